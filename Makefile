@@ -1,0 +1,35 @@
+# Convenience wrapper around CMake. `make run` and `make test` are all a newcomer needs.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+JOBS ?= 2
+export QT_QPA_PLATFORM ?= offscreen
+
+.PHONY: run test deps build sanitize bench format clean
+
+run: deps build
+	QT_QPA_PLATFORM= ./$(BUILD)/vocara
+
+test: deps build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+deps:
+	./scripts/install-deps
+
+build:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The core and its tests with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOCARA_GUI=OFF -DVOCARA_BENCH=OFF -DVOCARA_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS) --target vocara_tests
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: deps build
+	./$(BUILD)/bench/vocara_bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

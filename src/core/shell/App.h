@@ -1,0 +1,102 @@
+// The process-wide state of the program: one instance, created by the entry point and
+// handed to every operation. It owns the state word, the command table, the settings, the
+// per-window records (indexed by ViewId) and the backing images the windows show.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "audio/AudioProbe.h"
+#include "platform/Message.h"
+#include "platform/Platform.h"
+#include "raster/RasterCanvas.h"
+#include "shell/CommandTable.h"
+#include "shell/Settings.h"
+#include "shell/StatusFields.h"
+#include "shell/Warning.h"
+#include "shell/WindowTable.h"
+
+namespace vocara {
+
+// Metrics measured once at start and shared by layout and drawing.
+struct LayoutMetrics {
+  double sx = 1.0;  // logical pixels per inch across / 96
+  double sy = 1.0;  // logical pixels per inch down / 96
+  int toolbarHeight = 0;
+  int statusHeight = 17;
+  int rulerHeight = 17;
+};
+inline constexpr int ScrollControlWidth = 16;
+
+// Per-window plot geometry: the rows the plot spans and the cursor, drag and selection
+// columns.
+struct ViewGeometry {
+  int plotTop = 0;
+  int plotBottom = 0;
+  int cursorX = 0;
+  int drawnCursorX = 0;
+  int dragAnchorX = 0;
+  int dragCurrentX = 0;
+  int selLeftX = 0;
+  int selRightX = 0;
+  int dataWidth = 0;
+  int width = 0;
+};
+
+// The openers a file named on the command line or dropped on a window is handed to.
+// The WAV and SAS documents install them; unset openers do nothing.
+struct DocumentOpeners {
+  std::function<void(App&, bool fullReset)> wavClose;
+  std::function<void(App&, const std::string* path)> wavOpenCommand;
+  std::function<void(App&, const std::string* path)> sasOpenCommand;
+  // Writes pending SAS edits back; called when the program ends.
+  std::function<void(App&)> sasWriteBack;
+  // Closes the open WAV, SAS, recorded and played files at the end of the program.
+  std::function<void(App&)> closeFiles;
+};
+
+struct App {
+  explicit App(platform::Platform& ports);
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  bool Has(std::uint32_t bits) const { return (flags & bits) == bits; }
+
+  platform::Platform& ports;
+  std::uint32_t flags = 0;
+  CommandTable commands;
+
+  GeneralSettings settings;        // the live copy every part reads
+  GeneralSettings loadedSettings;  // what the settings file held at start (Default restores it)
+  WindowLayout layout;
+  ProgramFiles files;
+
+  LayoutMetrics metrics;
+  StatusFields status;
+  std::array<platform::Rect, ViewCount> clientRect{};
+  std::array<ViewGeometry, ViewCount> geometry{};
+  int upperPaneHeight = 0;
+  int lowerPaneHeight = 0;
+  std::array<RasterImage, ViewCount> images;
+
+  // How each window is shown again when busy mode ends.
+  std::array<platform::ShowCommand, ViewCount> busyShow{};
+  WarningSwitch warnings;
+  int editMode = 0;  // 0 Normal .. 5 Erase
+  AudioDeviceChoice audioChoice;
+  DocumentOpeners openers;
+};
+
+// The window procedure as the adapters call it.
+class WindowProcedureSink final : public platform::MessageSink {
+ public:
+  explicit WindowProcedureSink(App& app) : app_(app) {}
+  std::intptr_t Dispatch(int view, const platform::Message& message) override;
+
+ private:
+  App& app_;
+};
+
+}  // namespace vocara

@@ -1,0 +1,74 @@
+// The messages the adapters deliver to the core's window procedure, one per input event.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Geometry.h"
+
+namespace vocara::platform {
+
+enum class MessageKind {
+  Command,       // menu item, toolbar button or accelerator: command
+  KeyDown,       // a key no accelerator took: key (virtual-key code, see Keys.h)
+  MouseMove,     // pos, ctrl, shift
+  LeftDown,      // pos, ctrl, shift
+  LeftUp,        // pos, ctrl, shift
+  RightDown,     // pos
+  Wheel,         // pos (screen), wheelDelta (+120 per notch away from the user)
+  HScroll,       // bar, scrollCode, scrollPos
+  VScroll,       // bar, scrollCode, scrollPos
+  Size,          // sizeKind, size (client size)
+  Move,          // the window moved
+  Paint,         // rect: the region to repaint
+  Close,         // the user asked to close the window
+  Destroy,       // the window is gone
+  FilesDropped,  // files
+  WaveOutDone,   // an output buffer came back: buffer
+  WaveInData,    // an input buffer is full: buffer
+};
+
+enum class ScrollBar { Horizontal, Vertical, SasUpper, SasLower };
+
+// Scroll requests, numbered as the classic scroll-bar codes.
+enum class ScrollCode {
+  LineUp = 0,
+  LineDown = 1,
+  PageUp = 2,
+  PageDown = 3,
+  ThumbPosition = 4,
+  ThumbTrack = 5,
+  Top = 6,
+  Bottom = 7,
+  EndScroll = 8,
+};
+
+enum class SizeKind { Restored, Minimised, Maximised, Other };
+
+struct Message {
+  MessageKind kind = MessageKind::Command;
+  int command = 0;
+  int key = 0;
+  Point pos;
+  bool ctrl = false;
+  bool shift = false;
+  int wheelDelta = 0;
+  ScrollBar bar = ScrollBar::Horizontal;
+  ScrollCode scrollCode = ScrollCode::EndScroll;
+  int scrollPos = 0;
+  SizeKind sizeKind = SizeKind::Restored;
+  Size size;
+  Rect rect;
+  std::vector<std::string> files;
+  int buffer = 0;
+};
+
+// Implemented by the core: the one window procedure all four windows share.
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual std::intptr_t Dispatch(int view, const Message& message) = 0;
+};
+
+}  // namespace vocara::platform

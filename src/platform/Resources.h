@@ -1,0 +1,54 @@
+// Descriptions of the menu bar, toolbars and accelerators that the core hands to the
+// window adapter; the adapter builds its widgets from them and reports their use as
+// Command messages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Geometry.h"
+
+namespace vocara::platform {
+
+struct MenuItem {
+  enum class Kind { Command, Separator, Submenu };
+  Kind kind = Kind::Command;
+  std::string label;     // "&" marks the access key
+  std::string shortcut;  // shown right of the label, e.g. "F7"; empty for none
+  int command = 0;
+  bool greyed = false;          // state when the menu is created
+  std::vector<MenuItem> items;  // Submenu only
+};
+
+struct MenuPopup {
+  std::string label;
+  std::vector<MenuItem> items;
+};
+
+struct ToolbarButton {
+  bool separator = false;
+  int image = 0;  // index into the 43-image toolbar strip
+  int command = 0;
+  bool enabled = false;
+  int checkGroup = 0;  // 0: push button; otherwise buttons of one group release each other
+  std::string tooltip;
+};
+
+struct Accelerator {
+  int key = 0;  // virtual-key code; Escape matches the character 27
+  int command = 0;
+};
+
+struct WindowSpec {
+  int view = 0;
+  std::string title;
+  Rect rect;  // screen rectangle of the whole window
+  bool horizontalScrollBar = false;
+  bool verticalScrollBar = false;
+  bool sasPaneControls = false;  // the two vertical scroll controls of the SAS window
+  std::vector<MenuPopup> menu;   // empty: no menu bar
+  std::vector<ToolbarButton> toolbar;
+  std::vector<Accelerator> accelerators;
+};
+
+}  // namespace vocara::platform

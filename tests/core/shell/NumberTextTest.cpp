@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "shell/NumberText.h"
+#include "shell/Warning.h"
+
+namespace vocara {
+namespace {
+
+TEST(FormatNumberTest, FixedDecimalsRoundedAndTrimmed) {
+  EXPECT_EQ(FormatNumber(1.0, 2, 25, true), "1");
+  EXPECT_EQ(FormatNumber(20.5, 2, 25, true), "20.5");
+  EXPECT_EQ(FormatNumber(-0.125, 2, 25, true), "-0.13");
+  EXPECT_EQ(FormatNumber(1024.0, 0, 25, true), "1024");
+  EXPECT_EQ(FormatNumber(0.5, 2, 25, false), "0.50");
+  EXPECT_EQ(FormatNumber(50.0, 3, 25, true), "50");  // status-strip values: three decimals
+  EXPECT_EQ(FormatNumber(-25.0, 3, 25, true), "-25");
+  EXPECT_EQ(FormatNumber(0.003, 3, 25, true), "0.003");
+  EXPECT_EQ(FormatNumber(0.0, 3, 25, true), "0");
+}
+
+TEST(FormatNumberTest, CutToMaxLenLosesTheHighestDigits) {
+  EXPECT_EQ(FormatNumber(12345.0, 0, 3, true), "345");
+  EXPECT_EQ(FormatNumber(1.5, 2, 3, false), ".50");  // the point stays in its counted column
+  EXPECT_EQ(FormatNumber(-7.0, 0, 1, true), "-");
+  EXPECT_EQ(FormatNumber(7.0, 0, -4, true), "");
+}
+
+TEST(FormatNumberTest, NaNIsNegativeZeroAndHugeValuesSaturate) {
+  EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN(), 2, 25, false), "-0.00");
+  EXPECT_EQ(FormatNumber(1e30, 0, 25, true), "18446744073709551615");
+}
+
+TEST(ScanNumberTest, LenientReading) {
+  EXPECT_EQ(ScanNumber("-5"), -5.0);
+  EXPECT_EQ(ScanNumber("12-3"), -123.0);          // a sign counts anywhere
+  EXPECT_EQ(ScanNumber("+-3"), 0.0);              // a second sign ends the scan
+  EXPECT_EQ(ScanNumber("1.2.3"), 1.0 + 2 * 0.1);  // so does a second point
+  EXPECT_EQ(ScanNumber(" 4 2x5"), 42.0);          // spaces skipped, other characters stop
+  EXPECT_EQ(ScanNumber(""), 0.0);
+  EXPECT_EQ(ScanNumber("abc"), 0.0);
+  EXPECT_EQ(ScanNumber("1234567890"), 123456789.0);  // only 9 characters fit the field buffer
+  EXPECT_EQ(ScanNumber("         5"), 0.0);
+}
+
+TEST(ClampNumberTest, LimitsAndMaximumWinsWhenReversed) {
+  EXPECT_EQ(ClampNumber(-5.0, 1.0, 999.0), 1.0);
+  EXPECT_EQ(ClampNumber(1000.0, 1.0, 999.0), 999.0);
+  EXPECT_EQ(ClampNumber(0.0, 10.0, 5.0), 5.0);
+  EXPECT_EQ(ClampNumber(20.0, 10.0, 5.0), 5.0);
+}
+
+TEST(CopyBoundedTest, CopiesAtMostCapacityMinusOneAndTerminates) {
+  std::array<char, 6> buffer{'x', 'x', 'x', 'x', 'x', 'x'};
+  EXPECT_EQ(CopyBounded(buffer.data(), 0, "abc"), 0u);
+  EXPECT_EQ(buffer, (std::array<char, 6>{'x', 'x', 'x', 'x', 'x', 'x'}));
+  EXPECT_EQ(CopyBounded(buffer.data(), 1, "abc"), 0u);
+  EXPECT_EQ(buffer, (std::array<char, 6>{'\0', 'x', 'x', 'x', 'x', 'x'}));
+  EXPECT_EQ(CopyBounded(buffer.data(), 4, "Lost"), 3u);
+  EXPECT_EQ(buffer, (std::array<char, 6>{'L', 'o', 's', '\0', 'x', 'x'}));
+}
+
+class RecordingDesktop : public platform::DesktopPort {
+ public:
+  std::vector<std::string> texts;
+  platform::MessageAnswer answer = platform::MessageAnswer::No;
+  platform::MessageAnswer ShowMessage(const std::string& text, platform::MessageIcon icon,
+                                      platform::MessageButtons buttons,
+                                      platform::MessageAnswer defaultAnswer) override {
+    EXPECT_EQ(icon, platform::MessageIcon::Information);
+    EXPECT_EQ(buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(defaultAnswer, platform::MessageAnswer::Yes);
+    texts.push_back(text);
+    return answer;
+  }
+  std::optional<std::string> GetOpenFileName(const platform::FileDialogRequest&) override { return {}; }
+  std::optional<std::string> GetSaveFileName(const platform::FileDialogRequest&) override { return {}; }
+  bool SetClipboardText(const std::string&) override { return false; }
+  void OpenWithViewer(const std::string&) override {}
+  std::string ProgramPath() const override { return {}; }
+  std::string UserConfigDirectory() const override { return {}; }
+};
+
+constexpr char LostBuffers[] = "Lost Buffers=";
+
+TEST(ShowWarningTest, AnsweringNoSilencesLaterWarnings) {
+  RecordingDesktop desktop;
+  WarningSwitch warnings;
+  ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 7);
+  ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 8);
+  EXPECT_EQ(desktop.texts, std::vector<std::string>{"Lost Buffers=7"});
+  EXPECT_FALSE(warnings.on);
+}
+
+TEST(ShowWarningTest, AnsweringYesKeepsThemAndThePrefixSizeBoundsThePrefix) {
+  RecordingDesktop desktop;
+  desktop.answer = platform::MessageAnswer::Yes;
+  WarningSwitch warnings;
+  ShowWarning(desktop, warnings, LostBuffers, 5, -12);
+  ShowWarning(desktop, warnings, LostBuffers, 254, 12345);  // room for two characters
+  EXPECT_EQ(desktop.texts, (std::vector<std::string>{"Lost-12", "Lost Buffers=45"}));
+}
+
+}  // namespace
+}  // namespace vocara

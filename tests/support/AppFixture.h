@@ -1,0 +1,59 @@
+// A started program on the fake platform, with its settings file in a temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/App.h"
+#include "support/FakePlatform.h"
+#include "support/TempDir.h"
+
+namespace vocara::test {
+
+class AppTest : public ::testing::Test {
+ protected:
+  AppTest() : app(fake.ports), sink(app) {
+    fake.desktop.programPath = dir.File("vocara");
+    fake.desktop.configDirectory = dir.File("config");
+    fake.windows.sink = &sink;
+  }
+
+  // What the document openers were asked to do, in order.
+  void RecordOpeners() {
+    app.openers.wavClose = [this](App&, bool full) { calls.push_back(full ? "wavClose(full)" : "wavClose"); };
+    app.openers.wavOpenCommand = [this](App&, const std::string* path) {
+      calls.push_back("wavOpen(" + (path ? *path : std::string("dialog")) + ")");
+    };
+    app.openers.sasOpenCommand = [this](App&, const std::string* path) {
+      calls.push_back("sasOpen(" + (path ? *path : std::string("dialog")) + ")");
+    };
+    app.openers.sasWriteBack = [this](App&) { calls.push_back("sasWriteBack"); };
+    app.openers.closeFiles = [this](App&) { calls.push_back("closeFiles"); };
+  }
+
+  platform::Message Msg(platform::MessageKind kind) {
+    platform::Message m;
+    m.kind = kind;
+    return m;
+  }
+  void Command(int view, int id) {
+    platform::Message m = Msg(platform::MessageKind::Command);
+    m.command = id;
+    sink.Dispatch(view, m);
+  }
+  void Key(int view, int key) {
+    platform::Message m = Msg(platform::MessageKind::KeyDown);
+    m.key = key;
+    sink.Dispatch(view, m);
+  }
+
+  TempDir dir;
+  FakePlatform fake;
+  App app;
+  WindowProcedureSink sink;
+  std::vector<std::string> calls;
+};
+
+}  // namespace vocara::test
