@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <bit>
 #include <filesystem>
 #include <fstream>
@@ -39,8 +41,9 @@ Bytes ReadFile(const fs::path& path) {
 Bytes FileBytes(const GeneralSettings& settings, const WindowLayout& layout) {
   const auto record = settings.Serialise();
   const auto rects = layout.Serialise();
-  Bytes bytes(record.begin(), record.end());
-  bytes.insert(bytes.end(), rects.begin(), rects.end());
+  Bytes bytes(record.size() + rects.size());
+  std::copy(record.begin(), record.end(), bytes.begin());
+  std::copy(rects.begin(), rects.end(), bytes.begin() + static_cast<std::ptrdiff_t>(record.size()));
   return bytes;
 }
 

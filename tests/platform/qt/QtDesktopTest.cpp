@@ -1,0 +1,153 @@
+// Message boxes, the file dialogs' filters and names, the clipboard and the program path.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <optional>
+#include <string>
+
+#include "QtTestSupport.h"
+#include "platform/qt/QtDesktop.h"
+#include "support/TempDir.h"
+
+namespace vocara::platform::qt::test {
+namespace {
+
+void Touch(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+// Picks a file the way a user does who types its name and presses Enter. The name field
+// takes a selected name only while it has no focus.
+void Choose(QFileDialog* dialog, const std::string& path) {
+  if (QWidget* focused = QApplication::focusWidget()) {
+    focused->clearFocus();
+  }
+  dialog->selectFile(QString::fromStdString(path));
+  QMetaObject::invokeMethod(dialog, "accept");
+}
+
+FileDialogRequest WavRequest(const std::string& initialName) {
+  FileDialogRequest request;
+  request.title = "Open WAV";
+  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
+  request.defaultExtension = "WAV";
+  request.initialName = initialName;
+  return request;
+}
+
+TEST(QtDesktopTest, FiltersKeepTheirDescriptionAndSplitThePatterns) {
+  const QStringList filters = NameFilters({{"Text (*.txt)", "*.txt; *.CSV"}, {"All Files (*.*)", "*.*"}});
+  EXPECT_EQ(filters.join(QLatin1Char('|')).toStdString(), "Text (*.txt) (*.txt *.CSV)|All Files (*.*) (*.*)");
+}
+
+TEST(QtDesktopTest, OpenDialogListsWavFilesOfBothCasesAndReturnsTheChoice) {
+  vocara::test::TempDir dir;
+  Touch(dir.File("take1.wav"));
+  Touch(dir.File("TAKE2.WAV"));
+  Touch(dir.File("notes.txt"));
+  QtDesktop desktop;
+  int listed = -1;
+  auto watch = WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+    auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    const auto count = [&] { return list->model()->rowCount(list->rootIndex()); };
+    WaitFor([&] { return count() >= 2; }, 2000);
+    QTest::qWait(100);  // the directory is read in the background; let it settle
+    listed = count();
+    Choose(dialog, dir.File("TAKE2.WAV"));
+  });
+
+  FileDialogRequest request = WavRequest(dir.File("take1.wav"));
+  request.fileMustExist = true;
+  const std::optional<std::string> chosen = desktop.GetOpenFileName(request);
+
+  EXPECT_EQ(listed, 2);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, dir.File("TAKE2.WAV"));
+}
+
+TEST(QtDesktopTest, SaveDialogAppendsTheDefaultExtensionOnlyToABareName) {
+  vocara::test::TempDir dir;
+  QtDesktop desktop;
+  const auto save = [&](const std::string& typed) {
+    auto watch = WhenModal<QFileDialog>([&](QFileDialog* dialog) { Choose(dialog, dir.File(typed)); });
+    return desktop.GetSaveFileName(WavRequest(""));
+  };
+  EXPECT_EQ(save("take"), dir.File("take.WAV"));
+  EXPECT_EQ(save("take.wav"), dir.File("take.wav"));
+}
+
+TEST(QtDesktopTest, SaveDialogAsksBeforeOverwritingOnlyWhenTold) {
+  vocara::test::TempDir dir;
+  Touch(dir.File("old.wav"));
+  QtDesktop desktop;
+  const auto save = [&](bool prompt, bool* asked) {
+    *asked = false;
+    auto watch = WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+      auto watch = WhenModal<QMessageBox>([&](QMessageBox* box) {
+        *asked = true;
+        box->button(QMessageBox::Yes)->click();
+      });
+      Choose(dialog, dir.File("old.wav"));
+    });
+    FileDialogRequest request = WavRequest("");
+    request.overwritePrompt = prompt;
+    return desktop.GetSaveFileName(request);
+  };
+  bool asked = false;
+  EXPECT_EQ(save(true, &asked), dir.File("old.wav"));
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(save(false, &asked), dir.File("old.wav"));
+  EXPECT_FALSE(asked);
+}
+
+TEST(QtDesktopTest, MessageBoxesOfferTheirButtonsWithTheDefaultOnEnter) {
+  QtDesktop desktop;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString title = QStringLiteral("unset");
+  auto watch1 = WhenModal<QMessageBox>([&](QMessageBox* box) {
+    icon = box->icon();
+    title = box->windowTitle();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  EXPECT_EQ(desktop.ShowMessage("WAV and SAS files does not fit.\nContinue?", MessageIcon::Question,
+                                MessageButtons::YesNo, MessageAnswer::No),
+            MessageAnswer::No);
+  EXPECT_EQ(icon, QMessageBox::Question);
+
+  auto watch2 = WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
+  EXPECT_EQ(desktop.ShowMessage("?", MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes),
+            MessageAnswer::Yes);
+
+  auto watch3 = WhenModal<QMessageBox>([&](QMessageBox* box) {
+    icon = box->icon();
+    box->button(QMessageBox::Ok)->click();
+  });
+  EXPECT_EQ(desktop.ShowMessage("Not a RIFF file", MessageIcon::Error, MessageButtons::Ok, MessageAnswer::Ok),
+            MessageAnswer::Ok);
+  EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(QtDesktopTest, ClipboardAndProgramLocation) {
+  QtDesktop desktop;
+  ASSERT_TRUE(desktop.SetClipboardText("100.0000"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("100.0000"));
+
+  EXPECT_EQ(desktop.ProgramPath(), QCoreApplication::applicationFilePath().toStdString());
+  desktop.OverrideProgramPath("/tmp/elsewhere/vocara");
+  EXPECT_EQ(desktop.ProgramPath(), "/tmp/elsewhere/vocara");
+  EXPECT_FALSE(desktop.UserConfigDirectory().empty());
+}
+
+}  // namespace
+}  // namespace vocara::platform::qt::test

@@ -1,0 +1,572 @@
+// The window adapter on its own, with a recording sink in place of the core.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDialog>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QWheelEvent>
+#include <cstdint>
+#include <vector>
+
+#include "QtTestSupport.h"
+#include "platform/Keys.h"
+#include "platform/qt/MessageRouter.h"
+#include "platform/qt/QtViewWindow.h"
+#include "platform/qt/QtWindows.h"
+
+namespace vocara::platform::qt::test {
+namespace {
+
+using Kind = MenuItem::Kind;
+
+WindowSpec MenuWindowSpec() {
+  WindowSpec spec;
+  spec.view = 0;
+  spec.title = "WAV";
+  spec.rect = Rect{40, 40, 680, 300};
+  spec.horizontalScrollBar = true;
+  spec.verticalScrollBar = true;
+  spec.menu = {
+      {"&File",
+       {
+           {Kind::Command, "&Open", "", 100, false, {}},
+           {Kind::Separator, "", "", 0, false, {}},
+           {Kind::Command, "&Play", "P", 106, true, {}},
+           {Kind::Submenu,
+            "Edit &Mode",
+            "",
+            0,
+            false,
+            {
+                {Kind::Command, "&Normal", "Esc", 128, true, {}},
+                {Kind::Command, "Set &Time Link", "F1", 129, true, {}},
+            }},
+       }},
+      {"&Help", {{Kind::Command, "&About Vocara...", "", 186, false, {}}}},
+  };
+  spec.toolbar = {
+      {false, 0, 106, true, 0, "Play"},          {true, 0, 0, false, 0, ""},
+      {false, 17, 157, true, 1, "1024 samples"}, {false, 18, 158, true, 1, "2048 samples"},
+      {false, 1, 107, false, 0, "Stop"},
+  };
+  spec.accelerators = {{key::Escape, 128}, {'A', 137}, {key::F1 + 6, 116}};
+  return spec;
+}
+
+WindowSpec PaneWindowSpec() {
+  WindowSpec spec;
+  spec.view = 1;
+  spec.title = "SAS";
+  spec.rect = Rect{40, 360, 680, 610};
+  spec.horizontalScrollBar = true;
+  spec.sasPaneControls = true;
+  spec.toolbar = {{false, 11, 128, true, 0, "Pointer"}};
+  return spec;
+}
+
+class QtWindowsTest : public ::testing::Test {
+ protected:
+  QtWindowsTest() : windows(router) { router.SetSink(&sink); }
+
+  ViewWindow* Make(const WindowSpec& spec) {
+    EXPECT_TRUE(windows.CreateWindow(spec));
+    return windows.Window(spec.view);
+  }
+
+  ViewWindow* Shown(const WindowSpec& spec) {
+    ViewWindow* window = Make(spec);
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::qWait(20);
+    sink.Clear();
+    return window;
+  }
+
+  // A backing image of the client size, as the core keeps one per window.
+  void AttachImage(int view, std::uint32_t fill) {
+    const Rect client = windows.GetClientRect(view);
+    pixels.assign(static_cast<std::size_t>(client.Width() * client.Height()), fill);
+    image = PixelView{pixels.data(), client.Width(), client.Height(), client.Width()};
+    windows.AttachImage(view, image);
+  }
+
+  std::uint32_t& Pixel(int x, int y) { return pixels[static_cast<std::size_t>(y * image.stride + x)]; }
+
+  MessageRouter router;
+  RecordingSink sink;
+  QtWindows windows;
+  std::vector<std::uint32_t> pixels;
+  PixelView image;
+};
+
+// ---------------------------------------------------------------------------------------
+// Scroll bars: the core owns the position
+
+TEST_F(QtWindowsTest, ScrollActionsAreReportedAndTheSliderStaysAtTheCorePosition) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 10, 40}, true);
+  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("vscroll"));
+  ASSERT_NE(bar, nullptr);
+  const std::vector<std::pair<QAbstractSlider::SliderAction, ScrollCode>> cases{
+      {QAbstractSlider::SliderSingleStepAdd, ScrollCode::LineDown},
+      {QAbstractSlider::SliderSingleStepSub, ScrollCode::LineUp},
+      {QAbstractSlider::SliderPageStepSub, ScrollCode::PageUp},
+      {QAbstractSlider::SliderPageStepAdd, ScrollCode::PageDown},
+      {QAbstractSlider::SliderToMinimum, ScrollCode::Top},
+      {QAbstractSlider::SliderToMaximum, ScrollCode::Bottom},
+  };
+  for (const auto& [action, code] : cases) {
+    sink.Clear();
+    bar->triggerAction(action);
+    ASSERT_EQ(sink.messages.size(), 2u);
+    EXPECT_EQ(sink.messages[0].kind, MessageKind::VScroll);
+    EXPECT_EQ(sink.messages[0].bar, ScrollBar::Vertical);
+    EXPECT_EQ(sink.messages[0].scrollCode, code);
+    EXPECT_EQ(sink.messages[1].scrollCode, ScrollCode::EndScroll);
+    EXPECT_EQ(bar->value(), 40);
+  }
+  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 10, 40}));
+}
+
+TEST_F(QtWindowsTest, CoreAnswerIsWhatTheSliderShows) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 10, 40}, true);
+  sink.onMessage = [this](int view, const Message& message) {
+    if (message.kind == MessageKind::VScroll && message.scrollCode == ScrollCode::PageDown) {
+      windows.SetScrollInfo(view, ScrollBar::Vertical, ScrollInfo{0, 100, 10, 52}, true);
+    }
+  };
+  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("vscroll"));
+
+  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+
+  EXPECT_EQ(bar->value(), 52);
+  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical).pos, 52);
+}
+
+TEST_F(QtWindowsTest, ThumbDragReportsTrackingThenPositionAndEnd) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 10, 40}, true);
+  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
+
+  bar->setSliderDown(true);
+  bar->setSliderPosition(70);
+  bar->setSliderPosition(75);
+  bar->setSliderDown(false);
+
+  ASSERT_EQ(sink.messages.size(), 4u);
+  EXPECT_EQ(sink.messages[0].scrollCode, ScrollCode::ThumbTrack);
+  EXPECT_EQ(sink.messages[0].scrollPos, 70);
+  EXPECT_EQ(sink.messages[1].scrollCode, ScrollCode::ThumbTrack);
+  EXPECT_EQ(sink.messages[1].scrollPos, 75);
+  EXPECT_EQ(sink.messages[2].scrollCode, ScrollCode::ThumbPosition);
+  EXPECT_EQ(sink.messages[2].scrollPos, 75);
+  EXPECT_EQ(sink.messages[3].scrollCode, ScrollCode::EndScroll);
+  // The core did not move the bar, so the thumb goes back.
+  EXPECT_EQ(bar->value(), 40);
+}
+
+TEST_F(QtWindowsTest, BarWithNothingToScrollIsGreyedButStaysVisible) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
+
+  windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
+  EXPECT_FALSE(bar->isEnabled());
+  EXPECT_TRUE(bar->isVisible());
+
+  windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 50, 10}, true);
+  EXPECT_TRUE(bar->isEnabled());
+  EXPECT_EQ(bar->maximum(), 51);  // the largest position is max - page + 1
+  EXPECT_EQ(bar->pageStep(), 50);
+  EXPECT_EQ(bar->value(), 10);
+}
+
+TEST_F(QtWindowsTest, StoredScrollValuesAreClampedAsClassicBarsClampThem) {
+  Make(MenuWindowSpec());
+  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 20, 95}, true);
+  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 20, 81}));
+  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 500, 7}, true);
+  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 101, 0}));
+  // A bar the window does not show still keeps its values.
+  Make(PaneWindowSpec());
+  windows.SetScrollInfo(1, ScrollBar::Vertical, ScrollInfo{0, 50, 10, 5}, true);
+  EXPECT_EQ(windows.GetScrollInfo(1, ScrollBar::Vertical), (ScrollInfo{0, 50, 10, 5}));
+}
+
+TEST_F(QtWindowsTest, PaneControlsArePlacedInClientCoordinatesAndReportThemselves) {
+  ViewWindow* window = Shown(PaneWindowSpec());
+  const int top = windows.ToolbarHeight(1);
+  windows.MoveScrollControl(1, ScrollBar::SasUpper, Rect{600, top, 616, top + 100});
+  windows.MoveScrollControl(1, ScrollBar::SasLower, Rect{600, top + 100, 616, top + 200});
+  windows.SetScrollInfo(1, ScrollBar::SasLower, ScrollInfo{0, 98, 12, 87}, true);
+  auto* lower = window->findChild<QScrollBar*>(QStringLiteral("sasLower"));
+  ASSERT_NE(lower, nullptr);
+  EXPECT_EQ(lower->parentWidget(), window->Client());
+  EXPECT_EQ(lower->geometry(), QRect(600, top + 100, 16, 100));
+  EXPECT_TRUE(lower->isVisible());
+
+  lower->triggerAction(QAbstractSlider::SliderSingleStepSub);
+
+  ASSERT_FALSE(sink.messages.empty());
+  EXPECT_EQ(sink.messages[0].kind, MessageKind::VScroll);
+  EXPECT_EQ(sink.messages[0].bar, ScrollBar::SasLower);
+  EXPECT_EQ(sink.messages[0].scrollCode, ScrollCode::LineUp);
+  EXPECT_EQ(lower->value(), 87);
+}
+
+TEST_F(QtWindowsTest, WheelAddsUpToWholeNotches) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("vscroll"));
+  const auto turn = [&](QWidget* target, int delta) {
+    QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
+  };
+
+  turn(bar, 60);
+  EXPECT_TRUE(sink.OfKind(MessageKind::Wheel).empty());
+  turn(bar, 60);
+  turn(window->Canvas(), -120);
+
+  const std::vector<Message> wheels = sink.OfKind(MessageKind::Wheel);
+  ASSERT_EQ(wheels.size(), 2u);
+  EXPECT_EQ(wheels[0].wheelDelta, 120);
+  const QPoint screen = bar->mapToGlobal(QPoint(5, 5));
+  EXPECT_EQ(wheels[0].pos, (Point{screen.x(), screen.y()}));
+  EXPECT_EQ(wheels[1].wheelDelta, -120);
+  EXPECT_TRUE(sink.OfKind(MessageKind::VScroll).empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys and accelerators
+
+TEST_F(QtWindowsTest, EscapeGivesKeyDownThenItsAcceleratorCommand) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  QTest::keyClick(window->Canvas(), Qt::Key_Escape);
+  ASSERT_EQ(sink.messages.size(), 2u);
+  EXPECT_EQ(sink.messages[0].kind, MessageKind::KeyDown);
+  EXPECT_EQ(sink.messages[0].key, key::Escape);
+  EXPECT_EQ(sink.messages[1].kind, MessageKind::Command);
+  EXPECT_EQ(sink.messages[1].command, 128);
+  EXPECT_EQ(sink.views, (std::vector<int>{0, 0}));
+}
+
+TEST_F(QtWindowsTest, AcceleratorKeysGiveOnlyTheirCommand) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  QTest::keyClick(window->Canvas(), Qt::Key_A);
+  QTest::keyClick(window->Canvas(), Qt::Key_F7);
+  ASSERT_EQ(sink.messages.size(), 2u);
+  EXPECT_EQ(sink.messages[0].kind, MessageKind::Command);
+  EXPECT_EQ(sink.messages[0].command, 137);
+  EXPECT_EQ(sink.messages[1].kind, MessageKind::Command);
+  EXPECT_EQ(sink.messages[1].command, 116);
+}
+
+TEST_F(QtWindowsTest, OtherKeysArriveAsVirtualKeyCodes) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  QWidget* canvas = window->Canvas();
+  QTest::keyClick(canvas, Qt::Key_A, Qt::ShiftModifier);  // a modifier keeps the accelerator off
+  QTest::keyClick(canvas, Qt::Key_L);
+  QTest::keyClick(canvas, Qt::Key_Right);
+  QTest::keyClick(canvas, Qt::Key_Return);
+  QTest::keyClick(canvas, Qt::Key_PageDown);
+  QTest::keyClick(canvas, Qt::Key_F2);
+  QTest::keyClick(canvas, Qt::Key_Control);
+
+  std::vector<int> keys;
+  for (const Message& message : sink.messages) {
+    EXPECT_EQ(message.kind, MessageKind::KeyDown);
+    keys.push_back(message.key);
+  }
+  EXPECT_EQ(keys,
+            (std::vector<int>{'A', 'L', key::Right, key::Return, key::PageDown, key::F1 + 1, key::Control}));
+}
+
+TEST_F(QtWindowsTest, KeysTypedIntoDialogsAreNotRouted) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  QDialog dialog(window);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTest::keyClick(&dialog, Qt::Key_A);
+  QTest::keyClick(&dialog, Qt::Key_F7);
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// Painting and the image
+
+TEST_F(QtWindowsTest, InvalidateLeadsToOnePaintOfThatRectangle) {
+  Shown(MenuWindowSpec());
+  AttachImage(0, 0xffffffffu);
+  const int top = windows.ToolbarHeight(0);
+  const Rect area{10, top + 5, 60, top + 25};
+
+  windows.Invalidate(0, &area);
+
+  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
+  QTest::qWait(50);
+  const std::vector<Message> paints = sink.OfKind(MessageKind::Paint);
+  ASSERT_EQ(paints.size(), 1u);
+  EXPECT_EQ(paints[0].rect, area);
+}
+
+TEST_F(QtWindowsTest, WhatTheCoreDrawsWhilePaintingIsShownBelowTheToolbar) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  AttachImage(0, 0xffffffffu);
+  const int top = windows.ToolbarHeight(0);
+  sink.onMessage = [&](int, const Message& message) {
+    if (message.kind == MessageKind::Paint) {
+      for (int x = 0; x < 30; ++x) {
+        Pixel(x, top) = 0xffff0000u;  // the first row below the toolbar band
+      }
+    }
+  };
+
+  windows.Invalidate(0, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
+  QTest::qWait(20);
+
+  const QImage shown = window->Canvas()->grab().toImage();
+  EXPECT_EQ(shown.pixel(5, 0), 0xffff0000u);
+  EXPECT_EQ(shown.pixel(5, 1), 0xffffffffu);
+  EXPECT_EQ(shown.pixel(40, 0), 0xffffffffu);
+}
+
+TEST_F(QtWindowsTest, PresentShowsInvertedPixelsWithoutAPaint) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  AttachImage(0, 0xff336699u);
+  windows.Invalidate(0, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
+  QTest::qWait(20);
+  sink.Clear();
+  const int top = windows.ToolbarHeight(0);
+
+  // A black pen in the NOT-XOR mode inverts what it covers, as the core's rubber bands do.
+  for (int y = top + 10; y < top + 20; ++y) {
+    for (int x = 20; x < 40; ++x) {
+      Pixel(x, y) = ~(0xff000000u ^ Pixel(x, y)) | 0xff000000u;
+    }
+  }
+  windows.Present(0, Rect{20, top + 10, 40, top + 20});
+  ASSERT_TRUE(WaitFor([&] { return window->Canvas()->grab().toImage().pixel(25, 15) == 0xffcc9966u; }));
+
+  const QImage shown = window->Canvas()->grab().toImage();
+  EXPECT_EQ(shown.pixel(20, 10), 0xffcc9966u);
+  EXPECT_EQ(shown.pixel(39, 19), 0xffcc9966u);
+  EXPECT_EQ(shown.pixel(40, 19), 0xff336699u);
+  EXPECT_EQ(shown.pixel(25, 9), 0xff336699u);
+  EXPECT_TRUE(sink.OfKind(MessageKind::Paint).empty());
+}
+
+TEST_F(QtWindowsTest, ShowingAWindowAsksForAPaintOfAllOfIt) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  sink.Clear();
+  window->show();
+  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
+  EXPECT_EQ(sink.OfKind(MessageKind::Paint)[0].rect, windows.GetClientRect(0));
+}
+
+// ---------------------------------------------------------------------------------------
+// Mouse
+
+TEST_F(QtWindowsTest, MousePositionsAreClientCoordinatesCountedFromTheToolbarTop) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  const int top = windows.ToolbarHeight(0);
+  QTest::mouseClick(window->Canvas(), Qt::LeftButton, Qt::ControlModifier, QPoint(30, 12));
+  QTest::mouseClick(window->Canvas(), Qt::RightButton, Qt::NoModifier, QPoint(31, 13));
+
+  const std::vector<Message> downs = sink.OfKind(MessageKind::LeftDown);
+  const std::vector<Message> ups = sink.OfKind(MessageKind::LeftUp);
+  const std::vector<Message> rights = sink.OfKind(MessageKind::RightDown);
+  ASSERT_EQ(downs.size(), 1u);
+  ASSERT_EQ(ups.size(), 1u);
+  ASSERT_EQ(rights.size(), 1u);
+  EXPECT_EQ(downs[0].pos, (Point{30, 12 + top}));
+  EXPECT_TRUE(downs[0].ctrl);
+  EXPECT_FALSE(downs[0].shift);
+  EXPECT_EQ(ups[0].pos, (Point{30, 12 + top}));
+  EXPECT_EQ(rights[0].pos, (Point{31, 13 + top}));
+}
+
+TEST_F(QtWindowsTest, SecondPressOfADoubleClickIsOneMorePress) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  QWidget* canvas = window->Canvas();
+  const auto send = [&](QEvent::Type type) {
+    const bool press = type != QEvent::MouseButtonRelease;
+    QMouseEvent event(type, QPointF(10, 10), canvas->mapToGlobal(QPointF(10, 10)), Qt::LeftButton,
+                      press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &event);
+  };
+  // Delivered with the second press,
+  send(QEvent::MouseButtonPress);
+  send(QEvent::MouseButtonRelease);
+  send(QEvent::MouseButtonPress);
+  send(QEvent::MouseButtonDblClick);
+  send(QEvent::MouseButtonRelease);
+  EXPECT_EQ(sink.OfKind(MessageKind::LeftDown).size(), 2u);
+  // or in its place.
+  sink.Clear();
+  send(QEvent::MouseButtonPress);
+  send(QEvent::MouseButtonRelease);
+  send(QEvent::MouseButtonDblClick);
+  send(QEvent::MouseButtonRelease);
+  EXPECT_EQ(sink.OfKind(MessageKind::LeftDown).size(), 2u);
+  EXPECT_EQ(sink.OfKind(MessageKind::LeftUp).size(), 2u);
+}
+
+// ---------------------------------------------------------------------------------------
+// Menu bar and toolbar
+
+TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  ASSERT_NE(window->MenuBar(), nullptr);
+  const QList<QAction*> popups = window->MenuBar()->actions();
+  ASSERT_EQ(popups.size(), 2);
+  EXPECT_EQ(popups[0]->text(), QStringLiteral("&File"));
+  const QList<QAction*> items = popups[0]->menu()->actions();
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[0]->text(), QStringLiteral("&Open"));
+  EXPECT_TRUE(items[0]->isEnabled());
+  EXPECT_TRUE(items[1]->isSeparator());
+  EXPECT_EQ(items[2]->text(), QStringLiteral("&Play\tP"));
+  EXPECT_FALSE(items[2]->isEnabled());
+  ASSERT_NE(items[3]->menu(), nullptr);
+  EXPECT_EQ(items[3]->menu(), window->EditModeMenu());
+  const QAction* normal = items[3]->menu()->actions().value(0);
+  EXPECT_EQ(normal->text(), QStringLiteral("&Normal\tEsc"));
+  EXPECT_FALSE(normal->icon().isNull());
+
+  windows.SetMenuItemEnabled(106, true);
+  EXPECT_TRUE(items[2]->isEnabled());
+  items[2]->trigger();
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(sink.messages[0].kind, MessageKind::Command);
+  EXPECT_EQ(sink.messages[0].command, 106);
+}
+
+TEST_F(QtWindowsTest, EditModePopupSendsItsCommandToTheMenuWindow) {
+  Shown(MenuWindowSpec());
+  windows.SetMenuItemEnabled(128, true);
+  QTimer::singleShot(50, [] {
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    QTest::keyClick(popup, Qt::Key_Down);
+    QTest::keyClick(popup, Qt::Key_Return);
+  });
+  windows.PopupEditModeMenu(Point{100, 100});
+
+  ASSERT_EQ(sink.OfKind(MessageKind::Command).size(), 1u);
+  EXPECT_EQ(sink.OfKind(MessageKind::Command)[0].command, 128);
+  EXPECT_EQ(sink.views.back(), 0);
+}
+
+TEST_F(QtWindowsTest, ToolbarButtonsCarryTooltipsStatesAndCheckGroups) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  QToolBar* toolBar = window->ToolBar();
+  ASSERT_EQ(toolBar->actions().size(), 5);  // separators count as entries
+  EXPECT_EQ(toolBar->widgetForAction(window->Button(106))->toolTip(), QStringLiteral("Play"));
+  EXPECT_FALSE(window->Button(107)->isEnabled());
+  EXPECT_EQ(toolBar->iconSize(), QSize(16, 15));
+
+  QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(sink.messages[0].command, 158);
+  EXPECT_TRUE(window->Button(158)->isChecked());
+
+  windows.SetButtonChecked(0, 157, true);
+  EXPECT_TRUE(window->Button(157)->isChecked());
+  EXPECT_FALSE(window->Button(158)->isChecked());
+  EXPECT_EQ(sink.messages.size(), 1u);  // setting a state is not a command
+
+  windows.SetButtonEnabled(0, 107, true);
+  EXPECT_TRUE(window->Button(107)->isEnabled());
+}
+
+// ---------------------------------------------------------------------------------------
+// Window life, size and drops
+
+TEST_F(QtWindowsTest, CloseBoxIsReportedAndTheCoreDecides) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  EXPECT_FALSE(window->close());
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(sink.OfKind(MessageKind::Close).size(), 1u);
+
+  sink.onMessage = [this](int view, const Message& message) {
+    if (message.kind == MessageKind::Close) {
+      windows.Destroy(view);
+    }
+  };
+  window->close();
+  ASSERT_EQ(sink.OfKind(MessageKind::Destroy).size(), 1u);
+  EXPECT_EQ(windows.Window(0), nullptr);
+  EXPECT_EQ(windows.GetShowState(0), ShowState::Hidden);
+}
+
+TEST_F(QtWindowsTest, ResizeReportsTheClientSizeTheCoreSees) {
+  ViewWindow* window = Shown(MenuWindowSpec());
+  window->resize(700, 320);
+  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Size).empty(); }));
+  const Message size = sink.OfKind(MessageKind::Size).back();
+  EXPECT_EQ(size.sizeKind, SizeKind::Restored);
+  const int menuHeight = window->MenuBar()->height();
+  EXPECT_EQ(size.size, (Size{700 - 16, 320 - menuHeight - 16}));
+  EXPECT_EQ(windows.GetClientRect(0), (Rect{0, 0, 700 - 16, 320 - menuHeight - 16}));
+  EXPECT_EQ(window->Canvas()->geometry().top(), windows.ToolbarHeight(0));
+}
+
+TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsTheShownHeight) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  const int measured = windows.ToolbarHeight(0);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  EXPECT_GE(measured, 15);
+  EXPECT_EQ(window->ToolBar()->height(), measured);
+  EXPECT_EQ(window->ToolBar()->geometry().top(), 0);
+}
+
+TEST_F(QtWindowsTest, AllDroppedFilesAreReported) {
+  ViewWindow* window = Shown(PaneWindowSpec());
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/one.wav")),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/two.sas"))});
+  QDragEnterEvent enter(QPoint(20, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(20, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &drop);
+
+  const std::vector<Message> drops = sink.OfKind(MessageKind::FilesDropped);
+  ASSERT_EQ(drops.size(), 1u);
+  EXPECT_EQ(drops[0].files, (std::vector<std::string>{"/tmp/one.wav", "/tmp/two.sas"}));
+  EXPECT_EQ(sink.views.back(), 1);
+}
+
+TEST_F(QtWindowsTest, CursorShapesGoToTheCanvasesAndTheHourglassOverridesThem) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  windows.SetCursor(CursorShape::Mode4);
+  EXPECT_EQ(window->Canvas()->cursor().shape(), Qt::BitmapCursor);
+  EXPECT_EQ(window->Canvas()->cursor().pixmap().size(), QSize(32, 32));
+
+  windows.SetCursor(CursorShape::Hourglass);
+  windows.SetCursor(CursorShape::Hourglass);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+
+  windows.SetCursor(CursorShape::Arrow);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(window->Canvas()->cursor().shape(), Qt::ArrowCursor);
+}
+
+}  // namespace
+}  // namespace vocara::platform::qt::test
