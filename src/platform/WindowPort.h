@@ -28,7 +28,7 @@ class WindowPort {
  public:
   virtual ~WindowPort() = default;
 
-  // Creates the window, hidden, with its toolbar (and menu bar when the spec has one).
+  // Creates the window, hidden, with its toolbar (and the menu bar when the description has one).
   virtual bool CreateWindow(const WindowSpec& spec) = 0;
   virtual void Show(int view, ShowCommand command) = 0;
   virtual ShowState GetShowState(int view) const = 0;
