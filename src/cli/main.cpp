@@ -1,24 +1,11 @@
 // vocara-cli: the batch front end on the same core as the GUI.
-#include <cstdio>
-#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
 
-namespace {
-
-constexpr const char* Usage =
-    "usage: vocara-cli <command> [arguments]\n"
-    "\n"
-    "Batch operations on mono WAV recordings and their SAS analysis files.\n"
-    "\n"
-    "commands:\n"
-    "  --help    show this text\n";
-
-}  // namespace
+#include "cli/Cli.h"
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(Usage, stdout);
-    return 0;
-  }
-  std::fputs(Usage, stderr);
-  return 2;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return vocara::cli::RunCli(args, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
 #include "shell/App.h"
 
 #include "shell/WindowProcedure.h"
+#include "wav/WavCommands.h"
 
 namespace vocara {
 
@@ -8,7 +9,10 @@ App::App(platform::Platform& platformPorts)
     : ports(platformPorts),
       commands(MakeCommandTable()),
       layout(WindowLayout::Defaults()),
-      status(DefaultStatusFields()) {}
+      status(DefaultStatusFields()) {
+  // The documents install their openers first, so that a front end or a test can replace them.
+  InstallWavDocument(*this);
+}
 
 std::intptr_t WindowProcedureSink::Dispatch(int view, const platform::Message& message) {
   return WindowProcedure(app_, view, message);

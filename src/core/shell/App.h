@@ -17,6 +17,9 @@
 #include "shell/StatusFields.h"
 #include "shell/Warning.h"
 #include "shell/WindowTable.h"
+#include "views/NoiseProfile.h"
+#include "views/WavView.h"
+#include "wav/WavDocument.h"
 
 namespace vocara {
 
@@ -55,6 +58,9 @@ struct DocumentOpeners {
   std::function<void(App&)> sasWriteBack;
   // Closes the open WAV, SAS, recorded and played files at the end of the program.
   std::function<void(App&)> closeFiles;
+  // Whether the open SAS was built from the open WAV (same checksum and sample rate); set by
+  // the SAS document. Unset counts as no.
+  std::function<bool(const App&)> sasMatchesWav;
 };
 
 struct App {
@@ -87,6 +93,13 @@ struct App {
   int editMode = 0;  // 0 Normal .. 5 Erase
   AudioDeviceChoice audioChoice;
   DocumentOpeners openers;
+
+  WavDocument wav;
+  view::WavView wavView;
+  NoiseProfile noise;
+  // The name buffer of the one file dialog record all file dialogs share (at most 259
+  // characters): a dialog that does not clear it starts with the last name chosen.
+  std::string fileDialogName;
 };
 
 // The window procedure as the adapters call it.

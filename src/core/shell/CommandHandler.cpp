@@ -1,10 +1,14 @@
 #include "shell/CommandHandler.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/Keys.h"
 #include "shell/App.h"
 #include "shell/AppFlags.h"
 #include "shell/CommandTable.h"
 #include "shell/WindowProcedure.h"
+#include "wav/WavCommands.h"
 
 namespace vocara {
 namespace {
@@ -62,6 +66,31 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       WindowProcedure(app, view, close);
       break;
     }
+    case 110: {  // WAV Range / Set Left: the right end moves one column on even when it lay beyond
+      WavDocument& wav = app.wav;
+      const std::uint64_t right =
+          std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.wavView.samplesPerPixel;
+      wav.rangeLeft = wav.cursor;
+      wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
+      WavRangeChanged(app);
+      windows.Invalidate(WavView, nullptr);
+      break;
+    }
+    case 111: {  // WAV Range / Set Right: one column from the cursor; left follows a cursor before it
+      WavDocument& wav = app.wav;
+      if (wav.cursor < wav.rangeLeft) wav.rangeLeft = wav.cursor;
+      const std::uint64_t right = std::uint64_t{wav.cursor} + app.wavView.samplesPerPixel;
+      wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
+      WavRangeChanged(app);
+      windows.Invalidate(WavView, nullptr);
+      break;
+    }
+    case 112:
+      SaveRangeAsWav(app);
+      break;
+    case 113:
+      ExportRangeAsText(app);
+      break;
     case 121:  // SAS File / Open
       if (app.openers.sasOpenCommand) app.openers.sasOpenCommand(app, nullptr);
       break;

@@ -1,0 +1,118 @@
+#include "cli/Cli.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "shell/MessageId.h"
+#include "wav/RangeExport.h"
+#include "wav/WavDocument.h"
+
+namespace vocara::cli {
+namespace {
+
+constexpr const char* Usage =
+    "usage: vocara-cli <command> [arguments]\n"
+    "\n"
+    "Batch operations on mono WAV recordings and their SAS analysis files.\n"
+    "\n"
+    "commands:\n"
+    "  info FILE                     validate FILE and print its format, sample count and checksum\n"
+    "  save-range IN.wav OUT.wav A:B write samples A <= i < B of IN as a WAV file\n"
+    "  export-text IN.wav OUT.txt A:B write samples A <= i < B of IN as text, one percentage a line\n"
+    "  --help                        show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
+    "Output files are replaced without asking.\n";
+
+struct SampleRange {
+  std::uint32_t left = 0;
+  std::uint32_t right = 0;
+};
+
+int UsageError(std::ostream& err, const std::string& problem) {
+  err << "vocara-cli: " << problem << "\n\n" << Usage;
+  return ExitUsage;
+}
+
+int Failure(std::ostream& err, MessageId id) {
+  err << MessageText(id) << '\n';
+  return ExitFailure;
+}
+
+std::optional<std::uint32_t> ParseIndex(std::string_view text) {
+  std::uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// "A:B" with decimal sample indices, A <= B.
+std::optional<SampleRange> ParseRange(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  const std::optional<std::uint32_t> left = ParseIndex(std::string_view(text).substr(0, colon));
+  const std::optional<std::uint32_t> right = ParseIndex(std::string_view(text).substr(colon + 1));
+  if (!left || !right || *left > *right) return std::nullopt;
+  return SampleRange{*left, *right};
+}
+
+std::string Hex8(std::uint32_t value) {
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%08x", value);
+  return text;
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) return UsageError(err, "info takes one file");
+  WavDocument wav;
+  if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
+    return Failure(err, opened.message);
+  const FormatFields& f = wav.header.fields;
+  out << "format=" << f.formatTag << '\n'
+      << "channels=" << f.channels << '\n'
+      << "rate=" << f.sampleRate << '\n'
+      << "block_align=" << f.blockAlign << '\n'
+      << "bits=" << f.bitsPerSample << '\n'
+      << "data_offset=" << wav.dataOffset << '\n'
+      << "samples=" << wav.sampleCount << '\n'
+      << "checksum=" << Hex8(wav.checksum) << '\n';
+  return ExitSuccess;
+}
+
+using RangeWriter = MessageId (*)(WavDocument&, const std::string&, std::uint32_t, std::uint32_t);
+
+int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWriter write) {
+  if (args.size() != 4) return UsageError(err, args[0] + " takes IN OUT A:B");
+  const std::optional<SampleRange> range = ParseRange(args[3]);
+  if (!range) return UsageError(err, "range '" + args[3] + "' is not A:B with whole numbers A <= B");
+  WavDocument wav;
+  if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
+    return Failure(err, opened.message);
+  if (range->right > wav.sampleCount) {
+    return UsageError(err, "range '" + args[3] + "' ends past the " + std::to_string(wav.sampleCount) +
+                               " samples of " + args[1]);
+  }
+  if (const MessageId failed = write(wav, args[2], range->left, range->right); failed != MessageId::None)
+    return Failure(err, failed);
+  return ExitSuccess;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return UsageError(err, "no command");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h") {
+    out << Usage;
+    return ExitSuccess;
+  }
+  if (command == "info") return Info(args, out, err);
+  if (command == "save-range") return WriteRange(args, err, WriteRangeAsWav);
+  if (command == "export-text") return WriteRange(args, err, WriteRangeAsText);
+  return UsageError(err, "unknown command '" + command + "'");
+}
+
+}  // namespace vocara::cli

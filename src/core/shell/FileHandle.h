@@ -1,0 +1,50 @@
+// An open file owned by one document or one write operation, closed when the owner lets
+// it go. Offsets and sizes are 64-bit whatever the widths of the fields inside the file.
+//
+// A document's file is opened for reading only, so other programs can go on reading it.
+// The desktop this runs on has no share modes that would keep them from writing it; the
+// save operations refuse the open document as their target instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vocara {
+
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle() { Close(); }
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // An existing regular file for reading; not open when it is missing, unreadable or not a
+  // regular file (a directory or a device cannot be a document).
+  static FileHandle OpenForReading(const std::string& path);
+  // A new file for writing, replacing any file of that name.
+  static FileHandle Create(const std::string& path);
+
+  bool IsOpen() const { return file_ != nullptr; }
+  void Close();
+
+  // The size in bytes; 0 when it cannot be found.
+  std::uint64_t Size();
+  bool Seek(std::uint64_t offset);
+  // Reads up to `bytes`; fewer only at the end of the file or on an error.
+  std::size_t Read(void* destination, std::size_t bytes);
+  bool Write(const void* source, std::size_t bytes);
+
+ private:
+  explicit FileHandle(std::FILE* file) : file_(file) {}
+  std::FILE* file_ = nullptr;
+};
+
+// Whether two names denote the same existing file (also through links or "." and ".."
+// segments). Byte-equal names always count as the same.
+bool SameFile(const std::string& a, const std::string& b);
+
+}  // namespace vocara

@@ -1,0 +1,40 @@
+// The WAV document inside the program: opening with its dialog and messages, closing, the
+// range rules, and the two range-writing commands with their save dialogs. The file work
+// itself is in WavDocument, SampleAccess and RangeExport, shared with the command-line tool.
+#pragma once
+
+#include <string>
+
+namespace vocara {
+
+struct App;
+
+// Installs the WAV openers (close, open command, and the WAV file's share of closing files
+// at the end of the program) into App::openers.
+void InstallWavDocument(App& app);
+
+// Opens and validates `name`. A refusal shows its message and leaves no WAV open. When the
+// open file moves the cursor past the end of the new data, cursor, range, noise profile and
+// the view's position start again from 0. With a SAS open, a SAS that fits sets WavSasMatch;
+// otherwise "WAV and SAS files does not fit.\nContinue?" asks, and No closes the file again.
+void WavOpenFile(App& app, const std::string& name);
+
+// Without a path the "Open WAV File" dialog asks for one (cancel does nothing). Opens it,
+// re-evaluates the range, shows the path in the WAV, FFT and MFT titles and fits the view on
+// success, updates the commands and refreshes a visible FFT window.
+void WavOpenCommand(App& app, const std::string* path);
+
+// Closes the file and clears the WAV bits; fullReset also clears the derived state and the
+// view and hides the FFT and MFT windows.
+void WavClose(App& app, bool fullReset);
+
+// After every change of rangeLeft or rangeRight: limits the range to the data, recomputes
+// rangeRms and WavRangeSelected, RangeHoldsNoiseLength and NoiseSampleReady, clears
+// CorrectedTempCurrent and updates the commands.
+void WavRangeChanged(App& app);
+
+// WAV Range / Save As and Export As Text: the save dialog, then the file.
+void SaveRangeAsWav(App& app);
+void ExportRangeAsText(App& app);
+
+}  // namespace vocara

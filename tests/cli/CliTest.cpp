@@ -1,0 +1,109 @@
+// The vocara-cli contract: exit codes, the message alone on one line of stderr, the usage
+// text, the key=value lines of info and the files of save-range and export-text.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class CliTest : public ::testing::Test {
+ protected:
+  int Run(const std::vector<std::string>& args) {
+    out.str("");
+    err.str("");
+    return cli::RunCli(args, out, err);
+  }
+
+  TempDir dir;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(CliTest, HelpListsTheSubcommandsOnStdout) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  for (const char* command : {"info", "save-range", "export-text"})
+    EXPECT_NE(out.str().find(command), std::string::npos) << command;
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoWithTheUsageText) {
+  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
+  const std::string out1 = dir.File("b.wav");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {},
+           {"frobnicate"},
+           {"info"},
+           {"info", wav, "extra"},
+           {"save-range", wav, out1},
+           {"save-range", wav, out1, "2"},
+           {"save-range", wav, out1, "2:1"},
+           {"save-range", wav, out1, "-1:2"},
+           {"save-range", wav, out1, "0:4294967296"},
+           {"export-text", wav, out1, "1:x"},
+           {"export-text", wav, out1, "0:4"},  // past the 3 samples
+       }) {
+    EXPECT_EQ(Run(args), 2) << ::testing::PrintToString(args);
+    EXPECT_NE(err.str().find("usage: vocara-cli"), std::string::npos);
+    EXPECT_EQ(out.str(), "");
+  }
+}
+
+TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksum) {
+  FormatFields f = Format(3, 44100);
+  const std::string wav = WriteFile(
+      dir.File("a.wav"),
+      RiffFile(Chunk("LIST", "INFO") + Chunk("fmt ", FormatBody(f)) + Chunk("data", Samples(3, {1, -1}))));
+  EXPECT_EQ(Run({"info", wav}), 0);
+  EXPECT_EQ(out.str(),
+            "format=1\nchannels=1\nrate=44100\nblock_align=3\nbits=24\ndata_offset=56\nsamples=2\n"
+            "checksum=0x00000000\n");
+  EXPECT_EQ(err.str(), "");
+  WriteFile(wav, CanonicalWav(Format(2), Samples(2, {1})));
+  EXPECT_EQ(Run({"info", wav}), 0);
+  EXPECT_NE(out.str().find("checksum=0x00010000\n"), std::string::npos);
+}
+
+TEST_F(CliTest, AFailureIsTheMessageAloneOnOneLine) {
+  FormatFields stereo = Format(4);
+  stereo.channels = 2;
+  const std::string wav = WriteFile(dir.File("s.wav"), CanonicalWav(stereo, Samples(4, {1, 2})));
+  EXPECT_EQ(Run({"info", wav}), 1);
+  EXPECT_EQ(err.str(), "Not a mono file\n");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(Run({"export-text", dir.File("missing.wav"), dir.File("o.txt"), "0:1"}), 1);
+  EXPECT_EQ(err.str(), "Invalid File Handle\n");
+  EXPECT_EQ(Run({"info", WriteFile(dir.File("short.wav"), "RIFF")}), 1);
+  EXPECT_EQ(err.str(), "WAVE to short\n");
+}
+
+TEST_F(CliTest, SaveRangeWritesSamplesAToBAndRefusesTheInput) {
+  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {5, 6, 7, 8})));
+  const std::string target = WriteFile(dir.File("b.wav"), std::string(500, 'x'));
+  EXPECT_EQ(Run({"save-range", wav, target, "1:3"}), 0);
+  EXPECT_EQ(ReadFile(target), CanonicalWav(Format(2), Samples(2, {6, 7})));
+  EXPECT_EQ(Run({"save-range", wav, wav, "1:3"}), 1);
+  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
+  EXPECT_EQ(Run({"export-text", wav, wav, "1:3"}), 1);
+  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
+  EXPECT_EQ(ReadFile(wav), CanonicalWav(Format(2), Samples(2, {5, 6, 7, 8})));
+}
+
+TEST_F(CliTest, ExportTextWritesCrLfLines) {
+  const std::string wav =
+      WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {16384, -8192, 1, 0})));
+  const std::string target = dir.File("a.txt");
+  EXPECT_EQ(Run({"export-text", wav, target, "0:4"}), 0);
+  EXPECT_EQ(ReadFile(target), "50\r\n-25\r\n0.003\r\n0\r\n");
+  EXPECT_EQ(Run({"export-text", wav, target, "2:2"}), 0);  // an empty range is an empty file
+  EXPECT_EQ(ReadFile(target), "");
+}
+
+}  // namespace
+}  // namespace vocara::test
