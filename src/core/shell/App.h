@@ -12,6 +12,7 @@
 #include "platform/Message.h"
 #include "platform/Platform.h"
 #include "raster/RasterCanvas.h"
+#include "sas/SasDocument.h"
 #include "shell/CommandTable.h"
 #include "shell/Settings.h"
 #include "shell/StatusFields.h"
@@ -95,6 +96,7 @@ struct App {
   DocumentOpeners openers;
 
   WavDocument wav;
+  SasDocument sas;
   view::WavView wavView;
   NoiseProfile noise;
   // The name buffer of the one file dialog record all file dialogs share (at most 259
