@@ -2,12 +2,11 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
-export QT_QPA_PLATFORM ?= offscreen
 
 .PHONY: run test deps build sanitize fuzz bench format clean
 
 run: deps build
-	QT_QPA_PLATFORM= ./$(BUILD)/vocara
+	./$(BUILD)/vocara
 
 test: deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
