@@ -30,9 +30,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 15
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOCARA_GUI=OFF -DVOCARA_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target wav_open_fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus-wav
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target wav_open_fuzz sas_open_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus-wav $(FUZZ_BUILD)/corpus-sas
 	./$(FUZZ_BUILD)/fuzz/wav_open_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus-wav
+	./$(FUZZ_BUILD)/fuzz/sas_open_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus-sas
 
 bench: deps build
 	./$(BUILD)/bench/vocara_bench

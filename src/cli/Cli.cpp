@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/BuildCommand.h"
+#include "cli/CorrectCommand.h"
+#include "cli/SasInfoCommand.h"
 #include "shell/MessageId.h"
 #include "wav/RangeExport.h"
 #include "wav/WavDocument.h"
@@ -19,8 +22,17 @@ constexpr const char* Usage =
     "\n"
     "commands:\n"
     "  info FILE                     validate FILE and print its format, sample count and checksum\n"
+    "                                (a SAS file: its counts, hop, rate, WAV checksum and settings)\n"
     "  save-range IN.wav OUT.wav A:B write samples A <= i < B of IN as a WAV file\n"
     "  export-text IN.wav OUT.txt A:B write samples A <= i < B of IN as text, one percentage a line\n"
+    "  correct IN.wav IN.sas OUT.wav [--range A:B] [--time-correction on|off]\n"
+    "                                render the corrected recording (or samples A <= i < B of it)\n"
+    "                                into OUT; time correction as stored in the SAS unless given\n"
+    "  build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME] [--lowest NOTE]\n"
+    "        [--highest NOTE] [--chunk PERIODS] [--threshold PERCENT]\n"
+    "                                analyse IN into a new SAS file; the settings are the built-in\n"
+    "                                ones or FILE's, then the options in order, as in the Settings\n"
+    "                                dialog (notes as 0..87 or A0 .. C8; values clamped)\n"
     "  --help                        show this text\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
@@ -67,6 +79,7 @@ std::string Hex8(std::uint32_t value) {
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return UsageError(err, "info takes one file");
+  if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err);
   WavDocument wav;
   if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
     return Failure(err, opened.message);
@@ -112,6 +125,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "info") return Info(args, out, err);
   if (command == "save-range") return WriteRange(args, err, WriteRangeAsWav);
   if (command == "export-text") return WriteRange(args, err, WriteRangeAsText);
+  if (command == "build") return BuildCommand(args, err, UsageError);
+  if (command == "correct") return CorrectCommand(args, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 

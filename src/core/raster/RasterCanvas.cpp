@@ -2,11 +2,12 @@
 //
 // Lines: a line from P to Q steps one pixel at a time along its longer axis; at step t the
 // shorter axis has moved t * minor / major pixels, rounded to the nearest pixel with halves
-// rounded down, which is the pixel set of the classic integer Bresenham loop. Writing the
-// position in closed form instead of carrying an error term lets drawing start at the first
-// step inside the visible area and stop after the last, so a line with far-off end points takes
-// no longer than the width or height of the image. The end point is not drawn, so a polyline
-// touches each joint once, which keeps NotXor drawing reversible.
+// rounded down, which is the pixel set of the classic integer Bresenham loop. The position is
+// written in closed form for the first step inside the visible area, so drawing starts there
+// and stops after the last visible step, and a line with far-off end points takes no longer
+// than the width or height of the image; from that step on the quotient is carried forward as
+// a whole part and a remainder. The end point is not drawn, so a polyline touches each joint
+// once, which keeps NotXor drawing reversible.
 
 #include "raster/RasterCanvas.h"
 
@@ -23,30 +24,22 @@ constexpr std::uint32_t White = 0xffffffffu;
 constexpr std::uint32_t Opaque = 0xff000000u;
 constexpr std::uint32_t ColourBits = 0x00ffffffu;
 
-// The minor-axis offset at step t of a line with `minor` and `major` extents (minor <= major,
-// major > 0). Both extents are below 2^32 and t < major, so the product fits in 64 bits.
-long long MinorOffset(long long t, long long minor, long long major) {
-  const std::uint64_t product = static_cast<std::uint64_t>(t) * static_cast<std::uint64_t>(minor);
-  const std::uint64_t whole = product / static_cast<std::uint64_t>(major);
-  const std::uint64_t rest = product % static_cast<std::uint64_t>(major);
-  return static_cast<long long>(whole + (2 * rest > static_cast<std::uint64_t>(major) ? 1 : 0));
-}
-
 }  // namespace
 
 void RasterImage::Resize(int width, int height) {
   width_ = std::max(width, 0);
+  stride_ = width_ > 0 && width_ % 32 == 0 ? width_ + 16 : width_;
   height_ = std::max(height, 0);
-  pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), White);
+  pixels_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_), White);
 }
 
 std::uint32_t RasterImage::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+  return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_) +
                  static_cast<std::size_t>(x)];
 }
 
-platform::PixelView RasterImage::View() { return {pixels_.data(), width_, height_, width_}; }
+platform::PixelView RasterImage::View() { return {pixels_.data(), width_, height_, stride_}; }
 
 RasterCanvas::RasterCanvas(RasterImage& image, platform::TextRenderer& text) : image_(image), text_(text) {}
 
@@ -91,13 +84,43 @@ void RasterCanvas::LineTo(int x, int y) {
     last = std::min(last, majorStart - majorLow + 1);
   }
 
+  if (first >= last) return;
+  // t x minor / major at the first visible step, then carried as whole part and remainder
+  // (minor <= major, so a step carries at most one). Both extents are below 2^32 and t < major,
+  // so the product fits in 64 bits. The pixel index moves along with the position, and the
+  // raster mode is decided once per line.
+  const auto uMinor = static_cast<std::uint64_t>(minor);
+  const auto uMajor = static_cast<std::uint64_t>(major);
+  const std::uint64_t product = static_cast<std::uint64_t>(first) * uMinor;
+  long long whole = static_cast<long long>(product / uMajor);
+  std::uint64_t rest = product % uMajor;
+  long long offset = whole + (2 * rest > uMajor ? 1 : 0);
+  long long across = minorStart + minorStep * offset;
+  const long long along = majorStart + majorStep * first;
+  const long long width = image_.Stride();
+  const long long majorStride = majorStep * (xMajor ? 1 : width);
+  const long long minorStride = minorStep * (xMajor ? width : 1);
+  long long index = xMajor ? across * width + along : along * width + across;
+  std::uint32_t* const pixels = image_.View().pixels;
+  const std::uint32_t pen = pen_;
+  const bool invert = mode_ == platform::RasterMode::NotXor;
   for (long long t = first; t < last; ++t) {
-    const long long along = majorStart + majorStep * t;
-    const long long across = minorStart + minorStep * MinorOffset(t, minor, major);
-    if (across < minorLow || across >= minorHigh) continue;
-    const int px = static_cast<int>(xMajor ? along : across);
-    const int py = static_cast<int>(xMajor ? across : along);
-    Paint(px, py, pen_, mode_);
+    if (across >= minorLow && across < minorHigh) {
+      std::uint32_t& pixel = pixels[index];
+      pixel = invert ? Opaque | (~(pen ^ pixel) & ColourBits) : pen;
+    }
+    index += majorStride;
+    rest += uMinor;
+    if (rest >= uMajor) {
+      rest -= uMajor;
+      ++whole;
+    }
+    // The rounded offset grows by at most one per step.
+    if (whole + (2 * rest > uMajor ? 1 : 0) != offset) {
+      ++offset;
+      across += minorStep;
+      index += minorStride;
+    }
   }
 }
 
@@ -129,9 +152,12 @@ void RasterCanvas::FillRect(const platform::Rect& rect, platform::Rgb colour) {
   const int x1 = std::min(rect.right, area.right);
   const int y0 = std::max(rect.top, area.top);
   const int y1 = std::min(rect.bottom, area.bottom);
+  if (x0 >= x1) return;
   const std::uint32_t pixel = colour.Pixel();
   for (int py = y0; py < y1; ++py) {
-    for (int px = x0; px < x1; ++px) Paint(px, py, pixel, platform::RasterMode::Copy);
+    std::uint32_t* row =
+        image_.View().pixels + static_cast<std::size_t>(py) * static_cast<std::size_t>(image_.Stride());
+    std::fill(row + x0, row + x1, pixel);
   }
 }
 
@@ -166,7 +192,7 @@ platform::Rect RasterCanvas::VisibleArea() const {
 // (x, y) must lie inside the visible area.
 void RasterCanvas::Paint(int x, int y, std::uint32_t colour, platform::RasterMode mode) {
   std::uint32_t& pixel =
-      image_.View().pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.Width()) +
+      image_.View().pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.Stride()) +
                            static_cast<std::size_t>(x)];
   if (mode == platform::RasterMode::NotXor) {
     // Only the colour bits are inverted; the image stays opaque.

@@ -1,5 +1,6 @@
 #include "shell/App.h"
 
+#include "sas/SasCommands.h"
 #include "shell/WindowProcedure.h"
 #include "wav/WavCommands.h"
 
@@ -12,6 +13,7 @@ App::App(platform::Platform& platformPorts)
       status(DefaultStatusFields()) {
   // The documents install their openers first, so that a front end or a test can replace them.
   InstallWavDocument(*this);
+  InstallSasDocument(*this);
 }
 
 std::intptr_t WindowProcedureSink::Dispatch(int view, const platform::Message& message) {

@@ -18,7 +18,10 @@
 #include "shell/StatusFields.h"
 #include "shell/Warning.h"
 #include "shell/WindowTable.h"
+#include "views/FftView.h"
 #include "views/NoiseProfile.h"
+#include "views/SasView.h"
+#include "views/ViewGeometry.h"
 #include "views/WavView.h"
 #include "wav/WavDocument.h"
 
@@ -31,22 +34,6 @@ struct LayoutMetrics {
   int toolbarHeight = 0;
   int statusHeight = 17;
   int rulerHeight = 17;
-};
-inline constexpr int ScrollControlWidth = 16;
-
-// Per-window plot geometry: the rows the plot spans and the cursor, drag and selection
-// columns.
-struct ViewGeometry {
-  int plotTop = 0;
-  int plotBottom = 0;
-  int cursorX = 0;
-  int drawnCursorX = 0;
-  int dragAnchorX = 0;
-  int dragCurrentX = 0;
-  int selLeftX = 0;
-  int selRightX = 0;
-  int dataWidth = 0;
-  int width = 0;
 };
 
 // The openers a file named on the command line or dropped on a window is handed to.
@@ -62,6 +49,9 @@ struct DocumentOpeners {
   // Whether the open SAS was built from the open WAV (same checksum and sample rate); set by
   // the SAS document. Unset counts as no.
   std::function<bool(const App&)> sasMatchesWav;
+  // Recomputes the MFT note strengths after the analysis note range changed; installed by the
+  // spectrum window. Unset does nothing.
+  std::function<void(App&)> refreshNoteSpectrum;
 };
 
 struct App {
@@ -94,14 +84,24 @@ struct App {
   int editMode = 0;  // 0 Normal .. 5 Erase
   AudioDeviceChoice audioChoice;
   DocumentOpeners openers;
+  // The open General Settings dialog, so that keys and mouse in other windows can refresh its
+  // note lists (FillSettingsControls); null while it is closed.
+  platform::DialogHandle* settingsDialog = nullptr;
 
   WavDocument wav;
   SasDocument sas;
   view::WavView wavView;
+  view::SasView sasView;
+  view::FftView fftView;
   NoiseProfile noise;
   // The name buffer of the one file dialog record all file dialogs share (at most 259
   // characters): a dialog that does not clear it starts with the last name chosen.
   std::string fileDialogName;
+  // The corrected temporary file Play Corrected renders and plays; set by its first render.
+  std::string correctedPath;
+  // Plays correctedPath from its first to its last sample; installed by playback, unset does
+  // nothing.
+  std::function<void(App&)> playCorrected;
 };
 
 // The window procedure as the adapters call it.

@@ -4,10 +4,18 @@
 #include <cstdint>
 
 #include "platform/Keys.h"
+#include "processing/CorrectCommands.h"
+#include "sas/SasBuild.h"
+#include "sas/SasCommands.h"
 #include "shell/App.h"
 #include "shell/AppFlags.h"
 #include "shell/CommandTable.h"
+#include "shell/SettingsDialog.h"
 #include "shell/WindowProcedure.h"
+#include "views/FftView.h"
+#include "views/Render.h"
+#include "views/SasView.h"
+#include "views/WavView.h"
 #include "wav/WavCommands.h"
 
 namespace vocara {
@@ -60,6 +68,12 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       windows.Invalidate(WavView, nullptr);
       UpdateCommandStates(app);
       break;
+    case 105:  // WAV File / Correct: the whole recording into a file the user names
+      CorrectCommand(app);
+      break;
+    case 108:  // WAV File / Sync to SAS
+      SyncWavToSas(app);
+      break;
     case 109: {  // Exit: a close request to the commanding window
       platform::Message close;
       close.kind = platform::MessageKind::Close;
@@ -91,8 +105,28 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
     case 113:
       ExportRangeAsText(app);
       break;
+    case 117:  // WAV Range / Play Corrected: render the range unless the temporary file is current
+      PlayCorrectedCommand(app);
+      break;
+    case 120:  // SAS File / Build: a new SAS file from the open recording, in busy mode
+      SasBuildCommand(app);
+      break;
     case 121:  // SAS File / Open
       if (app.openers.sasOpenCommand) app.openers.sasOpenCommand(app, nullptr);
+      break;
+    case 122:  // SAS File / Close
+      SasClose(app);
+      windows.Show(SasView, platform::ShowCommand::Hide);
+      UpdateCommandStates(app);
+      break;
+    case 123:  // SAS File / Save As
+      SasSaveAs(app);
+      break;
+    case 126:  // SAS File / Set Ruler Origin
+      SetRulerOrigin(app);
+      break;
+    case 127:  // SAS File / Sync to WAV
+      SyncSasToWav(app);
       break;
     case 128:
     case 129:
@@ -103,9 +137,34 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       app.editMode = command - 128;
       windows.SetCursor(static_cast<platform::CursorShape>(app.editMode));
       break;
+    case 141:
+    case 142:
+    case 143:
+    case 144:
+    case 145:
+    case 146:
+    case 147:
+    case 148:
+    case 149:
+    case 150:
+    case 153:  // time and value scales of the WAV window
+      WavViewScaleCommand(app, command);
+      break;
+    case 151:
+    case 152:  // Pitch Stretch, Pitch Sqeeze
+      SasViewPitchScaleCommand(app, command);
+      break;
+    case 154:  // View / General Settings: modal, owned by the commanding window
+      RunSettingsDialog(app, view);
+      break;
     case 156:  // View / SAS
       windows.Show(SasView, platform::ShowCommand::Restore);
       windows.BringToTop(SasView);
+      break;
+    case 177:
+    case 178:
+    case 179:  // frequency scale of the FFT window
+      FftViewFrequencyScaleCommand(app, command);
       break;
     case 185:  // Help Topics: whatever viewer the desktop associates; the outcome is not checked
       app.ports.desktop.OpenWithViewer(app.files.helpFile);
@@ -146,6 +205,19 @@ void HandleKey(App& app, int view, int key) {
   }
   if (key == k::Control) {
     app.ports.windows.SetCursor(platform::CursorShape::Arrow);
+    return;
+  }
+  if (key == k::Left || key == k::Right) {
+    CursorStep(app, view, key == k::Left ? -1 : 1);
+    return;
+  }
+  if (view == FftView && (key == k::Up || key == k::Down)) {
+    // A vertical scroll of the FFT window itself, refused like any scroll while busy.
+    platform::Message scroll;
+    scroll.kind = platform::MessageKind::VScroll;
+    scroll.bar = platform::ScrollBar::Vertical;
+    scroll.scrollCode = key == k::Up ? platform::ScrollCode::LineUp : platform::ScrollCode::LineDown;
+    WindowProcedure(app, FftView, scroll);
     return;
   }
   for (const KeyCommands& entry : Table) {

@@ -1,5 +1,7 @@
 #include "shell/FileHandle.h"
 
+#include <unistd.h>
+
 #include <climits>
 #include <filesystem>
 #include <system_error>
@@ -29,6 +31,12 @@ FileHandle FileHandle::OpenForReading(const std::string& path) {
 
 FileHandle FileHandle::Create(const std::string& path) { return FileHandle(std::fopen(path.c_str(), "wb")); }
 
+FileHandle FileHandle::OpenForUpdate(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  return FileHandle(std::fopen(path.c_str(), "r+b"));
+}
+
 void FileHandle::Close() {
   if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
 }
@@ -55,6 +63,13 @@ std::size_t FileHandle::Read(void* destination, std::size_t bytes) {
 bool FileHandle::Write(const void* source, std::size_t bytes) {
   if (file_ == nullptr) return false;
   return bytes == 0 || std::fwrite(source, 1, bytes, file_) == bytes;
+}
+
+bool FileHandle::Flush() { return file_ != nullptr && std::fflush(file_) == 0; }
+
+bool FileHandle::Truncate(std::uint64_t size) {
+  if (!Flush() || size > static_cast<std::uint64_t>(LONG_MAX)) return false;
+  return ::ftruncate(::fileno(file_), static_cast<off_t>(size)) == 0;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -1,9 +1,10 @@
 // An open file owned by one document or one write operation, closed when the owner lets
 // it go. Offsets and sizes are 64-bit whatever the widths of the fields inside the file.
 //
-// A document's file is opened for reading only, so other programs can go on reading it.
-// The desktop this runs on has no share modes that would keep them from writing it; the
-// save operations refuse the open document as their target instead.
+// A WAV document's file is opened for reading only, a SAS document's for reading and writing
+// in place; other programs can go on reading either. The desktop this runs on has no share
+// modes that would keep them from writing it; the save operations refuse the open document as
+// their target instead.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,9 @@ class FileHandle {
   static FileHandle OpenForReading(const std::string& path);
   // A new file for writing, replacing any file of that name.
   static FileHandle Create(const std::string& path);
+  // An existing regular file for reading and writing in place (a SAS document); not open when
+  // it is missing, not a regular file, or cannot be written.
+  static FileHandle OpenForUpdate(const std::string& path);
 
   bool IsOpen() const { return file_ != nullptr; }
   void Close();
@@ -37,6 +41,10 @@ class FileHandle {
   // Reads up to `bytes`; fewer only at the end of the file or on an error.
   std::size_t Read(void* destination, std::size_t bytes);
   bool Write(const void* source, std::size_t bytes);
+  // Hands written bytes to the system, so that other readers of the file see them.
+  bool Flush();
+  // Ends the file at `size` bytes, after flushing what was written.
+  bool Truncate(std::uint64_t size);
 
  private:
   explicit FileHandle(std::FILE* file) : file_(file) {}

@@ -8,6 +8,7 @@
 #include "shell/CommandTable.h"
 #include "shell/Resources.h"
 #include "shell/WindowProcedure.h"
+#include "views/ViewLayout.h"
 
 namespace vocara {
 namespace {

@@ -190,15 +190,15 @@ TEST_F(WindowProcedureTest, HelpAndAbout) {
   EXPECT_EQ(fake.dialogs.titles.size(), 2u);
 }
 
-TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabels) {
+TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) {
   fake.text.drawn.clear();
   platform::Message paint = Msg(MessageKind::Paint);
   paint.rect = app.ports.windows.GetClientRect(WavView);
   sink.Dispatch(WavView, paint);
   std::vector<std::string> labels;
   for (const DrawnText& t : fake.text.drawn) labels.push_back(t.text);
-  EXPECT_EQ(labels, (std::vector<std::string>{
-                        "Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=", "Vrms/(arb.u)="}));
+  EXPECT_EQ(labels, (std::vector<std::string>{"Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=",
+                                              "Vrms/(arb.u)=", "0", "0", "0", "0", "0"}));
   EXPECT_EQ(fake.text.drawn[1].x, 120);
   const RasterImage& image = app.images[WavView];
   const int tb = app.metrics.toolbarHeight;

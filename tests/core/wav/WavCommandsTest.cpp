@@ -73,10 +73,11 @@ TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
   EXPECT_TRUE(Enabled(110));
   EXPECT_FALSE(Enabled(112));  // no range yet
   EXPECT_EQ(fake.windows.menuEnabled[103], true);
-  // Fitted to the whole file: 640 columns show 3000 samples at 4 per column.
+  // Fitted to the whole file: 3000 / 639 = 4 samples per column; the envelope's 641 columns
+  // reach sample 2563.
   EXPECT_EQ(app.wavView.samplesPerPixel, 3000u / 639);
   EXPECT_EQ(app.wavView.envelopeMin, -1500.0 * 65536);
-  EXPECT_EQ(app.wavView.envelopeMax, 1499.0 * 65536);
+  EXPECT_EQ(app.wavView.envelopeMax, (2563.0 - 1500) * 65536);
 }
 
 TEST_F(WavCommandsTest, OpenClosesTheCurrentFileEvenWhenTheDialogIsCancelled) {

@@ -1,0 +1,149 @@
+// Correction of a 10-minute 48 kHz 16-bit harmonic tone (220 Hz and five overtones), with the
+// hop the default settings give (Flute, one period of the tone 1.5 semitones below B3). The goal
+// is at least 500x real time; the counter x_realtime is seconds of audio per second of render.
+//
+//   identity  targets equal to the analysis, time correction on: the plain resampling loop
+//   up50      every frame 50 cents higher, time correction on: `sox FILE OUT pitch 50` does
+//             the same, and the output is kept on the input's timeline by period repeats
+//   vibrato   targets swinging +-30 cents at 5 Hz: every frame's offset differs from the next,
+//             so the ratio changes with every sample
+//
+// The files are generated once in the temporary folder (vocara-correct-bench.wav and one SAS
+// per case) and kept for scripts/bench-correct.sh, which times sox and vocara-cli on them.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "processing/Correct.h"
+#include "sas/SasDocument.h"
+#include "sas/SasRecords.h"
+#include "wav/WavDocument.h"
+#include "wav/WavHeader.h"
+
+namespace {
+
+constexpr std::uint32_t Rate = 48000;
+constexpr std::uint32_t Seconds = 600;
+constexpr std::uint32_t Count = Rate * Seconds;
+constexpr double Tone = 220.0;  // A3: 3600 cents above A0
+constexpr double Peak = 0.5;    // of full scale
+
+std::string TempFile(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
+// The hop of the default settings at 48000 Hz.
+std::uint32_t DefaultHop() {
+  const vocara::GeneralSettings settings;
+  const double window = std::trunc(std::exp(-settings.lowestNote * 0.057762265046662) *
+                                   (Rate * 293.42777920733) * 0.0022727272727272726);
+  return static_cast<std::uint32_t>(window * settings.chunkPeriods * 0.0594630943593);
+}
+
+std::string Wav() {
+  const std::string path = TempFile("vocara-correct-bench.wav");
+  if (std::filesystem::exists(path)) return path;
+  vocara::WavHeader header;
+  header.SetDataSize(Count * 2);
+  std::ofstream out(path, std::ios::binary);
+  const auto image = header.Serialise();
+  out.write(reinterpret_cast<const char*>(image.data()), image.size());
+  double norm = 0.0;
+  for (int h = 1; h <= 6; ++h) norm += 1.0 / h;
+  std::vector<char> block;
+  for (std::uint32_t i = 0; i < Count; ++i) {
+    double v = 0.0;
+    for (int h = 1; h <= 6; ++h) v += std::sin(2.0 * std::numbers::pi * Tone * h * i / Rate) / h;
+    const auto s = static_cast<std::int16_t>(std::lrint(v / norm * Peak * 32767.0));
+    block.push_back(static_cast<char>(s & 0xFF));
+    block.push_back(static_cast<char>((s >> 8) & 0xFF));
+    if (block.size() >= (1u << 20)) {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    }
+  }
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
+  return path;
+}
+
+// A SAS for the tone: source pitch 3600, the measured extremes, targets from `target(frame)`.
+template <typename Target>
+std::string Sas(const std::string& name, vocara::WavDocument& wav, Target target) {
+  const std::string path = TempFile(name);
+  if (std::filesystem::exists(path)) return path;
+  vocara::SasHeader header;
+  header.frameLength = DefaultHop();
+  header.frameCount = Count / header.frameLength;
+  header.sampleRate = Rate;
+  header.wavChecksum = wav.checksum;
+  std::ofstream out(path, std::ios::binary);
+  const auto image = header.Serialise();
+  out.write(reinterpret_cast<const char*>(image.data()), image.size());
+  const auto extreme = static_cast<std::int32_t>(Peak * 2147483647.0);
+  for (std::uint32_t i = 0; i < header.frameCount; ++i) {
+    vocara::SasFrame frame;
+    frame.sourcePitch = 3600;
+    frame.targetPitch = target(i, header.frameLength);
+    frame.minSample = -extreme;
+    frame.maxSample = extreme;
+    frame.targetAmplitude = static_cast<std::uint32_t>(2 * std::int64_t{extreme});
+    const auto bytes = frame.Serialise();
+    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+  for (const vocara::TimeLink link : {vocara::TimeLink{0, 0}, vocara::TimeLink{Count, Count}}) {
+    const auto bytes = link.Serialise();
+    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+  return path;
+}
+
+template <typename Target>
+void CorrectTone(benchmark::State& state, const std::string& sasName, Target target) {
+  vocara::WavDocument wav;
+  if (vocara::WavOpenDocument(wav, Wav()).message != vocara::MessageId::None) {
+    state.SkipWithError("cannot open the WAV file");
+    return;
+  }
+  vocara::SasDocument sas;
+  if (vocara::SasOpenDocument(sas, Sas(sasName, wav, target), vocara::SasAccess::ReadOnly) !=
+      vocara::MessageId::None) {
+    state.SkipWithError("cannot open the SAS file");
+    return;
+  }
+  const std::string output = TempFile("vocara-correct-bench-out.wav");
+  const vocara::CorrectRequest request{0, wav.sampleCount, true, vocara::CorrectMode::Save};
+  for (auto _ : state) {
+    const vocara::CorrectResult result = vocara::Correct(wav, sas, request, output, {});
+    benchmark::DoNotOptimize(result.outputSamples);
+  }
+  std::filesystem::remove(output);
+  state.counters["x_realtime"] = benchmark::Counter(Seconds, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_CorrectIdentity(benchmark::State& state) {
+  CorrectTone(state, "vocara-correct-bench-identity.sas",
+              [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 3600; });
+}
+void BM_CorrectUp50(benchmark::State& state) {
+  CorrectTone(state, "vocara-correct-bench-up50.sas",
+              [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 3650; });
+}
+void BM_CorrectVibrato(benchmark::State& state) {
+  CorrectTone(state, "vocara-correct-bench-vibrato.sas", [](std::uint32_t frame, std::uint32_t hop) {
+    const double seconds = static_cast<double>(frame) * hop / Rate;
+    return static_cast<std::uint16_t>(3600 +
+                                      std::lrint(30.0 * std::sin(2.0 * std::numbers::pi * 5.0 * seconds)));
+  });
+}
+
+BENCHMARK(BM_CorrectIdentity)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CorrectUp50)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CorrectVibrato)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,232 @@
+#include "cli/BuildCommand.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "cli/Cli.h"
+#include "sas/SasBuild.h"
+#include "shell/FileHandle.h"
+#include "shell/Instruments.h"
+#include "shell/MessageId.h"
+#include "shell/NumberText.h"
+#include "shell/Settings.h"
+#include "wav/WavDocument.h"
+
+namespace vocara::cli {
+namespace {
+
+constexpr int ProgressBarWidth = 40;
+
+// Set by Ctrl-C while a build runs; the progress callback turns it into a stop.
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) { interrupted.store(true); }
+
+// Installs the Ctrl-C handler for the life of one build and puts the previous one back.
+class InterruptScope {
+ public:
+  InterruptScope() {
+    interrupted.store(false);
+    previous_ = std::signal(SIGINT, OnInterrupt);
+  }
+  ~InterruptScope() { std::signal(SIGINT, previous_); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  void (*previous_)(int) = SIG_DFL;
+};
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<long long> ParseInteger(std::string_view text) {
+  long long value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+int ClampIndex(long long value, int last) { return static_cast<int>(std::clamp<long long>(value, 0, last)); }
+
+// A table index (clamped to the table) or a name from the table, letters in either case.
+template <typename Names>
+std::optional<int> ParseIndexOrName(std::string_view text, const Names& names, int count) {
+  if (const std::optional<long long> index = ParseInteger(text)) return ClampIndex(*index, count - 1);
+  for (int i = 0; i < count; ++i) {
+    if (SameLetters(text, names(i))) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> ParseInstrument(std::string_view text) {
+  return ParseIndexOrName(
+      text, [](int i) { return InstrumentTable[static_cast<std::size_t>(i)].name; }, InstrumentCount);
+}
+
+std::optional<int> ParseNote(std::string_view text) { return ParseIndexOrName(text, NoteName, NoteCount); }
+
+// The settings file is taken only as a whole, as the program takes it at start: 176 bytes, an
+// instrument that is not negative and a record the settings validation accepts. The window
+// layout behind the record is not checked: there is no screen to check it against.
+std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
+  FileHandle file = FileHandle::OpenForReading(path);
+  std::array<std::uint8_t, SettingsFileSize> bytes{};
+  if (!file.IsOpen() || file.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+  const GeneralSettings settings = GeneralSettings::Parse(
+      std::span<const std::uint8_t, GeneralSettings::ByteSize>(bytes.data(), GeneralSettings::ByteSize));
+  if (settings.instrument < 0 || !ValidateSettings(settings)) return std::nullopt;
+  return settings;
+}
+
+struct Request {
+  std::string wav;
+  std::string sas;
+  GeneralSettings settings;
+};
+
+// The arguments after "build": two names in order, the options anywhere among them. Returns
+// the problem, empty when the arguments are sound.
+std::string ParseArguments(const std::vector<std::string>& args, Request& request) {
+  std::vector<std::string> names;
+  std::vector<std::pair<std::string, std::string>> options;
+  std::optional<std::string> settingsFile;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!arg.starts_with("--")) {
+      names.push_back(arg);
+      continue;
+    }
+    if (arg != "--settings" && arg != "--instrument" && arg != "--lowest" && arg != "--highest" &&
+        arg != "--chunk" && arg != "--threshold")
+      return "unknown option '" + arg + "'";
+    if (i + 1 == args.size()) return arg + " needs a value";
+    const std::string& value = args[++i];
+    if (arg != "--settings") {
+      options.emplace_back(arg, value);
+    } else if (settingsFile) {
+      return "--settings is given twice";
+    } else {
+      settingsFile = value;
+    }
+  }
+  if (names.size() != 2) return "build takes IN.wav OUT.sas";
+  request.wav = names[0];
+  request.sas = names[1];
+
+  GeneralSettings& s = request.settings;
+  if (settingsFile) {
+    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile);
+    if (!loaded) return "'" + *settingsFile + "' is not a valid 176-byte settings file";
+    s = *loaded;
+  }
+  // In the order given, with the Settings dialog's rules for its three lists.
+  for (const auto& [option, value] : options) {
+    if (option == "--instrument") {
+      const std::optional<int> instrument = ParseInstrument(value);
+      if (!instrument) return "unknown instrument '" + value + "'";
+      s.instrument = *instrument;
+      if (*instrument != UserDefinedInstrument) {
+        s.lowestNote = InstrumentTable[static_cast<std::size_t>(*instrument)].lowestNote;
+        s.highestNote = InstrumentTable[static_cast<std::size_t>(*instrument)].highestNote;
+      }
+    } else if (option == "--lowest" || option == "--highest") {
+      const std::optional<int> note = ParseNote(value);
+      if (!note) return "'" + value + "' is not a note index 0..87 or a note name A0 .. C8";
+      s.instrument = UserDefinedInstrument;
+      if (option == "--lowest") {
+        s.lowestNote = *note;
+        s.highestNote = std::max(s.highestNote, s.lowestNote);
+      } else {
+        s.highestNote = *note;
+        s.lowestNote = std::min(s.lowestNote, s.highestNote);
+      }
+    } else {
+      const std::optional<double> number = ParseNumber(value);
+      if (!number) return option + " takes a number, not '" + value + "'";
+      if (option == "--chunk") {
+        s.chunkPeriods = ClampNumber(*number, 1.0, 5.0);
+      } else {
+        s.baseNoteThreshold = ClampNumber(*number, 5.0, 100.0);
+      }
+    }
+  }
+  return {};
+}
+
+// A bar redrawn in place whenever the percentage changes; Ctrl-C answers stop.
+ProgressCallback BuildProgress(std::ostream& err, bool drawBar) {
+  return [&err, drawBar, shown = -1](std::uint64_t position, std::uint64_t total) mutable {
+    if (drawBar) {
+      const int percent = total == 0 ? 100 : static_cast<int>(position * 100 / total);
+      if (percent != shown) {
+        shown = percent;
+        const int filled = percent * ProgressBarWidth / 100;
+        err << "\rbuilding [" << std::string(static_cast<std::size_t>(filled), '#')
+            << std::string(static_cast<std::size_t>(ProgressBarWidth - filled), '.') << "] " << percent << "%"
+            << std::flush;
+      }
+    }
+    return !interrupted.load();
+  };
+}
+
+}  // namespace
+
+int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  Request request;
+  if (const std::string problem = ParseArguments(args, request); !problem.empty()) return usage(err, problem);
+
+  WavDocument wav;
+  if (const WavOpenResult opened = WavOpenDocument(wav, request.wav); opened.message != MessageId::None) {
+    err << MessageText(opened.message) << '\n';
+    return ExitFailure;
+  }
+
+  const bool drawBar = &err == &std::cerr && ::isatty(STDERR_FILENO) != 0;
+  SasBuildResult result;
+  {
+    const InterruptScope interruptible;
+    result = SasBuildFile(wav, request.settings, request.sas, BuildProgress(err, drawBar));
+  }
+  if (drawBar) err << '\n';
+  if (result.message != MessageId::None) {
+    err << MessageText(result.message) << '\n';
+    return ExitFailure;
+  }
+  if (result.result == LongOperationResult::Cancelled) {
+    err << "vocara-cli: interrupted; " << request.sas << " was deleted\n";
+    return ExitFailure;
+  }
+  if (result.result != LongOperationResult::Done) {
+    err << "vocara-cli: could not write " << request.sas << '\n';
+    return ExitFailure;
+  }
+  return ExitSuccess;
+}
+
+}  // namespace vocara::cli

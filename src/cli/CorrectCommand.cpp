@@ -1,0 +1,149 @@
+#include "cli/CorrectCommand.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <string_view>
+
+#include "cli/Cli.h"
+#include "processing/Correct.h"
+#include "sas/SasDocument.h"
+#include "shell/MessageId.h"
+#include "wav/WavDocument.h"
+
+namespace vocara::cli {
+namespace {
+
+constexpr int ProgressBarWidth = 40;
+
+struct Options {
+  std::string wav;
+  std::string sas;
+  std::string output;
+  std::optional<std::uint32_t> left;
+  std::uint32_t right = 0;
+  std::optional<bool> timeCorrection;
+};
+
+std::optional<std::uint32_t> ParseIndex(std::string_view text) {
+  std::uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// The arguments after "correct": three names in order, the options anywhere among them.
+// Returns the problem, empty when the arguments are sound.
+std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
+  std::vector<std::string> names;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--range" || arg == "--time-correction") {
+      if (i + 1 == args.size()) return arg + " needs a value";
+      const std::string& value = args[++i];
+      if (arg == "--time-correction") {
+        if (value != "on" && value != "off") return "--time-correction takes on or off, not '" + value + "'";
+        options.timeCorrection = value == "on";
+        continue;
+      }
+      const std::size_t colon = value.find(':');
+      const std::optional<std::uint32_t> left =
+          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(value).substr(0, colon));
+      const std::optional<std::uint32_t> right =
+          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(value).substr(colon + 1));
+      if (!left || !right || *left > *right)
+        return "range '" + value + "' is not A:B with whole numbers A <= B";
+      options.left = *left;
+      options.right = *right;
+    } else if (arg.starts_with("--")) {
+      return "unknown option '" + arg + "'";
+    } else {
+      names.push_back(arg);
+    }
+  }
+  if (names.size() != 3) return "correct takes IN.wav IN.sas OUT.wav";
+  options.wav = names[0];
+  options.sas = names[1];
+  options.output = names[2];
+  return {};
+}
+
+// The fit message without its question: the command line has nobody to ask.
+std::string_view DoesNotFit() {
+  const std::string_view text = MessageText(MessageId::WavSasDoesNotFit);
+  return text.substr(0, text.find('\n'));
+}
+
+// A bar redrawn in place whenever the percentage changes.
+ProgressCallback TerminalProgress(std::ostream& err) {
+  return [&err, shown = -1](std::uint64_t position, std::uint64_t total) mutable {
+    const int percent = total == 0 ? 100 : static_cast<int>(position * 100 / total);
+    if (percent != shown) {
+      shown = percent;
+      const int filled = percent * ProgressBarWidth / 100;
+      err << "\rcorrecting [" << std::string(static_cast<std::size_t>(filled), '#')
+          << std::string(static_cast<std::size_t>(ProgressBarWidth - filled), '.') << "] " << percent << "%"
+          << std::flush;
+    }
+    return true;
+  };
+}
+
+}  // namespace
+
+int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  Options options;
+  if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
+
+  WavDocument wav;
+  if (const WavOpenResult opened = WavOpenDocument(wav, options.wav); opened.message != MessageId::None) {
+    err << MessageText(opened.message) << '\n';
+    return ExitFailure;
+  }
+  SasDocument sas;
+  if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadOnly);
+      refused != MessageId::None) {
+    err << MessageText(refused) << '\n';
+    return ExitFailure;
+  }
+  if (!SasFitsWav(sas.header, wav)) {
+    err << DoesNotFit() << '\n';
+    return ExitFailure;
+  }
+
+  CorrectRequest request;
+  request.start = 0;
+  request.end = wav.sampleCount;
+  request.mode = CorrectMode::Save;
+  if (options.left) {
+    if (options.right > wav.sampleCount) {
+      return usage(err,
+                   "range ends past the " + std::to_string(wav.sampleCount) + " samples of " + options.wav);
+    }
+    request.start = *options.left;
+    request.end = options.right;
+    request.mode = CorrectMode::Play;
+  }
+  // Opening a SAS makes its stored settings live, so its own switch decides unless overridden.
+  request.timeCorrection = options.timeCorrection.value_or(sas.header.settings.timeCorrection != 0);
+
+  const bool drawBar = &err == &std::cerr && ::isatty(STDERR_FILENO) != 0;
+  const CorrectResult result =
+      Correct(wav, sas, request, options.output, drawBar ? TerminalProgress(err) : ProgressCallback{});
+  if (drawBar) err << '\n';
+  if (result.message != MessageId::None) {
+    err << MessageText(result.message) << '\n';
+    return ExitFailure;
+  }
+  if (result.result != LongOperationResult::Done) {
+    err << "vocara-cli: could not write " << options.output << '\n';
+    return ExitFailure;
+  }
+  return ExitSuccess;
+}
+
+}  // namespace vocara::cli

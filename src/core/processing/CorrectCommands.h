@@ -1,0 +1,33 @@
+// Correction inside the program: WAV File / Correct (save mode, into a file the user names)
+// and the rendering half of WAV Range / Play Corrected (play mode, into "CorrectedTemp.wav" in
+// the current directory). The render itself is Correct (processing/Correct.h).
+#pragma once
+
+#include <cstdint>
+
+namespace vocara {
+
+struct App;
+
+// The name of the corrected temporary file, relative to the current directory.
+inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
+
+// Renders start .. end of the open WAV with the open SAS. Play mode when CorrectForPlayback is
+// set, save mode otherwise. Save mode asks for the name ("Save corrected WAV file"; cancel
+// does nothing; the open WAV is refused with "Opened file can not be overwritten") and fits the
+// WAV view to the whole file; the WAV cursor follows the render as its progress display.
+// Every frame pumps one message, and AbortRequested (cleared at the start) stops the render:
+// the save-mode file is deleted, the play-mode file kept but not marked current. A finished
+// play-mode render stores the file as app.correctedPath and sets CorrectedTempCurrent.
+// CorrectForPlayback is cleared however the render ends.
+void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
+
+// Command 105: busy; pending SAS edits written back; the whole recording in save mode.
+void CorrectCommand(App& app);
+
+// Command 117: pending SAS edits written back (the temporary file is then stale); a current
+// temporary file is played again as it is; otherwise the WAV range is rendered in play mode
+// (busy) and played when the render finished.
+void PlayCorrectedCommand(App& app);
+
+}  // namespace vocara

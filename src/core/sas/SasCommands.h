@@ -1,0 +1,46 @@
+// The SAS document inside the program: opening with its dialog, messages and fit question,
+// paging and write-back with the state word, Save As and closing. The file work itself is in
+// SasDocument, shared with the command-line tool.
+#pragma once
+
+#include <string>
+
+namespace vocara {
+
+struct App;
+
+// Installs the SAS openers into App::openers: the open command, the write-back at the end of
+// the program, the WAV side's fit test, and the SAS file's share of closing files.
+void InstallSasDocument(App& app);
+
+// Opens and validates `path` (SasOpenDocument). A refusal shows its message and leaves no SAS
+// open. An accepted file's settings copy becomes the live settings and SasOpen is set; with a
+// WAV open, a SAS that fits sets WavSasMatch, otherwise "WAV and SAS files does not fit.\n
+// Continue?" asks and No closes the file again.
+void SasOpenFile(App& app, const std::string& path);
+
+// Without a path the "Open SAS File" dialog asks for one (cancel does nothing); the path of the
+// open SAS does nothing. Otherwise closes the open SAS and opens the new one: on success the
+// page is read from frame 0, and the SAS window is titled, scrolled and shown; on a refusal it
+// is hidden. The commands are updated either way.
+void SasOpenCommand(App& app, const std::string* path);
+
+// Loads the page from firstFrame (never past the last frame) and clears SasPageDirty without
+// writing: a caller with edits writes them back first. A failed read is reported.
+void SasReadPage(App& app);
+
+// When SasPageDirty is set: header (with the Bar Ruler, Edit SAS and Apply Correction fields of
+// its settings copy taken from the live settings), page and links go back to the file, which
+// ends behind the links; SasPageDirty is cleared. A failed write is reported and leaves
+// SasPageDirty set, so the edits are not taken for saved.
+void SasWriteBack(App& app);
+
+// Writes back, then "Save SAS File As" asks for a name and the open file is copied there. The
+// open file itself is refused; the document stays on its own file.
+void SasSaveAs(App& app);
+
+// Writes back and closes; the SAS bits, position, range, cursor and selection go back to their
+// closed state and the window's title and scroll bar are reset. Always safe to call.
+void SasClose(App& app);
+
+}  // namespace vocara

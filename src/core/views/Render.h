@@ -1,0 +1,70 @@
+// Painting of the windows: the status strip of every window, the WAV waveform, the SAS bar
+// ruler, amplitude and pitch plots and time links, and the selection band and cursor line every
+// plot ends with. Everything is drawn through a RasterCanvas into the window's backing image;
+// a Paint message repaints the region it names, and the cursor line, the status values and the
+// ruler are also drawn directly and then presented.
+//
+// The selection band and the cursor line are drawn in the inverting mode, so drawing either a
+// second time removes it exactly; this is how the cursor moves without a repaint.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/Canvas.h"
+
+namespace vocara {
+
+struct App;
+
+// The paint handler: fills the region with the window colour, then the status strip and the
+// plot, all clipped to the region. In the SAS window a region that reaches into a pane redraws
+// that pane.
+void PaintWindow(App& app, int view, const platform::Rect& rect);
+
+// The status strip of a window; without full only its value fields.
+void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full);
+
+// The plot of the window: body, then selection band and cursor line.
+void PaintPlot(App& app, platform::Canvas& canvas, int view);
+
+// One column of a two-value bar plot from `bottom` up to `top`: olive for what both values
+// share, then blue for a surplus of the second value or black for a surplus of the first,
+// white above. Values are limited to the height bottom - top.
+void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int first, int second);
+
+// The SAS window's bar ruler: beats, divisions and bars with their numbers (negative before the
+// origin bar).
+void DrawBarRuler(App& app, platform::Canvas& canvas);
+// Draws the ruler straight into the SAS window and shows it.
+void RedrawBarRuler(App& app);
+
+// Moves the window's cursor line to its cursorX, first kept within the data and the window,
+// and rewrites the status values, all without a repaint. Long operations call it on the WAV
+// window as their progress display.
+void MoveCursor(App& app, int view);
+
+// The progress display of long operations: the WAV cursor line moves to the column of a
+// sample position (a 16-bit column, as every cursor column).
+void MoveProgressCursor(App& app, std::uint64_t position);
+// The Left and Right keys: the cursor one column to the left (-1) or right (+1).
+void CursorStep(App& app, int view, int step);
+
+// Rewrites the status value fields straight into the window and shows them.
+void RepaintStatusValues(App& app, int view);
+// Asks for a repaint of everything below the status strip (the SAS window: both panes).
+void InvalidateBelowStatus(App& app, int view);
+
+// A pitch in cents above A0 as a note and the cents against it: note (p + 50) / 100, limited
+// to "A0" .. "C8".
+struct NoteReading {
+  std::string_view name;
+  int cents;
+};
+NoteReading NoteOfPitch(int cents);
+
+// The value texts of the WAV (fields 5-9) or SAS (fields 16-23) status strip. Writing the WAV
+// values also moves the WAV cursor to the start of the cursor column.
+void UpdateStatusValues(App& app, int view);
+
+}  // namespace vocara

@@ -1,0 +1,146 @@
+// vocara-cli build: the settings it builds with (built-in, from a settings file, and the
+// options with the Settings dialog's rules and clamps), its usage errors and its failures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "shell/Settings.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class BuildCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<std::int32_t> tone(12000);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+      tone[i] =
+          static_cast<std::int32_t>(std::lround(20000 * std::sin(2 * 3.141592653589793 * 440.0 * i / 22050)));
+    wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2, 22050), Samples(2, tone)));
+  }
+  int Run(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    args.insert(args.begin(), {"build", wav, sas});
+    return cli::RunCli(args, out, err);
+  }
+  // The settings the build stored in its file.
+  GeneralSettings Built() { return ReadSasHeader(sas).settings; }
+  std::string SettingsFile(const GeneralSettings& settings, std::size_t size = SettingsFileSize) {
+    const auto record = settings.Serialise();
+    std::string bytes(record.begin(), record.end());
+    bytes.resize(size, '\0');
+    return WriteFile(dir.File("vocara.INI"), bytes);
+  }
+
+  TempDir dir;
+  std::string wav;
+  std::string sas = dir.File("a.sas");
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(BuildCommandTest, WithoutOptionsTheBuiltInSettingsAreUsed) {
+  ASSERT_EQ(Run({}), 0) << err.str();
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(Built(), GeneralSettings{});
+  EXPECT_EQ(ReadSasHeader(sas).frameLength, 97u);  // the hop of B3 at 22050 Hz
+  EXPECT_EQ(ReadSasHeader(sas).frameCount, 12000u / 97);
+}
+
+TEST_F(BuildCommandTest, AnInstrumentSetsTheNoteRangeAndANoteMakesItUserDefined) {
+  ASSERT_EQ(Run({"--instrument", "violin"}), 0) << err.str();
+  EXPECT_EQ(Built().instrument, 63);
+  EXPECT_EQ(Built().lowestNote, 34);  // G3
+  EXPECT_EQ(Built().highestNote, 82);
+  ASSERT_EQ(Run({"--instrument", "Violin", "--lowest", "C2"}), 0);
+  EXPECT_EQ(Built().instrument, 0);
+  EXPECT_EQ(Built().lowestNote, 15);
+  EXPECT_EQ(Built().highestNote, 82);                           // G7 stays
+  ASSERT_EQ(Run({"--lowest", "C#4", "--instrument", "0"}), 0);  // "User Defined" keeps the notes
+  EXPECT_EQ(Built().instrument, 0);
+  EXPECT_EQ(Built().lowestNote, 40);
+  EXPECT_EQ(Built().highestNote, 77);
+  // A highest note below the lowest pulls the lowest down to it, and the other way round.
+  ASSERT_EQ(Run({"--highest", "a2"}), 0);
+  EXPECT_EQ(Built().lowestNote, 24);
+  EXPECT_EQ(Built().highestNote, 24);
+  ASSERT_EQ(Run({"--lowest", "87"}), 0);
+  EXPECT_EQ(Built().highestNote, 87);
+}
+
+TEST_F(BuildCommandTest, NumbersAreClampedToTheirRanges) {
+  ASSERT_EQ(Run({"--instrument", "99", "--chunk", "9", "--threshold", "1"}), 0) << err.str();
+  EXPECT_EQ(Built().instrument, 68);  // "Xylophone", 44..87
+  EXPECT_EQ(Built().lowestNote, 44);
+  EXPECT_EQ(Built().chunkPeriods, 5.0);
+  EXPECT_EQ(Built().baseNoteThreshold, 5.0);
+  ASSERT_EQ(Run({"--lowest", "-4", "--highest", "300", "--chunk", "0.5", "--threshold", "250"}), 0);
+  EXPECT_EQ(Built().lowestNote, 0);
+  EXPECT_EQ(Built().highestNote, 87);
+  EXPECT_EQ(Built().chunkPeriods, 1.0);
+  EXPECT_EQ(Built().baseNoteThreshold, 100.0);
+}
+
+TEST_F(BuildCommandTest, ASettingsFileIsTheStartingPointOfTheOptions) {
+  GeneralSettings stored;
+  stored.instrument = 22;  // "Flute Bass"
+  stored.lowestNote = 27;
+  stored.highestNote = 60;
+  stored.chunkPeriods = 2.5;
+  stored.tempo = 90.0;
+  const std::string file = SettingsFile(stored);
+  ASSERT_EQ(Run({"--settings", file}), 0) << err.str();
+  EXPECT_EQ(Built(), stored);
+  ASSERT_EQ(Run({"--highest", "70", "--settings", file}), 0);  // the file first, wherever it stands
+  EXPECT_EQ(Built().instrument, 0);
+  EXPECT_EQ(Built().highestNote, 70);
+  EXPECT_EQ(Built().chunkPeriods, 2.5);
+}
+
+TEST_F(BuildCommandTest, UsageErrorsExitTwoAndWriteNothing) {
+  GeneralSettings corrupt;
+  corrupt.lowestNote = 88;
+  const std::string good = SettingsFile(GeneralSettings{});
+  const std::string bad = WriteFile(dir.File("bad.INI"), std::string(ReadFile(SettingsFile(corrupt))));
+  const std::string shortFile = WriteFile(dir.File("short.INI"), ReadFile(good).substr(0, 112));
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--lowest"},
+           {"--highest", "C9"},
+           {"--instrument", "kazoo"},
+           {"--threshold", "nan"},
+           {"--settings", bad},
+           {"--settings", shortFile},
+           {"--settings", good, "--settings", good},
+           {"--frobnicate", "1"},
+           {"extra.sas"},
+       }) {
+    EXPECT_EQ(Run(args), 2) << ::testing::PrintToString(args);
+    EXPECT_NE(err.str().find("usage: vocara-cli"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(sas));
+  }
+}
+
+TEST_F(BuildCommandTest, FailuresPrintTheProgramsMessage) {
+  sas = wav;  // the recording itself as the target
+  EXPECT_EQ(Run({}), 1);
+  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
+  sas = dir.File("no/dir/a.sas");
+  EXPECT_EQ(Run({}), 1);
+  EXPECT_EQ(err.str(), "Invalid File Handle\n");
+  wav = dir.File("missing.wav");
+  EXPECT_EQ(Run({}), 1);
+  EXPECT_EQ(err.str(), "Invalid File Handle\n");
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,108 @@
+// vocara-cli correct: the round trip with build, ranges, the fit refusal, time correction from
+// the SAS's stored setting and from the option, and the usage errors.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+#include "wav/WavDocument.h"
+
+namespace vocara::test {
+namespace {
+
+class CorrectCommandTest : public ::testing::Test {
+ protected:
+  CorrectCommandTest() {
+    // A second of a 330 Hz tone with an overtone.
+    for (int i = 0; i < 48000; ++i) {
+      const double t = i / 48000.0;
+      tone.push_back(static_cast<std::int32_t>(9000 * std::sin(2 * std::numbers::pi * 330 * t) +
+                                               3000 * std::sin(2 * std::numbers::pi * 660 * t)));
+    }
+    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, tone)));
+  }
+  // Frames of hop 400 at A3 (a period of 218 samples) moved by `cents`, timeCorrection as stored.
+  std::string MakeSas(int cents, std::int32_t timeCorrection, std::uint32_t checksumOffset = 0) {
+    WavDocument probe;
+    WavOpenDocument(probe, wav);
+    SasHeader header = SasHeaderFor(400, 48000, probe.checksum + checksumOffset, 120);
+    header.settings.timeCorrection = timeCorrection;
+    SasFrame frame = FreshFrame(3600, -1 << 30, 1 << 30);
+    frame.targetPitch = static_cast<std::uint16_t>(3600 - cents);
+    return WriteSasFile(dir.File("in.sas"), header, std::vector<SasFrame>(120, frame), EndLinks(48000));
+  }
+  int Run(const std::vector<std::string>& args) {
+    err.str("");
+    std::ostringstream out;
+    return cli::RunCli(args, out, err);
+  }
+  double OutputSamples() { return (static_cast<double>(std::filesystem::file_size(output)) - 44) / 2; }
+
+  TempDir dir;
+  std::vector<std::int32_t> tone;
+  std::string wav;
+  std::string output = dir.File("out.wav");
+  std::ostringstream err;
+};
+
+TEST_F(CorrectCommandTest, BuildThenCorrectGivesTheRecordingBack) {
+  const std::string sas = dir.File("tone.sas");
+  ASSERT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
+  ASSERT_EQ(Run({"correct", wav, sas, output}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(ReadFile(output), ReadFile(wav));
+  // A range as Play Corrected renders it; A:A gives one sample.
+  ASSERT_EQ(Run({"correct", "--range", "1000:2500", wav, sas, output}), cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(output),
+            CanonicalWav(Format(2), Samples(2, {tone.begin() + 1000, tone.begin() + 2500})));
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--range", "7:7"}), cli::ExitSuccess);
+  EXPECT_EQ(OutputSamples(), 1);
+}
+
+TEST_F(CorrectCommandTest, ASasThatDoesNotFitOrAnInputAsOutputIsRefused) {
+  EXPECT_EQ(Run({"correct", wav, MakeSas(0, -1, 1), output}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "WAV and SAS files does not fit.\n");
+  EXPECT_FALSE(std::filesystem::exists(output));
+  const std::string sas = MakeSas(0, -1);
+  EXPECT_EQ(Run({"correct", wav, sas, sas}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
+}
+
+TEST_F(CorrectCommandTest, TimeCorrectionFollowsTheSasUnlessTheOptionOverrides) {
+  // 100 cents up: without time correction 2^(-1/12) as long; with it, within a period and a
+  // frame's drift (23 samples) of the input's length.
+  const double resampled = 47999 * std::exp2(-100 / 1200.0) + 1;
+  const std::string off = MakeSas(-100, 0);
+  ASSERT_EQ(Run({"correct", wav, off, output}), cli::ExitSuccess);
+  EXPECT_NEAR(OutputSamples(), resampled, 2);
+  ASSERT_EQ(Run({"correct", wav, off, output, "--time-correction", "on"}), cli::ExitSuccess);
+  EXPECT_NEAR(OutputSamples(), 48000, 218 + 23);
+  const std::string on = MakeSas(-100, -1);
+  ASSERT_EQ(Run({"correct", wav, on, output}), cli::ExitSuccess);
+  EXPECT_NEAR(OutputSamples(), 48000, 218 + 23);
+  ASSERT_EQ(Run({"correct", wav, on, output, "--time-correction", "off"}), cli::ExitSuccess);
+  EXPECT_NEAR(OutputSamples(), resampled, 2);
+}
+
+TEST_F(CorrectCommandTest, BadArgumentsAreUsageErrors) {
+  const std::string sas = MakeSas(0, -1);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"correct", wav, sas},
+           {"correct", wav, sas, output, "--range", "0:48001"},  // past the samples
+           {"correct", wav, sas, output, "--time-correction", "yes"},
+           {"correct", wav, sas, output, "--speed", "2"},
+       }) {
+    EXPECT_EQ(Run(args), cli::ExitUsage) << args.back();
+    EXPECT_NE(err.str().find("usage: vocara-cli"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace vocara::test
