@@ -49,7 +49,8 @@ void SasOpenFile(App& app, const std::string& path) {
     if (refused != MessageId::InvalidFileHandle) Clear(app, SasOpen);
     return;
   }
-  // Opening a SAS restores the settings it was built with.
+  // Opening a SAS restores the settings it was built with; a declined file gives them back.
+  const GeneralSettings before = app.settings;
   app.settings = app.sas.header.settings;
   app.flags |= SasOpen;
 
@@ -60,6 +61,7 @@ void SasOpenFile(App& app, const std::string& path) {
                                    platform::MessageIcon::Question, platform::MessageButtons::YesNo,
                                    platform::MessageAnswer::No) != platform::MessageAnswer::Yes) {
       app.sas.file.Close();
+      app.settings = before;
       Clear(app, SasOpen);
     }
   }

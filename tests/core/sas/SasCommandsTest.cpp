@@ -90,7 +90,9 @@ TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
   EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_TRUE(app.Has(WavSasMatch));
 
+  app.settings.tempo = 99.0;  // a live change the declined file must not take away
   Choose(121, MakeSas("long.sas", 21, wavChecksum));  // No is the default answer
+  EXPECT_EQ(app.settings.tempo, 99.0);
   const ShownMessage& question = fake.desktop.messages.back();
   EXPECT_EQ(question.text, "WAV and SAS files does not fit.\nContinue?");
   EXPECT_EQ(question.icon, platform::MessageIcon::Question);
