@@ -149,21 +149,14 @@ std::string ParseArguments(const std::vector<std::string>& args, Request& reques
     if (option == "--instrument") {
       const std::optional<int> instrument = ParseInstrument(value);
       if (!instrument) return "unknown instrument '" + value + "'";
-      s.instrument = *instrument;
-      if (*instrument != UserDefinedInstrument) {
-        s.lowestNote = InstrumentTable[static_cast<std::size_t>(*instrument)].lowestNote;
-        s.highestNote = InstrumentTable[static_cast<std::size_t>(*instrument)].highestNote;
-      }
+      ChooseInstrument(s, *instrument);
     } else if (option == "--lowest" || option == "--highest") {
       const std::optional<int> note = ParseNote(value);
       if (!note) return "'" + value + "' is not a note index 0..87 or a note name A0 .. C8";
-      s.instrument = UserDefinedInstrument;
       if (option == "--lowest") {
-        s.lowestNote = *note;
-        s.highestNote = std::max(s.highestNote, s.lowestNote);
+        ChooseLowestNote(s, *note);
       } else {
-        s.highestNote = *note;
-        s.lowestNote = std::min(s.lowestNote, s.highestNote);
+        ChooseHighestNote(s, *note);
       }
     } else {
       const std::optional<double> number = ParseNumber(value);

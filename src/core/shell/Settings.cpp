@@ -6,6 +6,7 @@
 
 #include "shell/Settings.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+
+#include "shell/Instruments.h"
 
 namespace vocara {
 
@@ -293,6 +296,26 @@ ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::strin
   if (error) return files;
   files.settingsFile = (configDirectory / (program.filename().string() + ".INI")).string();
   return files;
+}
+
+void ChooseInstrument(GeneralSettings& settings, int instrument) {
+  settings.instrument = instrument;
+  if (instrument == UserDefinedInstrument) return;
+  const Instrument& entry = InstrumentTable[static_cast<std::size_t>(instrument)];
+  settings.lowestNote = entry.lowestNote;
+  settings.highestNote = entry.highestNote;
+}
+
+void ChooseLowestNote(GeneralSettings& settings, int note) {
+  settings.instrument = UserDefinedInstrument;
+  settings.lowestNote = note;
+  settings.highestNote = std::max(settings.highestNote, note);
+}
+
+void ChooseHighestNote(GeneralSettings& settings, int note) {
+  settings.instrument = UserDefinedInstrument;
+  settings.highestNote = note;
+  settings.lowestNote = std::min(settings.lowestNote, note);
 }
 
 }  // namespace vocara

@@ -52,6 +52,14 @@ struct GeneralSettings {
 // refuses it separately.
 bool ValidateSettings(const GeneralSettings& settings);
 
+// The note-range rules of the instrument and note lists, shared by the Settings dialog and
+// the command line: an instrument brings its range (User Defined keeps the notes as they
+// are); a lowest or highest note makes the instrument User Defined and pulls the other end
+// along so that the lowest never lies above the highest. Arguments must be valid indices.
+void ChooseInstrument(GeneralSettings& settings, int instrument);
+void ChooseLowestNote(GeneralSettings& settings, int note);
+void ChooseHighestNote(GeneralSettings& settings, int note);
+
 // The screen rectangles of the four windows, indexed by ViewId.
 struct WindowLayout {
   std::array<platform::Rect, ViewCount> rects;

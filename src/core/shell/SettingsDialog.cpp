@@ -160,27 +160,20 @@ class SettingsProcedure final : public platform::DialogProcedure {
     switch (list) {
       case id::Instrument: {
         if (selection < 0 || selection >= InstrumentCount) return;
-        s.instrument = selection;
-        if (selection == UserDefinedInstrument) return;  // keeps the notes as they are
-        const Instrument& instrument = InstrumentTable[static_cast<std::size_t>(selection)];
-        s.lowestNote = instrument.lowestNote;
-        s.highestNote = instrument.highestNote;
+        ChooseInstrument(s, selection);
+        if (selection == UserDefinedInstrument) return;  // the lists keep their notes
         SelectNotes(dialog, s);
         break;
       }
       case id::LowestNote:
         if (!ValidNote(selection)) return;
-        s.lowestNote = selection;
-        s.instrument = UserDefinedInstrument;
-        s.highestNote = std::max(s.highestNote, s.lowestNote);
+        ChooseLowestNote(s, selection);
         dialog.SetSelection(id::Instrument, UserDefinedInstrument);
         dialog.SetSelection(id::HighestNote, s.highestNote);
         break;
       case id::HighestNote:
         if (!ValidNote(selection)) return;
-        s.highestNote = selection;
-        s.instrument = UserDefinedInstrument;
-        s.lowestNote = std::min(s.lowestNote, s.highestNote);
+        ChooseHighestNote(s, selection);
         dialog.SetSelection(id::Instrument, UserDefinedInstrument);
         dialog.SetSelection(id::LowestNote, s.lowestNote);
         break;
