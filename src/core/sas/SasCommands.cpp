@@ -57,9 +57,7 @@ void SasOpenFile(App& app, const std::string& path) {
   if (app.flags & WavOpen) {
     if (SasFitsWav(app.sas.header, app.wav)) {
       app.flags |= WavSasMatch;
-    } else if (desktop.ShowMessage(std::string(MessageText(MessageId::WavSasDoesNotFit)),
-                                   platform::MessageIcon::Question, platform::MessageButtons::YesNo,
-                                   platform::MessageAnswer::No) != platform::MessageAnswer::Yes) {
+    } else if (!AskKeepUnfittingFile(desktop)) {
       app.sas.file.Close();
       app.settings = before;
       Clear(app, SasOpen);

@@ -64,4 +64,10 @@ void ShowErrorMessage(platform::DesktopPort& desktop, MessageId id) {
                       platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
 }
 
+bool AskKeepUnfittingFile(platform::DesktopPort& desktop) {
+  return desktop.ShowMessage(std::string(MessageText(MessageId::WavSasDoesNotFit)),
+                             platform::MessageIcon::Question, platform::MessageButtons::YesNo,
+                             platform::MessageAnswer::No) == platform::MessageAnswer::Yes;
+}
+
 }  // namespace vocara

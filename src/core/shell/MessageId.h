@@ -42,4 +42,8 @@ std::string_view MessageText(MessageId id);
 // The error box: no owner window, default caption, error icon, OK. Nothing for None.
 void ShowErrorMessage(platform::DesktopPort& desktop, MessageId id);
 
+// The question when the open WAV and SAS files do not belong together: Yes keeps the file
+// just opened, No (the default) closes it. True for Yes.
+bool AskKeepUnfittingFile(platform::DesktopPort& desktop);
+
 }  // namespace vocara

@@ -91,9 +91,7 @@ void WavOpenFile(App& app, const std::string& name) {
   if (app.flags & SasOpen) {
     if (app.openers.sasMatchesWav && app.openers.sasMatchesWav(app)) {
       app.flags |= WavSasMatch;
-    } else if (desktop.ShowMessage(std::string(MessageText(MessageId::WavSasDoesNotFit)),
-                                   platform::MessageIcon::Question, platform::MessageButtons::YesNo,
-                                   platform::MessageAnswer::No) != platform::MessageAnswer::Yes) {
+    } else if (!AskKeepUnfittingFile(desktop)) {
       app.wav.file.Close();
       Clear(app, WavOpen);
     }
