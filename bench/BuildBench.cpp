@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTone.h"
 #include "sas/SasBuild.h"
 #include "shell/Instruments.h"
 #include "shell/Settings.h"
@@ -29,41 +30,11 @@
 
 namespace {
 
-constexpr std::uint32_t Rate = 48000;
-constexpr std::uint32_t Seconds = 600;
-constexpr std::uint32_t Count = Rate * Seconds;
-constexpr double Tone = 220.0;
-constexpr double Peak = 0.5;  // of full scale
+using vocara::bench::TempFile;
+constexpr std::uint32_t Rate = vocara::bench::ToneRate;
+constexpr std::uint32_t Seconds = vocara::bench::ToneSeconds;
 
-std::string TempFile(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / name).string();
-}
-
-std::string Wav() {
-  const std::string path = TempFile("vocara-build-bench.wav");
-  if (std::filesystem::exists(path)) return path;
-  vocara::WavHeader header;
-  header.SetDataSize(Count * 2);
-  std::ofstream out(path, std::ios::binary);
-  const auto image = header.Serialise();
-  out.write(reinterpret_cast<const char*>(image.data()), image.size());
-  double norm = 0.0;
-  for (int h = 1; h <= 6; ++h) norm += 1.0 / h;
-  std::vector<char> block;
-  for (std::uint32_t i = 0; i < Count; ++i) {
-    double v = 0.0;
-    for (int h = 1; h <= 6; ++h) v += std::sin(2.0 * std::numbers::pi * Tone * h * i / Rate) / h;
-    const auto s = static_cast<std::int16_t>(std::lrint(v / norm * Peak * 32767.0));
-    block.push_back(static_cast<char>(s & 0xFF));
-    block.push_back(static_cast<char>((s >> 8) & 0xFF));
-    if (block.size() >= (1u << 20)) {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
-      block.clear();
-    }
-  }
-  out.write(block.data(), static_cast<std::streamsize>(block.size()));
-  return path;
-}
+std::string Wav() { return vocara::bench::HarmonicToneWav("vocara-build-bench.wav"); }
 
 vocara::GeneralSettings Instrument(int index) {
   vocara::GeneralSettings settings;
