@@ -11,6 +11,7 @@
 #include "cli/Cli.h"
 #include "shell/Settings.h"
 #include "support/SasFiles.h"
+#include "support/SettingsFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -35,8 +36,7 @@ class BuildCommandTest : public ::testing::Test {
   // The settings the build stored in its file.
   GeneralSettings Built() { return ReadSasHeader(sas).settings; }
   std::string SettingsFile(const GeneralSettings& settings, std::size_t size = SettingsFileSize) {
-    const auto record = settings.Serialise();
-    std::string bytes(record.begin(), record.end());
+    std::string bytes = SettingsFileBytes(settings);
     bytes.resize(size, '\0');
     return WriteFile(dir.File("vocara.INI"), bytes);
   }

@@ -83,26 +83,22 @@ TEST_F(CliTest, AFailureIsTheMessageAloneOnOneLine) {
   EXPECT_EQ(err.str(), "WAVE to short\n");
 }
 
-TEST_F(CliTest, SaveRangeWritesSamplesAToBAndRefusesTheInput) {
-  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {5, 6, 7, 8})));
+// The files' contents are the core's (RangeExportTest); here, that A:B reaches them as [A, B).
+TEST_F(CliTest, SaveRangeAndExportTextWriteSamplesAToBAndRefuseTheInput) {
+  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {5, 6, 16384, 8})));
   const std::string target = WriteFile(dir.File("b.wav"), std::string(500, 'x'));
   EXPECT_EQ(Run({"save-range", wav, target, "1:3"}), 0);
-  EXPECT_EQ(ReadFile(target), CanonicalWav(Format(2), Samples(2, {6, 7})));
+  EXPECT_EQ(ReadFile(target), CanonicalWav(Format(2), Samples(2, {6, 16384})));
+  const std::string text = dir.File("a.txt");
+  EXPECT_EQ(Run({"export-text", wav, text, "2:3"}), 0);
+  EXPECT_EQ(ReadFile(text), "50\r\n");
+  EXPECT_EQ(Run({"export-text", wav, text, "2:2"}), 0);  // an empty range is an empty file
+  EXPECT_EQ(ReadFile(text), "");
   EXPECT_EQ(Run({"save-range", wav, wav, "1:3"}), 1);
   EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
   EXPECT_EQ(Run({"export-text", wav, wav, "1:3"}), 1);
   EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
-  EXPECT_EQ(ReadFile(wav), CanonicalWav(Format(2), Samples(2, {5, 6, 7, 8})));
-}
-
-TEST_F(CliTest, ExportTextWritesCrLfLines) {
-  const std::string wav =
-      WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {16384, -8192, 1, 0})));
-  const std::string target = dir.File("a.txt");
-  EXPECT_EQ(Run({"export-text", wav, target, "0:4"}), 0);
-  EXPECT_EQ(ReadFile(target), "50\r\n-25\r\n0.003\r\n0\r\n");
-  EXPECT_EQ(Run({"export-text", wav, target, "2:2"}), 0);  // an empty range is an empty file
-  EXPECT_EQ(ReadFile(target), "");
+  EXPECT_EQ(ReadFile(wav), CanonicalWav(Format(2), Samples(2, {5, 6, 16384, 8})));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "shell/NumberText.h"
 #include "shell/Warning.h"
+#include "support/FakePlatform.h"
 
 namespace vocara {
 namespace {
@@ -64,45 +65,36 @@ TEST(CopyBoundedTest, CopiesAtMostCapacityMinusOneAndTerminates) {
   EXPECT_EQ(buffer, (std::array<char, 6>{'L', 'o', 's', '\0', 'x', 'x'}));
 }
 
-class RecordingDesktop : public platform::DesktopPort {
- public:
-  std::vector<std::string> texts;
-  platform::MessageAnswer answer = platform::MessageAnswer::No;
-  platform::MessageAnswer ShowMessage(const std::string& text, platform::MessageIcon icon,
-                                      platform::MessageButtons buttons,
-                                      platform::MessageAnswer defaultAnswer) override {
-    EXPECT_EQ(icon, platform::MessageIcon::Information);
-    EXPECT_EQ(buttons, platform::MessageButtons::YesNo);
-    EXPECT_EQ(defaultAnswer, platform::MessageAnswer::Yes);
-    texts.push_back(text);
-    return answer;
-  }
-  std::optional<std::string> GetOpenFileName(const platform::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> GetSaveFileName(const platform::FileDialogRequest&) override { return {}; }
-  bool SetClipboardText(const std::string&) override { return false; }
-  void OpenWithViewer(const std::string&) override {}
-  std::string ProgramPath() const override { return {}; }
-  std::string UserConfigDirectory() const override { return {}; }
-};
-
 constexpr char LostBuffers[] = "Lost Buffers=";
 
+std::vector<std::string> Texts(const test::FakeDesktop& desktop) {
+  std::vector<std::string> texts;
+  for (const test::ShownMessage& m : desktop.messages) {
+    EXPECT_EQ(m.icon, platform::MessageIcon::Information);
+    EXPECT_EQ(m.buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(m.defaultAnswer, platform::MessageAnswer::Yes);
+    texts.push_back(m.text);
+  }
+  return texts;
+}
+
 TEST(ShowWarningTest, AnsweringNoSilencesLaterWarnings) {
-  RecordingDesktop desktop;
+  test::FakeDesktop desktop;
+  desktop.answers = {platform::MessageAnswer::No, platform::MessageAnswer::No};
   WarningSwitch warnings;
   ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 7);
   ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 8);
-  EXPECT_EQ(desktop.texts, std::vector<std::string>{"Lost Buffers=7"});
+  EXPECT_EQ(Texts(desktop), std::vector<std::string>{"Lost Buffers=7"});
   EXPECT_FALSE(warnings.on);
 }
 
 TEST(ShowWarningTest, AnsweringYesKeepsThemAndThePrefixSizeBoundsThePrefix) {
-  RecordingDesktop desktop;
-  desktop.answer = platform::MessageAnswer::Yes;
+  test::FakeDesktop desktop;
+  desktop.answers = {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes};
   WarningSwitch warnings;
   ShowWarning(desktop, warnings, LostBuffers, 5, -12);
   ShowWarning(desktop, warnings, LostBuffers, 254, 12345);  // room for two characters
-  EXPECT_EQ(desktop.texts, (std::vector<std::string>{"Lost-12", "Lost Buffers=45"}));
+  EXPECT_EQ(Texts(desktop), (std::vector<std::string>{"Lost-12", "Lost Buffers=45"}));
 }
 
 }  // namespace

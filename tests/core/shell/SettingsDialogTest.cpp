@@ -14,6 +14,7 @@
 #include "shell/SettingsDialog.h"
 #include "shell/StartUp.h"
 #include "support/AppFixture.h"
+#include "support/SettingsFiles.h"
 #include "support/WavFiles.h"
 #include "wav/WavCommands.h"
 
@@ -27,12 +28,6 @@ constexpr int NoteC2 = 15;
 constexpr int NoteG3 = 34;
 constexpr int NoteG7 = 82;
 
-std::string FileBytes(const GeneralSettings& settings, const WindowLayout& layout) {
-  const auto record = settings.Serialise();
-  const auto rects = layout.Serialise();
-  return std::string(record.begin(), record.end()) + std::string(rects.begin(), rects.end());
-}
-
 class SettingsDialogTest : public AppTest {
  protected:
   // Starts with a settings file whose values differ from the built-in ones, so that the values
@@ -43,7 +38,7 @@ class SettingsDialogTest : public AppTest {
     loaded.lowestNote = 0;
     loaded.highestNote = 87;
     settingsFile = dir.File("vocara.INI");
-    WriteFile(settingsFile, FileBytes(loaded, WindowLayout::Defaults()));
+    WriteFile(settingsFile, SettingsFileBytes(loaded, WindowLayout::Defaults()));
     ASSERT_TRUE(ProgramStart(app, ""));
     ASSERT_EQ(app.files.settingsFile, settingsFile);
     ASSERT_EQ(app.settings, loaded);
@@ -187,7 +182,7 @@ TEST_F(SettingsDialogTest, DefaultAfterSaveRestoresTheLoadedValues) {
 TEST_F(SettingsDialogTest, CancelAfterSaveKeepsTheFileAndRestoresTheOpeningValues) {
   WindowLayout layout = WindowLayout::Defaults();
   layout.rects[FftView] = {300, 210, 660, 380};
-  WriteFile(settingsFile, FileBytes(loaded, layout));
+  WriteFile(settingsFile, SettingsFileBytes(loaded, layout));
   app.settings.tempo = 80.0;  // the live values differ from the loaded ones
   const GeneralSettings atOpening = app.settings;
 
@@ -204,7 +199,8 @@ TEST_F(SettingsDialogTest, CancelAfterSaveKeepsTheFileAndRestoresTheOpeningValue
   saved.highestNote = NoteG7;
   saved.tempo = 150.0;
   saved.timeCorrection = 1;
-  EXPECT_EQ(ReadFile(settingsFile), FileBytes(saved, layout)) << "112 bytes at offset 0, the layout kept";
+  EXPECT_EQ(ReadFile(settingsFile), SettingsFileBytes(saved, layout))
+      << "112 bytes at offset 0, the layout kept";
 }
 
 TEST_F(SettingsDialogTest, SaveCreatesAMissingFileAndSkipsOneThatCannotBeOpened) {

@@ -1,51 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <bit>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "shell/Settings.h"
+#include "support/SettingsFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
 
-namespace vocara {
+namespace vocara::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-// A unique path under the temporary directory, removed with anything below it.
-struct TempPath {
-  fs::path path = fs::temp_directory_path() / ("vocara-test-" + std::to_string(std::random_device{}()) +
-                                               std::to_string(std::random_device{}()));
-  ~TempPath() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-Bytes FileBytes(const GeneralSettings& settings, const WindowLayout& layout) {
-  const auto record = settings.Serialise();
-  const auto rects = layout.Serialise();
-  Bytes bytes(record.size() + rects.size());
-  std::copy(record.begin(), record.end(), bytes.begin());
-  std::copy(rects.begin(), rects.end(), bytes.begin() + static_cast<std::ptrdiff_t>(record.size()));
-  return bytes;
-}
 
 template <std::size_t N>
 std::uint64_t LittleEndianAt(const std::array<std::uint8_t, N>& b, std::size_t at, int size) {
@@ -116,21 +85,22 @@ TEST(LayoutCheckTest, CornerInsideWithMarginAndSizeWithinLimits) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  TempPath file_;
+  TempDir dir_;
+  const std::string file_ = dir_.File("vocara.INI");
 
-  SettingsLoadResult Load() { return LoadSettingsFile(file_.path.string(), {0, 0, 1920, 1040}); }
+  SettingsLoadResult Load() { return LoadSettingsFile(file_, {0, 0, 1920, 1040}); }
   void ExpectRejectedAndRewritten() {
     const SettingsLoadResult result = Load();
     EXPECT_FALSE(result.accepted);
     EXPECT_EQ(result.settings, GeneralSettings{});
     EXPECT_EQ(result.layout, WindowLayout::Defaults());
-    EXPECT_EQ(ReadFile(file_.path), FileBytes(GeneralSettings{}, WindowLayout::Defaults()));
+    EXPECT_EQ(ReadFile(file_), SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults()));
   }
   void WriteAndExpectRejected(const GeneralSettings& settings, const WindowLayout& layout,
                               std::size_t cut = 0) {
-    Bytes bytes = FileBytes(settings, layout);
+    std::string bytes = SettingsFileBytes(settings, layout);
     bytes.resize(bytes.size() - cut);
-    WriteFile(file_.path, bytes);
+    WriteFile(file_, bytes);
     ExpectRejectedAndRewritten();
   }
 };
@@ -161,42 +131,43 @@ TEST_F(SettingsFileTest, OneBadRectangleRejectsTheValidSettingsToo) {
 TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {
   WindowLayout layout = WindowLayout::Defaults();
   layout.rects[WavView] = {300, 100, 1500, 700};
-  WriteFile(file_.path, FileBytes(Distinctive(), layout));
+  WriteFile(file_, SettingsFileBytes(Distinctive(), layout));
   const SettingsLoadResult result = Load();
   EXPECT_TRUE(result.accepted);
   EXPECT_EQ(result.settings, Distinctive());
   EXPECT_EQ(result.layout, layout);
-  EXPECT_EQ(ReadFile(file_.path), FileBytes(Distinctive(), layout));
+  EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
 }
 
 TEST_F(SettingsFileTest, SavesWriteTheirOwnPartOnly) {
-  SaveWindowLayout(file_.path.string(), WindowLayout::Defaults());
-  EXPECT_FALSE(fs::exists(file_.path)) << "the layout alone never creates the file";
-  SaveSettingsRecord(file_.path.string(), GeneralSettings{});
-  EXPECT_EQ(ReadFile(file_.path).size(), GeneralSettings::ByteSize);
+  SaveWindowLayout(file_, WindowLayout::Defaults());
+  EXPECT_FALSE(fs::exists(file_)) << "the layout alone never creates the file";
+  SaveSettingsRecord(file_, GeneralSettings{});
+  EXPECT_EQ(ReadFile(file_).size(), GeneralSettings::ByteSize);
   WindowLayout layout = WindowLayout::Defaults();
   layout.rects[SasView] = {10, 220, 650, 470};
-  SaveWindowLayout(file_.path.string(), layout);
-  SaveSettingsRecord(file_.path.string(), Distinctive());
-  EXPECT_EQ(ReadFile(file_.path), FileBytes(Distinctive(), layout));
+  SaveWindowLayout(file_, layout);
+  SaveSettingsRecord(file_, Distinctive());
+  EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
 }
 
 TEST(ProgramFilesTest, SettingsBesideAWritableProgramElseInTheUserConfig) {
-  const TempPath root;
-  fs::create_directories(root.path / "bin");
-  const std::string program = (root.path / "bin" / "vocara").string();
-  ProgramFiles files = ChooseProgramFiles(program, (root.path / "config").string());
+  const TempDir temp;
+  const fs::path root = temp.Path();
+  fs::create_directories(root / "bin");
+  const std::string program = (root / "bin" / "vocara").string();
+  ProgramFiles files = ChooseProgramFiles(program, (root / "config").string());
   EXPECT_EQ(files.settingsFile, program + ".INI");
   EXPECT_EQ(files.helpFile, program + ".pdf");
-  EXPECT_TRUE(fs::is_empty(root.path / "bin")) << "the write probe must be removed";
+  EXPECT_TRUE(fs::is_empty(root / "bin")) << "the write probe must be removed";
 
   // A folder that cannot take files; running as root ignores read-only permissions.
-  const std::string elsewhere = (root.path / "missing" / "vocara").string();
-  files = ChooseProgramFiles(elsewhere, (root.path / "config").string());
-  EXPECT_EQ(files.settingsFile, (root.path / "config" / "vocara" / "vocara.INI").string());
+  const std::string elsewhere = (root / "missing" / "vocara").string();
+  files = ChooseProgramFiles(elsewhere, (root / "config").string());
+  EXPECT_EQ(files.settingsFile, (root / "config" / "vocara" / "vocara.INI").string());
   EXPECT_EQ(files.helpFile, elsewhere + ".pdf");
-  EXPECT_TRUE(fs::is_directory(root.path / "config" / "vocara"));
+  EXPECT_TRUE(fs::is_directory(root / "config" / "vocara"));
 }
 
 }  // namespace
-}  // namespace vocara
+}  // namespace vocara::test

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "shell/AppFlags.h"
 #include "shell/StartUp.h"
 #include "support/AppFixture.h"
+#include "support/SettingsFiles.h"
+#include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
@@ -97,13 +98,7 @@ TEST_F(StartUpTest, SettingsFromTheFileBecomeLiveAndDefault) {
   stored.noiseLength = 3000;
   WindowLayout layout = WindowLayout::Defaults();
   layout.rects[WavView] = {20, 30, 700, 300};
-  {
-    std::ofstream out(dir.File("vocara.INI"), std::ios::binary);
-    const auto a = stored.Serialise();
-    const auto b = layout.Serialise();
-    out.write(reinterpret_cast<const char*>(a.data()), static_cast<std::streamsize>(a.size()));
-    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-  }
+  WriteFile(dir.File("vocara.INI"), SettingsFileBytes(stored, layout));
   ASSERT_TRUE(ProgramStart(app, ""));
   EXPECT_EQ(app.settings.instrument, 63);
   EXPECT_EQ(app.loadedSettings.tempo, 90.5);
@@ -126,8 +121,7 @@ TEST(CommandLine, QuotesAreDroppedWhereverTheyStand) {
 
 TEST_F(StartUpTest, CommandLineFileIsOpenedBeforeReady) {
   RecordOpeners();
-  const std::string path = dir.File("take.wav");
-  std::ofstream(path, std::ios::binary) << "RIFF....WAVE";
+  const std::string path = WriteFile(dir.File("take.wav"), "RIFF....WAVE");
   bool readyWhenOpened = true;
   app.openers.wavOpenCommand = [&](App& a, const std::string* p) {
     readyWhenOpened = a.Has(Ready);

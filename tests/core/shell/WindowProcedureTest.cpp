@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/Keys.h"
 #include "shell/AppFlags.h"
@@ -10,6 +8,7 @@
 #include "shell/StartUp.h"
 #include "shell/WindowProcedure.h"
 #include "support/AppFixture.h"
+#include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
@@ -22,14 +21,8 @@ class WindowProcedureTest : public AppTest {
     ASSERT_TRUE(ProgramStart(app, ""));
     RecordOpeners();
   }
-  std::string WriteFile(const std::string& name, const std::string& bytes) {
-    const std::string path = dir.File(name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-  std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+  std::string Write(const std::string& name, const std::string& bytes) {
+    return WriteFile(dir.File(name), bytes);
   }
   void Drop(int view, std::vector<std::string> files) {
     platform::Message m = Msg(MessageKind::FilesDropped);
@@ -39,24 +32,24 @@ class WindowProcedureTest : public AppTest {
 };
 
 TEST_F(WindowProcedureTest, OpensDocumentsByTheirFirstFourBytes) {
-  const std::string wav = WriteFile("a.wav", "RIFF\x24\0\0\0WAVE");
-  const std::string sas = WriteFile("a.sas", "SAS 1234");
+  const std::string wav = Write("a.wav", "RIFF\x24\0\0\0WAVE");
+  const std::string sas = Write("a.sas", "SAS 1234");
   OpenDocumentByName(app, wav);
   OpenDocumentByName(app, sas);
-  OpenDocumentByName(app, WriteFile("notes.txt", "hello"));
-  OpenDocumentByName(app, WriteFile("short.wav", "RIF"));
+  OpenDocumentByName(app, Write("notes.txt", "hello"));
+  OpenDocumentByName(app, Write("short.wav", "RIF"));
   OpenDocumentByName(app, dir.File("missing.wav"));
   OpenDocumentByName(app, "/" + std::string(259, 'a'));  // over the path limit
   EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + wav + ")", "sasOpen(" + sas + ")"}));
 }
 
 TEST_F(WindowProcedureTest, DropOpensOnlyTheFirstFileAndNothingWhileBusy) {
-  const std::string first = WriteFile("first.sas", "SAS x");
-  const std::string second = WriteFile("second.wav", "RIFFxxxx");
+  const std::string first = Write("first.sas", "SAS x");
+  const std::string second = Write("second.wav", "RIFFxxxx");
   Drop(FftView, {first, second, second});
   EXPECT_EQ(calls, (std::vector<std::string>{"sasOpen(" + first + ")"}));
   calls.clear();
-  Drop(WavView, {WriteFile("text.txt", "just text")});
+  Drop(WavView, {Write("text.txt", "just text")});
   SetBusy(app, true);
   Drop(WavView, {second});
   EXPECT_TRUE(calls.empty());
@@ -85,11 +78,6 @@ TEST_F(WindowProcedureTest, DisabledCommandsDoNothing) {
   EXPECT_TRUE(calls.empty());
   Command(WavView, 121);
   EXPECT_EQ(calls, (std::vector<std::string>{"sasOpen(dialog)"}));
-}
-
-TEST_F(WindowProcedureTest, OpenWavClosesTheCurrentFileFirst) {
-  Command(WavView, 100);
-  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(dialog)"}));
 }
 
 TEST_F(WindowProcedureTest, ClosingOtherWindowsOnlyHidesThem) {
