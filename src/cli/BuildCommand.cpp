@@ -1,14 +1,10 @@
 #include "cli/BuildCommand.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <iostream>
 #include <optional>
@@ -16,6 +12,7 @@
 #include <utility>
 
 #include "cli/Cli.h"
+#include "cli/TerminalProgress.h"
 #include "sas/SasBuild.h"
 #include "shell/FileHandle.h"
 #include "shell/Instruments.h"
@@ -26,28 +23,6 @@
 
 namespace vocara::cli {
 namespace {
-
-constexpr int ProgressBarWidth = 40;
-
-// Set by Ctrl-C while a build runs; the progress callback turns it into a stop.
-std::atomic<bool> interrupted{false};
-
-extern "C" void OnInterrupt(int) { interrupted.store(true); }
-
-// Installs the Ctrl-C handler for the life of one build and puts the previous one back.
-class InterruptScope {
- public:
-  InterruptScope() {
-    interrupted.store(false);
-    previous_ = std::signal(SIGINT, OnInterrupt);
-  }
-  ~InterruptScope() { std::signal(SIGINT, previous_); }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
-
- private:
-  void (*previous_)(int) = SIG_DFL;
-};
 
 bool SameLetters(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -172,22 +147,6 @@ std::string ParseArguments(const std::vector<std::string>& args, Request& reques
 }
 
 // A bar redrawn in place whenever the percentage changes; Ctrl-C answers stop.
-ProgressCallback BuildProgress(std::ostream& err, bool drawBar) {
-  return [&err, drawBar, shown = -1](std::uint64_t position, std::uint64_t total) mutable {
-    if (drawBar) {
-      const int percent = total == 0 ? 100 : static_cast<int>(position * 100 / total);
-      if (percent != shown) {
-        shown = percent;
-        const int filled = percent * ProgressBarWidth / 100;
-        err << "\rbuilding [" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(ProgressBarWidth - filled), '.') << "] " << percent << "%"
-            << std::flush;
-      }
-    }
-    return !interrupted.load();
-  };
-}
-
 }  // namespace
 
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
@@ -200,11 +159,11 @@ int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
     return ExitFailure;
   }
 
-  const bool drawBar = &err == &std::cerr && ::isatty(STDERR_FILENO) != 0;
+  const bool drawBar = DrawsProgressBar(err);
   SasBuildResult result;
   {
     const InterruptScope interruptible;
-    result = SasBuildFile(wav, request.settings, request.sas, BuildProgress(err, drawBar));
+    result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
   }
   if (drawBar) err << '\n';
   if (result.message != MessageId::None) {

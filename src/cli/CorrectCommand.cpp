@@ -1,14 +1,15 @@
 #include "cli/CorrectCommand.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "cli/Cli.h"
+#include "cli/TerminalProgress.h"
 #include "processing/Correct.h"
 #include "sas/SasDocument.h"
 #include "shell/MessageId.h"
@@ -16,8 +17,6 @@
 
 namespace vocara::cli {
 namespace {
-
-constexpr int ProgressBarWidth = 40;
 
 struct Options {
   std::string wav;
@@ -78,21 +77,6 @@ std::string_view DoesNotFit() {
   return text.substr(0, text.find('\n'));
 }
 
-// A bar redrawn in place whenever the percentage changes.
-ProgressCallback TerminalProgress(std::ostream& err) {
-  return [&err, shown = -1](std::uint64_t position, std::uint64_t total) mutable {
-    const int percent = total == 0 ? 100 : static_cast<int>(position * 100 / total);
-    if (percent != shown) {
-      shown = percent;
-      const int filled = percent * ProgressBarWidth / 100;
-      err << "\rcorrecting [" << std::string(static_cast<std::size_t>(filled), '#')
-          << std::string(static_cast<std::size_t>(ProgressBarWidth - filled), '.') << "] " << percent << "%"
-          << std::flush;
-    }
-    return true;
-  };
-}
-
 }  // namespace
 
 int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
@@ -131,12 +115,22 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   // Opening a SAS makes its stored settings live, so its own switch decides unless overridden.
   request.timeCorrection = options.timeCorrection.value_or(sas.header.settings.timeCorrection != 0);
 
-  const bool drawBar = &err == &std::cerr && ::isatty(STDERR_FILENO) != 0;
-  const CorrectResult result =
-      Correct(wav, sas, request, options.output, drawBar ? TerminalProgress(err) : ProgressCallback{});
+  const bool drawBar = DrawsProgressBar(err);
+  CorrectResult result;
+  {
+    const InterruptScope interruptible;
+    result = Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
+  }
   if (drawBar) err << '\n';
   if (result.message != MessageId::None) {
     err << MessageText(result.message) << '\n';
+    return ExitFailure;
+  }
+  if (result.result == LongOperationResult::Cancelled) {
+    // A range render keeps what it wrote; a stopped command leaves no half file behind.
+    std::error_code ignored;
+    std::filesystem::remove(options.output, ignored);
+    err << "vocara-cli: interrupted; " << options.output << " was deleted\n";
     return ExitFailure;
   }
   if (result.result != LongOperationResult::Done) {

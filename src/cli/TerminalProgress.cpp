@@ -1,0 +1,48 @@
+#include "cli/TerminalProgress.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <string>
+
+namespace vocara::cli {
+namespace {
+
+constexpr int ProgressBarWidth = 40;
+
+// Set by Ctrl-C while an operation runs; the progress callback turns it into a stop.
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) { interrupted.store(true); }
+
+}  // namespace
+
+InterruptScope::InterruptScope() {
+  interrupted.store(false);
+  previous_ = std::signal(SIGINT, OnInterrupt);
+}
+
+InterruptScope::~InterruptScope() { std::signal(SIGINT, previous_); }
+
+bool DrawsProgressBar(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) != 0; }
+
+ProgressCallback TerminalProgress(std::ostream& err, std::string_view label, bool drawBar) {
+  return [&err, label = std::string(label), drawBar, shown = -1](std::uint64_t position,
+                                                                 std::uint64_t total) mutable {
+    if (drawBar) {
+      const int percent = total == 0 ? 100 : static_cast<int>(position * 100 / total);
+      if (percent != shown) {
+        shown = percent;
+        const int filled = percent * ProgressBarWidth / 100;
+        err << '\r' << label << " [" << std::string(static_cast<std::size_t>(filled), '#')
+            << std::string(static_cast<std::size_t>(ProgressBarWidth - filled), '.') << "] " << percent << "%"
+            << std::flush;
+      }
+    }
+    return !interrupted.load();
+  };
+}
+
+}  // namespace vocara::cli
