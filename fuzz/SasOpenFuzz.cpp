@@ -8,7 +8,6 @@
 // default settings, and the rest follows as frames and links. Without a seed corpus that is
 // how the fuzzer reaches the accepting paths; an even first byte passes the rest unchanged.
 // Build with clang (-DCMAKE_CXX_COMPILER=clang++), run e.g. `fuzz/sas_open_fuzz -max_total_time=60`.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,16 +16,10 @@
 #include <fstream>
 #include <string>
 
+#include "FuzzFiles.h"
 #include "sas/SasDocument.h"
 
-namespace {
-
-std::string TempName(const char* suffix) {
-  return (std::filesystem::temp_directory_path() / ("vocara-fuzz-" + std::to_string(getpid()) + suffix))
-      .string();
-}
-
-}  // namespace
+using vocara::fuzz::TempName;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string input = TempName(".sas");

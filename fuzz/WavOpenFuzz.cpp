@@ -1,7 +1,6 @@
 // libFuzzer target for the WAV opener: each input is written to a file and opened; an
 // accepted file is then read the ways the program reads it (window, range RMS, range copy).
 // Build with clang (-DCMAKE_CXX_COMPILER=clang++), run e.g. `fuzz/wav_open_fuzz -max_total_time=60`.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -11,18 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "FuzzFiles.h"
 #include "wav/RangeExport.h"
 #include "wav/SampleAccess.h"
 #include "wav/WavDocument.h"
 
-namespace {
-
-std::string TempName(const char* suffix) {
-  return (std::filesystem::temp_directory_path() / ("vocara-fuzz-" + std::to_string(getpid()) + suffix))
-      .string();
-}
-
-}  // namespace
+using vocara::fuzz::TempName;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string input = TempName(".wav");

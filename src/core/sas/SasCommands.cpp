@@ -8,6 +8,7 @@
 #include "shell/App.h"
 #include "shell/AppFlags.h"
 #include "shell/CommandTable.h"
+#include "shell/FileChoice.h"
 #include "shell/MessageId.h"
 #include "views/SasView.h"
 
@@ -66,23 +67,13 @@ void SasOpenFile(App& app, const std::string& path) {
 }
 
 void SasOpenCommand(App& app, const std::string* path) {
-  std::string name;
-  if (path != nullptr) {
-    name = *path;
-  } else {
-    FileDialogRequest request;
-    request.title = "Open SAS File";
-    request.filters = {SasFilter};
-    request.defaultExtension = "SAS";
-    request.initialName = app.fileDialogName;
-    request.fileMustExist = true;
-    request.pathMustExist = true;
-    request.hideReadOnly = true;
-    std::optional<std::string> chosen = app.ports.desktop.GetOpenFileName(request);
-    if (!chosen) return;
-    name = std::move(*chosen);
-  }
-  app.fileDialogName = name;
+  FileDialogRequest request;
+  request.title = "Open SAS File";
+  request.filters = {SasFilter};
+  request.defaultExtension = "SAS";
+  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  if (!chosen) return;
+  const std::string& name = *chosen;
   // Byte for byte: the same file under another spelling is opened afresh.
   if (name == app.sas.path) return;
 

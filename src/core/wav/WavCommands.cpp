@@ -7,6 +7,7 @@
 #include "shell/App.h"
 #include "shell/AppFlags.h"
 #include "shell/CommandTable.h"
+#include "shell/FileChoice.h"
 #include "shell/MessageId.h"
 #include "shell/WindowProcedure.h"
 #include "wav/RangeExport.h"
@@ -99,23 +100,13 @@ void WavOpenFile(App& app, const std::string& name) {
 }
 
 void WavOpenCommand(App& app, const std::string* path) {
-  std::string name;
-  if (path != nullptr) {
-    name = *path;
-  } else {
-    FileDialogRequest request;
-    request.title = "Open WAV File";
-    request.filters = {WavFilter, AllFilter};
-    request.defaultExtension = "WAV";
-    request.initialName = app.fileDialogName;
-    request.fileMustExist = true;
-    request.pathMustExist = true;
-    request.hideReadOnly = true;
-    std::optional<std::string> chosen = app.ports.desktop.GetOpenFileName(request);
-    if (!chosen) return;
-    name = std::move(*chosen);
-  }
-  app.fileDialogName = name;
+  FileDialogRequest request;
+  request.title = "Open WAV File";
+  request.filters = {WavFilter, AllFilter};
+  request.defaultExtension = "WAV";
+  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  if (!chosen) return;
+  const std::string& name = *chosen;
 
   WavOpenFile(app, name);
   WavRangeChanged(app);
