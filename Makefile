@@ -18,7 +18,7 @@ build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The core and its tests with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Everything but the Qt adapters, and the tests with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOCARA_GUI=OFF -DVOCARA_BENCH=OFF -DVOCARA_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS) --target vocara_tests vocara-cli

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "wav/WavHeader.h"
+#include "engine/wav/WavHeader.h"
 
 namespace vocara::bench {
 

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "BenchTone.h"
-#include "sas/SasBuild.h"
-#include "shell/Instruments.h"
-#include "shell/Settings.h"
-#include "wav/WavDocument.h"
-#include "wav/WavHeader.h"
+#include "base/Instruments.h"
+#include "base/Settings.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/wav/WavDocument.h"
+#include "engine/wav/WavHeader.h"
 
 namespace {
 

@@ -21,12 +21,12 @@
 #include <vector>
 
 #include "BenchTone.h"
-#include "processing/Correct.h"
-#include "sas/Analysis.h"
-#include "sas/SasDocument.h"
-#include "sas/SasRecords.h"
-#include "wav/WavDocument.h"
-#include "wav/WavHeader.h"
+#include "engine/processing/Correct.h"
+#include "engine/sas/Analysis.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/SasRecords.h"
+#include "engine/wav/WavDocument.h"
+#include "engine/wav/WavHeader.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // and FormatNumber for every status value on every cursor move.
 #include <benchmark/benchmark.h>
 
-#include "shell/App.h"
-#include "shell/AppFlags.h"
-#include "shell/NumberText.h"
+#include "base/NumberText.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
 #include "support/FakePlatform.h"
 
 namespace {

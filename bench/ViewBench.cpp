@@ -17,15 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "shell/App.h"
-#include "shell/AppFlags.h"
-#include "shell/StartUp.h"
+#include "engine/wav/WavHeader.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "program/views/Render.h"
+#include "program/views/ViewLayout.h"
+#include "program/views/WavView.h"
 #include "support/FakePlatform.h"
-#include "views/Render.h"
-#include "views/ViewLayout.h"
-#include "views/WavView.h"
-#include "wav/WavCommands.h"
-#include "wav/WavHeader.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "wav/WavDocument.h"
-#include "wav/WavHeader.h"
+#include "engine/wav/WavDocument.h"
+#include "engine/wav/WavHeader.h"
 
 namespace {
 

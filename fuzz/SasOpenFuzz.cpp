@@ -17,7 +17,7 @@
 #include <string>
 
 #include "FuzzFiles.h"
-#include "sas/SasDocument.h"
+#include "engine/sas/SasDocument.h"
 
 using vocara::fuzz::TempName;
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "FuzzFiles.h"
-#include "wav/RangeExport.h"
-#include "wav/SampleAccess.h"
-#include "wav/WavDocument.h"
+#include "engine/wav/RangeExport.h"
+#include "engine/wav/SampleAccess.h"
+#include "engine/wav/WavDocument.h"
 
 using vocara::fuzz::TempName;
 

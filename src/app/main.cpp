@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/qt/QtPlatform.h"
-#include "shell/App.h"
-#include "shell/StartUp.h"
+#include "program/shell/App.h"
+#include "program/shell/StartUp.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

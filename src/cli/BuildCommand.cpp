@@ -11,15 +11,15 @@
 #include <string_view>
 #include <utility>
 
+#include "base/FileHandle.h"
+#include "base/Instruments.h"
+#include "base/MessageId.h"
+#include "base/NumberText.h"
+#include "base/Settings.h"
 #include "cli/Cli.h"
 #include "cli/TerminalProgress.h"
-#include "sas/SasBuild.h"
-#include "shell/FileHandle.h"
-#include "shell/Instruments.h"
-#include "shell/MessageId.h"
-#include "shell/NumberText.h"
-#include "shell/Settings.h"
-#include "wav/WavDocument.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/wav/WavDocument.h"
 
 namespace vocara::cli {
 namespace {

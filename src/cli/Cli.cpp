@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/MessageId.h"
 #include "cli/BuildCommand.h"
 #include "cli/CorrectCommand.h"
 #include "cli/SasInfoCommand.h"
-#include "shell/MessageId.h"
-#include "wav/RangeExport.h"
-#include "wav/WavDocument.h"
+#include "engine/wav/RangeExport.h"
+#include "engine/wav/WavDocument.h"
 
 namespace vocara::cli {
 namespace {

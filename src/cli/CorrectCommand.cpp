@@ -8,12 +8,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/MessageId.h"
 #include "cli/Cli.h"
 #include "cli/TerminalProgress.h"
-#include "processing/Correct.h"
-#include "sas/SasDocument.h"
-#include "shell/MessageId.h"
-#include "wav/WavDocument.h"
+#include "engine/processing/Correct.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
 
 namespace vocara::cli {
 namespace {

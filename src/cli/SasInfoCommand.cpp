@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "cli/Cli.h"
-#include "sas/SasDocument.h"
+#include "engine/sas/SasDocument.h"
 
 namespace vocara::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "shell/Progress.h"
+#include "base/Progress.h"
 
 namespace vocara::cli {
 

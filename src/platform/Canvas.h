@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 
 namespace vocara::platform {
 

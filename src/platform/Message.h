@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 
 namespace vocara::platform {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 #include "platform/Message.h"
 #include "platform/Resources.h"
 

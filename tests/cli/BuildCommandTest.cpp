@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Settings.h"
 #include "cli/Cli.h"
-#include "shell/Settings.h"
 #include "support/SasFiles.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"

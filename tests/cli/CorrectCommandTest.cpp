@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "engine/wav/WavDocument.h"
 #include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
-#include "wav/WavDocument.h"
 
 namespace vocara::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/App.h"
+#include "program/shell/App.h"
 #include "support/FakePlatform.h"
 #include "support/TempDir.h"
 

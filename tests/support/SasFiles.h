@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sas/SasRecords.h"
+#include "engine/sas/SasRecords.h"
 
 namespace vocara::test {
 

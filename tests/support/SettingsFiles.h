@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/Settings.h"
+#include "base/Settings.h"
 
 namespace vocara::test {
 

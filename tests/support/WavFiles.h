@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "wav/WavHeader.h"
+#include "engine/wav/WavHeader.h"
 
 namespace vocara::test {
 

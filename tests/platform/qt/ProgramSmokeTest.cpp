@@ -21,9 +21,9 @@
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtViewWindow.h"
 #include "platform/qt/QtWindows.h"
-#include "shell/App.h"
-#include "shell/Resources.h"
-#include "shell/StartUp.h"
+#include "program/shell/App.h"
+#include "program/shell/Resources.h"
+#include "program/shell/StartUp.h"
 #include "support/TempDir.h"
 
 namespace vocara::platform::qt::test {

@@ -1,0 +1,81 @@
+#include "base/FileHandle.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace vocara {
+
+// std::fseek and std::ftell take a long; 64-bit offsets need it to be 64 bits wide.
+static_assert(sizeof(long) >= 8, "file offsets are 64-bit");
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    file_ = std::exchange(other.file_, nullptr);
+  }
+  return *this;
+}
+
+FileHandle FileHandle::OpenForReading(const std::string& path) {
+  std::error_code ec;
+  // Checked first so that a named pipe cannot block the open and a directory is not read.
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  return FileHandle(std::fopen(path.c_str(), "rb"));
+}
+
+FileHandle FileHandle::Create(const std::string& path) { return FileHandle(std::fopen(path.c_str(), "wb")); }
+
+FileHandle FileHandle::OpenForUpdate(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  return FileHandle(std::fopen(path.c_str(), "r+b"));
+}
+
+void FileHandle::Close() {
+  if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
+}
+
+std::uint64_t FileHandle::Size() {
+  if (file_ == nullptr) return 0;
+  const long position = std::ftell(file_);
+  if (std::fseek(file_, 0, SEEK_END) != 0) return 0;
+  const long size = std::ftell(file_);
+  std::fseek(file_, position < 0 ? 0 : position, SEEK_SET);
+  return size < 0 ? 0 : static_cast<std::uint64_t>(size);
+}
+
+bool FileHandle::Seek(std::uint64_t offset) {
+  if (file_ == nullptr || offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
+  return std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0;
+}
+
+std::size_t FileHandle::Read(void* destination, std::size_t bytes) {
+  if (file_ == nullptr || bytes == 0) return 0;
+  return std::fread(destination, 1, bytes, file_);
+}
+
+bool FileHandle::Write(const void* source, std::size_t bytes) {
+  if (file_ == nullptr) return false;
+  return bytes == 0 || std::fwrite(source, 1, bytes, file_) == bytes;
+}
+
+bool FileHandle::Flush() { return file_ != nullptr && std::fflush(file_) == 0; }
+
+bool FileHandle::Truncate(std::uint64_t size) {
+  if (!Flush() || size > static_cast<std::uint64_t>(LONG_MAX)) return false;
+  return ::ftruncate(::fileno(file_), static_cast<off_t>(size)) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace vocara

@@ -1,0 +1,61 @@
+#include "base/MessageId.h"
+
+#include <string>
+
+namespace vocara {
+
+std::string_view MessageText(MessageId id) {
+  switch (id) {
+    case MessageId::None:
+      return {};
+    case MessageId::InvalidFileHandle:
+      return "Invalid File Handle";
+    case MessageId::NotRiffFile:
+      return "Not a RIFF file";
+    case MessageId::WaveToShort:
+      return "WAVE to short";
+    case MessageId::RiffBiggerThanFileSize:
+      return "RIFF bigger than file size";
+    case MessageId::NotWaveFile:
+      return "Not a WAVE file";
+    case MessageId::FormatChunkNotFound:
+      return "Format chunk not found";
+    case MessageId::CompressionNotSupported:
+      return "Compression not supported";
+    case MessageId::NotMonoFile:
+      return "Not a mono file";
+    case MessageId::SampleRateToLow:
+      return "Sample rate to low";
+    case MessageId::WrongBytesPerSample:
+      return "Wrong number bytes per sample";
+    case MessageId::WrongBitsPerSample:
+      return "Wrong number bits per sample";
+    case MessageId::DataChunkNotFound:
+      return "DATA chunk not found";
+    case MessageId::FileToShort:
+      return "File to short";
+    case MessageId::OpenedFileCanNotBeOverwritten:
+      return "Opened file can not be overwritten";
+    case MessageId::NotSasFile:
+      return "Not a SAS file";
+    case MessageId::LinksCorrupted:
+      return "Links corrupted";
+    case MessageId::SasSettingsCorrupted:
+      return "The SAS file settings are corrupted";
+    case MessageId::TooManyTimeLinks:
+      return "Too many Time Links";
+    case MessageId::WavSasDoesNotFit:
+      return "WAV and SAS files does not fit.\nContinue?";
+    case MessageId::NotSupportedInputFormat:
+      return "Not supported input format";
+    case MessageId::NotSupportedOutputFormat:
+      return "Not supported output format";
+    case MessageId::WrongInputHandle:
+      return "Wrong input handle";
+    case MessageId::WrongOutputHandle:
+      return "Wrong output handle";
+  }
+  return {};
+}
+
+}  // namespace vocara

@@ -1,0 +1,40 @@
+// The program's one table of messages. Every operation that can fail returns a MessageId;
+// the GUI shows its text in a message box, the command-line tool prints the same text, so
+// the wording exists once. The texts are the program's own, misspellings included.
+#pragma once
+
+#include <string_view>
+
+namespace vocara {
+
+enum class MessageId {
+  None,  // success: nothing to report
+  InvalidFileHandle,
+  NotRiffFile,
+  WaveToShort,
+  RiffBiggerThanFileSize,
+  NotWaveFile,
+  FormatChunkNotFound,
+  CompressionNotSupported,
+  NotMonoFile,
+  SampleRateToLow,
+  WrongBytesPerSample,
+  WrongBitsPerSample,
+  DataChunkNotFound,
+  FileToShort,
+  OpenedFileCanNotBeOverwritten,
+  NotSasFile,
+  LinksCorrupted,
+  SasSettingsCorrupted,
+  TooManyTimeLinks,
+  WavSasDoesNotFit,  // a Yes/No question, not an error
+  NotSupportedInputFormat,
+  NotSupportedOutputFormat,
+  WrongInputHandle,
+  WrongOutputHandle,
+};
+
+// Empty for None.
+std::string_view MessageText(MessageId id);
+
+}  // namespace vocara

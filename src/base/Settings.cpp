@@ -1,0 +1,321 @@
+// Settings record, window layout and the settings file.
+//
+// Loading is all or nothing: a file whose settings are fine but whose stored window positions
+// would put a window off the current screen is refused as a whole and rewritten with the
+// built-in values, so that a broken file never survives a start.
+
+#include "base/Settings.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "base/Instruments.h"
+
+namespace vocara {
+
+namespace {
+
+static_assert(GeneralSettings::ByteSize == 112);
+static_assert(WindowLayout::ByteSize == 4 * 4 * 4);
+static_assert(SettingsFileSize == 176);
+
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::span<std::uint8_t> bytes) : bytes_(bytes) {}
+  void Int32(std::size_t offset, std::int32_t value) {
+    Unsigned(offset, static_cast<std::uint32_t>(value), 4);
+  }
+  void Double(std::size_t offset, double value) { Unsigned(offset, std::bit_cast<std::uint64_t>(value), 8); }
+
+ private:
+  void Unsigned(std::size_t offset, std::uint64_t value, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) bytes_[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+  std::span<std::uint8_t> bytes_;
+};
+
+class ByteReader {
+ public:
+  explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::int32_t Int32(std::size_t offset) const { return static_cast<std::int32_t>(Unsigned(offset, 4)); }
+  double Double(std::size_t offset) const { return std::bit_cast<double>(Unsigned(offset, 8)); }
+
+ private:
+  std::uint64_t Unsigned(std::size_t offset, std::size_t size) const {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < size; ++i) value |= std::uint64_t{bytes_[offset + i]} << (8 * i);
+    return value;
+  }
+  std::span<const std::uint8_t> bytes_;
+};
+
+// Field offsets of the settings record; 12, 44, 84 and 108 are padding words.
+namespace offset {
+constexpr std::size_t instrument = 0;
+constexpr std::size_t lowestNote = 4;
+constexpr std::size_t highestNote = 8;
+constexpr std::size_t chunkPeriods = 16;
+constexpr std::size_t baseNoteThreshold = 24;
+constexpr std::size_t beatsPerBar = 32;
+constexpr std::size_t beatUnit = 36;
+constexpr std::size_t divisions = 40;
+constexpr std::size_t tempo = 48;
+constexpr std::size_t rulerOrigin = 56;
+constexpr std::size_t originBar = 60;
+constexpr std::size_t whiteNoise = 64;
+constexpr std::size_t noiseGain = 72;
+constexpr std::size_t noiseLength = 80;
+constexpr std::size_t selectThreshold = 88;
+constexpr std::size_t silenceThreshold = 96;
+constexpr std::size_t timeCorrection = 104;
+}  // namespace offset
+
+constexpr int LowestNoteIndex = 0;
+constexpr int HighestNoteIndex = 87;
+constexpr int InstrumentLimit = 69;  // entries in the instrument table
+
+// Comparisons with NaN are false, so a NaN field fails every range test.
+bool InRange(double value, double low, double high) { return value >= low && value <= high; }
+bool InRange(std::int32_t value, std::int32_t low, std::int32_t high) {
+  return value >= low && value <= high;
+}
+
+// A window must keep at least this much of its top left corner inside the work area.
+constexpr long long CornerMargin = 20;
+
+struct File {
+  std::FILE* handle = nullptr;
+  File(const std::string& path, const char* mode) : handle(std::fopen(path.c_str(), mode)) {}
+  ~File() {
+    if (handle != nullptr) std::fclose(handle);
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  explicit operator bool() const { return handle != nullptr; }
+};
+
+bool ReadExactly(std::FILE* file, std::span<std::uint8_t> bytes) {
+  return std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+void WriteBytes(std::FILE* file, std::span<const std::uint8_t> bytes) {
+  // A short write is not reported: the settings file is a convenience, never a reason to fail.
+  static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), file));
+}
+
+// Reads and checks the whole file, one rule after the other; false at the first that fails.
+bool ReadSettingsFile(const std::string& path, const platform::Rect& workArea, SettingsLoadResult& result) {
+  const File file(path, "rb");
+  if (!file) return false;
+
+  std::array<std::uint8_t, GeneralSettings::ByteSize> record{};
+  if (!ReadExactly(file.handle, record)) return false;
+  const GeneralSettings settings = GeneralSettings::Parse(record);
+  if (settings.instrument < 0) return false;
+  if (!ValidateSettings(settings)) return false;
+
+  std::array<std::uint8_t, WindowLayout::ByteSize> layoutBytes{};
+  if (!ReadExactly(file.handle, layoutBytes)) return false;
+  const WindowLayout layout = WindowLayout::Parse(layoutBytes);
+  for (int view = 0; view < ViewCount; ++view) {
+    if (!LayoutRectAcceptable(view, layout.rects[static_cast<std::size_t>(view)], workArea)) return false;
+  }
+
+  result.settings = settings;
+  result.layout = layout;
+  return true;
+}
+
+void WriteBuiltInSettingsFile(const std::string& path) {
+  const File file(path, "wb");
+  if (!file) return;
+  WriteBytes(file.handle, GeneralSettings{}.Serialise());
+  WriteBytes(file.handle, WindowLayout::Defaults().Serialise());
+}
+
+// True when a new file can be created in directory; the probe file is removed again.
+bool DirectoryWritable(const std::filesystem::path& directory) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const std::filesystem::path probe =
+        directory / (".vocara-write-probe-" + std::to_string(random()) + std::to_string(random()));
+    // "x": never open (and truncate) a file that happens to exist under the probe name.
+    std::FILE* file = std::fopen(probe.c_str(), "wbx");
+    if (file != nullptr) {
+      std::fclose(file);
+      std::error_code ignored;
+      std::filesystem::remove(probe, ignored);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, GeneralSettings::ByteSize> GeneralSettings::Serialise() const {
+  std::array<std::uint8_t, ByteSize> bytes{};  // padding stays zero
+  ByteWriter out(bytes);
+  out.Int32(offset::instrument, instrument);
+  out.Int32(offset::lowestNote, lowestNote);
+  out.Int32(offset::highestNote, highestNote);
+  out.Double(offset::chunkPeriods, chunkPeriods);
+  out.Double(offset::baseNoteThreshold, baseNoteThreshold);
+  out.Int32(offset::beatsPerBar, beatsPerBar);
+  out.Int32(offset::beatUnit, beatUnit);
+  out.Int32(offset::divisions, divisions);
+  out.Double(offset::tempo, tempo);
+  out.Int32(offset::rulerOrigin, rulerOrigin);
+  out.Int32(offset::originBar, originBar);
+  out.Double(offset::whiteNoise, whiteNoise);
+  out.Double(offset::noiseGain, noiseGain);
+  out.Int32(offset::noiseLength, noiseLength);
+  out.Double(offset::selectThreshold, selectThreshold);
+  out.Double(offset::silenceThreshold, silenceThreshold);
+  out.Int32(offset::timeCorrection, timeCorrection);
+  return bytes;
+}
+
+GeneralSettings GeneralSettings::Parse(std::span<const std::uint8_t, ByteSize> bytes) {
+  const ByteReader in(bytes);
+  GeneralSettings s;
+  s.instrument = in.Int32(offset::instrument);
+  s.lowestNote = in.Int32(offset::lowestNote);
+  s.highestNote = in.Int32(offset::highestNote);
+  s.chunkPeriods = in.Double(offset::chunkPeriods);
+  s.baseNoteThreshold = in.Double(offset::baseNoteThreshold);
+  s.beatsPerBar = in.Int32(offset::beatsPerBar);
+  s.beatUnit = in.Int32(offset::beatUnit);
+  s.divisions = in.Int32(offset::divisions);
+  s.tempo = in.Double(offset::tempo);
+  s.rulerOrigin = in.Int32(offset::rulerOrigin);
+  s.originBar = in.Int32(offset::originBar);
+  s.whiteNoise = in.Double(offset::whiteNoise);
+  s.noiseGain = in.Double(offset::noiseGain);
+  s.noiseLength = in.Int32(offset::noiseLength);
+  s.selectThreshold = in.Double(offset::selectThreshold);
+  s.silenceThreshold = in.Double(offset::silenceThreshold);
+  s.timeCorrection = in.Int32(offset::timeCorrection);
+  return s;
+}
+
+bool ValidateSettings(const GeneralSettings& s) {
+  return s.instrument < InstrumentLimit && InRange(s.lowestNote, LowestNoteIndex, HighestNoteIndex) &&
+         InRange(s.highestNote, LowestNoteIndex, HighestNoteIndex) && InRange(s.chunkPeriods, 1.0, 5.0) &&
+         InRange(s.baseNoteThreshold, 5.0, 100.0) && InRange(s.beatsPerBar, 1, 99) &&
+         InRange(s.beatUnit, 1, 99) && InRange(s.divisions, 1, 99) && InRange(s.tempo, 1.0, 999.0) &&
+         s.rulerOrigin >= 0 && InRange(s.originBar, 0, 999) && InRange(s.noiseGain, 0.0, 5.0) &&
+         InRange(s.selectThreshold, 0.0, 100.0) && InRange(s.silenceThreshold, 0.0, 100.0);
+}
+
+WindowLayout WindowLayout::Defaults() {
+  WindowLayout layout;
+  for (std::size_t view = 0; view < layout.rects.size(); ++view)
+    layout.rects[view] = WindowTable[view].defaultRect;
+  return layout;
+}
+
+std::array<std::uint8_t, WindowLayout::ByteSize> WindowLayout::Serialise() const {
+  std::array<std::uint8_t, ByteSize> bytes{};
+  ByteWriter out(bytes);
+  for (std::size_t view = 0; view < rects.size(); ++view) {
+    const std::size_t base = view * 16;
+    out.Int32(base, rects[view].left);
+    out.Int32(base + 4, rects[view].top);
+    out.Int32(base + 8, rects[view].right);
+    out.Int32(base + 12, rects[view].bottom);
+  }
+  return bytes;
+}
+
+WindowLayout WindowLayout::Parse(std::span<const std::uint8_t, ByteSize> bytes) {
+  const ByteReader in(bytes);
+  WindowLayout layout;
+  for (std::size_t view = 0; view < layout.rects.size(); ++view) {
+    const std::size_t base = view * 16;
+    layout.rects[view] = {in.Int32(base), in.Int32(base + 4), in.Int32(base + 8), in.Int32(base + 12)};
+  }
+  return layout;
+}
+
+bool LayoutRectAcceptable(int view, const platform::Rect& rect, const platform::Rect& workArea) {
+  if (view < 0 || view >= ViewCount) return false;
+  const WindowTableEntry& entry = WindowTable[static_cast<std::size_t>(view)];
+  // 64-bit arithmetic: the rectangle comes from a file and may hold any int32 values.
+  const long long width = static_cast<long long>(rect.right) - rect.left;
+  const long long height = static_cast<long long>(rect.bottom) - rect.top;
+  const long long areaWidth = static_cast<long long>(workArea.right) - workArea.left;
+  const long long areaHeight = static_cast<long long>(workArea.bottom) - workArea.top;
+  return rect.left >= workArea.left && rect.left <= workArea.right - CornerMargin &&
+         rect.top >= workArea.top && rect.top <= workArea.bottom - CornerMargin &&
+         width >= entry.minTrack.width && height >= entry.minTrack.height && width <= MaxTrackSize.width &&
+         height <= MaxTrackSize.height && width <= areaWidth && height <= areaHeight;
+}
+
+SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea) {
+  SettingsLoadResult result{GeneralSettings{}, WindowLayout::Defaults(), false};
+  result.accepted = ReadSettingsFile(path, workArea, result);
+  if (!result.accepted) WriteBuiltInSettingsFile(path);
+  return result;
+}
+
+void SaveSettingsRecord(const std::string& path, const GeneralSettings& settings) {
+  File file(path, "r+b");  // keeps the layout that follows the record
+  if (!file && errno == ENOENT) file.handle = std::fopen(path.c_str(), "wb");
+  if (!file) return;
+  WriteBytes(file.handle, settings.Serialise());
+}
+
+void SaveWindowLayout(const std::string& path, const WindowLayout& layout) {
+  const File file(path, "r+b");
+  if (!file) return;
+  if (std::fseek(file.handle, static_cast<long>(GeneralSettings::ByteSize), SEEK_SET) != 0) return;
+  WriteBytes(file.handle, layout.Serialise());
+}
+
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory) {
+  ProgramFiles files{programPath + ".INI", programPath + ".pdf"};
+
+  const std::filesystem::path program(programPath);
+  std::filesystem::path directory = program.parent_path();
+  if (directory.empty()) directory = ".";
+  if (userConfigDirectory.empty() || DirectoryWritable(directory)) return files;
+
+  // When the folder cannot be created either, the path beside the program is kept: a settings
+  // file shipped there can still be read, and a failed rewrite is silent anyway.
+  const std::filesystem::path configDirectory = std::filesystem::path(userConfigDirectory) / "vocara";
+  std::error_code error;
+  std::filesystem::create_directories(configDirectory, error);
+  if (error) return files;
+  files.settingsFile = (configDirectory / (program.filename().string() + ".INI")).string();
+  return files;
+}
+
+void ChooseInstrument(GeneralSettings& settings, int instrument) {
+  settings.instrument = instrument;
+  if (instrument == UserDefinedInstrument) return;
+  const Instrument& entry = InstrumentTable[static_cast<std::size_t>(instrument)];
+  settings.lowestNote = entry.lowestNote;
+  settings.highestNote = entry.highestNote;
+}
+
+void ChooseLowestNote(GeneralSettings& settings, int note) {
+  settings.instrument = UserDefinedInstrument;
+  settings.lowestNote = note;
+  settings.highestNote = std::max(settings.highestNote, note);
+}
+
+void ChooseHighestNote(GeneralSettings& settings, int note) {
+  settings.instrument = UserDefinedInstrument;
+  settings.highestNote = note;
+  settings.lowestNote = std::min(settings.lowestNote, note);
+}
+
+}  // namespace vocara

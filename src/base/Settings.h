@@ -1,0 +1,117 @@
+// The general settings record, the window layout and the settings file that holds both.
+//
+// The settings file is 176 bytes: the 112-byte GeneralSettings record, then the 64-byte
+// WindowLayout. The settings record is also stored byte for byte in every SAS file, so its
+// offsets are a file format and must not move.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "base/Geometry.h"
+#include "base/WindowTable.h"
+
+namespace vocara {
+
+// Built-in defaults are the member initialisers. Amplitude thresholds are in percent of full
+// scale, note fields are note indices (0 = A0), rulerOrigin is a sample position.
+struct GeneralSettings {
+  std::int32_t instrument = 20;     // "Flute"
+  std::int32_t lowestNote = 38;     // B3
+  std::int32_t highestNote = 77;    // D7
+  double chunkPeriods = 1.0;        // analysis chunk length in periods of the lowest note
+  double baseNoteThreshold = 20.0;  // percent of the strongest note
+  std::int32_t beatsPerBar = 4;
+  std::int32_t beatUnit = 4;     // 4 = quarter note
+  std::int32_t divisions = 4;    // ruler subdivisions per beat
+  double tempo = 120.0;          // quarter notes per minute
+  std::int32_t rulerOrigin = 0;  // sample position where bar originBar starts
+  std::int32_t originBar = 0;
+  double whiteNoise = 0.0;          // noise floor for noise removal
+  double noiseGain = 1.0;           // factor on the captured noise power
+  std::int32_t noiseLength = 1024;  // noise profile length in samples, a power of two
+  double selectThreshold = 2.0;
+  double silenceThreshold = 2.0;
+  std::int32_t timeCorrection = -1;  // nonzero = enabled
+
+  static constexpr std::size_t ByteSize = 112;
+
+  // Little-endian, doubles as IEEE-754 bit patterns, the four padding words as zero.
+  std::array<std::uint8_t, ByteSize> Serialise() const;
+  static GeneralSettings Parse(std::span<const std::uint8_t, ByteSize> bytes);
+
+  friend bool operator==(const GeneralSettings&, const GeneralSettings&) = default;
+};
+
+// The range rules a settings record must meet, from the settings file or a SAS file. A NaN in a
+// floating field fails. whiteNoise, noiseLength and timeCorrection are not checked and
+// lowestNote may exceed highestNote. A negative instrument passes here; the settings file loader
+// refuses it separately.
+bool ValidateSettings(const GeneralSettings& settings);
+
+// The note-range rules of the instrument and note lists, shared by the Settings dialog and
+// the command line: an instrument brings its range (User Defined keeps the notes as they
+// are); a lowest or highest note makes the instrument User Defined and pulls the other end
+// along so that the lowest never lies above the highest. Arguments must be valid indices.
+void ChooseInstrument(GeneralSettings& settings, int instrument);
+void ChooseLowestNote(GeneralSettings& settings, int note);
+void ChooseHighestNote(GeneralSettings& settings, int note);
+
+// The screen rectangles of the four windows, indexed by ViewId.
+struct WindowLayout {
+  std::array<platform::Rect, ViewCount> rects;
+
+  static constexpr std::size_t ByteSize = 64;
+
+  // The default rectangles of the window table.
+  static WindowLayout Defaults();
+
+  // Each rectangle as four little-endian int32: left, top, right, bottom.
+  std::array<std::uint8_t, ByteSize> Serialise() const;
+  static WindowLayout Parse(std::span<const std::uint8_t, ByteSize> bytes);
+
+  friend bool operator==(const WindowLayout&, const WindowLayout&) = default;
+};
+
+inline constexpr std::size_t SettingsFileSize = GeneralSettings::ByteSize + WindowLayout::ByteSize;
+
+// Whether a stored rectangle for window `view` may be used on a screen whose work area is
+// workArea: its top left corner inside the work area with at least 20 pixels to spare, its size
+// within the window's track limits and no larger than the work area.
+bool LayoutRectAcceptable(int view, const platform::Rect& rect, const platform::Rect& workArea);
+
+struct SettingsLoadResult {
+  GeneralSettings settings;
+  WindowLayout layout;
+  bool accepted = false;  // false: built-in values, and the file was rewritten with them
+};
+
+// Reads the settings file at start. The file is taken only as a whole: a missing or short file,
+// a negative instrument, a record ValidateSettings refuses, or any rectangle that fails the
+// layout check gives the built-in settings and layout, and the file is rewritten with them
+// (176 bytes). Failures to rewrite are silent.
+SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea);
+
+// Writes the record at offset 0, creating the file when missing and keeping the rest of an
+// existing one. Failures are silent.
+void SaveSettingsRecord(const std::string& path, const GeneralSettings& settings);
+
+// Writes the layout at offset 112 of an existing file; a missing file stays missing.
+void SaveWindowLayout(const std::string& path, const WindowLayout& layout);
+
+struct ProgramFiles {
+  std::string settingsFile;
+  std::string helpFile;
+};
+
+// The settings file is the program file's path with ".INI" appended and the help file the same
+// with ".pdf". When the program's directory cannot be written (an installed program), the
+// settings file moves to <userConfigDirectory>/vocara/<program name>.INI, creating the
+// directories; the help file stays beside the program. Paths are not limited in length: a path
+// past 259 characters is kept as it is rather than cut, since a cut path would name another file.
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory);
+
+}  // namespace vocara

@@ -1,0 +1,69 @@
+// Pitch and time correction: renders a new WAV file from the open recording and a SAS.
+//
+// Every frame's audio is resampled so that the pitch the analysis found (sourcePitch, cents
+// above A0) becomes the target pitch, scaled from its measured peak-to-peak amplitude to the
+// target amplitude, and, where time correction is on, kept on the timeline of the time links
+// by dropping or repeating whole pitch periods with a cross-fade. The output has the open
+// recording's format and its canonical 44-byte header, written last.
+//
+// The render streams: the WAV is read a frame at a time through the shared read buffer, the
+// frames of the SAS in small blocks straight from its file (never its page in memory), and the
+// output is appended once per frame. Its buffers are sized from the SAS's frameLength once per
+// render, so memory does not grow with the length of the recording.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/MessageId.h"
+#include "base/Progress.h"
+#include "engine/sas/SasRecords.h"
+
+namespace vocara {
+
+struct WavDocument;
+struct SasDocument;
+
+// Save mode writes a file the user named and deletes it when cancelled; play mode writes the
+// temporary file of Play Corrected and keeps it when cancelled (it is then not up to date).
+enum class CorrectMode { Save, Play };
+
+struct CorrectRequest {
+  std::uint32_t start = 0;  // input samples start <= i < end; start >= end renders one sample
+  std::uint32_t end = 0;
+  bool timeCorrection = false;  // GeneralSettings::timeCorrection != 0
+  CorrectMode mode = CorrectMode::Save;
+};
+
+struct CorrectResult {
+  // "Opened file can not be overwritten" for the open WAV or SAS file as output, "Invalid File
+  // Handle" when the output cannot be created, "The SAS file settings are corrupted" for a
+  // frameLength no settings can produce at the recording's rate; None otherwise.
+  MessageId message = MessageId::None;
+  // Cancelled when the progress callback said stop; Failed when the output could not be
+  // written whole (or was refused, see message).
+  LongOperationResult result = LongOperationResult::Done;
+  std::uint32_t outputSamples = 0;  // samples in the file written (0 when refused)
+};
+
+// The frame gain: targetAmplitude / (maxSample - minSample) in doubles; 1 for a frame of
+// digital silence (maxSample = minSample).
+double FrameGain(const SasFrame& frame);
+// sourcePitch (as a signed 16-bit value) minus the target pitch, in cents: positive lowers.
+int FramePitchOffset(const SasFrame& frame);
+// One period of the frame's source pitch in samples at sampleRate, truncated, capped at
+// frameLength - 1 (frameLength >= 1).
+std::uint32_t FrameSourcePeriod(const SasFrame& frame, std::uint32_t sampleRate, std::uint32_t frameLength);
+
+// The largest frameLength valid settings give at sampleRate: lowest note A0 and a chunk of
+// 5 periods. A longer frame only comes from a damaged file.
+std::uint32_t LargestFrameLength(std::uint32_t sampleRate);
+
+// Renders request.start .. request.end of `wav` with the frames of `sas` (its file, header and
+// links) into `output`, replacing any file of that name. progress is called once per frame
+// with the input position reached and request.end; false stops the render at that frame.
+// A SAS without frames renders the input unchanged.
+CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& request,
+                      const std::string& output, const ProgressCallback& progress);
+
+}  // namespace vocara

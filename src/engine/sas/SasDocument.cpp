@@ -1,0 +1,176 @@
+// Opening, paging, write-back and copying of the open SAS file.
+//
+// Validation tests the file's size against the counts before anything else, in 64 bits, so
+// that the counts every later step relies on are known to lie inside the file: the frame area
+// and the link table can then be read without running past its end, and the link table's
+// place, 136 + 16 x frameCount, cannot wrap. A file that claims more links than the table in
+// memory holds, or a hop (frameLength) of 0 that the fit test and correction divide by, is
+// refused as corrupt rather than opened half-usable.
+//
+// Write-back puts back exactly the page records the last page read loaded, where it loaded
+// them from, and ends the file behind the link table; as the link table starts behind the
+// last frame, no write-back can cut frames away.
+
+#include "engine/sas/SasDocument.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <span>
+#include <system_error>
+
+#include "engine/wav/WavDocument.h"
+
+namespace vocara {
+namespace {
+
+// The smallest file there is: the header and a table of two links, no frames.
+constexpr std::uint64_t MinimumSasFileSize = SasHeader::ByteSize + 2 * TimeLink::ByteSize;  // 152
+static_assert(MinimumSasFileSize == 152);
+
+MessageId Validate(FileHandle& file, SasHeader& header, std::vector<TimeLink>& links) {
+  const std::uint64_t size = file.Size();
+  if (size < MinimumSasFileSize) return MessageId::FileToShort;
+
+  std::array<std::uint8_t, SasHeader::FixedSize> fixed{};
+  if (!file.Seek(0) || file.Read(fixed.data(), fixed.size()) != fixed.size()) return MessageId::FileToShort;
+  const SasHeader parsed = SasHeader::ParseFixed(fixed);
+  // 136 + 8 x (linkCount + 2 x frameCount): both counts are 32-bit, so the sum fits 64 bits.
+  const std::uint64_t needed =
+      SasHeader::ByteSize + 8 * (std::uint64_t{parsed.linkCount} + 2 * std::uint64_t{parsed.frameCount});
+  if (size < needed) return MessageId::FileToShort;
+  if (parsed.magic != SasMagic) return MessageId::NotSasFile;
+  if (parsed.linkCount < 2 || parsed.linkCount > MaxTimeLinks) return MessageId::LinksCorrupted;
+
+  std::array<std::uint8_t, GeneralSettings::ByteSize> settingsBytes{};
+  if (file.Read(settingsBytes.data(), settingsBytes.size()) != settingsBytes.size())
+    return MessageId::SasSettingsCorrupted;
+  const GeneralSettings settings = GeneralSettings::Parse(settingsBytes);
+  if (settings.instrument < 0 || !ValidateSettings(settings)) return MessageId::SasSettingsCorrupted;
+  // The hop is fixed by the settings at build time; no built file has a hop of 0.
+  if (parsed.frameLength == 0) return MessageId::SasSettingsCorrupted;
+
+  std::vector<std::uint8_t> table(std::size_t{parsed.linkCount} * TimeLink::ByteSize);
+  if (!file.Seek(SasLinksOffset(parsed.frameCount)) || file.Read(table.data(), table.size()) != table.size())
+    return MessageId::LinksCorrupted;
+  links.clear();
+  links.reserve(parsed.linkCount);
+  for (std::size_t offset = 0; offset < table.size(); offset += TimeLink::ByteSize)
+    links.push_back(TimeLink::Parse(
+        std::span<const std::uint8_t, TimeLink::ByteSize>(&table[offset], TimeLink::ByteSize)));
+
+  header = parsed;
+  header.settings = settings;
+  return MessageId::None;
+}
+
+}  // namespace
+
+MessageId SasOpenDocument(SasDocument& document, const std::string& path, SasAccess access) {
+  document.path = path;
+  FileHandle file =
+      access == SasAccess::ReadWrite ? FileHandle::OpenForUpdate(path) : FileHandle::OpenForReading(path);
+  if (!file.IsOpen()) return MessageId::InvalidFileHandle;
+  SasHeader header;
+  std::vector<TimeLink> links;
+  if (const MessageId refused = Validate(file, header, links); refused != MessageId::None) return refused;
+  document.file = std::move(file);
+  document.header = header;
+  document.links = std::move(links);
+  return MessageId::None;
+}
+
+bool SasFitsWav(const SasHeader& header, const WavDocument& wav) {
+  if (header.wavChecksum != wav.checksum) return false;
+  if (header.sampleRate != wav.header.fields.sampleRate) return false;
+  // Unsigned division as the analysis counts frames: a partial last hop makes no frame.
+  return header.frameLength != 0 && header.frameCount == wav.sampleCount / header.frameLength;
+}
+
+bool SasBuiltFromWav(const SasHeader& header, const WavDocument& wav) {
+  return header.wavChecksum == wav.checksum && header.sampleRate == wav.header.fields.sampleRate;
+}
+
+bool SasReadPageRecords(SasDocument& document) {
+  const std::int64_t shown = document.shownFrameCount;
+  const std::int64_t length = std::clamp<std::int64_t>(document.pageLength, 0, MaxSasPageLength);
+  // Scrolled past the end, the page is pulled back so that its last record is the last frame;
+  // with fewer frames than columns it starts at frame 0 and holds them all.
+  const std::int64_t first =
+      std::clamp<std::int64_t>(document.firstFrame, 0, std::max<std::int64_t>(shown - length, 0));
+  const std::int64_t count = std::min(length, shown - first);
+  document.firstFrame = static_cast<std::int32_t>(first);
+
+  std::array<std::uint8_t, SasPageCapacity * SasFrame::ByteSize> bytes{};
+  const std::size_t wanted = static_cast<std::size_t>(count) * SasFrame::ByteSize;
+  std::size_t got = 0;
+  if (count > 0 &&
+      document.file.Seek(SasFramesOffset + SasFrame::ByteSize * static_cast<std::uint64_t>(first)))
+    got = document.file.Read(bytes.data(), wanted);
+  const std::size_t records = got / SasFrame::ByteSize;
+  for (std::size_t i = 0; i < document.page.size(); ++i)
+    document.page[i] = i < records ? SasFrame::ParseFrom(&bytes[i * SasFrame::ByteSize]) : SasFrame{};
+  document.pageFirst = static_cast<std::int32_t>(first);
+  document.pageCount = static_cast<std::int32_t>(records);
+  return got == wanted;
+}
+
+bool SasWriteRecords(SasDocument& document, const GeneralSettings& live) {
+  SasHeader& header = document.header;
+  // The Bar Ruler, Edit SAS and Apply Correction groups follow the user; the Build SAS and
+  // Remove Noise groups stay as the file was built.
+  GeneralSettings& stored = header.settings;
+  stored.beatsPerBar = live.beatsPerBar;
+  stored.beatUnit = live.beatUnit;
+  stored.divisions = live.divisions;
+  stored.tempo = live.tempo;
+  stored.rulerOrigin = live.rulerOrigin;
+  stored.originBar = live.originBar;
+  stored.selectThreshold = live.selectThreshold;
+  stored.silenceThreshold = live.silenceThreshold;
+  stored.timeCorrection = live.timeCorrection;
+  const std::size_t linkCount = std::min(document.links.size(), MaxTimeLinks);
+  header.linkCount = static_cast<std::uint32_t>(linkCount);
+
+  FileHandle& file = document.file;
+  const auto headerBytes = header.Serialise();
+  if (!file.Seek(0) || !file.Write(headerBytes.data(), headerBytes.size())) return false;
+
+  std::array<std::uint8_t, SasPageCapacity * SasFrame::ByteSize> pageBytes{};
+  const std::size_t records = static_cast<std::size_t>(std::clamp(document.pageCount, 0, SasPageCapacity));
+  for (std::size_t i = 0; i < records; ++i)
+    document.page[i].SerialiseInto(&pageBytes[i * SasFrame::ByteSize]);
+  const std::uint64_t pageOffset =
+      SasFramesOffset + SasFrame::ByteSize * static_cast<std::uint64_t>(std::max(document.pageFirst, 0));
+  if (records > 0 && (!file.Seek(pageOffset) || !file.Write(pageBytes.data(), records * SasFrame::ByteSize)))
+    return false;
+
+  std::vector<std::uint8_t> table(linkCount * TimeLink::ByteSize);
+  for (std::size_t i = 0; i < linkCount; ++i) {
+    const auto link = document.links[i].Serialise();
+    std::copy(link.begin(), link.end(), table.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
+  }
+  const std::uint64_t linksOffset = SasLinksOffset(header.frameCount);
+  if (!file.Seek(linksOffset) || !file.Write(table.data(), table.size())) return false;
+  return file.Truncate(linksOffset + table.size());
+}
+
+MessageId SasCopyFile(SasDocument& document, const std::string& target) {
+  if (SameFile(document.path, target)) return MessageId::OpenedFileCanNotBeOverwritten;
+  document.file.Flush();
+  std::error_code ec;
+  std::filesystem::copy_file(document.path, target, std::filesystem::copy_options::overwrite_existing, ec);
+  return ec ? MessageId::InvalidFileHandle : MessageId::None;
+}
+
+void SasCloseDocument(SasDocument& document) {
+  document.file.Close();
+  document.path.clear();
+  document.links.clear();
+  document.firstFrame = 0;
+  document.shownFrameCount = 0;
+  document.range = {};
+  document.pageFirst = 0;
+  document.pageCount = 0;
+}
+
+}  // namespace vocara

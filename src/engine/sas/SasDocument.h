@@ -1,0 +1,95 @@
+// The open SAS: its file stays open for reading and writing while it is the document. The
+// header and the time links live in memory; of the frames only the page the SAS window shows
+// (one frame per column) is held. Edits change the page and the links and set SasPageDirty;
+// SasWriteBack puts header, page and links back.
+//
+// The routines here work on the document alone and are shared by the program and the
+// command-line tool; SasCommands adds the dialogs, the messages and the state word.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/FileHandle.h"
+#include "base/MessageId.h"
+#include "engine/sas/SasRecords.h"
+
+namespace vocara {
+
+struct App;
+struct WavDocument;
+
+inline constexpr int SasPageCapacity = 1281;  // windows are at most 1280 columns, plus a spare
+inline constexpr int MaxSasPageLength = 1280;
+
+// Frames left <= i < right; selected when right > left.
+struct SasRange {
+  std::int32_t left = 0;
+  std::int32_t right = 0;
+};
+
+struct SasDocument {
+  FileHandle file;   // not open when no SAS is open
+  std::string path;  // the open file; empty when none
+  SasHeader header;
+  // The links in memory, at most MaxTimeLinks. Write-back writes all of them and stores their
+  // number as header.linkCount, so an edit that adds or removes links changes this vector.
+  std::vector<TimeLink> links;
+  std::int32_t firstFrame = 0;  // the frame shown in column 0
+  std::int32_t pageLength = 0;  // page records: one per plot column
+  std::array<SasFrame, SasPageCapacity> page{};
+  std::uint32_t shownFrameCount = 0;  // frameCount while open, 0 when closed
+  SasRange range;
+  // The records the last page read loaded: frames pageFirst .. pageFirst + pageCount - 1 of the
+  // file are page[0 .. pageCount - 1]. Write-back writes exactly these back, so a page that was
+  // only partly read never writes zeros over frames it did not hold.
+  std::int32_t pageFirst = 0;
+  std::int32_t pageCount = 0;
+};
+
+enum class SasAccess { ReadWrite, ReadOnly };
+
+// Opens and validates `path` into a closed document, in this order, the first failing check
+// giving its message:
+//   the file opens (for reading and writing)   "Invalid File Handle"
+//   at least 152 bytes                          "File to short"
+//   136 + 16 x frameCount + 8 x linkCount bytes "File to short" (64-bit, before the magic)
+//   "SAS "                                      "Not a SAS file"
+//   2 <= linkCount <= 1000                      "Links corrupted"
+//   the settings copy: read whole, instrument   "The SAS file settings are corrupted"
+//   not negative, ValidateSettings, and a
+//   frameLength other than 0
+// then reads the link table. On success the document holds the file, the header with its
+// settings copy and the links; page and position are left for SasReadPageRecords. On a refusal
+// the file is closed and the document is otherwise as it was; path is set either way.
+MessageId SasOpenDocument(SasDocument& document, const std::string& path,
+                          SasAccess access = SasAccess::ReadWrite);
+
+// The fit test of an open SAS against an open WAV, in this order: the WAV's checksum, its
+// sample rate, and frameCount = sampleCount / frameLength (unsigned integer division).
+bool SasFitsWav(const SasHeader& header, const WavDocument& wav);
+// The WAV side's shorter test when a WAV opens beside an open SAS: checksum and sample rate.
+bool SasBuiltFromWav(const SasHeader& header, const WavDocument& wav);
+
+// Loads the page from firstFrame: firstFrame is limited to 0 .. shownFrameCount - pageLength
+// (0 when fewer frames than columns exist) and min(pageLength, frames from firstFrame on)
+// records are read, so the page never extends past the last frame. False when the records
+// could not all be read; pageCount then counts those that were.
+bool SasReadPageRecords(SasDocument& document);
+
+// Refreshes the Bar Ruler, Edit SAS and Apply Correction fields of the header's settings copy
+// from `live`, then writes the header, the loaded page records and the links, and ends the file
+// behind the links (136 + 16 x frameCount + 8 x linkCount bytes). False when a write failed.
+bool SasWriteRecords(SasDocument& document, const GeneralSettings& live);
+
+// Copies the open file to `target`, replacing a file of that name. The open file itself (by
+// any name) is refused with "Opened file can not be overwritten"; a copy that cannot be made
+// gives "Invalid File Handle". Pending records must have been written first.
+MessageId SasCopyFile(SasDocument& document, const std::string& target);
+
+// Closes the file and returns the document to its closed state without writing anything.
+void SasCloseDocument(SasDocument& document);
+
+}  // namespace vocara

@@ -1,0 +1,56 @@
+#include "program/commands/BuildCommands.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/FileHandle.h"
+#include "engine/sas/SasBuild.h"
+#include "platform/DesktopPort.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/views/Render.h"
+#include "program/views/WavView.h"
+
+namespace vocara {
+
+namespace {
+
+void BuildFromDialog(App& app) {
+  platform::FileDialogRequest request;
+  request.title = "Build SAS as...";
+  request.filters = {{"Sound Attributes Set (*.SAS)", "*.SAS"}};
+  request.defaultExtension = "SAS";
+  request.initialName = app.fileDialogName;
+  request.overwritePrompt = true;
+  request.pathMustExist = true;
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
+  if (!name) return;
+  app.fileDialogName = *name;
+  if (!app.sas.path.empty() && SameFile(*name, app.sas.path)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+    return;
+  }
+
+  WavViewFitWholeFile(app);
+  app.flags &= ~AbortRequested;
+  const SasBuildResult built =
+      SasBuildFile(app.wav, app.settings, *name, [&app](std::uint64_t position, std::uint64_t) {
+        app.ports.pump.PumpOneMessage();
+        MoveProgressCursor(app, position);
+        return (app.flags & AbortRequested) == 0;
+      });
+  ShowErrorMessage(app.ports.desktop, built.message);
+}
+
+}  // namespace
+
+void SasBuildCommand(App& app) {
+  SetBusy(app, true);
+  BuildFromDialog(app);
+  SetBusy(app, false);
+}
+
+}  // namespace vocara

@@ -1,0 +1,104 @@
+#include "program/commands/CorrectCommands.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/FileHandle.h"
+#include "base/MessageId.h"
+#include "engine/processing/Correct.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/views/Render.h"
+#include "program/views/WavView.h"
+
+namespace vocara {
+namespace {
+
+platform::FileDialogRequest SaveCorrectedRequest() {
+  platform::FileDialogRequest request;
+  request.title = "Save corrected WAV file";
+  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
+  request.defaultExtension = "WAV";
+  request.pathMustExist = true;
+  request.hideReadOnly = true;
+  return request;
+}
+
+// Pending SAS edits go to the file first: the render reads the frames from the file.
+void WriteBackSas(App& app) {
+  if (app.openers.sasWriteBack) app.openers.sasWriteBack(app);
+}
+
+// The WAV cursor line as the progress display: the column of the input position reached,
+// with the plot rows of the old and the new column repainted.
+void PlayCorrectedFile(App& app) {
+  if (app.playCorrected) app.playCorrected(app);
+}
+
+}  // namespace
+
+void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
+  const bool play = (app.flags & CorrectForPlayback) != 0;
+  std::string output;
+  if (play) {
+    output = CorrectedTempName;
+  } else {
+    app.fileDialogName.clear();
+    const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveCorrectedRequest());
+    if (!name) return;
+    app.fileDialogName = *name;
+    if (SameFile(*name, app.wav.path)) {
+      ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+      return;
+    }
+    output = *name;
+    WavViewFitWholeFile(app);
+  }
+
+  CorrectRequest request;
+  request.start = start;
+  request.end = end;
+  request.timeCorrection = app.settings.timeCorrection != 0;
+  request.mode = play ? CorrectMode::Play : CorrectMode::Save;
+  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  const ProgressCallback progress = [&app, play](std::uint64_t position, std::uint64_t) {
+    if (!play) MoveProgressCursor(app, position);
+    app.ports.pump.PumpOneMessage();
+    return (app.flags & AbortRequested) == 0;
+  };
+  const CorrectResult result = Correct(app.wav, app.sas, request, output, progress);
+
+  // A render that stops early or fails must not leave the next Correct in play mode.
+  app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
+  ShowErrorMessage(app.ports.desktop, result.message);
+  if (play && result.message == MessageId::None) app.correctedPath = output;
+  if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
+}
+
+void CorrectCommand(App& app) {
+  SetBusy(app, true);
+  if (app.flags & SasPageDirty) WriteBackSas(app);
+  CorrectRange(app, 0, app.wav.sampleCount);
+  SetBusy(app, false);
+}
+
+void PlayCorrectedCommand(App& app) {
+  if (app.flags & SasPageDirty) {
+    WriteBackSas(app);
+    app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  }
+  if (app.flags & CorrectedTempCurrent) {
+    PlayCorrectedFile(app);
+    return;
+  }
+  SetBusy(app, true);
+  app.flags |= CorrectForPlayback;
+  CorrectRange(app, app.wav.rangeLeft, app.wav.rangeRight);
+  SetBusy(app, false);
+  if (app.flags & CorrectedTempCurrent) PlayCorrectedFile(app);
+}
+
+}  // namespace vocara

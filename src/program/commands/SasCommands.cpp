@@ -1,0 +1,153 @@
+#include "program/commands/SasCommands.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "base/MessageId.h"
+#include "engine/sas/SasDocument.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/views/SasView.h"
+
+namespace vocara {
+namespace {
+
+using platform::FileDialogRequest;
+using platform::FileFilter;
+
+// The longest name the program's path buffers hold.
+constexpr std::size_t MaxPathLength = 259;
+
+const FileFilter SasFilter{"Sound Attributes Set (*.SAS)", "*.SAS"};
+
+void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
+
+}  // namespace
+
+void InstallSasDocument(App& app) {
+  app.openers.sasOpenCommand = SasOpenCommand;
+  app.openers.sasWriteBack = SasWriteBack;
+  app.openers.sasMatchesWav = [](const App& a) {
+    return a.sas.file.IsOpen() && SasBuiltFromWav(a.sas.header, a.wav);
+  };
+  app.openers.closeFiles = [others = std::move(app.openers.closeFiles)](App& a) {
+    a.sas.file.Close();
+    if (others) others(a);
+  };
+}
+
+void SasOpenFile(App& app, const std::string& path) {
+  platform::DesktopPort& desktop = app.ports.desktop;
+  // A longer name cannot be held, and a shortened one would name another file.
+  const MessageId refused =
+      path.size() > MaxPathLength ? MessageId::InvalidFileHandle : SasOpenDocument(app.sas, path);
+  if (refused != MessageId::None) {
+    ShowErrorMessage(desktop, refused);
+    // A file that did not even open changes nothing; a refused one was opened and closed.
+    if (refused != MessageId::InvalidFileHandle) Clear(app, SasOpen);
+    return;
+  }
+  // Opening a SAS restores the settings it was built with; a declined file gives them back.
+  const GeneralSettings before = app.settings;
+  app.settings = app.sas.header.settings;
+  app.flags |= SasOpen;
+
+  if (app.flags & WavOpen) {
+    if (SasFitsWav(app.sas.header, app.wav)) {
+      app.flags |= WavSasMatch;
+    } else if (!AskKeepUnfittingFile(desktop)) {
+      app.sas.file.Close();
+      app.settings = before;
+      Clear(app, SasOpen);
+    }
+  }
+}
+
+void SasOpenCommand(App& app, const std::string* path) {
+  FileDialogRequest request;
+  request.title = "Open SAS File";
+  request.filters = {SasFilter};
+  request.defaultExtension = "SAS";
+  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  if (!chosen) return;
+  const std::string& name = *chosen;
+  // Byte for byte: the same file under another spelling is opened afresh.
+  if (name == app.sas.path) return;
+
+  SasClose(app);
+  SasDocument& sas = app.sas;
+  sas.path = name;
+  SasOpenFile(app, name);
+
+  platform::WindowPort& windows = app.ports.windows;
+  if (app.flags & SasOpen) {
+    sas.shownFrameCount = sas.header.frameCount;
+    sas.pageLength = std::clamp(app.clientRect[SasView].right, 0, MaxSasPageLength);
+    SasReadPage(app);
+    windows.SetTitle(SasView, sas.path);
+    SasViewHorizontalScrollUpdate(app);
+    windows.Show(SasView, platform::ShowCommand::Restore);
+    windows.Invalidate(SasView, nullptr);
+  } else {
+    sas.path.clear();
+    windows.Show(SasView, platform::ShowCommand::Hide);
+  }
+  UpdateCommandStates(app);
+}
+
+void SasReadPage(App& app) {
+  const bool read = SasReadPageRecords(app.sas);
+  Clear(app, SasPageDirty);
+  if (!read) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+}
+
+void SasWriteBack(App& app) {
+  if (!(app.flags & SasPageDirty)) return;
+  if (!app.sas.file.IsOpen()) {
+    Clear(app, SasPageDirty);
+    return;
+  }
+  if (SasWriteRecords(app.sas, app.settings)) {
+    Clear(app, SasPageDirty);
+  } else {
+    ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+  }
+}
+
+void SasSaveAs(App& app) {
+  SasWriteBack(app);
+  FileDialogRequest request;
+  request.title = "Save SAS File As";
+  request.filters = {SasFilter};
+  request.defaultExtension = "SAS";
+  request.initialName = app.fileDialogName;
+  request.overwritePrompt = true;
+  request.pathMustExist = true;
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
+  if (!name) return;
+  app.fileDialogName = *name;
+  ShowErrorMessage(app.ports.desktop, SasCopyFile(app.sas, *name));
+}
+
+void SasClose(App& app) {
+  SasWriteBack(app);
+  SasCloseDocument(app.sas);
+  // Edits a failed write-back could not save end with the file.
+  Clear(app, SasCloseClears | SasPageDirty);
+  ViewGeometry& geometry = app.geometry[SasView];
+  geometry.cursorX = 0;
+  geometry.drawnCursorX = 0;
+  geometry.dragAnchorX = 0;
+  geometry.dragCurrentX = 0;
+  geometry.selLeftX = 0;
+  geometry.selRightX = 0;
+  platform::WindowPort& windows = app.ports.windows;
+  windows.SetTitle(SasView, "SAS");
+  SasViewResetScrollBar(app);
+}
+
+}  // namespace vocara

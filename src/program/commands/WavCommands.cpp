@@ -1,0 +1,209 @@
+#include "program/commands/WavCommands.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "base/MessageId.h"
+#include "engine/wav/RangeExport.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/shell/WindowProcedure.h"
+
+namespace vocara {
+namespace {
+
+using platform::FileDialogRequest;
+using platform::FileFilter;
+
+// The longest name the program's path buffers hold.
+constexpr std::size_t MaxPathLength = 259;
+constexpr int FftCommand = 181;
+
+const FileFilter WavFilter{"Windows Sound File (*.WAV)", "*.WAV"};
+const FileFilter TextFilter{"Text file (*.txt)", "*.txt"};
+const FileFilter AllFilter{"All Files (*.*)", "*.*"};
+
+void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
+
+FileDialogRequest SaveRequest(std::string title, const FileFilter& filter, std::string extension) {
+  FileDialogRequest request;
+  request.title = std::move(title);
+  request.filters = {filter, AllFilter};
+  request.defaultExtension = std::move(extension);
+  request.pathMustExist = true;
+  request.hideReadOnly = true;
+  return request;
+}
+
+// A save dialog that starts with an empty name; the chosen name stays in the shared buffer.
+std::optional<std::string> AskSaveName(App& app, const FileDialogRequest& request) {
+  app.fileDialogName.clear();
+  std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
+  if (name) app.fileDialogName = *name;
+  return name;
+}
+
+// The view follows a new file from its start when the old position lies beyond it.
+void ResetPositions(App& app) {
+  app.wav.cursor = 0;
+  app.wav.rangeLeft = 0;
+  app.wav.rangeRight = 0;
+  app.noise.length = 0;
+  app.wavView.firstSample = 0;
+  ViewGeometry& geometry = app.geometry[WavView];
+  geometry.cursorX = 0;
+  geometry.drawnCursorX = 0;
+  geometry.selLeftX = 0;
+  geometry.selRightX = 0;
+  geometry.dataWidth = 0;
+  WavViewResetScrollBars(app);
+}
+
+}  // namespace
+
+void InstallWavDocument(App& app) {
+  app.openers.wavClose = WavClose;
+  app.openers.wavOpenCommand = WavOpenCommand;
+  app.openers.closeFiles = [others = std::move(app.openers.closeFiles)](App& a) {
+    a.wav.file.Close();
+    if (others) others(a);
+  };
+}
+
+void WavOpenFile(App& app, const std::string& name) {
+  platform::DesktopPort& desktop = app.ports.desktop;
+  // A longer name cannot be held, and a shortened one would name another file.
+  const WavOpenResult opened = name.size() > MaxPathLength ? WavOpenResult{MessageId::InvalidFileHandle}
+                                                           : WavOpenDocument(app.wav, name);
+  if (opened.message != MessageId::None) {
+    ShowErrorMessage(desktop, opened.message);
+    // A file that did not even open changes nothing; a refused one was opened and closed.
+    if (opened.message != MessageId::InvalidFileHandle) Clear(app, WavOpen);
+    return;
+  }
+  if (app.wav.cursor > app.wav.sampleCount) ResetPositions(app);
+  app.wavView.envelopeMin = opened.dataMin;
+  app.wavView.envelopeMax = opened.dataMax;
+  app.flags |= WavOpen;
+
+  if (app.flags & SasOpen) {
+    if (app.openers.sasMatchesWav && app.openers.sasMatchesWav(app)) {
+      app.flags |= WavSasMatch;
+    } else if (!AskKeepUnfittingFile(desktop)) {
+      app.wav.file.Close();
+      Clear(app, WavOpen);
+    }
+  }
+}
+
+void WavOpenCommand(App& app, const std::string* path) {
+  FileDialogRequest request;
+  request.title = "Open WAV File";
+  request.filters = {WavFilter, AllFilter};
+  request.defaultExtension = "WAV";
+  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  if (!chosen) return;
+  const std::string& name = *chosen;
+
+  WavOpenFile(app, name);
+  WavRangeChanged(app);
+  platform::WindowPort& windows = app.ports.windows;
+  if (app.flags & WavOpen) {
+    windows.SetTitle(WavView, app.wav.path);
+    windows.SetTitle(FftView, app.wav.path);
+    windows.SetTitle(MftView, app.wav.path);
+    WavViewFitWholeFile(app);
+  }
+  UpdateCommandStates(app);
+  if (windows.GetShowState(FftView) != platform::ShowState::Hidden) SendCommand(app, WavView, FftCommand);
+}
+
+void WavClose(App& app, bool fullReset) {
+  WavDocument& wav = app.wav;
+  platform::WindowPort& windows = app.ports.windows;
+  wav.file.Close();
+  Clear(app, WavCloseClears);
+  wav.path.clear();
+  windows.SetTitle(WavView, "WAV");
+  UpdateCommandStates(app);
+  if (!fullReset) return;
+
+  view::WavView& wavView = app.wavView;
+  wavView.envelopeMin = 0.0;
+  wavView.envelopeMax = 0.0;
+  wav.amplitudeScale = 1.0;
+  wavView.firstSample = 0;
+  wav.sampleCount = 0;
+  wav.rangeRms = 0.0;
+  wavView.envelope[0] = {0, 0};
+  wavView.samplesPerPixel = 1;
+  wav.rangeLeft = 0;
+  wav.rangeRight = 0;
+  app.noise.length = 0;
+  ViewGeometry& geometry = app.geometry[WavView];
+  geometry.cursorX = 0;
+  geometry.drawnCursorX = 0;
+  geometry.selLeftX = 0;
+  geometry.selRightX = 0;
+  WavViewResetScrollBars(app);
+  windows.Show(FftView, platform::ShowCommand::Hide);
+  windows.Show(MftView, platform::ShowCommand::Hide);
+}
+
+void WavRangeChanged(App& app) {
+  WavDocument& wav = app.wav;
+  // Without a file there is nothing to select; the ends are kept for the next file, which
+  // limits them to its own data.
+  const bool open = wav.file.IsOpen();
+  if (open) {
+    // A range kept from a longer file, or started right of the data, would otherwise reach
+    // past the end of the data; every reader of the range relies on left <= right <= count.
+    wav.rangeRight = std::min(wav.rangeRight, wav.sampleCount);
+    wav.rangeLeft = std::min(wav.rangeLeft, wav.rangeRight);
+  }
+
+  if (!open || wav.rangeRight == wav.rangeLeft) {
+    Clear(app, WavRangeSelected);
+    wav.rangeRms = 0.0;
+  } else {
+    wav.rangeRms = WavRangeRms(wav, wav.rangeLeft, wav.rangeRight);
+    app.flags |= WavRangeSelected;
+  }
+
+  const std::uint32_t length = open ? wav.rangeRight - wav.rangeLeft : 0;
+  if (std::int64_t{length} < app.settings.noiseLength) {
+    Clear(app, RangeHoldsNoiseLength);
+  } else {
+    app.flags |= RangeHoldsNoiseLength;
+  }
+
+  // Any range change makes the corrected temporary file stale.
+  const std::uint32_t noise = app.noise.length;
+  if (open && noise > 0 && std::uint64_t{wav.rangeLeft} + noise <= wav.rangeRight) {
+    app.flags |= NoiseSampleReady;
+  } else {
+    Clear(app, NoiseSampleReady);
+  }
+  Clear(app, CorrectedTempCurrent);
+  UpdateCommandStates(app);
+}
+
+void SaveRangeAsWav(App& app) {
+  const std::optional<std::string> name = AskSaveName(app, SaveRequest("Save range", WavFilter, "WAV"));
+  if (!name) return;
+  ShowErrorMessage(app.ports.desktop, WriteRangeAsWav(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));
+}
+
+void ExportRangeAsText(App& app) {
+  const std::optional<std::string> name =
+      AskSaveName(app, SaveRequest("Save as ASCII file", TextFilter, "txt"));
+  if (!name) return;
+  ShowErrorMessage(app.ports.desktop,
+                   WriteRangeAsText(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));
+}
+
+}  // namespace vocara

@@ -1,0 +1,117 @@
+// The process-wide state of the program: one instance, created by the entry point and
+// handed to every operation. It owns the state word, the command table, the settings, the
+// per-window records (indexed by ViewId) and the backing images the windows show.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/Settings.h"
+#include "base/WindowTable.h"
+#include "engine/processing/NoiseProfile.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "platform/Message.h"
+#include "platform/Platform.h"
+#include "program/audio/AudioProbe.h"
+#include "program/raster/RasterCanvas.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/StatusFields.h"
+#include "program/shell/Warning.h"
+#include "program/views/FftView.h"
+#include "program/views/SasView.h"
+#include "program/views/ViewGeometry.h"
+#include "program/views/WavView.h"
+
+namespace vocara {
+
+// Metrics measured once at start and shared by layout and drawing.
+struct LayoutMetrics {
+  double sx = 1.0;  // logical pixels per inch across / 96
+  double sy = 1.0;  // logical pixels per inch down / 96
+  int toolbarHeight = 0;
+  int statusHeight = 17;
+  int rulerHeight = 17;
+};
+
+// The openers a file named on the command line or dropped on a window is handed to.
+// The WAV and SAS documents install them; unset openers do nothing.
+struct DocumentOpeners {
+  std::function<void(App&, bool fullReset)> wavClose;
+  std::function<void(App&, const std::string* path)> wavOpenCommand;
+  std::function<void(App&, const std::string* path)> sasOpenCommand;
+  // Writes pending SAS edits back; called when the program ends.
+  std::function<void(App&)> sasWriteBack;
+  // Closes the open WAV, SAS, recorded and played files at the end of the program.
+  std::function<void(App&)> closeFiles;
+  // Whether the open SAS was built from the open WAV (same checksum and sample rate); set by
+  // the SAS document. Unset counts as no.
+  std::function<bool(const App&)> sasMatchesWav;
+  // Recomputes the MFT note strengths after the analysis note range changed; installed by the
+  // spectrum window. Unset does nothing.
+  std::function<void(App&)> refreshNoteSpectrum;
+};
+
+struct App {
+  explicit App(platform::Platform& ports);
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  bool Has(std::uint32_t bits) const { return (flags & bits) == bits; }
+
+  platform::Platform& ports;
+  std::uint32_t flags = 0;
+  CommandTable commands;
+
+  GeneralSettings settings;        // the live copy every part reads
+  GeneralSettings loadedSettings;  // what the settings file held at start (Default restores it)
+  WindowLayout layout;
+  ProgramFiles files;
+
+  LayoutMetrics metrics;
+  StatusFields status;
+  std::array<platform::Rect, ViewCount> clientRect{};
+  std::array<ViewGeometry, ViewCount> geometry{};
+  int upperPaneHeight = 0;
+  int lowerPaneHeight = 0;
+  std::array<RasterImage, ViewCount> images;
+
+  // How each window is shown again when busy mode ends.
+  std::array<platform::ShowCommand, ViewCount> busyShow{};
+  WarningSwitch warnings;
+  int editMode = 0;  // 0 Normal .. 5 Erase
+  AudioDeviceChoice audioChoice;
+  DocumentOpeners openers;
+  // The open General Settings dialog, so that keys and mouse in other windows can refresh its
+  // note lists (FillSettingsControls); null while it is closed.
+  platform::DialogHandle* settingsDialog = nullptr;
+
+  WavDocument wav;
+  SasDocument sas;
+  view::WavView wavView;
+  view::SasView sasView;
+  view::FftView fftView;
+  NoiseProfile noise;
+  // The name buffer of the one file dialog record all file dialogs share (at most 259
+  // characters): a dialog that does not clear it starts with the last name chosen.
+  std::string fileDialogName;
+  // The corrected temporary file Play Corrected renders and plays; set by its first render.
+  std::string correctedPath;
+  // Plays correctedPath from its first to its last sample; installed by playback, unset does
+  // nothing.
+  std::function<void(App&)> playCorrected;
+};
+
+// The window procedure as the adapters call it.
+class WindowProcedureSink final : public platform::MessageSink {
+ public:
+  explicit WindowProcedureSink(App& app) : app_(app) {}
+  std::intptr_t Dispatch(int view, const platform::Message& message) override;
+
+ private:
+  App& app_;
+};
+
+}  // namespace vocara

@@ -1,0 +1,41 @@
+// The program's resources: the menu bar, the toolbars with their tooltips (the string
+// table), the accelerator table and the drawing colours.
+#pragma once
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "base/Geometry.h"
+#include "platform/Resources.h"
+
+namespace vocara {
+
+std::vector<platform::MenuPopup> MainMenu();
+// Buttons of a window's toolbar in order, separators included, in their start states.
+std::vector<platform::ToolbarButton> ToolbarOf(int view);
+// The string-table entry for a command id; empty when there is none.
+std::string_view TooltipText(int command);
+std::vector<platform::Accelerator> AcceleratorTable();
+
+// Solid one-pixel pens and solid brushes, created once at start.
+inline constexpr std::array<platform::Rgb, 7> PenTable{{
+    {255, 0, 0},      // 0 red: cursor line, pitch grid centre
+    {0, 255, 0},      // 1 green: selection band outline
+    {64, 64, 255},    // 2 blue: time links, surplus of the second value
+    {0, 0, 0},        // 3 black: waveform, ruler, line under the status strip
+    {255, 255, 255},  // 4 white: empty part of a column bar, line over the status strip
+    {255, 255, 0},    // 5 yellow: pitch grid
+    {111, 141, 7},    // 6 olive: common part of a column bar
+}};
+inline constexpr std::array<platform::Rgb, 6> BrushTable{{
+    {255, 0, 0},
+    {0, 255, 0},
+    {64, 64, 255},
+    {192, 192, 192},  // 3 grey: status strip
+    {0, 0, 0},
+    {0, 255, 255},
+}};
+inline constexpr platform::Rgb WindowColour{255, 255, 255};
+
+}  // namespace vocara

@@ -1,0 +1,344 @@
+// The General Settings dialog.
+//
+// The three lists are linked while the dialog is open, and each change goes straight into the
+// live settings: an instrument sets both notes to its range; a note chosen by hand makes the
+// instrument "User Defined" and drags the other note along when the range would turn over.
+// The edit fields are read only by OK and Save, which clamp every number to its field's range,
+// so the next fill shows the corrected value. Cancel, the close box and Esc put back the copy
+// of the settings taken when the dialog opened, even after a Save (the file keeps what was
+// saved).
+
+#include "program/shell/SettingsDialog.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "base/Instruments.h"
+#include "base/NumberText.h"
+#include "base/Settings.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/DialogFields.h"
+#include "program/views/Render.h"
+
+namespace vocara {
+namespace {
+
+namespace id = settings_control;
+using platform::ControlKind;
+using platform::ControlTemplate;
+using platform::DialogHandle;
+
+// Layout, in dialog units.
+constexpr int Margin = 7;
+constexpr int EditHeight = 12;
+constexpr int LabelHeight = 8;
+constexpr int LabelDrop = 2;       // a label sits this much lower than the field it names
+constexpr int RowPitch = 16;       // from one field row to the next
+constexpr int GroupHead = 13;      // from a group box's top to its first row
+constexpr int GroupFoot = 6;       // below a group box's last row
+constexpr int GroupGap = 5;        // between two group boxes of a column
+constexpr int ListDropDown = 150;  // a list's height with its items dropped down
+
+constexpr int LeftX = Margin;
+constexpr int LeftWidth = 206;
+constexpr int RightX = LeftX + LeftWidth + 6;
+constexpr int RightWidth = 150;
+constexpr int DialogWidth = RightX + RightWidth + Margin;
+constexpr int ButtonWidth = 50;
+constexpr int ButtonHeight = 14;
+constexpr int ButtonGap = 4;
+
+// Power-of-two lengths the noise profile may have.
+constexpr std::uint32_t ShortestNoiseLength = 1024;
+constexpr std::uint32_t LongestNoiseLength = 32768;
+
+struct Builder {
+  std::vector<ControlTemplate> controls;
+
+  void Add(int controlId, ControlKind kind, const char* text, int x, int y, int width, int height) {
+    controls.push_back({controlId, kind, text, x, y, width, height});
+  }
+  // A label at the left edge of a column and its number field flush with the right edge.
+  void Field(const char* label, int controlId, int columnX, int columnWidth, int y, int editWidth) {
+    const int editX = columnX + columnWidth - Margin - editWidth;
+    Add(-1, ControlKind::Label, label, columnX + Margin, y + LabelDrop, editX - columnX - Margin - 2,
+        LabelHeight);
+    Add(controlId, ControlKind::Edit, "", editX, y, editWidth, EditHeight);
+  }
+  // A group box from y down to below the row at lastRow, or down to `bottom` when that is
+  // lower; returns the y where the next group starts.
+  int Group(const char* title, int columnX, int columnWidth, int y, int lastRow, int bottom = 0) {
+    const int height = std::max(lastRow + EditHeight + GroupFoot, bottom) - y;
+    Add(-1, ControlKind::GroupBox, title, columnX, y, columnWidth, height);
+    return y + height + GroupGap;
+  }
+};
+
+// The largest power of two not above the typed length, from 1024 to 32768; anything below
+// 2048 gives 1024.
+std::int32_t NoiseLengthOf(double typed) {
+  const auto length = static_cast<std::uint32_t>(typed);  // typed is already in [1024, 32768]
+  if (length < 2 * ShortestNoiseLength) return static_cast<std::int32_t>(ShortestNoiseLength);
+  return static_cast<std::int32_t>(std::bit_floor(std::min(length, LongestNoiseLength)));
+}
+
+// Integer fields truncate toward zero. The field text holds at most 9 characters, so a value
+// read stays below 10^9 anyway; the limit keeps the conversion defined whatever the range.
+std::int32_t ReadIntegerField(const DialogHandle& dialog, int controlId, double min, double max) {
+  const double value = ReadNumberField(dialog, controlId, min, max);
+  return static_cast<std::int32_t>(std::min(value, double{std::numeric_limits<std::int32_t>::max()}));
+}
+
+bool ValidNote(int index) { return index >= 0 && index < NoteCount; }
+
+void SelectNotes(DialogHandle& dialog, const GeneralSettings& settings) {
+  dialog.SetSelection(id::LowestNote, settings.lowestNote);
+  dialog.SetSelection(id::HighestNote, settings.highestNote);
+}
+
+// The step after OK or Cancel: what shows the note range and the bar ruler follows the live
+// settings, and the dialog is gone for the other windows.
+void CloseSettingsDialog(App& app, DialogHandle& dialog) {
+  // The MFT view marks the analysis note range; it is recomputed once the spectrum window
+  // installs its refresh.
+  if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
+  // The bar ruler follows beats, tempo and origin.
+  if (app.flags & SasOpen) RedrawBarRuler(app);
+  app.settingsDialog = nullptr;
+  dialog.End(1);
+}
+
+class SettingsProcedure final : public platform::DialogProcedure {
+ public:
+  explicit SettingsProcedure(App& app) : app_(app) {}
+
+  void OnInit(DialogHandle& dialog) override {
+    app_.settingsDialog = &dialog;
+    atOpening_ = app_.settings;
+    dialog.ClearItems(id::Instrument);
+    for (const Instrument& instrument : InstrumentTable)
+      dialog.AddItem(id::Instrument, std::string(instrument.name));
+    for (const int list : {id::LowestNote, id::HighestNote}) {
+      dialog.ClearItems(list);
+      for (const std::string_view name : NoteNames) dialog.AddItem(list, std::string(name));
+    }
+    FillSettingsControls(app_, dialog);
+  }
+
+  void OnCommand(DialogHandle& dialog, int command) override {
+    switch (command) {
+      case id::Ok:
+        ReadSettingsControls(app_, dialog);
+        CloseSettingsDialog(app_, dialog);
+        break;
+      case id::Cancel:
+        app_.settings = atOpening_;
+        CloseSettingsDialog(app_, dialog);
+        break;
+      case id::Default:
+        app_.settings = app_.loadedSettings;
+        FillSettingsControls(app_, dialog);
+        break;
+      case id::Save:
+        // The dialog stays open and Cancel still returns to the values at opening.
+        ReadSettingsControls(app_, dialog);
+        SaveSettingsRecord(app_.files.settingsFile, app_.settings);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void OnSelectionChange(DialogHandle& dialog, int list) override {
+    const int selection = dialog.GetSelection(list);
+    GeneralSettings& s = app_.settings;
+    switch (list) {
+      case id::Instrument: {
+        if (selection < 0 || selection >= InstrumentCount) return;
+        ChooseInstrument(s, selection);
+        if (selection == UserDefinedInstrument) return;  // the lists keep their notes
+        SelectNotes(dialog, s);
+        break;
+      }
+      case id::LowestNote:
+        if (!ValidNote(selection)) return;
+        ChooseLowestNote(s, selection);
+        dialog.SetSelection(id::Instrument, UserDefinedInstrument);
+        dialog.SetSelection(id::HighestNote, s.highestNote);
+        break;
+      case id::HighestNote:
+        if (!ValidNote(selection)) return;
+        ChooseHighestNote(s, selection);
+        dialog.SetSelection(id::Instrument, UserDefinedInstrument);
+        dialog.SetSelection(id::LowestNote, s.lowestNote);
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  App& app_;
+  GeneralSettings atOpening_;
+};
+
+}  // namespace
+
+platform::DialogTemplate SettingsDialogTemplate() {
+  Builder b;
+
+  // Build SAS: the instrument, the note range it gives, and the analysis parameters.
+  int y = Margin;
+  int row = y + GroupHead;
+  const int listX = LeftX + Margin;
+  const int listRight = LeftX + LeftWidth - Margin;
+  b.Add(-1, ControlKind::Label, "Instrument", listX, row + LabelDrop, 44, LabelHeight);
+  b.Add(id::Instrument, ControlKind::DropDownList, "", listX + 46, row, listRight - listX - 46, ListDropDown);
+  row += RowPitch + 2;
+  constexpr int NoteListWidth = 36;
+  b.Add(id::LowestNote, ControlKind::DropDownList, "", listX, row, NoteListWidth, ListDropDown);
+  b.Add(-1, ControlKind::Label, "Lowest Note         Highest Note", listX + NoteListWidth + 4,
+        row + LabelDrop, listRight - listX - 2 * NoteListWidth - 8, LabelHeight);
+  b.Add(id::HighestNote, ControlKind::DropDownList, "", listRight - NoteListWidth, row, NoteListWidth,
+        ListDropDown);
+  row += RowPitch + 2;
+  b.Field("Chunk Length [periods]", id::ChunkPeriods, LeftX, LeftWidth, row, 40);
+  row += RowPitch;
+  b.Field("Base Note Threshold [a.u.]", id::BaseNoteThreshold, LeftX, LeftWidth, row, 40);
+  y = b.Group("Build SAS", LeftX, LeftWidth, y, row);
+
+  // Bar Ruler: the time signature with its subdivisions, the tempo and where bar counting
+  // starts.
+  row = y + GroupHead;
+  constexpr int MeterWidth = 22;
+  constexpr int SlashWidth = 8;
+  int x = LeftX + Margin;
+  b.Add(id::BeatsPerBar, ControlKind::Edit, "", x, row, MeterWidth, EditHeight);
+  x += MeterWidth;
+  b.Add(-1, ControlKind::CentredLabel, "/", x, row + LabelDrop, SlashWidth, LabelHeight);
+  x += SlashWidth;
+  b.Add(id::BeatUnit, ControlKind::Edit, "", x, row, MeterWidth, EditHeight);
+  x += MeterWidth;
+  b.Add(-1, ControlKind::CentredLabel, "/", x, row + LabelDrop, SlashWidth, LabelHeight);
+  x += SlashWidth;
+  b.Add(id::Divisions, ControlKind::Edit, "", x, row, MeterWidth, EditHeight);
+  x += MeterWidth + 4;
+  b.Add(-1, ControlKind::Label, "Divisions", x, row + LabelDrop, 50, LabelHeight);
+  row += RowPitch;
+  b.Field("Tempo", id::Tempo, LeftX, LeftWidth, row, 40);
+  row += RowPitch;
+  b.Field("Origin Frame", id::RulerOrigin, LeftX, LeftWidth, row, 52);
+  row += RowPitch;
+  b.Field("Origin Bar Number", id::OriginBar, LeftX, LeftWidth, row, 40);
+  const int columnBottom = b.Group("Bar Ruler", LeftX, LeftWidth, y, row) - GroupGap;
+
+  // Right column: noise removal, the SAS editing thresholds and the correction switch.
+  y = Margin;
+  row = y + GroupHead;
+  b.Field("White Noise [a.u.]", id::WhiteNoise, RightX, RightWidth, row, 40);
+  row += RowPitch;
+  b.Field("Noise Sample Gain", id::NoiseGain, RightX, RightWidth, row, 40);
+  row += RowPitch;
+  b.Field("Noise Sample Length", id::NoiseLength, RightX, RightWidth, row, 40);
+  y = b.Group("Remove Noise", RightX, RightWidth, y, row);
+
+  row = y + GroupHead;
+  b.Field("Select Threshold [a.u.]", id::SelectThreshold, RightX, RightWidth, row, 40);
+  row += RowPitch;
+  b.Field("Silence Threshold [a.u.]", id::SilenceThreshold, RightX, RightWidth, row, 40);
+  y = b.Group("Edit SAS", RightX, RightWidth, y, row);
+
+  row = y + GroupHead;
+  b.Add(id::TimeCorrection, ControlKind::CheckBox, "Enable Time Correction", RightX + Margin, row,
+        RightWidth - 2 * Margin, 10);
+  // The last box of the shorter column reaches down to the bottom of the other one.
+  b.Group("Apply Correction", RightX, RightWidth, y, row, columnBottom);
+
+  // The buttons in a row along the bottom right.
+  const int buttonY = columnBottom + 6;
+  x = DialogWidth - Margin - 4 * ButtonWidth - 3 * ButtonGap;
+  b.Add(id::Ok, ControlKind::DefaultButton, "OK", x, buttonY, ButtonWidth, ButtonHeight);
+  x += ButtonWidth + ButtonGap;
+  b.Add(id::Cancel, ControlKind::Button, "Cancel", x, buttonY, ButtonWidth, ButtonHeight);
+  x += ButtonWidth + ButtonGap;
+  b.Add(id::Default, ControlKind::Button, "Default", x, buttonY, ButtonWidth, ButtonHeight);
+  x += ButtonWidth + ButtonGap;
+  b.Add(id::Save, ControlKind::Button, "Save", x, buttonY, ButtonWidth, ButtonHeight);
+
+  platform::DialogTemplate dialog;
+  dialog.title = "General Settings";
+  dialog.width = DialogWidth;
+  dialog.height = buttonY + ButtonHeight + Margin;
+  dialog.controls = std::move(b.controls);
+  return dialog;
+}
+
+void FillSettingsControls(App& app, DialogHandle& dialog) {
+  const GeneralSettings& s = app.settings;
+  dialog.SetSelection(id::Instrument, s.instrument);
+  SelectNotes(dialog, s);
+  WriteNumberField(dialog, id::ChunkPeriods, s.chunkPeriods, 2);
+  WriteNumberField(dialog, id::BaseNoteThreshold, s.baseNoteThreshold, 2);
+  WriteNumberField(dialog, id::BeatsPerBar, s.beatsPerBar, 0);
+  WriteNumberField(dialog, id::BeatUnit, s.beatUnit, 0);
+  WriteNumberField(dialog, id::Divisions, s.divisions, 0);
+  WriteNumberField(dialog, id::Tempo, s.tempo, 2);
+  WriteNumberField(dialog, id::RulerOrigin, s.rulerOrigin, 0);
+  WriteNumberField(dialog, id::OriginBar, s.originBar, 0);
+  WriteNumberField(dialog, id::WhiteNoise, s.whiteNoise, 2);
+  WriteNumberField(dialog, id::NoiseGain, s.noiseGain, 2);
+  WriteNumberField(dialog, id::NoiseLength, s.noiseLength, 0);
+  WriteNumberField(dialog, id::SelectThreshold, s.selectThreshold, 2);
+  WriteNumberField(dialog, id::SilenceThreshold, s.silenceThreshold, 2);
+  dialog.SetChecked(id::TimeCorrection, s.timeCorrection != 0);  // the built-in -1 shows checked
+}
+
+void ReadSettingsControls(App& app, DialogHandle& dialog) {
+  GeneralSettings& s = app.settings;
+  const int instrument = dialog.GetSelection(id::Instrument);
+  if (instrument >= 0) s.instrument = instrument;
+  const int lowest = dialog.GetSelection(id::LowestNote);
+  if (lowest >= 0) s.lowestNote = lowest;
+  const int highest = dialog.GetSelection(id::HighestNote);
+  if (highest >= 0) s.highestNote = highest;
+
+  s.chunkPeriods = ReadNumberField(dialog, id::ChunkPeriods, 1.0, 5.0);
+  s.baseNoteThreshold = ReadNumberField(dialog, id::BaseNoteThreshold, 5.0, 100.0);
+
+  s.beatsPerBar = ReadIntegerField(dialog, id::BeatsPerBar, 1, 99);
+  s.beatUnit = ReadIntegerField(dialog, id::BeatUnit, 1, 99);
+  s.divisions = ReadIntegerField(dialog, id::Divisions, 1, 99);
+
+  s.tempo = ReadNumberField(dialog, id::Tempo, 1.0, 999.0);
+  s.rulerOrigin = ReadIntegerField(dialog, id::RulerOrigin, 0, 9999999999.0);
+  s.originBar = ReadIntegerField(dialog, id::OriginBar, 0, 999);
+
+  s.whiteNoise = ReadNumberField(dialog, id::WhiteNoise, 0.0, 100.0);
+  s.noiseGain = ReadNumberField(dialog, id::NoiseGain, 0.0, 5.0);
+  s.noiseLength =
+      NoiseLengthOf(ReadNumberField(dialog, id::NoiseLength, ShortestNoiseLength, LongestNoiseLength));
+
+  s.selectThreshold = ReadNumberField(dialog, id::SelectThreshold, 0.0, 100.0);
+  s.silenceThreshold = ReadNumberField(dialog, id::SilenceThreshold, 0.0, 100.0);
+
+  s.timeCorrection = dialog.IsChecked(id::TimeCorrection) ? 1 : 0;
+
+  // A new noise sample length changes whether the selected WAV range can serve as a noise
+  // sample.
+  WavRangeChanged(app);
+}
+
+void RunSettingsDialog(App& app, int ownerView) {
+  SettingsProcedure procedure(app);
+  app.ports.dialogs.RunModal(ownerView, SettingsDialogTemplate(), procedure);
+  // The handle never outlives the dialog, however it ended.
+  app.settingsDialog = nullptr;
+}
+
+}  // namespace vocara

@@ -1,0 +1,106 @@
+#include "program/shell/StartUp.h"
+
+#include <cstddef>
+
+#include "program/audio/AudioProbe.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
+#include "program/shell/WindowProcedure.h"
+#include "program/views/ViewLayout.h"
+
+namespace vocara {
+namespace {
+
+using platform::ScrollBar;
+using platform::ScrollInfo;
+
+platform::WindowSpec SpecOf(const App& app, int view) {
+  const WindowTableEntry& entry = WindowTable[static_cast<std::size_t>(view)];
+  platform::WindowSpec spec;
+  spec.view = view;
+  spec.title = std::string(entry.title);
+  spec.rect = app.layout.rects[static_cast<std::size_t>(view)];
+  spec.horizontalScrollBar = entry.horizontalScrollBar;
+  spec.verticalScrollBar = entry.verticalScrollBar;
+  spec.sasPaneControls = view == SasView;
+  if (view == WavView) spec.menu = MainMenu();
+  spec.toolbar = ToolbarOf(view);
+  spec.accelerators = AcceleratorTable();
+  return spec;
+}
+
+void SetInitialScrollBars(App& app) {
+  platform::WindowPort& w = app.ports.windows;
+  w.SetScrollInfo(WavView, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
+  w.SetScrollInfo(WavView, ScrollBar::Vertical, ScrollInfo{0, 10000, 10001, 0}, true);
+  w.SetScrollInfo(SasView, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
+  w.SetScrollInfo(SasView, ScrollBar::Vertical, ScrollInfo{}, true);
+  w.SetScrollInfo(FftView, ScrollBar::Horizontal, ScrollInfo{0, 32768, 32769, 0}, true);
+  w.SetScrollInfo(FftView, ScrollBar::Vertical, ScrollInfo{0, 10000, 1000, 9000}, true);
+  w.SetScrollInfo(MftView, ScrollBar::Horizontal, ScrollInfo{}, true);
+  w.SetScrollInfo(MftView, ScrollBar::Vertical, ScrollInfo{}, true);
+  w.SetScrollInfo(SasView, ScrollBar::SasUpper, ScrollInfo{0, 10000, 1000, 9000}, true);
+  w.SetScrollInfo(SasView, ScrollBar::SasLower, ScrollInfo{0, 98, 12, 87}, true);
+}
+
+}  // namespace
+
+bool StartUp(App& app) {
+  platform::WindowPort& windows = app.ports.windows;
+  const platform::Rect workArea = windows.WorkArea();
+  const platform::Size dpi = windows.LogicalDpi();
+  app.metrics.sx = dpi.width / 96.0;
+  app.metrics.sy = dpi.height / 96.0;
+
+  app.status = DefaultStatusFields();
+  ScaleStatusFields(app.status, app.metrics.sx, app.metrics.sy);
+  app.metrics.statusHeight = static_cast<int>(17 * app.metrics.sy);
+  app.metrics.rulerHeight = static_cast<int>(17 * app.metrics.sy);
+
+  app.files = ChooseProgramFiles(app.ports.desktop.ProgramPath(), app.ports.desktop.UserConfigDirectory());
+  const SettingsLoadResult loaded = LoadSettingsFile(app.files.settingsFile, workArea);
+  app.loadedSettings = loaded.settings;
+  app.layout = loaded.layout;
+  app.settings = app.loadedSettings;
+
+  for (int view = 0; view < ViewCount; ++view) {
+    if (!windows.CreateWindow(SpecOf(app, view))) return false;
+    // All toolbars have the same height; the last one measured is kept.
+    app.metrics.toolbarHeight = windows.ToolbarHeight(view);
+    LayOutClientArea(app, view);
+  }
+
+  MoveStatusFieldsDown(app.status, app.metrics.toolbarHeight);
+  const platform::Rect& sas = app.clientRect[SasView];
+  app.upperPaneHeight = (sas.bottom - app.metrics.toolbarHeight) / 2;
+  app.lowerPaneHeight = app.upperPaneHeight;
+  PlaceSasPaneControls(app);
+  SetInitialScrollBars(app);
+  windows.Show(WavView, platform::ShowCommand::Restore);
+  return true;
+}
+
+std::string CommandLineFileName(std::string_view commandLine) {
+  std::string name;
+  for (char c : commandLine) {
+    if (c != '"') name.push_back(c);
+  }
+  return name;
+}
+
+bool ProgramStart(App& app, std::string_view commandLine) {
+  if (!StartUp(app)) return false;
+  AudioProbe(app, app.audioChoice);
+  const std::string name = CommandLineFileName(commandLine);
+  if (!name.empty()) OpenDocumentByName(app, name);
+  app.flags |= Ready;
+  for (int view = 0; view < ViewCount; ++view) {
+    app.ports.windows.SetSizeLimits(view, WindowTable[static_cast<std::size_t>(view)].minTrack, MaxTrackSize);
+  }
+  UpdateCommandStates(app);
+  return true;
+}
+
+}  // namespace vocara

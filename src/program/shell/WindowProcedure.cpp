@@ -1,0 +1,133 @@
+#include "program/shell/WindowProcedure.h"
+
+#include <fstream>
+
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandHandler.h"
+#include "program/views/Render.h"
+#include "program/views/Scrolling.h"
+#include "program/views/ViewLayout.h"
+
+namespace vocara {
+namespace {
+
+using platform::Message;
+using platform::MessageKind;
+
+constexpr std::size_t MaxPathLength = 259;
+
+void Close(App& app, int view) {
+  platform::WindowPort& windows = app.ports.windows;
+  if (view != WavView) {
+    windows.Show(view, platform::ShowCommand::Hide);
+    return;
+  }
+  if (app.flags & Busy) return;
+  SaveWindowLayout(app.files.settingsFile, app.layout);
+  if ((app.flags & SasOpen) && app.openers.sasWriteBack) app.openers.sasWriteBack(app);
+  if (app.openers.closeFiles) app.openers.closeFiles(app);
+  windows.Destroy(WavView);
+}
+
+void Size(App& app, int view, const Message& message) {
+  if (message.sizeKind != platform::SizeKind::Restored && message.sizeKind != platform::SizeKind::Maximised)
+    return;
+  if (message.sizeKind == platform::SizeKind::Restored) {
+    app.layout.rects[static_cast<std::size_t>(view)] = app.ports.windows.GetScreenRect(view);
+  }
+  ResizeView(app, view);
+}
+
+void Drop(App& app, const Message& message) {
+  // A running operation reads the open WAV file: a drop must not replace it underneath.
+  if (app.flags & Busy) return;
+  if (message.files.empty()) return;
+  OpenDocumentByName(app, message.files.front());
+}
+
+}  // namespace
+
+std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
+  if (view < 0 || view >= ViewCount) return 0;
+  platform::WindowPort& windows = app.ports.windows;
+  const bool busy = (app.flags & Busy) != 0;
+  switch (message.kind) {
+    case MessageKind::Destroy:
+      app.ports.pump.PostQuit(0);
+      return 0;
+    case MessageKind::Move:
+      if (windows.GetShowState(view) != platform::ShowState::Minimised) {
+        app.layout.rects[static_cast<std::size_t>(view)] = windows.GetScreenRect(view);
+      }
+      return 0;
+    case MessageKind::Size:
+      Size(app, view, message);
+      return 0;
+    case MessageKind::Paint:
+      PaintWindow(app, view, message.rect);
+      return 0;
+    case MessageKind::Close:
+      Close(app, view);
+      return 0;
+    case MessageKind::KeyDown:
+      HandleKey(app, view, message.key);
+      return 0;
+    case MessageKind::Command:
+      if (busy) {
+        windows.SetCursor(platform::CursorShape::Hourglass);
+        return 0;
+      }
+      return HandleCommand(app, view, message.command);
+    case MessageKind::HScroll:
+    case MessageKind::VScroll:
+      if (!busy) HandleScroll(app, view, message);
+      return 0;
+    case MessageKind::MouseMove:
+    case MessageKind::LeftDown:
+    case MessageKind::LeftUp:
+      if (busy) windows.SetCursor(platform::CursorShape::Hourglass);
+      return 0;
+    case MessageKind::RightDown:
+      if (view == SasView) windows.PopupEditModeMenu(windows.ClientToScreen(SasView, message.pos));
+      return 0;
+    case MessageKind::Wheel:
+      // The wheel becomes a scroll message, refused like one while busy.
+      if (!busy) HandleWheel(app, view, message.pos, message.wheelDelta);
+      return 0;
+    case MessageKind::FilesDropped:
+      Drop(app, message);
+      return 0;
+    case MessageKind::WaveOutDone:
+    case MessageKind::WaveInData:
+      return 0;
+  }
+  return 0;
+}
+
+void SendCommand(App& app, int view, int command) {
+  Message message;
+  message.kind = MessageKind::Command;
+  message.command = command;
+  WindowProcedure(app, view, message);
+}
+
+void OpenDocumentByName(App& app, const std::string& path) {
+  if (path.empty() || path.size() > MaxPathLength) return;
+  char magic[4] = {};
+  {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return;
+    file.read(magic, 4);
+    if (file.gcount() < 4) return;
+  }
+  const std::string_view start(magic, 4);
+  if (start == "RIFF") {
+    if (app.openers.wavClose) app.openers.wavClose(app, false);
+    if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, &path);
+  } else if (start == "SAS ") {
+    if (app.openers.sasOpenCommand) app.openers.sasOpenCommand(app, &path);
+  }
+}
+
+}  // namespace vocara

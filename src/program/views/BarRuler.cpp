@@ -1,0 +1,104 @@
+// The bar ruler of the SAS window: a band between the status strip and the amplitude plot,
+// closed by a black baseline, with ticks standing on that baseline.
+//
+// One beat lasts B = sampleRate x 240 / (tempo x beatUnit) samples, and bar originBar begins at
+// sample rulerOrigin. Three tick series are drawn: beats (9 pixels), divisions of a beat
+// (4 pixels) and bars (14 pixels, with the bar number beside the tick). Tick k of a series with
+// step S stands on sample k x S + rulerOrigin, that is on column
+// trunc((k x S + rulerOrigin) / frameLength - firstFrame); k runs over the ticks that fall
+// within the window, counted from the origin, so ticks before the origin have negative k and
+// the bars there negative numbers.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "base/NumberText.h"
+#include "program/shell/App.h"
+#include "program/shell/Resources.h"
+#include "program/views/Render.h"
+
+namespace vocara {
+namespace {
+
+constexpr int MaxLabelText = 20;
+
+struct TickSeries {
+  double step;  // samples between ticks
+  int height;   // pixels above the baseline
+  bool labels;
+};
+
+void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, int baseline, int width) {
+  const double frameLength = app.sas.header.frameLength;
+  const double first = app.sas.firstFrame;
+  const double origin = app.settings.rulerOrigin;
+  const double step = series.step;
+  // A SAS without a sample rate or frame length has no time axis to mark.
+  if (!(step > 0.0) || !(frameLength > 0.0) || !std::isfinite(step)) return;
+  const double firstTick = std::trunc((frameLength * first - origin) / step);
+  const double lastTick = std::trunc(((width + first) * frameLength - origin) / step);
+  if (firstTick > lastTick) return;
+  const auto column = [&](double k) { return std::trunc((k * step + origin) / frameLength - first); };
+  canvas.SelectPen(PenTable[3]);
+
+  if (step < frameLength) {
+    // Ticks closer than a column: every column from the first tick's to the last tick's holds
+    // one, as drawing each tick would leave it, without a loop over up to billions of ticks.
+    // Their numbers would only smear into each other and are left out.
+    const int from = static_cast<int>(std::max(column(firstTick), -1.0));
+    const int to = static_cast<int>(std::min(column(lastTick), width + 1.0));
+    for (int x = from; x <= to; ++x) {
+      canvas.MoveTo(x, baseline);
+      canvas.LineTo(x, baseline - series.height);
+    }
+    return;
+  }
+  const int textTop = app.metrics.toolbarHeight + app.metrics.statusHeight;
+  const auto firstK = static_cast<std::int64_t>(firstTick);
+  const auto lastK = static_cast<std::int64_t>(lastTick);
+  for (std::int64_t k = firstK; k <= lastK; ++k) {
+    const auto x = static_cast<int>(column(static_cast<double>(k)));
+    canvas.MoveTo(x, baseline);
+    canvas.LineTo(x, baseline - series.height);
+    if (series.labels) {
+      canvas.TextOut(x + 1, textTop,
+                     FormatNumber(static_cast<double>(app.settings.originBar + k), 0, MaxLabelText, true));
+    }
+  }
+}
+
+}  // namespace
+
+void DrawBarRuler(App& app, platform::Canvas& canvas) {
+  const int top = app.metrics.toolbarHeight + app.metrics.statusHeight;
+  const int baseline = top + app.metrics.rulerHeight;
+  const int width = app.clientRect[SasView].right;
+  canvas.SetRasterMode(platform::RasterMode::Copy);
+  // The fill starts one row down, keeping the black line under the status strip.
+  canvas.FillRect({0, top + 1, width, baseline}, WindowColour);
+  canvas.SelectPen(PenTable[3]);
+  canvas.MoveTo(0, baseline);
+  canvas.LineTo(width, baseline);
+  canvas.SetTextColour(PenTable[3]);
+
+  const GeneralSettings& settings = app.settings;
+  // The settings rules keep tempo, beat unit, divisions and beats per bar at least 1.
+  const double beat = app.sas.header.sampleRate * 240.0 / settings.tempo / settings.beatUnit;
+  const double division = beat / settings.divisions;
+  const int plotWidth = ViewWidth(app, SasView);
+  DrawSeries(app, canvas, {beat, 9, false}, baseline, plotWidth);
+  DrawSeries(app, canvas, {division, 4, false}, baseline, plotWidth);
+  DrawSeries(app, canvas, {division * settings.divisions * settings.beatsPerBar, 14, true}, baseline,
+             plotWidth);
+}
+
+void RedrawBarRuler(App& app) {
+  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  DrawBarRuler(app, canvas);
+  const int top = app.metrics.toolbarHeight + app.metrics.statusHeight;
+  app.ports.windows.Present(SasView,
+                            {0, top, app.clientRect[SasView].right, top + app.metrics.rulerHeight + 1});
+}
+
+}  // namespace vocara

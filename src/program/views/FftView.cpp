@@ -1,0 +1,69 @@
+#include "program/views/FftView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "program/shell/App.h"
+#include "program/views/Scrolling.h"
+
+namespace vocara {
+namespace {
+
+constexpr int HorizontalBarMax = 32768;
+constexpr double AmplitudePerPlotRow = 3.3333333333333333e-6;
+
+}  // namespace
+
+std::uint32_t FftViewSize(const App& app) {
+  const view::FftView& view = app.fftView;
+  const std::uint32_t bins = view.totalPixels / static_cast<std::uint32_t>(std::max(view.pixelsPerBin, 1));
+  return bins > 0 ? (bins - 1) * 2 : DefaultFftSize;
+}
+
+double FftAmplitudeScale(const App& app) {
+  const ViewGeometry& geometry = app.geometry[FftView];
+  return std::exp(-app.fftView.vertical.position * 0.001) * (geometry.plotBottom - geometry.plotTop) *
+         AmplitudePerPlotRow;
+}
+
+void FftViewHorizontalScrollUpdate(App& app) {
+  view::FftView& view = app.fftView;
+  const std::int64_t total = view.totalPixels;
+  const int width = ViewWidth(app, FftView);
+  view.firstPixel = static_cast<std::int32_t>(
+      std::max<std::int64_t>(std::min<std::int64_t>(view.firstPixel, total - width), 0));
+  view.track.position = total > 0 ? static_cast<double>(view.firstPixel) / total : 0.0;
+  view.track.page = total > 0 ? static_cast<double>(width) / total : 1.0;
+  view.track.line = view.track.page * 0.1;
+  SetHorizontalBar(app, FftView, view.track, HorizontalBarMax);
+}
+
+void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize) {
+  view::FftView& view = app.fftView;
+  const std::int64_t bins = std::int64_t{newSize} / 2 + 1;
+  // Zooming in doubles without end; the axis stops where totalPixels would leave 31 bits.
+  const double largest = std::floor(static_cast<double>(std::numeric_limits<std::int32_t>::max()) / bins);
+  const double scale = std::min(std::max(pixelsPerBin, 1.0), largest);
+  const double ratio = oldSize > 0 ? static_cast<double>(newSize) / oldSize : 1.0;
+  const int cursorX = app.geometry[FftView].cursorX;
+  const double first = std::trunc((cursorX + static_cast<double>(view.firstPixel)) * ratio * scale /
+                                      std::max(view.pixelsPerBin, 1) -
+                                  cursorX);
+  view.firstPixel = static_cast<std::int32_t>(
+      std::clamp(first, 0.0, static_cast<double>(std::numeric_limits<std::int32_t>::max())));
+  view.pixelsPerBin = static_cast<std::int32_t>(scale);
+  view.totalPixels = static_cast<std::uint32_t>(bins * view.pixelsPerBin);
+  app.geometry[FftView].dataWidth = static_cast<int>(view.totalPixels - 1);
+  FftViewHorizontalScrollUpdate(app);
+}
+
+void FftViewFrequencyScaleCommand(App& app, int command) {
+  const std::uint32_t size = FftViewSize(app);
+  const double current = app.fftView.pixelsPerBin;
+  const double scale = command == 177 ? current * 2.0 : command == 178 ? current * 0.5 : 1.0;
+  FftViewSetScale(app, scale, size, size);
+  app.ports.windows.Invalidate(FftView, nullptr);
+}
+
+}  // namespace vocara

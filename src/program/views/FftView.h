@@ -1,0 +1,46 @@
+// The FFT window's frequency axis: each spectrum bin is pixelsPerBin columns wide and column x
+// shows bin (firstPixel + x) / pixelsPerBin. The spectrum of an N-point transform has
+// N / 2 + 1 bins, so totalPixels = (N / 2 + 1) x pixelsPerBin. The vertical control scales the
+// bars: a spectrum amplitude m is a bar of trunc(m x e^(-p x 0.001) x plot height / 300000)
+// pixels, p the control's position.
+#pragma once
+
+#include <cstdint>
+
+#include "program/views/ViewGeometry.h"
+
+namespace vocara {
+
+inline constexpr std::uint32_t DefaultFftSize = 1024;
+
+namespace view {
+
+struct FftView {
+  std::int32_t pixelsPerBin = 1;  // at least 1
+  std::int32_t firstPixel = 0;    // spectrum pixel shown in column 0
+  std::uint32_t totalPixels = DefaultFftSize / 2 + 1;
+  ScrollTrack track{0.0, 0.8, 0.1};
+  ScrollBarState vertical{10000, 1000, 9000, 100};
+};
+
+}  // namespace view
+
+// The transform size the axis was last laid out for.
+std::uint32_t FftViewSize(const App& app);
+
+// Pixels per unit of spectrum amplitude (32-bit sample units).
+double FftAmplitudeScale(const App& app);
+
+// After every change of pixelsPerBin, first pixel or size: limits firstPixel, sets the bar and
+// its fractions.
+void FftViewHorizontalScrollUpdate(App& app);
+
+// Lays the axis out anew for `pixelsPerBin` (at least 1, truncated) and a transform of newSize
+// points after oldSize, keeping the frequency under the cursor at the cursor's column; sets
+// totalPixels, dataWidth and the bar. The scale is limited so that totalPixels stays below 2^31.
+void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize);
+
+// Commands 177 (zoom in), 178 (zoom out), 179 (one column per bin): the scale of the axis.
+void FftViewFrequencyScaleCommand(App& app, int command);
+
+}  // namespace vocara

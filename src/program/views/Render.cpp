@@ -1,0 +1,299 @@
+// The plot of a window is painted in this order: the body (WAV waveform; SAS bar ruler,
+// amplitude pane with its time links, pitch pane with its grid), then, in the inverting mode,
+// the selection band and the cursor line over the band of rows that was repainted.
+//
+// The SAS window repaints its panes separately: SasUpperBandRedraw asks for the amplitude pane,
+// SasLowerBandRedraw for the pitch pane. The band and the cursor are then drawn only over the
+// rows of the panes that were redrawn, so that everywhere else the inverting lines already on
+// screen stay as they are and a later MoveCursor still erases exactly what was drawn.
+
+#include "program/views/Render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/Resources.h"
+
+namespace vocara {
+namespace {
+
+using platform::RasterMode;
+
+constexpr platform::Rgb Red = PenTable[0];
+constexpr platform::Rgb Green = PenTable[1];
+constexpr platform::Rgb Blue = PenTable[2];
+constexpr platform::Rgb Black = PenTable[3];
+constexpr platform::Rgb White = PenTable[4];
+constexpr platform::Rgb Yellow = PenTable[5];
+constexpr platform::Rgb Olive = PenTable[6];
+constexpr platform::Rgb GreenBrush = BrushTable[1];
+
+// Peak-to-peak units (0 .. 2^32 - 1) per plot row at the amplitude pane's initial scale.
+constexpr double PerFullRange = 2.3283064376229e-10;
+// Time-link columns lie within this distance of the window; the drawn part of a line that runs
+// further is the same to the pixel.
+constexpr std::int64_t FarColumn = 1 << 30;
+
+struct Band {
+  int top;
+  int bottom;
+};
+
+// A column count the drawing loops may use: the data, the window and the 1281-entry arrays.
+int PlotColumns(const App& app, int view) {
+  const int dataWidth = app.geometry[static_cast<std::size_t>(view)].dataWidth;
+  return std::clamp(std::min(dataWidth, ViewWidth(app, view)), 0, MaxPlotColumns);
+}
+
+int SelectionColumn(double column, int columns) {
+  return static_cast<int>(std::clamp(column, 0.0, static_cast<double>(columns)));
+}
+
+void PaintWavPlot(App& app, platform::Canvas& canvas, int columns) {
+  view::WavView& view = app.wavView;
+  ViewGeometry& geometry = app.geometry[WavView];
+  const double first = view.firstSample;
+  const double spp = std::max<std::uint32_t>(view.samplesPerPixel, 1);
+  geometry.selLeftX = SelectionColumn((app.wav.rangeLeft - first) / spp, columns);
+  geometry.selRightX = SelectionColumn((app.wav.rangeRight - first) / spp, columns);
+
+  if (app.flags & Recording) {
+    // While recording, the columns fill as the input arrives, at a fixed full-scale scale.
+    view.valueScale = (geometry.plotBottom - geometry.plotTop) * 0.5 * 4.656612875245797e-10;
+    columns = ViewWidth(app, WavView);
+  } else if (!(app.flags & WavOpen)) {
+    return;  // nothing to show; the envelope may still hold a closed file's columns
+  }
+
+  const auto row = [&](std::int32_t value) {
+    return WavRowOfValue(value, view.valueOffset, view.valueScale, geometry.plotTop, geometry.plotBottom);
+  };
+  canvas.SetRasterMode(RasterMode::Copy);
+  canvas.SelectPen(Black);
+  canvas.MoveTo(0, row(view.envelope[0].min));
+  for (int x = 0; x < columns; ++x) {
+    const SamplePair& pair = view.envelope[static_cast<std::size_t>(x)];
+    canvas.LineTo(x, row(pair.min));
+    if (pair.max != pair.min) canvas.LineTo(x, row(pair.max));
+  }
+}
+
+int ClampColumn(std::int64_t column) { return static_cast<int>(std::clamp(column, -FarColumn, FarColumn)); }
+
+void PaintTimeLinks(App& app, platform::Canvas& canvas, int columns, int paneBottom) {
+  const SasDocument& sas = app.sas;
+  const std::uint32_t frameLength = sas.header.frameLength;
+  if (frameLength == 0) return;
+  const int top = app.geometry[SasView].plotTop;
+  canvas.SetRasterMode(RasterMode::NotXor);
+  canvas.SelectPen(Blue);
+  for (const TimeLink& link : sas.links) {
+    // Unsigned divisions, then columns relative to the page.
+    const std::int64_t source = std::int64_t{link.source / frameLength} - sas.firstFrame;
+    const std::int64_t target = std::int64_t{link.target / frameLength} - sas.firstFrame;
+    const bool leftOfWindow = source < 0 && target < 0;
+    const bool rightOfWindow = source > columns && target > columns;
+    if (leftOfWindow || rightOfWindow) continue;
+    canvas.MoveTo(ClampColumn(source), paneBottom);
+    canvas.LineTo(ClampColumn(target), top);
+  }
+  canvas.SetRasterMode(RasterMode::Copy);
+}
+
+void PaintAmplitudePane(App& app, platform::Canvas& canvas, int columns) {
+  const ViewGeometry& geometry = app.geometry[SasView];
+  const int bottom = SasAmplitudeBottom(app);
+  const double scale =
+      std::exp((9000 - app.sasView.upper.position) * 0.001) * (bottom - geometry.plotTop) * PerFullRange;
+  for (int x = 0; x < columns; ++x) {
+    const SasFrame& frame = app.sas.page[static_cast<std::size_t>(x)];
+    DrawColumnBar(canvas, x, geometry.plotTop, bottom, static_cast<int>(frame.Amplitude() * scale),
+                  static_cast<int>(frame.targetAmplitude * scale));
+  }
+  PaintTimeLinks(app, canvas, columns, bottom);
+}
+
+void PaintPitchPane(App& app, platform::Canvas& canvas, int columns, int bottom) {
+  const int top = SasPitchTop(app);
+  const int centre = (top + bottom) / 2;
+  const double scale = app.sasView.pitchScale;
+  const int centreNote = 87 - app.sasView.lower.position;
+  // Bars stand on the pane bottom; `base` shifts them so that the centre note reaches the
+  // centre row.
+  const auto base = static_cast<int>(centreNote * 100 * scale + (centre - bottom));
+  for (int x = 0; x < columns; ++x) {
+    const SasFrame& frame = app.sas.page[static_cast<std::size_t>(x)];
+    DrawColumnBar(canvas, x, top, bottom, static_cast<int>(frame.sourcePitch * scale - base),
+                  static_cast<int>(frame.TargetPitch() * scale - base));
+    if (frame.TimeCorrectionOff()) canvas.SetPixel(x, top - 2, Black);
+  }
+  // One grid line per semitone, the red one on the centre note.
+  const int lines = static_cast<int>((bottom - top) / (scale * 200));
+  canvas.SetRasterMode(RasterMode::Copy);
+  for (int k = -lines; k <= lines; ++k) {
+    const auto row = static_cast<int>(scale * 100 * k + centre);
+    canvas.SelectPen(k == 0 ? Red : Yellow);
+    canvas.MoveTo(0, row);
+    canvas.LineTo(columns, row);
+  }
+}
+
+Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
+  ViewGeometry& geometry = app.geometry[SasView];
+  Band band{geometry.plotTop, geometry.plotBottom};
+  DrawBarRuler(app, canvas);
+
+  if (app.flags & SasRangeSelected) {
+    const std::int64_t left = std::int64_t{app.sas.range.left} - app.sas.firstFrame;
+    const std::int64_t right = std::int64_t{app.sas.range.right} - app.sas.firstFrame;
+    geometry.selLeftX = static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0), columns));
+    geometry.selRightX = static_cast<int>(std::min<std::int64_t>(columns, std::max<std::int64_t>(right, 0)));
+  } else {
+    geometry.selLeftX = 0;
+    geometry.selRightX = 0;
+  }
+
+  const bool upper = (app.flags & SasUpperBandRedraw) != 0;
+  const bool lower = (app.flags & SasLowerBandRedraw) != 0;
+  if (upper) {
+    PaintAmplitudePane(app, canvas, columns);
+    band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app);
+  }
+  if (lower) {
+    PaintPitchPane(app, canvas, columns, band.bottom);
+    band.top = upper ? geometry.plotTop : SasPitchTop(app);
+  }
+  app.flags &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  return band;
+}
+
+void DrawCursorLine(platform::Canvas& canvas, int x, int top, int bottom) {
+  canvas.SelectPen(Red);
+  canvas.MoveTo(x, top);
+  canvas.LineTo(x, bottom);
+}
+
+// The row strip of the status fields, with the lines over and under it.
+platform::Rect StatusStrip(const App& app, int view) {
+  const int top = app.metrics.toolbarHeight;
+  return {0, top, app.clientRect[static_cast<std::size_t>(view)].right, top + app.metrics.statusHeight + 1};
+}
+
+}  // namespace
+
+void PaintWindow(App& app, int view, const platform::Rect& rect) {
+  if (view < 0 || view >= ViewCount) return;
+  if (view == SasView) {
+    // A region the platform merged may reach into a pane nobody asked for; that pane is
+    // cleared below, so it is drawn again as well.
+    const ViewGeometry& geometry = app.geometry[SasView];
+    if (rect.top < SasAmplitudeBottom(app) && rect.bottom > geometry.plotTop) app.flags |= SasUpperBandRedraw;
+    if (rect.bottom > SasPitchTop(app) && rect.top < geometry.plotBottom) app.flags |= SasLowerBandRedraw;
+    if (!(app.flags & (SasUpperBandRedraw | SasLowerBandRedraw))) {
+      app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+    }
+  }
+  RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
+  canvas.SetClip(rect);
+  canvas.FillRect(rect, WindowColour);
+  PaintStatus(app, canvas, view, true);
+  PaintPlot(app, canvas, view);
+}
+
+void PaintPlot(App& app, platform::Canvas& canvas, int view) {
+  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  if (view == SasView) SasViewSetDataWidth(app);
+  const int columns = PlotColumns(app, view);
+  Band band{geometry.plotTop, geometry.plotBottom};
+
+  if (view == SasView && app.sasView.splitterDragging) {
+    canvas.SetRasterMode(RasterMode::NotXor);
+    canvas.SelectPen(Black);
+    canvas.MoveTo(0, app.sasView.splitterRow);
+    canvas.LineTo(app.clientRect[SasView].right, app.sasView.splitterRow);
+  }
+  if (view == WavView) PaintWavPlot(app, canvas, columns);
+  if (view == SasView) band = PaintSasPlot(app, canvas, columns);
+
+  if (geometry.rangeDragging) {
+    geometry.selLeftX = geometry.dragAnchorX;
+    geometry.selRightX = geometry.dragCurrentX;
+  }
+  canvas.SetRasterMode(RasterMode::NotXor);
+  canvas.SelectPen(Green);
+  canvas.SelectBrush(GreenBrush);
+  canvas.Rectangle(geometry.selLeftX, band.top, geometry.selRightX, band.bottom);
+  DrawCursorLine(canvas, geometry.cursorX, band.top, band.bottom);
+  canvas.SetRasterMode(RasterMode::Copy);
+}
+
+void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int first, int second) {
+  const int height = bottom - top;
+  const int a = std::min(height, first);
+  const int b = std::min(height, second);
+  canvas.SetRasterMode(RasterMode::Copy);
+  canvas.MoveTo(x, bottom);
+  canvas.SelectPen(Olive);
+  canvas.LineTo(x, bottom - std::min(a, b));
+  if (a < b) {
+    canvas.SelectPen(Blue);
+    canvas.LineTo(x, bottom - b);
+  } else if (a > b) {
+    canvas.SelectPen(Black);
+    canvas.LineTo(x, bottom - a);
+  }
+  canvas.SelectPen(White);
+  canvas.LineTo(x, top);
+}
+
+void MoveCursor(App& app, int view) {
+  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  if (view == SasView) SasViewSetDataWidth(app);
+  const int width = ViewWidth(app, view);
+  geometry.cursorX = std::max(std::min(std::min(geometry.cursorX, geometry.dataWidth), width - 1), 0);
+
+  RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
+  canvas.SetRasterMode(RasterMode::NotXor);
+  DrawCursorLine(canvas, geometry.drawnCursorX, geometry.plotTop, geometry.plotBottom);
+  DrawCursorLine(canvas, geometry.cursorX, geometry.plotTop, geometry.plotBottom);
+  canvas.SetRasterMode(RasterMode::Copy);
+  platform::WindowPort& windows = app.ports.windows;
+  windows.Present(view,
+                  {geometry.drawnCursorX, geometry.plotTop, geometry.drawnCursorX + 1, geometry.plotBottom});
+  windows.Present(view, {geometry.cursorX, geometry.plotTop, geometry.cursorX + 1, geometry.plotBottom});
+  geometry.drawnCursorX = geometry.cursorX;
+
+  PaintStatus(app, canvas, view, false);
+  windows.Present(view, StatusStrip(app, view));
+}
+
+void MoveProgressCursor(App& app, std::uint64_t position) {
+  app.geometry[WavView].cursorX = static_cast<std::int16_t>(position / app.wavView.samplesPerPixel);
+  MoveCursor(app, WavView);
+}
+
+void CursorStep(App& app, int view, int step) {
+  if (view < 0 || view >= ViewCount) return;
+  app.geometry[static_cast<std::size_t>(view)].cursorX += step;
+  MoveCursor(app, view);
+}
+
+void RepaintStatusValues(App& app, int view) {
+  RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
+  PaintStatus(app, canvas, view, false);
+  app.ports.windows.Present(view, StatusStrip(app, view));
+}
+
+void InvalidateBelowStatus(App& app, int view) {
+  const platform::Rect& client = app.clientRect[static_cast<std::size_t>(view)];
+  const platform::Rect below{0, app.metrics.toolbarHeight + app.metrics.statusHeight, client.right,
+                             client.bottom};
+  if (view == SasView) app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.ports.windows.Invalidate(view, &below);
+}
+
+}  // namespace vocara

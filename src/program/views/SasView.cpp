@@ -1,0 +1,121 @@
+#include "program/views/SasView.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "program/commands/SasCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/views/Render.h"
+#include "program/views/Scrolling.h"
+#include "program/views/WavView.h"
+
+namespace vocara {
+namespace {
+
+constexpr int HorizontalBarMax = 10000;
+constexpr int MinimumPaneRows = 100;
+
+}  // namespace
+
+int SasAmplitudeBottom(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight - 2; }
+
+int SasPitchTop(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight + 2; }
+
+SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lower) {
+  // The ratio is taken of the whole client height, toolbar band included, as it always was.
+  const double ratio = upper + lower > 0 ? static_cast<double>(upper) / (upper + lower) : 0.5;
+  SasPaneSplit split{};
+  split.upper = std::max(static_cast<int>(newHeight * ratio), MinimumPaneRows);
+  split.lower = newHeight - toolbarHeight - split.upper;
+  if (split.lower < MinimumPaneRows) {
+    split.lower = MinimumPaneRows;
+    // A client too low for two panes of 100 rows gives the lower pane its 100 first; the upper
+    // pane never goes negative.
+    split.upper = std::max(newHeight - toolbarHeight - MinimumPaneRows, 0);
+  }
+  return split;
+}
+
+void SasViewSetDataWidth(App& app) {
+  // The frames from firstFrame on, as far as the page holds them: a page read that came up
+  // short leaves nothing behind its records to draw.
+  const std::int64_t frames = std::min<std::int64_t>(
+      static_cast<std::int64_t>(app.sas.shownFrameCount) - app.sas.firstFrame, app.sas.pageCount);
+  app.geometry[SasView].dataWidth =
+      static_cast<int>(std::clamp<std::int64_t>(frames, 0, std::numeric_limits<std::int32_t>::max()));
+}
+
+double SasViewPageFraction(const App& app) {
+  const double count = app.sas.shownFrameCount;
+  return count > 0 ? ViewWidth(app, SasView) / count : 1.0;
+}
+
+void SasViewHorizontalScrollUpdate(App& app) {
+  SasDocument& sas = app.sas;
+  view::SasView& view = app.sasView;
+  const std::int64_t count = sas.shownFrameCount;
+  const int width = ViewWidth(app, SasView);
+  sas.firstFrame = static_cast<std::int32_t>(
+      std::max<std::int64_t>(std::min<std::int64_t>(sas.firstFrame, count - width), 0));
+  view.track.position = count > 0 ? static_cast<double>(sas.firstFrame) / count : 0.0;
+  view.track.page = SasViewPageFraction(app);
+  view.track.line = view.track.page * 0.1;
+  SetHorizontalBar(app, SasView, view.track, HorizontalBarMax);
+  SasViewSetDataWidth(app);
+}
+
+void SasViewResetScrollBar(App& app) {
+  app.sasView.track = view::SasView{}.track;
+  app.ports.windows.SetScrollInfo(SasView, platform::ScrollBar::Horizontal,
+                                  platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
+}
+
+void SasViewPitchScaleCommand(App& app, int command) {
+  double& scale = app.sasView.pitchScale;
+  const double changed = command == 151 ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, 0.125);
+  if (changed == scale) return;
+  scale = changed;
+  app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.ports.windows.Invalidate(SasView, nullptr);
+}
+
+void SyncWavToSas(App& app) {
+  const std::uint32_t frameLength = app.sas.header.frameLength;
+  const std::int64_t frame = std::int64_t{app.sas.firstFrame} + app.geometry[SasView].cursorX;
+  // The SAS cursor never stands past the last frame, which ends within the file; the limit only
+  // keeps a damaged pairing from putting the WAV cursor beyond the data.
+  const std::int64_t sample = std::clamp<std::int64_t>(frame * frameLength, 0, app.wav.sampleCount);
+  app.wav.cursor = static_cast<std::uint32_t>(sample);
+  WavViewRecentre(app, frameLength);
+}
+
+void SyncSasToWav(App& app) {
+  SasWriteBack(app);
+  SasDocument& sas = app.sas;
+  // An open SAS always has a frame length (a file with 0 is refused); the floor only guards.
+  const std::uint32_t frameLength = std::max<std::uint32_t>(sas.header.frameLength, 1);
+  const std::int64_t cursorFrame = app.wav.cursor / frameLength;
+  const std::int64_t first = cursorFrame - app.clientRect[SasView].right / 2;
+  sas.firstFrame = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      first, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+  SasViewHorizontalScrollUpdate(app);
+  // Kept as a signed 16-bit value on purpose, as every cursor column is.
+  const auto column = static_cast<std::int16_t>(cursorFrame - sas.firstFrame);
+  ViewGeometry& geometry = app.geometry[SasView];
+  geometry.cursorX = column;
+  geometry.drawnCursorX = column;
+  SasReadPage(app);
+  RepaintStatusValues(app, SasView);
+  InvalidateBelowStatus(app, SasView);
+}
+
+void SetRulerOrigin(App& app) {
+  const std::int64_t frame = std::int64_t{app.geometry[SasView].cursorX} + app.sas.firstFrame;
+  // The origin is a signed 32-bit sample position of at least 0.
+  app.settings.rulerOrigin = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      frame * app.sas.header.frameLength, 0, std::numeric_limits<std::int32_t>::max()));
+  RedrawBarRuler(app);
+}
+
+}  // namespace vocara

@@ -1,0 +1,67 @@
+// The SAS window's scales and panes. One frame per column: column x shows frame firstFrame + x
+// (firstFrame and the page of frames belong to the SAS document). Below the toolbar the window
+// is split into an upper pane (status strip, bar ruler, amplitude plot) of upperPaneHeight rows
+// and a lower pane (pitch plot) of lowerPaneHeight rows, each with its own vertical control:
+//
+//   amplitude: a peak-to-peak amplitude a is a bar of trunc(a x A) pixels standing on the pane
+//              bottom, A = e^((9000 - p) x 0.001) x (paneBottom - plotTop) / (2^32 - 1), p the
+//              upper control's position; at 9000 the full 32-bit range fills the plot.
+//   pitch:     cents above A0; note 87 - q (q the lower control's position) sits on the pane's
+//              centre row, and pitchScale pixels make one cent.
+#pragma once
+
+#include <cstdint>
+
+#include "program/views/ViewGeometry.h"
+
+namespace vocara {
+
+namespace view {
+
+struct SasView {
+  double pitchScale = 0.25;  // pixels per cent: 0.125, 0.25, 0.5 or 1.0
+  ScrollTrack track{0.0, 0.8, 0.05};
+  ScrollBarState upper{10000, 1000, 9000, 100};  // amplitude scale
+  ScrollBarState lower{98, 12, 87, 1};           // centre note, 87 - position
+  // Set by the mouse handling while the pane splitter is dragged, with the row it has reached.
+  bool splitterDragging = false;
+  int splitterRow = 0;
+};
+
+}  // namespace view
+
+// The pane rows of the SAS window.
+int SasAmplitudeBottom(const App& app);  // last row of the amplitude plot
+int SasPitchTop(const App& app);         // first row of the pitch plot
+
+// The pane split after a resize to a client of newHeight rows: the old ratio, but neither pane
+// below 100 rows while the client holds 200; the lower pane keeps its 100 before the upper.
+struct SasPaneSplit {
+  int upper;
+  int lower;
+};
+SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lower);
+
+// After every change of firstFrame, frame count or width: limits firstFrame to the frames,
+// sets the bar and its fractions and the data width. Also what opening a SAS runs.
+void SasViewHorizontalScrollUpdate(App& app);
+// The part of the frames the window shows: width / frame count, 1 without frames.
+double SasViewPageFraction(const App& app);
+// The horizontal bar and its fractions back to their state without a file.
+void SasViewResetScrollBar(App& app);
+// dataWidth of the SAS window: the frames from firstFrame on that the page holds. Painting and
+// MoveCursor refresh it, so it follows every page read.
+void SasViewSetDataWidth(App& app);
+
+// Commands 151 (Pitch Stretch) and 152 (Pitch Sqeeze).
+void SasViewPitchScaleCommand(App& app, int command);
+
+// Command 108: the WAV cursor to the SAS cursor's frame, and the WAV view to the SAS time
+// scale around it.
+void SyncWavToSas(App& app);
+// Command 127: the SAS page around the WAV cursor, with the SAS cursor on it.
+void SyncSasToWav(App& app);
+// Command 126: the ruler origin to the SAS cursor's sample position; the ruler is redrawn.
+void SetRulerOrigin(App& app);
+
+}  // namespace vocara

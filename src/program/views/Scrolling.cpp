@@ -1,0 +1,213 @@
+#include "program/views/Scrolling.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "program/commands/SasCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/views/Render.h"
+
+namespace vocara {
+namespace {
+
+using platform::Message;
+using platform::ScrollBar;
+using platform::ScrollCode;
+
+constexpr int WheelNotch = 120;
+
+struct HorizontalBar {
+  ScrollTrack* track;
+  int max;
+};
+
+HorizontalBar HorizontalBarOf(App& app, int view) {
+  switch (view) {
+    case WavView:
+      return {&app.wavView.track, 10000};
+    case SasView:
+      return {&app.sasView.track, 10000};
+    case FftView:
+      return {&app.fftView.track, 32768};
+    default:
+      return {nullptr, 0};
+  }
+}
+
+ScrollBarState* VerticalBarOf(App& app, int view, ScrollBar bar) {
+  if (view == WavView && bar == ScrollBar::Vertical) return &app.wavView.vertical;
+  if (view == FftView && bar == ScrollBar::Vertical) return &app.fftView.vertical;
+  if (view == SasView && bar == ScrollBar::SasUpper) return &app.sasView.upper;
+  if (view == SasView && bar == ScrollBar::SasLower) return &app.sasView.lower;
+  return nullptr;
+}
+
+// The first item for a position fraction: at the end, the one that puts the last item in the
+// last column; otherwise the fraction of the count. Never below 0 (an extent shorter than the
+// window is at its end from the start) and never past the count.
+std::int64_t FirstItem(double count, double itemsPerWindow, double fraction, bool atEnd) {
+  const double first = atEnd ? count - itemsPerWindow : std::trunc(count * fraction);
+  return static_cast<std::int64_t>(std::clamp(first, 0.0, count));
+}
+
+void HorizontalScroll(App& app, int view, const Message& message) {
+  const HorizontalBar bar = HorizontalBarOf(app, view);
+  if (bar.track == nullptr) return;
+  // The SAS page fraction follows from the width and the frame count alone; one that no longer
+  // matches them means the frames changed (a SAS was opened or closed) without the update, so
+  // the track is taken from the document first.
+  if (view == SasView && app.sasView.track.page != SasViewPageFraction(app))
+    SasViewHorizontalScrollUpdate(app);
+  if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
+  ScrollTrack& track = *bar.track;
+  double position = track.position;
+  switch (message.scrollCode) {
+    case ScrollCode::LineUp:
+      position -= track.line;
+      break;
+    case ScrollCode::LineDown:
+      position += track.line;
+      break;
+    case ScrollCode::PageUp:
+      position -= track.page;
+      break;
+    case ScrollCode::PageDown:
+      position += track.page;
+      break;
+    case ScrollCode::ThumbTrack:
+      // The tracked position arrives as an unsigned 16-bit value.
+      position = static_cast<std::uint16_t>(message.scrollPos) / static_cast<double>(bar.max);
+      break;
+    default:
+      break;
+  }
+  bool atEnd = false;
+  if (position >= 1.0 - track.page) {
+    position = 1.0 - track.page;
+    atEnd = true;
+  }
+  if (position < 0.0) position = 0.0;
+  track.position = position;
+
+  const int width = ViewWidth(app, view);
+  switch (view) {
+    case WavView: {
+      view::WavView& wavView = app.wavView;
+      wavView.firstSample = static_cast<std::uint32_t>(FirstItem(
+          app.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
+      WavViewEnvelopePass(app);
+      break;
+    }
+    case SasView: {
+      // The page is about to be replaced: pending edits go to the file first.
+      const bool open = app.Has(SasOpen);
+      if (open) SasWriteBack(app);
+      // firstFrame is a signed 32-bit frame index; a count beyond that stops at its largest.
+      app.sas.firstFrame = static_cast<std::int32_t>(
+          std::min<std::int64_t>(FirstItem(app.sas.shownFrameCount, width, position, atEnd),
+                                 std::numeric_limits<std::int32_t>::max()));
+      if (open) SasReadPage(app);
+      SasViewSetDataWidth(app);
+      app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+      break;
+    }
+    default:
+      app.fftView.firstPixel =
+          static_cast<std::int32_t>(FirstItem(app.fftView.totalPixels, width, position, atEnd));
+      break;
+  }
+  RepaintStatusValues(app, view);
+  InvalidateBelowStatus(app, view);
+  SetHorizontalBar(app, view, track, bar.max);
+}
+
+void VerticalScroll(App& app, int view, const Message& message) {
+  ScrollBarState* state = VerticalBarOf(app, view, message.bar);
+  if (state == nullptr) return;
+  if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
+  int position = state->position;
+  switch (message.scrollCode) {
+    case ScrollCode::LineUp:
+      position -= state->line;
+      break;
+    case ScrollCode::LineDown:
+      position += state->line;
+      break;
+    case ScrollCode::PageUp:
+      position -= state->page;
+      break;
+    case ScrollCode::PageDown:
+      position += state->page;
+      break;
+    case ScrollCode::ThumbTrack:
+      position = message.scrollPos;
+      break;
+    default:
+      break;
+  }
+  state->position = std::clamp(position, 0, std::max(state->max - state->page + 1, 0));
+
+  const ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  const int right = app.clientRect[static_cast<std::size_t>(view)].right;
+  platform::WindowPort& windows = app.ports.windows;
+  if (view == WavView) {
+    app.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
+  }
+  platform::Rect plot{0, geometry.plotTop, right, geometry.plotBottom};
+  if (message.bar == ScrollBar::SasUpper) {
+    app.flags |= SasUpperBandRedraw;
+    plot.bottom = SasAmplitudeBottom(app);
+  } else if (message.bar == ScrollBar::SasLower) {
+    app.flags |= SasLowerBandRedraw;
+    plot.top = SasPitchTop(app);
+  }
+  windows.Invalidate(view, &plot);
+  SetVerticalBar(app, view, message.bar, *state);
+  if (view == SasView) RepaintStatusValues(app, view);
+}
+
+}  // namespace
+
+void SetHorizontalBar(App& app, int view, const ScrollTrack& track, int max) {
+  const double top = max;
+  const double position = std::clamp(std::trunc(track.position * max), 0.0, top);
+  // A window wider than a short extent has a page fraction above 1; the bar takes at most
+  // max + 1, which shows it disabled.
+  const double page = std::clamp(std::trunc(track.page * max + 1), 0.0, top + 1);
+  app.ports.windows.SetScrollInfo(
+      view, ScrollBar::Horizontal,
+      platform::ScrollInfo{0, max, static_cast<int>(page), static_cast<int>(position)}, true);
+}
+
+void SetVerticalBar(App& app, int view, ScrollBar bar, const ScrollBarState& state) {
+  app.ports.windows.SetScrollInfo(view, bar, platform::ScrollInfo{0, state.max, state.page, state.position},
+                                  true);
+}
+
+void HandleScroll(App& app, int view, const Message& message) {
+  if (message.kind == platform::MessageKind::HScroll) {
+    HorizontalScroll(app, view, message);
+  } else {
+    VerticalScroll(app, view, message);
+  }
+}
+
+void HandleWheel(App& app, int view, platform::Point screen, int delta) {
+  if (view != WavView && view != SasView && view != FftView) return;
+  Message message;
+  message.kind = platform::MessageKind::VScroll;
+  message.scrollCode = delta == WheelNotch ? ScrollCode::LineUp : ScrollCode::LineDown;
+  message.bar = ScrollBar::Vertical;
+  if (view == SasView) {
+    const platform::Point origin = app.ports.windows.ClientToScreen(SasView, {0, 0});
+    const int row = screen.y - origin.y;
+    message.bar =
+        row >= app.metrics.toolbarHeight + app.upperPaneHeight ? ScrollBar::SasLower : ScrollBar::SasUpper;
+  }
+  VerticalScroll(app, view, message);
+}
+
+}  // namespace vocara

@@ -1,0 +1,111 @@
+// The status strip: a grey band under the toolbar with a white line over it and a black line
+// under it, the label fields of the window, and its value fields, rewritten at every status
+// paint. The WAV values describe the cursor column: the cursor sample, its time, the column's
+// smallest and largest sample and the RMS of the selected range. The SAS values describe the
+// frame under the cursor: its sample position and time, analysed and target pitch (note and
+// cents) and analysed and target peak-to-peak amplitude; the targets are written in blue.
+// Amplitudes are shown in units of full scale (x 4.6566128752458e-08 per left-aligned unit).
+
+#include <algorithm>
+#include <cstdint>
+
+#include "base/Instruments.h"
+#include "base/NumberText.h"
+#include "program/shell/App.h"
+#include "program/shell/Resources.h"
+#include "program/views/Render.h"
+
+namespace vocara {
+namespace {
+
+constexpr int MaxValueText = 16;
+constexpr double FullScalePerUnit = 4.6566128752458e-08;   // peak values
+constexpr double FullScalePerRange = 2.3283064376229e-08;  // peak-to-peak values
+constexpr platform::Rgb TargetColour = PenTable[2];        // blue
+constexpr platform::Rgb TextColour = PenTable[3];          // black
+constexpr platform::Rgb StripColour = BrushTable[3];       // grey
+
+std::string Number(double value, int decimals) { return FormatNumber(value, decimals, MaxValueText, true); }
+
+// An index into the 1281-entry per-column arrays for a cursor column.
+std::size_t ColumnIndex(int cursorX) {
+  return static_cast<std::size_t>(std::clamp(cursorX, 0, MaxColumns - 1));
+}
+
+void UpdateWavValues(App& app) {
+  WavDocument& wav = app.wav;
+  const view::WavView& view = app.wavView;
+  const int cursorX = app.geometry[WavView].cursorX;
+  // The cursor follows the cursor column; unsigned 32-bit arithmetic as for every sample index.
+  wav.cursor = view.samplesPerPixel * static_cast<std::uint32_t>(std::max(cursorX, 0)) + view.firstSample;
+  const std::uint32_t rate = wav.header.fields.sampleRate;
+  const SamplePair& column = view.envelope[ColumnIndex(cursorX)];
+  std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  texts[5] = Number(wav.cursor, 0);
+  texts[6] = Number(rate > 0 ? static_cast<double>(wav.cursor) / rate : 0.0, 3);
+  texts[7] = Number(column.min * FullScalePerUnit, 3);
+  texts[8] = Number(column.max * FullScalePerUnit, 3);
+  texts[9] = Number(wav.rangeRms, 3);
+}
+
+void UpdateSasValues(App& app) {
+  const SasDocument& sas = app.sas;
+  const int cursorX = app.geometry[SasView].cursorX;
+  const double sample = static_cast<double>(std::int64_t{sas.firstFrame} + cursorX) * sas.header.frameLength;
+  const std::uint32_t rate = sas.header.sampleRate;
+  const SasFrame& frame = sas.page[ColumnIndex(cursorX)];
+  const NoteReading source = NoteOfPitch(frame.sourcePitch);
+  const NoteReading target = NoteOfPitch(frame.TargetPitch());
+  std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  texts[16] = Number(sample, 0);
+  texts[17] = Number(rate > 0 ? sample / rate : 0.0, 3);
+  texts[18] = std::string(source.name);
+  texts[19] = Number(source.cents, 0);
+  texts[20] = std::string(target.name);
+  texts[21] = Number(target.cents, 0);
+  texts[22] = Number(frame.Amplitude() * FullScalePerRange, 3);
+  texts[23] = Number(frame.targetAmplitude * FullScalePerRange, 3);
+}
+
+}  // namespace
+
+NoteReading NoteOfPitch(int cents) {
+  const int note = std::clamp((cents + 50) / 100, 0, NoteCount - 1);
+  return {NoteName(note), cents - 100 * note};
+}
+
+void UpdateStatusValues(App& app, int view) {
+  if (view == WavView) UpdateWavValues(app);
+  if (view == SasView) UpdateSasValues(app);
+}
+
+void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
+  const int top = app.metrics.toolbarHeight;
+  const int bottom = top + app.metrics.statusHeight;
+  const int width = app.clientRect[static_cast<std::size_t>(view)].Width();
+  canvas.SetRasterMode(platform::RasterMode::Copy);
+  if (full) {
+    canvas.FillRect({0, top, width, bottom}, StripColour);
+    canvas.SelectPen(PenTable[4]);
+    canvas.MoveTo(0, top);
+    canvas.LineTo(width, top);
+    canvas.SelectPen(PenTable[3]);
+    canvas.MoveTo(0, bottom);
+    canvas.LineTo(width, bottom);
+  }
+  UpdateStatusValues(app, view);
+  // The spectrum windows' values come with their own views; until then their value fields
+  // stay empty rather than show the placeholder texts.
+  const bool valuesKnown = view == WavView || view == SasView;
+  const StatusFieldRange range = StatusFieldsOf(view);
+  for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) {
+    const auto f = static_cast<std::size_t>(i);
+    canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
+    canvas.FillRect(app.status.rects[f], StripColour);
+    if (i < range.firstValue || valuesKnown) {
+      canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
+    }
+  }
+}
+
+}  // namespace vocara

@@ -1,0 +1,243 @@
+#include "program/views/WavView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "program/shell/App.h"
+#include "program/views/Scrolling.h"
+
+namespace vocara {
+namespace {
+
+using platform::ScrollBar;
+
+constexpr int HorizontalBarMax = 10000;
+constexpr int VerticalBarMax = 10000;
+// Plot pixels per left-aligned unit at the smallest scale, per row: 1 / (2^32 - 1).
+constexpr double PerFullRange = 2.3283064370807974e-10;
+constexpr double FullRange = 4294967295.0;
+
+std::int32_t SaturateToInt32(double value) {
+  if (!(value > std::numeric_limits<std::int32_t>::min())) return std::numeric_limits<std::int32_t>::min();
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(value);
+}
+
+void FillFromOverview(App& app, int width) {
+  view::WavView& view = app.wavView;
+  const WavDocument& wav = app.wav;
+  const std::uint64_t factor = std::max<std::uint32_t>(wav.overviewFactor, 1);
+  const std::uint64_t entries = std::min<std::size_t>(wav.overviewLength, wav.overview.size());
+  const std::uint64_t spp = view.samplesPerPixel;
+  const std::uint64_t first = view.firstSample;
+  std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
+  std::int32_t highest = std::numeric_limits<std::int32_t>::min();
+  for (int x = 0; x <= width; ++x) {
+    const auto column = static_cast<std::uint64_t>(x);
+    // Columns past the data cover no entry and keep the empty pair.
+    const std::uint64_t begin = std::min((first + column * spp) / factor, entries);
+    const std::uint64_t end = std::min((first + (column + 1) * spp) / factor, entries);
+    SamplePair pair{std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()};
+    for (std::uint64_t i = begin; i < end; ++i) {
+      pair.min = std::min(pair.min, wav.overview[i].min);
+      pair.max = std::max(pair.max, wav.overview[i].max);
+    }
+    view.envelope[static_cast<std::size_t>(x)] = pair;
+    lowest = std::min(lowest, pair.min);
+    highest = std::max(highest, pair.max);
+  }
+  view.envelopeMin = lowest;
+  view.envelopeMax = highest;
+}
+
+}  // namespace
+
+std::int32_t WavOffsetOfBar(int page, int position) {
+  // The largest position with a page of 1 lies a hair beyond full scale, hence the saturation.
+  return SaturateToInt32(
+      std::trunc((page * 0.5 + position - VerticalBarMax * 0.5) * FullRange / VerticalBarMax));
+}
+
+int WavRowOfValue(double value, std::int32_t valueOffset, double valueScale, int plotTop, int plotBottom) {
+  const int mid = (plotTop + plotBottom + 1) / 2;
+  const double row = std::trunc(mid - (value + valueOffset) * valueScale);
+  return static_cast<int>(std::clamp(row, static_cast<double>(plotTop), static_cast<double>(plotBottom)));
+}
+
+double WavMinimumValueScale(const App& app) {
+  const ViewGeometry& geometry = app.geometry[WavView];
+  return (geometry.plotBottom - geometry.plotTop - 4) * PerFullRange;
+}
+
+double WavMaximumValueScale(const App& app) { return app.wav.amplitudeScale; }
+
+void WavViewEnvelopePass(App& app) {
+  view::WavView& view = app.wavView;
+  WavDocument& wav = app.wav;
+  const int width = ViewWidth(app, WavView);
+  view.samplesPerPixel = std::max<std::uint32_t>(view.samplesPerPixel, 1);
+  const std::uint32_t spp = view.samplesPerPixel;
+
+  const double last = static_cast<double>(wav.sampleCount) - static_cast<double>(spp) * width;
+  view.firstSample = static_cast<std::uint32_t>(std::max(0.0, std::min<double>(view.firstSample, last)));
+  const std::uint32_t columns = (wav.sampleCount - view.firstSample) / spp;
+  // A file of more than 2^31 columns (2^32 - 1 samples at 1 per column) saturates; drawing
+  // takes at most 1280 of them anyway.
+  app.geometry[WavView].dataWidth =
+      static_cast<int>(std::min<std::uint32_t>(columns, std::numeric_limits<std::int32_t>::max()));
+
+  if (spp < wav.overviewFactor && wav.file.IsOpen()) {
+    const ScanResult scanned =
+        WavScanBlocks(wav, view.firstSample, spp, static_cast<std::uint32_t>(width), view.envelope);
+    view.envelopeMin = scanned.dataMin;
+    view.envelopeMax = scanned.dataMax;
+  } else {
+    FillFromOverview(app, width);
+  }
+}
+
+void WavViewHorizontalScrollUpdate(App& app) {
+  view::WavView& view = app.wavView;
+  const double count = app.wav.sampleCount;
+  const int width = ViewWidth(app, WavView);
+  view.track.position = count > 0 ? view.firstSample / count : 0.0;
+  view.track.page = count > 0 ? static_cast<double>(width) * view.samplesPerPixel / count : 1.0;
+  view.track.line = view.track.page * 0.1;
+  SetHorizontalBar(app, WavView, view.track, HorizontalBarMax);
+}
+
+void WavViewVerticalScrollUpdate(App& app) {
+  view::WavView& view = app.wavView;
+  const double minimum = WavMinimumValueScale(app);
+  view.valueScale = std::max(std::min(view.valueScale, WavMaximumValueScale(app)), minimum);
+
+  // 10000 x minimum / scale lies in (0, 10000] for a usable plot; a plot of fewer than 4 rows
+  // (or a scale of 0 before any file) gives no sensible ratio and shows the whole range.
+  double page = std::trunc(VerticalBarMax * minimum / view.valueScale);
+  if (!(page >= 1.0)) page = 1.0;
+  page = std::min(page, static_cast<double>(VerticalBarMax + 1));
+  ScrollBarState& bar = view.vertical;
+  bar.max = VerticalBarMax;
+  bar.page = static_cast<int>(page);
+  bar.line = std::max(static_cast<int>(bar.page * 0.1), 1);
+  const double position = (view.valueOffset * PerFullRange + 0.5) * VerticalBarMax - bar.page / 2;
+  const double last = VerticalBarMax - bar.page + 1;
+  bar.position = static_cast<int>(std::clamp(position, 0.0, last));
+  SetVerticalBar(app, WavView, ScrollBar::Vertical, bar);
+  // The bar has 10000 steps for the whole 32-bit range, 429497 units each: at a large scale a
+  // step is hundreds of rows, so an offset taken back from the bar would put a fitted signal
+  // (or silence) far off the middle. The offset therefore follows the bar only where the bar
+  // had to stop it at an end of the range.
+  if (position < 0.0 || position > last) view.valueOffset = WavOffsetOfBar(bar.page, bar.position);
+}
+
+void WavViewValueFit(App& app) {
+  view::WavView& view = app.wavView;
+  const ViewGeometry& geometry = app.geometry[WavView];
+  // Silence (minimum = maximum) takes the largest scale; so does a pass that found no sample
+  // at all (minimum above maximum), which would otherwise give a negative scale.
+  if (view.envelopeMax > view.envelopeMin) {
+    view.valueScale = (geometry.plotBottom - geometry.plotTop - 4) / (view.envelopeMax - view.envelopeMin);
+  } else {
+    view.valueScale = WavMaximumValueScale(app);
+  }
+  view.valueOffset = SaturateToInt32(std::trunc(-(view.envelopeMin + view.envelopeMax) * 0.5));
+}
+
+void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
+  view::WavView& view = app.wavView;
+  const WavDocument& wav = app.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
+  const std::uint32_t spp = std::max<std::uint32_t>(samplesPerPixel, 1);
+  view.samplesPerPixel = spp;
+  double first = static_cast<double>(wav.cursor) - static_cast<double>(width / 2) * spp;
+  first = std::min(first, static_cast<double>(wav.sampleCount) - static_cast<double>(width) * spp);
+  first = std::max(first, 0.0);
+  view.firstSample = static_cast<std::uint32_t>(first);
+  // first <= cursor here, so the unsigned difference cannot wrap. The column is kept as a
+  // signed 16-bit value on purpose: every window is far narrower.
+  const auto column = static_cast<std::int16_t>((wav.cursor - view.firstSample) / spp);
+  ViewGeometry& geometry = app.geometry[WavView];
+  geometry.cursorX = column;
+  geometry.drawnCursorX = column;
+  WavViewEnvelopePass(app);
+  WavViewHorizontalScrollUpdate(app);
+  app.ports.windows.Invalidate(WavView, nullptr);
+}
+
+void WavViewFitWholeFile(App& app) {
+  view::WavView& view = app.wavView;
+  const int width = ViewWidth(app, WavView);
+  // The minimum window width keeps width - 1 well above 0; the floor of 1 only guards it.
+  const auto columns = static_cast<std::uint32_t>(std::max(width - 1, 1));
+  view.samplesPerPixel = std::max<std::uint32_t>(app.wav.sampleCount / columns, 1);
+  view.firstSample = 0;
+  WavViewEnvelopePass(app);
+  WavViewHorizontalScrollUpdate(app);
+  WavViewValueFit(app);
+  WavViewVerticalScrollUpdate(app);
+  app.ports.windows.Invalidate(WavView, nullptr);
+}
+
+void WavViewResetScrollBars(App& app) {
+  view::WavView& view = app.wavView;
+  view.track = view::WavView{}.track;
+  view.vertical = view::WavView{}.vertical;
+  platform::WindowPort& windows = app.ports.windows;
+  windows.SetScrollInfo(WavView, ScrollBar::Horizontal, platform::ScrollInfo{0, 10000, 10001, 0}, true);
+  windows.SetScrollInfo(WavView, ScrollBar::Vertical, platform::ScrollInfo{0, 10000, 10001, 0}, true);
+}
+
+void WavViewScaleCommand(App& app, int command) {
+  view::WavView& view = app.wavView;
+  WavDocument& wav = app.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
+  // All divisions here are unsigned integer divisions; width - 1 and width are kept at least 1.
+  const std::uint32_t fitAllScale = wav.sampleCount / (width > 1 ? width - 1 : 1);
+  switch (command) {
+    case 141:  // 1 point per frame
+      WavViewRecentre(app, 1);
+      break;
+    case 142:  // fit all, centred on the middle of the file
+      wav.cursor = wav.sampleCount / 2;
+      WavViewRecentre(app, fitAllScale);
+      break;
+    case 143:  // fit selection, centred on its middle
+      wav.cursor = static_cast<std::uint32_t>((std::uint64_t{wav.rangeLeft} + wav.rangeRight) / 2);
+      WavViewRecentre(app, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
+      break;
+    case 144:  // squeeze: twice as many samples per column, never beyond the fit-all scale
+      WavViewRecentre(app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                               2 * std::uint64_t{view.samplesPerPixel}, fitAllScale)));
+      break;
+    case 145: {  // stretch: half as many; at one sample per column there is nothing to stretch
+      const std::uint32_t half = view.samplesPerPixel >> 1;
+      if (half == 0) return;
+      WavViewRecentre(app, half);
+      break;
+    }
+    case 146:  // the SAS frame length: one frame per column, as the SAS window shows it
+      WavViewRecentre(app, app.sas.header.frameLength);
+      break;
+    case 153:  // show all
+      WavViewScaleCommand(app, 142);
+      WavViewScaleCommand(app, 148);
+      break;
+    case 147:
+    case 148:
+    case 149:
+    case 150:
+      if (command == 147) view.valueScale = WavMaximumValueScale(app);
+      if (command == 148) WavViewValueFit(app);
+      if (command == 149) view.valueScale *= 0.5;
+      if (command == 150) view.valueScale *= 2.0;
+      WavViewVerticalScrollUpdate(app);
+      app.ports.windows.Invalidate(WavView, nullptr);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace vocara

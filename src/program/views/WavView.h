@@ -1,0 +1,77 @@
+// The WAV window's scales: which samples its columns show and how sample values map to rows.
+//
+// Column x covers samples firstSample + x * samplesPerPixel up to, not including,
+// firstSample + (x + 1) * samplesPerPixel. A sample value v (left-aligned 32-bit) stands on
+// row trunc(mid - (v + valueOffset) * valueScale), mid = (plotTop + plotBottom + 1) / 2,
+// limited to the plot. The envelope holds each column's smallest and largest sample: taken
+// from the open file's overview when a column spans at least one overview entry, otherwise
+// read from the file block by block.
+//
+// The record is named view::WavView because WavView alone names the window's ViewId.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/wav/SampleAccess.h"
+#include "program/views/ViewGeometry.h"
+
+namespace vocara {
+
+namespace view {
+
+struct WavView {
+  std::uint32_t samplesPerPixel = 1;              // at least 1
+  std::uint32_t firstSample = 0;                  // sample shown in column 0
+  double valueScale = 0.0;                        // pixels per unit of a left-aligned sample
+  std::int32_t valueOffset = 0;                   // added to a sample value before scaling
+  std::array<SamplePair, MaxColumns> envelope{};  // per column: smallest and largest sample
+  // Extremes over the columns of the last envelope pass (left-aligned units); the value fit
+  // fits the plot to them.
+  double envelopeMin = 0.0;
+  double envelopeMax = 0.0;
+  ScrollTrack track{0.0, 0.8, 0.1};
+  ScrollBarState vertical{10000, 10001, 0, 1000};
+};
+
+}  // namespace view
+
+// The plot row of a sample value, as the WAV vertical mapping says.
+int WavRowOfValue(double value, std::int32_t valueOffset, double valueScale, int plotTop, int plotBottom);
+
+// The value offset a vertical bar position stands for: the bar's centre, in left-aligned units.
+std::int32_t WavOffsetOfBar(int page, int position);
+
+// The smallest value scale: the whole 32-bit range in the plot height less 4 pixels.
+double WavMinimumValueScale(const App& app);
+// The largest: 100 pixels per step of the open file's own sample resolution.
+double WavMaximumValueScale(const App& app);
+
+// After every change of firstSample, samplesPerPixel or width: limits firstSample so that the
+// last column is full where the file allows, sets dataWidth and fills the envelope.
+void WavViewEnvelopePass(App& app);
+// After every change of scale, first sample or size: the horizontal bar and its fractions.
+void WavViewHorizontalScrollUpdate(App& app);
+// After every change of valueScale, after resizing and opening: clamps the scale, sets the
+// vertical bar from scale and offset, and rounds the offset to the bar's resolution.
+void WavViewVerticalScrollUpdate(App& app);
+// The scale that fits the envelope extremes into the plot, centred; silence (or no data)
+// takes the largest scale.
+void WavViewValueFit(App& app);
+
+// The last step of every time-scale command: the new scale (at least 1), the view centred on
+// the WAV cursor as far as the file allows, the cursor column, envelope, bar and a redraw.
+void WavViewRecentre(App& app, std::uint32_t samplesPerPixel);
+
+// The whole file in the window: samplesPerPixel = max(sampleCount / (width - 1), 1), first
+// sample 0, envelope, bars, value fit and a redraw.
+void WavViewFitWholeFile(App& app);
+
+// Both scroll bars of the WAV window, and the fractions behind them, back to their state
+// without a file.
+void WavViewResetScrollBars(App& app);
+
+// Commands 141-146 and 153 (time scale) and 147-150 (value scale).
+void WavViewScaleCommand(App& app, int command);
+
+}  // namespace vocara

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "base/Instruments.h"
+
+namespace vocara {
+namespace {
+
+TEST(NoteNamesTest, FollowThePianoKeyboard) {
+  EXPECT_EQ(NoteName(0), "A0");
+  EXPECT_EQ(NoteName(1), "A#0");
+  EXPECT_EQ(NoteName(3), "C1");
+  EXPECT_EQ(NoteName(48), "A4");
+  EXPECT_EQ(NoteName(87), "C8");
+  EXPECT_TRUE(NoteName(NoteCount).empty());
+  EXPECT_EQ(std::set<std::string_view>(NoteNames.begin(), NoteNames.end()).size(), NoteNames.size());
+}
+
+TEST(InstrumentTableTest, KnownEntries) {
+  EXPECT_EQ(InstrumentTable[0].name, "User Defined");
+  EXPECT_EQ(InstrumentTable[0].lowestNote, -1);
+  EXPECT_EQ(InstrumentTable[0].highestNote, -1);
+  EXPECT_EQ(InstrumentTable[20].name, "Flute");
+  EXPECT_EQ(NoteName(InstrumentTable[20].lowestNote), "B3");
+  EXPECT_EQ(NoteName(InstrumentTable[20].highestNote), "D7");
+  EXPECT_EQ(InstrumentTable[35].name, "Oboe d'Amore");
+  EXPECT_EQ(InstrumentTable[63].name, "Violin");
+  EXPECT_EQ(NoteName(InstrumentTable[63].lowestNote), "G3");
+  EXPECT_EQ(NoteName(InstrumentTable[63].highestNote), "G7");
+  EXPECT_EQ(InstrumentTable[68].name, "Xylophone");
+  EXPECT_EQ(InstrumentTable[68].lowestNote, 44);
+  EXPECT_EQ(InstrumentTable[68].highestNote, 87);
+}
+
+TEST(InstrumentTableTest, RangesLieOnTheKeyboardAndNamesAreUnique) {
+  std::set<std::string_view> names;
+  for (std::size_t i = 1; i < InstrumentTable.size(); ++i) {
+    const Instrument& instrument = InstrumentTable[i];
+    EXPECT_TRUE(0 <= instrument.lowestNote && instrument.lowestNote <= instrument.highestNote &&
+                instrument.highestNote < NoteCount)
+        << instrument.name;
+    names.insert(instrument.name);
+  }
+  EXPECT_EQ(names.size(), InstrumentTable.size() - 1);
+}
+
+}  // namespace
+}  // namespace vocara

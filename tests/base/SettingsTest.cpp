@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+#include "base/Settings.h"
+#include "support/SettingsFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+template <std::size_t N>
+std::uint64_t LittleEndianAt(const std::array<std::uint8_t, N>& b, std::size_t at, int size) {
+  std::uint64_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | b[at + static_cast<std::size_t>(i)];
+  return value;
+}
+
+// Every field away from its default; noiseLength and whiteNoise outside the dialog's ranges.
+GeneralSettings Distinctive() {
+  return {63, 34, 82, 2.5, 33.25, 3, 8, 6, 97.5, 44100, 12, 500.0, 4.75, 3000, 7.5, 0.125, 0};
+}
+
+TEST(SettingsRecordTest, FieldsSitAtTheirFileOffsetsAndRoundTrip) {
+  const auto b = Distinctive().Serialise();
+  EXPECT_EQ(LittleEndianAt(b, 8, 4), 82u);
+  EXPECT_EQ(LittleEndianAt(b, 16, 8), std::bit_cast<std::uint64_t>(2.5));
+  EXPECT_EQ(LittleEndianAt(b, 36, 4), 8u);
+  EXPECT_EQ(LittleEndianAt(b, 48, 8), std::bit_cast<std::uint64_t>(97.5));
+  EXPECT_EQ(LittleEndianAt(b, 56, 4), 44100u);
+  EXPECT_EQ(LittleEndianAt(b, 80, 4), 3000u);
+  EXPECT_EQ(LittleEndianAt(b, 96, 8), std::bit_cast<std::uint64_t>(0.125));
+  EXPECT_EQ(LittleEndianAt(GeneralSettings{}.Serialise(), 104, 4), 0xffffffffu);  // timeCorrection -1
+  for (const std::size_t padding : {12, 44, 84, 108}) EXPECT_EQ(LittleEndianAt(b, padding, 4), 0u) << padding;
+  EXPECT_EQ(GeneralSettings::Parse(b), Distinctive());
+
+  WindowLayout layout;
+  layout.rects = {{{1, 2, 3, 4}, {-5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, -16}}};
+  EXPECT_EQ(LittleEndianAt(layout.Serialise(), 16, 8), 0x00000006fffffffbu);  // SAS left -5, top 6
+  EXPECT_EQ(WindowLayout::Parse(layout.Serialise()), layout);
+}
+
+bool ValidWith(void (*change)(GeneralSettings&)) {
+  GeneralSettings settings;
+  change(settings);
+  return ValidateSettings(settings);
+}
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(ValidateSettingsTest, RangeEdges) {
+  EXPECT_TRUE(ValidateSettings(GeneralSettings{}));
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.instrument = 69; }));
+  EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.instrument = -1; }));  // refused by the loader only
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.lowestNote = 88; }));
+  EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.lowestNote = 80, s.highestNote = 10; }));
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.chunkPeriods = 5.01; }));
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.tempo = NaN; }));
+  EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.tempo = 999.0; }));
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.rulerOrigin = -1; }));
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.noiseGain = -0.01; }));
+  EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.silenceThreshold = NaN; }));
+  EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.noiseLength = 3000, s.whiteNoise = 500.0; }));
+  EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.whiteNoise = NaN, s.timeCorrection = 12345; }));
+}
+
+TEST(LayoutCheckTest, CornerInsideWithMarginAndSizeWithinLimits) {
+  const platform::Rect area{100, 50, 1920, 1100};
+  EXPECT_TRUE(LayoutRectAcceptable(WavView, {100, 50, 740, 250}, area));
+  EXPECT_TRUE(LayoutRectAcceptable(MftView, {1900, 1080, 2186, 1250}, area));  // 20 pixels from the edges
+  EXPECT_FALSE(LayoutRectAcceptable(MftView, {1901, 1080, 2187, 1250}, area));
+  EXPECT_TRUE(LayoutRectAcceptable(WavView, {100, 50, 1380, 1074}, area));  // the maximum track size
+  EXPECT_FALSE(LayoutRectAcceptable(SasView, {100, 50, 740, 299}, area));   // below the minimum height
+  EXPECT_FALSE(
+      LayoutRectAcceptable(WavView, {100, 50, 740, 250}, {100, 50, 700, 800}));  // wider than the area
+  EXPECT_FALSE(LayoutRectAcceptable(WavView, {100, 50, std::numeric_limits<int>::max(), 250}, area));
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  const std::string file_ = dir_.File("vocara.INI");
+
+  SettingsLoadResult Load() { return LoadSettingsFile(file_, {0, 0, 1920, 1040}); }
+  void ExpectRejectedAndRewritten() {
+    const SettingsLoadResult result = Load();
+    EXPECT_FALSE(result.accepted);
+    EXPECT_EQ(result.settings, GeneralSettings{});
+    EXPECT_EQ(result.layout, WindowLayout::Defaults());
+    EXPECT_EQ(ReadFile(file_), SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults()));
+  }
+  void WriteAndExpectRejected(const GeneralSettings& settings, const WindowLayout& layout,
+                              std::size_t cut = 0) {
+    std::string bytes = SettingsFileBytes(settings, layout);
+    bytes.resize(bytes.size() - cut);
+    WriteFile(file_, bytes);
+    ExpectRejectedAndRewritten();
+  }
+};
+
+TEST_F(SettingsFileTest, MissingOrShortFileIsReplacedWithBuiltInValues) {
+  ExpectRejectedAndRewritten();
+  WriteAndExpectRejected(Distinctive(), WindowLayout::Defaults(), 1);
+}
+
+TEST_F(SettingsFileTest, BadRecordIsReplaced) {
+  GeneralSettings settings = Distinctive();
+  settings.instrument = -1;
+  WriteAndExpectRejected(settings, WindowLayout::Defaults());
+  settings = Distinctive();
+  settings.lowestNote = 88;
+  WriteAndExpectRejected(settings, WindowLayout::Defaults());
+}
+
+TEST_F(SettingsFileTest, OneBadRectangleRejectsTheValidSettingsToo) {
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[WavView] = {-10, 0, 630, 200};
+  WriteAndExpectRejected(Distinctive(), layout);
+  layout = WindowLayout::Defaults();
+  layout.rects[FftView] = {0, 0, 1281, 200};
+  WriteAndExpectRejected(Distinctive(), layout);
+}
+
+TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[WavView] = {300, 100, 1500, 700};
+  WriteFile(file_, SettingsFileBytes(Distinctive(), layout));
+  const SettingsLoadResult result = Load();
+  EXPECT_TRUE(result.accepted);
+  EXPECT_EQ(result.settings, Distinctive());
+  EXPECT_EQ(result.layout, layout);
+  EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
+}
+
+TEST_F(SettingsFileTest, SavesWriteTheirOwnPartOnly) {
+  SaveWindowLayout(file_, WindowLayout::Defaults());
+  EXPECT_FALSE(fs::exists(file_)) << "the layout alone never creates the file";
+  SaveSettingsRecord(file_, GeneralSettings{});
+  EXPECT_EQ(ReadFile(file_).size(), GeneralSettings::ByteSize);
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[SasView] = {10, 220, 650, 470};
+  SaveWindowLayout(file_, layout);
+  SaveSettingsRecord(file_, Distinctive());
+  EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
+}
+
+TEST(ProgramFilesTest, SettingsBesideAWritableProgramElseInTheUserConfig) {
+  const TempDir temp;
+  const fs::path root = temp.Path();
+  fs::create_directories(root / "bin");
+  const std::string program = (root / "bin" / "vocara").string();
+  ProgramFiles files = ChooseProgramFiles(program, (root / "config").string());
+  EXPECT_EQ(files.settingsFile, program + ".INI");
+  EXPECT_EQ(files.helpFile, program + ".pdf");
+  EXPECT_TRUE(fs::is_empty(root / "bin")) << "the write probe must be removed";
+
+  // A folder that cannot take files; running as root ignores read-only permissions.
+  const std::string elsewhere = (root / "missing" / "vocara").string();
+  files = ChooseProgramFiles(elsewhere, (root / "config").string());
+  EXPECT_EQ(files.settingsFile, (root / "config" / "vocara" / "vocara.INI").string());
+  EXPECT_EQ(files.helpFile, elsewhere + ".pdf");
+  EXPECT_TRUE(fs::is_directory(root / "config" / "vocara"));
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,108 @@
+// Range save and text export: exact bytes of the files written, the open file refused as a
+// target however it is named, and uncreatable targets.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/wav/RangeExport.h"
+#include "engine/wav/WavDocument.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class RangeExportTest : public ::testing::Test {
+ protected:
+  void Open(const std::string& bytes) {
+    source = WriteFile(dir.File("source.wav"), bytes);
+    ASSERT_EQ(WavOpenDocument(wav, source).message, MessageId::None);
+  }
+
+  TempDir dir;
+  WavDocument wav;
+  std::string source;
+};
+
+TEST_F(RangeExportTest, OneSampleRangeIsAHeaderAndOneSample) {
+  Open(CanonicalWav(Format(2), Samples(2, {10, 20, 30})));
+  const std::string out = dir.File("one.wav");
+  ASSERT_EQ(WriteRangeAsWav(wav, out, 1, 2), MessageId::None);
+  EXPECT_EQ(ReadFile(out), CanonicalWav(Format(2), Samples(2, {20})));
+}
+
+TEST_F(RangeExportTest, TheCopyKeepsTheSourceFormatAndSkipsItsOtherChunks) {
+  FormatFields format = Format(3, 44100);
+  format.bytesPerSecond = 7;  // kept as read, even when wrong
+  const std::vector<std::int32_t> stored{0x800000, 0x7FFFFF, 1, -1, 0x123456};
+  Open(RiffFile(Chunk("LIST", "INFOabc") + Chunk("fmt ", FormatBody(format, Le16(0))) +
+                Chunk("data", Samples(3, stored)) + Chunk("LIST", "tail")));
+  ASSERT_NE(wav.dataOffset, 44u);
+  const std::string out = dir.File("range.wav");
+  ASSERT_EQ(WriteRangeAsWav(wav, out, 0, 4), MessageId::None);
+  EXPECT_EQ(ReadFile(out), CanonicalWav(format, Samples(3, {0x800000, 0x7FFFFF, 1, -1})));
+}
+
+TEST_F(RangeExportTest, AnExistingFileIsReplacedWhole) {
+  Open(CanonicalWav(Format(4), Samples(4, {1, 2})));
+  const std::string out = WriteFile(dir.File("old.wav"), std::string(1000, 'x'));
+  ASSERT_EQ(WriteRangeAsWav(wav, out, 0, 1), MessageId::None);
+  EXPECT_EQ(ReadFile(out).size(), 48u);
+  ASSERT_EQ(WriteRangeAsText(wav, out, 0, 1), MessageId::None);
+  EXPECT_EQ(ReadFile(out), "0\r\n");
+}
+
+TEST_F(RangeExportTest, TheOpenFileIsNeverATarget) {
+  Open(CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
+  const std::string original = ReadFile(source);
+  std::filesystem::create_symlink(source, dir.File("link.wav"));
+  for (const std::string& name : {source, dir.File("./source.wav"), dir.File("link.wav")}) {
+    EXPECT_EQ(WriteRangeAsWav(wav, name, 0, 1), MessageId::OpenedFileCanNotBeOverwritten) << name;
+    EXPECT_EQ(WriteRangeAsText(wav, name, 0, 1), MessageId::OpenedFileCanNotBeOverwritten) << name;
+  }
+  EXPECT_EQ(ReadFile(source), original);
+}
+
+TEST_F(RangeExportTest, AnUncreatableTargetIsAnInvalidFileHandle) {
+  Open(CanonicalWav(Format(2), Samples(2, {1})));
+  EXPECT_EQ(WriteRangeAsWav(wav, dir.File("no/such/dir.wav"), 0, 1), MessageId::InvalidFileHandle);
+  EXPECT_EQ(WriteRangeAsText(wav, dir.Path().string(), 0, 1), MessageId::InvalidFileHandle);
+}
+
+TEST_F(RangeExportTest, TextLinesArePercentagesWithThreeDecimalsAndCrLf) {
+  Open(CanonicalWav(Format(2), Samples(2, {16384, -8192, 1, 0, -1, 32767, -32768})));
+  const std::string out = dir.File("values.txt");
+  ASSERT_EQ(WriteRangeAsText(wav, out, 0, 7), MessageId::None);
+  EXPECT_EQ(ReadFile(out), "50\r\n-25\r\n0.003\r\n0\r\n-0.003\r\n99.997\r\n-100\r\n");
+  ASSERT_EQ(WriteRangeAsText(wav, out, 2, 3), MessageId::None);
+  EXPECT_EQ(ReadFile(out), "0.003\r\n");
+}
+
+TEST_F(RangeExportTest, TwentyFourBitFullScaleIsMinusOneHundred) {
+  Open(CanonicalWav(Format(3), Samples(3, {0x800000, 0x7FFFFF, 0x000100})));
+  const std::string out = dir.File("values.txt");
+  ASSERT_EQ(WriteRangeAsText(wav, out, 0, 3), MessageId::None);
+  EXPECT_EQ(ReadFile(out), "-100\r\n100\r\n0.003\r\n");
+}
+
+TEST_F(RangeExportTest, ARangePastTheDataIsCutToIt) {
+  Open(CanonicalWav(Format(2), Samples(2, {1, 2})));
+  const std::string out = dir.File("cut.wav");
+  ASSERT_EQ(WriteRangeAsWav(wav, out, 1, 50), MessageId::None);
+  EXPECT_EQ(ReadFile(out), CanonicalWav(Format(2), Samples(2, {2})));
+}
+
+TEST(SampleTextTest, RoundsHalfAwayFromZero) {
+  // 99.99695% rounds up, 99.99924% down, 99.9998% up to 100 with its zeros trimmed.
+  EXPECT_EQ(SampleText(0x7FFF0000), "99.997");
+  EXPECT_EQ(SampleText(0x7FFFC000), "99.999");
+  EXPECT_EQ(SampleText(0x7FFFF000), "100");
+  EXPECT_EQ(SampleText(-0x7FFFF000), "-100");
+  EXPECT_EQ(SampleText(10737), "0");      // 0.0004999...%
+  EXPECT_EQ(SampleText(10738), "0.001");  // 0.00050003...%
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+
+#include "engine/wav/WavHeader.h"
+
+namespace vocara {
+namespace {
+
+TEST(WavHeaderTest, DefaultImageIsTheCanonicalHeaderByteForByte) {
+  const std::array<std::uint8_t, 44> expected{
+      0x52, 0x49, 0x46, 0x46, 0x00, 0x00, 0x00, 0x00, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6D, 0x74,
+      0x20, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x80, 0xBB, 0x00, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0x02, 0x00, 0x10, 0x00, 0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00};
+  EXPECT_EQ(WavHeader{}.Serialise(), expected);
+}
+
+TEST(WavHeaderTest, ParseReadsBackWhatSerialiseWrote) {
+  WavHeader header;
+  header.riff.size = 0xFFFFFFFF;
+  header.format = {{'f', 'm', 't', ' '}, 18};
+  header.fields = {1, 1, 44100, 0xDEADBEEF, 3, 24};
+  header.data = {{'d', 'a', 't', 'a'}, 0x80000001};
+  EXPECT_EQ(WavHeader::Parse(header.Serialise()), header);
+}
+
+}  // namespace
+}  // namespace vocara

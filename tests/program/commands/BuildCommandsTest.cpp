@@ -1,0 +1,119 @@
+// SAS File / Build in the running program on the fake platform: the dialog, busy mode, the
+// cursor as progress display, Esc, the refused targets.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Keys.h"
+#include "program/commands/BuildCommands.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/Recordings.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class SasBuildCommandTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    wavPath = WriteFile(dir.File("take.wav"),
+                        CanonicalWav(Format(2, 22050), Samples(2, MixedRecording(22050, 26000, 2))));
+    WavOpenCommand(app, &wavPath);
+    ASSERT_TRUE(app.Has(WavOpen));
+    fake.pump.onPump = [this] {
+      ++pumps;
+      if (!app.Has(Busy)) pumpedWhileIdle = true;
+      cursors.push_back(app.geometry[WavView].cursorX);
+      if (pumps == escAtPump) Key(WavView, platform::key::Escape);
+    };
+  }
+  std::string Choose(const std::string& name) {
+    const std::string path = dir.File(name);
+    fake.desktop.fileAnswers.push_back(path);
+    return path;
+  }
+
+  std::string wavPath;
+  int pumps = 0;
+  int escAtPump = -1;
+  bool pumpedWhileIdle = false;
+  std::vector<int> cursors;
+};
+
+TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
+  app.fileDialogName = "earlier.sas";
+  const std::string target = Choose("take.sas");
+  Command(WavView, 120);
+  ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
+  const platform::FileDialogRequest& request = fake.desktop.fileRequests[0];
+  EXPECT_EQ(request.title, "Build SAS as...");
+  ASSERT_EQ(request.filters.size(), 1u);
+  EXPECT_EQ(request.filters[0].description, "Sound Attributes Set (*.SAS)");
+  EXPECT_EQ(request.filters[0].pattern, "*.SAS");
+  EXPECT_EQ(request.defaultExtension, "SAS");
+  EXPECT_EQ(request.initialName, "earlier.sas");
+  EXPECT_TRUE(request.overwritePrompt);
+  EXPECT_TRUE(request.pathMustExist);
+
+  const SasHeader header = ReadSasHeader(target);
+  EXPECT_EQ(header.settings, app.settings);
+  EXPECT_EQ(header.wavChecksum, app.wav.checksum);
+  EXPECT_EQ(pumps, static_cast<int>(header.frameCount));  // one message per frame
+  EXPECT_FALSE(pumpedWhileIdle);
+  EXPECT_FALSE(app.Has(Busy));
+  EXPECT_FALSE(app.Has(SasOpen));  // the new file is not opened
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  // The view shows the whole file and the cursor went along with the frames.
+  EXPECT_EQ(app.wavView.samplesPerPixel, 26000u / 639);
+  // The last frame's column, kept inside the plot as every cursor line is.
+  const ViewGeometry& geometry = app.geometry[WavView];
+  const int lastFrameColumn =
+      static_cast<int>((header.frameCount - 1) * header.frameLength / app.wavView.samplesPerPixel);
+  EXPECT_EQ(geometry.cursorX, std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}));
+  EXPECT_EQ(geometry.drawnCursorX, geometry.cursorX);
+  EXPECT_TRUE(std::is_sorted(cursors.begin(), cursors.end()));
+}
+
+TEST_F(SasBuildCommandTest, EscDuringTheBuildDeletesTheFile) {
+  const std::string target = Choose("take.sas");
+  escAtPump = 5;
+  Command(WavView, 120);
+  EXPECT_EQ(pumps, 5);
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_FALSE(app.Has(Busy));
+  // The next build starts with the stop request cleared.
+  escAtPump = -1;
+  Choose("take.sas");
+  Command(WavView, 120);
+  EXPECT_TRUE(std::filesystem::exists(target));
+}
+
+TEST_F(SasBuildCommandTest, TheOpenSasAndAnUncreatableFileAreRefusedWithTheirMessages) {
+  const std::string open = WriteFile(Choose("open.sas"), "kept");
+  app.sas.path = open;
+  Command(WavView, 120);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Opened file can not be overwritten");
+  EXPECT_EQ(fake.desktop.messages[0].icon, platform::MessageIcon::Error);
+  EXPECT_EQ(ReadFile(open), "kept");
+
+  Choose("missing/take.sas");
+  Command(WavView, 120);
+  ASSERT_EQ(fake.desktop.messages.size(), 2u);
+  EXPECT_EQ(fake.desktop.messages[1].text, "Invalid File Handle");
+  EXPECT_EQ(pumps, 0);
+  EXPECT_FALSE(app.Has(Busy));
+}
+
+}  // namespace
+}  // namespace vocara::test

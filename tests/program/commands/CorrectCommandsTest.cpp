@@ -1,0 +1,135 @@
+// WAV File / Correct and the rendering half of Play Corrected in the running program, on the
+// fake platform: the save dialog and its refusal, busy mode, the write-back before the render,
+// Esc, and the CorrectedTempCurrent rules of the temporary file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Keys.h"
+#include "program/commands/CorrectCommands.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/StartUp.h"
+#include "program/views/ViewGeometry.h"
+#include "support/AppFixture.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class CorrectCommandsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    for (int i = 0; i < 5000; ++i) input.push_back(i % 400 * 50 - 10000);
+    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, input)));
+    WavOpenCommand(app, &wavPath);
+    // An open, fitting SAS with a fresh analysis (hop 100), so that renders copy the input.
+    const std::vector<TimeLink> links = EndLinks(5000);
+    app.sas.header = SasHeaderFor(100, 48000, app.wav.checksum, 50);
+    app.sas.path = WriteSasFile(dir.File("take.sas"), app.sas.header,
+                                std::vector<SasFrame>(50, FreshFrame(4000, -1 << 28, 1 << 28)), links);
+    app.sas.file = FileHandle::OpenForReading(app.sas.path);
+    app.sas.links = links;
+    app.openers.sasWriteBack = [this](App&) { calls.push_back("writeBack"); };
+    app.playCorrected = [this](App& a) { calls.push_back("play " + a.correctedPath); };
+    app.flags |= SasOpen | WavSasMatch | PlayAvailable;
+    UpdateCommandStates(app);
+    fake.pump.onPump = [this] {
+      if (!app.Has(Busy)) calls.push_back("pumped while not busy");
+      if (++pumps == escAtPump) Key(WavView, platform::key::Escape);
+    };
+  }
+  void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+  std::vector<std::int32_t> Stored(const std::string& path) {
+    const std::string data = ReadFile(path).substr(44);
+    std::vector<std::int32_t> values;
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+      values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) | data[i + 1] << 8));
+    return values;
+  }
+  void PlayRange(std::uint32_t left, std::uint32_t right) {
+    std::filesystem::current_path(dir.Path());  // the temporary file goes to the current directory
+    app.wav.rangeLeft = left;
+    app.wav.rangeRight = right;
+    WavRangeChanged(app);
+    Command(WavView, 117);
+  }
+
+  std::filesystem::path startDirectory = std::filesystem::current_path();
+  std::vector<std::int32_t> input;
+  std::string wavPath;
+  int pumps = 0;
+  int escAtPump = -1;
+};
+
+TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhileBusy) {
+  app.flags |= SasPageDirty;
+  app.fileDialogName = "old.wav";
+  const std::string out = dir.File("corrected.wav");
+  fake.desktop.fileAnswers.push_back(out);
+  Command(WavView, 105);
+  const platform::FileDialogRequest& request = fake.desktop.fileRequests.at(0);
+  EXPECT_EQ(request.title, "Save corrected WAV file");
+  EXPECT_EQ(request.initialName, "");  // the shared name buffer is cleared first
+  EXPECT_FALSE(request.overwritePrompt);
+  EXPECT_EQ(Stored(out), input);
+  EXPECT_EQ(pumps, 50);  // one message per frame, all in busy mode
+  EXPECT_EQ(calls, std::vector<std::string>{"writeBack"});
+  EXPECT_FALSE(app.Has(Busy));
+  // The cursor line followed the render to the last frame, kept inside the plot, and the
+  // cursor sample follows its column.
+  const ViewGeometry& geometry = app.geometry[WavView];
+  const int lastFrameColumn = static_cast<int>(4900 / app.wavView.samplesPerPixel);
+  EXPECT_EQ(geometry.cursorX, std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}));
+  EXPECT_EQ(geometry.drawnCursorX, geometry.cursorX);
+  EXPECT_EQ(app.wav.cursor, app.wavView.firstSample + app.wavView.samplesPerPixel * geometry.cursorX);
+
+  fake.desktop.fileAnswers.push_back(wavPath);  // the open recording is never the target
+  Command(WavView, 105);
+  EXPECT_EQ(fake.desktop.messages.at(0).text, "Opened file can not be overwritten");
+  EXPECT_EQ(Stored(wavPath), input);
+}
+
+TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale) {
+  PlayRange(1234, 3456);
+  EXPECT_EQ(Stored(dir.File("CorrectedTemp.wav")),
+            std::vector<std::int32_t>(input.begin() + 1234, input.begin() + 3456));
+  EXPECT_TRUE(app.Has(CorrectedTempCurrent));
+  EXPECT_FALSE(app.Has(CorrectForPlayback));
+  EXPECT_TRUE(fake.desktop.fileRequests.empty());
+  const int rendered = pumps;
+  Command(WavView, 117);  // nothing changed: played again without rendering
+  EXPECT_EQ(pumps, rendered);
+  app.flags |= SasPageDirty;  // an edit: written back, rendered anew
+  Command(WavView, 117);
+  EXPECT_EQ(pumps, 2 * rendered);
+  EXPECT_EQ(calls, (std::vector<std::string>{"play CorrectedTemp.wav", "play CorrectedTemp.wav", "writeBack",
+                                             "play CorrectedTemp.wav"}));
+}
+
+TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnplayed) {
+  app.flags |= AbortRequested;  // an Esc from before the command does not count
+  escAtPump = 3;
+  fake.desktop.fileAnswers.push_back(dir.File("corrected.wav"));
+  Command(WavView, 105);
+  EXPECT_EQ(pumps, 3);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("corrected.wav")));
+
+  escAtPump = 5;  // the second frame of Play Corrected
+  PlayRange(0, 3000);
+  EXPECT_EQ(Stored(dir.File("CorrectedTemp.wav")).size(), 101u);  // a frame and a sample
+  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+  EXPECT_FALSE(app.Has(CorrectForPlayback));
+  EXPECT_TRUE(calls.empty());  // not played
+  EXPECT_FALSE(app.Has(Busy));
+}
+
+}  // namespace
+}  // namespace vocara::test

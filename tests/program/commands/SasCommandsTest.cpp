@@ -1,0 +1,166 @@
+// The SAS document inside the running program, on the fake platform: the open command with its
+// messages and fit question, the window it shows, Close, Save As, the end of the program, and
+// the WAV side's use of the installed fit test.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "program/commands/SasCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "program/shell/WindowProcedure.h"
+#include "support/AppFixture.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::MessageAnswer;
+using platform::ScrollBar;
+using platform::ScrollInfo;
+using platform::ShowState;
+
+class SasCommandsTest : public AppTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(ProgramStart(app, "")); }
+
+  // 2050 samples at `rate`; wavChecksum is what a fitting SAS stores.
+  std::string MakeWav(const std::string& name, std::uint32_t rate = 48000) {
+    std::vector<std::int32_t> samples(2050);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int32_t>(i % 300) - 150;
+    const std::string path = WriteFile(dir.File(name), CanonicalWav(Format(2, rate), Samples(2, samples)));
+    WavDocument probe;
+    WavOpenDocument(probe, path);
+    wavChecksum = probe.checksum;
+    return path;
+  }
+  // Hop 100, source pitch 1000 + i, tempo 77 in the settings copy.
+  std::string MakeSas(const std::string& name, std::size_t frames, std::uint32_t checksum = 0) {
+    SasHeader header = SasHeaderFor(100, 48000, checksum, frames);
+    header.settings.tempo = 77;
+    std::vector<SasFrame> records;
+    for (std::size_t i = 0; i < frames; ++i)
+      records.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i), 0, 5));
+    return WriteSasFile(dir.File(name), header, records, EndLinks(static_cast<std::uint32_t>(frames * 100)));
+  }
+  void Choose(int command, const std::string& path) {
+    fake.desktop.fileAnswers.push_back(path);
+    Command(WavView, command);
+  }
+  const std::string& LastText() const { return fake.desktop.messages.back().text; }
+  ShowState SasWindow() const { return fake.windows.views[SasView].state; }
+
+  std::uint32_t wavChecksum = 0;
+};
+
+TEST_F(SasCommandsTest, OpeningMakesItsSettingsLiveAndShowsThePageFromFrame0) {
+  const std::string path = MakeSas("a.sas", 2000);
+  Choose(121, path);
+  EXPECT_TRUE(app.Has(SasOpen));
+  EXPECT_EQ(fake.desktop.fileRequests.back().title, "Open SAS File");
+  EXPECT_EQ(app.settings.tempo, 77.0);
+  EXPECT_EQ(fake.windows.views[SasView].title, path);
+  EXPECT_EQ(SasWindow(), ShowState::Normal);
+  EXPECT_EQ(app.sas.pageLength, app.clientRect[SasView].right);
+  EXPECT_EQ(app.sas.page[0].sourcePitch, 1000);
+  // 624 columns of 2000 frames: a page of 3120 in 10000.
+  EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 3121, 0}));
+
+  app.sas.firstFrame = 300;  // choosing the open file again does nothing: no reopen at frame 0
+  Choose(121, path);
+  EXPECT_EQ(app.sas.firstFrame, 300);
+}
+
+TEST_F(SasCommandsTest, ARefusedFileShowsItsMessageAndHidesTheWindow) {
+  Choose(121, MakeSas("good.sas", 3));
+  OpenDocumentByName(app, WriteFile(dir.File("bad.sas"), "SAS " + std::string(200, '\0')));  // 0 links
+  EXPECT_EQ(LastText(), "Links corrupted");
+  EXPECT_FALSE(app.Has(SasOpen));
+  EXPECT_FALSE(app.sas.file.IsOpen());
+  EXPECT_EQ(app.sas.path, "");
+  EXPECT_EQ(SasWindow(), ShowState::Hidden);
+  EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
+}
+
+TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
+  Choose(100, MakeWav("a.wav"));
+  Choose(121, MakeSas("fits.sas", 20, wavChecksum));  // 2050 / 100 = 20
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_TRUE(app.Has(WavSasMatch));
+
+  app.settings.tempo = 99.0;                          // a live change the declined file must not take away
+  Choose(121, MakeSas("long.sas", 21, wavChecksum));  // No is the default answer
+  EXPECT_EQ(app.settings.tempo, 99.0);
+  const ShownMessage& question = fake.desktop.messages.back();
+  EXPECT_EQ(question.text, "WAV and SAS files does not fit.\nContinue?");
+  EXPECT_EQ(question.icon, platform::MessageIcon::Question);
+  EXPECT_EQ(question.buttons, platform::MessageButtons::YesNo);
+  EXPECT_EQ(question.defaultAnswer, MessageAnswer::No);
+  EXPECT_FALSE(app.Has(SasOpen));
+  EXPECT_FALSE(app.sas.file.IsOpen());
+  EXPECT_EQ(SasWindow(), ShowState::Hidden);
+
+  fake.desktop.answers.push_back(MessageAnswer::Yes);
+  Choose(121, MakeSas("long.sas", 21, wavChecksum));
+  EXPECT_TRUE(app.Has(SasOpen));
+  EXPECT_FALSE(app.Has(WavSasMatch));
+
+  // A WAV opened beside the SAS compares checksum and rate only, not the frame count.
+  Choose(100, MakeWav("b.wav"));
+  EXPECT_TRUE(app.Has(WavOpen | WavSasMatch));
+}
+
+TEST_F(SasCommandsTest, CloseWritesBackAndResetsTheWindow) {
+  const std::string path = MakeSas("a.sas", 2000);
+  Choose(121, path);
+  app.sas.page[2].targetPitch = 4444;
+  app.sas.range = {5, 9};
+  app.geometry[SasView].selRightX = 50;
+  app.flags |= SasPageDirty | SasRangeSelected | CorrectedTempCurrent;
+  Command(SasView, 122);
+  EXPECT_EQ(ReadSasFrames(path)[2].targetPitch, 4444);
+  EXPECT_FALSE(app.flags & (SasOpen | SasRangeSelected | CorrectedTempCurrent | SasPageDirty));
+  EXPECT_FALSE(app.sas.file.IsOpen());
+  EXPECT_EQ(app.sas.range.right, 0);
+  EXPECT_EQ(app.geometry[SasView].selRightX, 0);
+  EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
+  EXPECT_EQ(SasWindow(), ShowState::Hidden);
+  EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 10001, 0}));
+}
+
+TEST_F(SasCommandsTest, SaveAsRefusesTheOpenFileAndCopiesTheEditsOtherwise) {
+  const std::string path = MakeSas("a.sas", 20);
+  Choose(121, path);
+  app.sas.page[3].targetAmplitude = 1;
+  app.flags |= SasPageDirty;
+  Choose(123, path);
+  EXPECT_EQ(fake.desktop.fileRequests.back().title, "Save SAS File As");
+  EXPECT_EQ(LastText(), "Opened file can not be overwritten");
+
+  const std::string copy = dir.File("copy.sas");
+  Choose(123, copy);
+  EXPECT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(ReadSasFrames(copy)[3].targetAmplitude, 1u);
+  EXPECT_EQ(app.sas.path, path);  // the document stays on its own file
+
+  // The end of the program writes back and closes the file.
+  app.sas.page[0].targetPitch = 2222;
+  app.flags |= SasPageDirty;
+  sink.Dispatch(WavView, Msg(platform::MessageKind::Close));
+  EXPECT_FALSE(app.sas.file.IsOpen());
+  EXPECT_EQ(ReadSasFrames(path)[0].targetPitch, 2222);
+}
+
+TEST_F(SasCommandsTest, AFailedWriteBackIsReportedAndKeepsTheEditsPending) {
+  // A file opened for reading only cannot be written.
+  ASSERT_EQ(SasOpenDocument(app.sas, MakeSas("a.sas", 20), SasAccess::ReadOnly), MessageId::None);
+  app.flags |= SasOpen | SasPageDirty;
+  SasWriteBack(app);
+  EXPECT_EQ(LastText(), "Invalid File Handle");
+  EXPECT_TRUE(app.Has(SasPageDirty));
+}
+
+}  // namespace
+}  // namespace vocara::test

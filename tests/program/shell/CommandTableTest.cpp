@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+
+namespace vocara::test {
+namespace {
+
+std::set<int> EnabledCommands(const App& app) {
+  std::set<int> ids;
+  for (const CommandRecord& r : app.commands) {
+    if (r.enabled) ids.insert(r.id);
+  }
+  return ids;
+}
+
+void CollectMenuCommands(const std::vector<platform::MenuItem>& items, std::set<int>& ids) {
+  for (const platform::MenuItem& item : items) {
+    if (item.kind == platform::MenuItem::Kind::Command) ids.insert(item.command);
+    if (item.kind == platform::MenuItem::Kind::Submenu) CollectMenuCommands(item.items, ids);
+  }
+}
+
+TEST(CommandTable, OwnershipAgreesWithMenuAndToolbars) {
+  const CommandTable table = MakeCommandTable();
+  std::set<int> menu;
+  for (const platform::MenuPopup& popup : MainMenu()) CollectMenuCommands(popup.items, menu);
+  for (int i = 0; i < CommandCount; ++i) {
+    const CommandRecord& r = table[static_cast<std::size_t>(i)];
+    EXPECT_EQ(r.id, FirstCommand + i);
+    EXPECT_FALSE(r.enabled);
+    EXPECT_NE(r.required, 0u) << r.id;
+    EXPECT_EQ(r.menu, menu.count(r.id) == 1) << r.id;
+    for (int view = 0; view < ViewCount; ++view) {
+      bool onToolbar = false;
+      for (const platform::ToolbarButton& b : ToolbarOf(view)) onToolbar |= !b.separator && b.command == r.id;
+      EXPECT_EQ(onToolbar, r.toolbar == view) << r.id << " on toolbar " << view;
+    }
+  }
+  EXPECT_EQ(FindCommand(table, 99), nullptr);
+  EXPECT_EQ(FindCommand(table, 187), nullptr);
+}
+
+TEST(CommandTable, RequiredMasksOfCompoundCommands) {
+  const CommandTable table = MakeCommandTable();
+  EXPECT_EQ(FindCommand(table, 117)->required,
+            WavOpen | SasOpen | WavRangeSelected | WavSasMatch | PlayAvailable);
+  EXPECT_EQ(FindCommand(table, 115)->required,
+            WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady);
+  EXPECT_EQ(FindCommand(table, 101)->required, RecordAvailable);
+  EXPECT_EQ(FindCommand(table, 107)->required, StopAvailable);
+  EXPECT_EQ(FindCommand(table, 180)->required, WavOpen);
+}
+
+using CommandStates = AppTest;
+
+TEST_F(CommandStates, StartEnablesExactlyTheAlwaysUsableCommands) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186}));
+  EXPECT_TRUE(fake.windows.menuEnabled[100]);
+  EXPECT_FALSE(fake.windows.menuEnabled[103]);
+  EXPECT_TRUE(fake.windows.views[WavView].buttonEnabled[102]);
+  EXPECT_FALSE(fake.windows.views[WavView].buttonEnabled[106]);
+  EXPECT_TRUE(fake.windows.views[MftView].buttonEnabled[154]);
+}
+
+TEST_F(CommandStates, RecordIsEnabledAtStartWhenAnInputDeviceTakesTheFormat) {
+  fake.audio.inputs = {"Microphone"};
+  fake.audio.outputs = {"Speakers"};
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 101, 102, 109, 121, 154, 155, 185, 186}));
+  EXPECT_TRUE(app.Has(PlayAvailable));
+  EXPECT_TRUE(fake.windows.views[WavView].buttonEnabled[101]);
+}
+
+TEST_F(CommandStates, RefusedFormatLeavesRecordAndPlayUnavailable) {
+  fake.audio.inputs = {"Microphone"};
+  fake.audio.outputs = {"Speakers"};
+  fake.audio.formatsSupported = false;
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_FALSE(app.flags & (RecordAvailable | PlayAvailable));
+}
+
+TEST_F(CommandStates, SecondUpdateTouchesNothingButRedrawsTheMenuBar) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  app.flags |= WavOpen | SasOpen;
+  UpdateCommandStates(app);
+  const int changes = fake.windows.stateChanges;
+  const int redraws = fake.windows.menuRedraws;
+  UpdateCommandStates(app);
+  EXPECT_EQ(fake.windows.stateChanges, changes);
+  EXPECT_EQ(fake.windows.menuRedraws, redraws + 1);
+}
+
+TEST_F(CommandStates, NoiseCaptureNeedsTheRangeToHoldTheNoiseLength) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  app.flags |= WavOpen | WavRangeSelected;
+  UpdateCommandStates(app);
+  EXPECT_FALSE(FindCommand(app.commands, 114)->enabled);
+  app.flags |= RangeHoldsNoiseLength;
+  UpdateCommandStates(app);
+  EXPECT_TRUE(FindCommand(app.commands, 114)->enabled);
+  EXPECT_TRUE(fake.windows.menuEnabled[114]);
+}
+
+TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  fake.windows.Show(FftView, platform::ShowCommand::Minimise);
+  fake.windows.Show(SasView, platform::ShowCommand::Maximise);
+  fake.windows.shows.clear();
+
+  SetBusy(app, true);
+  EXPECT_TRUE(EnabledCommands(app).empty());
+  EXPECT_EQ(fake.windows.views[SasView].state, platform::ShowState::Hidden);
+  EXPECT_EQ(fake.windows.views[FftView].state, platform::ShowState::Hidden);
+  EXPECT_EQ(fake.windows.views[WavView].state, platform::ShowState::Normal);
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Hourglass);
+
+  fake.windows.shows.clear();
+  SetBusy(app, false);
+  using platform::ShowCommand;
+  const std::vector<std::pair<int, ShowCommand>> expected{{MftView, ShowCommand::Hide},
+                                                          {FftView, ShowCommand::Minimise},
+                                                          {SasView, ShowCommand::Maximise},
+                                                          {WavView, ShowCommand::Restore}};
+  EXPECT_EQ(fake.windows.shows, expected);
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Arrow);
+  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186}));
+}
+
+}  // namespace
+}  // namespace vocara::test

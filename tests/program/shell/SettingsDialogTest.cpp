@@ -1,0 +1,243 @@
+// The General Settings dialog on the fake platform, driven as a user would: the linked
+// instrument and note lists, the numbers read back clamped, and the four buttons with the
+// settings file behind Save.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Instruments.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/SettingsDialog.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/SettingsFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+namespace id = settings_control;
+
+constexpr int Violin = 63;
+constexpr int NoteC2 = 15;
+constexpr int NoteG3 = 34;
+constexpr int NoteG7 = 82;
+
+class SettingsDialogTest : public AppTest {
+ protected:
+  // Starts with a settings file whose values differ from the built-in ones, so that the values
+  // loaded at start can be told apart from the defaults.
+  void SetUp() override {
+    loaded.tempo = 96.0;
+    loaded.instrument = 37;  // "Piano"
+    loaded.lowestNote = 0;
+    loaded.highestNote = 87;
+    settingsFile = dir.File("vocara.INI");
+    WriteFile(settingsFile, SettingsFileBytes(loaded, WindowLayout::Defaults()));
+    ASSERT_TRUE(ProgramStart(app, ""));
+    ASSERT_EQ(app.files.settingsFile, settingsFile);
+    ASSERT_EQ(app.settings, loaded);
+  }
+
+  // Opens the dialog with command 154 and lets `script` act on it; the host presses Cancel
+  // when the script leaves the dialog open.
+  void Run(const DialogScript& script) {
+    bool ran = false;
+    fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      ran = true;
+      EXPECT_EQ(app.settingsDialog, &dialog) << "other windows refresh the open dialog through it";
+      script(dialog, procedure);
+    });
+    Command(MftView, 154);
+    EXPECT_TRUE(ran) << "the dialog did not run";
+    EXPECT_EQ(app.settingsDialog, nullptr);
+  }
+
+  static void Choose(FakeDialog& dialog, platform::DialogProcedure& procedure, int list, int index) {
+    dialog.SetSelection(list, index);
+    procedure.OnSelectionChange(dialog, list);
+  }
+
+  // The live value after typing `text` into a field and pressing OK.
+  GeneralSettings AfterOk(int field, const std::string& text) {
+    Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      dialog.SetText(field, text);
+      procedure.OnCommand(dialog, id::Ok);
+    });
+    return app.settings;
+  }
+
+  GeneralSettings loaded;
+  std::string settingsFile;
+};
+
+TEST_F(SettingsDialogTest, OpensWithTheListsAndTheLiveValues) {
+  app.settings.chunkPeriods = 2.5;
+  Run([](FakeDialog& dialog, platform::DialogProcedure&) {
+    ASSERT_EQ(dialog.items[id::Instrument].size(), 69u);
+    EXPECT_EQ(dialog.items[id::Instrument][Violin], "Violin");
+    EXPECT_EQ(dialog.items[id::LowestNote].size(), 88u);
+    EXPECT_EQ(dialog.items[id::HighestNote].size(), 88u);
+    EXPECT_EQ(dialog.selections[id::Instrument], 37);
+    EXPECT_EQ(dialog.texts[id::ChunkPeriods], "2.5");
+    EXPECT_EQ(dialog.texts[id::NoiseLength], "1024");
+    EXPECT_TRUE(dialog.checks[id::TimeCorrection]) << "the built-in -1 shows as checked";
+  });
+  // Every control the procedure reads exists exactly once: a missing one would read as empty.
+  const platform::DialogTemplate dialog = SettingsDialogTemplate();
+  for (int control :
+       {1, 2, 3, 4, 101, 102, 103, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 131}) {
+    EXPECT_EQ(std::count_if(dialog.controls.begin(), dialog.controls.end(),
+                            [&](const platform::ControlTemplate& c) { return c.id == control; }),
+              1)
+        << control;
+  }
+}
+
+// --- The linked lists ---
+
+TEST_F(SettingsDialogTest, InstrumentThenLowestNoteBecomesUserDefinedKeepingTheHighest) {
+  Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    Choose(dialog, procedure, id::Instrument, Violin);
+    EXPECT_EQ(dialog.selections[id::LowestNote], NoteG3);
+    EXPECT_EQ(dialog.selections[id::HighestNote], NoteG7);
+    Choose(dialog, procedure, id::LowestNote, NoteC2);
+    EXPECT_EQ(dialog.selections[id::Instrument], UserDefinedInstrument);
+    EXPECT_EQ(dialog.selections[id::HighestNote], NoteG7);
+    procedure.OnCommand(dialog, id::Ok);
+  });
+  EXPECT_EQ(app.settings.instrument, UserDefinedInstrument);
+  EXPECT_EQ(app.settings.lowestNote, NoteC2);
+  EXPECT_EQ(app.settings.highestNote, NoteG7);
+}
+
+TEST_F(SettingsDialogTest, ANoteAcrossTheOtherDragsItAlong) {
+  Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    Choose(dialog, procedure, id::LowestNote, 50);
+    Choose(dialog, procedure, id::HighestNote, 40);  // below the lowest: pulls it down
+    EXPECT_EQ(app.settings.lowestNote, 40);
+    EXPECT_EQ(dialog.selections[id::LowestNote], 40);
+    Choose(dialog, procedure, id::LowestNote, 60);  // above the highest: pushes it up
+    EXPECT_EQ(app.settings.highestNote, 60);
+    EXPECT_EQ(dialog.selections[id::HighestNote], 60);
+    Choose(dialog, procedure, id::Instrument, UserDefinedInstrument);  // keeps the notes
+    EXPECT_EQ(app.settings.lowestNote, 60);
+  });
+}
+
+// --- Numbers read back ---
+
+TEST_F(SettingsDialogTest, NoiseSampleLengthBecomesAPowerOfTwo) {
+  const std::pair<const char*, int> cases[] = {{"5000", 4096}, {"1500", 1024},   {"100000", 32768},
+                                               {"2048", 2048}, {"32767", 16384}, {"", 1024}};
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(AfterOk(id::NoiseLength, text).noiseLength, expected) << text;
+  }
+}
+
+TEST_F(SettingsDialogTest, TypedValuesAreClampedNeverRefused) {
+  EXPECT_EQ(AfterOk(id::Tempo, "1234").tempo, 999.0);
+  EXPECT_EQ(AfterOk(id::BeatsPerBar, "7.9").beatsPerBar, 7) << "integers truncate";
+  EXPECT_EQ(AfterOk(id::RulerOrigin, "987654321").rulerOrigin, 987654321);
+  EXPECT_EQ(AfterOk(id::ChunkPeriods, "abc").chunkPeriods, 1.0);
+  EXPECT_EQ(AfterOk(id::Tempo, "-5").tempo, 1.0);
+  EXPECT_EQ(app.settings.timeCorrection, 1) << "a checked box reads as 1";
+  Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    EXPECT_EQ(dialog.texts[id::Tempo], "1") << "the next opening shows the corrected value";
+    dialog.SetChecked(id::TimeCorrection, false);
+    procedure.OnCommand(dialog, id::Ok);
+  });
+  EXPECT_EQ(app.settings.timeCorrection, 0);
+}
+
+TEST_F(SettingsDialogTest, ANewNoiseLengthReevaluatesTheWavRange) {
+  const std::string wav = WriteFile(dir.File("take.wav"),
+                                    CanonicalWav(Format(2), Samples(2, std::vector<std::int32_t>(10000, 7))));
+  WavOpenCommand(app, &wav);
+  app.wav.rangeRight = 3000;
+  WavRangeChanged(app);
+  ASSERT_TRUE(app.Has(WavOpen | RangeHoldsNoiseLength));
+  EXPECT_EQ(AfterOk(id::NoiseLength, "4096").noiseLength, 4096);
+  EXPECT_FALSE(app.Has(RangeHoldsNoiseLength)) << "3000 samples cannot hold a 4096-sample noise profile";
+}
+
+// --- Default, Save and Cancel ---
+
+TEST_F(SettingsDialogTest, DefaultAfterSaveRestoresTheLoadedValues) {
+  Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    dialog.SetText(id::Tempo, "150");
+    procedure.OnCommand(dialog, id::Save);
+    procedure.OnCommand(dialog, id::Default);
+    EXPECT_FALSE(dialog.ended) << "Save and Default keep the dialog open";
+    EXPECT_EQ(dialog.texts[id::Tempo], "96") << "the loaded value, neither the saved nor the built-in one";
+    EXPECT_EQ(app.settings, loaded);
+  });
+}
+
+TEST_F(SettingsDialogTest, CancelAfterSaveKeepsTheFileAndRestoresTheOpeningValues) {
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[FftView] = {300, 210, 660, 380};
+  WriteFile(settingsFile, SettingsFileBytes(loaded, layout));
+  app.settings.tempo = 80.0;  // the live values differ from the loaded ones
+  const GeneralSettings atOpening = app.settings;
+
+  Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    Choose(dialog, procedure, id::Instrument, Violin);
+    dialog.SetText(id::Tempo, "150");
+    procedure.OnCommand(dialog, id::Save);
+    procedure.OnCommand(dialog, id::Cancel);
+  });
+  EXPECT_EQ(app.settings, atOpening);
+  GeneralSettings saved = atOpening;
+  saved.instrument = Violin;
+  saved.lowestNote = NoteG3;
+  saved.highestNote = NoteG7;
+  saved.tempo = 150.0;
+  saved.timeCorrection = 1;
+  EXPECT_EQ(ReadFile(settingsFile), SettingsFileBytes(saved, layout))
+      << "112 bytes at offset 0, the layout kept";
+}
+
+TEST_F(SettingsDialogTest, SaveCreatesAMissingFileAndSkipsOneThatCannotBeOpened) {
+  std::filesystem::remove(settingsFile);
+  Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    procedure.OnCommand(dialog, id::Save);
+  });
+  EXPECT_EQ(ReadFile(settingsFile).size(), GeneralSettings::ByteSize);
+
+  app.files.settingsFile = dir.File("no-such-folder/vocara.INI");
+  Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    procedure.OnCommand(dialog, id::Save);
+    procedure.OnCommand(dialog, id::Ok);
+    EXPECT_EQ(dialog.result, 1);
+  });
+  EXPECT_TRUE(fake.desktop.messages.empty()) << "a failed Save is not reported";
+  EXPECT_FALSE(std::filesystem::exists(app.files.settingsFile));
+}
+
+// --- Closing ---
+
+TEST_F(SettingsDialogTest, ClosingRefreshesTheNoteSpectrumAndTheSasRuler) {
+  int refreshes = 0;
+  app.openers.refreshNoteSpectrum = [&](App&) { ++refreshes; };
+  AfterOk(id::Tempo, "100");
+  EXPECT_EQ(refreshes, 1);
+  EXPECT_TRUE(fake.windows.views[SasView].presented.empty()) << "no SAS, no ruler";
+
+  app.flags |= SasOpen;
+  app.sas.header.sampleRate = 48000;
+  app.sas.header.frameLength = 480;
+  Run([](FakeDialog&, platform::DialogProcedure&) {});  // the close box: Cancel
+  EXPECT_EQ(refreshes, 2);
+  const std::vector<platform::Rect>& shown = fake.windows.views[SasView].presented;
+  ASSERT_EQ(shown.size(), 1u) << "the ruler is drawn straight into the SAS window";
+  EXPECT_EQ(shown[0].top, app.metrics.toolbarHeight + app.metrics.statusHeight);
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/SettingsFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::ScrollBar;
+using platform::ScrollInfo;
+
+using StartUpTest = AppTest;
+
+TEST_F(StartUpTest, CreatesFourWindowsAndShowsOnlyTheWavWindow) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  const char* titles[] = {"WAV", "SAS", "FFT", "MFT"};
+  const std::size_t buttons[] = {17, 11, 26, 1};
+  for (int v = 0; v < ViewCount; ++v) {
+    const FakeWindow& w = fake.windows.views[v];
+    EXPECT_TRUE(w.created);
+    EXPECT_EQ(w.title, titles[v]);
+    EXPECT_EQ(w.spec.toolbar.size(), buttons[v]);
+    EXPECT_EQ(w.spec.menu.empty(), v != WavView);
+    EXPECT_EQ(w.state, v == WavView ? platform::ShowState::Normal : platform::ShowState::Hidden);
+  }
+  EXPECT_EQ(fake.windows.views[WavView].spec.menu.size(), 7u);
+  EXPECT_TRUE(fake.windows.views[SasView].spec.sasPaneControls);
+  EXPECT_FALSE(fake.windows.views[MftView].spec.horizontalScrollBar);
+  EXPECT_TRUE(app.Has(Ready));
+}
+
+TEST_F(StartUpTest, ScrollBarsStartAsDesigned) {
+  ASSERT_TRUE(StartUp(app));
+  auto& v = fake.windows.views;
+  EXPECT_EQ(v[WavView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 10001, 0}));
+  EXPECT_EQ(v[FftView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 32768, 32769, 0}));
+  EXPECT_EQ(v[FftView].scroll[ScrollBar::Vertical], (ScrollInfo{0, 10000, 1000, 9000}));
+  EXPECT_EQ(v[SasView].scroll[ScrollBar::SasUpper], (ScrollInfo{0, 10000, 1000, 9000}));
+  EXPECT_EQ(v[SasView].scroll[ScrollBar::SasLower], (ScrollInfo{0, 98, 12, 87}));
+  EXPECT_EQ(v[SasView].scroll[ScrollBar::Vertical], (ScrollInfo{}));
+  EXPECT_EQ(v[MftView].scroll[ScrollBar::Horizontal], (ScrollInfo{}));
+}
+
+TEST_F(StartUpTest, LayoutAtNinetySixDpi) {
+  fake.windows.views[SasView].clientSize = {624, 226};
+  ASSERT_TRUE(StartUp(app));
+  const int tb = fake.windows.toolbarHeight;
+  EXPECT_EQ(app.metrics.statusHeight, 17);
+  EXPECT_EQ(app.status.rects[0], (platform::Rect{10, 2 + tb, 45, 17 + tb}));
+  EXPECT_EQ(app.status.rects[39], (platform::Rect{232, 2 + tb, 262, 17 + tb}));
+  EXPECT_EQ(app.clientRect[SasView], (platform::Rect{0, tb, 624 - 16, 226}));
+  EXPECT_EQ(app.geometry[WavView].plotTop, tb + 17);
+  EXPECT_EQ(app.geometry[SasView].plotTop, tb + 17 + 17);
+  const int half = (226 - tb) / 2;
+  EXPECT_EQ(app.upperPaneHeight, half);
+  EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasUpper],
+            (platform::Rect{608, tb, 624, tb + half}));
+  EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasLower],
+            (platform::Rect{608, tb + half, 624, tb + 2 * half}));
+  EXPECT_EQ(fake.windows.views[WavView].image.width, 640);
+}
+
+TEST_F(StartUpTest, StatusFieldsScaleWithTheScreenResolution) {
+  fake.windows.dpi = {120, 120};
+  ASSERT_TRUE(StartUp(app));
+  const int tb = fake.windows.toolbarHeight;
+  EXPECT_EQ(app.status.rects[0].left, 12);
+  EXPECT_EQ(app.status.rects[0].right, 56);
+  EXPECT_EQ(app.status.rects[0].top, 2 + tb);  // 2 × 1.25 truncated
+  EXPECT_EQ(app.metrics.statusHeight, 21);
+  EXPECT_EQ(app.metrics.rulerHeight, 21);
+}
+
+TEST_F(StartUpTest, SizeLimitsApplyOnlyOnceReady) {
+  ASSERT_TRUE(StartUp(app));
+  EXPECT_FALSE(fake.windows.views[WavView].sizeLimitsSet);
+  app.flags = 0;
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(fake.windows.views[SasView].minTrack, (platform::Size{510, 250}));
+  EXPECT_EQ(fake.windows.views[MftView].maxTrack, (platform::Size{1280, 1024}));
+}
+
+TEST_F(StartUpTest, AWindowThatCannotBeCreatedEndsStartUp) {
+  fake.windows.failCreateView = FftView;
+  EXPECT_FALSE(ProgramStart(app, ""));
+  EXPECT_FALSE(app.Has(Ready));
+}
+
+TEST_F(StartUpTest, SettingsFromTheFileBecomeLiveAndDefault) {
+  GeneralSettings stored;
+  stored.instrument = 63;
+  stored.tempo = 90.5;
+  stored.noiseLength = 3000;
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[WavView] = {20, 30, 700, 300};
+  WriteFile(dir.File("vocara.INI"), SettingsFileBytes(stored, layout));
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(app.settings.instrument, 63);
+  EXPECT_EQ(app.loadedSettings.tempo, 90.5);
+  EXPECT_EQ(app.settings.noiseLength, 3000);
+  EXPECT_EQ(fake.windows.views[WavView].spec.rect, (platform::Rect{20, 30, 700, 300}));
+}
+
+TEST_F(StartUpTest, MissingSettingsFileIsWrittenWithBuiltInValues) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(std::filesystem::file_size(dir.File("vocara.INI")), 176u);
+  EXPECT_EQ(app.settings.instrument, 20);
+  EXPECT_EQ(fake.windows.views[SasView].spec.rect, (platform::Rect{0, 200, 640, 450}));
+}
+
+TEST(CommandLine, QuotesAreDroppedWhereverTheyStand) {
+  EXPECT_EQ(CommandLineFileName("\"/home/a b/take 1.wav\""), "/home/a b/take 1.wav");
+  EXPECT_EQ(CommandLineFileName("/tmp/a\"b.wav"), "/tmp/ab.wav");
+  EXPECT_EQ(CommandLineFileName("\"\""), "");
+}
+
+TEST_F(StartUpTest, CommandLineFileIsOpenedBeforeReady) {
+  RecordOpeners();
+  const std::string path = WriteFile(dir.File("take.wav"), "RIFF....WAVE");
+  bool readyWhenOpened = true;
+  app.openers.wavOpenCommand = [&](App& a, const std::string* p) {
+    readyWhenOpened = a.Has(Ready);
+    calls.push_back("wavOpen(" + *p + ")");
+  };
+  ASSERT_TRUE(ProgramStart(app, "\"" + path + "\""));
+  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + path + ")"}));
+  EXPECT_FALSE(readyWhenOpened);
+}
+
+}  // namespace
+}  // namespace vocara::test

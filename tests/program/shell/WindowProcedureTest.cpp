@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/Keys.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/StartUp.h"
+#include "program/shell/WindowProcedure.h"
+#include "support/AppFixture.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::MessageKind;
+
+class WindowProcedureTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    RecordOpeners();
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    return WriteFile(dir.File(name), bytes);
+  }
+  void Drop(int view, std::vector<std::string> files) {
+    platform::Message m = Msg(MessageKind::FilesDropped);
+    m.files = std::move(files);
+    sink.Dispatch(view, m);
+  }
+};
+
+TEST_F(WindowProcedureTest, OpensDocumentsByTheirFirstFourBytes) {
+  const std::string wav = Write("a.wav", "RIFF\x24\0\0\0WAVE");
+  const std::string sas = Write("a.sas", "SAS 1234");
+  OpenDocumentByName(app, wav);
+  OpenDocumentByName(app, sas);
+  OpenDocumentByName(app, Write("notes.txt", "hello"));
+  OpenDocumentByName(app, Write("short.wav", "RIF"));
+  OpenDocumentByName(app, dir.File("missing.wav"));
+  OpenDocumentByName(app, "/" + std::string(259, 'a'));  // over the path limit
+  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + wav + ")", "sasOpen(" + sas + ")"}));
+}
+
+TEST_F(WindowProcedureTest, DropOpensOnlyTheFirstFileAndNothingWhileBusy) {
+  const std::string first = Write("first.sas", "SAS x");
+  const std::string second = Write("second.wav", "RIFFxxxx");
+  Drop(FftView, {first, second, second});
+  EXPECT_EQ(calls, (std::vector<std::string>{"sasOpen(" + first + ")"}));
+  calls.clear();
+  Drop(WavView, {Write("text.txt", "just text")});
+  SetBusy(app, true);
+  Drop(WavView, {second});
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(WindowProcedureTest, BusyRefusesCommandsMouseAndCloseButNotKeys) {
+  SetBusy(app, true);
+  fake.windows.cursors.clear();
+  Command(WavView, 121);
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Hourglass);
+  fake.windows.cursors.clear();
+  sink.Dispatch(WavView, Msg(MessageKind::LeftDown));
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Hourglass);
+  sink.Dispatch(WavView, Msg(MessageKind::Close));
+  EXPECT_FALSE(fake.windows.views[WavView].destroyed);
+  Key(WavView, platform::key::Escape);
+  EXPECT_TRUE(app.Has(AbortRequested));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_FALSE(fake.pump.quitCode);
+}
+
+TEST_F(WindowProcedureTest, DisabledCommandsDoNothing) {
+  Command(WavView, 103);  // Close with no WAV open, as an accelerator could send it
+  Command(WavView, 99);
+  Command(WavView, 187);
+  EXPECT_TRUE(calls.empty());
+  Command(WavView, 121);
+  EXPECT_EQ(calls, (std::vector<std::string>{"sasOpen(dialog)"}));
+}
+
+TEST_F(WindowProcedureTest, ClosingOtherWindowsOnlyHidesThem) {
+  fake.windows.Show(FftView, platform::ShowCommand::Restore);
+  sink.Dispatch(FftView, Msg(MessageKind::Close));
+  EXPECT_EQ(fake.windows.views[FftView].state, platform::ShowState::Hidden);
+  EXPECT_FALSE(fake.windows.views[FftView].destroyed);
+  EXPECT_FALSE(fake.pump.quitCode);
+}
+
+TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
+  const std::string settings = dir.File("vocara.INI");
+  const std::string before = ReadFile(settings);
+  ASSERT_EQ(before.size(), 176u);
+  fake.windows.views[SasView].screenRect = {5, 250, 700, 600};
+  sink.Dispatch(SasView, Msg(MessageKind::Move));
+  app.flags |= SasOpen;
+
+  sink.Dispatch(WavView, Msg(MessageKind::Close));
+  EXPECT_EQ(calls, (std::vector<std::string>{"sasWriteBack", "closeFiles"}));
+  EXPECT_TRUE(fake.windows.views[WavView].destroyed);
+  EXPECT_EQ(fake.pump.quitCode, 0);
+  const std::string after = ReadFile(settings);
+  ASSERT_EQ(after.size(), 176u);
+  EXPECT_EQ(after.substr(0, 112), before.substr(0, 112));
+  EXPECT_EQ(WindowLayout::Parse(std::span<const std::uint8_t, 64>(
+                                    reinterpret_cast<const std::uint8_t*>(after.data()) + 112, 64))
+                .rects[SasView],
+            (platform::Rect{5, 250, 700, 600}));
+}
+
+TEST_F(WindowProcedureTest, ClosingWithoutASettingsFileCreatesNone) {
+  std::filesystem::remove(dir.File("vocara.INI"));
+  Command(WavView, 109);  // Exit
+  EXPECT_EQ(fake.pump.quitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("vocara.INI")));
+  EXPECT_EQ(calls, (std::vector<std::string>{"closeFiles"}));
+}
+
+TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
+  const platform::Rect stored = app.layout.rects[WavView];
+  fake.windows.views[WavView].screenRect = {-32000, -32000, -31840, -31970};
+  fake.windows.Show(WavView, platform::ShowCommand::Minimise);
+  sink.Dispatch(WavView, Msg(MessageKind::Move));
+  platform::Message size = Msg(MessageKind::Size);
+  size.sizeKind = platform::SizeKind::Minimised;
+  sink.Dispatch(WavView, size);
+  EXPECT_EQ(app.layout.rects[WavView], stored);
+
+  fake.windows.Show(WavView, platform::ShowCommand::Restore);
+  fake.windows.views[WavView].screenRect = {10, 10, 700, 300};
+  fake.windows.views[WavView].clientSize = {680, 240};
+  size.sizeKind = platform::SizeKind::Restored;
+  sink.Dispatch(WavView, size);
+  EXPECT_EQ(app.layout.rects[WavView], (platform::Rect{10, 10, 700, 300}));
+  EXPECT_EQ(app.clientRect[WavView].right, 680);
+  EXPECT_EQ(fake.windows.views[WavView].image.height, 240);
+}
+
+TEST_F(WindowProcedureTest, RightClickInTheSasWindowPopsUpTheEditModeMenu) {
+  fake.windows.views[SasView].screenRect = {100, 200, 740, 450};
+  platform::Message click = Msg(MessageKind::RightDown);
+  click.pos = {30, 40};
+  sink.Dispatch(WavView, click);
+  sink.Dispatch(SasView, click);
+  EXPECT_EQ(fake.windows.popups, (std::vector<platform::Point>{{130, 240}}));
+}
+
+TEST_F(WindowProcedureTest, EditModeCommandsSetTheModeAndItsCursor) {
+  Command(SasView, 129);  // disabled without a SAS file
+  EXPECT_EQ(app.editMode, 0);
+  app.flags |= SasOpen;
+  UpdateCommandStates(app);
+  Command(WavView, 132);
+  EXPECT_EQ(app.editMode, 4);
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Mode4);
+  Command(WavView, 128);
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Arrow);
+}
+
+TEST_F(WindowProcedureTest, CtrlShowsTheArrowAndEscAsksToAbort) {
+  Command(WavView, 186);  // leaves the arrow untouched
+  fake.windows.cursors.clear();
+  Key(SasView, platform::key::Control);
+  EXPECT_EQ(fake.windows.cursors, (std::vector<platform::CursorShape>{platform::CursorShape::Arrow}));
+  EXPECT_FALSE(app.Has(AbortRequested));
+  Key(MftView, platform::key::Escape);
+  EXPECT_TRUE(app.Has(AbortRequested));
+}
+
+TEST_F(WindowProcedureTest, HelpAndAbout) {
+  Command(WavView, 185);
+  EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{dir.File("vocara") + ".pdf"}));
+  fake.dialogs.script.push_back([](FakeDialog& d, platform::DialogProcedure& p) { p.OnLeftButtonDown(d); });
+  Command(WavView, 186);
+  ASSERT_EQ(fake.dialogs.titles, (std::vector<std::string>{"About Vocara"}));
+  Command(SasView, 186);  // Esc or the close box end it as well
+  EXPECT_EQ(fake.dialogs.titles.size(), 2u);
+}
+
+TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) {
+  fake.text.drawn.clear();
+  platform::Message paint = Msg(MessageKind::Paint);
+  paint.rect = app.ports.windows.GetClientRect(WavView);
+  sink.Dispatch(WavView, paint);
+  std::vector<std::string> labels;
+  for (const DrawnText& t : fake.text.drawn) labels.push_back(t.text);
+  EXPECT_EQ(labels, (std::vector<std::string>{"Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=",
+                                              "Vrms/(arb.u)=", "0", "0", "0", "0", "0"}));
+  EXPECT_EQ(fake.text.drawn[1].x, 120);
+  const RasterImage& image = app.images[WavView];
+  const int tb = app.metrics.toolbarHeight;
+  EXPECT_EQ(image.Pixel(5, tb), 0xffffffffu);       // white line over the strip
+  EXPECT_EQ(image.Pixel(5, tb + 5), 0xffc0c0c0u);   // grey strip
+  EXPECT_EQ(image.Pixel(5, tb + 17), 0xff000000u);  // black line under it
+  EXPECT_EQ(image.Pixel(5, tb + 30), 0xffffffffu);  // window colour below
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,106 @@
+// The SAS window's geometry on real SAS files: scrolling to the end, the pane split with its
+// 100-row minimum, the pane controls and the wheel, the write-back and page read around
+// scrolling and resizing, and the commands that synchronise the two windows.
+#include "program/shell/AppFlags.h"
+#include "program/views/SasView.h"
+#include "program/views/ViewFixture.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::ScrollBar;
+using platform::ScrollCode;
+
+class SasViewTest : public ViewTest {
+ protected:
+  int Width() const { return app.clientRect[SasView].right; }
+  std::uint16_t PitchInColumn(int x) const { return app.sas.page[static_cast<std::size_t>(x)].sourcePitch; }
+};
+
+TEST_F(SasViewTest, ScrollingToTheEndShowsTheLastFrameInTheLastColumn) {
+  OpenSas(5000);
+  ASSERT_EQ(Width(), 624);
+  app.sas.page[5].targetPitch = 3333;  // an edit the scroll must not lose
+  app.flags |= SasPageDirty;
+  for (int i = 0; i < 100; ++i) HScroll(SasView, ScrollCode::PageDown);
+  EXPECT_EQ(app.sas.firstFrame, 5000 - 624);
+  EXPECT_EQ(PitchInColumn(623), 1000 + 4999);
+  EXPECT_EQ(app.geometry[SasView].dataWidth, 624);
+  EXPECT_EQ(Bar(SasView).pos, static_cast<int>((1.0 - 624.0 / 5000) * 10000));
+  HScroll(SasView, ScrollCode::ThumbTrack, 0);
+  EXPECT_EQ(app.sas.firstFrame, 0);
+  EXPECT_EQ(app.sas.page[5].targetPitch, 3333);
+}
+
+TEST_F(SasViewTest, ResizingKeepsThePaneRatioButNeitherPaneBelow100Rows) {
+  OpenSas(5000);
+  Resize(SasView, 640, 600);  // 67 : 67 at start
+  EXPECT_EQ(app.upperPaneHeight, 300);
+  EXPECT_EQ(app.lowerPaneHeight, 600 - 26 - 300);
+  EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasUpper], (platform::Rect{624, 26, 640, 326}));
+  EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasLower], (platform::Rect{624, 326, 640, 600}));
+  Resize(SasView, 640, 230);  // 120 : 84 would leave the lower pane short
+  EXPECT_EQ(app.lowerPaneHeight, 100);
+  EXPECT_EQ(app.upperPaneHeight, 104);
+  Resize(SasView, 640, 900);
+  EXPECT_EQ(app.upperPaneHeight, 900 * 104 / 204);
+  EXPECT_EQ(app.lowerPaneHeight, 900 - 26 - 900 * 104 / 204);
+  EXPECT_EQ(SplitSasPanes(120, 26, 50, 50).upper, 0);  // too low for two panes: never negative
+}
+
+TEST_F(SasViewTest, ResizingWritesBackBeforeAndReadsThePageAfter) {
+  OpenSas(5000);
+  app.sas.page[5].targetPitch = 3333;
+  app.flags |= SasPageDirty;
+  Resize(SasView, 816, 400);
+  EXPECT_EQ(app.sas.pageLength, 800);
+  EXPECT_EQ(ReadSasFrames(app.sas.path)[5].targetPitch, 3333);
+  EXPECT_EQ(app.sas.page[5].targetPitch, 3333);
+  EXPECT_EQ(PitchInColumn(799), 1000 + 799);  // the wider page was read
+}
+
+TEST_F(SasViewTest, TheWheelOverTheLowerPaneMovesTheCentreNoteBySemitones) {
+  OpenSas(100);
+  Resize(SasView, 640, 600);
+  const int boundary = 26 + app.upperPaneHeight;  // the first row of the lower pane
+  app.flags &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  Wheel(SasView, {50, boundary}, 120);
+  EXPECT_EQ(app.sasView.lower.position, 86);  // note 87 - 86 = 1 on the centre row
+  EXPECT_EQ(Bar(SasView, ScrollBar::SasLower), (platform::ScrollInfo{0, 98, 12, 86}));
+  // Only the pitch pane is repainted.
+  EXPECT_EQ(app.flags & (SasUpperBandRedraw | SasLowerBandRedraw), SasLowerBandRedraw);
+  EXPECT_EQ(fake.windows.views[SasView].invalidated.back(),
+            (platform::Rect{0, SasPitchTop(app), 624, app.geometry[SasView].plotBottom}));
+  Wheel(SasView, {50, boundary}, -120);
+  Wheel(SasView, {50, boundary}, -120);  // A0 on the centre row is as low as it goes
+  EXPECT_EQ(app.sasView.lower.position, 87);
+  Wheel(SasView, {50, boundary - 1}, 120);
+  EXPECT_EQ(app.sasView.upper.position, 8900);
+  EXPECT_EQ(app.sasView.lower.position, 87);
+}
+
+TEST_F(SasViewTest, SyncMovesEachWindowToTheOthersPosition) {
+  OpenWav(200000);
+  OpenSas(2000, {}, app.wav.checksum);
+  ASSERT_TRUE(app.Has(WavSasMatch));
+
+  app.wav.cursor = 150000;
+  Command(SasView, 127);  // Sync to WAV: frame 1500 in the middle column
+  EXPECT_EQ(app.sas.firstFrame, 1500 - 312);
+  EXPECT_EQ(app.geometry[SasView].cursorX, 312);
+  EXPECT_EQ(PitchInColumn(312), 1000 + 1500);
+
+  app.geometry[SasView].cursorX = 10;
+  Command(WavView, 108);  // Sync to SAS: one frame per column around frame 1198
+  EXPECT_EQ(app.wav.cursor, 119800u);
+  EXPECT_EQ(app.wavView.samplesPerPixel, 100u);
+  EXPECT_EQ(app.geometry[WavView].cursorX, 320);
+
+  app.wav.cursor = 199999;
+  Command(SasView, 127);  // near the end the page stops at the last frame
+  EXPECT_EQ(app.sas.firstFrame, 2000 - 624);
+  EXPECT_EQ(app.geometry[SasView].cursorX, 623);
+}
+
+}  // namespace
+}  // namespace vocara::test

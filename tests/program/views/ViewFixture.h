@@ -1,0 +1,104 @@
+// A started program with helpers to make and open recordings and SAS files, resize windows and
+// send scroll and wheel messages, for the tests of the view geometry and rendering.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Keys.h"
+#include "program/commands/SasCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "program/shell/WindowProcedure.h"
+#include "support/AppFixture.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+
+class ViewTest : public AppTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(ProgramStart(app, "")); }
+
+  // A 16-bit recording whose sample i holds (i % 2000) - 1000, so every column has a known
+  // minimum and maximum.
+  static std::int32_t SampleAt(std::size_t i) { return static_cast<std::int32_t>(i % 2000) - 1000; }
+  void OpenWav(std::size_t count) {
+    std::vector<std::int32_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i) samples[i] = SampleAt(i);
+    OpenWavSamples(samples);
+  }
+  void OpenWavSamples(const std::vector<std::int32_t>& samples) {
+    const std::string path = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, samples)));
+    OpenDocumentByName(app, path);
+    ASSERT_TRUE(app.Has(WavOpen));
+  }
+
+  // A SAS whose frame i has source pitch 1000 + i % 5000 (its identity in the page) and the
+  // given links; it fits the open WAV when `checksum` is the WAV's.
+  void OpenSas(std::size_t frames, std::vector<TimeLink> links = {}, std::uint32_t checksum = 0) {
+    const std::uint32_t frameLength = 100;
+    SasHeader header = SasHeaderFor(frameLength, 48000, checksum, frames);
+    if (links.empty()) links = EndLinks(static_cast<std::uint32_t>(frames * frameLength));
+    header.linkCount = static_cast<std::uint32_t>(links.size());
+    std::vector<SasFrame> records;
+    for (std::size_t i = 0; i < frames; ++i)
+      records.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i % 5000), -1000, 1000));
+    OpenSasRecords(header, records, links);
+  }
+  void OpenSasRecords(const SasHeader& header, const std::vector<SasFrame>& frames,
+                      const std::vector<TimeLink>& links) {
+    const std::string path = WriteSasFile(dir.File("take.sas"), header, frames, links);
+    OpenDocumentByName(app, path);
+    ASSERT_TRUE(app.Has(SasOpen));
+  }
+
+  void Resize(int view, int width, int height) {
+    fake.windows.views[view].clientSize = {width, height};
+    platform::Message size = Msg(platform::MessageKind::Size);
+    size.sizeKind = platform::SizeKind::Restored;
+    sink.Dispatch(view, size);
+  }
+  void Scroll(int view, platform::MessageKind kind, platform::ScrollCode code, int position = 0,
+              platform::ScrollBar bar = platform::ScrollBar::Horizontal) {
+    platform::Message scroll = Msg(kind);
+    scroll.scrollCode = code;
+    scroll.scrollPos = position;
+    scroll.bar = bar;
+    sink.Dispatch(view, scroll);
+  }
+  void HScroll(int view, platform::ScrollCode code, int position = 0) {
+    Scroll(view, platform::MessageKind::HScroll, code, position);
+  }
+  void Wheel(int view, platform::Point client, int delta) {
+    platform::Message wheel = Msg(platform::MessageKind::Wheel);
+    wheel.pos = fake.windows.ClientToScreen(view, client);
+    wheel.wheelDelta = delta;
+    sink.Dispatch(view, wheel);
+  }
+  void Paint(int view) {
+    platform::Message paint = Msg(platform::MessageKind::Paint);
+    paint.rect = fake.windows.GetClientRect(view);
+    sink.Dispatch(view, paint);
+  }
+  std::uint32_t Pixel(int view, int x, int y) const {
+    return app.images[static_cast<std::size_t>(view)].Pixel(x, y);
+  }
+  platform::ScrollInfo Bar(int view, platform::ScrollBar bar = platform::ScrollBar::Horizontal) {
+    return fake.windows.views[view].scroll[bar];
+  }
+};
+
+// Pixel values as the backing images hold them.
+inline constexpr std::uint32_t WhitePixel = 0xffffffff;
+inline constexpr std::uint32_t BlackPixel = 0xff000000;
+inline constexpr std::uint32_t OlivePixel = 0xff6f8d07;
+inline constexpr std::uint32_t BluePixel = 0xff4040ff;
+inline constexpr std::uint32_t GreenPixel = 0xff00ff00;
+inline constexpr std::uint32_t RedPixel = 0xffff0000;
+inline constexpr std::uint32_t YellowPixel = 0xffffff00;
+
+}  // namespace vocara::test
