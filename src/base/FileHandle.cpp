@@ -1,5 +1,7 @@
 #include "base/FileHandle.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -37,6 +39,14 @@ FileHandle FileHandle::OpenForUpdate(const std::string& path) {
   return FileHandle(std::fopen(path.c_str(), "r+b"));
 }
 
+FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions));
+  if (fd < 0) return {};
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) ::close(fd);
+  return FileHandle(file);
+}
+
 void FileHandle::Close() {
   if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
 }
@@ -70,6 +80,12 @@ bool FileHandle::Flush() { return file_ != nullptr && std::fflush(file_) == 0; }
 bool FileHandle::Truncate(std::uint64_t size) {
   if (!Flush() || size > static_cast<std::uint64_t>(LONG_MAX)) return false;
   return ::ftruncate(::fileno(file_), static_cast<off_t>(size)) == 0;
+}
+
+bool FileHandle::Sync() { return Flush() && ::fsync(::fileno(file_)) == 0; }
+
+bool FileHandle::SetPermissions(unsigned permissions) {
+  return file_ != nullptr && ::fchmod(::fileno(file_), static_cast<mode_t>(permissions)) == 0;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -31,6 +31,9 @@ class FileHandle {
   // An existing regular file for reading and writing in place (a SAS document); not open when
   // it is missing, not a regular file, or cannot be written.
   static FileHandle OpenForUpdate(const std::string& path);
+  // A file of a name that must not exist yet, for writing, with the given permission bits (the
+  // process's umask applies). Not open when the name exists or cannot be created.
+  static FileHandle CreateNew(const std::string& path, unsigned permissions);
 
   bool IsOpen() const { return file_ != nullptr; }
   void Close();
@@ -45,6 +48,11 @@ class FileHandle {
   bool Flush();
   // Ends the file at `size` bytes, after flushing what was written.
   bool Truncate(std::uint64_t size);
+  // Flushes and waits until the system has the bytes on the disk, so that a crash after this
+  // cannot lose them.
+  bool Sync();
+  // Sets the permission bits (no umask).
+  bool SetPermissions(unsigned permissions);
 
  private:
   explicit FileHandle(std::FILE* file) : file_(file) {}

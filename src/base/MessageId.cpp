@@ -54,6 +54,10 @@ std::string_view MessageText(MessageId id) {
       return "Wrong input handle";
     case MessageId::WrongOutputHandle:
       return "Wrong output handle";
+    case MessageId::OutputWriteFailed:
+      return "Invalid File Handle";
+    case MessageId::NotARegularFile:
+      return "The target is not a regular file";
   }
   return {};
 }

@@ -32,6 +32,12 @@ enum class MessageId {
   NotSupportedOutputFormat,
   WrongInputHandle,
   WrongOutputHandle,
+  // An output whose writing failed part way (a full disk, a file size limit, a read error of
+  // its source). The program shows it as "Invalid File Handle"; vocara-cli says "could not
+  // write" with the name. Nothing of the output is left behind.
+  OutputWriteFailed,
+  // An output name that exists as a device, a pipe or a folder: never written or replaced.
+  NotARegularFile,
 };
 
 // Empty for None.

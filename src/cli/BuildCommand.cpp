@@ -166,12 +166,9 @@ int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
     result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
   }
   if (drawBar) err << '\n';
-  if (result.message != MessageId::None) {
-    err << MessageText(result.message) << '\n';
-    return ExitFailure;
-  }
+  if (result.message != MessageId::None) return OutputFailure(err, result.message, request.sas);
   if (result.result == LongOperationResult::Cancelled) {
-    err << "vocara-cli: interrupted; " << request.sas << " was deleted\n";
+    err << "vocara-cli: interrupted; " << request.sas << " was not written\n";
     return ExitFailure;
   }
   if (result.result != LongOperationResult::Done) {

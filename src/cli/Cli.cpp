@@ -36,7 +36,8 @@ constexpr const char* Usage =
     "  --help                        show this text\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
-    "Output files are replaced without asking.\n";
+    "Output files are replaced without asking, and only by a whole file: a failed or\n"
+    "interrupted command leaves the previous file of that name as it was.\n";
 
 struct SampleRange {
   std::uint32_t left = 0;
@@ -109,11 +110,19 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
                                " samples of " + args[1]);
   }
   if (const MessageId failed = write(wav, args[2], range->left, range->right); failed != MessageId::None)
-    return Failure(err, failed);
+    return OutputFailure(err, failed, args[2]);
   return ExitSuccess;
 }
 
 }  // namespace
+
+int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
+  if (id == MessageId::OutputWriteFailed) {
+    err << "vocara-cli: could not write " << output << '\n';
+    return ExitFailure;
+  }
+  return Failure(err, id);
+}
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return UsageError(err, "no command");

@@ -8,11 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "base/MessageId.h"
+
 namespace vocara::cli {
 
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitFailure = 1;
 inline constexpr int ExitUsage = 2;
+
+// The failure of an operation that writes `output`: a write that failed part way is "vocara-cli:
+// could not write OUTPUT", any other message its own text. Returns ExitFailure.
+int OutputFailure(std::ostream& err, MessageId id, const std::string& output);
 
 // args are the arguments after the program name.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -122,15 +122,9 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
     result = Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
   }
   if (drawBar) err << '\n';
-  if (result.message != MessageId::None) {
-    err << MessageText(result.message) << '\n';
-    return ExitFailure;
-  }
+  if (result.message != MessageId::None) return OutputFailure(err, result.message, options.output);
   if (result.result == LongOperationResult::Cancelled) {
-    // A range render keeps what it wrote; a stopped command leaves no half file behind.
-    std::error_code ignored;
-    std::filesystem::remove(options.output, ignored);
-    err << "vocara-cli: interrupted; " << options.output << " was deleted\n";
+    err << "vocara-cli: interrupted; " << options.output << " was not written\n";
     return ExitFailure;
   }
   if (result.result != LongOperationResult::Done) {

@@ -7,6 +7,8 @@
 #include <iostream>
 #include <string>
 
+#include "base/OutputFile.h"
+
 namespace vocara::cli {
 namespace {
 
@@ -17,14 +19,28 @@ std::atomic<bool> interrupted{false};
 
 extern "C" void OnInterrupt(int) { interrupted.store(true); }
 
+extern "C" void OnFatalSignal(int signal) {
+  RemovePendingOutputs();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
 }  // namespace
+
+void InstallOutputCleanup() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnFatalSignal);
+}
 
 InterruptScope::InterruptScope() {
   interrupted.store(false);
-  previous_ = std::signal(SIGINT, OnInterrupt);
+  previousInterrupt_ = std::signal(SIGINT, OnInterrupt);
+  previousTerminate_ = std::signal(SIGTERM, OnInterrupt);
 }
 
-InterruptScope::~InterruptScope() { std::signal(SIGINT, previous_); }
+InterruptScope::~InterruptScope() {
+  std::signal(SIGINT, previousInterrupt_);
+  std::signal(SIGTERM, previousTerminate_);
+}
 
 bool DrawsProgressBar(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) != 0; }
 

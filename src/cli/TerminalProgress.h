@@ -9,7 +9,12 @@
 
 namespace vocara::cli {
 
-// Installs the Ctrl-C handler for the life of one operation and puts the previous one back.
+// For the whole run: Ctrl-C, SIGTERM and SIGHUP outside an InterruptScope remove the temporary
+// file of any output being written, then end the process as the signal would have.
+void InstallOutputCleanup();
+
+// Turns Ctrl-C and SIGTERM into a stop at the next frame for the life of one operation, and
+// puts the previous handlers back.
 class InterruptScope {
  public:
   InterruptScope();
@@ -18,7 +23,8 @@ class InterruptScope {
   InterruptScope& operator=(const InterruptScope&) = delete;
 
  private:
-  void (*previous_)(int);
+  void (*previousInterrupt_)(int);
+  void (*previousTerminate_)(int);
 };
 
 // Whether the bar is worth drawing: the stream is the process's stderr and a terminal.

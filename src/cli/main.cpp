@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/TerminalProgress.h"
 
 int main(int argc, char** argv) {
+  vocara::cli::InstallOutputCleanup();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return vocara::cli::RunCli(args, std::cout, std::cerr);
 }

@@ -23,13 +23,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <span>
 #include <system_error>
 #include <vector>
 
 #include "base/FileHandle.h"
+#include "base/OutputFile.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/SampleAccess.h"
 #include "engine/wav/WavDocument.h"
@@ -170,11 +170,6 @@ double LinkTarget(const TimeLink& prev, const TimeLink& next, std::uint32_t inPo
   return d(prev.target) + (d(next.target) - d(prev.target)) * (d(inPos) - d(prev.source)) / sourceSpan;
 }
 
-void DeleteFile(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-}
-
 }  // namespace
 
 double FrameGain(const SasFrame& frame) {
@@ -227,12 +222,13 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
     result.result = LongOperationResult::Failed;
     return result;
   }
-  FileHandle file = FileHandle::Create(output);
-  if (!file.IsOpen()) {
-    result.message = MessageId::InvalidFileHandle;
+  OutputFile target;
+  if (const MessageId refused = target.Begin(output); refused != MessageId::None) {
+    result.message = refused;
     result.result = LongOperationResult::Failed;
     return result;
   }
+  FileHandle& file = target.File();
   file.Seek(WavHeader::ByteSize);  // the header is written last
 
   const unsigned blockAlign = wav.BlockAlign();
@@ -365,18 +361,17 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
   WavHeader outputHeader = wav.header;
   outputHeader.SetDataSize(outputSamples * blockAlign);
   const auto image = outputHeader.Serialise();
-  const bool written = file.Seek(0) && file.Write(image.data(), image.size()) && !writer.Failed();
-  file.Close();
+  bool written = file.Seek(0) && file.Write(image.data(), image.size()) && !writer.Failed();
+  const bool keep = !aborted || request.keepWhenCancelled;
+  if (keep && written) written = target.Commit();
+  target.Abandon();
 
-  result.outputSamples = outputSamples;
-  if (aborted) {
-    if (request.mode == CorrectMode::Save) {
-      DeleteFile(output);
-      result.outputSamples = 0;
-    }
-    result.result = LongOperationResult::Cancelled;
-  } else if (!written) {
+  result.outputSamples = keep && written ? outputSamples : 0;
+  if (!written) {
+    result.message = MessageId::OutputWriteFailed;
     result.result = LongOperationResult::Failed;
+  } else if (aborted) {
+    result.result = LongOperationResult::Cancelled;
   }
   return result;
 }

@@ -24,8 +24,8 @@ namespace vocara {
 struct WavDocument;
 struct SasDocument;
 
-// Save mode writes a file the user named and deletes it when cancelled; play mode writes the
-// temporary file of Play Corrected and keeps it when cancelled (it is then not up to date).
+// Save mode renders the whole recording a file the user named; play mode renders the range
+// for Play Corrected. The output appears whole or not at all (OutputFile).
 enum class CorrectMode { Save, Play };
 
 struct CorrectRequest {
@@ -33,12 +33,16 @@ struct CorrectRequest {
   std::uint32_t end = 0;
   bool timeCorrection = false;  // GeneralSettings::timeCorrection != 0
   CorrectMode mode = CorrectMode::Save;
+  // A stopped render leaves no output, unless this is set: Play Corrected keeps the part it
+  // rendered as its temporary file (then not up to date), as a whole file with its own header.
+  bool keepWhenCancelled = false;
 };
 
 struct CorrectResult {
-  // "Opened file can not be overwritten" for the open WAV or SAS file as output, "Invalid File
-  // Handle" when the output cannot be created, "The SAS file settings are corrupted" for a
-  // frameLength no settings can produce at the recording's rate; None otherwise.
+  // "Opened file can not be overwritten" for the open WAV or SAS file as output, "The target is
+  // not a regular file", "Invalid File Handle" when the output cannot be created, "The SAS file
+  // settings are corrupted" for a frameLength no settings can produce at the recording's rate,
+  // OutputWriteFailed when a write failed (nothing is left of the output); None otherwise.
   MessageId message = MessageId::None;
   // Cancelled when the progress callback said stop; Failed when the output could not be
   // written whole (or was refused, see message).

@@ -11,15 +11,14 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "base/FileHandle.h"
+#include "base/OutputFile.h"
 #include "engine/sas/Analysis.h"
 #include "engine/sas/BlockAnalyser.h"
 #include "engine/sas/SasRecords.h"
@@ -185,12 +184,6 @@ FramesOutcome BlockFrames(WavDocument& wav, const GeneralSettings& settings, con
 
 // A file that is not kept is removed; on this desktop that is the whole of re-creating it
 // empty with delete-on-close.
-void Discard(FileHandle& file, const std::string& path) {
-  file.Close();
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-}
-
 }  // namespace
 
 SasBuildResult SasBuildFile(WavDocument& wav, const GeneralSettings& settings, const std::string& outPath,
@@ -202,12 +195,13 @@ SasBuildResult SasBuildFile(WavDocument& wav, const GeneralSettings& settings, c
     result.result = LongOperationResult::Failed;
     return result;
   }
-  FileHandle file = FileHandle::Create(outPath);
-  if (!file.IsOpen()) {
-    result.message = MessageId::InvalidFileHandle;
+  OutputFile output;
+  if (const MessageId refused = output.Begin(outPath); refused != MessageId::None) {
+    result.message = refused;
     result.result = LongOperationResult::Failed;
     return result;
   }
+  FileHandle& file = output.File();
 
   const std::uint32_t count = wav.sampleCount;
   const std::uint32_t windowLength = AnalysisWindowLength(settings.lowestNote, wav.header.fields.sampleRate);
@@ -239,16 +233,17 @@ SasBuildResult SasBuildFile(WavDocument& wav, const GeneralSettings& settings, c
   if (outcome == FramesOutcome::Done) {
     const auto first = TimeLink{0, 0}.Serialise();
     const auto last = TimeLink{count, count}.Serialise();
-    if (!file.Write(first.data(), first.size()) || !file.Write(last.data(), last.size()) || !file.Flush())
+    if (!file.Write(first.data(), first.size()) || !file.Write(last.data(), last.size()) || !output.Commit())
       outcome = FramesOutcome::WriteFailed;
   }
-  if (outcome == FramesOutcome::Done) {
-    file.Close();
-    return result;
+  if (outcome == FramesOutcome::Done) return result;
+  output.Abandon();
+  if (outcome == FramesOutcome::Cancelled) {
+    result.result = LongOperationResult::Cancelled;
+  } else {
+    result.message = MessageId::OutputWriteFailed;
+    result.result = LongOperationResult::Failed;
   }
-  Discard(file, outPath);
-  result.result =
-      outcome == FramesOutcome::Cancelled ? LongOperationResult::Cancelled : LongOperationResult::Failed;
   return result;
 }
 

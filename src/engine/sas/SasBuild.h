@@ -3,7 +3,8 @@
 // The file gets the 136-byte header (frame count N div H, two links, frame length H, the
 // recording's rate and sample checksum, the live settings), one frame per hop of H samples,
 // frame i measured on the window centred on sample i x H, and the links (0, 0) and (N, N).
-// A cancelled build deletes its file; the new SAS is never opened.
+// The file appears whole or not at all (OutputFile): a cancelled or failed build leaves the
+// previous file of that name as it was; the new SAS is never opened.
 //
 // Frames are independent, so the block engine (BlockAnalyser) computes blocks of them on
 // worker threads while the calling thread reads the recording, writes the frames in order and
@@ -37,11 +38,12 @@ struct SasBuildOptions {
 };
 
 struct SasBuildResult {
-  // "Opened file can not be overwritten" for the recording itself as the target, "Invalid
-  // File Handle" when the file cannot be created; nothing is written then.
+  // "Opened file can not be overwritten" for the recording itself as the target, "The target
+  // is not a regular file", "Invalid File Handle" when the file cannot be created; nothing is
+  // written then. OutputWriteFailed when a write failed or the analysis buffers could not be
+  // had.
   MessageId message = MessageId::None;
-  // Cancelled: the progress callback said stop; the file is deleted. Failed without a message:
-  // a write failed or the analysis buffers could not be had; the file is deleted too.
+  // Cancelled: the progress callback said stop. Failed: see message. Either way no output.
   LongOperationResult result = LongOperationResult::Done;
   std::uint32_t frameCount = 0;
   std::uint32_t frameLength = 0;

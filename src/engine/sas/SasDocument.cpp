@@ -9,7 +9,8 @@
 //
 // Write-back puts back exactly the page records the last page read loaded, where it loaded
 // them from, and ends the file behind the link table; as the link table starts behind the
-// last frame, no write-back can cut frames away.
+// last frame, no write-back can cut frames away. It goes through the file journal
+// (FileJournal), so a crash in the middle leaves a file that the next opening completes.
 
 #include "engine/sas/SasDocument.h"
 
@@ -18,9 +19,16 @@
 #include <span>
 #include <system_error>
 
+#include "base/FileJournal.h"
+#include "base/OutputFile.h"
 #include "engine/wav/WavDocument.h"
 
 namespace vocara {
+
+namespace {
+// Save As copies the file through a buffer of this size.
+constexpr std::size_t SasCopyPieceBytes = std::size_t{1} << 20;
+}  // namespace
 namespace {
 
 // The smallest file there is: the header and a table of two links, no frames.
@@ -70,6 +78,9 @@ MessageId SasOpenDocument(SasDocument& document, const std::string& path, SasAcc
   FileHandle file =
       access == SasAccess::ReadWrite ? FileHandle::OpenForUpdate(path) : FileHandle::OpenForReading(path);
   if (!file.IsOpen()) return MessageId::InvalidFileHandle;
+  // A write-back cut short by a crash is completed before anything is read.
+  if (access == SasAccess::ReadWrite && RecoverFileChanges(path, file) == JournalRecovery::Failed)
+    return MessageId::InvalidFileHandle;
   SasHeader header;
   std::vector<TimeLink> links;
   if (const MessageId refused = Validate(file, header, links); refused != MessageId::None) return refused;
@@ -114,7 +125,7 @@ bool SasReadPageRecords(SasDocument& document) {
   return got == wanted;
 }
 
-bool SasWriteRecords(SasDocument& document, const GeneralSettings& live) {
+bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int steps) {
   SasHeader& header = document.header;
   // The Bar Ruler, Edit SAS and Apply Correction groups follow the user; the Build SAS and
   // Remove Noise groups stay as the file was built.
@@ -131,35 +142,51 @@ bool SasWriteRecords(SasDocument& document, const GeneralSettings& live) {
   const std::size_t linkCount = std::min(document.links.size(), MaxTimeLinks);
   header.linkCount = static_cast<std::uint32_t>(linkCount);
 
-  FileHandle& file = document.file;
+  FileChanges changes;
   const auto headerBytes = header.Serialise();
-  if (!file.Seek(0) || !file.Write(headerBytes.data(), headerBytes.size())) return false;
+  changes.writes.push_back({0, std::vector<std::uint8_t>(headerBytes.begin(), headerBytes.end())});
 
-  std::array<std::uint8_t, SasPageCapacity * SasFrame::ByteSize> pageBytes{};
   const std::size_t records = static_cast<std::size_t>(std::clamp(document.pageCount, 0, SasPageCapacity));
-  for (std::size_t i = 0; i < records; ++i)
-    document.page[i].SerialiseInto(&pageBytes[i * SasFrame::ByteSize]);
-  const std::uint64_t pageOffset =
-      SasFramesOffset + SasFrame::ByteSize * static_cast<std::uint64_t>(std::max(document.pageFirst, 0));
-  if (records > 0 && (!file.Seek(pageOffset) || !file.Write(pageBytes.data(), records * SasFrame::ByteSize)))
-    return false;
+  if (records > 0) {
+    FileWrite page;
+    page.offset = SasFramesOffset +
+                  SasFrame::ByteSize * static_cast<std::uint64_t>(std::max(document.pageFirst, 0));
+    page.bytes.resize(records * SasFrame::ByteSize);
+    for (std::size_t i = 0; i < records; ++i)
+      document.page[i].SerialiseInto(&page.bytes[i * SasFrame::ByteSize]);
+    changes.writes.push_back(std::move(page));
+  }
 
-  std::vector<std::uint8_t> table(linkCount * TimeLink::ByteSize);
+  FileWrite table;
+  table.offset = SasLinksOffset(header.frameCount);
+  table.bytes.resize(linkCount * TimeLink::ByteSize);
   for (std::size_t i = 0; i < linkCount; ++i) {
     const auto link = document.links[i].Serialise();
-    std::copy(link.begin(), link.end(), table.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
+    std::copy(link.begin(), link.end(), table.bytes.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
   }
-  const std::uint64_t linksOffset = SasLinksOffset(header.frameCount);
-  if (!file.Seek(linksOffset) || !file.Write(table.data(), table.size())) return false;
-  return file.Truncate(linksOffset + table.size());
+  changes.length = table.offset + table.bytes.size();
+  changes.writes.push_back(std::move(table));
+  return ChangeFileSafely(document.path, document.file, changes, steps);
 }
 
 MessageId SasCopyFile(SasDocument& document, const std::string& target) {
   if (SameFile(document.path, target)) return MessageId::OpenedFileCanNotBeOverwritten;
   document.file.Flush();
-  std::error_code ec;
-  std::filesystem::copy_file(document.path, target, std::filesystem::copy_options::overwrite_existing, ec);
-  return ec ? MessageId::InvalidFileHandle : MessageId::None;
+  FileHandle source = FileHandle::OpenForReading(document.path);
+  if (!source.IsOpen()) return MessageId::InvalidFileHandle;
+  OutputFile copy;
+  if (const MessageId refused = copy.Begin(target); refused != MessageId::None) return refused;
+  std::vector<std::uint8_t> piece(SasCopyPieceBytes);
+  const std::uint64_t size = source.Size();
+  std::uint64_t copied = 0;
+  while (copied < size) {
+    const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, piece.size()));
+    if (source.Read(piece.data(), bytes) != bytes || !copy.File().Write(piece.data(), bytes)) break;
+    copied += bytes;
+  }
+  if (copied == size && copy.Commit()) return MessageId::None;
+  copy.Abandon();
+  return MessageId::OutputWriteFailed;
 }
 
 void SasCloseDocument(SasDocument& document) {

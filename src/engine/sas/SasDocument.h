@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/FileHandle.h"
+#include "base/FileJournal.h"
 #include "base/MessageId.h"
 #include "engine/sas/SasRecords.h"
 
@@ -54,6 +55,8 @@ enum class SasAccess { ReadWrite, ReadOnly };
 // Opens and validates `path` into a closed document, in this order, the first failing check
 // giving its message:
 //   the file opens (for reading and writing)   "Invalid File Handle"
+//   (for writing: a journalled write-back cut
+//   short is completed first; if that fails)   "Invalid File Handle"
 //   at least 152 bytes                          "File to short"
 //   136 + 16 x frameCount + 8 x linkCount bytes "File to short" (64-bit, before the magic)
 //   "SAS "                                      "Not a SAS file"
@@ -81,12 +84,16 @@ bool SasReadPageRecords(SasDocument& document);
 
 // Refreshes the Bar Ruler, Edit SAS and Apply Correction fields of the header's settings copy
 // from `live`, then writes the header, the loaded page records and the links, and ends the file
-// behind the links (136 + 16 x frameCount + 8 x linkCount bytes). False when a write failed.
-bool SasWriteRecords(SasDocument& document, const GeneralSettings& live);
+// behind the links (136 + 16 x frameCount + 8 x linkCount bytes), all as one journalled change
+// (FileJournal): a crash leaves the old or the new records, never a mix. False when a write
+// failed. `steps` stops the change part way, as a crash would, for the crash tests.
+bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int steps = AllSteps);
 
-// Copies the open file to `target`, replacing a file of that name. The open file itself (by
-// any name) is refused with "Opened file can not be overwritten"; a copy that cannot be made
-// gives "Invalid File Handle". Pending records must have been written first.
+// Copies the open file to `target`, replacing a file of that name only with a whole copy
+// (OutputFile). The open file itself (by any name) is refused with "Opened file can not be
+// overwritten"; a copy that cannot be started gives "Invalid File Handle" (or "The target is
+// not a regular file"), one that fails part way OutputWriteFailed. Pending records must have
+// been written first.
 MessageId SasCopyFile(SasDocument& document, const std::string& target);
 
 // Closes the file and returns the document to its closed state without writing anything.

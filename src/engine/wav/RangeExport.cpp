@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/FileHandle.h"
+#include "base/OutputFile.h"
 #include "base/NumberText.h"
 #include "engine/wav/SampleAccess.h"
 #include "engine/wav/WavDocument.h"
@@ -23,39 +24,44 @@ Range LimitToData(const WavDocument& document, std::uint32_t left, std::uint32_t
   return {std::min(left, right), right};
 }
 
-// The target must not be the open file: creating it would cut the recording being read.
-MessageId CreateTarget(const WavDocument& document, const std::string& output, FileHandle& target) {
+// The target must not be the open file: replacing it would take the recording being read.
+MessageId CreateTarget(const WavDocument& document, const std::string& output, OutputFile& target) {
   if (SameFile(output, document.path)) return MessageId::OpenedFileCanNotBeOverwritten;
-  target = FileHandle::Create(output);
-  return target.IsOpen() ? MessageId::None : MessageId::InvalidFileHandle;
+  return target.Begin(output);
+}
+
+// The output appears only when every byte was read and written.
+MessageId Finish(OutputFile& target, bool complete) {
+  if (complete && target.Commit()) return MessageId::None;
+  target.Abandon();
+  return MessageId::OutputWriteFailed;
 }
 
 }  // namespace
 
 MessageId WriteRangeAsWav(WavDocument& document, const std::string& output, std::uint32_t left,
                           std::uint32_t right) {
-  FileHandle target;
-  if (const MessageId refused = CreateTarget(document, output, target); refused != MessageId::None)
+  OutputFile written;
+  if (const MessageId refused = CreateTarget(document, output, written); refused != MessageId::None)
     return refused;
+  FileHandle& target = written.File();
   const Range range = LimitToData(document, left, right);
   const unsigned blockAlign = document.BlockAlign();
 
   WavHeader header = document.header;
   header.SetDataSize((range.right - range.left) * blockAlign);
   const auto image = header.Serialise();
-  target.Write(image.data(), image.size());
-
-  // Read and write errors go unreported; the copy stops at the first short read.
-  document.file.Seek(document.dataOffset + std::uint64_t{range.left} * blockAlign);
+  bool complete = target.Write(image.data(), image.size()) &&
+                  document.file.Seek(document.dataOffset + std::uint64_t{range.left} * blockAlign);
   std::uint64_t remaining = std::uint64_t{range.right - range.left} * blockAlign;
   std::uint8_t* piece = document.buffer.Piece();
-  while (remaining > 0) {
+  while (complete && remaining > 0) {
     const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, SampleBuffer::PieceBytes));
     const std::size_t got = document.file.Read(piece, bytes);
-    if (!target.Write(piece, got) || got < bytes) break;
+    complete = got == bytes && target.Write(piece, got);
     remaining -= got;
   }
-  return MessageId::None;
+  return Finish(written, complete);
 }
 
 std::string SampleText(std::int32_t leftAligned) {
@@ -64,15 +70,16 @@ std::string SampleText(std::int32_t leftAligned) {
 
 MessageId WriteRangeAsText(WavDocument& document, const std::string& output, std::uint32_t left,
                            std::uint32_t right) {
-  FileHandle target;
-  if (const MessageId refused = CreateTarget(document, output, target); refused != MessageId::None)
+  OutputFile written;
+  if (const MessageId refused = CreateTarget(document, output, written); refused != MessageId::None)
     return refused;
+  FileHandle& target = written.File();
   const Range range = LimitToData(document, left, right);
   const unsigned blockAlign = document.BlockAlign();
 
-  document.file.Seek(document.dataOffset + std::uint64_t{range.left} * blockAlign);
+  bool complete = document.file.Seek(document.dataOffset + std::uint64_t{range.left} * blockAlign);
   std::uint64_t remaining = range.right - range.left;
-  while (remaining > 0) {
+  while (complete && remaining > 0) {
     const auto n =
         static_cast<std::size_t>(std::min<std::uint64_t>(remaining, SampleBuffer::PieceSamples(blockAlign)));
     std::uint8_t* piece = document.buffer.Piece();
@@ -81,12 +88,12 @@ MessageId WriteRangeAsText(WavDocument& document, const std::string& output, std
       // Short texts stay in the string's own storage: one write per line, no allocation.
       std::string line = SampleText(LeftAlignedSample(piece + i * blockAlign, blockAlign));
       line += "\r\n";
-      target.Write(line.data(), line.size());
+      complete = complete && target.Write(line.data(), line.size());
     }
-    if (got < n) break;
-    remaining -= n;
+    complete = complete && got == n;
+    remaining -= got;
   }
-  return MessageId::None;
+  return Finish(written, complete);
 }
 
 }  // namespace vocara

@@ -1,6 +1,8 @@
 // Writing the samples left <= i < right of the open recording to a new file: as a WAV file
-// with the open file's format, or as text with one value per line. An existing file of the
-// name is replaced; the open recording itself is never a target.
+// with the open file's format, or as text with one value per line. The file appears whole or
+// not at all (OutputFile): an existing file of the name is replaced only by a complete output,
+// and kept as it was when a read or write fails ("Output write failed" to the caller). The
+// open recording itself is never a target, nor a name that is not a regular file.
 #pragma once
 
 #include <cstdint>

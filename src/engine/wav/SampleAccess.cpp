@@ -5,6 +5,7 @@
 #include "engine/wav/SampleAccess.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -42,10 +43,23 @@ std::uint64_t SampleOffset(const WavDocument& document, std::uint64_t sample) {
   return document.dataOffset + sample * document.BlockAlign();
 }
 
+// The storage of a buffer that went away, waiting for the next one; at most one is kept, since
+// the program and the command-line tool hold one document at a time. Atomic, because documents
+// may live and die on different threads (tests).
+std::atomic<std::uint8_t*> keptStorage{nullptr};
+
 }  // namespace
 
+void SampleBuffer::Keep::operator()(std::uint8_t* storage) const noexcept {
+  std::uint8_t* none = nullptr;
+  if (!keptStorage.compare_exchange_strong(none, storage)) delete[] storage;
+}
+
 std::uint8_t* SampleBuffer::Piece() {
-  if (!storage_) storage_ = std::make_unique<std::uint8_t[]>(SpareBytes + PieceBytes);
+  if (!storage_) {
+    std::uint8_t* storage = keptStorage.exchange(nullptr);
+    storage_.reset(storage != nullptr ? storage : new std::uint8_t[SpareBytes + PieceBytes]());
+  }
   return storage_.get() + SpareBytes;
 }
 

@@ -63,6 +63,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   request.end = end;
   request.timeCorrection = app.settings.timeCorrection != 0;
   request.mode = play ? CorrectMode::Play : CorrectMode::Save;
+  request.keepWhenCancelled = play;
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   const ProgressCallback progress = [&app, play](std::uint64_t position, std::uint64_t) {
     if (!play) MoveProgressCursor(app, position);

@@ -63,8 +63,9 @@ class CorrectTest : public ::testing::Test {
   }
   CorrectResult Render(
       std::uint32_t start, std::uint32_t end, bool timeCorrection, CorrectMode mode = CorrectMode::Save,
-      const ProgressCallback& progress = [](std::uint64_t, std::uint64_t) { return true; }) {
-    return Correct(wav, sas, {start, end, timeCorrection, mode}, out, progress);
+      const ProgressCallback& progress = [](std::uint64_t, std::uint64_t) { return true; },
+      bool keepWhenCancelled = false) {
+    return Correct(wav, sas, {start, end, timeCorrection, mode, keepWhenCancelled}, out, progress);
   }
   // The output's 16-bit samples, after checking that its header counts them.
   std::vector<std::int32_t> Output() {
@@ -235,14 +236,18 @@ TEST_F(CorrectTest, NoPeriodIsRepeatedWithinTheFirstPeriod) {
             std::vector<std::int32_t>(input.begin() + 50, input.begin() + 451));
 }
 
-TEST_F(CorrectTest, CancellingDeletesTheSaveFileButKeepsThePlayFile) {
+TEST_F(CorrectTest, CancellingLeavesNoSaveFileButKeepsThePlayFile) {
   OpenWav(Noise(3000, 2));
   OpenSas(100, FreshFrames(100));
   int calls = 0;
   const auto stopAtThird = [&calls](std::uint64_t, std::uint64_t) { return ++calls % 3 != 0; };
   EXPECT_EQ(Render(0, 3000, true, CorrectMode::Save, stopAtThird).result, LongOperationResult::Cancelled);
   EXPECT_FALSE(std::filesystem::exists(out));
+  WriteFile(out, "the previous take");
   EXPECT_EQ(Render(0, 3000, true, CorrectMode::Play, stopAtThird).result, LongOperationResult::Cancelled);
+  EXPECT_EQ(ReadFile(out), "the previous take");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);  // no temporary left
+  EXPECT_EQ(Render(0, 3000, true, CorrectMode::Play, stopAtThird, true).result, LongOperationResult::Cancelled);
   EXPECT_EQ(Output(),
             std::vector<std::int32_t>(input.begin(), input.begin() + 201));  // two frames and a sample
 }

@@ -65,10 +65,11 @@ TEST_F(RangeExportTest, TheOpenFileIsNeverATarget) {
   EXPECT_EQ(ReadFile(source), original);
 }
 
-TEST_F(RangeExportTest, AnUncreatableTargetIsAnInvalidFileHandle) {
+TEST_F(RangeExportTest, AnUncreatableTargetIsAnInvalidFileHandleAndAFolderIsRefused) {
   Open(CanonicalWav(Format(2), Samples(2, {1})));
   EXPECT_EQ(WriteRangeAsWav(wav, dir.File("no/such/dir.wav"), 0, 1), MessageId::InvalidFileHandle);
-  EXPECT_EQ(WriteRangeAsText(wav, dir.Path().string(), 0, 1), MessageId::InvalidFileHandle);
+  EXPECT_EQ(WriteRangeAsText(wav, dir.Path().string(), 0, 1), MessageId::NotARegularFile);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
 }
 
 TEST_F(RangeExportTest, TextLinesArePercentagesWithThreeDecimalsAndCrLf) {

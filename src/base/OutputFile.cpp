@@ -1,0 +1,152 @@
+#include "base/OutputFile.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+namespace vocara {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The names of the temporary files in progress, readable from a signal handler: fixed buffers,
+// each published by its flag only once its name is complete.
+constexpr int PendingSlots = 16;
+constexpr std::size_t PendingNameCapacity = 4096;
+std::array<std::array<char, PendingNameCapacity>, PendingSlots> pendingNames{};
+std::array<std::atomic<int>, PendingSlots> pendingState{};  // 0 free, 1 claimed, 2 published
+
+int ClaimSlot(const std::string& name) {
+  if (name.size() >= PendingNameCapacity) return -1;
+  for (int i = 0; i < PendingSlots; ++i) {
+    int expected = 0;
+    if (!pendingState[i].compare_exchange_strong(expected, 1)) continue;
+    name.copy(pendingNames[i].data(), name.size());
+    pendingNames[i][name.size()] = '\0';
+    pendingState[i].store(2);
+    return i;
+  }
+  return -1;  // more outputs at once than slots: this one is only not cleaned up on a signal
+}
+
+void FreeSlot(int slot) {
+  if (slot >= 0) pendingState[slot].store(0);
+}
+
+constexpr std::string_view TemporaryInfix = ".vocara-";
+constexpr std::string_view TemporarySuffix = ".tmp";
+
+// Leaves room in a 255-byte file name for the dot, the infix, two numbers and the suffix.
+constexpr std::size_t MaxKeptNameLength = 200;
+
+std::string TemporaryPrefix(const fs::path& target) {
+  std::string name = target.filename().string();
+  if (name.size() > MaxKeptNameLength) name.resize(MaxKeptNameLength);
+  return "." + name + std::string(TemporaryInfix);
+}
+
+// Temporary files of this target left by processes that no longer run (killed, crashed).
+void RemoveStaleTemporaries(const fs::path& folder, const std::string& prefix) {
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() + TemporarySuffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        !name.ends_with(TemporarySuffix))
+      continue;
+    const std::string rest = name.substr(prefix.size());
+    const long pid = std::strtol(rest.c_str(), nullptr, 10);
+    if (pid <= 0 || pid == static_cast<long>(::getpid())) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    std::error_code ignored;
+    fs::remove(it->path(), ignored);
+  }
+}
+
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+std::atomic<unsigned> temporaryCounter{0};
+
+}  // namespace
+
+MessageId OutputFile::Begin(const std::string& target) {
+  Abandon();
+  fs::path path(target);
+  std::error_code ec;
+  // Follow a link to the file it names, so that the link survives the rename.
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    if (!ec) path = resolved;
+  }
+  struct stat existing {};
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) return MessageId::NotARegularFile;
+  if (path.filename().empty()) return MessageId::InvalidFileHandle;
+
+  const fs::path folder = path.parent_path();
+  const std::string prefix = TemporaryPrefix(path);
+  RemoveStaleTemporaries(folder, prefix);
+  const std::string name = prefix + std::to_string(::getpid()) + "-" +
+                           std::to_string(temporaryCounter.fetch_add(1)) + std::string(TemporarySuffix);
+  const fs::path temporary = folder / name;
+  FileHandle file = FileHandle::CreateNew(temporary.string(), 0666);
+  if (!file.IsOpen()) return MessageId::InvalidFileHandle;
+  // The replacement keeps the permissions the user gave the file it replaces.
+  if (exists) file.SetPermissions(existing.st_mode & 07777);
+
+  file_ = std::move(file);
+  target_ = path.string();
+  temporary_ = temporary.string();
+  slot_ = ClaimSlot(temporary_);
+  return MessageId::None;
+}
+
+bool OutputFile::Commit() {
+  if (!file_.IsOpen()) return false;
+  const bool synced = file_.Sync();
+  file_.Close();
+  if (!synced || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    Abandon();
+    return false;
+  }
+  SyncFolder(fs::path(target_).parent_path());
+  Release();
+  return true;
+}
+
+void OutputFile::Abandon() {
+  if (temporary_.empty()) return;
+  file_.Close();
+  ::unlink(temporary_.c_str());
+  Release();
+}
+
+void OutputFile::Release() {
+  FreeSlot(slot_);
+  slot_ = -1;
+  temporary_.clear();
+  target_.clear();
+}
+
+void RemovePendingOutputs() noexcept {
+  for (int i = 0; i < PendingSlots; ++i) {
+    if (pendingState[i].load() == 2) ::unlink(pendingNames[i].data());
+  }
+}
+
+}  // namespace vocara

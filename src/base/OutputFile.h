@@ -1,0 +1,65 @@
+// The one way to write an output file: whole or not at all.
+//
+// The bytes go to a temporary file beside the target (same folder, so the final rename never
+// crosses file systems), named ".<target name>.vocara-<process>-<n>.tmp". Commit flushes it,
+// waits until it is on the disk and renames it over the target, which the system does in one
+// step: a reader, a crash or a kill sees either the previous file of that name or the new one,
+// never half of it. Abandon (Esc, a failed write, a destroyed OutputFile) removes the
+// temporary file and leaves the previous file as it was.
+//
+// A target that exists but is not a regular file (a device, a pipe, a folder) is refused: it
+// is never written through, truncated, renamed over or deleted. A symbolic link to a regular
+// file is followed, so the file it names is the one replaced and the link stays.
+//
+// A temporary file left by a killed process is never taken for output; the next output to the
+// same name removes those whose process has ended. The CLI's signal handlers call
+// RemovePendingOutputs, so Ctrl-C and SIGTERM leave no temporary file behind either.
+#pragma once
+
+#include <string>
+
+#include "base/FileHandle.h"
+#include "base/MessageId.h"
+
+namespace vocara {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile() { Abandon(); }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the temporary file for `target`. None when it is open; "The target is not a
+  // regular file" for a target that exists as something else; "Invalid File Handle" when the
+  // temporary file cannot be created (missing folder, no permission). An earlier output still
+  // open on this object is abandoned first.
+  MessageId Begin(const std::string& target);
+
+  bool IsOpen() const { return file_.IsOpen(); }
+  FileHandle& File() { return file_; }
+  const std::string& Target() const { return target_; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+  // Syncs the temporary file and renames it over the target. False, with the temporary file
+  // removed and the target untouched, when any of that fails (a full disk shows up here at
+  // the latest). Written bytes that failed earlier must be reported by the writer itself:
+  // Commit cannot know about a Write whose result was ignored.
+  bool Commit();
+  // Removes the temporary file; the target keeps what it held. Does nothing when not open.
+  void Abandon();
+
+ private:
+  void Release();
+
+  FileHandle file_;
+  std::string target_;
+  std::string temporary_;
+  int slot_ = -1;
+};
+
+// Removes the temporary file of every output in progress in this process. Only calls that are
+// safe inside a signal handler.
+void RemovePendingOutputs() noexcept;
+
+}  // namespace vocara
