@@ -29,6 +29,9 @@ extern "C" void OnFatalSignal(int signal) {
 
 void InstallOutputCleanup() {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnFatalSignal);
+  // Past a file size limit a write then fails like one on a full disk and is reported, instead
+  // of the process dying with a half-written temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 InterruptScope::InterruptScope() {

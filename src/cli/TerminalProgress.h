@@ -10,7 +10,8 @@
 namespace vocara::cli {
 
 // For the whole run: Ctrl-C, SIGTERM and SIGHUP outside an InterruptScope remove the temporary
-// file of any output being written, then end the process as the signal would have.
+// file of any output being written, then end the process as the signal would have; a write
+// past the file size limit fails (and is reported) instead of killing the process.
 void InstallOutputCleanup();
 
 // Turns Ctrl-C and SIGTERM into a stop at the next frame for the life of one operation, and

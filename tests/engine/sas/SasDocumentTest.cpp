@@ -11,6 +11,7 @@
 
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
+#include "support/ChildProcess.h"
 #include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -216,6 +217,54 @@ TEST_F(SasDocumentTest, CopyRefusesTheOpenFileByAnyNameAndReplacesOthers) {
   EXPECT_EQ(SasCopyFile(sas, copy), MessageId::None);
   EXPECT_EQ(ReadFile(copy), SoundFile(5));
   EXPECT_EQ(SasCopyFile(sas, dir.File("no/such/folder.sas")), MessageId::InvalidFileHandle);
+
+  // On a full disk the copy fails whole and the file of that name stays as it was.
+  WriteFile(copy, "an older file");
+  const ChildResult child = RunWithFileSizeLimit(100, [&](int& exitCode) {
+    exitCode = static_cast<int>(SasCopyFile(sas, copy));
+    return std::string();
+  });
+  EXPECT_EQ(child.exitCode, static_cast<int>(MessageId::OutputWriteFailed));
+  EXPECT_EQ(ReadFile(copy), "an older file");
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+}
+
+// A crash at any point of a write-back (cut here by stopping it after n steps) leaves a file that
+// opens, with either all of the old records or all of the new ones: links added, links removed.
+TEST_F(SasDocumentTest, AWriteBackCutAtAnyStepOpensOldOrNew) {
+  const std::vector<TimeLink> fourLinks{{0, 0}, {500, 400}, {1000, 1100}, {2000, 2000}};
+  for (const bool addLinks : {true, false}) {
+    const std::string before = SasBytes(SasHeaderFor(100, 48000, 1, 20, addLinks ? 2 : 4), NumberedFrames(20),
+                                        addLinks ? EndLinks(2000) : fourLinks);
+    const std::vector<TimeLink> newLinks = addLinks ? fourLinks : EndLinks(2000);
+    std::vector<std::string> contents;  // after each cut, once reopened
+    for (int steps = 0;; ++steps) {
+      sas = {};
+      ASSERT_EQ(Open(before), MessageId::None);
+      sas.shownFrameCount = 20;
+      Page(5, 10);
+      sas.page[0].targetPitch = 4321;
+      sas.page[9].targetAmplitude = 77;
+      sas.links = newLinks;
+      GeneralSettings live;
+      live.tempo = 99;
+      const bool done = SasWriteRecords(sas, live, steps);
+      sas.file.Close();  // the crash: nothing more happens to the file
+
+      SasDocument reopened;
+      ASSERT_EQ(SasOpenDocument(reopened, path), MessageId::None) << steps;
+      reopened.file.Close();
+      contents.push_back(ReadFile(path));
+      EXPECT_FALSE(std::filesystem::exists(JournalPath(path)));
+      if (done) break;
+    }
+    ASSERT_GE(contents.size(), 6u);  // journal, three writes, length, sync, journal removed
+    EXPECT_EQ(contents.front(), before);
+    for (std::size_t i = 1; i < contents.size(); ++i) EXPECT_EQ(contents[i], contents.back()) << i;
+    EXPECT_EQ(ReadSasLinks(path), newLinks);
+    EXPECT_EQ(ReadSasFrames(path)[5].targetPitch, 4321);
+    EXPECT_EQ(ReadSasHeader(path).settings.tempo, 99);
+  }
 }
 
 }  // namespace

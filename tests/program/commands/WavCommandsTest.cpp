@@ -12,6 +12,7 @@
 #include "program/shell/StartUp.h"
 #include "program/shell/WindowProcedure.h"
 #include "support/AppFixture.h"
+#include "support/ChildProcess.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -340,6 +341,22 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
   fake.desktop.fileAnswers.push_back(dir.File("missing/values.txt"));
   Command(WavView, 113);
   EXPECT_EQ(LastMessage().text, "Invalid File Handle");
+}
+
+TEST_F(WavCommandsTest, SaveAsOntoAFullDiskSaysSoAndKeepsThePreviousFile) {
+  OpenFromDialog(MakeWav("take.wav", 5000));
+  SetRange(0, 5000);
+  const std::string out = WriteFile(dir.File("range.wav"), "previous");
+  const ChildResult child = RunWithFileSizeLimit(4000, [&](int& exitCode) {
+    fake.desktop.fileAnswers.push_back(out);
+    Command(WavView, 112);
+    exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
+    return fake.desktop.messages.empty() ? std::string() : LastMessage().text;
+  });
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_EQ(child.output, "Invalid File Handle");
+  EXPECT_EQ(ReadFile(out), "previous");
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
 }
 
 TEST_F(WavCommandsTest, EndingTheProgramClosesTheWavFile) {

@@ -1,0 +1,178 @@
+// Outputs that appear whole or not at all, and the journal of changes made in place.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/FileJournal.h"
+#include "base/OutputFile.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool WriteAll(OutputFile& output, const std::string& text) {
+  return output.File().Write(text.data(), text.size());
+}
+
+TEST(OutputFileTest, TheTargetChangesOnlyOnCommitAndAbandonKeepsThePreviousFile) {
+  TempDir dir;
+  const std::string target = WriteFile(dir.File("take.wav"), "previous");
+  {
+    OutputFile output;
+    ASSERT_EQ(output.Begin(target), MessageId::None);
+    ASSERT_TRUE(WriteAll(output, "half"));
+    EXPECT_EQ(ReadFile(target), "previous");
+    EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 1);
+    output.Abandon();
+  }
+  EXPECT_EQ(ReadFile(target), "previous");
+  {
+    OutputFile output;  // destroyed without Commit: the same as Abandon
+    ASSERT_EQ(output.Begin(target), MessageId::None);
+    WriteAll(output, "half");
+  }
+  EXPECT_EQ(ReadFile(target), "previous");
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+
+  OutputFile output;
+  ASSERT_EQ(output.Begin(target), MessageId::None);
+  ASSERT_TRUE(WriteAll(output, "new and whole"));
+  ASSERT_TRUE(output.Commit());
+  EXPECT_EQ(ReadFile(target), "new and whole");
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+}
+
+TEST(OutputFileTest, DevicesPipesAndFoldersAreRefusedAndLeftAlone) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& target : {std::string("/dev/null"), fifo, dir.Path().string()}) {
+    OutputFile output;
+    EXPECT_EQ(output.Begin(target), MessageId::NotARegularFile) << target;
+    EXPECT_FALSE(output.IsOpen());
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  OutputFile output;
+  EXPECT_EQ(output.Begin(dir.File("no/such/folder/out.wav")), MessageId::InvalidFileHandle);
+}
+
+TEST(OutputFileTest, ALinkIsFollowedAndTheReplacementKeepsThePermissions) {
+  TempDir dir;
+  const std::string real = WriteFile(dir.File("real.sas"), "old");
+  ::chmod(real.c_str(), 0640);
+  fs::create_symlink(real, dir.File("link.sas"));
+  OutputFile output;
+  ASSERT_EQ(output.Begin(dir.File("link.sas")), MessageId::None);
+  WriteAll(output, "new");
+  ASSERT_TRUE(output.Commit());
+  EXPECT_TRUE(fs::is_symlink(dir.File("link.sas")));
+  EXPECT_EQ(ReadFile(real), "new");
+  EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
+}
+
+TEST(OutputFileTest, TemporariesOfEndedProcessesAreRemovedAndPendingOnesOnRequest) {
+  TempDir dir;
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string stale = WriteFile(dir.File(".out.wav.vocara-" + std::to_string(ended) + "-0.tmp"), "x");
+  const std::string otherTarget =
+      WriteFile(dir.File(".other.wav.vocara-" + std::to_string(ended) + "-0.tmp"), "x");
+  OutputFile output;
+  ASSERT_EQ(output.Begin(dir.File("out.wav")), MessageId::None);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(otherTarget));  // only the target's own temporaries are looked at
+  ASSERT_TRUE(fs::exists(output.TemporaryPath()));
+  RemovePendingOutputs();  // what the signal handlers do
+  EXPECT_FALSE(fs::exists(output.TemporaryPath()));
+}
+
+TEST(OutputFileTest, AFullDiskFailsTheWriteOrTheCommitAndLeavesThePreviousFile) {
+  TempDir dir;
+  const std::string target = WriteFile(dir.File("out.txt"), "previous");
+  const ChildResult child = RunWithFileSizeLimit(1000, [&](int& exitCode) {
+    OutputFile output;
+    output.Begin(target);
+    const std::string block(4096, 'x');  // buffered: the failure may show only at the commit
+    const bool written = WriteAll(output, block);
+    exitCode = written && output.Commit() ? 0 : 1;
+    return std::string();
+  });
+  EXPECT_EQ(child.exitCode, 1);
+  EXPECT_EQ(ReadFile(target), "previous");
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+}
+
+FileChanges SomeChanges() {
+  FileChanges changes;
+  changes.writes.push_back({0, {'N', 'E', 'W'}});
+  changes.writes.push_back({10, {'!', '!'}});
+  changes.length = 12;
+  return changes;
+}
+
+TEST(FileJournalTest, OnlyAWholeJournalWithItsChecksumParses) {
+  const std::vector<std::uint8_t> bytes = SerialiseJournal(SomeChanges());
+  FileChanges parsed;
+  ASSERT_TRUE(ParseJournal(bytes, parsed));
+  EXPECT_EQ(parsed.length, 12u);
+  ASSERT_EQ(parsed.writes.size(), 2u);
+  EXPECT_EQ(parsed.writes[1].offset, 10u);
+  EXPECT_EQ(parsed.writes[1].bytes, (std::vector<std::uint8_t>{'!', '!'}));
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    EXPECT_FALSE(ParseJournal(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + cut), parsed)) << cut;
+  }
+  for (std::size_t flip = 0; flip < bytes.size(); ++flip) {
+    std::vector<std::uint8_t> damaged = bytes;
+    damaged[flip] ^= 0x10;
+    EXPECT_FALSE(ParseJournal(damaged, parsed)) << flip;
+  }
+}
+
+TEST(FileJournalTest, AChangeCutAtAnyStepEndsOldOrNewAfterRecovery) {
+  const std::string before = "old content of a file";
+  const std::string after = "NEW conten!!";
+  for (int steps = 0; steps < 8; ++steps) {
+    TempDir dir;
+    const std::string path = WriteFile(dir.File("take.sas"), before);
+    {
+      FileHandle file = FileHandle::OpenForUpdate(path);
+      EXPECT_EQ(ChangeFileSafely(path, file, SomeChanges(), steps), steps >= 6) << steps;
+    }  // the process "crashes" here
+    FileHandle file = FileHandle::OpenForUpdate(path);
+    const JournalRecovery recovery = RecoverFileChanges(path, file);
+    file.Close();
+    const std::string content = ReadFile(path);
+    EXPECT_TRUE(content == before || content == after) << steps << ": " << content;
+    EXPECT_EQ(content == after, steps >= 1) << steps;  // once journalled, the change completes
+    EXPECT_EQ(recovery == JournalRecovery::Completed, steps >= 1 && steps < 6) << steps;
+    EXPECT_FALSE(fs::exists(JournalPath(path)));
+  }
+}
+
+TEST(FileJournalTest, ADamagedJournalIsDiscardedAndTheFileLeftAsItIs) {
+  TempDir dir;
+  const std::string path = WriteFile(dir.File("take.sas"), "untouched");
+  std::vector<std::uint8_t> bytes = SerialiseJournal(SomeChanges());
+  bytes.pop_back();
+  WriteFile(JournalPath(path), std::string(bytes.begin(), bytes.end()));
+  FileHandle file = FileHandle::OpenForUpdate(path);
+  EXPECT_EQ(RecoverFileChanges(path, file), JournalRecovery::Discarded);
+  file.Close();
+  EXPECT_EQ(ReadFile(path), "untouched");
+  EXPECT_FALSE(fs::exists(JournalPath(path)));
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,211 @@
+// Every vocara-cli subcommand that writes, on a full disk (a file size limit in a child process
+// cutting the output in its header, its data and its last block), killed at any moment, and
+// stopped by SIGTERM: the target holds the previous file or the whole new one, never part of
+// one, and no temporary file stays behind.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "support/ChildProcess.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr std::string_view Previous = "the previous file, kept whatever happens";
+
+std::vector<std::int32_t> Tone(std::size_t count, std::uint32_t rate) {
+  std::vector<std::int32_t> values(count);
+  for (std::size_t i = 0; i < count; ++i)
+    values[i] =
+        static_cast<std::int32_t>(std::lround(12000 * std::sin(2 * 3.141592653589793 * 220.0 * i / rate)));
+  return values;
+}
+
+// A recording and a SAS that fits it (fresh frames of 1000 samples), for correct.
+struct Inputs {
+  Inputs(const TempDir& dir, std::size_t samples, std::uint32_t rate = 22050) {
+    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, rate), Samples(2, Tone(samples, rate))));
+    WavDocument document;
+    EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
+    const std::size_t frames = samples / 1000;
+    sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, rate, document.checksum, frames),
+                       std::vector<SasFrame>(frames, FreshFrame(4800, -12000 << 16, 12000 << 16)),
+                       EndLinks(static_cast<std::uint32_t>(samples)));
+  }
+  std::string wav;
+  std::string sas;
+};
+
+struct Writer {
+  const char* name;
+  std::vector<std::string> (*args)(const Inputs&, const std::string& out);
+};
+
+const Writer Writers[] = {
+    {"save-range",
+     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
+       return {"save-range", in.wav, out, "0:20000"};
+     }},
+    {"export-text",
+     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
+       return {"export-text", in.wav, out, "100:3000"};
+     }},
+    {"build",
+     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
+       return {"build", in.wav, out};
+     }},
+    {"correct",
+     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
+       return {"correct", in.wav, in.sas, out};
+     }},
+    {"correct-range",
+     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
+       return {"correct", in.wav, in.sas, out, "--range", "1000:9000"};
+     }},
+};
+
+int RunInProcess(const std::vector<std::string>& args, std::string& err) {
+  std::ostringstream out;
+  std::ostringstream errors;
+  const int code = cli::RunCli(args, out, errors);
+  err = errors.str();
+  return code;
+}
+
+TEST(OutputSafetyTest, AFullDiskFailsEveryWriterAndKeepsThePreviousFile) {
+  for (const Writer& writer : Writers) {
+    TempDir dir;
+    const Inputs in(dir, 20000);
+    const std::string whole = dir.File("whole.out");
+    std::string err;
+    ASSERT_EQ(RunInProcess(writer.args(in, whole), err), 0) << writer.name << err;
+    const std::uint64_t size = std::filesystem::file_size(whole);
+    ASSERT_GT(size, 200u);
+
+    const std::string out = dir.File("out");
+    for (const std::uint64_t limit : {std::uint64_t{20}, size / 2, size - 1}) {  // header, data, last block
+      WriteFile(out, Previous);
+      const ChildResult child = RunWithFileSizeLimit(limit, [&](int& exitCode) {
+        std::string text;
+        exitCode = RunInProcess(writer.args(in, out), text);
+        return text;
+      });
+      EXPECT_EQ(child.exitCode, 1) << writer.name << " limit " << limit;
+      EXPECT_EQ(child.output, "vocara-cli: could not write " + out + "\n")
+          << writer.name << " limit " << limit;
+      EXPECT_EQ(ReadFile(out), Previous) << writer.name << " limit " << limit;
+      EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << writer.name << " limit " << limit;
+    }
+    const ChildResult roomEnough = RunWithFileSizeLimit(size, [&](int& exitCode) {
+      std::string text;
+      exitCode = RunInProcess(writer.args(in, out), text);
+      return text;
+    });
+    EXPECT_EQ(roomEnough.exitCode, 0) << writer.name << roomEnough.output;
+    EXPECT_EQ(ReadFile(out), ReadFile(whole)) << writer.name;
+  }
+}
+
+TEST(OutputSafetyTest, DevicesAndFoldersAreRefusedAndNeverDeleted) {
+  TempDir dir;
+  const Inputs in(dir, 20000);
+  for (const Writer& writer : Writers) {
+    for (const std::string& target :
+         {std::string("/dev/null"), std::string("/dev/full"), dir.Path().string()}) {
+      std::string err;
+      EXPECT_EQ(RunInProcess(writer.args(in, target), err), 1) << writer.name << " " << target;
+      EXPECT_EQ(err, "The target is not a regular file\n") << writer.name << " " << target;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
+}
+
+// The real program, started as a user would, so that a kill or a signal ends a real process.
+pid_t Start(const std::vector<std::string>& args) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>(VOCARA_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::freopen("/dev/null", "w", stderr);
+    ::execv(VOCARA_CLI_PATH, argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST(OutputSafetyTest, AKilledBuildOrCorrectLeavesThePreviousFileOrTheWholeNewOne) {
+  TempDir dir;
+  const Inputs in(dir, 48000 * 60, 48000);  // a minute: long enough to be killed part way
+  for (const Writer& writer : Writers) {
+    if (std::string_view(writer.name) != "build" && std::string_view(writer.name) != "correct") continue;
+    const std::string whole = dir.File("whole.out");
+    std::string err;
+    ASSERT_EQ(RunInProcess(writer.args(in, whole), err), 0) << writer.name << err;
+    const std::string expected = ReadFile(whole);
+    const std::string out = dir.File("out");
+    for (const int milliseconds : {0, 5, 20, 60, 150, 400}) {
+      WriteFile(out, Previous);
+      const pid_t pid = Start(writer.args(in, out));
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+      ::kill(pid, SIGKILL);
+      const int status = Wait(pid);
+      const std::string content = ReadFile(out);
+      if (WIFEXITED(status)) {
+        EXPECT_EQ(content, expected) << writer.name << " finished before " << milliseconds << " ms";
+      } else {
+        EXPECT_EQ(content, Previous) << writer.name << " killed at " << milliseconds << " ms";
+      }
+    }
+    // A later run of the same output clears what the killed ones left.
+    ASSERT_EQ(RunInProcess(writer.args(in, out), err), 0);
+    EXPECT_EQ(ReadFile(out), expected);
+    EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << writer.name;
+  }
+}
+
+TEST(OutputSafetyTest, SigtermAndCtrlCStopLikeEscAndKeepThePreviousFile) {
+  TempDir dir;
+  const Inputs in(dir, 48000 * 60, 48000);
+  const std::string out = dir.File("out.sas");
+  for (const int signal : {SIGTERM, SIGINT}) {
+    WriteFile(out, Previous);
+    const pid_t pid = Start({"build", in.wav, out});
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ::kill(pid, signal);
+    const int status = Wait(pid);
+    // Stopped at a frame (exit 1), ended by the signal before the build began, or done before
+    // the signal came.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
+    EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 1) << signal;
+    EXPECT_EQ(ReadFile(out), Previous) << signal;
+    EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << signal;
+  }
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,53 @@
+#include "support/ChildProcess.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+namespace vocara::test {
+
+ChildResult RunWithFileSizeLimit(std::uint64_t fileSizeLimit,
+                                 const std::function<std::string(int& exitCode)>& body) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    int exitCode = 0;
+    const std::string text = body(exitCode);
+    std::size_t sent = 0;
+    while (sent < text.size()) {
+      const ssize_t n = ::write(fds[1], text.data() + sent, text.size() - sent);
+      if (n <= 0) break;
+      sent += static_cast<std::size_t>(n);
+    }
+    ::_exit(exitCode);
+  }
+  ::close(fds[1]);
+  ChildResult result;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+    result.output.append(buffer, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
+int TemporaryFileCount(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".") && name.find(".vocara-") != std::string::npos) ++count;
+  }
+  return count;
+}
+
+}  // namespace vocara::test
