@@ -2,6 +2,8 @@
 // the tests with the fake platform.
 #pragma once
 
+#include <chrono>
+
 #include "platform/AudioPort.h"
 #include "platform/Canvas.h"
 #include "platform/DesktopPort.h"
@@ -17,6 +19,8 @@ class MessagePump {
   virtual bool PumpOneMessage() = 0;
   // Ends the message loop with the exit code once control returns to it.
   virtual void PostQuit(int exitCode) = 0;
+  // The time that paces the interface work of long operations.
+  virtual std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
 };
 
 struct Platform {

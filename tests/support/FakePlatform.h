@@ -206,6 +206,14 @@ class FakePump final : public platform::MessagePump {
     return false;
   }
   void PostQuit(int exitCode) override { quitCode = exitCode; }
+  // A scripted clock: each reading advances it by `step` (0 keeps it still); with realTime the
+  // system's clock, for the benchmarks.
+  std::chrono::steady_clock::time_point now{};
+  std::chrono::microseconds step{0};
+  bool realTime = false;
+  std::chrono::steady_clock::time_point Now() override {
+    return realTime ? std::chrono::steady_clock::now() : now += step;
+  }
 };
 
 struct FakePlatform {

@@ -11,6 +11,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
+#include "program/shell/ProgressPacer.h"
 #include "program/views/Render.h"
 #include "program/views/WavView.h"
 
@@ -36,12 +37,11 @@ void BuildFromDialog(App& app) {
 
   WavViewFitWholeFile(app);
   app.flags &= ~AbortRequested;
-  const SasBuildResult built =
-      SasBuildFile(app.wav, app.settings, *name, [&app](std::uint64_t position, std::uint64_t) {
-        app.ports.pump.PumpOneMessage();
-        MoveProgressCursor(app, position);
-        return (app.flags & AbortRequested) == 0;
-      });
+  SasBuildResult built;
+  {
+    ProgressPacer pacer(app, true);
+    built = SasBuildFile(app.wav, app.settings, *name, pacer.Callback());
+  }
   ShowErrorMessage(app.ports.desktop, built.message);
 }
 

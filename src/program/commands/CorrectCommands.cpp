@@ -11,6 +11,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
+#include "program/shell/ProgressPacer.h"
 #include "program/views/Render.h"
 #include "program/views/WavView.h"
 
@@ -65,12 +66,11 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   request.mode = play ? CorrectMode::Play : CorrectMode::Save;
   request.keepWhenCancelled = play;
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
-  const ProgressCallback progress = [&app, play](std::uint64_t position, std::uint64_t) {
-    if (!play) MoveProgressCursor(app, position);
-    app.ports.pump.PumpOneMessage();
-    return (app.flags & AbortRequested) == 0;
-  };
-  const CorrectResult result = Correct(app.wav, app.sas, request, output, progress);
+  CorrectResult result;
+  {
+    ProgressPacer pacer(app, !play);
+    result = Correct(app.wav, app.sas, request, output, pacer.Callback());
+  }
 
   // A render that stops early or fails must not leave the next Correct in play mode.
   app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);

@@ -272,7 +272,14 @@ void MoveCursor(App& app, int view) {
 }
 
 void MoveProgressCursor(App& app, std::uint64_t position) {
-  app.geometry[WavView].cursorX = static_cast<std::int16_t>(position / app.wavView.samplesPerPixel);
+  ViewGeometry& geometry = app.geometry[WavView];
+  const int column = static_cast<std::int16_t>(position / app.wavView.samplesPerPixel);
+  // The line and the status values change only with the column: the same column is not drawn
+  // again (MoveCursor's limits, so a column past the plot counts as its last one).
+  const int limited =
+      std::max(std::min(std::min(column, geometry.dataWidth), ViewWidth(app, WavView) - 1), 0);
+  if (limited == geometry.drawnCursorX && geometry.cursorX == geometry.drawnCursorX) return;
+  geometry.cursorX = column;
   MoveCursor(app, WavView);
 }
 

@@ -23,10 +23,13 @@ int SasAmplitudeBottom(const App& app) { return app.metrics.toolbarHeight + app.
 int SasPitchTop(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight + 2; }
 
 SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lower) {
-  // The ratio is taken of the whole client height, toolbar band included, as it always was.
-  const double ratio = upper + lower > 0 ? static_cast<double>(upper) / (upper + lower) : 0.5;
+  // The ratio is taken of the whole client height, toolbar band included, as it always was, in
+  // whole numbers: new height x upper / (upper + lower), truncated. Taking the ratio as a double
+  // first would come out one row short wherever the exact result is whole.
+  const std::int64_t sum = std::int64_t{upper} + lower;
+  const std::int64_t share = sum > 0 ? std::int64_t{newHeight} * upper / sum : newHeight / 2;
   SasPaneSplit split{};
-  split.upper = std::max(static_cast<int>(newHeight * ratio), MinimumPaneRows);
+  split.upper = std::max(static_cast<int>(share), MinimumPaneRows);
   split.lower = newHeight - toolbarHeight - split.upper;
   if (split.lower < MinimumPaneRows) {
     split.lower = MinimumPaneRows;

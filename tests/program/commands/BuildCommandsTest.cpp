@@ -29,6 +29,7 @@ class SasBuildCommandTest : public AppTest {
                         CanonicalWav(Format(2, 22050), Samples(2, MixedRecording(22050, 26000, 2))));
     WavOpenCommand(app, &wavPath);
     ASSERT_TRUE(app.Has(WavOpen));
+    fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
     fake.pump.onPump = [this] {
       ++pumps;
       if (!app.Has(Busy)) pumpedWhileIdle = true;
@@ -67,7 +68,7 @@ TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
   const SasHeader header = ReadSasHeader(target);
   EXPECT_EQ(header.settings, app.settings);
   EXPECT_EQ(header.wavChecksum, app.wav.checksum);
-  EXPECT_EQ(pumps, static_cast<int>(header.frameCount));  // one message per frame
+  EXPECT_EQ(pumps, static_cast<int>(header.frameCount) + 1);  // each frame 10 ms apart, and the end
   EXPECT_FALSE(pumpedWhileIdle);
   EXPECT_FALSE(app.Has(Busy));
   EXPECT_FALSE(app.Has(SasOpen));  // the new file is not opened
@@ -87,7 +88,7 @@ TEST_F(SasBuildCommandTest, EscDuringTheBuildDeletesTheFile) {
   const std::string target = Choose("take.sas");
   escAtPump = 5;
   Command(WavView, 120);
-  EXPECT_EQ(pumps, 5);
+  EXPECT_EQ(pumps, 6);  // stopped at the next frame, and the last messages pumped
   EXPECT_FALSE(std::filesystem::exists(target));
   EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_FALSE(app.Has(Busy));
@@ -96,6 +97,44 @@ TEST_F(SasBuildCommandTest, EscDuringTheBuildDeletesTheFile) {
   Choose("take.sas");
   Command(WavView, 120);
   EXPECT_TRUE(std::filesystem::exists(target));
+}
+
+// At the real pace frames come faster than messages need pumping: every 10 ms a pump, the
+// cursor line drawn once per column, and a paint arriving mid-build is handled.
+TEST_F(SasBuildCommandTest, MessagesArePumpedByTimeAndTheCursorDrawnOncePerColumn) {
+  fake.pump.step = std::chrono::milliseconds(4);
+  // A window uncovered mid-build: its region is blanked as the system would, then painted.
+  const platform::Rect uncovered{0, 0, 200, 150};
+  std::uint32_t repainted = 0;
+  fake.pump.onPump = [&] {
+    ++pumps;
+    cursors.push_back(app.geometry[WavView].cursorX);
+    if (pumps != 3) return;
+    platform::PixelView pixels = app.images[WavView].View();
+    for (int y = uncovered.top; y < uncovered.bottom; ++y)
+      for (int x = uncovered.left; x < uncovered.right; ++x)
+        pixels.pixels[y * pixels.stride + x] = 0xff123456;
+    platform::Message paint = Msg(platform::MessageKind::Paint);
+    paint.rect = uncovered;
+    sink.Dispatch(WavView, paint);
+    repainted = app.images[WavView].Pixel(100, 100);
+  };
+  const std::string longer = WriteFile(
+      dir.File("long.wav"), CanonicalWav(Format(2, 22050), Samples(2, MixedRecording(22050, 300000, 2))));
+  WavOpenCommand(app, &longer);
+  const std::string target = Choose("take.sas");
+  fake.windows.views[WavView].presented.clear();
+  Command(WavView, 120);
+  const SasHeader header = ReadSasHeader(target);
+  EXPECT_EQ(pumps, static_cast<int>(header.frameCount) / 3 + 1);
+  EXPECT_NE(repainted, 0u);
+  EXPECT_NE(repainted, 0xff123456u);
+  // Each cursor move presents the old line, the new line and the status strip.
+  const int columns =
+      static_cast<int>((header.frameCount - 1) * header.frameLength / app.wavView.samplesPerPixel);
+  EXPECT_LE(fake.windows.views[WavView].presented.size(), 3u * static_cast<unsigned>(columns + 1));
+  EXPECT_GT(header.frameCount, 3u * static_cast<unsigned>(columns + 1));  // so far fewer draws than frames
+  EXPECT_TRUE(std::is_sorted(cursors.begin(), cursors.end()));
 }
 
 TEST_F(SasBuildCommandTest, TheOpenSasAndAnUncreatableFileAreRefusedWithTheirMessages) {

@@ -40,6 +40,7 @@ class CorrectCommandsTest : public AppTest {
     app.playCorrected = [this](App& a) { calls.push_back("play " + a.correctedPath); };
     app.flags |= SasOpen | WavSasMatch | PlayAvailable;
     UpdateCommandStates(app);
+    fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
     fake.pump.onPump = [this] {
       if (!app.Has(Busy)) calls.push_back("pumped while not busy");
       if (++pumps == escAtPump) Key(WavView, platform::key::Escape);
@@ -80,7 +81,7 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   EXPECT_EQ(request.initialName, "");  // the shared name buffer is cleared first
   EXPECT_FALSE(request.overwritePrompt);
   EXPECT_EQ(Stored(out), input);
-  EXPECT_EQ(pumps, 50);  // one message per frame, all in busy mode
+  EXPECT_EQ(pumps, 51);  // each frame 10 ms apart and the end, all in busy mode
   EXPECT_EQ(calls, std::vector<std::string>{"writeBack"});
   EXPECT_FALSE(app.Has(Busy));
   // The cursor line followed the render to the last frame, kept inside the plot, and the
@@ -119,10 +120,10 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
   escAtPump = 3;
   fake.desktop.fileAnswers.push_back(dir.File("corrected.wav"));
   Command(WavView, 105);
-  EXPECT_EQ(pumps, 3);
+  EXPECT_EQ(pumps, 4);  // stopped at the next frame, then the last messages
   EXPECT_FALSE(std::filesystem::exists(dir.File("corrected.wav")));
 
-  escAtPump = 5;  // the second frame of Play Corrected
+  escAtPump = 6;  // the second frame of Play Corrected
   PlayRange(0, 3000);
   EXPECT_EQ(Stored(dir.File("CorrectedTemp.wav")).size(), 101u);  // a frame and a sample
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));

@@ -46,6 +46,10 @@ TEST_F(SasViewTest, ResizingKeepsThePaneRatioButNeitherPaneBelow100Rows) {
   EXPECT_EQ(app.upperPaneHeight, 900 * 104 / 204);
   EXPECT_EQ(app.lowerPaneHeight, 900 - 26 - 900 * 104 / 204);
   EXPECT_EQ(SplitSasPanes(120, 26, 50, 50).upper, 0);  // too low for two panes: never negative
+  // Whole-number results come out whole, not one row short.
+  EXPECT_EQ(SplitSasPanes(700, 26, 350, 150).upper, 490);
+  EXPECT_EQ(SplitSasPanes(290, 26, 100, 132).upper, 125);
+  EXPECT_EQ(SplitSasPanes(290, 26, 100, 132).lower, 290 - 26 - 125);
 }
 
 TEST_F(SasViewTest, ResizingWritesBackBeforeAndReadsThePageAfter) {
