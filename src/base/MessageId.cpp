@@ -58,6 +58,8 @@ std::string_view MessageText(MessageId id) {
       return "Invalid File Handle";
     case MessageId::NotARegularFile:
       return "The target is not a regular file";
+    case MessageId::SasReadOnly:
+      return "The SAS file is read-only; use Save As to edit a copy.";
   }
   return {};
 }

@@ -38,6 +38,8 @@ enum class MessageId {
   OutputWriteFailed,
   // An output name that exists as a device, a pipe or a folder: never written or replaced.
   NotARegularFile,
+  // An edit of a SAS file the user may read but not write.
+  SasReadOnly,
 };
 
 // Empty for None.

@@ -9,16 +9,16 @@
 
 namespace vocara::test {
 
-ChildResult RunWithFileSizeLimit(std::uint64_t fileSizeLimit,
-                                 const std::function<std::string(int& exitCode)>& body) {
+namespace {
+
+ChildResult RunInChild(const std::function<void()>& prepare,
+                       const std::function<std::string(int& exitCode)>& body) {
   int fds[2];
   if (::pipe(fds) != 0) return {};
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(fds[0]);
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{fileSizeLimit, fileSizeLimit};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+    prepare();
     int exitCode = 0;
     const std::string text = body(exitCode);
     std::size_t sent = 0;
@@ -39,6 +39,28 @@ ChildResult RunWithFileSizeLimit(std::uint64_t fileSizeLimit,
   if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     result.exitCode = WEXITSTATUS(status);
   return result;
+}
+
+}  // namespace
+
+ChildResult RunWithFileSizeLimit(std::uint64_t fileSizeLimit,
+                                 const std::function<std::string(int& exitCode)>& body) {
+  return RunInChild(
+      [fileSizeLimit] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      },
+      body);
+}
+
+ChildResult RunAsUser(const std::function<std::string(int& exitCode)>& body) {
+  return RunInChild(
+      [] {
+        constexpr uid_t Nobody = 65534;
+        if (::geteuid() == 0 && (::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)) ::_exit(126);
+      },
+      body);
 }
 
 int TemporaryFileCount(const std::string& folder) {

@@ -20,6 +20,10 @@ struct ChildResult {
 ChildResult RunWithFileSizeLimit(std::uint64_t fileSizeLimit,
                                  const std::function<std::string(int& exitCode)>& body);
 
+// Forks; the child gives up root (becomes "nobody") when it runs as root, so that file
+// permissions hold for it as for a user, runs `body` and reports as above.
+ChildResult RunAsUser(const std::function<std::string(int& exitCode)>& body);
+
 // The files of `folder` whose names start with "." and contain ".vocara-": temporary outputs.
 int TemporaryFileCount(const std::string& folder);
 

@@ -87,6 +87,7 @@ MessageId SasOpenDocument(SasDocument& document, const std::string& path, SasAcc
   document.file = std::move(file);
   document.header = header;
   document.links = std::move(links);
+  document.readOnly = access == SasAccess::ReadOnly;
   return MessageId::None;
 }
 
@@ -149,8 +150,8 @@ bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int ste
   const std::size_t records = static_cast<std::size_t>(std::clamp(document.pageCount, 0, SasPageCapacity));
   if (records > 0) {
     FileWrite page;
-    page.offset = SasFramesOffset +
-                  SasFrame::ByteSize * static_cast<std::uint64_t>(std::max(document.pageFirst, 0));
+    page.offset =
+        SasFramesOffset + SasFrame::ByteSize * static_cast<std::uint64_t>(std::max(document.pageFirst, 0));
     page.bytes.resize(records * SasFrame::ByteSize);
     for (std::size_t i = 0; i < records; ++i)
       document.page[i].SerialiseInto(&page.bytes[i * SasFrame::ByteSize]);
@@ -162,7 +163,8 @@ bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int ste
   table.bytes.resize(linkCount * TimeLink::ByteSize);
   for (std::size_t i = 0; i < linkCount; ++i) {
     const auto link = document.links[i].Serialise();
-    std::copy(link.begin(), link.end(), table.bytes.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
+    std::copy(link.begin(), link.end(),
+              table.bytes.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
   }
   changes.length = table.offset + table.bytes.size();
   changes.writes.push_back(std::move(table));
@@ -198,6 +200,7 @@ void SasCloseDocument(SasDocument& document) {
   document.range = {};
   document.pageFirst = 0;
   document.pageCount = 0;
+  document.readOnly = false;
 }
 
 }  // namespace vocara

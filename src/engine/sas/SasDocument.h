@@ -48,6 +48,9 @@ struct SasDocument {
   // only partly read never writes zeros over frames it did not hold.
   std::int32_t pageFirst = 0;
   std::int32_t pageCount = 0;
+  // Opened for reading only (the user may not write the file): viewed, paged, rendered and
+  // copied, never written.
+  bool readOnly = false;
 };
 
 enum class SasAccess { ReadWrite, ReadOnly };

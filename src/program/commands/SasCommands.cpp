@@ -43,8 +43,11 @@ void InstallSasDocument(App& app) {
 void SasOpenFile(App& app, const std::string& path) {
   platform::DesktopPort& desktop = app.ports.desktop;
   // A longer name cannot be held, and a shortened one would name another file.
-  const MessageId refused =
+  MessageId refused =
       path.size() > MaxPathLength ? MessageId::InvalidFileHandle : SasOpenDocument(app.sas, path);
+  // A file the user may read but not write is opened to be looked at, rendered and copied.
+  if (refused == MessageId::InvalidFileHandle && path.size() <= MaxPathLength)
+    refused = SasOpenDocument(app.sas, path, SasAccess::ReadOnly);
   if (refused != MessageId::None) {
     ShowErrorMessage(desktop, refused);
     // A file that did not even open changes nothing; a refused one was opened and closed.
@@ -88,7 +91,7 @@ void SasOpenCommand(App& app, const std::string* path) {
     sas.shownFrameCount = sas.header.frameCount;
     sas.pageLength = std::clamp(app.clientRect[SasView].right, 0, MaxSasPageLength);
     SasReadPage(app);
-    windows.SetTitle(SasView, sas.path);
+    windows.SetTitle(SasView, SasTitle(app));
     SasViewHorizontalScrollUpdate(app);
     windows.Show(SasView, platform::ShowCommand::Restore);
     windows.Invalidate(SasView, nullptr);
@@ -105,9 +108,23 @@ void SasReadPage(App& app) {
   if (!read) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
 }
 
+std::string SasTitle(const App& app) {
+  return app.sas.readOnly ? app.sas.path + " (read-only)" : app.sas.path;
+}
+
+bool SasEditAllowed(App& app) {
+  if (!app.sas.readOnly) return true;
+  if (!app.sasReadOnlyShown) {
+    app.sasReadOnlyShown = true;
+    ShowErrorMessage(app.ports.desktop, MessageId::SasReadOnly);
+  }
+  return false;
+}
+
 void SasWriteBack(App& app) {
   if (!(app.flags & SasPageDirty)) return;
-  if (!app.sas.file.IsOpen()) {
+  // A read-only file takes no edits, so there is nothing of the user's to write.
+  if (!app.sas.file.IsOpen() || (app.sas.readOnly && !SasEditAllowed(app))) {
     Clear(app, SasPageDirty);
     return;
   }
@@ -130,12 +147,26 @@ void SasSaveAs(App& app) {
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return;
   app.fileDialogName = *name;
-  ShowErrorMessage(app.ports.desktop, SasCopyFile(app.sas, *name));
+  const MessageId copied = SasCopyFile(app.sas, *name);
+  ShowErrorMessage(app.ports.desktop, copied);
+  // The copy of a read-only file is the one the user goes on editing, at the same place.
+  if (copied == MessageId::None && app.sas.readOnly) {
+    const std::int32_t firstFrame = app.sas.firstFrame;
+    const GeneralSettings live = app.settings;
+    SasOpenCommand(app, &*name);
+    app.settings = live;
+    if (app.flags & SasOpen) {
+      app.sas.firstFrame = firstFrame;
+      SasReadPage(app);
+      SasViewHorizontalScrollUpdate(app);
+    }
+  }
 }
 
 void SasClose(App& app) {
   SasWriteBack(app);
   SasCloseDocument(app.sas);
+  app.sasReadOnlyShown = false;
   // Edits a failed write-back could not save end with the file.
   Clear(app, SasCloseClears | SasPageDirty);
   ViewGeometry& geometry = app.geometry[SasView];

@@ -13,8 +13,9 @@ struct App;
 // the program, the WAV side's fit test, and the SAS file's share of closing files.
 void InstallSasDocument(App& app);
 
-// Opens and validates `path` (SasOpenDocument). A refusal shows its message and leaves no SAS
-// open. An accepted file's settings copy becomes the live settings and SasOpen is set; with a
+// Opens and validates `path` (SasOpenDocument), for reading and writing, or for reading only
+// when the file cannot be written (SasDocument::readOnly). A refusal shows its message and
+// leaves no SAS open. An accepted file's settings copy becomes the live settings and SasOpen is set; with a
 // WAV open, a SAS that fits sets WavSasMatch, otherwise "WAV and SAS files does not fit.\n
 // Continue?" asks and No closes the file again.
 void SasOpenFile(App& app, const std::string& path);
@@ -24,6 +25,14 @@ void SasOpenFile(App& app, const std::string& path);
 // page is read from frame 0, and the SAS window is titled, scrolled and shown; on a refusal it
 // is hidden. The commands are updated either way.
 void SasOpenCommand(App& app, const std::string* path);
+
+// The SAS window's title: the file's name, with " (read-only)" for a file opened for reading.
+std::string SasTitle(const App& app);
+
+// Whether the open SAS may be changed. A read-only file refuses, and the first refusal of a
+// document says "The SAS file is read-only; use Save As to edit a copy."; every command that
+// edits or writes the SAS asks this first.
+bool SasEditAllowed(App& app);
 
 // Loads the page from firstFrame (never past the last frame) and clears SasPageDirty without
 // writing: a caller with edits writes them back first. A failed read is reported.
@@ -36,7 +45,8 @@ void SasReadPage(App& app);
 void SasWriteBack(App& app);
 
 // Writes back, then "Save SAS File As" asks for a name and the open file is copied there. The
-// open file itself is refused; the document stays on its own file.
+// open file itself is refused; the document stays on its own file, except a read-only one:
+// then the copy is opened in its place (same position and live settings), writable.
 void SasSaveAs(App& app);
 
 // Writes back and closes; the SAS bits, position, range, cursor and selection go back to their

@@ -87,6 +87,8 @@ struct App {
   // The open General Settings dialog, so that keys and mouse in other windows can refresh its
   // note lists (FillSettingsControls); null while it is closed.
   platform::DialogHandle* settingsDialog = nullptr;
+  // Whether this read-only SAS already said so: the message comes once per document.
+  bool sasReadOnlyShown = false;
 
   WavDocument wav;
   SasDocument sas;

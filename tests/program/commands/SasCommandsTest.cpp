@@ -11,6 +11,7 @@
 #include "program/shell/StartUp.h"
 #include "program/shell/WindowProcedure.h"
 #include "support/AppFixture.h"
+#include "support/ChildProcess.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
 
@@ -154,12 +155,62 @@ TEST_F(SasCommandsTest, SaveAsRefusesTheOpenFileAndCopiesTheEditsOtherwise) {
 }
 
 TEST_F(SasCommandsTest, AFailedWriteBackIsReportedAndKeepsTheEditsPending) {
-  // A file opened for reading only cannot be written.
-  ASSERT_EQ(SasOpenDocument(app.sas, MakeSas("a.sas", 20), SasAccess::ReadOnly), MessageId::None);
+  // The document's file handle swapped for one that cannot write: every write fails.
+  const std::string path = MakeSas("a.sas", 20);
+  ASSERT_EQ(SasOpenDocument(app.sas, path), MessageId::None);
+  app.sas.file = FileHandle::OpenForReading(path);
   app.flags |= SasOpen | SasPageDirty;
   SasWriteBack(app);
   EXPECT_EQ(LastText(), "Invalid File Handle");
   EXPECT_TRUE(app.Has(SasPageDirty));
+}
+
+// Run as a user who may read the file but not write it (root gives its rights up in the child).
+TEST_F(SasCommandsTest, AReadOnlySasOpensRendersRefusesEditsAndSaveAsEditsACopy) {
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+  const std::string wav = MakeWav("take.wav");
+  const std::string path = MakeSas("take.sas", 20, wavChecksum);
+  const std::string before = ReadFile(path);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  const std::string copy = dir.File("copy.sas");
+  const ChildResult child = RunAsUser([&](int& exitCode) {
+    std::string report;
+    const auto note = [&report](bool ok, const char* what) {
+      if (!ok) report += std::string(what) + "; ";
+    };
+    Choose(100, wav);
+    Choose(121, path);
+    note(app.Has(SasOpen) && app.Has(WavSasMatch), "not opened");
+    note(fake.desktop.messages.empty(), "a message at opening");
+    note(fake.windows.views[SasView].title == path + " (read-only)", "title");
+    Choose(105, dir.File("corrected.wav"));  // rendering only reads the SAS
+    note(std::filesystem::exists(dir.File("corrected.wav")), "not rendered");
+
+    // An edit is refused, said once, and nothing is written.
+    note(!SasEditAllowed(app) && !SasEditAllowed(app), "edit allowed");
+    note(fake.desktop.messages.size() == 1 &&
+             LastText() == "The SAS file is read-only; use Save As to edit a copy.",
+         "no read-only message");
+    app.sas.page[3].targetPitch = 1234;
+    app.flags |= SasPageDirty;
+    SasWriteBack(app);
+    note(!app.Has(SasPageDirty) && fake.desktop.messages.size() == 1, "write-back");
+
+    Choose(123, copy);
+    note(app.sas.path == copy && !app.sas.readOnly && app.Has(WavSasMatch), "not on the copy");
+    note(fake.windows.views[SasView].title == copy, "copy title");
+    note(SasEditAllowed(app), "copy not editable");
+    app.sas.page[0].targetPitch = 4321;
+    app.flags |= SasPageDirty;
+    SasWriteBack(app);
+    exitCode = report.empty() ? 0 : 1;
+    return report;
+  });
+  EXPECT_EQ(child.exitCode, 0) << child.output;
+  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_EQ(ReadSasFrames(copy).at(0).targetPitch, 4321);
+  EXPECT_EQ(ReadSasFrames(copy).at(3).targetPitch, 1003);  // the refused edit went nowhere
 }
 
 }  // namespace
