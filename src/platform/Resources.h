@@ -37,6 +37,9 @@ struct ToolbarButton {
 struct Accelerator {
   int key = 0;  // virtual-key code; Escape matches the character 27
   int command = 0;
+  // The modifiers held with the key; the program's own keys have none.
+  bool ctrl = false;
+  bool shift = false;
 };
 
 struct WindowSpec {

@@ -465,10 +465,11 @@ bool ViewWindow::HandleKey(int virtualKey, Qt::KeyboardModifiers modifiers) {
     }
     return true;
   }
-  const bool plain = !(modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier));
-  if (plain) {
+  const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+  const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+  if (!modifiers.testFlag(Qt::AltModifier)) {
     for (const Accelerator& accelerator : accelerators_) {
-      if (accelerator.key == virtualKey) {
+      if (accelerator.key == virtualKey && accelerator.ctrl == ctrl && accelerator.shift == shift) {
         message.kind = MessageKind::Command;
         message.command = accelerator.command;
         Send(message);

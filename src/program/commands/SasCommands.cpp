@@ -6,6 +6,7 @@
 
 #include "base/MessageId.h"
 #include "engine/sas/SasDocument.h"
+#include "program/commands/SasUndo.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
@@ -167,6 +168,7 @@ void SasClose(App& app) {
   SasWriteBack(app);
   SasCloseDocument(app.sas);
   app.sasReadOnlyShown = false;
+  SasUndoClear(app);
   // Edits a failed write-back could not save end with the file.
   Clear(app, SasCloseClears | SasPageDirty);
   ViewGeometry& geometry = app.geometry[SasView];

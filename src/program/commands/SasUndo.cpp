@@ -1,14 +1,162 @@
 #include "program/commands/SasUndo.h"
 
+#include <algorithm>
+
+#include "engine/sas/SasDocument.h"
+#include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/views/Render.h"
+#include "program/views/SasView.h"
 
 namespace vocara {
 
-void SasEditBegin(App&) {}
+namespace {
+
+// The records at their places in the file; indexes past the frames are left alone.
+bool WriteFrames(SasDocument& sas, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames) {
+  for (const auto& [index, frame] : frames) {
+    if (index >= sas.header.frameCount) continue;
+    const auto bytes = frame.Serialise();
+    if (!sas.file.Seek(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{index}) ||
+        !sas.file.Write(bytes.data(), bytes.size()))
+      return false;
+  }
+  return sas.file.Flush();
+}
+
+void Push(App& app, SasUndoAction action) {
+  SasUndoJournal& journal = app.undo;
+  const std::size_t size = action.Bytes();
+  journal.redo.clear();
+  if (size > SasUndoBudget) {
+    journal.undo.clear();
+    journal.bytes = 0;
+    return;
+  }
+  journal.bytes += size;
+  journal.undo.push_back(std::move(action));
+  while (journal.bytes > SasUndoBudget && !journal.undo.empty()) {
+    journal.bytes -= journal.undo.front().Bytes();
+    journal.undo.pop_front();
+  }
+}
+
+// Applies one side of an action through the file: pending page edits written back, the records
+// written, the links put in place, header and links written, the page read again.
+bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames,
+           const std::vector<TimeLink>& links) {
+  SasWriteBack(app);
+  if (app.flags & SasPageDirty) return false;  // the write-back failed and said so
+  SasDocument& sas = app.sas;
+  if (!WriteFrames(sas, frames)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+    return false;
+  }
+  sas.links = links;
+  SasReadPage(app);
+  app.flags |= SasPageDirty;  // header and links go back with the page
+  SasWriteBack(app);
+  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  SasViewSetDataWidth(app);
+  app.ports.windows.Invalidate(SasView, nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::size_t SasUndoAction::Bytes() const {
+  return (before.size() + after.size()) * sizeof(std::pair<std::uint32_t, SasFrame>) +
+         (linksBefore.size() + linksAfter.size()) * sizeof(TimeLink) + sizeof(SasUndoAction);
+}
+
+void SasEditBegin(App& app) {
+  SasUndoJournal& journal = app.undo;
+  const SasDocument& sas = app.sas;
+  journal.open = true;
+  journal.pageFirst = sas.pageFirst;
+  journal.pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
+  journal.pageBefore.assign(sas.page.begin(), sas.page.begin() + journal.pageCount);
+  journal.linksBefore = sas.links;
+}
 
 void SasEditEnd(App& app) {
-  if (app.flags & SasPageDirty) app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  SasUndoJournal& journal = app.undo;
+  if (!journal.open) return;
+  journal.open = false;
+  const SasDocument& sas = app.sas;
+  SasUndoAction action;
+  // A page that moved under the action (it cannot while the mouse is held) records nothing.
+  if (sas.pageFirst == journal.pageFirst && sas.pageCount == journal.pageCount) {
+    for (std::int32_t k = 0; k < journal.pageCount; ++k) {
+      const SasFrame& was = journal.pageBefore[static_cast<std::size_t>(k)];
+      const SasFrame& now = sas.page[static_cast<std::size_t>(k)];
+      if (was == now) continue;
+      const auto index = static_cast<std::uint32_t>(journal.pageFirst + k);
+      action.before.emplace_back(index, was);
+      action.after.emplace_back(index, now);
+    }
+  }
+  action.linksBefore = std::move(journal.linksBefore);
+  action.linksAfter = sas.links;
+  journal.pageBefore.clear();
+  if (action.Empty()) return;
+  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  Push(app, std::move(action));
+  UpdateUndoStates(app);
+}
+
+void SasRecordFileAction(App& app, SasUndoAction action) {
+  action.linksAfter = app.sas.links;
+  if (action.Empty()) return;
+  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  Push(app, std::move(action));
+  UpdateUndoStates(app);
+}
+
+void SasUndoCommand(App& app) {
+  SasUndoJournal& journal = app.undo;
+  if (journal.undo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app)) return;
+  SasUndoAction action = std::move(journal.undo.back());
+  journal.undo.pop_back();
+  journal.bytes -= action.Bytes();
+  if (Apply(app, action.before, action.linksBefore)) {
+    journal.redo.push_back(std::move(action));
+  } else {
+    journal.undo.push_back(std::move(action));
+    journal.bytes += journal.undo.back().Bytes();
+  }
+  UpdateUndoStates(app);
+}
+
+void SasRedoCommand(App& app) {
+  SasUndoJournal& journal = app.undo;
+  if (journal.redo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app)) return;
+  SasUndoAction action = std::move(journal.redo.back());
+  journal.redo.pop_back();
+  if (Apply(app, action.after, action.linksAfter)) {
+    journal.bytes += action.Bytes();
+    journal.undo.push_back(std::move(action));
+  } else {
+    journal.redo.push_back(std::move(action));
+  }
+  UpdateUndoStates(app);
+}
+
+void UpdateUndoStates(App& app) {
+  const bool sasOpen = (app.flags & SasOpen) != 0;
+  app.ports.windows.SetMenuItemEnabled(UndoCommand, sasOpen && !app.undo.undo.empty());
+  app.ports.windows.SetMenuItemEnabled(RedoCommand, sasOpen && !app.undo.redo.empty());
+}
+
+void SasUndoClear(App& app) {
+  app.undo.undo.clear();
+  app.undo.redo.clear();
+  app.undo.bytes = 0;
+  app.undo.open = false;
+  UpdateUndoStates(app);
 }
 
 }  // namespace vocara

@@ -1,16 +1,70 @@
-// Undo and redo of SAS edits, one user action at a time (a whole mouse drag, one link set or
-// deleted, one range operation). An action is bracketed by SasEditBegin and SasEditEnd: Begin
-// notes the page records and links as they are, End records what the action changed (frames by
-// their index in the file, and the link table) and marks the corrected temporary file stale.
+// Undo and redo of SAS edits, one user action at a time: a whole mouse drag, one link set or
+// deleted, one Time Correct Disable or Enable, one Global Edit, Silence or Global Clear.
+//
+// Each action is kept as the records it changed, by their index in the file, before and after,
+// and the link table before and after; it is applied back through the file (the page written
+// back first, the records written, the page read again), so an undo works after write-backs,
+// scrolling and Correct alike. The journal belongs to the open SAS (closing it clears it) and
+// keeps at most SasUndoBudget bytes: the oldest actions go first, and an action larger than the
+// whole budget empties the journal, since undoing what came before it would skip it.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "engine/sas/SasRecords.h"
 
 namespace vocara {
 
 struct App;
 
-// Before an action that may change the page records or the links in memory.
+inline constexpr std::size_t SasUndoBudget = std::size_t{64} << 20;
+
+// Commands outside the command table (its ids end at 186): their own gate, refused while busy
+// and greyed when there is nothing to undo or redo.
+inline constexpr int UndoCommand = 187;
+inline constexpr int RedoCommand = 188;
+
+struct SasUndoAction {
+  std::vector<std::pair<std::uint32_t, SasFrame>> before;
+  std::vector<std::pair<std::uint32_t, SasFrame>> after;
+  std::vector<TimeLink> linksBefore;
+  std::vector<TimeLink> linksAfter;
+  std::size_t Bytes() const;
+  bool Empty() const { return before.empty() && linksBefore == linksAfter; }
+};
+
+struct SasUndoJournal {
+  std::deque<SasUndoAction> undo;
+  std::deque<SasUndoAction> redo;
+  std::size_t bytes = 0;
+  // The action in progress: the page and links as SasEditBegin found them.
+  bool open = false;
+  std::int32_t pageFirst = 0;
+  std::int32_t pageCount = 0;
+  std::vector<SasFrame> pageBefore;
+  std::vector<TimeLink> linksBefore;
+};
+
+// Before an action that changes the page records or the links in memory.
 void SasEditBegin(App& app);
-// After it; does nothing when nothing changed.
+// After it: records what changed (nothing when nothing did), marks the corrected temporary
+// file stale and updates the Undo and Redo items.
 void SasEditEnd(App& app);
+
+// Records an action done through the file (a range operation): the changed records as the
+// operation reported them, and the links before; the links after are the document's.
+void SasRecordFileAction(App& app, SasUndoAction action);
+
+// Commands 187 and 188 (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
+void SasUndoCommand(App& app);
+void SasRedoCommand(App& app);
+// Greys or enables the two items as the journal says.
+void UpdateUndoStates(App& app);
+// Empties the journal (a SAS closed or replaced).
+void SasUndoClear(App& app);
 
 }  // namespace vocara

@@ -16,6 +16,7 @@
 #include "platform/Message.h"
 #include "platform/Platform.h"
 #include "program/audio/AudioProbe.h"
+#include "program/commands/SasUndo.h"
 #include "program/raster/RasterCanvas.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/StatusFields.h"
@@ -89,6 +90,7 @@ struct App {
   platform::DialogHandle* settingsDialog = nullptr;
   // Whether this read-only SAS already said so: the message comes once per document.
   bool sasReadOnlyShown = false;
+  SasUndoJournal undo;
 
   WavDocument wav;
   SasDocument sas;

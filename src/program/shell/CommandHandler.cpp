@@ -8,6 +8,7 @@
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/SasCommands.h"
+#include "program/commands/SasUndo.h"
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -55,6 +56,15 @@ void CloseWav(App& app, bool fullReset) {
 }  // namespace
 
 std::intptr_t HandleCommand(App& app, int view, int command) {
+  // Undo and redo lie outside the command table, behind their own gate.
+  if (command == UndoCommand) {
+    SasUndoCommand(app);
+    return 0;
+  }
+  if (command == RedoCommand) {
+    SasRedoCommand(app);
+    return 0;
+  }
   const CommandRecord* record = FindCommand(app.commands, command);
   if (record == nullptr || !record->enabled) return 0;
   platform::WindowPort& windows = app.ports.windows;

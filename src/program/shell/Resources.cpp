@@ -4,6 +4,7 @@
 
 #include "base/WindowTable.h"
 #include "platform/Keys.h"
+#include "program/commands/SasUndo.h"
 
 namespace vocara {
 namespace {
@@ -172,7 +173,8 @@ std::vector<MenuPopup> MainMenu() {
       {"S&AS Range",
        {Item("&Find", 134, g, "F"), Item("Set &Left", 135, g, "L"), Item("Set &Right", 136, g, "R"),
         Item("Select &All", 137, g), Separator(), Item("Time Correct &Disable", 138, g, "D"),
-        Item("Time Correct &Enable", 139, g, "E"), Separator(), Item("&Global Edit", 140, g)}},
+        Item("Time Correct &Enable", 139, g, "E"), Separator(), Item("&Global Edit", 140, g), Separator(),
+        Item("&Undo", UndoCommand, g, "Ctrl+Z"), Item("Re&do", RedoCommand, g, "Ctrl+Y")}},
       {"V&iew",
        {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"), Separator(),
         Item("&General Settings...", 154, on), Item("&Audio Device Settings...", 155, on)}},
@@ -203,10 +205,28 @@ std::string_view TooltipText(int command) {
 std::vector<platform::Accelerator> AcceleratorTable() {
   namespace key = platform::key;
   return {
-      {key::Escape, 128}, {'A', 137},         {'D', 138},         {'E', 139},         {'M', 168},
-      {'O', 126},         {'P', 106},         {'S', 108},         {'W', 127},         {key::F1, 129},
-      {key::F1 + 1, 130}, {key::F1 + 2, 131}, {key::F1 + 3, 132}, {key::F1 + 4, 133}, {key::F1 + 6, 116},
-      {key::F1 + 7, 117}, {key::F1 + 8, 118}, {key::F1 + 9, 119},
+      {key::Escape, 128},
+      {'A', 137},
+      {'D', 138},
+      {'E', 139},
+      {'M', 168},
+      {'O', 126},
+      {'P', 106},
+      {'S', 108},
+      {'W', 127},
+      {key::F1, 129},
+      {key::F1 + 1, 130},
+      {key::F1 + 2, 131},
+      {key::F1 + 3, 132},
+      {key::F1 + 4, 133},
+      {key::F1 + 6, 116},
+      {key::F1 + 7, 117},
+      {key::F1 + 8, 118},
+      {key::F1 + 9, 119},
+      // Undo and redo of SAS edits, as every editor has them.
+      {'Z', UndoCommand, true, false},
+      {'Y', RedoCommand, true, false},
+      {'Z', RedoCommand, true, true},
   };
 }
 

@@ -1,0 +1,148 @@
+// Undo and redo of SAS edits: page edits and link changes, across write-backs and scrolling,
+// the redo list dropped by a new edit, the budget, the gate of the two commands.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasUndo.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/SasFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class SasUndoTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    std::vector<SasFrame> frames;
+    for (std::uint16_t i = 0; i < 3000; ++i)
+      frames.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i), -5, 5));
+    path = WriteSasFile(dir.File("take.sas"), SasHeaderFor(100, 48000, 0, frames.size()), frames,
+                        EndLinks(300000));
+    SasOpenCommand(app, &path);
+    ASSERT_TRUE(app.Has(SasOpen));
+    original = ReadSasFrames(path);
+  }
+  // A mouse-like action: the page edited in memory between the two brackets.
+  void EditPage(int column, std::uint16_t pitch) {
+    SasEditBegin(app);
+    app.sas.page[static_cast<std::size_t>(column)].targetPitch = pitch;
+    app.flags |= SasPageDirty;
+    SasEditEnd(app);
+  }
+  void AddLink(TimeLink link) {
+    SasEditBegin(app);
+    app.sas.links.insert(app.sas.links.begin() + 1, link);
+    app.flags |= SasPageDirty;
+    SasEditEnd(app);
+  }
+  // The file as the user would see it after saving: pending edits written back.
+  std::vector<SasFrame> Saved() {
+    SasWriteBack(app);
+    return ReadSasFrames(path);
+  }
+  bool Enabled(int command) { return fake.windows.menuEnabled[command]; }
+
+  std::string path;
+  std::vector<SasFrame> original;
+};
+
+TEST_F(SasUndoTest, EditsAndLinksUndoAndRedoOneActionAtATime) {
+  EXPECT_FALSE(Enabled(UndoCommand));
+  EditPage(3, 4444);
+  AddLink({1000, 1200});
+  EXPECT_TRUE(Enabled(UndoCommand));
+  EXPECT_FALSE(Enabled(RedoCommand));
+
+  Command(SasView, UndoCommand);  // the link
+  EXPECT_EQ(app.sas.links, EndLinks(300000));
+  EXPECT_EQ(app.sas.page[3].targetPitch, 4444);
+  Command(SasView, UndoCommand);  // the pitch
+  EXPECT_EQ(app.sas.page[3].targetPitch, 1003);
+  EXPECT_EQ(Saved(), original);
+  EXPECT_EQ(ReadSasLinks(path), EndLinks(300000));
+  EXPECT_FALSE(Enabled(UndoCommand));
+  EXPECT_TRUE(Enabled(RedoCommand));
+
+  Command(SasView, RedoCommand);
+  Command(SasView, RedoCommand);
+  EXPECT_EQ(app.sas.page[3].targetPitch, 4444);
+  EXPECT_EQ(ReadSasLinks(path), (std::vector<TimeLink>{{0, 0}, {1000, 1200}, {300000, 300000}}));
+  Command(SasView, RedoCommand);  // nothing left to redo: nothing happens
+  EXPECT_EQ(app.sas.links.size(), 3u);
+
+  // A new edit drops what could be redone.
+  Command(SasView, UndoCommand);
+  EditPage(5, 5555);
+  EXPECT_FALSE(Enabled(RedoCommand));
+  EXPECT_TRUE(app.undo.redo.empty());
+}
+
+TEST_F(SasUndoTest, UndoReachesFramesWrittenBackAndScrolledOffThePage) {
+  EditPage(10, 7000);
+  SasWriteBack(app);
+  app.sas.firstFrame = 2000;  // scrolled: the edited frame is no longer on the page
+  SasReadPage(app);
+  Command(SasView, UndoCommand);
+  EXPECT_EQ(app.sas.firstFrame, 2000);
+  EXPECT_EQ(Saved(), original);
+  Command(SasView, RedoCommand);
+  EXPECT_EQ(Saved()[10].targetPitch, 7000);
+}
+
+TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNothing) {
+  app.flags |= CorrectedTempCurrent;
+  SasEditBegin(app);
+  SasEditEnd(app);
+  EXPECT_TRUE(app.Has(CorrectedTempCurrent));
+  EXPECT_TRUE(app.undo.undo.empty());
+  EditPage(1, 1);
+  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+  app.flags |= CorrectedTempCurrent;
+  Command(SasView, UndoCommand);
+  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+}
+
+TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
+  EditPage(1, 1);
+  SasClose(app);
+  EXPECT_TRUE(app.undo.undo.empty());
+  EXPECT_FALSE(Enabled(UndoCommand));
+  SasOpenCommand(app, &path);
+
+  SasUndoAction huge;
+  huge.before.resize(SasUndoBudget / sizeof(huge.before[0]) + 1);
+  huge.after = huge.before;
+  EditPage(1, 1);
+  SasRecordFileAction(app, huge);  // larger than the budget: nothing before it can be undone either
+  EXPECT_TRUE(app.undo.undo.empty());
+  EXPECT_EQ(app.undo.bytes, 0u);
+}
+
+TEST_F(SasUndoTest, UndoIsRefusedWhileBusyAndHasItsKeys) {
+  EditPage(1, 1);
+  SetBusy(app, true);
+  Command(SasView, UndoCommand);
+  EXPECT_EQ(app.undo.undo.size(), 1u);
+  SetBusy(app, false);
+  const auto accelerators = AcceleratorTable();
+  const auto has = [&](int key, int command, bool shift) {
+    for (const auto& a : accelerators)
+      if (a.key == key && a.command == command && a.ctrl && a.shift == shift) return true;
+    return false;
+  };
+  EXPECT_TRUE(has('Z', UndoCommand, false));
+  EXPECT_TRUE(has('Y', RedoCommand, false));
+  EXPECT_TRUE(has('Z', RedoCommand, true));
+}
+
+}  // namespace
+}  // namespace vocara::test
