@@ -8,6 +8,7 @@
 #include "base/MessageId.h"
 #include "cli/BuildCommand.h"
 #include "cli/CorrectCommand.h"
+#include "cli/EditCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "engine/wav/RangeExport.h"
 #include "engine/wav/WavDocument.h"
@@ -33,6 +34,11 @@ constexpr const char* Usage =
     "                                analyse IN into a new SAS file; the settings are the built-in\n"
     "                                ones or FILE's, then the options in order, as in the Settings\n"
     "                                dialog (notes as 0..87 or A0 .. C8; values clamped)\n"
+    "  edit IN.sas [--range A:B] [--scale P] [--transpose CENTS] [--disable-above P]\n"
+    "        [--enable-below P] [--silence-below P] [--remove-links] | --silence | --clear\n"
+    "                                change IN in place as Global Edit does on frames A <= i < B\n"
+    "                                (all by default; values clamped), or as SAS File / Silence\n"
+    "                                or Global Clear do on the whole file\n"
     "  --help                        show this text\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
@@ -136,6 +142,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "export-text") return WriteRange(args, err, WriteRangeAsText);
   if (command == "build") return BuildCommand(args, err, UsageError);
   if (command == "correct") return CorrectCommand(args, err, UsageError);
+  if (command == "edit") return EditCommand(args, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 

@@ -1,0 +1,153 @@
+#include "cli/EditCommand.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+#include "base/MessageId.h"
+#include "base/NumberText.h"
+#include "cli/Cli.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/SasRangeOps.h"
+
+namespace vocara::cli {
+namespace {
+
+// The menu entries that take the whole file and no values of their own.
+enum class WholeFile { None, Silence, Clear };
+
+struct Options {
+  std::string sas;
+  std::optional<std::uint32_t> left;
+  std::uint32_t right = 0;
+  std::string rangeText;
+  unsigned ops = 0;
+  SasRangeFields fields;
+  WholeFile whole = WholeFile::None;
+};
+
+// The dialog's edit fields: each option ticks its box and fills its field.
+struct ValueOption {
+  std::string_view name;
+  unsigned op;
+  double SasRangeFields::*field;
+};
+
+constexpr std::array<ValueOption, 5> ValueOptions{{
+    {"--scale", SasRangeOps::ScaleAmplitude, &SasRangeFields::scaleAmplitude},
+    {"--transpose", SasRangeOps::Transpose, &SasRangeFields::transpose},
+    {"--disable-above", SasRangeOps::DisableTimeCorrection, &SasRangeFields::disableAbove},
+    {"--enable-below", SasRangeOps::EnableTimeCorrection, &SasRangeFields::enableBelow},
+    {"--silence-below", SasRangeOps::Silence, &SasRangeFields::silenceBelow},
+}};
+
+std::optional<std::uint32_t> ParseIndex(std::string_view text) {
+  std::uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// The arguments after "edit": one name, the options anywhere around it. Returns the problem,
+// empty when the arguments are sound.
+std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
+  std::vector<std::string> names;
+  bool editOptions = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = std::find_if(ValueOptions.begin(), ValueOptions.end(),
+                                    [&arg](const ValueOption& option) { return option.name == arg; });
+    if (value != ValueOptions.end() || arg == "--range") {
+      if (i + 1 == args.size()) return arg + " needs a value";
+      const std::string& text = args[++i];
+      editOptions = true;
+      if (value != ValueOptions.end()) {
+        // As the dialog reads its field: text that is no number reads as 0.
+        options.fields.*(value->field) = ScanNumber(text);
+        options.ops |= value->op;
+        continue;
+      }
+      const std::size_t colon = text.find(':');
+      const std::optional<std::uint32_t> left =
+          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(text).substr(0, colon));
+      const std::optional<std::uint32_t> right =
+          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(text).substr(colon + 1));
+      if (!left || !right || *left > *right)
+        return "range '" + text + "' is not A:B with whole numbers A <= B";
+      options.left = *left;
+      options.right = *right;
+      options.rangeText = text;
+    } else if (arg == "--remove-links") {
+      options.ops |= SasRangeOps::RemoveLinks;
+      editOptions = true;
+    } else if (arg == "--silence" || arg == "--clear") {
+      const WholeFile whole = arg == "--silence" ? WholeFile::Silence : WholeFile::Clear;
+      if (options.whole != WholeFile::None && options.whole != whole)
+        return "--silence and --clear cannot be combined";
+      options.whole = whole;
+    } else if (arg.starts_with("--")) {
+      return "unknown option '" + arg + "'";
+    } else {
+      names.push_back(arg);
+    }
+  }
+  if (names.size() != 1) return "edit takes one IN.sas";
+  if (options.whole != WholeFile::None && editOptions)
+    return "--silence and --clear take the whole file and no other option";
+  options.sas = names[0];
+  return {};
+}
+
+}  // namespace
+
+int EditCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  Options options;
+  if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
+
+  SasDocument sas;
+  if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadWrite);
+      refused != MessageId::None) {
+    err << MessageText(refused) << '\n';
+    return ExitFailure;
+  }
+  const std::uint32_t frameCount = sas.header.frameCount;
+  sas.shownFrameCount = frameCount;
+  std::uint32_t first = 0;
+  std::uint32_t end = frameCount;
+  if (options.left) {
+    if (options.right > frameCount) {
+      return usage(err, "range '" + options.rangeText + "' ends past the " + std::to_string(frameCount) +
+                            " frames of " + options.sas);
+    }
+    first = *options.left;
+    end = options.right;
+  }
+
+  SasRangeParams params;
+  unsigned ops = options.ops;
+  switch (options.whole) {
+    case WholeFile::Silence:
+      // Opening a SAS makes its stored settings live, so its own threshold is the one in force.
+      params.silenceBelow = sas.header.settings.silenceThreshold;
+      ops = SasRangeOps::Silence;
+      break;
+    case WholeFile::Clear:
+      ops = SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
+            SasRangeOps::RemoveLinks;
+      break;
+    case WholeFile::None:
+      params = ClampSasRangeParams(options.fields);
+      break;
+  }
+  if (ops == 0) return ExitSuccess;
+  if (!SasApplyRange(sas, first, end, ops, params))
+    return OutputFailure(err, MessageId::OutputWriteFailed, options.sas);
+  return ExitSuccess;
+}
+
+}  // namespace vocara::cli

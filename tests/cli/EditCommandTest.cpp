@@ -1,0 +1,140 @@
+// vocara-cli edit: each option ticks its operation with the value read and clamped as the
+// dialog reads it, the file written is exactly the engine's, Silence takes the file's own
+// threshold, Global Clear the initial values; no operation changes nothing; usage errors and
+// failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "engine/sas/SasRangeOps.h"
+#include "support/ChildProcess.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+// Amplitudes 0, 2^29 .. 5 x 2^29: frames 0 to 3 lie below 50 % of full scale.
+std::vector<SasFrame> Analysed() {
+  std::vector<SasFrame> frames;
+  for (int i = 0; i < 6; ++i)
+    frames.push_back(FreshFrame(static_cast<std::uint16_t>(500 + 1000 * i), -(i << 28), i << 28));
+  frames[5] = FreshFrame(8000, -(5 << 28), 5 << 28);
+  return frames;
+}
+
+class EditCommandTest : public ::testing::Test {
+ protected:
+  // The analysed frames with two of them edited, four links, a silence threshold of 50 %.
+  std::string Write(const std::string& path) {
+    std::vector<SasFrame> frames = Analysed();
+    frames[1].targetPitch = 900 | TimeCorrectionOffBit;
+    frames[2].targetAmplitude = 5;
+    return WriteSasFile(path, header, frames, {{0, 0}, {150, 200}, {320, 330}, {600, 600}});
+  }
+  int Run(std::vector<std::string> args) {
+    err.str("");
+    args.insert(args.begin(), {"edit", Write(sas)});
+    std::ostringstream out;
+    return cli::RunCli(args, out, err);
+  }
+  // The same change made by the engine on a fresh copy.
+  std::string Engine(std::uint32_t first, std::uint32_t end, unsigned ops, const SasRangeParams& params) {
+    SasDocument document;
+    EXPECT_EQ(SasOpenDocument(document, Write(dir.File("engine.sas"))), MessageId::None);
+    EXPECT_TRUE(SasApplyRange(document, first, end, ops, params));
+    return ReadFile(dir.File("engine.sas"));
+  }
+
+  TempDir dir;
+  std::string sas = dir.File("in.sas");
+  SasHeader header = [] {
+    SasHeader h = SasHeaderFor(100, 48000, 0x1234, 6, 4);
+    h.settings.silenceThreshold = 50;
+    return h;
+  }();
+  std::ostringstream err;
+};
+
+// Each case against the engine's own result on the same file; no operation leaves it as it was.
+TEST_F(EditCommandTest, OptionsTickTheirOperationsWithTheFieldsClampedValues) {
+  using Op = SasRangeOps;
+  struct Case {
+    std::vector<std::string> args;
+    unsigned ops = 0;
+    SasRangeParams params = {};
+    std::uint32_t first = 0, end = 6;
+  } cases[] = {
+      {{"--transpose", "5000"}, Op::Transpose, {100, 1200}},
+      {{"--scale", "abc"}, Op::ScaleAmplitude, {0}},
+      {{"--scale", "1 5 0", "--transpose", "-50.7"}, Op::ScaleAmplitude | Op::Transpose, {150, -50}},
+      {{"--enable-below", "100", "--disable-above", "0"},
+       Op::DisableTimeCorrection | Op::EnableTimeCorrection},
+      {{"--range", "2:4", "--silence-below", "200", "--remove-links"},
+       Op::Silence | Op::RemoveLinks,
+       {100, 0, 0, 100, 100},
+       2,
+       4},
+      {{"--remove-links", "--range", "3:3"}, Op::RemoveLinks, {}, 3, 3},
+      {{}},
+      {{"--range", "1:2"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Run(c.args), cli::ExitSuccess) << ::testing::PrintToString(c.args) << err.str();
+    EXPECT_EQ(ReadFile(sas), Engine(c.first, c.end, c.ops, c.params)) << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST_F(EditCommandTest, SilenceTakesTheFilesThresholdAndClearRestoresTheAnalysis) {
+  ASSERT_EQ(Run({"--silence"}), cli::ExitSuccess) << err.str();
+  std::vector<SasFrame> silenced = ReadSasFrames(sas);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(silenced[i].targetAmplitude == 0, i < 4) << i;
+  EXPECT_EQ(ReadSasHeader(sas).settings, header.settings);
+  EXPECT_EQ(ReadSasLinks(sas).size(), 4u);
+
+  ASSERT_EQ(Run({"--clear"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(ReadSasFrames(sas), Analysed());
+  EXPECT_EQ(ReadSasLinks(sas), EndLinks(600));
+  EXPECT_EQ(ReadSasHeader(sas).settings, header.settings);
+}
+
+TEST_F(EditCommandTest, BadArgumentsAreUsageErrors) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"other.sas"},
+           {"--range", "4:2"},
+           {"--range", "0:7"},  // past the frames
+           {"--range", "a:b"},
+           {"--scale"},
+           {"--speed", "2"},
+           {"--silence", "--clear"},
+           {"--silence", "--scale", "50"},
+           {"--clear", "--range", "0:6"},
+       }) {
+    EXPECT_EQ(Run(args), cli::ExitUsage) << args.back();
+    EXPECT_NE(err.str().find("usage: vocara-cli"), std::string::npos);
+  }
+}
+
+TEST_F(EditCommandTest, FailuresGiveTheMessageAndExit1) {
+  std::ostringstream out;
+  EXPECT_EQ(cli::RunCli({"edit", dir.File("missing.sas"), "--clear"}, out, err), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "Invalid File Handle\n");
+  // Writes past 100 bytes fail as on a full disk.
+  Write(sas);
+  const ChildResult child = RunWithFileSizeLimit(100, [&](int& exitCode) {
+    std::ostringstream childOut;
+    std::ostringstream childErr;
+    exitCode = cli::RunCli({"edit", sas, "--clear"}, childOut, childErr);
+    return childErr.str();
+  });
+  EXPECT_EQ(child.exitCode, cli::ExitFailure);
+  EXPECT_EQ(child.output, "vocara-cli: could not write " + sas + "\n");
+}
+
+}  // namespace
+}  // namespace vocara::test
