@@ -12,6 +12,7 @@
 #include "base/WindowTable.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/SasRangeOps.h"
 #include "engine/wav/WavDocument.h"
 #include "platform/Message.h"
 #include "platform/Platform.h"
@@ -22,6 +23,7 @@
 #include "program/shell/StatusFields.h"
 #include "program/shell/Warning.h"
 #include "program/views/FftView.h"
+#include "program/views/SasMouse.h"
 #include "program/views/SasView.h"
 #include "program/views/ViewGeometry.h"
 #include "program/views/WavView.h"
@@ -77,6 +79,8 @@ struct App {
   std::array<ViewGeometry, ViewCount> geometry{};
   int upperPaneHeight = 0;
   int lowerPaneHeight = 0;
+  // The left-button drag in progress in any window (SasMouse).
+  MouseDrag mouse;
   std::array<RasterImage, ViewCount> images;
 
   // How each window is shown again when busy mode ends.
@@ -91,6 +95,8 @@ struct App {
   // Whether this read-only SAS already said so: the message comes once per document.
   bool sasReadOnlyShown = false;
   SasUndoJournal undo;
+  // The values of the "Change SAS range" dialog, kept for the run of the program.
+  SasRangeParams sasRangeParams;
 
   WavDocument wav;
   SasDocument sas;

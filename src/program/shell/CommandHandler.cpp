@@ -8,6 +8,7 @@
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/SasCommands.h"
+#include "program/commands/SasRangeCommands.h"
 #include "program/commands/SasUndo.h"
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
@@ -132,6 +133,17 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       break;
     case 123:  // SAS File / Save As
       SasSaveAs(app);
+      break;
+    case 124:  // SAS File / Silence
+    case 125:  // SAS File / Global Clear
+    case 134:
+    case 135:
+    case 136:
+    case 137:
+    case 138:
+    case 139:
+    case 140:  // the S&AS Range menu
+      SasRangeCommand(app, view, command);
       break;
     case 126:  // SAS File / Set Ruler Origin
       SetRulerOrigin(app);

@@ -6,6 +6,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandHandler.h"
 #include "program/views/Render.h"
+#include "program/views/SasMouse.h"
 #include "program/views/Scrolling.h"
 #include "program/views/ViewLayout.h"
 
@@ -86,7 +87,11 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
     case MessageKind::MouseMove:
     case MessageKind::LeftDown:
     case MessageKind::LeftUp:
-      if (busy) windows.SetCursor(platform::CursorShape::Hourglass);
+      if (busy) {
+        windows.SetCursor(platform::CursorShape::Hourglass);
+        return 0;
+      }
+      SasMouse(app, view, message);
       return 0;
     case MessageKind::RightDown:
       if (view == SasView) windows.PopupEditModeMenu(windows.ClientToScreen(SasView, message.pos));

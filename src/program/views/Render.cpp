@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <span>
 
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -84,7 +85,8 @@ void PaintWavPlot(App& app, platform::Canvas& canvas, int columns) {
 
 int ClampColumn(std::int64_t column) { return static_cast<int>(std::clamp(column, -FarColumn, FarColumn)); }
 
-void PaintTimeLinks(App& app, platform::Canvas& canvas, int columns, int paneBottom) {
+// The links that reach columns first .. columns (all of them from column 0).
+void PaintTimeLinks(App& app, platform::Canvas& canvas, int first, int columns, int paneBottom) {
   const SasDocument& sas = app.sas;
   const std::uint32_t frameLength = sas.header.frameLength;
   if (frameLength == 0) return;
@@ -95,7 +97,7 @@ void PaintTimeLinks(App& app, platform::Canvas& canvas, int columns, int paneBot
     // Unsigned divisions, then columns relative to the page.
     const std::int64_t source = std::int64_t{link.source / frameLength} - sas.firstFrame;
     const std::int64_t target = std::int64_t{link.target / frameLength} - sas.firstFrame;
-    const bool leftOfWindow = source < 0 && target < 0;
+    const bool leftOfWindow = source < first && target < first;
     const bool rightOfWindow = source > columns && target > columns;
     if (leftOfWindow || rightOfWindow) continue;
     canvas.MoveTo(ClampColumn(source), paneBottom);
@@ -104,28 +106,24 @@ void PaintTimeLinks(App& app, platform::Canvas& canvas, int columns, int paneBot
   canvas.SetRasterMode(RasterMode::Copy);
 }
 
-void PaintAmplitudePane(App& app, platform::Canvas& canvas, int columns) {
+void PaintAmplitudePane(App& app, platform::Canvas& canvas, int first, int columns) {
   const ViewGeometry& geometry = app.geometry[SasView];
   const int bottom = SasAmplitudeBottom(app);
-  const double scale =
-      std::exp((9000 - app.sasView.upper.position) * 0.001) * (bottom - geometry.plotTop) * PerFullRange;
-  for (int x = 0; x < columns; ++x) {
+  const double scale = SasAmplitudeScale(app);
+  for (int x = first; x < columns; ++x) {
     const SasFrame& frame = app.sas.page[static_cast<std::size_t>(x)];
     DrawColumnBar(canvas, x, geometry.plotTop, bottom, static_cast<int>(frame.Amplitude() * scale),
                   static_cast<int>(frame.targetAmplitude * scale));
   }
-  PaintTimeLinks(app, canvas, columns, bottom);
+  PaintTimeLinks(app, canvas, first, columns, bottom);
 }
 
-void PaintPitchPane(App& app, platform::Canvas& canvas, int columns, int bottom) {
+void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, int bottom) {
   const int top = SasPitchTop(app);
   const int centre = (top + bottom) / 2;
   const double scale = app.sasView.pitchScale;
-  const int centreNote = 87 - app.sasView.lower.position;
-  // Bars stand on the pane bottom; `base` shifts them so that the centre note reaches the
-  // centre row.
-  const auto base = static_cast<int>(centreNote * 100 * scale + (centre - bottom));
-  for (int x = 0; x < columns; ++x) {
+  const int base = SasPitchBase(app, top, bottom);
+  for (int x = first; x < columns; ++x) {
     const SasFrame& frame = app.sas.page[static_cast<std::size_t>(x)];
     DrawColumnBar(canvas, x, top, bottom, static_cast<int>(frame.sourcePitch * scale - base),
                   static_cast<int>(frame.TargetPitch() * scale - base));
@@ -160,11 +158,11 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
   const bool upper = (app.flags & SasUpperBandRedraw) != 0;
   const bool lower = (app.flags & SasLowerBandRedraw) != 0;
   if (upper) {
-    PaintAmplitudePane(app, canvas, columns);
+    PaintAmplitudePane(app, canvas, 0, columns);
     band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app);
   }
   if (lower) {
-    PaintPitchPane(app, canvas, columns, band.bottom);
+    PaintPitchPane(app, canvas, 0, columns, band.bottom);
     band.top = upper ? geometry.plotTop : SasPitchTop(app);
   }
   app.flags &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
@@ -293,6 +291,81 @@ void RepaintStatusValues(App& app, int view) {
   RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
   PaintStatus(app, canvas, view, false);
   app.ports.windows.Present(view, StatusStrip(app, view));
+}
+
+double SasAmplitudeScale(const App& app) {
+  return std::exp((9000 - app.sasView.upper.position) * 0.001) *
+         (SasAmplitudeBottom(app) - app.geometry[SasView].plotTop) * PerFullRange;
+}
+
+int SasPitchBase(const App& app, int top, int bottom) {
+  const int centre = (top + bottom) / 2;
+  const int centreNote = 87 - app.sasView.lower.position;
+  return static_cast<int>(centreNote * 100 * app.sasView.pitchScale + (centre - bottom));
+}
+
+void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before) {
+  SasViewSetDataWidth(app);
+  end = std::min({end, PlotColumns(app, SasView), first + static_cast<int>(before.size())});
+  const ViewGeometry& geometry = app.geometry[SasView];
+  const int top = amplitude ? geometry.plotTop : SasPitchTop(app);
+  const int bottom = amplitude ? SasAmplitudeBottom(app) : geometry.plotBottom;
+  const int height = bottom - top;
+  const double scale = amplitude ? SasAmplitudeScale(app) : app.sasView.pitchScale;
+  const int base = amplitude ? 0 : SasPitchBase(app, top, bottom);
+  // The second value of a column bar, as the pane painters compute it.
+  const auto target = [&](const SasFrame& frame) {
+    const int value = amplitude ? static_cast<int>(frame.targetAmplitude * scale)
+                                : static_cast<int>(frame.TargetPitch() * scale - base);
+    return std::min(height, value);
+  };
+  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  platform::Rect shown{MaxColumns, bottom + 1, 0, top};
+  for (int x = std::max(first, 0); x < end; ++x) {
+    // With the analysed value unchanged, the bar's colours differ only between the old and the
+    // new height of its target: those rows are drawn again, with what lies over them.
+    const int was = target(before[static_cast<std::size_t>(x - first)]);
+    const int now = target(app.sas.page[static_cast<std::size_t>(x)]);
+    const int low = std::max(std::min(was, now), 0);
+    const int high = std::min(std::max(was, now), height);
+    if (low >= high) continue;
+    const platform::Rect rect{x, bottom - high + 1, x + 1, bottom - low + 1};
+    canvas.SetClip(rect);
+    if (amplitude) {
+      PaintAmplitudePane(app, canvas, x, x + 1);
+    } else {
+      PaintPitchPane(app, canvas, x, x + 1, bottom);
+    }
+    // Band and cursor line as a paint of both panes draws them.
+    canvas.SetRasterMode(RasterMode::NotXor);
+    canvas.SelectPen(Green);
+    canvas.SelectBrush(GreenBrush);
+    canvas.Rectangle(geometry.selLeftX, geometry.plotTop, geometry.selRightX, geometry.plotBottom);
+    DrawCursorLine(canvas, geometry.drawnCursorX, geometry.plotTop, geometry.plotBottom);
+    canvas.SetRasterMode(RasterMode::Copy);
+    shown = {std::min(shown.left, rect.left), std::min(shown.top, rect.top),
+             std::max(shown.right, rect.right), std::max(shown.bottom, rect.bottom)};
+  }
+  if (!shown.Empty()) app.ports.windows.Present(SasView, shown);
+}
+
+void DrawTimeLink(App& app, const TimeLink& link) {
+  const std::uint32_t frameLength = app.sas.header.frameLength;
+  if (frameLength == 0) return;
+  const ViewGeometry& geometry = app.geometry[SasView];
+  const int bottom = SasAmplitudeBottom(app);
+  const int source = ClampColumn(std::int64_t{link.source / frameLength} - app.sas.firstFrame);
+  const int target = ClampColumn(std::int64_t{link.target / frameLength} - app.sas.firstFrame);
+  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  canvas.SetRasterMode(RasterMode::NotXor);
+  canvas.SelectPen(Blue);
+  canvas.MoveTo(source, bottom);
+  canvas.LineTo(target, geometry.plotTop);
+  canvas.SetRasterMode(RasterMode::Copy);
+  const int width = ViewWidth(app, SasView);
+  const int left = std::clamp(std::min(source, target), 0, width);
+  const int right = std::clamp(std::max(source, target) + 1, 0, width);
+  if (left < right) app.ports.windows.Present(SasView, {left, geometry.plotTop, right, bottom + 1});
 }
 
 void InvalidateBelowStatus(App& app, int view) {

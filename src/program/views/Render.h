@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
+#include "engine/sas/SasRecords.h"
 #include "platform/Canvas.h"
 
 namespace vocara {
@@ -49,6 +51,23 @@ void MoveCursor(App& app, int view);
 void MoveProgressCursor(App& app, std::uint64_t position);
 // The Left and Right keys: the cursor one column to the left (-1) or right (+1).
 void CursorStep(App& app, int view, int step);
+
+// Rows per peak-to-peak unit in the SAS amplitude pane (the upper control's scale).
+double SasAmplitudeScale(const App& app);
+// Pitch bars stand on the pitch pane's bottom row; the base shifts them so that the centre note
+// (87 - the lower control's position) reaches the pane's centre row: a pitch p stands
+// trunc(p x pitchScale - base) rows above the bottom.
+int SasPitchBase(const App& app, int top, int bottom);
+
+// Draws the SAS columns first .. end - 1 of the amplitude pane (or the pitch pane) again after
+// their target values changed, and shows them. `before` holds the records of those columns as
+// they were drawn; only the rows between each column's old and new target bar are drawn again,
+// with what lies over them (time links, pitch grid, selection band, cursor line) as a paint of
+// both panes leaves it. The mouse editing redraws with it the columns it changed.
+void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before);
+// Draws one time link across the amplitude plot in the inverting mode and shows it; drawing it
+// again removes it.
+void DrawTimeLink(App& app, const TimeLink& link);
 
 // Rewrites the status value fields straight into the window and shows them.
 void RepaintStatusValues(App& app, int view);

@@ -1,0 +1,265 @@
+#include "program/commands/SasRangeCommands.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+
+#include "base/NumberText.h"
+#include "engine/sas/SasDocument.h"
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasUndo.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/DialogFields.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/views/Render.h"
+#include "program/views/SasView.h"
+
+namespace vocara {
+
+namespace {
+
+using platform::ControlKind;
+
+// Dialog ids: the five fields and their check boxes, and the Default button.
+enum : int { FieldScale = 101, FieldTranspose, FieldDisable, FieldEnable, FieldSilence };
+enum : int { BoxScale = 106, BoxTranspose, BoxDisable, BoxEnable, BoxSilence, BoxRemoveLinks };
+constexpr int ButtonDefault = 3;
+
+void ShowParams(platform::DialogHandle& dialog, const SasRangeParams& params) {
+  WriteNumberField(dialog, FieldScale, params.scaleAmplitude, 2);
+  WriteNumberField(dialog, FieldTranspose, params.transpose, 0);
+  WriteNumberField(dialog, FieldDisable, params.disableAbove, 2);
+  WriteNumberField(dialog, FieldEnable, params.enableBelow, 2);
+  WriteNumberField(dialog, FieldSilence, params.silenceBelow, 2);
+  for (int box = BoxScale; box <= BoxRemoveLinks; ++box) dialog.SetChecked(box, false);
+}
+
+class SasRangeProcedure final : public platform::DialogProcedure {
+ public:
+  explicit SasRangeProcedure(SasRangeParams& params) : params_(params) {}
+  unsigned ops = 0;
+
+  void OnInit(platform::DialogHandle& dialog) override { ShowParams(dialog, params_); }
+  void OnCommand(platform::DialogHandle& dialog, int id) override {
+    switch (id) {
+      case platform::DialogOk: {
+        SasRangeFields fields;
+        fields.scaleAmplitude = ScanNumber(dialog.GetText(FieldScale));
+        fields.transpose = ScanNumber(dialog.GetText(FieldTranspose));
+        fields.disableAbove = ScanNumber(dialog.GetText(FieldDisable));
+        fields.enableBelow = ScanNumber(dialog.GetText(FieldEnable));
+        fields.silenceBelow = ScanNumber(dialog.GetText(FieldSilence));
+        params_ = ClampSasRangeParams(fields);
+        static constexpr unsigned BoxOps[] = {
+            SasRangeOps::ScaleAmplitude,       SasRangeOps::Transpose, SasRangeOps::DisableTimeCorrection,
+            SasRangeOps::EnableTimeCorrection, SasRangeOps::Silence,   SasRangeOps::RemoveLinks};
+        ops = 0;
+        for (int box = BoxScale; box <= BoxRemoveLinks; ++box)
+          if (dialog.IsChecked(box)) ops |= BoxOps[box - BoxScale];
+        dialog.End(platform::DialogOk);
+        break;
+      }
+      case platform::DialogCancel:
+        ops = 0;
+        dialog.End(platform::DialogCancel);
+        break;
+      case ButtonDefault:
+        params_ = SasRangeParams{};
+        ShowParams(dialog, params_);
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  SasRangeParams& params_;
+};
+
+std::uint32_t ShownFrames(const App& app) { return app.sas.shownFrameCount; }
+
+void RangeChanged(App& app) {
+  SasRange& range = app.sas.range;
+  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+  range.right = std::clamp(range.right, 0, shown);
+  range.left = std::clamp(range.left, 0, range.right);
+  if (range.right > range.left) {
+    app.flags |= SasRangeSelected;
+  } else {
+    app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
+  }
+  UpdateCommandStates(app);
+  app.ports.windows.Invalidate(SasView, nullptr);
+}
+
+// Collects what a file operation changed for the undo journal, within the journal's budget.
+class ChangeCollector {
+ public:
+  FrameChangeSink Sink() {
+    return [this](std::uint32_t index, const SasFrame& before, const SasFrame& after) {
+      if (overflow_) return;
+      if ((changes_.size() + 1) * BytesPerChange > SasUndoBudget) {
+        overflow_ = true;
+        changes_.clear();
+        return;
+      }
+      changes_.emplace(index, std::make_pair(before, after));
+    };
+  }
+  bool Overflow() const { return overflow_; }
+  std::map<std::uint32_t, std::pair<SasFrame, SasFrame>>& Changes() { return changes_; }
+
+ private:
+  static constexpr std::size_t BytesPerChange = 2 * (sizeof(std::uint32_t) + sizeof(SasFrame));
+  std::map<std::uint32_t, std::pair<SasFrame, SasFrame>> changes_;
+  bool overflow_ = false;
+};
+
+// Runs a file operation the way every one of them runs in the program: the page and the links as
+// the user sees them noted, pending edits written back unless the operation drops them, the
+// operation, the page read again, the undo record (the user's page as the "before", so that
+// dropped edits come back with an undo) and the redraw.
+template <typename Operation>
+void RunFileOperation(App& app, bool writeBackFirst, Operation operation) {
+  if (!SasEditAllowed(app)) return;
+  SasDocument& sas = app.sas;
+  const std::int32_t pageFirst = sas.pageFirst;
+  const std::int32_t pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
+  const std::vector<SasFrame> pageBefore(sas.page.begin(), sas.page.begin() + pageCount);
+  const std::vector<TimeLink> linksBefore = sas.links;
+  if (writeBackFirst) {
+    SasWriteBack(app);
+    if (app.flags & SasPageDirty) return;  // the write-back failed and said so; nothing is lost
+  }
+  ChangeCollector collector;
+  const bool done = operation(collector.Sink());
+  SasReadPage(app);
+  SasViewSetDataWidth(app);
+  if (!done) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+
+  if (collector.Overflow()) {
+    SasUndoClear(app);
+  } else {
+    auto& changes = collector.Changes();
+    if (sas.pageFirst == pageFirst) {
+      for (std::int32_t k = 0; k < std::min(pageCount, sas.pageCount); ++k) {
+        const auto index = static_cast<std::uint32_t>(pageFirst + k);
+        const SasFrame& shown = pageBefore[static_cast<std::size_t>(k)];
+        const SasFrame& now = sas.page[static_cast<std::size_t>(k)];
+        auto it = changes.find(index);
+        if (it != changes.end()) {
+          it->second.first = shown;
+        } else if (!(shown == now)) {
+          changes.emplace(index, std::make_pair(shown, now));
+        }
+      }
+    }
+    SasUndoAction action;
+    for (const auto& [index, change] : changes) {
+      if (change.first == change.second) continue;
+      action.before.emplace_back(index, change.first);
+      action.after.emplace_back(index, change.second);
+    }
+    action.linksBefore = linksBefore;
+    SasRecordFileAction(app, std::move(action));
+  }
+  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.ports.windows.Invalidate(SasView, nullptr);
+}
+
+void ApplyRange(App& app, std::uint32_t first, std::uint32_t end, unsigned ops, bool writeBackFirst) {
+  RunFileOperation(app, writeBackFirst, [&](const FrameChangeSink& sink) {
+    return SasApplyRange(app.sas, first, end, ops, app.sasRangeParams, sink);
+  });
+}
+
+}  // namespace
+
+platform::DialogTemplate SasRangeDialogTemplate() {
+  platform::DialogTemplate dialog;
+  dialog.title = "Change SAS range";
+  dialog.width = 200;
+  dialog.height = 134;
+  const char* const boxes[] = {
+      " Scale Amplitude [%]",          " Transpose Pitch [cents]", " Disable Time Correction above",
+      " Enable Time Correction below", " Silence below",           " Remove Time Links"};
+  for (int i = 0; i < 6; ++i) {
+    const int y = 8 + 16 * i;
+    dialog.controls.push_back({BoxScale + i, ControlKind::CheckBox, boxes[i], 8, y, 130, 12});
+    if (i < 5) dialog.controls.push_back({FieldScale + i, ControlKind::Edit, "", 144, y - 1, 48, 13});
+  }
+  dialog.controls.push_back({platform::DialogOk, ControlKind::DefaultButton, "OK", 8, 112, 56, 14});
+  dialog.controls.push_back({platform::DialogCancel, ControlKind::Button, "Cancel", 72, 112, 56, 14});
+  dialog.controls.push_back({ButtonDefault, ControlKind::Button, "Default", 136, 112, 56, 14});
+  return dialog;
+}
+
+unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params) {
+  SasRangeProcedure procedure(params);
+  app.ports.dialogs.RunModal(ownerView, SasRangeDialogTemplate(), procedure);
+  return procedure.ops;
+}
+
+void SasRangeCommand(App& app, int view, int command) {
+  SasDocument& sas = app.sas;
+  SasRange& range = sas.range;
+  const int cursor = app.geometry[SasView].drawnCursorX;
+  switch (command) {
+    case 134:  // Find: the sounding note around the SAS cursor
+      range = SasFindRange(sas, app.geometry[SasView].cursorX, app.settings.selectThreshold);
+      RangeChanged(app);
+      break;
+    case 135:  // Set Left
+      range.left = sas.firstFrame + cursor;
+      if (range.right < range.left) range.right = range.left;
+      RangeChanged(app);
+      break;
+    case 136:  // Set Right
+      range.right = sas.firstFrame + cursor;
+      if (range.right < range.left) range.left = range.right;
+      RangeChanged(app);
+      break;
+    case 137:  // Select All
+      range.left = 0;
+      range.right = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+      RangeChanged(app);
+      break;
+    case 138:
+    case 139: {  // Time Correct Disable / Enable: every frame of the range, through the file
+      const auto first = static_cast<std::uint32_t>(std::max(range.left, 0));
+      const auto end = static_cast<std::uint32_t>(std::max(range.right, 0));
+      RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+        return SasSetTimeCorrection(sas, first, end, command == 138, sink);
+      });
+      break;
+    }
+    case 140: {  // Global Edit
+      if (!SasEditAllowed(app)) break;
+      const unsigned ops = RunSasRangeDialog(app, view, app.sasRangeParams);
+      if (ops == 0) break;
+      ApplyRange(app, static_cast<std::uint32_t>(std::max(range.left, 0)),
+                 static_cast<std::uint32_t>(std::max(range.right, 0)), ops, true);
+      break;
+    }
+    case 124:  // Silence: the whole file below the live silence threshold
+      if (!SasEditAllowed(app)) break;
+      app.sasRangeParams.silenceBelow = app.settings.silenceThreshold;
+      ApplyRange(app, 0, ShownFrames(app), SasRangeOps::Silence, true);
+      break;
+    case 125:  // Global Clear: the analysed values back; unwritten page edits are dropped
+      if (!SasEditAllowed(app)) break;
+      app.sasRangeParams = SasRangeParams{};
+      ApplyRange(app, 0, ShownFrames(app),
+                 SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
+                     SasRangeOps::RemoveLinks,
+                 false);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace vocara

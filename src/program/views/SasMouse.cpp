@@ -1,0 +1,569 @@
+// A press decides what the drag does (DragBit), in this order: Ctrl selects a range in every
+// window; outside the SAS window the cursor follows; in the SAS window the splitter takes a
+// press within 2 rows of it, then the edit mode decides. Moves carry the drag on, releases end
+// it. Edits redraw the columns they changed at once (RedrawSasColumns); the release repaints
+// the SAS window as a whole, with the pitch plot centred on the note under the cursor.
+//
+// The edits only ever touch columns that hold a frame of the page, and a frame's clip limit
+// looks at the frame after it, which for the last page column is read from the file once at the
+// press: a move does no file access and no allocation.
+
+#include "program/views/SasMouse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <span>
+
+#include "base/MessageId.h"
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasUndo.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/shell/Resources.h"
+#include "program/shell/SettingsDialog.h"
+#include "program/views/Render.h"
+#include "program/views/SasMouseEdits.h"
+#include "program/views/SasView.h"
+#include "program/views/Scrolling.h"
+#include "program/views/ViewLayout.h"
+
+namespace vocara {
+namespace {
+
+using platform::CursorShape;
+using platform::Message;
+using platform::MessageKind;
+using platform::Point;
+
+// Slot 6 of the cursor table is the pane-split arrow; slots 0 to 5 are the edit modes'.
+constexpr CursorShape SplitterCursor = CursorShape::Mode6;
+constexpr int SplitterReach = 2;     // rows either side of the splitter that take a press
+constexpr int SplitterMargin = 100;  // the splitter stays this far from the client's top and bottom
+constexpr int NoteColumns = 88;
+
+enum EditMode { Normal = 0, SetLink = 1, DeleteLink = 2, InRange = 3, Freehand = 4, Erase = 5 };
+
+constexpr std::uint32_t SpanStates = DragFreeAmplitude | DragFreePitch | DragEraseAmplitude | DragErasePitch |
+                                     DragLineAmplitude | DragLinePitch;
+constexpr std::uint32_t FreehandStates =
+    DragFreeAmplitude | DragFreePitch | DragLineAmplitude | DragLinePitch;
+constexpr std::uint32_t LineStates = DragLineAmplitude | DragLinePitch;
+constexpr std::uint32_t AmplitudeStates = DragFreeAmplitude | DragLineAmplitude | DragEraseAmplitude;
+
+int SplitterRow(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight; }
+
+bool NearSplitter(const App& app, int y) { return std::abs(y - SplitterRow(app)) <= SplitterReach; }
+
+int ClientHeight(const App& app) { return app.clientRect[SasView].bottom; }
+
+int SplitterLimited(const App& app, int y) {
+  return std::min(std::max(y, SplitterMargin), ClientHeight(app) - SplitterMargin);
+}
+
+// The columns that hold a frame of the page: within the page, the records the last read
+// loaded and the frames the file has from firstFrame on.
+int EditableColumns(const App& app) {
+  const SasDocument& sas = app.sas;
+  const std::int64_t frames = std::int64_t{sas.shownFrameCount} - sas.firstFrame;
+  const std::int64_t columns = std::min({std::int64_t{sas.pageLength}, std::int64_t{sas.pageCount}, frames});
+  return static_cast<int>(std::clamp<std::int64_t>(columns, 0, MaxSasPageLength));
+}
+
+int DataWidth(App& app, int view) {
+  if (view == SasView) SasViewSetDataWidth(app);
+  return app.geometry[static_cast<std::size_t>(view)].dataWidth;
+}
+
+// The frame after page column k: the next page record, or behind the page the file's.
+const SasFrame* FollowingFrame(const App& app, int column) {
+  if (column + 1 < app.sas.pageCount) return &app.sas.page[static_cast<std::size_t>(column + 1)];
+  return app.mouse.hasFollowing ? &app.mouse.following : nullptr;
+}
+
+// The file's frame behind the last page record, read (never written) at the press.
+void ReadFollowingFrame(App& app) {
+  MouseDrag& drag = app.mouse;
+  SasDocument& sas = app.sas;
+  drag.hasFollowing = false;
+  const std::int64_t index = std::int64_t{sas.pageFirst} + sas.pageCount;
+  if (!sas.file.IsOpen() || index < 0 || index >= std::int64_t{sas.header.frameCount}) return;
+  std::array<std::uint8_t, SasFrame::ByteSize> bytes{};
+  if (!sas.file.Seek(SasFramesOffset + SasFrame::ByteSize * static_cast<std::uint64_t>(index))) return;
+  if (sas.file.Read(bytes.data(), bytes.size()) != bytes.size()) return;
+  drag.following = SasFrame::Parse(bytes);
+  drag.hasFollowing = true;
+}
+
+bool SasEditable(App& app) { return app.Has(SasOpen) && SasEditAllowed(app); }
+
+void ShowCursorShape(App& app, int view, const Message& message) {
+  CursorShape shape = CursorShape::Arrow;
+  if (app.mouse.state & DragSplitter) {
+    shape = SplitterCursor;
+  } else if (view == SasView && !message.ctrl) {
+    const bool overSplitter = app.mouse.state == 0 && NearSplitter(app, message.pos.y);
+    shape = overSplitter ? SplitterCursor : static_cast<CursorShape>(app.editMode);
+  }
+  app.ports.windows.SetCursor(shape);
+}
+
+void DrawSplitterLine(App& app, int row) {
+  const int right = app.clientRect[SasView].right;
+  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  canvas.SetRasterMode(platform::RasterMode::NotXor);
+  canvas.SelectPen(PenTable[3]);
+  canvas.MoveTo(0, row);
+  canvas.LineTo(right, row);
+  canvas.SetRasterMode(platform::RasterMode::Copy);
+  app.ports.windows.Present(SasView, {0, row, right, row + 1});
+}
+
+// Before a move changes the columns of `span`: their records as they are drawn.
+void NoteShownColumns(App& app, ColumnSpan span) {
+  std::copy(app.sas.page.begin() + span.first, app.sas.page.begin() + span.last + 1,
+            app.mouse.shown.begin() + span.first);
+}
+
+// The columns an edit changed are drawn again; the status values follow when the cursor's
+// frame is among them.
+void ShowEditedColumns(App& app, ColumnSpan span, bool amplitude) {
+  app.flags |= SasPageDirty;
+  const std::span<const SasFrame> before(app.mouse.shown.data() + span.first,
+                                         static_cast<std::size_t>(span.last - span.first + 1));
+  RedrawSasColumns(app, span.first, span.last + 1, amplitude, before);
+  const int cursor = app.geometry[SasView].drawnCursorX;
+  if (cursor >= span.first && cursor <= span.last) RepaintStatusValues(app, SasView);
+}
+
+void SetTimeLink(App& app, int x) {
+  if (!SasEditable(app)) return;
+  SasDocument& sas = app.sas;
+  if (sas.links.size() >= MaxTimeLinks) {
+    ShowErrorMessage(app.ports.desktop, MessageId::TooManyTimeLinks);
+    return;
+  }
+  // Both ends on frames of the page: a click right of the last frame pins nothing.
+  const int columns = EditableColumns(app);
+  const int cursor = app.geometry[SasView].cursorX;
+  if (x < 0 || x >= columns || cursor < 0 || cursor >= columns) return;
+  const std::uint64_t frameLength = sas.header.frameLength;
+  const auto first = static_cast<std::uint64_t>(sas.firstFrame);
+  const std::uint64_t source = (static_cast<std::uint64_t>(cursor) + first) * frameLength;
+  const std::uint64_t target = (static_cast<std::uint64_t>(x) + first) * frameLength;
+  if (source > std::numeric_limits<std::uint32_t>::max() ||
+      target > std::numeric_limits<std::uint32_t>::max())
+    return;
+  SasEditBegin(app);
+  if (InsertTimeLink(sas.links, static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)) ==
+      LinkInsertion::Inserted) {
+    DrawTimeLink(app, TimeLink{static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)});
+    app.flags |= SasPageDirty;
+  }
+  SasEditEnd(app);
+}
+
+void DeleteTimeLink(App& app, int x, int y) {
+  if (!app.Has(SasOpen)) return;
+  SasDocument& sas = app.sas;
+  LinkPlot plot;
+  plot.frameLength = sas.header.frameLength;
+  plot.firstFrame = sas.firstFrame;
+  plot.columns = EditableColumns(app);
+  plot.top = app.geometry[SasView].plotTop;
+  plot.bottom = SasAmplitudeBottom(app);
+  const int hit = TimeLinkAt(sas.links, plot, x, y);
+  if (hit < 0 || !SasEditAllowed(app)) return;
+  SasEditBegin(app);
+  DrawTimeLink(app, sas.links[static_cast<std::size_t>(hit)]);  // drawn again: erased
+  sas.links.erase(sas.links.begin() + hit);
+  app.flags |= SasPageDirty;
+  SasEditEnd(app);
+}
+
+// In Range: the press must lie strictly inside the SAS range; the columns of the range on the
+// page are edited.
+std::uint32_t InRangeState(App& app, int x, bool upper) {
+  MouseDrag& drag = app.mouse;
+  const SasDocument& sas = app.sas;
+  const std::int64_t left = std::int64_t{sas.range.left} - sas.firstFrame;
+  const std::int64_t right = std::int64_t{sas.range.right} - sas.firstFrame;
+  if (!(left < x && x < right)) return DragCursor;
+  const std::int64_t a = std::max<std::int64_t>(left, 0);
+  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(app)});
+  if (a >= b || !SasEditable(app)) return DragCursor;
+  drag.rangeFirst = static_cast<int>(a);
+  drag.rangeEnd = static_cast<int>(b);
+  return DragCursor | (upper ? DragRangeAmplitude : DragRangePitch);
+}
+
+// The drag a press in the SAS window starts by edit mode; the link modes act at once.
+std::uint32_t SasPressState(App& app, int x, int y, bool shift) {
+  const bool upper = y < SplitterRow(app);
+  const int plotTop = app.geometry[SasView].plotTop;
+  switch (app.editMode) {
+    case SetLink:
+      // Clicks on the status strip or the ruler set a link; the plot moves the cursor.
+      if (y >= plotTop) return DragCursor;
+      SetTimeLink(app, x);
+      return 0;
+    case DeleteLink:
+      if (y >= plotTop - 2 && y < SasAmplitudeBottom(app) + 3) DeleteTimeLink(app, x, y);
+      return 0;
+    case InRange:
+      return InRangeState(app, x, upper);
+    case Freehand:
+      if (!SasEditable(app)) return DragCursor;
+      if (upper) return DragCursor | (shift ? DragLineAmplitude : DragFreeAmplitude);
+      return DragCursor | (shift ? DragLinePitch : DragFreePitch);
+    case Erase:
+      if (!SasEditable(app)) return DragCursor;
+      return DragCursor | (upper ? DragEraseAmplitude : DragErasePitch);
+    default:
+      return DragCursor;
+  }
+}
+
+void BeginRangeEdit(App& app, int x, int y, bool shift) {
+  MouseDrag& drag = app.mouse;
+  const int a = drag.rangeFirst;
+  const int n = drag.rangeEnd - drag.rangeFirst;
+  drag.shape = std::clamp((x - a) * 3 / n, 0, 2);
+  if (drag.state & DragRangeAmplitude) {
+    ReadFollowingFrame(app);
+    return;
+  }
+  if (shift) drag.shape += 3;
+  drag.pressY = y;
+  std::copy_n(app.sas.page.begin() + a, n, drag.backup.begin() + a);
+  RangePitchWeights(drag.shape, std::span<double>(drag.weights.data(), static_cast<std::size_t>(n)));
+}
+
+void Release(App& app, bool shift);
+
+void Press(App& app, int view, const Message& message) {
+  MouseDrag& drag = app.mouse;
+  // A press while a drag is held (its release went elsewhere) ends that drag first.
+  if (drag.state != 0) Release(app, false);
+  platform::WindowPort& windows = app.ports.windows;
+  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  const int x = message.pos.x;
+  const int y = message.pos.y;
+  drag.view = view;
+  drag.editing = false;
+  windows.CaptureMouse(view);
+
+  std::uint32_t state = 0;
+  if (message.ctrl) {
+    if (x < DataWidth(app, view)) state = DragBand;
+  } else if (view != SasView) {
+    state = DragCursor;
+  } else if (NearSplitter(app, y)) {
+    state = DragSplitter;
+  } else {
+    state = SasPressState(app, x, y, message.shift);
+  }
+  drag.state = state;
+  drag.last = {x, y};
+
+  if (state & DragBand) {
+    geometry.dragAnchorX = x;
+    geometry.dragCurrentX = x;
+    geometry.rangeDragging = true;
+    InvalidateBelowStatus(app, view);
+  }
+  if (state & DragCursor) {
+    geometry.cursorX = x;
+    MoveCursor(app, view);
+  }
+  if (state & DragSplitter) {
+    app.sasView.splitterDragging = true;
+    app.sasView.splitterRow = SplitterLimited(app, y);
+    DrawSplitterLine(app, app.sasView.splitterRow);
+  }
+  if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app, x, y, message.shift);
+  if (state & FreehandStates) {
+    const int column = std::clamp(x, 0, std::max(EditableColumns(app) - 1, 0));
+    drag.span = {column, column};
+    std::copy_n(app.sas.page.begin(), app.sas.pageCount, drag.backup.begin());
+    ReadFollowingFrame(app);
+  }
+  if (state & DragEditBits) {
+    SasEditBegin(app);
+    drag.editing = true;
+  }
+}
+
+void MoveBand(App& app, int view, int x) {
+  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  const int before = geometry.dragCurrentX;
+  const int width = ViewWidth(app, view);
+  geometry.dragCurrentX = std::max(std::min(std::min(x, DataWidth(app, view)), width - 1), 0);
+  // The band's edge columns on either side of the change, over the whole plot.
+  const platform::Rect changed{std::min(before, geometry.dragCurrentX) - 1, geometry.plotTop,
+                               std::max(before, geometry.dragCurrentX) + 1, geometry.plotBottom};
+  app.ports.windows.Invalidate(view, &changed);
+}
+
+// Freehand and erase: the columns between the last point and this one.
+void EditSpan(App& app, Point current) {
+  MouseDrag& drag = app.mouse;
+  const std::uint32_t state = drag.state;
+  const int columns = EditableColumns(app);
+  if (columns <= 0) return;
+  Point from{std::clamp(drag.last.x, 0, columns - 1), drag.last.y};
+  Point to{std::clamp(current.x, 0, columns - 1), current.y};
+  if (from.x > to.x) std::swap(from, to);
+  const int a = from.x;
+  const int b = to.x;
+  const bool freehand = (state & FreehandStates) != 0;
+  ColumnSpan visit{a, b};
+  if (freehand) visit = {std::min(a, drag.span.first), std::min(std::max(b, drag.span.last), columns - 1)};
+  const bool line = (state & LineStates) != 0;
+  const bool amplitude = (state & AmplitudeStates) != 0;
+  NoteShownColumns(app, visit);
+
+  SasDocument& sas = app.sas;
+  const auto rowAt = [&](int k) {
+    if (a == b) return std::int64_t{to.y};
+    return std::int64_t{from.y} + (std::int64_t{to.y} - from.y) * (k - a) / (b - a);
+  };
+  if (state & (DragFreeAmplitude | DragLineAmplitude)) {
+    const int bottom = SasAmplitudeBottom(app);
+    // No negative amplitude: the press may lie on a row below the plot.
+    from.y = std::min(from.y, bottom);
+    const double scale = SasAmplitudeScale(app);
+    if (!(scale > 0.0)) return;
+    for (int k = visit.first; k <= visit.last; ++k) {
+      SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
+      if (k >= a && k <= b) {
+        const double wanted = static_cast<double>(bottom - rowAt(k)) / scale;
+        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(app, k));
+      } else if (line) {
+        frame.targetAmplitude = drag.backup[static_cast<std::size_t>(k)].targetAmplitude;
+      }
+    }
+  } else if (state & (DragFreePitch | DragLinePitch)) {
+    const int bottom = app.geometry[SasView].plotBottom;
+    const double scale = app.sasView.pitchScale;
+    // The row of pitch 0, where the pitch pane draws it.
+    const double zeroRow = bottom + SasPitchBase(app, SasPitchTop(app), bottom);
+    for (int k = visit.first; k <= visit.last; ++k) {
+      SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
+      if (k >= a && k <= b) {
+        frame.targetPitch = PitchKeepingTimeCorrection(frame.targetPitch, (zeroRow - rowAt(k)) / scale);
+      } else if (line) {
+        frame.targetPitch = drag.backup[static_cast<std::size_t>(k)].targetPitch;
+      }
+    }
+  } else if (state & DragEraseAmplitude) {
+    for (int k = a; k <= b; ++k) {
+      SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
+      frame.targetAmplitude = TruncatedTargetAmplitude(frame.Amplitude());
+    }
+  } else {
+    for (int k = a; k <= b; ++k) {
+      SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
+      frame.targetPitch = static_cast<std::uint16_t>((frame.sourcePitch & TargetPitchMask) |
+                                                     (frame.targetPitch & TimeCorrectionOffBit));
+    }
+  }
+  if (freehand) drag.span = {a, b};
+  ShowEditedColumns(app, visit, amplitude);
+}
+
+// In Range, amplitude: each move scales by e per 100 rows upward, on top of the last move.
+void ScaleRange(App& app, int y) {
+  MouseDrag& drag = app.mouse;
+  if (y == drag.last.y) return;
+  const int a = drag.rangeFirst;
+  const int n = drag.rangeEnd - drag.rangeFirst;
+  const double factor = std::exp((drag.last.y - y) * 0.01);
+  NoteShownColumns(app, {a, drag.rangeEnd - 1});
+  ScaleRangeAmplitudes(std::span<SasFrame>(app.sas.page.data() + a, static_cast<std::size_t>(n)),
+                       FollowingFrame(app, drag.rangeEnd - 1), drag.shape, factor);
+  ShowEditedColumns(app, {a, drag.rangeEnd - 1}, true);
+}
+
+// In Range, pitch: the shift is measured from the press, so the press row gives the pitches
+// of the press back.
+void ShiftRange(App& app, int y) {
+  MouseDrag& drag = app.mouse;
+  const double steps = std::trunc((y - drag.pressY) / app.sasView.pitchScale);
+  NoteShownColumns(app, {drag.rangeFirst, drag.rangeEnd - 1});
+  for (int k = drag.rangeFirst; k < drag.rangeEnd; ++k) {
+    const auto column = static_cast<std::size_t>(k);
+    SasFrame& frame = app.sas.page[column];
+    const double pressed = drag.backup[column].targetPitch & TargetPitchMask;
+    frame.targetPitch = PitchKeepingTimeCorrection(
+        frame.targetPitch, pressed - steps * drag.weights[static_cast<std::size_t>(k - drag.rangeFirst)]);
+  }
+  ShowEditedColumns(app, {drag.rangeFirst, drag.rangeEnd - 1}, false);
+}
+
+void Move(App& app, int view, const Message& message) {
+  ShowCursorShape(app, view, message);
+  MouseDrag& drag = app.mouse;
+  const std::uint32_t state = drag.state;
+  if (state == 0 || view != drag.view) return;
+  Point current = message.pos;
+  if (state & DragCursor) {
+    app.geometry[static_cast<std::size_t>(view)].cursorX = current.x;
+    MoveCursor(app, view);
+  }
+  if (state & DragBand) MoveBand(app, view, current.x);
+  // No negative amplitude: rows below the amplitude plot count as its bottom row.
+  if (state & (DragFreeAmplitude | DragLineAmplitude))
+    current.y = std::min(current.y, SasAmplitudeBottom(app));
+  if (state & DragSplitter) {
+    current.y = SplitterLimited(app, current.y);
+    if (current.y != app.sasView.splitterRow) {
+      DrawSplitterLine(app, app.sasView.splitterRow);
+      DrawSplitterLine(app, current.y);
+      app.sasView.splitterRow = current.y;
+    }
+  }
+  if (state & SpanStates) EditSpan(app, current);
+  if (state & DragRangeAmplitude) ScaleRange(app, current.y);
+  if (state & DragRangePitch) ShiftRange(app, current.y);
+  // The straight-line variants keep the press point: each move draws from there.
+  if (!(state & LineStates)) drag.last = current;
+}
+
+// The pitch plot centred on the note of the cursor's frame: its analysed pitch, or with Shift
+// its target pitch.
+void CentrePitchOnCursor(App& app, bool shift) {
+  const int cursor = app.geometry[SasView].cursorX;
+  if (!app.Has(SasOpen) || cursor < 0 || cursor >= app.sas.pageCount) return;
+  const SasFrame& frame = app.sas.page[static_cast<std::size_t>(cursor)];
+  const int pitch = shift ? frame.TargetPitch() : frame.sourcePitch;
+  const int note = std::clamp((pitch + 50) / 100, 0, NoteColumns - 1);
+  ScrollBarState& lower = app.sasView.lower;
+  if (87 - note == lower.position) return;
+  lower.position = 87 - note;
+  SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, lower);
+}
+
+// The dependent views after the WAV cursor moved. The spectrum of the FFT window joins here
+// with the spectrum views; the note spectrum follows when the MFT window shows.
+void FollowWavCursor(App& app) {
+  if (app.ports.windows.GetShowState(MftView) == platform::ShowState::Hidden) return;
+  if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
+}
+
+// The FFT band stays in the FFT geometry (selLeftX .. selRightX); the spectrum views turn it
+// into the frequency selection here (SetFftRangeFromBand), then the status values follow.
+void FftBandSelected(App& app) { RepaintStatusValues(app, FftView); }
+
+void EndBand(App& app, int view) {
+  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  geometry.rangeDragging = false;
+  geometry.selLeftX = std::min(geometry.dragAnchorX, geometry.dragCurrentX);
+  geometry.selRightX = std::max(geometry.dragAnchorX, geometry.dragCurrentX);
+  const auto left = static_cast<std::int64_t>(geometry.selLeftX);
+  const auto right = static_cast<std::int64_t>(geometry.selRightX);
+  switch (view) {
+    case WavView: {
+      WavDocument& wav = app.wav;
+      const std::int64_t spp = app.wavView.samplesPerPixel;
+      const std::int64_t first = app.wavView.firstSample;
+      constexpr std::int64_t Largest = std::numeric_limits<std::uint32_t>::max();
+      wav.rangeLeft = static_cast<std::uint32_t>(std::clamp<std::int64_t>(left * spp + first, 0, Largest));
+      wav.rangeRight = static_cast<std::uint32_t>(
+          std::clamp<std::int64_t>(std::min<std::int64_t>(right * spp + first, wav.sampleCount), 0, Largest));
+      WavRangeChanged(app);
+      RepaintStatusValues(app, WavView);
+      break;
+    }
+    case SasView: {
+      SasDocument& sas = app.sas;
+      const std::int64_t shown = sas.shownFrameCount;
+      constexpr std::int64_t Largest = std::numeric_limits<std::int32_t>::max();
+      sas.range.left = static_cast<std::int32_t>(std::clamp<std::int64_t>(left + sas.firstFrame, 0, Largest));
+      sas.range.right = static_cast<std::int32_t>(
+          std::clamp<std::int64_t>(std::min(right + sas.firstFrame, shown), 0, Largest));
+      if (sas.range.right > sas.range.left) {
+        app.flags |= SasRangeSelected;
+      } else {
+        app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
+      }
+      UpdateCommandStates(app);
+      break;
+    }
+    case FftView:
+      FftBandSelected(app);
+      break;
+    default: {
+      // The MFT band chooses the note range the analysis searches: User Defined.
+      const std::int64_t width = app.clientRect[MftView].right + 1;
+      GeneralSettings& settings = app.settings;
+      settings.instrument = 0;
+      settings.lowestNote =
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(left * NoteColumns / width, 0, 87));
+      settings.highestNote =
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(right * NoteColumns / width, 0, 87));
+      if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
+      if (app.settingsDialog != nullptr) FillSettingsControls(app, *app.settingsDialog);
+      break;
+    }
+  }
+  InvalidateBelowStatus(app, view);
+}
+
+void EndSplitter(App& app) {
+  view::SasView& sasView = app.sasView;
+  sasView.splitterDragging = false;
+  app.upperPaneHeight = sasView.splitterRow - app.metrics.toolbarHeight;
+  app.lowerPaneHeight = ClientHeight(app) - app.metrics.toolbarHeight - app.upperPaneHeight;
+  PlaceSasPaneControls(app);
+  app.ports.windows.Invalidate(SasView, nullptr);
+}
+
+void Release(App& app, bool shift) {
+  MouseDrag& drag = app.mouse;
+  const std::uint32_t state = drag.state;
+  const int view = drag.view;
+  if (state & (DragCursor | DragEditBits)) {
+    if (view == SasView) {
+      CentrePitchOnCursor(app, shift);
+      app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+      app.ports.windows.Invalidate(SasView, &app.clientRect[SasView]);
+    } else if (view == WavView) {
+      FollowWavCursor(app);
+    }
+  }
+  if (state & DragBand) EndBand(app, view);
+  if (state & DragSplitter) EndSplitter(app);
+  if (drag.editing) {
+    drag.editing = false;
+    SasEditEnd(app);
+  }
+  drag.state = 0;
+  app.ports.windows.ReleaseMouse();
+}
+
+}  // namespace
+
+void SasMouse(App& app, int view, const Message& message) {
+  if (view < 0 || view >= ViewCount) return;
+  switch (message.kind) {
+    case MessageKind::LeftDown:
+      Press(app, view, message);
+      break;
+    case MessageKind::MouseMove:
+      Move(app, view, message);
+      break;
+    case MessageKind::LeftUp:
+      // Also after a press that started no drag: the capture ends.
+      Release(app, message.shift);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace vocara

@@ -1,0 +1,158 @@
+// The S&AS Range menu and Silence / Global Clear in the program: the range rules, the "Change
+// SAS range" dialog, the write-back before and the page after, undo of each operation.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasRangeCommands.h"
+#include "program/commands/SasUndo.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/SasFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class SasRangeCommandsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    // Frames 0..2999: quiet below 100 and from 200 on, loud (full scale / 2) in between.
+    for (std::uint16_t i = 0; i < 3000; ++i) {
+      const bool loud = i >= 100 && i < 200;
+      frames.push_back(
+          FreshFrame(static_cast<std::uint16_t>(1000 + i), loud ? -(1 << 30) : -5, loud ? 1 << 30 : 5));
+    }
+    path = WriteSasFile(dir.File("take.sas"), SasHeaderFor(100, 48000, 0, frames.size(), 3), frames,
+                        {{0, 0}, {15000, 15500}, {300000, 300000}});
+    SasOpenCommand(app, &path);
+    ASSERT_TRUE(app.Has(SasOpen));
+  }
+  void Range(std::int32_t left, std::int32_t right) {
+    app.sas.range = {left, right};
+    app.flags |= SasRangeSelected;
+    UpdateCommandStates(app);
+  }
+  // Answers the next "Change SAS range" dialog: field texts, then the boxes to tick, then OK.
+  void AnswerDialog(std::vector<std::pair<int, std::string>> fields, std::vector<int> boxes) {
+    fake.dialogs.script.push_back([=](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      for (const auto& [id, text] : fields) dialog.SetText(id, text);
+      for (const int box : boxes) dialog.SetChecked(box, true);
+      procedure.OnCommand(dialog, platform::DialogOk);
+    });
+  }
+  std::vector<SasFrame> Saved() {
+    SasWriteBack(app);
+    return ReadSasFrames(path);
+  }
+
+  std::vector<SasFrame> frames;
+  std::string path;
+};
+
+TEST_F(SasRangeCommandsTest, SetLeftSetRightSelectAllAndFindKeepTheRangeRule) {
+  app.geometry[SasView].drawnCursorX = app.geometry[SasView].cursorX = 150;
+  Range(10, 20);
+  Command(SasView, 135);  // Set Left past the right end: the right end follows, the range is empty
+  EXPECT_EQ(app.sas.range.left, 150);
+  EXPECT_EQ(app.sas.range.right, 150);
+  EXPECT_FALSE(app.Has(SasRangeSelected));
+  Command(SasView, 137);
+  EXPECT_EQ(app.sas.range.right, 3000);
+  EXPECT_TRUE(app.Has(SasRangeSelected));
+  Command(SasView, 134);  // Find on the loud note around the cursor
+  EXPECT_EQ(app.sas.range.left, 99);
+  EXPECT_EQ(app.sas.range.right, 200);
+  app.geometry[SasView].cursorX = 50;  // a quiet frame: empty range
+  Command(SasView, 134);
+  EXPECT_FALSE(app.Has(SasRangeSelected));
+}
+
+TEST_F(SasRangeCommandsTest, TheDialogShowsKeepsClampsAndDefaultsItsValues) {
+  std::vector<std::string> shown;
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    for (int id = 101; id <= 105; ++id) shown.push_back(dialog.GetText(id));
+    dialog.SetText(101, "2500");
+    dialog.SetText(102, "-77.9");
+    dialog.SetText(103, "abc");
+    procedure.OnCommand(dialog, platform::DialogOk);  // no box ticked: nothing is applied
+  });
+  Range(0, 3000);
+  Command(SasView, 140);
+  EXPECT_EQ(shown, (std::vector<std::string>{"100", "0", "0", "100", "0"}));
+  EXPECT_EQ(app.sasRangeParams.scaleAmplitude, 1000);
+  EXPECT_EQ(app.sasRangeParams.transpose, -77);
+  EXPECT_EQ(app.sasRangeParams.disableAbove, 0);
+  EXPECT_EQ(Saved(), frames);
+  EXPECT_TRUE(app.undo.undo.empty());
+
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    EXPECT_EQ(dialog.GetText(101), "1000");  // kept for the run
+    dialog.SetChecked(106, true);
+    procedure.OnCommand(dialog, 3);  // Default: initial values, boxes cleared, still open
+    EXPECT_EQ(dialog.GetText(101), "100");
+    EXPECT_FALSE(dialog.IsChecked(106));
+    procedure.OnCommand(dialog, platform::DialogCancel);
+  });
+  Command(SasView, 140);
+  EXPECT_EQ(app.sasRangeParams, SasRangeParams{});
+  EXPECT_EQ(SasRangeDialogTemplate().title, "Change SAS range");
+}
+
+TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
+  app.sas.page[5].targetAmplitude = 3;  // a page edit not yet written back
+  app.flags |= SasPageDirty;
+  app.flags |= CorrectedTempCurrent;
+  Range(0, 10);
+  AnswerDialog({{102, "100"}}, {107});
+  Command(SasView, 140);
+  const std::vector<SasFrame> saved = Saved();
+  EXPECT_EQ(saved[5].targetAmplitude, 3u);  // written back before the operation
+  EXPECT_EQ(saved[9].targetPitch, 1109);
+  EXPECT_EQ(saved[10].targetPitch, 1010);        // outside the range
+  EXPECT_EQ(app.sas.page[9].targetPitch, 1109);  // the page was read again
+  EXPECT_FALSE(app.Has(CorrectedTempCurrent));   // Play Corrected renders anew
+  Command(SasView, UndoCommand);
+  std::vector<SasFrame> expected = frames;
+  expected[5].targetAmplitude = 3;  // the edit before the operation stays
+  EXPECT_EQ(Saved(), expected);
+}
+
+TEST_F(SasRangeCommandsTest, GlobalClearDropsUnwrittenEditsAndUndoBringsThemBack) {
+  app.sas.page[7].targetPitch = 4000;
+  app.flags |= SasPageDirty;
+  Command(SasView, 125);
+  EXPECT_EQ(Saved(), frames);
+  EXPECT_EQ(ReadSasLinks(path), EndLinks(300000));
+  Command(SasView, UndoCommand);
+  EXPECT_EQ(app.sas.page[7].targetPitch, 4000);
+  EXPECT_EQ(app.sas.links.size(), 3u);
+  EXPECT_EQ(ReadSasLinks(path).size(), 3u);
+}
+
+TEST_F(SasRangeCommandsTest, TimeCorrectionAndSilenceReachFramesOffThePage) {
+  Range(0, 3000);  // far more frames than the page's columns
+  Command(SasView, 138);
+  std::vector<SasFrame> saved = Saved();
+  EXPECT_TRUE(saved[2999].targetPitch & 0x8000);
+  EXPECT_TRUE(app.sas.page[0].targetPitch & 0x8000);
+  Command(SasView, 139);
+  EXPECT_EQ(Saved(), frames);
+
+  app.settings.silenceThreshold = 1;
+  Command(SasView, 124);
+  saved = Saved();
+  EXPECT_EQ(saved[2999].targetAmplitude, 0u);
+  EXPECT_EQ(saved[150].targetAmplitude, frames[150].targetAmplitude);
+  EXPECT_EQ(app.sasRangeParams.silenceBelow, 1);
+  Command(SasView, UndoCommand);
+  EXPECT_EQ(Saved(), frames);
+}
+
+}  // namespace
+}  // namespace vocara::test
