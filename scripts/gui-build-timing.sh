@@ -22,11 +22,11 @@ export OUT WAV BUILD
 gui=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   "$BUILD/vocara" "$WAV" >/dev/null 2>&1 &
   program=$!
-  until xdotool search --name "^WAV$" >/dev/null 2>&1 || xdotool search --name "vocara-program-bench" >/dev/null 2>&1; do sleep 0.1; done
+  name=$(basename "$WAV")
+  until xdotool search --name "$name" >/dev/null 2>&1; do sleep 0.1; done
   sleep 1
-  window=$(xdotool search --name "vocara-program-bench" | head -1)
-  xdotool mousemove --window "$window" 100 100 click 1
-  xdotool key --window "$window" alt+s
+  # The "SAS File" menu title on the menu bar, then its "&Build" item.
+  xdotool mousemove 268 8 click 1
   sleep 0.5
   xdotool key b
   until xdotool search --name "Build SAS as" >/dev/null 2>&1; do sleep 0.1; done

@@ -10,7 +10,9 @@ ProgressPacer::ProgressPacer(App& app, bool moveCursor)
     : app_(app), moveCursor_(moveCursor), lastPump_(app.ports.pump.Now()) {}
 
 ProgressPacer::~ProgressPacer() {
-  if (reported_) app_.ports.pump.PumpOneMessage();
+  if (!reported_) return;
+  if (moveCursor_) MoveProgressCursor(app_, position_);
+  app_.ports.pump.PumpOneMessage();
 }
 
 ProgressCallback ProgressPacer::Callback() {
@@ -19,10 +21,13 @@ ProgressCallback ProgressPacer::Callback() {
 
 bool ProgressPacer::Report(std::uint64_t position) {
   reported_ = true;
-  if (moveCursor_) MoveProgressCursor(app_, position);
+  position_ = position;
   const auto now = app_.ports.pump.Now();
   if (now - lastPump_ >= PumpInterval) {
     lastPump_ = now;
+    // The cursor line moves with the pump, so the window shows it when the messages that
+    // present it are handled; between pumps nobody could see it move.
+    if (moveCursor_) MoveProgressCursor(app_, position);
     app_.ports.pump.PumpOneMessage();
   }
   return (app_.flags & AbortRequested) == 0;

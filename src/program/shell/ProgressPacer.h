@@ -5,8 +5,9 @@
 // It is paced by time, not by frame: an operation reports every frame (over 100 000 for a
 // ten-minute recording), and one pump and one cursor drawing per frame cost many times the
 // work itself. Messages are pumped once PumpInterval has passed since the last pump and once
-// more at the end; the cursor line moves only when its column changes. Esc is seen at the next
-// pump, so the operation stops within PumpInterval and one frame.
+// more at the end; just before each pump the cursor line moves to the position reported last,
+// and only when its column changed. Esc is seen at the next pump, so the operation stops
+// within PumpInterval and one frame.
 #pragma once
 
 #include <chrono>
@@ -39,6 +40,7 @@ class ProgressPacer {
   bool moveCursor_;
   std::chrono::steady_clock::time_point lastPump_;
   bool reported_ = false;
+  std::uint64_t position_ = 0;
 };
 
 }  // namespace vocara
