@@ -3,7 +3,7 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
 
-.PHONY: run test deps build sanitize fuzz bench format clean
+.PHONY: run test deps build sanitize fuzz fuzz-long bench format clean
 
 run: deps build
 	./$(BUILD)/vocara
@@ -25,15 +25,27 @@ sanitize: deps
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) fuzz
 
-# A short libFuzzer run of every file opener (clang only), under the same sanitizers.
+# libFuzzer runs of every file reader and of the command-line tool (clang only), under the same
+# sanitizers: `fuzz` a short run per target (CI), `fuzz-long` FUZZ_RUNS inputs per target. The
+# seed corpora are generated into the build folder; what a run finds stays in corpus-<name>,
+# reproducers of crashes in the build folder itself.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 15
-fuzz: deps
+FUZZ_RUNS ?= 10000000
+FUZZ_TIMEOUT ?= 10
+FUZZ_TARGETS = wav_open sas_open settings_file cli
+fuzz: FUZZ_LIMIT = -max_total_time=$(FUZZ_SECONDS)
+fuzz-long: FUZZ_LIMIT = -runs=$(FUZZ_RUNS)
+fuzz fuzz-long: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOCARA_GUI=OFF -DVOCARA_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target wav_open_fuzz sas_open_fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus-wav $(FUZZ_BUILD)/corpus-sas
-	./$(FUZZ_BUILD)/fuzz/wav_open_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus-wav
-	./$(FUZZ_BUILD)/fuzz/sas_open_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus-sas
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
+	./scripts/make-fuzz-seeds $(FUZZ_BUILD)/seeds
+	set -e; for target in $(FUZZ_TARGETS); do \
+	  name=$${target%%_*}; \
+	  mkdir -p $(FUZZ_BUILD)/corpus-$$name; \
+	  ./$(FUZZ_BUILD)/fuzz/$${target}_fuzz $(FUZZ_LIMIT) -timeout=$(FUZZ_TIMEOUT) -print_final_stats=1 \
+	    -artifact_prefix=$(abspath $(FUZZ_BUILD))/ $(FUZZ_BUILD)/corpus-$$name $(FUZZ_BUILD)/seeds/$$name; \
+	done
 
 bench: deps build
 	./$(BUILD)/bench/vocara_bench

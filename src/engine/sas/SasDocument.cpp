@@ -178,8 +178,8 @@ MessageId SasCopyFile(SasDocument& document, const std::string& target) {
   if (!source.IsOpen()) return MessageId::InvalidFileHandle;
   OutputFile copy;
   if (const MessageId refused = copy.Begin(target); refused != MessageId::None) return refused;
-  std::vector<std::uint8_t> piece(SasCopyPieceBytes);
   const std::uint64_t size = source.Size();
+  std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(size, SasCopyPieceBytes)));
   std::uint64_t copied = 0;
   while (copied < size) {
     const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, piece.size()));
