@@ -145,7 +145,10 @@ class Workspace {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
       const std::string name = entry.path().filename().string();
       // An output still in progress after the call returned is one that was never cleaned up.
-      Require(!(name.find(".vocara-") != std::string::npos && name.ends_with(".tmp")));
+      // Only this process's own temporaries count: an output the arguments merely named like
+      // one ("o.vocara-x.tmp") is a file like any other.
+      static const std::string ownInfix = ".vocara-" + std::to_string(::getpid()) + "-";
+      Require(!(name.starts_with(".") && name.find(ownInfix) != std::string::npos && name.ends_with(".tmp")));
       const auto seed =
           std::find_if(seeds_.begin(), seeds_.end(), [&](const SeedFile& s) { return s.name == name; });
       if (seed == seeds_.end()) {
