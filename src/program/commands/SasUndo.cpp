@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/SasRangeOps.h"
 #include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -13,18 +14,6 @@
 namespace vocara {
 
 namespace {
-
-// The records at their places in the file; indexes past the frames are left alone.
-bool WriteFrames(SasDocument& sas, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames) {
-  for (const auto& [index, frame] : frames) {
-    if (index >= sas.header.frameCount) continue;
-    const auto bytes = frame.Serialise();
-    if (!sas.file.Seek(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{index}) ||
-        !sas.file.Write(bytes.data(), bytes.size()))
-      return false;
-  }
-  return sas.file.Flush();
-}
 
 void Push(App& app, SasUndoAction action) {
   SasUndoJournal& journal = app.undo;
@@ -50,7 +39,7 @@ bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& fram
   SasWriteBack(app);
   if (app.flags & SasPageDirty) return false;  // the write-back failed and said so
   SasDocument& sas = app.sas;
-  if (!WriteFrames(sas, frames)) {
+  if (!SasWriteFrames(sas, frames)) {
     ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
     return false;
   }
