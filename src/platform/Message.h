@@ -1,6 +1,7 @@
 // The messages the adapters deliver to the core's window procedure, one per input event.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,8 +26,8 @@ enum class MessageKind {
   Close,         // the user asked to close the window
   Destroy,       // the window is gone
   FilesDropped,  // files
-  WaveOutDone,   // an output buffer came back: buffer
-  WaveInData,    // an input buffer is full: buffer
+  WaveOutDone,   // an output buffer came back: device, buffer, deviceFailed
+  WaveInData,    // an input buffer is full: device, buffer, bytes, deviceFailed
 };
 
 enum class ScrollBar { Horizontal, Vertical, SasUpper, SasLower };
@@ -62,6 +63,11 @@ struct Message {
   Rect rect;
   std::vector<std::string> files;
   int buffer = 0;
+  std::intptr_t device = 0;  // the audio stream's handle
+  std::size_t bytes = 0;     // bytes recorded into the buffer
+  // The stream stopped on its own (the device went away or refused to go on); the buffer
+  // comes back unplayed or with what was recorded so far.
+  bool deviceFailed = false;
 };
 
 // Implemented by the core: the one window procedure all four windows share.

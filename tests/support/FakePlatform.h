@@ -184,15 +184,90 @@ class FakeDesktop final : public platform::DesktopPort {
   std::string UserConfigDirectory() const override { return configDirectory; }
 };
 
+// Devices without sound: records every stream call; tests return buffers by dispatching
+// WaveOutDone / WaveInData messages themselves.
 class FakeAudio final : public platform::AudioPort {
  public:
+  struct Queued {
+    platform::AudioHandle handle = 0;
+    int buffer = 0;
+    const std::uint8_t* data = nullptr;
+    std::uint8_t* inData = nullptr;
+    std::size_t length = 0;           // bytes to play, or the capacity of an input buffer
+    std::vector<std::uint8_t> bytes;  // a copy of the output bytes at the time they were queued
+  };
+  struct Opened {
+    int device = 0;
+    platform::WaveFormatRecord format{};
+    int notifyView = 0;
+    platform::AudioHandle handle = 0;
+  };
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
   bool formatsSupported = true;
+  bool inputFormatSupported = true;
+  bool outputFormatSupported = true;
+  bool openSucceeds = true;
+  std::vector<platform::WaveFormatRecord> inputQueries;
+  std::vector<platform::WaveFormatRecord> outputQueries;
+  std::vector<Opened> outputOpens;
+  std::vector<Opened> inputOpens;
+  std::vector<Queued> outputQueue;  // every QueueOutput, in order
+  std::vector<Queued> inputQueue;   // every QueueInput, in order
+  std::vector<platform::AudioHandle> resets;
+  std::vector<platform::AudioHandle> closes;
+  std::vector<platform::AudioHandle> started;
+  platform::AudioHandle nextHandle = 0x51;
+  platform::AudioHandle openOutput = 0;  // the output stream open now, 0 when none
+  platform::AudioHandle openInput = 0;
+  std::function<void()> onOutputOpen;  // a stream about to start, for tests that order events
+  bool keepBytes = true;               // copy queued output (the benchmarks turn it off)
+
   std::vector<std::string> InputDevices() override { return inputs; }
   std::vector<std::string> OutputDevices() override { return outputs; }
-  bool IsInputFormatSupported(int, const platform::AudioFormat&) override { return formatsSupported; }
-  bool IsOutputFormatSupported(int, const platform::AudioFormat&) override { return formatsSupported; }
+  bool IsInputFormatSupported(int, const platform::WaveFormatRecord& format) override {
+    inputQueries.push_back(format);
+    return formatsSupported && inputFormatSupported;
+  }
+  bool IsOutputFormatSupported(int, const platform::WaveFormatRecord& format) override {
+    outputQueries.push_back(format);
+    return formatsSupported && outputFormatSupported;
+  }
+  platform::AudioHandle OpenOutput(int device, const platform::WaveFormatRecord& format, int view) override {
+    if (!openSucceeds) return 0;
+    openOutput = nextHandle++;
+    outputOpens.push_back({device, format, view, openOutput});
+    if (onOutputOpen) onOutputOpen();
+    return openOutput;
+  }
+  void QueueOutput(platform::AudioHandle handle, int buffer, const std::uint8_t* data,
+                   std::size_t length) override {
+    if (!keepBytes) return;
+    outputQueue.push_back(
+        {handle, buffer, data, nullptr, length, std::vector<std::uint8_t>(data, data + length)});
+  }
+  void ResetOutput(platform::AudioHandle handle) override { resets.push_back(handle); }
+  void CloseOutput(platform::AudioHandle handle) override {
+    closes.push_back(handle);
+    if (handle == openOutput) openOutput = 0;
+  }
+  platform::AudioHandle OpenInput(int device, const platform::WaveFormatRecord& format, int view) override {
+    if (!openSucceeds) return 0;
+    openInput = nextHandle++;
+    inputOpens.push_back({device, format, view, openInput});
+    return openInput;
+  }
+  void QueueInput(platform::AudioHandle handle, int buffer, std::uint8_t* data,
+                  std::size_t capacity) override {
+    if (!keepBytes) return;
+    inputQueue.push_back({handle, buffer, nullptr, data, capacity, {}});
+  }
+  void StartInput(platform::AudioHandle handle) override { started.push_back(handle); }
+  void ResetInput(platform::AudioHandle handle) override { resets.push_back(handle); }
+  void CloseInput(platform::AudioHandle handle) override {
+    closes.push_back(handle);
+    if (handle == openInput) openInput = 0;
+  }
 };
 
 class FakePump final : public platform::MessagePump {

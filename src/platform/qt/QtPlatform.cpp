@@ -23,6 +23,9 @@ QtPlatform::QtPlatform()
       desktop_(std::make_unique<QtDesktop>()),
       audio_(std::make_unique<PortAudioDevices>()),
       ports_(std::make_unique<Platform>(Platform{*windows_, *text_, *dialogs_, *desktop_, *audio_, *this})) {
+  // Finished sound buffers reach the core's window procedure like any input message.
+  audio_->SetDelivery(
+      [router = router_.get()](int view, const Message& message) { router->Send(view, message); });
   // The program ends when the core says so, not when its last window is hidden.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(ProgramIcon());
