@@ -60,6 +60,14 @@ std::string_view MessageText(MessageId id) {
       return "The target is not a regular file";
     case MessageId::SasReadOnly:
       return "The SAS file is read-only; use Save As to edit a copy.";
+    case MessageId::RecordingAtLargestSize:
+      return "The recording has reached the largest size a WAV file can hold. It was stopped; the part "
+             "recorded is kept.";
+    case MessageId::RecordingWriteFailed:
+      return "The recording could not be written (is the disk full?). It was stopped; the part recorded "
+             "is kept.";
+    case MessageId::RecordingDeviceStopped:
+      return "The recording device stopped. The recording was ended; the part recorded is kept.";
   }
   return {};
 }

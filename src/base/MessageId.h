@@ -40,6 +40,10 @@ enum class MessageId {
   NotARegularFile,
   // An edit of a SAS file the user may read but not write.
   SasReadOnly,
+  // A recording stopped early; what was recorded up to then is kept as a whole WAV file.
+  RecordingAtLargestSize,
+  RecordingWriteFailed,
+  RecordingDeviceStopped,
 };
 
 // Empty for None.

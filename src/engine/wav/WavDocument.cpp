@@ -47,13 +47,15 @@ MessageId CheckFormat(const FormatFields& f) {
   return MessageId::None;
 }
 
-MessageId Validate(WavDocument& document, FileHandle& file, std::uint64_t& dataOffset) {
+}  // namespace
+
+MessageId WavReadLayout(FileHandle& file, WavHeader& header, std::uint64_t& dataOffset) {
   const std::uint64_t fileSize = file.Size();
+  if (!file.Seek(0)) return MessageId::WaveToShort;
   if (fileSize < WavHeader::ByteSize) return MessageId::WaveToShort;
 
   std::array<std::uint8_t, WavHeader::RiffPartSize> riff{};
   if (file.Read(riff.data(), riff.size()) != riff.size()) return MessageId::WaveToShort;
-  WavHeader& header = document.header;
   ParseRiffPart(riff, header);
   if (header.riff.id != RiffId) return MessageId::NotRiffFile;
   if (header.riff.size > fileSize - 8) return MessageId::RiffBiggerThanFileSize;
@@ -78,14 +80,12 @@ MessageId Validate(WavDocument& document, FileHandle& file, std::uint64_t& dataO
   return MessageId::None;
 }
 
-}  // namespace
-
 WavOpenResult WavOpenDocument(WavDocument& document, const std::string& path) {
   document.path = path;
   FileHandle file = FileHandle::OpenForReading(path);
   if (!file.IsOpen()) return {MessageId::InvalidFileHandle};
   std::uint64_t dataOffset = 0;
-  const MessageId refused = Validate(document, file, dataOffset);
+  const MessageId refused = WavReadLayout(file, document.header, dataOffset);
   if (refused != MessageId::None) {
     document.file.Close();
     return {refused};  // the local handle closes the refused file

@@ -75,4 +75,9 @@ struct WavOpenResult {
 // the document changes.
 WavOpenResult WavOpenDocument(WavDocument& document, const std::string& path);
 
+// The checks of WavOpenDocument without the scan: reads the header of the open `file` (its
+// format chunk size set to 16) and the offset of its first data byte. For a file that is only
+// to be read through, such as one being played.
+MessageId WavReadLayout(FileHandle& file, WavHeader& header, std::uint64_t& dataOffset);
+
 }  // namespace vocara

@@ -7,6 +7,7 @@
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
 #include "engine/processing/Correct.h"
+#include "program/audio/Playback.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
@@ -33,11 +34,7 @@ void WriteBackSas(App& app) {
   if (app.openers.sasWriteBack) app.openers.sasWriteBack(app);
 }
 
-// The WAV cursor line as the progress display: the column of the input position reached,
-// with the plot rows of the old and the new column repainted.
-void PlayCorrectedFile(App& app) {
-  if (app.playCorrected) app.playCorrected(app);
-}
+void PlayCorrectedFile(App& app) { PlayFile(app, app.correctedPath, 0, 0, app.correctedStart); }
 
 }  // namespace
 
@@ -75,7 +72,10 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   // A render that stops early or fails must not leave the next Correct in play mode.
   app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
   ShowErrorMessage(app.ports.desktop, result.message);
-  if (play && result.message == MessageId::None) app.correctedPath = output;
+  if (play && result.message == MessageId::None) {
+    app.correctedPath = output;
+    app.correctedStart = start;
+  }
   if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/Message.h"
 #include "platform/Platform.h"
 #include "program/audio/AudioProbe.h"
+#include "program/audio/Playback.h"
 #include "program/commands/SasUndo.h"
 #include "program/raster/RasterCanvas.h"
 #include "program/shell/CommandTable.h"
@@ -88,6 +89,9 @@ struct App {
   WarningSwitch warnings;
   int editMode = 0;  // 0 Normal .. 5 Erase
   AudioDeviceChoice audioChoice;
+  // The choice of the last successful OK in the Audio Device Settings dialog (the defaults
+  // until then); Cancel returns to it.
+  AudioDeviceChoice audioChoiceSaved;
   DocumentOpeners openers;
   // The open General Settings dialog, so that keys and mouse in other windows can refresh its
   // note lists (FillSettingsControls); null while it is closed.
@@ -109,9 +113,11 @@ struct App {
   std::string fileDialogName;
   // The corrected temporary file Play Corrected renders and plays; set by its first render.
   std::string correctedPath;
-  // Plays correctedPath from its first to its last sample; installed by playback, unset does
-  // nothing.
-  std::function<void(App&)> playCorrected;
+  // The first sample of the range that file was rendered from.
+  std::uint32_t correctedStart = 0;
+  PlaybackState playback;
+  RecordingState recording;
+  int lostBuffers = 0;  // buffers that came back out of order since the last start
 };
 
 // The window procedure as the adapters call it.

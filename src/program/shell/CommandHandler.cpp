@@ -5,6 +5,8 @@
 
 #include "engine/sas/SasBuild.h"
 #include "platform/Keys.h"
+#include "program/audio/AudioSettingsDialog.h"
+#include "program/audio/Playback.h"
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/SasCommands.h"
@@ -117,6 +119,18 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
     case 113:
       ExportRangeAsText(app);
       break;
+    case 101:  // WAV File / Record
+      RecordCommand(app);
+      break;
+    case 106:  // WAV File / Play: from the cursor to the end
+      PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount);
+      break;
+    case 107:  // Stop
+      StopCommand(app);
+      break;
+    case 116:  // WAV Range / Play
+      PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight);
+      break;
     case 117:  // WAV Range / Play Corrected: render the range unless the temporary file is current
       PlayCorrectedCommand(app);
       break;
@@ -180,6 +194,9 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
     case 154:  // View / General Settings: modal, owned by the commanding window
       RunSettingsDialog(app, view);
       break;
+    case 155:  // View / Audio Device Settings: modal, owned by the commanding window
+      RunAudioSettingsDialog(app, view);
+      break;
     case 156:  // View / SAS
       windows.Show(SasView, platform::ShowCommand::Restore);
       windows.BringToTop(SasView);
@@ -228,6 +245,10 @@ void HandleKey(App& app, int view, int key) {
   }
   if (key == k::Control) {
     app.ports.windows.SetCursor(platform::CursorShape::Arrow);
+    return;
+  }
+  if (key == k::Space) {
+    FollowPlayback(app);
     return;
   }
   if (key == k::Left || key == k::Right) {

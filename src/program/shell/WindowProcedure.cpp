@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "program/audio/Playback.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandHandler.h"
@@ -27,6 +28,7 @@ void Close(App& app, int view) {
   if (app.flags & Busy) return;
   SaveWindowLayout(app.files.settingsFile, app.layout);
   if ((app.flags & SasOpen) && app.openers.sasWriteBack) app.openers.sasWriteBack(app);
+  CloseAudio(app);
   if (app.openers.closeFiles) app.openers.closeFiles(app);
   windows.Destroy(WavView);
 }
@@ -104,7 +106,10 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
       Drop(app, message);
       return 0;
     case MessageKind::WaveOutDone:
+      OnOutputDone(app, message);
+      return 0;
     case MessageKind::WaveInData:
+      OnInputData(app, message);
       return 0;
   }
   return 0;

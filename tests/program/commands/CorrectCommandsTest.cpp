@@ -37,7 +37,8 @@ class CorrectCommandsTest : public AppTest {
     app.sas.file = FileHandle::OpenForReading(app.sas.path);
     app.sas.links = links;
     app.openers.sasWriteBack = [this](App&) { calls.push_back("writeBack"); };
-    app.playCorrected = [this](App& a) { calls.push_back("play " + a.correctedPath); };
+    fake.audio.outputs = {"speakers"};
+    fake.audio.onOutputOpen = [this] { calls.push_back("play"); };
     app.flags |= SasOpen | WavSasMatch | PlayAvailable;
     UpdateCommandStates(app);
     fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
@@ -61,6 +62,17 @@ class CorrectCommandsTest : public AppTest {
     app.wav.rangeRight = right;
     WavRangeChanged(app);
     Command(WavView, 117);
+  }
+  // Hands both buffers back, which ends a playback shorter than one buffer.
+  void PlayOut() {
+    for (int buffer = 0; buffer < 2; ++buffer) {
+      platform::Message done;
+      done.kind = platform::MessageKind::WaveOutDone;
+      done.device = fake.audio.openOutput;
+      done.buffer = buffer;
+      sink.Dispatch(WavView, done);
+    }
+    ASSERT_TRUE(app.Has(PlayAvailable));
   }
 
   std::filesystem::path startDirectory = std::filesystem::current_path();
@@ -105,14 +117,20 @@ TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale)
   EXPECT_TRUE(app.Has(CorrectedTempCurrent));
   EXPECT_FALSE(app.Has(CorrectForPlayback));
   EXPECT_TRUE(fake.desktop.fileRequests.empty());
+  // The rendered samples are what plays, from the temporary file's own data.
+  const std::string played(reinterpret_cast<const char*>(fake.audio.outputQueue.at(0).bytes.data()),
+                           fake.audio.outputQueue.at(0).bytes.size());
+  EXPECT_EQ(played, ReadFile(dir.File("CorrectedTemp.wav")).substr(44));
+  EXPECT_EQ(app.playback.positionBase, 1234u);
+  PlayOut();
   const int rendered = pumps;
   Command(WavView, 117);  // nothing changed: played again without rendering
   EXPECT_EQ(pumps, rendered);
+  PlayOut();
   app.flags |= SasPageDirty;  // an edit: written back, rendered anew
   Command(WavView, 117);
   EXPECT_EQ(pumps, 2 * rendered);
-  EXPECT_EQ(calls, (std::vector<std::string>{"play CorrectedTemp.wav", "play CorrectedTemp.wav", "writeBack",
-                                             "play CorrectedTemp.wav"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"play", "play", "writeBack", "play"}));
 }
 
 TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnplayed) {

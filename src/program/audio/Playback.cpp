@@ -1,0 +1,355 @@
+#include "program/audio/Playback.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "base/MessageId.h"
+#include "engine/wav/WavDocument.h"
+#include "program/audio/AudioProbe.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/shell/Warning.h"
+#include "program/views/Render.h"
+#include "program/views/WavView.h"
+
+namespace vocara {
+namespace {
+
+constexpr char LostOutputPrefix[] = "Lost Output Buffers = ";
+constexpr char LostInputPrefix[] = "Lost Buffers=";
+// The largest data size whose RIFF size (data size + 36) a 32-bit field still holds.
+constexpr std::uint64_t LargestDataSize = 0xFFFFFFFFull - 36;
+
+void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
+
+void ReportLostBuffers(App& app, const char* prefix, int prefixSize) {
+  if (app.lostBuffers > 0) ShowWarning(app.ports.desktop, app.warnings, prefix, prefixSize, app.lostBuffers);
+}
+
+// Takes a returned buffer in the alternating order: one that is not the expected one counts
+// as lost and is taken as the one to refill.
+void CheckOrder(App& app, int& expected, int buffer) {
+  if (buffer != expected) {
+    ++app.lostBuffers;
+    expected ^= 1;
+  }
+}
+
+// Reads `bytes` of the play file at playPos into buffer `index` and queues it. A file that
+// ends early (it changed or vanished under the program) queues what it still gave, and
+// playback ends with that buffer.
+void QueueNext(App& app, int index, std::size_t bytes) {
+  PlaybackState& play = app.playback;
+  std::uint8_t* data = play.buffers->data[static_cast<std::size_t>(index)].data();
+  std::size_t got = 0;
+  if (bytes > 0 && play.file.Seek(play.dataOffset + std::uint64_t{play.blockAlign} * play.playPos)) {
+    got = play.file.Read(data, bytes);
+  }
+  got -= got % play.blockAlign;
+  app.ports.audio.QueueOutput(play.device, index, data, got);
+  ++play.queued;
+  play.playPos =
+      got < bytes ? play.playEnd : play.playPos + static_cast<std::uint32_t>(bytes / play.blockAlign);
+}
+
+// The stream is closed and the program can play again.
+void EndPlayback(App& app, bool report = true) {
+  PlaybackState& play = app.playback;
+  platform::AudioPort& audio = app.ports.audio;
+  audio.ResetOutput(play.device);
+  audio.CloseOutput(play.device);
+  play.deviceOpen = false;
+  play.queued = 0;
+  play.file.Close();
+  Clear(app, Playing | StopAvailable);
+  app.flags |= PlayAvailable;
+  UpdateCommandStates(app);
+  if (report) ReportLostBuffers(app, LostOutputPrefix, sizeof LostOutputPrefix);
+}
+
+std::uint32_t RecordingRate(const App& app) {
+  return static_cast<std::uint32_t>(AudioRates[static_cast<std::size_t>(
+      std::clamp<std::int32_t>(app.audioChoice.inRate, 0, AudioRates.size() - 1))]);
+}
+
+bool WriteRecordingHeader(RecordingState& record) {
+  const auto bytes = record.header.Serialise();
+  return record.file.Seek(0) && record.file.Write(bytes.data(), bytes.size()) && record.file.Flush();
+}
+
+// Closes the file as a whole WAV of what was written, and the device.
+void FinishRecording(App& app) {
+  RecordingState& record = app.recording;
+  Clear(app, Recording | StopAvailable);
+  record.header.SetDataSize(record.header.data.size);
+  WriteRecordingHeader(record);
+  record.file.Truncate(WavHeader::ByteSize + std::uint64_t{record.header.data.size});
+  record.file.Close();
+  platform::AudioPort& audio = app.ports.audio;
+  audio.ResetInput(record.device);
+  audio.CloseInput(record.device);
+  record.deviceOpen = false;
+  app.wavView.firstSample = 0;
+}
+
+void EndRecording(App& app, MessageId problem) {
+  FinishRecording(app);
+  // An end the user did not ask for leaves recording possible again.
+  app.flags |= RecordAvailable;
+  ShowErrorMessage(app.ports.desktop, problem);
+  if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, &app.recording.path);
+  UpdateCommandStates(app);
+  ReportLostBuffers(app, LostInputPrefix, sizeof LostInputPrefix);
+}
+
+// The recording's first 1280 samples of this buffer as one-sample columns at the view's
+// left edge, left-aligned like every value the view draws.
+void ShowRecordedBuffer(App& app, const std::uint8_t* data, std::size_t bytes) {
+  const unsigned align = app.recording.header.fields.blockAlign;
+  app.wavView.firstSample = app.recording.header.data.size / align;
+  const std::size_t samples = std::min<std::size_t>(bytes / align, MaxPlotColumns);
+  for (std::size_t i = 0; i < samples; ++i) {
+    std::uint32_t value = 0;
+    for (unsigned b = 0; b < align; ++b) value |= std::uint32_t{data[i * align + b]} << (8 * (b + 4 - align));
+    const auto sample = static_cast<std::int32_t>(value);
+    app.wavView.envelope[i] = {sample, sample};
+  }
+  const ViewGeometry& geometry = app.geometry[WavView];
+  const platform::Rect plot{0, geometry.plotTop, ViewWidth(app, WavView), geometry.plotBottom};
+  app.ports.windows.Invalidate(WavView, &plot);
+}
+
+bool ExistsAsOtherThanFile(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
+
+}  // namespace
+
+bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint32_t last,
+              std::uint32_t positionBase) {
+  PlaybackState& play = app.playback;
+  // Never a second stream while the last one still plays out.
+  if (play.deviceOpen) EndPlayback(app);
+  if (first > last) return false;
+  FileHandle file = FileHandle::OpenForReading(path);
+  if (!file.IsOpen()) return false;
+  WavHeader header;
+  std::uint64_t dataOffset = 0;
+  if (WavReadLayout(file, header, dataOffset) != MessageId::None) return false;
+  const unsigned blockAlign = header.fields.blockAlign;
+  const std::uint64_t dataSize = header.data.size;
+  if (last == 0) last = static_cast<std::uint32_t>(dataSize / blockAlign);
+  if (std::uint64_t{blockAlign} * first >= dataSize || std::uint64_t{blockAlign} * last > dataSize)
+    return false;
+
+  const platform::AudioHandle device =
+      app.ports.audio.OpenOutput(app.audioChoice.outDevice, OutputFormatRecord(app.audioChoice), WavView);
+  if (device == 0) {
+    ShowErrorMessage(app.ports.desktop, MessageId::NotSupportedOutputFormat);
+    return false;
+  }
+  play.file = std::move(file);
+  play.dataOffset = dataOffset;
+  play.dataSize = header.data.size;
+  play.blockAlign = blockAlign;
+  play.playPos = first;
+  play.playEnd = last;
+  play.positionBase = positionBase;
+  play.device = device;
+  play.deviceOpen = true;
+  play.queued = 0;
+  play.stopped = false;
+  if (!play.buffers) play.buffers = std::make_unique<AudioBufferPair>();
+
+  Clear(app, PlayAvailable);
+  app.flags |= Playing | StopAvailable;
+  UpdateCommandStates(app);
+  play.expected = 0;
+  app.lostBuffers = 0;
+  for (int index = 0; index < 2; ++index) {
+    const std::uint64_t left = std::uint64_t{blockAlign} * (play.playEnd - play.playPos);
+    QueueNext(app, index, static_cast<std::size_t>(std::min<std::uint64_t>(AudioBufferBytes, left)));
+  }
+  return true;
+}
+
+void OnOutputDone(App& app, const platform::Message& message) {
+  PlaybackState& play = app.playback;
+  if (message.device != play.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongOutputHandle);
+  if (!play.deviceOpen) return;
+  CheckOrder(app, play.expected, message.buffer);
+  play.queued = std::max(play.queued - 1, 0);
+  if (!(app.flags & Playing)) {
+    // Playing out the last buffers; the stream closes when the device holds none.
+    play.expected ^= 1;
+    if (play.queued == 0 || message.deviceFailed) EndPlayback(app);
+    return;
+  }
+  if (message.deviceFailed) {
+    play.playPos = play.playEnd;
+    play.stopped = true;
+  }
+  const std::uint64_t remaining = std::uint64_t{play.blockAlign} * (play.playEnd - play.playPos);
+  if (remaining > AudioBufferBytes) {
+    QueueNext(app, play.expected, AudioBufferBytes);
+    play.expected ^= 1;
+    return;
+  }
+  Clear(app, Playing);
+  if (remaining > 0) QueueNext(app, play.expected, static_cast<std::size_t>(remaining));
+  play.expected ^= 1;  // the other buffer, if any, comes back next
+  play.file.Close();
+  if (play.stopped || play.queued == 0) {
+    EndPlayback(app);
+  } else {
+    UpdateCommandStates(app);
+  }
+}
+
+bool RecordStart(App& app, const std::string& path) {
+  RecordingState& record = app.recording;
+  FileHandle file = FileHandle::Create(path);
+  if (!file.IsOpen()) return false;
+  const platform::AudioHandle device =
+      app.ports.audio.OpenInput(app.audioChoice.inDevice, InputFormatRecord(app.audioChoice), WavView);
+  if (device == 0) {
+    ShowErrorMessage(app.ports.desktop, MessageId::NotSupportedInputFormat);
+    return false;  // the empty file stays, as the user named it
+  }
+  record.file = std::move(file);
+  record.path = path;
+  record.device = device;
+  record.deviceOpen = true;
+  Clear(app, RecordAvailable);
+  app.flags |= Recording | StopAvailable;
+  UpdateCommandStates(app);
+
+  // Always integer PCM, also when the device was opened with the extensible format.
+  const auto align = static_cast<std::uint16_t>(std::clamp<int>(app.audioChoice.inSampleSize, 0, 2) + 2);
+  const std::uint32_t rate = RecordingRate(app);
+  record.header = WavHeader{};
+  record.header.fields = {1, 1, rate, rate * align, align, static_cast<std::uint16_t>(align * 8)};
+  record.header.SetDataSize(0);
+  app.wav.header.fields.sampleRate = rate;  // the time axis of the live display
+  WriteRecordingHeader(record);
+
+  if (!record.buffers) record.buffers = std::make_unique<AudioBufferPair>();
+  for (int index = 0; index < 2; ++index) {
+    app.ports.audio.QueueInput(device, index, record.buffers->data[static_cast<std::size_t>(index)].data(),
+                               AudioBufferBytes);
+  }
+  record.expected = 0;
+  app.lostBuffers = 0;
+  app.ports.audio.StartInput(device);
+  return true;
+}
+
+void OnInputData(App& app, const platform::Message& message) {
+  RecordingState& record = app.recording;
+  if (message.device != record.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongInputHandle);
+  if (!record.deviceOpen) return;
+  CheckOrder(app, record.expected, message.buffer);
+  if (!(app.flags & Recording)) return;
+
+  const auto index = static_cast<std::size_t>(record.expected);
+  const std::uint8_t* data = record.buffers->data[index].data();
+  const std::size_t bytes = std::min(message.bytes, AudioBufferBytes);
+  const std::uint32_t dataSize = record.header.data.size;
+  if (dataSize + std::uint64_t{bytes} > LargestDataSize) {
+    EndRecording(app, MessageId::RecordingAtLargestSize);
+    return;
+  }
+  const bool written =
+      record.file.Seek(WavHeader::ByteSize + std::uint64_t{dataSize}) && record.file.Write(data, bytes);
+  if (!written) {
+    EndRecording(app, MessageId::RecordingWriteFailed);
+    return;
+  }
+  ShowRecordedBuffer(app, data, bytes);
+  // The header follows every buffer, so that the file on the disk is always a whole WAV of
+  // what was recorded, whatever happens to the program.
+  record.header.SetDataSize(dataSize + static_cast<std::uint32_t>(bytes));
+  if (!WriteRecordingHeader(record)) {
+    EndRecording(app, MessageId::RecordingWriteFailed);
+    return;
+  }
+  if (message.deviceFailed) {
+    EndRecording(app, MessageId::RecordingDeviceStopped);
+    return;
+  }
+  app.ports.audio.QueueInput(record.device, record.expected, record.buffers->data[index].data(),
+                             AudioBufferBytes);
+  record.expected ^= 1;
+  if (app.flags & RecordAvailable) EndRecording(app, MessageId::None);
+}
+
+void RecordCommand(App& app) {
+  app.fileDialogName = "Temp.wav";
+  platform::FileDialogRequest request;
+  request.title = "Save recorded WAV file";
+  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
+  request.defaultExtension = "WAV";
+  request.initialName = app.fileDialogName;
+  request.pathMustExist = true;
+  request.hideReadOnly = true;
+  // A recording replaces its file from the first byte: an existing one is only replaced when
+  // the user says so, and the open recording never.
+  request.overwritePrompt = true;
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
+  if (!name) return;
+  app.fileDialogName = *name;
+  if ((app.flags & WavOpen) && SameFile(*name, app.wav.path)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+    return;
+  }
+  if (ExistsAsOtherThanFile(*name)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::NotARegularFile);
+    return;
+  }
+  if ((app.flags & WavOpen) && app.openers.wavClose) app.openers.wavClose(app, true);
+  RecordStart(app, *name);
+}
+
+void StopCommand(App& app) {
+  PlaybackState& play = app.playback;
+  if (app.flags & Playing) {
+    play.playPos = play.playEnd;
+    play.stopped = true;
+  } else if (play.deviceOpen) {
+    EndPlayback(app);
+  }
+  if (app.flags & Recording) app.flags |= RecordAvailable;
+}
+
+void FollowPlayback(App& app) {
+  if (!(app.flags & Playing)) return;
+  const auto columns = static_cast<std::uint32_t>(std::max(ViewWidth(app, WavView) - 1, 1));
+  if (app.wavView.samplesPerPixel != app.wav.sampleCount / columns) WavViewFitWholeFile(app);
+  const std::uint32_t position = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+      std::uint64_t{app.playback.positionBase} + app.playback.playPos, app.wav.sampleCount));
+  app.wav.cursor = position;
+  app.geometry[WavView].cursorX =
+      static_cast<std::int16_t>(position / std::max(app.wavView.samplesPerPixel, 1u));
+  MoveCursor(app, WavView);
+}
+
+void CloseAudio(App& app) {
+  if (app.recording.deviceOpen) {
+    if (app.flags & Recording) {
+      FinishRecording(app);
+    } else {
+      app.ports.audio.ResetInput(app.recording.device);
+      app.ports.audio.CloseInput(app.recording.device);
+      app.recording.deviceOpen = false;
+    }
+  }
+  if (app.playback.deviceOpen) EndPlayback(app, false);
+}
+
+}  // namespace vocara

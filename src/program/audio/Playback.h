@@ -1,0 +1,92 @@
+// Playing and recording through two alternating buffers per direction. The device hands each
+// finished buffer back as a message to the WAV window; everything here runs on the interface
+// thread between other messages, also while a long operation pumps them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/FileHandle.h"
+#include "engine/wav/WavHeader.h"
+#include "platform/AudioPort.h"
+#include "platform/Message.h"
+
+namespace vocara {
+
+struct App;
+
+// About a second of sound at 48000 Hz, 16 bits; a multiple of 2, 3 and 4, so that every
+// buffer holds whole samples of every supported width.
+inline constexpr std::size_t AudioBufferBytes = 98304;
+
+struct AudioBufferPair {
+  alignas(64) std::array<std::array<std::uint8_t, AudioBufferBytes>, 2> data{};
+};
+
+struct PlaybackState {
+  FileHandle file;  // a second handle on the file being played
+  std::uint64_t dataOffset = 0;
+  std::uint32_t dataSize = 0;
+  unsigned blockAlign = 2;
+  std::uint32_t playPos = 0;  // the next sample to be queued
+  std::uint32_t playEnd = 0;  // the sample playback ends at, exclusive
+  // The open recording's sample that sample 0 of the played file stands for: the start of the
+  // rendered range when the corrected file plays, 0 otherwise.
+  std::uint32_t positionBase = 0;
+  platform::AudioHandle device = 0;  // the last stream opened; kept after closing
+  bool deviceOpen = false;
+  int queued = 0;        // buffers the device holds
+  int expected = 0;      // the buffer to come back next
+  bool stopped = false;  // Stop was asked for: the end cuts the sound instead of playing it out
+  std::unique_ptr<AudioBufferPair> buffers;  // allocated at the first playback
+};
+
+struct RecordingState {
+  FileHandle file;
+  std::string path;
+  WavHeader header;  // its data size counts the bytes recorded so far
+  platform::AudioHandle device = 0;
+  bool deviceOpen = false;
+  int expected = 0;
+  std::unique_ptr<AudioBufferPair> buffers;
+};
+
+// Starts playing samples first <= i < last of the WAV file `path` (last 0: to the end of its
+// data) on the output device and format chosen in the audio settings. `positionBase` is the
+// open recording's sample the file's first sample stands for. False when nothing plays: a
+// missing or invalid file or a range outside its data say nothing, a device that refuses the
+// format says "Not supported output format". A stream still playing out is stopped first.
+bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint32_t last,
+              std::uint32_t positionBase = 0);
+
+// A buffer the output device is done with: refills it, or ends playback.
+void OnOutputDone(App& app, const platform::Message& message);
+
+// Records into `path`, created anew, with the input device and format chosen in the audio
+// settings. False when the file cannot be created (silently) or the device refuses ("Not
+// supported input format"; the empty file stays).
+bool RecordStart(App& app, const std::string& path);
+
+// A full input buffer: appended to the file and queued again; ends the recording after a
+// Stop, when the file cannot take more, or when the device stopped.
+void OnInputData(App& app, const platform::Message& message);
+
+// WAV File / Record: the save dialog (asking before replacing a file, refusing the open WAV
+// itself), closing the WAV, then RecordStart.
+void RecordCommand(App& app);
+
+// Stop: playback ends with the buffer that comes back next, or at once when it only plays
+// out; a recording ends with the next buffer, which it keeps.
+void StopCommand(App& app);
+
+// Space: while playing, the WAV cursor jumps to the play position, the view first fitted to
+// the whole file when its scale is another.
+void FollowPlayback(App& app);
+
+// When the program ends: a recording is finished as a whole file, playback stopped.
+void CloseAudio(App& app);
+
+}  // namespace vocara

@@ -1,0 +1,417 @@
+// Playback and recording through the fake audio port: the tests hand buffers back as the
+// device would, in order, out of order, after Stop, and with the device failing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Keys.h"
+#include "program/audio/Playback.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/ChildProcess.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::MessageKind;
+
+class PlaybackTest : public AppTest {
+ protected:
+  void SetUp() override {
+    fake.audio.inputs = {"microphone"};
+    fake.audio.outputs = {"speakers"};
+    ASSERT_TRUE(ProgramStart(app, ""));
+    ASSERT_TRUE(app.Has(PlayAvailable | RecordAvailable));
+  }
+
+  // A 16-bit recording of `count` samples whose bytes are easy to tell apart.
+  std::string Open(std::uint32_t count, std::uint32_t rate = 48000, const std::string& name = "take.wav") {
+    std::vector<std::int32_t> values;
+    for (std::uint32_t i = 0; i < count; ++i)
+      values.push_back(static_cast<std::int32_t>(i * 7 % 60000) - 30000);
+    data = Samples(2, values);
+    const std::string path = WriteFile(dir.File(name), CanonicalWav(Format(2, rate), data));
+    WavOpenCommand(app, &path);
+    return path;
+  }
+  void Done(int buffer, platform::AudioHandle device = 0, bool failed = false) {
+    platform::Message m = Msg(MessageKind::WaveOutDone);
+    m.device = device != 0 ? device : fake.audio.outputOpens.back().handle;
+    m.buffer = buffer;
+    m.deviceFailed = failed;
+    sink.Dispatch(WavView, m);
+  }
+  void Recorded(int buffer, std::size_t bytes, bool failed = false) {
+    platform::Message m = Msg(MessageKind::WaveInData);
+    m.device = fake.audio.inputOpens.back().handle;
+    m.buffer = buffer;
+    m.bytes = bytes;
+    m.deviceFailed = failed;
+    sink.Dispatch(WavView, m);
+  }
+  // Everything queued for output so far, end to end.
+  std::string Played() const {
+    std::string all;
+    for (const auto& q : fake.audio.outputQueue) all.append(q.bytes.begin(), q.bytes.end());
+    return all;
+  }
+  std::vector<std::size_t> Lengths() const {
+    std::vector<std::size_t> lengths;
+    for (const auto& q : fake.audio.outputQueue) lengths.push_back(q.length);
+    return lengths;
+  }
+  bool Idle() const { return app.Has(PlayAvailable) && !(app.flags & (Playing | StopAvailable)); }
+
+  std::string data;
+};
+
+TEST_F(PlaybackTest, PlaysTheWholeFileInAlternatingBuffersAndLetsTheEndPlayOut) {
+  Open(150000);  // 300000 bytes: three full buffers and 5088 bytes
+  Command(WavView, 106);
+  ASSERT_EQ(fake.audio.outputOpens.size(), 1u);
+  EXPECT_EQ(fake.audio.outputOpens[0].notifyView, WavView);
+  EXPECT_TRUE(app.Has(Playing | StopAvailable));
+  EXPECT_FALSE(app.Has(PlayAvailable));
+  EXPECT_FALSE(FindCommand(app.commands, 106)->enabled);
+  EXPECT_TRUE(FindCommand(app.commands, 107)->enabled);
+  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{98304, 98304}));
+  Done(0);
+  Done(1);
+  // The last piece is queued; the stream stays open until the device has played it.
+  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{98304, 98304, 98304, 5088}));
+  EXPECT_FALSE(app.Has(Playing));
+  EXPECT_TRUE(fake.audio.closes.empty());
+  Done(0);
+  EXPECT_TRUE(fake.audio.closes.empty());
+  Done(1);
+  EXPECT_EQ(fake.audio.closes.size(), 1u);
+  EXPECT_TRUE(Idle());
+  EXPECT_EQ(Played(), data);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+}
+
+TEST_F(PlaybackTest, BuffersOutOfOrderAreCountedAndReportedOnceUntilSilenced) {
+  Open(150000);
+  for (int run = 0; run < 2; ++run) {
+    fake.desktop.answers.push_back(platform::MessageAnswer::No);
+    Command(WavView, 106);
+    Done(1);  // the second buffer first: counted, and refilled in the place of the first
+    Done(1);
+    Done(0);
+    Done(1);
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(app.lostBuffers, 2);
+  }
+  // No turned the warning off for the rest of the run.
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Lost Output Buffers = 2");
+  EXPECT_EQ(fake.desktop.messages[0].buttons, platform::MessageButtons::YesNo);
+}
+
+TEST_F(PlaybackTest, StopCutsTheSoundWhenTheNextBufferComesBack) {
+  Open(150000);
+  Command(WavView, 106);
+  Key(WavView, platform::key::Return);  // Stop
+  EXPECT_TRUE(app.Has(Playing));
+  Done(0);
+  EXPECT_EQ(fake.audio.resets.size(), 1u);
+  EXPECT_EQ(fake.audio.closes.size(), 1u);
+  EXPECT_EQ(Lengths().size(), 2u);  // nothing queued after the stop
+  EXPECT_TRUE(Idle());
+  Done(1);  // a late return of a closed stream changes nothing
+  EXPECT_TRUE(Idle());
+  EXPECT_TRUE(fake.desktop.messages.empty());
+
+  // Stop while the end plays out closes at once.
+  Command(WavView, 116);  // no range: disabled
+  EXPECT_EQ(fake.audio.outputOpens.size(), 1u);
+  app.wav.rangeLeft = 0;
+  app.wav.rangeRight = 60000;
+  WavRangeChanged(app);
+  Command(WavView, 116);
+  Done(0);
+  EXPECT_FALSE(app.Has(Playing));
+  EXPECT_TRUE(app.Has(StopAvailable));
+  Command(WavView, 107);
+  EXPECT_TRUE(Idle());
+  EXPECT_EQ(fake.audio.closes.size(), 2u);
+}
+
+TEST_F(PlaybackTest, ShortRangesOneSampleAndNothing) {
+  Open(5000);
+  app.wav.rangeLeft = 100;
+  app.wav.rangeRight = 1100;
+  WavRangeChanged(app);
+  Command(WavView, 116);
+  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{2000, 0}));  // the whole range, then nothing
+  EXPECT_EQ(Played(), data.substr(200, 2000));
+  Done(0);
+  EXPECT_FALSE(app.Has(Playing));
+  Done(1);
+  EXPECT_TRUE(Idle());
+
+  fake.audio.outputQueue.clear();
+  app.wav.cursor = 4999;  // the last sample plays alone
+  Command(WavView, 106);
+  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{2, 0}));
+  EXPECT_EQ(Played(), data.substr(9998));
+  Done(0);
+  Done(1);
+
+  app.wav.cursor = 5000;  // past the data: nothing, silently
+  EXPECT_FALSE(PlayFile(app, app.wav.path, 5000, 5000));
+  EXPECT_FALSE(PlayFile(app, app.wav.path, 10, 5001));
+  EXPECT_FALSE(PlayFile(app, app.wav.path, 20, 10));
+  EXPECT_FALSE(PlayFile(app, dir.File("missing.wav"), 0, 0));
+  EXPECT_EQ(fake.audio.outputOpens.size(), 2u);
+  EXPECT_TRUE(Idle());
+  EXPECT_TRUE(fake.desktop.messages.empty());
+}
+
+TEST_F(PlaybackTest, FilesPlayTheirOwnSamplesUnchangedAtTheChosenFormat) {
+  // A 44100 Hz file whose data stands behind another chunk, on a 48000 Hz output.
+  const std::string samples = Samples(2, {1, -2, 3, -4, 5});
+  const std::string path =
+      WriteFile(dir.File("list.wav"), RiffFile(Chunk("fmt ", FormatBody(Format(2, 44100))) +
+                                               Chunk("LIST", "abcdefgh") + Chunk("data", samples)));
+  ASSERT_TRUE(PlayFile(app, path, 1, 0 + 4));
+  EXPECT_EQ(Played(), samples.substr(2, 6));
+  EXPECT_EQ(platform::DecodeWaveFormat(fake.audio.outputOpens[0].format).sampleRate, 48000);
+
+  // A device that refuses: the message, and nothing changes.
+  Done(0);
+  Done(1);
+  fake.audio.openSucceeds = false;
+  EXPECT_FALSE(PlayFile(app, path, 0, 0));
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Not supported output format");
+  EXPECT_TRUE(Idle());
+}
+
+TEST_F(PlaybackTest, ForeignHandlesAreReportedAndAFailingDeviceEndsPlayback) {
+  Open(150000);
+  Command(WavView, 106);
+  Done(0, 0x7777);  // another device's buffer: reported, then taken as this one's
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Wrong output handle");
+  EXPECT_EQ(Lengths().size(), 3u);
+  Done(1, 0, true);  // the device gave up: playback ends, ready to play again
+  EXPECT_TRUE(Idle());
+  EXPECT_EQ(fake.audio.closes.size(), 1u);
+}
+
+TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
+  Open(150000);
+  Key(WavView, platform::key::Space);  // nothing plays: nothing happens
+  EXPECT_EQ(app.wav.cursor, 0u);
+  app.wavView.samplesPerPixel = 3;
+  app.wav.cursor = 1000;
+  Command(WavView, 106);
+  Done(0);
+  Key(WavView, platform::key::Space);
+  const std::uint32_t position = 1000 + 3 * 49152;
+  const std::uint32_t spp = app.wavView.samplesPerPixel;
+  EXPECT_EQ(app.wav.cursor, position / spp * spp);  // the cursor stands on its column's first sample
+  EXPECT_EQ(app.wavView.firstSample, 0u);
+  const auto columns = static_cast<std::uint32_t>(ViewWidth(app, WavView) - 1);
+  EXPECT_EQ(app.wavView.samplesPerPixel, 150000 / columns);
+  EXPECT_EQ(app.geometry[WavView].drawnCursorX, static_cast<int>(position / app.wavView.samplesPerPixel));
+
+  // The corrected file's samples stand for the rendered range of the recording.
+  Command(WavView, 107);
+  Done(1);
+  const std::string corrected = WriteFile(dir.File("c.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
+  ASSERT_TRUE(PlayFile(app, corrected, 0, 0, 90000));
+  Key(WavView, platform::key::Space);
+  EXPECT_EQ(app.geometry[WavView].cursorX, static_cast<int>(90003 / spp));
+}
+
+class RecordingTest : public PlaybackTest {
+ protected:
+  // Fills input buffer `buffer` (as last queued) with a ramp and returns it.
+  void Fill(int buffer, std::uint8_t seed) {
+    for (auto it = fake.audio.inputQueue.rbegin(); it != fake.audio.inputQueue.rend(); ++it) {
+      if (it->buffer != buffer) continue;
+      for (std::size_t i = 0; i < it->length; ++i) it->inData[i] = static_cast<std::uint8_t>(seed + i);
+      return;
+    }
+    FAIL() << "buffer " << buffer << " not queued";
+  }
+  std::string Expected(std::uint8_t seed, std::size_t bytes) {
+    std::string s;
+    for (std::size_t i = 0; i < bytes; ++i)
+      s.push_back(static_cast<char>(static_cast<std::uint8_t>(seed + i)));
+    return s;
+  }
+  std::string Record(const std::string& name) {
+    fake.desktop.fileAnswers.push_back(dir.File(name));
+    Command(WavView, 101);
+    return dir.File(name);
+  }
+};
+
+TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
+  const std::string take = Open(1000);
+  app.audioChoice.inRate = 3;        // 96000
+  app.audioChoice.inSampleSize = 1;  // 24 bits
+  app.audioChoice.inFormat = 1;      // extensible to the device, plain PCM in the file
+  const std::string path = Record("Temp.wav");
+  const platform::FileDialogRequest& request = fake.desktop.fileRequests.at(0);
+  EXPECT_EQ(request.title, "Save recorded WAV file");
+  EXPECT_EQ(request.initialName, "Temp.wav");
+  EXPECT_TRUE(request.overwritePrompt);
+  EXPECT_FALSE(app.Has(WavOpen));  // the open recording was closed first
+  EXPECT_TRUE(app.Has(Recording | StopAvailable));
+  EXPECT_FALSE(app.Has(RecordAvailable));
+  ASSERT_EQ(fake.audio.started.size(), 1u);
+  EXPECT_EQ(fake.audio.inputQueue.size(), 2u);
+  EXPECT_EQ(platform::RecordField(fake.audio.inputOpens[0].format, 0, 2), 0xFFFEu);
+
+  Fill(0, 1);
+  Recorded(0, AudioBufferBytes);
+  EXPECT_EQ(app.wavView.firstSample, 0u);
+  EXPECT_EQ(app.wavView.envelope[0].min, 0x03020100);  // left-aligned 24-bit samples
+  EXPECT_EQ(app.wavView.envelope[1].min, 0x06050400);
+  EXPECT_EQ(app.wavView.envelope[1].max, app.wavView.envelope[1].min);
+  Fill(1, 2);
+  Recorded(1, AudioBufferBytes);
+  EXPECT_EQ(app.wavView.firstSample, AudioBufferBytes / 3);
+  Command(WavView, 107);  // the buffer that comes back next is kept
+  EXPECT_TRUE(app.Has(Recording));
+  Fill(0, 3);
+  Recorded(0, AudioBufferBytes);
+
+  EXPECT_FALSE(app.Has(Recording));
+  EXPECT_TRUE(app.Has(RecordAvailable));
+  EXPECT_EQ(fake.audio.closes.size(), 1u);
+  const std::string file = ReadFile(path);
+  ASSERT_EQ(file.size(), 44 + 3 * AudioBufferBytes);
+  std::string header = CanonicalWav(Format(3, 96000), "");
+  header.replace(4, 4, Le32(36 + 3 * AudioBufferBytes));
+  header.replace(40, 4, Le32(3 * AudioBufferBytes));
+  EXPECT_EQ(file.substr(0, 44), header);
+  EXPECT_EQ(file.substr(44),
+            Expected(1, AudioBufferBytes) + Expected(2, AudioBufferBytes) + Expected(3, AudioBufferBytes));
+  EXPECT_TRUE(app.Has(WavOpen));
+  EXPECT_EQ(app.wav.path, path);
+  EXPECT_EQ(app.wav.sampleCount, AudioBufferBytes);
+  EXPECT_EQ(ReadFile(take).size(), 44 + 2000u);  // the recording before was not touched
+}
+
+TEST_F(RecordingTest, TheOpenRecordingAndDevicesAreNeverOverwritten) {
+  const std::string take = Open(1000);
+  fake.desktop.fileAnswers.push_back(take);
+  Command(WavView, 101);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Opened file can not be overwritten");
+  EXPECT_TRUE(app.Has(WavOpen));
+  fake.desktop.fileAnswers.push_back(dir.Path());
+  Command(WavView, 101);
+  EXPECT_EQ(fake.desktop.messages.at(1).text, "The target is not a regular file");
+  EXPECT_TRUE(fake.audio.inputOpens.empty());
+  EXPECT_EQ(ReadFile(take).size(), 44 + 2000u);
+
+  // A device that refuses: the message, and the empty file stays.
+  fake.audio.openSucceeds = false;
+  const std::string path = Record("refused.wav");
+  EXPECT_EQ(fake.desktop.messages.at(2).text, "Not supported input format");
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_TRUE(app.Has(RecordAvailable));
+  EXPECT_FALSE(app.Has(Recording));
+}
+
+TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
+  struct Case {
+    const char* name;
+    std::function<void()> cause;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"full.wav",
+       [this] {
+         // Another buffer would not fit a 32-bit size: the recording stops before it wraps.
+         // (The file is not opened afterwards: it would be a sparse file of 4 GiB.)
+         app.recording.header.SetDataSize(0xFFFFFFFFu - 36 - AudioBufferBytes / 2);
+         auto open = std::move(app.openers.wavOpenCommand);
+         app.openers.wavOpenCommand = nullptr;
+         Recorded(1, AudioBufferBytes);
+         app.openers.wavOpenCommand = std::move(open);
+         std::filesystem::remove(dir.File("full.wav"));
+       },
+       "The recording has reached the largest size a WAV file can hold. It was stopped; the part recorded "
+       "is kept."},
+      {"gone.wav", [this] { Recorded(1, 4000, true); },
+       "The recording device stopped. The recording was ended; the part recorded is kept."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake.desktop.messages.clear();
+    const std::string path = Record(c.name);
+    Fill(0, 9);
+    Recorded(0, AudioBufferBytes);
+    c.cause();
+    EXPECT_FALSE(app.Has(Recording));
+    EXPECT_TRUE(app.Has(RecordAvailable));
+    ASSERT_FALSE(fake.desktop.messages.empty());
+    EXPECT_EQ(fake.desktop.messages[0].text, c.message);
+  }
+  EXPECT_EQ(ReadFile(dir.File("gone.wav")).size(), 44 + AudioBufferBytes + 4000);
+  EXPECT_EQ(app.wav.sampleCount, (AudioBufferBytes + 4000) / 2);  // opened
+
+  // A full disk: the header says what reached the file, and the program goes on.
+  const ChildResult child = RunWithFileSizeLimit(44 + AudioBufferBytes + 1000, [this](int& exitCode) {
+    const std::string path = Record("disk.wav");
+    Fill(0, 5);
+    Recorded(0, AudioBufferBytes);
+    Recorded(1, AudioBufferBytes);
+    exitCode = app.Has(Recording) ? 1 : 0;
+    return fake.desktop.messages.empty() ? std::string() : fake.desktop.messages.back().text;
+  });
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_EQ(child.output,
+            "The recording could not be written (is the disk full?). It was stopped; the part "
+            "recorded is kept.");
+  const std::string disk = ReadFile(dir.File("disk.wav"));
+  ASSERT_EQ(disk.size(), 44 + AudioBufferBytes);
+  EXPECT_EQ(disk.substr(40, 4), Le32(AudioBufferBytes));
+}
+
+TEST_F(RecordingTest, ProbingTheDevicesLeavesStreamsInUseAlone) {
+  // Probing (the settings dialog's OK) must not read as a stop request or allow a second stream.
+  Open(150000);
+  Command(WavView, 106);
+  Record("probe.wav");
+  const AudioProbeResult probe = AudioProbe(app, app.audioChoice);
+  EXPECT_TRUE(probe.record && probe.play);
+  EXPECT_FALSE(app.Has(RecordAvailable));
+  EXPECT_FALSE(app.Has(PlayAvailable));
+  Fill(0, 1);
+  Recorded(0, AudioBufferBytes);
+  EXPECT_TRUE(app.Has(Recording));
+}
+
+TEST_F(RecordingTest, TheHeaderFollowsEveryBufferAndClosingTheProgramFinishesTheFile) {
+  const std::string path = Record("live.wav");
+  Fill(0, 4);
+  Recorded(0, AudioBufferBytes);
+  // Whatever happens to the program now, the file on the disk is a whole WAV.
+  EXPECT_EQ(ReadFile(path).substr(40, 4), Le32(AudioBufferBytes));
+  Fill(1, 6);
+  Recorded(1, 1000);  // a partly filled buffer
+  sink.Dispatch(WavView, Msg(MessageKind::Close));
+  const std::string file = ReadFile(path);
+  EXPECT_EQ(file.size(), 44 + AudioBufferBytes + 1000);
+  EXPECT_EQ(file.substr(4, 4), Le32(36 + AudioBufferBytes + 1000));
+  EXPECT_EQ(file.substr(40, 4), Le32(AudioBufferBytes + 1000));
+  EXPECT_EQ(fake.audio.closes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vocara::test
