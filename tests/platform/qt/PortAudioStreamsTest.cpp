@@ -24,8 +24,17 @@
 
 #include "QtTestSupport.h"
 #include "platform/qt/PortAudioDevices.h"
+#include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtPlatform.h"
 #include "program/audio/AudioProbe.h"
+#include "program/audio/Playback.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "program/shell/WindowProcedure.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
 
 extern char** environ;
 
@@ -374,6 +383,84 @@ TEST_F(PortAudioStreamsTest, ThePlatformHandsFinishedBuffersToTheWindowProcedure
   EXPECT_EQ(sink.messages[0].kind, MessageKind::WaveOutDone);
   EXPECT_EQ(sink.messages[0].buffer, 9);
   EXPECT_EQ(sink.messages[0].device, handle);
+}
+
+// The whole program on the real platform: P plays a 3-second recording while the user
+// scrolls and zooms the WAV window, and not one buffer comes back out of order.
+TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScrolls) {
+  vocara::test::TempDir dir;
+  QtPlatform qt;
+  qt.Desktop().OverrideProgramPath(dir.File("vocara"));
+  App app{qt.Ports()};
+  WindowProcedureSink sink{app};
+  qt.SetSink(sink);
+  ASSERT_TRUE(ProgramStart(app, ""));
+  app.warnings.on = false;  // a lost buffer must fail the test, not wait in a message box
+  app.audioChoice.outDevice = Output();
+  AudioProbe(app, app.audioChoice);
+  const std::vector<std::uint8_t> tone = Tone(3.0, 8000);
+  const std::string path = vocara::test::WriteFile(
+      dir.File("tone.wav"),
+      vocara::test::CanonicalWav(vocara::test::Format(2), std::string(tone.begin(), tone.end())));
+  WavOpenCommand(app, &path);
+  ASSERT_TRUE(app.Has(WavOpen | PlayAvailable));
+
+  const auto send = [&](MessageKind kind, int command, ScrollCode code) {
+    Message m;
+    m.kind = kind;
+    m.command = command;
+    m.scrollCode = code;
+    sink.Dispatch(WavView, m);
+  };
+  const auto start = Clock::now();
+  send(MessageKind::Command, 106, ScrollCode::EndScroll);
+  ASSERT_TRUE(app.Has(Playing));
+  int step = 0;
+  const bool ended = QTest::qWaitFor(
+      [&] {
+        // Zoom in and out (Page Up / Page Down) and scroll, as fast as events allow.
+        const int phase = step++ % 4;
+        if (phase < 2)
+          send(MessageKind::Command, phase == 0 ? 145 : 144, ScrollCode::EndScroll);
+        else
+          send(MessageKind::HScroll, 0, phase == 2 ? ScrollCode::LineDown : ScrollCode::LineUp);
+        return app.Has(PlayAvailable);
+      },
+      8000);
+  const double seconds = Seconds(start, Clock::now());
+  qt.ClearSink();
+  ASSERT_TRUE(ended);
+  std::cout << "[ figures  ] 3 s played in " << seconds << " s with " << step << " view changes\n";
+  EXPECT_GT(step, 100);
+  EXPECT_EQ(app.lostBuffers, 0);
+  EXPECT_NEAR(seconds, 3.0, 0.3);
+}
+
+// A recording through the real input stream: Stop after 2 s (in the second buffer) keeps the buffer
+// that comes back next, and the file of whole buffers opens as the WAV.
+TEST_F(PortAudioStreamsTest, TheProgramRecordsWholeBuffersAndOpensTheRecording) {
+  vocara::test::TempDir dir;
+  QtPlatform qt;
+  qt.Desktop().OverrideProgramPath(dir.File("vocara"));
+  App app{qt.Ports()};
+  WindowProcedureSink sink{app};
+  qt.SetSink(sink);
+  ASSERT_TRUE(ProgramStart(app, ""));
+  app.warnings.on = false;
+  app.audioChoice.inDevice = Input();
+  AudioProbe(app, app.audioChoice);
+  ASSERT_TRUE(app.Has(RecordAvailable));
+  const std::string path = dir.File("take.wav");
+  ASSERT_TRUE(RecordStart(app, path));
+  QTest::qWait(2000);
+  StopCommand(app);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !app.Has(Recording); }, 3000));
+  qt.ClearSink();
+  EXPECT_EQ(app.lostBuffers, 0);
+  ASSERT_TRUE(app.Has(WavOpen));
+  EXPECT_EQ(app.wav.path, path);
+  EXPECT_EQ(app.wav.sampleCount, AudioBufferBytes);  // two buffers of 1.024 s
+  EXPECT_EQ(std::filesystem::file_size(path), 44 + 2 * AudioBufferBytes);
 }
 
 // Kills its server, so it gets one of its own.
