@@ -60,6 +60,12 @@ void ChooseInstrument(GeneralSettings& settings, int instrument);
 void ChooseLowestNote(GeneralSettings& settings, int note);
 void ChooseHighestNote(GeneralSettings& settings, int note);
 
+// The ranges the Settings dialog clamps the Remove Noise fields to, shared with the command
+// line: white noise in percent of full scale, 0 .. MaxWhiteNoise; noise sample gain,
+// 0 .. MaxNoiseGain.
+inline constexpr double MaxWhiteNoise = 100.0;
+inline constexpr double MaxNoiseGain = 5.0;
+
 // The screen rectangles of the four windows, indexed by ViewId.
 struct WindowLayout {
   std::array<platform::Rect, ViewCount> rects;

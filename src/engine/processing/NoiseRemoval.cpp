@@ -1,0 +1,502 @@
+// Noise capture and spectral subtraction.
+//
+// Remove Noise cuts the recording into blocks of L samples centred on 0, half, 2 half, ...
+// (half = L / 2), windows each with the profile's Hann table, reduces every bin by its threshold
+// and transforms back; consecutive Hann windows at 50 % overlap add up to one, so summing the
+// second half of each block with the first half of the next restores whatever was not taken
+// away. Block j (j >= 1) completes the output samples (j - 1) half .. j half - 1; the block
+// after the one that reaches the end of the data writes the rest, so the output holds exactly
+// sampleCount samples. The first block is never the last: with fewer than half samples it is
+// still followed by the block that completes them.
+//
+// Once the profile is fixed the blocks do not depend on each other, so several threads
+// transform them, each block wholly by one thread with the same code, which keeps the output
+// identical to a run on one thread. The calling thread alone reads the recording, adds the
+// halves, writes the file and reports progress, and transforms blocks itself whenever the next
+// one to write is not ready yet.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "base/FileHandle.h"
+#include "base/OutputFile.h"
+#include "engine/processing/Fft.h"
+#include "engine/processing/NoiseProfile.h"
+#include "engine/wav/SampleAccess.h"
+#include "engine/wav/WavDocument.h"
+#include "engine/wav/WavHeader.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define VOCARA_SSE2 1
+#endif
+
+namespace vocara {
+namespace {
+
+constexpr int CaptureWindows = 20;
+// Block values in flight (blocks x L): small enough to stay in the caches of this kind of
+// machine, large enough that the threads seldom wait for one another.
+constexpr std::size_t RingValues = std::size_t{1} << 18;
+// Input samples read at once, and output samples written at once.
+constexpr std::size_t StagedSamples = 65536;
+constexpr unsigned MostThreads = 8;
+
+[[maybe_unused]] std::int32_t ToSample(double value) {
+  // Clamped in doubles first, so the truncation toward zero is always defined; NaN gives 0.
+  if (!(value >= -2147483648.0)) return value != value ? 0 : std::numeric_limits<std::int32_t>::min();
+  if (value > 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(value);
+}
+
+std::int32_t ClampSum(std::int32_t a, std::int32_t b) {
+  const std::int64_t sum = std::int64_t{a} + b;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(sum, std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
+}
+
+// Appends overlap[i] + v[i], each sum clamped, for i < count in the file's sample width: the
+// upper blockAlign bytes of each left-aligned sum, little-endian.
+std::uint8_t* AppendSums(const std::int32_t* overlap, const std::int32_t* v, std::size_t count,
+                         unsigned blockAlign, std::uint8_t* out) {
+  std::size_t i = 0;
+#ifdef VOCARA_SSE2
+  if (blockAlign == 2) {
+    // A wrapped sum is one whose sign differs from both addends'; it becomes the bound on their side.
+    const auto sums = [](const std::int32_t* x, const std::int32_t* y) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+      const __m128i sum = _mm_add_epi32(a, b);
+      const __m128i wrapped =
+          _mm_srai_epi32(_mm_andnot_si128(_mm_xor_si128(a, b), _mm_xor_si128(a, sum)), 31);
+      const __m128i bound = _mm_xor_si128(_mm_srai_epi32(a, 31), _mm_set1_epi32(0x7FFFFFFF));
+      const __m128i clamped = _mm_or_si128(_mm_and_si128(wrapped, bound), _mm_andnot_si128(wrapped, sum));
+      return _mm_srai_epi32(clamped, 16);
+    };
+    for (; i + 8 <= count; i += 8, out += 16) {
+      const __m128i stored = _mm_packs_epi32(sums(overlap + i, v + i), sums(overlap + i + 4, v + i + 4));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), stored);
+    }
+  }
+#endif
+  const unsigned shift = 8 * (4 - blockAlign);
+  for (; i < count; ++i) {
+    const auto stored = static_cast<std::uint32_t>(ClampSum(overlap[i], v[i]) >> shift);
+    for (unsigned byte = 0; byte < blockAlign; ++byte)
+      *out++ = static_cast<std::uint8_t>(stored >> (8 * byte));
+  }
+  return out;
+}
+
+bool ValidLength(std::uint32_t length) {
+  return length >= 4 && length <= MaxNoiseLength && (length & (length - 1)) == 0;
+}
+
+// Left-aligned samples first .. first + out.size() - 1, zero where they lie outside the data;
+// read through the document's read buffer in large pieces.
+void ReadSamples(WavDocument& wav, std::int64_t first, std::span<std::int32_t> out) {
+  const auto size = static_cast<std::int64_t>(out.size());
+  const std::int64_t from = std::max<std::int64_t>(first, 0);
+  const std::int64_t to = std::max(from, std::min<std::int64_t>(first + size, wav.sampleCount));
+  std::int32_t* p = out.data();
+  const std::int64_t lead = std::min(from - first, size);
+  std::fill(p, p + lead, 0);
+  p += lead;
+  const unsigned blockAlign = wav.BlockAlign();
+  std::int64_t left = to - from;
+  if (left > 0) wav.file.Seek(wav.dataOffset + static_cast<std::uint64_t>(from) * blockAlign);
+  while (left > 0) {
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::int64_t>(left, SampleBuffer::ScanPieceSamples(blockAlign)));
+    std::uint8_t* piece = wav.buffer.Piece();
+    const std::size_t got = wav.file.Read(piece, wanted * blockAlign) / blockAlign;
+    for (std::size_t i = 0; i < got; ++i) p[i] = LeftAlignedSample(piece + i * blockAlign, blockAlign);
+    // A file cut short behind the program's back reads as silence.
+    std::fill(p + got, p + wanted, 0);
+    p += wanted;
+    left -= static_cast<std::int64_t>(wanted);
+  }
+  std::fill(p, out.data() + out.size(), 0);
+}
+
+// The three loops of a block, each element through the same IEEE operations whichever way
+// they run; the vector forms do two elements at a time on the baseline x86-64 vector unit.
+
+// b[i] = samples[i] x window[i].
+void Window(const std::int32_t* samples, const double* window, std::uint32_t n, double* b) {
+#ifdef VOCARA_SSE2
+  for (std::uint32_t i = 0; i < n; i += 2) {
+    const __m128d x = _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i)));
+    _mm_storeu_pd(b + i, _mm_mul_pd(x, _mm_loadu_pd(window + i)));
+  }
+#else
+  for (std::uint32_t i = 0; i < n; ++i) b[i] = static_cast<double>(samples[i]) * window[i];
+#endif
+}
+
+// Bins 1 .. L/2 - 1 keep their phase: with p = re^2 + im^2 above the threshold both parts are
+// multiplied by sqrt(1 - T / p), otherwise both become 0.
+void SubtractBin(const double* t, std::uint32_t k, double* b) {
+  const double re = b[2 * k];
+  const double im = b[2 * k + 1];
+  const double p = re * re + im * im;
+  const double threshold = t[k + 1];
+  if (p > threshold) {
+    const double f = std::sqrt(1.0 - threshold / p);
+    b[2 * k] = re * f;
+    b[2 * k + 1] = im * f;
+  } else {
+    b[2 * k] = 0.0;
+    b[2 * k + 1] = 0.0;
+  }
+}
+
+void Subtract(const double* t, std::uint32_t n, double* b) {
+  std::uint32_t k = 1;
+#ifdef VOCARA_SSE2
+  // Bins k and k + 1 at once; a silenced bin is masked to +0 exactly as the plain loop writes it.
+  const __m128d one = _mm_set1_pd(1.0);
+  for (; k + 1 < n / 2; k += 2) {
+    const __m128d x0 = _mm_loadu_pd(b + 2 * k);
+    const __m128d x1 = _mm_loadu_pd(b + 2 * k + 2);
+    const __m128d s0 = _mm_mul_pd(x0, x0);
+    const __m128d s1 = _mm_mul_pd(x1, x1);
+    const __m128d p = _mm_add_pd(_mm_unpacklo_pd(s0, s1), _mm_unpackhi_pd(s0, s1));
+    const __m128d threshold = _mm_loadu_pd(t + k + 1);
+    const __m128d f = _mm_sqrt_pd(_mm_sub_pd(one, _mm_div_pd(threshold, p)));
+    const __m128d keep = _mm_cmpgt_pd(p, threshold);
+    const __m128d f0 = _mm_unpacklo_pd(f, f);
+    const __m128d f1 = _mm_unpackhi_pd(f, f);
+    _mm_storeu_pd(b + 2 * k, _mm_and_pd(_mm_unpacklo_pd(keep, keep), _mm_mul_pd(x0, f0)));
+    _mm_storeu_pd(b + 2 * k + 2, _mm_and_pd(_mm_unpackhi_pd(keep, keep), _mm_mul_pd(x1, f1)));
+  }
+#endif
+  for (; k < n / 2; ++k) SubtractBin(t, k, b);
+}
+
+// v(i) = (b[i] - (a + i s)) x 2 / L, clamped and truncated. Multiplying by 2/L, a power of two,
+// rounds exactly as multiplying by 2 and dividing by L does.
+void Detrend(const double* b, std::uint32_t n, std::int32_t* values) {
+  const double a = b[0];
+  const double s = (b[n - 1] - b[0]) / static_cast<double>(n - 1);
+  const double scale = 2.0 / static_cast<double>(n);
+#ifdef VOCARA_SSE2
+  const __m128d va = _mm_set1_pd(a);
+  const __m128d vs = _mm_set1_pd(s);
+  const __m128d vscale = _mm_set1_pd(scale);
+  const __m128d two = _mm_set1_pd(2.0);
+  const __m128d low = _mm_set1_pd(-2147483648.0);
+  const __m128d high = _mm_set1_pd(2147483647.0);
+  __m128d index = _mm_set_pd(1.0, 0.0);
+  for (std::uint32_t i = 0; i < n; i += 2) {
+    __m128d v = _mm_sub_pd(_mm_loadu_pd(b + i), _mm_add_pd(va, _mm_mul_pd(index, vs)));
+    v = _mm_mul_pd(v, vscale);
+    v = _mm_and_pd(v, _mm_cmpord_pd(v, v));  // NaN gives 0
+    v = _mm_min_pd(_mm_max_pd(v, low), high);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(values + i), _mm_cvttpd_epi32(v));
+    index = _mm_add_pd(index, two);
+  }
+#else
+  for (std::uint32_t i = 0; i < n; ++i)
+    values[i] = ToSample((b[i] - (a + static_cast<double>(i) * s)) * scale);
+#endif
+}
+
+// One block from samples to output values: window, transform, subtract, transform back,
+// remove the trend, scale. Reads only the run's constants; `block` is the thread's own.
+class BlockTransform {
+ public:
+  BlockTransform(const NoiseProfile& profile, const NoiseRemovalSettings& settings)
+      : length_(profile.length), window_(profile.window.data()), threshold_(profile.length / 2 + 1) {
+    const double white = settings.whiteNoise * 2147483647.0 * 0.01;
+    const double floor = 1.5 * (white * white) * length_;
+    for (std::size_t e = 0; e < threshold_.size(); ++e)
+      threshold_[e] = settings.noiseGain * profile.power[e] + floor;
+  }
+
+  void Run(const std::int32_t* samples, std::span<double> block, std::int32_t* values) const {
+    const std::uint32_t n = length_;
+    double* b = block.data();
+    Window(samples, window_, n, b);
+    RealFft(1, n, block);
+    const double* t = threshold_.data();
+    // Bins 0 and L/2 are real: their magnitude is reduced, their sign not kept. Written so that
+    // a threshold that is not a number silences them rather than making them one.
+    for (int e = 0; e < 2; ++e) {
+      const double p = b[e] * b[e];
+      b[e] = !(t[e] < p) ? 0.0 : std::sqrt(p - t[e]);
+    }
+    Subtract(t, n, b);
+    RealFft(-1, n, block);
+    // The block starts and ends at 0, so that what the subtraction left at its edges does not
+    // step where blocks meet; the inverse transform gave L/2 times the values.
+    Detrend(b, n, values);
+  }
+
+ private:
+  std::uint32_t length_;
+  const double* window_;
+  std::vector<double> threshold_;  // T(e) per packed element
+};
+
+// The blocks in flight: a ring of slots, block j in slot j mod capacity, each with the block's
+// samples, its output values and whether they are ready. The calling thread stages block j only
+// after it wrote block j - capacity out of the same slot, so a slot is never staged, transformed
+// and written at once. The helpers and the calling thread take blocks from one counter, so any
+// thread transforms whichever block comes next; a block is transformed wholly by one thread with
+// the same code, so the values do not depend on which. No thread waits for a group of blocks
+// to end: the calling thread waits only when the next block to write is still being
+// transformed and no other block is left to take.
+class BlockRing {
+ public:
+  BlockRing(const BlockTransform& transform, std::uint32_t length, std::size_t capacity, unsigned threads)
+      : transform_(transform),
+        length_(length),
+        capacity_(capacity),
+        samples_(capacity * length),
+        values_(capacity * length),
+        ready_(capacity),
+        scratch_(threads, std::vector<double>(length)) {
+    for (unsigned i = 1; i < threads; ++i) {
+      try {
+        helpers_.emplace_back([this, i] { Serve(scratch_[i]); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads: the same output, later
+      }
+    }
+  }
+  ~BlockRing() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    work_.notify_all();
+    for (std::thread& helper : helpers_) helper.join();
+  }
+  BlockRing(const BlockRing&) = delete;
+  BlockRing& operator=(const BlockRing&) = delete;
+
+  std::size_t Capacity() const { return capacity_; }
+  std::int32_t* Samples(std::uint64_t block) { return &samples_[Slot(block)]; }
+  // Makes the next block, whose samples are staged, available to every thread.
+  void Publish() {
+    published_.fetch_add(1);
+    if (sleepers_.load() > 0) {
+      { const std::lock_guard lock(mutex_); }
+      work_.notify_one();
+    }
+  }
+  // The values of `block`, transforming other blocks meanwhile; valid until Release.
+  const std::int32_t* Values(std::uint64_t block) {
+    std::atomic<bool>& ready = ready_[block % capacity_];
+    while (!ready.load()) {
+      if (TransformOne(scratch_[0])) continue;
+      waiting_.store(true);
+      std::unique_lock lock(mutex_);
+      done_.wait(lock, [&] { return ready.load(); });
+      waiting_.store(false);
+    }
+    return &values_[Slot(block)];
+  }
+  void Release(std::uint64_t block) { ready_[block % capacity_].store(false, std::memory_order_relaxed); }
+
+ private:
+  std::size_t Slot(std::uint64_t block) const {
+    return static_cast<std::size_t>(block % capacity_) * length_;
+  }
+
+  // Takes the next published block and transforms it; false when there is none.
+  bool TransformOne(std::vector<double>& block) {
+    std::uint64_t ticket = tickets_.load();
+    do {
+      if (ticket >= published_.load()) return false;
+    } while (!tickets_.compare_exchange_weak(ticket, ticket + 1));
+    transform_.Run(&samples_[Slot(ticket)], block, &values_[Slot(ticket)]);
+    ready_[ticket % capacity_].store(true);
+    if (waiting_.load()) {
+      { const std::lock_guard lock(mutex_); }
+      done_.notify_one();
+    }
+    return true;
+  }
+
+  void Serve(std::vector<double>& block) {
+    for (;;) {
+      if (TransformOne(block)) continue;
+      std::unique_lock lock(mutex_);
+      sleepers_.fetch_add(1);
+      work_.wait(lock, [&] { return stop_ || tickets_.load() < published_.load(); });
+      sleepers_.fetch_sub(1);
+      if (stop_) return;
+    }
+  }
+
+  const BlockTransform& transform_;
+  const std::uint32_t length_;
+  const std::size_t capacity_;
+  std::vector<std::int32_t> samples_;
+  std::vector<std::int32_t> values_;
+  std::vector<std::atomic<bool>> ready_;
+  std::vector<std::vector<double>> scratch_;  // one block buffer per thread, the caller's first
+  std::vector<std::thread> helpers_;
+  // Every flag and counter below is sequentially consistent: a thread that announces it waits
+  // and then checks, and one that changes what it waits for and then checks for waiters,
+  // cannot both miss each other.
+  std::atomic<std::uint64_t> published_{0};
+  std::atomic<std::uint64_t> tickets_{0};
+  std::atomic<int> sleepers_{0};
+  std::atomic<bool> waiting_{false};
+  std::mutex mutex_;
+  std::condition_variable work_;
+  std::condition_variable done_;
+  bool stop_ = false;
+};
+
+unsigned ThreadsFor(const NoiseRemovalSettings& settings, std::uint64_t blocks, std::size_t capacity) {
+  unsigned threads = settings.threads;
+  if (threads == 0) threads = blocks < capacity ? 1 : std::max(1u, std::thread::hardware_concurrency());
+  return std::min(threads, MostThreads);
+}
+
+}  // namespace
+
+NoiseProfile::NoiseProfile() : window(MaxNoiseLength), power(MaxNoiseLength) {}
+
+std::uint32_t NoiseLengthFor(std::int32_t noiseLength) {
+  if (noiseLength < 2048) return 1024;
+  std::uint32_t length = 2048;
+  while (length < MaxNoiseLength && length * 2 <= static_cast<std::uint32_t>(noiseLength)) length *= 2;
+  return length;
+}
+
+void CaptureNoise(NoiseProfile& profile, WavDocument& wav, std::uint32_t left, std::uint32_t right,
+                  std::uint32_t length, bool reset) {
+  if (reset || !ValidLength(profile.length)) {
+    // Anything but a length the settings can give would overrun the profile.
+    profile.length = ValidLength(length) ? length : NoiseLengthFor(static_cast<std::int32_t>(length));
+    std::fill(profile.power.begin(), profile.power.end(), 0.0);
+    ComputeWindowTable(HannWindow, profile.length, profile.window);
+  }
+  const std::uint32_t n = profile.length;
+  // A range shorter than the profile steps backwards from its start; those windows, and any
+  // that reach past either end of the data, read zeros there.
+  const std::int64_t step = (static_cast<std::int64_t>(right) - left - n) / CaptureWindows;
+  std::vector<std::int32_t> samples(n);
+  std::vector<double> block(n);
+  double* power = profile.power.data();
+  for (int k = 0; k < CaptureWindows; ++k) {
+    const std::int64_t centre = std::int64_t{left} + k * step + n / 2;
+    ReadSamples(wav, centre - n / 2, samples);
+    for (std::uint32_t i = 0; i < n; ++i) block[i] = static_cast<double>(samples[i]) * profile.window[i];
+    RealFft(1, n, block);
+    power[0] = std::max(power[0], block[0] * block[0]);
+    power[1] = std::max(power[1], block[1] * block[1]);
+    for (std::uint32_t b = 1; b < n / 2; ++b) {
+      const double re = block[2 * b];
+      const double im = block[2 * b + 1];
+      power[b + 1] = std::max(power[b + 1], re * re + im * im);
+    }
+  }
+}
+
+NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
+                               const NoiseRemovalSettings& settings, const std::string& output,
+                               const ProgressCallback& progress) {
+  NoiseRemovalResult result;
+  const std::uint32_t length = profile.length;
+  if (!ValidLength(length) || profile.window.size() < length || profile.power.size() < length / 2 + 1) {
+    result.result = LongOperationResult::Failed;
+    return result;
+  }
+  // Creating the output would cut the file being read.
+  if (SameFile(output, wav.path)) {
+    result.message = MessageId::OpenedFileCanNotBeOverwritten;
+    result.result = LongOperationResult::Failed;
+    return result;
+  }
+  OutputFile target;
+  if (const MessageId refused = target.Begin(output); refused != MessageId::None) {
+    result.message = refused;
+    result.result = LongOperationResult::Failed;
+    return result;
+  }
+  FileHandle& file = target.File();
+
+  const unsigned blockAlign = wav.BlockAlign();
+  const std::uint64_t count = wav.sampleCount;
+  WavHeader header = wav.header;
+  header.SetDataSize(static_cast<std::uint32_t>(count * blockAlign));
+  const auto image = header.Serialise();
+  bool written = file.Write(image.data(), image.size());
+
+  const std::uint32_t half = length / 2;
+  // Block j is centred on j half; the last is the first after block 0 that reads fewer than
+  // half samples, and it writes the samples up to the end of the data.
+  const std::uint64_t lastBlock = count / half + 1;
+  const std::uint64_t blocks = lastBlock + 1;
+  const std::size_t capacity = std::max<std::size_t>(4, RingValues / length);
+
+  const BlockTransform transform(profile, settings);
+  BlockRing ring(transform, length, capacity, ThreadsFor(settings, blocks, capacity));
+  // Samples stagedFirst .. + staged.size() - 1 of the recording, read in large pieces, from
+  // which the blocks are staged.
+  std::vector<std::int32_t> staged(std::max<std::size_t>(StagedSamples, length));
+  std::int64_t stagedFirst = 0;
+  bool stagedAny = false;
+  std::vector<std::int32_t> overlap(half);
+  std::vector<std::uint8_t> bytes(std::size_t{StagedSamples} * blockAlign);
+  std::size_t pending = 0;  // bytes waiting to be written
+
+  bool aborted = false;
+  std::uint64_t published = 0;
+  for (std::uint64_t j = 0; j < blocks && written; ++j) {
+    // Keep the ring full.
+    for (; published < blocks && published < j + ring.Capacity(); ++published) {
+      const std::int64_t first = static_cast<std::int64_t>(published * half) - half;
+      if (!stagedAny || first + length > stagedFirst + static_cast<std::int64_t>(staged.size())) {
+        stagedFirst = first;
+        stagedAny = true;
+        ReadSamples(wav, stagedFirst, staged);
+      }
+      std::copy_n(staged.begin() + (first - stagedFirst), length, ring.Samples(published));
+      ring.Publish();
+    }
+    if (progress && !progress(std::min(j * half, count), count)) {
+      aborted = true;
+      break;
+    }
+    const std::int32_t* v = ring.Values(j);
+    if (j > 0) {
+      const auto emit = static_cast<std::size_t>(j == lastBlock ? count - (j - 1) * half : half);
+      if (pending + emit * blockAlign > bytes.size()) {
+        written = file.Write(bytes.data(), pending);
+        pending = 0;
+      }
+      pending = static_cast<std::size_t>(
+          AppendSums(overlap.data(), v, emit, blockAlign, bytes.data() + pending) - bytes.data());
+    }
+    std::copy_n(v + half, half, overlap.data());
+    ring.Release(j);
+  }
+  if (written && !aborted) written = file.Write(bytes.data(), pending);
+
+  if (!aborted && written) written = target.Commit();
+  target.Abandon();
+  if (!written) {
+    result.message = MessageId::OutputWriteFailed;
+    result.result = LongOperationResult::Failed;
+  } else if (aborted) {
+    result.result = LongOperationResult::Cancelled;
+  }
+  return result;
+}
+
+}  // namespace vocara
