@@ -63,21 +63,6 @@ std::optional<int> ParseInstrument(std::string_view text) {
       text, [](int i) { return InstrumentTable[static_cast<std::size_t>(i)].name; }, InstrumentCount);
 }
 
-std::optional<int> ParseNote(std::string_view text) { return ParseIndexOrName(text, NoteName, NoteCount); }
-
-// The settings file is taken only as a whole, as the program takes it at start: 176 bytes, an
-// instrument that is not negative and a record the settings validation accepts. The window
-// layout behind the record is not checked: there is no screen to check it against.
-std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
-  FileHandle file = FileHandle::OpenForReading(path);
-  std::array<std::uint8_t, SettingsFileSize> bytes{};
-  if (!file.IsOpen() || file.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
-  const GeneralSettings settings = GeneralSettings::Parse(
-      std::span<const std::uint8_t, GeneralSettings::ByteSize>(bytes.data(), GeneralSettings::ByteSize));
-  if (settings.instrument < 0 || !ValidateSettings(settings)) return std::nullopt;
-  return settings;
-}
-
 struct Request {
   std::string wav;
   std::string sas;
@@ -149,6 +134,19 @@ std::string ParseArguments(const std::vector<std::string>& args, Request& reques
 // A bar redrawn in place whenever the percentage changes; Ctrl-C answers stop.
 }  // namespace
 
+std::optional<int> ParseNote(std::string_view text) { return ParseIndexOrName(text, NoteName, NoteCount); }
+
+// The window layout behind the record is not checked: there is no screen to check it against.
+std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
+  FileHandle file = FileHandle::OpenForReading(path);
+  std::array<std::uint8_t, SettingsFileSize> bytes{};
+  if (!file.IsOpen() || file.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+  const GeneralSettings settings = GeneralSettings::Parse(
+      std::span<const std::uint8_t, GeneralSettings::ByteSize>(bytes.data(), GeneralSettings::ByteSize));
+  if (settings.instrument < 0 || !ValidateSettings(settings)) return std::nullopt;
+  return settings;
+}
+
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Request request;
   if (const std::string problem = ParseArguments(args, request); !problem.empty()) return usage(err, problem);
@@ -166,16 +164,7 @@ int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
     result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
   }
   if (drawBar) err << '\n';
-  if (result.message != MessageId::None) return OutputFailure(err, result.message, request.sas);
-  if (result.result == LongOperationResult::Cancelled) {
-    err << "vocara-cli: interrupted; " << request.sas << " was not written\n";
-    return ExitFailure;
-  }
-  if (result.result != LongOperationResult::Done) {
-    err << "vocara-cli: could not write " << request.sas << '\n';
-    return ExitFailure;
-  }
-  return ExitSuccess;
+  return LongOperationExit(err, result.message, result.result, request.sas);
 }
 
 }  // namespace vocara::cli

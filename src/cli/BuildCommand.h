@@ -1,9 +1,13 @@
 // vocara-cli build: analyses a WAV file into a new SAS file, as SAS File / Build does.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/Settings.h"
 
 namespace vocara::cli {
 
@@ -23,5 +27,13 @@ using UsageReporter = int (*)(std::ostream& err, const std::string& problem);
 // itself is refused as OUT. A progress bar is drawn on stderr when it is a terminal; Ctrl-C
 // stops the build and deletes OUT.
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
+
+// The settings record of a settings file, taken only as a whole, as the program takes it at
+// start: 176 bytes, an instrument that is not negative and a record the settings validation
+// accepts; nothing otherwise. Shared by the subcommands that take --settings.
+std::optional<GeneralSettings> ReadSettingsFile(const std::string& path);
+
+// A note as an index 0..87 (clamped) or a name from A0 to C8, letters in either case.
+std::optional<int> ParseNote(std::string_view text);
 
 }  // namespace vocara::cli

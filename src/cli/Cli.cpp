@@ -8,8 +8,10 @@
 #include "base/MessageId.h"
 #include "cli/BuildCommand.h"
 #include "cli/CorrectCommand.h"
+#include "cli/DenoiseCommand.h"
 #include "cli/EditCommand.h"
 #include "cli/SasInfoCommand.h"
+#include "cli/SpectrumCommands.h"
 #include "engine/wav/RangeExport.h"
 #include "engine/wav/WavDocument.h"
 
@@ -39,16 +41,26 @@ constexpr const char* Usage =
     "                                change IN in place as Global Edit does on frames A <= i < B\n"
     "                                (all by default; values clamped), or as SAS File / Silence\n"
     "                                or Global Clear do on the whole file\n"
+    "  denoise IN.wav OUT.wav --noise A:B [--add A:B]... [--noise-length L]\n"
+    "        [--white-noise PERCENT] [--gain G] [--settings FILE]\n"
+    "                                capture the noise of samples A <= i < B (Noise=, then Noise+\n"
+    "                                for each --add) and write IN with that noise removed to OUT;\n"
+    "                                settings as for build, values clamped as in the dialog\n"
+    "  spectrum IN.wav --at S [--fft N] [--window K]\n"
+    "                                the FFT window's spectrum with the cursor at sample S: one\n"
+    "                                line per bin, bin TAB Hz TAB percent of full scale (N a power\n"
+    "                                of two 1024 .. 1048576, default 1024; window K 0..7, default 0)\n"
+    "  peaks IN.wav OUT.txt --at S [--fft N] [--window K] [--mark BIN]... [--settings FILE]\n"
+    "                                Find and save peaks on that spectrum into OUT, with the bins\n"
+    "                                marked as T marks them (1 .. N/2 - 1)\n"
+    "  notes IN.wav --at S [--settings FILE] [--lowest NOTE] [--highest NOTE]\n"
+    "                                the MFT window's 88 key strengths at sample S, then the\n"
+    "                                detected note and its fine pitch in cents\n"
     "  --help                        show this text\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
     "Output files are replaced without asking, and only by a whole file: a failed or\n"
     "interrupted command leaves the previous file of that name as it was.\n";
-
-struct SampleRange {
-  std::uint32_t left = 0;
-  std::uint32_t right = 0;
-};
 
 int UsageError(std::ostream& err, const std::string& problem) {
   err << "vocara-cli: " << problem << "\n\n" << Usage;
@@ -58,24 +70,6 @@ int UsageError(std::ostream& err, const std::string& problem) {
 int Failure(std::ostream& err, MessageId id) {
   err << MessageText(id) << '\n';
   return ExitFailure;
-}
-
-std::optional<std::uint32_t> ParseIndex(std::string_view text) {
-  std::uint32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
-  return value;
-}
-
-// "A:B" with decimal sample indices, A <= B.
-std::optional<SampleRange> ParseRange(const std::string& text) {
-  const std::size_t colon = text.find(':');
-  if (colon == std::string::npos) return std::nullopt;
-  const std::optional<std::uint32_t> left = ParseIndex(std::string_view(text).substr(0, colon));
-  const std::optional<std::uint32_t> right = ParseIndex(std::string_view(text).substr(colon + 1));
-  if (!left || !right || *left > *right) return std::nullopt;
-  return SampleRange{*left, *right};
 }
 
 std::string Hex8(std::uint32_t value) {
@@ -122,6 +116,37 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
 
 }  // namespace
 
+std::optional<std::uint32_t> ParseIndex(std::string_view text) {
+  std::uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<SampleRange> ParseRange(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::optional<std::uint32_t> left = ParseIndex(text.substr(0, colon));
+  const std::optional<std::uint32_t> right = ParseIndex(text.substr(colon + 1));
+  if (!left || !right || *left > *right) return std::nullopt;
+  return SampleRange{*left, *right};
+}
+
+int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult result,
+                      const std::string& output) {
+  if (message != MessageId::None) return OutputFailure(err, message, output);
+  if (result == LongOperationResult::Cancelled) {
+    err << "vocara-cli: interrupted; " << output << " was not written\n";
+    return ExitFailure;
+  }
+  if (result != LongOperationResult::Done) {
+    err << "vocara-cli: could not write " << output << '\n';
+    return ExitFailure;
+  }
+  return ExitSuccess;
+}
+
 int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
   if (id == MessageId::OutputWriteFailed) {
     err << "vocara-cli: could not write " << output << '\n';
@@ -143,6 +168,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "build") return BuildCommand(args, err, UsageError);
   if (command == "correct") return CorrectCommand(args, err, UsageError);
   if (command == "edit") return EditCommand(args, err, UsageError);
+  if (command == "spectrum") return SpectrumCommand(args, out, err, UsageError);
+  if (command == "peaks") return PeaksCommand(args, err, UsageError);
+  if (command == "notes") return NotesCommand(args, out, err, UsageError);
+  if (command == "denoise") return DenoiseCommand(args, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 

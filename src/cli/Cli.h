@@ -4,11 +4,15 @@
 // one line of the error stream; 2 a usage error, with the usage text on the error stream.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/MessageId.h"
+#include "base/Progress.h"
 
 namespace vocara::cli {
 
@@ -19,6 +23,21 @@ inline constexpr int ExitUsage = 2;
 // The failure of an operation that writes `output`: a write that failed part way is "vocara-cli:
 // could not write OUTPUT", any other message its own text. Returns ExitFailure.
 int OutputFailure(std::ostream& err, MessageId id, const std::string& output);
+
+// How a long operation that writes `output` ended: its message, "interrupted; OUTPUT was not
+// written" after Ctrl-C, "could not write OUTPUT" when it failed; ExitSuccess when done.
+int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult result,
+                      const std::string& output);
+
+// A decimal sample index, the whole text.
+std::optional<std::uint32_t> ParseIndex(std::string_view text);
+
+// "A:B" with decimal sample indices, A <= B.
+struct SampleRange {
+  std::uint32_t left = 0;
+  std::uint32_t right = 0;
+};
+std::optional<SampleRange> ParseRange(std::string_view text);
 
 // args are the arguments after the program name.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -27,14 +27,6 @@ struct Options {
   std::optional<bool> timeCorrection;
 };
 
-std::optional<std::uint32_t> ParseIndex(std::string_view text) {
-  std::uint32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
-  return value;
-}
-
 // The arguments after "correct": three names in order, the options anywhere among them.
 // Returns the problem, empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
@@ -122,16 +114,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
     result = Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
   }
   if (drawBar) err << '\n';
-  if (result.message != MessageId::None) return OutputFailure(err, result.message, options.output);
-  if (result.result == LongOperationResult::Cancelled) {
-    err << "vocara-cli: interrupted; " << options.output << " was not written\n";
-    return ExitFailure;
-  }
-  if (result.result != LongOperationResult::Done) {
-    err << "vocara-cli: could not write " << options.output << '\n';
-    return ExitFailure;
-  }
-  return ExitSuccess;
+  return LongOperationExit(err, result.message, result.result, options.output);
 }
 
 }  // namespace vocara::cli

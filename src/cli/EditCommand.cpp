@@ -45,14 +45,6 @@ constexpr std::array<ValueOption, 5> ValueOptions{{
     {"--silence-below", SasRangeOps::Silence, &SasRangeFields::silenceBelow},
 }};
 
-std::optional<std::uint32_t> ParseIndex(std::string_view text) {
-  std::uint32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
-  return value;
-}
-
 // The arguments after "edit": one name, the options anywhere around it. Returns the problem,
 // empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {

@@ -78,6 +78,10 @@ const Writer Writers[] = {
      [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
        return {"correct", in.wav, in.sas, out, "--range", "1000:9000"};
      }},
+    {"denoise",
+     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
+       return {"denoise", in.wav, out, "--noise", "0:5000"};
+     }},
 };
 
 int RunInProcess(const std::vector<std::string>& args, std::string& err) {

@@ -1,0 +1,158 @@
+#include "cli/DenoiseCommand.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "base/MessageId.h"
+#include "base/NumberText.h"
+#include "base/Settings.h"
+#include "cli/BuildCommand.h"
+#include "cli/Cli.h"
+#include "cli/TerminalProgress.h"
+#include "engine/processing/NoiseProfile.h"
+#include "engine/wav/WavDocument.h"
+
+namespace vocara::cli {
+namespace {
+
+struct Range {
+  std::uint32_t left = 0;
+  std::uint32_t right = 0;
+  std::string text;
+};
+
+struct Request {
+  std::string wav;
+  std::string output;
+  std::vector<Range> ranges;  // the --noise range first, then the --add ranges
+  GeneralSettings settings;
+};
+
+std::optional<Range> ParseNamedRange(const std::string& text) {
+  const std::optional<SampleRange> range = ParseRange(text);
+  if (!range) return std::nullopt;
+  return Range{range->left, range->right, text};
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+// The arguments after "denoise": two names in order, the options anywhere among them. Returns
+// the problem, empty when the arguments are sound.
+std::string ParseArguments(const std::vector<std::string>& args, Request& request) {
+  std::vector<std::string> names;
+  std::optional<Range> noise;
+  std::vector<Range> added;
+  std::optional<std::string> settingsFile;
+  std::optional<double> noiseLength;
+  std::optional<double> whiteNoise;
+  std::optional<double> gain;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!arg.starts_with("--")) {
+      names.push_back(arg);
+      continue;
+    }
+    if (arg != "--noise" && arg != "--add" && arg != "--noise-length" && arg != "--white-noise" &&
+        arg != "--gain" && arg != "--settings")
+      return "unknown option '" + arg + "'";
+    if (i + 1 == args.size()) return arg + " needs a value";
+    const std::string& value = args[++i];
+    if (arg == "--noise" || arg == "--add") {
+      const std::optional<Range> range = ParseNamedRange(value);
+      if (!range) return "range '" + value + "' is not A:B with whole numbers A <= B";
+      if (arg == "--add") {
+        added.push_back(*range);
+      } else if (noise) {
+        return "--noise is given twice";
+      } else {
+        noise = range;
+      }
+    } else if (arg == "--settings") {
+      if (settingsFile) return "--settings is given twice";
+      settingsFile = value;
+    } else {
+      const std::optional<double> number = ParseNumber(value);
+      if (!number) return arg + " takes a number, not '" + value + "'";
+      (arg == "--noise-length" ? noiseLength : arg == "--white-noise" ? whiteNoise : gain) = number;
+    }
+  }
+  if (names.size() != 2) return "denoise takes IN.wav OUT.wav";
+  if (!noise) return "denoise needs --noise A:B, a range of noise alone";
+  request.wav = names[0];
+  request.output = names[1];
+  request.ranges.push_back(*noise);
+  request.ranges.insert(request.ranges.end(), added.begin(), added.end());
+
+  GeneralSettings& s = request.settings;
+  if (settingsFile) {
+    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile);
+    if (!loaded) return "'" + *settingsFile + "' is not a valid 176-byte settings file";
+    s = *loaded;
+  }
+  // As the Settings dialog reads its fields: clamped, the length then rounded (anything below
+  // 2048 gives 1024).
+  if (noiseLength) {
+    const double typed = ClampNumber(*noiseLength, 0.0, MaxNoiseLength);
+    s.noiseLength = static_cast<std::int32_t>(NoiseLengthFor(static_cast<std::int32_t>(typed)));
+  }
+  if (whiteNoise) s.whiteNoise = ClampNumber(*whiteNoise, 0.0, MaxWhiteNoise);
+  if (gain) s.noiseGain = ClampNumber(*gain, 0.0, MaxNoiseGain);
+  return {};
+}
+
+}  // namespace
+
+int DenoiseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  Request request;
+  if (const std::string problem = ParseArguments(args, request); !problem.empty()) return usage(err, problem);
+
+  WavDocument wav;
+  if (const WavOpenResult opened = WavOpenDocument(wav, request.wav); opened.message != MessageId::None) {
+    err << MessageText(opened.message) << '\n';
+    return ExitFailure;
+  }
+
+  // Noise= and Noise+ need a selected range that holds the noise sample length, and Remove
+  // Noise a range that holds the profile: a stored length below 1024 still captures 1024.
+  const GeneralSettings& s = request.settings;
+  const std::uint32_t length = NoiseLengthFor(s.noiseLength);
+  const std::int64_t shortest = std::max<std::int64_t>(s.noiseLength, length);
+  for (const Range& range : request.ranges) {
+    if (range.right > wav.sampleCount) {
+      return usage(err, "range '" + range.text + "' ends past the " + std::to_string(wav.sampleCount) +
+                            " samples of " + request.wav);
+    }
+    if (range.right == range.left || std::int64_t{range.right - range.left} < shortest) {
+      return usage(err, "range '" + range.text + "' is shorter than the noise sample length " +
+                            std::to_string(shortest));
+    }
+  }
+
+  NoiseProfile profile;
+  for (std::size_t i = 0; i < request.ranges.size(); ++i)
+    CaptureNoise(profile, wav, request.ranges[i].left, request.ranges[i].right, length, i == 0);
+
+  NoiseRemovalSettings settings;
+  settings.whiteNoise = s.whiteNoise;
+  settings.noiseGain = s.noiseGain;
+  const bool drawBar = DrawsProgressBar(err);
+  NoiseRemovalResult result;
+  {
+    const InterruptScope interruptible;
+    result = RemoveNoise(wav, profile, settings, request.output, TerminalProgress(err, "denoising", drawBar));
+  }
+  if (drawBar) err << '\n';
+  return LongOperationExit(err, result.message, result.result, request.output);
+}
+
+}  // namespace vocara::cli

@@ -1,0 +1,106 @@
+// vocara-cli denoise: the captures and the removal it runs for its options (against the engine
+// calls themselves), the Settings dialog's clamps, the refusals and the usage errors.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/Settings.h"
+#include "cli/Cli.h"
+#include "engine/processing/NoiseProfile.h"
+#include "engine/wav/WavDocument.h"
+#include "support/SettingsFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class DenoiseCommandTest : public ::testing::Test {
+ protected:
+  DenoiseCommandTest() {
+    std::vector<std::int32_t> noise(48000);
+    std::uint32_t state = 12345;
+    for (std::int32_t& v : noise) {
+      state = state * 1664525u + 1013904223u;
+      v = static_cast<std::int32_t>(state >> 20) - 2048;
+    }
+    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, noise)));
+  }
+  int Run(std::vector<std::string> args) {
+    err.str("");
+    std::ostringstream out;
+    args.insert(args.begin(), {"denoise", wav, output});
+    return cli::RunCli(args, out, err);
+  }
+  // What Noise= over the first range, Noise+ over the others and Remove Noise write.
+  std::string Expected(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges,
+                       std::uint32_t length, double gain, double white) {
+    WavDocument document;
+    WavOpenDocument(document, wav);
+    NoiseProfile profile;
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+      CaptureNoise(profile, document, ranges[i].first, ranges[i].second, length, i == 0);
+    const std::string expected = dir.File("expected.wav");
+    RemoveNoise(document, profile, {white, gain}, expected, nullptr);
+    return ReadFile(expected);
+  }
+
+  TempDir dir;
+  std::string wav;
+  std::string output = dir.File("out.wav");
+  std::ostringstream err;
+};
+
+TEST_F(DenoiseCommandTest, OptionsReachTheCapturesAndTheRemoval) {
+  ASSERT_EQ(Run({"--noise", "0:4800"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(ReadFile(output), Expected({{0, 4800}}, 1024, 1.0, 0.0));
+
+  ASSERT_EQ(Run({"--add", "30000:40000", "--noise", "1000:9000", "--add", "20000:24000", "--noise-length",
+                 "3000", "--gain", "2.5", "--white-noise", "0.01"}),
+            cli::ExitSuccess)
+      << err.str();
+  EXPECT_EQ(ReadFile(output), Expected({{1000, 9000}, {30000, 40000}, {20000, 24000}}, 2048, 2.5, 0.01));
+
+  // Clamped as the dialog clamps them: length 1024 .. 32768, gain 0 .. 5, white noise 0 .. 100.
+  ASSERT_EQ(Run({"--noise", "0:40000", "--noise-length", "1e9", "--gain", "99", "--white-noise", "-3"}),
+            cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(output), Expected({{0, 40000}}, 32768, 5.0, 0.0));
+
+  // A settings file gives the values the options do not.
+  GeneralSettings settings;
+  settings.noiseLength = 4096;
+  settings.noiseGain = 0.5;
+  const std::string file =
+      WriteFile(dir.File("vocara.INI"), SettingsFileBytes(settings, WindowLayout::Defaults()));
+  ASSERT_EQ(Run({"--noise", "0:5000", "--settings", file, "--white-noise", "0.02"}), cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(output), Expected({{0, 5000}}, 4096, 0.5, 0.02));
+}
+
+TEST_F(DenoiseCommandTest, BadArgumentsAreUsageErrorsAndTheRecordingIsRefusedAsOutput) {
+  GeneralSettings longer;
+  longer.noiseLength = 8192;
+  const std::string settings =
+      WriteFile(dir.File("long.INI"), SettingsFileBytes(longer, WindowLayout::Defaults()));
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {},                                               // no --noise
+           {"--noise", "0:1000"},                            // shorter than 1024
+           {"--noise", "0:4000", "--noise-length", "4096"},  // shorter than 4096
+           {"--noise", "0:5000", "--settings", settings},    // shorter than 8192
+           {"--noise", "0:5000", "--add", "47000:48001"},    // past the data
+           {"--noise", "5000:0"},                            // backwards
+           {"--noise", "0:5000", "--gain", "x"},             // not a number
+           {"--noise", "0:5000", "--settings", wav},         // not a settings file
+       }) {
+    EXPECT_EQ(Run(args), cli::ExitUsage) << (args.empty() ? "" : args.back());
+    EXPECT_NE(err.str().find("usage: vocara-cli"), std::string::npos);
+  }
+  output = wav;
+  EXPECT_EQ(Run({"--noise", "0:4800"}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
+}
+
+}  // namespace
+}  // namespace vocara::test

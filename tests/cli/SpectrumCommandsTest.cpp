@@ -1,0 +1,120 @@
+// vocara-cli spectrum, peaks and notes: their usage errors, a spectrum line, the peak file's
+// bytes and the note spectrum's closing lines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/MessageId.h"
+#include "base/Settings.h"
+#include "cli/Cli.h"
+#include "support/SettingsFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class SpectrumCommandsTest : public ::testing::Test {
+ protected:
+  // 4096 samples of a 16-bit tone lying on bin 10 of 1024 (430.66 Hz, A4 - 37 cents) at 44100 Hz, a quarter
+  // of full scale.
+  void SetUp() override {
+    std::vector<std::int32_t> tone(4096);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+      tone[i] =
+          static_cast<std::int32_t>(std::lround(8192 * std::sin(2 * std::numbers::pi * 10 * i / 1024.0)));
+    wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2, 44100), Samples(2, tone)));
+  }
+  int Run(const std::vector<std::string>& args) {
+    out.str("");
+    err.str("");
+    return cli::RunCli(args, out, err);
+  }
+  std::vector<std::string> Lines() {
+    std::vector<std::string> lines;
+    std::istringstream text(out.str());
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+  }
+
+  TempDir dir;
+  std::string wav;
+  std::string txt = dir.File("p.txt");
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(SpectrumCommandsTest, UsageErrorsExitTwoAndWriteNothing) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"spectrum", wav},
+           {"spectrum", wav, "--at", "-1"},
+           {"spectrum", wav, "--at", "4097"},
+           {"spectrum", wav, "--at", "0", "--fft", "1000"},
+           {"spectrum", wav, "--at", "0", "--fft", "512"},
+           {"spectrum", wav, "--at", "0", "--window", "8"},
+           {"spectrum", wav, "--at", "0", "--mark", "3"},
+           {"peaks", wav, "--at", "0"},
+           {"peaks", wav, txt, "--at", "0", "--mark", "0"},
+           {"peaks", wav, txt, "--at", "0", "--mark", "512"},
+           {"peaks", wav, txt, "--at", "0", "--fft", "2048", "--mark", "1024"},
+           {"notes", wav, "--at", "0", "--lowest", "H2"},
+           {"notes", wav, "--at", "0", "--settings", wav},
+       }) {
+    EXPECT_EQ(Run(args), 2) << args[2];
+    EXPECT_TRUE(err.str().starts_with("vocara-cli: ")) << err.str();
+    EXPECT_EQ(out.str(), "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(txt));
+  EXPECT_EQ(Run({"spectrum", dir.File("missing.wav"), "--at", "0"}), 1);
+}
+
+TEST_F(SpectrumCommandsTest, SpectrumPrintsOneLinePerBin) {
+  ASSERT_EQ(Run({"spectrum", wav, "--at", "2048"}), 0) << err.str();
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 513u);
+  // 8192 / 32768 = 25 % of full scale, read with the square window's constant.
+  EXPECT_EQ(lines[10], "10\t430.664062\t24.987319");
+  EXPECT_EQ(lines[512], "512\t22050.000000\t0.000000");
+  // A 4096-point Hann spectrum at the last sample.
+  ASSERT_EQ(Run({"spectrum", wav, "--fft", "4096", "--window", "5", "--at", "4096"}), 0) << err.str();
+  EXPECT_EQ(Lines().size(), 2049u);
+}
+
+TEST_F(SpectrumCommandsTest, PeaksWritesThePeakFile) {
+  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048"}), 0) << err.str();
+  EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
+  // Above the silence threshold nothing qualifies, but a marked peak is written all the same;
+  // a bin that is no peak is not marked, so nothing is.
+  GeneralSettings settings;
+  settings.silenceThreshold = 30.0;
+  const std::string ini = WriteFile(dir.File("s.ini"), SettingsFileBytes(settings, WindowLayout::Defaults()));
+  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini}), 0) << err.str();
+  EXPECT_EQ(ReadFile(txt), "");
+  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "9", "--mark", "10"}), 0);
+  EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
+  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "9"}), 0);
+  EXPECT_EQ(ReadFile(txt), "");
+  EXPECT_EQ(Run({"peaks", wav, wav, "--at", "0"}), 1);
+  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::OpenedFileCanNotBeOverwritten)) + "\n");
+}
+
+TEST_F(SpectrumCommandsTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {
+  ASSERT_EQ(Run({"notes", wav, "--at", "2048", "--lowest", "C4", "--highest", "50"}), 0) << err.str();
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 90u);
+  // Computed from B3, one below the lowest note, to the highest; 0 elsewhere.
+  EXPECT_EQ(lines[37], "A#3\t0.000000");
+  EXPECT_EQ(lines[38], "B3\t11723522.302279");
+  EXPECT_EQ(lines[48], "A4\t435702063.374760");
+  EXPECT_EQ(lines[51], "C5\t0.000000");
+  EXPECT_EQ(lines[88], "detected=A4");
+  EXPECT_EQ(lines[89], "fine=-35.6");
+}
+
+}  // namespace
+}  // namespace vocara::test
