@@ -174,8 +174,10 @@ void WavRangeChanged(App& app) {
     app.flags |= WavRangeSelected;
   }
 
+  // Noise= captures blocks of the settings' length as the Settings dialog rounds it, so a range
+  // that holds that many samples is also one that can keep the captured profile ready.
   const std::uint32_t length = open ? wav.rangeRight - wav.rangeLeft : 0;
-  if (std::int64_t{length} < app.settings.noiseLength) {
+  if (length < NoiseLengthFor(app.settings.noiseLength)) {
     Clear(app, RangeHoldsNoiseLength);
   } else {
     app.flags |= RangeHoldsNoiseLength;

@@ -3,6 +3,7 @@
 #include "program/commands/SasCommands.h"
 #include "program/commands/WavCommands.h"
 #include "program/shell/WindowProcedure.h"
+#include "program/views/SpectrumViews.h"
 
 namespace vocara {
 
@@ -14,6 +15,7 @@ App::App(platform::Platform& platformPorts)
   // The documents install their openers first, so that a front end or a test can replace them.
   InstallWavDocument(*this);
   InstallSasDocument(*this);
+  InstallSpectrumViews(*this);
 }
 
 std::intptr_t WindowProcedureSink::Dispatch(int view, const platform::Message& message) {

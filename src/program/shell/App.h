@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/Settings.h"
 #include "base/WindowTable.h"
 #include "engine/processing/NoiseProfile.h"
+#include "engine/processing/Spectrum.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
 #include "engine/wav/WavDocument.h"
@@ -108,6 +110,13 @@ struct App {
   view::SasView sasView;
   view::FftView fftView;
   NoiseProfile noise;
+  // The FFT window's spectrum at the WAV cursor, and the MFT window's note strengths with the
+  // analysis window they were measured on. The note window grows only to the largest length
+  // the open file's rate needs (the lowest note), so a later refresh at the cursor or with
+  // another note range allocates nothing.
+  SpectrumState spectrum;
+  NoteReadout notes;
+  std::vector<double> noteWindow;
   // The name buffer of the one file dialog record all file dialogs share (at most 259
   // characters): a dialog that does not clear it starts with the last name chosen.
   std::string fileDialogName;

@@ -9,6 +9,7 @@
 #include "program/audio/Playback.h"
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
+#include "program/commands/NoiseCommands.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasRangeCommands.h"
 #include "program/commands/SasUndo.h"
@@ -18,9 +19,9 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/SettingsDialog.h"
 #include "program/shell/WindowProcedure.h"
-#include "program/views/FftView.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
+#include "program/views/SpectrumViews.h"
 #include "program/views/WavView.h"
 
 namespace vocara {
@@ -82,11 +83,15 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       windows.Invalidate(WavView, nullptr);
       UpdateCommandStates(app);
       break;
+    case 104:  // WAV File / Remove Noise: a denoised copy of the whole recording, in busy mode
+      RemoveNoiseCommand(app);
+      break;
     case 105:  // WAV File / Correct: the whole recording into a file the user names
       CorrectCommand(app);
       break;
-    case 108:  // WAV File / Sync to SAS
+    case 108:  // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor
       SyncWavToSas(app);
+      FollowCursor(app);
       break;
     case 109: {  // Exit: a close request to the commanding window
       platform::Message close;
@@ -127,6 +132,10 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       break;
     case 107:  // Stop
       StopCommand(app);
+      break;
+    case 114:  // WAV Range / Noise=
+    case 115:  // WAV Range / Noise+
+      CaptureNoiseCommand(app, command == 114);
       break;
     case 116:  // WAV Range / Play
       PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight);
@@ -201,10 +210,42 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       windows.Show(SasView, platform::ShowCommand::Restore);
       windows.BringToTop(SasView);
       break;
+    case 157:
+    case 158:
+    case 159:
+    case 160:
+    case 161:
+    case 162:
+    case 163:
+    case 164:
+    case 165:
+    case 166:
+    case 167:  // FFT sizes
+    case 169:
+    case 170:
+    case 171:
+    case 172:
+    case 173:
+    case 174:
+    case 175:
+    case 176:  // window functions
     case 177:
     case 178:
-    case 179:  // frequency scale of the FFT window
-      FftViewFrequencyScaleCommand(app, command);
+    case 179:  // frequency scale
+    case 181:  // View / FFT
+      RefreshSpectrumView(app, command);
+      break;
+    case 168:  // View / MFT
+      ShowNoteSpectrumView(app);
+      break;
+    case 182:  // Find and save peaks
+      SavePeaks(app);
+      break;
+    case 183:  // T: mark the peak under the cursor
+      MarkPeakCommand(app);
+      break;
+    case 184:  // U: clear the marked peaks
+      ClearMarkedPeaks(app);
       break;
     case 185:  // Help Topics: whatever viewer the desktop associates; the outcome is not checked
       app.ports.desktop.OpenWithViewer(app.files.helpFile);
@@ -253,6 +294,19 @@ void HandleKey(App& app, int view, int key) {
   }
   if (key == k::Left || key == k::Right) {
     CursorStep(app, view, key == k::Left ? -1 : 1);
+    if (view == WavView) FollowCursor(app);
+    return;
+  }
+  if (key == 'C') {
+    CopyStatusValue(app);
+    return;
+  }
+  if ((key == 'L' || key == 'R') && view == FftView) {
+    FftRangeKey(app, key == 'R');
+    return;
+  }
+  if ((key == 'L' || key == 'R') && view == MftView) {
+    MftNoteKey(app, key == 'R');
     return;
   }
   if (view == FftView && (key == k::Up || key == k::Down)) {

@@ -11,7 +11,6 @@
 #include "program/shell/SettingsDialog.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -20,6 +19,7 @@
 #include "base/Instruments.h"
 #include "base/NumberText.h"
 #include "base/Settings.h"
+#include "engine/processing/NoiseProfile.h"
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -54,9 +54,8 @@ constexpr int ButtonWidth = 50;
 constexpr int ButtonHeight = 14;
 constexpr int ButtonGap = 4;
 
-// Power-of-two lengths the noise profile may have.
+// The shortest noise sample length the field takes.
 constexpr std::uint32_t ShortestNoiseLength = 1024;
-constexpr std::uint32_t LongestNoiseLength = 32768;
 
 struct Builder {
   std::vector<ControlTemplate> controls;
@@ -79,14 +78,6 @@ struct Builder {
     return y + height + GroupGap;
   }
 };
-
-// The largest power of two not above the typed length, from 1024 to 32768; anything below
-// 2048 gives 1024.
-std::int32_t NoiseLengthOf(double typed) {
-  const auto length = static_cast<std::uint32_t>(typed);  // typed is already in [1024, 32768]
-  if (length < 2 * ShortestNoiseLength) return static_cast<std::int32_t>(ShortestNoiseLength);
-  return static_cast<std::int32_t>(std::bit_floor(std::min(length, LongestNoiseLength)));
-}
 
 // Integer fields truncate toward zero. The field text holds at most 9 characters, so a value
 // read stays below 10^9 anyway; the limit keeps the conversion defined whatever the range.
@@ -319,10 +310,11 @@ void ReadSettingsControls(App& app, DialogHandle& dialog) {
   s.rulerOrigin = ReadIntegerField(dialog, id::RulerOrigin, 0, 9999999999.0);
   s.originBar = ReadIntegerField(dialog, id::OriginBar, 0, 999);
 
-  s.whiteNoise = ReadNumberField(dialog, id::WhiteNoise, 0.0, 100.0);
-  s.noiseGain = ReadNumberField(dialog, id::NoiseGain, 0.0, 5.0);
-  s.noiseLength =
-      NoiseLengthOf(ReadNumberField(dialog, id::NoiseLength, ShortestNoiseLength, LongestNoiseLength));
+  s.whiteNoise = ReadNumberField(dialog, id::WhiteNoise, 0.0, MaxWhiteNoise);
+  s.noiseGain = ReadNumberField(dialog, id::NoiseGain, 0.0, MaxNoiseGain);
+  // The typed length lies in [1024, 32768]; the profile takes the power of two below it.
+  s.noiseLength = static_cast<std::int32_t>(NoiseLengthFor(static_cast<std::int32_t>(
+      ReadNumberField(dialog, id::NoiseLength, ShortestNoiseLength, MaxNoiseLength))));
 
   s.selectThreshold = ReadNumberField(dialog, id::SelectThreshold, 0.0, 100.0);
   s.silenceThreshold = ReadNumberField(dialog, id::SilenceThreshold, 0.0, 100.0);

@@ -15,12 +15,6 @@ constexpr double AmplitudePerPlotRow = 3.3333333333333333e-6;
 
 }  // namespace
 
-std::uint32_t FftViewSize(const App& app) {
-  const view::FftView& view = app.fftView;
-  const std::uint32_t bins = view.totalPixels / static_cast<std::uint32_t>(std::max(view.pixelsPerBin, 1));
-  return bins > 0 ? (bins - 1) * 2 : DefaultFftSize;
-}
-
 double FftAmplitudeScale(const App& app) {
   const ViewGeometry& geometry = app.geometry[FftView];
   return std::exp(-app.fftView.vertical.position * 0.001) * (geometry.plotBottom - geometry.plotTop) *
@@ -59,7 +53,7 @@ void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::
 }
 
 void FftViewFrequencyScaleCommand(App& app, int command) {
-  const std::uint32_t size = FftViewSize(app);
+  const std::uint32_t size = app.spectrum.fftSize;
   const double current = app.fftView.pixelsPerBin;
   const double scale = command == 177 ? current * 2.0 : command == 178 ? current * 0.5 : 1.0;
   FftViewSetScale(app, scale, size, size);

@@ -25,9 +25,6 @@ struct FftView {
 
 }  // namespace view
 
-// The transform size the axis was last laid out for.
-std::uint32_t FftViewSize(const App& app);
-
 // Pixels per unit of spectrum amplitude (32-bit sample units).
 double FftAmplitudeScale(const App& app);
 

@@ -1,6 +1,7 @@
 // The plot of a window is painted in this order: the body (WAV waveform; SAS bar ruler,
-// amplitude pane with its time links, pitch pane with its grid), then, in the inverting mode,
-// the selection band and the cursor line over the band of rows that was repainted.
+// amplitude pane with its time links, pitch pane with its grid; FFT spectrum; MFT keys), then,
+// in the inverting mode, the selection band and the cursor line over the band of rows that was
+// repainted.
 //
 // The SAS window repaints its panes separately: SasUpperBandRedraw asks for the amplitude pane,
 // SasLowerBandRedraw for the pitch pane. The band and the cursor are then drawn only over the
@@ -18,6 +19,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
+#include "program/views/SpectrumViews.h"
 
 namespace vocara {
 namespace {
@@ -216,6 +218,8 @@ void PaintPlot(App& app, platform::Canvas& canvas, int view) {
   }
   if (view == WavView) PaintWavPlot(app, canvas, columns);
   if (view == SasView) band = PaintSasPlot(app, canvas, columns);
+  if (view == FftView) PaintFftPlot(app, canvas, columns);
+  if (view == MftView) PaintMftPlot(app, canvas);
 
   if (geometry.rangeDragging) {
     geometry.selLeftX = geometry.dragAnchorX;

@@ -30,6 +30,7 @@
 #include "program/views/SasMouseEdits.h"
 #include "program/views/SasView.h"
 #include "program/views/Scrolling.h"
+#include "program/views/SpectrumViews.h"
 #include "program/views/ViewLayout.h"
 
 namespace vocara {
@@ -448,17 +449,6 @@ void CentrePitchOnCursor(App& app, bool shift) {
   SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, lower);
 }
 
-// The dependent views after the WAV cursor moved. The spectrum of the FFT window joins here
-// with the spectrum views; the note spectrum follows when the MFT window shows.
-void FollowWavCursor(App& app) {
-  if (app.ports.windows.GetShowState(MftView) == platform::ShowState::Hidden) return;
-  if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
-}
-
-// The FFT band stays in the FFT geometry (selLeftX .. selRightX); the spectrum views turn it
-// into the frequency selection here (SetFftRangeFromBand), then the status values follow.
-void FftBandSelected(App& app) { RepaintStatusValues(app, FftView); }
-
 void EndBand(App& app, int view) {
   ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
   geometry.rangeDragging = false;
@@ -495,7 +485,7 @@ void EndBand(App& app, int view) {
       break;
     }
     case FftView:
-      FftBandSelected(app);
+      SetFftRangeFromBand(app);
       break;
     default: {
       // The MFT band chooses the note range the analysis searches: User Defined.
@@ -533,7 +523,7 @@ void Release(App& app, bool shift) {
       app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
       app.ports.windows.Invalidate(SasView, &app.clientRect[SasView]);
     } else if (view == WavView) {
-      FollowWavCursor(app);
+      FollowCursor(app);
     }
   }
   if (state & DragBand) EndBand(app, view);

@@ -14,6 +14,7 @@
 #include "program/shell/App.h"
 #include "program/shell/Resources.h"
 #include "program/views/Render.h"
+#include "program/views/SpectrumViews.h"
 
 namespace vocara {
 namespace {
@@ -77,6 +78,8 @@ NoteReading NoteOfPitch(int cents) {
 void UpdateStatusValues(App& app, int view) {
   if (view == WavView) UpdateWavValues(app);
   if (view == SasView) UpdateSasValues(app);
+  if (view == FftView) UpdateFftValues(app);
+  if (view == MftView) UpdateMftValues(app);
 }
 
 void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
@@ -94,17 +97,12 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
     canvas.LineTo(width, bottom);
   }
   UpdateStatusValues(app, view);
-  // The spectrum windows' values come with their own views; until then their value fields
-  // stay empty rather than show the placeholder texts.
-  const bool valuesKnown = view == WavView || view == SasView;
   const StatusFieldRange range = StatusFieldsOf(view);
   for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) {
     const auto f = static_cast<std::size_t>(i);
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
     canvas.FillRect(app.status.rects[f], StripColour);
-    if (i < range.firstValue || valuesKnown) {
-      canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
-    }
+    canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
   }
 }
 

@@ -437,6 +437,9 @@ TEST_F(SasMouseTest, AnMftBandSetsAUserDefinedNoteRangeShownInTheOpenSettings) {
   Drag(FftView, {{300, 100}, {20, 100}}, true);
   EXPECT_EQ(app.geometry[FftView].selLeftX, 20);
   EXPECT_EQ(app.geometry[FftView].selRightX, 300);
+  EXPECT_EQ(app.spectrum.fftSelStart, 20);
+  EXPECT_EQ(app.spectrum.fftSelEnd, 300);
+  EXPECT_TRUE(app.Has(FftRangeSelected));
 }
 
 TEST_F(SasMouseTest, EditedColumnsAreDrawnAsAFullRepaintDrawsThem) {

@@ -1,0 +1,65 @@
+#include "program/commands/NoiseCommands.h"
+
+#include <optional>
+#include <string>
+
+#include "base/FileHandle.h"
+#include "base/MessageId.h"
+#include "engine/processing/NoiseProfile.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/shell/ProgressPacer.h"
+#include "program/views/WavView.h"
+
+namespace vocara {
+namespace {
+
+platform::FileDialogRequest SaveDenoisedRequest() {
+  platform::FileDialogRequest request;
+  request.title = "Save denoised";
+  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
+  request.pathMustExist = true;
+  request.hideReadOnly = true;
+  return request;
+}
+
+void RemoveNoiseIntoChosenFile(App& app) {
+  app.fileDialogName.clear();
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveDenoisedRequest());
+  if (!name) return;
+  app.fileDialogName = *name;
+  // Refused before the view changes; the engine refuses it again by the same identity.
+  if (SameFile(*name, app.wav.path)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+    return;
+  }
+  WavViewFitWholeFile(app);
+  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  const NoiseRemovalSettings settings{app.settings.whiteNoise, app.settings.noiseGain};
+  NoiseRemovalResult result;
+  {
+    ProgressPacer pacer(app, true);
+    result = RemoveNoise(app.wav, app.noise, settings, *name, pacer.Callback());
+  }
+  ShowErrorMessage(app.ports.desktop, result.message);
+}
+
+}  // namespace
+
+void CaptureNoiseCommand(App& app, bool reset) {
+  WavDocument& wav = app.wav;
+  const std::uint32_t length = reset ? NoiseLengthFor(app.settings.noiseLength) : app.noise.length;
+  CaptureNoise(app.noise, wav, wav.rangeLeft, wav.rangeRight, length, reset);
+  app.flags |= NoiseSampleReady;
+  UpdateCommandStates(app);
+}
+
+void RemoveNoiseCommand(App& app) {
+  SetBusy(app, true);
+  RemoveNoiseIntoChosenFile(app);
+  SetBusy(app, false);
+}
+
+}  // namespace vocara

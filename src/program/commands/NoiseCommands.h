@@ -1,0 +1,20 @@
+// Noise removal inside the program: capturing the noise profile from the WAV range (WAV Range /
+// Noise= and Noise+) and writing a denoised copy of the recording (WAV File / Remove Noise).
+// The capture and the removal themselves are engine functions (NoiseProfile.h).
+#pragma once
+
+namespace vocara {
+
+struct App;
+
+// Noise= (reset) starts the profile again with the settings' noise length as the Settings
+// dialog rounds it; Noise+ adds the range to the profile at its own length. Either way the
+// profile is ready and the commands follow.
+void CaptureNoiseCommand(App& app, bool reset);
+
+// Command 104, in busy mode: "Save denoised" asks for the name (cancel does nothing; the open
+// WAV is refused), the WAV view shows the whole file with its cursor as progress display, and
+// Esc stops the run, leaving no file.
+void RemoveNoiseCommand(App& app);
+
+}  // namespace vocara

@@ -1,0 +1,260 @@
+#include "program/views/SpectrumViews.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "base/FileHandle.h"
+#include "base/MessageId.h"
+#include "base/OutputFile.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/shell/SettingsDialog.h"
+#include "program/shell/WindowProcedure.h"
+#include "program/views/FftView.h"
+#include "program/views/Render.h"
+
+namespace vocara {
+namespace {
+
+constexpr int FirstSizeCommand = 157;
+constexpr int LastSizeCommand = 167;
+constexpr int FirstWindowCommand = 169;
+constexpr int LastWindowCommand = 176;
+constexpr int FirstScaleCommand = 177;
+constexpr int LastScaleCommand = 179;
+constexpr int KeyCount = 88;
+constexpr std::size_t MaxClipboardText = 259;
+
+bool Visible(const App& app, int view) {
+  return app.ports.windows.GetShowState(view) != platform::ShowState::Hidden;
+}
+
+// The window shown as it was, unless hidden or minimised; then in its normal size.
+void ShowOnTop(App& app, int view) {
+  platform::WindowPort& windows = app.ports.windows;
+  const platform::ShowState state = windows.GetShowState(view);
+  if (state == platform::ShowState::Hidden || state == platform::ShowState::Minimised)
+    windows.Show(view, platform::ShowCommand::Restore);
+  windows.BringToTop(view);
+}
+
+void SetFftRangeFlag(App& app) {
+  if (app.spectrum.fftSelStart < app.spectrum.fftSelEnd) {
+    app.flags |= FftRangeSelected;
+  } else {
+    app.flags &= ~static_cast<std::uint32_t>(FftRangeSelected);
+  }
+}
+
+// The WAV range becomes the samples the spectrum was computed from.
+void RangeToAnalysedSpan(App& app) {
+  WavDocument& wav = app.wav;
+  const SampleSpan span = AnalysedSpan(app.spectrum.fftSize, wav.cursor, wav.sampleCount);
+  wav.rangeLeft = span.left;
+  wav.rangeRight = span.right;
+  WavRangeChanged(app);
+}
+
+// The note strengths at the WAV cursor, without moving the MFT cursor. The analysis window
+// grows once to what the lowest note needs at the file's rate, so neither a cursor move nor
+// another note range allocates.
+void MeasureNotes(App& app) {
+  if (!app.Has(WavOpen)) {
+    app.notes = NoteReadout{};
+    return;
+  }
+  const std::uint32_t rate = app.wav.header.fields.sampleRate;
+  GeneralSettings widest = app.settings;
+  widest.lowestNote = 0;
+  const std::size_t length = NoteWindowLength(rate, app.settings);
+  const std::size_t largest = std::max<std::size_t>(NoteWindowLength(rate, widest), length);
+  if (app.noteWindow.size() < largest) app.noteWindow.resize(largest);
+  ComputeNoteSpectrum(app.notes, app.wav, app.wav.cursor, app.settings,
+                      std::span<double>(app.noteWindow).first(length));
+}
+
+// The key under the MFT cursor as the L and R keys read it.
+int KeyAtMftCursor(const App& app) {
+  const std::int64_t width = app.clientRect[MftView].right;
+  const std::int64_t key = std::int64_t{app.geometry[MftView].cursorX} * KeyCount / (width + 1);
+  return static_cast<int>(std::clamp<std::int64_t>(key, 0, KeyCount - 1));
+}
+
+platform::FileDialogRequest SavePeaksRequest(const App& app) {
+  platform::FileDialogRequest request;
+  request.title = "Save peaks as ASCII file";
+  request.filters = {{"Text file (*.txt)", "*.txt"}};
+  request.defaultExtension = "txt";
+  request.initialName = app.fileDialogName;
+  request.overwritePrompt = true;
+  request.pathMustExist = true;
+  request.hideReadOnly = true;
+  return request;
+}
+
+// The peak list into `name`, whole or not at all.
+MessageId WritePeakFile(App& app, const std::string& name) {
+  // Replacing the open recording with a peak list would take the samples being read.
+  if (SameFile(name, app.wav.path)) return MessageId::OpenedFileCanNotBeOverwritten;
+  const std::string text =
+      PeakListText(app.spectrum, app.wav.header.fields.sampleRate, app.settings.silenceThreshold);
+  OutputFile output;
+  if (const MessageId refused = output.Begin(name); refused != MessageId::None) return refused;
+  const bool written = text.empty() || output.File().Write(text.data(), text.size());
+  if (written && output.Commit()) return MessageId::None;
+  output.Abandon();
+  return MessageId::OutputWriteFailed;
+}
+
+}  // namespace
+
+void InstallSpectrumViews(App& app) { app.openers.refreshNoteSpectrum = RefreshNoteSpectrum; }
+
+std::int32_t FftCursorBin(const App& app) {
+  const std::int64_t column = std::int64_t{app.geometry[FftView].cursorX} + app.fftView.firstPixel;
+  const std::int64_t bin = column / std::max(app.fftView.pixelsPerBin, 1);
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(bin, 0, app.spectrum.fftSize / 2));
+}
+
+void RefreshSpectrumView(App& app, int command) {
+  SpectrumState& spectrum = app.spectrum;
+  platform::WindowPort& windows = app.ports.windows;
+  const std::uint32_t oldSize = spectrum.fftSize;
+  std::uint32_t newSize = oldSize;
+  const bool sizeCommand = command >= FirstSizeCommand && command <= LastSizeCommand;
+  if (sizeCommand) {
+    newSize = MinFftSize << (command - FirstSizeCommand);
+    spectrum.fftSizeCommand = command;
+  } else if (command >= FirstWindowCommand && command <= LastWindowCommand) {
+    spectrum.windowKind = command - FirstWindowCommand;
+  }
+  windows.SetButtonChecked(FftView, spectrum.fftSizeCommand, true);
+  windows.SetButtonChecked(FftView, FirstWindowCommand + spectrum.windowKind, true);
+
+  // The selected bins stand for the same frequencies at the new size.
+  const double ratio = static_cast<double>(newSize) / oldSize;
+  spectrum.fftSelStart = static_cast<std::int32_t>(spectrum.fftSelStart * ratio);
+  spectrum.fftSelEnd = static_cast<std::int32_t>(spectrum.fftSelEnd * ratio);
+  SetFftRangeFlag(app);
+  if (command >= FirstScaleCommand && command <= LastScaleCommand) {
+    FftViewFrequencyScaleCommand(app, command);
+  } else {
+    FftViewSetScale(app, app.fftView.pixelsPerBin / ratio, oldSize, newSize);
+  }
+  spectrum.fftSize = newSize;
+  ComputeSpectrum(spectrum, app.wav, app.wav.cursor);
+  windows.Invalidate(FftView, nullptr);
+  ShowOnTop(app, FftView);
+
+  if (sizeCommand) {
+    RangeToAnalysedSpan(app);
+    windows.Invalidate(WavView, nullptr);
+  }
+}
+
+void FollowCursor(App& app) {
+  if (!app.Has(WavOpen)) return;
+  if (Visible(app, FftView)) {
+    ComputeSpectrum(app.spectrum, app.wav, app.wav.cursor);
+    RangeToAnalysedSpan(app);
+    app.ports.windows.Invalidate(WavView, nullptr);
+    app.ports.windows.Invalidate(FftView, nullptr);
+  }
+  if (Visible(app, MftView)) RefreshNoteSpectrum(app);
+}
+
+void ShowNoteSpectrumView(App& app) {
+  app.geometry[MftView].dataWidth = MaxPlotColumns;
+  app.ports.windows.Show(MftView, platform::ShowCommand::Restore);
+  app.ports.windows.BringToTop(MftView);
+  RefreshNoteSpectrum(app);
+}
+
+void RefreshNoteSpectrum(App& app) {
+  MeasureNotes(app);
+  if (app.Has(WavOpen)) {
+    // The cursor stands in the middle of the detected key's column.
+    ViewGeometry& geometry = app.geometry[MftView];
+    const int width = ViewWidth(app, MftView);
+    geometry.cursorX = static_cast<int>((app.notes.detected + 0.5) * (width + 1) / KeyCount);
+    geometry.drawnCursorX = geometry.cursorX;
+  }
+  app.ports.windows.Invalidate(MftView, nullptr);
+}
+
+void SetFftRangeFromBand(App& app) {
+  const ViewGeometry& geometry = app.geometry[FftView];
+  const view::FftView& view = app.fftView;
+  const std::int64_t perBin = std::max(view.pixelsPerBin, 1);
+  const std::int64_t start = (std::int64_t{geometry.selLeftX} + view.firstPixel) / perBin;
+  const std::int64_t end = std::min<std::int64_t>(
+      view.totalPixels / perBin, (std::int64_t{geometry.selRightX} + view.firstPixel) / perBin);
+  app.spectrum.fftSelStart = static_cast<std::int32_t>(start);
+  app.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
+  SetFftRangeFlag(app);
+  RepaintStatusValues(app, FftView);
+}
+
+void FftRangeKey(App& app, bool right) {
+  SpectrumState& spectrum = app.spectrum;
+  const std::int32_t bin = FftCursorBin(app);
+  // An end placed on the other side of the other end collapses the range onto it.
+  if (right) {
+    spectrum.fftSelEnd = bin + 1;
+    if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelStart = spectrum.fftSelEnd;
+  } else {
+    spectrum.fftSelStart = bin;
+    if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelEnd = spectrum.fftSelStart;
+  }
+  SetFftRangeFlag(app);
+  SendCommand(app, FftView, spectrum.fftSizeCommand);
+}
+
+void MftNoteKey(App& app, bool highest) {
+  GeneralSettings& settings = app.settings;
+  const int key = KeyAtMftCursor(app);
+  settings.instrument = 0;  // User Defined
+  if (highest) {
+    settings.highestNote = key;
+    settings.lowestNote = std::min(settings.lowestNote, key);
+  } else {
+    settings.lowestNote = key;
+    settings.highestNote = std::max(settings.highestNote, key);
+  }
+  // The keys newly in the range are measured, but the cursor stays on the key the user chose,
+  // so that the other end can be set from there.
+  MeasureNotes(app);
+  app.ports.windows.Invalidate(MftView, nullptr);
+  if (app.settingsDialog != nullptr && app.settingsDialog->IsVisible())
+    FillSettingsControls(app, *app.settingsDialog);
+}
+
+void CopyStatusValue(App& app) {
+  UpdateFftValues(app);
+  const std::string& text = app.status.texts[33];
+  if (text.empty()) return;
+  app.ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
+}
+
+void MarkPeakCommand(App& app) {
+  if (MarkPeak(app.spectrum, FftCursorBin(app))) app.ports.windows.Invalidate(FftView, nullptr);
+}
+
+void ClearMarkedPeaks(App& app) {
+  app.spectrum.markedPeaks.clear();
+  app.ports.windows.Invalidate(FftView, nullptr);
+}
+
+void SavePeaks(App& app) {
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app));
+  if (!name) return;
+  app.fileDialogName = *name;
+  ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));
+}
+
+}  // namespace vocara

@@ -1,0 +1,93 @@
+// Noise=, Noise+ and Remove Noise through the command handler: which lengths the profile takes,
+// and the denoised file written whole or, after Esc, not at all.
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/wav/WavDocument.h"
+#include "platform/Keys.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr std::uint32_t Count = 40959;  // Count + 1 is a multiple of the blocks' half length
+
+class NoiseCommandsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    std::vector<std::int32_t> samples(Count);
+    std::uint32_t seed = 1;
+    for (std::int32_t& s : samples)
+      s = static_cast<std::int32_t>((seed = seed * 1664525 + 1013904223) >> 20) - 2048;
+    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, samples)));
+    WavOpenCommand(app, &wavPath);
+    ASSERT_TRUE(app.Has(WavOpen));
+  }
+  void SelectRange(std::uint32_t left, std::uint32_t right) {
+    app.wav.rangeLeft = left;
+    app.wav.rangeRight = right;
+    WavRangeChanged(app);
+  }
+  std::ptrdiff_t FilesInDir() const {
+    return std::distance(std::filesystem::directory_iterator(dir.Path()), {});
+  }
+  std::string wavPath;
+};
+
+// The settings' length is rounded as the Settings dialog rounds it, both for the capture and
+// for whether the range can hold it.
+TEST_F(NoiseCommandsTest, NoiseEqualsTakesTheRoundedLengthWhenTheRangeHoldsIt) {
+  struct Case {
+    std::int32_t setting;
+    std::uint32_t range;
+    std::uint32_t profile;  // 0: the range is too short, Noise= is refused
+  } cases[] = {{3000, 2500, 2048}, {1 << 20, 32767, 0}, {1 << 20, 33000, 32768},
+               {500, 1000, 0},     {500, 1024, 1024},   {16383, 8192, 8192}};
+  for (const Case& c : cases) {
+    app.noise.length = 0;
+    app.settings.noiseLength = c.setting;
+    SelectRange(1, 1 + c.range);
+    Command(WavView, 114);
+    EXPECT_EQ(app.noise.length, c.profile) << c.setting << " over " << c.range;
+    EXPECT_EQ(app.Has(NoiseSampleReady), c.profile > 0) << c.setting;
+  }
+}
+
+TEST_F(NoiseCommandsTest, RemoveNoiseWritesEverySampleOrAfterEscNothing) {
+  SelectRange(0, 8192);
+  Command(WavView, 114);
+  Command(WavView, 115);
+  ASSERT_EQ(app.noise.length, 1024u);
+  const std::string output = dir.File("clean.wav");
+  fake.desktop.fileAnswers = {output};
+  Command(WavView, 104);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_FALSE(app.Has(Busy));
+  WavDocument written;
+  ASSERT_EQ(WavOpenDocument(written, output).message, MessageId::None);
+  EXPECT_EQ(written.sampleCount, Count);
+  EXPECT_EQ(written.header.fields.sampleRate, 48000u);
+
+  std::filesystem::remove(output);
+  const std::ptrdiff_t files = FilesInDir();
+  fake.pump.step = std::chrono::milliseconds(20);  // every block pumps
+  fake.pump.onPump = [this] { Key(WavView, platform::key::Escape); };
+  fake.desktop.fileAnswers = {output, wavPath};
+  Command(WavView, 104);
+  EXPECT_FALSE(std::filesystem::exists(output));
+  EXPECT_EQ(FilesInDir(), files) << "no temporary file left";
+  Command(WavView, 104);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Opened file can not be overwritten");
+  EXPECT_EQ(ReadFile(wavPath).size(), 44u + 2 * Count);
+}
+
+}  // namespace
+}  // namespace vocara::test
