@@ -12,6 +12,7 @@
 #include "base/Settings.h"
 #include "base/WindowTable.h"
 #include "engine/processing/NoiseProfile.h"
+#include "engine/processing/PulseShape.h"
 #include "engine/processing/Spectrum.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
@@ -21,6 +22,7 @@
 #include "program/audio/AudioProbe.h"
 #include "program/audio/Playback.h"
 #include "program/commands/SasUndo.h"
+#include "program/commands/SynthesisDialog.h"
 #include "program/raster/RasterCanvas.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/StatusFields.h"
@@ -103,6 +105,8 @@ struct App {
   SasUndoJournal undo;
   // The values of the "Change SAS range" dialog, kept for the run of the program.
   SasRangeParams sasRangeParams;
+  // The Wave Synthesis dialog and its parameters, kept for the run of the program.
+  SynthesisSession synthesis;
 
   WavDocument wav;
   SasDocument sas;
@@ -110,6 +114,8 @@ struct App {
   view::SasView sasView;
   view::FftView fftView;
   NoiseProfile noise;
+  // The raw sums of every Shape+ since the last export (Pulse Shape menu).
+  PulseShape pulseShape;
   // The FFT window's spectrum at the WAV cursor, and the MFT window's note strengths with the
   // analysis window they were measured on. The note window grows only to the largest length
   // the open file's rate needs (the lowest note), so a later refresh at the cursor or with

@@ -10,9 +10,11 @@
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/NoiseCommands.h"
+#include "program/commands/PulseShapeCommands.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasRangeCommands.h"
 #include "program/commands/SasUndo.h"
+#include "program/commands/SynthesisDialog.h"
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -78,6 +80,9 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       windows.Invalidate(WavView, nullptr);
       if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, nullptr);
       break;
+    case 102:  // WAV File / Generate: the modeless Wave Synthesis dialog, or it to the top
+      OpenSynthesisDialog(app, view);
+      break;
     case 103:  // WAV File / Close
       CloseWav(app, true);
       windows.Invalidate(WavView, nullptr);
@@ -142,6 +147,12 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       break;
     case 117:  // WAV Range / Play Corrected: render the range unless the temporary file is current
       PlayCorrectedCommand(app);
+      break;
+    case 118:  // Pulse Shape / Shape+
+      AddPulseCommand(app);
+      break;
+    case 119:  // Pulse Shape / Export Shape
+      ExportPulseShapeCommand(app);
       break;
     case 120:  // SAS File / Build: a new SAS file from the open recording, in busy mode
       SasBuildCommand(app);

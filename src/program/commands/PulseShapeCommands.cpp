@@ -1,0 +1,58 @@
+#include "program/commands/PulseShapeCommands.h"
+
+#include <optional>
+#include <string>
+
+#include "engine/processing/PulseShape.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/MessageBoxes.h"
+
+namespace vocara {
+namespace {
+
+platform::FileDialogRequest SavePulseShapeRequest() {
+  platform::FileDialogRequest request;
+  request.title = "Save Pulse Shape";
+  request.filters = {{"Text file (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
+  request.defaultExtension = "txt";
+  request.pathMustExist = true;
+  request.hideReadOnly = true;
+  return request;
+}
+
+void DiscardPulseShape(App& app) {
+  app.pulseShape = PulseShape{};
+  app.flags &= ~static_cast<std::uint32_t>(PulseShapeReady);
+  UpdateCommandStates(app);
+}
+
+}  // namespace
+
+void AddPulseCommand(App& app) {
+  if (!AddPulse(app.pulseShape, app.wav, app.wav.cursor)) return;
+  app.flags |= PulseShapeReady;
+  UpdateCommandStates(app);
+}
+
+void ExportPulseShapeCommand(App& app) {
+  // A copy is normalised: the raw sums stay for more additions after a failed write.
+  PulseShape normalised = app.pulseShape;
+  if (!NormalisePulseShape(normalised)) return;
+  app.fileDialogName.clear();
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePulseShapeRequest());
+  if (!name) {
+    DiscardPulseShape(app);
+    return;
+  }
+  app.fileDialogName = *name;
+  const MessageId written = WritePulseShape(app.wav, normalised, *name);
+  if (written != MessageId::None) {
+    ShowErrorMessage(app.ports.desktop, written);
+    return;
+  }
+  DiscardPulseShape(app);
+}
+
+}  // namespace vocara

@@ -1,0 +1,44 @@
+// WAV File / Generate: the modeless "Wave Synthesis" dialog. Its 40 edit fields are the
+// generator's parameters (control id = 101 + index); "Generate" writes "GeneratedTemp.wav",
+// "Save As..." a file the user names, and either way the new file is opened as the current WAV.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/processing/Synthesis.h"
+#include "platform/DialogPort.h"
+
+namespace vocara {
+
+struct App;
+
+namespace synthesis_control {
+inline constexpr int FirstField = 101;  // + parameter index
+inline constexpr int Generate = 1;
+inline constexpr int SaveAs = 4;
+}  // namespace synthesis_control
+
+inline constexpr const char* GeneratedTempName = "GeneratedTemp.wav";
+
+// What the program keeps of the dialog for the whole run: the parameters survive closing and
+// reopening it; the procedure outlives the dialog it drives.
+struct SynthesisSession {
+  SynthesisParameters parameters;
+  platform::DialogHandle* dialog = nullptr;
+  std::unique_ptr<platform::DialogProcedure> procedure;
+};
+
+// The layout of the dialog in dialog units.
+platform::DialogTemplate SynthesisDialogTemplate();
+
+// Command 102: creates the dialog owned by `ownerView` when it is closed, otherwise brings it
+// to the top.
+void OpenSynthesisDialog(App& app, int ownerView);
+
+// Writes the wave of the session's parameters (to the temporary file with GenerateToTemp,
+// otherwise to a name the save dialog asks for) and opens it. The temporary file goes to the
+// current folder, or to the per-user cache folder when the current folder cannot take it.
+void GenerateWave(App& app);
+
+}  // namespace vocara

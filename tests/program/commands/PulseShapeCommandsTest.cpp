@@ -1,0 +1,94 @@
+// Shape+ and Export Shape through the command handler: when the commands are usable, what the
+// save dialog asks, and which outcomes keep the added pulses.
+#include <string>
+#include <vector>
+
+#include "engine/processing/PulseShape.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class PulseShapeCommandsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    std::vector<std::int32_t> samples(200);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+      samples[i] = static_cast<std::int32_t>(i % 23) * 700 - 8000;
+    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, samples)));
+    WavOpenCommand(app, &wavPath);
+    ASSERT_TRUE(app.Has(WavOpen));
+  }
+  void ShapeAt(std::uint32_t cursor) {
+    app.wav.cursor = cursor;
+    Command(WavView, 118);
+  }
+  bool ExportEnabled() const { return FindCommand(app.commands, 119)->enabled; }
+  // What one export of the pulse at `cursor` writes.
+  std::string ExpectedText(std::uint32_t cursor) {
+    PulseShape shape;
+    AddPulse(shape, app.wav, cursor);
+    NormalisePulseShape(shape);
+    return PulseShapeText(shape);
+  }
+  std::string wavPath;
+};
+
+TEST_F(PulseShapeCommandsTest, ShapePlusNeedsThirtyOneSamplesBefore) {
+  ShapeAt(30);
+  EXPECT_FALSE(app.Has(PulseShapeReady));
+  EXPECT_FALSE(ExportEnabled());
+  ShapeAt(31);
+  EXPECT_TRUE(app.Has(PulseShapeReady));
+  EXPECT_TRUE(ExportEnabled());
+}
+
+TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
+  ShapeAt(100);
+  ShapeAt(100);
+  const std::string output = dir.File("shape.txt");
+  app.fileDialogName = "left over";
+  fake.desktop.fileAnswers = {output};
+  Command(WavView, 119);
+  const platform::FileDialogRequest& asked = fake.desktop.fileRequests.back();
+  EXPECT_EQ(asked.title, "Save Pulse Shape");
+  EXPECT_EQ(asked.filters.front().pattern, "*.txt");
+  EXPECT_EQ(asked.defaultExtension, "txt");
+  EXPECT_TRUE(asked.pathMustExist && asked.hideReadOnly && !asked.overwritePrompt &&
+              asked.initialName.empty());
+  EXPECT_EQ(ReadFile(output), ExpectedText(100));
+  EXPECT_FALSE(app.Has(PulseShapeReady));
+  EXPECT_FALSE(ExportEnabled());
+  EXPECT_EQ(app.pulseShape.values[0], 0.0);
+}
+
+TEST_F(PulseShapeCommandsTest, FailedWriteKeepsTheShapeAndCancelDiscardsIt) {
+  ShapeAt(100);
+  fake.desktop.fileAnswers = {dir.File("no/such/folder.txt")};
+  Command(WavView, 119);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Invalid File Handle");
+  EXPECT_TRUE(ExportEnabled());
+
+  fake.desktop.fileAnswers = {wavPath};
+  Command(WavView, 119);
+  EXPECT_EQ(fake.desktop.messages.back().text, "Opened file can not be overwritten");
+
+  const std::string output = dir.File("retry.txt");
+  fake.desktop.fileAnswers = {output};
+  Command(WavView, 119);
+  EXPECT_EQ(ReadFile(output), ExpectedText(100));
+
+  ShapeAt(100);
+  fake.desktop.fileAnswers = {};
+  Command(WavView, 119);
+  EXPECT_FALSE(ExportEnabled());
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,132 @@
+// The Wave Synthesis dialog in the running program, on the fake platform: opening and
+// bringing to top, the fields read, normalised and shown back, Generate and Save As with the
+// file they open, the parameters across closing, and the buttons while busy.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/MessageId.h"
+#include "program/commands/SynthesisDialog.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/StartUp.h"
+#include "support/AppFixture.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+namespace id = synthesis_control;
+namespace s = synthesis;
+
+constexpr int Field(int index) { return id::FirstField + index; }
+
+class SynthesisDialogTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    std::filesystem::current_path(dir.Path());  // the temporary file goes to the current directory
+  }
+  void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+  FakeDialog& Open() {
+    Command(WavView, 102);
+    EXPECT_TRUE(app.Has(SynthesisDialogOpen));
+    return *fake.dialogs.modeless.back();
+  }
+  void Press(FakeDialog& dialog, int button) { app.synthesis.procedure->OnCommand(dialog, button); }
+  // What the generator writes for the parameters the dialog now holds.
+  std::string Expected() {
+    const std::string path = dir.File("expected.wav");
+    EXPECT_EQ(GenerateWaveFile(app.synthesis.parameters, path), MessageId::None);
+    return ReadFile(path);
+  }
+
+  std::filesystem::path startDirectory = std::filesystem::current_path();
+};
+
+TEST_F(SynthesisDialogTest, OpensOnceWithTheDefaultsAndComesToTopAfterwards) {
+  FakeDialog& dialog = Open();
+  EXPECT_EQ(dialog.dialogTemplate.title, "Wave Synthesis");
+  EXPECT_EQ(dialog.GetText(Field(s::Duration)), "5");
+  EXPECT_EQ(dialog.GetText(Field(s::SineFrequency)), "0");
+  EXPECT_EQ(dialog.GetText(Field(s::TriangleDuty)), "50");
+  Command(WavView, 102);
+  EXPECT_EQ(fake.dialogs.modeless.size(), 1u);
+}
+
+TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFile) {
+  FakeDialog& dialog = Open();
+  dialog.SetText(Field(s::SineAmplitude), "80");
+  dialog.SetText(Field(s::NoiseAmplitude), "40");
+  dialog.SetText(Field(s::SineFrequency), "99999");
+  dialog.SetText(Field(s::Duration), "2");
+  Press(dialog, id::Generate);
+  EXPECT_EQ(dialog.GetText(Field(s::SineAmplitude)), "66.67");
+  EXPECT_EQ(dialog.GetText(Field(s::NoiseAmplitude)), "33.33");
+  EXPECT_EQ(dialog.GetText(Field(s::SineFrequency)), "20000");
+  EXPECT_DOUBLE_EQ(app.synthesis.parameters[s::SineAmplitude], 200.0 / 3.0);
+  EXPECT_TRUE(app.Has(WavOpen | GenerateToTemp));
+  EXPECT_EQ(app.wav.path, GeneratedTempName);
+  EXPECT_EQ(app.wav.sampleCount, 96000u);
+  EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), Expected());
+
+  // The open temporary file is closed, replaced and opened again.
+  dialog.SetText(Field(s::Duration), "1");
+  Press(dialog, id::Generate);
+  EXPECT_TRUE(app.Has(WavOpen));
+  EXPECT_EQ(app.wav.sampleCount, 48000u);
+  EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), Expected());
+  EXPECT_TRUE(fake.desktop.messages.empty());
+}
+
+TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
+  FakeDialog& dialog = Open();
+  dialog.SetText(Field(s::SquareAmplitude), "50");
+  dialog.SetText(Field(s::SquareFrequency), "300");
+  const std::string named = dir.File("square.wav");
+  fake.desktop.fileAnswers = {named, dir.File("missing/x.wav")};
+  Press(dialog, id::SaveAs);
+  ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
+  const platform::FileDialogRequest& request = fake.desktop.fileRequests[0];
+  EXPECT_EQ(request.title, "Save Generated Wave");
+  EXPECT_TRUE(request.overwritePrompt && request.pathMustExist && request.initialName.empty());
+  EXPECT_FALSE(app.Has(GenerateToTemp));
+  EXPECT_EQ(app.wav.path, named);
+  EXPECT_EQ(ReadFile(named), Expected());
+  EXPECT_FALSE(std::filesystem::exists(dir.File(GeneratedTempName)));
+
+  Press(dialog, id::SaveAs);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, MessageText(MessageId::InvalidFileHandle));
+  EXPECT_FALSE(app.Has(WavOpen)) << "the previous file stays closed";
+
+  Press(dialog, id::SaveAs);  // cancelled: nothing is closed or written
+  EXPECT_EQ(fake.desktop.messages.size(), 1u);
+}
+
+TEST_F(SynthesisDialogTest, ParametersSurviveClosingAndButtonsWaitWhileBusy) {
+  FakeDialog& first = Open();
+  first.SetText(Field(s::SinePhase + 9), "-45.5");
+  Press(first, id::Generate);
+  Press(first, platform::DialogCancel);
+  EXPECT_TRUE(first.ended);
+  EXPECT_FALSE(app.Has(SynthesisDialogOpen));
+  EXPECT_EQ(app.synthesis.dialog, nullptr);
+
+  FakeDialog& second = Open();
+  EXPECT_NE(&second, &first);
+  EXPECT_EQ(second.GetText(Field(s::SinePhase + 9)), "-45.5");
+
+  std::filesystem::remove(dir.File(GeneratedTempName));
+  app.flags |= Busy;
+  second.SetText(Field(s::Duration), "7");
+  Press(second, id::Generate);
+  Press(second, id::SaveAs);
+  EXPECT_FALSE(std::filesystem::exists(dir.File(GeneratedTempName)));
+  EXPECT_TRUE(fake.desktop.fileRequests.empty());
+  EXPECT_EQ(app.synthesis.parameters[s::Duration], 5.0);
+}
+
+}  // namespace
+}  // namespace vocara::test
