@@ -10,6 +10,8 @@
 #include "cli/CorrectCommand.h"
 #include "cli/DenoiseCommand.h"
 #include "cli/EditCommand.h"
+#include "cli/GenerateCommand.h"
+#include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "cli/SpectrumCommands.h"
 #include "engine/wav/RangeExport.h"
@@ -56,6 +58,16 @@ constexpr const char* Usage =
     "  notes IN.wav --at S [--settings FILE] [--lowest NOTE] [--highest NOTE]\n"
     "                                the MFT window's 88 key strengths at sample S, then the\n"
     "                                detected note and its fine pitch in cents\n"
+    "  pulse IN.wav OUT.txt S1 [S2 ...]\n"
+    "                                Shape+ with the cursor at each sample S in turn (positions\n"
+    "                                within 30 samples of either end are ignored), then Export\n"
+    "                                Shape into OUT: 60 lines of the normalised shape\n"
+    "  generate OUT.wav [--duration S] [--sine F,A[,PHASE]]... [--square F,A[,PHASE[,DUTY]]]\n"
+    "        [--triangle F,A[,PHASE[,DUTY]]] [--noise A]\n"
+    "                                write the Wave Synthesis dialog's wave into OUT (16-bit,\n"
+    "                                48000 Hz): up to ten sines, square, triangle and white noise;\n"
+    "                                Hz, percent, degrees, duty percent; 5 s and duty 50 unless\n"
+    "                                given; values clamped and amplitudes normalised as there\n"
     "  --help                        show this text\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
@@ -172,6 +184,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "peaks") return PeaksCommand(args, err, UsageError);
   if (command == "notes") return NotesCommand(args, out, err, UsageError);
   if (command == "denoise") return DenoiseCommand(args, err, UsageError);
+  if (command == "generate") return GenerateCommand(args, err, UsageError);
+  if (command == "pulse") return PulseCommand(args, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 

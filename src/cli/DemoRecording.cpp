@@ -1,0 +1,115 @@
+// vocara-demo OUT.wav: the recording `make run` opens, made at build time so that nothing
+// binary lives in the repository. About 8 s of a sung-like melody at 48 kHz, 16-bit mono: a
+// harmonic tone with vibrato, short glides between the notes, and a few notes sung 20 to 40
+// cents off, so that Build and Correct have something audible to pull in tune. Every sample
+// follows from the constants below: the file is the same on every build.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <numbers>
+#include <vector>
+
+#include "base/OutputFile.h"
+#include "engine/wav/WavHeader.h"
+
+namespace {
+
+constexpr double Rate = 48000.0;
+constexpr double VibratoHz = 5.5;
+constexpr double VibratoCents = 30.0;
+constexpr double GlideSeconds = 0.07;
+constexpr double FadeSeconds = 0.05;
+constexpr double Level = 0.7;  // of full scale even with every overtone in phase: no clipping
+
+struct Note {
+  int key;         // MIDI key: 69 is A4
+  double cents;    // how far the singer is off
+  double seconds;  // length, the glide into the next note included
+};
+
+// A short phrase in C major around middle C; four notes are out of tune.
+constexpr std::array<Note, 12> Melody{{
+    {60, 0.0, 0.6},
+    {62, 25.0, 0.6},
+    {64, 0.0, 0.6},
+    {65, -35.0, 0.6},
+    {67, 0.0, 1.0},
+    {69, 0.0, 0.5},
+    {67, 30.0, 0.5},
+    {65, 0.0, 0.5},
+    {64, -20.0, 0.6},
+    {62, 0.0, 0.6},
+    {60, 0.0, 1.2},
+    {60, 0.0, 0.7},
+}};
+
+// Overtones decay with their number, as in a soft sung vowel.
+constexpr std::array<double, 6> Harmonics{1.0, 0.55, 0.35, 0.2, 0.12, 0.07};
+
+double Hz(const Note& note) { return 440.0 * std::pow(2.0, (note.key - 69 + note.cents / 100.0) / 12.0); }
+
+std::vector<std::int16_t> Sing() {
+  double total = 0.0;
+  for (const Note& note : Melody) total += note.seconds;
+  const auto count = static_cast<std::size_t>(std::lround(total * Rate));
+  std::vector<std::int16_t> samples(count);
+  double harmonicsSum = 0.0;
+  for (const double h : Harmonics) harmonicsSum += h;
+
+  double phase = 0.0;
+  std::size_t noteIndex = 0;
+  double noteStart = 0.0;
+  for (std::size_t n = 0; n < count; ++n) {
+    const double t = static_cast<double>(n) / Rate;
+    while (noteIndex + 1 < Melody.size() && t >= noteStart + Melody[noteIndex].seconds)
+      noteStart += Melody[noteIndex++].seconds;
+    // The pitch glides in cents from the previous note over the first GlideSeconds of a note.
+    double hz = Hz(Melody[noteIndex]);
+    const double into = t - noteStart;
+    if (noteIndex > 0 && into < GlideSeconds) {
+      const double from = Hz(Melody[noteIndex - 1]);
+      hz = from * std::pow(hz / from, into / GlideSeconds);
+    }
+    // Vibrato sets in over the first 0.3 s of each note, as a singer's does.
+    const double depth = VibratoCents * std::min(1.0, into / 0.3);
+    hz *= std::pow(2.0, depth * std::sin(2.0 * std::numbers::pi * VibratoHz * t) / 1200.0);
+    phase += 2.0 * std::numbers::pi * hz / Rate;
+    if (phase > 2.0 * std::numbers::pi) phase -= 2.0 * std::numbers::pi;
+
+    double value = 0.0;
+    for (std::size_t k = 0; k < Harmonics.size(); ++k) value += Harmonics[k] * std::sin((k + 1) * phase);
+    const double fade = std::min({1.0, t / FadeSeconds, (total - t) / FadeSeconds});
+    samples[n] = static_cast<std::int16_t>(std::lround(value / harmonicsSum * Level * fade * 32767.0));
+  }
+  return samples;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: vocara-demo OUT.wav\n";
+    return 2;
+  }
+  const std::vector<std::int16_t> samples = Sing();
+  std::vector<std::uint8_t> data;
+  data.reserve(samples.size() * 2);
+  for (const std::int16_t s : samples) {
+    data.push_back(static_cast<std::uint8_t>(s & 0xFF));
+    data.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+  }
+  vocara::WavHeader header;
+  header.fields.bytesPerSecond = 96000;
+  header.SetDataSize(static_cast<std::uint32_t>(data.size()));
+  const auto image = header.Serialise();
+
+  vocara::OutputFile output;
+  if (output.Begin(argv[1]) != vocara::MessageId::None || !output.File().Write(image.data(), image.size()) ||
+      !output.File().Write(data.data(), data.size()) || !output.Commit()) {
+    std::cerr << "vocara-demo: could not write " << argv[1] << '\n';
+    return 1;
+  }
+  return 0;
+}

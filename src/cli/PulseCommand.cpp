@@ -1,0 +1,38 @@
+#include "cli/PulseCommand.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "base/MessageId.h"
+#include "cli/Cli.h"
+#include "engine/processing/PulseShape.h"
+#include "engine/wav/WavDocument.h"
+
+namespace vocara::cli {
+
+int PulseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  if (args.size() < 4) return usage(err, "pulse takes IN.wav OUT.txt and at least one sample position");
+  std::vector<std::uint32_t> positions;
+  for (std::size_t i = 3; i < args.size(); ++i) {
+    const std::optional<std::uint32_t> position = ParseIndex(args[i]);
+    if (!position) return usage(err, "position '" + args[i] + "' is not a whole sample number");
+    positions.push_back(*position);
+  }
+
+  WavDocument wav;
+  if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None) {
+    err << MessageText(opened.message) << '\n';
+    return ExitFailure;
+  }
+  PulseShape shape;
+  for (const std::uint32_t position : positions) AddPulse(shape, wav, position);
+  if (!NormalisePulseShape(shape)) {
+    err << "pulse shape is empty\n";
+    return ExitFailure;
+  }
+  if (const MessageId failed = WritePulseShape(wav, shape, args[2]); failed != MessageId::None)
+    return OutputFailure(err, failed, args[2]);
+  return ExitSuccess;
+}
+
+}  // namespace vocara::cli

@@ -1,0 +1,87 @@
+// vocara-cli generate: the bytes the dialog's generator writes for the same clamped and
+// normalised parameters, the defaults, the refusals and the usage errors.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "engine/processing/Synthesis.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+namespace s = synthesis;
+
+class GenerateCommandTest : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::string> args) {
+    err.str("");
+    std::ostringstream out;
+    args.insert(args.begin(), "generate");
+    return cli::RunCli(args, out, err);
+  }
+  std::string Engine(const SynthesisParameters& p) {
+    const std::string path = dir.File("engine.wav");
+    EXPECT_EQ(GenerateWaveFile(p, path), MessageId::None);
+    return ReadFile(path);
+  }
+  TempDir dir;
+  std::string out = dir.File("out.wav");
+  std::ostringstream err;
+};
+
+TEST_F(GenerateCommandTest, WritesWhatTheDialogWrites) {
+  ASSERT_EQ(Run({out, "--duration", "1.5", "--sine", "440,80,90", "--sine", "1000,40", "--square",
+                 "250,30,-10,25", "--triangle", "99999,10", "--noise", "20"}),
+            cli::ExitSuccess)
+      << err.str();
+  SynthesisParameters p;
+  p[s::Duration] = 1.5;
+  p[s::SineFrequency] = 440;
+  p[s::SineAmplitude] = 80;
+  p[s::SinePhase] = 90;
+  p[s::SineFrequency + 1] = 1000;
+  p[s::SineAmplitude + 1] = 40;
+  p[s::SquareFrequency] = 250;
+  p[s::SquareAmplitude] = 30;
+  p[s::SquarePhase] = -10;
+  p[s::SquareDuty] = 25;
+  p[s::TriangleFrequency] = 20000;
+  p[s::TriangleAmplitude] = 10;
+  p[s::NoiseAmplitude] = 20;
+  NormaliseAmplitudes(p);
+  EXPECT_EQ(ReadFile(out), Engine(p));
+
+  ASSERT_EQ(Run({out}), cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(out), Engine(SynthesisParameters()));
+  EXPECT_EQ(ReadFile(out).size(), 44u + 2 * 240000);
+}
+
+TEST_F(GenerateCommandTest, RefusalsAndUsageErrors) {
+  EXPECT_EQ(Run({dir.File("missing/out.wav"), "--noise", "5"}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::InvalidFileHandle)) + "\n");
+
+  std::vector<std::string> eleven = {out};
+  for (int i = 0; i < 11; ++i) eleven.insert(eleven.end(), {"--sine", "100,1"});
+  const std::vector<std::vector<std::string>> usages = {
+      {},
+      {out, "other.wav"},
+      {out, "--sine", "100"},
+      {out, "--sine", "100,1,2,3"},
+      {out, "--square", "1,2,3,4,5"},
+      {out, "--noise", "x"},
+      {out, "--noise", "1", "--noise", "2"},
+      {out, "--duration"},
+      {out, "--volume", "3"},
+      eleven,
+  };
+  for (const std::vector<std::string>& args : usages)
+    EXPECT_EQ(Run(args), cli::ExitUsage) << (args.size() > 1 ? args[1] : "no arguments");
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,71 @@
+// vocara-cli pulse: the file Shape+ at each position and Export Shape write, and its refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "engine/processing/PulseShape.h"
+#include "engine/wav/WavDocument.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class PulseCommandTest : public ::testing::Test {
+ protected:
+  PulseCommandTest() {
+    std::vector<std::int32_t> values(300);
+    for (std::size_t i = 0; i < values.size(); ++i)
+      values[i] = static_cast<std::int32_t>((i * 37) % 101) * 300 - 15000;
+    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, values)));
+    silence = WriteFile(dir.File("silence.wav"), CanonicalWav(Format(2), std::string(600, '\0')));
+  }
+  int Run(std::vector<std::string> args) {
+    err.str("");
+    std::ostringstream out;
+    args.insert(args.begin(), "pulse");
+    return cli::RunCli(args, out, err);
+  }
+
+  TempDir dir;
+  std::string wav;
+  std::string silence;
+  std::string output = dir.File("shape.txt");
+  std::ostringstream err;
+};
+
+TEST_F(PulseCommandTest, WritesWhatTheMenuWritesIgnoringPositionsNearTheEnds) {
+  ASSERT_EQ(Run({wav, output, "30", "31", "150", "270", "269"}), cli::ExitSuccess) << err.str();
+  WavDocument document;
+  ASSERT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
+  PulseShape shape;
+  for (const std::uint32_t at : {31u, 150u, 269u}) AddPulse(shape, document, at);
+  ASSERT_TRUE(NormalisePulseShape(shape));
+  EXPECT_EQ(ReadFile(output), PulseShapeText(shape));
+}
+
+TEST_F(PulseCommandTest, RefusalsWriteNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    std::string message;
+  } cases[] = {
+      {{silence, output, "100"}, cli::ExitFailure, "pulse shape is empty\n"},
+      {{wav, output, "5", "290"}, cli::ExitFailure, "pulse shape is empty\n"},
+      {{wav, wav, "100"}, cli::ExitFailure, "Opened file can not be overwritten\n"},
+      {{wav, output}, cli::ExitUsage, "usage:"},
+      {{wav, output, "-4"}, cli::ExitUsage, "usage:"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.args), c.exit) << c.args.back();
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(output));
+  }
+}
+
+}  // namespace
+}  // namespace vocara::test
