@@ -3,10 +3,10 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
 
-.PHONY: run test deps build sanitize fuzz fuzz-long bench format clean
+.PHONY: run test deps build sanitize fuzz fuzz-long bench format clean install package
 
 run: deps build
-	./$(BUILD)/vocara
+	./$(BUILD)/vocara $(BUILD)/demo.wav
 
 test: deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
@@ -46,6 +46,15 @@ fuzz fuzz-long: deps
 	  ./$(FUZZ_BUILD)/fuzz/$${target}_fuzz $(FUZZ_LIMIT) -timeout=$(FUZZ_TIMEOUT) -print_final_stats=1 \
 	    -artifact_prefix=$(abspath $(FUZZ_BUILD))/ $(FUZZ_BUILD)/corpus-$$name $(FUZZ_BUILD)/seeds/$$name; \
 	done
+
+# Installs vocara, vocara-cli, the help, the desktop entry, the SAS file type and the manual page.
+PREFIX ?= /usr/local
+install: deps build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same files under /usr, in $(BUILD).
+package: deps build
+	cd $(BUILD) && cpack -G DEB
 
 bench: deps build
 	./$(BUILD)/bench/vocara_bench

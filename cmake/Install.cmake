@@ -1,0 +1,72 @@
+# Installing and packaging: `cmake --install build --prefix P` (or `make install PREFIX=P`) and
+# `make package` (a Debian package by CPack).
+#
+#   P/bin/vocara-cli
+#   P/bin/vocara -> ../lib/vocara/vocara         the desktop program, through a symbolic link
+#   P/lib/vocara/vocara, P/lib/vocara/vocara.pdf  the help file beside the program, where Help /
+#                                                 Help Topics finds it (the program's real path
+#                                                 with ".pdf" appended)
+#   P/share/applications/vocara.desktop, P/share/icons/hicolor/scalable/apps/vocara.svg
+#   P/share/mime/packages/vocara.xml              SAS files (*.sas, "SAS " at offset 0)
+#   P/share/man/man1/vocara-cli.1
+#
+# An installed program's folder is normally not writable, so its settings go to the per-user
+# configuration folder (~/.config/vocara/vocara.INI); see ChooseProgramFiles.
+include(GNUInstallDirs)
+
+install(TARGETS vocara-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/docs/vocara-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+if(VOCARA_GUI)
+  set(VOCARA_PROGRAM_DIR lib/vocara)
+  install(TARGETS vocara RUNTIME DESTINATION ${VOCARA_PROGRAM_DIR})
+  install(FILES ${VOCARA_HELP_PDF} DESTINATION ${VOCARA_PROGRAM_DIR})
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
+  file(CREATE_LINK ../${VOCARA_PROGRAM_DIR}/vocara ${CMAKE_BINARY_DIR}/install-links/vocara SYMBOLIC)
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/install-links/vocara DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/data/vocara.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/vocara.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/vocara-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+          RENAME vocara.xml)
+
+  # Installs into a fresh folder of the build tree and checks the tree.
+  add_test(NAME install_tree
+    COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DPREFIX=${CMAKE_BINARY_DIR}/install-test
+            -P ${CMAKE_SOURCE_DIR}/cmake/CheckInstall.cmake
+  )
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vocara)
+set(CPACK_PACKAGE_VENDOR "Vocara")
+set(CPACK_PACKAGE_CONTACT "Vocara maintainers <vocara@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sound editor for mono WAV recordings with pitch correction")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Vocara analyses a recording of one voice or one instrument frame by frame, lets you draw the\
+ pitch and loudness it should have, and renders a corrected copy. It also removes noise, shows\
+ FFT spectra and note strengths, plays and records, and generates test tones. vocara-cli runs the\
+ same operations from the command line.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vocara maintainers <vocara@localhost>")
+# The shared libraries come from dpkg-shlibdeps (dpkg-dev), or from the Debian 12 names without
+# it; the Qt platform plugins are loaded at run time, so they are named in any case.
+find_program(VOCARA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(VOCARA_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6")
+endif()
+if(VOCARA_GUI)
+  if(NOT VOCARA_DPKG_SHLIBDEPS)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+           ", libqt6widgets6, libqt6gui6, libqt6core6, libportaudio2, libasound2, libjack-jackd2-0 | libjack0")
+  endif()
+  string(PREPEND CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ")
+  string(REGEX REPLACE ", $" "" CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils")
+endif()
+include(CPack)
