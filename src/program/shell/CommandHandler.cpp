@@ -49,8 +49,9 @@ platform::DialogTemplate AboutTemplate() {
   dialog.controls = {
       {-1, ControlKind::Icon, "", 8, 8, 21, 20},
       {-1, ControlKind::CentredLabel,
-       "Vocara\nPitch correction for solo voice and instruments\nVersion 0.1.0, December 2026", 34, 10, 140,
-       44},
+       "Vocara\nPitch correction for solo voice and instruments\nVersion " VOCARA_VERSION
+       ", " VOCARA_RELEASE_DATE,
+       34, 10, 140, 44},
   };
   return dialog;
 }
