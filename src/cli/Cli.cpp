@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "cli/DenoiseCommand.h"
 #include "cli/EditCommand.h"
 #include "cli/GenerateCommand.h"
+#include "cli/InTuneCommands.h"
 #include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "cli/SpectrumCommands.h"
@@ -68,6 +70,22 @@ constexpr const char* Usage =
     "                                48000 Hz): up to ten sines, square, triangle and white noise;\n"
     "                                Hz, percent, degrees, duty percent; 5 s and duty 50 unless\n"
     "                                given; values clamped and amplitudes normalised as there\n"
+    "  snap IN.sas --key KEY --scale chromatic|major|minor|harmonic-minor|custom:0,2,4,...\n"
+    "        [--reference HZ] [--centre P] [--drift P] [--retune MS] [--range A:B]\n"
+    "                                Snap to Scale on frames A <= i < B (all by default), in\n"
+    "                                place: each note's pitch centre moved P percent (100) onto\n"
+    "                                the scale, its slow drift reduced P percent (0), notes joined\n"
+    "                                over MS ms (40); A4 = HZ (440); KEY C, C#, Db ... B\n"
+    "  reanalyse IN.wav IN.sas --lowest NOTE --highest NOTE [--range A:B]\n"
+    "                                measure frames A <= i < B again with that note range, in\n"
+    "                                place; target pitches move with the source pitches\n"
+    "  repair IN.wav IN.sas [--range A:B]\n"
+    "                                Repair Octave Jumps: short runs an octave or a fifth away\n"
+    "                                from both neighbours measured again around their note\n"
+    "  report IN.wav IN.sas OUT.wav [--range A:B] [--time-correction on|off] [--json]\n"
+    "                                how in tune OUT (rendered by correct with the same options)\n"
+    "                                came out: per note its start (s), note, target, achieved\n"
+    "                                centre and error (cents), vibrato depth before and after\n"
     "  --help                        show this text\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
@@ -167,6 +185,35 @@ int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
   return Failure(err, id);
 }
 
+const std::string* ParsedArguments::Value(std::string_view option) const {
+  for (auto it = values.rbegin(); it != values.rend(); ++it)
+    if (it->first == option) return &it->second;
+  return nullptr;
+}
+
+bool ParsedArguments::Flag(std::string_view option) const {
+  return std::find(flags.begin(), flags.end(), option) != flags.end();
+}
+
+std::string ParseArguments(const std::vector<std::string>& args,
+                           std::initializer_list<std::string_view> valued,
+                           std::initializer_list<std::string_view> flags, ParsedArguments& parsed) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!arg.starts_with("--")) {
+      parsed.names.push_back(arg);
+    } else if (std::find(valued.begin(), valued.end(), arg) != valued.end()) {
+      if (i + 1 == args.size()) return arg + " needs a value";
+      parsed.values.emplace_back(arg, args[++i]);
+    } else if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
+      parsed.flags.push_back(arg);
+    } else {
+      return "unknown option '" + arg + "'";
+    }
+  }
+  return {};
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return UsageError(err, "no command");
   const std::string& command = args[0];
@@ -186,6 +233,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "denoise") return DenoiseCommand(args, err, UsageError);
   if (command == "generate") return GenerateCommand(args, err, UsageError);
   if (command == "pulse") return PulseCommand(args, err, UsageError);
+  if (command == "snap") return SnapCommand(args, err, UsageError);
+  if (command == "reanalyse") return ReanalyseCommand(args, err, UsageError);
+  if (command == "repair") return RepairCommand(args, out, err, UsageError);
+  if (command == "report") return ReportCommand(args, out, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 

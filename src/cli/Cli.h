@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/MessageId.h"
@@ -38,6 +40,21 @@ struct SampleRange {
   std::uint32_t right = 0;
 };
 std::optional<SampleRange> ParseRange(std::string_view text);
+
+// The arguments after a subcommand's name: names in order and options anywhere around them.
+// Options listed in `valued` take the next argument as their value (the last one given counts);
+// those in `flags` take none. Returns the problem ("unknown option", "needs a value"), empty
+// when the arguments are sound.
+struct ParsedArguments {
+  std::vector<std::string> names;
+  std::vector<std::pair<std::string, std::string>> values;  // in the order given
+  std::vector<std::string> flags;
+  const std::string* Value(std::string_view option) const;  // the last one given, or null
+  bool Flag(std::string_view option) const;
+};
+std::string ParseArguments(const std::vector<std::string>& args,
+                           std::initializer_list<std::string_view> valued,
+                           std::initializer_list<std::string_view> flags, ParsedArguments& parsed);
 
 // args are the arguments after the program name.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

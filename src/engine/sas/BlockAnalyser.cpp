@@ -82,8 +82,15 @@ BlockSamples::BlockSamples(const AnalysisPlan& plan)
 
 void ReadBlockSamples(WavDocument& wav, const AnalysisPlan& plan, std::uint32_t block,
                       BlockSamples& samples) {
-  samples.firstFrame = block * static_cast<std::uint32_t>(plan.blockFrames);
-  samples.frames = std::min<std::uint32_t>(plan.blockFrames, plan.frameCount - samples.firstFrame);
+  const std::uint32_t firstFrame = block * static_cast<std::uint32_t>(plan.blockFrames);
+  ReadFrameSamples(wav, plan, firstFrame,
+                   std::min<std::uint32_t>(plan.blockFrames, plan.frameCount - firstFrame), samples);
+}
+
+void ReadFrameSamples(WavDocument& wav, const AnalysisPlan& plan, std::uint32_t firstFrame,
+                      std::uint32_t frames, BlockSamples& samples) {
+  samples.firstFrame = firstFrame;
+  samples.frames = frames;
   const Run run = BlockRun(plan, samples.firstFrame, samples.frames);
   samples.firstPosition = run.first;
   samples.count = static_cast<std::size_t>(run.end - run.first);

@@ -64,6 +64,10 @@ struct BlockSamples {
 
 // Reads block `block` from the document's file; what the file no longer holds reads as 0.
 void ReadBlockSamples(WavDocument& wav, const AnalysisPlan& plan, std::uint32_t block, BlockSamples& samples);
+// The same for any `frames` (1 .. blockFrames) consecutive frames from firstFrame, for analysing
+// chosen frames again.
+void ReadFrameSamples(WavDocument& wav, const AnalysisPlan& plan, std::uint32_t firstFrame,
+                      std::uint32_t frames, BlockSamples& samples);
 
 // The per-thread working memory of the block evaluation, sized once from the plan.
 class BlockAnalyser {

@@ -1,0 +1,202 @@
+#include "cli/InTuneCommands.h"
+
+#include <optional>
+#include <string_view>
+
+#include "base/MessageId.h"
+#include "base/NumberText.h"
+#include "cli/BuildCommand.h"
+#include "cli/Cli.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/Reanalysis.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
+#include "engine/wav/WavDocument.h"
+
+namespace vocara::cli {
+namespace {
+
+// The first line of the fit message: the command line has nobody to ask.
+std::string_view DoesNotFit() {
+  const std::string_view text = MessageText(MessageId::WavSasDoesNotFit);
+  return text.substr(0, text.find('\n'));
+}
+
+bool Refused(std::ostream& err, MessageId message) {
+  if (message == MessageId::None) return false;
+  err << MessageText(message) << '\n';
+  return true;
+}
+
+// --range A:B of frames, limited to the file's frames; the whole file without it.
+std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, const std::string& name,
+                       std::uint32_t& first, std::uint32_t& end) {
+  first = 0;
+  end = frameCount;
+  const std::string* text = parsed.Value("--range");
+  if (!text) return {};
+  const std::optional<SampleRange> range = ParseRange(*text);
+  if (!range) return "range '" + *text + "' is not A:B with whole numbers A <= B";
+  if (range->right > frameCount)
+    return "range '" + *text + "' ends past the " + std::to_string(frameCount) + " frames of " + name;
+  first = range->left;
+  end = range->right;
+  return {};
+}
+
+// The WAV read, the SAS open for writing, and the two must fit, as the program requires.
+bool OpenPair(std::ostream& err, const std::string& wavPath, const std::string& sasPath, WavDocument& wav,
+              SasDocument& sas, SasAccess access) {
+  if (Refused(err, WavOpenDocument(wav, wavPath).message) ||
+      Refused(err, SasOpenDocument(sas, sasPath, access)))
+    return false;
+  if (!SasFitsWav(sas.header, wav)) {
+    err << DoesNotFit() << '\n';
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(
+      args, {"--key", "--scale", "--reference", "--centre", "--drift", "--retune", "--range"}, {}, parsed);
+  if (problem.empty() && parsed.names.size() != 1) problem = "snap takes one IN.sas";
+  if (problem.empty() && (!parsed.Value("--key") || !parsed.Value("--scale")))
+    problem = "snap needs --key and --scale";
+  ScaleSnapParams params;
+  if (problem.empty()) {
+    const std::optional<int> key = ParseKey(*parsed.Value("--key"));
+    if (!key) problem = "key '" + *parsed.Value("--key") + "' is not a note name such as C, F# or Bb";
+    params.key = key.value_or(0);
+  }
+  if (problem.empty()) {
+    const std::string& scale = *parsed.Value("--scale");
+    bool known = false;
+    for (int k = 0; k < ScaleKindCount && !known; ++k) {
+      const auto kind = static_cast<ScaleKind>(k);
+      if (kind != ScaleKind::Custom && scale == ScaleKindName(kind)) {
+        params.scale = kind;
+        known = true;
+      }
+    }
+    if (!known && scale.starts_with("custom:")) {
+      const std::optional<std::uint16_t> set = ParsePitchClasses(std::string_view(scale).substr(7));
+      if (set) {
+        params.scale = ScaleKind::Custom;
+        params.custom = *set;
+        known = true;
+      }
+    }
+    if (!known)
+      problem =
+          "scale '" + scale + "' is not chromatic, major, minor, harmonic-minor or custom:0,2,... (0 .. 11)";
+  }
+  if (!problem.empty()) return usage(err, problem);
+  // As the dialog reads its fields: text that is no number reads as 0, then the ranges apply.
+  for (const auto& [option, field] :
+       {std::pair{"--reference", &ScaleSnapParams::reference},
+        std::pair{"--centre", &ScaleSnapParams::centre}, std::pair{"--drift", &ScaleSnapParams::drift},
+        std::pair{"--retune", &ScaleSnapParams::retuneMs}})
+    if (const std::string* value = parsed.Value(option)) params.*field = ScanNumber(*value);
+
+  SasDocument sas;
+  if (Refused(err, SasOpenDocument(sas, parsed.names[0], SasAccess::ReadWrite))) return ExitFailure;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[0], first, end); !problem.empty())
+    return usage(err, problem);
+  if (!SasSnapToScale(sas, first, end, params))
+    return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[0]);
+  return ExitSuccess;
+}
+
+int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(args, {"--lowest", "--highest", "--range"}, {}, parsed);
+  if (problem.empty() && parsed.names.size() != 2) problem = "reanalyse takes IN.wav and IN.sas";
+  if (problem.empty() && (!parsed.Value("--lowest") || !parsed.Value("--highest")))
+    problem = "reanalyse needs --lowest and --highest";
+  std::optional<int> lowest;
+  std::optional<int> highest;
+  if (problem.empty()) {
+    lowest = ParseNote(*parsed.Value("--lowest"));
+    highest = ParseNote(*parsed.Value("--highest"));
+    if (!lowest || !highest) problem = "notes are 0..87 or A0 .. C8";
+  }
+  if (!problem.empty()) return usage(err, problem);
+
+  WavDocument wav;
+  SasDocument sas;
+  if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadWrite)) return ExitFailure;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[1], first, end); !problem.empty())
+    return usage(err, problem);
+  if (!SasReanalyse(wav, sas, first, end, *lowest, *highest))
+    return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[1]);
+  return ExitSuccess;
+}
+
+int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(args, {"--range"}, {}, parsed);
+  if (problem.empty() && parsed.names.size() != 2) problem = "repair takes IN.wav and IN.sas";
+  if (!problem.empty()) return usage(err, problem);
+
+  WavDocument wav;
+  SasDocument sas;
+  if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadWrite)) return ExitFailure;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[1], first, end); !problem.empty())
+    return usage(err, problem);
+  std::vector<PitchJump> jumps;
+  std::uint32_t repaired = 0;
+  if (!FindPitchJumps(sas, first, end, jumps) || !SasRepairOctaveJumps(wav, sas, first, end, {}, &repaired))
+    return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[1]);
+  out << "repaired " << repaired << " frames in " << jumps.size() << " jumps\n";
+  return ExitSuccess;
+}
+
+int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(args, {"--range", "--time-correction"}, {"--json"}, parsed);
+  if (problem.empty() && parsed.names.size() != 3) problem = "report takes IN.wav, IN.sas and OUT.wav";
+  const std::string* timeCorrection = parsed.Value("--time-correction");
+  if (problem.empty() && timeCorrection && *timeCorrection != "on" && *timeCorrection != "off")
+    problem = "--time-correction takes on or off, not '" + *timeCorrection + "'";
+  if (!problem.empty()) return usage(err, problem);
+
+  WavDocument wav;
+  SasDocument sas;
+  WavDocument corrected;
+  if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadOnly) ||
+      Refused(err, WavOpenDocument(corrected, parsed.names[2]).message))
+    return ExitFailure;
+  ReportRequest request;
+  request.end = wav.sampleCount;
+  if (const std::string* text = parsed.Value("--range")) {
+    const std::optional<SampleRange> range = ParseRange(*text);
+    if (!range) return usage(err, "range '" + *text + "' is not A:B with whole numbers A <= B");
+    if (range->right > wav.sampleCount)
+      return usage(
+          err, "range ends past the " + std::to_string(wav.sampleCount) + " samples of " + parsed.names[0]);
+    request.start = range->left;
+    request.end = range->right;
+  }
+  request.timeCorrection = timeCorrection ? *timeCorrection == "on" : sas.header.settings.timeCorrection != 0;
+  CorrectionReport report;
+  if (!MakeCorrectionReport(sas, corrected, request, report)) {
+    err << "vocara-cli: could not read " << parsed.names[2] << '\n';
+    return ExitFailure;
+  }
+  out << (parsed.Flag("--json") ? ReportJson(report) : ReportText(report));
+  return ExitSuccess;
+}
+
+}  // namespace vocara::cli

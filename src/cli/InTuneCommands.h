@@ -1,0 +1,32 @@
+// The in-tune subcommands: snap, reanalyse, repair and report.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/CorrectCommand.h"
+
+namespace vocara::cli {
+
+// snap IN.sas --key KEY --scale chromatic|major|minor|harmonic-minor|custom:0,2,4,5,7,9,11
+//      [--reference HZ] [--centre P] [--drift P] [--retune MS] [--range A:B]
+// Snap to Scale on frames A <= i < B (all by default), in place; values read and clamped as the
+// dialog reads them.
+int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
+
+// reanalyse IN.wav IN.sas [--range A:B] --lowest NOTE --highest NOTE
+// Re-analyse Range on frames A <= i < B (all by default), in place.
+int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
+
+// repair IN.wav IN.sas [--range A:B]
+// Repair Octave Jumps on frames A <= i < B, in place; prints "repaired F frames in J jumps".
+int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  UsageReporter usage);
+
+// report IN.wav IN.sas OUT.wav [--range A:B] [--time-correction on|off] [--json]
+// How in tune OUT (rendered by correct with the same range and time correction) came out.
+int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  UsageReporter usage);
+
+}  // namespace vocara::cli

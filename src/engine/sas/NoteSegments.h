@@ -1,0 +1,84 @@
+// Notes as a singer sings them: the frames of a SAS split into voiced runs and the runs into
+// note segments, each with its pitch centre. Shared by Snap to Scale (which moves each note's
+// centre and keeps its vibrato) and the correction report (which measures how close each
+// corrected note came).
+//
+// A voiced frame has a pitch (sourcePitch > 0), time correction on (bit 15 of targetPitch
+// clear: the user has taken such frames out of the automatic work) and an amplitude above the
+// silence threshold (p percent of full scale as p x 4294967295 x 0.01, as the range operations
+// take it). A voiced run is a maximal run of consecutive voiced frames.
+//
+// Inside a run the pitch is smoothed by the note low-pass (a 150 ms moving average applied
+// twice: slow drift passes, vibrato of 4 Hz and faster mostly does not). Steady frames (the
+// smoothed pitch moving slower than 250 cents a second) that last at least 60 ms form note
+// cores; neighbouring cores within 50 cents of each other are one note. A segment is a note's
+// cores with the frames between them, and the unsteady frames before a core (a glide or a scoop)
+// belong to the note they land on; frames after the last core belong to it. A run without any
+// core is one segment.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "engine/sas/SasRangeOps.h"
+#include "engine/sas/SasRecords.h"
+
+namespace vocara {
+
+struct SasDocument;
+
+// Frames per second of a SAS: sampleRate / frameLength (0 when either is 0).
+double SasFrameRate(const SasHeader& header);
+
+// The amplitude above which a frame counts as voiced: silenceThreshold percent of full scale.
+double SilenceLevel(double silenceThresholdPercent);
+
+// Whether the frame is voiced at that level (see above).
+bool VoicedFrame(const SasFrame& frame, double silenceLevel);
+
+// The frames of the note low-pass at a frame rate: half the 150 ms moving average, at least 1.
+int NoteLowPassHalfWidth(double frameRate);
+
+// x low-passed in place as the note low-pass does: a centred moving average over 2 x half + 1
+// values, cut short at the ends of x (the mean of those that exist), applied twice. scratch
+// must hold x.size() values.
+void NoteLowPass(std::span<double> x, int half, std::span<double> scratch);
+
+// Frames first <= i < end of a run, relative to the run's first frame.
+struct NoteSegment {
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+};
+
+// Splits the pitches of one voiced run (cents, one per frame) into segments. smoothed and
+// scratch must hold pitch.size() values; segments is cleared and filled in order, covering the
+// run without gaps.
+void SplitNotes(std::span<const double> pitch, double frameRate, std::span<double> smoothed,
+                std::span<double> scratch, std::vector<NoteSegment>& segments);
+
+// The amplitude-weighted median: the first value, in ascending order, at which the weights
+// summed from the lowest value reach half of all weights. Weights of 0 everywhere count as 1
+// each. order must hold values.size() indexes. 0 for no values.
+double WeightedMedian(std::span<const double> values, std::span<const double> weights,
+                      std::span<std::uint32_t> order);
+
+// Vibrato depth in cents: sqrt(2) x the root mean square of pitch minus its note low-pass, so
+// a sinusoidal vibrato of +-d cents gives about d. scratch must hold 2 x pitch.size() values.
+double VibratoDepth(std::span<const double> pitch, int half, std::span<double> scratch);
+
+// Streams the voiced runs of frames first <= i < end of the open SAS in file order: each run
+// (at most MaxRunFrames frames; a longer one comes in pieces) is read whole into memory and
+// given to `visit` with the index of its first frame. visit may change the records; when
+// `writeBack` is set the records it changed are written back to the file at once, and `sink`
+// is told of each. False when a read or a write failed (or writeBack on a document open for
+// reading only), or visit returned false.
+inline constexpr std::size_t MaxRunFrames = std::size_t{1} << 16;
+using VoicedRunVisitor = std::function<bool(std::uint32_t firstFrame, std::span<SasFrame> run)>;
+bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t end, double silenceLevel,
+                      const VoicedRunVisitor& visit, bool writeBack = false,
+                      const FrameChangeSink& sink = {});
+
+}  // namespace vocara

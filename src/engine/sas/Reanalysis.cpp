@@ -1,0 +1,185 @@
+#include "engine/sas/Reanalysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <utility>
+
+#include "engine/sas/BlockAnalyser.h"
+#include "engine/sas/NoteSegments.h"
+#include "engine/wav/WavDocument.h"
+
+namespace vocara {
+
+namespace {
+
+constexpr int MaxPitch = 8700;
+constexpr double JumpTolerance = 100;  // cents either way of an octave or a fifth
+constexpr double JumpSeconds = 0.250;  // longer runs are taken as sung
+constexpr int RepairHalfRange = 6;     // notes either side of the neighbours' note
+
+bool Continue(const ProgressCallback& progress, std::uint64_t done, std::uint64_t total) {
+  return !progress || progress(done, total);
+}
+
+bool ReadFrames(SasDocument& sas, std::uint32_t first, std::span<SasFrame> frames,
+                std::vector<std::uint8_t>& bytes) {
+  bytes.resize(frames.size() * SasFrame::ByteSize);
+  if (!sas.file.Seek(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{first}) ||
+      sas.file.Read(bytes.data(), bytes.size()) != bytes.size())
+    return false;
+  for (std::size_t k = 0; k < frames.size(); ++k)
+    frames[k] = SasFrame::ParseFrom(bytes.data() + k * SasFrame::ByteSize);
+  return true;
+}
+
+// An interval of about an octave or a fifth, either way.
+bool JumpInterval(double cents) {
+  const double d = std::abs(cents);
+  return std::abs(d - 1200) <= JumpTolerance || std::abs(d - 700) <= JumpTolerance;
+}
+
+// Measures frames first <= i < end again with `settings` and puts each back through `accept`,
+// which decides the new record (or keeps the old one); changed records are written back.
+template <typename Accept>
+bool MeasureAgain(WavDocument& wav, SasDocument& sas, const GeneralSettings& settings, std::uint32_t first,
+                  std::uint32_t end, const FrameChangeSink& sink, const ProgressCallback& progress,
+                  Accept accept) {
+  std::vector<SasFrame> old;
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::pair<std::uint32_t, SasFrame>> changed;
+  bool ok = true;
+  const bool analysed = AnalyseFrames(
+      wav, settings, sas.header.frameLength, first, end,
+      [&](std::uint32_t blockFirst, std::span<const SasFrame> measured) {
+        if (!ok) return;
+        old.resize(measured.size());
+        if (!ReadFrames(sas, blockFirst, old, bytes)) {
+          ok = false;
+          return;
+        }
+        changed.clear();
+        for (std::size_t k = 0; k < measured.size(); ++k) {
+          const SasFrame now = accept(old[k], measured[k]);
+          if (now == old[k]) continue;
+          const auto index = blockFirst + static_cast<std::uint32_t>(k);
+          if (sink) sink(index, old[k], now);
+          changed.emplace_back(index, now);
+        }
+        if (!changed.empty() && !SasWriteFrames(sas, changed)) ok = false;
+      },
+      progress);
+  return analysed && ok;
+}
+
+}  // namespace
+
+bool AnalyseFrames(WavDocument& wav, const GeneralSettings& settings, std::uint32_t frameLength,
+                   std::uint32_t first, std::uint32_t end, const AnalysedFramesSink& sink,
+                   const ProgressCallback& progress) {
+  if (frameLength == 0 || !wav.file.IsOpen()) return false;
+  AnalysisPlan plan = MakeAnalysisPlan(wav, settings, BestKernelWidth());
+  // The SAS's hop, not the one this note range would choose: the frames stay where they were.
+  plan.frameLength = frameLength;
+  plan.frameCount = plan.sampleCount / frameLength;
+  end = std::min(end, plan.frameCount);
+  first = std::min(first, end);
+  if (first == end) return Continue(progress, end, end);
+  try {
+    BlockSamples samples(plan);
+    BlockAnalyser analyser(plan);
+    std::vector<SasFrame> frames(static_cast<std::size_t>(plan.blockFrames));
+    for (std::uint32_t at = first; at < end;) {
+      if (!Continue(progress, at, end)) return false;
+      const auto count = std::min<std::uint32_t>(static_cast<std::uint32_t>(plan.blockFrames), end - at);
+      ReadFrameSamples(wav, plan, at, count, samples);
+      analyser.Analyse(samples, frames);
+      sink(at, std::span<const SasFrame>(frames.data(), count));
+      at += count;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+SasFrame ReanalysedFrame(const SasFrame& old, const SasFrame& measured) {
+  SasFrame frame = old;
+  const int moved = static_cast<int>(measured.sourcePitch) - static_cast<int>(old.sourcePitch);
+  const int target = std::clamp(static_cast<int>(old.TargetPitch()) + moved, 0, MaxPitch);
+  frame.sourcePitch = measured.sourcePitch;
+  frame.targetPitch = static_cast<std::uint16_t>((old.targetPitch & TimeCorrectionOffBit) | target);
+  frame.minSample = measured.minSample;
+  frame.maxSample = measured.maxSample;
+  return frame;
+}
+
+bool SasReanalyse(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end, int lowestNote,
+                  int highestNote, const FrameChangeSink& sink, const ProgressCallback& progress) {
+  if (!sas.file.IsOpen() || sas.readOnly) return false;
+  GeneralSettings settings = sas.header.settings;
+  settings.lowestNote = std::clamp(std::min(lowestNote, highestNote), 0, 87);
+  settings.highestNote = std::clamp(std::max(lowestNote, highestNote), 0, 87);
+  end = std::min(end, sas.header.frameCount);
+  first = std::min(first, end);
+  return MeasureAgain(
+             wav, sas, settings, first, end, sink, progress,
+             [](const SasFrame& old, const SasFrame& measured) { return ReanalysedFrame(old, measured); }) &&
+         sas.file.Flush();
+}
+
+bool FindPitchJumps(SasDocument& sas, std::uint32_t first, std::uint32_t end, std::vector<PitchJump>& jumps,
+                    std::size_t limit) {
+  jumps.clear();
+  const auto longest =
+      static_cast<std::size_t>(std::max(1.0, std::floor(JumpSeconds * SasFrameRate(sas.header))));
+  return ForEachVoicedRun(
+      sas, first, end, SilenceLevel(sas.header.settings.silenceThreshold),
+      [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+        std::size_t j = 1;
+        while (j < run.size() && jumps.size() < limit) {
+          const double before = run[j - 1].sourcePitch;
+          if (!JumpInterval(run[j].sourcePitch - before)) {
+            ++j;
+            continue;
+          }
+          // The jumped run ends where the pitch comes back near the frame before.
+          std::size_t k = j + 1;
+          while (k < run.size() && k - j <= longest && JumpInterval(run[k].sourcePitch - before)) ++k;
+          if (k < run.size() && k - j <= longest && std::abs(run[k].sourcePitch - before) <= JumpTolerance) {
+            const double neighbours = (before + run[k].sourcePitch) / 2;
+            const int note = std::clamp(static_cast<int>(std::lround(neighbours / 100)), 0, 87);
+            jumps.push_back(
+                {runFirst + static_cast<std::uint32_t>(j), runFirst + static_cast<std::uint32_t>(k), note});
+          }
+          j = k;
+        }
+        return true;
+      });
+}
+
+bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end,
+                          const FrameChangeSink& sink, std::uint32_t* repaired) {
+  if (repaired) *repaired = 0;
+  if (!sas.file.IsOpen() || sas.readOnly) return false;
+  std::vector<PitchJump> jumps;
+  if (!FindPitchJumps(sas, first, end, jumps)) return false;
+  for (const PitchJump& jump : jumps) {
+    GeneralSettings settings = sas.header.settings;
+    settings.lowestNote = std::clamp(jump.note - RepairHalfRange, 0, 87);
+    settings.highestNote = std::clamp(jump.note + RepairHalfRange, 0, 87);
+    const double centre = jump.note * 100.0;
+    const bool ok = MeasureAgain(wav, sas, settings, jump.first, jump.end, sink, {},
+                                 [&](const SasFrame& old, const SasFrame& measured) {
+                                   if (measured.sourcePitch == 0 || std::abs(measured.sourcePitch - centre) >=
+                                                                        std::abs(old.sourcePitch - centre))
+                                     return old;
+                                   if (repaired) ++*repaired;
+                                   return ReanalysedFrame(old, measured);
+                                 });
+    if (!ok) return false;
+  }
+  return sas.file.Flush();
+}
+
+}  // namespace vocara
