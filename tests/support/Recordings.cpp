@@ -1,5 +1,7 @@
 #include "support/Recordings.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -28,6 +30,40 @@ std::vector<std::int32_t> MixedRecording(std::uint32_t rate, std::uint32_t count
           0.2 * std::sin(2 * std::numbers::pi * 659.26 * i / rate);
     }
     values[i] = static_cast<std::int32_t>(std::lround(v * full));
+  }
+  return values;
+}
+
+std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const SungOptions& options) {
+  constexpr double Rate = 48000;
+  constexpr double Glide = 0.07;
+  constexpr std::array<double, 5> Harmonics{1.0, 0.6, 0.4, 0.25, 0.12};
+  const auto hz = [](const SungNote& note) {
+    return 440.0 * std::pow(2.0, (note.key - 69 + note.cents / 100) / 12);
+  };
+  double total = 0;
+  for (const SungNote& note : notes) total += note.seconds;
+  std::vector<std::int32_t> values(static_cast<std::size_t>(std::lround(total * Rate)));
+  std::size_t index = 0;
+  double start = 0;
+  double phase = 0;
+  for (std::size_t n = 0; n < values.size(); ++n) {
+    const double t = static_cast<double>(n) / Rate;
+    while (index + 1 < notes.size() && t >= start + notes[index].seconds) start += notes[index++].seconds;
+    const double into = t - start;
+    double f = hz(notes[index]);
+    if (index > 0 && into < Glide)
+      f = hz(notes[index - 1]) * std::pow(f / hz(notes[index - 1]), into / Glide);
+    const double depth = options.vibratoCents * std::min(1.0, into / 0.3);
+    f *= std::pow(2.0, depth * std::sin(2 * std::numbers::pi * options.vibratoHz * t) / 1200);
+    phase = std::fmod(phase + 2 * std::numbers::pi * f / Rate, 2 * std::numbers::pi);
+    const bool weak = t >= options.weakFrom && t < options.weakTo;
+    double v = 0;
+    for (std::size_t k = 0; k < Harmonics.size(); ++k)
+      v += Harmonics[k] * (k == 0 && weak ? options.fundamental : 1.0) *
+           std::sin(static_cast<double>(k + 1) * phase);
+    const double fade = std::min({1.0, t / 0.05, (total - t) / 0.05});
+    values[n] = static_cast<std::int32_t>(std::lround(v / 2.37 * 0.7 * fade * 32767));
   }
   return values;
 }

@@ -12,4 +12,22 @@ namespace vocara::test {
 // Values are stored integers of blockAlign bytes.
 std::vector<std::int32_t> MixedRecording(std::uint32_t rate, std::uint32_t count, unsigned blockAlign);
 
+// A sung phrase at 48 kHz, 16-bit values: a harmonic tone with vibrato (rate Hz, +-depth cents,
+// setting in over 0.3 s), gliding into each note over 70 ms, each note `cents` off its key
+// (MIDI numbers, 69 = A4). fundamental scales the first harmonic over the frames
+// weakFrom <= t < weakTo seconds (a breathy, weak fundamental).
+struct SungNote {
+  int key;
+  double cents;
+  double seconds;
+};
+struct SungOptions {
+  double vibratoHz = 5.5;
+  double vibratoCents = 30;
+  double weakFrom = 0;
+  double weakTo = 0;
+  double fundamental = 1;
+};
+std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const SungOptions& options = {});
+
 }  // namespace vocara::test

@@ -113,10 +113,24 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
                              std::span<const double>(work.weight).subspan(segment.first, length), work.order);
           note.note = std::clamp(static_cast<int>(std::lround(target / 100)), 0, NoteCount - 1);
           note.targetCents = target - note.note * 100.0;
-          note.vibratoBefore = VibratoDepth(
-              std::span<const double>(work.source).subspan(segment.first, length), half, work.scratch);
-          // The pitches found in the corrected file, frames without a pitch left out.
+          // The vibrato of the note as held: the glide into it is no vibrato.
+          note.vibratoBefore =
+              VibratoDepth(std::span<const double>(work.source)
+                               .subspan(segment.steadyFirst, segment.steadyEnd - segment.steadyFirst),
+                           half, work.scratch);
+          // The pitches found in the corrected file, frames without a pitch left out; those of the
+          // held part first, for its vibrato.
           std::size_t found = 0;
+          for (std::size_t i = segment.steadyFirst; i < segment.steadyEnd; ++i) {
+            const std::int64_t f = outFrame(i) - outFirst;
+            if (f < 0 || f >= static_cast<std::int64_t>(work.output.size())) continue;
+            const SasFrame& frame = work.output[static_cast<std::size_t>(f)];
+            if (frame.sourcePitch == 0) continue;
+            work.achieved[found++] = frame.sourcePitch;
+          }
+          note.vibratoAfter =
+              VibratoDepth(std::span<const double>(work.achieved.data(), found), half, work.scratch);
+          found = 0;
           for (std::size_t i = segment.first; i < segment.end; ++i) {
             const std::int64_t f = outFrame(i) - outFirst;
             if (f < 0 || f >= static_cast<std::int64_t>(work.output.size())) continue;
@@ -134,7 +148,6 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
                                work.order) -
                 note.note * 100.0;
             note.errorCents = note.achievedCents - note.targetCents;
-            note.vibratoAfter = VibratoDepth(achieved, half, work.scratch);
           }
           report.notes.push_back(note);
         }

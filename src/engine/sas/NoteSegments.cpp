@@ -81,7 +81,9 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   double noteSum = 0;  // smoothed pitches of the current note's cores
   double noteFrames = 0;
   std::size_t noteStart = 0;
+  std::size_t firstCore = 0;  // of the current note
   std::size_t lastCoreEnd = 0;
+  const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
   std::size_t i = 0;
   while (i < n) {
     if (!steady(i)) {
@@ -95,9 +97,11 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
       const double mean = sum / static_cast<double>(j - i);
       if (!haveNote) {
         haveNote = true;
+        firstCore = i;
       } else if (std::abs(mean - noteSum / noteFrames) > SameNoteCents) {
-        segments.push_back({static_cast<std::uint32_t>(noteStart), static_cast<std::uint32_t>(lastCoreEnd)});
+        segments.push_back({u32(noteStart), u32(lastCoreEnd), u32(firstCore), u32(lastCoreEnd)});
         noteStart = lastCoreEnd;
+        firstCore = i;
         noteSum = 0;
         noteFrames = 0;
       }
@@ -107,7 +111,11 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     }
     i = j;
   }
-  segments.push_back({static_cast<std::uint32_t>(noteStart), static_cast<std::uint32_t>(n)});
+  if (haveNote) {
+    segments.push_back({u32(noteStart), u32(n), u32(firstCore), u32(lastCoreEnd)});
+  } else {
+    segments.push_back({0, u32(n), 0, u32(n)});
+  }
 }
 
 double WeightedMedian(std::span<const double> values, std::span<const double> weights,

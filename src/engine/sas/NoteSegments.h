@@ -48,9 +48,14 @@ int NoteLowPassHalfWidth(double frameRate);
 void NoteLowPass(std::span<double> x, int half, std::span<double> scratch);
 
 // Frames first <= i < end of a run, relative to the run's first frame.
+// steadyFirst <= i < steadyEnd is the span from the note's first core to the end of its last
+// (the whole segment when it has none): the note as held, without the glide into it or the
+// fall after it.
 struct NoteSegment {
   std::uint32_t first = 0;
   std::uint32_t end = 0;
+  std::uint32_t steadyFirst = 0;
+  std::uint32_t steadyEnd = 0;
 };
 
 // Splits the pitches of one voiced run (cents, one per frame) into segments. smoothed and

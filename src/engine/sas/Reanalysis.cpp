@@ -1,6 +1,7 @@
 #include "engine/sas/Reanalysis.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 #include <utility>
@@ -14,9 +15,11 @@ namespace vocara {
 namespace {
 
 constexpr int MaxPitch = 8700;
-constexpr double JumpTolerance = 100;  // cents either way of an octave or a fifth
-constexpr double JumpSeconds = 0.250;  // longer runs are taken as sung
-constexpr int RepairHalfRange = 6;     // notes either side of the neighbours' note
+constexpr double JumpTolerance = 100;        // cents either way of an octave or a fifth
+constexpr double JumpSeconds = 0.250;        // longer runs are taken as sung
+constexpr int RepairHalfRange = 1;           // notes either side of the neighbours' note
+constexpr double RepairReach = 150;          // cents from the neighbours' note a repaired frame may lie
+constexpr std::size_t TransitionFrames = 2;  // frames whose window holds both sides of a jump
 
 bool Continue(const ProgressCallback& progress, std::uint64_t done, std::uint64_t total) {
   return !progress || progress(done, total);
@@ -133,29 +136,41 @@ bool FindPitchJumps(SasDocument& sas, std::uint32_t first, std::uint32_t end, st
   jumps.clear();
   const auto longest =
       static_cast<std::size_t>(std::max(1.0, std::floor(JumpSeconds * SasFrameRate(sas.header))));
-  return ForEachVoicedRun(
-      sas, first, end, SilenceLevel(sas.header.settings.silenceThreshold),
-      [&](std::uint32_t runFirst, std::span<SasFrame> run) {
-        std::size_t j = 1;
-        while (j < run.size() && jumps.size() < limit) {
-          const double before = run[j - 1].sourcePitch;
-          if (!JumpInterval(run[j].sourcePitch - before)) {
-            ++j;
-            continue;
-          }
-          // The jumped run ends where the pitch comes back near the frame before.
-          std::size_t k = j + 1;
-          while (k < run.size() && k - j <= longest && JumpInterval(run[k].sourcePitch - before)) ++k;
-          if (k < run.size() && k - j <= longest && std::abs(run[k].sourcePitch - before) <= JumpTolerance) {
-            const double neighbours = (before + run[k].sourcePitch) / 2;
-            const int note = std::clamp(static_cast<int>(std::lround(neighbours / 100)), 0, 87);
-            jumps.push_back(
-                {runFirst + static_cast<std::uint32_t>(j), runFirst + static_cast<std::uint32_t>(k), note});
-          }
-          j = k;
+  const auto visit = [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+    const auto pitch = [&](std::size_t i) { return static_cast<double>(run[i].sourcePitch); };
+    std::size_t j = 1;
+    while (j < run.size() && jumps.size() < limit) {
+      // The frame sung before the jump, with up to TransitionFrames between them whose window
+      // saw both the note and the jump.
+      std::size_t r = j;
+      for (std::size_t t = 0; t <= TransitionFrames && t < j; ++t) {
+        if (JumpInterval(pitch(j) - pitch(j - 1 - t))) {
+          r = j - 1 - t;
+          break;
         }
-        return true;
-      });
+      }
+      if (r == j) {
+        ++j;
+        continue;
+      }
+      const double before = pitch(r);
+      std::size_t k = j + 1;
+      while (k < run.size() && JumpInterval(pitch(k) - before)) ++k;
+      // Back near the note within TransitionFrames of the jump's end.
+      std::size_t m = k;
+      while (m < run.size() && m - k <= TransitionFrames && std::abs(pitch(m) - before) > JumpTolerance) ++m;
+      if (m < run.size() && m - k <= TransitionFrames && k - j <= longest) {
+        const int note = std::clamp(static_cast<int>(std::lround((before + pitch(m)) / 200)), 0, 87);
+        jumps.push_back(
+            {runFirst + static_cast<std::uint32_t>(r + 1), runFirst + static_cast<std::uint32_t>(m), note});
+        j = m + 1;
+      } else {
+        j = k;
+      }
+    }
+    return true;
+  };
+  return ForEachVoicedRun(sas, first, end, SilenceLevel(sas.header.settings.silenceThreshold), visit);
 }
 
 bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end,
@@ -164,19 +179,33 @@ bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t firs
   if (!sas.file.IsOpen() || sas.readOnly) return false;
   std::vector<PitchJump> jumps;
   if (!FindPitchJumps(sas, first, end, jumps)) return false;
+  std::vector<std::uint8_t> bytes;
   for (const PitchJump& jump : jumps) {
+    // The jumped frames take the correction of the note around them: their own target was set
+    // against a source an octave (or a fifth) away, so keeping it would keep the jump.
+    std::array<SasFrame, 2> neighbours;
+    if (!ReadFrames(sas, jump.first - 1, std::span(neighbours).first(1), bytes) ||
+        !ReadFrames(sas, jump.end, std::span(neighbours).last(1), bytes))
+      return false;
+    const auto correction = [](const SasFrame& f) { return int{f.TargetPitch()} - int{f.sourcePitch}; };
+    const int noteCorrection =
+        static_cast<int>(std::lround((correction(neighbours[0]) + correction(neighbours[1])) / 2.0));
     GeneralSettings settings = sas.header.settings;
     settings.lowestNote = std::clamp(jump.note - RepairHalfRange, 0, 87);
     settings.highestNote = std::clamp(jump.note + RepairHalfRange, 0, 87);
     const double centre = jump.note * 100.0;
-    const bool ok = MeasureAgain(wav, sas, settings, jump.first, jump.end, sink, {},
-                                 [&](const SasFrame& old, const SasFrame& measured) {
-                                   if (measured.sourcePitch == 0 || std::abs(measured.sourcePitch - centre) >=
-                                                                        std::abs(old.sourcePitch - centre))
-                                     return old;
-                                   if (repaired) ++*repaired;
-                                   return ReanalysedFrame(old, measured);
-                                 });
+    const bool ok = MeasureAgain(
+        wav, sas, settings, jump.first, jump.end, sink, {},
+        [&](const SasFrame& old, const SasFrame& measured) {
+          const double now = std::abs(measured.sourcePitch - centre);
+          if (measured.sourcePitch == 0 || now > RepairReach || now >= std::abs(old.sourcePitch - centre))
+            return old;
+          if (repaired) ++*repaired;
+          SasFrame frame = ReanalysedFrame(old, measured);
+          const int target = std::clamp(measured.sourcePitch + noteCorrection, 0, MaxPitch);
+          frame.targetPitch = static_cast<std::uint16_t>((old.targetPitch & TimeCorrectionOffBit) | target);
+          return frame;
+        });
     if (!ok) return false;
   }
   return sas.file.Flush();

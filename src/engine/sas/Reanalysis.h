@@ -46,10 +46,12 @@ SasFrame ReanalysedFrame(const SasFrame& old, const SasFrame& measured);
 bool SasReanalyse(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end, int lowestNote,
                   int highestNote, const FrameChangeSink& sink = {}, const ProgressCallback& progress = {});
 
-// A short run that jumped away from its neighbours: frames first <= i < end whose pitch lies
-// about 1200 or 700 cents (within 100) above or below both the voiced frame before and the one
-// after, which lie within 100 cents of each other; at most 250 ms long. note is the
-// neighbours' note (the nearest note to the mean of their pitches).
+// A short run that jumped away from its neighbours: frames whose pitch lies about 1200 or 700
+// cents (within 100) above or below the voiced frame before, at most 250 ms of them, followed
+// by a frame back within 100 cents of that one. Up to two frames on either side whose windows
+// saw both the note and the jump may lie between; they belong to the jump, which spans frames
+// first <= i < end between the two neighbours. note is the neighbours' note (the nearest note
+// to the mean of their pitches).
 struct PitchJump {
   std::uint32_t first = 0;
   std::uint32_t end = 0;
@@ -60,9 +62,12 @@ struct PitchJump {
 bool FindPitchJumps(SasDocument& sas, std::uint32_t first, std::uint32_t end, std::vector<PitchJump>& jumps,
                     std::size_t limit = 100000);
 
-// Repair Octave Jumps: each jump re-analysed with a note range of the neighbours' note - 6 ..
-// + 6 (within 0 .. 87); a frame takes the new measurement only when it lies closer to the
-// neighbours' note than the old one did. repaired (may be null) counts the frames changed.
+// Repair Octave Jumps: each jump re-analysed with a note range of the neighbours' note - 1 ..
+// + 1 (within 0 .. 87: a wider range lets the strong overtone's leakage win below the note); a frame takes
+// the new measurement only when it lies within 150 cents of the neighbours' note and closer to it than the
+// old one did, and then the correction of the note around it: its target pitch becomes the new source pitch
+// plus the mean of the neighbours' target minus source (its own target was set against a source an octave or
+// a fifth away). repaired (may be null) counts the frames changed.
 bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end,
                           const FrameChangeSink& sink = {}, std::uint32_t* repaired = nullptr);
 

@@ -1,0 +1,233 @@
+// The road a singer takes: build, snap, correct, report, on a sung melody with vibrato and
+// glides whose notes are 20 to 45 cents off C major. Snap moves every note's centre onto the
+// scale and keeps its vibrato, which a per-frame snap (as real-time correctors do) destroys;
+// half the pitch-centre strength leaves half the error. Repair Octave Jumps takes back frames a
+// weak fundamental made the Build read an octave up.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "engine/processing/Correct.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/Reanalysis.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
+#include "engine/wav/WavDocument.h"
+#include "support/Recordings.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+// Off by 20 to 45 cents, but never so far towards a semitone neighbour of the scale that the
+// vibrato crosses into it: a per-frame snap would then flip between the two notes.
+const std::vector<SungNote> Melody{{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}, {67, -35, 0.7},
+                                   {69, 20, 0.7}, {72, 40, 0.7},  {67, 35, 0.7},  {64, -20, 0.7},
+                                   {62, 45, 0.7}, {60, 35, 0.9}};
+
+class InTuneCommandsTest : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::string> args) {
+    err.str("");
+    out.str("");
+    return cli::RunCli(args, out, err);
+  }
+  void WriteWav(const std::string& path, const std::vector<std::int32_t>& values) {
+    WriteFile(path, CanonicalWav(Format(2), Samples(2, values)));
+  }
+  // build IN -> name.sas
+  std::string Build(const std::string& wav, const std::string& name) {
+    const std::string sas = dir.File(name);
+    EXPECT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
+    return sas;
+  }
+  CorrectionReport Report(const std::string& wav, const std::string& sas, const std::string& corrected) {
+    WavDocument in;
+    WavDocument output;
+    SasDocument document;
+    EXPECT_EQ(WavOpenDocument(in, wav).message, MessageId::None);
+    EXPECT_EQ(WavOpenDocument(output, corrected).message, MessageId::None);
+    EXPECT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
+    CorrectionReport report;
+    EXPECT_TRUE(MakeCorrectionReport(document, output, {0, in.sampleCount, false}, report));
+    return report;
+  }
+  // correct, then the report of what came out.
+  CorrectionReport CorrectAndReport(const std::string& wav, const std::string& sas) {
+    const std::string corrected = sas + ".wav";
+    EXPECT_EQ(Run({"correct", wav, sas, corrected}), cli::ExitSuccess) << err.str();
+    return Report(wav, sas, corrected);
+  }
+
+  TempDir dir;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(InTuneCommandsTest, SnapMovesEachNoteOntoTheScaleAndKeepsItsVibrato) {
+  const std::string wav = dir.File("sung.wav");
+  WriteWav(wav, SungMelody(Melody));
+  const std::string sung = Build(wav, "sung.sas");
+  // The take as sung: every note found, each off by what the singer sang (as the detector
+  // hears it), none on the scale.
+  const CorrectionReport asSung = CorrectAndReport(wav, sung);
+  ASSERT_EQ(asSung.notes.size(), Melody.size());
+  for (std::size_t k = 0; k < Melody.size(); ++k) {
+    const double sung = asSung.notes[k].note * 100 + asSung.notes[k].targetCents;
+    EXPECT_NEAR(sung, (Melody[k].key - 21) * 100 + Melody[k].cents, 15) << k;
+  }
+
+  const std::string full = dir.File("full.sas");
+  const std::string half = dir.File("half.sas");
+  const std::string frames = dir.File("frames.sas");
+  for (const std::string& copy : {full, half, frames}) WriteFile(copy, ReadFile(sung));
+  ASSERT_EQ(Run({"snap", full, "--key", "C", "--scale", "major", "--centre", "100", "--drift", "0"}),
+            cli::ExitSuccess)
+      << err.str();
+  ASSERT_EQ(Run({"snap", half, "--key", "C", "--scale", "major", "--centre", "50", "--drift", "0"}),
+            cli::ExitSuccess)
+      << err.str();
+  // A real-time style snap for comparison: every frame to its nearest scale note.
+  {
+    std::vector<SasFrame> records = ReadSasFrames(frames);
+    ScaleSnapParams major;
+    for (SasFrame& f : records)
+      if (f.sourcePitch > 0)
+        f.targetPitch = static_cast<std::uint16_t>(NearestScalePitch(f.sourcePitch, major));
+    WriteSasFile(frames, ReadSasHeader(frames), records, ReadSasLinks(frames));
+  }
+
+  const CorrectionReport snapped = CorrectAndReport(wav, full);
+  const CorrectionReport halfway = CorrectAndReport(wav, half);
+  const CorrectionReport perFrame = CorrectAndReport(wav, frames);
+  ASSERT_EQ(snapped.notes.size(), Melody.size());
+  ASSERT_EQ(halfway.notes.size(), Melody.size());
+  ASSERT_EQ(perFrame.notes.size(), Melody.size());
+  for (std::size_t k = 0; k < Melody.size(); ++k) {
+    const NoteReport& was = asSung.notes[k];
+    const NoteReport& now = snapped.notes[k];
+    ASSERT_TRUE(now.achieved) << k;
+    EXPECT_EQ(now.note, Melody[k].key - 21) << k;
+    EXPECT_LE(std::abs(now.achievedCents), 3) << k;
+    EXPECT_NEAR(now.vibratoAfter, was.vibratoBefore, 0.15 * was.vibratoBefore) << k;
+    EXPECT_GT(was.vibratoBefore, 15) << k;
+    const double sungOff = was.note * 100 + was.targetCents - now.note * 100;
+    EXPECT_NEAR(halfway.notes[k].note * 100 + halfway.notes[k].achievedCents - now.note * 100, sungOff / 2, 3)
+        << k;
+    EXPECT_LT(perFrame.notes[k].vibratoAfter, 0.2 * was.vibratoBefore) << k;
+  }
+  EXPECT_LE(snapped.p95AbsError, 3);
+}
+
+TEST_F(InTuneCommandsTest, ReportPrintsEveryNoteAsTextAndJson) {
+  const std::string wav = dir.File("sung.wav");
+  WriteWav(wav, SungMelody({{60, 30, 0.7}, {64, -25, 0.7}}));
+  const std::string sas = Build(wav, "sung.sas");
+  ASSERT_EQ(Run({"snap", sas, "--key", "C", "--scale", "custom:0,4,7"}), cli::ExitSuccess) << err.str();
+  ASSERT_EQ(Run({"correct", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
+  ASSERT_EQ(Run({"report", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
+  const CorrectionReport report = Report(wav, sas, dir.File("out.wav"));
+  EXPECT_EQ(out.str(), ReportText(report));
+  EXPECT_NE(out.str().find("  C4 "), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("  E4 "), std::string::npos) << out.str();
+  ASSERT_EQ(Run({"report", wav, sas, dir.File("out.wav"), "--json"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(out.str(), ReportJson(report));
+  EXPECT_NE(out.str().find("\"note\": \"E4\""), std::string::npos) << out.str();
+}
+
+TEST_F(InTuneCommandsTest, RepairTakesBackTheFramesAWeakFundamentalSentAnOctaveUp) {
+  // G4 held for 2 s; for 120 ms in the middle its fundamental drops to a sixth of the octave.
+  SungOptions breathy;
+  breathy.weakFrom = 1.0;
+  breathy.weakTo = 1.12;
+  breathy.fundamental = 0.1;
+  const std::string wav = dir.File("weak.wav");
+  WriteWav(wav, SungMelody({{67, 0, 2.0}}, breathy));
+  const std::string sas = Build(wav, "weak.sas");
+  // The user draws the note's target flat at G4 over the whole note.
+  std::vector<SasFrame> records = ReadSasFrames(sas);
+  for (SasFrame& f : records) f.targetPitch = 4600;
+  WriteSasFile(sas, ReadSasHeader(sas), records, ReadSasLinks(sas));
+  const auto octaveShifts = [&] {
+    int shifted = 0;
+    for (const SasFrame& f : ReadSasFrames(sas))
+      if (f.sourcePitch > 0 && std::abs(FramePitchOffset(f)) > 600) ++shifted;
+    return shifted;
+  };
+  ASSERT_GT(octaveShifts(), 2) << "the Build should read the weak stretch an octave up";
+
+  ASSERT_EQ(Run({"repair", wav, sas}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(out.str().find("repaired 0 "), std::string::npos) << out.str();
+  EXPECT_EQ(octaveShifts(), 0);
+  for (const SasFrame& f : ReadSasFrames(sas))
+    if (f.Amplitude() > 0.05 * 4294967295.0) {
+      EXPECT_NEAR(f.sourcePitch, 4600, 400);  // no frame an octave or a fifth away
+    }
+}
+
+TEST_F(InTuneCommandsTest, ReanalyseWithTheBuildsOwnRangeGivesTheBuildsFrames) {
+  const std::string wav = dir.File("sung.wav");
+  WriteWav(wav, SungMelody({{60, 30, 0.5}, {67, -25, 0.5}}));
+  const std::string sas = Build(wav, "sung.sas");
+  const std::string built = ReadFile(sas);
+  ASSERT_EQ(Run({"reanalyse", wav, sas, "--lowest", "B3", "--highest", "D7"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(ReadFile(sas), built);
+
+  // An octave higher range reads the C4 an octave up; the targets move with the sources.
+  ASSERT_EQ(Run({"edit", sas, "--transpose", "-20"}), cli::ExitSuccess) << err.str();
+  const std::vector<SasFrame> before = ReadSasFrames(sas);
+  ASSERT_EQ(Run({"reanalyse", wav, sas, "--lowest", "50", "--highest", "87", "--range", "10:20"}),
+            cli::ExitSuccess)
+      << err.str();
+  const std::vector<SasFrame> after = ReadSasFrames(sas);
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    if (i < 10 || i >= 20) {
+      EXPECT_EQ(after[i], before[i]) << i;
+      continue;
+    }
+    EXPECT_NEAR(after[i].sourcePitch, before[i].sourcePitch + 1200, 100) << i;
+    EXPECT_EQ(after[i].TargetPitch() - after[i].sourcePitch, before[i].TargetPitch() - before[i].sourcePitch)
+        << i;
+  }
+}
+
+TEST_F(InTuneCommandsTest, UsageErrorsAndRefusals) {
+  const std::string wav = dir.File("sung.wav");
+  WriteWav(wav, SungMelody({{60, 0, 0.4}}));
+  const std::string sas = Build(wav, "sung.sas");
+  const std::string other = dir.File("other.wav");
+  WriteWav(other, SungMelody({{62, 0, 0.4}}));
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {{"snap", sas, "--scale", "major"}, cli::ExitUsage, "needs --key and --scale"},
+      {{"snap", sas, "--key", "H", "--scale", "major"}, cli::ExitUsage, "key 'H'"},
+      {{"snap", sas, "--key", "C", "--scale", "custom:0,12"}, cli::ExitUsage, "scale 'custom:0,12'"},
+      {{"snap", sas, "--key", "C", "--scale", "major", "--range", "0:99999"}, cli::ExitUsage, "ends past"},
+      {{"snap", sas, "--key", "C", "--scale", "major", "--drift"}, cli::ExitUsage, "--drift needs a value"},
+      {{"snap", dir.File("none.sas"), "--key", "C", "--scale", "major"},
+       cli::ExitFailure,
+       "Invalid File Handle"},
+      {{"reanalyse", wav, sas, "--lowest", "B3"}, cli::ExitUsage, "needs --lowest and --highest"},
+      {{"reanalyse", wav, sas, "--lowest", "B3", "--highest", "Q9"}, cli::ExitUsage, "notes are"},
+      {{"reanalyse", other, sas, "--lowest", "B3", "--highest", "C5"}, cli::ExitFailure, "does not fit"},
+      {{"repair", wav}, cli::ExitUsage, "repair takes"},
+      {{"report", wav, sas, wav, "--time-correction", "maybe"}, cli::ExitUsage, "on or off"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.args), c.exit) << ::testing::PrintToString(c.args);
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << ::testing::PrintToString(c.args) << err.str();
+  }
+}
+
+}  // namespace
+}  // namespace vocara::test
