@@ -13,6 +13,7 @@ namespace {
 constexpr double LowPassSeconds = 0.150;      // one moving average; the note low-pass applies it twice
 constexpr double SteadyCentsPerSecond = 250;  // faster moves of the smoothed pitch are glides
 constexpr double CoreSeconds = 0.060;         // a note holds still at least this long
+constexpr double GlideCentsPerSecond = 1500;  // faster moves towards the next note are a glide
 constexpr double SameNoteCents = 50;          // cores this close are one note
 
 // A centred moving average over 2 x half + 1 values, cut short at the ends, from x into y.
@@ -29,6 +30,23 @@ void MovingAverage(std::span<const double> x, int half, std::span<double> y) {
     while (lo < wantLo) sum -= x[static_cast<std::size_t>(lo++)];
     y[static_cast<std::size_t>(i)] = sum / static_cast<double>(hi - lo);
   }
+}
+
+// Where a note changes from one sung around `from` to one around `to`, between frames lo and
+// hi (lo < hi): the last frame from which the pitch lies closer to the new note (hi when none
+// does), moved back over the glide that leads there (steps towards the new note faster than
+// glideStep), so the glide belongs to the note it lands on.
+std::size_t NoteChange(std::span<const double> pitch, std::size_t lo, std::size_t hi, double from, double to,
+                       double glideStep) {
+  hi = std::min(hi, pitch.size() - 1);
+  if (lo >= hi) return hi;
+  const auto closerToNew = [&](std::size_t i) { return std::abs(pitch[i] - to) < std::abs(pitch[i] - from); };
+  std::size_t cut = hi;
+  while (cut > lo && closerToNew(cut - 1)) --cut;
+  if (!closerToNew(cut)) return hi;
+  const double direction = to > from ? 1.0 : -1.0;
+  while (cut > lo && (pitch[cut] - pitch[cut - 1]) * direction > glideStep) --cut;
+  return cut;
 }
 
 }  // namespace
@@ -74,6 +92,10 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     return std::abs(s[b] - s[a]) / static_cast<double>(b - a) < steadyStep;
   };
   const auto coreLength = static_cast<std::size_t>(std::max(2.0, std::ceil(CoreSeconds * rate)));
+  // The smoothing reaches this far: a core ends (and the next begins) up to that far from the
+  // change it smooths over, so the change itself is looked for on the pitches as sung.
+  const auto reach = static_cast<std::size_t>(2 * NoteLowPassHalfWidth(frameRate) + 1);
+  const double glideStep = GlideCentsPerSecond / rate;
 
   // Walk the cores in order; each one either joins the current note or starts the next note at
   // the first frame after the current note's last core (the glide belongs to the new note).
@@ -98,10 +120,13 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
       if (!haveNote) {
         haveNote = true;
         firstCore = i;
-      } else if (std::abs(mean - noteSum / noteFrames) > SameNoteCents) {
-        segments.push_back({u32(noteStart), u32(lastCoreEnd), u32(firstCore), u32(lastCoreEnd)});
-        noteStart = lastCoreEnd;
-        firstCore = i;
+      } else if (const double was = noteSum / noteFrames; std::abs(mean - was) > SameNoteCents) {
+        const std::size_t cut =
+            NoteChange(pitch, std::max(noteStart + 1, lastCoreEnd - std::min(lastCoreEnd, reach)), i, was,
+                       mean, glideStep);
+        segments.push_back({u32(noteStart), u32(cut), u32(firstCore), u32(std::min(lastCoreEnd, cut))});
+        noteStart = cut;
+        firstCore = std::max(i, cut);
         noteSum = 0;
         noteFrames = 0;
       }
