@@ -8,6 +8,7 @@
 #include "base/MessageId.h"
 #include "engine/processing/Correct.h"
 #include "program/audio/Playback.h"
+#include "program/commands/InTuneCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
@@ -77,6 +78,9 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
     app.correctedStart = start;
   }
   if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
+  // The saved file is measured at once; Play Corrected measures its file once it plays.
+  if (!play && result.result == LongOperationResult::Done && result.message == MessageId::None)
+    MeasureCorrection(app, output, start, end);
 }
 
 void CorrectCommand(App& app) {
@@ -97,9 +101,15 @@ void PlayCorrectedCommand(App& app) {
   }
   SetBusy(app, true);
   app.flags |= CorrectForPlayback;
-  CorrectRange(app, app.wav.rangeLeft, app.wav.rangeRight);
+  const std::uint32_t start = app.wav.rangeLeft;
+  const std::uint32_t end = app.wav.rangeRight;
+  CorrectRange(app, start, end);
+  if (app.flags & CorrectedTempCurrent) {
+    // The sound starts first; its buffers come back through the messages the measurement pumps.
+    PlayCorrectedFile(app);
+    MeasureCorrection(app, app.correctedPath, start, end);
+  }
   SetBusy(app, false);
-  if (app.flags & CorrectedTempCurrent) PlayCorrectedFile(app);
 }
 
 }  // namespace vocara

@@ -19,7 +19,8 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // Every frame pumps one message, and AbortRequested (cleared at the start) stops the render:
 // the save-mode file is deleted, the play-mode file kept but not marked current. A finished
 // play-mode render stores the file as app.correctedPath and sets CorrectedTempCurrent.
-// CorrectForPlayback is cleared however the render ends.
+// CorrectForPlayback is cleared however the render ends. A save-mode file rendered whole is then
+// measured against the SAS for the correction report (MeasureCorrection).
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
 
 // Command 105: busy; pending SAS edits written back; the whole recording in save mode.
@@ -27,7 +28,8 @@ void CorrectCommand(App& app);
 
 // Command 117: pending SAS edits written back (the temporary file is then stale); a current
 // temporary file is played again as it is; otherwise the WAV range is rendered in play mode
-// (busy) and played when the render finished.
+// (busy), played when the render finished, and measured for the correction report while it
+// plays (still busy; Esc stops the measurement, not the sound).
 void PlayCorrectedCommand(App& app);
 
 }  // namespace vocara

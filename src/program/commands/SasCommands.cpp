@@ -6,6 +6,7 @@
 
 #include "base/MessageId.h"
 #include "engine/sas/SasDocument.h"
+#include "program/commands/InTuneCommands.h"
 #include "program/commands/SasUndo.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -169,6 +170,8 @@ void SasClose(App& app) {
   SasCloseDocument(app.sas);
   app.sasReadOnlyShown = false;
   SasUndoClear(app);
+  // The marks measured a render of this SAS.
+  ClearCorrectionReport(app);
   // Edits a failed write-back could not save end with the file.
   Clear(app, SasCloseClears | SasPageDirty);
   ViewGeometry& geometry = app.geometry[SasView];

@@ -49,8 +49,9 @@ void SasWriteBack(App& app);
 // then the copy is opened in its place (same position and live settings), writable.
 void SasSaveAs(App& app);
 
-// Writes back and closes; the SAS bits, position, range, cursor and selection go back to their
-// closed state and the window's title and scroll bar are reset. Always safe to call.
+// Writes back and closes; the SAS bits, position, range, cursor, selection and the correction
+// report go back to their closed state and the window's title and scroll bar are reset. Always
+// safe to call.
 void SasClose(App& app);
 
 }  // namespace vocara

@@ -11,11 +11,13 @@
 
 #include "base/Settings.h"
 #include "base/WindowTable.h"
+#include "engine/processing/CorrectionReport.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/processing/PulseShape.h"
 #include "engine/processing/Spectrum.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
+#include "engine/sas/ScaleSnap.h"
 #include "engine/wav/WavDocument.h"
 #include "platform/Message.h"
 #include "platform/Platform.h"
@@ -105,6 +107,15 @@ struct App {
   SasUndoJournal undo;
   // The values of the "Change SAS range" dialog, kept for the run of the program.
   SasRangeParams sasRangeParams;
+  // The values of the Snap to Scale dialog, kept for the run of the program.
+  ScaleSnapParams snapParams;
+  // How in tune the last Correct or Play Corrected came out, note by note; the SAS window marks
+  // the achieved pitches while correctionReportShown is set (a whole measurement of the open
+  // SAS). Cleared with the SAS.
+  CorrectionReport correctionReport;
+  bool correctionReportShown = false;
+  // Whether the menu shows Snap to Scale, Re-analyse Range and Repair Octave Jumps enabled.
+  std::array<bool, 3> inTuneEnabled{};
   // The Wave Synthesis dialog and its parameters, kept for the run of the program.
   SynthesisSession synthesis;
 

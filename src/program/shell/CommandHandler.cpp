@@ -9,6 +9,7 @@
 #include "program/audio/Playback.h"
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
+#include "program/commands/InTuneCommands.h"
 #include "program/commands/NoiseCommands.h"
 #include "program/commands/PulseShapeCommands.h"
 #include "program/commands/SasCommands.h"
@@ -70,6 +71,10 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
   }
   if (command == RedoCommand) {
     SasRedoCommand(app);
+    return 0;
+  }
+  if (IsInTuneCommand(command)) {
+    InTuneCommand(app, view, command);
     return 0;
   }
   const CommandRecord* record = FindCommand(app.commands, command);

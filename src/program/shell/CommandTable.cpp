@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "base/WindowTable.h"
+#include "program/commands/InTuneCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 
@@ -93,6 +94,8 @@ void UpdateCommandStates(App& app) {
     if (record.menu) windows.SetMenuItemEnabled(record.id, usable);
     if (record.toolbar != NoToolbar) windows.SetButtonEnabled(record.toolbar, record.id, usable);
   }
+  // The commands above the table follow the same flags.
+  UpdateInTuneStates(app);
   windows.RedrawMenuBar();
 }
 

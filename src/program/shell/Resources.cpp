@@ -4,6 +4,7 @@
 
 #include "base/WindowTable.h"
 #include "platform/Keys.h"
+#include "program/commands/InTuneCommands.h"
 #include "program/commands/SasUndo.h"
 
 namespace vocara {
@@ -174,7 +175,9 @@ std::vector<MenuPopup> MainMenu() {
        {Item("&Find", 134, g, "F"), Item("Set &Left", 135, g, "L"), Item("Set &Right", 136, g, "R"),
         Item("Select &All", 137, g), Separator(), Item("Time Correct &Disable", 138, g, "D"),
         Item("Time Correct &Enable", 139, g, "E"), Separator(), Item("&Global Edit", 140, g), Separator(),
-        Item("&Undo", UndoCommand, g, "Ctrl+Z"), Item("Re&do", RedoCommand, g, "Ctrl+Y")}},
+        Item("&Undo", UndoCommand, g, "Ctrl+Z"), Item("Re&do", RedoCommand, g, "Ctrl+Y"), Separator(),
+        Item("Snap to &Scale...", SnapToScaleCommand, g), Item("Re-analyse Ra&nge...", ReanalyseCommand, g),
+        Item("Repair &Octave Jumps", RepairOctaveJumpsCommand, g)}},
       {"V&iew",
        {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"), Separator(),
         Item("&General Settings...", 154, on), Item("&Audio Device Settings...", 155, on)}},

@@ -19,6 +19,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
+#include "program/views/CorrectionMarks.h"
 #include "program/views/SpectrumViews.h"
 
 namespace vocara {
@@ -140,6 +141,8 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
     canvas.MoveTo(0, row);
     canvas.LineTo(columns, row);
   }
+  // Over the grid, so that a mark on a semitone line stays visible.
+  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app, SasView), {top, bottom, scale, base});
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {

@@ -1,0 +1,322 @@
+#include "program/commands/InTuneCommands.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "base/Instruments.h"
+#include "base/NumberText.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/Reanalysis.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasFileOperation.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/DialogFields.h"
+#include "program/shell/ProgressPacer.h"
+
+namespace vocara {
+namespace {
+
+using platform::ControlKind;
+using platform::DialogHandle;
+
+// Snap to Scale dialog ids: two lists, five fields, and the Default button.
+enum : int { ListKey = 101, ListScale, FieldCustom, FieldReference, FieldCentre, FieldDrift, FieldRetune };
+constexpr int ButtonDefault = 3;
+// Re-analyse Range dialog ids.
+enum : int { ListLowest = 101, ListHighest };
+
+constexpr int ListDropDown = 150;  // a list's height with its items dropped down
+
+void ShowSnapParams(DialogHandle& dialog, const ScaleSnapParams& params) {
+  dialog.SetSelection(ListKey, params.key);
+  dialog.SetSelection(ListScale, static_cast<int>(params.scale));
+  dialog.SetText(FieldCustom, PitchClassesText(params.custom));
+  dialog.SetEnabled(FieldCustom, params.scale == ScaleKind::Custom);
+  WriteNumberField(dialog, FieldReference, params.reference, 2);
+  WriteNumberField(dialog, FieldCentre, params.centre, 2);
+  WriteNumberField(dialog, FieldDrift, params.drift, 2);
+  WriteNumberField(dialog, FieldRetune, params.retuneMs, 1);
+}
+
+class SnapProcedure final : public platform::DialogProcedure {
+ public:
+  explicit SnapProcedure(ScaleSnapParams& params) : params_(params) {}
+  bool accepted = false;
+
+  void OnInit(DialogHandle& dialog) override {
+    dialog.ClearItems(ListKey);
+    for (int key = 0; key < 12; ++key) dialog.AddItem(ListKey, std::string(KeyName(key)));
+    dialog.ClearItems(ListScale);
+    for (int kind = 0; kind < ScaleKindCount; ++kind)
+      dialog.AddItem(ListScale, std::string(ScaleKindLabel(static_cast<ScaleKind>(kind))));
+    ShowSnapParams(dialog, params_);
+  }
+  void OnSelectionChange(DialogHandle& dialog, int id) override {
+    // The pitch classes matter only for a custom scale.
+    if (id == ListScale)
+      dialog.SetEnabled(FieldCustom, dialog.GetSelection(ListScale) == static_cast<int>(ScaleKind::Custom));
+  }
+  void OnCommand(DialogHandle& dialog, int id) override {
+    switch (id) {
+      case platform::DialogOk: {
+        ScaleSnapParams read = params_;
+        if (const int key = dialog.GetSelection(ListKey); key >= 0) read.key = key;
+        if (const int kind = dialog.GetSelection(ListScale); kind >= 0 && kind < ScaleKindCount)
+          read.scale = static_cast<ScaleKind>(kind);
+        // A set that does not parse keeps the one in force, so a slip of the keyboard does not
+        // turn the scale into nothing.
+        if (const std::optional<std::uint16_t> set = ParsePitchClasses(dialog.GetText(FieldCustom)))
+          read.custom = *set;
+        read.reference = ScanNumber(dialog.GetText(FieldReference));
+        read.centre = ScanNumber(dialog.GetText(FieldCentre));
+        read.drift = ScanNumber(dialog.GetText(FieldDrift));
+        read.retuneMs = ScanNumber(dialog.GetText(FieldRetune));
+        params_ = ClampScaleSnapParams(read);
+        accepted = true;
+        dialog.End(platform::DialogOk);
+        break;
+      }
+      case platform::DialogCancel:
+        dialog.End(platform::DialogCancel);
+        break;
+      case ButtonDefault:
+        // Shown only: Cancel still keeps the values the dialog opened with.
+        ShowSnapParams(dialog, ScaleSnapParams{});
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  ScaleSnapParams& params_;
+};
+
+class ReanalyseProcedure final : public platform::DialogProcedure {
+ public:
+  ReanalyseProcedure(int& lowest, int& highest) : lowest_(lowest), highest_(highest) {}
+  bool accepted = false;
+
+  void OnInit(DialogHandle& dialog) override {
+    for (const int list : {ListLowest, ListHighest}) {
+      dialog.ClearItems(list);
+      for (const std::string_view name : NoteNames) dialog.AddItem(list, std::string(name));
+    }
+    dialog.SetSelection(ListLowest, std::clamp(lowest_, 0, NoteCount - 1));
+    dialog.SetSelection(ListHighest, std::clamp(highest_, 0, NoteCount - 1));
+  }
+  void OnCommand(DialogHandle& dialog, int id) override {
+    if (id == platform::DialogOk) {
+      const int lowest = dialog.GetSelection(ListLowest);
+      const int highest = dialog.GetSelection(ListHighest);
+      if (lowest >= 0 && lowest < NoteCount) lowest_ = lowest;
+      if (highest >= 0 && highest < NoteCount) highest_ = highest;
+      // A range given upside down is meant the right way up.
+      if (lowest_ > highest_) std::swap(lowest_, highest_);
+      accepted = true;
+      dialog.End(platform::DialogOk);
+    } else if (id == platform::DialogCancel) {
+      dialog.End(platform::DialogCancel);
+    }
+  }
+
+ private:
+  int& lowest_;
+  int& highest_;
+};
+
+// The frames a command works on: the SAS range, or every frame when none is selected.
+std::pair<std::uint32_t, std::uint32_t> TargetFrames(const App& app) {
+  const SasRange& range = app.sas.range;
+  if ((app.flags & SasRangeSelected) && range.right > range.left && range.left >= 0)
+    return {static_cast<std::uint32_t>(range.left), static_cast<std::uint32_t>(range.right)};
+  return {0, app.sas.shownFrameCount};
+}
+
+// The engine reports frames; the WAV cursor line, as every long operation's progress display,
+// goes by samples.
+ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameLength) {
+  return [callback = std::move(callback), frameLength](std::uint64_t frame, std::uint64_t total) {
+    return callback(frame * frameLength, total * frameLength);
+  };
+}
+
+void SnapToScale(App& app, int view) {
+  if (!SasEditAllowed(app) || !RunSnapDialog(app, view, app.snapParams)) return;
+  const auto [first, end] = TargetFrames(app);
+  RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    return SasSnapToScale(app.sas, first, end, app.snapParams, sink);
+  });
+}
+
+void ReanalyseRange(App& app, int view) {
+  if (!SasEditAllowed(app)) return;
+  int lowest = app.sas.header.settings.lowestNote;
+  int highest = app.sas.header.settings.highestNote;
+  if (!RunReanalyseDialog(app, view, lowest, highest)) return;
+  const auto [first, end] = TargetFrames(app);
+  SetBusy(app, true);
+  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  {
+    ProgressPacer pacer(app, true);
+    const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.sas.header.frameLength);
+    RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+      // Esc keeps the frames already measured (one undo takes them back) and is no failure.
+      return SasReanalyse(app.wav, app.sas, first, end, lowest, highest, sink, progress) ||
+             (app.flags & AbortRequested) != 0;
+    });
+  }
+  SetBusy(app, false);
+}
+
+void RepairOctaveJumps(App& app) {
+  const auto [first, end] = TargetFrames(app);
+  std::uint32_t repaired = 0;
+  const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    return SasRepairOctaveJumps(app.wav, app.sas, first, end, sink, &repaired);
+  });
+  // Without a word, a repair that found nothing would look like one that did not run.
+  if (done) {
+    app.ports.desktop.ShowMessage("Frames repaired: " + std::to_string(repaired),
+                                  platform::MessageIcon::Information, platform::MessageButtons::Ok,
+                                  platform::MessageAnswer::Ok);
+  }
+}
+
+}  // namespace
+
+bool InTuneCommandUsable(const App& app, int command) {
+  if (!IsInTuneCommand(command) || (app.flags & Busy) || !(app.flags & SasOpen) || app.sas.readOnly)
+    return false;
+  if (command == SnapToScaleCommand) return true;
+  return app.Has(WavOpen | SasOpen | WavSasMatch);
+}
+
+void UpdateInTuneStates(App& app) {
+  for (int command = FirstInTuneCommand; command <= LastInTuneCommand; ++command) {
+    const bool usable = InTuneCommandUsable(app, command);
+    bool& enabled = app.inTuneEnabled[static_cast<std::size_t>(command - FirstInTuneCommand)];
+    if (usable == enabled) continue;
+    enabled = usable;
+    app.ports.windows.SetMenuItemEnabled(command, usable);
+  }
+}
+
+void InTuneCommand(App& app, int view, int command) {
+  if (!InTuneCommandUsable(app, command)) return;
+  switch (command) {
+    case SnapToScaleCommand:
+      SnapToScale(app, view);
+      break;
+    case ReanalyseCommand:
+      ReanalyseRange(app, view);
+      break;
+    case RepairOctaveJumpsCommand:
+      RepairOctaveJumps(app);
+      break;
+    default:
+      break;
+  }
+}
+
+platform::DialogTemplate SnapDialogTemplate() {
+  platform::DialogTemplate dialog;
+  dialog.title = "Snap to Scale";
+  dialog.width = 200;
+  dialog.height = 146;
+  struct Row {
+    const char* label;
+    int id;
+    ControlKind kind;
+    int width;
+  };
+  static constexpr Row Rows[] = {
+      {"Key", ListKey, ControlKind::DropDownList, 84},
+      {"Scale", ListScale, ControlKind::DropDownList, 84},
+      {"Custom pitch classes", FieldCustom, ControlKind::Edit, 84},
+      {"Reference A4 (Hz)", FieldReference, ControlKind::Edit, 48},
+      {"Pitch centre (%)", FieldCentre, ControlKind::Edit, 48},
+      {"Drift (%)", FieldDrift, ControlKind::Edit, 48},
+      {"Retune (ms)", FieldRetune, ControlKind::Edit, 48},
+  };
+  int y = 8;
+  for (const Row& row : Rows) {
+    dialog.controls.push_back({-1, ControlKind::Label, row.label, 8, y + 2, 100, 8});
+    const bool list = row.kind == ControlKind::DropDownList;
+    dialog.controls.push_back(
+        {row.id, row.kind, "", 192 - row.width, y, row.width, list ? ListDropDown : 12});
+    y += 16;
+  }
+  dialog.controls.push_back({platform::DialogOk, ControlKind::DefaultButton, "OK", 8, 124, 56, 14});
+  dialog.controls.push_back({platform::DialogCancel, ControlKind::Button, "Cancel", 72, 124, 56, 14});
+  dialog.controls.push_back({ButtonDefault, ControlKind::Button, "Default", 136, 124, 56, 14});
+  return dialog;
+}
+
+bool RunSnapDialog(App& app, int ownerView, ScaleSnapParams& params) {
+  SnapProcedure procedure(params);
+  app.ports.dialogs.RunModal(ownerView, SnapDialogTemplate(), procedure);
+  return procedure.accepted;
+}
+
+platform::DialogTemplate ReanalyseDialogTemplate() {
+  platform::DialogTemplate dialog;
+  dialog.title = "Re-analyse Range";
+  dialog.width = 160;
+  dialog.height = 66;
+  dialog.controls = {
+      {-1, ControlKind::Label, "Lowest note", 8, 10, 70, 8},
+      {ListLowest, ControlKind::DropDownList, "", 96, 8, 56, ListDropDown},
+      {-1, ControlKind::Label, "Highest note", 8, 26, 70, 8},
+      {ListHighest, ControlKind::DropDownList, "", 96, 24, 56, ListDropDown},
+      {platform::DialogOk, ControlKind::DefaultButton, "OK", 32, 44, 56, 14},
+      {platform::DialogCancel, ControlKind::Button, "Cancel", 96, 44, 56, 14},
+  };
+  return dialog;
+}
+
+bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNote) {
+  ReanalyseProcedure procedure(lowestNote, highestNote);
+  app.ports.dialogs.RunModal(ownerView, ReanalyseDialogTemplate(), procedure);
+  return procedure.accepted;
+}
+
+void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end) {
+  ClearCorrectionReport(app);
+  WavDocument corrected;
+  if (WavOpenDocument(corrected, output).message == MessageId::None) {
+    ReportRequest request;
+    request.start = start;
+    request.end = end;
+    request.timeCorrection = app.settings.timeCorrection != 0;
+    bool measured = false;
+    {
+      // The cursor line stays at the end of the render it just followed.
+      ProgressPacer pacer(app, false);
+      measured = MakeCorrectionReport(app.sas, corrected, request, app.correctionReport, pacer.Callback());
+    }
+    corrected.file.Close();
+    // Esc or a failed read: no marks rather than some of them.
+    if (measured) {
+      app.correctionReportShown = true;
+    } else {
+      app.correctionReport = CorrectionReport{};
+    }
+  }
+  app.flags |= SasLowerBandRedraw;
+  app.ports.windows.Invalidate(SasView, nullptr);
+}
+
+void ClearCorrectionReport(App& app) {
+  app.correctionReport = CorrectionReport{};
+  app.correctionReportShown = false;
+}
+
+}  // namespace vocara

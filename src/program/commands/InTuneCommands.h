@@ -1,0 +1,62 @@
+// The "in tune" commands of the S&AS Range menu and the correction report in the program:
+// Snap to Scale (189) with its dialog, Re-analyse Range (190) with its note range dialog, Repair
+// Octave Jumps (191), and the measurement of a corrected file that the SAS window shows as marks.
+// The work itself is in the engine (ScaleSnap, Reanalysis, CorrectionReport); here are the
+// dialogs, the gate, busy mode and progress, the one undo action per run and the redraw.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/sas/ScaleSnap.h"
+#include "platform/DialogPort.h"
+
+namespace vocara {
+
+struct App;
+
+// Like undo and redo, these lie above the command table's 100..186 and have their own gate.
+inline constexpr int SnapToScaleCommand = 189;
+inline constexpr int ReanalyseCommand = 190;
+inline constexpr int RepairOctaveJumpsCommand = 191;
+inline constexpr int FirstInTuneCommand = SnapToScaleCommand;
+inline constexpr int LastInTuneCommand = RepairOctaveJumpsCommand;
+
+inline bool IsInTuneCommand(int command) {
+  return command >= FirstInTuneCommand && command <= LastInTuneCommand;
+}
+
+// The gate: never while busy; Snap needs an open SAS that may be written; Re-analyse and Repair
+// also need the recording it was built from (WAV and SAS open and matching), since they measure
+// it again. A read-only SAS greys all three.
+bool InTuneCommandUsable(const App& app, int command);
+
+// Greys or enables the three menu items as the gate says, touching only those that change.
+// UpdateCommandStates calls it, so the items follow every change of the state word.
+void UpdateInTuneStates(App& app);
+
+// Commands 189 to 191 on the SAS range (frames left <= i < right), or on the whole file when no
+// range is selected; each run is one undo action. Refused by the gate.
+void InTuneCommand(App& app, int view, int command);
+
+// The Snap to Scale dialog: key, scale, custom pitch classes, reference, pitch centre, drift and
+// retune time. OK reads the fields into `params`, clamped (a custom set that does not parse keeps
+// the previous one) and returns true; Cancel keeps `params`. Default shows ScaleSnapParams{}.
+bool RunSnapDialog(App& app, int ownerView, ScaleSnapParams& params);
+platform::DialogTemplate SnapDialogTemplate();
+
+// The Re-analyse Range dialog: the lowest and highest note of the analysis (indices into
+// NoteNames), shown with the values given. OK returns true with the two in order.
+bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNote);
+platform::DialogTemplate ReanalyseDialogTemplate();
+
+// Measures the corrected file `output` (the render of input samples start <= i < end) against the
+// open SAS into app.correctionReport, with the progress pacer (Esc stops it; the WAV cursor stays
+// where the render left it). The marks show only after a whole measurement; a failed or stopped
+// one leaves none. Redraws the SAS window.
+void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end);
+
+// Forgets the report and its marks (the SAS closed or replaced).
+void ClearCorrectionReport(App& app);
+
+}  // namespace vocara

@@ -1,0 +1,337 @@
+// Snap to Scale, Re-analyse Range, Repair Octave Jumps and the correction report in the running
+// program, on a sung phrase analysed by the real Build: the menu and its gate, the dialogs, the
+// work limited to the range as one undo action, and the marks after Correct and Play Corrected.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/sas/SasBuild.h"
+#include "engine/wav/WavDocument.h"
+#include "platform/Keys.h"
+#include "program/commands/InTuneCommands.h"
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasUndo.h"
+#include "program/commands/WavCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandHandler.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
+#include "program/shell/StartUp.h"
+#include "program/shell/WindowProcedure.h"
+#include "program/views/CorrectionMarks.h"
+#include "support/AppFixture.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr std::uint32_t Rate = 22050;
+// Notes in cents above A0 and seconds: A4 30 cents sharp, C5 40 cents flat, E5 20 cents sharp.
+constexpr double Notes[][2] = {{4830, 0.6}, {5060, 0.6}, {5420, 0.6}};
+
+// The phrase as a singer gives it: three harmonics, a 5.5 Hz vibrato of +-25 cents, a tenth of a
+// second of silence at either end.
+std::vector<std::int32_t> SungPhrase() {
+  std::vector<std::int32_t> samples(Rate / 10, 0);
+  double phase = 0;
+  for (const auto& [cents, seconds] : Notes) {
+    for (std::uint32_t i = 0; i < seconds * Rate; ++i) {
+      const double t = static_cast<double>(samples.size()) / Rate;
+      phase += 27.5 * std::exp2((cents + 25 * std::sin(2 * M_PI * 5.5 * t)) / 1200) / Rate;
+      const double x =
+          std::sin(2 * M_PI * phase) + 0.5 * std::sin(4 * M_PI * phase) + 0.25 * std::sin(6 * M_PI * phase);
+      samples.push_back(static_cast<std::int32_t>(std::lround(9000 * x)));
+    }
+  }
+  samples.resize(samples.size() + Rate / 10, 0);
+  return samples;
+}
+
+class InTuneMenuTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, Rate), Samples(2, SungPhrase())));
+    sasPath = dir.File("take.sas");
+    WavDocument document;
+    ASSERT_EQ(WavOpenDocument(document, wavPath).message, MessageId::None);
+    ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sasPath, {}).result, LongOperationResult::Done);
+    hop = ReadSasHeader(sasPath).frameLength;
+    fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
+    fake.pump.onPump = [this] {
+      if (!app.Has(Busy)) calls.push_back("pumped while not busy");
+      if (onPump) onPump();
+    };
+  }
+  void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+  void OpenBoth() {
+    OpenDocumentByName(app, wavPath);
+    OpenDocumentByName(app, sasPath);
+    ASSERT_TRUE(app.Has(WavOpen | SasOpen | WavSasMatch));
+  }
+  // The frames of note k (0..2) of the phrase.
+  std::pair<std::uint32_t, std::uint32_t> NoteFrames(int k) {
+    double start = 0.1;
+    for (int i = 0; i < k; ++i) start += Notes[i][1];
+    return {static_cast<std::uint32_t>(start * Rate / hop),
+            static_cast<std::uint32_t>((start + Notes[k][1]) * Rate / hop)};
+  }
+  void Range(std::pair<std::uint32_t, std::uint32_t> frames) {
+    app.sas.range = {static_cast<std::int32_t>(frames.first), static_cast<std::int32_t>(frames.second)};
+    app.flags |= SasRangeSelected;
+    UpdateCommandStates(app);
+  }
+  std::vector<bool> Enabled() {
+    std::vector<bool> states;
+    for (const int id : {SnapToScaleCommand, ReanalyseCommand, RepairOctaveJumpsCommand})
+      states.push_back(fake.windows.menuEnabled[id]);
+    return states;
+  }
+  std::vector<SasFrame> Saved() {
+    SasWriteBack(app);
+    return ReadSasFrames(sasPath);
+  }
+
+  std::filesystem::path startDirectory = std::filesystem::current_path();
+  std::string wavPath;
+  std::string sasPath;
+  std::uint32_t hop = 0;
+  std::function<void()> onPump;
+};
+
+TEST_F(InTuneMenuTest, TheMenuEndsWithTheThreeCommandsGreyedByTheirGate) {
+  const std::vector<platform::MenuItem> items = MainMenu().at(4).items;
+  ASSERT_GE(items.size(), 4u);
+  EXPECT_EQ(items[items.size() - 4].kind, platform::MenuItem::Kind::Separator);
+  const std::pair<int, const char*> expected[] = {
+      {189, "Snap to &Scale..."}, {190, "Re-analyse Ra&nge..."}, {191, "Repair &Octave Jumps"}};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(items[items.size() - 3 + k].command, expected[k].first);
+    EXPECT_EQ(items[items.size() - 3 + k].label, expected[k].second);
+    EXPECT_TRUE(items[items.size() - 3 + k].greyed);
+  }
+
+  EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
+  OpenDocumentByName(app, sasPath);  // the SAS alone: only Snap, which needs no recording
+  EXPECT_EQ(Enabled(), (std::vector<bool>{true, false, false}));
+  OpenDocumentByName(app, wavPath);
+  EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true}));
+  SetBusy(app, true);
+  EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
+  HandleCommand(app, WavView, SnapToScaleCommand);  // the gate, not only the busy window procedure
+  EXPECT_TRUE(fake.dialogs.titles.empty());
+  SetBusy(app, false);
+  app.sas.readOnly = true;
+  UpdateCommandStates(app);
+  EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
+  app.sas.readOnly = false;
+  Command(WavView, 122);  // SAS closed
+  EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
+}
+
+TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
+  OpenBoth();
+  std::vector<std::string> shown;
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    shown = {dialog.items[101].front(), dialog.items[101].back(), dialog.items[102].at(4),
+             dialog.GetText(103),       dialog.GetText(104),      dialog.GetText(105),
+             dialog.GetText(106),       dialog.GetText(107)};
+    dialog.SetSelection(101, 9);
+    dialog.SetSelection(102, 4);
+    dialog.SetText(103, "7,0,3,0");
+    dialog.SetText(104, "500");
+    dialog.SetText(105, "150");
+    dialog.SetText(106, "-5");
+    dialog.SetText(107, "5000");
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, SnapToScaleCommand);
+  EXPECT_EQ(shown, (std::vector<std::string>{"C", "B", "Custom", "0,2,4,5,7,9,11", "440", "100", "0", "40"}));
+  ScaleSnapParams expected{9, ScaleKind::Custom, 0x89, MaxReference, 100, 0, MaxRetuneMs};
+  EXPECT_EQ(app.snapParams, expected);
+
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    EXPECT_EQ(dialog.GetText(104), "466");  // kept for the run
+    procedure.OnCommand(dialog, 3);         // Default: shown, not yet taken
+    EXPECT_EQ(dialog.GetSelection(102), 1);
+    EXPECT_EQ(dialog.GetText(104), "440");
+    dialog.SetText(103, "12,x");  // no set: the one in force stays
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, SnapToScaleCommand);
+  expected = ScaleSnapParams{};
+  expected.custom = 0x89;
+  EXPECT_EQ(app.snapParams, expected);
+  EXPECT_EQ(SnapDialogTemplate().title, "Snap to Scale");
+}
+
+TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile) {
+  OpenBoth();
+  const std::string original = ReadFile(sasPath);
+  const std::vector<SasFrame> before = ReadSasFrames(sasPath);
+  const auto [first, end] = NoteFrames(1);
+  Range({first, end});
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, SnapToScaleCommand);
+  const std::vector<SasFrame> after = Saved();
+  ASSERT_EQ(after.size(), before.size());
+  std::vector<double> targets;
+  for (std::uint32_t i = 0; i < after.size(); ++i) {
+    SasFrame expected = before[i];
+    if (i >= first && i < end) {
+      expected.targetPitch = after[i].targetPitch;  // the only field the snap may change
+      if (i >= first + (end - first) / 4 && i < end - (end - first) / 4)
+        targets.push_back(after[i].TargetPitch());
+    }
+    EXPECT_EQ(after[i], expected) << "frame " << i;
+  }
+  // The held part of C5 - 40 cents now centres on C5, its vibrato kept.
+  std::sort(targets.begin(), targets.end());
+  EXPECT_NEAR(targets[targets.size() / 2], 5100, 12);
+  EXPECT_GT(targets.back() - targets.front(), 25);
+  EXPECT_EQ(app.undo.undo.size(), 1u);
+  Command(SasView, UndoCommand);
+  SasWriteBack(app);
+  EXPECT_EQ(ReadFile(sasPath), original);
+}
+
+TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
+  OpenBoth();
+  const std::string original = ReadFile(sasPath);
+  int pumps = 0;
+  onPump = [&] { ++pumps; };
+  std::vector<int> shown;
+  // The Build's own range given upside down: measured again, the frames are the Build's.
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    shown = {dialog.GetSelection(101), dialog.GetSelection(102), static_cast<int>(dialog.items[101].size())};
+    dialog.SetSelection(101, 77);
+    dialog.SetSelection(102, 38);
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, ReanalyseCommand);
+  EXPECT_EQ(shown, (std::vector<int>{38, 77, 88}));
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_GT(pumps, 0);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_FALSE(app.Has(Busy));
+  EXPECT_EQ(ReadFile(sasPath), original);
+  EXPECT_TRUE(app.undo.undo.empty());
+  int lowest = 5;
+  int highest = 6;
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    dialog.SetSelection(101, 60);
+    dialog.SetSelection(102, 20);
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  EXPECT_TRUE(RunReanalyseDialog(app, SasView, lowest, highest));
+  EXPECT_EQ(std::make_pair(lowest, highest), std::make_pair(20, 60));
+
+  // A range far above the voice over one note finds other pitches there and nowhere else.
+  const std::vector<SasFrame> before = ReadSasFrames(sasPath);
+  const auto [first, end] = NoteFrames(0);
+  Range({first, end});
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    dialog.SetSelection(101, 70);
+    dialog.SetSelection(102, 87);
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, ReanalyseCommand);
+  const std::vector<SasFrame> after = Saved();
+  int changed = 0;
+  for (std::uint32_t i = 0; i < after.size(); ++i) {
+    if (i < first || i >= end) {
+      EXPECT_EQ(after[i], before[i]) << "frame " << i;
+    }
+    changed += after[i].sourcePitch != before[i].sourcePitch;
+  }
+  EXPECT_GT(changed, static_cast<int>(end - first) / 2);
+  Command(SasView, UndoCommand);
+  SasWriteBack(app);
+  EXPECT_EQ(ReadFile(sasPath), original);
+}
+
+TEST_F(InTuneMenuTest, RepairBringsAnOctaveJumpBackAndSaysHowManyFrames) {
+  std::vector<SasFrame> frames = ReadSasFrames(sasPath);
+  const std::uint32_t jump = (NoteFrames(1).first + NoteFrames(1).second) / 2;
+  for (std::uint32_t i = jump; i < jump + 4; ++i) {
+    frames[i].sourcePitch = static_cast<std::uint16_t>(frames[i].sourcePitch + 1200);
+    frames[i].targetPitch = frames[i].sourcePitch;
+  }
+  WriteSasFile(sasPath, ReadSasHeader(sasPath), frames, ReadSasLinks(sasPath));
+  OpenBoth();
+  Command(SasView, RepairOctaveJumpsCommand);
+  EXPECT_TRUE(fake.dialogs.titles.empty());
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Frames repaired: 4");
+  const std::vector<SasFrame> after = Saved();
+  for (std::uint32_t i = jump; i < jump + 4; ++i)
+    EXPECT_NEAR(after[i].sourcePitch, frames[i].sourcePitch - 1200, 60);
+  Command(SasView, UndoCommand);
+  EXPECT_EQ(Saved(), frames);
+}
+
+TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
+  OpenBoth();
+  const std::string out = dir.File("corrected.wav");
+  fake.desktop.fileAnswers.push_back(out);
+  Command(WavView, 105);
+  ASSERT_TRUE(app.correctionReportShown);
+  ASSERT_EQ(app.correctionReport.notes.size(), 3u);
+  // Nothing was edited: each note comes out where it was sung.
+  for (const NoteReport& note : app.correctionReport.notes) EXPECT_NEAR(note.errorCents, 0, 10);
+  fake.windows.views[SasView].clientSize = {640, 600};  // the pitch pane centred on C5
+  platform::Message message = Msg(platform::MessageKind::Size);
+  message.sizeKind = platform::SizeKind::Restored;
+  sink.Dispatch(SasView, message);
+  app.sasView.lower.position = 87 - 51;
+  message = Msg(platform::MessageKind::Paint);
+  message.rect = fake.windows.GetClientRect(SasView);
+  sink.Dispatch(SasView, message);
+  const RasterImage& image = app.images[SasView];
+  int marked = 0;
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x) marked += image.Pixel(x, y) == CorrectionMarkColour.Pixel();
+  EXPECT_GT(marked, static_cast<int>(NoteFrames(2).second - NoteFrames(0).first) / 2);
+  EXPECT_TRUE(std::any_of(fake.text.drawn.begin(), fake.text.drawn.end(),
+                          [](const DrawnText& text) { return text.colour == CorrectionMarkColour; }));
+
+  // Esc once the render is written stops the measurement: no marks.
+  onPump = [&] {
+    if (std::filesystem::exists(out)) Key(WavView, platform::key::Escape);
+  };
+  std::filesystem::remove(out);
+  fake.desktop.fileAnswers.push_back(out);
+  Command(WavView, 105);
+  EXPECT_FALSE(app.correctionReportShown);
+  EXPECT_TRUE(app.correctionReport.notes.empty());
+
+  // Play Corrected: the sound starts, then the measurement pumps its messages.
+  std::filesystem::current_path(dir.Path());
+  fake.audio.outputs = {"speakers"};
+  fake.audio.onOutputOpen = [this] { calls.push_back("play"); };
+  onPump = [this] {
+    if (!calls.empty() && calls.back() == "play") calls.push_back("measuring while playing");
+  };
+  app.flags |= PlayAvailable;
+  app.wav.rangeLeft = 0;
+  app.wav.rangeRight = app.wav.sampleCount;
+  WavRangeChanged(app);
+  Command(WavView, 117);
+  EXPECT_EQ(calls, (std::vector<std::string>{"play", "measuring while playing"}));
+  EXPECT_EQ(app.correctionReport.notes.size(), 3u);
+  EXPECT_TRUE(app.correctionReportShown);
+  Command(WavView, 122);  // the marks go with the SAS
+  EXPECT_FALSE(app.correctionReportShown);
+}
+
+}  // namespace
+}  // namespace vocara::test
