@@ -57,7 +57,8 @@ std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const S
     const double depth = options.vibratoCents * std::min(1.0, into / 0.3);
     f *= std::pow(2.0, depth * std::sin(2 * std::numbers::pi * options.vibratoHz * t) / 1200);
     phase = std::fmod(phase + 2 * std::numbers::pi * f / Rate, 2 * std::numbers::pi);
-    const bool weak = t >= options.weakFrom && t < options.weakTo;
+    const double at = options.weakEvery > 0 ? std::fmod(t, options.weakEvery) : t;
+    const bool weak = at >= options.weakFrom && at < options.weakTo;
     double v = 0;
     for (std::size_t k = 0; k < Harmonics.size(); ++k)
       v += Harmonics[k] * (k == 0 && weak ? options.fundamental : 1.0) *

@@ -14,8 +14,8 @@ std::vector<std::int32_t> MixedRecording(std::uint32_t rate, std::uint32_t count
 
 // A sung phrase at 48 kHz, 16-bit values: a harmonic tone with vibrato (rate Hz, +-depth cents,
 // setting in over 0.3 s), gliding into each note over 70 ms, each note `cents` off its key
-// (MIDI numbers, 69 = A4). fundamental scales the first harmonic over the frames
-// weakFrom <= t < weakTo seconds (a breathy, weak fundamental).
+// (MIDI numbers, 69 = A4). fundamental scales the first harmonic over weakFrom <= t < weakTo
+// seconds (a breathy, weak fundamental).
 struct SungNote {
   int key;
   double cents;
@@ -27,6 +27,7 @@ struct SungOptions {
   double weakFrom = 0;
   double weakTo = 0;
   double fundamental = 1;
+  double weakEvery = 0;  // when above 0, the weak stretch comes back every weakEvery seconds
 };
 std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const SungOptions& options = {});
 
