@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/sas/BlockAnalyser.h"
+#include "engine/sas/BlockRunner.h"
 #include "engine/sas/NoteSegments.h"
 #include "engine/wav/WavDocument.h"
 
@@ -87,23 +88,16 @@ bool AnalyseFrames(WavDocument& wav, const GeneralSettings& settings, std::uint3
   plan.frameCount = plan.sampleCount / frameLength;
   end = std::min(end, plan.frameCount);
   first = std::min(first, end);
-  if (first == end) return Continue(progress, end, end);
   try {
-    BlockSamples samples(plan);
-    BlockAnalyser analyser(plan);
-    std::vector<SasFrame> frames(static_cast<std::size_t>(plan.blockFrames));
-    for (std::uint32_t at = first; at < end;) {
-      if (!Continue(progress, at, end)) return false;
-      const auto count = std::min<std::uint32_t>(static_cast<std::uint32_t>(plan.blockFrames), end - at);
-      ReadFrameSamples(wav, plan, at, count, samples);
-      analyser.Analyse(samples, frames);
-      sink(at, std::span<const SasFrame>(frames.data(), count));
-      at += count;
-    }
+    return RunBlocks(wav, plan, first, end, -1,
+                     [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
+                       if (!Continue(progress, blockFirst, end)) return false;
+                       sink(blockFirst, frames);
+                       return true;
+                     });
   } catch (const std::bad_alloc&) {
     return false;
   }
-  return true;
 }
 
 SasFrame ReanalysedFrame(const SasFrame& old, const SasFrame& measured) {

@@ -23,12 +23,13 @@ namespace vocara {
 struct WavDocument;
 
 // Analyses frames first <= i < end of `wav` at hop frameLength with `settings` (its note range,
-// chunk and threshold; the window length follows its lowest note), on the calling thread with
-// the block engine, in blocks; `sink` gets each block's records in order (targetPitch equal to
-// sourcePitch, targetAmplitude the peak to peak, as the Build writes them). Frames past the
-// recording's last whole hop are not analysed. progress (may be empty) is called before each
-// block with the frame reached and `end`; false stops (the function then returns false). False
-// also when the buffers could not be had.
+// chunk and threshold; the window length follows its lowest note) with the block engine, one
+// worker per processor (RunBlocks); `sink` gets each block's records in order on the calling
+// thread (targetPitch equal to sourcePitch, targetAmplitude the peak to peak, as the Build
+// writes them). Frames past the recording's last whole hop are not analysed. progress (may be
+// empty) is called before each block's records go to the sink, with the block's first frame
+// and `end`; false stops (the function then returns false). False also when the buffers could
+// not be had.
 using AnalysedFramesSink = std::function<void(std::uint32_t firstFrame, std::span<const SasFrame> frames)>;
 bool AnalyseFrames(WavDocument& wav, const GeneralSettings& settings, std::uint32_t frameLength,
                    std::uint32_t first, std::uint32_t end, const AnalysedFramesSink& sink,
