@@ -61,8 +61,8 @@ void RemoveStaleTemporaries(const fs::path& folder, const std::string& prefix) {
   fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name.size() <= prefix.size() + TemporarySuffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-        !name.ends_with(TemporarySuffix))
+    if (name.size() <= prefix.size() + TemporarySuffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 || !name.ends_with(TemporarySuffix))
       continue;
     const std::string rest = name.substr(prefix.size());
     const long pid = std::strtol(rest.c_str(), nullptr, 10);
@@ -83,6 +83,19 @@ void SyncFolder(const fs::path& folder) {
 std::atomic<unsigned> temporaryCounter{0};
 
 }  // namespace
+
+MessageId OutputFile::Begin(const std::string& target, std::initializer_list<std::string_view> inputs) {
+  for (const std::string_view input : inputs)
+    if (!input.empty() && SameFile(target, std::string(input)))
+      return MessageId::OpenedFileCanNotBeOverwritten;
+  return Begin(target);
+}
+
+MessageId OutputFile::Finish(bool complete) {
+  if (complete && Commit()) return MessageId::None;
+  Abandon();
+  return MessageId::OutputWriteFailed;
+}
 
 MessageId OutputFile::Begin(const std::string& target) {
   Abandon();

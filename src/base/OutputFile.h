@@ -16,7 +16,9 @@
 // RemovePendingOutputs, so Ctrl-C and SIGTERM leave no temporary file behind either.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
@@ -35,6 +37,10 @@ class OutputFile {
   // temporary file cannot be created (missing folder, no permission). An earlier output still
   // open on this object is abandoned first.
   MessageId Begin(const std::string& target);
+  // Begin for an output written while `inputs` are read: a target that is one of them (by any
+  // name) is refused first with "Opened file can not be overwritten", since creating it would
+  // cut a file being read. Empty input paths are skipped.
+  MessageId Begin(const std::string& target, std::initializer_list<std::string_view> inputs);
 
   bool IsOpen() const { return file_.IsOpen(); }
   FileHandle& File() { return file_; }
@@ -48,6 +54,9 @@ class OutputFile {
   bool Commit();
   // Removes the temporary file; the target keeps what it held. Does nothing when not open.
   void Abandon();
+  // Commit when every byte went out (`complete`), else Abandon: None, or OutputWriteFailed with
+  // the target untouched.
+  MessageId Finish(bool complete);
 
  private:
   void Release();

@@ -216,14 +216,8 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
     result.result = LongOperationResult::Failed;
     return result;
   }
-  // Creating the output would cut a file the render reads.
-  if (SameFile(output, wav.path) || (!sas.path.empty() && SameFile(output, sas.path))) {
-    result.message = MessageId::OpenedFileCanNotBeOverwritten;
-    result.result = LongOperationResult::Failed;
-    return result;
-  }
   OutputFile target;
-  if (const MessageId refused = target.Begin(output); refused != MessageId::None) {
+  if (const MessageId refused = target.Begin(output, {wav.path, sas.path}); refused != MessageId::None) {
     result.message = refused;
     result.result = LongOperationResult::Failed;
     return result;

@@ -416,14 +416,8 @@ NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
     result.result = LongOperationResult::Failed;
     return result;
   }
-  // Creating the output would cut the file being read.
-  if (SameFile(output, wav.path)) {
-    result.message = MessageId::OpenedFileCanNotBeOverwritten;
-    result.result = LongOperationResult::Failed;
-    return result;
-  }
   OutputFile target;
-  if (const MessageId refused = target.Begin(output); refused != MessageId::None) {
+  if (const MessageId refused = target.Begin(output, {wav.path}); refused != MessageId::None) {
     result.message = refused;
     result.result = LongOperationResult::Failed;
     return result;

@@ -61,19 +61,16 @@ std::string PulseShapeText(const PulseShape& normalised) {
 
 MessageId WritePulseShape(const WavDocument& document, const PulseShape& normalised,
                           const std::string& output) {
-  // Replacing the open recording would take the file being read.
-  if (SameFile(output, document.path)) return MessageId::OpenedFileCanNotBeOverwritten;
   OutputFile written;
-  if (const MessageId refused = written.Begin(output); refused != MessageId::None) return refused;
+  if (const MessageId refused = written.Begin(output, {document.path}); refused != MessageId::None)
+    return refused;
   bool complete = true;
   // One write per line, as the text export writes its lines.
   for (const double v : normalised.values) {
     const std::string line = PulseLine(v);
     complete = complete && written.File().Write(line.data(), line.size());
   }
-  if (complete && written.Commit()) return MessageId::None;
-  written.Abandon();
-  return MessageId::OutputWriteFailed;
+  return written.Finish(complete);
 }
 
 }  // namespace vocara

@@ -170,9 +170,7 @@ MessageId GenerateWaveFile(const SynthesisParameters& parameters, const std::str
     complete = target.Write(bytes.data(), count * 2);
     done += static_cast<std::uint32_t>(count);
   }
-  if (complete && written.Commit()) return MessageId::None;
-  written.Abandon();
-  return MessageId::OutputWriteFailed;
+  return written.Finish(complete);
 }
 
 }  // namespace vocara

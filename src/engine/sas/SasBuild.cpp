@@ -77,22 +77,13 @@ FramesOutcome BlockFrames(WavDocument& wav, const GeneralSettings& settings, con
             });
   return outcome;
 }
-
-// A file that is not kept is removed; on this desktop that is the whole of re-creating it
-// empty with delete-on-close.
 }  // namespace
 
 SasBuildResult SasBuildFile(WavDocument& wav, const GeneralSettings& settings, const std::string& outPath,
                             const ProgressCallback& progress, const SasBuildOptions& options) {
   SasBuildResult result;
-  // Creating the recording itself as the target would cut the samples being analysed.
-  if (SameFile(outPath, wav.path)) {
-    result.message = MessageId::OpenedFileCanNotBeOverwritten;
-    result.result = LongOperationResult::Failed;
-    return result;
-  }
   OutputFile output;
-  if (const MessageId refused = output.Begin(outPath); refused != MessageId::None) {
+  if (const MessageId refused = output.Begin(outPath, {wav.path}); refused != MessageId::None) {
     result.message = refused;
     result.result = LongOperationResult::Failed;
     return result;

@@ -186,9 +186,7 @@ MessageId SasCopyFile(SasDocument& document, const std::string& target) {
     if (source.Read(piece.data(), bytes) != bytes || !copy.File().Write(piece.data(), bytes)) break;
     copied += bytes;
   }
-  if (copied == size && copy.Commit()) return MessageId::None;
-  copy.Abandon();
-  return MessageId::OutputWriteFailed;
+  return copy.Finish(copied == size);
 }
 
 void SasCloseDocument(SasDocument& document) {

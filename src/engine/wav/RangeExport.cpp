@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "base/FileHandle.h"
-#include "base/OutputFile.h"
 #include "base/NumberText.h"
+#include "base/OutputFile.h"
 #include "engine/wav/SampleAccess.h"
 #include "engine/wav/WavDocument.h"
 
@@ -24,25 +24,12 @@ Range LimitToData(const WavDocument& document, std::uint32_t left, std::uint32_t
   return {std::min(left, right), right};
 }
 
-// The target must not be the open file: replacing it would take the recording being read.
-MessageId CreateTarget(const WavDocument& document, const std::string& output, OutputFile& target) {
-  if (SameFile(output, document.path)) return MessageId::OpenedFileCanNotBeOverwritten;
-  return target.Begin(output);
-}
-
-// The output appears only when every byte was read and written.
-MessageId Finish(OutputFile& target, bool complete) {
-  if (complete && target.Commit()) return MessageId::None;
-  target.Abandon();
-  return MessageId::OutputWriteFailed;
-}
-
 }  // namespace
 
 MessageId WriteRangeAsWav(WavDocument& document, const std::string& output, std::uint32_t left,
                           std::uint32_t right) {
   OutputFile written;
-  if (const MessageId refused = CreateTarget(document, output, written); refused != MessageId::None)
+  if (const MessageId refused = written.Begin(output, {document.path}); refused != MessageId::None)
     return refused;
   FileHandle& target = written.File();
   const Range range = LimitToData(document, left, right);
@@ -61,7 +48,7 @@ MessageId WriteRangeAsWav(WavDocument& document, const std::string& output, std:
     complete = got == bytes && target.Write(piece, got);
     remaining -= got;
   }
-  return Finish(written, complete);
+  return written.Finish(complete);
 }
 
 std::string SampleText(std::int32_t leftAligned) {
@@ -71,7 +58,7 @@ std::string SampleText(std::int32_t leftAligned) {
 MessageId WriteRangeAsText(WavDocument& document, const std::string& output, std::uint32_t left,
                            std::uint32_t right) {
   OutputFile written;
-  if (const MessageId refused = CreateTarget(document, output, written); refused != MessageId::None)
+  if (const MessageId refused = written.Begin(output, {document.path}); refused != MessageId::None)
     return refused;
   FileHandle& target = written.File();
   const Range range = LimitToData(document, left, right);
@@ -93,7 +80,7 @@ MessageId WriteRangeAsText(WavDocument& document, const std::string& output, std
     complete = complete && got == n;
     remaining -= got;
   }
-  return Finish(written, complete);
+  return written.Finish(complete);
 }
 
 }  // namespace vocara

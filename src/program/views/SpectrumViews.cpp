@@ -99,16 +99,12 @@ platform::FileDialogRequest SavePeaksRequest(const App& app) {
 
 // The peak list into `name`, whole or not at all.
 MessageId WritePeakFile(App& app, const std::string& name) {
-  // Replacing the open recording with a peak list would take the samples being read.
-  if (SameFile(name, app.wav.path)) return MessageId::OpenedFileCanNotBeOverwritten;
   const std::string text =
       PeakListText(app.spectrum, app.wav.header.fields.sampleRate, app.settings.silenceThreshold);
   OutputFile output;
-  if (const MessageId refused = output.Begin(name); refused != MessageId::None) return refused;
-  const bool written = text.empty() || output.File().Write(text.data(), text.size());
-  if (written && output.Commit()) return MessageId::None;
-  output.Abandon();
-  return MessageId::OutputWriteFailed;
+  if (const MessageId refused = output.Begin(name, {app.wav.path}); refused != MessageId::None)
+    return refused;
+  return output.Finish(text.empty() || output.File().Write(text.data(), text.size()));
 }
 
 }  // namespace
