@@ -300,8 +300,12 @@ void PortAudioDevices::StartInput(AudioHandle handle) {
   }
 }
 
-void PortAudioDevices::ResetOutput(AudioHandle handle) {
-  PortAudioStream* stream = Find(handle, true);
+void PortAudioDevices::ResetOutput(AudioHandle handle) { Reset(handle, true); }
+
+void PortAudioDevices::ResetInput(AudioHandle handle) { Reset(handle, false); }
+
+void PortAudioDevices::Reset(AudioHandle handle, bool output) {
+  PortAudioStream* stream = Find(handle, output);
   if (stream == nullptr) {
     return;
   }
@@ -309,22 +313,12 @@ void PortAudioDevices::ResetOutput(AudioHandle handle) {
   stream->transfer.Drop();
   stream->givenBack.clear();
   stream->failed = false;
-  // An output stream stays ready for the next buffers, as after opening.
-  if (!Start(*stream)) {
+  // An output stream stays ready for the next buffers, as after opening; an input stream waits
+  // for StartInput.
+  if (output && !Start(*stream)) {
     stream->stoppedOnItsOwn.store(true);
     CheckAlive(*stream);
   }
-}
-
-void PortAudioDevices::ResetInput(AudioHandle handle) {
-  PortAudioStream* stream = Find(handle, false);
-  if (stream == nullptr) {
-    return;
-  }
-  Stop(*stream);
-  stream->transfer.Drop();
-  stream->givenBack.clear();
-  stream->failed = false;
 }
 
 void PortAudioDevices::CloseOutput(AudioHandle handle) { Close(handle, true); }

@@ -72,6 +72,7 @@ class PortAudioDevices final : public AudioPort {
   // Notices a stream the device stopped without being asked, and gives its buffers back.
   void CheckAlive(PortAudioStream& stream);
   void GiveBack(PortAudioStream& stream, int buffer);
+  void Reset(AudioHandle handle, bool output);
   void Close(AudioHandle handle, bool output);
   void DeliverCompletions();
 
