@@ -57,6 +57,25 @@ bool OpenPair(std::ostream& err, const std::string& wavPath, const std::string& 
   return true;
 }
 
+// IN.wav and IN.sas (the first two names) open for writing the SAS and fitting, and the frames
+// of --range.
+struct FramesOfPair {
+  WavDocument wav;
+  SasDocument sas;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+};
+int OpenFramesOfPair(const ParsedArguments& parsed, std::ostream& err, UsageReporter usage,
+                     FramesOfPair& pair) {
+  if (!OpenPair(err, parsed.names[0], parsed.names[1], pair.wav, pair.sas, SasAccess::ReadWrite))
+    return ExitFailure;
+  if (const std::string problem =
+          FrameRange(parsed, pair.sas.header.frameCount, parsed.names[1], pair.first, pair.end);
+      !problem.empty())
+    return usage(err, problem);
+  return ExitSuccess;
+}
+
 }  // namespace
 
 int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
@@ -128,13 +147,9 @@ int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, Us
   }
   if (!problem.empty()) return usage(err, problem);
 
-  WavDocument wav;
-  SasDocument sas;
-  if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadWrite)) return ExitFailure;
-  std::uint32_t first = 0;
-  std::uint32_t end = 0;
-  if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[1], first, end); !problem.empty())
-    return usage(err, problem);
+  FramesOfPair pair;
+  if (const int refused = OpenFramesOfPair(parsed, err, usage, pair); refused != ExitSuccess) return refused;
+  auto& [wav, sas, first, end] = pair;
   if (!SasReanalyse(wav, sas, first, end, *lowest, *highest))
     return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[1]);
   return ExitSuccess;
@@ -147,13 +162,9 @@ int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::
   if (problem.empty() && parsed.names.size() != 2) problem = "repair takes IN.wav and IN.sas";
   if (!problem.empty()) return usage(err, problem);
 
-  WavDocument wav;
-  SasDocument sas;
-  if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadWrite)) return ExitFailure;
-  std::uint32_t first = 0;
-  std::uint32_t end = 0;
-  if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[1], first, end); !problem.empty())
-    return usage(err, problem);
+  FramesOfPair pair;
+  if (const int refused = OpenFramesOfPair(parsed, err, usage, pair); refused != ExitSuccess) return refused;
+  auto& [wav, sas, first, end] = pair;
   std::vector<PitchJump> jumps;
   std::uint32_t repaired = 0;
   if (!FindPitchJumps(sas, first, end, jumps) || !SasRepairOctaveJumps(wav, sas, first, end, {}, &repaired))
