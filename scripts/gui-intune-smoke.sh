@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The in-tune path in the real program under Xvfb: the demo recording analysed and snapped to
+# C major with vocara-cli, then opened in the program (the WAV on the command line, the SAS
+# through SAS File / Open), corrected through WAV File / Correct, and the SAS window's pitch pane
+# scrolled to the voice so that the correction marks show. Screenshots go to the folder named
+# (default: a temporary one); the script prints their names.
+#
+#   scripts/gui-intune-smoke.sh [build-dir] [screenshot-folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=$(realpath "${1:-build}")
+SHOTS=$(realpath -m "${2:-$(mktemp -d)}")
+mkdir -p "$SHOTS"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+CLI="$BUILD/src/cli/vocara-cli"
+
+if [ -f "$BUILD/demo.wav" ]; then cp "$BUILD/demo.wav" "$WORK/take.wav"; else "$BUILD/src/cli/vocara-demo" "$WORK/take.wav"; fi
+"$CLI" build "$WORK/take.wav" "$WORK/take.sas"
+"$CLI" snap "$WORK/take.sas" --key C --scale major
+
+export WORK SHOTS BUILD
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -euo pipefail
+  cd "$WORK"
+  # Types a file name into the Qt file dialog that has just opened, and accepts it.
+  answer() {
+    until xdotool search --name "$1" >/dev/null 2>&1; do sleep 0.1; done
+    sleep 0.5
+    xdotool type --delay 5 "$2"
+    xdotool key Return
+  }
+  "$BUILD/vocara" "$WORK/take.wav" >"$WORK/out.txt" 2>&1 &
+  program=$!
+  until xdotool search --name "take.wav" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 1
+  # The menu titles of the WAV window at the top left, then the items by their mnemonics.
+  xdotool mousemove 268 8 click 1
+  sleep 0.5
+  xdotool key p                            # SAS File / Open
+  answer "Open SAS File" "$WORK/take.sas"
+  until xdotool search --name "take.sas" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 0.5
+  xdotool mousemove 36 8 click 1
+  sleep 0.5
+  xdotool key c                            # WAV File / Correct
+  answer "Save corrected WAV file" "$WORK/corrected.wav"
+  until [ -f "$WORK/corrected.wav" ]; do sleep 0.1; done
+  sleep 2                                  # the measurement after the render
+  sas=$(xdotool search --name "take.sas" | head -1)
+  xdotool windowraise "$sas"
+  xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$sas")"
+  # The wheel over the pitch pane raises its centre note one note per notch: A0 to F4.
+  xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
+  xdotool click --repeat 44 --delay 20 4
+  sleep 1
+  import -window root "$SHOTS/intune-marks.png"
+  import -window "$sas" "$SHOTS/intune-sas-window.png"
+  kill $program
+  wait $program 2>/dev/null || true
+  if [ -s "$WORK/out.txt" ]; then echo "the program printed:"; cat "$WORK/out.txt"; fi
+'
+echo "screenshots: $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png"
