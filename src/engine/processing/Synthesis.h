@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/MessageId.h"
 
@@ -105,6 +106,12 @@ class WaveSynthesiser {
   };
   Sines sines_;
   int sineCount_ = 0;
+  // Work in passes over a chunk of samples: the sines' values sample by sample into `sineRows_`
+  // (row k for sine k), then their weighted sum per sample, adding the sines in their order
+  // but many samples at once, then the square, triangle and noise per sample.
+  static constexpr std::size_t ChunkSamples = 1024;  // a multiple of 4
+  std::vector<double> sineRows_;                     // SineCount x ChunkSamples
+  std::vector<double> sum_;                          // ChunkSamples
 
   double squareHigh_ = 0.0;
   double squareLow_ = 0.0;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <numbers>
 #include <random>
 #include <set>
 #include <string>
@@ -30,6 +31,44 @@ SynthesisParameters With(std::initializer_list<std::pair<int, double>> values) {
   SynthesisParameters p;
   for (const auto& [index, value] : values) p[index] = value;
   return p;
+}
+
+// The sines are computed in chunks, four samples at a time: however the samples are asked
+// for, in pieces of any size, they are the same, and each equals the plain recurrence.
+TEST(WaveSynthesiserTest, PiecesOfAnySizeGiveTheSameSamples) {
+  SynthesisParameters p;
+  for (int k = 0; k < s::SineCount; ++k) {
+    p[s::SineFrequency + k] = 100.0 + 731.0 * k;
+    p[s::SineAmplitude + k] = 9.0;
+    p[s::SinePhase + k] = 17.0 * k;
+  }
+  const std::vector<std::int16_t> whole = Synthesise(p, 5000);
+  WaveSynthesiser pieces(p);
+  std::vector<std::int16_t> joined;
+  for (const std::size_t size : {1, 3, 1021, 2, 1024, 1025, 7, 1917}) {
+    std::vector<std::int16_t> piece(size);
+    pieces.Fill(piece);
+    joined.insert(joined.end(), piece.begin(), piece.end());
+  }
+  EXPECT_EQ(joined, whole);
+  // The plain recurrence of each sine, summed in order.
+  double u[s::SineCount], w[s::SineCount], sn[s::SineCount], cs[s::SineCount];
+  for (int k = 0; k < s::SineCount; ++k) {
+    u[k] = std::sin(p[s::SinePhase + k] * std::numbers::pi * 0.005555555555555556);
+    w[k] = std::cos(p[s::SinePhase + k] * std::numbers::pi * 0.005555555555555556);
+    sn[k] = std::sin(p[s::SineFrequency + k] * (2.0 * std::numbers::pi) * 2.0833333333333333e-5);
+    cs[k] = std::cos(p[s::SineFrequency + k] * (2.0 * std::numbers::pi) * 2.0833333333333333e-5);
+  }
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    double v = 0.0;
+    for (int k = 0; k < s::SineCount; ++k) v += u[k] * (9.0 * s::UnitsPerPercent);
+    ASSERT_EQ(whole[i], static_cast<std::int16_t>(std::clamp(v, -32767.0, 32767.0))) << i;
+    for (int k = 0; k < s::SineCount; ++k) {
+      const double next = u[k] * cs[k] + w[k] * sn[k];
+      w[k] = w[k] * cs[k] - u[k] * sn[k];
+      u[k] = next;
+    }
+  }
 }
 
 TEST(SynthesisParametersTest, ClampsEachGroupToItsRange) {
