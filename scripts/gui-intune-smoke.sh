@@ -58,8 +58,17 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   sleep 1
   import -window root "$SHOTS/intune-marks.png"
   import -window "$sas" "$SHOTS/intune-sas-window.png"
+  # The S&AS Range menu of the WAV window, its last three items enabled.
+  xdotool mousemove 340 8 click 1
+  sleep 0.5
+  import -window root "$SHOTS/intune-menu.png"
+  xdotool key s                            # Snap to Scale...: its dialog, then Cancel
+  until xdotool search --name "Snap to Scale" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 0.5
+  import -window root "$SHOTS/intune-snap-dialog.png"
+  xdotool key Escape
   kill $program
   wait $program 2>/dev/null || true
   if [ -s "$WORK/out.txt" ]; then echo "the program printed:"; cat "$WORK/out.txt"; fi
 '
-echo "screenshots: $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png"
+echo "screenshots: $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png $SHOTS/intune-menu.png $SHOTS/intune-snap-dialog.png"

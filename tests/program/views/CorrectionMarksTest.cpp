@@ -11,15 +11,9 @@
 namespace vocara::test {
 namespace {
 
-NoteReport Note(std::uint32_t first, std::uint32_t end, int note, double cents, bool achieved, double error) {
-  NoteReport report;
-  report.firstFrame = first;
-  report.endFrame = end;
-  report.note = note;
-  report.achieved = achieved;
-  report.achievedCents = cents;
-  report.errorCents = error;
-  return report;
+// A note of the report: frames first <= i < end, achieved at `note` (on the pitch grid).
+NoteReport Note(std::uint32_t first, std::uint32_t end, int note, bool achieved, double error) {
+  return {.firstFrame = first, .endFrame = end, .note = note, .achieved = achieved, .errorCents = error};
 }
 
 class CorrectionMarksTest : public ViewTest {
@@ -30,11 +24,11 @@ class CorrectionMarksTest : public ViewTest {
     Resize(SasView, 640, 600);
     app.sasView.lower.position = 87 - 12;  // note 12 on the pane's centre row
     app.correctionReport.notes = {
-        Note(100, 200, 12, 0, true, 12),     // on the centre row, labelled
-        Note(300, 304, 13, 0, true, -3),     // a semitone (25 rows) higher, too narrow for a label
-        Note(400, 450, 12, 0, false, 0),     // nothing found in the corrected file: no mark
-        Note(580, 1700, 11, 0, true, -250),  // runs past the page (624 columns)
-        Note(2000, 2100, 30, 0, true, 5),    // above the pane
+        Note(100, 200, 12, true, 12),     // on the centre row, labelled
+        Note(300, 304, 13, true, -3),     // a semitone (25 rows) higher, too narrow for a label
+        Note(400, 450, 12, false, 0),     // nothing found in the corrected file: no mark
+        Note(580, 1700, 11, true, -250),  // runs past the page (624 columns)
+        Note(2000, 2100, 30, true, 5),    // above the pane
     };
     app.correctionReportShown = true;
   }
