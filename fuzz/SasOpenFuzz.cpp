@@ -25,8 +25,10 @@
 
 #include "FuzzFiles.h"
 #include "base/FileJournal.h"
+#include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
+#include "engine/sas/ScaleSnap.h"
 
 namespace {
 
@@ -130,6 +132,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(sas.links.size() >= 2 && sas.links.size() <= linksBefore.size());
   Require(sas.links.front() == linksBefore.front() && sas.links.back() == linksBefore.back());
   if (ops & SasRangeOps::RemoveLinks) Require(input.Size() == frameEnd + 8 * sas.links.size());
+
+  // Snap to Scale over the same range with a scale and values from the input: only target
+  // pitches change (bit 15 kept), and the jump search finds runs inside the range.
+  ScaleSnapParams snap;
+  snap.key = byteAt(11) % 12;
+  snap.scale = static_cast<ScaleKind>(byteAt(12) % ScaleKindCount);
+  snap.custom = static_cast<std::uint16_t>(byteAt(13) << 4 | byteAt(14));
+  snap.reference = 400.0 + byteAt(15) / 3.0;
+  snap.centre = byteAt(16) / 2.0;
+  snap.drift = byteAt(17) / 2.0;
+  snap.retuneMs = byteAt(18) * 4.0;
+  Require(SasSnapToScale(
+      sas, rangeFirst, rangeEnd, snap, [&](std::uint32_t index, const SasFrame& was, const SasFrame& now) {
+        Require(index >= rangeFirst && index < rangeEnd && index < frames);
+        Require(was.sourcePitch == now.sourcePitch && was.minSample == now.minSample &&
+                was.maxSample == now.maxSample && was.targetAmplitude == now.targetAmplitude);
+        Require((was.targetPitch & TimeCorrectionOffBit) == (now.targetPitch & TimeCorrectionOffBit));
+      }));
+  std::vector<PitchJump> jumps;
+  Require(FindPitchJumps(sas, rangeFirst, rangeEnd, jumps));
+  for (const PitchJump& jump : jumps)
+    Require(jump.first > rangeFirst && jump.first < jump.end && jump.end < std::min(rangeEnd, frames));
+  Require(input.Size() == frameEnd + 8 * sas.links.size());
+
   SasCloseDocument(sas);
   Require(SasOpenDocument(sas, input.Path()) == MessageId::None);
   Require(sas.header.frameCount == frames && sas.links.size() == sas.header.linkCount);
