@@ -148,9 +148,15 @@ ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameL
   };
 }
 
+// The notes are found with the silence threshold in force, which may have changed in the
+// Settings dialog since the SAS was last written: the write-back that runs first refreshes the
+// file's settings copy (which the engine reads) from the live settings.
+void UseLiveSettings(App& app) { app.flags |= SasPageDirty; }
+
 void SnapToScale(App& app, int view) {
   if (!SasEditAllowed(app) || !RunSnapDialog(app, view, app.snapParams)) return;
   const auto [first, end] = TargetFrames(app);
+  UseLiveSettings(app);
   RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
     return SasSnapToScale(app.sas, first, end, app.snapParams, sink);
   });
@@ -162,6 +168,7 @@ void ReanalyseRange(App& app, int view) {
   int highest = app.sas.header.settings.highestNote;
   if (!RunReanalyseDialog(app, view, lowest, highest)) return;
   const auto [first, end] = TargetFrames(app);
+  UseLiveSettings(app);
   SetBusy(app, true);
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   {
@@ -179,6 +186,7 @@ void ReanalyseRange(App& app, int view) {
 void RepairOctaveJumps(App& app) {
   const auto [first, end] = TargetFrames(app);
   std::uint32_t repaired = 0;
+  UseLiveSettings(app);
   const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
     return SasRepairOctaveJumps(app.wav, app.sas, first, end, sink, &repaired);
   });

@@ -192,6 +192,15 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   Command(SasView, UndoCommand);
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
+
+  // A silence threshold raised in the Settings dialog since the SAS was written counts: above
+  // every frame, nothing is a note.
+  app.settings.silenceThreshold = 99;
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, SnapToScaleCommand);
+  EXPECT_EQ(Saved(), before);
 }
 
 TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
