@@ -73,7 +73,7 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
   const bool visited = ForEachVoicedRun(
       sas, first, end, SilenceLevel(sas.header.settings.silenceThreshold),
       [&](std::uint32_t runFirst, std::span<SasFrame> run) {
-        if (progress && !progress(runFirst, sas.header.frameCount)) return false;
+        if (progress && !progress(runFirst, end)) return false;
         const std::size_t n = run.size();
         work.Reserve(n);
         for (std::size_t i = 0; i < n; ++i) {

@@ -41,8 +41,8 @@ bool AnalyseFrames(WavDocument& wav, const GeneralSettings& settings, std::uint3
 SasFrame ReanalysedFrame(const SasFrame& old, const SasFrame& measured);
 
 // Re-analyse Range: frames first <= i < end (limited to the frame area) measured again with
-// the note range lowestNote .. highestNote (indices 0 .. 87, lowest <= highest) and the rest of
-// the SAS's settings copy. False when a read or write failed, the document is open for reading
+// the note range lowestNote .. highestNote (indices 0 .. 87, taken in either order) and the
+// rest of the SAS's settings copy. False when a read or write failed, the document is open for reading
 // only, or progress stopped it (frames already written stay written; the sink has them).
 bool SasReanalyse(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end, int lowestNote,
                   int highestNote, const FrameChangeSink& sink = {}, const ProgressCallback& progress = {});
