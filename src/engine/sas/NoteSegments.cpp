@@ -179,7 +179,8 @@ double VibratoDepth(std::span<const double> pitch, int half, std::span<double> s
 }
 
 bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t end, double silenceLevel,
-                      const VoicedRunVisitor& visit, bool writeBack, const FrameChangeSink& sink) {
+                      const VoicedRunVisitor& visit, bool writeBack, const FrameChangeSink& sink,
+                      const ProgressCallback& progress) {
   if (!document.file.IsOpen()) return false;
   if (writeBack && document.readOnly) return false;
   end = std::min(end, document.header.frameCount);
@@ -229,6 +230,7 @@ bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t 
 
   std::uint32_t at = first;
   while (at < end) {
+    if (progress && !progress(at, end)) return false;
     const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(BlockFrames, end - at));
     const std::size_t want = std::size_t{count} * SasFrame::ByteSize;
     if (!document.file.Seek(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{at}) ||

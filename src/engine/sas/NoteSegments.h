@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "base/Progress.h"
 #include "engine/sas/SasRangeOps.h"
 #include "engine/sas/SasRecords.h"
 
@@ -79,11 +80,12 @@ double VibratoDepth(std::span<const double> pitch, int half, std::span<double> s
 // given to `visit` with the index of its first frame. visit may change the records; when
 // `writeBack` is set the records it changed are written back to the file at once, and `sink`
 // is told of each. False when a read or a write failed (or writeBack on a document open for
-// reading only), or visit returned false.
+// reading only), visit returned false, or progress (may be empty; called before each block of
+// 1280 frames with the frame reached and `end`) said stop.
 inline constexpr std::size_t MaxRunFrames = std::size_t{1} << 16;
 using VoicedRunVisitor = std::function<bool(std::uint32_t firstFrame, std::span<SasFrame> run)>;
 bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t end, double silenceLevel,
-                      const VoicedRunVisitor& visit, bool writeBack = false,
-                      const FrameChangeSink& sink = {});
+                      const VoicedRunVisitor& visit, bool writeBack = false, const FrameChangeSink& sink = {},
+                      const ProgressCallback& progress = {});
 
 }  // namespace vocara

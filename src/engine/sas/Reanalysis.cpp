@@ -168,13 +168,15 @@ bool FindPitchJumps(SasDocument& sas, std::uint32_t first, std::uint32_t end, st
 }
 
 bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end,
-                          const FrameChangeSink& sink, std::uint32_t* repaired) {
+                          const FrameChangeSink& sink, std::uint32_t* repaired,
+                          const ProgressCallback& progress) {
   if (repaired) *repaired = 0;
   if (!sas.file.IsOpen() || sas.readOnly) return false;
   std::vector<PitchJump> jumps;
   if (!FindPitchJumps(sas, first, end, jumps)) return false;
   std::vector<std::uint8_t> bytes;
   for (const PitchJump& jump : jumps) {
+    if (!Continue(progress, jump.first, end)) return false;
     // The jumped frames take the correction of the note around them: their own target was set
     // against a source an octave (or a fifth) away, so keeping it would keep the jump.
     std::array<SasFrame, 2> neighbours;

@@ -69,7 +69,10 @@ bool FindPitchJumps(SasDocument& sas, std::uint32_t first, std::uint32_t end, st
 // old one did, and then the correction of the note around it: its target pitch becomes the new source pitch
 // plus the mean of the neighbours' target minus source (its own target was set against a source an octave or
 // a fifth away). repaired (may be null) counts the frames changed.
+// progress (may be empty) is called before each jump with its first frame and `end`; false
+// stops, the jumps repaired by then staying repaired.
 bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t first, std::uint32_t end,
-                          const FrameChangeSink& sink = {}, std::uint32_t* repaired = nullptr);
+                          const FrameChangeSink& sink = {}, std::uint32_t* repaired = nullptr,
+                          const ProgressCallback& progress = {});
 
 }  // namespace vocara

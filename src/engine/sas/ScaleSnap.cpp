@@ -200,7 +200,8 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
 }
 
 bool SasSnapToScale(SasDocument& document, std::uint32_t first, std::uint32_t end,
-                    const ScaleSnapParams& params, const FrameChangeSink& sink) {
+                    const ScaleSnapParams& params, const FrameChangeSink& sink,
+                    const ProgressCallback& progress) {
   const ScaleSnapParams p = ClampScaleSnapParams(params);
   const SnapContext context{SasFrameRate(document.header),
                             SilenceLevel(document.header.settings.silenceThreshold)};
@@ -211,7 +212,7 @@ bool SasSnapToScale(SasDocument& document, std::uint32_t first, std::uint32_t en
         SnapRun(run, p, context, work);
         return true;
       },
-      true, sink);
+      true, sink, progress);
 }
 
 }  // namespace vocara

@@ -94,8 +94,10 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
 
 // Snaps frames first <= i < end of the open SAS through its file, streamed run by run
 // (ForEachVoicedRun) with the silence threshold of the file's settings copy. False when a read
-// or write failed or the document is open for reading only.
+// or write failed, the document is open for reading only, or progress (called with the frame
+// reached and `end`) said stop; the notes snapped by then stay snapped, and the sink has them.
 bool SasSnapToScale(SasDocument& document, std::uint32_t first, std::uint32_t end,
-                    const ScaleSnapParams& params, const FrameChangeSink& sink = {});
+                    const ScaleSnapParams& params, const FrameChangeSink& sink = {},
+                    const ProgressCallback& progress = {});
 
 }  // namespace vocara

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -148,17 +149,33 @@ ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameL
   };
 }
 
-// The notes are found with the silence threshold in force, which may have changed in the
+// Runs one of the three through the file in busy mode, the WAV cursor line showing how far it
+// got. The notes are found with the silence threshold in force, which may have changed in the
 // Settings dialog since the SAS was last written: the write-back that runs first refreshes the
-// file's settings copy (which the engine reads) from the live settings.
-void UseLiveSettings(App& app) { app.flags |= SasPageDirty; }
+// file's settings copy (which the engine reads) from the live settings. Esc keeps what was done
+// (one undo takes it back) and is no failure. True when it ran to the end.
+bool RunBusy(App& app,
+             const std::function<bool(const FrameChangeSink&, const ProgressCallback&)>& operation) {
+  app.flags |= SasPageDirty;
+  SetBusy(app, true);
+  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  bool done = false;
+  {
+    ProgressPacer pacer(app, true);
+    const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.sas.header.frameLength);
+    done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+      return operation(sink, progress) || (app.flags & AbortRequested) != 0;
+    });
+  }
+  SetBusy(app, false);
+  return done && !(app.flags & AbortRequested);
+}
 
 void SnapToScale(App& app, int view) {
   if (!SasEditAllowed(app) || !RunSnapDialog(app, view, app.snapParams)) return;
   const auto [first, end] = TargetFrames(app);
-  UseLiveSettings(app);
-  RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-    return SasSnapToScale(app.sas, first, end, app.snapParams, sink);
+  RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
+    return SasSnapToScale(app.sas, first, end, app.snapParams, sink, progress);
   });
 }
 
@@ -168,27 +185,17 @@ void ReanalyseRange(App& app, int view) {
   int highest = app.sas.header.settings.highestNote;
   if (!RunReanalyseDialog(app, view, lowest, highest)) return;
   const auto [first, end] = TargetFrames(app);
-  UseLiveSettings(app);
-  SetBusy(app, true);
-  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
-  {
-    ProgressPacer pacer(app, true);
-    const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.sas.header.frameLength);
-    RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-      // Esc keeps the frames already measured (one undo takes them back) and is no failure.
-      return SasReanalyse(app.wav, app.sas, first, end, lowest, highest, sink, progress) ||
-             (app.flags & AbortRequested) != 0;
-    });
-  }
-  SetBusy(app, false);
+  RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
+    return SasReanalyse(app.wav, app.sas, first, end, lowest, highest, sink, progress);
+  });
 }
 
 void RepairOctaveJumps(App& app) {
+  if (!SasEditAllowed(app)) return;
   const auto [first, end] = TargetFrames(app);
   std::uint32_t repaired = 0;
-  UseLiveSettings(app);
-  const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-    return SasRepairOctaveJumps(app.wav, app.sas, first, end, sink, &repaired);
+  const bool done = RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
+    return SasRepairOctaveJumps(app.wav, app.sas, first, end, sink, &repaired, progress);
   });
   // Without a word, a repair that found nothing would look like one that did not run.
   if (done) {

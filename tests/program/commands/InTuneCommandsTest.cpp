@@ -168,10 +168,15 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   const std::vector<SasFrame> before = ReadSasFrames(sasPath);
   const auto [first, end] = NoteFrames(1);
   Range({first, end});
+  int pumps = 0;
+  onPump = [&] { ++pumps; };
   fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     procedure.OnCommand(dialog, platform::DialogOk);
   });
   Command(SasView, SnapToScaleCommand);
+  EXPECT_GT(pumps, 0);
+  EXPECT_TRUE(calls.empty());  // every pump in busy mode
+  EXPECT_FALSE(app.Has(Busy));
   const std::vector<SasFrame> after = Saved();
   ASSERT_EQ(after.size(), before.size());
   std::vector<double> targets;
@@ -201,6 +206,19 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   });
   Command(SasView, SnapToScaleCommand);
   EXPECT_EQ(Saved(), before);
+
+  // Esc at the first pump stops the snap before its first note: nothing changes, nothing to
+  // undo, no error.
+  app.settings.silenceThreshold = 2;
+  onPump = [&] { app.flags |= AbortRequested; };
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  const std::size_t undoSteps = app.undo.undo.size();
+  Command(SasView, SnapToScaleCommand);
+  EXPECT_EQ(Saved(), before);
+  EXPECT_EQ(app.undo.undo.size(), undoSteps);
+  EXPECT_FALSE(app.Has(Busy));
 }
 
 TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
