@@ -8,7 +8,8 @@
 //   Snap              C major, centre 100 %, drift 50 %, over every frame
 //   RepairJumps       find the jumps and measure them again, over every frame
 //   Reanalyse10s      ten seconds of frames measured again with the note range B3 .. D7
-//   ReanalyseAll      every frame measured again (the Build's work, on one thread)
+//   ReanalyseAll      every frame measured again (the Build's work, on every processor)
+//   Build             the Build of the take, for comparison
 //   Report            the corrected take (here: the take itself) analysed and compared
 #include <benchmark/benchmark.h>
 
@@ -124,6 +125,16 @@ void Reanalyse(benchmark::State& state, double seconds) {
 void BM_InTuneReanalyse10s(benchmark::State& state) { Reanalyse(state, 10); }
 void BM_InTuneReanalyseAll(benchmark::State& state) { Reanalyse(state, 1e9); }
 
+// The Build of the same take, for comparison with ReanalyseAll: the same frames and notes.
+void BM_InTuneBuild(benchmark::State& state) {
+  vocara::WavDocument wav;
+  vocara::WavOpenDocument(wav, TakeWav());
+  const std::string out = TempFile("vocara-intune-build.sas");
+  for (auto _ : state)
+    benchmark::DoNotOptimize(vocara::SasBuildFile(wav, vocara::GeneralSettings{}, out, {}));
+  std::filesystem::remove(out);
+}
+
 void BM_InTuneReport(benchmark::State& state) {
   Copy copy;
   if (!copy.Open(state)) return;
@@ -142,4 +153,5 @@ BENCHMARK(BM_InTuneSnap)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InTuneRepairJumps)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InTuneReanalyse10s)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InTuneReanalyseAll)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_InTuneBuild)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_InTuneReport)->Unit(benchmark::kMillisecond)->Iterations(1);
