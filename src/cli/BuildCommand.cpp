@@ -71,21 +71,17 @@ struct Request {
 
 // The arguments after "build": two names in order, the options anywhere among them. Returns
 // the problem, empty when the arguments are sound.
-std::string ParseArguments(const std::vector<std::string>& args, Request& request) {
-  std::vector<std::string> names;
+std::string ParseRequest(const std::vector<std::string>& args, Request& request) {
+  ParsedArguments parsed;
+  if (std::string problem = ParseArguments(
+          args, {"--settings", "--instrument", "--lowest", "--highest", "--chunk", "--threshold"}, {},
+          parsed);
+      !problem.empty())
+    return problem;
+  const std::vector<std::string>& names = parsed.names;
   std::vector<std::pair<std::string, std::string>> options;
   std::optional<std::string> settingsFile;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!arg.starts_with("--")) {
-      names.push_back(arg);
-      continue;
-    }
-    if (arg != "--settings" && arg != "--instrument" && arg != "--lowest" && arg != "--highest" &&
-        arg != "--chunk" && arg != "--threshold")
-      return "unknown option '" + arg + "'";
-    if (i + 1 == args.size()) return arg + " needs a value";
-    const std::string& value = args[++i];
+  for (const auto& [arg, value] : parsed.values) {
     if (arg != "--settings") {
       options.emplace_back(arg, value);
     } else if (settingsFile) {
@@ -149,7 +145,7 @@ std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
 
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Request request;
-  if (const std::string problem = ParseArguments(args, request); !problem.empty()) return usage(err, problem);
+  if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
 
   WavDocument wav;
   if (const WavOpenResult opened = WavOpenDocument(wav, request.wav); opened.message != MessageId::None) {

@@ -30,32 +30,22 @@ struct Options {
 // The arguments after "correct": three names in order, the options anywhere among them.
 // Returns the problem, empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
-  std::vector<std::string> names;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--range" || arg == "--time-correction") {
-      if (i + 1 == args.size()) return arg + " needs a value";
-      const std::string& value = args[++i];
-      if (arg == "--time-correction") {
-        if (value != "on" && value != "off") return "--time-correction takes on or off, not '" + value + "'";
-        options.timeCorrection = value == "on";
-        continue;
-      }
-      const std::size_t colon = value.find(':');
-      const std::optional<std::uint32_t> left =
-          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(value).substr(0, colon));
-      const std::optional<std::uint32_t> right =
-          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(value).substr(colon + 1));
-      if (!left || !right || *left > *right)
-        return "range '" + value + "' is not A:B with whole numbers A <= B";
-      options.left = *left;
-      options.right = *right;
-    } else if (arg.starts_with("--")) {
-      return "unknown option '" + arg + "'";
-    } else {
-      names.push_back(arg);
+  ParsedArguments parsed;
+  if (std::string problem = ParseArguments(args, {"--range", "--time-correction"}, {}, parsed);
+      !problem.empty())
+    return problem;
+  for (const auto& [arg, value] : parsed.values) {
+    if (arg == "--time-correction") {
+      if (value != "on" && value != "off") return "--time-correction takes on or off, not '" + value + "'";
+      options.timeCorrection = value == "on";
+      continue;
     }
+    const std::optional<SampleRange> range = ParseRange(value);
+    if (!range) return "range '" + value + "' is not A:B with whole numbers A <= B";
+    options.left = range->left;
+    options.right = range->right;
   }
+  const std::vector<std::string>& names = parsed.names;
   if (names.size() != 3) return "correct takes IN.wav IN.sas OUT.wav";
   options.wav = names[0];
   options.sas = names[1];

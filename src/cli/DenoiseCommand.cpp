@@ -48,25 +48,20 @@ std::optional<double> ParseNumber(std::string_view text) {
 
 // The arguments after "denoise": two names in order, the options anywhere among them. Returns
 // the problem, empty when the arguments are sound.
-std::string ParseArguments(const std::vector<std::string>& args, Request& request) {
-  std::vector<std::string> names;
+std::string ParseRequest(const std::vector<std::string>& args, Request& request) {
+  ParsedArguments parsed;
+  if (std::string problem = ParseArguments(
+          args, {"--noise", "--add", "--noise-length", "--white-noise", "--gain", "--settings"}, {}, parsed);
+      !problem.empty())
+    return problem;
+  const std::vector<std::string>& names = parsed.names;
   std::optional<Range> noise;
   std::vector<Range> added;
   std::optional<std::string> settingsFile;
   std::optional<double> noiseLength;
   std::optional<double> whiteNoise;
   std::optional<double> gain;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!arg.starts_with("--")) {
-      names.push_back(arg);
-      continue;
-    }
-    if (arg != "--noise" && arg != "--add" && arg != "--noise-length" && arg != "--white-noise" &&
-        arg != "--gain" && arg != "--settings")
-      return "unknown option '" + arg + "'";
-    if (i + 1 == args.size()) return arg + " needs a value";
-    const std::string& value = args[++i];
+  for (const auto& [arg, value] : parsed.values) {
     if (arg == "--noise" || arg == "--add") {
       const std::optional<Range> range = ParseNamedRange(value);
       if (!range) return "range '" + value + "' is not A:B with whole numbers A <= B";
@@ -114,7 +109,7 @@ std::string ParseArguments(const std::vector<std::string>& args, Request& reques
 
 int DenoiseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Request request;
-  if (const std::string problem = ParseArguments(args, request); !problem.empty()) return usage(err, problem);
+  if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
 
   WavDocument wav;
   if (const WavOpenResult opened = WavOpenDocument(wav, request.wav); opened.message != MessageId::None) {

@@ -64,15 +64,10 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
         options.ops |= value->op;
         continue;
       }
-      const std::size_t colon = text.find(':');
-      const std::optional<std::uint32_t> left =
-          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(text).substr(0, colon));
-      const std::optional<std::uint32_t> right =
-          colon == std::string::npos ? std::nullopt : ParseIndex(std::string_view(text).substr(colon + 1));
-      if (!left || !right || *left > *right)
-        return "range '" + text + "' is not A:B with whole numbers A <= B";
-      options.left = *left;
-      options.right = *right;
+      const std::optional<SampleRange> range = ParseRange(text);
+      if (!range) return "range '" + text + "' is not A:B with whole numbers A <= B";
+      options.left = range->left;
+      options.right = range->right;
       options.rangeText = text;
     } else if (arg == "--remove-links") {
       options.ops |= SasRangeOps::RemoveLinks;
