@@ -209,20 +209,27 @@ bool FastPathFits(int direction, std::uint32_t count) {
          Log2(count) <= MaxStageLog;
 }
 
+// The real transform's split step for element i and its partner n/2 - i, with the twiddle
+// (wr, wi) of element i.
+[[gnu::always_inline]] inline void SplitPair(double* data, std::uint32_t n, std::uint32_t i, double sign,
+                                             double wr, double wi) {
+  const std::uint32_t k = n / 2 - i;
+  const double a = data[2 * i];
+  const double b = data[2 * i + 1];
+  const double cc = data[2 * k];
+  const double d = data[2 * k + 1];
+  data[2 * i] = 0.5 * ((a + cc) + sign * wr * (b + d) + wi * (a - cc));
+  data[2 * i + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) + (b - d));
+  data[2 * k] = 0.5 * ((a + cc) - sign * wr * (b + d) - wi * (a - cc));
+  data[2 * k + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) - (b - d));
+}
+
 void SplitStep(int direction, std::uint32_t n, double* data, const double* twiddles) {
   const double sign = direction > 0 ? 1.0 : -1.0;
   for (std::uint32_t i = 1; i < n / 4; ++i) {
     const double wr = twiddles[2 * i];
     const double wi = twiddles[2 * i + 1];
-    const std::uint32_t k = n / 2 - i;
-    const double a = data[2 * i];
-    const double b = data[2 * i + 1];
-    const double cc = data[2 * k];
-    const double d = data[2 * k + 1];
-    data[2 * i] = 0.5 * ((a + cc) + sign * wr * (b + d) + wi * (a - cc));
-    data[2 * i + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) + (b - d));
-    data[2 * k] = 0.5 * ((a + cc) - sign * wr * (b + d) - wi * (a - cc));
-    data[2 * k + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) - (b - d));
+    SplitPair(data, n, i, sign, wr, wi);
   }
 }
 
@@ -267,15 +274,7 @@ void RealFftReference(int direction, std::uint32_t n, std::span<double> data) {
     const double next = wr * c - wi * s;
     wi = wr * s + wi * c;
     wr = next;
-    const std::uint32_t k = n / 2 - i;
-    const double a = data[2 * i];
-    const double b = data[2 * i + 1];
-    const double cc = data[2 * k];
-    const double d = data[2 * k + 1];
-    data[2 * i] = 0.5 * ((a + cc) + sign * wr * (b + d) + wi * (a - cc));
-    data[2 * i + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) + (b - d));
-    data[2 * k] = 0.5 * ((a + cc) - sign * wr * (b + d) - wi * (a - cc));
-    data[2 * k + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) - (b - d));
+    SplitPair(data.data(), n, i, sign, wr, wi);
   }
   const double a = data[0];
   const double b = data[1];
