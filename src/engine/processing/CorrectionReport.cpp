@@ -90,12 +90,17 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
         const std::int64_t outFirst = std::max<std::int64_t>(0, outFrame(0));
         const std::int64_t outEnd = std::max(outFirst, outFrame(n - 1) + 1);
         work.output.assign(static_cast<std::size_t>(outEnd - outFirst), SasFrame{});
-        if (!AnalyseFrames(corrected, sas.header.settings, frameLength, static_cast<std::uint32_t>(outFirst),
-                           static_cast<std::uint32_t>(std::min<std::int64_t>(outEnd, UINT32_MAX)),
-                           [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
-                             std::copy(frames.begin(), frames.end(),
-                                       work.output.begin() + (blockFirst - outFirst));
-                           })) {
+        if (!AnalyseFrames(
+                corrected, sas.header.settings, frameLength, static_cast<std::uint32_t>(outFirst),
+                static_cast<std::uint32_t>(std::min<std::int64_t>(outEnd, UINT32_MAX)),
+                [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
+                  std::copy(frames.begin(), frames.end(), work.output.begin() + (blockFirst - outFirst));
+                },
+                // A long note is measured block by block; the caller hears of each
+                // (the program keeps its sound and window going in there).
+                [&](std::uint64_t frame, std::uint64_t) {
+                  return !progress || progress(runFirst + (frame - outFirst), end);
+                })) {
           ok = false;
           return false;
         }

@@ -48,8 +48,8 @@ struct ReportRequest {
 };
 
 // Compares the open SAS (read through its file) with the open corrected WAV. progress (may be
-// empty) is called before each voiced run with its first frame and the end of the frames
-// requested (request.end / frameLength); false stops. False when a read failed or progress
+// empty) is called before each voiced run and each block measured in it, with the SAS frame
+// reached and the end of the frames requested (request.end / frameLength); false stops. False when a read failed or progress
 // stopped it.
 bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
                           CorrectionReport& report, const ProgressCallback& progress = {});

@@ -93,9 +93,9 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   EXPECT_EQ(request.initialName, "");  // the shared name buffer is cleared first
   EXPECT_FALSE(request.overwritePrompt);
   EXPECT_EQ(Stored(out), input);
-  // Each frame 10 ms apart and the end, then the measurement's one voiced run and its end, all
-  // in busy mode.
-  EXPECT_EQ(pumps, 53);
+  // Each frame 10 ms apart and the end (51), then the measurement: its one voiced run, each of
+  // the run's blocks, and its end (7), all in busy mode.
+  EXPECT_EQ(pumps, 58);
   EXPECT_EQ(calls, std::vector<std::string>{"writeBack"});
   EXPECT_FALSE(app.Has(Busy));
   // The cursor line followed the render to the last frame, kept inside the plot, and the
