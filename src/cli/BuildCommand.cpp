@@ -38,14 +38,6 @@ std::optional<long long> ParseInteger(std::string_view text) {
   return value;
 }
 
-std::optional<double> ParseNumber(std::string_view text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 int ClampIndex(long long value, int last) { return static_cast<int>(std::clamp<long long>(value, 0, last)); }
 
 // A table index (clamped to the table) or a name from the table, letters in either case.
@@ -148,10 +140,7 @@ int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
 
   WavDocument wav;
-  if (const WavOpenResult opened = WavOpenDocument(wav, request.wav); opened.message != MessageId::None) {
-    err << MessageText(opened.message) << '\n';
-    return ExitFailure;
-  }
+  if (!OpenWav(err, request.wav, wav)) return ExitFailure;
 
   const bool drawBar = DrawsProgressBar(err);
   SasBuildResult result;

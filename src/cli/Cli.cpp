@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -152,6 +153,20 @@ std::optional<std::uint32_t> ParseIndex(std::string_view text) {
   const auto [stop, error] = std::from_chars(text.data(), end, value);
   if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
   return value;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav) {
+  const MessageId refused = WavOpenDocument(wav, path).message;
+  if (refused != MessageId::None) err << MessageText(refused) << '\n';
+  return refused == MessageId::None;
 }
 
 std::optional<SampleRange> ParseRange(std::string_view text) {

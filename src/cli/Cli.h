@@ -16,6 +16,10 @@
 #include "base/MessageId.h"
 #include "base/Progress.h"
 
+namespace vocara {
+struct WavDocument;
+}
+
 namespace vocara::cli {
 
 inline constexpr int ExitSuccess = 0;
@@ -30,6 +34,13 @@ int OutputFailure(std::ostream& err, MessageId id, const std::string& output);
 // written" after Ctrl-C, "could not write OUTPUT" when it failed; ExitSuccess when done.
 int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult result,
                       const std::string& output);
+
+// A finite number the whole text spells (no spaces, no trailing characters); nullopt otherwise.
+std::optional<double> ParseNumber(std::string_view text);
+
+// Opens the recording at `path` into `wav`; on a refusal prints the program's message for it
+// and returns false.
+bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav);
 
 // A decimal sample index, the whole text.
 std::optional<std::uint32_t> ParseIndex(std::string_view text);

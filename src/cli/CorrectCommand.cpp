@@ -66,10 +66,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
 
   WavDocument wav;
-  if (const WavOpenResult opened = WavOpenDocument(wav, options.wav); opened.message != MessageId::None) {
-    err << MessageText(opened.message) << '\n';
-    return ExitFailure;
-  }
+  if (!OpenWav(err, options.wav, wav)) return ExitFailure;
   SasDocument sas;
   if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadOnly);
       refused != MessageId::None) {

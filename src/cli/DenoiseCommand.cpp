@@ -38,14 +38,6 @@ std::optional<Range> ParseNamedRange(const std::string& text) {
   return Range{range->left, range->right, text};
 }
 
-std::optional<double> ParseNumber(std::string_view text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 // The arguments after "denoise": two names in order, the options anywhere among them. Returns
 // the problem, empty when the arguments are sound.
 std::string ParseRequest(const std::vector<std::string>& args, Request& request) {
@@ -112,10 +104,7 @@ int DenoiseCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
 
   WavDocument wav;
-  if (const WavOpenResult opened = WavOpenDocument(wav, request.wav); opened.message != MessageId::None) {
-    err << MessageText(opened.message) << '\n';
-    return ExitFailure;
-  }
+  if (!OpenWav(err, request.wav, wav)) return ExitFailure;
 
   // Noise= and Noise+ need a selected range that holds the noise sample length, and Remove
   // Noise a range that holds the profile: a stored length below 1024 still captures 1024.

@@ -13,14 +13,6 @@ namespace {
 
 namespace s = synthesis;
 
-std::optional<double> ParseNumber(std::string_view text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 // "F,A[,PHASE[,DUTY]]": between `least` and `most` numbers separated by commas.
 std::optional<std::vector<double>> ParseList(std::string_view text, std::size_t least, std::size_t most) {
   std::vector<double> values;

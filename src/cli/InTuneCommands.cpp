@@ -47,9 +47,7 @@ std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, 
 // The WAV read, the SAS open for writing, and the two must fit, as the program requires.
 bool OpenPair(std::ostream& err, const std::string& wavPath, const std::string& sasPath, WavDocument& wav,
               SasDocument& sas, SasAccess access) {
-  if (Refused(err, WavOpenDocument(wav, wavPath).message) ||
-      Refused(err, SasOpenDocument(sas, sasPath, access)))
-    return false;
+  if (!OpenWav(err, wavPath, wav) || Refused(err, SasOpenDocument(sas, sasPath, access))) return false;
   if (!SasFitsWav(sas.header, wav)) {
     err << DoesNotFit() << '\n';
     return false;
@@ -187,7 +185,7 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
   SasDocument sas;
   WavDocument corrected;
   if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadOnly) ||
-      Refused(err, WavOpenDocument(corrected, parsed.names[2]).message))
+      !OpenWav(err, parsed.names[2], corrected))
     return ExitFailure;
   ReportRequest request;
   request.end = wav.sampleCount;

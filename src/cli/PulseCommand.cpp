@@ -20,10 +20,7 @@ int PulseCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   }
 
   WavDocument wav;
-  if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None) {
-    err << MessageText(opened.message) << '\n';
-    return ExitFailure;
-  }
+  if (!OpenWav(err, args[1], wav)) return ExitFailure;
   PulseShape shape;
   for (const std::uint32_t position : positions) AddPulse(shape, wav, position);
   if (!NormalisePulseShape(shape)) {

@@ -123,11 +123,7 @@ std::string Parse(const std::vector<std::string>& args, const Command& command, 
 std::optional<int> Prepare(const std::vector<std::string>& args, const Command& command, Request& request,
                            WavDocument& wav, std::ostream& err, UsageReporter usage) {
   if (const std::string problem = Parse(args, command, request); !problem.empty()) return usage(err, problem);
-  if (const WavOpenResult opened = WavOpenDocument(wav, request.names[0]);
-      opened.message != MessageId::None) {
-    err << MessageText(opened.message) << '\n';
-    return ExitFailure;
-  }
+  if (!OpenWav(err, request.names[0], wav)) return ExitFailure;
   if (request.at > wav.sampleCount) {
     return usage(err, "--at " + std::to_string(request.at) + " lies past the " +
                           std::to_string(wav.sampleCount) + " samples of " + request.names[0]);
