@@ -224,6 +224,19 @@ bool FastPathFits(int direction, std::uint32_t count) {
   data[2 * k + 1] = 0.5 * (wi * (b + d) - sign * wr * (a - cc) - (b - d));
 }
 
+// Bins 0 and n/2, packed as data[0] and data[1]: their sum and difference, halved on the
+// way back.
+void CombineEnds(int direction, double* data) {
+  const double a = data[0];
+  const double b = data[1];
+  data[0] = a + b;
+  data[1] = a - b;
+  if (direction < 0) {
+    data[0] *= 0.5;
+    data[1] *= 0.5;
+  }
+}
+
 void SplitStep(int direction, std::uint32_t n, double* data, const double* twiddles) {
   const double sign = direction > 0 ? 1.0 : -1.0;
   for (std::uint32_t i = 1; i < n / 4; ++i) {
@@ -276,15 +289,8 @@ void RealFftReference(int direction, std::uint32_t n, std::span<double> data) {
     wr = next;
     SplitPair(data.data(), n, i, sign, wr, wi);
   }
-  const double a = data[0];
-  const double b = data[1];
-  data[0] = a + b;
-  data[1] = a - b;
-  if (direction < 0) {
-    data[0] *= 0.5;
-    data[1] *= 0.5;
-    ComplexFftReference(-1, n / 2, data);
-  }
+  CombineEnds(direction, data.data());
+  if (direction < 0) ComplexFftReference(-1, n / 2, data);
 }
 
 void PrepareFft(int direction, std::uint32_t n) {
@@ -318,15 +324,8 @@ void RealFft(int direction, std::uint32_t n, std::span<double> data) {
   }
   if (direction > 0) ComplexFft(1, n / 2, data);
   SplitStep(direction, n, data.data(), Twiddles(1, Log2(n)));
-  const double a = data[0];
-  const double b = data[1];
-  data[0] = a + b;
-  data[1] = a - b;
-  if (direction < 0) {
-    data[0] *= 0.5;
-    data[1] *= 0.5;
-    ComplexFft(-1, n / 2, data);
-  }
+  CombineEnds(direction, data.data());
+  if (direction < 0) ComplexFft(-1, n / 2, data);
 }
 
 void ComputeWindowTable(int kind, std::uint32_t n, std::span<double> table) {
