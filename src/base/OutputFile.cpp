@@ -97,6 +97,21 @@ MessageId OutputFile::Finish(bool complete) {
   return MessageId::OutputWriteFailed;
 }
 
+OutputFile::LongEnd OutputFile::FinishLong(bool written, bool stopped, bool keepWhenStopped) {
+  LongEnd end;
+  const bool keep = !stopped || keepWhenStopped;
+  if (keep && written) written = Commit();
+  Abandon();
+  end.kept = keep && written;
+  if (!written) {
+    end.message = MessageId::OutputWriteFailed;
+    end.result = LongOperationResult::Failed;
+  } else if (stopped) {
+    end.result = LongOperationResult::Cancelled;
+  }
+  return end;
+}
+
 MessageId OutputFile::Begin(const std::string& target) {
   Abandon();
   fs::path path(target);

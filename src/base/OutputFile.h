@@ -22,6 +22,7 @@
 
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
+#include "base/Progress.h"
 
 namespace vocara {
 
@@ -57,6 +58,15 @@ class OutputFile {
   // Commit when every byte went out (`complete`), else Abandon: None, or OutputWriteFailed with
   // the target untouched.
   MessageId Finish(bool complete);
+
+  // The end of a long operation's output: committed when every byte was written and the
+  // operation ran to its end (or was stopped and `keepWhenStopped`), abandoned otherwise.
+  struct LongEnd {
+    MessageId message = MessageId::None;  // OutputWriteFailed when a write or the commit failed
+    LongOperationResult result = LongOperationResult::Done;  // Cancelled when stopped
+    bool kept = false;                                       // the target holds the new file
+  };
+  LongEnd FinishLong(bool written, bool stopped, bool keepWhenStopped = false);
 
  private:
   void Release();

@@ -356,17 +356,10 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
   outputHeader.SetDataSize(outputSamples * blockAlign);
   const auto image = outputHeader.Serialise();
   bool written = file.Seek(0) && file.Write(image.data(), image.size()) && !writer.Failed();
-  const bool keep = !aborted || request.keepWhenCancelled;
-  if (keep && written) written = target.Commit();
-  target.Abandon();
-
-  result.outputSamples = keep && written ? outputSamples : 0;
-  if (!written) {
-    result.message = MessageId::OutputWriteFailed;
-    result.result = LongOperationResult::Failed;
-  } else if (aborted) {
-    result.result = LongOperationResult::Cancelled;
-  }
+  const OutputFile::LongEnd ending = target.FinishLong(written, aborted, request.keepWhenCancelled);
+  result.outputSamples = ending.kept ? outputSamples : 0;
+  result.message = ending.message;
+  result.result = ending.result;
   return result;
 }
 

@@ -482,14 +482,9 @@ NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
   }
   if (written && !aborted) written = file.Write(bytes.data(), pending);
 
-  if (!aborted && written) written = target.Commit();
-  target.Abandon();
-  if (!written) {
-    result.message = MessageId::OutputWriteFailed;
-    result.result = LongOperationResult::Failed;
-  } else if (aborted) {
-    result.result = LongOperationResult::Cancelled;
-  }
+  const OutputFile::LongEnd ending = target.FinishLong(written, aborted);
+  result.message = ending.message;
+  result.result = ending.result;
   return result;
 }
 

@@ -120,17 +120,13 @@ SasBuildResult SasBuildFile(WavDocument& wav, const GeneralSettings& settings, c
   if (outcome == FramesOutcome::Done) {
     const auto first = TimeLink{0, 0}.Serialise();
     const auto last = TimeLink{count, count}.Serialise();
-    if (!file.Write(first.data(), first.size()) || !file.Write(last.data(), last.size()) || !output.Commit())
+    if (!file.Write(first.data(), first.size()) || !file.Write(last.data(), last.size()))
       outcome = FramesOutcome::WriteFailed;
   }
-  if (outcome == FramesOutcome::Done) return result;
-  output.Abandon();
-  if (outcome == FramesOutcome::Cancelled) {
-    result.result = LongOperationResult::Cancelled;
-  } else {
-    result.message = MessageId::OutputWriteFailed;
-    result.result = LongOperationResult::Failed;
-  }
+  const OutputFile::LongEnd ending =
+      output.FinishLong(outcome != FramesOutcome::WriteFailed, outcome == FramesOutcome::Cancelled);
+  result.message = ending.message;
+  result.result = ending.result;
   return result;
 }
 
