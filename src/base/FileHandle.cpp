@@ -1,13 +1,18 @@
 #include "base/FileHandle.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace vocara {
 
@@ -39,10 +44,11 @@ FileHandle FileHandle::OpenForUpdate(const std::string& path) {
   return FileHandle(std::fopen(path.c_str(), "r+b"));
 }
 
-FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions));
+FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions, bool readable) {
+  const int fd = ::open(path.c_str(), (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_CLOEXEC,
+                        static_cast<mode_t>(permissions));
   if (fd < 0) return {};
-  std::FILE* file = ::fdopen(fd, "wb");
+  std::FILE* file = ::fdopen(fd, readable ? "w+b" : "wb");
   if (file == nullptr) ::close(fd);
   return FileHandle(file);
 }
@@ -86,6 +92,80 @@ bool FileHandle::Sync() { return Flush() && ::fsync(::fileno(file_)) == 0; }
 
 bool FileHandle::SetPermissions(unsigned permissions) {
   return file_ != nullptr && ::fchmod(::fileno(file_), static_cast<mode_t>(permissions)) == 0;
+}
+
+bool FileHandle::SetGroup(std::uint64_t group) {
+  return file_ != nullptr &&
+         ::fchown(::fileno(file_), static_cast<uid_t>(-1), static_cast<gid_t>(group)) == 0;
+}
+
+std::optional<FileIdentity> FileHandle::Identity() const {
+  struct stat status {};
+  if (file_ == nullptr || ::fstat(::fileno(file_), &status) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+bool FileHandle::IsFileAt(const std::string& path) const {
+  const std::optional<FileIdentity> mine = Identity();
+  return mine && mine == IdentityOf(path);
+}
+
+bool FileHandle::Lock(std::chrono::milliseconds wait, const std::function<bool()>& keepWaiting) {
+  if (file_ == nullptr) return false;
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    if (::flock(::fileno(file_), LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline || (keepWaiting && !keepWaiting())) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void FileHandle::Unlock() {
+  if (file_ != nullptr) ::flock(::fileno(file_), LOCK_UN);
+}
+
+bool FileHandle::CopyFrom(FileHandle& source, std::uint64_t bytes) {
+  if (file_ == nullptr || source.file_ == nullptr || !source.Flush() || !Flush()) return false;
+  const int in = ::fileno(source.file_);
+  const int out = ::fileno(file_);
+  loff_t from = 0;
+  loff_t to = 0;
+  std::uint64_t left = bytes;
+  // The kernel's copy: no pass through user memory, and a shared extent where the file system
+  // offers one.
+  while (left > 0) {
+    const ssize_t copied = ::copy_file_range(
+        in, &from, out, &to, static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30)), 0);
+    if (copied <= 0) break;
+    left -= static_cast<std::uint64_t>(copied);
+  }
+  // Where the system cannot (another file system, an old kernel), large pieces through memory.
+  if (left > 0) {
+    std::vector<char> piece(std::size_t{1} << 20);
+    while (left > 0) {
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
+      const ssize_t got = ::pread(in, piece.data(), n, from);
+      if (got <= 0) return false;
+      for (ssize_t done = 0; done < got;) {
+        const ssize_t put = ::pwrite(out, piece.data() + done, static_cast<std::size_t>(got - done), to);
+        if (put <= 0) return false;
+        done += put;
+        to += put;
+      }
+      from += got;
+      left -= static_cast<std::uint64_t>(got);
+    }
+  }
+  // The FILE streams still think they are where they were; move them to a known place.
+  std::fseek(source.file_, 0, SEEK_SET);
+  return std::fseek(file_, 0, SEEK_SET) == 0;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

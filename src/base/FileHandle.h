@@ -7,12 +7,23 @@
 // their target instead.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace vocara {
+
+// Which file an open handle or a name denotes: the same identity is the same file, whatever
+// names lead to it; a file renamed over the name has another.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
 class FileHandle {
  public:
@@ -31,9 +42,10 @@ class FileHandle {
   // An existing regular file for reading and writing in place (a SAS document); not open when
   // it is missing, not a regular file, or cannot be written.
   static FileHandle OpenForUpdate(const std::string& path);
-  // A file of a name that must not exist yet, for writing, with the given permission bits (the
-  // process's umask applies). Not open when the name exists or cannot be created.
-  static FileHandle CreateNew(const std::string& path, unsigned permissions);
+  // A file of a name that must not exist yet, for writing (and reading back when `readable`),
+  // with the given permission bits (the process's umask applies). Not open when the name exists
+  // or cannot be created.
+  static FileHandle CreateNew(const std::string& path, unsigned permissions, bool readable = false);
 
   bool IsOpen() const { return file_ != nullptr; }
   void Close();
@@ -53,11 +65,32 @@ class FileHandle {
   bool Sync();
   // Sets the permission bits (no umask).
   bool SetPermissions(unsigned permissions);
+  // Gives the file to `group`; false where the user may not (not a member of it).
+  bool SetGroup(std::uint64_t group);
+
+  // The identity of the open file; nullopt when none is open.
+  std::optional<FileIdentity> Identity() const;
+  // Whether `path` names this open file now, not a file renamed over that name since.
+  bool IsFileAt(const std::string& path) const;
+
+  // An exclusive advisory lock on the file, shared by every Vocara process that changes it:
+  // tried again every few milliseconds for up to `wait` while `keepWaiting` (if given) says so.
+  // False when another holder kept it all that time. The lock ends with Unlock or Close.
+  bool Lock(std::chrono::milliseconds wait, const std::function<bool()>& keepWaiting = {});
+  void Unlock();
+
+  // Replaces this file's bytes from the start with the first `bytes` bytes of `source` (the
+  // system copies them without passing them through the process where it can). Both positions
+  // are left undefined; false when any byte failed.
+  bool CopyFrom(FileHandle& source, std::uint64_t bytes);
 
  private:
   explicit FileHandle(std::FILE* file) : file_(file) {}
   std::FILE* file_ = nullptr;
 };
+
+// The identity of the file a name denotes (through links); nullopt when there is none.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 // Whether two names denote the same existing file (also through links or "." and ".."
 // segments). Byte-equal names always count as the same.

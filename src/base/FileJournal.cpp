@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "base/OutputFile.h"
@@ -12,7 +14,7 @@ namespace vocara {
 
 namespace {
 
-constexpr std::array<std::uint8_t, 4> JournalMagic{'V', 'J', 'N', 'L'};
+constexpr std::array<std::uint8_t, 4> JournalMagic{'V', 'J', 'N', '2'};
 // A journal holds a header, a page and a link table: far less than this.
 constexpr std::uint64_t MaxJournalBytes = std::uint64_t{1} << 28;
 
@@ -71,6 +73,33 @@ bool Apply(FileHandle& file, const FileChanges& changes, int& steps) {
   return Step(steps) && file.Sync();
 }
 
+// The bytes the first write will replace, as they are now (empty when there is no write).
+bool ReadReplaced(FileHandle& file, const FileChanges& changes, std::vector<std::uint8_t>& replaced) {
+  replaced.clear();
+  if (changes.writes.empty()) return true;
+  const FileWrite& first = changes.writes.front();
+  const std::uint64_t size = file.Size();
+  const std::uint64_t end = std::min<std::uint64_t>(size, first.offset + first.bytes.size());
+  if (end <= first.offset) return true;
+  replaced.resize(static_cast<std::size_t>(end - first.offset));
+  return file.Seek(first.offset) && file.Read(replaced.data(), replaced.size()) == replaced.size();
+}
+
+// Whether a journal was written for this file: its identity, and the bytes of the first write
+// either still as they were or already as the journal writes them.
+bool BelongsTo(FileHandle& file, const FileChanges& changes) {
+  if (file.Identity() != changes.identity) return false;
+  if (changes.writes.empty()) return true;
+  const FileWrite& first = changes.writes.front();
+  std::vector<std::uint8_t> now(std::max(changes.replaced.size(), first.bytes.size()));
+  if (!file.Seek(first.offset)) return false;
+  now.resize(file.Read(now.data(), now.size()));
+  const auto startsWith = [&now](const std::vector<std::uint8_t>& bytes) {
+    return now.size() >= bytes.size() && std::equal(bytes.begin(), bytes.end(), now.begin());
+  };
+  return startsWith(changes.replaced) || startsWith(first.bytes);
+}
+
 bool RemoveJournal(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove(JournalPath(path), ec);
@@ -83,7 +112,11 @@ std::string JournalPath(const std::string& path) { return path + ".journal"; }
 
 std::vector<std::uint8_t> SerialiseJournal(const FileChanges& changes) {
   std::vector<std::uint8_t> out(JournalMagic.begin(), JournalMagic.end());
+  Put64(out, changes.identity.device);
+  Put64(out, changes.identity.inode);
   Put64(out, changes.length);
+  Put64(out, changes.replaced.size());
+  out.insert(out.end(), changes.replaced.begin(), changes.replaced.end());
   Put64(out, changes.writes.size());
   for (const FileWrite& write : changes.writes) {
     Put64(out, write.offset);
@@ -95,7 +128,7 @@ std::vector<std::uint8_t> SerialiseJournal(const FileChanges& changes) {
 }
 
 bool ParseJournal(const std::vector<std::uint8_t>& bytes, FileChanges& changes) {
-  if (bytes.size() < JournalMagic.size() + 24) return false;
+  if (bytes.size() < JournalMagic.size() + 48) return false;
   const std::size_t body = bytes.size() - 8;
   Reader checksum(bytes, bytes.size());
   checksum.Skip(body);
@@ -107,7 +140,11 @@ bool ParseJournal(const std::vector<std::uint8_t>& bytes, FileChanges& changes) 
   reader.Skip(JournalMagic.size());
   FileChanges parsed;
   std::uint64_t count = 0;
-  if (!reader.Get64(parsed.length) || !reader.Get64(count)) return false;
+  std::uint64_t replacedSize = 0;
+  if (!reader.Get64(parsed.identity.device) || !reader.Get64(parsed.identity.inode) ||
+      !reader.Get64(parsed.length) || !reader.Get64(replacedSize) ||
+      !reader.Take(replacedSize, parsed.replaced) || !reader.Get64(count))
+    return false;
   for (std::uint64_t i = 0; i < count; ++i) {
     FileWrite write;
     std::uint64_t size = 0;
@@ -121,9 +158,13 @@ bool ParseJournal(const std::vector<std::uint8_t>& bytes, FileChanges& changes) 
 
 bool ChangeFileSafely(const std::string& path, FileHandle& file, const FileChanges& changes, int steps) {
   if (!Step(steps)) return false;
+  FileChanges owned = changes;
+  const std::optional<FileIdentity> identity = file.Identity();
+  if (!identity || !ReadReplaced(file, changes, owned.replaced)) return false;
+  owned.identity = *identity;
   OutputFile journal;
   if (journal.Begin(JournalPath(path)) != MessageId::None) return false;
-  const std::vector<std::uint8_t> bytes = SerialiseJournal(changes);
+  const std::vector<std::uint8_t> bytes = SerialiseJournal(owned);
   if (!journal.File().Write(bytes.data(), bytes.size()) || !journal.Commit()) return false;
   if (!Apply(file, changes, steps)) return false;
   return Step(steps) && RemoveJournal(path);
@@ -143,6 +184,7 @@ JournalRecovery RecoverFileChanges(const std::string& path, FileHandle& file) {
     whole = journal.Read(bytes.data(), bytes.size()) == bytes.size() && ParseJournal(bytes, changes);
   }
   journal.Close();
+  if (whole && !BelongsTo(file, changes)) whole = false;
   if (!whole) {
     RemoveJournal(path);
     return JournalRecovery::Discarded;

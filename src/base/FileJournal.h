@@ -9,6 +9,11 @@
 // when a change was cut short, and completes it from the journal before reading; a journal
 // that does not check out (never the case for one written whole) is removed unused, since the
 // file itself was not touched before the journal was complete.
+//
+// A journal belongs to one file: it names that file's identity and the bytes its first write
+// replaces as they were. A journal left beside a file that has since been replaced (a new
+// Build of that name) or changed otherwise finds neither the identity nor the bytes it expects
+// (old or new) and is removed unused, never applied to a file it was not written for.
 #pragma once
 
 #include <cstdint>
@@ -29,12 +34,17 @@ struct FileWrite {
 struct FileChanges {
   std::vector<FileWrite> writes;
   std::uint64_t length = 0;
+  // Which file the changes are for, and the bytes the first write replaces as they were
+  // before; ChangeFileSafely fills both in.
+  FileIdentity identity;
+  std::vector<std::uint8_t> replaced;
 };
 
 std::string JournalPath(const std::string& path);
 
-// The journal's bytes: "VJNL", the length, the write count, each write as offset, size and
-// bytes (little-endian, 64-bit offsets and sizes), then a 64-bit FNV-1a checksum of all that.
+// The journal's bytes: "VJN2", the file's device and inode, the length, the size and bytes of
+// what the first write replaces, the write count, each write as offset, size and bytes
+// (little-endian, 64-bit numbers), then a 64-bit FNV-1a checksum of all that.
 std::vector<std::uint8_t> SerialiseJournal(const FileChanges& changes);
 // False for anything but a whole journal with a matching checksum.
 bool ParseJournal(const std::vector<std::uint8_t>& bytes, FileChanges& changes);
@@ -51,9 +61,11 @@ bool ChangeFileSafely(const std::string& path, FileHandle& file, const FileChang
 
 enum class JournalRecovery { NoJournal, Completed, Discarded, Failed };
 
-// Completes a change cut short, before the file at `path` is read: applies a whole journal to
-// `file` (open for update) and removes it, or removes a journal that does not check out.
-// Failed when the journal is whole but could not be applied; it then stays.
+// Completes a change cut short, before the file at `path` is read: applies a whole journal
+// written for `file` (open for update) and removes it, or removes a journal that does not check
+// out or belongs to another file (another identity, or the first write's bytes neither as they
+// were nor as the journal would make them). Failed when the journal is whole and the file's own
+// but could not be applied; it then stays.
 JournalRecovery RecoverFileChanges(const std::string& path, FileHandle& file);
 
 }  // namespace vocara

@@ -68,6 +68,8 @@ std::string_view MessageText(MessageId id) {
              "is kept.";
     case MessageId::RecordingDeviceStopped:
       return "The recording device stopped. The recording was ended; the part recorded is kept.";
+    case MessageId::SasBusy:
+      return "The SAS file is being changed by another program. Try again when it has finished.";
   }
   return {};
 }

@@ -44,6 +44,8 @@ enum class MessageId {
   RecordingAtLargestSize,
   RecordingWriteFailed,
   RecordingDeviceStopped,
+  // Another process held the SAS file's lock for a change all the time a writer waited.
+  SasBusy,
 };
 
 // Empty for None.

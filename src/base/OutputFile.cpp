@@ -13,6 +13,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/FileJournal.h"
+
 namespace vocara {
 
 namespace {
@@ -55,17 +57,20 @@ std::string TemporaryPrefix(const fs::path& target) {
   return "." + name + std::string(TemporaryInfix);
 }
 
-// Temporary files of this target left by processes that no longer run (killed, crashed).
-void RemoveStaleTemporaries(const fs::path& folder, const std::string& prefix) {
+// Temporary files in `folder` left by processes that no longer run (killed, crashed), whatever
+// output they were for.
+void RemoveStaleTemporaries(const fs::path& folder) {
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name.size() <= prefix.size() + TemporarySuffix.size() ||
-        name.compare(0, prefix.size(), prefix) != 0 || !name.ends_with(TemporarySuffix))
-      continue;
-    const std::string rest = name.substr(prefix.size());
-    const long pid = std::strtol(rest.c_str(), nullptr, 10);
+    if (!name.starts_with('.') || !name.ends_with(TemporarySuffix)) continue;
+    const std::size_t infix = name.rfind(TemporaryInfix);
+    if (infix == std::string::npos) continue;
+    const std::string rest = name.substr(infix + TemporaryInfix.size());
+    char* end = nullptr;
+    const long pid = std::strtol(rest.c_str(), &end, 10);
+    if (end == nullptr || *end != '-') continue;
     if (pid <= 0 || pid == static_cast<long>(::getpid())) continue;
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
     std::error_code ignored;
@@ -81,6 +86,19 @@ void SyncFolder(const fs::path& folder) {
 }
 
 std::atomic<unsigned> temporaryCounter{0};
+
+// The file a name leads to through any symbolic links, also when the last one points at a
+// name that does not exist yet; the name itself when it is no link (or links go round).
+fs::path FollowLinks(fs::path path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    const fs::path next = fs::read_symlink(path, ec);
+    if (ec) return path;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
+}
 
 }  // namespace
 
@@ -112,30 +130,31 @@ OutputFile::LongEnd OutputFile::FinishLong(bool written, bool stopped, bool keep
   return end;
 }
 
-MessageId OutputFile::Begin(const std::string& target) {
+MessageId OutputFile::Begin(const std::string& target, bool readable) {
   Abandon();
-  fs::path path(target);
-  std::error_code ec;
   // Follow a link to the file it names, so that the link survives the rename.
-  if (fs::is_symlink(fs::symlink_status(path, ec))) {
-    const fs::path resolved = fs::weakly_canonical(path, ec);
-    if (!ec) path = resolved;
-  }
+  const fs::path path = FollowLinks(fs::path(target));
   struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) return MessageId::NotARegularFile;
   if (path.filename().empty()) return MessageId::InvalidFileHandle;
+  // Refused as opening it for writing would be: the user may not change this file.
+  if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    return MessageId::InvalidFileHandle;
 
   const fs::path folder = path.parent_path();
-  const std::string prefix = TemporaryPrefix(path);
-  RemoveStaleTemporaries(folder, prefix);
-  const std::string name = prefix + std::to_string(::getpid()) + "-" +
+  RemoveStaleTemporaries(folder);
+  const std::string name = TemporaryPrefix(path) + std::to_string(::getpid()) + "-" +
                            std::to_string(temporaryCounter.fetch_add(1)) + std::string(TemporarySuffix);
   const fs::path temporary = folder / name;
-  FileHandle file = FileHandle::CreateNew(temporary.string(), 0666);
+  FileHandle file = FileHandle::CreateNew(temporary.string(), 0666, readable);
   if (!file.IsOpen()) return MessageId::InvalidFileHandle;
-  // The replacement keeps the permissions the user gave the file it replaces.
-  if (exists) file.SetPermissions(existing.st_mode & 07777);
+  // The replacement keeps the group and the permissions the user gave the file it replaces
+  // (the group first: giving a file away may clear its set-group bit).
+  if (exists) {
+    if (existing.st_gid != ::getegid()) file.SetGroup(existing.st_gid);
+    file.SetPermissions(existing.st_mode & 07777);
+  }
 
   file_ = std::move(file);
   target_ = path.string();
@@ -144,14 +163,18 @@ MessageId OutputFile::Begin(const std::string& target) {
   return MessageId::None;
 }
 
-bool OutputFile::Commit() {
+bool OutputFile::Commit(FileHandle* keep) {
   if (!file_.IsOpen()) return false;
   const bool synced = file_.Sync();
-  file_.Close();
+  if (!keep) file_.Close();
   if (!synced || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
     Abandon();
     return false;
   }
+  if (keep) *keep = std::move(file_);
+  // A journal beside the target was written for the file just replaced; it must never be
+  // applied to this one.
+  ::unlink(JournalPath(target_).c_str());
   SyncFolder(fs::path(target_).parent_path());
   Release();
   return true;

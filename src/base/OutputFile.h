@@ -8,12 +8,17 @@
 // temporary file and leaves the previous file as it was.
 //
 // A target that exists but is not a regular file (a device, a pipe, a folder) is refused: it
-// is never written through, truncated, renamed over or deleted. A symbolic link to a regular
-// file is followed, so the file it names is the one replaced and the link stays.
+// is never written through, truncated, renamed over or deleted. Neither is a file the user may
+// not write: a rename would replace it only because its folder is writable, where copying onto
+// it would be refused. A replaced file keeps its permission bits and, where the user may give
+// it, its group. A symbolic link is followed to the file it names, even one that does not
+// exist yet, so that file is the one written and the link stays.
 //
-// A temporary file left by a killed process is never taken for output; the next output to the
-// same name removes those whose process has ended. The CLI's signal handlers call
-// RemovePendingOutputs, so Ctrl-C and SIGTERM leave no temporary file behind either.
+// A temporary file left by a killed process is never taken for output; the next output into
+// the same folder removes those whose process has ended, and a journal of changes in place
+// left beside the target belongs to the file the output replaces, so it goes too. The CLI's
+// signal handlers call RemovePendingOutputs, so Ctrl-C and SIGTERM leave no temporary file
+// behind either.
 #pragma once
 
 #include <initializer_list>
@@ -33,11 +38,12 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the temporary file for `target`. None when it is open; "The target is not a
-  // regular file" for a target that exists as something else; "Invalid File Handle" when the
-  // temporary file cannot be created (missing folder, no permission). An earlier output still
-  // open on this object is abandoned first.
-  MessageId Begin(const std::string& target);
+  // Creates the temporary file for `target` (open for reading back as well when `readable`).
+  // None when it is open; "The target is not a regular file" for a target that exists as
+  // something else; "Invalid File Handle" when the target exists and the user may not write it,
+  // or the temporary file cannot be created (missing folder, no permission). An earlier output
+  // still open on this object is abandoned first.
+  MessageId Begin(const std::string& target, bool readable = false);
   // Begin for an output written while `inputs` are read: a target that is one of them (by any
   // name) is refused first with "Opened file can not be overwritten", since creating it would
   // cut a file being read. Empty input paths are skipped.
@@ -51,8 +57,9 @@ class OutputFile {
   // Syncs the temporary file and renames it over the target. False, with the temporary file
   // removed and the target untouched, when any of that fails (a full disk shows up here at
   // the latest). Written bytes that failed earlier must be reported by the writer itself:
-  // Commit cannot know about a Write whose result was ignored.
-  bool Commit();
+  // Commit cannot know about a Write whose result was ignored. With `keep` the open file
+  // moves there instead of being closed: it is the target now.
+  bool Commit(FileHandle* keep = nullptr);
   // Removes the temporary file; the target keeps what it held. Does nothing when not open.
   void Abandon();
   // Commit when every byte went out (`complete`), else Abandon: None, or OutputWriteFailed with
