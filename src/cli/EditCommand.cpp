@@ -11,6 +11,7 @@
 #include "base/MessageId.h"
 #include "base/NumberText.h"
 #include "cli/Cli.h"
+#include "cli/InPlaceChange.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
 
@@ -132,9 +133,8 @@ int EditCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
       break;
   }
   if (ops == 0) return ExitSuccess;
-  if (!SasApplyRange(sas, first, end, ops, params))
-    return OutputFailure(err, MessageId::OutputWriteFailed, options.sas);
-  return ExitSuccess;
+  return ChangeInPlace(err, sas, options.sas,
+                       [&](const ProgressCallback&) { return SasApplyRange(sas, first, end, ops, params); });
 }
 
 }  // namespace vocara::cli

@@ -7,6 +7,7 @@
 #include "base/NumberText.h"
 #include "cli/BuildCommand.h"
 #include "cli/Cli.h"
+#include "cli/InPlaceChange.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
@@ -125,9 +126,9 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   std::uint32_t end = 0;
   if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[0], first, end); !problem.empty())
     return usage(err, problem);
-  if (!SasSnapToScale(sas, first, end, params))
-    return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[0]);
-  return ExitSuccess;
+  return ChangeInPlace(err, sas, parsed.names[0], [&](const ProgressCallback& progress) {
+    return SasSnapToScale(sas, first, end, params, {}, progress);
+  });
 }
 
 int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
@@ -148,9 +149,9 @@ int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, Us
   FramesOfPair pair;
   if (const int refused = OpenFramesOfPair(parsed, err, usage, pair); refused != ExitSuccess) return refused;
   auto& [wav, sas, first, end] = pair;
-  if (!SasReanalyse(wav, sas, first, end, *lowest, *highest))
-    return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[1]);
-  return ExitSuccess;
+  return ChangeInPlace(err, sas, parsed.names[1], [&](const ProgressCallback& progress) {
+    return SasReanalyse(wav, sas, first, end, *lowest, *highest, {}, progress);
+  });
 }
 
 int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -165,10 +166,12 @@ int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::
   auto& [wav, sas, first, end] = pair;
   std::vector<PitchJump> jumps;
   std::uint32_t repaired = 0;
-  if (!FindPitchJumps(sas, first, end, jumps) || !SasRepairOctaveJumps(wav, sas, first, end, {}, &repaired))
-    return OutputFailure(err, MessageId::OutputWriteFailed, parsed.names[1]);
-  out << "repaired " << repaired << " frames in " << jumps.size() << " jumps\n";
-  return ExitSuccess;
+  const int exit = ChangeInPlace(err, sas, parsed.names[1], [&](const ProgressCallback& progress) {
+    return FindPitchJumps(sas, first, end, jumps) &&
+           SasRepairOctaveJumps(wav, sas, first, end, {}, &repaired, progress);
+  });
+  if (exit == ExitSuccess) out << "repaired " << repaired << " frames in " << jumps.size() << " jumps\n";
+  return exit;
 }
 
 int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -38,12 +38,16 @@ InterruptScope::InterruptScope() {
   interrupted.store(false);
   previousInterrupt_ = std::signal(SIGINT, OnInterrupt);
   previousTerminate_ = std::signal(SIGTERM, OnInterrupt);
+  previousHangUp_ = std::signal(SIGHUP, OnInterrupt);
 }
 
 InterruptScope::~InterruptScope() {
   std::signal(SIGINT, previousInterrupt_);
   std::signal(SIGTERM, previousTerminate_);
+  std::signal(SIGHUP, previousHangUp_);
 }
+
+bool Interrupted() { return interrupted.load(); }
 
 bool DrawsProgressBar(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) != 0; }
 

@@ -14,8 +14,8 @@ namespace vocara::cli {
 // past the file size limit fails (and is reported) instead of killing the process.
 void InstallOutputCleanup();
 
-// Turns Ctrl-C and SIGTERM into a stop at the next frame for the life of one operation, and
-// puts the previous handlers back.
+// Turns Ctrl-C, SIGTERM and SIGHUP into a stop at the next frame for the life of one
+// operation, and puts the previous handlers back.
 class InterruptScope {
  public:
   InterruptScope();
@@ -26,7 +26,11 @@ class InterruptScope {
  private:
   void (*previousInterrupt_)(int);
   void (*previousTerminate_)(int);
+  void (*previousHangUp_)(int);
 };
+
+// Whether one of those signals arrived inside the current InterruptScope.
+bool Interrupted();
 
 // Whether the bar is worth drawing: the stream is the process's stderr and a terminal.
 bool DrawsProgressBar(const std::ostream& err);

@@ -87,12 +87,18 @@ TEST(OutputFileTest, TemporariesOfEndedProcessesAreRemovedAndPendingOnesOnReques
   if (ended == 0) ::_exit(0);
   ::waitpid(ended, nullptr, 0);
   const std::string stale = WriteFile(dir.File(".out.wav.vocara-" + std::to_string(ended) + "-0.tmp"), "x");
+  // Any output's leftovers in the folder go, not only this target's; a running process's stay.
   const std::string otherTarget =
       WriteFile(dir.File(".other.wav.vocara-" + std::to_string(ended) + "-0.tmp"), "x");
+  const std::string running =
+      WriteFile(dir.File(".other.wav.vocara-" + std::to_string(::getppid()) + "-0.tmp"), "x");
+  const std::string notOurs = WriteFile(dir.File(".notes.vocara-" + std::to_string(ended) + ".tmp"), "x");
   OutputFile output;
   ASSERT_EQ(output.Begin(dir.File("out.wav")), MessageId::None);
   EXPECT_FALSE(fs::exists(stale));
-  EXPECT_TRUE(fs::exists(otherTarget));  // only the target's own temporaries are looked at
+  EXPECT_FALSE(fs::exists(otherTarget));
+  EXPECT_TRUE(fs::exists(running));
+  EXPECT_TRUE(fs::exists(notOurs));
   ASSERT_TRUE(fs::exists(output.TemporaryPath()));
   RemovePendingOutputs();  // what the signal handlers do
   EXPECT_FALSE(fs::exists(output.TemporaryPath()));

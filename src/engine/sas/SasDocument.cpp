@@ -21,6 +21,7 @@
 
 #include "base/FileJournal.h"
 #include "base/OutputFile.h"
+#include "engine/sas/SasChange.h"
 #include "engine/wav/WavDocument.h"
 
 namespace vocara {
@@ -168,7 +169,7 @@ bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int ste
   }
   changes.length = table.offset + table.bytes.size();
   changes.writes.push_back(std::move(table));
-  return ChangeFileSafely(document.path, document.file, changes, steps);
+  return SasChangeRecords(document, changes, steps);
 }
 
 MessageId SasCopyFile(SasDocument& document, const std::string& target) {
@@ -199,6 +200,7 @@ void SasCloseDocument(SasDocument& document) {
   document.pageFirst = 0;
   document.pageCount = 0;
   document.readOnly = false;
+  document.privateCopy = false;
 }
 
 }  // namespace vocara

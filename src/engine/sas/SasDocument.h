@@ -51,6 +51,9 @@ struct SasDocument {
   // Opened for reading only (the user may not write the file): viewed, paged, rendered and
   // copied, never written.
   bool readOnly = false;
+  // `file` is the private copy of a change in progress (SasChange): records go straight into
+  // it, since the copy replaces the file whole or not at all.
+  bool privateCopy = false;
 };
 
 enum class SasAccess { ReadWrite, ReadOnly };

@@ -20,6 +20,7 @@
 
 #include "base/FileJournal.h"
 #include "base/NumberText.h"
+#include "engine/sas/SasChange.h"
 
 namespace vocara {
 namespace {
@@ -136,7 +137,7 @@ bool WriteHeaderAndLinks(SasDocument& document) {
   }
   changes.length = table.offset + table.bytes.size();
   changes.writes.push_back(std::move(table));
-  return ChangeFileSafely(document.path, document.file, changes);
+  return SasChangeRecords(document, changes);
 }
 
 }  // namespace

@@ -152,8 +152,8 @@ ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameL
 // Runs one of the three through the file in busy mode, the WAV cursor line showing how far it
 // got. The notes are found with the silence threshold in force, which may have changed in the
 // Settings dialog since the SAS was last written: the write-back that runs first refreshes the
-// file's settings copy (which the engine reads) from the live settings. Esc keeps what was done
-// (one undo takes it back) and is no failure. True when it ran to the end.
+// file's settings copy (which the engine reads) from the live settings. Esc stops it with the
+// file as it was and is no failure. True when it ran to the end.
 bool RunBusy(App& app,
              const std::function<bool(const FrameChangeSink&, const ProgressCallback&)>& operation) {
   app.flags |= SasPageDirty;
@@ -164,11 +164,12 @@ bool RunBusy(App& app,
     ProgressPacer pacer(app, true);
     const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.sas.header.frameLength);
     done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-      return operation(sink, progress) || (app.flags & AbortRequested) != 0;
+      if (operation(sink, progress)) return FileOperationEnd::Done;
+      return (app.flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
     });
   }
   SetBusy(app, false);
-  return done && !(app.flags & AbortRequested);
+  return done;
 }
 
 void SnapToScale(App& app, int view) {

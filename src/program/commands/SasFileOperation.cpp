@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/MessageId.h"
+#include "engine/sas/SasChange.h"
 #include "engine/sas/SasDocument.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasUndo.h"
@@ -34,6 +35,11 @@ class ChangeCollector {
     };
   }
   bool Overflow() const { return overflow_; }
+  // The operation's changes did not land: nothing of them to undo.
+  void Forget() {
+    changes_.clear();
+    overflow_ = false;
+  }
   std::map<std::uint32_t, std::pair<SasFrame, SasFrame>>& Changes() { return changes_; }
 
  private:
@@ -56,10 +62,25 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
     if (app.flags & SasPageDirty) return false;  // the write-back failed and said so; nothing is lost
   }
   ChangeCollector collector;
-  const bool done = operation(collector.Sink());
+  const SasHeader headerAtStart = sas.header;
+  const std::vector<TimeLink> linksAtStart = sas.links;
+  SasChange change;
+  const MessageId refused = change.Begin(sas, false);
+  const FileOperationEnd end =
+      refused == MessageId::None ? operation(collector.Sink()) : FileOperationEnd::Failed;
+  const bool done = end == FileOperationEnd::Done && change.Commit();
+  if (!done) {
+    // The file is as it was, and so are the header and links that go back with it.
+    change.Abandon();
+    sas.header = headerAtStart;
+    sas.links = linksAtStart;
+    collector.Forget();
+  }
   SasReadPage(app);
   SasViewSetDataWidth(app);
-  if (!done) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+  if (!done && end != FileOperationEnd::Stopped)
+    ShowErrorMessage(app.ports.desktop,
+                     refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
 
   if (collector.Overflow()) {
     SasUndoClear(app);

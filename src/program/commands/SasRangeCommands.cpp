@@ -94,7 +94,7 @@ void RangeChanged(App& app) {
 
 void ApplyRange(App& app, std::uint32_t first, std::uint32_t end, unsigned ops, bool writeBackFirst) {
   RunFileOperation(app, writeBackFirst, [&](const FrameChangeSink& sink) {
-    return SasApplyRange(app.sas, first, end, ops, app.sasRangeParams, sink);
+    return DoneOrFailed(SasApplyRange(app.sas, first, end, ops, app.sasRangeParams, sink));
   });
 }
 
@@ -154,7 +154,7 @@ void SasRangeCommand(App& app, int view, int command) {
       const auto first = static_cast<std::uint32_t>(std::max(range.left, 0));
       const auto end = static_cast<std::uint32_t>(std::max(range.right, 0));
       RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-        return SasSetTimeCorrection(sas, first, end, command == 138, sink);
+        return DoneOrFailed(SasSetTimeCorrection(sas, first, end, command == 138, sink));
       });
       break;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/sas/SasChange.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
 #include "program/commands/SasCommands.h"
@@ -32,21 +33,33 @@ void Push(App& app, SasUndoAction action) {
   }
 }
 
-// Applies one side of an action through the file: pending page edits written back, the records
-// written, the links put in place, header and links written, the page read again.
+// Applies one side of an action through the file: pending page edits written back, then the
+// records, the links and the header as one change that lands whole or not at all (SasChange),
+// the page read again.
 bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames,
            const std::vector<TimeLink>& links) {
   SasWriteBack(app);
   if (app.flags & SasPageDirty) return false;  // the write-back failed and said so
   SasDocument& sas = app.sas;
-  if (!SasWriteFrames(sas, frames)) {
-    ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+  const SasHeader headerNow = sas.header;
+  const std::vector<TimeLink> linksNow = sas.links;
+  SasChange change;
+  const MessageId refused = change.Begin(sas, false);
+  bool done = refused == MessageId::None && SasWriteFrames(sas, frames);
+  if (done) {
+    sas.links = links;
+    SasReadPage(app);  // from the copy: the records just written
+    done = SasWriteRecords(sas, app.settings) && change.Commit();
+  }
+  if (!done) {
+    change.Abandon();
+    sas.header = headerNow;
+    sas.links = linksNow;
+    SasReadPage(app);
+    ShowErrorMessage(app.ports.desktop,
+                     refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
     return false;
   }
-  sas.links = links;
-  SasReadPage(app);
-  app.flags |= SasPageDirty;  // header and links go back with the page
-  SasWriteBack(app);
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
   SasViewSetDataWidth(app);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/sas/AnalysisKernels.h"
 #include "platform/Keys.h"
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/WavCommands.h"
@@ -93,9 +94,11 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   EXPECT_EQ(request.initialName, "");  // the shared name buffer is cleared first
   EXPECT_FALSE(request.overwritePrompt);
   EXPECT_EQ(Stored(out), input);
-  // Each frame 10 ms apart and the end (51), then the measurement: its one voiced run, each of
-  // the run's blocks, and its end (7), all in busy mode.
-  EXPECT_EQ(pumps, 58);
+  // Each frame 10 ms apart and the end (51), then the measurement: its one voiced run of 50
+  // frames, each of the run's blocks (as many frames a block as this processor's analysis
+  // kernel takes), and its end, all in busy mode.
+  const int blockFrames = ShapeOf(BestKernelWidth()).Frames();
+  EXPECT_EQ(pumps, 51 + 1 + (50 + blockFrames - 1) / blockFrames + 1);
   EXPECT_EQ(calls, std::vector<std::string>{"writeBack"});
   EXPECT_FALSE(app.Has(Busy));
   // The cursor line followed the render to the last frame, kept inside the plot, and the

@@ -1,0 +1,31 @@
+#include "cli/InPlaceChange.h"
+
+#include "base/MessageId.h"
+#include "cli/Cli.h"
+#include "cli/TerminalProgress.h"
+#include "engine/sas/SasChange.h"
+#include "engine/sas/SasDocument.h"
+
+namespace vocara::cli {
+
+int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
+                  const std::function<bool(const ProgressCallback& progress)>& operation) {
+  const InterruptScope interruptible;
+  const auto interruptedExit = [&err, &name] {
+    err << "vocara-cli: interrupted; " << name << " was not changed\n";
+    return ExitFailure;
+  };
+  SasChange change;
+  if (const MessageId refused = change.Begin(sas, true, SasLockWait, [] { return !Interrupted(); });
+      refused != MessageId::None) {
+    if (Interrupted()) return interruptedExit();
+    return OutputFailure(err, refused, name);
+  }
+  const bool done = operation(TerminalProgress(err, "", false));
+  // The last moment to stop: once the copy is renamed over the file, the change has happened.
+  if (Interrupted()) return interruptedExit();
+  if (!done || !change.Commit()) return OutputFailure(err, MessageId::OutputWriteFailed, name);
+  return ExitSuccess;
+}
+
+}  // namespace vocara::cli
