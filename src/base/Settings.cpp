@@ -218,6 +218,11 @@ bool ValidateSettings(const GeneralSettings& s) {
          InRange(s.selectThreshold, 0.0, 100.0) && InRange(s.silenceThreshold, 0.0, 100.0);
 }
 
+double WhiteNoiseInEffect(double stored) {
+  if (!std::isfinite(stored)) return GeneralSettings{}.whiteNoise;
+  return std::clamp(stored, 0.0, MaxWhiteNoise);
+}
+
 WindowLayout WindowLayout::Defaults() {
   WindowLayout layout;
   for (std::size_t view = 0; view < layout.rects.size(); ++view)
