@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/processing/Correct.h"
+#include "engine/processing/CorrectionReport.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/ChildProcess.h"
@@ -349,6 +350,48 @@ TEST_F(CorrectTest, TheOutputLengthIsFoundWithoutRendering) {
     EXPECT_EQ(length.samples, rendered.outputSamples) << c.name;
     EXPECT_EQ(Output().size(), rendered.outputSamples) << c.name;
   }
+}
+
+// Only a file with the recording's format and the render's exact length can be its rendering.
+TEST_F(CorrectTest, AFileThatIsNotTheRenderingIsToldApart) {
+  OpenWav(Noise(16000, 2));
+  std::vector<SasFrame> lowered = FreshFrames(400, 3600);
+  lowered[4] = lowered[5] = Edited(lowered[4], 1200);
+  OpenSas(400, lowered);
+  const ReportRequest request{0, 16000, true};
+  ASSERT_EQ(Correct(wav, sas, {0, 16000, true}, out, nullptr).result, LongOperationResult::Done);
+  const std::string rendered = ReadFile(out);
+  const std::size_t samples = (rendered.size() - 44) / 2;
+  const std::string data = rendered.substr(44);
+  const std::string n = std::to_string(samples);
+  const std::string in = dir.File("in.wav");
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string reason;  // empty: it can be the rendering
+  } cases[] = {
+      {"the rendering", rendered, ""},
+      {"another rate", CanonicalWav(Format(2, 44100), data), out + ": 44100 Hz, " + in + " is 48000 Hz"},
+      {"wider samples", CanonicalWav(Format(3), data.substr(0, 3 * (samples / 2))),
+       out + ": 24-bit samples in 3 bytes, " + in + " has 16-bit samples in 2 bytes"},
+      {"no samples", CanonicalWav(format, ""), out + ": 0 samples, the rendering has " + n},
+      {"one sample short", CanonicalWav(format, data.substr(2)),
+       out + ": " + std::to_string(samples - 1) + " samples, the rendering has " + n},
+      {"one sample more", CanonicalWav(format, data + "ab"),
+       out + ": " + std::to_string(samples + 1) + " samples, the rendering has " + n},
+      {"the recording itself", ReadFile(in), out + ": 16000 samples, the rendering has " + n},
+  };
+  for (const auto& c : cases) {
+    WavDocument corrected;
+    ASSERT_EQ(WavOpenDocument(corrected, WriteFile(out, c.bytes)).message, MessageId::None) << c.name;
+    EXPECT_EQ(CorrectedFileMismatch(wav, sas, request, corrected), c.reason) << c.name;
+  }
+  // No file at all can be a rendering that would pass the largest WAV.
+  OpenSas(400, StretchedFrames(40));
+  WavDocument corrected;
+  ASSERT_EQ(WavOpenDocument(corrected, WriteFile(out, rendered)).message, MessageId::None);
+  EXPECT_EQ(CorrectedFileMismatch(wav, sas, request, corrected),
+            out + ": no rendering, it would pass the 4 GiB limit of a WAV file");
 }
 
 }  // namespace
