@@ -2,7 +2,6 @@
 // calls themselves), the Settings dialog's clamps, the refusals and the usage errors.
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,27 +77,6 @@ TEST_F(DenoiseCommandTest, OptionsReachTheCapturesAndTheRemoval) {
       WriteFile(dir.File("vocara.INI"), SettingsFileBytes(settings, WindowLayout::Defaults()));
   ASSERT_EQ(Run({"--noise", "0:5000", "--settings", file, "--white-noise", "0.02"}), cli::ExitSuccess);
   EXPECT_EQ(ReadFile(output), Expected({{0, 5000}}, 4096, 0.5, 0.02));
-}
-
-// The floor from a settings file works as the same value given as --white-noise; one that is
-// no finite number as no floor.
-TEST_F(DenoiseCommandTest, AWhiteNoiseFloorFromASettingsFileWorksAsTheOptionClampsIt) {
-  // {stored in the file, the option that writes the same file}
-  for (const auto& [stored, option] :
-       std::vector<std::pair<double, const char*>>{{std::numeric_limits<double>::quiet_NaN(), "0"},
-                                                   {std::numeric_limits<double>::infinity(), "0"},
-                                                   {1e308, "1e308"},
-                                                   {-2.0, "-2"},
-                                                   {0.02, "0.02"}}) {
-    ASSERT_EQ(Run({"--noise", "0:5000", "--gain", "0.5", "--white-noise", option}), cli::ExitSuccess);
-    const std::string expected = ReadFile(output);
-    GeneralSettings settings;
-    settings.whiteNoise = stored;
-    const std::string file =
-        WriteFile(dir.File("vocara.INI"), SettingsFileBytes(settings, WindowLayout::Defaults()));
-    ASSERT_EQ(Run({"--noise", "0:5000", "--gain", "0.5", "--settings", file}), cli::ExitSuccess) << err.str();
-    EXPECT_EQ(ReadFile(output), expected) << stored;
-  }
 }
 
 TEST_F(DenoiseCommandTest, BadArgumentsAreUsageErrorsAndTheRecordingIsRefusedAsOutput) {

@@ -141,7 +141,8 @@ TEST_F(InTuneCommandsTest, ReportPrintsEveryNoteAsTextAndJson) {
   EXPECT_NE(out.str().find("\"note\": \"E4\""), std::string::npos) << out.str();
 }
 
-// The corrected file must be what correct writes for the same SAS, range and time correction.
+// The corrected file must be what correct writes for the same SAS, range and time correction
+// (the reasons themselves are the engine's, CorrectTest).
 TEST_F(InTuneCommandsTest, ReportRefusesAFileThatIsNotTheRendering) {
   const std::string wav = dir.File("sung.wav");
   WriteWav(wav, SungMelody({{60, 30, 0.7}}));
@@ -149,27 +150,14 @@ TEST_F(InTuneCommandsTest, ReportRefusesAFileThatIsNotTheRendering) {
   const std::string corrected = dir.File("out.wav");
   ASSERT_EQ(Run({"correct", wav, sas, corrected, "--range", "1000:30000"}), cli::ExitSuccess) << err.str();
   const std::string data = ReadFile(corrected).substr(44);
-  const std::string samples = std::to_string(data.size() / 2);
-  const std::string whole = std::to_string((ReadFile(wav).size() - 44) / 2);
-  const std::string other = dir.File("other.wav");
-  const std::string heading = "vocara-cli: " + other + " is not the corrected rendering of " + wav + "\n";
-  const struct {
-    std::string bytes;
-    std::vector<std::string> options;
-    std::string reason;
-  } cases[] = {
-      {CanonicalWav(Format(2, 44100), data), {"--range", "1000:30000"}, "44100 Hz, " + wav + " is 48000 Hz"},
-      {CanonicalWav(Format(2), ""), {"--range", "1000:30000"}, "0 samples, the rendering has " + samples},
-      {CanonicalWav(Format(2), data), {}, samples + " samples, the rendering has " + whole},  // a fresh SAS
-  };
-  for (const auto& c : cases) {
-    WriteFile(other, c.bytes);
-    std::vector<std::string> args{"report", wav, sas, other};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    EXPECT_EQ(Run(args), cli::ExitFailure) << c.reason;
-    EXPECT_EQ(err.str(), heading + "vocara-cli: " + other + ": " + c.reason + "\n");
-    EXPECT_EQ(out.str(), "");
-  }
+  const std::string other = WriteFile(dir.File("other.wav"), CanonicalWav(Format(2, 44100), data));
+  EXPECT_EQ(Run({"report", wav, sas, other, "--range", "1000:30000"}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "vocara-cli: " + other + " is not the corrected rendering of " + wav +
+                           "\nvocara-cli: " + other + ": 44100 Hz, " + wav + " is 48000 Hz\n");
+  EXPECT_EQ(out.str(), "");
+  // The whole recording renders longer than the range.
+  EXPECT_EQ(Run({"report", wav, sas, corrected}), cli::ExitFailure);
+  EXPECT_NE(err.str().find(" samples, the rendering has "), std::string::npos) << err.str();
   ASSERT_EQ(Run({"report", wav, sas, corrected, "--range", "1000:30000"}), cli::ExitSuccess) << err.str();
 }
 
