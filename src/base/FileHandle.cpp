@@ -29,19 +29,38 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   return *this;
 }
 
+namespace {
+
+// Opens without waiting and keeps the file only when it is a regular file. A named pipe opened
+// for reading waits for a writer, and a device may wait for its hardware; with O_NONBLOCK the
+// open returns at once and fstat tells what was opened. Checking the name before a blocking
+// open would not do: the name can be replaced by a pipe between the check and the open.
+// The descriptor goes back to blocking reads before it is handed to the stream.
+std::FILE* OpenRegularFile(const std::string& path, int access, const char* mode) {
+  const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat status {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(fd, mode);
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
+}  // namespace
+
 FileHandle FileHandle::OpenForReading(const std::string& path) {
-  std::error_code ec;
-  // Checked first so that a named pipe cannot block the open and a directory is not read.
-  if (!std::filesystem::is_regular_file(path, ec)) return {};
-  return FileHandle(std::fopen(path.c_str(), "rb"));
+  return FileHandle(OpenRegularFile(path, O_RDONLY, "rb"));
 }
 
 FileHandle FileHandle::Create(const std::string& path) { return FileHandle(std::fopen(path.c_str(), "wb")); }
 
 FileHandle FileHandle::OpenForUpdate(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return {};
-  return FileHandle(std::fopen(path.c_str(), "r+b"));
+  return FileHandle(OpenRegularFile(path, O_RDWR, "r+b"));
 }
 
 FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions, bool readable) {

@@ -15,6 +15,7 @@
 #include <random>
 #include <system_error>
 
+#include "base/FileHandle.h"
 #include "base/Instruments.h"
 
 namespace vocara {
@@ -100,10 +101,6 @@ struct File {
   explicit operator bool() const { return handle != nullptr; }
 };
 
-bool ReadExactly(std::FILE* file, std::span<std::uint8_t> bytes) {
-  return std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
 void WriteBytes(std::FILE* file, std::span<const std::uint8_t> bytes) {
   // A short write is not reported: the settings file is a convenience, never a reason to fail.
   static_cast<void>(std::fwrite(bytes.data(), 1, bytes.size(), file));
@@ -111,17 +108,18 @@ void WriteBytes(std::FILE* file, std::span<const std::uint8_t> bytes) {
 
 // Reads and checks the whole file, one rule after the other; false at the first that fails.
 bool ReadSettingsFile(const std::string& path, const platform::Rect& workArea, SettingsLoadResult& result) {
-  const File file(path, "rb");
-  if (!file) return false;
+  // FileHandle refuses a pipe or a device at once instead of waiting on it at start-up.
+  FileHandle file = FileHandle::OpenForReading(path);
+  if (!file.IsOpen()) return false;
 
   std::array<std::uint8_t, GeneralSettings::ByteSize> record{};
-  if (!ReadExactly(file.handle, record)) return false;
+  if (file.Read(record.data(), record.size()) != record.size()) return false;
   const GeneralSettings settings = GeneralSettings::Parse(record);
   if (settings.instrument < 0) return false;
   if (!ValidateSettings(settings)) return false;
 
   std::array<std::uint8_t, WindowLayout::ByteSize> layoutBytes{};
-  if (!ReadExactly(file.handle, layoutBytes)) return false;
+  if (file.Read(layoutBytes.data(), layoutBytes.size()) != layoutBytes.size()) return false;
   const WindowLayout layout = WindowLayout::Parse(layoutBytes);
   for (int view = 0; view < ViewCount; ++view) {
     if (!LayoutRectAcceptable(view, layout.rects[static_cast<std::size_t>(view)], workArea)) return false;
@@ -133,6 +131,11 @@ bool ReadSettingsFile(const std::string& path, const platform::Rect& workArea, S
 }
 
 void WriteBuiltInSettingsFile(const std::string& path) {
+  // Only a missing or regular file is rewritten: opening a named pipe for writing would wait
+  // for a reader, and a device is no place for settings.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return;
   const File file(path, "wb");
   if (!file) return;
   WriteBytes(file.handle, GeneralSettings{}.Serialise());
@@ -213,6 +216,11 @@ bool ValidateSettings(const GeneralSettings& s) {
          InRange(s.beatUnit, 1, 99) && InRange(s.divisions, 1, 99) && InRange(s.tempo, 1.0, 999.0) &&
          s.rulerOrigin >= 0 && InRange(s.originBar, 0, 999) && InRange(s.noiseGain, 0.0, 5.0) &&
          InRange(s.selectThreshold, 0.0, 100.0) && InRange(s.silenceThreshold, 0.0, 100.0);
+}
+
+double WhiteNoiseInEffect(double stored) {
+  if (!std::isfinite(stored)) return GeneralSettings{}.whiteNoise;
+  return std::clamp(stored, 0.0, MaxWhiteNoise);
 }
 
 WindowLayout WindowLayout::Defaults() {

@@ -66,6 +66,14 @@ void ChooseHighestNote(GeneralSettings& settings, int note);
 inline constexpr double MaxWhiteNoise = 100.0;
 inline constexpr double MaxNoiseGain = 5.0;
 
+// The white-noise floor Remove Noise works with, from the stored whiteNoise. That field is the
+// one floating field ValidateSettings leaves alone, so the settings file, --settings and the
+// copy in a SAS hand it over as stored (and keep it so). Where it takes effect it is clamped as
+// the dialog and --white-noise clamp a typed value: below 0 gives 0, above MaxWhiteNoise gives
+// MaxWhiteNoise. A value that is not a finite number (NaN or an infinity, which no field can
+// be typed as) says nothing about the floor that was meant and gives the built-in 0: no floor.
+double WhiteNoiseInEffect(double stored);
+
 // The screen rectangles of the four windows, indexed by ViewId.
 struct WindowLayout {
   std::array<platform::Rect, ViewCount> rects;

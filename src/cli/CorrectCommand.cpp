@@ -101,7 +101,11 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
     result = Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
   }
   if (drawBar) err << '\n';
-  return LongOperationExit(err, result.message, result.result, options.output);
+  const int exit = LongOperationExit(err, result.message, result.result, options.output);
+  if (result.passesWavLimit)
+    err << "vocara-cli: " << options.output
+        << ": the corrected recording would pass the 4 GiB limit of a WAV file\n";
+  return exit;
 }
 
 }  // namespace vocara::cli

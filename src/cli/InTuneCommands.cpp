@@ -202,6 +202,11 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     request.end = range->right;
   }
   request.timeCorrection = timeCorrection ? *timeCorrection == "on" : sas.header.settings.timeCorrection != 0;
+  if (const std::string mismatch = CorrectedFileMismatch(wav, sas, request, corrected); !mismatch.empty()) {
+    err << "vocara-cli: " << parsed.names[2] << " is not the corrected rendering of " << parsed.names[0]
+        << "\nvocara-cli: " << mismatch << '\n';
+    return ExitFailure;
+  }
   CorrectionReport report;
   if (!MakeCorrectionReport(sas, corrected, request, report)) {
     err << "vocara-cli: could not read " << parsed.names[2] << '\n';

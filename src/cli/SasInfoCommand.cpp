@@ -3,8 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 
+#include "base/FileHandle.h"
 #include "cli/Cli.h"
 #include "engine/sas/SasDocument.h"
 
@@ -22,8 +22,10 @@ std::string Exact(double value) {
 
 bool StartsAsSasFile(const std::string& path) {
   std::array<char, 4> magic{};
-  std::ifstream file(path, std::ios::binary);
-  return file.read(magic.data(), magic.size()) && magic == SasMagic;
+  // Through FileHandle, which never waits on a named pipe or a device: only a regular file
+  // can be a SAS, and anything else goes on to the WAV opener's refusal.
+  FileHandle file = FileHandle::OpenForReading(path);
+  return file.IsOpen() && file.Read(magic.data(), magic.size()) == magic.size() && magic == SasMagic;
 }
 
 int SasInfo(const std::string& path, std::ostream& out, std::ostream& err) {

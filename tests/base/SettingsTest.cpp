@@ -1,8 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <vector>
 
@@ -137,6 +142,25 @@ TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {
   EXPECT_EQ(result.settings, Distinctive());
   EXPECT_EQ(result.layout, layout);
   EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
+}
+
+// A pipe where the settings file should be must not hold up the start: it is neither read
+// (which would wait for a writer) nor rewritten (which would wait for a reader).
+TEST_F(SettingsFileTest, APipeInItsPlaceGivesBuiltInValuesWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
+  std::future<SettingsLoadResult> load = std::async(std::launch::async, [&] { return Load(); });
+  const bool returned = load.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  while (load.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    for (const int access : {O_WRONLY, O_RDONLY}) {  // release a waiting reader or writer
+      const int end = ::open(file_.c_str(), access | O_NONBLOCK);
+      if (end >= 0) ::close(end);
+    }
+  }
+  ASSERT_TRUE(returned) << "the load waited on the pipe";
+  const SettingsLoadResult result = load.get();
+  EXPECT_FALSE(result.accepted);
+  EXPECT_EQ(result.settings, GeneralSettings{});
+  EXPECT_TRUE(fs::is_fifo(file_));
 }
 
 TEST_F(SettingsFileTest, SavesWriteTheirOwnPartOnly) {

@@ -1,7 +1,13 @@
 // The vocara-cli contract: exit codes, the message alone on one line of stderr, the usage
 // text, the key=value lines of info and the files of save-range and export-text.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,6 +87,36 @@ TEST_F(CliTest, AFailureIsTheMessageAloneOnOneLine) {
   EXPECT_EQ(err.str(), "Invalid File Handle\n");
   EXPECT_EQ(Run({"info", WriteFile(dir.File("short.wav"), "RIFF")}), 1);
   EXPECT_EQ(err.str(), "WAVE to short\n");
+}
+
+// A named pipe or a device as an input is refused at once by every subcommand, never waited
+// on. A call still waiting after 5 s fails; the pipe's writing end is then opened and closed
+// so that the waiting reader sees the end of the pipe and the test can finish.
+TEST_F(CliTest, APipeOrADeviceAsAnInputIsRefusedWithoutWaiting) {
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
+  const std::string output = dir.File("o.wav");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"info", fifo},
+           {"info", "/dev/zero"},
+           {"save-range", fifo, output, "0:1"},
+           {"export-text", fifo, dir.File("o.txt"), "0:1"},
+           {"build", fifo, dir.File("o.sas")},
+           {"notes", fifo, "--at", "0"},
+           {"correct", wav, fifo, output},
+           {"build", wav, dir.File("o.sas"), "--settings", fifo},
+       }) {
+    std::future<int> call = std::async(std::launch::async, [&] { return Run(args); });
+    const bool returned = call.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    while (call.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+      const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+    }
+    EXPECT_TRUE(returned) << ::testing::PrintToString(args) << " waited on its input";
+    EXPECT_NE(call.get(), 0) << ::testing::PrintToString(args);
+    EXPECT_FALSE(std::filesystem::exists(output));
+  }
 }
 
 // The files' contents are the core's (RangeExportTest); here, that A:B reaches them as [A, B).

@@ -91,6 +91,26 @@ TEST_F(CorrectCommandTest, TimeCorrectionFollowsTheSasUnlessTheOptionOverrides) 
   EXPECT_NEAR(OutputSamples(), resampled, 2);
 }
 
+// Frames whose targets lie 25 octaves below their sources (as a damaged or random SAS can
+// ask): the output would pass the largest WAV. It was cut there and kept; now nothing is
+// written and the reason is given.
+TEST_F(CorrectCommandTest, AnOutputPastTheLargestWavIsRefusedAndTheOldFileKept) {
+  WavDocument probe;
+  WavOpenDocument(probe, wav);
+  SasFrame frame = FreshFrame(30000, -1 << 30, 1 << 30);
+  frame.targetPitch = 0;
+  const std::string sas =
+      WriteSasFile(dir.File("stretched.sas"), SasHeaderFor(400, 48000, probe.checksum, 120),
+                   std::vector<SasFrame>(120, frame), EndLinks(48000));
+  for (const char* timeCorrection : {"on", "off"}) {
+    WriteFile(output, "the previous file");
+    EXPECT_EQ(Run({"correct", wav, sas, output, "--time-correction", timeCorrection}), cli::ExitFailure);
+    EXPECT_EQ(err.str(), "vocara-cli: could not write " + output + "\nvocara-cli: " + output +
+                             ": the corrected recording would pass the 4 GiB limit of a WAV file\n");
+    EXPECT_TRUE(ReadFile(output) == "the previous file") << "size " << ReadFile(output).size();
+  }
+}
+
 TEST_F(CorrectCommandTest, BadArgumentsAreUsageErrors) {
   const std::string sas = MakeSas(0, -1);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

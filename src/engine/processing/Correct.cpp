@@ -170,6 +170,197 @@ double LinkTarget(const TimeLink& prev, const TimeLink& next, std::uint32_t inPo
   return d(prev.target) + (d(next.target) - d(prev.target)) * (d(inPos) - d(prev.source)) / sourceSpan;
 }
 
+// The render's walk over request.start .. request.end: which frames each segment reads, where a
+// period is dropped or repeated, where every input sample lands on the output axis and which
+// output positions it produces. It depends on the frames, the links and the request, never on
+// the samples; the render hands it a sink that reads, reshapes and writes them, and the length
+// alone comes from the same walk with a sink that does nothing, so the two cannot differ.
+struct WalkParameters {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+  std::uint32_t frameLength = 0;
+  std::uint32_t sampleRate = 0;
+  bool timeCorrection = false;  // asked for and there are links to follow
+  std::uint64_t maxOutputSamples = 0;
+};
+
+struct WalkEnd {
+  std::uint64_t outPos = 0;  // one past the last output position produced
+  bool aborted = false;      // the sink said stop
+  bool full = false;         // stopped where the output would pass what a WAV header counts
+};
+
+template <class Sink>
+WalkEnd Walk(FrameStream& frames, std::span<const TimeLink> links, const WalkParameters& p, Sink& sink) {
+  const std::uint32_t start = p.start;
+  const std::uint32_t end = p.end;
+  const std::uint32_t frameLength = p.frameLength;
+  // The first link whose source lies beyond start, and the one before it.
+  std::size_t linkIndex = 1;
+  while (linkIndex + 1 < links.size() && links[linkIndex].source <= start) ++linkIndex;
+
+  sink.First(start, FrameGain(frames.Get(start / frameLength)));
+
+  std::uint32_t inPos = start;
+  double x = start;
+  double xPrev = x;
+  std::uint64_t outPos = std::uint64_t{start} + 1;
+  std::uint32_t k = 0;
+  std::uint32_t L = 0;
+  int dF = 0;
+  int dDelta = 0;
+  double gF = 1.0;
+  double gDelta = 0.0;
+  WalkEnd walked;
+  // The first position the output must not reach; a whole number, exact in a double.
+  const double limit = static_cast<double>(start) + static_cast<double>(p.maxOutputSamples);
+
+  while (inPos < end) {
+    if (k == L) {
+      const std::uint32_t reached = inPos;
+      sink.Load(inPos);
+      const std::uint32_t number = inPos / frameLength;
+      // Both limited to the last frame, so the tail behind the last whole frame reads that
+      // frame rather than the link table behind it.
+      const SasFrame F = frames.Get(number);
+      const SasFrame G = frames.Get(std::uint64_t{number} + 1);
+      sink.Flush();
+
+      L = frameLength;
+      if (p.timeCorrection && !F.TimeCorrectionOff()) {
+        if (inPos > links[linkIndex].source && linkIndex + 1 < links.size()) ++linkIndex;  // one step a frame
+        const std::uint32_t P = FrameSourcePeriod(F, p.sampleRate, frameLength);
+        const double drift =
+            static_cast<double>(outPos) - LinkTarget(links[linkIndex - 1], links[linkIndex], inPos);
+        if (drift > P) {
+          sink.DropPeriod(P);
+          inPos += P;
+          L = frameLength - P;
+        } else if (drift < -static_cast<double>(P) && inPos >= P) {
+          // Never within the first period of the recording, where inPos would wrap.
+          sink.RepeatPeriod(P);
+          L = frameLength + P;
+          inPos -= P;
+        }
+      }
+      dF = FramePitchOffset(F);
+      dDelta = FramePitchOffset(G) - dF;
+      gF = FrameGain(F);
+      gDelta = FrameGain(G) - gF;
+      k = 0;
+      if (!sink.Continue(reached, end)) {
+        walked.aborted = true;
+        break;
+      }
+    }
+
+    // The pitch offset's slope is a 32-bit integer product, wrapping as such; it cannot wrap
+    // for offsets and frame lengths that valid settings give.
+    const auto slope = static_cast<std::int32_t>(static_cast<std::uint32_t>(dDelta) * k);
+    const double c = dF + static_cast<double>(slope) / L;
+    const double ratio = std::exp(c * CentsToExponent);
+    xPrev = x;
+    x += ratio;
+    ++k;
+    ++inPos;
+    if (inPos >= end) break;
+
+    if (x >= static_cast<double>(outPos)) {
+      // Compared in doubles, so a position too large for any integer (an infinite ratio from a
+      // damaged frame) stops the walk as well.
+      const bool full = !(x < limit);
+      const std::uint64_t last = full ? start + p.maxOutputSamples - 1 : static_cast<std::uint64_t>(x);
+      sink.Produce(k, L, gF, gDelta, xPrev, x, outPos, last);
+      outPos = last + 1;
+      if (full) {
+        walked.full = true;
+        break;
+      }
+    }
+  }
+  walked.outPos = outPos;
+  return walked;
+}
+
+// The walk with no samples: only the output length.
+struct CountingSink {
+  void First(std::uint32_t, double) {}
+  void Load(std::uint32_t) {}
+  void Flush() {}
+  void DropPeriod(std::uint32_t) {}
+  void RepeatPeriod(std::uint32_t) {}
+  bool Continue(std::uint32_t, std::uint32_t) { return true; }
+  void Produce(std::uint32_t, std::uint32_t, double, double, double, double, std::uint64_t, std::uint64_t) {}
+};
+
+// The render's samples: the segment of the current frame, reshaped for a dropped or repeated
+// period, and the output read off it, flushed per frame and whenever the buffer fills.
+class RenderSink {
+ public:
+  RenderSink(SampleStream& samples, OutputWriter& writer, std::uint32_t frameLength,
+             std::size_t segmentLength, std::size_t outputCapacity, const ProgressCallback& progress)
+      : samples_(samples),
+        writer_(writer),
+        frameLength_(frameLength),
+        segment_(segmentLength),
+        out_(outputCapacity),
+        progress_(progress) {}
+
+  void First(std::uint32_t start, double gain) {
+    samples_.Read(start, std::span<std::int32_t>(segment_.data(), 1));
+    out_[count_++] = ToSample(segment_[0] * gain);
+  }
+  void Load(std::uint32_t inPos) {
+    samples_.Read(inPos, std::span<std::int32_t>(segment_.data(), std::size_t{frameLength_} + 1));
+  }
+  void Flush() {
+    writer_.Write(std::span<const std::int32_t>(out_.data(), count_));
+    count_ = 0;
+  }
+  // Cross-fades from the frame's start into the same signal one period later, ending exactly
+  // on the frame's last sample.
+  void DropPeriod(std::uint32_t P) {
+    std::int32_t* s = segment_.data();
+    const std::uint32_t L = frameLength_ - P;
+    const double length = L;
+    for (std::uint32_t i = 0; i <= L; ++i)
+      s[i] = ToSample((static_cast<double>(L - i) * s[i] + static_cast<double>(i) * s[i + P]) / length);
+  }
+  // Appends the last period behind the frame, then cross-fades the second period back into
+  // the first. Computed from the end down so that it can be done in place: slot P + i is
+  // written only after every slot below it was read.
+  void RepeatPeriod(std::uint32_t P) {
+    std::int32_t* s = segment_.data();
+    std::copy_n(s + (frameLength_ - P + 1), P, s + (frameLength_ + 1));
+    const std::uint32_t M = frameLength_ - P;
+    const double length = M;
+    for (std::uint32_t i = M + 1; i-- > 0;)
+      s[P + i] = ToSample((static_cast<double>(s[i + P]) * (M - i) + static_cast<double>(s[i]) * i) / length);
+  }
+  bool Continue(std::uint32_t reached, std::uint32_t end) { return !progress_ || progress_(reached, end); }
+  // The output positions outPos .. last, between input samples k - 1 and k of the segment,
+  // each scaled by the gain moving from the current frame's to the next frame's.
+  void Produce(std::uint32_t k, std::uint32_t L, double gF, double gDelta, double xPrev, double x,
+               std::uint64_t outPos, std::uint64_t last) {
+    const double a = (gF + gDelta * (k - 1) / L) * segment_[k - 1];
+    const double b = (gF + gDelta * k / L) * segment_[k];
+    const double step = x - xPrev;
+    for (std::uint64_t t = outPos; t <= last; ++t) {
+      if (count_ == out_.size()) Flush();
+      out_[count_++] = ToSample(a + (b - a) * (static_cast<double>(t) - xPrev) / step);
+    }
+  }
+
+ private:
+  SampleStream& samples_;
+  OutputWriter& writer_;
+  std::uint32_t frameLength_;
+  std::vector<std::int32_t> segment_;
+  std::vector<std::int32_t> out_;
+  std::size_t count_ = 0;
+  const ProgressCallback& progress_;
+};
+
 }  // namespace
 
 double FrameGain(const SasFrame& frame) {
@@ -200,22 +391,99 @@ std::uint32_t LargestFrameLength(std::uint32_t sampleRate) {
   return static_cast<std::uint32_t>(std::trunc(window * 5.0 * 0.0594630943593)) + 1;
 }
 
+namespace {
+
+// The frame length the render walks with: a SAS without frames (a recording shorter than one
+// hop) renders unchanged through the neutral frame, of a length that needs no large buffers
+// whatever the header says. 0 when the header's length is one no settings give at the rate.
+std::uint32_t RenderFrameLength(const SasHeader& header, std::uint32_t sampleRate) {
+  if (header.frameCount == 0) return std::clamp<std::uint32_t>(header.frameLength, 1, PassThroughFrameLength);
+  if (header.frameLength == 0 || header.frameLength > LargestFrameLength(sampleRate)) return 0;
+  return header.frameLength;
+}
+
+// The header's sizes are 32-bit: data size and data size + 36 must fit.
+std::uint64_t MaxOutputSamples(unsigned blockAlign) { return (std::uint64_t{0xFFFFFFFF} - 36) / blockAlign; }
+
+WalkParameters WalkFor(const WavDocument& wav, const SasDocument& sas, const CorrectRequest& request,
+                       std::uint32_t frameLength) {
+  return {request.start,
+          request.end,
+          frameLength,
+          wav.header.fields.sampleRate,
+          request.timeCorrection && sas.links.size() >= 2,
+          MaxOutputSamples(wav.BlockAlign())};
+}
+
+// Whether the output may pass the largest WAV, from one look at each segment's two frames: a
+// segment takes at most frameLength + P input steps (a repeated period), and every step moves
+// the output by at most the larger of the two frames' ratios, since the pitch offset moves
+// linearly between them. False means the render surely fits; true only that it must be walked
+// to know. The margin covers the rounding of billions of additions to the output position.
+bool MayPassWavLimit(FrameStream& frames, const WalkParameters& p) {
+  const double limit = static_cast<double>(p.maxOutputSamples) - 65536.0;
+  double bound = 0.0;
+  for (std::uint64_t segment = p.start; segment < p.end; segment += p.frameLength) {
+    const std::uint64_t number = segment / p.frameLength;
+    const SasFrame F = frames.Get(number);
+    const SasFrame G = frames.Get(number + 1);
+    const bool periods = p.timeCorrection && !F.TimeCorrectionOff();
+    const double steps =
+        p.frameLength +
+        (periods ? static_cast<double>(FrameSourcePeriod(F, p.sampleRate, p.frameLength)) : 0.0);
+    const int dF = FramePitchOffset(F);
+    const int dG = FramePitchOffset(G);
+    // A slope that can wrap its 32-bit product can give any offset.
+    if (std::abs(static_cast<double>(dG - dF)) * steps >= 2147483648.0) return true;
+    bound += steps * std::exp(std::max(dF, dG) * CentsToExponent) * (1.0 + 1e-9);
+    if (!(bound <= limit)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CorrectLength CorrectOutputLength(const WavDocument& wav, SasDocument& sas, const CorrectRequest& request) {
+  CorrectLength length;
+  const std::uint32_t frameLength = RenderFrameLength(sas.header, wav.header.fields.sampleRate);
+  if (frameLength == 0) {
+    length.message = MessageId::SasSettingsCorrupted;
+    return length;
+  }
+  const WalkParameters parameters = WalkFor(wav, sas, request, frameLength);
+  FrameStream frames(sas.file, sas.header.frameCount);
+  CountingSink counting;
+  const WalkEnd walked = Walk(frames, sas.links, parameters, counting);
+  length.samples = walked.outPos - request.start;
+  length.passesWavLimit = walked.full;
+  return length;
+}
+
 CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& request,
                       const std::string& output, const ProgressCallback& progress) {
   CorrectResult result;
   const SasHeader& header = sas.header;
-  const std::uint32_t sampleRate = wav.header.fields.sampleRate;
-  // A SAS without frames (a recording shorter than one hop) renders unchanged through the
-  // neutral frame, of a length that needs no large buffers whatever the header says.
-  const bool hasFrames = header.frameCount > 0;
-  const std::uint32_t frameLength =
-      hasFrames ? header.frameLength
-                : std::clamp<std::uint32_t>(header.frameLength, 1, PassThroughFrameLength);
-  if (hasFrames && (frameLength == 0 || frameLength > LargestFrameLength(sampleRate))) {
+  const std::uint32_t frameLength = RenderFrameLength(header, wav.header.fields.sampleRate);
+  if (frameLength == 0) {
     result.message = MessageId::SasSettingsCorrupted;
     result.result = LongOperationResult::Failed;
     return result;
   }
+  const WalkParameters parameters = WalkFor(wav, sas, request, frameLength);
+  // Pitch offsets of many octaves (a damaged or random SAS) stretch the output without end.
+  // An output that cannot fit a WAV is refused before anything is written; the exact walk is
+  // needed only when the quick bound cannot tell.
+  FrameStream frames(sas.file, header.frameCount);
+  if (MayPassWavLimit(frames, parameters)) {
+    CountingSink counting;
+    if (Walk(frames, sas.links, parameters, counting).full) {
+      result.message = MessageId::OutputWriteFailed;
+      result.result = LongOperationResult::Failed;
+      result.passesWavLimit = true;
+      return result;
+    }
+  }
+
   OutputFile target;
   if (const MessageId refused = target.Begin(output, {wav.path, sas.path}); refused != MessageId::None) {
     result.message = refused;
@@ -231,135 +499,26 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
   // Output is flushed per frame and also whenever the buffer fills, so a strong lowering of
   // the pitch (many output samples per input sample) never overruns it.
   const std::size_t outputCapacity = 2 * segmentLength;
-  // The header's sizes are 32-bit: data size and data size + 36 must fit.
-  const std::uint64_t maxOutputSamples = (std::uint64_t{0xFFFFFFFF} - 36) / blockAlign;
 
-  std::vector<std::int32_t> segment(segmentLength);
-  std::vector<std::int32_t> out(outputCapacity);
   SampleStream samples(wav, segmentLength);
-  FrameStream frames(sas.file, header.frameCount);
   OutputWriter writer(file, blockAlign, outputCapacity);
-  std::size_t count = 0;
-  const auto flush = [&] {
-    writer.Write(std::span<const std::int32_t>(out.data(), count));
-    count = 0;
-  };
+  RenderSink sink(samples, writer, frameLength, segmentLength, outputCapacity, progress);
+  const WalkEnd walked = Walk(frames, sas.links, parameters, sink);
+  sink.Flush();
 
-  const std::span<const TimeLink> links(sas.links);
-  const bool timeCorrection = request.timeCorrection && links.size() >= 2;
-  // The first link whose source lies beyond start, and the one before it.
-  std::size_t linkIndex = 1;
-  while (linkIndex + 1 < links.size() && links[linkIndex].source <= request.start) ++linkIndex;
-
-  const std::uint32_t start = request.start;
-  const std::uint32_t end = request.end;
-  samples.Read(start, std::span<std::int32_t>(segment.data(), 1));
-  out[count++] = ToSample(segment[0] * FrameGain(frames.Get(start / frameLength)));
-
-  std::uint32_t inPos = start;
-  double x = start;
-  double xPrev = x;
-  std::uint64_t outPos = std::uint64_t{start} + 1;
-  std::uint32_t k = 0;
-  std::uint32_t L = 0;
-  int dF = 0;
-  int dDelta = 0;
-  double gF = 1.0;
-  double gDelta = 0.0;
-  bool aborted = false;
-
-  while (inPos < end) {
-    if (k == L) {
-      const std::uint32_t reached = inPos;
-      samples.Read(inPos, std::span<std::int32_t>(segment.data(), std::size_t{frameLength} + 1));
-      const std::uint32_t number = inPos / frameLength;
-      // Both limited to the last frame, so the tail behind the last whole frame reads that
-      // frame rather than the link table behind it.
-      const SasFrame F = frames.Get(number);
-      const SasFrame G = frames.Get(std::uint64_t{number} + 1);
-      flush();
-
-      L = frameLength;
-      if (timeCorrection && !F.TimeCorrectionOff()) {
-        if (inPos > links[linkIndex].source && linkIndex + 1 < links.size()) ++linkIndex;  // one step a frame
-        const std::uint32_t P = FrameSourcePeriod(F, sampleRate, frameLength);
-        const double drift =
-            static_cast<double>(outPos) - LinkTarget(links[linkIndex - 1], links[linkIndex], inPos);
-        std::int32_t* s = segment.data();
-        if (drift > P) {
-          // Drop one period: cross-fade from the frame's start into the same signal one period
-          // later, ending exactly on the frame's last sample.
-          inPos += P;
-          L = frameLength - P;
-          const double length = L;
-          for (std::uint32_t i = 0; i <= L; ++i)
-            s[i] = ToSample((static_cast<double>(L - i) * s[i] + static_cast<double>(i) * s[i + P]) / length);
-        } else if (drift < -static_cast<double>(P) && inPos >= P) {
-          // Repeat one period (never within the first period of the recording, where inPos
-          // would wrap): append the last period behind the frame, then cross-fade the second
-          // period back into the first. Computed from the end down so that it can be done in
-          // place: slot P + i is written only after every slot below it was read.
-          std::copy_n(s + (frameLength - P + 1), P, s + (frameLength + 1));
-          const std::uint32_t M = frameLength - P;
-          const double length = M;
-          for (std::uint32_t i = M + 1; i-- > 0;)
-            s[P + i] =
-                ToSample((static_cast<double>(s[i + P]) * (M - i) + static_cast<double>(s[i]) * i) / length);
-          L = frameLength + P;
-          inPos -= P;
-        }
-      }
-      dF = FramePitchOffset(F);
-      dDelta = FramePitchOffset(G) - dF;
-      gF = FrameGain(F);
-      gDelta = FrameGain(G) - gF;
-      k = 0;
-      if (progress && !progress(reached, end)) {
-        aborted = true;
-        break;
-      }
-    }
-
-    // The pitch offset's slope is a 32-bit integer product, wrapping as such; it cannot wrap
-    // for offsets and frame lengths that valid settings give.
-    const auto slope = static_cast<std::int32_t>(static_cast<std::uint32_t>(dDelta) * k);
-    const double c = dF + static_cast<double>(slope) / L;
-    const double ratio = std::exp(c * CentsToExponent);
-    xPrev = x;
-    x += ratio;
-    ++k;
-    ++inPos;
-    if (inPos >= end) break;
-
-    if (x >= static_cast<double>(outPos)) {
-      const double a = (gF + gDelta * (k - 1) / L) * segment[k - 1];
-      const double b = (gF + gDelta * k / L) * segment[k];
-      const double step = x - xPrev;
-      auto last = static_cast<std::uint64_t>(x);
-      bool full = false;
-      if (last - start >= maxOutputSamples) {
-        last = start + maxOutputSamples - 1;
-        full = true;
-      }
-      for (std::uint64_t t = outPos; t <= last; ++t) {
-        if (count == out.size()) flush();
-        out[count++] = ToSample(a + (b - a) * (static_cast<double>(t) - xPrev) / step);
-      }
-      outPos = last + 1;
-      if (full) break;  // the output holds all a WAV header can count
-    }
-  }
-
-  flush();
-  const auto outputSamples = static_cast<std::uint32_t>(outPos - start);
+  const auto outputSamples = static_cast<std::uint32_t>(walked.outPos - request.start);
   WavHeader outputHeader = wav.header;
   outputHeader.SetDataSize(outputSamples * blockAlign);
   const auto image = outputHeader.Serialise();
-  bool written = file.Seek(0) && file.Write(image.data(), image.size()) && !writer.Failed();
-  const OutputFile::LongEnd ending = target.FinishLong(written, aborted, request.keepWhenCancelled);
+  // Reaching the limit here would mean the file changed since the walk above; the output is
+  // then not written rather than cut short.
+  const bool written =
+      !walked.full && file.Seek(0) && file.Write(image.data(), image.size()) && !writer.Failed();
+  const OutputFile::LongEnd ending = target.FinishLong(written, walked.aborted, request.keepWhenCancelled);
   result.outputSamples = ending.kept ? outputSamples : 0;
   result.message = ending.message;
   result.result = ending.result;
+  result.passesWavLimit = walked.full;
   return result;
 }
 

@@ -48,6 +48,9 @@ struct CorrectResult {
   // written whole (or was refused, see message).
   LongOperationResult result = LongOperationResult::Done;
   std::uint32_t outputSamples = 0;  // samples in the file written (0 when refused)
+  // The output would pass the largest WAV (its data size and RIFF size are 32-bit counts): it
+  // is refused before anything is written, as OutputWriteFailed, rather than cut short.
+  bool passesWavLimit = false;
 };
 
 // The frame gain: targetAmplitude / (maxSample - minSample) in doubles; 1 for a frame of
@@ -62,6 +65,18 @@ std::uint32_t FrameSourcePeriod(const SasFrame& frame, std::uint32_t sampleRate,
 // The largest frameLength valid settings give at sampleRate: lowest note A0 and a chunk of
 // 5 periods. A longer frame only comes from a damaged file.
 std::uint32_t LargestFrameLength(std::uint32_t sampleRate);
+
+struct CorrectLength {
+  // "The SAS file settings are corrupted" when Correct refuses the SAS's frame length.
+  MessageId message = MessageId::None;
+  std::uint64_t samples = 0;    // the samples Correct writes for the request
+  bool passesWavLimit = false;  // Correct refuses it: it would pass the largest WAV
+};
+
+// The length of Correct's output for `request`, found by the render's own walk without
+// reading or writing a sample: it depends on the frames, the links and the request only.
+// mode and keepWhenCancelled do not matter. Reads the frames from the SAS file.
+CorrectLength CorrectOutputLength(const WavDocument& wav, SasDocument& sas, const CorrectRequest& request);
 
 // Renders request.start .. request.end of `wav` with the frames of `sas` (its file, header and
 // links) into `output`, replacing any file of that name. progress is called once per frame

@@ -4,8 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <span>
+#include <string>
 
 #include "base/Instruments.h"
+#include "base/MessageId.h"
+#include "engine/processing/Correct.h"
 #include "engine/sas/NoteSegments.h"
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
@@ -55,6 +58,37 @@ std::string Format(const char* format, auto... values) {
 }
 
 }  // namespace
+
+std::string CorrectedFileMismatch(const WavDocument& recording, SasDocument& sas,
+                                  const ReportRequest& request, const WavDocument& corrected) {
+  // Correct writes the recording's own header, so the rendering has its rate and sample format.
+  const FormatFields& in = recording.header.fields;
+  const FormatFields& out = corrected.header.fields;
+  const std::string& name = corrected.path;
+  if (out.sampleRate != in.sampleRate) {
+    return name + ": " + std::to_string(out.sampleRate) + " Hz, " + recording.path + " is " +
+           std::to_string(in.sampleRate) + " Hz";
+  }
+  if (out.blockAlign != in.blockAlign || out.bitsPerSample != in.bitsPerSample) {
+    const auto format = [](const FormatFields& f) {
+      return std::to_string(f.bitsPerSample) + "-bit samples in " + std::to_string(f.blockAlign) + " bytes";
+    };
+    return name + ": " + format(out) + ", " + recording.path + " has " + format(in);
+  }
+  CorrectRequest render;
+  render.start = request.start;
+  render.end = request.end;
+  render.timeCorrection = request.timeCorrection;
+  const CorrectLength length = CorrectOutputLength(recording, sas, render);
+  if (length.message != MessageId::None)
+    return name + ": no rendering, " + sas.path + ": " + std::string(MessageText(length.message));
+  if (length.passesWavLimit) return name + ": no rendering, it would pass the 4 GiB limit of a WAV file";
+  if (corrected.sampleCount != length.samples) {
+    return name + ": " + std::to_string(corrected.sampleCount) + " samples, the rendering has " +
+           std::to_string(length.samples);
+  }
+  return {};
+}
 
 bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
                           CorrectionReport& report, const ProgressCallback& progress) {

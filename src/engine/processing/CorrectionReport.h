@@ -49,10 +49,18 @@ struct ReportRequest {
 
 // Compares the open SAS (read through its file) with the open corrected WAV. progress (may be
 // empty) is called before each voiced run and each block measured in it, with the SAS frame
-// reached and the end of the frames requested (request.end / frameLength); false stops. False when a read failed or progress
-// stopped it.
+// reached and the end of the frames requested (request.end / frameLength); false stops. False when a read
+// failed or progress stopped it.
 bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
                           CorrectionReport& report, const ProgressCallback& progress = {});
+
+// Why `corrected` cannot be what Correct writes from `recording` and `sas` for request (the
+// same start, end and time correction): another sample rate, another sample width or bit
+// depth, or another number of samples than the render's walk gives (CorrectOutputLength);
+// also when Correct would refuse the SAS or the output. One line that starts with the corrected
+// file's name; empty when the file can be the rendering.
+std::string CorrectedFileMismatch(const WavDocument& recording, SasDocument& sas,
+                                  const ReportRequest& request, const WavDocument& corrected);
 
 // The summary figures from the notes' errors.
 void SummariseReport(CorrectionReport& report);

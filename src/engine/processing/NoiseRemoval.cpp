@@ -28,6 +28,7 @@
 
 #include "base/FileHandle.h"
 #include "base/OutputFile.h"
+#include "base/Settings.h"
 #include "engine/processing/Fft.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/wav/SampleAccess.h"
@@ -216,7 +217,9 @@ class BlockTransform {
  public:
   BlockTransform(const NoiseProfile& profile, const NoiseRemovalSettings& settings)
       : length_(profile.length), window_(profile.window.data()), threshold_(profile.length / 2 + 1) {
-    const double white = settings.whiteNoise * 2147483647.0 * 0.01;
+    // Clamped here, where every caller's value arrives: a floor of 1e308 or NaN read from a
+    // settings file would otherwise silence every bin.
+    const double white = WhiteNoiseInEffect(settings.whiteNoise) * 2147483647.0 * 0.01;
     const double floor = 1.5 * (white * white) * length_;
     for (std::size_t e = 0; e < threshold_.size(); ++e)
       threshold_[e] = settings.noiseGain * profile.power[e] + floor;

@@ -41,7 +41,7 @@ std::optional<std::uint64_t> FindChunk(FileHandle& file, std::uint64_t position,
 MessageId CheckFormat(const FormatFields& f) {
   if (f.formatTag != 1) return MessageId::CompressionNotSupported;
   if (f.channels != 1) return MessageId::NotMonoFile;
-  if (f.sampleRate < MinimumSampleRate) return MessageId::SampleRateToLow;
+  if (f.sampleRate < MinimumSampleRate || f.sampleRate > MaximumSampleRate) return MessageId::SampleRateToLow;
   if (f.blockAlign < 2 || f.blockAlign > 4) return MessageId::WrongBytesPerSample;
   if (f.bitsPerSample < 16 || f.bitsPerSample > 32) return MessageId::WrongBitsPerSample;
   return MessageId::None;

@@ -2,7 +2,7 @@
 // document and read on demand, never loaded whole.
 //
 // Accepted files: RIFF form "WAVE" with a "fmt " chunk and, after it, a "data" chunk; format
-// tag 1 (integer PCM; WAVE_FORMAT_EXTENSIBLE is refused), 1 channel, at least 22000 Hz,
+// tag 1 (integer PCM; WAVE_FORMAT_EXTENSIBLE is refused), 1 channel, 22000 to 768000 Hz,
 // block align 2 to 4 bytes and 16 to 32 bits per sample, checked independently (the block
 // align alone decides how samples are stored, the bits only the amplitude scale). Other
 // chunks may stand before "fmt " and between "fmt " and "data"; they are skipped by their
@@ -23,6 +23,11 @@ namespace vocara {
 
 inline constexpr std::uint32_t OverviewCapacity = 65536;
 inline constexpr std::uint32_t MinimumSampleRate = 22000;
+// The fastest rate a recorder delivers. The header may claim any 32-bit rate, and the frame
+// length, the analysis windows and the spectrum buffers grow with it: a file of a hundred
+// samples claiming 4 GHz would take gigabytes to analyse. It is refused like a rate below the
+// minimum, with the same format message.
+inline constexpr std::uint32_t MaximumSampleRate = 768000;
 
 struct WavDocument {
   FileHandle file;   // not open when no WAV is open
@@ -64,8 +69,9 @@ struct WavOpenResult {
 //   form "WAVE"                           "Not a WAVE file"
 //   a "fmt " chunk with 16 bytes          "Format chunk not found"
 //   tag, channels, rate, align, bits      "Compression not supported", "Not a mono file",
-//                                         "Sample rate to low", "Wrong number bytes per
-//                                         sample", "Wrong number bits per sample"
+//                                         "Sample rate to low" (also for a rate above
+//                                         768000 Hz), "Wrong number bytes per sample",
+//                                         "Wrong number bits per sample"
 //   a "data" chunk after "fmt "           "DATA chunk not found"
 //   the data within the file              "File to short"
 // then scans the whole file for the checksum and the overview. A chunk walk ends with its

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "engine/processing/Correct.h"
+#include "engine/processing/CorrectionReport.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
+#include "support/ChildProcess.h"
 #include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -247,7 +249,8 @@ TEST_F(CorrectTest, CancellingLeavesNoSaveFileButKeepsThePlayFile) {
   EXPECT_EQ(Render(0, 3000, true, CorrectMode::Play, stopAtThird).result, LongOperationResult::Cancelled);
   EXPECT_EQ(ReadFile(out), "the previous take");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);  // no temporary left
-  EXPECT_EQ(Render(0, 3000, true, CorrectMode::Play, stopAtThird, true).result, LongOperationResult::Cancelled);
+  EXPECT_EQ(Render(0, 3000, true, CorrectMode::Play, stopAtThird, true).result,
+            LongOperationResult::Cancelled);
   EXPECT_EQ(Output(),
             std::vector<std::int32_t>(input.begin(), input.begin() + 201));  // two frames and a sample
 }
@@ -287,6 +290,108 @@ TEST_F(CorrectTest, AFrameLengthNoSettingsGiveIsRefused) {
   OpenSas(tooLong, FreshFrames(tooLong));
   EXPECT_EQ(Render(0, 100000, false).message, MessageId::SasSettingsCorrupted);
   EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// Frames whose target lies 30000 cents (25 octaves) below the source: every input sample
+// stretches to 2^25 output samples, far past what a WAV can count.
+std::vector<SasFrame> StretchedFrames(std::size_t count) {
+  return std::vector<SasFrame>(count, Edited(FreshFrame(30000, -1000 << 16, 1000 << 16), 30000));
+}
+
+TEST_F(CorrectTest, AnOutputPastTheLargestWavIsRefusedBeforeAnythingIsWritten) {
+  OpenWav(Noise(8000, 2));
+  std::vector<SasFrame> frames = FreshFrames(400);
+  frames[7] = frames[8] = StretchedFrames(1)[0];  // two frames in the middle are enough
+  for (const bool timeCorrection : {false, true}) {
+    for (const std::vector<SasFrame>& stretched : {frames, StretchedFrames(20)}) {
+      OpenSas(400, stretched);
+      WriteFile(out, "the previous file");
+      const CorrectResult result = Render(0, 8000, timeCorrection);
+      EXPECT_TRUE(result.passesWavLimit) << timeCorrection;
+      EXPECT_EQ(result.result, LongOperationResult::Failed);
+      EXPECT_EQ(result.message, MessageId::OutputWriteFailed);
+      EXPECT_EQ(ReadFile(out), "the previous file");
+      EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+      EXPECT_TRUE(CorrectOutputLength(wav, sas, {0, 8000, timeCorrection}).passesWavLimit);
+    }
+  }
+}
+
+// The length found by the walk alone is the length of the file the render writes, over
+// resampling, period drops and repeats, a start inside a frame and an empty range.
+TEST_F(CorrectTest, TheOutputLengthIsFoundWithoutRendering) {
+  OpenWav(Noise(16000, 2));
+  std::vector<SasFrame> lowered = FreshFrames(400, 3600);
+  lowered[4] = lowered[5] = Edited(lowered[4], 1200);
+  std::vector<SasFrame> raised = FreshFrames(400, 3600);
+  for (SasFrame& frame : raised) frame = Edited(frame, -700);
+  const std::vector<TimeLink> later{{0, 0}, {8000, 10000}, {16000, 16000}};
+  const std::vector<TimeLink> earlier{{0, 0}, {400, 4000}, {16000, 16000}};
+  const struct {
+    const char* name;
+    std::vector<SasFrame> frames;
+    std::vector<TimeLink> links;
+    CorrectRequest request;
+  } cases[] = {
+      {"untouched", FreshFrames(400, 3600), {}, {0, 16000, false}},
+      {"an octave lower", lowered, {}, {0, 16000, false}},
+      {"an octave lower, following the links", lowered, {}, {0, 16000, true}},
+      {"raised, following the links", raised, {}, {0, 16000, true}},
+      {"a later link", FreshFrames(400, 3600), later, {0, 16000, true}},
+      {"an earlier link from inside a frame", FreshFrames(400, 3600), earlier, {50, 15990, true}},
+      {"start past end", lowered, {}, {9000, 3, true}},
+  };
+  for (const auto& c : cases) {
+    OpenSas(400, c.frames, c.links);
+    const CorrectLength length = CorrectOutputLength(wav, sas, c.request);
+    const CorrectResult rendered = Correct(wav, sas, c.request, out, nullptr);
+    ASSERT_EQ(rendered.result, LongOperationResult::Done) << c.name;
+    EXPECT_FALSE(length.passesWavLimit) << c.name;
+    EXPECT_EQ(length.samples, rendered.outputSamples) << c.name;
+    EXPECT_EQ(Output().size(), rendered.outputSamples) << c.name;
+  }
+}
+
+// Only a file with the recording's format and the render's exact length can be its rendering.
+TEST_F(CorrectTest, AFileThatIsNotTheRenderingIsToldApart) {
+  OpenWav(Noise(16000, 2));
+  std::vector<SasFrame> lowered = FreshFrames(400, 3600);
+  lowered[4] = lowered[5] = Edited(lowered[4], 1200);
+  OpenSas(400, lowered);
+  const ReportRequest request{0, 16000, true};
+  ASSERT_EQ(Correct(wav, sas, {0, 16000, true}, out, nullptr).result, LongOperationResult::Done);
+  const std::string rendered = ReadFile(out);
+  const std::size_t samples = (rendered.size() - 44) / 2;
+  const std::string data = rendered.substr(44);
+  const std::string n = std::to_string(samples);
+  const std::string in = dir.File("in.wav");
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string reason;  // empty: it can be the rendering
+  } cases[] = {
+      {"the rendering", rendered, ""},
+      {"another rate", CanonicalWav(Format(2, 44100), data), out + ": 44100 Hz, " + in + " is 48000 Hz"},
+      {"wider samples", CanonicalWav(Format(3), data.substr(0, 3 * (samples / 2))),
+       out + ": 24-bit samples in 3 bytes, " + in + " has 16-bit samples in 2 bytes"},
+      {"no samples", CanonicalWav(format, ""), out + ": 0 samples, the rendering has " + n},
+      {"one sample short", CanonicalWav(format, data.substr(2)),
+       out + ": " + std::to_string(samples - 1) + " samples, the rendering has " + n},
+      {"one sample more", CanonicalWav(format, data + "ab"),
+       out + ": " + std::to_string(samples + 1) + " samples, the rendering has " + n},
+      {"the recording itself", ReadFile(in), out + ": 16000 samples, the rendering has " + n},
+  };
+  for (const auto& c : cases) {
+    WavDocument corrected;
+    ASSERT_EQ(WavOpenDocument(corrected, WriteFile(out, c.bytes)).message, MessageId::None) << c.name;
+    EXPECT_EQ(CorrectedFileMismatch(wav, sas, request, corrected), c.reason) << c.name;
+  }
+  // No file at all can be a rendering that would pass the largest WAV.
+  OpenSas(400, StretchedFrames(40));
+  WavDocument corrected;
+  ASSERT_EQ(WavOpenDocument(corrected, WriteFile(out, rendered)).message, MessageId::None);
+  EXPECT_EQ(CorrectedFileMismatch(wav, sas, request, corrected),
+            out + ": no rendering, it would pass the 4 GiB limit of a WAV file");
 }
 
 }  // namespace

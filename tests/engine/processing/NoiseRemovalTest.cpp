@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <numbers>
 #include <string>
 #include <tuple>
@@ -89,6 +90,32 @@ TEST_F(NoiseRemovalTest, EverythingBelowTheThresholdsGivesSilence) {
     CaptureNoise(profile, wav, 0, 9000, 1024, true);
     ASSERT_EQ(Remove(gain, white).result, LongOperationResult::Done);
     EXPECT_EQ(Output(), std::vector<std::int32_t>(9000, 0)) << noise << ' ' << gain << ' ' << white;
+  }
+}
+
+// A stored floor outside what the dialog lets one type works as the dialog's clamp of it; one
+// that is no finite number as no floor. Any of them used as stored silenced every block.
+TEST_F(NoiseRemovalTest, AWhiteNoiseFloorFromAFileWorksAsTheDialogClampsIt) {
+  constexpr double Infinity = std::numeric_limits<double>::infinity();
+  Open(WhiteNoise(9000, 3000));
+  CaptureNoise(profile, wav, 0, 9000, 1024, true);
+  // {stored, the value typed into the dialog that works the same}
+  for (const auto& [stored, typed] :
+       std::vector<std::pair<double, double>>{{std::numeric_limits<double>::quiet_NaN(), 0.0},
+                                              {Infinity, 0.0},
+                                              {-Infinity, 0.0},
+                                              {-5.0, 0.0},
+                                              {-1e308, 0.0},
+                                              {1e308, 100.0},
+                                              {500.0, 100.0},
+                                              {0.02, 0.02}}) {
+    ASSERT_EQ(Remove(0.5, typed).result, LongOperationResult::Done);
+    const std::string expected = ReadFile(output);
+    ASSERT_EQ(Remove(0.5, stored).result, LongOperationResult::Done);
+    EXPECT_EQ(ReadFile(output), expected) << stored;
+    if (typed < 1.0) {
+      EXPECT_NE(Output(), std::vector<std::int32_t>(9000, 0)) << stored;
+    }
   }
 }
 

@@ -161,6 +161,24 @@ TEST_F(WavOpenTest, BoundariesThatAreAccepted) {
   EXPECT_DOUBLE_EQ(wav.amplitudeScale, 100.0 / 16777216.0);
 }
 
+// Rates no recorder delivers are refused with the low-rate message: the frame length and the
+// analysis buffers grow with the rate a header claims.
+TEST_F(WavOpenTest, RatesFromTheMinimumToTheFastestRecorderOpen) {
+  const struct {
+    std::uint32_t rate;
+    MessageId expected;
+  } cases[] = {{21999, MessageId::SampleRateToLow},
+               {22000, MessageId::None},
+               {768000, MessageId::None},
+               {768001, MessageId::SampleRateToLow},
+               {4294967295u, MessageId::SampleRateToLow}};
+  for (const auto& [rate, expected] : cases) {
+    EXPECT_EQ(Open(CanonicalWav(Format(2, rate), FourSamples)), expected) << rate;
+    EXPECT_EQ(wav.file.IsOpen(), expected == MessageId::None) << rate;
+    wav.file.Close();
+  }
+}
+
 TEST_F(WavOpenTest, A44ByteFileWithEmptyDataOpensWithAnEmptyOverview) {
   ASSERT_EQ(Open(CanonicalWav(Format(2), "")), MessageId::None);
   EXPECT_EQ(wav.sampleCount, 0u);
