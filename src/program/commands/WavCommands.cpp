@@ -11,7 +11,7 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/WindowProcedure.h"
+#include "program/views/SpectrumViews.h"
 
 namespace vocara {
 namespace {
@@ -21,7 +21,6 @@ using platform::FileFilter;
 
 // The longest name the program's path buffers hold.
 constexpr std::size_t MaxPathLength = 259;
-constexpr int FftCommand = 181;
 
 const FileFilter WavFilter{"Windows Sound File (*.WAV)", "*.WAV"};
 const FileFilter TextFilter{"Text file (*.txt)", "*.txt"};
@@ -119,7 +118,7 @@ void WavOpenCommand(App& app, const std::string* path) {
     WavViewFitWholeFile(app);
   }
   UpdateCommandStates(app);
-  if (windows.GetShowState(FftView) != platform::ShowState::Hidden) SendCommand(app, WavView, FftCommand);
+  SpectraFollowRecording(app);
 }
 
 void WavClose(App& app, bool fullReset) {
@@ -130,6 +129,7 @@ void WavClose(App& app, bool fullReset) {
   wav.path.clear();
   windows.SetTitle(WavView, "WAV");
   UpdateCommandStates(app);
+  SpectraFollowRecording(app);
   if (!fullReset) return;
 
   view::WavView& wavView = app.wavView;
