@@ -116,6 +116,14 @@ void WavOpenCommand(App& app, const std::string* path) {
     windows.SetTitle(FftView, app.wav.path);
     windows.SetTitle(MftView, app.wav.path);
     WavViewFitWholeFile(app);
+    // The cursor keeps its sample: its column moves to it at the new scale (the last column when
+    // the fitted view ends before it), so the status strip and the spectra read the same sample.
+    ViewGeometry& geometry = app.geometry[WavView];
+    const std::uint32_t column = (app.wav.cursor - std::min(app.wavView.firstSample, app.wav.cursor)) /
+                                 std::max(app.wavView.samplesPerPixel, 1u);
+    geometry.cursorX = static_cast<int>(
+        std::min(column, static_cast<std::uint32_t>(std::max(ViewWidth(app, WavView) - 1, 0))));
+    geometry.drawnCursorX = geometry.cursorX;
   }
   UpdateCommandStates(app);
   SpectraFollowRecording(app);
