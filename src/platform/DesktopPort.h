@@ -37,8 +37,9 @@ class DesktopPort {
   virtual std::optional<std::string> GetSaveFileName(const FileDialogRequest& request) = 0;
   // Replaces the clipboard with plain text; false when the clipboard could not be used.
   virtual bool SetClipboardText(const std::string& text) = 0;
-  // Opens a document with the desktop's associated viewer; the outcome is not reported.
-  virtual void OpenWithViewer(const std::string& path) = 0;
+  // Opens a document with the desktop's associated viewer; false when the document is missing
+  // or no viewer could be started for it.
+  virtual bool OpenWithViewer(const std::string& path) = 0;
   // Full path of the running program file.
   virtual std::string ProgramPath() const = 0;
   // The per-user configuration directory, for settings when the program's own folder is

@@ -167,6 +167,7 @@ class FakeDesktop final : public platform::DesktopPort {
   std::vector<platform::FileDialogRequest> fileRequests;
   std::optional<std::string> clipboard;
   std::vector<std::string> opened;
+  bool viewerOpens = true;  // false: no viewer can open a document
   std::string programPath = "/tmp/vocara";
   std::string configDirectory = "/tmp";
 
@@ -179,7 +180,10 @@ class FakeDesktop final : public platform::DesktopPort {
     clipboard = text;
     return true;
   }
-  void OpenWithViewer(const std::string& path) override { opened.push_back(path); }
+  bool OpenWithViewer(const std::string& path) override {
+    opened.push_back(path);
+    return viewerOpens;
+  }
   std::string ProgramPath() const override { return programPath; }
   std::string UserConfigDirectory() const override { return configDirectory; }
 };

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
@@ -107,8 +108,27 @@ bool QtDesktop::SetClipboardText(const std::string& text) {
   return true;
 }
 
-void QtDesktop::OpenWithViewer(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path)));
+bool QtDesktop::OpenWithViewer(const std::string& path) {
+  const QString name = ToQString(path);
+  if (!QFileInfo(name).isFile()) return false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  // Qt hands the document to xdg-open and counts a started xdg-open as success; without a
+  // viewer for the type xdg-open fails at once, saying why on stderr only. Its exit status
+  // is awaited briefly: one still running has started a viewer that holds it.
+  auto* opener = new QProcess(QCoreApplication::instance());
+  QObject::connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
+  opener->setProcessChannelMode(QProcess::ForwardedChannels);
+  opener->start(QStringLiteral("xdg-open"), {name});
+  if (!opener->waitForStarted()) {
+    opener->deleteLater();
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(name));
+  }
+  constexpr int OpenerWaitMs = 1500;
+  if (!opener->waitForFinished(OpenerWaitMs)) return true;
+  return opener->exitStatus() == QProcess::NormalExit && opener->exitCode() == 0;
+#else
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(name));
+#endif
 }
 
 std::string QtDesktop::ProgramPath() const {

@@ -18,7 +18,7 @@ class QtDesktop final : public DesktopPort {
   std::optional<std::string> GetOpenFileName(const FileDialogRequest& request) override;
   std::optional<std::string> GetSaveFileName(const FileDialogRequest& request) override;
   bool SetClipboardText(const std::string& text) override;
-  void OpenWithViewer(const std::string& path) override;
+  bool OpenWithViewer(const std::string& path) override;
   std::string ProgramPath() const override;
   std::string UserConfigDirectory() const override;
 

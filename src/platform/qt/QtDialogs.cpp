@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <vector>
 
 #include "platform/qt/QtImages.h"
@@ -266,6 +268,25 @@ void DialogWindow::mousePressEvent(QMouseEvent* event) {
     procedure_.OnLeftButtonDown(*this);
   }
   QDialog::mousePressEvent(event);
+}
+
+void DialogWindow::keyPressEvent(QKeyEvent* event) {
+  // QDialog lets Enter press the default button (or a focused one) and drops it otherwise; a
+  // dialog without buttons, like the About box, then never heard of it.
+  const bool plain = event->modifiers() == Qt::NoModifier ||
+                     (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && plain && !ended_) {
+    const QList<QPushButton*> buttons = findChildren<QPushButton*>();
+    const bool pressesButton = std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* button) {
+      return button->isEnabled() && (button->isDefault() || (button->autoDefault() && button->hasFocus()));
+    });
+    if (!pressesButton) {
+      procedure_.OnCommand(*this, DialogOk);
+      return;
+    }
+  }
+  QDialog::keyPressEvent(event);
 }
 
 QWidget* QtDialogs::Owner(int view) const { return windows_.Window(view); }

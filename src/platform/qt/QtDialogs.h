@@ -38,6 +38,8 @@ class DialogWindow final : public QDialog, public DialogHandle {
   // Esc and the close box: the procedure decides whether the dialog ends.
   void reject() override;
   void mousePressEvent(QMouseEvent* event) override;
+  // Enter with no button to press is the dialog's OK, as Esc is its Cancel.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   DialogProcedure& procedure_;

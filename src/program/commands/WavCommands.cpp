@@ -11,7 +11,7 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/WindowProcedure.h"
+#include "program/views/SpectrumViews.h"
 
 namespace vocara {
 namespace {
@@ -21,7 +21,6 @@ using platform::FileFilter;
 
 // The longest name the program's path buffers hold.
 constexpr std::size_t MaxPathLength = 259;
-constexpr int FftCommand = 181;
 
 const FileFilter WavFilter{"Windows Sound File (*.WAV)", "*.WAV"};
 const FileFilter TextFilter{"Text file (*.txt)", "*.txt"};
@@ -117,9 +116,17 @@ void WavOpenCommand(App& app, const std::string* path) {
     windows.SetTitle(FftView, app.wav.path);
     windows.SetTitle(MftView, app.wav.path);
     WavViewFitWholeFile(app);
+    // The cursor keeps its sample: its column moves to it at the new scale (the last column when
+    // the fitted view ends before it), so the status strip and the spectra read the same sample.
+    ViewGeometry& geometry = app.geometry[WavView];
+    const std::uint32_t column = (app.wav.cursor - std::min(app.wavView.firstSample, app.wav.cursor)) /
+                                 std::max(app.wavView.samplesPerPixel, 1u);
+    geometry.cursorX = static_cast<int>(
+        std::min(column, static_cast<std::uint32_t>(std::max(ViewWidth(app, WavView) - 1, 0))));
+    geometry.drawnCursorX = geometry.cursorX;
   }
   UpdateCommandStates(app);
-  if (windows.GetShowState(FftView) != platform::ShowState::Hidden) SendCommand(app, WavView, FftCommand);
+  SpectraFollowRecording(app);
 }
 
 void WavClose(App& app, bool fullReset) {
@@ -130,6 +137,7 @@ void WavClose(App& app, bool fullReset) {
   wav.path.clear();
   windows.SetTitle(WavView, "WAV");
   UpdateCommandStates(app);
+  SpectraFollowRecording(app);
   if (!fullReset) return;
 
   view::WavView& wavView = app.wavView;

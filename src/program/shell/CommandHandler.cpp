@@ -57,6 +57,16 @@ platform::DialogTemplate AboutTemplate() {
   return dialog;
 }
 
+// Without a viewer the user would see nothing at all; the message names the guide so it can
+// be opened by hand.
+void OpenUserGuide(App& app) {
+  platform::DesktopPort& desktop = app.ports.desktop;
+  if (desktop.OpenWithViewer(app.files.helpFile)) return;
+  desktop.ShowMessage("No viewer could open the user guide:\n" + app.files.helpFile,
+                      platform::MessageIcon::Error, platform::MessageButtons::Ok,
+                      platform::MessageAnswer::Ok);
+}
+
 void CloseWav(App& app, bool fullReset) {
   if (app.openers.wavClose) app.openers.wavClose(app, fullReset);
 }
@@ -264,8 +274,8 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
     case 184:  // U: clear the marked peaks
       ClearMarkedPeaks(app);
       break;
-    case 185:  // Help Topics: whatever viewer the desktop associates; the outcome is not checked
-      app.ports.desktop.OpenWithViewer(app.files.helpFile);
+    case 185:  // Help Topics: whatever viewer the desktop associates with the guide
+      OpenUserGuide(app);
       break;
     case 186: {  // About
       AboutProcedure procedure;

@@ -25,7 +25,7 @@ void Close(App& app, int view) {
     windows.Show(view, platform::ShowCommand::Hide);
     return;
   }
-  if (app.flags & Busy) return;
+  if ((app.flags & Busy) || MouseDragHeld(app)) return;
   SaveWindowLayout(app.files.settingsFile, app.layout);
   if ((app.flags & SasOpen) && app.openers.sasWriteBack) app.openers.sasWriteBack(app);
   CloseAudio(app);
@@ -36,6 +36,9 @@ void Close(App& app, int view) {
 void Size(App& app, int view, const Message& message) {
   if (message.sizeKind != platform::SizeKind::Restored && message.sizeKind != platform::SizeKind::Maximised)
     return;
+  // A resize reads the SAS page again and may move it; it cannot be refused, so a drag held in
+  // that window ends first and is recorded against the page it edited.
+  if (app.mouse.view == view) EndMouseDrag(app);
   if (message.sizeKind == platform::SizeKind::Restored) {
     app.layout.rects[static_cast<std::size_t>(view)] = app.ports.windows.GetScreenRect(view);
   }
@@ -43,8 +46,9 @@ void Size(App& app, int view, const Message& message) {
 }
 
 void Drop(App& app, const Message& message) {
-  // A running operation reads the open WAV file: a drop must not replace it underneath.
-  if (app.flags & Busy) return;
+  // A running operation reads the open WAV file, a held drag edits the SAS page: a drop must
+  // not replace either underneath.
+  if ((app.flags & Busy) || MouseDragHeld(app)) return;
   if (message.files.empty()) return;
   OpenDocumentByName(app, message.files.front());
 }
@@ -55,6 +59,10 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
   if (view < 0 || view >= ViewCount) return 0;
   platform::WindowPort& windows = app.ports.windows;
   const bool busy = (app.flags & Busy) != 0;
+  // While a drag is held, nothing may write back, read again or move the SAS page it edits (or
+  // whose cursor it moves): commands, undo and redo among them, and scrolls are refused until
+  // the release, in every window. Keys that mean a command arrive here as commands.
+  const bool held = MouseDragHeld(app);
   switch (message.kind) {
     case MessageKind::Destroy:
       app.ports.pump.PostQuit(0);
@@ -81,10 +89,11 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
         windows.SetCursor(platform::CursorShape::Hourglass);
         return 0;
       }
+      if (held) return 0;
       return HandleCommand(app, view, message.command);
     case MessageKind::HScroll:
     case MessageKind::VScroll:
-      if (!busy) HandleScroll(app, view, message);
+      if (!busy && !held) HandleScroll(app, view, message);
       return 0;
     case MessageKind::MouseMove:
     case MessageKind::LeftDown:
@@ -99,8 +108,8 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
       if (view == SasView) windows.PopupEditModeMenu(windows.ClientToScreen(SasView, message.pos));
       return 0;
     case MessageKind::Wheel:
-      // The wheel becomes a scroll message, refused like one while busy.
-      if (!busy) HandleWheel(app, view, message.pos, message.wheelDelta);
+      // The wheel becomes a scroll message, refused like one while busy or a drag is held.
+      if (!busy && !held) HandleWheel(app, view, message.pos, message.wheelDelta);
       return 0;
     case MessageKind::FilesDropped:
       Drop(app, message);

@@ -538,6 +538,12 @@ void Release(App& app, bool shift) {
 
 }  // namespace
 
+bool MouseDragHeld(const App& app) { return app.mouse.state != 0; }
+
+void EndMouseDrag(App& app) {
+  if (MouseDragHeld(app)) Release(app, false);
+}
+
 void SasMouse(App& app, int view, const Message& message) {
   if (view < 0 || view >= ViewCount) return;
   switch (message.kind) {

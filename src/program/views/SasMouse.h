@@ -62,6 +62,14 @@ struct MouseDrag {
   std::array<SasFrame, SasPageCapacity> shown{};   // the records a move changes, as drawn before it
 };
 
+// True from the press that started a drag in any window to its release. Meanwhile the window
+// procedure refuses whatever could write back, read again or move the SAS page under the drag.
+bool MouseDragHeld(const App& app);
+
+// Ends a held drag as its release would (the edit recorded, the capture released); the later
+// release finds nothing held. For what cannot be refused, like a window resized under the drag.
+void EndMouseDrag(App& app);
+
 // The handler of MouseMove, LeftDown and LeftUp for the window `view`; the window procedure
 // passes them while the program is not busy.
 void SasMouse(App& app, int view, const platform::Message& message);

@@ -27,6 +27,7 @@ constexpr int FirstWindowCommand = 169;
 constexpr int LastWindowCommand = 176;
 constexpr int FirstScaleCommand = 177;
 constexpr int LastScaleCommand = 179;
+constexpr int FftCommand = 181;
 constexpr int KeyCount = 88;
 constexpr std::size_t MaxClipboardText = 259;
 
@@ -161,6 +162,22 @@ void FollowCursor(App& app) {
     app.ports.windows.Invalidate(WavView, nullptr);
     app.ports.windows.Invalidate(FftView, nullptr);
   }
+  if (Visible(app, MftView)) RefreshNoteSpectrum(app);
+}
+
+void SpectraFollowRecording(App& app) {
+  platform::WindowPort& windows = app.ports.windows;
+  if (!app.Has(WavOpen)) {
+    std::fill(app.spectrum.spectrum.begin(), app.spectrum.spectrum.end(), 0.0);
+    app.notes = NoteReadout{};
+    windows.Invalidate(FftView, nullptr);
+    windows.Invalidate(MftView, nullptr);
+    return;
+  }
+  // The cursor sample follows the cursor column at the new file's scale; until the status strip
+  // is next painted it would still be the previous file's.
+  UpdateStatusValues(app, WavView);
+  if (Visible(app, FftView)) RefreshSpectrumView(app, FftCommand);
   if (Visible(app, MftView)) RefreshNoteSpectrum(app);
 }
 

@@ -33,6 +33,12 @@ void RefreshSpectrumView(App& app, int command);
 // window measures the note strengths there.
 void FollowCursor(App& app);
 
+// After the recording was opened or closed: with a file, the cursor sample of its own view
+// (which the status strip shows) and the visible FFT and MFT windows analysed there; without
+// one, the spectrum and the note strengths emptied, so neither window keeps another
+// recording's readouts.
+void SpectraFollowRecording(App& app);
+
 // Command 168 (View / MFT): the MFT window shown on top with the note strengths at the WAV
 // cursor.
 void ShowNoteSpectrumView(App& app);

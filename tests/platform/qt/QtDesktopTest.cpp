@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -147,6 +148,40 @@ TEST(QtDesktopTest, ClipboardAndProgramLocation) {
   desktop.OverrideProgramPath("/tmp/elsewhere/vocara");
   EXPECT_EQ(desktop.ProgramPath(), "/tmp/elsewhere/vocara");
   EXPECT_FALSE(desktop.UserConfigDirectory().empty());
+}
+
+TEST(QtDesktopTest, OpeningADocumentSaysWhetherAViewerTookIt) {
+  vocara::test::TempDir dir;
+  const std::string guide = dir.File("vocara.pdf");
+  Touch(guide);
+  // xdg-open stand-ins on PATH: one that finds no viewer (its exit status 3), one that opens.
+  const std::string bin = dir.File("bin");
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(bin)));
+  const auto opener = [&](int status) {
+    QFile script(QString::fromStdString(bin + "/xdg-open"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    script.write(QByteArray("#!/bin/sh\nexit ") + QByteArray::number(status) + "\n");
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  };
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(bin));
+  QtDesktop desktop;
+  const struct {
+    const char* name;
+    std::string document;
+    int opener;
+    bool opened;
+  } cases[] = {
+      {"no viewer", guide, 3, false},
+      {"a viewer", guide, 0, true},
+      {"a missing document", dir.File("missing.pdf"), 0, false},
+      {"a folder", bin, 0, false},
+  };
+  for (const auto& c : cases) {
+    opener(c.opener);
+    EXPECT_EQ(desktop.OpenWithViewer(c.document), c.opened) << c.name;
+  }
+  qputenv("PATH", path);
 }
 
 }  // namespace

@@ -161,6 +161,32 @@ TEST_F(QtDialogsTest, ModelessDialogEndsWithDestroyedAndGoesAway) {
   EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
 }
 
+TEST_F(QtDialogsTest, EnterIsOkWhereNoButtonTakesIt) {
+  // Like the About box: an icon and a text, no button.
+  const DialogTemplate bare{
+      "Bare",
+      120,
+      40,
+      {{-1, ControlKind::Icon, "", 8, 8, 21, 20}, {-1, ControlKind::CentredLabel, "Text", 34, 10, 80, 20}}};
+  procedure.onCommand = [](DialogHandle& dialog, int id) { dialog.End(id); };
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } enters[] = {{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}};
+  for (const auto& enter : enters) {
+    procedure.calls.clear();
+    auto watch = WhenModal<DialogWindow>(
+        [&](DialogWindow* dialog) { QTest::keyClick(dialog, enter.key, enter.modifiers); });
+    EXPECT_EQ(dialogs.RunModal(0, bare, procedure), DialogOk);
+    EXPECT_EQ(procedure.calls, (std::vector<std::string>{"init", "command 1"}));
+  }
+  // With buttons Enter still presses the default one, reported once.
+  procedure.calls.clear();
+  auto watch = WhenModal<DialogWindow>([](DialogWindow* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
+  EXPECT_EQ(dialogs.RunModal(0, SettingsLikeTemplate(), procedure), DialogOk);
+  EXPECT_EQ(procedure.calls, (std::vector<std::string>{"init", "command 1"}));
+}
+
 TEST_F(QtDialogsTest, CloseBoxAsksTheProcedureLikeCancel) {
   DialogHandle* handle = dialogs.CreateModeless(0, SettingsLikeTemplate(), procedure);
   QPointer<DialogWindow> window = dynamic_cast<DialogWindow*>(handle);

@@ -176,6 +176,40 @@ TEST_F(WindowProcedureTest, HelpAndAbout) {
   ASSERT_EQ(fake.dialogs.titles, (std::vector<std::string>{"About Vocara"}));
   Command(SasView, 186);  // Esc or the close box end it as well
   EXPECT_EQ(fake.dialogs.titles.size(), 2u);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+}
+
+TEST_F(WindowProcedureTest, TheAboutBoxEndsOnAClickEnterOrEsc) {
+  using Press = void (*)(FakeDialog&, platform::DialogProcedure&);
+  const struct {
+    const char* name;
+    Press press;
+  } presses[] = {
+      {"click", [](FakeDialog& d, platform::DialogProcedure& p) { p.OnLeftButtonDown(d); }},
+      {"Enter", [](FakeDialog& d, platform::DialogProcedure& p) { p.OnCommand(d, platform::DialogOk); }},
+      {"Esc", [](FakeDialog& d, platform::DialogProcedure& p) { p.OnCommand(d, platform::DialogCancel); }},
+  };
+  for (const auto& press : presses) {
+    bool ended = false;
+    fake.dialogs.script.push_back([&](FakeDialog& d, platform::DialogProcedure& p) {
+      p.OnCommand(d, 3);  // anything else leaves it open
+      EXPECT_FALSE(d.ended) << press.name;
+      press.press(d, p);
+      ended = d.ended && d.result == 1;
+    });
+    Command(WavView, 186);
+    EXPECT_TRUE(ended) << press.name;
+  }
+}
+
+TEST_F(WindowProcedureTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
+  fake.desktop.viewerOpens = false;
+  Command(SasView, 185);
+  const std::string guide = dir.File("vocara") + ".pdf";
+  EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{guide}));
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text, "No viewer could open the user guide:\n" + guide);
+  EXPECT_EQ(fake.desktop.messages[0].icon, platform::MessageIcon::Error);
 }
 
 TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) {

@@ -1,10 +1,13 @@
 // The FFT and MFT windows through the fake platform: the readouts of known tones, the axis and
 // the WAV range following commands and cursor, and the keys, marks, clipboard and peak file.
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "engine/processing/Spectrum.h"
 #include "program/shell/SettingsDialog.h"
 #include "program/views/Render.h"
 #include "program/views/ViewFixture.h"
@@ -119,6 +122,86 @@ TEST_F(SpectrumViewsTest, CursorKeysAndSyncMoveTheSpectrumAndTheNotesWithTheWavC
   UpdateCommandStates(app);
   Command(WavView, 108);
   EXPECT_EQ(app.wav.rangeLeft, 5000u - 512);
+}
+
+TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesEmptyWindows) {
+  OpenTones(TwoTones);  // A: the cursor on sample 20000, the FFT window shown
+  Command(WavView, 168);
+  Command(FftView, 159);  // a larger size, which the FFT keeps for the next file
+  // B: noise, so that the spectrum tells any two cursor samples apart; fitted whole, hundreds of
+  // samples to a column.
+  std::vector<std::int32_t> samples(200000);
+  std::uint32_t noise = 1;
+  for (std::int32_t& sample : samples)
+    sample = static_cast<std::int32_t>(noise = noise * 1664525u + 1013904223u) >> 8;
+  const std::string other =
+      WriteFile(dir.File("other.wav"), CanonicalWav(Format(4, Rate), Samples(4, samples)));
+  const auto spectrumOf = [&](std::uint32_t cursor) {
+    SpectrumState expected;
+    expected.fftSize = app.spectrum.fftSize;
+    expected.windowKind = app.spectrum.windowKind;
+    ComputeSpectrum(expected, app.wav, cursor);
+    return expected.spectrum;
+  };
+  const auto notesOf = [&](std::uint32_t cursor) {
+    NoteReadout expected;
+    std::vector<double> window(NoteWindowLength(Rate, app.settings));
+    ComputeNoteSpectrum(expected, app.wav, cursor, app.settings, window);
+    return expected.spectrum.strength;
+  };
+  const struct {
+    const char* name;
+    std::function<void()> open;
+  } opens[] = {
+      {"WAV File / Open",
+       [&] {
+         fake.desktop.fileAnswers = {other};
+         Command(WavView, 100);
+       }},
+      {"a dropped file",
+       [&] {
+         platform::Message drop = Msg(platform::MessageKind::FilesDropped);
+         drop.files = {other};
+         sink.Dispatch(WavView, drop);
+       }},
+  };
+  for (const auto& open : opens) {
+    SCOPED_TRACE(open.name);
+    OpenDocumentByName(app, wavPath);
+    app.wav.cursor = Centre;
+    Command(WavView, 141);
+    Command(FftView, 181);
+    Command(WavView, 168);
+    open.open();
+    ASSERT_EQ(app.wav.path, other);
+    // The cursor keeps its sample, to its column at the new scale, as the WAV window shows it.
+    const std::uint32_t cursor = app.wav.cursor;
+    EXPECT_LT(Centre - cursor, app.wavView.samplesPerPixel);
+    EXPECT_GT(app.wavView.samplesPerPixel, 100u);
+    Paint(WavView);
+    EXPECT_EQ(app.wav.cursor, cursor);
+    EXPECT_EQ(app.spectrum.spectrum, spectrumOf(cursor));
+    EXPECT_EQ(app.notes.spectrum.strength, notesOf(cursor));
+  }
+
+  // Open, cancelled: no recording, and neither window shows the last one.
+  fake.desktop.fileAnswers.clear();
+  Command(WavView, 100);
+  ASSERT_FALSE(app.Has(WavOpen));
+  EXPECT_NE(fake.windows.GetShowState(FftView), platform::ShowState::Hidden);
+  EXPECT_TRUE(std::ranges::all_of(app.spectrum.spectrum, [](double v) { return v == 0.0; }));
+  EXPECT_TRUE(std::ranges::all_of(app.notes.spectrum.strength, [](double v) { return v == 0.0; }));
+  Paint(FftView);
+  Paint(MftView);
+  EXPECT_EQ(Fields(27, 33), Texts(7));
+  EXPECT_EQ(Fields(38, 39), Texts(2));
+
+  OpenDocumentByName(app, other);
+  Command(WavView, 103);  // Close
+  EXPECT_EQ(fake.windows.GetShowState(FftView), platform::ShowState::Hidden);
+  EXPECT_EQ(fake.windows.GetShowState(MftView), platform::ShowState::Hidden);
+  EXPECT_TRUE(std::ranges::all_of(app.spectrum.spectrum, [](double v) { return v == 0.0; }));
+  EXPECT_TRUE(std::ranges::all_of(app.notes.spectrum.strength, [](double v) { return v == 0.0; }));
 }
 
 TEST_F(SpectrumViewsTest, TMarksPeaksOnceWhichThePlotCapsAndThePeakFileListsInMarkingOrder) {

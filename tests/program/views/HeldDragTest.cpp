@@ -1,0 +1,196 @@
+// What may happen while a mouse drag is held: nothing that writes back, reads again or moves the
+// SAS page. Each case holds an edit drag in the SAS window, sends a command, scroll, drop or
+// resize, moves on and releases; the file must then differ from before only in the dragged
+// columns, and one undo must give back the file byte for byte.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/sas/SasDocument.h"
+#include "program/commands/SasUndo.h"
+#include "program/views/SasMouse.h"
+#include "program/views/ViewFixture.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::MessageKind;
+using platform::Point;
+using platform::ScrollCode;
+
+constexpr int UpperRow = 200;  // in the amplitude pane of a 640 x 600 window
+constexpr int LowerRow = 450;  // in the pitch pane
+constexpr int FirstDragged = 100;
+constexpr int LastDragged = 160;
+
+class HeldDragTest : public ViewTest {
+ protected:
+  void SetUp() override {
+    ViewTest::SetUp();
+    OpenWav(200000);
+    Resize(SasView, 640, 600);  // 624 columns
+  }
+  // A SAS of 2000 frames that fits the WAV, under a name of its own each time.
+  std::string OpenFittingSas() {
+    std::vector<SasFrame> frames;
+    for (std::uint16_t i = 0; i < 2000; ++i)
+      frames.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i), -1000, 1000));
+    const std::string path = dir.File("take" + std::to_string(++files) + ".sas");
+    WriteSasFile(path, SasHeaderFor(100, 48000, app.wav.checksum, frames.size()), frames, EndLinks(200000));
+    OpenDocumentByName(app, path);
+    EXPECT_TRUE(app.Has(SasOpen) && app.Has(WavSasMatch));
+    return path;
+  }
+  void Mouse(MessageKind kind, Point at, bool shift = false, int view = SasView) {
+    platform::Message m = Msg(kind);
+    m.pos = at;
+    m.shift = shift;
+    sink.Dispatch(view, m);
+  }
+  void Drop(const std::string& path) {
+    platform::Message m = Msg(MessageKind::FilesDropped);
+    m.files = {path};
+    sink.Dispatch(SasView, m);
+  }
+  int files = 0;
+};
+
+// The bytes of the frames of the dragged columns (the page starts at frame 0).
+bool InDraggedFrames(std::size_t offset) {
+  const std::size_t first = SasFramesOffset + SasFrame::ByteSize * FirstDragged;
+  const std::size_t end = SasFramesOffset + SasFrame::ByteSize * (LastDragged + 1);
+  return offset >= first && offset < end;
+}
+
+// The offsets where two files differ outside the dragged frames (all of them past a length change).
+std::vector<std::size_t> ChangedOutsideDrag(const std::string& before, const std::string& after) {
+  std::vector<std::size_t> changed;
+  if (before.size() != after.size()) return {before.size()};
+  for (std::size_t i = 0; i < before.size(); ++i)
+    if (before[i] != after[i] && !InDraggedFrames(i)) changed.push_back(i);
+  return changed;
+}
+
+TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
+  struct Drag {
+    const char* name;
+    int mode;  // 3 In Range (range 100 .. 160), 4 Freehand
+    bool shift;
+    Point press, middle, release;
+  } const drags[] = {
+      {"straight line", 4, true, {FirstDragged, UpperRow}, {140, 120}, {LastDragged, 150}},
+      {"in range", 3, false, {130, LowerRow}, {130, 420}, {130, 400}},
+  };
+  std::string other;  // a second SAS file for Open and the drop
+  struct Interloper {
+    const char* name;
+    std::function<void()> act;
+  } const interlopers[] = {
+      {"Sync to WAV",
+       [&] {
+         app.wav.cursor = 150000;  // frame 1500: the page would move to 1188
+         Command(SasView, 127);
+       }},
+      {"Sync to SAS", [&] { Command(WavView, 108); }},
+      {"scroll", [&] { HScroll(SasView, ScrollCode::PageDown); }},
+      {"wheel",
+       [&] {
+         Wheel(SasView, {50, UpperRow}, 120);
+       }},
+      {"Silence", [&] { Command(SasView, 124); }},
+      {"Global Clear", [&] { Command(SasView, 125); }},
+      {"Ctrl+Z", [&] { Command(SasView, UndoCommand); }},
+      {"Ctrl+Y", [&] { Command(SasView, RedoCommand); }},
+      {"SAS Open",
+       [&] {
+         fake.desktop.fileAnswers.push_back(other);
+         Command(SasView, 121);
+       }},
+      {"SAS Close", [&] { Command(SasView, 122); }},
+      {"WAV Close", [&] { Command(WavView, 103); }},
+      {"Build", [&] { Command(WavView, 120); }},
+      {"a dropped file", [&] { Drop(other); }},
+      {"closing the program", [&] { sink.Dispatch(WavView, Msg(MessageKind::Close)); }},
+  };
+  for (const Drag& drag : drags) {
+    for (const Interloper& interloper : interlopers) {
+      SCOPED_TRACE(testing::Message() << drag.name << " + " << interloper.name);
+      other = OpenFittingSas();
+      const std::string path = OpenFittingSas();
+      // Something to undo (columns 300 .. 320), or for Ctrl+Y that edit undone, to redo.
+      Command(SasView, 132);
+      Mouse(MessageKind::LeftDown, {300, UpperRow});
+      Mouse(MessageKind::MouseMove, {320, 100});
+      Mouse(MessageKind::LeftUp, {320, 100});
+      ASSERT_EQ(app.undo.undo.size(), 1u);
+      if (interloper.name == std::string("Ctrl+Y")) Command(SasView, UndoCommand);
+      SasWriteBack(app);
+      const std::string before = ReadFile(path);
+      const std::size_t undoDepth = app.undo.undo.size();
+      fake.desktop.fileRequests.clear();
+      fake.dialogs.titles.clear();
+
+      app.sas.range = {FirstDragged, LastDragged + 1};
+      app.flags |= SasRangeSelected;
+      Command(SasView, 128 + drag.mode);
+      Mouse(MessageKind::LeftDown, drag.press, drag.shift);
+      Mouse(MessageKind::MouseMove, drag.middle, drag.shift);
+      ASSERT_TRUE(MouseDragHeld(app));
+      interloper.act();
+      Mouse(MessageKind::MouseMove, drag.release, drag.shift);
+      Mouse(MessageKind::LeftUp, drag.release, drag.shift);
+
+      EXPECT_EQ(app.sas.path, path);
+      EXPECT_TRUE(app.Has(WavOpen));
+      EXPECT_EQ(app.sas.firstFrame, 0) << "the page stayed where the drag began";
+      EXPECT_TRUE(fake.desktop.fileRequests.empty());
+      EXPECT_TRUE(fake.dialogs.titles.empty());
+      EXPECT_FALSE(fake.pump.quitCode.has_value());
+      SasWriteBack(app);
+      const std::string after = ReadFile(path);
+      EXPECT_NE(after, before) << "the drag edited the page";
+      EXPECT_EQ(ChangedOutsideDrag(before, after), std::vector<std::size_t>{});
+      EXPECT_EQ(app.undo.undo.size(), undoDepth + 1) << "the drag is one action of its own";
+      EXPECT_TRUE(app.undo.redo.empty());
+
+      Command(SasView, UndoCommand);
+      SasWriteBack(app);
+      EXPECT_EQ(ReadFile(path), before);
+      // The gate lifts with the release.
+      app.wav.cursor = 150000;
+      Command(SasView, 127);
+      EXPECT_EQ(app.sas.firstFrame, 1500 - 312);
+    }
+  }
+}
+
+TEST_F(HeldDragTest, ADragHeldInTheWavWindowHoldsTheSasPageToo) {
+  OpenFittingSas();
+  Mouse(MessageKind::LeftDown, {100, 100}, false, WavView);
+  app.wav.cursor = 150000;
+  Command(SasView, 127);
+  EXPECT_EQ(app.sas.firstFrame, 0);
+  Mouse(MessageKind::LeftUp, {100, 100}, false, WavView);
+  EXPECT_FALSE(MouseDragHeld(app));
+}
+
+TEST_F(HeldDragTest, AResizeUnderAHeldDragEndsItAsOneUndoAction) {
+  const std::string path = OpenFittingSas();
+  const std::string before = ReadFile(path);
+  Command(SasView, 132);
+  Mouse(MessageKind::LeftDown, {FirstDragged, UpperRow});
+  Mouse(MessageKind::MouseMove, {LastDragged, 120});
+  Resize(SasView, 400, 600);  // a shorter page
+  EXPECT_FALSE(MouseDragHeld(app));
+  Mouse(MessageKind::MouseMove, {300, 120});  // moves after the end edit nothing
+  Mouse(MessageKind::LeftUp, {300, 120});
+  SasWriteBack(app);
+  EXPECT_EQ(ChangedOutsideDrag(before, ReadFile(path)), std::vector<std::size_t>{});
+  ASSERT_EQ(app.undo.undo.size(), 1u);
+  Command(SasView, UndoCommand);
+  SasWriteBack(app);
+  EXPECT_EQ(ReadFile(path), before);
+}
+
+}  // namespace
+}  // namespace vocara::test
