@@ -30,35 +30,35 @@ bool SameLetters(std::string_view a, std::string_view b) {
          });
 }
 
-std::optional<long long> ParseInteger(std::string_view text) {
-  long long value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
-  return value;
-}
-
 int ClampIndex(long long value, int last) { return static_cast<int>(std::clamp<long long>(value, 0, last)); }
 
-// A table index (clamped to the table) or a name from the table, letters in either case.
+// A table index (clamped to the table, and said when it was) or a name from the table, letters
+// in either case.
 template <typename Names>
-std::optional<int> ParseIndexOrName(std::string_view text, const Names& names, int count) {
-  if (const std::optional<long long> index = ParseInteger(text)) return ClampIndex(*index, count - 1);
+std::optional<int> ParseIndexOrName(std::string_view text, const Names& names, int count,
+                                    std::string_view option = {}, Adjustments* adjusted = nullptr) {
+  if (const std::optional<long long> index = ParseInteger(text)) {
+    const int used = ClampIndex(*index, count - 1);
+    if (adjusted) adjusted->Note(option, text, static_cast<double>(*index), used);
+    return used;
+  }
   for (int i = 0; i < count; ++i) {
     if (SameLetters(text, names(i))) return i;
   }
   return std::nullopt;
 }
 
-std::optional<int> ParseInstrument(std::string_view text) {
+std::optional<int> ParseInstrument(std::string_view text, Adjustments& adjusted) {
   return ParseIndexOrName(
-      text, [](int i) { return InstrumentTable[static_cast<std::size_t>(i)].name; }, InstrumentCount);
+      text, [](int i) { return InstrumentTable[static_cast<std::size_t>(i)].name; }, InstrumentCount,
+      "--instrument", &adjusted);
 }
 
 struct Request {
   std::string wav;
   std::string sas;
   GeneralSettings settings;
+  Adjustments adjusted;
 };
 
 // The arguments after "build": two names in order, the options anywhere among them. Returns
@@ -95,11 +95,11 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   // In the order given, with the Settings dialog's rules for its three lists.
   for (const auto& [option, value] : options) {
     if (option == "--instrument") {
-      const std::optional<int> instrument = ParseInstrument(value);
+      const std::optional<int> instrument = ParseInstrument(value, request.adjusted);
       if (!instrument) return "unknown instrument '" + value + "'";
       ChooseInstrument(s, *instrument);
     } else if (option == "--lowest" || option == "--highest") {
-      const std::optional<int> note = ParseNote(value);
+      const std::optional<int> note = ReadNote(option, value, request.adjusted);
       if (!note) return "'" + value + "' is not a note index 0..87 or a note name A0 .. C8";
       if (option == "--lowest") {
         ChooseLowestNote(s, *note);
@@ -110,9 +110,9 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
       const std::optional<double> number = ParseNumber(value);
       if (!number) return option + " takes a number, not '" + value + "'";
       if (option == "--chunk") {
-        s.chunkPeriods = ClampNumber(*number, 1.0, 5.0);
+        s.chunkPeriods = request.adjusted.Clamp(option, value, *number, 1.0, 5.0);
       } else {
-        s.baseNoteThreshold = ClampNumber(*number, 5.0, 100.0);
+        s.baseNoteThreshold = request.adjusted.Clamp(option, value, *number, 5.0, 100.0);
       }
     }
   }
@@ -120,9 +120,27 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
 }
 
 // A bar redrawn in place whenever the percentage changes; Ctrl-C answers stop.
+int Build(const Request& request, std::ostream& err) {
+  WavDocument wav;
+  if (!OpenWav(err, request.wav, wav)) return ExitFailure;
+
+  const bool drawBar = DrawsProgressBar(err);
+  SasBuildResult result;
+  {
+    const InterruptScope interruptible;
+    result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
+  }
+  if (drawBar) err << '\n';
+  return LongOperationExit(err, result.message, result.result, request.sas);
+}
+
 }  // namespace
 
 std::optional<int> ParseNote(std::string_view text) { return ParseIndexOrName(text, NoteName, NoteCount); }
+
+std::optional<int> ReadNote(std::string_view option, std::string_view text, Adjustments& adjusted) {
+  return ParseIndexOrName(text, NoteName, NoteCount, option, &adjusted);
+}
 
 // The window layout behind the record is not checked: there is no screen to check it against.
 std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
@@ -138,18 +156,7 @@ std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Request request;
   if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
-
-  WavDocument wav;
-  if (!OpenWav(err, request.wav, wav)) return ExitFailure;
-
-  const bool drawBar = DrawsProgressBar(err);
-  SasBuildResult result;
-  {
-    const InterruptScope interruptible;
-    result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
-  }
-  if (drawBar) err << '\n';
-  return LongOperationExit(err, result.message, result.result, request.sas);
+  return request.adjusted.Tell(err, Build(request, err));
 }
 
 }  // namespace vocara::cli

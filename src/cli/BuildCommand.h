@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "base/Settings.h"
+#include "cli/Cli.h"
 
 namespace vocara::cli {
 
-// Reports a usage problem followed by the usage text and returns the usage exit code.
+// Reports a usage problem (and where to find help) and returns the usage exit code.
 using UsageReporter = int (*)(std::ostream& err, const std::string& problem);
 
 // build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME] [--lowest NOTE] [--highest NOTE]
@@ -23,9 +24,9 @@ using UsageReporter = int (*)(std::ostream& err, const std::string& problem);
 // name) sets the note range from the instrument table ("User Defined" keeps it); a lowest or
 // highest note (index 0..87 or a name from A0 to C8) makes the instrument "User Defined" and
 // pulls the other end along when they cross. Numbers are clamped to their ranges (instrument
-// 0..68, notes 0..87, chunk 1..5 periods, threshold 5..100 percent). OUT is replaced; IN
-// itself is refused as OUT. A progress bar is drawn on stderr when it is a terminal; Ctrl-C
-// stops the build and deletes OUT.
+// 0..68, notes 0..87, chunk 1..5 periods, threshold 5..100 percent), each change said on stderr
+// after the run. OUT is replaced; IN itself is refused as OUT. A progress bar is drawn on stderr
+// when it is a terminal; Ctrl-C stops the build and deletes OUT.
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
 
 // The settings record of a settings file, taken only as a whole, as the program takes it at
@@ -35,5 +36,7 @@ std::optional<GeneralSettings> ReadSettingsFile(const std::string& path);
 
 // A note as an index 0..87 (clamped) or a name from A0 to C8, letters in either case.
 std::optional<int> ParseNote(std::string_view text);
+// The same for `option`, telling `adjusted` when an index was clamped.
+std::optional<int> ReadNote(std::string_view option, std::string_view text, Adjustments& adjusted);
 
 }  // namespace vocara::cli

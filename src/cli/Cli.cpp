@@ -1,17 +1,23 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <optional>
 
 #include "base/MessageId.h"
+#include "base/NumberText.h"
 #include "cli/BuildCommand.h"
 #include "cli/CorrectCommand.h"
 #include "cli/DenoiseCommand.h"
 #include "cli/EditCommand.h"
+#include "cli/FileProblems.h"
 #include "cli/GenerateCommand.h"
 #include "cli/InTuneCommands.h"
 #include "cli/PulseCommand.h"
@@ -40,17 +46,20 @@ constexpr const char* Usage =
     "        [--highest NOTE] [--chunk PERIODS] [--threshold PERCENT]\n"
     "                                analyse IN into a new SAS file; the settings are the built-in\n"
     "                                ones or FILE's, then the options in order, as in the Settings\n"
-    "                                dialog (notes as 0..87 or A0 .. C8; values clamped)\n"
+    "                                dialog: instrument 0 .. 68 or its name, notes 0 .. 87 or\n"
+    "                                A0 .. C8, chunk 1 .. 5, threshold 5 .. 100 (values clamped)\n"
     "  edit IN.sas [--range A:B] [--scale P] [--transpose CENTS] [--disable-above P]\n"
     "        [--enable-below P] [--silence-below P] [--remove-links] | --silence | --clear\n"
     "                                change IN in place as Global Edit does on frames A <= i < B\n"
-    "                                (all by default; values clamped), or as SAS File / Silence\n"
-    "                                or Global Clear do on the whole file\n"
+    "                                (all by default), or as SAS File / Silence or Global Clear do\n"
+    "                                on the whole file; scale 0 .. 1000 percent, transpose\n"
+    "                                -1200 .. 1200 cents, thresholds 0 .. 100 (values clamped)\n"
     "  denoise IN.wav OUT.wav --noise A:B [--add A:B]... [--noise-length L]\n"
     "        [--white-noise PERCENT] [--gain G] [--settings FILE]\n"
     "                                capture the noise of samples A <= i < B (Noise=, then Noise+\n"
     "                                for each --add) and write IN with that noise removed to OUT;\n"
-    "                                settings as for build, values clamped as in the dialog\n"
+    "                                settings as for build; length 0 .. 32768 (then a power of two\n"
+    "                                from 1024), white noise 0 .. 100, gain 0 .. 5 (values clamped)\n"
     "  spectrum IN.wav --at S [--fft N] [--window K]\n"
     "                                the FFT window's spectrum with the cursor at sample S: one\n"
     "                                line per bin, bin TAB Hz TAB percent of full scale (N a power\n"
@@ -60,7 +69,7 @@ constexpr const char* Usage =
     "                                marked as T marks them (1 .. N/2 - 1)\n"
     "  notes IN.wav --at S [--settings FILE] [--lowest NOTE] [--highest NOTE]\n"
     "                                the MFT window's 88 key strengths at sample S, then the\n"
-    "                                detected note and its fine pitch in cents\n"
+    "                                detected note and its fine pitch in cents (notes as for build)\n"
     "  pulse IN.wav OUT.txt S1 [S2 ...]\n"
     "                                Shape+ with the cursor at each sample S in turn (positions\n"
     "                                within 30 samples of either end are ignored), then Export\n"
@@ -69,17 +78,19 @@ constexpr const char* Usage =
     "        [--triangle F,A[,PHASE[,DUTY]]] [--noise A]\n"
     "                                write the Wave Synthesis dialog's wave into OUT (16-bit,\n"
     "                                48000 Hz): up to ten sines, square, triangle and white noise;\n"
-    "                                Hz, percent, degrees, duty percent; 5 s and duty 50 unless\n"
-    "                                given; values clamped and amplitudes normalised as there\n"
+    "                                S 1 .. 60 (5), F 0 .. 20000 Hz, A 0 .. 100 percent, PHASE\n"
+    "                                -360 .. 360 degrees, DUTY 0 .. 100 percent (50); values\n"
+    "                                clamped and amplitudes normalised as there\n"
     "  snap IN.sas --key KEY --scale chromatic|major|minor|harmonic-minor|custom:0,2,4,...\n"
     "        [--reference HZ] [--centre P] [--drift P] [--retune MS] [--range A:B]\n"
     "                                Snap to Scale on frames A <= i < B (all by default), in\n"
-    "                                place: each note's pitch centre moved P percent (100) onto\n"
-    "                                the scale, its slow drift reduced P percent (0), notes joined\n"
-    "                                over MS ms (40); A4 = HZ (440); KEY C, C#, Db ... B\n"
+    "                                place: each note's pitch centre moved P percent (0 .. 100,\n"
+    "                                100) onto the scale, its slow drift reduced P percent\n"
+    "                                (0 .. 100, 0), notes joined over MS ms (0 .. 1000, 40);\n"
+    "                                A4 = HZ (415 .. 466, 440); KEY C, C#, Db ... B\n"
     "  reanalyse IN.wav IN.sas --lowest NOTE --highest NOTE [--range A:B]\n"
-    "                                measure frames A <= i < B again with that note range, in\n"
-    "                                place; target pitches move with the source pitches\n"
+    "                                measure frames A <= i < B again with that note range (0 .. 87\n"
+    "                                or A0 .. C8), in place; target pitches move with the source\n"
     "  repair IN.wav IN.sas [--range A:B]\n"
     "                                Repair Octave Jumps: short runs an octave or a fifth away\n"
     "                                from both neighbours measured again around their note\n"
@@ -89,14 +100,13 @@ constexpr const char* Usage =
     "                                centre and error (cents), vibrato depth before and after\n"
     "  --help                        show this text\n"
     "\n"
+    "Numbers are read whole: other text is a usage error. A value the dialog would clamp is\n"
+    "clamped and said on stderr; snap and reanalyse refuse values outside their ranges.\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
     "Output files are replaced without asking, and only by a whole file: a failed or\n"
     "interrupted command leaves the previous file of that name as it was.\n";
 
-int UsageError(std::ostream& err, const std::string& problem) {
-  err << "vocara-cli: " << problem << "\n\n" << Usage;
-  return ExitUsage;
-}
+constexpr const char* HelpPointer = "Try 'vocara-cli --help' for more information.\n";
 
 int Failure(std::ostream& err, MessageId id) {
   err << MessageText(id) << '\n';
@@ -114,7 +124,7 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err);
   WavDocument wav;
   if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
-    return Failure(err, opened.message);
+    return InputRefused(err, opened.message, args[1], FileKind::Any);
   const FormatFields& f = wav.header.fields;
   out << "format=" << f.formatTag << '\n'
       << "channels=" << f.channels << '\n'
@@ -134,8 +144,7 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
   const std::optional<SampleRange> range = ParseRange(args[3]);
   if (!range) return UsageError(err, "range '" + args[3] + "' is not A:B with whole numbers A <= B");
   WavDocument wav;
-  if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
-    return Failure(err, opened.message);
+  if (!OpenWav(err, args[1], wav)) return ExitFailure;
   if (range->right > wav.sampleCount) {
     return UsageError(err, "range '" + args[3] + "' ends past the " + std::to_string(wav.sampleCount) +
                                " samples of " + args[1]);
@@ -146,6 +155,11 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
 }
 
 }  // namespace
+
+int UsageError(std::ostream& err, const std::string& problem) {
+  err << "vocara-cli: " << problem << '\n' << HelpPointer;
+  return ExitUsage;
+}
 
 std::optional<std::uint32_t> ParseIndex(std::string_view text) {
   std::uint32_t value = 0;
@@ -163,9 +177,65 @@ std::optional<double> ParseNumber(std::string_view text) {
   return value;
 }
 
+std::optional<long long> ParseInteger(std::string_view text) {
+  long long value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseFieldNumber(std::string_view text) {
+  std::string_view digits = text;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+  const std::size_t point = digits.find('.');
+  const std::string_view whole = digits.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : digits.substr(point + 1);
+  const auto allDigits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (whole.size() + fraction.size() == 0 || !allDigits(whole) || !allDigits(fraction)) return std::nullopt;
+  return ScanNumber(text);
+}
+
+std::string NumberText(double value) {
+  std::array<char, 32> text{};
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() ? std::string(text.data(), end) : std::string("?");
+}
+
+std::string NotANumber(std::string_view option, std::string_view text) {
+  return std::string(option) + ": '" + std::string(text) + "' is not a number";
+}
+
+std::string OutsideRange(std::string_view option, std::string_view text, double min, double max) {
+  return std::string(option) + ": " + std::string(text) + " is outside " + NumberText(min) + " .. " +
+         NumberText(max);
+}
+
+double Adjustments::Clamp(std::string_view option, std::string_view text, double given, double min,
+                          double max) {
+  const double used = ClampNumber(given, min, max);
+  Note(option, text, given, used);
+  return used;
+}
+
+void Adjustments::Note(std::string_view option, std::string_view text, double given, double used) {
+  if (used == given) return;
+  lines_.push_back("vocara-cli: " + std::string(option) + " " + std::string(text) + " is " +
+                   (used < given ? "above " : "below ") + NumberText(used) + "; using " + NumberText(used));
+}
+
+int Adjustments::Tell(std::ostream& err, int exit) const {
+  if (exit != ExitUsage)
+    for (const std::string& line : lines_) err << line << '\n';
+  return exit;
+}
+
 bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav) {
   const MessageId refused = WavOpenDocument(wav, path).message;
-  if (refused != MessageId::None) err << MessageText(refused) << '\n';
+  if (refused != MessageId::None) InputRefused(err, refused, path, FileKind::Wav);
   return refused == MessageId::None;
 }
 
@@ -185,19 +255,21 @@ int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult 
     err << "vocara-cli: interrupted; " << output << " was not written\n";
     return ExitFailure;
   }
-  if (result != LongOperationResult::Done) {
-    err << "vocara-cli: could not write " << output << '\n';
-    return ExitFailure;
-  }
+  if (result != LongOperationResult::Done) return OutputFailure(err, MessageId::OutputWriteFailed, output);
   return ExitSuccess;
 }
 
 int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
   if (id == MessageId::OutputWriteFailed) {
     err << "vocara-cli: could not write " << output << '\n';
+    // Part way: the cause is gone with the file unless the disk or the folder shows it.
+    if (const std::optional<std::string> problem = OutputProblem(output))
+      err << "vocara-cli: " << output << ": " << *problem << '\n';
     return ExitFailure;
   }
-  return Failure(err, id);
+  Failure(err, id);
+  if (id == MessageId::InvalidFileHandle) ExplainOutput(err, output);
+  return ExitFailure;
 }
 
 const std::string* ParsedArguments::Value(std::string_view option) const {
@@ -229,7 +301,9 @@ std::string ParseArguments(const std::vector<std::string>& args,
   return {};
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return UsageError(err, "no command");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h") {
@@ -253,6 +327,32 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
+}
+
+int StandardOutputFailed(std::ostream& err, int error, int exit) {
+  err << "vocara-cli: could not write to standard output";
+  if (error != 0) err << ": " << std::strerror(error);
+  err << '\n';
+  return exit == ExitSuccess ? ExitFailure : exit;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  const int exit = Dispatch(args, out, err);
+  // A write that failed earlier left its errno; a failure now sets its own.
+  if (out) errno = 0;
+  out.flush();
+  if (out) return exit;
+  return StandardOutputFailed(err, errno, exit);
+}
+
+int RunProcess(const std::vector<std::string>& args, std::ostream& err) {
+  const int exit = RunCli(args, std::cout, err);
+  if (!std::cout) return exit;  // said already
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return StandardOutputFailed(err, errno, exit);
+  return exit;
 }
 
 }  // namespace vocara::cli

@@ -1,7 +1,8 @@
 // The command-line front end: subcommands over the same core operations the GUI runs.
 //
 // Exit codes: 0 success; 1 the operation failed, with the program's own message text alone on
-// one line of the error stream; 2 a usage error, with the usage text on the error stream.
+// the first line of the error stream (a second line may say which file and why: FileProblems.h);
+// 2 a usage error: "vocara-cli: PROBLEM" and a line pointing to --help.
 #pragma once
 
 #include <cstdint>
@@ -38,8 +39,40 @@ int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult 
 // A finite number the whole text spells (no spaces, no trailing characters); nullopt otherwise.
 std::optional<double> ParseNumber(std::string_view text);
 
+// A decimal integer, the whole text (a sign allowed); nullopt otherwise.
+std::optional<long long> ParseInteger(std::string_view text);
+
+// The text of a dialog's number field, read whole: a sign, digits and at most one point ("12",
+// "-0.5", "+3.", ".25"), read as the dialog reads it (ScanNumber, so the value is the one the
+// program would use); nullopt for anything else, exponents and spaces included.
+std::optional<double> ParseFieldNumber(std::string_view text);
+
+// The usage problems of numbers: "OPTION: 'TEXT' is not a number" and
+// "OPTION: TEXT is outside MIN .. MAX".
+std::string NotANumber(std::string_view option, std::string_view text);
+std::string OutsideRange(std::string_view option, std::string_view text, double min, double max);
+
+// The shortest text that reads back as the same double ("60", "0.5").
+std::string NumberText(double value);
+
+// Values a command changed to fit a dialog's range, as the dialog changes them. They are said
+// on stderr after everything else the run says ("vocara-cli: --duration 36000 is above 60;
+// using 60"), so that the first line of a failure stays the program's message.
+class Adjustments {
+ public:
+  // `given` (typed as `text`) limited to min .. max; noted when that changed it.
+  double Clamp(std::string_view option, std::string_view text, double given, double min, double max);
+  // Notes a value the command changed by its own rule.
+  void Note(std::string_view option, std::string_view text, double given, double used);
+  // Prints the notes unless `exit` is a usage error, and returns `exit`.
+  int Tell(std::ostream& err, int exit) const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
 // Opens the recording at `path` into `wav`; on a refusal prints the program's message for it
-// and returns false.
+// (and which file and why: InputRefused) and returns false.
 bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav);
 
 // A decimal sample index, the whole text.
@@ -67,7 +100,16 @@ std::string ParseArguments(const std::vector<std::string>& args,
                            std::initializer_list<std::string_view> valued,
                            std::initializer_list<std::string_view> flags, ParsedArguments& parsed);
 
-// args are the arguments after the program name.
+// A usage problem: "vocara-cli: PROBLEM" and the line pointing to --help; ExitUsage.
+int UsageError(std::ostream& err, const std::string& problem);
+
+// args are the arguments after the program name. What the run wrote to `out` is flushed and
+// checked: a stream that failed turns success into ExitFailure with "vocara-cli: could not
+// write to standard output" (and the system's reason when there is one) on err.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The process's run, as main makes it: RunCli on std::cout, then the C stdout flushed and
+// checked as well (std::cout writes through it).
+int RunProcess(const std::vector<std::string>& args, std::ostream& err);
 
 }  // namespace vocara::cli

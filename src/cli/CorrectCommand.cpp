@@ -10,6 +10,7 @@
 
 #include "base/MessageId.h"
 #include "cli/Cli.h"
+#include "cli/FileProblems.h"
 #include "cli/TerminalProgress.h"
 #include "engine/processing/Correct.h"
 #include "engine/sas/SasDocument.h"
@@ -69,10 +70,8 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   if (!OpenWav(err, options.wav, wav)) return ExitFailure;
   SasDocument sas;
   if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadOnly);
-      refused != MessageId::None) {
-    err << MessageText(refused) << '\n';
-    return ExitFailure;
-  }
+      refused != MessageId::None)
+    return InputRefused(err, refused, options.sas, FileKind::Sas);
   if (!SasFitsWav(sas.header, wav)) {
     err << DoesNotFit() << '\n';
     return ExitFailure;

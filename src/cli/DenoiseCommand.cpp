@@ -30,6 +30,7 @@ struct Request {
   std::string output;
   std::vector<Range> ranges;  // the --noise range first, then the --add ranges
   GeneralSettings settings;
+  Adjustments adjusted;
 };
 
 std::optional<Range> ParseNamedRange(const std::string& text) {
@@ -50,9 +51,10 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   std::optional<Range> noise;
   std::vector<Range> added;
   std::optional<std::string> settingsFile;
-  std::optional<double> noiseLength;
-  std::optional<double> whiteNoise;
-  std::optional<double> gain;
+  // The last value given of each, with its text.
+  std::optional<std::pair<double, std::string>> noiseLength;
+  std::optional<std::pair<double, std::string>> whiteNoise;
+  std::optional<std::pair<double, std::string>> gain;
   for (const auto& [arg, value] : parsed.values) {
     if (arg == "--noise" || arg == "--add") {
       const std::optional<Range> range = ParseNamedRange(value);
@@ -70,7 +72,9 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
     } else {
       const std::optional<double> number = ParseNumber(value);
       if (!number) return arg + " takes a number, not '" + value + "'";
-      (arg == "--noise-length" ? noiseLength : arg == "--white-noise" ? whiteNoise : gain) = number;
+      (arg == "--noise-length"  ? noiseLength
+       : arg == "--white-noise" ? whiteNoise
+                                : gain) = std::pair{*number, value};
     }
   }
   if (names.size() != 2) return "denoise takes IN.wav OUT.wav";
@@ -88,21 +92,19 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   }
   // As the Settings dialog reads its fields: clamped, the length then rounded (anything below
   // 2048 gives 1024).
+  Adjustments& adjusted = request.adjusted;
   if (noiseLength) {
-    const double typed = ClampNumber(*noiseLength, 0.0, MaxNoiseLength);
+    const double typed =
+        adjusted.Clamp("--noise-length", noiseLength->second, noiseLength->first, 0.0, MaxNoiseLength);
     s.noiseLength = static_cast<std::int32_t>(NoiseLengthFor(static_cast<std::int32_t>(typed)));
   }
-  if (whiteNoise) s.whiteNoise = ClampNumber(*whiteNoise, 0.0, MaxWhiteNoise);
-  if (gain) s.noiseGain = ClampNumber(*gain, 0.0, MaxNoiseGain);
+  if (whiteNoise)
+    s.whiteNoise = adjusted.Clamp("--white-noise", whiteNoise->second, whiteNoise->first, 0.0, MaxWhiteNoise);
+  if (gain) s.noiseGain = adjusted.Clamp("--gain", gain->second, gain->first, 0.0, MaxNoiseGain);
   return {};
 }
 
-}  // namespace
-
-int DenoiseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
-  Request request;
-  if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
-
+int Denoise(const Request& request, std::ostream& err, UsageReporter usage) {
   WavDocument wav;
   if (!OpenWav(err, request.wav, wav)) return ExitFailure;
 
@@ -137,6 +139,14 @@ int DenoiseCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   }
   if (drawBar) err << '\n';
   return LongOperationExit(err, result.message, result.result, request.output);
+}
+
+}  // namespace
+
+int DenoiseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  Request request;
+  if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
+  return request.adjusted.Tell(err, Denoise(request, err, usage));
 }
 
 }  // namespace vocara::cli

@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "base/MessageId.h"
-#include "base/NumberText.h"
 #include "cli/Cli.h"
 #include "cli/InPlaceChange.h"
+#include "cli/FileProblems.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
 
@@ -29,27 +29,36 @@ struct Options {
   unsigned ops = 0;
   SasRangeFields fields;
   WholeFile whole = WholeFile::None;
+  Adjustments adjusted;
 };
 
-// The dialog's edit fields: each option ticks its box and fills its field.
+// The dialog's edit fields: each option ticks its box and fills its field, whose range
+// ClampSasRangeParams applies.
 struct ValueOption {
   std::string_view name;
   unsigned op;
   double SasRangeFields::*field;
+  double min;
+  double max;
 };
 
 constexpr std::array<ValueOption, 5> ValueOptions{{
-    {"--scale", SasRangeOps::ScaleAmplitude, &SasRangeFields::scaleAmplitude},
-    {"--transpose", SasRangeOps::Transpose, &SasRangeFields::transpose},
-    {"--disable-above", SasRangeOps::DisableTimeCorrection, &SasRangeFields::disableAbove},
-    {"--enable-below", SasRangeOps::EnableTimeCorrection, &SasRangeFields::enableBelow},
-    {"--silence-below", SasRangeOps::Silence, &SasRangeFields::silenceBelow},
+    {"--scale", SasRangeOps::ScaleAmplitude, &SasRangeFields::scaleAmplitude, MinScaleAmplitude,
+     MaxScaleAmplitude},
+    {"--transpose", SasRangeOps::Transpose, &SasRangeFields::transpose, MinTranspose, MaxTranspose},
+    {"--disable-above", SasRangeOps::DisableTimeCorrection, &SasRangeFields::disableAbove, MinRangeThreshold,
+     MaxRangeThreshold},
+    {"--enable-below", SasRangeOps::EnableTimeCorrection, &SasRangeFields::enableBelow, MinRangeThreshold,
+     MaxRangeThreshold},
+    {"--silence-below", SasRangeOps::Silence, &SasRangeFields::silenceBelow, MinRangeThreshold,
+     MaxRangeThreshold},
 }};
 
 // The arguments after "edit": one name, the options anywhere around it. Returns the problem,
 // empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
   std::vector<std::string> names;
+  std::array<std::string, ValueOptions.size()> texts;  // the last one given of each
   bool editOptions = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -60,9 +69,12 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
       const std::string& text = args[++i];
       editOptions = true;
       if (value != ValueOptions.end()) {
-        // As the dialog reads its field: text that is no number reads as 0.
-        options.fields.*(value->field) = ScanNumber(text);
+        // Read as the dialog reads its field, but only a number as a whole.
+        const std::optional<double> number = ParseFieldNumber(text);
+        if (!number) return NotANumber(arg, text);
+        options.fields.*(value->field) = *number;
         options.ops |= value->op;
+        texts[static_cast<std::size_t>(value - ValueOptions.begin())] = text;
         continue;
       }
       const std::optional<SampleRange> range = ParseRange(text);
@@ -88,21 +100,32 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
   if (options.whole != WholeFile::None && editOptions)
     return "--silence and --clear take the whole file and no other option";
   options.sas = names[0];
+  // The transpose is also cut to whole cents; only the range is worth saying.
+  for (std::size_t k = 0; k < ValueOptions.size(); ++k) {
+    const ValueOption& option = ValueOptions[k];
+    if ((options.ops & option.op) != 0)
+      options.adjusted.Clamp(option.name, texts[k], options.fields.*(option.field), option.min, option.max);
+  }
   return {};
 }
+
+int Edit(const Options& options, std::ostream& err, UsageReporter usage);
 
 }  // namespace
 
 int EditCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Options options;
   if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
+  return options.adjusted.Tell(err, Edit(options, err, usage));
+}
 
+namespace {
+
+int Edit(const Options& options, std::ostream& err, UsageReporter usage) {
   SasDocument sas;
   if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadWrite);
-      refused != MessageId::None) {
-    err << MessageText(refused) << '\n';
-    return ExitFailure;
-  }
+      refused != MessageId::None)
+    return InputRefused(err, refused, options.sas, FileKind::Sas, FileUse::Change);
   const std::uint32_t frameCount = sas.header.frameCount;
   sas.shownFrameCount = frameCount;
   std::uint32_t first = 0;
@@ -136,5 +159,7 @@ int EditCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   return ChangeInPlace(err, sas, options.sas,
                        [&](const ProgressCallback&) { return SasApplyRange(sas, first, end, ops, params); });
 }
+
+}  // namespace
 
 }  // namespace vocara::cli

@@ -28,9 +28,29 @@ std::optional<std::vector<double>> ParseList(std::string_view text, std::size_t 
   return values;
 }
 
+// A value given: which parameter, and how the user wrote it, to say so if it is clamped.
+struct Given {
+  int index;
+  std::string option;
+  std::string text;
+};
+
+// "F,A,PHASE,DUTY" split at the commas (ParseList has checked the numbers).
+std::vector<std::string> Parts(std::string_view text) {
+  std::vector<std::string> parts;
+  for (std::size_t comma = text.find(','); comma != std::string_view::npos; comma = text.find(',')) {
+    parts.emplace_back(text.substr(0, comma));
+    text.remove_prefix(comma + 1);
+  }
+  parts.emplace_back(text);
+  return parts;
+}
+
+constexpr const char* PartNames[] = {"frequency", "amplitude", "phase", "duty"};
+
 // The arguments after "generate". Returns the problem, empty when the arguments are sound.
-std::string ParseArguments(const std::vector<std::string>& args, std::string& output,
-                           SynthesisParameters& p) {
+std::string ParseArguments(const std::vector<std::string>& args, std::string& output, SynthesisParameters& p,
+                           std::vector<Given>& values) {
   std::vector<std::string> names;
   int sines = 0;
   bool duration = false, square = false, triangle = false, noise = false;
@@ -51,14 +71,19 @@ std::string ParseArguments(const std::vector<std::string>& args, std::string& ou
       given = true;
       const std::optional<double> number = ParseNumber(value);
       if (!number) return arg + " takes a number, not '" + value + "'";
-      p[arg == "--duration" ? s::Duration : s::NoiseAmplitude] = *number;
+      const int index = arg == "--duration" ? s::Duration : s::NoiseAmplitude;
+      p[index] = *number;
+      values.push_back({index, arg, value});
     } else if (arg == "--sine") {
       if (sines == s::SineCount) return "at most 10 --sine waves";
       const auto list = ParseList(value, 2, 3);
       if (!list) return "--sine takes F,A[,PHASE], not '" + value + "'";
-      p[s::SineFrequency + sines] = (*list)[0];
-      p[s::SineAmplitude + sines] = (*list)[1];
-      if (list->size() > 2) p[s::SinePhase + sines] = (*list)[2];
+      const int indices[] = {s::SineFrequency + sines, s::SineAmplitude + sines, s::SinePhase + sines};
+      const std::vector<std::string> parts = Parts(value);
+      for (std::size_t k = 0; k < list->size(); ++k) {
+        p[indices[k]] = (*list)[k];
+        values.push_back({indices[k], arg + " " + PartNames[k], parts[k]});
+      }
       ++sines;
     } else {
       const bool isSquare = arg == "--square";
@@ -71,7 +96,11 @@ std::string ParseArguments(const std::vector<std::string>& args, std::string& ou
                              isSquare ? s::SquareAmplitude : s::TriangleAmplitude,
                              isSquare ? s::SquarePhase : s::TrianglePhase,
                              isSquare ? s::SquareDuty : s::TriangleDuty};
-      for (std::size_t k = 0; k < list->size(); ++k) p[indices[k]] = (*list)[k];
+      const std::vector<std::string> parts = Parts(value);
+      for (std::size_t k = 0; k < list->size(); ++k) {
+        p[indices[k]] = (*list)[k];
+        values.push_back({indices[k], arg + " " + PartNames[k], parts[k]});
+      }
     }
   }
   if (names.size() != 1) return "generate takes OUT.wav";
@@ -84,13 +113,19 @@ std::string ParseArguments(const std::vector<std::string>& args, std::string& ou
 int GenerateCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   std::string output;
   SynthesisParameters parameters;
-  if (const std::string problem = ParseArguments(args, output, parameters); !problem.empty())
+  std::vector<Given> given;
+  if (const std::string problem = ParseArguments(args, output, parameters, given); !problem.empty())
     return usage(err, problem);
+  Adjustments adjusted;
+  for (const Given& g : given) {
+    const ParameterRange range = SynthesisRange(g.index);
+    adjusted.Clamp(g.option, g.text, parameters[g.index], range.min, range.max);
+  }
   ClampSynthesisParameters(parameters);
   NormaliseAmplitudes(parameters);
   if (const MessageId failed = GenerateWaveFile(parameters, output); failed != MessageId::None)
-    return OutputFailure(err, failed, output);
-  return ExitSuccess;
+    return adjusted.Tell(err, OutputFailure(err, failed, output));
+  return adjusted.Tell(err, ExitSuccess);
 }
 
 }  // namespace vocara::cli

@@ -2,6 +2,7 @@
 
 #include "base/MessageId.h"
 #include "cli/Cli.h"
+#include "cli/FileProblems.h"
 #include "cli/TerminalProgress.h"
 #include "engine/sas/SasChange.h"
 #include "engine/sas/SasDocument.h"
@@ -19,6 +20,12 @@ int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
   if (const MessageId refused = change.Begin(sas, true, SasLockWait, [] { return !Interrupted(); });
       refused != MessageId::None) {
     if (Interrupted()) return interruptedExit();
+    if (refused == MessageId::SasBusy) {
+      err << MessageText(refused) << "\nvocara-cli: " << name << ": locked by another process\n";
+      return ExitFailure;
+    }
+    if (refused == MessageId::InvalidFileHandle)
+      return InputRefused(err, refused, name, FileKind::Sas, FileUse::Change);
     return OutputFailure(err, refused, name);
   }
   const bool done = operation(TerminalProgress(err, "", false));

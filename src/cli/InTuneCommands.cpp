@@ -3,11 +3,12 @@
 #include <optional>
 #include <string_view>
 
+#include "base/Instruments.h"
 #include "base/MessageId.h"
-#include "base/NumberText.h"
 #include "cli/BuildCommand.h"
 #include "cli/Cli.h"
 #include "cli/InPlaceChange.h"
+#include "cli/FileProblems.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
@@ -23,10 +24,36 @@ std::string_view DoesNotFit() {
   return text.substr(0, text.find('\n'));
 }
 
-bool Refused(std::ostream& err, MessageId message) {
+// A SAS the command changes or reads, refused with its message and the reason about the file.
+bool Refused(std::ostream& err, MessageId message, const std::string& path, SasAccess access) {
   if (message == MessageId::None) return false;
-  err << MessageText(message) << '\n';
+  InputRefused(err, message, path, FileKind::Sas,
+               access == SasAccess::ReadWrite ? FileUse::Change : FileUse::Read);
   return true;
+}
+
+// Snap to Scale's numbers: the dialog's fields, but refused outside the dialog's ranges rather
+// than quietly limited, so that a typing slip cannot retune a take.
+struct SnapNumber {
+  const char* option;
+  double ScaleSnapParams::*field;
+  double min;
+  double max;
+};
+constexpr SnapNumber SnapNumbers[] = {
+    {"--reference", &ScaleSnapParams::reference, MinReference, MaxReference},
+    {"--centre", &ScaleSnapParams::centre, 0, 100},
+    {"--drift", &ScaleSnapParams::drift, 0, 100},
+    {"--retune", &ScaleSnapParams::retuneMs, 0, MaxRetuneMs},
+};
+
+// A note of the Re-analyse Range dialog's lists: an index outside them is refused.
+std::string ReadListNote(const ParsedArguments& parsed, const char* option, std::optional<int>& note) {
+  const std::string& text = *parsed.Value(option);
+  if (const std::optional<long long> index = ParseInteger(text); index && (*index < 0 || *index >= NoteCount))
+    return OutsideRange(option, text, 0, NoteCount - 1);
+  note = ParseNote(text);
+  return note ? std::string() : "notes are 0..87 or A0 .. C8";
 }
 
 // --range A:B of frames, limited to the file's frames; the whole file without it.
@@ -48,7 +75,8 @@ std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, 
 // The WAV read, the SAS open for writing, and the two must fit, as the program requires.
 bool OpenPair(std::ostream& err, const std::string& wavPath, const std::string& sasPath, WavDocument& wav,
               SasDocument& sas, SasAccess access) {
-  if (!OpenWav(err, wavPath, wav) || Refused(err, SasOpenDocument(sas, sasPath, access))) return false;
+  if (!OpenWav(err, wavPath, wav) || Refused(err, SasOpenDocument(sas, sasPath, access), sasPath, access))
+    return false;
   if (!SasFitsWav(sas.header, wav)) {
     err << DoesNotFit() << '\n';
     return false;
@@ -112,16 +140,24 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
       problem =
           "scale '" + scale + "' is not chromatic, major, minor, harmonic-minor or custom:0,2,... (0 .. 11)";
   }
+  for (const SnapNumber& number : SnapNumbers) {
+    const std::string* text = parsed.Value(number.option);
+    if (!problem.empty() || !text) continue;
+    const std::optional<double> value = ParseFieldNumber(*text);
+    if (!value) {
+      problem = NotANumber(number.option, *text);
+    } else if (*value < number.min || *value > number.max) {
+      problem = OutsideRange(number.option, *text, number.min, number.max);
+    } else {
+      params.*(number.field) = *value;
+    }
+  }
   if (!problem.empty()) return usage(err, problem);
-  // As the dialog reads its fields: text that is no number reads as 0, then the ranges apply.
-  for (const auto& [option, field] :
-       {std::pair{"--reference", &ScaleSnapParams::reference},
-        std::pair{"--centre", &ScaleSnapParams::centre}, std::pair{"--drift", &ScaleSnapParams::drift},
-        std::pair{"--retune", &ScaleSnapParams::retuneMs}})
-    if (const std::string* value = parsed.Value(option)) params.*field = ScanNumber(*value);
 
   SasDocument sas;
-  if (Refused(err, SasOpenDocument(sas, parsed.names[0], SasAccess::ReadWrite))) return ExitFailure;
+  if (Refused(err, SasOpenDocument(sas, parsed.names[0], SasAccess::ReadWrite), parsed.names[0],
+              SasAccess::ReadWrite))
+    return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
   if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[0], first, end); !problem.empty())
@@ -139,11 +175,8 @@ int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, Us
     problem = "reanalyse needs --lowest and --highest";
   std::optional<int> lowest;
   std::optional<int> highest;
-  if (problem.empty()) {
-    lowest = ParseNote(*parsed.Value("--lowest"));
-    highest = ParseNote(*parsed.Value("--highest"));
-    if (!lowest || !highest) problem = "notes are 0..87 or A0 .. C8";
-  }
+  if (problem.empty()) problem = ReadListNote(parsed, "--lowest", lowest);
+  if (problem.empty()) problem = ReadListNote(parsed, "--highest", highest);
   if (!problem.empty()) return usage(err, problem);
 
   FramesOfPair pair;

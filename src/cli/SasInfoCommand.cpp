@@ -6,6 +6,7 @@
 
 #include "base/FileHandle.h"
 #include "cli/Cli.h"
+#include "cli/FileProblems.h"
 #include "engine/sas/SasDocument.h"
 
 namespace vocara::cli {
@@ -31,10 +32,8 @@ bool StartsAsSasFile(const std::string& path) {
 int SasInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   SasDocument sas;
   // Read-only: printing must not need write access nor change the file.
-  if (const MessageId refused = SasOpenDocument(sas, path, SasAccess::ReadOnly); refused != MessageId::None) {
-    err << MessageText(refused) << '\n';
-    return ExitFailure;
-  }
+  if (const MessageId refused = SasOpenDocument(sas, path, SasAccess::ReadOnly); refused != MessageId::None)
+    return InputRefused(err, refused, path, FileKind::Sas);
   const SasHeader& h = sas.header;
   char checksum[11];
   std::snprintf(checksum, sizeof checksum, "0x%08x", h.wavChecksum);

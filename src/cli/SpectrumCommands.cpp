@@ -48,6 +48,7 @@ struct Request {
   int window = 0;
   std::vector<std::int32_t> marks;
   GeneralSettings settings;
+  Adjustments adjusted;
 };
 
 // The arguments after the command: the names in order, the options anywhere among them, a
@@ -107,7 +108,7 @@ std::string Parse(const std::vector<std::string>& args, const Command& command, 
     request.settings = *loaded;
   }
   for (const auto& [option, value] : notes) {
-    const std::optional<int> note = ParseNote(value);
+    const std::optional<int> note = ReadNote(option, value, request.adjusted);
     if (!note) return "'" + value + "' is not a note index 0..87 or a note name A0 .. C8";
     if (option == "--lowest") {
       ChooseLowestNote(request.settings, *note);
@@ -135,6 +136,34 @@ void Spectrum(SpectrumState& state, const Request& request, WavDocument& wav) {
   state.fftSize = request.fft;
   state.windowKind = request.window;
   ComputeSpectrum(state, wav, request.at);
+}
+
+// The strengths and the detection printed, once the recording is open.
+int Notes(const Request& request, WavDocument& wav, std::ostream& out, std::ostream& err) {
+  const std::uint32_t rate = wav.header.fields.sampleRate;
+  NoteReadout readout;
+  try {
+    std::vector<double> window(NoteWindowLength(rate, request.settings));
+    ComputeNoteSpectrum(readout, wav, request.at, request.settings, window);
+  } catch (const std::bad_alloc&) {
+    // Only a sample rate far beyond any real recording asks for more than memory holds.
+    err << "vocara-cli: the analysis window of " << request.names[0] << " does not fit in memory\n";
+    return ExitFailure;
+  }
+  std::string text;
+  char line[128];
+  const auto append = [&](int length) {
+    text.append(line, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof line) - 1)));
+  };
+  for (int key = 0; key < NoteCount; ++key) {
+    const std::string name(NoteName(key));
+    append(std::snprintf(line, sizeof line, "%s\t%.6f\n", name.c_str(), readout.spectrum.At(key)));
+  }
+  const std::string detected(NoteName(readout.detected));
+  append(
+      std::snprintf(line, sizeof line, "detected=%s\nfine=%.1f\n", detected.c_str(), readout.spectrum.fine));
+  out << text;
+  return ExitSuccess;
 }
 
 }  // namespace
@@ -192,31 +221,8 @@ int NotesCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   if (const std::optional<int> stop =
           Prepare(args, {"notes", "IN.wav", 1, {"--at", "--settings", "--lowest", "--highest"}}, request, wav,
                   err, usage))
-    return *stop;
-  const std::uint32_t rate = wav.header.fields.sampleRate;
-  NoteReadout readout;
-  try {
-    std::vector<double> window(NoteWindowLength(rate, request.settings));
-    ComputeNoteSpectrum(readout, wav, request.at, request.settings, window);
-  } catch (const std::bad_alloc&) {
-    // Only a sample rate far beyond any real recording asks for more than memory holds.
-    err << "vocara-cli: the analysis window of " << request.names[0] << " does not fit in memory\n";
-    return ExitFailure;
-  }
-  std::string text;
-  char line[128];
-  const auto append = [&](int length) {
-    text.append(line, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof line) - 1)));
-  };
-  for (int key = 0; key < NoteCount; ++key) {
-    const std::string name(NoteName(key));
-    append(std::snprintf(line, sizeof line, "%s\t%.6f\n", name.c_str(), readout.spectrum.At(key)));
-  }
-  const std::string detected(NoteName(readout.detected));
-  append(
-      std::snprintf(line, sizeof line, "detected=%s\nfine=%.1f\n", detected.c_str(), readout.spectrum.fine));
-  out << text;
-  return ExitSuccess;
+    return request.adjusted.Tell(err, *stop);
+  return request.adjusted.Tell(err, Notes(request, wav, out, err));
 }
 
 }  // namespace vocara::cli

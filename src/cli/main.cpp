@@ -9,5 +9,5 @@
 int main(int argc, char** argv) {
   vocara::cli::InstallOutputCleanup();
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return vocara::cli::RunCli(args, std::cout, std::cerr);
+  return vocara::cli::RunProcess(args, std::cerr);
 }

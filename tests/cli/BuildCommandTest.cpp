@@ -125,7 +125,7 @@ TEST_F(BuildCommandTest, UsageErrorsExitTwoAndWriteNothing) {
            {"extra.sas"},
        }) {
     EXPECT_EQ(Run(args), 2) << ::testing::PrintToString(args);
-    EXPECT_NE(err.str().find("usage: vocara-cli"), std::string::npos);
+    EXPECT_NE(err.str().find("\nTry 'vocara-cli --help' for more information.\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(sas));
   }
 }
@@ -136,10 +136,10 @@ TEST_F(BuildCommandTest, FailuresPrintTheProgramsMessage) {
   EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
   sas = dir.File("no/dir/a.sas");
   EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Invalid File Handle\n");
+  EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + sas + ": No such file or directory\n");
   wav = dir.File("missing.wav");
   EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Invalid File Handle\n");
+  EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + wav + ": No such file or directory\n");
 }
 
 }  // namespace

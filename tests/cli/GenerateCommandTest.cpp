@@ -63,7 +63,8 @@ TEST_F(GenerateCommandTest, WritesWhatTheDialogWrites) {
 
 TEST_F(GenerateCommandTest, RefusalsAndUsageErrors) {
   EXPECT_EQ(Run({dir.File("missing/out.wav"), "--noise", "5"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::InvalidFileHandle)) + "\n");
+  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::InvalidFileHandle)) +
+                           "\nvocara-cli: " + dir.File("missing/out.wav") + ": No such file or directory\n");
 
   std::vector<std::string> eleven = {out};
   for (int i = 0; i < 11; ++i) eleven.insert(eleven.end(), {"--sine", "100,1"});

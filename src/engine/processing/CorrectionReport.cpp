@@ -57,6 +57,11 @@ std::string Format(const char* format, auto... values) {
                      static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof text) - 1)));
 }
 
+// A JSON number with `decimals` decimals; JSON has no NaN or infinity, so those are null.
+std::string JsonNumber(double value, int decimals) {
+  return std::isfinite(value) ? Format("%.*f", decimals, value) : std::string("null");
+}
+
 }  // namespace
 
 std::string CorrectedFileMismatch(const WavDocument& recording, SasDocument& sas,
@@ -235,18 +240,15 @@ std::string ReportJson(const CorrectionReport& report) {
     text += firstNote ? "\n  " : ",\n  ";
     firstNote = false;
     const std::string name(NoteName(note.note));
-    text += Format("{\"start\": %.3f, \"note\": \"%s\", \"target\": %.2f, ", note.startSeconds, name.c_str(),
-                   note.targetCents);
-    if (note.achieved) {
-      text += Format("\"achieved\": %.2f, \"error\": %.2f, ", note.achievedCents, note.errorCents);
-    } else {
-      text += "\"achieved\": null, \"error\": null, ";
-    }
-    text += Format("\"vibratoBefore\": %.2f, \"vibratoAfter\": ", note.vibratoBefore);
-    text += note.achieved ? Format("%.2f}", note.vibratoAfter) : std::string("null}");
+    text += "{\"start\": " + JsonNumber(note.startSeconds, 3) + ", \"note\": \"" + name +
+            "\", \"target\": " + JsonNumber(note.targetCents, 2) + ", ";
+    const auto achieved = [&note](double value) { return note.achieved ? JsonNumber(value, 2) : "null"; };
+    text += "\"achieved\": " + achieved(note.achievedCents) + ", \"error\": " + achieved(note.errorCents) +
+            ", \"vibratoBefore\": " + JsonNumber(note.vibratoBefore, 2) +
+            ", \"vibratoAfter\": " + achieved(note.vibratoAfter) + "}";
   }
-  text += Format("\n], \"meanAbsError\": %.2f, \"p95AbsError\": %.2f}\n", report.meanAbsError,
-                 report.p95AbsError);
+  text += "\n], \"meanAbsError\": " + JsonNumber(report.meanAbsError, 2) +
+          ", \"p95AbsError\": " + JsonNumber(report.p95AbsError, 2) + "}\n";
   return text;
 }
 

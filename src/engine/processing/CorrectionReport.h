@@ -49,8 +49,8 @@ struct ReportRequest {
 
 // Compares the open SAS (read through its file) with the open corrected WAV. progress (may be
 // empty) is called before each voiced run and each block measured in it, with the SAS frame
-// reached and the end of the frames requested (request.end / frameLength); false stops. False when a read
-// failed or progress stopped it.
+// reached and the end of the frames requested (request.end / frameLength); false stops. False
+// when a read failed or progress stopped it.
 bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
                           CorrectionReport& report, const ProgressCallback& progress = {});
 
@@ -65,7 +65,8 @@ std::string CorrectedFileMismatch(const WavDocument& recording, SasDocument& sas
 // The summary figures from the notes' errors.
 void SummariseReport(CorrectionReport& report);
 
-// The report as text: a heading line, one line per note, then the summary; and as JSON.
+// The report as text: a heading line, one line per note, then the summary; and as JSON, where a
+// value that is not a finite number (a note too short to measure) is null.
 std::string ReportText(const CorrectionReport& report);
 std::string ReportJson(const CorrectionReport& report);
 
