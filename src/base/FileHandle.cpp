@@ -113,6 +113,12 @@ bool FileHandle::SetPermissions(unsigned permissions) {
   return file_ != nullptr && ::fchmod(::fileno(file_), static_cast<mode_t>(permissions)) == 0;
 }
 
+void FileHandle::StartWriting(std::uint64_t offset, std::uint64_t bytes) {
+  if (!Flush()) return;
+  ::sync_file_range(::fileno(file_), static_cast<off64_t>(offset), static_cast<off64_t>(bytes),
+                    SYNC_FILE_RANGE_WRITE);
+}
+
 bool FileHandle::SetGroup(std::uint64_t group) {
   return file_ != nullptr &&
          ::fchown(::fileno(file_), static_cast<uid_t>(-1), static_cast<gid_t>(group)) == 0;
@@ -144,12 +150,13 @@ void FileHandle::Unlock() {
   if (file_ != nullptr) ::flock(::fileno(file_), LOCK_UN);
 }
 
-bool FileHandle::CopyFrom(FileHandle& source, std::uint64_t bytes) {
+bool FileHandle::CopyFrom(FileHandle& source, std::uint64_t offset, std::uint64_t bytes) {
   if (file_ == nullptr || source.file_ == nullptr || !source.Flush() || !Flush()) return false;
+  if (offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
   const int in = ::fileno(source.file_);
   const int out = ::fileno(file_);
-  loff_t from = 0;
-  loff_t to = 0;
+  auto from = static_cast<loff_t>(offset);
+  auto to = static_cast<loff_t>(offset);
   std::uint64_t left = bytes;
   // The kernel's copy: no pass through user memory, and a shared extent where the file system
   // offers one.

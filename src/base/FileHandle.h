@@ -63,6 +63,9 @@ class FileHandle {
   // Flushes and waits until the system has the bytes on the disk, so that a crash after this
   // cannot lose them.
   bool Sync();
+  // Flushes and asks the system to start writing bytes offset .. offset + bytes - 1 to the disk
+  // without waiting for them, so that a Sync later has less left to wait for.
+  void StartWriting(std::uint64_t offset, std::uint64_t bytes);
   // Sets the permission bits (no umask).
   bool SetPermissions(unsigned permissions);
   // Gives the file to `group`; false where the user may not (not a member of it).
@@ -79,10 +82,10 @@ class FileHandle {
   bool Lock(std::chrono::milliseconds wait, const std::function<bool()>& keepWaiting = {});
   void Unlock();
 
-  // Replaces this file's bytes from the start with the first `bytes` bytes of `source` (the
-  // system copies them without passing them through the process where it can). Both positions
-  // are left undefined; false when any byte failed.
-  bool CopyFrom(FileHandle& source, std::uint64_t bytes);
+  // Copies the bytes offset .. offset + bytes - 1 of `source` to the same place in this file
+  // (the system copies them without passing them through the process where it can). Both
+  // streams are left at their start; false when any byte failed.
+  bool CopyFrom(FileHandle& source, std::uint64_t offset, std::uint64_t bytes);
 
  private:
   explicit FileHandle(std::FILE* file) : file_(file) {}

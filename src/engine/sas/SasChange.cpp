@@ -1,5 +1,6 @@
 #include "engine/sas/SasChange.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vocara {
@@ -60,12 +61,12 @@ MessageId SasChange::Begin(SasDocument& document, bool reread, std::chrono::mill
     SasUnlock(document);
     return refused;
   }
-  if (!copy_.File().CopyFrom(document.file, document.file.Size())) {
+  if (!copy_.File().CopyFrom(document.file, 0, document.file.Size())) {
     copy_.Abandon();
     SasUnlock(document);
     return MessageId::OutputWriteFailed;
   }
-  std::swap(document.file, copy_.File());
+  std::swap(document.file, copy_.File());  // the copy into the document, the file into the output
   document.privateCopy = true;
   document_ = &document;
   return MessageId::None;

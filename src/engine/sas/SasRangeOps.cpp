@@ -26,6 +26,8 @@ namespace vocara {
 namespace {
 
 constexpr std::uint32_t BlockRecords = 1280;
+// How many records of a private copy go to the disk at a time while an operation streams.
+constexpr std::uint32_t WriteAheadRecords = 256 * BlockRecords;
 constexpr std::int16_t HighestTargetPitch = 8700;  // C8
 
 // A percentage of full scale against the frame amplitude (0 .. 4294967295).
@@ -100,6 +102,12 @@ bool StreamFrames(SasDocument& document, std::uint32_t first, std::uint32_t end,
         !document.file.Write(bytes.data(), std::size_t{n} * SasFrame::ByteSize))
       return false;
     pos += n;
+    // A private copy is bound for the disk as a whole: what is done starts on its way now, while
+    // the rest is worked on, instead of all of it at the end.
+    if (document.privateCopy && (pos - first) % WriteAheadRecords < BlockRecords) {
+      const std::uint64_t done = SasFrame::ByteSize * std::uint64_t{std::min(WriteAheadRecords, pos - first)};
+      document.file.StartWriting(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{pos} - done, done);
+    }
   }
   return document.file.Flush();
 }
