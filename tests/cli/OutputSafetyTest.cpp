@@ -142,6 +142,50 @@ TEST(OutputSafetyTest, DevicesAndFoldersAreRefusedAndNeverDeleted) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
 }
 
+// As a user who may write into the folder but not the targets: every writer is refused as
+// copying onto the file would be, though a rename would go through; a writable target that is
+// replaced keeps its permission bits, and a link is written through to the file it names.
+TEST(OutputSafetyTest, TargetsTheUserMayNotWriteAreRefusedAndLinksFollowed) {
+  TempDir dir;
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+  const Inputs in(dir, 20000);
+  const std::string theirs = WriteFile(dir.File("theirs"), Previous);
+  std::filesystem::permissions(theirs, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+  for (const Writer& writer : Writers) {
+    const ChildResult child = RunAsUser([&](int& exitCode) {
+      std::string text;
+      exitCode = RunInProcess(writer.args(in, theirs), text);
+      return text;
+    });
+    EXPECT_EQ(child.exitCode, 1) << writer.name;
+    EXPECT_EQ(child.output, "Invalid File Handle\nvocara-cli: " + theirs + ": Permission denied\n")
+        << writer.name;
+    EXPECT_EQ(ReadFile(theirs), Previous) << writer.name;
+  }
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+
+  const std::string mine = WriteFile(dir.File("mine"), Previous);
+  std::filesystem::permissions(mine, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_read);
+  const std::string link = dir.File("link");
+  const std::string dangling = dir.File("dangling");
+  std::filesystem::create_symlink("mine", link);
+  std::filesystem::create_symlink("not-yet", dangling);
+  std::string err;
+  for (const std::string& target : {link, dangling}) {
+    ASSERT_EQ(RunInProcess(Writers[0].args(in, target), err), 0) << err;
+    EXPECT_TRUE(std::filesystem::is_symlink(target)) << target;
+  }
+  EXPECT_NE(ReadFile(mine), Previous);
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.File("not-yet")));
+  EXPECT_EQ(std::filesystem::status(mine).permissions(), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_write |
+                                                             std::filesystem::perms::group_read);
+}
+
 // The real program, started as a user would, so that a kill or a signal ends a real process.
 pid_t Start(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();

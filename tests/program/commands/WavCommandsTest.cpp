@@ -3,6 +3,7 @@
 // two range-writing commands.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -348,6 +349,27 @@ TEST_F(WavCommandsTest, SaveAsOntoAFullDiskSaysSoAndKeepsThePreviousFile) {
   SetRange(0, 5000);
   const std::string out = WriteFile(dir.File("range.wav"), "previous");
   const ChildResult child = RunWithFileSizeLimit(4000, [&](int& exitCode) {
+    fake.desktop.fileAnswers.push_back(out);
+    Command(WavView, 112);
+    exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
+    return fake.desktop.messages.empty() ? std::string() : LastMessage().text;
+  });
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_EQ(child.output, "Invalid File Handle");
+  EXPECT_EQ(ReadFile(out), "previous");
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+}
+
+// A user who may write into the folder but not the file: the rename would go through, yet the
+// file is not the user's to replace.
+TEST_F(WavCommandsTest, SaveAsOntoAFileTheUserMayNotWriteIsRefused) {
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+  OpenFromDialog(MakeWav("take.wav", 50));
+  SetRange(0, 50);
+  const std::string out = WriteFile(dir.File("theirs.wav"), "previous");
+  std::filesystem::permissions(out, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                        std::filesystem::perms::others_read);
+  const ChildResult child = RunAsUser([&](int& exitCode) {
     fake.desktop.fileAnswers.push_back(out);
     Command(WavView, 112);
     exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
