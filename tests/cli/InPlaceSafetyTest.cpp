@@ -109,24 +109,10 @@ std::map<std::string, std::string> Afters(const TempDir& dir, const Take& take) 
 
 // The real program, so that a kill or a signal ends a real process; its stderr goes to `err`.
 pid_t Start(const std::vector<std::string>& args, const std::string& err) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    std::vector<char*> argv{const_cast<char*>(VOCARA_CLI_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen(err.c_str(), "w", stderr);
-    ::execv(VOCARA_CLI_PATH, argv.data());
-    ::_exit(127);
-  }
-  return pid;
+  return StartProcess(VOCARA_CLI_PATH, args, err);
 }
 
-int Wait(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return status;
-}
+int Wait(pid_t pid) { return WaitForProcess(pid); }
 
 bool Opens(const std::string& path) {
   SasDocument document;

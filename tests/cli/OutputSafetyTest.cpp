@@ -187,24 +187,9 @@ TEST(OutputSafetyTest, TargetsTheUserMayNotWriteAreRefusedAndLinksFollowed) {
 }
 
 // The real program, started as a user would, so that a kill or a signal ends a real process.
-pid_t Start(const std::vector<std::string>& args) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    std::vector<char*> argv{const_cast<char*>(VOCARA_CLI_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::freopen("/dev/null", "w", stderr);
-    ::execv(VOCARA_CLI_PATH, argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
+pid_t Start(const std::vector<std::string>& args) { return StartProcess(VOCARA_CLI_PATH, args); }
 
-int Wait(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return status;
-}
+int Wait(pid_t pid) { return WaitForProcess(pid); }
 
 TEST(OutputSafetyTest, AKilledBuildOrCorrectLeavesThePreviousFileOrTheWholeNewOne) {
   TempDir dir;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 
 namespace vocara::test {
@@ -61,6 +62,27 @@ ChildResult RunAsUser(const std::function<std::string(int& exitCode)>& body) {
         if (::geteuid() == 0 && (::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)) ::_exit(126);
       },
       body);
+}
+
+int StartProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& errorFile) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen(errorFile.c_str(), "w", stderr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int WaitForProcess(int pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
 }
 
 int TemporaryFileCount(const std::string& folder) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vocara::test {
 
@@ -23,6 +24,13 @@ ChildResult RunWithFileSizeLimit(std::uint64_t fileSizeLimit,
 // Forks; the child gives up root (becomes "nobody") when it runs as root, so that file
 // permissions hold for it as for a user, runs `body` and reports as above.
 ChildResult RunAsUser(const std::function<std::string(int& exitCode)>& body);
+
+// Starts `program` with `args` as a process of its own, so that a kill or a signal ends a real
+// process; its standard output and error go to the files named (or /dev/null).
+int StartProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& errorFile = "/dev/null");
+// Waits for it; the status as waitpid gives it.
+int WaitForProcess(int pid);
 
 // The files of `folder` whose names start with "." and contain ".vocara-": temporary outputs.
 int TemporaryFileCount(const std::string& folder);
