@@ -24,6 +24,7 @@
 #include "program/shell/WindowProcedure.h"
 #include "program/views/CorrectionMarks.h"
 #include "support/AppFixture.h"
+#include "support/ChildProcess.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
 
@@ -219,6 +220,42 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   EXPECT_EQ(Saved(), before);
   EXPECT_EQ(app.undo.undo.size(), undoSteps);
   EXPECT_FALSE(app.Has(Busy));
+}
+
+// Esc part way through leaves the file exactly as it was: the frames measured again so far are
+// in a copy that never replaces the file, and there is nothing to undo.
+TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
+  OpenBoth();
+  const std::string original = ReadFile(sasPath);
+  fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
+  int pumps = 0;
+  onPump = [&] {
+    if (++pumps == 3) app.flags |= AbortRequested;
+  };
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    dialog.SetSelection(101, 20);  // another note range, so every frame would change
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, ReanalyseCommand);
+  const int stoppedAt = pumps;
+  SasWriteBack(app);
+  EXPECT_EQ(ReadFile(sasPath), original);
+  EXPECT_TRUE(app.undo.undo.empty());
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+
+  // Run to its end, the same operation reports far more often and changes the file.
+  pumps = 0;
+  onPump = [&] { ++pumps; };
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    dialog.SetSelection(101, 20);
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, ReanalyseCommand);
+  EXPECT_GT(pumps, stoppedAt + 2);
+  SasWriteBack(app);
+  EXPECT_NE(ReadFile(sasPath), original);
+  EXPECT_EQ(app.undo.undo.size(), 1u);
 }
 
 TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
