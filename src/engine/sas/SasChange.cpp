@@ -17,6 +17,21 @@ bool ApplyDirectly(FileHandle& file, const FileChanges& changes) {
   return file.Truncate(changes.length);
 }
 
+// Opens the file now at the document's name in place of the one the document holds.
+MessageId Follow(SasDocument& document, bool reread) {
+  SasDocument now;
+  if (const MessageId refused = SasOpenDocument(now, document.path, SasAccess::ReadWrite);
+      refused != MessageId::None)
+    return refused;
+  if (now.header.frameCount != document.header.frameCount) return MessageId::SasBusy;
+  document.file = std::move(now.file);
+  if (reread) {
+    document.header = now.header;
+    document.links = std::move(now.links);
+  }
+  return MessageId::None;
+}
+
 }  // namespace
 
 MessageId SasLockForChange(SasDocument& document, bool reread, std::chrono::milliseconds wait,
@@ -27,18 +42,16 @@ MessageId SasLockForChange(SasDocument& document, bool reread, std::chrono::mill
     if (document.file.IsFileAt(document.path)) return MessageId::None;
     // Another writer replaced the file: the name denotes another one now.
     document.file.Unlock();
-    SasDocument now;
-    if (const MessageId refused = SasOpenDocument(now, document.path, SasAccess::ReadWrite);
-        refused != MessageId::None)
-      return refused;
-    if (now.header.frameCount != document.header.frameCount) return MessageId::SasBusy;
-    document.file = std::move(now.file);
-    if (reread) {
-      document.header = now.header;
-      document.links = std::move(now.links);
-    }
+    if (const MessageId refused = Follow(document, reread); refused != MessageId::None) return refused;
   }
   return MessageId::SasBusy;
+}
+
+bool SasFollowReplacedFile(SasDocument& document) {
+  if (!document.file.IsOpen() || document.readOnly || document.privateCopy ||
+      document.file.IsFileAt(document.path))
+    return false;
+  return Follow(document, true) == MessageId::None;
 }
 
 void SasUnlock(SasDocument& document) { document.file.Unlock(); }

@@ -45,6 +45,13 @@ MessageId SasLockForChange(SasDocument& document, bool reread, std::chrono::mill
                            const KeepWaiting& keepWaiting = {});
 void SasUnlock(SasDocument& document);
 
+// A document open for writing whose name another process has since given to a new file (a
+// vocara-cli change while the program holds the take) goes on with that file, its header and
+// its links, so that pages are read from what the name holds now. True when it followed; false
+// when nothing was replaced or the new file cannot be followed (then it keeps the old one until
+// its next change, which says so).
+bool SasFollowReplacedFile(SasDocument& document);
+
 // The header, link-table or page change of the open file as one journalled change under the
 // lock; written straight into the copy while a SasChange is in progress (the copy is replaced
 // whole anyway). False when a write failed or the lock could not be had.

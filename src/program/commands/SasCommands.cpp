@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/MessageId.h"
+#include "engine/sas/SasChange.h"
 #include "engine/sas/SasDocument.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/SasUndo.h"
@@ -105,6 +106,9 @@ void SasOpenCommand(App& app, const std::string* path) {
 }
 
 void SasReadPage(App& app) {
+  // Pending edits are written back before a page is read, so another program's change of the
+  // file is what the page shows from now on.
+  SasFollowReplacedFile(app.sas);
   const bool read = SasReadPageRecords(app.sas);
   Clear(app, SasPageDirty);
   if (!read) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);

@@ -110,6 +110,23 @@ TEST_F(SasChangeTest, OneWriterAtATimeAndTheSecondFollowsAReplacedFile) {
   EXPECT_EQ(ReadSasLinks(path).at(1).source, 5u);
 }
 
+// The program holds the take while vocara-cli changes it: its next page comes from the new file.
+TEST_F(SasChangeTest, AHolderOfTheReplacedFileReadsItsPagesFromTheNewOne) {
+  SasDocument holder;
+  ASSERT_EQ(SasOpenDocument(holder, path), MessageId::None);
+  holder.shownFrameCount = holder.header.frameCount;
+  holder.pageLength = 100;
+  EXPECT_FALSE(SasFollowReplacedFile(holder));  // nothing replaced yet
+  SasChange change;
+  ASSERT_EQ(change.Begin(sas, true), MessageId::None);
+  ASSERT_TRUE(Transpose(sas));
+  ASSERT_TRUE(change.Commit());
+  EXPECT_TRUE(SasFollowReplacedFile(holder));
+  ASSERT_TRUE(SasReadPageRecords(holder));
+  EXPECT_EQ(holder.page[10].targetPitch, holder.page[10].sourcePitch + 50);
+  EXPECT_TRUE(holder.file.IsFileAt(path));
+}
+
 TEST_F(SasChangeTest, AFileThatCannotBeCopiedBesideItselfIsLeftAsItWas) {
   // A SAS of another frame count under the name: not followed.
   SasDocument other;
