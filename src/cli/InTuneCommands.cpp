@@ -181,9 +181,8 @@ int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, Us
 
   FramesOfPair pair;
   if (const int refused = OpenFramesOfPair(parsed, err, usage, pair); refused != ExitSuccess) return refused;
-  auto& [wav, sas, first, end] = pair;
-  return ChangeInPlace(err, sas, parsed.names[1], [&](const ProgressCallback& progress) {
-    return SasReanalyse(wav, sas, first, end, *lowest, *highest, {}, progress);
+  return ChangeInPlace(err, pair.sas, parsed.names[1], [&](const ProgressCallback& progress) {
+    return SasReanalyse(pair.wav, pair.sas, pair.first, pair.end, *lowest, *highest, {}, progress);
   });
 }
 
@@ -196,12 +195,12 @@ int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::
 
   FramesOfPair pair;
   if (const int refused = OpenFramesOfPair(parsed, err, usage, pair); refused != ExitSuccess) return refused;
-  auto& [wav, sas, first, end] = pair;
   std::vector<PitchJump> jumps;
   std::uint32_t repaired = 0;
-  const int exit = ChangeInPlace(err, sas, parsed.names[1], [&](const ProgressCallback& progress) {
-    return FindPitchJumps(sas, first, end, jumps) &&
-           SasRepairOctaveJumps(wav, sas, first, end, {}, &repaired, progress);
+  // The pair's members by name: a structured binding cannot be captured by every compiler.
+  const int exit = ChangeInPlace(err, pair.sas, parsed.names[1], [&](const ProgressCallback& progress) {
+    return FindPitchJumps(pair.sas, pair.first, pair.end, jumps) &&
+           SasRepairOctaveJumps(pair.wav, pair.sas, pair.first, pair.end, {}, &repaired, progress);
   });
   if (exit == ExitSuccess) out << "repaired " << repaired << " frames in " << jumps.size() << " jumps\n";
   return exit;
