@@ -1,7 +1,6 @@
 #include "program/shell/WindowProcedure.h"
 
-#include <fstream>
-
+#include "base/FileHandle.h"
 #include "program/audio/Playback.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -135,10 +134,9 @@ void OpenDocumentByName(App& app, const std::string& path) {
   if (path.empty() || path.size() > MaxPathLength) return;
   char magic[4] = {};
   {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return;
-    file.read(magic, 4);
-    if (file.gcount() < 4) return;
+    // Only a regular file: a named pipe or a device dropped on a window would block the read.
+    FileHandle file = FileHandle::OpenForReading(path);
+    if (!file.IsOpen() || file.Read(magic, 4) < 4) return;
   }
   const std::string_view start(magic, 4);
   if (start == "RIFF") {

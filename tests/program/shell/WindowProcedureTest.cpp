@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -40,6 +41,10 @@ TEST_F(WindowProcedureTest, OpensDocumentsByTheirFirstFourBytes) {
   OpenDocumentByName(app, Write("short.wav", "RIF"));
   OpenDocumentByName(app, dir.File("missing.wav"));
   OpenDocumentByName(app, "/" + std::string(259, 'a'));  // over the path limit
+  OpenDocumentByName(app, dir.Path().string());          // a folder
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  OpenDocumentByName(app, pipe);  // at once, not waiting for a writer
   EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + wav + ")", "sasOpen(" + sas + ")"}));
 }
 
