@@ -11,10 +11,19 @@ namespace vocara {
 namespace {
 
 constexpr double LowPassSeconds = 0.150;      // one moving average; the note low-pass applies it twice
-constexpr double SteadyCentsPerSecond = 250;  // faster moves of the smoothed pitch are glides
-constexpr double CoreSeconds = 0.060;         // a note holds still at least this long
-constexpr double GlideCentsPerSecond = 1500;  // faster moves towards the next note are a glide
-constexpr double SameNoteCents = 50;          // cores this close are one note
+constexpr double SteadyCentsPerSecond = 250;  // faster moves of the smoothed pitch are no held level
+constexpr double HeldSeconds = 0.060;         // a note holds its level at least this long
+constexpr double LevelSeconds = 0.250;        // levels compared over a whole vibrato cycle at 4 Hz
+constexpr double LevelChangeCents = 20;       // the smoothed level moved at least this far
+constexpr double SameNoteCents = 25;          // held parts closer than this are one note
+constexpr double TouchSeconds = 0.020;        // the light smoothing: noise out, vibrato and steps in
+constexpr double FlatCents = 15;              // a flat hold stays inside this range ...
+constexpr double FlatSeconds = 0.070;         // ... at least this long (a vibrato crest does not)
+constexpr double JumpCents = 50;              // flat holds this far apart are two notes
+constexpr double HeldBandCents = 20;          // the held part: where the pitch is this close to the level
+constexpr double MaxGlideSeconds = 0.100;     // a cut moves back over a glide at most this far
+constexpr double HeldTrimSeconds = 0.030;     // the held part keeps this far from a glide
+constexpr double GlideSeconds = 0.060;        // a glide between held notes takes about this long
 
 // A centred moving average over 2 x half + 1 values, cut short at the ends, from x into y.
 void MovingAverage(std::span<const double> x, int half, std::span<double> y) {
@@ -32,21 +41,64 @@ void MovingAverage(std::span<const double> x, int half, std::span<double> y) {
   }
 }
 
-// Where a note changes from one sung around `from` to one around `to`, between frames lo and
-// hi (lo < hi): the last frame from which the pitch lies closer to the new note (hi when none
-// does), moved back over the glide that leads there (steps towards the new note faster than
-// glideStep), so the glide belongs to the note it lands on.
-std::size_t NoteChange(std::span<const double> pitch, std::size_t lo, std::size_t hi, double from, double to,
-                       double glideStep) {
-  hi = std::min(hi, pitch.size() - 1);
-  if (lo >= hi) return hi;
-  const auto closerToNew = [&](std::size_t i) { return std::abs(pitch[i] - to) < std::abs(pitch[i] - from); };
-  std::size_t cut = hi;
-  while (cut > lo && closerToNew(cut - 1)) --cut;
-  if (!closerToNew(cut)) return hi;
+// A place where the held level moves from `from` to `to`: found at `at`, it moves back over
+// the glide that leads there (the light-smoothed pitch moving on towards the new level while
+// it is a quarter of the way there or further: below that, vibrato on the old note moves as
+// much), not before lo and at most maxBack frames, so that the glide belongs to the note it
+// lands on.
+std::size_t BackOverGlide(std::span<const double> touch, std::size_t lo, std::size_t at, double from,
+                          double to, std::size_t maxBack) {
   const double direction = to > from ? 1.0 : -1.0;
-  while (cut > lo && (pitch[cut] - pitch[cut - 1]) * direction > glideStep) --cut;
-  return cut;
+  std::size_t k = at;
+  const double clear = std::abs(to - from) / 4;
+  while (k > lo && at - k < maxBack && (touch[k] - touch[k - 1]) * direction > 0 &&
+         (touch[k - 1] - from) * direction > clear)
+    --k;
+  return k;
+}
+
+// The first frame in lo <= i < hi at which x has crossed halfway from `from` to `to` (hi when
+// it does not).
+std::size_t Halfway(std::span<const double> x, std::size_t lo, std::size_t hi, double from, double to) {
+  const double mid = (from + to) / 2;
+  const double direction = to > from ? 1.0 : -1.0;
+  for (std::size_t i = lo; i < hi; ++i)
+    if ((x[i] - mid) * direction >= 0) return i;
+  return hi;
+}
+
+struct Stretch {
+  std::size_t first;
+  std::size_t end;
+  double level;
+};
+
+// The median of x[first .. end) (the lower middle value), using work.
+double Median(std::span<const double> x, std::size_t first, std::size_t end, std::span<double> work) {
+  const std::span<double> v = work.first(end - first);
+  std::copy(x.begin() + static_cast<std::ptrdiff_t>(first), x.begin() + static_cast<std::ptrdiff_t>(end),
+            v.begin());
+  const auto middle = v.begin() + static_cast<std::ptrdiff_t>((v.size() - 1) / 2);
+  std::nth_element(v.begin(), middle, v.end());
+  return *middle;
+}
+
+// The held part of a note: from the first to the last frame whose light-smoothed pitch lies
+// within the held band of the note's level (the whole note when none does), less `trim` frames
+// at either end where that leaves a held part twice the least: next to a glide the smoothing
+// (and the analysis window before it) already carries some of the glide.
+Stretch HeldPart(std::span<const double> touch, std::size_t first, std::size_t end, double level,
+                 std::size_t trim, std::size_t least) {
+  std::size_t a = first;
+  while (a < end && std::abs(touch[a] - level) > HeldBandCents) ++a;
+  if (a == end) return {first, end, level};
+  std::size_t b = end;
+  while (std::abs(touch[b - 1] - level) > HeldBandCents) --b;
+  if (b - a >= 2 * (least + trim)) {
+    a += trim;
+    b -= trim;
+  }
+  return {a, b, level};
 }
 
 }  // namespace
@@ -81,65 +133,166 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::span<double> s = smoothed.first(n);
   std::copy(pitch.begin(), pitch.end(), s.begin());
   NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
-
-  // Steady frames: the smoothed pitch's slope over the two neighbours.
   const double rate = frameRate > 0 ? frameRate : 1;
-  const double steadyStep = SteadyCentsPerSecond / rate;  // cents per frame
-  const auto steady = [&](std::size_t i) {
+  const auto frames = [&](double seconds, std::size_t least) {
+    return std::max(least, static_cast<std::size_t>(std::lround(seconds * rate)));
+  };
+  const std::size_t held = frames(HeldSeconds, 2);
+  const std::size_t window = frames(LevelSeconds, 4);
+  const std::size_t maxBack = frames(MaxGlideSeconds, 1);
+  const std::size_t trim = frames(HeldTrimSeconds, 0);
+
+  // The pitch as sung, lightly smoothed: vibrato, glides and steps stay.
+  std::vector<double> touch(n);
+  MovingAverage(pitch, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
+
+  // Steady frames of the note low-pass (the slope over the two neighbours): a held level with
+  // vibrato of 4 Hz and faster shows as such frames. Cores: steady for a held part or longer.
+  // Near the ends of the run the low-pass averages fewer frames and a scoop or a fall can look
+  // steady there; those frames do not count.
+  const double steadyStep = SteadyCentsPerSecond / rate;
+  const auto half = static_cast<std::size_t>(NoteLowPassHalfWidth(frameRate));
+  std::vector<char> steady(n);
+  std::vector<double> sumBefore(n + 1, 0);
+  for (std::size_t i = 0; i < n; ++i) {
     const std::size_t a = i == 0 ? 0 : i - 1;
     const std::size_t b = std::min(n - 1, i + 1);
-    if (a == b) return true;
-    return std::abs(s[b] - s[a]) / static_cast<double>(b - a) < steadyStep;
-  };
-  const auto coreLength = static_cast<std::size_t>(std::max(2.0, std::ceil(CoreSeconds * rate)));
-  // The smoothing reaches this far: a core ends (and the next begins) up to that far from the
-  // change it smooths over, so the change itself is looked for on the pitches as sung.
-  const auto reach = static_cast<std::size_t>(2 * NoteLowPassHalfWidth(frameRate) + 1);
-  const double glideStep = GlideCentsPerSecond / rate;
+    steady[i] = n <= 2 * half || (i >= half && i + half < n && std::abs(s[b] - s[a]) < steadyStep * 2);
+    sumBefore[i + 1] = sumBefore[i] + s[i];
+  }
+  std::vector<Stretch> cores;
+  for (std::size_t a = 0; a < n;) {
+    std::size_t b = a;
+    while (b < n && steady[b]) ++b;
+    if (b - a >= held) cores.push_back({a, b, (sumBefore[b] - sumBefore[a]) / static_cast<double>(b - a)});
+    a = std::max(b, a + 1);
+  }
 
-  // Walk the cores in order; each one either joins the current note or starts the next note at
-  // the first frame after the current note's last core (the glide belongs to the new note).
-  bool haveNote = false;
-  double noteSum = 0;  // smoothed pitches of the current note's cores
-  double noteFrames = 0;
-  std::size_t noteStart = 0;
-  std::size_t firstCore = 0;  // of the current note
-  std::size_t lastCoreEnd = 0;
-  const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
-  std::size_t i = 0;
-  while (i < n) {
-    if (!steady(i)) {
-      ++i;
+  // Flat holds: the light-smoothed pitch inside FlatCents for FlatSeconds or longer, as the
+  // short notes of a fast run are held. A vibrato crest is too short for one.
+  std::vector<Stretch> flats;
+  for (std::size_t a = 0; a < n;) {
+    double lo = touch[a];
+    double hi = touch[a];
+    double sum = 0;
+    std::size_t b = a;
+    for (; b < n; ++b) {
+      lo = std::min(lo, touch[b]);
+      hi = std::max(hi, touch[b]);
+      if (hi - lo > FlatCents) break;
+      sum += touch[b];
+    }
+    if (b - a >= frames(FlatSeconds, 2)) {
+      flats.push_back({a, b, sum / static_cast<double>(b - a)});
+      a = b;
+    } else {
+      ++a;
+    }
+  }
+  // Frames that hold a level one way or the other, counted from the start.
+  std::vector<std::size_t> heldBefore(n + 1, 0);
+  {
+    std::vector<char> holding(steady);
+    for (const Stretch& flat : flats) std::fill(holding.begin() + flat.first, holding.begin() + flat.end, 1);
+    for (std::size_t i = 0; i < n; ++i) heldBefore[i + 1] = heldBefore[i] + (holding[i] ? 1 : 0);
+  }
+  const auto heldIn = [&](std::size_t a, std::size_t b) { return heldBefore[b] - heldBefore[a]; };
+
+  // The held parts in order: cores, and flat holds outside them. Where a flat hold and the held
+  // part next to it lie a jump apart, the note changes where the pitch crosses halfway.
+  std::vector<std::pair<Stretch, bool>> parts;  // (part, flat)
+  for (const Stretch& core : cores) parts.push_back({core, false});
+  for (const Stretch& flat : flats) {
+    const bool inCore = std::any_of(cores.begin(), cores.end(), [&](const Stretch& core) {
+      return flat.first < core.end && core.first < flat.end;
+    });
+    if (!inCore) parts.push_back({flat, true});
+  }
+  std::sort(parts.begin(), parts.end(),
+            [](const auto& x, const auto& y) { return x.first.first < y.first.first; });
+  std::vector<std::size_t> cuts;
+  for (std::size_t k = 1; k < parts.size(); ++k) {
+    const Stretch& was = parts[k - 1].first;
+    const Stretch& now = parts[k].first;
+    if (!(parts[k - 1].second || parts[k].second) || std::abs(now.level - was.level) < JumpCents) continue;
+    if (now.first + 1 < was.end) continue;
+    const std::size_t at = Halfway(touch, was.end - 1, now.first + 1, was.level, now.level);
+    cuts.push_back(BackOverGlide(touch, was.end - 1, at, was.level, now.level, maxBack));
+  }
+  std::vector<std::size_t> flatCuts = cuts;
+  std::sort(flatCuts.begin(), flatCuts.end());
+  const auto nearFlatCut = [&](std::size_t i) {
+    const auto after = std::lower_bound(flatCuts.begin(), flatCuts.end(), i - std::min(i, window / 2));
+    return after != flatCuts.end() && *after <= i + window / 2;
+  };
+
+  // Longer notes, vibrato and all: the mean of the note low-pass over a window after a frame
+  // against that before it. A level change of LevelChangeCents or more, the largest around,
+  // with held frames on both sides, is a cut where the low-pass crosses halfway, less half a
+  // glide (the low-pass crosses in the glide's middle; vibrato hides where the glide begins).
+  const std::size_t side = window / 2;
+  const std::size_t edge = window * 4 / 5;  // the windows need most of their frames
+  const std::size_t halfGlide = frames(GlideSeconds / 2, 0);
+  const auto change = [&](std::size_t i) {
+    if (i < edge || n - i < edge) return 0.0;
+    const std::size_t a = i - std::min(i, window);
+    const std::size_t b = std::min(n, i + window);
+    return (sumBefore[b] - sumBefore[i]) / static_cast<double>(b - i) -
+           (sumBefore[i] - sumBefore[a]) / static_cast<double>(i - a);
+  };
+  std::vector<double> levelChange(n);
+  for (std::size_t i = 0; i < n; ++i) levelChange[i] = change(i);
+  for (std::size_t i = side; i + side <= n; ++i) {
+    const double d = std::abs(levelChange[i]);
+    if (d < LevelChangeCents) continue;
+    bool largest = true;
+    for (std::size_t j = i - std::min(i, side); largest && j < std::min(n, i + side + 1); ++j)
+      largest = j < i ? d > std::abs(levelChange[j]) : d >= std::abs(levelChange[j]);
+    if (!largest || nearFlatCut(i)) continue;
+    const std::size_t a = i - std::min(i, window);
+    const std::size_t b = std::min(n, i + window);
+    if (heldIn(a, i) < held / 2 || heldIn(i, b) < held / 2) continue;
+    const double from = (sumBefore[i] - sumBefore[a]) / static_cast<double>(i - a);
+    const double to = (sumBefore[b] - sumBefore[i]) / static_cast<double>(b - i);
+    const std::size_t at = Halfway(s, i - side, std::min(n, i + side), from, to);
+    cuts.push_back(std::max(i - side, at - std::min(at, halfGlide)));
+  }
+  std::sort(cuts.begin(), cuts.end());
+
+  // The notes between the cuts (cuts closer than a held part to each other or to an end count
+  // once), each with its level: the median of its light-smoothed pitch.
+  std::vector<Stretch> notes;
+  std::size_t start = 0;
+  for (const std::size_t c : cuts) {
+    if (c < start + held || c + held > n) continue;
+    notes.push_back({start, c, 0});
+    start = c;
+  }
+  notes.push_back({start, n, 0});
+  const auto measure = [&](Stretch& note) { note.level = Median(touch, note.first, note.end, scratch); };
+  for (Stretch& note : notes) measure(note);
+  // A stretch that holds no level (a scoop, a fall, a long glide) belongs to the note after it,
+  // the last one to the note before it; two held parts nothing but vibrato or drift apart
+  // (levels within SameNoteCents) are one note.
+  for (std::size_t k = 0; k < notes.size() && notes.size() > 1;) {
+    const bool last = k + 1 == notes.size();
+    const bool holds = heldIn(notes[k].first, notes[k].end) >= held;
+    const bool same = !last && std::abs(notes[k + 1].level - notes[k].level) < SameNoteCents;
+    if (holds && !same) {
+      ++k;
       continue;
     }
-    std::size_t j = i;
-    double sum = 0;
-    while (j < n && steady(j)) sum += s[j++];
-    if (j - i >= coreLength) {
-      const double mean = sum / static_cast<double>(j - i);
-      if (!haveNote) {
-        haveNote = true;
-        firstCore = i;
-      } else if (const double was = noteSum / noteFrames; std::abs(mean - was) > SameNoteCents) {
-        const std::size_t cut =
-            NoteChange(pitch, std::max(noteStart + 1, lastCoreEnd - std::min(lastCoreEnd, reach)), i, was,
-                       mean, glideStep);
-        segments.push_back({u32(noteStart), u32(cut), u32(firstCore), u32(std::min(lastCoreEnd, cut))});
-        noteStart = cut;
-        firstCore = std::max(i, cut);
-        noteSum = 0;
-        noteFrames = 0;
-      }
-      noteSum += sum;
-      noteFrames += static_cast<double>(j - i);
-      lastCoreEnd = j;
-    }
-    i = j;
+    const std::size_t into = last ? k - 1 : k;
+    notes[into].end = notes[into + 1].end;
+    notes.erase(notes.begin() + static_cast<std::ptrdiff_t>(into) + 1);
+    measure(notes[into]);
+    k = into == 0 ? 0 : into - 1;
   }
-  if (haveNote) {
-    segments.push_back({u32(noteStart), u32(n), u32(firstCore), u32(lastCoreEnd)});
-  } else {
-    segments.push_back({0, u32(n), 0, u32(n)});
+
+  const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
+  for (const Stretch& note : notes) {
+    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held);
+    segments.push_back({u32(note.first), u32(note.end), u32(part.first), u32(part.end)});
   }
 }
 

@@ -8,13 +8,23 @@
 // silence threshold (p percent of full scale as p x 4294967295 x 0.01, as the range operations
 // take it). A voiced run is a maximal run of consecutive voiced frames.
 //
-// Inside a run the pitch is smoothed by the note low-pass (a 150 ms moving average applied
-// twice: slow drift passes, vibrato of 4 Hz and faster mostly does not). Steady frames (the
-// smoothed pitch moving slower than 250 cents a second) that last at least 60 ms form note
-// cores; neighbouring cores within 50 cents of each other are one note. A segment is a note's
-// cores with the frames between them, and the unsteady frames before a core (a glide or a scoop)
-// belong to the note they land on; frames after the last core belong to it. A run without any
-// core is one segment.
+// Inside a run a note is a held level: a note begins wherever the pitch moves to another level
+// and stays there, and two held parts are one note only when nothing but vibrato or drift
+// separates them (no movement to another level between them, centres within 25 cents). Levels
+// are held in two ways. A note held long enough to sing vibrato is seen through the note
+// low-pass (a 150 ms moving average applied twice: slow drift passes, vibrato of 4 Hz and
+// faster mostly does not): where the mean of the low-passed pitch over the 250 ms after a frame
+// (a whole vibrato cycle at 4 Hz) differs by 20 cents or more from the mean over the 250 ms
+// before it, the most around, with the low-pass steady (moving slower than 250 cents a second)
+// on both sides, the note changes half a glide (30 ms) before the low-pass crosses halfway. The
+// short notes of a fast run hold flat instead: the lightly smoothed pitch (20 ms) stays inside 15
+// cents for 70 ms or more (a vibrato crest does not); two such holds, or one and a steady
+// low-pass, 50 cents or more apart are two notes, changing where the glide between them begins.
+// A stretch between changes that holds no level of its own (a scoop, a fall, a long glide)
+// belongs to the note after it, the last one to the note before it; neighbours whose median
+// pitches lie within 25 cents are one note. A note repeated after a breath or an unvoiced
+// consonant lies in another voiced run and so is another note. Vibrato up to +-100 cents at 4 to
+// 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note.
 #pragma once
 
 #include <cstddef>
@@ -49,9 +59,9 @@ int NoteLowPassHalfWidth(double frameRate);
 void NoteLowPass(std::span<double> x, int half, std::span<double> scratch);
 
 // Frames first <= i < end of a run, relative to the run's first frame.
-// steadyFirst <= i < steadyEnd is the span from the note's first core to the end of its last
-// (the whole segment when it has none): the note as held, without the glide into it or the
-// fall after it.
+// steadyFirst <= i < steadyEnd is the note as held, without the glide or scoop into it or the
+// fall after it: from the first to the last frame whose lightly smoothed pitch lies within 20
+// cents of the note's median (the whole segment when none does).
 struct NoteSegment {
   std::uint32_t first = 0;
   std::uint32_t end = 0;
