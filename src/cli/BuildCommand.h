@@ -15,8 +15,8 @@ namespace vocara::cli {
 // Reports a usage problem (and where to find help) and returns the usage exit code.
 using UsageReporter = int (*)(std::ostream& err, const std::string& problem);
 
-// build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME] [--lowest NOTE] [--highest NOTE]
-//                      [--chunk PERIODS] [--threshold PERCENT]
+// build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME|auto] [--lowest NOTE]
+//                      [--highest NOTE] [--chunk PERIODS] [--threshold PERCENT]
 //
 // The settings start as the built-in ones, or as the record of the settings file given (176
 // bytes, refused as a usage error when short or out of range); then the other options apply in

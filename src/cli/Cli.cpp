@@ -42,7 +42,7 @@ constexpr const char* Usage =
     "  correct IN.wav IN.sas OUT.wav [--range A:B] [--time-correction on|off]\n"
     "                                render the corrected recording (or samples A <= i < B of it)\n"
     "                                into OUT; time correction as stored in the SAS unless given\n"
-    "  build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME] [--lowest NOTE]\n"
+    "  build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME|auto] [--lowest NOTE]\n"
     "        [--highest NOTE] [--chunk PERIODS] [--threshold PERCENT]\n"
     "                                analyse IN into a new SAS file; the settings are the built-in\n"
     "                                ones or FILE's, then the options in order, as in the Settings\n"
