@@ -8,6 +8,8 @@
 //                           4 AVX2, 2 the portable path): what one processor does
 //   BM_BuildReference       the plain evaluation, one note and one phasor step after another,
 //                           on the first minute of the file
+//   BM_DetectNoteRange      the note range of the whole file (--instrument auto, Detect Note
+//                           Range): a few hundred frames over all 88 keys, under a second
 //
 // The tone is generated once in the temporary folder (vocara-build-bench.wav) and kept for
 // scripts/bench-build.sh, which times vocara-cli and aubiopitch on it.
@@ -24,6 +26,7 @@
 #include "BenchTone.h"
 #include "base/Instruments.h"
 #include "base/Settings.h"
+#include "engine/sas/NoteRangeDetection.h"
 #include "engine/sas/SasBuild.h"
 #include "engine/wav/WavDocument.h"
 #include "engine/wav/WavHeader.h"
@@ -104,5 +107,24 @@ void BM_BuildReference(benchmark::State& state) {
   Build(state, vocara::GeneralSettings{}, options, 60);
 }
 BENCHMARK(BM_BuildReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The A3 tone gives G3 .. B3 (two semitones each side); the time does not grow with the file's
+// length.
+void BM_DetectNoteRange(benchmark::State& state) {
+  vocara::WavDocument wav;
+  if (vocara::WavOpenDocument(wav, Wav()).message != vocara::MessageId::None) {
+    state.SkipWithError("cannot open the WAV file");
+    return;
+  }
+  for (auto _ : state) {
+    const vocara::NoteRangeResult range = vocara::DetectNoteRange(wav, vocara::GeneralSettings{});
+    if (!range.found) {
+      state.SkipWithError("no notes found");
+      break;
+    }
+    benchmark::DoNotOptimize(range.lowestNote);
+  }
+}
+BENCHMARK(BM_DetectNoteRange)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace

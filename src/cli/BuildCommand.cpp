@@ -18,6 +18,7 @@
 #include "base/Settings.h"
 #include "cli/Cli.h"
 #include "cli/TerminalProgress.h"
+#include "engine/sas/NoteRangeDetection.h"
 #include "engine/sas/SasBuild.h"
 #include "engine/wav/WavDocument.h"
 
@@ -54,16 +55,24 @@ std::optional<int> ParseInstrument(std::string_view text, Adjustments& adjusted)
       "--instrument", &adjusted);
 }
 
+// "--instrument auto": the note range sung in IN.wav, as if the instrument were User Defined
+// with the notes chosen by hand.
+constexpr std::string_view AutoInstrument = "auto";
+
 struct Request {
   std::string wav;
   std::string sas;
   GeneralSettings settings;
   Adjustments adjusted;
+  bool detectRange = false;  // --instrument auto was given
 };
 
 // The arguments after "build": two names in order, the options anywhere among them. Returns
-// the problem, empty when the arguments are sound.
-std::string ParseRequest(const std::vector<std::string>& args, Request& request) {
+// the problem, empty when the arguments are sound. `detected` is the range for --instrument
+// auto; without it the range is left for a second pass once the recording is open (the other
+// options are checked before the file is read).
+std::string ParseRequest(const std::vector<std::string>& args, Request& request,
+                         const NoteRangeResult* detected = nullptr) {
   ParsedArguments parsed;
   if (std::string problem = ParseArguments(
           args, {"--settings", "--instrument", "--lowest", "--highest", "--chunk", "--threshold"}, {},
@@ -94,9 +103,16 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   }
   // In the order given, with the Settings dialog's rules for its three lists.
   for (const auto& [option, value] : options) {
-    if (option == "--instrument") {
+    if (option == "--instrument" && SameLetters(value, AutoInstrument)) {
+      request.detectRange = true;
+      ChooseInstrument(s, UserDefinedInstrument);
+      if (detected) {
+        s.lowestNote = detected->lowestNote;
+        s.highestNote = detected->highestNote;
+      }
+    } else if (option == "--instrument") {
       const std::optional<int> instrument = ParseInstrument(value, request.adjusted);
-      if (!instrument) return "unknown instrument '" + value + "'";
+      if (!instrument) return "unknown instrument '" + value + "' (vocara-cli instruments lists them)";
       ChooseInstrument(s, *instrument);
     } else if (option == "--lowest" || option == "--highest") {
       const std::optional<int> note = ReadNote(option, value, request.adjusted);
@@ -119,10 +135,39 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   return {};
 }
 
+// The range for --instrument auto, said on stderr; a recording without notes is refused rather
+// than built over a guessed range whose note names could be an octave off.
+int DetectRange(WavDocument& wav, const std::vector<std::string>& args, Request& request, std::ostream& err) {
+  const bool drawBar = DrawsProgressBar(err);
+  NoteRangeResult range;
+  {
+    const InterruptScope interruptible;
+    range = DetectNoteRange(wav, request.settings, TerminalProgress(err, "finding notes", drawBar));
+  }
+  if (drawBar) err << '\n';
+  if (range.result != LongOperationResult::Done)
+    return LongOperationExit(err, MessageId::None, range.result, request.sas);
+  if (!range.found) {
+    err << "vocara-cli: no notes found in " << request.wav
+        << "; choose the range with --instrument, --lowest or --highest\n";
+    return ExitFailure;
+  }
+  err << "vocara-cli: note range " << NoteName(range.lowestNote) << " .. " << NoteName(range.highestNote)
+      << " found in " << request.wav << '\n';
+  // Again in order, so a --lowest or --highest after auto still has the last word.
+  Request detected;
+  ParseRequest(args, detected, &range);
+  request = std::move(detected);
+  return ExitSuccess;
+}
+
 // A bar redrawn in place whenever the percentage changes; Ctrl-C answers stop.
-int Build(const Request& request, std::ostream& err) {
+int Build(Request& request, const std::vector<std::string>& args, std::ostream& err) {
   WavDocument wav;
   if (!OpenWav(err, request.wav, wav)) return ExitFailure;
+  if (request.detectRange) {
+    if (const int exit = DetectRange(wav, args, request, err); exit != ExitSuccess) return exit;
+  }
 
   const bool drawBar = DrawsProgressBar(err);
   SasBuildResult result;
@@ -156,7 +201,21 @@ std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
 int BuildCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Request request;
   if (const std::string problem = ParseRequest(args, request); !problem.empty()) return usage(err, problem);
-  return request.adjusted.Tell(err, Build(request, err));
+  const int exit = Build(request, args, err);
+  return request.adjusted.Tell(err, exit);
+}
+
+int InstrumentsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                       UsageReporter usage) {
+  if (args.size() != 1) return usage(err, "instruments takes no arguments");
+  for (int i = 0; i < InstrumentCount; ++i) {
+    const Instrument& entry = InstrumentTable[static_cast<std::size_t>(i)];
+    // User Defined has no range of its own: the notes chosen stay as they are.
+    const std::string_view lowest = entry.lowestNote < 0 ? "-" : NoteName(entry.lowestNote);
+    const std::string_view highest = entry.highestNote < 0 ? "-" : NoteName(entry.highestNote);
+    out << i << '\t' << entry.name << '\t' << lowest << '\t' << highest << '\n';
+  }
+  return ExitSuccess;
 }
 
 }  // namespace vocara::cli

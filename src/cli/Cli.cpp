@@ -42,12 +42,14 @@ constexpr const char* Usage =
     "  correct IN.wav IN.sas OUT.wav [--range A:B] [--time-correction on|off]\n"
     "                                render the corrected recording (or samples A <= i < B of it)\n"
     "                                into OUT; time correction as stored in the SAS unless given\n"
-    "  build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME] [--lowest NOTE]\n"
+    "  build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME|auto] [--lowest NOTE]\n"
     "        [--highest NOTE] [--chunk PERIODS] [--threshold PERCENT]\n"
     "                                analyse IN into a new SAS file; the settings are the built-in\n"
     "                                ones or FILE's, then the options in order, as in the Settings\n"
     "                                dialog: instrument 0 .. 68 or its name, notes 0 .. 87 or\n"
-    "                                A0 .. C8, chunk 1 .. 5, threshold 5 .. 100 (values clamped)\n"
+    "                                A0 .. C8, chunk 1 .. 5, threshold 5 .. 100 (values clamped);\n"
+    "                                --instrument auto: the note range sung in IN, found first\n"
+    "  instruments                   list the instruments: index TAB name TAB lowest TAB highest\n"
     "  edit IN.sas [--range A:B] [--scale P] [--transpose CENTS] [--disable-above P]\n"
     "        [--enable-below P] [--silence-below P] [--remove-links] | --silence | --clear\n"
     "                                change IN in place as Global Edit does on frames A <= i < B\n"
@@ -314,6 +316,7 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "save-range") return WriteRange(args, err, WriteRangeAsWav);
   if (command == "export-text") return WriteRange(args, err, WriteRangeAsText);
   if (command == "build") return BuildCommand(args, err, UsageError);
+  if (command == "instruments") return InstrumentsCommand(args, out, err, UsageError);
   if (command == "correct") return CorrectCommand(args, err, UsageError);
   if (command == "edit") return EditCommand(args, err, UsageError);
   if (command == "spectrum") return SpectrumCommand(args, out, err, UsageError);

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Instruments.h"
 #include "base/Settings.h"
 #include "cli/Cli.h"
+#include "engine/sas/NoteRangeDetection.h"
+#include "support/Recordings.h"
 #include "support/SasFiles.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"
@@ -117,6 +120,7 @@ TEST_F(BuildCommandTest, UsageErrorsExitTwoAndWriteNothing) {
            {"--lowest"},
            {"--highest", "C9"},
            {"--instrument", "kazoo"},
+           {"--instrument", "auto", "--lowest", "H2"},  // checked before the recording is read
            {"--threshold", "nan"},
            {"--settings", bad},
            {"--settings", shortFile},
@@ -140,6 +144,85 @@ TEST_F(BuildCommandTest, FailuresPrintTheProgramsMessage) {
   wav = dir.File("missing.wav");
   EXPECT_EQ(Run({}), 1);
   EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + wav + ": No such file or directory\n");
+}
+
+TEST_F(BuildCommandTest, AnUnknownInstrumentPointsToTheList) {
+  EXPECT_EQ(Run({"--instrument", "Tenor"}), 2);
+  EXPECT_EQ(err.str(),
+            "vocara-cli: unknown instrument 'Tenor' (vocara-cli instruments lists them)\n"
+            "Try 'vocara-cli --help' for more information.\n");
+}
+
+TEST_F(BuildCommandTest, InstrumentsListsTheTableWithNoteNames) {
+  std::ostringstream list;
+  ASSERT_EQ(cli::RunCli({"instruments"}, list, err), 0);
+  std::string expected;
+  for (int i = 0; i < InstrumentCount; ++i) {
+    const Instrument& entry = InstrumentTable[static_cast<std::size_t>(i)];
+    expected +=
+        std::to_string(i) + "\t" + std::string(entry.name) + "\t" +
+        (i == 0 ? "-\t-"
+                : std::string(NoteName(entry.lowestNote)) + "\t" + std::string(NoteName(entry.highestNote))) +
+        "\n";
+  }
+  EXPECT_EQ(list.str(), expected);
+  EXPECT_NE(list.str().find("\n20\tFlute\tB3\tD7\n"), std::string::npos);
+  EXPECT_EQ(cli::RunCli({"instruments", "extra"}, list, err), 2);
+}
+
+// A low voice, A2 to E3: with the default range (B3..D7) no frame can be named in its octave.
+class AutoRangeTest : public BuildCommandTest {
+ protected:
+  void SetUp() override {
+    wav = WriteFile(
+        dir.File("low.wav"),
+        CanonicalWav(Format(2, 48000), Samples(2, SungMelody({{45, 0, 2.0}, {48, 0, 1.0}, {52, 0, 2.0}}))));
+  }
+  // The note named in the middle of the first sung note (A2, note 24), held for 2 s.
+  int FirstNote() {
+    const std::vector<SasFrame> frames = ReadSasFrames(sas);
+    const std::size_t at = static_cast<std::size_t>(48000 / ReadSasHeader(sas).frameLength);  // 1 s in
+    return frames[at].sourcePitch / 100;
+  }
+};
+
+TEST_F(AutoRangeTest, TheSungRangeNamesTheNotesInTheirOctave) {
+  ASSERT_EQ(Run({}), 0);
+  EXPECT_NE(FirstNote(), 24);  // the default range cannot hold A2
+
+  ASSERT_EQ(Run({"--instrument", "auto"}), 0) << err.str();
+  const GeneralSettings built = Built();
+  EXPECT_EQ(built.instrument, UserDefinedInstrument);
+  EXPECT_LE(built.lowestNote, 24);
+  EXPECT_GE(built.lowestNote, 24 - NoteRangeMargin - 2);
+  EXPECT_GE(built.highestNote, 31);
+  EXPECT_LE(built.highestNote, 31 + NoteRangeMargin + 2);
+  EXPECT_EQ(FirstNote(), 24);
+  EXPECT_EQ(err.str(), "vocara-cli: note range " + std::string(NoteName(built.lowestNote)) + " .. " +
+                           std::string(NoteName(built.highestNote)) + " found in " + wav + "\n");
+  const GeneralSettings detected = built;
+
+  // The options apply in order: a later note has the last word, an earlier one gives way.
+  const std::vector<std::pair<std::vector<std::string>, std::pair<int, int>>> orders{
+      {{"--instrument", "auto", "--lowest", "C2"}, {15, detected.highestNote}},
+      {{"--lowest", "C2", "--instrument", "auto"}, {detected.lowestNote, detected.highestNote}},
+      {{"--instrument", "AUTO", "--highest", "A1"}, {12, 12}},
+      {{"--instrument", "auto", "--instrument", "Flute"}, {38, 77}},
+  };
+  for (const auto& [args, range] : orders) {
+    ASSERT_EQ(Run(args), 0) << ::testing::PrintToString(args);
+    EXPECT_EQ(Built().lowestNote, range.first) << ::testing::PrintToString(args);
+    EXPECT_EQ(Built().highestNote, range.second) << ::testing::PrintToString(args);
+  }
+}
+
+TEST_F(AutoRangeTest, ARecordingWithoutNotesIsRefused) {
+  wav = WriteFile(dir.File("silence.wav"),
+                  CanonicalWav(Format(2, 48000), Samples(2, std::vector<std::int32_t>(48000))));
+  EXPECT_EQ(Run({"--instrument", "auto"}), 1);
+  EXPECT_EQ(err.str(), "vocara-cli: no notes found in " + wav +
+                           "; choose the range with --instrument, --lowest or --highest\n");
+  EXPECT_FALSE(std::filesystem::exists(sas));
 }
 
 }  // namespace

@@ -116,6 +116,8 @@ struct App {
   bool correctionReportShown = false;
   // Whether the menu shows Snap to Scale, Re-analyse Range and Repair Octave Jumps enabled.
   std::array<bool, 3> inTuneEnabled{};
+  // Whether the menu shows Detect Note Range enabled.
+  bool detectNoteRangeEnabled = false;
   // The Wave Synthesis dialog and its parameters, kept for the run of the program.
   SynthesisSession synthesis;
 

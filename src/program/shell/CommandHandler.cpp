@@ -11,6 +11,7 @@
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/NoiseCommands.h"
+#include "program/commands/NoteRangeCommands.h"
 #include "program/commands/PulseShapeCommands.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasRangeCommands.h"
@@ -85,6 +86,10 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
   }
   if (IsInTuneCommand(command)) {
     InTuneCommand(app, view, command);
+    return 0;
+  }
+  if (command == DetectNoteRangeCommand) {
+    DetectNoteRangeFromRecording(app);
     return 0;
   }
   const CommandRecord* record = FindCommand(app.commands, command);

@@ -4,6 +4,7 @@
 
 #include "base/WindowTable.h"
 #include "program/commands/InTuneCommands.h"
+#include "program/commands/NoteRangeCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 
@@ -96,6 +97,7 @@ void UpdateCommandStates(App& app) {
   }
   // The commands above the table follow the same flags.
   UpdateInTuneStates(app);
+  UpdateDetectNoteRangeState(app);
   windows.RedrawMenuBar();
 }
 

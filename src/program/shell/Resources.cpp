@@ -5,6 +5,7 @@
 #include "base/WindowTable.h"
 #include "platform/Keys.h"
 #include "program/commands/InTuneCommands.h"
+#include "program/commands/NoteRangeCommands.h"
 #include "program/commands/SasUndo.h"
 
 namespace vocara {
@@ -180,7 +181,8 @@ std::vector<MenuPopup> MainMenu() {
         Item("Repair &Octave Jumps", RepairOctaveJumpsCommand, g)}},
       {"V&iew",
        {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"), Separator(),
-        Item("&General Settings...", 154, on), Item("&Audio Device Settings...", 155, on)}},
+        Item("&General Settings...", 154, on), Item("&Audio Device Settings...", 155, on), Separator(),
+        Item("&Detect Note Range", DetectNoteRangeCommand, g)}},
       {"&Help", {Item("Help Topics", 185, on), Item("&About Vocara...", 186, on)}},
   };
 }

@@ -228,6 +228,19 @@ void FftRangeKey(App& app, bool right) {
   SendCommand(app, FftView, spectrum.fftSizeCommand);
 }
 
+namespace {
+
+// The keys newly in the range are measured, but the cursor stays on the key the user chose,
+// so that the other end can be set from there.
+void AnalysedNoteRangeChanged(App& app) {
+  MeasureNotes(app);
+  app.ports.windows.Invalidate(MftView, nullptr);
+  if (app.settingsDialog != nullptr && app.settingsDialog->IsVisible())
+    FillSettingsControls(app, *app.settingsDialog);
+}
+
+}  // namespace
+
 void MftNoteKey(App& app, bool highest) {
   GeneralSettings& settings = app.settings;
   const int key = KeyAtMftCursor(app);
@@ -239,12 +252,15 @@ void MftNoteKey(App& app, bool highest) {
     settings.lowestNote = key;
     settings.highestNote = std::max(settings.highestNote, key);
   }
-  // The keys newly in the range are measured, but the cursor stays on the key the user chose,
-  // so that the other end can be set from there.
-  MeasureNotes(app);
-  app.ports.windows.Invalidate(MftView, nullptr);
-  if (app.settingsDialog != nullptr && app.settingsDialog->IsVisible())
-    FillSettingsControls(app, *app.settingsDialog);
+  AnalysedNoteRangeChanged(app);
+}
+
+void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote) {
+  GeneralSettings& settings = app.settings;
+  settings.instrument = 0;  // User Defined
+  settings.lowestNote = lowestNote;
+  settings.highestNote = std::max(highestNote, lowestNote);
+  AnalysedNoteRangeChanged(app);
 }
 
 void CopyStatusValue(App& app) {

@@ -55,6 +55,11 @@ void SetFftRangeFromBand(App& app);
 void FftRangeKey(App& app, bool right);
 void MftNoteKey(App& app, bool highest);
 
+// The analysed note range set as the MFT window's L and R keys set it (Detect Note Range):
+// instrument User Defined, the notes measured again at the WAV cursor, the MFT plot redrawn and
+// an open Settings dialog showing the new selections. The MFT cursor stays where it is.
+void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote);
+
 // C in any window: the FFT amplitude readout (status field 33) onto the clipboard; an empty
 // readout leaves the clipboard as it is.
 void CopyStatusValue(App& app);

@@ -1,0 +1,45 @@
+#include "program/commands/NoteRangeCommands.h"
+
+#include <cstdint>
+
+#include "engine/sas/NoteRangeDetection.h"
+#include "platform/DesktopPort.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/ProgressPacer.h"
+#include "program/views/SpectrumViews.h"
+
+namespace vocara {
+
+bool DetectNoteRangeUsable(const App& app) { return app.Has(WavOpen) && !app.Has(Busy); }
+
+void UpdateDetectNoteRangeState(App& app) {
+  const bool usable = DetectNoteRangeUsable(app);
+  if (usable == app.detectNoteRangeEnabled) return;
+  app.detectNoteRangeEnabled = usable;
+  app.ports.windows.SetMenuItemEnabled(DetectNoteRangeCommand, usable);
+}
+
+void DetectNoteRangeFromRecording(App& app) {
+  if (!DetectNoteRangeUsable(app)) return;
+  SetBusy(app, true);
+  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  NoteRangeResult range;
+  {
+    // The progress counts frames looked at, not samples: the cursor line stays where it is.
+    ProgressPacer pacer(app, false);
+    range = DetectNoteRange(app.wav, app.settings, pacer.Callback());
+  }
+  SetBusy(app, false);
+  if (range.result != LongOperationResult::Done) return;
+  if (!range.found) {
+    app.ports.desktop.ShowMessage("No notes were found in the recording; the note range stays as it was.",
+                                  platform::MessageIcon::Information, platform::MessageButtons::Ok,
+                                  platform::MessageAnswer::Ok);
+    return;
+  }
+  SetAnalysedNoteRange(app, range.lowestNote, range.highestNote);
+}
+
+}  // namespace vocara

@@ -1,0 +1,27 @@
+// Detect Note Range (View menu): the analysed note range taken from the open recording, so that
+// a Build names a low or high voice's notes in their own octave without choosing the notes by
+// hand. The search itself is the engine's DetectNoteRange.
+#pragma once
+
+namespace vocara {
+
+struct App;
+
+// Like undo, redo and the in-tune commands, it lies above the command table's 100..186 and has
+// its own gate.
+inline constexpr int DetectNoteRangeCommand = 192;
+
+// The gate: a recording open and not busy.
+bool DetectNoteRangeUsable(const App& app);
+
+// Greys or enables the menu item as the gate says, touching it only when that changes.
+// UpdateCommandStates calls it.
+void UpdateDetectNoteRangeState(App& app);
+
+// Command 192: the range sung in the recording in busy mode (Esc stops it and changes nothing),
+// then set as the MFT window's L and R keys set it (instrument User Defined, the MFT redrawn, an
+// open Settings dialog refreshed). A recording without notes leaves the range as it was and
+// says so. Refused by the gate.
+void DetectNoteRangeFromRecording(App& app);
+
+}  // namespace vocara

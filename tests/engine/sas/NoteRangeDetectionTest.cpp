@@ -1,0 +1,136 @@
+// The note range found in a recording: sung takes low, middle and high are covered with at
+// most a few semitones to spare, octave neighbours of the voice are not taken for it, and a
+// recording without a tone gives no range.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/Instruments.h"
+#include "base/Settings.h"
+#include "engine/sas/Analysis.h"
+#include "engine/sas/NoteRangeDetection.h"
+#include "engine/wav/WavDocument.h"
+#include "support/Recordings.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr int MidiA0 = 21;  // note index = MIDI key - 21
+
+WavDocument OpenRecording(const TempDir& dir, const std::vector<std::int32_t>& values) {
+  const std::string path =
+      WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, 48000), Samples(2, values)));
+  WavDocument wav;
+  EXPECT_EQ(WavOpenDocument(wav, path).message, MessageId::None);
+  return wav;
+}
+
+TEST(NoteRangeDetectionTest, SungTakesAreCoveredWithinTheMargin) {
+  // Every other second the fundamental drops to a fifth of its level.
+  const SungOptions breathy{5.5, 30, 0.5, 1.0, 0.2, 1.0};
+  const struct {
+    const char* name;
+    std::vector<SungNote> notes;
+    SungOptions options;
+    int lowest, highest;  // MIDI keys sung
+  } takes[] = {
+      {"low voice A2..E3", {{45, 0, 1.5}, {48, 20, 1.0}, {52, -30, 1.5}, {47, 0, 1.0}}, {}, 45, 52},
+      {"middle voice C4..A4",
+       {{60, 0, 1.0}, {64, 10, 1.0}, {67, 0, 1.0}, {69, -20, 1.0}, {62, 0, 1.0}},
+       {},
+       60,
+       69},
+      {"high voice C5..C6", {{72, 0, 1.0}, {79, 0, 1.0}, {84, 25, 1.0}, {76, 0, 1.0}}, {}, 72, 84},
+      {"breathy D3..D4", {{50, 0, 2.0}, {57, 0, 2.0}, {62, 0, 2.0}}, breathy, 50, 62},
+  };
+  for (const auto& take : takes) {
+    TempDir dir;
+    WavDocument wav = OpenRecording(dir, SungMelody(take.notes, take.options));
+    const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
+    ASSERT_TRUE(range.found) << take.name;
+    EXPECT_EQ(range.result, LongOperationResult::Done);
+    // Every sung note inside, and no more than the margin and two semitones to spare.
+    const int lowest = take.lowest - MidiA0;
+    const int highest = take.highest - MidiA0;
+    EXPECT_LE(range.lowestNote, lowest) << take.name;
+    EXPECT_GE(range.lowestNote, lowest - NoteRangeMargin - 2) << take.name;
+    EXPECT_GE(range.highestNote, highest) << take.name;
+    EXPECT_LE(range.highestNote, highest + NoteRangeMargin + 2) << take.name;
+  }
+}
+
+TEST(NoteRangeDetectionTest, RecordingsWithoutATuneGiveNoRange) {
+  std::mt19937 random(7);
+  std::normal_distribution<double> noise(0.0, 3000.0);
+  std::vector<std::int32_t> hiss(48000 * 3);
+  for (std::int32_t& v : hiss) v = static_cast<std::int32_t>(std::lround(noise(random)));
+  const std::vector<std::pair<const char*, std::vector<std::int32_t>>> recordings{
+      {"digital silence", std::vector<std::int32_t>(48000 * 3, 0)},
+      {"near silence", std::vector<std::int32_t>(48000 * 3, 1)},
+      {"white noise", hiss},
+  };
+  for (const auto& recording : recordings) {
+    TempDir dir;
+    WavDocument wav = OpenRecording(dir, recording.second);
+    const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
+    EXPECT_EQ(range.result, LongOperationResult::Done) << recording.first;
+    EXPECT_FALSE(range.found) << recording.first;
+  }
+}
+
+TEST(NoteRangeDetectionTest, QuietPartsDoNotCountAndAStopEndsThePass) {
+  // A loud A3 with a long stretch of quiet F2 hum: the hum is below a tenth of the voice.
+  std::vector<std::int32_t> values = SungMelody({{57, 0, 2.0}});
+  for (int i = 0; i < 48000 * 4; ++i)
+    values.push_back(static_cast<std::int32_t>(300 * std::sin(2 * std::numbers::pi * 87.3 * i / 48000)));
+  TempDir dir;
+  WavDocument wav = OpenRecording(dir, values);
+  const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
+  ASSERT_TRUE(range.found);
+  EXPECT_EQ(range.lowestNote, 57 - MidiA0 - NoteRangeMargin);
+  EXPECT_LT(range.framesUsed, NoteRangeFrames / 2);
+
+  int calls = 0;
+  const NoteRangeResult stopped =
+      DetectNoteRange(wav, GeneralSettings{}, [&](std::uint64_t, std::uint64_t) { return ++calls < 10; });
+  EXPECT_EQ(stopped.result, LongOperationResult::Cancelled);
+  EXPECT_FALSE(stopped.found);
+  EXPECT_EQ(calls, 10);
+}
+
+// Strengths of a harmonic voice at note f (partials at f, f+12, f+19, f+24) on the keyboard.
+NoteSpectrum Partials(const std::vector<std::pair<int, double>>& peaks) {
+  NoteSpectrum spectrum;
+  for (int n = -1; n <= NoteCount; ++n) spectrum.At(n) = 1.0;
+  for (const auto& [note, strength] : peaks) spectrum.At(note) = strength;
+  return spectrum;
+}
+
+TEST(NoteRangeDetectionTest, FundamentalIsTheLowestPeakWithItsPartials) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, double>> peaks;
+    int fundamental;
+  };
+  const std::vector<Case> cases{
+      {"fundamental strongest", {{30, 100}, {42, 60}, {49, 40}, {54, 25}}, 30},
+      {"second partial strongest", {{30, 50}, {42, 100}, {49, 60}, {54, 25}}, 30},
+      {"an octave below the voice has no fifth", {{18, 40}, {30, 100}, {42, 60}, {49, 40}}, 30},
+      {"a lone low peak is no voice", {{10, 40}, {50, 100}}, 50},
+      {"weak fundamental below the threshold", {{30, 10}, {42, 100}, {49, 60}}, 42},
+      {"a sine alone", {{70, 100}}, 70},
+      {"the top key", {{87, 100}}, 87},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FrameFundamental(Partials(c.peaks), 20.0), c.fundamental) << c.name;
+  EXPECT_EQ(FrameFundamental(NoteSpectrum{}, 20.0), -1);
+}
+
+}  // namespace
+}  // namespace vocara::test

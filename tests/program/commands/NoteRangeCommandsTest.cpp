@@ -1,0 +1,127 @@
+// Detect Note Range in the running program: the menu item and its gate, the range of a low take
+// set as the MFT window's L and R keys set it (an open Settings dialog and the MFT follow), Esc
+// and a recording without notes leaving the range as it was.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "base/Instruments.h"
+#include "base/Settings.h"
+#include "engine/sas/NoteRangeDetection.h"
+#include "platform/Keys.h"
+#include "program/commands/NoteRangeCommands.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
+#include "program/shell/SettingsDialog.h"
+#include "program/shell/StartUp.h"
+#include "program/shell/WindowProcedure.h"
+#include "support/AppFixture.h"
+#include "support/Recordings.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+// A2, C3, E3 (notes 24, 27, 31): far below the default range B3..D7.
+constexpr int Lowest = 24;
+constexpr int Highest = 31;
+
+class NoteRangeCommandTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    ASSERT_EQ(app.settings, before);
+    take = WriteFile(
+        dir.File("low.wav"),
+        CanonicalWav(Format(2, 48000), Samples(2, SungMelody({{45, 0, 1.5}, {48, 0, 1.0}, {52, 0, 1.5}}))));
+    fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
+    fake.pump.onPump = [this] {
+      busyAtPump &= app.Has(Busy);
+      if (onPump) onPump();
+    };
+  }
+  const GeneralSettings before = GeneralSettings{};
+  bool MenuEnabled() { return fake.windows.menuEnabled[DetectNoteRangeCommand]; }
+
+  std::string take;
+  bool busyAtPump = true;
+  std::function<void()> onPump;
+};
+
+TEST_F(NoteRangeCommandTest, TheViewMenuEndsWithTheItemGreyedWithoutARecording) {
+  const std::vector<platform::MenuItem> items = MainMenu().at(5).items;
+  ASSERT_GE(items.size(), 2u);
+  EXPECT_EQ(items[items.size() - 2].kind, platform::MenuItem::Kind::Separator);
+  EXPECT_EQ(items.back().command, DetectNoteRangeCommand);
+  EXPECT_EQ(items.back().label, "&Detect Note Range");
+  EXPECT_TRUE(items.back().greyed);
+
+  EXPECT_FALSE(MenuEnabled());
+  Command(WavView, DetectNoteRangeCommand);  // no recording: refused, nothing changes
+  EXPECT_EQ(app.settings, before);
+  OpenDocumentByName(app, take);
+  EXPECT_TRUE(MenuEnabled());
+  SetBusy(app, true);
+  EXPECT_FALSE(MenuEnabled());
+  DetectNoteRangeFromRecording(app);  // the gate, not only the busy window procedure
+  EXPECT_EQ(app.settings, before);
+  SetBusy(app, false);
+  Command(WavView, 103);  // WAV closed
+  EXPECT_FALSE(MenuEnabled());
+}
+
+TEST_F(NoteRangeCommandTest, TheSungRangeReachesTheSettingsDialogAndTheMft) {
+  OpenDocumentByName(app, take);
+  Command(WavView, 168);  // the MFT shown
+  const std::size_t invalidated = fake.windows.views[MftView].invalidated.size();
+  int lowestShown = -1;
+  int instrumentShown = -1;
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    Command(WavView, DetectNoteRangeCommand);
+    lowestShown = dialog.selections[settings_control::LowestNote];
+    instrumentShown = dialog.selections[settings_control::Instrument];
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(WavView, 154);
+
+  EXPECT_TRUE(busyAtPump);
+  EXPECT_FALSE(app.Has(Busy));
+  const GeneralSettings& s = app.settings;
+  EXPECT_EQ(s.instrument, UserDefinedInstrument);
+  EXPECT_LE(s.lowestNote, Lowest);
+  EXPECT_GE(s.lowestNote, Lowest - NoteRangeMargin - 2);
+  EXPECT_GE(s.highestNote, Highest);
+  EXPECT_LE(s.highestNote, Highest + NoteRangeMargin + 2);
+  EXPECT_EQ(lowestShown, s.lowestNote);
+  EXPECT_EQ(instrumentShown, 0);
+  EXPECT_GT(fake.windows.views[MftView].invalidated.size(), invalidated);
+  EXPECT_EQ(fake.windows.views[MftView].state, platform::ShowState::Normal) << "shown again after busy mode";
+  // The keys of the new range are measured at the cursor: none outside it.
+  EXPECT_EQ(app.notes.spectrum.At(s.highestNote + 2), 0.0);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+}
+
+TEST_F(NoteRangeCommandTest, EscAndARecordingWithoutNotesLeaveTheRange) {
+  OpenDocumentByName(app, take);
+  onPump = [&] { Key(WavView, platform::key::Escape); };
+  Command(WavView, DetectNoteRangeCommand);
+  EXPECT_EQ(app.settings, before);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_FALSE(app.Has(Busy));
+
+  onPump = nullptr;
+  OpenDocumentByName(app,
+                     WriteFile(dir.File("silence.wav"),
+                               CanonicalWav(Format(2, 48000), Samples(2, std::vector<std::int32_t>(48000)))));
+  Command(WavView, DetectNoteRangeCommand);
+  EXPECT_EQ(app.settings, before);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(fake.desktop.messages[0].text,
+            "No notes were found in the recording; the note range stays as it was.");
+}
+
+}  // namespace
+}  // namespace vocara::test
