@@ -152,7 +152,7 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
   if (v.depth < LeastDepth) return v;
 
   // The rate: the strongest autocorrelation of the residual at a period of 3 to 10 Hz (a
-  // vibrato's range), at least two periods inside the held part; the detector's jitter at a
+  // vibrato's range), a period and a half at least inside the held part; the detector's jitter at a
   // note's onset moves it little, where it would add zero crossings.
   constexpr double Slowest = 3;
   constexpr double Fastest = 10;
@@ -160,7 +160,7 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
   const std::span<double> r(scratch.data(), held);
   for (std::size_t i = 0; i < held; ++i) r[i] = filled[heldFirst + i] - slow[heldFirst + i];
   const auto shortest = static_cast<std::size_t>(std::max(1.0, std::floor(frameRate / Fastest)));
-  const auto longest = std::min(static_cast<std::size_t>(std::ceil(frameRate / Slowest)), held / 2);
+  const auto longest = std::min(static_cast<std::size_t>(std::ceil(frameRate / Slowest)), held * 2 / 3);
   const auto correlation = [&r, held](std::size_t lag) {
     double sum = 0;
     for (std::size_t i = 0; i + lag < held; ++i) sum += r[i] * r[i + lag];
@@ -286,6 +286,7 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
       (std::uint64_t{AnalysisWindowLength(sas.header.settings.lowestNote, sas.header.sampleRate)} +
        frameLength - 1) /
       frameLength);
+  const auto edgeFrames = static_cast<std::size_t>(edge);
   const std::int64_t measuredFirst = request.start > 0 ? edge : 0;
   const std::int64_t measuredEnd =
       outputFrames -
@@ -347,8 +348,13 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
           const std::size_t a = std::max<std::size_t>(segment.first, inFirst - runFirst);
           const std::size_t b = std::min<std::size_t>(segment.end, inEnd - runFirst);
           if (a >= b) continue;
-          const std::size_t heldFirst = std::clamp<std::size_t>(segment.steadyFirst, a, b);
-          const std::size_t heldEnd = std::clamp<std::size_t>(segment.steadyEnd, heldFirst, b);
+          // Where the range cuts the note, the corrected file's analysis cannot be trusted for a
+          // window's length (see measuredFirst); both sides leave those frames out alike.
+          const std::size_t cutFirst = a != segment.first && request.start > 0 ? a + edgeFrames : a;
+          const std::size_t cutEnd = b != segment.end ? b - std::min(b, edgeFrames) : b;
+          const std::size_t heldFirst = std::clamp<std::size_t>(segment.steadyFirst, cutFirst, b);
+          const std::size_t heldEnd =
+              std::clamp<std::size_t>(segment.steadyEnd, heldFirst, std::max(heldFirst, cutEnd));
           const bool held = heldEnd > heldFirst;
           NoteReport note;
           note.firstFrame = runFirst + static_cast<std::uint32_t>(a);
