@@ -242,7 +242,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& errText = err.str();
   switch (status) {
     case cli::ExitSuccess:
-      Require(errText.empty());
+      // Only the tool's own notes (a clamped value, a range found), each a line of its own.
+      Require(errText.empty() || (errText.starts_with("vocara-cli: ") && errText.back() == '\n'));
       Require(changed <= 1);
       break;
     case cli::ExitFailure:
@@ -252,7 +253,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case cli::ExitUsage:
       Require(out.str().empty());
-      Require(errText.starts_with("vocara-cli: ") && errText.find("usage: vocara-cli") != std::string::npos);
+      Require(errText.starts_with("vocara-cli: ") &&
+              errText.ends_with("\nTry 'vocara-cli --help' for more information.\n"));
       Require(changed == 0);
       break;
     default:
