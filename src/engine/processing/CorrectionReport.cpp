@@ -112,10 +112,10 @@ class OutputTimeline {
 };
 
 // The vibrato over heldFirst <= i < heldEnd of a note's pitches (cents; 0 where there is no
-// pitch). Gaps are bridged linearly for the low-pass, which runs over the whole note so that
-// its average is not cut short inside the held part; only frames with a pitch count. No
-// figure when fewer than minFrames of the held part have one; no rate without a depth of a
-// few cents or without a regular swing of 3 to 10 Hz.
+// pitch). Gaps are bridged linearly for the low-pass, which runs over the held part alone
+// (cut short at its ends) so that the glide beside it does not count as swing; only frames
+// with a pitch count. No figure when fewer than minFrames of the held part have one; no rate
+// without a depth of a few cents or without a regular swing of 3 to 10 Hz.
 VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFirst, std::size_t heldEnd,
                               std::size_t minFrames, double frameRate, int half, std::vector<double>& work) {
   constexpr double LeastDepth = 3;  // cents: a swing this small is the detector's own jitter
@@ -139,8 +139,12 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
     last = i;
   }
   for (std::size_t j = last + 1; j < n; ++j) filled[j] = pitch[last];
-  std::copy(filled.begin(), filled.end(), slow.begin());
-  NoteLowPass(slow, half, scratch);
+  // The low-pass over the held part alone: run into the glide or scoop beside it, its average
+  // would lean towards the neighbouring note and leave a step as swing.
+  std::copy(filled.begin() + static_cast<std::ptrdiff_t>(heldFirst),
+            filled.begin() + static_cast<std::ptrdiff_t>(heldEnd),
+            slow.begin() + static_cast<std::ptrdiff_t>(heldFirst));
+  NoteLowPass(slow.subspan(heldFirst, heldEnd - heldFirst), half, scratch.subspan(0, heldEnd - heldFirst));
 
   double sum = 0;
   for (std::size_t i = heldFirst; i < heldEnd; ++i) {
@@ -151,11 +155,14 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
   v.depth = std::sqrt(2.0 * sum / static_cast<double>(voiced));
   if (v.depth < LeastDepth) return v;
 
-  // The rate: the strongest autocorrelation of the residual at a period of 3 to 10 Hz (a
-  // vibrato's range), a period and a half at least inside the held part; the detector's jitter at a
-  // note's onset moves it little, where it would add zero crossings.
+  // The rate: the autocorrelation of the residual at a period of 3 to 10 Hz (a vibrato's
+  // range), a period and a half at least inside the held part; the detector's jitter at a
+  // note's onset moves it little, where it would add zero crossings. A swing correlates as well
+  // at two periods as at one (at times a little better, over the fewer frames a longer lag
+  // leaves), so the rate is the first peak that reaches most of the largest, not the largest.
   constexpr double Slowest = 3;
   constexpr double Fastest = 10;
+  constexpr double MostOfLargest = 0.7;
   const std::size_t held = heldEnd - heldFirst;
   const std::span<double> r(scratch.data(), held);
   for (std::size_t i = 0; i < held; ++i) r[i] = filled[heldFirst + i] - slow[heldFirst + i];
@@ -167,13 +174,22 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
     return sum / static_cast<double>(held - lag);
   };
   const double power = correlation(0);
-  std::size_t best = 0;
-  double bestValue = 0;
+  const auto isPeak = [&correlation](std::size_t lag, double value) {
+    return value >= correlation(lag - 1) && value >= correlation(lag + 1);
+  };
+  double largest = 0;
   for (std::size_t lag = shortest; lag + 1 <= longest; ++lag) {
     const double value = correlation(lag);
-    if (value > bestValue && value >= correlation(lag - 1) && value >= correlation(lag + 1)) {
+    if (value > largest && isPeak(lag, value)) largest = value;
+  }
+  std::size_t best = 0;
+  double bestValue = 0;
+  for (std::size_t lag = shortest; lag + 1 <= longest && largest > 0; ++lag) {
+    const double value = correlation(lag);
+    if (value >= MostOfLargest * largest && isPeak(lag, value)) {
       best = lag;
       bestValue = value;
+      break;
     }
   }
   // A peak under a third of the power is no regular swing.
@@ -242,24 +258,46 @@ struct RunWork {
   std::vector<SasFrame> output;  // the corrected file's frames over the run
 };
 
-// How far the note moves over its held part: the least-squares line through its pitches, its
-// end minus its start. A line, unlike two end points, is not swayed by where in its swing the
-// vibrato stops.
-double Drift(std::span<const double> pitch) {
-  const std::size_t n = pitch.size();
+// The least-squares line through x (one value a frame): its end minus its start over `span`
+// frames.
+double LineRise(std::span<const double> x, double span) {
+  const std::size_t n = x.size();
   if (n < 2) return 0;
   const double mid = 0.5 * static_cast<double>(n - 1);
   double mean = 0;
-  for (const double p : pitch) mean += p;
+  for (const double p : x) mean += p;
   mean /= static_cast<double>(n);
   double xy = 0;
   double xx = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const double x = static_cast<double>(i) - mid;
-    xy += x * (pitch[i] - mean);
-    xx += x * x;
+    const double t = static_cast<double>(i) - mid;
+    xy += t * (x[i] - mean);
+    xx += t * t;
   }
-  return xy / xx * static_cast<double>(n - 1);
+  return xy / xx * span;
+}
+
+// How far the note moves over its held part (pitches, one a frame): the end minus the start of
+// a least-squares line. A line through the pitches themselves leans with where in its swing a
+// vibrato starts and stops, even over whole cycles (by about 2 x depth / cycles), so with a
+// vibrato of `period` frames the line goes through the means over one whole period (a moving
+// average of exactly that width, which a swing of that period leaves out), as long as the held
+// part spans a period and a half; without, through the pitches. scratch must hold pitch.size()
+// values.
+double Drift(std::span<const double> pitch, double period, std::span<double> scratch) {
+  const std::size_t n = pitch.size();
+  const double span = static_cast<double>(n > 0 ? n - 1 : 0);
+  if (!(period >= 2) || static_cast<double>(n) < 1.5 * period) return LineRise(pitch, span);
+  const auto whole = static_cast<std::size_t>(std::floor(period));
+  const double part = period - static_cast<double>(whole);
+  std::size_t count = 0;
+  for (std::size_t j = 0; j + whole < n; ++j) {
+    double sum = part * pitch[j + whole];
+    for (std::size_t i = j; i < j + whole; ++i) sum += pitch[i];
+    scratch[count++] = sum / period;
+  }
+  if (count < 2) return LineRise(pitch, span);
+  return LineRise(scratch.subspan(0, count), span);
 }
 
 bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& request, CorrectionReport& report,
@@ -374,16 +412,12 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
           note.targetCents = target - note.note * 100.0;
           note.centreCents = centre - note.note * 100.0;
           const std::span<const double> sung(work.source.data() + a, b - a);
-          if (held) {
-            // The line through the note low-pass (over the whole note), so the vibrato sways it
-            // little.
-            work.values.assign(sung.begin(), sung.end());
-            NoteLowPass(work.values, half, work.scratch);
-            note.driftCents =
-                Drift(std::span<const double>(work.values).subspan(heldFirst - a, heldEnd - heldFirst));
-          }
           const VibratoFigures before = MeasureVibrato(sung, ca - a, cb - a, held ? minFrames : b - a + 1,
                                                        frameRate, half, work.vibrato);
+          if (held) {
+            const double period = before.rate > 0 ? frameRate / before.rate : 0.0;
+            note.driftCents = Drift(sung.subspan(heldFirst - a, heldEnd - heldFirst), period, work.scratch);
+          }
           note.vibratoBefore = before.depth;
           note.rateBefore = before.rate;
           if (corrected && held) {
