@@ -210,17 +210,22 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
                   UsageReporter usage) {
   ParsedArguments parsed;
   std::string problem = ParseArguments(args, {"--range", "--time-correction"}, {"--json"}, parsed);
-  if (problem.empty() && parsed.names.size() != 3) problem = "report takes IN.wav, IN.sas and OUT.wav";
+  if (problem.empty() && parsed.names.size() != 2 && parsed.names.size() != 3)
+    problem = "report takes IN.wav and IN.sas, and OUT.wav to compare";
   const std::string* timeCorrection = parsed.Value("--time-correction");
   if (problem.empty() && timeCorrection && *timeCorrection != "on" && *timeCorrection != "off")
     problem = "--time-correction takes on or off, not '" + *timeCorrection + "'";
+  // Without a rendering there is nothing for the option to describe.
+  if (problem.empty() && timeCorrection && parsed.names.size() == 2)
+    problem = "--time-correction describes OUT.wav, which is not given";
   if (!problem.empty()) return usage(err, problem);
 
+  const bool compare = parsed.names.size() == 3;
   WavDocument wav;
   SasDocument sas;
   WavDocument corrected;
   if (!OpenPair(err, parsed.names[0], parsed.names[1], wav, sas, SasAccess::ReadOnly) ||
-      !OpenWav(err, parsed.names[2], corrected))
+      (compare && !OpenWav(err, parsed.names[2], corrected)))
     return ExitFailure;
   ReportRequest request;
   request.end = wav.sampleCount;
@@ -233,13 +238,21 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     request.start = range->left;
     request.end = range->right;
   }
+  CorrectionReport report;
+  if (!compare) {
+    if (!ListNotes(sas, request, report)) {
+      err << "vocara-cli: could not read " << parsed.names[1] << '\n';
+      return ExitFailure;
+    }
+    out << (parsed.Flag("--json") ? ReportJson(report) : ReportText(report));
+    return ExitSuccess;
+  }
   request.timeCorrection = timeCorrection ? *timeCorrection == "on" : sas.header.settings.timeCorrection != 0;
   if (const std::string mismatch = CorrectedFileMismatch(wav, sas, request, corrected); !mismatch.empty()) {
     err << "vocara-cli: " << parsed.names[2] << " is not the corrected rendering of " << parsed.names[0]
         << "\nvocara-cli: " << mismatch << '\n';
     return ExitFailure;
   }
-  CorrectionReport report;
   if (!MakeCorrectionReport(sas, corrected, request, report)) {
     err << "vocara-cli: could not read " << parsed.names[2] << '\n';
     return ExitFailure;

@@ -9,6 +9,7 @@
 #include "base/Instruments.h"
 #include "base/MessageId.h"
 #include "engine/processing/Correct.h"
+#include "engine/sas/Analysis.h"
 #include "engine/sas/NoteSegments.h"
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
@@ -18,12 +19,84 @@ namespace vocara {
 
 namespace {
 
-// Where an input sample lands in the corrected file: the render starts at `start` and, with
-// time correction, follows the links, piecewise linear between the two around the position.
-double OutputPosition(const std::vector<TimeLink>& links, bool timeCorrection, std::uint32_t start,
-                      double position) {
-  const auto mapped = [&](double x) {
-    if (!timeCorrection || links.size() < 2) return x;
+// The render's timeline at frame resolution: where (output sample, counted from the first
+// sample of the corrected file) the input position of each frame boundary firstFrame <= f <=
+// endFrame landed. Correct places every input sample 2^(c/1200) output samples after the
+// previous one (c the frame's pitch offset, moving linearly to the next frame's), so a pitch
+// shift alone stretches or shrinks the output; with time correction a frame whose drift from
+// the time links passes one source period drops or repeats that period. The same walk, a frame
+// at a time, keeps a note's place in the output within a period of where the render put it.
+class OutputTimeline {
+ public:
+  bool Walk(SasDocument& sas, const ReportRequest& request, std::uint32_t firstFrame,
+            std::uint32_t endFrame) {
+    const std::uint32_t frameLength = sas.header.frameLength;
+    const std::vector<TimeLink>& links = sas.links;
+    const bool followLinks = request.timeCorrection && links.size() >= 2;
+    first_ = firstFrame;
+    at_.assign(endFrame - firstFrame + 1, 0.0);
+    // The partial frame before the first boundary counts with its own offset; the walk reads
+    // the frames from the one holding request.start.
+    const std::uint32_t readFirst = std::min(request.start / frameLength, firstFrame);
+    const std::uint32_t readEnd = std::min(sas.header.frameCount, endFrame + 1);
+    const auto ratio = [](const SasFrame& f, const SasFrame& g) {
+      return (std::exp2(FramePitchOffset(f) / 1200.0) + std::exp2(FramePitchOffset(g) / 1200.0)) * 0.5;
+    };
+    double inPos = request.start;
+    double outPos = request.start;  // in the input's numbering, as the render counts
+    SasFrame frame;
+    bool haveFrame = false;
+    std::vector<std::uint8_t> bytes(BlockFrames * SasFrame::ByteSize);
+    for (std::uint32_t block = readFirst; block < readEnd; block += BlockFrames) {
+      const std::uint32_t count = std::min<std::uint32_t>(BlockFrames, readEnd - block);
+      const std::size_t want = std::size_t{count} * SasFrame::ByteSize;
+      if (!sas.file.Seek(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{block}) ||
+          sas.file.Read(bytes.data(), want) != want)
+        return false;
+      for (std::uint32_t k = 0; k < count; ++k) {
+        const SasFrame next = SasFrame::ParseFrom(bytes.data() + k * SasFrame::ByteSize);
+        const std::uint32_t number = block + k;
+        if (haveFrame) Advance(number, frameLength, ratio(frame, next), inPos, outPos);
+        frame = next;
+        haveFrame = true;
+        if (number < firstFrame || number > endFrame) continue;
+        // The frame boundary: drift against the links first, as the render checks it there.
+        if (followLinks && !frame.TimeCorrectionOff()) {
+          const double period = FrameSourcePeriod(frame, sas.header.sampleRate, frameLength);
+          const double drift = outPos - LinkTarget(links, inPos);
+          if (drift > period) {
+            inPos += period;
+          } else if (drift < -period && inPos >= period) {
+            inPos -= period;
+          }
+        }
+        at_[number - firstFrame] = outPos - request.start;
+      }
+    }
+    // Boundaries past the last frame read (the tail) continue at the last frame's pace.
+    for (std::uint32_t number = readEnd; number <= endFrame; ++number)
+      at_[number - firstFrame] = at_[number - firstFrame - 1] + frameLength;
+    return true;
+  }
+
+  // The output frame (of frameLength samples) nearest to where frame boundary f landed.
+  std::int64_t OutputFrame(std::uint32_t f, std::uint32_t frameLength) const {
+    return std::llround(at_[f - first_] / frameLength);
+  }
+
+ private:
+  static constexpr std::uint32_t BlockFrames = 1280;
+
+  // From the boundary of the frame before `number` to number's: the input moves to number's
+  // first sample and the output by as many samples times the frame's stretch.
+  static void Advance(std::uint32_t number, std::uint32_t frameLength, double stretch, double& inPos,
+                      double& outPos) {
+    const double boundary = static_cast<double>(number) * frameLength;
+    outPos += std::max(0.0, boundary - inPos) * stretch;
+    inPos = boundary;
+  }
+
+  static double LinkTarget(const std::vector<TimeLink>& links, double x) {
     std::size_t k = 1;
     while (k + 1 < links.size() && links[k].source <= x) ++k;
     const double s0 = links[k - 1].source;
@@ -32,23 +105,102 @@ double OutputPosition(const std::vector<TimeLink>& links, bool timeCorrection, s
     const double t1 = links[k].target;
     if (!(s1 > s0)) return t1;
     return t0 + (t1 - t0) * (x - s0) / (s1 - s0);
-  };
-  return mapped(position) - mapped(start);
-}
-
-// The working memory of one voiced run, reused from run to run.
-struct RunWork {
-  std::vector<double> source, target, weight, achieved, achievedWeight, smoothed, scratch;
-  std::vector<std::uint32_t> order;
-  std::vector<NoteSegment> segments;
-  std::vector<SasFrame> output;  // the corrected file's frames over the run
-  void Reserve(std::size_t n) {
-    for (std::vector<double>* v : {&source, &target, &weight, &achieved, &achievedWeight, &smoothed})
-      if (v->size() < n) v->resize(n);
-    if (scratch.size() < 2 * n) scratch.resize(2 * n);
-    if (order.size() < n) order.resize(n);
   }
+
+  std::uint32_t first_ = 0;
+  std::vector<double> at_;
 };
+
+// The vibrato over heldFirst <= i < heldEnd of a note's pitches (cents; 0 where there is no
+// pitch). Gaps are bridged linearly for the low-pass, which runs over the held part alone
+// (cut short at its ends) so that the glide beside it does not count as swing; only frames
+// with a pitch count. No figure when fewer than minFrames of the held part have one; no rate
+// without a depth of a few cents or without a regular swing of 3 to 10 Hz.
+VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFirst, std::size_t heldEnd,
+                              std::size_t minFrames, double frameRate, int half, std::vector<double>& work) {
+  constexpr double LeastDepth = 3;  // cents: a swing this small is the detector's own jitter
+  const std::size_t n = pitch.size();
+  std::size_t voiced = 0;
+  for (std::size_t i = heldFirst; i < heldEnd; ++i) voiced += pitch[i] > 0;
+  VibratoFigures v;
+  if (voiced < std::max<std::size_t>(minFrames, 1)) return v;
+  if (work.size() < 3 * n) work.resize(3 * n);
+  const std::span<double> filled(work.data(), n);
+  const std::span<double> slow(work.data() + n, n);
+  const std::span<double> scratch(work.data() + 2 * n, n);
+  std::size_t last = n;  // the last frame with a pitch so far
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(pitch[i] > 0)) continue;
+    filled[i] = pitch[i];
+    const std::size_t from = last == n ? 0 : last + 1;
+    for (std::size_t j = from; j < i; ++j)
+      filled[j] =
+          last == n ? pitch[i] : pitch[last] + (pitch[i] - pitch[last]) * double(j - last) / double(i - last);
+    last = i;
+  }
+  for (std::size_t j = last + 1; j < n; ++j) filled[j] = pitch[last];
+  // The low-pass over the held part alone: run into the glide or scoop beside it, its average
+  // would lean towards the neighbouring note and leave a step as swing.
+  std::copy(filled.begin() + static_cast<std::ptrdiff_t>(heldFirst),
+            filled.begin() + static_cast<std::ptrdiff_t>(heldEnd),
+            slow.begin() + static_cast<std::ptrdiff_t>(heldFirst));
+  NoteLowPass(slow.subspan(heldFirst, heldEnd - heldFirst), half, scratch.subspan(0, heldEnd - heldFirst));
+
+  double sum = 0;
+  for (std::size_t i = heldFirst; i < heldEnd; ++i) {
+    if (!(pitch[i] > 0)) continue;
+    const double d = pitch[i] - slow[i];
+    sum += d * d;
+  }
+  v.depth = std::sqrt(2.0 * sum / static_cast<double>(voiced));
+  if (v.depth < LeastDepth) return v;
+
+  // The rate: the autocorrelation of the residual at a period of 3 to 10 Hz (a vibrato's
+  // range), a period and a half at least inside the held part; the detector's jitter at a
+  // note's onset moves it little, where it would add zero crossings. A swing correlates as well
+  // at two periods as at one (at times a little better, over the fewer frames a longer lag
+  // leaves), so the rate is the first peak that reaches most of the largest, not the largest.
+  constexpr double Slowest = 3;
+  constexpr double Fastest = 10;
+  constexpr double MostOfLargest = 0.7;
+  const std::size_t held = heldEnd - heldFirst;
+  const std::span<double> r(scratch.data(), held);
+  for (std::size_t i = 0; i < held; ++i) r[i] = filled[heldFirst + i] - slow[heldFirst + i];
+  const auto shortest = static_cast<std::size_t>(std::max(1.0, std::floor(frameRate / Fastest)));
+  const auto longest = std::min(static_cast<std::size_t>(std::ceil(frameRate / Slowest)), held * 2 / 3);
+  const auto correlation = [&r, held](std::size_t lag) {
+    double sum = 0;
+    for (std::size_t i = 0; i + lag < held; ++i) sum += r[i] * r[i + lag];
+    return sum / static_cast<double>(held - lag);
+  };
+  const double power = correlation(0);
+  const auto isPeak = [&correlation](std::size_t lag, double value) {
+    return value >= correlation(lag - 1) && value >= correlation(lag + 1);
+  };
+  double largest = 0;
+  for (std::size_t lag = shortest; lag + 1 <= longest; ++lag) {
+    const double value = correlation(lag);
+    if (value > largest && isPeak(lag, value)) largest = value;
+  }
+  std::size_t best = 0;
+  double bestValue = 0;
+  for (std::size_t lag = shortest; lag + 1 <= longest && largest > 0; ++lag) {
+    const double value = correlation(lag);
+    if (value >= MostOfLargest * largest && isPeak(lag, value)) {
+      best = lag;
+      bestValue = value;
+      break;
+    }
+  }
+  // A peak under a third of the power is no regular swing.
+  if (best == 0 || !(bestValue > power / 3)) return v;
+  const double before = correlation(best - 1);
+  const double after = correlation(best + 1);
+  const double bend = before - 2 * bestValue + after;
+  const double shift = bend < 0 ? std::clamp(0.5 * (before - after) / bend, -0.5, 0.5) : 0.0;
+  v.rate = frameRate / (static_cast<double>(best) + shift);
+  return v;
+}
 
 std::string Format(const char* format, auto... values) {
   char text[160];
@@ -95,103 +247,215 @@ std::string CorrectedFileMismatch(const WavDocument& recording, SasDocument& sas
   return {};
 }
 
-bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
-                          CorrectionReport& report, const ProgressCallback& progress) {
+namespace {
+
+// The working memory of one voiced run, reused from run to run.
+struct RunWork {
+  std::vector<double> source, target, weight, smoothed, scratch, out, outWeight, values, valueWeights,
+      vibrato;
+  std::vector<std::uint32_t> order;
+  std::vector<NoteSegment> segments;
+  std::vector<SasFrame> output;  // the corrected file's frames over the run
+};
+
+// The least-squares line through x (one value a frame): its end minus its start over `span`
+// frames.
+double LineRise(std::span<const double> x, double span) {
+  const std::size_t n = x.size();
+  if (n < 2) return 0;
+  const double mid = 0.5 * static_cast<double>(n - 1);
+  double mean = 0;
+  for (const double p : x) mean += p;
+  mean /= static_cast<double>(n);
+  double xy = 0;
+  double xx = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i) - mid;
+    xy += t * (x[i] - mean);
+    xx += t * t;
+  }
+  return xy / xx * span;
+}
+
+// How far the note moves over its held part (pitches, one a frame): the end minus the start of
+// a least-squares line. A line through the pitches themselves leans with where in its swing a
+// vibrato starts and stops, even over whole cycles (by about 2 x depth / cycles), so with a
+// vibrato of `period` frames the line goes through the means over one whole period (a moving
+// average of exactly that width, which a swing of that period leaves out), as long as the held
+// part spans a period and a half; without, through the pitches. scratch must hold pitch.size()
+// values.
+double Drift(std::span<const double> pitch, double period, std::span<double> scratch) {
+  const std::size_t n = pitch.size();
+  const double span = static_cast<double>(n > 0 ? n - 1 : 0);
+  if (!(period >= 2) || static_cast<double>(n) < 1.5 * period) return LineRise(pitch, span);
+  const auto whole = static_cast<std::size_t>(std::floor(period));
+  const double part = period - static_cast<double>(whole);
+  std::size_t count = 0;
+  for (std::size_t j = 0; j + whole < n; ++j) {
+    double sum = part * pitch[j + whole];
+    for (std::size_t i = j; i < j + whole; ++i) sum += pitch[i];
+    scratch[count++] = sum / period;
+  }
+  if (count < 2) return LineRise(pitch, span);
+  return LineRise(scratch.subspan(0, count), span);
+}
+
+bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& request, CorrectionReport& report,
+             const ProgressCallback& progress) {
   report = CorrectionReport{};
+  report.corrected = corrected != nullptr;
   const std::uint32_t frameLength = sas.header.frameLength;
   if (frameLength == 0 || !sas.file.IsOpen()) return false;
   const double frameRate = SasFrameRate(sas.header);
   const double seconds = static_cast<double>(frameLength) / sas.header.sampleRate;
   const int half = NoteLowPassHalfWidth(frameRate);
-  const std::uint32_t first =
-      static_cast<std::uint32_t>((std::uint64_t{request.start} + frameLength - 1) / frameLength);
-  const std::uint32_t end = request.end / frameLength;
+  const auto minFrames = static_cast<std::size_t>(std::ceil(MinHeldSeconds * frameRate));
+  const double silence = SilenceLevel(sas.header.settings.silenceThreshold);
+  const std::uint32_t first = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>((std::uint64_t{request.start} + frameLength - 1) / frameLength, UINT32_MAX));
+  const std::uint32_t end = std::min(request.end / frameLength, sas.header.frameCount);
+  if (first >= end) return true;
+  OutputTimeline timeline;
+  if (corrected && !timeline.Walk(sas, request, first, end)) return false;
+  const std::int64_t outputFrames = corrected ? corrected->sampleCount / frameLength : 0;
+  // A rendering of a range starts or stops inside the take: an analysis window reaching past
+  // the corrected file's ends would measure sound cut off mid-note, which the take never had.
+  const auto edge = static_cast<std::int64_t>(
+      (std::uint64_t{AnalysisWindowLength(sas.header.settings.lowestNote, sas.header.sampleRate)} +
+       frameLength - 1) /
+      frameLength);
+  const auto edgeFrames = static_cast<std::size_t>(edge);
+  const std::int64_t measuredFirst = request.start > 0 ? edge : 0;
+  const std::int64_t measuredEnd =
+      outputFrames -
+      (std::uint64_t{request.end} < std::uint64_t{sas.header.frameCount} * frameLength ? edge : 0);
   RunWork work;
   bool ok = true;
 
+  // Whole runs, so that a note the range cuts is found as sung; only its part inside is measured.
   const bool visited = ForEachVoicedRun(
-      sas, first, end, SilenceLevel(sas.header.settings.silenceThreshold),
-      [&](std::uint32_t runFirst, std::span<SasFrame> run) {
-        if (progress && !progress(runFirst, end)) return false;
+      sas, 0, sas.header.frameCount, silence, [&](std::uint32_t runFirst, std::span<SasFrame> run) {
         const std::size_t n = run.size();
-        work.Reserve(n);
+        const std::uint32_t runEnd = runFirst + static_cast<std::uint32_t>(n);
+        if (runEnd <= first || runFirst >= end) return true;
+        if (progress && !progress(std::max(runFirst, first), end)) return false;
+        for (std::vector<double>* v : {&work.source, &work.target, &work.weight, &work.smoothed})
+          if (v->size() < n) v->resize(n);
+        if (work.scratch.size() < 2 * n) work.scratch.resize(2 * n);
+        if (work.order.size() < n) work.order.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
           work.source[i] = run[i].sourcePitch;
           work.target[i] = run[i].TargetPitch();
           work.weight[i] = run[i].Amplitude();
         }
-        // The corrected file's frames over the run, by where each input frame landed.
-        const auto outFrame = [&](std::size_t i) {
-          const double position = OutputPosition(sas.links, request.timeCorrection, request.start,
-                                                 static_cast<double>(runFirst + i) * frameLength);
-          return static_cast<std::int64_t>(std::lround(position / frameLength));
-        };
-        const std::int64_t outFirst = std::max<std::int64_t>(0, outFrame(0));
-        const std::int64_t outEnd = std::max(outFirst, outFrame(n - 1) + 1);
-        work.output.assign(static_cast<std::size_t>(outEnd - outFirst), SasFrame{});
-        if (!AnalyseFrames(
-                corrected, sas.header.settings, frameLength, static_cast<std::uint32_t>(outFirst),
-                static_cast<std::uint32_t>(std::min<std::int64_t>(outEnd, UINT32_MAX)),
-                [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
-                  std::copy(frames.begin(), frames.end(), work.output.begin() + (blockFirst - outFirst));
-                },
-                // A long note is measured block by block; the caller hears of each
-                // (the program keeps its sound and window going in there).
-                [&](std::uint64_t frame, std::uint64_t) {
-                  return !progress || progress(runFirst + (frame - outFirst), end);
-                })) {
-          ok = false;
-          return false;
+        // The corrected file's frames over the part of the run inside the range.
+        const std::uint32_t inFirst = std::max(runFirst, first);
+        const std::uint32_t inEnd = std::min(runEnd, end);
+        std::int64_t outFirst = 0;
+        if (corrected) {
+          outFirst = std::clamp<std::int64_t>(timeline.OutputFrame(inFirst, frameLength), 0, outputFrames);
+          const std::int64_t outEnd =
+              std::clamp<std::int64_t>(timeline.OutputFrame(inEnd, frameLength), outFirst, outputFrames);
+          work.output.assign(static_cast<std::size_t>(outEnd - outFirst), SasFrame{});
+          if (outEnd > outFirst &&
+              !AnalyseFrames(
+                  *corrected, sas.header.settings, frameLength, static_cast<std::uint32_t>(outFirst),
+                  static_cast<std::uint32_t>(outEnd),
+                  [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
+                    std::copy(frames.begin(), frames.end(), work.output.begin() + (blockFirst - outFirst));
+                  },
+                  // A long note is measured block by block; the caller hears of each (the program
+                  // keeps its sound and window going in there).
+                  [&](std::uint64_t frame, std::uint64_t) {
+                    return !progress || progress(inFirst + static_cast<std::uint32_t>(frame - outFirst), end);
+                  })) {
+            ok = false;
+            return false;
+          }
         }
 
         SplitNotes(std::span<const double>(work.source.data(), n), frameRate, work.smoothed, work.scratch,
                    work.segments);
+        const std::span<const double> weight(work.weight.data(), n);
+        const auto median = [&](const std::vector<double>& values, std::size_t a, std::size_t b) {
+          return WeightedMedian(std::span<const double>(values).subspan(a, b - a), weight.subspan(a, b - a),
+                                work.order);
+        };
         for (const NoteSegment& segment : work.segments) {
-          const std::size_t length = segment.end - segment.first;
+          // Relative to the run, limited to the range.
+          const std::size_t a = std::max<std::size_t>(segment.first, inFirst - runFirst);
+          const std::size_t b = std::min<std::size_t>(segment.end, inEnd - runFirst);
+          if (a >= b) continue;
+          // Where the range cuts the note, the corrected file's analysis cannot be trusted for a
+          // window's length (see measuredFirst); both sides leave those frames out alike.
+          const std::size_t cutFirst = a != segment.first && request.start > 0 ? a + edgeFrames : a;
+          const std::size_t cutEnd = b != segment.end ? b - std::min(b, edgeFrames) : b;
+          const std::size_t heldFirst = std::clamp<std::size_t>(segment.steadyFirst, cutFirst, b);
+          const std::size_t heldEnd =
+              std::clamp<std::size_t>(segment.steadyEnd, heldFirst, std::max(heldFirst, cutEnd));
+          const bool held = heldEnd > heldFirst;
           NoteReport note;
-          note.firstFrame = runFirst + segment.first;
-          note.endFrame = runFirst + segment.end;
+          note.firstFrame = runFirst + static_cast<std::uint32_t>(a);
+          note.endFrame = runFirst + static_cast<std::uint32_t>(b);
           note.startSeconds = note.firstFrame * seconds;
-          const double target =
-              WeightedMedian(std::span<const double>(work.target).subspan(segment.first, length),
-                             std::span<const double>(work.weight).subspan(segment.first, length), work.order);
-          note.note = std::clamp(static_cast<int>(std::lround(target / 100)), 0, NoteCount - 1);
+          note.lengthSeconds = static_cast<double>(b - a) * seconds;
+          note.heldFirst = runFirst + static_cast<std::uint32_t>(heldFirst);
+          note.heldEnd = runFirst + static_cast<std::uint32_t>(heldEnd);
+          note.partial = a != segment.first || b != segment.end;
+          // Centres over the held part; a note without one (cut to its glide) over what there is.
+          const std::size_t ca = held ? heldFirst : a;
+          const std::size_t cb = held ? heldEnd : b;
+          const double target = median(work.target, ca, cb);
+          const double centre = median(work.source, ca, cb);
+          note.note = std::clamp(static_cast<int>(std::lround((corrected ? target : centre) / 100)), 0,
+                                 NoteCount - 1);
           note.targetCents = target - note.note * 100.0;
-          // The vibrato of the note as held: the glide into it is no vibrato.
-          note.vibratoBefore =
-              VibratoDepth(std::span<const double>(work.source)
-                               .subspan(segment.steadyFirst, segment.steadyEnd - segment.steadyFirst),
-                           half, work.scratch);
-          // The pitches found in the corrected file, frames without a pitch left out; those of the
-          // held part first, for its vibrato.
-          std::size_t found = 0;
-          for (std::size_t i = segment.steadyFirst; i < segment.steadyEnd; ++i) {
-            const std::int64_t f = outFrame(i) - outFirst;
-            if (f < 0 || f >= static_cast<std::int64_t>(work.output.size())) continue;
-            const SasFrame& frame = work.output[static_cast<std::size_t>(f)];
-            if (frame.sourcePitch == 0) continue;
-            work.achieved[found++] = frame.sourcePitch;
+          note.centreCents = centre - note.note * 100.0;
+          const std::span<const double> sung(work.source.data() + a, b - a);
+          const VibratoFigures before = MeasureVibrato(sung, ca - a, cb - a, held ? minFrames : b - a + 1,
+                                                       frameRate, half, work.vibrato);
+          if (held) {
+            const double period = before.rate > 0 ? frameRate / before.rate : 0.0;
+            note.driftCents = Drift(sung.subspan(heldFirst - a, heldEnd - heldFirst), period, work.scratch);
           }
-          note.vibratoAfter =
-              VibratoDepth(std::span<const double>(work.achieved.data(), found), half, work.scratch);
-          found = 0;
-          for (std::size_t i = segment.first; i < segment.end; ++i) {
-            const std::int64_t f = outFrame(i) - outFirst;
-            if (f < 0 || f >= static_cast<std::int64_t>(work.output.size())) continue;
-            const SasFrame& frame = work.output[static_cast<std::size_t>(f)];
-            if (frame.sourcePitch == 0) continue;
-            work.achieved[found] = frame.sourcePitch;
-            work.achievedWeight[found] = frame.Amplitude();
-            ++found;
-          }
-          if (found > 0) {
-            const std::span<const double> achieved(work.achieved.data(), found);
-            note.achieved = true;
-            note.achievedCents =
-                WeightedMedian(achieved, std::span<const double>(work.achievedWeight.data(), found),
-                               work.order) -
-                note.note * 100.0;
-            note.errorCents = note.achievedCents - note.targetCents;
+          note.vibratoBefore = before.depth;
+          note.rateBefore = before.rate;
+          if (corrected && held) {
+            // The note and its held part where the render put them in the corrected file.
+            const auto outAt = [&](std::size_t i) {
+              return static_cast<std::size_t>(std::clamp<std::int64_t>(
+                  timeline.OutputFrame(runFirst + static_cast<std::uint32_t>(i), frameLength) - outFirst, 0,
+                  static_cast<std::int64_t>(work.output.size())));
+            };
+            const std::size_t oa = outAt(a);
+            const std::size_t ob = std::max(oa, outAt(b));
+            const std::size_t oha = std::clamp(outAt(heldFirst), oa, ob);
+            const std::size_t ohb = std::clamp(outAt(heldEnd), oha, ob);
+            work.out.assign(ob - oa, 0.0);
+            work.valueWeights.clear();
+            work.values.clear();
+            for (std::size_t i = oa; i < ob; ++i) {
+              const SasFrame& frame = work.output[i];
+              const auto at = static_cast<std::int64_t>(i) + outFirst;
+              if (frame.sourcePitch == 0 || !(frame.Amplitude() > silence) || at < measuredFirst ||
+                  at >= measuredEnd)
+                continue;
+              work.out[i - oa] = frame.sourcePitch;
+              if (i < oha || i >= ohb) continue;
+              work.values.push_back(frame.sourcePitch);
+              work.valueWeights.push_back(frame.Amplitude());
+            }
+            if (work.values.size() >= std::max<std::size_t>(minFrames, 1)) {
+              if (work.order.size() < work.values.size()) work.order.resize(work.values.size());
+              note.achieved = true;
+              note.achievedCents =
+                  WeightedMedian(work.values, work.valueWeights, work.order) - note.note * 100.0;
+              note.errorCents = note.achievedCents - note.targetCents;
+              const VibratoFigures after =
+                  MeasureVibrato(work.out, oha - oa, ohb - oa, minFrames, frameRate, half, work.vibrato);
+              note.vibratoAfter = after.depth;
+              note.rateAfter = after.rate;
+            }
           }
           report.notes.push_back(note);
         }
@@ -199,6 +463,27 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
       });
   SummariseReport(report);
   return visited && ok;
+}
+
+}  // namespace
+
+VibratoFigures NoteVibrato(std::span<const double> pitch, std::size_t heldFirst, std::size_t heldEnd,
+                           double frameRate, std::vector<double>& work) {
+  heldEnd = std::min(heldEnd, pitch.size());
+  heldFirst = std::min(heldFirst, heldEnd);
+  return MeasureVibrato(pitch, heldFirst, heldEnd,
+                        static_cast<std::size_t>(std::ceil(MinHeldSeconds * frameRate)), frameRate,
+                        NoteLowPassHalfWidth(frameRate), work);
+}
+
+bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
+                          CorrectionReport& report, const ProgressCallback& progress) {
+  return Measure(sas, &corrected, request, report, progress);
+}
+
+bool ListNotes(SasDocument& sas, const ReportRequest& request, CorrectionReport& report,
+               const ProgressCallback& progress) {
+  return Measure(sas, nullptr, request, report, progress);
 }
 
 void SummariseReport(CorrectionReport& report) {
@@ -216,20 +501,46 @@ void SummariseReport(CorrectionReport& report) {
   report.p95AbsError = errors[std::max<std::size_t>(rank, 1) - 1];
 }
 
+namespace {
+
+// A figure of width `width` with one decimal, or - when it was not measured.
+std::string Figure(double value, int width, bool sign) {
+  if (!std::isfinite(value)) return Format("%*s", width, "-");
+  return sign ? Format("%+*.1f", width, value) : Format("%*.1f", width, value);
+}
+
+std::string NoteColumn(const NoteReport& note) {
+  return Format("%-5s", (std::string(NoteName(note.note)) + (note.partial ? "~" : "")).c_str());
+}
+
+}  // namespace
+
 std::string ReportText(const CorrectionReport& report) {
-  std::string text = "   start  note   target  achieved    error  vibrato-in  vibrato-out\n";
-  for (const NoteReport& note : report.notes) {
-    const std::string name(NoteName(note.note));
-    text += Format("%8.3f  %-4s %+8.1f", note.startSeconds, name.c_str(), note.targetCents);
-    if (note.achieved) {
-      text += Format(" %+9.1f %+8.1f %11.1f %12.1f\n", note.achievedCents, note.errorCents,
-                     note.vibratoBefore, note.vibratoAfter);
-    } else {
-      text += Format(" %9s %8s %11.1f %12s\n", "-", "-", note.vibratoBefore, "-");
+  if (!report.corrected) {
+    std::string text = "   start  length  note    centre   drift  vibrato   rate\n";
+    for (const NoteReport& note : report.notes) {
+      text += Format("%8.3f %7.3f  ", note.startSeconds, note.lengthSeconds) + NoteColumn(note) +
+              Figure(note.centreCents, 8, true) + Figure(note.driftCents, 8, true) +
+              Figure(note.vibratoBefore, 9, false) + Figure(note.rateBefore, 7, false) + "\n";
     }
+    text += Format("%zu notes (seconds, cents, Hz; ~ cut by the range)\n", report.notes.size());
+    return text;
   }
-  text += Format("%zu notes (seconds, cents); mean |error| %.1f cents, 95th percentile %.1f cents\n",
-                 report.notes.size(), report.meanAbsError, report.p95AbsError);
+  std::string text =
+      "   start  length  note    target  achieved    error  vibrato-in  rate-in  vibrato-out  rate-out\n";
+  for (const NoteReport& note : report.notes) {
+    const double unmeasured = NotMeasured;
+    text += Format("%8.3f %7.3f  ", note.startSeconds, note.lengthSeconds) + NoteColumn(note) +
+            Figure(note.targetCents, 8, true) +
+            Figure(note.achieved ? note.achievedCents : unmeasured, 10, true) +
+            Figure(note.achieved ? note.errorCents : unmeasured, 9, true) +
+            Figure(note.vibratoBefore, 12, false) + Figure(note.rateBefore, 9, false) +
+            Figure(note.vibratoAfter, 13, false) + Figure(note.rateAfter, 10, false) + "\n";
+  }
+  text += Format(
+      "%zu notes (seconds, cents, Hz; ~ cut by the range); mean |error| %.1f cents, "
+      "95th percentile %.1f cents\n",
+      report.notes.size(), report.meanAbsError, report.p95AbsError);
   return text;
 }
 
@@ -240,16 +551,30 @@ std::string ReportJson(const CorrectionReport& report) {
     text += firstNote ? "\n  " : ",\n  ";
     firstNote = false;
     const std::string name(NoteName(note.note));
-    text += "{\"start\": " + JsonNumber(note.startSeconds, 3) + ", \"note\": \"" + name +
-            "\", \"target\": " + JsonNumber(note.targetCents, 2) + ", ";
+    text += "{\"start\": " + JsonNumber(note.startSeconds, 3) +
+            ", \"length\": " + JsonNumber(note.lengthSeconds, 3) + ", \"note\": \"" + name +
+            "\", \"partial\": " + (note.partial ? "true" : "false") + ", ";
+    if (!report.corrected) {
+      text += "\"centre\": " + JsonNumber(note.centreCents, 2) +
+              ", \"drift\": " + JsonNumber(note.driftCents, 2) +
+              ", \"vibrato\": " + JsonNumber(note.vibratoBefore, 2) +
+              ", \"rate\": " + JsonNumber(note.rateBefore, 2) + "}";
+      continue;
+    }
     const auto achieved = [&note](double value) { return note.achieved ? JsonNumber(value, 2) : "null"; };
-    text += "\"achieved\": " + achieved(note.achievedCents) + ", \"error\": " + achieved(note.errorCents) +
+    text += "\"target\": " + JsonNumber(note.targetCents, 2) +
+            ", \"achieved\": " + achieved(note.achievedCents) + ", \"error\": " + achieved(note.errorCents) +
             ", \"vibratoBefore\": " + JsonNumber(note.vibratoBefore, 2) +
-            ", \"vibratoAfter\": " + achieved(note.vibratoAfter) + "}";
+            ", \"rateBefore\": " + JsonNumber(note.rateBefore, 2) +
+            ", \"vibratoAfter\": " + achieved(note.vibratoAfter) +
+            ", \"rateAfter\": " + achieved(note.rateAfter) + "}";
   }
-  text += "\n], \"meanAbsError\": " + JsonNumber(report.meanAbsError, 2) +
-          ", \"p95AbsError\": " + JsonNumber(report.p95AbsError, 2) + "}\n";
-  return text;
+  text += "\n]";
+  if (report.corrected) {
+    text += ", \"meanAbsError\": " + JsonNumber(report.meanAbsError, 2) +
+            ", \"p95AbsError\": " + JsonNumber(report.p95AbsError, 2);
+  }
+  return text + "}\n";
 }
 
 }  // namespace vocara

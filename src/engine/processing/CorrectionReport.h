@@ -1,15 +1,22 @@
-// How in tune a corrected recording came out, note by note: the corrected WAV is analysed again
-// with the SAS's own settings, and each note segment of the SAS (NoteSegments, found on its
-// source pitches) is compared with what the corrected file sings over the same time.
+// How a take's notes are sung, and how in tune a corrected recording came out, note by note.
 //
-// For each note: the target centre (the amplitude-weighted median of the target pitches), the
-// note nearest to it at A4 = 440 Hz, the achieved centre (the weighted median of the pitches
-// found in the corrected file over the note's frames, mapped through the time links when time
-// correction is on), the error (achieved minus target) and the vibrato depth before (source
-// pitches) and after (pitches found in the corrected file).
+// The notes are the note segments of the SAS (NoteSegments, found on the source pitches of each
+// whole voiced run, so that a range cuts notes rather than changing them). Every figure is taken
+// over the note as held (steadyFirst .. steadyEnd, without the glide into it and the fall after
+// it), on the source pitches before and, for a corrected file, on the pitches an analysis of that
+// file finds over the same stretch of its own time axis: the render moves notes in time (a pitch
+// shift stretches the audio, time correction drops and repeats periods), so the report walks the
+// render's timeline to find where each note landed.
+//
+// Vibrato: the pitch minus its note low-pass (computed over the whole note, so that the average
+// is not cut short inside the held part), sqrt(2) x its root mean square for the depth and the
+// strongest peak of its autocorrelation at a period of 3 to 10 Hz for the rate. A held part under
+// MinHeldSeconds, or one the corrected file has no pitch over, gives no figure (NaN).
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,23 +27,47 @@ namespace vocara {
 struct WavDocument;
 struct SasDocument;
 
+inline constexpr double MinHeldSeconds = 0.080;
+inline constexpr double NotMeasured = std::numeric_limits<double>::quiet_NaN();
+
 struct NoteReport {
-  std::uint32_t firstFrame = 0;  // of the SAS: frames firstFrame <= i < endFrame
+  std::uint32_t firstFrame = 0;  // of the SAS, within the range: firstFrame <= i < endFrame
   std::uint32_t endFrame = 0;
-  double startSeconds = 0;   // firstFrame x frameLength / sampleRate
-  int note = 0;              // 0 = A0 .. 87 = C8 (limited to those)
-  double targetCents = 0;    // target centre minus the note, in cents
-  bool achieved = false;     // whether the corrected file has a pitch over the note
-  double achievedCents = 0;  // achieved centre minus the note
-  double errorCents = 0;     // achievedCents - targetCents
-  double vibratoBefore = 0;  // cents
-  double vibratoAfter = 0;
+  std::uint32_t heldFirst = 0;  // the held part: heldFirst <= i < heldEnd (empty: none inside)
+  std::uint32_t heldEnd = 0;
+  double startSeconds = 0;             // firstFrame x frameLength / sampleRate
+  double lengthSeconds = 0;            // (endFrame - firstFrame) x frameLength / sampleRate
+  bool partial = false;                // the range cut the note: the figures are of the part inside it
+  int note = 0;                        // 0 = A0 .. 87 = C8 (limited to those): nearest the target centre,
+                                       // or the source centre in a listing
+  double targetCents = 0;              // target centre (weighted median over the held part) minus the note
+  double centreCents = 0;              // source centre minus the note
+  double driftCents = 0;               // low-passed source pitch at the held part's end minus at its start
+  bool achieved = false;               // whether the corrected file's pitch could be measured over the note
+  double achievedCents = 0;            // achieved centre minus the note
+  double errorCents = 0;               // achievedCents - targetCents
+  double vibratoBefore = NotMeasured;  // depth in cents
+  double rateBefore = NotMeasured;     // Hz
+  double vibratoAfter = NotMeasured;
+  double rateAfter = NotMeasured;
 };
+
+struct VibratoFigures {
+  double depth = NotMeasured;  // cents
+  double rate = NotMeasured;   // Hz; none without a depth of a few cents or a whole swing
+};
+
+// The vibrato of one note: pitch holds the note's pitches (cents, one per frame at frameRate;
+// 0 where there is none), measured over heldFirst <= i < heldEnd. Nothing when fewer than
+// MinHeldSeconds of the held part have a pitch. work is reused memory.
+VibratoFigures NoteVibrato(std::span<const double> pitch, std::size_t heldFirst, std::size_t heldEnd,
+                           double frameRate, std::vector<double>& work);
 
 struct CorrectionReport {
   std::vector<NoteReport> notes;
   double meanAbsError = 0;  // over the notes achieved; 0 when none
   double p95AbsError = 0;   // nearest rank: the ceil(0.95 n)-th smallest |error|
+  bool corrected = true;    // false for a listing of the take alone (ListNotes)
 };
 
 struct ReportRequest {
@@ -54,6 +85,11 @@ struct ReportRequest {
 bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,
                           CorrectionReport& report, const ProgressCallback& progress = {});
 
+// The take's notes as sung over input samples request.start .. request.end (timeCorrection
+// unused): the source figures of MakeCorrectionReport, report.corrected false.
+bool ListNotes(SasDocument& sas, const ReportRequest& request, CorrectionReport& report,
+               const ProgressCallback& progress = {});
+
 // Why `corrected` cannot be what Correct writes from `recording` and `sas` for request (the
 // same start, end and time correction): another sample rate, another sample width or bit
 // depth, or another number of samples than the render's walk gives (CorrectOutputLength);
@@ -62,11 +98,12 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
 std::string CorrectedFileMismatch(const WavDocument& recording, SasDocument& sas,
                                   const ReportRequest& request, const WavDocument& corrected);
 
-// The summary figures from the notes' errors.
+// The summary figures from the errors of the notes achieved.
 void SummariseReport(CorrectionReport& report);
 
-// The report as text: a heading line, one line per note, then the summary; and as JSON, where a
-// value that is not a finite number (a note too short to measure) is null.
+// The report as text: a heading line, one line per note (a partial note's name followed by ~,
+// a figure not measured as -), then the summary; and as JSON, where a value that is not a
+// finite number (a figure not measured) is null. A listing has its own columns and no summary.
 std::string ReportText(const CorrectionReport& report);
 std::string ReportJson(const CorrectionReport& report);
 
