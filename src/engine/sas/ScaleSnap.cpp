@@ -163,8 +163,12 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
   // place for the ramps below (smoothed is free again once the notes are split).
   for (const NoteSegment& segment : work.segments) {
     const std::size_t length = segment.end - segment.first;
-    const double centre = WeightedMedian(pitch.subspan(segment.first, length),
-                                         weight.subspan(segment.first, length), work.order);
+    // The centre of the note as held: a scoop into it or a glide out of it is not where the
+    // singer meant the note to be, and would pull the held pitch off the scale.
+    const bool held = segment.steadyEnd > segment.steadyFirst;
+    const std::size_t from = held ? segment.steadyFirst : segment.first;
+    const std::size_t count = held ? segment.steadyEnd - segment.steadyFirst : length;
+    const double centre = WeightedMedian(pitch.subspan(from, count), weight.subspan(from, count), work.order);
     const double offset = centreShare * (NearestScalePitch(centre, params) - centre);
     const std::span<double> drift = correction.subspan(segment.first, length);
     for (std::size_t i = 0; i < length; ++i) drift[i] = pitch[segment.first + i] - centre;
