@@ -31,6 +31,9 @@ int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
   const bool done = operation(TerminalProgress(err, "", false));
   // The last moment to stop: once the copy is renamed over the file, the change has happened.
   if (Interrupted()) return interruptedExit();
+  // A signal from the moment the copy may replace the file on waits for the end of the run:
+  // the file holds the change, and the run must say so rather than end as interrupted.
+  DeferInterruptsToTheEnd();
   if (!done || !change.Commit()) return OutputFailure(err, MessageId::OutputWriteFailed, name);
   return ExitSuccess;
 }

@@ -16,6 +16,8 @@ constexpr int ProgressBarWidth = 40;
 
 // Set by Ctrl-C while an operation runs; the progress callback turns it into a stop.
 std::atomic<bool> interrupted{false};
+// Set once a change has landed: the scope's handlers stay for the rest of the run.
+std::atomic<bool> deferred{false};
 
 extern "C" void OnInterrupt(int) { interrupted.store(true); }
 
@@ -42,12 +44,15 @@ InterruptScope::InterruptScope() {
 }
 
 InterruptScope::~InterruptScope() {
+  if (deferred.load()) return;
   std::signal(SIGINT, previousInterrupt_);
   std::signal(SIGTERM, previousTerminate_);
   std::signal(SIGHUP, previousHangUp_);
 }
 
 bool Interrupted() { return interrupted.load(); }
+
+void DeferInterruptsToTheEnd() { deferred.store(true); }
 
 bool DrawsProgressBar(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) != 0; }
 

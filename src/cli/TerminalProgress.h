@@ -32,6 +32,11 @@ class InterruptScope {
 // Whether one of those signals arrived inside the current InterruptScope.
 bool Interrupted();
 
+// From now on those signals no longer end the run: a change has landed, and a signal after it
+// must not end the process as if it had not (the run finishes and says it succeeded). The
+// InterruptScope that is open keeps its handlers when it ends.
+void DeferInterruptsToTheEnd();
+
 // Whether the bar is worth drawing: the stream is the process's stderr and a terminal.
 bool DrawsProgressBar(const std::ostream& err);
 
