@@ -150,13 +150,12 @@ void FileHandle::Unlock() {
   if (file_ != nullptr) ::flock(::fileno(file_), LOCK_UN);
 }
 
-bool FileHandle::CopyFrom(FileHandle& source, std::uint64_t offset, std::uint64_t bytes) {
+bool FileHandle::CopyFrom(FileHandle& source, std::uint64_t bytes) {
   if (file_ == nullptr || source.file_ == nullptr || !source.Flush() || !Flush()) return false;
-  if (offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
   const int in = ::fileno(source.file_);
   const int out = ::fileno(file_);
-  auto from = static_cast<loff_t>(offset);
-  auto to = static_cast<loff_t>(offset);
+  loff_t from = 0;
+  loff_t to = 0;
   std::uint64_t left = bytes;
   // The kernel's copy: no pass through user memory, and a shared extent where the file system
   // offers one.

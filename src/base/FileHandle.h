@@ -82,10 +82,10 @@ class FileHandle {
   bool Lock(std::chrono::milliseconds wait, const std::function<bool()>& keepWaiting = {});
   void Unlock();
 
-  // Copies the bytes offset .. offset + bytes - 1 of `source` to the same place in this file
-  // (the system copies them without passing them through the process where it can). Both
-  // streams are left at their start; false when any byte failed.
-  bool CopyFrom(FileHandle& source, std::uint64_t offset, std::uint64_t bytes);
+  // Replaces this file's bytes from the start with the first `bytes` bytes of `source` (the
+  // system copies them without passing them through the process where it can). Both streams
+  // are left at their start; false when any byte failed.
+  bool CopyFrom(FileHandle& source, std::uint64_t bytes);
 
  private:
   explicit FileHandle(std::FILE* file) : file_(file) {}

@@ -74,7 +74,7 @@ MessageId SasChange::Begin(SasDocument& document, bool reread, std::chrono::mill
     SasUnlock(document);
     return refused;
   }
-  if (!copy_.File().CopyFrom(document.file, 0, document.file.Size())) {
+  if (!copy_.File().CopyFrom(document.file, document.file.Size())) {
     copy_.Abandon();
     SasUnlock(document);
     return MessageId::OutputWriteFailed;

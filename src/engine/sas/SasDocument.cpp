@@ -27,10 +27,6 @@
 namespace vocara {
 
 namespace {
-// Save As copies the file through a buffer of this size.
-constexpr std::size_t SasCopyPieceBytes = std::size_t{1} << 20;
-}  // namespace
-namespace {
 
 // The smallest file there is: the header and a table of two links, no frames.
 constexpr std::uint64_t MinimumSasFileSize = SasHeader::ByteSize + 2 * TimeLink::ByteSize;  // 152
@@ -179,15 +175,7 @@ MessageId SasCopyFile(SasDocument& document, const std::string& target) {
   if (!source.IsOpen()) return MessageId::InvalidFileHandle;
   OutputFile copy;
   if (const MessageId refused = copy.Begin(target); refused != MessageId::None) return refused;
-  const std::uint64_t size = source.Size();
-  std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(size, SasCopyPieceBytes)));
-  std::uint64_t copied = 0;
-  while (copied < size) {
-    const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, piece.size()));
-    if (source.Read(piece.data(), bytes) != bytes || !copy.File().Write(piece.data(), bytes)) break;
-    copied += bytes;
-  }
-  return copy.Finish(copied == size);
+  return copy.Finish(copy.File().CopyFrom(source, source.Size()));
 }
 
 void SasCloseDocument(SasDocument& document) {
