@@ -221,8 +221,14 @@ TEST_F(PortAudioStreamsTest, PlaysASecondInRealTimeAndReturnsBuffersInQueueOrder
   ASSERT_TRUE(WaitForMessages(2, 3000));
 
   const double seconds = Seconds(opened, delivered_[1].at);
-  std::cout << "[ figures  ] 1 s of sound came back after " << seconds << " s\n";
-  EXPECT_NEAR(seconds, 1.0, 0.15);
+  const double between = Seconds(delivered_[0].at, delivered_[1].at);
+  std::cout << "[ figures  ] 1 s of sound came back after " << seconds << " s, the halves " << between
+            << " s apart\n";
+  // Never sooner than the sound lasts; the server's start-up latency only adds to the whole,
+  // so the pace is judged between the two returns.
+  EXPECT_GE(seconds, 0.95);
+  EXPECT_LT(seconds, 2.5);
+  EXPECT_NEAR(between, 0.5, 0.2);
   for (std::size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(delivered_[i].view, 5);
     EXPECT_EQ(delivered_[i].message.kind, MessageKind::WaveOutDone);
@@ -250,8 +256,12 @@ TEST_F(PortAudioStreamsTest, RecordsFullBuffersBackToBackAtTheDeviceRate) {
   ASSERT_TRUE(WaitForMessages(3, 5000));
 
   const double seconds = Seconds(started, delivered_[2].at);
-  std::cout << "[ figures  ] 3 x 1.024 s recorded in " << seconds << " s\n";
-  EXPECT_NEAR(seconds, 3.072, 0.4);
+  const double between = Seconds(delivered_[0].at, delivered_[2].at);
+  std::cout << "[ figures  ] 3 x 1.024 s recorded in " << seconds << " s, the last two in " << between
+            << " s\n";
+  EXPECT_GE(seconds, 3.0);
+  EXPECT_LT(seconds, 4.6);
+  EXPECT_NEAR(between, 2.048, 0.3);
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(delivered_[i].view, 3);
     EXPECT_EQ(delivered_[i].message.kind, MessageKind::WaveInData);
@@ -433,7 +443,8 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
   std::cout << "[ figures  ] 3 s played in " << seconds << " s with " << step << " view changes\n";
   EXPECT_GT(step, 100);
   EXPECT_EQ(app.lostBuffers, 0);
-  EXPECT_NEAR(seconds, 3.0, 0.3);
+  EXPECT_GE(seconds, 2.95);
+  EXPECT_LT(seconds, 4.5);
 }
 
 // A recording through the real input stream: Stop after 2 s (in the second buffer) keeps the buffer
