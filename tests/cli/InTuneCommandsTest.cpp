@@ -134,57 +134,6 @@ TEST_F(InTuneCommandsTest, SnapMovesEachNoteOntoTheScaleAndKeepsItsVibrato) {
   EXPECT_LE(snapped.p95AbsError, 3);
 }
 
-// The centre of every note of a SAS as the engine splits it: the amplitude-weighted median of
-// the pitch over the note as held.
-std::vector<double> HeldCentres(const std::string& sas) {
-  const SasHeader header = ReadSasHeader(sas);
-  const std::vector<SasFrame> frames = ReadSasFrames(sas);
-  const double silence = SilenceLevel(header.settings.silenceThreshold);
-  std::vector<double> centres;
-  std::vector<NoteSegment> segments;
-  for (std::size_t first = 0; first < frames.size();) {
-    std::size_t end = first;
-    std::vector<double> pitch;
-    std::vector<double> weight;
-    for (; end < frames.size() && VoicedFrame(frames[end], silence); ++end) {
-      pitch.push_back(frames[end].sourcePitch);
-      weight.push_back(frames[end].Amplitude());
-    }
-    if (!pitch.empty()) {
-      std::vector<double> smoothed(pitch.size());
-      std::vector<double> scratch(pitch.size());
-      std::vector<std::uint32_t> order(pitch.size());
-      SplitNotes(pitch, SasFrameRate(header), smoothed, scratch, segments);
-      for (const NoteSegment& s : segments) {
-        const std::size_t length = s.steadyEnd - s.steadyFirst;
-        centres.push_back(WeightedMedian(std::span<const double>(pitch).subspan(s.steadyFirst, length),
-                                         std::span<const double>(weight).subspan(s.steadyFirst, length),
-                                         order));
-      }
-    }
-    first = std::max(end, first + 1);
-  }
-  return centres;
-}
-
-TEST_F(InTuneCommandsTest, NotesSungTowardsEachOtherAreSnappedApart) {
-  // E4 sharp and F4 flat lie 40 cents apart: two notes, each onto its own scale note.
-  const std::vector<SungNote> melody{{60, 0, 0.7}, {62, 0, 0.7}, {64, 40, 0.7}, {65, -20, 0.7}, {67, 0, 0.7}};
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody(melody));
-  const std::string sas = Build(wav, "sung.sas");
-  ASSERT_EQ(Run({"snap", sas, "--key", "C", "--scale", "major"}), cli::ExitSuccess) << err.str();
-  const std::string corrected = dir.File("in-tune.wav");
-  ASSERT_EQ(Run({"correct", wav, sas, corrected}), cli::ExitSuccess) << err.str();
-  const std::vector<double> centres = HeldCentres(Build(corrected, "in-tune.sas"));
-  ASSERT_EQ(centres.size(), melody.size());
-  for (std::size_t k = 0; k < melody.size(); ++k) EXPECT_NEAR(centres[k], (melody[k].key - 21) * 100, 5) << k;
-  ASSERT_EQ(Run({"report", wav, sas, corrected}), cli::ExitSuccess) << err.str();
-  EXPECT_NE(out.str().find("\n5 notes"), std::string::npos) << out.str();
-  for (const char* name : {"  C4 ", "  D4 ", "  E4 ", "  F4 ", "  G4 "})
-    EXPECT_NE(out.str().find(name), std::string::npos) << name << "\n" << out.str();
-}
-
 TEST_F(InTuneCommandsTest, ReportPrintsEveryNoteAsTextAndJson) {
   const std::string wav = dir.File("sung.wav");
   WriteWav(wav, SungMelody({{60, 30, 0.7}, {64, -25, 0.7}}));

@@ -36,10 +36,10 @@ std::vector<std::int32_t> MixedRecording(std::uint32_t rate, std::uint32_t count
 
 std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const SungOptions& options) {
   constexpr double Rate = 48000;
-  constexpr double Glide = 0.07;
+  constexpr double Fade = 0.005;  // into and out of a breath
   constexpr std::array<double, 5> Harmonics{1.0, 0.6, 0.4, 0.25, 0.12};
-  const auto hz = [](const SungNote& note) {
-    return 440.0 * std::pow(2.0, (note.key - 69 + note.cents / 100) / 12);
+  const auto hz = [](const SungNote& note, double cents) {
+    return 440.0 * std::pow(2.0, (note.key - 69 + (note.cents + cents) / 100) / 12);
   };
   double total = 0;
   for (const SungNote& note : notes) total += note.seconds;
@@ -50,10 +50,15 @@ std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const S
   for (std::size_t n = 0; n < values.size(); ++n) {
     const double t = static_cast<double>(n) / Rate;
     while (index + 1 < notes.size() && t >= start + notes[index].seconds) start += notes[index++].seconds;
+    const SungNote& note = notes[index];
     const double into = t - start;
-    double f = hz(notes[index]);
-    if (index > 0 && into < Glide)
-      f = hz(notes[index - 1]) * std::pow(f / hz(notes[index - 1]), into / Glide);
+    const bool breath = note.key == 0;
+    const bool afterBreath = index == 0 || notes[index - 1].key == 0;
+    double f = breath ? 0 : hz(note, 0);
+    if (!breath && into < note.glide && (note.scoop != 0 || !afterBreath)) {
+      const double from = note.scoop != 0 ? hz(note, note.scoop) : hz(notes[index - 1], 0);
+      f = from * std::pow(f / from, into / note.glide);
+    }
     const double depth = options.vibratoCents * std::min(1.0, into / 0.3);
     f *= std::pow(2.0, depth * std::sin(2 * std::numbers::pi * options.vibratoHz * t) / 1200);
     phase = std::fmod(phase + 2 * std::numbers::pi * f / Rate, 2 * std::numbers::pi);
@@ -63,7 +68,11 @@ std::vector<std::int32_t> SungMelody(const std::vector<SungNote>& notes, const S
     for (std::size_t k = 0; k < Harmonics.size(); ++k)
       v += Harmonics[k] * (k == 0 && weak ? options.fundamental : 1.0) *
            std::sin(static_cast<double>(k + 1) * phase);
-    const double fade = std::min({1.0, t / 0.05, (total - t) / 0.05});
+    double fade = std::min({1.0, t / 0.05, (total - t) / 0.05});
+    if (breath) fade = 0;
+    if (!breath && afterBreath && index > 0) fade = std::min(fade, into / Fade);
+    if (!breath && index + 1 < notes.size() && notes[index + 1].key == 0)
+      fade = std::min(fade, (note.seconds - into) / Fade);
     values[n] = static_cast<std::int32_t>(std::lround(v / 2.37 * 0.7 * fade * 32767));
   }
   return values;

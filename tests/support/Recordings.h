@@ -13,13 +13,16 @@ namespace vocara::test {
 std::vector<std::int32_t> MixedRecording(std::uint32_t rate, std::uint32_t count, unsigned blockAlign);
 
 // A sung phrase at 48 kHz, 16-bit values: a harmonic tone with vibrato (rate Hz, +-depth cents,
-// setting in over 0.3 s), gliding into each note over 70 ms, each note `cents` off its key
-// (MIDI numbers, 69 = A4). fundamental scales the first harmonic over weakFrom <= t < weakTo
-// seconds (a breathy, weak fundamental).
+// setting in over 0.3 s), gliding into each note over `glide` seconds from the note before (or,
+// with a scoop, from `scoop` cents off the note itself), each note `cents` off its key (MIDI
+// numbers, 69 = A4; key 0 is a breath: silence, the next note starting afresh). fundamental
+// scales the first harmonic over weakFrom <= t < weakTo seconds (a breathy, weak fundamental).
 struct SungNote {
   int key;
   double cents;
   double seconds;
+  double glide = 0.07;
+  double scoop = 0;
 };
 struct SungOptions {
   double vibratoHz = 5.5;

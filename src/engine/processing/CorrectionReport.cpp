@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <span>
 #include <string>
 
@@ -111,6 +112,26 @@ class OutputTimeline {
   std::vector<double> at_;
 };
 
+// How much of a vibrato at `rate` Hz on a note at `cents` (above A0) the figures see: the note
+// detector hears the pitch over about 16.8 of the note's periods (the span of its Fourier
+// sums), which smooths a low voice's vibrato, and the note low-pass the swing is measured
+// against follows a slow vibrato part of the way. The first is measured, not derived: the
+// detector's pitch follows a swing as a moving average over about 0.7 of that span would
+// (within 3 % from A2 to F#6 at 4 to 7 Hz; deeper swings below A2 at 7 Hz reach the floor). Never under
+// MinSwingLeft, where a figure would be mostly the detector's noise scaled up.
+double SwingLeft(double rate, double frameRate, int half, double cents) {
+  constexpr double SpanPeriods = 16.817;  // 1 / (2^(1/12) - 1)
+  constexpr double Effective = 0.7;
+  constexpr double MinSwingLeft = 0.35;
+  const double hz = 27.5 * std::exp2(cents / 1200);
+  const double x = Effective * SpanPeriods * rate / hz;
+  const double heard = x > 1e-9 ? std::sin(std::numbers::pi * x) / (std::numbers::pi * x) : 1.0;
+  const double w = std::numbers::pi * rate / frameRate;
+  const double width = 2.0 * half + 1;
+  const double followed = std::sin(w) > 1e-12 ? std::sin(width * w) / (width * std::sin(w)) : 1.0;
+  return std::max(MinSwingLeft, heard * (1 - followed * followed));
+}
+
 // The vibrato over heldFirst <= i < heldEnd of a note's pitches (cents; 0 where there is no
 // pitch). Gaps are bridged linearly for the low-pass, which runs over the held part alone
 // (cut short at its ends) so that the glide beside it does not count as swing; only frames
@@ -199,6 +220,7 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
   const double bend = before - 2 * bestValue + after;
   const double shift = bend < 0 ? std::clamp(0.5 * (before - after) / bend, -0.5, 0.5) : 0.0;
   v.rate = frameRate / (static_cast<double>(best) + shift);
+  v.depth /= SwingLeft(v.rate, frameRate, half, slow[heldFirst + held / 2]);
   return v;
 }
 
@@ -252,7 +274,7 @@ namespace {
 // The working memory of one voiced run, reused from run to run.
 struct RunWork {
   std::vector<double> source, target, weight, smoothed, scratch, out, outWeight, values, valueWeights,
-      vibrato;
+      vibrato, cycles;
   std::vector<std::uint32_t> order;
   std::vector<NoteSegment> segments;
   std::vector<SasFrame> output;  // the corrected file's frames over the run
@@ -378,8 +400,8 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
                    work.segments);
         const std::span<const double> weight(work.weight.data(), n);
         const auto median = [&](const std::vector<double>& values, std::size_t a, std::size_t b) {
-          return WeightedMedian(std::span<const double>(values).subspan(a, b - a), weight.subspan(a, b - a),
-                                work.order);
+          return NoteCentre(std::span<const double>(values).subspan(a, b - a), weight.subspan(a, b - a),
+                            work.order);
         };
         for (const NoteSegment& segment : work.segments) {
           // Relative to the run, limited to the range.
@@ -402,11 +424,15 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
           note.heldFirst = runFirst + static_cast<std::uint32_t>(heldFirst);
           note.heldEnd = runFirst + static_cast<std::uint32_t>(heldEnd);
           note.partial = a != segment.first || b != segment.end;
-          // Centres over the held part; a note without one (cut to its glide) over what there is.
+          // Centres over whole vibrato cycles of the held part; a note without one (cut to its
+          // glide) over what there is.
           const std::size_t ca = held ? heldFirst : a;
           const std::size_t cb = held ? heldEnd : b;
-          const double target = median(work.target, ca, cb);
-          const double centre = median(work.source, ca, cb);
+          if (work.cycles.size() < 2 * n) work.cycles.resize(2 * n);
+          const FrameSpan whole =
+              held ? WholeCycles(work.source, ca, cb, half, work.cycles) : FrameSpan{ca, cb};
+          const double target = median(work.target, whole.first, whole.end);
+          const double centre = median(work.source, whole.first, whole.end);
           note.note = std::clamp(static_cast<int>(std::lround((corrected ? target : centre) / 100)), 0,
                                  NoteCount - 1);
           note.targetCents = target - note.note * 100.0;
@@ -432,6 +458,7 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
             const std::size_t oha = std::clamp(outAt(heldFirst), oa, ob);
             const std::size_t ohb = std::clamp(outAt(heldEnd), oha, ob);
             work.out.assign(ob - oa, 0.0);
+            work.outWeight.assign(ob - oa, 0.0);
             work.valueWeights.clear();
             work.values.clear();
             for (std::size_t i = oa; i < ob; ++i) {
@@ -441,15 +468,21 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
                   at >= measuredEnd)
                 continue;
               work.out[i - oa] = frame.sourcePitch;
-              if (i < oha || i >= ohb) continue;
-              work.values.push_back(frame.sourcePitch);
-              work.valueWeights.push_back(frame.Amplitude());
+              work.outWeight[i - oa] = frame.Amplitude();
             }
-            if (work.values.size() >= std::max<std::size_t>(minFrames, 1)) {
+            if (work.cycles.size() < 2 * (ob - oa)) work.cycles.resize(2 * (ob - oa));
+            const FrameSpan outWhole = WholeCycles(work.out, oha - oa, ohb - oa, half, work.cycles);
+            std::size_t heldPitches = 0;
+            for (std::size_t i = oha - oa; i < ohb - oa; ++i) heldPitches += work.out[i] > 0;
+            for (std::size_t i = outWhole.first; i < outWhole.end; ++i) {
+              if (!(work.out[i] > 0)) continue;
+              work.values.push_back(work.out[i]);
+              work.valueWeights.push_back(work.outWeight[i]);
+            }
+            if (heldPitches >= std::max<std::size_t>(minFrames, 1) && !work.values.empty()) {
               if (work.order.size() < work.values.size()) work.order.resize(work.values.size());
               note.achieved = true;
-              note.achievedCents =
-                  WeightedMedian(work.values, work.valueWeights, work.order) - note.note * 100.0;
+              note.achievedCents = NoteCentre(work.values, work.valueWeights, work.order) - note.note * 100.0;
               note.errorCents = note.achievedCents - note.targetCents;
               const VibratoFigures after =
                   MeasureVibrato(work.out, oha - oa, ohb - oa, minFrames, frameRate, half, work.vibrato);

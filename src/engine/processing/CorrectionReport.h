@@ -8,9 +8,14 @@
 // shift stretches the audio, time correction drops and repeats periods), so the report walks the
 // render's timeline to find where each note landed.
 //
-// Vibrato: the pitch minus its note low-pass (computed over the whole note, so that the average
-// is not cut short inside the held part), sqrt(2) x its root mean square for the depth and the
-// strongest peak of its autocorrelation at a period of 3 to 10 Hz for the rate. A held part under
+// Centres: NoteCentre over whole vibrato cycles of the held part (WholeCycles), before and after.
+//
+// Vibrato: the pitch minus its note low-pass (run over the held part), sqrt(2) x its root mean
+// square for the depth and the first strong peak of its autocorrelation at a period of 3 to 10
+// Hz for the rate. The depth is then divided by what the note detector (which hears a low
+// voice's pitch over a long span) and the low-pass (which follows a slow vibrato part of the
+// way) leave of a swing at that rate, so that it is the depth sung, as another pitch tracker
+// would measure it, on low and high voices alike. A held part under
 // MinHeldSeconds, or one the corrected file has no pitch over, gives no figure (NaN).
 #pragma once
 
@@ -40,7 +45,7 @@ struct NoteReport {
   bool partial = false;                // the range cut the note: the figures are of the part inside it
   int note = 0;                        // 0 = A0 .. 87 = C8 (limited to those): nearest the target centre,
                                        // or the source centre in a listing
-  double targetCents = 0;              // target centre (weighted median over the held part) minus the note
+  double targetCents = 0;              // target centre (NoteCentre over whole cycles of the held part) minus the note
   double centreCents = 0;              // source centre minus the note
   double driftCents = 0;               // low-passed source pitch at the held part's end minus at its start
   bool achieved = false;               // whether the corrected file's pitch could be measured over the note

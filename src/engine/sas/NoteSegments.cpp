@@ -317,6 +317,60 @@ double WeightedMedian(std::span<const double> values, std::span<const double> we
   return values[index[n - 1]];
 }
 
+double NoteCentre(std::span<const double> values, std::span<const double> weights,
+                  std::span<std::uint32_t> order) {
+  constexpr double Reach = 250;  // cents either side of the median
+  const double median = WeightedMedian(values, weights, order);
+  double total = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) total += weights[i];
+  const bool counted = !(total > 0);
+  double sum = 0;
+  double weight = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!(std::abs(values[i] - median) <= Reach)) continue;
+    const double w = counted ? 1.0 : weights[i];
+    sum += w * values[i];
+    weight += w;
+  }
+  return weight > 0 ? sum / weight : median;
+}
+
+FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::size_t end, int half,
+                      std::span<double> scratch) {
+  // A swing must reach this far below the low-pass before its next upward crossing counts:
+  // the detector's jitter on a flat note would otherwise cross at random.
+  constexpr double Hysteresis = 3;
+  end = std::min(end, pitch.size());
+  first = std::min(first, end);
+  const std::size_t n = end - first;
+  if (n < 3) return {first, end};
+  const std::span<double> slow = scratch.first(n);
+  double last = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (pitch[first + i] > 0) {
+      last = pitch[first + i];
+      break;
+    }
+  for (std::size_t i = 0; i < n; ++i) slow[i] = last = pitch[first + i] > 0 ? pitch[first + i] : last;
+  NoteLowPass(slow, half, scratch.subspan(n, n));
+  std::size_t up = n;
+  std::size_t lastUp = n;
+  bool below = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(pitch[first + i] > 0)) continue;
+    const double d = pitch[first + i] - slow[i];
+    if (d < -Hysteresis) {
+      below = true;
+    } else if (below && d >= 0) {
+      below = false;
+      if (up == n) up = i;
+      lastUp = i;
+    }
+  }
+  if (up == n || lastUp <= up) return {first, end};
+  return {first + up, first + lastUp};
+}
+
 double VibratoDepth(std::span<const double> pitch, int half, std::span<double> scratch) {
   const std::size_t n = pitch.size();
   if (n == 0) return 0;

@@ -81,6 +81,26 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
 double WeightedMedian(std::span<const double> values, std::span<const double> weights,
                       std::span<std::uint32_t> order);
 
+// A note's centre: the amplitude-weighted mean of the values within 250 cents of their
+// weighted median (an octave slip or a stray frame does not move it). Over whole vibrato cycles
+// a mean is where the swing is centred; a median leans by a frame's step of the swing for every
+// frame more on one side, several cents under a wide vibrato. order as for WeightedMedian.
+double NoteCentre(std::span<const double> values, std::span<const double> weights,
+                  std::span<std::uint32_t> order);
+
+// The part of a note's held frames first <= i < end whose pitch a centre is taken over: from
+// the first to the last upward crossing of the pitch through its note low-pass (run over the
+// held part alone), so that it spans whole vibrato cycles. A median over a cycle and a half
+// (and a mean) leans towards the extra half by up to a third of the depth, which would put a note with
+// vibrato off the scale by several cents. The held part itself when it holds no whole cycle.
+// Frames without a pitch (0) neither cross nor count. scratch must hold 2 x (end - first).
+struct FrameSpan {
+  std::size_t first = 0;
+  std::size_t end = 0;
+};
+FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::size_t end, int half,
+                      std::span<double> scratch);
+
 // Vibrato depth in cents: sqrt(2) x the root mean square of pitch minus its note low-pass, so
 // a sinusoidal vibrato of +-d cents gives about d. scratch must hold 2 x pitch.size() values.
 double VibratoDepth(std::span<const double> pitch, int half, std::span<double> scratch);

@@ -163,12 +163,16 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
   // place for the ramps below (smoothed is free again once the notes are split).
   for (const NoteSegment& segment : work.segments) {
     const std::size_t length = segment.end - segment.first;
-    // The centre of the note as held: a scoop into it or a glide out of it is not where the
-    // singer meant the note to be, and would pull the held pitch off the scale.
+    // The centre of the note as held, over whole vibrato cycles: a scoop into it or a glide out
+    // of it is not where the singer meant the note to be, and would pull the held pitch off the
+    // scale; so would the extra half of a cycle and a half.
     const bool held = segment.steadyEnd > segment.steadyFirst;
-    const std::size_t from = held ? segment.steadyFirst : segment.first;
-    const std::size_t count = held ? segment.steadyEnd - segment.steadyFirst : length;
-    const double centre = WeightedMedian(pitch.subspan(from, count), weight.subspan(from, count), work.order);
+    const FrameSpan span =
+        held ? WholeCycles(pitch, segment.steadyFirst, segment.steadyEnd, half, work.scratch)
+             : FrameSpan{segment.first, segment.end};
+    const std::size_t count = span.end - span.first;
+    const double centre =
+        NoteCentre(pitch.subspan(span.first, count), weight.subspan(span.first, count), work.order);
     const double offset = centreShare * (NearestScalePitch(centre, params) - centre);
     const std::span<double> drift = correction.subspan(segment.first, length);
     for (std::size_t i = 0; i < length; ++i) drift[i] = pitch[segment.first + i] - centre;
