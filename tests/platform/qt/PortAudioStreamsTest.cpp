@@ -398,19 +398,15 @@ TEST_F(PortAudioStreamsTest, ThePlatformHandsFinishedBuffersToTheWindowProcedure
 // The whole program on the real platform: P plays a 3-second recording while the user
 // scrolls and zooms the WAV window, and not one buffer comes back out of order.
 TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScrolls) {
-  vocara::test::TempDir dir;
-  QtPlatform qt;
-  qt.Desktop().OverrideProgramPath(dir.File("vocara"));
-  App app{qt.Ports()};
-  WindowProcedureSink sink{app};
-  qt.SetSink(sink);
+  QtProgram program;
+  App& app = program.app;
   ASSERT_TRUE(ProgramStart(app, ""));
   app.warnings.on = false;  // a lost buffer must fail the test, not wait in a message box
   app.audioChoice.outDevice = Output();
   AudioProbe(app, app.audioChoice);
   const std::vector<std::uint8_t> tone = Tone(3.0, 8000);
   const std::string path = vocara::test::WriteFile(
-      dir.File("tone.wav"),
+      program.dir.File("tone.wav"),
       vocara::test::CanonicalWav(vocara::test::Format(2), std::string(tone.begin(), tone.end())));
   WavOpenCommand(app, &path);
   ASSERT_TRUE(app.Has(WavOpen | PlayAvailable));
@@ -420,7 +416,7 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
     m.kind = kind;
     m.command = command;
     m.scrollCode = code;
-    sink.Dispatch(WavView, m);
+    program.sink.Dispatch(WavView, m);
   };
   const auto start = Clock::now();
   send(MessageKind::Command, 106, ScrollCode::EndScroll);
@@ -438,7 +434,7 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
       },
       8000);
   const double seconds = Seconds(start, Clock::now());
-  qt.ClearSink();
+  program.qt.ClearSink();
   ASSERT_TRUE(ended);
   std::cout << "[ figures  ] 3 s played in " << seconds << " s with " << step << " view changes\n";
   EXPECT_GT(step, 100);
@@ -450,23 +446,19 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
 // A recording through the real input stream: Stop after 2 s (in the second buffer) keeps the buffer
 // that comes back next, and the file of whole buffers opens as the WAV.
 TEST_F(PortAudioStreamsTest, TheProgramRecordsWholeBuffersAndOpensTheRecording) {
-  vocara::test::TempDir dir;
-  QtPlatform qt;
-  qt.Desktop().OverrideProgramPath(dir.File("vocara"));
-  App app{qt.Ports()};
-  WindowProcedureSink sink{app};
-  qt.SetSink(sink);
+  QtProgram program;
+  App& app = program.app;
   ASSERT_TRUE(ProgramStart(app, ""));
-  app.warnings.on = false;
+  app.warnings.on = false;  // a lost buffer must fail the test, not wait in a message box
   app.audioChoice.inDevice = Input();
   AudioProbe(app, app.audioChoice);
   ASSERT_TRUE(app.Has(RecordAvailable));
-  const std::string path = dir.File("take.wav");
+  const std::string path = program.dir.File("take.wav");
   ASSERT_TRUE(RecordStart(app, path));
   QTest::qWait(2000);
   StopCommand(app);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !app.Has(Recording); }, 3000));
-  qt.ClearSink();
+  program.qt.ClearSink();
   EXPECT_EQ(app.lostBuffers, 0);
   ASSERT_TRUE(app.Has(WavOpen));
   EXPECT_EQ(app.wav.path, path);

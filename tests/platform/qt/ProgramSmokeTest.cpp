@@ -17,14 +17,12 @@
 
 #include "QtTestSupport.h"
 #include "platform/qt/PortAudioDevices.h"
-#include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtViewWindow.h"
 #include "platform/qt/QtWindows.h"
 #include "program/shell/App.h"
 #include "program/shell/Resources.h"
 #include "program/shell/StartUp.h"
-#include "support/TempDir.h"
 
 namespace vocara::platform::qt::test {
 namespace {
@@ -57,21 +55,9 @@ void Flatten(const QMenu* menu, const std::string& indent, std::vector<std::stri
   }
 }
 
-class ProgramSmokeTest : public ::testing::Test {
+class ProgramSmokeTest : public ::testing::Test, protected QtProgram {
  protected:
-  ProgramSmokeTest() {
-    // The settings file goes beside the program: here, into a folder of the test's own.
-    qt.Desktop().OverrideProgramPath(dir.File("vocara"));
-    qt.SetSink(sink);
-  }
-  ~ProgramSmokeTest() override { qt.ClearSink(); }
-
   ViewWindow* Window(int view) { return qt.Windows().Window(view); }
-
-  vocara::test::TempDir dir;
-  QtPlatform qt;
-  App app{qt.Ports()};
-  WindowProcedureSink sink{app};
 };
 
 TEST_F(ProgramSmokeTest, StartUpShowsOnlyTheWavWindowWithItsMenuAndToolbars) {

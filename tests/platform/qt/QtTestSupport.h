@@ -1,5 +1,6 @@
 // Helpers for the adapter tests: a message sink that records what the adapters deliver,
-// waiting on the event loop, and acting on a modal window once it is up.
+// waiting on the event loop, acting on a modal window once it is up, and the whole program on
+// the adapters.
 #pragma once
 
 #include <QApplication>
@@ -13,6 +14,10 @@
 #include <vector>
 
 #include "platform/Message.h"
+#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtPlatform.h"
+#include "program/shell/App.h"
+#include "support/TempDir.h"
 
 namespace vocara::platform::qt::test {
 
@@ -90,5 +95,22 @@ template <typename T>
   timer->start();
   return ModalWatch(timer);
 }
+
+// The real program on the Qt adapters, the window procedure taking their messages while it
+// lives. The settings file goes beside the program: here, into a folder of the test's own.
+struct QtProgram {
+  QtProgram() {
+    qt.Desktop().OverrideProgramPath(dir.File("vocara"));
+    qt.SetSink(sink);
+  }
+  ~QtProgram() { qt.ClearSink(); }
+  QtProgram(const QtProgram&) = delete;
+  QtProgram& operator=(const QtProgram&) = delete;
+
+  vocara::test::TempDir dir;
+  QtPlatform qt;
+  App app{qt.Ports()};
+  WindowProcedureSink sink{app};
+};
 
 }  // namespace vocara::platform::qt::test

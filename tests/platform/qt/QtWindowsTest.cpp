@@ -17,6 +17,8 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <cstdint>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "QtTestSupport.h"
@@ -171,28 +173,25 @@ TEST_F(QtWindowsTest, ThumbDragReportsTrackingThenPositionAndEnd) {
   EXPECT_EQ(bar->value(), 40);
 }
 
-TEST_F(QtWindowsTest, BarWithNothingToScrollIsGreyedButStaysVisible) {
+// Stored values are clamped as classic bars clamp them; a bar with nothing to scroll is greyed
+// but stays visible; a bar the window does not show still keeps its values.
+TEST_F(QtWindowsTest, ScrollValuesAreClampedAsClassicBarsClampThemAndAnIdleBarIsGreyed) {
   ViewWindow* window = Shown(MenuWindowSpec());
-  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
+  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 20, 95}, true);
+  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 20, 81}));
+  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 500, 7}, true);
+  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 101, 0}));
 
+  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
   EXPECT_FALSE(bar->isEnabled());
   EXPECT_TRUE(bar->isVisible());
-
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 50, 10}, true);
   EXPECT_TRUE(bar->isEnabled());
   EXPECT_EQ(bar->maximum(), 51);  // the largest position is max - page + 1
   EXPECT_EQ(bar->pageStep(), 50);
   EXPECT_EQ(bar->value(), 10);
-}
 
-TEST_F(QtWindowsTest, StoredScrollValuesAreClampedAsClassicBarsClampThem) {
-  Make(MenuWindowSpec());
-  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 20, 95}, true);
-  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 20, 81}));
-  windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 500, 7}, true);
-  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 101, 0}));
-  // A bar the window does not show still keeps its values.
   Make(PaneWindowSpec());
   windows.SetScrollInfo(1, ScrollBar::Vertical, ScrollInfo{0, 50, 10, 5}, true);
   EXPECT_EQ(windows.GetScrollInfo(1, ScrollBar::Vertical), (ScrollInfo{0, 50, 10, 5}));
@@ -246,46 +245,35 @@ TEST_F(QtWindowsTest, WheelAddsUpToWholeNotches) {
 // Keys and accelerators
 
 // Esc arrives as a key first and then as its accelerator's command; other accelerator keys
-// give only their command.
-TEST_F(QtWindowsTest, AcceleratorKeysGiveTheirCommandEscapeAfterItsKeyDown) {
+// give only their command, unless a modifier is held; other keys arrive as virtual-key codes.
+// Keys typed into a dialog are not routed.
+TEST_F(QtWindowsTest, KeysArriveAsVirtualKeyCodesOrAsTheirAcceleratorsCommand) {
   ViewWindow* window = Shown(MenuWindowSpec());
-  QTest::keyClick(window->Canvas(), Qt::Key_Escape);
-  QTest::keyClick(window->Canvas(), Qt::Key_A);
-  QTest::keyClick(window->Canvas(), Qt::Key_F7);
-  ASSERT_EQ(sink.messages.size(), 4u);
-  EXPECT_EQ(sink.messages[0].kind, MessageKind::KeyDown);
-  EXPECT_EQ(sink.messages[0].key, key::Escape);
-  std::vector<int> commands;
-  for (std::size_t i = 1; i < 4; ++i) {
-    EXPECT_EQ(sink.messages[i].kind, MessageKind::Command);
-    commands.push_back(sink.messages[i].command);
+  using Sent = std::vector<std::pair<MessageKind, int>>;
+  const MessageKind down = MessageKind::KeyDown;
+  const MessageKind command = MessageKind::Command;
+  const std::vector<std::tuple<Qt::Key, Qt::KeyboardModifiers, Sent>> cases{
+      {Qt::Key_Escape, Qt::NoModifier, {{down, key::Escape}, {command, 128}}},
+      {Qt::Key_A, Qt::NoModifier, {{command, 137}}},
+      {Qt::Key_F7, Qt::NoModifier, {{command, 116}}},
+      {Qt::Key_A, Qt::ShiftModifier, {{down, 'A'}}},
+      {Qt::Key_L, Qt::NoModifier, {{down, 'L'}}},
+      {Qt::Key_Right, Qt::NoModifier, {{down, key::Right}}},
+      {Qt::Key_Return, Qt::NoModifier, {{down, key::Return}}},
+      {Qt::Key_PageDown, Qt::NoModifier, {{down, key::PageDown}}},
+      {Qt::Key_F2, Qt::NoModifier, {{down, key::F1 + 1}}},
+      {Qt::Key_Control, Qt::NoModifier, {{down, key::Control}}},
+  };
+  for (const auto& [qtKey, modifiers, expected] : cases) {
+    sink.Clear();
+    QTest::keyClick(window->Canvas(), qtKey, modifiers);
+    Sent sent;
+    for (const Message& m : sink.messages) sent.emplace_back(m.kind, m.kind == command ? m.command : m.key);
+    EXPECT_EQ(sent, expected) << qtKey;
+    EXPECT_EQ(sink.views, std::vector<int>(expected.size(), 0)) << qtKey;
   }
-  EXPECT_EQ(commands, (std::vector<int>{128, 137, 116}));
-  EXPECT_EQ(sink.views, (std::vector<int>{0, 0, 0, 0}));
-}
 
-TEST_F(QtWindowsTest, OtherKeysArriveAsVirtualKeyCodes) {
-  ViewWindow* window = Shown(MenuWindowSpec());
-  QWidget* canvas = window->Canvas();
-  QTest::keyClick(canvas, Qt::Key_A, Qt::ShiftModifier);  // a modifier keeps the accelerator off
-  QTest::keyClick(canvas, Qt::Key_L);
-  QTest::keyClick(canvas, Qt::Key_Right);
-  QTest::keyClick(canvas, Qt::Key_Return);
-  QTest::keyClick(canvas, Qt::Key_PageDown);
-  QTest::keyClick(canvas, Qt::Key_F2);
-  QTest::keyClick(canvas, Qt::Key_Control);
-
-  std::vector<int> keys;
-  for (const Message& message : sink.messages) {
-    EXPECT_EQ(message.kind, MessageKind::KeyDown);
-    keys.push_back(message.key);
-  }
-  EXPECT_EQ(keys,
-            (std::vector<int>{'A', 'L', key::Right, key::Return, key::PageDown, key::F1 + 1, key::Control}));
-}
-
-TEST_F(QtWindowsTest, KeysTypedIntoDialogsAreNotRouted) {
-  ViewWindow* window = Shown(MenuWindowSpec());
+  sink.Clear();
   QDialog dialog(window);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -297,14 +285,20 @@ TEST_F(QtWindowsTest, KeysTypedIntoDialogsAreNotRouted) {
 // ---------------------------------------------------------------------------------------
 // Painting and the image
 
-TEST_F(QtWindowsTest, InvalidateLeadsToOnePaintOfThatRectangle) {
-  Shown(MenuWindowSpec());
+TEST_F(QtWindowsTest, ShowingPaintsAllOfTheWindowAndInvalidateOnePaintOfTheRectangle) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  sink.Clear();
+  window->show();
+  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
+  EXPECT_EQ(sink.OfKind(MessageKind::Paint)[0].rect, windows.GetClientRect(0));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  QTest::qWait(20);
+  sink.Clear();
+
   AttachImage(0, 0xffffffffu);
   const int top = windows.ToolbarHeight(0);
   const Rect area{10, top + 5, 60, top + 25};
-
   windows.Invalidate(0, &area);
-
   ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
   QTest::qWait(50);
   const std::vector<Message> paints = sink.OfKind(MessageKind::Paint);
@@ -312,9 +306,11 @@ TEST_F(QtWindowsTest, InvalidateLeadsToOnePaintOfThatRectangle) {
   EXPECT_EQ(paints[0].rect, area);
 }
 
-TEST_F(QtWindowsTest, WhatTheCoreDrawsWhilePaintingIsShownBelowTheToolbar) {
+// What the core draws while painting is shown below the toolbar; Present shows pixels it
+// changed outside a paint, as its rubber bands do, without asking for one.
+TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWithoutAPaint) {
   ViewWindow* window = Shown(MenuWindowSpec());
-  AttachImage(0, 0xffffffffu);
+  AttachImage(0, 0xff336699u);
   const int top = windows.ToolbarHeight(0);
   sink.onMessage = [&](int, const Message& message) {
     if (message.kind == MessageKind::Paint) {
@@ -323,27 +319,16 @@ TEST_F(QtWindowsTest, WhatTheCoreDrawsWhilePaintingIsShownBelowTheToolbar) {
       }
     }
   };
-
   windows.Invalidate(0, nullptr);
   ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
   QTest::qWait(20);
-
-  const QImage shown = window->Canvas()->grab().toImage();
+  QImage shown = window->Canvas()->grab().toImage();
   EXPECT_EQ(shown.pixel(5, 0), 0xffff0000u);
-  EXPECT_EQ(shown.pixel(5, 1), 0xffffffffu);
-  EXPECT_EQ(shown.pixel(40, 0), 0xffffffffu);
-}
+  EXPECT_EQ(shown.pixel(5, 1), 0xff336699u);
+  EXPECT_EQ(shown.pixel(40, 0), 0xff336699u);
 
-TEST_F(QtWindowsTest, PresentShowsInvertedPixelsWithoutAPaint) {
-  ViewWindow* window = Shown(MenuWindowSpec());
-  AttachImage(0, 0xff336699u);
-  windows.Invalidate(0, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
-  QTest::qWait(20);
+  // A black pen in the NOT-XOR mode inverts what it covers.
   sink.Clear();
-  const int top = windows.ToolbarHeight(0);
-
-  // A black pen in the NOT-XOR mode inverts what it covers, as the core's rubber bands do.
   for (int y = top + 10; y < top + 20; ++y) {
     for (int x = 20; x < 40; ++x) {
       Pixel(x, y) = ~(0xff000000u ^ Pixel(x, y)) | 0xff000000u;
@@ -351,21 +336,12 @@ TEST_F(QtWindowsTest, PresentShowsInvertedPixelsWithoutAPaint) {
   }
   windows.Present(0, Rect{20, top + 10, 40, top + 20});
   ASSERT_TRUE(WaitFor([&] { return window->Canvas()->grab().toImage().pixel(25, 15) == 0xffcc9966u; }));
-
-  const QImage shown = window->Canvas()->grab().toImage();
+  shown = window->Canvas()->grab().toImage();
   EXPECT_EQ(shown.pixel(20, 10), 0xffcc9966u);
   EXPECT_EQ(shown.pixel(39, 19), 0xffcc9966u);
   EXPECT_EQ(shown.pixel(40, 19), 0xff336699u);
   EXPECT_EQ(shown.pixel(25, 9), 0xff336699u);
   EXPECT_TRUE(sink.OfKind(MessageKind::Paint).empty());
-}
-
-TEST_F(QtWindowsTest, ShowingAWindowAsksForAPaintOfAllOfIt) {
-  ViewWindow* window = Make(MenuWindowSpec());
-  sink.Clear();
-  window->show();
-  ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
-  EXPECT_EQ(sink.OfKind(MessageKind::Paint)[0].rect, windows.GetClientRect(0));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -500,8 +476,18 @@ TEST_F(QtWindowsTest, CloseBoxIsReportedAndTheCoreDecides) {
   EXPECT_EQ(windows.GetShowState(0), ShowState::Hidden);
 }
 
-TEST_F(QtWindowsTest, ResizeReportsTheClientSizeTheCoreSees) {
-  ViewWindow* window = Shown(MenuWindowSpec());
+// The toolbar's height measured at creation is the one shown; a resize reports the client size
+// the core sees, the canvas below the toolbar.
+TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsShownAndResizeReportsTheClientSize) {
+  ViewWindow* window = Make(MenuWindowSpec());
+  const int measured = windows.ToolbarHeight(0);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  EXPECT_GE(measured, 15);
+  EXPECT_EQ(window->ToolBar()->height(), measured);
+  EXPECT_EQ(window->ToolBar()->geometry().top(), 0);
+
+  sink.Clear();
   window->resize(700, 320);
   ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Size).empty(); }));
   const Message size = sink.OfKind(MessageKind::Size).back();
@@ -510,16 +496,6 @@ TEST_F(QtWindowsTest, ResizeReportsTheClientSizeTheCoreSees) {
   EXPECT_EQ(size.size, (Size{700 - 16, 320 - menuHeight - 16}));
   EXPECT_EQ(windows.GetClientRect(0), (Rect{0, 0, 700 - 16, 320 - menuHeight - 16}));
   EXPECT_EQ(window->Canvas()->geometry().top(), windows.ToolbarHeight(0));
-}
-
-TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsTheShownHeight) {
-  ViewWindow* window = Make(MenuWindowSpec());
-  const int measured = windows.ToolbarHeight(0);
-  window->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-  EXPECT_GE(measured, 15);
-  EXPECT_EQ(window->ToolBar()->height(), measured);
-  EXPECT_EQ(window->ToolBar()->geometry().top(), 0);
 }
 
 TEST_F(QtWindowsTest, AllDroppedFilesAreReported) {

@@ -2,6 +2,7 @@
 // device would, in order, out of order, after Stop, and with the device failing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -45,14 +46,6 @@ class PlaybackTest : public AppTest {
     platform::Message m = Msg(MessageKind::WaveOutDone);
     m.device = device != 0 ? device : fake.audio.outputOpens.back().handle;
     m.buffer = buffer;
-    m.deviceFailed = failed;
-    sink.Dispatch(WavView, m);
-  }
-  void Recorded(int buffer, std::size_t bytes, bool failed = false) {
-    platform::Message m = Msg(MessageKind::WaveInData);
-    m.device = fake.audio.inputOpens.back().handle;
-    m.buffer = buffer;
-    m.bytes = bytes;
     m.deviceFailed = failed;
     sink.Dispatch(WavView, m);
   }
@@ -235,14 +228,20 @@ TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
 
 class RecordingTest : public PlaybackTest {
  protected:
-  // Fills input buffer `buffer` (as last queued) with a ramp and returns it.
-  void Fill(int buffer, std::uint8_t seed) {
-    for (auto it = fake.audio.inputQueue.rbegin(); it != fake.audio.inputQueue.rend(); ++it) {
-      if (it->buffer != buffer) continue;
-      for (std::size_t i = 0; i < it->length; ++i) it->inData[i] = static_cast<std::uint8_t>(seed + i);
-      return;
-    }
-    FAIL() << "buffer " << buffer << " not queued";
+  // Input buffer `buffer` (as last queued) comes back with `bytes` recorded; with a seed, filled
+  // with a ramp from it first.
+  void Recorded(int buffer, std::size_t bytes, int seed = -1, bool failed = false) {
+    const auto queued = std::find_if(fake.audio.inputQueue.rbegin(), fake.audio.inputQueue.rend(),
+                                     [&](const auto& q) { return q.buffer == buffer; });
+    ASSERT_TRUE(queued != fake.audio.inputQueue.rend()) << "buffer " << buffer << " not queued";
+    for (std::size_t i = 0; seed >= 0 && i < queued->length; ++i)
+      queued->inData[i] = static_cast<std::uint8_t>(seed + static_cast<int>(i));
+    platform::Message m = Msg(MessageKind::WaveInData);
+    m.device = fake.audio.inputOpens.back().handle;
+    m.buffer = buffer;
+    m.bytes = bytes;
+    m.deviceFailed = failed;
+    sink.Dispatch(WavView, m);
   }
   std::string Expected(std::uint8_t seed, std::size_t bytes) {
     std::string s;
@@ -274,19 +273,16 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
   EXPECT_EQ(fake.audio.inputQueue.size(), 2u);
   EXPECT_EQ(platform::RecordField(fake.audio.inputOpens[0].format, 0, 2), 0xFFFEu);
 
-  Fill(0, 1);
-  Recorded(0, AudioBufferBytes);
+  Recorded(0, AudioBufferBytes, 1);
   EXPECT_EQ(app.wavView.firstSample, 0u);
   EXPECT_EQ(app.wavView.envelope[0].min, 0x03020100);  // left-aligned 24-bit samples
   EXPECT_EQ(app.wavView.envelope[1].min, 0x06050400);
   EXPECT_EQ(app.wavView.envelope[1].max, app.wavView.envelope[1].min);
-  Fill(1, 2);
-  Recorded(1, AudioBufferBytes);
+  Recorded(1, AudioBufferBytes, 2);
   EXPECT_EQ(app.wavView.firstSample, AudioBufferBytes / 3);
   Command(WavView, 107);  // the buffer that comes back next is kept
   EXPECT_TRUE(app.Has(Recording));
-  Fill(0, 3);
-  Recorded(0, AudioBufferBytes);
+  Recorded(0, AudioBufferBytes, 3);
 
   EXPECT_FALSE(app.Has(Recording));
   EXPECT_TRUE(app.Has(RecordAvailable));
@@ -347,15 +343,14 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
        },
        "The recording has reached the largest size a WAV file can hold. It was stopped; the part recorded "
        "is kept."},
-      {"gone.wav", [this] { Recorded(1, 4000, true); },
+      {"gone.wav", [this] { Recorded(1, 4000, -1, true); },
        "The recording device stopped. The recording was ended; the part recorded is kept."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fake.desktop.messages.clear();
     const std::string path = Record(c.name);
-    Fill(0, 9);
-    Recorded(0, AudioBufferBytes);
+    Recorded(0, AudioBufferBytes, 9);
     c.cause();
     EXPECT_FALSE(app.Has(Recording));
     EXPECT_TRUE(app.Has(RecordAvailable));
@@ -368,8 +363,7 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
   // A full disk: the header says what reached the file, and the program goes on.
   const ChildResult child = RunWithFileSizeLimit(44 + AudioBufferBytes + 1000, [this](int& exitCode) {
     const std::string path = Record("disk.wav");
-    Fill(0, 5);
-    Recorded(0, AudioBufferBytes);
+    Recorded(0, AudioBufferBytes, 5);
     Recorded(1, AudioBufferBytes);
     exitCode = app.Has(Recording) ? 1 : 0;
     return fake.desktop.messages.empty() ? std::string() : fake.desktop.messages.back().text;
@@ -392,19 +386,16 @@ TEST_F(RecordingTest, ProbingTheDevicesLeavesStreamsInUseAlone) {
   EXPECT_TRUE(probe.record && probe.play);
   EXPECT_FALSE(app.Has(RecordAvailable));
   EXPECT_FALSE(app.Has(PlayAvailable));
-  Fill(0, 1);
-  Recorded(0, AudioBufferBytes);
+  Recorded(0, AudioBufferBytes, 1);
   EXPECT_TRUE(app.Has(Recording));
 }
 
 TEST_F(RecordingTest, TheHeaderFollowsEveryBufferAndClosingTheProgramFinishesTheFile) {
   const std::string path = Record("live.wav");
-  Fill(0, 4);
-  Recorded(0, AudioBufferBytes);
+  Recorded(0, AudioBufferBytes, 4);
   // Whatever happens to the program now, the file on the disk is a whole WAV.
   EXPECT_EQ(ReadFile(path).substr(40, 4), Le32(AudioBufferBytes));
-  Fill(1, 6);
-  Recorded(1, 1000);  // a partly filled buffer
+  Recorded(1, 1000, 6);  // a partly filled buffer
   sink.Dispatch(WavView, Msg(MessageKind::Close));
   const std::string file = ReadFile(path);
   EXPECT_EQ(file.size(), 44 + AudioBufferBytes + 1000);

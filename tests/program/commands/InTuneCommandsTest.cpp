@@ -264,8 +264,7 @@ TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
   const std::vector<SasFrame> before = ReadSasFrames(sasPath);
   int pumps = 0;
   onPump = [&] { ++pumps; };
-  const auto [first, end] = NoteFrames(0);
-  Range({first, end});
+  Range(NoteFrames(0));
   // A range far above the voice, given upside down, over one note: other pitches there only.
   std::vector<int> shown;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
@@ -279,15 +278,10 @@ TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
   EXPECT_GT(pumps, 0);
   EXPECT_TRUE(calls.empty());  // every pump in busy mode
   EXPECT_FALSE(app.Has(Busy));
-  const std::vector<SasFrame> after = Saved();
-  int changed = 0;
-  for (std::uint32_t i = 0; i < after.size(); ++i) {
-    if (i < first || i >= end) {
-      EXPECT_EQ(after[i], before[i]) << "frame " << i;
-    }
-    changed += after[i].sourcePitch != before[i].sourcePitch;
-  }
-  EXPECT_GT(changed, static_cast<int>(end - first) / 2);
+  // Measured again as one undo step: what the frames measure is ReanalysisTest's, and the
+  // range to frames is the Snap test's (TargetFrames).
+  EXPECT_NE(Saved(), before);
+  EXPECT_EQ(app.undo.undo.size(), 1u);
   Command(SasView, UndoCommand);
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
@@ -316,10 +310,9 @@ TEST_F(InTuneMenuTest, RepairBringsAnOctaveJumpBackAndSaysHowManyFrames) {
   Command(SasView, RepairOctaveJumpsCommand);
   EXPECT_TRUE(fake.dialogs.titles.empty());
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "Frames repaired: 4");
-  const std::vector<SasFrame> after = Saved();
-  for (std::uint32_t i = jump; i < jump + 4; ++i)
-    EXPECT_NEAR(after[i].sourcePitch, frames[i].sourcePitch - 1200, 60);
+  EXPECT_EQ(fake.desktop.messages[0].text, "Frames repaired: 4");  // the frames: ReanalysisTest
+  EXPECT_NE(Saved(), frames);
+  EXPECT_EQ(app.undo.undo.size(), 1u);
   Command(SasView, UndoCommand);
   EXPECT_EQ(Saved(), frames);
 }
