@@ -15,7 +15,7 @@ struct App;
 // red and yellow.
 inline constexpr platform::Rgb CorrectionMarkColour{204, 0, 204};
 // The colour of the notes as sung: apart from the same and from the correction marks' magenta.
-inline constexpr platform::Rgb NoteMarkColour{0, 139, 139};
+inline constexpr platform::Rgb NoteMarkColour{0, 90, 110};
 
 // View / Show Notes: a check item (on at start, for the run of the program). Like Detect Note
 // Range it lies above the command table's 100..186 and has its own gate.
