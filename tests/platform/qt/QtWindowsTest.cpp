@@ -443,12 +443,12 @@ TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
 }
 
 TEST_F(QtWindowsTest, ACheckItemShowsTheCheckMarkTheCoreSets) {
-  WindowSpec spec = MenuWindowSpec();
+  WindowSpec withCheck = MenuWindowSpec();
   MenuItem check{Kind::Command, "Show &Notes", "", 193, false, {}};
   check.checkable = true;
   check.checked = true;
-  spec.menu[1].items.push_back(check);
-  QAction* item = Make(spec)->MenuAction(193);
+  withCheck.menu[1].items.push_back(check);
+  QAction* item = Make(withCheck)->MenuAction(193);
   ASSERT_NE(item, nullptr);
   EXPECT_TRUE(item->isChecked());
   item->trigger();  // reported; the mark changes only when the core says so
