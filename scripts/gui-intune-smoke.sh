@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The in-tune path in the real program under Xvfb: the demo recording analysed and snapped to
 # C major with vocara-cli, then opened in the program (the WAV on the command line, the SAS
-# through SAS File / Open), corrected through WAV File / Correct, and the SAS window's pitch pane
-# scrolled to the voice so that the correction marks show. Screenshots go to the folder named
+# through SAS File / Open), the SAS window's pitch pane scrolled to the voice so that the notes
+# as sung show, then corrected through WAV File / Correct so that the correction marks replace
+# them. Screenshots go to the folder named
 # (default: a temporary one); the script prints their names.
 #
 #   scripts/gui-intune-smoke.sh [build-dir] [screenshot-folder]
@@ -41,12 +42,6 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   answer "Open SAS File" "$WORK/take.sas"
   until xdotool search --name "take.sas" >/dev/null 2>&1; do sleep 0.1; done
   sleep 0.5
-  xdotool mousemove 36 8 click 1
-  sleep 0.5
-  xdotool key c                            # WAV File / Correct
-  answer "Save corrected WAV file" "$WORK/corrected.wav"
-  until [ -f "$WORK/corrected.wav" ]; do sleep 0.1; done
-  sleep 2                                  # the measurement after the render
   sas=$(xdotool search --name "take.sas" | head -1)
   xdotool windowraise "$sas"
   xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
@@ -55,6 +50,21 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   # The wheel over the pitch pane raises its centre note one note per notch: A0 to F4.
   xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
   xdotool click --repeat 44 --delay 20 4
+  sleep 1
+  import -window "$sas" "$SHOTS/intune-notes.png"
+  # The View menu of the WAV window, Show Notes checked.
+  xdotool mousemove 400 8 click 1
+  sleep 0.5
+  import -window root "$SHOTS/intune-view-menu.png"
+  xdotool key Escape
+  sleep 0.3
+  xdotool mousemove 36 8 click 1
+  sleep 0.5
+  xdotool key c                            # WAV File / Correct
+  answer "Save corrected WAV file" "$WORK/corrected.wav"
+  until [ -f "$WORK/corrected.wav" ]; do sleep 0.1; done
+  sleep 2                                  # the measurement after the render
+  xdotool windowraise "$sas"
   sleep 1
   import -window root "$SHOTS/intune-marks.png"
   import -window "$sas" "$SHOTS/intune-sas-window.png"
@@ -71,4 +81,4 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wait $program 2>/dev/null || true
   if [ -s "$WORK/out.txt" ]; then echo "the program printed:"; cat "$WORK/out.txt"; fi
 '
-echo "screenshots: $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png $SHOTS/intune-menu.png $SHOTS/intune-snap-dialog.png"
+echo "screenshots: $SHOTS/intune-notes.png $SHOTS/intune-view-menu.png $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png $SHOTS/intune-menu.png $SHOTS/intune-snap-dialog.png"

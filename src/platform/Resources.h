@@ -18,6 +18,8 @@ struct MenuItem {
   int command = 0;
   bool greyed = false;          // state when the menu is created
   std::vector<MenuItem> items;  // Submenu only
+  bool checkable = false;       // shows a check mark, which the core alone sets (SetMenuItemChecked)
+  bool checked = false;         // state when the menu is created
 };
 
 struct MenuPopup {

@@ -64,6 +64,8 @@ class WindowPort {
   virtual void SetButtonEnabled(int view, int command, bool enabled) = 0;
   virtual void SetButtonChecked(int view, int command, bool checked) = 0;
   virtual void SetMenuItemEnabled(int command, bool enabled) = 0;
+  // The check mark of a checkable menu item; choosing the item does not change it by itself.
+  virtual void SetMenuItemChecked(int command, bool checked) = 0;
   virtual void RedrawMenuBar() = 0;
   // The "Edit Mode" submenu of the menu bar as a popup at a screen point; its commands go
   // to the WAV window.

@@ -16,6 +16,7 @@ bool FakeWindows::CreateWindow(const platform::WindowSpec& spec) {
     std::function<void(const std::vector<platform::MenuItem>&)> walk = [&](const auto& items) {
       for (const platform::MenuItem& item : items) {
         if (item.kind == platform::MenuItem::Kind::Command) menuEnabled[item.command] = !item.greyed;
+        if (item.checkable) menuChecked[item.command] = item.checked;
         if (item.kind == platform::MenuItem::Kind::Submenu) walk(item.items);
       }
     };

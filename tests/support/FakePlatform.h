@@ -40,6 +40,7 @@ class FakeWindows final : public platform::WindowPort {
  public:
   FakeWindow views[4];
   std::map<int, bool> menuEnabled;  // by command
+  std::map<int, bool> menuChecked;  // by command, checkable items only
   int menuRedraws = 0;
   int stateChanges = 0;  // menu item and button state changes
   std::vector<platform::CursorShape> cursors;
@@ -81,6 +82,7 @@ class FakeWindows final : public platform::WindowPort {
     views[view].buttonChecked[command] = checked;
   }
   void SetMenuItemEnabled(int command, bool enabled) override;
+  void SetMenuItemChecked(int command, bool checked) override { menuChecked[command] = checked; }
   void RedrawMenuBar() override { ++menuRedraws; }
   void PopupEditModeMenu(platform::Point screen) override { popups.push_back(screen); }
   platform::Rect WorkArea() const override { return workArea; }

@@ -282,11 +282,17 @@ void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
         }
         QAction* action = menu->addAction(text);
         action->setEnabled(!item.greyed);
+        action->setCheckable(item.checkable);
+        action->setChecked(item.checked);
         if (item.command >= FirstImagedMenuCommand && item.command <= LastImagedMenuCommand) {
           action->setIcon(ToolbarIcon(FirstMenuImage + item.command - FirstImagedMenuCommand));
         }
         const int command = item.command;
-        connect(action, &QAction::triggered, this, [this, command] {
+        connect(action, &QAction::triggered, this, [this, action, command] {
+          // Qt toggles a checkable action as it is chosen; the core decides whether it changes.
+          if (action->isCheckable()) {
+            action->setChecked(!action->isChecked());
+          }
           Message message;
           message.kind = MessageKind::Command;
           message.command = command;

@@ -370,6 +370,16 @@ void QtWindows::SetMenuItemEnabled(int command, bool enabled) {
   }
 }
 
+void QtWindows::SetMenuItemChecked(int command, bool checked) {
+  for (ViewWindow* window : windows_) {
+    if (window != nullptr) {
+      if (QAction* action = window->MenuAction(command)) {
+        action->setChecked(checked);
+      }
+    }
+  }
+}
+
 void QtWindows::RedrawMenuBar() {
   for (ViewWindow* window : windows_) {
     if (window != nullptr && window->MenuBar() != nullptr) {

@@ -51,6 +51,7 @@ class QtWindows final : public WindowPort {
   void SetButtonEnabled(int view, int command, bool enabled) override;
   void SetButtonChecked(int view, int command, bool checked) override;
   void SetMenuItemEnabled(int command, bool enabled) override;
+  void SetMenuItemChecked(int command, bool checked) override;
   void RedrawMenuBar() override;
   void PopupEditModeMenu(Point screen) override;
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/MessageId.h"
+#include "engine/processing/CorrectionReport.h"
 #include "engine/sas/SasChange.h"
 #include "engine/sas/SasDocument.h"
 #include "program/commands/InTuneCommands.h"
@@ -111,6 +112,8 @@ void SasReadPage(App& app) {
   SasFollowReplacedFile(app.sas);
   const bool read = SasReadPageRecords(app.sas);
   Clear(app, SasPageDirty);
+  // Another page, or the same after a change through the file: its notes are listed again.
+  app.pageNotesStale = true;
   if (!read) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
 }
 
@@ -176,6 +179,8 @@ void SasClose(App& app) {
   SasUndoClear(app);
   // The marks measured a render of this SAS.
   ClearCorrectionReport(app);
+  app.pageNotes = CorrectionReport{};
+  app.pageNotesStale = true;
   // Edits a failed write-back could not save end with the file.
   Clear(app, SasCloseClears | SasPageDirty);
   ViewGeometry& geometry = app.geometry[SasView];

@@ -114,6 +114,15 @@ struct App {
   // SAS). Cleared with the SAS.
   CorrectionReport correctionReport;
   bool correctionReportShown = false;
+  // The take's notes as sung over the page shown (ListNotes), marked in the pitch pane while
+  // showNotes is set and no correction report is shown. Every page read and the SAS's close set
+  // pageNotesStale; the next paint of the pitch pane lists them again, so scrolling through
+  // many pages between two paints lists only the last.
+  CorrectionReport pageNotes;
+  bool pageNotesStale = true;
+  // View / Show Notes, for the run of the program; and whether its menu item is enabled.
+  bool showNotes = true;
+  bool showNotesEnabled = false;
   // Whether the menu shows Snap to Scale, Re-analyse Range and Repair Octave Jumps enabled.
   std::array<bool, 3> inTuneEnabled{};
   // Whether the menu shows Detect Note Range enabled.

@@ -23,6 +23,7 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/SettingsDialog.h"
 #include "program/shell/WindowProcedure.h"
+#include "program/views/CorrectionMarks.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 #include "program/views/SpectrumViews.h"
@@ -90,6 +91,10 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
   }
   if (command == DetectNoteRangeCommand) {
     DetectNoteRangeFromRecording(app);
+    return 0;
+  }
+  if (command == ShowNotesCommand) {
+    ToggleShowNotes(app);
     return 0;
   }
   const CommandRecord* record = FindCommand(app.commands, command);

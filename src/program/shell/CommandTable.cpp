@@ -7,6 +7,7 @@
 #include "program/commands/NoteRangeCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/views/CorrectionMarks.h"
 
 namespace vocara {
 namespace {
@@ -98,6 +99,7 @@ void UpdateCommandStates(App& app) {
   // The commands above the table follow the same flags.
   UpdateInTuneStates(app);
   UpdateDetectNoteRangeState(app);
+  UpdateShowNotesState(app);
   windows.RedrawMenuBar();
 }
 

@@ -32,8 +32,8 @@ CommandTable MakeCommandTable();
 const CommandRecord* FindCommand(const CommandTable& table, int id);
 
 // Brings menu items and toolbar buttons in line with AppFlags, touching only those whose
-// state changes (the in-tune commands 189..191 and Detect Note Range 192 included), then
-// redraws the menu bar.
+// state changes (the in-tune commands 189..191, Detect Note Range 192 and Show Notes 193
+// included), then redraws the menu bar.
 void UpdateCommandStates(App& app);
 
 // Enter: hide the other windows (remembering how each was shown), hourglass, everything

@@ -7,6 +7,7 @@
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/NoteRangeCommands.h"
 #include "program/commands/SasUndo.h"
+#include "program/views/CorrectionMarks.h"
 
 namespace vocara {
 namespace {
@@ -20,6 +21,14 @@ MenuItem Item(std::string label, int command, bool greyed, std::string shortcut 
   item.command = command;
   item.greyed = greyed;
   item.shortcut = std::move(shortcut);
+  return item;
+}
+
+// Greyed at start like every command that needs a document.
+MenuItem CheckItem(std::string label, int command, bool checked) {
+  MenuItem item = Item(std::move(label), command, true);
+  item.checkable = true;
+  item.checked = checked;
   return item;
 }
 
@@ -180,8 +189,9 @@ std::vector<MenuPopup> MainMenu() {
         Item("Snap to &Scale...", SnapToScaleCommand, g), Item("Re-analyse Ra&nge...", ReanalyseCommand, g),
         Item("Repair &Octave Jumps", RepairOctaveJumpsCommand, g)}},
       {"V&iew",
-       {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"), Separator(),
-        Item("&General Settings...", 154, on), Item("&Audio Device Settings...", 155, on), Separator(),
+       {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"),
+        CheckItem("Show &Notes", ShowNotesCommand, true), Separator(), Item("&General Settings...", 154, on),
+        Item("&Audio Device Settings...", 155, on), Separator(),
         Item("&Detect Note Range", DetectNoteRangeCommand, g)}},
       {"&Help", {Item("Help Topics", 185, on), Item("&About Vocara...", 186, on)}},
   };

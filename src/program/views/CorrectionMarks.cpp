@@ -4,10 +4,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
+#include "base/Instruments.h"
+#include "base/WindowTable.h"
 #include "engine/processing/CorrectionReport.h"
 #include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
 
 namespace vocara {
 namespace {
@@ -15,11 +19,45 @@ namespace {
 // The status font's extent at 96 dpi, generous enough for the widest digits.
 constexpr double LabelCharWidth = 7.0;
 
-}  // namespace
+// What one note shows: a line at `pitch` (cents above A0) over frames first <= i < end, and the
+// label's first `labelLength` characters above it.
+struct PitchMark {
+  std::int64_t first = 0;
+  std::int64_t end = 0;
+  double pitch = 0;
+  int labelLength = 0;
+};
+using Label = char[16];
+// False: the note shows nothing.
+using MarkOfNote = bool (*)(const NoteReport& note, PitchMark& mark, Label& label);
 
-void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                         const PitchRows& rows) {
-  if (!app.correctionReportShown) return;
+int LabelLength(int written) { return std::clamp(written, 0, static_cast<int>(sizeof(Label)) - 1); }
+
+bool CorrectionMark(const NoteReport& note, PitchMark& mark, Label& label) {
+  if (!note.achieved) return false;
+  mark = {note.firstFrame, note.endFrame, note.note * 100.0 + note.achievedCents, 0};
+  const double error = std::clamp(std::round(note.errorCents), -9999.0, 9999.0);
+  mark.labelLength = LabelLength(std::snprintf(label, sizeof label, "%+d", static_cast<int>(error)));
+  return true;
+}
+
+// The centre is taken over the held part, so that is where the line goes; a note cut to its
+// glide has none and is marked over what there is of it.
+bool SungNoteMark(const NoteReport& note, PitchMark& mark, Label& label) {
+  if (!std::isfinite(note.centreCents)) return false;
+  const bool held = note.heldEnd > note.heldFirst;
+  mark = {held ? note.heldFirst : note.firstFrame, held ? note.heldEnd : note.endFrame,
+          note.note * 100.0 + note.centreCents, 0};
+  const std::string_view name = NoteName(note.note);
+  const double cents = std::clamp(std::round(note.centreCents), -9999.0, 9999.0);
+  mark.labelLength = LabelLength(std::snprintf(label, sizeof label, "%.*s %+d", static_cast<int>(name.size()),
+                                               name.data(), static_cast<int>(cents)));
+  return true;
+}
+
+void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
+                    const PitchRows& rows, std::span<const NoteReport> notes, platform::Rgb colour,
+                    MarkOfNote markOf) {
   const SasDocument& sas = app.sas;
   columns = std::clamp(std::min(columns, sas.pageCount), 0, SasPageCapacity);
   end = std::min(end, columns);
@@ -32,37 +70,84 @@ void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, in
   const int labelHeight = std::max(app.metrics.statusHeight - 3, 1);
 
   // The notes come in frame order and do not overlap: skip those that end before the columns.
-  const auto& notes = app.correctionReport.notes;
   auto note = std::partition_point(notes.begin(), notes.end(),
                                    [from](const NoteReport& n) { return std::int64_t{n.endFrame} <= from; });
   canvas.SetRasterMode(platform::RasterMode::Copy);
-  canvas.SelectPen(CorrectionMarkColour);
-  canvas.SetTextColour(CorrectionMarkColour);
+  canvas.SelectPen(colour);
+  canvas.SetTextColour(colour);
   for (; note != notes.end() && std::int64_t{note->firstFrame} < to; ++note) {
-    if (!note->achieved || note->endFrame <= note->firstFrame) continue;
-    const double pitch = note->note * 100.0 + note->achievedCents;
-    if (!std::isfinite(pitch)) continue;
-    const double value = std::trunc(pitch * rows.scale - rows.base);
+    PitchMark mark;
+    Label text;
+    if (!markOf(*note, mark, text) || !std::isfinite(mark.pitch)) continue;
+    // A line over part of its note may lie off the columns while the note does not.
+    if (mark.end <= std::max(mark.first, from) || mark.first >= to) continue;
+    const double value = std::trunc(mark.pitch * rows.scale - rows.base);
     if (value <= 0 || value >= height) continue;
     const int row = rows.bottom - static_cast<int>(value);
-    const auto x0 = static_cast<int>(std::max<std::int64_t>(note->firstFrame, from) - pageStart);
-    const auto x1 = static_cast<int>(std::min<std::int64_t>(note->endFrame, to) - pageStart);
+    const auto x0 = static_cast<int>(std::max(mark.first, from) - pageStart);
+    const auto x1 = static_cast<int>(std::min(mark.end, to) - pageStart);
     canvas.MoveTo(x0, row);
     canvas.LineTo(x1, row);
 
-    // The label sits over the note's part of the whole plot, left-aligned, when it fits there.
-    const auto left = static_cast<int>(std::max<std::int64_t>(std::int64_t{note->firstFrame} - pageStart, 0));
-    const auto right =
-        static_cast<int>(std::min<std::int64_t>(std::int64_t{note->endFrame} - pageStart, columns));
-    const double error = std::clamp(std::round(note->errorCents), -9999.0, 9999.0);
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%+d", static_cast<int>(error));
-    if (length <= 0) continue;
+    // The label sits over the line's part of the whole plot, left-aligned, when it fits there.
+    const auto left = static_cast<int>(std::max<std::int64_t>(mark.first - pageStart, 0));
+    const auto right = static_cast<int>(std::min<std::int64_t>(mark.end - pageStart, columns));
+    if (mark.labelLength <= 0) continue;
     const bool fits =
-        (right - left) >= length * LabelCharWidth * app.metrics.sx && row - labelHeight > rows.top;
+        (right - left) >= mark.labelLength * LabelCharWidth * app.metrics.sx && row - labelHeight > rows.top;
     if (fits)
-      canvas.TextOut(left + 1, row - labelHeight, std::string_view(text, static_cast<std::size_t>(length)));
+      canvas.TextOut(left + 1, row - labelHeight,
+                     std::string_view(text, static_cast<std::size_t>(mark.labelLength)));
   }
+}
+
+}  // namespace
+
+void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
+                         const PitchRows& rows) {
+  if (!app.correctionReportShown) return;
+  DrawPitchMarks(app, canvas, first, end, columns, rows, app.correctionReport.notes, CorrectionMarkColour,
+                 CorrectionMark);
+}
+
+void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
+                   const PitchRows& rows) {
+  if (!app.showNotes || app.correctionReportShown || app.pageNotesStale) return;
+  DrawPitchMarks(app, canvas, first, end, columns, rows, app.pageNotes.notes, NoteMarkColour, SungNoteMark);
+}
+
+void RefreshPageNotes(App& app) {
+  if (!app.pageNotesStale || !app.showNotes || app.correctionReportShown || app.Has(Busy)) return;
+  app.pageNotesStale = false;
+  SasDocument& sas = app.sas;
+  // The page's frames as samples of the recording the SAS was built from.
+  const std::int64_t frameLength = sas.header.frameLength;
+  const std::int64_t frames = sas.header.frameCount;
+  const auto sample = [&](std::int64_t frame) {
+    return static_cast<std::uint32_t>(
+        std::min<std::int64_t>(std::clamp<std::int64_t>(frame, 0, frames) * frameLength, UINT32_MAX));
+  };
+  ReportRequest request;
+  request.start = sample(sas.pageFirst);
+  request.end = sample(std::int64_t{sas.pageFirst} + sas.pageCount);
+  if (!ListNotes(sas, request, app.pageNotes)) app.pageNotes.notes.clear();
+}
+
+bool ShowNotesUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
+
+void UpdateShowNotesState(App& app) {
+  const bool usable = ShowNotesUsable(app);
+  if (usable == app.showNotesEnabled) return;
+  app.showNotesEnabled = usable;
+  app.ports.windows.SetMenuItemEnabled(ShowNotesCommand, usable);
+}
+
+void ToggleShowNotes(App& app) {
+  if (!ShowNotesUsable(app)) return;
+  app.showNotes = !app.showNotes;
+  app.ports.windows.SetMenuItemChecked(ShowNotesCommand, app.showNotes);
+  app.flags |= SasLowerBandRedraw;
+  app.ports.windows.Invalidate(SasView, nullptr);
 }
 
 }  // namespace vocara

@@ -141,8 +141,10 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
     canvas.MoveTo(0, row);
     canvas.LineTo(columns, row);
   }
-  // Over the grid, so that a mark on a semitone line stays visible.
-  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app, SasView), {top, bottom, scale, base});
+  // Over the grid, so that a mark on a semitone line stays visible; one of the two draws.
+  const PitchRows rows{top, bottom, scale, base};
+  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
+  DrawNoteMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
@@ -167,6 +169,7 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
     band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app);
   }
   if (lower) {
+    RefreshPageNotes(app);
     PaintPitchPane(app, canvas, 0, columns, band.bottom);
     band.top = upper ? geometry.plotTop : SasPitchTop(app);
   }

@@ -418,6 +418,23 @@ TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
   EXPECT_EQ(sink.messages[0].command, 106);
 }
 
+TEST_F(QtWindowsTest, ACheckItemShowsTheCheckMarkTheCoreSets) {
+  WindowSpec withCheck = MenuWindowSpec();
+  MenuItem check{Kind::Command, "Show &Notes", "", 193, false, {}};
+  check.checkable = true;
+  check.checked = true;
+  withCheck.menu[1].items.push_back(check);
+  QAction* item = Make(withCheck)->MenuAction(193);
+  ASSERT_NE(item, nullptr);
+  EXPECT_TRUE(item->isChecked());
+  item->trigger();  // reported; the mark changes only when the core says so
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(sink.messages[0].command, 193);
+  EXPECT_TRUE(item->isChecked());
+  windows.SetMenuItemChecked(193, false);
+  EXPECT_FALSE(item->isChecked());
+}
+
 TEST_F(QtWindowsTest, EditModePopupSendsItsCommandToTheMenuWindow) {
   Shown(MenuWindowSpec());
   windows.SetMenuItemEnabled(128, true);

@@ -1,5 +1,5 @@
-// The correction report's marks in the SAS window's pitch pane, checked on the pixels and on the
-// texts handed to the text renderer.
+// The marks in the SAS window's pitch pane (the correction report's, the notes as sung), checked
+// on the pixels and on the texts handed to the text renderer.
 #include <string>
 #include <vector>
 
@@ -16,7 +16,38 @@ NoteReport Note(std::uint32_t first, std::uint32_t end, int note, bool achieved,
   return {.firstFrame = first, .endFrame = end, .note = note, .achieved = achieved, .errorCents = error};
 }
 
-class CorrectionMarksTest : public ViewTest {
+// The pitch pane's pixels and labels in one colour.
+class PitchMarksTest : public ViewTest {
+ protected:
+  // The columns of the pitch pane holding a mark pixel on `row`, as [first, end) runs.
+  std::vector<std::pair<int, int>> MarkedColumns(int row, platform::Rgb colour = CorrectionMarkColour) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < 640; ++x) {
+      if (Pixel(SasView, x, row) != colour.Pixel()) continue;
+      if (!runs.empty() && runs.back().second == x) {
+        ++runs.back().second;
+      } else {
+        runs.emplace_back(x, x + 1);
+      }
+    }
+    return runs;
+  }
+  std::vector<std::pair<int, std::string>> Labels(platform::Rgb colour = CorrectionMarkColour) {
+    std::vector<std::pair<int, std::string>> labels;
+    for (const DrawnText& text : fake.text.drawn)
+      if (text.colour == colour) labels.emplace_back(text.x, text.text);
+    return labels;
+  }
+  int Pixels(platform::Rgb colour) {
+    int pixels = 0;
+    for (int y = 0; y < 600; ++y)
+      for (const auto& [first, end] : MarkedColumns(y, colour)) pixels += end - first;
+    return pixels;
+  }
+  int Centre() { return (SasPitchTop(app) + 600) / 2; }
+};
+
+class CorrectionMarksTest : public PitchMarksTest {
  protected:
   void SetUp() override {
     ViewTest::SetUp();
@@ -32,26 +63,6 @@ class CorrectionMarksTest : public ViewTest {
     };
     app.correctionReportShown = true;
   }
-  // The columns of the pitch pane holding a mark pixel on `row`, as [first, end) runs.
-  std::vector<std::pair<int, int>> MarkedColumns(int row) {
-    std::vector<std::pair<int, int>> runs;
-    for (int x = 0; x < 640; ++x) {
-      if (Pixel(SasView, x, row) != CorrectionMarkColour.Pixel()) continue;
-      if (!runs.empty() && runs.back().second == x) {
-        ++runs.back().second;
-      } else {
-        runs.emplace_back(x, x + 1);
-      }
-    }
-    return runs;
-  }
-  std::vector<std::pair<int, std::string>> Labels() {
-    std::vector<std::pair<int, std::string>> labels;
-    for (const DrawnText& text : fake.text.drawn)
-      if (text.colour == CorrectionMarkColour) labels.emplace_back(text.x, text.text);
-    return labels;
-  }
-  int Centre() { return (SasPitchTop(app) + 600) / 2; }
 };
 
 using Runs = std::vector<std::pair<int, int>>;
@@ -79,6 +90,83 @@ TEST_F(CorrectionMarksTest, EachAchievedNoteIsALineAtItsPitchOverItsFramesOnTheP
   EXPECT_EQ(MarkedColumns(Centre()), (Runs{{1, 50}}));  // column 0: the inverted cursor line
   EXPECT_EQ(MarkedColumns(Centre() + 25), (Runs{{430, 624}}));
   EXPECT_EQ(Labels(), (std::vector<std::pair<int, std::string>>{{1, "+12"}, {431, "-250"}}));
+}
+
+// A take of two flat notes apart from silence: A1 +40 over frames 100 .. 400, and B1 -20 held
+// over 740 .. 1000 after a scoop up from 700.
+class NoteMarksTest : public PitchMarksTest {
+ protected:
+  void SetUp() override {
+    ViewTest::SetUp();
+    std::vector<SasFrame> frames(3000, FreshFrame(0, 0, 0));
+    for (int i = 100; i < 400; ++i) frames[i] = FreshFrame(1240, -1000000000, 1000000000);
+    for (int i = 700; i < 1000; ++i)
+      frames[i] = FreshFrame(static_cast<std::uint16_t>(i < 740 ? 1280 + (i - 700) * 2 : 1380), -1000000000,
+                             1000000000);
+    OpenSasRecords(SasHeaderFor(100, 48000, 0, frames.size()), frames, EndLinks(300000));
+    Resize(SasView, 640, 600);             // a page of 624 frames
+    app.sasView.lower.position = 87 - 12;  // note 12 (A1) on the pane's centre row
+  }
+};
+
+TEST_F(NoteMarksTest, EachNoteAsSungIsALineAtItsCentreOverItsHeldFramesOfThePageShown) {
+  // The held part of a note: inside its frames, after a scoop into it.
+  const auto held = [this](std::uint32_t after, std::uint32_t before) {
+    EXPECT_EQ(app.pageNotes.notes.size(), 1u);
+    if (app.pageNotes.notes.size() != 1) return std::pair<int, int>{};
+    const NoteReport& note = app.pageNotes.notes[0];
+    EXPECT_GE(note.heldFirst, after);
+    EXPECT_LE(note.heldEnd, before);
+    EXPECT_LT(note.heldFirst + 100, note.heldEnd);
+    return std::pair<int, int>(note.heldFirst - app.sas.firstFrame, note.heldEnd - app.sas.firstFrame);
+  };
+  using LabelList = std::vector<std::pair<int, std::string>>;
+  Paint(SasView);
+  const auto [first, end] = held(100, 400);  // the second note starts past the page
+  EXPECT_EQ(MarkedColumns(Centre() - 10, NoteMarkColour), (Runs{{first, end}}));  // 40 cents: 10 rows
+  EXPECT_EQ(Labels(NoteMarkColour), (LabelList{{first + 1, "A1 +40"}}));
+  EXPECT_EQ(Pixels(NoteMarkColour), end - first);
+
+  // The listing is kept from paint to paint: a paint does not list the notes again.
+  app.pageNotes.notes.clear();
+  Paint(SasView);
+  EXPECT_EQ(Pixels(NoteMarkColour), 0);
+
+  // A page read lists them again: only the scooped note is on the page now.
+  fake.text.drawn.clear();
+  app.sas.firstFrame = 500;
+  SasReadPage(app);
+  Paint(SasView);
+  const auto [next, nextEnd] = held(740, 1000);
+  EXPECT_EQ(MarkedColumns(Centre() - 45, NoteMarkColour), (Runs{{next, nextEnd}}));  // B1 -20: 45 rows
+  EXPECT_EQ(Labels(NoteMarkColour), (LabelList{{next + 1, "B1 -20"}}));
+  EXPECT_EQ(Pixels(NoteMarkColour), nextEnd - next);
+}
+
+TEST_F(NoteMarksTest, ShowNotesTurnsTheMarksOffAndCorrectionMarksTakePrecedence) {
+  EXPECT_TRUE(fake.windows.menuEnabled[ShowNotesCommand]);
+  EXPECT_TRUE(fake.windows.menuChecked[ShowNotesCommand]);
+  Paint(SasView);
+  EXPECT_GT(Pixels(NoteMarkColour), 0);
+  Command(WavView, ShowNotesCommand);
+  EXPECT_FALSE(fake.windows.menuChecked[ShowNotesCommand]);
+  fake.text.drawn.clear();
+  Paint(SasView);
+  EXPECT_EQ(Pixels(NoteMarkColour), 0);
+  EXPECT_TRUE(Labels(NoteMarkColour).empty());
+
+  Command(WavView, ShowNotesCommand);
+  EXPECT_TRUE(fake.windows.menuChecked[ShowNotesCommand]);
+  app.correctionReport.notes = {Note(100, 400, 12, true, -40)};
+  app.correctionReportShown = true;
+  Paint(SasView);
+  EXPECT_EQ(Pixels(NoteMarkColour), 0);
+  EXPECT_EQ(MarkedColumns(Centre()), (Runs{{100, 400}}));
+
+  Command(WavView, 122);  // SAS closed: nothing to mark
+  EXPECT_FALSE(fake.windows.menuEnabled[ShowNotesCommand]);
+  Command(WavView, ShowNotesCommand);
+  EXPECT_TRUE(fake.windows.menuChecked[ShowNotesCommand]);
 }
 
 }  // namespace
