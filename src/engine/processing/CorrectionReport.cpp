@@ -355,8 +355,11 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
   bool ok = true;
 
   // Whole runs, so that a note the range cuts is found as sung; only its part inside is measured.
+  std::uint32_t scanFirst = first;
+  std::uint32_t scanEnd = end;
+  if (!WidenToWholeRuns(sas, scanFirst, scanEnd, silence)) return false;
   const bool visited = ForEachVoicedRun(
-      sas, 0, sas.header.frameCount, silence, [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+      sas, scanFirst, scanEnd, silence, [&](std::uint32_t runFirst, std::span<SasFrame> run) {
         const std::size_t n = run.size();
         const std::uint32_t runEnd = runFirst + static_cast<std::uint32_t>(n);
         if (runEnd <= first || runFirst >= end) return true;

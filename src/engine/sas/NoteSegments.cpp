@@ -385,6 +385,52 @@ double VibratoDepth(std::span<const double> pitch, int half, std::span<double> s
   return std::sqrt(2.0 * sum / static_cast<double>(n));
 }
 
+bool WidenToWholeRuns(SasDocument& document, std::uint32_t& first, std::uint32_t& end, double silenceLevel) {
+  if (!document.file.IsOpen()) return false;
+  const std::uint32_t count = document.header.frameCount;
+  end = std::min(end, count);
+  first = std::min(first, end);
+  if (first == end) return true;
+  constexpr std::uint32_t BlockFrames = 1280;
+  std::array<std::uint8_t, BlockFrames * SasFrame::ByteSize> bytes;
+  const auto voiced = [&](std::uint32_t from, std::uint32_t k) {
+    return VoicedFrame(SasFrame::ParseFrom(bytes.data() + std::size_t{k - from} * SasFrame::ByteSize),
+                       silenceLevel);
+  };
+  const auto read = [&](std::uint32_t from, std::uint32_t n) {
+    const std::size_t want = std::size_t{n} * SasFrame::ByteSize;
+    return document.file.Seek(SasFramesOffset + SasFrame::ByteSize * std::uint64_t{from}) &&
+           document.file.Read(bytes.data(), want) == want;
+  };
+  // Back from first while first and the frame before it are voiced.
+  if (!read(first, 1)) return false;
+  bool firstVoiced = voiced(first, first);
+  while (firstVoiced && first > 0) {
+    const std::uint32_t n = std::min(first, BlockFrames);
+    const std::uint32_t from = first - n;
+    if (!read(from, n)) return false;
+    std::uint32_t k = first;
+    while (k > from && voiced(from, k - 1)) --k;
+    firstVoiced = k == from;
+    first = k;
+  }
+  // On from end while the frame before end and the frame at end are voiced.
+  bool lastVoiced = true;
+  if (end > 0) {
+    if (!read(end - 1, 1)) return false;
+    lastVoiced = voiced(end - 1, end - 1);
+  }
+  while (lastVoiced && end < count) {
+    const std::uint32_t n = std::min(count - end, BlockFrames);
+    if (!read(end, n)) return false;
+    std::uint32_t k = end;
+    while (k < end + n && voiced(end, k)) ++k;
+    lastVoiced = k == end + n;
+    end = k;
+  }
+  return true;
+}
+
 bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t end, double silenceLevel,
                       const VoicedRunVisitor& visit, bool writeBack, const FrameChangeSink& sink,
                       const ProgressCallback& progress) {

@@ -118,4 +118,10 @@ bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t 
                       const VoicedRunVisitor& visit, bool writeBack = false, const FrameChangeSink& sink = {},
                       const ProgressCallback& progress = {});
 
+// Widens first <= i < end to whole voiced runs: first moves back to the first frame of the run
+// holding it, end on to the end of the run holding end - 1, so that the runs met over the
+// wider stretch are the ones a walk over the whole file meets there. Reads only those frames
+// (a page's notes cost a page, not the file). False when a read failed.
+bool WidenToWholeRuns(SasDocument& document, std::uint32_t& first, std::uint32_t& end, double silenceLevel);
+
 }  // namespace vocara

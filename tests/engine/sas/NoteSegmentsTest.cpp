@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "engine/sas/NoteSegments.h"
+#include "engine/sas/SasDocument.h"
+#include "support/SasFiles.h"
+#include "support/TempDir.h"
 
 namespace vocara::test {
 namespace {
@@ -133,6 +136,35 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
       EXPECT_LE(notes[k].steadyEnd, notes[k].end) << c.name << ", note " << k;
       EXPECT_GE((notes[k].steadyFirst - notes[k].first) / Rate, c.scoop) << c.name << ", note " << k;
     }
+  }
+}
+
+// A page's notes read only the runs around the page, and exactly those a walk over the whole
+// file would meet there: runs that cross a block boundary or the page's ends included.
+TEST(NoteSegmentsTest, WideningToWholeRunsFindsTheRunsAroundAStretch) {
+  // Voiced runs at 100..3000 (across two blocks of reading), 3010..3020 and 3500..end.
+  const std::uint32_t count = 4000;
+  std::vector<SasFrame> frames(count, FreshFrame(0, 0, 0));
+  for (std::uint32_t i = 0; i < count; ++i)
+    if ((i >= 100 && i < 3000) || (i >= 3010 && i < 3020) || i >= 3500)
+      frames[i] = FreshFrame(4000, -1000000000, 1000000000);
+  TempDir dir;
+  const std::string path =
+      WriteSasFile(dir.File("runs.sas"), SasHeaderFor(216, 48000, 0, count), frames, EndLinks(count * 216));
+  SasDocument document;
+  ASSERT_EQ(SasOpenDocument(document, path, SasAccess::ReadOnly), MessageId::None);
+  const double silence = SilenceLevel(document.header.settings.silenceThreshold);
+  struct Case {
+    std::uint32_t first, end, wantFirst, wantEnd;
+  };
+  for (const Case c : {Case{2000, 2100, 100, 3000}, Case{3005, 3015, 3005, 3020}, Case{50, 60, 50, 60},
+                       Case{2999, 3001, 100, 3001}, Case{3600, 3700, 3500, 4000}, Case{0, 5000, 0, 4000},
+                       Case{100, 101, 100, 3000}, Case{3000, 3010, 3000, 3010}}) {
+    std::uint32_t first = c.first;
+    std::uint32_t end = c.end;
+    ASSERT_TRUE(WidenToWholeRuns(document, first, end, silence));
+    EXPECT_EQ(first, c.wantFirst) << c.first << ":" << c.end;
+    EXPECT_EQ(end, c.wantEnd) << c.first << ":" << c.end;
   }
 }
 
