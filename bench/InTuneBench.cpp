@@ -147,8 +147,27 @@ void BM_InTuneReport(benchmark::State& state) {
   state.counters["notes"] = static_cast<double>(report.notes.size());
 }
 
+// The SAS window's note marks: the notes of one page (1200 frames) in the middle of the take,
+// against the listing of the whole take.
+void PageNotes(benchmark::State& state, bool whole) {
+  Copy copy;
+  if (!copy.Open(state)) return;
+  const std::uint32_t frameLength = copy.sas.header.frameLength;
+  const std::uint32_t middle = copy.sas.header.frameCount / 2;
+  const vocara::ReportRequest page =
+      whole ? vocara::ReportRequest{0, copy.wav.sampleCount, false}
+            : vocara::ReportRequest{middle * frameLength, (middle + 1200) * frameLength, false};
+  vocara::CorrectionReport report;
+  for (auto _ : state) benchmark::DoNotOptimize(vocara::ListNotes(copy.sas, page, report));
+  state.counters["notes"] = static_cast<double>(report.notes.size());
+}
+void BM_InTunePageNotes(benchmark::State& state) { PageNotes(state, false); }
+void BM_InTuneListAllNotes(benchmark::State& state) { PageNotes(state, true); }
+
 }  // namespace
 
+BENCHMARK(BM_InTunePageNotes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InTuneListAllNotes)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InTuneSnap)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InTuneRepairJumps)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InTuneReanalyse10s)->Unit(benchmark::kMillisecond);
