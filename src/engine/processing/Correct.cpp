@@ -30,6 +30,7 @@
 
 #include "base/FileHandle.h"
 #include "base/OutputFile.h"
+#include "engine/sas/Analysis.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/SampleAccess.h"
 #include "engine/wav/WavDocument.h"
@@ -52,13 +53,6 @@ constexpr std::uint32_t PassThroughFrameLength = 4096;
 // A frame that changes nothing: no pitch change, gain 1 (maxSample = minSample) and no time
 // correction. It stands in for the frames of a SAS that has none.
 constexpr SasFrame NeutralFrame{0, TimeCorrectionOffBit, 0, 0, 0};
-
-std::int32_t ToSample(double value) {
-  // Clamped in doubles first, so the truncation toward zero is always defined; NaN gives 0.
-  if (!(value >= -2147483648.0)) return value != value ? 0 : std::numeric_limits<std::int32_t>::min();
-  if (value > 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(value);
-}
 
 // Input samples from the recording, read through the shared read buffer in large pieces and
 // kept as left-aligned values. Positions at or past the end of the data read as 0.
@@ -384,11 +378,9 @@ std::uint32_t FrameSourcePeriod(const SasFrame& frame, std::uint32_t sampleRate,
 }
 
 std::uint32_t LargestFrameLength(std::uint32_t sampleRate) {
-  // The analysis window of the tone 1.5 semitones below A0, then 5 periods of that tone; one
-  // sample of slack for a different rounding of the same product in the last place.
-  const double window =
-      std::trunc(std::exp(-0.0) * (static_cast<double>(sampleRate) * 293.42777920733) * OneOver440);
-  return static_cast<std::uint32_t>(std::trunc(window * 5.0 * 0.0594630943593)) + 1;
+  // Note 0, A0, is the lowest any settings allow. One sample of slack, so that no file this
+  // render has ever accepted is refused now.
+  return AnalysisFrameLength(AnalysisWindowLength(0, sampleRate), MaxChunkPeriods) + 1;
 }
 
 namespace {

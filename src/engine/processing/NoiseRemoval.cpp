@@ -30,15 +30,11 @@
 #include "base/OutputFile.h"
 #include "base/Settings.h"
 #include "engine/processing/Fft.h"
+#include "engine/processing/NoiseKernels.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/wav/SampleAccess.h"
 #include "engine/wav/WavDocument.h"
 #include "engine/wav/WavHeader.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define VOCARA_SSE2 1
-#endif
 
 namespace vocara {
 namespace {
@@ -50,52 +46,6 @@ constexpr std::size_t RingValues = std::size_t{1} << 18;
 // Input samples read at once, and output samples written at once.
 constexpr std::size_t StagedSamples = 65536;
 constexpr unsigned MostThreads = 8;
-
-[[maybe_unused]] std::int32_t ToSample(double value) {
-  // Clamped in doubles first, so the truncation toward zero is always defined; NaN gives 0.
-  if (!(value >= -2147483648.0)) return value != value ? 0 : std::numeric_limits<std::int32_t>::min();
-  if (value > 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(value);
-}
-
-std::int32_t ClampSum(std::int32_t a, std::int32_t b) {
-  const std::int64_t sum = std::int64_t{a} + b;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(sum, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
-// Appends overlap[i] + v[i], each sum clamped, for i < count in the file's sample width: the
-// upper blockAlign bytes of each left-aligned sum, little-endian.
-std::uint8_t* AppendSums(const std::int32_t* overlap, const std::int32_t* v, std::size_t count,
-                         unsigned blockAlign, std::uint8_t* out) {
-  std::size_t i = 0;
-#ifdef VOCARA_SSE2
-  if (blockAlign == 2) {
-    // A wrapped sum is one whose sign differs from both addends'; it becomes the bound on their side.
-    const auto sums = [](const std::int32_t* x, const std::int32_t* y) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
-      const __m128i sum = _mm_add_epi32(a, b);
-      const __m128i wrapped =
-          _mm_srai_epi32(_mm_andnot_si128(_mm_xor_si128(a, b), _mm_xor_si128(a, sum)), 31);
-      const __m128i bound = _mm_xor_si128(_mm_srai_epi32(a, 31), _mm_set1_epi32(0x7FFFFFFF));
-      const __m128i clamped = _mm_or_si128(_mm_and_si128(wrapped, bound), _mm_andnot_si128(wrapped, sum));
-      return _mm_srai_epi32(clamped, 16);
-    };
-    for (; i + 8 <= count; i += 8, out += 16) {
-      const __m128i stored = _mm_packs_epi32(sums(overlap + i, v + i), sums(overlap + i + 4, v + i + 4));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), stored);
-    }
-  }
-#endif
-  const unsigned shift = 8 * (4 - blockAlign);
-  for (; i < count; ++i) {
-    const auto stored = static_cast<std::uint32_t>(ClampSum(overlap[i], v[i]) >> shift);
-    for (unsigned byte = 0; byte < blockAlign; ++byte)
-      *out++ = static_cast<std::uint8_t>(stored >> (8 * byte));
-  }
-  return out;
-}
 
 bool ValidLength(std::uint32_t length) {
   return length >= 4 && length <= MaxNoiseLength && (length & (length - 1)) == 0;
@@ -128,89 +78,6 @@ void ReadSamples(WavDocument& wav, std::int64_t first, std::span<std::int32_t> o
   std::fill(p, out.data() + out.size(), 0);
 }
 
-// The three loops of a block, each element through the same IEEE operations whichever way
-// they run; the vector forms do two elements at a time on the baseline x86-64 vector unit.
-
-// b[i] = samples[i] x window[i].
-void Window(const std::int32_t* samples, const double* window, std::uint32_t n, double* b) {
-#ifdef VOCARA_SSE2
-  for (std::uint32_t i = 0; i < n; i += 2) {
-    const __m128d x = _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i)));
-    _mm_storeu_pd(b + i, _mm_mul_pd(x, _mm_loadu_pd(window + i)));
-  }
-#else
-  for (std::uint32_t i = 0; i < n; ++i) b[i] = static_cast<double>(samples[i]) * window[i];
-#endif
-}
-
-// Bins 1 .. L/2 - 1 keep their phase: with p = re^2 + im^2 above the threshold both parts are
-// multiplied by sqrt(1 - T / p), otherwise both become 0.
-void SubtractBin(const double* t, std::uint32_t k, double* b) {
-  const double re = b[2 * k];
-  const double im = b[2 * k + 1];
-  const double p = re * re + im * im;
-  const double threshold = t[k + 1];
-  if (p > threshold) {
-    const double f = std::sqrt(1.0 - threshold / p);
-    b[2 * k] = re * f;
-    b[2 * k + 1] = im * f;
-  } else {
-    b[2 * k] = 0.0;
-    b[2 * k + 1] = 0.0;
-  }
-}
-
-void Subtract(const double* t, std::uint32_t n, double* b) {
-  std::uint32_t k = 1;
-#ifdef VOCARA_SSE2
-  // Bins k and k + 1 at once; a silenced bin is masked to +0 exactly as the plain loop writes it.
-  const __m128d one = _mm_set1_pd(1.0);
-  for (; k + 1 < n / 2; k += 2) {
-    const __m128d x0 = _mm_loadu_pd(b + 2 * k);
-    const __m128d x1 = _mm_loadu_pd(b + 2 * k + 2);
-    const __m128d s0 = _mm_mul_pd(x0, x0);
-    const __m128d s1 = _mm_mul_pd(x1, x1);
-    const __m128d p = _mm_add_pd(_mm_unpacklo_pd(s0, s1), _mm_unpackhi_pd(s0, s1));
-    const __m128d threshold = _mm_loadu_pd(t + k + 1);
-    const __m128d f = _mm_sqrt_pd(_mm_sub_pd(one, _mm_div_pd(threshold, p)));
-    const __m128d keep = _mm_cmpgt_pd(p, threshold);
-    const __m128d f0 = _mm_unpacklo_pd(f, f);
-    const __m128d f1 = _mm_unpackhi_pd(f, f);
-    _mm_storeu_pd(b + 2 * k, _mm_and_pd(_mm_unpacklo_pd(keep, keep), _mm_mul_pd(x0, f0)));
-    _mm_storeu_pd(b + 2 * k + 2, _mm_and_pd(_mm_unpackhi_pd(keep, keep), _mm_mul_pd(x1, f1)));
-  }
-#endif
-  for (; k < n / 2; ++k) SubtractBin(t, k, b);
-}
-
-// v(i) = (b[i] - (a + i s)) x 2 / L, clamped and truncated. Multiplying by 2/L, a power of two,
-// rounds exactly as multiplying by 2 and dividing by L does.
-void Detrend(const double* b, std::uint32_t n, std::int32_t* values) {
-  const double a = b[0];
-  const double s = (b[n - 1] - b[0]) / static_cast<double>(n - 1);
-  const double scale = 2.0 / static_cast<double>(n);
-#ifdef VOCARA_SSE2
-  const __m128d va = _mm_set1_pd(a);
-  const __m128d vs = _mm_set1_pd(s);
-  const __m128d vscale = _mm_set1_pd(scale);
-  const __m128d two = _mm_set1_pd(2.0);
-  const __m128d low = _mm_set1_pd(-2147483648.0);
-  const __m128d high = _mm_set1_pd(2147483647.0);
-  __m128d index = _mm_set_pd(1.0, 0.0);
-  for (std::uint32_t i = 0; i < n; i += 2) {
-    __m128d v = _mm_sub_pd(_mm_loadu_pd(b + i), _mm_add_pd(va, _mm_mul_pd(index, vs)));
-    v = _mm_mul_pd(v, vscale);
-    v = _mm_and_pd(v, _mm_cmpord_pd(v, v));  // NaN gives 0
-    v = _mm_min_pd(_mm_max_pd(v, low), high);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(values + i), _mm_cvttpd_epi32(v));
-    index = _mm_add_pd(index, two);
-  }
-#else
-  for (std::uint32_t i = 0; i < n; ++i)
-    values[i] = ToSample((b[i] - (a + static_cast<double>(i) * s)) * scale);
-#endif
-}
-
 // One block from samples to output values: window, transform, subtract, transform back,
 // remove the trend, scale. Reads only the run's constants; `block` is the thread's own.
 class BlockTransform {
@@ -228,7 +95,7 @@ class BlockTransform {
   void Run(const std::int32_t* samples, std::span<double> block, std::int32_t* values) const {
     const std::uint32_t n = length_;
     double* b = block.data();
-    Window(samples, window_, n, b);
+    NoiseWindow(path_, samples, window_, n, b);
     RealFft(1, n, block);
     const double* t = threshold_.data();
     // Bins 0 and L/2 are real: their magnitude is reduced, their sign not kept. Written so that
@@ -237,14 +104,15 @@ class BlockTransform {
       const double p = b[e] * b[e];
       b[e] = !(t[e] < p) ? 0.0 : std::sqrt(p - t[e]);
     }
-    Subtract(t, n, b);
+    NoiseSubtract(path_, t, n, b);
     RealFft(-1, n, block);
     // The block starts and ends at 0, so that what the subtraction left at its edges does not
     // step where blocks meet; the inverse transform gave L/2 times the values.
-    Detrend(b, n, values);
+    NoiseDetrend(path_, b, n, values);
   }
 
  private:
+  NoiseKernelPath path_ = BestNoiseKernelPath();
   std::uint32_t length_;
   const double* window_;
   std::vector<double> threshold_;  // T(e) per packed element
@@ -477,8 +345,9 @@ NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
         written = file.Write(bytes.data(), pending);
         pending = 0;
       }
-      pending = static_cast<std::size_t>(
-          AppendSums(overlap.data(), v, emit, blockAlign, bytes.data() + pending) - bytes.data());
+      pending = static_cast<std::size_t>(NoiseAppendSums(BestNoiseKernelPath(), overlap.data(), v, emit,
+                                                         blockAlign, bytes.data() + pending) -
+                                         bytes.data());
     }
     std::copy_n(v + half, half, overlap.data());
     ring.Release(j);

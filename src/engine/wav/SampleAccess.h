@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <span>
 
@@ -23,6 +24,14 @@ struct WavDocument;
 // constant is 1 / (2^31 - 1), a hair above 2^-31; it is used wherever a sample becomes a
 // percentage, so that exports, status values and levels agree to the last digit.
 inline constexpr double PercentPerUnit = 100.0 * 4.656612875245797e-10;
+
+// A computed value as a left-aligned sample: clamped to the 32-bit range in doubles first, so
+// that the truncation toward zero is always defined; not a number gives 0.
+inline std::int32_t ToSample(double value) {
+  if (!(value >= -2147483648.0)) return value != value ? 0 : std::numeric_limits<std::int32_t>::min();
+  if (value > 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(value);
+}
 
 // Minimum and maximum left-aligned sample of a block of samples.
 struct SamplePair {
