@@ -211,11 +211,12 @@ GeneralSettings GeneralSettings::Parse(std::span<const std::uint8_t, ByteSize> b
 
 bool ValidateSettings(const GeneralSettings& s) {
   return s.instrument < InstrumentLimit && InRange(s.lowestNote, LowestNoteIndex, HighestNoteIndex) &&
-         InRange(s.highestNote, LowestNoteIndex, HighestNoteIndex) && InRange(s.chunkPeriods, 1.0, 5.0) &&
-         InRange(s.baseNoteThreshold, 5.0, 100.0) && InRange(s.beatsPerBar, 1, 99) &&
-         InRange(s.beatUnit, 1, 99) && InRange(s.divisions, 1, 99) && InRange(s.tempo, 1.0, 999.0) &&
-         s.rulerOrigin >= 0 && InRange(s.originBar, 0, 999) && InRange(s.noiseGain, 0.0, 5.0) &&
-         InRange(s.selectThreshold, 0.0, 100.0) && InRange(s.silenceThreshold, 0.0, 100.0);
+         InRange(s.highestNote, LowestNoteIndex, HighestNoteIndex) &&
+         InRange(s.chunkPeriods, 1.0, MaxChunkPeriods) && InRange(s.baseNoteThreshold, 5.0, 100.0) &&
+         InRange(s.beatsPerBar, 1, 99) && InRange(s.beatUnit, 1, 99) && InRange(s.divisions, 1, 99) &&
+         InRange(s.tempo, 1.0, 999.0) && s.rulerOrigin >= 0 && InRange(s.originBar, 0, 999) &&
+         InRange(s.noiseGain, 0.0, MaxNoiseGain) && InRange(s.selectThreshold, 0.0, 100.0) &&
+         InRange(s.silenceThreshold, 0.0, 100.0);
 }
 
 double WhiteNoiseInEffect(double stored) {

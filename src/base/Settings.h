@@ -65,6 +65,8 @@ void ChooseHighestNote(GeneralSettings& settings, int note);
 // 0 .. MaxNoiseGain.
 inline constexpr double MaxWhiteNoise = 100.0;
 inline constexpr double MaxNoiseGain = 5.0;
+// The longest analysis chunk, in periods of the lowest note.
+inline constexpr double MaxChunkPeriods = 5.0;
 
 // The white-noise floor Remove Noise works with, from the stored whiteNoise. That field is the
 // one floating field ValidateSettings leaves alone, so the settings file, --settings and the

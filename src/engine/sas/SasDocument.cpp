@@ -123,6 +123,28 @@ bool SasReadPageRecords(SasDocument& document) {
   return got == wanted;
 }
 
+FileChanges SasHeaderAndLinkChanges(SasDocument& document, std::vector<FileWrite> between) {
+  SasHeader& header = document.header;
+  const std::size_t linkCount = std::min(document.links.size(), MaxTimeLinks);
+  header.linkCount = static_cast<std::uint32_t>(linkCount);
+
+  FileChanges changes;
+  const auto headerBytes = header.Serialise();
+  changes.writes.push_back({0, std::vector<std::uint8_t>(headerBytes.begin(), headerBytes.end())});
+  for (FileWrite& write : between) changes.writes.push_back(std::move(write));
+  FileWrite table;
+  table.offset = SasLinksOffset(header.frameCount);
+  table.bytes.resize(linkCount * TimeLink::ByteSize);
+  for (std::size_t i = 0; i < linkCount; ++i) {
+    const auto link = document.links[i].Serialise();
+    std::copy(link.begin(), link.end(),
+              table.bytes.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
+  }
+  changes.length = table.offset + table.bytes.size();
+  changes.writes.push_back(std::move(table));
+  return changes;
+}
+
 bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int steps) {
   SasHeader& header = document.header;
   // The Bar Ruler, Edit SAS and Apply Correction groups follow the user; the Build SAS and
@@ -137,34 +159,17 @@ bool SasWriteRecords(SasDocument& document, const GeneralSettings& live, int ste
   stored.selectThreshold = live.selectThreshold;
   stored.silenceThreshold = live.silenceThreshold;
   stored.timeCorrection = live.timeCorrection;
-  const std::size_t linkCount = std::min(document.links.size(), MaxTimeLinks);
-  header.linkCount = static_cast<std::uint32_t>(linkCount);
-
-  FileChanges changes;
-  const auto headerBytes = header.Serialise();
-  changes.writes.push_back({0, std::vector<std::uint8_t>(headerBytes.begin(), headerBytes.end())});
-
+  std::vector<FileWrite> page;
   const std::size_t records = static_cast<std::size_t>(std::clamp(document.pageCount, 0, SasPageCapacity));
   if (records > 0) {
-    FileWrite page;
-    page.offset =
+    FileWrite& frames = page.emplace_back();
+    frames.offset =
         SasFramesOffset + SasFrame::ByteSize * static_cast<std::uint64_t>(std::max(document.pageFirst, 0));
-    page.bytes.resize(records * SasFrame::ByteSize);
+    frames.bytes.resize(records * SasFrame::ByteSize);
     for (std::size_t i = 0; i < records; ++i)
-      document.page[i].SerialiseInto(&page.bytes[i * SasFrame::ByteSize]);
-    changes.writes.push_back(std::move(page));
+      document.page[i].SerialiseInto(&frames.bytes[i * SasFrame::ByteSize]);
   }
-
-  FileWrite table;
-  table.offset = SasLinksOffset(header.frameCount);
-  table.bytes.resize(linkCount * TimeLink::ByteSize);
-  for (std::size_t i = 0; i < linkCount; ++i) {
-    const auto link = document.links[i].Serialise();
-    std::copy(link.begin(), link.end(),
-              table.bytes.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
-  }
-  changes.length = table.offset + table.bytes.size();
-  changes.writes.push_back(std::move(table));
+  const FileChanges changes = SasHeaderAndLinkChanges(document, std::move(page));
   return SasChangeRecords(document, changes, steps);
 }
 

@@ -88,6 +88,11 @@ bool SasBuiltFromWav(const SasHeader& header, const WavDocument& wav);
 // could not all be read; pageCount then counts those that were.
 bool SasReadPageRecords(SasDocument& document);
 
+// The change that writes the header (its linkCount set from the links, at most MaxTimeLinks),
+// then `between`, then the link table, and ends the file behind the table: every writer of
+// the links goes through here, so header and table always agree.
+FileChanges SasHeaderAndLinkChanges(SasDocument& document, std::vector<FileWrite> between = {});
+
 // Refreshes the Bar Ruler, Edit SAS and Apply Correction fields of the header's settings copy
 // from `live`, then writes the header, the loaded page records and the links, and ends the file
 // behind the links (136 + 16 x frameCount + 8 x linkCount bytes), all as one journalled change

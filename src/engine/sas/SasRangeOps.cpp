@@ -128,24 +128,7 @@ void RemoveLinksReaching(std::vector<TimeLink>& links, std::uint64_t lo, std::ui
 
 // The header with its settings copy and the link table, the file ending behind the table.
 bool WriteHeaderAndLinks(SasDocument& document) {
-  SasHeader& header = document.header;
-  const std::size_t linkCount = std::min(document.links.size(), MaxTimeLinks);
-  header.linkCount = static_cast<std::uint32_t>(linkCount);
-
-  FileChanges changes;
-  const auto headerBytes = header.Serialise();
-  changes.writes.push_back({0, std::vector<std::uint8_t>(headerBytes.begin(), headerBytes.end())});
-  FileWrite table;
-  table.offset = SasLinksOffset(header.frameCount);
-  table.bytes.resize(linkCount * TimeLink::ByteSize);
-  for (std::size_t i = 0; i < linkCount; ++i) {
-    const auto link = document.links[i].Serialise();
-    std::copy(link.begin(), link.end(),
-              table.bytes.begin() + static_cast<std::ptrdiff_t>(i * TimeLink::ByteSize));
-  }
-  changes.length = table.offset + table.bytes.size();
-  changes.writes.push_back(std::move(table));
-  return SasChangeRecords(document, changes);
+  return SasChangeRecords(document, SasHeaderAndLinkChanges(document));
 }
 
 }  // namespace
