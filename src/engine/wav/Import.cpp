@@ -82,6 +82,24 @@ std::string Reason(const char* text) {
   return reason;
 }
 
+// Whether libsndfile found the sound data chunk of a WAV or AIFF file longer than the file:
+// it then reads what is there without an error, so only its log tells ("data : 4000 (should be
+// 1978)"). A file cut short is refused rather than imported as a shorter recording.
+bool DataChunkCutShort(SNDFILE* sound) {
+  std::string log(16384, '\0');
+  sf_command(sound, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+  std::size_t line = 0;
+  while (line < log.size() && log[line] != '\0') {
+    std::size_t end = log.find('\n', line);
+    if (end == std::string::npos) end = log.size();
+    const std::string_view text(log.data() + line, end - line);
+    if ((text.starts_with("data :") || text.starts_with(" SSND :")) && text.find("(should be") != text.npos)
+      return true;
+    line = end + 1;
+  }
+  return false;
+}
+
 // An input opened for reading by libsndfile, closed with it.
 class SoundInput {
  public:
@@ -105,7 +123,9 @@ class SoundInput {
   SNDFILE* Sound() const { return sound_; }
   const SF_INFO& Info() const { return info_; }
   const std::string& OpenError() const { return openError_; }
-  bool Readable() const { return sound_ != nullptr && info_.channels >= 1 && info_.frames >= 1; }
+  bool Readable() const {
+    return sound_ != nullptr && info_.channels >= 1 && info_.frames >= 1 && !DataChunkCutShort(sound_);
+  }
 
  private:
   FileHandle file_;
@@ -329,24 +349,6 @@ ImportResult Refused(ImportResult result, std::string refusal) {
   result.refusal = std::move(refusal);
   result.result = LongOperationResult::Failed;
   return result;
-}
-
-// Whether libsndfile found the sound data chunk of a WAV or AIFF file longer than the file:
-// it then reads what is there without an error, so only its log tells ("data : 4000 (should be
-// 1978)"). A file cut short is refused rather than imported as a shorter recording.
-bool DataChunkCutShort(SNDFILE* sound) {
-  std::string log(16384, '\0');
-  sf_command(sound, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
-  std::size_t line = 0;
-  while (line < log.size() && log[line] != '\0') {
-    std::size_t end = log.find('\n', line);
-    if (end == std::string::npos) end = log.size();
-    const std::string_view text(log.data() + line, end - line);
-    if ((text.starts_with("data :") || text.starts_with(" SSND :")) && text.find("(should be") != text.npos)
-      return true;
-    line = end + 1;
-  }
-  return false;
 }
 
 std::string Count(long long n, const char* one) {

@@ -81,8 +81,8 @@ std::string ImportFailureText(const ImportResult& result);
 // the source's rate divides 44100 or is a multiple of it, else ImportDefaultRate.
 std::uint32_t ImportRateFor(std::uint32_t sourceRate);
 
-// Whether libsndfile opens `path` as a sound with at least one channel and one frame: the
-// quick question before offering to import a file the WAV opener refused.
+// Whether libsndfile opens `path` as a sound with at least one channel and one frame, and not
+// cut short: the quick question before offering to import a file the WAV opener refused.
 bool ImportCanRead(const std::string& path);
 
 // Reads `input` and writes `output` as described at the top. progress is called once per
