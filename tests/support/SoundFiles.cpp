@@ -88,22 +88,4 @@ ImportedWav ReadImportedWav(const std::string& path) {
   return wav;
 }
 
-double SineFrequency(const std::vector<std::int32_t>& samples, std::uint32_t rate, std::size_t from,
-                     std::size_t to) {
-  double first = -1.0;
-  double last = 0.0;
-  int crossings = 0;
-  for (std::size_t i = from + 1; i < to && i < samples.size(); ++i) {
-    const double a = samples[i - 1];
-    const double b = samples[i];
-    if (a < 0 && b >= 0) {
-      const double at = static_cast<double>(i - 1) + a / (a - b);
-      if (first < 0) first = at;
-      last = at;
-      ++crossings;
-    }
-  }
-  return crossings < 2 ? 0.0 : (crossings - 1) * rate / (last - first);
-}
-
 }  // namespace vocara::test

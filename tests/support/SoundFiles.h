@@ -34,9 +34,4 @@ struct ImportedWav {
 };
 ImportedWav ReadImportedWav(const std::string& path);
 
-// The frequency of a sine from its rising zero crossings between samples `from` and `to`,
-// interpolated between samples.
-double SineFrequency(const std::vector<std::int32_t>& samples, std::uint32_t rate, std::size_t from,
-                     std::size_t to);
-
 }  // namespace vocara::test
