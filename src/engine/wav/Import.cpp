@@ -271,10 +271,16 @@ class SampleWriter {
       tooLong_ = true;
       return;
     }
-    std::uint8_t* p = buffer_.data();
-    for (std::size_t i = 0; i < count; ++i) {
-      const auto value = static_cast<std::uint32_t>(quantise_(samples[i]));
-      for (unsigned b = 0; b < bytes_; ++b) *p++ = static_cast<std::uint8_t>(value >> (8 * b));
+    switch (bytes_) {
+      case 2:
+        Pack<2>(samples, count);
+        break;
+      case 3:
+        Pack<3>(samples, count);
+        break;
+      default:
+        Pack<4>(samples, count);
+        break;
     }
     failed_ = !file_.Write(buffer_.data(), count * bytes_);
     written_ += count;
@@ -284,9 +290,21 @@ class SampleWriter {
   bool TooLong() const { return tooLong_; }
   std::uint64_t Written() const { return written_; }
   std::uint64_t Clipped() const { return quantise_.Clipped(); }
-  std::uint64_t Limit() const { return limit_; }
 
  private:
+  // The width as a constant and the quantiser in a local: the loop then keeps everything in
+  // registers instead of reloading the members for every byte.
+  template <unsigned Bytes, typename Sample>
+  void Pack(const Sample* samples, std::size_t count) {
+    Quantiser quantise = quantise_;
+    std::uint8_t* p = buffer_.data();
+    for (std::size_t i = 0; i < count; ++i, p += Bytes) {
+      const auto value = static_cast<std::uint32_t>(quantise(samples[i]));
+      for (unsigned b = 0; b < Bytes; ++b) p[b] = static_cast<std::uint8_t>(value >> (8 * b));
+    }
+    quantise_ = quantise;
+  }
+
   FileHandle& file_;
   Quantiser quantise_;
   unsigned bytes_;
@@ -362,6 +380,11 @@ void ToMono(double* block, sf_count_t frames, int channels, int channel) {
   if (channel != ImportMix) {
     for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i)
       block[i] = block[i * width + static_cast<std::size_t>(channel)];
+    return;
+  }
+  if (channels == 2) {  // the common case, with the width a constant
+    for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i)
+      block[i] = (block[2 * i] + block[2 * i + 1]) * 0.5;
     return;
   }
   const double share = 1.0 / channels;
