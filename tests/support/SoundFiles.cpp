@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <span>
+#include <type_traits>
 
 #include "support/WavFiles.h"
 
@@ -17,6 +18,22 @@ SNDFILE* OpenForWriting(const std::string& path, int format, int channels, int r
   return sf_open(path.c_str(), SFM_WRITE, &info);
 }
 
+// Writes interleaved int (left-aligned) or float values. Returns path, empty when it failed.
+template <typename Value>
+std::string WriteFrames(const std::string& path, int format, int channels, int rate,
+                        const std::vector<Value>& values) {
+  SNDFILE* sound = OpenForWriting(path, format, channels, rate);
+  if (sound == nullptr) return {};
+  const auto frames = static_cast<sf_count_t>(values.size() / static_cast<std::size_t>(channels));
+  if constexpr (std::is_same_v<Value, float>) {
+    sf_writef_float(sound, values.data(), frames);
+  } else {
+    sf_writef_int(sound, values.data(), frames);
+  }
+  sf_close(sound);
+  return path;
+}
+
 }  // namespace
 
 std::string WriteSound(const std::string& path, int format, int channels, int rate, int bits,
@@ -25,22 +42,12 @@ std::string WriteSound(const std::string& path, int format, int channels, int ra
   leftAligned.reserve(stored.size());
   for (const std::int32_t v : stored)
     leftAligned.push_back(static_cast<int>(static_cast<std::uint32_t>(v) << (32 - bits)));
-  SNDFILE* sound = OpenForWriting(path, format, channels, rate);
-  if (sound == nullptr) return {};
-  sf_writef_int(sound, leftAligned.data(),
-                static_cast<sf_count_t>(leftAligned.size() / static_cast<std::size_t>(channels)));
-  sf_close(sound);
-  return path;
+  return WriteFrames(path, format, channels, rate, leftAligned);
 }
 
 std::string WriteFloatSound(const std::string& path, int format, int channels, int rate,
                             const std::vector<float>& values) {
-  SNDFILE* sound = OpenForWriting(path, format, channels, rate);
-  if (sound == nullptr) return {};
-  sf_writef_float(sound, values.data(),
-                  static_cast<sf_count_t>(values.size() / static_cast<std::size_t>(channels)));
-  sf_close(sound);
-  return path;
+  return WriteFrames(path, format, channels, rate, values);
 }
 
 std::string ConvertSound(const std::string& from, const std::string& path, int format) {
@@ -50,11 +57,7 @@ std::string ConvertSound(const std::string& from, const std::string& path, int f
   std::vector<int> frames(static_cast<std::size_t>(info.frames * info.channels));
   sf_readf_int(source, frames.data(), info.frames);
   sf_close(source);
-  SNDFILE* target = OpenForWriting(path, format, info.channels, info.samplerate);
-  if (target == nullptr) return {};
-  sf_writef_int(target, frames.data(), info.frames);
-  sf_close(target);
-  return path;
+  return WriteFrames(path, format, info.channels, info.samplerate, frames);
 }
 
 std::vector<std::int32_t> Sine16(double frequency, int rate, double seconds) {
