@@ -87,7 +87,7 @@ std::string Summary(const ImportResult& result, int channel) {
   line += std::to_string(result.bits) + " bits, ";
   if (result.rate != source.rate) line += "resampled to ";
   line += std::to_string(result.rate) + " Hz, " + Plural(result.samples, "sample");
-  if (result.clipped > 0) line += "; " + Plural(result.clipped, "sample") + " clipped at full scale";
+  if (result.clipped > 0) line += "; " + Plural(result.clipped, "sample") + " beyond full scale clipped";
   return line;
 }
 

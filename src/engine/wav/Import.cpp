@@ -232,16 +232,13 @@ class Quantiser {
 
   std::int32_t operator()(double value) {
     const double v = value * scale_;
+    // Full scale itself (+1.0 of a float source, or a 24-bit peak taken to 16 bits) is the
+    // largest integer and no loss worth reporting; only a value beyond it is counted.
+    if (v > scale_ || v < low_) ++clipped_;
     // Half a step past the largest value already rounds beyond it; the smallest value is even,
     // so its tie rounds onto it.
-    if (v >= high_ + 0.5) {
-      ++clipped_;
-      return static_cast<std::int32_t>(high_);
-    }
-    if (v < low_ - 0.5) {
-      ++clipped_;
-      return static_cast<std::int32_t>(low_);
-    }
+    if (v >= high_ + 0.5) return static_cast<std::int32_t>(high_);
+    if (v < low_ - 0.5) return static_cast<std::int32_t>(low_);
     if (std::isnan(v)) return 0;
     return static_cast<std::int32_t>(std::lrint(v));
   }

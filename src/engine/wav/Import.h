@@ -7,8 +7,9 @@
 // to one channel (the mean of all channels, or one channel taken alone), resampled only when
 // asked or when the program would refuse the source's rate, and rounded to the nearest
 // integer of the chosen width, ties to even, with no dither. A value at or beyond full scale
-// clips to the largest or smallest integer and never wraps (a float sample of +1.0 becomes
-// 32767 in 16 bits); a value that is no number becomes 0.
+// becomes the largest or smallest integer and never wraps (a float sample of +1.0 becomes
+// 32767 in 16 bits; only values beyond ±1.0 count as clipped); a value that is no number
+// becomes 0.
 //
 // The output appears whole or not at all (OutputFile), never over the input itself; a stop
 // through the progress callback, a read error part way or a failed write leave no output.
@@ -70,7 +71,7 @@ struct ImportResult {
   unsigned bits = 0;    // the output's width, rate and samples, when it was written
   std::uint32_t rate = 0;
   std::uint64_t samples = 0;
-  std::uint64_t clipped = 0;  // samples that were at or beyond full scale and clipped
+  std::uint64_t clipped = 0;  // samples beyond full scale (a float source above 1.0), clipped
 };
 
 // The text a front end shows for a failed import: the refusal, else the message's text.
