@@ -70,6 +70,8 @@ std::string_view MessageText(MessageId id) {
       return "The recording device stopped. The recording was ended; the part recorded is kept.";
     case MessageId::SasBusy:
       return "The SAS file is being changed by another program. Try again when it has finished.";
+    case MessageId::ConvertToMonoWavCopy:
+      return "Convert to a mono WAV copy?";
   }
   return {};
 }

@@ -46,6 +46,9 @@ enum class MessageId {
   RecordingDeviceStopped,
   // Another process held the SAS file's lock for a change all the time a writer waited.
   SasBusy,
+  // A Yes/No question after the opener's message, for a file the WAV opener refuses and the
+  // import reads: Yes converts it into a mono WAV copy and opens that.
+  ConvertToMonoWavCopy,
 };
 
 // Empty for None.

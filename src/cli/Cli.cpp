@@ -19,6 +19,7 @@
 #include "cli/EditCommand.h"
 #include "cli/FileProblems.h"
 #include "cli/GenerateCommand.h"
+#include "cli/ImportCommand.h"
 #include "cli/InTuneCommands.h"
 #include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
@@ -103,6 +104,14 @@ constexpr const char* Usage =
     "                                correct with the same options) how in tune it came out:\n"
     "                                target, achieved centre, error, vibrato before and after\n"
     "                                (- where a note is too short or OUT has no pitch on it)\n"
+    "  import IN OUT.wav [--channel left|right|mix|N] [--bits 16|24|32] [--rate HZ]\n"
+    "                                convert any sound file libsndfile reads (WAV of any encoding,\n"
+    "                                AIFF, FLAC, Ogg, ...) into a mono WAV the program opens: the\n"
+    "                                mean of all channels or channel N alone (from 0: left 0,\n"
+    "                                right 1); 16, 24 or 32 bits (default the source's, 8-bit to\n"
+    "                                16, float to 24); its rate, or HZ 22000 .. 768000 (a source\n"
+    "                                below 22000 Hz goes to 44100 or 48000 Hz); rounded to the\n"
+    "                                nearest value, full scale clipped, no dither\n"
     "  --help                        show this text\n"
     "\n"
     "Numbers are read whole: other text is a usage error. A value the dialog would clamp is\n"
@@ -332,6 +341,7 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "reanalyse") return ReanalyseCommand(args, err, UsageError);
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);
+  if (command == "import") return ImportCommand(args, out, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 

@@ -1,16 +1,20 @@
 #include "program/commands/WavCommands.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
+#include "base/FileHandle.h"
 #include "base/MessageId.h"
+#include "engine/wav/Import.h"
 #include "engine/wav/RangeExport.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
+#include "program/shell/ProgressPacer.h"
 #include "program/views/SpectrumViews.h"
 
 namespace vocara {
@@ -62,26 +66,69 @@ void ResetPositions(App& app) {
   WavViewResetScrollBars(app);
 }
 
-}  // namespace
-
-void InstallWavDocument(App& app) {
-  app.openers.wavClose = WavClose;
-  app.openers.wavOpenCommand = WavOpenCommand;
-  app.openers.closeFiles = [others = std::move(app.openers.closeFiles)](App& a) {
-    a.wav.file.Close();
-    if (others) others(a);
-  };
+// The name the save dialog offers for the mono copy of `input`: beside it, its stem and
+// ".wav", or its stem and "-mono.wav" when that names the input itself.
+std::string MonoCopyName(const std::string& input) {
+  const std::filesystem::path path(input);
+  std::filesystem::path copy = path;
+  copy.replace_extension(".wav");
+  if (copy == path || SameFile(copy.string(), input))
+    copy = path.parent_path() / (path.stem().string() + "-mono.wav");
+  return copy.string();
 }
 
-void WavOpenFile(App& app, const std::string& name) {
+// Yes to the question: the save dialog, then the import in busy mode with Esc as its stop.
+// The copy's name when it was written whole; nothing after No, a cancelled dialog, Esc or a
+// failure (shown).
+std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, MessageId refusal) {
+  platform::DesktopPort& desktop = app.ports.desktop;
+  if (!AskConvertToMonoCopy(desktop, refusal)) return std::nullopt;
+  FileDialogRequest request = SaveRequest("Save mono WAV copy", WavFilter, "WAV");
+  request.initialName = MonoCopyName(input);
+  // The offered name may be another recording of the user's.
+  request.overwritePrompt = true;
+  const std::optional<std::string> copy = desktop.GetSaveFileName(request);
+  if (!copy) return std::nullopt;
+  app.fileDialogName = *copy;
+  if (!app.sas.path.empty() && SameFile(*copy, app.sas.path)) {
+    ShowErrorMessage(desktop, MessageId::OpenedFileCanNotBeOverwritten);
+    return std::nullopt;
+  }
+
+  // Opening happens outside busy mode except when a busy command opens what it made; that
+  // command ends busy mode itself.
+  const bool enterBusy = !app.Has(Busy);
+  if (enterBusy) SetBusy(app, true);
+  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  ImportResult imported;
+  {
+    // No recording is open, so the cursor line has nothing to show.
+    ProgressPacer pacer(app, false);
+    imported = ImportToWav(input, *copy, {}, pacer.Callback());
+  }
+  if (enterBusy) SetBusy(app, false);
+  if (imported.result == LongOperationResult::Failed) ShowErrorText(desktop, ImportFailureText(imported));
+  if (imported.result != LongOperationResult::Done) return std::nullopt;
+  return copy;
+}
+
+// WavOpenFile; a copy the import made is opened without offering to import it again.
+void OpenFile(App& app, const std::string& name, bool offerImport) {
   platform::DesktopPort& desktop = app.ports.desktop;
   // A longer name cannot be held, and a shortened one would name another file.
   const WavOpenResult opened = name.size() > MaxPathLength ? WavOpenResult{MessageId::InvalidFileHandle}
                                                            : WavOpenDocument(app.wav, name);
   if (opened.message != MessageId::None) {
-    ShowErrorMessage(desktop, opened.message);
     // A file that did not even open changes nothing; a refused one was opened and closed.
     if (opened.message != MessageId::InvalidFileHandle) Clear(app, WavOpen);
+    // The opener's rules stay as they are; a file it refuses for its contents that libsndfile
+    // reads can become a copy it accepts.
+    if (!offerImport || opened.message == MessageId::InvalidFileHandle || !ImportCanRead(name)) {
+      ShowErrorMessage(desktop, opened.message);
+      return;
+    }
+    if (const std::optional<std::string> copy = ImportMonoCopy(app, name, opened.message))
+      OpenFile(app, *copy, false);
     return;
   }
   if (app.wav.cursor > app.wav.sampleCount) ResetPositions(app);
@@ -98,6 +145,19 @@ void WavOpenFile(App& app, const std::string& name) {
     }
   }
 }
+
+}  // namespace
+
+void InstallWavDocument(App& app) {
+  app.openers.wavClose = WavClose;
+  app.openers.wavOpenCommand = WavOpenCommand;
+  app.openers.closeFiles = [others = std::move(app.openers.closeFiles)](App& a) {
+    a.wav.file.Close();
+    if (others) others(a);
+  };
+}
+
+void WavOpenFile(App& app, const std::string& name) { OpenFile(app, name, true); }
 
 void WavOpenCommand(App& app, const std::string* path) {
   FileDialogRequest request;

@@ -1,6 +1,7 @@
 #include "program/shell/WindowProcedure.h"
 
 #include "base/FileHandle.h"
+#include "engine/wav/Import.h"
 #include "program/audio/Playback.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -139,7 +140,9 @@ void OpenDocumentByName(App& app, const std::string& path) {
     if (!file.IsOpen() || file.Read(magic, 4) < 4) return;
   }
   const std::string_view start(magic, 4);
-  if (start == "RIFF") {
+  // Another kind of sound file (FLAC, AIFF, Ogg, ...) goes to the WAV opener too, which
+  // refuses it and offers the mono copy.
+  if (start == "RIFF" || (start != "SAS " && ImportCanRead(path))) {
     if (app.openers.wavClose) app.openers.wavClose(app, false);
     if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, &path);
   } else if (start == "SAS ") {

@@ -15,8 +15,9 @@ std::intptr_t WindowProcedure(App& app, int view, const platform::Message& messa
 // Sends a command to a window synchronously, through the same gate as a menu command.
 void SendCommand(App& app, int view, int command);
 
-// Opens a WAV ("RIFF") or SAS ("SAS ") file chosen by its first four bytes; anything else,
-// an unreadable file or a name over 259 characters does nothing.
+// Opens a WAV ("RIFF") or SAS ("SAS ") file chosen by its first four bytes, and any other
+// sound file libsndfile reads as a WAV (the opener refuses it and offers a mono copy);
+// anything else, an unreadable file or a name over 259 characters does nothing.
 void OpenDocumentByName(App& app, const std::string& path);
 
 }  // namespace vocara

@@ -3,6 +3,7 @@
 // two range-writing commands.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "program/shell/WindowProcedure.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
+#include "support/SoundFiles.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -97,7 +99,7 @@ TEST_F(WavCommandsTest, ARefusedFileShowsItsMessageAndLeavesNoWavOpen) {
   const std::string stereo = WriteFile(dir.File("stereo.wav"), [] {
     FormatFields f = Format(4);
     f.channels = 2;
-    return CanonicalWav(f, Samples(4, {1, 2}));
+    return CanonicalWav(f, "");  // no sound to import either: no question after the message
   }());
   OpenDocumentByName(app, stereo);  // a drop or the command line
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
@@ -108,6 +110,57 @@ TEST_F(WavCommandsTest, ARefusedFileShowsItsMessageAndLeavesNoWavOpen) {
   EXPECT_FALSE(app.wav.file.IsOpen());
   EXPECT_EQ(fake.windows.views[WavView].title, "WAV");  // titles change only on success
   EXPECT_FALSE(Enabled(103));
+}
+
+// A file the opener refuses and the import reads: the opener's message and the question; Yes
+// saves the copy where the user says (the offered name beside the file) and opens it.
+TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
+  const std::string flac =
+      WriteSound(dir.File("take.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, 16, {100, 300, -5, -7});
+  fake.desktop.answers.push_back(MessageAnswer::Yes);
+  fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
+  OpenDocumentByName(app, flac);  // a drop or the command line
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(LastMessage().text, "Not a RIFF file\nConvert to a mono WAV copy?");
+  EXPECT_EQ(LastMessage().icon, MessageIcon::Question);
+  EXPECT_EQ(LastMessage().buttons, MessageButtons::YesNo);
+  ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
+  EXPECT_EQ(fake.desktop.fileRequests[0].initialName, dir.File("take.wav"));
+  EXPECT_TRUE(fake.desktop.fileRequests[0].overwritePrompt);
+  EXPECT_TRUE(app.Has(WavOpen));
+  EXPECT_EQ(app.wav.path, dir.File("copy.wav"));
+  EXPECT_EQ(fake.windows.views[WavView].title, dir.File("copy.wav"));
+  EXPECT_EQ(ReadImportedWav(dir.File("copy.wav")).samples, (std::vector<std::int32_t>{200, -6}));
+  EXPECT_FALSE(app.Has(Busy));
+}
+
+// No, a cancelled save dialog and Esc during the conversion all leave no WAV open and nothing
+// written beside the file.
+TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
+  const std::string take = WriteSound(dir.File("take.wav"), SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 48000, 24,
+                                      std::vector<std::int32_t>(400000, 7));
+  const std::string copy = dir.File("take-mono.wav");
+  fake.desktop.answers.push_back(MessageAnswer::No);
+  OpenFromDialog(take);
+  EXPECT_EQ(LastMessage().text, "Compression not supported\nConvert to a mono WAV copy?");
+  EXPECT_EQ(fake.desktop.fileRequests.size(), 1u);  // the open dialog only
+
+  fake.desktop.answers.push_back(MessageAnswer::Yes);  // then the save dialog is cancelled
+  OpenFromDialog(take);
+  ASSERT_EQ(fake.desktop.fileRequests.size(), 3u);
+  EXPECT_EQ(fake.desktop.fileRequests[2].initialName, copy);  // take.wav would be the file itself
+
+  fake.desktop.answers.push_back(MessageAnswer::Yes);
+  fake.desktop.fileAnswers.push_back(take);
+  fake.desktop.fileAnswers.push_back(copy);
+  fake.pump.step = std::chrono::milliseconds(10);  // every block pumps
+  fake.pump.onPump = [this] { app.flags |= AbortRequested; };
+  Command(WavView, 100);
+  EXPECT_EQ(fake.desktop.messages.size(), 3u);  // the questions only, no error
+  EXPECT_FALSE(app.Has(WavOpen));
+  EXPECT_FALSE(app.Has(Busy));
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
 }
 
 TEST_F(WavCommandsTest, AMissingFileAndAnOverlongNameGiveInvalidFileHandle) {

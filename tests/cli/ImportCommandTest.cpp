@@ -1,0 +1,69 @@
+// vocara-cli import: the usage errors, the line that says what was converted, and a refusal
+// that writes nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "support/SoundFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class ImportCommandTest : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    args.insert(args.begin(), "import");
+    return cli::RunCli(args, out, err);
+  }
+  TempDir dir;
+  std::string input = WriteSound(dir.File("in.wav"), SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 44100, 24,
+                                 {1, -1, 2, -2, 3, -3, 4, -4});
+  std::string output = dir.File("out.wav");
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(ImportCommandTest, UsageErrorsNameTheOption) {
+  for (const auto& [args, problem] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{input}, "import takes IN OUT.wav"},
+           {{input, output, "--bits", "20"}, "--bits takes 16, 24 or 32, not '20'"},
+           {{input, output, "--channel", "centre"}, "--channel takes left, right, mix or a channel number"},
+           {{input, output, "--rate", "8000"}, "--rate"},
+       }) {
+    EXPECT_EQ(Run(args), cli::ExitUsage) << problem;
+    EXPECT_TRUE(err.str().starts_with("vocara-cli: " + problem)) << err.str();
+  }
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST_F(ImportCommandTest, SaysWhatWasReadAndWritten) {
+  ASSERT_EQ(Run({input, output, "--channel", "right", "--bits", "16"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(
+      out.str(),
+      "imported 2 channels of 24-bit WAV at 44100 Hz: channel 1 (right), 16 bits, 44100 Hz, 4 samples\n");
+  EXPECT_EQ(ReadImportedWav(output).samples.size(), 4u);
+
+  ASSERT_EQ(Run({input, output, "--rate", "48000"}), cli::ExitSuccess) << err.str();
+  EXPECT_TRUE(out.str().find("mixed to mono, 24 bits, resampled to 48000 Hz") != std::string::npos)
+      << out.str();
+}
+
+TEST_F(ImportCommandTest, ARefusedInputWritesNothing) {
+  const std::string text = WriteFile(dir.File("notes.txt"), "not a sound");
+  EXPECT_EQ(Run({text, output}), cli::ExitFailure);
+  EXPECT_TRUE(err.str().starts_with("vocara-cli: " + text + ": Not a sound file that can be imported: "))
+      << err.str();
+  EXPECT_EQ(out.str(), "");
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -1,0 +1,319 @@
+// Importing other sound files: what each kind of input becomes (samples, width, rate), the
+// files the WAV opener refuses and the import takes in one step, resampling, and the refusals,
+// none of which leaves an output behind. The inputs are written by libsndfile in the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/wav/Import.h"
+#include "engine/wav/WavDocument.h"
+#include "support/SoundFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr int Wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+
+// Files in the folder, by name: what an import left there besides its input.
+std::vector<std::string> FolderNames(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+MessageId OpenerSays(const std::string& path) {
+  WavDocument wav;
+  return WavOpenDocument(wav, path).message;
+}
+
+// A 16-bit mono WAV whose LIST chunk has an odd size and its pad byte: the opener skips chunks
+// by their declared size only, and misses the data chunk.
+std::string PaddedListWav(const std::vector<std::int32_t>& samples) {
+  const std::string list = Chunk("LIST", "INFO" + Chunk("INAM", "abc")) + std::string(1, '\0');
+  return RiffFile(Chunk("fmt ", FormatBody(Format(2, 44100))) + list + Chunk("data", Samples(2, samples)));
+}
+
+ImportOptions Options(int channel, unsigned bits = 0, std::uint32_t rate = 0) {
+  return {channel, bits, rate};
+}
+
+struct Expected {
+  MessageId opener;  // what the WAV opener says to the input
+  unsigned bits;
+  std::uint32_t rate;
+  std::vector<double> samples;
+  double tolerance = 0;  // how far each output sample may be from its expected value
+  std::uint64_t clipped = 0;
+};
+
+class ImportConversionTest : public ::testing::Test {
+ protected:
+  // Imports `input` and checks the output: a canonical mono WAV the opener takes, of the
+  // width, rate and samples expected.
+  void ExpectImport(const std::string& input, const ImportOptions& options, const Expected& e) {
+    SCOPED_TRACE(input);
+    ASSERT_FALSE(input.empty());
+    EXPECT_EQ(OpenerSays(input), e.opener);
+    EXPECT_TRUE(ImportCanRead(input));
+    const std::string output = dir.File("out.wav");
+    const ImportResult result = ImportToWav(input, output, options, {});
+    ASSERT_EQ(result.result, LongOperationResult::Done) << ImportFailureText(result);
+    EXPECT_EQ(result.bits, e.bits);
+    EXPECT_EQ(result.rate, e.rate);
+    EXPECT_EQ(result.samples, e.samples.size());
+    EXPECT_EQ(result.clipped, e.clipped);
+    const ImportedWav wav = ReadImportedWav(output);
+    ASSERT_TRUE(wav.canonical);
+    EXPECT_EQ(wav.fields, Format(static_cast<std::uint16_t>(e.bits / 8), e.rate));
+    ASSERT_EQ(wav.samples.size(), e.samples.size());
+    for (std::size_t i = 0; i < e.samples.size(); ++i)
+      EXPECT_NEAR(wav.samples[i], e.samples[i], e.tolerance) << "sample " << i;
+    EXPECT_EQ(OpenerSays(output), MessageId::None);
+  }
+  TempDir dir;
+};
+
+// The layouts and containers the opener refuses become the same samples.
+TEST_F(ImportConversionTest, KeepsTheSamplesOfOtherLayoutsAndContainers) {
+  const std::vector<std::int32_t> mono{0, 1, -1, 32767, -32768, 1234, -4321};
+  ExpectImport(WriteSound(dir.File("in.wav"), Wav16, 1, 44100, 16, mono), {},
+               {MessageId::None, 16, 44100, {mono.begin(), mono.end()}});
+  ExpectImport(WriteFile(dir.File("list.wav"), PaddedListWav({5, -6, 7})), {},
+               {MessageId::DataChunkNotFound, 16, 44100, {5, -6, 7}});
+  const std::vector<std::int32_t> deep{0x7FFFFF, -0x800000, 1, -1, 0x123456, 0, 3};
+  const std::string wav =
+      WriteSound(dir.File("from.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 44100, 24, deep);
+  ExpectImport(ConvertSound(wav, dir.File("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24), {},
+               {MessageId::NotRiffFile, 24, 44100, {deep.begin(), deep.end()}});
+}
+
+// The mean of the channels within rounding, or one channel exactly.
+TEST_F(ImportConversionTest, MixesTheChannelsOrTakesOne) {
+  const std::vector<std::int32_t> frames{0x7FFFFF, 0x7FFFFF, -0x800000, -0x800000, 1,
+                                         2,        -1,       -2,        0x123456,  -0x654321};
+  ExpectImport(WriteSound(dir.File("wavex.wav"), SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 48000, 24, frames),
+               {},
+               {MessageId::CompressionNotSupported,
+                24,
+                48000,
+                {0x7FFFFF, -0x800000, 1.5, -1.5, (0x123456 - 0x654321) / 2.0},
+                0.5});
+  ExpectImport(WriteSound(dir.File("stereo.wav"), Wav16, 2, 44100, 16, {1, -7, 2, 8, 3, -9}), Options(0),
+               {MessageId::NotMonoFile, 16, 44100, {1, 2, 3}});
+  ExpectImport(WriteSound(dir.File("three.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_32, 3, 96000, 32,
+                          {1, 2, 2147483647, 4, 5, -2147483647 - 1}),
+               Options(2), {MessageId::NotRiffFile, 32, 96000, {2147483647, -2147483647 - 1}});
+}
+
+// Float +1.0 is one step past the largest integer: it becomes that integer and never wraps to
+// the most negative value; -1.0 is the most negative value itself. Full scale is not counted as
+// clipped, only what lies beyond it (1.5, 1e30). Halves round to the even neighbour (0.5 to 0,
+// 1.5 to 2); 8 bits become 16.
+TEST_F(ImportConversionTest, RoundsToTheNearestAndClipsAtFullScale) {
+  ExpectImport(WriteFloatSound(dir.File("float.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000,
+                               {0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 1.5f, -1.5f, 1e30f, -1e30f}),
+               {},
+               {MessageId::CompressionNotSupported,
+                24,
+                48000,
+                {0, 4194304, -4194304, 8388607, -8388608, 8388607, -8388608, 8388607, -8388608},
+                0,
+                4});
+  ExpectImport(WriteFloatSound(dir.File("double.wav"), SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1, 48000,
+                               {1.0f, -1.0f, 0.25f, 1.0f / 65536, -3.0f / 65536}),
+               Options(ImportMix, 16),
+               {MessageId::CompressionNotSupported, 16, 48000, {32767, -32768, 8192, 0, -2}});
+  ExpectImport(WriteSound(dir.File("deep.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 1, 44100, 24,
+                          {0x7FFFFF, -0x800000, 0x80, 0x7F, 0x180, -0x80, 0x1234FF}),
+               Options(ImportMix, 16),
+               {MessageId::NotRiffFile, 16, 44100, {32767, -32768, 0, 0, 2, 0, 0x1235}});
+  ExpectImport(WriteSound(dir.File("byte.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1, 22050, 8,
+                          {-128, -1, 0, 1, 127, 2}),
+               {}, {MessageId::NotRiffFile, 16, 22050, {-32768, -256, 0, 256, 32512, 512}});
+}
+
+struct Resampling {
+  const char* name;
+  int sourceRate;
+  std::uint32_t asked;     // 0: none
+  std::uint32_t expected;  // the output's rate
+};
+
+void PrintTo(const Resampling& r, std::ostream* os) { *os << r.name; }
+
+class ImportResampleTest : public ::testing::TestWithParam<Resampling> {};
+
+// 3 s of a 1 kHz sine at half of full scale: the output has the asked length within a frame
+// per block of input (a ratio off by 0.1 % would miss it by over a hundred) and the amplitude.
+TEST_P(ImportResampleTest, KeepsTheLengthInSecondsAndTheAmplitude) {
+  const Resampling& r = GetParam();
+  TempDir dir;
+  const std::string input =
+      WriteSound(dir.File("in.wav"), Wav16, 1, r.sourceRate, 16, Sine16(1000, r.sourceRate, 3));
+  const ImportResult result = ImportToWav(input, dir.File("out.wav"), Options(ImportMix, 0, r.asked), {});
+  ASSERT_EQ(result.result, LongOperationResult::Done) << ImportFailureText(result);
+  EXPECT_EQ(result.rate, r.expected);
+  const ImportedWav wav = ReadImportedWav(dir.File("out.wav"));
+  ASSERT_TRUE(wav.canonical);
+  EXPECT_EQ(wav.fields.sampleRate, r.expected);
+  const double blocks = std::ceil(3.0 * r.sourceRate / 65536);
+  EXPECT_NEAR(static_cast<double>(wav.samples.size()), 3.0 * r.expected, blocks);
+  const auto [low, high] =
+      std::minmax_element(wav.samples.begin() + r.expected / 2, wav.samples.end() - r.expected / 2);
+  EXPECT_NEAR(*high, 16384, 100);
+  EXPECT_NEAR(*low, -16384, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ImportResampleTest,
+                         ::testing::Values(Resampling{"AskedUp", 44100, 48000, 48000},
+                                           Resampling{"AskedDown", 48000, 22050, 22050},
+                                           Resampling{"TelephoneRateTo48000", 8000, 0, 48000},
+                                           Resampling{"QuarterCdRateTo44100", 11025, 0, 44100}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Refusal {
+  const char* name;
+  std::function<std::string(const TempDir&)> make;
+  ImportOptions options;
+  std::string refusal;  // the start of the sentence
+  MessageId message = MessageId::None;
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
+// The first half of a second of 16-bit noise written as `format`.
+std::string CutInHalf(const TempDir& d, const std::string& name, int format) {
+  std::vector<std::int32_t> noise;
+  std::uint32_t seed = 1;
+  for (int i = 0; i < 88200; ++i)
+    noise.push_back(static_cast<std::int32_t>((seed = seed * 1664525 + 1013904223) >> 16) - 32768);
+  const std::string whole = WriteSound(d.File("whole"), format, 1, 44100, 16, noise);
+  const std::string bytes = ReadFile(whole);
+  std::filesystem::remove(whole);
+  return WriteFile(d.File(name), bytes.substr(0, bytes.size() / 2));
+}
+
+const Refusal Refusals[] = {
+    {"Garbage",
+     [](const TempDir& d) { return WriteFile(d.File("in.wav"), std::string(5000, 'x')); },
+     {},
+     "Not a sound file that can be imported: "},
+    {"WavCutInItsHeader",
+     [](const TempDir& d) {
+       return WriteFile(
+           d.File("in.wav"),
+           ReadFile(WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {1, 2, 3, 4})).substr(0, 30));
+     },
+     {},
+     "Not a sound file that can be imported: "},
+    {"FlacCutInTheMiddle",
+     [](const TempDir& d) { return CutInHalf(d, "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16); },
+     {},
+     "The file could not be read past frame "},
+    {"WavCutInItsData",
+     [](const TempDir& d) { return CutInHalf(d, "in.wav", Wav16); },
+     {},
+     "The file is cut short: "},
+    {"AiffCutInItsData",
+     [](const TempDir& d) { return CutInHalf(d, "in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16); },
+     {},
+     "The file is cut short: "},
+    {"NoSamples",
+     [](const TempDir& d) { return WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {}); },
+     {},
+     "The file holds no samples."},
+    {"ChannelTheFileLacks",
+     [](const TempDir& d) {
+       return WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {1, 2});
+     },
+     Options(2), "The file has no channel 2: it has 2 channels, numbered from 0."},
+    {"RateTooFarToConvert",
+     [](const TempDir& d) {
+       return WriteSound(d.File("in.wav"), Wav16, 1, 100, 16, {1, 2});
+     },
+     {},
+     "A rate of 100 Hz cannot be converted to 44100 Hz"},
+    {"MissingInput",
+     [](const TempDir& d) { return d.File("missing.flac"); },
+     {},
+     "",
+     MessageId::InvalidFileHandle},
+    {"OutputIsTheInput",
+     [](const TempDir& d) {
+       return WriteSound(d.File("out.wav"), Wav16, 2, 44100, 16, {1, 2});
+     },
+     {},
+     "",
+     MessageId::OpenedFileCanNotBeOverwritten},
+};
+
+class ImportRefusalTest : public ::testing::TestWithParam<Refusal> {};
+
+// Refused with a sentence or the writers' message; the file of the output's name keeps what it
+// held and no temporary file is left.
+TEST_P(ImportRefusalTest, WritesNothing) {
+  const Refusal& r = GetParam();
+  TempDir dir;
+  const std::string output = dir.File("out.wav");
+  const std::string input = r.make(dir);
+  if (input != output) WriteFile(output, "old");
+  const std::string before = ReadFile(output);
+  const std::vector<std::string> names = FolderNames(dir);
+
+  const ImportResult result = ImportToWav(input, output, r.options, {});
+  EXPECT_EQ(result.result, LongOperationResult::Failed);
+  EXPECT_EQ(result.message, r.message);
+  EXPECT_TRUE(result.refusal.starts_with(r.refusal)) << result.refusal;
+  EXPECT_EQ(ImportFailureText(result).empty(), false);
+  if (!r.refusal.empty()) {
+    EXPECT_EQ(result.refusal.back(), '.') << result.refusal;
+  }
+  EXPECT_EQ(result.samples, 0u);
+  EXPECT_EQ(ReadFile(output), before);
+  EXPECT_EQ(FolderNames(dir), names);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ImportRefusalTest, ::testing::ValuesIn(Refusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Only a file with sound to import, and whole, is offered for import.
+TEST(ImportCanReadTest, AnswersNoForFilesWithoutSound) {
+  TempDir dir;
+  EXPECT_FALSE(ImportCanRead(WriteSound(dir.File("empty.wav"), Wav16, 2, 44100, 16, {})));
+  EXPECT_FALSE(ImportCanRead(CutInHalf(dir, "cut.wav", Wav16)));
+  EXPECT_FALSE(ImportCanRead(WriteFile(dir.File("text.wav"), "RIFF and some words")));
+  EXPECT_FALSE(ImportCanRead(dir.Path().string()));
+}
+
+TEST(ImportStopTest, AStopLeavesTheOldOutputAndReportsTheFrames) {
+  TempDir dir;
+  const std::string input =
+      WriteSound(dir.File("in.wav"), Wav16, 2, 44100, 16, std::vector<std::int32_t>(400000, 5));
+  const std::string output = WriteFile(dir.File("out.wav"), "old");
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+  const auto stopSecond = [&](std::uint64_t position, std::uint64_t total) {
+    reports.emplace_back(position, total);
+    return reports.size() < 2;
+  };
+  const ImportResult result = ImportToWav(input, output, {}, stopSecond);
+  EXPECT_EQ(result.result, LongOperationResult::Cancelled);
+  EXPECT_EQ(result.message, MessageId::None);
+  EXPECT_EQ(ReadFile(output), "old");
+  EXPECT_EQ(FolderNames(dir), (std::vector<std::string>{"in.wav", "out.wav"}));
+  // Blocks of 65536 frames out of the 200000 the file announces.
+  EXPECT_EQ(reports,
+            (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{65536, 200000}, {131072, 200000}}));
+}
+
+}  // namespace
+}  // namespace vocara::test
