@@ -11,6 +11,7 @@
 #include <iostream>
 #include <optional>
 
+#include "base/BuildInfo.h"
 #include "base/MessageId.h"
 #include "base/NumberText.h"
 #include "cli/BuildCommand.h"
@@ -104,6 +105,7 @@ constexpr const char* Usage =
     "                                target, achieved centre, error, vibrato before and after\n"
     "                                (- where a note is too short or OUT has no pitch on it)\n"
     "  --help                        show this text\n"
+    "  --version                     show the version and release date\n"
     "\n"
     "Numbers are read whole: other text is a usage error. A value the dialog would clamp is\n"
     "clamped and said on stderr; snap and reanalyse refuse values outside their ranges.\n"
@@ -313,6 +315,10 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const std::string& command = args[0];
   if (command == "--help" || command == "-h") {
     out << Usage;
+    return ExitSuccess;
+  }
+  if (command == "--version") {
+    out << VersionLine("vocara-cli") << '\n';
     return ExitSuccess;
   }
   if (command == "info") return Info(args, out, err);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
+#include "base/BuildInfo.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/ProgramOptions.h"
 #include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
@@ -117,6 +120,66 @@ TEST(CommandLine, QuotesAreDroppedWhereverTheyStand) {
   EXPECT_EQ(CommandLineFileName("\"/home/a b/take 1.wav\""), "/home/a b/take 1.wav");
   EXPECT_EQ(CommandLineFileName("/tmp/a\"b.wav"), "/tmp/ab.wav");
   EXPECT_EQ(CommandLineFileName("\"\""), "");
+}
+
+struct OptionsRun {
+  ProgramOptions options;
+  std::string out;
+  std::string err;
+};
+
+OptionsRun ReadOptions(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  OptionsRun run{ReadProgramOptions(args, out, err), {}, {}};
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"take.wav", "--help", "--bogus"}}) {
+    const OptionsRun run = ReadOptions(args);
+    EXPECT_EQ(run.options.exitCode, 0);
+    EXPECT_TRUE(run.out.starts_with("usage: vocara [FILE]\n")) << run.out;
+    for (const char* part :
+         {"--version", "vocara.INI", "~/.config/vocara/", "vocara(1)", "vocara-cli --help"})
+      EXPECT_NE(run.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(run.err, "");
+  }
+  const OptionsRun version = ReadOptions({"--version", "--help"});
+  EXPECT_EQ(version.options.exitCode, 0);
+  EXPECT_EQ(version.out,
+            "vocara " + std::string(ProgramVersion()) + " (" + std::string(ReleaseDate()) + ")\n");
+}
+
+TEST(CommandLine, AnUnknownOptionIsAUsageError) {
+  for (const char* option : {"--bogus", "-x", "-", "--Help"}) {
+    const OptionsRun run = ReadOptions({"/no/such/take.wav", option});
+    EXPECT_EQ(run.options.exitCode, 2) << option;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "vocara: unknown option '" + std::string(option) +
+                           "'\nTry 'vocara --help' for more information.\n");
+  }
+}
+
+// The words main hands over, as a shell splits them, open the file at start: a name that starts
+// with '-' as well, alone or inside a name with spaces that came as several words.
+TEST_F(StartUpTest, TheFileNamedByTheWordsOpensAtStart) {
+  const std::filesystem::path startDirectory = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  const std::string path = WriteFile(dir.File("my -take 2.wav"), "RIFF....WAVE");
+  WriteFile(dir.File("-take.wav"), "RIFF....WAVE");
+  const OptionsRun alone = ReadOptions({"-take.wav"});
+  const OptionsRun words = ReadOptions({dir.File("my"), "-take", "2.wav"});
+  std::filesystem::current_path(startDirectory);
+  EXPECT_FALSE(alone.options.exitCode.has_value()) << alone.err;
+  EXPECT_EQ(alone.options.commandLine, "-take.wav");
+  ASSERT_FALSE(words.options.exitCode.has_value()) << words.err;
+  RecordOpeners();
+  ASSERT_TRUE(ProgramStart(app, words.options.commandLine));
+  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + path + ")"}));
 }
 
 TEST_F(StartUpTest, CommandLineFileIsOpenedBeforeReady) {

@@ -1,0 +1,16 @@
+// What this build is: its version and release date (the About box and both programs' --version
+// show them from here, so they cannot differ).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vocara {
+
+std::string_view ProgramVersion();  // "0.1.0"
+std::string_view ReleaseDate();     // "December 2026"
+
+// "PROGRAM VERSION (DATE)", the line --version prints.
+std::string VersionLine(std::string_view program);
+
+}  // namespace vocara
