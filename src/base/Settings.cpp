@@ -12,11 +12,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #include "base/FileHandle.h"
 #include "base/Instruments.h"
+#include "base/UserFolders.h"
 
 namespace vocara {
 
@@ -140,25 +140,6 @@ void WriteBuiltInSettingsFile(const std::string& path) {
   if (!file) return;
   WriteBytes(file.handle, GeneralSettings{}.Serialise());
   WriteBytes(file.handle, WindowLayout::Defaults().Serialise());
-}
-
-// True when a new file can be created in directory; the probe file is removed again.
-bool DirectoryWritable(const std::filesystem::path& directory) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const std::filesystem::path probe =
-        directory / (".vocara-write-probe-" + std::to_string(random()) + std::to_string(random()));
-    // "x": never open (and truncate) a file that happens to exist under the probe name.
-    std::FILE* file = std::fopen(probe.c_str(), "wbx");
-    if (file != nullptr) {
-      std::fclose(file);
-      std::error_code ignored;
-      std::filesystem::remove(probe, ignored);
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  return false;
 }
 
 }  // namespace
