@@ -1,5 +1,5 @@
-// The values come from CMake as definitions of this file alone, so that a new version
-// recompiles one file.
+// The values come from CMake as definitions of this file alone, so that a new version or
+// prefix recompiles one file.
 #include "base/BuildInfo.h"
 
 namespace vocara {
@@ -17,5 +17,7 @@ std::string VersionLine(std::string_view program) {
   line += ')';
   return line;
 }
+
+std::string InstalledGuidePath() { return VOCARA_INSTALLED_GUIDE; }
 
 }  // namespace vocara

@@ -269,8 +269,29 @@ void SaveWindowLayout(const std::string& path, const WindowLayout& layout) {
   WriteBytes(file.handle, layout.Serialise());
 }
 
-ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory) {
-  ProgramFiles files{programPath + ".INI", programPath + ".pdf"};
+std::string FindUserGuide(const std::string& programPath, const std::string& installedGuide) {
+  const auto isFile = [](const std::filesystem::path& path) {
+    std::error_code ignored;
+    return !path.empty() && std::filesystem::is_regular_file(path, ignored);
+  };
+  const std::string beside = programPath + ".pdf";
+  if (isFile(beside)) return beside;
+  std::filesystem::path folder = std::filesystem::path(programPath).parent_path();
+  if (folder.empty()) folder = ".";
+  const std::filesystem::path shared = folder / ".." / "share" / "doc" / "vocara" / "vocara.pdf";
+  if (isFile(shared)) {
+    // Followed as the system follows it ("bin/.." is where bin leads), so Help names a plain path.
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(shared, error);
+    return (error ? shared : resolved).string();
+  }
+  if (isFile(installedGuide)) return installedGuide;
+  return beside;
+}
+
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory,
+                                const std::string& installedGuide) {
+  ProgramFiles files{programPath + ".INI", FindUserGuide(programPath, installedGuide)};
 
   const std::filesystem::path program(programPath);
   std::filesystem::path directory = program.parent_path();

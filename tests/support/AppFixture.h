@@ -18,6 +18,7 @@ class AppTest : public ::testing::Test {
   AppTest() : app(fake.ports), sink(app) {
     fake.desktop.programPath = dir.File("vocara");
     fake.desktop.configDirectory = dir.File("config");
+    app.installedGuide = dir.File("installed/vocara.pdf");  // never a guide installed on this machine
     // Temporary renders go to dir/cache/vocara, never into the cache of whoever runs the tests.
     environment.Set("XDG_CACHE_HOME", dir.File("cache"));
     fake.windows.sink = &sink;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/BuildInfo.h"
 #include "base/Settings.h"
 #include "base/UserFolders.h"
 #include "base/WindowTable.h"
@@ -82,6 +83,9 @@ struct App {
   GeneralSettings loadedSettings;  // what the settings file held at start (Default restores it)
   WindowLayout layout;
   ProgramFiles files;
+  // Where this build's installation puts the user guide, the last place Help Topics looks
+  // (FindUserGuide); the tests point it into their own folder.
+  std::string installedGuide = InstalledGuidePath();
 
   LayoutMetrics metrics;
   StatusFields status;
