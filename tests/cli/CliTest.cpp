@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
