@@ -1,14 +1,13 @@
 # Installing and packaging: `cmake --install build --prefix P` (or `make install PREFIX=P`) and
 # `make package` (a Debian package by CPack).
 #
-#   P/bin/vocara-cli
-#   P/bin/vocara -> ../lib/vocara/vocara         the desktop program, through a symbolic link
-#   P/lib/vocara/vocara, P/lib/vocara/vocara.pdf  the help file beside the program, where Help /
-#                                                 Help Topics finds it (the program's real path
-#                                                 with ".pdf" appended)
+#   P/bin/vocara-cli, P/bin/vocara
+#   P/share/doc/vocara/vocara.pdf                 the user guide, where Help / Help Topics finds it
+#                                                 from the program (../share/doc/vocara from its
+#                                                 folder, so under any prefix)
 #   P/share/applications/vocara.desktop, P/share/icons/hicolor/scalable/apps/vocara.svg
 #   P/share/mime/packages/vocara.xml              SAS files (*.sas, "SAS " at offset 0)
-#   P/share/man/man1/vocara-cli.1
+#   P/share/man/man1/vocara-cli.1, P/share/man/man1/vocara.1
 #
 # An installed program's folder is normally not writable, so its settings go to the per-user
 # configuration folder (~/.config/vocara/vocara.INI); see ChooseProgramFiles.
@@ -18,12 +17,9 @@ install(TARGETS vocara-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/docs/vocara-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 if(VOCARA_GUI)
-  set(VOCARA_PROGRAM_DIR lib/vocara)
-  install(TARGETS vocara RUNTIME DESTINATION ${VOCARA_PROGRAM_DIR})
-  install(FILES ${VOCARA_HELP_PDF} DESTINATION ${VOCARA_PROGRAM_DIR})
-  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
-  file(CREATE_LINK ../${VOCARA_PROGRAM_DIR}/vocara ${CMAKE_BINARY_DIR}/install-links/vocara SYMBOLIC)
-  install(PROGRAMS ${CMAKE_BINARY_DIR}/install-links/vocara DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS vocara RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/vocara.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${VOCARA_HELP_PDF} DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${CMAKE_SOURCE_DIR}/data/vocara.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/data/vocara.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${CMAKE_SOURCE_DIR}/data/vocara-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages

@@ -1,28 +1,31 @@
-// The desktop program: the Qt application, the platform adapters, the core, and the
-// message loop until the WAV window closes.
+// The desktop program: the command line, then the Qt application, the platform adapters, the
+// core, and the message loop until the WAV window closes.
 #include <QApplication>
+#include <iostream>
 #include <string>
+#include <vector>
 
 #include "platform/qt/QtPlatform.h"
 #include "program/shell/App.h"
+#include "program/shell/ProgramOptions.h"
 #include "program/shell/StartUp.h"
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
+  // --help, --version and unknown options are answered before any display is opened.
+  const vocara::ProgramOptions options =
+      vocara::ReadProgramOptions(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  if (options.exitCode) return *options.exitCode;
+
+  // The words were read above; Qt sees only the program name, so that no word of a file name is
+  // taken as one of Qt's own options.
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
   vocara::platform::qt::QtPlatform qt;
   vocara::App app(qt.Ports());
   vocara::WindowProcedureSink sink(app);
   qt.SetSink(sink);
 
-  // The core takes one file name; the words of the command line are joined as they came.
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) {
-      commandLine += ' ';
-    }
-    commandLine += argv[i];
-  }
-  if (!vocara::ProgramStart(app, commandLine)) {
+  if (!vocara::ProgramStart(app, options.commandLine)) {
     qt.ClearSink();
     return 0;
   }

@@ -12,11 +12,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #include "base/FileHandle.h"
 #include "base/Instruments.h"
+#include "base/UserFolders.h"
 
 namespace vocara {
 
@@ -140,25 +140,6 @@ void WriteBuiltInSettingsFile(const std::string& path) {
   if (!file) return;
   WriteBytes(file.handle, GeneralSettings{}.Serialise());
   WriteBytes(file.handle, WindowLayout::Defaults().Serialise());
-}
-
-// True when a new file can be created in directory; the probe file is removed again.
-bool DirectoryWritable(const std::filesystem::path& directory) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const std::filesystem::path probe =
-        directory / (".vocara-write-probe-" + std::to_string(random()) + std::to_string(random()));
-    // "x": never open (and truncate) a file that happens to exist under the probe name.
-    std::FILE* file = std::fopen(probe.c_str(), "wbx");
-    if (file != nullptr) {
-      std::fclose(file);
-      std::error_code ignored;
-      std::filesystem::remove(probe, ignored);
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  return false;
 }
 
 }  // namespace
@@ -289,8 +270,29 @@ void SaveWindowLayout(const std::string& path, const WindowLayout& layout) {
   WriteBytes(file.handle, layout.Serialise());
 }
 
-ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory) {
-  ProgramFiles files{programPath + ".INI", programPath + ".pdf"};
+std::string FindUserGuide(const std::string& programPath, const std::string& installedGuide) {
+  const auto isFile = [](const std::filesystem::path& path) {
+    std::error_code ignored;
+    return !path.empty() && std::filesystem::is_regular_file(path, ignored);
+  };
+  const std::string beside = programPath + ".pdf";
+  if (isFile(beside)) return beside;
+  std::filesystem::path folder = std::filesystem::path(programPath).parent_path();
+  if (folder.empty()) folder = ".";
+  const std::filesystem::path shared = folder / ".." / "share" / "doc" / "vocara" / "vocara.pdf";
+  if (isFile(shared)) {
+    // Followed as the system follows it ("bin/.." is where bin leads), so Help names a plain path.
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(shared, error);
+    return (error ? shared : resolved).string();
+  }
+  if (isFile(installedGuide)) return installedGuide;
+  return beside;
+}
+
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory,
+                                const std::string& installedGuide) {
+  ProgramFiles files{programPath + ".INI", FindUserGuide(programPath, installedGuide)};
 
   const std::filesystem::path program(programPath);
   std::filesystem::path directory = program.parent_path();

@@ -123,11 +123,18 @@ struct ProgramFiles {
   std::string helpFile;
 };
 
-// The settings file is the program file's path with ".INI" appended and the help file the same
-// with ".pdf". When the program's directory cannot be written (an installed program), the
+// The settings file is the program file's path with ".INI" appended and the help file
+// FindUserGuide's. When the program's directory cannot be written (an installed program), the
 // settings file moves to <userConfigDirectory>/vocara/<program name>.INI, creating the
-// directories; the help file stays beside the program. Paths are not limited in length: a path
+// directories. Paths are not limited in length: a path
 // past 259 characters is kept as it is rather than cut, since a cut path would name another file.
-ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory);
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory,
+                                const std::string& installedGuide);
+
+// The user guide, the first of these that is a file: the program's path with ".pdf" appended
+// (beside the program, as in a build folder), ../share/doc/vocara/vocara.pdf from the program's
+// folder (an installed program, whatever the prefix it was moved to), and `installedGuide` (where
+// this build's installation puts it). None: the one beside the program, which Help then names.
+std::string FindUserGuide(const std::string& programPath, const std::string& installedGuide);
 
 }  // namespace vocara

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <optional>
 
+#include "base/BuildInfo.h"
 #include "base/MessageId.h"
 #include "base/NumberText.h"
 #include "cli/BuildCommand.h"
@@ -113,6 +114,7 @@ constexpr const char* Usage =
     "                                below 22000 Hz goes to 44100 or 48000 Hz); rounded to the\n"
     "                                nearest value, full scale clipped, no dither\n"
     "  --help                        show this text\n"
+    "  --version                     show the version and release date\n"
     "\n"
     "Numbers are read whole: other text is a usage error. A value the dialog would clamp is\n"
     "clamped and said on stderr; snap and reanalyse refuse values outside their ranges.\n"
@@ -322,6 +324,10 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const std::string& command = args[0];
   if (command == "--help" || command == "-h") {
     out << Usage;
+    return ExitSuccess;
+  }
+  if (command == "--version") {
+    out << VersionLine("vocara-cli") << '\n';
     return ExitSuccess;
   }
   if (command == "info") return Info(args, out, err);

@@ -180,17 +180,38 @@ TEST(ProgramFilesTest, SettingsBesideAWritableProgramElseInTheUserConfig) {
   const fs::path root = temp.Path();
   fs::create_directories(root / "bin");
   const std::string program = (root / "bin" / "vocara").string();
-  ProgramFiles files = ChooseProgramFiles(program, (root / "config").string());
+  ProgramFiles files = ChooseProgramFiles(program, (root / "config").string(), "");
   EXPECT_EQ(files.settingsFile, program + ".INI");
   EXPECT_EQ(files.helpFile, program + ".pdf");
   EXPECT_TRUE(fs::is_empty(root / "bin")) << "the write probe must be removed";
 
   // A folder that cannot take files; running as root ignores read-only permissions.
   const std::string elsewhere = (root / "missing" / "vocara").string();
-  files = ChooseProgramFiles(elsewhere, (root / "config").string());
+  files = ChooseProgramFiles(elsewhere, (root / "config").string(), "");
   EXPECT_EQ(files.settingsFile, (root / "config" / "vocara" / "vocara.INI").string());
   EXPECT_EQ(files.helpFile, elsewhere + ".pdf");
   EXPECT_TRUE(fs::is_directory(root / "config" / "vocara"));
+}
+
+// Help Topics looks beside the program (a build folder), then in ../share/doc/vocara from the
+// program's folder (an installed copy, whatever its prefix), then where the build installs it.
+TEST(ProgramFilesTest, TheGuideIsFoundBesideTheProgramThenUnderShareThenAtTheInstalledPath) {
+  const TempDir temp;
+  const fs::path root = temp.Path();
+  fs::create_directories(root / "bin");
+  fs::create_directories(root / "share" / "doc" / "vocara" / "vocara.pdf");  // a folder: no guide
+  const std::string program = (root / "bin" / "vocara").string();
+  const std::string installed = WriteFile((root / "installed.pdf").string(), "%PDF-");
+  EXPECT_EQ(FindUserGuide(program, (root / "missing.pdf").string()), program + ".pdf");
+  EXPECT_EQ(FindUserGuide(program, installed), installed);
+
+  fs::remove(root / "share" / "doc" / "vocara" / "vocara.pdf");
+  WriteFile((root / "share" / "doc" / "vocara" / "vocara.pdf").string(), "%PDF-");
+  const std::string shared = fs::canonical(root / "share" / "doc" / "vocara" / "vocara.pdf").string();
+  EXPECT_EQ(FindUserGuide(program, installed), shared);
+
+  WriteFile(program + ".pdf", "%PDF-");
+  EXPECT_EQ(ChooseProgramFiles(program, (root / "config").string(), installed).helpFile, program + ".pdf");
 }
 
 }  // namespace

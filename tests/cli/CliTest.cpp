@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,7 +35,7 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, HelpListsTheSubcommandsOnStdout) {
   EXPECT_EQ(Run({"--help"}), 0);
-  for (const char* command : {"info", "save-range", "export-text"})
+  for (const char* command : {"info", "save-range", "export-text", "--version"})
     EXPECT_NE(out.str().find(command), std::string::npos) << command;
   EXPECT_EQ(err.str(), "");
 }

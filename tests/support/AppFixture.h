@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "program/shell/App.h"
+#include "support/Environment.h"
 #include "support/FakePlatform.h"
 #include "support/TempDir.h"
 
@@ -17,6 +18,9 @@ class AppTest : public ::testing::Test {
   AppTest() : app(fake.ports), sink(app) {
     fake.desktop.programPath = dir.File("vocara");
     fake.desktop.configDirectory = dir.File("config");
+    app.installedGuide = dir.File("installed/vocara.pdf");  // never a guide installed on this machine
+    // Temporary renders go to dir/cache/vocara, never into the cache of whoever runs the tests.
+    environment.Set("XDG_CACHE_HOME", dir.File("cache"));
     fake.windows.sink = &sink;
   }
 
@@ -49,7 +53,11 @@ class AppTest : public ::testing::Test {
     sink.Dispatch(view, m);
   }
 
+  // The temporary renders' folder of this test, as the program chooses it.
+  std::string RenderedFile(const std::string& name) const { return dir.File("cache/vocara/" + name); }
+
   TempDir dir;
+  ScopedEnvironment environment;
   FakePlatform fake;
   App app;
   WindowProcedureSink sink;

@@ -43,7 +43,13 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   const bool play = (app.flags & CorrectForPlayback) != 0;
   std::string output;
   if (play) {
-    output = CorrectedTempName;
+    const std::optional<std::string> temporary = TemporaryRenderPath(app, CorrectedTempName);
+    if (!temporary) {
+      app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
+      ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+      return;
+    }
+    output = *temporary;
   } else {
     app.fileDialogName.clear();
     const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveCorrectedRequest());

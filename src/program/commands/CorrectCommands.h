@@ -1,6 +1,6 @@
 // Correction inside the program: WAV File / Correct (save mode, into a file the user names)
 // and the rendering half of WAV Range / Play Corrected (play mode, into "CorrectedTemp.wav" in
-// the current directory). The render itself is Correct (processing/Correct.h).
+// the folder of temporary renders). The render itself is Correct (processing/Correct.h).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,8 @@ namespace vocara {
 
 struct App;
 
-// The name of the corrected temporary file, relative to the current directory.
+// The name of the corrected temporary file in the folder of temporary renders
+// (TemporaryRenderPath: the user's cache folder, never the current folder).
 inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 
 // Renders start .. end of the open WAV with the open SAS. Play mode when CorrectForPlayback is
@@ -20,7 +21,8 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // the save-mode file is deleted, the play-mode file kept but not marked current. A finished
 // play-mode render stores the file as app.correctedPath and sets CorrectedTempCurrent.
 // CorrectForPlayback is cleared however the render ends. A save-mode file rendered whole is then
-// measured against the SAS for the correction report (MeasureCorrection).
+// measured against the SAS for the correction report (MeasureCorrection). Play mode without a
+// folder for the temporary file says "Invalid File Handle" and renders nothing.
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
 
 // Command 105: busy; pending SAS edits written back; the whole recording in save mode.

@@ -7,11 +7,8 @@
 #include "program/commands/SynthesisDialog.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "base/MessageId.h"
@@ -79,24 +76,12 @@ struct Builder {
   }
 };
 
-// The per-user cache folder, for the temporary file when the current folder is not writable.
-std::filesystem::path CacheFolder() {
-  if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && *cache == '/')
-    return std::filesystem::path(cache) / "vocara";
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home != nullptr ? home : "/tmp") / ".cache" / "vocara";
-}
-
-// Writes the temporary file; returns its path, or nothing after showing why it failed.
+// Writes the temporary file into the folder of temporary renders; returns its path, or nothing
+// after showing why it failed.
 std::optional<std::string> WriteTemporaryWave(App& app) {
-  std::string path = GeneratedTempName;
-  MessageId written = GenerateWaveFile(app.synthesis.parameters, path);
-  if (written == MessageId::InvalidFileHandle) {
-    std::error_code ignored;
-    std::filesystem::create_directories(CacheFolder(), ignored);
-    path = (CacheFolder() / GeneratedTempName).string();
-    written = GenerateWaveFile(app.synthesis.parameters, path);
-  }
+  const std::optional<std::string> path = TemporaryRenderPath(app, GeneratedTempName);
+  const MessageId written =
+      path ? GenerateWaveFile(app.synthesis.parameters, *path) : MessageId::InvalidFileHandle;
   if (written != MessageId::None) {
     ShowErrorMessage(app.ports.desktop, written);
     return std::nullopt;

@@ -1,6 +1,7 @@
 // WAV File / Generate: the modeless "Wave Synthesis" dialog. Its 40 edit fields are the
-// generator's parameters (control id = 101 + index); "Generate" writes "GeneratedTemp.wav",
-// "Save As..." a file the user names, and either way the new file is opened as the current WAV.
+// generator's parameters (control id = 101 + index); "Generate" writes "GeneratedTemp.wav" into
+// the folder of temporary renders, "Save As..." a file the user names, and either way the new
+// file is opened as the current WAV.
 #pragma once
 
 #include <memory>
@@ -38,7 +39,7 @@ void OpenSynthesisDialog(App& app, int ownerView);
 
 // Writes the wave of the session's parameters (to the temporary file with GenerateToTemp,
 // otherwise to a name the save dialog asks for) and opens it. The temporary file goes to the
-// current folder, or to the per-user cache folder when the current folder cannot take it.
+// per-user cache folder (TemporaryRenderPath), never the current folder.
 void GenerateWave(App& app);
 
 }  // namespace vocara

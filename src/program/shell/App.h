@@ -6,10 +6,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/BuildInfo.h"
 #include "base/Settings.h"
+#include "base/UserFolders.h"
 #include "base/WindowTable.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/processing/NoiseProfile.h"
@@ -66,6 +69,7 @@ struct DocumentOpeners {
 
 struct App {
   explicit App(platform::Platform& ports);
+  ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
@@ -79,6 +83,9 @@ struct App {
   GeneralSettings loadedSettings;  // what the settings file held at start (Default restores it)
   WindowLayout layout;
   ProgramFiles files;
+  // Where this build's installation puts the user guide, the last place Help Topics looks
+  // (FindUserGuide); the tests point it into their own folder.
+  std::string installedGuide = InstalledGuidePath();
 
   LayoutMetrics metrics;
   StatusFields status;
@@ -148,6 +155,9 @@ struct App {
   // The name buffer of the one file dialog record all file dialogs share (at most 259
   // characters): a dialog that does not clear it starts with the last name chosen.
   std::string fileDialogName;
+  // The folder of the temporary renders (TemporaryRenderPath), chosen at the first of them; a
+  // private temporary folder is removed with the App.
+  RenderFolder renderFolder;
   // The corrected temporary file Play Corrected renders and plays; set by its first render.
   std::string correctedPath;
   // The first sample of the range that file was rendered from.
@@ -156,6 +166,10 @@ struct App {
   RecordingState recording;
   int lostBuffers = 0;  // buffers that came back out of order since the last start
 };
+
+// Where the temporary render `name` goes: in app.renderFolder, which is chosen (ChooseRenderFolder)
+// at the first call and again when it has gone. Nothing when no folder could be had.
+std::optional<std::string> TemporaryRenderPath(App& app, const char* name);
 
 // The window procedure as the adapters call it.
 class WindowProcedureSink final : public platform::MessageSink {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
+#include "base/BuildInfo.h"
 #include "engine/sas/SasBuild.h"
 #include "platform/Keys.h"
 #include "program/audio/AudioSettingsDialog.h"
@@ -52,8 +54,8 @@ platform::DialogTemplate AboutTemplate() {
   dialog.controls = {
       {-1, ControlKind::Icon, "", 8, 8, 21, 20},
       {-1, ControlKind::CentredLabel,
-       "Vocara\nPitch correction for solo voice and instruments\nVersion " VOCARA_VERSION
-       ", " VOCARA_RELEASE_DATE,
+       "Vocara\nPitch correction for solo voice and instruments\nVersion " + std::string(ProgramVersion()) +
+           ", " + std::string(ReleaseDate()),
        34, 10, 140, 44},
   };
   return dialog;

@@ -59,7 +59,8 @@ bool StartUp(App& app) {
   app.metrics.statusHeight = static_cast<int>(17 * app.metrics.sy);
   app.metrics.rulerHeight = static_cast<int>(17 * app.metrics.sy);
 
-  app.files = ChooseProgramFiles(app.ports.desktop.ProgramPath(), app.ports.desktop.UserConfigDirectory());
+  app.files = ChooseProgramFiles(app.ports.desktop.ProgramPath(), app.ports.desktop.UserConfigDirectory(),
+                                 app.installedGuide);
   const SettingsLoadResult loaded = LoadSettingsFile(app.files.settingsFile, workArea);
   app.loadedSettings = loaded.settings;
   app.layout = loaded.layout;

@@ -58,7 +58,9 @@ class CorrectCommandsTest : public AppTest {
     return values;
   }
   void PlayRange(std::uint32_t left, std::uint32_t right) {
-    std::filesystem::current_path(dir.Path());  // the temporary file goes to the current directory
+    // A file of the user's in the current folder under the temporary file's name stays as it is.
+    std::filesystem::current_path(dir.Path());
+    WriteFile(dir.File("CorrectedTemp.wav"), "the user's own");
     app.wav.rangeLeft = left;
     app.wav.rangeRight = right;
     WavRangeChanged(app);
@@ -117,15 +119,17 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
 
 TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale) {
   PlayRange(1234, 3456);
-  EXPECT_EQ(Stored(dir.File("CorrectedTemp.wav")),
+  EXPECT_EQ(app.correctedPath, RenderedFile("CorrectedTemp.wav"));
+  EXPECT_EQ(Stored(RenderedFile("CorrectedTemp.wav")),
             std::vector<std::int32_t>(input.begin() + 1234, input.begin() + 3456));
+  EXPECT_EQ(ReadFile(dir.File("CorrectedTemp.wav")), "the user's own");
   EXPECT_TRUE(app.Has(CorrectedTempCurrent));
   EXPECT_FALSE(app.Has(CorrectForPlayback));
   EXPECT_TRUE(fake.desktop.fileRequests.empty());
   // The rendered samples are what plays, from the temporary file's own data.
   const std::string played(reinterpret_cast<const char*>(fake.audio.outputQueue.at(0).bytes.data()),
                            fake.audio.outputQueue.at(0).bytes.size());
-  EXPECT_EQ(played, ReadFile(dir.File("CorrectedTemp.wav")).substr(44));
+  EXPECT_EQ(played, ReadFile(RenderedFile("CorrectedTemp.wav")).substr(44));
   EXPECT_EQ(app.playback.positionBase, 1234u);
   PlayOut();
   const int rendered = pumps;
@@ -148,7 +152,8 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
 
   escAtPump = 6;  // the second frame of Play Corrected
   PlayRange(0, 3000);
-  EXPECT_EQ(Stored(dir.File("CorrectedTemp.wav")).size(), 101u);  // a frame and a sample
+  EXPECT_EQ(Stored(RenderedFile("CorrectedTemp.wav")).size(), 101u);  // a frame and a sample
+  EXPECT_EQ(ReadFile(dir.File("CorrectedTemp.wav")), "the user's own");
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
   EXPECT_FALSE(app.Has(CorrectForPlayback));
   EXPECT_TRUE(calls.empty());  // not played

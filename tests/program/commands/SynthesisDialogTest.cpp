@@ -25,7 +25,9 @@ class SynthesisDialogTest : public AppTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
-    std::filesystem::current_path(dir.Path());  // the temporary file goes to the current directory
+    // A file of the user's in the current folder under the temporary file's name stays as it is.
+    std::filesystem::current_path(dir.Path());
+    WriteFile(dir.File(GeneratedTempName), "the user's own");
   }
   void TearDown() override { std::filesystem::current_path(startDirectory); }
 
@@ -67,17 +69,18 @@ TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFi
   EXPECT_EQ(dialog.GetText(Field(s::SineFrequency)), "20000");
   EXPECT_DOUBLE_EQ(app.synthesis.parameters[s::SineAmplitude], 200.0 / 3.0);
   EXPECT_TRUE(app.Has(WavOpen | GenerateToTemp));
-  EXPECT_EQ(app.wav.path, GeneratedTempName);
+  EXPECT_EQ(app.wav.path, RenderedFile(GeneratedTempName));
   EXPECT_EQ(app.wav.sampleCount, 96000u);
-  EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), Expected());
+  EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
 
   // The open temporary file is closed, replaced and opened again.
   dialog.SetText(Field(s::Duration), "1");
   Press(dialog, id::Generate);
   EXPECT_TRUE(app.Has(WavOpen));
   EXPECT_EQ(app.wav.sampleCount, 48000u);
-  EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), Expected());
+  EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
   EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), "the user's own");
 }
 
 TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
@@ -94,7 +97,7 @@ TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
   EXPECT_FALSE(app.Has(GenerateToTemp));
   EXPECT_EQ(app.wav.path, named);
   EXPECT_EQ(ReadFile(named), Expected());
-  EXPECT_FALSE(std::filesystem::exists(dir.File(GeneratedTempName)));
+  EXPECT_FALSE(std::filesystem::exists(RenderedFile(GeneratedTempName)));
 
   Press(dialog, id::SaveAs);
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
@@ -118,12 +121,12 @@ TEST_F(SynthesisDialogTest, ParametersSurviveClosingAndButtonsWaitWhileBusy) {
   EXPECT_NE(&second, &first);
   EXPECT_EQ(second.GetText(Field(s::SinePhase + 9)), "-45.5");
 
-  std::filesystem::remove(dir.File(GeneratedTempName));
+  std::filesystem::remove(RenderedFile(GeneratedTempName));
   app.flags |= Busy;
   second.SetText(Field(s::Duration), "7");
   Press(second, id::Generate);
   Press(second, id::SaveAs);
-  EXPECT_FALSE(std::filesystem::exists(dir.File(GeneratedTempName)));
+  EXPECT_FALSE(std::filesystem::exists(RenderedFile(GeneratedTempName)));
   EXPECT_TRUE(fake.desktop.fileRequests.empty());
   EXPECT_EQ(app.synthesis.parameters[s::Duration], 5.0);
 }

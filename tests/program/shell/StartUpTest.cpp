@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
+#include "base/BuildInfo.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/ProgramOptions.h"
 #include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
@@ -117,6 +120,55 @@ TEST(CommandLine, QuotesAreDroppedWhereverTheyStand) {
   EXPECT_EQ(CommandLineFileName("\"/home/a b/take 1.wav\""), "/home/a b/take 1.wav");
   EXPECT_EQ(CommandLineFileName("/tmp/a\"b.wav"), "/tmp/ab.wav");
   EXPECT_EQ(CommandLineFileName("\"\""), "");
+}
+
+struct OptionsRun {
+  explicit OptionsRun(const std::vector<std::string>& args) : options(ReadProgramOptions(args, out, err)) {}
+  std::ostringstream out;
+  std::ostringstream err;
+  ProgramOptions options;
+};
+
+TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"take.wav", "--help", "--bogus"}}) {
+    const OptionsRun run(args);
+    EXPECT_EQ(run.options.exitCode, 0);
+    EXPECT_TRUE(run.out.str().starts_with("usage: vocara [FILE]\n")) << run.out.str();
+    EXPECT_EQ(run.err.str(), "");
+  }
+  const OptionsRun version({"--version", "--help"});
+  EXPECT_EQ(version.options.exitCode, 0);
+  EXPECT_EQ(version.out.str(),
+            "vocara " + std::string(ProgramVersion()) + " (" + std::string(ReleaseDate()) + ")\n");
+}
+
+TEST(CommandLine, AnUnknownOptionIsAUsageError) {
+  for (const char* option : {"--bogus", "-x", "-", "--Help"}) {
+    const OptionsRun run({"/no/such/take.wav", option});
+    EXPECT_EQ(run.options.exitCode, 2) << option;
+    EXPECT_EQ(run.out.str(), "");
+    EXPECT_EQ(run.err.str(), "vocara: unknown option '" + std::string(option) +
+                                 "'\nTry 'vocara --help' for more information.\n");
+  }
+}
+
+// The words main hands over, as a shell splits them, open the file at start: a name that starts
+// with '-' as well, alone or inside a name with spaces that came as several words.
+TEST_F(StartUpTest, TheFileNamedByTheWordsOpensAtStart) {
+  const std::filesystem::path startDirectory = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  const std::string path = WriteFile(dir.File("my -take 2.wav"), "RIFF....WAVE");
+  WriteFile(dir.File("-take.wav"), "RIFF....WAVE");
+  const OptionsRun alone({"-take.wav"});
+  const OptionsRun words({dir.File("my"), "-take", "2.wav"});
+  std::filesystem::current_path(startDirectory);
+  EXPECT_FALSE(alone.options.exitCode.has_value()) << alone.err.str();
+  EXPECT_EQ(alone.options.commandLine, "-take.wav");
+  ASSERT_FALSE(words.options.exitCode.has_value()) << words.err.str();
+  RecordOpeners();
+  ASSERT_TRUE(ProgramStart(app, words.options.commandLine));
+  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + path + ")"}));
 }
 
 TEST_F(StartUpTest, CommandLineFileIsOpenedBeforeReady) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "base/BuildInfo.h"
 #include "platform/Keys.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
@@ -176,9 +177,17 @@ TEST_F(WindowProcedureTest, CtrlShowsTheArrowAndEscAsksToAbort) {
 TEST_F(WindowProcedureTest, HelpAndAbout) {
   Command(WavView, 185);
   EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{dir.File("vocara") + ".pdf"}));
-  fake.dialogs.script.push_back([](FakeDialog& d, platform::DialogProcedure& p) { p.OnLeftButtonDown(d); });
+  std::string about;
+  fake.dialogs.script.push_back([&](FakeDialog& d, platform::DialogProcedure& p) {
+    for (const platform::ControlTemplate& control : d.dialogTemplate.controls) about += control.text;
+    p.OnLeftButtonDown(d);
+  });
   Command(WavView, 186);
   ASSERT_EQ(fake.dialogs.titles, (std::vector<std::string>{"About Vocara"}));
+  // The version and date both programs' --version print.
+  EXPECT_TRUE(
+      about.ends_with("\nVersion " + std::string(ProgramVersion()) + ", " + std::string(ReleaseDate())))
+      << about;
   Command(SasView, 186);  // Esc or the close box end it as well
   EXPECT_EQ(fake.dialogs.titles.size(), 2u);
   EXPECT_TRUE(fake.desktop.messages.empty());
