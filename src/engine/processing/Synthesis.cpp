@@ -223,10 +223,7 @@ MessageId GenerateWaveFile(const SynthesisParameters& parameters, const std::str
   FileHandle& target = written.File();
 
   const std::uint32_t n = SynthesisSampleCount(parameters);
-  WavHeader header;
-  header.fields.bytesPerSecond = s::SampleRate * 2;
-  header.SetDataSize(n * 2);
-  const auto image = header.Serialise();
+  const auto image = WavHeader::MonoPcm(s::SampleRate, 2, n * 2).Serialise();
   bool complete = target.Write(image.data(), image.size());
 
   WaveSynthesiser synthesiser(parameters);

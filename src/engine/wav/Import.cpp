@@ -511,15 +511,9 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   if (writer.TooLong()) return Refused(result, tooLong);
   if (!stopped && read == 0) return Refused(result, "The file holds no samples.");
 
-  WavHeader header;
-  header.fields.formatTag = 1;
-  header.fields.channels = 1;
-  header.fields.sampleRate = result.rate;
-  header.fields.blockAlign = static_cast<std::uint16_t>(bytes);
-  header.fields.bitsPerSample = static_cast<std::uint16_t>(result.bits);
-  header.fields.bytesPerSecond = static_cast<std::uint32_t>(result.rate * bytes);
-  header.SetDataSize(static_cast<std::uint32_t>(writer.Written() * bytes));
-  const auto image = header.Serialise();
+  const auto image = WavHeader::MonoPcm(result.rate, static_cast<unsigned>(bytes),
+                                        static_cast<std::uint32_t>(writer.Written() * bytes))
+                         .Serialise();
   const bool written =
       converted && !writer.Failed() && file.Seek(0) && file.Write(image.data(), image.size());
   const OutputFile::LongEnd ending = target.FinishLong(written, stopped);

@@ -67,6 +67,14 @@ void WavHeader::SetDataSize(std::uint32_t bytes) {
   riff.size = bytes + 36;  // wraps for data within 36 bytes of 4 GiB, as the 32-bit field must
 }
 
+WavHeader WavHeader::MonoPcm(std::uint32_t sampleRate, unsigned bytesPerSample, std::uint32_t dataBytes) {
+  WavHeader header;
+  const auto align = static_cast<std::uint16_t>(bytesPerSample);
+  header.fields = {1, 1, sampleRate, sampleRate * align, align, static_cast<std::uint16_t>(align * 8)};
+  header.SetDataSize(dataBytes);
+  return header;
+}
+
 std::array<std::uint8_t, WavHeader::ByteSize> WavHeader::Serialise() const {
   std::array<std::uint8_t, ByteSize> bytes{};
   std::uint8_t* p = bytes.data();

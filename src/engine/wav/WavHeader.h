@@ -65,6 +65,11 @@ struct WavHeader {
   // Sets the data size and the RIFF size that follows from it.
   void SetDataSize(std::uint32_t bytes);
 
+  // The header of every file the program writes from scratch (renders of its own, imports,
+  // recordings, tones): mono integer PCM of bytesPerSample bytes at sampleRate, holding
+  // dataBytes of samples.
+  static WavHeader MonoPcm(std::uint32_t sampleRate, unsigned bytesPerSample, std::uint32_t dataBytes);
+
   std::array<std::uint8_t, ByteSize> Serialise() const;
   static WavHeader Parse(std::span<const std::uint8_t, ByteSize> bytes);
   friend bool operator==(const WavHeader&, const WavHeader&) = default;

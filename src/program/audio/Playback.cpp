@@ -233,9 +233,7 @@ bool RecordStart(App& app, const std::string& path) {
   // Always integer PCM, also when the device was opened with the extensible format.
   const auto align = static_cast<std::uint16_t>(std::clamp<int>(app.audioChoice.inSampleSize, 0, 2) + 2);
   const std::uint32_t rate = RecordingRate(app);
-  record.header = WavHeader{};
-  record.header.fields = {1, 1, rate, rate * align, align, static_cast<std::uint16_t>(align * 8)};
-  record.header.SetDataSize(0);
+  record.header = WavHeader::MonoPcm(rate, align, 0);
   app.wav.header.fields.sampleRate = rate;  // the time axis of the live display
   WriteRecordingHeader(record);
 
