@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The in-tune path in the real program under Xvfb: the demo recording analysed and snapped to
 # C major with vocara-cli, then opened in the program (the WAV on the command line, the SAS
-# through SAS File / Open), the SAS window's pitch pane scrolled to the voice so that the notes
+# through SAS File / Open), the SAS window's pitch pane scrolled to the middle of the voice so that the notes
 # as sung show, then corrected through WAV File / Correct so that the correction marks replace
 # them. Screenshots go to the folder named
 # (default: a temporary one); the script prints their names.
@@ -47,9 +47,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$sas")"
-  # The wheel over the pitch pane raises its centre note one note per notch: A0 to F4.
+  # The pane opens on G5, the middle of the analysed B3 to D7; the wheel over it lowers the
+  # centre note one note per notch, to F4.
   xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
-  xdotool click --repeat 44 --delay 20 4
+  xdotool click --repeat 14 --delay 20 5
   sleep 1
   import -window "$sas" "$SHOTS/intune-notes.png"
   # The View menu of the WAV window, Show Notes checked.
