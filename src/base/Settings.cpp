@@ -341,13 +341,8 @@ void SaveWindowLayout(const std::string& path, const WindowLayout& layout) {
   WriteBytes(file.handle, layout.Serialise());
 }
 
-ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory,
-                                const std::string& settingsFile) {
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory) {
   ProgramFiles files{programPath + ".INI", programPath + ".pdf"};
-  if (!settingsFile.empty()) {
-    files.settingsFile = settingsFile;
-    return files;
-  }
 
   const std::filesystem::path program(programPath);
   std::filesystem::path directory = program.parent_path();

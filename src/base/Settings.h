@@ -137,11 +137,8 @@ struct ProgramFiles {
 // The settings file is the program file's path with ".INI" appended and the help file the same
 // with ".pdf". When the program's directory cannot be written (an installed program), the
 // settings file moves to <userConfigDirectory>/vocara/<program name>.INI, creating the
-// directories; the help file stays beside the program. A settingsFile that is not empty (the
-// VOCARA_SETTINGS environment variable) is the settings file, wherever the program lies.
-// Paths are not limited in length: a path past 259 characters is kept as it is rather than
-// cut, since a cut path would name another file.
-ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory,
-                                const std::string& settingsFile = {});
+// directories; the help file stays beside the program. Paths are not limited in length: a path
+// past 259 characters is kept as it is rather than cut, since a cut path would name another file.
+ProgramFiles ChooseProgramFiles(const std::string& programPath, const std::string& userConfigDirectory);
 
 }  // namespace vocara

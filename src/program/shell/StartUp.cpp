@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
+#include <utility>
 
 #include "program/audio/AudioProbe.h"
 #include "program/shell/App.h"
@@ -70,8 +72,11 @@ bool StartUp(App& app) {
     toolbarWidths[v] = windows.WidthShowingToolbar(specs[v]);
   }
   const platform::DesktopPort& desktop = app.ports.desktop;
-  app.files = ChooseProgramFiles(desktop.ProgramPath(), desktop.UserConfigDirectory(),
-                                 desktop.EnvironmentValue(SettingsFileVariable));
+  app.files = ChooseProgramFiles(desktop.ProgramPath(), desktop.UserConfigDirectory());
+  // A settings file named in the environment stands in for the program's own (`make run` starts
+  // the demo with one of its own and leaves the program's untouched).
+  if (std::string named = desktop.EnvironmentValue(SettingsFileVariable); !named.empty())
+    app.files.settingsFile = std::move(named);
   const SettingsLoadResult loaded = LoadSettingsFile(app.files.settingsFile, workArea,
                                                      WindowLayout::FittedDefaults(workArea, toolbarWidths));
   app.loadedSettings = loaded.settings;
