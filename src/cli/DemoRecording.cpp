@@ -113,16 +113,20 @@ std::vector<std::int16_t> Sing() {
 constexpr int LowestNote = 60 - 21;
 constexpr int HighestNote = 69 - 21;
 
-// Laid out for a 1280x1024 screen and taken on any from 1024x768 up, as no window is wider than
-// 1024 or taller than 768 and every one starts in the top left 1004x748: a WAV window wide enough
-// for the notes' swells to show one by one, a SAS window tall enough for the melody's octave at
-// the built-in pitch scale, and the FFT and MFT windows over the SAS amplitude pane, as in the
+// Laid out for a 1280x1024 screen and taken on any from 1024x768 up: no window is wider than
+// 1024 or taller than 768, and every one starts in the top left 1004x748 but clear of a panel
+// of up to Panel pixels along the top or a dock of up to Dock along the left, since a window
+// that starts outside the work area has the whole file refused. A WAV window wide enough for the
+// notes' swells to show one by one, a SAS window tall enough for the melody's notes at the
+// built-in pitch scale, and the FFT and MFT windows over the SAS amplitude pane, as in the
 // built-in arrangement, each wide enough for its toolbar.
+constexpr int Dock = 72;
+constexpr int Panel = 48;
 constexpr std::array<vocara::platform::Rect, vocara::ViewCount> DemoWindows{{
-    {0, 0, 1024, 320},
-    {0, 320, 1024, 1000},
-    {300, 320, 1024, 600},
-    {0, 320, 300, 600},
+    {Dock, Panel, Dock + 1024, Panel + 280},
+    {Dock, Panel + 280, Dock + 1024, 1000},
+    {Dock + 300, Panel + 280, Dock + 1024, Panel + 560},
+    {Dock, Panel + 280, Dock + 300, Panel + 560},
 }};
 
 bool WriteSettings(const std::string& path) {
