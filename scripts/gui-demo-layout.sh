@@ -7,13 +7,8 @@
 #
 #   scripts/gui-demo-layout.sh [build-dir] [screenshot-folder]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=$(realpath "${1:-build}")
-SHOTS=$(realpath -m "${2:-$(mktemp -d)}")
-mkdir -p "$SHOTS"
-WORK=$(mktemp -d)
+source "$(dirname "$0")/gui-setup.sh"
 trap 'rm -rf "$WORK"' EXIT
-export WORK SHOTS BUILD
 
 for screen in 1920x1080 1280x1024; do
   for start in demo first-start; do
@@ -24,13 +19,7 @@ for screen in 1920x1080 1280x1024; do
     export settings name="$SHOTS/$start-$screen"
     xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
       set -euo pipefail
-      # Types a file name into the Qt file dialog that has just opened, and accepts it.
-      answer() {
-        until xdotool search --name "$1" >/dev/null 2>&1; do sleep 0.1; done
-        sleep 0.5
-        xdotool type --delay 5 "$2"
-        xdotool key Return
-      }
+      eval "$ANSWER"
       sas="$WORK/$(basename "$name").sas"
       VOCARA_SETTINGS="$settings" "$BUILD/vocara" "$BUILD/demo.wav" >/dev/null 2>&1 &
       program=$!

@@ -8,11 +8,7 @@
 #
 #   scripts/gui-intune-smoke.sh [build-dir] [screenshot-folder]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=$(realpath "${1:-build}")
-SHOTS=$(realpath -m "${2:-$(mktemp -d)}")
-mkdir -p "$SHOTS"
-WORK=$(mktemp -d)
+source "$(dirname "$0")/gui-setup.sh"
 trap 'rm -rf "$WORK"' EXIT
 CLI="$BUILD/src/cli/vocara-cli"
 
@@ -20,17 +16,10 @@ if [ -f "$BUILD/demo.wav" ]; then cp "$BUILD/demo.wav" "$WORK/take.wav"; else "$
 "$CLI" build "$WORK/take.wav" "$WORK/take.sas"
 "$CLI" snap "$WORK/take.sas" --key C --scale major
 
-export WORK SHOTS BUILD
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
+  eval "$ANSWER"
   cd "$WORK"
-  # Types a file name into the Qt file dialog that has just opened, and accepts it.
-  answer() {
-    until xdotool search --name "$1" >/dev/null 2>&1; do sleep 0.1; done
-    sleep 0.5
-    xdotool type --delay 5 "$2"
-    xdotool key Return
-  }
   "$BUILD/vocara" "$WORK/take.wav" >"$WORK/out.txt" 2>&1 &
   program=$!
   until xdotool search --name "take.wav" >/dev/null 2>&1; do sleep 0.1; done
