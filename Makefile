@@ -5,8 +5,10 @@ JOBS ?= 2
 
 .PHONY: run test deps build sanitize fuzz fuzz-long bench format clean install package
 
+# The demo starts with its own settings file (the melody's note range, a layout for the demo),
+# so that the program's own settings beside it stay untouched.
 run: deps build
-	./$(BUILD)/vocara $(BUILD)/demo.wav
+	VOCARA_SETTINGS=$(BUILD)/demo.INI ./$(BUILD)/vocara $(BUILD)/demo.wav
 
 test: deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)

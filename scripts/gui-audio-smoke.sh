@@ -5,11 +5,7 @@
 #
 #   scripts/gui-audio-smoke.sh [build-dir] [screenshot-folder]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=$(realpath "${1:-build}")
-SHOTS=$(realpath -m "${2:-$(mktemp -d)}")
-mkdir -p "$SHOTS"
-WORK=$(mktemp -d)
+source "$(dirname "$0")/gui-setup.sh"
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --log-level=error \
@@ -29,7 +25,6 @@ with wave.open(sys.argv[1], "wb") as w:
                            for i in range(3 * 48000)))
 PY
 
-export WORK SHOTS BUILD
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   cd "$WORK"
   "$BUILD/vocara" "$WORK/tone.wav" >"$WORK/out.txt" 2>&1 &

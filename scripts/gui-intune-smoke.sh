@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
 # The in-tune path in the real program under Xvfb: the demo recording analysed and snapped to
 # C major with vocara-cli, then opened in the program (the WAV on the command line, the SAS
-# through SAS File / Open), the SAS window's pitch pane scrolled to the voice so that the notes
+# through SAS File / Open), the SAS window's pitch pane scrolled to the middle of the voice so that the notes
 # as sung show, then corrected through WAV File / Correct so that the correction marks replace
 # them. Screenshots go to the folder named
 # (default: a temporary one); the script prints their names.
 #
 #   scripts/gui-intune-smoke.sh [build-dir] [screenshot-folder]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=$(realpath "${1:-build}")
-SHOTS=$(realpath -m "${2:-$(mktemp -d)}")
-mkdir -p "$SHOTS"
-WORK=$(mktemp -d)
+source "$(dirname "$0")/gui-setup.sh"
 trap 'rm -rf "$WORK"' EXIT
 CLI="$BUILD/src/cli/vocara-cli"
 
@@ -20,17 +16,10 @@ if [ -f "$BUILD/demo.wav" ]; then cp "$BUILD/demo.wav" "$WORK/take.wav"; else "$
 "$CLI" build "$WORK/take.wav" "$WORK/take.sas"
 "$CLI" snap "$WORK/take.sas" --key C --scale major
 
-export WORK SHOTS BUILD
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
+  eval "$ANSWER"
   cd "$WORK"
-  # Types a file name into the Qt file dialog that has just opened, and accepts it.
-  answer() {
-    until xdotool search --name "$1" >/dev/null 2>&1; do sleep 0.1; done
-    sleep 0.5
-    xdotool type --delay 5 "$2"
-    xdotool key Return
-  }
   "$BUILD/vocara" "$WORK/take.wav" >"$WORK/out.txt" 2>&1 &
   program=$!
   until xdotool search --name "take.wav" >/dev/null 2>&1; do sleep 0.1; done
@@ -47,9 +36,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$sas")"
-  # The wheel over the pitch pane raises its centre note one note per notch: A0 to F4.
+  # The pane opens on G5, the middle of the analysed B3 to D7; the wheel over it lowers the
+  # centre note one note per notch, to F4.
   xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
-  xdotool click --repeat 44 --delay 20 4
+  xdotool click --repeat 14 --delay 20 5
   sleep 1
   import -window "$sas" "$SHOTS/intune-notes.png"
   # The View menu of the WAV window, Show Notes checked.

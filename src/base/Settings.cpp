@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include "base/FileHandle.h"
@@ -130,7 +131,7 @@ bool ReadSettingsFile(const std::string& path, const platform::Rect& workArea, S
   return true;
 }
 
-void WriteBuiltInSettingsFile(const std::string& path) {
+void WriteBuiltInSettingsFile(const std::string& path, const WindowLayout& layout) {
   // Only a missing or regular file is rewritten: opening a named pipe for writing would wait
   // for a reader, and a device is no place for settings.
   std::error_code error;
@@ -139,7 +140,7 @@ void WriteBuiltInSettingsFile(const std::string& path) {
   const File file(path, "wb");
   if (!file) return;
   WriteBytes(file.handle, GeneralSettings{}.Serialise());
-  WriteBytes(file.handle, WindowLayout::Defaults().Serialise());
+  WriteBytes(file.handle, layout.Serialise());
 }
 
 }  // namespace
@@ -212,6 +213,57 @@ WindowLayout WindowLayout::Defaults() {
   return layout;
 }
 
+WindowLayout WindowLayout::FittedDefaults(const platform::Rect& workArea,
+                                          const std::array<int, ViewCount>& toolbarWidths) {
+  const int areaWidth = std::max(workArea.Width(), 1);
+  const int areaHeight = std::max(workArea.Height(), 1);
+  double factor = std::min(static_cast<double>(areaWidth) / ReferenceWorkArea.width,
+                           static_cast<double>(areaHeight) / ReferenceWorkArea.height);
+  double smallest = 0.0;
+  double largest = std::numeric_limits<double>::infinity();
+  for (const WindowTableEntry& entry : WindowTable) {
+    const double width = entry.defaultRect.Width();
+    const double height = entry.defaultRect.Height();
+    smallest = std::max({smallest, entry.minTrack.width / width, entry.minTrack.height / height});
+    largest = std::min({largest, MaxTrackSize.width / width, MaxTrackSize.height / height});
+  }
+  factor = std::clamp(factor, smallest, std::max(largest, smallest));
+
+  // Each edge is scaled on its own, so that windows that meet in the arrangement still meet.
+  const auto scaled = [factor](int edge, int origin) {
+    return origin + static_cast<int>(std::lround(edge * factor));
+  };
+  WindowLayout layout;
+  std::array<int, ViewCount> widened{};
+  for (std::size_t view = 0; view < layout.rects.size(); ++view) {
+    const platform::Rect& built = WindowTable[view].defaultRect;
+    platform::Rect& rect = layout.rects[view];
+    rect = {scaled(built.left, workArea.left), scaled(built.top, workArea.top),
+            scaled(built.right, workArea.left), scaled(built.bottom, workArea.top)};
+    const int width = std::min({std::max(rect.Width(), toolbarWidths[view]), MaxTrackSize.width, areaWidth});
+    widened[view] = std::max(width - rect.Width(), 0);
+    rect.right = rect.left + width;
+    rect.bottom = rect.top + std::min({rect.Height(), MaxTrackSize.height, areaHeight});
+  }
+  // A widened window takes the window that stands at its right edge along (the FFT window
+  // beside the MFT window), so that the two still meet rather than overlap.
+  for (std::size_t view = 0; view < layout.rects.size(); ++view) {
+    const platform::Rect& built = WindowTable[view].defaultRect;
+    for (std::size_t other = 0; other < layout.rects.size(); ++other) {
+      const platform::Rect& beside = WindowTable[other].defaultRect;
+      if (beside.left != built.right || beside.top >= built.bottom || beside.bottom <= built.top) continue;
+      layout.rects[other].left += widened[view];
+      layout.rects[other].right += widened[view];
+    }
+  }
+  for (platform::Rect& rect : layout.rects) {
+    const int left = std::max(rect.left - std::max(rect.right - workArea.right, 0), workArea.left);
+    const int top = std::max(rect.top - std::max(rect.bottom - workArea.bottom, 0), workArea.top);
+    rect = {left, top, left + rect.Width(), top + rect.Height()};
+  }
+  return layout;
+}
+
 std::array<std::uint8_t, WindowLayout::ByteSize> WindowLayout::Serialise() const {
   std::array<std::uint8_t, ByteSize> bytes{};
   ByteWriter out(bytes);
@@ -249,10 +301,11 @@ bool LayoutRectAcceptable(int view, const platform::Rect& rect, const platform::
          height <= MaxTrackSize.height && width <= areaWidth && height <= areaHeight;
 }
 
-SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea) {
-  SettingsLoadResult result{GeneralSettings{}, WindowLayout::Defaults(), false};
+SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea,
+                                    const WindowLayout& defaultLayout) {
+  SettingsLoadResult result{GeneralSettings{}, defaultLayout, false};
   result.accepted = ReadSettingsFile(path, workArea, result);
-  if (!result.accepted) WriteBuiltInSettingsFile(path);
+  if (!result.accepted) WriteBuiltInSettingsFile(path, defaultLayout);
   return result;
 }
 

@@ -85,6 +85,18 @@ struct WindowLayout {
   // The default rectangles of the window table.
   static WindowLayout Defaults();
 
+  // The default rectangles for a first start on a screen whose work area is workArea. The
+  // arrangement, laid out for ReferenceWorkArea, grows or shrinks by one factor for both axes,
+  // the smaller of the two ratios of the work area to the reference: one factor keeps every
+  // window's shape and the windows' places beside and below each other, and the smaller ratio
+  // keeps the whole arrangement on the screen. The factor stays within what the track limits
+  // allow every window (the built-in SAS and MFT windows are as small as they may be, so the
+  // arrangement never shrinks below them). A window is then widened to toolbarWidths[view]
+  // where its toolbar needs more, and moved left or up until it lies wholly in the work area.
+  // On the reference work area with narrower toolbars this is Defaults().
+  static WindowLayout FittedDefaults(const platform::Rect& workArea,
+                                     const std::array<int, ViewCount>& toolbarWidths);
+
   // Each rectangle as four little-endian int32: left, top, right, bottom.
   std::array<std::uint8_t, ByteSize> Serialise() const;
   static WindowLayout Parse(std::span<const std::uint8_t, ByteSize> bytes);
@@ -107,9 +119,10 @@ struct SettingsLoadResult {
 
 // Reads the settings file at start. The file is taken only as a whole: a missing or short file,
 // a negative instrument, a record ValidateSettings refuses, or any rectangle that fails the
-// layout check gives the built-in settings and layout, and the file is rewritten with them
-// (176 bytes). Failures to rewrite are silent.
-SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea);
+// layout check gives the built-in settings and defaultLayout, and the file is rewritten with
+// them (176 bytes). A file that is taken is used as it is. Failures to rewrite are silent.
+SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea,
+                                    const WindowLayout& defaultLayout = WindowLayout::Defaults());
 
 // Writes the record at offset 0, creating the file when missing and keeping the rest of an
 // existing one. Failures are silent.

@@ -1,17 +1,27 @@
-// vocara-demo OUT.wav: the recording `make run` opens, made at build time so that nothing
-// binary lives in the repository. About 8 s of a sung-like melody at 48 kHz, 16-bit mono: a
-// harmonic tone with vibrato, short glides between the notes, and a few notes sung 20 to 40
-// cents off, so that Build and Correct have something audible to pull in tune. Every sample
-// follows from the constants below: the file is the same on every build.
+// vocara-demo OUT.wav [SETTINGS]: the recording `make run` opens, made at build time so that
+// nothing binary lives in the repository. About 8 s of a sung-like melody at 48 kHz, 16-bit
+// mono: a harmonic tone with vibrato, short glides between the notes, and a few notes sung 20 to
+// 40 cents off, so that Build and Correct have something audible to pull in tune. Each note
+// swells in and eases off at its own loudness, as a singer phrases it, so that the whole-file
+// waveform shows the notes rather than one even band. Every sample follows from the constants
+// below: the file is the same on every build.
+//
+// SETTINGS, when named, is the settings file `make run` starts the program with: the built-in
+// settings with the note range of the melody, so that Build analyses just the notes sung and
+// the SAS window's pitch pane opens on them, and a window layout made for the demo.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <numbers>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "base/OutputFile.h"
+#include "base/Settings.h"
 #include "engine/wav/WavHeader.h"
 
 namespace {
@@ -24,26 +34,38 @@ constexpr double FadeSeconds = 0.05;
 constexpr double Level = 0.7;  // of full scale even with every overtone in phase: no clipping
 
 struct Note {
-  int key;         // MIDI key: 69 is A4
-  double cents;    // how far the singer is off
-  double seconds;  // length, the glide into the next note included
+  int key;          // MIDI key: 69 is A4
+  double cents;     // how far the singer is off
+  double seconds;   // length, the glide into the next note included
+  double loudness;  // of the phrase's loudest note
 };
 
-// A short phrase in C major around middle C; four notes are out of tune.
+// A short phrase in C major around middle C; four notes are out of tune. It rises to the A and
+// falls away again.
 constexpr std::array<Note, 12> Melody{{
-    {60, 0.0, 0.6},
-    {62, 25.0, 0.6},
-    {64, 0.0, 0.6},
-    {65, -35.0, 0.6},
-    {67, 0.0, 1.0},
-    {69, 0.0, 0.5},
-    {67, 30.0, 0.5},
-    {65, 0.0, 0.5},
-    {64, -20.0, 0.6},
-    {62, 0.0, 0.6},
-    {60, 0.0, 1.2},
-    {60, 0.0, 0.7},
+    {60, 0.0, 0.6, 0.70},
+    {62, 25.0, 0.6, 0.78},
+    {64, 0.0, 0.6, 0.85},
+    {65, -35.0, 0.6, 0.90},
+    {67, 0.0, 1.0, 1.00},
+    {69, 0.0, 0.5, 0.95},
+    {67, 30.0, 0.5, 0.88},
+    {65, 0.0, 0.5, 0.82},
+    {64, -20.0, 0.6, 0.76},
+    {62, 0.0, 0.6, 0.70},
+    {60, 0.0, 1.2, 0.66},
+    {60, 0.0, 0.7, 0.50},
 }};
+
+// Each note swells in over its first SwellSeconds and eases off over its last, from Notch of
+// its loudness, and sinks by a fifth over its length between the two.
+constexpr double SwellSeconds = 0.08;
+constexpr double Notch = 0.35;
+
+double NoteShape(const Note& note, double into) {
+  const double edge = std::min({1.0, into / SwellSeconds, (note.seconds - into) / SwellSeconds});
+  return note.loudness * (Notch + (1.0 - Notch) * std::max(edge, 0.0)) * (1.0 - 0.2 * into / note.seconds);
+}
 
 // Overtones decay with their number, as in a soft sung vowel.
 constexpr std::array<double, 6> Harmonics{1.0, 0.55, 0.35, 0.2, 0.12, 0.07};
@@ -81,17 +103,53 @@ std::vector<std::int16_t> Sing() {
     double value = 0.0;
     for (std::size_t k = 0; k < Harmonics.size(); ++k) value += Harmonics[k] * std::sin((k + 1) * phase);
     const double fade = std::min({1.0, t / FadeSeconds, (total - t) / FadeSeconds});
-    samples[n] = static_cast<std::int16_t>(std::lround(value / harmonicsSum * Level * fade * 32767.0));
+    const double level = Level * fade * NoteShape(Melody[noteIndex], into);
+    samples[n] = static_cast<std::int16_t>(std::lround(value / harmonicsSum * level * 32767.0));
   }
   return samples;
+}
+
+// The notes of the phrase, C4 to A4, as the settings number them (0 is A0, MIDI key 21).
+constexpr int LowestNote = 60 - 21;
+constexpr int HighestNote = 69 - 21;
+
+// Laid out for a 1280x1024 screen and taken on any from 1024x768 up: no window is wider than
+// 1024 or taller than 768, and every one starts in the top left 1004x748 but clear of a panel
+// of up to Panel pixels along the top or a dock of up to Dock along the left, since a window
+// that starts outside the work area has the whole file refused. A WAV window wide enough for the
+// notes' swells to show one by one, a SAS window tall enough for the melody's notes at the
+// built-in pitch scale, and the FFT and MFT windows over the SAS amplitude pane, as in the
+// built-in arrangement, each wide enough for its toolbar.
+constexpr int Dock = 72;
+constexpr int Panel = 48;
+constexpr std::array<vocara::platform::Rect, vocara::ViewCount> DemoWindows{{
+    {Dock, Panel, Dock + 1024, Panel + 280},
+    {Dock, Panel + 280, Dock + 1024, 1000},
+    {Dock + 300, Panel + 280, Dock + 1024, Panel + 560},
+    {Dock, Panel + 280, Dock + 300, Panel + 560},
+}};
+
+bool WriteSettings(const std::string& path) {
+  vocara::GeneralSettings settings;
+  settings.lowestNote = LowestNote;
+  settings.highestNote = HighestNote;
+  vocara::SaveSettingsRecord(path, settings);
+  vocara::SaveWindowLayout(path, vocara::WindowLayout{DemoWindows});
+  // Both writes are silent about failures; a file of any other size would be refused at start.
+  std::error_code error;
+  return std::filesystem::file_size(path, error) == vocara::SettingsFileSize;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: vocara-demo OUT.wav\n";
+  if (argc != 2 && argc != 3) {
+    std::cerr << "usage: vocara-demo OUT.wav [SETTINGS]\n";
     return 2;
+  }
+  if (argc == 3 && !WriteSettings(argv[2])) {
+    std::cerr << "vocara-demo: could not write " << argv[2] << '\n';
+    return 1;
   }
   const std::vector<std::int16_t> samples = Sing();
   std::vector<std::uint8_t> data;

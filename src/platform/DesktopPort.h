@@ -45,6 +45,8 @@ class DesktopPort {
   // The per-user configuration directory, for settings when the program's own folder is
   // not writable.
   virtual std::string UserConfigDirectory() const = 0;
+  // The value of a variable of the program's environment; empty when it is not set.
+  virtual std::string EnvironmentValue(const std::string& name) const = 0;
 };
 
 }  // namespace vocara::platform

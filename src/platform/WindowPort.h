@@ -42,6 +42,9 @@ class WindowPort {
   virtual Rect GetScreenRect(int view) const = 0;
   virtual Point ClientToScreen(int view, Point client) const = 0;
   virtual int ToolbarHeight(int view) const = 0;
+  // The narrowest window made from spec (its vertical scroll bar included) whose toolbar shows
+  // every button, none of them folded away; asked before the window is created.
+  virtual int WidthShowingToolbar(const WindowSpec& spec) const = 0;
   virtual void SetSizeLimits(int view, Size minimum, Size maximum) = 0;
 
   // The pixels the window shows; the core draws into them. Re-attached after every resize.

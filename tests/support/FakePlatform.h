@@ -49,6 +49,7 @@ class FakeWindows final : public platform::WindowPort {
   platform::Rect workArea{0, 0, 1280, 1000};
   platform::Size dpi{96, 96};
   int toolbarHeight = 26;
+  int toolbarWidths[4] = {};              // by view: what WidthShowingToolbar answers
   int failCreateView = -1;                // a view whose creation fails
   platform::MessageSink* sink = nullptr;  // receives Destroy after Destroy()
   int captured = -1;
@@ -63,6 +64,9 @@ class FakeWindows final : public platform::WindowPort {
   platform::Rect GetScreenRect(int view) const override { return views[view].screenRect; }
   platform::Point ClientToScreen(int view, platform::Point p) const override;
   int ToolbarHeight(int) const override { return toolbarHeight; }
+  int WidthShowingToolbar(const platform::WindowSpec& spec) const override {
+    return toolbarWidths[spec.view];
+  }
   void SetSizeLimits(int view, platform::Size minimum, platform::Size maximum) override;
   void AttachImage(int view, const platform::PixelView& image) override { views[view].image = image; }
   void Invalidate(int view, const platform::Rect* rect) override;
@@ -172,6 +176,7 @@ class FakeDesktop final : public platform::DesktopPort {
   bool viewerOpens = true;  // false: no viewer can open a document
   std::string programPath = "/tmp/vocara";
   std::string configDirectory = "/tmp";
+  std::map<std::string, std::string> environment;
 
   platform::MessageAnswer ShowMessage(const std::string& text, platform::MessageIcon icon,
                                       platform::MessageButtons buttons,
@@ -188,6 +193,10 @@ class FakeDesktop final : public platform::DesktopPort {
   }
   std::string ProgramPath() const override { return programPath; }
   std::string UserConfigDirectory() const override { return configDirectory; }
+  std::string EnvironmentValue(const std::string& name) const override {
+    const auto it = environment.find(name);
+    return it != environment.end() ? it->second : std::string();
+  }
 };
 
 // Devices without sound: records every stream call; tests return buffers by dispatching

@@ -142,4 +142,8 @@ std::string QtDesktop::UserConfigDirectory() const {
   return ToStdString(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
+std::string QtDesktop::EnvironmentValue(const std::string& name) const {
+  return ToStdString(qEnvironmentVariable(name.c_str()));
+}
+
 }  // namespace vocara::platform::qt

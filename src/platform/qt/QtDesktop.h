@@ -21,6 +21,7 @@ class QtDesktop final : public DesktopPort {
   bool OpenWithViewer(const std::string& path) override;
   std::string ProgramPath() const override;
   std::string UserConfigDirectory() const override;
+  std::string EnvironmentValue(const std::string& name) const override;
 
   // Stands in for the program path, so that a test keeps the files beside the program
   // (the settings file) in a directory of its own. Empty restores the real path.

@@ -41,6 +41,15 @@ constexpr int WheelNotch = 120;
 
 Rect ToRect(const QRect& r) { return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 
+// Every window's toolbar: fixed in place, icons only, at the size of the toolbar images.
+void ConfigureToolBar(QToolBar* toolBar) {
+  toolBar->setObjectName(QStringLiteral("toolbar"));
+  toolBar->setMovable(false);
+  toolBar->setFloatable(false);
+  toolBar->setIconSize(QSize(ToolbarImageWidth, ToolbarImageHeight));
+  toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+}
+
 std::vector<std::string> LocalFiles(const QMimeData* mime) {
   std::vector<std::string> files;
   if (mime == nullptr || !mime->hasUrls()) {
@@ -307,11 +316,7 @@ void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
 
 void ViewWindow::BuildToolBar(const std::vector<ToolbarButton>& buttons) {
   toolBar_ = new QToolBar(client_);
-  toolBar_->setObjectName(QStringLiteral("toolbar"));
-  toolBar_->setMovable(false);
-  toolBar_->setFloatable(false);
-  toolBar_->setIconSize(QSize(ToolbarImageWidth, ToolbarImageHeight));
-  toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ConfigureToolBar(toolBar_);
   std::map<int, QActionGroup*> groups;
   for (const ToolbarButton& button : buttons) {
     if (button.separator) {
@@ -343,6 +348,21 @@ void ViewWindow::BuildToolBar(const std::vector<ToolbarButton>& buttons) {
     }
     buttons_[command] = action;
   }
+}
+
+int ViewWindow::WidthShowingToolbar(const WindowSpec& spec) {
+  // A toolbar of the same buttons, never shown: its size hint is the row of all of them.
+  QToolBar toolBar;
+  ConfigureToolBar(&toolBar);
+  for (const ToolbarButton& button : spec.toolbar) {
+    if (button.separator) {
+      toolBar.addSeparator();
+    } else {
+      toolBar.addAction(new QAction(ToolbarIcon(button.image), QString(), &toolBar));
+    }
+  }
+  // The toolbar spans the client, which leaves the vertical scroll bar its strip.
+  return toolBar.sizeHint().width() + (spec.verticalScrollBar ? ScrollBarThickness : 0);
 }
 
 QAction* ViewWindow::Button(int command) const {

@@ -80,6 +80,9 @@ class ViewWindow final : public QWidget {
   ViewWindow(const WindowSpec& spec, MessageRouter& router);
   ~ViewWindow() override;
 
+  // The narrowest window of this description whose toolbar shows every button.
+  static int WidthShowingToolbar(const WindowSpec& spec);
+
   int View() const { return view_; }
   // Dispatch starts once the window is fully built, as a window procedure only sees a
   // window that exists.

@@ -254,6 +254,10 @@ int QtWindows::ToolbarHeight(int view) const {
   return window != nullptr ? window->ToolbarHeight() : 0;
 }
 
+int QtWindows::WidthShowingToolbar(const WindowSpec& spec) const {
+  return ViewWindow::WidthShowingToolbar(spec);
+}
+
 void QtWindows::SetSizeLimits(int view, Size minimum, Size maximum) {
   if (ViewWindow* window = Window(view)) {
     window->setMinimumSize(minimum.width, minimum.height);

@@ -34,6 +34,7 @@ class QtWindows final : public WindowPort {
   Rect GetScreenRect(int view) const override;
   Point ClientToScreen(int view, Point client) const override;
   int ToolbarHeight(int view) const override;
+  int WidthShowingToolbar(const WindowSpec& spec) const override;
   void SetSizeLimits(int view, Size minimum, Size maximum) override;
 
   void AttachImage(int view, const PixelView& image) override;

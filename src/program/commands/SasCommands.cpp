@@ -16,6 +16,7 @@
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/views/SasView.h"
+#include "program/views/Scrolling.h"
 
 namespace vocara {
 namespace {
@@ -97,6 +98,7 @@ void SasOpenCommand(App& app, const std::string* path) {
     SasReadPage(app);
     windows.SetTitle(SasView, SasTitle(app));
     SasViewHorizontalScrollUpdate(app);
+    SasViewShowAnalysedRange(app);
     windows.Show(SasView, platform::ShowCommand::Restore);
     windows.Invalidate(SasView, nullptr);
   } else {
@@ -162,10 +164,14 @@ void SasSaveAs(App& app) {
   if (copied == MessageId::None && app.sas.readOnly) {
     const std::int32_t firstFrame = app.sas.firstFrame;
     const GeneralSettings live = app.settings;
+    const view::SasView pitchPane = app.sasView;
     SasOpenCommand(app, &*name);
     app.settings = live;
     if (app.flags & SasOpen) {
       app.sas.firstFrame = firstFrame;
+      app.sasView.lower = pitchPane.lower;
+      app.sasView.pitchScale = pitchPane.pitchScale;
+      SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.sasView.lower);
       SasReadPage(app);
       SasViewHorizontalScrollUpdate(app);
     }

@@ -1,6 +1,9 @@
 #include "program/shell/StartUp.h"
 
+#include <array>
 #include <cstddef>
+#include <string>
+#include <utility>
 
 #include "program/audio/AudioProbe.h"
 #include "program/shell/App.h"
@@ -16,12 +19,12 @@ namespace {
 using platform::ScrollBar;
 using platform::ScrollInfo;
 
-platform::WindowSpec SpecOf(const App& app, int view) {
+// The description of a window, all but its rectangle, which the settings file gives.
+platform::WindowSpec SpecOf(int view) {
   const WindowTableEntry& entry = WindowTable[static_cast<std::size_t>(view)];
   platform::WindowSpec spec;
   spec.view = view;
   spec.title = std::string(entry.title);
-  spec.rect = app.layout.rects[static_cast<std::size_t>(view)];
   spec.horizontalScrollBar = entry.horizontalScrollBar;
   spec.verticalScrollBar = entry.verticalScrollBar;
   spec.sasPaneControls = view == SasView;
@@ -59,15 +62,31 @@ bool StartUp(App& app) {
   app.metrics.statusHeight = static_cast<int>(17 * app.metrics.sy);
   app.metrics.rulerHeight = static_cast<int>(17 * app.metrics.sy);
 
-  app.files = ChooseProgramFiles(app.ports.desktop.ProgramPath(), app.ports.desktop.UserConfigDirectory(),
-                                 app.installedGuide);
-  const SettingsLoadResult loaded = LoadSettingsFile(app.files.settingsFile, workArea);
+  // Without a settings file the windows open in the default arrangement fitted to this screen,
+  // each wide enough for its whole toolbar; a settings file that is taken is used as it is.
+  std::array<platform::WindowSpec, ViewCount> specs;
+  std::array<int, ViewCount> toolbarWidths{};
+  for (int view = 0; view < ViewCount; ++view) {
+    const auto v = static_cast<std::size_t>(view);
+    specs[v] = SpecOf(view);
+    toolbarWidths[v] = windows.WidthShowingToolbar(specs[v]);
+  }
+  const platform::DesktopPort& desktop = app.ports.desktop;
+  app.files = ChooseProgramFiles(desktop.ProgramPath(), desktop.UserConfigDirectory(), app.installedGuide);
+  // A settings file named in the environment stands in for the program's own (`make run` starts
+  // the demo with one of its own and leaves the program's untouched).
+  if (std::string named = desktop.EnvironmentValue(SettingsFileVariable); !named.empty())
+    app.files.settingsFile = std::move(named);
+  const SettingsLoadResult loaded = LoadSettingsFile(app.files.settingsFile, workArea,
+                                                     WindowLayout::FittedDefaults(workArea, toolbarWidths));
   app.loadedSettings = loaded.settings;
   app.layout = loaded.layout;
   app.settings = app.loadedSettings;
 
   for (int view = 0; view < ViewCount; ++view) {
-    if (!windows.CreateWindow(SpecOf(app, view))) return false;
+    platform::WindowSpec& spec = specs[static_cast<std::size_t>(view)];
+    spec.rect = app.layout.rects[static_cast<std::size_t>(view)];
+    if (!windows.CreateWindow(spec)) return false;
     // All toolbars have the same height; the last one measured is kept.
     app.metrics.toolbarHeight = windows.ToolbarHeight(view);
     LayOutClientArea(app, view);

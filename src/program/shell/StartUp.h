@@ -9,6 +9,10 @@ namespace vocara {
 
 struct App;
 
+// The environment variable that names the settings file to use instead of the one beside the
+// program (`make run` points it at the demo's).
+inline constexpr const char* SettingsFileVariable = "VOCARA_SETTINGS";
+
 // Everything up to showing the WAV window; false when a window cannot be created.
 bool StartUp(App& app);
 

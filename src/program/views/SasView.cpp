@@ -15,6 +15,8 @@ namespace {
 
 constexpr int HorizontalBarMax = 10000;
 constexpr int MinimumPaneRows = 100;
+constexpr double MinimumPitchScale = 0.125;  // pixels per cent
+constexpr int CentreRowNoteAtTop = 87;       // C8: the pitch pane's centre note at position 0
 
 }  // namespace
 
@@ -74,9 +76,28 @@ void SasViewResetScrollBar(App& app) {
                                   platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
 }
 
+void SasViewShowAnalysedRange(App& app) {
+  const GeneralSettings& analysed = app.sas.header.settings;
+  // The stored notes passed the settings check (0 .. 87) but may stand in either order.
+  const int lowest = std::min(analysed.lowestNote, analysed.highestNote);
+  const int highest = std::max(analysed.lowestNote, analysed.highestNote);
+  view::SasView& view = app.sasView;
+  view.lower.position = CentreRowNoteAtTop - (lowest + highest + 1) / 2;
+  // The centre note is whole, so half a range's odd semitone may lie beyond the middle, and a
+  // pitch sung half a semitone past either end still belongs to the range.
+  const int cents = (highest - lowest + 2) * 100;
+  const int rows = app.geometry[SasView].plotBottom - SasPitchTop(app);
+  double scale = view::SasView{}.pitchScale;
+  while (scale > MinimumPitchScale && cents * scale > rows) scale *= 0.5;
+  view.pitchScale = scale;
+  SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, view.lower);
+  app.flags |= SasLowerBandRedraw;
+}
+
 void SasViewPitchScaleCommand(App& app, int command) {
   double& scale = app.sasView.pitchScale;
-  const double changed = command == 151 ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, 0.125);
+  const double changed =
+      command == 151 ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
   app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;

@@ -515,6 +515,30 @@ TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsShownAndResizeReportsTheC
   EXPECT_EQ(window->Canvas()->geometry().top(), windows.ToolbarHeight(0));
 }
 
+// A window as wide as WidthShowingToolbar says shows every button of a long toolbar; one a little
+// narrower folds the last buttons behind the toolbar's extension button.
+TEST_F(QtWindowsTest, AWindowAsWideAsMeasuredShowsItsWholeToolbar) {
+  WindowSpec spec = PaneWindowSpec();
+  spec.verticalScrollBar = true;
+  spec.toolbar.clear();
+  for (int i = 0; i < 23; ++i) {
+    if (i == 11 || i == 19) spec.toolbar.push_back({true, 0, 0, false, 0, ""});
+    spec.toolbar.push_back({false, 17 + i % 20, 157 + i, true, i < 11 ? 1 : 0, "button"});
+  }
+  const int width = windows.WidthShowingToolbar(spec);
+  EXPECT_GT(width, 23 * 16);
+  for (const int view : {2, 3}) {
+    spec.view = view;
+    const bool narrower = view == 3;
+    spec.rect = Rect{40, 40, 40 + width - (narrower ? 24 : 0), 300};
+    ViewWindow* window = Shown(spec);
+    const auto* extension =
+        window->ToolBar()->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    ASSERT_NE(extension, nullptr);
+    EXPECT_EQ(extension->isVisible(), narrower) << "window width " << window->width();
+  }
+}
+
 TEST_F(QtWindowsTest, AllDroppedFilesAreReported) {
   ViewWindow* window = Shown(PaneWindowSpec());
   QMimeData mime;

@@ -10,6 +10,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/StartUp.h"
 #include "program/shell/WindowProcedure.h"
+#include "program/views/SasView.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
 #include "support/SasFiles.h"
@@ -72,6 +73,35 @@ TEST_F(SasCommandsTest, OpeningMakesItsSettingsLiveAndShowsThePageFromFrame0) {
   app.sas.firstFrame = 300;  // choosing the open file again does nothing: no reopen at frame 0
   Choose(121, path);
   EXPECT_EQ(app.sas.firstFrame, 300);
+}
+
+// 65 rows of pitch pane hold 260 cents at the built-in 0.25 pixels per cent.
+TEST_F(SasCommandsTest, OpeningCentresThePitchPaneOnTheAnalysedNoteRange) {
+  struct Case {
+    int lowest, highest;
+    int position;  // 87 - the centre note
+    double scale;
+  };
+  const Case cases[] = {
+      {48, 48, 87 - 48, 0.25},   // one note fits at the built-in scale, whatever the last file's
+      {38, 77, 87 - 58, 0.125},  // the built-in B3 to D7: as far squeezed as the pane goes
+      {51, 38, 87 - 45, 0.125},  // stored the wrong way round
+      {0, 1, 87 - 1, 0.125},     // the lowest notes
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lowest);
+    SasHeader header = SasHeaderFor(100, 48000, 0, 10);
+    header.settings.lowestNote = c.lowest;
+    header.settings.highestNote = c.highest;
+    const std::vector<SasFrame> records(10, FreshFrame(4000, 0, 5));
+    app.sasView.pitchScale = 1.0;
+    Choose(121, WriteSasFile(dir.File(std::to_string(n++) + ".sas"), header, records, EndLinks(1000)));
+    ASSERT_EQ(app.geometry[SasView].plotBottom - SasPitchTop(app), 65);
+    EXPECT_EQ(app.sasView.lower.position, c.position);
+    EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::SasLower], (ScrollInfo{0, 98, 12, c.position}));
+    EXPECT_EQ(app.sasView.pitchScale, c.scale);
+  }
 }
 
 TEST_F(SasCommandsTest, ARefusedFileShowsItsMessageAndHidesTheWindow) {

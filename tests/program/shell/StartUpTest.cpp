@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <sstream>
 
@@ -9,6 +11,7 @@
 #include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
+#include "support/TempDir.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -114,6 +117,100 @@ TEST_F(StartUpTest, MissingSettingsFileIsWrittenWithBuiltInValues) {
   EXPECT_EQ(std::filesystem::file_size(dir.File("vocara.INI")), 176u);
   EXPECT_EQ(app.settings.instrument, 20);
   EXPECT_EQ(fake.windows.views[SasView].spec.rect, (platform::Rect{0, 200, 640, 450}));
+}
+
+// The rectangles the windows open with on a first start (no settings file) on a work area, the
+// toolbars needing the widths given, those the new settings file holds, and whether the next
+// start takes that file.
+struct FirstStart {
+  std::array<platform::Rect, ViewCount> opened;
+  WindowLayout written;
+  bool takenAgain;
+};
+
+FirstStart StartWithoutSettings(const platform::Rect& workArea, const std::array<int, ViewCount>& toolbars) {
+  TempDir dir;
+  FakePlatform fake;
+  fake.desktop.programPath = dir.File("vocara");
+  fake.windows.workArea = workArea;
+  std::copy(toolbars.begin(), toolbars.end(), fake.windows.toolbarWidths);
+  App app(fake.ports);
+  EXPECT_TRUE(ProgramStart(app, ""));
+  FirstStart start;
+  for (int v = 0; v < ViewCount; ++v)
+    start.opened[static_cast<std::size_t>(v)] = fake.windows.views[v].spec.rect;
+  const SettingsLoadResult next = LoadSettingsFile(dir.File("vocara.INI"), workArea);
+  start.written = next.layout;
+  start.takenAgain = next.accepted;
+  return start;
+}
+
+TEST(FirstStartLayout, TheDefaultArrangementIsFittedToTheScreenAndToTheToolbars) {
+  using R = platform::Rect;
+  struct Case {
+    const char* screen;
+    R workArea;
+    std::array<int, ViewCount> toolbars;  // WAV, SAS, FFT, MFT
+    std::array<R, ViewCount> rects;
+  };
+  const Case cases[] = {
+      {"the screen the defaults were made for", {0, 0, 1280, 1024}, {}, WindowLayout::Defaults().rects},
+      {"larger: 1.40625 times, the height's ratio",
+       {0, 0, 2560, 1440},
+       {},
+       {R{0, 0, 900, 281}, R{0, 281, 900, 633}, R{402, 281, 900, 520}, R{0, 281, 402, 520}}},
+      {"below a panel",
+       {0, 32, 1920, 1080},
+       {},
+       {R{0, 32, 655, 237}, R{0, 237, 655, 493}, R{293, 237, 655, 411}, R{0, 237, 293, 411}}},
+      {"no window past the largest size",
+       {0, 0, 3840, 2160},
+       {},
+       {R{0, 0, 1280, 400}, R{0, 400, 1280, 900}, R{572, 400, 1280, 740}, R{0, 400, 572, 740}}},
+      {"smaller: no window below its smallest size", {0, 0, 1024, 768}, {}, WindowLayout::Defaults().rects},
+      {"toolbars wider than their windows, the FFT beside the MFT",
+       {0, 0, 1280, 1024},
+       {600, 0, 620, 300},
+       {R{0, 0, 640, 200}, R{0, 200, 640, 450}, R{300, 200, 920, 370}, R{0, 200, 300, 370}}},
+      {"too small for the arrangement: moved onto the screen",
+       {0, 0, 800, 420},
+       {0, 0, 620, 0},
+       {R{0, 0, 640, 200}, R{0, 170, 640, 420}, R{180, 200, 800, 370}, R{0, 200, 286, 370}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.screen);
+    const FirstStart start = StartWithoutSettings(c.workArea, c.toolbars);
+    EXPECT_EQ(start.opened, c.rects);
+    EXPECT_EQ(start.written.rects, c.rects);
+    EXPECT_TRUE(start.takenAgain);
+  }
+}
+
+TEST_F(StartUpTest, AnExistingSettingsFileIsUsedAsItIsOnAnyScreen) {
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[SasView] = {10, 220, 700, 500};
+  const std::string bytes = SettingsFileBytes(GeneralSettings{}, layout);
+  WriteFile(dir.File("vocara.INI"), bytes);
+  fake.windows.workArea = {0, 0, 2560, 1440};
+  std::fill(std::begin(fake.windows.toolbarWidths), std::end(fake.windows.toolbarWidths), 700);
+  ASSERT_TRUE(ProgramStart(app, ""));
+  for (int v = 0; v < ViewCount; ++v)
+    EXPECT_EQ(fake.windows.views[v].spec.rect, layout.rects[static_cast<std::size_t>(v)]);
+  EXPECT_EQ(ReadFile(dir.File("vocara.INI")), bytes);
+}
+
+TEST_F(StartUpTest, TheEnvironmentCanNameTheSettingsFile) {
+  WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[WavView] = {20, 30, 900, 330};
+  GeneralSettings stored;
+  stored.tempo = 66;
+  const std::string named = WriteFile(dir.File("demo.INI"), SettingsFileBytes(stored, layout));
+  fake.desktop.environment[SettingsFileVariable] = named;
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(app.files.settingsFile, named);
+  EXPECT_EQ(app.settings.tempo, 66.0);
+  EXPECT_EQ(fake.windows.views[WavView].spec.rect, (platform::Rect{20, 30, 900, 330}));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("vocara.INI")));
 }
 
 TEST(CommandLine, QuotesAreDroppedWhereverTheyStand) {

@@ -53,6 +53,7 @@ class SasMouseTest : public ViewTest {
     OpenDocumentByName(app, path);
     ASSERT_TRUE(app.Has(SasOpen));
     fake.desktop.answers.clear();
+    ShowPitchPaneFromA0();
   }
   void Mode(int mode) { Command(SasView, 128 + mode); }
   void Mouse(MessageKind kind, int view, Point at, bool ctrl = false, bool shift = false) {

@@ -13,6 +13,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/StartUp.h"
 #include "program/shell/WindowProcedure.h"
+#include "program/views/Scrolling.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
@@ -54,6 +55,14 @@ class ViewTest : public AppTest {
     const std::string path = WriteSasFile(dir.File("take.sas"), header, frames, links);
     OpenDocumentByName(app, path);
     ASSERT_TRUE(app.Has(SasOpen));
+    ShowPitchPaneFromA0();
+  }
+  // The rows the view tests measure count from the start-up pitch pane, A0 on the centre row at
+  // 0.25 pixels per cent, rather than from the stored note range the opener centres on.
+  void ShowPitchPaneFromA0() {
+    app.sasView.lower = view::SasView{}.lower;
+    app.sasView.pitchScale = view::SasView{}.pitchScale;
+    SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.sasView.lower);
   }
 
   void Resize(int view, int width, int height) {
