@@ -8,6 +8,7 @@
 // generated in the temporary folder on first use (and kept for the next run).
 #include <benchmark/benchmark.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "engine/wav/WavHeader.h"
 #include "program/commands/WavCommands.h"
+#include "program/raster/RasterCanvas.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/StartUp.h"
@@ -154,5 +156,27 @@ void BM_SasRepaint(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SasRepaint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Lines, pixels and rectangles at coordinates far outside a small canvas: each is clipped in
+// closed form, so the cost must stay that of the few pixels drawn (microseconds), never that
+// of walking the 2^32 positions in between (seconds).
+void BM_RasterFarOffLines(benchmark::State& state) {
+  vocara::RasterImage image;
+  image.Resize(16, 12);
+  vocara::test::FakeText text;
+  vocara::RasterCanvas canvas(image, text);
+  for (auto _ : state) {
+    canvas.MoveTo(INT_MIN, INT_MIN);
+    canvas.LineTo(INT_MAX, INT_MAX);
+    canvas.MoveTo(INT_MIN, 5);
+    canvas.LineTo(INT_MAX, 6);
+    canvas.MoveTo(-1000000000, INT_MAX);
+    canvas.LineTo(-1000000000, INT_MIN);
+    canvas.SetPixel(INT_MIN, INT_MAX, vocara::platform::Rgb{1, 1, 1});
+    canvas.FillRect({INT_MAX - 1, 0, INT_MAX, 5}, vocara::platform::Rgb{1, 1, 1});
+    benchmark::DoNotOptimize(image.Pixels().data());
+  }
+}
+BENCHMARK(BM_RasterFarOffLines)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

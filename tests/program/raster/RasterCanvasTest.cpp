@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -175,8 +174,8 @@ TEST_F(RasterCanvasTest, ClipBoundsEveryKindOfDrawingUntilCleared) {
   EXPECT_EQ(text_.clips, (std::vector<Rect>{{3, 3, 8, 12}, {0, 0, 16, 12}}));
 }
 
-TEST_F(RasterCanvasTest, FarOffCoordinatesStayInsideAndReturnQuickly) {
-  const auto start = std::chrono::steady_clock::now();
+TEST_F(RasterCanvasTest, FarOffCoordinatesStayInside) {
+  // Their cost, which must not grow with the distance, is BM_RasterFarOffLines.
   canvas_.MoveTo(INT_MIN, INT_MIN);
   canvas_.LineTo(INT_MAX, INT_MAX);  // the exact diagonal through (0, 0)
   canvas_.MoveTo(INT_MIN, 5);
@@ -185,8 +184,6 @@ TEST_F(RasterCanvasTest, FarOffCoordinatesStayInsideAndReturnQuickly) {
   canvas_.LineTo(-1000000000, INT_MIN);
   canvas_.SetPixel(INT_MIN, INT_MAX, Rgb{1, 1, 1});
   canvas_.FillRect({INT_MAX - 1, 0, INT_MAX, 5}, Rgb{1, 1, 1});
-  // Stepping through all 2^32 positions of any of these lines would take seconds.
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
   Points expected;
   for (int k = 0; k < 12; ++k) expected.insert({k, k});
   for (int x = 0; x < 16; ++x) expected.insert({x, 6});
