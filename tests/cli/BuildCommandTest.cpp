@@ -110,30 +110,6 @@ TEST_F(BuildCommandTest, ASettingsFileIsTheStartingPointOfTheOptions) {
   EXPECT_EQ(Built().chunkPeriods, 2.5);
 }
 
-TEST_F(BuildCommandTest, UsageErrorsExitTwoAndWriteNothing) {
-  GeneralSettings corrupt;
-  corrupt.lowestNote = 88;
-  const std::string good = SettingsFile(GeneralSettings{});
-  const std::string bad = WriteFile(dir.File("bad.INI"), std::string(ReadFile(SettingsFile(corrupt))));
-  const std::string shortFile = WriteFile(dir.File("short.INI"), ReadFile(good).substr(0, 112));
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--lowest"},
-           {"--highest", "C9"},
-           {"--instrument", "kazoo"},
-           {"--instrument", "auto", "--lowest", "H2"},  // checked before the recording is read
-           {"--threshold", "nan"},
-           {"--settings", bad},
-           {"--settings", shortFile},
-           {"--settings", good, "--settings", good},
-           {"--frobnicate", "1"},
-           {"extra.sas"},
-       }) {
-    EXPECT_EQ(Run(args), 2) << ::testing::PrintToString(args);
-    EXPECT_NE(err.str().find("\nTry 'vocara-cli --help' for more information.\n"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(sas));
-  }
-}
-
 TEST_F(BuildCommandTest, FailuresPrintTheProgramsMessage) {
   sas = wav;  // the recording itself as the target
   EXPECT_EQ(Run({}), 1);

@@ -40,32 +40,6 @@ TEST_F(CliTest, HelpListsTheSubcommandsOnStdout) {
   EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(CliTest, UsageErrorsExitTwoWithTheProblemAndAPointerToHelp) {
-  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
-  const std::string out1 = dir.File("b.wav");
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {},
-           {"frobnicate"},
-           {"info"},
-           {"info", wav, "extra"},
-           {"save-range", wav, out1},
-           {"save-range", wav, out1, "2"},
-           {"save-range", wav, out1, "2:1"},
-           {"save-range", wav, out1, "-1:2"},
-           {"save-range", wav, out1, "0:4294967296"},
-           {"export-text", wav, out1, "1:x"},
-           {"export-text", wav, out1, "0:4"},  // past the 3 samples
-       }) {
-    EXPECT_EQ(Run(args), 2) << ::testing::PrintToString(args);
-    EXPECT_TRUE(err.str().starts_with("vocara-cli: ")) << err.str();
-    // The problem and the pointer, not the whole usage text.
-    EXPECT_TRUE(err.str().ends_with("\nTry 'vocara-cli --help' for more information.\n")) << err.str();
-    const std::string text = err.str();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
-    EXPECT_EQ(out.str(), "");
-  }
-}
-
 TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksum) {
   FormatFields f = Format(3, 44100);
   const std::string wav = WriteFile(

@@ -111,18 +111,5 @@ TEST_F(CorrectCommandTest, AnOutputPastTheLargestWavIsRefusedAndTheOldFileKept) 
   }
 }
 
-TEST_F(CorrectCommandTest, BadArgumentsAreUsageErrors) {
-  const std::string sas = MakeSas(0, -1);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"correct", wav, sas},
-           {"correct", wav, sas, output, "--range", "0:48001"},  // past the samples
-           {"correct", wav, sas, output, "--time-correction", "yes"},
-           {"correct", wav, sas, output, "--speed", "2"},
-       }) {
-    EXPECT_EQ(Run(args), cli::ExitUsage) << args.back();
-    EXPECT_NE(err.str().find("\nTry 'vocara-cli --help' for more information.\n"), std::string::npos);
-  }
-}
-
 }  // namespace
 }  // namespace vocara::test

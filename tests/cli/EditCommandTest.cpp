@@ -103,25 +103,6 @@ TEST_F(EditCommandTest, SilenceTakesTheFilesThresholdAndClearRestoresTheAnalysis
   EXPECT_EQ(ReadSasHeader(sas).settings, header.settings);
 }
 
-TEST_F(EditCommandTest, BadArgumentsAreUsageErrors) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"other.sas"},
-           {"--range", "4:2"},
-           {"--range", "0:7"},  // past the frames
-           {"--range", "a:b"},
-           {"--scale"},
-           {"--scale", "abc"},  // no longer read as 0
-           {"--scale", "1 5 0"},
-           {"--speed", "2"},
-           {"--silence", "--clear"},
-           {"--silence", "--scale", "50"},
-           {"--clear", "--range", "0:6"},
-       }) {
-    EXPECT_EQ(Run(args), cli::ExitUsage) << args.back();
-    EXPECT_NE(err.str().find("\nTry 'vocara-cli --help' for more information.\n"), std::string::npos);
-  }
-}
-
 TEST_F(EditCommandTest, FailuresGiveTheMessageAndExit1) {
   std::ostringstream out;
   EXPECT_EQ(cli::RunCli({"edit", dir.File("missing.sas"), "--clear"}, out, err), cli::ExitFailure);

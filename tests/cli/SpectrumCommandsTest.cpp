@@ -49,30 +49,6 @@ class SpectrumCommandsTest : public ::testing::Test {
   std::ostringstream err;
 };
 
-TEST_F(SpectrumCommandsTest, UsageErrorsExitTwoAndWriteNothing) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"spectrum", wav},
-           {"spectrum", wav, "--at", "-1"},
-           {"spectrum", wav, "--at", "4097"},
-           {"spectrum", wav, "--at", "0", "--fft", "1000"},
-           {"spectrum", wav, "--at", "0", "--fft", "512"},
-           {"spectrum", wav, "--at", "0", "--window", "8"},
-           {"spectrum", wav, "--at", "0", "--mark", "3"},
-           {"peaks", wav, "--at", "0"},
-           {"peaks", wav, txt, "--at", "0", "--mark", "0"},
-           {"peaks", wav, txt, "--at", "0", "--mark", "512"},
-           {"peaks", wav, txt, "--at", "0", "--fft", "2048", "--mark", "1024"},
-           {"notes", wav, "--at", "0", "--lowest", "H2"},
-           {"notes", wav, "--at", "0", "--settings", wav},
-       }) {
-    EXPECT_EQ(Run(args), 2) << args[2];
-    EXPECT_TRUE(err.str().starts_with("vocara-cli: ")) << err.str();
-    EXPECT_EQ(out.str(), "");
-  }
-  EXPECT_FALSE(std::filesystem::exists(txt));
-  EXPECT_EQ(Run({"spectrum", dir.File("missing.wav"), "--at", "0"}), 1);
-}
-
 TEST_F(SpectrumCommandsTest, SpectrumPrintsOneLinePerBin) {
   ASSERT_EQ(Run({"spectrum", wav, "--at", "2048"}), 0) << err.str();
   const std::vector<std::string> lines = Lines();

@@ -1,0 +1,176 @@
+// Every subcommand's usage errors, in one table: exit 2, the problem on stderr as
+// "vocara-cli: ..." followed by the pointer to --help and nothing else, nothing on stdout, and
+// no file written or changed. A row may also name the words its problem must contain.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/Settings.h"
+#include "cli/Cli.h"
+#include "support/Recordings.h"
+#include "support/SettingsFiles.h"
+#include "support/TempDir.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr const char* Pointer = "\nTry 'vocara-cli --help' for more information.\n";
+
+class UsageErrorsTest : public ::testing::Test {
+ protected:
+  UsageErrorsTest() {
+    const std::vector<std::int32_t> sung = SungMelody({{60, 0, 1.0}});
+    samples = sung.size();
+    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, sung)));
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(cli::RunCli({"build", wav, sas}, out, err), cli::ExitSuccess) << err.str();
+    GeneralSettings corrupt;
+    corrupt.lowestNote = 88;
+    WriteFile(bad, SettingsFileBytes(corrupt, WindowLayout::Defaults()));
+    good = WriteFile(dir.File("good.INI"), SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults()));
+    WriteFile(shortFile, SettingsFileBytes(GeneralSettings{}).substr(0, 112));
+    GeneralSettings longer;
+    longer.noiseLength = 8192;
+    WriteFile(long8192, SettingsFileBytes(longer, WindowLayout::Defaults()));
+  }
+
+  // Every file of the folder with its bytes.
+  std::map<std::string, std::string> Folder() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+      files[entry.path().filename().string()] = ReadFile(entry.path().string());
+    return files;
+  }
+
+  TempDir dir;
+  std::size_t samples = 0;
+  std::string wav;
+  std::string sas = dir.File("in.sas");
+  std::string out = dir.File("out.wav");
+  std::string txt = dir.File("out.txt");
+  std::string bad = dir.File("bad.INI");
+  std::string good;
+  std::string shortFile = dir.File("short.INI");
+  std::string long8192 = dir.File("long.INI");
+};
+
+TEST_F(UsageErrorsTest, EverySubcommandSaysTheProblemAndWritesNothing) {
+  const std::string past = "0:" + std::to_string(samples + 1);  // one sample past the data
+  std::vector<std::string> elevenSines = {"generate", out};
+  for (int i = 0; i < 11; ++i) elevenSines.insert(elevenSines.end(), {"--sine", "100,1"});
+  struct Row {
+    std::vector<std::string> args;
+    std::string problem;  // words the problem must contain, when a row names them
+  };
+  const std::vector<Row> rows = {
+      {{}, ""},
+      {{"frobnicate"}, ""},
+      {{"info"}, ""},
+      {{"info", wav, "extra"}, ""},
+      {{"save-range", wav, out}, ""},
+      {{"save-range", wav, out, "2"}, ""},
+      {{"save-range", wav, out, "2:1"}, ""},
+      {{"save-range", wav, out, "-1:2"}, ""},
+      {{"save-range", wav, out, "0:4294967296"}, ""},
+      {{"export-text", wav, txt, "1:x"}, ""},
+      {{"export-text", wav, txt, past}, ""},
+      {{"build", wav, out, "--lowest"}, ""},
+      {{"build", wav, out, "--highest", "C9"}, ""},
+      {{"build", wav, out, "--instrument", "kazoo"}, ""},
+      {{"build", wav, out, "--instrument", "auto", "--lowest", "H2"}, ""},  // before the recording is read
+      {{"build", wav, out, "--threshold", "nan"}, ""},
+      {{"build", wav, out, "--settings", bad}, ""},
+      {{"build", wav, out, "--settings", shortFile}, ""},
+      {{"build", wav, out, "--settings", good, "--settings", good}, ""},
+      {{"build", wav, out, "--frobnicate", "1"}, ""},
+      {{"build", wav, out, "extra.sas"}, ""},
+      {{"correct", wav, sas}, ""},
+      {{"correct", wav, sas, out, "--range", past}, ""},
+      {{"correct", wav, sas, out, "--time-correction", "yes"}, ""},
+      {{"correct", wav, sas, out, "--speed", "2"}, ""},
+      {{"denoise", wav, out}, ""},                                                 // no --noise
+      {{"denoise", wav, out, "--noise", "0:1000"}, ""},                            // shorter than 1024
+      {{"denoise", wav, out, "--noise", "0:4000", "--noise-length", "4096"}, ""},  // shorter than 4096
+      {{"denoise", wav, out, "--noise", "0:5000", "--settings", long8192}, ""},    // shorter than 8192
+      {{"denoise", wav, out, "--noise", "0:5000", "--add", "47000:" + std::to_string(samples + 1)}, ""},
+      {{"denoise", wav, out, "--noise", "5000:0"}, ""},
+      {{"denoise", wav, out, "--noise", "0:5000", "--gain", "x"}, ""},
+      {{"denoise", wav, out, "--noise", "0:5000", "--settings", wav}, ""},  // not a settings file
+      {{"edit", sas, "other.sas"}, ""},
+      {{"edit", sas, "--range", "4:2"}, ""},
+      {{"edit", sas, "--range", "0:99999999"}, ""},  // past the frames
+      {{"edit", sas, "--range", "a:b"}, ""},
+      {{"edit", sas, "--scale"}, ""},
+      {{"edit", sas, "--scale", "abc"}, ""},  // not read as 0
+      {{"edit", sas, "--scale", "1 5 0"}, ""},
+      {{"edit", sas, "--speed", "2"}, ""},
+      {{"edit", sas, "--silence", "--clear"}, ""},
+      {{"edit", sas, "--silence", "--scale", "50"}, ""},
+      {{"edit", sas, "--clear", "--range", "0:6"}, ""},
+      {{"generate"}, ""},
+      {{"generate", out, "other.wav"}, ""},
+      {{"generate", out, "--sine", "100"}, ""},
+      {{"generate", out, "--sine", "100,1,2,3"}, ""},
+      {{"generate", out, "--square", "1,2,3,4,5"}, ""},
+      {{"generate", out, "--noise", "x"}, ""},
+      {{"generate", out, "--noise", "1", "--noise", "2"}, ""},
+      {{"generate", out, "--duration"}, ""},
+      {{"generate", out, "--volume", "3"}, ""},
+      {elevenSines, ""},
+      {{"import", wav}, "import takes IN OUT.wav"},
+      {{"import", wav, out, "--bits", "20"}, "--bits takes 16, 24 or 32, not '20'"},
+      {{"import", wav, out, "--channel", "centre"}, "--channel takes left, right, mix or a channel number"},
+      {{"import", wav, out, "--rate", "8000"}, "--rate"},
+      {{"pulse", wav, txt}, ""},
+      {{"pulse", wav, txt, "-4"}, ""},
+      {{"spectrum", wav}, ""},
+      {{"spectrum", wav, "--at", "-1"}, ""},
+      {{"spectrum", wav, "--at", std::to_string(samples + 1)}, ""},
+      {{"spectrum", wav, "--at", "0", "--fft", "1000"}, ""},
+      {{"spectrum", wav, "--at", "0", "--fft", "512"}, ""},
+      {{"spectrum", wav, "--at", "0", "--window", "8"}, ""},
+      {{"spectrum", wav, "--at", "0", "--mark", "3"}, ""},
+      {{"peaks", wav, "--at", "0"}, ""},
+      {{"peaks", wav, txt, "--at", "0", "--mark", "0"}, ""},
+      {{"peaks", wav, txt, "--at", "0", "--mark", "512"}, ""},
+      {{"peaks", wav, txt, "--at", "0", "--fft", "2048", "--mark", "1024"}, ""},
+      {{"notes", wav, "--at", "0", "--lowest", "H2"}, ""},
+      {{"notes", wav, "--at", "0", "--settings", wav}, ""},
+      {{"snap", sas, "--scale", "major"}, "needs --key and --scale"},
+      {{"snap", sas, "--key", "H", "--scale", "major"}, "key 'H'"},
+      {{"snap", sas, "--key", "C", "--scale", "custom:0,12"}, "scale 'custom:0,12'"},
+      {{"snap", sas, "--key", "C", "--scale", "major", "--range", "0:99999"}, "ends past"},
+      {{"snap", sas, "--key", "C", "--scale", "major", "--drift"}, "--drift needs a value"},
+      {{"reanalyse", wav, sas, "--lowest", "B3"}, "needs --lowest and --highest"},
+      {{"reanalyse", wav, sas, "--lowest", "B3", "--highest", "Q9"}, "notes are"},
+      {{"repair", wav}, "repair takes"},
+      {{"report", wav, sas, wav, "--time-correction", "maybe"}, "on or off"},
+      {{"report", wav, sas, "--time-correction", "on"}, "OUT.wav, which is not given"},
+      {{"report", wav}, "report takes IN.wav and IN.sas"},
+  };
+  const auto before = Folder();
+  for (const Row& row : rows) {
+    std::ostringstream stdoutText;
+    std::ostringstream stderrText;
+    const std::string args = ::testing::PrintToString(row.args);
+    EXPECT_EQ(cli::RunCli(row.args, stdoutText, stderrText), cli::ExitUsage) << args;
+    const std::string text = stderrText.str();
+    EXPECT_TRUE(text.starts_with("vocara-cli: ")) << args << '\n' << text;
+    EXPECT_NE(text.find(row.problem), std::string::npos) << args << '\n' << text;
+    // The problem and the pointer, not the whole usage text.
+    EXPECT_TRUE(text.ends_with(Pointer)) << args << '\n' << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << args << '\n' << text;
+    EXPECT_EQ(stdoutText.str(), "") << args;
+  }
+  EXPECT_EQ(Folder(), before);
+}
+
+}  // namespace
+}  // namespace vocara::test
