@@ -11,6 +11,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/Warning.h"
 #include "program/views/Render.h"
@@ -289,16 +290,11 @@ void OnInputData(App& app, const platform::Message& message) {
 
 void RecordCommand(App& app) {
   app.fileDialogName = "Temp.wav";
-  platform::FileDialogRequest request;
-  request.title = "Save recorded WAV file";
-  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
-  request.defaultExtension = "WAV";
-  request.initialName = app.fileDialogName;
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
   // A recording replaces its file from the first byte: an existing one is only replaced when
   // the user says so, and the open recording never.
-  request.overwritePrompt = true;
+  platform::FileDialogRequest request =
+      SaveRequest("Save recorded WAV file", {WavFileFilter, AllFilesFilter}, "WAV", true);
+  request.initialName = app.fileDialogName;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return;
   app.fileDialogName = *name;

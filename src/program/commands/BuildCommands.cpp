@@ -10,6 +10,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/ProgressPacer.h"
 #include "program/views/Render.h"
@@ -20,13 +21,8 @@ namespace vocara {
 namespace {
 
 void BuildFromDialog(App& app) {
-  platform::FileDialogRequest request;
-  request.title = "Build SAS as...";
-  request.filters = {{"Sound Attributes Set (*.SAS)", "*.SAS"}};
-  request.defaultExtension = "SAS";
+  platform::FileDialogRequest request = SaveRequest("Build SAS as...", {SasFileFilter}, "SAS", true, false);
   request.initialName = app.fileDialogName;
-  request.overwritePrompt = true;
-  request.pathMustExist = true;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return;
   app.fileDialogName = *name;

@@ -12,6 +12,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/ProgressPacer.h"
 #include "program/views/Render.h"
@@ -21,13 +22,7 @@ namespace vocara {
 namespace {
 
 platform::FileDialogRequest SaveCorrectedRequest() {
-  platform::FileDialogRequest request;
-  request.title = "Save corrected WAV file";
-  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
-  request.defaultExtension = "WAV";
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
-  return request;
+  return SaveRequest("Save corrected WAV file", {WavFileFilter, AllFilesFilter}, "WAV", false);
 }
 
 // Pending SAS edits go to the file first: the render reads the frames from the file.

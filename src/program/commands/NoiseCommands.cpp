@@ -9,6 +9,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/ProgressPacer.h"
 #include "program/views/WavView.h"
@@ -17,12 +18,7 @@ namespace vocara {
 namespace {
 
 platform::FileDialogRequest SaveDenoisedRequest() {
-  platform::FileDialogRequest request;
-  request.title = "Save denoised";
-  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
-  return request;
+  return SaveRequest("Save denoised", {WavFileFilter, AllFilesFilter}, "", false);
 }
 
 void RemoveNoiseIntoChosenFile(App& app) {

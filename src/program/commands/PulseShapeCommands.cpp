@@ -7,19 +7,14 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 
 namespace vocara {
 namespace {
 
 platform::FileDialogRequest SavePulseShapeRequest() {
-  platform::FileDialogRequest request;
-  request.title = "Save Pulse Shape";
-  request.filters = {{"Text file (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
-  request.defaultExtension = "txt";
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
-  return request;
+  return SaveRequest("Save Pulse Shape", {TextFileFilter, AllFilesFilter}, "txt", false);
 }
 
 void DiscardPulseShape(App& app) {

@@ -27,8 +27,6 @@ using platform::FileFilter;
 // The longest name the program's path buffers hold.
 constexpr std::size_t MaxPathLength = 259;
 
-const FileFilter SasFilter{"Sound Attributes Set (*.SAS)", "*.SAS"};
-
 void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
 
 }  // namespace
@@ -78,7 +76,7 @@ void SasOpenFile(App& app, const std::string& path) {
 void SasOpenCommand(App& app, const std::string* path) {
   FileDialogRequest request;
   request.title = "Open SAS File";
-  request.filters = {SasFilter};
+  request.filters = {SasFileFilter};
   request.defaultExtension = "SAS";
   const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
   if (!chosen) return;
@@ -148,13 +146,8 @@ void SasWriteBack(App& app) {
 
 void SasSaveAs(App& app) {
   SasWriteBack(app);
-  FileDialogRequest request;
-  request.title = "Save SAS File As";
-  request.filters = {SasFilter};
-  request.defaultExtension = "SAS";
+  FileDialogRequest request = SaveRequest("Save SAS File As", {SasFileFilter}, "SAS", true, false);
   request.initialName = app.fileDialogName;
-  request.overwritePrompt = true;
-  request.pathMustExist = true;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return;
   app.fileDialogName = *name;

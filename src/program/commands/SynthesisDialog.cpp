@@ -15,6 +15,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/DialogFields.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 
 namespace vocara {
@@ -90,14 +91,7 @@ std::optional<std::string> WriteTemporaryWave(App& app) {
 }
 
 platform::FileDialogRequest SaveGeneratedRequest() {
-  platform::FileDialogRequest request;
-  request.title = "Save Generated Wave";
-  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}};
-  request.defaultExtension = "WAV";
-  request.overwritePrompt = true;
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
-  return request;
+  return SaveRequest("Save Generated Wave", {WavFileFilter}, "WAV", true);
 }
 
 void WriteFields(const SynthesisParameters& parameters, DialogHandle& dialog) {

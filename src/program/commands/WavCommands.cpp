@@ -26,21 +26,7 @@ using platform::FileFilter;
 // The longest name the program's path buffers hold.
 constexpr std::size_t MaxPathLength = 259;
 
-const FileFilter WavFilter{"Windows Sound File (*.WAV)", "*.WAV"};
-const FileFilter TextFilter{"Text file (*.txt)", "*.txt"};
-const FileFilter AllFilter{"All Files (*.*)", "*.*"};
-
 void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
-
-FileDialogRequest SaveRequest(std::string title, const FileFilter& filter, std::string extension) {
-  FileDialogRequest request;
-  request.title = std::move(title);
-  request.filters = {filter, AllFilter};
-  request.defaultExtension = std::move(extension);
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
-  return request;
-}
 
 // A save dialog that starts with an empty name; the chosen name stays in the shared buffer.
 std::optional<std::string> AskSaveName(App& app, const FileDialogRequest& request) {
@@ -83,10 +69,9 @@ std::string MonoCopyName(const std::string& input) {
 std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, MessageId refusal) {
   platform::DesktopPort& desktop = app.ports.desktop;
   if (!AskConvertToMonoCopy(desktop, refusal)) return std::nullopt;
-  FileDialogRequest request = SaveRequest("Save mono WAV copy", WavFilter, "WAV");
+  // Asking before replacing: the offered name may be another recording of the user's.
+  FileDialogRequest request = SaveRequest("Save mono WAV copy", {WavFileFilter, AllFilesFilter}, "WAV", true);
   request.initialName = MonoCopyName(input);
-  // The offered name may be another recording of the user's.
-  request.overwritePrompt = true;
   const std::optional<std::string> copy = desktop.GetSaveFileName(request);
   if (!copy) return std::nullopt;
   app.fileDialogName = *copy;
@@ -162,7 +147,7 @@ void WavOpenFile(App& app, const std::string& name) { OpenFile(app, name, true);
 void WavOpenCommand(App& app, const std::string* path) {
   FileDialogRequest request;
   request.title = "Open WAV File";
-  request.filters = {WavFilter, AllFilter};
+  request.filters = {WavFileFilter, AllFilesFilter};
   request.defaultExtension = "WAV";
   const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
   if (!chosen) return;
@@ -263,14 +248,15 @@ void WavRangeChanged(App& app) {
 }
 
 void SaveRangeAsWav(App& app) {
-  const std::optional<std::string> name = AskSaveName(app, SaveRequest("Save range", WavFilter, "WAV"));
+  const std::optional<std::string> name =
+      AskSaveName(app, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
   if (!name) return;
   ShowErrorMessage(app.ports.desktop, WriteRangeAsWav(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));
 }
 
 void ExportRangeAsText(App& app) {
   const std::optional<std::string> name =
-      AskSaveName(app, SaveRequest("Save as ASCII file", TextFilter, "txt"));
+      AskSaveName(app, SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
   if (!name) return;
   ShowErrorMessage(app.ports.desktop,
                    WriteRangeAsText(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));

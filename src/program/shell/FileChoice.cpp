@@ -6,6 +6,23 @@
 
 namespace vocara {
 
+const platform::FileFilter WavFileFilter{"Windows Sound File (*.WAV)", "*.WAV"};
+const platform::FileFilter SasFileFilter{"Sound Attributes Set (*.SAS)", "*.SAS"};
+const platform::FileFilter TextFileFilter{"Text file (*.txt)", "*.txt"};
+const platform::FileFilter AllFilesFilter{"All Files (*.*)", "*.*"};
+
+platform::FileDialogRequest SaveRequest(std::string title, std::vector<platform::FileFilter> filters,
+                                        std::string extension, bool overwritePrompt, bool hideReadOnly) {
+  platform::FileDialogRequest request;
+  request.title = std::move(title);
+  request.filters = std::move(filters);
+  request.defaultExtension = std::move(extension);
+  request.pathMustExist = true;
+  request.overwritePrompt = overwritePrompt;
+  request.hideReadOnly = hideReadOnly;
+  return request;
+}
+
 std::optional<std::string> ChooseFileToOpen(App& app, const std::string* path,
                                             platform::FileDialogRequest request) {
   std::string name;

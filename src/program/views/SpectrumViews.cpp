@@ -12,6 +12,7 @@
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/SettingsDialog.h"
 #include "program/shell/WindowProcedure.h"
@@ -87,14 +88,9 @@ int KeyAtMftCursor(const App& app) {
 }
 
 platform::FileDialogRequest SavePeaksRequest(const App& app) {
-  platform::FileDialogRequest request;
-  request.title = "Save peaks as ASCII file";
-  request.filters = {{"Text file (*.txt)", "*.txt"}};
-  request.defaultExtension = "txt";
+  platform::FileDialogRequest request =
+      SaveRequest("Save peaks as ASCII file", {TextFileFilter}, "txt", true);
   request.initialName = app.fileDialogName;
-  request.overwritePrompt = true;
-  request.pathMustExist = true;
-  request.hideReadOnly = true;
   return request;
 }
 
