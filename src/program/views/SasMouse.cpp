@@ -16,6 +16,7 @@
 #include <limits>
 #include <span>
 
+#include "base/Instruments.h"
 #include "base/MessageId.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasUndo.h"
@@ -444,8 +445,8 @@ void CentrePitchOnCursor(App& app, bool shift) {
   const int pitch = shift ? frame.TargetPitch() : frame.sourcePitch;
   const int note = std::clamp((pitch + 50) / 100, 0, NoteColumns - 1);
   ScrollBarState& lower = app.sasView.lower;
-  if (87 - note == lower.position) return;
-  lower.position = 87 - note;
+  if (NoteCount - 1 - note == lower.position) return;
+  lower.position = NoteCount - 1 - note;
   SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, lower);
 }
 
@@ -490,12 +491,11 @@ void EndBand(App& app, int view) {
     default: {
       // The MFT band chooses the note range the analysis searches: User Defined.
       const std::int64_t width = app.clientRect[MftView].right + 1;
-      GeneralSettings& settings = app.settings;
-      settings.instrument = 0;
-      settings.lowestNote =
-          static_cast<std::int32_t>(std::clamp<std::int64_t>(left * NoteColumns / width, 0, 87));
-      settings.highestNote =
-          static_cast<std::int32_t>(std::clamp<std::int64_t>(right * NoteColumns / width, 0, 87));
+      const auto noteAt = [width](std::int64_t x) {
+        return static_cast<int>(std::clamp<std::int64_t>(x * NoteColumns / width, 0, NoteCount - 1));
+      };
+      ChooseLowestNote(app.settings, noteAt(left));
+      ChooseHighestNote(app.settings, noteAt(right));
       if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
       if (app.settingsDialog != nullptr) FillSettingsControls(app, *app.settingsDialog);
       break;

@@ -238,24 +238,17 @@ void AnalysedNoteRangeChanged(App& app) {
 }  // namespace
 
 void MftNoteKey(App& app, bool highest) {
-  GeneralSettings& settings = app.settings;
   const int key = KeyAtMftCursor(app);
-  settings.instrument = 0;  // User Defined
-  if (highest) {
-    settings.highestNote = key;
-    settings.lowestNote = std::min(settings.lowestNote, key);
-  } else {
-    settings.lowestNote = key;
-    settings.highestNote = std::max(settings.highestNote, key);
-  }
+  if (highest)
+    ChooseHighestNote(app.settings, key);
+  else
+    ChooseLowestNote(app.settings, key);
   AnalysedNoteRangeChanged(app);
 }
 
 void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote) {
-  GeneralSettings& settings = app.settings;
-  settings.instrument = 0;  // User Defined
-  settings.lowestNote = lowestNote;
-  settings.highestNote = std::max(highestNote, lowestNote);
+  ChooseLowestNote(app.settings, lowestNote);
+  ChooseHighestNote(app.settings, std::max(highestNote, lowestNote));
   AnalysedNoteRangeChanged(app);
 }
 
