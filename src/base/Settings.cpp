@@ -83,7 +83,6 @@ constexpr int HighestNoteIndex = 87;
 constexpr int InstrumentLimit = 69;  // entries in the instrument table
 
 // Comparisons with NaN are false, so a NaN field fails every range test.
-bool InRange(double value, double low, double high) { return value >= low && value <= high; }
 bool InRange(std::int32_t value, std::int32_t low, std::int32_t high) {
   return value >= low && value <= high;
 }
@@ -192,13 +191,14 @@ GeneralSettings GeneralSettings::Parse(std::span<const std::uint8_t, ByteSize> b
 }
 
 bool ValidateSettings(const GeneralSettings& s) {
+  namespace f = settings_field;
   return s.instrument < InstrumentLimit && InRange(s.lowestNote, LowestNoteIndex, HighestNoteIndex) &&
-         InRange(s.highestNote, LowestNoteIndex, HighestNoteIndex) &&
-         InRange(s.chunkPeriods, 1.0, MaxChunkPeriods) && InRange(s.baseNoteThreshold, 5.0, 100.0) &&
-         InRange(s.beatsPerBar, 1, 99) && InRange(s.beatUnit, 1, 99) && InRange(s.divisions, 1, 99) &&
-         InRange(s.tempo, 1.0, 999.0) && s.rulerOrigin >= 0 && InRange(s.originBar, 0, 999) &&
-         InRange(s.noiseGain, 0.0, MaxNoiseGain) && InRange(s.selectThreshold, 0.0, 100.0) &&
-         InRange(s.silenceThreshold, 0.0, 100.0);
+         InRange(s.highestNote, LowestNoteIndex, HighestNoteIndex) && f::ChunkPeriods.Holds(s.chunkPeriods) &&
+         f::BaseNoteThreshold.Holds(s.baseNoteThreshold) && f::BeatsPerBar.Holds(s.beatsPerBar) &&
+         f::BeatUnit.Holds(s.beatUnit) && f::Divisions.Holds(s.divisions) && f::Tempo.Holds(s.tempo) &&
+         f::RulerOrigin.Holds(s.rulerOrigin) && f::OriginBar.Holds(s.originBar) &&
+         f::NoiseGain.Holds(s.noiseGain) && f::SelectThreshold.Holds(s.selectThreshold) &&
+         f::SilenceThreshold.Holds(s.silenceThreshold);
 }
 
 double WhiteNoiseInEffect(double stored) {

@@ -68,6 +68,32 @@ inline constexpr double MaxNoiseGain = 5.0;
 // The longest analysis chunk, in periods of the lowest note.
 inline constexpr double MaxChunkPeriods = 5.0;
 
+// A number field of the settings record: its range, which ValidateSettings accepts and the
+// Settings dialog and the command line clamp a typed value to, and the decimals the dialog
+// shows. One table, so that a file, the dialog and an option can never disagree on a field.
+struct SettingsField {
+  double lowest;
+  double highest;
+  int decimals;
+  bool Holds(double value) const { return value >= lowest && value <= highest; }  // NaN: no
+};
+namespace settings_field {
+inline constexpr SettingsField ChunkPeriods{1.0, MaxChunkPeriods, 2};
+inline constexpr SettingsField BaseNoteThreshold{5.0, 100.0, 2};
+inline constexpr SettingsField BeatsPerBar{1, 99, 0};
+inline constexpr SettingsField BeatUnit{1, 99, 0};
+inline constexpr SettingsField Divisions{1, 99, 0};
+inline constexpr SettingsField Tempo{1.0, 999.0, 2};
+// Any position a file can hold; the dialog's field takes ten digits.
+inline constexpr SettingsField RulerOrigin{0, 9999999999.0, 0};
+inline constexpr SettingsField OriginBar{0, 999, 0};
+// Not checked when a record is read (WhiteNoiseInEffect clamps where it takes effect).
+inline constexpr SettingsField WhiteNoise{0.0, MaxWhiteNoise, 2};
+inline constexpr SettingsField NoiseGain{0.0, MaxNoiseGain, 2};
+inline constexpr SettingsField SelectThreshold{0.0, 100.0, 2};
+inline constexpr SettingsField SilenceThreshold{0.0, 100.0, 2};
+}  // namespace settings_field
+
 // The white-noise floor Remove Noise works with, from the stored whiteNoise. That field is the
 // one floating field ValidateSettings leaves alone, so the settings file, --settings and the
 // copy in a SAS hand it over as stored (and keep it so). Where it takes effect it is clamped as

@@ -126,9 +126,10 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request,
       const std::optional<double> number = ParseNumber(value);
       if (!number) return option + " takes a number, not '" + value + "'";
       if (option == "--chunk") {
-        s.chunkPeriods = request.adjusted.Clamp(option, value, *number, 1.0, 5.0);
+        s.chunkPeriods = request.adjusted.Clamp(option, value, *number, settings_field::ChunkPeriods);
       } else {
-        s.baseNoteThreshold = request.adjusted.Clamp(option, value, *number, 5.0, 100.0);
+        s.baseNoteThreshold =
+            request.adjusted.Clamp(option, value, *number, settings_field::BaseNoteThreshold);
       }
     }
   }

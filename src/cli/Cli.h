@@ -16,6 +16,7 @@
 
 #include "base/MessageId.h"
 #include "base/Progress.h"
+#include "base/Settings.h"
 
 namespace vocara {
 struct WavDocument;
@@ -62,6 +63,10 @@ class Adjustments {
  public:
   // `given` (typed as `text`) limited to min .. max; noted when that changed it.
   double Clamp(std::string_view option, std::string_view text, double given, double min, double max);
+  // The same within a settings field's range, as the Settings dialog limits it.
+  double Clamp(std::string_view option, std::string_view text, double given, const SettingsField& field) {
+    return Clamp(option, text, given, field.lowest, field.highest);
+  }
   // Notes a value the command changed by its own rule.
   void Note(std::string_view option, std::string_view text, double given, double used);
   // Prints the notes unless `exit` is a usage error, and returns `exit`.

@@ -99,8 +99,9 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
     s.noiseLength = static_cast<std::int32_t>(NoiseLengthFor(static_cast<std::int32_t>(typed)));
   }
   if (whiteNoise)
-    s.whiteNoise = adjusted.Clamp("--white-noise", whiteNoise->second, whiteNoise->first, 0.0, MaxWhiteNoise);
-  if (gain) s.noiseGain = adjusted.Clamp("--gain", gain->second, gain->first, 0.0, MaxNoiseGain);
+    s.whiteNoise =
+        adjusted.Clamp("--white-noise", whiteNoise->second, whiteNoise->first, settings_field::WhiteNoise);
+  if (gain) s.noiseGain = adjusted.Clamp("--gain", gain->second, gain->first, settings_field::NoiseGain);
   return {};
 }
 

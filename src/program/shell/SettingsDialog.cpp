@@ -79,10 +79,18 @@ struct Builder {
   }
 };
 
+void WriteField(DialogHandle& dialog, int controlId, double value, const SettingsField& field) {
+  WriteNumberField(dialog, controlId, value, field.decimals);
+}
+
+double ReadField(const DialogHandle& dialog, int controlId, const SettingsField& field) {
+  return ReadNumberField(dialog, controlId, field.lowest, field.highest);
+}
+
 // Integer fields truncate toward zero. The field text holds at most 9 characters, so a value
 // read stays below 10^9 anyway; the limit keeps the conversion defined whatever the range.
-std::int32_t ReadIntegerField(const DialogHandle& dialog, int controlId, double min, double max) {
-  const double value = ReadNumberField(dialog, controlId, min, max);
+std::int32_t ReadIntegerField(const DialogHandle& dialog, int controlId, const SettingsField& field) {
+  const double value = ReadField(dialog, controlId, field);
   return static_cast<std::int32_t>(std::min(value, double{std::numeric_limits<std::int32_t>::max()}));
 }
 
@@ -274,19 +282,19 @@ void FillSettingsControls(App& app, DialogHandle& dialog) {
   const GeneralSettings& s = app.settings;
   dialog.SetSelection(id::Instrument, s.instrument);
   SelectNotes(dialog, s);
-  WriteNumberField(dialog, id::ChunkPeriods, s.chunkPeriods, 2);
-  WriteNumberField(dialog, id::BaseNoteThreshold, s.baseNoteThreshold, 2);
-  WriteNumberField(dialog, id::BeatsPerBar, s.beatsPerBar, 0);
-  WriteNumberField(dialog, id::BeatUnit, s.beatUnit, 0);
-  WriteNumberField(dialog, id::Divisions, s.divisions, 0);
-  WriteNumberField(dialog, id::Tempo, s.tempo, 2);
-  WriteNumberField(dialog, id::RulerOrigin, s.rulerOrigin, 0);
-  WriteNumberField(dialog, id::OriginBar, s.originBar, 0);
-  WriteNumberField(dialog, id::WhiteNoise, s.whiteNoise, 2);
-  WriteNumberField(dialog, id::NoiseGain, s.noiseGain, 2);
+  WriteField(dialog, id::ChunkPeriods, s.chunkPeriods, settings_field::ChunkPeriods);
+  WriteField(dialog, id::BaseNoteThreshold, s.baseNoteThreshold, settings_field::BaseNoteThreshold);
+  WriteField(dialog, id::BeatsPerBar, s.beatsPerBar, settings_field::BeatsPerBar);
+  WriteField(dialog, id::BeatUnit, s.beatUnit, settings_field::BeatUnit);
+  WriteField(dialog, id::Divisions, s.divisions, settings_field::Divisions);
+  WriteField(dialog, id::Tempo, s.tempo, settings_field::Tempo);
+  WriteField(dialog, id::RulerOrigin, s.rulerOrigin, settings_field::RulerOrigin);
+  WriteField(dialog, id::OriginBar, s.originBar, settings_field::OriginBar);
+  WriteField(dialog, id::WhiteNoise, s.whiteNoise, settings_field::WhiteNoise);
+  WriteField(dialog, id::NoiseGain, s.noiseGain, settings_field::NoiseGain);
   WriteNumberField(dialog, id::NoiseLength, s.noiseLength, 0);
-  WriteNumberField(dialog, id::SelectThreshold, s.selectThreshold, 2);
-  WriteNumberField(dialog, id::SilenceThreshold, s.silenceThreshold, 2);
+  WriteField(dialog, id::SelectThreshold, s.selectThreshold, settings_field::SelectThreshold);
+  WriteField(dialog, id::SilenceThreshold, s.silenceThreshold, settings_field::SilenceThreshold);
   dialog.SetChecked(id::TimeCorrection, s.timeCorrection != 0);  // the built-in -1 shows checked
 }
 
@@ -299,25 +307,25 @@ void ReadSettingsControls(App& app, DialogHandle& dialog) {
   const int highest = dialog.GetSelection(id::HighestNote);
   if (highest >= 0) s.highestNote = highest;
 
-  s.chunkPeriods = ReadNumberField(dialog, id::ChunkPeriods, 1.0, 5.0);
-  s.baseNoteThreshold = ReadNumberField(dialog, id::BaseNoteThreshold, 5.0, 100.0);
+  s.chunkPeriods = ReadField(dialog, id::ChunkPeriods, settings_field::ChunkPeriods);
+  s.baseNoteThreshold = ReadField(dialog, id::BaseNoteThreshold, settings_field::BaseNoteThreshold);
 
-  s.beatsPerBar = ReadIntegerField(dialog, id::BeatsPerBar, 1, 99);
-  s.beatUnit = ReadIntegerField(dialog, id::BeatUnit, 1, 99);
-  s.divisions = ReadIntegerField(dialog, id::Divisions, 1, 99);
+  s.beatsPerBar = ReadIntegerField(dialog, id::BeatsPerBar, settings_field::BeatsPerBar);
+  s.beatUnit = ReadIntegerField(dialog, id::BeatUnit, settings_field::BeatUnit);
+  s.divisions = ReadIntegerField(dialog, id::Divisions, settings_field::Divisions);
 
-  s.tempo = ReadNumberField(dialog, id::Tempo, 1.0, 999.0);
-  s.rulerOrigin = ReadIntegerField(dialog, id::RulerOrigin, 0, 9999999999.0);
-  s.originBar = ReadIntegerField(dialog, id::OriginBar, 0, 999);
+  s.tempo = ReadField(dialog, id::Tempo, settings_field::Tempo);
+  s.rulerOrigin = ReadIntegerField(dialog, id::RulerOrigin, settings_field::RulerOrigin);
+  s.originBar = ReadIntegerField(dialog, id::OriginBar, settings_field::OriginBar);
 
-  s.whiteNoise = ReadNumberField(dialog, id::WhiteNoise, 0.0, MaxWhiteNoise);
-  s.noiseGain = ReadNumberField(dialog, id::NoiseGain, 0.0, MaxNoiseGain);
+  s.whiteNoise = ReadField(dialog, id::WhiteNoise, settings_field::WhiteNoise);
+  s.noiseGain = ReadField(dialog, id::NoiseGain, settings_field::NoiseGain);
   // The typed length lies in [1024, 32768]; the profile takes the power of two below it.
   s.noiseLength = static_cast<std::int32_t>(NoiseLengthFor(static_cast<std::int32_t>(
       ReadNumberField(dialog, id::NoiseLength, ShortestNoiseLength, MaxNoiseLength))));
 
-  s.selectThreshold = ReadNumberField(dialog, id::SelectThreshold, 0.0, 100.0);
-  s.silenceThreshold = ReadNumberField(dialog, id::SilenceThreshold, 0.0, 100.0);
+  s.selectThreshold = ReadField(dialog, id::SelectThreshold, settings_field::SelectThreshold);
+  s.silenceThreshold = ReadField(dialog, id::SilenceThreshold, settings_field::SilenceThreshold);
 
   s.timeCorrection = dialog.IsChecked(id::TimeCorrection) ? 1 : 0;
 
