@@ -10,15 +10,16 @@
 
 #include "engine/sas/ScaleSnap.h"
 #include "platform/DialogPort.h"
+#include "program/shell/CommandId.h"
 
 namespace vocara {
 
 struct App;
 
 // Like undo and redo, these lie above the command table's 100..186 and have their own gate.
-inline constexpr int SnapToScaleCommand = 189;
-inline constexpr int ReanalyseCommand = 190;
-inline constexpr int RepairOctaveJumpsCommand = 191;
+inline constexpr int SnapToScaleCommand = Id(CommandId::SnapToScale);
+inline constexpr int ReanalyseCommand = Id(CommandId::Reanalyse);
+inline constexpr int RepairOctaveJumpsCommand = Id(CommandId::RepairOctaveJumps);
 inline constexpr int FirstInTuneCommand = SnapToScaleCommand;
 inline constexpr int LastInTuneCommand = RepairOctaveJumpsCommand;
 

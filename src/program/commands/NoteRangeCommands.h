@@ -3,13 +3,15 @@
 // hand. The search itself is the engine's DetectNoteRange.
 #pragma once
 
+#include "program/shell/CommandId.h"
+
 namespace vocara {
 
 struct App;
 
 // Like undo, redo and the in-tune commands, it lies above the command table's 100..186 and has
 // its own gate.
-inline constexpr int DetectNoteRangeCommand = 192;
+inline constexpr int DetectNoteRangeCommand = Id(CommandId::DetectNoteRange);
 
 // The gate: a recording open and not busy.
 bool DetectNoteRangeUsable(const App& app);

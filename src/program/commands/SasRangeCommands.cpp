@@ -9,6 +9,7 @@
 #include "program/commands/SasFileOperation.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
 #include "program/views/Render.h"
@@ -129,28 +130,29 @@ void SasRangeCommand(App& app, int view, int command) {
   SasDocument& sas = app.sas;
   SasRange& range = sas.range;
   const int cursor = app.geometry[SasView].drawnCursorX;
-  switch (command) {
-    case 134:  // Find: the sounding note around the SAS cursor
+  switch (static_cast<CommandId>(command)) {
+    case CommandId::SasRangeFind:  // Find: the sounding note around the SAS cursor
       range = SasFindRange(sas, app.geometry[SasView].cursorX, app.settings.selectThreshold);
       RangeChanged(app);
       break;
-    case 135:  // Set Left
+    case CommandId::SasRangeSetLeft:  // Set Left
       range.left = sas.firstFrame + cursor;
       if (range.right < range.left) range.right = range.left;
       RangeChanged(app);
       break;
-    case 136:  // Set Right
+    case CommandId::SasRangeSetRight:  // Set Right
       range.right = sas.firstFrame + cursor;
       if (range.right < range.left) range.left = range.right;
       RangeChanged(app);
       break;
-    case 137:  // Select All
+    case CommandId::SasRangeSelectAll:  // Select All
       range.left = 0;
       range.right = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
       RangeChanged(app);
       break;
-    case 138:
-    case 139: {  // Time Correct Disable / Enable: every frame of the range, through the file
+    case CommandId::TimeCorrectDisable:
+    case CommandId::TimeCorrectEnable: {  // Time Correct Disable / Enable: every frame of the range, through
+                                          // the file
       const auto first = static_cast<std::uint32_t>(std::max(range.left, 0));
       const auto end = static_cast<std::uint32_t>(std::max(range.right, 0));
       RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
@@ -158,7 +160,7 @@ void SasRangeCommand(App& app, int view, int command) {
       });
       break;
     }
-    case 140: {  // Global Edit
+    case CommandId::GlobalEdit: {  // Global Edit
       if (!SasEditAllowed(app)) break;
       const unsigned ops = RunSasRangeDialog(app, view, app.sasRangeParams);
       if (ops == 0) break;
@@ -166,12 +168,12 @@ void SasRangeCommand(App& app, int view, int command) {
                  static_cast<std::uint32_t>(std::max(range.right, 0)), ops, true);
       break;
     }
-    case 124:  // Silence: the whole file below the live silence threshold
+    case CommandId::Silence:  // Silence: the whole file below the live silence threshold
       if (!SasEditAllowed(app)) break;
       app.sasRangeParams.silenceBelow = app.settings.silenceThreshold;
       ApplyRange(app, 0, ShownFrames(app), SasRangeOps::Silence, true);
       break;
-    case 125:  // Global Clear: the analysed values back; unwritten page edits are dropped
+    case CommandId::GlobalClear:  // Global Clear: the analysed values back; unwritten page edits are dropped
       if (!SasEditAllowed(app)) break;
       app.sasRangeParams = SasRangeParams{};
       ApplyRange(app, 0, ShownFrames(app),

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/sas/SasRecords.h"
+#include "program/shell/CommandId.h"
 
 namespace vocara {
 
@@ -25,8 +26,8 @@ inline constexpr std::size_t SasUndoBudget = std::size_t{64} << 20;
 
 // Commands outside the command table (its ids end at 186): their own gate, refused while busy
 // and greyed when there is nothing to undo or redo.
-inline constexpr int UndoCommand = 187;
-inline constexpr int RedoCommand = 188;
+inline constexpr int UndoCommand = Id(CommandId::Undo);
+inline constexpr int RedoCommand = Id(CommandId::Redo);
 
 struct SasUndoAction {
   std::vector<std::pair<std::uint32_t, SasFrame>> before;

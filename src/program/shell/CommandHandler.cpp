@@ -22,6 +22,7 @@
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/SettingsDialog.h"
 #include "program/shell/WindowProcedure.h"
@@ -102,37 +103,40 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
   const CommandRecord* record = FindCommand(app.commands, command);
   if (record == nullptr || !record->enabled) return 0;
   platform::WindowPort& windows = app.ports.windows;
-  switch (command) {
-    case 100:  // WAV File / Open: the current file is closed even when the dialog is then cancelled
+  switch (static_cast<CommandId>(command)) {
+    case CommandId::OpenWav:  // WAV File / Open: the current file is closed even when the dialog is then
+                              // cancelled
       CloseWav(app, false);
       windows.Invalidate(WavView, nullptr);
       if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, nullptr);
       break;
-    case 102:  // WAV File / Generate: the modeless Wave Synthesis dialog, or it to the top
+    case CommandId::Generate:  // WAV File / Generate: the modeless Wave Synthesis dialog, or it to the top
       OpenSynthesisDialog(app, view);
       break;
-    case 103:  // WAV File / Close
+    case CommandId::CloseWav:  // WAV File / Close
       CloseWav(app, true);
       windows.Invalidate(WavView, nullptr);
       UpdateCommandStates(app);
       break;
-    case 104:  // WAV File / Remove Noise: a denoised copy of the whole recording, in busy mode
+    case CommandId::RemoveNoise:  // WAV File / Remove Noise: a denoised copy of the whole recording, in busy
+                                  // mode
       RemoveNoiseCommand(app);
       break;
-    case 105:  // WAV File / Correct: the whole recording into a file the user names
+    case CommandId::Correct:  // WAV File / Correct: the whole recording into a file the user names
       CorrectCommand(app);
       break;
-    case 108:  // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor
+    case CommandId::SyncToSas:  // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor
       SyncWavToSas(app);
       FollowCursor(app);
       break;
-    case 109: {  // Exit: a close request to the commanding window
+    case CommandId::Exit: {  // Exit: a close request to the commanding window
       platform::Message close;
       close.kind = platform::MessageKind::Close;
       WindowProcedure(app, view, close);
       break;
     }
-    case 110: {  // WAV Range / Set Left: the right end moves one column on even when it lay beyond
+    case CommandId::SetRangeLeft: {  // WAV Range / Set Left: the right end moves one column on even when it
+                                     // lay beyond
       WavDocument& wav = app.wav;
       const std::uint64_t right =
           std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.wavView.samplesPerPixel;
@@ -142,7 +146,8 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       windows.Invalidate(WavView, nullptr);
       break;
     }
-    case 111: {  // WAV Range / Set Right: one column from the cursor; left follows a cursor before it
+    case CommandId::SetRangeRight: {  // WAV Range / Set Right: one column from the cursor; left follows a
+                                      // cursor before it
       WavDocument& wav = app.wav;
       if (wav.cursor < wav.rangeLeft) wav.rangeLeft = wav.cursor;
       const std::uint64_t right = std::uint64_t{wav.cursor} + app.wavView.samplesPerPixel;
@@ -151,145 +156,147 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       windows.Invalidate(WavView, nullptr);
       break;
     }
-    case 112:
+    case CommandId::SaveRange:
       SaveRangeAsWav(app);
       break;
-    case 113:
+    case CommandId::ExportRangeAsText:
       ExportRangeAsText(app);
       break;
-    case 101:  // WAV File / Record
+    case CommandId::Record:  // WAV File / Record
       RecordCommand(app);
       break;
-    case 106:  // WAV File / Play: from the cursor to the end
+    case CommandId::Play:  // WAV File / Play: from the cursor to the end
       PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount);
       break;
-    case 107:  // Stop
+    case CommandId::Stop:  // Stop
       StopCommand(app);
       break;
-    case 114:  // WAV Range / Noise=
-    case 115:  // WAV Range / Noise+
-      CaptureNoiseCommand(app, command == 114);
+    case CommandId::NoiseSample:     // WAV Range / Noise=
+    case CommandId::AddNoiseSample:  // WAV Range / Noise+
+      CaptureNoiseCommand(app, command == Id(CommandId::NoiseSample));
       break;
-    case 116:  // WAV Range / Play
+    case CommandId::PlayRange:  // WAV Range / Play
       PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight);
       break;
-    case 117:  // WAV Range / Play Corrected: render the range unless the temporary file is current
+    case CommandId::PlayCorrected:  // WAV Range / Play Corrected: render the range unless the temporary file
+                                    // is current
       PlayCorrectedCommand(app);
       break;
-    case 118:  // Pulse Shape / Shape+
+    case CommandId::AddPulseShape:  // Pulse Shape / Shape+
       AddPulseCommand(app);
       break;
-    case 119:  // Pulse Shape / Export Shape
+    case CommandId::ExportPulseShape:  // Pulse Shape / Export Shape
       ExportPulseShapeCommand(app);
       break;
-    case 120:  // SAS File / Build: a new SAS file from the open recording, in busy mode
+    case CommandId::BuildSas:  // SAS File / Build: a new SAS file from the open recording, in busy mode
       SasBuildCommand(app);
       break;
-    case 121:  // SAS File / Open
+    case CommandId::OpenSas:  // SAS File / Open
       if (app.openers.sasOpenCommand) app.openers.sasOpenCommand(app, nullptr);
       break;
-    case 122:  // SAS File / Close
+    case CommandId::CloseSas:  // SAS File / Close
       SasClose(app);
       windows.Show(SasView, platform::ShowCommand::Hide);
       UpdateCommandStates(app);
       break;
-    case 123:  // SAS File / Save As
+    case CommandId::SaveSasAs:  // SAS File / Save As
       SasSaveAs(app);
       break;
-    case 124:  // SAS File / Silence
-    case 125:  // SAS File / Global Clear
-    case 134:
-    case 135:
-    case 136:
-    case 137:
-    case 138:
-    case 139:
-    case 140:  // the S&AS Range menu
+    case CommandId::Silence:      // SAS File / Silence
+    case CommandId::GlobalClear:  // SAS File / Global Clear
+    case CommandId::SasRangeFind:
+    case CommandId::SasRangeSetLeft:
+    case CommandId::SasRangeSetRight:
+    case CommandId::SasRangeSelectAll:
+    case CommandId::TimeCorrectDisable:
+    case CommandId::TimeCorrectEnable:
+    case CommandId::GlobalEdit:  // the S&AS Range menu
       SasRangeCommand(app, view, command);
       break;
-    case 126:  // SAS File / Set Ruler Origin
+    case CommandId::SetRulerOrigin:  // SAS File / Set Ruler Origin
       SetRulerOrigin(app);
       break;
-    case 127:  // SAS File / Sync to WAV
+    case CommandId::SyncToWav:  // SAS File / Sync to WAV
       SyncSasToWav(app);
       break;
-    case 128:
-    case 129:
-    case 130:
-    case 131:
-    case 132:
-    case 133:  // Edit modes; each has its cursor in the cursor table
-      app.editMode = command - 128;
+    case CommandId::NormalMode:
+    case CommandId::SetTimeLinkMode:
+    case CommandId::DeleteTimeLinkMode:
+    case CommandId::InRangeMode:
+    case CommandId::FreehandMode:
+    case CommandId::EraseMode:  // Edit modes; each has its cursor in the cursor table
+      app.editMode = command - Id(CommandId::NormalMode);
       windows.SetCursor(static_cast<platform::CursorShape>(app.editMode));
       break;
-    case 141:
-    case 142:
-    case 143:
-    case 144:
-    case 145:
-    case 146:
-    case 147:
-    case 148:
-    case 149:
-    case 150:
-    case 153:  // time and value scales of the WAV window
+    case CommandId::TimeScaleOnePerFrame:
+    case CommandId::TimeScaleFitAll:
+    case CommandId::TimeScaleFitSelection:
+    case CommandId::TimeSqueeze:
+    case CommandId::TimeStretch:
+    case CommandId::TimeScaleOfSas:
+    case CommandId::ValueScaleLargest:
+    case CommandId::ValueFit:
+    case CommandId::ValueSqueeze:
+    case CommandId::ValueStretch:
+    case CommandId::ShowAll:  // time and value scales of the WAV window
       WavViewScaleCommand(app, command);
       break;
-    case 151:
-    case 152:  // Pitch Stretch, Pitch Sqeeze
+    case CommandId::PitchStretch:
+    case CommandId::PitchSqueeze:  // Pitch Stretch, Pitch Sqeeze
       SasViewPitchScaleCommand(app, command);
       break;
-    case 154:  // View / General Settings: modal, owned by the commanding window
+    case CommandId::GeneralSettings:  // View / General Settings: modal, owned by the commanding window
       RunSettingsDialog(app, view);
       break;
-    case 155:  // View / Audio Device Settings: modal, owned by the commanding window
+    case CommandId::AudioDeviceSettings:  // View / Audio Device Settings: modal, owned by the commanding
+                                          // window
       RunAudioSettingsDialog(app, view);
       break;
-    case 156:  // View / SAS
+    case CommandId::ShowSas:  // View / SAS
       windows.Show(SasView, platform::ShowCommand::Restore);
       windows.BringToTop(SasView);
       break;
-    case 157:
-    case 158:
-    case 159:
-    case 160:
-    case 161:
-    case 162:
-    case 163:
-    case 164:
-    case 165:
-    case 166:
-    case 167:  // FFT sizes
-    case 169:
-    case 170:
-    case 171:
-    case 172:
-    case 173:
-    case 174:
-    case 175:
-    case 176:  // window functions
-    case 177:
-    case 178:
-    case 179:  // frequency scale
-    case 181:  // View / FFT
+    case CommandId::FftSize1k:
+    case CommandId::FftSize2k:
+    case CommandId::FftSize4k:
+    case CommandId::FftSize8k:
+    case CommandId::FftSize16k:
+    case CommandId::FftSize32k:
+    case CommandId::FftSize64k:
+    case CommandId::FftSize128k:
+    case CommandId::FftSize256k:
+    case CommandId::FftSize512k:
+    case CommandId::FftSize1M:  // FFT sizes
+    case CommandId::FftWindow1:
+    case CommandId::FftWindow2:
+    case CommandId::FftWindow3:
+    case CommandId::FftWindow4:
+    case CommandId::FftWindow5:
+    case CommandId::FftWindow6:
+    case CommandId::FftWindow7:
+    case CommandId::FftWindow8:  // window functions
+    case CommandId::FrequencyZoomIn:
+    case CommandId::FrequencyZoomOut:
+    case CommandId::FrequencyScaleOne:  // frequency scale
+    case CommandId::ShowFft:            // View / FFT
       RefreshSpectrumView(app, command);
       break;
-    case 168:  // View / MFT
+    case CommandId::ShowMft:  // View / MFT
       ShowNoteSpectrumView(app);
       break;
-    case 182:  // Find and save peaks
+    case CommandId::FindAndSavePeaks:  // Find and save peaks
       SavePeaks(app);
       break;
-    case 183:  // T: mark the peak under the cursor
+    case CommandId::MarkPeak:  // T: mark the peak under the cursor
       MarkPeakCommand(app);
       break;
-    case 184:  // U: clear the marked peaks
+    case CommandId::UnmarkPeak:  // U: clear the marked peaks
       ClearMarkedPeaks(app);
       break;
-    case 185:  // Help Topics: whatever viewer the desktop associates with the guide
+    case CommandId::HelpTopics:  // Help Topics: whatever viewer the desktop associates with the guide
       OpenUserGuide(app);
       break;
-    case 186: {  // About
+    case CommandId::About: {  // About
       AboutProcedure procedure;
       app.ports.dialogs.RunModal(view, AboutTemplate(), procedure);
       break;

@@ -7,6 +7,7 @@
 #include "program/commands/NoteRangeCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
 #include "program/views/CorrectionMarks.h"
 
 namespace vocara {
@@ -14,19 +15,20 @@ namespace {
 
 constexpr std::uint8_t Menu = 1;
 
-void Assign(CommandTable& table, std::initializer_list<int> ids, std::uint32_t required, bool menu,
+void Assign(CommandTable& table, std::initializer_list<CommandId> ids, std::uint32_t required, bool menu,
             std::uint8_t toolbar) {
-  for (int id : ids) {
-    CommandRecord& record = table[static_cast<std::size_t>(id - FirstCommand)];
+  for (CommandId id : ids) {
+    CommandRecord& record = table[static_cast<std::size_t>(Id(id) - FirstCommand)];
     record.required = required;
     record.menu = menu;
     record.toolbar = toolbar;
   }
 }
 
-void AssignRange(CommandTable& table, int first, int last, std::uint32_t required, bool menu,
+void AssignRange(CommandTable& table, CommandId first, CommandId last, std::uint32_t required, bool menu,
                  std::uint8_t toolbar) {
-  for (int id = first; id <= last; ++id) Assign(table, {id}, required, menu, toolbar);
+  for (int id = Id(first); id <= Id(last); ++id)
+    Assign(table, {static_cast<CommandId>(id)}, required, menu, toolbar);
 }
 
 }  // namespace
@@ -42,42 +44,55 @@ CommandTable MakeCommandTable() {
   constexpr auto Fft = static_cast<std::uint8_t>(FftView);
   constexpr auto Mft = static_cast<std::uint8_t>(MftView);
 
-  Assign(table, {100, 109, 121, 155, 185, 186}, Ready, Menu, None);
-  Assign(table, {102}, Ready, Menu, Wav);
-  Assign(table, {154}, Ready, Menu, Mft);
+  Assign(table,
+         {CommandId::OpenWav, CommandId::Exit, CommandId::OpenSas, CommandId::AudioDeviceSettings,
+          CommandId::HelpTopics, CommandId::About},
+         Ready, Menu, None);
+  Assign(table, {CommandId::Generate}, Ready, Menu, Wav);
+  Assign(table, {CommandId::GeneralSettings}, Ready, Menu, Mft);
 
-  Assign(table, {103, 110, 111, 118, 120, 168, 181}, WavOpen, Menu, None);
-  Assign(table, {141, 142, 144, 145, 148, 149, 150, 153}, WavOpen, false, Wav);
-  AssignRange(table, 157, 167, WavOpen, false, Fft);
-  AssignRange(table, 169, 179, WavOpen, false, Fft);
-  Assign(table, {180}, WavOpen, false, None);  // no button
-  Assign(table, {182}, WavOpen, false, Fft);
-  Assign(table, {147, 183, 184}, WavOpen, false, None);
+  Assign(table,
+         {CommandId::CloseWav, CommandId::SetRangeLeft, CommandId::SetRangeRight, CommandId::AddPulseShape,
+          CommandId::BuildSas, CommandId::ShowMft, CommandId::ShowFft},
+         WavOpen, Menu, None);
+  Assign(table,
+         {CommandId::TimeScaleOnePerFrame, CommandId::TimeScaleFitAll, CommandId::TimeSqueeze,
+          CommandId::TimeStretch, CommandId::ValueFit, CommandId::ValueSqueeze, CommandId::ValueStretch,
+          CommandId::ShowAll},
+         WavOpen, false, Wav);
+  AssignRange(table, CommandId::FftSize1k, CommandId::FftSize1M, WavOpen, false, Fft);
+  AssignRange(table, CommandId::FftWindow1, CommandId::FrequencyScaleOne, WavOpen, false, Fft);
+  Assign(table, {CommandId::SpectrumRefresh}, WavOpen, false, None);  // no button
+  Assign(table, {CommandId::FindAndSavePeaks}, WavOpen, false, Fft);
+  Assign(table, {CommandId::ValueScaleLargest, CommandId::MarkPeak, CommandId::UnmarkPeak}, WavOpen, false,
+         None);
 
-  AssignRange(table, 122, 126, SasOpen, Menu, None);
-  AssignRange(table, 134, 140, SasOpen, Menu, None);
-  Assign(table, {156}, SasOpen, Menu, None);
-  AssignRange(table, 128, 133, SasOpen, Menu, Sas);
-  Assign(table, {151, 152}, SasOpen, false, Sas);
+  AssignRange(table, CommandId::CloseSas, CommandId::SetRulerOrigin, SasOpen, Menu, None);
+  AssignRange(table, CommandId::SasRangeFind, CommandId::GlobalEdit, SasOpen, Menu, None);
+  Assign(table, {CommandId::ShowSas}, SasOpen, Menu, None);
+  AssignRange(table, CommandId::NormalMode, CommandId::EraseMode, SasOpen, Menu, Sas);
+  Assign(table, {CommandId::PitchStretch, CommandId::PitchSqueeze}, SasOpen, false, Sas);
 
-  Assign(table, {112, 113}, WavOpen | WavRangeSelected, Menu, None);
-  Assign(table, {143}, WavOpen | WavRangeSelected, false, Wav);
+  Assign(table, {CommandId::SaveRange, CommandId::ExportRangeAsText}, WavOpen | WavRangeSelected, Menu, None);
+  Assign(table, {CommandId::TimeScaleFitSelection}, WavOpen | WavRangeSelected, false, Wav);
 
   constexpr std::uint32_t bothMatch = WavOpen | SasOpen | WavSasMatch;
-  Assign(table, {105}, bothMatch, Menu, None);
-  Assign(table, {108}, bothMatch, Menu, Wav);
-  Assign(table, {127}, bothMatch, Menu, Sas);
-  Assign(table, {146}, bothMatch, false, Wav);
+  Assign(table, {CommandId::Correct}, bothMatch, Menu, None);
+  Assign(table, {CommandId::SyncToSas}, bothMatch, Menu, Wav);
+  Assign(table, {CommandId::SyncToWav}, bothMatch, Menu, Sas);
+  Assign(table, {CommandId::TimeScaleOfSas}, bothMatch, false, Wav);
 
-  Assign(table, {114}, WavOpen | WavRangeSelected | RangeHoldsNoiseLength, Menu, None);
-  Assign(table, {104}, WavOpen | NoiseSampleReady, Menu, None);
-  Assign(table, {115}, WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady, Menu, None);
-  Assign(table, {106}, WavOpen | PlayAvailable, Menu, Wav);
-  Assign(table, {116}, WavOpen | WavRangeSelected | PlayAvailable, Menu, None);
-  Assign(table, {117}, WavOpen | SasOpen | WavRangeSelected | WavSasMatch | PlayAvailable, Menu, None);
-  Assign(table, {101}, RecordAvailable, Menu, Wav);
-  Assign(table, {107}, StopAvailable, Menu, Wav);
-  Assign(table, {119}, WavOpen | PulseShapeReady, Menu, None);
+  Assign(table, {CommandId::NoiseSample}, WavOpen | WavRangeSelected | RangeHoldsNoiseLength, Menu, None);
+  Assign(table, {CommandId::RemoveNoise}, WavOpen | NoiseSampleReady, Menu, None);
+  Assign(table, {CommandId::AddNoiseSample},
+         WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady, Menu, None);
+  Assign(table, {CommandId::Play}, WavOpen | PlayAvailable, Menu, Wav);
+  Assign(table, {CommandId::PlayRange}, WavOpen | WavRangeSelected | PlayAvailable, Menu, None);
+  Assign(table, {CommandId::PlayCorrected},
+         WavOpen | SasOpen | WavRangeSelected | WavSasMatch | PlayAvailable, Menu, None);
+  Assign(table, {CommandId::Record}, RecordAvailable, Menu, Wav);
+  Assign(table, {CommandId::Stop}, StopAvailable, Menu, Wav);
+  Assign(table, {CommandId::ExportPulseShape}, WavOpen | PulseShapeReady, Menu, None);
   return table;
 }
 

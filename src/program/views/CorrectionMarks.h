@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/Canvas.h"
+#include "program/shell/CommandId.h"
 
 namespace vocara {
 
@@ -19,7 +20,7 @@ inline constexpr platform::Rgb NoteMarkColour{0, 90, 110};
 
 // View / Show Notes: a check item (on at start, for the run of the program). Like Detect Note
 // Range it lies above the command table's 100..186 and has its own gate.
-inline constexpr int ShowNotesCommand = 193;
+inline constexpr int ShowNotesCommand = Id(CommandId::ShowNotes);
 
 // The pitch pane's rows: a pitch p stands trunc(p x scale - base) rows above `bottom`, as its
 // bars do; a mark that would fall outside top < row < bottom is left out.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "program/shell/App.h"
+#include "program/shell/CommandId.h"
 #include "program/views/Scrolling.h"
 
 namespace vocara {
@@ -195,39 +196,40 @@ void WavViewScaleCommand(App& app, int command) {
   const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
   // All divisions here are unsigned integer divisions; width - 1 and width are kept at least 1.
   const std::uint32_t fitAllScale = wav.sampleCount / (width > 1 ? width - 1 : 1);
-  switch (command) {
-    case 141:  // 1 point per frame
+  switch (static_cast<CommandId>(command)) {
+    case CommandId::TimeScaleOnePerFrame:  // 1 point per frame
       WavViewRecentre(app, 1);
       break;
-    case 142:  // fit all, centred on the middle of the file
+    case CommandId::TimeScaleFitAll:  // fit all, centred on the middle of the file
       wav.cursor = wav.sampleCount / 2;
       WavViewRecentre(app, fitAllScale);
       break;
-    case 143:  // fit selection, centred on its middle
+    case CommandId::TimeScaleFitSelection:  // fit selection, centred on its middle
       wav.cursor = static_cast<std::uint32_t>((std::uint64_t{wav.rangeLeft} + wav.rangeRight) / 2);
       WavViewRecentre(app, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
       break;
-    case 144:  // squeeze: twice as many samples per column, never beyond the fit-all scale
+    case CommandId::TimeSqueeze:  // squeeze: twice as many samples per column, never beyond the fit-all scale
       WavViewRecentre(app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
                                2 * std::uint64_t{view.samplesPerPixel}, fitAllScale)));
       break;
-    case 145: {  // stretch: half as many; at one sample per column there is nothing to stretch
+    case CommandId::TimeStretch: {  // stretch: half as many; at one sample per column there is nothing to
+                                    // stretch
       const std::uint32_t half = view.samplesPerPixel >> 1;
       if (half == 0) return;
       WavViewRecentre(app, half);
       break;
     }
-    case 146:  // the SAS frame length: one frame per column, as the SAS window shows it
+    case CommandId::TimeScaleOfSas:  // the SAS frame length: one frame per column, as the SAS window shows it
       WavViewRecentre(app, app.sas.header.frameLength);
       break;
-    case 153:  // show all
+    case CommandId::ShowAll:  // show all
       WavViewScaleCommand(app, 142);
       WavViewScaleCommand(app, 148);
       break;
-    case 147:
-    case 148:
-    case 149:
-    case 150:
+    case CommandId::ValueScaleLargest:
+    case CommandId::ValueFit:
+    case CommandId::ValueSqueeze:
+    case CommandId::ValueStretch:
       if (command == 147) view.valueScale = WavMaximumValueScale(app);
       if (command == 148) WavViewValueFit(app);
       if (command == 149) view.valueScale *= 0.5;
