@@ -156,7 +156,8 @@ void SasRangeCommand(App& app, int view, int command) {
       const auto first = static_cast<std::uint32_t>(std::max(range.left, 0));
       const auto end = static_cast<std::uint32_t>(std::max(range.right, 0));
       RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-        return DoneOrFailed(SasSetTimeCorrection(sas, first, end, command == 138, sink));
+        return DoneOrFailed(
+            SasSetTimeCorrection(sas, first, end, command == Id(CommandId::TimeCorrectDisable), sink));
       });
       break;
     }

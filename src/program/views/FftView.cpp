@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "program/shell/App.h"
+#include "program/shell/CommandId.h"
 #include "program/views/Scrolling.h"
 
 namespace vocara {
@@ -55,7 +56,9 @@ void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::
 void FftViewFrequencyScaleCommand(App& app, int command) {
   const std::uint32_t size = app.spectrum.fftSize;
   const double current = app.fftView.pixelsPerBin;
-  const double scale = command == 177 ? current * 2.0 : command == 178 ? current * 0.5 : 1.0;
+  const double scale = command == Id(CommandId::FrequencyZoomIn)    ? current * 2.0
+                       : command == Id(CommandId::FrequencyZoomOut) ? current * 0.5
+                                                                    : 1.0;
   FftViewSetScale(app, scale, size, size);
   app.ports.windows.Invalidate(FftView, nullptr);
 }

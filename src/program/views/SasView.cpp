@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/Instruments.h"
 #include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
 #include "program/views/Render.h"
 #include "program/views/Scrolling.h"
 #include "program/views/WavView.h"
@@ -15,8 +17,8 @@ namespace {
 
 constexpr int HorizontalBarMax = 10000;
 constexpr int MinimumPaneRows = 100;
-constexpr double MinimumPitchScale = 0.125;  // pixels per cent
-constexpr int CentreRowNoteAtTop = 87;       // C8: the pitch pane's centre note at position 0
+constexpr double MinimumPitchScale = 0.125;        // pixels per cent
+constexpr int CentreRowNoteAtTop = NoteCount - 1;  // C8: the pitch pane's centre note at position 0
 
 }  // namespace
 
@@ -96,8 +98,8 @@ void SasViewShowAnalysedRange(App& app) {
 
 void SasViewPitchScaleCommand(App& app, int command) {
   double& scale = app.sasView.pitchScale;
-  const double changed =
-      command == 151 ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
+  const double changed = command == Id(CommandId::PitchStretch) ? std::min(scale * 2.0, 1.0)
+                                                                : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
   app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;

@@ -12,6 +12,7 @@
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/SettingsDialog.h"
@@ -22,13 +23,13 @@
 namespace vocara {
 namespace {
 
-constexpr int FirstSizeCommand = 157;
-constexpr int LastSizeCommand = 167;
-constexpr int FirstWindowCommand = 169;
-constexpr int LastWindowCommand = 176;
-constexpr int FirstScaleCommand = 177;
-constexpr int LastScaleCommand = 179;
-constexpr int FftCommand = 181;
+constexpr int FirstSizeCommand = Id(CommandId::FftSize1k);
+constexpr int LastSizeCommand = Id(CommandId::FftSize1M);
+constexpr int FirstWindowCommand = Id(CommandId::FftWindow1);
+constexpr int LastWindowCommand = Id(CommandId::FftWindow8);
+constexpr int FirstScaleCommand = Id(CommandId::FrequencyZoomIn);
+constexpr int LastScaleCommand = Id(CommandId::FrequencyScaleOne);
+constexpr int FftCommand = Id(CommandId::ShowFft);
 constexpr int KeyCount = 88;
 constexpr std::size_t MaxClipboardText = 259;
 

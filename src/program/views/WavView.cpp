@@ -230,10 +230,10 @@ void WavViewScaleCommand(App& app, int command) {
     case CommandId::ValueFit:
     case CommandId::ValueSqueeze:
     case CommandId::ValueStretch:
-      if (command == 147) view.valueScale = WavMaximumValueScale(app);
-      if (command == 148) WavViewValueFit(app);
-      if (command == 149) view.valueScale *= 0.5;
-      if (command == 150) view.valueScale *= 2.0;
+      if (command == Id(CommandId::ValueScaleLargest)) view.valueScale = WavMaximumValueScale(app);
+      if (command == Id(CommandId::ValueFit)) WavViewValueFit(app);
+      if (command == Id(CommandId::ValueSqueeze)) view.valueScale *= 0.5;
+      if (command == Id(CommandId::ValueStretch)) view.valueScale *= 2.0;
       WavViewVerticalScrollUpdate(app);
       app.ports.windows.Invalidate(WavView, nullptr);
       break;
