@@ -14,10 +14,10 @@
 #include "platform/Message.h"
 #include "program/audio/Playback.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
 #include "support/FakePlatform.h"
 
 namespace {

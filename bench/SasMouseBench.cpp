@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "BenchTone.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
 #include "program/views/ViewLayout.h"
 #include "support/FakePlatform.h"
 #include "support/SasFiles.h"

@@ -20,10 +20,10 @@
 
 #include "engine/wav/WavHeader.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
 #include "program/raster/RasterCanvas.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
 #include "program/views/Render.h"
 #include "program/views/ViewLayout.h"
 #include "program/views/WavView.h"

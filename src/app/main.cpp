@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "platform/qt/QtPlatform.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
-#include "program/shell/ProgramOptions.h"
-#include "program/shell/StartUp.h"
+#include "program/dispatch/ProgramOptions.h"
 
 int main(int argc, char* argv[]) {
   // --help, --version and unknown options are answered before any display is opened.

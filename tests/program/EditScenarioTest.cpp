@@ -12,9 +12,9 @@
 #include "base/Settings.h"
 #include "engine/sas/SasBuild.h"
 #include "engine/wav/WavDocument.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
 #include "program/views/ViewFixture.h"
 
 namespace vocara::test {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "support/Environment.h"
 #include "support/FakePlatform.h"
@@ -24,17 +25,11 @@ class AppTest : public ::testing::Test {
     fake.windows.sink = &sink;
   }
 
-  // What the document openers were asked to do, in order.
-  void RecordOpeners() {
-    app.openers.wavClose = [this](App&, bool full) { calls.push_back(full ? "wavClose(full)" : "wavClose"); };
-    app.openers.wavOpenCommand = [this](App&, const std::string* path) {
-      calls.push_back("wavOpen(" + (path ? *path : std::string("dialog")) + ")");
-    };
-    app.openers.sasOpenCommand = [this](App&, const std::string* path) {
-      calls.push_back("sasOpen(" + (path ? *path : std::string("dialog")) + ")");
-    };
-    app.openers.sasWriteBack = [this](App&) { calls.push_back("sasWriteBack"); };
-    app.openers.closeFiles = [this](App&) { calls.push_back("closeFiles"); };
+  // The texts of the message boxes shown so far, in order.
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& message : fake.desktop.messages) texts.push_back(message.text);
+    return texts;
   }
 
   platform::Message Msg(platform::MessageKind kind) {
@@ -61,7 +56,6 @@ class AppTest : public ::testing::Test {
   FakePlatform fake;
   App app;
   WindowProcedureSink sink;
-  std::vector<std::string> calls;
 };
 
 }  // namespace vocara::test

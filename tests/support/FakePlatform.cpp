@@ -133,6 +133,7 @@ platform::MessageAnswer FakeDesktop::ShowMessage(const std::string& text, platfo
                                                  platform::MessageButtons buttons,
                                                  platform::MessageAnswer defaultAnswer) {
   messages.push_back({text, icon, buttons, defaultAnswer});
+  if (onMessage) onMessage();
   if (answers.empty()) return defaultAnswer;
   const platform::MessageAnswer answer = answers.front();
   answers.pop_front();

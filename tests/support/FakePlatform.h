@@ -168,6 +168,7 @@ struct ShownMessage {
 class FakeDesktop final : public platform::DesktopPort {
  public:
   std::vector<ShownMessage> messages;
+  std::function<void()> onMessage;  // a message box about to be shown, for tests that order events
   std::deque<platform::MessageAnswer> answers;         // empty: the default answer
   std::deque<std::optional<std::string>> fileAnswers;  // empty: cancelled
   std::vector<platform::FileDialogRequest> fileRequests;

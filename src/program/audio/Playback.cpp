@@ -8,6 +8,7 @@
 #include "base/MessageId.h"
 #include "engine/wav/WavDocument.h"
 #include "program/audio/AudioProbe.h"
+#include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
@@ -102,7 +103,7 @@ void EndRecording(App& app, MessageId problem) {
   // An end the user did not ask for leaves recording possible again.
   app.flags |= RecordAvailable;
   ShowErrorMessage(app.ports.desktop, problem);
-  if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, &app.recording.path);
+  WavOpenCommand(app, &app.recording.path);
   UpdateCommandStates(app);
   ReportLostBuffers(app, LostInputPrefix, sizeof LostInputPrefix);
 }
@@ -306,7 +307,7 @@ void RecordCommand(App& app) {
     ShowErrorMessage(app.ports.desktop, MessageId::NotARegularFile);
     return;
   }
-  if ((app.flags & WavOpen) && app.openers.wavClose) app.openers.wavClose(app, true);
+  if (app.flags & WavOpen) WavClose(app, true);
   RecordStart(app, *name);
 }
 

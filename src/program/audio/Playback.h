@@ -13,46 +13,11 @@
 #include "engine/wav/WavHeader.h"
 #include "platform/AudioPort.h"
 #include "platform/Message.h"
+#include "program/shell/DeviceState.h"
 
 namespace vocara {
 
 struct App;
-
-// About a second of sound at 48000 Hz, 16 bits; a multiple of 2, 3 and 4, so that every
-// buffer holds whole samples of every supported width.
-inline constexpr std::size_t AudioBufferBytes = 98304;
-
-struct AudioBufferPair {
-  alignas(64) std::array<std::array<std::uint8_t, AudioBufferBytes>, 2> data{};
-};
-
-struct PlaybackState {
-  FileHandle file;  // a second handle on the file being played
-  std::uint64_t dataOffset = 0;
-  std::uint32_t dataSize = 0;
-  unsigned blockAlign = 2;
-  std::uint32_t playPos = 0;  // the next sample to be queued
-  std::uint32_t playEnd = 0;  // the sample playback ends at, exclusive
-  // The open recording's sample that sample 0 of the played file stands for: the start of the
-  // rendered range when the corrected file plays, 0 otherwise.
-  std::uint32_t positionBase = 0;
-  platform::AudioHandle device = 0;  // the last stream opened; kept after closing
-  bool deviceOpen = false;
-  int queued = 0;        // buffers the device holds
-  int expected = 0;      // the buffer to come back next
-  bool stopped = false;  // Stop was asked for: the end cuts the sound instead of playing it out
-  std::unique_ptr<AudioBufferPair> buffers;  // allocated at the first playback
-};
-
-struct RecordingState {
-  FileHandle file;
-  std::string path;
-  WavHeader header;  // its data size counts the bytes recorded so far
-  platform::AudioHandle device = 0;
-  bool deviceOpen = false;
-  int expected = 0;
-  std::unique_ptr<AudioBufferPair> buffers;
-};
 
 // Starts playing samples first <= i < last of the WAV file `path` (last 0: to the end of its
 // data) on the output device and format chosen in the audio settings. `positionBase` is the

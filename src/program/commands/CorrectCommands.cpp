@@ -9,12 +9,13 @@
 #include "engine/processing/Correct.h"
 #include "program/audio/Playback.h"
 #include "program/commands/InTuneCommands.h"
+#include "program/commands/ProgressPacer.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/ProgressPacer.h"
+#include "program/shell/SasPage.h"
 #include "program/views/Render.h"
 #include "program/views/WavView.h"
 
@@ -26,9 +27,7 @@ platform::FileDialogRequest SaveCorrectedRequest() {
 }
 
 // Pending SAS edits go to the file first: the render reads the frames from the file.
-void WriteBackSas(App& app) {
-  if (app.openers.sasWriteBack) app.openers.sasWriteBack(app);
-}
+void WriteBackSas(App& app) { SasWriteBack(app); }
 
 void PlayCorrectedFile(App& app) { PlayFile(app, app.correctedPath, 0, 0, app.correctedStart); }
 

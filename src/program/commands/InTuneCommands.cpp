@@ -13,13 +13,14 @@
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
+#include "program/commands/ProgressPacer.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasFileOperation.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
-#include "program/shell/ProgressPacer.h"
+#include "program/shell/SasPage.h"
 
 namespace vocara {
 namespace {
@@ -326,7 +327,7 @@ void MeasureCorrection(App& app, const std::string& output, std::uint32_t start,
       app.correctionReport = CorrectionReport{};
     }
   }
-  app.flags |= SasLowerBandRedraw;
+  app.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 

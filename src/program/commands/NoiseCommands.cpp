@@ -6,12 +6,12 @@
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
 #include "engine/processing/NoiseProfile.h"
+#include "program/commands/ProgressPacer.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/ProgressPacer.h"
 #include "program/views/WavView.h"
 
 namespace vocara {

@@ -4,10 +4,11 @@
 
 #include "engine/sas/NoteRangeDetection.h"
 #include "platform/DesktopPort.h"
+#include "program/commands/ProgressPacer.h"
+#include "program/commands/SpectrumCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/ProgressPacer.h"
 #include "program/views/SpectrumViews.h"
 
 namespace vocara {

@@ -15,6 +15,7 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
+#include "program/shell/SasPage.h"
 #include "program/views/SasView.h"
 #include "program/views/Scrolling.h"
 
@@ -30,18 +31,6 @@ constexpr std::size_t MaxPathLength = 259;
 void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
 
 }  // namespace
-
-void InstallSasDocument(App& app) {
-  app.openers.sasOpenCommand = SasOpenCommand;
-  app.openers.sasWriteBack = SasWriteBack;
-  app.openers.sasMatchesWav = [](const App& a) {
-    return a.sas.file.IsOpen() && SasBuiltFromWav(a.sas.header, a.wav);
-  };
-  app.openers.closeFiles = [others = std::move(app.openers.closeFiles)](App& a) {
-    a.sas.file.Close();
-    if (others) others(a);
-  };
-}
 
 void SasOpenFile(App& app, const std::string& path) {
   platform::DesktopPort& desktop = app.ports.desktop;
@@ -106,42 +95,8 @@ void SasOpenCommand(App& app, const std::string* path) {
   UpdateCommandStates(app);
 }
 
-void SasReadPage(App& app) {
-  // Pending edits are written back before a page is read, so another program's change of the
-  // file is what the page shows from now on.
-  SasFollowReplacedFile(app.sas);
-  const bool read = SasReadPageRecords(app.sas);
-  Clear(app, SasPageDirty);
-  // Another page, or the same after a change through the file: its notes are listed again.
-  app.pageNotesStale = true;
-  if (!read) ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
-}
-
 std::string SasTitle(const App& app) {
   return app.sas.readOnly ? app.sas.path + " (read-only)" : app.sas.path;
-}
-
-bool SasEditAllowed(App& app) {
-  if (!app.sas.readOnly) return true;
-  if (!app.sasReadOnlyShown) {
-    app.sasReadOnlyShown = true;
-    ShowErrorMessage(app.ports.desktop, MessageId::SasReadOnly);
-  }
-  return false;
-}
-
-void SasWriteBack(App& app) {
-  if (!(app.flags & SasPageDirty)) return;
-  // A read-only file takes no edits, so there is nothing of the user's to write.
-  if (!app.sas.file.IsOpen() || (app.sas.readOnly && !SasEditAllowed(app))) {
-    Clear(app, SasPageDirty);
-    return;
-  }
-  if (SasWriteRecords(app.sas, app.settings)) {
-    Clear(app, SasPageDirty);
-  } else {
-    ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
-  }
 }
 
 void SasSaveAs(App& app) {

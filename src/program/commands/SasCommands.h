@@ -9,10 +9,6 @@ namespace vocara {
 
 struct App;
 
-// Installs the SAS openers into App::openers: the open command, the write-back at the end of
-// the program, the WAV side's fit test, and the SAS file's share of closing files.
-void InstallSasDocument(App& app);
-
 // Opens and validates `path` (SasOpenDocument), for reading and writing, or for reading only
 // when the file cannot be written (SasDocument::readOnly). A refusal shows its message and
 // leaves no SAS open. An accepted file's settings copy becomes the live settings and SasOpen is set; with a
@@ -28,21 +24,6 @@ void SasOpenCommand(App& app, const std::string* path);
 
 // The SAS window's title: the file's name, with " (read-only)" for a file opened for reading.
 std::string SasTitle(const App& app);
-
-// Whether the open SAS may be changed. A read-only file refuses, and the first refusal of a
-// document says "The SAS file is read-only; use Save As to edit a copy."; every command that
-// edits or writes the SAS asks this first.
-bool SasEditAllowed(App& app);
-
-// Loads the page from firstFrame (never past the last frame) and clears SasPageDirty without
-// writing: a caller with edits writes them back first. A failed read is reported.
-void SasReadPage(App& app);
-
-// When SasPageDirty is set: header (with the Bar Ruler, Edit SAS and Apply Correction fields of
-// its settings copy taken from the live settings), page and links go back to the file, which
-// ends behind the links; SasPageDirty is cleared. A failed write is reported and leaves
-// SasPageDirty set, so the edits are not taken for saved.
-void SasWriteBack(App& app);
 
 // Writes back, then "Save SAS File As" asks for a name and the open file is copied there. The
 // open file itself is refused; the document stays on its own file, except a read-only one:

@@ -14,6 +14,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/MessageBoxes.h"
+#include "program/shell/SasPage.h"
 #include "program/views/SasView.h"
 
 namespace vocara {
@@ -109,7 +110,7 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
     SasRecordFileAction(app, std::move(action));
   }
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
   return done;
 }

@@ -12,6 +12,7 @@
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
+#include "program/shell/SasPage.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 

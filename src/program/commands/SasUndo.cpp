@@ -9,6 +9,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/MessageBoxes.h"
+#include "program/shell/SasPage.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 
@@ -61,7 +62,7 @@ bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& fram
     return false;
   }
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   SasViewSetDataWidth(app);
   app.ports.windows.Invalidate(SasView, nullptr);
   return true;

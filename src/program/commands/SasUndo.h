@@ -17,38 +17,16 @@
 
 #include "engine/sas/SasRecords.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/Documents.h"
 
 namespace vocara {
 
 struct App;
 
-inline constexpr std::size_t SasUndoBudget = std::size_t{64} << 20;
-
 // Commands outside the command table (its ids end at 186): their own gate, refused while busy
 // and greyed when there is nothing to undo or redo.
 inline constexpr int UndoCommand = Id(CommandId::Undo);
 inline constexpr int RedoCommand = Id(CommandId::Redo);
-
-struct SasUndoAction {
-  std::vector<std::pair<std::uint32_t, SasFrame>> before;
-  std::vector<std::pair<std::uint32_t, SasFrame>> after;
-  std::vector<TimeLink> linksBefore;
-  std::vector<TimeLink> linksAfter;
-  std::size_t Bytes() const;
-  bool Empty() const { return before.empty() && linksBefore == linksAfter; }
-};
-
-struct SasUndoJournal {
-  std::deque<SasUndoAction> undo;
-  std::deque<SasUndoAction> redo;
-  std::size_t bytes = 0;
-  // The action in progress: the page and links as SasEditBegin found them.
-  bool open = false;
-  std::int32_t pageFirst = 0;
-  std::int32_t pageCount = 0;
-  std::vector<SasFrame> pageBefore;
-  std::vector<TimeLink> linksBefore;
-};
 
 // Before an action that changes the page records or the links in memory.
 void SasEditBegin(App& app);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/MessageId.h"
+#include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/DialogFields.h"
@@ -220,7 +221,7 @@ void GenerateWave(App& app) {
     app.fileDialogName = *path;
   }
   // The open file may be the one about to be replaced.
-  if (app.openers.wavClose) app.openers.wavClose(app, false);
+  WavClose(app, false);
   if (app.flags & GenerateToTemp) {
     path = WriteTemporaryWave(app);
     if (!path) return;
@@ -229,7 +230,7 @@ void GenerateWave(App& app) {
     ShowErrorMessage(app.ports.desktop, written);
     return;
   }
-  if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, &*path);
+  WavOpenCommand(app, &*path);
 }
 
 }  // namespace vocara

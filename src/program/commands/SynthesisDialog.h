@@ -9,6 +9,7 @@
 
 #include "engine/processing/Synthesis.h"
 #include "platform/DialogPort.h"
+#include "program/shell/DialogState.h"
 
 namespace vocara {
 
@@ -21,14 +22,6 @@ inline constexpr int SaveAs = 4;
 }  // namespace synthesis_control
 
 inline constexpr const char* GeneratedTempName = "GeneratedTemp.wav";
-
-// What the program keeps of the dialog for the whole run: the parameters survive closing and
-// reopening it; the procedure outlives the dialog it drives.
-struct SynthesisSession {
-  SynthesisParameters parameters;
-  platform::DialogHandle* dialog = nullptr;
-  std::unique_ptr<platform::DialogProcedure> procedure;
-};
 
 // The layout of the dialog in dialog units.
 platform::DialogTemplate SynthesisDialogTemplate();

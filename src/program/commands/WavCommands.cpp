@@ -9,13 +9,15 @@
 #include "base/MessageId.h"
 #include "engine/wav/Import.h"
 #include "engine/wav/RangeExport.h"
+#include "program/commands/ProgressPacer.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/ProgressPacer.h"
+#include "program/shell/WavRange.h"
 #include "program/views/SpectrumViews.h"
+#include "program/views/WavView.h"
 
 namespace vocara {
 namespace {
@@ -122,7 +124,7 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
   app.flags |= WavOpen;
 
   if (app.flags & SasOpen) {
-    if (app.openers.sasMatchesWav && app.openers.sasMatchesWav(app)) {
+    if (app.sas.file.IsOpen() && SasBuiltFromWav(app.sas.header, app.wav)) {
       app.flags |= WavSasMatch;
     } else if (!AskKeepUnfittingFile(desktop)) {
       app.wav.file.Close();
@@ -132,15 +134,6 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
 }
 
 }  // namespace
-
-void InstallWavDocument(App& app) {
-  app.openers.wavClose = WavClose;
-  app.openers.wavOpenCommand = WavOpenCommand;
-  app.openers.closeFiles = [others = std::move(app.openers.closeFiles)](App& a) {
-    a.wav.file.Close();
-    if (others) others(a);
-  };
-}
 
 void WavOpenFile(App& app, const std::string& name) { OpenFile(app, name, true); }
 
@@ -205,46 +198,6 @@ void WavClose(App& app, bool fullReset) {
   WavViewResetScrollBars(app);
   windows.Show(FftView, platform::ShowCommand::Hide);
   windows.Show(MftView, platform::ShowCommand::Hide);
-}
-
-void WavRangeChanged(App& app) {
-  WavDocument& wav = app.wav;
-  // Without a file there is nothing to select; the ends are kept for the next file, which
-  // limits them to its own data.
-  const bool open = wav.file.IsOpen();
-  if (open) {
-    // A range kept from a longer file, or started right of the data, would otherwise reach
-    // past the end of the data; every reader of the range relies on left <= right <= count.
-    wav.rangeRight = std::min(wav.rangeRight, wav.sampleCount);
-    wav.rangeLeft = std::min(wav.rangeLeft, wav.rangeRight);
-  }
-
-  if (!open || wav.rangeRight == wav.rangeLeft) {
-    Clear(app, WavRangeSelected);
-    wav.rangeRms = 0.0;
-  } else {
-    wav.rangeRms = WavRangeRms(wav, wav.rangeLeft, wav.rangeRight);
-    app.flags |= WavRangeSelected;
-  }
-
-  // Noise= captures blocks of the settings' length as the Settings dialog rounds it, so a range
-  // that holds that many samples is also one that can keep the captured profile ready.
-  const std::uint32_t length = open ? wav.rangeRight - wav.rangeLeft : 0;
-  if (length < NoiseLengthFor(app.settings.noiseLength)) {
-    Clear(app, RangeHoldsNoiseLength);
-  } else {
-    app.flags |= RangeHoldsNoiseLength;
-  }
-
-  // Any range change makes the corrected temporary file stale.
-  const std::uint32_t noise = app.noise.length;
-  if (open && noise > 0 && std::uint64_t{wav.rangeLeft} + noise <= wav.rangeRight) {
-    app.flags |= NoiseSampleReady;
-  } else {
-    Clear(app, NoiseSampleReady);
-  }
-  Clear(app, CorrectedTempCurrent);
-  UpdateCommandStates(app);
 }
 
 void SaveRangeAsWav(App& app) {

@@ -9,10 +9,6 @@ namespace vocara {
 
 struct App;
 
-// Installs the WAV openers (close, open command, and the WAV file's share of closing files
-// at the end of the program) into App::openers.
-void InstallWavDocument(App& app);
-
 // Opens and validates `name`. A refusal shows its message and leaves no WAV open; when the
 // opener refuses the file's contents (format, channels, bits, rate, chunk layout; not a file
 // that did not open) and ImportCanRead says yes, the message box adds "Convert to a mono WAV
@@ -32,11 +28,6 @@ void WavOpenCommand(App& app, const std::string* path);
 // Closes the file and clears the WAV bits; fullReset also clears the derived state and the
 // view and hides the FFT and MFT windows.
 void WavClose(App& app, bool fullReset);
-
-// After every change of rangeLeft or rangeRight: limits the range to the data, recomputes
-// rangeRms and WavRangeSelected, RangeHoldsNoiseLength and NoiseSampleReady, clears
-// CorrectedTempCurrent and updates the commands.
-void WavRangeChanged(App& app);
 
 // WAV Range / Save As and Export As Text: the save dialog, then the file.
 void SaveRangeAsWav(App& app);

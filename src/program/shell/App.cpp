@@ -3,23 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "program/commands/SasCommands.h"
-#include "program/commands/WavCommands.h"
-#include "program/shell/WindowProcedure.h"
-#include "program/views/SpectrumViews.h"
-
 namespace vocara {
 
-App::App(platform::Platform& platformPorts)
-    : ports(platformPorts),
-      commands(MakeCommandTable()),
-      layout(WindowLayout::Defaults()),
-      status(DefaultStatusFields()) {
-  // The documents install their openers first, so that a front end or a test can replace them.
-  InstallWavDocument(*this);
-  InstallSasDocument(*this);
-  InstallSpectrumViews(*this);
-}
+App::App(platform::Platform& platformPorts) : ports(platformPorts), commands(MakeCommandTable()) {}
 
 App::~App() {
   if (!renderFolder.temporary) return;
@@ -34,10 +20,6 @@ std::optional<std::string> TemporaryRenderPath(App& app, const char* name) {
   }
   if (app.renderFolder.path.empty()) return std::nullopt;
   return (app.renderFolder.path / name).string();
-}
-
-std::intptr_t WindowProcedureSink::Dispatch(int view, const platform::Message& message) {
-  return WindowProcedure(app_, view, message);
 }
 
 }  // namespace vocara

@@ -19,17 +19,11 @@ enum AppFlag : std::uint32_t {
   NoiseSampleReady = 0x200,
   CorrectedTempCurrent = 0x400,
   Busy = 0x800,
-  SasUpperBandRedraw = 0x1000,
-  SasLowerBandRedraw = 0x2000,
+  // 0x1000 and 0x2000 carry no meaning: the redraw requests are a word of their own.
   SasPageDirty = 0x4000,
   // 0x8000 carries no meaning.
   CorrectForPlayback = 0x10000,
-  RangeOpScaleAmplitude = 0x20000,
-  RangeOpTranspose = 0x40000,
-  RangeOpDisableTimeCorrection = 0x80000,
-  RangeOpEnableTimeCorrection = 0x100000,
-  RangeOpSilence = 0x200000,
-  RangeOpRemoveLinks = 0x400000,
+  // 0x20000 .. 0x400000 carry no meaning.
   PlayAvailable = 0x800000,
   RecordAvailable = 0x1000000,
   Playing = 0x2000000,
@@ -41,14 +35,18 @@ enum AppFlag : std::uint32_t {
   PulseShapeReady = 0x80000000,
 };
 
+// What the next paint of the SAS window redraws besides what the region asks for: the
+// amplitude pane's band and cursor, the pitch pane's (App::redraw).
+enum RedrawRequest : std::uint32_t {
+  SasUpperBandRedraw = 0x1,
+  SasLowerBandRedraw = 0x2,
+};
+
 // Bits that change together, each in one assignment.
 inline constexpr std::uint32_t WavCloseClears =
     WavOpen | WavRangeSelected | WavSasMatch | NoiseSampleReady | CorrectedTempCurrent;  // 0x694
 inline constexpr std::uint32_t SasCloseClears =
     SasOpen | SasRangeSelected | WavSasMatch | CorrectedTempCurrent;  // 0x4A8
-inline constexpr std::uint32_t RangeOpSelectors = RangeOpScaleAmplitude | RangeOpTranspose |
-                                                  RangeOpDisableTimeCorrection | RangeOpEnableTimeCorrection |
-                                                  RangeOpSilence | RangeOpRemoveLinks;
 
 static_assert(WavCloseClears == 0x694);
 static_assert(SasCloseClears == 0x4A8);

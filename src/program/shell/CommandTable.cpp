@@ -5,6 +5,7 @@
 #include "base/WindowTable.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/NoteRangeCommands.h"
+#include "program/commands/SpectrumCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"

@@ -146,7 +146,7 @@ void ToggleShowNotes(App& app) {
   if (!ShowNotesUsable(app)) return;
   app.showNotes = !app.showNotes;
   app.ports.windows.SetMenuItemChecked(ShowNotesCommand, app.showNotes);
-  app.flags |= SasLowerBandRedraw;
+  app.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 

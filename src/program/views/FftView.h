@@ -7,23 +7,10 @@
 
 #include <cstdint>
 
-#include "program/views/ViewGeometry.h"
+#include "program/shell/ViewGeometry.h"
+#include "program/shell/ViewState.h"
 
 namespace vocara {
-
-inline constexpr std::uint32_t DefaultFftSize = 1024;
-
-namespace view {
-
-struct FftView {
-  std::int32_t pixelsPerBin = 1;  // at least 1
-  std::int32_t firstPixel = 0;    // spectrum pixel shown in column 0
-  std::uint32_t totalPixels = DefaultFftSize / 2 + 1;
-  ScrollTrack track{0.0, 0.8, 0.1};
-  ScrollBarState vertical{10000, 1000, 9000, 100};
-};
-
-}  // namespace view
 
 // Pixels per unit of spectrum amplitude (32-bit sample units).
 double FftAmplitudeScale(const App& app);

@@ -20,7 +20,9 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
 #include "program/views/CorrectionMarks.h"
+#include "program/views/SasView.h"
 #include "program/views/SpectrumViews.h"
+#include "program/views/WavView.h"
 
 namespace vocara {
 namespace {
@@ -162,8 +164,8 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
     geometry.selRightX = 0;
   }
 
-  const bool upper = (app.flags & SasUpperBandRedraw) != 0;
-  const bool lower = (app.flags & SasLowerBandRedraw) != 0;
+  const bool upper = (app.redraw & SasUpperBandRedraw) != 0;
+  const bool lower = (app.redraw & SasLowerBandRedraw) != 0;
   if (upper) {
     PaintAmplitudePane(app, canvas, 0, columns);
     band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app);
@@ -173,7 +175,7 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
     PaintPitchPane(app, canvas, 0, columns, band.bottom);
     band.top = upper ? geometry.plotTop : SasPitchTop(app);
   }
-  app.flags &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   return band;
 }
 
@@ -197,10 +199,11 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
     // A region the platform merged may reach into a pane nobody asked for; that pane is
     // cleared below, so it is drawn again as well.
     const ViewGeometry& geometry = app.geometry[SasView];
-    if (rect.top < SasAmplitudeBottom(app) && rect.bottom > geometry.plotTop) app.flags |= SasUpperBandRedraw;
-    if (rect.bottom > SasPitchTop(app) && rect.top < geometry.plotBottom) app.flags |= SasLowerBandRedraw;
-    if (!(app.flags & (SasUpperBandRedraw | SasLowerBandRedraw))) {
-      app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+    if (rect.top < SasAmplitudeBottom(app) && rect.bottom > geometry.plotTop)
+      app.redraw |= SasUpperBandRedraw;
+    if (rect.bottom > SasPitchTop(app) && rect.top < geometry.plotBottom) app.redraw |= SasLowerBandRedraw;
+    if (!(app.redraw & (SasUpperBandRedraw | SasLowerBandRedraw))) {
+      app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
     }
   }
   RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
@@ -382,7 +385,7 @@ void InvalidateBelowStatus(App& app, int view) {
   const platform::Rect& client = app.clientRect[static_cast<std::size_t>(view)];
   const platform::Rect below{0, app.metrics.toolbarHeight + app.metrics.statusHeight, client.right,
                              client.bottom};
-  if (view == SasView) app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  if (view == SasView) app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   app.ports.windows.Invalidate(view, &below);
 }
 

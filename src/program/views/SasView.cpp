@@ -4,10 +4,10 @@
 #include <limits>
 
 #include "base/Instruments.h"
-#include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/SasPage.h"
 #include "program/views/Render.h"
 #include "program/views/Scrolling.h"
 #include "program/views/WavView.h"
@@ -93,7 +93,7 @@ void SasViewShowAnalysedRange(App& app) {
   while (scale > MinimumPitchScale && cents * scale > rows) scale *= 0.5;
   view.pitchScale = scale;
   SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, view.lower);
-  app.flags |= SasLowerBandRedraw;
+  app.redraw |= SasLowerBandRedraw;
 }
 
 void SasViewPitchScaleCommand(App& app, int command) {
@@ -102,7 +102,7 @@ void SasViewPitchScaleCommand(App& app, int command) {
                                                                 : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
-  app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 

@@ -12,23 +12,10 @@
 
 #include <cstdint>
 
-#include "program/views/ViewGeometry.h"
+#include "program/shell/ViewGeometry.h"
+#include "program/shell/ViewState.h"
 
 namespace vocara {
-
-namespace view {
-
-struct SasView {
-  double pitchScale = 0.25;  // pixels per cent: 0.125, 0.25, 0.5 or 1.0
-  ScrollTrack track{0.0, 0.8, 0.05};
-  ScrollBarState upper{10000, 1000, 9000, 100};  // amplitude scale
-  ScrollBarState lower{98, 12, 87, 1};           // centre note, 87 - position
-  // Set by the mouse handling while the pane splitter is dragged, with the row it has reached.
-  bool splitterDragging = false;
-  int splitterRow = 0;
-};
-
-}  // namespace view
 
 // The pane rows of the SAS window.
 int SasAmplitudeBottom(const App& app);  // last row of the amplitude plot

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <limits>
 
-#include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/SasPage.h"
 #include "program/views/Render.h"
+#include "program/views/SasView.h"
+#include "program/views/WavView.h"
 
 namespace vocara {
 namespace {
@@ -111,7 +113,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
                                  std::numeric_limits<std::int32_t>::max()));
       if (open) SasReadPage(app);
       SasViewSetDataWidth(app);
-      app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+      app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       break;
     }
     default:
@@ -158,10 +160,10 @@ void VerticalScroll(App& app, int view, const Message& message) {
   }
   platform::Rect plot{0, geometry.plotTop, right, geometry.plotBottom};
   if (message.bar == ScrollBar::SasUpper) {
-    app.flags |= SasUpperBandRedraw;
+    app.redraw |= SasUpperBandRedraw;
     plot.bottom = SasAmplitudeBottom(app);
   } else if (message.bar == ScrollBar::SasLower) {
-    app.flags |= SasLowerBandRedraw;
+    app.redraw |= SasLowerBandRedraw;
     plot.top = SasPitchTop(app);
   }
   windows.Invalidate(view, &plot);

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "platform/Message.h"
-#include "program/views/ViewGeometry.h"
+#include "program/shell/ViewGeometry.h"
 
 namespace vocara {
 

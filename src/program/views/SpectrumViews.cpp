@@ -9,14 +9,12 @@
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
 #include "base/OutputFile.h"
-#include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SettingsDialog.h"
-#include "program/shell/WindowProcedure.h"
+#include "program/shell/WavRange.h"
 #include "program/views/FftView.h"
 #include "program/views/Render.h"
 
@@ -46,6 +44,8 @@ void ShowOnTop(App& app, int view) {
   windows.BringToTop(view);
 }
 
+}  // namespace
+
 void SetFftRangeFlag(App& app) {
   if (app.spectrum.fftSelStart < app.spectrum.fftSelEnd) {
     app.flags |= FftRangeSelected;
@@ -53,6 +53,8 @@ void SetFftRangeFlag(App& app) {
     app.flags &= ~static_cast<std::uint32_t>(FftRangeSelected);
   }
 }
+
+namespace {
 
 // The WAV range becomes the samples the spectrum was computed from.
 void RangeToAnalysedSpan(App& app) {
@@ -62,6 +64,8 @@ void RangeToAnalysedSpan(App& app) {
   wav.rangeRight = span.right;
   WavRangeChanged(app);
 }
+
+}  // namespace
 
 // The note strengths at the WAV cursor, without moving the MFT cursor. The analysis window
 // grows once to what the lowest note needs at the file's rate, so neither a cursor move nor
@@ -87,27 +91,6 @@ int KeyAtMftCursor(const App& app) {
   const std::int64_t key = std::int64_t{app.geometry[MftView].cursorX} * KeyCount / (width + 1);
   return static_cast<int>(std::clamp<std::int64_t>(key, 0, KeyCount - 1));
 }
-
-platform::FileDialogRequest SavePeaksRequest(const App& app) {
-  platform::FileDialogRequest request =
-      SaveRequest("Save peaks as ASCII file", {TextFileFilter}, "txt", true);
-  request.initialName = app.fileDialogName;
-  return request;
-}
-
-// The peak list into `name`, whole or not at all.
-MessageId WritePeakFile(App& app, const std::string& name) {
-  const std::string text =
-      PeakListText(app.spectrum, app.wav.header.fields.sampleRate, app.settings.silenceThreshold);
-  OutputFile output;
-  if (const MessageId refused = output.Begin(name, {app.wav.path}); refused != MessageId::None)
-    return refused;
-  return output.Finish(text.empty() || output.File().Write(text.data(), text.size()));
-}
-
-}  // namespace
-
-void InstallSpectrumViews(App& app) { app.openers.refreshNoteSpectrum = RefreshNoteSpectrum; }
 
 std::int32_t FftCursorBin(const App& app) {
   const std::int64_t column = std::int64_t{app.geometry[FftView].cursorX} + app.fftView.firstPixel;
@@ -208,72 +191,6 @@ void SetFftRangeFromBand(App& app) {
   app.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
   SetFftRangeFlag(app);
   RepaintStatusValues(app, FftView);
-}
-
-void FftRangeKey(App& app, bool right) {
-  SpectrumState& spectrum = app.spectrum;
-  const std::int32_t bin = FftCursorBin(app);
-  // An end placed on the other side of the other end collapses the range onto it.
-  if (right) {
-    spectrum.fftSelEnd = bin + 1;
-    if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelStart = spectrum.fftSelEnd;
-  } else {
-    spectrum.fftSelStart = bin;
-    if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelEnd = spectrum.fftSelStart;
-  }
-  SetFftRangeFlag(app);
-  SendCommand(app, FftView, spectrum.fftSizeCommand);
-}
-
-namespace {
-
-// The keys newly in the range are measured, but the cursor stays on the key the user chose,
-// so that the other end can be set from there.
-void AnalysedNoteRangeChanged(App& app) {
-  MeasureNotes(app);
-  app.ports.windows.Invalidate(MftView, nullptr);
-  if (app.settingsDialog != nullptr && app.settingsDialog->IsVisible())
-    FillSettingsControls(app, *app.settingsDialog);
-}
-
-}  // namespace
-
-void MftNoteKey(App& app, bool highest) {
-  const int key = KeyAtMftCursor(app);
-  if (highest)
-    ChooseHighestNote(app.settings, key);
-  else
-    ChooseLowestNote(app.settings, key);
-  AnalysedNoteRangeChanged(app);
-}
-
-void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote) {
-  ChooseLowestNote(app.settings, lowestNote);
-  ChooseHighestNote(app.settings, std::max(highestNote, lowestNote));
-  AnalysedNoteRangeChanged(app);
-}
-
-void CopyStatusValue(App& app) {
-  UpdateFftValues(app);
-  const std::string& text = app.status.texts[33];
-  if (text.empty()) return;
-  app.ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
-}
-
-void MarkPeakCommand(App& app) {
-  if (MarkPeak(app.spectrum, FftCursorBin(app))) app.ports.windows.Invalidate(FftView, nullptr);
-}
-
-void ClearMarkedPeaks(App& app) {
-  app.spectrum.markedPeaks.clear();
-  app.ports.windows.Invalidate(FftView, nullptr);
-}
-
-void SavePeaks(App& app) {
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app));
-  if (!name) return;
-  app.fileDialogName = *name;
-  ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));
 }
 
 }  // namespace vocara

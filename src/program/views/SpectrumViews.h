@@ -15,9 +15,6 @@ namespace vocara {
 
 struct App;
 
-// Installs the note-spectrum refresh as App::openers.refreshNoteSpectrum.
-void InstallSpectrumViews(App& app);
-
 // The bin under the FFT cursor, (firstPixel + cursorX) / pixelsPerBin, within 0 .. N / 2.
 std::int32_t FftCursorBin(const App& app);
 
@@ -50,25 +47,11 @@ void RefreshNoteSpectrum(App& app);
 // The end of a mouse band in the FFT window: its columns become the selected bins.
 void SetFftRangeFromBand(App& app);
 
-// Keys of the spectrum windows: L (right = false) and R in the FFT window set an end of the
-// selected bins; L and R in the MFT window set the lowest or highest analysed note.
-void FftRangeKey(App& app, bool right);
-void MftNoteKey(App& app, bool highest);
-
-// The analysed note range set as the MFT window's L and R keys set it (Detect Note Range):
-// instrument User Defined, the notes measured again at the WAV cursor, the MFT plot redrawn and
-// an open Settings dialog showing the new selections. The MFT cursor stays where it is.
-void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote);
-
-// C in any window: the FFT amplitude readout (status field 33) onto the clipboard; an empty
-// readout leaves the clipboard as it is.
-void CopyStatusValue(App& app);
-
-// Commands 183 (T: mark the peak under the cursor), 184 (U: clear the marks) and 182 (find
-// and save peaks into a text file the user names).
-void MarkPeakCommand(App& app);
-void ClearMarkedPeaks(App& app);
-void SavePeaks(App& app);
+// The FFT range flag from the FFT selection; the MFT note strengths measured at the WAV cursor;
+// the key under the MFT cursor.
+void SetFftRangeFlag(App& app);
+void MeasureNotes(App& app);
+int KeyAtMftCursor(const App& app);
 
 // The value texts of the FFT (fields 27-33) and MFT (fields 37-39) status strips.
 void UpdateFftValues(App& app);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
-#include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/SasPage.h"
+#include "program/views/FftView.h"
+#include "program/views/SasView.h"
+#include "program/views/WavView.h"
 
 namespace vocara {
 

@@ -14,27 +14,10 @@
 #include <cstdint>
 
 #include "engine/wav/SampleAccess.h"
-#include "program/views/ViewGeometry.h"
+#include "program/shell/ViewGeometry.h"
+#include "program/shell/ViewState.h"
 
 namespace vocara {
-
-namespace view {
-
-struct WavView {
-  std::uint32_t samplesPerPixel = 1;              // at least 1
-  std::uint32_t firstSample = 0;                  // sample shown in column 0
-  double valueScale = 0.0;                        // pixels per unit of a left-aligned sample
-  std::int32_t valueOffset = 0;                   // added to a sample value before scaling
-  std::array<SamplePair, MaxColumns> envelope{};  // per column: smallest and largest sample
-  // Extremes over the columns of the last envelope pass (left-aligned units); the value fit
-  // fits the plot to them.
-  double envelopeMin = 0.0;
-  double envelopeMax = 0.0;
-  ScrollTrack track{0.0, 0.8, 0.1};
-  ScrollBarState vertical{10000, 10001, 0, 1000};
-};
-
-}  // namespace view
 
 // The plot row of a sample value, as the WAV vertical mapping says.
 int WavRowOfValue(double value, std::int32_t valueOffset, double valueScale, int plotTop, int plotBottom);

@@ -29,10 +29,10 @@
 #include "program/audio/AudioProbe.h"
 #include "program/audio/Playback.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 

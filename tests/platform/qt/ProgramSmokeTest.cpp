@@ -20,9 +20,9 @@
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtViewWindow.h"
 #include "platform/qt/QtWindows.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/App.h"
 #include "program/shell/Resources.h"
-#include "program/shell/StartUp.h"
 
 namespace vocara::platform::qt::test {
 namespace {

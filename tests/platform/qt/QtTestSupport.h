@@ -16,6 +16,7 @@
 #include "platform/Message.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtPlatform.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "support/TempDir.h"
 

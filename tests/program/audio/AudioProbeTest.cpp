@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "program/audio/AudioProbe.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 
 namespace vocara::test {

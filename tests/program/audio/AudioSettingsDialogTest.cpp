@@ -13,8 +13,8 @@
 
 #include "program/audio/AudioProbe.h"
 #include "program/audio/AudioSettingsDialog.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 
 namespace vocara::test {

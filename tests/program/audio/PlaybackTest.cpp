@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "platform/Keys.h"
+#include "program/audio/AudioProbe.h"
 #include "program/audio/Playback.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/StartUp.h"
+#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
 #include "support/WavFiles.h"
@@ -335,10 +337,7 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
          // Another buffer would not fit a 32-bit size: the recording stops before it wraps.
          // (The file is not opened afterwards: it would be a sparse file of 4 GiB.)
          app.recording.header.SetDataSize(0xFFFFFFFFu - 36 - AudioBufferBytes / 2);
-         auto open = std::move(app.openers.wavOpenCommand);
-         app.openers.wavOpenCommand = nullptr;
          Recorded(1, AudioBufferBytes);
-         app.openers.wavOpenCommand = std::move(open);
          std::filesystem::remove(dir.File("full.wav"));
        },
        "The recording has reached the largest size a WAV file can hold. It was stopped; the part recorded "

@@ -12,10 +12,11 @@
 #include "platform/Keys.h"
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/StartUp.h"
-#include "program/views/ViewGeometry.h"
+#include "program/shell/ViewGeometry.h"
+#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
@@ -35,11 +36,13 @@ class CorrectCommandsTest : public AppTest {
     app.sas.header = SasHeaderFor(100, 48000, app.wav.checksum, 50);
     app.sas.path = WriteSasFile(dir.File("take.sas"), app.sas.header,
                                 std::vector<SasFrame>(50, FreshFrame(4000, -1 << 28, 1 << 28)), links);
-    app.sas.file = FileHandle::OpenForReading(app.sas.path);
+    app.sas.file = FileHandle::OpenForUpdate(app.sas.path);
     app.sas.links = links;
-    app.openers.sasWriteBack = [this](App&) { calls.push_back("writeBack"); };
     fake.audio.outputs = {"speakers"};
-    fake.audio.onOutputOpen = [this] { calls.push_back("play"); };
+    // Whatever plays was rendered from the SAS as the file holds it, pending edits written back.
+    fake.audio.onOutputOpen = [this] {
+      calls.push_back(app.Has(SasPageDirty) ? "play before write-back" : "play");
+    };
     app.flags |= SasOpen | WavSasMatch | PlayAvailable;
     UpdateCommandStates(app);
     fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
@@ -81,6 +84,7 @@ class CorrectCommandsTest : public AppTest {
   std::filesystem::path startDirectory = std::filesystem::current_path();
   std::vector<std::int32_t> input;
   std::string wavPath;
+  std::vector<std::string> calls;
   int pumps = 0;
   int escAtPump = -1;
 };
@@ -101,7 +105,8 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   // kernel takes), and its end, all in busy mode.
   const int blockFrames = ShapeOf(BestKernelWidth()).Frames();
   EXPECT_EQ(pumps, 51 + 1 + (50 + blockFrames - 1) / blockFrames + 1);
-  EXPECT_EQ(calls, std::vector<std::string>{"writeBack"});
+  EXPECT_FALSE(app.Has(SasPageDirty)) << "the edits were written back first";
+  EXPECT_TRUE(calls.empty());
   EXPECT_FALSE(app.Has(Busy));
   // The cursor line followed the render to the last frame, kept inside the plot, and the
   // cursor sample follows its column.
@@ -139,7 +144,7 @@ TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale)
   app.flags |= SasPageDirty;  // an edit: written back, rendered anew
   Command(WavView, 117);
   EXPECT_EQ(pumps, 2 * rendered);
-  EXPECT_EQ(calls, (std::vector<std::string>{"play", "play", "writeBack", "play"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"play", "play", "play"}));
 }
 
 TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnplayed) {

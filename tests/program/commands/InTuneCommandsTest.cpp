@@ -17,11 +17,13 @@
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasUndo.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/CommandHandler.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/CommandHandler.h"
 #include "program/shell/Resources.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
+#include "program/shell/SasPage.h"
+#include "program/shell/WavRange.h"
 #include "program/views/CorrectionMarks.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
@@ -98,6 +100,7 @@ class InTuneMenuTest : public AppTest {
 
   std::filesystem::path startDirectory = std::filesystem::current_path();
   std::string wavPath;
+  std::vector<std::string> calls;
   std::string sasPath;
   std::uint32_t hop = 0;
   std::function<void()> onPump;

@@ -8,8 +8,9 @@
 #include "engine/wav/WavDocument.h"
 #include "platform/Keys.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
+#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 

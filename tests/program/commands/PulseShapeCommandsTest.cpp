@@ -5,8 +5,8 @@
 
 #include "engine/processing/PulseShape.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 

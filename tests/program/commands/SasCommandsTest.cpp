@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "program/commands/SasCommands.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
+#include "program/shell/SasPage.h"
 #include "program/views/SasView.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"

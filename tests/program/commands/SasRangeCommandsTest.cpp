@@ -9,9 +9,10 @@
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasRangeCommands.h"
 #include "program/commands/SasUndo.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/StartUp.h"
+#include "program/shell/SasPage.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 

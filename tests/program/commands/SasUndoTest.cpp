@@ -8,10 +8,11 @@
 
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasUndo.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/Resources.h"
-#include "program/shell/StartUp.h"
+#include "program/shell/SasPage.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 

@@ -8,8 +8,8 @@
 
 #include "base/MessageId.h"
 #include "program/commands/SynthesisDialog.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 

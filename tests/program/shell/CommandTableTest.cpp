@@ -2,10 +2,10 @@
 
 #include <set>
 
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/Resources.h"
-#include "program/shell/StartUp.h"
 #include "support/AppFixture.h"
 
 namespace vocara::test {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "program/shell/SasPage.h"
 #include "program/views/CorrectionMarks.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"

@@ -67,12 +67,12 @@ TEST_F(SasViewTest, TheWheelOverTheLowerPaneMovesTheCentreNoteBySemitones) {
   OpenSas(100);
   Resize(SasView, 640, 600);
   const int boundary = 26 + app.upperPaneHeight;  // the first row of the lower pane
-  app.flags &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   Wheel(SasView, {50, boundary}, 120);
   EXPECT_EQ(app.sasView.lower.position, 86);  // note 87 - 86 = 1 on the centre row
   EXPECT_EQ(Bar(SasView, ScrollBar::SasLower), (platform::ScrollInfo{0, 98, 12, 86}));
   // Only the pitch pane is repainted.
-  EXPECT_EQ(app.flags & (SasUpperBandRedraw | SasLowerBandRedraw), SasLowerBandRedraw);
+  EXPECT_EQ(app.redraw & (SasUpperBandRedraw | SasLowerBandRedraw), SasLowerBandRedraw);
   EXPECT_EQ(fake.windows.views[SasView].invalidated.back(),
             (platform::Rect{0, SasPitchTop(app), 624, app.geometry[SasView].plotBottom}));
   Wheel(SasView, {50, boundary}, -120);

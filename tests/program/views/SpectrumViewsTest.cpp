@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/processing/Spectrum.h"
-#include "program/shell/SettingsDialog.h"
+#include "program/commands/SettingsDialog.h"
 #include "program/views/Render.h"
 #include "program/views/ViewFixture.h"
 

@@ -10,9 +10,9 @@
 
 #include "platform/Keys.h"
 #include "program/commands/SasCommands.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
 #include "program/views/Scrolling.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"

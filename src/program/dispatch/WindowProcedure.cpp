@@ -1,13 +1,16 @@
-#include "program/shell/WindowProcedure.h"
+#include "program/dispatch/WindowProcedure.h"
 
 #include "base/FileHandle.h"
 #include "engine/wav/Import.h"
 #include "program/audio/Playback.h"
+#include "program/commands/SasCommands.h"
+#include "program/commands/SasMouse.h"
+#include "program/commands/WavCommands.h"
+#include "program/dispatch/CommandHandler.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/CommandHandler.h"
+#include "program/shell/SasPage.h"
 #include "program/views/Render.h"
-#include "program/views/SasMouse.h"
 #include "program/views/Scrolling.h"
 #include "program/views/ViewLayout.h"
 
@@ -27,9 +30,10 @@ void Close(App& app, int view) {
   }
   if ((app.flags & Busy) || MouseDragHeld(app)) return;
   SaveWindowLayout(app.files.settingsFile, app.layout);
-  if ((app.flags & SasOpen) && app.openers.sasWriteBack) app.openers.sasWriteBack(app);
+  if (app.flags & SasOpen) SasWriteBack(app);
   CloseAudio(app);
-  if (app.openers.closeFiles) app.openers.closeFiles(app);
+  app.wav.file.Close();
+  app.sas.file.Close();
   windows.Destroy(WavView);
 }
 
@@ -143,11 +147,15 @@ void OpenDocumentByName(App& app, const std::string& path) {
   // Another kind of sound file (FLAC, AIFF, Ogg, ...) goes to the WAV opener too, which
   // refuses it and offers the mono copy.
   if (start == "RIFF" || (start != "SAS " && ImportCanRead(path))) {
-    if (app.openers.wavClose) app.openers.wavClose(app, false);
-    if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, &path);
+    WavClose(app, false);
+    WavOpenCommand(app, &path);
   } else if (start == "SAS ") {
-    if (app.openers.sasOpenCommand) app.openers.sasOpenCommand(app, &path);
+    SasOpenCommand(app, &path);
   }
+}
+
+std::intptr_t WindowProcedureSink::Dispatch(int view, const platform::Message& message) {
+  return WindowProcedure(app_, view, message);
 }
 
 }  // namespace vocara

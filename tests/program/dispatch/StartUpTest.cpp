@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "base/BuildInfo.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/ProgramOptions.h"
-#include "program/shell/StartUp.h"
+#include "program/dispatch/ProgramOptions.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"
@@ -255,29 +255,26 @@ TEST(CommandLine, AnUnknownOptionIsAUsageError) {
 TEST_F(StartUpTest, TheFileNamedByTheWordsOpensAtStart) {
   const std::filesystem::path startDirectory = std::filesystem::current_path();
   std::filesystem::current_path(dir.Path());
-  const std::string path = WriteFile(dir.File("my -take 2.wav"), "RIFF....WAVE");
-  WriteFile(dir.File("-take.wav"), "RIFF....WAVE");
+  const std::string take = CanonicalWav(Format(2), Samples(2, {1, -1, 2}));
+  const std::string path = WriteFile(dir.File("my -take 2.wav"), take);
+  WriteFile(dir.File("-take.wav"), take);
   const OptionsRun alone({"-take.wav"});
   const OptionsRun words({dir.File("my"), "-take", "2.wav"});
   std::filesystem::current_path(startDirectory);
   EXPECT_FALSE(alone.options.exitCode.has_value()) << alone.err.str();
   EXPECT_EQ(alone.options.commandLine, "-take.wav");
   ASSERT_FALSE(words.options.exitCode.has_value()) << words.err.str();
-  RecordOpeners();
   ASSERT_TRUE(ProgramStart(app, words.options.commandLine));
-  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + path + ")"}));
+  EXPECT_EQ(app.wav.path, path);
 }
 
 TEST_F(StartUpTest, CommandLineFileIsOpenedBeforeReady) {
-  RecordOpeners();
+  // A file the WAV opener refuses: its message box comes while the program is not yet ready.
   const std::string path = WriteFile(dir.File("take.wav"), "RIFF....WAVE");
   bool readyWhenOpened = true;
-  app.openers.wavOpenCommand = [&](App& a, const std::string* p) {
-    readyWhenOpened = a.Has(Ready);
-    calls.push_back("wavOpen(" + *p + ")");
-  };
+  fake.desktop.onMessage = [&] { readyWhenOpened = app.Has(Ready); };
   ASSERT_TRUE(ProgramStart(app, "\"" + path + "\""));
-  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + path + ")"}));
+  EXPECT_EQ(MessageTexts().size(), 1u);
   EXPECT_FALSE(readyWhenOpened);
 }
 

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "base/Instruments.h"
+#include "program/commands/SettingsDialog.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SettingsDialog.h"
-#include "program/shell/StartUp.h"
+#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
 #include "support/WavFiles.h"
@@ -223,17 +224,18 @@ TEST_F(SettingsDialogTest, SaveCreatesAMissingFileAndSkipsOneThatCannotBeOpened)
 // --- Closing ---
 
 TEST_F(SettingsDialogTest, ClosingRefreshesTheNoteSpectrumAndTheSasRuler) {
-  int refreshes = 0;
-  app.openers.refreshNoteSpectrum = [&](App&) { ++refreshes; };
+  // The MFT window's note strengths are measured again, over the note range as it now stands,
+  // and the window redrawn whole.
+  const auto refreshes = [&] { return fake.windows.views[MftView].invalidated.size(); };
   AfterOk(id::Tempo, "100");
-  EXPECT_EQ(refreshes, 1);
+  EXPECT_EQ(refreshes(), 1u);
   EXPECT_TRUE(fake.windows.views[SasView].presented.empty()) << "no SAS, no ruler";
 
   app.flags |= SasOpen;
   app.sas.header.sampleRate = 48000;
   app.sas.header.frameLength = 480;
   Run([](FakeDialog&, platform::DialogProcedure&) {});  // the close box: Cancel
-  EXPECT_EQ(refreshes, 2);
+  EXPECT_EQ(refreshes(), 2u);
   const std::vector<platform::Rect>& shown = fake.windows.views[SasView].presented;
   ASSERT_EQ(shown.size(), 1u) << "the ruler is drawn straight into the SAS window";
   EXPECT_EQ(shown[0].top, app.metrics.toolbarHeight + app.metrics.statusHeight);

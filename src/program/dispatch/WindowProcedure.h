@@ -20,4 +20,14 @@ void SendCommand(App& app, int view, int command);
 // anything else, an unreadable file or a name over 259 characters does nothing.
 void OpenDocumentByName(App& app, const std::string& path);
 
+// The window procedure as the adapters call it.
+class WindowProcedureSink final : public platform::MessageSink {
+ public:
+  explicit WindowProcedureSink(App& app) : app_(app) {}
+  std::intptr_t Dispatch(int view, const platform::Message& message) override;
+
+ private:
+  App& app_;
+};
+
 }  // namespace vocara

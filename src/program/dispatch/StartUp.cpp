@@ -1,4 +1,4 @@
-#include "program/shell/StartUp.h"
+#include "program/dispatch/StartUp.h"
 
 #include <array>
 #include <cstddef>
@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "program/audio/AudioProbe.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/Resources.h"
-#include "program/shell/WindowProcedure.h"
 #include "program/views/ViewLayout.h"
 
 namespace vocara {

@@ -1,4 +1,4 @@
-#include "program/views/SasMouseEdits.h"
+#include "program/commands/SasMouseEdits.h"
 
 #include <algorithm>
 #include <cmath>

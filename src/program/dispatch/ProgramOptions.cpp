@@ -1,10 +1,10 @@
-#include "program/shell/ProgramOptions.h"
+#include "program/dispatch/ProgramOptions.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "base/BuildInfo.h"
-#include "program/shell/StartUp.h"
+#include "program/dispatch/StartUp.h"
 
 namespace vocara {
 namespace {

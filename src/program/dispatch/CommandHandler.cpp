@@ -1,4 +1,4 @@
-#include "program/shell/CommandHandler.h"
+#include "program/dispatch/CommandHandler.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,14 +18,16 @@
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasRangeCommands.h"
 #include "program/commands/SasUndo.h"
+#include "program/commands/SettingsDialog.h"
+#include "program/commands/SpectrumCommands.h"
 #include "program/commands/SynthesisDialog.h"
 #include "program/commands/WavCommands.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/SettingsDialog.h"
-#include "program/shell/WindowProcedure.h"
+#include "program/shell/WavRange.h"
 #include "program/views/CorrectionMarks.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
@@ -72,9 +74,7 @@ void OpenUserGuide(App& app) {
                       platform::MessageAnswer::Ok);
 }
 
-void CloseWav(App& app, bool fullReset) {
-  if (app.openers.wavClose) app.openers.wavClose(app, fullReset);
-}
+void CloseWav(App& app, bool fullReset) { WavClose(app, fullReset); }
 
 }  // namespace
 
@@ -108,7 +108,7 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
                               // cancelled
       CloseWav(app, false);
       windows.Invalidate(WavView, nullptr);
-      if (app.openers.wavOpenCommand) app.openers.wavOpenCommand(app, nullptr);
+      WavOpenCommand(app, nullptr);
       break;
     case CommandId::Generate:  // WAV File / Generate: the modeless Wave Synthesis dialog, or it to the top
       OpenSynthesisDialog(app, view);
@@ -192,7 +192,7 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
       SasBuildCommand(app);
       break;
     case CommandId::OpenSas:  // SAS File / Open
-      if (app.openers.sasOpenCommand) app.openers.sasOpenCommand(app, nullptr);
+      SasOpenCommand(app, nullptr);
       break;
     case CommandId::CloseSas:  // SAS File / Close
       SasClose(app);

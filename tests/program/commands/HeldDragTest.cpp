@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "engine/sas/SasDocument.h"
+#include "program/commands/SasMouse.h"
 #include "program/commands/SasUndo.h"
-#include "program/views/SasMouse.h"
+#include "program/shell/SasPage.h"
 #include "program/views/ViewFixture.h"
 
 namespace vocara::test {

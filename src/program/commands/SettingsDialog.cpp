@@ -8,7 +8,7 @@
 // of the settings taken when the dialog opened, even after a Save (the file keeps what was
 // saved).
 
-#include "program/shell/SettingsDialog.h"
+#include "program/commands/SettingsDialog.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -24,7 +24,9 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/DialogFields.h"
+#include "program/shell/WavRange.h"
 #include "program/views/Render.h"
+#include "program/views/SpectrumViews.h"
 
 namespace vocara {
 namespace {
@@ -106,7 +108,7 @@ void SelectNotes(DialogHandle& dialog, const GeneralSettings& settings) {
 void CloseSettingsDialog(App& app, DialogHandle& dialog) {
   // The MFT view marks the analysis note range; it is recomputed once the spectrum window
   // installs its refresh.
-  if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
+  RefreshNoteSpectrum(app);
   // The bar ruler follows beats, tempo and origin.
   if (app.flags & SasOpen) RedrawBarRuler(app);
   app.settingsDialog = nullptr;

@@ -1,4 +1,4 @@
-#include "program/shell/ProgressPacer.h"
+#include "program/commands/ProgressPacer.h"
 
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"

@@ -8,7 +8,7 @@
 // looks at the frame after it, which for the last page column is read from the file once at the
 // press: a move does no file access and no allocation.
 
-#include "program/views/SasMouse.h"
+#include "program/commands/SasMouse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,16 +19,18 @@
 #include "base/Instruments.h"
 #include "base/MessageId.h"
 #include "program/commands/SasCommands.h"
+#include "program/commands/SasMouseEdits.h"
 #include "program/commands/SasUndo.h"
+#include "program/commands/SettingsDialog.h"
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/Resources.h"
-#include "program/shell/SettingsDialog.h"
+#include "program/shell/SasPage.h"
+#include "program/shell/WavRange.h"
 #include "program/views/Render.h"
-#include "program/views/SasMouseEdits.h"
 #include "program/views/SasView.h"
 #include "program/views/Scrolling.h"
 #include "program/views/SpectrumViews.h"
@@ -496,7 +498,7 @@ void EndBand(App& app, int view) {
       };
       ChooseLowestNote(app.settings, noteAt(left));
       ChooseHighestNote(app.settings, noteAt(right));
-      if (app.openers.refreshNoteSpectrum) app.openers.refreshNoteSpectrum(app);
+      RefreshNoteSpectrum(app);
       if (app.settingsDialog != nullptr) FillSettingsControls(app, *app.settingsDialog);
       break;
     }
@@ -520,7 +522,7 @@ void Release(App& app, bool shift) {
   if (state & (DragCursor | DragEditBits)) {
     if (view == SasView) {
       CentrePitchOnCursor(app, shift);
-      app.flags |= SasUpperBandRedraw | SasLowerBandRedraw;
+      app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       app.ports.windows.Invalidate(SasView, &app.clientRect[SasView]);
     } else if (view == WavView) {
       FollowCursor(app);

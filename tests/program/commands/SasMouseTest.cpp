@@ -8,9 +8,10 @@
 
 #include "base/NumberText.h"
 #include "engine/sas/SasDocument.h"
+#include "program/commands/SasMouse.h"
 #include "program/commands/SasUndo.h"
-#include "program/shell/SettingsDialog.h"
-#include "program/views/SasMouse.h"
+#include "program/commands/SettingsDialog.h"
+#include "program/shell/SasPage.h"
 #include "program/views/SasView.h"
 #include "program/views/ViewFixture.h"
 
@@ -377,12 +378,12 @@ TEST_F(SasMouseTest, TheCursorShowsTheSplitterTheModeOrTheArrow) {
 TEST_F(SasMouseTest, ReleasingCentresThePitchPaneOnTheCursorsNoteAndRepaints) {
   Open(Frames(5000));
   Page(200).targetPitch = 3049;
-  app.flags &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   Click({200, UpperRow});  // source 1200 cents: note 12
   EXPECT_EQ(app.geometry[SasView].cursorX, 200);
   EXPECT_EQ(app.sasView.lower.position, 87 - 12);
   EXPECT_EQ(Bar(SasView, platform::ScrollBar::SasLower).pos, 87 - 12);
-  EXPECT_TRUE(app.Has(SasUpperBandRedraw | SasLowerBandRedraw));
+  EXPECT_TRUE(app.redraw == (SasUpperBandRedraw | SasLowerBandRedraw));
   EXPECT_EQ(fake.windows.views[SasView].invalidated.back(), (platform::Rect{0, 26, 624, 600}));
   Drag(SasView, {{200, UpperRow}}, false, true);  // with Shift the target's note, 30
   EXPECT_EQ(app.sasView.lower.position, 87 - 30);

@@ -4,11 +4,12 @@
 #include <filesystem>
 
 #include "base/BuildInfo.h"
+#include "base/FileHandle.h"
 #include "platform/Keys.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/StartUp.h"
-#include "program/shell/WindowProcedure.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 
@@ -19,10 +20,7 @@ using platform::MessageKind;
 
 class WindowProcedureTest : public AppTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ProgramStart(app, ""));
-    RecordOpeners();
-  }
+  void SetUp() override { ASSERT_TRUE(ProgramStart(app, "")); }
   std::string Write(const std::string& name, const std::string& bytes) {
     return WriteFile(dir.File(name), bytes);
   }
@@ -46,19 +44,20 @@ TEST_F(WindowProcedureTest, OpensDocumentsByTheirFirstFourBytes) {
   const std::string pipe = dir.File("pipe");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   OpenDocumentByName(app, pipe);  // at once, not waiting for a writer
-  EXPECT_EQ(calls, (std::vector<std::string>{"wavClose", "wavOpen(" + wav + ")", "sasOpen(" + sas + ")"}));
+  // The WAV opener and the SAS opener each refuse their file with their own message; the
+  // other names reach neither.
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"WAVE to short", "File to short"}));
 }
 
 TEST_F(WindowProcedureTest, DropOpensOnlyTheFirstFileAndNothingWhileBusy) {
   const std::string first = Write("first.sas", "SAS x");
   const std::string second = Write("second.wav", "RIFFxxxx");
   Drop(FftView, {first, second, second});
-  EXPECT_EQ(calls, (std::vector<std::string>{"sasOpen(" + first + ")"}));
-  calls.clear();
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"File to short"}));  // the SAS opener's
   Drop(WavView, {Write("text.txt", "just text")});
   SetBusy(app, true);
   Drop(WavView, {second});
-  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(MessageTexts().size(), 1u);
 }
 
 TEST_F(WindowProcedureTest, BusyRefusesCommandsMouseAndCloseButNotKeys) {
@@ -73,7 +72,7 @@ TEST_F(WindowProcedureTest, BusyRefusesCommandsMouseAndCloseButNotKeys) {
   EXPECT_FALSE(fake.windows.views[WavView].destroyed);
   Key(WavView, platform::key::Escape);
   EXPECT_TRUE(app.Has(AbortRequested));
-  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(fake.desktop.fileRequests.empty());
   EXPECT_FALSE(fake.pump.quitCode);
 }
 
@@ -81,9 +80,11 @@ TEST_F(WindowProcedureTest, DisabledCommandsDoNothing) {
   Command(WavView, 103);  // Close with no WAV open, as an accelerator could send it
   Command(WavView, 99);
   Command(WavView, 187);
-  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(fake.desktop.fileRequests.empty());
+  EXPECT_TRUE(fake.desktop.messages.empty());
   Command(WavView, 121);
-  EXPECT_EQ(calls, (std::vector<std::string>{"sasOpen(dialog)"}));
+  ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
+  EXPECT_EQ(fake.desktop.fileRequests[0].title, "Open SAS File");
 }
 
 TEST_F(WindowProcedureTest, ClosingOtherWindowsOnlyHidesThem) {
@@ -100,10 +101,12 @@ TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
   ASSERT_EQ(before.size(), 176u);
   fake.windows.views[SasView].screenRect = {5, 250, 700, 600};
   sink.Dispatch(SasView, Msg(MessageKind::Move));
-  app.flags |= SasOpen;
+  app.flags |= SasOpen | SasPageDirty;
+  app.wav.file = FileHandle::OpenForReading(settings);
 
   sink.Dispatch(WavView, Msg(MessageKind::Close));
-  EXPECT_EQ(calls, (std::vector<std::string>{"sasWriteBack", "closeFiles"}));
+  EXPECT_FALSE(app.Has(SasPageDirty)) << "the pending edits were written back";
+  EXPECT_FALSE(app.wav.file.IsOpen());
   EXPECT_TRUE(fake.windows.views[WavView].destroyed);
   EXPECT_EQ(fake.pump.quitCode, 0);
   const std::string after = ReadFile(settings);
@@ -116,11 +119,12 @@ TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
 }
 
 TEST_F(WindowProcedureTest, ClosingWithoutASettingsFileCreatesNone) {
+  app.wav.file = FileHandle::OpenForReading(dir.File("vocara.INI"));
   std::filesystem::remove(dir.File("vocara.INI"));
   Command(WavView, 109);  // Exit
   EXPECT_EQ(fake.pump.quitCode, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("vocara.INI")));
-  EXPECT_EQ(calls, (std::vector<std::string>{"closeFiles"}));
+  EXPECT_FALSE(app.wav.file.IsOpen());
 }
 
 TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {

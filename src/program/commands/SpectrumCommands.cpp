@@ -1,0 +1,109 @@
+#include "program/commands/SpectrumCommands.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "base/MessageId.h"
+#include "base/OutputFile.h"
+#include "engine/processing/Spectrum.h"
+#include "program/commands/SettingsDialog.h"
+#include "program/shell/App.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/FileChoice.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/views/SpectrumViews.h"
+
+namespace vocara {
+namespace {
+
+constexpr std::size_t MaxClipboardText = 259;
+
+platform::FileDialogRequest SavePeaksRequest(const App& app) {
+  platform::FileDialogRequest request =
+      SaveRequest("Save peaks as ASCII file", {TextFileFilter}, "txt", true);
+  request.initialName = app.fileDialogName;
+  return request;
+}
+
+// The peak list into `name`, whole or not at all.
+MessageId WritePeakFile(App& app, const std::string& name) {
+  const std::string text =
+      PeakListText(app.spectrum, app.wav.header.fields.sampleRate, app.settings.silenceThreshold);
+  OutputFile output;
+  if (const MessageId refused = output.Begin(name, {app.wav.path}); refused != MessageId::None)
+    return refused;
+  return output.Finish(text.empty() || output.File().Write(text.data(), text.size()));
+}
+
+}  // namespace
+
+void FftRangeKey(App& app, bool right) {
+  SpectrumState& spectrum = app.spectrum;
+  const std::int32_t bin = FftCursorBin(app);
+  // An end placed on the other side of the other end collapses the range onto it.
+  if (right) {
+    spectrum.fftSelEnd = bin + 1;
+    if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelStart = spectrum.fftSelEnd;
+  } else {
+    spectrum.fftSelStart = bin;
+    if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelEnd = spectrum.fftSelStart;
+  }
+  SetFftRangeFlag(app);
+  // The spectrum is measured again over the new range, as the size command does when it is usable.
+  if (const CommandRecord* size = FindCommand(app.commands, spectrum.fftSizeCommand); size && size->enabled)
+    RefreshSpectrumView(app, spectrum.fftSizeCommand);
+}
+
+namespace {
+
+// The keys newly in the range are measured, but the cursor stays on the key the user chose,
+// so that the other end can be set from there.
+void AnalysedNoteRangeChanged(App& app) {
+  MeasureNotes(app);
+  app.ports.windows.Invalidate(MftView, nullptr);
+  if (app.settingsDialog != nullptr && app.settingsDialog->IsVisible())
+    FillSettingsControls(app, *app.settingsDialog);
+}
+
+}  // namespace
+
+void MftNoteKey(App& app, bool highest) {
+  const int key = KeyAtMftCursor(app);
+  if (highest)
+    ChooseHighestNote(app.settings, key);
+  else
+    ChooseLowestNote(app.settings, key);
+  AnalysedNoteRangeChanged(app);
+}
+
+void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote) {
+  ChooseLowestNote(app.settings, lowestNote);
+  ChooseHighestNote(app.settings, std::max(highestNote, lowestNote));
+  AnalysedNoteRangeChanged(app);
+}
+
+void CopyStatusValue(App& app) {
+  UpdateFftValues(app);
+  const std::string& text = app.status.texts[33];
+  if (text.empty()) return;
+  app.ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
+}
+
+void MarkPeakCommand(App& app) {
+  if (MarkPeak(app.spectrum, FftCursorBin(app))) app.ports.windows.Invalidate(FftView, nullptr);
+}
+
+void ClearMarkedPeaks(App& app) {
+  app.spectrum.markedPeaks.clear();
+  app.ports.windows.Invalidate(FftView, nullptr);
+}
+
+void SavePeaks(App& app) {
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app));
+  if (!name) return;
+  app.fileDialogName = *name;
+  ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));
+}
+
+}  // namespace vocara
