@@ -20,6 +20,7 @@ struct MenuItem {
   std::vector<MenuItem> items;  // Submenu only
   bool checkable = false;       // shows a check mark, which the core alone sets (SetMenuItemChecked)
   bool checked = false;         // state when the menu is created
+  int image = -1;               // the toolbar image shown beside the label; -1 for none
 };
 
 struct MenuPopup {

@@ -32,11 +32,6 @@ namespace {
 // Scroll bars and the SAS pane controls are 16 pixels thick, unscaled.
 constexpr int ScrollBarThickness = 16;
 
-// The Edit Mode menu items 128..133 carry the toolbar images 11..16 of the same modes.
-constexpr int FirstImagedMenuCommand = 128;
-constexpr int LastImagedMenuCommand = 133;
-constexpr int FirstMenuImage = 11;
-
 constexpr int WheelNotch = 120;
 
 Rect ToRect(const QRect& r) { return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
@@ -293,9 +288,7 @@ void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
         action->setEnabled(!item.greyed);
         action->setCheckable(item.checkable);
         action->setChecked(item.checked);
-        if (item.command >= FirstImagedMenuCommand && item.command <= LastImagedMenuCommand) {
-          action->setIcon(ToolbarIcon(FirstMenuImage + item.command - FirstImagedMenuCommand));
-        }
+        if (item.image >= 0) action->setIcon(ToolbarIcon(item.image));
         const int command = item.command;
         connect(action, &QAction::triggered, this, [this, action, command] {
           // Qt toggles a checkable action as it is chosen; the core decides whether it changes.

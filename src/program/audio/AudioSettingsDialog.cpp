@@ -18,6 +18,7 @@
 #include "program/audio/AudioProbe.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
 
 namespace vocara {
@@ -221,5 +222,17 @@ void RunAudioSettingsDialog(App& app, int ownerView) {
   AudioSettingsProcedure procedure(app);
   app.ports.dialogs.RunModal(ownerView, AudioSettingsDialogTemplate(), procedure);
 }
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    // View / Audio Device Settings: modal, owned by the commanding window.
+    {CommandId::AudioDeviceSettings, [](App& app, int view, CommandId) { RunAudioSettingsDialog(app, view); },
+     Ready, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> AudioSettingsCommandEntries() { return Entries; }
 
 }  // namespace vocara

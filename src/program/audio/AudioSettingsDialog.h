@@ -4,7 +4,10 @@
 // the last successful OK and probes the devices with it again.
 #pragma once
 
+#include <span>
+
 #include "platform/DialogPort.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -31,5 +34,8 @@ platform::DialogTemplate AudioSettingsDialogTemplate();
 
 // Runs the dialog modally, owned by the window `ownerView`.
 void RunAudioSettingsDialog(App& app, int ownerView);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> AudioSettingsCommandEntries();
 
 }  // namespace vocara

@@ -347,4 +347,25 @@ void CloseAudio(App& app) {
   if (app.playback.deviceOpen) EndPlayback(app, false);
 }
 
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::Record, [](App& app, int, CommandId) { RecordCommand(app); }, RecordAvailable, true,
+     OnToolbar(WavView)},
+    // WAV File / Play: from the cursor to the end.
+    {CommandId::Play,
+     [](App& app, int, CommandId) { PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount); },
+     WavOpen | PlayAvailable, true, OnToolbar(WavView)},
+    {CommandId::Stop, [](App& app, int, CommandId) { StopCommand(app); }, StopAvailable, true,
+     OnToolbar(WavView)},
+    // WAV Range / Play.
+    {CommandId::PlayRange,
+     [](App& app, int, CommandId) { PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight); },
+     WavOpen | WavRangeSelected | PlayAvailable, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> PlaybackCommandEntries() { return Entries; }
+
 }  // namespace vocara

@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "base/FileHandle.h"
 #include "engine/wav/WavHeader.h"
 #include "platform/AudioPort.h"
 #include "platform/Message.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/DeviceState.h"
 
 namespace vocara {
@@ -53,5 +55,8 @@ void FollowPlayback(App& app);
 
 // When the program ends: a recording is finished as a whole file, playback stopped.
 void CloseAudio(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> PlaybackCommandEntries();
 
 }  // namespace vocara

@@ -49,4 +49,15 @@ void SasBuildCommand(App& app) {
   SetBusy(app, false);
 }
 
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    // SAS File / Build: a new SAS file from the open recording, in busy mode.
+    {CommandId::BuildSas, [](App& app, int, CommandId) { SasBuildCommand(app); }, WavOpen, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> BuildCommandEntries() { return Entries; }
+
 }  // namespace vocara

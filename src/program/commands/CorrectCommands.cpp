@@ -112,4 +112,19 @@ void PlayCorrectedCommand(App& app) {
   SetBusy(app, false);
 }
 
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    // WAV File / Correct: the whole recording into a file the user names.
+    {CommandId::Correct, [](App& app, int, CommandId) { CorrectCommand(app); },
+     WavOpen | SasOpen | WavSasMatch, true},
+    // WAV Range / Play Corrected: the range rendered unless the temporary file is current.
+    {CommandId::PlayCorrected, [](App& app, int, CommandId) { PlayCorrectedCommand(app); },
+     WavOpen | SasOpen | WavRangeSelected | WavSasMatch | PlayAvailable, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> CorrectCommandEntries() { return Entries; }
+
 }  // namespace vocara

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -33,5 +36,8 @@ void CorrectCommand(App& app);
 // (busy), played when the render finished, and measured for the correction report while it
 // plays (still busy; Esc stops the measurement, not the sound).
 void PlayCorrectedCommand(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> CorrectCommandEntries();
 
 }  // namespace vocara

@@ -212,30 +212,20 @@ void RepairOctaveJumps(App& app) {
 bool InTuneCommandUsable(const App& app, int command) {
   if (!IsInTuneCommand(command) || (app.flags & Busy) || !(app.flags & SasOpen) || app.sas.readOnly)
     return false;
-  if (command == SnapToScaleCommand) return true;
+  if (command == Id(CommandId::SnapToScale)) return true;
   return app.Has(WavOpen | SasOpen | WavSasMatch);
-}
-
-void UpdateInTuneStates(App& app) {
-  for (int command = FirstInTuneCommand; command <= LastInTuneCommand; ++command) {
-    const bool usable = InTuneCommandUsable(app, command);
-    bool& enabled = app.inTuneEnabled[static_cast<std::size_t>(command - FirstInTuneCommand)];
-    if (usable == enabled) continue;
-    enabled = usable;
-    app.ports.windows.SetMenuItemEnabled(command, usable);
-  }
 }
 
 void InTuneCommand(App& app, int view, int command) {
   if (!InTuneCommandUsable(app, command)) return;
   switch (command) {
-    case SnapToScaleCommand:
+    case Id(CommandId::SnapToScale):
       SnapToScale(app, view);
       break;
-    case ReanalyseCommand:
+    case Id(CommandId::Reanalyse):
       ReanalyseRange(app, view);
       break;
-    case RepairOctaveJumpsCommand:
+    case Id(CommandId::RepairOctaveJumps):
       RepairOctaveJumps(app);
       break;
     default:
@@ -335,5 +325,20 @@ void ClearCorrectionReport(App& app) {
   app.correctionReport = CorrectionReport{};
   app.correctionReportShown = false;
 }
+
+namespace {
+
+bool InTuneUsable(const App& app, CommandId command) { return InTuneCommandUsable(app, Id(command)); }
+void RunInTune(App& app, int view, CommandId command) { InTuneCommand(app, view, Id(command)); }
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::SnapToScale, RunInTune, 0, true, NoToolbar, InTuneUsable},
+    {CommandId::Reanalyse, RunInTune, 0, true, NoToolbar, InTuneUsable},
+    {CommandId::RepairOctaveJumps, RunInTune, 0, true, NoToolbar, InTuneUsable},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> InTuneCommandEntries() { return Entries; }
 
 }  // namespace vocara

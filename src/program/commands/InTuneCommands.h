@@ -6,35 +6,26 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "engine/sas/ScaleSnap.h"
 #include "platform/DialogPort.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
 struct App;
 
-// Like undo and redo, these lie above the command table's 100..186 and have their own gate.
-inline constexpr int SnapToScaleCommand = Id(CommandId::SnapToScale);
-inline constexpr int ReanalyseCommand = Id(CommandId::Reanalyse);
-inline constexpr int RepairOctaveJumpsCommand = Id(CommandId::RepairOctaveJumps);
-inline constexpr int FirstInTuneCommand = SnapToScaleCommand;
-inline constexpr int LastInTuneCommand = RepairOctaveJumpsCommand;
-
 inline bool IsInTuneCommand(int command) {
-  return command >= FirstInTuneCommand && command <= LastInTuneCommand;
+  return command >= Id(CommandId::SnapToScale) && command <= Id(CommandId::RepairOctaveJumps);
 }
 
 // The gate: never while busy; Snap needs an open SAS that may be written; Re-analyse and Repair
 // also need the recording it was built from (WAV and SAS open and matching), since they measure
 // it again. A read-only SAS greys all three.
 bool InTuneCommandUsable(const App& app, int command);
-
-// Greys or enables the three menu items as the gate says, touching only those that change.
-// UpdateCommandStates calls it, so the items follow every change of the state word.
-void UpdateInTuneStates(App& app);
 
 // Commands 189 to 191 on the SAS range (frames left <= i < right), or on the whole file when no
 // range is selected; each run is one undo action. Refused by the gate.
@@ -59,5 +50,8 @@ void MeasureCorrection(App& app, const std::string& output, std::uint32_t start,
 
 // Forgets the report and its marks (the SAS closed or replaced).
 void ClearCorrectionReport(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> InTuneCommandEntries();
 
 }  // namespace vocara

@@ -58,4 +58,21 @@ void RemoveNoiseCommand(App& app) {
   SetBusy(app, false);
 }
 
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    // WAV File / Remove Noise: a denoised copy of the whole recording, in busy mode.
+    {CommandId::RemoveNoise, [](App& app, int, CommandId) { RemoveNoiseCommand(app); },
+     WavOpen | NoiseSampleReady, true},
+    // WAV Range / Noise= and Noise+.
+    {CommandId::NoiseSample, [](App& app, int, CommandId) { CaptureNoiseCommand(app, true); },
+     WavOpen | WavRangeSelected | RangeHoldsNoiseLength, true},
+    {CommandId::AddNoiseSample, [](App& app, int, CommandId) { CaptureNoiseCommand(app, false); },
+     WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> NoiseCommandEntries() { return Entries; }
+
 }  // namespace vocara

@@ -3,6 +3,10 @@
 // The capture and the removal themselves are engine functions (NoiseProfile.h).
 #pragma once
 
+#include <span>
+
+#include "program/shell/CommandTable.h"
+
 namespace vocara {
 
 struct App;
@@ -16,5 +20,8 @@ void CaptureNoiseCommand(App& app, bool reset);
 // WAV is refused), the WAV view shows the whole file with its cursor as progress display, and
 // Esc stops the run, leaving no file.
 void RemoveNoiseCommand(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> NoiseCommandEntries();
 
 }  // namespace vocara

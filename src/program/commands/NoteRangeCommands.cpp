@@ -15,13 +15,6 @@ namespace vocara {
 
 bool DetectNoteRangeUsable(const App& app) { return app.Has(WavOpen) && !app.Has(Busy); }
 
-void UpdateDetectNoteRangeState(App& app) {
-  const bool usable = DetectNoteRangeUsable(app);
-  if (usable == app.detectNoteRangeEnabled) return;
-  app.detectNoteRangeEnabled = usable;
-  app.ports.windows.SetMenuItemEnabled(DetectNoteRangeCommand, usable);
-}
-
 void DetectNoteRangeFromRecording(App& app) {
   if (!DetectNoteRangeUsable(app)) return;
   SetBusy(app, true);
@@ -42,5 +35,16 @@ void DetectNoteRangeFromRecording(App& app) {
   }
   SetAnalysedNoteRange(app, range.lowestNote, range.highestNote);
 }
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::DetectNoteRange, [](App& app, int, CommandId) { DetectNoteRangeFromRecording(app); }, 0, true,
+     NoToolbar, [](const App& app, CommandId) { return DetectNoteRangeUsable(app); }},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> NoteRangeCommandEntries() { return Entries; }
 
 }  // namespace vocara

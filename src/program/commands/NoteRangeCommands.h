@@ -3,27 +3,25 @@
 // hand. The search itself is the engine's DetectNoteRange.
 #pragma once
 
+#include <span>
+
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
 struct App;
 
-// Like undo, redo and the in-tune commands, it lies above the command table's 100..186 and has
-// its own gate.
-inline constexpr int DetectNoteRangeCommand = Id(CommandId::DetectNoteRange);
-
 // The gate: a recording open and not busy.
 bool DetectNoteRangeUsable(const App& app);
-
-// Greys or enables the menu item as the gate says, touching it only when that changes.
-// UpdateCommandStates calls it.
-void UpdateDetectNoteRangeState(App& app);
 
 // Command 192: the range sung in the recording in busy mode (Esc stops it and changes nothing),
 // then set as the MFT window's L and R keys set it (instrument User Defined, the MFT redrawn, an
 // open Settings dialog refreshed). A recording without notes leaves the range as it was and
 // says so. Refused by the gate.
 void DetectNoteRangeFromRecording(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> NoteRangeCommandEntries();
 
 }  // namespace vocara

@@ -50,4 +50,16 @@ void ExportPulseShapeCommand(App& app) {
   DiscardPulseShape(app);
 }
 
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::AddPulseShape, [](App& app, int, CommandId) { AddPulseCommand(app); }, WavOpen, true},
+    {CommandId::ExportPulseShape, [](App& app, int, CommandId) { ExportPulseShapeCommand(app); },
+     WavOpen | PulseShapeReady, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> PulseShapeCommandEntries() { return Entries; }
+
 }  // namespace vocara

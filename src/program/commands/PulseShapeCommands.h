@@ -3,6 +3,10 @@
 // (PulseShape.h).
 #pragma once
 
+#include <span>
+
+#include "program/shell/CommandTable.h"
+
 namespace vocara {
 
 struct App;
@@ -15,5 +19,8 @@ void AddPulseCommand(App& app);
 // clears it for the next one. A file that cannot be created or written says so and keeps the
 // raw sums for another try, so that the user's additions are not lost with nothing saved.
 void ExportPulseShapeCommand(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> PulseShapeCommandEntries();
 
 }  // namespace vocara

@@ -149,4 +149,22 @@ void SasClose(App& app) {
   SasViewResetScrollBar(app);
 }
 
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::OpenSas, [](App& app, int, CommandId) { SasOpenCommand(app, nullptr); }, Ready, true},
+    {CommandId::CloseSas,
+     [](App& app, int, CommandId) {
+       SasClose(app);
+       app.ports.windows.Show(SasView, platform::ShowCommand::Hide);
+       UpdateCommandStates(app);
+     },
+     SasOpen, true},
+    {CommandId::SaveSasAs, [](App& app, int, CommandId) { SasSaveAs(app); }, SasOpen, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SasCommandEntries() { return Entries; }
+
 }  // namespace vocara

@@ -3,7 +3,10 @@
 // SasDocument, shared with the command-line tool.
 #pragma once
 
+#include <span>
 #include <string>
+
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -34,5 +37,8 @@ void SasSaveAs(App& app);
 // report go back to their closed state and the window's title and scroll bar are reset. Always
 // safe to call.
 void SasClose(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SasCommandEntries();
 
 }  // namespace vocara

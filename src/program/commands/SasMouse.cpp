@@ -564,4 +564,25 @@ void SasMouse(App& app, int view, const Message& message) {
   }
 }
 
+namespace {
+
+// The edit modes; each has its cursor in the cursor table.
+void SetEditMode(App& app, int, CommandId command) {
+  app.editMode = Id(command) - Id(CommandId::NormalMode);
+  app.ports.windows.SetCursor(static_cast<platform::CursorShape>(app.editMode));
+}
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::NormalMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    {CommandId::SetTimeLinkMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    {CommandId::DeleteTimeLinkMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    {CommandId::InRangeMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    {CommandId::FreehandMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    {CommandId::EraseMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SasMouseCommandEntries() { return Entries; }
+
 }  // namespace vocara

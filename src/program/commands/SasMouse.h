@@ -10,10 +10,12 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "base/Geometry.h"
 #include "engine/sas/SasDocument.h"
 #include "platform/Message.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/ViewState.h"
 
 namespace vocara {
@@ -31,5 +33,8 @@ void EndMouseDrag(App& app);
 // The handler of MouseMove, LeftDown and LeftUp for the window `view`; the window procedure
 // passes them while the program is not busy.
 void SasMouse(App& app, int view, const platform::Message& message);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SasMouseCommandEntries();
 
 }  // namespace vocara

@@ -188,4 +188,25 @@ void SasRangeCommand(App& app, int view, int command) {
   }
 }
 
+namespace {
+
+void RangeCommand(App& app, int view, CommandId command) { SasRangeCommand(app, view, Id(command)); }
+
+// SAS File / Silence and Global Clear, and the S&AS Range menu.
+constexpr CommandEntry Entries[] = {
+    {CommandId::Silence, RangeCommand, SasOpen, true},
+    {CommandId::GlobalClear, RangeCommand, SasOpen, true},
+    {CommandId::SasRangeFind, RangeCommand, SasOpen, true},
+    {CommandId::SasRangeSetLeft, RangeCommand, SasOpen, true},
+    {CommandId::SasRangeSetRight, RangeCommand, SasOpen, true},
+    {CommandId::SasRangeSelectAll, RangeCommand, SasOpen, true},
+    {CommandId::TimeCorrectDisable, RangeCommand, SasOpen, true},
+    {CommandId::TimeCorrectEnable, RangeCommand, SasOpen, true},
+    {CommandId::GlobalEdit, RangeCommand, SasOpen, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SasRangeCommandEntries() { return Entries; }
+
 }  // namespace vocara

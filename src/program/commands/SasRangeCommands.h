@@ -5,8 +5,11 @@
 // the dialog, the write-back before and the page read after, the undo record and the redraw.
 #pragma once
 
+#include <span>
+
 #include "engine/sas/SasRangeOps.h"
 #include "platform/DialogPort.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -20,5 +23,8 @@ void SasRangeCommand(App& app, int view, int command);
 // returns 0 and keeps `params`.
 unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params);
 platform::DialogTemplate SasRangeDialogTemplate();
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SasRangeCommandEntries();
 
 }  // namespace vocara

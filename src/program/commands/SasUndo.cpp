@@ -8,6 +8,7 @@
 #include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/SasPage.h"
 #include "program/views/Render.h"
@@ -150,8 +151,8 @@ void SasRedoCommand(App& app) {
 
 void UpdateUndoStates(App& app) {
   const bool sasOpen = (app.flags & SasOpen) != 0;
-  app.ports.windows.SetMenuItemEnabled(UndoCommand, sasOpen && !app.undo.undo.empty());
-  app.ports.windows.SetMenuItemEnabled(RedoCommand, sasOpen && !app.undo.redo.empty());
+  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !app.undo.undo.empty());
+  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !app.undo.redo.empty());
 }
 
 void SasUndoClear(App& app) {
@@ -161,5 +162,22 @@ void SasUndoClear(App& app) {
   app.undo.open = false;
   UpdateUndoStates(app);
 }
+
+namespace {
+
+bool UndoUsable(const App& app, CommandId command) {
+  const std::deque<SasUndoAction>& actions = command == CommandId::Undo ? app.undo.undo : app.undo.redo;
+  return (app.flags & SasOpen) && !actions.empty();
+}
+
+// The journal keeps the Undo and Redo items itself (UpdateUndoStates), as each action changes it.
+constexpr CommandEntry Entries[] = {
+    {CommandId::Undo, [](App& app, int, CommandId) { SasUndoCommand(app); }, 0, false, NoToolbar, UndoUsable},
+    {CommandId::Redo, [](App& app, int, CommandId) { SasRedoCommand(app); }, 0, false, NoToolbar, UndoUsable},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SasUndoCommandEntries() { return Entries; }
 
 }  // namespace vocara

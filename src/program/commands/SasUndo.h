@@ -12,21 +12,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "engine/sas/SasRecords.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/Documents.h"
 
 namespace vocara {
 
 struct App;
-
-// Commands outside the command table (its ids end at 186): their own gate, refused while busy
-// and greyed when there is nothing to undo or redo.
-inline constexpr int UndoCommand = Id(CommandId::Undo);
-inline constexpr int RedoCommand = Id(CommandId::Redo);
 
 // Before an action that changes the page records or the links in memory.
 void SasEditBegin(App& app);
@@ -45,5 +42,8 @@ void SasRedoCommand(App& app);
 void UpdateUndoStates(App& app);
 // Empties the journal (a SAS closed or replaced).
 void SasUndoClear(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SasUndoCommandEntries();
 
 }  // namespace vocara

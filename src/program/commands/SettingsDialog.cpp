@@ -23,6 +23,7 @@
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
 #include "program/shell/WavRange.h"
 #include "program/views/Render.h"
@@ -342,5 +343,17 @@ void RunSettingsDialog(App& app, int ownerView) {
   // The handle never outlives the dialog, however it ended.
   app.settingsDialog = nullptr;
 }
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    // View / General Settings: modal, owned by the commanding window.
+    {CommandId::GeneralSettings, [](App& app, int view, CommandId) { RunSettingsDialog(app, view); }, Ready,
+     true, OnToolbar(MftView)},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SettingsCommandEntries() { return Entries; }
 
 }  // namespace vocara

@@ -4,7 +4,10 @@
 // analysis searches; choosing a note by hand makes the instrument "User Defined".
 #pragma once
 
+#include <span>
+
 #include "platform/DialogPort.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -49,5 +52,8 @@ void ReadSettingsControls(App& app, platform::DialogHandle& dialog);
 
 // Runs the dialog modally, owned by the window `ownerView`.
 void RunSettingsDialog(App& app, int ownerView);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SettingsCommandEntries();
 
 }  // namespace vocara

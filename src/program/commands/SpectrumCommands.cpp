@@ -9,6 +9,7 @@
 #include "engine/processing/Spectrum.h"
 #include "program/commands/SettingsDialog.h"
 #include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
@@ -105,5 +106,19 @@ void SavePeaks(App& app) {
   app.fileDialogName = *name;
   ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));
 }
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::FindAndSavePeaks, [](App& app, int, CommandId) { SavePeaks(app); }, WavOpen, false,
+     OnToolbar(FftView)},
+    // T and U in the FFT window: mark the peak under the cursor, clear the marks.
+    {CommandId::MarkPeak, [](App& app, int, CommandId) { MarkPeakCommand(app); }, WavOpen},
+    {CommandId::UnmarkPeak, [](App& app, int, CommandId) { ClearMarkedPeaks(app); }, WavOpen},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SpectrumCommandEntries() { return Entries; }
 
 }  // namespace vocara

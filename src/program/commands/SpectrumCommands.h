@@ -2,6 +2,10 @@
 // the readout copied, the peaks marked and saved. The windows themselves are SpectrumViews.
 #pragma once
 
+#include <span>
+
+#include "program/shell/CommandTable.h"
+
 namespace vocara {
 
 struct App;
@@ -25,5 +29,8 @@ void CopyStatusValue(App& app);
 void MarkPeakCommand(App& app);
 void ClearMarkedPeaks(App& app);
 void SavePeaks(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SpectrumCommandEntries();
 
 }  // namespace vocara

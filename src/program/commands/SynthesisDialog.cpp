@@ -15,6 +15,7 @@
 #include "program/commands/WavCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
@@ -232,5 +233,17 @@ void GenerateWave(App& app) {
   }
   WavOpenCommand(app, &*path);
 }
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    // WAV File / Generate: the modeless Wave Synthesis dialog, or it to the top.
+    {CommandId::Generate, [](App& app, int view, CommandId) { OpenSynthesisDialog(app, view); }, Ready, true,
+     OnToolbar(WavView)},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SynthesisCommandEntries() { return Entries; }
 
 }  // namespace vocara

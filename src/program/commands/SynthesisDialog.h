@@ -5,10 +5,12 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "engine/processing/Synthesis.h"
 #include "platform/DialogPort.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/DialogState.h"
 
 namespace vocara {
@@ -34,5 +36,8 @@ void OpenSynthesisDialog(App& app, int ownerView);
 // otherwise to a name the save dialog asks for) and opens it. The temporary file goes to the
 // per-user cache folder (TemporaryRenderPath), never the current folder.
 void GenerateWave(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SynthesisCommandEntries();
 
 }  // namespace vocara

@@ -215,4 +215,55 @@ void ExportRangeAsText(App& app) {
                    WriteRangeAsText(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));
 }
 
+namespace {
+
+void SetRangeLeft(App& app, int, CommandId) {
+  // The right end moves one column on even when it lay beyond.
+  WavDocument& wav = app.wav;
+  const std::uint64_t right =
+      std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.wavView.samplesPerPixel;
+  wav.rangeLeft = wav.cursor;
+  wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
+  WavRangeChanged(app);
+  app.ports.windows.Invalidate(WavView, nullptr);
+}
+
+void SetRangeRight(App& app, int, CommandId) {
+  // One column from the cursor; the left end follows a cursor before it.
+  WavDocument& wav = app.wav;
+  if (wav.cursor < wav.rangeLeft) wav.rangeLeft = wav.cursor;
+  const std::uint64_t right = std::uint64_t{wav.cursor} + app.wavView.samplesPerPixel;
+  wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
+  WavRangeChanged(app);
+  app.ports.windows.Invalidate(WavView, nullptr);
+}
+
+constexpr CommandEntry Entries[] = {
+    // WAV File / Open: the current file is closed even when the dialog is then cancelled.
+    {CommandId::OpenWav,
+     [](App& app, int, CommandId) {
+       WavClose(app, false);
+       app.ports.windows.Invalidate(WavView, nullptr);
+       WavOpenCommand(app, nullptr);
+     },
+     Ready, true},
+    {CommandId::CloseWav,
+     [](App& app, int, CommandId) {
+       WavClose(app, true);
+       app.ports.windows.Invalidate(WavView, nullptr);
+       UpdateCommandStates(app);
+     },
+     WavOpen, true},
+    {CommandId::SetRangeLeft, SetRangeLeft, WavOpen, true},
+    {CommandId::SetRangeRight, SetRangeRight, WavOpen, true},
+    {CommandId::SaveRange, [](App& app, int, CommandId) { SaveRangeAsWav(app); }, WavOpen | WavRangeSelected,
+     true},
+    {CommandId::ExportRangeAsText, [](App& app, int, CommandId) { ExportRangeAsText(app); },
+     WavOpen | WavRangeSelected, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> WavCommandEntries() { return Entries; }
+
 }  // namespace vocara

@@ -3,7 +3,10 @@
 // itself is in WavDocument, SampleAccess and RangeExport, shared with the command-line tool.
 #pragma once
 
+#include <span>
 #include <string>
+
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -32,5 +35,8 @@ void WavClose(App& app, bool fullReset);
 // WAV Range / Save As and Export As Text: the save dialog, then the file.
 void SaveRangeAsWav(App& app);
 void ExportRangeAsText(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> WavCommandEntries();
 
 }  // namespace vocara

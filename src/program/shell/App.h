@@ -54,11 +54,6 @@ struct App : Configuration, OpenDocuments, WindowStates, Devices, DialogMemory {
   std::uint32_t redraw = 0;  // RedrawRequest bits
   CommandTable commands;
   WarningSwitch warnings;
-  // Whether the menu shows Snap to Scale, Re-analyse Range and Repair Octave Jumps enabled,
-  // Detect Note Range and Show Notes.
-  std::array<bool, 3> inTuneEnabled{};
-  bool detectNoteRangeEnabled = false;
-  bool showNotesEnabled = false;
 };
 
 // Where the temporary render `name` goes: in app.renderFolder, which is chosen (ChooseRenderFolder)

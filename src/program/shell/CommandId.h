@@ -3,8 +3,6 @@
 // handler speak of commands through these names only.
 #pragma once
 
-#include "program/commands/SpectrumCommands.h"
-
 namespace vocara {
 
 enum class CommandId : int {

@@ -4,10 +4,7 @@
 
 #include "base/WindowTable.h"
 #include "platform/Keys.h"
-#include "program/commands/InTuneCommands.h"
-#include "program/commands/NoteRangeCommands.h"
-#include "program/commands/SasUndo.h"
-#include "program/views/CorrectionMarks.h"
+#include "program/shell/CommandId.h"
 
 namespace vocara {
 namespace {
@@ -165,6 +162,9 @@ std::vector<MenuPopup> MainMenu() {
       Item("&Delete Time Link", 130, g, "F2"), Item("&In Range", 131, g, "F3"),
       Item("&Freehand", 132, g, "F4"),         Item("&Erase", 133, g, "F5"),
   };
+  // Each mode's item carries its toolbar button's image (11 .. 16).
+  for (std::size_t mode = 0; mode < editMode.items.size(); ++mode)
+    editMode.items[mode].image = 11 + static_cast<int>(mode);
   return {
       {"&WAV File",
        {Item("&Open", 100, on), Item("C&lose", 103, g), Separator(), Item("&Remove Noise", 104, g),
@@ -185,14 +185,15 @@ std::vector<MenuPopup> MainMenu() {
        {Item("&Find", 134, g, "F"), Item("Set &Left", 135, g, "L"), Item("Set &Right", 136, g, "R"),
         Item("Select &All", 137, g), Separator(), Item("Time Correct &Disable", 138, g, "D"),
         Item("Time Correct &Enable", 139, g, "E"), Separator(), Item("&Global Edit", 140, g), Separator(),
-        Item("&Undo", UndoCommand, g, "Ctrl+Z"), Item("Re&do", RedoCommand, g, "Ctrl+Y"), Separator(),
-        Item("Snap to &Scale...", SnapToScaleCommand, g), Item("Re-analyse Ra&nge...", ReanalyseCommand, g),
-        Item("Repair &Octave Jumps", RepairOctaveJumpsCommand, g)}},
+        Item("&Undo", Id(CommandId::Undo), g, "Ctrl+Z"), Item("Re&do", Id(CommandId::Redo), g, "Ctrl+Y"),
+        Separator(), Item("Snap to &Scale...", Id(CommandId::SnapToScale), g),
+        Item("Re-analyse Ra&nge...", Id(CommandId::Reanalyse), g),
+        Item("Repair &Octave Jumps", Id(CommandId::RepairOctaveJumps), g)}},
       {"V&iew",
        {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"),
-        CheckItem("Show &Notes", ShowNotesCommand, true), Separator(), Item("&General Settings...", 154, on),
-        Item("&Audio Device Settings...", 155, on), Separator(),
-        Item("&Detect Note Range", DetectNoteRangeCommand, g)}},
+        CheckItem("Show &Notes", Id(CommandId::ShowNotes), true), Separator(),
+        Item("&General Settings...", 154, on), Item("&Audio Device Settings...", 155, on), Separator(),
+        Item("&Detect Note Range", Id(CommandId::DetectNoteRange), g)}},
       {"&Help", {Item("Help Topics", 185, on), Item("&About Vocara...", 186, on)}},
   };
 }
@@ -239,9 +240,9 @@ std::vector<platform::Accelerator> AcceleratorTable() {
       {key::F1 + 8, 118},
       {key::F1 + 9, 119},
       // Undo and redo of SAS edits, as every editor has them.
-      {'Z', UndoCommand, true, false},
-      {'Y', RedoCommand, true, false},
-      {'Z', RedoCommand, true, true},
+      {'Z', Id(CommandId::Undo), true, false},
+      {'Y', Id(CommandId::Redo), true, false},
+      {'Z', Id(CommandId::Redo), true, true},
   };
 }
 

@@ -12,6 +12,7 @@
 #include "engine/processing/CorrectionReport.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 namespace {
@@ -135,19 +136,23 @@ void RefreshPageNotes(App& app) {
 
 bool ShowNotesUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
 
-void UpdateShowNotesState(App& app) {
-  const bool usable = ShowNotesUsable(app);
-  if (usable == app.showNotesEnabled) return;
-  app.showNotesEnabled = usable;
-  app.ports.windows.SetMenuItemEnabled(ShowNotesCommand, usable);
-}
-
 void ToggleShowNotes(App& app) {
   if (!ShowNotesUsable(app)) return;
   app.showNotes = !app.showNotes;
-  app.ports.windows.SetMenuItemChecked(ShowNotesCommand, app.showNotes);
+  app.ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), app.showNotes);
   app.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::ShowNotes, [](App& app, int, CommandId) { ToggleShowNotes(app); }, 0, true, NoToolbar,
+     [](const App& app, CommandId) { return ShowNotesUsable(app); }},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> CorrectionMarksCommandEntries() { return Entries; }
 
 }  // namespace vocara

@@ -5,8 +5,11 @@
 // A label is drawn when it fits over its line. Drawn after the pane's grid.
 #pragma once
 
+#include <span>
+
 #include "platform/Canvas.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -20,7 +23,6 @@ inline constexpr platform::Rgb NoteMarkColour{0, 90, 110};
 
 // View / Show Notes: a check item (on at start, for the run of the program). Like Detect Note
 // Range it lies above the command table's 100..186 and has its own gate.
-inline constexpr int ShowNotesCommand = Id(CommandId::ShowNotes);
 
 // The pitch pane's rows: a pitch p stands trunc(p x scale - base) rows above `bottom`, as its
 // bars do; a mark that would fall outside top < row < bottom is left out.
@@ -49,10 +51,10 @@ void RefreshPageNotes(App& app);
 
 // The gate of Show Notes: a SAS open and not busy.
 bool ShowNotesUsable(const App& app);
-// Greys or enables the menu item as the gate says, touching it only when that changes.
-// UpdateCommandStates calls it.
-void UpdateShowNotesState(App& app);
 // Command 193: turns the marks of the notes as sung on or off and redraws the pitch pane.
 void ToggleShowNotes(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> CorrectionMarksCommandEntries();
 
 }  // namespace vocara

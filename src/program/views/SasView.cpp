@@ -7,9 +7,11 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/SasPage.h"
 #include "program/views/Render.h"
 #include "program/views/Scrolling.h"
+#include "program/views/SpectrumViews.h"
 #include "program/views/WavView.h"
 
 namespace vocara {
@@ -143,5 +145,35 @@ void SetRulerOrigin(App& app) {
       frame * app.sas.header.frameLength, 0, std::numeric_limits<std::int32_t>::max()));
   RedrawBarRuler(app);
 }
+
+namespace {
+
+void PitchScale(App& app, int, CommandId command) { SasViewPitchScaleCommand(app, Id(command)); }
+
+constexpr CommandEntry Entries[] = {
+    // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor.
+    {CommandId::SyncToSas,
+     [](App& app, int, CommandId) {
+       SyncWavToSas(app);
+       FollowCursor(app);
+     },
+     WavOpen | SasOpen | WavSasMatch, true, OnToolbar(WavView)},
+    {CommandId::SetRulerOrigin, [](App& app, int, CommandId) { SetRulerOrigin(app); }, SasOpen, true},
+    {CommandId::SyncToWav, [](App& app, int, CommandId) { SyncSasToWav(app); },
+     WavOpen | SasOpen | WavSasMatch, true, OnToolbar(SasView)},
+    {CommandId::PitchStretch, PitchScale, SasOpen, false, OnToolbar(SasView)},
+    {CommandId::PitchSqueeze, PitchScale, SasOpen, false, OnToolbar(SasView)},
+    // View / SAS.
+    {CommandId::ShowSas,
+     [](App& app, int, CommandId) {
+       app.ports.windows.Show(SasView, platform::ShowCommand::Restore);
+       app.ports.windows.BringToTop(SasView);
+     },
+     SasOpen, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SasViewCommandEntries() { return Entries; }
 
 }  // namespace vocara

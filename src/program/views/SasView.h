@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "program/shell/CommandTable.h"
 #include "program/shell/ViewGeometry.h"
 #include "program/shell/ViewState.h"
 
@@ -56,5 +58,8 @@ void SyncWavToSas(App& app);
 void SyncSasToWav(App& app);
 // Command 126: the ruler origin to the SAS cursor's sample position; the ruler is redrawn.
 void SetRulerOrigin(App& app);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SasViewCommandEntries();
 
 }  // namespace vocara

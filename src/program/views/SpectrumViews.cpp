@@ -12,6 +12,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/WavRange.h"
@@ -192,5 +193,42 @@ void SetFftRangeFromBand(App& app) {
   SetFftRangeFlag(app);
   RepaintStatusValues(app, FftView);
 }
+
+namespace {
+
+void Refresh(App& app, int, CommandId command) { RefreshSpectrumView(app, Id(command)); }
+
+// The FFT sizes, window functions and frequency scale (the FFT toolbar), and View / FFT and MFT.
+constexpr CommandEntry Entries[] = {
+    {CommandId::FftSize1k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize2k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize4k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize8k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize16k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize32k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize64k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize128k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize256k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize512k, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftSize1M, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow1, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow2, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow3, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow4, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow5, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow6, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow7, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FftWindow8, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FrequencyZoomIn, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FrequencyZoomOut, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::FrequencyScaleOne, Refresh, WavOpen, false, OnToolbar(FftView)},
+    {CommandId::SpectrumRefresh, nullptr, WavOpen},  // gated like the spectrum, no action of its own
+    {CommandId::ShowFft, Refresh, WavOpen, true},
+    {CommandId::ShowMft, [](App& app, int, CommandId) { ShowNoteSpectrumView(app); }, WavOpen, true},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SpectrumViewCommandEntries() { return Entries; }
 
 }  // namespace vocara

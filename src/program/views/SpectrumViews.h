@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "platform/Canvas.h"
+#include "program/shell/CommandTable.h"
 
 namespace vocara {
 
@@ -62,5 +64,8 @@ void UpdateMftValues(App& app);
 // strengths as blue bars over the analysed key range.
 void PaintFftPlot(App& app, platform::Canvas& canvas, int columns);
 void PaintMftPlot(App& app, platform::Canvas& canvas);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> SpectrumViewCommandEntries();
 
 }  // namespace vocara

@@ -5,7 +5,9 @@
 #include <limits>
 
 #include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
 #include "program/views/Scrolling.h"
 
 namespace vocara {
@@ -241,5 +243,28 @@ void WavViewScaleCommand(App& app, int command) {
       break;
   }
 }
+
+namespace {
+
+void ScaleCommand(App& app, int, CommandId command) { WavViewScaleCommand(app, Id(command)); }
+
+// The time and value scales of the WAV window.
+constexpr CommandEntry Entries[] = {
+    {CommandId::TimeScaleOnePerFrame, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::TimeScaleFitAll, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::TimeScaleFitSelection, ScaleCommand, WavOpen | WavRangeSelected, false, OnToolbar(WavView)},
+    {CommandId::TimeSqueeze, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::TimeStretch, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::TimeScaleOfSas, ScaleCommand, WavOpen | SasOpen | WavSasMatch, false, OnToolbar(WavView)},
+    {CommandId::ValueScaleLargest, ScaleCommand, WavOpen},
+    {CommandId::ValueFit, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::ValueSqueeze, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::ValueStretch, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {CommandId::ShowAll, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> WavViewCommandEntries() { return Entries; }
 
 }  // namespace vocara

@@ -12,8 +12,10 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "engine/wav/SampleAccess.h"
+#include "program/shell/CommandTable.h"
 #include "program/shell/ViewGeometry.h"
 #include "program/shell/ViewState.h"
 
@@ -56,5 +58,8 @@ void WavViewResetScrollBars(App& app);
 
 // Commands 141-146 and 153 (time scale) and 147-150 (value scale).
 void WavViewScaleCommand(App& app, int command);
+
+// The commands this module carries out, for the command table.
+std::span<const CommandEntry> WavViewCommandEntries();
 
 }  // namespace vocara

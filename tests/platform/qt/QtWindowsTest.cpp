@@ -51,7 +51,7 @@ WindowSpec MenuWindowSpec() {
             0,
             false,
             {
-                {Kind::Command, "&Normal", "Esc", 128, true, {}},
+                {Kind::Command, "&Normal", "Esc", 128, true, {}, false, false, 11},  // with its mode image
                 {Kind::Command, "Set &Time Link", "F1", 129, true, {}},
             }},
        }},
@@ -409,6 +409,7 @@ TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
   ASSERT_NE(items[3]->menu(), nullptr);
   EXPECT_EQ(items[3]->menu(), window->EditModeMenu());
   EXPECT_FALSE(items[3]->menu()->actions().value(0)->icon().isNull());
+  EXPECT_TRUE(items[3]->menu()->actions().value(1)->icon().isNull());  // an item without an image
 
   windows.SetMenuItemEnabled(106, true);
   EXPECT_TRUE(items[2]->isEnabled());

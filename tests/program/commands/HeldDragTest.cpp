@@ -100,8 +100,8 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
        }},
       {"Silence", [&] { Command(SasView, 124); }},
       {"Global Clear", [&] { Command(SasView, 125); }},
-      {"Ctrl+Z", [&] { Command(SasView, UndoCommand); }},
-      {"Ctrl+Y", [&] { Command(SasView, RedoCommand); }},
+      {"Ctrl+Z", [&] { Command(SasView, Id(CommandId::Undo)); }},
+      {"Ctrl+Y", [&] { Command(SasView, Id(CommandId::Redo)); }},
       {"SAS Open",
        [&] {
          fake.desktop.fileAnswers.push_back(other);
@@ -124,7 +124,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       Mouse(MessageKind::MouseMove, {320, 100});
       Mouse(MessageKind::LeftUp, {320, 100});
       ASSERT_EQ(app.undo.undo.size(), 1u);
-      if (interloper.name == std::string("Ctrl+Y")) Command(SasView, UndoCommand);
+      if (interloper.name == std::string("Ctrl+Y")) Command(SasView, Id(CommandId::Undo));
       SasWriteBack(app);
       const std::string before = ReadFile(path);
       const std::size_t undoDepth = app.undo.undo.size();
@@ -154,7 +154,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       EXPECT_EQ(app.undo.undo.size(), undoDepth + 1) << "the drag is one action of its own";
       EXPECT_TRUE(app.undo.redo.empty());
 
-      Command(SasView, UndoCommand);
+      Command(SasView, Id(CommandId::Undo));
       SasWriteBack(app);
       EXPECT_EQ(ReadFile(path), before);
       // The gate lifts with the release.
@@ -188,7 +188,7 @@ TEST_F(HeldDragTest, AResizeUnderAHeldDragEndsItAsOneUndoAction) {
   SasWriteBack(app);
   EXPECT_EQ(ChangedOutsideDrag(before, ReadFile(path)), std::vector<std::size_t>{});
   ASSERT_EQ(app.undo.undo.size(), 1u);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(path), before);
 }

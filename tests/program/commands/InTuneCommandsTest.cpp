@@ -92,7 +92,8 @@ class InTuneMenuTest : public AppTest {
   }
   std::vector<bool> Enabled() {
     std::vector<bool> states;
-    for (const int id : {SnapToScaleCommand, ReanalyseCommand, RepairOctaveJumpsCommand})
+    for (const int id :
+         {Id(CommandId::SnapToScale), Id(CommandId::Reanalyse), Id(CommandId::RepairOctaveJumps)})
       states.push_back(fake.windows.menuEnabled[id]);
     return states;
   }
@@ -123,7 +124,7 @@ TEST_F(InTuneMenuTest, TheMenuEndsWithTheThreeCommandsGreyedByTheirGate) {
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true}));
   SetBusy(app, true);
   EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
-  HandleCommand(app, WavView, SnapToScaleCommand);  // the gate, not only the busy window procedure
+  HandleCommand(app, WavView, Id(CommandId::SnapToScale));  // the gate, not only the busy window procedure
   EXPECT_TRUE(fake.dialogs.titles.empty());
   SetBusy(app, false);
   app.sas.readOnly = true;
@@ -146,7 +147,7 @@ TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
     for (int id = 103; id <= 107; ++id) dialog.SetText(id, typed[id - 103]);
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, SnapToScaleCommand);
+  Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(shown, (std::vector<std::string>{"B", "Custom", "0,2,4,5,7,9,11", "440", "100", "0", "40"}));
   ScaleSnapParams expected{9, ScaleKind::Custom, 0x89, MaxReference, 100, 0, MaxRetuneMs};
   EXPECT_EQ(app.snapParams, expected);
@@ -159,7 +160,7 @@ TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
     dialog.SetText(103, "12,x");  // no set: the one in force stays
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, SnapToScaleCommand);
+  Command(SasView, Id(CommandId::SnapToScale));
   expected = ScaleSnapParams{};
   expected.custom = 0x89;
   EXPECT_EQ(app.snapParams, expected);
@@ -177,7 +178,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, SnapToScaleCommand);
+  Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_GT(pumps, 0);
   EXPECT_TRUE(calls.empty());  // every pump in busy mode
   EXPECT_FALSE(app.Has(Busy));
@@ -198,7 +199,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   EXPECT_NEAR(targets[targets.size() / 2], 5100, 12);
   EXPECT_GT(targets.back() - targets.front(), 25);
   EXPECT_EQ(app.undo.undo.size(), 1u);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
 
@@ -208,7 +209,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, SnapToScaleCommand);
+  Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
 
   // Esc at the first pump stops the snap before its first note: nothing changes, nothing to
@@ -219,7 +220,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
     procedure.OnCommand(dialog, platform::DialogOk);
   });
   const std::size_t undoSteps = app.undo.undo.size();
-  Command(SasView, SnapToScaleCommand);
+  Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
   EXPECT_EQ(app.undo.undo.size(), undoSteps);
   EXPECT_FALSE(app.Has(Busy));
@@ -239,7 +240,7 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
     dialog.SetSelection(101, 20);  // another note range, so every frame would change
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, ReanalyseCommand);
+  Command(SasView, Id(CommandId::Reanalyse));
   const int stoppedAt = pumps;
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
@@ -254,7 +255,7 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
     dialog.SetSelection(101, 20);
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, ReanalyseCommand);
+  Command(SasView, Id(CommandId::Reanalyse));
   EXPECT_GT(pumps, stoppedAt + 2);
   SasWriteBack(app);
   EXPECT_NE(ReadFile(sasPath), original);
@@ -276,7 +277,7 @@ TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
     dialog.SetSelection(102, 70);
     procedure.OnCommand(dialog, platform::DialogOk);
   });
-  Command(SasView, ReanalyseCommand);
+  Command(SasView, Id(CommandId::Reanalyse));
   EXPECT_EQ(shown, (std::vector<int>{38, 77, 88}));  // the SAS's own note range to start from
   EXPECT_GT(pumps, 0);
   EXPECT_TRUE(calls.empty());  // every pump in busy mode
@@ -285,7 +286,7 @@ TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
   // range to frames is the Snap test's (TargetFrames).
   EXPECT_NE(Saved(), before);
   EXPECT_EQ(app.undo.undo.size(), 1u);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
 
@@ -310,13 +311,13 @@ TEST_F(InTuneMenuTest, RepairBringsAnOctaveJumpBackAndSaysHowManyFrames) {
   }
   WriteSasFile(sasPath, ReadSasHeader(sasPath), frames, ReadSasLinks(sasPath));
   OpenBoth();
-  Command(SasView, RepairOctaveJumpsCommand);
+  Command(SasView, Id(CommandId::RepairOctaveJumps));
   EXPECT_TRUE(fake.dialogs.titles.empty());
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text, "Frames repaired: 4");  // the frames: ReanalysisTest
   EXPECT_NE(Saved(), frames);
   EXPECT_EQ(app.undo.undo.size(), 1u);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(Saved(), frames);
 }
 

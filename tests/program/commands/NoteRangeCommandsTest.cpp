@@ -44,7 +44,7 @@ class NoteRangeCommandTest : public AppTest {
     };
   }
   const GeneralSettings before = GeneralSettings{};
-  bool MenuEnabled() { return fake.windows.menuEnabled[DetectNoteRangeCommand]; }
+  bool MenuEnabled() { return fake.windows.menuEnabled[Id(CommandId::DetectNoteRange)]; }
 
   std::string take;
   bool busyAtPump = true;
@@ -55,12 +55,12 @@ TEST_F(NoteRangeCommandTest, TheViewMenuEndsWithTheItemGreyedWithoutARecording) 
   const std::vector<platform::MenuItem> items = MainMenu().at(5).items;
   ASSERT_GE(items.size(), 2u);
   EXPECT_EQ(items[items.size() - 2].kind, platform::MenuItem::Kind::Separator);
-  EXPECT_EQ(items.back().command, DetectNoteRangeCommand);
+  EXPECT_EQ(items.back().command, Id(CommandId::DetectNoteRange));
   EXPECT_EQ(items.back().label, "&Detect Note Range");
   EXPECT_TRUE(items.back().greyed);
 
   EXPECT_FALSE(MenuEnabled());
-  Command(WavView, DetectNoteRangeCommand);  // no recording: refused, nothing changes
+  Command(WavView, Id(CommandId::DetectNoteRange));  // no recording: refused, nothing changes
   EXPECT_EQ(app.settings, before);
   OpenDocumentByName(app, take);
   EXPECT_TRUE(MenuEnabled());
@@ -80,7 +80,7 @@ TEST_F(NoteRangeCommandTest, TheSungRangeReachesTheSettingsDialogAndTheMft) {
   int lowestShown = -1;
   int instrumentShown = -1;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    Command(WavView, DetectNoteRangeCommand);
+    Command(WavView, Id(CommandId::DetectNoteRange));
     lowestShown = dialog.selections[settings_control::LowestNote];
     instrumentShown = dialog.selections[settings_control::Instrument];
     procedure.OnCommand(dialog, platform::DialogOk);
@@ -107,7 +107,7 @@ TEST_F(NoteRangeCommandTest, TheSungRangeReachesTheSettingsDialogAndTheMft) {
 TEST_F(NoteRangeCommandTest, EscAndARecordingWithoutNotesLeaveTheRange) {
   OpenDocumentByName(app, take);
   onPump = [&] { Key(WavView, platform::key::Escape); };
-  Command(WavView, DetectNoteRangeCommand);
+  Command(WavView, Id(CommandId::DetectNoteRange));
   EXPECT_EQ(app.settings, before);
   EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_FALSE(app.Has(Busy));
@@ -116,7 +116,7 @@ TEST_F(NoteRangeCommandTest, EscAndARecordingWithoutNotesLeaveTheRange) {
   OpenDocumentByName(app,
                      WriteFile(dir.File("silence.wav"),
                                CanonicalWav(Format(2, 48000), Samples(2, std::vector<std::int32_t>(48000)))));
-  Command(WavView, DetectNoteRangeCommand);
+  Command(WavView, Id(CommandId::DetectNoteRange));
   EXPECT_EQ(app.settings, before);
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text,

@@ -466,10 +466,10 @@ TEST_F(SasMouseTest, AWholeDragAndEachLinkEditAreOneUndoStep) {
   Click({30, 100});  // moving the cursor is no edit
   Click({60, 40});
   ASSERT_EQ(app.sas.links.size(), 3u);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(app.sas.links.size(), 2u);
   EXPECT_NE(Page(30).targetAmplitude, 2000u);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   for (int k = 10; k <= 40; ++k) EXPECT_EQ(Page(k).targetAmplitude, 2000u) << k;
 }
 

@@ -118,7 +118,7 @@ TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
   EXPECT_EQ(saved[10].targetPitch, 1010);        // outside the range
   EXPECT_EQ(app.sas.page[9].targetPitch, 1109);  // the page was read again
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));   // Play Corrected renders anew
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   std::vector<SasFrame> expected = frames;
   expected[5].targetAmplitude = 3;  // the edit before the operation stays
   EXPECT_EQ(Saved(), expected);
@@ -130,7 +130,7 @@ TEST_F(SasRangeCommandsTest, GlobalClearDropsUnwrittenEditsAndUndoBringsThemBack
   Command(SasView, 125);
   EXPECT_EQ(Saved(), frames);
   EXPECT_EQ(ReadSasLinks(path), EndLinks(300000));
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(app.sas.page[7].targetPitch, 4000);
   EXPECT_EQ(app.sas.links.size(), 3u);
   EXPECT_EQ(ReadSasLinks(path).size(), 3u);
@@ -151,7 +151,7 @@ TEST_F(SasRangeCommandsTest, TimeCorrectionAndSilenceReachFramesOffThePage) {
   EXPECT_EQ(saved[2999].targetAmplitude, 0u);
   EXPECT_EQ(saved[150].targetAmplitude, frames[150].targetAmplitude);
   EXPECT_EQ(app.sasRangeParams.silenceBelow, 1);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(Saved(), frames);
 }
 

@@ -57,33 +57,33 @@ class SasUndoTest : public AppTest {
 };
 
 TEST_F(SasUndoTest, EditsAndLinksUndoAndRedoOneActionAtATime) {
-  EXPECT_FALSE(Enabled(UndoCommand));
+  EXPECT_FALSE(Enabled(Id(CommandId::Undo)));
   EditPage(3, 4444);
   AddLink({1000, 1200});
-  EXPECT_TRUE(Enabled(UndoCommand));
-  EXPECT_FALSE(Enabled(RedoCommand));
+  EXPECT_TRUE(Enabled(Id(CommandId::Undo)));
+  EXPECT_FALSE(Enabled(Id(CommandId::Redo)));
 
-  Command(SasView, UndoCommand);  // the link
+  Command(SasView, Id(CommandId::Undo));  // the link
   EXPECT_EQ(app.sas.links, EndLinks(300000));
   EXPECT_EQ(app.sas.page[3].targetPitch, 4444);
-  Command(SasView, UndoCommand);  // the pitch
+  Command(SasView, Id(CommandId::Undo));  // the pitch
   EXPECT_EQ(app.sas.page[3].targetPitch, 1003);
   EXPECT_EQ(Saved(), original);
   EXPECT_EQ(ReadSasLinks(path), EndLinks(300000));
-  EXPECT_FALSE(Enabled(UndoCommand));
-  EXPECT_TRUE(Enabled(RedoCommand));
+  EXPECT_FALSE(Enabled(Id(CommandId::Undo)));
+  EXPECT_TRUE(Enabled(Id(CommandId::Redo)));
 
-  Command(SasView, RedoCommand);
-  Command(SasView, RedoCommand);
+  Command(SasView, Id(CommandId::Redo));
+  Command(SasView, Id(CommandId::Redo));
   EXPECT_EQ(app.sas.page[3].targetPitch, 4444);
   EXPECT_EQ(ReadSasLinks(path), (std::vector<TimeLink>{{0, 0}, {1000, 1200}, {300000, 300000}}));
-  Command(SasView, RedoCommand);  // nothing left to redo: nothing happens
+  Command(SasView, Id(CommandId::Redo));  // nothing left to redo: nothing happens
   EXPECT_EQ(app.sas.links.size(), 3u);
 
   // A new edit drops what could be redone.
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EditPage(5, 5555);
-  EXPECT_FALSE(Enabled(RedoCommand));
+  EXPECT_FALSE(Enabled(Id(CommandId::Redo)));
   EXPECT_TRUE(app.undo.redo.empty());
 }
 
@@ -92,10 +92,10 @@ TEST_F(SasUndoTest, UndoReachesFramesWrittenBackAndScrolledOffThePage) {
   SasWriteBack(app);
   app.sas.firstFrame = 2000;  // scrolled: the edited frame is no longer on the page
   SasReadPage(app);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(app.sas.firstFrame, 2000);
   EXPECT_EQ(Saved(), original);
-  Command(SasView, RedoCommand);
+  Command(SasView, Id(CommandId::Redo));
   EXPECT_EQ(Saved()[10].targetPitch, 7000);
 }
 
@@ -108,7 +108,7 @@ TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNoth
   EditPage(1, 1);
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
   app.flags |= CorrectedTempCurrent;
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
 }
 
@@ -116,7 +116,7 @@ TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
   EditPage(1, 1);
   SasClose(app);
   EXPECT_TRUE(app.undo.undo.empty());
-  EXPECT_FALSE(Enabled(UndoCommand));
+  EXPECT_FALSE(Enabled(Id(CommandId::Undo)));
   SasOpenCommand(app, &path);
 
   SasUndoAction huge;
@@ -131,7 +131,7 @@ TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
 TEST_F(SasUndoTest, UndoIsRefusedWhileBusyAndHasItsKeys) {
   EditPage(1, 1);
   SetBusy(app, true);
-  Command(SasView, UndoCommand);
+  Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(app.undo.undo.size(), 1u);
   SetBusy(app, false);
   const auto accelerators = AcceleratorTable();
@@ -140,9 +140,9 @@ TEST_F(SasUndoTest, UndoIsRefusedWhileBusyAndHasItsKeys) {
       if (a.key == key && a.command == command && a.ctrl && a.shift == shift) return true;
     return false;
   };
-  EXPECT_TRUE(has('Z', UndoCommand, false));
-  EXPECT_TRUE(has('Y', RedoCommand, false));
-  EXPECT_TRUE(has('Z', RedoCommand, true));
+  EXPECT_TRUE(has('Z', Id(CommandId::Undo), false));
+  EXPECT_TRUE(has('Y', Id(CommandId::Redo), false));
+  EXPECT_TRUE(has('Z', Id(CommandId::Redo), true));
 }
 
 }  // namespace

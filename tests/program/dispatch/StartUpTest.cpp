@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "base/BuildInfo.h"
+#include "program/dispatch/ProgramOptions.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/dispatch/ProgramOptions.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <stdexcept>
+#include <utility>
 
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
@@ -19,14 +21,32 @@ std::set<int> EnabledCommands(const App& app) {
   return ids;
 }
 
-void CollectMenuCommands(const std::vector<platform::MenuItem>& items, std::set<int>& ids) {
+void CollectMenuCommands(const std::vector<platform::MenuItem>& items, std::set<int>& ids,
+                         std::set<std::pair<int, int>>* images = nullptr) {
   for (const platform::MenuItem& item : items) {
     if (item.kind == platform::MenuItem::Kind::Command) ids.insert(item.command);
-    if (item.kind == platform::MenuItem::Kind::Submenu) CollectMenuCommands(item.items, ids);
+    if (item.kind == platform::MenuItem::Kind::Command && item.image >= 0 && images)
+      images->insert({item.command, item.image});
+    if (item.kind == platform::MenuItem::Kind::Submenu) CollectMenuCommands(item.items, ids, images);
   }
 }
 
-TEST(CommandTable, OwnershipAgreesWithMenuAndToolbars) {
+// A menu item with an image shows its command's toolbar image: the six edit modes.
+TEST(CommandTable, MenuImagesAreTheirCommandsToolbarImages) {
+  std::set<int> ids;
+  std::set<std::pair<int, int>> images;
+  for (const platform::MenuPopup& popup : MainMenu()) CollectMenuCommands(popup.items, ids, &images);
+  std::set<std::pair<int, int>> buttons;
+  for (const platform::ToolbarButton& b : ToolbarOf(SasView))
+    if (!b.separator && b.command >= Id(CommandId::NormalMode) && b.command <= Id(CommandId::EraseMode))
+      buttons.insert({b.command, b.image});
+  EXPECT_EQ(images.size(), 6u);
+  EXPECT_EQ(images, buttons);
+}
+
+// Every id from 100 to 193 has its entry from the module that owns it: a handler (only the
+// spectrum refresh id has none), a gate, and the menu item and button the resources give it.
+TEST(CommandTable, EveryCommandHasItsEntryAndAgreesWithMenuAndToolbars) {
   const CommandTable table = MakeCommandTable();
   std::set<int> menu;
   for (const platform::MenuPopup& popup : MainMenu()) CollectMenuCommands(popup.items, menu);
@@ -34,16 +54,24 @@ TEST(CommandTable, OwnershipAgreesWithMenuAndToolbars) {
     const CommandRecord& r = table[static_cast<std::size_t>(i)];
     EXPECT_EQ(r.id, FirstCommand + i);
     EXPECT_FALSE(r.enabled);
-    EXPECT_NE(r.required, 0u) << r.id;
-    EXPECT_EQ(r.menu, menu.count(r.id) == 1) << r.id;
+    EXPECT_TRUE(r.required != 0 || r.gate != nullptr) << r.id;
+    EXPECT_EQ(r.handler == nullptr, r.id == Id(CommandId::SpectrumRefresh)) << r.id;
+    // Undo and Redo keep their menu items themselves, as each action changes the journal.
+    const bool ownMenu = r.id == Id(CommandId::Undo) || r.id == Id(CommandId::Redo);
+    EXPECT_EQ(r.menu || ownMenu, menu.count(r.id) == 1) << r.id;
     for (int view = 0; view < ViewCount; ++view) {
       bool onToolbar = false;
       for (const platform::ToolbarButton& b : ToolbarOf(view)) onToolbar |= !b.separator && b.command == r.id;
       EXPECT_EQ(onToolbar, r.toolbar == view) << r.id << " on toolbar " << view;
     }
   }
-  EXPECT_EQ(FindCommand(table, 99), nullptr);
-  EXPECT_EQ(FindCommand(table, 187), nullptr);
+  EXPECT_EQ(FindCommand(table, FirstCommand - 1), nullptr);
+  EXPECT_EQ(FindCommand(table, LastCommand + 1), nullptr);
+  // Two modules claiming one id, or an id outside the table, are refused when the table is made.
+  const CommandEntry twice[] = {{CommandId::Play, nullptr, Ready}, {CommandId::Play, nullptr, Ready}};
+  EXPECT_THROW(CommandTableOf({twice}), std::logic_error);
+  const CommandEntry outside[] = {{static_cast<CommandId>(LastCommand + 1), nullptr, Ready}};
+  EXPECT_THROW(CommandTableOf({outside}), std::logic_error);
 }
 
 TEST(CommandTable, RequiredMasksOfCompoundCommands) {

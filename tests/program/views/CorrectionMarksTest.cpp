@@ -145,19 +145,19 @@ TEST_F(NoteMarksTest, EachNoteAsSungIsALineAtItsCentreOverItsHeldFramesOfThePage
 }
 
 TEST_F(NoteMarksTest, ShowNotesTurnsTheMarksOffAndCorrectionMarksTakePrecedence) {
-  EXPECT_TRUE(fake.windows.menuEnabled[ShowNotesCommand]);
-  EXPECT_TRUE(fake.windows.menuChecked[ShowNotesCommand]);
+  EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::ShowNotes)]);
+  EXPECT_TRUE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
   Paint(SasView);
   EXPECT_GT(Pixels(NoteMarkColour), 0);
-  Command(WavView, ShowNotesCommand);
-  EXPECT_FALSE(fake.windows.menuChecked[ShowNotesCommand]);
+  Command(WavView, Id(CommandId::ShowNotes));
+  EXPECT_FALSE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
   fake.text.drawn.clear();
   Paint(SasView);
   EXPECT_EQ(Pixels(NoteMarkColour), 0);
   EXPECT_TRUE(Labels(NoteMarkColour).empty());
 
-  Command(WavView, ShowNotesCommand);
-  EXPECT_TRUE(fake.windows.menuChecked[ShowNotesCommand]);
+  Command(WavView, Id(CommandId::ShowNotes));
+  EXPECT_TRUE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
   app.correctionReport.notes = {Note(100, 400, 12, true, -40)};
   app.correctionReportShown = true;
   Paint(SasView);
@@ -165,9 +165,9 @@ TEST_F(NoteMarksTest, ShowNotesTurnsTheMarksOffAndCorrectionMarksTakePrecedence)
   EXPECT_EQ(MarkedColumns(Centre()), (Runs{{100, 400}}));
 
   Command(WavView, 122);  // SAS closed: nothing to mark
-  EXPECT_FALSE(fake.windows.menuEnabled[ShowNotesCommand]);
-  Command(WavView, ShowNotesCommand);
-  EXPECT_TRUE(fake.windows.menuChecked[ShowNotesCommand]);
+  EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::ShowNotes)]);
+  Command(WavView, Id(CommandId::ShowNotes));
+  EXPECT_TRUE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
 }
 
 }  // namespace
