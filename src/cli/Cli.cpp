@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
 #include "base/BuildInfo.h"
 #include "base/MessageId.h"
@@ -157,15 +158,15 @@ using RangeWriter = MessageId (*)(WavDocument&, const std::string&, std::uint32_
 
 int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWriter write) {
   if (args.size() != 4) return UsageError(err, args[0] + " takes IN OUT A:B");
-  const std::optional<SampleRange> range = ParseRange(args[3]);
-  if (!range) return UsageError(err, "range '" + args[3] + "' is not A:B with whole numbers A <= B");
+  RangeArgument range;
+  if (const std::string problem = ParseRange(args[3], range); !problem.empty())
+    return UsageError(err, problem);
   WavDocument wav;
   if (!OpenWav(err, args[1], wav)) return ExitFailure;
-  if (range->right > wav.sampleCount) {
-    return UsageError(err, "range '" + args[3] + "' ends past the " + std::to_string(wav.sampleCount) +
-                               " samples of " + args[1]);
-  }
-  if (const MessageId failed = write(wav, args[2], range->left, range->right); failed != MessageId::None)
+  if (const std::string problem = RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, args[1]);
+      !problem.empty())
+    return UsageError(err, problem);
+  if (const MessageId failed = write(wav, args[2], range.left, range.right); failed != MessageId::None)
     return OutputFailure(err, failed, args[2]);
   return ExitSuccess;
 }
@@ -255,13 +256,29 @@ bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav) {
   return refused == MessageId::None;
 }
 
-std::optional<SampleRange> ParseRange(std::string_view text) {
+std::string ParseRange(std::string_view text, RangeArgument& range) {
   const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  const std::optional<std::uint32_t> left = ParseIndex(text.substr(0, colon));
-  const std::optional<std::uint32_t> right = ParseIndex(text.substr(colon + 1));
-  if (!left || !right || *left > *right) return std::nullopt;
-  return SampleRange{*left, *right};
+  std::optional<std::uint32_t> left;
+  std::optional<std::uint32_t> right;
+  if (colon != std::string_view::npos) {
+    left = ParseIndex(text.substr(0, colon));
+    right = ParseIndex(text.substr(colon + 1));
+  }
+  if (!left || !right || *left > *right)
+    return "range '" + std::string(text) + "' is not A:B with whole numbers A <= B";
+  range = RangeArgument{std::string(text), *left, *right};
+  return {};
+}
+
+std::string RangePastEnd(const RangeArgument& range, std::uint32_t count, RangeUnit unit,
+                         std::string_view name, RangeQuote quote) {
+  if (range.right <= count) return {};
+  std::ostringstream problem;
+  problem << "range ";
+  if (quote == RangeQuote::Quoted) problem << '\'' << range.text << "' ";
+  problem << "ends past the " << count << (unit == RangeUnit::Samples ? " samples of " : " frames of ")
+          << name;
+  return problem.str();
 }
 
 int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult result,

@@ -83,12 +83,27 @@ bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav);
 // A decimal sample index, the whole text.
 std::optional<std::uint32_t> ParseIndex(std::string_view text);
 
-// "A:B" with decimal sample indices, A <= B.
-struct SampleRange {
+// A range argument as typed: "A:B" with decimal sample or frame indices, A <= B.
+struct RangeArgument {
+  std::string text;
   std::uint32_t left = 0;
   std::uint32_t right = 0;
 };
-std::optional<SampleRange> ParseRange(std::string_view text);
+
+// Reads `text` into `range`. Returns the usage problem "range 'TEXT' is not A:B with whole
+// numbers A <= B", empty when the text is a range.
+std::string ParseRange(std::string_view text, RangeArgument& range);
+
+// What a range that ends past a file's samples or frames is checked against, and whether the
+// problem quotes the range: correct and report say "range ends past the ..." alone.
+enum class RangeUnit { Samples, Frames };
+enum class RangeQuote { Quoted, Unquoted };
+
+// The usage problem "range 'TEXT' ends past the COUNT samples of NAME" (frames with
+// RangeUnit::Frames; without 'TEXT' when unquoted) when the range ends past `count`, empty
+// when it fits.
+std::string RangePastEnd(const RangeArgument& range, std::uint32_t count, RangeUnit unit,
+                         std::string_view name, RangeQuote quote = RangeQuote::Quoted);
 
 // The arguments after a subcommand's name: names in order and options anywhere around them.
 // Options listed in `valued` take the next argument as their value (the last one given counts);

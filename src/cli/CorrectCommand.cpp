@@ -23,8 +23,7 @@ struct Options {
   std::string wav;
   std::string sas;
   std::string output;
-  std::optional<std::uint32_t> left;
-  std::uint32_t right = 0;
+  std::optional<RangeArgument> range;
   std::optional<bool> timeCorrection;
 };
 
@@ -41,10 +40,9 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
       options.timeCorrection = value == "on";
       continue;
     }
-    const std::optional<SampleRange> range = ParseRange(value);
-    if (!range) return "range '" + value + "' is not A:B with whole numbers A <= B";
-    options.left = range->left;
-    options.right = range->right;
+    RangeArgument range;
+    if (std::string problem = ParseRange(value, range); !problem.empty()) return problem;
+    options.range = range;
   }
   const std::vector<std::string>& names = parsed.names;
   if (names.size() != 3) return "correct takes IN.wav IN.sas OUT.wav";
@@ -81,13 +79,13 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   request.start = 0;
   request.end = wav.sampleCount;
   request.mode = CorrectMode::Save;
-  if (options.left) {
-    if (options.right > wav.sampleCount) {
-      return usage(err,
-                   "range ends past the " + std::to_string(wav.sampleCount) + " samples of " + options.wav);
-    }
-    request.start = *options.left;
-    request.end = options.right;
+  if (options.range) {
+    if (const std::string problem = RangePastEnd(*options.range, wav.sampleCount, RangeUnit::Samples,
+                                                 options.wav, RangeQuote::Unquoted);
+        !problem.empty())
+      return usage(err, problem);
+    request.start = options.range->left;
+    request.end = options.range->right;
     request.mode = CorrectMode::Play;
   }
   // Opening a SAS makes its stored settings live, so its own switch decides unless overridden.

@@ -19,25 +19,13 @@
 namespace vocara::cli {
 namespace {
 
-struct Range {
-  std::uint32_t left = 0;
-  std::uint32_t right = 0;
-  std::string text;
-};
-
 struct Request {
   std::string wav;
   std::string output;
-  std::vector<Range> ranges;  // the --noise range first, then the --add ranges
+  std::vector<RangeArgument> ranges;  // the --noise range first, then the --add ranges
   GeneralSettings settings;
   Adjustments adjusted;
 };
-
-std::optional<Range> ParseNamedRange(const std::string& text) {
-  const std::optional<SampleRange> range = ParseRange(text);
-  if (!range) return std::nullopt;
-  return Range{range->left, range->right, text};
-}
 
 // The arguments after "denoise": two names in order, the options anywhere among them. Returns
 // the problem, empty when the arguments are sound.
@@ -48,8 +36,8 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
       !problem.empty())
     return problem;
   const std::vector<std::string>& names = parsed.names;
-  std::optional<Range> noise;
-  std::vector<Range> added;
+  std::optional<RangeArgument> noise;
+  std::vector<RangeArgument> added;
   std::optional<std::string> settingsFile;
   // The last value given of each, with its text.
   std::optional<std::pair<double, std::string>> noiseLength;
@@ -57,10 +45,10 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   std::optional<std::pair<double, std::string>> gain;
   for (const auto& [arg, value] : parsed.values) {
     if (arg == "--noise" || arg == "--add") {
-      const std::optional<Range> range = ParseNamedRange(value);
-      if (!range) return "range '" + value + "' is not A:B with whole numbers A <= B";
+      RangeArgument range;
+      if (std::string problem = ParseRange(value, range); !problem.empty()) return problem;
       if (arg == "--add") {
-        added.push_back(*range);
+        added.push_back(range);
       } else if (noise) {
         return "--noise is given twice";
       } else {
@@ -114,11 +102,10 @@ int Denoise(const Request& request, std::ostream& err, UsageReporter usage) {
   const GeneralSettings& s = request.settings;
   const std::uint32_t length = NoiseLengthFor(s.noiseLength);
   const std::int64_t shortest = std::max<std::int64_t>(s.noiseLength, length);
-  for (const Range& range : request.ranges) {
-    if (range.right > wav.sampleCount) {
-      return usage(err, "range '" + range.text + "' ends past the " + std::to_string(wav.sampleCount) +
-                            " samples of " + request.wav);
-    }
+  for (const RangeArgument& range : request.ranges) {
+    if (const std::string problem = RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, request.wav);
+        !problem.empty())
+      return usage(err, problem);
     if (range.right == range.left || std::int64_t{range.right - range.left} < shortest) {
       return usage(err, "range '" + range.text + "' is shorter than the noise sample length " +
                             std::to_string(shortest));

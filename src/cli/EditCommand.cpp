@@ -10,8 +10,8 @@
 
 #include "base/MessageId.h"
 #include "cli/Cli.h"
-#include "cli/InPlaceChange.h"
 #include "cli/FileProblems.h"
+#include "cli/InPlaceChange.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
 
@@ -23,9 +23,7 @@ enum class WholeFile { None, Silence, Clear };
 
 struct Options {
   std::string sas;
-  std::optional<std::uint32_t> left;
-  std::uint32_t right = 0;
-  std::string rangeText;
+  std::optional<RangeArgument> range;
   unsigned ops = 0;
   SasRangeFields fields;
   WholeFile whole = WholeFile::None;
@@ -77,11 +75,9 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
         texts[static_cast<std::size_t>(value - ValueOptions.begin())] = text;
         continue;
       }
-      const std::optional<SampleRange> range = ParseRange(text);
-      if (!range) return "range '" + text + "' is not A:B with whole numbers A <= B";
-      options.left = range->left;
-      options.right = range->right;
-      options.rangeText = text;
+      RangeArgument range;
+      if (std::string problem = ParseRange(text, range); !problem.empty()) return problem;
+      options.range = range;
     } else if (arg == "--remove-links") {
       options.ops |= SasRangeOps::RemoveLinks;
       editOptions = true;
@@ -130,13 +126,12 @@ int Edit(const Options& options, std::ostream& err, UsageReporter usage) {
   sas.shownFrameCount = frameCount;
   std::uint32_t first = 0;
   std::uint32_t end = frameCount;
-  if (options.left) {
-    if (options.right > frameCount) {
-      return usage(err, "range '" + options.rangeText + "' ends past the " + std::to_string(frameCount) +
-                            " frames of " + options.sas);
-    }
-    first = *options.left;
-    end = options.right;
+  if (options.range) {
+    if (const std::string problem = RangePastEnd(*options.range, frameCount, RangeUnit::Frames, options.sas);
+        !problem.empty())
+      return usage(err, problem);
+    first = options.range->left;
+    end = options.range->right;
   }
 
   SasRangeParams params;

@@ -63,12 +63,12 @@ std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, 
   end = frameCount;
   const std::string* text = parsed.Value("--range");
   if (!text) return {};
-  const std::optional<SampleRange> range = ParseRange(*text);
-  if (!range) return "range '" + *text + "' is not A:B with whole numbers A <= B";
-  if (range->right > frameCount)
-    return "range '" + *text + "' ends past the " + std::to_string(frameCount) + " frames of " + name;
-  first = range->left;
-  end = range->right;
+  RangeArgument range;
+  if (std::string problem = ParseRange(*text, range); !problem.empty()) return problem;
+  if (std::string problem = RangePastEnd(range, frameCount, RangeUnit::Frames, name); !problem.empty())
+    return problem;
+  first = range.left;
+  end = range.right;
   return {};
 }
 
@@ -230,13 +230,14 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
   ReportRequest request;
   request.end = wav.sampleCount;
   if (const std::string* text = parsed.Value("--range")) {
-    const std::optional<SampleRange> range = ParseRange(*text);
-    if (!range) return usage(err, "range '" + *text + "' is not A:B with whole numbers A <= B");
-    if (range->right > wav.sampleCount)
-      return usage(
-          err, "range ends past the " + std::to_string(wav.sampleCount) + " samples of " + parsed.names[0]);
-    request.start = range->left;
-    request.end = range->right;
+    RangeArgument range;
+    std::string problem = ParseRange(*text, range);
+    if (problem.empty())
+      problem =
+          RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, parsed.names[0], RangeQuote::Unquoted);
+    if (!problem.empty()) return usage(err, problem);
+    request.start = range.left;
+    request.end = range.right;
   }
   CorrectionReport report;
   if (!compare) {

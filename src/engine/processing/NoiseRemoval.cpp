@@ -9,26 +9,23 @@
 // sampleCount samples. The first block is never the last: with fewer than half samples it is
 // still followed by the block that completes them.
 //
-// Once the profile is fixed the blocks do not depend on each other, so several threads
-// transform them, each block wholly by one thread with the same code, which keeps the output
-// identical to a run on one thread. The calling thread alone reads the recording, adds the
-// halves, writes the file and reports progress, and transforms blocks itself whenever the next
-// one to write is not ready yet.
+// Once the profile is fixed the blocks do not depend on each other, so they run through the
+// ordered block pipeline (OrderedBlocks.h): several threads transform them, each block wholly
+// by one thread with the same code, which keeps the output identical to a run on one thread.
+// The calling thread alone reads the recording, adds the halves, writes the file and reports
+// progress, and transforms blocks itself whenever the next one to write is not ready yet.
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 #include <span>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "base/FileHandle.h"
 #include "base/OutputFile.h"
 #include "base/Settings.h"
+#include "engine/common/OrderedBlocks.h"
 #include "engine/processing/Fft.h"
 #include "engine/processing/NoiseKernels.h"
 #include "engine/processing/NoiseProfile.h"
@@ -118,119 +115,6 @@ class BlockTransform {
   std::vector<double> threshold_;  // T(e) per packed element
 };
 
-// The blocks in flight: a ring of slots, block j in slot j mod capacity, each with the block's
-// samples, its output values and whether they are ready. The calling thread stages block j only
-// after it wrote block j - capacity out of the same slot, so a slot is never staged, transformed
-// and written at once. The helpers and the calling thread take blocks from one counter, so any
-// thread transforms whichever block comes next; a block is transformed wholly by one thread with
-// the same code, so the values do not depend on which. No thread waits for a group of blocks
-// to end: the calling thread waits only when the next block to write is still being
-// transformed and no other block is left to take.
-class BlockRing {
- public:
-  BlockRing(const BlockTransform& transform, std::uint32_t length, std::size_t capacity, unsigned threads)
-      : transform_(transform),
-        length_(length),
-        capacity_(capacity),
-        samples_(capacity * length),
-        values_(capacity * length),
-        ready_(capacity),
-        scratch_(threads, std::vector<double>(length)) {
-    for (unsigned i = 1; i < threads; ++i) {
-      try {
-        helpers_.emplace_back([this, i] { Serve(scratch_[i]); });
-      } catch (const std::system_error&) {
-        break;  // fewer threads: the same output, later
-      }
-    }
-  }
-  ~BlockRing() {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    work_.notify_all();
-    for (std::thread& helper : helpers_) helper.join();
-  }
-  BlockRing(const BlockRing&) = delete;
-  BlockRing& operator=(const BlockRing&) = delete;
-
-  std::size_t Capacity() const { return capacity_; }
-  std::int32_t* Samples(std::uint64_t block) { return &samples_[Slot(block)]; }
-  // Makes the next block, whose samples are staged, available to every thread.
-  void Publish() {
-    published_.fetch_add(1);
-    if (sleepers_.load() > 0) {
-      { const std::lock_guard lock(mutex_); }
-      work_.notify_one();
-    }
-  }
-  // The values of `block`, transforming other blocks meanwhile; valid until Release.
-  const std::int32_t* Values(std::uint64_t block) {
-    std::atomic<bool>& ready = ready_[block % capacity_];
-    while (!ready.load()) {
-      if (TransformOne(scratch_[0])) continue;
-      waiting_.store(true);
-      std::unique_lock lock(mutex_);
-      done_.wait(lock, [&] { return ready.load(); });
-      waiting_.store(false);
-    }
-    return &values_[Slot(block)];
-  }
-  void Release(std::uint64_t block) { ready_[block % capacity_].store(false, std::memory_order_relaxed); }
-
- private:
-  std::size_t Slot(std::uint64_t block) const {
-    return static_cast<std::size_t>(block % capacity_) * length_;
-  }
-
-  // Takes the next published block and transforms it; false when there is none.
-  bool TransformOne(std::vector<double>& block) {
-    std::uint64_t ticket = tickets_.load();
-    do {
-      if (ticket >= published_.load()) return false;
-    } while (!tickets_.compare_exchange_weak(ticket, ticket + 1));
-    transform_.Run(&samples_[Slot(ticket)], block, &values_[Slot(ticket)]);
-    ready_[ticket % capacity_].store(true);
-    if (waiting_.load()) {
-      { const std::lock_guard lock(mutex_); }
-      done_.notify_one();
-    }
-    return true;
-  }
-
-  void Serve(std::vector<double>& block) {
-    for (;;) {
-      if (TransformOne(block)) continue;
-      std::unique_lock lock(mutex_);
-      sleepers_.fetch_add(1);
-      work_.wait(lock, [&] { return stop_ || tickets_.load() < published_.load(); });
-      sleepers_.fetch_sub(1);
-      if (stop_) return;
-    }
-  }
-
-  const BlockTransform& transform_;
-  const std::uint32_t length_;
-  const std::size_t capacity_;
-  std::vector<std::int32_t> samples_;
-  std::vector<std::int32_t> values_;
-  std::vector<std::atomic<bool>> ready_;
-  std::vector<std::vector<double>> scratch_;  // one block buffer per thread, the caller's first
-  std::vector<std::thread> helpers_;
-  // Every flag and counter below is sequentially consistent: a thread that announces it waits
-  // and then checks, and one that changes what it waits for and then checks for waiters,
-  // cannot both miss each other.
-  std::atomic<std::uint64_t> published_{0};
-  std::atomic<std::uint64_t> tickets_{0};
-  std::atomic<int> sleepers_{0};
-  std::atomic<bool> waiting_{false};
-  std::mutex mutex_;
-  std::condition_variable work_;
-  std::condition_variable done_;
-  bool stop_ = false;
-};
-
 unsigned ThreadsFor(const NoiseRemovalSettings& settings, std::uint64_t blocks, std::size_t capacity) {
   unsigned threads = settings.threads;
   if (threads == 0) threads = blocks < capacity ? 1 : std::max(1u, std::thread::hardware_concurrency());
@@ -310,7 +194,11 @@ NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
   const std::size_t capacity = std::max<std::size_t>(4, RingValues / length);
 
   const BlockTransform transform(profile, settings);
-  BlockRing ring(transform, length, capacity, ThreadsFor(settings, blocks, capacity));
+  const unsigned threads = ThreadsFor(settings, blocks, capacity);
+  // Each slot holds a block's samples and then its output values; each thread a block of its own.
+  std::vector<std::int32_t> samples(capacity * length);
+  std::vector<std::int32_t> values(capacity * length);
+  std::vector<std::vector<double>> scratch(threads, std::vector<double>(length));
   // Samples stagedFirst .. + staged.size() - 1 of the recording, read in large pieces, from
   // which the blocks are staged.
   std::vector<std::int32_t> staged(std::max<std::size_t>(StagedSamples, length));
@@ -321,24 +209,25 @@ NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
   std::size_t pending = 0;  // bytes waiting to be written
 
   bool aborted = false;
-  std::uint64_t published = 0;
-  for (std::uint64_t j = 0; j < blocks && written; ++j) {
-    // Keep the ring full.
-    for (; published < blocks && published < j + ring.Capacity(); ++published) {
-      const std::int64_t first = static_cast<std::int64_t>(published * half) - half;
-      if (!stagedAny || first + length > stagedFirst + static_cast<std::int64_t>(staged.size())) {
-        stagedFirst = first;
-        stagedAny = true;
-        ReadSamples(wav, stagedFirst, staged);
-      }
-      std::copy_n(staged.begin() + (first - stagedFirst), length, ring.Samples(published));
-      ring.Publish();
+  OrderedBlockSteps steps;
+  steps.stage = [&](std::uint64_t j, std::size_t slot) {
+    const std::int64_t first = static_cast<std::int64_t>(j * half) - half;
+    if (!stagedAny || first + length > stagedFirst + static_cast<std::int64_t>(staged.size())) {
+      stagedFirst = first;
+      stagedAny = true;
+      ReadSamples(wav, stagedFirst, staged);
     }
+    std::copy_n(staged.begin() + (first - stagedFirst), length, samples.begin() + slot * length);
+  };
+  steps.transform = [&](std::uint64_t, std::size_t slot, unsigned thread) {
+    transform.Run(&samples[slot * length], scratch[thread], &values[slot * length]);
+  };
+  steps.consume = [&](std::uint64_t j, std::size_t slot) {
     if (progress && !progress(std::min(j * half, count), count)) {
       aborted = true;
-      break;
+      return false;
     }
-    const std::int32_t* v = ring.Values(j);
+    const std::int32_t* v = &values[slot * length];
     if (j > 0) {
       const auto emit = static_cast<std::size_t>(j == lastBlock ? count - (j - 1) * half : half);
       if (pending + emit * blockAlign > bytes.size()) {
@@ -350,8 +239,9 @@ NoiseRemovalResult RemoveNoise(WavDocument& wav, const NoiseProfile& profile,
                                          bytes.data());
     }
     std::copy_n(v + half, half, overlap.data());
-    ring.Release(j);
-  }
+    return written;
+  };
+  if (written) RunOrderedBlocks(blocks, capacity, threads - 1, steps);
   if (written && !aborted) written = file.Write(bytes.data(), pending);
 
   const OutputFile::LongEnd ending = target.FinishLong(written, aborted);

@@ -32,8 +32,8 @@ enum class AnalysisEngine {
 struct SasBuildOptions {
   AnalysisEngine engine = AnalysisEngine::Blocks;
   KernelWidth width = BestKernelWidth();  // of the block engine; narrower widths for tests
-  // Worker threads of the block engine; below 0 one per processor, 0 computes every block on
-  // the calling thread.
+  // Threads of the block engine, the calling one among them; below 0 one per processor, 0 or 1
+  // computes every block on the calling thread.
   int workers = -1;
 };
 
