@@ -110,27 +110,22 @@ class SettingsFileTest : public ::testing::Test {
   }
 };
 
-TEST_F(SettingsFileTest, MissingOrShortFileIsReplacedWithBuiltInValues) {
+// A missing file, one cut short, a bad record, or one bad rectangle beside valid settings.
+TEST_F(SettingsFileTest, AMissingShortOrBadFileIsReplacedWithBuiltInValues) {
   ExpectRejectedAndRewritten();
   WriteAndExpectRejected(Distinctive(), WindowLayout::Defaults(), 1);
-}
-
-TEST_F(SettingsFileTest, BadRecordIsReplaced) {
-  GeneralSettings settings = Distinctive();
-  settings.instrument = -1;
-  WriteAndExpectRejected(settings, WindowLayout::Defaults());
-  settings = Distinctive();
-  settings.lowestNote = 88;
-  WriteAndExpectRejected(settings, WindowLayout::Defaults());
-}
-
-TEST_F(SettingsFileTest, OneBadRectangleRejectsTheValidSettingsToo) {
-  WindowLayout layout = WindowLayout::Defaults();
-  layout.rects[WavView] = {-10, 0, 630, 200};
-  WriteAndExpectRejected(Distinctive(), layout);
-  layout = WindowLayout::Defaults();
-  layout.rects[FftView] = {0, 0, 1281, 200};
-  WriteAndExpectRejected(Distinctive(), layout);
+  for (const auto change :
+       {+[](GeneralSettings& s) { s.instrument = -1; }, +[](GeneralSettings& s) { s.lowestNote = 88; }}) {
+    GeneralSettings settings = Distinctive();
+    change(settings);
+    WriteAndExpectRejected(settings, WindowLayout::Defaults());
+  }
+  for (const auto& [view, rect] : {std::pair{WavView, platform::Rect{-10, 0, 630, 200}},
+                                   std::pair{FftView, platform::Rect{0, 0, 1281, 200}}}) {
+    WindowLayout layout = WindowLayout::Defaults();
+    layout.rects[view] = rect;
+    WriteAndExpectRejected(Distinctive(), layout);
+  }
 }
 
 TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {

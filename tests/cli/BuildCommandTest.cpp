@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "base/Instruments.h"
 #include "base/Settings.h"
-#include "cli/Cli.h"
 #include "engine/sas/NoteRangeDetection.h"
 #include "support/Recordings.h"
 #include "support/SasFiles.h"
@@ -21,7 +21,7 @@
 namespace vocara::test {
 namespace {
 
-class BuildCommandTest : public ::testing::Test {
+class BuildCommandTest : public CliFixture {
  protected:
   void SetUp() override {
     std::vector<std::int32_t> tone(12000);
@@ -31,10 +31,8 @@ class BuildCommandTest : public ::testing::Test {
     wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2, 22050), Samples(2, tone)));
   }
   int Run(std::vector<std::string> args) {
-    out.str("");
-    err.str("");
     args.insert(args.begin(), {"build", wav, sas});
-    return cli::RunCli(args, out, err);
+    return CliFixture::Run(args);
   }
   // The settings the build stored in its file.
   GeneralSettings Built() { return ReadSasHeader(sas).settings; }
@@ -44,11 +42,8 @@ class BuildCommandTest : public ::testing::Test {
     return WriteFile(dir.File("vocara.INI"), bytes);
   }
 
-  TempDir dir;
   std::string wav;
   std::string sas = dir.File("a.sas");
-  std::ostringstream out;
-  std::ostringstream err;
 };
 
 TEST_F(BuildCommandTest, WithoutOptionsTheBuiltInSettingsAreUsed) {

@@ -13,25 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
 
-class CliTest : public ::testing::Test {
- protected:
-  int Run(const std::vector<std::string>& args) {
-    out.str("");
-    err.str("");
-    return cli::RunCli(args, out, err);
-  }
-
-  TempDir dir;
-  std::ostringstream out;
-  std::ostringstream err;
-};
+using CliTest = CliFixture;
 
 TEST_F(CliTest, HelpListsTheSubcommandsOnStdout) {
   EXPECT_EQ(Run({"--help"}), 0);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/wav/WavDocument.h"
 #include "support/SasFiles.h"
 #include "support/TempDir.h"
@@ -18,7 +18,7 @@
 namespace vocara::test {
 namespace {
 
-class CorrectCommandTest : public ::testing::Test {
+class CorrectCommandTest : public CliFixture {
  protected:
   CorrectCommandTest() {
     // A second of a 330 Hz tone with an overtone.
@@ -39,18 +39,11 @@ class CorrectCommandTest : public ::testing::Test {
     frame.targetPitch = static_cast<std::uint16_t>(3600 - cents);
     return WriteSasFile(dir.File("in.sas"), header, std::vector<SasFrame>(120, frame), EndLinks(48000));
   }
-  int Run(const std::vector<std::string>& args) {
-    err.str("");
-    std::ostringstream out;
-    return cli::RunCli(args, out, err);
-  }
   double OutputSamples() { return (static_cast<double>(std::filesystem::file_size(output)) - 44) / 2; }
 
-  TempDir dir;
   std::vector<std::int32_t> tone;
   std::string wav;
   std::string output = dir.File("out.wav");
-  std::ostringstream err;
 };
 
 TEST_F(CorrectCommandTest, BuildThenCorrectGivesTheRecordingBack) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "base/Settings.h"
-#include "cli/Cli.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/wav/WavDocument.h"
 #include "support/SettingsFiles.h"
@@ -17,7 +17,7 @@
 namespace vocara::test {
 namespace {
 
-class DenoiseCommandTest : public ::testing::Test {
+class DenoiseCommandTest : public CliFixture {
  protected:
   DenoiseCommandTest() {
     std::vector<std::int32_t> noise(48000);
@@ -29,10 +29,8 @@ class DenoiseCommandTest : public ::testing::Test {
     wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, noise)));
   }
   int Run(std::vector<std::string> args) {
-    err.str("");
-    std::ostringstream out;
     args.insert(args.begin(), {"denoise", wav, output});
-    return cli::RunCli(args, out, err);
+    return CliFixture::Run(args);
   }
   // What Noise= over the first range, Noise+ over the others and Remove Noise write.
   std::string Expected(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges,
@@ -47,10 +45,8 @@ class DenoiseCommandTest : public ::testing::Test {
     return ReadFile(expected);
   }
 
-  TempDir dir;
   std::string wav;
   std::string output = dir.File("out.wav");
-  std::ostringstream err;
 };
 
 TEST_F(DenoiseCommandTest, OptionsReachTheCapturesAndTheRemoval) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/sas/SasRangeOps.h"
 #include "support/ChildProcess.h"
 #include "support/SasFiles.h"
@@ -28,7 +28,7 @@ std::vector<SasFrame> Analysed() {
   return frames;
 }
 
-class EditCommandTest : public ::testing::Test {
+class EditCommandTest : public CliFixture {
  protected:
   // The analysed frames with two of them edited, four links, a silence threshold of 50 %.
   std::string Write(const std::string& path) {
@@ -38,10 +38,8 @@ class EditCommandTest : public ::testing::Test {
     return WriteSasFile(path, header, frames, {{0, 0}, {150, 200}, {320, 330}, {600, 600}});
   }
   int Run(std::vector<std::string> args) {
-    err.str("");
     args.insert(args.begin(), {"edit", Write(sas)});
-    std::ostringstream out;
-    return cli::RunCli(args, out, err);
+    return CliFixture::Run(args);
   }
   // The same change made by the engine on a fresh copy.
   std::string Engine(std::uint32_t first, std::uint32_t end, unsigned ops, const SasRangeParams& params) {
@@ -51,14 +49,12 @@ class EditCommandTest : public ::testing::Test {
     return ReadFile(dir.File("engine.sas"));
   }
 
-  TempDir dir;
   std::string sas = dir.File("in.sas");
   SasHeader header = [] {
     SasHeader h = SasHeaderFor(100, 48000, 0x1234, 6, 4);
     h.settings.silenceThreshold = 50;
     return h;
   }();
-  std::ostringstream err;
 };
 
 // Each case against the engine's own result on the same file; no operation leaves it as it was.
@@ -104,18 +100,12 @@ TEST_F(EditCommandTest, SilenceTakesTheFilesThresholdAndClearRestoresTheAnalysis
 }
 
 TEST_F(EditCommandTest, FailuresGiveTheMessageAndExit1) {
-  std::ostringstream out;
-  EXPECT_EQ(cli::RunCli({"edit", dir.File("missing.sas"), "--clear"}, out, err), cli::ExitFailure);
+  EXPECT_EQ(CliFixture::Run({"edit", dir.File("missing.sas"), "--clear"}), cli::ExitFailure);
   EXPECT_EQ(err.str(),
             "Invalid File Handle\nvocara-cli: " + dir.File("missing.sas") + ": No such file or directory\n");
   // Writes past 100 bytes fail as on a full disk.
   Write(sas);
-  const ChildResult child = RunWithFileSizeLimit(100, [&](int& exitCode) {
-    std::ostringstream childOut;
-    std::ostringstream childErr;
-    exitCode = cli::RunCli({"edit", sas, "--clear"}, childOut, childErr);
-    return childErr.str();
-  });
+  const ChildResult child = RunCliWithFileSizeLimit(100, {"edit", sas, "--clear"});
   EXPECT_EQ(child.exitCode, cli::ExitFailure);
   EXPECT_EQ(child.output, "vocara-cli: could not write " + sas + "\n");
 }

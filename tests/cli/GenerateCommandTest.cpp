@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/processing/Synthesis.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -16,26 +16,22 @@ namespace {
 
 namespace s = synthesis;
 
-class GenerateCommandTest : public ::testing::Test {
+class GenerateCommandTest : public CliFixture {
  protected:
   int Run(std::vector<std::string> args) {
-    err.str("");
-    std::ostringstream out;
     args.insert(args.begin(), "generate");
-    return cli::RunCli(args, out, err);
+    return CliFixture::Run(args);
   }
   std::string Engine(const SynthesisParameters& p) {
     const std::string path = dir.File("engine.wav");
     EXPECT_EQ(GenerateWaveFile(p, path), MessageId::None);
     return ReadFile(path);
   }
-  TempDir dir;
-  std::string out = dir.File("out.wav");
-  std::ostringstream err;
+  std::string wavOut = dir.File("out.wav");
 };
 
 TEST_F(GenerateCommandTest, WritesWhatTheDialogWrites) {
-  ASSERT_EQ(Run({out, "--duration", "1.5", "--sine", "440,80,90", "--sine", "1000,40", "--square",
+  ASSERT_EQ(Run({wavOut, "--duration", "1.5", "--sine", "440,80,90", "--sine", "1000,40", "--square",
                  "250,30,-10,25", "--triangle", "99999,10", "--noise", "20"}),
             cli::ExitSuccess)
       << err.str();
@@ -54,11 +50,11 @@ TEST_F(GenerateCommandTest, WritesWhatTheDialogWrites) {
   p[s::TriangleAmplitude] = 10;
   p[s::NoiseAmplitude] = 20;
   NormaliseAmplitudes(p);
-  EXPECT_EQ(ReadFile(out), Engine(p));
+  EXPECT_EQ(ReadFile(wavOut), Engine(p));
 
-  ASSERT_EQ(Run({out}), cli::ExitSuccess);
-  EXPECT_EQ(ReadFile(out), Engine(SynthesisParameters()));
-  EXPECT_EQ(ReadFile(out).size(), 44u + 2 * 240000);
+  ASSERT_EQ(Run({wavOut}), cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(wavOut), Engine(SynthesisParameters()));
+  EXPECT_EQ(ReadFile(wavOut).size(), 44u + 2 * 240000);
 }
 
 TEST_F(GenerateCommandTest, AFolderThatIsNotThereIsRefused) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "support/SoundFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -15,20 +15,15 @@
 namespace vocara::test {
 namespace {
 
-class ImportCommandTest : public ::testing::Test {
+class ImportCommandTest : public CliFixture {
  protected:
   int Run(std::vector<std::string> args) {
-    out.str("");
-    err.str("");
     args.insert(args.begin(), "import");
-    return cli::RunCli(args, out, err);
+    return CliFixture::Run(args);
   }
-  TempDir dir;
   std::string input = WriteSound(dir.File("in.wav"), SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 44100, 24,
                                  {1, -1, 2, -2, 3, -3, 4, -4});
   std::string output = dir.File("out.wav");
-  std::ostringstream out;
-  std::ostringstream err;
 };
 
 TEST_F(ImportCommandTest, SaysWhatWasReadAndWritten) {

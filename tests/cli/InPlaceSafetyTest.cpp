@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "CliRun.h"
 #include "base/FileJournal.h"
-#include "cli/Cli.h"
 #include "engine/sas/SasDocument.h"
 #include "support/ChildProcess.h"
 #include "support/Recordings.h"
@@ -29,14 +29,6 @@ namespace vocara::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-int RunInProcess(const std::vector<std::string>& args, std::string* err = nullptr) {
-  std::ostringstream out;
-  std::ostringstream errors;
-  const int code = cli::RunCli(args, out, errors);
-  if (err) *err = errors.str();
-  return code;
-}
 
 // A sung take of about twenty seconds, some notes off, a weak fundamental now and then (so
 // that repair finds jumps), analysed into a SAS.
@@ -71,26 +63,17 @@ struct Take {
 
 struct InPlace {
   const char* name;
-  std::vector<std::string> (*args)(const Take&, const std::string& sas);
+  std::vector<std::string> words;  // {wav} the take's recording, {sas} the SAS changed
+  std::vector<std::string> args(const Take& take, const std::string& sas) const {
+    return Filled(words, {{"{wav}", take.wav}, {"{sas}", sas}});
+  }
 };
 
 const InPlace Operations[] = {
-    {"edit",
-     [](const Take&, const std::string& sas) -> std::vector<std::string> {
-       return {"edit", sas, "--scale", "50", "--transpose", "30"};
-     }},
-    {"snap",
-     [](const Take&, const std::string& sas) -> std::vector<std::string> {
-       return {"snap", sas, "--key", "C", "--scale", "major"};
-     }},
-    {"reanalyse",
-     [](const Take& take, const std::string& sas) -> std::vector<std::string> {
-       return {"reanalyse", take.wav, sas, "--lowest", "A2", "--highest", "C7"};
-     }},
-    {"repair",
-     [](const Take& take, const std::string& sas) -> std::vector<std::string> {
-       return {"repair", take.wav, sas};
-     }},
+    {"edit", {"edit", "{sas}", "--scale", "50", "--transpose", "30"}},
+    {"snap", {"snap", "{sas}", "--key", "C", "--scale", "major"}},
+    {"reanalyse", {"reanalyse", "{wav}", "{sas}", "--lowest", "A2", "--highest", "C7"}},
+    {"repair", {"repair", "{wav}", "{sas}"}},
 };
 
 // What each operation makes of the take, run to its end in this process.
@@ -106,13 +89,6 @@ std::map<std::string, std::string> Afters(const TempDir& dir, const Take& take) 
   fs::remove(copy);
   return afters;
 }
-
-// The real program, so that a kill or a signal ends a real process; its stderr goes to `err`.
-pid_t Start(const std::vector<std::string>& args, const std::string& err) {
-  return StartProcess(VOCARA_CLI_PATH, args, err);
-}
-
-int Wait(pid_t pid) { return WaitForProcess(pid); }
 
 bool Opens(const std::string& path) {
   SasDocument document;
@@ -135,10 +111,10 @@ TEST_F(InPlaceSafetyTest, AKillAtAnyMomentLeavesTheTakeBeforeOrAfter) {
     for (const int microseconds :
          {0, 500, 1000, 2000, 3000, 5000, 8000, 12000, 20000, 35000, 60000, 100000}) {
       WriteFile(work, take.before);
-      const pid_t pid = Start(op.args(take, work), err);
+      const pid_t pid = StartCli(op.args(take, work), err);
       std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
       ::kill(pid, SIGKILL);
-      Wait(pid);
+      WaitForProcess(pid);
       const std::string now = ReadFile(work);
       EXPECT_TRUE(now == take.before || now == afters[op.name])
           << op.name << " killed after " << microseconds << " us: neither before nor after";
@@ -160,10 +136,10 @@ TEST_F(InPlaceSafetyTest, CtrlCSigtermAndSighupStopWithTheTakeAsItWas) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
       for (const int milliseconds : {5, 30}) {
         WriteFile(work, take.before);
-        const pid_t pid = Start(op.args(take, work), err);
+        const pid_t pid = StartCli(op.args(take, work), err);
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         ::kill(pid, signal);
-        const int status = Wait(pid);
+        const int status = WaitForProcess(pid);
         const std::string where = std::string(op.name) + " signal " + std::to_string(signal) + " at " +
                                   std::to_string(milliseconds) + " ms";
         EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << where;
@@ -190,11 +166,7 @@ TEST_F(InPlaceSafetyTest, AFileSizeLimitOrAFolderNotWritableChangesNothing) {
   for (const InPlace& op : Operations) {
     for (const std::uint64_t limit : {std::uint64_t{1}, std::uint64_t{200}, size / 2, size - 1}) {
       WriteFile(work, take.before);
-      const ChildResult child = RunWithFileSizeLimit(limit, [&](int& exitCode) {
-        std::string text;
-        exitCode = RunInProcess(op.args(take, work), &text);
-        return text;
-      });
+      const ChildResult child = RunCliWithFileSizeLimit(limit, op.args(take, work));
       EXPECT_EQ(child.exitCode, 1) << op.name << " limit " << limit;
       EXPECT_EQ(child.output.substr(0, child.output.find('\n')), "vocara-cli: could not write " + work)
           << op.name << " limit " << limit;
@@ -210,11 +182,7 @@ TEST_F(InPlaceSafetyTest, AFileSizeLimitOrAFolderNotWritableChangesNothing) {
   fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   for (const InPlace& op : Operations) {
-    const ChildResult child = RunAsUser([&](int& exitCode) {
-      std::string text;
-      exitCode = RunInProcess(op.args(take, inLocked), &text);
-      return text;
-    });
+    const ChildResult child = RunCliAsUser(op.args(take, inLocked));
     EXPECT_EQ(child.exitCode, 1) << op.name;
     EXPECT_EQ(child.output,
               "Invalid File Handle\nvocara-cli: " + inLocked + ": its folder: Permission denied\n")
@@ -259,11 +227,11 @@ TEST_F(InPlaceSafetyTest, TwoWritersNeverInterleave) {
   ASSERT_NE(snapThenEdit, editThenSnap);
   for (int round = 0; round < 12; ++round) {
     WriteFile(work, take.before);
-    const pid_t snap = Start(Operations[1].args(take, work), err);
+    const pid_t snap = StartCli(Operations[1].args(take, work), err);
     if (round % 3 != 0) std::this_thread::sleep_for(std::chrono::microseconds(round * 300));
-    const pid_t edit = Start(Operations[0].args(take, work), dir.File("err2.txt"));
-    const int snapStatus = Wait(snap);
-    const int editStatus = Wait(edit);
+    const pid_t edit = StartCli(Operations[0].args(take, work), dir.File("err2.txt"));
+    const int snapStatus = WaitForProcess(snap);
+    const int editStatus = WaitForProcess(edit);
     EXPECT_TRUE(WIFEXITED(snapStatus) && WEXITSTATUS(snapStatus) == 0) << round;
     EXPECT_TRUE(WIFEXITED(editStatus) && WEXITSTATUS(editStatus) == 0) << round;
     const std::string now = ReadFile(work);

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/NoteSegments.h"
 #include "engine/sas/SasDocument.h"
@@ -31,15 +31,15 @@ const std::vector<SungNote> Melody{{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}
                                    {69, 20, 0.7}, {72, 40, 0.7},  {67, 35, 0.7},  {64, -20, 0.7},
                                    {62, 45, 0.7}, {60, 35, 0.9}};
 
-class InTuneCommandsTest : public ::testing::Test {
+class InTuneCommandsTest : public CliFixture {
  protected:
-  int Run(std::vector<std::string> args) {
-    err.str("");
-    out.str("");
-    return cli::RunCli(args, out, err);
-  }
   void WriteWav(const std::string& path, const std::vector<std::int32_t>& values) {
     WriteFile(path, CanonicalWav(Format(2), Samples(2, values)));
+  }
+  // The melody sung into `wav` and built into sung.sas.
+  std::string Sing(const std::vector<SungNote>& notes, const SungOptions& options = {}) {
+    WriteWav(wav, SungMelody(notes, options));
+    return Build(wav, "sung.sas");
   }
   // build IN -> name.sas
   std::string Build(const std::string& wav, const std::string& name) {
@@ -47,35 +47,18 @@ class InTuneCommandsTest : public ::testing::Test {
     EXPECT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
     return sas;
   }
-  CorrectionReport Report(const std::string& wav, const std::string& sas, const std::string& corrected) {
-    WavDocument in;
-    WavDocument output;
-    SasDocument document;
-    EXPECT_EQ(WavOpenDocument(in, wav).message, MessageId::None);
-    EXPECT_EQ(WavOpenDocument(output, corrected).message, MessageId::None);
-    EXPECT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
-    CorrectionReport report;
-    // The rendering followed the time links as correct does by default: the SAS's setting.
-    EXPECT_TRUE(MakeCorrectionReport(
-        document, output, {0, in.sampleCount, document.header.settings.timeCorrection != 0}, report));
-    return report;
-  }
   // correct, then the report of what came out.
   CorrectionReport CorrectAndReport(const std::string& wav, const std::string& sas) {
     const std::string corrected = sas + ".wav";
     EXPECT_EQ(Run({"correct", wav, sas, corrected}), cli::ExitSuccess) << err.str();
-    return Report(wav, sas, corrected);
+    return RenderingReport(wav, sas, corrected);
   }
 
-  TempDir dir;
-  std::ostringstream out;
-  std::ostringstream err;
+  std::string wav = dir.File("sung.wav");
 };
 
 TEST_F(InTuneCommandsTest, SnapMovesEachNoteOntoTheScaleAndKeepsItsVibrato) {
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody(Melody));
-  const std::string sung = Build(wav, "sung.sas");
+  const std::string sung = Sing(Melody);
   // The take as sung: every note found, each off by what the singer sang (as the detector
   // hears it), none on the scale.
   const CorrectionReport asSung = CorrectAndReport(wav, sung);
@@ -133,13 +116,11 @@ TEST_F(InTuneCommandsTest, SnapMovesEachNoteOntoTheScaleAndKeepsItsVibrato) {
 }
 
 TEST_F(InTuneCommandsTest, ReportPrintsEveryNoteAsTextAndJson) {
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody({{60, 30, 0.7}, {64, -25, 0.7}}));
-  const std::string sas = Build(wav, "sung.sas");
+  const std::string sas = Sing({{60, 30, 0.7}, {64, -25, 0.7}});
   ASSERT_EQ(Run({"snap", sas, "--key", "C", "--scale", "custom:0,4,7"}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"correct", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"report", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
-  const CorrectionReport report = Report(wav, sas, dir.File("out.wav"));
+  const CorrectionReport report = RenderingReport(wav, sas, dir.File("out.wav"));
   EXPECT_EQ(out.str(), ReportText(report));
   EXPECT_NE(out.str().find("  C4 "), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("  E4 "), std::string::npos) << out.str();
@@ -150,9 +131,7 @@ TEST_F(InTuneCommandsTest, ReportPrintsEveryNoteAsTextAndJson) {
 
 // Without a rendering, report lists the take's notes as sung, the range's cut ones marked.
 TEST_F(InTuneCommandsTest, ReportWithoutARenderingListsTheTakesNotes) {
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody({{60, 30, 0.7}, {64, -25, 0.7}}));
-  const std::string sas = Build(wav, "sung.sas");
+  const std::string sas = Sing({{60, 30, 0.7}, {64, -25, 0.7}});
   SasDocument document;
   ASSERT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
   for (const auto& [range, start, end] :
@@ -174,9 +153,7 @@ TEST_F(InTuneCommandsTest, ReportWithoutARenderingListsTheTakesNotes) {
 // The corrected file must be what correct writes for the same SAS, range and time correction
 // (the reasons themselves are the engine's, CorrectTest).
 TEST_F(InTuneCommandsTest, ReportRefusesAFileThatIsNotTheRendering) {
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody({{60, 30, 0.7}}));
-  const std::string sas = Build(wav, "sung.sas");
+  const std::string sas = Sing({{60, 30, 0.7}});
   const std::string corrected = dir.File("out.wav");
   ASSERT_EQ(Run({"correct", wav, sas, corrected, "--range", "1000:30000"}), cli::ExitSuccess) << err.str();
   const std::string data = ReadFile(corrected).substr(44);
@@ -199,9 +176,7 @@ TEST_F(InTuneCommandsTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {
   breathy.weakFrom = 1.0;
   breathy.weakTo = 1.12;
   breathy.fundamental = 0.1;
-  const std::string wav = dir.File("weak.wav");
-  WriteWav(wav, SungMelody({{67, 0, 2.0}}, breathy));
-  const std::string sas = Build(wav, "weak.sas");
+  const std::string sas = Sing({{67, 0, 2.0}}, breathy);
   const std::vector<SasFrame> built = ReadSasFrames(sas);
   ASSERT_EQ(Run({"repair", wav, sas}), cli::ExitSuccess) << err.str();
   const std::vector<SasFrame> repaired = ReadSasFrames(sas);
@@ -214,9 +189,7 @@ TEST_F(InTuneCommandsTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {
 }
 
 TEST_F(InTuneCommandsTest, ReanalyseTakesNotesByNameOrNumberAndChangesOnlyTheRange) {
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody({{60, 30, 0.5}, {67, -25, 0.5}}));
-  const std::string sas = Build(wav, "sung.sas");
+  const std::string sas = Sing({{60, 30, 0.5}, {67, -25, 0.5}});
   const std::string built = ReadFile(sas);
   // B3 .. D7 is the Build's own range.
   ASSERT_EQ(Run({"reanalyse", wav, sas, "--lowest", "B3", "--highest", "D7"}), cli::ExitSuccess) << err.str();
@@ -234,9 +207,7 @@ TEST_F(InTuneCommandsTest, ReanalyseTakesNotesByNameOrNumberAndChangesOnlyTheRan
 }
 
 TEST_F(InTuneCommandsTest, RefusalsSayWhy) {
-  const std::string wav = dir.File("sung.wav");
-  WriteWav(wav, SungMelody({{60, 0, 0.4}}));
-  const std::string sas = Build(wav, "sung.sas");
+  const std::string sas = Sing({{60, 0, 0.4}});
   const std::string other = dir.File("other.wav");
   WriteWav(other, SungMelody({{62, 0, 0.4}}));
   struct Case {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/ChildProcess.h"
@@ -54,43 +54,20 @@ struct Inputs {
 
 struct Writer {
   const char* name;
-  std::vector<std::string> (*args)(const Inputs&, const std::string& out);
+  std::vector<std::string> words;  // {wav} and {sas} the inputs, {out} the target
+  std::vector<std::string> args(const Inputs& in, const std::string& out) const {
+    return Filled(words, {{"{wav}", in.wav}, {"{sas}", in.sas}, {"{out}", out}});
+  }
 };
 
 const Writer Writers[] = {
-    {"save-range",
-     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
-       return {"save-range", in.wav, out, "0:20000"};
-     }},
-    {"export-text",
-     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
-       return {"export-text", in.wav, out, "100:3000"};
-     }},
-    {"build",
-     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
-       return {"build", in.wav, out};
-     }},
-    {"correct",
-     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
-       return {"correct", in.wav, in.sas, out};
-     }},
-    {"correct-range",
-     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
-       return {"correct", in.wav, in.sas, out, "--range", "1000:9000"};
-     }},
-    {"denoise",
-     [](const Inputs& in, const std::string& out) -> std::vector<std::string> {
-       return {"denoise", in.wav, out, "--noise", "0:5000"};
-     }},
+    {"save-range", {"save-range", "{wav}", "{out}", "0:20000"}},
+    {"export-text", {"export-text", "{wav}", "{out}", "100:3000"}},
+    {"build", {"build", "{wav}", "{out}"}},
+    {"correct", {"correct", "{wav}", "{sas}", "{out}"}},
+    {"correct-range", {"correct", "{wav}", "{sas}", "{out}", "--range", "1000:9000"}},
+    {"denoise", {"denoise", "{wav}", "{out}", "--noise", "0:5000"}},
 };
-
-int RunInProcess(const std::vector<std::string>& args, std::string& err) {
-  std::ostringstream out;
-  std::ostringstream errors;
-  const int code = cli::RunCli(args, out, errors);
-  err = errors.str();
-  return code;
-}
 
 TEST(OutputSafetyTest, AFullDiskFailsEveryWriterAndKeepsThePreviousFile) {
   for (const Writer& writer : Writers) {
@@ -98,29 +75,21 @@ TEST(OutputSafetyTest, AFullDiskFailsEveryWriterAndKeepsThePreviousFile) {
     const Inputs in(dir, 20000);
     const std::string whole = dir.File("whole.out");
     std::string err;
-    ASSERT_EQ(RunInProcess(writer.args(in, whole), err), 0) << writer.name << err;
+    ASSERT_EQ(RunInProcess(writer.args(in, whole), &err), 0) << writer.name << err;
     const std::uint64_t size = std::filesystem::file_size(whole);
     ASSERT_GT(size, 200u);
 
     const std::string out = dir.File("out");
     for (const std::uint64_t limit : {std::uint64_t{20}, size / 2, size - 1}) {  // header, data, last block
       WriteFile(out, Previous);
-      const ChildResult child = RunWithFileSizeLimit(limit, [&](int& exitCode) {
-        std::string text;
-        exitCode = RunInProcess(writer.args(in, out), text);
-        return text;
-      });
+      const ChildResult child = RunCliWithFileSizeLimit(limit, writer.args(in, out));
       EXPECT_EQ(child.exitCode, 1) << writer.name << " limit " << limit;
       EXPECT_EQ(child.output, "vocara-cli: could not write " + out + "\n")
           << writer.name << " limit " << limit;
       EXPECT_EQ(ReadFile(out), Previous) << writer.name << " limit " << limit;
       EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << writer.name << " limit " << limit;
     }
-    const ChildResult roomEnough = RunWithFileSizeLimit(size, [&](int& exitCode) {
-      std::string text;
-      exitCode = RunInProcess(writer.args(in, out), text);
-      return text;
-    });
+    const ChildResult roomEnough = RunCliWithFileSizeLimit(size, writer.args(in, out));
     EXPECT_EQ(roomEnough.exitCode, 0) << writer.name << roomEnough.output;
     EXPECT_TRUE(ReadFile(out) == ReadFile(whole)) << writer.name;
   }
@@ -133,7 +102,7 @@ TEST(OutputSafetyTest, DevicesAndFoldersAreRefusedAndNeverDeleted) {
     for (const std::string& target :
          {std::string("/dev/null"), std::string("/dev/full"), dir.Path().string()}) {
       std::string err;
-      EXPECT_EQ(RunInProcess(writer.args(in, target), err), 1) << writer.name << " " << target;
+      EXPECT_EQ(RunInProcess(writer.args(in, target), &err), 1) << writer.name << " " << target;
       EXPECT_EQ(err, "The target is not a regular file\n") << writer.name << " " << target;
     }
   }
@@ -154,11 +123,7 @@ TEST(OutputSafetyTest, TargetsTheUserMayNotWriteAreRefusedAndLinksFollowed) {
                                            std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
   for (const Writer& writer : Writers) {
-    const ChildResult child = RunAsUser([&](int& exitCode) {
-      std::string text;
-      exitCode = RunInProcess(writer.args(in, theirs), text);
-      return text;
-    });
+    const ChildResult child = RunCliAsUser(writer.args(in, theirs));
     EXPECT_EQ(child.exitCode, 1) << writer.name;
     EXPECT_EQ(child.output, "Invalid File Handle\nvocara-cli: " + theirs + ": Permission denied\n")
         << writer.name;
@@ -176,7 +141,7 @@ TEST(OutputSafetyTest, TargetsTheUserMayNotWriteAreRefusedAndLinksFollowed) {
   std::filesystem::create_symlink("not-yet", dangling);
   std::string err;
   for (const std::string& target : {link, dangling}) {
-    ASSERT_EQ(RunInProcess(Writers[0].args(in, target), err), 0) << err;
+    ASSERT_EQ(RunInProcess(Writers[0].args(in, target), &err), 0) << err;
     EXPECT_TRUE(std::filesystem::is_symlink(target)) << target;
   }
   EXPECT_NE(ReadFile(mine), Previous);
@@ -186,11 +151,6 @@ TEST(OutputSafetyTest, TargetsTheUserMayNotWriteAreRefusedAndLinksFollowed) {
                                                              std::filesystem::perms::group_read);
 }
 
-// The real program, started as a user would, so that a kill or a signal ends a real process.
-pid_t Start(const std::vector<std::string>& args) { return StartProcess(VOCARA_CLI_PATH, args); }
-
-int Wait(pid_t pid) { return WaitForProcess(pid); }
-
 TEST(OutputSafetyTest, AKilledBuildOrCorrectLeavesThePreviousFileOrTheWholeNewOne) {
   TempDir dir;
   const Inputs in(dir, 48000 * 60, 48000);  // a minute: long enough to be killed part way
@@ -198,15 +158,15 @@ TEST(OutputSafetyTest, AKilledBuildOrCorrectLeavesThePreviousFileOrTheWholeNewOn
     if (std::string_view(writer.name) != "build" && std::string_view(writer.name) != "correct") continue;
     const std::string whole = dir.File("whole.out");
     std::string err;
-    ASSERT_EQ(RunInProcess(writer.args(in, whole), err), 0) << writer.name << err;
+    ASSERT_EQ(RunInProcess(writer.args(in, whole), &err), 0) << writer.name << err;
     const std::string expected = ReadFile(whole);
     const std::string out = dir.File("out");
     for (const int milliseconds : {0, 5, 20, 60, 150, 400}) {
       WriteFile(out, Previous);
-      const pid_t pid = Start(writer.args(in, out));
+      const pid_t pid = StartCli(writer.args(in, out));
       std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
       ::kill(pid, SIGKILL);
-      const int status = Wait(pid);
+      const int status = WaitForProcess(pid);
       const std::string content = ReadFile(out);
       // A kill that lands after the rename (while the process closes down) finds the new file.
       const bool previous = content == Previous;
@@ -220,7 +180,7 @@ TEST(OutputSafetyTest, AKilledBuildOrCorrectLeavesThePreviousFileOrTheWholeNewOn
       }
     }
     // A later run of the same output clears what the killed ones left.
-    ASSERT_EQ(RunInProcess(writer.args(in, out), err), 0);
+    ASSERT_EQ(RunInProcess(writer.args(in, out), &err), 0);
     EXPECT_TRUE(ReadFile(out) == expected) << writer.name;
     EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << writer.name;
   }
@@ -232,10 +192,10 @@ TEST(OutputSafetyTest, SigtermAndCtrlCStopLikeEscAndKeepThePreviousFile) {
   const std::string out = dir.File("out.sas");
   for (const int signal : {SIGTERM, SIGINT}) {
     WriteFile(out, Previous);
-    const pid_t pid = Start({"build", in.wav, out});
+    const pid_t pid = StartCli({"build", in.wav, out});
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     ::kill(pid, signal);
-    const int status = Wait(pid);
+    const int status = WaitForProcess(pid);
     // Stopped at a frame (exit 1), ended by the signal before the build began, or done before
     // the signal came.
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;

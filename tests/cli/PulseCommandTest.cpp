@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/processing/PulseShape.h"
 #include "engine/wav/WavDocument.h"
 #include "support/TempDir.h"
@@ -15,7 +15,7 @@
 namespace vocara::test {
 namespace {
 
-class PulseCommandTest : public ::testing::Test {
+class PulseCommandTest : public CliFixture {
  protected:
   PulseCommandTest() {
     std::vector<std::int32_t> values(300);
@@ -25,17 +25,13 @@ class PulseCommandTest : public ::testing::Test {
     silence = WriteFile(dir.File("silence.wav"), CanonicalWav(Format(2), std::string(600, '\0')));
   }
   int Run(std::vector<std::string> args) {
-    err.str("");
-    std::ostringstream out;
     args.insert(args.begin(), "pulse");
-    return cli::RunCli(args, out, err);
+    return CliFixture::Run(args);
   }
 
-  TempDir dir;
   std::string wav;
   std::string silence;
   std::string output = dir.File("shape.txt");
-  std::ostringstream err;
 };
 
 TEST_F(PulseCommandTest, WritesWhatTheMenuWritesIgnoringPositionsNearTheEnds) {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "base/MessageId.h"
 #include "base/Settings.h"
-#include "cli/Cli.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -19,7 +19,7 @@
 namespace vocara::test {
 namespace {
 
-class SpectrumCommandsTest : public ::testing::Test {
+class SpectrumCommandsTest : public CliFixture {
  protected:
   // 4096 samples of a 16-bit tone lying on bin 10 of 1024 (430.66 Hz, A4 - 37 cents) at 44100 Hz, a quarter
   // of full scale.
@@ -30,11 +30,6 @@ class SpectrumCommandsTest : public ::testing::Test {
           static_cast<std::int32_t>(std::lround(8192 * std::sin(2 * std::numbers::pi * 10 * i / 1024.0)));
     wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2, 44100), Samples(2, tone)));
   }
-  int Run(const std::vector<std::string>& args) {
-    out.str("");
-    err.str("");
-    return cli::RunCli(args, out, err);
-  }
   std::vector<std::string> Lines() {
     std::vector<std::string> lines;
     std::istringstream text(out.str());
@@ -42,11 +37,8 @@ class SpectrumCommandsTest : public ::testing::Test {
     return lines;
   }
 
-  TempDir dir;
   std::string wav;
   std::string txt = dir.File("p.txt");
-  std::ostringstream out;
-  std::ostringstream err;
 };
 
 TEST_F(SpectrumCommandsTest, SpectrumPrintsOneLinePerBin) {

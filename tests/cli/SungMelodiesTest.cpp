@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/PitchTrack.h"
 #include "support/Recordings.h"
+#include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -47,17 +48,7 @@ std::vector<Placed> Place(const std::vector<SungNote>& notes) {
   return placed;
 }
 
-class SungMelodiesTest : public ::testing::Test {
- protected:
-  int Run(std::vector<std::string> args) {
-    err.str("");
-    out.str("");
-    return cli::RunCli(args, out, err);
-  }
-  TempDir dir;
-  std::ostringstream out;
-  std::ostringstream err;
-};
+using SungMelodiesTest = CliFixture;
 
 TEST_F(SungMelodiesTest, EveryNoteLandsOnTheScaleWithItsVibrato) {
   const auto run = [](std::vector<int> keys, std::vector<double> cents) {
@@ -122,16 +113,9 @@ TEST_F(SungMelodiesTest, EveryNoteLandsOnTheScaleWithItsVibrato) {
     count << '\n' << placed.size() << " notes";
     EXPECT_NE(out.str().find(count.str()), std::string::npos) << out.str();
 
-    WavDocument in;
-    WavDocument output;
-    SasDocument document;
-    ASSERT_EQ(WavOpenDocument(in, wav).message, MessageId::None);
-    ASSERT_EQ(WavOpenDocument(output, corrected).message, MessageId::None);
-    ASSERT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
-    CorrectionReport report;
-    ASSERT_TRUE(MakeCorrectionReport(
-        document, output, {0, in.sampleCount, document.header.settings.timeCorrection != 0}, report));
+    const CorrectionReport report = RenderingReport(wav, sas, corrected);
     ASSERT_EQ(report.notes.size(), placed.size());
+    const SasHeader header = ReadSasHeader(sas);
 
     double lowest = 1e9, highest = 0;
     for (const Placed& p : placed) {
@@ -147,7 +131,7 @@ TEST_F(SungMelodiesTest, EveryNoteLandsOnTheScaleWithItsVibrato) {
                                               static_cast<std::uint8_t>(bytes[45 + 2 * i]) << 8);
     const PitchTrack before = TrackPitch(sung, Rate, lowest / 1.4, highest * 1.4);
     const PitchTrack after = TrackPitch(rendered, Rate, lowest / 1.4, highest * 1.4);
-    const double frameSeconds = static_cast<double>(document.header.frameLength) / document.header.sampleRate;
+    const double frameSeconds = static_cast<double>(header.frameLength) / header.sampleRate;
     double worst = 0;
     double worstDepth = 0;
     for (std::size_t k = 0; k < placed.size(); ++k) {

@@ -63,6 +63,12 @@ class CorrectTest : public ::testing::Test {
   std::vector<SasFrame> FreshFrames(std::uint32_t frameLength, std::uint16_t pitch = 4800) {
     return std::vector<SasFrame>(wav.sampleCount / frameLength, FreshFrame(pitch, -1000 << 16, 1000 << 16));
   }
+  // Fresh frames of 400 at A3 with frames 4 and 5 an octave lower.
+  std::vector<SasFrame> Lowered() {
+    std::vector<SasFrame> frames = FreshFrames(400, 3600);
+    frames[4] = frames[5] = Edited(frames[4], 1200);
+    return frames;
+  }
   CorrectResult Render(
       std::uint32_t start, std::uint32_t end, bool timeCorrection, CorrectMode mode = CorrectMode::Save,
       const ProgressCallback& progress = [](std::uint64_t, std::uint64_t) { return true; },
@@ -321,8 +327,7 @@ TEST_F(CorrectTest, AnOutputPastTheLargestWavIsRefusedBeforeAnythingIsWritten) {
 // resampling, period drops and repeats, a start inside a frame and an empty range.
 TEST_F(CorrectTest, TheOutputLengthIsFoundWithoutRendering) {
   OpenWav(Noise(16000, 2));
-  std::vector<SasFrame> lowered = FreshFrames(400, 3600);
-  lowered[4] = lowered[5] = Edited(lowered[4], 1200);
+  const std::vector<SasFrame> lowered = Lowered();
   std::vector<SasFrame> raised = FreshFrames(400, 3600);
   for (SasFrame& frame : raised) frame = Edited(frame, -700);
   const std::vector<TimeLink> later{{0, 0}, {8000, 10000}, {16000, 16000}};
@@ -355,9 +360,7 @@ TEST_F(CorrectTest, TheOutputLengthIsFoundWithoutRendering) {
 // Only a file with the recording's format and the render's exact length can be its rendering.
 TEST_F(CorrectTest, AFileThatIsNotTheRenderingIsToldApart) {
   OpenWav(Noise(16000, 2));
-  std::vector<SasFrame> lowered = FreshFrames(400, 3600);
-  lowered[4] = lowered[5] = Edited(lowered[4], 1200);
-  OpenSas(400, lowered);
+  OpenSas(400, Lowered());
   const ReportRequest request{0, 16000, true};
   ASSERT_EQ(Correct(wav, sas, {0, 16000, true}, out, nullptr).result, LongOperationResult::Done);
   const std::string rendered = ReadFile(out);

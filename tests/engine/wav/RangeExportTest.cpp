@@ -26,11 +26,32 @@ class RangeExportTest : public ::testing::Test {
   std::string source;
 };
 
-TEST_F(RangeExportTest, OneSampleRangeIsAHeaderAndOneSample) {
-  Open(CanonicalWav(Format(2), Samples(2, {10, 20, 30})));
-  const std::string out = dir.File("one.wav");
-  ASSERT_EQ(WriteRangeAsWav(wav, out, 1, 2), MessageId::None);
-  EXPECT_EQ(ReadFile(out), CanonicalWav(Format(2), Samples(2, {20})));
+// The exact bytes of a range: a WAV is the canonical file of its samples, a text one percentage
+// with three decimals and CR LF a line; a range past the data is cut to it.
+TEST_F(RangeExportTest, ARangeWritesExactlyItsSamples) {
+  const std::vector<std::int32_t> levels{16384, -8192, 1, 0, -1, 32767, -32768};
+  const struct {
+    const char* name;
+    std::uint16_t width;
+    std::vector<std::int32_t> stored;
+    bool text;
+    std::uint32_t first, end;
+    std::string expected;
+  } cases[] = {
+      {"one sample", 2, {10, 20, 30}, false, 1, 2, CanonicalWav(Format(2), Samples(2, {20}))},
+      {"past the data", 2, {1, 2}, false, 1, 50, CanonicalWav(Format(2), Samples(2, {2}))},
+      {"16-bit text", 2, levels, true, 0, 7, "50\r\n-25\r\n0.003\r\n0\r\n-0.003\r\n99.997\r\n-100\r\n"},
+      {"one line of text", 2, levels, true, 2, 3, "0.003\r\n"},
+      {"24-bit full scale", 3, {0x800000, 0x7FFFFF, 0x000100}, true, 0, 3, "-100\r\n100\r\n0.003\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    wav = WavDocument{};
+    Open(CanonicalWav(Format(c.width), Samples(c.width, c.stored)));
+    const std::string out = dir.File(c.text ? "range.txt" : "range.wav");
+    ASSERT_EQ((c.text ? WriteRangeAsText : WriteRangeAsWav)(wav, out, c.first, c.end), MessageId::None);
+    EXPECT_EQ(ReadFile(out), c.expected);
+  }
 }
 
 TEST_F(RangeExportTest, TheCopyKeepsTheSourceFormatAndSkipsItsOtherChunks) {
@@ -70,29 +91,6 @@ TEST_F(RangeExportTest, AnUncreatableTargetIsAnInvalidFileHandleAndAFolderIsRefu
   EXPECT_EQ(WriteRangeAsWav(wav, dir.File("no/such/dir.wav"), 0, 1), MessageId::InvalidFileHandle);
   EXPECT_EQ(WriteRangeAsText(wav, dir.Path().string(), 0, 1), MessageId::NotARegularFile);
   EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
-}
-
-TEST_F(RangeExportTest, TextLinesArePercentagesWithThreeDecimalsAndCrLf) {
-  Open(CanonicalWav(Format(2), Samples(2, {16384, -8192, 1, 0, -1, 32767, -32768})));
-  const std::string out = dir.File("values.txt");
-  ASSERT_EQ(WriteRangeAsText(wav, out, 0, 7), MessageId::None);
-  EXPECT_EQ(ReadFile(out), "50\r\n-25\r\n0.003\r\n0\r\n-0.003\r\n99.997\r\n-100\r\n");
-  ASSERT_EQ(WriteRangeAsText(wav, out, 2, 3), MessageId::None);
-  EXPECT_EQ(ReadFile(out), "0.003\r\n");
-}
-
-TEST_F(RangeExportTest, TwentyFourBitFullScaleIsMinusOneHundred) {
-  Open(CanonicalWav(Format(3), Samples(3, {0x800000, 0x7FFFFF, 0x000100})));
-  const std::string out = dir.File("values.txt");
-  ASSERT_EQ(WriteRangeAsText(wav, out, 0, 3), MessageId::None);
-  EXPECT_EQ(ReadFile(out), "-100\r\n100\r\n0.003\r\n");
-}
-
-TEST_F(RangeExportTest, ARangePastTheDataIsCutToIt) {
-  Open(CanonicalWav(Format(2), Samples(2, {1, 2})));
-  const std::string out = dir.File("cut.wav");
-  ASSERT_EQ(WriteRangeAsWav(wav, out, 1, 50), MessageId::None);
-  EXPECT_EQ(ReadFile(out), CanonicalWav(Format(2), Samples(2, {2})));
 }
 
 TEST(SampleTextTest, RoundsHalfAwayFromZero) {

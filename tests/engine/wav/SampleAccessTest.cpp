@@ -135,36 +135,25 @@ class WindowTest : public SampleAccessTest {
   std::vector<std::int32_t> stored;
 };
 
-TEST_F(WindowTest, AtTheStartLeadingZerosThenTheFirstSamples) {
-  std::vector<double> values(1024, -1.0);
-  EXPECT_EQ(WavReadWindow(wav, 0, values), 512u);
-  for (std::size_t i = 0; i < 512; ++i) ASSERT_EQ(values[i], 0.0) << i;
-  for (std::size_t i = 0; i < 512; ++i) ASSERT_EQ(values[512 + i], Value(i)) << i;
-}
-
-TEST_F(WindowTest, AtTheEndTheSamplesThenTrailingZeros) {
-  std::vector<double> values(64, -1.0);
-  EXPECT_EQ(WavReadWindow(wav, 1990, values), 42u);  // samples 1958..1999
-  EXPECT_EQ(values[0], Value(1958));
-  EXPECT_EQ(values[41], Value(1999));
-  for (std::size_t i = 42; i < 64; ++i) ASSERT_EQ(values[i], 0.0) << i;
-}
-
-TEST_F(WindowTest, InsideAndWhollyOutside) {
-  std::vector<double> values(8, -1.0);
-  EXPECT_EQ(WavReadWindow(wav, 100, values), 8u);
-  EXPECT_EQ(values[0], Value(96));
-  EXPECT_EQ(values[7], Value(103));
-  EXPECT_EQ(WavReadWindow(wav, 5000, values), 0u);
-  EXPECT_EQ(values, std::vector<double>(8, 0.0));
-}
-
-TEST_F(WindowTest, AnOddLengthCoversOneSampleLess) {
-  std::vector<double> values(5, -1.0);
-  EXPECT_EQ(WavReadWindow(wav, 10, values), 4u);
-  EXPECT_EQ(values[0], Value(8));
-  EXPECT_EQ(values[3], Value(11));
-  EXPECT_EQ(values[4], 0.0);
+// The window of n values at p holds samples p - n / 2 onwards, n rounded down to even of them,
+// zeros where they lie outside the data: leading zeros at the start, trailing at the end, an odd
+// length one sample less, a window wholly outside all zeros.
+TEST_F(WindowTest, HoldsTheSamplesAroundItsPositionAndZerosOutsideTheData) {
+  const struct {
+    std::uint32_t at;
+    std::size_t length, returned;
+  } cases[] = {{0, 1024, 512}, {1990, 64, 42}, {100, 8, 8}, {5000, 8, 0}, {10, 5, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.length << " values at " << c.at);
+    std::vector<double> values(c.length, -1.0);
+    EXPECT_EQ(WavReadWindow(wav, c.at, values), c.returned);
+    const std::int64_t first = static_cast<std::int64_t>(c.at) - static_cast<std::int64_t>(c.length / 2);
+    for (std::size_t i = 0; i < c.length; ++i) {
+      const std::int64_t n = first + static_cast<std::int64_t>(i);
+      const bool inside = i < c.length - c.length % 2 && n >= 0 && n < 2000;
+      ASSERT_EQ(values[i], inside ? Value(static_cast<std::size_t>(n)) : 0.0) << i;
+    }
+  }
 }
 
 TEST_F(SampleAccessTest, RangeRmsInPercentOfFullScale) {

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +32,7 @@
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "support/Environment.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -72,10 +72,7 @@ class PulseNullServer {
  public:
   // Empty when the server runs; otherwise why not.
   std::string Start() {
-    for (const char* name : {"XDG_RUNTIME_DIR", "PULSE_SERVER", "HOME"}) {
-      const char* value = std::getenv(name);
-      saved_[name] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-    }
+    environment_.emplace();
     char runtimeTemplate[] = "/tmp/vocara-pulse-XXXXXX";  // mkdtemp makes it 0700
     char homeTemplate[] = "/tmp/vocara-home-XXXXXX";
     if (mkdtemp(runtimeTemplate) == nullptr || mkdtemp(homeTemplate) == nullptr) {
@@ -84,9 +81,9 @@ class PulseNullServer {
     runtime_ = runtimeTemplate;
     home_ = homeTemplate;
     std::ofstream(home_ / ".asoundrc") << "pcm.ci_monitor { type pulse; device ci_sink.monitor }\n";
-    setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-    setenv("HOME", home_.c_str(), 1);
-    unsetenv("PULSE_SERVER");
+    environment_->Set("XDG_RUNTIME_DIR", runtime_.string());
+    environment_->Set("HOME", home_.string());
+    environment_->Unset("PULSE_SERVER");
     const auto server = Spawn({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--disallow-exit",
                                "--log-level=error", "--load=module-native-protocol-unix",
                                "--load=module-null-sink sink_name=ci_sink rate=48000 channels=2 norewinds=1",
@@ -105,7 +102,7 @@ class PulseNullServer {
       }
       const auto probe = Spawn({"pactl", "info"});
       if (probe && waitpid(*probe, &status, 0) == *probe && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        setenv("PULSE_SERVER", ("unix:" + (runtime_ / "pulse" / "native").string()).c_str(), 1);
+        environment_->Set("PULSE_SERVER", "unix:" + (runtime_ / "pulse" / "native").string());
         return "";
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -119,14 +116,7 @@ class PulseNullServer {
       waitpid(pid_, nullptr, 0);
       pid_ = 0;
     }
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(name.c_str());
-      }
-    }
-    saved_.clear();
+    environment_.reset();
     std::error_code ignored;
     for (const auto& folder : {runtime_, home_}) {
       if (!folder.empty()) {
@@ -141,7 +131,7 @@ class PulseNullServer {
   pid_t pid_ = 0;
   std::filesystem::path runtime_;
   std::filesystem::path home_;
-  std::map<std::string, std::optional<std::string>> saved_;
+  std::optional<vocara::test::ScopedEnvironment> environment_;
 };
 
 struct Delivered {
