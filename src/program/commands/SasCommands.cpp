@@ -95,8 +95,8 @@ void SasOpenCommand(App& app, const std::string* path) {
   UpdateCommandStates(app);
 }
 
-std::string SasTitle(const App& app) {
-  return app.sas.readOnly ? app.sas.path + " (read-only)" : app.sas.path;
+std::string SasTitle(const OpenDocuments& open) {
+  return open.sas.readOnly ? open.sas.path + " (read-only)" : open.sas.path;
 }
 
 void SasSaveAs(App& app) {

@@ -540,7 +540,7 @@ void Release(App& app, bool shift) {
 
 }  // namespace
 
-bool MouseDragHeld(const App& app) { return app.mouse.state != 0; }
+bool MouseDragHeld(const WindowStates& windows) { return windows.mouse.state != 0; }
 
 void EndMouseDrag(App& app) {
   if (MouseDragHeld(app)) Release(app, false);

@@ -9,6 +9,7 @@
 namespace vocara {
 
 struct App;
+struct WindowStates;
 
 inline constexpr int MaxColumns = 1281;
 inline constexpr int MaxPlotColumns = 1280;
@@ -46,6 +47,6 @@ struct ScrollBarState {
 };
 
 // The window's width: the right edge of its ClientRect, limited to 0 .. 1280.
-int ViewWidth(const App& app, int view);
+int ViewWidth(const WindowStates& windows, int view);
 
 }  // namespace vocara

@@ -16,9 +16,9 @@ constexpr double AmplitudePerPlotRow = 3.3333333333333333e-6;
 
 }  // namespace
 
-double FftAmplitudeScale(const App& app) {
-  const ViewGeometry& geometry = app.geometry[FftView];
-  return std::exp(-app.fftView.vertical.position * 0.001) * (geometry.plotBottom - geometry.plotTop) *
+double FftAmplitudeScale(const WindowStates& windows) {
+  const ViewGeometry& geometry = windows.geometry[FftView];
+  return std::exp(-windows.fftView.vertical.position * 0.001) * (geometry.plotBottom - geometry.plotTop) *
          AmplitudePerPlotRow;
 }
 

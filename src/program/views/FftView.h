@@ -12,8 +12,10 @@
 
 namespace vocara {
 
+struct WindowStates;
+
 // Pixels per unit of spectrum amplitude (32-bit sample units).
-double FftAmplitudeScale(const App& app);
+double FftAmplitudeScale(const WindowStates& windows);
 
 // After every change of pixelsPerBin, first pixel or size: limits firstPixel, sets the bar and
 // its fractions.

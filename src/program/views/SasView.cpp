@@ -24,9 +24,13 @@ constexpr int CentreRowNoteAtTop = NoteCount - 1;  // C8: the pitch pane's centr
 
 }  // namespace
 
-int SasAmplitudeBottom(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight - 2; }
+int SasAmplitudeBottom(const WindowStates& windows) {
+  return windows.metrics.toolbarHeight + windows.upperPaneHeight - 2;
+}
 
-int SasPitchTop(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight + 2; }
+int SasPitchTop(const WindowStates& windows) {
+  return windows.metrics.toolbarHeight + windows.upperPaneHeight + 2;
+}
 
 SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lower) {
   // The ratio is taken of the whole client height, toolbar band included, as it always was, in

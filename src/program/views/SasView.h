@@ -19,9 +19,11 @@
 
 namespace vocara {
 
+struct WindowStates;
+
 // The pane rows of the SAS window.
-int SasAmplitudeBottom(const App& app);  // last row of the amplitude plot
-int SasPitchTop(const App& app);         // first row of the pitch plot
+int SasAmplitudeBottom(const WindowStates& windows);  // last row of the amplitude plot
+int SasPitchTop(const WindowStates& windows);         // first row of the pitch plot
 
 // The pane split after a resize to a client of newHeight rows: the old ratio, but neither pane
 // below 100 rows while the client holds 200; the lower pane keeps its 100 before the upper.

@@ -87,16 +87,16 @@ void MeasureNotes(App& app) {
 }
 
 // The key under the MFT cursor as the L and R keys read it.
-int KeyAtMftCursor(const App& app) {
-  const std::int64_t width = app.clientRect[MftView].right;
-  const std::int64_t key = std::int64_t{app.geometry[MftView].cursorX} * KeyCount / (width + 1);
+int KeyAtMftCursor(const WindowStates& windows) {
+  const std::int64_t width = windows.clientRect[MftView].right;
+  const std::int64_t key = std::int64_t{windows.geometry[MftView].cursorX} * KeyCount / (width + 1);
   return static_cast<int>(std::clamp<std::int64_t>(key, 0, KeyCount - 1));
 }
 
-std::int32_t FftCursorBin(const App& app) {
-  const std::int64_t column = std::int64_t{app.geometry[FftView].cursorX} + app.fftView.firstPixel;
-  const std::int64_t bin = column / std::max(app.fftView.pixelsPerBin, 1);
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(bin, 0, app.spectrum.fftSize / 2));
+std::int32_t FftCursorBin(const WindowStates& windows) {
+  const std::int64_t column = std::int64_t{windows.geometry[FftView].cursorX} + windows.fftView.firstPixel;
+  const std::int64_t bin = column / std::max(windows.fftView.pixelsPerBin, 1);
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(bin, 0, windows.spectrum.fftSize / 2));
 }
 
 void RefreshSpectrumView(App& app, int command) {

@@ -16,9 +16,10 @@
 namespace vocara {
 
 struct App;
+struct WindowStates;
 
 // The bin under the FFT cursor, (firstPixel + cursorX) / pixelsPerBin, within 0 .. N / 2.
-std::int32_t FftCursorBin(const App& app);
+std::int32_t FftCursorBin(const WindowStates& windows);
 
 // Commands 157-167 (sizes), 169-176 (window functions), 177-179 (frequency scale) and 181
 // (View / FFT): the toolbar's check marks, the axis laid out anew with the frequency under the
@@ -53,7 +54,7 @@ void SetFftRangeFromBand(App& app);
 // the key under the MFT cursor.
 void SetFftRangeFlag(App& app);
 void MeasureNotes(App& app);
-int KeyAtMftCursor(const App& app);
+int KeyAtMftCursor(const WindowStates& windows);
 
 // The value texts of the FFT (fields 27-33) and MFT (fields 37-39) status strips.
 void UpdateFftValues(App& app);

@@ -11,8 +11,8 @@
 
 namespace vocara {
 
-int ViewWidth(const App& app, int view) {
-  return std::clamp(app.clientRect[static_cast<std::size_t>(view)].right, 0, MaxPlotColumns);
+int ViewWidth(const WindowStates& windows, int view) {
+  return std::clamp(windows.clientRect[static_cast<std::size_t>(view)].right, 0, MaxPlotColumns);
 }
 
 void LayOutClientArea(App& app, int view) {

@@ -68,12 +68,12 @@ int WavRowOfValue(double value, std::int32_t valueOffset, double valueScale, int
   return static_cast<int>(std::clamp(row, static_cast<double>(plotTop), static_cast<double>(plotBottom)));
 }
 
-double WavMinimumValueScale(const App& app) {
-  const ViewGeometry& geometry = app.geometry[WavView];
+double WavMinimumValueScale(const WindowStates& windows) {
+  const ViewGeometry& geometry = windows.geometry[WavView];
   return (geometry.plotBottom - geometry.plotTop - 4) * PerFullRange;
 }
 
-double WavMaximumValueScale(const App& app) { return app.wav.amplitudeScale; }
+double WavMaximumValueScale(const OpenDocuments& open) { return open.wav.amplitudeScale; }
 
 void WavViewEnvelopePass(App& app) {
   view::WavView& view = app.wavView;

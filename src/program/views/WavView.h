@@ -21,6 +21,10 @@
 
 namespace vocara {
 
+struct OpenDocuments;
+
+struct WindowStates;
+
 // The plot row of a sample value, as the WAV vertical mapping says.
 int WavRowOfValue(double value, std::int32_t valueOffset, double valueScale, int plotTop, int plotBottom);
 
@@ -28,9 +32,9 @@ int WavRowOfValue(double value, std::int32_t valueOffset, double valueScale, int
 std::int32_t WavOffsetOfBar(int page, int position);
 
 // The smallest value scale: the whole 32-bit range in the plot height less 4 pixels.
-double WavMinimumValueScale(const App& app);
+double WavMinimumValueScale(const WindowStates& windows);
 // The largest: 100 pixels per step of the open file's own sample resolution.
-double WavMaximumValueScale(const App& app);
+double WavMaximumValueScale(const OpenDocuments& open);
 
 // After every change of firstSample, samplesPerPixel or width: limits firstSample so that the
 // last column is full where the file allows, sets dataWidth and fills the envelope.
