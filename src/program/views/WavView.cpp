@@ -225,8 +225,8 @@ void WavViewScaleCommand(App& app, int command) {
       WavViewRecentre(app, app.sas.header.frameLength);
       break;
     case CommandId::ShowAll:  // show all
-      WavViewScaleCommand(app, 142);
-      WavViewScaleCommand(app, 148);
+      WavViewScaleCommand(app, Id(CommandId::TimeScaleFitAll));
+      WavViewScaleCommand(app, Id(CommandId::ValueFit));
       break;
     case CommandId::ValueScaleLargest:
     case CommandId::ValueFit:
