@@ -306,15 +306,15 @@ void RepaintStatusValues(App& app, int view) {
   app.ports.windows.Present(view, StatusStrip(app, view));
 }
 
-double SasAmplitudeScale(const App& app) {
-  return std::exp((9000 - app.sasView.upper.position) * 0.001) *
-         (SasAmplitudeBottom(app) - app.geometry[SasView].plotTop) * PerFullRange;
+double SasAmplitudeScale(const WindowStates& windows) {
+  return std::exp((9000 - windows.sasView.upper.position) * 0.001) *
+         (SasAmplitudeBottom(windows) - windows.geometry[SasView].plotTop) * PerFullRange;
 }
 
-int SasPitchBase(const App& app, int top, int bottom) {
+int SasPitchBase(const WindowStates& windows, int top, int bottom) {
   const int centre = (top + bottom) / 2;
-  const int centreNote = 87 - app.sasView.lower.position;
-  return static_cast<int>(centreNote * 100 * app.sasView.pitchScale + (centre - bottom));
+  const int centreNote = 87 - windows.sasView.lower.position;
+  return static_cast<int>(centreNote * 100 * windows.sasView.pitchScale + (centre - bottom));
 }
 
 void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before) {

@@ -18,6 +18,7 @@
 namespace vocara {
 
 struct App;
+struct WindowStates;
 
 // The paint handler: fills the region with the window colour, then the status strip and the
 // plot, all clipped to the region. In the SAS window a region that reaches into a pane redraws
@@ -53,11 +54,11 @@ void MoveProgressCursor(App& app, std::uint64_t position);
 void CursorStep(App& app, int view, int step);
 
 // Rows per peak-to-peak unit in the SAS amplitude pane (the upper control's scale).
-double SasAmplitudeScale(const App& app);
+double SasAmplitudeScale(const WindowStates& windows);
 // Pitch bars stand on the pitch pane's bottom row; the base shifts them so that the centre note
 // (87 - the lower control's position) reaches the pane's centre row: a pitch p stands
 // trunc(p x pitchScale - base) rows above the bottom.
-int SasPitchBase(const App& app, int top, int bottom);
+int SasPitchBase(const WindowStates& windows, int top, int bottom);
 
 // Draws the SAS columns first .. end - 1 of the amplitude pane (or the pitch pane) again after
 // their target values changed, and shows them. `before` holds the records of those columns as
