@@ -28,12 +28,7 @@ constexpr int PitchRow = 400;  // in the pitch pane of a 640 x 600 SAS window
 
 class EditScenarioTest : public ViewTest {
  protected:
-  void Mouse(MessageKind kind, Point at, bool ctrl = false) {
-    platform::Message m = Msg(kind);
-    m.pos = at;
-    m.ctrl = ctrl;
-    sink.Dispatch(SasView, m);
-  }
+  void Mouse(MessageKind kind, Point at, bool ctrl = false) { AppTest::Mouse(kind, SasView, at, ctrl); }
   void Drag(Point from, Point to, bool ctrl = false) {
     Mouse(MessageKind::LeftDown, from, ctrl);
     for (int step = 1; step <= 4; ++step)

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "program/dispatch/WindowProcedure.h"
@@ -13,6 +15,25 @@
 #include "support/TempDir.h"
 
 namespace vocara::test {
+
+// A file dialog request in one line: "title | description=pattern, ... | extension | initial name |
+// the flags set", so a test compares every field at once.
+inline std::string Describe(const platform::FileDialogRequest& request) {
+  std::string text = request.title + " |";
+  for (const platform::FileFilter& filter : request.filters)
+    text += (&filter == &request.filters.front() ? " " : ", ") + filter.description + "=" + filter.pattern;
+  text += " | " + request.defaultExtension + " | " + request.initialName + " |";
+  const std::pair<bool, const char*> flags[] = {{request.fileMustExist, " fileMustExist"},
+                                                {request.pathMustExist, " pathMustExist"},
+                                                {request.overwritePrompt, " overwritePrompt"},
+                                                {request.hideReadOnly, " hideReadOnly"}};
+  for (const auto& [set, name] : flags)
+    if (set) text += name;
+  return text;
+}
+
+// A message box's text, icon and buttons, for one comparison.
+inline auto Fields(const ShownMessage& m) { return std::tuple(m.text, m.icon, m.buttons); }
 
 class AppTest : public ::testing::Test {
  protected:
@@ -41,6 +62,39 @@ class AppTest : public ::testing::Test {
     platform::Message m = Msg(platform::MessageKind::Command);
     m.command = id;
     sink.Dispatch(view, m);
+  }
+  // The last message box shown (the test asserts there is one first).
+  const ShownMessage& LastMessage() const { return fake.desktop.messages.back(); }
+  // Pressing OK in the next modal dialog.
+  void OkNextDialog() {
+    fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      procedure.OnCommand(dialog, platform::DialogOk);
+    });
+  }
+  void Mouse(platform::MessageKind kind, int view, platform::Point at, bool ctrl = false,
+             bool shift = false) {
+    platform::Message m = Msg(kind);
+    m.pos = at;
+    m.ctrl = ctrl;
+    m.shift = shift;
+    sink.Dispatch(view, m);
+  }
+  void Drop(int view, std::vector<std::string> files) {
+    platform::Message m = Msg(platform::MessageKind::FilesDropped);
+    m.files = std::move(files);
+    sink.Dispatch(view, m);
+  }
+  // A restored window resized to a client area of width x height.
+  void Resize(int view, int width, int height) {
+    fake.windows.views[view].clientSize = {width, height};
+    platform::Message size = Msg(platform::MessageKind::Size);
+    size.sizeKind = platform::SizeKind::Restored;
+    sink.Dispatch(view, size);
+  }
+  void Paint(int view) {
+    platform::Message paint = Msg(platform::MessageKind::Paint);
+    paint.rect = fake.windows.GetClientRect(view);
+    sink.Dispatch(view, paint);
   }
   void Key(int view, int key) {
     platform::Message m = Msg(platform::MessageKind::KeyDown);

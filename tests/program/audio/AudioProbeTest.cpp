@@ -83,10 +83,9 @@ class AudioProbeTest : public AppTest {
 
   // Record (101) and Play (106) as the menu shows them after a probe.
   void ExpectAvailable(bool record, bool play) {
-    EXPECT_EQ(app.Has(RecordAvailable), record);
-    EXPECT_EQ(app.Has(PlayAvailable), play);
-    EXPECT_EQ(fake.windows.menuEnabled[101], record);
-    EXPECT_EQ(fake.windows.menuEnabled[106], play);
+    EXPECT_EQ(std::tuple(app.Has(RecordAvailable), app.Has(PlayAvailable), fake.windows.menuEnabled[101],
+                         fake.windows.menuEnabled[106]),
+              std::tuple(record, play, record, play));
   }
 };
 

@@ -156,12 +156,9 @@ TEST_F(AudioSettingsDialogTest, RefusedFormatsNameTheInputFirst) {
     fake.audio.inputFormatSupported = true;
     Choose(dialog, procedure, id::OutputRate, 7);
     procedure.OnCommand(dialog, id::Ok);
-    EXPECT_EQ(MessageTexts().back(), "Not supported output format");
-    EXPECT_EQ(fake.desktop.messages.size(), 2u);
-    EXPECT_FALSE(dialog.ended);
-    EXPECT_EQ(app.audioChoice.outRate, 7);
-    EXPECT_TRUE(app.Has(RecordAvailable));
-    EXPECT_FALSE(app.Has(PlayAvailable));
+    EXPECT_EQ(std::tuple(MessageTexts().back(), fake.desktop.messages.size(), dialog.ended,
+                         app.audioChoice.outRate, app.Has(RecordAvailable), app.Has(PlayAvailable)),
+              std::tuple("Not supported output format", 2u, false, 7, true, false));
     procedure.OnCommand(dialog, id::Cancel);
   });
 }
@@ -209,8 +206,7 @@ TEST_F(AudioSettingsDialogTest, CancelReturnsToTheLastAcceptedChoiceAndProbesIt)
   });
   EXPECT_EQ(Fields(app.audioChoice), Fields(accepted));
   EXPECT_EQ(fake.audio.inputQueries.back(), InputFormatRecord(accepted));
-  EXPECT_TRUE(app.Has(RecordAvailable));
-  EXPECT_TRUE(fake.windows.menuEnabled[101]);
+  EXPECT_EQ(std::tuple(app.Has(RecordAvailable), fake.windows.menuEnabled[101]), std::tuple(true, true));
 }
 
 }  // namespace

@@ -73,16 +73,15 @@ TEST_F(PlaybackTest, PlaysTheWholeFileInAlternatingBuffersAndLetsTheEndPlayOut) 
   ASSERT_EQ(fake.audio.outputOpens.size(), 1u);
   EXPECT_EQ(fake.audio.outputOpens[0].notifyView, WavView);
   EXPECT_TRUE(app.Has(Playing | StopAvailable));
-  EXPECT_FALSE(app.Has(PlayAvailable));
-  EXPECT_FALSE(FindCommand(app.commands, 106)->enabled);
-  EXPECT_TRUE(FindCommand(app.commands, 107)->enabled);
+  EXPECT_EQ(std::tuple(app.Has(PlayAvailable), FindCommand(app.commands, 106)->enabled,
+                       FindCommand(app.commands, 107)->enabled),
+            std::tuple(false, false, true));
   EXPECT_EQ(Lengths(), (std::vector<std::size_t>{98304, 98304}));
   Done(0);
   Done(1);
   // The last piece is queued; the stream stays open until the device has played it.
   EXPECT_EQ(Lengths(), (std::vector<std::size_t>{98304, 98304, 98304, 5088}));
-  EXPECT_FALSE(app.Has(Playing));
-  EXPECT_TRUE(fake.audio.closes.empty());
+  EXPECT_EQ(std::tuple(app.Has(Playing), fake.audio.closes.size()), std::tuple(false, 0u));
   Done(0);
   EXPECT_TRUE(fake.audio.closes.empty());
   Done(1);
@@ -106,8 +105,8 @@ TEST_F(PlaybackTest, BuffersOutOfOrderAreCountedAndReportedOnceUntilSilenced) {
   }
   // No turned the warning off for the rest of the run.
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "Lost Output Buffers = 2");
-  EXPECT_EQ(fake.desktop.messages[0].buttons, platform::MessageButtons::YesNo);
+  EXPECT_EQ(std::tuple(fake.desktop.messages[0].text, fake.desktop.messages[0].buttons),
+            std::tuple("Lost Output Buffers = 2", platform::MessageButtons::YesNo));
 }
 
 TEST_F(PlaybackTest, StopCutsTheSoundWhenTheNextBufferComesBack) {
@@ -115,10 +114,9 @@ TEST_F(PlaybackTest, StopCutsTheSoundWhenTheNextBufferComesBack) {
   Command(WavView, 106);
   Key(WavView, platform::key::Return);  // Stop
   EXPECT_TRUE(app.Has(Playing));
-  Done(0);
-  EXPECT_EQ(fake.audio.resets.size(), 1u);
-  EXPECT_EQ(fake.audio.closes.size(), 1u);
-  EXPECT_EQ(Lengths().size(), 2u);  // nothing queued after the stop
+  Done(0);  // nothing queued after the stop
+  EXPECT_EQ(std::tuple(fake.audio.resets.size(), fake.audio.closes.size(), Lengths().size()),
+            std::tuple(1u, 1u, 2u));
   EXPECT_TRUE(Idle());
   Done(1);  // a late return of a closed stream changes nothing
   EXPECT_TRUE(Idle());
@@ -132,8 +130,7 @@ TEST_F(PlaybackTest, StopCutsTheSoundWhenTheNextBufferComesBack) {
   WavRangeChanged(app);
   Command(WavView, 116);
   Done(0);
-  EXPECT_FALSE(app.Has(Playing));
-  EXPECT_TRUE(app.Has(StopAvailable));
+  EXPECT_EQ(std::tuple(app.Has(Playing), app.Has(StopAvailable)), std::tuple(false, true));
   Command(WavView, 107);
   EXPECT_TRUE(Idle());
   EXPECT_EQ(fake.audio.closes.size(), 2u);
@@ -161,10 +158,10 @@ TEST_F(PlaybackTest, ShortRangesOneSampleAndNothing) {
   Done(1);
 
   app.wav.cursor = 5000;  // past the data: nothing, silently
-  EXPECT_FALSE(PlayFile(app, app.wav.path, 5000, 5000));
-  EXPECT_FALSE(PlayFile(app, app.wav.path, 10, 5001));
-  EXPECT_FALSE(PlayFile(app, app.wav.path, 20, 10));
-  EXPECT_FALSE(PlayFile(app, dir.File("missing.wav"), 0, 0));
+  for (const auto& [path, from, to] :
+       {std::tuple(app.wav.path, 5000u, 5000u), std::tuple(app.wav.path, 10u, 5001u),
+        std::tuple(app.wav.path, 20u, 10u), std::tuple(dir.File("missing.wav"), 0u, 0u)})
+    EXPECT_FALSE(PlayFile(app, path, from, to)) << path << " " << from << ".." << to;
   EXPECT_EQ(fake.audio.outputOpens.size(), 2u);
   EXPECT_TRUE(Idle());
   EXPECT_TRUE(fake.desktop.messages.empty());
@@ -264,31 +261,30 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
   app.audioChoice.inSampleSize = 1;  // 24 bits
   app.audioChoice.inFormat = 1;      // extensible to the device, plain PCM in the file
   const std::string path = Record("Temp.wav");
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests.at(0);
-  EXPECT_EQ(request.title, "Save recorded WAV file");
-  EXPECT_EQ(request.initialName, "Temp.wav");
-  EXPECT_TRUE(request.overwritePrompt);
-  EXPECT_FALSE(app.Has(WavOpen));  // the open recording was closed first
+  EXPECT_EQ(
+      Describe(fake.desktop.fileRequests.at(0)),
+      "Save recorded WAV file | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV | Temp.wav | "
+      "pathMustExist overwritePrompt hideReadOnly");
   EXPECT_TRUE(app.Has(Recording | StopAvailable));
-  EXPECT_FALSE(app.Has(RecordAvailable));
+  // The open recording was closed first.
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.Has(RecordAvailable)), std::tuple(false, false));
   ASSERT_EQ(fake.audio.started.size(), 1u);
   EXPECT_EQ(fake.audio.inputQueue.size(), 2u);
   EXPECT_EQ(platform::RecordField(fake.audio.inputOpens[0].format, 0, 2), 0xFFFEu);
 
   Recorded(0, AudioBufferBytes, 1);
   EXPECT_EQ(app.wavView.firstSample, 0u);
-  EXPECT_EQ(app.wavView.envelope[0].min, 0x03020100);  // left-aligned 24-bit samples
-  EXPECT_EQ(app.wavView.envelope[1].min, 0x06050400);
-  EXPECT_EQ(app.wavView.envelope[1].max, app.wavView.envelope[1].min);
+  // Left-aligned 24-bit samples.
+  EXPECT_EQ(std::tuple(app.wavView.envelope[0].min, app.wavView.envelope[1].min, app.wavView.envelope[1].max),
+            std::tuple(0x03020100, 0x06050400, 0x06050400));
   Recorded(1, AudioBufferBytes, 2);
   EXPECT_EQ(app.wavView.firstSample, AudioBufferBytes / 3);
   Command(WavView, 107);  // the buffer that comes back next is kept
   EXPECT_TRUE(app.Has(Recording));
   Recorded(0, AudioBufferBytes, 3);
 
-  EXPECT_FALSE(app.Has(Recording));
-  EXPECT_TRUE(app.Has(RecordAvailable));
-  EXPECT_EQ(fake.audio.closes.size(), 1u);
+  EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable), fake.audio.closes.size()),
+            std::tuple(false, true, 1u));
   const std::string file = ReadFile(path);
   ASSERT_EQ(file.size(), 44 + 3 * AudioBufferBytes);
   std::string header = CanonicalWav(Format(3, 96000), "");
@@ -297,9 +293,8 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
   EXPECT_EQ(file.substr(0, 44), header);
   EXPECT_EQ(file.substr(44),
             Expected(1, AudioBufferBytes) + Expected(2, AudioBufferBytes) + Expected(3, AudioBufferBytes));
-  EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_EQ(app.wav.path, path);
-  EXPECT_EQ(app.wav.sampleCount, AudioBufferBytes);
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path, app.wav.sampleCount),
+            std::tuple(true, path, AudioBufferBytes));
   EXPECT_EQ(ReadFile(take).size(), 44 + 2000u);  // the recording before was not touched
 }
 
@@ -321,8 +316,7 @@ TEST_F(RecordingTest, TheOpenRecordingAndDevicesAreNeverOverwritten) {
   const std::string path = Record("refused.wav");
   EXPECT_EQ(fake.desktop.messages.at(2).text, "Not supported input format");
   EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_TRUE(app.Has(RecordAvailable));
-  EXPECT_FALSE(app.Has(Recording));
+  EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable)), std::tuple(false, true));
 }
 
 TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
@@ -351,8 +345,7 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
     const std::string path = Record(c.name);
     Recorded(0, AudioBufferBytes, 9);
     c.cause();
-    EXPECT_FALSE(app.Has(Recording));
-    EXPECT_TRUE(app.Has(RecordAvailable));
+    EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable)), std::tuple(false, true));
     ASSERT_FALSE(fake.desktop.messages.empty());
     EXPECT_EQ(fake.desktop.messages[0].text, c.message);
   }
@@ -383,8 +376,7 @@ TEST_F(RecordingTest, ProbingTheDevicesLeavesStreamsInUseAlone) {
   Record("probe.wav");
   const AudioProbeResult probe = AudioProbe(app, app.audioChoice);
   EXPECT_TRUE(probe.record && probe.play);
-  EXPECT_FALSE(app.Has(RecordAvailable));
-  EXPECT_FALSE(app.Has(PlayAvailable));
+  EXPECT_EQ(std::tuple(app.Has(RecordAvailable), app.Has(PlayAvailable)), std::tuple(false, false));
   Recorded(0, AudioBufferBytes, 1);
   EXPECT_TRUE(app.Has(Recording));
 }
@@ -397,9 +389,9 @@ TEST_F(RecordingTest, TheHeaderFollowsEveryBufferAndClosingTheProgramFinishesThe
   Recorded(1, 1000, 6);  // a partly filled buffer
   sink.Dispatch(WavView, Msg(MessageKind::Close));
   const std::string file = ReadFile(path);
-  EXPECT_EQ(file.size(), 44 + AudioBufferBytes + 1000);
-  EXPECT_EQ(file.substr(4, 4), Le32(36 + AudioBufferBytes + 1000));
-  EXPECT_EQ(file.substr(40, 4), Le32(AudioBufferBytes + 1000));
+  EXPECT_EQ(std::tuple(file.size(), file.substr(4, 4), file.substr(40, 4)),
+            std::tuple(44 + AudioBufferBytes + 1000, Le32(36 + AudioBufferBytes + 1000),
+                       Le32(AudioBufferBytes + 1000)));
   EXPECT_EQ(fake.audio.closes.size(), 1u);
 }
 

@@ -55,24 +55,17 @@ TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
   const std::string target = Choose("take.sas");
   Command(WavView, 120);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests[0];
-  EXPECT_EQ(request.title, "Build SAS as...");
-  ASSERT_EQ(request.filters.size(), 1u);
-  EXPECT_EQ(request.filters[0].description, "Sound Attributes Set (*.SAS)");
-  EXPECT_EQ(request.filters[0].pattern, "*.SAS");
-  EXPECT_EQ(request.defaultExtension, "SAS");
-  EXPECT_EQ(request.initialName, "earlier.sas");
-  EXPECT_TRUE(request.overwritePrompt);
-  EXPECT_TRUE(request.pathMustExist);
+  EXPECT_EQ(Describe(fake.desktop.fileRequests[0]),
+            "Build SAS as... | Sound Attributes Set (*.SAS)=*.SAS | SAS | earlier.sas | pathMustExist "
+            "overwritePrompt");
 
   const SasHeader header = ReadSasHeader(target);
   EXPECT_EQ(header.settings, app.settings);
   EXPECT_EQ(header.wavChecksum, app.wav.checksum);
   EXPECT_EQ(pumps, static_cast<int>(header.frameCount) + 1);  // each frame 10 ms apart, and the end
-  EXPECT_FALSE(pumpedWhileIdle);
-  EXPECT_FALSE(app.Has(Busy));
-  EXPECT_FALSE(app.Has(SasOpen));  // the new file is not opened
-  EXPECT_TRUE(fake.desktop.messages.empty());
+  // Pumped only while busy, and the new file is not opened.
+  EXPECT_EQ(std::tuple(pumpedWhileIdle, app.Has(Busy), app.Has(SasOpen), fake.desktop.messages.size()),
+            std::tuple(false, false, false, 0u));
   // The view shows the whole file and the cursor went along with the frames.
   EXPECT_EQ(app.wavView.samplesPerPixel, 26000u / 639);
   // The last frame's column, kept inside the plot as every cursor line is.
@@ -89,9 +82,8 @@ TEST_F(SasBuildCommandTest, EscDuringTheBuildDeletesTheFile) {
   escAtPump = 5;
   Command(WavView, 120);
   EXPECT_EQ(pumps, 6);  // stopped at the next frame, and the last messages pumped
-  EXPECT_FALSE(std::filesystem::exists(target));
-  EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_FALSE(app.Has(Busy));
+  EXPECT_EQ(std::tuple(std::filesystem::exists(target), fake.desktop.messages.size(), app.Has(Busy)),
+            std::tuple(false, 0u, false));
   // The next build starts with the stop request cleared.
   escAtPump = -1;
   Choose("take.sas");
@@ -142,16 +134,16 @@ TEST_F(SasBuildCommandTest, TheOpenSasAndAnUncreatableFileAreRefusedWithTheirMes
   app.sas.path = open;
   Command(WavView, 120);
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "Opened file can not be overwritten");
-  EXPECT_EQ(fake.desktop.messages[0].icon, platform::MessageIcon::Error);
+  EXPECT_EQ(Fields(fake.desktop.messages[0]),
+            std::tuple("Opened file can not be overwritten", platform::MessageIcon::Error,
+                       platform::MessageButtons::Ok));
   EXPECT_EQ(ReadFile(open), "kept");
 
   Choose("missing/take.sas");
   Command(WavView, 120);
   ASSERT_EQ(fake.desktop.messages.size(), 2u);
-  EXPECT_EQ(fake.desktop.messages[1].text, "Invalid File Handle");
-  EXPECT_EQ(pumps, 0);
-  EXPECT_FALSE(app.Has(Busy));
+  EXPECT_EQ(std::tuple(fake.desktop.messages[1].text, pumps, app.Has(Busy)),
+            std::tuple("Invalid File Handle", 0, false));
 }
 
 }  // namespace

@@ -95,19 +95,18 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   const std::string out = dir.File("corrected.wav");
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 105);
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests.at(0);
-  EXPECT_EQ(request.title, "Save corrected WAV file");
-  EXPECT_EQ(request.initialName, "");  // the shared name buffer is cleared first
-  EXPECT_FALSE(request.overwritePrompt);
+  // The shared name buffer is cleared first.
+  EXPECT_EQ(Describe(fake.desktop.fileRequests.at(0)),
+            "Save corrected WAV file | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV |  | "
+            "pathMustExist hideReadOnly");
   EXPECT_EQ(Stored(out), input);
   // Each frame 10 ms apart and the end (51), then the measurement: its one voiced run of 50
   // frames, each of the run's blocks (as many frames a block as this processor's analysis
   // kernel takes), and its end, all in busy mode.
   const int blockFrames = ShapeOf(BestKernelWidth()).Frames();
   EXPECT_EQ(pumps, 51 + 1 + (50 + blockFrames - 1) / blockFrames + 1);
-  EXPECT_FALSE(app.Has(SasPageDirty)) << "the edits were written back first";
-  EXPECT_TRUE(calls.empty());
-  EXPECT_FALSE(app.Has(Busy));
+  // The edits were written back first.
+  EXPECT_EQ(std::tuple(app.Has(SasPageDirty), calls.size(), app.Has(Busy)), std::tuple(false, 0u, false));
   // The cursor line followed the render to the last frame, kept inside the plot, and the
   // cursor sample follows its column.
   const ViewGeometry& geometry = app.geometry[WavView];
@@ -128,9 +127,9 @@ TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale)
   EXPECT_EQ(Stored(RenderedFile("CorrectedTemp.wav")),
             std::vector<std::int32_t>(input.begin() + 1234, input.begin() + 3456));
   EXPECT_EQ(ReadFile(dir.File("CorrectedTemp.wav")), "the user's own");
-  EXPECT_TRUE(app.Has(CorrectedTempCurrent));
-  EXPECT_FALSE(app.Has(CorrectForPlayback));
-  EXPECT_TRUE(fake.desktop.fileRequests.empty());
+  EXPECT_EQ(std::tuple(app.Has(CorrectedTempCurrent), app.Has(CorrectForPlayback),
+                       fake.desktop.fileRequests.size()),
+            std::tuple(true, false, 0u));
   // The rendered samples are what plays, from the temporary file's own data.
   const std::string played(reinterpret_cast<const char*>(fake.audio.outputQueue.at(0).bytes.data()),
                            fake.audio.outputQueue.at(0).bytes.size());
@@ -159,10 +158,10 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
   PlayRange(0, 3000);
   EXPECT_EQ(Stored(RenderedFile("CorrectedTemp.wav")).size(), 101u);  // a frame and a sample
   EXPECT_EQ(ReadFile(dir.File("CorrectedTemp.wav")), "the user's own");
-  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
-  EXPECT_FALSE(app.Has(CorrectForPlayback));
-  EXPECT_TRUE(calls.empty());  // not played
-  EXPECT_FALSE(app.Has(Busy));
+  // Not played.
+  EXPECT_EQ(
+      std::tuple(app.Has(CorrectedTempCurrent), app.Has(CorrectForPlayback), calls.size(), app.Has(Busy)),
+      std::tuple(false, false, 0u, false));
 }
 
 }  // namespace

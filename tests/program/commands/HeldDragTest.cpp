@@ -43,15 +43,7 @@ class HeldDragTest : public ViewTest {
     return path;
   }
   void Mouse(MessageKind kind, Point at, bool shift = false, int view = SasView) {
-    platform::Message m = Msg(kind);
-    m.pos = at;
-    m.shift = shift;
-    sink.Dispatch(view, m);
-  }
-  void Drop(const std::string& path) {
-    platform::Message m = Msg(MessageKind::FilesDropped);
-    m.files = {path};
-    sink.Dispatch(SasView, m);
+    AppTest::Mouse(kind, view, at, false, shift);
   }
   int files = 0;
 };
@@ -110,7 +102,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       {"SAS Close", [&] { Command(SasView, 122); }},
       {"WAV Close", [&] { Command(WavView, 103); }},
       {"Build", [&] { Command(WavView, 120); }},
-      {"a dropped file", [&] { Drop(other); }},
+      {"a dropped file", [&] { Drop(SasView, {other}); }},
       {"closing the program", [&] { sink.Dispatch(WavView, Msg(MessageKind::Close)); }},
   };
   for (const Drag& drag : drags) {
@@ -141,18 +133,17 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       Mouse(MessageKind::MouseMove, drag.release, drag.shift);
       Mouse(MessageKind::LeftUp, drag.release, drag.shift);
 
-      EXPECT_EQ(app.sas.path, path);
-      EXPECT_TRUE(app.Has(WavOpen));
-      EXPECT_EQ(app.sas.firstFrame, 0) << "the page stayed where the drag began";
-      EXPECT_TRUE(fake.desktop.fileRequests.empty());
-      EXPECT_TRUE(fake.dialogs.titles.empty());
-      EXPECT_FALSE(fake.pump.quitCode.has_value());
+      // The page stayed where the drag began; no dialog, no end of the program.
+      EXPECT_EQ(
+          std::tuple(app.sas.path, app.Has(WavOpen), app.sas.firstFrame, fake.desktop.fileRequests.size(),
+                     fake.dialogs.titles.size(), fake.pump.quitCode.has_value()),
+          std::tuple(path, true, 0, 0u, 0u, false));
       SasWriteBack(app);
       const std::string after = ReadFile(path);
       EXPECT_NE(after, before) << "the drag edited the page";
       EXPECT_EQ(ChangedOutsideDrag(before, after), std::vector<std::size_t>{});
-      EXPECT_EQ(app.undo.undo.size(), undoDepth + 1) << "the drag is one action of its own";
-      EXPECT_TRUE(app.undo.redo.empty());
+      // The drag is one action of its own.
+      EXPECT_EQ(std::tuple(app.undo.undo.size(), app.undo.redo.size()), std::tuple(undoDepth + 1, 0u));
 
       Command(SasView, Id(CommandId::Undo));
       SasWriteBack(app);

@@ -175,9 +175,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   Range({first, end});
   int pumps = 0;
   onPump = [&] { ++pumps; };
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
+  OkNextDialog();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_GT(pumps, 0);
   EXPECT_TRUE(calls.empty());  // every pump in busy mode
@@ -206,9 +204,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   // A silence threshold raised in the Settings dialog since the SAS was written counts: above
   // every frame, nothing is a note.
   app.settings.silenceThreshold = 99;
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
+  OkNextDialog();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
 
@@ -216,9 +212,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   // undo, no error.
   app.settings.silenceThreshold = 2;
   onPump = [&] { app.flags |= AbortRequested; };
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
+  OkNextDialog();
   const std::size_t undoSteps = app.undo.undo.size();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
@@ -244,9 +238,9 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   const int stoppedAt = pumps;
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
-  EXPECT_TRUE(app.undo.undo.empty());
-  EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  EXPECT_EQ(
+      std::tuple(app.undo.undo.size(), fake.desktop.messages.size(), TemporaryFileCount(dir.Path().string())),
+      std::tuple(0u, 0u, 0));
 
   // Run to its end, the same operation reports far more often and changes the file.
   pumps = 0;
@@ -329,14 +323,9 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   ASSERT_TRUE(app.correctionReportShown);
   ASSERT_EQ(app.correctionReport.notes.size(), 3u);
   EXPECT_NEAR(app.correctionReport.meanAbsError, 0, 10);  // nothing edited: sung as it was
-  fake.windows.views[SasView].clientSize = {640, 600};    // the pitch pane centred on C5
-  platform::Message message = Msg(platform::MessageKind::Size);
-  message.sizeKind = platform::SizeKind::Restored;
-  sink.Dispatch(SasView, message);
-  app.sasView.lower.position = 87 - 51;
-  message = Msg(platform::MessageKind::Paint);
-  message.rect = fake.windows.GetClientRect(SasView);
-  sink.Dispatch(SasView, message);
+  Resize(SasView, 640, 600);
+  app.sasView.lower.position = 87 - 51;  // the pitch pane centred on C5
+  Paint(SasView);
   const RasterImage& image = app.images[SasView];
   int marked = 0;
   for (int y = 0; y < image.Height(); ++y)

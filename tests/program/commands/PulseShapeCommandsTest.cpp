@@ -55,16 +55,12 @@ TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
   app.fileDialogName = "left over";
   fake.desktop.fileAnswers = {output};
   Command(WavView, 119);
-  const platform::FileDialogRequest& asked = fake.desktop.fileRequests.back();
-  EXPECT_EQ(asked.title, "Save Pulse Shape");
-  EXPECT_EQ(asked.filters.front().pattern, "*.txt");
-  EXPECT_EQ(asked.defaultExtension, "txt");
-  EXPECT_TRUE(asked.pathMustExist && asked.hideReadOnly && !asked.overwritePrompt &&
-              asked.initialName.empty());
+  EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
+            "Save Pulse Shape | Text file (*.txt)=*.txt, All Files (*.*)=*.* | txt |  | pathMustExist "
+            "hideReadOnly");
   EXPECT_EQ(ReadFile(output), ExpectedText(100));
-  EXPECT_FALSE(app.Has(PulseShapeReady));
-  EXPECT_FALSE(ExportEnabled());
-  EXPECT_EQ(app.pulseShape.values[0], 0.0);
+  EXPECT_EQ(std::tuple(app.Has(PulseShapeReady), ExportEnabled(), app.pulseShape.values[0]),
+            std::tuple(false, false, 0.0));
 }
 
 TEST_F(PulseShapeCommandsTest, FailedWriteKeepsTheShapeAndCancelDiscardsIt) {

@@ -54,6 +54,13 @@ class SasCommandsTest : public AppTest {
   }
   const std::string& LastText() const { return fake.desktop.messages.back().text; }
   ShowState SasWindow() const { return fake.windows.views[SasView].state; }
+  // No SAS document, its window hidden under the plain title.
+  void ExpectNoSas() {
+    EXPECT_FALSE(app.Has(SasOpen));
+    EXPECT_FALSE(app.sas.file.IsOpen());
+    EXPECT_EQ(std::tuple(SasWindow(), fake.windows.views[SasView].title),
+              std::tuple(ShowState::Hidden, "SAS"));
+  }
 
   std::uint32_t wavChecksum = 0;
 };
@@ -62,12 +69,11 @@ TEST_F(SasCommandsTest, OpeningMakesItsSettingsLiveAndShowsThePageFromFrame0) {
   const std::string path = MakeSas("a.sas", 2000);
   Choose(121, path);
   EXPECT_TRUE(app.Has(SasOpen));
-  EXPECT_EQ(fake.desktop.fileRequests.back().title, "Open SAS File");
-  EXPECT_EQ(app.settings.tempo, 77.0);
-  EXPECT_EQ(fake.windows.views[SasView].title, path);
-  EXPECT_EQ(SasWindow(), ShowState::Normal);
-  EXPECT_EQ(app.sas.pageLength, app.clientRect[SasView].right);
-  EXPECT_EQ(app.sas.page[0].sourcePitch, 1000);
+  EXPECT_EQ(std::tuple(fake.desktop.fileRequests.back().title, app.settings.tempo,
+                       fake.windows.views[SasView].title, SasWindow()),
+            std::tuple("Open SAS File", 77.0, path, ShowState::Normal));
+  EXPECT_EQ(std::tuple(app.sas.pageLength, app.sas.page[0].sourcePitch),
+            std::tuple(app.clientRect[SasView].right, std::uint16_t{1000}));
   // 624 columns of 2000 frames: a page of 3120 in 10000.
   EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 3121, 0}));
 
@@ -108,12 +114,8 @@ TEST_F(SasCommandsTest, OpeningCentresThePitchPaneOnTheAnalysedNoteRange) {
 TEST_F(SasCommandsTest, ARefusedFileShowsItsMessageAndHidesTheWindow) {
   Choose(121, MakeSas("good.sas", 3));
   OpenDocumentByName(app, WriteFile(dir.File("bad.sas"), "SAS " + std::string(200, '\0')));  // 0 links
-  EXPECT_EQ(LastText(), "Links corrupted");
-  EXPECT_FALSE(app.Has(SasOpen));
-  EXPECT_FALSE(app.sas.file.IsOpen());
-  EXPECT_EQ(app.sas.path, "");
-  EXPECT_EQ(SasWindow(), ShowState::Hidden);
-  EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
+  EXPECT_EQ(std::tuple(LastText(), app.sas.path), std::tuple("Links corrupted", ""));
+  ExpectNoSas();
 }
 
 TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
@@ -125,14 +127,11 @@ TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
   app.settings.tempo = 99.0;                          // a live change the declined file must not take away
   Choose(121, MakeSas("long.sas", 21, wavChecksum));  // No is the default answer
   EXPECT_EQ(app.settings.tempo, 99.0);
-  const ShownMessage& question = fake.desktop.messages.back();
-  EXPECT_EQ(question.text, "WAV and SAS files does not fit.\nContinue?");
-  EXPECT_EQ(question.icon, platform::MessageIcon::Question);
-  EXPECT_EQ(question.buttons, platform::MessageButtons::YesNo);
-  EXPECT_EQ(question.defaultAnswer, MessageAnswer::No);
-  EXPECT_FALSE(app.Has(SasOpen));
-  EXPECT_FALSE(app.sas.file.IsOpen());
-  EXPECT_EQ(SasWindow(), ShowState::Hidden);
+  EXPECT_EQ(Fields(LastMessage()),
+            std::tuple("WAV and SAS files does not fit.\nContinue?", platform::MessageIcon::Question,
+                       platform::MessageButtons::YesNo));
+  EXPECT_EQ(LastMessage().defaultAnswer, MessageAnswer::No);
+  ExpectNoSas();
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);
   Choose(121, MakeSas("long.sas", 21, wavChecksum));
@@ -154,11 +153,8 @@ TEST_F(SasCommandsTest, CloseWritesBackAndResetsTheWindow) {
   Command(SasView, 122);
   EXPECT_EQ(ReadSasFrames(path)[2].targetPitch, 4444);
   EXPECT_FALSE(app.flags & (SasOpen | SasRangeSelected | CorrectedTempCurrent | SasPageDirty));
-  EXPECT_FALSE(app.sas.file.IsOpen());
-  EXPECT_EQ(app.sas.range.right, 0);
-  EXPECT_EQ(app.geometry[SasView].selRightX, 0);
-  EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
-  EXPECT_EQ(SasWindow(), ShowState::Hidden);
+  ExpectNoSas();
+  EXPECT_EQ(std::tuple(app.sas.range.right, app.geometry[SasView].selRightX), std::tuple(0, 0));
   EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 10001, 0}));
 }
 
@@ -168,14 +164,14 @@ TEST_F(SasCommandsTest, SaveAsRefusesTheOpenFileAndCopiesTheEditsOtherwise) {
   app.sas.page[3].targetAmplitude = 1;
   app.flags |= SasPageDirty;
   Choose(123, path);
-  EXPECT_EQ(fake.desktop.fileRequests.back().title, "Save SAS File As");
-  EXPECT_EQ(LastText(), "Opened file can not be overwritten");
+  EXPECT_EQ(std::tuple(fake.desktop.fileRequests.back().title, LastText()),
+            std::tuple("Save SAS File As", "Opened file can not be overwritten"));
 
   const std::string copy = dir.File("copy.sas");
   Choose(123, copy);
-  EXPECT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(ReadSasFrames(copy)[3].targetAmplitude, 1u);
-  EXPECT_EQ(app.sas.path, path);  // the document stays on its own file
+  // The document stays on its own file.
+  EXPECT_EQ(std::tuple(fake.desktop.messages.size(), ReadSasFrames(copy)[3].targetAmplitude, app.sas.path),
+            std::tuple(1u, 1u, path));
 
   // The end of the program writes back and closes the file.
   app.sas.page[0].targetPitch = 2222;
@@ -240,8 +236,9 @@ TEST_F(SasCommandsTest, AReadOnlySasOpensRendersRefusesEditsAndSaveAsEditsACopy)
   });
   EXPECT_EQ(child.exitCode, 0) << child.output;
   EXPECT_EQ(ReadFile(path), before);
-  EXPECT_EQ(ReadSasFrames(copy).at(0).targetPitch, 4321);
-  EXPECT_EQ(ReadSasFrames(copy).at(3).targetPitch, 1003);  // the refused edit went nowhere
+  // The refused edit went nowhere.
+  EXPECT_EQ(std::tuple(ReadSasFrames(copy).at(0).targetPitch, ReadSasFrames(copy).at(3).targetPitch),
+            std::tuple(std::uint16_t{4321}, std::uint16_t{1003}));
 }
 
 }  // namespace

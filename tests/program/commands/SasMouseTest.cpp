@@ -57,13 +57,6 @@ class SasMouseTest : public ViewTest {
     ShowPitchPaneFromA0();
   }
   void Mode(int mode) { Command(SasView, 128 + mode); }
-  void Mouse(MessageKind kind, int view, Point at, bool ctrl = false, bool shift = false) {
-    platform::Message m = Msg(kind);
-    m.pos = at;
-    m.ctrl = ctrl;
-    m.shift = shift;
-    sink.Dispatch(view, m);
-  }
   // Press at the first point, move through the others, and (unless held) release at the last.
   void Drag(int view, const std::vector<Point>& path, bool ctrl = false, bool shift = false,
             bool hold = false) {
@@ -92,9 +85,8 @@ TEST_F(SasMouseTest, TheThousandthLinkIsSetAndTheNextOneRefusedWithAMessage) {
   const std::uint32_t before = Pixel(SasView, 2, PlotTop + 10);
   Click({2, 40});  // on the ruler: a vertical link at frame 2
   ASSERT_EQ(app.sas.links.size(), 1000u);
-  EXPECT_EQ(app.sas.links[1], (TimeLink{200, 200}));
+  EXPECT_EQ(std::tuple(app.sas.links[1], app.Has(SasPageDirty)), std::tuple(TimeLink{200, 200}, true));
   EXPECT_NE(Pixel(SasView, 2, PlotTop + 10), before) << "the new link is drawn";
-  EXPECT_TRUE(app.Has(SasPageDirty));
   Click({3, 100});
   Click({3, 40});
   EXPECT_EQ(app.sas.links.size(), 1000u);
@@ -195,8 +187,7 @@ TEST_F(SasMouseTest, InRangeScalingStopsAtTheClipLimitKeepingTheShape) {
   Drag(SasView, {{105, UpperRow}, {105, UpperRow - 100}, {105, UpperRow - 200}});
   EXPECT_NEAR(Page(105).targetAmplitude, 2.0 * Loud * limit, 2.0);
   for (int k : {100, 104, 106, 111}) EXPECT_NEAR(Page(k).targetAmplitude, 2000 * limit, 2.0) << k;
-  EXPECT_EQ(Page(99).targetAmplitude, 2000u);
-  EXPECT_EQ(Page(112).targetAmplitude, 2000u);
+  EXPECT_EQ(std::tuple(Page(99).targetAmplitude, Page(112).targetAmplitude), std::tuple(2000u, 2000u));
   // Down by 100 rows divides by e, everywhere alike.
   const std::uint32_t loud = Page(105).targetAmplitude;
   const std::uint32_t quiet = Page(100).targetAmplitude;
@@ -251,9 +242,9 @@ TEST_F(SasMouseTest, InRangePitchIsMeasuredFromThePressAndShapedByTheThirdPresse
   };
   for (const Case& c : shapes) {
     Drag(SasView, {{c.x, LowerRow}, {c.x, LowerRow - 25}}, false, c.shift);
-    EXPECT_EQ(Page(100).TargetPitch(), 1100 + c.at0) << c.x << c.shift;
-    EXPECT_EQ(Page(106).TargetPitch(), 1106 + c.at6) << c.x << c.shift;
-    EXPECT_EQ(Page(111).TargetPitch(), 1111 + c.at11) << c.x << c.shift;
+    EXPECT_EQ(std::tuple(Page(100).TargetPitch(), Page(106).TargetPitch(), Page(111).TargetPitch()),
+              std::tuple(1100 + c.at0, 1106 + c.at6, 1111 + c.at11))
+        << c.x << c.shift;
     for (int k = 100; k < 112; ++k) Page(k).targetPitch = pressed[static_cast<std::size_t>(k - 99)];
   }
 }
@@ -265,9 +256,8 @@ TEST_F(SasMouseTest, FreehandPitchStaysWithin0And8700AndKeepsBit15) {
   Mode(4);
   // A0 (pitch 0) stands on the pitch pane's middle row, 464; 25 rows make 100 cents.
   Drag(SasView, {{50, LowerRow}, {50, 439}, {60, -30000}, {70, 30000}}, false, false, true);
-  EXPECT_EQ(Page(50).TargetPitch(), 100);
-  EXPECT_EQ(Page(60).TargetPitch(), 8700);
-  EXPECT_EQ(Page(70).TargetPitch(), 0);
+  EXPECT_EQ(std::tuple(Page(50).TargetPitch(), Page(60).TargetPitch(), Page(70).TargetPitch()),
+            std::tuple(100, 8700, 0));
   for (int k = 50; k <= 70; ++k) {
     EXPECT_LE(Page(k).TargetPitch(), 8700) << k;
     EXPECT_EQ(Page(k).TimeCorrectionOff(), k % 2 == 0) << k;
@@ -339,20 +329,18 @@ TEST_F(SasMouseTest, TheSplitterMovesInEveryModeAndStays100RowsFromTheEdges) {
       app.upperPaneHeight = 300;
       app.lowerPaneHeight = 274;
       Drag(SasView, {{300, SplitterRow + offset}, {300, 20}});
-      EXPECT_EQ(app.upperPaneHeight, 100 - 26) << mode;
-      EXPECT_EQ(app.lowerPaneHeight, 600 - 100) << mode;
+      EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight), std::tuple(100 - 26, 600 - 100))
+          << mode;
       Drag(SasView, {{300, 100}, {300, 599}});
-      EXPECT_EQ(app.upperPaneHeight, 500 - 26) << mode;
-      EXPECT_EQ(app.lowerPaneHeight, 100) << mode;
+      EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight), std::tuple(500 - 26, 100)) << mode;
       EXPECT_EQ(fake.windows.views[SasView].controls[platform::ScrollBar::SasLower],
                 (platform::Rect{624, 500, 640, 600}));
     }
   }
   app.upperPaneHeight = 300;
   Drag(SasView, {{300, SplitterRow + 3}, {300, 20}});  // 3 rows off: an edit (Erase) instead
-  EXPECT_EQ(app.upperPaneHeight, 300);
-  EXPECT_FALSE(app.sasView.splitterDragging);
-  EXPECT_EQ(fake.windows.captured, -1);
+  EXPECT_EQ(std::tuple(app.upperPaneHeight, app.sasView.splitterDragging, fake.windows.captured),
+            std::tuple(300, false, -1));
 }
 
 TEST_F(SasMouseTest, TheCursorShowsTheSplitterTheModeOrTheArrow) {
@@ -380,9 +368,9 @@ TEST_F(SasMouseTest, ReleasingCentresThePitchPaneOnTheCursorsNoteAndRepaints) {
   Page(200).targetPitch = 3049;
   app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   Click({200, UpperRow});  // source 1200 cents: note 12
-  EXPECT_EQ(app.geometry[SasView].cursorX, 200);
-  EXPECT_EQ(app.sasView.lower.position, 87 - 12);
-  EXPECT_EQ(Bar(SasView, platform::ScrollBar::SasLower).pos, 87 - 12);
+  EXPECT_EQ(std::tuple(app.geometry[SasView].cursorX, app.sasView.lower.position,
+                       Bar(SasView, platform::ScrollBar::SasLower).pos),
+            std::tuple(200, 87 - 12, 87 - 12));
   EXPECT_TRUE(app.redraw == (SasUpperBandRedraw | SasLowerBandRedraw));
   EXPECT_EQ(fake.windows.views[SasView].invalidated.back(), (platform::Rect{0, 26, 624, 600}));
   Drag(SasView, {{200, UpperRow}}, false, true);  // with Shift the target's note, 30
@@ -393,11 +381,9 @@ TEST_F(SasMouseTest, CtrlDragsSelectTheWavAndSasRanges) {
   OpenWav(200000);
   const std::uint32_t spp = app.wavView.samplesPerPixel;
   Drag(WavView, {{300, 100}, {5000, 100}, {100, 100}}, true);
-  EXPECT_EQ(app.geometry[WavView].selLeftX, 100);
-  EXPECT_EQ(app.geometry[WavView].selRightX, 300);
-  EXPECT_EQ(app.wav.rangeLeft, 100 * spp);
-  EXPECT_EQ(app.wav.rangeRight, 300 * spp);
-  EXPECT_TRUE(app.Has(WavRangeSelected));
+  EXPECT_EQ(std::tuple(app.geometry[WavView].selLeftX, app.geometry[WavView].selRightX, app.wav.rangeLeft,
+                       app.wav.rangeRight, app.Has(WavRangeSelected)),
+            std::tuple(100, 300, 100 * spp, 300 * spp, true));
   EXPECT_EQ(app.status.texts[9], FormatNumber(app.wav.rangeRms, 3, 16, true));
   Drag(WavView, {{400, 100}, {5000, 100}}, true);
   EXPECT_EQ(app.geometry[WavView].selRightX, 639) << "the band stops at the window's edge";
@@ -405,34 +391,31 @@ TEST_F(SasMouseTest, CtrlDragsSelectTheWavAndSasRanges) {
 
   Open(Frames(300));
   Drag(SasView, {{10, UpperRow}, {40, UpperRow}}, true);
-  EXPECT_EQ(app.sas.range.left, 10);
-  EXPECT_EQ(app.sas.range.right, 40);
-  EXPECT_TRUE(app.Has(SasRangeSelected));
+  EXPECT_EQ(std::tuple(app.sas.range.left, app.sas.range.right, app.Has(SasRangeSelected)),
+            std::tuple(10, 40, true));
   Drag(SasView, {{250, UpperRow}, {600, UpperRow}}, true);
   EXPECT_EQ(app.sas.range.right, 300) << "no further than the frames";
   Drag(SasView, {{50, UpperRow}}, true);
   EXPECT_FALSE(app.Has(SasRangeSelected));
   Drag(SasView, {{310, UpperRow}, {20, UpperRow}}, true);  // right of the frames: no band
-  EXPECT_EQ(app.sas.range.left, 50);
-  EXPECT_FALSE(app.geometry[SasView].rangeDragging);
+  EXPECT_EQ(std::tuple(app.sas.range.left, app.geometry[SasView].rangeDragging), std::tuple(50, false));
 }
 
 TEST_F(SasMouseTest, AnMftBandSetsAUserDefinedNoteRangeShownInTheOpenSettings) {
   app.geometry[MftView].dataWidth = 1280;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure&) {
     Drag(MftView, {{100, 100}, {400, 100}}, true);  // 88 notes over 641 columns
-    EXPECT_EQ(dialog.selections[settings_control::Instrument], 0);
-    EXPECT_EQ(dialog.selections[settings_control::LowestNote], 100 * 88 / 641);
-    EXPECT_EQ(dialog.selections[settings_control::HighestNote], 400 * 88 / 641);
+    EXPECT_EQ(std::tuple(dialog.selections[settings_control::Instrument],
+                         dialog.selections[settings_control::LowestNote],
+                         dialog.selections[settings_control::HighestNote]),
+              std::tuple(0, 100 * 88 / 641, 400 * 88 / 641));
   });
   Command(MftView, 154);
   app.geometry[FftView].dataWidth = 512;
   Drag(FftView, {{300, 100}, {20, 100}}, true);
-  EXPECT_EQ(app.geometry[FftView].selLeftX, 20);
-  EXPECT_EQ(app.geometry[FftView].selRightX, 300);
-  EXPECT_EQ(app.spectrum.fftSelStart, 20);
-  EXPECT_EQ(app.spectrum.fftSelEnd, 300);
-  EXPECT_TRUE(app.Has(FftRangeSelected));
+  EXPECT_EQ(std::tuple(app.geometry[FftView].selLeftX, app.geometry[FftView].selRightX,
+                       app.spectrum.fftSelStart, app.spectrum.fftSelEnd, app.Has(FftRangeSelected)),
+            std::tuple(20, 300, 20, 300, true));
 }
 
 TEST_F(SasMouseTest, EditedColumnsAreDrawnAsAFullRepaintDrawsThem) {
@@ -479,10 +462,10 @@ TEST_F(SasMouseTest, AReadOnlyFileTakesNoEditsAndSaysSoOnce) {
   Mode(4);
   Drag(SasView, {{10, UpperRow}, {20, 100}});
   Drag(SasView, {{10, UpperRow}, {20, 100}});
-  EXPECT_EQ(Page(15).targetAmplitude, 2000u);
-  EXPECT_EQ(app.geometry[SasView].cursorX, 20) << "the cursor still follows";
-  EXPECT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_FALSE(app.Has(SasPageDirty));
+  // The cursor still follows.
+  EXPECT_EQ(std::tuple(Page(15).targetAmplitude, app.geometry[SasView].cursorX, fake.desktop.messages.size(),
+                       app.Has(SasPageDirty)),
+            std::tuple(2000u, 20, 1u, false));
 }
 
 }  // namespace

@@ -86,9 +86,9 @@ TEST_F(SasRangeCommandsTest, TheDialogShowsKeepsClampsAndDefaultsItsValues) {
   Range(0, 3000);
   Command(SasView, 140);
   EXPECT_EQ(shown, (std::vector<std::string>{"100", "0", "0", "100", "0"}));
-  EXPECT_EQ(app.sasRangeParams.scaleAmplitude, 1000);
-  EXPECT_EQ(app.sasRangeParams.transpose, -77);
-  EXPECT_EQ(app.sasRangeParams.disableAbove, 0);
+  EXPECT_EQ(std::tuple(app.sasRangeParams.scaleAmplitude, app.sasRangeParams.transpose,
+                       app.sasRangeParams.disableAbove),
+            std::tuple(1000.0, -77, 0.0));
   EXPECT_EQ(Saved(), frames);
   EXPECT_TRUE(app.undo.undo.empty());
 
@@ -113,11 +113,11 @@ TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
   AnswerDialog({{102, "100"}}, {107});
   Command(SasView, 140);
   const std::vector<SasFrame> saved = Saved();
-  EXPECT_EQ(saved[5].targetAmplitude, 3u);  // written back before the operation
-  EXPECT_EQ(saved[9].targetPitch, 1109);
-  EXPECT_EQ(saved[10].targetPitch, 1010);        // outside the range
-  EXPECT_EQ(app.sas.page[9].targetPitch, 1109);  // the page was read again
-  EXPECT_FALSE(app.Has(CorrectedTempCurrent));   // Play Corrected renders anew
+  // Written back before the operation; frame 10 outside the range; the page read again; Play Corrected
+  // renders anew.
+  EXPECT_EQ(std::tuple(saved[5].targetAmplitude, saved[9].targetPitch, saved[10].targetPitch,
+                       app.sas.page[9].targetPitch, app.Has(CorrectedTempCurrent)),
+            std::tuple(3u, std::uint16_t{1109}, std::uint16_t{1010}, std::uint16_t{1109}, false));
   Command(SasView, Id(CommandId::Undo));
   std::vector<SasFrame> expected = frames;
   expected[5].targetAmplitude = 3;  // the edit before the operation stays

@@ -81,13 +81,13 @@ TEST_F(SettingsDialogTest, OpensWithTheListsAndTheLiveValues) {
   app.settings.chunkPeriods = 2.5;
   Run([](FakeDialog& dialog, platform::DialogProcedure&) {
     ASSERT_EQ(dialog.items[id::Instrument].size(), 69u);
-    EXPECT_EQ(dialog.items[id::Instrument][Violin], "Violin");
-    EXPECT_EQ(dialog.items[id::LowestNote].size(), 88u);
-    EXPECT_EQ(dialog.items[id::HighestNote].size(), 88u);
-    EXPECT_EQ(dialog.selections[id::Instrument], 37);
-    EXPECT_EQ(dialog.texts[id::ChunkPeriods], "2.5");
-    EXPECT_EQ(dialog.texts[id::NoiseLength], "1024");
-    EXPECT_TRUE(dialog.checks[id::TimeCorrection]) << "the built-in -1 shows as checked";
+    EXPECT_EQ(std::tuple(dialog.items[id::Instrument][Violin], dialog.items[id::LowestNote].size(),
+                         dialog.items[id::HighestNote].size(), dialog.selections[id::Instrument]),
+              std::tuple("Violin", 88u, 88u, 37));
+    // The built-in -1 shows as checked.
+    EXPECT_EQ(std::tuple(dialog.texts[id::ChunkPeriods], dialog.texts[id::NoiseLength],
+                         dialog.checks[id::TimeCorrection]),
+              std::tuple("2.5", "1024", true));
   });
   // Every control the procedure reads exists exactly once: a missing one would read as empty.
   const platform::DialogTemplate dialog = SettingsDialogTemplate();
@@ -105,27 +105,24 @@ TEST_F(SettingsDialogTest, OpensWithTheListsAndTheLiveValues) {
 TEST_F(SettingsDialogTest, InstrumentThenLowestNoteBecomesUserDefinedKeepingTheHighest) {
   Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     Choose(dialog, procedure, id::Instrument, Violin);
-    EXPECT_EQ(dialog.selections[id::LowestNote], NoteG3);
-    EXPECT_EQ(dialog.selections[id::HighestNote], NoteG7);
+    EXPECT_EQ(std::tuple(dialog.selections[id::LowestNote], dialog.selections[id::HighestNote]),
+              std::tuple(NoteG3, NoteG7));
     Choose(dialog, procedure, id::LowestNote, NoteC2);
-    EXPECT_EQ(dialog.selections[id::Instrument], UserDefinedInstrument);
-    EXPECT_EQ(dialog.selections[id::HighestNote], NoteG7);
+    EXPECT_EQ(std::tuple(dialog.selections[id::Instrument], dialog.selections[id::HighestNote]),
+              std::tuple(UserDefinedInstrument, NoteG7));
     procedure.OnCommand(dialog, id::Ok);
   });
-  EXPECT_EQ(app.settings.instrument, UserDefinedInstrument);
-  EXPECT_EQ(app.settings.lowestNote, NoteC2);
-  EXPECT_EQ(app.settings.highestNote, NoteG7);
+  EXPECT_EQ(std::tuple(app.settings.instrument, app.settings.lowestNote, app.settings.highestNote),
+            std::tuple(UserDefinedInstrument, NoteC2, NoteG7));
 }
 
 TEST_F(SettingsDialogTest, ANoteAcrossTheOtherDragsItAlong) {
   Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     Choose(dialog, procedure, id::LowestNote, 50);
     Choose(dialog, procedure, id::HighestNote, 40);  // below the lowest: pulls it down
-    EXPECT_EQ(app.settings.lowestNote, 40);
-    EXPECT_EQ(dialog.selections[id::LowestNote], 40);
+    EXPECT_EQ(std::tuple(app.settings.lowestNote, dialog.selections[id::LowestNote]), std::tuple(40, 40));
     Choose(dialog, procedure, id::LowestNote, 60);  // above the highest: pushes it up
-    EXPECT_EQ(app.settings.highestNote, 60);
-    EXPECT_EQ(dialog.selections[id::HighestNote], 60);
+    EXPECT_EQ(std::tuple(app.settings.highestNote, dialog.selections[id::HighestNote]), std::tuple(60, 60));
     Choose(dialog, procedure, id::Instrument, UserDefinedInstrument);  // keeps the notes
     EXPECT_EQ(app.settings.lowestNote, 60);
   });

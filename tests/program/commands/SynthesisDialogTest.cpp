@@ -49,10 +49,9 @@ class SynthesisDialogTest : public AppTest {
 
 TEST_F(SynthesisDialogTest, OpensOnceWithTheDefaultsAndComesToTopAfterwards) {
   FakeDialog& dialog = Open();
-  EXPECT_EQ(dialog.dialogTemplate.title, "Wave Synthesis");
-  EXPECT_EQ(dialog.GetText(Field(s::Duration)), "5");
-  EXPECT_EQ(dialog.GetText(Field(s::SineFrequency)), "0");
-  EXPECT_EQ(dialog.GetText(Field(s::TriangleDuty)), "50");
+  EXPECT_EQ(std::tuple(dialog.dialogTemplate.title, dialog.GetText(Field(s::Duration)),
+                       dialog.GetText(Field(s::SineFrequency)), dialog.GetText(Field(s::TriangleDuty))),
+            std::tuple("Wave Synthesis", "5", "0", "50"));
   Command(WavView, 102);
   EXPECT_EQ(fake.dialogs.modeless.size(), 1u);
 }
@@ -64,22 +63,21 @@ TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFi
   dialog.SetText(Field(s::SineFrequency), "99999");
   dialog.SetText(Field(s::Duration), "2");
   Press(dialog, id::Generate);
-  EXPECT_EQ(dialog.GetText(Field(s::SineAmplitude)), "66.67");
-  EXPECT_EQ(dialog.GetText(Field(s::NoiseAmplitude)), "33.33");
-  EXPECT_EQ(dialog.GetText(Field(s::SineFrequency)), "20000");
+  EXPECT_EQ(std::tuple(dialog.GetText(Field(s::SineAmplitude)), dialog.GetText(Field(s::NoiseAmplitude)),
+                       dialog.GetText(Field(s::SineFrequency))),
+            std::tuple("66.67", "33.33", "20000"));
   EXPECT_DOUBLE_EQ(app.synthesis.parameters[s::SineAmplitude], 200.0 / 3.0);
   EXPECT_TRUE(app.Has(WavOpen | GenerateToTemp));
-  EXPECT_EQ(app.wav.path, RenderedFile(GeneratedTempName));
-  EXPECT_EQ(app.wav.sampleCount, 96000u);
+  EXPECT_EQ(std::tuple(app.wav.path, app.wav.sampleCount),
+            std::tuple(RenderedFile(GeneratedTempName), 96000u));
   EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
 
   // The open temporary file is closed, replaced and opened again.
   dialog.SetText(Field(s::Duration), "1");
   Press(dialog, id::Generate);
-  EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_EQ(app.wav.sampleCount, 48000u);
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.sampleCount, fake.desktop.messages.size()),
+            std::tuple(true, 48000u, 0u));
   EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
-  EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), "the user's own");
 }
 
@@ -91,11 +89,10 @@ TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
   fake.desktop.fileAnswers = {named, dir.File("missing/x.wav")};
   Press(dialog, id::SaveAs);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests[0];
-  EXPECT_EQ(request.title, "Save Generated Wave");
-  EXPECT_TRUE(request.overwritePrompt && request.pathMustExist && request.initialName.empty());
-  EXPECT_FALSE(app.Has(GenerateToTemp));
-  EXPECT_EQ(app.wav.path, named);
+  EXPECT_EQ(Describe(fake.desktop.fileRequests[0]),
+            "Save Generated Wave | Windows Sound File (*.WAV)=*.WAV | WAV |  | pathMustExist overwritePrompt "
+            "hideReadOnly");
+  EXPECT_EQ(std::tuple(app.Has(GenerateToTemp), app.wav.path), std::tuple(false, named));
   EXPECT_EQ(ReadFile(named), Expected());
   EXPECT_FALSE(std::filesystem::exists(RenderedFile(GeneratedTempName)));
 

@@ -47,25 +47,23 @@ class WavCommandsTest : public AppTest {
     app.wav.rangeRight = right;
     WavRangeChanged(app);
   }
-  const ShownMessage& LastMessage() const { return fake.desktop.messages.back(); }
+  // Every field the flags and the document keep of a WAV, as the commands leave them.
+  void ExpectNoWav() {
+    EXPECT_FALSE(app.Has(WavOpen));
+    EXPECT_FALSE(app.wav.file.IsOpen());
+    EXPECT_EQ(fake.windows.views[WavView].title, "WAV");  // titles change only on success
+    EXPECT_FALSE(Enabled(103));
+  }
+  auto Range() const { return std::tuple(app.wav.rangeLeft, app.wav.rangeRight); }
 };
 
 TEST_F(WavCommandsTest, OpenAsksWithTheOpenWavFileDialog) {
   app.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
   Command(WavView, 100);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests[0];
-  EXPECT_EQ(request.title, "Open WAV File");
-  ASSERT_EQ(request.filters.size(), 2u);
-  EXPECT_EQ(request.filters[0].description, "Windows Sound File (*.WAV)");
-  EXPECT_EQ(request.filters[0].pattern, "*.WAV");
-  EXPECT_EQ(request.filters[1].description, "All Files (*.*)");
-  EXPECT_EQ(request.filters[1].pattern, "*.*");
-  EXPECT_EQ(request.defaultExtension, "WAV");
-  EXPECT_EQ(request.initialName, "last.sas");
-  EXPECT_TRUE(request.fileMustExist);
-  EXPECT_TRUE(request.hideReadOnly);
-  EXPECT_FALSE(request.overwritePrompt);
+  EXPECT_EQ(Describe(fake.desktop.fileRequests[0]),
+            "Open WAV File | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV | last.sas | "
+            "fileMustExist pathMustExist hideReadOnly");
 }
 
 TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
@@ -75,25 +73,21 @@ TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
   EXPECT_TRUE(fake.desktop.messages.empty());
   for (int view : {WavView, FftView, MftView}) EXPECT_EQ(fake.windows.views[view].title, path);
   EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
-  EXPECT_TRUE(Enabled(103));
-  EXPECT_TRUE(Enabled(110));
-  EXPECT_FALSE(Enabled(112));  // no range yet
+  EXPECT_EQ(std::tuple(Enabled(103), Enabled(110), Enabled(112)),
+            std::tuple(true, true, false));  // no range yet
   EXPECT_EQ(fake.windows.menuEnabled[103], true);
   // Fitted to the whole file: 3000 / 639 = 4 samples per column; the envelope's 641 columns
   // reach sample 2563.
   EXPECT_EQ(app.wavView.samplesPerPixel, 3000u / 639);
-  EXPECT_EQ(app.wavView.envelopeMin, -1500.0 * 65536);
-  EXPECT_EQ(app.wavView.envelopeMax, (2563.0 - 1500) * 65536);
+  EXPECT_EQ(std::tuple(app.wavView.envelopeMin, app.wavView.envelopeMax),
+            std::tuple(-1500.0 * 65536, (2563.0 - 1500) * 65536));
 }
 
 TEST_F(WavCommandsTest, OpenClosesTheCurrentFileEvenWhenTheDialogIsCancelled) {
   OpenFromDialog(MakeWav("take.wav", 100));
   ASSERT_TRUE(app.Has(WavOpen));
   Command(WavView, 100);  // no answer queued: cancelled
-  EXPECT_FALSE(app.Has(WavOpen));
-  EXPECT_FALSE(app.wav.file.IsOpen());
-  EXPECT_EQ(fake.windows.views[WavView].title, "WAV");
-  EXPECT_FALSE(Enabled(103));
+  ExpectNoWav();
 }
 
 TEST_F(WavCommandsTest, ARefusedFileShowsItsMessageAndLeavesNoWavOpen) {
@@ -105,13 +99,8 @@ TEST_F(WavCommandsTest, ARefusedFileShowsItsMessageAndLeavesNoWavOpen) {
   }());
   OpenDocumentByName(app, stereo);  // a drop or the command line
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(LastMessage().text, "Not a mono file");
-  EXPECT_EQ(LastMessage().icon, MessageIcon::Error);
-  EXPECT_EQ(LastMessage().buttons, MessageButtons::Ok);
-  EXPECT_FALSE(app.Has(WavOpen));
-  EXPECT_FALSE(app.wav.file.IsOpen());
-  EXPECT_EQ(fake.windows.views[WavView].title, "WAV");  // titles change only on success
-  EXPECT_FALSE(Enabled(103));
+  EXPECT_EQ(Fields(LastMessage()), std::tuple("Not a mono file", MessageIcon::Error, MessageButtons::Ok));
+  ExpectNoWav();
 }
 
 // A file the opener refuses and the import reads: the opener's message and the question; Yes
@@ -123,15 +112,14 @@ TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
   fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
   OpenDocumentByName(app, flac);  // a drop or the command line
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(LastMessage().text, "Not a RIFF file\nConvert to a mono WAV copy?");
-  EXPECT_EQ(LastMessage().icon, MessageIcon::Question);
-  EXPECT_EQ(LastMessage().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(Fields(LastMessage()), std::tuple("Not a RIFF file\nConvert to a mono WAV copy?",
+                                              MessageIcon::Question, MessageButtons::YesNo));
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
   EXPECT_EQ(fake.desktop.fileRequests[0].initialName, dir.File("take.wav"));
   EXPECT_TRUE(fake.desktop.fileRequests[0].overwritePrompt);
   EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_EQ(app.wav.path, dir.File("copy.wav"));
-  EXPECT_EQ(fake.windows.views[WavView].title, dir.File("copy.wav"));
+  EXPECT_EQ(std::tuple(app.wav.path, fake.windows.views[WavView].title),
+            std::tuple(dir.File("copy.wav"), dir.File("copy.wav")));
   EXPECT_EQ(ReadImportedWav(dir.File("copy.wav")).samples, (std::vector<std::int32_t>{200, -6}));
   EXPECT_FALSE(app.Has(Busy));
 }
@@ -182,22 +170,16 @@ TEST_F(WavCommandsTest, CloseResetsTheDocumentAndTheView) {
   fake.windows.Show(FftView, platform::ShowCommand::Restore);
   app.geometry[WavView].cursorX = 12;
   Command(WavView, 103);
-  EXPECT_FALSE(app.Has(WavOpen));
+  ExpectNoWav();
   EXPECT_FALSE(app.Has(WavRangeSelected));
-  EXPECT_FALSE(app.wav.file.IsOpen());
-  EXPECT_EQ(app.wav.path, "");
-  EXPECT_EQ(app.wav.sampleCount, 0u);
-  EXPECT_EQ(app.wav.rangeLeft, 0u);
-  EXPECT_EQ(app.wav.rangeRight, 0u);
-  EXPECT_EQ(app.wav.rangeRms, 0.0);
-  EXPECT_EQ(app.wav.amplitudeScale, 1.0);
-  EXPECT_EQ(app.wav.cursor, 70u);  // the cursor survives; the next open checks it
-  EXPECT_EQ(app.wavView.samplesPerPixel, 1u);
-  EXPECT_EQ(app.geometry[WavView].cursorX, 0);
+  // The cursor survives; the next open checks it.
+  EXPECT_EQ(std::tuple(app.wav.path, app.wav.sampleCount, app.wav.rangeLeft, app.wav.rangeRight,
+                       app.wav.rangeRms, app.wav.amplitudeScale, app.wav.cursor),
+            std::tuple("", 0u, 0u, 0u, 0.0, 1.0, 70u));
+  EXPECT_EQ(std::tuple(app.wavView.samplesPerPixel, app.geometry[WavView].cursorX), std::tuple(1u, 0));
   EXPECT_EQ(fake.windows.views[FftView].state, platform::ShowState::Hidden);
   EXPECT_EQ(fake.windows.views[WavView].scroll[platform::ScrollBar::Horizontal],
             (platform::ScrollInfo{0, 10000, 10001, 0}));
-  EXPECT_FALSE(Enabled(103));
 }
 
 TEST_F(WavCommandsTest, ACursorPastTheNewDataStartsThePositionsAgain) {
@@ -207,11 +189,9 @@ TEST_F(WavCommandsTest, ACursorPastTheNewDataStartsThePositionsAgain) {
   SetRange(3000, 4500);
   app.wavView.firstSample = 2500;
   OpenFromDialog(MakeWav("short.wav", 1000));
-  EXPECT_EQ(app.wav.cursor, 0u);
-  EXPECT_EQ(app.wav.rangeLeft, 0u);
-  EXPECT_EQ(app.wav.rangeRight, 0u);
-  EXPECT_EQ(app.noise.length, 0u);
-  EXPECT_EQ(app.wavView.firstSample, 0u);
+  EXPECT_EQ(std::tuple(app.wav.cursor, app.wav.rangeLeft, app.wav.rangeRight, app.noise.length,
+                       app.wavView.firstSample),
+            std::tuple(0u, 0u, 0u, 0u, 0u));
   EXPECT_FALSE(app.Has(WavRangeSelected));
 }
 
@@ -220,9 +200,7 @@ TEST_F(WavCommandsTest, AKeptRangeIsLimitedToTheNewData) {
   app.wav.cursor = 500;
   SetRange(800, 4500);
   OpenFromDialog(MakeWav("short.wav", 1000));
-  EXPECT_EQ(app.wav.cursor, 500u);
-  EXPECT_EQ(app.wav.rangeLeft, 800u);
-  EXPECT_EQ(app.wav.rangeRight, 1000u);
+  EXPECT_EQ(std::tuple(app.wav.cursor, app.wav.rangeLeft, app.wav.rangeRight), std::tuple(500u, 800u, 1000u));
   EXPECT_TRUE(app.Has(WavRangeSelected));
   EXPECT_GT(app.wav.rangeRms, 0.0);
 }
@@ -243,9 +221,8 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
   app.flags |= SasOpen;  // no SAS document installed: nothing fits
   OpenFromDialog(MakeWav("take.wav", 10));
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(LastMessage().text, "WAV and SAS files does not fit.\nContinue?");
-  EXPECT_EQ(LastMessage().icon, MessageIcon::Question);
-  EXPECT_EQ(LastMessage().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(Fields(LastMessage()), std::tuple("WAV and SAS files does not fit.\nContinue?",
+                                              MessageIcon::Question, MessageButtons::YesNo));
   EXPECT_EQ(LastMessage().defaultAnswer, MessageAnswer::No);
   EXPECT_FALSE(app.Has(WavOpen));
   EXPECT_FALSE(app.wav.file.IsOpen());
@@ -256,65 +233,44 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
   EXPECT_FALSE(app.Has(WavSasMatch));
 }
 
-TEST_F(WavCommandsTest, SetLeftMovesTheRightEndOneColumnOn) {
+// Set Left (110) moves the right end one column on; Set Right (111) left of the range moves both
+// ends; neither goes past the data.
+TEST_F(WavCommandsTest, SetLeftAndSetRightFollowTheCursorWithinTheData) {
   OpenFromDialog(MakeWav("take.wav", 1000));
-  app.wavView.samplesPerPixel = 1;
   app.wav.rangeLeft = 100;
   app.wav.rangeRight = 200;
-  app.wav.cursor = 150;
-  Command(WavView, 110);
-  EXPECT_EQ(app.wav.rangeLeft, 150u);
-  EXPECT_EQ(app.wav.rangeRight, 201u);
-  EXPECT_TRUE(app.Has(WavRangeSelected));
-  EXPECT_TRUE(Enabled(112));
-  EXPECT_TRUE(Enabled(113));
-
-  app.wavView.samplesPerPixel = 8;
-  app.wav.cursor = 500;  // right of the range: the right end starts from the cursor
-  Command(WavView, 110);
-  EXPECT_EQ(app.wav.rangeLeft, 500u);
-  EXPECT_EQ(app.wav.rangeRight, 508u);
-
-  app.wav.cursor = 995;  // never past the data
-  Command(WavView, 110);
-  EXPECT_EQ(app.wav.rangeRight, 1000u);
-  app.wav.cursor = 1000;  // at the end: nothing selected
-  Command(WavView, 110);
-  EXPECT_EQ(app.wav.rangeLeft, 1000u);
-  EXPECT_EQ(app.wav.rangeRight, 1000u);
-  EXPECT_FALSE(app.Has(WavRangeSelected));
-  EXPECT_FALSE(Enabled(112));
-}
-
-TEST_F(WavCommandsTest, SetRightLeftOfTheRangeMovesBothEnds) {
-  OpenFromDialog(MakeWav("take.wav", 1000));
-  app.wavView.samplesPerPixel = 4;
-  app.wav.rangeLeft = 100;
-  app.wav.rangeRight = 200;
-  app.wav.cursor = 40;
-  Command(WavView, 111);
-  EXPECT_EQ(app.wav.rangeLeft, 40u);
-  EXPECT_EQ(app.wav.rangeRight, 44u);
-  app.wav.cursor = 300;
-  Command(WavView, 111);
-  EXPECT_EQ(app.wav.rangeLeft, 40u);
-  EXPECT_EQ(app.wav.rangeRight, 304u);
-  app.wav.cursor = 999;
-  Command(WavView, 111);
-  EXPECT_EQ(app.wav.rangeRight, 1000u);
-  // A cursor right of the data (a click beyond a short file) cannot make a range past it.
-  app.wav.cursor = 5000;
-  Command(WavView, 110);
-  EXPECT_EQ(app.wav.rangeLeft, 1000u);
-  EXPECT_EQ(app.wav.rangeRight, 1000u);
+  struct Step {
+    std::uint32_t samplesPerPixel, cursor;
+    int command;
+    std::uint32_t left, right;
+    bool selected;
+  } steps[] = {
+      {1, 150, 110, 150, 201, true},
+      {8, 500, 110, 500, 508, true},      // right of the range: the right end starts from the cursor
+      {8, 995, 110, 995, 1000, true},     // never past the data
+      {8, 1000, 110, 1000, 1000, false},  // at the end: nothing selected
+      {4, 40, 111, 40, 44, true},
+      {4, 300, 111, 40, 304, true},
+      {4, 999, 111, 40, 1000, true},
+      // A cursor right of the data (a click beyond a short file) cannot make a range past it.
+      {4, 5000, 110, 1000, 1000, false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "command " << step.command << " cursor " << step.cursor);
+    app.wavView.samplesPerPixel = step.samplesPerPixel;
+    app.wav.cursor = step.cursor;
+    Command(WavView, step.command);
+    EXPECT_EQ(Range(), std::tuple(step.left, step.right));
+    EXPECT_EQ(app.Has(WavRangeSelected), step.selected);
+    EXPECT_EQ(std::tuple(Enabled(112), Enabled(113)), std::tuple(step.selected, step.selected));
+  }
 }
 
 TEST_F(WavCommandsTest, RangeCommandsDoNothingWithoutAFile) {
   app.wav.cursor = 5;
   Command(WavView, 110);
   Command(WavView, 111);
-  EXPECT_EQ(app.wav.rangeLeft, 0u);
-  EXPECT_EQ(app.wav.rangeRight, 0u);
+  EXPECT_EQ(Range(), std::tuple(0u, 0u));
 }
 
 TEST_F(WavCommandsTest, RangeFlagRules) {
@@ -351,15 +307,9 @@ TEST_F(WavCommandsTest, SaveAsAsksWithAnEmptyNameAndWritesTheRange) {
   const std::string out = dir.File("range.wav");
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 112);
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests.back();
-  EXPECT_EQ(request.title, "Save range");
-  EXPECT_EQ(request.filters[0].description, "Windows Sound File (*.WAV)");
-  EXPECT_EQ(request.defaultExtension, "WAV");
-  EXPECT_EQ(request.initialName, "");
-  EXPECT_TRUE(request.pathMustExist);
-  EXPECT_TRUE(request.hideReadOnly);
-  EXPECT_FALSE(request.overwritePrompt);
-  EXPECT_FALSE(request.fileMustExist);
+  EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
+            "Save range | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV |  | "
+            "pathMustExist hideReadOnly");
   EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_EQ(ReadFile(out), CanonicalWav(Format(2), Samples(2, {-3, -2, -1})));
 }
@@ -371,8 +321,8 @@ TEST_F(WavCommandsTest, SaveAsOntoTheOpenFileIsRefused) {
   SetRange(2, 5);
   fake.desktop.fileAnswers.push_back(path);
   Command(WavView, 112);
-  EXPECT_EQ(LastMessage().text, "Opened file can not be overwritten");
-  EXPECT_EQ(LastMessage().icon, MessageIcon::Error);
+  EXPECT_EQ(Fields(LastMessage()),
+            std::tuple("Opened file can not be overwritten", MessageIcon::Error, MessageButtons::Ok));
   EXPECT_EQ(ReadFile(path), original);
   EXPECT_TRUE(app.Has(WavOpen));
 }
@@ -383,12 +333,9 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
   const std::string out = dir.File("values.txt");
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 113);
-  const platform::FileDialogRequest& request = fake.desktop.fileRequests.back();
-  EXPECT_EQ(request.title, "Save as ASCII file");
-  EXPECT_EQ(request.filters[0].description, "Text file (*.txt)");
-  EXPECT_EQ(request.filters[0].pattern, "*.txt");
-  EXPECT_EQ(request.filters[1].pattern, "*.*");
-  EXPECT_EQ(request.defaultExtension, "txt");
+  EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
+            "Save as ASCII file | Text file (*.txt)=*.txt, All Files (*.*)=*.* | txt |  | "
+            "pathMustExist hideReadOnly");
   EXPECT_EQ(ReadFile(out), "-0.006\r\n-0.003\r\n0\r\n0.003\r\n");
 
   Command(WavView, 113);  // cancelled: nothing is written or shown
@@ -398,41 +345,33 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
   EXPECT_EQ(LastMessage().text, "Invalid File Handle");
 }
 
-TEST_F(WavCommandsTest, SaveAsOntoAFullDiskSaysSoAndKeepsThePreviousFile) {
+// A full disk, and a user who may write into the folder but not the file (the rename would go
+// through, yet the file is not the user's to replace): the message, and the previous file kept.
+TEST_F(WavCommandsTest, SaveAsOntoAFullDiskOrAFileTheUserMayNotWriteKeepsThePreviousFile) {
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
   OpenFromDialog(MakeWav("take.wav", 5000));
   SetRange(0, 5000);
-  const std::string out = WriteFile(dir.File("range.wav"), "previous");
-  const ChildResult child = RunWithFileSizeLimit(4000, [&](int& exitCode) {
-    fake.desktop.fileAnswers.push_back(out);
-    Command(WavView, 112);
-    exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
-    return fake.desktop.messages.empty() ? std::string() : LastMessage().text;
-  });
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.output, "Invalid File Handle");
-  EXPECT_EQ(ReadFile(out), "previous");
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
-}
-
-// A user who may write into the folder but not the file: the rename would go through, yet the
-// file is not the user's to replace.
-TEST_F(WavCommandsTest, SaveAsOntoAFileTheUserMayNotWriteIsRefused) {
-  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
-  OpenFromDialog(MakeWav("take.wav", 50));
-  SetRange(0, 50);
-  const std::string out = WriteFile(dir.File("theirs.wav"), "previous");
-  std::filesystem::permissions(out, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                                        std::filesystem::perms::others_read);
-  const ChildResult child = RunAsUser([&](int& exitCode) {
-    fake.desktop.fileAnswers.push_back(out);
-    Command(WavView, 112);
-    exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
-    return fake.desktop.messages.empty() ? std::string() : LastMessage().text;
-  });
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.output, "Invalid File Handle");
-  EXPECT_EQ(ReadFile(out), "previous");
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  const auto saveRange = [&](const std::string& out) {
+    return [&, out](int& exitCode) {
+      fake.desktop.fileAnswers.push_back(out);
+      Command(WavView, 112);
+      exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
+      return fake.desktop.messages.empty() ? std::string() : LastMessage().text;
+    };
+  };
+  const std::string full = WriteFile(dir.File("range.wav"), "previous");
+  const std::string theirs = WriteFile(dir.File("theirs.wav"), "previous");
+  std::filesystem::permissions(theirs, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+  for (const auto& [out, child] : {std::pair(full, RunWithFileSizeLimit(4000, saveRange(full))),
+                                   std::pair(theirs, RunAsUser(saveRange(theirs)))}) {
+    SCOPED_TRACE(out);
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(child.output, "Invalid File Handle");
+    EXPECT_EQ(ReadFile(out), "previous");
+    EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  }
 }
 
 TEST_F(WavCommandsTest, EndingTheProgramClosesTheWavFile) {

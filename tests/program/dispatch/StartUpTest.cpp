@@ -28,15 +28,15 @@ TEST_F(StartUpTest, CreatesFourWindowsAndShowsOnlyTheWavWindow) {
   const std::size_t buttons[] = {17, 11, 26, 1};
   for (int v = 0; v < ViewCount; ++v) {
     const FakeWindow& w = fake.windows.views[v];
-    EXPECT_TRUE(w.created);
-    EXPECT_EQ(w.title, titles[v]);
-    EXPECT_EQ(w.spec.toolbar.size(), buttons[v]);
-    EXPECT_EQ(w.spec.menu.empty(), v != WavView);
-    EXPECT_EQ(w.state, v == WavView ? platform::ShowState::Normal : platform::ShowState::Hidden);
+    EXPECT_EQ(std::tuple(w.created, w.title, w.spec.toolbar.size(), w.spec.menu.empty(), w.state),
+              std::tuple(true, titles[v], buttons[v], v != WavView,
+                         v == WavView ? platform::ShowState::Normal : platform::ShowState::Hidden))
+        << v;
   }
-  EXPECT_EQ(fake.windows.views[WavView].spec.menu.size(), 7u);
-  EXPECT_TRUE(fake.windows.views[SasView].spec.sasPaneControls);
-  EXPECT_FALSE(fake.windows.views[MftView].spec.horizontalScrollBar);
+  EXPECT_EQ(std::tuple(fake.windows.views[WavView].spec.menu.size(),
+                       fake.windows.views[SasView].spec.sasPaneControls,
+                       fake.windows.views[MftView].spec.horizontalScrollBar),
+            std::tuple(7u, true, false));
   EXPECT_TRUE(app.Has(Ready));
 }
 
@@ -75,11 +75,10 @@ TEST_F(StartUpTest, StatusFieldsScaleWithTheScreenResolution) {
   fake.windows.dpi = {120, 120};
   ASSERT_TRUE(StartUp(app));
   const int tb = fake.windows.toolbarHeight;
-  EXPECT_EQ(app.status.rects[0].left, 12);
-  EXPECT_EQ(app.status.rects[0].right, 56);
-  EXPECT_EQ(app.status.rects[0].top, 2 + tb);  // 2 × 1.25 truncated
-  EXPECT_EQ(app.metrics.statusHeight, 21);
-  EXPECT_EQ(app.metrics.rulerHeight, 21);
+  // The top 2 × 1.25 truncated.
+  EXPECT_EQ(std::tuple(app.status.rects[0].left, app.status.rects[0].right, app.status.rects[0].top,
+                       app.metrics.statusHeight, app.metrics.rulerHeight),
+            std::tuple(12, 56, 2 + tb, 21, 21));
 }
 
 TEST_F(StartUpTest, SizeLimitsApplyOnlyOnceReady) {
@@ -106,9 +105,8 @@ TEST_F(StartUpTest, SettingsFromTheFileBecomeLiveAndDefault) {
   layout.rects[WavView] = {20, 30, 700, 300};
   WriteFile(dir.File("vocara.INI"), SettingsFileBytes(stored, layout));
   ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(app.settings.instrument, 63);
-  EXPECT_EQ(app.loadedSettings.tempo, 90.5);
-  EXPECT_EQ(app.settings.noiseLength, 3000);
+  EXPECT_EQ(std::tuple(app.settings.instrument, app.loadedSettings.tempo, app.settings.noiseLength),
+            std::tuple(63, 90.5, 3000));
   EXPECT_EQ(fake.windows.views[WavView].spec.rect, (platform::Rect{20, 30, 700, 300}));
 }
 
@@ -207,8 +205,7 @@ TEST_F(StartUpTest, TheEnvironmentCanNameTheSettingsFile) {
   const std::string named = WriteFile(dir.File("demo.INI"), SettingsFileBytes(stored, layout));
   fake.desktop.environment[SettingsFileVariable] = named;
   ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(app.files.settingsFile, named);
-  EXPECT_EQ(app.settings.tempo, 66.0);
+  EXPECT_EQ(std::tuple(app.files.settingsFile, app.settings.tempo), std::tuple(named, 66.0));
   EXPECT_EQ(fake.windows.views[WavView].spec.rect, (platform::Rect{20, 30, 900, 330}));
   EXPECT_FALSE(std::filesystem::exists(dir.File("vocara.INI")));
 }

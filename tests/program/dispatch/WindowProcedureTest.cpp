@@ -24,11 +24,6 @@ class WindowProcedureTest : public AppTest {
   std::string Write(const std::string& name, const std::string& bytes) {
     return WriteFile(dir.File(name), bytes);
   }
-  void Drop(int view, std::vector<std::string> files) {
-    platform::Message m = Msg(MessageKind::FilesDropped);
-    m.files = std::move(files);
-    sink.Dispatch(view, m);
-  }
 };
 
 TEST_F(WindowProcedureTest, OpensDocumentsByTheirFirstFourBytes) {
@@ -105,9 +100,9 @@ TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
   app.wav.file = FileHandle::OpenForReading(settings);
 
   sink.Dispatch(WavView, Msg(MessageKind::Close));
-  EXPECT_FALSE(app.Has(SasPageDirty)) << "the pending edits were written back";
-  EXPECT_FALSE(app.wav.file.IsOpen());
-  EXPECT_TRUE(fake.windows.views[WavView].destroyed);
+  // The pending edits were written back.
+  EXPECT_EQ(std::tuple(app.Has(SasPageDirty), app.wav.file.IsOpen(), fake.windows.views[WavView].destroyed),
+            std::tuple(false, false, true));
   EXPECT_EQ(fake.pump.quitCode, 0);
   const std::string after = ReadFile(settings);
   ASSERT_EQ(after.size(), 176u);
@@ -143,8 +138,8 @@ TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
   size.sizeKind = platform::SizeKind::Restored;
   sink.Dispatch(WavView, size);
   EXPECT_EQ(app.layout.rects[WavView], (platform::Rect{10, 10, 700, 300}));
-  EXPECT_EQ(app.clientRect[WavView].right, 680);
-  EXPECT_EQ(fake.windows.views[WavView].image.height, 240);
+  EXPECT_EQ(std::tuple(app.clientRect[WavView].right, fake.windows.views[WavView].image.height),
+            std::tuple(680, 240));
 }
 
 TEST_F(WindowProcedureTest, RightClickInTheSasWindowPopsUpTheEditModeMenu) {
@@ -226,15 +221,13 @@ TEST_F(WindowProcedureTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
   const std::string guide = dir.File("vocara") + ".pdf";
   EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{guide}));
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "No viewer could open the user guide:\n" + guide);
-  EXPECT_EQ(fake.desktop.messages[0].icon, platform::MessageIcon::Error);
+  EXPECT_EQ(Fields(LastMessage()), std::tuple("No viewer could open the user guide:\n" + guide,
+                                              platform::MessageIcon::Error, platform::MessageButtons::Ok));
 }
 
 TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) {
   fake.text.drawn.clear();
-  platform::Message paint = Msg(MessageKind::Paint);
-  paint.rect = app.ports.windows.GetClientRect(WavView);
-  sink.Dispatch(WavView, paint);
+  Paint(WavView);
   std::vector<std::string> labels;
   for (const DrawnText& t : fake.text.drawn) labels.push_back(t.text);
   EXPECT_EQ(labels, (std::vector<std::string>{"Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=",
@@ -242,10 +235,10 @@ TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) 
   EXPECT_EQ(fake.text.drawn[1].x, 120);
   const RasterImage& image = app.images[WavView];
   const int tb = app.metrics.toolbarHeight;
-  EXPECT_EQ(image.Pixel(5, tb), 0xffffffffu);       // white line over the strip
-  EXPECT_EQ(image.Pixel(5, tb + 5), 0xffc0c0c0u);   // grey strip
-  EXPECT_EQ(image.Pixel(5, tb + 17), 0xff000000u);  // black line under it
-  EXPECT_EQ(image.Pixel(5, tb + 30), 0xffffffffu);  // window colour below
+  // A white line over the grey strip, a black line under it, the window colour below.
+  EXPECT_EQ(std::tuple(image.Pixel(5, tb), image.Pixel(5, tb + 5), image.Pixel(5, tb + 17),
+                       image.Pixel(5, tb + 30)),
+            std::tuple(0xffffffffu, 0xffc0c0c0u, 0xff000000u, 0xffffffffu));
 }
 
 }  // namespace

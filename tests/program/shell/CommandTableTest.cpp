@@ -90,11 +90,11 @@ using CommandStates = AppTest;
 TEST_F(CommandStates, StartEnablesExactlyTheAlwaysUsableCommands) {
   ASSERT_TRUE(ProgramStart(app, ""));
   EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186}));
-  EXPECT_TRUE(fake.windows.menuEnabled[100]);
-  EXPECT_FALSE(fake.windows.menuEnabled[103]);
-  EXPECT_TRUE(fake.windows.views[WavView].buttonEnabled[102]);
-  EXPECT_FALSE(fake.windows.views[WavView].buttonEnabled[106]);
-  EXPECT_TRUE(fake.windows.views[MftView].buttonEnabled[154]);
+  EXPECT_EQ(std::tuple(fake.windows.menuEnabled[100], fake.windows.menuEnabled[103],
+                       fake.windows.views[WavView].buttonEnabled[102],
+                       fake.windows.views[WavView].buttonEnabled[106],
+                       fake.windows.views[MftView].buttonEnabled[154]),
+            std::tuple(true, false, true, false, true));
 }
 
 TEST_F(CommandStates, RecordIsEnabledAtStartWhenAnInputDeviceTakesTheFormat) {
@@ -102,8 +102,8 @@ TEST_F(CommandStates, RecordIsEnabledAtStartWhenAnInputDeviceTakesTheFormat) {
   fake.audio.outputs = {"Speakers"};
   ASSERT_TRUE(ProgramStart(app, ""));
   EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 101, 102, 109, 121, 154, 155, 185, 186}));
-  EXPECT_TRUE(app.Has(PlayAvailable));
-  EXPECT_TRUE(fake.windows.views[WavView].buttonEnabled[101]);
+  EXPECT_EQ(std::tuple(app.Has(PlayAvailable), fake.windows.views[WavView].buttonEnabled[101]),
+            std::tuple(true, true));
 }
 
 TEST_F(CommandStates, RefusedFormatLeavesRecordAndPlayUnavailable) {
@@ -144,9 +144,10 @@ TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {
 
   SetBusy(app, true);
   EXPECT_TRUE(EnabledCommands(app).empty());
-  EXPECT_EQ(fake.windows.views[SasView].state, platform::ShowState::Hidden);
-  EXPECT_EQ(fake.windows.views[FftView].state, platform::ShowState::Hidden);
-  EXPECT_EQ(fake.windows.views[WavView].state, platform::ShowState::Normal);
+  EXPECT_EQ(
+      std::tuple(fake.windows.views[SasView].state, fake.windows.views[FftView].state,
+                 fake.windows.views[WavView].state),
+      std::tuple(platform::ShowState::Hidden, platform::ShowState::Hidden, platform::ShowState::Normal));
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Hourglass);
 
   fake.windows.shows.clear();

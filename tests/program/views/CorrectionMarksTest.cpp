@@ -74,9 +74,8 @@ TEST_F(CorrectionMarksTest, EachAchievedNoteIsALineAtItsPitchOverItsFramesOnTheP
   EXPECT_TRUE(MarkedColumns(Centre()).empty());
   app.correctionReportShown = true;
   Paint(SasView);
-  EXPECT_EQ(MarkedColumns(Centre()), (Runs{{100, 200}}));
-  EXPECT_EQ(MarkedColumns(Centre() - 25), (Runs{{300, 304}}));
-  EXPECT_EQ(MarkedColumns(Centre() + 25), (Runs{{580, 624}}));
+  EXPECT_EQ(std::tuple(MarkedColumns(Centre()), MarkedColumns(Centre() - 25), MarkedColumns(Centre() + 25)),
+            std::tuple(Runs{{100, 200}}, Runs{{300, 304}}, Runs{{580, 624}}));
   EXPECT_EQ(Labels(), (std::vector<std::pair<int, std::string>>{{101, "+12"}, {581, "-250"}}));
   // Nothing anywhere else: the unachieved note and the one above the pane draw nothing.
   int pixels = 0;

@@ -53,14 +53,11 @@ TEST(ColumnBar, OliveForTheSharedPartBlueOrBlackForTheSurplusWhiteAbove) {
 }
 
 TEST(NoteOfPitch, RoundsToTheNearestNoteWithinTheKeyboard) {
-  EXPECT_EQ(NoteOfPitch(0).name, "A0");
-  EXPECT_EQ(NoteOfPitch(0).cents, 0);
-  EXPECT_EQ(NoteOfPitch(4849).name, "A4");
-  EXPECT_EQ(NoteOfPitch(4849).cents, 49);
-  EXPECT_EQ(NoteOfPitch(4850).name, "A#4");
-  EXPECT_EQ(NoteOfPitch(4850).cents, -50);
-  EXPECT_EQ(NoteOfPitch(8796).name, "C8");  // the analysis may pass C8 a little
-  EXPECT_EQ(NoteOfPitch(8796).cents, 96);
+  // The analysis may pass C8 a little.
+  for (const auto& [pitch, name, cents] : {std::tuple(0, "A0", 0), std::tuple(4849, "A4", 49),
+                                           std::tuple(4850, "A#4", -50), std::tuple(8796, "C8", 96)})
+    EXPECT_EQ(std::tuple(NoteOfPitch(pitch).name, NoteOfPitch(pitch).cents), std::tuple(name, cents))
+        << pitch;
 }
 
 class RenderTest : public ViewTest {
@@ -91,15 +88,13 @@ class RenderTest : public ViewTest {
 TEST_F(RenderTest, TheSelectionBandIsClippedToTheColumnsAndAnEmptyRangeDrawsNone) {
   OpenSilence();
   SelectWav(49680 + 100, 49680 + 200);  // columns 100 to 199
-  EXPECT_EQ(Pixel(WavView, 99, BandRow()), WhitePixel);
-  EXPECT_EQ(Pixel(WavView, 100, BandRow()), GreenPixel);
-  EXPECT_EQ(Pixel(WavView, 199, BandRow()), GreenPixel);
-  EXPECT_EQ(Pixel(WavView, 200, BandRow()), WhitePixel);
+  EXPECT_EQ(std::tuple(Pixel(WavView, 99, BandRow()), Pixel(WavView, 100, BandRow()),
+                       Pixel(WavView, 199, BandRow()), Pixel(WavView, 200, BandRow())),
+            std::tuple(WhitePixel, GreenPixel, GreenPixel, WhitePixel));
   SelectWav(1000, 99000);  // both ends outside the window
-  EXPECT_EQ(app.geometry[WavView].selLeftX, 0);
-  EXPECT_EQ(app.geometry[WavView].selRightX, 640);
-  EXPECT_EQ(Pixel(WavView, 0, BandRow()), GreenPixel);
-  EXPECT_EQ(Pixel(WavView, 639, BandRow()), GreenPixel);
+  EXPECT_EQ(std::tuple(app.geometry[WavView].selLeftX, app.geometry[WavView].selRightX,
+                       Pixel(WavView, 0, BandRow()), Pixel(WavView, 639, BandRow())),
+            std::tuple(0, 640, GreenPixel, GreenPixel));
   SelectWav(49800, 49800);
   const std::span<const std::uint32_t> pixels = app.images[WavView].Pixels();
   EXPECT_EQ(std::count(pixels.begin(), pixels.end(), GreenPixel), 0);
@@ -171,13 +166,16 @@ TEST_F(RenderTest, PitchBarsReachTheCentreRowAtTheCentreNote) {
   Paint(SasView);
   const int paneTop = SasPitchTop(app);
   const int centre = (paneTop + 600) / 2;
-  EXPECT_EQ(Pixel(SasView, 1, centre + 1), OlivePixel);  // 100 cents: up to the centre row
-  EXPECT_EQ(Pixel(SasView, 1, centre), RedPixel);        // the centre line over it
-  EXPECT_EQ(Pixel(SasView, 1, centre - 1), WhitePixel);
-  EXPECT_EQ(Pixel(SasView, 2, centre - 24), OlivePixel);  // a semitone higher: 25 rows up
-  EXPECT_EQ(Pixel(SasView, 2, centre - 25), YellowPixel);
-  EXPECT_EQ(Pixel(SasView, 3, paneTop - 2), BlackPixel);  // time correction off
-  EXPECT_EQ(Pixel(SasView, 2, paneTop - 2), WhitePixel);
+  // 100 cents: up to the centre row, the centre line over it.
+  EXPECT_EQ(
+      std::tuple(Pixel(SasView, 1, centre + 1), Pixel(SasView, 1, centre), Pixel(SasView, 1, centre - 1)),
+      std::tuple(OlivePixel, RedPixel, WhitePixel));
+  // A semitone higher: 25 rows up.
+  EXPECT_EQ(std::tuple(Pixel(SasView, 2, centre - 24), Pixel(SasView, 2, centre - 25)),
+            std::tuple(OlivePixel, YellowPixel));
+  // Time correction off.
+  EXPECT_EQ(std::tuple(Pixel(SasView, 3, paneTop - 2), Pixel(SasView, 2, paneTop - 2)),
+            std::tuple(BlackPixel, WhitePixel));
 }
 
 TEST_F(RenderTest, TheBarRulerNumbersBarsFromTheOriginNegativeBeforeIt) {

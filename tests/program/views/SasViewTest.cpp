@@ -23,33 +23,29 @@ TEST_F(SasViewTest, ScrollingToTheEndShowsTheLastFrameInTheLastColumn) {
   app.sas.page[5].targetPitch = 3333;  // an edit the scroll must not lose
   app.flags |= SasPageDirty;
   for (int i = 0; i < 100; ++i) HScroll(SasView, ScrollCode::PageDown);
-  EXPECT_EQ(app.sas.firstFrame, 5000 - 624);
-  EXPECT_EQ(PitchInColumn(623), 1000 + 4999);
-  EXPECT_EQ(app.geometry[SasView].dataWidth, 624);
-  EXPECT_EQ(Bar(SasView).pos, static_cast<int>((1.0 - 624.0 / 5000) * 10000));
+  EXPECT_EQ(
+      std::tuple(app.sas.firstFrame, PitchInColumn(623), app.geometry[SasView].dataWidth, Bar(SasView).pos),
+      std::tuple(5000 - 624, 1000 + 4999, 624, static_cast<int>((1.0 - 624.0 / 5000) * 10000)));
   HScroll(SasView, ScrollCode::ThumbTrack, 0);
-  EXPECT_EQ(app.sas.firstFrame, 0);
-  EXPECT_EQ(app.sas.page[5].targetPitch, 3333);
+  EXPECT_EQ(std::tuple(app.sas.firstFrame, app.sas.page[5].targetPitch), std::tuple(0, std::uint16_t{3333}));
 }
 
 TEST_F(SasViewTest, ResizingKeepsThePaneRatioButNeitherPaneBelow100Rows) {
   OpenSas(5000);
   Resize(SasView, 640, 600);  // 67 : 67 at start
-  EXPECT_EQ(app.upperPaneHeight, 300);
-  EXPECT_EQ(app.lowerPaneHeight, 600 - 26 - 300);
+  EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight), std::tuple(300, 600 - 26 - 300));
   EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasUpper], (platform::Rect{624, 26, 640, 326}));
   EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasLower], (platform::Rect{624, 326, 640, 600}));
   Resize(SasView, 640, 230);  // 120 : 84 would leave the lower pane short
-  EXPECT_EQ(app.lowerPaneHeight, 100);
-  EXPECT_EQ(app.upperPaneHeight, 104);
+  EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight), std::tuple(104, 100));
   Resize(SasView, 640, 900);
-  EXPECT_EQ(app.upperPaneHeight, 900 * 104 / 204);
-  EXPECT_EQ(app.lowerPaneHeight, 900 - 26 - 900 * 104 / 204);
+  EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight),
+            std::tuple(900 * 104 / 204, 900 - 26 - 900 * 104 / 204));
   EXPECT_EQ(SplitSasPanes(120, 26, 50, 50).upper, 0);  // too low for two panes: never negative
   // Whole-number results come out whole, not one row short.
   EXPECT_EQ(SplitSasPanes(700, 26, 350, 150).upper, 490);
-  EXPECT_EQ(SplitSasPanes(290, 26, 100, 132).upper, 125);
-  EXPECT_EQ(SplitSasPanes(290, 26, 100, 132).lower, 290 - 26 - 125);
+  EXPECT_EQ(std::tuple(SplitSasPanes(290, 26, 100, 132).upper, SplitSasPanes(290, 26, 100, 132).lower),
+            std::tuple(125, 290 - 26 - 125));
 }
 
 TEST_F(SasViewTest, ResizingWritesBackBeforeAndReadsThePageAfter) {
@@ -57,9 +53,9 @@ TEST_F(SasViewTest, ResizingWritesBackBeforeAndReadsThePageAfter) {
   app.sas.page[5].targetPitch = 3333;
   app.flags |= SasPageDirty;
   Resize(SasView, 816, 400);
-  EXPECT_EQ(app.sas.pageLength, 800);
-  EXPECT_EQ(ReadSasFrames(app.sas.path)[5].targetPitch, 3333);
-  EXPECT_EQ(app.sas.page[5].targetPitch, 3333);
+  EXPECT_EQ(
+      std::tuple(app.sas.pageLength, ReadSasFrames(app.sas.path)[5].targetPitch, app.sas.page[5].targetPitch),
+      std::tuple(800, std::uint16_t{3333}, std::uint16_t{3333}));
   EXPECT_EQ(PitchInColumn(799), 1000 + 799);  // the wider page was read
 }
 

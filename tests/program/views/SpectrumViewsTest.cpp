@@ -55,6 +55,11 @@ class SpectrumViewsTest : public ViewTest {
     for (int f = first; f <= last; ++f) texts.push_back(Text(f));
     return texts;
   }
+  // Both spectra cleared.
+  void ExpectNoSpectra() const {
+    EXPECT_TRUE(std::ranges::all_of(app.spectrum.spectrum, [](double v) { return v == 0.0; }));
+    EXPECT_TRUE(std::ranges::all_of(app.notes.spectrum.strength, [](double v) { return v == 0.0; }));
+  }
   std::string wavPath;
 };
 
@@ -92,15 +97,15 @@ TEST_F(SpectrumViewsTest, SizeAndZoomKeepTheCursorFrequencyAndSizesSelectTheAnal
   for (const Step& s : steps) {
     Command(FftView, s.command);
     RepaintStatusValues(app, FftView);
-    EXPECT_EQ(app.fftView.pixelsPerBin, s.pixelsPerBin) << s.command;
-    EXPECT_EQ(app.fftView.firstPixel, s.firstPixel) << s.command;
-    EXPECT_EQ(Text(29), "4306.6") << s.command;
+    EXPECT_EQ(std::tuple(app.fftView.pixelsPerBin, app.fftView.firstPixel, Text(29)),
+              std::tuple(s.pixelsPerBin, s.firstPixel, "4306.6"))
+        << s.command;
   }
-  EXPECT_TRUE(fake.windows.views[FftView].buttonChecked[157]);
-  EXPECT_TRUE(fake.windows.views[FftView].buttonChecked[174]);
+  EXPECT_EQ(std::tuple(fake.windows.views[FftView].buttonChecked[157],
+                       fake.windows.views[FftView].buttonChecked[174]),
+            std::tuple(true, true));
   Command(FftView, 160);  // 8192 points
-  EXPECT_EQ(app.wav.rangeLeft, Centre - 4096);
-  EXPECT_EQ(app.wav.rangeRight, Centre + 4096);
+  EXPECT_EQ(std::tuple(app.wav.rangeLeft, app.wav.rangeRight), std::tuple(Centre - 4096, Centre + 4096));
 }
 
 TEST_F(SpectrumViewsTest, CursorKeysAndSyncMoveTheSpectrumAndTheNotesWithTheWavCursor) {
@@ -112,8 +117,8 @@ TEST_F(SpectrumViewsTest, CursorKeysAndSyncMoveTheSpectrumAndTheNotesWithTheWavC
   Command(WavView, 168);
   app.geometry[MftView].cursorX = 0;
   Key(WavView, platform::key::Right);
-  EXPECT_EQ(app.wav.rangeLeft, Centre + 2 - 512);
-  EXPECT_EQ(app.wav.rangeRight, Centre + 2 + 512);
+  EXPECT_EQ(std::tuple(app.wav.rangeLeft, app.wav.rangeRight),
+            std::tuple(Centre + 2 - 512, Centre + 2 + 512));
   EXPECT_NE(app.geometry[MftView].cursorX, 0) << "the MFT cursor went to the detected key";
   // Sync to SAS puts the WAV cursor on the SAS cursor's frame (100 samples each).
   app.flags |= SasOpen | WavSasMatch;
@@ -158,12 +163,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
          fake.desktop.fileAnswers = {other};
          Command(WavView, 100);
        }},
-      {"a dropped file",
-       [&] {
-         platform::Message drop = Msg(platform::MessageKind::FilesDropped);
-         drop.files = {other};
-         sink.Dispatch(WavView, drop);
-       }},
+      {"a dropped file", [&] { Drop(WavView, {other}); }},
   };
   for (const auto& open : opens) {
     SCOPED_TRACE(open.name);
@@ -189,8 +189,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
   Command(WavView, 100);
   ASSERT_FALSE(app.Has(WavOpen));
   EXPECT_NE(fake.windows.GetShowState(FftView), platform::ShowState::Hidden);
-  EXPECT_TRUE(std::ranges::all_of(app.spectrum.spectrum, [](double v) { return v == 0.0; }));
-  EXPECT_TRUE(std::ranges::all_of(app.notes.spectrum.strength, [](double v) { return v == 0.0; }));
+  ExpectNoSpectra();
   Paint(FftView);
   Paint(MftView);
   EXPECT_EQ(Fields(27, 33), Texts(7));
@@ -198,10 +197,9 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
 
   OpenDocumentByName(app, other);
   Command(WavView, 103);  // Close
-  EXPECT_EQ(fake.windows.GetShowState(FftView), platform::ShowState::Hidden);
-  EXPECT_EQ(fake.windows.GetShowState(MftView), platform::ShowState::Hidden);
-  EXPECT_TRUE(std::ranges::all_of(app.spectrum.spectrum, [](double v) { return v == 0.0; }));
-  EXPECT_TRUE(std::ranges::all_of(app.notes.spectrum.strength, [](double v) { return v == 0.0; }));
+  EXPECT_EQ(std::tuple(fake.windows.GetShowState(FftView), fake.windows.GetShowState(MftView)),
+            std::tuple(platform::ShowState::Hidden, platform::ShowState::Hidden));
+  ExpectNoSpectra();
 }
 
 TEST_F(SpectrumViewsTest, TMarksPeaksOnceWhichThePlotCapsAndThePeakFileListsInMarkingOrder) {
@@ -227,8 +225,7 @@ TEST_F(SpectrumViewsTest, TMarksPeaksOnceWhichThePlotCapsAndThePeakFileListsInMa
       rows += Pixel(FftView, x, y) == BluePixel;
     return rows;
   };
-  EXPECT_EQ(blueRows(34), 5);
-  EXPECT_EQ(blueRows(64), 0);
+  EXPECT_EQ(std::tuple(blueRows(34), blueRows(64)), std::tuple(5, 0));
   fake.desktop.fileAnswers = {peaks, wavPath};
   Command(FftView, 182);
   EXPECT_EQ(ReadFile(peaks), "2799.32\t24.9874\r\n1464.26\t49.9749\r\n");
@@ -252,15 +249,14 @@ TEST_F(SpectrumViewsTest, LAndRSelectBinsThatScaleWithTheSize) {
   for (const Case& c : cases) {
     CursorAt(FftView, c.bin);
     Key(FftView, c.key);
-    EXPECT_EQ(app.spectrum.fftSelStart, c.start) << c.bin;
-    EXPECT_EQ(app.spectrum.fftSelEnd, c.end) << c.bin;
-    EXPECT_EQ(app.Has(FftRangeSelected), c.selected) << c.bin;
+    EXPECT_EQ(std::tuple(app.spectrum.fftSelStart, app.spectrum.fftSelEnd, app.Has(FftRangeSelected)),
+              std::tuple(c.start, c.end, c.selected))
+        << c.bin;
   }
   RepaintStatusValues(app, FftView);
   EXPECT_EQ(Text(27), "RangeFreq/(Hz)=");
   Command(FftView, 158);
-  EXPECT_EQ(app.spectrum.fftSelStart, 42);
-  EXPECT_EQ(app.spectrum.fftSelEnd, 82);
+  EXPECT_EQ(std::tuple(app.spectrum.fftSelStart, app.spectrum.fftSelEnd), std::tuple(42, 82));
 }
 
 // An A4 (440 Hz) tone; the analysed keys start above it until L takes them below.
@@ -279,11 +275,12 @@ TEST_F(SpectrumViewsTest, LAndRInTheMftWindowSetTheAnalysedKeysAndMeasureThem) {
     for (const Case& c : cases) {
       CursorAt(MftView, c.column);
       Key(MftView, c.key);
-      EXPECT_EQ(app.settings.lowestNote, c.lowest) << c.column;
-      EXPECT_EQ(app.settings.highestNote, c.highest) << c.column;
-      EXPECT_EQ(dialog.selections[settings_control::LowestNote], c.lowest);
-      EXPECT_EQ(dialog.selections[settings_control::Instrument], 0);
-      EXPECT_EQ(app.geometry[MftView].cursorX, c.column) << "the cursor stays on the chosen key";
+      // The cursor stays on the chosen key.
+      EXPECT_EQ(std::tuple(app.settings.lowestNote, app.settings.highestNote,
+                           dialog.selections[settings_control::LowestNote],
+                           dialog.selections[settings_control::Instrument], app.geometry[MftView].cursorX),
+                std::tuple(c.lowest, c.highest, c.lowest, 0, c.column))
+          << c.column;
       if (c.column == 295) {
         EXPECT_GT(app.notes.spectrum.At(48), 0.0) << "A4 measured once in range";
       }

@@ -65,12 +65,6 @@ class ViewTest : public AppTest {
     SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.sasView.lower);
   }
 
-  void Resize(int view, int width, int height) {
-    fake.windows.views[view].clientSize = {width, height};
-    platform::Message size = Msg(platform::MessageKind::Size);
-    size.sizeKind = platform::SizeKind::Restored;
-    sink.Dispatch(view, size);
-  }
   void Scroll(int view, platform::MessageKind kind, platform::ScrollCode code, int position = 0,
               platform::ScrollBar bar = platform::ScrollBar::Horizontal) {
     platform::Message scroll = Msg(kind);
@@ -87,11 +81,6 @@ class ViewTest : public AppTest {
     wheel.pos = fake.windows.ClientToScreen(view, client);
     wheel.wheelDelta = delta;
     sink.Dispatch(view, wheel);
-  }
-  void Paint(int view) {
-    platform::Message paint = Msg(platform::MessageKind::Paint);
-    paint.rect = fake.windows.GetClientRect(view);
-    sink.Dispatch(view, paint);
   }
   std::uint32_t Pixel(int view, int x, int y) const {
     return app.images[static_cast<std::size_t>(view)].Pixel(x, y);

@@ -69,10 +69,10 @@ TEST_F(WavViewTest, ScrollingToTheEndLeavesTheLastSampleInTheLastColumn) {
     WavViewRecentre(app, spp);
     for (int i = 0; i < 200; ++i) HScroll(WavView, ScrollCode::PageDown);
     const view::WavView& view = app.wavView;
-    EXPECT_EQ(view.firstSample, 100000u - 640 * spp);
-    EXPECT_EQ(view.firstSample + 640 * spp, 100000u);  // the last column ends with the data
+    // The last column ends with the data.
+    EXPECT_EQ(std::tuple(view.firstSample, view.firstSample + 640 * spp, app.geometry[WavView].dataWidth),
+              std::tuple(100000u - 640 * spp, 100000u, 640));
     EXPECT_EQ(view.envelope[639], Expected(100000 - spp, spp, 100000));
-    EXPECT_EQ(app.geometry[WavView].dataWidth, 640);
   }
   HScroll(WavView, ScrollCode::ThumbTrack, 0);
   EXPECT_EQ(app.wavView.firstSample, 0u);
@@ -82,13 +82,12 @@ TEST_F(WavViewTest, ScrollingToTheEndLeavesTheLastSampleInTheLastColumn) {
 
 TEST_F(WavViewTest, AFileShorterThanTheWindowStartsAtItsFirstSample) {
   OpenWav(300);
-  EXPECT_EQ(app.wavView.samplesPerPixel, 1u);
-  EXPECT_EQ(app.geometry[WavView].dataWidth, 300);
-  EXPECT_EQ(Bar(WavView).page, 10001);  // everything shows: the bar is disabled
+  // Everything shows: the bar is disabled.
+  EXPECT_EQ(std::tuple(app.wavView.samplesPerPixel, app.geometry[WavView].dataWidth, Bar(WavView).page),
+            std::tuple(1u, 300, 10001));
   HScroll(WavView, ScrollCode::LineDown);
   HScroll(WavView, ScrollCode::PageDown);
-  EXPECT_EQ(app.wavView.firstSample, 0u);
-  EXPECT_EQ(Bar(WavView).pos, 0);
+  EXPECT_EQ(std::tuple(app.wavView.firstSample, Bar(WavView).pos), std::tuple(0u, 0));
   EXPECT_EQ(app.wavView.envelope[299], Expected(299, 1, 300));
 }
 
