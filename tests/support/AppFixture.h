@@ -65,6 +65,11 @@ class AppTest : public ::testing::Test {
   }
   // The last message box shown (the test asserts there is one first).
   const ShownMessage& LastMessage() const { return fake.desktop.messages.back(); }
+  // A selection made in a dialog's list, as the user makes it.
+  static void Choose(FakeDialog& dialog, platform::DialogProcedure& procedure, int list, int index) {
+    dialog.SetSelection(list, index);
+    procedure.OnSelectionChange(dialog, list);
+  }
   // Pressing OK in the next modal dialog.
   void OkNextDialog() {
     fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {

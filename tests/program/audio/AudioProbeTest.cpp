@@ -17,49 +17,36 @@ using platform::WaveFormatRecord;
 
 // --- The format records ---
 
+// A record from its fields, each little-endian in its place: format tag, one channel, rate, bytes per
+// second, block align, bits, extension size, valid bits, channel mask, then the PCM subformat GUID.
+WaveFormatRecord Record(std::uint16_t tag, std::uint32_t rate, std::uint32_t bytesPerSecond,
+                        std::uint16_t block, std::uint16_t bits, std::uint16_t extension,
+                        std::uint16_t validBits, std::uint32_t mask) {
+  WaveFormatRecord record{};
+  std::size_t at = 0;
+  const auto put = [&](std::uint32_t value, int bytes) {
+    for (int k = 0; k < bytes; ++k) record[at++] = static_cast<std::uint8_t>(value >> (8 * k));
+  };
+  put(tag, 2), put(1, 2), put(rate, 4), put(bytesPerSecond, 4), put(block, 2), put(bits, 2);
+  put(extension, 2), put(validBits, 2), put(mask, 4);
+  for (const std::uint8_t b :
+       {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+    record[at++] = b;
+  EXPECT_EQ(at, record.size());
+  return record;
+}
+
 TEST(AudioFormatRecordTest, DefaultChoiceIsPlainPcmAt48kHz16Bits) {
-  const WaveFormatRecord expected{0x01, 0x00,              // format tag 1
-                                  0x01, 0x00,              // one channel
-                                  0x80, 0xBB, 0x00, 0x00,  // 48000 Hz
-                                  0x00, 0x77, 0x01, 0x00,  // 96000 bytes per second
-                                  0x02, 0x00,              // block align 2
-                                  0x10, 0x00,              // 16 bits
-                                  0x00, 0x00,              // extension not announced
-                                  0x10, 0x00,              // valid bits
-                                  0x01, 0x00, 0x00, 0x00,  // front left
-                                  0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  // 96000 bytes per second, the extension not announced, front left.
+  const WaveFormatRecord expected = Record(1, 48000, 96000, 2, 16, 0, 16, 1);
   const AudioDeviceChoice defaults;
   EXPECT_EQ(InputFormatRecord(defaults), expected);
   EXPECT_EQ(OutputFormatRecord(defaults), expected);
 }
 
 TEST(AudioFormatRecordTest, ExtensibleRecordsCarryTheChannelMask) {
-  const WaveFormatRecord left24{0xFE, 0xFF,              // format tag 0xFFFE
-                                0x01, 0x00,              // one channel
-                                0x44, 0xAC, 0x00, 0x00,  // 44100 Hz
-                                0xCC, 0x04, 0x02, 0x00,  // 132300 bytes per second
-                                0x03, 0x00,              // block align 3
-                                0x18, 0x00,              // 24 bits
-                                0x16, 0x00,              // extension size 22
-                                0x18, 0x00,              // valid bits
-                                0x01, 0x00, 0x00, 0x00,  // front left
-                                0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-  EXPECT_EQ(AudioFormatRecord(1, 0, 1, 0), left24);
-
-  const WaveFormatRecord right32{0xFE, 0xFF,              // format tag 0xFFFE
-                                 0x01, 0x00,              // one channel
-                                 0x00, 0xDC, 0x05, 0x00,  // 384000 Hz
-                                 0x00, 0x70, 0x17, 0x00,  // 1536000 bytes per second
-                                 0x04, 0x00,              // block align 4
-                                 0x20, 0x00,              // 32 bits
-                                 0x16, 0x00,              // extension size 22
-                                 0x20, 0x00,              // valid bits
-                                 0x02, 0x00, 0x00, 0x00,  // front right
-                                 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-  EXPECT_EQ(AudioFormatRecord(1, 7, 2, 1), right32);
+  EXPECT_EQ(AudioFormatRecord(1, 0, 1, 0), Record(0xFFFE, 44100, 132300, 3, 24, 22, 24, 1));    // front left
+  EXPECT_EQ(AudioFormatRecord(1, 7, 2, 1), Record(0xFFFE, 384000, 1536000, 4, 32, 22, 32, 2));  // front right
 
   // Plain PCM keeps the mask in the unannounced extension, where the device ignores it.
   const WaveFormatRecord pcmRight = AudioFormatRecord(0, 1, 0, 1);

@@ -47,17 +47,6 @@ class AudioSettingsDialogTest : public AppTest {
     EXPECT_TRUE(ran) << "the dialog did not run";
     EXPECT_EQ(fake.dialogs.titles.back(), "Audio Device Settings");
   }
-
-  static void Choose(FakeDialog& dialog, platform::DialogProcedure& procedure, int list, int index) {
-    dialog.SetSelection(list, index);
-    procedure.OnSelectionChange(dialog, list);
-  }
-
-  std::vector<std::string> MessageTexts() const {
-    std::vector<std::string> texts;
-    for (const ShownMessage& m : fake.desktop.messages) texts.push_back(m.text);
-    return texts;
-  }
 };
 
 TEST_F(AudioSettingsDialogTest, ListsShowTheDevicesAndTablesWithTheChoiceSelected) {

@@ -87,16 +87,14 @@ TEST_F(NoteRangeCommandTest, TheSungRangeReachesTheSettingsDialogAndTheMft) {
   });
   Command(WavView, 154);
 
-  EXPECT_TRUE(busyAtPump);
-  EXPECT_FALSE(app.Has(Busy));
   const GeneralSettings& s = app.settings;
-  EXPECT_EQ(s.instrument, UserDefinedInstrument);
+  EXPECT_EQ(std::tuple(busyAtPump, app.Has(Busy), s.instrument),
+            std::tuple(true, false, UserDefinedInstrument));
   EXPECT_LE(s.lowestNote, Lowest);
   EXPECT_GE(s.lowestNote, Lowest - NoteRangeMargin - 2);
   EXPECT_GE(s.highestNote, Highest);
   EXPECT_LE(s.highestNote, Highest + NoteRangeMargin + 2);
-  EXPECT_EQ(lowestShown, s.lowestNote);
-  EXPECT_EQ(instrumentShown, 0);
+  EXPECT_EQ(std::tuple(lowestShown, instrumentShown), std::tuple(s.lowestNote, 0));
   EXPECT_GT(fake.windows.views[MftView].invalidated.size(), invalidated);
   EXPECT_EQ(fake.windows.views[MftView].state, platform::ShowState::Normal) << "shown again after busy mode";
   // The keys of the new range are measured at the cursor: none outside it.

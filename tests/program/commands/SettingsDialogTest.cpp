@@ -59,11 +59,6 @@ class SettingsDialogTest : public AppTest {
     EXPECT_EQ(app.settingsDialog, nullptr);
   }
 
-  static void Choose(FakeDialog& dialog, platform::DialogProcedure& procedure, int list, int index) {
-    dialog.SetSelection(list, index);
-    procedure.OnSelectionChange(dialog, list);
-  }
-
   // The live value after typing `text` into a field and pressing OK.
   GeneralSettings AfterOk(int field, const std::string& text) {
     Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {

@@ -112,8 +112,8 @@ TEST_F(StartUpTest, SettingsFromTheFileBecomeLiveAndDefault) {
 
 TEST_F(StartUpTest, MissingSettingsFileIsWrittenWithBuiltInValues) {
   ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(std::filesystem::file_size(dir.File("vocara.INI")), 176u);
-  EXPECT_EQ(app.settings.instrument, 20);
+  EXPECT_EQ(std::tuple(std::filesystem::file_size(dir.File("vocara.INI")), app.settings.instrument),
+            std::tuple(176u, 20));
   EXPECT_EQ(fake.windows.views[SasView].spec.rect, (platform::Rect{0, 200, 640, 450}));
 }
 
