@@ -63,6 +63,7 @@ ScaleSnapParams ClampScaleSnapParams(const ScaleSnapParams& params) {
   p.centre = Limit(p.centre, 0, 100, defaults.centre);
   p.drift = Limit(p.drift, 0, 100, defaults.drift);
   p.retuneMs = Limit(p.retuneMs, 0, MaxRetuneMs, defaults.retuneMs);
+  p.vibrato = Limit(p.vibrato, 0, MaxVibrato, defaults.vibrato);
   return p;
 }
 
@@ -159,6 +160,10 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
   const int half = NoteLowPassHalfWidth(context.frameRate);
   const double centreShare = params.centre / 100.0;
   const double driftShare = params.drift / 100.0;
+  // The vibrato is scaled only when asked to, so that a snap keeping it is the same arithmetic
+  // as one that never had the choice.
+  const bool scaleVibrato = params.vibrato != 100.0;
+  const double vibratoShare = params.vibrato / 100.0;
   // Each note's own correction; the note's offset is kept in `smoothed` at its first frame's
   // place for the ramps below (smoothed is free again once the notes are split).
   for (const NoteSegment& segment : work.segments) {
@@ -176,8 +181,12 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
     const double offset = centreShare * (NearestScalePitch(centre, params) - centre);
     const std::span<double> drift = correction.subspan(segment.first, length);
     for (std::size_t i = 0; i < length; ++i) drift[i] = pitch[segment.first + i] - centre;
-    if (driftShare > 0) NoteLowPass(drift, half, work.scratch);
-    for (double& c : drift) c = offset - (driftShare > 0 ? driftShare * c : 0.0);
+    if (driftShare > 0 || scaleVibrato) NoteLowPass(drift, half, work.scratch);
+    for (std::size_t i = 0; i < length; ++i) {
+      const double low = drift[i];  // the note low-pass, relative to the centre
+      drift[i] = offset - (driftShare > 0 ? driftShare * low : 0.0);
+      if (scaleVibrato) drift[i] += (vibratoShare - 1.0) * (pitch[segment.first + i] - centre - low);
+    }
     work.smoothed[segment.first] = offset;
   }
 

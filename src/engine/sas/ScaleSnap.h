@@ -2,11 +2,12 @@
 // does it by hand, by its pitch centre, keeping the vibrato and the glides as they were sung.
 //
 // For each note segment (NoteSegments) of the range: its pitch centre (NoteCentre of
-// sourcePitch over whole vibrato cycles of the note as held), the nearest note of the scale to that centre, and the offset between
-// them. Each frame's target pitch becomes
+// sourcePitch over whole vibrato cycles of the note as held), the nearest note of the scale to that centre,
+// and the offset between them. Each frame's target pitch becomes
 //     sourcePitch + centre% x offset - drift% x (sourcePitch - centre, note low-passed)
 // so the note's centre moves onto the scale by the chosen share and its slow drift around the
-// centre shrinks by the chosen share, while the vibrato above the low-pass stays as sung. Where
+// centre shrinks by the chosen share, while the vibrato above the low-pass stays as sung; a
+// vibrato share other than 100 % adds (vibrato% - 1) x (sourcePitch - its note low-pass). Where
 // one note follows another in the same voiced run the offset ramps linearly over the retune
 // time, centred on the first frame of the new note. Frames that are not voiced (silent, no
 // pitch, or time correction off) are left alone, and so are amplitudes and links.
@@ -43,6 +44,7 @@ inline constexpr double DefaultReference = 440.0;
 inline constexpr double MinReference = 415.0;
 inline constexpr double MaxReference = 466.0;
 inline constexpr double MaxRetuneMs = 1000.0;
+inline constexpr double MaxVibrato = 200.0;
 
 struct ScaleSnapParams {
   int key = 0;  // pitch class of the scale's first degree, 0 = C
@@ -54,6 +56,9 @@ struct ScaleSnapParams {
   double centre = 100;                  // percent of the offset applied, 0 .. 100
   double drift = 0;                     // percent of the slow drift removed, 0 .. 100
   double retuneMs = 40;                 // ramp between notes, 0 .. MaxRetuneMs
+  // Percent of the vibrato kept, 0 .. MaxVibrato: the swing of the pitch around its note
+  // low-pass scaled around that curve (0 flat, 100 as sung, 200 twice as deep).
+  double vibrato = 100;
   friend bool operator==(const ScaleSnapParams&, const ScaleSnapParams&) = default;
 };
 

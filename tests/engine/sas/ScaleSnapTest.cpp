@@ -171,6 +171,54 @@ TEST(ScaleSnapTest, SnapMovesTheCentreKeepsVibratoAndRampsBetweenNotes) {
   EXPECT_LT(highest, 3930);
 }
 
+// The vibrato share scales the swing around the note low-pass: 0 flattens it, 200 doubles it,
+// 100 leaves the snap exactly as without the choice; the centre lands on the scale each time.
+TEST(ScaleSnapTest, VibratoShareScalesTheSwingAroundTheCentre) {
+  const std::vector<double> pitch = Sung({3930}, 2.0, 30);  // C4 +30 with +-30 cents of vibrato
+  const int half = NoteLowPassHalfWidth(Rate);
+  SnapWork work;
+  const auto snapped = [&](double vibrato) {
+    std::vector<SasFrame> run = Frames(pitch);
+    ScaleSnapParams p;
+    p.vibrato = vibrato;
+    SnapRun(run, p, {Rate, 0}, work);
+    std::vector<double> target;
+    for (std::size_t i = 30; i < 170; ++i) target.push_back(run[i].targetPitch);  // the held middle
+    return target;
+  };
+  const auto depth = [&](std::vector<double> values) {
+    std::vector<double> scratch(2 * values.size());
+    return VibratoDepth(values, half, scratch);
+  };
+  const auto mean = [](const std::vector<double>& values) {
+    double sum = 0;
+    for (const double v : values) sum += v;
+    return sum / static_cast<double>(values.size());
+  };
+  const std::vector<double> sung(pitch.begin() + 30, pitch.begin() + 170);
+  const double sungDepth = depth(sung);
+  EXPECT_NEAR(sungDepth, 30, 3);
+  for (const double vibrato : {0.0, 50.0, 200.0}) {
+    SCOPED_TRACE(vibrato);
+    const std::vector<double> target = snapped(vibrato);
+    EXPECT_NEAR(depth(target), sungDepth * vibrato / 100, 2.5);
+    EXPECT_NEAR(mean(target), 3900, 3);
+  }
+  ScaleSnapParams unchanged;
+  std::vector<SasFrame> plain = Frames(pitch);
+  SnapRun(plain, unchanged, {Rate, 0}, work);
+  const std::vector<double> kept = snapped(100);
+  for (std::size_t i = 0; i < kept.size(); ++i) ASSERT_EQ(kept[i], plain[30 + i].targetPitch) << i;
+  // Out-of-range shares are limited: below 0 is 0, above 200 is 200, not a number is 100.
+  ScaleSnapParams wild;
+  wild.vibrato = -5;
+  EXPECT_EQ(ClampScaleSnapParams(wild).vibrato, 0);
+  wild.vibrato = 900;
+  EXPECT_EQ(ClampScaleSnapParams(wild).vibrato, MaxVibrato);
+  wild.vibrato = std::nan("");
+  EXPECT_EQ(ClampScaleSnapParams(wild).vibrato, 100);
+}
+
 TEST(ScaleSnapTest, ThroughTheFileOnlyVoicedFramesOfTheRangeChange) {
   TempDir dir;
   std::vector<SasFrame> frames = Frames(Sung({3930}, 0.5, 10));
