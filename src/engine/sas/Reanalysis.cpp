@@ -15,7 +15,7 @@ namespace vocara {
 
 namespace {
 
-constexpr int MaxPitch = 8700;
+constexpr int MaxPitch = HighestTargetPitch;
 constexpr double JumpTolerance = 100;        // cents either way of an octave or a fifth
 constexpr double JumpSeconds = 0.250;        // longer runs are taken as sung
 constexpr int RepairHalfRange = 1;           // notes either side of the neighbours' note

@@ -28,7 +28,6 @@ namespace {
 constexpr std::uint32_t BlockRecords = 1280;
 // How many records of a private copy go to the disk at a time while an operation streams.
 constexpr std::uint32_t WriteAheadRecords = 256 * BlockRecords;
-constexpr std::int16_t HighestTargetPitch = 8700;  // C8
 
 // A percentage of full scale against the frame amplitude (0 .. 4294967295).
 double PercentOfFullScale(double percent) { return percent * 4294967295.0 * 0.01; }

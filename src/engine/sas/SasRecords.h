@@ -39,6 +39,8 @@ struct SasHeader {
 
 // Bit 15 of targetPitch: time correction is off for the frame.
 inline constexpr std::uint16_t TimeCorrectionOffBit = 0x8000;
+// The highest target pitch any edit sets, in cents above A0: C8.
+inline constexpr int HighestTargetPitch = 8700;
 inline constexpr std::uint16_t TargetPitchMask = 0x7fff;
 
 struct SasFrame {

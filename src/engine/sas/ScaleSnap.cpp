@@ -21,7 +21,7 @@ constexpr std::uint16_t MajorSet = 0x0ab5;          // 0 2 4 5 7 9 11
 constexpr std::uint16_t NaturalMinorSet = 0x05ad;   // 0 2 3 5 7 8 10
 constexpr std::uint16_t HarmonicMinorSet = 0x09ad;  // 0 2 3 5 7 8 11
 
-constexpr double MaxTargetPitch = 8700;  // C8, as the range operations limit pitches
+constexpr double MaxTargetPitch = HighestTargetPitch;
 
 double Limit(double value, double low, double high, double fallback) {
   if (std::isnan(value)) return fallback;

@@ -1,0 +1,42 @@
+// Notes moved as objects: the target pitches of chosen notes shifted by so many cents each, the
+// way a singer drags a note to the right pitch. Inside a voiced run a shifted note meets its
+// neighbours through a ramp over the retune time, centred on the boundary between them and kept
+// inside the two, as Snap to Scale ramps between notes; where the note meets a frame that is not
+// voiced (a breath, a consonant, a frame with time correction off) it changes at once. Frames
+// outside the shifted notes and their ramps, frames that are not voiced, amplitudes and links
+// stay as they are.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/sas/SasRangeOps.h"
+#include "engine/sas/SasRecords.h"
+
+namespace vocara {
+
+struct SasDocument;
+
+// One note to shift: its frames first <= i < end and the cents added to their target pitches.
+struct NoteShift {
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  double cents = 0;
+};
+
+// The offset of every frame of one voiced run (frames runFirst <= i < runFirst + offsets.size()):
+// the shift of the note holding the frame (0 outside every note), then ramped over rampFrames
+// (< 2: no ramp) at each change of offset. shifts sorted by first, not overlapping.
+void RunOffsets(std::uint32_t runFirst, std::span<const NoteShift> shifts, std::int64_t rampFrames,
+                std::span<double> offsets, std::vector<double>& scratch);
+
+// Shifts the notes through the open SAS's file, run by run (ForEachVoicedRun over the notes
+// widened to whole runs, with the silence threshold of the file's settings copy): each voiced
+// frame's target pitch becomes round(target + offset) limited to 0 .. HighestTargetPitch, bit 15
+// kept. shifts need not be sorted; overlapping shifts are refused. False when a read or a write
+// failed, the document is open for reading only, or shifts overlap (then nothing is written).
+bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double retuneMs,
+                   const FrameChangeSink& sink = {});
+
+}  // namespace vocara
