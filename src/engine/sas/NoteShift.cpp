@@ -5,6 +5,7 @@
 
 #include "engine/sas/NoteSegments.h"
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
 
 namespace vocara {
 
@@ -41,12 +42,29 @@ void RunOffsets(std::uint32_t runFirst, std::span<const NoteShift> shifts, std::
   }
 }
 
+namespace {
+
+// Sorted by first; false when two overlap.
+bool SortNotes(std::vector<NoteShift>& notes) {
+  std::sort(notes.begin(), notes.end(),
+            [](const NoteShift& a, const NoteShift& b) { return a.first < b.first; });
+  for (std::size_t k = 1; k < notes.size(); ++k)
+    if (notes[k].first < notes[k - 1].end) return false;
+  return true;
+}
+
+// The target field with its pitch set to `target` (rounded, limited to 0 .. C8), bit 15 kept.
+std::uint16_t WithTarget(std::uint16_t targetPitch, double target) {
+  const double limited = std::clamp(std::round(target), 0.0, double{HighestTargetPitch});
+  return static_cast<std::uint16_t>((targetPitch & TimeCorrectionOffBit) |
+                                    static_cast<std::uint16_t>(limited));
+}
+
+}  // namespace
+
 bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double retuneMs,
                    const FrameChangeSink& sink) {
-  std::sort(shifts.begin(), shifts.end(),
-            [](const NoteShift& a, const NoteShift& b) { return a.first < b.first; });
-  for (std::size_t k = 1; k < shifts.size(); ++k)
-    if (shifts[k].first < shifts[k - 1].end) return false;
+  if (!SortNotes(shifts)) return false;
   std::erase_if(shifts, [](const NoteShift& s) { return s.end <= s.first || s.cents == 0.0; });
   if (document.readOnly) return false;
   if (shifts.empty()) return true;
@@ -67,9 +85,67 @@ bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double 
         for (std::size_t i = 0; i < run.size(); ++i) {
           if (offsets[i] == 0.0) continue;
           const double pitch = run[i].targetPitch & ~TimeCorrectionOffBit;
-          const double target = std::clamp(std::round(pitch + offsets[i]), 0.0, double{HighestTargetPitch});
-          run[i].targetPitch = static_cast<std::uint16_t>((run[i].targetPitch & TimeCorrectionOffBit) |
-                                                          static_cast<std::uint16_t>(target));
+          run[i].targetPitch = WithTarget(run[i].targetPitch, pitch + offsets[i]);
+        }
+        return true;
+      },
+      true, sink);
+}
+
+bool SasShapeNotes(SasDocument& document, std::vector<NoteShift> notes, double drift, double vibrato,
+                   const FrameChangeSink& sink) {
+  if (!SortNotes(notes)) return false;
+  std::erase_if(notes, [](const NoteShift& s) { return s.end <= s.first; });
+  if (document.readOnly) return false;
+  if (notes.empty()) return true;
+  ScaleSnapParams shape;
+  shape.scale = ScaleKind::Chromatic;
+  shape.centre = 0;  // the note stays where it is
+  shape.drift = drift;
+  shape.vibrato = vibrato;
+  shape = ClampScaleSnapParams(shape);
+  const SnapContext context{SasFrameRate(document.header),
+                            SilenceLevel(document.header.settings.silenceThreshold)};
+  std::uint32_t first = notes.front().first;
+  std::uint32_t end = notes.back().end;
+  if (!WidenToWholeRuns(document, first, end, context.silenceLevel)) return false;
+  SnapWork work;
+  std::vector<SasFrame> shaped;
+  std::vector<double> offsets;
+  std::vector<double> scratch;
+  const int half = NoteLowPassHalfWidth(context.frameRate);
+  return ForEachVoicedRun(
+      document, first, end, context.silenceLevel,
+      [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+        // The shape of the whole run as sung (its notes split as Snap splits them), then taken
+        // over by the chosen notes only.
+        shaped.assign(run.begin(), run.end());
+        SnapRun(shaped, shape, context, work);
+        const std::uint64_t runEnd = std::uint64_t{runFirst} + run.size();
+        for (const NoteShift& note : notes) {
+          if (note.end <= runFirst || note.first >= runEnd) continue;
+          const std::size_t from = std::max(note.first, runFirst) - runFirst;
+          const auto to = static_cast<std::size_t>(std::min<std::uint64_t>(note.end, runEnd) - runFirst);
+          // Where the note's targets stand now, frame by frame and without any swing of their
+          // own: the offset of target over source through the note low-pass. A constant offset
+          // and the ramps into the neighbours stay; a vibrato an earlier shape changed does not
+          // add up with this one.
+          offsets.clear();
+          for (std::size_t i = from; i < to; ++i)
+            offsets.push_back(static_cast<double>(run[i].targetPitch & ~TimeCorrectionOffBit) -
+                              run[i].sourcePitch);
+          scratch.resize(offsets.size());
+          NoteLowPass(offsets, half, scratch);
+          for (std::size_t i = from; i < to; ++i) {
+            const double shapedTarget = shaped[i].targetPitch & ~TimeCorrectionOffBit;
+            // The new shape fades in and out over the low-pass's half width at the note's
+            // edges, where the targets meet the glides and ramps to the neighbours unchanged.
+            const double edge = static_cast<double>(std::min(i - from, to - 1 - i)) + 0.5;
+            const double weight = std::min(1.0, edge / static_cast<double>(half));
+            const double target = run[i].targetPitch & ~TimeCorrectionOffBit;
+            run[i].targetPitch =
+                WithTarget(run[i].targetPitch, target + weight * (shapedTarget + offsets[i - from] - target));
+          }
         }
         return true;
       },

@@ -1,4 +1,4 @@
-// Notes moved as objects: the target pitches of chosen notes shifted by so many cents each, the
+// Notes moved and shaped as objects: the target pitches of chosen notes shifted by so many cents each, the
 // way a singer drags a note to the right pitch. Inside a voiced run a shifted note meets its
 // neighbours through a ramp over the retune time, centred on the boundary between them and kept
 // inside the two, as Snap to Scale ramps between notes; where the note meets a frame that is not
@@ -37,6 +37,18 @@ void RunOffsets(std::uint32_t runFirst, std::span<const NoteShift> shifts, std::
 // kept. shifts need not be sorted; overlapping shifts are refused. False when a read or a write
 // failed, the document is open for reading only, or shifts overlap (then nothing is written).
 bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double retuneMs,
+                   const FrameChangeSink& sink = {});
+
+// Reshapes chosen notes (frames first <= i < end each; `cents` unused) as Snap to Scale shapes a
+// note, without moving it: the note's slow drift around its centre shrinks by drift percent
+// (0 .. 100) and its vibrato is scaled by vibrato percent (0 .. MaxVibrato), both taken from the
+// source pitch as sung, and the note keeps where its targets stand now: target minus source
+// through the note low-pass is kept as its offset, frame by frame, so a snap's offset and its
+// ramps into the neighbours stay while a swing an earlier shape gave the targets is replaced.
+// The new shape fades in and out over half the note low-pass (about 75 ms) at the note's edges,
+// so a note meets its neighbours as before. Frames that are
+// not voiced and frames outside the notes stay as they are; false as for SasShiftNotes.
+bool SasShapeNotes(SasDocument& document, std::vector<NoteShift> notes, double drift, double vibrato,
                    const FrameChangeSink& sink = {});
 
 }  // namespace vocara

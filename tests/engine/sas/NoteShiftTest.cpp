@@ -4,11 +4,15 @@
 // file or overlapping notes change nothing.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
+#include "engine/sas/NoteSegments.h"
 #include "engine/sas/NoteShift.h"
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
 #include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -109,6 +113,59 @@ TEST(NoteShiftTest, ThroughTheFileOnlyTheNotesAndTheirRampsChange) {
   ASSERT_EQ(SasOpenDocument(document, path, SasAccess::ReadOnly), MessageId::None);
   EXPECT_FALSE(SasShiftNotes(document, {{0, 20, 50}}, 40));
   EXPECT_EQ(ReadFile(path), before);
+}
+
+// Two notes sung at 100 frames a second, C4 +30 then D4 -30, each a second with a 60 ms glide
+// into the second and +-30 cents of vibrato at 5.5 Hz; snapped to C major first.
+TEST(NoteShiftTest, ShapingANoteScalesItsVibratoWhereItStandsAndLeavesTheOthers) {
+  TempDir dir;
+  std::vector<SasFrame> frames;
+  for (int i = 0; i < 200; ++i) {
+    const double t = (i % 100) / 100.0;
+    double note = i < 100 ? 3930 : 4170;
+    if (i >= 100 && t < 0.06) note = 3930 + 240 * t / 0.06;
+    const double pitch = note + 30 * std::sin(2 * std::numbers::pi * 5.5 * i / 100.0);
+    frames.push_back(FreshFrame(static_cast<std::uint16_t>(std::lround(pitch)), -1000000000, 1000000000));
+  }
+  const SasHeader header = SasHeaderFor(480, 48000, 0, 200, 2);
+  const std::string path = WriteSasFile(dir.File("a.sas"), header, frames, EndLinks(480 * 200));
+  SasDocument document;
+  ASSERT_EQ(SasOpenDocument(document, path), MessageId::None);
+  ASSERT_TRUE(SasSnapToScale(document, 0, 200, ScaleSnapParams{}));
+  const std::vector<SasFrame> snapped = ReadSasFrames(path);
+
+  // Drift 0 and vibrato 100 keep a snapped note as it is, within a cent or two.
+  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 100));
+  const std::vector<SasFrame> kept = ReadSasFrames(path);
+  for (std::size_t i = 0; i < 200; ++i) EXPECT_NEAR(kept[i].targetPitch, snapped[i].targetPitch, 2) << i;
+
+  // Vibrato 0 flattens the first note around C4, where the snap put it; the second stays.
+  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 0));
+  std::vector<SasFrame> flat = ReadSasFrames(path);
+  // Its edges meet the neighbours as before: the flattening fades in and out there.
+  EXPECT_NEAR(flat[0].targetPitch, snapped[0].targetPitch, 2);
+  EXPECT_NEAR(flat[99].targetPitch, snapped[99].targetPitch, 2);
+  std::vector<double> held;
+  for (std::size_t i = 15; i < 85; ++i) held.push_back(flat[i].targetPitch);
+  std::vector<double> scratch(2 * held.size());
+  EXPECT_LT(VibratoDepth(held, NoteLowPassHalfWidth(100), scratch), 3);
+  for (const double target : held) EXPECT_NEAR(target, 3900, 6);
+  for (std::size_t i = 100; i < 200; ++i) EXPECT_EQ(flat[i], snapped[i]) << i;
+  // Shaping again to as sung gives the vibrato back: the shapes do not add up.
+  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 100));
+  const std::vector<SasFrame> back = ReadSasFrames(path);
+  for (std::size_t i = 15; i < 85; ++i) EXPECT_NEAR(back[i].targetPitch, snapped[i].targetPitch, 3) << i;
+  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 0));
+  flat = ReadSasFrames(path);
+
+  // Twice the vibrato on the second note.
+  ASSERT_TRUE(SasShapeNotes(document, {{100, 200, 0}}, 0, 200));
+  const std::vector<SasFrame> deep = ReadSasFrames(path);
+  std::vector<double> second;
+  for (std::size_t i = 115; i < 185; ++i) second.push_back(deep[i].targetPitch);
+  scratch.resize(2 * second.size());
+  EXPECT_NEAR(VibratoDepth(second, NoteLowPassHalfWidth(100), scratch), 60, 6);
+  for (std::size_t i = 0; i < 100; ++i) EXPECT_EQ(deep[i], flat[i]) << i;
 }
 
 }  // namespace
