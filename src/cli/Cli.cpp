@@ -93,6 +93,14 @@ constexpr const char* Usage =
     "                                100) onto the scale, its slow drift reduced P percent\n"
     "                                (0 .. 100, 0), notes joined over MS ms (0 .. 1000, 40);\n"
     "                                A4 = HZ (415 .. 466, 440); KEY C, C#, Db ... B\n"
+    "  note IN.sas (--at FRAME | --range A:B) (--move CENTS | --to NOTE) [--vibrato P]\n"
+    "        [--drift P] [--retune MS]\n"
+    "                                the note holding FRAME, or every note starting in frames\n"
+    "                                A <= i < B, in place: its vibrato scaled to P percent of the\n"
+    "                                sung one (0 .. 200, 100) and its slow drift reduced P percent\n"
+    "                                (0 .. 100, 0), then its targets moved by CENTS (-1200 ..\n"
+    "                                1200) or its centre put on NOTE (0 .. 87 or A0 .. C8), joined\n"
+    "                                to its neighbours over MS ms (0 .. 1000, 40)\n"
     "  reanalyse IN.wav IN.sas --lowest NOTE --highest NOTE [--range A:B]\n"
     "                                measure frames A <= i < B again with that note range (0 .. 87\n"
     "                                or A0 .. C8), in place; target pitches move with the source\n"
@@ -361,6 +369,7 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "generate") return GenerateCommand(args, err, UsageError);
   if (command == "pulse") return PulseCommand(args, err, UsageError);
   if (command == "snap") return SnapCommand(args, err, UsageError);
+  if (command == "note") return NoteCommand(args, err, UsageError);
   if (command == "reanalyse") return ReanalyseCommand(args, err, UsageError);
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);

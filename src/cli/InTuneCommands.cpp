@@ -1,5 +1,7 @@
 #include "cli/InTuneCommands.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -10,6 +12,7 @@
 #include "cli/FileProblems.h"
 #include "cli/InPlaceChange.h"
 #include "engine/processing/CorrectionReport.h"
+#include "engine/sas/NoteShift.h"
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/ScaleSnap.h"
@@ -164,6 +167,99 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
     return usage(err, problem);
   return ChangeInPlace(err, sas, parsed.names[0], [&](const ProgressCallback& progress) {
     return SasSnapToScale(sas, first, end, params, {}, progress);
+  });
+}
+
+int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(
+      args, {"--at", "--range", "--move", "--to", "--vibrato", "--drift", "--retune"}, {}, parsed);
+  if (problem.empty() && parsed.names.size() != 1) problem = "note takes one IN.sas";
+  if (problem.empty() && (parsed.Value("--at") == nullptr) == (parsed.Value("--range") == nullptr))
+    problem = "note needs --at FRAME or --range A:B";
+  if (problem.empty() && (parsed.Value("--move") == nullptr) == (parsed.Value("--to") == nullptr))
+    problem = "note needs --move CENTS or --to NOTE";
+  // The numbers, refused outside their ranges as snap refuses them.
+  struct Number {
+    const char* option;
+    double min;
+    double max;
+    double value;
+  };
+  Number numbers[] = {{"--move", -1200, 1200, 0},
+                      {"--vibrato", 0, MaxVibrato, 100},
+                      {"--drift", 0, 100, 0},
+                      {"--retune", 0, MaxRetuneMs, ScaleSnapParams{}.retuneMs}};
+  for (Number& number : numbers) {
+    const std::string* text = parsed.Value(number.option);
+    if (!problem.empty() || !text) continue;
+    const std::optional<double> value = ParseFieldNumber(*text);
+    if (!value) {
+      problem = NotANumber(number.option, *text);
+    } else if (*value < number.min || *value > number.max) {
+      problem = OutsideRange(number.option, *text, number.min, number.max);
+    } else {
+      number.value = *value;
+    }
+  }
+  std::optional<int> to;
+  if (problem.empty() && parsed.Value("--to")) {
+    to = ParseNote(*parsed.Value("--to"));
+    if (!to) problem = "--to: '" + *parsed.Value("--to") + "' is not a note (0 .. 87 or A0 .. C8)";
+  }
+  std::optional<std::uint32_t> at;
+  if (problem.empty() && parsed.Value("--at")) {
+    at = ParseIndex(*parsed.Value("--at"));
+    if (!at) problem = "--at: '" + *parsed.Value("--at") + "' is not a frame number";
+  }
+  if (!problem.empty()) return usage(err, problem);
+
+  const std::string& name = parsed.names[0];
+  SasDocument sas;
+  if (Refused(err, SasOpenDocument(sas, name, SasAccess::ReadWrite), name, SasAccess::ReadWrite))
+    return ExitFailure;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (at) {
+    if (*at >= sas.header.frameCount)
+      return usage(err, "--at " + std::to_string(*at) + " is past the " +
+                            std::to_string(sas.header.frameCount) + " frames of " + name);
+  } else if (problem = FrameRange(parsed, sas.header.frameCount, name, first, end); !problem.empty()) {
+    return usage(err, problem);
+  }
+
+  // The take's notes as sung, and the chosen ones.
+  CorrectionReport listing;
+  const std::uint64_t samples = std::uint64_t{sas.header.frameCount} * sas.header.frameLength;
+  if (!ListNotes(sas, {0, static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, UINT32_MAX)), false},
+                 listing)) {
+    err << "vocara-cli: could not read " << name << '\n';
+    return ExitFailure;
+  }
+  std::vector<NoteShift> chosen;
+  for (const NoteReport& note : listing.notes) {
+    const bool wanted = at ? note.firstFrame <= *at && *at < note.endFrame
+                           : note.firstFrame >= first && note.firstFrame < end;
+    if (!wanted) continue;
+    // --to puts the note's target centre on the note; --move moves it by the cents.
+    const double cents = to ? *to * 100.0 - (note.note * 100.0 + note.targetCents) : numbers[0].value;
+    chosen.push_back({note.firstFrame, note.endFrame, cents});
+  }
+  if (chosen.empty()) {
+    err << "vocara-cli: no note ";
+    if (at)
+      err << "at frame " << *at;
+    else
+      err << "starts in frames " << *parsed.Value("--range");
+    err << " of " << name << '\n';
+    return ExitFailure;
+  }
+  const double vibrato = numbers[1].value;
+  const double drift = numbers[2].value;
+  const double retune = numbers[3].value;
+  return ChangeInPlace(err, sas, name, [&](const ProgressCallback&) {
+    if ((vibrato != 100 || drift != 0) && !SasShapeNotes(sas, chosen, drift, vibrato)) return false;
+    return SasShiftNotes(sas, chosen, retune);
   });
 }
 

@@ -15,6 +15,13 @@ namespace vocara::cli {
 // dialog reads them.
 int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
 
+// note IN.sas (--at FRAME | --range A:B) (--move CENTS | --to NOTE) [--vibrato P] [--drift P]
+//      [--retune MS]
+// The note holding FRAME, or every note starting in frames A <= i < B, shaped (vibrato and drift
+// from the pitch as sung, the note kept where it stands) and then moved by CENTS or onto NOTE, in
+// place. No note there is a failure that changes nothing.
+int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
+
 // reanalyse IN.wav IN.sas [--range A:B] --lowest NOTE --highest NOTE
 // Re-analyse Range on frames A <= i < B (all by default), in place.
 int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);

@@ -14,6 +14,7 @@
 #include "CliRun.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/NoteSegments.h"
+#include "engine/sas/NoteShift.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/ScaleSnap.h"
 #include "engine/wav/WavDocument.h"
@@ -225,6 +226,92 @@ TEST_F(InTuneCommandsTest, RefusalsSayWhy) {
     EXPECT_EQ(Run(c.args), c.exit) << ::testing::PrintToString(c.args);
     EXPECT_NE(err.str().find(c.message), std::string::npos) << ::testing::PrintToString(c.args) << err.str();
   }
+}
+
+// note: the third note of the melody (E4 sung 40 cents flat) put on F4 through the command line
+// is the engine's shift of that note, byte for byte; its held part then stands on F4, and no
+// frame outside the note and its ramps changes. No note at a frame, or a bad value, changes
+// nothing.
+TEST_F(InTuneCommandsTest, NoteMovesOneNoteAsTheEngineDoes) {
+  const std::string sung = Sing(Melody);
+  SasDocument document;
+  ASSERT_EQ(SasOpenDocument(document, sung), MessageId::None);
+  CorrectionReport listing;
+  ASSERT_TRUE(
+      ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
+  const double frameRate = SasFrameRate(document.header);
+  SasCloseDocument(document);
+  ASSERT_EQ(listing.notes.size(), Melody.size());
+  const NoteReport third = listing.notes[2];
+  const std::uint32_t inside = (third.heldFirst + third.heldEnd) / 2;
+
+  const std::string byEngine = dir.File("engine.sas");
+  WriteFile(byEngine, ReadFile(sung));
+  ASSERT_EQ(SasOpenDocument(document, byEngine), MessageId::None);
+  const double cents = 4400 - (third.note * 100.0 + third.targetCents);  // F4 is 44 semitones above A0
+  ASSERT_TRUE(SasShiftNotes(document, {{third.firstFrame, third.endFrame, cents}}, 40));
+  SasCloseDocument(document);
+
+  const std::vector<SasFrame> before = ReadSasFrames(sung);
+  ASSERT_EQ(Run({"note", sung, "--at", std::to_string(inside), "--to", "F4"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(ReadFile(sung), ReadFile(byEngine));
+  const std::vector<SasFrame> after = ReadSasFrames(sung);
+  // Half the 40 ms ramp on either side of the note.
+  const auto ramp = static_cast<std::uint32_t>(std::lround(0.04 * frameRate) / 2 + 1);
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    const bool inNote = i + ramp >= third.firstFrame && i < third.endFrame + ramp;
+    if (!inNote) {
+      EXPECT_EQ(after[i], before[i]) << i;
+    }
+  }
+  double sum = 0;
+  for (std::uint32_t i = third.heldFirst; i < third.heldEnd; ++i)
+    sum += after[i].targetPitch & ~TimeCorrectionOffBit;
+  EXPECT_NEAR(sum / (third.heldEnd - third.heldFirst), 4400, 8);
+
+  // Refusals that leave the file as it is: no note there, a note past the frames, bad values.
+  const std::string kept = ReadFile(sung);
+  const struct {
+    std::vector<std::string> args;
+    int exit;
+  } refusals[] = {
+      {{"note", sung, "--at", "0", "--move", "10"}, cli::ExitFailure},  // silence before the first note
+      {{"note", sung, "--at", "99999999", "--move", "10"}, cli::ExitUsage},
+      {{"note", sung, "--at", "100", "--move", "1300"}, cli::ExitUsage},
+      {{"note", sung, "--at", "100", "--to", "H4"}, cli::ExitUsage},
+      {{"note", sung, "--at", "100", "--move", "10", "--vibrato", "250"}, cli::ExitUsage},
+      {{"note", sung, "--at", "100"}, cli::ExitUsage},
+      {{"note", sung, "--move", "10"}, cli::ExitUsage},
+      {{"note", sung, "--at", "100", "--range", "0:10", "--move", "10"}, cli::ExitUsage},
+  };
+  for (const auto& refusal : refusals) {
+    SCOPED_TRACE(refusal.args[2] + " " + refusal.args[3]);
+    EXPECT_EQ(Run(refusal.args), refusal.exit);
+    EXPECT_EQ(ReadFile(sung), kept);
+  }
+
+  // Vibrato 0 on every note starting in the range flattens the third note where it stands.
+  ASSERT_EQ(Run({"note", sung, "--range",
+                 std::to_string(third.firstFrame) + ":" + std::to_string(third.firstFrame + 1), "--move", "0",
+                 "--vibrato", "0"}),
+            cli::ExitSuccess)
+      << err.str();
+  const std::vector<SasFrame> flat = ReadSasFrames(sung);
+  // Over the held part inside the fades at the note's edges.
+  const auto half = static_cast<std::uint32_t>(NoteLowPassHalfWidth(frameRate));
+  const auto depth = [&](const std::vector<SasFrame>& frames) {
+    std::vector<double> held;
+    for (std::uint32_t i = third.heldFirst + half; i + half < third.heldEnd; ++i)
+      held.push_back(frames[i].targetPitch & ~TimeCorrectionOffBit);
+    std::vector<double> scratch(2 * held.size());
+    return VibratoDepth(held, NoteLowPassHalfWidth(frameRate), scratch);
+  };
+  EXPECT_GT(depth(after), 10);
+  EXPECT_LT(depth(flat), 4);
+  double flatSum = 0;
+  for (std::uint32_t i = third.heldFirst; i < third.heldEnd; ++i)
+    flatSum += flat[i].targetPitch & ~TimeCorrectionOffBit;
+  EXPECT_NEAR(flatSum / (third.heldEnd - third.heldFirst), 4400, 8);
 }
 
 }  // namespace
