@@ -59,6 +59,19 @@ std::string ReadListNote(const ParsedArguments& parsed, const char* option, std:
   return note ? std::string() : "notes are 0..87 or A0 .. C8";
 }
 
+// The value of `option` when it was given: a number read as the dialogs read it, refused outside
+// min .. max. The usage problem, empty when the value is taken (or the option not given).
+std::string ReadRangedNumber(const ParsedArguments& parsed, const char* option, double min, double max,
+                             double& value) {
+  const std::string* text = parsed.Value(option);
+  if (!text) return {};
+  const std::optional<double> number = ParseFieldNumber(*text);
+  if (!number) return NotANumber(option, *text);
+  if (*number < min || *number > max) return OutsideRange(option, *text, min, max);
+  value = *number;
+  return {};
+}
+
 // --range A:B of frames, limited to the file's frames; the whole file without it.
 std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, const std::string& name,
                        std::uint32_t& first, std::uint32_t& end) {
@@ -144,16 +157,8 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
           "scale '" + scale + "' is not chromatic, major, minor, harmonic-minor or custom:0,2,... (0 .. 11)";
   }
   for (const SnapNumber& number : SnapNumbers) {
-    const std::string* text = parsed.Value(number.option);
-    if (!problem.empty() || !text) continue;
-    const std::optional<double> value = ParseFieldNumber(*text);
-    if (!value) {
-      problem = NotANumber(number.option, *text);
-    } else if (*value < number.min || *value > number.max) {
-      problem = OutsideRange(number.option, *text, number.min, number.max);
-    } else {
-      params.*(number.field) = *value;
-    }
+    if (problem.empty())
+      problem = ReadRangedNumber(parsed, number.option, number.min, number.max, params.*(number.field));
   }
   if (!problem.empty()) return usage(err, problem);
 
@@ -191,16 +196,8 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
                       {"--drift", 0, 100, 0},
                       {"--retune", 0, MaxRetuneMs, ScaleSnapParams{}.retuneMs}};
   for (Number& number : numbers) {
-    const std::string* text = parsed.Value(number.option);
-    if (!problem.empty() || !text) continue;
-    const std::optional<double> value = ParseFieldNumber(*text);
-    if (!value) {
-      problem = NotANumber(number.option, *text);
-    } else if (*value < number.min || *value > number.max) {
-      problem = OutsideRange(number.option, *text, number.min, number.max);
-    } else {
-      number.value = *value;
-    }
+    if (problem.empty())
+      problem = ReadRangedNumber(parsed, number.option, number.min, number.max, number.value);
   }
   std::optional<int> to;
   if (problem.empty() && parsed.Value("--to")) {
