@@ -53,28 +53,33 @@ bool SortNotes(std::vector<NoteShift>& notes) {
   return true;
 }
 
-// The target field with its pitch set to `target` (rounded, limited to 0 .. C8), bit 15 kept.
-std::uint16_t WithTarget(std::uint16_t targetPitch, double target) {
-  const double limited = std::clamp(std::round(target), 0.0, double{HighestTargetPitch});
-  return static_cast<std::uint16_t>((targetPitch & TimeCorrectionOffBit) |
-                                    static_cast<std::uint16_t>(limited));
+// The notes sorted with the empty ones dropped, and frames first <= i < end over them widened to
+// whole voiced runs. False when notes overlap, the document is open for reading only, or a read
+// failed; with no notes left, true and an empty stretch.
+bool NotesToChange(SasDocument& document, std::vector<NoteShift>& notes, double silenceLevel,
+                   std::uint32_t& first, std::uint32_t& end) {
+  if (!SortNotes(notes) || document.readOnly) return false;
+  std::erase_if(notes, [](const NoteShift& s) { return s.end <= s.first; });
+  first = end = 0;
+  if (notes.empty()) return true;
+  first = notes.front().first;
+  end = notes.back().end;
+  return WidenToWholeRuns(document, first, end, silenceLevel);
 }
 
 }  // namespace
 
 bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double retuneMs,
                    const FrameChangeSink& sink) {
-  if (!SortNotes(shifts)) return false;
-  std::erase_if(shifts, [](const NoteShift& s) { return s.end <= s.first || s.cents == 0.0; });
-  if (document.readOnly) return false;
-  if (shifts.empty()) return true;
+  std::erase_if(shifts, [](const NoteShift& s) { return s.cents == 0.0; });
   const double silenceLevel = SilenceLevel(document.header.settings.silenceThreshold);
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (!NotesToChange(document, shifts, silenceLevel, first, end)) return false;
+  if (shifts.empty()) return true;
   const double frameRate = SasFrameRate(document.header);
   const double retune = std::isfinite(retuneMs) ? std::clamp(retuneMs, 0.0, 1000.0) : 0.0;
   const auto ramp = static_cast<std::int64_t>(std::lround(retune * frameRate / 1000.0));
-  std::uint32_t first = shifts.front().first;
-  std::uint32_t end = shifts.back().end;
-  if (!WidenToWholeRuns(document, first, end, silenceLevel)) return false;
   std::vector<double> offsets;
   std::vector<double> scratch;
   return ForEachVoicedRun(
@@ -85,7 +90,7 @@ bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double 
         for (std::size_t i = 0; i < run.size(); ++i) {
           if (offsets[i] == 0.0) continue;
           const double pitch = run[i].targetPitch & ~TimeCorrectionOffBit;
-          run[i].targetPitch = WithTarget(run[i].targetPitch, pitch + offsets[i]);
+          run[i].targetPitch = WithTargetPitch(run[i].targetPitch, pitch + offsets[i]);
         }
         return true;
       },
@@ -94,10 +99,6 @@ bool SasShiftNotes(SasDocument& document, std::vector<NoteShift> shifts, double 
 
 bool SasShapeNotes(SasDocument& document, std::vector<NoteShift> notes, double drift, double vibrato,
                    const FrameChangeSink& sink) {
-  if (!SortNotes(notes)) return false;
-  std::erase_if(notes, [](const NoteShift& s) { return s.end <= s.first; });
-  if (document.readOnly) return false;
-  if (notes.empty()) return true;
   ScaleSnapParams shape;
   shape.scale = ScaleKind::Chromatic;
   shape.centre = 0;  // the note stays where it is
@@ -106,9 +107,10 @@ bool SasShapeNotes(SasDocument& document, std::vector<NoteShift> notes, double d
   shape = ClampScaleSnapParams(shape);
   const SnapContext context{SasFrameRate(document.header),
                             SilenceLevel(document.header.settings.silenceThreshold)};
-  std::uint32_t first = notes.front().first;
-  std::uint32_t end = notes.back().end;
-  if (!WidenToWholeRuns(document, first, end, context.silenceLevel)) return false;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (!NotesToChange(document, notes, context.silenceLevel, first, end)) return false;
+  if (notes.empty()) return true;
   SnapWork work;
   std::vector<SasFrame> shaped;
   std::vector<double> offsets;
@@ -143,8 +145,8 @@ bool SasShapeNotes(SasDocument& document, std::vector<NoteShift> notes, double d
             const double edge = static_cast<double>(std::min(i - from, to - 1 - i)) + 0.5;
             const double weight = std::min(1.0, edge / static_cast<double>(half));
             const double target = run[i].targetPitch & ~TimeCorrectionOffBit;
-            run[i].targetPitch =
-                WithTarget(run[i].targetPitch, target + weight * (shapedTarget + offsets[i - from] - target));
+            run[i].targetPitch = WithTargetPitch(
+                run[i].targetPitch, target + weight * (shapedTarget + offsets[i - from] - target));
           }
         }
         return true;

@@ -15,7 +15,6 @@ namespace vocara {
 
 namespace {
 
-constexpr int MaxPitch = HighestTargetPitch;
 constexpr double JumpTolerance = 100;        // cents either way of an octave or a fifth
 constexpr double JumpSeconds = 0.250;        // longer runs are taken as sung
 constexpr int RepairHalfRange = 1;           // notes either side of the neighbours' note
@@ -103,7 +102,7 @@ bool AnalyseFrames(WavDocument& wav, const GeneralSettings& settings, std::uint3
 SasFrame ReanalysedFrame(const SasFrame& old, const SasFrame& measured) {
   SasFrame frame = old;
   const int moved = static_cast<int>(measured.sourcePitch) - static_cast<int>(old.sourcePitch);
-  const int target = std::clamp(static_cast<int>(old.TargetPitch()) + moved, 0, MaxPitch);
+  const int target = std::clamp(static_cast<int>(old.TargetPitch()) + moved, 0, HighestTargetPitch);
   frame.sourcePitch = measured.sourcePitch;
   frame.targetPitch = static_cast<std::uint16_t>((old.targetPitch & TimeCorrectionOffBit) | target);
   frame.minSample = measured.minSample;
@@ -198,7 +197,7 @@ bool SasRepairOctaveJumps(WavDocument& wav, SasDocument& sas, std::uint32_t firs
             return old;
           if (repaired) ++*repaired;
           SasFrame frame = ReanalysedFrame(old, measured);
-          const int target = std::clamp(measured.sourcePitch + noteCorrection, 0, MaxPitch);
+          const int target = std::clamp(measured.sourcePitch + noteCorrection, 0, HighestTargetPitch);
           frame.targetPitch = static_cast<std::uint16_t>((old.targetPitch & TimeCorrectionOffBit) | target);
           return frame;
         });

@@ -10,7 +10,9 @@
 // amplitudes are left-aligned 32-bit values (full scale is the same for every sample width).
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -41,6 +43,14 @@ struct SasHeader {
 inline constexpr std::uint16_t TimeCorrectionOffBit = 0x8000;
 // The highest target pitch any edit sets, in cents above A0: C8.
 inline constexpr int HighestTargetPitch = 8700;
+
+// A target field with its pitch set to `cents` rounded and limited to 0 .. HighestTargetPitch, its
+// time-correction bit (bit 15) kept.
+inline std::uint16_t WithTargetPitch(std::uint16_t targetField, double cents) {
+  const double limited = std::clamp(std::round(cents), 0.0, double{HighestTargetPitch});
+  return static_cast<std::uint16_t>((targetField & TimeCorrectionOffBit) |
+                                    static_cast<std::uint16_t>(limited));
+}
 inline constexpr std::uint16_t TargetPitchMask = 0x7fff;
 
 struct SasFrame {

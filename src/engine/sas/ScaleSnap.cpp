@@ -21,8 +21,6 @@ constexpr std::uint16_t MajorSet = 0x0ab5;          // 0 2 4 5 7 9 11
 constexpr std::uint16_t NaturalMinorSet = 0x05ad;   // 0 2 3 5 7 8 10
 constexpr std::uint16_t HarmonicMinorSet = 0x09ad;  // 0 2 3 5 7 8 11
 
-constexpr double MaxTargetPitch = HighestTargetPitch;
-
 double Limit(double value, double low, double high, double fallback) {
   if (std::isnan(value)) return fallback;
   return std::clamp(value, low, high);
@@ -210,9 +208,7 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
   }
 
   for (std::size_t i = 0; i < n; ++i) {
-    const double target = std::clamp(std::round(pitch[i] + correction[i]), 0.0, MaxTargetPitch);
-    run[i].targetPitch = static_cast<std::uint16_t>((run[i].targetPitch & TimeCorrectionOffBit) |
-                                                    static_cast<std::uint16_t>(target));
+    run[i].targetPitch = WithTargetPitch(run[i].targetPitch, pitch[i] + correction[i]);
   }
 }
 

@@ -51,9 +51,8 @@ void FftRangeKey(App& app, bool right) {
     if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelEnd = spectrum.fftSelStart;
   }
   SetFftRangeFlag(app);
-  // The spectrum is measured again over the new range, as the size command does when it is usable.
-  if (const CommandRecord* size = FindCommand(app.commands, spectrum.fftSizeCommand); size && size->enabled)
-    RefreshSpectrumView(app, spectrum.fftSizeCommand);
+  // The spectrum is measured again over the new range by the size command, through its gate.
+  RunCommand(app, FftView, spectrum.fftSizeCommand);
 }
 
 namespace {
