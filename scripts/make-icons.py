@@ -2,8 +2,8 @@
 """Draws Vocara's images as XPM C arrays that the Qt adapter compiles in.
 
 Writes, relative to the repository root:
-  resources/toolbar.xpm        the toolbar strip: 43 images of 16 x 15 pixels side by side
-  resources/cursors/*.xpm      the six mode cursors, 32 x 32
+  resources/toolbar.xpm        the toolbar strip: 44 images of 16 x 15 pixels side by side
+  resources/cursors/*.xpm      the mode cursors, 32 x 32
   resources/program-icon.xpm   the program icon, 32 x 32
 
 Run it again after changing a drawing; the outputs are committed.
@@ -449,6 +449,24 @@ def eraser():
 FFT_LABELS = ["1k", "2k", "4k", "8k", "16k", "32k", "64k", "128k", "256k", "512k", "1M"]
 
 
+def note_bar(image, x0, y0, x1, y1, fill, outline):
+    # A note as the Note mode draws it: a bar with its corners cut.
+    image.fill(x0 + 1, y0 + 1, x1 - 1, y1 - 1, fill)
+    image.line(x0 + 1, y0, x1 - 1, y0, outline)
+    image.line(x0 + 1, y1, x1 - 1, y1, outline)
+    image.line(x0, y0 + 1, x0, y1 - 1, outline)
+    image.line(x1, y0 + 1, x1, y1 - 1, outline)
+
+
+def note_mode():
+    image = Image(16, 15)
+    note_bar(image, 1, 5, 10, 9, "c", "b")
+    image.line(13, 2, 13, 12, "k")
+    arrow_head(image, 13, 1, "up", "k", 2)
+    arrow_head(image, 13, 13, "down", "k", 2)
+    return image
+
+
 def fft_size(label, index):
     image = Image(16, 15)
     image.text((16 - image.text_width(label)) // 2, 1, label, "k")
@@ -547,7 +565,8 @@ def toolbar_images():
     images += [sync(), show_all()]
     images += [plain() for _ in range(4)]
     images += [find_peaks()]
-    assert len(images) == 43, len(images)
+    images += [note_mode()]
+    assert len(images) == 44, len(images)
     return images
 
 
@@ -615,6 +634,18 @@ def cursor_pane_split():
     return image
 
 
+def cursor_note():
+    # A note bar held between an arrow up and an arrow down: drag it to another pitch.
+    image = Image(32, 32)
+    note_bar(image, 6, 13, 24, 17, "w", "k")
+    image.fill(15, 5, 15, 11, "k")
+    image.fill(15, 19, 15, 25, "k")
+    arrow_head(image, 15, 3, "up", "k", 3)
+    arrow_head(image, 15, 27, "down", "k", 3)
+    image.outline("k", "w")
+    return image
+
+
 CURSORS = {
     "set-link": cursor_set_link,
     "delete-link": cursor_delete_link,
@@ -622,6 +653,7 @@ CURSORS = {
     "freehand": cursor_freehand,
     "erase": cursor_erase,
     "pane-split": cursor_pane_split,
+    "note": cursor_note,
 }
 
 

@@ -54,6 +54,7 @@ struct Message {
   Point pos;
   bool ctrl = false;
   bool shift = false;
+  bool alt = false;
   int wheelDelta = 0;
   ScrollBar bar = ScrollBar::Horizontal;
   ScrollCode scrollCode = ScrollCode::EndScroll;

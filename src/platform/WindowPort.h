@@ -13,8 +13,9 @@ namespace vocara::platform {
 enum class ShowState { Hidden, Normal, Minimised, Maximised };
 enum class ShowCommand { Hide, Restore, Minimise, Maximise };
 
-// Index into the cursor table: 0 arrow, 1..6 the drawn mode cursors, 7 hourglass.
-enum class CursorShape { Arrow = 0, Mode1, Mode2, Mode3, Mode4, Mode5, Mode6, Hourglass };
+// Index into the cursor table: 0 arrow, 1..6 the drawn mode cursors, 7 hourglass, 8 the Note
+// mode's cursor.
+enum class CursorShape { Arrow = 0, Mode1, Mode2, Mode3, Mode4, Mode5, Mode6, Hourglass, Note };
 
 struct ScrollInfo {
   int min = 0;

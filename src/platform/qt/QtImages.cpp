@@ -9,6 +9,7 @@
 #include "cursors/erase.xpm"
 #include "cursors/freehand.xpm"
 #include "cursors/in-range.xpm"
+#include "cursors/note.xpm"
 #include "cursors/pane-split.xpm"
 #include "cursors/set-link.xpm"
 #include "program-icon.xpm"
@@ -24,15 +25,18 @@ struct CursorImage {
   int hotY;
 };
 
-// Slots 1..6 in order. The link cursors point with the middle of their vertical line,
-// the drawing tools with their tips, the splitter arrow with its centre.
-const std::array<CursorImage, 6> CursorImages{{
+// Slots 1..8 in order; slot 7, the hourglass, is the system's. The link cursors point with the
+// middle of their vertical line, the drawing tools with their tips, the splitter arrow and the
+// Note mode's grip with their centres.
+const std::array<CursorImage, 8> CursorImages{{
     {set_link_xpm, 8, 15},
     {delete_link_xpm, 8, 15},
     {in_range_xpm, 15, 15},
     {freehand_xpm, 1, 30},
     {erase_xpm, 3, 28},
     {pane_split_xpm, 15, 15},
+    {nullptr, 0, 0},
+    {note_xpm, 15, 15},
 }};
 
 }  // namespace
@@ -55,6 +59,9 @@ QCursor ModeCursor(int slot) {
     return QCursor(Qt::ArrowCursor);
   }
   const CursorImage& image = CursorImages[static_cast<std::size_t>(slot - 1)];
+  if (image.xpm == nullptr) {
+    return QCursor(Qt::ArrowCursor);
+  }
   return QCursor(QPixmap(image.xpm), image.hotX, image.hotY);
 }
 

@@ -1,5 +1,5 @@
-// The program's drawn images: the toolbar strip of 43 images of 16 x 15 pixels (also the
-// source of the Edit Mode menu images), the six mode cursors and the program icon.
+// The program's drawn images: the toolbar strip of 44 images of 16 x 15 pixels (also the
+// source of the Edit Mode menu images), the mode cursors and the program icon.
 #pragma once
 
 #include <QCursor>
@@ -8,7 +8,7 @@
 
 namespace vocara::platform::qt {
 
-inline constexpr int ToolbarImageCount = 43;
+inline constexpr int ToolbarImageCount = 44;
 inline constexpr int ToolbarImageWidth = 16;
 inline constexpr int ToolbarImageHeight = 15;
 
@@ -17,7 +17,8 @@ const QImage& ToolbarStrip();
 // One image of the strip; a null icon for an index outside the strip.
 QIcon ToolbarIcon(int index);
 // Cursor slots 1..6: Set Time Link, Delete Time Link, In Range, Freehand, Erase, and the
-// vertical double arrow of the SAS pane splitter. Other slots give the standard arrow.
+// vertical double arrow of the SAS pane splitter; slot 8: Note. Other slots give the standard
+// arrow.
 QCursor ModeCursor(int slot);
 QIcon ProgramIcon();
 QImage ProgramIconImage();

@@ -452,6 +452,7 @@ Message ViewWindow::MouseMessage(MessageKind kind, QPointF canvasPosition,
   message.pos = Point{position.x(), position.y() + toolbarHeight_};
   message.ctrl = modifiers.testFlag(Qt::ControlModifier);
   message.shift = modifiers.testFlag(Qt::ShiftModifier);
+  message.alt = modifiers.testFlag(Qt::AltModifier);
   return message;
 }
 

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
 #include "engine/processing/Correct.h"
 #include "program/audio/Playback.h"
 #include "program/commands/InTuneCommands.h"
+#include "program/commands/NoteCommands.h"
 #include "program/commands/ProgressPacer.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -30,6 +32,12 @@ platform::FileDialogRequest SaveCorrectedRequest() {
 void WriteBackSas(App& app) { SasWriteBack(app); }
 
 void PlayCorrectedFile(App& app) { PlayFile(app, app.correctedPath, 0, 0, app.correctedStart); }
+
+// WAV Range / Play Corrected plays the WAV range, or in Note mode the chosen notes' span.
+bool PlayCorrectedUsable(const App& app, CommandId) {
+  return !app.Has(Busy) && app.Has(WavOpen | SasOpen | WavSasMatch | PlayAvailable) &&
+         (app.Has(WavRangeSelected) || NotesChosenToPlay(app));
+}
 
 }  // namespace
 
@@ -76,6 +84,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   if (play && result.message == MessageId::None) {
     app.correctedPath = output;
     app.correctedStart = start;
+    app.correctedEnd = end;
   }
   if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
   // The saved file is measured at once; Play Corrected measures its file once it plays.
@@ -95,14 +104,17 @@ void PlayCorrectedCommand(App& app) {
     WriteBackSas(app);
     app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   }
-  if (app.flags & CorrectedTempCurrent) {
+  // In Note mode with notes chosen, their span; otherwise the WAV range.
+  std::uint32_t start = app.wav.rangeLeft;
+  std::uint32_t end = app.wav.rangeRight;
+  if (NotesChosenToPlay(app)) std::tie(start, end) = ChosenNotesSamples(app, app.wav.sampleCount);
+  if (start >= end) return;
+  if ((app.flags & CorrectedTempCurrent) && app.correctedStart == start && app.correctedEnd == end) {
     PlayCorrectedFile(app);
     return;
   }
   SetBusy(app, true);
   app.flags |= CorrectForPlayback;
-  const std::uint32_t start = app.wav.rangeLeft;
-  const std::uint32_t end = app.wav.rangeRight;
   CorrectRange(app, start, end);
   if (app.flags & CorrectedTempCurrent) {
     // The sound starts first; its buffers come back through the messages the measurement pumps.
@@ -119,8 +131,8 @@ constexpr CommandEntry Entries[] = {
     {CommandId::Correct, [](App& app, int, CommandId) { CorrectCommand(app); },
      WavOpen | SasOpen | WavSasMatch, true},
     // WAV Range / Play Corrected: the range rendered unless the temporary file is current.
-    {CommandId::PlayCorrected, [](App& app, int, CommandId) { PlayCorrectedCommand(app); },
-     WavOpen | SasOpen | WavRangeSelected | WavSasMatch | PlayAvailable, true},
+    {CommandId::PlayCorrected, [](App& app, int, CommandId) { PlayCorrectedCommand(app); }, 0, true,
+     NoToolbar, PlayCorrectedUsable},
 };
 
 }  // namespace

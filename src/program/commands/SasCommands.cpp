@@ -50,6 +50,7 @@ void SasOpenFile(App& app, const std::string& path) {
   const GeneralSettings before = app.settings;
   app.settings = app.sas.header.settings;
   app.flags |= SasOpen;
+  app.chosenNotes.clear();
 
   if (app.flags & WavOpen) {
     if (SasFitsWav(app.sas.header, app.wav)) {
@@ -135,6 +136,7 @@ void SasClose(App& app) {
   ClearCorrectionReport(app);
   app.pageNotes = CorrectionReport{};
   app.pageNotesStale = true;
+  app.chosenNotes.clear();
   // Edits a failed write-back could not save end with the file.
   Clear(app, SasCloseClears | SasPageDirty);
   ViewGeometry& geometry = app.geometry[SasView];

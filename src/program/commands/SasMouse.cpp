@@ -18,6 +18,7 @@
 
 #include "base/Instruments.h"
 #include "base/MessageId.h"
+#include "program/commands/NoteCommands.h"
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasMouseEdits.h"
 #include "program/commands/SasUndo.h"
@@ -50,7 +51,15 @@ constexpr int SplitterReach = 2;     // rows either side of the splitter that ta
 constexpr int SplitterMargin = 100;  // the splitter stays this far from the client's top and bottom
 constexpr int NoteColumns = 88;
 
-enum EditMode { Normal = 0, SetLink = 1, DeleteLink = 2, InRange = 3, Freehand = 4, Erase = 5 };
+enum EditMode {
+  Normal = 0,
+  SetLink = 1,
+  DeleteLink = 2,
+  InRange = 3,
+  Freehand = 4,
+  Erase = 5,
+  Note = NoteEdit
+};
 
 constexpr std::uint32_t SpanStates = DragFreeAmplitude | DragFreePitch | DragEraseAmplitude | DragErasePitch |
                                      DragLineAmplitude | DragLinePitch;
@@ -105,13 +114,17 @@ void ReadFollowingFrame(App& app) {
 
 bool SasEditable(App& app) { return app.Has(SasOpen) && SasEditAllowed(app); }
 
+// The cursor of an edit mode: the cursor table's slot of the same number for the first six,
+// Note's own for Note.
+CursorShape ModeCursor(int mode) { return mode == Note ? CursorShape::Note : static_cast<CursorShape>(mode); }
+
 void ShowCursorShape(App& app, int view, const Message& message) {
   CursorShape shape = CursorShape::Arrow;
   if (app.mouse.state & DragSplitter) {
     shape = SplitterCursor;
   } else if (view == SasView && !message.ctrl) {
     const bool overSplitter = app.mouse.state == 0 && NearSplitter(app, message.pos.y);
-    shape = overSplitter ? SplitterCursor : static_cast<CursorShape>(app.editMode);
+    shape = overSplitter ? SplitterCursor : ModeCursor(app.editMode);
   }
   app.ports.windows.SetCursor(shape);
 }
@@ -206,7 +219,10 @@ std::uint32_t InRangeState(App& app, int x, bool upper) {
 }
 
 // The drag a press in the SAS window starts by edit mode; the link modes act at once.
-std::uint32_t SasPressState(App& app, int x, int y, bool shift) {
+std::uint32_t SasPressState(App& app, const Message& message) {
+  const int x = message.pos.x;
+  const int y = message.pos.y;
+  const bool shift = message.shift;
   const bool upper = y < SplitterRow(app);
   const int plotTop = app.geometry[SasView].plotTop;
   switch (app.editMode) {
@@ -227,6 +243,9 @@ std::uint32_t SasPressState(App& app, int x, int y, bool shift) {
     case Erase:
       if (!SasEditable(app)) return DragCursor;
       return DragCursor | (upper ? DragEraseAmplitude : DragErasePitch);
+    case Note:
+      if (upper || !app.Has(SasOpen)) return DragCursor;
+      return NotePress(app, message);
     default:
       return DragCursor;
   }
@@ -269,7 +288,7 @@ void Press(App& app, int view, const Message& message) {
   } else if (NearSplitter(app, y)) {
     state = DragSplitter;
   } else {
-    state = SasPressState(app, x, y, message.shift);
+    state = SasPressState(app, message);
   }
   drag.state = state;
   drag.last = {x, y};
@@ -434,6 +453,7 @@ void Move(App& app, int view, const Message& message) {
   if (state & SpanStates) EditSpan(app, current);
   if (state & DragRangeAmplitude) ScaleRange(app, current.y);
   if (state & DragRangePitch) ShiftRange(app, current.y);
+  if (state & DragNote) NoteDragMove(app, message);
   // The straight-line variants keep the press point: each move draws from there.
   if (!(state & LineStates)) drag.last = current;
 }
@@ -484,6 +504,8 @@ void EndBand(App& app, int view) {
       } else {
         app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
       }
+      // In Note mode the band also chooses the notes it touches.
+      if (app.editMode == Note) ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
       UpdateCommandStates(app);
       break;
     }
@@ -536,6 +558,8 @@ void Release(App& app, bool shift) {
   }
   drag.state = 0;
   app.ports.windows.ReleaseMouse();
+  // The notes move through the file once the drag is over, like every other change made there.
+  if (state & DragNote) NoteDragEnd(app);
 }
 
 }  // namespace
@@ -566,10 +590,17 @@ void SasMouse(App& app, int view, const Message& message) {
 
 namespace {
 
-// The edit modes; each has its cursor in the cursor table.
+// The edit modes; each has its cursor in the cursor table. Note mode draws the pitch pane its
+// own way, so entering or leaving it draws the pane again.
 void SetEditMode(App& app, int, CommandId command) {
-  app.editMode = Id(command) - Id(CommandId::NormalMode);
-  app.ports.windows.SetCursor(static_cast<platform::CursorShape>(app.editMode));
+  const int mode = command == CommandId::NoteMode ? Note : Id(command) - Id(CommandId::NormalMode);
+  if ((mode == Note) != (app.editMode == Note)) {
+    app.redraw |= SasLowerBandRedraw;
+    app.ports.windows.Invalidate(SasView, nullptr);
+  }
+  app.editMode = mode;
+  app.ports.windows.SetCursor(ModeCursor(mode));
+  UpdateCommandStates(app);
 }
 
 constexpr CommandEntry Entries[] = {
@@ -579,6 +610,7 @@ constexpr CommandEntry Entries[] = {
     {CommandId::InRangeMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
     {CommandId::FreehandMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
     {CommandId::EraseMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    {CommandId::NoteMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "program/commands/CorrectCommands.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/NoiseCommands.h"
+#include "program/commands/NoteCommands.h"
 #include "program/commands/NoteRangeCommands.h"
 #include "program/commands/PulseShapeCommands.h"
 #include "program/commands/SasCommands.h"
@@ -97,14 +98,17 @@ constexpr CommandEntry Entries[] = {
 }  // namespace
 
 CommandTable MakeCommandTable() {
-  return CommandTableOf(
-      {WavCommandEntries(),          SynthesisCommandEntries(),       NoiseCommandEntries(),
-       CorrectCommandEntries(),      PlaybackCommandEntries(),        AudioSettingsCommandEntries(),
-       PulseShapeCommandEntries(),   BuildCommandEntries(),           SasCommandEntries(),
-       SasRangeCommandEntries(),     SasUndoCommandEntries(),         InTuneCommandEntries(),
-       NoteRangeCommandEntries(),    SasMouseCommandEntries(),        SettingsCommandEntries(),
-       SpectrumCommandEntries(),     WavViewCommandEntries(),         SasViewCommandEntries(),
-       SpectrumViewCommandEntries(), CorrectionMarksCommandEntries(), Entries});
+  return CommandTableOf({WavCommandEntries(),          SynthesisCommandEntries(),
+                         NoiseCommandEntries(),        CorrectCommandEntries(),
+                         PlaybackCommandEntries(),     AudioSettingsCommandEntries(),
+                         PulseShapeCommandEntries(),   BuildCommandEntries(),
+                         SasCommandEntries(),          SasRangeCommandEntries(),
+                         SasUndoCommandEntries(),      InTuneCommandEntries(),
+                         NoteRangeCommandEntries(),    SasMouseCommandEntries(),
+                         SettingsCommandEntries(),     SpectrumCommandEntries(),
+                         WavViewCommandEntries(),      SasViewCommandEntries(),
+                         SpectrumViewCommandEntries(), CorrectionMarksCommandEntries(),
+                         NoteCommandEntries(),         Entries});
 }
 
 std::intptr_t HandleCommand(App& app, int view, int command) {
@@ -123,8 +127,8 @@ void HandleKey(App& app, int view, int key) {
   using C = CommandId;
   static constexpr KeyCommands Table[] = {
       {k::Return, {C::Stop, C::Stop, C::Stop, C::Stop}},
-      {k::PageUp, {C::TimeStretch, None, C::FrequencyZoomIn, None}},
-      {k::PageDown, {C::TimeSqueeze, None, C::FrequencyZoomOut, None}},
+      {k::PageUp, {C::TimeStretch, C::NoteSemitoneUp, C::FrequencyZoomIn, None}},
+      {k::PageDown, {C::TimeSqueeze, C::NoteSemitoneDown, C::FrequencyZoomOut, None}},
       {k::Up, {C::ValueStretch, C::PitchStretch, None, None}},
       {k::Down, {C::ValueSqueeze, C::PitchSqueeze, None, None}},
       {'F', {C::ShowFft, C::SasRangeFind, None, None}},

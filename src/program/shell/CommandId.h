@@ -103,6 +103,14 @@ enum class CommandId : int {
   RepairOctaveJumps = 191,
   DetectNoteRange = 192,
   ShowNotes = 193,
+  // Note mode (F6) and what it does to the notes chosen in it.
+  NoteMode = 194,
+  SelectAllNotes = 195,    // Ctrl+A
+  NoteSemitoneUp = 196,    // Page Up in the SAS window
+  NoteSemitoneDown = 197,  // Page Down in the SAS window
+  NoteCentUp = 198,        // Ctrl+Page Up
+  NoteCentDown = 199,      // Ctrl+Page Down
+  ShapeNotes = 200,
 };
 
 constexpr int Id(CommandId command) { return static_cast<int>(command); }

@@ -20,6 +20,16 @@ struct SynthesisSession {
   std::unique_ptr<platform::DialogProcedure> procedure;
 };
 
+// The values of the Shape Notes dialog: the pitch centre's share toward the nearest note of the
+// last Snap to Scale's scale (not set: each note stays where its targets stand), the share of
+// the slow drift taken out and the vibrato kept, in percent.
+struct NoteShapeParams {
+  bool moveCentre = false;
+  double centre = 100;
+  double drift = 0;
+  double vibrato = 100;
+};
+
 struct DialogMemory {
   // The open General Settings dialog, so that keys and mouse in other windows can refresh its
   // note lists (FillSettingsControls); null while it is closed.
@@ -28,6 +38,8 @@ struct DialogMemory {
   SasRangeParams sasRangeParams;
   // The values of the Snap to Scale dialog, kept for the run of the program.
   ScaleSnapParams snapParams;
+  // The values of the Shape Notes dialog, kept for the run of the program.
+  NoteShapeParams noteShape;
   // The Wave Synthesis dialog and its parameters, kept for the run of the program.
   SynthesisSession synthesis;
   // The name buffer of the one file dialog record all file dialogs share (at most 259

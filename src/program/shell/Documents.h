@@ -66,6 +66,7 @@ struct OpenDocuments {
   std::string correctedPath;
   // The first sample of the range that file was rendered from.
   std::uint32_t correctedStart = 0;
+  std::uint32_t correctedEnd = 0;  // ... and the end of what it rendered
 };
 
 }  // namespace vocara

@@ -57,6 +57,7 @@ constexpr StringEntry StringTable[] = {
     {131, "Range Edit"},
     {132, "Free Hand Edit"},
     {133, "Erase Correction"},
+    {Id(CommandId::NoteMode), "Note Edit"},
     {141, "Set Time Scale = 1 Point per Frame"},
     {142, "Set Time Scale to Fit All"},
     {143, "Set Time Scale to Fit Selection"},
@@ -111,9 +112,18 @@ constexpr ButtonEntry WavButtons[] = {
     {Sep, 0, false, 0},  {35, 108, false, 0},
 };
 constexpr ButtonEntry SasButtons[] = {
-    {11, 128, false, 0}, {12, 129, false, 0}, {13, 130, false, 0}, {14, 131, false, 0},
-    {15, 132, false, 0}, {16, 133, false, 0}, {Sep, 0, false, 0},  {8, 151, false, 0},
-    {9, 152, false, 0},  {Sep, 0, false, 0},  {36, 127, false, 0},
+    {11, 128, false, 0},
+    {12, 129, false, 0},
+    {13, 130, false, 0},
+    {14, 131, false, 0},
+    {15, 132, false, 0},
+    {16, 133, false, 0},
+    {43, Id(CommandId::NoteMode), false, 0},
+    {Sep, 0, false, 0},
+    {8, 151, false, 0},
+    {9, 152, false, 0},
+    {Sep, 0, false, 0},
+    {36, 127, false, 0},
 };
 constexpr ButtonEntry MftButtons[] = {
     {36, 154, true, 0},
@@ -158,13 +168,17 @@ std::vector<MenuPopup> MainMenu() {
   editMode.kind = MenuItem::Kind::Submenu;
   editMode.label = "Edit &Mode";
   editMode.items = {
-      Item("&Normal", 128, g, "Esc"),          Item("Set &Time Link", 129, g, "F1"),
-      Item("&Delete Time Link", 130, g, "F2"), Item("&In Range", 131, g, "F3"),
-      Item("&Freehand", 132, g, "F4"),         Item("&Erase", 133, g, "F5"),
+      Item("&Normal", 128, g, "Esc"),
+      Item("Set &Time Link", 129, g, "F1"),
+      Item("&Delete Time Link", 130, g, "F2"),
+      Item("&In Range", 131, g, "F3"),
+      Item("&Freehand", 132, g, "F4"),
+      Item("&Erase", 133, g, "F5"),
+      Item("No&te", Id(CommandId::NoteMode), g, "F6"),
   };
-  // Each mode's item carries its toolbar button's image (11 .. 16).
+  // Each mode's item carries its toolbar button's image (11 .. 16, and 43 for Note).
   for (std::size_t mode = 0; mode < editMode.items.size(); ++mode)
-    editMode.items[mode].image = 11 + static_cast<int>(mode);
+    editMode.items[mode].image = mode < 6 ? 11 + static_cast<int>(mode) : 43;
   return {
       {"&WAV File",
        {Item("&Open", 100, on), Item("C&lose", 103, g), Separator(), Item("&Remove Noise", 104, g),
@@ -182,13 +196,29 @@ std::vector<MenuPopup> MainMenu() {
         Item("Set Ruler &Origin", 126, g, "O"), Separator(), editMode, Separator(),
         Item("Sync to &WAV", 127, g, "W")}},
       {"S&AS Range",
-       {Item("&Find", 134, g, "F"), Item("Set &Left", 135, g, "L"), Item("Set &Right", 136, g, "R"),
-        Item("Select &All", 137, g), Separator(), Item("Time Correct &Disable", 138, g, "D"),
-        Item("Time Correct &Enable", 139, g, "E"), Separator(), Item("&Global Edit", 140, g), Separator(),
-        Item("&Undo", Id(CommandId::Undo), g, "Ctrl+Z"), Item("Re&do", Id(CommandId::Redo), g, "Ctrl+Y"),
-        Separator(), Item("Snap to &Scale...", Id(CommandId::SnapToScale), g),
+       {Item("&Find", 134, g, "F"),
+        Item("Set &Left", 135, g, "L"),
+        Item("Set &Right", 136, g, "R"),
+        Item("Select &All", 137, g),
+        Separator(),
+        Item("Time Correct &Disable", 138, g, "D"),
+        Item("Time Correct &Enable", 139, g, "E"),
+        Separator(),
+        Item("&Global Edit", 140, g),
+        Separator(),
+        Item("&Undo", Id(CommandId::Undo), g, "Ctrl+Z"),
+        Item("Re&do", Id(CommandId::Redo), g, "Ctrl+Y"),
+        Separator(),
+        Item("Snap to &Scale...", Id(CommandId::SnapToScale), g),
         Item("Re-analyse Ra&nge...", Id(CommandId::Reanalyse), g),
-        Item("Repair &Octave Jumps", Id(CommandId::RepairOctaveJumps), g)}},
+        Item("Repair &Octave Jumps", Id(CommandId::RepairOctaveJumps), g),
+        Separator(),
+        Item("Select All Notes", Id(CommandId::SelectAllNotes), g, "Ctrl+A"),
+        Item("Notes U&p a Semitone", Id(CommandId::NoteSemitoneUp), g, "PgUp"),
+        Item("Notes Do&wn a Semitone", Id(CommandId::NoteSemitoneDown), g, "PgDn"),
+        Item("Notes Up a &Cent", Id(CommandId::NoteCentUp), g, "Ctrl+PgUp"),
+        Item("Notes Down a Cent", Id(CommandId::NoteCentDown), g, "Ctrl+PgDn"),
+        Item("S&hape Notes...", Id(CommandId::ShapeNotes), g)}},
       {"V&iew",
        {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"),
         CheckItem("Show &Notes", Id(CommandId::ShowNotes), true), Separator(),
@@ -235,6 +265,7 @@ std::vector<platform::Accelerator> AcceleratorTable() {
       {key::F1 + 2, 131},
       {key::F1 + 3, 132},
       {key::F1 + 4, 133},
+      {key::F1 + 5, Id(CommandId::NoteMode)},
       {key::F1 + 6, 116},
       {key::F1 + 7, 117},
       {key::F1 + 8, 118},
@@ -243,6 +274,10 @@ std::vector<platform::Accelerator> AcceleratorTable() {
       {'Z', Id(CommandId::Undo), true, false},
       {'Y', Id(CommandId::Redo), true, false},
       {'Z', Id(CommandId::Redo), true, true},
+      // The notes chosen in Note mode.
+      {'A', Id(CommandId::SelectAllNotes), true, false},
+      {key::PageUp, Id(CommandId::NoteCentUp), true, false},
+      {key::PageDown, Id(CommandId::NoteCentDown), true, false},
   };
 }
 

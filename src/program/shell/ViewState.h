@@ -70,6 +70,7 @@ enum DragBit : std::uint32_t {
   DragRangePitch = 0x40,      // in-range pitch shift
   DragEraseAmplitude = 0x80,  // amplitude corrections back to the analysis
   DragErasePitch = 0x100,     // pitch corrections back to the analysis
+  DragNote = 0x200,           // the chosen notes to another pitch (Note mode)
   DragLineAmplitude = 0x800,  // freehand amplitude as a straight line from the press (Shift)
   DragLinePitch = 0x1000,     // freehand pitch as a straight line from the press (Shift)
 };
@@ -100,7 +101,23 @@ struct MouseDrag {
   std::array<SasFrame, SasPageCapacity> backup{};  // page records at the press, by column
   std::array<double, SasPageCapacity> weights{};   // in-range pitch: share of the shift, from rangeFirst
   std::array<SasFrame, SasPageCapacity> shown{};   // the records a move changes, as drawn before it
+  // Note mode: the target centre of the note pressed (cents above A0) and the shift the drag
+  // has reached, as its outlines show it; a drag that moved the notes by nothing changes nothing.
+  double noteCentre = 0;
+  double noteCents = 0;
+  bool noteMoved = false;
 };
+
+// A note chosen in Note mode: its frames first <= i < end of the SAS as the page's listing gave
+// them (a note cut by the page's edge is chosen as a whole when it is changed).
+struct NoteSpan {
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  friend bool operator==(const NoteSpan&, const NoteSpan&) = default;
+};
+
+// The edit modes by number; the first six are the SAS window's from the start, Note the seventh.
+enum EditModeNumber : int { NormalEdit = 0, NoteEdit = 6 };
 
 // Metrics measured once at start and shared by layout and drawing.
 struct LayoutMetrics {
@@ -124,7 +141,10 @@ struct WindowStates {
   std::array<RasterImage, ViewCount> images;
   // How each window is shown again when busy mode ends.
   std::array<platform::ShowCommand, ViewCount> busyShow{};
-  int editMode = 0;  // 0 Normal .. 5 Erase
+  int editMode = 0;  // 0 Normal .. 5 Erase, 6 Note
+  // The notes chosen in Note mode, sorted by frame and apart; kept while the SAS stays open,
+  // also when scrolled off the page.
+  std::vector<NoteSpan> chosenNotes;
   view::WavView wavView;
   view::SasView sasView;
   view::FftView fftView;

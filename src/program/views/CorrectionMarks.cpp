@@ -113,12 +113,14 @@ void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, in
 
 void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows) {
-  if (!app.showNotes || app.correctionReportShown || app.pageNotesStale) return;
+  // Note mode draws the notes as bars of its own (NoteLayer).
+  if (!app.showNotes || app.correctionReportShown || app.pageNotesStale || app.editMode == NoteEdit) return;
   DrawPitchMarks(app, canvas, first, end, columns, rows, app.pageNotes.notes, NoteMarkColour, SungNoteMark);
 }
 
 void RefreshPageNotes(App& app) {
-  if (!app.pageNotesStale || !app.showNotes || app.correctionReportShown || app.Has(Busy)) return;
+  const bool shown = (app.showNotes && !app.correctionReportShown) || app.editMode == NoteEdit;
+  if (!app.pageNotesStale || !shown || app.Has(Busy)) return;
   app.pageNotesStale = false;
   SasDocument& sas = app.sas;
   // The page's frames as samples of the recording the SAS was built from.

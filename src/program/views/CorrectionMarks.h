@@ -39,14 +39,14 @@ struct PitchRows {
 // The correction marks: nothing without a shown report.
 void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                          const PitchRows& rows);
-// The notes as sung: nothing while Show Notes is off, a correction report is shown or the page's
-// notes have not been listed since the page was read.
+// The notes as sung: nothing while Show Notes is off, a correction report is shown, Note mode
+// shows the notes its own way or the page's notes have not been listed since the page was read.
 void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows);
 
 // Lists the notes of the page shown into app.pageNotes (ListNotes over the page's frames) when
-// they are stale and would be drawn. Not while busy: the operation may be changing the file, and
-// the marks wait for the paint after it. A listing that fails leaves no notes.
+// they are stale and would be drawn (as marks, or in Note mode as its bars). Not while busy: the operation
+// may be changing the file, and the marks wait for the paint after it. A listing that fails leaves no notes.
 void RefreshPageNotes(App& app);
 
 // The gate of Show Notes: a SAS open and not busy.

@@ -20,6 +20,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
 #include "program/views/CorrectionMarks.h"
+#include "program/views/NoteLayer.h"
 #include "program/views/SasView.h"
 #include "program/views/SpectrumViews.h"
 #include "program/views/WavView.h"
@@ -48,12 +49,6 @@ struct Band {
   int top;
   int bottom;
 };
-
-// A column count the drawing loops may use: the data, the window and the 1281-entry arrays.
-int PlotColumns(const App& app, int view) {
-  const int dataWidth = app.geometry[static_cast<std::size_t>(view)].dataWidth;
-  return std::clamp(std::min(dataWidth, ViewWidth(app, view)), 0, MaxPlotColumns);
-}
 
 int SelectionColumn(double column, int columns) {
   return static_cast<int>(std::clamp(column, 0.0, static_cast<double>(columns)));
@@ -147,6 +142,7 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
   const PitchRows rows{top, bottom, scale, base};
   DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
   DrawNoteMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
+  DrawNoteLayer(app, canvas, first, columns, PlotColumns(app, SasView), rows);
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
@@ -192,6 +188,11 @@ platform::Rect StatusStrip(const App& app, int view) {
 }
 
 }  // namespace
+
+int PlotColumns(const App& app, int view) {
+  const int dataWidth = app.geometry[static_cast<std::size_t>(view)].dataWidth;
+  return std::clamp(std::min(dataWidth, ViewWidth(app, view)), 0, MaxPlotColumns);
+}
 
 void PaintWindow(App& app, int view, const platform::Rect& rect) {
   if (view < 0 || view >= ViewCount) return;

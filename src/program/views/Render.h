@@ -53,6 +53,9 @@ void MoveProgressCursor(App& app, std::uint64_t position);
 // The Left and Right keys: the cursor one column to the left (-1) or right (+1).
 void CursorStep(App& app, int view, int step);
 
+// A column count the drawing loops may use: the data, the window and the 1281-entry arrays.
+int PlotColumns(const App& app, int view);
+
 // Rows per peak-to-peak unit in the SAS amplitude pane (the upper control's scale).
 double SasAmplitudeScale(const WindowStates& windows);
 // Pitch bars stand on the pitch pane's bottom row; the base shifts them so that the centre note

@@ -94,7 +94,7 @@ TEST_F(ProgramSmokeTest, StartUpShowsOnlyTheWavWindowWithItsMenuAndToolbars) {
   Flatten(popups[3]->menu(), "", sasFile);
   EXPECT_NE(std::find(sasFile.begin(), sasFile.end(), "  &Normal\tEsc"), sasFile.end());
 
-  const std::vector<qsizetype> entries{17, 11, 26, 1};
+  const std::vector<qsizetype> entries{17, 12, 26, 1};
   for (int view = 0; view < 4; ++view) {
     const std::vector<platform::ToolbarButton> buttons = ToolbarOf(view);
     ASSERT_EQ(Window(view)->ToolBar()->actions().size(), entries[static_cast<std::size_t>(view)]) << view;

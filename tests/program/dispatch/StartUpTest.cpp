@@ -25,7 +25,7 @@ using StartUpTest = AppTest;
 TEST_F(StartUpTest, CreatesFourWindowsAndShowsOnlyTheWavWindow) {
   ASSERT_TRUE(ProgramStart(app, ""));
   const char* titles[] = {"WAV", "SAS", "FFT", "MFT"};
-  const std::size_t buttons[] = {17, 11, 26, 1};
+  const std::size_t buttons[] = {17, 12, 26, 1};
   for (int v = 0; v < ViewCount; ++v) {
     const FakeWindow& w = fake.windows.views[v];
     EXPECT_EQ(std::tuple(w.created, w.title, w.spec.toolbar.size(), w.spec.menu.empty(), w.state),

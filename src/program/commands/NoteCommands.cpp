@@ -1,0 +1,344 @@
+#include "program/commands/NoteCommands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "base/NumberText.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/NoteShift.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
+#include "program/commands/SasFileOperation.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/DialogFields.h"
+#include "program/shell/SasPage.h"
+#include "program/views/CorrectionMarks.h"
+#include "program/views/NoteLayer.h"
+
+namespace vocara {
+namespace {
+
+using platform::ControlKind;
+using platform::DialogHandle;
+
+// Shape Notes dialog ids.
+enum : int { CheckCentre = 101, FieldCentre, FieldDrift, FieldVibrato };
+
+double TargetCentreOf(const NoteReport& note) {
+  return note.note * 100.0 + (std::isfinite(note.targetCents) ? note.targetCents : note.centreCents);
+}
+
+void RedrawNotes(App& app) {
+  app.redraw |= SasLowerBandRedraw;
+  app.ports.windows.Invalidate(SasView, nullptr);
+  UpdateCommandStates(app);
+}
+
+// The take's notes as sung, over the whole file: a note is changed as a whole wherever the page
+// cut it.
+bool ListTake(App& app, CorrectionReport& listing) {
+  const std::uint64_t samples = std::uint64_t{app.sas.header.frameCount} * app.sas.header.frameLength;
+  const ReportRequest request{0, static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, UINT32_MAX)),
+                              false};
+  return ListNotes(app.sas, request, listing);
+}
+
+bool Overlaps(const NoteSpan& span, std::uint32_t first, std::uint32_t end) {
+  return span.first < end && first < span.end;
+}
+
+// The notes of the listing that overlap a chosen note.
+std::vector<NoteReport> ChosenWhole(const CorrectionReport& listing, const std::vector<NoteSpan>& chosen) {
+  std::vector<NoteReport> notes;
+  for (const NoteReport& note : listing.notes) {
+    const bool taken = std::any_of(chosen.begin(), chosen.end(), [&](const NoteSpan& span) {
+      return Overlaps(span, note.firstFrame, note.endFrame);
+    });
+    if (taken) notes.push_back(note);
+  }
+  return notes;
+}
+
+using NoteChange = std::function<bool(const std::vector<NoteReport>& notes, const FrameChangeSink& sink)>;
+
+// One change of the chosen notes through the file, as one undo action: the notes found again
+// over the whole take after the page's edits are written back, and changed whole. Afterwards
+// the choice holds those whole notes.
+void ChangeChosenNotes(App& app, const NoteChange& change) {
+  if (app.chosenNotes.empty() || !SasEditAllowed(app)) return;
+  // The write-back that runs first also brings the silence threshold in force into the file's
+  // settings copy, which the engine finds the notes with.
+  app.flags |= SasPageDirty;
+  std::vector<NoteSpan> whole;
+  const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    CorrectionReport listing;
+    if (!ListTake(app, listing)) return FileOperationEnd::Failed;
+    const std::vector<NoteReport> notes = ChosenWhole(listing, app.chosenNotes);
+    for (const NoteReport& note : notes) whole.push_back({note.firstFrame, note.endFrame});
+    return DoneOrFailed(change(notes, sink));
+  });
+  if (done && !whole.empty()) app.chosenNotes = std::move(whole);
+  UpdateCommandStates(app);
+}
+
+std::vector<NoteShift> ShiftsOf(const std::vector<NoteReport>& notes, double cents) {
+  std::vector<NoteShift> shifts;
+  for (const NoteReport& note : notes) shifts.push_back({note.firstFrame, note.endFrame, cents});
+  return shifts;
+}
+
+void ShiftChosenNotes(App& app, double cents) {
+  if (cents == 0) return;
+  const double retune = app.snapParams.retuneMs;
+  ChangeChosenNotes(app,
+                    [&app, cents, retune](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+                      return SasShiftNotes(app.sas, ShiftsOf(notes, cents), retune, sink);
+                    });
+}
+
+// Shape Notes: the drift and vibrato reshaped where the notes stand, then with the centre set
+// each note's target centre moved the share toward the nearest note of the scale from its
+// centre as sung (0: as sung).
+void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
+  const ScaleSnapParams scale = app.snapParams;
+  ChangeChosenNotes(
+      app, [&app, shape, scale](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+        std::vector<NoteShift> spans = ShiftsOf(notes, 0);
+        if ((shape.drift != 0 || shape.vibrato != 100) &&
+            !SasShapeNotes(app.sas, spans, shape.drift, shape.vibrato, sink))
+          return false;
+        if (!shape.moveCentre) return true;
+        std::vector<NoteShift> shifts;
+        for (const NoteReport& note : notes) {
+          const double sung = note.note * 100.0 + note.centreCents;
+          if (!std::isfinite(sung)) continue;
+          const double wanted = sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
+          shifts.push_back({note.firstFrame, note.endFrame, wanted - TargetCentreOf(note)});
+        }
+        return SasShiftNotes(app.sas, std::move(shifts), scale.retuneMs, sink);
+      });
+}
+
+void ChooseSpan(std::vector<NoteSpan>& chosen, NoteSpan span) {
+  std::erase_if(chosen, [&](const NoteSpan& s) { return Overlaps(s, span.first, span.end); });
+  chosen.insert(std::upper_bound(chosen.begin(), chosen.end(), span,
+                                 [](const NoteSpan& a, const NoteSpan& b) { return a.first < b.first; }),
+                span);
+}
+
+void ShowShapeParams(DialogHandle& dialog, const NoteShapeParams& shape) {
+  dialog.SetChecked(CheckCentre, shape.moveCentre);
+  WriteNumberField(dialog, FieldCentre, shape.centre, 2);
+  dialog.SetEnabled(FieldCentre, shape.moveCentre);
+  WriteNumberField(dialog, FieldDrift, shape.drift, 2);
+  WriteNumberField(dialog, FieldVibrato, shape.vibrato, 2);
+}
+
+class ShapeProcedure final : public platform::DialogProcedure {
+ public:
+  explicit ShapeProcedure(NoteShapeParams& shape) : shape_(shape) {}
+  bool accepted = false;
+
+  void OnInit(DialogHandle& dialog) override { ShowShapeParams(dialog, shape_); }
+  void OnCommand(DialogHandle& dialog, int id) override {
+    switch (id) {
+      case CheckCentre:
+        dialog.SetEnabled(FieldCentre, dialog.IsChecked(CheckCentre));
+        break;
+      case platform::DialogOk:
+        shape_.moveCentre = dialog.IsChecked(CheckCentre);
+        shape_.centre = ReadNumberField(dialog, FieldCentre, 0, 100);
+        shape_.drift = ReadNumberField(dialog, FieldDrift, 0, 100);
+        shape_.vibrato = ReadNumberField(dialog, FieldVibrato, 0, MaxVibrato);
+        accepted = true;
+        dialog.End(platform::DialogOk);
+        break;
+      case platform::DialogCancel:
+        dialog.End(platform::DialogCancel);
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  NoteShapeParams& shape_;
+};
+
+bool NoteModeUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == NoteEdit; }
+
+bool ChosenUsable(const App& app, CommandId) { return NoteModeUsable(app) && !app.chosenNotes.empty(); }
+
+void SelectAllNotes(App& app) {
+  CorrectionReport listing;
+  if (!ListTake(app, listing)) return;
+  const SasRange& range = app.sas.range;
+  const bool ranged = app.Has(SasRangeSelected) && range.right > range.left && range.left >= 0;
+  app.chosenNotes.clear();
+  for (const NoteReport& note : listing.notes) {
+    if (ranged && !Overlaps({note.firstFrame, note.endFrame}, static_cast<std::uint32_t>(range.left),
+                            static_cast<std::uint32_t>(range.right)))
+      continue;
+    app.chosenNotes.push_back({note.firstFrame, note.endFrame});
+  }
+  RedrawNotes(app);
+}
+
+void ShapeNotesCommand(App& app, int view) {
+  NoteShapeParams shape = app.noteShape;
+  ShapeProcedure procedure(shape);
+  app.ports.dialogs.RunModal(view, ShapeNotesDialogTemplate(), procedure);
+  if (!procedure.accepted) return;
+  app.noteShape = shape;
+  ShapeChosenNotes(app, shape);
+}
+
+void NudgeCommand(App& app, int, CommandId command) {
+  switch (command) {
+    case CommandId::NoteSemitoneUp:
+      ShiftChosenNotes(app, 100);
+      break;
+    case CommandId::NoteSemitoneDown:
+      ShiftChosenNotes(app, -100);
+      break;
+    case CommandId::NoteCentUp:
+      ShiftChosenNotes(app, 1);
+      break;
+    case CommandId::NoteCentDown:
+      ShiftChosenNotes(app, -1);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+double NoteDragCents(double centre, double raw, bool free) {
+  if (!std::isfinite(raw)) return 0;
+  if (free || !std::isfinite(centre)) return std::round(raw);
+  // Less than half a semitone away the note stays where it is: a press that wavers by a row
+  // moves nothing.
+  if (std::abs(raw) < 50) return 0;
+  return std::round((centre + raw) / 100.0) * 100.0 - centre;
+}
+
+std::uint32_t NotePress(App& app, const platform::Message& message) {
+  RefreshPageNotes(app);
+  const int index = NoteAtPoint(app, message.pos.x, message.pos.y);
+  std::vector<NoteSpan>& chosen = app.chosenNotes;
+  if (index < 0) {
+    if (!message.shift && !chosen.empty()) {
+      chosen.clear();
+      RedrawNotes(app);
+    }
+    return DragCursor;
+  }
+  const NoteReport& note = app.pageNotes.notes[static_cast<std::size_t>(index)];
+  const NoteSpan span{note.firstFrame, note.endFrame};
+  const bool wasChosen = PageNoteChosen(app, index);
+  if (message.shift && wasChosen) {
+    std::erase_if(chosen, [&](const NoteSpan& s) { return Overlaps(s, span.first, span.end); });
+    RedrawNotes(app);
+    return 0;
+  }
+  if (message.shift) {
+    ChooseSpan(chosen, span);
+  } else if (!wasChosen) {
+    chosen.assign(1, span);
+  }
+  RedrawNotes(app);
+  MouseDrag& drag = app.mouse;
+  drag.pressY = message.pos.y;
+  drag.noteCentre = TargetCentreOf(note);
+  drag.noteCents = 0;
+  drag.noteMoved = false;
+  return DragNote;
+}
+
+void NoteDragMove(App& app, const platform::Message& message) {
+  MouseDrag& drag = app.mouse;
+  const double scale = app.sasView.pitchScale;
+  if (!(scale > 0)) return;
+  const double cents = NoteDragCents(drag.noteCentre, (drag.pressY - message.pos.y) / scale, message.alt);
+  if (drag.noteMoved && cents == drag.noteCents) return;
+  if (drag.noteMoved) ToggleNoteOutlines(app, drag.noteCents);
+  drag.noteCents = cents;
+  drag.noteMoved = true;
+  ToggleNoteOutlines(app, cents);
+}
+
+void NoteDragEnd(App& app) {
+  MouseDrag& drag = app.mouse;
+  const bool moved = drag.noteMoved && drag.noteCents != 0;
+  // From here on no paint draws the outlines again.
+  drag.noteMoved = false;
+  RedrawNotes(app);
+  if (moved) ShiftChosenNotes(app, drag.noteCents);
+}
+
+void ChooseNotesInColumns(App& app, int left, int right) {
+  const std::int64_t first = std::int64_t{app.sas.firstFrame} + left;
+  const std::int64_t end = std::int64_t{app.sas.firstFrame} + right;
+  app.chosenNotes.clear();
+  for (const NoteReport& note : app.pageNotes.notes) {
+    if (std::int64_t{note.firstFrame} < end && first < std::int64_t{note.endFrame})
+      app.chosenNotes.push_back({note.firstFrame, note.endFrame});
+  }
+  RedrawNotes(app);
+}
+
+bool NotesChosenToPlay(const WindowStates& windows) {
+  return windows.editMode == NoteEdit && !windows.chosenNotes.empty();
+}
+
+std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::uint32_t sampleCount) {
+  if (app.chosenNotes.empty()) return {0, 0};
+  const std::uint64_t frameLength = app.sas.header.frameLength;
+  const auto sample = [&](std::uint32_t frame) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(frame * frameLength, sampleCount));
+  };
+  return {sample(app.chosenNotes.front().first), sample(app.chosenNotes.back().end)};
+}
+
+platform::DialogTemplate ShapeNotesDialogTemplate() {
+  platform::DialogTemplate dialog;
+  dialog.title = "Shape Notes";
+  dialog.width = 180;
+  dialog.height = 96;
+  dialog.controls = {
+      {CheckCentre, ControlKind::CheckBox, "Pitch centre to the scale (%)", 8, 8, 120, 12},
+      {FieldCentre, ControlKind::Edit, "", 132, 8, 40, 12},
+      {-1, ControlKind::Label, "Drift (%)", 8, 28, 100, 8},
+      {FieldDrift, ControlKind::Edit, "", 132, 26, 40, 12},
+      {-1, ControlKind::Label, "Vibrato (%)", 8, 46, 100, 8},
+      {FieldVibrato, ControlKind::Edit, "", 132, 44, 40, 12},
+      {platform::DialogOk, ControlKind::DefaultButton, "OK", 36, 74, 56, 14},
+      {platform::DialogCancel, ControlKind::Button, "Cancel", 100, 74, 56, 14},
+  };
+  return dialog;
+}
+
+namespace {
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::SelectAllNotes, [](App& app, int, CommandId) { SelectAllNotes(app); }, 0, true, NoToolbar,
+     [](const App& app, CommandId) { return NoteModeUsable(app); }},
+    {CommandId::NoteSemitoneUp, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
+    {CommandId::NoteSemitoneDown, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
+    {CommandId::NoteCentUp, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
+    {CommandId::NoteCentDown, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
+    {CommandId::ShapeNotes, [](App& app, int view, CommandId) { ShapeNotesCommand(app, view); }, 0, true,
+     NoToolbar, ChosenUsable},
+};
+
+}  // namespace
+
+std::span<const CommandEntry> NoteCommandEntries() { return Entries; }
+
+}  // namespace vocara

@@ -1,0 +1,304 @@
+// Note mode in the running program, on the fake platform, over a sung melody built into a SAS:
+// a note clicked, dragged two semitone rows up and released changes exactly that note and its
+// ramps, its centre onto a semitone; Shape Notes with vibrato 0 flattens only that note; two
+// undos give the file back byte for byte; F8 renders the chosen notes' span anew. Then the ways
+// of choosing (Shift, Ctrl band, Ctrl+A, a click beside the notes), the nudge keys, Alt's free
+// drag, a drag that ends where it began, and a read-only SAS.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/Instruments.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "platform/Keys.h"
+#include "program/commands/NoteCommands.h"
+#include "program/dispatch/StartUp.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
+#include "program/shell/ViewGeometry.h"
+#include "program/views/NoteLayer.h"
+#include "support/AppFixture.h"
+#include "support/Recordings.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+using platform::MessageKind;
+
+// C4 D4 E4 G4 A4, each sung off its key, joined by glides: one voiced run.
+const std::vector<SungNote> Melody{
+    {60, 30, 0.6}, {62, -25, 0.6}, {64, -40, 0.6}, {67, -35, 0.6}, {69, 20, 0.6}};
+
+double Target(const SasFrame& frame) { return frame.targetPitch & TargetPitchMask; }
+
+class NoteCommandsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    fake.audio.outputs = {"speakers"};
+    ASSERT_TRUE(ProgramStart(app, ""));
+    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, SungMelody(Melody))));
+    sasPath = dir.File("take.sas");
+    WavDocument document;
+    ASSERT_EQ(WavOpenDocument(document, wavPath).message, MessageId::None);
+    ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sasPath, {}).result, LongOperationResult::Done);
+    document.file.Close();
+    original = ReadFile(sasPath);
+  }
+  void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+  // Both files open, the SAS window wide enough for the whole take on one page, the pitch pane
+  // centred on E4, Note mode on.
+  void OpenInNoteMode() {
+    OpenDocumentByName(app, wavPath);
+    OpenDocumentByName(app, sasPath);
+    ASSERT_TRUE(app.Has(WavOpen | SasOpen | WavSasMatch));
+    Resize(SasView, 1200 + ScrollControlWidth, 900);
+    ASSERT_GE(app.sas.pageCount, static_cast<int>(app.sas.header.frameCount));
+    app.sasView.lower.position = NoteCount - 1 - 43;  // E4
+    Command(SasView, Id(CommandId::NoteMode));
+    RepaintSas();
+    ASSERT_EQ(app.pageNotes.notes.size(), Melody.size());
+  }
+  void RepaintSas() {
+    app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+    Paint(SasView);
+  }
+  // The point on the middle of the held part of note k, on its target bar.
+  platform::Point OnNote(std::size_t k) {
+    const NoteReport& note = app.pageNotes.notes.at(k);
+    const PitchRows rows = SasPitchRows(app);
+    const double centre = note.note * 100.0 + note.targetCents;
+    const int x = static_cast<int>((note.heldFirst + note.heldEnd) / 2 - app.sas.pageFirst);
+    return {x, rows.bottom - static_cast<int>(std::trunc(centre * rows.scale - rows.base))};
+  }
+  int SemitoneRows(int semitones) const {
+    return static_cast<int>(std::lround(semitones * 100 * app.sasView.pitchScale));
+  }
+  void Drag(platform::Point from, int rows, bool alt = false) {
+    Mouse(MessageKind::LeftDown, SasView, from);
+    for (int step = 1; step <= 5; ++step) {
+      platform::Message move = Msg(MessageKind::MouseMove);
+      move.pos = {from.x, from.y - rows * step / 5};
+      move.alt = alt;
+      sink.Dispatch(SasView, move);
+    }
+    Mouse(MessageKind::LeftUp, SasView, {from.x, from.y - rows});
+  }
+  // Hands both buffers back, which ends a playback shorter than one buffer.
+  void PlayOut() {
+    for (int buffer = 0; buffer < 2; ++buffer) {
+      platform::Message done = Msg(MessageKind::WaveOutDone);
+      done.device = fake.audio.openOutput;
+      done.buffer = buffer;
+      sink.Dispatch(WavView, done);
+    }
+  }
+  NoteSpan SpanOf(std::size_t k) const {
+    return {app.pageNotes.notes.at(k).firstFrame, app.pageNotes.notes.at(k).endFrame};
+  }
+  CorrectionReport Listing() {
+    SasDocument document;
+    EXPECT_EQ(SasOpenDocument(document, sasPath, SasAccess::ReadOnly), MessageId::None);
+    CorrectionReport listing;
+    EXPECT_TRUE(
+        ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
+    return listing;
+  }
+  // The frames whose records differ between two readings of the file.
+  static std::vector<std::uint32_t> Changed(const std::vector<SasFrame>& a, const std::vector<SasFrame>& b) {
+    std::vector<std::uint32_t> changed;
+    for (std::uint32_t i = 0; i < std::min(a.size(), b.size()); ++i)
+      if (!(a[i] == b[i])) changed.push_back(i);
+    return changed;
+  }
+  // Half the 40 ms retune on either side of a note, and a frame for the rounding.
+  std::uint32_t Ramp() const {
+    return static_cast<std::uint32_t>(std::lround(0.04 * SasFrameRate(app.sas.header)) / 2 + 1);
+  }
+
+  std::filesystem::path startDirectory = std::filesystem::current_path();
+  std::string wavPath;
+  std::string sasPath;
+  std::string original;
+};
+
+TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
+  OpenInNoteMode();
+  EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Note);
+  const NoteReport third = app.pageNotes.notes[2];
+  const std::vector<SasFrame> before = ReadSasFrames(sasPath);
+
+  // Click the third note and drag it up two semitone rows.
+  Drag(OnNote(2), SemitoneRows(2));
+  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
+  const std::vector<SasFrame> dragged = ReadSasFrames(sasPath);
+  const std::vector<std::uint32_t> changed = Changed(before, dragged);
+  ASSERT_FALSE(changed.empty());
+  EXPECT_GE(changed.front() + Ramp(), third.firstFrame);
+  EXPECT_LT(changed.back(), third.endFrame + Ramp());
+  // The held part moved by one offset, its centre onto a semitone two above the sung one's.
+  const std::uint32_t from = third.heldFirst + Ramp();
+  const std::uint32_t to = third.heldEnd - Ramp();
+  ASSERT_LT(from, to);
+  const double offset = Target(dragged[from]) - Target(before[from]);
+  for (std::uint32_t i = from; i < to; ++i) {
+    if (!(before[i].targetPitch & TimeCorrectionOffBit)) {
+      EXPECT_EQ(Target(dragged[i]) - Target(before[i]), offset) << i;
+    }
+  }
+  const NoteReport moved = Listing().notes.at(2);
+  EXPECT_NEAR(moved.note * 100.0 + moved.targetCents, 4500, 1);  // E4 sung 40 cents flat, up to F#4
+
+  // F8 with the note chosen: its span rendered and played, without a WAV range.
+  std::filesystem::current_path(dir.Path());
+  EXPECT_FALSE(app.Has(WavRangeSelected));
+  EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
+  Command(SasView, Id(CommandId::PlayCorrected));
+  const auto span = ChosenNotesSamples(app, app.wav.sampleCount);
+  EXPECT_EQ(span.first, third.firstFrame * app.sas.header.frameLength);
+  EXPECT_EQ(std::pair(app.correctedStart, app.correctedEnd), span);
+  ASSERT_TRUE(app.Has(CorrectedTempCurrent));
+  const std::string firstRender = ReadFile(app.correctedPath);
+  PlayOut();
+
+  // Vibrato 0 %: only that note is flattened, and F8 renders anew.
+  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    dialog.SetText(104, "0");
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, Id(CommandId::ShapeNotes));
+  const std::vector<SasFrame> shaped = ReadSasFrames(sasPath);
+  const std::vector<std::uint32_t> flattened = Changed(dragged, shaped);
+  ASSERT_FALSE(flattened.empty());
+  EXPECT_GE(flattened.front(), third.firstFrame);
+  EXPECT_LT(flattened.back(), third.endFrame);
+  // Over the middle half of the held part, away from the fades at the note's edges, the swing
+  // is a fraction of the one sung.
+  const auto swing = [&](const std::vector<SasFrame>& frames) {
+    const std::uint32_t quarter = (third.heldEnd - third.heldFirst) / 4;
+    double low = 1e9;
+    double high = -1e9;
+    for (std::uint32_t i = third.heldFirst + quarter; i < third.heldEnd - quarter; ++i) {
+      low = std::min(low, Target(frames[i]));
+      high = std::max(high, Target(frames[i]));
+    }
+    return high - low;
+  };
+  EXPECT_GT(swing(dragged), 40);
+  EXPECT_LT(swing(shaped), 0.2 * swing(dragged));
+  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+  Command(SasView, Id(CommandId::PlayCorrected));
+  EXPECT_TRUE(app.Has(CorrectedTempCurrent));
+  EXPECT_TRUE(ReadFile(app.correctedPath) != firstRender) << "rendered anew";
+
+  // Two undos: the file as built, byte for byte.
+  Command(SasView, Id(CommandId::Undo));
+  Command(SasView, Id(CommandId::Undo));
+  EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
+}
+
+TEST_F(NoteCommandsTest, ChoosingNotes) {
+  OpenInNoteMode();
+  Mouse(MessageKind::LeftDown, SasView, OnNote(1));
+  Mouse(MessageKind::LeftUp, SasView, OnNote(1));
+  Mouse(MessageKind::LeftDown, SasView, OnNote(3), false, true);  // Shift adds
+  Mouse(MessageKind::LeftUp, SasView, OnNote(3), false, true);
+  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(1), SpanOf(3)}));
+  Mouse(MessageKind::LeftDown, SasView, OnNote(1), false, true);  // and takes away
+  Mouse(MessageKind::LeftUp, SasView, OnNote(1), false, true);
+  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(3)}));
+
+  // The chosen note is drawn in the highlight colour, the others not.
+  RepaintSas();
+  const auto filled = [&](std::size_t k) {
+    const platform::Point at = OnNote(k);
+    return app.images[SasView].Pixel(at.x, at.y);
+  };
+  EXPECT_EQ(filled(3), ChosenNoteFill.Pixel());
+  EXPECT_EQ(filled(2), NoteBarFill.Pixel());
+
+  // A Ctrl band chooses the notes it touches.
+  const platform::Point a = OnNote(0);
+  const platform::Point b = OnNote(2);
+  Mouse(MessageKind::LeftDown, SasView, a, true);
+  Mouse(MessageKind::MouseMove, SasView, b, true);
+  Mouse(MessageKind::LeftUp, SasView, b, true);
+  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(0), SpanOf(1), SpanOf(2)}));
+
+  // Ctrl+A: the notes of the SAS range (the band set it), then with no range every note.
+  Command(SasView, Id(CommandId::SelectAllNotes));
+  EXPECT_EQ(app.chosenNotes.size(), 3u);
+  app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
+  Command(SasView, Id(CommandId::SelectAllNotes));
+  EXPECT_EQ(app.chosenNotes.size(), Melody.size());
+
+  // A click beside every note takes the choice away; the nudge commands grey.
+  Mouse(MessageKind::LeftDown, SasView, {OnNote(2).x, SasPitchRows(app).top + 3});
+  Mouse(MessageKind::LeftUp, SasView, {OnNote(2).x, SasPitchRows(app).top + 3});
+  EXPECT_TRUE(app.chosenNotes.empty());
+  EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::NoteSemitoneUp)]);
+  EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
+
+  // Outside Note mode no bars are drawn, and Esc leaves the mode.
+  Command(SasView, Id(CommandId::NormalMode));
+  RepaintSas();
+  EXPECT_NE(filled(2), NoteBarFill.Pixel());
+}
+
+TEST_F(NoteCommandsTest, NudgesAltDragAndDragsThatChangeNothing) {
+  OpenInNoteMode();
+  const double sung = app.pageNotes.notes[1].note * 100.0 + app.pageNotes.notes[1].targetCents;
+  const auto centre = [&] {
+    const NoteReport note = Listing().notes.at(1);
+    return note.note * 100.0 + note.targetCents;
+  };
+  // A drag back to where it began, and a press on a note without a move, change nothing.
+  Drag(OnNote(1), 0);
+  EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
+
+  Key(SasView, platform::key::PageUp);  // a semitone up
+  EXPECT_NEAR(centre(), sung + 100, 1);
+  Command(SasView, Id(CommandId::NoteCentDown));  // Ctrl+Page Down
+  Command(SasView, Id(CommandId::NoteCentDown));
+  EXPECT_NEAR(centre(), sung + 98, 1);
+  Key(SasView, platform::key::PageDown);
+  EXPECT_NEAR(centre(), sung - 2, 1);
+
+  // Alt: free, in whole cents (13 rows).
+  RepaintSas();
+  const double start = centre();
+  Drag(OnNote(1), 13, true);
+  EXPECT_NEAR(centre(), start + std::round(13 / app.sasView.pitchScale), 1);
+  EXPECT_EQ(NoteDragCents(4260, 52.4, true), 52);
+  EXPECT_EQ(NoteDragCents(4260, 52.4, false), 40);
+  EXPECT_EQ(NoteDragCents(4260, -60, false), -60);
+  EXPECT_EQ(NoteDragCents(4260, -49, false), 0) << "less than half a semitone";
+
+  // Four nudges and a drag: five undos give the file back.
+  for (int k = 0; k < 5; ++k) Command(SasView, Id(CommandId::Undo));
+  EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
+}
+
+TEST_F(NoteCommandsTest, AReadOnlySasRefusesTheMoveAndKeepsTheFile) {
+  OpenInNoteMode();
+  app.sas.readOnly = true;  // as a file the user may not write opens
+  fake.desktop.messages.clear();
+  Drag(OnNote(2), SemitoneRows(2));
+  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
+  EXPECT_EQ(MessageTexts().size(), 1u);
+  Key(SasView, platform::key::PageUp);
+  EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
+}
+
+}  // namespace
+}  // namespace vocara::test
