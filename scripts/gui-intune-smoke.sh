@@ -20,27 +20,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   eval "$ANSWER"
   cd "$WORK"
-  "$BUILD/vocara" "$WORK/take.wav" >"$WORK/out.txt" 2>&1 &
-  program=$!
-  until xdotool search --name "take.wav" >/dev/null 2>&1; do sleep 0.1; done
-  sleep 1
-  # The menu titles of the WAV window at the top left, then the items by their mnemonics.
-  xdotool mousemove 268 8 click 1
-  sleep 0.5
-  xdotool key p                            # SAS File / Open
-  answer "Open SAS File" "$WORK/take.sas"
-  until xdotool search --name "take.sas" >/dev/null 2>&1; do sleep 0.1; done
-  sleep 0.5
-  sas=$(xdotool search --name "take.sas" | head -1)
-  xdotool windowraise "$sas"
-  xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
-  sleep 0.5
-  eval "$(xdotool getwindowgeometry --shell "$sas")"
-  # The pane opens on G5, the middle of the analysed B3 to D7; the wheel over it lowers the
-  # centre note one note per notch, to F4.
-  xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
-  xdotool click --repeat 14 --delay 20 5
-  sleep 1
+  open_take
   import -window "$sas" "$SHOTS/intune-notes.png"
   # The View menu of the WAV window, Show Notes checked.
   xdotool mousemove 400 8 click 1

@@ -1,7 +1,8 @@
 # Sourced by the scripts that drive the real program under Xvfb, with their arguments
 # [build-dir] [screenshot-folder]: BUILD and SHOTS (a temporary folder when none is named), a
 # scratch folder WORK, all three exported for the shells xvfb-run starts, and `answer TITLE
-# NAME`, which types NAME into the Qt file dialog titled TITLE once it opens, and accepts it.
+# NAME`, which types NAME into the Qt file dialog titled TITLE once it opens, and accepts it, and
+# `open_take` (below).
 # xvfb-run is a POSIX shell script that drops exported functions, so the shells it starts get
 # answer as the text ANSWER, to `eval "$ANSWER"`.
 # The scripts run from the repository's top folder.
@@ -18,5 +19,32 @@ answer() {
   xdotool type --delay 5 "$2"
   xdotool key Return
 }
-ANSWER=$(declare -f answer)
+# open_take: the program started on $WORK/take.wav (its output in $WORK/out.txt), $WORK/take.sas
+# opened through the WAV window's SAS File / Open, the SAS window raised and sized to 1200 x 700
+# and its pitch pane scrolled to the voice. Sets program (its process), sas (the window) and the
+# window's X, Y, WIDTH and HEIGHT.
+open_take() {
+  "$BUILD/vocara" "$WORK/take.wav" >"$WORK/out.txt" 2>&1 &
+  program=$!
+  until xdotool search --name "take.wav" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 1
+  # The menu titles of the WAV window at the top left, then the items by their mnemonics.
+  xdotool mousemove 268 8 click 1
+  sleep 0.5
+  xdotool key p                            # SAS File / Open
+  answer "Open SAS File" "$WORK/take.sas"
+  until xdotool search --name "take.sas" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 0.5
+  sas=$(xdotool search --name "take.sas" | head -1)
+  xdotool windowraise "$sas"
+  xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$sas")"
+  # The pane opens on G5, the middle of the analysed B3 to D7; the wheel over it lowers the
+  # centre note one note per notch, to F4.
+  xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
+  xdotool click --repeat 14 --delay 20 5
+  sleep 1
+}
+ANSWER=$(declare -f answer open_take)
 export ANSWER

@@ -5,13 +5,18 @@
 // Uses Qt's own Markdown reader and PDF writer, so the help needs nothing beyond Qt. Runs
 // without a display (the offscreen platform unless QT_QPA_PLATFORM says otherwise). Writes a
 // temporary file beside OUT and renames it, so a failed run never leaves half a PDF.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextDocument>
+#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -37,6 +42,18 @@ int main(int argc, char** argv) {
   document.setDefaultFont(body);
   document.setDefaultStyleSheet(QStringLiteral("code, pre { font-family: 'DejaVu Sans Mono'; }"));
   document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
+  // The images the guide names, relative to its folder, handed to the document by those names.
+  const QDir folder = QFileInfo(guidePath).absoluteDir();
+  const QRegularExpression image(QStringLiteral(R"(!\[[^\]]*\]\(([^)\s]+)\))"));
+  for (auto it = image.globalMatch(markdown); it.hasNext();) {
+    const QString name = it.next().captured(1);
+    const QImage picture(folder.filePath(name));
+    if (picture.isNull()) {
+      std::fprintf(stderr, "make-help-pdf: cannot read the image %s\n", qPrintable(name));
+      return 1;
+    }
+    document.addResource(QTextDocument::ImageResource, QUrl(name), picture);
+  }
 
   const QString partPath = outPath + QStringLiteral(".part");
   {

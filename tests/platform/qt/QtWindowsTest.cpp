@@ -559,9 +559,13 @@ TEST_F(QtWindowsTest, AllDroppedFilesAreReported) {
 
 TEST_F(QtWindowsTest, CursorShapesGoToTheCanvasesAndTheHourglassOverridesThem) {
   ViewWindow* window = Make(MenuWindowSpec());
-  windows.SetCursor(CursorShape::Mode4);
-  EXPECT_EQ(window->Canvas()->cursor().shape(), Qt::BitmapCursor);
-  EXPECT_EQ(window->Canvas()->cursor().pixmap().size(), QSize(32, 32));
+  for (const CursorShape shape : {CursorShape::Mode4, CursorShape::Note}) {
+    windows.SetCursor(shape);
+    EXPECT_EQ(window->Canvas()->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(window->Canvas()->cursor().pixmap().size(), QSize(32, 32));
+  }
+  // Note mode's cursor is its own, the grip held at its centre.
+  EXPECT_EQ(window->Canvas()->cursor().hotSpot(), QPoint(15, 15));
 
   windows.SetCursor(CursorShape::Hourglass);
   windows.SetCursor(CursorShape::Hourglass);

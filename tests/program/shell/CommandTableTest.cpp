@@ -45,7 +45,7 @@ TEST(CommandTable, MenuImagesAreTheirCommandsToolbarImages) {
   EXPECT_EQ(images, buttons);
 }
 
-// Every id from 100 to 193 has its entry from the module that owns it: a handler (only the
+// Every id from 100 to 200 has its entry from the module that owns it: a handler (only the
 // spectrum refresh id has none), a gate, and the menu item and button the resources give it.
 TEST(CommandTable, EveryCommandHasItsEntryAndAgreesWithMenuAndToolbars) {
   const CommandTable table = MakeCommandTable();
