@@ -69,6 +69,13 @@ class NoteCommandsTest : public AppTest {
     RepaintSas();
     ASSERT_EQ(app.pageNotes.notes.size(), Melody.size());
   }
+  void HScrollTop() {
+    platform::Message scroll = Msg(MessageKind::HScroll);
+    scroll.bar = platform::ScrollBar::Horizontal;
+    scroll.scrollCode = platform::ScrollCode::ThumbPosition;
+    sink.Dispatch(SasView, scroll);
+    RepaintSas();
+  }
   void RepaintSas() {
     app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
     Paint(SasView);
@@ -287,6 +294,54 @@ TEST_F(NoteCommandsTest, NudgesAltDragAndDragsThatChangeNothing) {
   // Four nudges and a drag: five undos give the file back.
   for (int k = 0; k < 5; ++k) Command(SasView, Id(CommandId::Undo));
   EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
+}
+
+// A note the page's edge cuts is chosen by its visible part and moved whole, also once it is
+// scrolled off the page; a drag released far outside the window keeps the targets in range.
+TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
+  OpenInNoteMode();
+  const NoteReport third = app.pageNotes.notes[2];
+  const std::uint32_t middle = (third.heldFirst + third.heldEnd) / 2;
+  // A window whose page ends in the middle of the third note.
+  Resize(SasView, static_cast<int>(middle) + ScrollControlWidth, 900);
+  RepaintSas();
+  ASSERT_EQ(app.sas.pageFirst, 0);
+  ASSERT_LE(app.sas.pageCount, static_cast<int>(middle) + 1);
+  ASSERT_EQ(app.pageNotes.notes.size(), 3u);
+  EXPECT_TRUE(app.pageNotes.notes[2].partial || app.pageNotes.notes[2].endFrame < third.endFrame);
+  const std::vector<SasFrame> before = ReadSasFrames(sasPath);
+  Mouse(MessageKind::LeftDown, SasView, OnNote(2));
+  Mouse(MessageKind::LeftUp, SasView, OnNote(2));
+  Key(SasView, platform::key::PageUp);
+  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{{third.firstFrame, third.endFrame}}));
+  std::vector<SasFrame> after = ReadSasFrames(sasPath);
+  for (std::uint32_t i = third.heldFirst + Ramp(); i < third.heldEnd - Ramp(); ++i)
+    EXPECT_EQ(Target(after[i]) - Target(before[i]), 100) << i;
+
+  // A narrower window scrolled on: the chosen note is off the page and still moves.
+  Resize(SasView, 150 + ScrollControlWidth, 900);
+  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.sas.pageFirst) < third.endFrame; ++page) {
+    platform::Message scroll = Msg(MessageKind::HScroll);
+    scroll.bar = platform::ScrollBar::Horizontal;
+    scroll.scrollCode = platform::ScrollCode::PageDown;
+    sink.Dispatch(SasView, scroll);
+  }
+  ASSERT_GE(static_cast<std::uint32_t>(app.sas.pageFirst), third.endFrame);
+  Command(SasView, Id(CommandId::NoteCentDown));
+  const std::vector<SasFrame> nudged = ReadSasFrames(sasPath);
+  EXPECT_EQ(Target(nudged[middle]) - Target(after[middle]), -1);
+  EXPECT_EQ(Changed(after, nudged).back() < third.endFrame + Ramp(), true);
+
+  // Back on a page of the whole take, a drag released far above the window: the highest target
+  // at most.
+  Resize(SasView, 1200 + ScrollControlWidth, 900);
+  HScrollTop();
+  Drag(OnNote(2), 5000);
+  after = ReadSasFrames(sasPath);
+  EXPECT_EQ(Target(after[middle]), HighestTargetPitch);
+  for (std::uint32_t i = 0; i < after.size(); ++i) {
+    EXPECT_LE(Target(after[i]), HighestTargetPitch);
+  }
 }
 
 TEST_F(NoteCommandsTest, AReadOnlySasRefusesTheMoveAndKeepsTheFile) {
