@@ -2,7 +2,8 @@
 # Note mode in the real program under Xvfb: the demo recording analysed with vocara-cli and
 # opened in the program, the SAS window's pitch pane scrolled to the voice, F6, then the third
 # note bar found on a screenshot by its colour, clicked and dragged up 30 rows (two semitones at
-# the pane's eighth of a row per cent). Screenshots
+# the pane's eighth of a row per cent), then the S&AS Range menu and the Shape Notes dialog.
+# Screenshots
 # go to the folder named (default: a temporary one); the script prints their names.
 #
 #   scripts/gui-notes-smoke.sh [build-dir] [screenshot-folder]
@@ -64,9 +65,18 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   sleep 1
   import -window "$sas" "$SHOTS/notes-moved.png"
   import -window root "$SHOTS/notes-screen.png"
+  # S&AS Range / Shape Notes... from the menu of the WAV window, with the note still chosen.
+  xdotool mousemove 340 8 click 1
+  sleep 0.5
+  import -window root "$SHOTS/notes-menu.png"
+  xdotool key h
+  until xdotool search --name "Shape Notes" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 0.5
+  import -window root "$SHOTS/notes-shape-dialog.png"
+  xdotool key Escape
   kill $program
   wait $program 2>/dev/null || true
   if [ -s "$WORK/out.txt" ]; then echo "the program printed:"; cat "$WORK/out.txt"; fi
 '
 if cmp -s "$WORK/take.sas" "$WORK/built.sas"; then echo "the drag changed nothing in take.sas" >&2; exit 1; fi
-echo "screenshots: $SHOTS/notes-layer.png $SHOTS/notes-dragging.png $SHOTS/notes-moved.png $SHOTS/notes-screen.png"
+echo "screenshots: $SHOTS/notes-layer.png $SHOTS/notes-dragging.png $SHOTS/notes-moved.png $SHOTS/notes-screen.png $SHOTS/notes-menu.png $SHOTS/notes-shape-dialog.png"

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "base/NumberText.h"
@@ -141,10 +143,14 @@ void ShowShapeParams(DialogHandle& dialog, const NoteShapeParams& shape) {
 
 class ShapeProcedure final : public platform::DialogProcedure {
  public:
-  explicit ShapeProcedure(NoteShapeParams& shape) : shape_(shape) {}
+  ShapeProcedure(NoteShapeParams& shape, std::string centreLabel)
+      : shape_(shape), centreLabel_(std::move(centreLabel)) {}
   bool accepted = false;
 
-  void OnInit(DialogHandle& dialog) override { ShowShapeParams(dialog, shape_); }
+  void OnInit(DialogHandle& dialog) override {
+    dialog.SetText(CheckCentre, centreLabel_);
+    ShowShapeParams(dialog, shape_);
+  }
   void OnCommand(DialogHandle& dialog, int id) override {
     switch (id) {
       case CheckCentre:
@@ -168,6 +174,7 @@ class ShapeProcedure final : public platform::DialogProcedure {
 
  private:
   NoteShapeParams& shape_;
+  std::string centreLabel_;
 };
 
 bool NoteModeUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == NoteEdit; }
@@ -191,7 +198,13 @@ void SelectAllNotes(App& app) {
 
 void ShapeNotesCommand(App& app, int view) {
   NoteShapeParams shape = app.noteShape;
-  ShapeProcedure procedure(shape);
+  // The scale the centre goes to is the last Snap to Scale's, named where the user chooses it.
+  const ScaleSnapParams& scale = app.snapParams;
+  const std::string scaleName =
+      scale.scale == ScaleKind::Chromatic
+          ? std::string("semitones")
+          : std::string(KeyName(scale.key)) + " " + std::string(ScaleKindLabel(scale.scale));
+  ShapeProcedure procedure(shape, "Pitch centre to " + scaleName + " (%)");
   app.ports.dialogs.RunModal(view, ShapeNotesDialogTemplate(), procedure);
   if (!procedure.accepted) return;
   app.noteShape = shape;
@@ -309,17 +322,17 @@ std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::
 platform::DialogTemplate ShapeNotesDialogTemplate() {
   platform::DialogTemplate dialog;
   dialog.title = "Shape Notes";
-  dialog.width = 180;
+  dialog.width = 210;
   dialog.height = 96;
   dialog.controls = {
-      {CheckCentre, ControlKind::CheckBox, "Pitch centre to the scale (%)", 8, 8, 120, 12},
-      {FieldCentre, ControlKind::Edit, "", 132, 8, 40, 12},
+      {CheckCentre, ControlKind::CheckBox, "Pitch centre to the scale (%)", 8, 8, 150, 12},
+      {FieldCentre, ControlKind::Edit, "", 162, 8, 40, 12},
       {-1, ControlKind::Label, "Drift (%)", 8, 28, 100, 8},
-      {FieldDrift, ControlKind::Edit, "", 132, 26, 40, 12},
+      {FieldDrift, ControlKind::Edit, "", 162, 26, 40, 12},
       {-1, ControlKind::Label, "Vibrato (%)", 8, 46, 100, 8},
-      {FieldVibrato, ControlKind::Edit, "", 132, 44, 40, 12},
-      {platform::DialogOk, ControlKind::DefaultButton, "OK", 36, 74, 56, 14},
-      {platform::DialogCancel, ControlKind::Button, "Cancel", 100, 74, 56, 14},
+      {FieldVibrato, ControlKind::Edit, "", 162, 44, 40, 12},
+      {platform::DialogOk, ControlKind::DefaultButton, "OK", 46, 74, 56, 14},
+      {platform::DialogCancel, ControlKind::Button, "Cancel", 110, 74, 56, 14},
   };
   return dialog;
 }

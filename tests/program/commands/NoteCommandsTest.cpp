@@ -296,6 +296,32 @@ TEST_F(NoteCommandsTest, NudgesAltDragAndDragsThatChangeNothing) {
   EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
 }
 
+// Shape Notes with the centre ticked: the chosen note goes that share of the way from where it
+// was sung to the nearest note of the last Snap to Scale's scale, which the dialog names; the
+// note beside it stays.
+TEST_F(NoteCommandsTest, ShapeMovesTheCentreTowardTheLastScale) {
+  OpenInNoteMode();
+  app.snapParams.key = 2;  // D major, which holds G4 (the fourth note, sung 35 cents flat)
+  const NoteReport fourth = app.pageNotes.notes[3];
+  const double sung = fourth.note * 100.0 + fourth.centreCents;
+  Mouse(MessageKind::LeftDown, SasView, OnNote(3));
+  Mouse(MessageKind::LeftUp, SasView, OnNote(3));
+  std::string label;
+  fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+    label = dialog.GetText(101);
+    dialog.SetChecked(101, true);
+    dialog.SetText(102, "50");
+    procedure.OnCommand(dialog, platform::DialogOk);
+  });
+  Command(SasView, Id(CommandId::ShapeNotes));
+  EXPECT_EQ(label, "Pitch centre to D Major (%)");
+  const CorrectionReport listing = Listing();
+  EXPECT_NEAR(listing.notes.at(3).note * 100.0 + listing.notes.at(3).targetCents, sung + (4600 - sung) / 2,
+              1);
+  EXPECT_NEAR(listing.notes.at(2).targetCents, listing.notes.at(2).centreCents, 0.5);
+  EXPECT_TRUE(app.noteShape.moveCentre);
+}
+
 // A note the page's edge cuts is chosen by its visible part and moved whole, also once it is
 // scrolled off the page; a drag released far outside the window keeps the targets in range.
 TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
