@@ -101,6 +101,26 @@ constexpr const char* Usage =
     "                                (0 .. 100, 0), then its targets moved by CENTS (-1200 ..\n"
     "                                1200) or its centre put on NOTE (0 .. 87 or A0 .. C8), joined\n"
     "                                to its neighbours over MS ms (0 .. 1000, 40)\n"
+    "  midi IN.sas OUT.mid [--bend]\n"
+    "                                the take's notes as a Standard MIDI File: format 0, 480\n"
+    "                                ticks a quarter at 120 bpm (960 ticks a second), keys from\n"
+    "                                the target centres rounded to semitones (21 = A0), velocity\n"
+    "                                127 x (1 + dBFS / 48) of the held part's level; --bend: each\n"
+    "                                note's cents off its key as a pitch bend before it (range\n"
+    "                                +-2 semitones, set at the start)\n"
+    "  guide IN.sas GUIDE.mid [--track N] [--channel N] [--centre P] [--drift P] [--retune MS]\n"
+    "        [--timing P] [--range A:B]\n"
+    "                                follow a guide melody (format 0 or 1; tracks 1 .., channels\n"
+    "                                1 .. 16, all by default; where notes sound together the\n"
+    "                                highest is the melody), in place: each sung note paired with\n"
+    "                                the guide note sounding over half its held part or more, or\n"
+    "                                else starting within 150 ms of it; its centre moved P percent\n"
+    "                                (0 .. 100, 100) to the guide note, drift and retune as snap;\n"
+    "                                --timing P (0 .. 100, 0): a note starting more than 20 ms\n"
+    "                                off its guide note gets a time link taking it P percent of\n"
+    "                                the way there, the other paired notes links that hold them\n"
+    "                                (links with a source in the range are replaced, at most\n"
+    "                                1000); unpaired notes are listed on stderr\n"
     "  reanalyse IN.wav IN.sas --lowest NOTE --highest NOTE [--range A:B]\n"
     "                                measure frames A <= i < B again with that note range (0 .. 87\n"
     "                                or A0 .. C8), in place; target pitches move with the source\n"
@@ -370,6 +390,8 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "pulse") return PulseCommand(args, err, UsageError);
   if (command == "snap") return SnapCommand(args, err, UsageError);
   if (command == "note") return NoteCommand(args, err, UsageError);
+  if (command == "midi") return MidiCommand(args, err, UsageError);
+  if (command == "guide") return GuideCommand(args, err, UsageError);
   if (command == "reanalyse") return ReanalyseCommand(args, err, UsageError);
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);

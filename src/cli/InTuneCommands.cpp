@@ -1,17 +1,24 @@
 #include "cli/InTuneCommands.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
+#include <sstream>
 #include <string_view>
 
+#include "base/FileHandle.h"
 #include "base/Instruments.h"
 #include "base/MessageId.h"
+#include "base/OutputFile.h"
 #include "cli/BuildCommand.h"
 #include "cli/Cli.h"
 #include "cli/FileProblems.h"
 #include "cli/InPlaceChange.h"
+#include "engine/midi/StandardMidiFile.h"
 #include "engine/processing/CorrectionReport.h"
+#include "engine/processing/GuideMelody.h"
 #include "engine/sas/NoteShift.h"
 #include "engine/sas/Reanalysis.h"
 #include "engine/sas/SasDocument.h"
@@ -258,6 +265,142 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
     if ((vibrato != 100 || drift != 0) && !SasShapeNotes(sas, chosen, drift, vibrato)) return false;
     return SasShiftNotes(sas, chosen, retune);
   });
+}
+
+int MidiCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(args, {}, {"--bend"}, parsed);
+  if (problem.empty() && parsed.names.size() != 2) problem = "midi takes IN.sas and OUT.mid";
+  if (!problem.empty()) return usage(err, problem);
+  const std::string& name = parsed.names[0];
+  const std::string& target = parsed.names[1];
+  SasDocument sas;
+  if (Refused(err, SasOpenDocument(sas, name, SasAccess::ReadOnly), name, SasAccess::ReadOnly))
+    return ExitFailure;
+  if (SameFile(target, name)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
+  std::vector<MidiOutNote> notes;
+  if (!TakeNotesAsMidi(sas, 0, sas.header.frameCount, notes)) {
+    err << "vocara-cli: could not read " << name << '\n';
+    return ExitFailure;
+  }
+  if (notes.empty()) {
+    err << "vocara-cli: " << name << " holds no notes; " << target << " was not written\n";
+    return ExitFailure;
+  }
+  const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, parsed.Flag("--bend"));
+  OutputFile output;
+  if (const MessageId refused = output.Begin(target); refused != MessageId::None)
+    return OutputFailure(err, refused, target);
+  if (!output.File().Write(bytes.data(), bytes.size()) || !output.Commit())
+    return OutputFailure(err, MessageId::OutputWriteFailed, target);
+  return ExitSuccess;
+}
+
+namespace {
+
+// "1.223 s (E4 -40)": where a note starts and what it is.
+std::string SungNoteText(const NoteReport& note) {
+  char text[64];
+  const double cents = std::isfinite(note.centreCents) ? std::round(note.centreCents) : 0.0;
+  std::snprintf(text, sizeof text, "%.3f s (%s %+d)", note.startSeconds,
+                std::string(NoteName(note.note)).c_str(), static_cast<int>(cents));
+  return text;
+}
+
+// "3.500 s (D#4)": a guide note, by its MIDI key.
+std::string GuideNoteText(const MidiNote& note) {
+  static constexpr const char* Names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f s (%s%d)", note.start, Names[note.key % 12], note.key / 12 - 1);
+  return text;
+}
+
+// --track and --channel: whole numbers within 1 .. max, as the user counts tracks and channels.
+std::string ReadCount(const ParsedArguments& parsed, const char* option, int max, std::optional<int>& value) {
+  const std::string* text = parsed.Value(option);
+  if (!text) return {};
+  const std::optional<long long> number = ParseInteger(*text);
+  if (!number) return std::string(option) + ": '" + *text + "' is not a whole number";
+  if (*number < 1 || *number > max) return OutsideRange(option, *text, 1, max);
+  value = static_cast<int>(*number);
+  return {};
+}
+
+}  // namespace
+
+int GuideCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
+  ParsedArguments parsed;
+  std::string problem = ParseArguments(
+      args, {"--track", "--channel", "--centre", "--drift", "--retune", "--timing", "--range"}, {}, parsed);
+  if (problem.empty() && parsed.names.size() != 2) problem = "guide takes IN.sas and GUIDE.mid";
+  GuideParams params;
+  struct Number {
+    const char* option;
+    double GuideParams::*field;
+    double max;
+  };
+  static constexpr Number Numbers[] = {{"--centre", &GuideParams::centre, 100},
+                                       {"--drift", &GuideParams::drift, 100},
+                                       {"--retune", &GuideParams::retuneMs, MaxRetuneMs},
+                                       {"--timing", &GuideParams::timing, 100}};
+  for (const Number& number : Numbers) {
+    if (problem.empty())
+      problem = ReadRangedNumber(parsed, number.option, 0, number.max, params.*(number.field));
+  }
+  std::optional<int> track;
+  std::optional<int> channel;
+  if (problem.empty()) problem = ReadCount(parsed, "--track", 65535, track);
+  if (problem.empty()) problem = ReadCount(parsed, "--channel", 16, channel);
+  if (!problem.empty()) return usage(err, problem);
+
+  const std::string& name = parsed.names[0];
+  const std::string& guideName = parsed.names[1];
+  SasDocument sas;
+  if (Refused(err, SasOpenDocument(sas, name, SasAccess::ReadWrite), name, SasAccess::ReadWrite))
+    return ExitFailure;
+  std::uint32_t first = 0;
+  std::uint32_t end = 0;
+  if (problem = FrameRange(parsed, sas.header.frameCount, name, first, end); !problem.empty())
+    return usage(err, problem);
+
+  const MidiFileRead guide = ReadStandardMidiFile(guideName);
+  if (!guide.problem.empty()) {
+    err << "vocara-cli: " << guideName << ": " << guide.problem << '\n';
+    return ExitFailure;
+  }
+  if (track && *track > guide.tracks) {
+    err << "vocara-cli: " << guideName << " has " << guide.tracks
+        << (guide.tracks == 1 ? " track" : " tracks") << ", not " << *track << '\n';
+    return ExitFailure;
+  }
+  std::vector<MidiNote> chosen;
+  for (const MidiNote& note : guide.notes) {
+    if ((!track || note.track == *track - 1) && (!channel || note.channel == *channel - 1))
+      chosen.push_back(note);
+  }
+  const std::vector<MidiNote> melody = GuideMelodyLine(std::move(chosen));
+  if (melody.empty()) {
+    err << "vocara-cli: no notes in " << guideName;
+    if (track) err << " on track " << *track;
+    if (channel) err << (track ? " and" : " on") << " channel " << *channel;
+    err << '\n';
+    return ExitFailure;
+  }
+
+  GuideOutcome outcome;
+  const int exit = ChangeInPlace(err, sas, name, [&](const ProgressCallback&) {
+    return SasFollowGuide(sas, melody, first, end, params, outcome);
+  });
+  if (exit != ExitSuccess) return exit;
+  for (const NoteReport& note : outcome.unpairedSung)
+    err << "vocara-cli: sung note at " << SungNoteText(note) << " has no guide note\n";
+  for (const MidiNote& note : outcome.unpairedGuide)
+    err << "vocara-cli: guide note at " << GuideNoteText(note) << " has no sung note\n";
+  if (outcome.untimed > 0) {
+    err << "vocara-cli: " << outcome.untimed << (outcome.untimed == 1 ? " note was" : " notes were")
+        << " not put in time: its time link would cross another or the file holds " << MaxTimeLinks << '\n';
+  }
+  return ExitSuccess;
 }
 
 int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {

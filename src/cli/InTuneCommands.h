@@ -1,4 +1,4 @@
-// The in-tune subcommands: snap, reanalyse, repair and report.
+// The in-tune subcommands: snap, note, midi, guide, reanalyse, repair and report.
 #pragma once
 
 #include <ostream>
@@ -21,6 +21,17 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
 // from the pitch as sung, the note kept where it stands) and then moved by CENTS or onto NOTE, in
 // place. No note there is a failure that changes nothing.
 int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
+
+// midi IN.sas OUT.mid [--bend]
+// The take's notes as a Standard MIDI File (GuideMelody, StandardMidiFile), written whole or not
+// at all. A take without notes is a failure that writes nothing.
+int MidiCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
+
+// guide IN.sas GUIDE.mid [--track N] [--channel N] [--centre P] [--drift P] [--retune MS]
+//       [--timing P] [--range A:B]
+// The take follows the guide's melody (SasFollowGuide) on frames A <= i < B, in place; the notes
+// left unpaired, and those whose time link could not be set, are listed on stderr.
+int GuideCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage);
 
 // reanalyse IN.wav IN.sas [--range A:B] --lowest NOTE --highest NOTE
 // Re-analyse Range on frames A <= i < B (all by default), in place.

@@ -85,4 +85,16 @@ std::array<std::uint8_t, TimeLink::ByteSize> TimeLink::Serialise() const {
 
 TimeLink TimeLink::Parse(std::span<const std::uint8_t, ByteSize> b) { return {Get32(&b[0]), Get32(&b[4])}; }
 
+LinkInsertion InsertTimeLink(std::vector<TimeLink>& links, std::uint32_t source, std::uint32_t target) {
+  if (links.size() >= MaxTimeLinks) return LinkInsertion::TooMany;
+  const auto at =
+      std::find_if(links.begin(), links.end(), [&](const TimeLink& link) { return link.target >= target; });
+  // No link at or after the target, or the new one would come first: the table's ends stay.
+  if (at == links.end() || at == links.begin()) return LinkInsertion::Refused;
+  // Strictly between the neighbours' sources, so that no two links cross.
+  if (!(std::prev(at)->source < source && source < at->source)) return LinkInsertion::Refused;
+  links.insert(at, TimeLink{source, target});
+  return LinkInsertion::Inserted;
+}
+
 }  // namespace vocara

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "base/Settings.h"
 
@@ -85,6 +86,15 @@ struct TimeLink {
 };
 
 inline constexpr std::size_t MaxTimeLinks = 1000;
+
+// How a time link insertion ended.
+enum class LinkInsertion { Inserted, TooMany, Refused };
+
+// Inserts a link from `source` to `target` into a table ordered by target, keeping it ordered:
+// at the index i of the first link whose target is not below the new one, and only when the new
+// source lies strictly between the sources of links i - 1 and i. A table of 1000 links takes no
+// more; a target after the last link's or at or before the first link's is refused.
+LinkInsertion InsertTimeLink(std::vector<TimeLink>& links, std::uint32_t source, std::uint32_t target);
 inline constexpr std::uint64_t SasFramesOffset = SasHeader::ByteSize;  // 136
 
 // Offset of the link table: 64-bit, so large counts cannot wrap.

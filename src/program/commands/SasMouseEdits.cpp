@@ -48,18 +48,6 @@ std::uint32_t ClippedTargetAmplitude(double wanted, const SasFrame& frame, const
   return TruncatedTargetAmplitude(ClipLimitedFactor(wanted / amplitude, frame, next) * amplitude);
 }
 
-LinkInsertion InsertTimeLink(std::vector<TimeLink>& links, std::uint32_t source, std::uint32_t target) {
-  if (links.size() >= MaxTimeLinks) return LinkInsertion::TooMany;
-  const auto at =
-      std::find_if(links.begin(), links.end(), [&](const TimeLink& link) { return link.target >= target; });
-  // No link at or after the target, or the new one would come first: the table's ends stay.
-  if (at == links.end() || at == links.begin()) return LinkInsertion::Refused;
-  // Strictly between the neighbours' sources, so that no two links cross.
-  if (!(std::prev(at)->source < source && source < at->source)) return LinkInsertion::Refused;
-  links.insert(at, TimeLink{source, target});
-  return LinkInsertion::Inserted;
-}
-
 int TimeLinkAt(const std::vector<TimeLink>& links, const LinkPlot& plot, int x, int y) {
   if (links.size() < 3 || plot.frameLength == 0) return -1;
   const double h = static_cast<double>(plot.bottom) - plot.top;

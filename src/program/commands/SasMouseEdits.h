@@ -25,15 +25,6 @@ std::uint32_t TruncatedTargetAmplitude(double amplitude);
 // null when there is none) would clip; a frame without amplitude gets 0.
 std::uint32_t ClippedTargetAmplitude(double wanted, const SasFrame& frame, const SasFrame* next);
 
-// How a time link insertion ended.
-enum class LinkInsertion { Inserted, TooMany, Refused };
-
-// Inserts a link from `source` to `target` into a table ordered by target, keeping it ordered:
-// at the index i of the first link whose target is not below the new one, and only when the new
-// source lies strictly between the sources of links i - 1 and i. A table of 1000 links takes no
-// more; a target after the last link's or at or before the first link's is refused.
-LinkInsertion InsertTimeLink(std::vector<TimeLink>& links, std::uint32_t source, std::uint32_t target);
-
 // Where the time links stand in the SAS window: the links run from their source column on the
 // amplitude plot's bottom row up to their target column on its top row.
 struct LinkPlot {

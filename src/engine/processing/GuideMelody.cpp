@@ -1,0 +1,284 @@
+#include "engine/processing/GuideMelody.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <tuple>
+
+#include "engine/sas/NoteSegments.h"
+#include "engine/sas/NoteShift.h"
+#include "engine/sas/SasChange.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
+
+namespace vocara {
+namespace {
+
+constexpr double FullScale = 4294967296.0;  // peak to peak, left-aligned 32-bit samples
+
+double Limited(double value, double low, double high, double fallback) {
+  return std::isfinite(value) ? std::clamp(value, low, high) : fallback;
+}
+
+std::uint32_t SampleOf(std::uint64_t frame, std::uint32_t frameLength) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(frame * frameLength, UINT32_MAX));
+}
+
+bool ListRange(SasDocument& sas, std::uint32_t first, std::uint32_t end, CorrectionReport& listing) {
+  const std::uint32_t frameLength = sas.header.frameLength;
+  end = std::min(end, sas.header.frameCount);
+  first = std::min(first, end);
+  return ListNotes(sas, {SampleOf(first, frameLength), SampleOf(end, frameLength), false}, listing);
+}
+
+double TargetCentre(const NoteReport& note) {
+  return note.note * 100.0 + (std::isfinite(note.targetCents) ? note.targetCents : note.centreCents);
+}
+
+double Overlap(double a0, double a1, double b0, double b1) {
+  return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
+}
+
+// Sung note i paired with melody note j, by the order of `score` (lower first).
+struct Candidate {
+  double score;
+  std::size_t sung;
+  std::size_t guide;
+};
+
+// Pairs by overlap with the held part, then by the distance of the starts; one guide note to
+// one sung note. pairOf[i] is the melody index of sung note i, or npos.
+std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const std::vector<MidiNote>& melody,
+                                   double secondsPerFrame) {
+  constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
+  std::vector<std::size_t> pairOf(sung.size(), None);
+  std::vector<bool> taken(melody.size(), false);
+  const auto assign = [&](std::vector<Candidate>& candidates) {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+    for (const Candidate& c : candidates) {
+      if (pairOf[c.sung] != None || taken[c.guide]) continue;
+      pairOf[c.sung] = c.guide;
+      taken[c.guide] = true;
+    }
+  };
+  std::vector<Candidate> candidates;
+  for (std::size_t i = 0; i < sung.size(); ++i) {
+    const NoteReport& note = sung[i];
+    const bool held = note.heldEnd > note.heldFirst;
+    const double from = (held ? note.heldFirst : note.firstFrame) * secondsPerFrame;
+    const double to = (held ? note.heldEnd : note.endFrame) * secondsPerFrame;
+    if (!(to > from)) continue;
+    // The melody is sorted by start: the notes starting after the held part ends cannot overlap it.
+    for (std::size_t j = 0; j < melody.size() && melody[j].start < to; ++j) {
+      const double share = Overlap(from, to, melody[j].start, melody[j].end) / (to - from);
+      if (share >= 0.5) candidates.push_back({-share, i, j});
+    }
+  }
+  assign(candidates);
+  candidates.clear();
+  for (std::size_t i = 0; i < sung.size(); ++i) {
+    if (pairOf[i] != None) continue;
+    const double start = sung[i].firstFrame * secondsPerFrame;
+    for (std::size_t j = 0; j < melody.size(); ++j) {
+      const double distance = std::abs(melody[j].start - start);
+      if (!taken[j] && distance <= GuidePairingReach) candidates.push_back({distance, i, j});
+    }
+  }
+  assign(candidates);
+  return pairOf;
+}
+
+// Where the links place source sample `source`: linearly between the links around it (the
+// table is ordered by target with increasing sources); outside them, shifted as the nearest.
+double MappedTarget(const std::vector<TimeLink>& links, double source) {
+  if (links.empty()) return source;
+  const auto after =
+      std::find_if(links.begin(), links.end(), [&](const TimeLink& l) { return l.source > source; });
+  if (after == links.begin()) return source - links.front().source + links.front().target;
+  const TimeLink& a = *std::prev(after);
+  if (after == links.end()) return source - a.source + a.target;
+  const TimeLink& b = *after;
+  const double span = static_cast<double>(b.source) - a.source;
+  return a.target + (source - a.source) * (static_cast<double>(b.target) - a.target) / span;
+}
+
+}  // namespace
+
+int MidiVelocity(double peakToPeak) {
+  if (!(peakToPeak > 0)) return 1;
+  const double db = 20 * std::log10(peakToPeak / FullScale);
+  return static_cast<int>(std::clamp(std::lround(127 * (1 + db / 48)), 1L, 127L));
+}
+
+bool TakeNotesAsMidi(SasDocument& sas, std::uint32_t first, std::uint32_t end,
+                     std::vector<MidiOutNote>& notes) {
+  notes.clear();
+  CorrectionReport listing;
+  if (!ListRange(sas, first, end, listing)) return false;
+  // The held part's amplitudes, summed run by run.
+  std::vector<double> sums(listing.notes.size(), 0.0);
+  std::vector<double> counts(listing.notes.size(), 0.0);
+  if (!listing.notes.empty()) {
+    const double silence = SilenceLevel(sas.header.settings.silenceThreshold);
+    const bool read = ForEachVoicedRun(
+        sas, listing.notes.front().firstFrame, listing.notes.back().endFrame, silence,
+        [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+          const std::uint64_t runEnd = std::uint64_t{runFirst} + run.size();
+          for (std::size_t n = 0; n < listing.notes.size(); ++n) {
+            const NoteReport& note = listing.notes[n];
+            const bool held = note.heldEnd > note.heldFirst;
+            const std::uint64_t from =
+                std::max<std::uint64_t>(held ? note.heldFirst : note.firstFrame, runFirst);
+            const std::uint64_t to = std::min<std::uint64_t>(held ? note.heldEnd : note.endFrame, runEnd);
+            for (std::uint64_t i = from; i < to; ++i) {
+              sums[n] += run[static_cast<std::size_t>(i - runFirst)].Amplitude();
+              counts[n] += 1;
+            }
+          }
+          return true;
+        });
+    if (!read) return false;
+  }
+  for (std::size_t n = 0; n < listing.notes.size(); ++n) {
+    const NoteReport& note = listing.notes[n];
+    const double centre = TargetCentre(note);
+    if (!std::isfinite(centre)) continue;
+    const long semitone = std::lround(centre / 100.0);
+    MidiOutNote out;
+    out.start = note.startSeconds;
+    out.end = note.startSeconds + note.lengthSeconds;
+    out.key = static_cast<int>(std::clamp(21 + semitone, 0L, 127L));
+    out.bendCents = centre - semitone * 100.0;
+    out.velocity = MidiVelocity(counts[n] > 0 ? sums[n] / counts[n] : 0);
+    notes.push_back(out);
+  }
+  return true;
+}
+
+std::vector<MidiNote> GuideMelodyLine(std::vector<MidiNote> notes) {
+  std::erase_if(notes, [](const MidiNote& n) { return !(n.end > n.start); });
+  std::stable_sort(notes.begin(), notes.end(), [](const MidiNote& a, const MidiNote& b) {
+    return std::tie(a.start, b.key) < std::tie(b.start, a.key);
+  });
+  std::vector<MidiNote> melody;
+  std::vector<std::size_t> active;  // melody notes still sounding at the start of the note at hand
+  for (MidiNote note : notes) {
+    std::erase_if(active, [&](std::size_t k) { return melody[k].end <= note.start; });
+    for (const std::size_t k : active) {
+      MidiNote& kept = melody[k];
+      if (note.key > kept.key) {
+        kept.end = std::min(kept.end, note.start);
+      } else {
+        note.start = std::max(note.start, kept.end);
+      }
+    }
+    std::erase_if(active, [&](std::size_t k) { return melody[k].end <= note.start; });
+    if (!(note.end > note.start)) continue;
+    active.push_back(melody.size());
+    melody.push_back(note);
+  }
+  std::erase_if(melody, [](const MidiNote& n) { return !(n.end > n.start); });
+  std::stable_sort(melody.begin(), melody.end(),
+                   [](const MidiNote& a, const MidiNote& b) { return a.start < b.start; });
+  return melody;
+}
+
+GuideParams ClampGuideParams(const GuideParams& params) {
+  const GuideParams defaults;
+  GuideParams p;
+  p.centre = Limited(params.centre, 0, 100, defaults.centre);
+  p.drift = Limited(params.drift, 0, 100, defaults.drift);
+  p.retuneMs = Limited(params.retuneMs, 0, MaxRetuneMs, defaults.retuneMs);
+  p.timing = Limited(params.timing, 0, 100, defaults.timing);
+  return p;
+}
+
+bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::uint32_t first,
+                    std::uint32_t end, const GuideParams& params, GuideOutcome& outcome,
+                    const FrameChangeSink& sink) {
+  outcome = GuideOutcome{};
+  if (sas.readOnly || sas.header.sampleRate == 0 || sas.header.frameLength == 0) return false;
+  const GuideParams p = ClampGuideParams(params);
+  end = std::min(end, sas.header.frameCount);
+  first = std::min(first, end);
+  CorrectionReport listing;
+  if (!ListRange(sas, first, end, listing)) return false;
+  const std::vector<NoteReport>& sung = listing.notes;
+  const double rate = sas.header.sampleRate;
+  const double secondsPerFrame = sas.header.frameLength / rate;
+  const std::vector<std::size_t> pairOf = PairNotes(sung, melody, secondsPerFrame);
+
+  std::vector<bool> guideTaken(melody.size(), false);
+  std::vector<NoteShift> spans;
+  std::vector<NoteShift> shifts;
+  for (std::size_t i = 0; i < sung.size(); ++i) {
+    if (pairOf[i] >= melody.size()) {
+      outcome.unpairedSung.push_back(sung[i]);
+      continue;
+    }
+    guideTaken[pairOf[i]] = true;
+    ++outcome.paired;
+    const NoteReport& note = sung[i];
+    const double asSung = note.note * 100.0 + note.centreCents;
+    const double guide = (melody[pairOf[i]].key - 21) * 100.0;
+    spans.push_back({note.firstFrame, note.endFrame, 0});
+    if (std::isfinite(asSung))
+      shifts.push_back(
+          {note.firstFrame, note.endFrame, asSung + p.centre / 100 * (guide - asSung) - TargetCentre(note)});
+  }
+  const double rangeStart = first * secondsPerFrame;
+  const double rangeEnd = end * secondsPerFrame;
+  for (std::size_t j = 0; j < melody.size(); ++j) {
+    if (!guideTaken[j] && melody[j].end > rangeStart && melody[j].start < rangeEnd)
+      outcome.unpairedGuide.push_back(melody[j]);
+  }
+  if (p.drift > 0 && !SasShapeNotes(sas, spans, p.drift, 100, sink)) return false;
+  if (!SasShiftNotes(sas, shifts, p.retuneMs, sink)) return false;
+  if (p.timing <= 0 || outcome.paired == 0) return true;
+
+  // The links with a source in the range make way; the end links stay.
+  const std::uint64_t lo = std::uint64_t{first} * sas.header.frameLength;
+  const std::uint64_t hi = std::uint64_t{end} * sas.header.frameLength;
+  std::vector<TimeLink>& links = sas.links;
+  const std::vector<TimeLink> before = links;
+  if (links.size() > 2) {
+    links.erase(std::remove_if(links.begin() + 1, links.end() - 1,
+                               [&](const TimeLink& l) { return l.source >= lo && l.source < hi; }),
+                links.end() - 1);
+  }
+  const std::vector<TimeLink> kept = links;
+  // Where each paired note's start goes: the timing share of the way to its guide note when it
+  // is off by more than the slack, else where it is.
+  std::vector<double> targets(sung.size(), 0.0);
+  bool anyOff = false;
+  for (std::size_t i = 0; i < sung.size(); ++i) {
+    if (pairOf[i] >= melody.size()) continue;
+    const double source = static_cast<double>(sung[i].firstFrame) * sas.header.frameLength;
+    const double placed = MappedTarget(kept, source);
+    const double guide = melody[pairOf[i]].start * rate;
+    const bool off = std::abs(guide - placed) > GuideTimingSlack * rate;
+    anyOff |= off;
+    targets[i] = off ? placed + p.timing / 100 * (guide - placed) : placed;
+  }
+  // A take in time with its guide keeps the links it has.
+  if (!anyOff) {
+    links = before;
+    return true;
+  }
+  for (std::size_t i = 0; i < sung.size(); ++i) {
+    if (pairOf[i] >= melody.size()) continue;
+    const std::uint64_t source = std::uint64_t{sung[i].firstFrame} * sas.header.frameLength;
+    const double rounded = std::round(targets[i]);
+    const bool fits = source <= UINT32_MAX && rounded >= 0 && rounded <= UINT32_MAX;
+    if (fits && InsertTimeLink(links, static_cast<std::uint32_t>(source),
+                               static_cast<std::uint32_t>(rounded)) == LinkInsertion::Inserted) {
+      ++outcome.timed;
+    } else {
+      ++outcome.untimed;
+    }
+  }
+  return SasChangeRecords(sas, SasHeaderAndLinkChanges(sas));
+}
+
+}  // namespace vocara

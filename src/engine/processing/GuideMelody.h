@@ -1,0 +1,81 @@
+// The take's notes and a guide melody, both ways: the notes out as MIDI notes, and a guide's
+// notes in as target pitches and time links.
+//
+// Notes out: each note of the take (ListNotes) becomes a MIDI note from its first to its end
+// frame, its key the target centre rounded to the nearest semitone (MIDI 21 = A0; as sung for a
+// SAS nobody corrected), its bend the target centre's cents off that key, its velocity the held
+// part's mean peak-to-peak amplitude as 127 x (1 + dBFS / 48), limited to 1 .. 127 (full scale
+// 127, -24 dB 64, -48 dB and below 1).
+//
+// Guide in: the guide is reduced to its melody first (GuideMelodyLine: where notes sound
+// together, the highest is the melody). Each sung note is paired with the guide note that
+// sounds over at least half of its held part, the one that sounds longest over it when several
+// do; a sung note without one is paired with the guide note starting nearest its own start when
+// that lies within GuidePairingReach (150 ms). Every guide note is paired once at most, sung
+// notes taking them in the order of their overlap (then of their distance). Each paired note's
+// target centre then goes the centre share of the way from the centre as sung to the guide
+// note's key (at A4 = 440 Hz), its slow drift shrinks by the drift share and the correction
+// ramps into its neighbours over the retune time, as Snap to Scale does it. Unpaired notes,
+// sung or guide, are left alone and reported.
+//
+// With a timing share above 0 the paired notes are also put in time when any of them starts
+// more than GuideTimingSlack (20 ms) from its guide note as the links place it (otherwise the
+// links stay as they are): the time links with a source inside the range are removed (never
+// the two end links), and every paired note gets a link at its first frame: where its start
+// lies more than the slack from the guide note's start, the link takes it the timing share of
+// the way there; otherwise the link keeps it where it is, so that moving one note does not drag
+// the notes around it. Links go in with the rule of the Set Time Link mode (strictly ordered; a
+// link that would cross its neighbours is not set) and stop at MaxTimeLinks; the notes whose
+// link was not set are counted as untimed.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/midi/StandardMidiFile.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/SasRangeOps.h"
+
+namespace vocara {
+
+struct SasDocument;
+
+inline constexpr double GuidePairingReach = 0.150;  // seconds
+inline constexpr double GuideTimingSlack = 0.020;   // seconds
+
+// MIDI velocity of a peak-to-peak amplitude (0 .. 2^32 on the SAS's scale).
+int MidiVelocity(double peakToPeak);
+
+// The notes of frames first <= i < end as MIDI notes; false when a read failed.
+bool TakeNotesAsMidi(SasDocument& sas, std::uint32_t first, std::uint32_t end,
+                     std::vector<MidiOutNote>& notes);
+
+// The guide's melody: sorted by start, and where notes overlap the higher one kept whole and the
+// lower one cut to the part before the higher one starts (left out when nothing is left of it).
+std::vector<MidiNote> GuideMelodyLine(std::vector<MidiNote> notes);
+
+struct GuideParams {
+  double centre = 100;  // percent of the way to the guide note's pitch
+  double drift = 0;     // percent of the slow drift removed
+  double retuneMs = 40;
+  double timing = 0;  // percent of the way to the guide note's start; 0 leaves the links alone
+};
+
+// Each value limited to its range, NaN to the default.
+GuideParams ClampGuideParams(const GuideParams& params);
+
+struct GuideOutcome {
+  int paired = 0;
+  std::vector<NoteReport> unpairedSung;
+  std::vector<MidiNote> unpairedGuide;  // of the melody line, within the range's time
+  int timed = 0;                        // links set
+  int untimed = 0;                      // paired notes whose link was not set (crossing, or the limit)
+};
+
+// Follows the guide (a melody line) over frames first <= i < end, through the document's file.
+// False when a read or a write failed or the document is open for reading only.
+bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::uint32_t first,
+                    std::uint32_t end, const GuideParams& params, GuideOutcome& outcome,
+                    const FrameChangeSink& sink = {});
+
+}  // namespace vocara
