@@ -11,6 +11,7 @@
 #include "program/audio/Playback.h"
 #include "program/commands/BuildCommands.h"
 #include "program/commands/CorrectCommands.h"
+#include "program/commands/GuideCommands.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/NoiseCommands.h"
 #include "program/commands/NoteCommands.h"
@@ -98,17 +99,29 @@ constexpr CommandEntry Entries[] = {
 }  // namespace
 
 CommandTable MakeCommandTable() {
-  return CommandTableOf({WavCommandEntries(),          SynthesisCommandEntries(),
-                         NoiseCommandEntries(),        CorrectCommandEntries(),
-                         PlaybackCommandEntries(),     AudioSettingsCommandEntries(),
-                         PulseShapeCommandEntries(),   BuildCommandEntries(),
-                         SasCommandEntries(),          SasRangeCommandEntries(),
-                         SasUndoCommandEntries(),      InTuneCommandEntries(),
-                         NoteRangeCommandEntries(),    SasMouseCommandEntries(),
-                         SettingsCommandEntries(),     SpectrumCommandEntries(),
-                         WavViewCommandEntries(),      SasViewCommandEntries(),
-                         SpectrumViewCommandEntries(), CorrectionMarksCommandEntries(),
-                         NoteCommandEntries(),         Entries});
+  return CommandTableOf({WavCommandEntries(),
+                         SynthesisCommandEntries(),
+                         NoiseCommandEntries(),
+                         CorrectCommandEntries(),
+                         PlaybackCommandEntries(),
+                         AudioSettingsCommandEntries(),
+                         PulseShapeCommandEntries(),
+                         BuildCommandEntries(),
+                         SasCommandEntries(),
+                         SasRangeCommandEntries(),
+                         SasUndoCommandEntries(),
+                         InTuneCommandEntries(),
+                         NoteRangeCommandEntries(),
+                         SasMouseCommandEntries(),
+                         SettingsCommandEntries(),
+                         SpectrumCommandEntries(),
+                         WavViewCommandEntries(),
+                         SasViewCommandEntries(),
+                         SpectrumViewCommandEntries(),
+                         CorrectionMarksCommandEntries(),
+                         NoteCommandEntries(),
+                         GuideCommandEntries(),
+                         Entries});
 }
 
 std::intptr_t HandleCommand(App& app, int view, int command) {

@@ -111,6 +111,9 @@ enum class CommandId : int {
   NoteCentUp = 198,        // Ctrl+Page Up
   NoteCentDown = 199,      // Ctrl+Page Down
   ShapeNotes = 200,
+  // The take's notes out as MIDI, and a guide melody in.
+  ExportNotesMidi = 201,
+  FollowGuide = 202,
 };
 
 constexpr int Id(CommandId command) { return static_cast<int>(command); }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/processing/GuideMelody.h"
 #include "engine/processing/Synthesis.h"
 #include "engine/sas/SasRangeOps.h"
 #include "engine/sas/ScaleSnap.h"
@@ -30,6 +31,14 @@ struct NoteShapeParams {
   double vibrato = 100;
 };
 
+// The values of the Follow Guide dialog: the guide's track and channel (0: all) and how far the
+// take follows it.
+struct GuideDialogValues {
+  int track = 0;
+  int channel = 0;
+  GuideParams params;
+};
+
 struct DialogMemory {
   // The open General Settings dialog, so that keys and mouse in other windows can refresh its
   // note lists (FillSettingsControls); null while it is closed.
@@ -40,6 +49,8 @@ struct DialogMemory {
   ScaleSnapParams snapParams;
   // The values of the Shape Notes dialog, kept for the run of the program.
   NoteShapeParams noteShape;
+  // The values of the Follow Guide dialog, kept for the run of the program.
+  GuideDialogValues guide;
   // The Wave Synthesis dialog and its parameters, kept for the run of the program.
   SynthesisSession synthesis;
   // The name buffer of the one file dialog record all file dialogs share (at most 259

@@ -9,6 +9,7 @@ namespace vocara {
 const platform::FileFilter WavFileFilter{"Windows Sound File (*.WAV)", "*.WAV"};
 const platform::FileFilter SasFileFilter{"Sound Attributes Set (*.SAS)", "*.SAS"};
 const platform::FileFilter TextFileFilter{"Text file (*.txt)", "*.txt"};
+const platform::FileFilter MidiFileFilter{"Standard MIDI File (*.mid)", "*.mid"};
 const platform::FileFilter AllFilesFilter{"All Files (*.*)", "*.*"};
 
 platform::FileDialogRequest SaveRequest(std::string title, std::vector<platform::FileFilter> filters,

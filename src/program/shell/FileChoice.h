@@ -15,6 +15,7 @@ struct App;
 extern const platform::FileFilter WavFileFilter;
 extern const platform::FileFilter SasFileFilter;
 extern const platform::FileFilter TextFileFilter;
+extern const platform::FileFilter MidiFileFilter;
 extern const platform::FileFilter AllFilesFilter;
 
 // A save dialog: the folder must exist; the typed name gets `extension` when it has none (none

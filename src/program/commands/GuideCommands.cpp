@@ -1,0 +1,198 @@
+#include "program/commands/GuideCommands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/FileHandle.h"
+#include "base/OutputFile.h"
+#include "engine/midi/StandardMidiFile.h"
+#include "engine/processing/GuideMelody.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
+#include "program/commands/SasFileOperation.h"
+#include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/DialogFields.h"
+#include "program/shell/FileChoice.h"
+#include "program/shell/MessageBoxes.h"
+#include "program/shell/SasPage.h"
+
+namespace vocara {
+namespace {
+
+using platform::ControlKind;
+using platform::DialogHandle;
+
+// Follow Guide dialog ids.
+enum : int { FieldTrack = 101, FieldChannel, FieldCentre, FieldDrift, FieldRetune, FieldTiming };
+
+void ShowGuideValues(DialogHandle& dialog, const GuideDialogValues& values) {
+  WriteNumberField(dialog, FieldTrack, values.track, 0);
+  WriteNumberField(dialog, FieldChannel, values.channel, 0);
+  WriteNumberField(dialog, FieldCentre, values.params.centre, 2);
+  WriteNumberField(dialog, FieldDrift, values.params.drift, 2);
+  WriteNumberField(dialog, FieldRetune, values.params.retuneMs, 1);
+  WriteNumberField(dialog, FieldTiming, values.params.timing, 2);
+}
+
+class GuideProcedure final : public platform::DialogProcedure {
+ public:
+  explicit GuideProcedure(GuideDialogValues& values) : values_(values) {}
+  bool accepted = false;
+
+  void OnInit(DialogHandle& dialog) override { ShowGuideValues(dialog, values_); }
+  void OnCommand(DialogHandle& dialog, int id) override {
+    if (id == platform::DialogOk) {
+      GuideDialogValues read;
+      read.track = static_cast<int>(std::lround(ReadNumberField(dialog, FieldTrack, 0, 65535)));
+      read.channel = static_cast<int>(std::lround(ReadNumberField(dialog, FieldChannel, 0, 16)));
+      read.params.centre = ReadNumberField(dialog, FieldCentre, 0, 100);
+      read.params.drift = ReadNumberField(dialog, FieldDrift, 0, 100);
+      read.params.retuneMs = ReadNumberField(dialog, FieldRetune, 0, MaxRetuneMs);
+      read.params.timing = ReadNumberField(dialog, FieldTiming, 0, 100);
+      values_ = read;
+      accepted = true;
+      dialog.End(platform::DialogOk);
+    } else if (id == platform::DialogCancel) {
+      dialog.End(platform::DialogCancel);
+    }
+  }
+
+ private:
+  GuideDialogValues& values_;
+};
+
+bool SasUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
+
+void ExportNotesMidi(App& app) {
+  if (!SasUsable(app)) return;
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(
+      SaveRequest("Export Notes as MIDI", {MidiFileFilter, AllFilesFilter}, "mid", true));
+  if (!name) return;
+  if (SameFile(*name, app.sas.path)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+    return;
+  }
+  // The notes as the targets stand now, the page's edits included.
+  SasWriteBack(app);
+  std::vector<MidiOutNote> notes;
+  if (!TakeNotesAsMidi(app.sas, 0, app.sas.header.frameCount, notes)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+    return;
+  }
+  if (notes.empty()) {
+    ShowErrorText(app.ports.desktop, "The SAS file holds no notes.");
+    return;
+  }
+  const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
+  OutputFile output;
+  MessageId refused = output.Begin(*name);
+  if (refused == MessageId::None && !(output.File().Write(bytes.data(), bytes.size()) && output.Commit()))
+    refused = MessageId::OutputWriteFailed;
+  ShowErrorMessage(app.ports.desktop, refused);
+}
+
+// The frames the guide is followed over: the SAS range, or every frame.
+std::pair<std::uint32_t, std::uint32_t> GuideFrames(const App& app) {
+  const SasRange& range = app.sas.range;
+  if (app.Has(SasRangeSelected) && range.right > range.left && range.left >= 0)
+    return {static_cast<std::uint32_t>(range.left), static_cast<std::uint32_t>(range.right)};
+  return {0, app.sas.shownFrameCount};
+}
+
+std::string OutcomeText(const GuideOutcome& outcome) {
+  std::string text = "Notes following the guide: " + std::to_string(outcome.paired) +
+                     "\nSung notes without a guide note: " + std::to_string(outcome.unpairedSung.size()) +
+                     "\nGuide notes without a sung note: " + std::to_string(outcome.unpairedGuide.size());
+  if (outcome.timed + outcome.untimed > 0) {
+    text += "\nNotes put in time: " + std::to_string(outcome.timed);
+    if (outcome.untimed > 0) text += " (" + std::to_string(outcome.untimed) + " could not be)";
+  }
+  return text;
+}
+
+void FollowGuide(App& app, int view) {
+  if (!SasUsable(app) || !SasEditAllowed(app)) return;
+  platform::FileDialogRequest request;
+  request.title = "Open Guide MIDI File";
+  request.filters = {MidiFileFilter, AllFilesFilter};
+  request.defaultExtension = "mid";
+  const std::optional<std::string> path = ChooseFileToOpen(app, nullptr, std::move(request));
+  if (!path) return;
+  GuideDialogValues values = app.guide;
+  GuideProcedure procedure(values);
+  app.ports.dialogs.RunModal(view, FollowGuideDialogTemplate(), procedure);
+  if (!procedure.accepted) return;
+  app.guide = values;
+
+  const MidiFileRead guide = ReadStandardMidiFile(*path);
+  if (!guide.problem.empty()) {
+    ShowErrorText(app.ports.desktop, *path + ": " + guide.problem);
+    return;
+  }
+  std::vector<MidiNote> chosen;
+  for (const MidiNote& note : guide.notes) {
+    if ((values.track == 0 || note.track == values.track - 1) &&
+        (values.channel == 0 || note.channel == values.channel - 1))
+      chosen.push_back(note);
+  }
+  const std::vector<MidiNote> melody = GuideMelodyLine(std::move(chosen));
+  if (melody.empty()) {
+    ShowErrorText(app.ports.desktop, *path + ": no notes on that track and channel");
+    return;
+  }
+  const auto [first, end] = GuideFrames(app);
+  GuideOutcome outcome;
+  // The write-back first brings the silence threshold in force into the file's settings copy.
+  app.flags |= SasPageDirty;
+  const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    return DoneOrFailed(SasFollowGuide(app.sas, melody, first, end, values.params, outcome, sink));
+  });
+  if (done) {
+    app.ports.desktop.ShowMessage(OutcomeText(outcome), platform::MessageIcon::Information,
+                                  platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
+  }
+}
+
+bool FollowUsable(const App& app, CommandId) { return SasUsable(app) && !app.sas.readOnly; }
+
+constexpr CommandEntry Entries[] = {
+    {CommandId::ExportNotesMidi, [](App& app, int, CommandId) { ExportNotesMidi(app); }, 0, true, NoToolbar,
+     [](const App& app, CommandId) { return SasUsable(app); }},
+    {CommandId::FollowGuide, [](App& app, int view, CommandId) { FollowGuide(app, view); }, 0, true,
+     NoToolbar, FollowUsable},
+};
+
+}  // namespace
+
+platform::DialogTemplate FollowGuideDialogTemplate() {
+  platform::DialogTemplate dialog;
+  dialog.title = "Follow Guide";
+  dialog.width = 200;
+  dialog.height = 130;
+  static constexpr struct {
+    const char* label;
+    int id;
+  } Rows[] = {{"Track (0: all)", FieldTrack},    {"Channel (0: all)", FieldChannel},
+              {"Pitch centre (%)", FieldCentre}, {"Drift (%)", FieldDrift},
+              {"Retune (ms)", FieldRetune},      {"Timing (%)", FieldTiming}};
+  int y = 8;
+  for (const auto& row : Rows) {
+    dialog.controls.push_back({-1, ControlKind::Label, row.label, 8, y + 2, 120, 8});
+    dialog.controls.push_back({row.id, ControlKind::Edit, "", 144, y, 48, 12});
+    y += 16;
+  }
+  dialog.controls.push_back({platform::DialogOk, ControlKind::DefaultButton, "OK", 40, 108, 56, 14});
+  dialog.controls.push_back({platform::DialogCancel, ControlKind::Button, "Cancel", 104, 108, 56, 14});
+  return dialog;
+}
+
+std::span<const CommandEntry> GuideCommandEntries() { return Entries; }
+
+}  // namespace vocara

@@ -1,0 +1,137 @@
+// The guide road on a sung take: C D E F sung 20 to 40 cents off with a +-30-cent vibrato
+// follows a guide C D Eb F whose third note starts 60 ms after the sung one; `guide --timing 100`
+// then `correct`, and an analysis of the output finds each note on its guide pitch, the third
+// note where the guide starts it and the vibrato as sung. `midi` of a melody reads back with its
+// notes; unpaired notes are listed; a damaged guide changes nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CliRun.h"
+#include "engine/midi/StandardMidiFile.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/SasDocument.h"
+#include "support/Recordings.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+class GuideCommandsTest : public CliFixture {
+ protected:
+  std::string Sing(const std::vector<SungNote>& notes) {
+    WriteFile(wav, CanonicalWav(Format(2), Samples(2, SungMelody(notes))));
+    return Build(wav, "sung.sas");
+  }
+  std::string Build(const std::string& input, const std::string& name) {
+    const std::string sas = dir.File(name);
+    EXPECT_EQ(Run({"build", input, sas}), cli::ExitSuccess) << err.str();
+    return sas;
+  }
+  static CorrectionReport Listing(const std::string& sas) {
+    SasDocument document;
+    EXPECT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
+    CorrectionReport listing;
+    EXPECT_TRUE(
+        ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
+    return listing;
+  }
+  std::string WriteGuide(const std::vector<MidiOutNote>& notes) {
+    const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
+    return WriteFile(dir.File("guide.mid"), std::string(bytes.begin(), bytes.end()));
+  }
+
+  std::string wav = dir.File("sung.wav");
+};
+
+TEST_F(GuideCommandsTest, TheTakeFollowsTheGuidesPitchesAndTiming) {
+  const std::string sas = Sing({{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}, {65, 35, 0.7}});
+  const CorrectionReport sung = Listing(sas);
+  ASSERT_EQ(sung.notes.size(), 4u);
+  const int keys[] = {60, 62, 63, 65};
+  std::vector<MidiOutNote> guide;
+  for (std::size_t n = 0; n < 4; ++n) {
+    const NoteReport& note = sung.notes[n];
+    guide.push_back(
+        {note.startSeconds + (n == 2 ? 0.060 : 0.0), note.startSeconds + note.lengthSeconds, keys[n], 90});
+  }
+  guide[1].end = guide[2].start;
+  const std::string mid = WriteGuide(guide);
+
+  ASSERT_EQ(Run({"guide", sas, mid, "--timing", "100"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(err.str(), "") << "every note paired";
+  const std::string corrected = dir.File("corrected.wav");
+  ASSERT_EQ(Run({"correct", wav, sas, corrected}), cli::ExitSuccess) << err.str();
+  const CorrectionReport out = Listing(Build(corrected, "corrected.sas"));
+  ASSERT_EQ(out.notes.size(), 4u);
+  for (std::size_t n = 0; n < 4; ++n) {
+    SCOPED_TRACE(n);
+    EXPECT_NEAR(out.notes[n].note * 100 + out.notes[n].centreCents, (keys[n] - 21) * 100, 5);
+    EXPECT_NEAR(out.notes[n].vibratoBefore, sung.notes[n].vibratoBefore, 0.15 * sung.notes[n].vibratoBefore);
+  }
+  EXPECT_NEAR(out.notes[2].startSeconds, guide[2].start, 0.015);
+  EXPECT_NEAR(out.notes[1].startSeconds, guide[1].start, 0.015) << "the note before stays where it was";
+}
+
+TEST_F(GuideCommandsTest, NotesOutAsMidiReadBack) {
+  // Quick changes of note (20 ms glides), so that each note has one onset to find.
+  std::vector<SungNote> melody{{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}, {67, -35, 0.7},
+                               {69, 20, 0.7}, {72, 40, 0.7},  {67, 35, 0.7},  {64, -20, 0.9}};
+  for (SungNote& note : melody) note.glide = 0.02;
+  const std::string sas = Sing(melody);
+  const std::string mid = dir.File("take.mid");
+  ASSERT_EQ(Run({"midi", sas, mid, "--bend"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(out.str() + err.str(), "");
+  const MidiFileRead read = ReadStandardMidiFile(mid);
+  ASSERT_EQ(read.problem, "");
+  ASSERT_EQ(read.notes.size(), melody.size());
+  double start = 0;
+  for (std::size_t n = 0; n < melody.size(); ++n) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(read.notes[n].key, melody[n].key);
+    // The glide into a note belongs to it: the note starts where the glide does.
+    EXPECT_NEAR(read.notes[n].start, n == 0 ? start : start - melody[n].glide / 2,
+                0.020 + melody[n].glide / 2);
+    start += melody[n].seconds;
+  }
+}
+
+TEST_F(GuideCommandsTest, UnpairedNotesAreListedAndDamagedGuidesChangeNothing) {
+  const std::string sas = Sing({{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}});
+  const CorrectionReport sung = Listing(sas);
+  ASSERT_EQ(sung.notes.size(), 3u);
+  // No guide note for D4, and one where nothing is sung; chords on track 1 (a format-0 file).
+  const double end = sung.notes[2].startSeconds + sung.notes[2].lengthSeconds;
+  const std::string mid = WriteGuide({{sung.notes[0].startSeconds, sung.notes[1].startSeconds, 60, 90},
+                                      {sung.notes[0].startSeconds, sung.notes[1].startSeconds, 55, 90},
+                                      {sung.notes[2].startSeconds, end, 64, 90},
+                                      {end + 0.5, end + 0.9, 72, 90}});
+  const std::string before = ReadFile(sas);
+  ASSERT_EQ(Run({"guide", sas, mid, "--track", "1", "--channel", "1"}), cli::ExitSuccess) << err.str();
+  char line[96];
+  std::snprintf(line, sizeof line, "vocara-cli: sung note at %.3f s (D4 %+d) has no guide note\n",
+                sung.notes[1].startSeconds, static_cast<int>(std::round(sung.notes[1].centreCents)));
+  EXPECT_EQ(err.str(), line);
+  EXPECT_NE(ReadFile(sas), before);
+
+  const std::string changed = ReadFile(sas);
+  static constexpr char Damaged[] = "MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\40\0\220<";
+  WriteFile(mid, std::string(Damaged, sizeof Damaged - 1));
+  EXPECT_EQ(Run({"guide", sas, mid}), cli::ExitFailure);
+  EXPECT_NE(err.str().find("runs past the end of the file"), std::string::npos) << err.str();
+  EXPECT_EQ(Run({"guide", sas, mid + ".none"}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "vocara-cli: " + mid + ".none: cannot be read\n");
+  WriteGuide({{0.1, 0.2, 60, 90}});
+  EXPECT_EQ(Run({"guide", sas, mid, "--channel", "2"}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "vocara-cli: no notes in " + mid + " on channel 2\n");
+  EXPECT_EQ(Run({"guide", sas, mid, "--track", "2"}), cli::ExitFailure);
+  EXPECT_EQ(err.str(), "vocara-cli: " + mid + " has 1 track, not 2\n");
+  EXPECT_EQ(ReadFile(sas), changed);
+}
+
+}  // namespace
+}  // namespace vocara::test

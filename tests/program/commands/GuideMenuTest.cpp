@@ -1,0 +1,139 @@
+// SAS File / Export Notes as MIDI... and S&AS Range / Follow Guide... in the running program on
+// the fake platform, over a sung melody built into a SAS: the notes go out as a MIDI file that
+// reads back with their keys; a guide with its third note late moves the notes' centres and sets
+// time links as one undo action and says what it did; a damaged guide or a read-only SAS
+// changes nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/midi/StandardMidiFile.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "program/dispatch/StartUp.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
+#include "support/AppFixture.h"
+#include "support/Recordings.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+const std::vector<SungNote> Melody{
+    {60, 30, 0.6}, {62, -25, 0.6}, {64, -40, 0.6}, {65, 35, 0.6}, {67, 20, 0.6}};
+
+class GuideMenuTest : public AppTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    const std::string wav =
+        WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, SungMelody(Melody))));
+    sasPath = dir.File("take.sas");
+    WavDocument document;
+    ASSERT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
+    ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sasPath, {}).result, LongOperationResult::Done);
+    document.file.Close();
+    original = ReadFile(sasPath);
+    OpenDocumentByName(app, sasPath);
+    ASSERT_TRUE(app.Has(SasOpen));
+  }
+  CorrectionReport Listing() {
+    SasDocument document;
+    EXPECT_EQ(SasOpenDocument(document, sasPath, SasAccess::ReadOnly), MessageId::None);
+    CorrectionReport listing;
+    EXPECT_TRUE(
+        ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
+    return listing;
+  }
+  // The guide: the melody's keys on the sung notes' times, the third note 60 ms late and a flat.
+  std::string Guide() {
+    const CorrectionReport sung = Listing();
+    std::vector<MidiOutNote> notes;
+    for (std::size_t n = 0; n < sung.notes.size(); ++n) {
+      const NoteReport& note = sung.notes[n];
+      notes.push_back({note.startSeconds + (n == 2 ? 0.06 : 0.0), note.startSeconds + note.lengthSeconds,
+                       Melody[n].key - (n == 2 ? 1 : 0), 90});
+    }
+    const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
+    return WriteFile(dir.File("guide.mid"), std::string(bytes.begin(), bytes.end()));
+  }
+  void AnswerGuideDialog(const std::string& timing) {
+    fake.dialogs.script.push_back([timing](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      dialog.SetText(106, timing);
+      procedure.OnCommand(dialog, platform::DialogOk);
+    });
+  }
+
+  std::string sasPath;
+  std::string original;
+};
+
+TEST_F(GuideMenuTest, NotesGoOutAsMidi) {
+  const std::string mid = dir.File("take.mid");
+  fake.desktop.fileAnswers.push_back(mid);
+  Command(SasView, Id(CommandId::ExportNotesMidi));
+  EXPECT_TRUE(fake.desktop.messages.empty()) << MessageTexts().front();
+  const MidiFileRead read = ReadStandardMidiFile(mid);
+  ASSERT_EQ(read.problem, "");
+  ASSERT_EQ(read.notes.size(), Melody.size());
+  for (std::size_t n = 0; n < Melody.size(); ++n) EXPECT_EQ(read.notes[n].key, Melody[n].key) << n;
+
+  // Not over the SAS itself.
+  fake.desktop.fileAnswers.push_back(sasPath);
+  Command(SasView, Id(CommandId::ExportNotesMidi));
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Opened file can not be overwritten"}));
+  EXPECT_TRUE(ReadFile(sasPath) == original);
+}
+
+TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {
+  const std::string guide = Guide();
+  fake.desktop.fileAnswers.push_back(guide);
+  AnswerGuideDialog("100");
+  Command(SasView, Id(CommandId::FollowGuide));
+  ASSERT_EQ(MessageTexts().size(), 1u);
+  EXPECT_EQ(
+      MessageTexts()[0],
+      "Notes following the guide: 5\nSung notes without a guide note: 0\nGuide notes without a sung note: 0\n"
+      "Notes put in time: 5");
+  EXPECT_EQ(app.guide.params.timing, 100);
+  const CorrectionReport after = Listing();
+  for (std::size_t n = 0; n < Melody.size(); ++n) {
+    const int key = Melody[n].key - (n == 2 ? 1 : 0);
+    EXPECT_NEAR(after.notes[n].note * 100 + after.notes[n].targetCents, (key - 21) * 100, 1.5) << n;
+  }
+  const std::vector<TimeLink> links = ReadSasLinks(sasPath);
+  ASSERT_EQ(links.size(), 7u);
+  const std::uint32_t third = after.notes[2].firstFrame * ReadSasHeader(sasPath).frameLength;
+  EXPECT_EQ(links[3].source, third);
+  // 60 ms at 48 kHz, the guide's times rounded to its ticks (1/960 s, 50 samples).
+  EXPECT_NEAR(static_cast<double>(links[3].target), third + 2880.0, 25);
+
+  Command(SasView, Id(CommandId::Undo));
+  EXPECT_TRUE(ReadFile(sasPath) == original) << "one undo gives the file back";
+}
+
+TEST_F(GuideMenuTest, DamagedGuidesAndReadOnlyFilesChangeNothing) {
+  const std::string damaged =
+      WriteFile(dir.File("damaged.mid"), std::string("MThd\0\0\0\6\0\2\0\1\0\140", 14));
+  fake.desktop.fileAnswers.push_back(damaged);
+  AnswerGuideDialog("0");
+  Command(SasView, Id(CommandId::FollowGuide));
+  EXPECT_EQ(MessageTexts(),
+            (std::vector<std::string>{damaged + ": format 2 (independent patterns) is not read"}));
+  EXPECT_TRUE(ReadFile(sasPath) == original);
+
+  app.sas.readOnly = true;
+  UpdateCommandStates(app);
+  EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::FollowGuide)]);
+  EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::ExportNotesMidi)]);
+}
+
+}  // namespace
+}  // namespace vocara::test
