@@ -16,6 +16,7 @@
 #include "engine/sas/SasDocument.h"
 #include "support/Recordings.h"
 #include "support/SasFiles.h"
+#include "support/TakeNotes.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -32,14 +33,7 @@ class GuideCommandsTest : public CliFixture {
     EXPECT_EQ(Run({"build", input, sas}), cli::ExitSuccess) << err.str();
     return sas;
   }
-  static CorrectionReport Listing(const std::string& sas) {
-    SasDocument document;
-    EXPECT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
-    CorrectionReport listing;
-    EXPECT_TRUE(
-        ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
-    return listing;
-  }
+  static CorrectionReport Listing(const std::string& sas) { return ListedNotes(sas); }
   std::string WriteGuide(const std::vector<MidiOutNote>& notes) {
     const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
     return WriteFile(dir.File("guide.mid"), std::string(bytes.begin(), bytes.end()));

@@ -98,14 +98,6 @@ void ExportNotesMidi(App& app) {
   ShowErrorMessage(app.ports.desktop, refused);
 }
 
-// The frames the guide is followed over: the SAS range, or every frame.
-std::pair<std::uint32_t, std::uint32_t> GuideFrames(const App& app) {
-  const SasRange& range = app.sas.range;
-  if (app.Has(SasRangeSelected) && range.right > range.left && range.left >= 0)
-    return {static_cast<std::uint32_t>(range.left), static_cast<std::uint32_t>(range.right)};
-  return {0, app.sas.shownFrameCount};
-}
-
 std::string OutcomeText(const GuideOutcome& outcome) {
   std::string text = "Notes following the guide: " + std::to_string(outcome.paired) +
                      "\nSung notes without a guide note: " + std::to_string(outcome.unpairedSung.size()) +
@@ -147,7 +139,7 @@ void FollowGuide(App& app, int view) {
     ShowErrorText(app.ports.desktop, *path + ": no notes on that track and channel");
     return;
   }
-  const auto [first, end] = GuideFrames(app);
+  const auto [first, end] = SasRangeOrWholeFile(app);
   GuideOutcome outcome;
   // The write-back first brings the silence threshold in force into the file's settings copy.
   app.flags |= SasPageDirty;

@@ -134,14 +134,6 @@ class ReanalyseProcedure final : public platform::DialogProcedure {
   int& highest_;
 };
 
-// The frames a command works on: the SAS range, or every frame when none is selected.
-std::pair<std::uint32_t, std::uint32_t> TargetFrames(const App& app) {
-  const SasRange& range = app.sas.range;
-  if ((app.flags & SasRangeSelected) && range.right > range.left && range.left >= 0)
-    return {static_cast<std::uint32_t>(range.left), static_cast<std::uint32_t>(range.right)};
-  return {0, app.sas.shownFrameCount};
-}
-
 // The engine reports frames; the WAV cursor line, as every long operation's progress display,
 // goes by samples.
 ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameLength) {
@@ -175,7 +167,7 @@ bool RunBusy(App& app,
 
 void SnapToScale(App& app, int view) {
   if (!SasEditAllowed(app) || !RunSnapDialog(app, view, app.snapParams)) return;
-  const auto [first, end] = TargetFrames(app);
+  const auto [first, end] = SasRangeOrWholeFile(app);
   RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
     return SasSnapToScale(app.sas, first, end, app.snapParams, sink, progress);
   });
@@ -186,7 +178,7 @@ void ReanalyseRange(App& app, int view) {
   int lowest = app.sas.header.settings.lowestNote;
   int highest = app.sas.header.settings.highestNote;
   if (!RunReanalyseDialog(app, view, lowest, highest)) return;
-  const auto [first, end] = TargetFrames(app);
+  const auto [first, end] = SasRangeOrWholeFile(app);
   RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
     return SasReanalyse(app.wav, app.sas, first, end, lowest, highest, sink, progress);
   });
@@ -194,7 +186,7 @@ void ReanalyseRange(App& app, int view) {
 
 void RepairOctaveJumps(App& app) {
   if (!SasEditAllowed(app)) return;
-  const auto [first, end] = TargetFrames(app);
+  const auto [first, end] = SasRangeOrWholeFile(app);
   std::uint32_t repaired = 0;
   const bool done = RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
     return SasRepairOctaveJumps(app.wav, app.sas, first, end, sink, &repaired, progress);

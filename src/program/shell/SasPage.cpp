@@ -48,4 +48,11 @@ void SasWriteBack(App& app) {
   }
 }
 
+std::pair<std::uint32_t, std::uint32_t> SasRangeOrWholeFile(const App& app) {
+  const SasRange& range = app.sas.range;
+  if ((app.flags & SasRangeSelected) && range.right > range.left && range.left >= 0)
+    return {static_cast<std::uint32_t>(range.left), static_cast<std::uint32_t>(range.right)};
+  return {0, app.sas.shownFrameCount};
+}
+
 }  // namespace vocara

@@ -4,9 +4,16 @@
 // read-only file.
 #pragma once
 
+#include <cstdint>
+#include <utility>
+
 namespace vocara {
 
 struct App;
+
+// The frames an operation of the whole take works on: the SAS range when one is selected, or
+// every frame.
+std::pair<std::uint32_t, std::uint32_t> SasRangeOrWholeFile(const App& app);
 
 // Whether the open SAS may be changed. A read-only file refuses, and the first refusal of a
 // document says "The SAS file is read-only; use Save As to edit a copy."; every command that

@@ -13,6 +13,7 @@
 #include "engine/processing/GuideMelody.h"
 #include "engine/sas/SasDocument.h"
 #include "support/SasFiles.h"
+#include "support/TakeNotes.h"
 #include "support/TempDir.h"
 
 namespace vocara::test {
@@ -51,13 +52,7 @@ class GuideMelodyTest : public ::testing::Test {
     path =
         WriteSasFile(dir.File("take.sas"), SasHeaderFor(Hop, Rate, 0, Frames, links.size()), Take(), links);
   }
-  CorrectionReport Listing() {
-    SasDocument sas;
-    EXPECT_EQ(SasOpenDocument(sas, path, SasAccess::ReadOnly), MessageId::None);
-    CorrectionReport listing;
-    EXPECT_TRUE(ListNotes(sas, {0, Frames * Hop, false}, listing));
-    return listing;
-  }
+  CorrectionReport Listing() { return ListedNotes(path); }
   GuideOutcome Follow(const std::vector<MidiNote>& melody, const GuideParams& params,
                       std::uint32_t end = Frames) {
     SasDocument sas;

@@ -21,6 +21,7 @@
 #include "support/AppFixture.h"
 #include "support/Recordings.h"
 #include "support/SasFiles.h"
+#include "support/TakeNotes.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -44,14 +45,7 @@ class GuideMenuTest : public AppTest {
     OpenDocumentByName(app, sasPath);
     ASSERT_TRUE(app.Has(SasOpen));
   }
-  CorrectionReport Listing() {
-    SasDocument document;
-    EXPECT_EQ(SasOpenDocument(document, sasPath, SasAccess::ReadOnly), MessageId::None);
-    CorrectionReport listing;
-    EXPECT_TRUE(
-        ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
-    return listing;
-  }
+  CorrectionReport Listing() { return ListedNotes(sasPath); }
   // The guide: the melody's keys on the sung notes' times, the third note 60 ms late and a flat.
   std::string Guide() {
     const CorrectionReport sung = Listing();

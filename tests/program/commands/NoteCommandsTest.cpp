@@ -28,6 +28,7 @@
 #include "support/AppFixture.h"
 #include "support/Recordings.h"
 #include "support/SasFiles.h"
+#include "support/TakeNotes.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -113,14 +114,7 @@ class NoteCommandsTest : public AppTest {
   NoteSpan SpanOf(std::size_t k) const {
     return {app.pageNotes.notes.at(k).firstFrame, app.pageNotes.notes.at(k).endFrame};
   }
-  CorrectionReport Listing() {
-    SasDocument document;
-    EXPECT_EQ(SasOpenDocument(document, sasPath, SasAccess::ReadOnly), MessageId::None);
-    CorrectionReport listing;
-    EXPECT_TRUE(
-        ListNotes(document, {0, document.header.frameCount * document.header.frameLength, false}, listing));
-    return listing;
-  }
+  CorrectionReport Listing() { return ListedNotes(sasPath); }
   // The frames whose records differ between two readings of the file.
   static std::vector<std::uint32_t> Changed(const std::vector<SasFrame>& a, const std::vector<SasFrame>& b) {
     std::vector<std::uint32_t> changed;
