@@ -1,4 +1,4 @@
-// vocara-demo OUT.wav [SETTINGS]: the recording `make run` opens, made at build time so that
+// vocara-demo OUT.wav [SETTINGS [GUIDE.mid]]: the recording `make run` opens, made at build time so that
 // nothing binary lives in the repository. About 8 s of a sung-like melody at 48 kHz, 16-bit
 // mono: a harmonic tone with vibrato, short glides between the notes, and a few notes sung 20 to
 // 40 cents off, so that Build and Correct have something audible to pull in tune. Each note
@@ -9,6 +9,10 @@
 // SETTINGS, when named, is the settings file `make run` starts the program with: the built-in
 // settings with the note range of the melody, so that Build analyses just the notes sung and
 // the SAS window's pitch pane opens on them, and a window layout made for the demo.
+//
+// GUIDE, when named, is the melody as written, a Standard MIDI File for `vocara-cli guide`: each
+// note on its key from where the singer starts it, except the high A, which the singer came in
+// on GuideLateA early: the guide starts it that much later.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -22,6 +26,7 @@
 
 #include "base/OutputFile.h"
 #include "base/Settings.h"
+#include "engine/midi/StandardMidiFile.h"
 #include "engine/wav/WavHeader.h"
 
 namespace {
@@ -140,15 +145,37 @@ bool WriteSettings(const std::string& path) {
   return std::filesystem::file_size(path, error) == vocara::SettingsFileSize;
 }
 
+constexpr double GuideLateA = 0.08;
+constexpr int HighA = 69;
+
+bool WriteGuide(const std::string& path) {
+  std::vector<vocara::MidiOutNote> notes;
+  double start = 0.0;
+  for (const Note& note : Melody) {
+    const double late = note.key == HighA ? GuideLateA : 0.0;
+    if (!notes.empty()) notes.back().end = start + late;
+    notes.push_back({start + late, start + note.seconds, note.key, 90, 0.0});
+    start += note.seconds;
+  }
+  const std::vector<std::uint8_t> bytes = vocara::StandardMidiFileBytes(notes, false);
+  vocara::OutputFile output;
+  return output.Begin(path) == vocara::MessageId::None && output.File().Write(bytes.data(), bytes.size()) &&
+         output.Commit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 3) {
-    std::cerr << "usage: vocara-demo OUT.wav [SETTINGS]\n";
+  if (argc < 2 || argc > 4) {
+    std::cerr << "usage: vocara-demo OUT.wav [SETTINGS [GUIDE.mid]]\n";
     return 2;
   }
-  if (argc == 3 && !WriteSettings(argv[2])) {
+  if (argc >= 3 && !WriteSettings(argv[2])) {
     std::cerr << "vocara-demo: could not write " << argv[2] << '\n';
+    return 1;
+  }
+  if (argc == 4 && !WriteGuide(argv[3])) {
+    std::cerr << "vocara-demo: could not write " << argv[3] << '\n';
     return 1;
   }
   const std::vector<std::int16_t> samples = Sing();
