@@ -11,8 +11,8 @@
 // the SAS window's pitch pane opens on them, and a window layout made for the demo.
 //
 // GUIDE, when named, is the melody as written, a Standard MIDI File for `vocara-cli guide`: each
-// note on its key from where the singer starts it, except the high A, which the singer came in
-// on GuideLateA early: the guide starts it that much later.
+// note on its key from where the change to it is heard (halfway up the glide into it), except
+// the high A, which the singer came in on GuideLateA early: the guide starts it that much later.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -152,9 +152,11 @@ bool WriteGuide(const std::string& path) {
   std::vector<vocara::MidiOutNote> notes;
   double start = 0.0;
   for (const Note& note : Melody) {
-    const double late = note.key == HighA ? GuideLateA : 0.0;
-    if (!notes.empty()) notes.back().end = start + late;
-    notes.push_back({start + late, start + note.seconds, note.key, 90, 0.0});
+    // The change of note is heard halfway up the glide into it.
+    const double heard = notes.empty() ? start : start + GlideSeconds / 2;
+    const double onset = heard + (note.key == HighA ? GuideLateA : 0.0);
+    if (!notes.empty()) notes.back().end = onset;
+    notes.push_back({onset, start + note.seconds, note.key, 90, 0.0});
     start += note.seconds;
   }
   const std::vector<std::uint8_t> bytes = vocara::StandardMidiFileBytes(notes, false);

@@ -35,6 +35,48 @@ double TargetCentre(const NoteReport& note) {
   return note.note * 100.0 + (std::isfinite(note.targetCents) ? note.targetCents : note.centreCents);
 }
 
+// Where each note begins as a listener hears it, in frames: a note reached by a glide from the
+// note before begins where the pitch passes the middle between the two notes' centres, the
+// moment the ear takes the new note; a note after a breath, or one that repeats the note before,
+// begins at its first frame. False when a read failed.
+bool Onsets(SasDocument& sas, const std::vector<NoteReport>& notes, std::vector<double>& onsets) {
+  onsets.clear();
+  for (const NoteReport& note : notes) onsets.push_back(note.firstFrame);
+  if (notes.size() < 2) return true;
+  const std::uint32_t first = notes.front().firstFrame;
+  std::vector<double> pitch(notes.back().endFrame - first, 0.0);
+  const bool read =
+      ForEachVoicedRun(sas, first, notes.back().endFrame, SilenceLevel(sas.header.settings.silenceThreshold),
+                       [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+                         for (std::size_t i = 0; i < run.size(); ++i)
+                           pitch[runFirst - first + i] = run[i].sourcePitch;
+                         return true;
+                       });
+  if (!read) return false;
+  for (std::size_t n = 1; n < notes.size(); ++n) {
+    const NoteReport& before = notes[n - 1];
+    const NoteReport& note = notes[n];
+    const double from = before.note * 100.0 + before.centreCents;
+    const double to = note.note * 100.0 + note.centreCents;
+    if (before.endFrame != note.firstFrame || !std::isfinite(from) || !std::isfinite(to) ||
+        std::abs(to - from) < 50)
+      continue;
+    // From the end of the held part before to the start of this one, the first frame on the new
+    // note's side of the middle.
+    const double middle = (from + to) / 2;
+    const std::uint32_t searchFrom = before.heldEnd > before.heldFirst ? before.heldEnd : before.firstFrame;
+    const std::uint32_t searchTo = note.heldEnd > note.heldFirst ? note.heldFirst : note.endFrame;
+    for (std::uint32_t k = searchFrom; k < searchTo; ++k) {
+      const double p = pitch[k - first];
+      if (p > 0 && (p - middle) * (to - from) >= 0) {
+        onsets[n] = k;
+        break;
+      }
+    }
+  }
+  return true;
+}
+
 double Overlap(double a0, double a1, double b0, double b1) {
   return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
 }
@@ -48,8 +90,8 @@ struct Candidate {
 
 // Pairs by overlap with the held part, then by the distance of the starts; one guide note to
 // one sung note. pairOf[i] is the melody index of sung note i, or npos.
-std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const std::vector<MidiNote>& melody,
-                                   double secondsPerFrame) {
+std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const std::vector<double>& onsets,
+                                   const std::vector<MidiNote>& melody, double secondsPerFrame) {
   constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
   std::vector<std::size_t> pairOf(sung.size(), None);
   std::vector<bool> taken(melody.size(), false);
@@ -79,7 +121,7 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
   candidates.clear();
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (pairOf[i] != None) continue;
-    const double start = sung[i].firstFrame * secondsPerFrame;
+    const double start = onsets[i] * secondsPerFrame;
     for (std::size_t j = 0; j < melody.size(); ++j) {
       const double distance = std::abs(melody[j].start - start);
       if (!taken[j] && distance <= GuidePairingReach) candidates.push_back({distance, i, j});
@@ -140,14 +182,19 @@ bool TakeNotesAsMidi(SasDocument& sas, std::uint32_t first, std::uint32_t end,
         });
     if (!read) return false;
   }
+  std::vector<double> onsets;
+  if (!Onsets(sas, listing.notes, onsets)) return false;
+  const double secondsPerFrame = static_cast<double>(sas.header.frameLength) / sas.header.sampleRate;
   for (std::size_t n = 0; n < listing.notes.size(); ++n) {
     const NoteReport& note = listing.notes[n];
     const double centre = TargetCentre(note);
     if (!std::isfinite(centre)) continue;
     const long semitone = std::lround(centre / 100.0);
     MidiOutNote out;
-    out.start = note.startSeconds;
-    out.end = note.startSeconds + note.lengthSeconds;
+    out.start = onsets[n] * secondsPerFrame;
+    // Up to where the next note begins, which a glide brings before this note's last frame.
+    const double end = n + 1 < onsets.size() ? std::min<double>(onsets[n + 1], note.endFrame) : note.endFrame;
+    out.end = end * secondsPerFrame;
     out.key = static_cast<int>(std::clamp(21 + semitone, 0L, 127L));
     out.bendCents = centre - semitone * 100.0;
     out.velocity = MidiVelocity(counts[n] > 0 ? sums[n] / counts[n] : 0);
@@ -173,7 +220,6 @@ std::vector<MidiNote> GuideMelodyLine(std::vector<MidiNote> notes) {
         note.start = std::max(note.start, kept.end);
       }
     }
-    std::erase_if(active, [&](std::size_t k) { return melody[k].end <= note.start; });
     if (!(note.end > note.start)) continue;
     active.push_back(melody.size());
     melody.push_back(note);
@@ -207,7 +253,9 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
   const std::vector<NoteReport>& sung = listing.notes;
   const double rate = sas.header.sampleRate;
   const double secondsPerFrame = sas.header.frameLength / rate;
-  const std::vector<std::size_t> pairOf = PairNotes(sung, melody, secondsPerFrame);
+  std::vector<double> onsets;
+  if (!Onsets(sas, sung, onsets)) return false;
+  const std::vector<std::size_t> pairOf = PairNotes(sung, onsets, melody, secondsPerFrame);
 
   std::vector<bool> guideTaken(melody.size(), false);
   std::vector<NoteShift> spans;
@@ -254,7 +302,7 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
   bool anyOff = false;
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (pairOf[i] >= melody.size()) continue;
-    const double source = static_cast<double>(sung[i].firstFrame) * sas.header.frameLength;
+    const double source = std::round(onsets[i] * sas.header.frameLength);
     const double placed = MappedTarget(kept, source);
     const double guide = melody[pairOf[i]].start * rate;
     const bool off = std::abs(guide - placed) > GuideTimingSlack * rate;
@@ -268,7 +316,7 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
   }
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (pairOf[i] >= melody.size()) continue;
-    const std::uint64_t source = std::uint64_t{sung[i].firstFrame} * sas.header.frameLength;
+    const auto source = static_cast<std::uint64_t>(std::round(onsets[i] * sas.header.frameLength));
     const double rounded = std::round(targets[i]);
     const bool fits = source <= UINT32_MAX && rounded >= 0 && rounded <= UINT32_MAX;
     if (fits && InsertTimeLink(links, static_cast<std::uint32_t>(source),

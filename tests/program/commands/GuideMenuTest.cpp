@@ -46,14 +46,16 @@ class GuideMenuTest : public AppTest {
     ASSERT_TRUE(app.Has(SasOpen));
   }
   CorrectionReport Listing() { return ListedNotes(sasPath); }
-  // The guide: the melody's keys on the sung notes' times, the third note 60 ms late and a flat.
+  // The guide: the take's notes as Export Notes as MIDI writes them, the third a semitone down
+  // and 60 ms later.
   std::string Guide() {
-    const CorrectionReport sung = Listing();
+    const std::string taken = dir.File("taken.mid");
+    fake.desktop.fileAnswers.push_back(taken);
+    Command(SasView, Id(CommandId::ExportNotesMidi));
     std::vector<MidiOutNote> notes;
-    for (std::size_t n = 0; n < sung.notes.size(); ++n) {
-      const NoteReport& note = sung.notes[n];
-      notes.push_back({note.startSeconds + (n == 2 ? 0.06 : 0.0), note.startSeconds + note.lengthSeconds,
-                       Melody[n].key - (n == 2 ? 1 : 0), 90});
+    for (const MidiNote& note : ReadStandardMidiFile(taken).notes) {
+      const bool third = notes.size() == 2;
+      notes.push_back({note.start + (third ? 0.06 : 0.0), note.end, note.key - (third ? 1 : 0), 90});
     }
     const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
     return WriteFile(dir.File("guide.mid"), std::string(bytes.begin(), bytes.end()));
@@ -105,9 +107,10 @@ TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {
   const std::vector<TimeLink> links = ReadSasLinks(sasPath);
   ASSERT_EQ(links.size(), 7u);
   const std::uint32_t third = after.notes[2].firstFrame * ReadSasHeader(sasPath).frameLength;
-  EXPECT_EQ(links[3].source, third);
-  // 60 ms at 48 kHz, the guide's times rounded to its ticks (1/960 s, 50 samples).
-  EXPECT_NEAR(static_cast<double>(links[3].target), third + 2880.0, 25);
+  // Where the third note begins, within the glide into it; 60 ms at 48 kHz later, the guide's
+  // times rounded to its ticks (1/960 s, 50 samples) twice.
+  EXPECT_NEAR(static_cast<double>(links[3].source), third, 0.07 * 48000);
+  EXPECT_NEAR(static_cast<double>(links[3].target) - links[3].source, 2880.0, 50);
 
   Command(SasView, Id(CommandId::Undo));
   EXPECT_TRUE(ReadFile(sasPath) == original) << "one undo gives the file back";
