@@ -3,7 +3,7 @@
 # C major with vocara-cli, then opened in the program (the WAV on the command line, the SAS
 # through SAS File / Open), the SAS window's pitch pane scrolled to the middle of the voice so that the notes
 # as sung show, then corrected through WAV File / Correct so that the correction marks replace
-# them. Screenshots go to the folder named
+# them; then the Snap to Scale dialog, and Follow Guide with the demo's guide melody. Screenshots go to the folder named
 # (default: a temporary one); the script prints their names.
 #
 #   scripts/gui-intune-smoke.sh [build-dir] [screenshot-folder]
@@ -47,8 +47,21 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   sleep 0.5
   import -window root "$SHOTS/intune-snap-dialog.png"
   xdotool key Escape
+  sleep 0.5
+  # S&AS Range / Follow Guide...: the guide chosen in the file dialog, then its own dialog.
+  xdotool mousemove 340 8 click 1
+  sleep 0.5
+  xdotool key i
+  answer "Open Guide MIDI File" "$BUILD/demo-guide.mid"
+  until xdotool search --name "Follow Guide" >/dev/null 2>&1; do sleep 0.1; done
+  sleep 0.5
+  import -window root "$SHOTS/intune-guide-dialog.png"
+  xdotool key Return
+  sleep 1.5
+  import -window root "$SHOTS/intune-guide-message.png"
+  xdotool key Return
   kill $program
   wait $program 2>/dev/null || true
   if [ -s "$WORK/out.txt" ]; then echo "the program printed:"; cat "$WORK/out.txt"; fi
 '
-echo "screenshots: $SHOTS/intune-notes.png $SHOTS/intune-view-menu.png $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png $SHOTS/intune-menu.png $SHOTS/intune-snap-dialog.png"
+echo "screenshots: $SHOTS/intune-notes.png $SHOTS/intune-view-menu.png $SHOTS/intune-marks.png $SHOTS/intune-sas-window.png $SHOTS/intune-menu.png $SHOTS/intune-snap-dialog.png $SHOTS/intune-guide-dialog.png $SHOTS/intune-guide-message.png"
