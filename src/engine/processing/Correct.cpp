@@ -24,6 +24,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <span>
 #include <system_error>
 #include <vector>
@@ -31,6 +32,7 @@
 #include "base/FileHandle.h"
 #include "base/OutputFile.h"
 #include "engine/sas/Analysis.h"
+#include "engine/sas/NoteSegments.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/SampleAccess.h"
 #include "engine/wav/WavDocument.h"
@@ -219,6 +221,7 @@ WalkEnd Walk(FrameStream& frames, std::span<const TimeLink> links, const WalkPar
       const SasFrame F = frames.Get(number);
       const SasFrame G = frames.Get(std::uint64_t{number} + 1);
       sink.Flush();
+      sink.Frames(F, G);
 
       L = frameLength;
       if (p.timeCorrection && !F.TimeCorrectionOff()) {
@@ -281,6 +284,7 @@ struct CountingSink {
   void First(std::uint32_t, double) {}
   void Load(std::uint32_t) {}
   void Flush() {}
+  void Frames(const SasFrame&, const SasFrame&) {}
   void DropPeriod(std::uint32_t) {}
   void RepeatPeriod(std::uint32_t) {}
   bool Continue(std::uint32_t, std::uint32_t) { return true; }
@@ -311,6 +315,7 @@ class RenderSink {
     writer_.Write(std::span<const std::int32_t>(out_.data(), count_));
     count_ = 0;
   }
+  void Frames(const SasFrame&, const SasFrame&) {}
   // Cross-fades from the frame's start into the same signal one period later, ending exactly
   // on the frame's last sample.
   void DropPeriod(std::uint32_t P) {
@@ -352,6 +357,209 @@ class RenderSink {
   std::vector<std::int32_t> segment_;
   std::vector<std::int32_t> out_;
   std::size_t count_ = 0;
+  const ProgressCallback& progress_;
+};
+
+// The render that keeps the formants: the same walk, so the same output positions, time links
+// and length, but each output position is not resampled from the input. Instead, pitch
+// synchronous overlap-add: the input is marked at its pitch periods (epochs, one source period
+// apart where the waveform best repeats itself; 5 ms apart where the frame is not voiced), and
+// at every target period of the
+// output (the source period times the walk's ratio) the two periods of input around the epoch
+// nearest to where the walk has reached are laid on the output under a Hann window. A grain is
+// the recording's own waveform, so the resonances of the voice stay where they were while its
+// pulses come at the target rate. Hann windows two periods wide, one period apart, sum to 1, so
+// unvoiced and silent stretches at a ratio of 1 are put back together exactly.
+class FormantSink {
+ public:
+  FormantSink(SampleStream& samples, OutputWriter& writer, FrameStream& frames, std::uint32_t frameLength,
+              std::uint32_t sampleRate, double silenceLevel, const ProgressCallback& progress)
+      : samples_(samples),
+        writer_(writer),
+        frames_(frames),
+        frameLength_(frameLength),
+        sampleRate_(sampleRate),
+        silenceLevel_(silenceLevel),
+        unvoicedPeriod_(std::max<std::uint32_t>(1, std::min(frameLength - 1, sampleRate / 200))),
+        window_(8 * std::size_t{frameLength} + 64),
+        ring_(16 * std::size_t{frameLength} + 64),
+        out_(4 * std::size_t{frameLength} + 64),
+        progress_(progress) {}
+
+  void First(std::uint32_t start, double gain) {
+    written_ = start;
+    epochs_.push_back(start);
+    Mark(start, start, start, gain, 1.0);
+  }
+  void Load(std::uint32_t inPos) {
+    segmentStart_ = inPos;
+    scale_ = 1.0;
+  }
+  void Flush() { WriteFinished(); }
+  void Frames(const SasFrame&, const SasFrame&) {}
+  // A dropped or repeated period: the frame's input is walked in fewer or more steps, which for
+  // grains means reading the frame faster or slower.
+  void DropPeriod(std::uint32_t P) { scale_ = static_cast<double>(frameLength_) / (frameLength_ - P); }
+  void RepeatPeriod(std::uint32_t P) { scale_ = static_cast<double>(frameLength_) / (frameLength_ + P); }
+  bool Continue(std::uint32_t reached, std::uint32_t end) { return !progress_ || progress_(reached, end); }
+  void Produce(std::uint32_t k, std::uint32_t L, double gF, double gDelta, double xPrev, double x,
+               std::uint64_t outPos, std::uint64_t last) {
+    const double ratio = x - xPrev;
+    for (std::uint64_t t = outPos; t <= last; ++t) {
+      if (static_cast<double>(t) < nextMark_) continue;
+      const double u = (k - 1) + (static_cast<double>(t) - xPrev) / ratio;
+      const double gain = gF + gDelta * u / L;
+      // The mark keeps its fractional place, so the periods average exactly the target one;
+      // its grain goes to the first whole position at or after it.
+      const double mark = static_cast<double>(t) - nextMark_ < 1.0 ? nextMark_ : static_cast<double>(t);
+      Mark(t, mark, segmentStart_ + u * scale_, gain, ratio);
+    }
+    produced_ = last + 1;
+    WriteFinished();
+  }
+  // After the walk: everything up to its last output position.
+  void Finish(std::uint64_t end) {
+    produced_ = end;
+    nextMark_ = std::numeric_limits<double>::infinity();
+    WriteUpTo(end);
+  }
+
+ private:
+  // The input sample at `pos` (0 past the data), through a window that keeps the last frames.
+  double In(std::int64_t pos) {
+    if (pos < 0) return 0.0;
+    const auto p = static_cast<std::uint64_t>(pos);
+    if (!windowLoaded_ || p < windowFirst_ || p >= windowFirst_ + window_.size()) {
+      const std::uint64_t margin = 2 * std::uint64_t{frameLength_} + 8;
+      windowFirst_ = p > margin ? p - margin : 0;
+      samples_.Read(windowFirst_, window_);
+      windowLoaded_ = true;
+    }
+    return window_[p - windowFirst_];
+  }
+
+  // The source period at an input position, in whole samples for the window and exactly for
+  // the spacing of the marks: the frame's when it is voiced there.
+  std::uint32_t PeriodAt(std::uint64_t pos, bool& voiced, double* exact = nullptr) {
+    const SasFrame frame = frames_.Get(pos / frameLength_);
+    // A frame whose time correction is off still has its pitch corrected.
+    voiced = frame.sourcePitch > 0 && frame.Amplitude() > silenceLevel_;
+    const std::uint32_t whole =
+        voiced ? std::max<std::uint32_t>(2, FrameSourcePeriod(frame, sampleRate_, frameLength_))
+               : unvoicedPeriod_;
+    if (exact != nullptr) {
+      const double period = std::exp(-static_cast<double>(frame.sourcePitch) * CentsToExponent) *
+                            (static_cast<double>(sampleRate_) * 16.0 * OneOver440);
+      *exact = voiced && period < frameLength_ - 1 ? period : whole;
+    }
+    return whole;
+  }
+
+  // Epochs are found on as far as `pos` needs. Where voiced, the next one is a source period on,
+  // moved by up to a tenth of a period to where the waveform best repeats the period around
+  // the last (its correlation over every second sample), so that every grain starts at the same
+  // point of the voice's cycle; one fixed period on where not voiced.
+  void EpochsUpTo(double pos) {
+    while (static_cast<double>(epochs_.back()) < pos + frameLength_) {
+      const std::uint64_t e = epochs_.back();
+      bool voiced = false;
+      double exact = 0;
+      const std::uint32_t P = PeriodAt(e, voiced, &exact);
+      const auto step = static_cast<std::int64_t>(std::lround(exact));
+      std::int64_t next = static_cast<std::int64_t>(e) + std::max<std::int64_t>(1, step);
+      if (voiced) {
+        const auto half = static_cast<std::int64_t>(P / 2);
+        const std::int64_t reach = std::max<std::int64_t>(1, P / 10);
+        const auto here = static_cast<std::int64_t>(e);
+        double best = -std::numeric_limits<double>::infinity();
+        std::int64_t bestShift = 0;
+        for (std::int64_t shift = -reach; shift <= reach; ++shift) {
+          double sum = 0;
+          for (std::int64_t j = -half; j <= half; j += 2) sum += In(here + j) * In(here + step + shift + j);
+          if (sum > best) {
+            best = sum;
+            bestShift = shift;
+          }
+        }
+        next = here + std::max<std::int64_t>(1, step + bestShift);
+      }
+      epochs_.push_back(static_cast<std::uint64_t>(next));
+      // Only the last frames' epochs are ever asked for again.
+      if (epochs_.size() > 4096) epochs_.erase(epochs_.begin(), epochs_.begin() + 2048);
+    }
+  }
+
+  // A grain at output position t: the input around the epoch nearest `source`, under a Hann
+  // window two source periods wide, scaled by the gain; the next mark one target period on.
+  void Mark(std::uint64_t t, double mark, double source, double gain, double ratio) {
+    EpochsUpTo(source);
+    auto it =
+        std::lower_bound(epochs_.begin(), epochs_.end(), static_cast<std::uint64_t>(std::max(source, 0.0)));
+    if (it == epochs_.end()) --it;
+    if (it != epochs_.begin() &&
+        source - static_cast<double>(*std::prev(it)) < static_cast<double>(*it) - source)
+      --it;
+    const std::uint64_t epoch = *it;
+    // The period is the epochs' own distance, so that at a ratio of 1 the grains fall exactly
+    // where they came from and their windows sum to 1.
+    const std::uint64_t period = std::next(it) != epochs_.end()
+                                     ? *std::next(it) - epoch
+                                     : (it != epochs_.begin() ? epoch - *std::prev(it) : 1);
+    const auto interval = static_cast<std::int64_t>(std::clamp<std::uint64_t>(period, 1, frameLength_ - 1));
+    nextMark_ = mark + std::max(1.0, static_cast<double>(interval) * ratio);
+    const std::int64_t half = interval;
+    // Grains come ratio times as far apart as the input's periods, and carry a period's
+    // energy each: sqrt(ratio) keeps the level of the voice.
+    const double level = gain * std::sqrt(ratio);
+    for (std::int64_t j = -half + 1; j < half; ++j) {
+      const std::int64_t at = static_cast<std::int64_t>(t) + j;
+      if (at < static_cast<std::int64_t>(written_)) continue;
+      const double w =
+          0.5 + 0.5 * std::cos(std::numbers::pi * static_cast<double>(j) / static_cast<double>(half));
+      const std::size_t slot = static_cast<std::size_t>(at) % ring_.size();
+      ring_[slot] += w * level * In(static_cast<std::int64_t>(epoch) + j);
+    }
+  }
+
+  // Positions no later grain can reach: before the next mark less the longest half-window.
+  void WriteFinished() {
+    const double reach = nextMark_ - frameLength_;
+    if (!(reach > static_cast<double>(written_))) return;
+    WriteUpTo(std::min<std::uint64_t>(produced_, static_cast<std::uint64_t>(reach)));
+  }
+
+  void WriteUpTo(std::uint64_t end) {
+    std::size_t count = 0;
+    for (; written_ < end; ++written_) {
+      const std::size_t slot = written_ % ring_.size();
+      out_[count++] = ToSample(ring_[slot]);
+      ring_[slot] = 0.0;
+      if (count == out_.size()) {
+        writer_.Write(std::span<const std::int32_t>(out_.data(), count));
+        count = 0;
+      }
+    }
+    writer_.Write(std::span<const std::int32_t>(out_.data(), count));
+  }
+
+  SampleStream& samples_;
+  OutputWriter& writer_;
+  FrameStream& frames_;
+  std::uint32_t frameLength_;
+  std::uint32_t sampleRate_;
+  double silenceLevel_;
+  std::uint32_t unvoicedPeriod_;
+  std::vector<std::int32_t> window_;
+  std::uint64_t windowFirst_ = 0;
+  bool windowLoaded_ = false;
+  std::vector<std::uint64_t> epochs_;
+  std::vector<double> ring_;
+  std::vector<std::int32_t> out_;
+  std::uint64_t written_ = 0;   // output positions before this are in the file
+  std::uint64_t produced_ = 0;  // output positions before this have their marks
+  double nextMark_ = 0.0;
+  std::uint32_t segmentStart_ = 0;
+  double scale_ = 1.0;
   const ProgressCallback& progress_;
 };
 
@@ -492,11 +700,21 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
   // the pitch (many output samples per input sample) never overruns it.
   const std::size_t outputCapacity = 2 * segmentLength;
 
-  SampleStream samples(wav, segmentLength);
+  // The formant render reads through a window of several frames around where it has reached.
+  SampleStream samples(
+      wav, request.formants == Formants::Keep ? 8 * std::size_t{frameLength} + 64 : segmentLength);
   OutputWriter writer(file, blockAlign, outputCapacity);
-  RenderSink sink(samples, writer, frameLength, segmentLength, outputCapacity, progress);
-  const WalkEnd walked = Walk(frames, sas.links, parameters, sink);
-  sink.Flush();
+  WalkEnd walked;
+  if (request.formants == Formants::Keep) {
+    FormantSink sink(samples, writer, frames, frameLength, wav.header.fields.sampleRate,
+                     SilenceLevel(header.settings.silenceThreshold), progress);
+    walked = Walk(frames, sas.links, parameters, sink);
+    sink.Finish(walked.outPos);
+  } else {
+    RenderSink sink(samples, writer, frameLength, segmentLength, outputCapacity, progress);
+    walked = Walk(frames, sas.links, parameters, sink);
+    sink.Flush();
+  }
 
   const auto outputSamples = static_cast<std::uint32_t>(walked.outPos - request.start);
   WavHeader outputHeader = wav.header;
