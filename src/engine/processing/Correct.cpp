@@ -467,7 +467,19 @@ class FormantSink {
       const std::uint32_t P = PeriodAt(e, voiced, &exact);
       const auto step = static_cast<std::int64_t>(std::lround(exact));
       std::int64_t next = static_cast<std::int64_t>(e) + std::max<std::int64_t>(1, step);
-      if (voiced) {
+      if (voiced && !lastVoiced_) {
+        // The voice starts: the first epoch goes to the period's strongest sample, where the
+        // glottis closes, so that every grain holds one pulse and the ringing after it.
+        const auto here = static_cast<std::int64_t>(e);
+        double best = -1;
+        for (std::int64_t j = 0; j < static_cast<std::int64_t>(P); ++j) {
+          const double v = std::abs(In(here + j));
+          if (v > best) {
+            best = v;
+            next = here + std::max<std::int64_t>(1, j);
+          }
+        }
+      } else if (voiced) {
         const auto half = static_cast<std::int64_t>(P / 2);
         const std::int64_t reach = std::max<std::int64_t>(1, P / 10);
         const auto here = static_cast<std::int64_t>(e);
@@ -483,6 +495,7 @@ class FormantSink {
         }
         next = here + std::max<std::int64_t>(1, step + bestShift);
       }
+      lastVoiced_ = voiced;
       epochs_.push_back(static_cast<std::uint64_t>(next));
       // Only the last frames' epochs are ever asked for again.
       if (epochs_.size() > 4096) epochs_.erase(epochs_.begin(), epochs_.begin() + 2048);
@@ -553,6 +566,7 @@ class FormantSink {
   std::uint64_t windowFirst_ = 0;
   bool windowLoaded_ = false;
   std::vector<std::uint64_t> epochs_;
+  bool lastVoiced_ = false;
   std::vector<double> ring_;
   std::vector<std::int32_t> out_;
   std::uint64_t written_ = 0;   // output positions before this are in the file
