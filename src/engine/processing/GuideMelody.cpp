@@ -95,11 +95,13 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
   constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
   std::vector<std::size_t> pairOf(sung.size(), None);
   std::vector<bool> taken(melody.size(), false);
-  const auto assign = [&](std::vector<Candidate>& candidates) {
+  // Overlap pairs a sung note with the guide note it is sung over, however many sung notes the
+  // analysis split a long guide note into; closeness in time pairs a guide note once.
+  const auto assign = [&](std::vector<Candidate>& candidates, bool once) {
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
     for (const Candidate& c : candidates) {
-      if (pairOf[c.sung] != None || taken[c.guide]) continue;
+      if (pairOf[c.sung] != None || (once && taken[c.guide])) continue;
       pairOf[c.sung] = c.guide;
       taken[c.guide] = true;
     }
@@ -117,7 +119,7 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
       if (share >= 0.5) candidates.push_back({-share, i, j});
     }
   }
-  assign(candidates);
+  assign(candidates, false);
   candidates.clear();
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (pairOf[i] != None) continue;
@@ -127,7 +129,7 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
       if (!taken[j] && distance <= GuidePairingReach) candidates.push_back({distance, i, j});
     }
   }
-  assign(candidates);
+  assign(candidates, true);
   return pairOf;
 }
 
@@ -299,9 +301,14 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
   // Where each paired note's start goes: the timing share of the way to its guide note when it
   // is off by more than the slack, else where it is.
   std::vector<double> targets(sung.size(), 0.0);
+  // A guide note that several sung notes are paired with times the first of them; the others
+  // follow it.
+  std::vector<bool> timed(sung.size(), false);
+  for (std::size_t i = 0; i < sung.size(); ++i)
+    timed[i] = pairOf[i] < melody.size() && (i == 0 || pairOf[i - 1] != pairOf[i]);
   bool anyOff = false;
   for (std::size_t i = 0; i < sung.size(); ++i) {
-    if (pairOf[i] >= melody.size()) continue;
+    if (!timed[i]) continue;
     const double source = std::round(onsets[i] * sas.header.frameLength);
     const double placed = MappedTarget(kept, source);
     const double guide = melody[pairOf[i]].start * rate;
@@ -315,7 +322,7 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
     return true;
   }
   for (std::size_t i = 0; i < sung.size(); ++i) {
-    if (pairOf[i] >= melody.size()) continue;
+    if (!timed[i]) continue;
     const auto source = static_cast<std::uint64_t>(std::round(onsets[i] * sas.header.frameLength));
     const double rounded = std::round(targets[i]);
     const bool fits = source <= UINT32_MAX && rounded >= 0 && rounded <= UINT32_MAX;
