@@ -15,10 +15,9 @@
 #include <vector>
 
 #include "BenchTone.h"
+#include "SasWindowProgram.h"
 #include "base/Instruments.h"
 #include "program/commands/NoteCommands.h"
-#include "program/dispatch/StartUp.h"
-#include "program/dispatch/WindowProcedure.h"
 #include "program/raster/RasterCanvas.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -26,18 +25,15 @@
 #include "program/views/CorrectionMarks.h"
 #include "program/views/NoteLayer.h"
 #include "program/views/Render.h"
-#include "program/views/ViewLayout.h"
-#include "support/FakePlatform.h"
 #include "support/SasFiles.h"
 
 namespace {
 
 using vocara::App;
-using vocara::platform::Message;
 using vocara::platform::MessageKind;
 
 constexpr std::size_t Frames = 5000;
-constexpr int Columns = 1280;
+constexpr int Columns = vocara::bench::SasColumns;
 constexpr std::size_t NoteFrames = 60;
 
 std::string SasFile() {
@@ -58,16 +54,9 @@ std::string SasFile() {
   return path;
 }
 
-struct Program {
-  vocara::test::FakePlatform fake;
-  App app{fake.ports};
-  vocara::WindowProcedureSink sink{app};
-
-  Program() {
-    vocara::ProgramStart(app, "");
-    fake.windows.views[vocara::SasView].clientSize = {Columns + vocara::ScrollControlWidth, 1024};
-    vocara::ResizeView(app, vocara::SasView);
-    vocara::OpenDocumentByName(app, SasFile());
+// Note mode on, the page's notes listed and every note chosen.
+struct Program : vocara::bench::SasWindowProgram {
+  Program() : SasWindowProgram(SasFile()) {
     app.sasView.lower.position = vocara::NoteCount - 1 - 44;
     Command(vocara::Id(vocara::CommandId::NoteMode));
     vocara::RefreshPageNotes(app);
@@ -76,23 +65,6 @@ struct Program {
   bool Ready() const {
     return app.Has(vocara::SasOpen) && app.sas.pageCount == Columns && app.pageNotes.notes.size() > 15 &&
            !app.chosenNotes.empty();
-  }
-  void Mouse(MessageKind kind, int x, int y) {
-    Message message;
-    message.kind = kind;
-    message.pos = {x, y};
-    sink.Dispatch(vocara::SasView, message);
-  }
-  void Command(int id) {
-    Message message;
-    message.kind = MessageKind::Command;
-    message.command = id;
-    sink.Dispatch(vocara::SasView, message);
-  }
-  void Forget() {
-    fake.windows.cursors.clear();
-    fake.windows.views[vocara::SasView].presented.clear();
-    fake.windows.views[vocara::SasView].invalidated.clear();
   }
 };
 

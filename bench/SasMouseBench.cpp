@@ -17,22 +17,18 @@
 #include <vector>
 
 #include "BenchTone.h"
-#include "program/dispatch/StartUp.h"
-#include "program/dispatch/WindowProcedure.h"
+#include "SasWindowProgram.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/views/ViewLayout.h"
-#include "support/FakePlatform.h"
 #include "support/SasFiles.h"
 
 namespace {
 
 using vocara::App;
-using vocara::platform::Message;
 using vocara::platform::MessageKind;
 
 constexpr std::size_t Frames = 5000;
-constexpr int Columns = 1280;
+constexpr int Columns = vocara::bench::SasColumns;
 
 // A voice-like page: pitches and amplitudes that change from frame to frame.
 std::string SasFile() {
@@ -48,38 +44,12 @@ std::string SasFile() {
   return path;
 }
 
-struct Program {
-  vocara::test::FakePlatform fake;
-  App app{fake.ports};
-  vocara::WindowProcedureSink sink{app};
-
-  Program() {
-    vocara::ProgramStart(app, "");
-    fake.windows.views[vocara::SasView].clientSize = {Columns + vocara::ScrollControlWidth, 1024};
-    vocara::ResizeView(app, vocara::SasView);
-    vocara::OpenDocumentByName(app, SasFile());
-  }
-  void Mouse(MessageKind kind, int x, int y) {
-    Message message;
-    message.kind = kind;
-    message.pos = {x, y};
-    sink.Dispatch(vocara::SasView, message);
-  }
-  void Command(int id) {
-    Message message;
-    message.kind = MessageKind::Command;
-    message.command = id;
-    sink.Dispatch(vocara::SasView, message);
-  }
+struct Program : vocara::bench::SasWindowProgram {
+  Program() : SasWindowProgram(SasFile()) {}
   // The rows of the two panes' middles.
   int Row(bool pitch) const {
     const int top = app.metrics.toolbarHeight;
     return pitch ? top + app.upperPaneHeight + app.lowerPaneHeight / 2 : top + app.upperPaneHeight / 2;
-  }
-  // The recorded cursors and presented rectangles would grow without end.
-  void Forget() {
-    fake.windows.cursors.clear();
-    fake.windows.views[vocara::SasView].presented.clear();
   }
 };
 

@@ -234,9 +234,7 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
 
   // The take's notes as sung, and the chosen ones.
   CorrectionReport listing;
-  const std::uint64_t samples = std::uint64_t{sas.header.frameCount} * sas.header.frameLength;
-  if (!ListNotes(sas, {0, static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, UINT32_MAX)), false},
-                 listing)) {
+  if (!ListNotesOfFrames(sas, 0, sas.header.frameCount, listing)) {
     err << "vocara-cli: could not read " << name << '\n';
     return ExitFailure;
   }
@@ -307,11 +305,13 @@ std::string SungNoteText(const NoteReport& note) {
   return text;
 }
 
-// "3.500 s (D#4)": a guide note, by its MIDI key.
+// "3.500 s (D#4)": a guide note, by its MIDI key (the key number outside the piano's A0 .. C8).
 std::string GuideNoteText(const MidiNote& note) {
-  static constexpr const char* Names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
   char text[64];
-  std::snprintf(text, sizeof text, "%.3f s (%s%d)", note.start, Names[note.key % 12], note.key / 12 - 1);
+  const int index = note.key - 21;
+  const std::string name =
+      index >= 0 && index < NoteCount ? std::string(NoteName(index)) : "key " + std::to_string(note.key);
+  std::snprintf(text, sizeof text, "%.3f s (%s)", note.start, name.c_str());
   return text;
 }
 

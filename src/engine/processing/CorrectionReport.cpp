@@ -522,6 +522,16 @@ bool ListNotes(SasDocument& sas, const ReportRequest& request, CorrectionReport&
   return Measure(sas, nullptr, request, report, progress);
 }
 
+bool ListNotesOfFrames(SasDocument& sas, std::int64_t first, std::int64_t end, CorrectionReport& report) {
+  const std::int64_t frameLength = sas.header.frameLength;
+  const std::int64_t frames = sas.header.frameCount;
+  const auto sample = [&](std::int64_t frame) {
+    return static_cast<std::uint32_t>(
+        std::min<std::int64_t>(std::clamp<std::int64_t>(frame, 0, frames) * frameLength, UINT32_MAX));
+  };
+  return ListNotes(sas, {sample(first), sample(end), false}, report);
+}
+
 void SummariseReport(CorrectionReport& report) {
   std::vector<double> errors;
   for (const NoteReport& note : report.notes)

@@ -40,17 +40,17 @@ struct NoteReport {
   std::uint32_t endFrame = 0;
   std::uint32_t heldFirst = 0;  // the held part: heldFirst <= i < heldEnd (empty: none inside)
   std::uint32_t heldEnd = 0;
-  double startSeconds = 0;             // firstFrame x frameLength / sampleRate
-  double lengthSeconds = 0;            // (endFrame - firstFrame) x frameLength / sampleRate
-  bool partial = false;                // the range cut the note: the figures are of the part inside it
-  int note = 0;                        // 0 = A0 .. 87 = C8 (limited to those): nearest the target centre,
-                                       // or the source centre in a listing
-  double targetCents = 0;              // target centre (NoteCentre over whole cycles of the held part) minus the note
-  double centreCents = 0;              // source centre minus the note
-  double driftCents = 0;               // low-passed source pitch at the held part's end minus at its start
-  bool achieved = false;               // whether the corrected file's pitch could be measured over the note
-  double achievedCents = 0;            // achieved centre minus the note
-  double errorCents = 0;               // achievedCents - targetCents
+  double startSeconds = 0;   // firstFrame x frameLength / sampleRate
+  double lengthSeconds = 0;  // (endFrame - firstFrame) x frameLength / sampleRate
+  bool partial = false;      // the range cut the note: the figures are of the part inside it
+  int note = 0;              // 0 = A0 .. 87 = C8 (limited to those): nearest the target centre,
+                             // or the source centre in a listing
+  double targetCents = 0;    // target centre (NoteCentre over whole cycles of the held part) minus the note
+  double centreCents = 0;    // source centre minus the note
+  double driftCents = 0;     // low-passed source pitch at the held part's end minus at its start
+  bool achieved = false;     // whether the corrected file's pitch could be measured over the note
+  double achievedCents = 0;  // achieved centre minus the note
+  double errorCents = 0;     // achievedCents - targetCents
   double vibratoBefore = NotMeasured;  // depth in cents
   double rateBefore = NotMeasured;     // Hz
   double vibratoAfter = NotMeasured;
@@ -94,6 +94,10 @@ bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const Report
 // unused): the source figures of MakeCorrectionReport, report.corrected false.
 bool ListNotes(SasDocument& sas, const ReportRequest& request, CorrectionReport& report,
                const ProgressCallback& progress = {});
+
+// ListNotes over frames first <= i < end of the SAS (limited to its frames, the samples to what a
+// 32-bit position holds): the page's notes, a range's or, with 0 .. frameCount, the take's.
+bool ListNotesOfFrames(SasDocument& sas, std::int64_t first, std::int64_t end, CorrectionReport& report);
 
 // Why `corrected` cannot be what Correct writes from `recording` and `sas` for request (the
 // same start, end and time correction): another sample rate, another sample width or bit

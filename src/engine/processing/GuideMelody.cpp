@@ -20,39 +20,43 @@ double Limited(double value, double low, double high, double fallback) {
   return std::isfinite(value) ? std::clamp(value, low, high) : fallback;
 }
 
-std::uint32_t SampleOf(std::uint64_t frame, std::uint32_t frameLength) {
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(frame * frameLength, UINT32_MAX));
-}
-
-bool ListRange(SasDocument& sas, std::uint32_t first, std::uint32_t end, CorrectionReport& listing) {
-  const std::uint32_t frameLength = sas.header.frameLength;
-  end = std::min(end, sas.header.frameCount);
-  first = std::min(first, end);
-  return ListNotes(sas, {SampleOf(first, frameLength), SampleOf(end, frameLength), false}, listing);
-}
-
 double TargetCentre(const NoteReport& note) {
   return note.note * 100.0 + (std::isfinite(note.targetCents) ? note.targetCents : note.centreCents);
+}
+
+// The source pitch and peak-to-peak amplitude of frames first <= i < first + pitch.size(), the
+// frames that are not voiced 0: read once for all the notes.
+struct NoteFrames {
+  std::uint32_t first = 0;
+  std::vector<double> pitch;
+  std::vector<double> amplitude;
+};
+
+bool ReadNoteFrames(SasDocument& sas, const std::vector<NoteReport>& notes, NoteFrames& frames) {
+  frames = NoteFrames{};
+  if (notes.empty()) return true;
+  frames.first = notes.front().firstFrame;
+  const std::size_t count = notes.back().endFrame - frames.first;
+  frames.pitch.assign(count, 0.0);
+  frames.amplitude.assign(count, 0.0);
+  return ForEachVoicedRun(sas, frames.first, notes.back().endFrame,
+                          SilenceLevel(sas.header.settings.silenceThreshold),
+                          [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+                            for (std::size_t i = 0; i < run.size(); ++i) {
+                              frames.pitch[runFirst - frames.first + i] = run[i].sourcePitch;
+                              frames.amplitude[runFirst - frames.first + i] = run[i].Amplitude();
+                            }
+                            return true;
+                          });
 }
 
 // Where each note begins as a listener hears it, in frames: a note reached by a glide from the
 // note before begins where the pitch passes the middle between the two notes' centres, the
 // moment the ear takes the new note; a note after a breath, or one that repeats the note before,
-// begins at its first frame. False when a read failed.
-bool Onsets(SasDocument& sas, const std::vector<NoteReport>& notes, std::vector<double>& onsets) {
-  onsets.clear();
+// begins at its first frame.
+std::vector<double> Onsets(const std::vector<NoteReport>& notes, const NoteFrames& frames) {
+  std::vector<double> onsets;
   for (const NoteReport& note : notes) onsets.push_back(note.firstFrame);
-  if (notes.size() < 2) return true;
-  const std::uint32_t first = notes.front().firstFrame;
-  std::vector<double> pitch(notes.back().endFrame - first, 0.0);
-  const bool read =
-      ForEachVoicedRun(sas, first, notes.back().endFrame, SilenceLevel(sas.header.settings.silenceThreshold),
-                       [&](std::uint32_t runFirst, std::span<SasFrame> run) {
-                         for (std::size_t i = 0; i < run.size(); ++i)
-                           pitch[runFirst - first + i] = run[i].sourcePitch;
-                         return true;
-                       });
-  if (!read) return false;
   for (std::size_t n = 1; n < notes.size(); ++n) {
     const NoteReport& before = notes[n - 1];
     const NoteReport& note = notes[n];
@@ -67,14 +71,14 @@ bool Onsets(SasDocument& sas, const std::vector<NoteReport>& notes, std::vector<
     const std::uint32_t searchFrom = before.heldEnd > before.heldFirst ? before.heldEnd : before.firstFrame;
     const std::uint32_t searchTo = note.heldEnd > note.heldFirst ? note.heldFirst : note.endFrame;
     for (std::uint32_t k = searchFrom; k < searchTo; ++k) {
-      const double p = pitch[k - first];
+      const double p = frames.pitch[k - frames.first];
       if (p > 0 && (p - middle) * (to - from) >= 0) {
         onsets[n] = k;
         break;
       }
     }
   }
-  return true;
+  return onsets;
 }
 
 double Overlap(double a0, double a1, double b0, double b1) {
@@ -95,11 +99,13 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
   constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
   std::vector<std::size_t> pairOf(sung.size(), None);
   std::vector<bool> taken(melody.size(), false);
-  const auto assign = [&](std::vector<Candidate>& candidates) {
+  // Overlap pairs a sung note with the guide note it is sung over, however many sung notes the
+  // analysis split a long guide note into; closeness in time pairs a guide note once.
+  const auto assign = [&](std::vector<Candidate>& candidates, bool once) {
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
     for (const Candidate& c : candidates) {
-      if (pairOf[c.sung] != None || taken[c.guide]) continue;
+      if (pairOf[c.sung] != None || (once && taken[c.guide])) continue;
       pairOf[c.sung] = c.guide;
       taken[c.guide] = true;
     }
@@ -117,7 +123,7 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
       if (share >= 0.5) candidates.push_back({-share, i, j});
     }
   }
-  assign(candidates);
+  assign(candidates, false);
   candidates.clear();
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (pairOf[i] != None) continue;
@@ -127,7 +133,7 @@ std::vector<std::size_t> PairNotes(const std::vector<NoteReport>& sung, const st
       if (!taken[j] && distance <= GuidePairingReach) candidates.push_back({distance, i, j});
     }
   }
-  assign(candidates);
+  assign(candidates, true);
   return pairOf;
 }
 
@@ -157,33 +163,10 @@ bool TakeNotesAsMidi(SasDocument& sas, std::uint32_t first, std::uint32_t end,
                      std::vector<MidiOutNote>& notes) {
   notes.clear();
   CorrectionReport listing;
-  if (!ListRange(sas, first, end, listing)) return false;
-  // The held part's amplitudes, summed run by run.
-  std::vector<double> sums(listing.notes.size(), 0.0);
-  std::vector<double> counts(listing.notes.size(), 0.0);
-  if (!listing.notes.empty()) {
-    const double silence = SilenceLevel(sas.header.settings.silenceThreshold);
-    const bool read = ForEachVoicedRun(
-        sas, listing.notes.front().firstFrame, listing.notes.back().endFrame, silence,
-        [&](std::uint32_t runFirst, std::span<SasFrame> run) {
-          const std::uint64_t runEnd = std::uint64_t{runFirst} + run.size();
-          for (std::size_t n = 0; n < listing.notes.size(); ++n) {
-            const NoteReport& note = listing.notes[n];
-            const bool held = note.heldEnd > note.heldFirst;
-            const std::uint64_t from =
-                std::max<std::uint64_t>(held ? note.heldFirst : note.firstFrame, runFirst);
-            const std::uint64_t to = std::min<std::uint64_t>(held ? note.heldEnd : note.endFrame, runEnd);
-            for (std::uint64_t i = from; i < to; ++i) {
-              sums[n] += run[static_cast<std::size_t>(i - runFirst)].Amplitude();
-              counts[n] += 1;
-            }
-          }
-          return true;
-        });
-    if (!read) return false;
-  }
-  std::vector<double> onsets;
-  if (!Onsets(sas, listing.notes, onsets)) return false;
+  if (!ListNotesOfFrames(sas, first, end, listing)) return false;
+  NoteFrames frames;
+  if (!ReadNoteFrames(sas, listing.notes, frames)) return false;
+  const std::vector<double> onsets = Onsets(listing.notes, frames);
   const double secondsPerFrame = static_cast<double>(sas.header.frameLength) / sas.header.sampleRate;
   for (std::size_t n = 0; n < listing.notes.size(); ++n) {
     const NoteReport& note = listing.notes[n];
@@ -197,7 +180,17 @@ bool TakeNotesAsMidi(SasDocument& sas, std::uint32_t first, std::uint32_t end,
     out.end = end * secondsPerFrame;
     out.key = static_cast<int>(std::clamp(21 + semitone, 0L, 127L));
     out.bendCents = centre - semitone * 100.0;
-    out.velocity = MidiVelocity(counts[n] > 0 ? sums[n] / counts[n] : 0);
+    // The held part's mean level (of its voiced frames).
+    const bool held = note.heldEnd > note.heldFirst;
+    double sum = 0;
+    double count = 0;
+    for (std::uint32_t i = held ? note.heldFirst : note.firstFrame; i < (held ? note.heldEnd : note.endFrame);
+         ++i) {
+      const double amplitude = frames.amplitude[i - frames.first];
+      sum += amplitude;
+      count += amplitude > 0 ? 1 : 0;
+    }
+    out.velocity = MidiVelocity(count > 0 ? sum / count : 0);
     notes.push_back(out);
   }
   return true;
@@ -249,12 +242,13 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
   end = std::min(end, sas.header.frameCount);
   first = std::min(first, end);
   CorrectionReport listing;
-  if (!ListRange(sas, first, end, listing)) return false;
+  if (!ListNotesOfFrames(sas, first, end, listing)) return false;
   const std::vector<NoteReport>& sung = listing.notes;
   const double rate = sas.header.sampleRate;
   const double secondsPerFrame = sas.header.frameLength / rate;
-  std::vector<double> onsets;
-  if (!Onsets(sas, sung, onsets)) return false;
+  NoteFrames frames;
+  if (!ReadNoteFrames(sas, sung, frames)) return false;
+  const std::vector<double> onsets = Onsets(sung, frames);
   const std::vector<std::size_t> pairOf = PairNotes(sung, onsets, melody, secondsPerFrame);
 
   std::vector<bool> guideTaken(melody.size(), false);
@@ -299,9 +293,14 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
   // Where each paired note's start goes: the timing share of the way to its guide note when it
   // is off by more than the slack, else where it is.
   std::vector<double> targets(sung.size(), 0.0);
+  // A guide note that several sung notes are paired with times the first of them; the others
+  // follow it.
+  std::vector<bool> timed(sung.size(), false);
+  for (std::size_t i = 0; i < sung.size(); ++i)
+    timed[i] = pairOf[i] < melody.size() && (i == 0 || pairOf[i - 1] != pairOf[i]);
   bool anyOff = false;
   for (std::size_t i = 0; i < sung.size(); ++i) {
-    if (pairOf[i] >= melody.size()) continue;
+    if (!timed[i]) continue;
     const double source = std::round(onsets[i] * sas.header.frameLength);
     const double placed = MappedTarget(kept, source);
     const double guide = melody[pairOf[i]].start * rate;
@@ -315,7 +314,7 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
     return true;
   }
   for (std::size_t i = 0; i < sung.size(); ++i) {
-    if (pairOf[i] >= melody.size()) continue;
+    if (!timed[i]) continue;
     const auto source = static_cast<std::uint64_t>(std::round(onsets[i] * sas.header.frameLength));
     const double rounded = std::round(targets[i]);
     const bool fits = source <= UINT32_MAX && rounded >= 0 && rounded <= UINT32_MAX;

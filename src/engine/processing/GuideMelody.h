@@ -5,32 +5,32 @@
 // where the pitch passes the middle between the two notes' centres; a note after a breath, or
 // one that repeats the note before, at its first frame.
 //
-// Notes out: each note of the take (ListNotes) becomes a MIDI note from where it begins to where
-// the next begins (or its end frame), its key the target centre rounded to the nearest semitone (MIDI 21 =
-// A0; as sung for a SAS nobody corrected), its bend the target centre's cents off that key, its velocity the
-// held part's mean peak-to-peak amplitude as 127 x (1 + dBFS / 48), limited to 1 .. 127 (full scale 127, -24
-// dB 64, -48 dB and below 1).
+// Notes out: each note of the take (ListNotes) becomes a MIDI note from where it begins to
+// where the next begins (or its end frame); its key is the target centre rounded to the nearest
+// semitone (MIDI 21 = A0; as sung for a SAS nobody corrected), its bend the target centre's
+// cents off that key, its velocity the held part's mean peak-to-peak amplitude as
+// 127 x (1 + dBFS / 48), limited to 1 .. 127 (full scale 127, -24 dB 64, -48 dB and below 1).
 //
 // Guide in: the guide is reduced to its melody first (GuideMelodyLine: where notes sound
 // together, the highest is the melody). Each sung note is paired with the guide note that
 // sounds over at least half of its held part, the one that sounds longest over it when several
-// do; a sung note without one is paired with the guide note starting nearest where it begins
-// when that lies within GuidePairingReach (150 ms). Every guide note is paired once at most, sung
-// notes taking them in the order of their overlap (then of their distance). Each paired note's
-// target centre then goes the centre share of the way from the centre as sung to the guide
-// note's key (at A4 = 440 Hz), its slow drift shrinks by the drift share and the correction
-// ramps into its neighbours over the retune time, as Snap to Scale does it. Unpaired notes,
-// sung or guide, are left alone and reported.
+// do; a long guide note may take several sung notes (a held note the analysis split). A sung
+// note without one is paired with the guide note starting nearest where it begins, when that
+// lies within GuidePairingReach (150 ms) and no sung note is paired with it yet. Each paired
+// note's target centre then goes the centre share of the way from the centre as sung to the
+// guide note's key (at A4 = 440 Hz), its slow drift shrinks by the drift share and the
+// correction ramps into its neighbours over the retune time, as Snap to Scale does it.
+// Unpaired notes, sung or guide, are left alone and reported.
 //
-// With a timing share above 0 the paired notes are also put in time when any of them starts
+// With a timing share above 0 the paired notes are also put in time when any of them begins
 // more than GuideTimingSlack (20 ms) from its guide note as the links place it (otherwise the
-// links stay as they are): the time links with a source inside the range are removed (never
-// the two end links), and every paired note gets a link where it begins: where that
-// lies more than the slack from the guide note's start, the link takes it the timing share of
-// the way there; otherwise the link keeps it where it is, so that moving one note does not drag
-// the notes around it. Links go in with the rule of the Set Time Link mode (strictly ordered; a
-// link that would cross its neighbours is not set) and stop at MaxTimeLinks; the notes whose
-// link was not set are counted as untimed.
+// links stay as they are). The time links with a source inside the range are removed (never
+// the two end links), and every paired note (the first, where several share a guide note) gets
+// a link where it begins: where that lies more than the slack from the guide note's start, the
+// link takes it the timing share of the way there; otherwise the link keeps it where it is, so
+// that moving one note does not drag the notes around it. Links go in with the rule of the Set
+// Time Link mode (strictly ordered; a link that would cross its neighbours is not set) and stop
+// at MaxTimeLinks; the notes whose link was not set are counted as untimed.
 #pragma once
 
 #include <cstdint>

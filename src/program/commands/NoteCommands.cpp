@@ -41,15 +41,6 @@ void RedrawNotes(App& app) {
   UpdateCommandStates(app);
 }
 
-// The take's notes as sung, over the whole file: a note is changed as a whole wherever the page
-// cut it.
-bool ListTake(App& app, CorrectionReport& listing) {
-  const std::uint64_t samples = std::uint64_t{app.sas.header.frameCount} * app.sas.header.frameLength;
-  const ReportRequest request{0, static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, UINT32_MAX)),
-                              false};
-  return ListNotes(app.sas, request, listing);
-}
-
 bool Overlaps(const NoteSpan& span, std::uint32_t first, std::uint32_t end) {
   return span.first < end && first < span.end;
 }
@@ -78,8 +69,10 @@ void ChangeChosenNotes(App& app, const NoteChange& change) {
   app.flags |= SasPageDirty;
   std::vector<NoteSpan> whole;
   const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    // The take's notes as sung, over the whole file: a note is changed as a whole wherever the
+    // page cut it.
     CorrectionReport listing;
-    if (!ListTake(app, listing)) return FileOperationEnd::Failed;
+    if (!ListNotesOfFrames(app.sas, 0, app.sas.header.frameCount, listing)) return FileOperationEnd::Failed;
     const std::vector<NoteReport> notes = ChosenWhole(listing, app.chosenNotes);
     for (const NoteReport& note : notes) whole.push_back({note.firstFrame, note.endFrame});
     return DoneOrFailed(change(notes, sink));
@@ -183,7 +176,7 @@ bool ChosenUsable(const App& app, CommandId) { return NoteModeUsable(app) && !ap
 
 void SelectAllNotes(App& app) {
   CorrectionReport listing;
-  if (!ListTake(app, listing)) return;
+  if (!ListNotesOfFrames(app.sas, 0, app.sas.header.frameCount, listing)) return;
   const SasRange& range = app.sas.range;
   const bool ranged = app.Has(SasRangeSelected) && range.right > range.left && range.left >= 0;
   app.chosenNotes.clear();

@@ -123,17 +123,8 @@ void RefreshPageNotes(App& app) {
   if (!app.pageNotesStale || !shown || app.Has(Busy)) return;
   app.pageNotesStale = false;
   SasDocument& sas = app.sas;
-  // The page's frames as samples of the recording the SAS was built from.
-  const std::int64_t frameLength = sas.header.frameLength;
-  const std::int64_t frames = sas.header.frameCount;
-  const auto sample = [&](std::int64_t frame) {
-    return static_cast<std::uint32_t>(
-        std::min<std::int64_t>(std::clamp<std::int64_t>(frame, 0, frames) * frameLength, UINT32_MAX));
-  };
-  ReportRequest request;
-  request.start = sample(sas.pageFirst);
-  request.end = sample(std::int64_t{sas.pageFirst} + sas.pageCount);
-  if (!ListNotes(sas, request, app.pageNotes)) app.pageNotes.notes.clear();
+  if (!ListNotesOfFrames(sas, sas.pageFirst, std::int64_t{sas.pageFirst} + sas.pageCount, app.pageNotes))
+    app.pageNotes.notes.clear();
 }
 
 bool ShowNotesUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }

@@ -191,5 +191,29 @@ TEST_F(GuideMelodyTest, TimingLinksMoveTheLateNoteAndKeepTheOthers) {
   EXPECT_EQ(ReadSasLinks(path), full);
 }
 
+// A held note the analysis splits in two (the singer slid up 80 cents half way) is sung over
+// one guide note: both parts go to it, and only the first gets a time link.
+TEST_F(GuideMelodyTest, ALongGuideNoteTakesEveryPartOfASplitNote) {
+  std::vector<SasFrame> frames = Take();
+  for (std::uint32_t i = 125; i < 150; ++i)
+    frames[i] = FreshFrame(static_cast<std::uint16_t>(frames[i].sourcePitch + 80), -1000000000, 1000000000);
+  path =
+      WriteSasFile(dir.File("split.sas"), SasHeaderFor(Hop, Rate, 0, Frames), frames, EndLinks(Frames * Hop));
+  const CorrectionReport sung = Listing();
+  ASSERT_EQ(sung.notes.size(), 5u) << "the third note in two";
+  std::vector<MidiNote> melody = InTime();
+  melody = {melody[0], melody[1], Guide(sung.notes[2].startSeconds + 0.05, sung.notes[4].startSeconds, 63),
+            Guide(sung.notes[4].startSeconds, sung.notes[4].startSeconds + sung.notes[4].lengthSeconds, 65)};
+  GuideParams params;
+  params.timing = 100;
+  const GuideOutcome outcome = Follow(melody, params);
+  EXPECT_EQ(outcome.paired, 5);
+  EXPECT_TRUE(outcome.unpairedSung.empty());
+  const CorrectionReport after = Listing();
+  EXPECT_NEAR(after.notes[2].note * 100 + after.notes[2].targetCents, 4200, 1.5);
+  EXPECT_NEAR(after.notes[3].note * 100 + after.notes[3].targetCents, 4200, 1.5);
+  EXPECT_EQ(outcome.timed + outcome.untimed, 4) << "one link for the two parts";
+}
+
 }  // namespace
 }  // namespace vocara::test
