@@ -116,7 +116,7 @@ std::vector<std::int32_t> SungVowel(const Vowel& vowel, double f0, double vibrat
   std::vector<double> voice(count);
   double phase = 0;
   double flowBefore = 0;
-  std::array<std::array<double, 2>, 3> state{};
+  std::array<std::array<double, 2>, 5> state{};
   for (std::size_t n = 0; n < count; ++n) {
     const double t = static_cast<double>(n) / rate;
     phase += f0 * std::exp2(vibratoCents * std::sin(2 * Pi * 5.5 * t) / 1200) / rate;
@@ -124,7 +124,7 @@ std::vector<std::int32_t> SungVowel(const Vowel& vowel, double f0, double vibrat
     const double flow = GlottalFlow(phase);
     double x = flow - flowBefore;  // the flow's derivative excites the tract
     flowBefore = flow;
-    for (std::size_t f = 0; f < 3; ++f) {
+    for (std::size_t f = 0; f < 5; ++f) {
       const double r = std::exp(-Pi * vowel.bandwidths[f] / rate);
       const double c = 2 * r * std::cos(2 * Pi * vowel.formants[f] / rate);
       const double y = (1 - c + r * r) * x + c * state[f][0] - r * r * state[f][1];

@@ -11,12 +11,12 @@
 namespace vocara::test {
 
 struct Vowel {
-  std::array<double, 3> formants;    // Hz
-  std::array<double, 3> bandwidths;  // Hz
+  std::array<double, 5> formants;    // Hz
+  std::array<double, 5> bandwidths;  // Hz
 };
-inline constexpr Vowel VowelA{{730, 1090, 2440}, {80, 90, 120}};
-inline constexpr Vowel VowelI{{300, 2250, 3000}, {60, 100, 150}};
-inline constexpr Vowel VowelU{{320, 870, 2240}, {60, 80, 120}};
+inline constexpr Vowel VowelA{{730, 1090, 2440, 3400, 4400}, {80, 90, 120, 200, 250}};
+inline constexpr Vowel VowelI{{300, 2250, 3000, 3700, 4600}, {60, 100, 150, 200, 250}};
+inline constexpr Vowel VowelU{{320, 870, 2240, 3300, 4300}, {60, 80, 120, 200, 250}};
 
 // `seconds` of the vowel at `f0` Hz with a +-vibratoCents vibrato at 5.5 Hz, at `rate`, as
 // 16-bit values (about -12 dBFS), with `silence` seconds of silence before and after.

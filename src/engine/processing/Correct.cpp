@@ -522,8 +522,13 @@ class FormantSink {
     nextMark_ = mark + std::max(1.0, static_cast<double>(interval) * ratio);
     const std::int64_t half = interval;
     // Grains come ratio times as far apart as the input's periods, and carry a period's
-    // energy each: sqrt(ratio) keeps the level of the voice.
-    const double level = gain * std::sqrt(ratio);
+    // energy each: sqrt(ratio) keeps the level of the voice. Where the grains overlap they hold
+    // different parts of the cycle once the pitch moves by more than a little, so their powers
+    // add rather than their amplitudes: Hann halves lose a quarter of the power (1.25 dB), which
+    // is given back over the first semitone of correction. At a ratio of 1 the grains fall
+    // back where they came from and add exactly.
+    const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
+    const double level = gain * std::sqrt(ratio) * std::pow(4.0 / 3.0, apart / 4);
     for (std::int64_t j = -half + 1; j < half; ++j) {
       const std::int64_t at = static_cast<std::int64_t>(t) + j;
       if (at < static_cast<std::int64_t>(written_)) continue;
