@@ -22,7 +22,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
 #include <span>
@@ -382,7 +384,10 @@ class FormantSink {
         silenceLevel_(silenceLevel),
         unvoicedPeriod_(std::max<std::uint32_t>(1, std::min(frameLength - 1, sampleRate / 200))),
         window_(8 * std::size_t{frameLength} + 64),
-        ring_(16 * std::size_t{frameLength} + 64),
+        ring_(std::bit_ceil(16 * std::size_t{frameLength} + 64)),
+        ringMask_(ring_.size() - 1),
+        grain_(2 * std::size_t{frameLength}),
+        early_(2 * std::size_t{frameLength}),
         out_(4 * std::size_t{frameLength} + 64),
         progress_(progress) {}
 
@@ -480,26 +485,88 @@ class FormantSink {
           }
         }
       } else if (voiced) {
-        const auto half = static_cast<std::int64_t>(P / 2);
-        const std::int64_t reach = std::max<std::int64_t>(1, P / 10);
         const auto here = static_cast<std::int64_t>(e);
-        double best = -std::numeric_limits<double>::infinity();
-        std::int64_t bestShift = 0;
-        for (std::int64_t shift = -reach; shift <= reach; ++shift) {
-          double sum = 0;
-          for (std::int64_t j = -half; j <= half; j += 2) sum += In(here + j) * In(here + step + shift + j);
-          if (sum > best) {
-            best = sum;
-            bestShift = shift;
+        double score = 0.0;
+        next = here + Track(here, step, static_cast<std::int64_t>(P / 2), score);
+        // The analysis may have heard the voice an octave or two high (a strong second or
+        // fourth harmonic): where one source period on does not repeat the waveform, two,
+        // three or four may, and the grains must hold whole cycles of the voice.
+        for (std::int64_t times = 2; times <= 4 && score < 0.8; ++times) {
+          if (step * times >= static_cast<std::int64_t>(frameLength_) - 1) break;
+          double longer = 0.0;
+          const std::int64_t reached = Track(here, step * times, static_cast<std::int64_t>(P / 2), longer);
+          if (longer > score + 0.1) {
+            score = longer;
+            next = here + reached;
           }
         }
-        next = here + std::max<std::int64_t>(1, step + bestShift);
       }
       lastVoiced_ = voiced;
       epochs_.push_back(static_cast<std::uint64_t>(next));
       // Only the last frames' epochs are ever asked for again.
       if (epochs_.size() > 4096) epochs_.erase(epochs_.begin(), epochs_.begin() + 2048);
     }
+  }
+
+  // How far on from `here` the waveform around it best repeats, within a tenth of `lag`: the
+  // correlation over every second sample of +-half, and its normalised value in `score`.
+  std::int64_t Track(std::int64_t here, std::int64_t lag, std::int64_t half, double& score) {
+    const std::int64_t reach = std::max<std::int64_t>(1, lag / 10);
+    const std::int64_t first = here - half;
+    if (first < 0) {
+      score = 1.0;  // no voice before the recording to compare with
+      return std::max<std::int64_t>(1, lag);
+    }
+    const std::int32_t* a = Span(first, here + lag + reach + half);
+    const std::int32_t* b = a + lag;
+    const auto n = static_cast<std::size_t>(2 * half + 1);
+    // Every second shift first, then the two beside the best of them.
+    const auto correlate = [&](std::int64_t shift) {
+      const std::int32_t* c = b + shift;
+      double sum = 0;
+      for (std::size_t j = 0; j < n; j += 2) sum += static_cast<double>(a[j]) * static_cast<double>(c[j]);
+      return sum;
+    };
+    double best = -std::numeric_limits<double>::infinity();
+    std::int64_t bestShift = 0;
+    for (std::int64_t shift = -reach; shift <= reach; shift += 2) {
+      const double sum = correlate(shift);
+      if (sum > best) {
+        best = sum;
+        bestShift = shift;
+      }
+    }
+    const std::int64_t coarse = bestShift;
+    for (const std::int64_t shift : {coarse - 1, coarse + 1}) {
+      if (shift < -reach || shift > reach) continue;
+      const double sum = correlate(shift);
+      if (sum > best) {
+        best = sum;
+        bestShift = shift;
+      }
+    }
+    double ea = 0;
+    double eb = 0;
+    for (std::size_t j = 0; j < n; j += 2) {
+      ea += static_cast<double>(a[j]) * static_cast<double>(a[j]);
+      eb += static_cast<double>(b[bestShift + static_cast<std::int64_t>(j)]) *
+            static_cast<double>(b[bestShift + static_cast<std::int64_t>(j)]);
+    }
+    score = ea > 0 && eb > 0 ? best / std::sqrt(ea * eb) : 1.0;
+    return std::max<std::int64_t>(1, lag + bestShift);
+  }
+
+  // The input first <= i <= last (first >= 0) in the window, reloaded around them if needed.
+  const std::int32_t* Span(std::int64_t first, std::int64_t last) {
+    const auto from = static_cast<std::uint64_t>(first);
+    const auto to = static_cast<std::uint64_t>(last);
+    if (!windowLoaded_ || from < windowFirst_ || to >= windowFirst_ + window_.size()) {
+      const std::uint64_t margin = 2 * std::uint64_t{frameLength_} + 8;
+      windowFirst_ = from > margin ? from - margin : 0;
+      samples_.Read(windowFirst_, window_);
+      windowLoaded_ = true;
+    }
+    return window_.data() + (from - windowFirst_);
   }
 
   // A grain at output position t: the input around the epoch nearest `source`, under a Hann
@@ -519,23 +586,67 @@ class FormantSink {
                                      ? *std::next(it) - epoch
                                      : (it != epochs_.begin() ? epoch - *std::prev(it) : 1);
     const auto interval = static_cast<std::int64_t>(std::clamp<std::uint64_t>(period, 1, frameLength_ - 1));
-    nextMark_ = mark + std::max(1.0, static_cast<double>(interval) * ratio);
+    const double spacing = std::max(1.0, static_cast<double>(interval) * ratio);
+    nextMark_ = mark + spacing;
     const std::int64_t half = interval;
-    // Grains come ratio times as far apart as the input's periods, and carry a period's
-    // energy each: sqrt(ratio) keeps the level of the voice. Where the grains overlap they hold
-    // different parts of the cycle once the pitch moves by more than a little, so their powers
-    // add rather than their amplitudes: Hann halves lose a quarter of the power (1.25 dB), which
-    // is given back over the first semitone of correction. At a ratio of 1 the grains fall
-    // back where they came from and add exactly.
+    const std::size_t width = 2 * static_cast<std::size_t>(half) - 1;
+    // The grain: the input around the epoch under a Hann window (its cosine turned on by a
+    // rotation rather than computed per sample), read straight from the window.
+    const auto e = static_cast<std::int64_t>(epoch);
+    // Near the recording's start the grain reaches before it, where the input is silence.
+    const std::int64_t from = e - half + 1;
+    const std::int32_t* x = nullptr;
+    if (from >= 0) {
+      x = Span(from, e + half);
+    } else {
+      for (std::size_t j = 0; j < width; ++j)
+        early_[j] = static_cast<std::int32_t>(In(from + static_cast<std::int64_t>(j)));
+      x = early_.data();
+    }
+    const double step = std::numbers::pi / static_cast<double>(half);
+    const double cosStep = std::cos(step);
+    const double sinStep = std::sin(step);
+    double c = std::cos(step * static_cast<double>(1 - half));
+    double sn = std::sin(step * static_cast<double>(1 - half));
+    double weights = 0.0;
+    double power = 0.0;
+    for (std::size_t j = 0; j < width; ++j) {
+      const double w = 0.5 + 0.5 * c;
+      const double v = static_cast<double>(x[j]);
+      grain_[j] = w * v;
+      weights += w;
+      power += w * v * v;
+      const double nextC = c * cosStep - sn * sinStep;
+      sn = sn * cosStep + c * sinStep;
+      c = nextC;
+    }
+    // The level. Grains laid `spacing` apart give, for a voice that repeats itself, a power of
+    // their own energy plus their overlaps with the grains one, two ... spacings on, per
+    // spacing; the input's power is the window's weighted mean. Scaling by the root of their
+    // ratio keeps the voice as loud as it was, whether the overlapping grains add in step (a
+    // small change) or by power (a large one). Where the pitch is not moved at all the grains
+    // fall back where they came from and add up exactly, so there the scale is 1; it is
+    // brought in over the first semitone of a change.
+    const auto lag = static_cast<std::size_t>(std::lround(spacing));
+    double energy = 0.0;
+    for (std::size_t j = 0; j < width; ++j) energy += grain_[j] * grain_[j];
+    for (std::size_t m = lag; m < width; m += lag) {
+      double overlap = 0.0;
+      for (std::size_t j = 0; j + m < width; ++j) overlap += grain_[j] * grain_[j + m];
+      energy += 2 * overlap;
+    }
+    const double wanted = power / weights;
+    const double made = energy / spacing;
+    const double scale = made > wanted * 1e-6 && wanted > 0 ? std::sqrt(wanted / made) : std::sqrt(ratio);
+    smoothedScale_ = firstScale_ ? scale : 0.6 * smoothedScale_ + 0.4 * scale;
+    firstScale_ = false;
     const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
-    const double level = gain * std::sqrt(ratio) * std::pow(4.0 / 3.0, apart / 4);
-    for (std::int64_t j = -half + 1; j < half; ++j) {
-      const std::int64_t at = static_cast<std::int64_t>(t) + j;
+    const double level = gain * std::pow(std::sqrt(ratio), 1.0 - apart) * std::pow(smoothedScale_, apart);
+    const std::int64_t firstAt = static_cast<std::int64_t>(t) - half + 1;
+    for (std::size_t j = 0; j < width; ++j) {
+      const std::int64_t at = firstAt + static_cast<std::int64_t>(j);
       if (at < static_cast<std::int64_t>(written_)) continue;
-      const double w =
-          0.5 + 0.5 * std::cos(std::numbers::pi * static_cast<double>(j) / static_cast<double>(half));
-      const std::size_t slot = static_cast<std::size_t>(at) % ring_.size();
-      ring_[slot] += w * level * In(static_cast<std::int64_t>(epoch) + j);
+      ring_[static_cast<std::size_t>(at) & ringMask_] += level * grain_[j];
     }
   }
 
@@ -549,7 +660,7 @@ class FormantSink {
   void WriteUpTo(std::uint64_t end) {
     std::size_t count = 0;
     for (; written_ < end; ++written_) {
-      const std::size_t slot = written_ % ring_.size();
+      const std::size_t slot = written_ & ringMask_;
       out_[count++] = ToSample(ring_[slot]);
       ring_[slot] = 0.0;
       if (count == out_.size()) {
@@ -573,6 +684,11 @@ class FormantSink {
   std::vector<std::uint64_t> epochs_;
   bool lastVoiced_ = false;
   std::vector<double> ring_;
+  std::size_t ringMask_;
+  std::vector<double> grain_;
+  std::vector<std::int32_t> early_;
+  double smoothedScale_ = 1.0;
+  bool firstScale_ = true;
   std::vector<std::int32_t> out_;
   std::uint64_t written_ = 0;   // output positions before this are in the file
   std::uint64_t produced_ = 0;  // output positions before this have their marks
