@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ class KeepFormantsTest : public ::testing::Test {
  protected:
   // The vowel sung, built into a SAS whose voiced targets lie `cents` above the source, and
   // rendered both ways into keep.wav and shift.wav.
-  void Render(const Vowel& vowel, double f0, int cents) {
+  // With `later` the frames of the second half move by that many cents instead: a note change.
+  void Render(const Vowel& vowel, double f0, int cents, std::optional<int> later = {}) {
     input = SungVowel(vowel, f0, 30, Seconds, Rate, Silence);
     const std::string wavPath =
         WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
@@ -70,9 +72,11 @@ class KeepFormantsTest : public ::testing::Test {
     ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
     ASSERT_EQ(SasBuildFile(wav, VoiceRange(), sasPath, {}).result, LongOperationResult::Done);
     std::vector<SasFrame> frames = ReadSasFrames(sasPath);
-    for (SasFrame& frame : frames) {
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      SasFrame& frame = frames[i];
+      const int moved = later && 2 * i >= frames.size() ? *later : cents;
       if (frame.sourcePitch > 0)
-        frame.targetPitch = static_cast<std::uint16_t>(std::clamp(frame.sourcePitch + cents, 0, 8700));
+        frame.targetPitch = static_cast<std::uint16_t>(std::clamp(frame.sourcePitch + moved, 0, 8700));
     }
     WriteSasFile(sasPath, ReadSasHeader(sasPath), frames, ReadSasLinks(sasPath));
     SasDocument sas;
@@ -141,7 +145,26 @@ TEST_F(KeepFormantsTest, PitchOnTargetAndNoClickWhereTheVoiceStartsAndStops) {
   const double largest = LargestStep(input, 0, input.size());
   const auto edge = [](double seconds) { return static_cast<std::size_t>(seconds * Rate); };
   EXPECT_LE(LargestStep(keep, edge(Silence - 0.05), edge(Silence + 0.1)), largest);
+  // Silence stays silence, and the tail after the voice is the input's own.
+  EXPECT_EQ(LargestStep(keep, 0, edge(Silence - 0.03)), 0);
+  EXPECT_TRUE(std::equal(keep.end() - edge(0.05), keep.end(), input.end() - edge(0.05)));
   EXPECT_LE(LargestStep(keep, edge(Silence + Seconds - 0.1), edge(Silence + Seconds + 0.05)), largest);
+}
+
+// A note change in the middle of the vowel: the targets jump by 300 cents from one frame to
+// the next. The grains come closer together from there on, but nothing jumps further than the
+// output itself does where either note is held.
+TEST_F(KeepFormantsTest, NoClickWhereTheNoteChanges) {
+  for (const double f0 : {110.0, 200.0}) {
+    SCOPED_TRACE(f0);
+    Render(VowelA, f0, -100, 200);
+    const auto middle = static_cast<std::size_t>((Silence + Seconds / 2) * Rate);
+    const double own =
+        std::max(LargestStep(keep, From(), middle - Rate / 10), LargestStep(keep, middle + Rate / 10, To()));
+    // The output's own steps where the note is held, before and after: higher notes step
+    // further, so the input's are no measure here.
+    EXPECT_LE(LargestStep(keep, middle - Rate / 10, middle + Rate / 10), 1.1 * own);
+  }
 }
 
 }  // namespace
