@@ -7,6 +7,8 @@
 //             the same, and the output is kept on the input's timeline by period repeats
 //   vibrato   targets swinging +-30 cents at 5 Hz: every frame's offset differs from the next,
 //             so the ratio changes with every sample
+//   keep      the vibrato targets, and every frame 400 cents higher, rendered keeping the
+//             formants (pitch marks and grains instead of resampling); goal 300x real time
 //
 // The files are generated once in the temporary folder (vocara-correct-bench.wav and one SAS
 // per case) and kept for scripts/bench-correct.sh, which times sox and vocara-cli on them.
@@ -77,7 +79,8 @@ std::string Sas(const std::string& name, vocara::WavDocument& wav, Target target
 }
 
 template <typename Target>
-void CorrectTone(benchmark::State& state, const std::string& sasName, Target target) {
+void CorrectTone(benchmark::State& state, const std::string& sasName, Target target,
+                 vocara::Formants formants = vocara::Formants::Shift) {
   vocara::WavDocument wav;
   if (vocara::WavOpenDocument(wav, Wav()).message != vocara::MessageId::None) {
     state.SkipWithError("cannot open the WAV file");
@@ -90,7 +93,8 @@ void CorrectTone(benchmark::State& state, const std::string& sasName, Target tar
     return;
   }
   const std::string output = TempFile("vocara-correct-bench-out.wav");
-  const vocara::CorrectRequest request{0, wav.sampleCount, true, vocara::CorrectMode::Save};
+  vocara::CorrectRequest request{0, wav.sampleCount, true, vocara::CorrectMode::Save};
+  request.formants = formants;
   for (auto _ : state) {
     const vocara::CorrectResult result = vocara::Correct(wav, sas, request, output, {});
     benchmark::DoNotOptimize(result.outputSamples);
@@ -107,16 +111,28 @@ void BM_CorrectUp50(benchmark::State& state) {
   CorrectTone(state, "vocara-correct-bench-up50.sas",
               [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 3650; });
 }
+std::uint16_t Vibrato(std::uint32_t frame, std::uint32_t hop) {
+  const double seconds = static_cast<double>(frame) * hop / Rate;
+  return static_cast<std::uint16_t>(3600 +
+                                    std::lrint(30.0 * std::sin(2.0 * std::numbers::pi * 5.0 * seconds)));
+}
 void BM_CorrectVibrato(benchmark::State& state) {
-  CorrectTone(state, "vocara-correct-bench-vibrato.sas", [](std::uint32_t frame, std::uint32_t hop) {
-    const double seconds = static_cast<double>(frame) * hop / Rate;
-    return static_cast<std::uint16_t>(3600 +
-                                      std::lrint(30.0 * std::sin(2.0 * std::numbers::pi * 5.0 * seconds)));
-  });
+  CorrectTone(state, "vocara-correct-bench-vibrato.sas", Vibrato);
+}
+// The same targets rendered keeping the formants; the goal there is at least 300x real time.
+void BM_KeepFormantsVibrato(benchmark::State& state) {
+  CorrectTone(state, "vocara-correct-bench-vibrato.sas", Vibrato, vocara::Formants::Keep);
+}
+void BM_KeepFormantsUp400(benchmark::State& state) {
+  CorrectTone(
+      state, "vocara-correct-bench-up400.sas",
+      [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 4000; }, vocara::Formants::Keep);
 }
 
 BENCHMARK(BM_CorrectIdentity)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CorrectUp50)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CorrectVibrato)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KeepFormantsVibrato)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KeepFormantsUp400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -20,8 +20,14 @@ fs::path AbsoluteFromEnvironment(const char* name) {
   return fs::path(value);
 }
 
-// Creates `folder` and the folders above it that are missing, each for the user alone. A folder
-// that exists is left as it is, whatever its mode: the user may have chosen it.
+fs::path MakeTemporaryFolder(const fs::path& under) {
+  std::string name = (under / "vocara-XXXXXX").string();
+  if (::mkdtemp(name.data()) == nullptr) return {};
+  return fs::path(name);
+}
+
+}  // namespace
+
 bool MakePrivateFolders(const fs::path& folder) {
   std::error_code error;
   if (fs::is_directory(folder, error)) return true;
@@ -31,14 +37,6 @@ bool MakePrivateFolders(const fs::path& folder) {
   fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
   return !error;
 }
-
-fs::path MakeTemporaryFolder(const fs::path& under) {
-  std::string name = (under / "vocara-XXXXXX").string();
-  if (::mkdtemp(name.data()) == nullptr) return {};
-  return fs::path(name);
-}
-
-}  // namespace
 
 bool DirectoryWritable(const fs::path& directory) {
   std::random_device random;
@@ -73,6 +71,16 @@ RenderFolder ChooseRenderFolder() {
     if (fs::path folder = MakeTemporaryFolder(under); !folder.empty()) return {folder, true};
   }
   return {};
+}
+
+fs::path UserConfigFolder() {
+  fs::path config = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
+  if (config.empty()) {
+    const fs::path home = AbsoluteFromEnvironment("HOME");
+    if (home.empty()) return {};
+    config = home / ".config";
+  }
+  return config / "vocara";
 }
 
 }  // namespace vocara

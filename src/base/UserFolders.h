@@ -1,5 +1,6 @@
-// The user's own folders: whether a folder takes new files, and the folder the program's
-// temporary renders go to. Standard library only, and mkdtemp for a private temporary folder.
+// The user's own folders: whether a folder takes new files, the folder the program's
+// temporary renders go to and the one its preferences live in. Standard library only, and
+// mkdtemp for a private temporary folder.
 #pragma once
 
 #include <filesystem>
@@ -20,5 +21,15 @@ struct RenderFolder {
 // not take files, a private folder made by mkdtemp under $TMPDIR (an absolute path) or /tmp,
 // marked temporary. Never the current folder, so that no file of the user's there is replaced.
 RenderFolder ChooseRenderFolder();
+
+// The folder of the program's own preferences: $XDG_CONFIG_HOME/vocara when XDG_CONFIG_HOME is
+// an absolute path, otherwise ~/.config/vocara; empty when HOME is not absolute either. Only
+// named here: nothing is created until something is written into it (MakePrivateFolders).
+std::filesystem::path UserConfigFolder();
+
+// Creates `folder` and the folders above it that are missing, each for the user alone (mode
+// 0700). A folder that exists keeps its mode: the user may have chosen it. True when `folder`
+// is a folder at the end.
+bool MakePrivateFolders(const std::filesystem::path& folder);
 
 }  // namespace vocara

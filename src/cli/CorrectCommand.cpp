@@ -25,19 +25,25 @@ struct Options {
   std::string output;
   std::optional<RangeArgument> range;
   std::optional<bool> timeCorrection;
+  Formants formants = Formants::Shift;
 };
 
 // The arguments after "correct": three names in order, the options anywhere among them.
 // Returns the problem, empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
   ParsedArguments parsed;
-  if (std::string problem = ParseArguments(args, {"--range", "--time-correction"}, {}, parsed);
+  if (std::string problem = ParseArguments(args, {"--range", "--time-correction", "--formants"}, {}, parsed);
       !problem.empty())
     return problem;
   for (const auto& [arg, value] : parsed.values) {
     if (arg == "--time-correction") {
       if (value != "on" && value != "off") return "--time-correction takes on or off, not '" + value + "'";
       options.timeCorrection = value == "on";
+      continue;
+    }
+    if (arg == "--formants") {
+      if (value != "keep" && value != "shift") return "--formants takes keep or shift, not '" + value + "'";
+      options.formants = value == "keep" ? Formants::Keep : Formants::Shift;
       continue;
     }
     RangeArgument range;
@@ -90,6 +96,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   }
   // Opening a SAS makes its stored settings live, so its own switch decides unless overridden.
   request.timeCorrection = options.timeCorrection.value_or(sas.header.settings.timeCorrection != 0);
+  request.formants = options.formants;
 
   const bool drawBar = DrawsProgressBar(err);
   CorrectResult result;

@@ -445,7 +445,8 @@ int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::
 int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   UsageReporter usage) {
   ParsedArguments parsed;
-  std::string problem = ParseArguments(args, {"--range", "--time-correction"}, {"--json"}, parsed);
+  std::string problem =
+      ParseArguments(args, {"--range", "--time-correction", "--formants"}, {"--json"}, parsed);
   if (problem.empty() && parsed.names.size() != 2 && parsed.names.size() != 3)
     problem = "report takes IN.wav and IN.sas, and OUT.wav to compare";
   const std::string* timeCorrection = parsed.Value("--time-correction");
@@ -454,6 +455,13 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
   // Without a rendering there is nothing for the option to describe.
   if (problem.empty() && timeCorrection && parsed.names.size() == 2)
     problem = "--time-correction describes OUT.wav, which is not given";
+  // Both renders follow the same timeline, so the pitch is measured the same way on either;
+  // the option only says which render OUT.wav is.
+  const std::string* formants = parsed.Value("--formants");
+  if (problem.empty() && formants && *formants != "keep" && *formants != "shift")
+    problem = "--formants takes keep or shift, not '" + *formants + "'";
+  if (problem.empty() && formants && parsed.names.size() == 2)
+    problem = "--formants describes OUT.wav, which is not given";
   if (!problem.empty()) return usage(err, problem);
 
   const bool compare = parsed.names.size() == 3;

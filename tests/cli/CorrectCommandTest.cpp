@@ -106,3 +106,31 @@ TEST_F(CorrectCommandTest, AnOutputPastTheLargestWavIsRefusedAndTheOldFileKept) 
 
 }  // namespace
 }  // namespace vocara::test
+
+namespace vocara::test {
+namespace {
+
+// --formants: shift is the default render byte for byte; keep follows the same timeline (the
+// same length, with and without time correction), and report measures the kept render's pitch.
+TEST_F(CorrectCommandTest, KeepingTheFormantsFollowsTheSameTimelineAndReportMeasuresIt) {
+  const std::string sas = MakeSas(-100, -1);
+  ASSERT_EQ(Run({"correct", wav, sas, output}), cli::ExitSuccess);
+  const std::string shifted = ReadFile(output);
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--formants", "shift"}), cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(output), shifted);
+  for (const char* timeCorrection : {"on", "off"}) {
+    SCOPED_TRACE(timeCorrection);
+    ASSERT_EQ(Run({"correct", wav, sas, output, "--time-correction", timeCorrection}), cli::ExitSuccess);
+    const double length = OutputSamples();
+    ASSERT_EQ(Run({"correct", wav, sas, output, "--time-correction", timeCorrection, "--formants", "keep"}),
+              cli::ExitSuccess);
+    EXPECT_EQ(OutputSamples(), length);
+    EXPECT_NE(ReadFile(output), shifted);
+  }
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--formants", "keep"}), cli::ExitSuccess);
+  ASSERT_EQ(Run({"report", wav, sas, output, "--formants", "keep"}), cli::ExitSuccess) << err.str();
+  EXPECT_NE(out.str().find("A#3"), std::string::npos) << out.str();
+}
+
+}  // namespace
+}  // namespace vocara::test

@@ -154,6 +154,9 @@ TEST_F(UsageErrorsTest, EverySubcommandSaysTheProblemAndWritesNothing) {
       {{"repair", wav}, "repair takes"},
       {{"report", wav, sas, wav, "--time-correction", "maybe"}, "on or off"},
       {{"report", wav, sas, "--time-correction", "on"}, "OUT.wav, which is not given"},
+      {{"report", wav, sas, wav, "--formants", "both"}, "keep or shift, not 'both'"},
+      {{"report", wav, sas, "--formants", "keep"}, "OUT.wav, which is not given"},
+      {{"correct", wav, sas, "out.wav", "--formants", "both"}, "keep or shift, not 'both'"},
       {{"report", wav}, "report takes IN.wav and IN.sas"},
   };
   const auto before = Folder();

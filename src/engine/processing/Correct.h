@@ -28,6 +28,12 @@ struct SasDocument;
 // for Play Corrected. The output appears whole or not at all (OutputFile).
 enum class CorrectMode { Save, Play };
 
+// What happens to the voice's resonances: Shift resamples each frame, so they move with the
+// pitch (the render as it always was, byte for byte); Keep lays the recording's own pitch
+// periods at the target rate (pitch-synchronous overlap-add), so a vowel keeps its colour. Both
+// walk the same way: the same length, time links, gains and period drops and repeats.
+enum class Formants { Shift, Keep };
+
 struct CorrectRequest {
   std::uint32_t start = 0;  // input samples start <= i < end; start >= end renders one sample
   std::uint32_t end = 0;
@@ -36,6 +42,7 @@ struct CorrectRequest {
   // A stopped render leaves no output, unless this is set: Play Corrected keeps the part it
   // rendered as its temporary file (then not up to date), as a whole file with its own header.
   bool keepWhenCancelled = false;
+  Formants formants = Formants::Shift;
 };
 
 struct CorrectResult {

@@ -7,6 +7,7 @@
 
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
+#include "base/Preferences.h"
 #include "engine/processing/Correct.h"
 #include "program/audio/Playback.h"
 #include "program/commands/InTuneCommands.h"
@@ -71,6 +72,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   request.timeCorrection = app.settings.timeCorrection != 0;
   request.mode = play ? CorrectMode::Play : CorrectMode::Save;
   request.keepWhenCancelled = play;
+  request.formants = app.preferences.keepFormants ? Formants::Keep : Formants::Shift;
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   CorrectResult result;
   {
@@ -124,6 +126,13 @@ void PlayCorrectedCommand(App& app) {
   SetBusy(app, false);
 }
 
+void ToggleKeepFormants(App& app) {
+  app.preferences.keepFormants = !app.preferences.keepFormants;
+  app.ports.windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.preferences.keepFormants);
+  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  SavePreferences(app.preferencesFile, app.preferences);
+}
+
 namespace {
 
 constexpr CommandEntry Entries[] = {
@@ -133,6 +142,8 @@ constexpr CommandEntry Entries[] = {
     // WAV Range / Play Corrected: the range rendered unless the temporary file is current.
     {CommandId::PlayCorrected, [](App& app, int, CommandId) { PlayCorrectedCommand(app); }, 0, true,
      NoToolbar, PlayCorrectedUsable},
+    // WAV File / Keep Formants: a preference, so usable with nothing open.
+    {CommandId::KeepFormants, [](App& app, int, CommandId) { ToggleKeepFormants(app); }, Ready, true},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Correction inside the program: WAV File / Correct (save mode, into a file the user names)
 // and the rendering half of WAV Range / Play Corrected (play mode, into "CorrectedTemp.wav" in
-// the folder of temporary renders). The render itself is Correct (processing/Correct.h).
+// the folder of temporary renders), both keeping the formants or moving them with the pitch as
+// WAV File / Keep Formants says. The render itself is Correct (processing/Correct.h).
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,8 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // play-mode render stores the file as app.correctedPath and sets CorrectedTempCurrent.
 // CorrectForPlayback is cleared however the render ends. A save-mode file rendered whole is then
 // measured against the SAS for the correction report (MeasureCorrection). Play mode without a
-// folder for the temporary file says "Invalid File Handle" and renders nothing.
+// folder for the temporary file says "Invalid File Handle" and renders nothing. The formants
+// are kept when app.preferences.keepFormants is set.
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
 
 // Command 105: busy; pending SAS edits written back; the whole recording in save mode.
@@ -36,6 +38,12 @@ void CorrectCommand(App& app);
 // (busy), played when the render finished, and measured for the correction report while it
 // plays (still busy; Esc stops the measurement, not the sound).
 void PlayCorrectedCommand(App& app);
+
+// Command 203, WAV File / Keep Formants: turns the choice over and shows it as the item's check
+// mark. A temporary file rendered the other way is stale, so the next Play Corrected renders
+// anew. The choice is written to the preferences file for the next start; a write that fails
+// changes nothing for this run (the choice is no reason to stop the user's work).
+void ToggleKeepFormants(App& app);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> CorrectCommandEntries();

@@ -5,10 +5,12 @@
 #include <string>
 #include <utility>
 
+#include "base/Preferences.h"
 #include "program/audio/AudioProbe.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/Resources.h"
 #include "program/views/ViewLayout.h"
@@ -82,6 +84,8 @@ bool StartUp(App& app) {
   app.loadedSettings = loaded.settings;
   app.layout = loaded.layout;
   app.settings = app.loadedSettings;
+  app.preferencesFile = PreferencesPath();
+  app.preferences = LoadPreferences(app.preferencesFile);
 
   for (int view = 0; view < ViewCount; ++view) {
     platform::WindowSpec& spec = specs[static_cast<std::size_t>(view)];
@@ -98,6 +102,7 @@ bool StartUp(App& app) {
   app.lowerPaneHeight = app.upperPaneHeight;
   PlaceSasPaneControls(app);
   SetInitialScrollBars(app);
+  windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.preferences.keepFormants);
   windows.Show(WavView, platform::ShowCommand::Restore);
   return true;
 }

@@ -1,5 +1,6 @@
 // Bringing the program up: the four windows with their toolbars, the status layout, the
-// settings file, the audio probe and the document named on the command line.
+// settings file, the preferences file, the audio probe and the document named on the command
+// line.
 #pragma once
 
 #include <string>

@@ -4,12 +4,14 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/BuildInfo.h"
+#include "base/Preferences.h"
 #include "base/Settings.h"
 #include "base/UserFolders.h"
 #include "base/WindowTable.h"
@@ -25,7 +27,8 @@
 
 namespace vocara {
 
-// The configuration of the run: the settings, the window layout and the program's files.
+// The configuration of the run: the settings, the window layout, the program's files and the
+// preferences.
 struct Configuration {
   GeneralSettings settings;        // the live copy every part reads
   GeneralSettings loadedSettings;  // what the settings file held at start (Default restores it)
@@ -34,6 +37,10 @@ struct Configuration {
   // Where this build's installation puts the user guide, the last place Help Topics looks
   // (FindUserGuide); the tests point it into their own folder.
   std::string installedGuide = InstalledGuidePath();
+  // The menus' lasting choices (WAV File / Keep Formants), read at start from preferencesFile
+  // (PreferencesPath then) and written back there at every change.
+  Preferences preferences;
+  std::filesystem::path preferencesFile;
 };
 
 // The program's state is a set of records by concern: the configuration, what is open, each

@@ -114,6 +114,8 @@ enum class CommandId : int {
   // The take's notes out as MIDI, and a guide melody in.
   ExportNotesMidi = 201,
   FollowGuide = 202,
+  // WAV File / Keep Formants: a check item, the choice kept in the preferences file.
+  KeepFormants = 203,
 };
 
 constexpr int Id(CommandId command) { return static_cast<int>(command); }

@@ -21,9 +21,9 @@ MenuItem Item(std::string label, int command, bool greyed, std::string shortcut 
   return item;
 }
 
-// Greyed at start like every command that needs a document.
-MenuItem CheckItem(std::string label, int command, bool checked) {
-  MenuItem item = Item(std::move(label), command, true);
+// Greyed at start like every command that needs a document, unless it is a preference.
+MenuItem CheckItem(std::string label, int command, bool checked, bool greyed = true) {
+  MenuItem item = Item(std::move(label), command, greyed);
   item.checkable = true;
   item.checked = checked;
   return item;
@@ -182,9 +182,10 @@ std::vector<MenuPopup> MainMenu() {
   return {
       {"&WAV File",
        {Item("&Open", 100, on), Item("C&lose", 103, g), Separator(), Item("&Remove Noise", 104, g),
-        Item("&Correct", 105, g), Separator(), Item("&Play", 106, g, "P"), Item("&Record", 101, g),
-        Item("Stop", 107, g), Item("&Generate", 102, on), Separator(), Item("Sync to SAS", 108, g, "S"),
-        Separator(), Item("E&xit", 109, on)}},
+        Item("&Correct", 105, g), CheckItem("&Keep Formants", Id(CommandId::KeepFormants), false, on),
+        Separator(), Item("&Play", 106, g, "P"), Item("&Record", 101, g), Item("Stop", 107, g),
+        Item("&Generate", 102, on), Separator(), Item("Sync to SAS", 108, g, "S"), Separator(),
+        Item("E&xit", 109, on)}},
       {"WAV &Range",
        {Item("Set &Left", 110, g, "L"), Item("Set &Right", 111, g, "R"), Separator(), Item("Save As", 112, g),
         Item("Export As Text", 113, g), Separator(), Item("&Noise=", 114, g), Item("N&oise+", 115, g),
@@ -219,7 +220,8 @@ std::vector<MenuPopup> MainMenu() {
         Item("Notes Do&wn a Semitone", Id(CommandId::NoteSemitoneDown), g, "PgDn"),
         Item("Notes Up a &Cent", Id(CommandId::NoteCentUp), g, "Ctrl+PgUp"),
         Item("Notes Down a Cent", Id(CommandId::NoteCentDown), g, "Ctrl+PgDn"),
-        Item("S&hape Notes...", Id(CommandId::ShapeNotes), g), Separator(),
+        Item("S&hape Notes...", Id(CommandId::ShapeNotes), g),
+        Separator(),
         Item("Follow Gu&ide...", Id(CommandId::FollowGuide), g)}},
       {"V&iew",
        {Item("SAS", 156, g), Item("&FFT", 181, g, "F"), Item("&MFT", 168, g, "M"),

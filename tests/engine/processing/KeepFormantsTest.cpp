@@ -1,0 +1,171 @@
+// The render that keeps the formants, on sung vowels analysed by Build: shifted by +-400 cents,
+// F1 to F3 stay within 3 % of the input's (the resampling render moves them by the pitch ratio,
+// which the same measure sees), the pitch lands within 5 cents of the target, the level within
+// 0.5 dB, the length is the resampling render's, and where the voice starts and stops nothing
+// jumps further than the voice itself moves from one sample to the next.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/processing/Correct.h"
+#include "engine/processing/CorrectionReport.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "support/SasFiles.h"
+#include "support/TakeNotes.h"
+#include "support/TempDir.h"
+#include "support/Vowels.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+// The analysis over the range the vowels are sung in: E2 (82 Hz) to C6.
+GeneralSettings VoiceRange() {
+  GeneralSettings settings;
+  settings.lowestNote = 19;
+  settings.highestNote = 63;
+  return settings;
+}
+
+constexpr std::uint32_t Rate = 48000;
+constexpr double Seconds = 1.2;
+constexpr double Silence = 0.1;
+
+std::vector<std::int32_t> Stored16(const std::string& path) {
+  const std::string data = ReadFile(path).substr(44);
+  std::vector<std::int32_t> values;
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+    values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) | data[i + 1] << 8));
+  return values;
+}
+
+double Rms(const std::vector<std::int32_t>& x, std::size_t first, std::size_t end) {
+  double sum = 0;
+  for (std::size_t i = first; i < end; ++i) sum += static_cast<double>(x[i]) * x[i];
+  return std::sqrt(sum / static_cast<double>(end - first));
+}
+
+double LargestStep(const std::vector<std::int32_t>& x, std::size_t first, std::size_t end) {
+  double largest = 0;
+  for (std::size_t i = std::max<std::size_t>(first, 1); i < end && i < x.size(); ++i)
+    largest = std::max(largest, std::abs(static_cast<double>(x[i]) - x[i - 1]));
+  return largest;
+}
+
+class KeepFormantsTest : public ::testing::Test {
+ protected:
+  // The vowel sung, built into a SAS whose voiced targets lie `cents` above the source, and
+  // rendered both ways into keep.wav and shift.wav.
+  // With `later` the frames of the second half move by that many cents instead: a note change.
+  void Render(const Vowel& vowel, double f0, int cents, std::optional<int> later = {}) {
+    input = SungVowel(vowel, f0, 30, Seconds, Rate, Silence);
+    const std::string wavPath =
+        WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
+    sasPath = dir.File("in.sas");
+    WavDocument wav;
+    ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
+    ASSERT_EQ(SasBuildFile(wav, VoiceRange(), sasPath, {}).result, LongOperationResult::Done);
+    std::vector<SasFrame> frames = ReadSasFrames(sasPath);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      SasFrame& frame = frames[i];
+      const int moved = later && 2 * i >= frames.size() ? *later : cents;
+      if (frame.sourcePitch > 0)
+        frame.targetPitch = static_cast<std::uint16_t>(std::clamp(frame.sourcePitch + moved, 0, 8700));
+    }
+    WriteSasFile(sasPath, ReadSasHeader(sasPath), frames, ReadSasLinks(sasPath));
+    SasDocument sas;
+    ASSERT_EQ(SasOpenDocument(sas, sasPath), MessageId::None);
+    CorrectRequest request;
+    request.end = wav.sampleCount;
+    request.timeCorrection = true;
+    request.formants = Formants::Keep;
+    ASSERT_EQ(Correct(wav, sas, request, dir.File("keep.wav"), {}).message, MessageId::None);
+    request.formants = Formants::Shift;
+    ASSERT_EQ(Correct(wav, sas, request, dir.File("shift.wav"), {}).message, MessageId::None);
+    keep = Stored16(dir.File("keep.wav"));
+    shift = Stored16(dir.File("shift.wav"));
+  }
+  // The steady middle of the vowel: its second and third quarters.
+  std::size_t From() const { return static_cast<std::size_t>((Silence + Seconds / 4) * Rate); }
+  std::size_t To() const { return static_cast<std::size_t>((Silence + 3 * Seconds / 4) * Rate); }
+
+  TempDir dir;
+  std::vector<std::int32_t> input;
+  std::vector<std::int32_t> keep;
+  std::vector<std::int32_t> shift;
+  std::string sasPath;
+};
+
+TEST_F(KeepFormantsTest, FormantsStayWhereTheyWereAt400Cents) {
+  struct Case {
+    const char* name;
+    Vowel vowel;
+    double f0;
+    int cents;
+  };
+  const Case cases[] = {
+      {"/a/ 100 Hz up", VowelA, 100, 400},    {"/a/ 100 Hz down", VowelA, 100, -400},
+      {"/a/ 150 Hz up", VowelA, 150, 400},    {"/a/ 150 Hz down", VowelA, 150, -400},
+      {"/u/ 100 Hz down", VowelU, 100, -400}, {"/i/ 100 Hz up", VowelI, 100, 400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Render(c.vowel, c.f0, c.cents);
+    ASSERT_EQ(keep.size(), shift.size()) << "the same walk, the same length";
+    const std::array<double, 3> before = MeasuredFormants(input, Rate, From(), To());
+    const std::array<double, 3> kept = MeasuredFormants(keep, Rate, From(), To());
+    const std::array<double, 3> moved = MeasuredFormants(shift, Rate, From(), To());
+    for (std::size_t f = 0; f < 3; ++f) {
+      SCOPED_TRACE(f + 1);
+      EXPECT_NEAR(kept[f] / before[f], 1.0, 0.03) << before[f] << " -> " << kept[f];
+    }
+    EXPECT_GT(std::abs(moved[0] / before[0] - 1), 0.15) << "the resampling render moves F1: " << moved[0];
+    EXPECT_NEAR(20 * std::log10(Rms(keep, From(), To()) / Rms(input, From(), To())), 0.0, 0.5);
+  }
+}
+
+TEST_F(KeepFormantsTest, PitchOnTargetAndNoClickWhereTheVoiceStartsAndStops) {
+  Render(VowelA, 110, 400);
+  const CorrectionReport sung = ListedNotes(sasPath);
+  ASSERT_EQ(sung.notes.size(), 1u);
+  WavDocument out;
+  ASSERT_EQ(WavOpenDocument(out, dir.File("keep.wav")).message, MessageId::None);
+  ASSERT_EQ(SasBuildFile(out, VoiceRange(), dir.File("keep.sas"), {}).result, LongOperationResult::Done);
+  const CorrectionReport heard = ListedNotes(dir.File("keep.sas"));
+  ASSERT_EQ(heard.notes.size(), 1u);
+  EXPECT_NEAR(heard.notes[0].note * 100 + heard.notes[0].centreCents,
+              sung.notes[0].note * 100 + sung.notes[0].targetCents, 5);
+  // Around the voice's start and end the output moves by no more than the input ever does.
+  const double largest = LargestStep(input, 0, input.size());
+  const auto edge = [](double seconds) { return static_cast<std::size_t>(seconds * Rate); };
+  EXPECT_LE(LargestStep(keep, edge(Silence - 0.05), edge(Silence + 0.1)), largest);
+  // Silence stays silence, and the tail after the voice is the input's own.
+  EXPECT_EQ(LargestStep(keep, 0, edge(Silence - 0.03)), 0);
+  EXPECT_TRUE(std::equal(keep.end() - edge(0.05), keep.end(), input.end() - edge(0.05)));
+  EXPECT_LE(LargestStep(keep, edge(Silence + Seconds - 0.1), edge(Silence + Seconds + 0.05)), largest);
+}
+
+// A note change in the middle of the vowel: the targets jump by 300 cents from one frame to
+// the next. The grains come closer together from there on, but nothing jumps further than the
+// output itself does where either note is held.
+TEST_F(KeepFormantsTest, NoClickWhereTheNoteChanges) {
+  for (const double f0 : {110.0, 200.0}) {
+    SCOPED_TRACE(f0);
+    Render(VowelA, f0, -100, 200);
+    const auto middle = static_cast<std::size_t>((Silence + Seconds / 2) * Rate);
+    const double own =
+        std::max(LargestStep(keep, From(), middle - Rate / 10), LargestStep(keep, middle + Rate / 10, To()));
+    // The output's own steps where the note is held, before and after: higher notes step
+    // further, so the input's are no measure here.
+    EXPECT_LE(LargestStep(keep, middle - Rate / 10, middle + Rate / 10), 1.1 * own);
+  }
+}
+
+}  // namespace
+}  // namespace vocara::test

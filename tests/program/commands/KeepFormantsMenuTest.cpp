@@ -1,0 +1,204 @@
+// WAV File / Keep Formants in the running program on the fake platform: the check item after
+// Correct, usable with nothing open; the choice written to the preferences file under the
+// test's own XDG_CONFIG_HOME (other lines kept) and read at the next start, a damaged or
+// missing file meaning shift, a failed write still turning the choice over; and Correct and
+// Play Corrected rendering as the engine renders with the choice, Play Corrected anew after a
+// toggle.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/processing/Correct.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/wav/WavDocument.h"
+#include "program/dispatch/StartUp.h"
+#include "program/dispatch/WindowProcedure.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandId.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
+#include "program/shell/WavRange.h"
+#include "support/AppFixture.h"
+#include "support/Recordings.h"
+#include "support/SasFiles.h"
+#include "support/WavFiles.h"
+
+namespace vocara::test {
+namespace {
+
+constexpr int KeepFormants = Id(CommandId::KeepFormants);
+
+// Two renders compared without printing them: where they first differ.
+::testing::AssertionResult SameBytes(const std::string& a, const std::string& b) {
+  if (a == b) return ::testing::AssertionSuccess() << a.size() << " bytes alike";
+  std::size_t at = 0;
+  while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+  return ::testing::AssertionFailure() << a.size() << " and " << b.size() << " bytes, first apart at " << at;
+}
+
+class KeepFormantsMenuTest : public AppTest {
+ protected:
+  std::string PreferencesFile() const { return dir.File("xdg-config/vocara/preferences"); }
+  void WritePreferences(const std::string& text) {
+    std::filesystem::create_directories(dir.File("xdg-config/vocara"));
+    WriteFile(PreferencesFile(), text);
+  }
+  bool Checked() { return fake.windows.menuChecked[KeepFormants]; }
+};
+
+TEST_F(KeepFormantsMenuTest, TheCheckItemFollowsCorrectAndIsUsableWithNothingOpen) {
+  const std::vector<platform::MenuPopup> menu = MainMenu();
+  const std::vector<platform::MenuItem>& wavFile = menu.at(0).items;
+  std::size_t correct = 0;
+  while (correct < wavFile.size() && wavFile[correct].command != Id(CommandId::Correct)) ++correct;
+  ASSERT_LT(correct + 1, wavFile.size());
+  const platform::MenuItem& item = wavFile[correct + 1];
+  EXPECT_EQ(std::tuple(item.label, item.command, item.checkable, item.checked, item.greyed),
+            std::tuple(std::string("&Keep Formants"), KeepFormants, true, false, false));
+
+  ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_TRUE(fake.windows.menuEnabled[KeepFormants]);
+  EXPECT_FALSE(Checked());
+  EXPECT_FALSE(std::filesystem::exists(PreferencesFile())) << "only a change writes the file";
+}
+
+TEST_F(KeepFormantsMenuTest, ATogglePersistsTheChoiceAndKeepsOtherLines) {
+  WritePreferences("# written by a later version\nloudness=high\r\nformants=shift\n");
+  ASSERT_TRUE(ProgramStart(app, ""));
+  Command(WavView, KeepFormants);
+  EXPECT_TRUE(Checked());
+  EXPECT_EQ(ReadFile(PreferencesFile()), "# written by a later version\nloudness=high\r\nformants=keep\n");
+  Command(WavView, KeepFormants);
+  EXPECT_FALSE(Checked());
+  EXPECT_EQ(ReadFile(PreferencesFile()), "# written by a later version\nloudness=high\r\nformants=shift\n");
+
+  // Without a file the folders are made for the user alone.
+  std::filesystem::remove_all(dir.File("xdg-config"));
+  Command(WavView, KeepFormants);
+  EXPECT_EQ(ReadFile(PreferencesFile()), "formants=keep\n");
+  EXPECT_EQ(
+      std::filesystem::status(dir.File("xdg-config/vocara")).permissions() & std::filesystem::perms::mask,
+      std::filesystem::perms::owner_all);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+}
+
+TEST_F(KeepFormantsMenuTest, StartUpReadsTheChoiceAndAnythingElseMeansShift) {
+  const struct {
+    const char* text;  // nullptr: no file
+    bool keep;
+  } cases[] = {{"formants=keep\n", true}, {"formants=kept\n", false}, {nullptr, false}};
+  for (const auto& c : cases) {
+    FakePlatform platform;
+    platform.desktop.programPath = dir.File("vocara");
+    std::filesystem::remove_all(dir.File("xdg-config"));
+    if (c.text != nullptr) WritePreferences(c.text);
+    App started(platform.ports);
+    ASSERT_TRUE(ProgramStart(started, ""));
+    const std::string label = c.text != nullptr ? c.text : "no file";
+    EXPECT_EQ(started.preferences.keepFormants, c.keep) << label;
+    EXPECT_EQ(platform.windows.menuChecked[KeepFormants], c.keep) << label;
+  }
+}
+
+// A preferences folder that cannot be made (its place is a file): the choice holds for the run
+// and nothing is said.
+TEST_F(KeepFormantsMenuTest, AFailedWriteStillTurnsTheChoiceOver) {
+  WriteFile(dir.File("xdg-config"), "a file where the folder would be");
+  ASSERT_TRUE(ProgramStart(app, ""));
+  Command(WavView, KeepFormants);
+  EXPECT_TRUE(Checked());
+  EXPECT_TRUE(app.preferences.keepFormants);
+  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_EQ(ReadFile(dir.File("xdg-config")), "a file where the folder would be");
+}
+
+// A sung take built into a SAS whose voiced targets lie 300 cents above what was sung, so that
+// keeping and shifting the formants give different sounds.
+class KeepFormantsRenderTest : public KeepFormantsMenuTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProgramStart(app, ""));
+    const std::string wav = WriteFile(
+        dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, SungMelody({{57, 0, 0.4}, {60, 0, 0.4}}))));
+    const std::string sas = dir.File("take.sas");
+    {
+      WavDocument document;
+      ASSERT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
+      ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sas, {}).result, LongOperationResult::Done);
+    }
+    std::vector<SasFrame> frames = ReadSasFrames(sas);
+    for (SasFrame& frame : frames)
+      if (frame.sourcePitch > 0) frame.targetPitch = static_cast<std::uint16_t>(frame.sourcePitch + 300);
+    WriteSasFile(sas, ReadSasHeader(sas), frames, ReadSasLinks(sas));
+    OpenDocumentByName(app, wav);
+    OpenDocumentByName(app, sas);
+    ASSERT_TRUE(app.Has(WavOpen | SasOpen | WavSasMatch));
+    fake.audio.outputs = {"speakers"};
+    app.flags |= PlayAvailable;
+    UpdateCommandStates(app);
+  }
+
+  // What the engine renders of start .. end with the formants as asked.
+  std::string EngineRender(Formants formants, CorrectMode mode, std::uint32_t start, std::uint32_t end) {
+    CorrectRequest request;
+    request.start = start;
+    request.end = end;
+    request.timeCorrection = app.settings.timeCorrection != 0;
+    request.mode = mode;
+    request.keepWhenCancelled = mode == CorrectMode::Play;
+    request.formants = formants;
+    const std::string out = dir.File("engine.wav");
+    EXPECT_EQ(Correct(app.wav, app.sas, request, out, nullptr).result, LongOperationResult::Done);
+    return ReadFile(out);
+  }
+  std::string MenuCorrect(const std::string& name) {
+    fake.desktop.fileAnswers.push_back(dir.File(name));
+    Command(WavView, Id(CommandId::Correct));
+    return ReadFile(dir.File(name));
+  }
+  void PlayOut() {
+    for (int buffer = 0; buffer < 2; ++buffer) {
+      platform::Message done = Msg(platform::MessageKind::WaveOutDone);
+      done.device = fake.audio.openOutput;
+      done.buffer = buffer;
+      sink.Dispatch(WavView, done);
+    }
+  }
+};
+
+TEST_F(KeepFormantsRenderTest, CorrectRendersWithTheChoice) {
+  const std::string shifted = MenuCorrect("shift.wav");
+  EXPECT_TRUE(SameBytes(shifted, EngineRender(Formants::Shift, CorrectMode::Save, 0, app.wav.sampleCount)));
+  Command(WavView, KeepFormants);
+  const std::string kept = MenuCorrect("keep.wav");
+  EXPECT_TRUE(SameBytes(kept, EngineRender(Formants::Keep, CorrectMode::Save, 0, app.wav.sampleCount)));
+  EXPECT_FALSE(SameBytes(kept, shifted));
+  EXPECT_TRUE(fake.desktop.messages.empty()) << MessageTexts().front();
+}
+
+TEST_F(KeepFormantsRenderTest, PlayCorrectedRendersAnewAfterAToggle) {
+  const std::uint32_t left = 2000;
+  const std::uint32_t right = app.wav.sampleCount - 2000;
+  app.wav.rangeLeft = left;
+  app.wav.rangeRight = right;
+  WavRangeChanged(app);
+  const std::string temporary = RenderedFile("CorrectedTemp.wav");
+  Command(WavView, Id(CommandId::PlayCorrected));
+  ASSERT_TRUE(app.Has(CorrectedTempCurrent));
+  EXPECT_TRUE(SameBytes(ReadFile(temporary), EngineRender(Formants::Shift, CorrectMode::Play, left, right)));
+  PlayOut();
+
+  Command(WavView, KeepFormants);
+  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+  std::filesystem::remove(temporary);  // a render writes it again; a replay would find nothing
+  Command(WavView, Id(CommandId::PlayCorrected));
+  EXPECT_TRUE(app.Has(CorrectedTempCurrent));
+  EXPECT_TRUE(SameBytes(ReadFile(temporary), EngineRender(Formants::Keep, CorrectMode::Play, left, right)));
+  EXPECT_EQ(fake.audio.outputOpens.size(), 2u) << "both renders played";
+}
+
+}  // namespace
+}  // namespace vocara::test
