@@ -389,7 +389,10 @@ class FormantSink {
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
         out_(4 * std::size_t{frameLength} + 64),
-        progress_(progress) {}
+        progress_(progress) {
+    // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
+    epochs_.reserve(4097);
+  }
 
   void First(std::uint32_t start, double gain) {
     written_ = start;

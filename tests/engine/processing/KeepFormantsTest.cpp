@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,49 @@ TEST_F(KeepFormantsTest, NoClickWhereTheNoteChanges) {
     // The output's own steps where the note is held, before and after: higher notes step
     // further, so the input's are no measure here.
     EXPECT_LE(LargestStep(keep, middle - Rate / 10, middle + Rate / 10), 1.1 * own);
+  }
+}
+
+// Frames a damaged or random SAS may hold: any source and target pitch (voiced or not, far
+// apart), any amplitude, time correction on and off, a link moved about. The render ends and
+// is exactly as long as the resampling render.
+TEST_F(KeepFormantsTest, AnyFramesRenderToTheResamplingLength) {
+  input = SungVowel(VowelA, 140, 30, 0.4, Rate, 0.02);
+  const std::string wavPath = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
+  WavDocument wav;
+  ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
+  std::mt19937 random(26);
+  constexpr std::uint32_t Hop = 400;
+  const auto frameCount = static_cast<std::uint32_t>(input.size() / Hop);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<SasFrame> frames;
+    for (std::uint32_t i = 0; i < frameCount; ++i) {
+      SasFrame frame = FreshFrame(static_cast<std::uint16_t>(random() % 3 == 0 ? 0 : 2400 + random() % 3600),
+                                  -(1 << 28), 1 << 28);
+      frame.targetPitch = static_cast<std::uint16_t>(
+          std::clamp<int>(frame.sourcePitch + static_cast<int>(random() % 2401) - 1200, 0, 8700) |
+          (random() % 4 == 0 ? TimeCorrectionOffBit : 0));
+      frame.targetAmplitude = static_cast<std::uint32_t>(random());
+      frames.push_back(frame);
+    }
+    std::vector<TimeLink> links = EndLinks(static_cast<std::uint32_t>(input.size()));
+    links.insert(links.begin() + 1, TimeLink{static_cast<std::uint32_t>(input.size() / 2),
+                                             static_cast<std::uint32_t>(input.size() / 2 + random() % 4000)});
+    sasPath = WriteSasFile(dir.File("any.sas"),
+                           SasHeaderFor(Hop, Rate, wav.checksum, frameCount, links.size()), frames, links);
+    SasDocument sas;
+    ASSERT_EQ(SasOpenDocument(sas, sasPath), MessageId::None);
+    CorrectRequest request;
+    request.end = wav.sampleCount;
+    request.timeCorrection = round % 2 == 0;
+    request.formants = Formants::Keep;
+    const CorrectResult kept = Correct(wav, sas, request, dir.File("keep.wav"), {});
+    request.formants = Formants::Shift;
+    const CorrectResult shifted = Correct(wav, sas, request, dir.File("shift.wav"), {});
+    ASSERT_EQ(kept.message, MessageId::None);
+    ASSERT_EQ(shifted.message, MessageId::None);
+    EXPECT_EQ(kept.outputSamples, shifted.outputSamples);
   }
 }
 
