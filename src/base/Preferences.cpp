@@ -105,9 +105,9 @@ std::string FormatPreferences(const Preferences& preferences, std::string_view p
   return text;
 }
 
-fs::path PreferencesPath() {
-  const fs::path folder = UserConfigFolder();
-  return folder.empty() ? fs::path() : folder / FileName;
+fs::path PreferencesPath(const std::string& userConfigDirectory) {
+  if (userConfigDirectory.empty()) return {};
+  return fs::path(userConfigDirectory) / "vocara" / FileName;
 }
 
 Preferences LoadPreferences(const fs::path& path) {

@@ -32,8 +32,10 @@ Preferences ParsePreferences(std::string_view text);
 // from it added at the end, every other line kept byte for byte. Every line ends with '\n'.
 std::string FormatPreferences(const Preferences& preferences, std::string_view previous);
 
-// <UserConfigFolder>/preferences; empty when there is no such folder.
-std::filesystem::path PreferencesPath();
+// <userConfigDirectory>/vocara/preferences, beside where the settings file goes when the
+// program's own folder is not writable; empty when there is no such folder. Only named here:
+// nothing is created until something is written into it.
+std::filesystem::path PreferencesPath(const std::string& userConfigDirectory);
 
 // The file's preferences; the defaults when `path` is empty, missing, unreadable or too large
 // to be one of ours.

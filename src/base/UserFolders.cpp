@@ -73,14 +73,4 @@ RenderFolder ChooseRenderFolder() {
   return {};
 }
 
-fs::path UserConfigFolder() {
-  fs::path config = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
-  if (config.empty()) {
-    const fs::path home = AbsoluteFromEnvironment("HOME");
-    if (home.empty()) return {};
-    config = home / ".config";
-  }
-  return config / "vocara";
-}
-
 }  // namespace vocara

@@ -22,11 +22,6 @@ struct RenderFolder {
 // marked temporary. Never the current folder, so that no file of the user's there is replaced.
 RenderFolder ChooseRenderFolder();
 
-// The folder of the program's own preferences: $XDG_CONFIG_HOME/vocara when XDG_CONFIG_HOME is
-// an absolute path, otherwise ~/.config/vocara; empty when HOME is not absolute either. Only
-// named here: nothing is created until something is written into it (MakePrivateFolders).
-std::filesystem::path UserConfigFolder();
-
 // Creates `folder` and the folders above it that are missing, each for the user alone (mode
 // 0700). A folder that exists keeps its mode: the user may have chosen it. True when `folder`
 // is a folder at the end.

@@ -1,6 +1,6 @@
 // The preferences file: what its text means (damaged values are the default, the last line of a
 // key counts), what a rewrite keeps (every line it does not know, byte for byte), where it lives
-// (XDG_CONFIG_HOME when absolute, else ~/.config) and what reading and writing do with files
+// (the desktop's config folder) and what reading and writing do with files
 // that are not ours to read or replace.
 #include <gtest/gtest.h>
 
@@ -8,8 +8,6 @@
 #include <string>
 
 #include "base/Preferences.h"
-#include "base/UserFolders.h"
-#include "support/Environment.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -56,34 +54,23 @@ TEST(Preferences, WritingReplacesItsKeysAndKeepsEveryOtherLine) {
 
 class PreferencesFileTest : public ::testing::Test {
  protected:
-  PreferencesFileTest() {
-    environment.Set("HOME", (temp.Path() / "home").string());
-    environment.Set("XDG_CONFIG_HOME", (temp.Path() / "xdg").string());
-  }
   TempDir temp;
-  ScopedEnvironment environment;
+  const fs::path path = PreferencesPath((temp.Path() / "config").string());
 };
 
+// The file goes beside the settings file's fallback, in the desktop's config folder; without
+// one there is no file, nothing is written and the defaults hold.
 TEST_F(PreferencesFileTest, TheFileLivesInTheUsersConfigFolder) {
-  EXPECT_EQ(PreferencesPath(), temp.Path() / "xdg" / "vocara" / "preferences");
-  for (const char* xdg : {"", "relative/config"}) {
-    environment.Set("XDG_CONFIG_HOME", xdg);
-    EXPECT_EQ(PreferencesPath(), temp.Path() / "home" / ".config" / "vocara" / "preferences") << xdg;
-  }
-  environment.Unset("XDG_CONFIG_HOME");
-  EXPECT_EQ(UserConfigFolder(), temp.Path() / "home" / ".config" / "vocara");
-  environment.Unset("HOME");
-  EXPECT_TRUE(PreferencesPath().empty());
-  EXPECT_FALSE(SavePreferences(PreferencesPath(), Preferences{true}));
-  EXPECT_EQ(LoadPreferences(PreferencesPath()), Preferences{});
-  EXPECT_FALSE(fs::exists(temp.Path() / "home"));
+  EXPECT_EQ(path, temp.Path() / "config" / "vocara" / "preferences");
+  EXPECT_TRUE(PreferencesPath("").empty());
+  EXPECT_FALSE(SavePreferences(PreferencesPath(""), Preferences{true}));
+  EXPECT_EQ(LoadPreferences(PreferencesPath("")), Preferences{});
 }
 
 TEST_F(PreferencesFileTest, SavingMakesTheFolderAndKeepsTheFilesOtherLines) {
-  const fs::path path = PreferencesPath();
   EXPECT_EQ(LoadPreferences(path), Preferences{});
   ASSERT_TRUE(SavePreferences(path, Preferences{true}));
-  EXPECT_EQ(fs::status(temp.Path() / "xdg").permissions() & fs::perms::mask, fs::perms::owner_all);
+  EXPECT_EQ(fs::status(temp.Path() / "config").permissions() & fs::perms::mask, fs::perms::owner_all);
   EXPECT_EQ(LoadPreferences(path), Preferences{true});
 
   WriteFile(path.string(), "later=yes\nformants=keep\n");
@@ -96,7 +83,6 @@ TEST_F(PreferencesFileTest, SavingMakesTheFolderAndKeepsTheFilesOtherLines) {
 // A folder in the file's place, or a file too large to be ours, reads as the defaults and is
 // never replaced; nor is a file under a "folder" that is a file.
 TEST_F(PreferencesFileTest, WhatIsNotAPreferencesFileIsLeftAlone) {
-  const fs::path path = PreferencesPath();
   fs::create_directories(path);
   EXPECT_EQ(LoadPreferences(path), Preferences{});
   EXPECT_FALSE(SavePreferences(path, Preferences{true}));

@@ -44,8 +44,6 @@ class AppTest : public ::testing::Test {
     app.installedGuide = dir.File("installed/vocara.pdf");  // never a guide installed on this machine
     // Temporary renders go to dir/cache/vocara, never into the cache of whoever runs the tests.
     environment.Set("XDG_CACHE_HOME", dir.File("cache"));
-    // Preferences are read from dir/xdg-config/vocara, never from (or into) the user's own.
-    environment.Set("XDG_CONFIG_HOME", dir.File("xdg-config"));
     fake.windows.sink = &sink;
   }
 

@@ -46,6 +46,12 @@ namespace {
 constexpr double CentsToExponent = 0.00057762265046662;  // ln 2 / 1200: exp(c x it) = 2^(c/1200)
 constexpr double OneOver440 = 0.0022727272727272726;
 
+// A frame's source period in samples, not rounded or capped.
+double SourcePeriod(const SasFrame& frame, std::uint32_t sampleRate) {
+  return std::exp(-static_cast<double>(frame.sourcePitch) * CentsToExponent) *
+         (static_cast<double>(sampleRate) * 16.0 * OneOver440);
+}
+
 // Input samples staged per read of the recording (at least a frame and one sample).
 constexpr std::size_t StagedSamples = 65536;
 // SAS frames read from the file at once: the current frame and the next are almost always in
@@ -223,7 +229,6 @@ WalkEnd Walk(FrameStream& frames, std::span<const TimeLink> links, const WalkPar
       const SasFrame F = frames.Get(number);
       const SasFrame G = frames.Get(std::uint64_t{number} + 1);
       sink.Flush();
-      sink.Frames(F, G);
 
       L = frameLength;
       if (p.timeCorrection && !F.TimeCorrectionOff()) {
@@ -286,7 +291,6 @@ struct CountingSink {
   void First(std::uint32_t, double) {}
   void Load(std::uint32_t) {}
   void Flush() {}
-  void Frames(const SasFrame&, const SasFrame&) {}
   void DropPeriod(std::uint32_t) {}
   void RepeatPeriod(std::uint32_t) {}
   bool Continue(std::uint32_t, std::uint32_t) { return true; }
@@ -317,7 +321,6 @@ class RenderSink {
     writer_.Write(std::span<const std::int32_t>(out_.data(), count_));
     count_ = 0;
   }
-  void Frames(const SasFrame&, const SasFrame&) {}
   // Cross-fades from the frame's start into the same signal one period later, ending exactly
   // on the frame's last sample.
   void DropPeriod(std::uint32_t P) {
@@ -383,7 +386,7 @@ class FormantSink {
         sampleRate_(sampleRate),
         silenceLevel_(silenceLevel),
         unvoicedPeriod_(std::max<std::uint32_t>(1, std::min(frameLength - 1, sampleRate / 200))),
-        window_(8 * std::size_t{frameLength} + 64),
+        window_(WindowLength(frameLength)),
         ring_(std::bit_ceil(16 * std::size_t{frameLength} + 64)),
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
@@ -393,6 +396,9 @@ class FormantSink {
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
+
+  // The input it keeps at hand: grains and epoch searches reach a few frames around the walk.
+  static std::size_t WindowLength(std::uint32_t frameLength) { return 8 * std::size_t{frameLength} + 64; }
 
   void First(std::uint32_t start, double gain) {
     written_ = start;
@@ -404,7 +410,6 @@ class FormantSink {
     scale_ = 1.0;
   }
   void Flush() { WriteFinished(); }
-  void Frames(const SasFrame&, const SasFrame&) {}
   // A dropped or repeated period: the frame's input is walked in fewer or more steps, which for
   // grains means reading the frame faster or slower.
   void DropPeriod(std::uint32_t P) { scale_ = static_cast<double>(frameLength_) / (frameLength_ - P); }
@@ -433,34 +438,26 @@ class FormantSink {
   }
 
  private:
-  // The input sample at `pos` (0 past the data), through a window that keeps the last frames.
-  double In(std::int64_t pos) {
-    if (pos < 0) return 0.0;
-    const auto p = static_cast<std::uint64_t>(pos);
-    if (!windowLoaded_ || p < windowFirst_ || p >= windowFirst_ + window_.size()) {
-      const std::uint64_t margin = 2 * std::uint64_t{frameLength_} + 8;
-      windowFirst_ = p > margin ? p - margin : 0;
-      samples_.Read(windowFirst_, window_);
-      windowLoaded_ = true;
-    }
-    return window_[p - windowFirst_];
-  }
+  // The input sample at `pos` (0 before the recording and past its data).
+  double In(std::int64_t pos) { return pos < 0 ? 0.0 : *Span(pos, pos); }
 
-  // The source period at an input position, in whole samples for the window and exactly for
-  // the spacing of the marks: the frame's when it is voiced there.
-  std::uint32_t PeriodAt(std::uint64_t pos, bool& voiced, double* exact = nullptr) {
+  // The source period at an input position: the frame's when it is voiced there (a frame whose
+  // time correction is off still has its pitch corrected), in whole samples for the search and
+  // exactly for the step to the next epoch; a fixed 5 ms where it is not.
+  struct Period {
+    bool voiced = false;
+    std::uint32_t whole = 0;
+    double exact = 0.0;
+  };
+  Period PeriodAt(std::uint64_t pos) {
     const SasFrame frame = frames_.Get(pos / frameLength_);
-    // A frame whose time correction is off still has its pitch corrected.
-    voiced = frame.sourcePitch > 0 && frame.Amplitude() > silenceLevel_;
-    const std::uint32_t whole =
-        voiced ? std::max<std::uint32_t>(2, FrameSourcePeriod(frame, sampleRate_, frameLength_))
-               : unvoicedPeriod_;
-    if (exact != nullptr) {
-      const double period = std::exp(-static_cast<double>(frame.sourcePitch) * CentsToExponent) *
-                            (static_cast<double>(sampleRate_) * 16.0 * OneOver440);
-      *exact = voiced && period < frameLength_ - 1 ? period : whole;
-    }
-    return whole;
+    Period p;
+    p.voiced = frame.sourcePitch > 0 && frame.Amplitude() > silenceLevel_;
+    p.whole = p.voiced ? std::max<std::uint32_t>(2, FrameSourcePeriod(frame, sampleRate_, frameLength_))
+                       : unvoicedPeriod_;
+    const double period = SourcePeriod(frame, sampleRate_);
+    p.exact = p.voiced && period < frameLength_ - 1 ? period : p.whole;
+    return p;
   }
 
   // Epochs are found on as far as `pos` needs. Where voiced, the next one is a source period on,
@@ -470,9 +467,7 @@ class FormantSink {
   void EpochsUpTo(double pos) {
     while (static_cast<double>(epochs_.back()) < pos + frameLength_) {
       const std::uint64_t e = epochs_.back();
-      bool voiced = false;
-      double exact = 0;
-      const std::uint32_t P = PeriodAt(e, voiced, &exact);
+      const auto [voiced, P, exact] = PeriodAt(e);
       const auto step = static_cast<std::int64_t>(std::lround(exact));
       std::int64_t next = static_cast<std::int64_t>(e) + std::max<std::int64_t>(1, step);
       if (voiced && !lastVoiced_) {
@@ -715,8 +710,7 @@ int FramePitchOffset(const SasFrame& frame) {
 }
 
 std::uint32_t FrameSourcePeriod(const SasFrame& frame, std::uint32_t sampleRate, std::uint32_t frameLength) {
-  const double period = std::exp(-static_cast<double>(frame.sourcePitch) * CentsToExponent) *
-                        (static_cast<double>(sampleRate) * 16.0 * OneOver440);
+  const double period = SourcePeriod(frame, sampleRate);
   const std::uint32_t cap = frameLength - 1;
   // Compared in doubles before the truncation, so any pitch and rate give a defined value.
   if (!(period < static_cast<double>(cap))) return cap;
@@ -838,9 +832,8 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
   // the pitch (many output samples per input sample) never overruns it.
   const std::size_t outputCapacity = 2 * segmentLength;
 
-  // The formant render reads through a window of several frames around where it has reached.
   SampleStream samples(
-      wav, request.formants == Formants::Keep ? 8 * std::size_t{frameLength} + 64 : segmentLength);
+      wav, request.formants == Formants::Keep ? FormantSink::WindowLength(frameLength) : segmentLength);
   OutputWriter writer(file, blockAlign, outputCapacity);
   WalkEnd walked;
   if (request.formants == Formants::Keep) {

@@ -84,7 +84,7 @@ bool StartUp(App& app) {
   app.loadedSettings = loaded.settings;
   app.layout = loaded.layout;
   app.settings = app.loadedSettings;
-  app.preferencesFile = PreferencesPath();
+  app.preferencesFile = PreferencesPath(desktop.UserConfigDirectory());
   app.preferences = LoadPreferences(app.preferencesFile);
 
   for (int view = 0; view < ViewCount; ++view) {

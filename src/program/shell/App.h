@@ -38,7 +38,7 @@ struct Configuration {
   // (FindUserGuide); the tests point it into their own folder.
   std::string installedGuide = InstalledGuidePath();
   // The menus' lasting choices (WAV File / Keep Formants), read at start from preferencesFile
-  // (PreferencesPath then) and written back there at every change.
+  // (PreferencesPath of the desktop's config folder) and written back there at every change.
   Preferences preferences;
   std::filesystem::path preferencesFile;
 };

@@ -1,6 +1,6 @@
 // WAV File / Keep Formants in the running program on the fake platform: the check item after
 // Correct, usable with nothing open; the choice written to the preferences file under the
-// test's own XDG_CONFIG_HOME (other lines kept) and read at the next start, a damaged or
+// test's own config folder (other lines kept) and read at the next start, a damaged or
 // missing file meaning shift, a failed write still turning the choice over; and Correct and
 // Play Corrected rendering as the engine renders with the choice, Play Corrected anew after a
 // toggle.
@@ -41,9 +41,9 @@ constexpr int KeepFormants = Id(CommandId::KeepFormants);
 
 class KeepFormantsMenuTest : public AppTest {
  protected:
-  std::string PreferencesFile() const { return dir.File("xdg-config/vocara/preferences"); }
+  std::string PreferencesFile() const { return dir.File("config/vocara/preferences"); }
   void WritePreferences(const std::string& text) {
-    std::filesystem::create_directories(dir.File("xdg-config/vocara"));
+    std::filesystem::create_directories(dir.File("config/vocara"));
     WriteFile(PreferencesFile(), text);
   }
   bool Checked() { return fake.windows.menuChecked[KeepFormants]; }
@@ -76,12 +76,11 @@ TEST_F(KeepFormantsMenuTest, ATogglePersistsTheChoiceAndKeepsOtherLines) {
   EXPECT_EQ(ReadFile(PreferencesFile()), "# written by a later version\nloudness=high\r\nformants=shift\n");
 
   // Without a file the folders are made for the user alone.
-  std::filesystem::remove_all(dir.File("xdg-config"));
+  std::filesystem::remove_all(dir.File("config"));
   Command(WavView, KeepFormants);
   EXPECT_EQ(ReadFile(PreferencesFile()), "formants=keep\n");
-  EXPECT_EQ(
-      std::filesystem::status(dir.File("xdg-config/vocara")).permissions() & std::filesystem::perms::mask,
-      std::filesystem::perms::owner_all);
+  EXPECT_EQ(std::filesystem::status(dir.File("config/vocara")).permissions() & std::filesystem::perms::mask,
+            std::filesystem::perms::owner_all);
   EXPECT_TRUE(fake.desktop.messages.empty());
 }
 
@@ -93,7 +92,8 @@ TEST_F(KeepFormantsMenuTest, StartUpReadsTheChoiceAndAnythingElseMeansShift) {
   for (const auto& c : cases) {
     FakePlatform platform;
     platform.desktop.programPath = dir.File("vocara");
-    std::filesystem::remove_all(dir.File("xdg-config"));
+    platform.desktop.configDirectory = dir.File("config");
+    std::filesystem::remove_all(dir.File("config"));
     if (c.text != nullptr) WritePreferences(c.text);
     App started(platform.ports);
     ASSERT_TRUE(ProgramStart(started, ""));
@@ -106,13 +106,13 @@ TEST_F(KeepFormantsMenuTest, StartUpReadsTheChoiceAndAnythingElseMeansShift) {
 // A preferences folder that cannot be made (its place is a file): the choice holds for the run
 // and nothing is said.
 TEST_F(KeepFormantsMenuTest, AFailedWriteStillTurnsTheChoiceOver) {
-  WriteFile(dir.File("xdg-config"), "a file where the folder would be");
+  WriteFile(dir.File("config"), "a file where the folder would be");
   ASSERT_TRUE(ProgramStart(app, ""));
   Command(WavView, KeepFormants);
   EXPECT_TRUE(Checked());
   EXPECT_TRUE(app.preferences.keepFormants);
   EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_EQ(ReadFile(dir.File("xdg-config")), "a file where the folder would be");
+  EXPECT_EQ(ReadFile(dir.File("config")), "a file where the folder would be");
 }
 
 // A sung take built into a SAS whose voiced targets lie 300 cents above what was sung, so that
