@@ -57,6 +57,11 @@ FileHandle FileHandle::OpenForReading(const std::string& path) {
   return FileHandle(OpenRegularFile(path, O_RDONLY, "rb"));
 }
 
+FileHandle FileHandle::OpenForLocking(const std::string& path) {
+  if (std::FILE* file = OpenRegularFile(path, O_RDONLY, "rb")) return FileHandle(file);
+  return FileHandle(OpenRegularFile(path, O_WRONLY, "wb"));
+}
+
 FileHandle FileHandle::Create(const std::string& path) { return FileHandle(std::fopen(path.c_str(), "wb")); }
 
 FileHandle FileHandle::OpenForUpdate(const std::string& path) {
@@ -122,6 +127,11 @@ void FileHandle::StartWriting(std::uint64_t offset, std::uint64_t bytes) {
 bool FileHandle::SetGroup(std::uint64_t group) {
   return file_ != nullptr &&
          ::fchown(::fileno(file_), static_cast<uid_t>(-1), static_cast<gid_t>(group)) == 0;
+}
+
+bool FileHandle::SetOwner(std::uint64_t owner, std::uint64_t group) {
+  return file_ != nullptr &&
+         ::fchown(::fileno(file_), static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
 }
 
 std::optional<FileIdentity> FileHandle::Identity() const {

@@ -47,6 +47,10 @@ class FileHandle {
   // or cannot be created.
   static FileHandle CreateNew(const std::string& path, unsigned permissions, bool readable = false);
 
+  // An existing regular file opened only to hold its lock: for reading, or for writing where
+  // the user may not read it.
+  static FileHandle OpenForLocking(const std::string& path);
+
   bool IsOpen() const { return file_ != nullptr; }
   void Close();
 
@@ -70,6 +74,8 @@ class FileHandle {
   bool SetPermissions(unsigned permissions);
   // Gives the file to `group`; false where the user may not (not a member of it).
   bool SetGroup(std::uint64_t group);
+  // Gives the file to `owner` and `group` (root only).
+  bool SetOwner(std::uint64_t owner, std::uint64_t group);
 
   // The identity of the open file; nullopt when none is open.
   std::optional<FileIdentity> Identity() const;

@@ -70,6 +70,11 @@ std::string_view MessageText(MessageId id) {
       return "The recording device stopped. The recording was ended; the part recorded is kept.";
     case MessageId::SasBusy:
       return "The SAS file is being changed by another program. Try again when it has finished.";
+    case MessageId::FileBusy:
+      return "The file is being changed by another program. Try again when it has finished.";
+    case MessageId::HardLinkedTarget:
+      return "The file has other names (hard links) that would no longer share it. Write to a new name "
+             "or remove the other links first.";
     case MessageId::ConvertToMonoWavCopy:
       return "Convert to a mono WAV copy?";
   }

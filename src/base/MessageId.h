@@ -46,6 +46,11 @@ enum class MessageId {
   RecordingDeviceStopped,
   // Another process held the SAS file's lock for a change all the time a writer waited.
   SasBusy,
+  // Another process held an output's target locked (a change of it in progress) all the time
+  // the writer waited.
+  FileBusy,
+  // An output whose target has more than one name (hard links): replacing it would part them.
+  HardLinkedTarget,
   // A Yes/No question after the opener's message, for a file the WAV opener refuses and the
   // import reads: Yes converts it into a mono WAV copy and opens that.
   ConvertToMonoWavCopy,

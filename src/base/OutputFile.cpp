@@ -86,6 +86,16 @@ void SyncFolder(const fs::path& folder) {
 }
 
 std::atomic<unsigned> temporaryCounter{0};
+std::atomic<unsigned> committedCounter{0};
+
+// A writer that finds its target replaced once it has the lock goes round again: more rounds
+// only happen when writers keep replacing the file.
+constexpr int LockRounds = 8;
+
+std::function<bool()>& LockWaitHook() {
+  static std::function<bool()> hook;
+  return hook;
+}
 
 // The file a name leads to through any symbolic links, also when the last one points at a
 // name that does not exist yet; the name itself when it is no link (or links go round).
@@ -101,6 +111,13 @@ fs::path FollowLinks(fs::path path) {
 }
 
 }  // namespace
+
+void SetLockWaitHook(std::function<bool()> keepWaiting) { LockWaitHook() = std::move(keepWaiting); }
+
+bool KeepWaitingForLock() {
+  const std::function<bool()>& hook = LockWaitHook();
+  return !hook || hook();
+}
 
 MessageId OutputFile::Begin(const std::string& target, std::initializer_list<std::string_view> inputs) {
   for (const std::string_view input : inputs)
@@ -130,17 +147,39 @@ OutputFile::LongEnd OutputFile::FinishLong(bool written, bool stopped, bool keep
   return end;
 }
 
-MessageId OutputFile::Begin(const std::string& target, bool readable) {
+MessageId OutputFile::Begin(const std::string& target, bool readable, OutputLock lock) {
   Abandon();
   // Follow a link to the file it names, so that the link survives the rename.
   const fs::path path = FollowLinks(fs::path(target));
-  struct stat existing {};
-  const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return MessageId::NotARegularFile;
   if (path.filename().empty()) return MessageId::InvalidFileHandle;
+  struct stat existing {};
+  bool exists = false;
+  for (int round = 0;; ++round) {
+    exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) return MessageId::NotARegularFile;
+    if (!exists || lock == OutputLock::None) break;
+    // The target's lock, for as long as this output is open; where another writer renamed its
+    // result over the name meanwhile, the lock goes to that file instead.
+    FileHandle held = FileHandle::OpenForLocking(path.string());
+    if (!held.IsOpen()) break;  // gone meanwhile, or unreadable and unwritable: refused below
+    if (!held.Lock(WriterLockWait, [] { return KeepWaitingForLock(); })) return MessageId::FileBusy;
+    if (held.IsFileAt(path.string())) {
+      exists = ::stat(path.c_str(), &existing) == 0;
+      lock_ = std::move(held);
+      break;
+    }
+    if (round == LockRounds) return MessageId::FileBusy;
+  }
   // Refused as opening it for writing would be: the user may not change this file.
-  if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+  if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+    lock_.Close();
     return MessageId::InvalidFileHandle;
+  }
+  // A rename would give the new file this name only, leaving the other names on the old one.
+  if (exists && existing.st_nlink > 1) {
+    lock_.Close();
+    return MessageId::HardLinkedTarget;
+  }
 
   const fs::path folder = path.parent_path();
   RemoveStaleTemporaries(folder);
@@ -148,11 +187,18 @@ MessageId OutputFile::Begin(const std::string& target, bool readable) {
                            std::to_string(temporaryCounter.fetch_add(1)) + std::string(TemporarySuffix);
   const fs::path temporary = folder / name;
   FileHandle file = FileHandle::CreateNew(temporary.string(), 0666, readable);
-  if (!file.IsOpen()) return MessageId::InvalidFileHandle;
-  // The replacement keeps the group and the permissions the user gave the file it replaces
-  // (the group first: giving a file away may clear its set-group bit).
+  if (!file.IsOpen()) {
+    lock_.Close();
+    return MessageId::InvalidFileHandle;
+  }
+  // The replacement keeps the owner (where root replaces another user's file), the group and
+  // the permissions the user gave the file it replaces (owner and group first: giving a file
+  // away may clear its set-group bit).
   if (exists) {
-    if (existing.st_gid != ::getegid()) file.SetGroup(existing.st_gid);
+    if (::geteuid() == 0 && existing.st_uid != 0)
+      file.SetOwner(existing.st_uid, existing.st_gid);
+    else if (existing.st_gid != ::getegid())
+      file.SetGroup(existing.st_gid);
     file.SetPermissions(existing.st_mode & 07777);
   }
 
@@ -171,6 +217,7 @@ bool OutputFile::Commit(FileHandle* keep) {
     Abandon();
     return false;
   }
+  committedCounter.fetch_add(1);
   if (keep) *keep = std::move(file_);
   // A journal beside the target was written for the file just replaced; it must never be
   // applied to this one.
@@ -188,11 +235,14 @@ void OutputFile::Abandon() {
 }
 
 void OutputFile::Release() {
+  lock_.Close();  // the file this output replaced, or the target left as it was: its lock ends
   FreeSlot(slot_);
   slot_ = -1;
   temporary_.clear();
   target_.clear();
 }
+
+unsigned CommittedOutputs() { return committedCounter.load(); }
 
 void RemovePendingOutputs() noexcept {
   for (int i = 0; i < PendingSlots; ++i) {

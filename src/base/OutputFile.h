@@ -14,6 +14,14 @@
 // it, its group. A symbolic link is followed to the file it names, even one that does not
 // exist yet, so that file is the one written and the link stays.
 //
+// Every writer of a file holds its advisory lock (the one in-place changes hold) from Begin to
+// Commit or Abandon: an output waits for a change of its target in progress in another
+// process, and a change waits for the output, so neither's result replaces the other's
+// unseen. When the name denotes another file once the lock is had (the other writer renamed
+// its result over it), the lock moves to that one. When root replaces a file, the new one keeps
+// the old one's owner; a file with other names (hard links) is refused, since a rename would
+// leave them on the old file.
+//
 // A temporary file left by a killed process is never taken for output; the next output into
 // the same folder removes those whose process has ended, and a journal of changes in place
 // left beside the target belongs to the file the output replaces, so it goes too. The CLI's
@@ -21,6 +29,8 @@
 // behind either.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -30,6 +40,18 @@
 #include "base/Progress.h"
 
 namespace vocara {
+
+// How long a writer waits for another writer of its target before it gives up.
+inline constexpr std::chrono::milliseconds WriterLockWait{10000};
+
+// Whether an output takes its target's lock: None for a target the caller holds locked already
+// (a copy that replaces a SAS file under change) or owns alone (a journal).
+enum class OutputLock { Target, None };
+
+// Asked while a writer waits for a lock: false stops the wait (the command line's Ctrl-C).
+// Process-wide; none by default.
+void SetLockWaitHook(std::function<bool()> keepWaiting);
+bool KeepWaitingForLock();
 
 class OutputFile {
  public:
@@ -41,9 +63,10 @@ class OutputFile {
   // Creates the temporary file for `target` (open for reading back as well when `readable`).
   // None when it is open; "The target is not a regular file" for a target that exists as
   // something else; "Invalid File Handle" when the target exists and the user may not write it,
-  // or the temporary file cannot be created (missing folder, no permission). An earlier output
-  // still open on this object is abandoned first.
-  MessageId Begin(const std::string& target, bool readable = false);
+  // or the temporary file cannot be created (missing folder, no permission); FileBusy when
+  // another writer kept the target locked for WriterLockWait; HardLinkedTarget for a target
+  // with other names. An earlier output still open on this object is abandoned first.
+  MessageId Begin(const std::string& target, bool readable = false, OutputLock lock = OutputLock::Target);
   // Begin for an output written while `inputs` are read: a target that is one of them (by any
   // name) is refused first with "Opened file can not be overwritten", since creating it would
   // cut a file being read. Empty input paths are skipped.
@@ -79,10 +102,14 @@ class OutputFile {
   void Release();
 
   FileHandle file_;
+  FileHandle lock_;  // the target as it was, locked while this output is open
   std::string target_;
   std::string temporary_;
   int slot_ = -1;
 };
+
+// How many outputs this process has committed so far (a target replaced by a new file).
+unsigned CommittedOutputs();
 
 // Removes the temporary file of every output in progress in this process. Only calls that are
 // safe inside a signal handler.

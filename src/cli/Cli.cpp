@@ -13,8 +13,10 @@
 #include <sstream>
 
 #include "base/BuildInfo.h"
+#include "base/FileJournal.h"
 #include "base/MessageId.h"
 #include "base/NumberText.h"
+#include "base/OutputFile.h"
 #include "cli/BuildCommand.h"
 #include "cli/CorrectCommand.h"
 #include "cli/DenoiseCommand.h"
@@ -26,6 +28,7 @@
 #include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "cli/SpectrumCommands.h"
+#include "engine/sas/SasDocument.h"
 #include "engine/wav/RangeExport.h"
 #include "engine/wav/WavDocument.h"
 
@@ -290,6 +293,25 @@ bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav) {
   return refused == MessageId::None;
 }
 
+int LockedOut(std::ostream& err, MessageId id, const std::string& name) {
+  err << MessageText(id) << "\nvocara-cli: " << name << ": locked by another process\n";
+  return ExitFailure;
+}
+
+bool OpenSas(std::ostream& err, const std::string& path, SasAccess access, SasDocument& sas) {
+  const MessageId refused = SasOpenDocument(sas, path, access);
+  if (refused == MessageId::SasBusy) {
+    LockedOut(err, refused, path);
+  } else if (refused != MessageId::None) {
+    InputRefused(err, refused, path, FileKind::Sas,
+                 access == SasAccess::ReadWrite ? FileUse::Change : FileUse::Read);
+  } else if (!sas.setAsideJournal.empty()) {
+    err << "vocara-cli: " << JournalPath(path) << " was not written for " << path
+        << " as it is now; set aside unapplied as " << sas.setAsideJournal << '\n';
+  }
+  return refused == MessageId::None;
+}
+
 std::string ParseRange(std::string_view text, RangeArgument& range) {
   const std::size_t colon = text.find(':');
   std::optional<std::uint32_t> left;
@@ -327,6 +349,7 @@ int LongOperationExit(std::ostream& err, MessageId message, LongOperationResult 
 }
 
 int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
+  if (id == MessageId::FileBusy || id == MessageId::SasBusy) return LockedOut(err, id, output);
   if (id == MessageId::OutputWriteFailed) {
     err << "vocara-cli: could not write " << output << '\n';
     // Part way: the cause is gone with the file unless the disk or the folder shows it.
@@ -405,29 +428,43 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   return UsageError(err, "unknown command '" + command + "'");
 }
 
-int StandardOutputFailed(std::ostream& err, int error, int exit) {
+// A failure to say the results after a file was replaced does not undo the file: the run
+// stays a success and says what it could not say.
+int StandardOutputFailed(std::ostream& err, int error, int exit, bool fileReplaced) {
   err << "vocara-cli: could not write to standard output";
   if (error != 0) err << ": " << std::strerror(error);
+  if (fileReplaced && exit == ExitSuccess) err << "; the output file was written";
   err << '\n';
+  if (fileReplaced) return exit;
   return exit == ExitSuccess ? ExitFailure : exit;
 }
 
+unsigned committedAtStart = 0;
+
 }  // namespace
 
+bool ChangesInPlace(std::string_view command) {
+  for (const std::string_view changer : {"edit", "snap", "note", "guide", "reanalyse", "repair"})
+    if (command == changer) return true;
+  return false;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  committedAtStart = CommittedOutputs();
   const int exit = Dispatch(args, out, err);
   // A write that failed earlier left its errno; a failure now sets its own.
   if (out) errno = 0;
   out.flush();
   if (out) return exit;
-  return StandardOutputFailed(err, errno, exit);
+  return StandardOutputFailed(err, errno, exit, CommittedOutputs() != committedAtStart);
 }
 
 int RunProcess(const std::vector<std::string>& args, std::ostream& err) {
   const int exit = RunCli(args, std::cout, err);
   if (!std::cout) return exit;  // said already
   errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return StandardOutputFailed(err, errno, exit);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    return StandardOutputFailed(err, errno, exit, CommittedOutputs() != committedAtStart);
   return exit;
 }
 

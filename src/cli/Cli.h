@@ -20,7 +20,9 @@
 
 namespace vocara {
 struct WavDocument;
-}
+struct SasDocument;
+enum class SasAccess;
+}  // namespace vocara
 
 namespace vocara::cli {
 
@@ -80,6 +82,16 @@ class Adjustments {
 // (and which file and why: InputRefused) and returns false.
 bool OpenWav(std::ostream& err, const std::string& path, WavDocument& wav);
 
+// Opens the SAS file at `path` into `sas` (read-only, or for changes in place); on a refusal
+// prints the program's message for it and which file and why (a file another process holds
+// locked: "locked by another process") and returns false. A journal found beside the file
+// and set aside unapplied is said on err.
+bool OpenSas(std::ostream& err, const std::string& path, SasAccess access, SasDocument& sas);
+
+// The line said when a writer or a reader met a file another process holds locked for a change
+// (FileBusy, SasBusy): the message, then "vocara-cli: NAME: locked by another process".
+int LockedOut(std::ostream& err, MessageId id, const std::string& name);
+
 // A decimal sample index, the whole text.
 std::optional<std::uint32_t> ParseIndex(std::string_view text);
 
@@ -123,9 +135,14 @@ std::string ParseArguments(const std::vector<std::string>& args,
 // A usage problem: "vocara-cli: PROBLEM" and the line pointing to --help; ExitUsage.
 int UsageError(std::ostream& err, const std::string& problem);
 
+// Whether `command` changes a file in place (edit, snap, note, guide, reanalyse, repair).
+bool ChangesInPlace(std::string_view command);
+
 // args are the arguments after the program name. What the run wrote to `out` is flushed and
 // checked: a stream that failed turns success into ExitFailure with "vocara-cli: could not
-// write to standard output" (and the system's reason when there is one) on err.
+// write to standard output" (and the system's reason when there is one) on err, unless the run
+// has replaced a file already: it then says so and stays a success, since the file holds the
+// command's result.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The process's run, as main makes it: RunCli on std::cout, then the C stdout flushed and

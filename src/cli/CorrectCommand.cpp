@@ -73,9 +73,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   WavDocument wav;
   if (!OpenWav(err, options.wav, wav)) return ExitFailure;
   SasDocument sas;
-  if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadOnly);
-      refused != MessageId::None)
-    return InputRefused(err, refused, options.sas, FileKind::Sas);
+  if (!OpenSas(err, options.sas, SasAccess::ReadOnly, sas)) return ExitFailure;
   if (!SasFitsWav(sas.header, wav)) {
     err << DoesNotFit() << '\n';
     return ExitFailure;

@@ -119,9 +119,7 @@ namespace {
 
 int Edit(const Options& options, std::ostream& err, UsageReporter usage) {
   SasDocument sas;
-  if (const MessageId refused = SasOpenDocument(sas, options.sas, SasAccess::ReadWrite);
-      refused != MessageId::None)
-    return InputRefused(err, refused, options.sas, FileKind::Sas, FileUse::Change);
+  if (!OpenSas(err, options.sas, SasAccess::ReadWrite, sas)) return ExitFailure;
   const std::uint32_t frameCount = sas.header.frameCount;
   sas.shownFrameCount = frameCount;
   std::uint32_t first = 0;

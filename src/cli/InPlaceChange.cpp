@@ -16,14 +16,13 @@ int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
     err << "vocara-cli: interrupted; " << name << " was not changed\n";
     return ExitFailure;
   };
+  // A signal that came before (while the file was read and the change prepared) stops it here.
+  if (Interrupted()) return interruptedExit();
   SasChange change;
   if (const MessageId refused = change.Begin(sas, true, SasLockWait, [] { return !Interrupted(); });
       refused != MessageId::None) {
     if (Interrupted()) return interruptedExit();
-    if (refused == MessageId::SasBusy) {
-      err << MessageText(refused) << "\nvocara-cli: " << name << ": locked by another process\n";
-      return ExitFailure;
-    }
+    if (refused == MessageId::SasBusy) return LockedOut(err, refused, name);
     if (refused == MessageId::InvalidFileHandle)
       return InputRefused(err, refused, name, FileKind::Sas, FileUse::Change);
     return OutputFailure(err, refused, name);

@@ -34,14 +34,6 @@ std::string_view DoesNotFit() {
   return text.substr(0, text.find('\n'));
 }
 
-// A SAS the command changes or reads, refused with its message and the reason about the file.
-bool Refused(std::ostream& err, MessageId message, const std::string& path, SasAccess access) {
-  if (message == MessageId::None) return false;
-  InputRefused(err, message, path, FileKind::Sas,
-               access == SasAccess::ReadWrite ? FileUse::Change : FileUse::Read);
-  return true;
-}
-
 // Snap to Scale's numbers: the dialog's fields, but refused outside the dialog's ranges rather
 // than quietly limited, so that a typing slip cannot retune a take.
 struct SnapNumber {
@@ -98,8 +90,7 @@ std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, 
 // The WAV read, the SAS open for writing, and the two must fit, as the program requires.
 bool OpenPair(std::ostream& err, const std::string& wavPath, const std::string& sasPath, WavDocument& wav,
               SasDocument& sas, SasAccess access) {
-  if (!OpenWav(err, wavPath, wav) || Refused(err, SasOpenDocument(sas, sasPath, access), sasPath, access))
-    return false;
+  if (!OpenWav(err, wavPath, wav) || !OpenSas(err, sasPath, access, sas)) return false;
   if (!SasFitsWav(sas.header, wav)) {
     err << DoesNotFit() << '\n';
     return false;
@@ -170,9 +161,7 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   if (!problem.empty()) return usage(err, problem);
 
   SasDocument sas;
-  if (Refused(err, SasOpenDocument(sas, parsed.names[0], SasAccess::ReadWrite), parsed.names[0],
-              SasAccess::ReadWrite))
-    return ExitFailure;
+  if (!OpenSas(err, parsed.names[0], SasAccess::ReadWrite, sas)) return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
   if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[0], first, end); !problem.empty())
@@ -220,8 +209,7 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
 
   const std::string& name = parsed.names[0];
   SasDocument sas;
-  if (Refused(err, SasOpenDocument(sas, name, SasAccess::ReadWrite), name, SasAccess::ReadWrite))
-    return ExitFailure;
+  if (!OpenSas(err, name, SasAccess::ReadWrite, sas)) return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
   if (at) {
@@ -273,8 +261,7 @@ int MidiCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   const std::string& name = parsed.names[0];
   const std::string& target = parsed.names[1];
   SasDocument sas;
-  if (Refused(err, SasOpenDocument(sas, name, SasAccess::ReadOnly), name, SasAccess::ReadOnly))
-    return ExitFailure;
+  if (!OpenSas(err, name, SasAccess::ReadOnly, sas)) return ExitFailure;
   if (SameFile(target, name)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
   std::vector<MidiOutNote> notes;
   if (!TakeNotesAsMidi(sas, 0, sas.header.frameCount, notes)) {
@@ -356,8 +343,7 @@ int GuideCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   const std::string& name = parsed.names[0];
   const std::string& guideName = parsed.names[1];
   SasDocument sas;
-  if (Refused(err, SasOpenDocument(sas, name, SasAccess::ReadWrite), name, SasAccess::ReadWrite))
-    return ExitFailure;
+  if (!OpenSas(err, name, SasAccess::ReadWrite, sas)) return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
   if (problem = FrameRange(parsed, sas.header.frameCount, name, first, end); !problem.empty())

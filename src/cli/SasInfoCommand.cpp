@@ -32,8 +32,7 @@ bool StartsAsSasFile(const std::string& path) {
 int SasInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   SasDocument sas;
   // Read-only: printing must not need write access nor change the file.
-  if (const MessageId refused = SasOpenDocument(sas, path, SasAccess::ReadOnly); refused != MessageId::None)
-    return InputRefused(err, refused, path, FileKind::Sas);
+  if (!OpenSas(err, path, SasAccess::ReadOnly, sas)) return ExitFailure;
   const SasHeader& h = sas.header;
   char checksum[11];
   std::snprintf(checksum, sizeof checksum, "0x%08x", h.wavChecksum);

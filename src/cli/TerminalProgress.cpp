@@ -1,5 +1,6 @@
 #include "cli/TerminalProgress.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,12 +15,16 @@ namespace {
 
 constexpr int ProgressBarWidth = 40;
 
-// Set by Ctrl-C while an operation runs; the progress callback turns it into a stop.
-std::atomic<bool> interrupted{false};
+// The signal (Ctrl-C, SIGTERM, SIGHUP) that arrived while an operation runs, 0 for none; the
+// progress callback turns it into a stop.
+std::atomic<int> interrupted{0};
 // Set once a change has landed: the scope's handlers stay for the rest of the run.
 std::atomic<bool> deferred{false};
+// Whether the run changes a file in place: the signals are noted from start to end.
+std::atomic<bool> wholeRun{false};
+int scopeDepth = 0;
 
-extern "C" void OnInterrupt(int) { interrupted.store(true); }
+extern "C" void OnInterrupt(int signal) { interrupted.store(signal); }
 
 extern "C" void OnFatalSignal(int signal) {
   RemovePendingOutputs();
@@ -27,30 +32,61 @@ extern "C" void OnFatalSignal(int signal) {
   std::raise(signal);
 }
 
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Signals the process was started to ignore (nohup, a background job): they stay ignored.
+std::atomic<unsigned> ignored{0};
+
+bool Ignored(int signal) { return (ignored.load() >> signal & 1u) != 0; }
+
+void Handle(int signal, void (*handler)(int)) { std::signal(signal, Ignored(signal) ? SIG_IGN : handler); }
+
 }  // namespace
 
-void InstallOutputCleanup() {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnFatalSignal);
+void CatchInterruptsFromTheStart() {
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (const int signal : StopSignals) {
+    if (std::signal(signal, OnInterrupt) == SIG_IGN) {
+      ignored.fetch_or(1u << signal);
+      std::signal(signal, SIG_IGN);
+    }
+    sigaddset(&stops, signal);
+  }
+  // One sent while the process was starting and held back by the starter is taken now.
+  ::sigprocmask(SIG_UNBLOCK, &stops, nullptr);
   // Past a file size limit a write then fails like one on a full disk and is reported, instead
   // of the process dying with a half-written temporary file.
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
+void SettleInterrupts(bool changesInPlace) {
+  SetLockWaitHook([] { return !Interrupted(); });
+  if (changesInPlace) {
+    wholeRun.store(true);
+    return;
+  }
+  for (const int signal : StopSignals) Handle(signal, OnFatalSignal);
+  if (const int noted = interrupted.exchange(0); noted != 0) OnFatalSignal(noted);
+}
+
 InterruptScope::InterruptScope() {
-  interrupted.store(false);
-  previousInterrupt_ = std::signal(SIGINT, OnInterrupt);
-  previousTerminate_ = std::signal(SIGTERM, OnInterrupt);
-  previousHangUp_ = std::signal(SIGHUP, OnInterrupt);
+  outermost_ = scopeDepth++ == 0;
+  if (wholeRun.load()) return;
+  if (outermost_) interrupted.store(0);
+  previousInterrupt_ = std::signal(SIGINT, Ignored(SIGINT) ? SIG_IGN : OnInterrupt);
+  previousTerminate_ = std::signal(SIGTERM, Ignored(SIGTERM) ? SIG_IGN : OnInterrupt);
+  previousHangUp_ = std::signal(SIGHUP, Ignored(SIGHUP) ? SIG_IGN : OnInterrupt);
 }
 
 InterruptScope::~InterruptScope() {
-  if (deferred.load()) return;
+  --scopeDepth;
+  if (wholeRun.load() || deferred.load()) return;
   std::signal(SIGINT, previousInterrupt_);
   std::signal(SIGTERM, previousTerminate_);
   std::signal(SIGHUP, previousHangUp_);
 }
 
-bool Interrupted() { return interrupted.load(); }
+bool Interrupted() { return interrupted.load() != 0; }
 
 void DeferInterruptsToTheEnd() { deferred.store(true); }
 
@@ -69,7 +105,7 @@ ProgressCallback TerminalProgress(std::ostream& err, std::string_view label, boo
             << std::flush;
       }
     }
-    return !interrupted.load();
+    return interrupted.load() == 0;
   };
 }
 

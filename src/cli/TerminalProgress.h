@@ -9,13 +9,21 @@
 
 namespace vocara::cli {
 
-// For the whole run: Ctrl-C, SIGTERM and SIGHUP outside an InterruptScope remove the temporary
-// file of any output being written, then end the process as the signal would have; a write
-// past the file size limit fails (and is reported) instead of killing the process.
-void InstallOutputCleanup();
+// From the first instruction of the process on (before main reads anything): Ctrl-C, SIGTERM
+// and SIGHUP are noted, not obeyed, until SettleInterrupts says what they mean for this run;
+// a write past the file size limit fails (and is reported) instead of killing the process.
+void CatchInterruptsFromTheStart();
+
+// What those signals mean for the rest of the run. A command that changes a file in place
+// (`wholeRun`) keeps noting them for the whole run: it stops at its next frame, or before its
+// change lands, and says the file was not changed; a signal noted before this call counts.
+// Any other command: outside an InterruptScope they remove the temporary file of any output
+// being written, then end the process as the signal would have (at once, for one noted
+// already).
+void SettleInterrupts(bool wholeRun);
 
 // Turns Ctrl-C, SIGTERM and SIGHUP into a stop at the next frame for the life of one
-// operation, and puts the previous handlers back.
+// operation, and puts the previous handlers back (nothing to do in a whole-run scope).
 class InterruptScope {
  public:
   InterruptScope();
@@ -24,12 +32,14 @@ class InterruptScope {
   InterruptScope& operator=(const InterruptScope&) = delete;
 
  private:
+  bool outermost_ = false;
   void (*previousInterrupt_)(int);
   void (*previousTerminate_)(int);
   void (*previousHangUp_)(int);
 };
 
-// Whether one of those signals arrived inside the current InterruptScope.
+// Whether one of those signals arrived inside the current InterruptScope (or, in a whole run,
+// since the process started).
 bool Interrupted();
 
 // From now on those signals no longer end the run: a change has landed, and a signal after it

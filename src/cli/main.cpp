@@ -6,8 +6,14 @@
 #include "cli/Cli.h"
 #include "cli/TerminalProgress.h"
 
+// Before anything else of the process runs: a Ctrl-C or SIGTERM in the first milliseconds of an
+// in-place change must end it with its message like one later on.
+__attribute__((constructor(101))) static void CatchEarlySignals() {
+  vocara::cli::CatchInterruptsFromTheStart();
+}
+
 int main(int argc, char** argv) {
-  vocara::cli::InstallOutputCleanup();
   const std::vector<std::string> args(argv + 1, argv + argc);
+  vocara::cli::SettleInterrupts(!args.empty() && vocara::cli::ChangesInPlace(args[0]));
   return vocara::cli::RunProcess(args, std::cerr);
 }

@@ -1,12 +1,16 @@
 // Outputs that appear whole or not at all, and the journal of changes made in place.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/FileJournal.h"
@@ -167,17 +171,63 @@ TEST(FileJournalTest, AChangeCutAtAnyStepEndsOldOrNewAfterRecovery) {
   }
 }
 
-TEST(FileJournalTest, ADamagedJournalIsDiscardedAndTheFileLeftAsItIs) {
+TEST(FileJournalTest, ADamagedJournalIsSetAsideAndTheFileLeftAsItIs) {
   TempDir dir;
   const std::string path = WriteFile(dir.File("take.sas"), "untouched");
   std::vector<std::uint8_t> bytes = SerialiseJournal(SomeChanges());
   bytes.pop_back();
   WriteFile(JournalPath(path), std::string(bytes.begin(), bytes.end()));
-  FileHandle file = FileHandle::OpenForUpdate(path);
-  EXPECT_EQ(RecoverFileChanges(path, file), JournalRecovery::Discarded);
-  file.Close();
+  for (const std::string suffix : {".stale", ".stale-2"}) {
+    if (suffix != ".stale") WriteFile(JournalPath(path), std::string(bytes.begin(), bytes.end()));
+    FileHandle file = FileHandle::OpenForUpdate(path);
+    std::string where;
+    EXPECT_EQ(RecoverFileChanges(path, file, &where), JournalRecovery::Discarded);
+    EXPECT_EQ(where, JournalPath(path) + suffix);
+    EXPECT_EQ(ReadFile(where).size(), bytes.size());
+  }
   EXPECT_EQ(ReadFile(path), "untouched");
   EXPECT_FALSE(fs::exists(JournalPath(path)));
+}
+
+TEST(OutputFileTest, AWriterWaitsForTheTargetsLockAndKeepsOwnerAndLinks) {
+  TempDir dir;
+  const std::string target = WriteFile(dir.File("take.sas"), "previous");
+  const int held = ::open(target.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  std::thread release([held] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::close(held);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  OutputFile output;
+  EXPECT_EQ(output.Begin(target), MessageId::None);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+  release.join();
+  // While the output is open, the target is locked for every other writer.
+  const int other = ::open(target.c_str(), O_RDONLY);
+  EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
+  ASSERT_TRUE(WriteAll(output, "new") && output.Commit());
+  EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);  // the old file's lock ended with the output
+  ::close(other);
+
+  // A second name for the file: a rename would leave it on the old file.
+  const std::string twin = dir.File("twin.sas");
+  fs::create_hard_link(target, twin);
+  OutputFile linked;
+  EXPECT_EQ(linked.Begin(target), MessageId::HardLinkedTarget);
+  EXPECT_EQ(ReadFile(twin), "new");
+  fs::remove(twin);
+  // Root replacing a user's file gives the new one to that user.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(target.c_str(), 4321, 4322), 0);
+    OutputFile replaced;
+    ASSERT_EQ(replaced.Begin(target), MessageId::None);
+    ASSERT_TRUE(replaced.Commit());
+    struct stat status {};
+    ASSERT_EQ(::stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 4321u);
+    EXPECT_EQ(status.st_gid, 4322u);
+  }
 }
 
 }  // namespace

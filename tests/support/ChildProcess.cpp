@@ -1,5 +1,6 @@
 #include "support/ChildProcess.h"
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +72,12 @@ int StartProcess(const std::string& program, const std::vector<std::string>& arg
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    // A signal sent the moment the process starts waits for the program, not for this copy of
+    // the test: the program takes the stop signals as its first act.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    ::sigprocmask(SIG_BLOCK, &stops, nullptr);
     std::freopen("/dev/null", "w", stdout);
     std::freopen(errorFile.c_str(), "w", stderr);
     ::execv(program.c_str(), argv.data());

@@ -70,7 +70,9 @@ MessageId SasChange::Begin(SasDocument& document, bool reread, std::chrono::mill
   if (const MessageId refused = SasLockForChange(document, reread, wait, keepWaiting);
       refused != MessageId::None)
     return refused;
-  if (const MessageId refused = copy_.Begin(document.path, true); refused != MessageId::None) {
+  // The document's handle holds the file's lock already.
+  if (const MessageId refused = copy_.Begin(document.path, true, OutputLock::None);
+      refused != MessageId::None) {
     SasUnlock(document);
     return refused;
   }

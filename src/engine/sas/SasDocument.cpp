@@ -68,6 +68,34 @@ MessageId Validate(FileHandle& file, SasHeader& header, std::vector<TimeLink>& l
   return MessageId::None;
 }
 
+// A journal beside the file means a change in progress in another process, or one cut short.
+// Under the file's lock (the writer of a change in progress finishes first) the change is
+// completed or the journal set aside; the handle then holds the file the name denotes. A reader
+// that may not write the file, or cannot have the lock, is refused with the lock's message
+// rather than shown a half-changed file.
+MessageId FinishPendingChange(const std::string& path, FileHandle& file, SasAccess access,
+                              std::string& setAside) {
+  for (int round = 0; round < 8 && JournalPending(path); ++round) {
+    FileHandle update = access == SasAccess::ReadWrite ? std::move(file) : FileHandle::OpenForUpdate(path);
+    if (!update.IsOpen()) return MessageId::SasBusy;
+    if (!update.Lock(SasLockWait, [] { return KeepWaitingForLock(); })) return MessageId::SasBusy;
+    if (!update.IsFileAt(path)) {
+      // The writer renamed its result over the name: open that one and look again.
+      update.Close();
+      file =
+          access == SasAccess::ReadWrite ? FileHandle::OpenForUpdate(path) : FileHandle::OpenForReading(path);
+      if (!file.IsOpen()) return MessageId::InvalidFileHandle;
+      continue;
+    }
+    const JournalRecovery recovered = RecoverFileChanges(path, update, &setAside);
+    update.Unlock();
+    if (access == SasAccess::ReadWrite) file = std::move(update);
+    if (recovered == JournalRecovery::Failed) return MessageId::InvalidFileHandle;
+    return MessageId::None;
+  }
+  return JournalPending(path) ? MessageId::SasBusy : MessageId::None;
+}
+
 }  // namespace
 
 MessageId SasOpenDocument(SasDocument& document, const std::string& path, SasAccess access) {
@@ -76,8 +104,10 @@ MessageId SasOpenDocument(SasDocument& document, const std::string& path, SasAcc
       access == SasAccess::ReadWrite ? FileHandle::OpenForUpdate(path) : FileHandle::OpenForReading(path);
   if (!file.IsOpen()) return MessageId::InvalidFileHandle;
   // A write-back cut short by a crash is completed before anything is read.
-  if (access == SasAccess::ReadWrite && RecoverFileChanges(path, file) == JournalRecovery::Failed)
-    return MessageId::InvalidFileHandle;
+  document.setAsideJournal.clear();
+  if (const MessageId pending = FinishPendingChange(path, file, access, document.setAsideJournal);
+      pending != MessageId::None)
+    return pending;
   SasHeader header;
   std::vector<TimeLink> links;
   if (const MessageId refused = Validate(file, header, links); refused != MessageId::None) return refused;

@@ -54,6 +54,9 @@ struct SasDocument {
   // `file` is the private copy of a change in progress (SasChange): records go straight into
   // it, since the copy replaces the file whole or not at all.
   bool privateCopy = false;
+  // Where the opening set aside a journal of changes found beside the file that was not written
+  // for it (empty when none was): the user is told, the journal is kept there unapplied.
+  std::string setAsideJournal;
 };
 
 enum class SasAccess { ReadWrite, ReadOnly };
