@@ -295,6 +295,40 @@ TEST(ImportCanReadTest, AnswersNoForFilesWithoutSound) {
   EXPECT_FALSE(ImportCanRead(dir.Path().string()));
 }
 
+// A WAV cut in the middle of a sample: refused, saying what is there and what was announced;
+// salvaged, exactly the whole samples that are there. NaN samples become 0 and are counted.
+TEST(ImportSalvageTest, KeepsTheWholeSamplesThatAreThereAndCountsNaN) {
+  TempDir dir;
+  std::vector<std::int32_t> stored(120000);
+  for (std::size_t i = 0; i < stored.size(); ++i)
+    stored[i] = static_cast<std::int32_t>(i * 7 % 20000) - 10000;
+  const std::string whole = CanonicalWav(Format(2, 40000), Samples(2, stored));
+  const std::string cut = WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1));
+  const std::string output = dir.File("out.wav");
+  const ImportResult refused = ImportToWav(cut, output, {}, {});
+  EXPECT_EQ(refused.result, LongOperationResult::Failed);
+  ASSERT_TRUE(refused.cut);
+  EXPECT_EQ(std::pair(refused.cut->keptFrames, refused.cut->announcedFrames), std::pair(93800ul, 120000ul));
+  EXPECT_EQ(ImportCutShort(cut)->announcedFrames, 120000u);
+  EXPECT_FALSE(ImportCutShort(WriteFile(dir.File("whole.wav"), whole)));
+
+  ImportOptions salvage;
+  salvage.salvage = true;
+  const ImportResult kept = ImportToWav(cut, output, salvage, {});
+  ASSERT_EQ(kept.result, LongOperationResult::Done) << ImportFailureText(kept);
+  ASSERT_TRUE(kept.cut);
+  EXPECT_EQ(std::pair(kept.cut->KeptSeconds(), kept.cut->AnnouncedSeconds()), std::pair(2.345, 3.0));
+  EXPECT_EQ(ReadImportedWav(output).samples,
+            std::vector<std::int32_t>(stored.begin(), stored.begin() + 93800));
+
+  const float nan = std::nanf("");
+  const ImportResult nans = ImportToWav(WriteFloatSound(dir.File("nan.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT,
+                                                        1, 44100, {0.5f, nan, -nan, 0.25f}),
+                                        output, {}, {});
+  EXPECT_EQ(std::pair(nans.notANumber, nans.clipped), std::pair(2ul, 0ul));
+  EXPECT_EQ(ReadImportedWav(output).samples, (std::vector<std::int32_t>{4194304, 0, 0, 2097152}));
+}
+
 TEST(ImportStopTest, AStopLeavesTheOldOutputAndReportsTheFrames) {
   TempDir dir;
   const std::string input =

@@ -124,6 +124,23 @@ TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
   EXPECT_FALSE(app.Has(Busy));
 }
 
+// A recording cut short: the question says how much is there, and Yes saves and opens that.
+TEST_F(WavCommandsTest, ACutShortRecordingCanBeSavedAsACopy) {
+  const std::string whole = CanonicalWav(Format(2, 40000), Samples(2, std::vector<std::int32_t>(120000, 9)));
+  const std::string cut = WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1));
+  fake.desktop.answers.push_back(MessageAnswer::Yes);
+  fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
+  OpenDocumentByName(app, cut);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(Fields(LastMessage()),
+            std::tuple(std::string(MessageText(MessageId::RiffBiggerThanFileSize)) +
+                           "\nThe file ends before its data does: only 2.345 s of 3.000 s are there.\n"
+                           "Save what is there as a mono WAV copy?",
+                       MessageIcon::Question, MessageButtons::YesNo));
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path, app.wav.sampleCount),
+            std::tuple(true, dir.File("copy.wav"), 93800u));
+}
+
 // No, a cancelled save dialog and Esc during the conversion all leave no WAV open and nothing
 // written beside the file.
 TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
