@@ -454,16 +454,19 @@ void ToMono(double* block, sf_count_t frames, int channels, int channel) {
   }
 }
 
-// Sets the samples that are no number to 0 and returns how many there were.
-std::uint64_t ZeroNotANumbers(double* samples, std::size_t count) {
-  std::uint64_t found = 0;
+// Sets the samples that are no number to 0 and counts them; before the resampler, which would
+// spread either over its whole filter length, infinities become full scale and count as clipped.
+void TameSamples(double* samples, std::size_t count, bool resampling, std::uint64_t& notANumber,
+                 std::uint64_t& clipped) {
   for (std::size_t i = 0; i < count; ++i) {
     if (std::isnan(samples[i])) {
       samples[i] = 0.0;
-      ++found;
+      ++notANumber;
+    } else if (resampling && std::isinf(samples[i])) {
+      samples[i] = samples[i] > 0 ? 1.0 : -1.0;
+      ++clipped;
     }
   }
-  return found;
 }
 
 }  // namespace
@@ -565,14 +568,14 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
 
   std::uint64_t read = 0;
   std::uint64_t notANumber = 0;
+  std::uint64_t infinities = 0;
   bool stopped = false;
   bool converted = placed;
   while (converted && !writer.Failed() && !writer.TooLong()) {
     const sf_count_t got = sf_readf_double(sound.Sound(), block.data(), blockFrames);
     if (got <= 0) break;
     ToMono(block.data(), got, info.channels, options.channel);
-    // Before the resampler, which would spread one NaN over its whole filter length.
-    notANumber += ZeroNotANumbers(block.data(), static_cast<std::size_t>(got));
+    TameSamples(block.data(), static_cast<std::size_t>(got), resample, notANumber, infinities);
     if (resampler) {
       converted = resampler->Process(block.data(), static_cast<std::size_t>(got), false, writer);
     } else {
@@ -618,7 +621,7 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   result.result = ending.result;
   if (ending.kept) {
     result.samples = writer.Written();
-    result.clipped = writer.Clipped();
+    result.clipped = writer.Clipped() + infinities;
     result.notANumber = notANumber;
   }
   return result;

@@ -9,7 +9,8 @@
 // integer of the chosen width, ties to even, with no dither. A value at or beyond full scale
 // becomes the largest or smallest integer and never wraps (a float sample of +1.0 becomes
 // 32767 in 16 bits; only values beyond ±1.0 count as clipped); a value that is no number
-// becomes 0 and is counted too.
+// becomes 0 and is counted too. Before resampling, an infinity becomes full scale and counts as
+// clipped, so that neither spreads over the resampler's filter length.
 //
 // A file cut short (a recorder that crashed, a partial copy: its sound data ends before the
 // length its header gives) is refused unless salvage is asked for; then the whole frames that

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -327,6 +328,16 @@ TEST(ImportSalvageTest, KeepsTheWholeSamplesThatAreThereAndCountsNaN) {
                                         output, {}, {});
   EXPECT_EQ(std::pair(nans.notANumber, nans.clipped), std::pair(2ul, 0ul));
   EXPECT_EQ(ReadImportedWav(output).samples, (std::vector<std::int32_t>{4194304, 0, 0, 2097152}));
+  // Resampled, neither spreads over the filter's length: one infinity is one clipped sample
+  // (and its ringing), not hundreds.
+  std::vector<float> held(2000, 0.9f);
+  held[1000] = std::numeric_limits<float>::infinity();
+  held[1500] = nan;
+  const ImportResult resampled =
+      ImportToWav(WriteFloatSound(dir.File("inf.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100, held),
+                  output, Options(ImportMix, 24, 48000), {});
+  EXPECT_EQ(resampled.notANumber, 1u);
+  EXPECT_TRUE(resampled.clipped >= 1 && resampled.clipped <= 4) << resampled.clipped;
 }
 
 TEST(ImportStopTest, AStopLeavesTheOldOutputAndReportsTheFrames) {
