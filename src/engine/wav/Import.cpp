@@ -593,10 +593,15 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   // is only an estimate.
   const bool announced = source.frames > 0 && (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG;
   const bool readsEnded = !stopped && converted && !writer.Failed() && !writer.TooLong();
-  if (readsEnded && readError.empty() && announced && read < source.frames) {
+  // A stream cut short ends early, without an error or with the decoder's (a FLAC frame cut in
+  // two loses its sync): either way what came before is whole and can be salvaged.
+  if (readsEnded && announced && read < source.frames) {
     if (!result.cut) result.cut = ImportCut{read, source.frames, source.rate};
-    if (!options.salvage)
+    if (options.salvage) {
+      readError.clear();
+    } else if (readError.empty()) {
       readError = "it ends before the " + std::to_string(source.frames) + " frames it announces.";
+    }
   }
   // What was read, not what the header or libsndfile's count says is there.
   if (result.cut) result.cut->keptFrames = read;

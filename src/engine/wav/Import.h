@@ -13,9 +13,9 @@
 // clipped, so that neither spreads over the resampler's filter length.
 //
 // A file cut short (a recorder that crashed, a partial copy: its sound data ends before the
-// length its header gives) is refused unless salvage is asked for; then the whole frames that
-// are there are imported. Either way the result says how many frames are there and how many
-// the header announced.
+// length its header gives, or its stream before the frames it announces) is refused unless
+// salvage is asked for; then the whole frames read before the end are imported. Either way the result says
+// how many frames are there and how many the header announced.
 //
 // The output appears whole or not at all (OutputFile), never over the input itself; a stop
 // through the progress callback, a read error part way or a failed write leave no output.

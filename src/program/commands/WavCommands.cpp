@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "base/FileHandle.h"
@@ -73,11 +74,10 @@ std::string Seconds(double seconds) {
 }
 
 // The question for a recording cut short (a recorder that crashed, a partial copy): the
-// opener's message, what is wrong and how much a copy would keep.
-bool AskSaveCutShortCopy(platform::DesktopPort& desktop, MessageId refusal, const ImportCut& cut) {
-  const std::string question = std::string(MessageText(refusal)) +
-                               "\nThe file ends before its data does: only " + Seconds(cut.KeptSeconds()) +
-                               " s of " + Seconds(cut.AnnouncedSeconds()) +
+// opener's or the import's refusal, what is wrong and how much a copy would keep.
+bool AskSaveCutShortCopy(platform::DesktopPort& desktop, std::string_view refusal, const ImportCut& cut) {
+  const std::string question = std::string(refusal) + "\nThe file ends before its data does: only " +
+                               Seconds(cut.KeptSeconds()) + " s of " + Seconds(cut.AnnouncedSeconds()) +
                                " s are there.\nSave what is there as a mono WAV copy?";
   return desktop.ShowMessage(question, platform::MessageIcon::Question, platform::MessageButtons::YesNo,
                              platform::MessageAnswer::Yes) == platform::MessageAnswer::Yes;
@@ -85,8 +85,9 @@ bool AskSaveCutShortCopy(platform::DesktopPort& desktop, MessageId refusal, cons
 
 // After Yes to the question: the save dialog, then the import in busy mode with Esc as its
 // stop. The copy's name when it was written whole; nothing after a cancelled dialog, Esc or a
-// failure (shown).
-std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, const ImportOptions& options) {
+// failure (shown). A file whose end only the reading finds (a FLAC or Ogg stream cut short) is
+// then offered as one cut short, into the copy already named.
+std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, ImportOptions options) {
   platform::DesktopPort& desktop = app.ports.desktop;
   // Asking before replacing: the offered name may be another recording of the user's.
   FileDialogRequest request = SaveRequest("Save mono WAV copy", {WavFileFilter, AllFilesFilter}, "WAV", true);
@@ -101,16 +102,25 @@ std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, co
 
   // Opening happens outside busy mode except when a busy command opens what it made; that
   // command ends busy mode itself.
-  const bool enterBusy = !app.Has(Busy);
-  if (enterBusy) SetBusy(app, true);
-  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
-  ImportResult imported;
-  {
-    // No recording is open, so the cursor line has nothing to show.
-    ProgressPacer pacer(app, false);
-    imported = ImportToWav(input, *copy, options, pacer.Callback());
+  const auto import = [&] {
+    const bool enterBusy = !app.Has(Busy);
+    if (enterBusy) SetBusy(app, true);
+    app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+    ImportResult result;
+    {
+      // No recording is open, so the cursor line has nothing to show.
+      ProgressPacer pacer(app, false);
+      result = ImportToWav(input, *copy, options, pacer.Callback());
+    }
+    if (enterBusy) SetBusy(app, false);
+    return result;
+  };
+  ImportResult imported = import();
+  if (imported.result == LongOperationResult::Failed && imported.cut && !options.salvage) {
+    if (!AskSaveCutShortCopy(desktop, ImportFailureText(imported), *imported.cut)) return std::nullopt;
+    options.salvage = true;
+    imported = import();
   }
-  if (enterBusy) SetBusy(app, false);
   if (imported.result == LongOperationResult::Failed) ShowErrorText(desktop, ImportFailureText(imported));
   if (imported.result != LongOperationResult::Done) return std::nullopt;
   return copy;
@@ -137,7 +147,7 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
     }
     ImportOptions options;
     options.salvage = cut.has_value();
-    if (cut ? !AskSaveCutShortCopy(desktop, opened.message, *cut)
+    if (cut ? !AskSaveCutShortCopy(desktop, MessageText(opened.message), *cut)
             : !AskConvertToMonoCopy(desktop, opened.message))
       return;
     if (const std::optional<std::string> copy = ImportMonoCopy(app, name, options))
