@@ -124,7 +124,7 @@ int ImportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return InputRefused(err, result.message, options.input, FileKind::Any);
   if (!result.refusal.empty()) {
     err << "vocara-cli: " << options.input << ": " << result.refusal << '\n';
-    if (result.cut)
+    if (result.cut && !options.import.salvage)
       err << "vocara-cli: " << options.input << ": the file ends before its data does; `vocara-cli import "
           << options.input << ' ' << options.output << " --salvage` keeps the "
           << Seconds(result.cut->KeptSeconds()) << " s that are there\n";

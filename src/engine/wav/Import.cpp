@@ -589,12 +589,11 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   }
   std::string readError;
   if (!stopped && sf_error(sound.Sound()) != SF_ERR_NO_ERROR) readError = Reason(sf_strerror(sound.Sound()));
-  // A FLAC or Ogg file cut short ends its stream early without an error. An MPEG file's length
-  // is only an estimate.
+  // A FLAC or Ogg file cut short ends its stream early, without an error or with the decoder's
+  // (a FLAC frame cut in two loses its sync): either way what came before is whole and can be
+  // salvaged. An MPEG file's length is only an estimate.
   const bool announced = source.frames > 0 && (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG;
   const bool readsEnded = !stopped && converted && !writer.Failed() && !writer.TooLong();
-  // A stream cut short ends early, without an error or with the decoder's (a FLAC frame cut in
-  // two loses its sync): either way what came before is whole and can be salvaged.
   if (readsEnded && announced && read < source.frames) {
     if (!result.cut) result.cut = ImportCut{read, source.frames, source.rate};
     if (options.salvage) {
@@ -604,7 +603,7 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
     }
   }
   // What was read, not what the header or libsndfile's count says is there.
-  if (result.cut) result.cut->keptFrames = read;
+  if (result.cut && readsEnded) result.cut->keptFrames = read;
   if (!stopped && readError.empty() && converted && resampler)
     converted = resampler->Process(nullptr, 0, true, writer);
 
