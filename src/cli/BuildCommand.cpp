@@ -17,6 +17,7 @@
 #include "base/NumberText.h"
 #include "base/Settings.h"
 #include "cli/Cli.h"
+#include "cli/TargetKind.h"
 #include "cli/TerminalProgress.h"
 #include "engine/sas/NoteRangeDetection.h"
 #include "engine/sas/SasBuild.h"
@@ -166,6 +167,7 @@ int DetectRange(WavDocument& wav, const std::vector<std::string>& args, Request&
 int Build(Request& request, const std::vector<std::string>& args, std::ostream& err) {
   WavDocument wav;
   if (!OpenWav(err, request.wav, wav)) return ExitFailure;
+  if (RefusesOtherKind(err, "build", request.sas, TargetKind::Sas, {request.wav})) return ExitFailure;
   if (request.detectRange) {
     if (const int exit = DetectRange(wav, args, request, err); exit != ExitSuccess) return exit;
   }

@@ -28,6 +28,7 @@
 #include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "cli/SpectrumCommands.h"
+#include "cli/TargetKind.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/RangeExport.h"
 #include "engine/wav/WavDocument.h"
@@ -144,13 +145,15 @@ constexpr const char* Usage =
     "                                target, achieved centre, error, vibrato before and after\n"
     "                                (- where a note is too short or OUT has no pitch on it)\n"
     "  import IN OUT.wav [--channel left|right|mix|N] [--bits 16|24|32] [--rate HZ]\n"
+    "        [--salvage]\n"
     "                                convert any sound file libsndfile reads (WAV of any encoding,\n"
     "                                AIFF, FLAC, Ogg, ...) into a mono WAV the program opens: the\n"
     "                                mean of all channels or channel N alone (from 0: left 0,\n"
     "                                right 1); 16, 24 or 32 bits (default the source's, 8-bit to\n"
     "                                16, float to 24); its rate, or HZ 22000 .. 768000 (a source\n"
     "                                below 22000 Hz goes to 44100 or 48000 Hz); rounded to the\n"
-    "                                nearest value, full scale clipped, no dither\n"
+    "                                nearest value, full scale clipped, no dither; --salvage: a\n"
+    "                                file cut short keeps the whole samples that are there\n"
     "  --help                        show this text\n"
     "  --version                     show the version and release date\n"
     "\n"
@@ -193,7 +196,8 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
 using RangeWriter = MessageId (*)(WavDocument&, const std::string&, std::uint32_t, std::uint32_t);
 
-int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWriter write) {
+int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWriter write,
+               TargetKind writes) {
   if (args.size() != 4) return UsageError(err, args[0] + " takes IN OUT A:B");
   RangeArgument range;
   if (const std::string problem = ParseRange(args[3], range); !problem.empty())
@@ -203,6 +207,7 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
   if (const std::string problem = RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, args[1]);
       !problem.empty())
     return UsageError(err, problem);
+  if (RefusesOtherKind(err, args[0], args[2], writes, {args[1]})) return ExitFailure;
   if (const MessageId failed = write(wav, args[2], range.left, range.right); failed != MessageId::None)
     return OutputFailure(err, failed, args[2]);
   return ExitSuccess;
@@ -405,8 +410,8 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return ExitSuccess;
   }
   if (command == "info") return Info(args, out, err);
-  if (command == "save-range") return WriteRange(args, err, WriteRangeAsWav);
-  if (command == "export-text") return WriteRange(args, err, WriteRangeAsText);
+  if (command == "save-range") return WriteRange(args, err, WriteRangeAsWav, TargetKind::Wav);
+  if (command == "export-text") return WriteRange(args, err, WriteRangeAsText, TargetKind::Text);
   if (command == "build") return BuildCommand(args, err, UsageError);
   if (command == "instruments") return InstrumentsCommand(args, out, err, UsageError);
   if (command == "correct") return CorrectCommand(args, err, UsageError);

@@ -11,6 +11,7 @@
 #include "base/MessageId.h"
 #include "cli/Cli.h"
 #include "cli/FileProblems.h"
+#include "cli/TargetKind.h"
 #include "cli/TerminalProgress.h"
 #include "engine/processing/Correct.h"
 #include "engine/sas/SasDocument.h"
@@ -96,6 +97,8 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   request.timeCorrection = options.timeCorrection.value_or(sas.header.settings.timeCorrection != 0);
   request.formants = options.formants;
 
+  if (RefusesOtherKind(err, "correct", options.output, TargetKind::Wav, {options.wav, options.sas}))
+    return ExitFailure;
   const bool drawBar = DrawsProgressBar(err);
   CorrectResult result;
   {

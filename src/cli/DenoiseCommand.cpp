@@ -12,6 +12,7 @@
 #include "base/Settings.h"
 #include "cli/BuildCommand.h"
 #include "cli/Cli.h"
+#include "cli/TargetKind.h"
 #include "cli/TerminalProgress.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/wav/WavDocument.h"
@@ -119,6 +120,7 @@ int Denoise(const Request& request, std::ostream& err, UsageReporter usage) {
   NoiseRemovalSettings settings;
   settings.whiteNoise = s.whiteNoise;
   settings.noiseGain = s.noiseGain;
+  if (RefusesOtherKind(err, "denoise", request.output, TargetKind::Wav, {request.wav})) return ExitFailure;
   const bool drawBar = DrawsProgressBar(err);
   NoiseRemovalResult result;
   {

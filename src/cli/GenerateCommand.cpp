@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/Cli.h"
+#include "cli/TargetKind.h"
 #include "engine/processing/Synthesis.h"
 
 namespace vocara::cli {
@@ -123,6 +124,7 @@ int GenerateCommand(const std::vector<std::string>& args, std::ostream& err, Usa
   }
   ClampSynthesisParameters(parameters);
   NormaliseAmplitudes(parameters);
+  if (RefusesOtherKind(err, "generate", output, TargetKind::Wav)) return adjusted.Tell(err, ExitFailure);
   if (const MessageId failed = GenerateWaveFile(parameters, output); failed != MessageId::None)
     return adjusted.Tell(err, OutputFailure(err, failed, output));
   return adjusted.Tell(err, ExitSuccess);

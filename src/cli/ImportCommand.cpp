@@ -1,10 +1,12 @@
 #include "cli/ImportCommand.h"
 
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
 #include "cli/Cli.h"
 #include "cli/FileProblems.h"
+#include "cli/TargetKind.h"
 #include "cli/TerminalProgress.h"
 #include "engine/wav/Import.h"
 #include "engine/wav/WavDocument.h"
@@ -39,7 +41,7 @@ std::string ParseChannel(const std::string& value, int& channel) {
 // Returns the problem, empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
   ParsedArguments parsed;
-  if (std::string problem = ParseArguments(args, {"--channel", "--bits", "--rate"}, {}, parsed);
+  if (std::string problem = ParseArguments(args, {"--channel", "--bits", "--rate"}, {"--salvage"}, parsed);
       !problem.empty())
     return problem;
   for (const auto& [option, value] : parsed.values) {
@@ -61,6 +63,7 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
       options.import.rate = *rate;
     }
   }
+  options.import.salvage = parsed.Flag("--salvage");
   if (parsed.names.size() != 2) return "import takes IN OUT.wav";
   options.input = parsed.names[0];
   options.output = parsed.names[1];
@@ -88,7 +91,16 @@ std::string Summary(const ImportResult& result, int channel) {
   if (result.rate != source.rate) line += "resampled to ";
   line += std::to_string(result.rate) + " Hz, " + Plural(result.samples, "sample");
   if (result.clipped > 0) line += "; " + Plural(result.clipped, "sample") + " beyond full scale clipped";
+  if (result.notANumber > 0)
+    line += "; " + Plural(result.notANumber, "sample") + (result.notANumber == 1 ? " was" : " were") +
+            " NaN, written as 0";
   return line;
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
 }
 
 }  // namespace
@@ -98,6 +110,7 @@ int ImportCommand(const std::vector<std::string>& args, std::ostream& out, std::
   Options options;
   if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
 
+  if (RefusesOtherKind(err, "import", options.output, TargetKind::Wav, {options.input})) return ExitFailure;
   const bool drawBar = DrawsProgressBar(err);
   ImportResult result;
   {
@@ -111,11 +124,18 @@ int ImportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return InputRefused(err, result.message, options.input, FileKind::Any);
   if (!result.refusal.empty()) {
     err << "vocara-cli: " << options.input << ": " << result.refusal << '\n';
+    if (result.cut && !options.import.salvage)
+      err << "vocara-cli: " << options.input << ": the file ends before its data does; `vocara-cli import "
+          << options.input << ' ' << options.output << " --salvage` keeps the "
+          << Seconds(result.cut->KeptSeconds()) << " s that are there\n";
     return ExitFailure;
   }
   if (const int exit = LongOperationExit(err, result.message, result.result, options.output);
       exit != ExitSuccess)
     return exit;
+  if (result.cut)
+    err << "vocara-cli: " << options.input << " is cut short: kept " << Seconds(result.cut->KeptSeconds())
+        << " s of " << Seconds(result.cut->AnnouncedSeconds()) << " s\n";
   out << Summary(result, options.import.channel) << '\n';
   return ExitSuccess;
 }

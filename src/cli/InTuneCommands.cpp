@@ -16,6 +16,7 @@
 #include "cli/Cli.h"
 #include "cli/FileProblems.h"
 #include "cli/InPlaceChange.h"
+#include "cli/TargetKind.h"
 #include "engine/midi/StandardMidiFile.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/processing/GuideMelody.h"
@@ -263,6 +264,7 @@ int MidiCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   SasDocument sas;
   if (!OpenSas(err, name, SasAccess::ReadOnly, sas)) return ExitFailure;
   if (SameFile(target, name)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
+  if (RefusesOtherKind(err, "midi", target, TargetKind::Midi)) return ExitFailure;
   std::vector<MidiOutNote> notes;
   if (!TakeNotesAsMidi(sas, 0, sas.header.frameCount, notes)) {
     err << "vocara-cli: could not read " << name << '\n';

@@ -5,6 +5,7 @@
 
 #include "base/MessageId.h"
 #include "cli/Cli.h"
+#include "cli/TargetKind.h"
 #include "engine/processing/PulseShape.h"
 #include "engine/wav/WavDocument.h"
 
@@ -27,6 +28,7 @@ int PulseCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
     err << "pulse shape is empty\n";
     return ExitFailure;
   }
+  if (RefusesOtherKind(err, "pulse", args[2], TargetKind::Text, {args[1]})) return ExitFailure;
   if (const MessageId failed = WritePulseShape(wav, shape, args[2]); failed != MessageId::None)
     return OutputFailure(err, failed, args[2]);
   return ExitSuccess;

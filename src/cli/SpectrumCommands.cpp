@@ -18,6 +18,7 @@
 #include "base/Settings.h"
 #include "cli/BuildCommand.h"
 #include "cli/Cli.h"
+#include "cli/TargetKind.h"
 #include "engine/processing/Fft.h"
 #include "engine/processing/Spectrum.h"
 #include "engine/wav/WavDocument.h"
@@ -200,6 +201,7 @@ int PeaksCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
     return *stop;
   const std::string& target = request.names[1];
   if (SameFile(target, wav.path)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
+  if (RefusesOtherKind(err, "peaks", target, TargetKind::Text)) return ExitFailure;
   SpectrumState state;
   Spectrum(state, request, wav);
   for (const std::int32_t bin : request.marks) MarkPeak(state, bin);

@@ -47,5 +47,23 @@ TEST_F(ImportCommandTest, ARefusedInputWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+// A recording cut short: refused with the option that saves it named, or saved with what it
+// kept said.
+TEST_F(ImportCommandTest, ACutShortFileIsRefusedOrSalvaged) {
+  const std::string whole = CanonicalWav(Format(2, 40000), Samples(2, std::vector<std::int32_t>(120000, 5)));
+  const std::string cut = WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1));
+  EXPECT_EQ(Run({cut, output}), cli::ExitFailure);
+  EXPECT_EQ(err.str(),
+            "vocara-cli: " + cut +
+                ": The file is cut short: its sound data ends before the length its header gives.\n"
+                "vocara-cli: " +
+                cut + ": the file ends before its data does; `vocara-cli import " + cut + " " + output +
+                " --salvage` keeps the 2.345 s that are there\n");
+  EXPECT_FALSE(std::filesystem::exists(output));
+  ASSERT_EQ(Run({cut, output, "--salvage"}), cli::ExitSuccess) << err.str();
+  EXPECT_EQ(err.str(), "vocara-cli: " + cut + " is cut short: kept 2.345 s of 3.000 s\n");
+  EXPECT_EQ(ReadImportedWav(output).samples, std::vector<std::int32_t>(93800, 5));
+}
+
 }  // namespace
 }  // namespace vocara::test

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CliRun.h"
+#include "cli/TargetKind.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/ChildProcess.h"
@@ -156,7 +157,7 @@ TEST(OutputSafetyTest, AKilledBuildOrCorrectLeavesThePreviousFileOrTheWholeNewOn
   const Inputs in(dir, 48000 * 60, 48000);  // a minute: long enough to be killed part way
   for (const Writer& writer : Writers) {
     if (std::string_view(writer.name) != "build" && std::string_view(writer.name) != "correct") continue;
-    const std::string whole = dir.File("whole.out");
+    const std::string whole = dir.File(std::string("whole.") + writer.name);  // a SAS, then a WAV
     std::string err;
     ASSERT_EQ(RunInProcess(writer.args(in, whole), &err), 0) << writer.name << err;
     const std::string expected = ReadFile(whole);
@@ -203,6 +204,37 @@ TEST(OutputSafetyTest, SigtermAndCtrlCStopLikeEscAndKeepThePreviousFile) {
     EXPECT_EQ(ReadFile(out), Previous) << signal;
     EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << signal;
   }
+}
+
+// A typo does not replace a take by a file of another kind; a file of the same kind, or of no
+// kind the tool knows, is replaced as before.
+TEST(OutputKindTest, AnOutputDoesNotReplaceAFileOfAnotherKind) {
+  const TempDir dir;
+  const Inputs in(dir, 4000);
+  const std::string sas = ReadFile(in.sas);
+  const std::string wav = ReadFile(in.wav);
+  std::string err;
+  EXPECT_EQ(RunInProcess({"save-range", in.wav, in.sas, "0:100"}, &err), cli::ExitFailure);
+  EXPECT_EQ(err, "vocara-cli: " + in.sas +
+                     " is a SAS file; save-range writes a WAV recording and will not "
+                     "replace it\n");
+  EXPECT_EQ(RunInProcess({"midi", in.sas, in.wav}, &err), cli::ExitFailure);
+  EXPECT_EQ(err, "vocara-cli: " + in.wav +
+                     " is a WAV recording; midi writes a MIDI file and will not replace it\n");
+  const std::string text = WriteFile(dir.File("shape.txt"), "1.5\t-2\r\n-0.003\r\n");
+  EXPECT_EQ(RunInProcess({"generate", text, "--duration", "1"}), cli::ExitFailure);
+  EXPECT_EQ(std::tuple(ReadFile(in.sas), ReadFile(in.wav), ReadFile(text)),
+            std::tuple(sas, wav, std::string("1.5\t-2\r\n-0.003\r\n")));
+
+  const std::string copy = WriteFile(dir.File("copy.wav"), wav);
+  const std::string notes = WriteFile(dir.File("notes.md"), "# my notes\n");
+  EXPECT_EQ(RunInProcess({"save-range", in.wav, copy, "0:100"}), cli::ExitSuccess);
+  EXPECT_EQ(RunInProcess({"export-text", in.wav, text, "0:3"}), cli::ExitSuccess);
+  EXPECT_EQ(RunInProcess({"generate", notes, "--duration", "1"}), cli::ExitSuccess);
+  WavDocument document;
+  EXPECT_EQ(WavOpenDocument(document, copy).message, MessageId::None);
+  EXPECT_EQ(std::tuple(document.sampleCount, cli::KindOfFile(text), cli::KindOfFile(notes)),
+            std::tuple(100u, cli::TargetKind::Text, cli::TargetKind::Wav));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -82,10 +83,24 @@ std::string Reason(const char* text) {
   return reason;
 }
 
+// The sound data chunk's length as the header gives it and as the file holds it.
+struct CutBytes {
+  std::uint64_t claimed = 0;
+  std::uint64_t present = 0;
+};
+
+std::uint64_t NumberAt(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  std::uint64_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
 // Whether libsndfile found the sound data chunk of a WAV or AIFF file longer than the file:
-// it then reads what is there without an error, so only its log tells ("data : 4000 (should be
-// 1978)"). A file cut short is refused rather than imported as a shorter recording.
-bool DataChunkCutShort(SNDFILE* sound) {
+// it then reads the whole frames that are there without an error, so only its log tells
+// ("data : 4000 (should be 1978)"). A file cut short is refused rather than imported as a
+// shorter recording, unless the caller asks to salvage it.
+std::optional<CutBytes> DataChunkCut(SNDFILE* sound) {
   std::string log(16384, '\0');
   sf_command(sound, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
   std::size_t line = 0;
@@ -93,11 +108,56 @@ bool DataChunkCutShort(SNDFILE* sound) {
     std::size_t end = log.find('\n', line);
     if (end == std::string::npos) end = log.size();
     const std::string_view text(log.data() + line, end - line);
-    if ((text.starts_with("data :") || text.starts_with(" SSND :")) && text.find("(should be") != text.npos)
-      return true;
+    const std::size_t should = text.find("(should be");
+    if ((text.starts_with("data :") || text.starts_with(" SSND :")) && should != text.npos)
+      return CutBytes{NumberAt(text.substr(text.find(':') + 1)), NumberAt(text.substr(should + 10))};
     line = end + 1;
   }
-  return false;
+  return std::nullopt;
+}
+
+// Bytes one frame takes where every frame takes the same; 0 for block codings.
+std::uint64_t FrameBytes(const SF_INFO& info) {
+  std::uint64_t sample = 0;
+  switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+      sample = 1;
+      break;
+    case SF_FORMAT_PCM_16:
+      sample = 2;
+      break;
+    case SF_FORMAT_PCM_24:
+      sample = 3;
+      break;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+      sample = 4;
+      break;
+    case SF_FORMAT_DOUBLE:
+      sample = 8;
+      break;
+    default:
+      break;
+  }
+  return sample * static_cast<std::uint64_t>(std::max(info.channels, 0));
+}
+
+// The frames a cut-short file announces: its claimed data length in whole frames, or for a
+// block coding the frames there scaled by how much longer the claim is.
+std::uint64_t AnnouncedFrames(const SF_INFO& info, CutBytes bytes) {
+  // An AIFF sound data chunk counts 8 bytes of offset and block size before the samples.
+  if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF && bytes.claimed >= 8 && bytes.present >= 8) {
+    bytes.claimed -= 8;
+    bytes.present -= 8;
+  }
+  const auto frames = static_cast<std::uint64_t>(std::max<sf_count_t>(info.frames, 0));
+  if (const std::uint64_t frame = FrameBytes(info); frame > 0) return std::max(bytes.claimed / frame, frames);
+  if (bytes.present == 0) return frames;
+  return std::max(
+      frames, static_cast<std::uint64_t>(static_cast<long double>(frames) * bytes.claimed / bytes.present));
 }
 
 // An input opened for reading by libsndfile, closed with it.
@@ -124,7 +184,7 @@ class SoundInput {
   const SF_INFO& Info() const { return info_; }
   const std::string& OpenError() const { return openError_; }
   bool Readable() const {
-    return sound_ != nullptr && info_.channels >= 1 && info_.frames >= 1 && !DataChunkCutShort(sound_);
+    return sound_ != nullptr && info_.channels >= 1 && info_.frames >= 1 && !DataChunkCut(sound_);
   }
 
  private:
@@ -235,6 +295,7 @@ class Quantiser {
     // Full scale itself (+1.0 of a float source, or a 24-bit peak taken to 16 bits) is the
     // largest integer and no loss worth reporting; only a value beyond it is counted.
     if (v > scale_ || v < low_) ++clipped_;
+    // The reader zeroes and counts NaN before this; this keeps a stray one from any cast.
     // Half a step past the largest value already rounds beyond it; the smallest value is even,
     // so its tie rounds onto it.
     if (v >= high_ + 0.5) return static_cast<std::int32_t>(high_);
@@ -393,6 +454,21 @@ void ToMono(double* block, sf_count_t frames, int channels, int channel) {
   }
 }
 
+// Sets the samples that are no number to 0 and counts them; before the resampler, which would
+// spread either over its whole filter length, infinities become full scale and count as clipped.
+void TameSamples(double* samples, std::size_t count, bool resampling, std::uint64_t& notANumber,
+                 std::uint64_t& clipped) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (std::isnan(samples[i])) {
+      samples[i] = 0.0;
+      ++notANumber;
+    } else if (resampling && std::isinf(samples[i])) {
+      samples[i] = samples[i] > 0 ? 1.0 : -1.0;
+      ++clipped;
+    }
+  }
+}
+
 }  // namespace
 
 std::string ImportFailureText(const ImportResult& result) {
@@ -408,6 +484,17 @@ std::uint32_t ImportRateFor(std::uint32_t sourceRate) {
 }
 
 bool ImportCanRead(const std::string& path) { return SoundInput(path).Readable(); }
+
+std::optional<ImportCut> ImportCutShort(const std::string& path) {
+  const SoundInput sound(path);
+  if (sound.Sound() == nullptr || sound.Info().channels < 1 || sound.Info().frames < 1 ||
+      sound.Info().samplerate < 1)
+    return std::nullopt;
+  const std::optional<CutBytes> cut = DataChunkCut(sound.Sound());
+  if (!cut) return std::nullopt;
+  return ImportCut{static_cast<std::uint64_t>(sound.Info().frames), AnnouncedFrames(sound.Info(), *cut),
+                   static_cast<std::uint32_t>(sound.Info().samplerate)};
+}
 
 ImportResult ImportToWav(const std::string& input, const std::string& output, const ImportOptions& options,
                          const ProgressCallback& progress) {
@@ -436,8 +523,12 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   if (info.channels < 1) return Refused(result, "The file has no channels.");
   if (info.samplerate < 1) return Refused(result, "The file gives no sample rate.");
   if (info.frames < 1) return Refused(result, "The file holds no samples.");
-  if (DataChunkCutShort(sound.Sound()))
-    return Refused(result, "The file is cut short: its sound data ends before the length its header gives.");
+  if (const std::optional<CutBytes> cut = DataChunkCut(sound.Sound())) {
+    result.cut = ImportCut{static_cast<std::uint64_t>(info.frames), AnnouncedFrames(info, *cut), source.rate};
+    if (!options.salvage)
+      return Refused(result,
+                     "The file is cut short: its sound data ends before the length its header gives.");
+  }
   if (options.channel >= info.channels)
     return Refused(result, "The file has no channel " + std::to_string(options.channel) + ": it has " +
                                Count(info.channels, "channel") + ", numbered from 0.");
@@ -476,12 +567,15 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   }
 
   std::uint64_t read = 0;
+  std::uint64_t notANumber = 0;
+  std::uint64_t infinities = 0;
   bool stopped = false;
   bool converted = placed;
   while (converted && !writer.Failed() && !writer.TooLong()) {
     const sf_count_t got = sf_readf_double(sound.Sound(), block.data(), blockFrames);
     if (got <= 0) break;
     ToMono(block.data(), got, info.channels, options.channel);
+    TameSamples(block.data(), static_cast<std::size_t>(got), resample, notANumber, infinities);
     if (resampler) {
       converted = resampler->Process(block.data(), static_cast<std::size_t>(got), false, writer);
     } else {
@@ -495,11 +589,21 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   }
   std::string readError;
   if (!stopped && sf_error(sound.Sound()) != SF_ERR_NO_ERROR) readError = Reason(sf_strerror(sound.Sound()));
-  // A FLAC or Ogg file cut short ends its stream early without an error. An MPEG file's length
-  // is only an estimate.
+  // A FLAC or Ogg file cut short ends its stream early, without an error or with the decoder's
+  // (a FLAC frame cut in two loses its sync): either way what came before is whole and can be
+  // salvaged. An MPEG file's length is only an estimate.
   const bool announced = source.frames > 0 && (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG;
-  if (!stopped && readError.empty() && announced && read < source.frames)
-    readError = "it ends before the " + std::to_string(source.frames) + " frames it announces.";
+  const bool readsEnded = !stopped && converted && !writer.Failed() && !writer.TooLong();
+  if (readsEnded && announced && read < source.frames) {
+    if (!result.cut) result.cut = ImportCut{read, source.frames, source.rate};
+    if (options.salvage) {
+      readError.clear();
+    } else if (readError.empty()) {
+      readError = "it ends before the " + std::to_string(source.frames) + " frames it announces.";
+    }
+  }
+  // What was read, not what the header or libsndfile's count says is there.
+  if (result.cut && readsEnded) result.cut->keptFrames = read;
   if (!stopped && readError.empty() && converted && resampler)
     converted = resampler->Process(nullptr, 0, true, writer);
 
@@ -521,7 +625,8 @@ ImportResult ImportToWav(const std::string& input, const std::string& output, co
   result.result = ending.result;
   if (ending.kept) {
     result.samples = writer.Written();
-    result.clipped = writer.Clipped();
+    result.clipped = writer.Clipped() + infinities;
+    result.notANumber = notANumber;
   }
   return result;
 }

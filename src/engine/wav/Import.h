@@ -9,13 +9,20 @@
 // integer of the chosen width, ties to even, with no dither. A value at or beyond full scale
 // becomes the largest or smallest integer and never wraps (a float sample of +1.0 becomes
 // 32767 in 16 bits; only values beyond ±1.0 count as clipped); a value that is no number
-// becomes 0.
+// becomes 0 and is counted too. Before resampling, an infinity becomes full scale and counts as
+// clipped, so that neither spreads over the resampler's filter length.
+//
+// A file cut short (a recorder that crashed, a partial copy: its sound data ends before the
+// length its header gives, or its stream before the frames it announces) is refused unless
+// salvage is asked for; then the whole frames read before the end are imported. Either way the result says
+// how many frames are there and how many the header announced.
 //
 // The output appears whole or not at all (OutputFile), never over the input itself; a stop
 // through the progress callback, a read error part way or a failed write leave no output.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/MessageId.h"
@@ -41,6 +48,18 @@ struct ImportOptions {
   // MinimumSampleRate .. MaximumSampleRate to resample to; 0 to keep the source's rate where
   // the program opens it and resample otherwise (ImportRateFor).
   std::uint32_t rate = 0;
+  // Import the whole frames a file cut short holds instead of refusing it.
+  bool salvage = false;
+};
+
+// A file whose sound data ends before its header says: the whole frames there, and those the
+// header announces (both at the source's rate).
+struct ImportCut {
+  std::uint64_t keptFrames = 0;
+  std::uint64_t announcedFrames = 0;
+  std::uint32_t rate = 0;
+  double KeptSeconds() const { return rate > 0 ? static_cast<double>(keptFrames) / rate : 0.0; }
+  double AnnouncedSeconds() const { return rate > 0 ? static_cast<double>(announcedFrames) / rate : 0.0; }
 };
 
 // What libsndfile found in the input.
@@ -71,7 +90,10 @@ struct ImportResult {
   unsigned bits = 0;    // the output's width, rate and samples, when it was written
   std::uint32_t rate = 0;
   std::uint64_t samples = 0;
-  std::uint64_t clipped = 0;  // samples beyond full scale (a float source above 1.0), clipped
+  std::uint64_t clipped = 0;     // samples beyond full scale (a float source above 1.0), clipped
+  std::uint64_t notANumber = 0;  // NaN samples, written as 0
+  // Set when the file is cut short: refused with it (without salvage) or salvaged.
+  std::optional<ImportCut> cut;
 };
 
 // The text a front end shows for a failed import: the refusal, else the message's text.
@@ -85,6 +107,10 @@ std::uint32_t ImportRateFor(std::uint32_t sourceRate);
 // Whether libsndfile opens `path` as a sound with at least one channel and one frame, and not
 // cut short: the quick question before offering to import a file the WAV opener refused.
 bool ImportCanRead(const std::string& path);
+
+// Whether libsndfile opens `path` and finds it cut short with at least one whole frame there:
+// the question before offering to save what a file the WAV opener refused still holds.
+std::optional<ImportCut> ImportCutShort(const std::string& path);
 
 // Reads `input` and writes `output` as described at the top. progress is called once per
 // block with the input frames read so far and the frames the input announces; false stops.

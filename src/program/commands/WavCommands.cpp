@@ -1,8 +1,10 @@
 #include "program/commands/WavCommands.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "base/FileHandle.h"
@@ -65,12 +67,28 @@ std::string MonoCopyName(const std::string& input) {
   return copy.string();
 }
 
-// Yes to the question: the save dialog, then the import in busy mode with Esc as its stop.
-// The copy's name when it was written whole; nothing after No, a cancelled dialog, Esc or a
-// failure (shown).
-std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, MessageId refusal) {
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
+}
+
+// The question for a recording cut short (a recorder that crashed, a partial copy): the
+// opener's or the import's refusal, what is wrong and how much a copy would keep.
+bool AskSaveCutShortCopy(platform::DesktopPort& desktop, std::string_view refusal, const ImportCut& cut) {
+  const std::string question = std::string(refusal) + "\nThe file ends before its data does: only " +
+                               Seconds(cut.KeptSeconds()) + " s of " + Seconds(cut.AnnouncedSeconds()) +
+                               " s are there.\nSave what is there as a mono WAV copy?";
+  return desktop.ShowMessage(question, platform::MessageIcon::Question, platform::MessageButtons::YesNo,
+                             platform::MessageAnswer::Yes) == platform::MessageAnswer::Yes;
+}
+
+// After Yes to the question: the save dialog, then the import in busy mode with Esc as its
+// stop. The copy's name when it was written whole; nothing after a cancelled dialog, Esc or a
+// failure (shown). A file whose end only the reading finds (a FLAC or Ogg stream cut short) is
+// then offered as one cut short, into the copy already named.
+std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, ImportOptions options) {
   platform::DesktopPort& desktop = app.ports.desktop;
-  if (!AskConvertToMonoCopy(desktop, refusal)) return std::nullopt;
   // Asking before replacing: the offered name may be another recording of the user's.
   FileDialogRequest request = SaveRequest("Save mono WAV copy", {WavFileFilter, AllFilesFilter}, "WAV", true);
   request.initialName = MonoCopyName(input);
@@ -84,16 +102,25 @@ std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, Me
 
   // Opening happens outside busy mode except when a busy command opens what it made; that
   // command ends busy mode itself.
-  const bool enterBusy = !app.Has(Busy);
-  if (enterBusy) SetBusy(app, true);
-  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
-  ImportResult imported;
-  {
-    // No recording is open, so the cursor line has nothing to show.
-    ProgressPacer pacer(app, false);
-    imported = ImportToWav(input, *copy, {}, pacer.Callback());
+  const auto import = [&] {
+    const bool enterBusy = !app.Has(Busy);
+    if (enterBusy) SetBusy(app, true);
+    app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+    ImportResult result;
+    {
+      // No recording is open, so the cursor line has nothing to show.
+      ProgressPacer pacer(app, false);
+      result = ImportToWav(input, *copy, options, pacer.Callback());
+    }
+    if (enterBusy) SetBusy(app, false);
+    return result;
+  };
+  ImportResult imported = import();
+  if (imported.result == LongOperationResult::Failed && imported.cut && !options.salvage) {
+    if (!AskSaveCutShortCopy(desktop, ImportFailureText(imported), *imported.cut)) return std::nullopt;
+    options.salvage = true;
+    imported = import();
   }
-  if (enterBusy) SetBusy(app, false);
   if (imported.result == LongOperationResult::Failed) ShowErrorText(desktop, ImportFailureText(imported));
   if (imported.result != LongOperationResult::Done) return std::nullopt;
   return copy;
@@ -109,12 +136,21 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
     // A file that did not even open changes nothing; a refused one was opened and closed.
     if (opened.message != MessageId::InvalidFileHandle) Clear(app, WavOpen);
     // The opener's rules stay as they are; a file it refuses for its contents that libsndfile
-    // reads can become a copy it accepts.
-    if (!offerImport || opened.message == MessageId::InvalidFileHandle || !ImportCanRead(name)) {
+    // reads can become a copy it accepts, and one cut short a copy of what it still holds.
+    const bool convertible = offerImport && opened.message != MessageId::InvalidFileHandle;
+    const bool readable = convertible && ImportCanRead(name);
+    const std::optional<ImportCut> cut =
+        convertible && !readable ? ImportCutShort(name) : std::optional<ImportCut>();
+    if (!readable && !cut) {
       ShowErrorMessage(desktop, opened.message);
       return;
     }
-    if (const std::optional<std::string> copy = ImportMonoCopy(app, name, opened.message))
+    ImportOptions options;
+    options.salvage = cut.has_value();
+    if (cut ? !AskSaveCutShortCopy(desktop, MessageText(opened.message), *cut)
+            : !AskConvertToMonoCopy(desktop, opened.message))
+      return;
+    if (const std::optional<std::string> copy = ImportMonoCopy(app, name, options))
       OpenFile(app, *copy, false);
     return;
   }

@@ -17,7 +17,9 @@ struct App;
 // that did not open) and ImportCanRead says yes, the message box adds "Convert to a mono WAV
 // copy?": Yes asks where to save the copy (offering the name's stem and ".wav" beside it, or
 // "-mono.wav" when that is the file itself), imports it in busy mode (Esc stops, leaving
-// nothing) and opens the copy; No writes nothing. When the
+// nothing) and opens the copy; No writes nothing. A file cut short (ImportCutShort) is asked
+// about instead with how many seconds of how many are there, and Yes saves those; so is one
+// whose stream ends early (a FLAC cut short) after the save dialog, when the import finds it. When the
 // open file moves the cursor past the end of the new data, cursor, range, noise profile and
 // the view's position start again from 0. With a SAS open, a SAS that fits sets WavSasMatch;
 // otherwise "WAV and SAS files does not fit.\nContinue?" asks, and No closes the file again.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -293,6 +294,50 @@ TEST(ImportCanReadTest, AnswersNoForFilesWithoutSound) {
   EXPECT_FALSE(ImportCanRead(CutInHalf(dir, "cut.wav", Wav16)));
   EXPECT_FALSE(ImportCanRead(WriteFile(dir.File("text.wav"), "RIFF and some words")));
   EXPECT_FALSE(ImportCanRead(dir.Path().string()));
+}
+
+// A WAV cut in the middle of a sample: refused, saying what is there and what was announced;
+// salvaged, exactly the whole samples that are there. NaN samples become 0 and are counted.
+TEST(ImportSalvageTest, KeepsTheWholeSamplesThatAreThereAndCountsNaN) {
+  TempDir dir;
+  std::vector<std::int32_t> stored(120000);
+  for (std::size_t i = 0; i < stored.size(); ++i)
+    stored[i] = static_cast<std::int32_t>(i * 7 % 20000) - 10000;
+  const std::string whole = CanonicalWav(Format(2, 40000), Samples(2, stored));
+  const std::string cut = WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1));
+  const std::string output = dir.File("out.wav");
+  const ImportResult refused = ImportToWav(cut, output, {}, {});
+  EXPECT_EQ(refused.result, LongOperationResult::Failed);
+  ASSERT_TRUE(refused.cut);
+  EXPECT_EQ(std::pair(refused.cut->keptFrames, refused.cut->announcedFrames), std::pair(93800ul, 120000ul));
+  EXPECT_EQ(ImportCutShort(cut)->announcedFrames, 120000u);
+  EXPECT_FALSE(ImportCutShort(WriteFile(dir.File("whole.wav"), whole)));
+
+  ImportOptions salvage;
+  salvage.salvage = true;
+  const ImportResult kept = ImportToWav(cut, output, salvage, {});
+  ASSERT_EQ(kept.result, LongOperationResult::Done) << ImportFailureText(kept);
+  ASSERT_TRUE(kept.cut);
+  EXPECT_EQ(std::pair(kept.cut->KeptSeconds(), kept.cut->AnnouncedSeconds()), std::pair(2.345, 3.0));
+  EXPECT_EQ(ReadImportedWav(output).samples,
+            std::vector<std::int32_t>(stored.begin(), stored.begin() + 93800));
+
+  const float nan = std::nanf("");
+  const ImportResult nans = ImportToWav(WriteFloatSound(dir.File("nan.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT,
+                                                        1, 44100, {0.5f, nan, -nan, 0.25f}),
+                                        output, {}, {});
+  EXPECT_EQ(std::pair(nans.notANumber, nans.clipped), std::pair(2ul, 0ul));
+  EXPECT_EQ(ReadImportedWav(output).samples, (std::vector<std::int32_t>{4194304, 0, 0, 2097152}));
+  // Resampled, neither spreads over the filter's length: one infinity is one clipped sample
+  // (and its ringing), not hundreds.
+  std::vector<float> held(2000, 0.9f);
+  held[1000] = std::numeric_limits<float>::infinity();
+  held[1500] = nan;
+  const ImportResult resampled =
+      ImportToWav(WriteFloatSound(dir.File("inf.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100, held),
+                  output, Options(ImportMix, 24, 48000), {});
+  EXPECT_EQ(resampled.notANumber, 1u);
+  EXPECT_TRUE(resampled.clipped >= 1 && resampled.clipped <= 4) << resampled.clipped;
 }
 
 TEST(ImportStopTest, AStopLeavesTheOldOutputAndReportsTheFrames) {

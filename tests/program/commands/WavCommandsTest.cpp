@@ -124,6 +124,39 @@ TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
   EXPECT_FALSE(app.Has(Busy));
 }
 
+// A recording cut short: the question says how much is there, and Yes saves and opens that.
+TEST_F(WavCommandsTest, ACutShortRecordingCanBeSavedAsACopy) {
+  const std::string whole = CanonicalWav(Format(2, 40000), Samples(2, std::vector<std::int32_t>(120000, 9)));
+  const std::string cut = WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1));
+  fake.desktop.answers.push_back(MessageAnswer::Yes);
+  fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
+  OpenDocumentByName(app, cut);
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(Fields(LastMessage()),
+            std::tuple(std::string(MessageText(MessageId::RiffBiggerThanFileSize)) +
+                           "\nThe file ends before its data does: only 2.345 s of 3.000 s are there.\n"
+                           "Save what is there as a mono WAV copy?",
+                       MessageIcon::Question, MessageButtons::YesNo));
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path, app.wav.sampleCount),
+            std::tuple(true, dir.File("copy.wav"), 93800u));
+}
+
+// A FLAC cut short shows only when read: the import's refusal becomes the same offer.
+TEST_F(WavCommandsTest, AStreamCutShortIsOfferedWhenItsReadingEnds) {
+  const std::string bytes = ReadFile(WriteSound(dir.File("whole.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1,
+                                                44100, 16, Sine16(440, 44100, 3)));
+  const std::string cut = WriteFile(dir.File("cut.flac"), bytes.substr(0, bytes.size() / 2));
+  fake.desktop.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+  fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
+  OpenDocumentByName(app, cut);
+  ASSERT_EQ(fake.desktop.messages.size(), 2u);
+  EXPECT_TRUE(LastMessage().text.starts_with("The file could not be read past frame ")) << fake.desktop.messages[0].text << "/" << LastMessage().text;
+  EXPECT_TRUE(
+      LastMessage().text.ends_with(" s of 3.000 s are there.\nSave what is there as a mono WAV copy?"))
+      << LastMessage().text;
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path), std::tuple(true, dir.File("copy.wav")));
+}
+
 // No, a cancelled save dialog and Esc during the conversion all leave no WAV open and nothing
 // written beside the file.
 TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
