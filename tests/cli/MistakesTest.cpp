@@ -233,8 +233,7 @@ TEST_F(MistakesTest, AFailedWriteToStandardOutputFailsTheRun) {
                                             {"info", sas},
                                             {"spectrum", wav, "--at", "100"},
                                             {"notes", wav, "--at", "100"},
-                                            {"report", wav, sas, wav, "--json"},
-                                            {"repair", wav, sas}}) {
+                                            {"report", wav, sas, wav, "--json"}}) {
     for (const bool atFlush : {false, true}) {
       FullBuffer buffer(atFlush);
       std::ostream out(&buffer);
