@@ -28,6 +28,13 @@ enum class MessageKind {
   FilesDropped,  // files
   WaveOutDone,   // an output buffer came back: device, buffer, deviceFailed
   WaveInData,    // an input buffer is full: device, buffer, bytes, deviceFailed
+  // The program is being ended from outside (SIGTERM, SIGHUP or SIGINT, the session manager's
+  // quit at a logout or shutdown): it keeps the user's work as WAV File / Exit does and ends,
+  // whatever it is doing. Sent to the WAV window once no modal window is up.
+  Quit,
+  // The session is about to end (the session manager asks the program to save): pending edits
+  // are written back now; a Quit may follow, or the logout may be cancelled.
+  SaveSession,
 };
 
 enum class ScrollBar { Horizontal, Vertical, SasUpper, SasLower };

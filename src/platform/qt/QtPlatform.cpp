@@ -10,6 +10,7 @@
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtImages.h"
+#include "platform/qt/QtSessionEnd.h"
 #include "platform/qt/QtTextRenderer.h"
 #include "platform/qt/QtWindows.h"
 
@@ -22,7 +23,8 @@ QtPlatform::QtPlatform()
       dialogs_(std::make_unique<QtDialogs>(*windows_)),
       desktop_(std::make_unique<QtDesktop>()),
       audio_(std::make_unique<PortAudioDevices>()),
-      ports_(std::make_unique<Platform>(Platform{*windows_, *text_, *dialogs_, *desktop_, *audio_, *this})) {
+      ports_(std::make_unique<Platform>(Platform{*windows_, *text_, *dialogs_, *desktop_, *audio_, *this})),
+      sessionEnd_(std::make_unique<QtSessionEnd>(*router_)) {
   // Finished sound buffers reach the core's window procedure like any input message.
   audio_->SetDelivery(
       [router = router_.get()](int view, const Message& message) { router->Send(view, message); });
@@ -33,6 +35,7 @@ QtPlatform::QtPlatform()
 
 QtPlatform::~QtPlatform() {
   router_->SetSink(nullptr);
+  sessionEnd_.reset();
   windows_.reset();
 }
 

@@ -12,6 +12,7 @@ class MessageRouter;
 class PortAudioDevices;
 class QtDesktop;
 class QtDialogs;
+class QtSessionEnd;
 class QtTextRenderer;
 class QtWindows;
 
@@ -45,6 +46,7 @@ class QtPlatform final : public MessagePump {
   std::unique_ptr<QtDesktop> desktop_;
   std::unique_ptr<PortAudioDevices> audio_;
   std::unique_ptr<Platform> ports_;
+  std::unique_ptr<QtSessionEnd> sessionEnd_;
   bool quitPosted_ = false;
   bool running_ = false;
   int exitCode_ = 0;

@@ -66,7 +66,7 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
   const SasHeader headerAtStart = sas.header;
   const std::vector<TimeLink> linksAtStart = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false);
+  const MessageId refused = change.Begin(sas, false, app.sasLockWait);
   const FileOperationEnd end =
       refused == MessageId::None ? operation(collector.Sink()) : FileOperationEnd::Failed;
   const bool done = end == FileOperationEnd::Done && change.Commit();

@@ -46,7 +46,7 @@ bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& fram
   const SasHeader headerNow = sas.header;
   const std::vector<TimeLink> linksNow = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false);
+  const MessageId refused = change.Begin(sas, false, app.sasLockWait);
   bool done = refused == MessageId::None && SasWriteFrames(sas, frames);
   if (done) {
     sas.links = links;

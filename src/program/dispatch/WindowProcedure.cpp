@@ -22,19 +22,42 @@ using platform::MessageKind;
 
 constexpr std::size_t MaxPathLength = 259;
 
-void Close(App& app, int view) {
-  platform::WindowPort& windows = app.ports.windows;
-  if (view != WavView) {
-    windows.Show(view, platform::ShowCommand::Hide);
-    return;
-  }
-  if ((app.flags & Busy) || MouseDragHeld(app)) return;
+// The end of the program: the window layout saved, the SAS page's edits written back, the
+// devices and files closed, the WAV window destroyed (its Destroy message ends the loop).
+void EndProgram(App& app) {
+  if (app.programEnded) return;
+  app.programEnded = true;
   SaveWindowLayout(app.files.settingsFile, app.layout);
   if (app.flags & SasOpen) SasWriteBack(app);
   CloseAudio(app);
   app.wav.file.Close();
   app.sas.file.Close();
-  windows.Destroy(WavView);
+  app.ports.windows.Destroy(WavView);
+}
+
+void Close(App& app, int view) {
+  if (view != WavView) {
+    app.ports.windows.Show(view, platform::ShowCommand::Hide);
+    return;
+  }
+  if ((app.flags & Busy) || MouseDragHeld(app)) return;
+  EndProgram(app);
+}
+
+// A quit from outside is not refused. A held drag ends and its stroke stays on the page, to be
+// written back; a running operation is stopped (its file as it was before it). The program
+// ends as Exit ends it once control is back at the message loop (WindowProcedure), so that
+// nothing a command is in the middle of outlives the files it works on.
+void Quit(App& app) {
+  app.quitRequested = true;
+  app.flags |= AbortRequested;
+  if (MouseDragHeld(app)) EndMouseDrag(app);
+}
+
+// Before a logout: the page's edits go to the file now. Not in the middle of an operation (it
+// works on a copy of its own, which lands whole or not at all) nor under a drag.
+void SaveSession(App& app) {
+  if ((app.flags & SasOpen) && !(app.flags & Busy) && !MouseDragHeld(app)) SasWriteBack(app);
 }
 
 void Size(App& app, int view, const Message& message) {
@@ -57,10 +80,7 @@ void Drop(App& app, const Message& message) {
   OpenDocumentByName(app, message.files.front());
 }
 
-}  // namespace
-
-std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
-  if (view < 0 || view >= ViewCount) return 0;
+std::intptr_t Dispatch(App& app, int view, const Message& message) {
   platform::WindowPort& windows = app.ports.windows;
   const bool busy = (app.flags & Busy) != 0;
   // While a drag is held, nothing may write back, read again or move the SAS page it edits (or
@@ -84,6 +104,12 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
       return 0;
     case MessageKind::Close:
       Close(app, view);
+      return 0;
+    case MessageKind::Quit:
+      Quit(app);
+      return 0;
+    case MessageKind::SaveSession:
+      SaveSession(app);
       return 0;
     case MessageKind::KeyDown:
       HandleKey(app, view, message.key);
@@ -126,6 +152,17 @@ std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
       return 0;
   }
   return 0;
+}
+
+}  // namespace
+
+std::intptr_t WindowProcedure(App& app, int view, const Message& message) {
+  if (view < 0 || view >= ViewCount) return 0;
+  ++app.dispatchDepth;
+  const std::intptr_t result = Dispatch(app, view, message);
+  --app.dispatchDepth;
+  if (app.quitRequested && app.dispatchDepth == 0 && !(app.flags & Busy)) EndProgram(app);
+  return result;
 }
 
 void SendCommand(App& app, int view, int command) {

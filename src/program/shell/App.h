@@ -61,6 +61,11 @@ struct App : Configuration, OpenDocuments, WindowStates, Devices, DialogMemory {
   std::uint32_t redraw = 0;  // RedrawRequest bits
   CommandTable commands;
   WarningSwitch warnings;
+  // A quit from outside (platform::MessageKind::Quit) waits for the outermost message to be
+  // handled and for busy mode to end; the program ends once (programEnded).
+  bool quitRequested = false;
+  bool programEnded = false;
+  int dispatchDepth = 0;  // window procedure calls in progress, the nested ones counted
 };
 
 // Where the temporary render `name` goes: in app.renderFolder, which is chosen (ChooseRenderFolder)

@@ -3,6 +3,7 @@
 // and the corrected temporary render. Plain state; the commands open, change and close it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -14,6 +15,7 @@
 #include "engine/processing/CorrectionReport.h"
 #include "engine/processing/NoiseProfile.h"
 #include "engine/processing/PulseShape.h"
+#include "engine/sas/SasChange.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRecords.h"
 #include "engine/wav/WavDocument.h"
@@ -54,6 +56,9 @@ struct OpenDocuments {
   SasUndoJournal undo;
   // Whether this read-only SAS already said so: the message comes once per document.
   bool sasReadOnlyShown = false;
+  // How long a write-back or an operation waits while another program (vocara-cli) is changing
+  // the SAS file, the hourglass showing, before it says so and leaves the file to it.
+  std::chrono::milliseconds sasLockWait = SasLockWait;
   // How in tune the last Correct or Play Corrected came out, note by note; the SAS window marks
   // the achieved pitches while correctionReportShown is set (a whole measurement of the open
   // SAS). Cleared with the SAS.

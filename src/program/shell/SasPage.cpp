@@ -41,7 +41,21 @@ void SasWriteBack(App& app) {
     Clear(app, SasPageDirty);
     return;
   }
-  if (SasWriteRecords(app.sas, app.settings)) {
+  // The lock is taken here first (the write takes it again on the same file at once), so that a
+  // file another program is changing says so rather than looking like a write that failed. An
+  // operation's private copy is no one else's to lock.
+  SasDocument& sas = app.sas;
+  if (!sas.privateCopy) {
+    const MessageId refused = SasLockForChange(sas, false, app.sasLockWait);
+    if (refused != MessageId::None) {
+      ShowErrorMessage(app.ports.desktop,
+                       refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
+      return;
+    }
+  }
+  const bool written = SasWriteRecords(sas, app.settings);
+  if (!sas.privateCopy) SasUnlock(sas);
+  if (written) {
     Clear(app, SasPageDirty);
   } else {
     ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);

@@ -27,7 +27,8 @@ void SasReadPage(App& app);
 // When SasPageDirty is set: header (with the Bar Ruler, Edit SAS and Apply Correction fields of
 // its settings copy taken from the live settings), page and links go back to the file, which
 // ends behind the links; SasPageDirty is cleared. A failed write is reported and leaves
-// SasPageDirty set, so the edits are not taken for saved.
+// SasPageDirty set, so the edits are not taken for saved; so does a file another program kept
+// locked for app.sasLockWait, with the message that says so (MessageId::SasBusy).
 void SasWriteBack(App& app);
 
 }  // namespace vocara

@@ -1,6 +1,7 @@
 // The real program on the Qt adapters without a display: start-up builds the four windows
 // as the user sees them, and closing the WAV window ends the message loop.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QAction>
 #include <QImage>
@@ -10,6 +11,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -22,7 +25,10 @@
 #include "platform/qt/QtWindows.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
+#include "support/ChildProcess.h"
+#include "support/SasFiles.h"
 
 namespace vocara::platform::qt::test {
 namespace {
@@ -53,6 +59,11 @@ void Flatten(const QMenu* menu, const std::string& indent, std::vector<std::stri
       }
     }
   }
+}
+
+std::string WriteTake(const std::string& path) {
+  return vocara::test::WriteSasFile(path, vocara::test::SasHeaderFor(100, 48000, 0, 20),
+                                    std::vector<SasFrame>(20), vocara::test::EndLinks(2000));
 }
 
 class ProgramSmokeTest : public ::testing::Test, protected QtProgram {
@@ -167,6 +178,33 @@ TEST_F(ProgramSmokeTest, ClosingAnotherWindowOnlyHidesIt) {
   ASSERT_NE(Window(3), nullptr);
   EXPECT_FALSE(Window(3)->isVisible());
   EXPECT_TRUE(Window(0)->isVisible());
+}
+
+// SIGTERM (kill, a shutdown) writes the page's edits back and ends the loop with 0, as Exit does.
+TEST_F(ProgramSmokeTest, SigtermWritesThePageBackAndEndsWithCodeZero) {
+  const std::string sas = WriteTake(dir.File("take.sas"));
+  ASSERT_TRUE(ProgramStart(app, sas) && app.Has(SasOpen));
+  app.sas.page[5].targetAmplitude = 77;  // what a freehand stroke leaves on the page
+  app.flags |= SasPageDirty;
+  ASSERT_EQ(std::raise(SIGTERM), 0);
+  EXPECT_EQ(qt.Run(), 0);
+  EXPECT_EQ(vocara::test::ReadSasFrames(sas)[5].targetAmplitude, 77);
+}
+
+// The real program without a display, started on a take and sent SIGTERM, exits 0 at once.
+TEST(ProgramProcessTest, SigtermEndsTheProgramWithCodeZero) {
+  vocara::test::TempDir dir;
+  const std::string settings = dir.File("vocara.INI");
+  ::setenv("VOCARA_SETTINGS", settings.c_str(), 1);
+  const int pid = vocara::test::StartProcess(VOCARA_PATH, {WriteTake(dir.File("take.sas"))});
+  ::unsetenv("VOCARA_SETTINGS");
+  // The settings file is written after the handlers are set.
+  const bool started = WaitFor([&] { return std::filesystem::exists(settings); }, 10000);
+  ASSERT_EQ(::kill(pid, started ? SIGTERM : SIGKILL), 0);
+  const auto sent = std::chrono::steady_clock::now();
+  const int status = vocara::test::WaitForProcess(pid);
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+  EXPECT_TRUE(started && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

@@ -184,5 +184,45 @@ TEST_F(HeldDragTest, AResizeUnderAHeldDragEndsItAsOneUndoAction) {
   EXPECT_EQ(ReadFile(path), before);
 }
 
+// A quit from outside (SIGTERM, SIGHUP, the session's end) is not refused as Exit is: the held
+// drag ends and is written back with the page, and the program ends.
+TEST_F(HeldDragTest, AQuitFromOutsideEndsTheDragKeepsItsStrokeAndEnds) {
+  const std::string path = OpenFittingSas();
+  const std::vector<SasFrame> before = ReadSasFrames(path);
+  Command(SasView, 132);  // Freehand
+  Mouse(MessageKind::LeftDown, {100, UpperRow});
+  Mouse(MessageKind::MouseMove, {110, 120});
+  Mouse(MessageKind::LeftUp, {110, 120});
+  sink.Dispatch(WavView, Msg(MessageKind::SaveSession));  // written back, the program going on
+  const bool saved = ReadSasFrames(path)[105] != before[105] && !fake.pump.quitCode;
+  Mouse(MessageKind::LeftDown, {140, UpperRow});
+  Mouse(MessageKind::MouseMove, {150, 120});        // held
+  sink.Dispatch(WavView, Msg(MessageKind::Close));  // Exit waits for the release
+  const bool refused = !fake.pump.quitCode;
+  sink.Dispatch(WavView, Msg(MessageKind::Quit));
+  EXPECT_TRUE(saved && refused && ReadSasFrames(path)[145] != before[145]);
+  EXPECT_EQ(std::tuple(fake.pump.quitCode, fake.windows.views[WavView].destroyed, MouseDragHeld(app)),
+            std::tuple(std::optional<int>(0), true, false));
+}
+
+// A quit while an operation runs stops it and ends the program once the command has returned,
+// the stroke drawn before it in the file.
+TEST_F(HeldDragTest, AQuitStopsARunningOperationAndEndsOnceItReturned) {
+  const std::string path = OpenFittingSas();
+  const std::vector<SasFrame> before = ReadSasFrames(path);
+  Command(SasView, 132);
+  Mouse(MessageKind::LeftDown, {FirstDragged, UpperRow});
+  Mouse(MessageKind::MouseMove, {LastDragged, 120});
+  Mouse(MessageKind::LeftUp, {LastDragged, 120});
+  fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
+  fake.pump.onPump = [&] {
+    sink.Dispatch(WavView, Msg(MessageKind::Quit));
+    EXPECT_FALSE(fake.pump.quitCode) << "ended under the operation";
+  };
+  OkNextDialog();
+  Command(SasView, Id(CommandId::SnapToScale));  // the whole file
+  EXPECT_TRUE(fake.pump.pumped > 0 && fake.pump.quitCode == 0 && ReadSasFrames(path)[130] != before[130]);
+}
+
 }  // namespace
 }  // namespace vocara::test

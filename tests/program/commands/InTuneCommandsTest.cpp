@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/FileHandle.h"
+#include "base/MessageId.h"
 #include "engine/sas/SasBuild.h"
 #include "engine/wav/WavDocument.h"
 #include "platform/Keys.h"
@@ -258,6 +260,23 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   SasWriteBack(app);
   EXPECT_NE(ReadFile(sasPath), original);
   EXPECT_EQ(app.undo.undo.size(), 1u);
+}
+
+// While vocara-cli holds the SAS's lock, an operation and the write-back before Snap to Scale say
+// so as the command line does, and the file and the page's edits stay as they were.
+TEST_F(InTuneMenuTest, ASasLockedByAnotherProgramSaysSoAndKeepsThePagesEdits) {
+  OpenBoth();
+  app.sasLockWait = std::chrono::milliseconds(30);
+  const std::string original = ReadFile(sasPath);
+  FileHandle holder = FileHandle::OpenForReading(sasPath);
+  ASSERT_TRUE(holder.Lock(std::chrono::milliseconds(0)));
+  Command(SasView, Id(CommandId::TimeCorrectDisable));
+  app.sas.page[2].targetAmplitude = 7;  // drawn, not yet written back
+  app.flags |= SasPageDirty;
+  OkNextDialog();
+  Command(SasView, Id(CommandId::SnapToScale));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>(2, std::string(MessageText(MessageId::SasBusy))));
+  EXPECT_TRUE(ReadFile(sasPath) == original && app.Has(SasPageDirty) && app.sas.page[2].targetAmplitude == 7);
 }
 
 TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
