@@ -46,6 +46,13 @@ void SasOpenFile(App& app, const std::string& path) {
     if (refused != MessageId::InvalidFileHandle) Clear(app, SasOpen);
     return;
   }
+  // A journal of an unfinished change that was not written for this file was kept aside, not
+  // applied: the user hears where it went.
+  if (!app.sas.setAsideJournal.empty())
+    desktop.ShowMessage("A journal of unfinished changes beside this file was not written for it and was not "
+                        "applied. It was set aside as " +
+                            app.sas.setAsideJournal,
+                        platform::MessageIcon::Warning, platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
   // Opening a SAS restores the settings it was built with; a declined file gives them back.
   const GeneralSettings before = app.settings;
   app.settings = app.sas.header.settings;
