@@ -1,5 +1,6 @@
 #include "platform/qt/QtSessionEnd.h"
 
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,6 +65,12 @@ QtSessionEnd::QtSessionEnd(MessageRouter& router) : router_(router) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i) sigaction(EndingSignals[i], &action, &previous_[i]);
+    // A starter that held these signals back (one sent while the program was starting) hands
+    // them over now: they are ours to answer.
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int signal : EndingSignals) sigaddset(&ending, signal);
+    pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
   }
   // At a logout the session manager first asks for the user's work to be saved; the logout may
   // still be cancelled, so the program goes on. Its quit then arrives as a signal or as Qt's own
