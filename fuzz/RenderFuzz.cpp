@@ -4,10 +4,10 @@
 // and by the formant-keeping render, with time correction on and off and over a range taken from
 // the input; then the rendering is reported on and the take's notes listed.
 //
-// Input: byte 0 the options (bit 0 time correction, bit 1 a range, bits 2-3 the sample width),
-// bytes 1-2 the frame length (16 + n % 1024), 3-4 the recording's length in samples (n % 8192),
-// 5 the tone's pitch, 6-9 an inner time link (source and target offsets), 10-13 the range; the
-// rest are the frames, 16 bytes each, as the file holds them (at most 512).
+// Input: byte 0 the options (bit 0 time correction, bit 1 a range, bits 2-3 the sample width,
+// bits 4-5 the rate: 48000, 22050 or 96000 Hz), bytes 1-2 the frame length (16 + n % 2048), 3-4 the
+// recording's length in samples (n % 8192), 5 the tone's pitch, 6-9 an inner time link (source and target
+// offsets), 10-13 the range; the rest are the frames, 16 bytes each, as the file holds them (at most 512).
 //
 // Both renders walk the same timeline, so they must end alike and be as long as the walk says;
 // the resampling render's output must be accepted as its own rendering by the report. Renders
@@ -40,7 +40,6 @@ constexpr std::uint32_t MaxFrames = 512;
 constexpr std::uint64_t MaxRenderedSamples = 1 << 17;
 // The report analyses the rendering frame by frame, which costs far more than rendering it.
 constexpr std::uint64_t MaxReportedSamples = 1 << 14;
-constexpr std::uint32_t Rate = 48000;
 
 void Require(bool condition) {
   if (!condition) std::abort();
@@ -53,12 +52,12 @@ std::uint32_t Word(const std::uint8_t* p, unsigned bytes) {
 }
 
 // A tone with two overtones, so that the epochs have a waveform to follow.
-std::string Recording(unsigned blockAlign, std::uint32_t samples, double hz) {
-  WavHeader header = WavHeader::MonoPcm(Rate, blockAlign, samples * blockAlign);
+std::string Recording(std::uint32_t rate, unsigned blockAlign, std::uint32_t samples, double hz) {
+  WavHeader header = WavHeader::MonoPcm(rate, blockAlign, samples * blockAlign);
   const auto head = header.Serialise();
   std::string bytes(head.begin(), head.end());
   for (std::uint32_t i = 0; i < samples; ++i) {
-    const double phase = 2.0 * std::numbers::pi * hz * i / Rate;
+    const double phase = 2.0 * std::numbers::pi * hz * i / rate;
     const double v = 0.5 * std::sin(phase) + 0.2 * std::sin(2 * phase) + 0.1 * std::sin(3 * phase);
     const auto bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * 0x7FFFFFFF)));
     for (unsigned b = 4 - blockAlign; b < 4; ++b) bytes.push_back(static_cast<char>(bits >> (8 * b)));
@@ -90,10 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < HeadBytes) return 0;
 
   const std::uint8_t options = data[0];
-  const std::uint32_t frameLength = 16 + Word(data + 1, 2) % 1024;
+  const std::uint32_t frameLength = 16 + Word(data + 1, 2) % 2048;
   const std::uint32_t samples = Word(data + 3, 2) % 8192;
-  const unsigned blockAlign = 2 + (options >> 2) % 3;
-  const std::string recording = Recording(blockAlign, samples, 55.0 * std::exp2(data[5] / 48.0));
+  const unsigned blockAlign = 2 + (options >> 2) % 4 % 3;
+  const std::uint32_t rate = (options >> 4) % 4 == 1 ? 22050 : (options >> 4) % 4 == 2 ? 96000 : 48000;
+  const std::string recording = Recording(rate, blockAlign, samples, 55.0 * std::exp2(data[5] / 48.0));
   wavFile.Fill(recording.data(), recording.size());
 
   const auto frameCount =
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   header.frameCount = frameCount;
   header.linkCount = static_cast<std::uint32_t>(links.size());
   header.frameLength = frameLength;
-  header.sampleRate = Rate;
+  header.sampleRate = rate;
   const auto head = header.Serialise();
   std::string sasBytes(head.begin(), head.end());
   sasBytes.append(reinterpret_cast<const char*>(data + HeadBytes), std::size_t{frameCount} * 16);
