@@ -35,7 +35,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 15
 FUZZ_RUNS ?= 10000000
 FUZZ_TIMEOUT ?= 10
-FUZZ_TARGETS = wav_open sas_open settings_file import midi_read cli
+FUZZ_TARGETS = wav_open sas_open settings_file import midi_read cli render
 fuzz: FUZZ_LIMIT = -max_total_time=$(FUZZ_SECONDS)
 fuzz-long: FUZZ_LIMIT = -runs=$(FUZZ_RUNS)
 fuzz fuzz-long: deps

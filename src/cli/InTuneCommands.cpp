@@ -490,6 +490,13 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     err << "vocara-cli: could not read " << parsed.names[2] << '\n';
     return ExitFailure;
   }
+  // A file of the right length may still be anything (noise, another take, the rendering
+  // reversed): its pitch must follow the targets or the take where both have one.
+  if (const std::string doubt = RenderingDoubt(report, parsed.names[2], parsed.names[0]); !doubt.empty()) {
+    err << "vocara-cli: " << parsed.names[2] << " is not the corrected rendering of " << parsed.names[0]
+        << "\nvocara-cli: " << doubt << '\n';
+    return ExitFailure;
+  }
   out << (parsed.Flag("--json") ? ReportJson(report) : ReportText(report));
   return ExitSuccess;
 }

@@ -169,6 +169,45 @@ TEST_F(InTuneCommandsTest, ReportRefusesAFileThatIsNotTheRendering) {
   ASSERT_EQ(Run({"report", wav, sas, corrected, "--range", "1000:30000"}), cli::ExitSuccess) << err.str();
 }
 
+// A file of the rendering's length that is not one (noise, the rendering played backwards) is
+// refused, naming it; every genuine rendering (either render, time correction on or off, a range)
+// is reported.
+TEST_F(InTuneCommandsTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLength) {
+  const std::string sas = Sing({{57, 20, 0.7}, {60, -30, 0.7}, {64, 25, 0.7}, {69, -35, 0.7}});
+  ASSERT_EQ(Run({"snap", sas, "--key", "A", "--scale", "custom:0,3,7"}), cli::ExitSuccess) << err.str();
+  const std::string corrected = dir.File("out.wav");
+  for (const char* formants : {"shift", "keep"}) {
+    for (const char* timeCorrection : {"on", "off"}) {
+      ASSERT_EQ(
+          Run({"correct", wav, sas, corrected, "--formants", formants, "--time-correction", timeCorrection}),
+          cli::ExitSuccess);
+      EXPECT_EQ(Run({"report", wav, sas, corrected, "--time-correction", timeCorrection}), cli::ExitSuccess)
+          << formants << timeCorrection << err.str();
+    }
+  }
+  ASSERT_EQ(Run({"correct", wav, sas, corrected, "--range", "20000:110000"}), cli::ExitSuccess);
+  EXPECT_EQ(Run({"report", wav, sas, corrected, "--range", "20000:110000"}), cli::ExitSuccess) << err.str();
+
+  ASSERT_EQ(Run({"correct", wav, sas, corrected}), cli::ExitSuccess);
+  const std::string rendering = ReadFile(corrected);
+  std::string backwards = rendering.substr(0, 44);
+  for (std::size_t i = rendering.size(); i >= 46; i -= 2) backwards += rendering.substr(i - 2, 2);
+  std::vector<std::int32_t> noise((rendering.size() - 44) / 2);
+  std::uint32_t state = 12345;
+  for (std::int32_t& v : noise)
+    v = static_cast<std::int32_t>((state = state * 1664525 + 1013904223) >> 17) - 16384;
+  for (const std::string& bytes : {backwards, CanonicalWav(Format(2), Samples(2, noise))}) {
+    WriteFile(corrected, bytes);
+    EXPECT_EQ(Run({"report", wav, sas, corrected}), cli::ExitFailure);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str().substr(0, err.str().find('\n') + 1),
+              "vocara-cli: " + corrected + " is not the corrected rendering of " + wav + "\n");
+    EXPECT_NE(err.str().find("\nvocara-cli: " + corrected + ": its pitch follows the targets at only "),
+              std::string::npos)
+        << err.str();
+  }
+}
+
 // What the repair and the re-analysis measure is the engine's (ReanalysisTest); here the
 // arguments, the words printed and the file changed in place.
 TEST_F(InTuneCommandsTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {

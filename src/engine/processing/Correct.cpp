@@ -139,27 +139,36 @@ class FrameStream {
   std::uint32_t blockCount_ = 0;
 };
 
-// Appends left-aligned samples to the output in the file's sample width.
+// Appends left-aligned samples to the output in the file's sample width. Its byte buffer holds
+// `capacity` samples; a longer span is converted and written in pieces of that size, so no
+// caller can write past it, whatever buffer it collects its samples in.
 class OutputWriter {
  public:
   OutputWriter(FileHandle& file, unsigned blockAlign, std::size_t capacity)
-      : file_(file), blockAlign_(blockAlign), bytes_(capacity * blockAlign) {}
+      : file_(file), blockAlign_(blockAlign), capacity_(capacity), bytes_(capacity * blockAlign) {}
 
   void Write(std::span<const std::int32_t> samples) {
     // Written back by an arithmetic shift right, so the stored value is the upper bytes.
     const unsigned shift = 8 * (4 - blockAlign_);
-    std::uint8_t* p = bytes_.data();
-    for (const std::int32_t sample : samples) {
-      const auto stored = static_cast<std::uint32_t>(sample >> shift);
-      for (unsigned b = 0; b < blockAlign_; ++b) *p++ = static_cast<std::uint8_t>(stored >> (8 * b));
+    while (!samples.empty()) {
+      const std::span<const std::int32_t> piece = samples.first(std::min(samples.size(), capacity_));
+      std::uint8_t* p = bytes_.data();
+      for (const std::int32_t sample : piece) {
+        const auto stored = static_cast<std::uint32_t>(sample >> shift);
+        for (unsigned b = 0; b < blockAlign_; ++b) *p++ = static_cast<std::uint8_t>(stored >> (8 * b));
+      }
+      if (!file_.Write(bytes_.data(), piece.size() * blockAlign_)) failed_ = true;
+      samples = samples.subspan(piece.size());
     }
-    if (!file_.Write(bytes_.data(), samples.size() * blockAlign_)) failed_ = true;
   }
   bool Failed() const { return failed_; }
+  // The samples one write converts at once: the size for a caller's own output buffer.
+  std::size_t Capacity() const { return capacity_; }
 
  private:
   FileHandle& file_;
   unsigned blockAlign_;
+  std::size_t capacity_;
   std::vector<std::uint8_t> bytes_;
   bool failed_ = false;
 };
@@ -391,7 +400,7 @@ class FormantSink {
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
-        out_(4 * std::size_t{frameLength} + 64),
+        out_(writer.Capacity()),
         progress_(progress) {
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
@@ -452,7 +461,7 @@ class FormantSink {
   Period PeriodAt(std::uint64_t pos) {
     const SasFrame frame = frames_.Get(pos / frameLength_);
     Period p;
-    p.voiced = frame.sourcePitch > 0 && frame.Amplitude() > silenceLevel_;
+    p.voiced = FrameHasPitch(frame) && frame.Amplitude() > silenceLevel_;
     p.whole = p.voiced ? std::max<std::uint32_t>(2, FrameSourcePeriod(frame, sampleRate_, frameLength_))
                        : unvoicedPeriod_;
     const double period = SourcePeriod(frame, sampleRate_);

@@ -60,6 +60,20 @@ struct CorrectResult {
   bool passesWavLimit = false;
 };
 
+// The highest source pitch a voice can have, in cents above A0: the note table's top note, C8,
+// and the most the analysis finds above it. A higher value comes only from a damaged or
+// hand-made file. The walk takes every frame's pitch offset and source period as the file holds
+// them (so every render of a file has one length and timeline, and the resampling render means
+// what it always meant), but where a render or the report follows the voice itself (the
+// formant-keeping render's pitch periods, the report's pitched frames) such a frame has no pitch.
+inline constexpr int HighestSourcePitch = HighestTargetPitch + 99;
+
+// Whether the frame's source pitch is one a voice can have: found (not 0) and at most
+// HighestSourcePitch.
+inline bool FrameHasPitch(const SasFrame& frame) {
+  return frame.sourcePitch > 0 && frame.sourcePitch <= HighestSourcePitch;
+}
+
 // The frame gain: targetAmplitude / (maxSample - minSample) in doubles; 1 for a frame of
 // digital silence (maxSample = minSample).
 double FrameGain(const SasFrame& frame);

@@ -322,6 +322,34 @@ double Drift(std::span<const double> pitch, double period, std::span<double> scr
   return LineRise(scratch.subspan(0, count), span);
 }
 
+// How far the corrected file's pitch lies from the target, frame by frame, counted in bins of
+// ShiftBinCents over +-MaxShiftCents (farther ones in the end bins). A rendering moves the take's
+// own pitch by each frame's offset, so it lands on the target plus what the analysis got wrong
+// about the take: for a SAS built from the take nothing, for one made by hand the same amount
+// all along. Its shifts pile up in one place; another file's are spread.
+constexpr double ShiftBinCents = 10;
+constexpr double MaxShiftCents = 9600;
+constexpr std::size_t ShiftBins = 2 * static_cast<std::size_t>(MaxShiftCents / ShiftBinCents) + 1;
+
+std::size_t ShiftBin(double cents) {
+  const double bin = std::round(std::clamp(cents, -MaxShiftCents, MaxShiftCents) / ShiftBinCents);
+  return static_cast<std::size_t>(bin + MaxShiftCents / ShiftBinCents);
+}
+
+// The most frames whose shifts lie within RenderedPitchCents of one shift.
+std::uint32_t MostAtOneShift(const std::vector<std::uint32_t>& shifts) {
+  const auto reach = static_cast<std::size_t>(RenderedPitchCents / ShiftBinCents);
+  std::uint32_t inWindow = 0;
+  std::uint32_t most = 0;
+  // A window of 2 x reach + 1 bins sliding over the bins: add the bin entering, drop the one leaving.
+  for (std::size_t i = 0; i < shifts.size() + reach; ++i) {
+    if (i < shifts.size()) inWindow += shifts[i];
+    if (i >= 2 * reach + 1) inWindow -= shifts[i - 2 * reach - 1];
+    most = std::max(most, inWindow);
+  }
+  return most;
+}
+
 bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& request, CorrectionReport& report,
              const ProgressCallback& progress) {
   report = CorrectionReport{};
@@ -353,6 +381,7 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
       (std::uint64_t{request.end} < std::uint64_t{sas.header.frameCount} * frameLength ? edge : 0);
   RunWork work;
   bool ok = true;
+  std::vector<std::uint32_t> shifts(corrected ? ShiftBins : 0);
 
   // Whole runs, so that a note the range cuts is found as sung; only its part inside is measured.
   std::uint32_t scanFirst = first;
@@ -396,6 +425,23 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
                   })) {
             ok = false;
             return false;
+          }
+        }
+
+        if (corrected) {
+          for (std::uint32_t f = inFirst; f < inEnd; ++f) {
+            const SasFrame& frame = run[f - runFirst];
+            if (!FrameHasPitch(frame) || frame.TargetPitch() == 0) continue;
+            const std::int64_t at = timeline.OutputFrame(f, frameLength);
+            if (at < measuredFirst || at >= measuredEnd) continue;
+            ++report.comparedFrames;
+            // The middle of where the render put the frame's sound.
+            const std::int64_t o = (at + timeline.OutputFrame(f + 1, frameLength)) / 2 - outFirst;
+            if (o < 0 || o >= static_cast<std::int64_t>(work.output.size())) continue;
+            const SasFrame& heard = work.output[static_cast<std::size_t>(o)];
+            if (heard.sourcePitch == 0 || !(heard.Amplitude() > silence)) continue;
+            const double shift = static_cast<double>(heard.sourcePitch) - frame.TargetPitch();
+            ++shifts[ShiftBin(shift)];
           }
         }
 
@@ -497,6 +543,7 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
         }
         return true;
       });
+  report.pitchedFrames = MostAtOneShift(shifts);
   SummariseReport(report);
   return visited && ok;
 }
@@ -530,6 +577,16 @@ bool ListNotesOfFrames(SasDocument& sas, std::int64_t first, std::int64_t end, C
         std::min<std::int64_t>(std::clamp<std::int64_t>(frame, 0, frames) * frameLength, UINT32_MAX));
   };
   return ListNotes(sas, {sample(first), sample(end), false}, report);
+}
+
+std::string RenderingDoubt(const CorrectionReport& report, const std::string& corrected,
+                           const std::string& recording) {
+  if (!report.corrected || report.comparedFrames < MinComparedFrames ||
+      report.pitchedFrames >= MinRenderedShare * report.comparedFrames)
+    return {};
+  return Format(
+      "%s: its pitch follows the targets at only %u of the %u frames where %s and its targets have a pitch",
+      corrected.c_str(), report.pitchedFrames, report.comparedFrames, recording.c_str());
 }
 
 void SummariseReport(CorrectionReport& report) {

@@ -73,7 +73,29 @@ struct CorrectionReport {
   double meanAbsError = 0;  // over the notes achieved; 0 when none
   double p95AbsError = 0;   // nearest rank: the ceil(0.95 n)-th smallest |error|
   bool corrected = true;    // false for a listing of the take alone (ListNotes)
+  // Whether the corrected file can be a rendering of the take: of the frames of the range where
+  // the take has a pitch in the note table and a target pitch (comparedFrames; a breath or a
+  // consonant has neither), the most (pitchedFrames) at which the corrected file's pitch, where
+  // the render put the frame, lies within RenderedPitchCents of the target moved by one and the
+  // same amount: a rendering lands on the targets (moved by whatever the SAS's own analysis got
+  // wrong about the take, all along), noise or another take's pitch at random. Frames the
+  // report measures no note on (a range's cut edges) are not counted.
+  std::uint32_t comparedFrames = 0;
+  std::uint32_t pitchedFrames = 0;
 };
+
+// How near (cents) the corrected file's pitch must come to the moved target.
+inline constexpr double RenderedPitchCents = 50;
+// The share of the compared frames a rendering follows the targets at; fewer frames than
+// MinComparedFrames prove nothing either way.
+inline constexpr double MinRenderedShare = 0.5;
+inline constexpr std::uint32_t MinComparedFrames = 20;
+
+// Why the report's corrected file (named corrected) is no rendering of the take (named
+// recording): at most of the frames compared its pitch does not follow the targets. One line
+// that starts with the corrected file's name; empty when it can be a rendering.
+std::string RenderingDoubt(const CorrectionReport& report, const std::string& corrected,
+                           const std::string& recording);
 
 struct ReportRequest {
   // The corrected file holds the render of input samples start <= i < end (Correct: the whole

@@ -211,5 +211,38 @@ TEST_F(KeepFormantsTest, AnyFramesRenderToTheResamplingLength) {
   }
 }
 
+// A voiced frame whose source pitch lies beyond the note table (a damaged or hand-made file)
+// asks for thousands of output samples per input sample: more than the output buffer holds at
+// once, which once overran the writer's buffer. Both renders end alike, the full length long.
+TEST_F(KeepFormantsTest, ASourcePitchBeyondTheNoteTableRendersToTheResamplingLength) {
+  Render(VowelA, 140, 0);
+  const std::vector<SasFrame> built = ReadSasFrames(sasPath);
+  for (const std::uint16_t source : {15972, 20000, 65535}) {
+    SCOPED_TRACE(source);
+    std::vector<SasFrame> frames = built;
+    SasFrame& frame = frames[frames.size() / 2];
+    ASSERT_GT(frame.sourcePitch, 0);
+    frame.sourcePitch = source;
+    frames[frames.size() / 2 + 3].targetPitch = 0x7fff;  // a target beyond the table too
+    WriteSasFile(sasPath, ReadSasHeader(sasPath), frames, ReadSasLinks(sasPath));
+    WavDocument wav;
+    SasDocument sas;
+    ASSERT_EQ(WavOpenDocument(wav, dir.File("in.wav")).message, MessageId::None);
+    ASSERT_EQ(SasOpenDocument(sas, sasPath), MessageId::None);
+    CorrectRequest request;
+    request.end = wav.sampleCount;
+    request.formants = Formants::Keep;
+    const CorrectResult kept = Correct(wav, sas, request, dir.File("keep.wav"), {});
+    request.formants = Formants::Shift;
+    const CorrectResult shifted = Correct(wav, sas, request, dir.File("shift.wav"), {});
+    ASSERT_EQ(kept.result, LongOperationResult::Done);
+    ASSERT_EQ(shifted.result, LongOperationResult::Done);
+    EXPECT_EQ(kept.outputSamples, shifted.outputSamples);
+    if (source != 65535) {  // 65535 is -1 as an offset
+      EXPECT_GT(kept.outputSamples, 4 * wav.sampleCount);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vocara::test
