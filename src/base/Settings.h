@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/Geometry.h"
 #include "base/WindowTable.h"
@@ -39,7 +41,8 @@ struct GeneralSettings {
 
   static constexpr std::size_t ByteSize = 112;
 
-  // Little-endian, doubles as IEEE-754 bit patterns, the four padding words as zero.
+  // Little-endian, doubles as IEEE-754 bit patterns, the four padding words as zero. A
+  // floating field that holds no finite number is written as its built-in value.
   std::array<std::uint8_t, ByteSize> Serialise() const;
   static GeneralSettings Parse(std::span<const std::uint8_t, ByteSize> bytes);
 
@@ -93,6 +96,21 @@ inline constexpr SettingsField NoiseGain{0.0, MaxNoiseGain, 2};
 inline constexpr SettingsField SelectThreshold{0.0, 100.0, 2};
 inline constexpr SettingsField SilenceThreshold{0.0, 100.0, 2};
 }  // namespace settings_field
+
+// A floating field of a record read from a file that held a value the Settings dialog would
+// not keep, and the value that replaced it.
+struct SettingsCorrection {
+  std::string_view field;  // "whiteNoise"
+  double given;
+  double used;
+};
+
+// Brings every floating field of a record read from a file into its range in the table above,
+// as the dialog limits a typed value (below the lowest gives the lowest, above the highest the
+// highest); a value that is no finite number, which no field can be typed as, gives the
+// field's built-in value. Returns the fields changed, in record order. Of a record
+// ValidateSettings accepts only whiteNoise can change.
+std::vector<SettingsCorrection> FitToDialogRanges(GeneralSettings& settings);
 
 // The white-noise floor Remove Noise works with, from the stored whiteNoise. That field is the
 // one floating field ValidateSettings leaves alone, so the settings file, --settings and the

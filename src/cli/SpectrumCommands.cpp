@@ -103,7 +103,7 @@ std::string Parse(const std::vector<std::string>& args, const Command& command, 
     request.marks.push_back(*bin);
   }
   if (settingsFile) {
-    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile);
+    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile, request.adjusted);
     if (!loaded) return "'" + *settingsFile + "' is not a valid 176-byte settings file";
     request.settings = *loaded;
   }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <future>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "base/Settings.h"
@@ -74,6 +75,21 @@ TEST(ValidateSettingsTest, RangeEdges) {
   EXPECT_FALSE(ValidWith([](GeneralSettings& s) { s.silenceThreshold = NaN; }));
   EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.noiseLength = 3000, s.whiteNoise = 500.0; }));
   EXPECT_TRUE(ValidWith([](GeneralSettings& s) { s.whiteNoise = NaN, s.timeCorrection = 12345; }));
+}
+
+// A record read from a file is limited as the dialog limits a typed value; a field that is no
+// number gets its built-in value, and is never written into a file.
+TEST(ValidateSettingsTest, FieldsOutsideTheDialogAreLimitedAndNoNumberIsWritten) {
+  GeneralSettings s;
+  s.tempo = 1000.0, s.whiteNoise = NaN, s.noiseGain = -1.0;
+  const std::vector<SettingsCorrection> fixed = FitToDialogRanges(s);
+  ASSERT_EQ(fixed.size(), 3u);
+  EXPECT_EQ(std::tuple(fixed[0].field, fixed[0].given, fixed[0].used), std::tuple("tempo", 1000.0, 999.0));
+  EXPECT_EQ(std::tuple(fixed[1].field, fixed[1].used), std::tuple("whiteNoise", 0.0));
+  EXPECT_EQ(std::tuple(fixed[2].field, fixed[2].used), std::tuple("noiseGain", 0.0));
+  GeneralSettings damaged;
+  damaged.whiteNoise = NaN, damaged.chunkPeriods = -std::numeric_limits<double>::infinity();
+  EXPECT_EQ(GeneralSettings::Parse(damaged.Serialise()), GeneralSettings{});
 }
 
 TEST(LayoutCheckTest, CornerInsideWithMarginAndSizeWithinLimits) {

@@ -33,9 +33,11 @@ TEST(SasInfoTest, ARefusedSasPrintsItsMessageAndFails) {
   TempDir dir;
   std::ostringstream out, err;
   // Counts beyond the size: too short, not "Not a SAS file".
-  EXPECT_EQ(cli::RunCli({"info", WriteFile(dir.File("a.sas"), "SAS " + std::string(160, '\xff'))}, out, err),
-            1);
-  EXPECT_EQ(err.str(), "File to short\n");
+  const std::string sas = WriteFile(dir.File("a.sas"), "SAS " + std::string(160, '\xff'));
+  EXPECT_EQ(cli::RunCli({"info", sas}, out, err), 1);
+  EXPECT_EQ(err.str(), "File to short\nvocara-cli: " + sas +
+                           ": its header counts 4294967295 frames and 4294967295 time links, 103079215216 "
+                           "bytes, but the file holds 164 bytes: it is cut short\n");
   EXPECT_EQ(out.str(), "");
 }
 
