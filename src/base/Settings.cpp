@@ -116,9 +116,12 @@ bool ReadSettingsFile(const std::string& path, const platform::Rect& workArea, S
 
   std::array<std::uint8_t, GeneralSettings::ByteSize> record{};
   if (file.Read(record.data(), record.size()) != record.size()) return false;
-  const GeneralSettings settings = GeneralSettings::Parse(record);
+  GeneralSettings settings = GeneralSettings::Parse(record);
   if (settings.instrument < 0) return false;
   if (!ValidateSettings(settings)) return false;
+  // The one field left unchecked is taken as stored, but a value that is no number at all is
+  // no floor anyone set: it works as the built-in one (WhiteNoiseInEffect) and is kept as that.
+  if (!std::isfinite(settings.whiteNoise)) settings.whiteNoise = GeneralSettings{}.whiteNoise;
 
   std::array<std::uint8_t, WindowLayout::ByteSize> layoutBytes{};
   if (file.Read(layoutBytes.data(), layoutBytes.size()) != layoutBytes.size()) return false;

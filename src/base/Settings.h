@@ -164,7 +164,8 @@ struct SettingsLoadResult {
 // Reads the settings file at start. The file is taken only as a whole: a missing or short file,
 // a negative instrument, a record ValidateSettings refuses, or any rectangle that fails the
 // layout check gives the built-in settings and defaultLayout, and the file is rewritten with
-// them (176 bytes). A file that is taken is used as it is. Failures to rewrite are silent.
+// them (176 bytes). A file that is taken is used as it is, but for a whiteNoise that is no finite
+// number, which becomes the built-in 0. Failures to rewrite are silent.
 SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea,
                                     const WindowLayout& defaultLayout = WindowLayout::Defaults());
 

@@ -155,6 +155,15 @@ TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {
   EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
 }
 
+TEST_F(SettingsFileTest, AFloorThatIsNoNumberIsTakenAsTheBuiltInOne) {
+  std::string bytes = SettingsFileBytes(Distinctive(), WindowLayout::Defaults());
+  WriteFile(file_, bytes.replace(64, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8)));  // a quiet NaN
+  GeneralSettings expected = Distinctive();
+  expected.whiteNoise = 0.0;
+  EXPECT_TRUE(Load().accepted);
+  EXPECT_EQ(Load().settings, expected);
+}
+
 // A pipe where the settings file should be must not hold up the start: it is neither read
 // (which would wait for a writer) nor rewritten (which would wait for a reader).
 TEST_F(SettingsFileTest, APipeInItsPlaceGivesBuiltInValuesWithoutWaiting) {
