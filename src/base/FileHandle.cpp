@@ -53,6 +53,19 @@ std::FILE* OpenRegularFile(const std::string& path, int access, const char* mode
 
 }  // namespace
 
+namespace {
+
+// The system's reason for the last write of this thread that failed, kept for the message that
+// reports the failure: by then the temporary file is gone and the disk may have room again.
+thread_local int lastWriteError = 0;
+
+bool NoteWrite(bool done) {
+  if (!done && errno != 0) lastWriteError = errno;
+  return done;
+}
+
+}  // namespace
+
 FileHandle FileHandle::OpenForReading(const std::string& path) {
   return FileHandle(OpenRegularFile(path, O_RDONLY, "rb"));
 }
@@ -66,7 +79,12 @@ FileHandle FileHandle::OpenForUpdate(const std::string& path) {
 FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions, bool readable) {
   const int fd = ::open(path.c_str(), (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_CLOEXEC,
                         static_cast<mode_t>(permissions));
-  if (fd < 0) return {};
+  if (fd < 0) {
+    // Why the file could not be made (a full disk, a name too long); a name taken is the
+    // caller's to handle.
+    if (errno != EEXIST) NoteWrite(false);
+    return {};
+  }
   std::FILE* file = ::fdopen(fd, readable ? "w+b" : "wb");
   if (file == nullptr) ::close(fd);
   return FileHandle(file);
@@ -75,19 +93,6 @@ FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions, 
 void FileHandle::Close() {
   if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
 }
-
-namespace {
-
-// The system's reason for the last write of this thread that failed, kept for the message that
-// reports the failure: by then the temporary file is gone and the disk may have room again.
-thread_local int lastWriteError = 0;
-
-bool NoteWrite(bool done) {
-  if (!done && errno != 0) lastWriteError = errno;
-  return done;
-}
-
-}  // namespace
 
 std::uint64_t FileHandle::Size() {
   if (file_ == nullptr) return 0;

@@ -308,7 +308,10 @@ void ExplainInput(std::ostream& err, const std::string& path, FileKind expected,
 }
 
 void ExplainOutput(std::ostream& err, const std::string& path) {
-  err << "vocara-cli: " << path << ": " << OutputProblem(path).value_or("could not be written") << '\n';
+  // What shows now, else why the system refused to make the file.
+  std::optional<std::string> problem = OutputProblem(path);
+  if (!problem) problem = WriteProblem();
+  err << "vocara-cli: " << path << ": " << problem.value_or("could not be written") << '\n';
 }
 
 int InputRefused(std::ostream& err, MessageId message, const std::string& path, FileKind expected,
