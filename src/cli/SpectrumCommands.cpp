@@ -197,9 +197,12 @@ int PeaksCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   if (const std::optional<int> stop =
           Prepare(args, {"peaks", "IN.wav OUT.txt", 2, {"--at", "--fft", "--window", "--mark", "--settings"}},
                   request, wav, err, usage))
-    return *stop;
+    return request.adjusted.Tell(err, *stop);
+  // A settings field the file held out of its range is said after the rest, as notes says it.
+  const auto told = [&err, &request](int exit) { return request.adjusted.Tell(err, exit); };
   const std::string& target = request.names[1];
-  if (SameFile(target, wav.path)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
+  if (SameFile(target, wav.path))
+    return told(OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target));
   SpectrumState state;
   Spectrum(state, request, wav);
   for (const std::int32_t bin : request.marks) MarkPeak(state, bin);
@@ -208,10 +211,10 @@ int PeaksCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
 
   OutputFile output;
   if (const MessageId refused = output.Begin(target); refused != MessageId::None)
-    return OutputFailure(err, refused, target);
+    return told(OutputFailure(err, refused, target));
   if (!output.File().Write(text.data(), text.size()) || !output.Commit())
-    return OutputFailure(err, MessageId::OutputWriteFailed, target);
-  return ExitSuccess;
+    return told(OutputFailure(err, MessageId::OutputWriteFailed, target));
+  return told(ExitSuccess);
 }
 
 int NotesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
