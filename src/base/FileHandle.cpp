@@ -53,6 +53,19 @@ std::FILE* OpenRegularFile(const std::string& path, int access, const char* mode
 
 }  // namespace
 
+namespace {
+
+// The system's reason for the last write of this thread that failed, kept for the message that
+// reports the failure: by then the temporary file is gone and the disk may have room again.
+thread_local int lastWriteError = 0;
+
+bool NoteWrite(bool done) {
+  if (!done && errno != 0) lastWriteError = errno;
+  return done;
+}
+
+}  // namespace
+
 FileHandle FileHandle::OpenForReading(const std::string& path) {
   return FileHandle(OpenRegularFile(path, O_RDONLY, "rb"));
 }
@@ -71,7 +84,12 @@ FileHandle FileHandle::OpenForUpdate(const std::string& path) {
 FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions, bool readable) {
   const int fd = ::open(path.c_str(), (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_CLOEXEC,
                         static_cast<mode_t>(permissions));
-  if (fd < 0) return {};
+  if (fd < 0) {
+    // Why the file could not be made (a full disk, a name too long); a name taken is the
+    // caller's to handle.
+    if (errno != EEXIST) NoteWrite(false);
+    return {};
+  }
   std::FILE* file = ::fdopen(fd, readable ? "w+b" : "wb");
   if (file == nullptr) ::close(fd);
   return FileHandle(file);
@@ -92,7 +110,11 @@ std::uint64_t FileHandle::Size() {
 
 bool FileHandle::Seek(std::uint64_t offset) {
   if (file_ == nullptr || offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
-  return std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0;
+  errno = 0;
+  const bool moved = std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0;
+  // A seek first writes out what is buffered: a full disk or the size limit shows up here.
+  if (!moved && (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) NoteWrite(false);
+  return moved;
 }
 
 std::size_t FileHandle::Read(void* destination, std::size_t bytes) {
@@ -100,19 +122,25 @@ std::size_t FileHandle::Read(void* destination, std::size_t bytes) {
   return std::fread(destination, 1, bytes, file_);
 }
 
+int TakeWriteError() { return std::exchange(lastWriteError, 0); }
+
 bool FileHandle::Write(const void* source, std::size_t bytes) {
   if (file_ == nullptr) return false;
-  return bytes == 0 || std::fwrite(source, 1, bytes, file_) == bytes;
+  errno = 0;
+  return NoteWrite(bytes == 0 || std::fwrite(source, 1, bytes, file_) == bytes);
 }
 
-bool FileHandle::Flush() { return file_ != nullptr && std::fflush(file_) == 0; }
+bool FileHandle::Flush() {
+  errno = 0;
+  return file_ != nullptr && NoteWrite(std::fflush(file_) == 0);
+}
 
 bool FileHandle::Truncate(std::uint64_t size) {
   if (!Flush() || size > static_cast<std::uint64_t>(LONG_MAX)) return false;
-  return ::ftruncate(::fileno(file_), static_cast<off_t>(size)) == 0;
+  return NoteWrite(::ftruncate(::fileno(file_), static_cast<off_t>(size)) == 0);
 }
 
-bool FileHandle::Sync() { return Flush() && ::fsync(::fileno(file_)) == 0; }
+bool FileHandle::Sync() { return Flush() && NoteWrite(::fsync(::fileno(file_)) == 0); }
 
 bool FileHandle::SetPermissions(unsigned permissions) {
   return file_ != nullptr && ::fchmod(::fileno(file_), static_cast<mode_t>(permissions)) == 0;
@@ -184,7 +212,7 @@ bool FileHandle::CopyFrom(FileHandle& source, std::uint64_t bytes) {
       if (got <= 0) return false;
       for (ssize_t done = 0; done < got;) {
         const ssize_t put = ::pwrite(out, piece.data() + done, static_cast<std::size_t>(got - done), to);
-        if (put <= 0) return false;
+        if (put <= 0) return NoteWrite(false);
         done += put;
         to += put;
       }

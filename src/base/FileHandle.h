@@ -98,6 +98,11 @@ class FileHandle {
   std::FILE* file_ = nullptr;
 };
 
+// The system's error number of the last Write, Flush, Truncate or Sync of this thread that
+// failed (ENOSPC on a full disk, EFBIG past the file size limit), forgotten as it is taken; 0
+// when none failed since. What a failed output tells the user as its reason.
+int TakeWriteError();
+
 // The identity of the file a name denotes (through links); nullopt when there is none.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 

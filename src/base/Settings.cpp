@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "base/FileHandle.h"
 #include "base/Instruments.h"
@@ -114,9 +116,12 @@ bool ReadSettingsFile(const std::string& path, const platform::Rect& workArea, S
 
   std::array<std::uint8_t, GeneralSettings::ByteSize> record{};
   if (file.Read(record.data(), record.size()) != record.size()) return false;
-  const GeneralSettings settings = GeneralSettings::Parse(record);
+  GeneralSettings settings = GeneralSettings::Parse(record);
   if (settings.instrument < 0) return false;
   if (!ValidateSettings(settings)) return false;
+  // The one field left unchecked is taken as stored, but a value that is no number at all is
+  // no floor anyone set: it works as the built-in one (WhiteNoiseInEffect) and is kept as that.
+  if (!std::isfinite(settings.whiteNoise)) settings.whiteNoise = GeneralSettings{}.whiteNoise;
 
   std::array<std::uint8_t, WindowLayout::ByteSize> layoutBytes{};
   if (file.Read(layoutBytes.data(), layoutBytes.size()) != layoutBytes.size()) return false;
@@ -142,28 +147,63 @@ void WriteBuiltInSettingsFile(const std::string& path, const WindowLayout& layou
   WriteBytes(file.handle, layout.Serialise());
 }
 
+// The floating fields of the record and the range the Settings dialog gives each.
+struct FloatingField {
+  std::string_view name;
+  double GeneralSettings::*member;
+  SettingsField range;
+};
+constexpr FloatingField FloatingFields[] = {
+    {"chunkPeriods", &GeneralSettings::chunkPeriods, settings_field::ChunkPeriods},
+    {"baseNoteThreshold", &GeneralSettings::baseNoteThreshold, settings_field::BaseNoteThreshold},
+    {"tempo", &GeneralSettings::tempo, settings_field::Tempo},
+    {"whiteNoise", &GeneralSettings::whiteNoise, settings_field::WhiteNoise},
+    {"noiseGain", &GeneralSettings::noiseGain, settings_field::NoiseGain},
+    {"selectThreshold", &GeneralSettings::selectThreshold, settings_field::SelectThreshold},
+    {"silenceThreshold", &GeneralSettings::silenceThreshold, settings_field::SilenceThreshold},
+};
+
 }  // namespace
+
+std::vector<SettingsCorrection> FitToDialogRanges(GeneralSettings& settings) {
+  std::vector<SettingsCorrection> corrections;
+  for (const FloatingField& field : FloatingFields) {
+    double& value = settings.*(field.member);
+    const double given = value;
+    // No number at all says nothing of what was meant: the built-in value, as where it is used.
+    value = std::isfinite(given) ? std::clamp(given, field.range.lowest, field.range.highest)
+                                 : GeneralSettings{}.*(field.member);
+    if (!(value == given)) corrections.push_back({field.name, given, value});
+  }
+  return corrections;
+}
 
 std::array<std::uint8_t, GeneralSettings::ByteSize> GeneralSettings::Serialise() const {
   std::array<std::uint8_t, ByteSize> bytes{};  // padding stays zero
+  // A field that holds no finite number (a record taken from a damaged file) is stored as its
+  // built-in value, which is how it works wherever it is used: a file never gets a NaN.
+  GeneralSettings stored = *this;
+  for (const FloatingField& field : FloatingFields) {
+    if (!std::isfinite(stored.*(field.member))) stored.*(field.member) = GeneralSettings{}.*(field.member);
+  }
   ByteWriter out(bytes);
-  out.Int32(offset::instrument, instrument);
-  out.Int32(offset::lowestNote, lowestNote);
-  out.Int32(offset::highestNote, highestNote);
-  out.Double(offset::chunkPeriods, chunkPeriods);
-  out.Double(offset::baseNoteThreshold, baseNoteThreshold);
-  out.Int32(offset::beatsPerBar, beatsPerBar);
-  out.Int32(offset::beatUnit, beatUnit);
-  out.Int32(offset::divisions, divisions);
-  out.Double(offset::tempo, tempo);
-  out.Int32(offset::rulerOrigin, rulerOrigin);
-  out.Int32(offset::originBar, originBar);
-  out.Double(offset::whiteNoise, whiteNoise);
-  out.Double(offset::noiseGain, noiseGain);
-  out.Int32(offset::noiseLength, noiseLength);
-  out.Double(offset::selectThreshold, selectThreshold);
-  out.Double(offset::silenceThreshold, silenceThreshold);
-  out.Int32(offset::timeCorrection, timeCorrection);
+  out.Int32(offset::instrument, stored.instrument);
+  out.Int32(offset::lowestNote, stored.lowestNote);
+  out.Int32(offset::highestNote, stored.highestNote);
+  out.Double(offset::chunkPeriods, stored.chunkPeriods);
+  out.Double(offset::baseNoteThreshold, stored.baseNoteThreshold);
+  out.Int32(offset::beatsPerBar, stored.beatsPerBar);
+  out.Int32(offset::beatUnit, stored.beatUnit);
+  out.Int32(offset::divisions, stored.divisions);
+  out.Double(offset::tempo, stored.tempo);
+  out.Int32(offset::rulerOrigin, stored.rulerOrigin);
+  out.Int32(offset::originBar, stored.originBar);
+  out.Double(offset::whiteNoise, stored.whiteNoise);
+  out.Double(offset::noiseGain, stored.noiseGain);
+  out.Int32(offset::noiseLength, stored.noiseLength);
+  out.Double(offset::selectThreshold, stored.selectThreshold);
+  out.Double(offset::silenceThreshold, stored.silenceThreshold);
+  out.Int32(offset::timeCorrection, stored.timeCorrection);
   return bytes;
 }
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/Geometry.h"
 #include "base/WindowTable.h"
@@ -39,7 +41,8 @@ struct GeneralSettings {
 
   static constexpr std::size_t ByteSize = 112;
 
-  // Little-endian, doubles as IEEE-754 bit patterns, the four padding words as zero.
+  // Little-endian, doubles as IEEE-754 bit patterns, the four padding words as zero. A
+  // floating field that holds no finite number is written as its built-in value.
   std::array<std::uint8_t, ByteSize> Serialise() const;
   static GeneralSettings Parse(std::span<const std::uint8_t, ByteSize> bytes);
 
@@ -94,6 +97,21 @@ inline constexpr SettingsField SelectThreshold{0.0, 100.0, 2};
 inline constexpr SettingsField SilenceThreshold{0.0, 100.0, 2};
 }  // namespace settings_field
 
+// A floating field of a record read from a file that held a value the Settings dialog would
+// not keep, and the value that replaced it.
+struct SettingsCorrection {
+  std::string_view field;  // "whiteNoise"
+  double given;
+  double used;
+};
+
+// Brings every floating field of a record read from a file into its range in the table above,
+// as the dialog limits a typed value (below the lowest gives the lowest, above the highest the
+// highest); a value that is no finite number, which no field can be typed as, gives the
+// field's built-in value. Returns the fields changed, in record order. Of a record
+// ValidateSettings accepts only whiteNoise can change.
+std::vector<SettingsCorrection> FitToDialogRanges(GeneralSettings& settings);
+
 // The white-noise floor Remove Noise works with, from the stored whiteNoise. That field is the
 // one floating field ValidateSettings leaves alone, so the settings file, --settings and the
 // copy in a SAS hand it over as stored (and keep it so). Where it takes effect it is clamped as
@@ -146,7 +164,8 @@ struct SettingsLoadResult {
 // Reads the settings file at start. The file is taken only as a whole: a missing or short file,
 // a negative instrument, a record ValidateSettings refuses, or any rectangle that fails the
 // layout check gives the built-in settings and defaultLayout, and the file is rewritten with
-// them (176 bytes). A file that is taken is used as it is. Failures to rewrite are silent.
+// them (176 bytes). A file that is taken is used as it is, but for a whiteNoise that is no finite
+// number, which becomes the built-in 0. Failures to rewrite are silent.
 SettingsLoadResult LoadSettingsFile(const std::string& path, const platform::Rect& workArea,
                                     const WindowLayout& defaultLayout = WindowLayout::Defaults());
 

@@ -98,7 +98,7 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request,
 
   GeneralSettings& s = request.settings;
   if (settingsFile) {
-    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile);
+    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile, request.adjusted);
     if (!loaded) return "'" + *settingsFile + "' is not a valid 176-byte settings file";
     s = *loaded;
   }
@@ -191,13 +191,16 @@ std::optional<int> ReadNote(std::string_view option, std::string_view text, Adju
 }
 
 // The window layout behind the record is not checked: there is no screen to check it against.
-std::optional<GeneralSettings> ReadSettingsFile(const std::string& path) {
+std::optional<GeneralSettings> ReadSettingsFile(const std::string& path, Adjustments& adjusted) {
   FileHandle file = FileHandle::OpenForReading(path);
   std::array<std::uint8_t, SettingsFileSize> bytes{};
   if (!file.IsOpen() || file.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
-  const GeneralSettings settings = GeneralSettings::Parse(
+  GeneralSettings settings = GeneralSettings::Parse(
       std::span<const std::uint8_t, GeneralSettings::ByteSize>(bytes.data(), GeneralSettings::ByteSize));
   if (settings.instrument < 0 || !ValidateSettings(settings)) return std::nullopt;
+  for (const SettingsCorrection& fixed : FitToDialogRanges(settings))
+    adjusted.Note("settings " + path + ": " + std::string(fixed.field), NumberText(fixed.given), fixed.given,
+                  fixed.used);
   return settings;
 }
 

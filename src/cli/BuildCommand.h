@@ -41,8 +41,10 @@ int InstrumentsCommand(const std::vector<std::string>& args, std::ostream& out, 
 
 // The settings record of a settings file, taken only as a whole, as the program takes it at
 // start: 176 bytes, an instrument that is not negative and a record the settings validation
-// accepts; nothing otherwise. Shared by the subcommands that take --settings.
-std::optional<GeneralSettings> ReadSettingsFile(const std::string& path);
+// accepts; nothing otherwise. A field the Settings dialog would not keep (a whiteNoise that is
+// no number or outside 0 .. 100) is limited as the dialog limits it (FitToDialogRanges) and
+// noted in `adjusted`. Shared by the subcommands that take --settings.
+std::optional<GeneralSettings> ReadSettingsFile(const std::string& path, Adjustments& adjusted);
 
 // A note as an index 0..87 (clamped) or a name from A0 to C8, letters in either case.
 std::optional<int> ParseNote(std::string_view text);

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "base/BuildInfo.h"
+#include "base/FileHandle.h"
 #include "base/FileJournal.h"
 #include "base/MessageId.h"
 #include "base/NumberText.h"
@@ -282,8 +283,11 @@ double Adjustments::Clamp(std::string_view option, std::string_view text, double
 
 void Adjustments::Note(std::string_view option, std::string_view text, double given, double used) {
   if (used == given) return;
-  lines_.push_back("vocara-cli: " + std::string(option) + " " + std::string(text) + " is " +
-                   (used < given ? "above " : "below ") + NumberText(used) + "; using " + NumberText(used));
+  const std::string why = std::isnan(given)   ? "not a number"
+                          : std::isinf(given) ? "not a finite number"
+                                              : (used < given ? "above " : "below ") + NumberText(used);
+  lines_.push_back("vocara-cli: " + std::string(option) + " " + std::string(text) + " is " + why +
+                   "; using " + NumberText(used));
 }
 
 int Adjustments::Tell(std::ostream& err, int exit) const {
@@ -357,13 +361,15 @@ int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
   if (id == MessageId::FileBusy || id == MessageId::SasBusy) return LockedOut(err, id, output);
   if (id == MessageId::OutputWriteFailed) {
     err << "vocara-cli: could not write " << output << '\n';
-    // Part way: the cause is gone with the file unless the disk or the folder shows it.
-    if (const std::optional<std::string> problem = OutputProblem(output))
-      err << "vocara-cli: " << output << ": " << *problem << '\n';
+    // Part way: the system's reason kept from the write that failed, else what the disk or the
+    // folder shows now (the temporary file is gone with its bytes).
+    std::optional<std::string> problem = WriteProblem();
+    if (!problem) problem = OutputProblem(output);
+    if (problem) err << "vocara-cli: " << output << ": " << *problem << '\n';
     return ExitFailure;
   }
   Failure(err, id);
-  if (id == MessageId::InvalidFileHandle) ExplainOutput(err, output);
+  if (id == MessageId::InvalidFileHandle || id == MessageId::NotARegularFile) ExplainOutput(err, output);
   return ExitFailure;
 }
 
@@ -456,6 +462,7 @@ bool ChangesInPlace(std::string_view command) {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   committedAtStart = CommittedOutputs();
+  TakeWriteError();  // a reason left by an earlier run in this process is not this run's
   const int exit = Dispatch(args, out, err);
   // A write that failed earlier left its errno; a failure now sets its own.
   if (out) errno = 0;

@@ -59,12 +59,6 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
   return {};
 }
 
-// The fit message without its question: the command line has nobody to ask.
-std::string_view DoesNotFit() {
-  const std::string_view text = MessageText(MessageId::WavSasDoesNotFit);
-  return text.substr(0, text.find('\n'));
-}
-
 }  // namespace
 
 int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
@@ -75,10 +69,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   if (!OpenWav(err, options.wav, wav)) return ExitFailure;
   SasDocument sas;
   if (!OpenSas(err, options.sas, SasAccess::ReadOnly, sas)) return ExitFailure;
-  if (!SasFitsWav(sas.header, wav)) {
-    err << DoesNotFit() << '\n';
-    return ExitFailure;
-  }
+  if (!SasFitsWav(sas.header, wav)) return DoesNotFit(err, options.wav, wav, options.sas, sas.header);
 
   CorrectRequest request;
   request.start = 0;

@@ -75,7 +75,7 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
 
   GeneralSettings& s = request.settings;
   if (settingsFile) {
-    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile);
+    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile, request.adjusted);
     if (!loaded) return "'" + *settingsFile + "' is not a valid 176-byte settings file";
     s = *loaded;
   }

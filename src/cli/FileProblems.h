@@ -14,6 +14,11 @@
 
 #include "base/MessageId.h"
 
+namespace vocara {
+struct WavDocument;
+struct SasHeader;
+}  // namespace vocara
+
 namespace vocara::cli {
 
 // What a command wanted at `path`: a file of the other kind (a WAV recording where a SAS file
@@ -36,6 +41,21 @@ std::optional<std::string> InputProblem(const std::string& path, FileKind expect
 // shows.
 std::optional<std::string> OutputProblem(const std::string& path);
 
+// What a WAV file the opener refused with `message` is, read from its header, and the command
+// that converts it where vocara-cli import can ("a 24-bit mono WAV file in
+// WAVE_FORMAT_EXTENSIBLE ...; vocara-cli import IN OUT.wav converts it", "7 bytes, shorter than
+// the 44-byte header of a WAV file"); nullopt for other messages or when it cannot be read.
+std::optional<std::string> WavContentProblem(const std::string& path, MessageId message);
+
+// What a SAS file the opener refused with `message` is, read from its header ("its header
+// counts 600 frames and 2 time links, 9768 bytes, but the file holds 500: it is cut short");
+// nullopt for other messages or when it cannot be read.
+std::optional<std::string> SasContentProblem(const std::string& path, MessageId message);
+
+// The system's reason for the failed write of an output (TakeWriteError): "stopped by the file
+// size limit (N bytes)", "No space left on device", ...; nullopt when no write failed.
+std::optional<std::string> WriteProblem();
+
 // Exactly one line: "vocara-cli: PATH: " and InputProblem's reason, or "could not be opened".
 void ExplainInput(std::ostream& err, const std::string& path, FileKind expected = FileKind::Any,
                   FileUse use = FileUse::Read);
@@ -44,9 +64,16 @@ void ExplainInput(std::ostream& err, const std::string& path, FileKind expected 
 void ExplainOutput(std::ostream& err, const std::string& path);
 
 // An input refused with `message`: the message alone on its line, then ExplainInput's line when
-// the file could not be opened or read, or is of the other kind. A refusal of a file's contents
-// ("Not a mono file") stays alone: the message says why. Returns ExitFailure.
+// the file could not be opened or read, or is of the other kind, else for a WAV file whose
+// contents are refused ("Not a mono file") WavContentProblem's line (SasContentProblem's for
+// a SAS file). Returns ExitFailure.
 int InputRefused(std::ostream& err, MessageId message, const std::string& path, FileKind expected,
                  FileUse use = FileUse::Read);
+
+// "WAV and SAS files does not fit." (the program's question without "Continue?": nobody is
+// asked here) and why: "vocara-cli: SAS: made from another recording than WAV (...)", another
+// sample rate, or another length. Returns ExitFailure.
+int DoesNotFit(std::ostream& err, const std::string& wavPath, const WavDocument& wav,
+               const std::string& sasPath, const SasHeader& sas);
 
 }  // namespace vocara::cli

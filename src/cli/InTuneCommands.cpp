@@ -29,12 +29,6 @@
 namespace vocara::cli {
 namespace {
 
-// The first line of the fit message: the command line has nobody to ask.
-std::string_view DoesNotFit() {
-  const std::string_view text = MessageText(MessageId::WavSasDoesNotFit);
-  return text.substr(0, text.find('\n'));
-}
-
 // Snap to Scale's numbers: the dialog's fields, but refused outside the dialog's ranges rather
 // than quietly limited, so that a typing slip cannot retune a take.
 struct SnapNumber {
@@ -56,7 +50,8 @@ std::string ReadListNote(const ParsedArguments& parsed, const char* option, std:
   if (const std::optional<long long> index = ParseInteger(text); index && (*index < 0 || *index >= NoteCount))
     return OutsideRange(option, text, 0, NoteCount - 1);
   note = ParseNote(text);
-  return note ? std::string() : "notes are 0..87 or A0 .. C8";
+  return note ? std::string()
+              : std::string(option) + ": '" + text + "' is not a note; notes are 0..87 or A0 .. C8";
 }
 
 // The value of `option` when it was given: a number read as the dialogs read it, refused outside
@@ -93,7 +88,7 @@ bool OpenPair(std::ostream& err, const std::string& wavPath, const std::string& 
               SasDocument& sas, SasAccess access) {
   if (!OpenWav(err, wavPath, wav) || !OpenSas(err, sasPath, access, sas)) return false;
   if (!SasFitsWav(sas.header, wav)) {
-    err << DoesNotFit() << '\n';
+    DoesNotFit(err, wavPath, wav, sasPath, sas.header);
     return false;
   }
   return true;
@@ -354,6 +349,9 @@ int GuideCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   const MidiFileRead guide = ReadStandardMidiFile(guideName);
   if (!guide.problem.empty()) {
     err << "vocara-cli: " << guideName << ": " << guide.problem << '\n';
+    // Why it could not be read (a pipe, a folder, no permission); a file it read says its fault.
+    if (const std::optional<std::string> why = InputProblem(guideName, FileKind::Any))
+      err << "vocara-cli: " << guideName << ": " << *why << '\n';
     return ExitFailure;
   }
   if (track && *track > guide.tracks) {
@@ -401,6 +399,10 @@ int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, Us
   std::optional<int> highest;
   if (problem.empty()) problem = ReadListNote(parsed, "--lowest", lowest);
   if (problem.empty()) problem = ReadListNote(parsed, "--highest", highest);
+  // The dialog's two lists name a range from its lowest note up; the other way round is a slip
+  // (the ends swapped, or a wrong octave) that must not measure some other range.
+  if (problem.empty() && *lowest > *highest)
+    problem = "--lowest " + *parsed.Value("--lowest") + " is above --highest " + *parsed.Value("--highest");
   if (!problem.empty()) return usage(err, problem);
 
   FramesOfPair pair;

@@ -104,7 +104,7 @@ std::string Parse(const std::vector<std::string>& args, const Command& command, 
     request.marks.push_back(*bin);
   }
   if (settingsFile) {
-    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile);
+    const std::optional<GeneralSettings> loaded = ReadSettingsFile(*settingsFile, request.adjusted);
     if (!loaded) return "'" + *settingsFile + "' is not a valid 176-byte settings file";
     request.settings = *loaded;
   }
@@ -198,10 +198,13 @@ int PeaksCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   if (const std::optional<int> stop =
           Prepare(args, {"peaks", "IN.wav OUT.txt", 2, {"--at", "--fft", "--window", "--mark", "--settings"}},
                   request, wav, err, usage))
-    return *stop;
+    return request.adjusted.Tell(err, *stop);
+  // A settings field the file held out of its range is said after the rest, as notes says it.
+  const auto told = [&err, &request](int exit) { return request.adjusted.Tell(err, exit); };
   const std::string& target = request.names[1];
-  if (SameFile(target, wav.path)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
-  if (RefusesOtherKind(err, "peaks", target, TargetKind::Text)) return ExitFailure;
+  if (SameFile(target, wav.path))
+    return told(OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target));
+  if (RefusesOtherKind(err, "peaks", target, TargetKind::Text)) return told(ExitFailure);
   SpectrumState state;
   Spectrum(state, request, wav);
   for (const std::int32_t bin : request.marks) MarkPeak(state, bin);
@@ -210,10 +213,10 @@ int PeaksCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
 
   OutputFile output;
   if (const MessageId refused = output.Begin(target); refused != MessageId::None)
-    return OutputFailure(err, refused, target);
+    return told(OutputFailure(err, refused, target));
   if (!output.File().Write(text.data(), text.size()) || !output.Commit())
-    return OutputFailure(err, MessageId::OutputWriteFailed, target);
-  return ExitSuccess;
+    return told(OutputFailure(err, MessageId::OutputWriteFailed, target));
+  return told(ExitSuccess);
 }
 
 int NotesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

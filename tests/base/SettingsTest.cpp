@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <future>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "base/Settings.h"
@@ -137,6 +138,20 @@ TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {
   EXPECT_EQ(result.settings, Distinctive());
   EXPECT_EQ(result.layout, layout);
   EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
+}
+
+// A record from a file is limited as the dialog limits a typed value; a field that is no number
+// gets its built-in value, and is never written nor taken from the settings file at start.
+TEST_F(SettingsFileTest, FieldsOutsideTheDialogAreLimitedAndNoNumberIsNeverKept) {
+  GeneralSettings s = Distinctive();  // whiteNoise 500
+  s.tempo = NaN;
+  EXPECT_EQ(FitToDialogRanges(s).size(), 2u);
+  EXPECT_EQ(std::tuple(s.tempo, s.whiteNoise), std::tuple(120.0, 100.0));
+  s.whiteNoise = NaN;
+  EXPECT_EQ(GeneralSettings::Parse(s.Serialise()).whiteNoise, 0.0);
+  std::string bytes = SettingsFileBytes(Distinctive(), WindowLayout::Defaults());
+  WriteFile(file_, bytes.replace(64, 8, reinterpret_cast<const char*>(&NaN), 8));
+  EXPECT_EQ(Load().settings.whiteNoise, 0.0);
 }
 
 // A pipe where the settings file should be must not hold up the start: it is neither read

@@ -44,18 +44,21 @@ TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksum) {
   EXPECT_NE(out.str().find("checksum=0x00010000\n"), std::string::npos);
 }
 
-TEST_F(CliTest, AFailureIsTheMessageAloneOnOneLine) {
+TEST_F(CliTest, AFailureIsTheMessageThenTheFileAndWhy) {
   FormatFields stereo = Format(4);
   stereo.channels = 2;
   const std::string wav = WriteFile(dir.File("s.wav"), CanonicalWav(stereo, Samples(4, {1, 2})));
   EXPECT_EQ(Run({"info", wav}), 1);
-  EXPECT_EQ(err.str(), "Not a mono file\n");
+  EXPECT_EQ(err.str(), "Not a mono file\nvocara-cli: " + wav +
+                           ": a 32-bit stereo WAV file; vocara-cli import " + wav +
+                           " OUT.wav converts it (the mean of the channels, or --channel N)\n");
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(Run({"export-text", dir.File("missing.wav"), dir.File("o.txt"), "0:1"}), 1);
   EXPECT_EQ(err.str(),
             "Invalid File Handle\nvocara-cli: " + dir.File("missing.wav") + ": No such file or directory\n");
   EXPECT_EQ(Run({"info", WriteFile(dir.File("short.wav"), "RIFF")}), 1);
-  EXPECT_EQ(err.str(), "WAVE to short\n");
+  EXPECT_EQ(err.str(), "WAVE to short\nvocara-cli: " + dir.File("short.wav") +
+                           ": 4 bytes, shorter than the 44-byte header of a WAV file\n");
 }
 
 // A named pipe or a device as an input is refused at once by every subcommand, never waited

@@ -61,7 +61,9 @@ TEST_F(CorrectCommandTest, BuildThenCorrectGivesTheRecordingBack) {
 
 TEST_F(CorrectCommandTest, ASasThatDoesNotFitOrAnInputAsOutputIsRefused) {
   EXPECT_EQ(Run({"correct", wav, MakeSas(0, -1, 1), output}), cli::ExitFailure);
-  EXPECT_EQ(err.str(), "WAV and SAS files does not fit.\n");
+  EXPECT_EQ(err.str(), "WAV and SAS files does not fit.\nvocara-cli: " + dir.File("in.sas") +
+                           ": made from another recording than " + wav + " (its WAV checksum 0x001e0001, " +
+                           wav + "'s 0x001e0000)\n");
   EXPECT_FALSE(std::filesystem::exists(output));
   const std::string sas = MakeSas(0, -1);
   EXPECT_EQ(Run({"correct", wav, sas, sas}), cli::ExitFailure);

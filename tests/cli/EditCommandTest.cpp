@@ -107,7 +107,8 @@ TEST_F(EditCommandTest, FailuresGiveTheMessageAndExit1) {
   Write(sas);
   const ChildResult child = RunCliWithFileSizeLimit(100, {"edit", sas, "--clear"});
   EXPECT_EQ(child.exitCode, cli::ExitFailure);
-  EXPECT_EQ(child.output, "vocara-cli: could not write " + sas + "\n");
+  EXPECT_EQ(child.output, "vocara-cli: could not write " + sas + "\nvocara-cli: " + sas +
+                              ": stopped by the file size limit (100 bytes)\n");
 }
 
 }  // namespace

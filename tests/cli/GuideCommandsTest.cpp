@@ -124,7 +124,8 @@ TEST_F(GuideCommandsTest, UnpairedNotesAreListedAndDamagedGuidesChangeNothing) {
   EXPECT_EQ(Run({"guide", sas, mid}), cli::ExitFailure);
   EXPECT_NE(err.str().find("runs past the end of the file"), std::string::npos) << err.str();
   EXPECT_EQ(Run({"guide", sas, mid + ".none"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(), "vocara-cli: " + mid + ".none: cannot be read\n");
+  EXPECT_EQ(err.str(), "vocara-cli: " + mid + ".none: cannot be read\nvocara-cli: " + mid +
+                           ".none: No such file or directory\n");
   WriteGuide({{0.1, 0.2, 60, 90}});
   EXPECT_EQ(Run({"guide", sas, mid, "--channel", "2"}), cli::ExitFailure);
   EXPECT_EQ(err.str(), "vocara-cli: no notes in " + mid + " on channel 2\n");

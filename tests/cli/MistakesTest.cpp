@@ -171,11 +171,13 @@ TEST_F(MistakesTest, TheSecondLineNamesTheFileAndTheReason) {
     EXPECT_EQ(Outcome(c.args), c.err) << ::testing::PrintToString(c.args);
     EXPECT_TRUE(ReadFile(wav) == wavBytes && ReadFile(sas) == sasBytes && !fs::exists(output));
   }
-  // A refusal of a file's contents stays alone: the message says why.
+  // A refusal of a file's contents says what the file is, and what converts it.
   FormatFields twoChannels = Format(4);
   twoChannels.channels = 2;
   const std::string stereo = WriteFile(dir.File("s.wav"), CanonicalWav(twoChannels, Samples(4, {1, 2})));
-  EXPECT_EQ(Outcome({"correct", stereo, sas, output}), "1\nNot a mono file\n");
+  EXPECT_EQ(Outcome({"correct", stereo, sas, output}),
+            "1\nNot a mono file\nvocara-cli: " + stereo + ": a 32-bit stereo WAV file; vocara-cli import " +
+                stereo + " OUT.wav converts it (the mean of the channels, or --channel N)\n");
 }
 
 TEST_F(MistakesTest, PermissionsAreNamedForAUserWhoLacksThem) {

@@ -85,7 +85,8 @@ TEST(OutputSafetyTest, AFullDiskFailsEveryWriterAndKeepsThePreviousFile) {
       WriteFile(out, Previous);
       const ChildResult child = RunCliWithFileSizeLimit(limit, writer.args(in, out));
       EXPECT_EQ(child.exitCode, 1) << writer.name << " limit " << limit;
-      EXPECT_EQ(child.output, "vocara-cli: could not write " + out + "\n")
+      EXPECT_EQ(child.output, "vocara-cli: could not write " + out + "\nvocara-cli: " + out +
+                                  ": stopped by the file size limit (" + std::to_string(limit) + " bytes)\n")
           << writer.name << " limit " << limit;
       EXPECT_EQ(ReadFile(out), Previous) << writer.name << " limit " << limit;
       EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << writer.name << " limit " << limit;
@@ -104,7 +105,9 @@ TEST(OutputSafetyTest, DevicesAndFoldersAreRefusedAndNeverDeleted) {
          {std::string("/dev/null"), std::string("/dev/full"), dir.Path().string()}) {
       std::string err;
       EXPECT_EQ(RunInProcess(writer.args(in, target), &err), 1) << writer.name << " " << target;
-      EXPECT_EQ(err, "The target is not a regular file\n") << writer.name << " " << target;
+      EXPECT_EQ(err, "The target is not a regular file\nvocara-cli: " + target + ": " +
+                         (target.starts_with("/dev") ? "not a regular file\n" : "Is a directory\n"))
+          << writer.name << " " << target;
     }
   }
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));

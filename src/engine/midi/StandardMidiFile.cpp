@@ -4,11 +4,12 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <tuple>
+
+#include "base/FileHandle.h"
 
 namespace vocara {
 namespace {
@@ -291,24 +292,20 @@ MidiFileRead ParseStandardMidiFile(std::span<const std::uint8_t> file) {
 
 MidiFileRead ReadStandardMidiFile(const std::string& path) {
   MidiFileRead read;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Through FileHandle, which refuses a named pipe or a device at once: a guide is a file, and
+  // waiting on a pipe for a writer would hang the command before it says anything.
+  FileHandle file = FileHandle::OpenForReading(path);
+  if (!file.IsOpen()) {
     read.problem = "cannot be read";
     return read;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) {
-    read.problem = "cannot be read";
-    return read;
-  }
-  if (static_cast<std::uint64_t>(size) > LargestMidiFile) {
+  const std::uint64_t size = file.Size();
+  if (size > LargestMidiFile) {
     read.problem = "is larger than a melody can be (" + std::to_string(LargestMidiFile >> 20) + " MiB)";
     return read;
   }
-  in.seekg(0);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+  if (!file.Seek(0) || file.Read(bytes.data(), bytes.size()) != bytes.size()) {
     read.problem = "cannot be read";
     return read;
   }
