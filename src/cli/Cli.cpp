@@ -162,7 +162,9 @@ constexpr const char* Usage =
     "clamped and said on stderr; snap and reanalyse refuse values outside their ranges.\n"
     "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
     "Output files are replaced without asking, and only by a whole file: a failed or\n"
-    "interrupted command leaves the previous file of that name as it was.\n";
+    "interrupted command leaves the previous file of that name as it was. A file of\n"
+    "another kind (a WAV, SAS, MIDI or number text where the command writes another) is\n"
+    "never replaced, nor one with other names (hard links).\n";
 
 constexpr const char* HelpPointer = "Try 'vocara-cli --help' for more information.\n";
 
