@@ -1,8 +1,10 @@
 #include "engine/sas/NoteRangeDetection.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "base/Instruments.h"
@@ -26,11 +28,12 @@ constexpr double TonalShare = 0.3;
 // Below this RMS (percent of full scale, about -80 dB) a frame is silence whatever the rest.
 constexpr double SilentRms = 0.01;
 
-constexpr double LowPercentile = 0.02;
-constexpr double HighPercentile = 0.98;
+// Fewer held frames than this are too few to call a range.
+constexpr int MinimumHeldFrames = 2;
 
-// Fewer notes than this are too few to call a range.
-constexpr std::size_t MinimumNotes = 3;
+// A held note this close (semitones) to the first or last key is at the end of what the
+// detector can see: the voice may go further.
+constexpr int EdgeReach = 1;
 
 double Strongest(const NoteSpectrum& spectrum, int first, int last) {
   double best = 0.0;
@@ -39,21 +42,126 @@ double Strongest(const NoteSpectrum& spectrum, int first, int last) {
   return best;
 }
 
-std::uint32_t FramePosition(std::uint32_t sampleCount, int index, int frames) {
-  // Centred in equal parts of the file, so the first and last frames do not sit on the fade
-  // in and out at its ends.
-  const double at = (index + 0.5) * sampleCount / frames;
-  return static_cast<std::uint32_t>(std::min<double>(at, sampleCount - 1.0));
+// The middle of step i, inside the data.
+std::uint32_t FrameCentre(std::uint32_t i, std::uint32_t step, std::uint32_t sampleCount) {
+  return static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(std::uint64_t{i} * step + step / 2, sampleCount - 1));
+}
+
+NoteRangeResult Cancelled(NoteRangeResult& result) {
+  result = NoteRangeResult{};
+  result.result = LongOperationResult::Cancelled;
+  return result;
 }
 
 // The RMS of the middle of a loaded window, in the window's units.
-double CentreRms(const std::vector<double>& window) {
+double CentreRms(std::span<const double> window) {
   const std::size_t middle = window.size() / 2;
   const std::size_t half = std::min<std::size_t>(LevelHalfSpan, middle);
   double sum = 0.0;
   for (std::size_t i = middle - half; i < middle + half; ++i) sum += window[i] * window[i];
   return half == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(2 * half));
 }
+
+// The note strengths of a frame are sums over about 17 periods of each note, so a low note's
+// sum is long. Each note is summed over the window averaged over d = 2^level samples at a time,
+// the largest d that still leaves CoarseSamplesPerPeriod samples a period of the note: the
+// average puts what could fold onto the note 24 dB down (below the threshold a peak needs) and
+// changes the note's own strength by under a percent, and every note then costs about the same
+// few hundred steps instead of the lowest costing tens of thousands.
+constexpr double CoarseSamplesPerPeriod = 16.0;
+constexpr int CoarseLevels = 7;  // d = 1 .. 64
+
+struct CoarseNote {
+  int level = 0;
+  NoteParams params;        // over the averaged window: first..last in its slots, one step = d samples
+  std::size_t phasors = 0;  // where the note's turns start in the table
+};
+
+// The window averaged over 2^level samples at a time, for every level, in the window's own slots
+// each after the other: level l starts where level l - 1 ends.
+class CoarseWindows {
+ public:
+  CoarseWindows(std::uint32_t windowLength, std::uint32_t rate) : length_(windowLength + 1) {
+    std::size_t size = 0;
+    for (int l = 0; l < CoarseLevels; ++l) {
+      offset_[l] = size;
+      size_[l] = length_ >> l;
+      size += size_[l];
+    }
+    storage_.resize(size);
+    for (int q = -2; q <= 2 * NoteCount; q += 2) {
+      const double samplesPerPeriod = rate / (440.0 * std::exp2((q / 2 - 48) / 12.0));
+      int level = 0;
+      while (level + 1 < CoarseLevels && samplesPerPeriod / (2 << level) >= CoarseSamplesPerPeriod) ++level;
+      const int d = 1 << level;
+      NoteParams p = MakeNoteParams(q, rate, windowLength);
+      // The same sum over samples d times as long: the span and step scale, the middle stays.
+      p.span /= d;
+      p.inverseSpan = 1.0 / p.span;
+      const double omega = std::atan2(p.sinStep, p.cosStep) * d;
+      p.cosStep = std::cos(omega);
+      p.sinStep = std::sin(omega);
+      const double middle = (windowLength * 0.5 - (d - 1) * 0.5) / d;
+      p.first = std::max<std::int64_t>(static_cast<std::int64_t>(middle - p.span * 0.5), 0);
+      p.last = std::min<std::int64_t>(static_cast<std::int64_t>(middle + p.span * 0.5),
+                                      static_cast<std::int64_t>(size_[level]) - 1);
+      notes_[static_cast<std::size_t>(q / 2 + 1)] = {level, p, phasors_.size()};
+      // The turns of the phasor recurrence, once, so a frame's sums are plain products.
+      double re = 1.0;
+      double im = 0.0;
+      for (std::int64_t k = p.first; k <= p.last; ++k) {
+        phasors_.push_back(re);
+        phasors_.push_back(im);
+        const double nextRe = p.cosStep * re - p.sinStep * im;
+        im = p.sinStep * re + p.cosStep * im;
+        re = nextRe;
+      }
+    }
+  }
+
+  std::span<double> Full() { return {storage_.data(), length_}; }
+
+  // Fills the averaged levels from the full window, then the strengths of notes -1..88.
+  void Measure(NoteSpectrum& spectrum) {
+    for (int l = 1; l < CoarseLevels; ++l) {
+      const double* from = storage_.data() + offset_[l - 1];
+      double* to = storage_.data() + offset_[l];
+      for (std::size_t m = 0; m < size_[l]; ++m) to[m] = 0.5 * (from[2 * m] + from[2 * m + 1]);
+    }
+    for (int n = -1; n <= NoteCount; ++n) {
+      const CoarseNote& note = notes_[static_cast<std::size_t>(n + 1)];
+      const NoteParams& p = note.params;
+      const double* x = storage_.data() + offset_[note.level] + p.first;
+      const double* turn = phasors_.data() + note.phasors;
+      const auto steps = static_cast<std::size_t>(p.last - p.first + 1);
+      // Four sums each, so the additions do not wait on each other and can share vector lanes.
+      std::array<double, 4> re{};
+      std::array<double, 4> im{};
+      std::size_t k = 0;
+      for (; k + 4 <= steps; k += 4)
+        for (std::size_t j = 0; j < 4; ++j) {
+          re[j] += x[k + j] * turn[2 * (k + j)];
+          im[j] += x[k + j] * turn[2 * (k + j) + 1];
+        }
+      for (; k < steps; ++k) {
+        re[0] += x[k] * turn[2 * k];
+        im[0] += x[k] * turn[2 * k + 1];
+      }
+      const double sumRe = (re[0] + re[1]) + (re[2] + re[3]);
+      const double sumIm = (im[0] + im[1]) + (im[2] + im[3]);
+      spectrum.At(n) = NoteAmplitude(sumRe, sumIm, p);
+    }
+  }
+
+ private:
+  std::size_t length_;
+  std::array<std::size_t, CoarseLevels> offset_{};
+  std::array<std::size_t, CoarseLevels> size_{};
+  std::array<CoarseNote, NoteCount + 2> notes_{};
+  std::vector<double> storage_;
+  std::vector<double> phasors_;  // (re, im) of every step of every note
+};
 
 }  // namespace
 
@@ -79,50 +187,84 @@ NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& se
                                 const ProgressCallback& progress) {
   NoteRangeResult result;
   const std::uint32_t count = document.sampleCount;
-  if (count == 0) return result;
-  const int frames = static_cast<int>(std::min<std::uint32_t>(NoteRangeFrames, count));
+  const std::uint32_t rate = document.header.fields.sampleRate;
+  if (count == 0 || rate == 0) return result;
+  const auto step = static_cast<std::uint32_t>(
+      std::clamp<std::uint64_t>(std::uint64_t{rate} * NoteRangeStepMs / 1000, 1, count));
+  const std::uint32_t frames = (count + step - 1) / step;
+  result.frames = static_cast<int>(frames);
+  const std::uint64_t total = std::uint64_t{2} * frames;
+  auto report = [&](std::uint64_t done) { return !progress || progress(done, total); };
 
-  // First the level of every frame, a short read each, so the quiet ones cost nothing more.
-  std::vector<double> levels(static_cast<std::size_t>(frames));
-  double loudest = 0.0;
-  for (int i = 0; i < frames; ++i) {
-    const std::uint32_t pos = FramePosition(count, i, frames);
-    const std::uint32_t left = pos > LevelHalfSpan ? pos - LevelHalfSpan : 0;
+  // The level of every step of the file, read once from start to end in long runs; a frame's
+  // level is then the RMS of the steps its level span covers, so a quiet frame costs nothing more.
+  std::vector<double> energy(frames);  // sum of squares of each step, in percent of full scale
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    if (!report(i)) return Cancelled(result);
+    const std::uint32_t left = i * step;
     const std::uint32_t right =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{pos} + LevelHalfSpan, count));
-    levels[static_cast<std::size_t>(i)] = WavRangeRms(document, left, right);
-    loudest = std::max(loudest, levels[static_cast<std::size_t>(i)]);
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{left} + step, count));
+    const double rms = WavRangeRms(document, left, right);
+    energy[i] = rms * rms * (right - left);
+  }
+  std::vector<double> levels(frames);
+  double loudest = 0.0;
+  const std::uint32_t reach = LevelHalfSpan / step;  // steps on each side of a frame's own
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    const std::uint32_t first = i > reach ? i - reach : 0;
+    const std::uint32_t last = std::min(frames - 1, i + reach);
+    double sum = 0.0;
+    for (std::uint32_t k = first; k <= last; ++k) sum += energy[k];
+    const std::uint64_t samples =
+        std::min<std::uint64_t>(std::uint64_t{last + 1} * step, count) - std::uint64_t{first} * step;
+    levels[i] = std::sqrt(sum / static_cast<double>(samples));
+    loudest = std::max(loudest, levels[i]);
   }
   const double quiet = std::max(SilentRms, loudest * NoteRangeQuiet);
 
-  // The window the lowest key needs; every key is measured from it.
-  const std::uint32_t rate = document.header.fields.sampleRate;
-  std::vector<double> window(std::size_t{AnalysisWindowLength(0, rate)} + 1);
-  std::vector<int> notes;
+  // Then the fundamental of every loud frame. A note counts when two frames in a row give it,
+  // that is when it is held for about two steps; a single frame is a glide, a consonant or a
+  // stray partial. Frames that are not held still tell whether the voice went past the notes
+  // that were.
+  CoarseWindows coarse(AnalysisWindowLength(0, rate), rate);
+  const std::span<double> window = coarse.Full();
   NoteSpectrum spectrum;
-  for (int i = 0; i < frames; ++i) {
-    if (progress && !progress(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(frames))) {
-      result.result = LongOperationResult::Cancelled;
-      return result;
+  int previous = -1;
+  int lowest = NoteCount;
+  int highest = -1;
+  int lowestBrief = NoteCount;
+  int highestBrief = -1;
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    if (!report(std::uint64_t{frames} + i)) return Cancelled(result);
+    int note = -1;
+    if (levels[i] >= quiet) {
+      LoadAnalysisWindow(document, FrameCentre(i, step, count), window);
+      coarse.Measure(spectrum);
+      if (Strongest(spectrum, 0, NoteCount - 1) >= TonalShare * std::sqrt(2.0) * CentreRms(window))
+        note = FrameFundamental(spectrum, settings.baseNoteThreshold);
     }
-    if (levels[static_cast<std::size_t>(i)] < quiet) continue;
-    LoadAnalysisWindow(document, FramePosition(count, i, frames), window);
-    for (int n = -1; n <= NoteCount; ++n) spectrum.At(n) = NoteStrength(window, rate, 2 * n);
-    if (Strongest(spectrum, 0, NoteCount - 1) < TonalShare * std::sqrt(2.0) * CentreRms(window)) continue;
-    const int note = FrameFundamental(spectrum, settings.baseNoteThreshold);
-    if (note >= 0) notes.push_back(note);
+    if (note >= 0) {
+      ++result.framesUsed;
+      lowestBrief = std::min(lowestBrief, note);
+      highestBrief = std::max(highestBrief, note);
+      if (note == previous) {
+        lowest = std::min(lowest, note);
+        highest = std::max(highest, note);
+        ++result.framesHeld;
+      }
+    }
+    previous = note;
   }
-  if (progress) progress(static_cast<std::uint64_t>(frames), static_cast<std::uint64_t>(frames));
+  report(total);
 
-  result.framesUsed = static_cast<int>(notes.size());
-  if (notes.size() < MinimumNotes) return result;
-  std::sort(notes.begin(), notes.end());
-  const double last = static_cast<double>(notes.size() - 1);
-  const int low = notes[static_cast<std::size_t>(std::floor(LowPercentile * last))];
-  const int high = notes[static_cast<std::size_t>(std::ceil(HighPercentile * last))];
+  if (result.framesHeld < MinimumHeldFrames) return result;
   result.found = true;
-  result.lowestNote = std::clamp(low - NoteRangeMargin, 0, NoteCount - 1);
-  result.highestNote = std::clamp(high + NoteRangeMargin, 0, NoteCount - 1);
+  result.lowestNote = std::clamp(lowest - NoteRangeMargin, 0, NoteCount - 1);
+  result.highestNote = std::clamp(highest + NoteRangeMargin, 0, NoteCount - 1);
+  // The edges: held notes where the detector's own reach ends, or fundamentals heard in passing
+  // beyond the range found.
+  result.lowEdge = lowest <= EdgeReach || lowestBrief < result.lowestNote;
+  result.highEdge = highest >= NoteCount - 1 - EdgeReach || highestBrief > result.highestNote;
   return result;
 }
 
