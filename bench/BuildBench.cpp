@@ -181,7 +181,7 @@ void BM_DetectNoteRangeHour(benchmark::State& state) {
     vocara::GeneralSettings settings = Instrument(vocara::UserDefinedInstrument);
     settings.lowestNote = range.lowestNote;
     settings.highestNote = range.highestNote;
-    if (vocara::SasBuildFile(wav, settings, output).result != vocara::LongOperationResult::Done) {
+    if (vocara::SasBuildFile(wav, settings, output, {}, {}).result != vocara::LongOperationResult::Done) {
       state.SkipWithError("the build failed");
       break;
     }
