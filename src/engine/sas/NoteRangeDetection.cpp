@@ -28,12 +28,20 @@ constexpr double TonalShare = 0.3;
 // Below this RMS (percent of full scale, about -80 dB) a frame is silence whatever the rest.
 constexpr double SilentRms = 0.01;
 
+// A note counts once this many frames in a row give it: held for about 150 ms, longer than a
+// glide, a consonant or the octave slip of a weak fundamental lasts.
+constexpr int HeldFrames = 3;
+
 // Fewer held frames than this are too few to call a range.
 constexpr int MinimumHeldFrames = 2;
 
 // A held note this close (semitones) to the first or last key is at the end of what the
 // detector can see: the voice may go further.
 constexpr int EdgeReach = 1;
+
+// A fundamental whose second and third partials are both above the threshold needs only this
+// share of the threshold itself (a bass's E2 under partials five times as strong).
+constexpr double WeakFundamentalShare = 0.25;
 
 double Strongest(const NoteSpectrum& spectrum, int first, int last) {
   double best = 0.0;
@@ -171,11 +179,12 @@ int FrameFundamental(const NoteSpectrum& spectrum, double baseNoteThreshold) {
   const double threshold = baseNoteThreshold * strongest * 0.01;
   for (int n = 0; n < NoteCount; ++n) {
     const double s = spectrum.At(n);
-    if (!(s > spectrum.At(n - 1) && s > spectrum.At(n + 1) && s > threshold)) continue;
+    if (!(s > spectrum.At(n - 1) && s > spectrum.At(n + 1) && s > threshold * WeakFundamentalShare)) continue;
     if (s >= strongest) return n;
     // A peak below the strongest is a fundamental when its second and third partials (an
     // octave, and an octave and a fifth above) are there too; a peak an octave under the voice
-    // has the voice as its "octave" but nothing at the fifth above it.
+    // has the voice as its "octave" but nothing at the fifth above it. Such a peak may be well
+    // under the threshold: a low voice's fundamental is often much weaker than its partials.
     const bool octave = Strongest(spectrum, n + 11, n + 13) > threshold;
     const bool twelfth = Strongest(spectrum, n + 18, n + 20) > threshold;
     if (octave && twelfth) return n;
@@ -222,14 +231,14 @@ NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& se
   }
   const double quiet = std::max(SilentRms, loudest * NoteRangeQuiet);
 
-  // Then the fundamental of every loud frame. A note counts when two frames in a row give it,
-  // that is when it is held for about two steps; a single frame is a glide, a consonant or a
-  // stray partial. Frames that are not held still tell whether the voice went past the notes
-  // that were.
+  // Then the fundamental of every loud frame. A note counts when HeldFrames frames in a row give
+  // it; fewer are a glide, a consonant or a stray partial. Two frames still tell whether the
+  // voice went past the notes that were held.
   CoarseWindows coarse(AnalysisWindowLength(0, rate), rate);
   const std::span<double> window = coarse.Full();
   NoteSpectrum spectrum;
-  int previous = -1;
+  int previous = -1;  // the note of the last frame, -1 for none
+  int run = 0;        // frames in a row that gave the last note
   int lowest = NoteCount;
   int highest = -1;
   int lowestBrief = NoteCount;
@@ -243,14 +252,19 @@ NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& se
       if (Strongest(spectrum, 0, NoteCount - 1) >= TonalShare * std::sqrt(2.0) * CentreRms(window))
         note = FrameFundamental(spectrum, settings.baseNoteThreshold);
     }
+    run = note >= 0 && note == previous ? run + 1 : 1;
     if (note >= 0) {
       ++result.framesUsed;
-      lowestBrief = std::min(lowestBrief, note);
-      highestBrief = std::max(highestBrief, note);
-      if (note == previous) {
+      if (run >= HeldFrames) {
         lowest = std::min(lowest, note);
         highest = std::max(highest, note);
         ++result.framesHeld;
+      }
+      // A note of two frames in a row was sung in passing; one frame alone is more likely the
+      // mixture of two notes at a change, or a ragged start or end.
+      if (run == 2) {
+        lowestBrief = std::min(lowestBrief, note);
+        highestBrief = std::max(highestBrief, note);
       }
     }
     previous = note;

@@ -6,11 +6,13 @@
 // the file from start to end; steps much quieter than the loudest are skipped. Every other step
 // gets the note strengths of all 88 keys around its middle, and from them the fundamental: the
 // lowest peak above the base note threshold that is the strongest note or has a partial an
-// octave or an octave and a fifth above it, so a low rumble is not taken for the voice. A note
-// counts once two steps in a row give it (held for about two steps: a note sung once in an hour
-// counts as much as one sung throughout); a single step is a glide, a consonant or a stray
-// partial. The lowest and highest held notes widened by a margin on each side give the range.
-// The cost grows with the voiced time, a small share of what the Build over it costs.
+// octave or an octave and a fifth above it, so a low rumble is not taken for the voice (that
+// fundamental may be much weaker than the threshold, as a low voice's often is). A note counts
+// once three steps in a row give it (held for about 150 ms: a note sung once in an hour counts
+// as much as one sung throughout); fewer are a glide, a consonant or a stray partial. The lowest
+// and highest held notes widened by a margin on each side give the range. Every note is summed
+// over a window averaged to the fewest samples its pitch allows, so the cost grows with the
+// voiced time at a small share of what the Build over it costs.
 #pragma once
 
 #include <cstdint>
@@ -36,10 +38,10 @@ struct NoteRangeResult {
   int highestNote = 0;
   int frames = 0;      // steps of the file (frames looked at)
   int framesUsed = 0;  // frames that gave a note
-  int framesHeld = 0;  // frames that gave the same note as the frame before
+  int framesHeld = 0;  // frames that gave the note of the two frames before
   // Notes at an edge of the range found: a held note within a semitone of the first or last key
-  // the detector sees, or a note heard in passing below or above the range. The voice may then
-  // go further than the range says.
+  // the detector sees, or a note below or above the range given by two frames in a row (sung in
+  // passing, too short to count). The voice may then go further than the range says.
   bool lowEdge = false;
   bool highEdge = false;
 };

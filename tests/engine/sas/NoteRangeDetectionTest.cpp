@@ -146,7 +146,7 @@ TEST(NoteRangeDetectionTest, AnHourOfPhrasesKeepsANoteSungOnceEveryFewMinutes) {
 }
 
 TEST(NoteRangeDetectionTest, NotesAtTheEdgesAreTold) {
-  // A held C8, the detector's last key; then an A4 held with a C7 heard for one step only.
+  // A held C8, the detector's last key; then an A4 held with a C7 heard for two steps only.
   std::vector<std::int32_t> values(48000);
   for (int i = 0; i < 48000; ++i)
     values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 4186.0 * i / 48000));
@@ -159,7 +159,7 @@ TEST(NoteRangeDetectionTest, NotesAtTheEdgesAreTold) {
 
   values.assign(48000, 0);
   for (int i = 0; i < 48000; ++i) {
-    const double hz = i >= 24000 && i < 24000 + 2400 ? 2093.0 : 440.0;
+    const double hz = i >= 24000 && i < 24000 + 4800 ? 2093.0 : 440.0;
     values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * hz * i / 48000));
   }
   TempDir other;
@@ -189,7 +189,9 @@ TEST(NoteRangeDetectionTest, FundamentalIsTheLowestPeakWithItsPartials) {
       {"second partial strongest", {{30, 50}, {42, 100}, {49, 60}, {54, 25}}, 30},
       {"an octave below the voice has no fifth", {{18, 40}, {30, 100}, {42, 60}, {49, 40}}, 30},
       {"a lone low peak is no voice", {{10, 40}, {50, 100}}, 50},
-      {"weak fundamental below the threshold", {{30, 10}, {42, 100}, {49, 60}}, 42},
+      {"weak fundamental below the threshold", {{30, 10}, {42, 100}, {49, 60}}, 30},
+      {"too weak to be more than leakage", {{30, 4}, {42, 100}, {49, 60}}, 42},
+      {"weak and without its twelfth", {{30, 10}, {42, 100}, {54, 60}}, 42},
       {"a sine alone", {{70, 100}}, 70},
       {"the top key", {{87, 100}}, 87},
   };
