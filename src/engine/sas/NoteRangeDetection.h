@@ -2,17 +2,17 @@
 // stretch, so that the Build can search the notes the voice or instrument actually uses rather
 // than the default instrument's (a low voice analysed over B3..D7 comes out an octave up).
 //
-// The file is cut into steps of NoteRangeStepMs. First the level of every step, in one read of
-// the file from start to end; steps much quieter than the loudest are skipped. Every other step
-// gets the note strengths of all 88 keys around its middle, and from them the fundamental: the
-// lowest peak above the base note threshold that is the strongest note or has a partial an
-// octave or an octave and a fifth above it, so a low rumble is not taken for the voice (that
-// fundamental may be much weaker than the threshold, as a low voice's often is). A note counts
-// once three steps in a row give it (held for about 150 ms: a note sung once in an hour counts
-// as much as one sung throughout); fewer are a glide, a consonant or a stray partial. The lowest
-// and highest held notes widened by a margin on each side give the range. Every note is summed
-// over a window averaged to the fewest samples its pitch allows, so the cost grows with the
-// voiced time at a small share of what the Build over it costs.
+// The file is cut into steps of NoteRangeStepMs. First the level of every step, read in order
+// from start to end; steps much quieter than the loudest are skipped. Each loud step gets the
+// note strengths of all 88 keys around its middle, and from them the fundamental (an odd step
+// between two that give the same note gives it too, unlooked at): the lowest peak above the
+// base note threshold that is the strongest note or has a partial an octave or an octave and a fifth above
+// it, so a low rumble is not taken for the voice (that fundamental may be much weaker than the threshold, as
+// a low voice's often is). A note counts once three steps in a row give it (held for about 150 ms: a note
+// sung once in an hour counts as much as one sung throughout); fewer are a glide, a consonant or a stray
+// partial. The lowest and highest held notes widened by a margin on each side give the range. Every note is
+// summed over a window averaged to the fewest samples its pitch allows, so the cost grows with the voiced
+// time, at a fraction of what the Build over it costs.
 #pragma once
 
 #include <cstdint>
@@ -47,9 +47,9 @@ struct NoteRangeResult {
 };
 
 // The note range sung in the open recording. `settings` gives the base note threshold (the
-// note range in it is not used). progress is called once per step in each of the two passes with
-// (done, 2 x frames); false stops the pass (Cancelled, nothing found). What the file no longer holds reads as
-// silence.
+// note range in it is not used). progress is called once per step in each of the two passes
+// with (done, 2 x frames); false stops the pass (Cancelled, nothing found). What the file no
+// longer holds reads as silence.
 NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& settings,
                                 const ProgressCallback& progress = {});
 
