@@ -9,12 +9,13 @@
 //   BM_BuildReference       the plain evaluation, one note and one phasor step after another,
 //                           on the first minute of the file
 //   BM_DetectNoteRange      the note range of the whole file (--instrument auto, Detect Note
-//                           Range): a frame over all 88 keys every 50 ms of the sung tone
+//                           Range): a frame over all 88 keys every 50 ms of the sung tone,
+//                           about 0.2 s
 //   BM_DetectNoteRangeHour  an hour sung without a rest: three 8-second phrases by turns, the
 //                           highest note once every four minutes; the detection and then the
 //                           build over the range it found, once each. The counter
 //                           detect_over_build is the detection's time over the build's: on
-//                           two shared cores about 3.7 s against 5 to 15 s (0.25 to 0.9); the
+//                           two shared cores about 1.4 s against 5 to 10 s (0.14 to 0.27); the
 //                           detection runs on one core, the build on all of them, and the
 //                           build's share grows with the range (here C4..A4, 15 keys)
 //

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -95,7 +96,7 @@ class CoarseWindows {
     for (int l = 0; l < CoarseLevels; ++l) {
       offset_[l] = size;
       size_[l] = length_ >> l;
-      size += size_[l];
+      size += 2 * size_[l];  // room for the window to move on before it goes back to the front
     }
     storage_.resize(size);
     for (int q = -2; q <= 2 * NoteCount; q += 2) {
@@ -128,19 +129,45 @@ class CoarseWindows {
     }
   }
 
-  std::span<double> Full() { return {storage_.data(), length_}; }
+  // The window of the frame around sample pos, as LoadAnalysisWindow fills it.
+  std::span<double> Full() { return {View(0), length_}; }
 
-  // Fills the averaged levels from the full window, then the strengths of notes -1..88.
-  void Measure(NoteSpectrum& spectrum) {
-    for (int l = 1; l < CoarseLevels; ++l) {
-      const double* from = storage_.data() + offset_[l - 1];
-      double* to = storage_.data() + offset_[l];
-      for (std::size_t m = 0; m < size_[l]; ++m) to[m] = 0.5 * (from[2 * m] + from[2 * m + 1]);
+  // Loads the window around sample pos and averages it. A window that moved on by a whole number
+  // of the coarsest averages keeps what it holds: its slots move down, and only the new samples
+  // are read and averaged, so frames a step apart read each sample about once.
+  void Load(WavDocument& document, std::uint32_t pos) {
+    const std::size_t w = length_ - 1;
+    const std::int64_t start = std::int64_t{pos} - static_cast<std::int64_t>(w / 2);
+    const std::int64_t shift = start - start_;
+    std::size_t changed = 0;  // the first slot of the window whose sample is new
+    if (loaded_ && start_ >= 0 && shift > 0 && shift < static_cast<std::int64_t>(w) &&
+        shift % Coarsest == 0 && start + static_cast<std::int64_t>(w) < std::int64_t{1} << 32) {
+      const auto moved = static_cast<std::size_t>(shift);
+      for (int l = 0; l < CoarseLevels; ++l) Slide(l, moved >> l);
+      changed = w - moved;
+      WavReadWindow(document,
+                    static_cast<std::uint32_t>(start + static_cast<std::int64_t>(changed + moved / 2)),
+                    {View(0) + changed, moved});
+      View(0)[w] = 0.0;
+    } else {
+      head_.fill(0);
+      LoadAnalysisWindow(document, pos, Full());
     }
+    start_ = start;
+    loaded_ = true;
+    for (int l = 1; l < CoarseLevels; ++l) {
+      const double* from = View(l - 1);
+      double* to = View(l);
+      for (std::size_t m = changed >> l; m < size_[l]; ++m) to[m] = 0.5 * (from[2 * m] + from[2 * m + 1]);
+    }
+  }
+
+  // The strengths of notes -1..88 in the loaded window.
+  void Measure(NoteSpectrum& spectrum) {
     for (int n = -1; n <= NoteCount; ++n) {
       const CoarseNote& note = notes_[static_cast<std::size_t>(n + 1)];
       const NoteParams& p = note.params;
-      const double* x = storage_.data() + offset_[note.level] + p.first;
+      const double* x = View(note.level) + p.first;
       const double* turn = phasors_.data() + note.phasors;
       const auto steps = static_cast<std::size_t>(p.last - p.first + 1);
       // Four sums each, so the additions do not wait on each other and can share vector lanes.
@@ -163,7 +190,26 @@ class CoarseWindows {
   }
 
  private:
+  static constexpr std::int64_t Coarsest = std::int64_t{1} << (CoarseLevels - 1);
+
+  double* View(int level) { return storage_.data() + offset_[level] + head_[level]; }
+
+  // Moves level l's window on by `slots`; when it would run out of room, what it keeps goes
+  // back to the front (once every many frames).
+  void Slide(int level, std::size_t slots) {
+    if (head_[level] + slots + size_[level] > 2 * size_[level]) {
+      std::memmove(storage_.data() + offset_[level], View(level) + slots,
+                   (size_[level] - slots) * sizeof(double));
+      head_[level] = 0;
+    } else {
+      head_[level] += slots;
+    }
+  }
+
   std::size_t length_;
+  bool loaded_ = false;
+  std::int64_t start_ = 0;  // the sample in the window's slot 0
+  std::array<std::size_t, CoarseLevels> head_{};
   std::array<std::size_t, CoarseLevels> offset_{};
   std::array<std::size_t, CoarseLevels> size_{};
   std::array<CoarseNote, NoteCount + 2> notes_{};
@@ -198,8 +244,11 @@ NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& se
   const std::uint32_t count = document.sampleCount;
   const std::uint32_t rate = document.header.fields.sampleRate;
   if (count == 0 || rate == 0) return result;
+  // A whole number of the coarsest averages, so the window of one frame moves on to the next.
+  const std::uint64_t coarsest = std::uint64_t{1} << (CoarseLevels - 1);
+  const std::uint64_t nominal = std::uint64_t{rate} * NoteRangeStepMs / 1000;
   const auto step = static_cast<std::uint32_t>(
-      std::clamp<std::uint64_t>(std::uint64_t{rate} * NoteRangeStepMs / 1000, 1, count));
+      std::clamp<std::uint64_t>((nominal + coarsest / 2) / coarsest * coarsest, 1, count));
   const std::uint32_t frames = (count + step - 1) / step;
   result.frames = static_cast<int>(frames);
   const std::uint64_t total = std::uint64_t{2} * frames;
@@ -235,7 +284,6 @@ NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& se
   // it; fewer are a glide, a consonant or a stray partial. Two frames still tell whether the
   // voice went past the notes that were held.
   CoarseWindows coarse(AnalysisWindowLength(0, rate), rate);
-  const std::span<double> window = coarse.Full();
   NoteSpectrum spectrum;
   int previous = -1;  // the note of the last frame, -1 for none
   int run = 0;        // frames in a row that gave the last note
@@ -250,9 +298,9 @@ NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& se
     if (notes[i] != NotLooked) return notes[i];
     notes[i] = -1;
     if (levels[i] < quiet) return -1;
-    LoadAnalysisWindow(document, FrameCentre(i, step, count), window);
+    coarse.Load(document, FrameCentre(i, step, count));
     coarse.Measure(spectrum);
-    if (Strongest(spectrum, 0, NoteCount - 1) >= TonalShare * std::sqrt(2.0) * CentreRms(window))
+    if (Strongest(spectrum, 0, NoteCount - 1) >= TonalShare * std::sqrt(2.0) * CentreRms(coarse.Full()))
       notes[i] = FrameFundamental(spectrum, settings.baseNoteThreshold);
     return notes[i];
   };

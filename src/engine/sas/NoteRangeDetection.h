@@ -25,7 +25,7 @@ struct WavDocument;
 struct GeneralSettings;
 struct NoteSpectrum;
 
-inline constexpr std::uint32_t NoteRangeStepMs = 50;  // one frame looked at per step
+inline constexpr std::uint32_t NoteRangeStepMs = 50;  // one frame looked at per step (to 0.7 ms)
 inline constexpr int NoteRangeMargin = 2;             // semitones added below and above
 inline constexpr double NoteRangeQuiet = 0.1;  // a frame below this share of the loudest RMS is skipped
 
