@@ -9,12 +9,21 @@
 //   BM_BuildReference       the plain evaluation, one note and one phasor step after another,
 //                           on the first minute of the file
 //   BM_DetectNoteRange      the note range of the whole file (--instrument auto, Detect Note
-//                           Range): a few hundred frames over all 88 keys, under a second
+//                           Range): a frame over all 88 keys every 50 ms of the sung tone,
+//                           about 0.2 s
+//   BM_DetectNoteRangeHour  an hour sung without a rest: three 8-second phrases by turns, the
+//                           highest note once every four minutes; the detection and then the
+//                           build over the range it found, once each. The counter
+//                           detect_over_build is the detection's time over the build's: on
+//                           two shared cores about 1.4 s against 5 to 10 s (0.14 to 0.27); the
+//                           detection runs on one core, the build on all of them, and the
+//                           build's share grows with the range (here C4..A4, 15 keys)
 //
 // The tone is generated once in the temporary folder (vocara-build-bench.wav) and kept for
 // scripts/bench-build.sh, which times vocara-cli and aubiopitch on it.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -30,6 +39,8 @@
 #include "engine/sas/SasBuild.h"
 #include "engine/wav/WavDocument.h"
 #include "engine/wav/WavHeader.h"
+#include "support/Recordings.h"
+#include "support/WavFiles.h"
 
 namespace {
 
@@ -126,5 +137,65 @@ void BM_DetectNoteRange(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DetectNoteRange)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Three phrases of 8 s: C4..G4 by turns, and one with an A4 of 0.4 s, sung every 30th phrase.
+std::string HourWav() {
+  const std::string path = TempFile("vocara-range-hour.wav");
+  if (std::filesystem::exists(path)) return path;
+  using vocara::test::Samples;
+  using vocara::test::SungMelody;
+  std::string phrases[] = {
+      Samples(2, SungMelody({{60, 0, 2.0}, {62, 0, 2.0}, {64, 0, 2.0}, {60, 0, 1.9}})),
+      Samples(2, SungMelody({{64, 0, 2.0}, {65, 0, 2.0}, {67, 0, 2.0}, {64, 0, 1.9}})),
+      Samples(2, SungMelody({{65, 0, 2.0}, {67, 0, 2.0}, {69, 0, 0.4}, {67, 0, 3.5}})),
+  };
+  const std::uint64_t phraseBytes = phrases[0].size();
+  for (std::string& phrase : phrases) phrase.resize(phraseBytes);  // a sample more or less
+  const std::uint64_t count = 3600 * Rate * 2 / phraseBytes;
+  std::string header = vocara::test::CanonicalWav(vocara::test::Format(2, Rate), {});
+  const auto dataBytes = static_cast<std::uint32_t>(count * phraseBytes);
+  for (int i = 0; i < 4; ++i) {
+    header[4 + i] = static_cast<char>(((dataBytes + header.size() - 8) >> (8 * i)) & 0xFF);
+    header[header.size() - 4 + i] = static_cast<char>((dataBytes >> (8 * i)) & 0xFF);
+  }
+  std::ofstream out(path, std::ios::binary);
+  out.write(header.data(), static_cast<std::streamsize>(header.size()));
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::string& phrase = phrases[i % 30 == 29 ? 2 : i % 2];
+    out.write(phrase.data(), static_cast<std::streamsize>(phraseBytes));
+  }
+  return path;
+}
+
+void BM_DetectNoteRangeHour(benchmark::State& state) {
+  vocara::WavDocument wav;
+  if (vocara::WavOpenDocument(wav, HourWav()).message != vocara::MessageId::None) {
+    state.SkipWithError("cannot open the WAV file");
+    return;
+  }
+  const std::string output = TempFile("vocara-range-hour.sas");
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const vocara::NoteRangeResult range = vocara::DetectNoteRange(wav, vocara::GeneralSettings{});
+    const auto detected = std::chrono::steady_clock::now();
+    if (!range.found || range.highestNote != 69 - 21 + vocara::NoteRangeMargin) {
+      state.SkipWithError("the range misses the A4");
+      break;
+    }
+    vocara::GeneralSettings settings = Instrument(vocara::UserDefinedInstrument);
+    settings.lowestNote = range.lowestNote;
+    settings.highestNote = range.highestNote;
+    if (vocara::SasBuildFile(wav, settings, output, {}, {}).result != vocara::LongOperationResult::Done) {
+      state.SkipWithError("the build failed");
+      break;
+    }
+    const std::chrono::duration<double> detect = detected - start;
+    const std::chrono::duration<double> build = std::chrono::steady_clock::now() - detected;
+    state.counters["detect_s"] = detect.count();
+    state.counters["build_s"] = build.count();
+    state.counters["detect_over_build"] = detect.count() / build.count();
+  }
+}
+BENCHMARK(BM_DetectNoteRangeHour)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

@@ -66,6 +66,7 @@ struct Request {
   GeneralSettings settings;
   Adjustments adjusted;
   bool detectRange = false;  // --instrument auto was given
+  std::string edgeNote;      // what auto found at the edges of its range, said after the build
 };
 
 // The arguments after "build": two names in order, the options anywhere among them. Returns
@@ -159,6 +160,13 @@ int DetectRange(WavDocument& wav, const std::vector<std::string>& args, Request&
   // Again in order, so a --lowest or --highest after auto still has the last word.
   Request detected;
   ParseRequest(args, detected, &range);
+  // Notes at an edge of the range: the SAS is still built, but the range may cut the voice off.
+  if (range.highEdge)
+    detected.edgeNote = "vocara-cli: notes reach the edge of the range found (" +
+                        std::string(NoteName(range.highestNote)) + "); the highest may be higher\n";
+  if (range.lowEdge)
+    detected.edgeNote += "vocara-cli: notes reach the edge of the range found (" +
+                         std::string(NoteName(range.lowestNote)) + "); the lowest may be lower\n";
   request = std::move(detected);
   return ExitSuccess;
 }
@@ -179,7 +187,9 @@ int Build(Request& request, const std::vector<std::string>& args, std::ostream& 
     result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
   }
   if (drawBar) err << '\n';
-  return LongOperationExit(err, result.message, result.result, request.sas);
+  const int exit = LongOperationExit(err, result.message, result.result, request.sas);
+  if (exit == ExitSuccess) err << request.edgeNote;
+  return exit;
 }
 
 }  // namespace

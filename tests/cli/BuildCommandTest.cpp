@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -185,6 +186,18 @@ TEST_F(AutoRangeTest, TheSungRangeNamesTheNotesInTheirOctave) {
     EXPECT_EQ(Built().lowestNote, range.first) << ::testing::PrintToString(args);
     EXPECT_EQ(Built().highestNote, range.second) << ::testing::PrintToString(args);
   }
+}
+
+TEST_F(AutoRangeTest, NotesAtTheEdgeOfTheRangeAreToldLast) {
+  std::vector<std::int32_t> values(48000);
+  for (int i = 0; i < 48000; ++i)
+    values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 4186.0 * i / 48000));
+  wav = WriteFile(dir.File("top.wav"), CanonicalWav(Format(2, 48000), Samples(2, values)));
+  ASSERT_EQ(Run({"--instrument", "auto"}), 0) << err.str();
+  const std::string last =
+      "vocara-cli: notes reach the edge of the range found (C8); the highest may be higher\n";
+  ASSERT_GT(err.str().size(), last.size());
+  EXPECT_EQ(err.str().substr(err.str().size() - last.size()), last);
 }
 
 TEST_F(AutoRangeTest, ARecordingWithoutNotesIsRefused) {

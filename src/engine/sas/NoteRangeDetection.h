@@ -1,14 +1,18 @@
-// The note range sung in a recording, found by a quick pass of the note detector, so that the
-// Build can search the notes the voice or instrument actually uses rather than the default
-// instrument's (a low voice analysed over B3..D7 comes out an octave up).
+// The note range sung in a recording, found by a pass of the note detector over every voiced
+// stretch, so that the Build can search the notes the voice or instrument actually uses rather
+// than the default instrument's (a low voice analysed over B3..D7 comes out an octave up).
 //
-// The pass looks at a few hundred frames spread evenly over the file, whatever its length, so
-// it takes about the same time for a minute as for an hour. Frames much quieter than the
-// loudest of them are skipped; in each other frame the note strengths of all 88 keys give the
-// fundamental: the lowest peak above the base note threshold that is the strongest note or has
-// a partial an octave or an octave and a fifth above it, so a low rumble is not taken for the
-// voice. The lowest and highest of those notes (2nd and 98th percentiles, so a few glides or
-// stray frames do not widen the range) widened by a margin on each side give the range.
+// The file is cut into steps of NoteRangeStepMs. First the level of every step, read in order
+// from start to end; steps much quieter than the loudest are skipped. Each loud step gets the
+// note strengths of all 88 keys around its middle, and from them the fundamental (an odd step
+// between two that give the same note gives it too, unlooked at): the lowest peak above the
+// base note threshold that is the strongest note or has a partial an octave or an octave and a fifth above
+// it, so a low rumble is not taken for the voice (that fundamental may be much weaker than the threshold, as
+// a low voice's often is). A note counts once three steps in a row give it (held for about 150 ms: a note
+// sung once in an hour counts as much as one sung throughout); fewer are a glide, a consonant or a stray
+// partial. The lowest and highest held notes widened by a margin on each side give the range. Every note is
+// summed over a window averaged to the fewest samples its pitch allows, so the cost grows with the voiced
+// time, at a fraction of what the Build over it costs.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +25,8 @@ struct WavDocument;
 struct GeneralSettings;
 struct NoteSpectrum;
 
-inline constexpr int NoteRangeFrames = 300;    // frames looked at, at most
-inline constexpr int NoteRangeMargin = 2;      // semitones added below and above
+inline constexpr std::uint32_t NoteRangeStepMs = 50;  // one frame looked at per step (to 0.7 ms)
+inline constexpr int NoteRangeMargin = 2;             // semitones added below and above
 inline constexpr double NoteRangeQuiet = 0.1;  // a frame below this share of the loudest RMS is skipped
 
 struct NoteRangeResult {
@@ -32,12 +36,20 @@ struct NoteRangeResult {
   bool found = false;
   int lowestNote = 0;  // note indices 0..87, lowestNote <= highestNote when found
   int highestNote = 0;
+  int frames = 0;      // steps of the file (frames looked at)
   int framesUsed = 0;  // frames that gave a note
+  int framesHeld = 0;  // frames that gave the note of the two frames before
+  // Notes at an edge of the range found: a held note within a semitone of the first or last key
+  // the detector sees, or a note below or above the range given by two frames in a row (sung in
+  // passing, too short to count). The voice may then go further than the range says.
+  bool lowEdge = false;
+  bool highEdge = false;
 };
 
 // The note range sung in the open recording. `settings` gives the base note threshold (the
-// note range in it is not used). progress is called once per frame looked at with (frame,
-// frames); false stops the pass (Cancelled). What the file no longer holds reads as silence.
+// note range in it is not used). progress is called once per step in each of the two passes
+// with (done, 2 x frames); false stops the pass (Cancelled, nothing found). What the file no
+// longer holds reads as silence.
 NoteRangeResult DetectNoteRange(WavDocument& document, const GeneralSettings& settings,
                                 const ProgressCallback& progress = {});
 

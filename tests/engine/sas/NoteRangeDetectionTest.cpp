@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <numbers>
 #include <random>
 #include <string>
@@ -95,7 +96,7 @@ TEST(NoteRangeDetectionTest, QuietPartsDoNotCountAndAStopEndsThePass) {
   const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
   ASSERT_TRUE(range.found);
   EXPECT_EQ(range.lowestNote, 57 - MidiA0 - NoteRangeMargin);
-  EXPECT_LT(range.framesUsed, NoteRangeFrames / 2);
+  EXPECT_LT(range.framesUsed, range.frames / 2);
 
   int calls = 0;
   const NoteRangeResult stopped =
@@ -103,6 +104,70 @@ TEST(NoteRangeDetectionTest, QuietPartsDoNotCountAndAStopEndsThePass) {
   EXPECT_EQ(stopped.result, LongOperationResult::Cancelled);
   EXPECT_FALSE(stopped.found);
   EXPECT_EQ(calls, 10);
+}
+
+TEST(NoteRangeDetectionTest, AnHourOfPhrasesKeepsANoteSungOnceEveryFewMinutes) {
+  // 240 phrases of under 2 s, one every 15 s (the rests are holes in the file, so it is written
+  // quickly): C4..E4 and E4..G4 by turns, a B4 of 0.3 s every 4 minutes, a G3 of 0.3 s every 6.
+  const std::string common[] = {Samples(2, SungMelody({{60, 0, 0.6}, {62, 0, 0.6}, {64, 0, 0.5}})),
+                                Samples(2, SungMelody({{64, 0, 0.6}, {65, 0, 0.6}, {67, 0, 0.5}}))};
+  const std::string top = Samples(2, SungMelody({{67, 0, 0.6}, {71, 0, 0.3}, {69, 0, 0.6}}));
+  const std::string bottom = Samples(2, SungMelody({{55, 0, 0.3}, {60, 0, 0.8}}));
+  constexpr std::uint32_t Slot = 15 * 48000 * 2;  // bytes
+  constexpr std::uint32_t Slots = 240;
+  std::string header = CanonicalWav(Format(2, 48000), std::string(4, '\0'));
+  header.resize(header.size() - 4);
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put32(4, static_cast<std::uint32_t>(header.size()) - 8 + Slot * Slots);
+  put32(header.size() - 4, Slot * Slots);
+  TempDir dir;
+  const std::string path = dir.File("hour.wav");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    for (std::uint32_t i = 0; i < Slots; ++i) {
+      const std::string& phrase = i % 16 == 5 ? top : i % 24 == 11 ? bottom : common[i % 2];
+      out.seekp(static_cast<std::streamoff>(header.size() + std::uint64_t{i} * Slot));
+      out.write(phrase.data(), static_cast<std::streamsize>(phrase.size()));
+    }
+    out.seekp(static_cast<std::streamoff>(header.size() + std::uint64_t{Slot} * Slots - 2));
+    out.write("\0\0", 2);
+  }
+  WavDocument wav;
+  ASSERT_EQ(WavOpenDocument(wav, path).message, MessageId::None);
+  ASSERT_EQ(wav.sampleCount, 3600u * 48000);
+  const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
+  ASSERT_TRUE(range.found);
+  EXPECT_EQ(range.lowestNote, 55 - MidiA0 - NoteRangeMargin);
+  EXPECT_EQ(range.highestNote, 71 - MidiA0 + NoteRangeMargin);
+  EXPECT_FALSE(range.lowEdge || range.highEdge);
+}
+
+TEST(NoteRangeDetectionTest, NotesAtTheEdgesAreTold) {
+  // A held C8, the detector's last key; then an A4 held with a C7 heard for two steps only.
+  std::vector<std::int32_t> values(48000);
+  for (int i = 0; i < 48000; ++i)
+    values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 4186.0 * i / 48000));
+  TempDir dir;
+  WavDocument top = OpenRecording(dir, values);
+  NoteRangeResult range = DetectNoteRange(top, GeneralSettings{});
+  ASSERT_TRUE(range.found);
+  EXPECT_EQ(std::tuple(range.highestNote, range.highEdge, range.lowEdge),
+            std::tuple(NoteCount - 1, true, false));
+
+  values.assign(48000, 0);
+  for (int i = 0; i < 48000; ++i) {
+    const double hz = i >= 24000 && i < 24000 + 4800 ? 2093.0 : 440.0;
+    values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * hz * i / 48000));
+  }
+  TempDir other;
+  WavDocument passing = OpenRecording(other, values);
+  range = DetectNoteRange(passing, GeneralSettings{});
+  ASSERT_TRUE(range.found);
+  EXPECT_EQ(std::tuple(range.highestNote, range.highEdge, range.lowEdge),
+            std::tuple(48 + NoteRangeMargin, true, false));
 }
 
 // Strengths of a harmonic voice at note f (partials at f, f+12, f+19, f+24) on the keyboard.
@@ -124,7 +189,9 @@ TEST(NoteRangeDetectionTest, FundamentalIsTheLowestPeakWithItsPartials) {
       {"second partial strongest", {{30, 50}, {42, 100}, {49, 60}, {54, 25}}, 30},
       {"an octave below the voice has no fifth", {{18, 40}, {30, 100}, {42, 60}, {49, 40}}, 30},
       {"a lone low peak is no voice", {{10, 40}, {50, 100}}, 50},
-      {"weak fundamental below the threshold", {{30, 10}, {42, 100}, {49, 60}}, 42},
+      {"weak fundamental below the threshold", {{30, 10}, {42, 100}, {49, 60}}, 30},
+      {"too weak to be more than leakage", {{30, 4}, {42, 100}, {49, 60}}, 42},
+      {"weak and without its twelfth", {{30, 10}, {42, 100}, {54, 60}}, 42},
       {"a sine alone", {{70, 100}}, 70},
       {"the top key", {{87, 100}}, 87},
   };
