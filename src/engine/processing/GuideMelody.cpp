@@ -151,6 +151,119 @@ double MappedTarget(const std::vector<TimeLink>& links, double source) {
   return a.target + (source - a.source) * (static_cast<double>(b.target) - a.target) / span;
 }
 
+// The notes of the range as the timing sees them, in samples: where each begins as heard, its
+// voiced frames, and the range.
+struct NoteSpans {
+  const std::vector<NoteReport>& notes;
+  const std::vector<double>& onsets;  // frames
+  std::uint32_t first;
+  std::uint32_t end;
+  double frameLength;
+  double rate;
+
+  double Onset(std::size_t n) const { return onsets[n] * frameLength; }
+  double VoicedFirst(std::size_t n) const { return notes[n].firstFrame * frameLength; }
+  double VoicedEnd(std::size_t n) const { return notes[n].endFrame * frameLength; }
+  // Where the unvoiced stretch before note n begins (its voiced first sample when the note
+  // before runs into it).
+  double GapStart(std::size_t n) const { return n > 0 ? VoicedEnd(n - 1) : first * frameLength; }
+  // Whether the stretch before note n, moved by `shift` samples, takes the change itself: a
+  // pause (a breath, a rest) keeps its start and grows or shrinks at its end, as long as it keeps
+  // half its length; a shorter stretch (a consonant) keeps its length and moves with its note.
+  bool PauseTakes(std::size_t n, double shift) const {
+    const double gap = VoicedFirst(n) - GapStart(n);
+    return n == 0 || (gap >= GuidePauseSeconds * rate && 2 * std::abs(shift) <= gap);
+  }
+};
+
+// A point the links hold: input sample `source` goes `shift` samples past where the kept links
+// place it. owner is the moved note that needs it (npos: the start of an in-time note); onsetOf
+// the timed note whose start it is (npos: none).
+struct Anchor {
+  double source;
+  double shift;
+  std::size_t owner;
+  std::size_t onsetOf;
+};
+constexpr std::size_t NoNote = std::numeric_limits<std::size_t>::max();
+
+// The points the links hold (see SasFollowGuide): every timed note's start, moved or held, and
+// around each moved note the points of its neighbours that keep the change inside voiced parts.
+std::vector<Anchor> TimingAnchors(const NoteSpans& spans, const std::vector<bool>& timed,
+                                  const std::vector<double>& shifts) {
+  std::vector<Anchor> anchors;
+  const std::size_t count = spans.notes.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (timed[i]) anchors.push_back({spans.Onset(i), shifts[i], shifts[i] != 0 ? i : NoNote, i});
+  }
+  const auto legato = [&](std::size_t n) { return n > 0 && spans.VoicedEnd(n - 1) >= spans.VoicedFirst(n); };
+  for (std::size_t b = 0; b < count; ++b) {
+    const double shift = shifts[b];
+    if (shift == 0) continue;
+    if (legato(b)) {
+      anchors.push_back({spans.Onset(b - 1), shifts[b - 1], b, NoNote});
+    } else {
+      const bool pause = spans.PauseTakes(b, shift);
+      anchors.push_back({spans.GapStart(b), pause ? 0 : shift, b, NoNote});
+      anchors.push_back({spans.VoicedFirst(b), shift, b, NoNote});
+      if (!pause) anchors.push_back({spans.Onset(b - 1), shifts[b - 1], b, NoNote});
+    }
+    const std::size_t c = b + 1;
+    if (c < count && legato(c)) {
+      anchors.push_back({spans.Onset(c), shifts[c], b, NoNote});
+    } else if (c >= count || shifts[c] == 0 || spans.PauseTakes(c, shifts[c])) {
+      // (A next note that moves its consonant along holds that stretch's start itself.)
+      anchors.push_back({spans.VoicedEnd(b), 0, b, NoNote});
+    }
+  }
+  std::stable_sort(anchors.begin(), anchors.end(),
+                   [](const Anchor& a, const Anchor& b) { return a.source < b.source; });
+  return anchors;
+}
+
+// The kept links with the anchors among them, each set as the Set Time Link mode would set it:
+// strictly between its neighbours in source and target, and only while the table has room (the
+// anchors in order of source). An anchor where a link already holds the same target is met.
+// refused lists the owners of the anchors not met; onsetSet[i] whether note i's start got a
+// link of its own.
+std::vector<TimeLink> LinksWithAnchors(const std::vector<TimeLink>& kept, const std::vector<Anchor>& anchors,
+                                       std::vector<std::size_t>& refused, std::vector<bool>& onsetSet) {
+  refused.clear();
+  std::fill(onsetSet.begin(), onsetSet.end(), false);
+  std::vector<TimeLink> links;
+  links.reserve(std::min(MaxTimeLinks, kept.size() + anchors.size()));
+  std::size_t k = 0;  // the next kept link
+  const auto refuse = [&](const Anchor& a) {
+    if (a.owner != NoNote) refused.push_back(a.owner);
+  };
+  for (const Anchor& a : anchors) {
+    const double source = std::round(a.source);
+    const double target = std::round(MappedTarget(kept, a.source) + a.shift);
+    while (k < kept.size() && kept[k].source < source) links.push_back(kept[k++]);
+    if (!(source >= 0 && source <= UINT32_MAX && target >= 0 && target <= UINT32_MAX)) {
+      refuse(a);
+      continue;
+    }
+    const TimeLink link{static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)};
+    const bool atKept = k < kept.size() && kept[k].source == link.source;
+    const bool atLast = !links.empty() && links.back().source == link.source;
+    if (atKept || atLast) {
+      if ((atKept ? kept[k] : links.back()).target != link.target) refuse(a);
+      continue;
+    }
+    const bool fits = (links.empty() || links.back().target < link.target) &&
+                      (k == kept.size() || link.target < kept[k].target) && !links.empty() &&
+                      k < kept.size() && links.size() + (kept.size() - k) < MaxTimeLinks;
+    if (!fits) {
+      refuse(a);
+      continue;
+    }
+    links.push_back(link);
+    if (a.onsetOf != NoNote) onsetSet[a.onsetOf] = true;
+  }
+  while (k < kept.size()) links.push_back(kept[k++]);
+  return links;
+}
 }  // namespace
 
 int MidiVelocity(double peakToPeak) {
@@ -290,36 +403,50 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
                 links.end() - 1);
   }
   const std::vector<TimeLink> kept = links;
-  // Where each paired note's start goes: the timing share of the way to its guide note when it
-  // is off by more than the slack, else where it is.
-  std::vector<double> targets(sung.size(), 0.0);
+  // How far each note's start goes: the timing share of the way to its guide note when it is
+  // off by more than the slack; nothing for the others, nor for the notes without a guide note
+  // of their own.
   // A guide note that several sung notes are paired with times the first of them; the others
-  // follow it.
+  // hold where they are.
+  std::vector<double> moves(sung.size(), 0.0);
   std::vector<bool> timed(sung.size(), false);
   for (std::size_t i = 0; i < sung.size(); ++i)
     timed[i] = pairOf[i] < melody.size() && (i == 0 || pairOf[i - 1] != pairOf[i]);
   bool anyOff = false;
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (!timed[i]) continue;
-    const double source = std::round(onsets[i] * sas.header.frameLength);
-    const double placed = MappedTarget(kept, source);
+    const double source = onsets[i] * sas.header.frameLength;
     const double guide = melody[pairOf[i]].start * rate;
-    const bool off = std::abs(guide - placed) > GuideTimingSlack * rate;
-    anyOff |= off;
-    targets[i] = off ? placed + p.timing / 100 * (guide - placed) : placed;
+    const double off = guide - MappedTarget(kept, source);
+    if (std::abs(off) > GuideTimingSlack * rate) {
+      anyOff = true;
+      moves[i] = p.timing / 100 * off;
+    }
   }
   // A take in time with its guide keeps the links it has.
   if (!anyOff) {
     links = before;
     return true;
   }
+  const std::vector<double> asked = moves;
+  const NoteSpans timing{sung, onsets, first, end, static_cast<double>(sas.header.frameLength), rate};
+  std::vector<bool> onsetSet(sung.size(), false);
+  // A note whose links cannot all be set is not moved; the links are worked out again without
+  // it, so that nothing around it is moved on its behalf.
+  while (true) {
+    const std::vector<Anchor> anchors = TimingAnchors(timing, timed, moves);
+    std::vector<std::size_t> refused;
+    links = LinksWithAnchors(kept, anchors, refused, onsetSet);
+    bool again = false;
+    for (const std::size_t owner : refused) {
+      if (moves[owner] != 0) again = true;
+      moves[owner] = 0;
+    }
+    if (!again) break;
+  }
   for (std::size_t i = 0; i < sung.size(); ++i) {
     if (!timed[i]) continue;
-    const auto source = static_cast<std::uint64_t>(std::round(onsets[i] * sas.header.frameLength));
-    const double rounded = std::round(targets[i]);
-    const bool fits = source <= UINT32_MAX && rounded >= 0 && rounded <= UINT32_MAX;
-    if (fits && InsertTimeLink(links, static_cast<std::uint32_t>(source),
-                               static_cast<std::uint32_t>(rounded)) == LinkInsertion::Inserted) {
+    if (onsetSet[i] && moves[i] == asked[i]) {
       ++outcome.timed;
     } else {
       ++outcome.untimed;

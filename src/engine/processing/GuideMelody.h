@@ -27,10 +27,23 @@
 // links stay as they are). The time links with a source inside the range are removed (never
 // the two end links), and every paired note (the first, where several share a guide note) gets
 // a link where it begins: where that lies more than the slack from the guide note's start, the
-// link takes it the timing share of the way there; otherwise the link keeps it where it is, so
-// that moving one note does not drag the notes around it. Links go in with the rule of the Set
-// Time Link mode (strictly ordered; a link that would cross its neighbours is not set) and stop
-// at MaxTimeLinks; the notes whose link was not set are counted as untimed.
+// link moves it the timing share of its offset; otherwise the link holds it where it is. A moved
+// note moves alone: links on both sides of it hold its neighbours where they were sung, and the
+// stretch stays in voiced parts, so that no breath, consonant or silence is sung over.
+// - Before it: sung legato from the note before, that note's start is held and that note takes
+//   the change. After a pause of GuidePauseSeconds (100 ms) or more that keeps at least half its
+//   length, the pause's start is held and the pause grows or shrinks at its end (the singer
+//   waits longer or shorter). After a shorter unvoiced stretch (a consonant, which belongs to
+//   the note it leads into) the stretch keeps its length and moves with the note, and the voiced
+//   part of the note before takes the change from that note's start on.
+// - After it: sung legato into the next note, that note's start is held and the moved note
+//   takes the change back; else the end of its voiced part is held, so that the breath,
+//   consonant or silence after it keeps its place and length (unless the next note moves its
+//   consonant along, which then holds that stretch's start where the next note needs it).
+// Links go in with the rule of the Set Time Link mode (strictly ordered; a link that would cross
+// its neighbours is not set) and stop at MaxTimeLinks; a moved note any of whose links cannot
+// be set is not moved (the links are found again without it), and it and the notes whose own
+// link was not set are counted as untimed.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +59,7 @@ struct SasDocument;
 
 inline constexpr double GuidePairingReach = 0.150;  // seconds
 inline constexpr double GuideTimingSlack = 0.020;   // seconds
+inline constexpr double GuidePauseSeconds = 0.100;  // seconds: shorter, a consonant
 
 // MIDI velocity of a peak-to-peak amplitude (0 .. 2^32 on the SAS's scale).
 int MidiVelocity(double peakToPeak);
@@ -72,8 +86,8 @@ struct GuideOutcome {
   int paired = 0;
   std::vector<NoteReport> unpairedSung;
   std::vector<MidiNote> unpairedGuide;  // of the melody line, within the range's time
-  int timed = 0;                        // links set
-  int untimed = 0;                      // paired notes whose link was not set (crossing, or the limit)
+  int timed = 0;                        // paired notes put in time by a link of their own
+  int untimed = 0;                      // paired notes not put in time (a link crossing, or the limit)
 };
 
 // Follows the guide (a melody line) over frames first <= i < end, through the document's file.
