@@ -9,6 +9,7 @@
 
 #include "base/Instruments.h"
 #include "base/MessageId.h"
+#include "base/Settings.h"
 #include "engine/processing/Correct.h"
 #include "engine/sas/Analysis.h"
 #include "engine/sas/NoteSegments.h"
@@ -274,10 +275,11 @@ namespace {
 // The working memory of one voiced run, reused from run to run.
 struct RunWork {
   std::vector<double> source, target, weight, smoothed, scratch, out, outWeight, values, valueWeights,
-      vibrato, cycles;
+      vibrato, cycles, expectTarget, expectSource;
   std::vector<std::uint32_t> order;
   std::vector<NoteSegment> segments;
   std::vector<SasFrame> output;  // the corrected file's frames over the run
+  std::vector<SasFrame> below;   // the same analysed an octave further down, when that reaches lower
 };
 
 // The least-squares line through x (one value a frame): its end minus its start over `span`
@@ -350,6 +352,63 @@ std::uint32_t MostAtOneShift(const std::vector<std::uint32_t>& shifts) {
   return most;
 }
 
+// The note ranges the corrected file is analysed over, for the frames of one voiced run.
+// heard, whose readings are the figures: the take's own range widened to HeardMarginNotes
+// beyond the run's lowest and highest target. A note moved below the take's lowest note would
+// otherwise be read from its octave, one moved above its highest not at all; where every target
+// lies inside the take's range the corrected file is measured exactly as the take was.
+// below, the check on those readings: heard reaching an octave further down. The detector names
+// the lowest note that is strong enough, so where heard reads an overtone (a weak fundamental,
+// a low voice built over too high a range, its targets set an octave up with it) only a range
+// that holds the fundamental hears where the note really is.
+// The check reads every CheckStride-th output frame (a held note lasts many), which keeps its
+// longer window and lower notes from multiplying the time the report takes.
+constexpr int HeardMarginNotes = 2;
+constexpr std::uint32_t CheckStride = 4;
+
+struct HeardRanges {
+  GeneralSettings heard;
+  GeneralSettings below;
+};
+
+HeardRanges HeardSettings(const GeneralSettings& take, std::span<const SasFrame> frames) {
+  int lowest = NoteCount;
+  int highest = -1;
+  for (const SasFrame& frame : frames) {
+    if (!FrameHasPitch(frame) || frame.TargetPitch() == 0) continue;
+    const auto note = static_cast<int>(std::lround(frame.TargetPitch() / 100.0));
+    lowest = std::min(lowest, note);
+    highest = std::max(highest, note);
+  }
+  HeardRanges ranges{take, take};
+  if (highest < 0) return ranges;
+  const auto limit = [](int note) { return std::clamp(note, 0, NoteCount - 1); };
+  ranges.heard.lowestNote = limit(std::min(take.lowestNote, lowest - HeardMarginNotes));
+  ranges.heard.highestNote = limit(std::max(take.highestNote, highest + HeardMarginNotes));
+  ranges.below = ranges.heard;
+  ranges.below.lowestNote = limit(std::min(take.lowestNote, lowest - HeardMarginNotes - 12));
+  return ranges;
+}
+
+// How many output frames at each end of a range's rendering an analysis over `settings` cannot
+// be trusted for: a window reaching past the corrected file's ends would measure sound cut off
+// mid-note, which the take never had.
+std::int64_t EdgeFrames(const GeneralSettings& settings, std::uint32_t sampleRate,
+                        std::uint32_t frameLength) {
+  return static_cast<std::int64_t>(
+      (std::uint64_t{AnalysisWindowLength(settings.lowestNote, sampleRate)} + frameLength - 1) / frameLength);
+}
+
+// Whether a pitch the analysis read in the corrected file (cents) can be what the render put
+// there: within RenderedPitchCents of the target of the take's frame that landed there (the
+// render followed it) or of the take's own pitch (it left the frame alone). Anything else, an
+// octave or a fifth away or a stray reading where two notes meet, is the analysis slipping,
+// not the sound: counted, it would pull a note's centre by tens of cents.
+bool Explained(double heard, double target, double source) {
+  return (target > 0 && std::abs(heard - target) <= RenderedPitchCents) ||
+         (source > 0 && std::abs(heard - source) <= RenderedPitchCents);
+}
+
 bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& request, CorrectionReport& report,
              const ProgressCallback& progress) {
   report = CorrectionReport{};
@@ -368,17 +427,7 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
   OutputTimeline timeline;
   if (corrected && !timeline.Walk(sas, request, first, end)) return false;
   const std::int64_t outputFrames = corrected ? corrected->sampleCount / frameLength : 0;
-  // A rendering of a range starts or stops inside the take: an analysis window reaching past
-  // the corrected file's ends would measure sound cut off mid-note, which the take never had.
-  const auto edge = static_cast<std::int64_t>(
-      (std::uint64_t{AnalysisWindowLength(sas.header.settings.lowestNote, sas.header.sampleRate)} +
-       frameLength - 1) /
-      frameLength);
-  const auto edgeFrames = static_cast<std::size_t>(edge);
-  const std::int64_t measuredFirst = request.start > 0 ? edge : 0;
-  const std::int64_t measuredEnd =
-      outputFrames -
-      (std::uint64_t{request.end} < std::uint64_t{sas.header.frameCount} * frameLength ? edge : 0);
+  const bool cutAtEnd = std::uint64_t{request.end} < std::uint64_t{sas.header.frameCount} * frameLength;
   RunWork work;
   bool ok = true;
   std::vector<std::uint32_t> shifts(corrected ? ShiftBins : 0);
@@ -405,24 +454,45 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
         // The corrected file's frames over the part of the run inside the range.
         const std::uint32_t inFirst = std::max(runFirst, first);
         const std::uint32_t inEnd = std::min(runEnd, end);
+        const HeardRanges ranges =
+            HeardSettings(sas.header.settings, run.subspan(inFirst - runFirst, inEnd - inFirst));
+        const std::int64_t edge = EdgeFrames(ranges.heard, sas.header.sampleRate, frameLength);
+        const auto edgeFrames = static_cast<std::size_t>(edge);
+        const std::int64_t measuredFirst = request.start > 0 ? edge : 0;
+        const std::int64_t measuredEnd = outputFrames - (cutAtEnd ? edge : 0);
+        const std::int64_t belowEdge = EdgeFrames(ranges.below, sas.header.sampleRate, frameLength);
+        const std::int64_t belowFirst = request.start > 0 ? belowEdge : 0;
+        const std::int64_t belowEnd = outputFrames - (cutAtEnd ? belowEdge : 0);
+        const bool check = ranges.below.lowestNote < ranges.heard.lowestNote;
         std::int64_t outFirst = 0;
         if (corrected) {
           outFirst = std::clamp<std::int64_t>(timeline.OutputFrame(inFirst, frameLength), 0, outputFrames);
           const std::int64_t outEnd =
               std::clamp<std::int64_t>(timeline.OutputFrame(inEnd, frameLength), outFirst, outputFrames);
-          work.output.assign(static_cast<std::size_t>(outEnd - outFirst), SasFrame{});
-          if (outEnd > outFirst &&
-              !AnalyseFrames(
-                  *corrected, sas.header.settings, frameLength, static_cast<std::uint32_t>(outFirst),
-                  static_cast<std::uint32_t>(outEnd),
-                  [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
-                    std::copy(frames.begin(), frames.end(), work.output.begin() + (blockFirst - outFirst));
-                  },
-                  // A long note is measured block by block; the caller hears of each (the program
-                  // keeps its sound and window going in there).
-                  [&](std::uint64_t frame, std::uint64_t) {
-                    return !progress || progress(inFirst + static_cast<std::uint32_t>(frame - outFirst), end);
-                  })) {
+          // The check first, the caller hearing of the run's start all along, then the figures,
+          // the caller hearing of each block (the program keeps its sound and window going in
+          // there) as the note is measured.
+          // Output frames first <= i < end read at a hop of `stride` frames into `into`: entry k
+          // holds output frame (first / stride + k) x stride.
+          const auto analyse = [&](const GeneralSettings& settings, std::uint32_t stride,
+                                   std::vector<SasFrame>& into, bool moving) {
+            const auto from = static_cast<std::uint32_t>(outFirst) / stride;
+            const auto to = static_cast<std::uint32_t>((outEnd + stride - 1) / stride);
+            into.assign(to - from, SasFrame{});
+            return to <= from ||
+                   AnalyseFrames(
+                       *corrected, settings, frameLength * stride, from, to,
+                       [&](std::uint32_t blockFirst, std::span<const SasFrame> frames) {
+                         std::copy(frames.begin(), frames.end(), into.begin() + (blockFirst - from));
+                       },
+                       [&](std::uint64_t frame, std::uint64_t) {
+                         const auto reached = moving ? static_cast<std::uint32_t>(frame - from) : 0;
+                         return !progress || progress(inFirst + reached, end);
+                       });
+          };
+          work.below.clear();
+          if ((check && !analyse(ranges.below, CheckStride, work.below, false)) ||
+              !analyse(ranges.heard, 1, work.output, true)) {
             ok = false;
             return false;
           }
@@ -510,13 +580,33 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
             work.outWeight.assign(ob - oa, 0.0);
             work.valueWeights.clear();
             work.values.clear();
+            // What the render put at each output frame of the note: the target and the take's
+            // pitch of the take's frame that landed there.
+            work.expectTarget.assign(ob - oa, 0.0);
+            work.expectSource.assign(ob - oa, 0.0);
+            for (std::size_t f = a; f < b; ++f) {
+              const std::size_t from = std::clamp(outAt(f), oa, ob);
+              const std::size_t to = std::clamp(std::max(outAt(f + 1), from + 1), oa, ob);
+              for (std::size_t i = from; i < to; ++i) {
+                work.expectTarget[i - oa] = work.target[f];
+                work.expectSource[i - oa] = FrameHasPitch(run[f]) ? work.source[f] : 0.0;
+              }
+            }
             for (std::size_t i = oa; i < ob; ++i) {
               const SasFrame& frame = work.output[i];
               const auto at = static_cast<std::int64_t>(i) + outFirst;
               if (frame.sourcePitch == 0 || !(frame.Amplitude() > silence) || at < measuredFirst ||
                   at >= measuredEnd)
                 continue;
-              work.out[i - oa] = frame.sourcePitch;
+              // Where the check hears the sound lower, the reading was an overtone.
+              double heard = frame.sourcePitch;
+              const auto k = static_cast<std::size_t>((at + CheckStride / 2) / CheckStride -
+                                                      static_cast<std::uint64_t>(outFirst) / CheckStride);
+              if (check && at >= belowFirst && at < belowEnd && k < work.below.size() &&
+                  work.below[k].sourcePitch > 0 && work.below[k].sourcePitch + RenderedPitchCents < heard)
+                heard = work.below[k].sourcePitch;
+              if (!Explained(heard, work.expectTarget[i - oa], work.expectSource[i - oa])) continue;
+              work.out[i - oa] = heard;
               work.outWeight[i - oa] = frame.Amplitude();
             }
             if (work.cycles.size() < 2 * (ob - oa)) work.cycles.resize(2 * (ob - oa));
@@ -528,10 +618,18 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
               work.values.push_back(work.out[i]);
               work.valueWeights.push_back(work.outWeight[i]);
             }
-            if (heldPitches >= std::max<std::size_t>(minFrames, 1) && !work.values.empty()) {
+            // Too few of the held frames measured (most of the note read where the render cannot
+            // have put it), or a centre that is neither the target's nor the take's own: no
+            // figure, rather than a wrong one.
+            double achieved = 0;
+            if (heldPitches >= std::max<std::size_t>({minFrames, 1, (ohb - oha + 1) / 2}) &&
+                !work.values.empty()) {
               if (work.order.size() < work.values.size()) work.order.resize(work.values.size());
-              note.achieved = true;
-              note.achievedCents = NoteCentre(work.values, work.valueWeights, work.order) - note.note * 100.0;
+              achieved = NoteCentre(work.values, work.valueWeights, work.order);
+              note.achieved = Explained(achieved, target, centre);
+            }
+            if (note.achieved) {
+              note.achievedCents = achieved - note.note * 100.0;
               note.errorCents = note.achievedCents - note.targetCents;
               const VibratoFigures after =
                   MeasureVibrato(work.out, oha - oa, ohb - oa, minFrames, frameRate, half, work.vibrato);

@@ -6,7 +6,11 @@
 // it), on the source pitches before and, for a corrected file, on the pitches an analysis of that
 // file finds over the same stretch of its own time axis: the render moves notes in time (a pitch
 // shift stretches the audio, time correction drops and repeats periods), so the report walks the
-// render's timeline to find where each note landed.
+// render's timeline to find where each note landed. The corrected file is analysed over a note
+// range that holds every target (the take's own range widened where a note was moved past it),
+// and its readings are checked against an analysis reaching an octave lower, which hears the
+// fundamental where the first read an overtone. A reading counts only where it can be what the
+// render put there: within RenderedPitchCents of the target or of the take's own pitch.
 //
 // Centres: NoteCentre over whole vibrato cycles of the held part (WholeCycles), before and after.
 //
@@ -16,7 +20,9 @@
 // voice's pitch over a long span) and the low-pass (which follows a slow vibrato part of the
 // way) leave of a swing at that rate, so that it is the depth sung, as another pitch tracker
 // would measure it, on low and high voices alike. A held part under
-// MinHeldSeconds, or one the corrected file has no pitch over, gives no figure (NaN).
+// MinHeldSeconds, or one the corrected file has no pitch over, gives no figure (NaN); so does,
+// for the achieved figures, a held part with fewer than half of its frames read as a rendering
+// (see above) or a centre neither within RenderedPitchCents of the target nor of the note as sung.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +55,7 @@ struct NoteReport {
   double centreCents = 0;    // source centre minus the note
   double driftCents = 0;     // low-passed source pitch at the held part's end minus at its start
   bool achieved = false;     // whether the corrected file's pitch could be measured over the note
+                             // (false: no achieved figure, and the note stays out of the summary)
   double achievedCents = 0;  // achieved centre minus the note
   double errorCents = 0;     // achievedCents - targetCents
   double vibratoBefore = NotMeasured;  // depth in cents

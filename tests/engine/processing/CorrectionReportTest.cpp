@@ -16,12 +16,15 @@
 #include "base/Settings.h"
 #include "engine/processing/Correct.h"
 #include "engine/processing/CorrectionReport.h"
+#include "engine/sas/NoteRangeDetection.h"
 #include "engine/sas/NoteSegments.h"
+#include "engine/sas/NoteShift.h"
 #include "engine/sas/SasBuild.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/ScaleSnap.h"
 #include "engine/wav/WavDocument.h"
 #include "support/Recordings.h"
+#include "support/SoundFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -67,10 +70,30 @@ double SungCents(const std::vector<SungNote>& notes, const SungOptions& options,
                  std::sin(2 * std::numbers::pi * options.vibratoHz * t);
 }
 
+// The test's own pitch measure, sharing nothing with the Build's analysis: YIN's difference
+// function over a whole held stretch at once (over whole cycles a vibrato spreads its dip evenly
+// around the mean period), its first dip under 0.15 of the cumulative mean refined by a parabola.
+// Cents above A0 over seconds from <= t < to, the period between 60 and 1500 Hz; NaN for none.
+double HeldCentre(const std::vector<std::int32_t>& values, double from, double to) {
+  const auto first = static_cast<std::size_t>(from * Rate), end = static_cast<std::size_t>(to * Rate);
+  const auto maxLag = static_cast<std::size_t>(Rate / 60);
+  std::vector<double> d(maxLag + 2);
+  double sum = 0;
+  for (std::size_t tau = 1; tau <= maxLag + 1 && end + maxLag + 2 <= values.size(); ++tau) {
+    for (std::size_t j = first; j < end; ++j) d[tau] += std::pow(double(values[j]) - values[j + tau], 2);
+    sum += d[tau];
+    if (tau < Rate / 1500 + 2 || d[tau - 1] * (tau - 1) >= 0.15 * sum || d[tau] < d[tau - 1]) continue;
+    const double a = d[tau - 2], b = d[tau - 1], c = d[tau];
+    return 1200 * std::log2(Rate / (tau - 1 + 0.5 * (a - c) / (a - 2 * b + c)) / 27.5);
+  }
+  return NAN;
+}
+
 class CorrectionReportTakeTest : public ::testing::Test {
  protected:
   // The take built into a SAS, snapped to C major when asked.
-  void Take(const std::vector<SungNote>& notes, const SungOptions& options, bool snap) {
+  void Take(const std::vector<SungNote>& notes, const SungOptions& options, bool snap,
+            bool findRange = false) {
     melody = notes;
     sung = options;
     ASSERT_EQ(
@@ -80,7 +103,11 @@ class CorrectionReportTakeTest : public ::testing::Test {
                      test::CanonicalWav(test::Format(2), test::Samples(2, test::SungMelody(notes, options)))))
             .message,
         MessageId::None);
-    ASSERT_EQ(SasBuildFile(wav, GeneralSettings{}, dir.File("take.sas"), {}).message, MessageId::None);
+    GeneralSettings settings;  // with findRange over the range sung in it (build --instrument auto)
+    const NoteRangeResult range = findRange ? DetectNoteRange(wav, settings) : NoteRangeResult{};
+    if (range.found)
+      std::tie(settings.lowestNote, settings.highestNote) = std::tie(range.lowestNote, range.highestNote);
+    ASSERT_EQ(SasBuildFile(wav, settings, dir.File("take.sas"), {}).message, MessageId::None);
     ASSERT_EQ(SasOpenDocument(sas, dir.File("take.sas"), SasAccess::ReadWrite), MessageId::None);
     if (snap) {
       ASSERT_TRUE(SasSnapToScale(sas, 0, sas.header.frameCount, ScaleSnapParams{}));
@@ -229,6 +256,36 @@ TEST_F(CorrectionReportTakeTest, TheListingGivesEachNoteAsSung) {
   const std::string text = ReportText(report);
   EXPECT_EQ(text.substr(0, text.find('\n')), "   start  length  note    centre   drift  vibrato   rate");
   EXPECT_EQ(ReportJson(report).find("meanAbsError"), std::string::npos);
+}
+
+// The achieved centre against the test's own analysis of the corrected file (over whole vibrato
+// cycles of the held part) wherever the report gives one, for the phrase moved a fifth past the
+// range it was built with and a low voice. Over B3 to D7 the low voice is read an octave or more
+// up and snapped there; the render leaves it where it was sung, and no note has a figure.
+TEST_F(CorrectionReportTakeTest, EveryFigureIsWhatAnIndependentAnalysisHears) {
+  const std::vector<SungNote> low{{40, 25, 0.8},  {43, -30, 0.8}, {45, 20, 0.8},
+                                  {47, -15, 0.8}, {52, 10, 0.8},  {40, 10, 0.9}};
+  // The notes, the cents moved, whether the range sung was found, whether the notes are measured.
+  using Case = std::tuple<std::vector<SungNote>, double, bool, bool>;
+  for (const auto& [notes, move, findRange, measured] :
+       {Case{Phrase, 0, false, true}, Case{Phrase, 700, false, true}, Case{Phrase, -700, false, true},
+        Case{low, 0, true, true}, Case{low, 0, false, false}}) {
+    SCOPED_TRACE(testing::Message() << notes[0].key << " moved " << move << ", range found " << findRange);
+    Take(notes, {}, true, findRange);
+    ASSERT_TRUE(SasShiftNotes(sas, {{0, sas.header.frameCount, move}}, 0));
+    const CorrectionReport report = Report(true);
+    ASSERT_EQ(report.notes.size(), notes.size());
+    const std::vector<std::int32_t> heard = test::ReadImportedWav(dir.File("on.wav")).samples;
+    const double seconds = sas.header.frameLength / Rate;
+    for (const NoteReport& note : report.notes) {
+      EXPECT_EQ(note.achieved, measured) << note.startSeconds;
+      if (!note.achieved) continue;
+      const double from = note.heldFirst * seconds, hz = sung.vibratoHz;  // over whole cycles
+      const double to = from + std::floor((note.heldEnd - note.heldFirst) * seconds * hz) / hz;
+      EXPECT_NEAR(note.note * 100 + note.achievedCents, HeldCentre(heard, from, to), 3) << from;
+    }
+    SasCloseDocument(sas);
+  }
 }
 
 }  // namespace

@@ -101,10 +101,11 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
             "pathMustExist hideReadOnly");
   EXPECT_EQ(Stored(out), input);
   // Each frame 10 ms apart and the end (51), then the measurement: its one voiced run of 50
-  // frames, each of the run's blocks (as many frames a block as this processor's analysis
-  // kernel takes), and its end, all in busy mode.
+  // frames, each block of the octave-lower check over every 4th of them (13) and of the run's
+  // (as many frames a block as this processor's analysis kernel takes), and its end, all in
+  // busy mode.
   const int blockFrames = ShapeOf(BestKernelWidth()).Frames();
-  EXPECT_EQ(pumps, 51 + 1 + (50 + blockFrames - 1) / blockFrames + 1);
+  EXPECT_EQ(pumps, 51 + 1 + (13 + blockFrames - 1) / blockFrames + (50 + blockFrames - 1) / blockFrames + 1);
   // The edits were written back first.
   EXPECT_EQ(std::tuple(app.Has(SasPageDirty), calls.size(), app.Has(Busy)), std::tuple(false, 0u, false));
   // The cursor line followed the render to the last frame, kept inside the plot, and the
