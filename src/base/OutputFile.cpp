@@ -97,20 +97,19 @@ std::function<bool()>& LockWaitHook() {
   return hook;
 }
 
-// The file a name leads to through any symbolic links, also when the last one points at a
-// name that does not exist yet; the name itself when it is no link (or links go round).
-fs::path FollowLinks(fs::path path) {
+}  // namespace
+
+std::string FollowLinks(const std::string& name) {
+  fs::path path(name);
   for (int hop = 0; hop < 40; ++hop) {
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) break;
     const fs::path next = fs::read_symlink(path, ec);
-    if (ec) return path;
+    if (ec) break;
     path = next.is_absolute() ? next : path.parent_path() / next;
   }
-  return path;
+  return path.string();
 }
-
-}  // namespace
 
 void SetLockWaitHook(std::function<bool()> keepWaiting) { LockWaitHook() = std::move(keepWaiting); }
 
@@ -150,7 +149,7 @@ OutputFile::LongEnd OutputFile::FinishLong(bool written, bool stopped, bool keep
 MessageId OutputFile::Begin(const std::string& target, bool readable, OutputLock lock) {
   Abandon();
   // Follow a link to the file it names, so that the link survives the rename.
-  const fs::path path = FollowLinks(fs::path(target));
+  const fs::path path(FollowLinks(target));
   if (path.filename().empty()) return MessageId::InvalidFileHandle;
   struct stat existing {};
   bool exists = false;

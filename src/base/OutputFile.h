@@ -108,6 +108,11 @@ class OutputFile {
   int slot_ = -1;
 };
 
+// The file a name leads to through any symbolic links, also when the last one names a file that
+// does not exist yet (the file an output to that name writes); the name itself when it is no
+// link (or links go round).
+std::string FollowLinks(const std::string& name);
+
 // How many outputs this process has committed so far (a target replaced by a new file).
 unsigned CommittedOutputs();
 

@@ -173,12 +173,6 @@ int Failure(std::ostream& err, MessageId id) {
   return ExitFailure;
 }
 
-std::string Hex8(std::uint32_t value) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
-}
-
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return UsageError(err, "info takes one file");
   if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err);
@@ -217,6 +211,12 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
 }
 
 }  // namespace
+
+std::string Hex8(std::uint32_t value) {
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%08x", value);
+  return text;
+}
 
 int UsageError(std::ostream& err, const std::string& problem) {
   err << "vocara-cli: " << problem << '\n' << HelpPointer;

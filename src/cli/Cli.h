@@ -92,6 +92,9 @@ bool OpenSas(std::ostream& err, const std::string& path, SasAccess access, SasDo
 // (FileBusy, SasBusy): the message, then "vocara-cli: NAME: locked by another process".
 int LockedOut(std::ostream& err, MessageId id, const std::string& name);
 
+// A checksum as the tool prints it: "0x" and eight lower-case hex digits.
+std::string Hex8(std::uint32_t value);
+
 // A decimal sample index, the whole text.
 std::optional<std::uint32_t> ParseIndex(std::string_view text);
 

@@ -13,7 +13,9 @@
 #include <filesystem>
 
 #include "base/FileHandle.h"
+#include "base/OutputFile.h"
 #include "cli/Cli.h"
+#include "cli/TargetKind.h"
 #include "engine/sas/SasRecords.h"
 #include "engine/wav/WavDocument.h"
 
@@ -37,37 +39,7 @@ std::string FirstBytes(const std::string& path, std::size_t count) {
   return start;
 }
 
-// What the first bytes say the file is: "RIFF" size "WAVE", or "SAS ".
-FileKind KindByContent(const std::string& path) {
-  const std::string start = FirstBytes(path, 12);
-  const std::size_t got = start.size();
-  if (got >= 4 && std::equal(SasMagic.begin(), SasMagic.end(), start.begin())) return FileKind::Sas;
-  if (got == 12 && std::memcmp(start.data(), "RIFF", 4) == 0 && std::memcmp(start.data() + 8, "WAVE", 4) == 0)
-    return FileKind::Wav;
-  return FileKind::Any;
-}
-
-// The file a name leads to through symbolic links, also when the last one names a file that
-// does not exist yet (the file an output is written to); the name itself when it is no link.
-std::string FollowLinks(const std::string& name) {
-  std::filesystem::path path(name);
-  for (int hop = 0; hop < 40; ++hop) {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) break;
-    const std::filesystem::path next = std::filesystem::read_symlink(path, error);
-    if (error) break;
-    path = next.is_absolute() ? next : path.parent_path() / next;
-  }
-  return path.string();
-}
-
 std::string Bytes(std::uint64_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
-
-std::string Hex(std::uint32_t value) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
-}
 
 // "; vocara-cli import PATH OUT.wav converts it": the way to a file the program opens.
 std::string ImportHint(const std::string& path) {
@@ -151,9 +123,9 @@ std::optional<std::string> InputProblem(const std::string& path, FileKind expect
   if (use == FileUse::Change) {
     if (const std::optional<std::string> folder = FolderProblem(path)) return "its folder: " + *folder;
   }
-  const FileKind found = KindByContent(path);
-  if (expected == FileKind::Sas && found == FileKind::Wav) return "a WAV recording, not a SAS file";
-  if (expected == FileKind::Wav && found == FileKind::Sas) return "a SAS file, not a WAV recording";
+  const TargetKind found = KindOfFile(path);
+  if (expected == FileKind::Sas && found == TargetKind::Wav) return "a WAV recording, not a SAS file";
+  if (expected == FileKind::Wav && found == TargetKind::Sas) return "a SAS file, not a WAV recording";
   return std::nullopt;
 }
 
@@ -288,8 +260,8 @@ int DoesNotFit(std::ostream& err, const std::string& wavPath, const WavDocument&
   const std::string_view question = MessageText(MessageId::WavSasDoesNotFit);
   err << question.substr(0, question.find('\n')) << "\nvocara-cli: " << sasPath << ": ";
   if (sas.wavChecksum != wav.checksum) {
-    err << "made from another recording than " << wavPath << " (its WAV checksum " << Hex(sas.wavChecksum)
-        << ", " << wavPath << "'s " << Hex(wav.checksum) << ")";
+    err << "made from another recording than " << wavPath << " (its WAV checksum " << Hex8(sas.wavChecksum)
+        << ", " << wavPath << "'s " << Hex8(wav.checksum) << ")";
   } else if (sas.sampleRate != wav.header.fields.sampleRate) {
     err << "made at " << sas.sampleRate << " Hz, " << wavPath << " is at " << wav.header.fields.sampleRate
         << " Hz";

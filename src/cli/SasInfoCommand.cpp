@@ -2,11 +2,10 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 
-#include "base/FileHandle.h"
 #include "cli/Cli.h"
 #include "cli/FileProblems.h"
+#include "cli/TargetKind.h"
 #include "engine/sas/SasDocument.h"
 
 namespace vocara::cli {
@@ -21,26 +20,20 @@ std::string Exact(double value) {
 
 }  // namespace
 
-bool StartsAsSasFile(const std::string& path) {
-  std::array<char, 4> magic{};
-  // Through FileHandle, which never waits on a named pipe or a device: only a regular file
-  // can be a SAS, and anything else goes on to the WAV opener's refusal.
-  FileHandle file = FileHandle::OpenForReading(path);
-  return file.IsOpen() && file.Read(magic.data(), magic.size()) == magic.size() && magic == SasMagic;
-}
+// Never waits on a named pipe or a device: only a regular file can be a SAS, and anything else
+// goes on to the WAV opener's refusal.
+bool StartsAsSasFile(const std::string& path) { return KindOfFile(path) == TargetKind::Sas; }
 
 int SasInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   SasDocument sas;
   // Read-only: printing must not need write access nor change the file.
   if (!OpenSas(err, path, SasAccess::ReadOnly, sas)) return ExitFailure;
   const SasHeader& h = sas.header;
-  char checksum[11];
-  std::snprintf(checksum, sizeof checksum, "0x%08x", h.wavChecksum);
   out << "frames=" << h.frameCount << '\n'
       << "links=" << h.linkCount << '\n'
       << "frame_length=" << h.frameLength << '\n'
       << "rate=" << h.sampleRate << '\n'
-      << "wav_checksum=" << checksum << '\n';
+      << "wav_checksum=" << Hex8(h.wavChecksum) << '\n';
   const GeneralSettings& s = h.settings;
   out << "instrument=" << s.instrument << '\n'
       << "lowestNote=" << s.lowestNote << '\n'
