@@ -46,7 +46,8 @@ TEST(SungTakes, TwelveTakesOfSixToFifteenSecondsPeakingBelowFullScale) {
   EXPECT_GE(notes, 130u);
 }
 
-// An independent tracker hears every held part at its intended pitch, and nothing in breaths.
+// An independent tracker hears every held part at its intended pitch, the vibratos at their
+// depths, and breaths far under the voice.
 TEST(SungTakes, HeldPartsAtTheirIntendedPitchAndBreathsQuiet) {
   for (const Take& take : Takes()) {
     const PitchTrack track = TrackPitch(take.samples, take.rate, 440 * std::exp2((take.lowest - 72) / 12.0),
@@ -58,6 +59,10 @@ TEST(SungTakes, HeldPartsAtTheirIntendedPitchAndBreathsQuiet) {
       const double centre = MeasureHeld(track, n.heldFrom + 0.02, n.heldTo - 0.02).centre;
       worst = std::max(worst, std::abs(centre - ((n.midi - 21) * 100 + n.cents)));
       EXPECT_NEAR(centre, (n.midi - 21) * 100 + n.cents, 5) << take.name << " at " << n.onset;
+      if (n.vibratoDepth > 0 && n.heldTo - n.vibratoStart > 0.6) {
+        const double depth = MeasureHeld(track, n.vibratoStart + 0.2, n.heldTo).depth;
+        EXPECT_NEAR(depth, n.vibratoDepth, 0.15 * n.vibratoDepth) << take.name << " at " << n.onset;
+      }
     }
     double loudestBreath = 0;
     for (const auto& [from, to] : take.breaths) loudestBreath = std::max(loudestBreath, Rms(take, from, to));
