@@ -210,7 +210,7 @@ Take Sing(const std::string& name, const std::string& script, Style style, std::
   // five resonators gliding from vowel to vowel.
   const auto count96 = static_cast<std::size_t>(total * Source);
   std::vector<double> voice96(count96), envelope(count96 / 2);
-  std::array<double, 5> formants = VowelOf(steps[0].note.vowel).formants, bandwidths{};
+  std::array<double, 5> formants = VowelOf(steps[0].note.vowel).formants;
   std::array<std::array<double, 2>, 5> state{}, coef{};
   double phase = 0, flowBefore = 0, jitter = 1, shimmer = 1, vibratoPhase = 0, depth = 0, level = 0;
   const double follow = 1 - std::exp(-1 / (0.012 * Source));
@@ -257,8 +257,7 @@ Take Sing(const std::string& name, const std::string& script, Style style, std::
       const double lowest = std::max(vowel.formants[0], amp > 0 ? 1.1 * 440 * std::exp2(cents / 1200) : 0);
       for (std::size_t f = 0; f < 5; ++f) {
         formants[f] += ((f == 0 ? lowest : vowel.formants[f]) - formants[f]) * 8 * follow;
-        bandwidths[f] = vowel.bandwidths[f];
-        const double r = std::exp(-Pi * bandwidths[f] / Source);
+        const double r = std::exp(-Pi * vowel.bandwidths[f] / Source);
         coef[f] = {2 * r * std::cos(2 * Pi * formants[f] / Source), r * r};
       }
     }

@@ -52,12 +52,11 @@ TEST(SungTakes, HeldPartsAtTheirIntendedPitchAndBreathsQuiet) {
   for (const Take& take : Takes()) {
     const PitchTrack track = TrackPitch(take.samples, take.rate, 440 * std::exp2((take.lowest - 72) / 12.0),
                                         440 * std::exp2((take.highest - 66) / 12.0));
-    double worst = 0, voice = 0;
+    double voice = 0;
     for (const TakeNote& n : take.notes) {
       voice = std::max(voice, Rms(take, n.heldFrom, n.heldTo));
       if (n.heldTo - n.heldFrom < 0.2) continue;
       const double centre = MeasureHeld(track, n.heldFrom + 0.02, n.heldTo - 0.02).centre;
-      worst = std::max(worst, std::abs(centre - ((n.midi - 21) * 100 + n.cents)));
       EXPECT_NEAR(centre, (n.midi - 21) * 100 + n.cents, 5) << take.name << " at " << n.onset;
       if (n.vibratoDepth > 0 && n.heldTo - n.vibratoStart > 0.6) {
         const double depth = MeasureHeld(track, n.vibratoStart + 0.2, n.heldTo).depth;
@@ -68,9 +67,6 @@ TEST(SungTakes, HeldPartsAtTheirIntendedPitchAndBreathsQuiet) {
     for (const auto& [from, to] : take.breaths) loudestBreath = std::max(loudestBreath, Rms(take, from, to));
     // The reverberant take carries a noise floor 35 dB under the voice's peak, and the tails.
     EXPECT_LT(20 * std::log10(loudestBreath / voice), take.name == "mezzo-reverb" ? -20 : -30) << take.name;
-    std::printf("%-16s %5.2f s %3zu notes, worst held %.1f cents, breaths %.0f dB\n", take.name.c_str(),
-                take.samples.size() / take.rate, take.notes.size(), worst,
-                take.breaths.empty() ? 0 : 20 * std::log10(loudestBreath / voice));
   }
 }
 
