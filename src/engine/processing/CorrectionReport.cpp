@@ -115,8 +115,8 @@ class OutputTimeline {
 
 // How much of a vibrato at `rate` Hz on a note at `cents` (above A0) the figures see: the note
 // detector hears the pitch over about 16.8 of the note's periods (the span of its Fourier
-// sums), which smooths a low voice's vibrato, and the note low-pass the swing is measured
-// against follows a slow vibrato part of the way. The first is measured, not derived: the
+// sums), which smooths a low voice's vibrato, and the measure's own smoothing (a moving average
+// over 2 x half + 1 frames) takes a little more. The first is measured, not derived: the
 // detector's pitch follows a swing as a moving average over about 0.7 of that span would
 // (within 3 % from A2 to F#6 at 4 to 7 Hz; deeper swings below A2 at 7 Hz reach the floor). Never under
 // MinSwingLeft, where a figure would be mostly the detector's noise scaled up.
@@ -129,99 +129,135 @@ double SwingLeft(double rate, double frameRate, int half, double cents) {
   const double heard = x > 1e-9 ? std::sin(std::numbers::pi * x) / (std::numbers::pi * x) : 1.0;
   const double w = std::numbers::pi * rate / frameRate;
   const double width = 2.0 * half + 1;
-  const double followed = std::sin(w) > 1e-12 ? std::sin(width * w) / (width * std::sin(w)) : 1.0;
-  return std::max(MinSwingLeft, heard * (1 - followed * followed));
+  const double smoothed = std::sin(w) > 1e-12 ? std::sin(width * w) / (width * std::sin(w)) : 1.0;
+  return std::max(MinSwingLeft, heard * smoothed);
 }
 
 // The vibrato over heldFirst <= i < heldEnd of a note's pitches (cents; 0 where there is no
-// pitch). Gaps are bridged linearly for the low-pass, which runs over the held part alone
-// (cut short at its ends) so that the glide beside it does not count as swing; only frames
-// with a pitch count. No figure when fewer than minFrames of the held part have one; no rate
-// without a depth of a few cents or without a regular swing of 3 to 10 Hz.
+// pitch), as a listener hears it: half the mean peak-to-trough swing where the pitch oscillates,
+// and the rate from the swings' period. Gaps are bridged linearly and the pitch is lightly
+// smoothed (the detector's jitter out, the swing in); its turning points are the extremes
+// between crossings of a band of LeastDepth either way. Where it oscillates is the longest chain
+// of turning points half a period of 3 to 10 Hz apart: a vibrato that sets in late is measured
+// where it swings, not averaged with the still part before it, and a scoop or a fall the held
+// part kept (one long move) ends a chain rather than counting as a swing. Up and down swings
+// are taken in pairs, so a drift under the vibrato adds to one as much as it takes from the
+// other; a swing outside half to twice the chain's median (a stray step) does not count. The
+// depth is then divided by what the detector's long span and the smoothing leave of a swing at
+// that rate. No figure when fewer than minFrames of the held part have a pitch; a depth of 0
+// and no rate when nothing oscillates.
 VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFirst, std::size_t heldEnd,
-                              std::size_t minFrames, double frameRate, int half, std::vector<double>& work) {
+                              std::size_t minFrames, double frameRate, std::vector<double>& work) {
   constexpr double LeastDepth = 3;  // cents: a swing this small is the detector's own jitter
-  const std::size_t n = pitch.size();
+  constexpr double Slowest = 3;     // Hz
+  constexpr double Fastest = 10;
+  constexpr double SmoothSeconds = 0.020;
+  VibratoFigures v;
+  heldEnd = std::min(heldEnd, pitch.size());
+  heldFirst = std::min(heldFirst, heldEnd);
+  const std::size_t n = heldEnd - heldFirst;
   std::size_t voiced = 0;
   for (std::size_t i = heldFirst; i < heldEnd; ++i) voiced += pitch[i] > 0;
-  VibratoFigures v;
   if (voiced < std::max<std::size_t>(minFrames, 1)) return v;
   if (work.size() < 3 * n) work.resize(3 * n);
   const std::span<double> filled(work.data(), n);
-  const std::span<double> slow(work.data() + n, n);
-  const std::span<double> scratch(work.data() + 2 * n, n);
+  const std::span<double> smooth(work.data() + n, n);
+  const std::span<double> swings(work.data() + 2 * n, n);
   std::size_t last = n;  // the last frame with a pitch so far
   for (std::size_t i = 0; i < n; ++i) {
-    if (!(pitch[i] > 0)) continue;
-    filled[i] = pitch[i];
+    const double p = pitch[heldFirst + i];
+    if (!(p > 0)) continue;
+    filled[i] = p;
     const std::size_t from = last == n ? 0 : last + 1;
     for (std::size_t j = from; j < i; ++j)
-      filled[j] =
-          last == n ? pitch[i] : pitch[last] + (pitch[i] - pitch[last]) * double(j - last) / double(i - last);
+      filled[j] = last == n ? p : filled[last] + (p - filled[last]) * double(j - last) / double(i - last);
     last = i;
   }
-  for (std::size_t j = last + 1; j < n; ++j) filled[j] = pitch[last];
-  // The low-pass over the held part alone: run into the glide or scoop beside it, its average
-  // would lean towards the neighbouring note and leave a step as swing.
-  std::copy(filled.begin() + static_cast<std::ptrdiff_t>(heldFirst),
-            filled.begin() + static_cast<std::ptrdiff_t>(heldEnd),
-            slow.begin() + static_cast<std::ptrdiff_t>(heldFirst));
-  NoteLowPass(slow.subspan(heldFirst, heldEnd - heldFirst), half, scratch.subspan(0, heldEnd - heldFirst));
-
-  double sum = 0;
-  for (std::size_t i = heldFirst; i < heldEnd; ++i) {
-    if (!(pitch[i] > 0)) continue;
-    const double d = pitch[i] - slow[i];
-    sum += d * d;
-  }
-  v.depth = std::sqrt(2.0 * sum / static_cast<double>(voiced));
-  if (v.depth < LeastDepth) return v;
-
-  // The rate: the autocorrelation of the residual at a period of 3 to 10 Hz (a vibrato's
-  // range), a period and a half at least inside the held part; the detector's jitter at a
-  // note's onset moves it little, where it would add zero crossings. A swing correlates as well
-  // at two periods as at one (at times a little better, over the fewer frames a longer lag
-  // leaves), so the rate is the first peak that reaches most of the largest, not the largest.
-  constexpr double Slowest = 3;
-  constexpr double Fastest = 10;
-  constexpr double MostOfLargest = 0.7;
-  const std::size_t held = heldEnd - heldFirst;
-  const std::span<double> r(scratch.data(), held);
-  for (std::size_t i = 0; i < held; ++i) r[i] = filled[heldFirst + i] - slow[heldFirst + i];
-  const auto shortest = static_cast<std::size_t>(std::max(1.0, std::floor(frameRate / Fastest)));
-  const auto longest = std::min(static_cast<std::size_t>(std::ceil(frameRate / Slowest)), held * 2 / 3);
-  const auto correlation = [&r, held](std::size_t lag) {
+  for (std::size_t j = last + 1; j < n; ++j) filled[j] = filled[last];
+  const int touch = std::max(0, static_cast<int>(std::lround(SmoothSeconds * frameRate / 2)));
+  {
     double sum = 0;
-    for (std::size_t i = 0; i + lag < held; ++i) sum += r[i] * r[i + lag];
-    return sum / static_cast<double>(held - lag);
-  };
-  const double power = correlation(0);
-  const auto isPeak = [&correlation](std::size_t lag, double value) {
-    return value >= correlation(lag - 1) && value >= correlation(lag + 1);
-  };
-  double largest = 0;
-  for (std::size_t lag = shortest; lag + 1 <= longest; ++lag) {
-    const double value = correlation(lag);
-    if (value > largest && isPeak(lag, value)) largest = value;
-  }
-  std::size_t best = 0;
-  double bestValue = 0;
-  for (std::size_t lag = shortest; lag + 1 <= longest && largest > 0; ++lag) {
-    const double value = correlation(lag);
-    if (value >= MostOfLargest * largest && isPeak(lag, value)) {
-      best = lag;
-      bestValue = value;
-      break;
+    std::size_t lo = 0, hi = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t wantLo = i >= static_cast<std::size_t>(touch) ? i - touch : 0;
+      const std::size_t wantHi = std::min(n, i + touch + 1);
+      while (hi < wantHi) sum += filled[hi++];
+      while (lo < wantLo) sum -= filled[lo++];
+      smooth[i] = sum / static_cast<double>(hi - lo);
     }
   }
-  // A peak under a third of the power is no regular swing.
-  if (best == 0 || !(bestValue > power / 3)) return v;
-  const double before = correlation(best - 1);
-  const double after = correlation(best + 1);
-  const double bend = before - 2 * bestValue + after;
-  const double shift = bend < 0 ? std::clamp(0.5 * (before - after) / bend, -0.5, 0.5) : 0.0;
-  v.rate = frameRate / (static_cast<double>(best) + shift);
-  v.depth /= SwingLeft(v.rate, frameRate, half, slow[heldFirst + held / 2]);
+  // Turning points, alternating, each the extreme between two crossings of the band.
+  std::vector<std::size_t> turns;
+  {
+    std::size_t low = 0;  // before the first turn: the lowest and highest so far
+    std::size_t high = 0;
+    std::size_t extreme = 0;
+    int direction = 0;  // +1 rising towards a peak, -1 falling towards a trough
+    for (std::size_t i = 1; i < n; ++i) {
+      if (direction == 0) {
+        if (smooth[i] < smooth[low]) low = i;
+        if (smooth[i] > smooth[high]) high = i;
+        if (smooth[i] - smooth[low] > LeastDepth) {
+          turns.push_back(low);
+          direction = 1;
+        } else if (smooth[high] - smooth[i] > LeastDepth) {
+          turns.push_back(high);
+          direction = -1;
+        }
+        extreme = i;
+      } else if ((smooth[i] - smooth[extreme]) * direction > 0) {
+        extreme = i;
+      } else if ((smooth[extreme] - smooth[i]) * direction > LeastDepth) {
+        turns.push_back(extreme);
+        extreme = i;
+        direction = -direction;
+      }
+    }
+  }
+  // The longest chain of turning points a vibrato's half period apart.
+  const double shortest = frameRate / (2 * Fastest);
+  const double longest = frameRate / (2 * Slowest);
+  std::size_t bestFirst = 0, bestEnd = 0;
+  for (std::size_t a = 0; a < turns.size();) {
+    std::size_t b = a + 1;
+    while (b < turns.size()) {
+      const auto gap = static_cast<double>(turns[b] - turns[b - 1]);
+      if (gap < shortest || gap > longest) break;
+      ++b;
+    }
+    if (b - a > bestEnd - bestFirst) bestFirst = a, bestEnd = b;
+    a = b;
+  }
+  // Three turning points (a swing each way) at least.
+  if (bestEnd - bestFirst < 3) {
+    v.depth = 0;
+    return v;
+  }
+  // Each up swing with the down swing after it; the pairs near the upper quartile of them (a
+  // swing still growing as the vibrato sets in, or a stray step, is not the swing sung).
+  std::size_t count = 0;
+  for (std::size_t k = bestFirst + 2; k < bestEnd; k += 2)
+    swings[count++] = (std::abs(smooth[turns[k - 1]] - smooth[turns[k - 2]]) +
+                       std::abs(smooth[turns[k]] - smooth[turns[k - 1]])) /
+                      2;
+  std::copy_n(swings.begin(), count, filled.begin());
+  std::nth_element(filled.begin(), filled.begin() + static_cast<std::ptrdiff_t>(count * 3 / 4),
+                   filled.begin() + static_cast<std::ptrdiff_t>(count));
+  const double upper = filled[count * 3 / 4];
+  double sum = 0;
+  std::size_t used = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (swings[k] < 0.8 * upper || swings[k] > upper / 0.8) continue;
+    sum += swings[k];
+    ++used;
+  }
+  // The rate over the chain's half periods, the first left out when there are others: it may
+  // begin where the held part begins rather than at a turn of the swing.
+  const std::size_t rateFirst = bestEnd - bestFirst >= 5 ? bestFirst + 1 : bestFirst;
+  v.rate = frameRate * static_cast<double>(bestEnd - rateFirst - 1) /
+           (2.0 * static_cast<double>(turns[bestEnd - 1] - turns[rateFirst]));
+  const double mid = smooth[n / 2];
+  v.depth = sum / static_cast<double>(used) / 2 / SwingLeft(v.rate, frameRate, touch, mid);
   return v;
 }
 
@@ -557,8 +593,8 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
           note.targetCents = target - note.note * 100.0;
           note.centreCents = centre - note.note * 100.0;
           const std::span<const double> sung(work.source.data() + a, b - a);
-          const VibratoFigures before = MeasureVibrato(sung, ca - a, cb - a, held ? minFrames : b - a + 1,
-                                                       frameRate, half, work.vibrato);
+          const VibratoFigures before =
+              MeasureVibrato(sung, ca - a, cb - a, held ? minFrames : b - a + 1, frameRate, work.vibrato);
           if (held) {
             const double period = before.rate > 0 ? frameRate / before.rate : 0.0;
             note.driftCents = Drift(sung.subspan(heldFirst - a, heldEnd - heldFirst), period, work.scratch);
@@ -632,7 +668,7 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
               note.achievedCents = achieved - note.note * 100.0;
               note.errorCents = note.achievedCents - note.targetCents;
               const VibratoFigures after =
-                  MeasureVibrato(work.out, oha - oa, ohb - oa, minFrames, frameRate, half, work.vibrato);
+                  MeasureVibrato(work.out, oha - oa, ohb - oa, minFrames, frameRate, work.vibrato);
               note.vibratoAfter = after.depth;
               note.rateAfter = after.rate;
             }
@@ -653,8 +689,7 @@ VibratoFigures NoteVibrato(std::span<const double> pitch, std::size_t heldFirst,
   heldEnd = std::min(heldEnd, pitch.size());
   heldFirst = std::min(heldFirst, heldEnd);
   return MeasureVibrato(pitch, heldFirst, heldEnd,
-                        static_cast<std::size_t>(std::ceil(MinHeldSeconds * frameRate)), frameRate,
-                        NoteLowPassHalfWidth(frameRate), work);
+                        static_cast<std::size_t>(std::ceil(MinHeldSeconds * frameRate)), frameRate, work);
 }
 
 bool MakeCorrectionReport(SasDocument& sas, WavDocument& corrected, const ReportRequest& request,

@@ -14,12 +14,13 @@
 //
 // Centres: NoteCentre over whole vibrato cycles of the held part (WholeCycles), before and after.
 //
-// Vibrato: the pitch minus its note low-pass (run over the held part), sqrt(2) x its root mean
-// square for the depth and the first strong peak of its autocorrelation at a period of 3 to 10
-// Hz for the rate. The depth is then divided by what the note detector (which hears a low
-// voice's pitch over a long span) and the low-pass (which follows a slow vibrato part of the
-// way) leave of a swing at that rate, so that it is the depth sung, as another pitch tracker
-// would measure it, on low and high voices alike. A held part under
+// Vibrato: half the mean peak-to-trough swing of the held part's pitch where it oscillates (the
+// longest chain of turns half a period of 3 to 10 Hz apart), up and down swings in pairs so a
+// drift cancels, the pairs near the upper quartile (not a swing still setting in); the rate from
+// the chain's period. The depth is then divided by what the note detector (which hears a low
+// voice's pitch over a long span) and the light smoothing leave of a swing at that rate, so that
+// it is the depth sung, as another pitch tracker would measure it, on low and high voices
+// alike; the same measure before and after. A held part under
 // MinHeldSeconds, or one the corrected file has no pitch over, gives no figure (NaN); so does,
 // for the achieved figures, a held part with fewer than half of its frames read as a rendering
 // (see above) or a centre neither within RenderedPitchCents of the target nor of the note as sung.
