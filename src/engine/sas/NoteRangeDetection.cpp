@@ -43,6 +43,8 @@ constexpr int EdgeReach = 1;
 // A fundamental whose second and third partials are both above the threshold needs only this
 // share of the threshold itself (a bass's E2 under partials five times as strong).
 constexpr double WeakFundamentalShare = 0.25;
+// Semitones from a fundamental to its partials 2 to 8.
+constexpr std::array<int, 7> HarmonicSteps{12, 19, 24, 28, 31, 34, 36};
 
 double Strongest(const NoteSpectrum& spectrum, int first, int last) {
   double best = 0.0;
@@ -223,6 +225,12 @@ int FrameFundamental(const NoteSpectrum& spectrum, double baseNoteThreshold) {
   const double strongest = Strongest(spectrum, 0, NoteCount - 1);
   if (strongest <= 0.0) return -1;
   const double threshold = baseNoteThreshold * strongest * 0.01;
+  int strongestNote = 0;
+  for (int n = 0; n < NoteCount; ++n)
+    if (spectrum.At(n) >= strongest) {
+      strongestNote = n;
+      break;
+    }
   for (int n = 0; n < NoteCount; ++n) {
     const double s = spectrum.At(n);
     if (!(s > spectrum.At(n - 1) && s > spectrum.At(n + 1) && s > threshold * WeakFundamentalShare)) continue;
@@ -234,6 +242,15 @@ int FrameFundamental(const NoteSpectrum& spectrum, double baseNoteThreshold) {
     const bool octave = Strongest(spectrum, n + 11, n + 13) > threshold;
     const bool twelfth = Strongest(spectrum, n + 18, n + 20) > threshold;
     if (octave && twelfth) return n;
+    // A vowel's formant lifts one partial far above the others (the fifth of a low voice's /a/,
+    // near 700 Hz): the peak is a fundamental when the strongest note is one of its partials
+    // and its own second and third partials are there, if weaker than the threshold.
+    const int above = strongestNote - n;
+    const bool partial = std::any_of(HarmonicSteps.begin(), HarmonicSteps.end(),
+                                     [&](int step) { return std::abs(above - step) <= 1; });
+    if (partial && Strongest(spectrum, n + 11, n + 13) > threshold * WeakFundamentalShare &&
+        Strongest(spectrum, n + 18, n + 20) > threshold * WeakFundamentalShare)
+      return n;
   }
   return -1;
 }

@@ -7,12 +7,13 @@
 // note strengths of all 88 keys around its middle, and from them the fundamental (an odd step
 // between two that give the same note gives it too, unlooked at): the lowest peak above the
 // base note threshold that is the strongest note or has a partial an octave or an octave and a fifth above
-// it, so a low rumble is not taken for the voice (that fundamental may be much weaker than the threshold, as
-// a low voice's often is). A note counts once three steps in a row give it (held for about 150 ms: a note
-// sung once in an hour counts as much as one sung throughout); fewer are a glide, a consonant or a stray
-// partial. The lowest and highest held notes widened by a margin on each side give the range. Every note is
-// summed over a window averaged to the fewest samples its pitch allows, so the cost grows with the voiced
-// time, at a fraction of what the Build over it costs.
+// it, or whose partials the strongest note is (a vowel's formant lifting one partial far above the rest)
+// with its second and third partials there, so a low rumble is not taken for the voice (that fundamental may
+// be much weaker than the threshold, as a low voice's often is). A note counts once three steps in a row give
+// it (held for about 150 ms: a note sung once in an hour counts as much as one sung throughout); fewer are a
+// glide, a consonant or a stray partial. The lowest and highest held notes widened by a margin on each side
+// give the range. Every note is summed over a window averaged to the fewest samples its pitch allows, so the
+// cost grows with the voiced time, at a fraction of what the Build over it costs.
 #pragma once
 
 #include <cstdint>

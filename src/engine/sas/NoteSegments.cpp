@@ -10,20 +10,38 @@ namespace vocara {
 
 namespace {
 
-constexpr double LowPassSeconds = 0.150;      // one moving average; the note low-pass applies it twice
-constexpr double SteadyCentsPerSecond = 250;  // faster moves of the smoothed pitch are no held level
-constexpr double HeldSeconds = 0.060;         // a note holds its level at least this long
-constexpr double LevelSeconds = 0.250;        // levels compared over a whole vibrato cycle at 4 Hz
-constexpr double LevelChangeCents = 20;       // the smoothed level moved at least this far
-constexpr double SameNoteCents = 25;          // held parts closer than this are one note
-constexpr double TouchSeconds = 0.020;        // the light smoothing: noise out, vibrato and steps in
-constexpr double FlatCents = 15;              // a flat hold stays inside this range ...
-constexpr double FlatSeconds = 0.070;         // ... at least this long (a vibrato crest does not)
-constexpr double JumpCents = 50;              // flat holds this far apart are two notes
-constexpr double HeldBandCents = 20;          // the held part: where the pitch is this close to the level
-constexpr double MaxGlideSeconds = 0.100;     // a cut moves back over a glide at most this far
-constexpr double HeldTrimSeconds = 0.030;     // the held part keeps this far from a glide
-constexpr double GlideSeconds = 0.060;        // a glide between held notes takes about this long
+constexpr double LowPassSeconds = 0.150;       // one moving average; the note low-pass applies it twice
+constexpr double SteadyCentsPerSecond = 250;   // faster moves of the smoothed pitch are no held level
+constexpr double HeldSeconds = 0.060;          // a note holds its level at least this long
+constexpr double LevelSeconds = 0.250;         // levels compared over a whole vibrato cycle at 4 Hz
+constexpr double LevelChangeCents = 20;        // the smoothed level moved at least this far
+constexpr double SameNoteCents = 25;           // held parts closer than this are one note
+constexpr double TouchSeconds = 0.020;         // the light smoothing: noise out, vibrato and steps in
+constexpr double FlatCents = 15;               // a flat hold stays inside this range ...
+constexpr double FlatSeconds = 0.070;          // ... at least this long (a vibrato crest does not)
+constexpr double JumpCents = 50;               // flat holds this far apart are two notes
+constexpr double HeldBandCents = 20;           // the held part: where the pitch is this close to the level
+constexpr double MaxGlideSeconds = 0.100;      // a cut moves back over a glide at most this far
+constexpr double HeldTrimSeconds = 0.030;      // the held part keeps this far from a glide
+constexpr double GlideSeconds = 0.060;         // a glide between held notes takes about this long
+constexpr double StepCents = 12;               // held levels this far apart on two notes are two notes
+constexpr double ShortestNoteSeconds = 0.060;  // a voiced run shorter than this holds no note
+constexpr double StillCents = 5;               // a pitch this close to its level holds still
+constexpr long LongGlideNotes = 3;
+
+// The note a level is nearest to (100 cents a semitone).
+long NoteOf(double cents) { return std::lround(cents / 100); }
+
+// Whether a glide between two levels is a portamento the two notes share at its middle.
+bool LongGlide(double from, double to) { return std::abs(NoteOf(to) - NoteOf(from)) >= LongGlideNotes; }
+
+// Whether two held levels are two notes: a jump apart, or a step apart on either side of the
+// middle between two semitones (a B sung sharp into a C sung flat, legato, is two notes however
+// close the singer brought them).
+bool TwoNotes(double from, double to, double jump) {
+  const double d = std::abs(to - from);
+  return d >= jump || (d >= StepCents && NoteOf(from) != NoteOf(to));
+}
 
 // A centred moving average over 2 x half + 1 values, cut short at the ends, from x into y.
 void MovingAverage(std::span<const double> x, int half, std::span<double> y) {
@@ -65,6 +83,35 @@ std::size_t Halfway(std::span<const double> x, std::size_t lo, std::size_t hi, d
   for (std::size_t i = lo; i < hi; ++i)
     if ((x[i] - mid) * direction >= 0) return i;
   return hi;
+}
+
+// Where a portamento from `from` to `to` changes note: in the middle of the movement, found
+// between the last frame at a quarter of the way before the pitch first reaches three quarters
+// (vibrato on either note does not reach that far) and that frame, as the centre of the frames
+// moving at least half as fast as the fastest. A glide moving evenly changes note in its middle;
+// a leap with a scoop after it, at the leap. hi when the pitch never gets there.
+std::size_t GlideMiddle(std::span<const double> touch, std::size_t lo, std::size_t hi, double from,
+                        double to) {
+  const double direction = to > from ? 1.0 : -1.0;
+  const auto progress = [&](std::size_t i) { return (touch[i] - from) / (to - from); };
+  std::size_t b = lo;
+  while (b < hi && progress(b) < 0.75) ++b;
+  if (b == hi) return hi;
+  std::size_t a = b;
+  while (a > lo && progress(a - 1) > 0.25) --a;
+  if (a == lo) return b;
+  --a;
+  double fastest = 0;
+  for (std::size_t i = a; i < b; ++i) fastest = std::max(fastest, (touch[i + 1] - touch[i]) * direction);
+  double sum = 0;
+  double weight = 0;
+  for (std::size_t i = a; i < b; ++i) {
+    const double move = (touch[i + 1] - touch[i]) * direction;
+    if (move < fastest / 2) continue;
+    sum += move * (static_cast<double>(i) + 0.5);
+    weight += move;
+  }
+  return weight > 0 ? static_cast<std::size_t>(std::lround(sum / weight)) : b;
 }
 
 struct Stretch {
@@ -141,6 +188,9 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::size_t window = frames(LevelSeconds, 4);
   const std::size_t maxBack = frames(MaxGlideSeconds, 1);
   const std::size_t trim = frames(HeldTrimSeconds, 0);
+  // A voiced piece too short to hold a note (a consonant's voiced edge, a breath's catch) is no
+  // note at all.
+  if (n < frames(ShortestNoteSeconds, 1)) return;
 
   // The pitch as sung, lightly smoothed: vibrato, glides and steps stay.
   std::vector<double> touch(n);
@@ -214,10 +264,20 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   for (std::size_t k = 1; k < parts.size(); ++k) {
     const Stretch& was = parts[k - 1].first;
     const Stretch& now = parts[k].first;
-    if (!(parts[k - 1].second || parts[k].second) || std::abs(now.level - was.level) < JumpCents) continue;
+    if (!(parts[k - 1].second || parts[k].second) || !TwoNotes(was.level, now.level, JumpCents)) continue;
+    // A step smaller than a jump is taken only between two long holds: the crest and trough of
+    // a vibrato hold as flat as a short note does.
+    if (std::abs(now.level - was.level) < JumpCents &&
+        std::min(was.end - was.first, now.end - now.first) < 2 * frames(FlatSeconds, 2))
+      continue;
     if (now.first + 1 < was.end) continue;
-    const std::size_t at = Halfway(touch, was.end - 1, now.first + 1, was.level, now.level);
-    cuts.push_back(BackOverGlide(touch, was.end - 1, at, was.level, now.level, maxBack));
+    // A short glide belongs to the note it lands on; a long one (a portamento) is shared.
+    if (LongGlide(was.level, now.level)) {
+      cuts.push_back(GlideMiddle(touch, was.end - 1, now.first + 1, was.level, now.level));
+    } else {
+      const std::size_t at = Halfway(touch, was.end - 1, now.first + 1, was.level, now.level);
+      cuts.push_back(BackOverGlide(touch, was.end - 1, at, was.level, now.level, maxBack));
+    }
   }
   std::vector<std::size_t> flatCuts = cuts;
   std::sort(flatCuts.begin(), flatCuts.end());
@@ -244,7 +304,7 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   for (std::size_t i = 0; i < n; ++i) levelChange[i] = change(i);
   for (std::size_t i = side; i + side <= n; ++i) {
     const double d = std::abs(levelChange[i]);
-    if (d < LevelChangeCents) continue;
+    if (d < StepCents) continue;
     bool largest = true;
     for (std::size_t j = i - std::min(i, side); largest && j < std::min(n, i + side + 1); ++j)
       largest = j < i ? d > std::abs(levelChange[j]) : d >= std::abs(levelChange[j]);
@@ -254,8 +314,30 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     if (heldIn(a, i) < held / 2 || heldIn(i, b) < held / 2) continue;
     const double from = (sumBefore[i] - sumBefore[a]) / static_cast<double>(i - a);
     const double to = (sumBefore[b] - sumBefore[i]) / static_cast<double>(b - i);
-    const std::size_t at = Halfway(s, i - side, std::min(n, i + side), from, to);
-    cuts.push_back(std::max(i - side, at - std::min(at, halfGlide)));
+    if (!TwoNotes(from, to, LevelChangeCents)) continue;
+    const std::size_t lo = i - side;
+    const std::size_t hi = std::min(n, i + side);
+    // A portamento changes note in its middle (see GlideMiddle). A smaller change is seen as sung where the
+    // pitch holds still on both sides (no vibrato to speak of); under vibrato through the
+    // low-pass, which crosses halfway in the glide's middle, half a glide after it begins.
+    const double fromSung = Median(touch, lo, i, scratch);
+    const double toSung = Median(touch, i, hi, scratch);
+    double wobble = 0;
+    for (std::size_t j = lo; j < hi; ++j) {
+      const double off = std::min(std::abs(touch[j] - fromSung), std::abs(touch[j] - toSung));
+      wobble += off * off;
+    }
+    const bool still = std::sqrt(wobble / static_cast<double>(hi - lo)) < StillCents;
+    std::size_t at = 0;
+    if (LongGlide(fromSung, toSung)) {
+      at = GlideMiddle(touch, lo, hi, fromSung, toSung);
+    } else if (still) {
+      at = BackOverGlide(touch, lo, Halfway(touch, lo, hi, fromSung, toSung), fromSung, toSung, maxBack);
+    } else {
+      at = Halfway(s, lo, hi, from, to);
+      at = std::max(lo, at - std::min(at, halfGlide));
+    }
+    cuts.push_back(at);
   }
   std::sort(cuts.begin(), cuts.end());
 
@@ -277,7 +359,8 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   for (std::size_t k = 0; k < notes.size() && notes.size() > 1;) {
     const bool last = k + 1 == notes.size();
     const bool holds = heldIn(notes[k].first, notes[k].end) >= held;
-    const bool same = !last && std::abs(notes[k + 1].level - notes[k].level) < SameNoteCents;
+    const bool same = !last && std::abs(notes[k + 1].level - notes[k].level) < SameNoteCents &&
+                      NoteOf(notes[k + 1].level) == NoteOf(notes[k].level);
     if (holds && !same) {
       ++k;
       continue;

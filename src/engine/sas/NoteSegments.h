@@ -22,7 +22,12 @@
 // low-pass, 50 cents or more apart are two notes, changing where the glide between them begins.
 // A stretch between changes that holds no level of its own (a scoop, a fall, a long glide)
 // belongs to the note after it, the last one to the note before it; neighbours whose median
-// pitches lie within 25 cents are one note. A note repeated after a breath or an unvoiced
+// pitches lie within 25 cents and nearest the same semitone are one note. Two held levels 12
+// cents or more apart on either side of the middle between two semitones are two notes (a B
+// sung sharp into a C sung flat, legato); a glide of a third or more is shared by the notes at
+// the middle of its movement, a shorter one belongs to the note it lands on. A voiced run
+// shorter than 60 ms (a consonant's voiced edge, a catch in a breath) holds no note and gives
+// no segment. A note repeated after a breath or an unvoiced
 // consonant lies in another voiced run and so is another note. Vibrato up to +-100 cents at 4 to
 // 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note.
 #pragma once
@@ -71,7 +76,7 @@ struct NoteSegment {
 
 // Splits the pitches of one voiced run (cents, one per frame) into segments. smoothed and
 // scratch must hold pitch.size() values; segments is cleared and filled in order, covering the
-// run without gaps.
+// run without gaps, or left empty for a run too short to hold a note.
 void SplitNotes(std::span<const double> pitch, double frameRate, std::span<double> smoothed,
                 std::span<double> scratch, std::vector<NoteSegment>& segments);
 

@@ -154,6 +154,8 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
     weight[i] = run[i].Amplitude();
   }
   SplitNotes(pitch, context.frameRate, work.smoothed, work.scratch, work.segments);
+  // A piece too short to be a note keeps its pitch.
+  std::fill(correction.begin(), correction.end(), 0.0);
 
   const int half = NoteLowPassHalfWidth(context.frameRate);
   const double centreShare = params.centre / 100.0;

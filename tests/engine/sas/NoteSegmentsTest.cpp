@@ -44,8 +44,12 @@ Track Make(const std::vector<Piece>& pieces) {
   Track track;
   double last = NAN;
   for (const Piece& piece : pieces) {
-    if (piece.cents > 0) track.starts.push_back(static_cast<double>(track.pitch.size()) / Rate);
     const double from = std::isnan(piece.from) ? last : piece.from;
+    // A glide of a third or more from the note before is shared at its middle.
+    const bool shared = std::isnan(piece.from) && !std::isnan(last) &&
+                        std::abs(std::lround(piece.cents / 100) - std::lround(last / 100)) >= 3;
+    if (piece.cents > 0)
+      track.starts.push_back(static_cast<double>(track.pitch.size()) / Rate + (shared ? piece.glide / 2 : 0));
     const auto count = static_cast<int>(std::lround(piece.seconds * Rate));
     for (int i = 0; i < count; ++i) {
       const double t = i / Rate;
@@ -121,6 +125,10 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
       {"a slow, deep drift under slow vibrato", {{G4, 1.5, 0, NAN, 60, 4.5, -45}}},
       {"a note repeated after a breath", {{D4, 0.6}, {0, 0.04}, {D4, 0.6}}},
       {"... after a 30 ms consonant", {{D4, 0.5}, {0, 0.03}, {D4, 0.5}, {0, 0.03}, {D4, 0.5}}},
+      {"B4 sung 40 cents sharp into C5 40 cents flat, legato",
+       {{E4 + 740, 0.3, 0, NAN, 0}, {E4 + 760, 0.5, 0, NAN, 0}, {E4 + 500, 0.6, 0.06, NAN, 0}}},
+      {"... and down", {{E4 + 760, 0.4, 0, NAN, 0}, {E4 + 740, 0.8, 0, NAN, 0}}},
+      {"a 120 ms portamento of a fourth", {{C4 - 700, 0.6, 0, NAN, 0}, {C4 - 220, 0.9, 0.12, NAN, 30}}},
   };
   for (const Case& c : cases) {
     const Track track = Make(c.pieces);
