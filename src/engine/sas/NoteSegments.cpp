@@ -1,6 +1,7 @@
 #include "engine/sas/NoteSegments.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 
@@ -25,6 +26,7 @@ constexpr double MaxGlideSeconds = 0.100;      // a cut moves back over a glide 
 constexpr double HeldTrimSeconds = 0.030;      // the held part keeps this far from a glide
 constexpr double GlideSeconds = 0.060;         // a glide between held notes takes about this long
 constexpr double StepCents = 12;               // held levels this far apart on two notes are two notes
+constexpr std::size_t SpikeReach = 2;          // frames either side of the de-spiking median
 constexpr double ShortestNoteSeconds = 0.060;  // a voiced run shorter than this holds no note
 constexpr double StillCents = 5;               // a pitch this close to its level holds still
 constexpr long LongGlideNotes = 3;
@@ -178,7 +180,21 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::size_t n = pitch.size();
   if (n == 0) return;
   const std::span<double> s = smoothed.first(n);
-  std::copy(pitch.begin(), pitch.end(), s.begin());
+  // The detector now and then reads a frame or two of a held note a few semitones off (an
+  // overtone's leakage at a quick change); the median of five frames leaves such a frame out and
+  // a held level, a step and a glide as they are.
+  std::vector<double> clean(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t a = i < SpikeReach ? 0 : i - SpikeReach;
+    const std::size_t b = std::min(n, i + SpikeReach + 1);
+    std::array<double, 2 * SpikeReach + 1> v{};
+    std::copy(pitch.begin() + static_cast<std::ptrdiff_t>(a), pitch.begin() + static_cast<std::ptrdiff_t>(b),
+              v.begin());
+    const auto count = static_cast<std::ptrdiff_t>(b - a);
+    std::nth_element(v.begin(), v.begin() + count / 2, v.begin() + count);
+    clean[i] = v[static_cast<std::size_t>(count / 2)];
+  }
+  std::copy(clean.begin(), clean.end(), s.begin());
   NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
   const double rate = frameRate > 0 ? frameRate : 1;
   const auto frames = [&](double seconds, std::size_t least) {
@@ -194,7 +210,7 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
 
   // The pitch as sung, lightly smoothed: vibrato, glides and steps stay.
   std::vector<double> touch(n);
-  MovingAverage(pitch, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
+  MovingAverage(clean, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
 
   // Steady frames of the note low-pass (the slope over the two neighbours): a held level with
   // vibrato of 4 Hz and faster shows as such frames. Cores: steady for a held part or longer.
