@@ -2,8 +2,8 @@
 // its sung pitch rounded to the semitone, with one note 65 ms later and one 70 ms earlier. Followed
 // with timing 100 and rendered with time correction, an analysis of its own (the level envelope
 // where a note starts from near silence, a pitch tracker where it follows another) finds those two
-// notes where the guide has them and every other note where it was sung, and each breath, where
-// the guide put it, as loud as it was.
+// notes where the guide has them, every other note where it was sung, and each breath starting
+// where it did and as loud as it was.
 #include <gtest/gtest.h>
 
 #include <algorithm>
