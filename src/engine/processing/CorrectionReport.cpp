@@ -1,6 +1,7 @@
 #include "engine/processing/CorrectionReport.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -152,6 +153,7 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
   constexpr double Slowest = 3;     // Hz
   constexpr double Fastest = 10;
   constexpr double SmoothSeconds = 0.020;
+  constexpr double SpikeCents = 30;
   VibratoFigures v;
   heldEnd = std::min(heldEnd, pitch.size());
   heldFirst = std::min(heldFirst, heldEnd);
@@ -174,6 +176,21 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
     last = i;
   }
   for (std::size_t j = last + 1; j < n; ++j) filled[j] = filled[last];
+  // A frame or two read a few semitones off (an overtone's leakage) would make turns of their
+  // own: such a frame, far from the median of the five around it, takes that median; the
+  // swing's own frames stay as they are.
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t a = i < 2 ? 0 : i - 2;
+    const std::size_t b = std::min(n, i + 3);
+    std::array<double, 5> v{};
+    std::copy(filled.begin() + static_cast<std::ptrdiff_t>(a),
+              filled.begin() + static_cast<std::ptrdiff_t>(b), v.begin());
+    const auto count = static_cast<std::ptrdiff_t>(b - a);
+    std::nth_element(v.begin(), v.begin() + count / 2, v.begin() + count);
+    const double median = v[static_cast<std::size_t>(count / 2)];
+    swings[i] = std::abs(filled[i] - median) > SpikeCents ? median : filled[i];
+  }
+  std::copy(swings.begin(), swings.end(), filled.begin());
   const int touch = std::max(0, static_cast<int>(std::lround(SmoothSeconds * frameRate / 2)));
   {
     double sum = 0;
@@ -186,9 +203,12 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
       smooth[i] = sum / static_cast<double>(hi - lo);
     }
   }
-  // Turning points, alternating, each the extreme between two crossings of the band.
+  // Turning points, alternating, each the extreme between two crossings of a band `band` wide.
+  // Found twice: with the least band, then with a band of a fifth of the larger swings, so that
+  // the detector's jitter on a wide vibrato's crest makes no turns of its own.
   std::vector<std::size_t> turns;
-  {
+  const auto findTurns = [&](double band) {
+    turns.clear();
     std::size_t low = 0;  // before the first turn: the lowest and highest so far
     std::size_t high = 0;
     std::size_t extreme = 0;
@@ -197,22 +217,31 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
       if (direction == 0) {
         if (smooth[i] < smooth[low]) low = i;
         if (smooth[i] > smooth[high]) high = i;
-        if (smooth[i] - smooth[low] > LeastDepth) {
+        if (smooth[i] - smooth[low] > band) {
           turns.push_back(low);
           direction = 1;
-        } else if (smooth[high] - smooth[i] > LeastDepth) {
+        } else if (smooth[high] - smooth[i] > band) {
           turns.push_back(high);
           direction = -1;
         }
         extreme = i;
       } else if ((smooth[i] - smooth[extreme]) * direction > 0) {
         extreme = i;
-      } else if ((smooth[extreme] - smooth[i]) * direction > LeastDepth) {
+      } else if ((smooth[extreme] - smooth[i]) * direction > band) {
         turns.push_back(extreme);
         extreme = i;
         direction = -direction;
       }
     }
+  };
+  findTurns(LeastDepth);
+  if (turns.size() >= 2) {
+    std::size_t count = 0;
+    for (std::size_t k = 1; k < turns.size(); ++k)
+      swings[count++] = std::abs(smooth[turns[k]] - smooth[turns[k - 1]]);
+    std::nth_element(swings.begin(), swings.begin() + static_cast<std::ptrdiff_t>(count * 3 / 4),
+                     swings.begin() + static_cast<std::ptrdiff_t>(count));
+    findTurns(std::max(LeastDepth, swings[count * 3 / 4] / 5));
   }
   // The longest chain of turning points a vibrato's half period apart.
   const double shortest = frameRate / (2 * Fastest);

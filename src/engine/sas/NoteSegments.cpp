@@ -11,22 +11,23 @@ namespace vocara {
 
 namespace {
 
-constexpr double LowPassSeconds = 0.150;       // one moving average; the note low-pass applies it twice
-constexpr double SteadyCentsPerSecond = 250;   // faster moves of the smoothed pitch are no held level
-constexpr double HeldSeconds = 0.060;          // a note holds its level at least this long
-constexpr double LevelSeconds = 0.250;         // levels compared over a whole vibrato cycle at 4 Hz
-constexpr double LevelChangeCents = 20;        // the smoothed level moved at least this far
-constexpr double SameNoteCents = 25;           // held parts closer than this are one note
-constexpr double TouchSeconds = 0.020;         // the light smoothing: noise out, vibrato and steps in
-constexpr double FlatCents = 15;               // a flat hold stays inside this range ...
-constexpr double FlatSeconds = 0.070;          // ... at least this long (a vibrato crest does not)
-constexpr double JumpCents = 50;               // flat holds this far apart are two notes
-constexpr double HeldBandCents = 20;           // the held part: where the pitch is this close to the level
-constexpr double MaxGlideSeconds = 0.100;      // a cut moves back over a glide at most this far
-constexpr double HeldTrimSeconds = 0.030;      // the held part keeps this far from a glide
-constexpr double GlideSeconds = 0.060;         // a glide between held notes takes about this long
-constexpr double StepCents = 12;               // held levels this far apart on two notes are two notes
-constexpr std::size_t SpikeReach = 2;          // frames either side of the de-spiking median
+constexpr double LowPassSeconds = 0.150;      // one moving average; the note low-pass applies it twice
+constexpr double SteadyCentsPerSecond = 250;  // faster moves of the smoothed pitch are no held level
+constexpr double HeldSeconds = 0.060;         // a note holds its level at least this long
+constexpr double LevelSeconds = 0.250;        // levels compared over a whole vibrato cycle at 4 Hz
+constexpr double LevelChangeCents = 20;       // the smoothed level moved at least this far
+constexpr double SameNoteCents = 25;          // held parts closer than this are one note
+constexpr double TouchSeconds = 0.020;        // the light smoothing: noise out, vibrato and steps in
+constexpr double FlatCents = 15;              // a flat hold stays inside this range ...
+constexpr double FlatSeconds = 0.070;         // ... at least this long (a vibrato crest does not)
+constexpr double JumpCents = 50;              // flat holds this far apart are two notes
+constexpr double HeldBandCents = 20;          // the held part: where the pitch is this close to the level
+constexpr double MaxGlideSeconds = 0.100;     // a cut moves back over a glide at most this far
+constexpr double HeldTrimSeconds = 0.030;     // the held part keeps this far from a glide
+constexpr double GlideSeconds = 0.060;        // a glide between held notes takes about this long
+constexpr double StepCents = 12;              // held levels this far apart on two notes are two notes
+constexpr std::size_t SpikeReach = 2;
+// either side of the de-spiking median
 constexpr double ShortestNoteSeconds = 0.060;  // a voiced run shorter than this holds no note
 constexpr double StillCents = 5;               // a pitch this close to its level holds still
 constexpr long LongGlideNotes = 3;
@@ -137,19 +138,19 @@ double Median(std::span<const double> x, std::size_t first, std::size_t end, std
 // at either end where that leaves a held part twice the least: next to a glide the smoothing
 // (and the analysis window before it) already carries some of the glide.
 Stretch HeldPart(std::span<const double> touch, std::size_t first, std::size_t end, double level,
-                 std::size_t trim, std::size_t least) {
+                 std::size_t trimFirst, std::size_t trimEnd, std::size_t least) {
   std::size_t a = first;
   while (a < end && std::abs(touch[a] - level) > HeldBandCents) ++a;
   if (a == end) return {first, end, level};
   std::size_t b = end;
   while (std::abs(touch[b - 1] - level) > HeldBandCents) --b;
-  if (b - a >= 2 * (least + trim)) {
-    a += trim;
-    b -= trim;
+  // The trim where it leaves a held part twice the least.
+  if (b - a >= 2 * least + trimFirst + trimEnd) {
+    a += trimFirst;
+    b -= trimEnd;
   }
   return {a, b, level};
 }
-
 }  // namespace
 
 double SasFrameRate(const SasHeader& header) {
@@ -181,8 +182,8 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   if (n == 0) return;
   const std::span<double> s = smoothed.first(n);
   // The detector now and then reads a frame or two of a held note a few semitones off (an
-  // overtone's leakage at a quick change); the median of five frames leaves such a frame out and
-  // a held level, a step and a glide as they are.
+  // overtone's leakage at a quick change); such a frame, far from the median of the five around
+  // it, takes that median, and a held level, a step and a glide stay as they are.
   std::vector<double> clean(n);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t a = i < SpikeReach ? 0 : i - SpikeReach;
@@ -192,7 +193,8 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
               v.begin());
     const auto count = static_cast<std::ptrdiff_t>(b - a);
     std::nth_element(v.begin(), v.begin() + count / 2, v.begin() + count);
-    clean[i] = v[static_cast<std::size_t>(count / 2)];
+    const double median = v[static_cast<std::size_t>(count / 2)];
+    clean[i] = median;
   }
   std::copy(clean.begin(), clean.end(), s.begin());
   NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
@@ -390,9 +392,28 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
 
   const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
   for (const Stretch& note : notes) {
-    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held);
+    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, trim, held);
     segments.push_back({u32(note.first), u32(note.end), u32(part.first), u32(part.end)});
   }
+}
+
+FrameSpan CentreSpan(const NoteSegment& segment, std::size_t runLength, double frameRate,
+                     std::span<const double> pitch) {
+  constexpr double DetectorPeriods = 16.817;  // 1 / (2^(1/12) - 1)
+  std::size_t a = segment.steadyFirst;
+  std::size_t b = std::min<std::size_t>(segment.steadyEnd, pitch.size());
+  if (b <= a) return {a, std::max(a, b)};
+  const double cents = pitch[a + (b - a) / 2];
+  const double hz = 27.5 * std::exp2((cents > 0 ? cents : 3900) / 1200);
+  const auto reach = static_cast<std::size_t>(std::lround(0.5 * DetectorPeriods / hz * frameRate));
+  const auto least = static_cast<std::size_t>(std::lround(2 * HeldSeconds * frameRate));
+  const std::size_t before = segment.first > 0 ? reach : 0;
+  const std::size_t after = segment.end < runLength ? reach : 0;
+  if (b - a >= least + before + after) {
+    a += before;
+    b -= after;
+  }
+  return {a, b};
 }
 
 double WeightedMedian(std::span<const double> values, std::span<const double> weights,
@@ -418,7 +439,7 @@ double WeightedMedian(std::span<const double> values, std::span<const double> we
 
 double NoteCentre(std::span<const double> values, std::span<const double> weights,
                   std::span<std::uint32_t> order) {
-  constexpr double Reach = 250;  // cents either side of the median
+  constexpr double Reach = 150;  // cents either side of the median
   const double median = WeightedMedian(values, weights, order);
   double total = 0;
   for (std::size_t i = 0; i < values.size(); ++i) total += weights[i];

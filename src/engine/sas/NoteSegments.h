@@ -86,8 +86,9 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
 double WeightedMedian(std::span<const double> values, std::span<const double> weights,
                       std::span<std::uint32_t> order);
 
-// A note's centre: the amplitude-weighted mean of the values within 250 cents of their
-// weighted median (an octave slip or a stray frame does not move it). Over whole vibrato cycles
+// A note's centre: the amplitude-weighted mean of the values within 150 cents of their
+// weighted median (an octave slip or a stray frame a tone or more off does not move it; a
+// vibrato of +-100 cents with a drift stays in). Over whole vibrato cycles
 // a mean is where the swing is centred; a median leans by a frame's step of the swing for every
 // frame more on one side, several cents under a wide vibrato. order as for WeightedMedian.
 double NoteCentre(std::span<const double> values, std::span<const double> weights,
@@ -105,6 +106,13 @@ struct FrameSpan {
 };
 FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::size_t end, int half,
                       std::span<double> scratch);
+
+// The frames of a held part a note's centre is taken over: next to another note in the run the
+// detector still hears the glide between them for about half its span at the note's pitch (16.8
+// periods: 36 ms at A#3, 76 ms at A2), so that much more is left out on that side, where the held
+// part keeps twice the shortest note; at the run's ends the voice starts and stops on its level.
+FrameSpan CentreSpan(const NoteSegment& segment, std::size_t runLength, double frameRate,
+                     std::span<const double> pitch);
 
 // Vibrato depth in cents: sqrt(2) x the root mean square of pitch minus its note low-pass, so
 // a sinusoidal vibrato of +-d cents gives about d. scratch must hold 2 x pitch.size() values.

@@ -172,9 +172,9 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
     // of it is not where the singer meant the note to be, and would pull the held pitch off the
     // scale; so would the extra half of a cycle and a half.
     const bool held = segment.steadyEnd > segment.steadyFirst;
-    const FrameSpan span =
-        held ? WholeCycles(pitch, segment.steadyFirst, segment.steadyEnd, half, work.scratch)
-             : FrameSpan{segment.first, segment.end};
+    const FrameSpan centred = CentreSpan(segment, n, context.frameRate, pitch);
+    const FrameSpan span = held ? WholeCycles(pitch, centred.first, centred.end, half, work.scratch)
+                                : FrameSpan{segment.first, segment.end};
     const std::size_t count = span.end - span.first;
     const double centre =
         NoteCentre(pitch.subspan(span.first, count), weight.subspan(span.first, count), work.order);

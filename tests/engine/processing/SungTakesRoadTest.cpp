@@ -9,17 +9,39 @@
 #include <vector>
 
 #include "base/Settings.h"
+#include "engine/processing/Correct.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/NoteRangeDetection.h"
 #include "engine/sas/SasBuild.h"
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/ScaleSnap.h"
 #include "engine/wav/WavDocument.h"
+#include "support/PitchTrack.h"
+#include "support/SoundFiles.h"
 #include "support/SungTakes.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
+
+// The centre the test's own tracker hears over t0 .. t1: the mean over whole cycles of the
+// note's vibrato from where it sets in (a part before it holds still), the median without one.
+double HeardCentre(const PitchTrack& track, double t0, double t1, const TakeNote& note) {
+  if (note.vibratoDepth > 0 && note.vibratoStart < t1 &&
+      (t1 - std::max(t0, note.vibratoStart)) * note.vibratoHz >= 1) {
+    const double from = std::max(t0, note.vibratoStart);
+    t1 = from + std::floor((t1 - from) * note.vibratoHz) / note.vibratoHz;
+    double sum = 0;
+    int count = 0;
+    for (std::size_t i = 0; i < track.cents.size(); ++i) {
+      const double t = static_cast<double>(i) * track.hop;
+      if (t >= t0 && t < t1 && track.cents[i] > 0) sum += track.cents[i], ++count;
+    }
+    return count > 0 ? sum / count : NAN;
+  }
+  return MeasureHeld(track, t0, t1).centre;
+}
 
 std::vector<FoundNote> Found(const CorrectionReport& listing) {
   std::vector<FoundNote> found;
@@ -30,7 +52,7 @@ std::vector<FoundNote> Found(const CorrectionReport& listing) {
 
 TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
   TempDir dir;
-  int sung = 0, misnamed = 0, phantoms = 0;
+  int sung = 0, misnamed = 0, phantoms = 0, compared = 0, disagreed = 0, measured = 0, offKey = 0;
   for (const Take& take : RealisticTakes()) {
     SCOPED_TRACE(take.name);
     const std::string wavPath =
@@ -61,16 +83,80 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
     EXPECT_LE(range.highestNote + 21, take.highest + 12);
     EXPECT_GE(range.lowestNote + 21, take.lowest - 12);
     EXPECT_GE(score.onsetF, 0.8);
+
+    // Snapped to the notes meant, corrected, and heard again.
+    ScaleSnapParams chromatic;
+    chromatic.scale = ScaleKind::Chromatic;
+    ASSERT_TRUE(SasSnapToScale(sas, 0, sas.header.frameCount, chromatic));
+    const ReportRequest request{0, wav.sampleCount, true};
+    const std::string outPath = dir.File(take.name + "-in-tune.wav");
+    ASSERT_EQ(Correct(wav, sas, {request.start, request.end, true}, outPath, {}).message, MessageId::None);
+    WavDocument out;
+    ASSERT_EQ(WavOpenDocument(out, outPath).message, MessageId::None);
+    CorrectionReport report;
+    ASSERT_TRUE(MakeCorrectionReport(sas, out, request, report));
+    // Two semitones either side of the notes sung: wider, the tracker takes an octave up for some.
+    const double lowHz = 440 * std::exp2((take.lowest - 71) / 12.0);
+    const double highHz = 440 * std::exp2((take.highest - 67) / 12.0);
+    const PitchTrack heard = TrackPitch(ReadImportedWav(outPath).samples, take.rate, lowHz, highHz);
+    const PitchTrack sungTrack = TrackPitch(take.samples, take.rate, lowHz, highHz);
+    // What the tracker hears the corrected note at over t0 .. t1, in cents from its note: the
+    // cents sung plus the move it hears from the take to the corrected file (with time
+    // correction the two line up), so that its own bias on a voice's vowel and jitter, the same
+    // on both, cancels.
+    const auto heardOff = [&](double t0, double t1, const TakeNote& note) {
+      return note.cents + HeardCentre(heard, t0, t1, note) - HeardCentre(sungTrack, t0, t1, note);
+    };
+    const double frameSeconds = static_cast<double>(sas.header.frameLength) / sas.header.sampleRate;
+    double worst = 0, worstReport = 0, worstVibrato = 0;
+    for (std::size_t k = 0; k < take.notes.size(); ++k) {
+      const TakeNote& note = take.notes[k];
+      const double t0 = note.heldFrom + 0.03;
+      const double t1 = note.heldTo - 0.03;
+      if (t1 - t0 < 0.1) continue;
+      const double error = heardOff(t0, t1, note);
+      worst = std::max(worst, std::abs(error));
+      EXPECT_NEAR(error, 0, 10) << "note " << k << " " << MidiName(note.midi) << " at " << note.onset;
+      ++measured;
+      offKey += std::abs(error) > 5;
+      // The report's note over the middle of the held part, against what the tracker hears over
+      // the report's own held part.
+      const double middle = (note.heldFrom + note.heldTo) / 2;
+      for (const NoteReport& r : report.notes) {
+        if (!r.achieved || r.note != note.midi - 21 || r.startSeconds > middle ||
+            r.startSeconds + r.lengthSeconds <= middle)
+          continue;
+        const double heardError = heardOff(r.heldFirst * frameSeconds, r.heldEnd * frameSeconds, note);
+        worstReport = std::max(worstReport, std::abs(r.achievedCents - heardError));
+        ++compared;
+        disagreed += std::abs(r.achievedCents - heardError) > 3;
+        if (note.vibratoDepth > 0 && note.heldTo - note.vibratoStart >= 0.6) {
+          worstVibrato = std::max(worstVibrato, std::abs(r.vibratoBefore / note.vibratoDepth - 1));
+          EXPECT_NEAR(r.vibratoBefore, note.vibratoDepth, 0.15 * note.vibratoDepth) << "note " << k;
+        }
+      }
+    }
+    std::printf("             in tune within %.1f cents, report within %.1f, vibrato within %.0f %%\n", worst,
+                worstReport, 100 * worstVibrato);
     sung += score.sung;
     misnamed += score.misnamed;
     phantoms += score.phantoms;
     SasCloseDocument(sas);
   }
-  // Where the note list stands on these takes (the aim is every onset within 50 ms, every note
-  // named right and phantoms under 5 %): a floor that a change to the note model must not
-  // fall below. A fast melisma and a low voice's short notes still lose notes to their neighbours.
+  std::printf(
+      "[ all      ] sung %d misnamed %d phantoms %d; %d of %d corrected notes over 5 cents; report against "
+      "the "
+      "tracker: %d of %d over 3 cents\n",
+      sung, misnamed, phantoms, offKey, measured, disagreed, compared);
+  // Where the road stands on these takes, a floor no change may fall below. The aim: every onset
+  // within 50 ms, every note named right, every corrected note within 5 cents of its note and the
+  // report within 3 cents of the tracker on every note.
+  // A fast melisma and a low voice's short notes still lose notes to their neighbours; the report
+  // and the tracker part by 3 to 8 cents on a few notes.
   EXPECT_LE(misnamed, 0.1 * sung);
-  EXPECT_LE(phantoms, 0.08 * sung);
+  EXPECT_LE(phantoms, 0.05 * sung);
+  EXPECT_LE(disagreed, 0.1 * compared);
+  EXPECT_LE(offKey, 0.02 * measured);
 }
 
 }  // namespace
