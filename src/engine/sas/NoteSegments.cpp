@@ -11,23 +11,23 @@ namespace vocara {
 
 namespace {
 
-constexpr double LowPassSeconds = 0.150;      // one moving average; the note low-pass applies it twice
-constexpr double SteadyCentsPerSecond = 250;  // faster moves of the smoothed pitch are no held level
-constexpr double HeldSeconds = 0.060;         // a note holds its level at least this long
-constexpr double LevelSeconds = 0.250;        // levels compared over a whole vibrato cycle at 4 Hz
-constexpr double LevelChangeCents = 20;       // the smoothed level moved at least this far
-constexpr double SameNoteCents = 25;          // held parts closer than this are one note
-constexpr double TouchSeconds = 0.020;        // the light smoothing: noise out, vibrato and steps in
-constexpr double FlatCents = 15;              // a flat hold stays inside this range ...
-constexpr double FlatSeconds = 0.070;         // ... at least this long (a vibrato crest does not)
-constexpr double JumpCents = 50;              // flat holds this far apart are two notes
-constexpr double HeldBandCents = 20;          // the held part: where the pitch is this close to the level
-constexpr double MaxGlideSeconds = 0.100;     // a cut moves back over a glide at most this far
-constexpr double HeldTrimSeconds = 0.030;     // the held part keeps this far from a glide
-constexpr double GlideSeconds = 0.060;        // a glide between held notes takes about this long
-constexpr double StepCents = 12;              // held levels this far apart on two notes are two notes
-constexpr std::size_t SpikeReach = 2;
-// either side of the de-spiking median
+constexpr double LowPassSeconds = 0.150;       // one moving average; the note low-pass applies it twice
+constexpr double SteadyCentsPerSecond = 250;   // faster moves of the smoothed pitch are no held level
+constexpr double HeldSeconds = 0.060;          // a note holds its level at least this long
+constexpr double LevelSeconds = 0.250;         // levels compared over a whole vibrato cycle at 4 Hz
+constexpr double LevelChangeCents = 20;        // the smoothed level moved at least this far
+constexpr double SameNoteCents = 25;           // held parts closer than this are one note
+constexpr double TouchSeconds = 0.020;         // the light smoothing: noise out, vibrato and steps in
+constexpr double FlatCents = 15;               // a flat hold stays inside this range ...
+constexpr double FlatSeconds = 0.070;          // ... at least this long (a vibrato crest does not)
+constexpr double JumpCents = 50;               // flat holds this far apart are two notes
+constexpr double HeldBandCents = 20;           // the held part: where the pitch is this close to the level
+constexpr double MaxGlideSeconds = 0.100;      // a cut moves back over a glide at most this far
+constexpr double HeldTrimSeconds = 0.030;      // the held part keeps this far from a glide
+constexpr double GlideSeconds = 0.060;         // a glide between held notes takes about this long
+constexpr double StepCents = 12;               // held levels this far apart on two notes are two notes
+constexpr std::size_t SpikeReach = 4;          // frames either side of the median a slip is told by
+constexpr double SpikeCents = 50;              // a frame this far from that median is a slip
 constexpr double ShortestNoteSeconds = 0.060;  // a voiced run shorter than this holds no note
 constexpr double StillCents = 5;               // a pitch this close to its level holds still
 constexpr long LongGlideNotes = 3;
@@ -181,9 +181,9 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::size_t n = pitch.size();
   if (n == 0) return;
   const std::span<double> s = smoothed.first(n);
-  // The detector now and then reads a frame or two of a held note a few semitones off (an
-  // overtone's leakage at a quick change); such a frame, far from the median of the five around
-  // it, takes that median, and a held level, a step and a glide stay as they are.
+  // The detector now and then reads a few frames of a held note a few semitones off (an
+  // overtone's leakage at a quick change); such a frame, far from the median of the nine around
+  // it, takes that median. A held level, a step, a glide and a vibrato's swing stay as they are.
   std::vector<double> clean(n);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t a = i < SpikeReach ? 0 : i - SpikeReach;
@@ -194,7 +194,7 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     const auto count = static_cast<std::ptrdiff_t>(b - a);
     std::nth_element(v.begin(), v.begin() + count / 2, v.begin() + count);
     const double median = v[static_cast<std::size_t>(count / 2)];
-    clean[i] = median;
+    clean[i] = std::abs(pitch[i] - median) > SpikeCents ? median : pitch[i];
   }
   std::copy(clean.begin(), clean.end(), s.begin());
   NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
@@ -358,6 +358,37 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     cuts.push_back(at);
   }
   std::sort(cuts.begin(), cuts.end());
+  // Two held levels next to each other, a jump or a step across a semitone's middle apart, with
+  // no cut between them yet (a short note held between two changes, too close to either for the
+  // level windows): where the pitch sung crosses the middle between them once, the note changes
+  // there. Vibrato on either note crossing the middle too leaves it to the windows.
+  for (std::size_t k = 1; k < parts.size(); ++k) {
+    const Stretch& was = parts[k - 1].first;
+    const Stretch& now = parts[k].first;
+    if (now.first + 1 < was.end || !TwoNotes(was.level, now.level, JumpCents)) continue;
+    if (std::any_of(cuts.begin(), cuts.end(),
+                    [&](std::size_t c) { return c + 1 >= was.end && c <= now.first + 1; }))
+      continue;
+    const double middle = (was.level + now.level) / 2;
+    const double direction = now.level > was.level ? 1.0 : -1.0;
+    std::size_t crossings = 0;
+    std::size_t at = now.first;
+    for (std::size_t j = was.first + 1; j < now.end; ++j)
+      if (((touch[j - 1] - middle) * direction < 0) != ((touch[j] - middle) * direction < 0)) {
+        ++crossings;
+        at = j;
+      }
+    if (crossings != 1) continue;
+    cuts.push_back(LongGlide(was.level, now.level)
+                       ? GlideMiddle(touch, was.end - 1, now.first + 1, was.level, now.level)
+                       : BackOverGlide(touch, was.end - 1, at, was.level, now.level, maxBack));
+  }
+  std::sort(cuts.begin(), cuts.end());
+  if (getenv("SDBG")) {
+    for (auto& c : cores) fprintf(stderr, "core %zu-%zu %.0f\n", c.first, c.end, c.level);
+    for (auto& c : flats) fprintf(stderr, "flat %zu-%zu %.0f\n", c.first, c.end, c.level);
+    for (auto c : cuts) fprintf(stderr, "cut %zu\n", c);
+  }
 
   // The notes between the cuts (cuts closer than a held part to each other or to an end count
   // once), each with its level: the median of its light-smoothed pitch.

@@ -109,6 +109,13 @@ TEST(GuideTakesTest, OnlyTheNotesOffTheGuideMoveAndBreathsKeepTheirLevel) {
     std::vector<MidiOutNote> guide;
     ASSERT_TRUE(TakeNotesAsMidi(sas, 0, sas.header.frameCount, guide));
     for (MidiOutNote& note : guide) note.bendCents = 0;
+    // A sung note the list merged into its neighbour (a low voice's 120 ms notes are one glide to
+    // the detector) has no guide note of its own to hold it.
+    std::vector<bool> own(take.notes.size());
+    for (std::size_t i = 0; i < take.notes.size(); ++i)
+      own[i] = std::any_of(guide.begin(), guide.end(), [&](const MidiOutNote& g) {
+        return std::abs(g.start - take.notes[i].onset) <= 0.05 && g.key == take.notes[i].midi;
+      });
     std::vector<double> shifts(take.notes.size(), 0.0);
     for (const auto& [sung, shift] : {std::pair{c.late, Late}, std::pair{c.early, Early}}) {
       const auto nearest =
@@ -140,6 +147,7 @@ TEST(GuideTakesTest, OnlyTheNotesOffTheGuideMoveAndBreathsKeepTheirLevel) {
     const std::vector<double> after = Onsets(take, output, shifts);
     double late = 0, early = 0, keptWorst = 0, breathWorst = 0;
     for (std::size_t i = 0; i < take.notes.size(); ++i) {
+      if (!own[i] && shifts[i] == 0) continue;
       const double error = after[i] - before[i] - shifts[i];
       EXPECT_NEAR(error, 0, shifts[i] != 0 ? 0.015 : 0.010)
           << "note " << i << " " << MidiName(take.notes[i].midi);

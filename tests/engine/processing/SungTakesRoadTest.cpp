@@ -89,7 +89,7 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
     EXPECT_GE(range.highestNote + 21, take.highest);
     EXPECT_LE(range.highestNote + 21, take.highest + 12);
     EXPECT_GE(range.lowestNote + 21, take.lowest - 12);
-    EXPECT_GE(score.onsetF, 0.8);
+    EXPECT_GE(score.onsetF, 0.85);
 
     // Snapped to the notes meant, corrected, and heard again.
     ScaleSnapParams chromatic;
@@ -158,9 +158,10 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
   // Where the road stands on these takes, a floor no change may fall below. The aim: every onset
   // within 50 ms, every note named right, every corrected note within 5 cents of its note and the
   // report within 3 cents of the tracker on every note.
-  // A fast melisma and a low voice's short notes still lose notes to their neighbours; the report
-  // and the tracker part by 3 to 8 cents on a few notes.
-  EXPECT_LE(misnamed, 0.1 * sung);
+  // A baritone's 120 ms notes are one glide to the Build's detector (its span is 16.8 periods,
+  // 100 ms at E3) and are named as the notes around them; the report and the tracker part by 3 to
+  // 8 cents on a few notes.
+  EXPECT_LE(misnamed, 0.03 * sung);
   EXPECT_LE(phantoms, 0.05 * sung);
   EXPECT_LE(disagreed, 0.1 * compared);
   EXPECT_LE(offKey, 0.02 * measured);
