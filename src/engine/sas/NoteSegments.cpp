@@ -28,7 +28,9 @@ constexpr double GlideSeconds = 0.060;         // a glide between held notes tak
 constexpr double StepCents = 12;               // held levels this far apart on two notes are two notes
 constexpr std::size_t SpikeReach = 4;          // frames either side of the median a slip is told by
 constexpr double SpikeCents = 50;              // a frame this far from that median is a slip
-constexpr double ShortestNoteSeconds = 0.060;  // a voiced run shorter than this holds no note
+constexpr double ShortestNoteSeconds = 0.075;  // a voiced run shorter than this holds no note
+constexpr double FallSeconds = 0.250;          // a fall at a phrase's end lasts less than this ...
+constexpr double FallCents = 30;               // ... and falls at least this far
 constexpr double StillCents = 5;               // a pitch this close to its level holds still
 constexpr long LongGlideNotes = 3;
 
@@ -421,6 +423,17 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     k = into == 0 ? 0 : into - 1;
   }
 
+  // A fall at the end of a phrase: a short last piece below the note before, still falling as the
+  // voice fades (its end lower than its start), belongs to that note however it levels out.
+  if (notes.size() > 1) {
+    const Stretch& last = notes.back();
+    const Stretch& before = notes[notes.size() - 2];
+    if (last.end - last.first < frames(FallSeconds, 2) && last.level < before.level - StepCents &&
+        touch[last.end - 1] < touch[last.first] - FallCents) {
+      notes[notes.size() - 2].end = last.end;
+      notes.pop_back();
+    }
+  }
   const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
   for (const Stretch& note : notes) {
     const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, trim, held);

@@ -26,7 +26,7 @@
 // cents or more apart on either side of the middle between two semitones are two notes (a B
 // sung sharp into a C sung flat, legato); a glide of a third or more is shared by the notes at
 // the middle of its movement, a shorter one belongs to the note it lands on. A voiced run
-// shorter than 60 ms (a consonant's voiced edge, a catch in a breath) holds no note and gives
+// shorter than 75 ms (a consonant's voiced edge, a catch in a breath) holds no note and gives
 // no segment. A note repeated after a breath or an unvoiced
 // consonant lies in another voiced run and so is another note. Vibrato up to +-100 cents at 4 to
 // 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note.
