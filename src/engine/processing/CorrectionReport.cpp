@@ -596,9 +596,12 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
           // window's length (see measuredFirst); both sides leave those frames out alike.
           const std::size_t cutFirst = a != segment.first && request.start > 0 ? a + edgeFrames : a;
           const std::size_t cutEnd = b != segment.end ? b - std::min(b, edgeFrames) : b;
-          const std::size_t heldFirst = std::clamp<std::size_t>(segment.steadyFirst, cutFirst, b);
+          // The held part as Snap to Scale centres it (next to another note, clear of the glide
+          // the detector still hears).
+          const FrameSpan centred = CentreSpan(segment, n, frameRate, work.source);
+          const std::size_t heldFirst = std::clamp<std::size_t>(centred.first, cutFirst, b);
           const std::size_t heldEnd =
-              std::clamp<std::size_t>(segment.steadyEnd, heldFirst, std::max(heldFirst, cutEnd));
+              std::clamp<std::size_t>(centred.end, heldFirst, std::max(heldFirst, cutEnd));
           const bool held = heldEnd > heldFirst;
           NoteReport note;
           note.firstFrame = runFirst + static_cast<std::uint32_t>(a);

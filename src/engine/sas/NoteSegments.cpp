@@ -386,11 +386,6 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
                        : BackOverGlide(touch, was.end - 1, at, was.level, now.level, maxBack));
   }
   std::sort(cuts.begin(), cuts.end());
-  if (getenv("SDBG")) {
-    for (auto& c : cores) fprintf(stderr, "core %zu-%zu %.0f\n", c.first, c.end, c.level);
-    for (auto& c : flats) fprintf(stderr, "flat %zu-%zu %.0f\n", c.first, c.end, c.level);
-    for (auto c : cuts) fprintf(stderr, "cut %zu\n", c);
-  }
 
   // The notes between the cuts (cuts closer than a held part to each other or to an end count
   // once), each with its level: the median of its light-smoothed pitch.

@@ -3,8 +3,10 @@
 // be the ones sung: onsets where they were sung, names right, nothing from consonants or breaths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -25,22 +27,30 @@
 namespace vocara::test {
 namespace {
 
-// The centre the test's own tracker hears over t0 .. t1: the mean over whole cycles of the
-// note's vibrato from where it sets in (a part before it holds still), the median without one.
+// The centre the test's own tracker hears over t0 .. t1: for a note with vibrato, the constant of
+// a least-squares fit of the centre plus the swing at the rate sung (its depth rising over 150 ms
+// from where it sets in), whatever part of a cycle the stretch holds; the median without one.
 double HeardCentre(const PitchTrack& track, double t0, double t1, const TakeNote& note) {
-  if (note.vibratoDepth > 0 && note.vibratoStart < t1 &&
-      (t1 - std::max(t0, note.vibratoStart)) * note.vibratoHz >= 1) {
-    const double from = std::max(t0, note.vibratoStart);
-    t1 = from + std::floor((t1 - from) * note.vibratoHz) / note.vibratoHz;
-    double sum = 0;
-    int count = 0;
-    for (std::size_t i = 0; i < track.cents.size(); ++i) {
-      const double t = static_cast<double>(i) * track.hop;
-      if (t >= t0 && t < t1 && track.cents[i] > 0) sum += track.cents[i], ++count;
+  if (note.vibratoDepth <= 0 || note.vibratoStart >= t1) return MeasureHeld(track, t0, t1).centre;
+  double m[3][4] = {};  // normal equations of (1, e sin, e cos) with the pitch on the right
+  for (std::size_t i = 0; i < track.cents.size(); ++i) {
+    const double t = static_cast<double>(i) * track.hop;
+    if (t < t0 || t >= t1 || !(track.cents[i] > 0)) continue;
+    const double e = std::clamp((t - note.vibratoStart) / 0.15, 0.0, 1.0);
+    const double x[3] = {1, e * std::sin(2 * std::numbers::pi * note.vibratoHz * t),
+                         e * std::cos(2 * std::numbers::pi * note.vibratoHz * t)};
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < 3; ++c) m[r][c] += x[r] * x[c];
+      m[r][3] += x[r] * track.cents[i];
     }
-    return count > 0 ? sum / count : NAN;
   }
-  return MeasureHeld(track, t0, t1).centre;
+  for (int c = 0; c < 3; ++c)  // Gauss-Jordan
+    for (int r = 0; r < 3; ++r) {
+      if (r == c || m[c][c] == 0) continue;
+      const double f = m[r][c] / m[c][c];
+      for (int k = 0; k < 4; ++k) m[r][k] -= f * m[c][k];
+    }
+  return m[0][0] != 0 ? m[0][3] / m[0][0] : NAN;
 }
 
 std::vector<FoundNote> Found(const CorrectionReport& listing) {
@@ -161,6 +171,7 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
   // A baritone's 120 ms notes are one glide to the Build's detector (its span is 16.8 periods,
   // 100 ms at E3) and are named as the notes around them; the report and the tracker part by 3 to
   // 8 cents on a few notes.
+  if (Every > 1) return;  // the shares are of all the takes
   EXPECT_LE(misnamed, 0.03 * sung);
   EXPECT_LE(phantoms, 0.05 * sung);
   EXPECT_LE(disagreed, 0.1 * compared);
