@@ -480,18 +480,14 @@ double NoteCentre(std::span<const double> values, std::span<const double> weight
                   std::span<std::uint32_t> order) {
   constexpr double Reach = 150;  // cents either side of the median
   const double median = WeightedMedian(values, weights, order);
-  double total = 0;
-  for (std::size_t i = 0; i < values.size(); ++i) total += weights[i];
-  const bool counted = !(total > 0);
   double sum = 0;
-  double weight = 0;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (!(std::abs(values[i] - median) <= Reach)) continue;
-    const double w = counted ? 1.0 : weights[i];
-    sum += w * values[i];
-    weight += w;
+  double count = 0;
+  for (const double value : values) {
+    if (!(std::abs(value - median) <= Reach)) continue;
+    sum += value;
+    ++count;
   }
-  return weight > 0 ? sum / weight : median;
+  return count > 0 ? sum / count : median;
 }
 
 FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::size_t end, int half,

@@ -86,11 +86,14 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
 double WeightedMedian(std::span<const double> values, std::span<const double> weights,
                       std::span<std::uint32_t> order);
 
-// A note's centre: the amplitude-weighted mean of the values within 150 cents of their
-// weighted median (an octave slip or a stray frame a tone or more off does not move it; a
-// vibrato of +-100 cents with a drift stays in). Over whole vibrato cycles
-// a mean is where the swing is centred; a median leans by a frame's step of the swing for every
-// frame more on one side, several cents under a wide vibrato. order as for WeightedMedian.
+// A note's centre: the mean of the values within 150 cents of their amplitude-weighted median
+// (an octave slip or a stray frame a tone or more off does not move it; a vibrato of +-100
+// cents with a drift stays in). Over whole vibrato cycles a mean is where the swing is centred;
+// a median leans by a frame's step of the swing for every frame more on one side, several cents
+// under a wide vibrato. Each frame counts once: under vibrato a voice's level follows its pitch
+// (the partials move across the formants), and a mean weighted by level leans towards the louder
+// side of the swing by several cents, where a tuner hears the middle. order as for
+// WeightedMedian.
 double NoteCentre(std::span<const double> values, std::span<const double> weights,
                   std::span<std::uint32_t> order);
 

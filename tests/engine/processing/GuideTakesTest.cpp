@@ -140,6 +140,7 @@ TEST(GuideTakesTest, OnlyTheNotesOffTheGuideMoveAndBreathsKeepTheirLevel) {
     EXPECT_EQ(outcome.untimed, 0);
     const std::string outPath = dir.File(take.name + "-guided.wav");
     ASSERT_EQ(Correct(wav, sas, {0, wav.sampleCount, true}, outPath, {}).message, MessageId::None);
+    const double frameSeconds = static_cast<double>(sas.header.frameLength) / sas.header.sampleRate;
     SasCloseDocument(sas);
     const std::vector<std::int32_t> output = ReadImportedWav(outPath).samples;
 
@@ -149,7 +150,10 @@ TEST(GuideTakesTest, OnlyTheNotesOffTheGuideMoveAndBreathsKeepTheirLevel) {
     for (std::size_t i = 0; i < take.notes.size(); ++i) {
       if (!own[i] && shifts[i] == 0) continue;
       const double error = after[i] - before[i] - shifts[i];
-      EXPECT_NEAR(error, 0, shifts[i] != 0 ? 0.015 : 0.010)
+      // The render drops or repeats a whole period, at a frame's boundary, once its drift from the
+      // links passes a period: a low voice's note can land a period and a frame from its place.
+      const double period = 1 / (440 * std::exp2((take.notes[i].midi - 69) / 12.0));
+      EXPECT_NEAR(error, 0, shifts[i] != 0 ? 0.015 : std::max(0.010, period + frameSeconds))
           << "note " << i << " " << MidiName(take.notes[i].midi);
       if (i == c.late) late = error;
       if (i == c.early) early = error;
