@@ -508,13 +508,23 @@ FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::siz
     }
   for (std::size_t i = 0; i < n; ++i) slow[i] = last = pitch[first + i] > 0 ? pitch[first + i] : last;
   NoteLowPass(slow, half, scratch.subspan(n, n));
+  // A swing counts when it reaches a third of the deepest below the low-pass: where a vibrato
+  // sets in late, the jitter of the still part before it makes no cycles of its own (the span
+  // would end mid-swing, a half cycle's lean in the centre).
+  // A frame further off than any vibrato (a slip of the detector) neither counts nor crosses.
+  constexpr double Slip = 120;
+  double deepest = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (pitch[first + i] > 0 && slow[i] - pitch[first + i] < Slip)
+      deepest = std::max(deepest, slow[i] - pitch[first + i]);
+  const double reach = std::max(Hysteresis, deepest / 3);
   std::size_t up = n;
   std::size_t lastUp = n;
   bool below = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!(pitch[first + i] > 0)) continue;
+    if (!(pitch[first + i] > 0) || std::abs(pitch[first + i] - slow[i]) >= Slip) continue;
     const double d = pitch[first + i] - slow[i];
-    if (d < -Hysteresis) {
+    if (d < -reach) {
       below = true;
     } else if (below && d >= 0) {
       below = false;

@@ -62,7 +62,7 @@ std::vector<FoundNote> Found(const CorrectionReport& listing) {
 
 TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
   TempDir dir;
-  int sung = 0, misnamed = 0, phantoms = 0, compared = 0, disagreed = 0, measured = 0, offKey = 0;
+  int sung = 0, misnamed = 0, phantoms = 0, compared = 0, disagreed = 0;
 #ifdef VOCARA_SANITIZED_TESTS
   constexpr std::size_t Every = 4;  // under the sanitizers every fourth take: the same code, in minutes
 #else
@@ -133,9 +133,7 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
       if (t1 - t0 < 0.1) continue;
       const double error = heardOff(t0, t1, note);
       worst = std::max(worst, std::abs(error));
-      EXPECT_NEAR(error, 0, 10) << "note " << k << " " << MidiName(note.midi) << " at " << note.onset;
-      ++measured;
-      offKey += std::abs(error) > 5;
+      EXPECT_NEAR(error, 0, 5) << "note " << k << " " << MidiName(note.midi) << " at " << note.onset;
       // The report's note over the middle of the held part, against what the tracker hears over
       // the report's own held part.
       const double middle = (note.heldFrom + note.heldTo) / 2;
@@ -161,21 +159,17 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
     SasCloseDocument(sas);
   }
   std::printf(
-      "[ all      ] sung %d misnamed %d phantoms %d; %d of %d corrected notes over 5 cents; report against "
-      "the "
-      "tracker: %d of %d over 3 cents\n",
-      sung, misnamed, phantoms, offKey, measured, disagreed, compared);
+      "[ all      ] sung %d misnamed %d phantoms %d; report against the tracker: %d of %d over 3 cents\n",
+      sung, misnamed, phantoms, disagreed, compared);
   // Where the road stands on these takes, a floor no change may fall below. The aim: every onset
-  // within 50 ms, every note named right, every corrected note within 5 cents of its note and the
-  // report within 3 cents of the tracker on every note.
-  // A baritone's 120 ms notes are one glide to the Build's detector (its span is 16.8 periods,
-  // 100 ms at E3) and are named as the notes around them; the report and the tracker part by 3 to
-  // 8 cents on a few notes.
+  // within 50 ms, every note named right and the report within 3 cents of the tracker on every
+  // note. A baritone's 120 ms notes are one glide to the Build's detector (its span is 16.8
+  // periods, 100 ms at E3) and are named as the notes around them; the report and the tracker
+  // part by 3 to 4.5 cents on two notes.
   if (Every > 1) return;  // the shares are of all the takes
   EXPECT_LE(misnamed, 0.03 * sung);
   EXPECT_LE(phantoms, 0.05 * sung);
-  EXPECT_LE(disagreed, 0.05 * compared);
-  EXPECT_LE(offKey, 0.02 * measured);
+  EXPECT_LE(disagreed, 0.02 * compared);
 }
 
 }  // namespace
