@@ -1,5 +1,7 @@
 #include "support/SungTakes.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -7,6 +9,12 @@
 #include <cstdlib>
 #include <numbers>
 #include <sstream>
+
+#include "base/Settings.h"
+#include "engine/sas/SasBuild.h"
+#include "engine/sas/SasDocument.h"
+#include "engine/wav/WavDocument.h"
+#include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
@@ -490,6 +498,30 @@ NoteScore ScoreNotes(const Take& take, const std::vector<FoundNote>& found, doub
     score.problems.emplace_back(line);
   }
   return score;
+}
+
+NoteRangeResult BuildTake(const Take& take, const std::string& wavPath, const std::string& sasPath,
+                          WavDocument& wav, SasDocument& sas) {
+  WriteFile(wavPath,
+            CanonicalWav(Format(2, static_cast<std::uint32_t>(take.rate)), Samples(2, take.samples)));
+  if (WavOpenDocument(wav, wavPath).message != MessageId::None) {
+    ADD_FAILURE() << take.name << ": the take does not open";
+    return {};
+  }
+  GeneralSettings settings;
+  const NoteRangeResult range = DetectNoteRange(wav, settings);
+  if (!range.found) {
+    ADD_FAILURE() << take.name << ": no note range found";
+    return range;
+  }
+  settings.lowestNote = range.lowestNote;
+  settings.highestNote = range.highestNote;
+  if (SasBuildFile(wav, settings, sasPath, {}).message != MessageId::None ||
+      SasOpenDocument(sas, sasPath, SasAccess::ReadWrite) != MessageId::None) {
+    ADD_FAILURE() << take.name << ": the SAS is not built";
+    return {};
+  }
+  return range;
 }
 
 }  // namespace vocara::test

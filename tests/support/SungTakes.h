@@ -9,7 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "engine/sas/NoteRangeDetection.h"
 #include "support/Vowels.h"
+
+namespace vocara {
+struct WavDocument;
+struct SasDocument;
+}  // namespace vocara
 
 namespace vocara::test {
 
@@ -54,5 +60,11 @@ struct NoteScore {
 NoteScore ScoreNotes(const Take& take, const std::vector<FoundNote>& found, double tolerance = 0.050);
 
 std::string MidiName(int midi);
+
+// The take as `build --instrument auto` makes it: written to wavPath, built into sasPath over the
+// note range found in it, both opened (the SAS for writing). The range found; not found, with a
+// test failure recorded, when a step fails.
+NoteRangeResult BuildTake(const Take& take, const std::string& wavPath, const std::string& sasPath,
+                          WavDocument& wav, SasDocument& sas);
 
 }  // namespace vocara::test

@@ -1,7 +1,6 @@
 #include "engine/processing/CorrectionReport.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -122,11 +121,10 @@ class OutputTimeline {
 // (within 3 % from A2 to F#6 at 4 to 7 Hz; deeper swings below A2 at 7 Hz reach the floor). Never under
 // MinSwingLeft, where a figure would be mostly the detector's noise scaled up.
 double SwingLeft(double rate, double frameRate, int half, double cents) {
-  constexpr double SpanPeriods = 16.817;  // 1 / (2^(1/12) - 1)
   constexpr double Effective = 0.7;
   constexpr double MinSwingLeft = 0.35;
   const double hz = 27.5 * std::exp2(cents / 1200);
-  const double x = Effective * SpanPeriods * rate / hz;
+  const double x = Effective * DetectorSpanPeriods * rate / hz;
   const double heard = x > 1e-9 ? std::sin(std::numbers::pi * x) / (std::numbers::pi * x) : 1.0;
   const double w = std::numbers::pi * rate / frameRate;
   const double width = 2.0 * half + 1;
@@ -143,7 +141,7 @@ double SwingLeft(double rate, double frameRate, int half, double cents) {
 // where it swings, not averaged with the still part before it, and a scoop or a fall the held
 // part kept (one long move) ends a chain rather than counting as a swing. Up and down swings
 // are taken in pairs, so a drift under the vibrato adds to one as much as it takes from the
-// other; a swing outside half to twice the chain's median (a stray step) does not count. The
+// other; pairs away from the upper quartile (still setting in, or a stray step) do not count. The
 // depth is then divided by what the detector's long span and the smoothing leave of a swing at
 // that rate. No figure when fewer than minFrames of the held part have a pitch; a depth of 0
 // and no rate when nothing oscillates.
@@ -177,19 +175,8 @@ VibratoFigures MeasureVibrato(std::span<const double> pitch, std::size_t heldFir
   }
   for (std::size_t j = last + 1; j < n; ++j) filled[j] = filled[last];
   // A frame or two read a few semitones off (an overtone's leakage) would make turns of their
-  // own: such a frame, far from the median of the five around it, takes that median; the
-  // swing's own frames stay as they are.
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t a = i < 2 ? 0 : i - 2;
-    const std::size_t b = std::min(n, i + 3);
-    std::array<double, 5> v{};
-    std::copy(filled.begin() + static_cast<std::ptrdiff_t>(a),
-              filled.begin() + static_cast<std::ptrdiff_t>(b), v.begin());
-    const auto count = static_cast<std::ptrdiff_t>(b - a);
-    std::nth_element(v.begin(), v.begin() + count / 2, v.begin() + count);
-    const double median = v[static_cast<std::size_t>(count / 2)];
-    swings[i] = std::abs(filled[i] - median) > SpikeCents ? median : filled[i];
-  }
+  // own; the swing's own frames stay as they are.
+  ReplaceSlips(filled, 2, SpikeCents, swings);
   std::copy(swings.begin(), swings.end(), filled.begin());
   const int touch = std::max(0, static_cast<int>(std::lround(SmoothSeconds * frameRate / 2)));
   {

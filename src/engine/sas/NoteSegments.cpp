@@ -140,20 +140,36 @@ double Median(std::span<const double> x, std::size_t first, std::size_t end, std
 // at either end where that leaves a held part twice the least: next to a glide the smoothing
 // (and the analysis window before it) already carries some of the glide.
 Stretch HeldPart(std::span<const double> touch, std::size_t first, std::size_t end, double level,
-                 std::size_t trimFirst, std::size_t trimEnd, std::size_t least) {
+                 std::size_t trim, std::size_t least) {
   std::size_t a = first;
   while (a < end && std::abs(touch[a] - level) > HeldBandCents) ++a;
   if (a == end) return {first, end, level};
   std::size_t b = end;
   while (std::abs(touch[b - 1] - level) > HeldBandCents) --b;
-  // The trim where it leaves a held part twice the least.
-  if (b - a >= 2 * least + trimFirst + trimEnd) {
-    a += trimFirst;
-    b -= trimEnd;
+  if (b - a >= 2 * (least + trim)) {
+    a += trim;
+    b -= trim;
   }
   return {a, b, level};
 }
+
 }  // namespace
+
+void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents, std::span<double> out) {
+  reach = std::min(reach, MaxSlipReach);
+  const std::size_t n = pitch.size();
+  std::array<double, 2 * MaxSlipReach + 1> around{};
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t a = i < reach ? 0 : i - reach;
+    const std::size_t b = std::min(n, i + reach + 1);
+    std::copy(pitch.begin() + static_cast<std::ptrdiff_t>(a), pitch.begin() + static_cast<std::ptrdiff_t>(b),
+              around.begin());
+    const auto count = static_cast<std::ptrdiff_t>(b - a);
+    std::nth_element(around.begin(), around.begin() + count / 2, around.begin() + count);
+    const double median = around[static_cast<std::size_t>(count / 2)];
+    out[i] = std::abs(pitch[i] - median) > cents ? median : pitch[i];
+  }
+}
 
 double SasFrameRate(const SasHeader& header) {
   if (header.frameLength == 0 || header.sampleRate == 0) return 0;
@@ -183,38 +199,25 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::size_t n = pitch.size();
   if (n == 0) return;
   const std::span<double> s = smoothed.first(n);
-  // The detector now and then reads a few frames of a held note a few semitones off (an
-  // overtone's leakage at a quick change); such a frame, far from the median of the nine around
-  // it, takes that median. A held level, a step, a glide and a vibrato's swing stay as they are.
-  std::vector<double> clean(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t a = i < SpikeReach ? 0 : i - SpikeReach;
-    const std::size_t b = std::min(n, i + SpikeReach + 1);
-    std::array<double, 2 * SpikeReach + 1> v{};
-    std::copy(pitch.begin() + static_cast<std::ptrdiff_t>(a), pitch.begin() + static_cast<std::ptrdiff_t>(b),
-              v.begin());
-    const auto count = static_cast<std::ptrdiff_t>(b - a);
-    std::nth_element(v.begin(), v.begin() + count / 2, v.begin() + count);
-    const double median = v[static_cast<std::size_t>(count / 2)];
-    clean[i] = std::abs(pitch[i] - median) > SpikeCents ? median : pitch[i];
-  }
-  std::copy(clean.begin(), clean.end(), s.begin());
-  NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
   const double rate = frameRate > 0 ? frameRate : 1;
   const auto frames = [&](double seconds, std::size_t least) {
     return std::max(least, static_cast<std::size_t>(std::lround(seconds * rate)));
   };
+  // A voiced piece too short to hold a note (a consonant's voiced edge, a breath's catch) is no
+  // note at all.
+  if (n < frames(ShortestNoteSeconds, 1)) return;
   const std::size_t held = frames(HeldSeconds, 2);
   const std::size_t window = frames(LevelSeconds, 4);
   const std::size_t maxBack = frames(MaxGlideSeconds, 1);
   const std::size_t trim = frames(HeldTrimSeconds, 0);
-  // A voiced piece too short to hold a note (a consonant's voiced edge, a breath's catch) is no
-  // note at all.
-  if (n < frames(ShortestNoteSeconds, 1)) return;
 
-  // The pitch as sung, lightly smoothed: vibrato, glides and steps stay.
+  // The pitch with the detector's slips taken out (a few frames of a held note read a few
+  // semitones off, an overtone's leakage at a quick change), then lightly smoothed as sung:
+  // vibrato, glides and steps stay. The note low-pass runs over the same pitch.
+  ReplaceSlips(pitch, SpikeReach, SpikeCents, s);
   std::vector<double> touch(n);
-  MovingAverage(clean, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
+  MovingAverage(s, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
+  NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
 
   // Steady frames of the note low-pass (the slope over the two neighbours): a held level with
   // vibrato of 4 Hz and faster shows as such frames. Cores: steady for a held part or longer.
@@ -431,20 +434,19 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   }
   const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
   for (const Stretch& note : notes) {
-    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, trim, held);
+    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held);
     segments.push_back({u32(note.first), u32(note.end), u32(part.first), u32(part.end)});
   }
 }
 
 FrameSpan CentreSpan(const NoteSegment& segment, std::size_t runLength, double frameRate,
                      std::span<const double> pitch) {
-  constexpr double DetectorPeriods = 16.817;  // 1 / (2^(1/12) - 1)
   std::size_t a = segment.steadyFirst;
   std::size_t b = std::min<std::size_t>(segment.steadyEnd, pitch.size());
   if (b <= a) return {a, std::max(a, b)};
   const double cents = pitch[a + (b - a) / 2];
   const double hz = 27.5 * std::exp2((cents > 0 ? cents : 3900) / 1200);
-  const auto reach = static_cast<std::size_t>(std::lround(0.5 * DetectorPeriods / hz * frameRate));
+  const auto reach = static_cast<std::size_t>(std::lround(0.5 * DetectorSpanPeriods / hz * frameRate));
   const auto least = static_cast<std::size_t>(std::lround(2 * HeldSeconds * frameRate));
   const std::size_t before = segment.first > 0 ? reach : 0;
   const std::size_t after = segment.end < runLength ? reach : 0;

@@ -46,6 +46,10 @@ namespace vocara {
 
 struct SasDocument;
 
+// The note detector hears a note over this many of its periods (the span of its Fourier sums,
+// 1 / (2^(1/12) - 1)): a glide or a swing reaches the pitch it reads that much smeared.
+inline constexpr double DetectorSpanPeriods = 16.817;
+
 // Frames per second of a SAS: sampleRate / frameLength (0 when either is 0).
 double SasFrameRate(const SasHeader& header);
 
@@ -54,6 +58,12 @@ double SilenceLevel(double silenceThresholdPercent);
 
 // Whether the frame is voiced at that level (see above).
 bool VoicedFrame(const SasFrame& frame, double silenceLevel);
+
+// pitch with the detector's slips taken out, into out (pitch.size() values, not pitch itself): a
+// frame more than `cents` from the median of the 2 x reach + 1 frames around it (reach at most
+// MaxSlipReach) takes that median; a held level, a step, a glide and a swing stay as they are.
+inline constexpr std::size_t MaxSlipReach = 4;
+void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents, std::span<double> out);
 
 // The frames of the note low-pass at a frame rate: half the 150 ms moving average, at least 1.
 int NoteLowPassHalfWidth(double frameRate);

@@ -15,12 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "base/Settings.h"
 #include "engine/midi/StandardMidiFile.h"
 #include "engine/processing/Correct.h"
 #include "engine/processing/GuideMelody.h"
 #include "engine/sas/NoteRangeDetection.h"
-#include "engine/sas/SasBuild.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/PitchTrack.h"
@@ -90,19 +88,11 @@ TEST(GuideTakesTest, OnlyTheNotesOffTheGuideMoveAndBreathsKeepTheirLevel) {
     const Take& take =
         *std::find_if(takes.begin(), takes.end(), [&](const Take& t) { return t.name == c.take; });
     SCOPED_TRACE(take.name);
-    const std::string wavPath =
-        WriteFile(dir.File(take.name + ".wav"), CanonicalWav(Format(2), Samples(2, take.samples)));
     WavDocument wav;
-    ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
-    GeneralSettings settings;
-    const NoteRangeResult range = DetectNoteRange(wav, settings);
-    ASSERT_TRUE(range.found);
-    settings.lowestNote = range.lowestNote;
-    settings.highestNote = range.highestNote;
-    const std::string sasPath = dir.File(take.name + ".sas");
-    ASSERT_EQ(SasBuildFile(wav, settings, sasPath, {}).message, MessageId::None);
     SasDocument sas;
-    ASSERT_EQ(SasOpenDocument(sas, sasPath, SasAccess::ReadWrite), MessageId::None);
+    const NoteRangeResult range =
+        BuildTake(take, dir.File(take.name + ".wav"), dir.File(take.name + ".sas"), wav, sas);
+    ASSERT_TRUE(range.found);
 
     // The guide: the notes as listed (where each is heard to begin, its pitch to the semitone), the
     // two nearest the chosen sung notes moved, the note before each ending where it begins.

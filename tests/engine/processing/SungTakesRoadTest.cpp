@@ -10,11 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "base/Settings.h"
 #include "engine/processing/Correct.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/NoteRangeDetection.h"
-#include "engine/sas/SasBuild.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/ScaleSnap.h"
 #include "engine/wav/WavDocument.h"
@@ -72,19 +70,11 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
   for (std::size_t t = 0; t < takes.size(); t += Every) {
     const Take& take = takes[t];
     SCOPED_TRACE(take.name);
-    const std::string wavPath =
-        WriteFile(dir.File(take.name + ".wav"), CanonicalWav(Format(2), Samples(2, take.samples)));
     WavDocument wav;
-    ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
-    GeneralSettings settings;
-    const NoteRangeResult range = DetectNoteRange(wav, settings);
-    ASSERT_TRUE(range.found);
-    settings.lowestNote = range.lowestNote;
-    settings.highestNote = range.highestNote;
-    const std::string sasPath = dir.File(take.name + ".sas");
-    ASSERT_EQ(SasBuildFile(wav, settings, sasPath, {}).message, MessageId::None);
     SasDocument sas;
-    ASSERT_EQ(SasOpenDocument(sas, sasPath, SasAccess::ReadWrite), MessageId::None);
+    const NoteRangeResult range =
+        BuildTake(take, dir.File(take.name + ".wav"), dir.File(take.name + ".sas"), wav, sas);
+    ASSERT_TRUE(range.found);
 
     CorrectionReport listing;
     ASSERT_TRUE(ListNotes(sas, {0, wav.sampleCount, false}, listing));
