@@ -239,17 +239,16 @@ int FrameFundamental(const NoteSpectrum& spectrum, double baseNoteThreshold) {
     // octave, and an octave and a fifth above) are there too; a peak an octave under the voice
     // has the voice as its "octave" but nothing at the fifth above it. Such a peak may be well
     // under the threshold: a low voice's fundamental is often much weaker than its partials.
-    const bool octave = Strongest(spectrum, n + 11, n + 13) > threshold;
-    const bool twelfth = Strongest(spectrum, n + 18, n + 20) > threshold;
-    if (octave && twelfth) return n;
+    const double octave = Strongest(spectrum, n + 11, n + 13);
+    const double twelfth = Strongest(spectrum, n + 18, n + 20);
+    if (octave > threshold && twelfth > threshold) return n;
     // A vowel's formant lifts one partial far above the others (the fifth of a low voice's /a/,
     // near 700 Hz): the peak is a fundamental when the strongest note is one of its partials
     // and its own second and third partials are there, if weaker than the threshold.
     const int above = strongestNote - n;
     const bool partial = std::any_of(HarmonicSteps.begin(), HarmonicSteps.end(),
                                      [&](int step) { return std::abs(above - step) <= 1; });
-    if (partial && Strongest(spectrum, n + 11, n + 13) > threshold * WeakFundamentalShare &&
-        Strongest(spectrum, n + 18, n + 20) > threshold * WeakFundamentalShare)
+    if (partial && octave > threshold * WeakFundamentalShare && twelfth > threshold * WeakFundamentalShare)
       return n;
   }
   return -1;
