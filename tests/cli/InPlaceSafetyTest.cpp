@@ -246,9 +246,20 @@ TEST_F(InPlaceSafetyTest, AWholeFileWriterWaitsForAChangeInProgress) {
   for (int round = 0; round < 3; ++round) {
     WriteFile(work, take.before);
     const pid_t change = StartCli(Operations[2].args(take, work), err);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 40 * round));
+    // The build starts once the change holds the file (its journal is there) or has ended: a
+    // child slow to start (under the sanitizers) would otherwise meet the build's lock first.
+    int changeStatus = 0;
+    bool changeEnded = false;
+    for (int waited = 0; waited < 10000 && !fs::exists(JournalPath(work)); ++waited) {
+      if (::waitpid(change, &changeStatus, WNOHANG) == change) {
+        changeEnded = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(40 * round));
     const pid_t builder = StartCli(build, dir.File("err2.txt"));
-    const int changeStatus = WaitForProcess(change);
+    if (!changeEnded) changeStatus = WaitForProcess(change);
     const int buildStatus = WaitForProcess(builder);
     EXPECT_TRUE(WIFEXITED(changeStatus) && WEXITSTATUS(changeStatus) == 0) << round;
     EXPECT_TRUE(WIFEXITED(buildStatus) && WEXITSTATUS(buildStatus) == 0) << round;
