@@ -253,53 +253,59 @@ WindowLayout WindowLayout::Defaults() {
   return layout;
 }
 
-WindowLayout WindowLayout::FittedDefaults(const platform::Rect& workArea,
-                                          const std::array<int, ViewCount>& toolbarWidths) {
+WindowLayout WindowLayout::FirstStart(const platform::Rect& workArea,
+                                      const std::array<int, ViewCount>& toolbarWidths) {
   const int areaWidth = std::max(workArea.Width(), 1);
   const int areaHeight = std::max(workArea.Height(), 1);
-  double factor = std::min(static_cast<double>(areaWidth) / ReferenceWorkArea.width,
-                           static_cast<double>(areaHeight) / ReferenceWorkArea.height);
-  double smallest = 0.0;
-  double largest = std::numeric_limits<double>::infinity();
-  for (const WindowTableEntry& entry : WindowTable) {
-    const double width = entry.defaultRect.Width();
-    const double height = entry.defaultRect.Height();
-    smallest = std::max({smallest, entry.minTrack.width / width, entry.minTrack.height / height});
-    largest = std::min({largest, MaxTrackSize.width / width, MaxTrackSize.height / height});
-  }
-  factor = std::clamp(factor, smallest, std::max(largest, smallest));
-
-  // Each edge is scaled on its own, so that windows that meet in the arrangement still meet.
-  const auto scaled = [factor](int edge, int origin) {
-    return origin + static_cast<int>(std::lround(edge * factor));
+  const auto minTrack = [](ViewId view) { return WindowTable[static_cast<std::size_t>(view)].minTrack; };
+  const auto needs = [&](ViewId view) {
+    return std::min(std::max(minTrack(view).width, toolbarWidths[static_cast<std::size_t>(view)]),
+                    MaxTrackSize.width);
   };
+
+  // Two columns: the WAV and SAS windows on the left, the FFT and MFT windows stacked on the
+  // right. The left column takes two thirds of the width, as far as the track limit lets it, and
+  // gives way where the right column's toolbars need more, down to three fifths: the SAS window
+  // is where the work is done.
+  const int rightNeeds = std::max(needs(FftView), needs(MftView));
+  int left = std::clamp((areaWidth * 2 + 1) / 3, needs(SasView), MaxTrackSize.width);
+  if (areaWidth - left < rightNeeds)
+    left = std::max({areaWidth - rightNeeds, (areaWidth * 3 + 4) / 5, needs(SasView)});
+  // A toolbar too wide for the screen folds its last buttons away; only the smallest windows may
+  // push the right column over the left one.
+  const int rightSmallest = std::max(minTrack(FftView).width, minTrack(MftView).width);
+  const int right = std::clamp(areaWidth - left, rightSmallest, MaxTrackSize.width);
+
+  // Where one window may span the screen, the WAV window runs across the top above both
+  // columns; on a wider screen it heads the left column and the right column runs from the top.
+  const bool wavAcross = areaWidth <= MaxTrackSize.width;
+  const int wavWidth = wavAcross ? areaWidth : left;
+  // The WAV window a quarter of the height, the SAS window the rest; where the SAS window meets
+  // its largest height, the WAV window takes what remains, as far as its own limit.
+  int wavHeight = std::max((areaHeight + 2) / 4, minTrack(WavView).height);
+  const int sasHeight = std::clamp(areaHeight - wavHeight, minTrack(SasView).height, MaxTrackSize.height);
+  wavHeight = std::clamp(areaHeight - sasHeight, minTrack(WavView).height, MaxTrackSize.height);
+
+  const int columnTop = wavAcross ? wavHeight : 0;
+  const int columnHeight = std::max(areaHeight - columnTop, 1);
+  const int fftHeight =
+      std::clamp(columnHeight - columnHeight / 2, minTrack(FftView).height, MaxTrackSize.height);
+  const int mftHeight = std::clamp(columnHeight - fftHeight, minTrack(MftView).height, MaxTrackSize.height);
+
   WindowLayout layout;
-  std::array<int, ViewCount> widened{};
-  for (std::size_t view = 0; view < layout.rects.size(); ++view) {
-    const platform::Rect& built = WindowTable[view].defaultRect;
-    platform::Rect& rect = layout.rects[view];
-    rect = {scaled(built.left, workArea.left), scaled(built.top, workArea.top),
-            scaled(built.right, workArea.left), scaled(built.bottom, workArea.top)};
-    const int width = std::min({std::max(rect.Width(), toolbarWidths[view]), MaxTrackSize.width, areaWidth});
-    widened[view] = std::max(width - rect.Width(), 0);
-    rect.right = rect.left + width;
-    rect.bottom = rect.top + std::min({rect.Height(), MaxTrackSize.height, areaHeight});
-  }
-  // A widened window takes the window that stands at its right edge along (the FFT window
-  // beside the MFT window), so that the two still meet rather than overlap.
-  for (std::size_t view = 0; view < layout.rects.size(); ++view) {
-    const platform::Rect& built = WindowTable[view].defaultRect;
-    for (std::size_t other = 0; other < layout.rects.size(); ++other) {
-      const platform::Rect& beside = WindowTable[other].defaultRect;
-      if (beside.left != built.right || beside.top >= built.bottom || beside.bottom <= built.top) continue;
-      layout.rects[other].left += widened[view];
-      layout.rects[other].right += widened[view];
-    }
-  }
+  const auto place = [&](ViewId view, int x, int y, int width, int height) {
+    layout.rects[static_cast<std::size_t>(view)] = {workArea.left + x, workArea.top + y,
+                                                    workArea.left + x + width, workArea.top + y + height};
+  };
+  place(WavView, 0, 0, wavWidth, wavHeight);
+  place(SasView, 0, wavHeight, left, sasHeight);
+  place(FftView, left, columnTop, right, fftHeight);
+  place(MftView, left, columnTop + fftHeight, right, mftHeight);
+  // On a screen too small for the smallest windows, each is moved back onto it, overlapping.
   for (platform::Rect& rect : layout.rects) {
-    const int left = std::max(rect.left - std::max(rect.right - workArea.right, 0), workArea.left);
-    const int top = std::max(rect.top - std::max(rect.bottom - workArea.bottom, 0), workArea.top);
-    rect = {left, top, left + rect.Width(), top + rect.Height()};
+    const int x = std::max(rect.left - std::max(rect.right - workArea.right, 0), workArea.left);
+    const int y = std::max(rect.top - std::max(rect.bottom - workArea.bottom, 0), workArea.top);
+    rect = {x, y, x + rect.Width(), y + rect.Height()};
   }
   return layout;
 }

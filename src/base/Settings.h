@@ -129,17 +129,14 @@ struct WindowLayout {
   // The default rectangles of the window table.
   static WindowLayout Defaults();
 
-  // The default rectangles for a first start on a screen whose work area is workArea. The
-  // arrangement, laid out for ReferenceWorkArea, grows or shrinks by one factor for both axes,
-  // the smaller of the two ratios of the work area to the reference: one factor keeps every
-  // window's shape and the windows' places beside and below each other, and the smaller ratio
-  // keeps the whole arrangement on the screen. The factor stays within what the track limits
-  // allow every window (the built-in SAS and MFT windows are as small as they may be, so the
-  // arrangement never shrinks below them). A window is then widened to toolbarWidths[view]
-  // where its toolbar needs more, and moved left or up until it lies wholly in the work area.
-  // On the reference work area with narrower toolbars this is Defaults().
-  static WindowLayout FittedDefaults(const platform::Rect& workArea,
-                                     const std::array<int, ViewCount>& toolbarWidths);
+  // The rectangles for a first start (no settings file, or one refused) on a screen whose work
+  // area is workArea: the four windows tile it without overlapping, the WAV window across the top
+  // (a quarter of the height), the SAS window below it with the rest, the FFT and MFT windows
+  // stacked beside the SAS window. Every window keeps its track limits, so on a very large screen
+  // the arrangement stops at its largest size at the top left; a window is as wide as its
+  // toolbar (toolbarWidths[view]) where the screen allows.
+  static WindowLayout FirstStart(const platform::Rect& workArea,
+                                 const std::array<int, ViewCount>& toolbarWidths);
 
   // Each rectangle as four little-endian int32: left, top, right, bottom.
   std::array<std::uint8_t, ByteSize> Serialise() const;

@@ -21,10 +21,6 @@ struct WindowTableEntry {
 
 inline constexpr platform::Size MaxTrackSize{1280, 1024};
 
-// The work area the default rectangles were laid out for; on any other they are fitted to the
-// screen at the first start (WindowLayout::FittedDefaults).
-inline constexpr platform::Size ReferenceWorkArea{1280, 1024};
-
 inline constexpr std::array<WindowTableEntry, ViewCount> WindowTable{{
     {"WAV", {0, 0, 640, 200}, {500, 150}, true, true},
     {"SAS", {0, 200, 640, 450}, {510, 250}, true, false},

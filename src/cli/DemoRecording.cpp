@@ -118,28 +118,21 @@ std::vector<std::int16_t> Sing() {
 constexpr int LowestNote = 60 - 21;
 constexpr int HighestNote = 69 - 21;
 
-// Laid out for a 1280x1024 screen and taken on any from 1024x768 up: no window is wider than
-// 1024 or taller than 768, and every one starts in the top left 1004x748 but clear of a panel
-// of up to Panel pixels along the top or a dock of up to Dock along the left, since a window
-// that starts outside the work area has the whole file refused. A WAV window wide enough for the
-// notes' swells to show one by one, a SAS window tall enough for the melody's notes at the
-// built-in pitch scale, and the FFT and MFT windows over the SAS amplitude pane, as in the
-// built-in arrangement, each wide enough for its toolbar.
+// The program's own first arrangement, tiled over 1024x720 and taken on any screen from 1024x768
+// up: no window is wider than 1024 or taller than 768, and every one starts in the top left
+// 1004x748 but clear of a panel of up to Panel pixels along the top or a dock of up to Dock along
+// the left, since a window that starts outside the work area has the whole file refused.
 constexpr int Dock = 72;
 constexpr int Panel = 48;
-constexpr std::array<vocara::platform::Rect, vocara::ViewCount> DemoWindows{{
-    {Dock, Panel, Dock + 1024, Panel + 280},
-    {Dock, Panel + 280, Dock + 1024, 1000},
-    {Dock + 300, Panel + 280, Dock + 1024, Panel + 560},
-    {Dock, Panel + 280, Dock + 300, Panel + 560},
-}};
+const vocara::WindowLayout DemoWindows =
+    vocara::WindowLayout::FirstStart({Dock, Panel, Dock + 1024, Panel + 720}, {});
 
 bool WriteSettings(const std::string& path) {
   vocara::GeneralSettings settings;
   settings.lowestNote = LowestNote;
   settings.highestNote = HighestNote;
   vocara::SaveSettingsRecord(path, settings);
-  vocara::SaveWindowLayout(path, vocara::WindowLayout{DemoWindows});
+  vocara::SaveWindowLayout(path, DemoWindows);
   // Both writes are silent about failures; a file of any other size would be refused at start.
   std::error_code error;
   return std::filesystem::file_size(path, error) == vocara::SettingsFileSize;

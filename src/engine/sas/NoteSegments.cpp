@@ -675,4 +675,32 @@ bool ForEachVoicedRun(SasDocument& document, std::uint32_t first, std::uint32_t 
   return flush() && (!writeBack || document.file.Flush());
 }
 
+SungPitches MeasureSungPitches(SasDocument& document, double silenceLevel) {
+  constexpr double BinCents = 10.0;
+  std::array<std::uint64_t, (TargetPitchMask + 1) / 10 + 1> histogram{};
+  std::uint64_t count = 0;
+  const bool read = ForEachVoicedRun(
+      document, 0, document.header.frameCount, silenceLevel, [&](std::uint32_t, std::span<SasFrame> run) {
+        for (const SasFrame& frame : run) {
+          ++histogram[std::min<std::size_t>(frame.sourcePitch / 10, histogram.size() - 1)];
+          ++count;
+        }
+        return true;
+      });
+  SungPitches sung;
+  if (!read || count == 0) return sung;
+  // The pitch below which the given share of the frames lies, at its bin's middle.
+  const auto percentile = [&](double share) {
+    const auto wanted = static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(count)));
+    std::uint64_t below = 0;
+    for (std::size_t bin = 0; bin < histogram.size(); ++bin) {
+      below += histogram[bin];
+      if (below >= std::max<std::uint64_t>(wanted, 1)) return (static_cast<double>(bin) + 0.5) * BinCents;
+    }
+    return (static_cast<double>(histogram.size()) - 0.5) * BinCents;
+  };
+  sung = {true, percentile(0.05), percentile(0.95)};
+  return sung;
+}
+
 }  // namespace vocara

@@ -49,10 +49,11 @@ void SasOpenFile(App& app, const std::string& path) {
   // A journal of an unfinished change that was not written for this file was kept aside, not
   // applied: the user hears where it went.
   if (!app.sas.setAsideJournal.empty())
-    desktop.ShowMessage("A journal of unfinished changes beside this file was not written for it and was not "
-                        "applied. It was set aside as " +
-                            app.sas.setAsideJournal,
-                        platform::MessageIcon::Warning, platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
+    desktop.ShowMessage(
+        "A journal of unfinished changes beside this file was not written for it and was not "
+        "applied. It was set aside as " +
+            app.sas.setAsideJournal,
+        platform::MessageIcon::Warning, platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
   // Opening a SAS restores the settings it was built with; a declined file gives them back.
   const GeneralSettings before = app.settings;
   app.settings = app.sas.header.settings;
@@ -93,7 +94,7 @@ void SasOpenCommand(App& app, const std::string* path) {
     SasReadPage(app);
     windows.SetTitle(SasView, SasTitle(app));
     SasViewHorizontalScrollUpdate(app);
-    SasViewShowAnalysedRange(app);
+    SasViewShowSungPitches(app);
     windows.Show(SasView, platform::ShowCommand::Restore);
     windows.Invalidate(SasView, nullptr);
   } else {

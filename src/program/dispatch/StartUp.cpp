@@ -64,8 +64,8 @@ bool StartUp(App& app) {
   app.metrics.statusHeight = static_cast<int>(17 * app.metrics.sy);
   app.metrics.rulerHeight = static_cast<int>(17 * app.metrics.sy);
 
-  // Without a settings file the windows open in the default arrangement fitted to this screen,
-  // each wide enough for its whole toolbar; a settings file that is taken is used as it is.
+  // Without a settings file the windows tile this screen, each wide enough for its whole toolbar
+  // where the screen allows; a settings file that is taken is used as it is.
   std::array<platform::WindowSpec, ViewCount> specs;
   std::array<int, ViewCount> toolbarWidths{};
   for (int view = 0; view < ViewCount; ++view) {
@@ -79,8 +79,8 @@ bool StartUp(App& app) {
   // the demo with one of its own and leaves the program's untouched).
   if (std::string named = desktop.EnvironmentValue(SettingsFileVariable); !named.empty())
     app.files.settingsFile = std::move(named);
-  const SettingsLoadResult loaded = LoadSettingsFile(app.files.settingsFile, workArea,
-                                                     WindowLayout::FittedDefaults(workArea, toolbarWidths));
+  const SettingsLoadResult loaded =
+      LoadSettingsFile(app.files.settingsFile, workArea, WindowLayout::FirstStart(workArea, toolbarWidths));
   app.loadedSettings = loaded.settings;
   app.layout = loaded.layout;
   app.settings = app.loadedSettings;

@@ -1,9 +1,11 @@
 #include "program/views/SasView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "base/Instruments.h"
+#include "engine/sas/NoteSegments.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
@@ -84,20 +86,30 @@ void SasViewResetScrollBar(App& app) {
                                   platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
 }
 
-void SasViewShowAnalysedRange(App& app) {
-  const GeneralSettings& analysed = app.sas.header.settings;
-  // The stored notes passed the settings check (0 .. 87) but may stand in either order.
-  const int lowest = std::min(analysed.lowestNote, analysed.highestNote);
-  const int highest = std::max(analysed.lowestNote, analysed.highestNote);
+void SasViewShowSungPitches(App& app) {
   view::SasView& view = app.sasView;
-  view.lower.position = CentreRowNoteAtTop - (lowest + highest + 1) / 2;
-  // The centre note is whole, so half a range's odd semitone may lie beyond the middle, and a
-  // pitch sung half a semitone past either end still belongs to the range.
-  const int cents = (highest - lowest + 2) * 100;
   const int rows = app.geometry[SasView].plotBottom - SasPitchTop(app);
-  double scale = view::SasView{}.pitchScale;
-  while (scale > MinimumPitchScale && cents * scale > rows) scale *= 0.5;
-  view.pitchScale = scale;
+  // The pane centres on a whole note, so it must reach as far as the farther of the two ends
+  // from that note, with half a semitone to spare beyond each.
+  const auto show = [&](int centreNote, double low, double high) {
+    centreNote = std::clamp(centreNote, 0, CentreRowNoteAtTop);
+    view.lower.position = CentreRowNoteAtTop - centreNote;
+    const double reach = std::max(centreNote * 100.0 - low, high - centreNote * 100.0) + 50.0;
+    double scale = view::SasView{}.pitchScale;
+    while (scale > MinimumPitchScale && 2.0 * reach * scale > rows) scale *= 0.5;
+    view.pitchScale = scale;
+  };
+  const SungPitches sung = MeasureSungPitches(app.sas, SilenceLevel(app.settings.silenceThreshold));
+  if (sung.found) {
+    show(static_cast<int>(std::lround((sung.low + sung.high) / 200.0)), sung.low, sung.high);
+  } else {
+    // Nothing sung: the range the file was analysed over. The stored notes passed the settings
+    // check (0 .. 87) but may stand in either order.
+    const GeneralSettings& analysed = app.sas.header.settings;
+    const int lowest = std::min(analysed.lowestNote, analysed.highestNote);
+    const int highest = std::max(analysed.lowestNote, analysed.highestNote);
+    show((lowest + highest + 1) / 2, lowest * 100.0, highest * 100.0);
+  }
   SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, view.lower);
   app.redraw |= SasLowerBandRedraw;
 }

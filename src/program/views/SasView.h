@@ -44,11 +44,12 @@ void SasViewResetScrollBar(App& app);
 // MoveCursor refresh it, so it follows every page read.
 void SasViewSetDataWidth(App& app);
 
-// The pitch pane of a SAS just opened: the middle note of the range it was analysed over (the
-// settings stored in it) on the centre row, at the built-in scale or squeezed as far as the pane
-// needs to hold that whole range. Left at the start-up values, the pane would centre on A0, where
-// no voice sings, and show every frame of a song as a full olive column.
-void SasViewShowAnalysedRange(App& app);
+// The pitch pane of a SAS just opened: the middle of where the voice goes (the 5th to the 95th
+// percentile of the voiced frames' pitch, so a slip or a breath does not count) on the centre
+// row, at the built-in scale or squeezed as far as the pane needs to hold it, so the melody is in
+// view at first sight whatever range the file was analysed over. A file with nothing voiced shows the
+// range it was analysed over instead.
+void SasViewShowSungPitches(App& app);
 
 // Commands 151 (Pitch Stretch) and 152 (Pitch Sqeeze).
 void SasViewPitchScaleCommand(App& app, int command);
