@@ -264,7 +264,13 @@ void ViewWindow::BuildMenu(const std::vector<MenuPopup>& popups) {
   }
 }
 
+void SetCoreChecked(QAction* action, bool checked) {
+  action->setProperty(CoreCheckedProperty, checked);
+  action->setChecked(checked);
+}
+
 void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
+  std::map<int, QActionGroup*> groups;
   for (const MenuItem& item : items) {
     switch (item.kind) {
       case MenuItem::Kind::Separator:
@@ -287,13 +293,27 @@ void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
         QAction* action = menu->addAction(text);
         action->setEnabled(!item.greyed);
         action->setCheckable(item.checkable);
-        action->setChecked(item.checked);
+        if (item.checkable && item.checkGroup != 0) {
+          // An exclusive group draws its items with radio marks.
+          QActionGroup*& group = groups[item.checkGroup];
+          if (group == nullptr) {
+            group = new QActionGroup(menu);
+            group->setExclusive(true);
+          }
+          group->addAction(action);
+        }
+        SetCoreChecked(action, item.checked);
         if (item.image >= 0) action->setIcon(ToolbarIcon(item.image));
         const int command = item.command;
         connect(action, &QAction::triggered, this, [this, action, command] {
-          // Qt toggles a checkable action as it is chosen; the core decides whether it changes.
+          // Qt toggles a checkable action as it is chosen, and releases the rest of its group;
+          // the core decides whether anything changes, so the marks go back to what it set.
           if (action->isCheckable()) {
-            action->setChecked(!action->isChecked());
+            const QList<QAction*> marked =
+                action->actionGroup() != nullptr ? action->actionGroup()->actions() : QList<QAction*>{action};
+            for (QAction* each : marked) {
+              each->setChecked(each->property(CoreCheckedProperty).toBool());
+            }
           }
           Message message;
           message.kind = MessageKind::Command;

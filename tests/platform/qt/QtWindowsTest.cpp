@@ -436,6 +436,35 @@ TEST_F(QtWindowsTest, ACheckItemShowsTheCheckMarkTheCoreSets) {
   EXPECT_FALSE(item->isChecked());
 }
 
+// Radio items: an exclusive group; choosing one, marked or not, leaves the marks as the core set
+// them, and the core moves the mark.
+TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
+  WindowSpec radio = MenuWindowSpec();
+  for (MenuItem& mode : radio.menu[0].items[3].items) {
+    mode.checkable = true;
+    mode.checkGroup = 1;
+    mode.greyed = false;
+  }
+  radio.menu[0].items[3].items[0].checked = true;
+  ViewWindow* window = Make(radio);
+  QAction* normal = window->MenuAction(128);
+  QAction* link = window->MenuAction(129);
+  ASSERT_NE(normal->actionGroup(), nullptr);
+  EXPECT_TRUE(normal->actionGroup()->isExclusive());
+  EXPECT_EQ(normal->actionGroup(), link->actionGroup());
+  const auto marks = [&] { return std::pair(normal->isChecked(), link->isChecked()); };
+  link->trigger();
+  normal->trigger();
+  EXPECT_EQ(marks(), std::pair(true, false));
+  windows.SetMenuItemChecked(128, false);
+  windows.SetMenuItemChecked(129, true);
+  EXPECT_EQ(marks(), std::pair(false, true));
+  link->trigger();
+  EXPECT_EQ(marks(), std::pair(false, true));
+  ASSERT_EQ(sink.messages.size(), 3u);
+  EXPECT_EQ(sink.messages[2].command, 129);
+}
+
 TEST_F(QtWindowsTest, EditModePopupSendsItsCommandToTheMenuWindow) {
   Shown(MenuWindowSpec());
   windows.SetMenuItemEnabled(128, true);
@@ -464,11 +493,13 @@ TEST_F(QtWindowsTest, ToolbarButtonsCarryTooltipsStatesAndCheckGroups) {
   ASSERT_EQ(sink.messages.size(), 1u);
   EXPECT_EQ(sink.messages[0].command, 158);
   EXPECT_TRUE(window->Button(158)->isChecked());
+  QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
+  EXPECT_TRUE(window->Button(158)->isChecked()) << "a pressed button stays pressed";
 
   windows.SetButtonChecked(0, 157, true);
   EXPECT_TRUE(window->Button(157)->isChecked());
   EXPECT_FALSE(window->Button(158)->isChecked());
-  EXPECT_EQ(sink.messages.size(), 1u);  // setting a state is not a command
+  EXPECT_EQ(sink.messages.size(), 2u);  // setting a state is not a command
 
   windows.SetButtonEnabled(0, 107, true);
   EXPECT_TRUE(window->Button(107)->isEnabled());
