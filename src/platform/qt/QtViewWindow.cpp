@@ -12,9 +12,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyleOptionMenuItem>
 #include <QToolBar>
 #include <QUrl>
 #include <QWheelEvent>
@@ -33,6 +35,25 @@ namespace {
 constexpr int ScrollBarThickness = 16;
 
 constexpr int WheelNotch = 120;
+
+// The style draws a checked item that has an image as that image in a sunken frame, and the
+// round mark of a radio item only where the item has none: the checked item of a radio group
+// shows the mark in place of its image.
+class RadioMarkStyle final : public QProxyStyle {
+ public:
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    const auto* item =
+        element == CE_MenuItem ? qstyleoption_cast<const QStyleOptionMenuItem*>(option) : nullptr;
+    if (item != nullptr && item->checkType == QStyleOptionMenuItem::Exclusive && item->checked) {
+      QStyleOptionMenuItem marked(*item);
+      marked.icon = QIcon();
+      QProxyStyle::drawControl(element, &marked, painter, widget);
+      return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+  }
+};
 
 Rect ToRect(const QRect& r) { return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 
@@ -299,6 +320,9 @@ void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
           if (group == nullptr) {
             group = new QActionGroup(menu);
             group->setExclusive(true);
+            auto* style = new RadioMarkStyle;
+            style->setParent(menu);
+            menu->setStyle(style);
           }
           group->addAction(action);
         }

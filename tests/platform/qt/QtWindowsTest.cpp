@@ -446,6 +446,7 @@ TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
     mode.greyed = false;
   }
   radio.menu[0].items[3].items[0].checked = true;
+  radio.menu[0].items[3].items[1].image = 12;  // a green plus
   ViewWindow* window = Make(radio);
   QAction* normal = window->MenuAction(128);
   QAction* link = window->MenuAction(129);
@@ -463,6 +464,25 @@ TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
   EXPECT_EQ(marks(), std::pair(false, true));
   ASSERT_EQ(sink.messages.size(), 3u);
   EXPECT_EQ(sink.messages[2].command, 129);
+
+  // The checked item shows the round mark, not its image.
+  QMenu* menu = window->EditModeMenu();
+  const auto greenShown = [&] {
+    menu->popup(QPoint(10, 10));
+    QTest::qWait(50);
+    const QImage shot = menu->grab(menu->actionGeometry(link)).toImage();
+    menu->hide();
+    int green = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        green += c.green() > 120 && c.red() < 100 && c.blue() < 100 ? 1 : 0;
+      }
+    return green > 0;
+  };
+  EXPECT_FALSE(greenShown());
+  windows.SetMenuItemChecked(129, false);
+  EXPECT_TRUE(greenShown());
 }
 
 TEST_F(QtWindowsTest, EditModePopupSendsItsCommandToTheMenuWindow) {
