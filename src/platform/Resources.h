@@ -21,6 +21,7 @@ struct MenuItem {
   bool checkable = false;       // shows a check mark, which the core alone sets (SetMenuItemChecked)
   bool checked = false;         // state when the menu is created
   int image = -1;               // the toolbar image shown beside the label; -1 for none
+  int checkGroup = 0;           // checkable items of one list with the same group show a radio mark
 };
 
 struct MenuPopup {

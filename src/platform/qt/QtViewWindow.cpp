@@ -12,9 +12,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyleOptionMenuItem>
 #include <QToolBar>
 #include <QUrl>
 #include <QWheelEvent>
@@ -33,6 +35,25 @@ namespace {
 constexpr int ScrollBarThickness = 16;
 
 constexpr int WheelNotch = 120;
+
+// The style draws a checked item that has an image as that image in a sunken frame, and the
+// round mark of a radio item only where the item has none: the checked item of a radio group
+// shows the mark in place of its image.
+class RadioMarkStyle final : public QProxyStyle {
+ public:
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    const auto* item =
+        element == CE_MenuItem ? qstyleoption_cast<const QStyleOptionMenuItem*>(option) : nullptr;
+    if (item != nullptr && item->checkType == QStyleOptionMenuItem::Exclusive && item->checked) {
+      QStyleOptionMenuItem marked(*item);
+      marked.icon = QIcon();
+      QProxyStyle::drawControl(element, &marked, painter, widget);
+      return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+  }
+};
 
 Rect ToRect(const QRect& r) { return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 
@@ -264,7 +285,13 @@ void ViewWindow::BuildMenu(const std::vector<MenuPopup>& popups) {
   }
 }
 
+void SetCoreChecked(QAction* action, bool checked) {
+  action->setProperty(CoreCheckedProperty, checked);
+  action->setChecked(checked);
+}
+
 void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
+  std::map<int, QActionGroup*> groups;
   for (const MenuItem& item : items) {
     switch (item.kind) {
       case MenuItem::Kind::Separator:
@@ -287,13 +314,30 @@ void ViewWindow::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
         QAction* action = menu->addAction(text);
         action->setEnabled(!item.greyed);
         action->setCheckable(item.checkable);
-        action->setChecked(item.checked);
+        if (item.checkable && item.checkGroup != 0) {
+          // An exclusive group draws its items with radio marks.
+          QActionGroup*& group = groups[item.checkGroup];
+          if (group == nullptr) {
+            group = new QActionGroup(menu);
+            group->setExclusive(true);
+            auto* style = new RadioMarkStyle;
+            style->setParent(menu);
+            menu->setStyle(style);
+          }
+          group->addAction(action);
+        }
+        SetCoreChecked(action, item.checked);
         if (item.image >= 0) action->setIcon(ToolbarIcon(item.image));
         const int command = item.command;
         connect(action, &QAction::triggered, this, [this, action, command] {
-          // Qt toggles a checkable action as it is chosen; the core decides whether it changes.
+          // Qt toggles a checkable action as it is chosen, and releases the rest of its group;
+          // the core decides whether anything changes, so the marks go back to what it set.
           if (action->isCheckable()) {
-            action->setChecked(!action->isChecked());
+            const QList<QAction*> marked =
+                action->actionGroup() != nullptr ? action->actionGroup()->actions() : QList<QAction*>{action};
+            for (QAction* each : marked) {
+              each->setChecked(each->property(CoreCheckedProperty).toBool());
+            }
           }
           Message message;
           message.kind = MessageKind::Command;

@@ -26,6 +26,11 @@ class QToolBar;
 
 namespace vocara::platform::qt {
 
+// The check mark of a menu action as the core set it, kept beside the one Qt shows: choosing
+// the item toggles what Qt shows, and the adapter puts back what the core set.
+inline constexpr char CoreCheckedProperty[] = "vocaraCoreChecked";
+void SetCoreChecked(QAction* action, bool checked);
+
 class ViewWindow;
 
 // A scroll bar whose position belongs to the core. A user action becomes a scroll message;

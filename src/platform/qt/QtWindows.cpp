@@ -378,7 +378,7 @@ void QtWindows::SetMenuItemChecked(int command, bool checked) {
   for (ViewWindow* window : windows_) {
     if (window != nullptr) {
       if (QAction* action = window->MenuAction(command)) {
-        action->setChecked(checked);
+        SetCoreChecked(action, checked);
       }
     }
   }

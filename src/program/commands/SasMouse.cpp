@@ -570,6 +570,17 @@ void EndMouseDrag(App& app) {
   if (MouseDragHeld(app)) Release(app, false);
 }
 
+void ShowEditMode(App& app) {
+  platform::WindowPort& windows = app.ports.windows;
+  // Every mode's button and item is set, not only the old and the new one: a click the window
+  // system took as a toggle is undone by the same call.
+  for (int mode = 0; mode < EditModeCount; ++mode) {
+    windows.SetButtonChecked(SasView, EditModeCommand(mode), mode == app.editMode);
+    windows.SetMenuItemChecked(EditModeCommand(mode), mode == app.editMode);
+  }
+  if (app.Has(SasOpen)) RepaintStatusValues(app, SasView);
+}
+
 void SasMouse(App& app, int view, const Message& message) {
   if (view < 0 || view >= ViewCount) return;
   switch (message.kind) {
@@ -600,6 +611,7 @@ void SetEditMode(App& app, int, CommandId command) {
   }
   app.editMode = mode;
   app.ports.windows.SetCursor(ModeCursor(mode));
+  ShowEditMode(app);
   UpdateCommandStates(app);
 }
 

@@ -35,6 +35,10 @@ void EndMouseDrag(App& app);
 // passes them while the program is not busy.
 void SasMouse(App& app, int view, const platform::Message& message);
 
+// Shows the edit mode in its three places: its toolbar button pressed and the others released,
+// the radio mark on its Edit Mode item, its name in the SAS status strip.
+void ShowEditMode(App& app);
+
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SasMouseCommandEntries();
 

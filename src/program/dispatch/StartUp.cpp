@@ -7,6 +7,7 @@
 
 #include "base/Preferences.h"
 #include "program/audio/AudioProbe.h"
+#include "program/commands/SasMouse.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -103,6 +104,7 @@ bool StartUp(App& app) {
   PlaceSasPaneControls(app);
   SetInitialScrollBars(app);
   windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.preferences.keepFormants);
+  ShowEditMode(app);
   windows.Show(WavView, platform::ShowCommand::Restore);
   return true;
 }

@@ -1,5 +1,7 @@
 #include "program/shell/Resources.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
 
 #include "base/WindowTable.h"
@@ -37,6 +39,25 @@ MenuItem Separator() {
 
 constexpr bool g = true;  // starts greyed
 constexpr bool on = false;
+
+struct ModeEntry {
+  std::string_view label;
+  int command;
+  std::string_view shortcut;
+  int image;
+};
+
+// The edit modes by number (0 Normal .. 5 Erase, 6 Note): their menu items and toolbar buttons.
+constexpr std::array<ModeEntry, EditModeCount> EditModes{{
+    {"&Normal", 128, "Esc", 11},
+    {"Set &Time Link", 129, "F1", 12},
+    {"&Delete Time Link", 130, "F2", 13},
+    {"&In Range", 131, "F3", 14},
+    {"&Freehand", 132, "F4", 15},
+    {"&Erase", 133, "F5", 16},
+    {"No&te", Id(CommandId::NoteMode), "F6", 43},
+}};
+constexpr int EditModeGroup = 1;
 
 struct StringEntry {
   int id;
@@ -111,14 +132,15 @@ constexpr ButtonEntry WavButtons[] = {
     {34, 146, false, 0}, {8, 150, false, 0},  {9, 149, false, 0}, {10, 148, false, 0}, {37, 153, false, 0},
     {Sep, 0, false, 0},  {35, 108, false, 0},
 };
+// The mode buttons release each other; the core presses the current mode's.
 constexpr ButtonEntry SasButtons[] = {
-    {11, 128, false, 0},
-    {12, 129, false, 0},
-    {13, 130, false, 0},
-    {14, 131, false, 0},
-    {15, 132, false, 0},
-    {16, 133, false, 0},
-    {43, Id(CommandId::NoteMode), false, 0},
+    {11, 128, false, EditModeGroup},
+    {12, 129, false, EditModeGroup},
+    {13, 130, false, EditModeGroup},
+    {14, 131, false, EditModeGroup},
+    {15, 132, false, EditModeGroup},
+    {16, 133, false, EditModeGroup},
+    {43, Id(CommandId::NoteMode), false, EditModeGroup},
     {Sep, 0, false, 0},
     {8, 151, false, 0},
     {9, 152, false, 0},
@@ -167,18 +189,16 @@ std::vector<MenuPopup> MainMenu() {
   MenuItem editMode;
   editMode.kind = MenuItem::Kind::Submenu;
   editMode.label = "Edit &Mode";
-  editMode.items = {
-      Item("&Normal", 128, g, "Esc"),
-      Item("Set &Time Link", 129, g, "F1"),
-      Item("&Delete Time Link", 130, g, "F2"),
-      Item("&In Range", 131, g, "F3"),
-      Item("&Freehand", 132, g, "F4"),
-      Item("&Erase", 133, g, "F5"),
-      Item("No&te", Id(CommandId::NoteMode), g, "F6"),
-  };
-  // Each mode's item carries its toolbar button's image (11 .. 16, and 43 for Note).
-  for (std::size_t mode = 0; mode < editMode.items.size(); ++mode)
-    editMode.items[mode].image = mode < 6 ? 11 + static_cast<int>(mode) : 43;
+  // One radio group: the core marks the current mode, Normal at start. Each mode's item carries
+  // its toolbar button's image (11 .. 16, and 43 for Note).
+  for (int mode = 0; mode < EditModeCount; ++mode) {
+    const ModeEntry& entry = EditModes[static_cast<std::size_t>(mode)];
+    MenuItem item = CheckItem(std::string(entry.label), entry.command, mode == 0);
+    item.shortcut = std::string(entry.shortcut);
+    item.checkGroup = EditModeGroup;
+    item.image = entry.image;
+    editMode.items.push_back(std::move(item));
+  }
   return {
       {"&WAV File",
        {Item("&Open", 100, on), Item("C&lose", 103, g), Separator(), Item("&Remove Noise", 104, g),
@@ -243,6 +263,16 @@ std::vector<platform::ToolbarButton> ToolbarOf(int view) {
     default:
       return Buttons(std::begin(MftButtons), std::end(MftButtons));
   }
+}
+
+int EditModeCommand(int mode) {
+  return EditModes[static_cast<std::size_t>(std::clamp(mode, 0, EditModeCount - 1))].command;
+}
+
+std::string EditModeName(int mode) {
+  std::string name(EditModes[static_cast<std::size_t>(std::clamp(mode, 0, EditModeCount - 1))].label);
+  std::erase(name, '&');
+  return name;
 }
 
 std::string_view TooltipText(int command) {

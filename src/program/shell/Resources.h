@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,13 @@ std::vector<platform::ToolbarButton> ToolbarOf(int view);
 // The string-table entry for a command id; empty when there is none.
 std::string_view TooltipText(int command);
 std::vector<platform::Accelerator> AcceleratorTable();
+
+// The edit modes by number: 0 Normal .. 5 Erase, 6 Note.
+inline constexpr int EditModeCount = 7;
+// The command that selects a mode (its menu item and toolbar button).
+int EditModeCommand(int mode);
+// A mode's name as the SAS status strip shows it: its menu label without the access key.
+std::string EditModeName(int mode);
 
 // Solid one-pixel pens and solid brushes, created once at start.
 inline constexpr std::array<platform::Rgb, 7> PenTable{{

@@ -54,6 +54,7 @@ constexpr FieldEntry InitialFields[StatusFieldCount] = {
     {{40, 2, 70, 17}, "123"},
     {{138, 2, 170, 17}, "100.000"},
     {{232, 2, 262, 17}, "-49"},
+    {{508, 2, 600, 17}, "Normal"},
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The 40 status-strip fields of the four windows: a rectangle and a text each.
-// Fields 0-9 belong to the WAV window, 10-23 to SAS, 24-33 to FFT, 34-39 to MFT.
+// The 41 status-strip fields of the four windows: a rectangle and a text each.
+// Fields 0-9 belong to the WAV window, 10-23 to SAS, 24-33 to FFT, 34-39 to MFT; field 40, the
+// SAS window's edit mode, came later and stands right of the SAS values.
 #pragma once
 
 #include <array>
@@ -9,11 +10,12 @@
 
 namespace vocara {
 
-inline constexpr int StatusFieldCount = 40;
+inline constexpr int StatusFieldCount = 41;
+inline constexpr int SasModeField = 40;
 
 struct StatusFields {
   std::array<platform::Rect, StatusFieldCount> rects;  // client pixels, after start-up scaling
-  std::array<std::string, StatusFieldCount> texts;     // at most 15 characters each
+  std::array<std::string, StatusFieldCount> texts;     // at most 16 characters each
 };
 
 // The fields as designed at 96 dpi, top at row 2 of the strip.

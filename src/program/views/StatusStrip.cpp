@@ -3,7 +3,8 @@
 // paint. The WAV values describe the cursor column: the cursor sample, its time, the column's
 // smallest and largest sample and the RMS of the selected range. The SAS values describe the
 // frame under the cursor: its sample position and time, analysed and target pitch (note and
-// cents) and analysed and target peak-to-peak amplitude; the targets are written in blue.
+// cents) and analysed and target peak-to-peak amplitude; the targets are written in blue. Right
+// of them the SAS strip names the edit mode.
 // Amplitudes are shown in units of full scale (x 4.6566128752458e-08 per left-aligned unit).
 
 #include <algorithm>
@@ -66,6 +67,7 @@ void UpdateSasValues(App& app) {
   texts[21] = Number(target.cents, 0);
   texts[22] = Number(frame.Amplitude() * FullScalePerRange, 3);
   texts[23] = Number(frame.targetAmplitude * FullScalePerRange, 3);
+  texts[SasModeField] = EditModeName(app.editMode);
 }
 
 }  // namespace
@@ -98,12 +100,14 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   }
   UpdateStatusValues(app, view);
   const StatusFieldRange range = StatusFieldsOf(view);
-  for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) {
+  const auto paintField = [&](int i) {
     const auto f = static_cast<std::size_t>(i);
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
     canvas.FillRect(app.status.rects[f], StripColour);
     canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
-  }
+  };
+  for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) paintField(i);
+  if (view == SasView) paintField(SasModeField);
 }
 
 }  // namespace vocara

@@ -436,6 +436,40 @@ TEST_F(QtWindowsTest, ACheckItemShowsTheCheckMarkTheCoreSets) {
   EXPECT_FALSE(item->isChecked());
 }
 
+// Choosing a radio item leaves the marks as the core set them; the marked one hides its image.
+TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
+  WindowSpec radio = MenuWindowSpec();
+  for (MenuItem& mode : radio.menu[0].items[3].items)
+    std::tie(mode.checkable, mode.checkGroup, mode.greyed) = std::tuple(true, 1, false);
+  radio.menu[0].items[3].items[0].checked = true;
+  radio.menu[0].items[3].items[1].image = 12;  // a green plus
+  ViewWindow* window = Make(radio);
+  QAction* normal = window->MenuAction(128);
+  QAction* link = window->MenuAction(129);
+  const auto marks = [&] { return std::pair(normal->isChecked(), link->isChecked()); };
+  link->trigger();
+  normal->trigger();
+  EXPECT_EQ(marks(), std::pair(true, false));
+  windows.SetMenuItemChecked(128, false);
+  windows.SetMenuItemChecked(129, true);
+  link->trigger();
+  EXPECT_EQ(std::tuple(marks(), sink.messages.size()), std::tuple(std::pair(false, true), 3u));
+  const auto greenShown = [&, menu = window->EditModeMenu()] {
+    menu->popup(QPoint(10, 10));
+    QTest::qWait(50);
+    const QImage shot = menu->grab(menu->actionGeometry(link)).toImage();
+    menu->hide();
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x)
+        if (const QColor c = shot.pixelColor(x, y); c.green() > 120 && c.red() < 100 && c.blue() < 100)
+          return true;
+    return false;
+  };
+  EXPECT_FALSE(greenShown());
+  windows.SetMenuItemChecked(129, false);
+  EXPECT_TRUE(greenShown());
+}
+
 TEST_F(QtWindowsTest, EditModePopupSendsItsCommandToTheMenuWindow) {
   Shown(MenuWindowSpec());
   windows.SetMenuItemEnabled(128, true);
@@ -464,11 +498,13 @@ TEST_F(QtWindowsTest, ToolbarButtonsCarryTooltipsStatesAndCheckGroups) {
   ASSERT_EQ(sink.messages.size(), 1u);
   EXPECT_EQ(sink.messages[0].command, 158);
   EXPECT_TRUE(window->Button(158)->isChecked());
+  QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
+  EXPECT_TRUE(window->Button(158)->isChecked()) << "a pressed button stays pressed";
 
   windows.SetButtonChecked(0, 157, true);
   EXPECT_TRUE(window->Button(157)->isChecked());
   EXPECT_FALSE(window->Button(158)->isChecked());
-  EXPECT_EQ(sink.messages.size(), 1u);  // setting a state is not a command
+  EXPECT_EQ(sink.messages.size(), 2u);  // setting a state is not a command
 
   windows.SetButtonEnabled(0, 107, true);
   EXPECT_TRUE(window->Button(107)->isEnabled());

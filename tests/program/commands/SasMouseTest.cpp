@@ -363,6 +363,31 @@ TEST_F(SasMouseTest, TheCursorShowsTheSplitterTheModeOrTheArrow) {
   EXPECT_EQ(app.mouse.state, 0u);
 }
 
+// From the start on and after every mode command, a repeated one too.
+TEST_F(SasMouseTest, TheModeIsShownByItsButtonItsMenuItemAndTheStatusStrip) {
+  const int commands[] = {128, 129, 130, 131, 132, 133, Id(CommandId::NoteMode)};
+  const std::string names[] = {"Normal", "Set Time Link", "Delete Time Link", "In Range", "Freehand",
+                               "Erase",  "Note"};
+  const auto expectShown = [&](int mode) {
+    for (int i = 0; i < 7; ++i)
+      EXPECT_EQ(std::pair(fake.windows.views[SasView].buttonChecked[commands[i]],
+                          fake.windows.menuChecked[commands[i]]),
+                std::pair(i == mode, i == mode))
+          << names[mode] << ": " << names[i];
+  };
+  expectShown(0);
+  Open(Frames(5000));
+  const platform::Rect field = app.status.rects[SasModeField];  // right of the values
+  for (int mode : {0, 4, 6, 6, 1, 2, 3, 5, 5, 0}) {
+    fake.text.drawn.clear();
+    Command(SasView, commands[mode]);
+    expectShown(mode);
+    EXPECT_TRUE(std::ranges::any_of(fake.text.drawn, [&](const DrawnText& t) {
+      return std::tuple(t.x, t.y, t.text) == std::tuple(field.left, field.top, names[mode]);
+    }));
+  }
+}
+
 TEST_F(SasMouseTest, ReleasingCentresThePitchPaneOnTheCursorsNoteAndRepaints) {
   Open(Frames(5000));
   Page(200).targetPitch = 3049;
