@@ -1,6 +1,7 @@
 #include "program/commands/BuildCommands.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "engine/sas/SasBuild.h"
 #include "platform/DesktopPort.h"
 #include "program/commands/ProgressPacer.h"
+#include "program/commands/SasCommands.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
@@ -20,15 +22,16 @@ namespace vocara {
 
 namespace {
 
-void BuildFromDialog(App& app) {
+// The file built, or nothing when the Build was declined, cancelled or failed.
+std::optional<std::string> BuildFromDialog(App& app) {
   platform::FileDialogRequest request = SaveRequest("Build SAS as...", {SasFileFilter}, "SAS", true, false);
   request.initialName = app.fileDialogName;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
-  if (!name) return;
+  if (!name) return std::nullopt;
   app.fileDialogName = *name;
   if (!app.sas.path.empty() && SameFile(*name, app.sas.path)) {
     ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
-    return;
+    return std::nullopt;
   }
 
   WavViewFitWholeFile(app);
@@ -39,14 +42,24 @@ void BuildFromDialog(App& app) {
     built = SasBuildFile(app.wav, app.settings, *name, pacer.Callback());
   }
   ShowErrorMessage(app.ports.desktop, built.message);
+  if (built.result != LongOperationResult::Done || built.message != MessageId::None) return std::nullopt;
+  return name;
 }
 
 }  // namespace
 
 void SasBuildCommand(App& app) {
   SetBusy(app, true);
-  BuildFromDialog(app);
+  const std::optional<std::string> built = BuildFromDialog(app);
   SetBusy(app, false);
+  // What one builds one means to edit: the new file is offered at once rather than left to be
+  // found again under SAS File / Open.
+  if (!built) return;
+  const std::string question = "Open " + std::filesystem::path(*built).filename().string() + " now?";
+  if (app.ports.desktop.ShowMessage(question, platform::MessageIcon::Question,
+                                    platform::MessageButtons::YesNo,
+                                    platform::MessageAnswer::Yes) == platform::MessageAnswer::Yes)
+    SasOpenCommand(app, &*built);
 }
 
 namespace {

@@ -63,9 +63,13 @@ TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
   EXPECT_EQ(header.settings, app.settings);
   EXPECT_EQ(header.wavChecksum, app.wav.checksum);
   EXPECT_EQ(pumps, static_cast<int>(header.frameCount) + 1);  // each frame 10 ms apart, and the end
-  // Pumped only while busy, and the new file is not opened.
-  EXPECT_EQ(std::tuple(pumpedWhileIdle, app.Has(Busy), app.Has(SasOpen), fake.desktop.messages.size()),
-            std::tuple(false, false, false, 0u));
+  // Pumped only while busy; then the new file is offered, and opened at the default answer.
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(Fields(fake.desktop.messages[0]),
+            std::tuple(std::string("Open take.sas now?"), platform::MessageIcon::Question,
+                       platform::MessageButtons::YesNo));
+  EXPECT_EQ(std::tuple(pumpedWhileIdle, app.Has(Busy), app.Has(SasOpen), app.sas.path),
+            std::tuple(false, false, true, target));
   // The view shows the whole file and the cursor went along with the frames.
   EXPECT_EQ(app.wavView.samplesPerPixel, 26000u / 639);
   // The last frame's column, kept inside the plot as every cursor line is.
@@ -84,11 +88,13 @@ TEST_F(SasBuildCommandTest, EscDuringTheBuildDeletesTheFile) {
   EXPECT_EQ(pumps, 6);  // stopped at the next frame, and the last messages pumped
   EXPECT_EQ(std::tuple(std::filesystem::exists(target), fake.desktop.messages.size(), app.Has(Busy)),
             std::tuple(false, 0u, false));
-  // The next build starts with the stop request cleared.
+  // The next build starts with the stop request cleared; declining the offer leaves it closed.
   escAtPump = -1;
   Choose("take.sas");
+  fake.desktop.answers.push_back(platform::MessageAnswer::No);
   Command(WavView, 120);
-  EXPECT_TRUE(std::filesystem::exists(target));
+  EXPECT_EQ(std::tuple(std::filesystem::exists(target), fake.desktop.messages.size(), app.Has(SasOpen)),
+            std::tuple(true, 1u, false));
 }
 
 // At the real pace frames come faster than messages need pumping: every 10 ms a pump, the
