@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/sas/SasRecords.h"
@@ -75,6 +76,10 @@ void DrawTimeLink(App& app, const TimeLink& link);
 
 // Rewrites the status value fields straight into the window and shows them.
 void RepaintStatusValues(App& app, int view);
+// Says `text` in the window's status strip after its fields (what a command did, or why it did
+// nothing) until the next command clears it.
+void ShowStatusNotice(App& app, int view, std::string text);
+void ClearStatusNotices(App& app);
 // Asks for a repaint of everything below the status strip (the SAS window: both panes).
 void InvalidateBelowStatus(App& app, int view);
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "base/Instruments.h"
 #include "base/NumberText.h"
@@ -68,6 +70,23 @@ void UpdateSasValues(App& app) {
   texts[23] = Number(frame.targetAmplitude * FullScalePerRange, 3);
 }
 
+// The window's notice after its last field; with none, the WAV window says which sound device
+// is missing, so that greyed Play and Record explain themselves.
+void PaintNotice(App& app, platform::Canvas& canvas, int view, const StatusFieldRange& range) {
+  const std::string* notice = &app.status.notices[static_cast<std::size_t>(view)];
+  if (notice->empty() && view == WavView)
+    notice = app.outputProblem.empty() ? &app.inputProblem : &app.outputProblem;
+  platform::Rect area = app.status.rects[static_cast<std::size_t>(range.first)];
+  for (int i = range.first; i <= range.last; ++i)
+    area.left = std::max(area.left, app.status.rects[static_cast<std::size_t>(i)].right);
+  area.left += area.Height();
+  area.right = app.clientRect[static_cast<std::size_t>(view)].Width();
+  if (area.right <= area.left) return;
+  canvas.FillRect(area, StripColour);
+  canvas.SetTextColour(TextColour);
+  if (!notice->empty()) canvas.TextOut(area.left, area.top, *notice);
+}
+
 }  // namespace
 
 NoteReading NoteOfPitch(int cents) {
@@ -103,6 +122,19 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
     canvas.FillRect(app.status.rects[f], StripColour);
     canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
+  }
+  PaintNotice(app, canvas, view, range);
+}
+
+void ShowStatusNotice(App& app, int view, std::string text) {
+  if (view < 0 || view >= ViewCount) return;
+  app.status.notices[static_cast<std::size_t>(view)] = std::move(text);
+  RepaintStatusValues(app, view);
+}
+
+void ClearStatusNotices(App& app) {
+  for (int view = 0; view < ViewCount; ++view) {
+    if (!app.status.notices[static_cast<std::size_t>(view)].empty()) ShowStatusNotice(app, view, {});
   }
 }
 

@@ -230,8 +230,11 @@ TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) 
   Paint(WavView);
   std::vector<std::string> labels;
   for (const DrawnText& t : fake.text.drawn) labels.push_back(t.text);
-  EXPECT_EQ(labels, (std::vector<std::string>{"Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=",
-                                              "Vrms/(arb.u)=", "0", "0", "0", "0", "0"}));
+  // Without a sound device the strip says so after its fields, where the notices go.
+  EXPECT_EQ(labels, (std::vector<std::string>{
+                        "Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=", "Vrms/(arb.u)=", "0", "0", "0",
+                        "0", "0", "No audio output device"}));
+  EXPECT_EQ(fake.text.drawn.back().x, 570 + 15);
   EXPECT_EQ(fake.text.drawn[1].x, 120);
   const RasterImage& image = app.images[WavView];
   const int tb = app.metrics.toolbarHeight;
