@@ -37,8 +37,10 @@ void ExplainDevices(App& app, std::string_view output, std::string_view input) {
   windows.SetCommandNote(Id(CommandId::Record), app.inputProblem);
   // Stop has something to end as long as one direction works.
   windows.SetCommandNote(Id(CommandId::Stop), app.inputProblem.empty() ? "" : app.outputProblem);
-  // A refusal said before the devices changed no longer holds.
-  ShowStatusNotice(app, WavView, {});
+  // Said once in the WAV strip (a refusal said before no longer holds), then after its fields
+  // where there is room.
+  ShowStatusNotice(app, WavView,
+                   std::string(app.outputProblem.empty() ? app.inputProblem : app.outputProblem));
 }
 
 }  // namespace

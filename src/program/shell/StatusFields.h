@@ -14,8 +14,8 @@ inline constexpr int StatusFieldCount = 40;
 struct StatusFields {
   std::array<platform::Rect, StatusFieldCount> rects;  // client pixels, after start-up scaling
   std::array<std::string, StatusFieldCount> texts;     // at most 15 characters each
-  // What a window's strip says after its fields about the last command (what it did, or why it
-  // did nothing), until the next command; empty for nothing.
+  // What a window's strip says in place of its fields about the last command (what it did, or
+  // why it did nothing), until the next command or new values; empty for nothing.
   std::array<std::string, 4> notices;
 };
 

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <utility>
 
 #include "base/Instruments.h"
 #include "base/NumberText.h"
@@ -70,21 +69,20 @@ void UpdateSasValues(App& app) {
   texts[23] = Number(frame.targetAmplitude * FullScalePerRange, 3);
 }
 
-// The window's notice after its last field; with none, the WAV window says which sound device
-// is missing, so that greyed Play and Record explain themselves.
-void PaintNotice(App& app, platform::Canvas& canvas, int view, const StatusFieldRange& range) {
-  const std::string* notice = &app.status.notices[static_cast<std::size_t>(view)];
-  if (notice->empty() && view == WavView)
-    notice = app.outputProblem.empty() ? &app.inputProblem : &app.outputProblem;
+// Where the strip has room after its fields, the WAV window says which sound device is
+// missing, so that greyed Play and Record explain themselves.
+void PaintDeviceProblem(App& app, platform::Canvas& canvas, const StatusFieldRange& range) {
+  const std::string& problem = app.outputProblem.empty() ? app.inputProblem : app.outputProblem;
   platform::Rect area = app.status.rects[static_cast<std::size_t>(range.first)];
   for (int i = range.first; i <= range.last; ++i)
     area.left = std::max(area.left, app.status.rects[static_cast<std::size_t>(i)].right);
   area.left += area.Height();
-  area.right = app.clientRect[static_cast<std::size_t>(view)].Width();
-  if (area.right <= area.left) return;
+  area.right = app.clientRect[WavView].Width();
+  // Half the strip's height is about a character's width.
+  if (area.Width() < static_cast<int>(problem.size()) * area.Height() / 2) return;
   canvas.FillRect(area, StripColour);
   canvas.SetTextColour(TextColour);
-  if (!notice->empty()) canvas.TextOut(area.left, area.top, *notice);
+  if (!problem.empty()) canvas.TextOut(area.left, area.top, problem);
 }
 
 }  // namespace
@@ -102,6 +100,12 @@ void UpdateStatusValues(App& app, int view) {
 }
 
 void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
+  // New values (the cursor moved) end a notice: it has been read, and they are what counts now.
+  std::string& notice = app.status.notices[static_cast<std::size_t>(view)];
+  if (!full && !notice.empty()) {
+    notice.clear();
+    full = true;
+  }
   const int top = app.metrics.toolbarHeight;
   const int bottom = top + app.metrics.statusHeight;
   const int width = app.clientRect[static_cast<std::size_t>(view)].Width();
@@ -117,25 +121,21 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   }
   UpdateStatusValues(app, view);
   const StatusFieldRange range = StatusFieldsOf(view);
+  // A notice has the strip to itself, as the fields leave no room beside them in a window of
+  // the usual width.
+  if (const std::string& notice = app.status.notices[static_cast<std::size_t>(view)]; !notice.empty()) {
+    const platform::Rect& first = app.status.rects[static_cast<std::size_t>(range.first)];
+    canvas.SetTextColour(TextColour);
+    canvas.TextOut(first.left, first.top, notice);
+    return;
+  }
   for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) {
     const auto f = static_cast<std::size_t>(i);
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
     canvas.FillRect(app.status.rects[f], StripColour);
     canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
   }
-  PaintNotice(app, canvas, view, range);
-}
-
-void ShowStatusNotice(App& app, int view, std::string text) {
-  if (view < 0 || view >= ViewCount) return;
-  app.status.notices[static_cast<std::size_t>(view)] = std::move(text);
-  RepaintStatusValues(app, view);
-}
-
-void ClearStatusNotices(App& app) {
-  for (int view = 0; view < ViewCount; ++view) {
-    if (!app.status.notices[static_cast<std::size_t>(view)].empty()) ShowStatusNotice(app, view, {});
-  }
+  if (view == WavView && full) PaintDeviceProblem(app, canvas, range);
 }
 
 }  // namespace vocara
