@@ -313,12 +313,11 @@ TEST(ImportDescribeTest, SaysDepthChannelsRateAndKindAndListsTheEndings) {
   EXPECT_FALSE(ImportDescribe(WriteFile(dir.File("text.wav"), "RIFF and some words")));
 
   const std::vector<std::string> endings = ImportFileExtensions();
-  ASSERT_GE(endings.size(), 13u);
-  EXPECT_EQ(std::vector(endings.begin(), endings.begin() + 13),
-            (std::vector<std::string>{"wav", "flac", "ogg", "oga", "opus", "aiff", "aif", "aifc", "au", "snd",
-                                      "caf", "w64", "rf64"}));
-  for (const std::string& other : endings)
-    EXPECT_EQ(std::count(endings.begin(), endings.end(), other), 1) << other;
+  ASSERT_GE(endings.size(), 4u);
+  EXPECT_EQ(std::vector(endings.begin(), endings.begin() + 4),
+            (std::vector<std::string>{"wav", "flac", "ogg", "oga"}));
+  for (const char* kind : {"aiff", "aif", "aifc", "au", "snd", "caf", "w64", "rf64"})
+    EXPECT_EQ(std::count(endings.begin(), endings.end(), kind), 1) << kind;
   EXPECT_EQ(std::count(endings.begin(), endings.end(), "raw"), 0);
 }
 
