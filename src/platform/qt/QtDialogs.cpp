@@ -55,9 +55,11 @@ QString StaticText(const std::string& text) {
   return result;
 }
 
-// The window a dialog without parent belongs to.
+// The window a dialog belongs to.
 QWidget* OwnerWindow(const QWidget& dialog) {
-  if (QWidget* parent = dialog.parentWidget()) return parent->window();
+  // A hidden owner (a window closed meanwhile) gives way to the window the user is in.
+  if (QWidget* parent = dialog.parentWidget(); parent != nullptr && parent->window()->isVisible())
+    return parent->window();
   QWidget* active = QApplication::activeWindow();
   if (active != nullptr && active != &dialog && active->isVisible()) return active;
   for (QWidget* window : QApplication::topLevelWidgets()) {
