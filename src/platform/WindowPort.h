@@ -70,6 +70,9 @@ class WindowPort {
   virtual void SetMenuItemEnabled(int command, bool enabled) = 0;
   // The check mark of a checkable menu item; choosing the item does not change it by itself.
   virtual void SetMenuItemChecked(int command, bool checked) = 0;
+  // Why a command cannot be used (empty: no reason to give): its menu items show it as their
+  // tooltip, its buttons after their own tooltip.
+  virtual void SetCommandNote(int command, const std::string& note) = 0;
   virtual void RedrawMenuBar() = 0;
   // The "Edit Mode" submenu of the menu bar as a popup at a screen point; its commands go
   // to the WAV window.

@@ -41,6 +41,7 @@ class FakeWindows final : public platform::WindowPort {
   FakeWindow views[4];
   std::map<int, bool> menuEnabled;  // by command
   std::map<int, bool> menuChecked;  // by command, checkable items only
+  std::map<int, std::string> commandNotes;
   int menuRedraws = 0;
   int stateChanges = 0;  // menu item and button state changes
   std::vector<platform::CursorShape> cursors;
@@ -87,6 +88,7 @@ class FakeWindows final : public platform::WindowPort {
   }
   void SetMenuItemEnabled(int command, bool enabled) override;
   void SetMenuItemChecked(int command, bool checked) override { menuChecked[command] = checked; }
+  void SetCommandNote(int command, const std::string& note) override { commandNotes[command] = note; }
   void RedrawMenuBar() override { ++menuRedraws; }
   void PopupEditModeMenu(platform::Point screen) override { popups.push_back(screen); }
   platform::Rect WorkArea() const override { return workArea; }

@@ -274,14 +274,51 @@ ImportSource Describe(const SF_INFO& info) {
   source.defaultBits = encoding != Encodings.end() ? encoding->bits : 24;
   source.encoding =
       encoding != Encodings.end() ? encoding->text : LibraryName(subtype, SFC_GET_FORMAT_SUBTYPE);
+  const bool depth = encoding != Encodings.end() && encoding->depth;
   if (type == SF_FORMAT_MPEG) {
     source.description = source.encoding;
-  } else if (encoding != Encodings.end() && encoding->depth) {
+  } else if (depth) {
     source.description = source.encoding + " " + source.format;
   } else {
     source.description = source.format + " " + source.encoding;
   }
+  const std::string channels = info.channels == 1   ? "mono"
+                               : info.channels == 2 ? "stereo"
+                                                    : std::to_string(info.channels) + " channels";
+  const std::string rate = std::to_string(source.rate) + " Hz, ";
+  // The extensible header is what the program's own opener refuses in a WAV of usual depth.
+  const std::string kind = type == SF_FORMAT_WAVEX ? "extensible format" : source.format;
+  source.summary = depth ? source.encoding + " " + channels + ", " + rate + kind
+                         : channels + ", " + rate +
+                               (type == SF_FORMAT_WAVEX ? kind + ", " + source.encoding : source.description);
   return source;
+}
+
+// The endings of the common kinds, each under every name it goes by; a kind libsndfile reads
+// that is not here goes by the ending libsndfile gives it.
+struct KindEndings {
+  int type;
+  std::array<const char*, 3> endings;
+};
+
+constexpr std::array CommonEndings{
+    KindEndings{SF_FORMAT_WAV, {"wav"}},         KindEndings{SF_FORMAT_FLAC, {"flac"}},
+    KindEndings{SF_FORMAT_OGG, {"ogg", "oga"}},  KindEndings{SF_FORMAT_AIFF, {"aiff", "aif", "aifc"}},
+    KindEndings{SF_FORMAT_AU, {"au", "snd"}},    KindEndings{SF_FORMAT_CAF, {"caf"}},
+    KindEndings{SF_FORMAT_W64, {"w64"}},         KindEndings{SF_FORMAT_RF64, {"rf64"}},
+    KindEndings{SF_FORMAT_MPEG, {"mp3", "mp2"}}, KindEndings{SF_FORMAT_SVX, {"iff", "svx"}},
+};
+
+bool ReadsSubtype(int subtype) {
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE, &info, sizeof info) == 0 && info.format == subtype)
+      return true;
+  }
+  return false;
 }
 
 // Rounds full-scale values to integers of one width: nearest, ties to even, clipped.
@@ -484,6 +521,45 @@ std::uint32_t ImportRateFor(std::uint32_t sourceRate) {
 }
 
 bool ImportCanRead(const std::string& path) { return SoundInput(path).Readable(); }
+
+std::optional<ImportSource> ImportDescribe(const std::string& path) {
+  const SoundInput sound(path);
+  if (sound.Sound() == nullptr) return std::nullopt;
+  return Describe(sound.Info());
+}
+
+std::vector<std::string> ImportFileExtensions() {
+  std::vector<int> types;
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    // A file without a header says nothing of its samples: the import cannot open one.
+    if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.format != SF_FORMAT_RAW)
+      types.push_back(info.format);
+  }
+  std::vector<std::string> endings;
+  const auto add = [&endings](const char* ending) {
+    if (ending != nullptr && *ending != '\0' &&
+        std::find(endings.begin(), endings.end(), ending) == endings.end())
+      endings.emplace_back(ending);
+  };
+  for (const KindEndings& kind : CommonEndings) {
+    if (std::find(types.begin(), types.end(), kind.type) == types.end()) continue;
+    for (const char* ending : kind.endings) add(ending);
+    if (kind.type == SF_FORMAT_OGG && ReadsSubtype(SF_FORMAT_OPUS)) add("opus");
+  }
+  for (const int type : types) {
+    SF_FORMAT_INFO info{};
+    info.format = type;
+    if (std::none_of(CommonEndings.begin(), CommonEndings.end(),
+                     [type](const KindEndings& k) { return k.type == type; }) &&
+        sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0)
+      add(info.extension);
+  }
+  return endings;
+}
 
 std::optional<ImportCut> ImportCutShort(const std::string& path) {
   const SoundInput sound(path);

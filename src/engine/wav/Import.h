@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/MessageId.h"
 #include "base/Progress.h"
@@ -67,6 +68,10 @@ struct ImportSource {
   std::string format;       // the container: "WAV", "AIFF", "FLAC", "Ogg", ...
   std::string encoding;     // "16-bit", "24-bit", "32-bit float", "Vorbis", ...
   std::string description;  // both as one says them: "24-bit FLAC", "32-bit float WAV", "Ogg Vorbis"
+  // What a listener asks of a file: depth and channels, rate, container or coding, as in
+  // "24-bit stereo, 48000 Hz, extensible format" (a WAV with WAVE_FORMAT_EXTENSIBLE),
+  // "16-bit mono, 44100 Hz, FLAC" or "stereo, 44100 Hz, Ogg Vorbis".
+  std::string summary;
   int channels = 0;
   std::uint32_t rate = 0;
   std::uint64_t frames = 0;  // as the file announces them
@@ -107,6 +112,13 @@ std::uint32_t ImportRateFor(std::uint32_t sourceRate);
 // Whether libsndfile opens `path` as a sound with at least one channel and one frame, and not
 // cut short: the quick question before offering to import a file the WAV opener refused.
 bool ImportCanRead(const std::string& path);
+
+// What libsndfile finds in `path` (its summary included); nothing when it does not open it.
+std::optional<ImportSource> ImportDescribe(const std::string& path);
+
+// The name endings ("wav", "flac", ...) of the kinds of file the import reads with the
+// libsndfile it runs on, the common kinds first, each kind under every ending it is known by.
+std::vector<std::string> ImportFileExtensions();
 
 // Whether libsndfile opens `path` and finds it cut short with at least one whole frame there:
 // the question before offering to save what a file the WAV opener refused still holds.

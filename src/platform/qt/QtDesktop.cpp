@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtText.h"
 
 namespace vocara::platform::qt {
@@ -50,7 +51,7 @@ QStringList NameFilters(const std::vector<FileFilter>& filters) {
 
 MessageAnswer QtDesktop::ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons,
                                      MessageAnswer defaultAnswer) {
-  QMessageBox box(ToIcon(icon), QString(), ToQString(text));
+  OwnerPlaced<QMessageBox> box(ToIcon(icon), QString(), ToQString(text));
   if (buttons == MessageButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(defaultAnswer == MessageAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
@@ -66,7 +67,7 @@ MessageAnswer QtDesktop::ShowMessage(const std::string& text, MessageIcon icon, 
 }
 
 std::optional<std::string> QtDesktop::RunFileDialog(const FileDialogRequest& request, bool save) {
-  QFileDialog dialog(nullptr, ToQString(request.title));
+  OwnerPlaced<QFileDialog> dialog(nullptr, ToQString(request.title));
   // The same widget dialog everywhere, whose filters and default suffix behave alike.
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);

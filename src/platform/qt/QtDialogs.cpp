@@ -1,5 +1,6 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -7,9 +8,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <algorithm>
 #include <vector>
 
@@ -52,7 +55,46 @@ QString StaticText(const std::string& text) {
   return result;
 }
 
+// The window a dialog belongs to.
+QWidget* OwnerWindow(const QWidget& dialog) {
+  // A hidden owner (a window closed meanwhile) gives way to the window the user is in.
+  if (QWidget* parent = dialog.parentWidget(); parent != nullptr && parent->window()->isVisible())
+    return parent->window();
+  QWidget* active = QApplication::activeWindow();
+  if (active != nullptr && active != &dialog && active->isVisible()) return active;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window != &dialog && window->isVisible() && window->findChild<QMenuBar*>() != nullptr) return window;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+void PlaceOverOwner(QWidget& dialog) {
+  const QWidget* owner = OwnerWindow(dialog);
+  QScreen* screen = owner != nullptr ? owner->screen() : dialog.screen();
+  if (screen == nullptr) return;
+  const QRect work = screen->availableGeometry();
+  // The window manager frames the dialog as it framed the owner.
+  const QMargins frame = owner != nullptr
+                             ? QMargins(owner->geometry().left() - owner->frameGeometry().left(),
+                                        owner->geometry().top() - owner->frameGeometry().top(),
+                                        owner->frameGeometry().right() - owner->geometry().right(),
+                                        owner->frameGeometry().bottom() - owner->geometry().bottom())
+                             : QMargins();
+  QRect placed(QPoint(0, 0), dialog.size().grownBy(frame));
+  placed.moveCenter(owner != nullptr ? owner->frameGeometry().center() : work.center());
+  for (const QWidget* window : QApplication::topLevelWidgets()) {
+    const QMenuBar* bar = window->isVisible() ? window->findChild<QMenuBar*>() : nullptr;
+    if (bar == nullptr || !bar->isVisible()) continue;
+    const QRect menu(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+    if (placed.intersects(menu)) placed.moveTop(menu.bottom() + 1);
+  }
+  placed.moveLeft(std::max(work.left(), std::min(placed.left(), work.right() + 1 - placed.width())));
+  placed.moveTop(std::max(work.top(), std::min(placed.top(), work.bottom() + 1 - placed.height())));
+  // A window's position is that of its frame.
+  dialog.move(placed.topLeft());
+}
 
 DialogWindow::DialogWindow(QWidget* owner, const DialogTemplate& dialog, DialogProcedure& procedure,
                            bool modal)
@@ -268,6 +310,13 @@ void DialogWindow::mousePressEvent(QMouseEvent* event) {
     procedure_.OnLeftButtonDown(*this);
   }
   QDialog::mousePressEvent(event);
+}
+
+void DialogWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Once: a modeless dialog the user moved stays where he put it.
+  if (!placed_ && !event->spontaneous()) PlaceOverOwner(*this);
+  placed_ = true;
 }
 
 void DialogWindow::keyPressEvent(QKeyEvent* event) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QShowEvent>
 #include <map>
 
 #include "platform/DialogPort.h"
@@ -10,6 +11,25 @@
 namespace vocara::platform::qt {
 
 class QtWindows;
+
+// Places a top-level dialog or message box (sized, about to be shown) centred on the window it
+// belongs to: its parent's window, else the active window, else the program's window with the
+// menu bar. A dialog that would cover a menu bar of the program moves below it, and the whole
+// dialog, window frame included, stays in the work area of the owner's screen.
+void PlaceOverOwner(QWidget& dialog);
+
+// A Qt dialog (message box, file dialog) placed so when it is first shown, once it knows its size.
+template <typename Dialog>
+class OwnerPlaced final : public Dialog {
+ public:
+  using Dialog::Dialog;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    Dialog::showEvent(event);
+    if (!event->spontaneous()) PlaceOverOwner(*this);
+  }
+};
 
 class DialogWindow final : public QDialog, public DialogHandle {
   Q_OBJECT
@@ -40,11 +60,13 @@ class DialogWindow final : public QDialog, public DialogHandle {
   void mousePressEvent(QMouseEvent* event) override;
   // Enter with no button to press is the dialog's OK, as Esc is its Cancel.
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   DialogProcedure& procedure_;
   bool modal_;
   bool ended_ = false;
+  bool placed_ = false;
   std::map<int, QWidget*> controls_;
 };
 

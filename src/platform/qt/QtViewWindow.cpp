@@ -281,6 +281,8 @@ void ViewWindow::BuildMenu(const std::vector<MenuPopup>& popups) {
   menuBar_->setNativeMenuBar(false);
   for (const MenuPopup& popup : popups) {
     QMenu* menu = menuBar_->addMenu(ToQString(popup.label));
+    // An item shows a tooltip only when the program gives it one (why it is greyed).
+    menu->setToolTipsVisible(true);
     AddMenuItems(menu, popup.items);
   }
 }

@@ -384,6 +384,17 @@ void QtWindows::SetMenuItemChecked(int command, bool checked) {
   }
 }
 
+void QtWindows::SetCommandNote(int command, const std::string& note) {
+  const QString text = ToQString(note);
+  for (ViewWindow* window : windows_) {
+    if (window == nullptr) continue;
+    if (QAction* action = window->MenuAction(command)) action->setToolTip(text);
+    // A button's action text is its own tooltip.
+    if (QAction* button = window->Button(command))
+      button->setToolTip(text.isEmpty() ? button->text() : button->text() + QLatin1Char('\n') + text);
+  }
+}
+
 void QtWindows::RedrawMenuBar() {
   for (ViewWindow* window : windows_) {
     if (window != nullptr && window->MenuBar() != nullptr) {

@@ -53,6 +53,7 @@ class QtWindows final : public WindowPort {
   void SetButtonChecked(int view, int command, bool checked) override;
   void SetMenuItemEnabled(int command, bool enabled) override;
   void SetMenuItemChecked(int command, bool checked) override;
+  void SetCommandNote(int command, const std::string& note) override;
   void RedrawMenuBar() override;
   void PopupEditModeMenu(Point screen) override;
 

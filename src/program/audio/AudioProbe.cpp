@@ -1,10 +1,13 @@
 #include "program/audio/AudioProbe.h"
 
 #include <algorithm>
+#include <string_view>
 
+#include "base/MessageId.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/views/Render.h"
 
 namespace vocara {
 namespace {
@@ -20,6 +23,24 @@ void Put(platform::WaveFormatRecord& record, std::size_t offset, std::size_t siz
 template <typename Index, std::size_t N>
 std::size_t Clamped(Index index, const std::array<const char*, N>&) {
   return static_cast<std::size_t>(std::clamp<std::int64_t>(static_cast<std::int64_t>(index), 0, N - 1));
+}
+
+// Greyed sound commands say why in their tooltips, and the WAV window's status strip says it
+// while it has nothing else to say.
+void ExplainDevices(App& app, std::string_view output, std::string_view input) {
+  if (app.outputProblem == output && app.inputProblem == input) return;
+  app.outputProblem = output;
+  app.inputProblem = input;
+  platform::WindowPort& windows = app.ports.windows;
+  for (const CommandId command : {CommandId::Play, CommandId::PlayRange, CommandId::PlayCorrected})
+    windows.SetCommandNote(Id(command), app.outputProblem);
+  windows.SetCommandNote(Id(CommandId::Record), app.inputProblem);
+  // Stop has something to end as long as one direction works.
+  windows.SetCommandNote(Id(CommandId::Stop), app.inputProblem.empty() ? "" : app.outputProblem);
+  // Said once in the WAV strip (a refusal said before no longer holds), then after its fields
+  // where there is room.
+  ShowStatusNotice(app, WavView,
+                   std::string(app.outputProblem.empty() ? app.inputProblem : app.outputProblem));
 }
 
 }  // namespace
@@ -68,6 +89,13 @@ AudioProbeResult AudioProbe(App& app, const AudioDeviceChoice& choice) {
   if (!app.recording.deviceOpen) set(RecordAvailable, result.record);
   if (!app.playback.deviceOpen) set(PlayAvailable, result.play);
   UpdateCommandStates(app);
+  ExplainDevices(app,
+                 outputs.empty() ? "No audio output device"
+                 : result.play   ? ""
+                                 : MessageText(MessageId::NotSupportedOutputFormat),
+                 inputs.empty()  ? "No audio input device"
+                 : result.record ? ""
+                                 : MessageText(MessageId::NotSupportedInputFormat));
   return result;
 }
 

@@ -347,21 +347,27 @@ void CloseAudio(App& app) {
   if (app.playback.deviceOpen) EndPlayback(app, false);
 }
 
+std::string PlayRefusal(const App& app, CommandId) { return app.Has(PlayAvailable) ? "" : app.outputProblem; }
+
 namespace {
+
+std::string RecordRefusal(const App& app, CommandId) {
+  return app.Has(RecordAvailable) ? "" : app.inputProblem;
+}
 
 constexpr CommandEntry Entries[] = {
     {CommandId::Record, [](App& app, int, CommandId) { RecordCommand(app); }, RecordAvailable, true,
-     OnToolbar(WavView)},
+     OnToolbar(WavView), nullptr, RecordRefusal},
     // WAV File / Play: from the cursor to the end.
     {CommandId::Play,
      [](App& app, int, CommandId) { PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount); },
-     WavOpen | PlayAvailable, true, OnToolbar(WavView)},
+     WavOpen | PlayAvailable, true, OnToolbar(WavView), nullptr, PlayRefusal},
     {CommandId::Stop, [](App& app, int, CommandId) { StopCommand(app); }, StopAvailable, true,
      OnToolbar(WavView)},
     // WAV Range / Play.
     {CommandId::PlayRange,
      [](App& app, int, CommandId) { PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight); },
-     WavOpen | WavRangeSelected | PlayAvailable, true},
+     WavOpen | WavRangeSelected | PlayAvailable, true, NoToolbar, nullptr, PlayRefusal},
 };
 
 }  // namespace

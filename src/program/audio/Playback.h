@@ -56,6 +56,9 @@ void FollowPlayback(App& app);
 // When the program ends: a recording is finished as a whole file, playback stopped.
 void CloseAudio(App& app);
 
+// Why a command that plays did not: the output device's problem, when it has one.
+std::string PlayRefusal(const App& app, CommandId command);
+
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> PlaybackCommandEntries();
 

@@ -40,6 +40,13 @@ bool PlayCorrectedUsable(const App& app, CommandId) {
          (app.Has(WavRangeSelected) || NotesChosenToPlay(app));
 }
 
+// F8 pressed when there is nothing to play corrected.
+std::string PlayCorrectedRefusal(const App& app, CommandId command) {
+  if (!app.Has(PlayAvailable)) return PlayRefusal(app, command);
+  if (!app.Has(WavOpen | SasOpen | WavSasMatch)) return "Play Corrected needs a WAV and its SAS open";
+  return "No WAV range or notes chosen to play corrected";
+}
+
 }  // namespace
 
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
@@ -141,7 +148,7 @@ constexpr CommandEntry Entries[] = {
      WavOpen | SasOpen | WavSasMatch, true},
     // WAV Range / Play Corrected: the range rendered unless the temporary file is current.
     {CommandId::PlayCorrected, [](App& app, int, CommandId) { PlayCorrectedCommand(app); }, 0, true,
-     NoToolbar, PlayCorrectedUsable},
+     NoToolbar, PlayCorrectedUsable, PlayCorrectedRefusal},
     // WAV File / Keep Formants: a preference, so usable with nothing open.
     {CommandId::KeepFormants, [](App& app, int, CommandId) { ToggleKeepFormants(app); }, Ready, true},
 };

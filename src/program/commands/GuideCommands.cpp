@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/SasPage.h"
+#include "program/views/Render.h"
 
 namespace vocara {
 namespace {
@@ -70,16 +72,10 @@ class GuideProcedure final : public platform::DialogProcedure {
 
 bool SasUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
 
-void ExportNotesMidi(App& app) {
+void ExportNotesMidi(App& app, int view) {
   if (!SasUsable(app)) return;
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(
-      SaveRequest("Export Notes as MIDI", {MidiFileFilter, AllFilesFilter}, "mid", true));
-  if (!name) return;
-  if (SameFile(*name, app.sas.path)) {
-    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
-    return;
-  }
-  // The notes as the targets stand now, the page's edits included.
+  // The notes as the targets stand now, the page's edits included; a take without notes is
+  // told so before a name is asked for in vain.
   SasWriteBack(app);
   std::vector<MidiOutNote> notes;
   if (!TakeNotesAsMidi(app.sas, 0, app.sas.header.frameCount, notes)) {
@@ -87,7 +83,14 @@ void ExportNotesMidi(App& app) {
     return;
   }
   if (notes.empty()) {
-    ShowErrorText(app.ports.desktop, "The SAS file holds no notes.");
+    ShowErrorText(app.ports.desktop, "The SAS file holds no notes: there is nothing to export.");
+    return;
+  }
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(
+      SaveRequest("Export Notes as MIDI", {MidiFileFilter, AllFilesFilter}, "mid", true));
+  if (!name) return;
+  if (SameFile(*name, app.sas.path)) {
+    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
   const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
@@ -96,6 +99,10 @@ void ExportNotesMidi(App& app) {
   if (refused == MessageId::None && !(output.File().Write(bytes.data(), bytes.size()) && output.Commit()))
     refused = MessageId::OutputWriteFailed;
   ShowErrorMessage(app.ports.desktop, refused);
+  if (refused == MessageId::None)
+    ShowStatusNotice(app, view,
+                     std::to_string(notes.size()) + (notes.size() == 1 ? " note" : " notes") +
+                         " written to " + std::filesystem::path(*name).filename().string());
 }
 
 std::string OutcomeText(const GuideOutcome& outcome) {
@@ -155,8 +162,8 @@ void FollowGuide(App& app, int view) {
 bool FollowUsable(const App& app, CommandId) { return SasUsable(app) && !app.sas.readOnly; }
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::ExportNotesMidi, [](App& app, int, CommandId) { ExportNotesMidi(app); }, 0, true, NoToolbar,
-     [](const App& app, CommandId) { return SasUsable(app); }},
+    {CommandId::ExportNotesMidi, [](App& app, int view, CommandId) { ExportNotesMidi(app, view); }, 0, true,
+     NoToolbar, [](const App& app, CommandId) { return SasUsable(app); }},
     {CommandId::FollowGuide, [](App& app, int view, CommandId) { FollowGuide(app, view); }, 0, true,
      NoToolbar, FollowUsable},
 };

@@ -147,8 +147,9 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
     }
     ImportOptions options;
     options.salvage = cut.has_value();
+    const std::optional<ImportSource> source = cut ? std::nullopt : ImportDescribe(name);
     if (cut ? !AskSaveCutShortCopy(desktop, MessageText(opened.message), *cut)
-            : !AskConvertToMonoCopy(desktop, opened.message))
+            : !AskConvertToMonoCopy(desktop, opened.message, source ? source->summary : std::string()))
       return;
     if (const std::optional<std::string> copy = ImportMonoCopy(app, name, options))
       OpenFile(app, *copy, false);
@@ -171,12 +172,31 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
 
 }  // namespace
 
+platform::FileFilter SoundFilesFilter() {
+  // The label names the endings while it stays short enough for the dialog's list; the
+  // pattern holds them all.
+  constexpr std::size_t LabelLength = 90;
+  std::string label = "Audio files (";
+  std::string pattern;
+  for (const std::string& ending : ImportFileExtensions()) {
+    const std::string glob = "*." + ending;
+    pattern += (pattern.empty() ? "" : ";") + glob;
+    if (label.size() + glob.size() < LabelLength) {
+      label += (label.back() == '(' ? "" : " ") + glob;
+    } else if (!label.ends_with("...")) {
+      label += " ...";
+    }
+  }
+  return {label + ")", pattern};
+}
+
 void WavOpenFile(App& app, const std::string& name) { OpenFile(app, name, true); }
 
 void WavOpenCommand(App& app, const std::string* path) {
   FileDialogRequest request;
   request.title = "Open WAV File";
-  request.filters = {WavFileFilter, AllFilesFilter};
+  // Every kind of file the opener takes or offers to convert, then the opener's own kind.
+  request.filters = {SoundFilesFilter(), WavFileFilter, AllFilesFilter};
   request.defaultExtension = "WAV";
   const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
   if (!chosen) return;

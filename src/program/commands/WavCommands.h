@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "platform/DesktopPort.h"
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
@@ -14,8 +15,9 @@ struct App;
 
 // Opens and validates `name`. A refusal shows its message and leaves no WAV open; when the
 // opener refuses the file's contents (format, channels, bits, rate, chunk layout; not a file
-// that did not open) and ImportCanRead says yes, the message box adds "Convert to a mono WAV
-// copy?": Yes asks where to save the copy (offering the name's stem and ".wav" beside it, or
+// that did not open) and ImportCanRead says yes, the message box adds what the file is
+// ("24-bit stereo, 48000 Hz, extensible format") and "Convert to a mono WAV copy?": Yes asks where to save
+// the copy (offering the name's stem and ".wav" beside it, or
 // "-mono.wav" when that is the file itself), imports it in busy mode (Esc stops, leaving
 // nothing) and opens the copy; No writes nothing. A file cut short (ImportCutShort) is asked
 // about instead with how many seconds of how many are there, and Yes saves those; so is one
@@ -24,6 +26,10 @@ struct App;
 // the view's position start again from 0. With a SAS open, a SAS that fits sets WavSasMatch;
 // otherwise "WAV and SAS files does not fit.\nContinue?" asks, and No closes the file again.
 void WavOpenFile(App& app, const std::string& name);
+
+// The first filter of the open dialog: every kind of sound file the import reads here
+// ("Audio files (*.wav *.flac *.ogg ...)"), WAV first.
+platform::FileFilter SoundFilesFilter();
 
 // Without a path the "Open WAV File" dialog asks for one (cancel does nothing). Opens it,
 // re-evaluates the range, shows the path in the WAV, FFT and MFT titles and fits the view on

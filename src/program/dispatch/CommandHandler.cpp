@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "base/BuildInfo.h"
 #include "engine/sas/SasBuild.h"
@@ -125,7 +126,13 @@ CommandTable MakeCommandTable() {
 }
 
 std::intptr_t HandleCommand(App& app, int view, int command) {
-  RunCommand(app, view, command);
+  // A notice speaks of the last command only.
+  ClearStatusNotices(app);
+  // A key still sends a command its greyed menu item would not: say why nothing happens.
+  if (!RunCommand(app, view, command)) {
+    if (std::string why = CommandRefusalText(app, command); !why.empty())
+      ShowStatusNotice(app, view, std::move(why));
+  }
   return 0;
 }
 

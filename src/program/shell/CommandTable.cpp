@@ -30,7 +30,8 @@ CommandTable CommandTableOf(std::initializer_list<std::span<const CommandEntry>>
                                                             entry.toolbar,
                                                             entry.handler,
                                                             entry.gate,
-                                                            false};
+                                                            false,
+                                                            entry.refusal};
     }
   }
   return table;
@@ -42,12 +43,19 @@ const CommandRecord* FindCommand(const CommandTable& table, int id) {
   return record.id == 0 ? nullptr : &record;
 }
 
-void RunCommand(App& app, int view, int command) {
+bool RunCommand(App& app, int view, int command) {
   const CommandRecord* record = FindCommand(app.commands, command);
-  if (record == nullptr || record->handler == nullptr) return;
+  if (record == nullptr || record->handler == nullptr) return false;
   if (record->gate != nullptr ? !record->gate(app, static_cast<CommandId>(command)) : !record->enabled)
-    return;
+    return false;
   record->handler(app, view, static_cast<CommandId>(command));
+  return true;
+}
+
+std::string CommandRefusalText(const App& app, int command) {
+  const CommandRecord* record = FindCommand(app.commands, command);
+  if (record == nullptr || record->refusal == nullptr || app.Has(Busy)) return {};
+  return record->refusal(app, static_cast<CommandId>(command));
 }
 
 void UpdateCommandStates(App& app) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+#include <string>
 
 #include "program/shell/CommandId.h"
 
@@ -28,6 +29,8 @@ constexpr std::uint8_t OnToolbar(int view) { return static_cast<std::uint8_t>(vi
 using CommandHandler = void (*)(App& app, int view, CommandId command);
 // Whether `command` is usable now, for the commands that are not gated by state bits alone.
 using CommandGate = bool (*)(const App& app, CommandId command);
+// Why `command` cannot run now, said when its key is pressed regardless; empty to say nothing.
+using CommandRefusal = std::string (*)(const App& app, CommandId command);
 
 // One command as its module contributes it.
 struct CommandEntry {
@@ -37,6 +40,7 @@ struct CommandEntry {
   bool menu = false;                 // the table keeps the state of its item in the menu bar
   std::uint8_t toolbar = NoToolbar;  // the view whose toolbar holds its button
   CommandGate gate = nullptr;        // instead of `required`: asked at every use
+  CommandRefusal refusal = nullptr;
 };
 
 struct CommandRecord {
@@ -47,6 +51,7 @@ struct CommandRecord {
   CommandHandler handler = nullptr;
   CommandGate gate = nullptr;
   bool enabled = false;  // as the menu and toolbar last showed it
+  CommandRefusal refusal = nullptr;
 };
 
 using CommandTable = std::array<CommandRecord, CommandCount>;
@@ -62,8 +67,12 @@ CommandTable MakeCommandTable();
 const CommandRecord* FindCommand(const CommandTable& table, int id);
 
 // Runs `command` for the window `view` when it has a handler and is usable: a gate of its own
-// is asked now, the others by the state their menu item shows. Unknown ids do nothing.
-void RunCommand(App& app, int view, int command);
+// is asked now, the others by the state their menu item shows. Unknown ids do nothing. False
+// when the command did not run.
+bool RunCommand(App& app, int view, int command);
+
+// Why `command` did not run, when its entry can tell; empty otherwise.
+std::string CommandRefusalText(const App& app, int command);
 
 // Brings menu items and toolbar buttons in line with AppFlags and the gates, touching only those
 // whose state changes, then redraws the menu bar.

@@ -74,6 +74,9 @@ struct Devices {
   PlaybackState playback;
   RecordingState recording;
   int lostBuffers = 0;  // buffers that came back out of order since the last start
+  // Why the last probe found a direction unusable ("No audio output device"); empty when usable.
+  std::string outputProblem;
+  std::string inputProblem;
 };
 
 }  // namespace vocara

@@ -15,9 +15,9 @@ void ShowErrorText(platform::DesktopPort& desktop, const std::string& text) {
                       platform::MessageAnswer::Ok);
 }
 
-bool AskConvertToMonoCopy(platform::DesktopPort& desktop, MessageId refusal) {
-  const std::string question =
-      std::string(MessageText(refusal)) + "\n" + std::string(MessageText(MessageId::ConvertToMonoWavCopy));
+bool AskConvertToMonoCopy(platform::DesktopPort& desktop, MessageId refusal, const std::string& what) {
+  const std::string question = std::string(MessageText(refusal)) + "\n" + (what.empty() ? "" : what + "\n") +
+                               std::string(MessageText(MessageId::ConvertToMonoWavCopy));
   return desktop.ShowMessage(question, platform::MessageIcon::Question, platform::MessageButtons::YesNo,
                              platform::MessageAnswer::Yes) == platform::MessageAnswer::Yes;
 }

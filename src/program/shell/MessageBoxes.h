@@ -16,9 +16,9 @@ void ShowErrorMessage(platform::DesktopPort& desktop, MessageId id);
 // The error box with a text that is not in the message table (an import's refusal).
 void ShowErrorText(platform::DesktopPort& desktop, const std::string& text);
 
-// The opener's message for a refused file, then "Convert to a mono WAV copy?" on the next line:
-// question icon, Yes (the default) and No. True for Yes.
-bool AskConvertToMonoCopy(platform::DesktopPort& desktop, MessageId refusal);
+// The opener's message for a refused file, what the file is (when known) on the next line, then
+// "Convert to a mono WAV copy?": question icon, Yes (the default) and No. True for Yes.
+bool AskConvertToMonoCopy(platform::DesktopPort& desktop, MessageId refusal, const std::string& what);
 
 // The question when the open WAV and SAS files do not belong together: Yes keeps the file
 // just opened, No (the default) closes it. True for Yes.

@@ -16,6 +16,9 @@ inline constexpr int SasModeField = 40;
 struct StatusFields {
   std::array<platform::Rect, StatusFieldCount> rects;  // client pixels, after start-up scaling
   std::array<std::string, StatusFieldCount> texts;     // at most 16 characters each
+  // What a window's strip says in place of its fields about the last command (what it did, or
+  // why it did nothing), until the next command or new values; empty for nothing.
+  std::array<std::string, 4> notices;
 };
 
 // The fields as designed at 96 dpi, top at row 2 of the strip.

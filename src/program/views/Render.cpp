@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
@@ -305,6 +307,20 @@ void RepaintStatusValues(App& app, int view) {
   RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
   PaintStatus(app, canvas, view, false);
   app.ports.windows.Present(view, StatusStrip(app, view));
+}
+
+void ShowStatusNotice(App& app, int view, std::string text) {
+  if (view < 0 || view >= ViewCount) return;
+  app.status.notices[static_cast<std::size_t>(view)] = std::move(text);
+  // Painted with the next Paint, as a paint of the strip's region always is.
+  const platform::Rect strip = StatusStrip(app, view);
+  app.ports.windows.Invalidate(view, &strip);
+}
+
+void ClearStatusNotices(App& app) {
+  for (int view = 0; view < ViewCount; ++view) {
+    if (!app.status.notices[static_cast<std::size_t>(view)].empty()) ShowStatusNotice(app, view, {});
+  }
 }
 
 double SasAmplitudeScale(const WindowStates& windows) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/sas/SasRecords.h"
@@ -25,7 +26,8 @@ struct WindowStates;
 // that pane.
 void PaintWindow(App& app, int view, const platform::Rect& rect);
 
-// The status strip of a window; without full only its value fields.
+// The status strip of a window, or its notice; without full only its value fields (which end a
+// notice). The WAV strip adds a missing sound device after its fields where it has room.
 void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full);
 
 // The plot of the window: body, then selection band and cursor line.
@@ -75,6 +77,10 @@ void DrawTimeLink(App& app, const TimeLink& link);
 
 // Rewrites the status value fields straight into the window and shows them.
 void RepaintStatusValues(App& app, int view);
+// Says `text` in the window's status strip in place of its fields (what a command did, or why
+// it did nothing) until the next command, or new values when the cursor moves.
+void ShowStatusNotice(App& app, int view, std::string text);
+void ClearStatusNotices(App& app);
 // Asks for a repaint of everything below the status strip (the SAS window: both panes).
 void InvalidateBelowStatus(App& app, int view);
 

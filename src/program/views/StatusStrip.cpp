@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "base/Instruments.h"
 #include "base/NumberText.h"
@@ -70,6 +71,22 @@ void UpdateSasValues(App& app) {
   texts[SasModeField] = EditModeName(app.editMode);
 }
 
+// Where the strip has room after its fields, the WAV window says which sound device is
+// missing, so that greyed Play and Record explain themselves.
+void PaintDeviceProblem(App& app, platform::Canvas& canvas, const StatusFieldRange& range) {
+  const std::string& problem = app.outputProblem.empty() ? app.inputProblem : app.outputProblem;
+  platform::Rect area = app.status.rects[static_cast<std::size_t>(range.first)];
+  for (int i = range.first; i <= range.last; ++i)
+    area.left = std::max(area.left, app.status.rects[static_cast<std::size_t>(i)].right);
+  area.left += area.Height();
+  area.right = app.clientRect[WavView].Width();
+  // Half the strip's height is about a character's width.
+  if (area.Width() < static_cast<int>(problem.size()) * area.Height() / 2) return;
+  canvas.FillRect(area, StripColour);
+  canvas.SetTextColour(TextColour);
+  if (!problem.empty()) canvas.TextOut(area.left, area.top, problem);
+}
+
 }  // namespace
 
 NoteReading NoteOfPitch(int cents) {
@@ -85,6 +102,12 @@ void UpdateStatusValues(App& app, int view) {
 }
 
 void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
+  // New values (the cursor moved) end a notice: it has been read, and they are what counts now.
+  std::string& notice = app.status.notices[static_cast<std::size_t>(view)];
+  if (!full && !notice.empty()) {
+    notice.clear();
+    full = true;
+  }
   const int top = app.metrics.toolbarHeight;
   const int bottom = top + app.metrics.statusHeight;
   const int width = app.clientRect[static_cast<std::size_t>(view)].Width();
@@ -100,6 +123,14 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   }
   UpdateStatusValues(app, view);
   const StatusFieldRange range = StatusFieldsOf(view);
+  // A notice has the strip to itself, as the fields leave no room beside them in a window of
+  // the usual width.
+  if (const std::string& notice = app.status.notices[static_cast<std::size_t>(view)]; !notice.empty()) {
+    const platform::Rect& first = app.status.rects[static_cast<std::size_t>(range.first)];
+    canvas.SetTextColour(TextColour);
+    canvas.TextOut(first.left, first.top, notice);
+    return;
+  }
   const auto paintField = [&](int i) {
     const auto f = static_cast<std::size_t>(i);
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
@@ -108,6 +139,7 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   };
   for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) paintField(i);
   if (view == SasView) paintField(SasModeField);
+  if (view == WavView && full) PaintDeviceProblem(app, canvas, range);
 }
 
 }  // namespace vocara

@@ -296,6 +296,31 @@ TEST(ImportCanReadTest, AnswersNoForFilesWithoutSound) {
   EXPECT_FALSE(ImportCanRead(dir.Path().string()));
 }
 
+// What the convert question says of a file, and the endings of the kinds the open dialog lists.
+TEST(ImportDescribeTest, SaysDepthChannelsRateAndKindAndListsTheEndings) {
+  TempDir dir;
+  const auto summary = [&](const char* name, int format, int channels, int bits) {
+    const std::string path = WriteSound(dir.File(name), format, channels, 48000, bits, std::vector(12, 1));
+    const std::optional<ImportSource> source = ImportDescribe(path);
+    return source ? source->summary : "none";
+  };
+  EXPECT_EQ(summary("x.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 24),
+            "24-bit stereo, 48000 Hz, extensible format");
+  EXPECT_EQ(summary("a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, 16), "16-bit mono, 48000 Hz, AIFF");
+  EXPECT_EQ(summary("m.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 3, 16), "16-bit 3 channels, 48000 Hz, FLAC");
+  EXPECT_EQ(summary("v.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 16), "stereo, 48000 Hz, Ogg Vorbis");
+  EXPECT_EQ(summary("t.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 16), "32-bit float mono, 48000 Hz, WAV");
+  EXPECT_FALSE(ImportDescribe(WriteFile(dir.File("text.wav"), "RIFF and some words")));
+
+  const std::vector<std::string> endings = ImportFileExtensions();
+  ASSERT_GE(endings.size(), 4u);
+  EXPECT_EQ(std::vector(endings.begin(), endings.begin() + 4),
+            (std::vector<std::string>{"wav", "flac", "ogg", "oga"}));
+  for (const char* kind : {"aiff", "aif", "aifc", "au", "snd", "caf", "w64", "rf64"})
+    EXPECT_EQ(std::count(endings.begin(), endings.end(), kind), 1) << kind;
+  EXPECT_EQ(std::count(endings.begin(), endings.end(), "raw"), 0);
+}
+
 // A WAV cut in the middle of a sample: refused, saying what is there and what was announced;
 // salvaged, exactly the whole samples that are there. NaN samples become 0 and are counted.
 TEST(ImportSalvageTest, KeepsTheWholeSamplesThatAreThereAndCountsNaN) {

@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -20,6 +23,7 @@
 
 #include "QtTestSupport.h"
 #include "platform/qt/PortAudioDevices.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtViewWindow.h"
 #include "platform/qt/QtWindows.h"
@@ -117,11 +121,16 @@ TEST_F(ProgramSmokeTest, StartUpShowsOnlyTheWavWindowWithItsMenuAndToolbars) {
       EXPECT_EQ(holders, 1) << button.command;
       const QAction* shown = Window(view)->Button(button.command);
       ASSERT_NE(shown, nullptr) << button.command;
-      EXPECT_EQ(shown->toolTip().toStdString(), TooltipText(button.command)) << button.command;
+      EXPECT_EQ(shown->toolTip().section(QLatin1Char('\n'), 0, 0).toStdString(), TooltipText(button.command))
+          << button.command;
       EXPECT_FALSE(shown->icon().isNull()) << button.command;
     }
   }
   EXPECT_EQ(Window(1)->Button(152)->toolTip(), QStringLiteral("Pitch Sqeeze"));
+  // A missing sound device is the greyed sound commands' tooltip.
+  EXPECT_EQ(Window(0)->Button(106)->toolTip().toStdString(),
+            "Play" + (app.outputProblem.empty() ? "" : "\n" + app.outputProblem));
+  EXPECT_EQ(Window(0)->MenuAction(101)->toolTip().toStdString(), app.inputProblem);
   EXPECT_EQ(Window(2)->Button(171)->toolTip(), QStringLiteral("Parabolic Welch Window"));
 }
 
@@ -160,6 +169,38 @@ TEST_F(ProgramSmokeTest, WavWindowShowsTheStatusStripTheCorePaints) {
   }
   EXPECT_GT(dark, 10);
   EXPECT_NE(shown.pixel(5, 5), shown.pixel(5, 60));  // the strip differs from the plot below
+}
+
+// Dialogs and message boxes open centred on the window they belong to, inside the work area and
+// never over the menu bar (the Settings dialog used to open at the screen's top, over it).
+TEST_F(ProgramSmokeTest, DialogsOpenCentredOnTheirWindowBelowTheMenuBar) {
+  ASSERT_TRUE(ProgramStart(app, ""));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(0)));
+  const QRect owner = Window(0)->frameGeometry();
+  const QRect menu(Window(0)->MenuBar()->mapToGlobal(QPoint(0, 0)), Window(0)->MenuBar()->size());
+  const QRect work = Window(0)->screen()->availableGeometry();
+  std::vector<QRect> placed;
+  auto settings = WhenModal<DialogWindow>([&](DialogWindow* dialog) {
+    placed.push_back(dialog->frameGeometry());
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  Message command;
+  command.kind = MessageKind::Command;
+  command.command = 154;
+  sink.Dispatch(0, command);
+  auto box = WhenModal<QMessageBox>([&](QMessageBox* message) {
+    placed.push_back(message->frameGeometry());
+    message->button(QMessageBox::Ok)->click();
+  });
+  qt.Desktop().ShowMessage("Not a RIFF file", MessageIcon::Error, MessageButtons::Ok, MessageAnswer::Ok);
+  ASSERT_EQ(placed.size(), 2u);
+  for (const QRect& dialog : placed) {
+    EXPECT_GT(dialog.top(), menu.bottom()) << dialog.top();
+    EXPECT_TRUE(work.contains(dialog));
+    if (dialog.left() > work.left()) {
+      EXPECT_LE(std::abs(dialog.center().x() - owner.center().x()), 1);
+    }
+  }
 }
 
 TEST_F(ProgramSmokeTest, ClosingTheWavWindowEndsTheProgramWithCodeZero) {

@@ -57,12 +57,13 @@ TEST(QtDesktopTest, OpenDialogListsWavFilesOfBothCasesAndReturnsTheChoice) {
   Touch(dir.File("take1.wav"));
   Touch(dir.File("TAKE2.WAV"));
   Touch(dir.File("notes.txt"));
+  Touch(dir.File("take3.FLAC"));
   QtDesktop desktop;
   int listed = -1;
   auto watch = WhenModal<QFileDialog>([&](QFileDialog* dialog) {
     auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
     const auto count = [&] { return list->model()->rowCount(list->rootIndex()); };
-    WaitFor([&] { return count() >= 2; }, 2000);
+    WaitFor([&] { return count() >= 3; }, 2000);
     QTest::qWait(100);  // the directory is read in the background; let it settle
     listed = count();
     Choose(dialog, dir.File("TAKE2.WAV"));
@@ -70,9 +71,11 @@ TEST(QtDesktopTest, OpenDialogListsWavFilesOfBothCasesAndReturnsTheChoice) {
 
   FileDialogRequest request = WavRequest(dir.File("take1.wav"));
   request.fileMustExist = true;
+  // The open dialog's first filter is in lower case: it lists the upper-case names as well.
+  request.filters.insert(request.filters.begin(), {"Audio files (*.wav *.flac ...)", "*.wav;*.flac"});
   const std::optional<std::string> chosen = desktop.GetOpenFileName(request);
 
-  EXPECT_EQ(listed, 2);
+  EXPECT_EQ(listed, 3);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, dir.File("TAKE2.WAV"));
 }

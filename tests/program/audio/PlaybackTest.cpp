@@ -91,6 +91,29 @@ TEST_F(PlaybackTest, PlaysTheWholeFileInAlternatingBuffersAndLetsTheEndPlayOut) 
   EXPECT_TRUE(fake.desktop.messages.empty());
 }
 
+// A missing device is told in the tooltips of Play, Record and Stop, in the WAV strip and when
+// P asks to play regardless; a device that comes back takes its reason away.
+TEST_F(PlaybackTest, MissingDevicesSayWhyTheSoundCommandsAreGreyed) {
+  Open(1000);
+  const auto notes = [this](std::vector<std::string> expected) {
+    EXPECT_EQ((std::vector{fake.windows.commandNotes[106], fake.windows.commandNotes[101],
+                           fake.windows.commandNotes[107]}),
+              expected);
+  };
+  fake.audio.outputs.clear();
+  AudioProbe(app, app.audioChoice);
+  notes({"No audio output device", "", ""});
+  Command(WavView, 106);
+  EXPECT_EQ(app.status.notices[WavView], "No audio output device");
+  fake.audio.inputs.clear();
+  AudioProbe(app, app.audioChoice);
+  notes({"No audio output device", "No audio input device", "No audio output device"});
+  fake.audio.outputs = {"speakers"};
+  AudioProbe(app, app.audioChoice);
+  notes({"", "No audio input device", ""});
+  EXPECT_EQ(app.status.notices[WavView], "No audio input device");
+}
+
 TEST_F(PlaybackTest, BuffersOutOfOrderAreCountedAndReportedOnceUntilSilenced) {
   Open(150000);
   for (int run = 0; run < 2; ++run) {

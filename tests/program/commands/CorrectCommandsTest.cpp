@@ -165,5 +165,14 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
       std::tuple(false, false, 0u, false));
 }
 
+// F8 with nothing chosen to play says so in the strip until the next command.
+TEST_F(CorrectCommandsTest, PlayCorrectedWithNothingChosenSaysSo) {
+  Command(WavView, 117);
+  EXPECT_EQ(app.status.notices[WavView], "No WAV range or notes chosen to play corrected");
+  EXPECT_TRUE(fake.audio.outputOpens.empty());
+  Command(WavView, 142);
+  EXPECT_EQ(app.status.notices[WavView], "");
+}
+
 }  // namespace
 }  // namespace vocara::test

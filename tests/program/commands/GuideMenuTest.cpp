@@ -76,6 +76,7 @@ TEST_F(GuideMenuTest, NotesGoOutAsMidi) {
   fake.desktop.fileAnswers.push_back(mid);
   Command(SasView, Id(CommandId::ExportNotesMidi));
   EXPECT_TRUE(fake.desktop.messages.empty()) << MessageTexts().front();
+  EXPECT_EQ(app.status.notices[SasView], "5 notes written to take.mid");
   const MidiFileRead read = ReadStandardMidiFile(mid);
   ASSERT_EQ(read.problem, "");
   ASSERT_EQ(read.notes.size(), Melody.size());
@@ -86,6 +87,15 @@ TEST_F(GuideMenuTest, NotesGoOutAsMidi) {
   Command(SasView, Id(CommandId::ExportNotesMidi));
   EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Opened file can not be overwritten"}));
   EXPECT_TRUE(ReadFile(sasPath) == original);
+
+  // A take without notes says so before a name is asked for.
+  const std::string quiet = WriteSasFile(dir.File("quiet.sas"), SasHeaderFor(100, 48000, 0, 50),
+                                         std::vector<SasFrame>(50, SasFrame{}), EndLinks(5000));
+  OpenDocumentByName(app, quiet);
+  const std::size_t asked = fake.desktop.fileRequests.size();
+  Command(SasView, Id(CommandId::ExportNotesMidi));
+  EXPECT_EQ(MessageTexts().back(), "The SAS file holds no notes: there is nothing to export.");
+  EXPECT_EQ(fake.desktop.fileRequests.size(), asked);
 }
 
 TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {

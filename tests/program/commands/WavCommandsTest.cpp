@@ -61,9 +61,16 @@ TEST_F(WavCommandsTest, OpenAsksWithTheOpenWavFileDialog) {
   app.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
   Command(WavView, 100);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
+  // Every kind the convert question takes, WAV first, in a label the dialog's list can hold.
+  const platform::FileFilter sounds = fake.desktop.fileRequests[0].filters[0];
   EXPECT_EQ(Describe(fake.desktop.fileRequests[0]),
-            "Open WAV File | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV | last.sas | "
-            "fileMustExist pathMustExist hideReadOnly");
+            "Open WAV File | " + sounds.description + "=" + sounds.pattern +
+                ", Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV | last.sas | "
+                "fileMustExist pathMustExist hideReadOnly");
+  EXPECT_TRUE(sounds.description.starts_with("Audio files (*.wav *.flac *.ogg *.oga ")) << sounds.description;
+  EXPECT_LE(sounds.description.size(), 96u);
+  for (const char* kind : {"*.wav;", ";*.flac;", ";*.aif;", ";*.rf64"})
+    EXPECT_NE(sounds.pattern.find(kind), std::string::npos) << kind;
 }
 
 TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
@@ -112,8 +119,9 @@ TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
   fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
   OpenDocumentByName(app, flac);  // a drop or the command line
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(Fields(LastMessage()), std::tuple("Not a RIFF file\nConvert to a mono WAV copy?",
-                                              MessageIcon::Question, MessageButtons::YesNo));
+  EXPECT_EQ(Fields(LastMessage()),
+            std::tuple("Not a RIFF file\n16-bit stereo, 44100 Hz, FLAC\nConvert to a mono WAV copy?",
+                       MessageIcon::Question, MessageButtons::YesNo));
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
   EXPECT_EQ(fake.desktop.fileRequests[0].initialName, dir.File("take.wav"));
   EXPECT_TRUE(fake.desktop.fileRequests[0].overwritePrompt);
@@ -150,7 +158,8 @@ TEST_F(WavCommandsTest, AStreamCutShortIsOfferedWhenItsReadingEnds) {
   fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
   OpenDocumentByName(app, cut);
   ASSERT_EQ(fake.desktop.messages.size(), 2u);
-  EXPECT_TRUE(LastMessage().text.starts_with("The file could not be read past frame ")) << fake.desktop.messages[0].text << "/" << LastMessage().text;
+  EXPECT_TRUE(LastMessage().text.starts_with("The file could not be read past frame "))
+      << fake.desktop.messages[0].text << "/" << LastMessage().text;
   EXPECT_TRUE(
       LastMessage().text.ends_with(" s of 3.000 s are there.\nSave what is there as a mono WAV copy?"))
       << LastMessage().text;
@@ -165,7 +174,9 @@ TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
   const std::string copy = dir.File("take-mono.wav");
   fake.desktop.answers.push_back(MessageAnswer::No);
   OpenFromDialog(take);
-  EXPECT_EQ(LastMessage().text, "Compression not supported\nConvert to a mono WAV copy?");
+  EXPECT_EQ(
+      LastMessage().text,
+      "Compression not supported\n24-bit stereo, 48000 Hz, extensible format\nConvert to a mono WAV copy?");
   EXPECT_EQ(fake.desktop.fileRequests.size(), 1u);  // the open dialog only
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);  // then the save dialog is cancelled

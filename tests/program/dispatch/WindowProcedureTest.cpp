@@ -10,6 +10,7 @@
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/views/Render.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 
@@ -226,13 +227,28 @@ TEST_F(WindowProcedureTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
 }
 
 TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) {
-  fake.text.drawn.clear();
+  const auto texts = [this] {
+    std::vector<std::string> labels;
+    for (const DrawnText& t : fake.text.drawn) labels.push_back(t.text);
+    fake.text.drawn.clear();
+    return labels;
+  };
+  // Without a sound device the strip first says so in place of its fields, until new values come.
+  texts();
   Paint(WavView);
-  std::vector<std::string> labels;
-  for (const DrawnText& t : fake.text.drawn) labels.push_back(t.text);
-  EXPECT_EQ(labels, (std::vector<std::string>{"Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=",
-                                              "Vrms/(arb.u)=", "0", "0", "0", "0", "0"}));
+  EXPECT_EQ(texts(), std::vector<std::string>{"No audio output device"});
+  CursorStep(app, WavView, 1);
+  const std::vector<std::string> fields{
+      "Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=", "Vrms/(arb.u)=", "0", "0", "0", "0", "0"};
+  EXPECT_EQ(texts(), fields);
+  Paint(WavView);
   EXPECT_EQ(fake.text.drawn[1].x, 120);
+  EXPECT_EQ(texts(), fields);
+  // A window with room after the fields keeps saying it there.
+  app.clientRect[WavView].right = 800;
+  Paint(WavView);
+  EXPECT_EQ(fake.text.drawn.back().x, 570 + 15);
+  EXPECT_EQ(texts().back(), "No audio output device");
   const RasterImage& image = app.images[WavView];
   const int tb = app.metrics.toolbarHeight;
   // A white line over the grey strip, a black line under it, the window colour below.
