@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The windows `make run` opens, under Xvfb at 1920x1080 and at 1280x1024: the demo with its own
+# The windows `make run` opens, under Xvfb at 1920x1080 and at 1366x768: the demo with its own
 # settings file (demo.INI) as `make run` starts it, then with no settings file at all (the first
-# start's layout fitted to the screen). On each, a screenshot of the WAV window alone, then one
-# after SAS File / Build and Open and the FFT and MFT windows (F, M). Screenshots go to the
+# start's layout tiling the screen). On each, a screenshot of the WAV window alone, then one
+# after SAS File / Build, Yes to opening the new file, and the FFT and MFT windows (F, M). Screenshots go to the
 # folder named (default: a temporary one); the script prints their names.
 #
 #   scripts/gui-demo-layout.sh [build-dir] [screenshot-folder]
@@ -10,7 +10,7 @@ set -euo pipefail
 source "$(dirname "$0")/gui-setup.sh"
 trap 'rm -rf "$WORK"' EXIT
 
-for screen in 1920x1080 1280x1024; do
+for screen in 1920x1080 1366x768; do
   for start in demo first-start; do
     # A copy of demo.INI, as the program may rewrite the file it is given; a name of no file
     # for the first start.
@@ -34,14 +34,14 @@ for screen in 1920x1080 1280x1024; do
       answer "Build SAS" "$sas"
       until [ -s "$sas" ]; do sleep 0.1; done
       sleep 4
-      xdotool mousemove $menu click 1; sleep 0.5; xdotool key p     # SAS File / Open
-      answer "Open SAS File" "$sas"
+      import -window root "$name-question.png"
+      xdotool key Return                                              # "Open X.sas now?" Yes
       until xdotool search --name "$(basename "$sas")" >/dev/null 2>&1; do sleep 0.1; done
       sleep 1
       xdotool key --window "$wav" f; sleep 1; xdotool key --window "$wav" m; sleep 1.5
       import -window root "$name-windows.png"
       kill $program
     '
-    echo "$name-start.png $name-windows.png"
+    echo "$name-start.png $name-question.png $name-windows.png"
   done
 done
