@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -437,7 +438,7 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "reanalyse") return ReanalyseCommand(args, err, UsageError);
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);
-  if (command == "import") return ImportCommand(args, out, err, UsageError);
+  if (command == "import") return ImportCommand(args, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 
@@ -456,6 +457,14 @@ unsigned committedAtStart = 0;
 
 }  // namespace
 
+bool QuietOption(std::string_view arg) { return arg == "-q" || arg == "--quiet"; }
+
+std::string_view CommandWord(const std::vector<std::string>& args) {
+  for (const std::string& arg : args)
+    if (!QuietOption(arg)) return arg;
+  return {};
+}
+
 bool ChangesInPlace(std::string_view command) {
   for (const std::string_view changer : {"edit", "snap", "note", "guide", "reanalyse", "repair"})
     if (command == changer) return true;
@@ -465,7 +474,14 @@ bool ChangesInPlace(std::string_view command) {
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   committedAtStart = CommittedOutputs();
   TakeWriteError();  // a reason left by an earlier run in this process is not this run's
-  const int exit = Dispatch(args, out, err);
+  // Quiet: what the run says on stderr is kept back and said only when it failed.
+  std::vector<std::string> words;
+  std::copy_if(args.begin(), args.end(), std::back_inserter(words),
+               [](const std::string& arg) { return !QuietOption(arg); });
+  std::ostringstream keptBack;
+  const bool quiet = words.size() != args.size();
+  const int exit = Dispatch(words, out, quiet ? keptBack : err);
+  if (exit != ExitSuccess) err << keptBack.str();
   // A write that failed earlier left its errno; a failure now sets its own.
   if (out) errno = 0;
   out.flush();
