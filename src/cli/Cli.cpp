@@ -174,21 +174,27 @@ int Failure(std::ostream& err, MessageId id) {
   return ExitFailure;
 }
 
-int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Info(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+  const auto json = std::find(args.begin(), args.end(), "--json");
+  const bool asJson = json != args.end();
+  if (asJson) args.erase(json);
   if (args.size() != 2) return UsageError(err, "info takes one file");
-  if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err);
+  if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err, asJson);
   WavDocument wav;
   if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
     return InputRefused(err, opened.message, args[1], FileKind::Any);
   const FormatFields& f = wav.header.fields;
-  out << "format=" << f.formatTag << '\n'
-      << "channels=" << f.channels << '\n'
-      << "rate=" << f.sampleRate << '\n'
-      << "block_align=" << f.blockAlign << '\n'
-      << "bits=" << f.bitsPerSample << '\n'
-      << "data_offset=" << wav.dataOffset << '\n'
-      << "samples=" << wav.sampleCount << '\n'
-      << "checksum=" << Hex8(wav.checksum) << '\n';
+  const auto n = [](auto value) { return std::to_string(value); };
+  PrintFacts(out,
+             {{"format", n(f.formatTag)},
+              {"channels", n(f.channels)},
+              {"rate", n(f.sampleRate)},
+              {"block_align", n(f.blockAlign)},
+              {"bits", n(f.bitsPerSample)},
+              {"data_offset", n(wav.dataOffset)},
+              {"samples", n(wav.sampleCount)},
+              {"checksum", Hex8(wav.checksum), true}},
+             asJson);
   return ExitSuccess;
 }
 
