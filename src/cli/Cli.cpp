@@ -27,6 +27,7 @@
 #include "cli/GenerateCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/InTuneCommands.h"
+#include "cli/PitchCommands.h"
 #include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "cli/SpectrumCommands.h"
@@ -445,6 +446,8 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);
   if (command == "import") return ImportCommand(args, err, UsageError);
+  if (command == "pitch") return PitchCommand(args, out, err, UsageError);
+  if (command == "plot") return PlotCommand(args, err, UsageError);
   return UsageError(err, "unknown command '" + command + "'");
 }
 
