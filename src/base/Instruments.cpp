@@ -1,6 +1,8 @@
 #include "base/Instruments.h"
 
+#include <charconv>
 #include <cstddef>
+#include <system_error>
 
 namespace vocara {
 
@@ -43,6 +45,37 @@ constexpr std::array<std::string_view, NoteCount> NoteNames = BuildNoteNames();
 std::string_view NoteName(int index) {
   if (index < 0 || index >= NoteCount) return {};
   return NoteNames[static_cast<std::size_t>(index)];
+}
+
+std::optional<int> ParsePitchSpelling(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  static constexpr int Letters[7] = {9, 11, 0, 2, 4, 5, 7};  // A .. G
+  const char letter = static_cast<char>(text[0] | 0x20);
+  if (letter < 'a' || letter > 'g') return std::nullopt;
+  int semitones = Letters[letter - 'a'];
+  for (const char c : text.substr(1)) {
+    if (c == '#') {
+      ++semitones;
+    } else if (c == 'b' || c == 'B') {
+      --semitones;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return semitones;
+}
+
+std::optional<int> ParseNoteName(std::string_view text) {
+  const std::size_t digits = text.find_first_of("0123456789");
+  if (digits == std::string_view::npos) return std::nullopt;
+  const std::optional<int> pitch = ParsePitchSpelling(text.substr(0, digits));
+  int octave = 0;
+  const auto [stop, error] = std::from_chars(text.data() + digits, text.data() + text.size(), octave);
+  if (!pitch || error != std::errc() || stop != text.data() + text.size() || octave > 9) return std::nullopt;
+  // C0 lies 9 keys below A0.
+  const int index = octave * 12 + *pitch - 9;
+  if (index < 0 || index >= NoteCount) return std::nullopt;
+  return index;
 }
 
 // Ranges are note indices: "Flute" 38..77 is B3..D7.

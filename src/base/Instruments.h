@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string_view>
 
 namespace vocara {
@@ -16,6 +17,15 @@ extern const std::array<std::string_view, NoteCount> NoteNames;
 
 // The name of note index n; empty outside 0..87.
 std::string_view NoteName(int index);
+
+// A pitch as spelled: a letter A .. G in either case, then any number of sharps '#' and flats
+// 'b' (or 'B'). Its semitones above the letter's C with the accidentals counted ("C" 0, "Db" 1,
+// "Cb" -1, "B#" 12); nullopt for anything else.
+std::optional<int> ParsePitchSpelling(std::string_view text);
+
+// A note name: a pitch spelling and its octave, which changes at C ("A0", "F#4" = "gb4",
+// "Cb4" = "B3"). Its index, nullopt for anything else and for notes off the 88 keys.
+std::optional<int> ParseNoteName(std::string_view text);
 
 struct Instrument {
   std::string_view name;

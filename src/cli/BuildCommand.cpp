@@ -194,9 +194,14 @@ int Build(Request& request, const std::vector<std::string>& args, std::ostream& 
 
 }  // namespace
 
-std::optional<int> ParseNote(std::string_view text) { return ParseIndexOrName(text, NoteName, NoteCount); }
+// An index as the table's, a name as a note name in any spelling (sharps or flats).
+std::optional<int> ParseNote(std::string_view text) {
+  if (!ParseInteger(text)) return ParseNoteName(text);
+  return ParseIndexOrName(text, NoteName, NoteCount);
+}
 
 std::optional<int> ReadNote(std::string_view option, std::string_view text, Adjustments& adjusted) {
+  if (!ParseInteger(text)) return ParseNoteName(text);
   return ParseIndexOrName(text, NoteName, NoteCount, option, &adjusted);
 }
 

@@ -46,7 +46,8 @@ int InstrumentsCommand(const std::vector<std::string>& args, std::ostream& out, 
 // noted in `adjusted`. Shared by the subcommands that take --settings.
 std::optional<GeneralSettings> ReadSettingsFile(const std::string& path, Adjustments& adjusted);
 
-// A note as an index 0..87 (clamped) or a name from A0 to C8, letters in either case.
+// A note as an index 0..87 (clamped) or a name from A0 to C8 (ParseNoteName: sharps or flats,
+// letters in either case).
 std::optional<int> ParseNote(std::string_view text);
 // The same for `option`, telling `adjusted` when an index was clamped.
 std::optional<int> ReadNote(std::string_view option, std::string_view text, Adjustments& adjusted);

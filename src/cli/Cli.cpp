@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -209,7 +210,8 @@ int WriteRange(const std::vector<std::string>& args, std::ostream& err, RangeWri
     return UsageError(err, problem);
   WavDocument wav;
   if (!OpenWav(err, args[1], wav)) return ExitFailure;
-  if (const std::string problem = RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, args[1]);
+  if (const std::string problem =
+          FitRange(range, SampleScale(wav), wav.sampleCount, RangeUnit::Samples, args[1]);
       !problem.empty())
     return UsageError(err, problem);
   if (RefusesOtherKind(err, args[0], args[2], writes, {args[1]})) return ExitFailure;
@@ -331,18 +333,66 @@ bool OpenSas(std::ostream& err, const std::string& path, SasAccess access, SasDo
   return refused == MessageId::None;
 }
 
+std::optional<TimeValue> ParseTime(std::string_view text) {
+  if (const std::optional<std::uint32_t> index = ParseIndex(text)) return TimeValue{*index, std::nullopt};
+  if (!MeantAsSeconds(text) || text.starts_with('-')) return std::nullopt;
+  const std::optional<double> seconds = ParseNumber(text.substr(0, text.size() - 1));
+  if (!seconds || *seconds < 0) return std::nullopt;
+  return TimeValue{0, *seconds};
+}
+
+bool MeantAsSeconds(std::string_view text) { return text.ends_with('s'); }
+
+std::uint32_t TimeIndex(const TimeValue& time, TimeScale scale, TimeEdge edge) {
+  if (!time.seconds) return time.index;
+  const double units = *time.seconds * scale.rate / scale.unitLength;
+  // A decimal time is seldom exact in binary (0.018 s x 48000 is 863.9999999999999): one within
+  // a hair of a unit's start names that start, as typed.
+  const double nearest = std::round(units);
+  const double index = std::abs(units - nearest) <= 1e-9 + units * 1e-12 ? nearest
+                       : edge == TimeEdge::End                           ? std::ceil(units)
+                                                                         : std::floor(units);
+  constexpr auto Last = std::numeric_limits<std::uint32_t>::max();
+  return index >= Last ? Last : static_cast<std::uint32_t>(index);
+}
+
+TimeScale SampleScale(const WavDocument& wav) { return {wav.header.fields.sampleRate, 1}; }
+
+TimeScale FrameScale(const SasDocument& sas) { return {sas.header.sampleRate, sas.header.frameLength}; }
+
 std::string ParseRange(std::string_view text, RangeArgument& range) {
   const std::size_t colon = text.find(':');
-  std::optional<std::uint32_t> left;
-  std::optional<std::uint32_t> right;
+  std::optional<TimeValue> left;
+  std::optional<TimeValue> right;
   if (colon != std::string_view::npos) {
-    left = ParseIndex(text.substr(0, colon));
-    right = ParseIndex(text.substr(colon + 1));
+    left = ParseTime(text.substr(0, colon));
+    right = ParseTime(text.substr(colon + 1));
   }
-  if (!left || !right || *left > *right)
+  // Ends of the same kind are in order or not already; a number and seconds are compared on
+  // the file (FitRange).
+  const bool mixed = left && right && left->seconds.has_value() != right->seconds.has_value();
+  if (!left || !right ||
+      (!mixed && (left->seconds ? *left->seconds > *right->seconds : left->index > right->index))) {
+    if (colon != std::string_view::npos &&
+        (MeantAsSeconds(text.substr(0, colon)) || MeantAsSeconds(text.substr(colon + 1))))
+      return "range '" + std::string(text) + "' is not A:B with A <= B, each a whole number" +
+             std::string(OrSeconds);
     return "range '" + std::string(text) + "' is not A:B with whole numbers A <= B";
-  range = RangeArgument{std::string(text), *left, *right};
+  }
+  range = RangeArgument{std::string(text), left->index, right->index, left->seconds, right->seconds};
   return {};
+}
+
+std::string FitRange(RangeArgument& range, TimeScale scale, std::uint32_t count, RangeUnit unit,
+                     std::string_view name, RangeQuote quote) {
+  if (range.leftSeconds) range.left = TimeIndex({0, range.leftSeconds}, scale);
+  if (range.rightSeconds) range.right = TimeIndex({0, range.rightSeconds}, scale, TimeEdge::End);
+  // The same instant at both ends is an empty range, wherever it falls in a frame.
+  if (range.leftSeconds && range.rightSeconds && *range.leftSeconds == *range.rightSeconds)
+    range.right = range.left;
+  if (range.left > range.right)
+    return "range '" + range.text + "' is not A:B with A <= B, each a whole number" + std::string(OrSeconds);
+  return RangePastEnd(range, count, unit, name, quote);
 }
 
 std::string RangePastEnd(const RangeArgument& range, std::uint32_t count, RangeUnit unit,

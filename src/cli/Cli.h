@@ -98,15 +98,52 @@ std::string Hex8(std::uint32_t value);
 // A decimal sample index, the whole text.
 std::optional<std::uint32_t> ParseIndex(std::string_view text);
 
-// A range argument as typed: "A:B" with decimal sample or frame indices, A <= B.
+// A position as typed: a whole sample or frame number, or seconds with an s suffix ("0.9s"),
+// which become a number only once the file says its rate.
+struct TimeValue {
+  std::uint32_t index = 0;
+  std::optional<double> seconds;
+};
+
+// The text as a TimeValue: ParseIndex's number, or a number 0 or more ("2", "0.9", ".5",
+// "1e2") directly followed by s; nullopt otherwise.
+std::optional<TimeValue> ParseTime(std::string_view text);
+
+// Whether `text` was meant as seconds (it ends in s): its problem then says seconds are taken.
+bool MeantAsSeconds(std::string_view text);
+
+// What the problems of such a text add to the problem of a number: " or seconds such as 1.5s".
+inline constexpr std::string_view OrSeconds = " or seconds such as 1.5s";
+
+// The samples or frames a file counts positions in: `rate` samples a second, `unitLength`
+// samples a unit (1 for samples, the frame length for frames).
+struct TimeScale {
+  std::uint32_t rate = 0;
+  std::uint32_t unitLength = 1;
+};
+TimeScale SampleScale(const WavDocument& wav);  // its samples
+TimeScale FrameScale(const SasDocument& sas);   // its frames
+
+// An instant falls in the unit that holds it; a range's end goes to the first unit at or after
+// it, so that 0s:1s at 48000 Hz is the samples 0:48000.
+enum class TimeEdge { Instant, End };
+
+// The index `time` names on `scale` (its own index when it is a number); seconds past the last
+// index a uint32 holds give that last one, which lies past the end of every file.
+std::uint32_t TimeIndex(const TimeValue& time, TimeScale scale, TimeEdge edge = TimeEdge::Instant);
+
+// A range argument as typed: "A:B", each end a decimal sample or frame index or seconds, A <= B.
 struct RangeArgument {
   std::string text;
-  std::uint32_t left = 0;
+  std::uint32_t left = 0;  // the indices; for seconds, once FitRange has put them on a file
   std::uint32_t right = 0;
+  std::optional<double> leftSeconds;
+  std::optional<double> rightSeconds;
 };
 
 // Reads `text` into `range`. Returns the usage problem "range 'TEXT' is not A:B with whole
-// numbers A <= B", empty when the text is a range.
+// numbers A <= B" (with seconds meant: "range 'TEXT' is not A:B with A <= B, each a whole
+// number or seconds such as 1.5s"), empty when the text is a range.
 std::string ParseRange(std::string_view text, RangeArgument& range);
 
 // What a range that ends past a file's samples or frames is checked against, and whether the
@@ -119,6 +156,11 @@ enum class RangeQuote { Quoted, Unquoted };
 // when it fits.
 std::string RangePastEnd(const RangeArgument& range, std::uint32_t count, RangeUnit unit,
                          std::string_view name, RangeQuote quote = RangeQuote::Quoted);
+
+// The range's seconds put on `scale`, then the range checked: ParseRange's problem when its
+// ends, so placed, come the wrong way round, else RangePastEnd's.
+std::string FitRange(RangeArgument& range, TimeScale scale, std::uint32_t count, RangeUnit unit,
+                     std::string_view name, RangeQuote quote = RangeQuote::Quoted);
 
 // The arguments after a subcommand's name: names in order and options anywhere around them.
 // Options listed in `valued` take the next argument as their value (the last one given counts);

@@ -76,8 +76,8 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   request.end = wav.sampleCount;
   request.mode = CorrectMode::Save;
   if (options.range) {
-    if (const std::string problem = RangePastEnd(*options.range, wav.sampleCount, RangeUnit::Samples,
-                                                 options.wav, RangeQuote::Unquoted);
+    if (const std::string problem = FitRange(*options.range, SampleScale(wav), wav.sampleCount,
+                                             RangeUnit::Samples, options.wav, RangeQuote::Unquoted);
         !problem.empty())
       return usage(err, problem);
     request.start = options.range->left;

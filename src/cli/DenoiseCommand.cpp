@@ -94,7 +94,7 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request)
   return {};
 }
 
-int Denoise(const Request& request, std::ostream& err, UsageReporter usage) {
+int Denoise(Request& request, std::ostream& err, UsageReporter usage) {
   WavDocument wav;
   if (!OpenWav(err, request.wav, wav)) return ExitFailure;
 
@@ -103,8 +103,9 @@ int Denoise(const Request& request, std::ostream& err, UsageReporter usage) {
   const GeneralSettings& s = request.settings;
   const std::uint32_t length = NoiseLengthFor(s.noiseLength);
   const std::int64_t shortest = std::max<std::int64_t>(s.noiseLength, length);
-  for (const RangeArgument& range : request.ranges) {
-    if (const std::string problem = RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, request.wav);
+  for (RangeArgument& range : request.ranges) {
+    if (const std::string problem =
+            FitRange(range, SampleScale(wav), wav.sampleCount, RangeUnit::Samples, request.wav);
         !problem.empty())
       return usage(err, problem);
     if (range.right == range.left || std::int64_t{range.right - range.left} < shortest) {

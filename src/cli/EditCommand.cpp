@@ -105,7 +105,7 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
   return {};
 }
 
-int Edit(const Options& options, std::ostream& err, UsageReporter usage);
+int Edit(Options& options, std::ostream& err, UsageReporter usage);
 
 }  // namespace
 
@@ -117,7 +117,7 @@ int EditCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
 
 namespace {
 
-int Edit(const Options& options, std::ostream& err, UsageReporter usage) {
+int Edit(Options& options, std::ostream& err, UsageReporter usage) {
   SasDocument sas;
   if (!OpenSas(err, options.sas, SasAccess::ReadWrite, sas)) return ExitFailure;
   const std::uint32_t frameCount = sas.header.frameCount;
@@ -125,7 +125,8 @@ int Edit(const Options& options, std::ostream& err, UsageReporter usage) {
   std::uint32_t first = 0;
   std::uint32_t end = frameCount;
   if (options.range) {
-    if (const std::string problem = RangePastEnd(*options.range, frameCount, RangeUnit::Frames, options.sas);
+    if (const std::string problem =
+            FitRange(*options.range, FrameScale(sas), frameCount, RangeUnit::Frames, options.sas);
         !problem.empty())
       return usage(err, problem);
     first = options.range->left;

@@ -69,15 +69,17 @@ std::string ReadRangedNumber(const ParsedArguments& parsed, const char* option, 
 }
 
 // --range A:B of frames, limited to the file's frames; the whole file without it.
-std::string FrameRange(const ParsedArguments& parsed, std::uint32_t frameCount, const std::string& name,
+std::string FrameRange(const ParsedArguments& parsed, const SasDocument& sas, const std::string& name,
                        std::uint32_t& first, std::uint32_t& end) {
+  const std::uint32_t frameCount = sas.header.frameCount;
   first = 0;
   end = frameCount;
   const std::string* text = parsed.Value("--range");
   if (!text) return {};
   RangeArgument range;
   if (std::string problem = ParseRange(*text, range); !problem.empty()) return problem;
-  if (std::string problem = RangePastEnd(range, frameCount, RangeUnit::Frames, name); !problem.empty())
+  if (std::string problem = FitRange(range, FrameScale(sas), frameCount, RangeUnit::Frames, name);
+      !problem.empty())
     return problem;
   first = range.left;
   end = range.right;
@@ -107,8 +109,7 @@ int OpenFramesOfPair(const ParsedArguments& parsed, std::ostream& err, UsageRepo
                      FramesOfPair& pair) {
   if (!OpenPair(err, parsed.names[0], parsed.names[1], pair.wav, pair.sas, SasAccess::ReadWrite))
     return ExitFailure;
-  if (const std::string problem =
-          FrameRange(parsed, pair.sas.header.frameCount, parsed.names[1], pair.first, pair.end);
+  if (const std::string problem = FrameRange(parsed, pair.sas, parsed.names[1], pair.first, pair.end);
       !problem.empty())
     return usage(err, problem);
   return ExitSuccess;
@@ -161,7 +162,7 @@ int SnapCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   if (!OpenSas(err, parsed.names[0], SasAccess::ReadWrite, sas)) return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
-  if (problem = FrameRange(parsed, sas.header.frameCount, parsed.names[0], first, end); !problem.empty())
+  if (problem = FrameRange(parsed, sas, parsed.names[0], first, end); !problem.empty())
     return usage(err, problem);
   return ChangeInPlace(err, sas, parsed.names[0], [&](const ProgressCallback& progress) {
     return SasSnapToScale(sas, first, end, params, {}, progress);
@@ -197,10 +198,13 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
     to = ParseNote(*parsed.Value("--to"));
     if (!to) problem = "--to: '" + *parsed.Value("--to") + "' is not a note (0 .. 87 or A0 .. C8)";
   }
-  std::optional<std::uint32_t> at;
+  std::optional<TimeValue> atTime;
   if (problem.empty() && parsed.Value("--at")) {
-    at = ParseIndex(*parsed.Value("--at"));
-    if (!at) problem = "--at: '" + *parsed.Value("--at") + "' is not a frame number";
+    const std::string& text = *parsed.Value("--at");
+    atTime = ParseTime(text);
+    if (!atTime)
+      problem =
+          "--at: '" + text + "' is not a frame number" + std::string(MeantAsSeconds(text) ? OrSeconds : "");
   }
   if (!problem.empty()) return usage(err, problem);
 
@@ -209,11 +213,13 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   if (!OpenSas(err, name, SasAccess::ReadWrite, sas)) return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
-  if (at) {
+  std::optional<std::uint32_t> at;
+  if (atTime) {
+    at = TimeIndex(*atTime, FrameScale(sas));
     if (*at >= sas.header.frameCount)
-      return usage(err, "--at " + std::to_string(*at) + " is past the " +
-                            std::to_string(sas.header.frameCount) + " frames of " + name);
-  } else if (problem = FrameRange(parsed, sas.header.frameCount, name, first, end); !problem.empty()) {
+      return usage(err, "--at " + (atTime->seconds ? *parsed.Value("--at") : std::to_string(*at)) +
+                            " is past the " + std::to_string(sas.header.frameCount) + " frames of " + name);
+  } else if (problem = FrameRange(parsed, sas, name, first, end); !problem.empty()) {
     return usage(err, problem);
   }
 
@@ -344,8 +350,7 @@ int GuideCommand(const std::vector<std::string>& args, std::ostream& err, UsageR
   if (!OpenSas(err, name, SasAccess::ReadWrite, sas)) return ExitFailure;
   std::uint32_t first = 0;
   std::uint32_t end = 0;
-  if (problem = FrameRange(parsed, sas.header.frameCount, name, first, end); !problem.empty())
-    return usage(err, problem);
+  if (problem = FrameRange(parsed, sas, name, first, end); !problem.empty()) return usage(err, problem);
 
   const MidiFileRead guide = ReadStandardMidiFile(guideName);
   if (!guide.problem.empty()) {
@@ -471,8 +476,8 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     RangeArgument range;
     std::string problem = ParseRange(*text, range);
     if (problem.empty())
-      problem =
-          RangePastEnd(range, wav.sampleCount, RangeUnit::Samples, parsed.names[0], RangeQuote::Unquoted);
+      problem = FitRange(range, SampleScale(wav), wav.sampleCount, RangeUnit::Samples, parsed.names[0],
+                         RangeQuote::Unquoted);
     if (!problem.empty()) return usage(err, problem);
     request.start = range.left;
     request.end = range.right;

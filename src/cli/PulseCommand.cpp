@@ -13,17 +13,19 @@ namespace vocara::cli {
 
 int PulseCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   if (args.size() < 4) return usage(err, "pulse takes IN.wav OUT.txt and at least one sample position");
-  std::vector<std::uint32_t> positions;
+  std::vector<TimeValue> positions;
   for (std::size_t i = 3; i < args.size(); ++i) {
-    const std::optional<std::uint32_t> position = ParseIndex(args[i]);
-    if (!position) return usage(err, "position '" + args[i] + "' is not a whole sample number");
+    const std::optional<TimeValue> position = ParseTime(args[i]);
+    if (!position)
+      return usage(err, "position '" + args[i] + "' is not a whole sample number" +
+                            std::string(MeantAsSeconds(args[i]) ? OrSeconds : ""));
     positions.push_back(*position);
   }
 
   WavDocument wav;
   if (!OpenWav(err, args[1], wav)) return ExitFailure;
   PulseShape shape;
-  for (const std::uint32_t position : positions) AddPulse(shape, wav, position);
+  for (const TimeValue& position : positions) AddPulse(shape, wav, TimeIndex(position, SampleScale(wav)));
   if (!NormalisePulseShape(shape)) {
     err << "pulse shape is empty\n";
     return ExitFailure;

@@ -44,7 +44,9 @@ struct Command {
 
 struct Request {
   std::vector<std::string> names;
-  std::uint32_t at = 0;
+  TimeValue atTime;
+  std::string atText;
+  std::uint32_t at = 0;  // atTime on the recording
   std::uint32_t fft = MinFftSize;
   int window = 0;
   std::vector<std::int32_t> marks;
@@ -56,7 +58,7 @@ struct Request {
 // settings file first and then the notes in the order given (as build takes them). Returns the
 // problem, empty when the arguments are sound.
 std::string Parse(const std::vector<std::string>& args, const Command& command, Request& request) {
-  std::optional<std::uint32_t> at;
+  std::optional<TimeValue> at;
   std::vector<std::string> marks;
   std::optional<std::string> settingsFile;
   std::vector<std::pair<std::string, std::string>> notes;
@@ -71,8 +73,11 @@ std::string Parse(const std::vector<std::string>& args, const Command& command, 
     if (i + 1 == args.size()) return arg + " needs a value";
     const std::string& value = args[++i];
     if (arg == "--at") {
-      at = ParseWhole<std::uint32_t>(value);
-      if (!at) return "--at takes a sample index, not '" + value + "'";
+      at = ParseTime(value);
+      if (!at)
+        return "--at takes a sample index" + std::string(MeantAsSeconds(value) ? OrSeconds : "") + ", not '" +
+               value + "'";
+      request.atText = value;
     } else if (arg == "--fft") {
       const std::optional<std::uint32_t> n = ParseWhole<std::uint32_t>(value);
       if (!n || *n < MinFftSize || *n > MaxFftSize || !std::has_single_bit(*n))
@@ -94,7 +99,7 @@ std::string Parse(const std::vector<std::string>& args, const Command& command, 
   if (request.names.size() != command.nameCount)
     return std::string(command.name) + " takes " + std::string(command.names);
   if (!at) return std::string(command.name) + " needs --at S";
-  request.at = *at;
+  request.atTime = *at;
   // Bins 0 and N/2 have only one neighbour; a mark there is refused.
   const auto highest = static_cast<std::int32_t>(request.fft / 2 - 1);
   for (const std::string& value : marks) {
@@ -126,9 +131,11 @@ std::optional<int> Prepare(const std::vector<std::string>& args, const Command& 
                            WavDocument& wav, std::ostream& err, UsageReporter usage) {
   if (const std::string problem = Parse(args, command, request); !problem.empty()) return usage(err, problem);
   if (!OpenWav(err, request.names[0], wav)) return ExitFailure;
+  request.at = TimeIndex(request.atTime, SampleScale(wav));
   if (request.at > wav.sampleCount) {
-    return usage(err, "--at " + std::to_string(request.at) + " lies past the " +
-                          std::to_string(wav.sampleCount) + " samples of " + request.names[0]);
+    return usage(err, "--at " + (request.atTime.seconds ? request.atText : std::to_string(request.at)) +
+                          " lies past the " + std::to_string(wav.sampleCount) + " samples of " +
+                          request.names[0]);
   }
   return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <numbers>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "base/Instruments.h"
 #include "base/MessageId.h"
@@ -768,21 +769,35 @@ std::string NoteColumn(const NoteReport& note) {
   return Format("%-5s", (std::string(NoteName(note.note)) + (note.partial ? "~" : "")).c_str());
 }
 
+// The note's frames of the SAS, firstFrame <= i < endFrame, last on its line so that the
+// columns before them keep their places: what a script passes on as frames to another command.
+constexpr std::string_view FramesHeader = "  first-frame  end-frame\n";
+
+std::string FramesColumns(const NoteReport& note) {
+  return Format("%13u%11u\n", static_cast<unsigned>(note.firstFrame), static_cast<unsigned>(note.endFrame));
+}
+
+std::string FramesJson(const NoteReport& note) {
+  return ", \"firstFrame\": " + std::to_string(note.firstFrame) +
+         ", \"endFrame\": " + std::to_string(note.endFrame) + "}";
+}
+
 }  // namespace
 
 std::string ReportText(const CorrectionReport& report) {
   if (!report.corrected) {
-    std::string text = "   start  length  note    centre   drift  vibrato   rate\n";
+    std::string text = "   start  length  note    centre   drift  vibrato   rate" + std::string(FramesHeader);
     for (const NoteReport& note : report.notes) {
       text += Format("%8.3f %7.3f  ", note.startSeconds, note.lengthSeconds) + NoteColumn(note) +
               Figure(note.centreCents, 8, true) + Figure(note.driftCents, 8, true) +
-              Figure(note.vibratoBefore, 9, false) + Figure(note.rateBefore, 7, false) + "\n";
+              Figure(note.vibratoBefore, 9, false) + Figure(note.rateBefore, 7, false) + FramesColumns(note);
     }
     text += Format("%zu notes (seconds, cents, Hz; ~ cut by the range)\n", report.notes.size());
     return text;
   }
   std::string text =
-      "   start  length  note    target  achieved    error  vibrato-in  rate-in  vibrato-out  rate-out\n";
+      "   start  length  note    target  achieved    error  vibrato-in  rate-in  vibrato-out  rate-out" +
+      std::string(FramesHeader);
   for (const NoteReport& note : report.notes) {
     const double unmeasured = NotMeasured;
     text += Format("%8.3f %7.3f  ", note.startSeconds, note.lengthSeconds) + NoteColumn(note) +
@@ -790,7 +805,7 @@ std::string ReportText(const CorrectionReport& report) {
             Figure(note.achieved ? note.achievedCents : unmeasured, 10, true) +
             Figure(note.achieved ? note.errorCents : unmeasured, 9, true) +
             Figure(note.vibratoBefore, 12, false) + Figure(note.rateBefore, 9, false) +
-            Figure(note.vibratoAfter, 13, false) + Figure(note.rateAfter, 10, false) + "\n";
+            Figure(note.vibratoAfter, 13, false) + Figure(note.rateAfter, 10, false) + FramesColumns(note);
   }
   text += Format(
       "%zu notes (seconds, cents, Hz; ~ cut by the range); mean |error| %.1f cents, "
@@ -813,7 +828,7 @@ std::string ReportJson(const CorrectionReport& report) {
       text += "\"centre\": " + JsonNumber(note.centreCents, 2) +
               ", \"drift\": " + JsonNumber(note.driftCents, 2) +
               ", \"vibrato\": " + JsonNumber(note.vibratoBefore, 2) +
-              ", \"rate\": " + JsonNumber(note.rateBefore, 2) + "}";
+              ", \"rate\": " + JsonNumber(note.rateBefore, 2) + FramesJson(note);
       continue;
     }
     const auto achieved = [&note](double value) { return note.achieved ? JsonNumber(value, 2) : "null"; };
@@ -822,7 +837,7 @@ std::string ReportJson(const CorrectionReport& report) {
             ", \"vibratoBefore\": " + JsonNumber(note.vibratoBefore, 2) +
             ", \"rateBefore\": " + JsonNumber(note.rateBefore, 2) +
             ", \"vibratoAfter\": " + achieved(note.vibratoAfter) +
-            ", \"rateAfter\": " + achieved(note.rateAfter) + "}";
+            ", \"rateAfter\": " + achieved(note.rateAfter) + FramesJson(note);
   }
   text += "\n]";
   if (report.corrected) {

@@ -143,6 +143,8 @@ void SummariseReport(CorrectionReport& report);
 // The report as text: a heading line, one line per note (a partial note's name followed by ~,
 // a figure not measured as -), then the summary; and as JSON, where a value that is not a
 // finite number (a figure not measured) is null. A listing has its own columns and no summary.
+// Each note ends with its frames of the SAS (end exclusive): the last two columns
+// "first-frame end-frame", the last keys "firstFrame" and "endFrame".
 std::string ReportText(const CorrectionReport& report);
 std::string ReportJson(const CorrectionReport& report);
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 
+#include "base/Instruments.h"
+
 namespace vocara {
 
 namespace {
@@ -34,21 +36,9 @@ std::string_view ScaleKindLabel(ScaleKind kind) { return KindLabels[static_cast<
 std::string_view KeyName(int key) { return Keys[static_cast<std::size_t>(((key % 12) + 12) % 12)]; }
 
 std::optional<int> ParseKey(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  static constexpr int Letters[7] = {9, 11, 0, 2, 4, 5, 7};  // A .. G
-  const char letter = static_cast<char>(text[0] | 0x20);
-  if (letter < 'a' || letter > 'g') return std::nullopt;
-  int key = Letters[letter - 'a'];
-  for (const char c : text.substr(1)) {
-    if (c == '#') {
-      ++key;
-    } else if (c == 'b') {
-      --key;
-    } else {
-      return std::nullopt;
-    }
-  }
-  return ((key % 12) + 12) % 12;
+  const std::optional<int> pitch = ParsePitchSpelling(text);
+  if (!pitch) return std::nullopt;
+  return ((*pitch % 12) + 12) % 12;
 }
 
 ScaleSnapParams ClampScaleSnapParams(const ScaleSnapParams& params) {

@@ -36,7 +36,7 @@ std::string_view ScaleKindLabel(ScaleKind kind);  // "Chromatic", "Major", ...
 
 // Pitch class names from C: "C", "C#", "D", ... "B".
 std::string_view KeyName(int key);
-// "C", "c#", "Db", "Bb", "E#" ...: a letter, then any number of '#' or 'b'; the pitch class
+// "C", "c#", "Db", "bb", "E#" ...: a pitch spelling (ParsePitchSpelling); the pitch class
 // 0 (C) .. 11 (B), nullopt for anything else.
 std::optional<int> ParseKey(std::string_view text);
 

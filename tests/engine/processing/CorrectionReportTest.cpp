@@ -42,6 +42,7 @@ TEST(CorrectionReportTest, JsonWritesNumbersThatAreNotFiniteAsNull) {
        {std::tuple{std::numeric_limits<double>::quiet_NaN(), "null", "null"}, std::tuple{Inf, "null", "null"},
         std::tuple{-Inf, "null", "null"}, std::tuple{-12.5, "-12.50", "-12.500"}}) {
     NoteReport note{.startSeconds = value, .lengthSeconds = value, .note = 39, .targetCents = value};
+    note.endFrame = 19;
     note.achieved = true;
     note.achievedCents = note.errorCents = note.vibratoBefore = note.rateBefore = value;
     note.vibratoAfter = note.rateAfter = value;
@@ -51,9 +52,11 @@ TEST(CorrectionReportTest, JsonWritesNumbersThatAreNotFiniteAsNull) {
               std::string("{\"notes\": [\n  {\"start\": ") + start + ", \"length\": " + start +
                   ", \"note\": \"C4\", \"partial\": false, \"target\": " + s + ", \"achieved\": " + s +
                   ", \"error\": " + s + ", \"vibratoBefore\": " + s + ", \"rateBefore\": " + s +
-                  ", \"vibratoAfter\": " + s + ", \"rateAfter\": " + s + "}\n], \"meanAbsError\": " + s +
+                  ", \"vibratoAfter\": " + s + ", \"rateAfter\": " + s +
+                  ", \"firstFrame\": 0, \"endFrame\": 19}\n], \"meanAbsError\": " + s +
                   ", \"p95AbsError\": " + s + "}\n")
         << value;
+    EXPECT_NE(ReportText(report).find("            0         19\n"), std::string::npos) << value;
   }
 }
 
@@ -254,7 +257,8 @@ TEST_F(CorrectionReportTakeTest, TheListingGivesEachNoteAsSung) {
     start += Phrase[k].seconds;
   }
   const std::string text = ReportText(report);
-  EXPECT_EQ(text.substr(0, text.find('\n')), "   start  length  note    centre   drift  vibrato   rate");
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "   start  length  note    centre   drift  vibrato   rate  first-frame  end-frame");
   EXPECT_EQ(ReportJson(report).find("meanAbsError"), std::string::npos);
 }
 
