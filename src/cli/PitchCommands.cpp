@@ -115,7 +115,7 @@ int PitchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   SasDocument sas;
   if (!OpenSas(err, name, SasAccess::ReadOnly, sas)) return ExitFailure;
   if (!parsed.Value("--range")) range = {{}, 0, sas.header.frameCount};
-  if (problem = RangePastEnd(range, sas.header.frameCount, RangeUnit::Frames, name); !problem.empty())
+  if (problem = FitRange(range, FrameScale(sas), sas.header.frameCount, RangeUnit::Frames, name); !problem.empty())
     return usage(err, problem);
 
   const PitchFormat format = parsed.Flag("--json")  ? PitchFormat::Json

@@ -282,7 +282,7 @@ int PlotCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   SasDocument sas;
   if (!OpenSas(err, name, SasAccess::ReadOnly, sas)) return ExitFailure;
   if (!parsed.Value("--range")) range = {{}, 0, sas.header.frameCount};
-  if (problem = RangePastEnd(range, sas.header.frameCount, RangeUnit::Frames, name); !problem.empty())
+  if (problem = FitRange(range, FrameScale(sas), sas.header.frameCount, RangeUnit::Frames, name); !problem.empty())
     return usage(err, problem);
   if (SameFile(target, name)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
   if (RefusesOtherKind(err, "plot", target, TargetKind::Unknown)) return ExitFailure;
