@@ -3,25 +3,35 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
 
-.PHONY: run test deps build sanitize fuzz fuzz-long bench format clean install package
+.PHONY: run test deps deps-tests build build-for-run sanitize fuzz fuzz-long bench format clean install package
 
 # The demo starts with its own settings file (the melody's note range, a layout for the demo),
 # so that the program's own settings beside it stay untouched.
-run: deps build
+run: deps build-for-run
 	VOCARA_SETTINGS=$(BUILD)/demo.INI ./$(BUILD)/vocara $(BUILD)/demo.wav
 
-test: deps build
+test: deps-tests build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# `deps` is what building and running need, `deps-tests` adds the tests' tools and libraries.
 deps:
 	./scripts/install-deps
+deps-tests:
+	./scripts/install-deps --tests
 
+# `build` is everything, tests and benchmarks included; `build-for-run` only what a user runs or
+# installs: the programs, the demo and the guide. Both use the same folder and set the options
+# each time, so `make test` after `make run` builds the tests again and shares the programs.
 build:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCARA_TESTS=ON -DVOCARA_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-for-run:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCARA_TESTS=OFF -DVOCARA_BENCH=OFF
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Everything but the Qt adapters, and the tests with AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitize: deps
+sanitize: deps-tests
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOCARA_GUI=OFF -DVOCARA_BENCH=OFF -DVOCARA_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS) --target vocara_tests vocara-cli
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -38,7 +48,7 @@ FUZZ_TIMEOUT ?= 10
 FUZZ_TARGETS = wav_open sas_open settings_file import midi_read cli render
 fuzz: FUZZ_LIMIT = -max_total_time=$(FUZZ_SECONDS)
 fuzz-long: FUZZ_LIMIT = -runs=$(FUZZ_RUNS)
-fuzz fuzz-long: deps
+fuzz fuzz-long: deps-tests
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOCARA_GUI=OFF -DVOCARA_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
 	./scripts/make-fuzz-seeds $(FUZZ_BUILD)/seeds
@@ -51,14 +61,14 @@ fuzz fuzz-long: deps
 
 # Installs vocara, vocara-cli, the help, the desktop entry, the SAS file type and the manual page.
 PREFIX ?= /usr/local
-install: deps build
+install: deps build-for-run
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # A Debian package of the same files under /usr, in $(BUILD).
-package: deps build
+package: deps build-for-run
 	cd $(BUILD) && cpack -G DEB
 
-bench: deps build
+bench: deps-tests build
 	./$(BUILD)/bench/vocara_bench
 
 format:

@@ -8,7 +8,8 @@ endif()
 
 foreach(path bin/vocara-cli bin/vocara share/doc/vocara/vocara.pdf share/applications/vocara.desktop
              share/icons/hicolor/scalable/apps/vocara.svg share/mime/packages/vocara.xml
-             share/man/man1/vocara-cli.1 share/man/man1/vocara.1)
+             share/man/man1/vocara-cli.1.gz share/man/man1/vocara.1.gz
+             share/doc/vocara/copyright share/doc/vocara/changelog.gz)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "${path} is not installed")
   endif()
@@ -27,7 +28,8 @@ endif()
 
 # Both manual pages are pages of section 1 that name their program.
 foreach(page vocara vocara-cli)
-  file(STRINGS "${PREFIX}/share/man/man1/${page}.1" title LIMIT_COUNT 1)
+  execute_process(COMMAND gzip -dc "${PREFIX}/share/man/man1/${page}.1.gz" OUTPUT_VARIABLE title)
+  string(REGEX REPLACE "\n.*" "" title "${title}")
   string(TOUPPER "${page}" upper)
   if(NOT title MATCHES "^\\.TH ${upper} 1 ")
     message(FATAL_ERROR "${page}.1 starts with '${title}', not a section 1 page of ${page}")
