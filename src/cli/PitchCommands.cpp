@@ -114,7 +114,7 @@ int PitchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   const std::string& name = parsed.names[0];
   SasDocument sas;
   if (!OpenSas(err, name, SasAccess::ReadOnly, sas)) return ExitFailure;
-  if (!parsed.Value("--range")) range = {{}, 0, sas.header.frameCount};
+  if (!parsed.Value("--range")) range = {{}, 0, sas.header.frameCount, {}, {}};
   if (problem = FitRange(range, FrameScale(sas), sas.header.frameCount, RangeUnit::Frames, name); !problem.empty())
     return usage(err, problem);
 

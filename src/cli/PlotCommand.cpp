@@ -281,7 +281,7 @@ int PlotCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
   const std::string& target = parsed.names[1];
   SasDocument sas;
   if (!OpenSas(err, name, SasAccess::ReadOnly, sas)) return ExitFailure;
-  if (!parsed.Value("--range")) range = {{}, 0, sas.header.frameCount};
+  if (!parsed.Value("--range")) range = {{}, 0, sas.header.frameCount, {}, {}};
   if (problem = FitRange(range, FrameScale(sas), sas.header.frameCount, RangeUnit::Frames, name); !problem.empty())
     return usage(err, problem);
   if (SameFile(target, name)) return OutputFailure(err, MessageId::OpenedFileCanNotBeOverwritten, target);
