@@ -1,0 +1,362 @@
+#include "engine/processing/FormantRender.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numbers>
+#include <span>
+#include <vector>
+
+#include "engine/sas/NoteSegments.h"
+
+namespace vocara::render {
+namespace {
+
+// The render that keeps the formants: the same walk, so the same output positions, time links
+// and length, but each output position is not resampled from the input. Instead, pitch
+// synchronous overlap-add: the input is marked at its pitch periods (epochs, one source period
+// apart where the waveform best repeats itself; 5 ms apart where the frame is not voiced), and
+// at every target period of the
+// output (the source period times the walk's ratio) the two periods of input around the epoch
+// nearest to where the walk has reached are laid on the output under a Hann window. A grain is
+// the recording's own waveform, so the resonances of the voice stay where they were while its
+// pulses come at the target rate. Hann windows two periods wide, one period apart, sum to 1, so
+// unvoiced and silent stretches at a ratio of 1 are put back together exactly.
+class FormantSink {
+ public:
+  FormantSink(SampleStream& samples, OutputWriter& writer, FrameStream& frames, std::uint32_t frameLength,
+              std::uint32_t sampleRate, double silenceLevel, const ProgressCallback& progress)
+      : samples_(samples),
+        writer_(writer),
+        frames_(frames),
+        frameLength_(frameLength),
+        sampleRate_(sampleRate),
+        silenceLevel_(silenceLevel),
+        unvoicedPeriod_(std::max<std::uint32_t>(1, std::min(frameLength - 1, sampleRate / 200))),
+        window_(WindowLength(frameLength)),
+        ring_(std::bit_ceil(16 * std::size_t{frameLength} + 64)),
+        ringMask_(ring_.size() - 1),
+        grain_(2 * std::size_t{frameLength}),
+        early_(2 * std::size_t{frameLength}),
+        out_(writer.Capacity()),
+        progress_(progress) {
+    // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
+    epochs_.reserve(4097);
+  }
+
+  // The input it keeps at hand: grains and epoch searches reach a few frames around the walk.
+  static std::size_t WindowLength(std::uint32_t frameLength) { return 8 * std::size_t{frameLength} + 64; }
+
+  void First(std::uint32_t start, double gain) {
+    written_ = start;
+    epochs_.push_back(start);
+    Mark(start, start, start, gain, 1.0);
+  }
+  void Load(std::uint32_t inPos) {
+    segmentStart_ = inPos;
+    scale_ = 1.0;
+  }
+  void Flush() { WriteFinished(); }
+  // A dropped or repeated period: the frame's input is walked in fewer or more steps, which for
+  // grains means reading the frame faster or slower.
+  void DropPeriod(std::uint32_t P) { scale_ = static_cast<double>(frameLength_) / (frameLength_ - P); }
+  void RepeatPeriod(std::uint32_t P) { scale_ = static_cast<double>(frameLength_) / (frameLength_ + P); }
+  bool Continue(std::uint32_t reached, std::uint32_t end) { return !progress_ || progress_(reached, end); }
+  void Produce(std::uint32_t k, std::uint32_t L, double gF, double gDelta, double xPrev, double x,
+               std::uint64_t outPos, std::uint64_t last) {
+    const double ratio = x - xPrev;
+    for (std::uint64_t t = outPos; t <= last; ++t) {
+      if (static_cast<double>(t) < nextMark_) continue;
+      const double u = (k - 1) + (static_cast<double>(t) - xPrev) / ratio;
+      const double gain = gF + gDelta * u / L;
+      // The mark keeps its fractional place, so the periods average exactly the target one;
+      // its grain goes to the first whole position at or after it.
+      const double mark = static_cast<double>(t) - nextMark_ < 1.0 ? nextMark_ : static_cast<double>(t);
+      Mark(t, mark, segmentStart_ + u * scale_, gain, ratio);
+    }
+    produced_ = last + 1;
+    WriteFinished();
+  }
+  // After the walk: everything up to its last output position.
+  void Finish(std::uint64_t end) {
+    produced_ = end;
+    nextMark_ = std::numeric_limits<double>::infinity();
+    WriteUpTo(end);
+  }
+
+ private:
+  // The input sample at `pos` (0 before the recording and past its data).
+  double In(std::int64_t pos) { return pos < 0 ? 0.0 : *Span(pos, pos); }
+
+  // The source period at an input position: the frame's when it is voiced there (a frame whose
+  // time correction is off still has its pitch corrected), in whole samples for the search and
+  // exactly for the step to the next epoch; a fixed 5 ms where it is not.
+  struct Period {
+    bool voiced = false;
+    std::uint32_t whole = 0;
+    double exact = 0.0;
+  };
+  Period PeriodAt(std::uint64_t pos) {
+    const SasFrame frame = frames_.Get(pos / frameLength_);
+    Period p;
+    p.voiced = FrameHasPitch(frame) && frame.Amplitude() > silenceLevel_;
+    p.whole = p.voiced ? std::max<std::uint32_t>(2, FrameSourcePeriod(frame, sampleRate_, frameLength_))
+                       : unvoicedPeriod_;
+    const double period = SourcePeriod(frame, sampleRate_);
+    p.exact = p.voiced && period < frameLength_ - 1 ? period : p.whole;
+    return p;
+  }
+
+  // Epochs are found on as far as `pos` needs. Where voiced, the next one is a source period on,
+  // moved by up to a tenth of a period to where the waveform best repeats the period around
+  // the last (its correlation over every second sample), so that every grain starts at the same
+  // point of the voice's cycle; one fixed period on where not voiced.
+  void EpochsUpTo(double pos) {
+    while (static_cast<double>(epochs_.back()) < pos + frameLength_) {
+      const std::uint64_t e = epochs_.back();
+      const auto [voiced, P, exact] = PeriodAt(e);
+      const auto step = static_cast<std::int64_t>(std::lround(exact));
+      std::int64_t next = static_cast<std::int64_t>(e) + std::max<std::int64_t>(1, step);
+      if (voiced && !lastVoiced_) {
+        // The voice starts: the first epoch goes to the period's strongest sample, where the
+        // glottis closes, so that every grain holds one pulse and the ringing after it.
+        const auto here = static_cast<std::int64_t>(e);
+        double best = -1;
+        for (std::int64_t j = 0; j < static_cast<std::int64_t>(P); ++j) {
+          const double v = std::abs(In(here + j));
+          if (v > best) {
+            best = v;
+            next = here + std::max<std::int64_t>(1, j);
+          }
+        }
+      } else if (voiced) {
+        const auto here = static_cast<std::int64_t>(e);
+        double score = 0.0;
+        next = here + Track(here, step, static_cast<std::int64_t>(P / 2), score);
+        // The analysis may have heard the voice an octave or two high (a strong second or
+        // fourth harmonic): where one source period on does not repeat the waveform, two,
+        // three or four may, and the grains must hold whole cycles of the voice.
+        for (std::int64_t times = 2; times <= 4 && score < 0.8; ++times) {
+          if (step * times >= static_cast<std::int64_t>(frameLength_) - 1) break;
+          double longer = 0.0;
+          const std::int64_t reached = Track(here, step * times, static_cast<std::int64_t>(P / 2), longer);
+          if (longer > score + 0.1) {
+            score = longer;
+            next = here + reached;
+          }
+        }
+      }
+      lastVoiced_ = voiced;
+      epochs_.push_back(static_cast<std::uint64_t>(next));
+      // Only the last frames' epochs are ever asked for again.
+      if (epochs_.size() > 4096) epochs_.erase(epochs_.begin(), epochs_.begin() + 2048);
+    }
+  }
+
+  // How far on from `here` the waveform around it best repeats, within a tenth of `lag`: the
+  // correlation over every second sample of +-half, and its normalised value in `score`.
+  std::int64_t Track(std::int64_t here, std::int64_t lag, std::int64_t half, double& score) {
+    const std::int64_t reach = std::max<std::int64_t>(1, lag / 10);
+    const std::int64_t first = here - half;
+    if (first < 0) {
+      score = 1.0;  // no voice before the recording to compare with
+      return std::max<std::int64_t>(1, lag);
+    }
+    const std::int32_t* a = Span(first, here + lag + reach + half);
+    const std::int32_t* b = a + lag;
+    const auto n = static_cast<std::size_t>(2 * half + 1);
+    // Every second shift first, then the two beside the best of them.
+    const auto correlate = [&](std::int64_t shift) {
+      const std::int32_t* c = b + shift;
+      double sum = 0;
+      for (std::size_t j = 0; j < n; j += 2) sum += static_cast<double>(a[j]) * static_cast<double>(c[j]);
+      return sum;
+    };
+    double best = -std::numeric_limits<double>::infinity();
+    std::int64_t bestShift = 0;
+    for (std::int64_t shift = -reach; shift <= reach; shift += 2) {
+      const double sum = correlate(shift);
+      if (sum > best) {
+        best = sum;
+        bestShift = shift;
+      }
+    }
+    const std::int64_t coarse = bestShift;
+    for (const std::int64_t shift : {coarse - 1, coarse + 1}) {
+      if (shift < -reach || shift > reach) continue;
+      const double sum = correlate(shift);
+      if (sum > best) {
+        best = sum;
+        bestShift = shift;
+      }
+    }
+    double ea = 0;
+    double eb = 0;
+    for (std::size_t j = 0; j < n; j += 2) {
+      ea += static_cast<double>(a[j]) * static_cast<double>(a[j]);
+      eb += static_cast<double>(b[bestShift + static_cast<std::int64_t>(j)]) *
+            static_cast<double>(b[bestShift + static_cast<std::int64_t>(j)]);
+    }
+    score = ea > 0 && eb > 0 ? best / std::sqrt(ea * eb) : 1.0;
+    return std::max<std::int64_t>(1, lag + bestShift);
+  }
+
+  // The input first <= i <= last (first >= 0) in the window, reloaded around them if needed.
+  const std::int32_t* Span(std::int64_t first, std::int64_t last) {
+    const auto from = static_cast<std::uint64_t>(first);
+    const auto to = static_cast<std::uint64_t>(last);
+    if (!windowLoaded_ || from < windowFirst_ || to >= windowFirst_ + window_.size()) {
+      const std::uint64_t margin = 2 * std::uint64_t{frameLength_} + 8;
+      windowFirst_ = from > margin ? from - margin : 0;
+      samples_.Read(windowFirst_, window_);
+      windowLoaded_ = true;
+    }
+    return window_.data() + (from - windowFirst_);
+  }
+
+  // A grain at output position t: the input around the epoch nearest `source`, under a Hann
+  // window two source periods wide, scaled by the gain; the next mark one target period on.
+  void Mark(std::uint64_t t, double mark, double source, double gain, double ratio) {
+    EpochsUpTo(source);
+    auto it =
+        std::lower_bound(epochs_.begin(), epochs_.end(), static_cast<std::uint64_t>(std::max(source, 0.0)));
+    if (it == epochs_.end()) --it;
+    if (it != epochs_.begin() &&
+        source - static_cast<double>(*std::prev(it)) < static_cast<double>(*it) - source)
+      --it;
+    const std::uint64_t epoch = *it;
+    // The period is the epochs' own distance, so that at a ratio of 1 the grains fall exactly
+    // where they came from and their windows sum to 1.
+    const std::uint64_t period = std::next(it) != epochs_.end()
+                                     ? *std::next(it) - epoch
+                                     : (it != epochs_.begin() ? epoch - *std::prev(it) : 1);
+    const auto interval = static_cast<std::int64_t>(std::clamp<std::uint64_t>(period, 1, frameLength_ - 1));
+    const double spacing = std::max(1.0, static_cast<double>(interval) * ratio);
+    nextMark_ = mark + spacing;
+    const std::int64_t half = interval;
+    const std::size_t width = 2 * static_cast<std::size_t>(half) - 1;
+    // The grain: the input around the epoch under a Hann window (its cosine turned on by a
+    // rotation rather than computed per sample), read straight from the window.
+    const auto e = static_cast<std::int64_t>(epoch);
+    // Near the recording's start the grain reaches before it, where the input is silence.
+    const std::int64_t from = e - half + 1;
+    const std::int32_t* x = nullptr;
+    if (from >= 0) {
+      x = Span(from, e + half);
+    } else {
+      for (std::size_t j = 0; j < width; ++j)
+        early_[j] = static_cast<std::int32_t>(In(from + static_cast<std::int64_t>(j)));
+      x = early_.data();
+    }
+    const double step = std::numbers::pi / static_cast<double>(half);
+    const double cosStep = std::cos(step);
+    const double sinStep = std::sin(step);
+    double c = std::cos(step * static_cast<double>(1 - half));
+    double sn = std::sin(step * static_cast<double>(1 - half));
+    double weights = 0.0;
+    double power = 0.0;
+    for (std::size_t j = 0; j < width; ++j) {
+      const double w = 0.5 + 0.5 * c;
+      const double v = static_cast<double>(x[j]);
+      grain_[j] = w * v;
+      weights += w;
+      power += w * v * v;
+      const double nextC = c * cosStep - sn * sinStep;
+      sn = sn * cosStep + c * sinStep;
+      c = nextC;
+    }
+    // The level. Grains laid `spacing` apart give, for a voice that repeats itself, a power of
+    // their own energy plus their overlaps with the grains one, two ... spacings on, per
+    // spacing; the input's power is the window's weighted mean. Scaling by the root of their
+    // ratio keeps the voice as loud as it was, whether the overlapping grains add in step (a
+    // small change) or by power (a large one). Where the pitch is not moved at all the grains
+    // fall back where they came from and add up exactly, so there the scale is 1; it is
+    // brought in over the first semitone of a change.
+    const auto lag = static_cast<std::size_t>(std::lround(spacing));
+    double energy = 0.0;
+    for (std::size_t j = 0; j < width; ++j) energy += grain_[j] * grain_[j];
+    for (std::size_t m = lag; m < width; m += lag) {
+      double overlap = 0.0;
+      for (std::size_t j = 0; j + m < width; ++j) overlap += grain_[j] * grain_[j + m];
+      energy += 2 * overlap;
+    }
+    const double wanted = power / weights;
+    const double made = energy / spacing;
+    const double scale = made > wanted * 1e-6 && wanted > 0 ? std::sqrt(wanted / made) : std::sqrt(ratio);
+    smoothedScale_ = firstScale_ ? scale : 0.6 * smoothedScale_ + 0.4 * scale;
+    firstScale_ = false;
+    const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
+    const double level = gain * std::pow(std::sqrt(ratio), 1.0 - apart) * std::pow(smoothedScale_, apart);
+    const std::int64_t firstAt = static_cast<std::int64_t>(t) - half + 1;
+    for (std::size_t j = 0; j < width; ++j) {
+      const std::int64_t at = firstAt + static_cast<std::int64_t>(j);
+      if (at < static_cast<std::int64_t>(written_)) continue;
+      ring_[static_cast<std::size_t>(at) & ringMask_] += level * grain_[j];
+    }
+  }
+
+  // Positions no later grain can reach: before the next mark less the longest half-window.
+  void WriteFinished() {
+    const double reach = nextMark_ - frameLength_;
+    if (!(reach > static_cast<double>(written_))) return;
+    WriteUpTo(std::min<std::uint64_t>(produced_, static_cast<std::uint64_t>(reach)));
+  }
+
+  void WriteUpTo(std::uint64_t end) {
+    std::size_t count = 0;
+    for (; written_ < end; ++written_) {
+      const std::size_t slot = written_ & ringMask_;
+      out_[count++] = ToSample(ring_[slot]);
+      ring_[slot] = 0.0;
+      if (count == out_.size()) {
+        writer_.Write(std::span<const std::int32_t>(out_.data(), count));
+        count = 0;
+      }
+    }
+    writer_.Write(std::span<const std::int32_t>(out_.data(), count));
+  }
+
+  SampleStream& samples_;
+  OutputWriter& writer_;
+  FrameStream& frames_;
+  std::uint32_t frameLength_;
+  std::uint32_t sampleRate_;
+  double silenceLevel_;
+  std::uint32_t unvoicedPeriod_;
+  std::vector<std::int32_t> window_;
+  std::uint64_t windowFirst_ = 0;
+  bool windowLoaded_ = false;
+  std::vector<std::uint64_t> epochs_;
+  bool lastVoiced_ = false;
+  std::vector<double> ring_;
+  std::size_t ringMask_;
+  std::vector<double> grain_;
+  std::vector<std::int32_t> early_;
+  double smoothedScale_ = 1.0;
+  bool firstScale_ = true;
+  std::vector<std::int32_t> out_;
+  std::uint64_t written_ = 0;   // output positions before this are in the file
+  std::uint64_t produced_ = 0;  // output positions before this have their marks
+  double nextMark_ = 0.0;
+  std::uint32_t segmentStart_ = 0;
+  double scale_ = 1.0;
+  const ProgressCallback& progress_;
+};
+
+}  // namespace
+
+std::size_t FormantWindowLength(std::uint32_t frameLength) { return FormantSink::WindowLength(frameLength); }
+
+WalkEnd RenderKeepingFormants(SampleStream& samples, OutputWriter& writer, FrameStream& frames,
+                              std::span<const TimeLink> links, const WalkParameters& parameters,
+                              double silenceLevel, const ProgressCallback& progress) {
+  FormantSink sink(samples, writer, frames, parameters.frameLength, parameters.sampleRate, silenceLevel,
+                   progress);
+  const WalkEnd walked = Walk(frames, links, parameters, sink);
+  sink.Finish(walked.outPos);
+  return walked;
+}
+
+}  // namespace vocara::render
