@@ -1,7 +1,10 @@
 #include "base/Preferences.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -21,6 +24,15 @@ constexpr std::string_view FileName = "preferences";
 constexpr std::uint64_t LargestFile = 1 << 20;
 
 constexpr std::string_view FormantsKey = "formants";
+constexpr std::string_view FormantShiftKey = "formantShift";
+
+// A whole number of cents, the whole value; clamped to the shift's range, 0 for anything else.
+int ParseShift(std::string_view value) {
+  long long cents = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), cents);
+  if (error != std::errc() || end != value.data() + value.size()) return 0;
+  return static_cast<int>(std::clamp<long long>(cents, -MaxPreferredFormantShift, MaxPreferredFormantShift));
+}
 
 std::string_view Trimmed(std::string_view text) {
   constexpr std::string_view Blanks = " \t\r";
@@ -52,9 +64,10 @@ void ForEachLine(std::string_view text, Visit&& visit) {
 }
 
 // The keys this version writes, with their values for `preferences`.
-constexpr std::size_t KeyCount = 1;
-std::array<std::pair<std::string_view, std::string_view>, KeyCount> Entries(const Preferences& preferences) {
-  return {{{FormantsKey, preferences.keepFormants ? "keep" : "shift"}}};
+constexpr std::size_t KeyCount = 2;
+std::array<std::pair<std::string_view, std::string>, KeyCount> Entries(const Preferences& preferences) {
+  return {{{FormantsKey, preferences.keepFormants ? "keep" : "shift"},
+           {FormantShiftKey, std::to_string(preferences.formantShift)}}};
 }
 
 enum class ReadOutcome { Read, Missing, Unreadable };
@@ -79,6 +92,7 @@ Preferences ParsePreferences(std::string_view text) {
   ForEachLine(text, [&](std::string_view line) {
     const Line entry = Split(line);
     if (entry.key == FormantsKey) preferences.keepFormants = entry.value == "keep";
+    if (entry.key == FormantShiftKey) preferences.formantShift = ParseShift(entry.value);
   });
   return preferences;
 }
@@ -100,8 +114,11 @@ std::string FormatPreferences(const Preferences& preferences, std::string_view p
     }
     text.append(line).append("\n");
   });
+  // The shift is added only once it is used, so a file that never moved the formants reads as
+  // it did before the key existed (and as older versions write it).
   for (std::size_t index = 0; index < KeyCount; ++index)
-    if (!written[index]) write(index);
+    if (!written[index] && (entries[index].first != FormantShiftKey || preferences.formantShift != 0))
+      write(index);
   return text;
 }
 

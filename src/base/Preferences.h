@@ -3,11 +3,11 @@
 // programs read, and not in a SAS, which belongs to one recording).
 //
 // The file is UTF-8 text, one "key=value" a line; spaces around the key and the value do not
-// count. Today's key is "formants" (keep or shift). A missing or unreadable file means the
-// defaults, a value that is not one of the key's words means that key's default, and when a key
-// is given twice the last line counts. Lines this version does not know — other keys, comments,
-// blank lines — are kept as they are when the file is rewritten: a later version may have
-// written them.
+// count. Today's keys are "formants" (keep or shift) and "formantShift" (whole cents). A missing or
+// unreadable file means the defaults, a value that is not one of the key's words means that key's default,
+// and when a key is given twice the last line counts. Lines this version does not know — other keys,
+// comments, blank lines — are kept as they are when the file is rewritten: a later version may have written
+// them.
 #pragma once
 
 #include <filesystem>
@@ -16,10 +16,17 @@
 
 namespace vocara {
 
+inline constexpr int MaxPreferredFormantShift = 1200;
+
 struct Preferences {
   // Correct and Play Corrected keep the voice's formants (its vowel colour) where they are
   // instead of moving them with the pitch: "formants=keep"; the default is "formants=shift".
   bool keepFormants = false;
+  // How far Correct and Play Corrected move the formants on their own, in cents (-1200 .. 1200,
+  // "formantShift=-300"): a darker or brighter voice at the same notes. A shift other than 0
+  // keeps the formants whatever keepFormants says. Files without the key read 0, and the key is
+  // added to a file only once it is not 0.
+  int formantShift = 0;
 
   friend bool operator==(const Preferences&, const Preferences&) = default;
 };

@@ -27,13 +27,16 @@ struct Options {
   std::optional<RangeArgument> range;
   std::optional<bool> timeCorrection;
   Formants formants = Formants::Shift;
+  double formantShift = 0.0;  // cents, clamped to -1200 .. 1200
+  Adjustments adjusted;
 };
 
 // The arguments after "correct": three names in order, the options anywhere among them.
 // Returns the problem, empty when the arguments are sound.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
   ParsedArguments parsed;
-  if (std::string problem = ParseArguments(args, {"--range", "--time-correction", "--formants"}, {}, parsed);
+  if (std::string problem =
+          ParseArguments(args, {"--range", "--time-correction", "--formants", "--formant-shift"}, {}, parsed);
       !problem.empty())
     return problem;
   for (const auto& [arg, value] : parsed.values) {
@@ -45,6 +48,12 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
     if (arg == "--formants") {
       if (value != "keep" && value != "shift") return "--formants takes keep or shift, not '" + value + "'";
       options.formants = value == "keep" ? Formants::Keep : Formants::Shift;
+      continue;
+    }
+    if (arg == "--formant-shift") {
+      const std::optional<double> cents = ParseNumber(value);
+      if (!cents) return NotANumber(arg, value);
+      options.formantShift = options.adjusted.Clamp(arg, value, *cents, -MaxFormantShift, MaxFormantShift);
       continue;
     }
     RangeArgument range;
@@ -59,12 +68,19 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
   return {};
 }
 
+int Correct(Options& options, std::ostream& err, UsageReporter usage);
+
 }  // namespace
 
 int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Options options;
   if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
+  return options.adjusted.Tell(err, Correct(options, err, usage));
+}
 
+namespace {
+
+int Correct(Options& options, std::ostream& err, UsageReporter usage) {
   WavDocument wav;
   if (!OpenWav(err, options.wav, wav)) return ExitFailure;
   SasDocument sas;
@@ -87,6 +103,9 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   // Opening a SAS makes its stored settings live, so its own switch decides unless overridden.
   request.timeCorrection = options.timeCorrection.value_or(sas.header.settings.timeCorrection != 0);
   request.formants = options.formants;
+  // Moving the resonances on their own needs the render that holds them.
+  request.formantShift = options.formantShift;
+  if (options.formantShift != 0.0) request.formants = Formants::Keep;
 
   if (RefusesOtherKind(err, "correct", options.output, TargetKind::Wav, {options.wav, options.sas}))
     return ExitFailure;
@@ -94,7 +113,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   CorrectResult result;
   {
     const InterruptScope interruptible;
-    result = Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
+    result = vocara::Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
   }
   EndProgress(err, drawBar);
   const int exit = LongOperationExit(err, result.message, result.result, options.output);
@@ -104,4 +123,5 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
   return exit;
 }
 
+}  // namespace
 }  // namespace vocara::cli

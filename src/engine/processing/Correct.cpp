@@ -251,8 +251,9 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
   OutputWriter writer(file, blockAlign, outputCapacity);
   WalkEnd walked;
   if (request.formants == Formants::Keep) {
-    walked = RenderKeepingFormants(samples, writer, frames, sas.links, parameters,
-                                   SilenceLevel(header.settings.silenceThreshold), progress);
+    walked = RenderKeepingFormants(
+        samples, writer, frames, sas.links, parameters, SilenceLevel(header.settings.silenceThreshold),
+        std::clamp(request.formantShift, -MaxFormantShift, MaxFormantShift), progress);
   } else {
     RenderSink sink(samples, writer, frameLength, segmentLength, outputCapacity, progress);
     walked = Walk(frames, sas.links, parameters, sink);

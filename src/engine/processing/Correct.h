@@ -43,7 +43,12 @@ struct CorrectRequest {
   // rendered as its temporary file (then not up to date), as a whole file with its own header.
   bool keepWhenCancelled = false;
   Formants formants = Formants::Shift;
+  // With Keep: the resonances moved by this many cents (clamped to +-MaxFormantShift) while the
+  // pitch follows the targets, a darker (below 0) or brighter voice at the same notes.
+  double formantShift = 0.0;
 };
+
+inline constexpr double MaxFormantShift = 1200.0;
 
 struct CorrectResult {
   // "Opened file can not be overwritten" for the open WAV or SAS file as output, "The target is

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/processing/Fft.h"
 #include "engine/sas/NoteSegments.h"
 
 namespace vocara::render {
@@ -27,7 +28,8 @@ namespace {
 class FormantSink {
  public:
   FormantSink(SampleStream& samples, OutputWriter& writer, FrameStream& frames, std::uint32_t frameLength,
-              std::uint32_t sampleRate, double silenceLevel, const ProgressCallback& progress)
+              std::uint32_t sampleRate, double silenceLevel, double formantShift,
+              const ProgressCallback& progress)
       : samples_(samples),
         writer_(writer),
         frames_(frames),
@@ -40,8 +42,18 @@ class FormantSink {
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
+        envelopeScale_(std::exp2(formantShift / 1200.0)),
+        shiftAmount_(std::min(1.0, std::abs(formantShift) / 100.0)),
+        spectrum_(TransformLength(frameLength - 1)),
+        magnitudes_(spectrum_.size() / 2 + 1),
+        harmonics_(spectrum_.size() / 2 + 2),
+        reshaped_(2 * std::size_t{frameLength}),
         out_(writer.Capacity()),
         progress_(progress) {
+    for (std::size_t n = 8; n <= spectrum_.size(); n *= 2) {
+      PrepareFft(1, static_cast<std::uint32_t>(n));
+      PrepareFft(-1, static_cast<std::uint32_t>(n));
+    }
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
@@ -236,7 +248,7 @@ class FormantSink {
     const double spacing = std::max(1.0, static_cast<double>(interval) * ratio);
     nextMark_ = mark + spacing;
     const std::int64_t half = interval;
-    const std::size_t width = 2 * static_cast<std::size_t>(half) - 1;
+    std::size_t width = 2 * static_cast<std::size_t>(half) - 1;
     // The grain: the input around the epoch under a Hann window (its cosine turned on by a
     // rotation rather than computed per sample), read straight from the window.
     const auto e = static_cast<std::int64_t>(epoch);
@@ -274,6 +286,30 @@ class FormantSink {
     // small change) or by power (a large one). Where the pitch is not moved at all the grains
     // fall back where they came from and add up exactly, so there the scale is 1; it is
     // brought in over the first semitone of a change.
+    const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
+    std::int64_t centre = half - 1;
+    // Within a semitone the output's harmonics lie close to the source's, where the grain
+    // already holds the envelope; the reshaping comes in from there and is whole at 300 cents.
+    // An epoch laid again at the same ratio (a raised pitch lays some twice) reuses its grain.
+    const double moved = std::abs(std::log2(ratio)) * 1200.0;
+    const double reshaping = std::max(std::clamp((moved - 100.0) / 200.0, 0.0, 1.0), shiftAmount_);
+    bool reshaped = false;
+    if (reshaping > 0 && epoch == reshapedEpoch_ && reshaping == reshapedAmount_ && half == reshapedHalf_) {
+      std::copy_n(reshaped_.begin(), reshapedWidth_, grain_.begin());
+      width = reshapedWidth_;
+      centre = reshapedCentre_;
+      reshaped = reshapedVoiced_;
+    } else if (reshaping > 0) {
+      reshaped = PeriodAt(epoch).voiced;
+      if (reshaped) centre = Reshape(half, width, PeriodAt(epoch).exact, reshaping);
+      reshapedVoiced_ = reshaped;
+      std::copy_n(grain_.begin(), width, reshaped_.begin());
+      reshapedEpoch_ = epoch;
+      reshapedAmount_ = reshaping;
+      reshapedHalf_ = half;
+      reshapedWidth_ = width;
+      reshapedCentre_ = centre;
+    }
     const auto lag = static_cast<std::size_t>(std::lround(spacing));
     double energy = 0.0;
     for (std::size_t j = 0; j < width; ++j) energy += grain_[j] * grain_[j];
@@ -287,14 +323,109 @@ class FormantSink {
     const double scale = made > wanted * 1e-6 && wanted > 0 ? std::sqrt(wanted / made) : std::sqrt(ratio);
     smoothedScale_ = firstScale_ ? scale : 0.6 * smoothedScale_ + 0.4 * scale;
     firstScale_ = false;
-    const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
-    const double level = gain * std::pow(std::sqrt(ratio), 1.0 - apart) * std::pow(smoothedScale_, apart);
-    const std::int64_t firstAt = static_cast<std::int64_t>(t) - half + 1;
+    // A reshaped grain no longer adds up to the input where it falls back in place (a formant
+    // shift at the source's own pitch), so its level is always the measured one.
+    const double measured = reshaped ? std::max(apart, shiftAmount_) : apart;
+    const double level =
+        gain * std::pow(std::sqrt(ratio), 1.0 - measured) * std::pow(smoothedScale_, measured);
+    const std::int64_t firstAt = static_cast<std::int64_t>(t) - centre;
     for (std::size_t j = 0; j < width; ++j) {
       const std::int64_t at = firstAt + static_cast<std::int64_t>(j);
       if (at < static_cast<std::int64_t>(written_)) continue;
       ring_[static_cast<std::size_t>(at) & ringMask_] += level * grain_[j];
     }
+  }
+
+  // The transform a grain of half-width `half` is reshaped in: room for half as much again, so the
+  // reshaped grain can ring on either side without wrapping onto itself.
+  static std::size_t TransformLength(std::uint32_t half) {
+    return std::max<std::size_t>(8, std::bit_ceil(3 * std::size_t{half}));
+  }
+
+  // Gives the grain in grain_ (width samples, its epoch at half - 1) the voice's own spectral
+  // envelope at every frequency instead of only at the source's harmonics, so that laid at any
+  // other rate it is sampled where the voice would have its resonances. A grain two periods
+  // wide holds each harmonic exactly at its own frequency (the Hann window's transform is zero
+  // one harmonic away) but between them only a mix of the two neighbours, whose phases decide
+  // whether the spectrum sags or bulges there; at a new pitch the output's harmonics fall
+  // there, and a resonance between two source harmonics reads as if it lay on one of them.
+  // The envelope is drawn through the harmonics' amplitudes (a cubic through every four,
+  // which rises to a peak between two where the resonance lies), read `envelopeScale_` times
+  // lower in frequency for a formant shift, and the grain's spectrum is brought to it by a
+  // zero-phase gain per bin, limited to +-18 dB where the grain has next to nothing; `amount`
+  // brings the gain in (1: fully). The result is longer than the grain: it is tapered off
+  // over half a period more on either side (less where the frame is short) and replaces it in
+  // grain_ and width. Returns the new index of the epoch.
+  std::int64_t Reshape(std::int64_t half, std::size_t& width, double period, double amount) {
+    const auto h = static_cast<std::size_t>(half);
+    const std::size_t n = TransformLength(static_cast<std::uint32_t>(h));
+    const std::size_t mask = n - 1;
+    const std::size_t bins = n / 2;
+    const double spacing = static_cast<double>(n) / period;  // bins from one harmonic to the next
+    // The resonances that make a vowel lie below 5 kHz: the grain is reshaped up to 8 kHz, the
+    // gain eased back to 1 from 6 kHz, and left as it is above.
+    const double binsPerHz = static_cast<double>(n) / sampleRate_;
+    const std::size_t top = std::min(bins, static_cast<std::size_t>(8000.0 * binsPerHz));
+    const double easeFrom = 6000.0 * binsPerHz;
+    const double easeOver = static_cast<double>(top) - easeFrom;
+    const std::size_t magTop = std::min(bins, top + static_cast<std::size_t>(3 * spacing) + 2);
+    const auto count = static_cast<std::size_t>(static_cast<double>(magTop - 1) / spacing);
+    if (count < 2 || h < 2) return half - 1;
+    double* b = spectrum_.data();
+    std::fill_n(b, n, 0.0);
+    for (std::size_t j = 0; j < width; ++j) b[(j + n - (h - 1)) & mask] = grain_[j];
+    RealFft(1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
+    double* mag = magnitudes_.data();
+    mag[0] = std::abs(b[0]);
+    mag[bins] = std::abs(b[1]);
+    for (std::size_t m = 1; m <= magTop && m < bins; ++m)
+      mag[m] = std::sqrt(b[2 * m] * b[2 * m] + b[2 * m + 1] * b[2 * m + 1]);
+    // Each harmonic's amplitude: the grain's spectrum at its frequency, read between bins.
+    double* a = harmonics_.data();
+    double loudest = 0;
+    for (std::size_t k = 1; k <= count; ++k) {
+      const double at = static_cast<double>(k) * spacing;
+      const auto i = static_cast<std::size_t>(at);
+      const double f = at - static_cast<double>(i);
+      a[k] = mag[i] + (mag[i + 1] - mag[i]) * f;
+      loudest = std::max(loudest, a[k]);
+    }
+    if (!(loudest > 0)) return half - 1;
+    a[0] = a[1];
+    a[count + 1] = a[count];
+    const double least = loudest * 1e-4;
+    const double perBin = 1.0 / (spacing * envelopeScale_);
+    constexpr double MostGain = 8.0;
+    for (std::size_t m = 0; m < top; ++m) {
+      // The envelope at harmonic number u (fractional), flat below the first and above the last.
+      const double u = std::clamp(static_cast<double>(m) * perBin, 1.0, static_cast<double>(count));
+      const auto k = std::min(static_cast<std::size_t>(u), count - 1);
+      const double t = u - static_cast<double>(k);
+      const double p0 = a[k - 1], p1 = a[k], p2 = a[k + 1], p3 = a[k + 2];
+      const double envelope =
+          p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+      double gain = std::max(envelope, least) / std::max(mag[m], least / MostGain);
+      gain = std::clamp(gain, 1 / MostGain, MostGain);
+      const double ease = static_cast<double>(m) > easeFrom ? (static_cast<double>(top) - m) / easeOver : 1.0;
+      gain = 1 + amount * ease * (gain - 1);
+      if (m == 0) {
+        b[0] *= gain;
+      } else {
+        b[2 * m] *= gain;
+        b[2 * m + 1] *= gain;
+      }
+    }
+    RealFft(-1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
+    const double norm = 2.0 / static_cast<double>(n);
+    const std::size_t reach = std::max(h, std::min<std::size_t>(h + h / 2, frameLength_ - 1));
+    width = 2 * reach - 1;
+    const double taper = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
+    for (std::size_t j = 0; j < width; ++j) {
+      const std::size_t d = j < reach - 1 ? reach - 1 - j : j - (reach - 1);
+      const double w = d <= h ? 1.0 : 0.5 + 0.5 * std::cos(taper * static_cast<double>(d - h));
+      grain_[j] = w * norm * b[(j + n - (reach - 1)) & mask];
+    }
+    return static_cast<std::int64_t>(reach) - 1;
   }
 
   // Positions no later grain can reach: before the next mark less the longest half-window.
@@ -334,6 +465,18 @@ class FormantSink {
   std::size_t ringMask_;
   std::vector<double> grain_;
   std::vector<std::int32_t> early_;
+  double envelopeScale_;  // the formant shift as a frequency ratio
+  double shiftAmount_;    // how far the shift brings the reshaping in, 0 .. 1
+  std::vector<double> spectrum_;
+  std::vector<double> magnitudes_;
+  std::vector<double> harmonics_;
+  std::vector<double> reshaped_;  // the last reshaped grain, and what it was made from
+  std::uint64_t reshapedEpoch_ = std::numeric_limits<std::uint64_t>::max();
+  double reshapedAmount_ = 0.0;
+  std::int64_t reshapedHalf_ = 0;
+  std::size_t reshapedWidth_ = 0;
+  std::int64_t reshapedCentre_ = 0;
+  bool reshapedVoiced_ = false;
   double smoothedScale_ = 1.0;
   bool firstScale_ = true;
   std::vector<std::int32_t> out_;
@@ -351,9 +494,9 @@ std::size_t FormantWindowLength(std::uint32_t frameLength) { return FormantSink:
 
 WalkEnd RenderKeepingFormants(SampleStream& samples, OutputWriter& writer, FrameStream& frames,
                               std::span<const TimeLink> links, const WalkParameters& parameters,
-                              double silenceLevel, const ProgressCallback& progress) {
+                              double silenceLevel, double formantShift, const ProgressCallback& progress) {
   FormantSink sink(samples, writer, frames, parameters.frameLength, parameters.sampleRate, silenceLevel,
-                   progress);
+                   formantShift, progress);
   const WalkEnd walked = Walk(frames, links, parameters, sink);
   sink.Finish(walked.outPos);
   return walked;

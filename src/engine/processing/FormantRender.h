@@ -15,9 +15,10 @@ namespace vocara::render {
 std::size_t FormantWindowLength(std::uint32_t frameLength);
 
 // Walks `parameters` with the formant-keeping sink and writes every output position the walk
-// produced; silenceLevel is the amplitude below which a frame is not voiced.
+// produced; silenceLevel is the amplitude below which a frame is not voiced, formantShift the
+// cents the voice's resonances are moved by (0: kept where they are).
 WalkEnd RenderKeepingFormants(SampleStream& samples, OutputWriter& writer, FrameStream& frames,
                               std::span<const TimeLink> links, const WalkParameters& parameters,
-                              double silenceLevel, const ProgressCallback& progress);
+                              double silenceLevel, double formantShift, const ProgressCallback& progress);
 
 }  // namespace vocara::render

@@ -80,6 +80,8 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   request.mode = play ? CorrectMode::Play : CorrectMode::Save;
   request.keepWhenCancelled = play;
   request.formants = app.preferences.keepFormants ? Formants::Keep : Formants::Shift;
+  request.formantShift = app.preferences.formantShift;
+  if (app.preferences.formantShift != 0) request.formants = Formants::Keep;
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   CorrectResult result;
   {

@@ -27,7 +27,7 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // CorrectForPlayback is cleared however the render ends. A save-mode file rendered whole is then
 // measured against the SAS for the correction report (MeasureCorrection). Play mode without a
 // folder for the temporary file says "Invalid File Handle" and renders nothing. The formants
-// are kept when app.preferences.keepFormants is set.
+// are kept when app.preferences.keepFormants is set or app.preferences.formantShift moves them.
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
 
 // Command 105: busy; pending SAS edits written back; the whole recording in save mode.
