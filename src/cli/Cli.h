@@ -2,7 +2,8 @@
 //
 // Exit codes: 0 success; 1 the operation failed, with the program's own message text alone on
 // the first line of the error stream (a second line may say which file and why: FileProblems.h);
-// 2 a usage error: "vocara-cli: PROBLEM" and a line pointing to --help.
+// 2 a usage error: "vocara-cli: PROBLEM" (a mistyped name then "vocara-cli: did you mean 'X'?")
+// and a line pointing to --help.
 #pragma once
 
 #include <cstdint>
@@ -134,6 +135,10 @@ struct ParsedArguments {
 std::string ParseArguments(const std::vector<std::string>& args,
                            std::initializer_list<std::string_view> valued,
                            std::initializer_list<std::string_view> flags, ParsedArguments& parsed);
+
+// The options the last ParseArguments call of this thread took, valued and flags: a command's
+// help names each of them.
+const std::vector<std::string>& LastParsedOptions();
 
 // A usage problem: "vocara-cli: PROBLEM" and the line pointing to --help; ExitUsage.
 int UsageError(std::ostream& err, const std::string& problem);
