@@ -295,7 +295,8 @@ std::string ParseArguments(const std::vector<std::string>& args,
     } else if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
       parsed.flags.push_back(arg);
     } else {
-      return "unknown option '" + arg + "'";
+      const std::vector<std::string_view> known(lastOptions.begin(), lastOptions.end());
+      return WithSuggestion("unknown option '" + arg + "'", CloseNames(arg, known));
     }
   }
   return {};

@@ -123,8 +123,8 @@ std::string RangePastEnd(const RangeArgument& range, std::uint32_t count, RangeU
 
 // The arguments after a subcommand's name: names in order and options anywhere around them.
 // Options listed in `valued` take the next argument as their value (the last one given counts);
-// those in `flags` take none. Returns the problem ("unknown option", "needs a value"), empty
-// when the arguments are sound.
+// those in `flags` take none. Returns the problem ("unknown option", with the options it may
+// mean on a line of its own: WithSuggestion; "needs a value"), empty when the arguments are sound.
 struct ParsedArguments {
   std::vector<std::string> names;
   std::vector<std::pair<std::string, std::string>> values;  // in the order given

@@ -102,6 +102,7 @@ TEST(CommandHelpTest, AMistypedNameIsAnsweredWithTheClosestOnTheNextLine) {
       {{"--verison"}, "unknown command '--verison'\nvocara-cli: did you mean '--version'?"},
       {{"Notes"}, "unknown command 'Notes'\nvocara-cli: did you mean 'notes'?"},
       {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"snap", "a.sas", "--rnage", "0:1"}, "unknown option '--rnage'\nvocara-cli: did you mean '--range'?"},
       {{"help", "build", "snap"}, "help takes one command"},
       {withInstrument("Tenor"), tenor + "\nvocara-cli: did you mean 'Vocal Tenor'?"},
       {withInstrument("tenor vocal"),
