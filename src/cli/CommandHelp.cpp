@@ -65,7 +65,8 @@ constexpr std::array<CommandHelp, 24> Table{{
      "  --range A:B           samples A <= i < B (all by default); A and B may be\n"
      "                        seconds: 1.2s:3.4s\n"
      "  --time-correction on|off\n"
-     "  --formants keep|shift as correct rendered OUT (vocara-cli help correct)\n"
+     "                        as correct rendered OUT (vocara-cli help correct)\n"
+     "  --formants keep|shift the same\n"
      "  --json                the same as one JSON object (null where no figure)\n",
      "vocara-cli report take.wav take.sas fixed.wav\n"},
     {"snap", "move the notes' pitch centres onto a scale, in place",
@@ -214,9 +215,10 @@ constexpr std::array<CommandHelp, 24> Table{{
      "range is clamped and said.\n",
      "  --noise A:B           the noise sample; A and B may be seconds: 0s:0.5s\n"
      "  --add A:B             a further noise sample (Noise+), as often as needed\n"
-     "  --noise-length L      0 .. 32768, then a power of two from 1024\n"
-     "  --white-noise PERCENT 0 .. 100\n"
-     "  --gain G              0 .. 5\n"
+     "  --noise-length L      samples, 0 .. 32768, then a power of two from 1024\n"
+     "  --white-noise PERCENT\n"
+     "                        the noise floor, 0 .. 100 percent of full scale\n"
+     "  --gain G              the factor on the captured noise power, 0 .. 5\n"
      "  --settings FILE       the settings file these start from (as build)\n",
      "vocara-cli denoise take.wav clean.wav --noise 0:24000 --gain 1.5\n"},
     {"spectrum", "print the FFT spectrum at a sample",
@@ -267,7 +269,7 @@ constexpr std::array<CommandHelp, 24> Table{{
      "                        a square wave\n"
      "  --triangle F,A[,PHASE[,DUTY]]\n"
      "                        a triangle wave\n"
-     "  --noise A             white noise\n",
+     "  --noise A             white noise of A percent\n",
      "vocara-cli generate tone.wav --duration 3 --sine 440,50 --noise 2\n"},
     {"help", "the list of commands, or one command's usage and options", "vocara-cli help [COMMAND]\n",
      "Without a command, the list of commands; with one, its usage, options\n"
