@@ -150,7 +150,7 @@ int DetectRange(WavDocument& wav, const std::vector<std::string>& args, Request&
     const InterruptScope interruptible;
     range = DetectNoteRange(wav, request.settings, TerminalProgress(err, "finding notes", drawBar));
   }
-  if (drawBar) err << '\n';
+  EndProgress(err, drawBar);
   if (range.result != LongOperationResult::Done)
     return LongOperationExit(err, MessageId::None, range.result, request.sas);
   if (!range.found) {
@@ -189,7 +189,7 @@ int Build(Request& request, const std::vector<std::string>& args, std::ostream& 
     const InterruptScope interruptible;
     result = SasBuildFile(wav, request.settings, request.sas, TerminalProgress(err, "building", drawBar));
   }
-  if (drawBar) err << '\n';
+  EndProgress(err, drawBar);
   const int exit = LongOperationExit(err, result.message, result.result, request.sas);
   if (exit == ExitSuccess) err << request.edgeNote;
   return exit;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -28,6 +29,7 @@
 #include "cli/GenerateCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/InTuneCommands.h"
+#include "cli/PitchCommands.h"
 #include "cli/PulseCommand.h"
 #include "cli/SasInfoCommand.h"
 #include "cli/SpectrumCommands.h"
@@ -46,21 +48,27 @@ int Failure(std::ostream& err, MessageId id) {
   return ExitFailure;
 }
 
-int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Info(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+  const auto json = std::find(args.begin(), args.end(), "--json");
+  const bool asJson = json != args.end();
+  if (asJson) args.erase(json);
   if (args.size() != 2) return UsageError(err, "info takes one file");
-  if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err);
+  if (StartsAsSasFile(args[1])) return SasInfo(args[1], out, err, asJson);
   WavDocument wav;
   if (const WavOpenResult opened = WavOpenDocument(wav, args[1]); opened.message != MessageId::None)
     return InputRefused(err, opened.message, args[1], FileKind::Any);
   const FormatFields& f = wav.header.fields;
-  out << "format=" << f.formatTag << '\n'
-      << "channels=" << f.channels << '\n'
-      << "rate=" << f.sampleRate << '\n'
-      << "block_align=" << f.blockAlign << '\n'
-      << "bits=" << f.bitsPerSample << '\n'
-      << "data_offset=" << wav.dataOffset << '\n'
-      << "samples=" << wav.sampleCount << '\n'
-      << "checksum=" << Hex8(wav.checksum) << '\n';
+  const auto n = [](auto value) { return std::to_string(value); };
+  PrintFacts(out,
+             {{"format", n(f.formatTag)},
+              {"channels", n(f.channels)},
+              {"rate", n(f.sampleRate)},
+              {"block_align", n(f.blockAlign)},
+              {"bits", n(f.bitsPerSample)},
+              {"data_offset", n(wav.dataOffset)},
+              {"samples", n(wav.sampleCount)},
+              {"checksum", Hex8(wav.checksum), true}},
+             asJson);
   return ExitSuccess;
 }
 
@@ -342,7 +350,9 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "reanalyse") return ReanalyseCommand(args, err, UsageError);
   if (command == "repair") return RepairCommand(args, out, err, UsageError);
   if (command == "report") return ReportCommand(args, out, err, UsageError);
-  if (command == "import") return ImportCommand(args, out, err, UsageError);
+  if (command == "import") return ImportCommand(args, err, UsageError);
+  if (command == "pitch") return PitchCommand(args, out, err, UsageError);
+  if (command == "plot") return PlotCommand(args, err, UsageError);
   return UnknownCommand(err, command);
 }
 
@@ -361,6 +371,14 @@ unsigned committedAtStart = 0;
 
 }  // namespace
 
+bool QuietOption(std::string_view arg) { return arg == "-q" || arg == "--quiet"; }
+
+std::string_view CommandWord(const std::vector<std::string>& args) {
+  for (const std::string& arg : args)
+    if (!QuietOption(arg)) return arg;
+  return {};
+}
+
 bool ChangesInPlace(std::string_view command) {
   for (const std::string_view changer : {"edit", "snap", "note", "guide", "reanalyse", "repair"})
     if (command == changer) return true;
@@ -370,7 +388,14 @@ bool ChangesInPlace(std::string_view command) {
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   committedAtStart = CommittedOutputs();
   TakeWriteError();  // a reason left by an earlier run in this process is not this run's
-  const int exit = Dispatch(args, out, err);
+  // Quiet: what the run says on stderr is kept back and said only when it failed.
+  std::vector<std::string> words;
+  std::copy_if(args.begin(), args.end(), std::back_inserter(words),
+               [](const std::string& arg) { return !QuietOption(arg); });
+  std::ostringstream keptBack;
+  const bool quiet = words.size() != args.size();
+  const int exit = Dispatch(words, out, quiet ? keptBack : err);
+  if (exit != ExitSuccess) err << keptBack.str();
   // A write that failed earlier left its errno; a failure now sets its own.
   if (out) errno = 0;
   out.flush();

@@ -143,6 +143,12 @@ const std::vector<std::string>& LastParsedOptions();
 // A usage problem: "vocara-cli: PROBLEM" and the line pointing to --help; ExitUsage.
 int UsageError(std::ostream& err, const std::string& problem);
 
+// -q or --quiet, anywhere among the arguments: stderr says nothing unless the run fails (then all
+// it would have said, at the end); stdout is the result and is written all the same.
+bool QuietOption(std::string_view arg);
+// The command word: the first argument other than -q and --quiet (empty when there is none).
+std::string_view CommandWord(const std::vector<std::string>& args);
+
 // Whether `command` changes a file in place (edit, snap, note, guide, reanalyse, repair).
 bool ChangesInPlace(std::string_view command);
 

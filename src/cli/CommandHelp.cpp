@@ -166,23 +166,26 @@ constexpr std::array<CommandHelp, 24> Table{{
      "vocara-cli repair take.wav take.sas\n"},
     {"pitch", "print the pitch track, one frame a line",
      "vocara-cli pitch IN.sas [--csv | --json] [--range A:B]\n",
-     "The pitch of every frame of IN (or of frames A <= i < B), one a line as\n"
-     "text, or as CSV or JSON.\n",
-     "  --csv                 as comma-separated values\n"
-     "  --json                one JSON object\n"
+     "Per frame of IN (or of frames A <= i < B): the time (s), the frame, the\n"
+     "source and the target pitch (Hz, note and cents from it), voiced 0/1 and\n"
+     "the peak-to-peak amplitude in percent of full scale; a table with a header\n"
+     "line, its fields between tabs. A frame without a pitch has empty fields.\n",
+     "  --csv                 the fields between commas\n"
+     "  --json                a JSON array of objects, one a frame (null where\n"
+     "                        no pitch)\n"
      "  --range A:B           frames A <= i < B (all by default); A and B may be\n"
      "                        seconds: 1.2s:3.4s\n",
      "vocara-cli pitch take.sas --csv --range 1.2s:3.4s\n"},
-    {"plot", "draw the pitch of a take as an SVG picture",
+    {"plot", "draw the take's pitch as an SVG picture",
      "vocara-cli plot IN.sas OUT.svg [--wav IN.wav --out OUT.wav] [--range A:B]\n",
-     "Draw the take's pitch and its targets (or those of frames A <= i < B) into\n"
-     "OUT as an SVG picture; with the recording and a rendering of it, the pitch\n"
-     "that came out as well.\n",
-     "  --wav IN.wav          the recording IN.sas was built from\n"
-     "  --out OUT.wav         its rendering by correct, given with --wav\n"
+     "Draw the take (or frames A <= i < B) into OUT as an SVG picture: a semitone\n"
+     "grid, seconds, the notes named with how far off they were sung, the sung\n"
+     "and the target pitch; with a corrected rendering, the pitch found in it.\n",
+     "  --wav IN.wav          the recording IN.sas was built from, and\n"
+     "  --out OUT.wav         its rendering by correct: the two go together\n"
      "  --range A:B           frames A <= i < B (all by default); A and B may be\n"
      "                        seconds: 1.2s:3.4s\n",
-     "vocara-cli plot take.sas take.svg --range 1.2s:3.4s\n"},
+     "vocara-cli plot take.sas take.svg --wav take.wav --out fixed.wav\n"},
     {"import", "convert any sound file into a mono WAV the program opens",
      "vocara-cli import IN OUT.wav [--channel left|right|mix|N]\n"
      "           [--bits 16|24|32] [--rate HZ] [--salvage]\n",
@@ -287,7 +290,7 @@ constexpr std::array<std::string_view, Table.size() + 3> Words = [] {
 constexpr const char* SummaryTail =
     "\n"
     "global options:\n"
-    "  -q, --quiet   errors only on stderr: no progress line, no notes\n"
+    "  -q, --quiet   nothing on stderr unless the run fails (anywhere on the line)\n"
     "  -h, --help    show this list (vocara-cli COMMAND --help: one command)\n"
     "  --version     show the version and release date\n"
     "\n"

@@ -96,7 +96,7 @@ int CorrectCommand(const std::vector<std::string>& args, std::ostream& err, Usag
     const InterruptScope interruptible;
     result = Correct(wav, sas, request, options.output, TerminalProgress(err, "correcting", drawBar));
   }
-  if (drawBar) err << '\n';
+  EndProgress(err, drawBar);
   const int exit = LongOperationExit(err, result.message, result.result, options.output);
   if (result.passesWavLimit)
     err << "vocara-cli: " << options.output

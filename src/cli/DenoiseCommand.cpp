@@ -127,7 +127,7 @@ int Denoise(const Request& request, std::ostream& err, UsageReporter usage) {
     const InterruptScope interruptible;
     result = RemoveNoise(wav, profile, settings, request.output, TerminalProgress(err, "denoising", drawBar));
   }
-  if (drawBar) err << '\n';
+  EndProgress(err, drawBar);
   return LongOperationExit(err, result.message, result.result, request.output);
 }
 

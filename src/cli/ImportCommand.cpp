@@ -105,8 +105,7 @@ std::string Seconds(double seconds) {
 
 }  // namespace
 
-int ImportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  UsageReporter usage) {
+int ImportCommand(const std::vector<std::string>& args, std::ostream& err, UsageReporter usage) {
   Options options;
   if (const std::string problem = ParseOptions(args, options); !problem.empty()) return usage(err, problem);
 
@@ -118,7 +117,7 @@ int ImportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     result = ImportToWav(options.input, options.output, options.import,
                          TerminalProgress(err, "importing", drawBar));
   }
-  if (drawBar) err << '\n';
+  EndProgress(err, drawBar);
   // The input did not open: the program's message, then which file and why.
   if (result.message == MessageId::InvalidFileHandle && result.source.channels == 0)
     return InputRefused(err, result.message, options.input, FileKind::Any);
@@ -136,7 +135,7 @@ int ImportCommand(const std::vector<std::string>& args, std::ostream& out, std::
   if (result.cut)
     err << "vocara-cli: " << options.input << " is cut short: kept " << Seconds(result.cut->KeptSeconds())
         << " s of " << Seconds(result.cut->AnnouncedSeconds()) << " s\n";
-  out << Summary(result, options.import.channel) << '\n';
+  err << Summary(result, options.import.channel) << '\n';
   return ExitSuccess;
 }
 

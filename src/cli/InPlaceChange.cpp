@@ -10,7 +10,8 @@
 namespace vocara::cli {
 
 int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
-                  const std::function<bool(const ProgressCallback& progress)>& operation) {
+                  const std::function<bool(const ProgressCallback& progress)>& operation,
+                  std::string_view label) {
   const InterruptScope interruptible;
   const auto interruptedExit = [&err, &name] {
     err << "vocara-cli: interrupted; " << name << " was not changed\n";
@@ -27,7 +28,9 @@ int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
       return InputRefused(err, refused, name, FileKind::Sas, FileUse::Change);
     return OutputFailure(err, refused, name);
   }
-  const bool done = operation(TerminalProgress(err, "", false));
+  const bool drawBar = !label.empty() && DrawsProgressBar(err);
+  const bool done = operation(TerminalProgress(err, label, drawBar));
+  EndProgress(err, drawBar);
   // The last moment to stop: once the copy is renamed over the file, the change has happened.
   if (Interrupted()) return interruptedExit();
   // A signal from the moment the copy may replace the file on waits for the end of the run:

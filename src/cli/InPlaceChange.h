@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "base/Progress.h"
 
@@ -21,8 +22,10 @@ namespace vocara::cli {
 // on `sas`, open for writing from `name`, as one change. Returns the exit code: 0 when the
 // file now holds the change; 1 with "vocara-cli: interrupted; NAME was not changed" after an
 // interrupt, "vocara-cli: could not write NAME" when the operation or the replacement failed,
-// or the refusal's message when the change could not start; the file is then as before.
+// or the refusal's message when the change could not start; the file is then as before. With a
+// `label` the operation's progress is drawn on a terminal under it.
 int ChangeInPlace(std::ostream& err, SasDocument& sas, const std::string& name,
-                  const std::function<bool(const ProgressCallback& progress)>& operation);
+                  const std::function<bool(const ProgressCallback& progress)>& operation,
+                  std::string_view label = {});
 
 }  // namespace vocara::cli

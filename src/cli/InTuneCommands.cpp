@@ -17,6 +17,7 @@
 #include "cli/FileProblems.h"
 #include "cli/InPlaceChange.h"
 #include "cli/TargetKind.h"
+#include "cli/TerminalProgress.h"
 #include "engine/midi/StandardMidiFile.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/processing/GuideMelody.h"
@@ -407,9 +408,12 @@ int ReanalyseCommand(const std::vector<std::string>& args, std::ostream& err, Us
 
   FramesOfPair pair;
   if (const int refused = OpenFramesOfPair(parsed, err, usage, pair); refused != ExitSuccess) return refused;
-  return ChangeInPlace(err, pair.sas, parsed.names[1], [&](const ProgressCallback& progress) {
-    return SasReanalyse(pair.wav, pair.sas, pair.first, pair.end, *lowest, *highest, {}, progress);
-  });
+  return ChangeInPlace(
+      err, pair.sas, parsed.names[1],
+      [&](const ProgressCallback& progress) {
+        return SasReanalyse(pair.wav, pair.sas, pair.first, pair.end, *lowest, *highest, {}, progress);
+      },
+      "reanalysing");
 }
 
 int RepairCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -474,8 +478,11 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
     request.end = range.right;
   }
   CorrectionReport report;
+  const bool drawBar = DrawsProgressBar(err);
   if (!compare) {
-    if (!ListNotes(sas, request, report)) {
+    const bool listed = ListNotes(sas, request, report, TerminalProgress(err, "listing notes", drawBar));
+    EndProgress(err, drawBar);
+    if (!listed) {
       err << "vocara-cli: could not read " << parsed.names[1] << '\n';
       return ExitFailure;
     }
@@ -488,7 +495,10 @@ int ReportCommand(const std::vector<std::string>& args, std::ostream& out, std::
         << "\nvocara-cli: " << mismatch << '\n';
     return ExitFailure;
   }
-  if (!MakeCorrectionReport(sas, corrected, request, report)) {
+  const bool made =
+      MakeCorrectionReport(sas, corrected, request, report, TerminalProgress(err, "measuring", drawBar));
+  EndProgress(err, drawBar);
+  if (!made) {
     err << "vocara-cli: could not read " << parsed.names[2] << '\n';
     return ExitFailure;
   }

@@ -24,34 +24,51 @@ std::string Exact(double value) {
 // goes on to the WAV opener's refusal.
 bool StartsAsSasFile(const std::string& path) { return KindOfFile(path) == TargetKind::Sas; }
 
-int SasInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+void PrintFacts(std::ostream& out, const std::vector<InfoFact>& facts, bool json) {
+  if (!json) {
+    for (const InfoFact& fact : facts) out << fact.key << '=' << fact.value << '\n';
+    return;
+  }
+  // Keys and texts are plain words and hex digits: nothing in them needs escaping.
+  out << '{';
+  for (std::size_t i = 0; i < facts.size(); ++i) {
+    out << (i == 0 ? "\"" : ", \"") << facts[i].key << "\": ";
+    out << (facts[i].text ? "\"" + facts[i].value + "\"" : facts[i].value);
+  }
+  out << "}\n";
+}
+
+int SasInfo(const std::string& path, std::ostream& out, std::ostream& err, bool json) {
   SasDocument sas;
   // Read-only: printing must not need write access nor change the file.
   if (!OpenSas(err, path, SasAccess::ReadOnly, sas)) return ExitFailure;
   const SasHeader& h = sas.header;
-  out << "frames=" << h.frameCount << '\n'
-      << "links=" << h.linkCount << '\n'
-      << "frame_length=" << h.frameLength << '\n'
-      << "rate=" << h.sampleRate << '\n'
-      << "wav_checksum=" << Hex8(h.wavChecksum) << '\n';
   const GeneralSettings& s = h.settings;
-  out << "instrument=" << s.instrument << '\n'
-      << "lowestNote=" << s.lowestNote << '\n'
-      << "highestNote=" << s.highestNote << '\n'
-      << "chunkPeriods=" << Exact(s.chunkPeriods) << '\n'
-      << "baseNoteThreshold=" << Exact(s.baseNoteThreshold) << '\n'
-      << "beatsPerBar=" << s.beatsPerBar << '\n'
-      << "beatUnit=" << s.beatUnit << '\n'
-      << "divisions=" << s.divisions << '\n'
-      << "tempo=" << Exact(s.tempo) << '\n'
-      << "rulerOrigin=" << s.rulerOrigin << '\n'
-      << "originBar=" << s.originBar << '\n'
-      << "whiteNoise=" << Exact(s.whiteNoise) << '\n'
-      << "noiseGain=" << Exact(s.noiseGain) << '\n'
-      << "noiseLength=" << s.noiseLength << '\n'
-      << "selectThreshold=" << Exact(s.selectThreshold) << '\n'
-      << "silenceThreshold=" << Exact(s.silenceThreshold) << '\n'
-      << "timeCorrection=" << s.timeCorrection << '\n';
+  const auto n = [](auto value) { return std::to_string(value); };
+  PrintFacts(out,
+             {{"frames", n(h.frameCount)},
+              {"links", n(h.linkCount)},
+              {"frame_length", n(h.frameLength)},
+              {"rate", n(h.sampleRate)},
+              {"wav_checksum", Hex8(h.wavChecksum), true},
+              {"instrument", n(s.instrument)},
+              {"lowestNote", n(s.lowestNote)},
+              {"highestNote", n(s.highestNote)},
+              {"chunkPeriods", Exact(s.chunkPeriods)},
+              {"baseNoteThreshold", Exact(s.baseNoteThreshold)},
+              {"beatsPerBar", n(s.beatsPerBar)},
+              {"beatUnit", n(s.beatUnit)},
+              {"divisions", n(s.divisions)},
+              {"tempo", Exact(s.tempo)},
+              {"rulerOrigin", n(s.rulerOrigin)},
+              {"originBar", n(s.originBar)},
+              {"whiteNoise", Exact(s.whiteNoise)},
+              {"noiseGain", Exact(s.noiseGain)},
+              {"noiseLength", n(s.noiseLength)},
+              {"selectThreshold", Exact(s.selectThreshold)},
+              {"silenceThreshold", Exact(s.silenceThreshold)},
+              {"timeCorrection", n(s.timeCorrection)}},
+             json);
   return ExitSuccess;
 }
 

@@ -3,9 +3,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "base/OutputFile.h"
@@ -13,7 +18,8 @@
 namespace vocara::cli {
 namespace {
 
-constexpr int ProgressBarWidth = 40;
+// At most ten redraws a second: a terminal drawing more only slows the operation.
+constexpr int ProgressRedrawMs = 100;
 
 // The signal (Ctrl-C, SIGTERM, SIGHUP) that arrived while an operation runs, 0 for none; the
 // progress callback turns it into a stop.
@@ -92,21 +98,52 @@ void DeferInterruptsToTheEnd() { deferred.store(true); }
 
 bool DrawsProgressBar(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) != 0; }
 
+namespace {
+
+std::string ClockText(double seconds) {
+  const auto whole = static_cast<long long>(std::max(0.0, std::round(seconds)));
+  char text[32];
+  if (whole >= 3600)
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+  else
+    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+  return text;
+}
+
+}  // namespace
+
+std::string ProgressLineText(std::string_view label, std::uint64_t position, std::uint64_t total,
+                             double elapsedSeconds) {
+  const double done =
+      total == 0 ? 1.0 : std::min(1.0, static_cast<double>(position) / static_cast<double>(total));
+  char percent[16];
+  std::snprintf(percent, sizeof percent, " %3d%%  ", static_cast<int>(done * 100));
+  std::string line = std::string(label) + percent + ClockText(elapsedSeconds) + " elapsed";
+  // An estimate from the first per cent or second would be noise.
+  if (done >= 0.01 && elapsedSeconds >= 1.0)
+    line += ", " + ClockText(elapsedSeconds * (1.0 - done) / done) + " left";
+  return line;
+}
+
 ProgressCallback TerminalProgress(std::ostream& err, std::string_view label, bool drawBar) {
-  return [&err, label = std::string(label), drawBar, shown = -1](std::uint64_t position,
-                                                                 std::uint64_t total) mutable {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  return [&err, label = std::string(label), drawBar, start, drawn = std::optional<Clock::time_point>()](
+             std::uint64_t position, std::uint64_t total) mutable {
     if (drawBar) {
-      const int percent = total == 0 ? 100 : static_cast<int>(position * 100 / total);
-      if (percent != shown) {
-        shown = percent;
-        const int filled = percent * ProgressBarWidth / 100;
-        err << '\r' << label << " [" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(ProgressBarWidth - filled), '.') << "] " << percent << "%"
-            << std::flush;
+      const Clock::time_point now = Clock::now();
+      if (!drawn || now - *drawn >= std::chrono::milliseconds(ProgressRedrawMs)) {
+        drawn = now;
+        const double elapsed = std::chrono::duration<double>(now - start).count();
+        err << '\r' << ProgressLineText(label, position, total, elapsed) << "\033[K" << std::flush;
       }
     }
     return interrupted.load() == 0;
   };
+}
+
+void EndProgress(std::ostream& err, bool drawBar) {
+  if (drawBar) err << "\r\033[K" << std::flush;
 }
 
 }  // namespace vocara::cli

@@ -2,7 +2,9 @@
 // place on a terminal, and an interrupt that stops the operation at its next frame.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "base/Progress.h"
@@ -47,11 +49,20 @@ bool Interrupted();
 // InterruptScope that is open keeps its handlers when it ends.
 void DeferInterruptsToTheEnd();
 
-// Whether the bar is worth drawing: the stream is the process's stderr and a terminal.
+// Whether the progress line is worth drawing: the stream is the process's stderr and a terminal.
 bool DrawsProgressBar(const std::ostream& err);
 
-// Answers false once Ctrl-C was pressed inside an InterruptScope; draws "<label> [###...] n%"
-// whenever the percentage changes when drawBar is set.
+// The progress line: "building  42%  0:12 elapsed, 0:17 left" (the time left once a share is
+// done to go by; hours as H:MM:SS).
+std::string ProgressLineText(std::string_view label, std::uint64_t position, std::uint64_t total,
+                             double elapsedSeconds);
+
+// Answers false once Ctrl-C was pressed inside an InterruptScope; when drawBar is set, draws the
+// progress line in place (carriage return, the line, the rest of the terminal line cleared),
+// at once and then at most every tenth of a second.
 ProgressCallback TerminalProgress(std::ostream& err, std::string_view label, bool drawBar);
+
+// Erases the progress line, leaving the terminal line empty for what the run says next.
+void EndProgress(std::ostream& err, bool drawBar);
 
 }  // namespace vocara::cli

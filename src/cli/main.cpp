@@ -14,6 +14,6 @@ __attribute__((constructor(101))) static void CatchEarlySignals() {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  vocara::cli::SettleInterrupts(!args.empty() && vocara::cli::ChangesInPlace(args[0]));
+  vocara::cli::SettleInterrupts(vocara::cli::ChangesInPlace(vocara::cli::CommandWord(args)));
   return vocara::cli::RunProcess(args, std::cerr);
 }

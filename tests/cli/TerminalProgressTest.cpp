@@ -1,5 +1,5 @@
 // The command-line tool's progress: Ctrl-C stops only the operation that is running, and the
-// bar is redrawn only when its percentage changes.
+// line is redrawn at most ten times a second and erased at the end.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -25,14 +25,17 @@ TEST(TerminalProgress, CtrlCStopsTheRunningOperationOnly) {
   EXPECT_TRUE(err.str().empty());  // no bar without a terminal
 }
 
-TEST(TerminalProgress, TheBarIsRedrawnWhenThePercentageChanges) {
+TEST(TerminalProgress, TheLineSaysThePercentTheTimeSpentAndTheTimeLeft) {
+  EXPECT_EQ(cli::ProgressLineText("building", 0, 200, 0.4), "building   0%  0:00 elapsed");
+  EXPECT_EQ(cli::ProgressLineText("building", 84, 200, 12.2), "building  42%  0:12 elapsed, 0:17 left");
+  EXPECT_EQ(cli::ProgressLineText("correcting", 1, 2, 3700),
+            "correcting  50%  1:01:40 elapsed, 1:01:40 left");
   std::ostringstream err;
   const ProgressCallback progress = cli::TerminalProgress(err, "correcting", true);
   progress(0, 200);
-  progress(1, 200);  // still 0 %
-  progress(100, 200);
-  EXPECT_EQ(err.str(), "\rcorrecting [" + std::string(40, '.') + "] 0%" + "\rcorrecting [" +
-                           std::string(20, '#') + std::string(20, '.') + "] 50%");
+  progress(100, 200);  // within the tenth of a second: not drawn again
+  cli::EndProgress(err, true);
+  EXPECT_EQ(err.str(), "\rcorrecting   0%  0:00 elapsed\033[K\r\033[K");
 }
 
 }  // namespace
