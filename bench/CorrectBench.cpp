@@ -9,6 +9,10 @@
 //             so the ratio changes with every sample
 //   keep      the vibrato targets, and every frame 400 cents higher, rendered keeping the
 //             formants (pitch marks and grains instead of resampling); goal 300x real time
+//   down700   every frame 700 cents lower, keeping the formants: past a semitone every grain
+//             is reshaped to the envelope through the tone's harmonics (two FFTs a grain)
+//   shift200  targets equal to the analysis, formants moved 200 cents up: every grain
+//             reshaped, at the source's own rate
 //
 // The files are generated once in the temporary folder (vocara-correct-bench.wav and one SAS
 // per case) and kept for scripts/bench-correct.sh, which times sox and vocara-cli on them.
@@ -80,7 +84,7 @@ std::string Sas(const std::string& name, vocara::WavDocument& wav, Target target
 
 template <typename Target>
 void CorrectTone(benchmark::State& state, const std::string& sasName, Target target,
-                 vocara::Formants formants = vocara::Formants::Shift) {
+                 vocara::Formants formants = vocara::Formants::Shift, double formantShift = 0) {
   vocara::WavDocument wav;
   if (vocara::WavOpenDocument(wav, Wav()).message != vocara::MessageId::None) {
     state.SkipWithError("cannot open the WAV file");
@@ -95,6 +99,7 @@ void CorrectTone(benchmark::State& state, const std::string& sasName, Target tar
   const std::string output = TempFile("vocara-correct-bench-out.wav");
   vocara::CorrectRequest request{0, wav.sampleCount, true, vocara::CorrectMode::Save};
   request.formants = formants;
+  request.formantShift = formantShift;
   for (auto _ : state) {
     const vocara::CorrectResult result = vocara::Correct(wav, sas, request, output, {});
     benchmark::DoNotOptimize(result.outputSamples);
@@ -129,10 +134,23 @@ void BM_KeepFormantsUp400(benchmark::State& state) {
       [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 4000; }, vocara::Formants::Keep);
 }
 
+void BM_KeepFormantsDown700(benchmark::State& state) {
+  CorrectTone(
+      state, "vocara-correct-bench-down700.sas",
+      [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 2900; }, vocara::Formants::Keep);
+}
+void BM_FormantShift200(benchmark::State& state) {
+  CorrectTone(
+      state, "vocara-correct-bench-identity.sas",
+      [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 3600; }, vocara::Formants::Keep, 200);
+}
+
 BENCHMARK(BM_CorrectIdentity)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CorrectUp50)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CorrectVibrato)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KeepFormantsVibrato)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KeepFormantsUp400)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KeepFormantsDown700)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FormantShift200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

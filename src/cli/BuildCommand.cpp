@@ -17,6 +17,7 @@
 #include "base/NumberText.h"
 #include "base/Settings.h"
 #include "cli/Cli.h"
+#include "cli/DidYouMean.h"
 #include "cli/TargetKind.h"
 #include "cli/TerminalProgress.h"
 #include "engine/sas/NoteRangeDetection.h"
@@ -114,7 +115,9 @@ std::string ParseRequest(const std::vector<std::string>& args, Request& request,
       }
     } else if (option == "--instrument") {
       const std::optional<int> instrument = ParseInstrument(value, request.adjusted);
-      if (!instrument) return "unknown instrument '" + value + "' (vocara-cli instruments lists them)";
+      if (!instrument)
+        return WithSuggestion("unknown instrument '" + value + "' (vocara-cli instruments lists them)",
+                              CloseInstruments(value));
       ChooseInstrument(s, *instrument);
     } else if (option == "--lowest" || option == "--highest") {
       const std::optional<int> note = ReadNote(option, value, request.adjusted);

@@ -21,8 +21,10 @@
 #include "base/NumberText.h"
 #include "base/OutputFile.h"
 #include "cli/BuildCommand.h"
+#include "cli/CommandHelp.h"
 #include "cli/CorrectCommand.h"
 #include "cli/DenoiseCommand.h"
+#include "cli/DidYouMean.h"
 #include "cli/EditCommand.h"
 #include "cli/FileProblems.h"
 #include "cli/GenerateCommand.h"
@@ -39,138 +41,6 @@
 
 namespace vocara::cli {
 namespace {
-
-constexpr const char* Usage =
-    "usage: vocara-cli <command> [arguments]\n"
-    "\n"
-    "Batch operations on mono WAV recordings and their SAS analysis files.\n"
-    "\n"
-    "commands:\n"
-    "  info FILE                     validate FILE and print its format, sample count and checksum\n"
-    "                                (a SAS file: its counts, hop, rate, WAV checksum and settings)\n"
-    "  save-range IN.wav OUT.wav A:B write samples A <= i < B of IN as a WAV file\n"
-    "  export-text IN.wav OUT.txt A:B write samples A <= i < B of IN as text, one percentage a line\n"
-    "  correct IN.wav IN.sas OUT.wav [--range A:B] [--time-correction on|off]\n"
-    "        [--formants keep|shift] [--formant-shift CENTS]\n"
-    "                                render the corrected recording (or samples A <= i < B of it)\n"
-    "                                into OUT; time correction as stored in the SAS unless given;\n"
-    "                                keep: the voice's formants stay where they are (its own pitch\n"
-    "                                periods overlapped at the target rate), shift (default): they\n"
-    "                                move with the pitch, as each frame is resampled;\n"
-    "                                --formant-shift: the formants moved by -1200 .. 1200 cents\n"
-    "                                (values clamped) at the same notes, a darker or brighter\n"
-    "                                voice; it implies --formants keep\n"
-    "  build IN.wav OUT.sas [--settings FILE] [--instrument N|NAME|auto] [--lowest NOTE]\n"
-    "        [--highest NOTE] [--chunk PERIODS] [--threshold PERCENT]\n"
-    "                                analyse IN into a new SAS file; the settings are the built-in\n"
-    "                                ones or FILE's, then the options in order, as in the Settings\n"
-    "                                dialog: instrument 0 .. 68 or its name, notes 0 .. 87 or\n"
-    "                                A0 .. C8, chunk 1 .. 5, threshold 5 .. 100 (values clamped);\n"
-    "                                --instrument auto: the note range sung in IN, found first\n"
-    "  instruments                   list the instruments: index TAB name TAB lowest TAB highest\n"
-    "  edit IN.sas [--range A:B] [--scale P] [--transpose CENTS] [--disable-above P]\n"
-    "        [--enable-below P] [--silence-below P] [--remove-links] | --silence | --clear\n"
-    "                                change IN in place as Global Edit does on frames A <= i < B\n"
-    "                                (all by default), or as SAS File / Silence or Global Clear do\n"
-    "                                on the whole file; scale 0 .. 1000 percent, transpose\n"
-    "                                -1200 .. 1200 cents, thresholds 0 .. 100 (values clamped)\n"
-    "  denoise IN.wav OUT.wav --noise A:B [--add A:B]... [--noise-length L]\n"
-    "        [--white-noise PERCENT] [--gain G] [--settings FILE]\n"
-    "                                capture the noise of samples A <= i < B (Noise=, then Noise+\n"
-    "                                for each --add) and write IN with that noise removed to OUT;\n"
-    "                                settings as for build; length 0 .. 32768 (then a power of two\n"
-    "                                from 1024), white noise 0 .. 100, gain 0 .. 5 (values clamped)\n"
-    "  spectrum IN.wav --at S [--fft N] [--window K]\n"
-    "                                the FFT window's spectrum with the cursor at sample S: one\n"
-    "                                line per bin, bin TAB Hz TAB percent of full scale (N a power\n"
-    "                                of two 1024 .. 1048576, default 1024; window K 0..7, default 0)\n"
-    "  peaks IN.wav OUT.txt --at S [--fft N] [--window K] [--mark BIN]... [--settings FILE]\n"
-    "                                Find and save peaks on that spectrum into OUT, with the bins\n"
-    "                                marked as T marks them (1 .. N/2 - 1)\n"
-    "  notes IN.wav --at S [--settings FILE] [--lowest NOTE] [--highest NOTE]\n"
-    "                                the MFT window's 88 key strengths at sample S, then the\n"
-    "                                detected note and its fine pitch in cents (notes as for build)\n"
-    "  pulse IN.wav OUT.txt S1 [S2 ...]\n"
-    "                                Shape+ with the cursor at each sample S in turn (positions\n"
-    "                                within 30 samples of either end are ignored), then Export\n"
-    "                                Shape into OUT: 60 lines of the normalised shape\n"
-    "  generate OUT.wav [--duration S] [--sine F,A[,PHASE]]... [--square F,A[,PHASE[,DUTY]]]\n"
-    "        [--triangle F,A[,PHASE[,DUTY]]] [--noise A]\n"
-    "                                write the Wave Synthesis dialog's wave into OUT (16-bit,\n"
-    "                                48000 Hz): up to ten sines, square, triangle and white noise;\n"
-    "                                S 1 .. 60 (5), F 0 .. 20000 Hz, A 0 .. 100 percent, PHASE\n"
-    "                                -360 .. 360 degrees, DUTY 0 .. 100 percent (50); values\n"
-    "                                clamped and amplitudes normalised as there\n"
-    "  snap IN.sas --key KEY --scale chromatic|major|minor|harmonic-minor|custom:0,2,4,...\n"
-    "        [--reference HZ] [--centre P] [--drift P] [--retune MS] [--range A:B]\n"
-    "                                Snap to Scale on frames A <= i < B (all by default), in\n"
-    "                                place: each note's pitch centre moved P percent (0 .. 100,\n"
-    "                                100) onto the scale, its slow drift reduced P percent\n"
-    "                                (0 .. 100, 0), notes joined over MS ms (0 .. 1000, 40);\n"
-    "                                A4 = HZ (415 .. 466, 440); KEY C, C#, Db ... B\n"
-    "  note IN.sas (--at FRAME | --range A:B) (--move CENTS | --to NOTE) [--vibrato P]\n"
-    "        [--drift P] [--retune MS]\n"
-    "                                the note holding FRAME, or every note starting in frames\n"
-    "                                A <= i < B, in place: its vibrato scaled to P percent of the\n"
-    "                                sung one (0 .. 200, 100) and its slow drift reduced P percent\n"
-    "                                (0 .. 100, 0), then its targets moved by CENTS (-1200 ..\n"
-    "                                1200) or its centre put on NOTE (0 .. 87 or A0 .. C8), joined\n"
-    "                                to its neighbours over MS ms (0 .. 1000, 40)\n"
-    "  midi IN.sas OUT.mid [--bend]\n"
-    "                                the take's notes as a Standard MIDI File: format 0, 480\n"
-    "                                ticks a quarter at 120 bpm (960 ticks a second), each note\n"
-    "                                from where it is heard to begin (halfway up a glide), keys from\n"
-    "                                the target centres rounded to semitones (21 = A0), velocity\n"
-    "                                127 x (1 + dBFS / 48) of the held part's level; --bend: each\n"
-    "                                note's cents off its key as a pitch bend before it (range\n"
-    "                                +-2 semitones, set at the start)\n"
-    "  guide IN.sas GUIDE.mid [--track N] [--channel N] [--centre P] [--drift P] [--retune MS]\n"
-    "        [--timing P] [--range A:B]\n"
-    "                                follow a guide melody (format 0 or 1; tracks 1 .., channels\n"
-    "                                1 .. 16, all by default; where notes sound together the\n"
-    "                                highest is the melody), in place: each sung note paired with\n"
-    "                                the guide note sounding over half its held part or more, or\n"
-    "                                else starting within 150 ms of it; its centre moved P percent\n"
-    "                                (0 .. 100, 100) to the guide note, drift and retune as snap;\n"
-    "                                --timing P (0 .. 100, 0): a note starting more than 20 ms\n"
-    "                                off its guide note gets a time link taking it P percent of\n"
-    "                                the way there, the other paired notes links that hold them\n"
-    "                                (links with a source in the range are replaced, at most\n"
-    "                                1000); unpaired notes are listed on stderr\n"
-    "  reanalyse IN.wav IN.sas --lowest NOTE --highest NOTE [--range A:B]\n"
-    "                                measure frames A <= i < B again with that note range (0 .. 87\n"
-    "                                or A0 .. C8), in place; target pitches move with the source\n"
-    "  repair IN.wav IN.sas [--range A:B]\n"
-    "                                Repair Octave Jumps: short runs an octave or a fifth away\n"
-    "                                from both neighbours measured again around their note\n"
-    "  report IN.wav IN.sas [OUT.wav] [--range A:B] [--time-correction on|off]\n"
-    "        [--formants keep|shift] [--json]\n"
-    "                                the take's notes: start and length (s), note (~ cut by the\n"
-    "                                range), centre, drift (end minus start of the held part) and\n"
-    "                                vibrato depth (cents) and rate (Hz); with OUT (rendered by\n"
-    "                                correct with the same options) how in tune it came out:\n"
-    "                                target, achieved centre, error, vibrato before and after\n"
-    "                                (- where a note is too short or OUT has no pitch on it)\n"
-    "  import IN OUT.wav [--channel left|right|mix|N] [--bits 16|24|32] [--rate HZ]\n"
-    "        [--salvage]\n"
-    "                                convert any sound file libsndfile reads (WAV of any encoding,\n"
-    "                                AIFF, FLAC, Ogg, ...) into a mono WAV the program opens: the\n"
-    "                                mean of all channels or channel N alone (from 0: left 0,\n"
-    "                                right 1); 16, 24 or 32 bits (default the source's, 8-bit to\n"
-    "                                16, float to 24); its rate, or HZ 22000 .. 768000 (a source\n"
-    "                                below 22000 Hz goes to 44100 or 48000 Hz); rounded to the\n"
-    "                                nearest value, full scale clipped, no dither; --salvage: a\n"
-    "                                file cut short keeps the whole samples that are there\n"
-    "  --help                        show this text\n"
-    "  --version                     show the version and release date\n"
-    "\n"
-    "Numbers are read whole: other text is a usage error. A value the dialog would clamp is\n"
-    "clamped and said on stderr; snap and reanalyse refuse values outside their ranges.\n"
-    "Exit status: 0 done, 1 the operation failed (its message on stderr), 2 usage error.\n"
-    "Output files are replaced without asking, and only by a whole file: a failed or\n"
-    "interrupted command leaves the previous file of that name as it was. A file of\n"
-    "another kind (a WAV, SAS, MIDI or number text where the command writes another) is\n"
-    "never replaced, nor one with other names (hard links).\n";
 
 constexpr const char* HelpPointer = "Try 'vocara-cli --help' for more information.\n";
 
@@ -200,6 +70,22 @@ int Info(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
               {"samples", n(wav.sampleCount)},
               {"checksum", Hex8(wav.checksum), true}},
              asJson);
+  return ExitSuccess;
+}
+
+bool IsHelpOption(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+int UnknownCommand(std::ostream& err, const std::string& command) {
+  return UsageError(err,
+                    WithSuggestion("unknown command '" + command + "'", CloseNames(command, CommandWords())));
+}
+
+// help COMMAND: that command's help; the summary without one comes before.
+int HelpCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) return UsageError(err, "help takes one command");
+  const CommandHelp* help = FindCommandHelp(args[1]);
+  if (!help) return UnknownCommand(err, args[1]);
+  out << CommandHelpText(*help);
   return ExitSuccess;
 }
 
@@ -436,6 +322,12 @@ int OutputFailure(std::ostream& err, MessageId id, const std::string& output) {
   return ExitFailure;
 }
 
+namespace {
+thread_local std::vector<std::string> lastOptions;
+}  // namespace
+
+const std::vector<std::string>& LastParsedOptions() { return lastOptions; }
+
 const std::string* ParsedArguments::Value(std::string_view option) const {
   for (auto it = values.rbegin(); it != values.rend(); ++it)
     if (it->first == option) return &it->second;
@@ -449,6 +341,8 @@ bool ParsedArguments::Flag(std::string_view option) const {
 std::string ParseArguments(const std::vector<std::string>& args,
                            std::initializer_list<std::string_view> valued,
                            std::initializer_list<std::string_view> flags, ParsedArguments& parsed) {
+  lastOptions.assign(valued.begin(), valued.end());
+  lastOptions.insert(lastOptions.end(), flags.begin(), flags.end());
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (!arg.starts_with("--")) {
@@ -459,7 +353,8 @@ std::string ParseArguments(const std::vector<std::string>& args,
     } else if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
       parsed.flags.push_back(arg);
     } else {
-      return "unknown option '" + arg + "'";
+      const std::vector<std::string_view> known(lastOptions.begin(), lastOptions.end());
+      return WithSuggestion("unknown option '" + arg + "'", CloseNames(arg, known));
     }
   }
   return {};
@@ -470,10 +365,17 @@ namespace {
 int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return UsageError(err, "no command");
   const std::string& command = args[0];
-  if (command == "--help" || command == "-h") {
-    out << Usage;
+  if (command == "--help" || command == "-h" || (command == "help" && args.size() == 1)) {
+    out << SummaryText();
     return ExitSuccess;
   }
+  // Before the command reads its arguments, so that its own parsing stays as it is.
+  if (const CommandHelp* help = FindCommandHelp(command);
+      help && std::any_of(args.begin() + 1, args.end(), IsHelpOption)) {
+    out << CommandHelpText(*help);
+    return ExitSuccess;
+  }
+  if (command == "help") return HelpCommand(args, out, err);
   if (command == "--version") {
     out << VersionLine("vocara-cli") << '\n';
     return ExitSuccess;
@@ -501,7 +403,7 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "import") return ImportCommand(args, err, UsageError);
   if (command == "pitch") return PitchCommand(args, out, err, UsageError);
   if (command == "plot") return PlotCommand(args, err, UsageError);
-  return UsageError(err, "unknown command '" + command + "'");
+  return UnknownCommand(err, command);
 }
 
 // A failure to say the results after a file was replaced does not undo the file: the run

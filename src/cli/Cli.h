@@ -2,7 +2,8 @@
 //
 // Exit codes: 0 success; 1 the operation failed, with the program's own message text alone on
 // the first line of the error stream (a second line may say which file and why: FileProblems.h);
-// 2 a usage error: "vocara-cli: PROBLEM" and a line pointing to --help.
+// 2 a usage error: "vocara-cli: PROBLEM" (a mistyped name then "vocara-cli: did you mean 'X'?")
+// and a line pointing to --help.
 #pragma once
 
 #include <cstdint>
@@ -164,8 +165,8 @@ std::string FitRange(RangeArgument& range, TimeScale scale, std::uint32_t count,
 
 // The arguments after a subcommand's name: names in order and options anywhere around them.
 // Options listed in `valued` take the next argument as their value (the last one given counts);
-// those in `flags` take none. Returns the problem ("unknown option", "needs a value"), empty
-// when the arguments are sound.
+// those in `flags` take none. Returns the problem ("unknown option", with the options it may
+// mean on a line of its own: WithSuggestion; "needs a value"), empty when the arguments are sound.
 struct ParsedArguments {
   std::vector<std::string> names;
   std::vector<std::pair<std::string, std::string>> values;  // in the order given
@@ -176,6 +177,10 @@ struct ParsedArguments {
 std::string ParseArguments(const std::vector<std::string>& args,
                            std::initializer_list<std::string_view> valued,
                            std::initializer_list<std::string_view> flags, ParsedArguments& parsed);
+
+// The options the last ParseArguments call of this thread took, valued and flags: a command's
+// help names each of them.
+const std::vector<std::string>& LastParsedOptions();
 
 // A usage problem: "vocara-cli: PROBLEM" and the line pointing to --help; ExitUsage.
 int UsageError(std::ostream& err, const std::string& problem);

@@ -52,6 +52,21 @@ TEST(Preferences, WritingReplacesItsKeysAndKeepsEveryOtherLine) {
       EXPECT_EQ(ParsePreferences(FormatPreferences(Preferences{k}, previous)).keepFormants, k) << previous;
 }
 
+// The formant shift: whole cents, clamped; anything else and a missing key read 0. Added to a
+// file only once it is not 0, and kept in its place (at 0 too) once there.
+TEST(Preferences, TheFormantShiftReadsWholeCentsAndIsWrittenOnceUsed) {
+  EXPECT_EQ(ParsePreferences("formants=keep\n").formantShift, 0);
+  EXPECT_EQ(ParsePreferences("formantShift=-300\n").formantShift, -300);
+  EXPECT_EQ(ParsePreferences("formantShift = 5000\n").formantShift, 1200);
+  for (const char* junk : {"formantShift=1.5\n", "formantShift=up\n", "formantShift=\n"})
+    EXPECT_EQ(ParsePreferences(junk).formantShift, 0) << junk;
+  Preferences darker;
+  darker.formantShift = -200;
+  EXPECT_EQ(FormatPreferences(darker, "a=b\n"), "a=b\nformants=shift\nformantShift=-200\n");
+  EXPECT_EQ(FormatPreferences(Preferences{}, "formantShift=-200\nformants=keep\n"),
+            "formantShift=0\nformants=shift\n");
+}
+
 class PreferencesFileTest : public ::testing::Test {
  protected:
   TempDir temp;

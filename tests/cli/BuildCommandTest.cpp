@@ -122,6 +122,7 @@ TEST_F(BuildCommandTest, AnUnknownInstrumentPointsToTheList) {
   EXPECT_EQ(Run({"--instrument", "Tenor"}), 2);
   EXPECT_EQ(err.str(),
             "vocara-cli: unknown instrument 'Tenor' (vocara-cli instruments lists them)\n"
+            "vocara-cli: did you mean 'Vocal Tenor'?\n"
             "Try 'vocara-cli --help' for more information.\n");
 }
 

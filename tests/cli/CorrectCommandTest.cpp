@@ -134,5 +134,24 @@ TEST_F(CorrectCommandTest, KeepingTheFormantsFollowsTheSameTimelineAndReportMeas
   EXPECT_NE(out.str().find("A#3"), std::string::npos) << out.str();
 }
 
+// --formant-shift keeps the formants whatever --formants says (0 is plain keep), a value past
+// 1200 cents renders as 1200 and says so, and a word is a usage error.
+TEST_F(CorrectCommandTest, AFormantShiftImpliesKeepAndIsClamped) {
+  const std::string sas = MakeSas(-100, -1);
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--formants", "keep"}), cli::ExitSuccess);
+  const std::string kept = ReadFile(output);
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--formant-shift", "0", "--formants", "keep"}),
+            cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(output), kept);
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--formant-shift", "1200"}), cli::ExitSuccess);
+  const std::string highest = ReadFile(output);
+  EXPECT_NE(highest, kept);
+  ASSERT_EQ(Run({"correct", wav, sas, output, "--formants", "shift", "--formant-shift", "5000"}),
+            cli::ExitSuccess);
+  EXPECT_EQ(ReadFile(output), highest);
+  EXPECT_NE(err.str().find("--formant-shift 5000"), std::string::npos) << err.str();
+  EXPECT_EQ(Run({"correct", wav, sas, output, "--formant-shift", "up"}), cli::ExitUsage);
+}
+
 }  // namespace
 }  // namespace vocara::test

@@ -136,15 +136,6 @@ TEST_F(MistakesTest, AClampedValueIsUsedAndSaidAfterTheRun) {
   EXPECT_EQ(Outcome({"build", wav, output, "--chunk", "9", "--x"}), Usage("unknown option '--x'"));
 }
 
-TEST_F(MistakesTest, HelpGivesTheRangesWithinOneHundredColumns) {
-  std::ostringstream out, err;
-  ASSERT_EQ(cli::RunCli({"--help"}, out, err), cli::ExitSuccess);
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 100u) << line;
-  for (const char* range : {"chunk 1 .. 5", "-1200 .. 1200", "gain 0 .. 5", "S 1 .. 60", "(0 .. 1000, 40)"})
-    EXPECT_NE(out.str().find(range), std::string::npos) << range;
-}
-
 TEST_F(MistakesTest, TheSecondLineNamesTheFileAndTheReason) {
   const std::string missing = dir.File("missing.sas"), folder = dir.File("take");
   const std::string noFolder = dir.File("out/x.wav"), underFile = wav + "/x.wav";

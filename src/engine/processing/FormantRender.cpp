@@ -47,13 +47,13 @@ class FormantSink {
         spectrum_(TransformLength(frameLength - 1)),
         magnitudes_(spectrum_.size() / 2 + 1),
         harmonics_(spectrum_.size() / 2 + 2),
-        reshaped_(2 * std::size_t{frameLength}),
         out_(writer.Capacity()),
         progress_(progress) {
     for (std::size_t n = 8; n <= spectrum_.size(); n *= 2) {
       PrepareFft(1, static_cast<std::uint32_t>(n));
       PrepareFft(-1, static_cast<std::uint32_t>(n));
     }
+    reshaped_.samples.resize(2 * std::size_t{frameLength});
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
@@ -249,6 +249,20 @@ class FormantSink {
     nextMark_ = mark + spacing;
     const std::int64_t half = interval;
     std::size_t width = 2 * static_cast<std::size_t>(half) - 1;
+    // Within a semitone the output's harmonics lie close to the source's, where the grain
+    // already holds the envelope; the reshaping comes in from there and is whole at 300 cents.
+    // An epoch laid again at the same ratio (a raised pitch lays some twice) reuses its grain,
+    // its input's power and, at the same spacing, the power it gives.
+    const double moved = std::abs(std::log2(ratio)) * 1200.0;
+    const double reshaping = std::max(std::clamp((moved - 100.0) / 200.0, 0.0, 1.0), shiftAmount_);
+    const auto lag = static_cast<std::size_t>(std::lround(spacing));
+    const bool again =
+        reshaping > 0 && epoch == reshaped_.epoch && reshaping == reshaped_.amount && half == reshaped_.half;
+    if (again) {
+      width = reshaped_.width;
+      Lay(t, spacing, gain, ratio, reshaped_, lag);
+      return;
+    }
     // The grain: the input around the epoch under a Hann window (its cosine turned on by a
     // rotation rather than computed per sample), read straight from the window.
     const auto e = static_cast<std::int64_t>(epoch);
@@ -279,6 +293,41 @@ class FormantSink {
       sn = sn * cosStep + c * sinStep;
       c = nextC;
     }
+    Grain& grain = reshaped_;
+    grain.epoch = reshaping > 0 ? epoch : std::numeric_limits<std::uint64_t>::max();
+    grain.amount = reshaping;
+    grain.half = half;
+    grain.centre = half - 1;
+    grain.power = power;
+    grain.weights = weights;
+    grain.lag = 0;
+    grain.reshaped = reshaping > 0 && PeriodAt(epoch).voiced;
+    if (grain.reshaped) grain.centre = Reshape(half, width, PeriodAt(epoch).exact, reshaping);
+    std::swap(grain_, grain.samples);
+    grain.width = width;
+    Lay(t, spacing, gain, ratio, grain, lag);
+  }
+
+  // A grain as laid: its samples (the epoch at `centre`) and what it was made from, kept for
+  // the next mark, which may lay the same epoch again.
+  struct Grain {
+    std::vector<double> samples;
+    std::size_t width = 0;
+    std::int64_t centre = 0;
+    std::uint64_t epoch = std::numeric_limits<std::uint64_t>::max();  // none: not kept
+    double amount = 0.0;
+    std::int64_t half = 0;
+    bool reshaped = false;
+    double power = 0.0;  // the input's power under the window, and the window's sum
+    double weights = 0.0;
+    std::size_t lag = 0;  // the spacing `energy` is for (0: none yet)
+    double energy = 0.0;
+  };
+
+  // Adds the grain at output position t at the level that keeps the voice as loud as it was.
+  void Lay(std::uint64_t t, double spacing, double gain, double ratio, Grain& grain, std::size_t lag) {
+    const double* g = grain.samples.data();
+    const std::size_t width = grain.width;
     // The level. Grains laid `spacing` apart give, for a voice that repeats itself, a power of
     // their own energy plus their overlaps with the grains one, two ... spacings on, per
     // spacing; the input's power is the window's weighted mean. Scaling by the root of their
@@ -287,52 +336,32 @@ class FormantSink {
     // fall back where they came from and add up exactly, so there the scale is 1; it is
     // brought in over the first semitone of a change.
     const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
-    std::int64_t centre = half - 1;
-    // Within a semitone the output's harmonics lie close to the source's, where the grain
-    // already holds the envelope; the reshaping comes in from there and is whole at 300 cents.
-    // An epoch laid again at the same ratio (a raised pitch lays some twice) reuses its grain.
-    const double moved = std::abs(std::log2(ratio)) * 1200.0;
-    const double reshaping = std::max(std::clamp((moved - 100.0) / 200.0, 0.0, 1.0), shiftAmount_);
-    bool reshaped = false;
-    if (reshaping > 0 && epoch == reshapedEpoch_ && reshaping == reshapedAmount_ && half == reshapedHalf_) {
-      std::copy_n(reshaped_.begin(), reshapedWidth_, grain_.begin());
-      width = reshapedWidth_;
-      centre = reshapedCentre_;
-      reshaped = reshapedVoiced_;
-    } else if (reshaping > 0) {
-      reshaped = PeriodAt(epoch).voiced;
-      if (reshaped) centre = Reshape(half, width, PeriodAt(epoch).exact, reshaping);
-      reshapedVoiced_ = reshaped;
-      std::copy_n(grain_.begin(), width, reshaped_.begin());
-      reshapedEpoch_ = epoch;
-      reshapedAmount_ = reshaping;
-      reshapedHalf_ = half;
-      reshapedWidth_ = width;
-      reshapedCentre_ = centre;
+    if (grain.lag != lag) {
+      double energy = 0.0;
+      for (std::size_t j = 0; j < width; ++j) energy += g[j] * g[j];
+      for (std::size_t m = lag; m < width; m += lag) {
+        double overlap = 0.0;
+        for (std::size_t j = 0; j + m < width; ++j) overlap += g[j] * g[j + m];
+        energy += 2 * overlap;
+      }
+      grain.energy = energy;
+      grain.lag = lag;
     }
-    const auto lag = static_cast<std::size_t>(std::lround(spacing));
-    double energy = 0.0;
-    for (std::size_t j = 0; j < width; ++j) energy += grain_[j] * grain_[j];
-    for (std::size_t m = lag; m < width; m += lag) {
-      double overlap = 0.0;
-      for (std::size_t j = 0; j + m < width; ++j) overlap += grain_[j] * grain_[j + m];
-      energy += 2 * overlap;
-    }
-    const double wanted = power / weights;
-    const double made = energy / spacing;
+    const double wanted = grain.power / grain.weights;
+    const double made = grain.energy / spacing;
     const double scale = made > wanted * 1e-6 && wanted > 0 ? std::sqrt(wanted / made) : std::sqrt(ratio);
     smoothedScale_ = firstScale_ ? scale : 0.6 * smoothedScale_ + 0.4 * scale;
     firstScale_ = false;
     // A reshaped grain no longer adds up to the input where it falls back in place (a formant
     // shift at the source's own pitch), so its level is always the measured one.
-    const double measured = reshaped ? std::max(apart, shiftAmount_) : apart;
+    const double measured = grain.reshaped ? std::max(apart, shiftAmount_) : apart;
     const double level =
         gain * std::pow(std::sqrt(ratio), 1.0 - measured) * std::pow(smoothedScale_, measured);
-    const std::int64_t firstAt = static_cast<std::int64_t>(t) - centre;
+    const std::int64_t firstAt = static_cast<std::int64_t>(t) - grain.centre;
     for (std::size_t j = 0; j < width; ++j) {
       const std::int64_t at = firstAt + static_cast<std::int64_t>(j);
       if (at < static_cast<std::int64_t>(written_)) continue;
-      ring_[static_cast<std::size_t>(at) & ringMask_] += level * grain_[j];
+      ring_[static_cast<std::size_t>(at) & ringMask_] += level * g[j];
     }
   }
 
@@ -470,13 +499,7 @@ class FormantSink {
   std::vector<double> spectrum_;
   std::vector<double> magnitudes_;
   std::vector<double> harmonics_;
-  std::vector<double> reshaped_;  // the last reshaped grain, and what it was made from
-  std::uint64_t reshapedEpoch_ = std::numeric_limits<std::uint64_t>::max();
-  double reshapedAmount_ = 0.0;
-  std::int64_t reshapedHalf_ = 0;
-  std::size_t reshapedWidth_ = 0;
-  std::int64_t reshapedCentre_ = 0;
-  bool reshapedVoiced_ = false;
+  Grain reshaped_;  // the last grain laid
   double smoothedScale_ = 1.0;
   bool firstScale_ = true;
   std::vector<std::int32_t> out_;
