@@ -365,10 +365,11 @@ class FormantSink {
     }
   }
 
-  // The transform a grain of half-width `half` is reshaped in: room for half as much again, so the
-  // reshaped grain can ring on either side without wrapping onto itself.
+  // The transform a grain of half-width `half` is reshaped in: at least a quarter more than
+  // the grain, room for its ringing on either side; what it rings past half the transform
+  // would come back round on the other side, so the grain is read no further than that.
   static std::size_t TransformLength(std::uint32_t half) {
-    return std::max<std::size_t>(8, std::bit_ceil(3 * std::size_t{half}));
+    return std::max<std::size_t>(8, std::bit_ceil(5 * std::size_t{half} / 2));
   }
 
   // Gives the grain in grain_ (width samples, its epoch at half - 1) the voice's own spectral
@@ -383,8 +384,8 @@ class FormantSink {
   // lower in frequency for a formant shift, and the grain's spectrum is brought to it by a
   // zero-phase gain per bin, limited to +-18 dB where the grain has next to nothing; `amount`
   // brings the gain in (1: fully). The result is longer than the grain: it is tapered off
-  // over half a period more on either side (less where the frame is short) and replaces it in
-  // grain_ and width. Returns the new index of the epoch.
+  // over half a period more on either side (less where the frame or the transform is short) and replaces it
+  // in grain_ and width. Returns the new index of the epoch.
   std::int64_t Reshape(std::int64_t half, std::size_t& width, double period, double amount) {
     const auto h = static_cast<std::size_t>(half);
     const std::size_t n = TransformLength(static_cast<std::uint32_t>(h));
@@ -446,7 +447,7 @@ class FormantSink {
     }
     RealFft(-1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
     const double norm = 2.0 / static_cast<double>(n);
-    const std::size_t reach = std::max(h, std::min<std::size_t>(h + h / 2, frameLength_ - 1));
+    const std::size_t reach = std::max(h, std::min({h + h / 2, n / 2, std::size_t{frameLength_} - 1}));
     width = 2 * reach - 1;
     const double taper = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
     for (std::size_t j = 0; j < width; ++j) {
