@@ -30,11 +30,6 @@ constexpr double Seconds = 1.0;
 constexpr double Silence = 0.1;
 constexpr double Vibrato = 20;
 
-struct Rendered {
-  std::vector<std::int32_t> input;
-  std::vector<std::int32_t> output;
-};
-
 std::vector<std::int32_t> Stored16(const std::string& path) {
   const std::string data = ReadFile(path).substr(44);
   std::vector<std::int32_t> values;
