@@ -1,5 +1,6 @@
 #include "program/commands/CorrectCommands.h"
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "base/MessageId.h"
 #include "base/Preferences.h"
 #include "engine/processing/Correct.h"
+#include "platform/DialogPort.h"
 #include "program/audio/Playback.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/NoteCommands.h"
@@ -16,6 +18,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/DialogFields.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/SasPage.h"
@@ -144,6 +147,58 @@ void ToggleKeepFormants(App& app) {
 
 namespace {
 
+enum : int { FieldFormantShift = 101 };
+
+// The one field of Formant Shift...: whole cents, limited to what the render takes.
+class FormantShiftProcedure final : public platform::DialogProcedure {
+ public:
+  explicit FormantShiftProcedure(int& cents) : cents_(cents) {}
+  bool accepted = false;
+
+  void OnInit(platform::DialogHandle& dialog) override {
+    WriteNumberField(dialog, FieldFormantShift, cents_, 0);
+  }
+  void OnCommand(platform::DialogHandle& dialog, int id) override {
+    if (id == platform::DialogOk) {
+      cents_ = static_cast<int>(std::lround(
+          ReadNumberField(dialog, FieldFormantShift, -MaxPreferredFormantShift, MaxPreferredFormantShift)));
+      accepted = true;
+      dialog.End(platform::DialogOk);
+    } else if (id == platform::DialogCancel) {
+      dialog.End(platform::DialogCancel);
+    }
+  }
+
+ private:
+  int& cents_;
+};
+
+platform::DialogTemplate FormantShiftDialogTemplate() {
+  using platform::ControlKind;
+  platform::DialogTemplate dialog;
+  dialog.title = "Formant Shift";
+  dialog.width = 200;
+  dialog.height = 66;
+  dialog.controls.push_back({-1, ControlKind::Label, "Formant shift (cents)", 8, 10, 120, 8});
+  dialog.controls.push_back({FieldFormantShift, ControlKind::Edit, "", 144, 8, 48, 12});
+  dialog.controls.push_back({-1, ControlKind::Label, "-1200 .. 1200; not 0: formants kept", 8, 26, 184, 8});
+  dialog.controls.push_back({platform::DialogOk, ControlKind::DefaultButton, "OK", 40, 44, 56, 14});
+  dialog.controls.push_back({platform::DialogCancel, ControlKind::Button, "Cancel", 104, 44, 56, 14});
+  return dialog;
+}
+
+// WAV File / Formant Shift...: a preference, as Keep Formants is; a shift other than 0 renders
+// with the formants kept, the envelope moved by the shift.
+void SetFormantShift(App& app, int view) {
+  int cents = app.preferences.formantShift;
+  FormantShiftProcedure procedure(cents);
+  app.ports.dialogs.RunModal(view, FormantShiftDialogTemplate(), procedure);
+  if (!procedure.accepted || cents == app.preferences.formantShift) return;
+  app.preferences.formantShift = cents;
+  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  SavePreferences(app.preferencesFile, app.preferences);
+}
+
 constexpr CommandEntry Entries[] = {
     // WAV File / Correct: the whole recording into a file the user names.
     {CommandId::Correct, [](App& app, int, CommandId) { CorrectCommand(app); },
@@ -153,6 +208,7 @@ constexpr CommandEntry Entries[] = {
      NoToolbar, PlayCorrectedUsable, PlayCorrectedRefusal},
     // WAV File / Keep Formants: a preference, so usable with nothing open.
     {CommandId::KeepFormants, [](App& app, int, CommandId) { ToggleKeepFormants(app); }, Ready, true},
+    {CommandId::FormantShift, [](App& app, int view, CommandId) { SetFormantShift(app, view); }, Ready, true},
 };
 
 }  // namespace

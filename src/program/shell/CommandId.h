@@ -116,6 +116,9 @@ enum class CommandId : int {
   FollowGuide = 202,
   // WAV File / Keep Formants: a check item, the choice kept in the preferences file.
   KeepFormants = 203,
+  // WAV File / Formant Shift...: the voice's envelope moved at the same notes, kept in the
+  // preferences file beside Keep Formants.
+  FormantShift = 204,
 };
 
 constexpr int Id(CommandId command) { return static_cast<int>(command); }

@@ -17,7 +17,7 @@ namespace vocara {
 struct App;
 
 inline constexpr int FirstCommand = Id(CommandId::OpenWav);      // 100
-inline constexpr int LastCommand = Id(CommandId::KeepFormants);  // 203
+inline constexpr int LastCommand = Id(CommandId::FormantShift);  // 204
 inline constexpr int CommandCount = LastCommand - FirstCommand + 1;
 
 inline constexpr std::uint8_t NoToolbar = 0xff;

@@ -103,6 +103,25 @@ TEST_F(KeepFormantsMenuTest, StartUpReadsTheChoiceAndAnythingElseMeansShift) {
   }
 }
 
+// Formant Shift... shows the shift kept, takes a new one within -1200 .. 1200 into the file
+// beside the formants line, and a cancel changes nothing.
+TEST_F(KeepFormantsMenuTest, TheFormantShiftIsAskedAndKept) {
+  WritePreferences("formants=keep\n");
+  ASSERT_TRUE(ProgramStart(app, ""));
+  std::string shown;
+  for (const char* typed : {"-300", "5000"}) {
+    fake.dialogs.script.push_back([&, typed](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      shown = dialog.GetText(101);
+      dialog.SetText(101, typed);
+      procedure.OnCommand(dialog, platform::DialogOk);
+    });
+    Command(WavView, Id(CommandId::FormantShift));
+  }
+  Command(WavView, Id(CommandId::FormantShift));  // an empty script presses Cancel
+  EXPECT_EQ(std::tuple(shown, app.preferences.formantShift, ReadFile(PreferencesFile())),
+            std::tuple(std::string("-300"), 1200, std::string("formants=keep\nformantShift=1200\n")));
+}
+
 // A preferences folder that cannot be made (its place is a file): the choice holds for the run
 // and nothing is said.
 TEST_F(KeepFormantsMenuTest, AFailedWriteStillTurnsTheChoiceOver) {
