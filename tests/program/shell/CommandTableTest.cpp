@@ -45,7 +45,7 @@ TEST(CommandTable, MenuImagesAreTheirCommandsToolbarImages) {
   EXPECT_EQ(images, buttons);
 }
 
-// Every id from 100 to 203 has its entry from the module that owns it: a handler (only the
+// Every id from 100 to 204 has its entry from the module that owns it: a handler (only the
 // spectrum refresh id has none), a gate, and the menu item and button the resources give it.
 TEST(CommandTable, EveryCommandHasItsEntryAndAgreesWithMenuAndToolbars) {
   const CommandTable table = MakeCommandTable();
@@ -88,7 +88,7 @@ using CommandStates = AppTest;
 
 TEST_F(CommandStates, StartEnablesExactlyTheAlwaysUsableCommands) {
   ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186, 203}));
+  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186, 203, 204}));
   EXPECT_EQ(std::tuple(fake.windows.menuEnabled[100], fake.windows.menuEnabled[103],
                        fake.windows.views[WavView].buttonEnabled[102],
                        fake.windows.views[WavView].buttonEnabled[106],
@@ -100,7 +100,7 @@ TEST_F(CommandStates, RecordIsEnabledAtStartWhenAnInputDeviceTakesTheFormat) {
   fake.audio.inputs = {"Microphone"};
   fake.audio.outputs = {"Speakers"};
   ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 101, 102, 109, 121, 154, 155, 185, 186, 203}));
+  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 101, 102, 109, 121, 154, 155, 185, 186, 203, 204}));
   EXPECT_EQ(std::tuple(app.Has(PlayAvailable), fake.windows.views[WavView].buttonEnabled[101]),
             std::tuple(true, true));
 }
@@ -158,7 +158,7 @@ TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {
                                                           {WavView, ShowCommand::Restore}};
   EXPECT_EQ(fake.windows.shows, expected);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Arrow);
-  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186, 203}));
+  EXPECT_EQ(EnabledCommands(app), (std::set<int>{100, 102, 109, 121, 154, 155, 185, 186, 203, 204}));
 }
 
 }  // namespace
