@@ -59,6 +59,14 @@ std::string Samples(unsigned blockAlign, const std::vector<std::int32_t>& values
   return bytes;
 }
 
+std::vector<std::int32_t> Stored16(const std::string& path) {
+  const std::string data = ReadFile(path).substr(44);
+  std::vector<std::int32_t> values;
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+    values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) | data[i + 1] << 8));
+  return values;
+}
+
 std::string WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -32,6 +32,8 @@ FormatFields Format(std::uint16_t blockAlign, std::uint32_t sampleRate = 48000);
 
 // Stored sample bytes, little-endian, blockAlign bytes each (values are the stored integers).
 std::string Samples(unsigned blockAlign, const std::vector<std::int32_t>& values);
+// The other way: the 16-bit samples of a canonical WAV file (data right after its 44 bytes of header).
+std::vector<std::int32_t> Stored16(const std::string& path);
 
 // Writes bytes to path (replacing it) and returns path.
 std::string WriteFile(const std::string& path, std::string_view bytes);

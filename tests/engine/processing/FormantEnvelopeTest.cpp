@@ -30,14 +30,6 @@ constexpr double Seconds = 1.0;
 constexpr double Silence = 0.1;
 constexpr double Vibrato = 20;
 
-std::vector<std::int32_t> Stored16(const std::string& path) {
-  const std::string data = ReadFile(path).substr(44);
-  std::vector<std::int32_t> values;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-    values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) | data[i + 1] << 8));
-  return values;
-}
-
 std::size_t From() { return static_cast<std::size_t>((Silence + Seconds / 4) * Rate); }
 std::size_t To() { return static_cast<std::size_t>((Silence + 3 * Seconds / 4) * Rate); }
 

@@ -38,14 +38,6 @@ constexpr std::uint32_t Rate = 48000;
 constexpr double Seconds = 1.2;
 constexpr double Silence = 0.1;
 
-std::vector<std::int32_t> Stored16(const std::string& path) {
-  const std::string data = ReadFile(path).substr(44);
-  std::vector<std::int32_t> values;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-    values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) | data[i + 1] << 8));
-  return values;
-}
-
 double Rms(const std::vector<std::int32_t>& x, std::size_t first, std::size_t end) {
   double sum = 0;
   for (std::size_t i = first; i < end; ++i) sum += static_cast<double>(x[i]) * x[i];
