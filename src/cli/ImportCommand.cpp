@@ -135,7 +135,7 @@ int ImportCommand(const std::vector<std::string>& args, std::ostream& err, Usage
   if (result.cut)
     err << "vocara-cli: " << options.input << " is cut short: kept " << Seconds(result.cut->KeptSeconds())
         << " s of " << Seconds(result.cut->AnnouncedSeconds()) << " s\n";
-  err << Summary(result, options.import.channel) << '\n';
+  err << "vocara-cli: " << Summary(result, options.import.channel) << '\n';
   return ExitSuccess;
 }
 
