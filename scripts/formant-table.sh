@@ -1,46 +1,59 @@
 #!/bin/bash
-# The formant table of the README: a sung /a/ at 150 Hz (Praat's own source-filter synthesis:
-# a phonation pulse train with +-30 cents of vibrato at 5.5 Hz through five formants) raised by
-# 400 cents by vocara-cli both ways, by sox, by Rubber Band (R2 and R3, formants kept) and by
-# Praat's overlap-add; the formants of each measured by Praat's Burg tracker over the steady
-# middle (4.5 formants below 5000 Hz: the setting under which the input reads back the formants
-# it was made with). Then the time each takes on 60 s of the same vowel.
+# The formant table of the README. For each case a sung vowel (Praat's own source-filter
+# synthesis: a phonation pulse train with +-30 cents of vibrato at 5.5 Hz through five
+# formants) is moved by the case's cents by vocara-cli both ways, by Praat's overlap-add and by
+# Rubber Band R3 with formants kept; each result is compared with the same vowel made directly
+# at the target pitch. The formants come from Praat's Burg tracker over the steady middle (4.5
+# formants below 5000 Hz). Comparing with the direct vowel rather than with the input cancels
+# the tracker's own pull towards the harmonics, which grows with the pitch. Then the time each
+# takes on 60 s of the first case's vowel.
 #
-# Needs praat, sox and rubberband-cli (Debian packages; not needed to build or test Vocara).
+# Needs praat and rubberband-cli (Debian packages; not needed to build or test Vocara).
 # Usage: scripts/formant-table.sh [BUILD_DIR]   (default build)
 set -euo pipefail
 build=${1:-build}
 cli="$build/src/cli/vocara-cli"
-for tool in praat sox rubberband; do
+for tool in praat rubberband bc; do
   command -v "$tool" >/dev/null || { echo "formant-table: $tool is not installed" >&2; exit 1; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A sung /a/: the first argument seconds long.
+# F1 F2 F3 of each vowel (Hz); F4 and F5 are 3500 and 4500 Hz for all.
+declare -A formantsOf=([a]="730 1090 2440" [e]="530 1840 2480" [i]="300 2250 3000"
+  [o]="570 840 2410" [u]="320 870 2240")
+# vowel, F0 (Hz), move (cents)
+cases=("a 150 400" "u 120 700" "i 220 -400" "e 180 -700" "o 300 400" "a 300 -700" "e 400 -400"
+  "i 400 400")
+
+# vowel SECONDS F0 VOWEL OUT: the vowel sung at F0.
 vowel() {
   cat >"$work/vowel.praat" <<'PRAAT'
 form Vowel
   real seconds 3
+  real f0 150
+  real fa 730
+  real fb 1090
+  real fc 2440
   sentence out x.wav
 endform
 pt = Create PitchTier: "f0", 0, seconds
 for i from 0 to seconds * 200
   t = i / 200
-  Add point: t, 150 * 2 ^ (30 / 1200 * sin (2 * pi * 5.5 * t))
+  Add point: t, f0 * 2 ^ (30 / 1200 * sin (2 * pi * 5.5 * t))
 endfor
 pp = To PointProcess
 source = To Sound (phonation): 48000, 1, 0.05, 0.7, 0.03, 3, 4
-fg = Create FormantGrid: "a", 0, seconds, 5, 550, 1100, 60, 50
+fg = Create FormantGrid: "v", 0, seconds, 5, 550, 1100, 60, 50
 for f from 1 to 5
   Remove formant points between: f, 0, seconds
   Remove bandwidth points between: f, 0, seconds
 endfor
-Add formant point: 1, 0, 780
+Add formant point: 1, 0, fa
 Add bandwidth point: 1, 0, 80
-Add formant point: 2, 0, 1200
+Add formant point: 2, 0, fb
 Add bandwidth point: 2, 0, 90
-Add formant point: 3, 0, 2500
+Add formant point: 3, 0, fc
 Add bandwidth point: 3, 0, 120
 Add formant point: 4, 0, 3500
 Add bandwidth point: 4, 0, 200
@@ -51,7 +64,8 @@ voice = Filter
 Scale peak: 0.5
 Save as WAV file: out$
 PRAAT
-  praat --run "$work/vowel.praat" "$1" "$2"
+  # shellcheck disable=SC2086
+  praat --run "$work/vowel.praat" "$1" "$2" ${formantsOf[$3]} "$4"
 }
 
 formants() {
@@ -70,68 +84,66 @@ PRAAT
   praat --run "$work/formants.praat" "$1"
 }
 
+# overlapAdd IN OUT CENTS
 overlapAdd() {
   cat >"$work/ola.praat" <<'PRAAT'
 form Shift
   sentence in x.wav
   sentence out y.wav
+  real cents 400
 endform
 s = Read from file: in$
-m = To Manipulation: 0.01, 75, 600
+m = To Manipulation: 0.01, 60, 700
 pt = Extract pitch tier
-Multiply frequencies: 0, 1000, 2 ^ (400 / 1200)
+Multiply frequencies: 0, 1000, 2 ^ (cents / 1200)
 selectObject: m, pt
 Replace pitch tier
 selectObject: m
 r = Get resynthesis (overlap-add)
 Save as WAV file: out$
 PRAAT
-  praat --run "$work/ola.praat" "$1" "$2"
+  praat --run "$work/ola.praat" "$1" "$2" "$3"
 }
 
-# Vocara's two renders of a SAS built from the vowel with every target 400 cents up.
+# vocara IN CENTS: a SAS of the input with every target moved by CENTS.
 vocara() {
-  "$cli" build "$1" "$work/v.sas" --lowest E2 --highest C6 >/dev/null
-  "$cli" edit "$work/v.sas" --transpose 400 >/dev/null
+  "$cli" build "$1" "$work/v.sas" --lowest C2 --highest C6 >/dev/null
+  "$cli" edit "$work/v.sas" --transpose "$2" >/dev/null
 }
 
-row() {
-  local name=$1 file=$2
-  read -r f1 f2 f3 <<<"$(formants "$file")"
-  if [ -z "${in1:-}" ]; then
-    in1=$f1 in2=$f2 in3=$f3
-    printf '| %s | %s | %s | %s | — |\n' "$name" "$f1" "$f2" "$f3"
-  else
-    printf '| %s | %s | %s | %s | %+.1f %% / %+.1f %% |\n' "$name" "$f1" "$f2" "$f3" \
-      "$(echo "100 * ($f1 / $in1 - 1)" | bc -l)" "$(echo "100 * ($f2 / $in2 - 1)" | bc -l)"
-  fi
+# change REFERENCE FILE: "F1 / F2 / F3" in signed percent against the reference's formants.
+change() {
+  local r1 r2 r3 f1 f2 f3
+  read -r r1 r2 r3 <<<"$1"
+  read -r f1 f2 f3 <<<"$(formants "$2")"
+  printf '%+.1f / %+.1f / %+.1f' "$(echo "100 * ($f1 / $r1 - 1)" | bc -l)" \
+    "$(echo "100 * ($f2 / $r2 - 1)" | bc -l)" "$(echo "100 * ($f3 / $r3 - 1)" | bc -l)"
 }
 
-vowel 3 "$work/in.wav"
-vocara "$work/in.wav"
-"$cli" correct "$work/in.wav" "$work/v.sas" "$work/shift.wav" >/dev/null
-"$cli" correct "$work/in.wav" "$work/v.sas" "$work/keep.wav" --formants keep >/dev/null
-sox "$work/in.wav" "$work/sox.wav" pitch 400
-rubberband -q -p 4 -F "$work/in.wav" "$work/r2.wav"
-rubberband -q -3 -p 4 -F "$work/in.wav" "$work/r3.wav"
-overlapAdd "$work/in.wav" "$work/ola.wav"
-
-echo '| Render | F1 (Hz) | F2 (Hz) | F3 (Hz) | change of F1 / F2 |'
-echo '|---|---:|---:|---:|---:|'
-row input "$work/in.wav"
-row 'Vocara Correct (shift)' "$work/shift.wav"
-row '`sox pitch 400`' "$work/sox.wav"
-row 'Rubber Band `-p 4 -F` (R2)' "$work/r2.wav"
-row 'Rubber Band `-3 -p 4 -F` (R3)' "$work/r3.wav"
-row 'Praat Manipulation, overlap-add' "$work/ola.wav"
-row 'Vocara Correct, `--formants keep`' "$work/keep.wav"
+echo '| vowel, F0, move | direct vowel F1 / F2 / F3 (Hz) | Vocara `--formants keep` | Praat overlap-add | Rubber Band R3 `-F` | Vocara resampling |'
+echo '|---|---|---|---|---|---|'
+for c in "${cases[@]}"; do
+  read -r v f0 cents <<<"$c"
+  target=$(echo "$f0 * e($cents / 1200 * l(2))" | bc -l)
+  vowel 3 "$f0" "$v" "$work/in.wav"
+  vowel 3 "$target" "$v" "$work/direct.wav"
+  direct=$(formants "$work/direct.wav")
+  vocara "$work/in.wav" "$cents"
+  "$cli" correct "$work/in.wav" "$work/v.sas" "$work/shift.wav" >/dev/null
+  "$cli" correct "$work/in.wav" "$work/v.sas" "$work/keep.wav" --formants keep >/dev/null
+  overlapAdd "$work/in.wav" "$work/ola.wav" "$cents"
+  rubberband -q -3 -p "$(echo "$cents / 100" | bc -l)" -F "$work/in.wav" "$work/r3.wav" 2>/dev/null
+  printf '| /%s/ %s Hz %+d c | %s | %s | %s | %s | %s |\n' "$v" "$f0" "$cents" "${direct// / \/ }" \
+    "$(change "$direct" "$work/keep.wav")" "$(change "$direct" "$work/ola.wav")" \
+    "$(change "$direct" "$work/r3.wav")" "$(change "$direct" "$work/shift.wav")"
+done
 
 echo
-echo 'Time on 60 s of the same vowel (s, wall clock):'
-vowel 60 "$work/long.wav"
-vocara "$work/long.wav"
+echo 'Time on 60 s of /a/ at 150 Hz raised 400 cents (s, wall clock):'
+vowel 60 150 a "$work/long.wav"
+vocara "$work/long.wav" 400
 seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l | xargs printf '%.2f'; }
-echo "  Vocara shift:       $(seconds "$cli" correct "$work/long.wav" "$work/v.sas" "$work/o.wav")"
+echo "  Vocara resampling:  $(seconds "$cli" correct "$work/long.wav" "$work/v.sas" "$work/o.wav")"
 echo "  Vocara keep:        $(seconds "$cli" correct "$work/long.wav" "$work/v.sas" "$work/o.wav" --formants keep)"
-echo "  Praat overlap-add:  $(seconds overlapAdd "$work/long.wav" "$work/o.wav")"
+echo "  Praat overlap-add:  $(seconds overlapAdd "$work/long.wav" "$work/o.wav" 400)"
 echo "  Rubber Band R3 -F:  $(seconds rubberband -q -3 -p 4 -F "$work/long.wav" "$work/o.wav")"
