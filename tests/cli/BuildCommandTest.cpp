@@ -106,26 +106,6 @@ TEST_F(BuildCommandTest, ASettingsFileIsTheStartingPointOfTheOptions) {
   EXPECT_EQ(Built().chunkPeriods, 2.5);
 }
 
-TEST_F(BuildCommandTest, FailuresPrintTheProgramsMessage) {
-  sas = wav;  // the recording itself as the target
-  EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
-  sas = dir.File("no/dir/a.sas");
-  EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + sas + ": No such file or directory\n");
-  wav = dir.File("missing.wav");
-  EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + wav + ": No such file or directory\n");
-}
-
-TEST_F(BuildCommandTest, AnUnknownInstrumentPointsToTheList) {
-  EXPECT_EQ(Run({"--instrument", "Tenor"}), 2);
-  EXPECT_EQ(err.str(),
-            "vocara-cli: unknown instrument 'Tenor' (vocara-cli instruments lists them)\n"
-            "vocara-cli: did you mean 'Vocal Tenor'?\n"
-            "Try 'vocara-cli --help' for more information.\n");
-}
-
 TEST_F(BuildCommandTest, InstrumentsListsTheTableWithNoteNames) {
   std::ostringstream list;
   ASSERT_EQ(cli::RunCli({"instruments"}, list, err), 0);

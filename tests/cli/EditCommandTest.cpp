@@ -99,17 +99,5 @@ TEST_F(EditCommandTest, SilenceTakesTheFilesThresholdAndClearRestoresTheAnalysis
   EXPECT_EQ(ReadSasHeader(sas).settings, header.settings);
 }
 
-TEST_F(EditCommandTest, FailuresGiveTheMessageAndExit1) {
-  EXPECT_EQ(CliFixture::Run({"edit", dir.File("missing.sas"), "--clear"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(),
-            "Invalid File Handle\nvocara-cli: " + dir.File("missing.sas") + ": No such file or directory\n");
-  // Writes past 100 bytes fail as on a full disk.
-  Write(sas);
-  const ChildResult child = RunCliWithFileSizeLimit(100, {"edit", sas, "--clear"});
-  EXPECT_EQ(child.exitCode, cli::ExitFailure);
-  EXPECT_EQ(child.output, "vocara-cli: could not write " + sas + "\nvocara-cli: " + sas +
-                              ": stopped by the file size limit (100 bytes)\n");
-}
-
 }  // namespace
 }  // namespace vocara::test

@@ -67,8 +67,6 @@ TEST_F(SpectrumCommandsTest, PeaksWritesThePeakFile) {
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "9"}), 0);
   EXPECT_EQ(ReadFile(txt), "");
-  EXPECT_EQ(Run({"peaks", wav, wav, "--at", "0"}), 1);
-  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::OpenedFileCanNotBeOverwritten)) + "\n");
 }
 
 TEST_F(SpectrumCommandsTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {
