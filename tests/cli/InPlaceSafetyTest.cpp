@@ -160,37 +160,6 @@ TEST_F(InPlaceSafetyTest, CtrlCSigtermAndSighupAtAnyMomentSayTheTakeWasNotChange
   }
 }
 
-TEST_F(InPlaceSafetyTest, AFileSizeLimitOrAFolderNotWritableChangesNothing) {
-  const std::uint64_t size = take.before.size();
-  for (const InPlace& op : Operations) {
-    for (const std::uint64_t limit : {std::uint64_t{1}, std::uint64_t{200}, size / 2, size - 1}) {
-      WriteFile(work, take.before);
-      const ChildResult child = RunCliWithFileSizeLimit(limit, op.args(take, work));
-      EXPECT_EQ(child.exitCode, 1) << op.name << " limit " << limit;
-      EXPECT_EQ(child.output.substr(0, child.output.find('\n')), "vocara-cli: could not write " + work)
-          << op.name << " limit " << limit;
-      EXPECT_EQ(ReadFile(work), take.before) << op.name << " limit " << limit;
-      EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << op.name << " limit " << limit;
-    }
-  }
-  // A file anyone may write, in a folder nobody may write into: no copy can be made beside it.
-  const std::string locked = dir.File("locked");
-  fs::create_directory(locked);
-  const std::string inLocked = WriteFile(locked + "/take.sas", take.before);
-  fs::permissions(inLocked, fs::perms::all);
-  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  for (const InPlace& op : Operations) {
-    const ChildResult child = RunCliAsUser(op.args(take, inLocked));
-    EXPECT_EQ(child.exitCode, 1) << op.name;
-    EXPECT_EQ(child.output,
-              "Invalid File Handle\nvocara-cli: " + inLocked + ": its folder: Permission denied\n")
-        << op.name;
-    EXPECT_EQ(ReadFile(inLocked), take.before) << op.name;
-  }
-  fs::permissions(locked, fs::perms::all);
-}
-
 TEST_F(InPlaceSafetyTest, AStaleJournalIsNeverAppliedToAnotherFile) {
   // A journal written for the take (a change of frames 100-149 cut short before it began).
   const auto leaveJournal = [this] {

@@ -1,7 +1,6 @@
-// Every vocara-cli subcommand that writes, on a full disk (a file size limit in a child process
-// cutting the output in its header, its data and its last block), killed at any moment, and
-// stopped by SIGTERM: the target holds the previous file or the whole new one, never part of
-// one, and no temporary file stays behind.
+// Every vocara-cli subcommand that writes, on a full disk, given a device, without the permission
+// to write, killed at any moment, and stopped by SIGTERM: the target holds the previous file or
+// the whole new one, never part of one, and no temporary file stays behind.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -38,15 +37,18 @@ std::vector<std::int32_t> Tone(std::size_t count, std::uint32_t rate) {
   return values;
 }
 
-// A recording and a SAS that fits it (fresh frames of 1000 samples), for correct.
+// A recording and a SAS that fits it (fresh frames of 1000 samples, frames 5 to 7 an octave up as
+// repair finds them), for correct and the changes in place.
 struct Inputs {
   Inputs(const TempDir& dir, std::size_t samples, std::uint32_t rate = 22050) {
     wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, rate), Samples(2, Tone(samples, rate))));
     WavDocument document;
     EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
     const std::size_t frames = samples / 1000;
-    sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, rate, document.checksum, frames),
-                       std::vector<SasFrame>(frames, FreshFrame(4800, -12000 << 16, 12000 << 16)),
+    std::vector<SasFrame> records(frames, FreshFrame(4800, -12000 << 16, 12000 << 16));
+    for (std::size_t i = 5; i < 8 && i < frames; ++i)
+      records[i] = FreshFrame(6000, -12000 << 16, 12000 << 16);
+    sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, rate, document.checksum, frames), records,
                        EndLinks(static_cast<std::uint32_t>(samples)));
   }
   std::string wav;
@@ -56,6 +58,7 @@ struct Inputs {
 struct Writer {
   const char* name;
   std::vector<std::string> words;  // {wav} and {sas} the inputs, {out} the target
+  bool inPlace = false;            // {out} is a copy of the SAS, changed where it stands
   std::vector<std::string> args(const Inputs& in, const std::string& out) const {
     return Filled(words, {{"{wav}", in.wav}, {"{sas}", in.sas}, {"{out}", out}});
   }
@@ -68,73 +71,97 @@ const Writer Writers[] = {
     {"correct", {"correct", "{wav}", "{sas}", "{out}"}},
     {"correct-range", {"correct", "{wav}", "{sas}", "{out}", "--range", "1000:9000"}},
     {"denoise", {"denoise", "{wav}", "{out}", "--noise", "0:5000"}},
+    {"edit", {"edit", "{out}", "--scale", "50", "--transpose", "30"}, true},
+    {"snap", {"snap", "{out}", "--key", "C#", "--scale", "major"}, true},
+    {"reanalyse", {"reanalyse", "{wav}", "{out}", "--lowest", "A2", "--highest", "C7"}, true},
+    {"repair", {"repair", "{wav}", "{out}"}, true},
+    {"note", {"note", "{out}", "--range", "0:10", "--move", "50"}, true},
 };
 
-TEST(OutputSafetyTest, AFullDiskFailsEveryWriterAndKeepsThePreviousFile) {
+// Every writer on a full disk (a file size limit cutting the output in its header, its data and
+// its last block), given a device or a folder, and run by a user who may not write the target
+// (or, changing in place, its folder): refused, and the target holds the previous file.
+TEST(OutputSafetyTest, EveryWriterKeepsThePreviousFileWhenItCannotWriteTheWholeNewOne) {
+  TempDir dir;
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);  // for the child that gives up root
+  const Inputs in(dir, 20000);
+  const std::string out = dir.File("out");
+  const auto r = std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                 std::filesystem::perms::others_read;
+  const auto x = std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec |
+                 std::filesystem::perms::others_exec;
+  const std::string locked = dir.File("locked");
+  std::filesystem::create_directory(locked);
   for (const Writer& writer : Writers) {
-    TempDir dir;
-    const Inputs in(dir, 20000);
+    const std::string previous = writer.inPlace ? ReadFile(in.sas) : std::string(Previous);
     const std::string whole = dir.File("whole.out");
+    WriteFile(whole, previous);
     std::string err;
     ASSERT_EQ(RunInProcess(writer.args(in, whole), &err), 0) << writer.name << err;
+    ASSERT_NE(ReadFile(whole), previous) << writer.name << " changed nothing: the test would prove nothing";
     const std::uint64_t size = std::filesystem::file_size(whole);
     ASSERT_GT(size, 200u);
-
-    const std::string out = dir.File("out");
     for (const std::uint64_t limit : {std::uint64_t{20}, size / 2, size - 1}) {  // header, data, last block
-      WriteFile(out, Previous);
+      WriteFile(out, previous);
       const ChildResult child = RunCliWithFileSizeLimit(limit, writer.args(in, out));
       EXPECT_EQ(child.exitCode, 1) << writer.name << " limit " << limit;
-      EXPECT_EQ(child.output, "vocara-cli: could not write " + out + "\nvocara-cli: " + out +
-                                  ": stopped by the file size limit (" + std::to_string(limit) + " bytes)\n")
+      EXPECT_EQ(child.output.substr(0, child.output.find('\n')), "vocara-cli: could not write " + out)
           << writer.name << " limit " << limit;
-      EXPECT_EQ(ReadFile(out), Previous) << writer.name << " limit " << limit;
+      EXPECT_EQ(ReadFile(out), previous) << writer.name << " limit " << limit;
       EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0) << writer.name << " limit " << limit;
     }
+    WriteFile(out, previous);
     const ChildResult roomEnough = RunCliWithFileSizeLimit(size, writer.args(in, out));
     EXPECT_EQ(roomEnough.exitCode, 0) << writer.name << roomEnough.output;
     EXPECT_TRUE(ReadFile(out) == ReadFile(whole)) << writer.name;
-  }
-}
 
-TEST(OutputSafetyTest, DevicesAndFoldersAreRefusedAndNeverDeleted) {
-  TempDir dir;
-  const Inputs in(dir, 20000);
-  for (const Writer& writer : Writers) {
     for (const std::string& target :
          {std::string("/dev/null"), std::string("/dev/full"), dir.Path().string()}) {
-      std::string err;
+      if (writer.inPlace) break;
       EXPECT_EQ(RunInProcess(writer.args(in, target), &err), 1) << writer.name << " " << target;
       EXPECT_EQ(err, "The target is not a regular file\nvocara-cli: " + target + ": " +
                          (target.starts_with("/dev") ? "not a regular file\n" : "Is a directory\n"))
           << writer.name << " " << target;
     }
-  }
-  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
-}
 
-// As a user who may write into the folder but not the targets: every writer is refused as
-// copying onto the file would be, though a rename would go through; a writable target that is
-// replaced keeps its permission bits, and a link is written through to the file it names.
-TEST(OutputSafetyTest, TargetsTheUserMayNotWriteAreRefusedAndLinksFollowed) {
-  TempDir dir;
-  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
-  const Inputs in(dir, 20000);
-  const std::string theirs = WriteFile(dir.File("theirs"), Previous);
-  std::filesystem::permissions(theirs, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
-  for (const Writer& writer : Writers) {
-    const ChildResult child = RunCliAsUser(writer.args(in, theirs));
+    // As a user: a target of someone else's, where a rename would go through; a file anyone may
+    // write in a folder nobody may write into, where no copy can be made beside it.
+    const std::string theirs = WriteFile(dir.File("theirs"), previous);
+    std::filesystem::permissions(theirs, r);
+    ChildResult child = RunCliAsUser(writer.args(in, theirs));
     EXPECT_EQ(child.exitCode, 1) << writer.name;
     EXPECT_EQ(child.output, "Invalid File Handle\nvocara-cli: " + theirs + ": Permission denied\n")
         << writer.name;
-    EXPECT_EQ(ReadFile(theirs), Previous) << writer.name;
+    EXPECT_EQ(ReadFile(theirs), previous) << writer.name;
+    if (!writer.inPlace) continue;
+    const std::string inLocked = WriteFile(locked + "/take.sas", previous);
+    std::filesystem::permissions(inLocked, std::filesystem::perms::all);
+    std::filesystem::permissions(locked, r | x);
+    child = RunCliAsUser(writer.args(in, inLocked));
+    std::filesystem::permissions(locked, std::filesystem::perms::all);
+    EXPECT_EQ(child.exitCode, 1) << writer.name;
+    EXPECT_EQ(child.output,
+              "Invalid File Handle\nvocara-cli: " + inLocked + ": its folder: Permission denied\n")
+        << writer.name;
+    EXPECT_EQ(ReadFile(inLocked), previous) << writer.name;
   }
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
   EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
 
+  // An input the user may not read is named; one the user may only read is enough.
+  const std::string secret = WriteFile(dir.File("secret.wav"), ReadFile(in.wav));
+  std::filesystem::permissions(secret, std::filesystem::perms::none);
+  std::filesystem::permissions(in.sas, r);
+  EXPECT_EQ(RunCliAsUser({"info", secret}).output,
+            "Invalid File Handle\nvocara-cli: " + secret + ": Permission denied\n");
+  EXPECT_EQ(RunCliAsUser({"report", in.wav, in.sas}).exitCode, 0);
+}
+
+// A link is written through to the file it names, and the replaced file keeps its permission bits.
+TEST(OutputSafetyTest, ALinkIsFollowedAndTheReplacementKeepsThePermissions) {
+  TempDir dir;
+  const Inputs in(dir, 20000);
   const std::string mine = WriteFile(dir.File("mine"), Previous);
   std::filesystem::permissions(mine, std::filesystem::perms::owner_read |
                                          std::filesystem::perms::owner_write |
