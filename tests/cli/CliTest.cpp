@@ -1,17 +1,7 @@
-// The vocara-cli contract: exit codes, the message alone on one line of stderr, the usage
-// text, the key=value lines of info and the files of save-range and export-text.
-#include <fcntl.h>
+// The key=value lines of info and the files of save-range and export-text.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <future>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "CliRun.h"
 #include "support/TempDir.h"
@@ -21,13 +11,6 @@ namespace vocara::test {
 namespace {
 
 using CliTest = CliFixture;
-
-TEST_F(CliTest, HelpListsTheSubcommandsOnStdout) {
-  EXPECT_EQ(Run({"--help"}), 0);
-  for (const char* command : {"info", "save-range", "export-text", "--version"})
-    EXPECT_NE(out.str().find(command), std::string::npos) << command;
-  EXPECT_EQ(err.str(), "");
-}
 
 TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksum) {
   FormatFields f = Format(3, 44100);

@@ -78,6 +78,8 @@ TEST(CommandHelpTest, TheSummaryListsEveryCommandOnALine) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"-h"}, {"help"}}) {
     const Said summary = RunTool(args);
     EXPECT_EQ(summary.exit, cli::ExitSuccess);
+    EXPECT_EQ(summary.err, "");
+    EXPECT_NE(summary.out.find("--version"), std::string::npos);
     ExpectWithin80Columns(summary.out, "summary");
     for (const cli::CommandHelp& help : cli::CommandHelps())
       EXPECT_NE(summary.out.find("\n  " + std::string(help.name) + " "), std::string::npos) << help.name;

@@ -123,24 +123,6 @@ TEST_F(InTuneCommandsTest, ReportWithoutARenderingListsTheTakesNotes) {
   EXPECT_NE(out.str().find("  C4~ "), std::string::npos) << out.str();
 }
 
-// The corrected file must be what correct writes for the same SAS, range and time correction
-// (the reasons themselves are the engine's, CorrectTest).
-TEST_F(InTuneCommandsTest, ReportRefusesAFileThatIsNotTheRendering) {
-  const std::string sas = Sing({{60, 30, 0.7}});
-  const std::string corrected = dir.File("out.wav");
-  ASSERT_EQ(Run({"correct", wav, sas, corrected, "--range", "1000:30000"}), cli::ExitSuccess) << err.str();
-  const std::string data = ReadFile(corrected).substr(44);
-  const std::string other = WriteFile(dir.File("other.wav"), CanonicalWav(Format(2, 44100), data));
-  EXPECT_EQ(Run({"report", wav, sas, other, "--range", "1000:30000"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(), "vocara-cli: " + other + " is not the corrected rendering of " + wav +
-                           "\nvocara-cli: " + other + ": 44100 Hz, " + wav + " is 48000 Hz\n");
-  EXPECT_EQ(out.str(), "");
-  // The whole recording renders longer than the range.
-  EXPECT_EQ(Run({"report", wav, sas, corrected}), cli::ExitFailure);
-  EXPECT_NE(err.str().find(" samples, the rendering has "), std::string::npos) << err.str();
-  ASSERT_EQ(Run({"report", wav, sas, corrected, "--range", "1000:30000"}), cli::ExitSuccess) << err.str();
-}
-
 // A file of the rendering's length that is not one (noise, the rendering played backwards) is
 // refused, naming it; every genuine rendering (either render, time correction on or off, a range)
 // is reported.
