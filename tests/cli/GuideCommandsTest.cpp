@@ -128,49 +128,22 @@ TEST_F(GuideCommandsTest, UnpairedNotesAreListedAndDamagedGuidesChangeNothing) {
   EXPECT_EQ(ReadFile(sas), changed);
 }
 
-// A format-1 guide as a DAW writes it: a tempo track whose tempo doubles part way, the melody on
-// track 2 and a descant above it on track 3. With --track 2 the take follows the melody, not the
-// higher descant.
+// A format-1 guide as a DAW writes it: a first track without notes, the melody on track 2 and a
+// descant above it on track 3 (tempo maps and the rest of the format: StandardMidiFileTest). With
+// --track 2 the take follows the melody, not the higher descant.
 TEST_F(GuideCommandsTest, AFormatOneGuideWithTheMelodyOnTrackTwo) {
   const std::string sas = Sing({{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}});
   const std::vector<MidiNote> taken = NotesOf(sas, "take.mid");
   ASSERT_EQ(taken.size(), 3u);
-  // 96 ticks a quarter: 192 ticks a second at 120 bpm, 384 after the change at tick 192 (1 s).
-  const auto tick = [](double seconds) {
-    return static_cast<std::uint32_t>(std::lround(seconds <= 1 ? seconds * 192 : 192 + (seconds - 1) * 384));
+  const auto track = [](const std::vector<MidiOutNote>& notes) {  // the MTrk chunk of a format-0 file
+    const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
+    return std::string(bytes.begin() + 14, bytes.end());
   };
-  const auto quantity = [](std::string& out, std::uint32_t value) {
-    std::string bytes(1, static_cast<char>(value & 0x7f));
-    while ((value >>= 7) != 0) bytes.insert(bytes.begin(), static_cast<char>(0x80 | (value & 0x7f)));
-    out += bytes;
-  };
-  const auto track = [&](const std::vector<std::pair<double, int>>& notes, double end) {
-    std::string events;
-    std::uint32_t at = 0;
-    for (std::size_t n = 0; n < notes.size(); ++n) {
-      const std::uint32_t on = tick(notes[n].first);
-      const std::uint32_t off = tick(n + 1 < notes.size() ? notes[n + 1].first : end);
-      quantity(events, on - at);
-      events += std::string{'\x90', static_cast<char>(notes[n].second), 90};
-      quantity(events, off - on);
-      events += std::string{'\x80', static_cast<char>(notes[n].second), 0};
-      at = off;
-    }
-    events += std::string("\0\xff\x2f\0", 4);
-    return events;
-  };
-  const auto chunk = [](const char* type, const std::string& body) {
-    std::string out(type, 4);
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(body.size() >> shift & 0xff);
-    return out + body;
-  };
-  const std::string tempo("\0\xff\x51\x03\x07\xa1\x20\x81\x40\xff\x51\x03\x03\xd0\x90\0\xff\x2f\0", 19);
-  const double end = taken.back().end;
-  const std::string melody = track({{taken[0].start, 60}, {taken[1].start, 62}, {taken[2].start, 65}}, end);
-  const std::string descant = track({{taken[0].start, 72}, {taken[2].start, 76}}, end);
-  const std::string mid = WriteFile(dir.File("parts.mid"), chunk("MThd", std::string("\0\1\0\3\0\x60", 6)) +
-                                                               chunk("MTrk", tempo) + chunk("MTrk", melody) +
-                                                               chunk("MTrk", descant));
+  const double t0 = taken[0].start, t1 = taken[1].start, t2 = taken[2].start, end = taken[2].end;
+  const std::string mid =
+      WriteFile(dir.File("parts.mid"), std::string("MThd\0\0\0\6\0\1\0\3\1\340", 14) + track({}) +
+                                           track({{t0, t1, 60, 90}, {t1, t2, 62, 90}, {t2, end, 65, 90}}) +
+                                           track({{t0, t2, 72, 90}, {t2, end, 76, 90}}));
   ASSERT_EQ(Run({"guide", sas, mid, "--track", "2"}), cli::ExitSuccess) << err.str();
   const CorrectionReport after = Listing(sas);
   ASSERT_EQ(after.notes.size(), 3u);
