@@ -25,16 +25,6 @@ namespace {
 
 class GuideCommandsTest : public CliFixture {
  protected:
-  std::string Sing(const std::vector<SungNote>& notes) {
-    WriteFile(wav, CanonicalWav(Format(2), Samples(2, SungMelody(notes))));
-    return Build(wav, "sung.sas");
-  }
-  std::string Build(const std::string& input, const std::string& name) {
-    const std::string sas = dir.File(name);
-    EXPECT_EQ(Run({"build", input, sas}), cli::ExitSuccess) << err.str();
-    return sas;
-  }
-  static CorrectionReport Listing(const std::string& sas) { return ListedNotes(sas); }
   // The notes of a SAS as `midi` writes them into `name`, read back.
   std::vector<MidiNote> NotesOf(const std::string& sas, const std::string& name) {
     EXPECT_EQ(Run({"midi", sas, dir.File(name)}), cli::ExitSuccess) << err.str();
@@ -53,7 +43,7 @@ class GuideCommandsTest : public CliFixture {
 // same way.
 TEST_F(GuideCommandsTest, TheTakeFollowsTheGuidesPitchesAndTiming) {
   const std::string sas = Sing({{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}, {65, 35, 0.7}});
-  const CorrectionReport sung = Listing(sas);
+  const CorrectionReport sung = ListedNotes(sas);
   ASSERT_EQ(sung.notes.size(), 4u);
   const std::vector<MidiNote> taken = NotesOf(sas, "take.mid");
   ASSERT_EQ(taken.size(), 4u);
@@ -69,7 +59,7 @@ TEST_F(GuideCommandsTest, TheTakeFollowsTheGuidesPitchesAndTiming) {
   const std::string corrected = dir.File("corrected.wav");
   ASSERT_EQ(Run({"correct", wav, sas, corrected}), cli::ExitSuccess) << err.str();
   const std::string output = Build(corrected, "corrected.sas");
-  const CorrectionReport out = Listing(output);
+  const CorrectionReport out = ListedNotes(output);
   ASSERT_EQ(out.notes.size(), 4u);
   for (std::size_t n = 0; n < 4; ++n) {
     SCOPED_TRACE(n);
@@ -96,7 +86,7 @@ TEST_F(GuideCommandsTest, NotesOutAsMidiReadBack) {
 
 TEST_F(GuideCommandsTest, UnpairedNotesAreListedAndDamagedGuidesChangeNothing) {
   const std::string sas = Sing({{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}});
-  const CorrectionReport sung = Listing(sas);
+  const CorrectionReport sung = ListedNotes(sas);
   ASSERT_EQ(sung.notes.size(), 3u);
   // No guide note for D4, and one where nothing is sung; chords on track 1 (a format-0 file).
   const double end = sung.notes[2].startSeconds + sung.notes[2].lengthSeconds;
@@ -145,7 +135,7 @@ TEST_F(GuideCommandsTest, AFormatOneGuideWithTheMelodyOnTrackTwo) {
                                            track({{t0, t1, 60, 90}, {t1, t2, 62, 90}, {t2, end, 65, 90}}) +
                                            track({{t0, t2, 72, 90}, {t2, end, 76, 90}}));
   ASSERT_EQ(Run({"guide", sas, mid, "--track", "2"}), cli::ExitSuccess) << err.str();
-  const CorrectionReport after = Listing(sas);
+  const CorrectionReport after = ListedNotes(sas);
   ASSERT_EQ(after.notes.size(), 3u);
   const int keys[] = {60, 62, 65};
   for (std::size_t n = 0; n < 3; ++n)

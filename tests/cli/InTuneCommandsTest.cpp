@@ -33,21 +33,6 @@ const std::vector<SungNote> Melody{{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}
 
 class InTuneCommandsTest : public CliFixture {
  protected:
-  void WriteWav(const std::string& path, const std::vector<std::int32_t>& values) {
-    WriteFile(path, CanonicalWav(Format(2), Samples(2, values)));
-  }
-  // The melody sung into `wav` and built into sung.sas.
-  std::string Sing(const std::vector<SungNote>& notes, const SungOptions& options = {}) {
-    WriteWav(wav, SungMelody(notes, options));
-    return Build(wav, "sung.sas");
-  }
-  // build IN -> name.sas
-  std::string Build(const std::string& wav, const std::string& name) {
-    const std::string sas = dir.File(name);
-    EXPECT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
-    return sas;
-  }
-
   std::string wav = dir.File("sung.wav");
 };
 
