@@ -1,9 +1,10 @@
-// The key=value lines of info and the files of save-range and export-text.
+// The key=value lines of info, for a WAV and a SAS, and the files of save-range and export-text.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "CliRun.h"
+#include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 using CliTest = CliFixture;
 
-TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksum) {
+TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksumOfAWavOrASas) {
   FormatFields f = Format(3, 44100);
   const std::string wav = WriteFile(
       dir.File("a.wav"),
@@ -25,6 +26,20 @@ TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksum) {
   WriteFile(wav, CanonicalWav(Format(2), Samples(2, {1})));
   EXPECT_EQ(Run({"info", wav}), 0);
   EXPECT_NE(out.str().find("checksum=0x00010000\n"), std::string::npos);
+
+  // A SAS file, told from a WAV by its first bytes: its counts, hop, rate, checksum and every
+  // setting by name, in a fixed order.
+  SasHeader header = SasHeaderFor(1102, 44100, 0xABC, 0, 3);
+  header.settings.tempo = 97.25;
+  header.settings.noiseGain = 0.1;
+  ASSERT_EQ(Run({"info", WriteSasFile(dir.File("a.sas"), header, {}, {{0, 0}, {1, 1}, {2, 2}})}), 0)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "frames=0\nlinks=3\nframe_length=1102\nrate=44100\nwav_checksum=0x00000abc\n"
+            "instrument=20\nlowestNote=38\nhighestNote=77\nchunkPeriods=1\nbaseNoteThreshold=20\n"
+            "beatsPerBar=4\nbeatUnit=4\ndivisions=4\ntempo=97.25\nrulerOrigin=0\noriginBar=0\n"
+            "whiteNoise=0\nnoiseGain=0.1\nnoiseLength=1024\nselectThreshold=2\nsilenceThreshold=2\n"
+            "timeCorrection=-1\n");
 }
 
 // The files' contents are the core's (RangeExportTest); here, that A:B reaches them as [A, B).
