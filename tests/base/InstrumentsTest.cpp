@@ -28,22 +28,6 @@ TEST(NoteNamesTest, ReadInAnySpelling) {
     EXPECT_EQ(ParseNoteName(none), std::nullopt) << none;
 }
 
-TEST(InstrumentTableTest, KnownEntries) {
-  EXPECT_EQ(InstrumentTable[0].name, "User Defined");
-  EXPECT_EQ(InstrumentTable[0].lowestNote, -1);
-  EXPECT_EQ(InstrumentTable[0].highestNote, -1);
-  EXPECT_EQ(InstrumentTable[20].name, "Flute");
-  EXPECT_EQ(NoteName(InstrumentTable[20].lowestNote), "B3");
-  EXPECT_EQ(NoteName(InstrumentTable[20].highestNote), "D7");
-  EXPECT_EQ(InstrumentTable[35].name, "Oboe d'Amore");
-  EXPECT_EQ(InstrumentTable[63].name, "Violin");
-  EXPECT_EQ(NoteName(InstrumentTable[63].lowestNote), "G3");
-  EXPECT_EQ(NoteName(InstrumentTable[63].highestNote), "G7");
-  EXPECT_EQ(InstrumentTable[68].name, "Xylophone");
-  EXPECT_EQ(InstrumentTable[68].lowestNote, 44);
-  EXPECT_EQ(InstrumentTable[68].highestNote, 87);
-}
-
 TEST(InstrumentTableTest, RangesLieOnTheKeyboardAndNamesAreUnique) {
   std::set<std::string_view> names;
   for (std::size_t i = 1; i < InstrumentTable.size(); ++i) {

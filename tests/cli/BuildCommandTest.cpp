@@ -47,50 +47,11 @@ class BuildCommandTest : public CliFixture {
   std::string sas = dir.File("a.sas");
 };
 
-TEST_F(BuildCommandTest, WithoutOptionsTheBuiltInSettingsAreUsed) {
-  ASSERT_EQ(Run({}), 0) << err.str();
-  EXPECT_EQ(err.str(), "");
-  EXPECT_EQ(out.str(), "");
-  EXPECT_EQ(Built(), GeneralSettings{});
-  EXPECT_EQ(ReadSasHeader(sas).frameLength, 97u);  // the hop of B3 at 22050 Hz
-  EXPECT_EQ(ReadSasHeader(sas).frameCount, 12000u / 97);
-}
-
-TEST_F(BuildCommandTest, AnInstrumentSetsTheNoteRangeAndANoteMakesItUserDefined) {
-  ASSERT_EQ(Run({"--instrument", "violin"}), 0) << err.str();
-  EXPECT_EQ(Built().instrument, 63);
-  EXPECT_EQ(Built().lowestNote, 34);  // G3
-  EXPECT_EQ(Built().highestNote, 82);
-  ASSERT_EQ(Run({"--instrument", "Violin", "--lowest", "C2"}), 0);
-  EXPECT_EQ(Built().instrument, 0);
-  EXPECT_EQ(Built().lowestNote, 15);
-  EXPECT_EQ(Built().highestNote, 82);                           // G7 stays
-  ASSERT_EQ(Run({"--lowest", "C#4", "--instrument", "0"}), 0);  // "User Defined" keeps the notes
-  EXPECT_EQ(Built().instrument, 0);
-  EXPECT_EQ(Built().lowestNote, 40);
-  EXPECT_EQ(Built().highestNote, 77);
-  // A highest note below the lowest pulls the lowest down to it, and the other way round.
-  ASSERT_EQ(Run({"--highest", "a2"}), 0);
-  EXPECT_EQ(Built().lowestNote, 24);
-  EXPECT_EQ(Built().highestNote, 24);
-  ASSERT_EQ(Run({"--lowest", "87"}), 0);
-  EXPECT_EQ(Built().highestNote, 87);
-}
-
-TEST_F(BuildCommandTest, NumbersAreClampedToTheirRanges) {
-  ASSERT_EQ(Run({"--instrument", "99", "--chunk", "9", "--threshold", "1"}), 0) << err.str();
-  EXPECT_EQ(Built().instrument, 68);  // "Xylophone", 44..87
-  EXPECT_EQ(Built().lowestNote, 44);
-  EXPECT_EQ(Built().chunkPeriods, 5.0);
-  EXPECT_EQ(Built().baseNoteThreshold, 5.0);
-  ASSERT_EQ(Run({"--lowest", "-4", "--highest", "300", "--chunk", "0.5", "--threshold", "250"}), 0);
-  EXPECT_EQ(Built().lowestNote, 0);
-  EXPECT_EQ(Built().highestNote, 87);
-  EXPECT_EQ(Built().chunkPeriods, 1.0);
-  EXPECT_EQ(Built().baseNoteThreshold, 100.0);
-}
-
-TEST_F(BuildCommandTest, ASettingsFileIsTheStartingPointOfTheOptions) {
+// Each run's stored settings: the built-in ones, a settings file's (wherever --settings stands),
+// and the options over them with the dialog's rules: an instrument sets the note range, a note
+// makes it user defined, a highest note below the lowest pulls the lowest down to it (and the
+// other way round), and numbers are clamped to their ranges.
+TEST_F(BuildCommandTest, OptionsSetTheSettingsAsTheDialogDoes) {
   GeneralSettings stored;
   stored.instrument = 22;  // "Flute Bass"
   stored.lowestNote = 27;
@@ -98,32 +59,33 @@ TEST_F(BuildCommandTest, ASettingsFileIsTheStartingPointOfTheOptions) {
   stored.chunkPeriods = 2.5;
   stored.tempo = 90.0;
   const std::string file = SettingsFile(stored);
-  ASSERT_EQ(Run({"--settings", file}), 0) << err.str();
-  EXPECT_EQ(Built(), stored);
-  ASSERT_EQ(Run({"--highest", "70", "--settings", file}), 0);  // the file first, wherever it stands
-  EXPECT_EQ(Built().instrument, 0);
-  EXPECT_EQ(Built().highestNote, 70);
-  EXPECT_EQ(Built().chunkPeriods, 2.5);
-}
-
-TEST_F(BuildCommandTest, FailuresPrintTheProgramsMessage) {
-  sas = wav;  // the recording itself as the target
-  EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
-  sas = dir.File("no/dir/a.sas");
-  EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + sas + ": No such file or directory\n");
-  wav = dir.File("missing.wav");
-  EXPECT_EQ(Run({}), 1);
-  EXPECT_EQ(err.str(), "Invalid File Handle\nvocara-cli: " + wav + ": No such file or directory\n");
-}
-
-TEST_F(BuildCommandTest, AnUnknownInstrumentPointsToTheList) {
-  EXPECT_EQ(Run({"--instrument", "Tenor"}), 2);
-  EXPECT_EQ(err.str(),
-            "vocara-cli: unknown instrument 'Tenor' (vocara-cli instruments lists them)\n"
-            "vocara-cli: did you mean 'Vocal Tenor'?\n"
-            "Try 'vocara-cli --help' for more information.\n");
+  const auto with = [](int instrument, int lowest, int highest, double chunk = 1, double threshold = 20,
+                       GeneralSettings settings = {}) {
+    settings.instrument = instrument, settings.lowestNote = lowest, settings.highestNote = highest;
+    settings.chunkPeriods = chunk, settings.baseNoteThreshold = threshold;
+    return settings;
+  };
+  const std::vector<std::pair<std::vector<std::string>, GeneralSettings>> cases{
+      {{}, GeneralSettings{}},
+      {{"--instrument", "violin"}, with(63, 34, 82)},  // G3 .. G7
+      {{"--instrument", "Violin", "--lowest", "C2"}, with(0, 15, 82)},
+      {{"--lowest", "C#4", "--instrument", "0"}, with(0, 40, 77)},  // "User Defined" keeps the notes
+      {{"--highest", "a2"}, with(0, 24, 24)},
+      {{"--lowest", "87"}, with(0, 87, 87)},
+      {{"--instrument", "99", "--chunk", "9", "--threshold", "1"}, with(68, 44, 87, 5, 5)},  // "Xylophone"
+      {{"--lowest", "-4", "--highest", "300", "--chunk", "0.5", "--threshold", "250"},
+       with(0, 0, 87, 1, 100)},
+      {{"--settings", file}, stored},
+      {{"--highest", "70", "--settings", file}, with(0, 27, 70, 2.5, 20, stored)},
+  };
+  for (const auto& [args, expected] : cases) {
+    ASSERT_EQ(Run(args), 0) << ::testing::PrintToString(args) << err.str();
+    EXPECT_EQ(Built(), expected) << ::testing::PrintToString(args);
+    if (!args.empty()) continue;
+    EXPECT_EQ(err.str() + out.str(), "");
+    EXPECT_EQ(ReadSasHeader(sas).frameLength, 97u);  // the hop of B3 at 22050 Hz
+    EXPECT_EQ(ReadSasHeader(sas).frameCount, 12000u / 97);
+  }
 }
 
 TEST_F(BuildCommandTest, InstrumentsListsTheTableWithNoteNames) {

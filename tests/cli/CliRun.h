@@ -15,7 +15,9 @@
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/ChildProcess.h"
+#include "support/Recordings.h"
 #include "support/TempDir.h"
+#include "support/WavFiles.h"
 
 namespace vocara::test {
 
@@ -83,6 +85,17 @@ class CliFixture : public ::testing::Test {
     out.str("");
     err.str("");
     return cli::RunCli(args, out, err);
+  }
+  // build INPUT into `name` in the folder.
+  std::string Build(const std::string& input, const std::string& name) {
+    const std::string sas = dir.File(name);
+    EXPECT_EQ(Run({"build", input, sas}), cli::ExitSuccess) << err.str();
+    return sas;
+  }
+  // The notes sung into sung.wav and built into sung.sas.
+  std::string Sing(const std::vector<SungNote>& notes, const SungOptions& options = {}) {
+    WriteFile(dir.File("sung.wav"), CanonicalWav(Format(2), Samples(2, SungMelody(notes, options))));
+    return Build(dir.File("sung.wav"), "sung.sas");
   }
 
   TempDir dir;

@@ -75,11 +75,5 @@ TEST_F(DenoiseCommandTest, OptionsReachTheCapturesAndTheRemoval) {
   EXPECT_EQ(ReadFile(output), Expected({{0, 5000}}, 4096, 0.5, 0.02));
 }
 
-TEST_F(DenoiseCommandTest, TheRecordingIsRefusedAsOutput) {
-  output = wav;
-  EXPECT_EQ(Run({"--noise", "0:4800"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(), "Opened file can not be overwritten\n");
-}
-
 }  // namespace
 }  // namespace vocara::test

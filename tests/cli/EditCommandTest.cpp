@@ -1,7 +1,7 @@
 // vocara-cli edit: each option ticks its operation with the value read and clamped as the
-// dialog reads it, the file written is exactly the engine's, Silence takes the file's own
-// threshold, Global Clear the initial values; no operation changes nothing; usage errors and
-// failures.
+// dialog reads it, and the file written is exactly the engine's: Silence with the file's own
+// threshold, Global Clear as the menu runs it (what it restores: SasRangeOpsTest); no operation
+// changes nothing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -79,36 +79,13 @@ TEST_F(EditCommandTest, OptionsTickTheirOperationsWithTheFieldsClampedValues) {
       {{"--remove-links", "--range", "3:3"}, Op::RemoveLinks, {}, 3, 3},
       {{}},
       {{"--range", "1:2"}},
+      {{"--silence"}, Op::Silence, {100, 0, 0, 100, 50}},  // the file's own threshold
+      {{"--clear"}, Op::ScaleAmplitude | Op::Transpose | Op::EnableTimeCorrection | Op::RemoveLinks},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(Run(c.args), cli::ExitSuccess) << ::testing::PrintToString(c.args) << err.str();
     EXPECT_EQ(ReadFile(sas), Engine(c.first, c.end, c.ops, c.params)) << ::testing::PrintToString(c.args);
   }
-}
-
-TEST_F(EditCommandTest, SilenceTakesTheFilesThresholdAndClearRestoresTheAnalysis) {
-  ASSERT_EQ(Run({"--silence"}), cli::ExitSuccess) << err.str();
-  std::vector<SasFrame> silenced = ReadSasFrames(sas);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(silenced[i].targetAmplitude == 0, i < 4) << i;
-  EXPECT_EQ(ReadSasHeader(sas).settings, header.settings);
-  EXPECT_EQ(ReadSasLinks(sas).size(), 4u);
-
-  ASSERT_EQ(Run({"--clear"}), cli::ExitSuccess) << err.str();
-  EXPECT_EQ(ReadSasFrames(sas), Analysed());
-  EXPECT_EQ(ReadSasLinks(sas), EndLinks(600));
-  EXPECT_EQ(ReadSasHeader(sas).settings, header.settings);
-}
-
-TEST_F(EditCommandTest, FailuresGiveTheMessageAndExit1) {
-  EXPECT_EQ(CliFixture::Run({"edit", dir.File("missing.sas"), "--clear"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(),
-            "Invalid File Handle\nvocara-cli: " + dir.File("missing.sas") + ": No such file or directory\n");
-  // Writes past 100 bytes fail as on a full disk.
-  Write(sas);
-  const ChildResult child = RunCliWithFileSizeLimit(100, {"edit", sas, "--clear"});
-  EXPECT_EQ(child.exitCode, cli::ExitFailure);
-  EXPECT_EQ(child.output, "vocara-cli: could not write " + sas + "\nvocara-cli: " + sas +
-                              ": stopped by the file size limit (100 bytes)\n");
 }
 
 }  // namespace

@@ -57,11 +57,5 @@ TEST_F(GenerateCommandTest, WritesWhatTheDialogWrites) {
   EXPECT_EQ(ReadFile(wavOut).size(), 44u + 2 * 240000);
 }
 
-TEST_F(GenerateCommandTest, AFolderThatIsNotThereIsRefused) {
-  EXPECT_EQ(Run({dir.File("missing/out.wav"), "--noise", "5"}), cli::ExitFailure);
-  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::InvalidFileHandle)) +
-                           "\nvocara-cli: " + dir.File("missing/out.wav") + ": No such file or directory\n");
-}
-
 }  // namespace
 }  // namespace vocara::test

@@ -28,9 +28,9 @@ class ImportCommandTest : public CliFixture {
 
 TEST_F(ImportCommandTest, SaysWhatWasReadAndWritten) {
   ASSERT_EQ(Run({input, output, "--channel", "right", "--bits", "16"}), cli::ExitSuccess) << err.str();
-  EXPECT_EQ(
-      err.str(),
-      "vocara-cli: imported 2 channels of 24-bit WAV at 44100 Hz: channel 1 (right), 16 bits, 44100 Hz, 4 samples\n");
+  EXPECT_EQ(err.str(),
+            "vocara-cli: imported 2 channels of 24-bit WAV at 44100 Hz: channel 1 (right), 16 bits, 44100 "
+            "Hz, 4 samples\n");
   EXPECT_EQ(out.str(), "");  // stdout stays free for a pipe's data
   EXPECT_EQ(ReadImportedWav(output).samples.size(), 4u);
 
@@ -67,8 +67,8 @@ TEST_F(ImportCommandTest, ACutShortFileIsRefusedOrSalvaged) {
                 " --salvage` keeps the 2.345 s that are there\n");
   EXPECT_FALSE(std::filesystem::exists(output));
   ASSERT_EQ(Run({cut, output, "--salvage"}), cli::ExitSuccess) << err.str();
-  EXPECT_TRUE(
-      err.str().starts_with("vocara-cli: " + cut + " is cut short: kept 2.345 s of 3.000 s\nvocara-cli: imported "));
+  EXPECT_TRUE(err.str().starts_with("vocara-cli: " + cut +
+                                    " is cut short: kept 2.345 s of 3.000 s\nvocara-cli: imported "));
   EXPECT_EQ(ReadImportedWav(output).samples, std::vector<std::int32_t>(93800, 5));
 }
 

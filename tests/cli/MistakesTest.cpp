@@ -1,7 +1,6 @@
-// A mistake on the command line harms nothing and is named: a number that is not whole is a
-// usage error, a value a dialog would clamp is clamped and said, snap and reanalyse refuse
-// values outside their dialogs' ranges, a file that cannot be used is named with the reason,
-// and a failed write to standard output fails the run.
+// A mistake on the command line harms nothing and is named: a value a dialog would clamp is
+// clamped and said, a permission the user lacks is named, and a failed write to standard output
+// fails the run.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,12 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
-#include "engine/sas/SasDocument.h"
+#include "CliRun.h"
 #include "engine/wav/WavDocument.h"
-#include "support/ChildProcess.h"
 #include "support/SasFiles.h"
-#include "support/TempDir.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -34,13 +30,9 @@ struct Case {
 
 // "EXIT\nstderr", so that a run in a child process comes back whole.
 std::string Outcome(const Args& args) {
-  std::ostringstream out, err;
-  const int exit = cli::RunCli(args, out, err);
-  return std::to_string(exit) + "\n" + err.str();
-}
-
-std::string Usage(const std::string& problem) {
-  return "2\nvocara-cli: " + problem + "\nTry 'vocara-cli --help' for more information.\n";
+  std::string err;
+  const int exit = RunInProcess(args, &err);
+  return std::to_string(exit) + "\n" + err;
 }
 
 std::string Refused(const std::string& first, const std::string& path, const std::string& reason) {
@@ -57,55 +49,9 @@ class MistakesTest : public ::testing::Test {
     sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, 22050, document.checksum, 20),
                        std::vector<SasFrame>(20, FreshFrame(4800, -1000, 1000)), EndLinks(20000));
   }
-  Args Snap(const std::string& option, const std::string& value) const {
-    return {"snap", sas, "--key", "C", "--scale", "major", option, value};
-  }
-
   TempDir dir;
   std::string wav, sas, output = dir.File("out.any");
 };
-
-TEST_F(MistakesTest, ANumberNotWholeOrOutOfRangeIsAUsageErrorThatChangesNothing) {
-  const std::vector<Case> cases{
-      // Fields once read as the dialogs read them, where text that was no number read as 0.
-      {Snap("--reference", "44O"), Usage("--reference: '44O' is not a number")},
-      {Snap("--centre", ""), Usage("--centre: '' is not a number")},
-      {Snap("--drift", "nan"), Usage("--drift: 'nan' is not a number")},
-      {Snap("--retune", "4e2"), Usage("--retune: '4e2' is not a number")},
-      {{"edit", sas, "--scale", "x"}, Usage("--scale: 'x' is not a number")},
-      {{"edit", sas, "--transpose", "12-3"}, Usage("--transpose: '12-3' is not a number")},
-      {{"edit", sas, "--enable-below", "-inf"}, Usage("--enable-below: '-inf' is not a number")},
-      // Our own subcommands refuse what their dialogs would limit.
-      {Snap("--centre", "150"), Usage("--centre: 150 is outside 0 .. 100")},
-      {Snap("--drift", "-0.5"), Usage("--drift: -0.5 is outside 0 .. 100")},
-      {Snap("--retune", "1000.5"), Usage("--retune: 1000.5 is outside 0 .. 1000")},
-      {Snap("--reference", "414.99"), Usage("--reference: 414.99 is outside 415 .. 466")},
-      {{"reanalyse", wav, sas, "--lowest", "88", "--highest", "C5"},
-       Usage("--lowest: 88 is outside 0 .. 87")},
-      // Options read whole already keep their messages.
-      {{"build", wav, output, "--chunk", "3x"}, Usage("--chunk takes a number, not '3x'")},
-      {{"denoise", wav, output, "--noise", "0:8192", "--gain", "inf"},
-       Usage("--gain takes a number, not 'inf'")},
-      {{"generate", output, "--sine", "440,5x"}, Usage("--sine takes F,A[,PHASE], not '440,5x'")},
-      {{"spectrum", wav, "--at", "5.5"}, Usage("--at takes a sample index, not '5.5'")},
-      {{"peaks", wav, output, "--at", "0", "--mark", "nan"},
-       Usage("--mark takes a bin from 1 to 511, not 'nan'")},
-      {{"notes", wav, "--at", ""}, Usage("--at takes a sample index, not ''")},
-      {{"pulse", wav, output, "12x"}, Usage("position '12x' is not a whole sample number")},
-      {{"correct", wav, sas, output, "--range", "0:1e3"},
-       Usage("range '0:1e3' is not A:B with whole numbers A <= B")},
-      {{"report", wav, sas, wav, "--range", "0:"}, Usage("range '0:' is not A:B with whole numbers A <= B")},
-  };
-  const std::string wavBytes = ReadFile(wav), sasBytes = ReadFile(sas);
-  for (const Case& c : cases) {
-    EXPECT_EQ(Outcome(c.args), c.err) << ::testing::PrintToString(c.args);
-    EXPECT_TRUE(ReadFile(wav) == wavBytes && ReadFile(sas) == sasBytes && !fs::exists(output));
-  }
-  // The dialog's own texts still work: a sign, a bare point, the bounds.
-  EXPECT_EQ(Outcome({"snap", sas, "--key", "C", "--scale", "major", "--reference", "+415", "--centre", ".5",
-                     "--drift", "100.", "--retune", "1000"}),
-            "0\n");
-}
 
 TEST_F(MistakesTest, AClampedValueIsUsedAndSaidAfterTheRun) {
   const std::vector<Case> cases{
@@ -128,74 +74,11 @@ TEST_F(MistakesTest, AClampedValueIsUsedAndSaidAfterTheRun) {
     for (std::string line; std::getline(lines, line);) expected += "vocara-cli: " + line + "\n";
     EXPECT_EQ(Outcome(c.args), expected) << ::testing::PrintToString(c.args);
   }
-  // A failure keeps its first line; a usage error says only the problem.
+  // A failure keeps its first line.
   const std::string missing = dir.File("missing.wav");
   EXPECT_EQ(Outcome({"build", missing, output, "--chunk", "9"}),
             Refused("Invalid File Handle", missing, "No such file or directory") +
                 "vocara-cli: --chunk 9 is above 5; using 5\n");
-  EXPECT_EQ(Outcome({"build", wav, output, "--chunk", "9", "--x"}), Usage("unknown option '--x'"));
-}
-
-TEST_F(MistakesTest, TheSecondLineNamesTheFileAndTheReason) {
-  const std::string missing = dir.File("missing.sas"), folder = dir.File("take");
-  const std::string noFolder = dir.File("out/x.wav"), underFile = wav + "/x.wav";
-  fs::create_directory(folder);
-  SasDocument asSas;
-  const std::string wavAsSas(MessageText(SasOpenDocument(asSas, wav, SasAccess::ReadOnly)));
-  WavDocument asWav;
-  const std::string sasAsWav(MessageText(WavOpenDocument(asWav, sas).message));
-  const std::string notSas = "a WAV recording, not a SAS file", invalid = "Invalid File Handle";
-  const std::vector<Case> cases{
-      {{"info", folder}, Refused(invalid, folder, "Is a directory")},
-      {{"info", "/dev/null"}, Refused(invalid, "/dev/null", "not a regular file")},
-      {{"correct", wav, missing, output}, Refused(invalid, missing, "No such file or directory")},
-      {{"report", wav, sas, folder}, Refused(invalid, folder, "Is a directory")},
-      {{"correct", wav, wav, output}, Refused(wavAsSas, wav, notSas)},
-      {{"edit", wav, "--clear"}, Refused(wavAsSas, wav, notSas)},
-      {{"repair", sas, sas}, Refused(sasAsWav, sas, "a SAS file, not a WAV recording")},
-      {{"save-range", wav, noFolder, "0:10"}, Refused(invalid, noFolder, "No such file or directory")},
-      {{"build", wav, noFolder}, Refused(invalid, noFolder, "No such file or directory")},
-      {{"peaks", wav, underFile, "--at", "0"}, Refused(invalid, underFile, "Not a directory")},
-  };
-  const std::string wavBytes = ReadFile(wav), sasBytes = ReadFile(sas);
-  for (const Case& c : cases) {
-    EXPECT_EQ(Outcome(c.args), c.err) << ::testing::PrintToString(c.args);
-    EXPECT_TRUE(ReadFile(wav) == wavBytes && ReadFile(sas) == sasBytes && !fs::exists(output));
-  }
-  // A refusal of a file's contents says what the file is, and what converts it.
-  FormatFields twoChannels = Format(4);
-  twoChannels.channels = 2;
-  const std::string stereo = WriteFile(dir.File("s.wav"), CanonicalWav(twoChannels, Samples(4, {1, 2})));
-  EXPECT_EQ(Outcome({"correct", stereo, sas, output}),
-            "1\nNot a mono file\nvocara-cli: " + stereo + ": a 32-bit stereo WAV file; vocara-cli import " +
-                stereo + " OUT.wav converts it (the mean of the channels, or --channel N)\n");
-}
-
-TEST_F(MistakesTest, PermissionsAreNamedForAUserWhoLacksThem) {
-  const std::string locked = dir.File("locked");
-  fs::create_directory(locked);
-  const std::string target = WriteFile(locked + "/x.wav", "previous");
-  const std::string readOnly = WriteFile(dir.File("ro.sas"), ReadFile(sas));
-  const std::string secret = WriteFile(dir.File("secret.wav"), ReadFile(wav));
-  const auto r = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
-  const auto x = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-  fs::permissions(target, r);
-  fs::permissions(locked, r | x);
-  fs::permissions(readOnly, r);
-  fs::permissions(secret, fs::perms::none);
-  const std::string denied = "Permission denied", invalid = "Invalid File Handle";
-  const std::vector<Case> cases{
-      {{"save-range", wav, target, "0:10"}, Refused(invalid, target, denied)},  // and its folder read-only
-      {{"edit", readOnly, "--transpose", "100"}, Refused(invalid, readOnly, denied)},
-      {{"info", secret}, Refused(invalid, secret, denied)},
-      {{"report", wav, readOnly, wav}, "0\n"},  // reading it is enough
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(RunAsUser([&c](int&) { return Outcome(c.args); }).output, c.err)
-        << ::testing::PrintToString(c.args);
-  fs::permissions(locked, fs::perms::all);
-  EXPECT_EQ(ReadFile(target), "previous");
-  EXPECT_EQ(ReadFile(readOnly), ReadFile(sas));
 }
 
 // Refuses every write as a full disk does, or takes them and fails when flushed.

@@ -100,11 +100,8 @@ TEST_F(PitchCommandsTest, PitchPrintsTheRecordsFrameByFrame) {
 }
 
 TEST_F(PitchCommandsTest, PlotDrawsTheNotesTheTargetsAndTheRenderingsPitch) {
-  const std::string wav = WriteFile(
-      dir.File("sung.wav"), CanonicalWav(Format(2), Samples(2, SungMelody({{60, 30, 0.7}, {64, -40, 0.7}}))));
-  const std::string sas = dir.File("sung.sas");
+  const std::string sas = Sing({{60, 30, 0.7}, {64, -40, 0.7}}), wav = dir.File("sung.wav");
   const std::string svg = dir.File("sung.svg");
-  ASSERT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"snap", sas, "--key", "C", "--scale", "major"}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"correct", wav, sas, dir.File("in-tune.wav")}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"plot", sas, svg, "--wav", wav, "--out", dir.File("in-tune.wav")}), cli::ExitSuccess)

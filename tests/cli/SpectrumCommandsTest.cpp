@@ -56,19 +56,15 @@ TEST_F(SpectrumCommandsTest, SpectrumPrintsOneLinePerBin) {
 TEST_F(SpectrumCommandsTest, PeaksWritesThePeakFile) {
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048"}), 0) << err.str();
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
-  // Above the silence threshold nothing qualifies, but a marked peak is written all the same;
-  // a bin that is no peak is not marked, so nothing is.
+  // Above the silence threshold nothing qualifies, but a marked peak is written all the same
+  // (which bins can be marked: SpectrumTest).
   GeneralSettings settings;
   settings.silenceThreshold = 30.0;
   const std::string ini = WriteFile(dir.File("s.ini"), SettingsFileBytes(settings, WindowLayout::Defaults()));
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini}), 0) << err.str();
   EXPECT_EQ(ReadFile(txt), "");
-  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "9", "--mark", "10"}), 0);
+  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "10"}), 0);
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
-  ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "9"}), 0);
-  EXPECT_EQ(ReadFile(txt), "");
-  EXPECT_EQ(Run({"peaks", wav, wav, "--at", "0"}), 1);
-  EXPECT_EQ(err.str(), std::string(MessageText(MessageId::OpenedFileCanNotBeOverwritten)) + "\n");
 }
 
 TEST_F(SpectrumCommandsTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {

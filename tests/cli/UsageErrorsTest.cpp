@@ -1,6 +1,8 @@
-// Every subcommand's usage errors, in one table: exit 2, the problem on stderr as
-// "vocara-cli: ..." followed by the pointer to --help and nothing else, nothing on stdout, and
-// no file written or changed. A row may also name the words its problem must contain.
+// Every usage error of every subcommand, in one table: exit 2, the problem on stderr as
+// "vocara-cli: ..." (and "did you mean" on a line of its own) followed by the pointer to --help
+// and nothing else, nothing on stdout, and no file written or changed. A row may also name the
+// words its problem must contain: numbers that are not whole or lie outside a dialog's range,
+// options read whole, mistyped names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "CliRun.h"
 #include "base/Settings.h"
-#include "cli/Cli.h"
 #include "support/Recordings.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"
@@ -23,15 +25,13 @@ namespace {
 
 constexpr const char* Pointer = "\nTry 'vocara-cli --help' for more information.\n";
 
-class UsageErrorsTest : public ::testing::Test {
+class UsageErrorsTest : public CliFixture {
  protected:
   UsageErrorsTest() {
     const std::vector<std::int32_t> sung = SungMelody({{60, 0, 1.0}});
     samples = sung.size();
     wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, sung)));
-    std::ostringstream out;
-    std::ostringstream err;
-    EXPECT_EQ(cli::RunCli({"build", wav, sas}, out, err), cli::ExitSuccess) << err.str();
+    EXPECT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
     GeneralSettings corrupt;
     corrupt.lowestNote = 88;
     WriteFile(bad, SettingsFileBytes(corrupt, WindowLayout::Defaults()));
@@ -50,11 +50,10 @@ class UsageErrorsTest : public ::testing::Test {
     return files;
   }
 
-  TempDir dir;
   std::size_t samples = 0;
   std::string wav;
   std::string sas = dir.File("in.sas");
-  std::string out = dir.File("out.wav");
+  std::string output = dir.File("out.wav");
   std::string txt = dir.File("out.txt");
   std::string bad = dir.File("bad.INI");
   std::string good;
@@ -63,37 +62,44 @@ class UsageErrorsTest : public ::testing::Test {
 };
 
 TEST_F(UsageErrorsTest, EverySubcommandSaysTheProblemAndWritesNothing) {
-  std::vector<std::string> elevenSines = {"generate", out};
+  std::vector<std::string> elevenSines = {"generate", output};
   for (int i = 0; i < 11; ++i) elevenSines.insert(elevenSines.end(), {"--sine", "100,1"});
   struct Row {
     std::vector<std::string> args;
     std::string problem;  // words the problem must contain, when a row names them
   };
+  const auto Snap = [this](const std::string& option, const std::string& value) {
+    return std::vector<std::string>{"snap", sas, "--key", "C", "--scale", "major", option, value};
+  };
+  const auto Instrument = [this](const std::string& name) {
+    return std::vector<std::string>{"build", wav, output, "--instrument", name};
+  };
+  const auto Unknown = [](const std::string& name) {
+    return "unknown instrument '" + name + "' (vocara-cli instruments lists them)";
+  };
   const std::vector<Row> rows = {
       {{}, ""},
-      {{"frobnicate"}, ""},
       {{"info"}, ""},
       {{"info", wav, "extra"}, ""},
-      {{"save-range", wav, out}, ""},
-      {{"build", wav, out, "--lowest"}, ""},
-      {{"build", wav, out, "--highest", "C9"}, ""},
-      {{"build", wav, out, "--instrument", "kazoo"}, ""},
-      {{"build", wav, out, "--instrument", "auto", "--lowest", "H2"}, ""},  // before the recording is read
-      {{"build", wav, out, "--threshold", "nan"}, ""},
-      {{"build", wav, out, "--settings", bad}, ""},
-      {{"build", wav, out, "--settings", shortFile}, ""},
-      {{"build", wav, out, "--settings", good, "--settings", good}, ""},
-      {{"build", wav, out, "--frobnicate", "1"}, ""},
-      {{"build", wav, out, "extra.sas"}, ""},
+      {{"save-range", wav, output}, ""},
+      {{"build", wav, output, "--lowest"}, ""},
+      {{"build", wav, output, "--highest", "C9"}, ""},
+      {{"build", wav, output, "--instrument", "auto", "--lowest", "H2"}, ""},  // before the recording is read
+      {{"build", wav, output, "--threshold", "nan"}, ""},
+      {{"build", wav, output, "--settings", bad}, ""},
+      {{"build", wav, output, "--settings", shortFile}, ""},
+      {{"build", wav, output, "--settings", good, "--settings", good}, ""},
+      {{"build", wav, output, "--frobnicate", "1"}, ""},
+      {{"build", wav, output, "extra.sas"}, ""},
       {{"correct", wav, sas}, ""},
-      {{"correct", wav, sas, out, "--time-correction", "yes"}, ""},
-      {{"correct", wav, sas, out, "--speed", "2"}, ""},
-      {{"denoise", wav, out}, ""},                                                 // no --noise
-      {{"denoise", wav, out, "--noise", "0:1000"}, ""},                            // shorter than 1024
-      {{"denoise", wav, out, "--noise", "0:4000", "--noise-length", "4096"}, ""},  // shorter than 4096
-      {{"denoise", wav, out, "--noise", "0:5000", "--settings", long8192}, ""},    // shorter than 8192
-      {{"denoise", wav, out, "--noise", "0:5000", "--gain", "x"}, ""},
-      {{"denoise", wav, out, "--noise", "0:5000", "--settings", wav}, ""},  // not a settings file
+      {{"correct", wav, sas, output, "--time-correction", "yes"}, ""},
+      {{"correct", wav, sas, output, "--speed", "2"}, ""},
+      {{"denoise", wav, output}, ""},                                                 // no --noise
+      {{"denoise", wav, output, "--noise", "0:1000"}, ""},                            // shorter than 1024
+      {{"denoise", wav, output, "--noise", "0:4000", "--noise-length", "4096"}, ""},  // shorter than 4096
+      {{"denoise", wav, output, "--noise", "0:5000", "--settings", long8192}, ""},    // shorter than 8192
+      {{"denoise", wav, output, "--noise", "0:5000", "--gain", "x"}, ""},
+      {{"denoise", wav, output, "--noise", "0:5000", "--settings", wav}, ""},  // not a settings file
       {{"edit", sas, "other.sas"}, ""},
       {{"edit", sas, "--scale"}, ""},
       {{"edit", sas, "--scale", "abc"}, ""},  // not read as 0
@@ -103,19 +109,20 @@ TEST_F(UsageErrorsTest, EverySubcommandSaysTheProblemAndWritesNothing) {
       {{"edit", sas, "--silence", "--scale", "50"}, ""},
       {{"edit", sas, "--clear", "--range", "0:6"}, ""},
       {{"generate"}, ""},
-      {{"generate", out, "other.wav"}, ""},
-      {{"generate", out, "--sine", "100"}, ""},
-      {{"generate", out, "--sine", "100,1,2,3"}, ""},
-      {{"generate", out, "--square", "1,2,3,4,5"}, ""},
-      {{"generate", out, "--noise", "x"}, ""},
-      {{"generate", out, "--noise", "1", "--noise", "2"}, ""},
-      {{"generate", out, "--duration"}, ""},
-      {{"generate", out, "--volume", "3"}, ""},
+      {{"generate", output, "other.wav"}, ""},
+      {{"generate", output, "--sine", "100"}, ""},
+      {{"generate", output, "--sine", "100,1,2,3"}, ""},
+      {{"generate", output, "--square", "1,2,3,4,5"}, ""},
+      {{"generate", output, "--noise", "x"}, ""},
+      {{"generate", output, "--noise", "1", "--noise", "2"}, ""},
+      {{"generate", output, "--duration"}, ""},
+      {{"generate", output, "--volume", "3"}, ""},
       {elevenSines, ""},
       {{"import", wav}, "import takes IN OUT.wav"},
-      {{"import", wav, out, "--bits", "20"}, "--bits takes 16, 24 or 32, not '20'"},
-      {{"import", wav, out, "--channel", "centre"}, "--channel takes left, right, mix or a channel number"},
-      {{"import", wav, out, "--rate", "8000"}, "--rate"},
+      {{"import", wav, output, "--bits", "20"}, "--bits takes 16, 24 or 32, not '20'"},
+      {{"import", wav, output, "--channel", "centre"},
+       "--channel takes left, right, mix or a channel number"},
+      {{"import", wav, output, "--rate", "8000"}, "--rate"},
       {{"pulse", wav, txt}, ""},
       {{"pulse", wav, txt, "-4"}, ""},
       {{"spectrum", wav}, ""},
@@ -141,8 +148,12 @@ TEST_F(UsageErrorsTest, EverySubcommandSaysTheProblemAndWritesNothing) {
       {{"note", sas, "--at", "x", "--move", "10"}, "--at: 'x' is not a frame number"},
       {{"note", sas, "--at", "0", "--to", "Q9"}, "--to: 'Q9' is not a note"},
       {{"note", sas, "--at", "0", "--move", "10", "--drift", "101"}, "--drift: 101 is outside"},
+      {{"note", sas, "--at", "99999999", "--move", "10"}, "99999999"},
+      {{"note", sas, "--at", "0", "--move", "1300"}, "--move: 1300 is outside"},
+      {{"note", sas, "--at", "0", "--move", "10", "--vibrato", "250"}, "--vibrato: 250 is outside"},
+      {{"note", sas, "--at", "0"}, "note needs --move CENTS or --to NOTE"},
       {{"midi", sas}, "midi takes IN.sas and OUT.mid"},
-      {{"midi", sas, out, "--bend", "2"}, "midi takes IN.sas and OUT.mid"},
+      {{"midi", sas, output, "--bend", "2"}, "midi takes IN.sas and OUT.mid"},
       {{"guide", sas}, "guide takes IN.sas and GUIDE.mid"},
       {{"guide", sas, "guide.mid", "--timing", "101"}, "--timing: 101 is outside"},
       {{"guide", sas, "guide.mid", "--centre", "x"}, "--centre: 'x' is not a number"},
@@ -158,22 +169,69 @@ TEST_F(UsageErrorsTest, EverySubcommandSaysTheProblemAndWritesNothing) {
       {{"report", wav, sas, "--formants", "keep"}, "OUT.wav, which is not given"},
       {{"correct", wav, sas, "out.wav", "--formants", "both"}, "keep or shift, not 'both'"},
       {{"report", wav}, "report takes IN.wav and IN.sas"},
+      // Fields once read as the dialogs read them, where text that was no number read as 0.
+      {Snap("--reference", "44O"), "--reference: '44O' is not a number"},
+      {Snap("--centre", ""), "--centre: '' is not a number"},
+      {Snap("--drift", "nan"), "--drift: 'nan' is not a number"},
+      {Snap("--retune", "4e2"), "--retune: '4e2' is not a number"},
+      {{"edit", sas, "--scale", "x"}, "--scale: 'x' is not a number"},
+      {{"edit", sas, "--transpose", "12-3"}, "--transpose: '12-3' is not a number"},
+      {{"edit", sas, "--enable-below", "-inf"}, "--enable-below: '-inf' is not a number"},
+      // Our own subcommands refuse what their dialogs would limit.
+      {Snap("--centre", "150"), "--centre: 150 is outside 0 .. 100"},
+      {Snap("--drift", "-0.5"), "--drift: -0.5 is outside 0 .. 100"},
+      {Snap("--retune", "1000.5"), "--retune: 1000.5 is outside 0 .. 1000"},
+      {Snap("--reference", "414.99"), "--reference: 414.99 is outside 415 .. 466"},
+      {{"reanalyse", wav, sas, "--lowest", "88", "--highest", "C5"}, "--lowest: 88 is outside 0 .. 87"},
+      // Options read whole already keep their messages.
+      {{"build", wav, output, "--chunk", "3x"}, "--chunk takes a number, not '3x'"},
+      {{"build", wav, output, "--chunk", "9", "--x"}, "unknown option '--x'"},  // no clamp said
+      {{"denoise", wav, output, "--noise", "0:8192", "--gain", "inf"}, "--gain takes a number, not 'inf'"},
+      {{"generate", output, "--sine", "440,5x"}, "--sine takes F,A[,PHASE], not '440,5x'"},
+      {{"spectrum", wav, "--at", "5.5"}, "--at takes a sample index, not '5.5'"},
+      {{"peaks", wav, txt, "--at", "0", "--mark", "nan"}, "--mark takes a bin from 1 to 511, not 'nan'"},
+      {{"notes", wav, "--at", ""}, "--at takes a sample index, not ''"},
+      {{"pulse", wav, txt, "12x"}, "position '12x' is not a whole sample number"},
+      // A mistyped name is answered with the closest on the next line.
+      {{"biuld", "a.wav"}, "unknown command 'biuld'\nvocara-cli: did you mean 'build'?"},
+      {{"help", "snpa"}, "unknown command 'snpa'\nvocara-cli: did you mean 'snap'?"},
+      {{"re"}, "unknown command 're'\nvocara-cli: did you mean 'reanalyse', 'repair' or 'report'?"},
+      {{"--verison"}, "unknown command '--verison'\nvocara-cli: did you mean '--version'?"},
+      {{"Notes"}, "unknown command 'Notes'\nvocara-cli: did you mean 'notes'?"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"snap", sas, "--rnage", "0:1"}, "unknown option '--rnage'\nvocara-cli: did you mean '--range'?"},
+      {{"help", "build", "snap"}, "help takes one command"},
+      {Instrument("Tenor"), Unknown("Tenor") + "\nvocara-cli: did you mean 'Vocal Tenor'?"},
+      {Instrument("tenor vocal"), Unknown("tenor vocal") + "\nvocara-cli: did you mean 'Vocal Tenor'?"},
+      {Instrument("Vocal Tenr"), Unknown("Vocal Tenr") + "\nvocara-cli: did you mean 'Vocal Tenor'?"},
+      {Instrument("violn"),
+       Unknown("violn") + "\nvocara-cli: did you mean 'Viola', 'Viola d'Amore' or 'Violin'?"},
+      {Instrument("sax"), Unknown("sax") +
+                              "\nvocara-cli: did you mean 'Saxophone Alto', 'Saxophone Baritone' "
+                              "or 'Saxophone Bass'?"},
+      {Instrument("kazoo"), Unknown("kazoo")},
   };
   const auto before = Folder();
   for (const Row& row : rows) {
-    std::ostringstream stdoutText;
-    std::ostringstream stderrText;
     const std::string args = ::testing::PrintToString(row.args);
-    EXPECT_EQ(cli::RunCli(row.args, stdoutText, stderrText), cli::ExitUsage) << args;
-    const std::string text = stderrText.str();
+    EXPECT_EQ(Run(row.args), cli::ExitUsage) << args;
+    const std::string text = err.str();
     EXPECT_TRUE(text.starts_with("vocara-cli: ")) << args << '\n' << text;
     EXPECT_NE(text.find(row.problem), std::string::npos) << args << '\n' << text;
     // The problem and the pointer, not the whole usage text.
     EXPECT_TRUE(text.ends_with(Pointer)) << args << '\n' << text;
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << args << '\n' << text;
-    EXPECT_EQ(stdoutText.str(), "") << args;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
+              2 + std::count(row.problem.begin(), row.problem.end(), '\n'))
+        << args << '\n'
+        << text;
+    EXPECT_EQ(out.str(), "") << args;
   }
   EXPECT_EQ(Folder(), before);
+  // The dialogs' own texts still work: a sign, a bare point, the bounds.
+  EXPECT_EQ(Run({"snap", sas, "--key", "C", "--scale", "major", "--reference", "+415", "--centre", ".5",
+                 "--drift", "100.", "--retune", "1000"}),
+            cli::ExitSuccess)
+      << err.str();
 }
 
 // The parts of a text joined (an ostringstream: GCC 12 warns wrongly on some string sums).
@@ -188,10 +246,8 @@ std::string Join(std::initializer_list<std::string_view> parts) {
 // said against the file it was checked against, in samples of a WAV or frames of a SAS, and
 // correct and report leave the range unquoted. Nothing is written or changed.
 TEST_F(UsageErrorsTest, EveryCommandSaysARangeProblemInTheSameWords) {
-  std::ostringstream info;
-  std::ostringstream infoErr;
-  ASSERT_EQ(cli::RunCli({"info", sas}, info, infoErr), cli::ExitSuccess);
-  const std::string infoText = info.str();
+  ASSERT_EQ(Run({"info", sas}), cli::ExitSuccess);
+  const std::string infoText = out.str();
   const std::size_t at = infoText.find("frames=") + 7;
   const std::string frames = infoText.substr(at, infoText.find('\n', at) - at);
   const std::string pastFrames = Join({"0:", std::to_string(std::stoul(frames) + 1)});
@@ -207,12 +263,12 @@ TEST_F(UsageErrorsTest, EveryCommandSaysARangeProblemInTheSameWords) {
     std::string pastProblem;        // what is said of it, after "range "
   };
   const std::vector<Command> commands = {
-      {{"save-range", wav, out}, pastSamples, quotedSamples},
+      {{"save-range", wav, output}, pastSamples, quotedSamples},
       {{"export-text", wav, txt}, pastSamples, quotedSamples},
-      {{"correct", wav, sas, out, "--range"}, pastSamples, unquotedSamples},
+      {{"correct", wav, sas, output, "--range"}, pastSamples, unquotedSamples},
       {{"edit", sas, "--range"}, pastFrames, quotedFrames},
-      {{"denoise", wav, out, "--noise"}, pastSamples, quotedSamples},
-      {{"denoise", wav, out, "--noise", "0:5000", "--add"}, pastSamples, quotedSamples},
+      {{"denoise", wav, output, "--noise"}, pastSamples, quotedSamples},
+      {{"denoise", wav, output, "--noise", "0:5000", "--add"}, pastSamples, quotedSamples},
       {{"snap", sas, "--key", "C", "--scale", "major", "--range"}, pastFrames, quotedFrames},
       {{"note", sas, "--move", "10", "--range"}, pastFrames, quotedFrames},
       {{"guide", sas, "guide.mid", "--range"}, pastFrames, quotedFrames},
@@ -231,12 +287,10 @@ TEST_F(UsageErrorsTest, EveryCommandSaysARangeProblemInTheSameWords) {
     for (const auto& [range, problem] : cases) {
       std::vector<std::string> args = command.args;
       args.push_back(range);
-      std::ostringstream stdoutText;
-      std::ostringstream stderrText;
       const std::string printed = ::testing::PrintToString(args);
-      EXPECT_EQ(cli::RunCli(args, stdoutText, stderrText), cli::ExitUsage) << printed;
-      EXPECT_EQ(stderrText.str(), Join({"vocara-cli: range ", problem, Pointer})) << printed;
-      EXPECT_EQ(stdoutText.str(), "") << printed;
+      EXPECT_EQ(Run(args), cli::ExitUsage) << printed;
+      EXPECT_EQ(err.str(), Join({"vocara-cli: range ", problem, Pointer})) << printed;
+      EXPECT_EQ(out.str(), "") << printed;
     }
   }
   EXPECT_EQ(Folder(), before);

@@ -108,45 +108,6 @@ TEST(NoteRangeDetectionTest, QuietPartsDoNotCountAndAStopEndsThePass) {
   EXPECT_EQ(calls, 10);
 }
 
-TEST(NoteRangeDetectionTest, AnHourOfPhrasesKeepsANoteSungOnceEveryFewMinutes) {
-  // 240 phrases of under 2 s, one every 15 s (the rests are holes in the file, so it is written
-  // quickly): C4..E4 and E4..G4 by turns, a B4 of 0.3 s every 4 minutes, a G3 of 0.3 s every 6.
-  const std::string common[] = {Samples(2, SungMelody({{60, 0, 0.6}, {62, 0, 0.6}, {64, 0, 0.5}})),
-                                Samples(2, SungMelody({{64, 0, 0.6}, {65, 0, 0.6}, {67, 0, 0.5}}))};
-  const std::string top = Samples(2, SungMelody({{67, 0, 0.6}, {71, 0, 0.3}, {69, 0, 0.6}}));
-  const std::string bottom = Samples(2, SungMelody({{55, 0, 0.3}, {60, 0, 0.8}}));
-  constexpr std::uint32_t Slot = 15 * 48000 * 2;  // bytes
-  constexpr std::uint32_t Slots = 240;
-  std::string header = CanonicalWav(Format(2, 48000), std::string(4, '\0'));
-  header.resize(header.size() - 4);
-  const auto put32 = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  put32(4, static_cast<std::uint32_t>(header.size()) - 8 + Slot * Slots);
-  put32(header.size() - 4, Slot * Slots);
-  TempDir dir;
-  const std::string path = dir.File("hour.wav");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
-    for (std::uint32_t i = 0; i < Slots; ++i) {
-      const std::string& phrase = i % 16 == 5 ? top : i % 24 == 11 ? bottom : common[i % 2];
-      out.seekp(static_cast<std::streamoff>(header.size() + std::uint64_t{i} * Slot));
-      out.write(phrase.data(), static_cast<std::streamsize>(phrase.size()));
-    }
-    out.seekp(static_cast<std::streamoff>(header.size() + std::uint64_t{Slot} * Slots - 2));
-    out.write("\0\0", 2);
-  }
-  WavDocument wav;
-  ASSERT_EQ(WavOpenDocument(wav, path).message, MessageId::None);
-  ASSERT_EQ(wav.sampleCount, 3600u * 48000);
-  const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
-  ASSERT_TRUE(range.found);
-  EXPECT_EQ(range.lowestNote, 55 - MidiA0 - NoteRangeMargin);
-  EXPECT_EQ(range.highestNote, 71 - MidiA0 + NoteRangeMargin);
-  EXPECT_FALSE(range.lowEdge || range.highEdge);
-}
-
 // Part of a sung take, [from, to) seconds, read at TakeRate through a Hann-windowed sinc and
 // raised by `semitones` (read faster: the voice and its vowels go up together).
 constexpr std::uint32_t TakeRate = 24000;  // a rate recordings open at, and half the bytes of 48 kHz

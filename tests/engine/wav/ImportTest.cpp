@@ -184,9 +184,9 @@ INSTANTIATE_TEST_SUITE_P(Rates, ImportResampleTest,
 
 struct Refusal {
   const char* name;
-  std::function<std::string(const TempDir&)> make;
-  ImportOptions options;
   std::string refusal;  // the start of the sentence
+  std::function<std::string(const TempDir&)> make;
+  ImportOptions options = {};
   MessageId message = MessageId::None;
 };
 
@@ -204,57 +204,39 @@ std::string CutInHalf(const TempDir& d, const std::string& name, int format) {
   return WriteFile(d.File(name), bytes.substr(0, bytes.size() / 2));
 }
 
+// A two-channel 16-bit WAV of one frame.
+std::string Stereo(const TempDir& d, const std::string& name = "in.wav") {
+  return WriteSound(d.File(name), Wav16, 2, 44100, 16, {1, 2});
+}
+
 const Refusal Refusals[] = {
-    {"Garbage",
-     [](const TempDir& d) { return WriteFile(d.File("in.wav"), std::string(5000, 'x')); },
-     {},
-     "Not a sound file that can be imported: "},
-    {"WavCutInItsHeader",
-     [](const TempDir& d) {
-       return WriteFile(
-           d.File("in.wav"),
-           ReadFile(WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {1, 2, 3, 4})).substr(0, 30));
-     },
-     {},
-     "Not a sound file that can be imported: "},
-    {"FlacCutInTheMiddle",
-     [](const TempDir& d) { return CutInHalf(d, "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16); },
-     {},
-     "The file could not be read past frame "},
+    {"Garbage", "Not a sound file that can be imported: ",
+     [](const TempDir& d) { return WriteFile(d.File("in.wav"), std::string(5000, 'x')); }},
+    {"WavCutInItsHeader", "Not a sound file that can be imported: ",
+     [](const TempDir& d) { return WriteFile(d.File("in.wav"), ReadFile(Stereo(d)).substr(0, 30)); }},
+    {"FlacCutInTheMiddle", "The file could not be read past frame ",
+     [](const TempDir& d) { return CutInHalf(d, "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16); }},
     {"WavCutInItsData",
-     [](const TempDir& d) { return CutInHalf(d, "in.wav", Wav16); },
-     {},
-     "The file is cut short: "},
-    {"AiffCutInItsData",
-     [](const TempDir& d) { return CutInHalf(d, "in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16); },
-     {},
-     "The file is cut short: "},
-    {"NoSamples",
-     [](const TempDir& d) { return WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {}); },
-     {},
-     "The file holds no samples."},
-    {"ChannelTheFileLacks",
-     [](const TempDir& d) {
-       return WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {1, 2});
-     },
-     Options(2), "The file has no channel 2: it has 2 channels, numbered from 0."},
-    {"RateTooFarToConvert",
+     "The file is cut short: ", [](const TempDir& d) { return CutInHalf(d, "in.wav", Wav16); }},
+    {"AiffCutInItsData", "The file is cut short: ",
+     [](const TempDir& d) { return CutInHalf(d, "in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16); }},
+    {"NoSamples", "The file holds no samples.",
+     [](const TempDir& d) { return WriteSound(d.File("in.wav"), Wav16, 2, 44100, 16, {}); }},
+    {"ChannelTheFileLacks", "The file has no channel 2: it has 2 channels, numbered from 0.",
+     [](const TempDir& d) { return Stereo(d); }, Options(2)},
+    {"RateTooFarToConvert", "A rate of 100 Hz cannot be converted to 44100 Hz",
      [](const TempDir& d) {
        return WriteSound(d.File("in.wav"), Wav16, 1, 100, 16, {1, 2});
-     },
-     {},
-     "A rate of 100 Hz cannot be converted to 44100 Hz"},
+     }},
     {"MissingInput",
+     "",
      [](const TempDir& d) { return d.File("missing.flac"); },
      {},
-     "",
      MessageId::InvalidFileHandle},
     {"OutputIsTheInput",
-     [](const TempDir& d) {
-       return WriteSound(d.File("out.wav"), Wav16, 2, 44100, 16, {1, 2});
-     },
-     {},
      "",
+     [](const TempDir& d) { return Stereo(d, "out.wav"); },
+     {},
      MessageId::OpenedFileCanNotBeOverwritten},
 };
 

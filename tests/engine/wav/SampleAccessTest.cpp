@@ -47,13 +47,8 @@ TEST(LeftAlignedSampleTest, StoredBytesMoveToTheTop) {
   EXPECT_EQ(LeftAlignedSample(bytes32, 4), static_cast<std::int32_t>(0xF4030201u));
 }
 
-TEST_F(SampleAccessTest, AllOnes16BitChecksumWrapsAt32Bits) {
-  Open(2, std::vector<std::int32_t>(70000, 1));
-  EXPECT_EQ(wav.checksum, static_cast<std::uint32_t>(70000ull * 65536 % 4294967296ull));
-}
-
 // A scan against a sample-by-sample oracle, over enough samples that the scan crosses pieces
-// of the read buffer inside blocks: 2, 3 and 4 bytes wide.
+// of the read buffer inside blocks (and the checksum wraps at 32 bits): 2, 3 and 4 bytes wide.
 class ScanAcrossPiecesTest : public SampleAccessTest, public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(ScanAcrossPiecesTest, MatchesAPlainSumMinimumAndMaximum) {
