@@ -24,21 +24,17 @@ namespace vocara::platform::qt::test {
 namespace {
 
 DialogTemplate SettingsLikeTemplate() {
-  return DialogTemplate{
-      "Test Settings",
-      200,
-      120,
-      {
-          {-1, ControlKind::Label, "&Tempo", 10, 12, 40, 8},
-          {101, ControlKind::Edit, "120", 60, 10, 50, 12},
-          {102, ControlKind::CheckBox, "Time correction", 10, 28, 100, 10},
-          {103, ControlKind::DropDownList, "", 10, 44, 100, 80},
-          // Listed after the controls it frames, as dialog resources often are.
-          {104, ControlKind::GroupBox, "Analysis", 5, 2, 150, 70},
-          {1, ControlKind::DefaultButton, "OK", 20, 95, 50, 14},
-          {2, ControlKind::Button, "Cancel", 100, 95, 50, 14},
-      },
-  };
+  return DialogTemplate{"Test Settings",
+                        200,
+                        120,
+                        {{-1, ControlKind::Label, "&Tempo", 10, 12, 40, 8},
+                         {101, ControlKind::Edit, "120", 60, 10, 50, 12},
+                         {102, ControlKind::CheckBox, "Time correction", 10, 28, 100, 10},
+                         {103, ControlKind::DropDownList, "", 10, 44, 100, 80},
+                         // Listed after the controls it frames, as dialog resources often are.
+                         {104, ControlKind::GroupBox, "Analysis", 5, 2, 150, 70},
+                         {1, ControlKind::DefaultButton, "OK", 20, 95, 50, 14},
+                         {2, ControlKind::Button, "Cancel", 100, 95, 50, 14}}};
 }
 
 struct RecordingProcedure final : DialogProcedure {
@@ -53,9 +49,7 @@ struct RecordingProcedure final : DialogProcedure {
   }
   void OnCommand(DialogHandle& dialog, int id) override {
     calls.push_back("command " + std::to_string(id));
-    if (onCommand) {
-      onCommand(dialog, id);
-    }
+    if (onCommand) onCommand(dialog, id);
   }
   void OnSelectionChange(DialogHandle& dialog, int id) override {
     calls.push_back("selection " + std::to_string(id) + "=" + std::to_string(dialog.GetSelection(id)));
@@ -144,9 +138,7 @@ TEST_F(QtDialogsTest, ControlsAreLaidOutInDialogUnits) {
 
 TEST_F(QtDialogsTest, ModelessDialogEndsWithDestroyedAndGoesAway) {
   procedure.onCommand = [](DialogHandle& dialog, int id) {
-    if (id == DialogCancel) {
-      dialog.End(0);
-    }
+    if (id == DialogCancel) dialog.End(0);
   };
   DialogHandle* handle = dialogs.CreateModeless(0, SettingsLikeTemplate(), procedure);
   ASSERT_NE(handle, nullptr);

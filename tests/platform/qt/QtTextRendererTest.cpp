@@ -55,9 +55,7 @@ TEST(QtTextRendererTest, TextIsDrawnInItsColourBelowItsTopAndInsideTheClip) {
   for (int y = 0; y < 30; ++y) {
     for (int x = 0; x < 120; ++x) {
       const std::uint32_t pixel = bitmap.At(x, y);
-      if (pixel == White) {
-        continue;
-      }
+      if (pixel == White) continue;
       EXPECT_TRUE(x >= clip.left && x < clip.right) << "x=" << x;
       EXPECT_GE(y, 8) << "above the top of the text";
       // Red ink: full red channel, with green and blue lowered alike by the coverage.
