@@ -80,13 +80,6 @@ TEST_F(StartUpTest, AWindowThatCannotBeCreatedEndsStartUp) {
   EXPECT_FALSE(app.Has(Ready));
 }
 
-TEST_F(StartUpTest, MissingSettingsFileIsWrittenWithBuiltInValues) {
-  ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(std::tuple(std::filesystem::file_size(dir.File("vocara.INI")), app.settings.instrument),
-            std::tuple(176u, 20));
-  EXPECT_EQ(fake.windows.views[SasView].spec.rect, (platform::Rect{0, 250, 853, 1000}));
-}
-
 // The rectangles the windows open with on a first start (no settings file) on a work area, the
 // toolbars needing the widths given, those the new settings file holds, and whether the next
 // start takes that file.
