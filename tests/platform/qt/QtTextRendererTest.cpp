@@ -22,18 +22,15 @@ struct Bitmap {
   PixelView view;
 };
 
-TEST(QtTextRendererTest, StatusFontIsARealInstalledFamily) {
-  const QtTextRenderer renderer;
+TEST(QtTextRendererTest, StatusFontIsARealInstalledFamilyWhoseLabelsFitTheirFields) {
+  const QtTextRenderer renderer(96);
   const QFontInfo info(renderer.Font());
   // Without a matching font Qt silently draws empty boxes, so the family must resolve.
   EXPECT_TRUE(info.family() == QStringLiteral("DejaVu Sans") ||
               info.family() == QStringLiteral("MS Sans Serif"))
       << info.family().toStdString();
   EXPECT_EQ(info.family(), renderer.Font().family());
-}
-
-TEST(QtTextRendererTest, StatusLabelsFitTheirFieldsAndStayReadable) {
-  const QtTextRenderer renderer(96);
+  // At 96 dpi the labels fit their fields and stay readable.
   const QFontMetrics metrics(renderer.Font());
   EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("Vrms/(arb.u)=")), 63);
   EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("Frame=")), 35);
