@@ -17,7 +17,6 @@
 #include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
-#include "support/SasFiles.h"
 #include "support/SoundFiles.h"
 #include "support/WavFiles.h"
 
@@ -52,9 +51,11 @@ class WavCommandsTest : public AppTest {
   auto Range() const { return std::tuple(app.wav.rangeLeft, app.wav.rangeRight); }
 };
 
-TEST_F(WavCommandsTest, OpenAsksWithTheOpenWavFileDialog) {
+// Open asks with its dialog, then shows the file's path and enables the WAV commands.
+TEST_F(WavCommandsTest, OpenAsksWithItsDialogShowsThePathAndEnablesTheWavCommands) {
   app.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
-  Command(WavView, 100);
+  const std::string path = MakeWav("take.wav", 3000);
+  OpenFromDialog(path);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
   // Every kind the convert question takes, WAV first, in a label the dialog's list can hold.
   const platform::FileFilter sounds = fake.desktop.fileRequests[0].filters[0];
@@ -66,13 +67,8 @@ TEST_F(WavCommandsTest, OpenAsksWithTheOpenWavFileDialog) {
   EXPECT_LE(sounds.description.size(), 96u);
   for (const char* kind : {"*.wav;", ";*.flac;", ";*.aif;", ";*.rf64"})
     EXPECT_NE(sounds.pattern.find(kind), std::string::npos) << kind;
-}
 
-TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
-  const std::string path = MakeWav("take.wav", 3000);
-  OpenFromDialog(path);
-  EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_TRUE(app.Has(WavOpen) && fake.desktop.messages.empty());
   for (int view : {WavView, FftView, MftView}) EXPECT_EQ(fake.windows.views[view].title, path);
   EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
   EXPECT_EQ(std::tuple(Enabled(103), Enabled(110), Enabled(112)),
@@ -248,18 +244,6 @@ TEST_F(WavCommandsTest, PositionsKeptFromTheLastRecordingAreLimitedToTheNewData)
       EXPECT_EQ(std::tuple(app.noise.length, app.wavView.firstSample), std::tuple(0u, 0u));
     }
   }
-}
-
-TEST_F(WavCommandsTest, ASasThatFitsSetsTheMatchSilently) {
-  // A SAS built from this recording: its checksum (of samples -1, 0, 1: 0) and rate, which
-  // the scan of the file finds before the fit is asked.
-  app.sas.header = SasHeaderFor(100, 48000, 0, 1);
-  app.sas.path = WriteSasFile(dir.File("take.sas"), app.sas.header, std::vector<SasFrame>(1), {});
-  app.sas.file = FileHandle::OpenForReading(app.sas.path);
-  app.flags |= SasOpen;
-  OpenFromDialog(MakeWav("take.wav", 3));  // samples -1, 0, 1
-  EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_TRUE(app.Has(WavOpen | WavSasMatch));
 }
 
 TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
