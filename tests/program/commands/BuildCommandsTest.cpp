@@ -9,7 +9,6 @@
 
 #include "platform/Keys.h"
 #include "program/commands/BuildCommands.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "support/AppFixture.h"

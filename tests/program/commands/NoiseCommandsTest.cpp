@@ -7,10 +7,8 @@
 
 #include "engine/wav/WavDocument.h"
 #include "platform/Keys.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "engine/processing/PulseShape.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "support/AppFixture.h"

@@ -11,10 +11,8 @@
 
 #include "base/Instruments.h"
 #include "program/commands/SettingsDialog.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
 #include "support/WavFiles.h"

@@ -13,8 +13,6 @@
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/CommandTable.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
 #include "support/SoundFiles.h"
