@@ -47,15 +47,6 @@ class SynthesisDialogTest : public AppTest {
   std::filesystem::path startDirectory = std::filesystem::current_path();
 };
 
-TEST_F(SynthesisDialogTest, OpensOnceWithTheDefaultsAndComesToTopAfterwards) {
-  FakeDialog& dialog = Open();
-  EXPECT_EQ(std::tuple(dialog.dialogTemplate.title, dialog.GetText(Field(s::Duration)),
-                       dialog.GetText(Field(s::SineFrequency)), dialog.GetText(Field(s::TriangleDuty))),
-            std::tuple("Wave Synthesis", "5", "0", "50"));
-  Command(WavView, 102);
-  EXPECT_EQ(fake.dialogs.modeless.size(), 1u);
-}
-
 TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFile) {
   FakeDialog& dialog = Open();
   dialog.SetText(Field(s::SineAmplitude), "80");
@@ -101,8 +92,15 @@ TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
   EXPECT_EQ(fake.desktop.messages.size(), 1u);
 }
 
-TEST_F(SynthesisDialogTest, ParametersSurviveClosingAndButtonsWaitWhileBusy) {
+// The dialog opens once with the defaults (Wave Synthesis again only brings it to the top); its
+// parameters survive closing it; its buttons wait while the program is busy.
+TEST_F(SynthesisDialogTest, OpensOnceAndItsParametersSurviveClosingAndButtonsWaitWhileBusy) {
   FakeDialog& first = Open();
+  EXPECT_EQ(std::tuple(first.dialogTemplate.title, first.GetText(Field(s::Duration)),
+                       first.GetText(Field(s::SineFrequency)), first.GetText(Field(s::TriangleDuty))),
+            std::tuple("Wave Synthesis", "5", "0", "50"));
+  Command(WavView, 102);
+  EXPECT_EQ(fake.dialogs.modeless.size(), 1u);
   first.SetText(Field(s::SinePhase + 9), "-45.5");
   Press(first, id::Generate);
   Press(first, platform::DialogCancel);

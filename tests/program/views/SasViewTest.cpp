@@ -19,7 +19,9 @@ class SasViewTest : public ViewTest {
   std::uint16_t PitchInColumn(int x) const { return app.sas.page[static_cast<std::size_t>(x)].sourcePitch; }
 };
 
-TEST_F(SasViewTest, ScrollingToTheEndShowsTheLastFrameInTheLastColumn) {
+// Scrolling and resizing write the page's edits back before and read the page after; scrolled to the
+// end, the last frame stands in the last column.
+TEST_F(SasViewTest, ScrollingAndResizingWriteBackBeforeAndReadThePageAfter) {
   OpenSas(5000);
   ASSERT_EQ(Width(), 624);
   app.sas.page[5].targetPitch = 3333;  // an edit the scroll must not lose
@@ -30,6 +32,13 @@ TEST_F(SasViewTest, ScrollingToTheEndShowsTheLastFrameInTheLastColumn) {
       std::tuple(5000 - 624, 1000 + 4999, 624, static_cast<int>((1.0 - 624.0 / 5000) * 10000)));
   HScroll(SasView, ScrollCode::ThumbTrack, 0);
   EXPECT_EQ(std::tuple(app.sas.firstFrame, app.sas.page[5].targetPitch), std::tuple(0, std::uint16_t{3333}));
+  app.sas.page[6].targetPitch = 4444;  // one the resize must not lose
+  app.flags |= SasPageDirty;
+  Resize(SasView, 816, 400);
+  EXPECT_EQ(
+      std::tuple(app.sas.pageLength, ReadSasFrames(app.sas.path)[6].targetPitch, app.sas.page[6].targetPitch,
+                 PitchInColumn(799)),  // the wider page was read
+      std::tuple(800, std::uint16_t{4444}, std::uint16_t{4444}, 1000 + 799));
 }
 
 TEST_F(SasViewTest, ResizingKeepsThePaneRatioButNeitherPaneBelow100Rows) {
@@ -48,17 +57,6 @@ TEST_F(SasViewTest, ResizingKeepsThePaneRatioButNeitherPaneBelow100Rows) {
   EXPECT_EQ(SplitSasPanes(700, 26, 350, 150).upper, 490);
   EXPECT_EQ(std::tuple(SplitSasPanes(290, 26, 100, 132).upper, SplitSasPanes(290, 26, 100, 132).lower),
             std::tuple(125, 290 - 26 - 125));
-}
-
-TEST_F(SasViewTest, ResizingWritesBackBeforeAndReadsThePageAfter) {
-  OpenSas(5000);
-  app.sas.page[5].targetPitch = 3333;
-  app.flags |= SasPageDirty;
-  Resize(SasView, 816, 400);
-  EXPECT_EQ(
-      std::tuple(app.sas.pageLength, ReadSasFrames(app.sas.path)[5].targetPitch, app.sas.page[5].targetPitch),
-      std::tuple(800, std::uint16_t{3333}, std::uint16_t{3333}));
-  EXPECT_EQ(PitchInColumn(799), 1000 + 799);  // the wider page was read
 }
 
 TEST_F(SasViewTest, TheWheelOverTheLowerPaneMovesTheCentreNoteBySemitones) {
