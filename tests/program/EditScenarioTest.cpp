@@ -36,13 +36,6 @@ class EditScenarioTest : public ViewTest {
             {from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4}, ctrl);
     Mouse(MessageKind::LeftUp, to, ctrl);
   }
-  std::vector<std::int16_t> Samples16(const std::string& path) {
-    const std::string bytes = ReadFile(path);
-    std::vector<std::int16_t> values;
-    for (std::size_t i = 44; i + 1 < bytes.size(); i += 2)
-      values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) | bytes[i + 1] << 8));
-    return values;
-  }
 };
 
 TEST_F(EditScenarioTest, MouseEditsThenCorrectChangeTheRecordingWhereTheEditsAre) {
@@ -94,8 +87,8 @@ TEST_F(EditScenarioTest, MouseEditsThenCorrectChangeTheRecordingWhereTheEditsAre
   EXPECT_EQ(ReadSasLinks(sas), (std::vector<TimeLink>{{0, 0}, {200 * hop, 200 * hop}, {2 * Rate, 2 * Rate}}));
 
   // The render: the input untouched before the stroke, changed inside it.
-  const std::vector<std::int16_t> input = Samples16(wav);
-  const std::vector<std::int16_t> output = Samples16(out);
+  const std::vector<std::int32_t> input = Stored16(wav);
+  const std::vector<std::int32_t> output = Stored16(out);
   ASSERT_GT(output.size(), 80u * hop);
   const std::size_t strokeStart = 50 * hop;
   EXPECT_TRUE(std::equal(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(strokeStart - hop),

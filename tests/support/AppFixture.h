@@ -9,11 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "program/commands/WavCommands.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/App.h"
+#include "program/shell/AppFlags.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/WavRange.h"
 #include "support/Environment.h"
 #include "support/FakePlatform.h"
 #include "support/TempDir.h"
+#include "support/WavFiles.h"
 
 namespace vocara::test {
 
@@ -71,9 +76,11 @@ class AppTest : public ::testing::Test {
     dialog.SetSelection(list, index);
     procedure.OnSelectionChange(dialog, list);
   }
-  // Pressing OK in the next modal dialog.
-  void OkNextDialog() {
-    fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+  // Pressing OK in the next modal dialog, after typing `texts` into its fields and ticking `boxes`.
+  void OkNextDialog(std::vector<std::pair<int, std::string>> texts = {}, std::vector<int> boxes = {}) {
+    fake.dialogs.script.push_back([=](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      for (const auto& [id, text] : texts) dialog.SetText(id, text);
+      for (const int box : boxes) dialog.SetChecked(box, true);
       procedure.OnCommand(dialog, platform::DialogOk);
     });
   }
@@ -106,6 +113,31 @@ class AppTest : public ::testing::Test {
     platform::Message m = Msg(platform::MessageKind::KeyDown);
     m.key = key;
     sink.Dispatch(view, m);
+  }
+
+  // A 16-bit recording of `samples` at `rate`, written as `name` and opened as WAV File / Open
+  // opens it.
+  std::string OpenWav16(const std::vector<std::int32_t>& samples, std::uint32_t rate = 48000,
+                        const std::string& name = "take.wav") {
+    const std::string path = WriteFile(dir.File(name), CanonicalWav(Format(2, rate), Samples(2, samples)));
+    WavOpenCommand(app, &path);
+    EXPECT_TRUE(app.Has(WavOpen)) << path;
+    return path;
+  }
+  // The WAV range set as a drag or the range commands set it.
+  void SelectWavRange(std::uint32_t left, std::uint32_t right) {
+    app.wav.rangeLeft = left;
+    app.wav.rangeRight = right;
+    WavRangeChanged(app);
+  }
+  bool Enabled(int command) const { return FindCommand(app.commands, command)->enabled; }
+  // The output device handing `buffer` back (by default to the stream open last).
+  void OutputDone(int buffer, platform::AudioHandle device = 0, bool failed = false) {
+    platform::Message m = Msg(platform::MessageKind::WaveOutDone);
+    m.device = device != 0 ? device : fake.audio.outputOpens.back().handle;
+    m.buffer = buffer;
+    m.deviceFailed = failed;
+    sink.Dispatch(WavView, m);
   }
 
   // The temporary renders' folder of this test, as the program chooses it.

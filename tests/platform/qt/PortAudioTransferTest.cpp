@@ -115,9 +115,8 @@ TEST(PortAudioTransferTest, ExtendedFormatsUseOnlyTheChosenChannelOfTheDevice) {
 TEST(PortAudioTransferTest, NoBufferIsLostWhenTheQueuesFillUp) {
   AudioTransfer transfer(Format(16));
   std::vector<std::uint8_t> out(4);
-  for (int buffer = 0; buffer < static_cast<int>(AudioTransfer::QueueSize); ++buffer) {
+  for (int buffer = 0; buffer < static_cast<int>(AudioTransfer::QueueSize); ++buffer)
     ASSERT_TRUE(transfer.QueueOutput(buffer, nullptr, 0));
-  }
   EXPECT_FALSE(transfer.QueueOutput(99, nullptr, 0));
   transfer.Play(out.data(), 2, 0, 0);
   // The interface thread is slow to collect: the next round waits in the queue.

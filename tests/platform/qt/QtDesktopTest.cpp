@@ -15,6 +15,7 @@
 #include <QTest>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "QtTestSupport.h"
 #include "platform/qt/QtDesktop.h"
@@ -31,9 +32,7 @@ void Touch(const std::string& path) {
 // Picks a file the way a user does who types its name and presses Enter. The name field
 // takes a selected name only while it has no focus.
 void Choose(QFileDialog* dialog, const std::string& path) {
-  if (QWidget* focused = QApplication::focusWidget()) {
-    focused->clearFocus();
-  }
+  if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
   dialog->selectFile(QString::fromStdString(path));
   QMetaObject::invokeMethod(dialog, "accept");
 }
@@ -80,66 +79,55 @@ TEST(QtDesktopTest, OpenDialogListsWavFilesOfBothCasesAndReturnsTheChoice) {
   EXPECT_EQ(*chosen, dir.File("TAKE2.WAV"));
 }
 
-TEST(QtDesktopTest, SaveDialogAppendsTheDefaultExtensionOnlyToABareName) {
-  vocara::test::TempDir dir;
-  QtDesktop desktop;
-  const auto save = [&](const std::string& typed) {
-    auto watch = WhenModal<QFileDialog>([&](QFileDialog* dialog) { Choose(dialog, dir.File(typed)); });
-    return desktop.GetSaveFileName(WavRequest(""));
-  };
-  EXPECT_EQ(save("take"), dir.File("take.WAV"));
-  EXPECT_EQ(save("take.wav"), dir.File("take.wav"));
-}
-
-TEST(QtDesktopTest, SaveDialogAsksBeforeOverwritingOnlyWhenTold) {
+// The save dialog appends the default extension only to a bare name, and asks before overwriting
+// a file only when told.
+TEST(QtDesktopTest, SaveDialogAppendsTheExtensionToABareNameAndAsksBeforeOverwritingWhenTold) {
   vocara::test::TempDir dir;
   Touch(dir.File("old.wav"));
   QtDesktop desktop;
-  const auto save = [&](bool prompt, bool* asked) {
-    *asked = false;
+  bool asked = false;
+  const auto save = [&](const std::string& typed, bool prompt) {
+    asked = false;
     auto watch = WhenModal<QFileDialog>([&](QFileDialog* dialog) {
       auto watch = WhenModal<QMessageBox>([&](QMessageBox* box) {
-        *asked = true;
+        asked = true;
         box->button(QMessageBox::Yes)->click();
       });
-      Choose(dialog, dir.File("old.wav"));
+      Choose(dialog, dir.File(typed));
     });
     FileDialogRequest request = WavRequest("");
     request.overwritePrompt = prompt;
-    return desktop.GetSaveFileName(request);
+    return std::tuple(desktop.GetSaveFileName(request), asked);
   };
-  bool asked = false;
-  EXPECT_EQ(save(true, &asked), dir.File("old.wav"));
-  EXPECT_TRUE(asked);
-  EXPECT_EQ(save(false, &asked), dir.File("old.wav"));
-  EXPECT_FALSE(asked);
+  using Saved = std::tuple<std::optional<std::string>, bool>;
+  EXPECT_EQ(save("take", false), Saved(dir.File("take.WAV"), false));
+  EXPECT_EQ(save("take.wav", false), Saved(dir.File("take.wav"), false));
+  EXPECT_EQ(save("old.wav", true), Saved(dir.File("old.wav"), true));
+  EXPECT_EQ(save("old.wav", false), Saved(dir.File("old.wav"), false));
 }
 
+// Enter gives the default answer; the icon is the one asked for.
 TEST(QtDesktopTest, MessageBoxesOfferTheirButtonsWithTheDefaultOnEnter) {
   QtDesktop desktop;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QString title = QStringLiteral("unset");
-  auto watch1 = WhenModal<QMessageBox>([&](QMessageBox* box) {
-    icon = box->icon();
-    title = box->windowTitle();
-    QTest::keyClick(box, Qt::Key_Return);
-  });
-  EXPECT_EQ(desktop.ShowMessage("WAV and SAS files does not fit.\nContinue?", MessageIcon::Question,
-                                MessageButtons::YesNo, MessageAnswer::No),
-            MessageAnswer::No);
-  EXPECT_EQ(icon, QMessageBox::Question);
-
-  auto watch2 = WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
-  EXPECT_EQ(desktop.ShowMessage("?", MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes),
-            MessageAnswer::Yes);
-
-  auto watch3 = WhenModal<QMessageBox>([&](QMessageBox* box) {
-    icon = box->icon();
-    box->button(QMessageBox::Ok)->click();
-  });
-  EXPECT_EQ(desktop.ShowMessage("Not a RIFF file", MessageIcon::Error, MessageButtons::Ok, MessageAnswer::Ok),
-            MessageAnswer::Ok);
-  EXPECT_EQ(icon, QMessageBox::Critical);
+  const struct {
+    MessageIcon icon;
+    MessageButtons buttons;
+    MessageAnswer defaultAnswer;
+    QMessageBox::Icon shown;
+  } cases[] = {{MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::No, QMessageBox::Question},
+               {MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes, QMessageBox::Question},
+               {MessageIcon::Error, MessageButtons::Ok, MessageAnswer::Ok, QMessageBox::Critical}};
+  for (const auto& c : cases) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    auto watch = WhenModal<QMessageBox>([&](QMessageBox* box) {
+      icon = box->icon();
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(
+        desktop.ShowMessage("WAV and SAS files does not fit.\nContinue?", c.icon, c.buttons, c.defaultAnswer),
+        c.defaultAnswer);
+    EXPECT_EQ(icon, c.shown);
+  }
 }
 
 TEST(QtDesktopTest, ClipboardAndProgramLocation) {

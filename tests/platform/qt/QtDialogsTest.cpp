@@ -13,6 +13,7 @@
 #include <QTest>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "QtTestSupport.h"
@@ -24,21 +25,17 @@ namespace vocara::platform::qt::test {
 namespace {
 
 DialogTemplate SettingsLikeTemplate() {
-  return DialogTemplate{
-      "Test Settings",
-      200,
-      120,
-      {
-          {-1, ControlKind::Label, "&Tempo", 10, 12, 40, 8},
-          {101, ControlKind::Edit, "120", 60, 10, 50, 12},
-          {102, ControlKind::CheckBox, "Time correction", 10, 28, 100, 10},
-          {103, ControlKind::DropDownList, "", 10, 44, 100, 80},
-          // Listed after the controls it frames, as dialog resources often are.
-          {104, ControlKind::GroupBox, "Analysis", 5, 2, 150, 70},
-          {1, ControlKind::DefaultButton, "OK", 20, 95, 50, 14},
-          {2, ControlKind::Button, "Cancel", 100, 95, 50, 14},
-      },
-  };
+  return DialogTemplate{"Test Settings",
+                        200,
+                        120,
+                        {{-1, ControlKind::Label, "&Tempo", 10, 12, 40, 8},
+                         {101, ControlKind::Edit, "120", 60, 10, 50, 12},
+                         {102, ControlKind::CheckBox, "Time correction", 10, 28, 100, 10},
+                         {103, ControlKind::DropDownList, "", 10, 44, 100, 80},
+                         // Listed after the controls it frames, as dialog resources often are.
+                         {104, ControlKind::GroupBox, "Analysis", 5, 2, 150, 70},
+                         {1, ControlKind::DefaultButton, "OK", 20, 95, 50, 14},
+                         {2, ControlKind::Button, "Cancel", 100, 95, 50, 14}}};
 }
 
 struct RecordingProcedure final : DialogProcedure {
@@ -53,9 +50,7 @@ struct RecordingProcedure final : DialogProcedure {
   }
   void OnCommand(DialogHandle& dialog, int id) override {
     calls.push_back("command " + std::to_string(id));
-    if (onCommand) {
-      onCommand(dialog, id);
-    }
+    if (onCommand) onCommand(dialog, id);
   }
   void OnSelectionChange(DialogHandle& dialog, int id) override {
     calls.push_back("selection " + std::to_string(id) + "=" + std::to_string(dialog.GetSelection(id)));
@@ -142,22 +137,23 @@ TEST_F(QtDialogsTest, ControlsAreLaidOutInDialogUnits) {
   EXPECT_TRUE(ControlOf<QPushButton>(&dialog, 1)->isDefault());
 }
 
-TEST_F(QtDialogsTest, ModelessDialogEndsWithDestroyedAndGoesAway) {
-  procedure.onCommand = [](DialogHandle& dialog, int id) {
-    if (id == DialogCancel) {
-      dialog.End(0);
-    }
+// The close box asks the procedure as Cancel does and leaves the dialog open unless it ends it; a
+// modeless dialog ended reports that it is destroyed and goes away.
+TEST_F(QtDialogsTest, ModelessDialogAsksOnTheCloseBoxAndEndsWithDestroyed) {
+  bool endOnCancel = false;
+  procedure.onCommand = [&](DialogHandle& dialog, int id) {
+    if (id == DialogCancel && endOnCancel) dialog.End(0);
   };
   DialogHandle* handle = dialogs.CreateModeless(0, SettingsLikeTemplate(), procedure);
   ASSERT_NE(handle, nullptr);
-  EXPECT_TRUE(handle->IsVisible());
   QPointer<DialogWindow> window = dynamic_cast<DialogWindow*>(handle);
   ASSERT_FALSE(window.isNull());
-  EXPECT_EQ(handle->GetSelection(103), 1);
-
+  EXPECT_EQ(std::tuple(handle->IsVisible(), handle->GetSelection(103)), std::tuple(true, 1));
+  window->close();
+  EXPECT_TRUE(window->isVisible());  // the procedure did not end it
+  endOnCancel = true;
   QTest::mouseClick(ControlOf<QPushButton>(window, 2), Qt::LeftButton);
-
-  EXPECT_EQ(procedure.calls, (std::vector<std::string>{"init", "command 2", "destroyed"}));
+  EXPECT_EQ(procedure.calls, (std::vector<std::string>{"init", "command 2", "command 2", "destroyed"}));
   EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
 }
 
@@ -185,17 +181,6 @@ TEST_F(QtDialogsTest, EnterIsOkWhereNoButtonTakesIt) {
   auto watch = WhenModal<DialogWindow>([](DialogWindow* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
   EXPECT_EQ(dialogs.RunModal(0, SettingsLikeTemplate(), procedure), DialogOk);
   EXPECT_EQ(procedure.calls, (std::vector<std::string>{"init", "command 1"}));
-}
-
-TEST_F(QtDialogsTest, CloseBoxAsksTheProcedureLikeCancel) {
-  DialogHandle* handle = dialogs.CreateModeless(0, SettingsLikeTemplate(), procedure);
-  QPointer<DialogWindow> window = dynamic_cast<DialogWindow*>(handle);
-  window->close();
-  EXPECT_TRUE(window->isVisible());  // the procedure did not end it
-  EXPECT_EQ(procedure.calls.back(), "command 2");
-  handle->End(0);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(procedure.calls.back(), "destroyed");
 }
 
 }  // namespace

@@ -30,9 +30,7 @@ TEST(QtPlatformTest, PumpingRunsWaitingWorkOneStepAtATime) {
   QtPlatform qt;
   bool ran = false;
   QTimer::singleShot(0, [&] { ran = true; });
-  for (int i = 0; i < 100 && !ran; ++i) {
-    qt.Ports().pump.PumpOneMessage();
-  }
+  for (int i = 0; i < 100 && !ran; ++i) qt.Ports().pump.PumpOneMessage();
   EXPECT_TRUE(ran);
   // A long operation pumps without anything waiting; that must not block.
   qt.Ports().pump.PumpOneMessage();

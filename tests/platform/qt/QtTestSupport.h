@@ -27,19 +27,14 @@ class RecordingSink final : public MessageSink {
   std::intptr_t Dispatch(int view, const Message& message) override {
     views.push_back(view);
     messages.push_back(message);
-    if (onMessage) {
-      onMessage(view, message);
-    }
+    if (onMessage) onMessage(view, message);
     return 0;
   }
 
   std::vector<Message> OfKind(MessageKind kind) const {
     std::vector<Message> result;
-    for (const Message& message : messages) {
-      if (message.kind == kind) {
-        result.push_back(message);
-      }
-    }
+    for (const Message& message : messages)
+      if (message.kind == kind) result.push_back(message);
     return result;
   }
 
@@ -57,9 +52,7 @@ class RecordingSink final : public MessageSink {
 // Runs the event loop until the condition holds; false when it did not within the time.
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 3000) {
   for (int waited = 0; waited < timeoutMs; waited += 10) {
-    if (condition()) {
-      return true;
-    }
+    if (condition()) return true;
     QTest::qWait(10);
   }
   return condition();

@@ -22,18 +22,15 @@ struct Bitmap {
   PixelView view;
 };
 
-TEST(QtTextRendererTest, StatusFontIsARealInstalledFamily) {
-  const QtTextRenderer renderer;
+TEST(QtTextRendererTest, StatusFontIsARealInstalledFamilyWhoseLabelsFitTheirFields) {
+  const QtTextRenderer renderer(96);
   const QFontInfo info(renderer.Font());
   // Without a matching font Qt silently draws empty boxes, so the family must resolve.
   EXPECT_TRUE(info.family() == QStringLiteral("DejaVu Sans") ||
               info.family() == QStringLiteral("MS Sans Serif"))
       << info.family().toStdString();
   EXPECT_EQ(info.family(), renderer.Font().family());
-}
-
-TEST(QtTextRendererTest, StatusLabelsFitTheirFieldsAndStayReadable) {
-  const QtTextRenderer renderer(96);
+  // At 96 dpi the labels fit their fields and stay readable.
   const QFontMetrics metrics(renderer.Font());
   EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("Vrms/(arb.u)=")), 63);
   EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("Frame=")), 35);
@@ -55,9 +52,7 @@ TEST(QtTextRendererTest, TextIsDrawnInItsColourBelowItsTopAndInsideTheClip) {
   for (int y = 0; y < 30; ++y) {
     for (int x = 0; x < 120; ++x) {
       const std::uint32_t pixel = bitmap.At(x, y);
-      if (pixel == White) {
-        continue;
-      }
+      if (pixel == White) continue;
       EXPECT_TRUE(x >= clip.left && x < clip.right) << "x=" << x;
       EXPECT_GE(y, 8) << "above the top of the text";
       // Red ink: full red channel, with green and blue lowered alike by the coverage.

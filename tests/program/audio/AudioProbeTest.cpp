@@ -36,15 +36,13 @@ WaveFormatRecord Record(std::uint16_t tag, std::uint32_t rate, std::uint32_t byt
   return record;
 }
 
-TEST(AudioFormatRecordTest, DefaultChoiceIsPlainPcmAt48kHz16Bits) {
+// The default choice is plain PCM at 48 kHz and 16 bits; extensible records carry the channel mask.
+TEST(AudioFormatRecordTest, DefaultChoiceIsPlainPcmAt48kHz16BitsAndExtensibleRecordsCarryTheMask) {
   // 96000 bytes per second, the extension not announced, front left.
   const WaveFormatRecord expected = Record(1, 48000, 96000, 2, 16, 0, 16, 1);
   const AudioDeviceChoice defaults;
-  EXPECT_EQ(InputFormatRecord(defaults), expected);
-  EXPECT_EQ(OutputFormatRecord(defaults), expected);
-}
-
-TEST(AudioFormatRecordTest, ExtensibleRecordsCarryTheChannelMask) {
+  EXPECT_EQ(std::tuple(InputFormatRecord(defaults), OutputFormatRecord(defaults)),
+            std::tuple(expected, expected));
   EXPECT_EQ(AudioFormatRecord(1, 0, 1, 0), Record(0xFFFE, 44100, 132300, 3, 24, 22, 24, 1));    // front left
   EXPECT_EQ(AudioFormatRecord(1, 7, 2, 1), Record(0xFFFE, 384000, 1536000, 4, 32, 22, 32, 2));  // front right
 

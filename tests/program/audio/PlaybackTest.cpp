@@ -11,11 +11,8 @@
 #include "platform/Keys.h"
 #include "program/audio/AudioProbe.h"
 #include "program/audio/Playback.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/CommandTable.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
 #include "support/WavFiles.h"
@@ -35,21 +32,12 @@ class PlaybackTest : public AppTest {
   }
 
   // A 16-bit recording of `count` samples whose bytes are easy to tell apart.
-  std::string Open(std::uint32_t count, std::uint32_t rate = 48000, const std::string& name = "take.wav") {
+  std::string Open(std::uint32_t count) {
     std::vector<std::int32_t> values;
     for (std::uint32_t i = 0; i < count; ++i)
       values.push_back(static_cast<std::int32_t>(i * 7 % 60000) - 30000);
     data = Samples(2, values);
-    const std::string path = WriteFile(dir.File(name), CanonicalWav(Format(2, rate), data));
-    WavOpenCommand(app, &path);
-    return path;
-  }
-  void Done(int buffer, platform::AudioHandle device = 0, bool failed = false) {
-    platform::Message m = Msg(MessageKind::WaveOutDone);
-    m.device = device != 0 ? device : fake.audio.outputOpens.back().handle;
-    m.buffer = buffer;
-    m.deviceFailed = failed;
-    sink.Dispatch(WavView, m);
+    return OpenWav16(values);
   }
   // Everything queued for output so far, end to end.
   std::string Played() const {
@@ -71,24 +59,20 @@ TEST_F(PlaybackTest, PlaysTheWholeFileInAlternatingBuffersAndLetsTheEndPlayOut) 
   Open(150000);  // 300000 bytes: three full buffers and 5088 bytes
   Command(WavView, 106);
   ASSERT_EQ(fake.audio.outputOpens.size(), 1u);
-  EXPECT_EQ(fake.audio.outputOpens[0].notifyView, WavView);
-  EXPECT_TRUE(app.Has(Playing | StopAvailable));
-  EXPECT_EQ(std::tuple(app.Has(PlayAvailable), FindCommand(app.commands, 106)->enabled,
-                       FindCommand(app.commands, 107)->enabled),
-            std::tuple(false, false, true));
-  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{98304, 98304}));
-  Done(0);
-  Done(1);
+  EXPECT_EQ(std::tuple(fake.audio.outputOpens[0].notifyView, app.Has(Playing | StopAvailable),
+                       app.Has(PlayAvailable), Enabled(106), Enabled(107), Lengths()),
+            std::tuple(WavView, true, false, false, true, std::vector<std::size_t>{98304, 98304}));
+  OutputDone(0);
+  OutputDone(1);
   // The last piece is queued; the stream stays open until the device has played it.
-  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{98304, 98304, 98304, 5088}));
-  EXPECT_EQ(std::tuple(app.Has(Playing), fake.audio.closes.size()), std::tuple(false, 0u));
-  Done(0);
+  EXPECT_EQ(std::tuple(Lengths(), app.Has(Playing), fake.audio.closes.size()),
+            std::tuple(std::vector<std::size_t>{98304, 98304, 98304, 5088}, false, 0u));
+  OutputDone(0);
   EXPECT_TRUE(fake.audio.closes.empty());
-  Done(1);
-  EXPECT_EQ(fake.audio.closes.size(), 1u);
-  EXPECT_TRUE(Idle());
+  OutputDone(1);
+  EXPECT_EQ(std::tuple(fake.audio.closes.size(), Idle(), fake.desktop.messages.size()),
+            std::tuple(1u, true, 0u));
   EXPECT_EQ(Played(), data);
-  EXPECT_TRUE(fake.desktop.messages.empty());
 }
 
 // A missing device is told in the tooltips of Play, Record and Stop, in the WAV strip and when
@@ -119,10 +103,10 @@ TEST_F(PlaybackTest, BuffersOutOfOrderAreCountedAndReportedOnceUntilSilenced) {
   for (int run = 0; run < 2; ++run) {
     fake.desktop.answers.push_back(platform::MessageAnswer::No);
     Command(WavView, 106);
-    Done(1);  // the second buffer first: counted, and refilled in the place of the first
-    Done(1);
-    Done(0);
-    Done(1);
+    OutputDone(1);  // the second buffer first: counted, and refilled in the place of the first
+    OutputDone(1);
+    OutputDone(0);
+    OutputDone(1);
     EXPECT_TRUE(Idle());
     EXPECT_EQ(app.lostBuffers, 2);
   }
@@ -137,57 +121,49 @@ TEST_F(PlaybackTest, StopCutsTheSoundWhenTheNextBufferComesBack) {
   Command(WavView, 106);
   Key(WavView, platform::key::Return);  // Stop
   EXPECT_TRUE(app.Has(Playing));
-  Done(0);  // nothing queued after the stop
+  OutputDone(0);  // nothing queued after the stop
   EXPECT_EQ(std::tuple(fake.audio.resets.size(), fake.audio.closes.size(), Lengths().size()),
             std::tuple(1u, 1u, 2u));
   EXPECT_TRUE(Idle());
-  Done(1);  // a late return of a closed stream changes nothing
-  EXPECT_TRUE(Idle());
-  EXPECT_TRUE(fake.desktop.messages.empty());
+  OutputDone(1);  // a late return of a closed stream changes nothing
+  EXPECT_EQ(std::tuple(Idle(), fake.desktop.messages.size()), std::tuple(true, 0u));
 
   // Stop while the end plays out closes at once.
   Command(WavView, 116);  // no range: disabled
   EXPECT_EQ(fake.audio.outputOpens.size(), 1u);
-  app.wav.rangeLeft = 0;
-  app.wav.rangeRight = 60000;
-  WavRangeChanged(app);
+  SelectWavRange(0, 60000);
   Command(WavView, 116);
-  Done(0);
+  OutputDone(0);
   EXPECT_EQ(std::tuple(app.Has(Playing), app.Has(StopAvailable)), std::tuple(false, true));
   Command(WavView, 107);
-  EXPECT_TRUE(Idle());
-  EXPECT_EQ(fake.audio.closes.size(), 2u);
+  EXPECT_EQ(std::tuple(Idle(), fake.audio.closes.size()), std::tuple(true, 2u));
 }
 
 TEST_F(PlaybackTest, ShortRangesOneSampleAndNothing) {
   Open(5000);
-  app.wav.rangeLeft = 100;
-  app.wav.rangeRight = 1100;
-  WavRangeChanged(app);
+  SelectWavRange(100, 1100);
   Command(WavView, 116);
-  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{2000, 0}));  // the whole range, then nothing
-  EXPECT_EQ(Played(), data.substr(200, 2000));
-  Done(0);
+  // The whole range, then nothing; then the last sample alone.
+  EXPECT_EQ(std::tuple(Lengths(), Played()),
+            std::tuple(std::vector<std::size_t>{2000, 0}, data.substr(200, 2000)));
+  OutputDone(0);
   EXPECT_FALSE(app.Has(Playing));
-  Done(1);
+  OutputDone(1);
   EXPECT_TRUE(Idle());
-
   fake.audio.outputQueue.clear();
-  app.wav.cursor = 4999;  // the last sample plays alone
+  app.wav.cursor = 4999;
   Command(WavView, 106);
-  EXPECT_EQ(Lengths(), (std::vector<std::size_t>{2, 0}));
-  EXPECT_EQ(Played(), data.substr(9998));
-  Done(0);
-  Done(1);
+  EXPECT_EQ(std::tuple(Lengths(), Played()), std::tuple(std::vector<std::size_t>{2, 0}, data.substr(9998)));
+  OutputDone(0);
+  OutputDone(1);
 
   app.wav.cursor = 5000;  // past the data: nothing, silently
   for (const auto& [path, from, to] :
        {std::tuple(app.wav.path, 5000u, 5000u), std::tuple(app.wav.path, 10u, 5001u),
         std::tuple(app.wav.path, 20u, 10u), std::tuple(dir.File("missing.wav"), 0u, 0u)})
     EXPECT_FALSE(PlayFile(app, path, from, to)) << path << " " << from << ".." << to;
-  EXPECT_EQ(fake.audio.outputOpens.size(), 2u);
-  EXPECT_TRUE(Idle());
-  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_EQ(std::tuple(fake.audio.outputOpens.size(), Idle(), fake.desktop.messages.size()),
+            std::tuple(2u, true, 0u));
 }
 
 TEST_F(PlaybackTest, FilesPlayTheirOwnSamplesUnchangedAtTheChosenFormat) {
@@ -197,29 +173,26 @@ TEST_F(PlaybackTest, FilesPlayTheirOwnSamplesUnchangedAtTheChosenFormat) {
       WriteFile(dir.File("list.wav"), RiffFile(Chunk("fmt ", FormatBody(Format(2, 44100))) +
                                                Chunk("LIST", "abcdefgh") + Chunk("data", samples)));
   ASSERT_TRUE(PlayFile(app, path, 1, 0 + 4));
-  EXPECT_EQ(Played(), samples.substr(2, 6));
-  EXPECT_EQ(platform::DecodeWaveFormat(fake.audio.outputOpens[0].format).sampleRate, 48000);
+  EXPECT_EQ(std::tuple(Played(), platform::DecodeWaveFormat(fake.audio.outputOpens[0].format).sampleRate),
+            std::tuple(samples.substr(2, 6), 48000));
 
   // A device that refuses: the message, and nothing changes.
-  Done(0);
-  Done(1);
+  OutputDone(0);
+  OutputDone(1);
   fake.audio.openSucceeds = false;
   EXPECT_FALSE(PlayFile(app, path, 0, 0));
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "Not supported output format");
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Not supported output format"});
   EXPECT_TRUE(Idle());
 }
 
 TEST_F(PlaybackTest, ForeignHandlesAreReportedAndAFailingDeviceEndsPlayback) {
   Open(150000);
   Command(WavView, 106);
-  Done(0, 0x7777);  // another device's buffer: reported, then taken as this one's
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "Wrong output handle");
-  EXPECT_EQ(Lengths().size(), 3u);
-  Done(1, 0, true);  // the device gave up: playback ends, ready to play again
-  EXPECT_TRUE(Idle());
-  EXPECT_EQ(fake.audio.closes.size(), 1u);
+  OutputDone(0, 0x7777);  // another device's buffer: reported, then taken as this one's
+  EXPECT_EQ(std::tuple(MessageTexts(), Lengths().size()),
+            std::tuple(std::vector<std::string>{"Wrong output handle"}, 3u));
+  OutputDone(1, 0, true);  // the device gave up: playback ends, ready to play again
+  EXPECT_EQ(std::tuple(Idle(), fake.audio.closes.size()), std::tuple(true, 1u));
 }
 
 TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
@@ -229,19 +202,19 @@ TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
   app.wavView.samplesPerPixel = 3;
   app.wav.cursor = 1000;
   Command(WavView, 106);
-  Done(0);
+  OutputDone(0);
   Key(WavView, platform::key::Space);
   const std::uint32_t position = 1000 + 3 * 49152;
   const std::uint32_t spp = app.wavView.samplesPerPixel;
-  EXPECT_EQ(app.wav.cursor, position / spp * spp);  // the cursor stands on its column's first sample
-  EXPECT_EQ(app.wavView.firstSample, 0u);
-  const auto columns = static_cast<std::uint32_t>(ViewWidth(app, WavView) - 1);
-  EXPECT_EQ(app.wavView.samplesPerPixel, 150000 / columns);
-  EXPECT_EQ(app.geometry[WavView].drawnCursorX, static_cast<int>(position / app.wavView.samplesPerPixel));
+  // Fitted whole, the cursor standing on its column's first sample.
+  const auto fitted = 150000 / static_cast<std::uint32_t>(ViewWidth(app, WavView) - 1);
+  EXPECT_EQ(std::tuple(app.wav.cursor, app.wavView.firstSample, app.wavView.samplesPerPixel,
+                       app.geometry[WavView].drawnCursorX),
+            std::tuple(position / spp * spp, 0u, fitted, static_cast<int>(position / fitted)));
 
   // The corrected file's samples stand for the rendered range of the recording.
   Command(WavView, 107);
-  Done(1);
+  OutputDone(1);
   const std::string corrected = WriteFile(dir.File("c.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
   ASSERT_TRUE(PlayFile(app, corrected, 0, 0, 90000));
   Key(WavView, platform::key::Space);
@@ -288,18 +261,17 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
       Describe(fake.desktop.fileRequests.at(0)),
       "Save recorded WAV file | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV | Temp.wav | "
       "pathMustExist overwritePrompt hideReadOnly");
-  EXPECT_TRUE(app.Has(Recording | StopAvailable));
   // The open recording was closed first.
-  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.Has(RecordAvailable)), std::tuple(false, false));
-  ASSERT_EQ(fake.audio.started.size(), 1u);
-  EXPECT_EQ(fake.audio.inputQueue.size(), 2u);
-  EXPECT_EQ(platform::RecordField(fake.audio.inputOpens[0].format, 0, 2), 0xFFFEu);
+  EXPECT_EQ(std::tuple(app.Has(Recording | StopAvailable), app.Has(WavOpen), app.Has(RecordAvailable),
+                       fake.audio.started.size(), fake.audio.inputQueue.size()),
+            std::tuple(true, false, false, 1u, 2u));
+  EXPECT_EQ(platform::RecordField(fake.audio.inputOpens.at(0).format, 0, 2), 0xFFFEu);
 
   Recorded(0, AudioBufferBytes, 1);
-  EXPECT_EQ(app.wavView.firstSample, 0u);
   // Left-aligned 24-bit samples.
-  EXPECT_EQ(std::tuple(app.wavView.envelope[0].min, app.wavView.envelope[1].min, app.wavView.envelope[1].max),
-            std::tuple(0x03020100, 0x06050400, 0x06050400));
+  EXPECT_EQ(std::tuple(app.wavView.firstSample, app.wavView.envelope[0].min, app.wavView.envelope[1].min,
+                       app.wavView.envelope[1].max),
+            std::tuple(0u, 0x03020100, 0x06050400, 0x06050400));
   Recorded(1, AudioBufferBytes, 2);
   EXPECT_EQ(app.wavView.firstSample, AudioBufferBytes / 3);
   Command(WavView, 107);  // the buffer that comes back next is kept
@@ -323,22 +295,17 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
 
 TEST_F(RecordingTest, TheOpenRecordingAndDevicesAreNeverOverwritten) {
   const std::string take = Open(1000);
-  fake.desktop.fileAnswers.push_back(take);
+  fake.desktop.fileAnswers = {take, dir.Path().string()};
   Command(WavView, 101);
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, "Opened file can not be overwritten");
   EXPECT_TRUE(app.Has(WavOpen));
-  fake.desktop.fileAnswers.push_back(dir.Path());
   Command(WavView, 101);
-  EXPECT_EQ(fake.desktop.messages.at(1).text, "The target is not a regular file");
-  EXPECT_TRUE(fake.audio.inputOpens.empty());
-  EXPECT_EQ(ReadFile(take).size(), 44 + 2000u);
-
+  EXPECT_EQ(std::tuple(fake.audio.inputOpens.size(), ReadFile(take).size()), std::tuple(0u, 44 + 2000u));
   // A device that refuses: the message, and the empty file stays.
   fake.audio.openSucceeds = false;
-  const std::string path = Record("refused.wav");
-  EXPECT_EQ(fake.desktop.messages.at(2).text, "Not supported input format");
-  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_TRUE(std::filesystem::exists(Record("refused.wav")));
+  EXPECT_EQ(MessageTexts(),
+            (std::vector<std::string>{"Opened file can not be overwritten",
+                                      "The target is not a regular file", "Not supported input format"}));
   EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable)), std::tuple(false, true));
 }
 
@@ -368,12 +335,11 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
     const std::string path = Record(c.name);
     Recorded(0, AudioBufferBytes, 9);
     c.cause();
-    EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable)), std::tuple(false, true));
-    ASSERT_FALSE(fake.desktop.messages.empty());
-    EXPECT_EQ(fake.desktop.messages[0].text, c.message);
+    EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable), MessageTexts().at(0)),
+              std::tuple(false, true, c.message));
   }
-  EXPECT_EQ(ReadFile(dir.File("gone.wav")).size(), 44 + AudioBufferBytes + 4000);
-  EXPECT_EQ(app.wav.sampleCount, (AudioBufferBytes + 4000) / 2);  // opened
+  EXPECT_EQ(std::tuple(ReadFile(dir.File("gone.wav")).size(), app.wav.sampleCount),  // and opened
+            std::tuple(44 + AudioBufferBytes + 4000, (AudioBufferBytes + 4000) / 2));
 
   // A full disk: the header says what reached the file, and the program goes on.
   const ChildResult child = RunWithFileSizeLimit(44 + AudioBufferBytes + 1000, [this](int& exitCode) {
@@ -383,13 +349,13 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
     exitCode = app.Has(Recording) ? 1 : 0;
     return fake.desktop.messages.empty() ? std::string() : fake.desktop.messages.back().text;
   });
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.output,
-            "The recording could not be written (is the disk full?). It was stopped; the part "
-            "recorded is kept.");
+  EXPECT_EQ(std::tuple(child.exitCode, child.output),
+            std::tuple(0,
+                       "The recording could not be written (is the disk full?). It was stopped; the part "
+                       "recorded is kept."));
   const std::string disk = ReadFile(dir.File("disk.wav"));
-  ASSERT_EQ(disk.size(), 44 + AudioBufferBytes);
-  EXPECT_EQ(disk.substr(40, 4), Le32(AudioBufferBytes));
+  EXPECT_EQ(std::tuple(disk.size(), disk.substr(40, 4)),
+            std::tuple(44 + AudioBufferBytes, Le32(AudioBufferBytes)));
 }
 
 TEST_F(RecordingTest, ProbingTheDevicesLeavesStreamsInUseAlone) {
@@ -398,8 +364,8 @@ TEST_F(RecordingTest, ProbingTheDevicesLeavesStreamsInUseAlone) {
   Command(WavView, 106);
   Record("probe.wav");
   const AudioProbeResult probe = AudioProbe(app, app.audioChoice);
-  EXPECT_TRUE(probe.record && probe.play);
-  EXPECT_EQ(std::tuple(app.Has(RecordAvailable), app.Has(PlayAvailable)), std::tuple(false, false));
+  EXPECT_EQ(std::tuple(probe.record, probe.play, app.Has(RecordAvailable), app.Has(PlayAvailable)),
+            std::tuple(true, true, false, false));
   Recorded(0, AudioBufferBytes, 1);
   EXPECT_TRUE(app.Has(Recording));
 }

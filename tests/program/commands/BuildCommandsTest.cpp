@@ -9,7 +9,6 @@
 
 #include "platform/Keys.h"
 #include "program/commands/BuildCommands.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "support/AppFixture.h"
@@ -25,10 +24,7 @@ class SasBuildCommandTest : public AppTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
-    wavPath = WriteFile(dir.File("take.wav"),
-                        CanonicalWav(Format(2, 22050), Samples(2, MixedRecording(22050, 26000, 2))));
-    WavOpenCommand(app, &wavPath);
-    ASSERT_TRUE(app.Has(WavOpen));
+    wavPath = OpenWav16(MixedRecording(22050, 26000, 2), 22050);
     fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
     fake.pump.onPump = [this] {
       ++pumps;
@@ -60,12 +56,12 @@ TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
             "overwritePrompt");
 
   const SasHeader header = ReadSasHeader(target);
-  EXPECT_EQ(header.settings, app.settings);
-  EXPECT_EQ(header.wavChecksum, app.wav.checksum);
-  EXPECT_EQ(pumps, static_cast<int>(header.frameCount) + 1);  // each frame 10 ms apart, and the end
+  // Each frame 10 ms apart, and the end.
+  EXPECT_EQ(std::tuple(header.settings, header.wavChecksum, pumps),
+            std::tuple(app.settings, app.wav.checksum, static_cast<int>(header.frameCount) + 1));
   // Pumped only while busy; then the new file is offered, and opened at the default answer.
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(Fields(fake.desktop.messages[0]),
+  EXPECT_EQ(Fields(LastMessage()),
             std::tuple(std::string("Open take.sas now?"), platform::MessageIcon::Question,
                        platform::MessageButtons::YesNo));
   EXPECT_EQ(std::tuple(pumpedWhileIdle, app.Has(Busy), app.Has(SasOpen), app.sas.path),
@@ -76,8 +72,9 @@ TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
   const ViewGeometry& geometry = app.geometry[WavView];
   const int lastFrameColumn =
       static_cast<int>((header.frameCount - 1) * header.frameLength / app.wavView.samplesPerPixel);
-  EXPECT_EQ(geometry.cursorX, std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}));
-  EXPECT_EQ(geometry.drawnCursorX, geometry.cursorX);
+  EXPECT_EQ(std::tuple(geometry.cursorX, geometry.drawnCursorX),
+            std::tuple(std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}),
+                       geometry.cursorX));
   EXPECT_TRUE(std::is_sorted(cursors.begin(), cursors.end()));
 }
 
@@ -117,16 +114,13 @@ TEST_F(SasBuildCommandTest, MessagesArePumpedByTimeAndTheCursorDrawnOncePerColum
     sink.Dispatch(WavView, paint);
     repainted = app.images[WavView].Pixel(100, 100);
   };
-  const std::string longer = WriteFile(
-      dir.File("long.wav"), CanonicalWav(Format(2, 22050), Samples(2, MixedRecording(22050, 300000, 2))));
-  WavOpenCommand(app, &longer);
+  OpenWav16(MixedRecording(22050, 300000, 2), 22050, "long.wav");
   const std::string target = Choose("take.sas");
   fake.windows.views[WavView].presented.clear();
   Command(WavView, 120);
   const SasHeader header = ReadSasHeader(target);
   EXPECT_EQ(pumps, static_cast<int>(header.frameCount) / 3 + 1);
-  EXPECT_NE(repainted, 0u);
-  EXPECT_NE(repainted, 0xff123456u);
+  EXPECT_TRUE(repainted != 0 && repainted != 0xff123456u);
   // Each cursor move presents the old line, the new line and the status strip.
   const int columns =
       static_cast<int>((header.frameCount - 1) * header.frameLength / app.wavView.samplesPerPixel);
@@ -139,17 +133,13 @@ TEST_F(SasBuildCommandTest, TheOpenSasAndAnUncreatableFileAreRefusedWithTheirMes
   const std::string open = WriteFile(Choose("open.sas"), "kept");
   app.sas.path = open;
   Command(WavView, 120);
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(Fields(fake.desktop.messages[0]),
-            std::tuple("Opened file can not be overwritten", platform::MessageIcon::Error,
-                       platform::MessageButtons::Ok));
-  EXPECT_EQ(ReadFile(open), "kept");
-
+  EXPECT_EQ(std::tuple(fake.desktop.messages.at(0).icon, fake.desktop.messages.at(0).buttons, ReadFile(open)),
+            std::tuple(platform::MessageIcon::Error, platform::MessageButtons::Ok, "kept"));
   Choose("missing/take.sas");
   Command(WavView, 120);
-  ASSERT_EQ(fake.desktop.messages.size(), 2u);
-  EXPECT_EQ(std::tuple(fake.desktop.messages[1].text, pumps, app.Has(Busy)),
-            std::tuple("Invalid File Handle", 0, false));
+  EXPECT_EQ(std::tuple(MessageTexts(), pumps, app.Has(Busy)),
+            std::tuple(std::vector<std::string>{"Opened file can not be overwritten", "Invalid File Handle"},
+                       0, false));
 }
 
 }  // namespace

@@ -11,12 +11,10 @@
 #include "engine/sas/AnalysisKernels.h"
 #include "platform/Keys.h"
 #include "program/commands/CorrectCommands.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/ViewGeometry.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
@@ -29,8 +27,7 @@ class CorrectCommandsTest : public AppTest {
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
     for (int i = 0; i < 5000; ++i) input.push_back(i % 400 * 50 - 10000);
-    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, input)));
-    WavOpenCommand(app, &wavPath);
+    wavPath = OpenWav16(input);
     // An open, fitting SAS with a fresh analysis (hop 100), so that renders copy the input.
     const std::vector<TimeLink> links = EndLinks(5000);
     app.sas.header = SasHeaderFor(100, 48000, app.wav.checksum, 50);
@@ -53,31 +50,16 @@ class CorrectCommandsTest : public AppTest {
   }
   void TearDown() override { std::filesystem::current_path(startDirectory); }
 
-  std::vector<std::int32_t> Stored(const std::string& path) {
-    const std::string data = ReadFile(path).substr(44);
-    std::vector<std::int32_t> values;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-      values.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) | data[i + 1] << 8));
-    return values;
-  }
   void PlayRange(std::uint32_t left, std::uint32_t right) {
     // A file of the user's in the current folder under the temporary file's name stays as it is.
     std::filesystem::current_path(dir.Path());
     WriteFile(dir.File("CorrectedTemp.wav"), "the user's own");
-    app.wav.rangeLeft = left;
-    app.wav.rangeRight = right;
-    WavRangeChanged(app);
+    SelectWavRange(left, right);
     Command(WavView, 117);
   }
   // Hands both buffers back, which ends a playback shorter than one buffer.
   void PlayOut() {
-    for (int buffer = 0; buffer < 2; ++buffer) {
-      platform::Message done;
-      done.kind = platform::MessageKind::WaveOutDone;
-      done.device = fake.audio.openOutput;
-      done.buffer = buffer;
-      sink.Dispatch(WavView, done);
-    }
+    for (int buffer = 0; buffer < 2; ++buffer) OutputDone(buffer, fake.audio.openOutput);
     ASSERT_TRUE(app.Has(PlayAvailable));
   }
 
@@ -99,7 +81,7 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   EXPECT_EQ(Describe(fake.desktop.fileRequests.at(0)),
             "Save corrected WAV file | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV |  | "
             "pathMustExist hideReadOnly");
-  EXPECT_EQ(Stored(out), input);
+  EXPECT_EQ(Stored16(out), input);
   // Each frame 10 ms apart and the end (51), then the measurement: its one voiced run of 50
   // frames, each block of the octave-lower check over every 4th of them (13) and of the run's
   // (as many frames a block as this processor's analysis kernel takes), and its end, all in
@@ -112,30 +94,30 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   // cursor sample follows its column.
   const ViewGeometry& geometry = app.geometry[WavView];
   const int lastFrameColumn = static_cast<int>(4900 / app.wavView.samplesPerPixel);
-  EXPECT_EQ(geometry.cursorX, std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}));
-  EXPECT_EQ(geometry.drawnCursorX, geometry.cursorX);
-  EXPECT_EQ(app.wav.cursor, app.wavView.firstSample + app.wavView.samplesPerPixel * geometry.cursorX);
+  EXPECT_EQ(
+      std::tuple(geometry.cursorX, geometry.drawnCursorX, app.wav.cursor),
+      std::tuple(std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}),
+                 geometry.cursorX, app.wavView.firstSample + app.wavView.samplesPerPixel * geometry.cursorX));
 
   fake.desktop.fileAnswers.push_back(wavPath);  // the open recording is never the target
   Command(WavView, 105);
-  EXPECT_EQ(fake.desktop.messages.at(0).text, "Opened file can not be overwritten");
-  EXPECT_EQ(Stored(wavPath), input);
+  EXPECT_EQ(std::tuple(fake.desktop.messages.at(0).text, Stored16(wavPath)),
+            std::tuple("Opened file can not be overwritten", input));
 }
 
 TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale) {
   PlayRange(1234, 3456);
-  EXPECT_EQ(app.correctedPath, RenderedFile("CorrectedTemp.wav"));
-  EXPECT_EQ(Stored(RenderedFile("CorrectedTemp.wav")),
-            std::vector<std::int32_t>(input.begin() + 1234, input.begin() + 3456));
-  EXPECT_EQ(ReadFile(dir.File("CorrectedTemp.wav")), "the user's own");
-  EXPECT_EQ(std::tuple(app.Has(CorrectedTempCurrent), app.Has(CorrectForPlayback),
-                       fake.desktop.fileRequests.size()),
-            std::tuple(true, false, 0u));
+  EXPECT_EQ(std::tuple(app.correctedPath, Stored16(RenderedFile("CorrectedTemp.wav")),
+                       ReadFile(dir.File("CorrectedTemp.wav")), app.Has(CorrectedTempCurrent),
+                       app.Has(CorrectForPlayback), fake.desktop.fileRequests.size()),
+            std::tuple(RenderedFile("CorrectedTemp.wav"),
+                       std::vector<std::int32_t>(input.begin() + 1234, input.begin() + 3456),
+                       "the user's own", true, false, 0u));
   // The rendered samples are what plays, from the temporary file's own data.
   const std::string played(reinterpret_cast<const char*>(fake.audio.outputQueue.at(0).bytes.data()),
                            fake.audio.outputQueue.at(0).bytes.size());
-  EXPECT_EQ(played, ReadFile(RenderedFile("CorrectedTemp.wav")).substr(44));
-  EXPECT_EQ(app.playback.positionBase, 1234u);
+  EXPECT_EQ(std::tuple(played, app.playback.positionBase),
+            std::tuple(ReadFile(RenderedFile("CorrectedTemp.wav")).substr(44), 1234u));
   PlayOut();
   const int rendered = pumps;
   Command(WavView, 117);  // nothing changed: played again without rendering
@@ -143,8 +125,8 @@ TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale)
   PlayOut();
   app.flags |= SasPageDirty;  // an edit: written back, rendered anew
   Command(WavView, 117);
-  EXPECT_EQ(pumps, 2 * rendered);
-  EXPECT_EQ(calls, (std::vector<std::string>{"play", "play", "play"}));
+  EXPECT_EQ(std::tuple(pumps, calls),
+            std::tuple(2 * rendered, std::vector<std::string>{"play", "play", "play"}));
 }
 
 TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnplayed) {
@@ -152,13 +134,15 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
   escAtPump = 3;
   fake.desktop.fileAnswers.push_back(dir.File("corrected.wav"));
   Command(WavView, 105);
-  EXPECT_EQ(pumps, 4);  // stopped at the next frame, then the last messages
-  EXPECT_FALSE(std::filesystem::exists(dir.File("corrected.wav")));
+  // Stopped at the next frame, then the last messages.
+  EXPECT_EQ(std::tuple(pumps, std::filesystem::exists(dir.File("corrected.wav"))), std::tuple(4, false));
 
   escAtPump = 6;  // the second frame of Play Corrected
   PlayRange(0, 3000);
-  EXPECT_EQ(Stored(RenderedFile("CorrectedTemp.wav")).size(), 101u);  // a frame and a sample
-  EXPECT_EQ(ReadFile(dir.File("CorrectedTemp.wav")), "the user's own");
+  // A frame and a sample.
+  EXPECT_EQ(
+      std::tuple(Stored16(RenderedFile("CorrectedTemp.wav")).size(), ReadFile(dir.File("CorrectedTemp.wav"))),
+      std::tuple(101u, "the user's own"));
   // Not played.
   EXPECT_EQ(
       std::tuple(app.Has(CorrectedTempCurrent), app.Has(CorrectForPlayback), calls.size(), app.Has(Busy)),
@@ -168,8 +152,8 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
 // F8 with nothing chosen to play says so in the strip until the next command.
 TEST_F(CorrectCommandsTest, PlayCorrectedWithNothingChosenSaysSo) {
   Command(WavView, 117);
-  EXPECT_EQ(app.status.notices[WavView], "No WAV range or notes chosen to play corrected");
-  EXPECT_TRUE(fake.audio.outputOpens.empty());
+  EXPECT_EQ(std::tuple(app.status.notices[WavView], fake.audio.outputOpens.size()),
+            std::tuple("No WAV range or notes chosen to play corrected", 0u));
   Command(WavView, 142);
   EXPECT_EQ(app.status.notices[WavView], "");
 }

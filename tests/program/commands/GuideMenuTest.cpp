@@ -60,12 +60,6 @@ class GuideMenuTest : public AppTest {
     const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
     return WriteFile(dir.File("guide.mid"), std::string(bytes.begin(), bytes.end()));
   }
-  void AnswerGuideDialog(const std::string& timing) {
-    fake.dialogs.script.push_back([timing](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-      dialog.SetText(106, timing);
-      procedure.OnCommand(dialog, platform::DialogOk);
-    });
-  }
 
   std::string sasPath;
   std::string original;
@@ -101,7 +95,7 @@ TEST_F(GuideMenuTest, NotesGoOutAsMidi) {
 TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {
   const std::string guide = Guide();
   fake.desktop.fileAnswers.push_back(guide);
-  AnswerGuideDialog("100");
+  OkNextDialog({{106, "100"}});
   Command(SasView, Id(CommandId::FollowGuide));
   ASSERT_EQ(MessageTexts().size(), 1u);
   EXPECT_EQ(
@@ -130,7 +124,7 @@ TEST_F(GuideMenuTest, DamagedGuidesAndReadOnlyFilesChangeNothing) {
   const std::string damaged =
       WriteFile(dir.File("damaged.mid"), std::string("MThd\0\0\0\6\0\2\0\1\0\140", 14));
   fake.desktop.fileAnswers.push_back(damaged);
-  AnswerGuideDialog("0");
+  OkNextDialog({{106, "0"}});
   Command(SasView, Id(CommandId::FollowGuide));
   EXPECT_EQ(MessageTexts(),
             (std::vector<std::string>{damaged + ": format 2 (independent patterns) is not read"}));

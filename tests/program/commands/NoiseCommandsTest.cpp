@@ -7,10 +7,8 @@
 
 #include "engine/wav/WavDocument.h"
 #include "platform/Keys.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/WavFiles.h"
 
@@ -27,14 +25,7 @@ class NoiseCommandsTest : public AppTest {
     std::uint32_t seed = 1;
     for (std::int32_t& s : samples)
       s = static_cast<std::int32_t>((seed = seed * 1664525 + 1013904223) >> 20) - 2048;
-    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, samples)));
-    WavOpenCommand(app, &wavPath);
-    ASSERT_TRUE(app.Has(WavOpen));
-  }
-  void SelectRange(std::uint32_t left, std::uint32_t right) {
-    app.wav.rangeLeft = left;
-    app.wav.rangeRight = right;
-    WavRangeChanged(app);
+    wavPath = OpenWav16(samples);
   }
   std::ptrdiff_t FilesInDir() const {
     return std::distance(std::filesystem::directory_iterator(dir.Path()), {});
@@ -54,7 +45,7 @@ TEST_F(NoiseCommandsTest, NoiseEqualsTakesTheRoundedLengthWhenTheRangeHoldsIt) {
   for (const Case& c : cases) {
     app.noise.length = 0;
     app.settings.noiseLength = c.setting;
-    SelectRange(1, 1 + c.range);
+    SelectWavRange(1, 1 + c.range);
     Command(WavView, 114);
     EXPECT_EQ(std::tuple(app.noise.length, app.Has(NoiseSampleReady)), std::tuple(c.profile, c.profile > 0))
         << c.setting << " over " << c.range;
@@ -62,7 +53,7 @@ TEST_F(NoiseCommandsTest, NoiseEqualsTakesTheRoundedLengthWhenTheRangeHoldsIt) {
 }
 
 TEST_F(NoiseCommandsTest, RemoveNoiseWritesEverySampleOrAfterEscNothing) {
-  SelectRange(0, 8192);
+  SelectWavRange(0, 8192);
   Command(WavView, 114);
   Command(WavView, 115);
   ASSERT_EQ(app.noise.length, 1024u);

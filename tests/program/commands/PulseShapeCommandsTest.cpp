@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "engine/processing/PulseShape.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "support/AppFixture.h"
@@ -20,15 +19,12 @@ class PulseShapeCommandsTest : public AppTest {
     std::vector<std::int32_t> samples(200);
     for (std::size_t i = 0; i < samples.size(); ++i)
       samples[i] = static_cast<std::int32_t>(i % 23) * 700 - 8000;
-    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, samples)));
-    WavOpenCommand(app, &wavPath);
-    ASSERT_TRUE(app.Has(WavOpen));
+    wavPath = OpenWav16(samples);
   }
   void ShapeAt(std::uint32_t cursor) {
     app.wav.cursor = cursor;
     Command(WavView, 118);
   }
-  bool ExportEnabled() const { return FindCommand(app.commands, 119)->enabled; }
   // What one export of the pulse at `cursor` writes.
   std::string ExpectedText(std::uint32_t cursor) {
     PulseShape shape;
@@ -42,10 +38,10 @@ class PulseShapeCommandsTest : public AppTest {
 TEST_F(PulseShapeCommandsTest, ShapePlusNeedsThirtyOneSamplesBefore) {
   ShapeAt(30);
   EXPECT_FALSE(app.Has(PulseShapeReady));
-  EXPECT_FALSE(ExportEnabled());
+  EXPECT_FALSE(Enabled(119));
   ShapeAt(31);
   EXPECT_TRUE(app.Has(PulseShapeReady));
-  EXPECT_TRUE(ExportEnabled());
+  EXPECT_TRUE(Enabled(119));
 }
 
 TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
@@ -59,7 +55,7 @@ TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
             "Save Pulse Shape | Text file (*.txt)=*.txt, All Files (*.*)=*.* | txt |  | pathMustExist "
             "hideReadOnly");
   EXPECT_EQ(ReadFile(output), ExpectedText(100));
-  EXPECT_EQ(std::tuple(app.Has(PulseShapeReady), ExportEnabled(), app.pulseShape.values[0]),
+  EXPECT_EQ(std::tuple(app.Has(PulseShapeReady), Enabled(119), app.pulseShape.values[0]),
             std::tuple(false, false, 0.0));
 }
 
@@ -69,7 +65,7 @@ TEST_F(PulseShapeCommandsTest, FailedWriteKeepsTheShapeAndCancelDiscardsIt) {
   Command(WavView, 119);
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text, "Invalid File Handle");
-  EXPECT_TRUE(ExportEnabled());
+  EXPECT_TRUE(Enabled(119));
 
   fake.desktop.fileAnswers = {wavPath};
   Command(WavView, 119);
@@ -83,7 +79,7 @@ TEST_F(PulseShapeCommandsTest, FailedWriteKeepsTheShapeAndCancelDiscardsIt) {
   ShapeAt(100);
   fake.desktop.fileAnswers = {};
   Command(WavView, 119);
-  EXPECT_FALSE(ExportEnabled());
+  EXPECT_FALSE(Enabled(119));
 }
 
 }  // namespace

@@ -68,12 +68,11 @@ class SasCommandsTest : public AppTest {
 TEST_F(SasCommandsTest, OpeningMakesItsSettingsLiveAndShowsThePageFromFrame0) {
   const std::string path = MakeSas("a.sas", 2000);
   Choose(121, path);
-  EXPECT_TRUE(app.Has(SasOpen));
-  EXPECT_EQ(std::tuple(fake.desktop.fileRequests.back().title, app.settings.tempo,
-                       fake.windows.views[SasView].title, SasWindow()),
-            std::tuple("Open SAS File", 77.0, path, ShowState::Normal));
-  EXPECT_EQ(std::tuple(app.sas.pageLength, app.sas.page[0].sourcePitch),
-            std::tuple(app.clientRect[SasView].right, std::uint16_t{1000}));
+  EXPECT_EQ(std::tuple(app.Has(SasOpen), fake.desktop.fileRequests.back().title, app.settings.tempo,
+                       fake.windows.views[SasView].title, SasWindow(), app.sas.pageLength,
+                       app.sas.page[0].sourcePitch),
+            std::tuple(true, "Open SAS File", 77.0, path, ShowState::Normal, app.clientRect[SasView].right,
+                       std::uint16_t{1000}));
   // 624 columns of 2000 frames: a page of 3120 in 10000.
   EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 3121, 0}));
 
@@ -121,22 +120,19 @@ TEST_F(SasCommandsTest, ARefusedFileShowsItsMessageAndHidesTheWindow) {
 TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
   Choose(100, MakeWav("a.wav"));
   Choose(121, MakeSas("fits.sas", 20, wavChecksum));  // 2050 / 100 = 20
-  EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_TRUE(app.Has(WavSasMatch));
+  EXPECT_TRUE(fake.desktop.messages.empty() && app.Has(WavSasMatch));
 
   app.settings.tempo = 99.0;                          // a live change the declined file must not take away
   Choose(121, MakeSas("long.sas", 21, wavChecksum));  // No is the default answer
-  EXPECT_EQ(app.settings.tempo, 99.0);
-  EXPECT_EQ(Fields(LastMessage()),
-            std::tuple("WAV and SAS files does not fit.\nContinue?", platform::MessageIcon::Question,
-                       platform::MessageButtons::YesNo));
-  EXPECT_EQ(LastMessage().defaultAnswer, MessageAnswer::No);
+  EXPECT_EQ(std::tuple(app.settings.tempo, LastMessage().text, LastMessage().icon, LastMessage().buttons,
+                       LastMessage().defaultAnswer),
+            std::tuple(99.0, "WAV and SAS files does not fit.\nContinue?", platform::MessageIcon::Question,
+                       platform::MessageButtons::YesNo, MessageAnswer::No));
   ExpectNoSas();
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);
   Choose(121, MakeSas("long.sas", 21, wavChecksum));
-  EXPECT_TRUE(app.Has(SasOpen));
-  EXPECT_FALSE(app.Has(WavSasMatch));
+  EXPECT_TRUE(app.Has(SasOpen) && !app.Has(WavSasMatch));
 
   // A WAV opened beside the SAS compares checksum and rate only, not the frame count.
   Choose(100, MakeWav("b.wav"));
@@ -151,10 +147,11 @@ TEST_F(SasCommandsTest, CloseWritesBackAndResetsTheWindow) {
   app.geometry[SasView].selRightX = 50;
   app.flags |= SasPageDirty | SasRangeSelected | CorrectedTempCurrent;
   Command(SasView, 122);
-  EXPECT_EQ(ReadSasFrames(path)[2].targetPitch, 4444);
   EXPECT_FALSE(app.flags & (SasOpen | SasRangeSelected | CorrectedTempCurrent | SasPageDirty));
   ExpectNoSas();
-  EXPECT_EQ(std::tuple(app.sas.range.right, app.geometry[SasView].selRightX), std::tuple(0, 0));
+  EXPECT_EQ(
+      std::tuple(ReadSasFrames(path)[2].targetPitch, app.sas.range.right, app.geometry[SasView].selRightX),
+      std::tuple(std::uint16_t{4444}, 0, 0));
   EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 10001, 0}));
 }
 
@@ -177,8 +174,8 @@ TEST_F(SasCommandsTest, SaveAsRefusesTheOpenFileAndCopiesTheEditsOtherwise) {
   app.sas.page[0].targetPitch = 2222;
   app.flags |= SasPageDirty;
   sink.Dispatch(WavView, Msg(platform::MessageKind::Close));
-  EXPECT_FALSE(app.sas.file.IsOpen());
-  EXPECT_EQ(ReadSasFrames(path)[0].targetPitch, 2222);
+  EXPECT_EQ(std::tuple(app.sas.file.IsOpen(), ReadSasFrames(path)[0].targetPitch),
+            std::tuple(false, std::uint16_t{2222}));
 }
 
 TEST_F(SasCommandsTest, AFailedWriteBackIsReportedAndKeepsTheEditsPending) {
@@ -188,8 +185,7 @@ TEST_F(SasCommandsTest, AFailedWriteBackIsReportedAndKeepsTheEditsPending) {
   app.sas.file = FileHandle::OpenForReading(path);
   app.flags |= SasOpen | SasPageDirty;
   SasWriteBack(app);
-  EXPECT_EQ(LastText(), "Invalid File Handle");
-  EXPECT_TRUE(app.Has(SasPageDirty));
+  EXPECT_EQ(std::tuple(LastText(), app.Has(SasPageDirty)), std::tuple("Invalid File Handle", true));
 }
 
 // Run as a user who may read the file but not write it (root gives its rights up in the child).

@@ -39,14 +39,6 @@ class SasRangeCommandsTest : public AppTest {
     app.flags |= SasRangeSelected;
     UpdateCommandStates(app);
   }
-  // Answers the next "Change SAS range" dialog: field texts, then the boxes to tick, then OK.
-  void AnswerDialog(std::vector<std::pair<int, std::string>> fields, std::vector<int> boxes) {
-    fake.dialogs.script.push_back([=](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-      for (const auto& [id, text] : fields) dialog.SetText(id, text);
-      for (const int box : boxes) dialog.SetChecked(box, true);
-      procedure.OnCommand(dialog, platform::DialogOk);
-    });
-  }
   std::vector<SasFrame> Saved() {
     SasWriteBack(app);
     return ReadSasFrames(path);
@@ -59,16 +51,15 @@ class SasRangeCommandsTest : public AppTest {
 TEST_F(SasRangeCommandsTest, SetLeftSetRightSelectAllAndFindKeepTheRangeRule) {
   app.geometry[SasView].drawnCursorX = app.geometry[SasView].cursorX = 150;
   Range(10, 20);
+  const auto range = [this] {
+    return std::tuple(app.sas.range.left, app.sas.range.right, app.Has(SasRangeSelected));
+  };
   Command(SasView, 135);  // Set Left past the right end: the right end follows, the range is empty
-  EXPECT_EQ(app.sas.range.left, 150);
-  EXPECT_EQ(app.sas.range.right, 150);
-  EXPECT_FALSE(app.Has(SasRangeSelected));
+  EXPECT_EQ(range(), std::tuple(150, 150, false));
   Command(SasView, 137);
-  EXPECT_EQ(app.sas.range.right, 3000);
-  EXPECT_TRUE(app.Has(SasRangeSelected));
-  Command(SasView, 134);  // Find on the loud note around the cursor
-  EXPECT_EQ(app.sas.range.left, 99);
-  EXPECT_EQ(app.sas.range.right, 200);
+  EXPECT_EQ(range(), std::tuple(0, 3000, true));  // Select All
+  Command(SasView, 134);                          // Find on the loud note around the cursor
+  EXPECT_EQ(range(), std::tuple(99, 200, true));
   app.geometry[SasView].cursorX = 50;  // a quiet frame: empty range
   Command(SasView, 134);
   EXPECT_FALSE(app.Has(SasRangeSelected));
@@ -110,7 +101,7 @@ TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
   app.flags |= SasPageDirty;
   app.flags |= CorrectedTempCurrent;
   Range(0, 10);
-  AnswerDialog({{102, "100"}}, {107});
+  OkNextDialog({{102, "100"}}, {107});
   Command(SasView, 140);
   const std::vector<SasFrame> saved = Saved();
   // Written back before the operation; frame 10 outside the range; the page read again; Play Corrected
@@ -128,29 +119,25 @@ TEST_F(SasRangeCommandsTest, GlobalClearDropsUnwrittenEditsAndUndoBringsThemBack
   app.sas.page[7].targetPitch = 4000;
   app.flags |= SasPageDirty;
   Command(SasView, 125);
-  EXPECT_EQ(Saved(), frames);
-  EXPECT_EQ(ReadSasLinks(path), EndLinks(300000));
+  EXPECT_EQ(std::tuple(Saved(), ReadSasLinks(path)), std::tuple(frames, EndLinks(300000)));
   Command(SasView, Id(CommandId::Undo));
-  EXPECT_EQ(app.sas.page[7].targetPitch, 4000);
-  EXPECT_EQ(app.sas.links.size(), 3u);
-  EXPECT_EQ(ReadSasLinks(path).size(), 3u);
+  EXPECT_EQ(std::tuple(app.sas.page[7].targetPitch, app.sas.links.size(), ReadSasLinks(path).size()),
+            std::tuple(std::uint16_t{4000}, 3u, 3u));
 }
 
 TEST_F(SasRangeCommandsTest, TimeCorrectionAndSilenceReachFramesOffThePage) {
   Range(0, 3000);  // far more frames than the page's columns
   Command(SasView, 138);
-  std::vector<SasFrame> saved = Saved();
-  EXPECT_TRUE(saved[2999].targetPitch & 0x8000);
-  EXPECT_TRUE(app.sas.page[0].targetPitch & 0x8000);
+  EXPECT_TRUE((Saved()[2999].targetPitch & 0x8000) && (app.sas.page[0].targetPitch & 0x8000));
   Command(SasView, 139);
   EXPECT_EQ(Saved(), frames);
 
   app.settings.silenceThreshold = 1;
   Command(SasView, 124);
-  saved = Saved();
-  EXPECT_EQ(saved[2999].targetAmplitude, 0u);
-  EXPECT_EQ(saved[150].targetAmplitude, frames[150].targetAmplitude);
-  EXPECT_EQ(app.sasRangeParams.silenceBelow, 1);
+  const std::vector<SasFrame> saved = Saved();
+  EXPECT_EQ(
+      std::tuple(saved[2999].targetAmplitude, saved[150].targetAmplitude, app.sasRangeParams.silenceBelow),
+      std::tuple(0u, frames[150].targetAmplitude, 1));
   Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(Saved(), frames);
 }

@@ -57,34 +57,33 @@ class SasUndoTest : public AppTest {
 };
 
 TEST_F(SasUndoTest, EditsAndLinksUndoAndRedoOneActionAtATime) {
-  EXPECT_FALSE(Enabled(Id(CommandId::Undo)));
+  const auto gates = [this] {
+    return std::tuple(Enabled(Id(CommandId::Undo)), Enabled(Id(CommandId::Redo)));
+  };
+  EXPECT_EQ(gates(), std::tuple(false, false));
   EditPage(3, 4444);
   AddLink({1000, 1200});
-  EXPECT_TRUE(Enabled(Id(CommandId::Undo)));
-  EXPECT_FALSE(Enabled(Id(CommandId::Redo)));
+  EXPECT_EQ(gates(), std::tuple(true, false));
 
   Command(SasView, Id(CommandId::Undo));  // the link
-  EXPECT_EQ(app.sas.links, EndLinks(300000));
-  EXPECT_EQ(app.sas.page[3].targetPitch, 4444);
+  EXPECT_EQ(std::tuple(app.sas.links, app.sas.page[3].targetPitch),
+            std::tuple(EndLinks(300000), std::uint16_t{4444}));
   Command(SasView, Id(CommandId::Undo));  // the pitch
   EXPECT_EQ(app.sas.page[3].targetPitch, 1003);
-  EXPECT_EQ(Saved(), original);
-  EXPECT_EQ(ReadSasLinks(path), EndLinks(300000));
-  EXPECT_FALSE(Enabled(Id(CommandId::Undo)));
-  EXPECT_TRUE(Enabled(Id(CommandId::Redo)));
+  EXPECT_EQ(std::tuple(Saved(), ReadSasLinks(path)), std::tuple(original, EndLinks(300000)));
+  EXPECT_EQ(gates(), std::tuple(false, true));
 
   Command(SasView, Id(CommandId::Redo));
   Command(SasView, Id(CommandId::Redo));
-  EXPECT_EQ(app.sas.page[3].targetPitch, 4444);
-  EXPECT_EQ(ReadSasLinks(path), (std::vector<TimeLink>{{0, 0}, {1000, 1200}, {300000, 300000}}));
+  EXPECT_EQ(std::tuple(app.sas.page[3].targetPitch, ReadSasLinks(path)),
+            std::tuple(std::uint16_t{4444}, std::vector<TimeLink>{{0, 0}, {1000, 1200}, {300000, 300000}}));
   Command(SasView, Id(CommandId::Redo));  // nothing left to redo: nothing happens
   EXPECT_EQ(app.sas.links.size(), 3u);
 
   // A new edit drops what could be redone.
   Command(SasView, Id(CommandId::Undo));
   EditPage(5, 5555);
-  EXPECT_FALSE(Enabled(Id(CommandId::Redo)));
-  EXPECT_TRUE(app.undo.redo.empty());
+  EXPECT_EQ(std::tuple(Enabled(Id(CommandId::Redo)), app.undo.redo.empty()), std::tuple(false, true));
 }
 
 TEST_F(SasUndoTest, UndoReachesFramesWrittenBackAndScrolledOffThePage) {
@@ -103,8 +102,7 @@ TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNoth
   app.flags |= CorrectedTempCurrent;
   SasEditBegin(app);
   SasEditEnd(app);
-  EXPECT_TRUE(app.Has(CorrectedTempCurrent));
-  EXPECT_TRUE(app.undo.undo.empty());
+  EXPECT_TRUE(app.Has(CorrectedTempCurrent) && app.undo.undo.empty());
   EditPage(1, 1);
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
   app.flags |= CorrectedTempCurrent;
@@ -115,8 +113,7 @@ TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNoth
 TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
   EditPage(1, 1);
   SasClose(app);
-  EXPECT_TRUE(app.undo.undo.empty());
-  EXPECT_FALSE(Enabled(Id(CommandId::Undo)));
+  EXPECT_TRUE(app.undo.undo.empty() && !Enabled(Id(CommandId::Undo)));
   SasOpenCommand(app, &path);
 
   SasUndoAction huge;
@@ -124,8 +121,7 @@ TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
   huge.after = huge.before;
   EditPage(1, 1);
   SasRecordFileAction(app, huge);  // larger than the budget: nothing before it can be undone either
-  EXPECT_TRUE(app.undo.undo.empty());
-  EXPECT_EQ(app.undo.bytes, 0u);
+  EXPECT_EQ(std::tuple(app.undo.undo.size(), app.undo.bytes), std::tuple(0u, 0u));
 }
 
 TEST_F(SasUndoTest, UndoIsRefusedWhileBusyAndHasItsKeys) {
@@ -140,9 +136,8 @@ TEST_F(SasUndoTest, UndoIsRefusedWhileBusyAndHasItsKeys) {
       if (a.key == key && a.command == command && a.ctrl && a.shift == shift) return true;
     return false;
   };
-  EXPECT_TRUE(has('Z', Id(CommandId::Undo), false));
-  EXPECT_TRUE(has('Y', Id(CommandId::Redo), false));
-  EXPECT_TRUE(has('Z', Id(CommandId::Redo), true));
+  EXPECT_TRUE(has('Z', Id(CommandId::Undo), false) && has('Y', Id(CommandId::Redo), false) &&
+              has('Z', Id(CommandId::Redo), true));
 }
 
 }  // namespace

@@ -11,10 +11,8 @@
 
 #include "base/Instruments.h"
 #include "program/commands/SettingsDialog.h"
-#include "program/commands/WavCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/SettingsFiles.h"
 #include "support/WavFiles.h"
@@ -125,15 +123,12 @@ TEST_F(SettingsDialogTest, ANoteAcrossTheOtherDragsItAlong) {
 
 // --- Numbers read back ---
 
-TEST_F(SettingsDialogTest, NoiseSampleLengthBecomesAPowerOfTwo) {
-  const std::pair<const char*, int> cases[] = {{"5000", 4096}, {"1500", 1024},   {"100000", 32768},
-                                               {"2048", 2048}, {"32767", 16384}, {"", 1024}};
-  for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(AfterOk(id::NoiseLength, text).noiseLength, expected) << text;
-  }
-}
-
+// The noise sample length becomes a power of two; other numbers are clamped, never refused.
 TEST_F(SettingsDialogTest, TypedValuesAreClampedNeverRefused) {
+  const std::pair<const char*, int> lengths[] = {{"5000", 4096}, {"1500", 1024},   {"100000", 32768},
+                                                 {"2048", 2048}, {"32767", 16384}, {"", 1024}};
+  for (const auto& [text, expected] : lengths)
+    EXPECT_EQ(AfterOk(id::NoiseLength, text).noiseLength, expected) << text;
   EXPECT_EQ(AfterOk(id::Tempo, "1234").tempo, 999.0);
   EXPECT_EQ(AfterOk(id::BeatsPerBar, "7.9").beatsPerBar, 7) << "integers truncate";
   EXPECT_EQ(AfterOk(id::RulerOrigin, "987654321").rulerOrigin, 987654321);
@@ -149,11 +144,8 @@ TEST_F(SettingsDialogTest, TypedValuesAreClampedNeverRefused) {
 }
 
 TEST_F(SettingsDialogTest, ANewNoiseLengthReevaluatesTheWavRange) {
-  const std::string wav = WriteFile(dir.File("take.wav"),
-                                    CanonicalWav(Format(2), Samples(2, std::vector<std::int32_t>(10000, 7))));
-  WavOpenCommand(app, &wav);
-  app.wav.rangeRight = 3000;
-  WavRangeChanged(app);
+  OpenWav16(std::vector<std::int32_t>(10000, 7));
+  SelectWavRange(0, 3000);
   ASSERT_TRUE(app.Has(WavOpen | RangeHoldsNoiseLength));
   EXPECT_EQ(AfterOk(id::NoiseLength, "4096").noiseLength, 4096);
   EXPECT_FALSE(app.Has(RangeHoldsNoiseLength)) << "3000 samples cannot hold a 4096-sample noise profile";

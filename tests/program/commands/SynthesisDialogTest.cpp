@@ -47,15 +47,6 @@ class SynthesisDialogTest : public AppTest {
   std::filesystem::path startDirectory = std::filesystem::current_path();
 };
 
-TEST_F(SynthesisDialogTest, OpensOnceWithTheDefaultsAndComesToTopAfterwards) {
-  FakeDialog& dialog = Open();
-  EXPECT_EQ(std::tuple(dialog.dialogTemplate.title, dialog.GetText(Field(s::Duration)),
-                       dialog.GetText(Field(s::SineFrequency)), dialog.GetText(Field(s::TriangleDuty))),
-            std::tuple("Wave Synthesis", "5", "0", "50"));
-  Command(WavView, 102);
-  EXPECT_EQ(fake.dialogs.modeless.size(), 1u);
-}
-
 TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFile) {
   FakeDialog& dialog = Open();
   dialog.SetText(Field(s::SineAmplitude), "80");
@@ -67,9 +58,8 @@ TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFi
                        dialog.GetText(Field(s::SineFrequency))),
             std::tuple("66.67", "33.33", "20000"));
   EXPECT_DOUBLE_EQ(app.synthesis.parameters[s::SineAmplitude], 200.0 / 3.0);
-  EXPECT_TRUE(app.Has(WavOpen | GenerateToTemp));
-  EXPECT_EQ(std::tuple(app.wav.path, app.wav.sampleCount),
-            std::tuple(RenderedFile(GeneratedTempName), 96000u));
+  EXPECT_EQ(std::tuple(app.Has(WavOpen | GenerateToTemp), app.wav.path, app.wav.sampleCount),
+            std::tuple(true, RenderedFile(GeneratedTempName), 96000u));
   EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
 
   // The open temporary file is closed, replaced and opened again.
@@ -77,8 +67,8 @@ TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFi
   Press(dialog, id::Generate);
   EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.sampleCount, fake.desktop.messages.size()),
             std::tuple(true, 48000u, 0u));
-  EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
-  EXPECT_EQ(ReadFile(dir.File(GeneratedTempName)), "the user's own");
+  EXPECT_EQ(std::tuple(ReadFile(RenderedFile(GeneratedTempName)), ReadFile(dir.File(GeneratedTempName))),
+            std::tuple(Expected(), "the user's own"));
 }
 
 TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
@@ -92,40 +82,41 @@ TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
   EXPECT_EQ(Describe(fake.desktop.fileRequests[0]),
             "Save Generated Wave | Windows Sound File (*.WAV)=*.WAV | WAV |  | pathMustExist overwritePrompt "
             "hideReadOnly");
-  EXPECT_EQ(std::tuple(app.Has(GenerateToTemp), app.wav.path), std::tuple(false, named));
-  EXPECT_EQ(ReadFile(named), Expected());
-  EXPECT_FALSE(std::filesystem::exists(RenderedFile(GeneratedTempName)));
-
+  EXPECT_EQ(std::tuple(app.Has(GenerateToTemp), app.wav.path, ReadFile(named),
+                       std::filesystem::exists(RenderedFile(GeneratedTempName))),
+            std::tuple(false, named, Expected(), false));
   Press(dialog, id::SaveAs);
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(fake.desktop.messages[0].text, MessageText(MessageId::InvalidFileHandle));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{std::string(MessageText(MessageId::InvalidFileHandle))});
   EXPECT_FALSE(app.Has(WavOpen)) << "the previous file stays closed";
-
   Press(dialog, id::SaveAs);  // cancelled: nothing is closed or written
   EXPECT_EQ(fake.desktop.messages.size(), 1u);
 }
 
-TEST_F(SynthesisDialogTest, ParametersSurviveClosingAndButtonsWaitWhileBusy) {
+// The dialog opens once with the defaults (Wave Synthesis again only brings it to the top); its
+// parameters survive closing it; its buttons wait while the program is busy.
+TEST_F(SynthesisDialogTest, OpensOnceAndItsParametersSurviveClosingAndButtonsWaitWhileBusy) {
   FakeDialog& first = Open();
+  EXPECT_EQ(std::tuple(first.dialogTemplate.title, first.GetText(Field(s::Duration)),
+                       first.GetText(Field(s::SineFrequency)), first.GetText(Field(s::TriangleDuty))),
+            std::tuple("Wave Synthesis", "5", "0", "50"));
+  Command(WavView, 102);
+  EXPECT_EQ(fake.dialogs.modeless.size(), 1u);
   first.SetText(Field(s::SinePhase + 9), "-45.5");
   Press(first, id::Generate);
   Press(first, platform::DialogCancel);
-  EXPECT_TRUE(first.ended);
-  EXPECT_FALSE(app.Has(SynthesisDialogOpen));
-  EXPECT_EQ(app.synthesis.dialog, nullptr);
-
+  EXPECT_TRUE(first.ended && !app.Has(SynthesisDialogOpen) && app.synthesis.dialog == nullptr);
   FakeDialog& second = Open();
-  EXPECT_NE(&second, &first);
-  EXPECT_EQ(second.GetText(Field(s::SinePhase + 9)), "-45.5");
+  EXPECT_EQ(std::tuple(&second == &first, second.GetText(Field(s::SinePhase + 9))),
+            std::tuple(false, "-45.5"));
 
   std::filesystem::remove(RenderedFile(GeneratedTempName));
   app.flags |= Busy;
   second.SetText(Field(s::Duration), "7");
   Press(second, id::Generate);
   Press(second, id::SaveAs);
-  EXPECT_FALSE(std::filesystem::exists(RenderedFile(GeneratedTempName)));
-  EXPECT_TRUE(fake.desktop.fileRequests.empty());
-  EXPECT_EQ(app.synthesis.parameters[s::Duration], 5.0);
+  EXPECT_EQ(std::tuple(std::filesystem::exists(RenderedFile(GeneratedTempName)),
+                       fake.desktop.fileRequests.size(), app.synthesis.parameters[s::Duration]),
+            std::tuple(false, 0u, 5.0));
 }
 
 }  // namespace

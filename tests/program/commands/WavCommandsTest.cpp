@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,8 @@
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/CommandTable.h"
-#include "program/shell/WavRange.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
-#include "support/SasFiles.h"
 #include "support/SoundFiles.h"
 #include "support/WavFiles.h"
 
@@ -41,12 +39,6 @@ class WavCommandsTest : public AppTest {
     fake.desktop.fileAnswers.push_back(path);
     Command(WavView, 100);
   }
-  bool Enabled(int id) const { return FindCommand(app.commands, id)->enabled; }
-  void SetRange(std::uint32_t left, std::uint32_t right) {
-    app.wav.rangeLeft = left;
-    app.wav.rangeRight = right;
-    WavRangeChanged(app);
-  }
   // Every field the flags and the document keep of a WAV, as the commands leave them.
   void ExpectNoWav() {
     EXPECT_FALSE(app.Has(WavOpen));
@@ -57,9 +49,11 @@ class WavCommandsTest : public AppTest {
   auto Range() const { return std::tuple(app.wav.rangeLeft, app.wav.rangeRight); }
 };
 
-TEST_F(WavCommandsTest, OpenAsksWithTheOpenWavFileDialog) {
+// Open asks with its dialog, then shows the file's path and enables the WAV commands.
+TEST_F(WavCommandsTest, OpenAsksWithItsDialogShowsThePathAndEnablesTheWavCommands) {
   app.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
-  Command(WavView, 100);
+  const std::string path = MakeWav("take.wav", 3000);
+  OpenFromDialog(path);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
   // Every kind the convert question takes, WAV first, in a label the dialog's list can hold.
   const platform::FileFilter sounds = fake.desktop.fileRequests[0].filters[0];
@@ -71,13 +65,8 @@ TEST_F(WavCommandsTest, OpenAsksWithTheOpenWavFileDialog) {
   EXPECT_LE(sounds.description.size(), 96u);
   for (const char* kind : {"*.wav;", ";*.flac;", ";*.aif;", ";*.rf64"})
     EXPECT_NE(sounds.pattern.find(kind), std::string::npos) << kind;
-}
 
-TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
-  const std::string path = MakeWav("take.wav", 3000);
-  OpenFromDialog(path);
-  EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_TRUE(fake.desktop.messages.empty());
+  EXPECT_TRUE(app.Has(WavOpen) && fake.desktop.messages.empty());
   for (int view : {WavView, FftView, MftView}) EXPECT_EQ(fake.windows.views[view].title, path);
   EXPECT_EQ(fake.windows.views[SasView].title, "SAS");
   EXPECT_EQ(std::tuple(Enabled(103), Enabled(110), Enabled(112)),
@@ -90,24 +79,37 @@ TEST_F(WavCommandsTest, OpeningShowsThePathAndEnablesTheWavCommands) {
             std::tuple(-1500.0 * 65536, (2563.0 - 1500) * 65536));
 }
 
-TEST_F(WavCommandsTest, OpenClosesTheCurrentFileEvenWhenTheDialogIsCancelled) {
-  OpenFromDialog(MakeWav("take.wav", 100));
-  ASSERT_TRUE(app.Has(WavOpen));
-  Command(WavView, 100);  // no answer queued: cancelled
-  ExpectNoWav();
-}
-
-TEST_F(WavCommandsTest, ARefusedFileShowsItsMessageAndLeavesNoWavOpen) {
-  OpenFromDialog(MakeWav("good.wav", 100));
+// An open from the dialog or a drop closes the open recording first: a cancelled dialog, a refused
+// file, a missing file all leave no WAV open, with their message; so does an overlong name.
+TEST_F(WavCommandsTest, AnOpenThatFailsLeavesNoWavOpen) {
   const std::string stereo = WriteFile(dir.File("stereo.wav"), [] {
     FormatFields f = Format(4);
     f.channels = 2;
     return CanonicalWav(f, "");  // no sound to import either: no question after the message
   }());
-  OpenDocumentByName(app, stereo);  // a drop or the command line
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(Fields(LastMessage()), std::tuple("Not a mono file", MessageIcon::Error, MessageButtons::Ok));
-  ExpectNoWav();
+  const std::string longName = dir.File(std::string(260, 'a') + ".wav");
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    std::vector<std::string> messages;
+    bool opened;  // a recording open before
+  } cases[] = {
+      {"cancelled", [&] { Command(WavView, 100); }, {}, true},
+      {"stereo", [&] { OpenDocumentByName(app, stereo); }, {"Not a mono file"}, true},
+      {"missing", [&] { OpenFromDialog(dir.File("missing.wav")); }, {"Invalid File Handle"}, true},
+      {"overlong", [&] { WavOpenCommand(app, &longName); }, {"Invalid File Handle"}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.opened) OpenFromDialog(MakeWav("good.wav", 100));
+    ASSERT_EQ(app.Has(WavOpen), c.opened);
+    fake.desktop.messages.clear();
+    c.open();
+    EXPECT_EQ(MessageTexts(), c.messages);
+    for (const ShownMessage& m : fake.desktop.messages)
+      EXPECT_EQ(std::tuple(m.icon, m.buttons), std::tuple(MessageIcon::Error, MessageButtons::Ok));
+    ExpectNoWav();
+  }
 }
 
 // A file the opener refuses and the import reads: the opener's message and the question; Yes
@@ -132,38 +134,41 @@ TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
   EXPECT_FALSE(app.Has(Busy));
 }
 
-// A recording cut short: the question says how much is there, and Yes saves and opens that.
-TEST_F(WavCommandsTest, ACutShortRecordingCanBeSavedAsACopy) {
+// A file cut short (a recording, or a FLAC whose reading ends early, which shows only when read):
+// the question says how much is there, and Yes saves and opens that.
+TEST_F(WavCommandsTest, AFileCutShortCanBeSavedAsACopy) {
   const std::string whole = CanonicalWav(Format(2, 40000), Samples(2, std::vector<std::int32_t>(120000, 9)));
-  const std::string cut = WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1));
-  fake.desktop.answers.push_back(MessageAnswer::Yes);
-  fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
-  OpenDocumentByName(app, cut);
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(Fields(LastMessage()),
-            std::tuple(std::string(MessageText(MessageId::RiffBiggerThanFileSize)) +
-                           "\nThe file ends before its data does: only 2.345 s of 3.000 s are there.\n"
-                           "Save what is there as a mono WAV copy?",
-                       MessageIcon::Question, MessageButtons::YesNo));
-  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path, app.wav.sampleCount),
-            std::tuple(true, dir.File("copy.wav"), 93800u));
-}
-
-// A FLAC cut short shows only when read: the import's refusal becomes the same offer.
-TEST_F(WavCommandsTest, AStreamCutShortIsOfferedWhenItsReadingEnds) {
-  const std::string bytes = ReadFile(WriteSound(dir.File("whole.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1,
-                                                44100, 16, Sine16(440, 44100, 3)));
-  const std::string cut = WriteFile(dir.File("cut.flac"), bytes.substr(0, bytes.size() / 2));
-  fake.desktop.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
-  fake.desktop.fileAnswers.push_back(dir.File("copy.wav"));
-  OpenDocumentByName(app, cut);
-  ASSERT_EQ(fake.desktop.messages.size(), 2u);
-  EXPECT_TRUE(LastMessage().text.starts_with("The file could not be read past frame "))
-      << fake.desktop.messages[0].text << "/" << LastMessage().text;
-  EXPECT_TRUE(
-      LastMessage().text.ends_with(" s of 3.000 s are there.\nSave what is there as a mono WAV copy?"))
-      << LastMessage().text;
-  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path), std::tuple(true, dir.File("copy.wav")));
+  const std::string flac = ReadFile(WriteSound(dir.File("whole.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1,
+                                               44100, 16, Sine16(440, 44100, 3)));
+  const std::string riffCut = std::string(MessageText(MessageId::RiffBiggerThanFileSize)) +
+                              "\nThe file ends before its data does: only 2.345 s of 3.000 s are there.\n"
+                              "Save what is there as a mono WAV copy?";
+  const struct {
+    std::string path, starts, ends;  // the whole question when `ends` is empty
+    std::size_t messages;
+    std::uint32_t kept;  // samples, where known
+  } cases[] = {
+      {WriteFile(dir.File("cut.wav"), whole.substr(0, 44 + 2 * 93800 + 1)), riffCut, "", 1, 93800},
+      {WriteFile(dir.File("cut.flac"), flac.substr(0, flac.size() / 2)),
+       "The file could not be read past frame ",
+       " s of 3.000 s are there.\nSave what is there as a mono WAV copy?", 2, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    fake.desktop.messages.clear();
+    fake.desktop.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    const std::string copy = c.path + ".copy.wav";
+    fake.desktop.fileAnswers = {copy};
+    OpenDocumentByName(app, c.path);
+    ASSERT_EQ(fake.desktop.messages.size(), c.messages);
+    const std::string& text = LastMessage().text;
+    EXPECT_TRUE(c.ends.empty() ? text == c.starts : text.starts_with(c.starts) && text.ends_with(c.ends))
+        << text;
+    EXPECT_EQ(std::tuple(LastMessage().icon, LastMessage().buttons),
+              std::tuple(MessageIcon::Question, MessageButtons::YesNo));
+    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path), std::tuple(true, copy));
+    EXPECT_EQ(app.wav.sampleCount, c.kept != 0 ? c.kept : app.wav.sampleCount);
+  }
 }
 
 // No, a cancelled save dialog and Esc during the conversion all leave no WAV open and nothing
@@ -197,20 +202,10 @@ TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
   EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
 }
 
-TEST_F(WavCommandsTest, AMissingFileAndAnOverlongNameGiveInvalidFileHandle) {
-  OpenFromDialog(dir.File("missing.wav"));
-  EXPECT_EQ(LastMessage().text, "Invalid File Handle");
-  const std::string longName = dir.File(std::string(260, 'a') + ".wav");
-  WavOpenCommand(app, &longName);
-  EXPECT_EQ(fake.desktop.messages.size(), 2u);
-  EXPECT_EQ(LastMessage().text, "Invalid File Handle");
-  EXPECT_FALSE(app.Has(WavOpen));
-}
-
 TEST_F(WavCommandsTest, CloseResetsTheDocumentAndTheView) {
   OpenFromDialog(MakeWav("take.wav", 3000));
   app.wav.cursor = 70;
-  SetRange(10, 2000);
+  SelectWavRange(10, 2000);
   fake.windows.Show(FftView, platform::ShowCommand::Restore);
   app.geometry[WavView].cursorX = 12;
   Command(WavView, 103);
@@ -226,39 +221,27 @@ TEST_F(WavCommandsTest, CloseResetsTheDocumentAndTheView) {
             (platform::ScrollInfo{0, 10000, 10001, 0}));
 }
 
-TEST_F(WavCommandsTest, ACursorPastTheNewDataStartsThePositionsAgain) {
-  OpenFromDialog(MakeWav("long.wav", 5000));
-  app.wav.cursor = 4000;
-  app.noise.length = 256;
-  SetRange(3000, 4500);
-  app.wavView.firstSample = 2500;
-  OpenFromDialog(MakeWav("short.wav", 1000));
-  EXPECT_EQ(std::tuple(app.wav.cursor, app.wav.rangeLeft, app.wav.rangeRight, app.noise.length,
-                       app.wavView.firstSample),
-            std::tuple(0u, 0u, 0u, 0u, 0u));
-  EXPECT_FALSE(app.Has(WavRangeSelected));
-}
-
-TEST_F(WavCommandsTest, AKeptRangeIsLimitedToTheNewData) {
-  OpenFromDialog(MakeWav("long.wav", 5000));
-  app.wav.cursor = 500;
-  SetRange(800, 4500);
-  OpenFromDialog(MakeWav("short.wav", 1000));
-  EXPECT_EQ(std::tuple(app.wav.cursor, app.wav.rangeLeft, app.wav.rangeRight), std::tuple(500u, 800u, 1000u));
-  EXPECT_TRUE(app.Has(WavRangeSelected));
-  EXPECT_GT(app.wav.rangeRms, 0.0);
-}
-
-TEST_F(WavCommandsTest, ASasThatFitsSetsTheMatchSilently) {
-  // A SAS built from this recording: its checksum (of samples -1, 0, 1: 0) and rate, which
-  // the scan of the file finds before the fit is asked.
-  app.sas.header = SasHeaderFor(100, 48000, 0, 1);
-  app.sas.path = WriteSasFile(dir.File("take.sas"), app.sas.header, std::vector<SasFrame>(1), {});
-  app.sas.file = FileHandle::OpenForReading(app.sas.path);
-  app.flags |= SasOpen;
-  OpenFromDialog(MakeWav("take.wav", 3));  // samples -1, 0, 1
-  EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_TRUE(app.Has(WavOpen | WavSasMatch));
+// Opening a shorter recording keeps the cursor and the range where they fit its data: a cursor
+// past it starts every position again, a range reaching past it is cut at its end.
+TEST_F(WavCommandsTest, PositionsKeptFromTheLastRecordingAreLimitedToTheNewData) {
+  const struct {
+    std::uint32_t cursor, left, keptCursor, keptLeft, keptRight;
+  } cases[] = {{4000, 3000, 0, 0, 0}, {500, 800, 500, 800, 1000}};
+  for (const auto& c : cases) {
+    OpenFromDialog(MakeWav("long.wav", 5000));
+    app.wav.cursor = c.cursor;
+    app.noise.length = 256;
+    SelectWavRange(c.left, 4500);
+    app.wavView.firstSample = 2500;
+    OpenFromDialog(MakeWav("short.wav", 1000));
+    const bool kept = c.keptRight > 0;
+    EXPECT_EQ(Range(), std::tuple(c.keptLeft, c.keptRight)) << c.cursor;
+    EXPECT_EQ(std::tuple(app.wav.cursor, app.Has(WavRangeSelected), app.wav.rangeRms > 0.0),
+              std::tuple(c.keptCursor, kept, kept));
+    if (!kept) {
+      EXPECT_EQ(std::tuple(app.noise.length, app.wavView.firstSample), std::tuple(0u, 0u));
+    }
+  }
 }
 
 TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
@@ -280,6 +263,10 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
 // Set Left (110) moves the right end one column on; Set Right (111) left of the range moves both
 // ends; neither goes past the data.
 TEST_F(WavCommandsTest, SetLeftAndSetRightFollowTheCursorWithinTheData) {
+  app.wav.cursor = 5;  // without a file neither does anything
+  Command(WavView, 110);
+  Command(WavView, 111);
+  EXPECT_EQ(Range(), std::tuple(0u, 0u));
   OpenFromDialog(MakeWav("take.wav", 1000));
   app.wav.rangeLeft = 100;
   app.wav.rangeRight = 200;
@@ -310,60 +297,49 @@ TEST_F(WavCommandsTest, SetLeftAndSetRightFollowTheCursorWithinTheData) {
   }
 }
 
-TEST_F(WavCommandsTest, RangeCommandsDoNothingWithoutAFile) {
-  app.wav.cursor = 5;
-  Command(WavView, 110);
-  Command(WavView, 111);
-  EXPECT_EQ(Range(), std::tuple(0u, 0u));
-}
-
 TEST_F(WavCommandsTest, RangeFlagRules) {
   OpenFromDialog(MakeWav("take.wav", 4096));
   app.settings.noiseLength = 1024;
   app.flags |= CorrectedTempCurrent;
-  SetRange(100, 1123);
+  SelectWavRange(100, 1123);
   EXPECT_TRUE(app.Has(WavRangeSelected));
   EXPECT_FALSE(app.Has(RangeHoldsNoiseLength));  // 1023 samples
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));   // every range change clears it
-  SetRange(100, 1124);
+  SelectWavRange(100, 1124);
   EXPECT_TRUE(app.Has(RangeHoldsNoiseLength));
   EXPECT_TRUE(Enabled(114));  // Noise=
   EXPECT_FALSE(app.Has(NoiseSampleReady));
 
   app.noise.length = 512;
   app.flags |= CorrectedTempCurrent;
-  SetRange(100, 612);
+  SelectWavRange(100, 612);
   EXPECT_TRUE(app.Has(NoiseSampleReady));
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
   EXPECT_TRUE(Enabled(104));  // Remove Noise
-  SetRange(100, 611);
+  SelectWavRange(100, 611);
   EXPECT_FALSE(app.Has(NoiseSampleReady));
   EXPECT_FALSE(Enabled(104));
 
-  SetRange(300, 300);
+  SelectWavRange(300, 300);
   EXPECT_FALSE(app.Has(WavRangeSelected));
   EXPECT_EQ(app.wav.rangeRms, 0.0);
 }
 
-TEST_F(WavCommandsTest, SaveAsAsksWithAnEmptyNameAndWritesTheRange) {
-  OpenFromDialog(MakeWav("take.wav", 10));
-  SetRange(2, 5);
+// Save As writes the range to the file chosen in a dialog with an empty name, never onto the open
+// file.
+TEST_F(WavCommandsTest, SaveAsWritesTheRangeButNotOntoTheOpenFile) {
+  const std::string path = MakeWav("take.wav", 10);
+  const std::string original = ReadFile(path);
+  OpenFromDialog(path);
+  SelectWavRange(2, 5);
   const std::string out = dir.File("range.wav");
-  fake.desktop.fileAnswers.push_back(out);
+  fake.desktop.fileAnswers = {out, path};
   Command(WavView, 112);
   EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
             "Save range | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV |  | "
             "pathMustExist hideReadOnly");
   EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_EQ(ReadFile(out), CanonicalWav(Format(2), Samples(2, {-3, -2, -1})));
-}
-
-TEST_F(WavCommandsTest, SaveAsOntoTheOpenFileIsRefused) {
-  const std::string path = MakeWav("take.wav", 10);
-  const std::string original = ReadFile(path);
-  OpenFromDialog(path);
-  SetRange(2, 5);
-  fake.desktop.fileAnswers.push_back(path);
   Command(WavView, 112);
   EXPECT_EQ(Fields(LastMessage()),
             std::tuple("Opened file can not be overwritten", MessageIcon::Error, MessageButtons::Ok));
@@ -373,7 +349,7 @@ TEST_F(WavCommandsTest, SaveAsOntoTheOpenFileIsRefused) {
 
 TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
   OpenFromDialog(MakeWav("take.wav", 4));
-  SetRange(0, 4);
+  SelectWavRange(0, 4);
   const std::string out = dir.File("values.txt");
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 113);
@@ -394,7 +370,7 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
 TEST_F(WavCommandsTest, SaveAsOntoAFullDiskOrAFileTheUserMayNotWriteKeepsThePreviousFile) {
   std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
   OpenFromDialog(MakeWav("take.wav", 5000));
-  SetRange(0, 5000);
+  SelectWavRange(0, 5000);
   const auto saveRange = [&](const std::string& out) {
     return [&, out](int& exitCode) {
       fake.desktop.fileAnswers.push_back(out);
@@ -416,14 +392,6 @@ TEST_F(WavCommandsTest, SaveAsOntoAFullDiskOrAFileTheUserMayNotWriteKeepsThePrev
     EXPECT_EQ(ReadFile(out), "previous");
     EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
   }
-}
-
-TEST_F(WavCommandsTest, EndingTheProgramClosesTheWavFile) {
-  OpenFromDialog(MakeWav("take.wav", 4));
-  ASSERT_TRUE(app.wav.file.IsOpen());
-  Command(WavView, 109);
-  EXPECT_FALSE(app.wav.file.IsOpen());
-  EXPECT_EQ(fake.pump.quitCode, 0);
 }
 
 }  // namespace

@@ -17,9 +17,6 @@
 namespace vocara::test {
 namespace {
 
-using platform::ScrollBar;
-using platform::ScrollInfo;
-
 using StartUpTest = AppTest;
 
 TEST_F(StartUpTest, CreatesFourWindowsAndShowsOnlyTheWavWindow) {
@@ -40,35 +37,22 @@ TEST_F(StartUpTest, CreatesFourWindowsAndShowsOnlyTheWavWindow) {
   EXPECT_TRUE(app.Has(Ready));
 }
 
-TEST_F(StartUpTest, ScrollBarsStartAsDesigned) {
-  ASSERT_TRUE(StartUp(app));
-  auto& v = fake.windows.views;
-  EXPECT_EQ(v[WavView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 10001, 0}));
-  EXPECT_EQ(v[FftView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 32768, 32769, 0}));
-  EXPECT_EQ(v[FftView].scroll[ScrollBar::Vertical], (ScrollInfo{0, 10000, 1000, 9000}));
-  EXPECT_EQ(v[SasView].scroll[ScrollBar::SasUpper], (ScrollInfo{0, 10000, 1000, 9000}));
-  EXPECT_EQ(v[SasView].scroll[ScrollBar::SasLower], (ScrollInfo{0, 98, 12, 87}));
-  EXPECT_EQ(v[SasView].scroll[ScrollBar::Vertical], (ScrollInfo{}));
-  EXPECT_EQ(v[MftView].scroll[ScrollBar::Horizontal], (ScrollInfo{}));
-}
-
 TEST_F(StartUpTest, LayoutAtNinetySixDpi) {
   fake.windows.views[SasView].clientSize = {624, 226};
   ASSERT_TRUE(StartUp(app));
   const int tb = fake.windows.toolbarHeight;
-  EXPECT_EQ(app.metrics.statusHeight, 17);
-  EXPECT_EQ(app.status.rects[0], (platform::Rect{10, 2 + tb, 45, 17 + tb}));
-  EXPECT_EQ(app.status.rects[39], (platform::Rect{232, 2 + tb, 262, 17 + tb}));
-  EXPECT_EQ(app.clientRect[SasView], (platform::Rect{0, tb, 624 - 16, 226}));
-  EXPECT_EQ(app.geometry[WavView].plotTop, tb + 17);
-  EXPECT_EQ(app.geometry[SasView].plotTop, tb + 17 + 17);
+  // The status strip under the toolbar, the plots under it (and the SAS ruler), the SAS panes
+  // halved beside their scroll bars.
+  EXPECT_EQ(std::tuple(app.metrics.statusHeight, app.status.rects[0], app.clientRect[SasView],
+                       app.geometry[WavView].plotTop, app.geometry[SasView].plotTop, app.upperPaneHeight,
+                       fake.windows.views[WavView].image.width),
+            std::tuple(17, platform::Rect{10, 2 + tb, 45, 17 + tb}, platform::Rect{0, tb, 624 - 16, 226},
+                       tb + 17, tb + 17 + 17, (226 - tb) / 2, 640));
   const int half = (226 - tb) / 2;
-  EXPECT_EQ(app.upperPaneHeight, half);
-  EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasUpper],
-            (platform::Rect{608, tb, 624, tb + half}));
-  EXPECT_EQ(fake.windows.views[SasView].controls[ScrollBar::SasLower],
-            (platform::Rect{608, tb + half, 624, tb + 2 * half}));
-  EXPECT_EQ(fake.windows.views[WavView].image.width, 640);
+  EXPECT_EQ(std::tuple(fake.windows.views[SasView].controls[platform::ScrollBar::SasUpper],
+                       fake.windows.views[SasView].controls[platform::ScrollBar::SasLower]),
+            std::tuple(platform::Rect{608, tb, 624, tb + half},
+                       platform::Rect{608, tb + half, 624, tb + 2 * half}));
 }
 
 TEST_F(StartUpTest, StatusFieldsScaleWithTheScreenResolution) {
@@ -94,27 +78,6 @@ TEST_F(StartUpTest, AWindowThatCannotBeCreatedEndsStartUp) {
   fake.windows.failCreateView = FftView;
   EXPECT_FALSE(ProgramStart(app, ""));
   EXPECT_FALSE(app.Has(Ready));
-}
-
-TEST_F(StartUpTest, SettingsFromTheFileBecomeLiveAndDefault) {
-  GeneralSettings stored;
-  stored.instrument = 63;
-  stored.tempo = 90.5;
-  stored.noiseLength = 3000;
-  WindowLayout layout = WindowLayout::Defaults();
-  layout.rects[WavView] = {20, 30, 700, 300};
-  WriteFile(dir.File("vocara.INI"), SettingsFileBytes(stored, layout));
-  ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(std::tuple(app.settings.instrument, app.loadedSettings.tempo, app.settings.noiseLength),
-            std::tuple(63, 90.5, 3000));
-  EXPECT_EQ(fake.windows.views[WavView].spec.rect, (platform::Rect{20, 30, 700, 300}));
-}
-
-TEST_F(StartUpTest, MissingSettingsFileIsWrittenWithBuiltInValues) {
-  ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(std::tuple(std::filesystem::file_size(dir.File("vocara.INI")), app.settings.instrument),
-            std::tuple(176u, 20));
-  EXPECT_EQ(fake.windows.views[SasView].spec.rect, (platform::Rect{0, 250, 853, 1000}));
 }
 
 // The rectangles the windows open with on a first start (no settings file) on a work area, the
@@ -177,29 +140,28 @@ TEST(FirstStartLayout, TheWindowsTileEveryCommonScreen) {
   }
 }
 
-TEST_F(StartUpTest, AnExistingSettingsFileIsUsedAsItIsOnAnyScreen) {
+// A settings file, here one the environment names, is used as it is on any screen: its values
+// become live and the defaults, its windows open where it says, and it is not rewritten.
+TEST_F(StartUpTest, TheSettingsFileTheEnvironmentNamesIsUsedAsItIsOnAnyScreen) {
+  GeneralSettings stored;
+  stored.instrument = 63;
+  stored.tempo = 90.5;
+  stored.noiseLength = 3000;
   WindowLayout layout = WindowLayout::Defaults();
+  layout.rects[WavView] = {20, 30, 700, 300};
   layout.rects[SasView] = {10, 220, 700, 500};
-  const std::string bytes = SettingsFileBytes(GeneralSettings{}, layout);
-  WriteFile(dir.File("vocara.INI"), bytes);
+  const std::string bytes = SettingsFileBytes(stored, layout);
+  const std::string named = WriteFile(dir.File("demo.INI"), bytes);
+  fake.desktop.environment[SettingsFileVariable] = named;
   fake.windows.workArea = {0, 0, 2560, 1440};
   std::fill(std::begin(fake.windows.toolbarWidths), std::end(fake.windows.toolbarWidths), 700);
   ASSERT_TRUE(ProgramStart(app, ""));
+  EXPECT_EQ(std::tuple(app.files.settingsFile, app.settings.instrument, app.loadedSettings.tempo,
+                       app.settings.noiseLength),
+            std::tuple(named, 63, 90.5, 3000));
   for (int v = 0; v < ViewCount; ++v)
     EXPECT_EQ(fake.windows.views[v].spec.rect, layout.rects[static_cast<std::size_t>(v)]);
-  EXPECT_EQ(ReadFile(dir.File("vocara.INI")), bytes);
-}
-
-TEST_F(StartUpTest, TheEnvironmentCanNameTheSettingsFile) {
-  WindowLayout layout = WindowLayout::Defaults();
-  layout.rects[WavView] = {20, 30, 900, 330};
-  GeneralSettings stored;
-  stored.tempo = 66;
-  const std::string named = WriteFile(dir.File("demo.INI"), SettingsFileBytes(stored, layout));
-  fake.desktop.environment[SettingsFileVariable] = named;
-  ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(std::tuple(app.files.settingsFile, app.settings.tempo), std::tuple(named, 66.0));
-  EXPECT_EQ(fake.windows.views[WavView].spec.rect, (platform::Rect{20, 30, 900, 330}));
+  EXPECT_EQ(ReadFile(named), bytes);
   EXPECT_FALSE(std::filesystem::exists(dir.File("vocara.INI")));
 }
 

@@ -83,15 +83,13 @@ TEST_F(WindowProcedureTest, DisabledCommandsDoNothing) {
   EXPECT_EQ(fake.desktop.fileRequests[0].title, "Open SAS File");
 }
 
-TEST_F(WindowProcedureTest, ClosingOtherWindowsOnlyHidesThem) {
+// Closing another window only hides it; closing the WAV window ends the program.
+TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
   fake.windows.Show(FftView, platform::ShowCommand::Restore);
   sink.Dispatch(FftView, Msg(MessageKind::Close));
-  EXPECT_EQ(fake.windows.views[FftView].state, platform::ShowState::Hidden);
-  EXPECT_FALSE(fake.windows.views[FftView].destroyed);
-  EXPECT_FALSE(fake.pump.quitCode);
-}
-
-TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
+  EXPECT_EQ(std::tuple(fake.windows.views[FftView].state, fake.windows.views[FftView].destroyed,
+                       fake.pump.quitCode.has_value()),
+            std::tuple(platform::ShowState::Hidden, false, false));
   const std::string settings = dir.File("vocara.INI");
   const std::string before = ReadFile(settings);
   ASSERT_EQ(before.size(), 176u);
@@ -174,26 +172,22 @@ TEST_F(WindowProcedureTest, CtrlShowsTheArrowAndEscAsksToAbort) {
   EXPECT_TRUE(app.Has(AbortRequested));
 }
 
-TEST_F(WindowProcedureTest, HelpAndAbout) {
+// Help opens the guide beside the program in a viewer, or says where it is when no viewer can.
+TEST_F(WindowProcedureTest, HelpOpensTheGuideOrSaysWhereItIs) {
+  const std::string guide = dir.File("vocara") + ".pdf";
   Command(WavView, 185);
-  EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{dir.File("vocara") + ".pdf"}));
-  std::string about;
-  fake.dialogs.script.push_back([&](FakeDialog& d, platform::DialogProcedure& p) {
-    for (const platform::ControlTemplate& control : d.dialogTemplate.controls) about += control.text;
-    p.OnLeftButtonDown(d);
-  });
-  Command(WavView, 186);
-  ASSERT_EQ(fake.dialogs.titles, (std::vector<std::string>{"About Vocara"}));
-  // The version and date both programs' --version print.
-  EXPECT_TRUE(
-      about.ends_with("\nVersion " + std::string(ProgramVersion()) + ", " + std::string(ReleaseDate())))
-      << about;
-  Command(SasView, 186);  // Esc or the close box end it as well
-  EXPECT_EQ(fake.dialogs.titles.size(), 2u);
   EXPECT_TRUE(fake.desktop.messages.empty());
+  fake.desktop.viewerOpens = false;
+  Command(SasView, 185);
+  EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{guide, guide}));
+  ASSERT_EQ(fake.desktop.messages.size(), 1u);
+  EXPECT_EQ(Fields(LastMessage()), std::tuple("No viewer could open the user guide:\n" + guide,
+                                              platform::MessageIcon::Error, platform::MessageButtons::Ok));
 }
 
-TEST_F(WindowProcedureTest, TheAboutBoxEndsOnAClickEnterOrEsc) {
+// About shows the version and date both programs' --version print, and ends on a click, Enter or
+// Esc (the close box) from any window.
+TEST_F(WindowProcedureTest, TheAboutBoxShowsTheVersionAndEndsOnAClickEnterOrEsc) {
   using Press = void (*)(FakeDialog&, platform::DialogProcedure&);
   const struct {
     const char* name;
@@ -203,27 +197,25 @@ TEST_F(WindowProcedureTest, TheAboutBoxEndsOnAClickEnterOrEsc) {
       {"Enter", [](FakeDialog& d, platform::DialogProcedure& p) { p.OnCommand(d, platform::DialogOk); }},
       {"Esc", [](FakeDialog& d, platform::DialogProcedure& p) { p.OnCommand(d, platform::DialogCancel); }},
   };
+  int view = WavView;
   for (const auto& press : presses) {
     bool ended = false;
+    std::string about;
     fake.dialogs.script.push_back([&](FakeDialog& d, platform::DialogProcedure& p) {
+      for (const platform::ControlTemplate& control : d.dialogTemplate.controls) about += control.text;
       p.OnCommand(d, 3);  // anything else leaves it open
       EXPECT_FALSE(d.ended) << press.name;
       press.press(d, p);
       ended = d.ended && d.result == 1;
     });
-    Command(WavView, 186);
+    Command(view++, 186);
     EXPECT_TRUE(ended) << press.name;
+    EXPECT_TRUE(
+        about.ends_with("\nVersion " + std::string(ProgramVersion()) + ", " + std::string(ReleaseDate())))
+        << about;
   }
-}
-
-TEST_F(WindowProcedureTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
-  fake.desktop.viewerOpens = false;
-  Command(SasView, 185);
-  const std::string guide = dir.File("vocara") + ".pdf";
-  EXPECT_EQ(fake.desktop.opened, (std::vector<std::string>{guide}));
-  ASSERT_EQ(fake.desktop.messages.size(), 1u);
-  EXPECT_EQ(Fields(LastMessage()), std::tuple("No viewer could open the user guide:\n" + guide,
-                                              platform::MessageIcon::Error, platform::MessageButtons::Ok));
+  EXPECT_EQ(fake.dialogs.titles, std::vector<std::string>(3, "About Vocara"));
+  EXPECT_TRUE(fake.desktop.messages.empty());
 }
 
 TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) {

@@ -108,24 +108,6 @@ TEST_F(RasterCanvasTest, LinesMatchTextbookBresenhamInEveryDirectionAndClip) {
   }
 }
 
-TEST_F(RasterCanvasTest, NotXorInvertsColourBitsOnlyAndTwiceRestores) {
-  canvas_.SetRasterMode(platform::RasterMode::NotXor);
-  canvas_.SelectPen(Rgb{255, 0, 0});
-  canvas_.MoveTo(0, 0);
-  canvas_.LineTo(1, 0);
-  EXPECT_EQ(image_.Pixel(0, 0), 0xffff0000u);  // NOT(red XOR white) is red, still opaque
-
-  const auto before = FillPattern();
-  canvas_.SelectPen(Rgb{200, 30, 90});
-  for (int pass = 0; pass < 2; ++pass) {
-    canvas_.MoveTo(1, 11);
-    canvas_.LineTo(14, 0);
-    canvas_.LineTo(3, 5);
-    canvas_.LineTo(15, 9);
-    EXPECT_EQ(Unchanged(before), pass == 1);
-  }
-}
-
 TEST_F(RasterCanvasTest, RectangleOutlinesWithPenAndFillsWithBrush) {
   canvas_.SelectPen(Rgb{255, 0, 0});
   canvas_.SelectBrush(Rgb{0, 255, 0});
@@ -139,15 +121,30 @@ TEST_F(RasterCanvasTest, RectangleOutlinesWithPenAndFillsWithBrush) {
   }
 }
 
-TEST_F(RasterCanvasTest, NotXorRectanglesDrawnTwiceRestore) {
-  const auto before = FillPattern();
+// Inverting drawing changes the colour bits only; lines and rectangles drawn twice restore.
+TEST_F(RasterCanvasTest, NotXorInvertsColourBitsOnlyAndTwiceRestores) {
   canvas_.SetRasterMode(platform::RasterMode::NotXor);
-  canvas_.SelectPen(Rgb{10, 200, 30});
+  canvas_.SelectPen(Rgb{255, 0, 0});
+  canvas_.MoveTo(0, 0);
+  canvas_.LineTo(1, 0);
+  EXPECT_EQ(image_.Pixel(0, 0), 0xffff0000u);  // NOT(red XOR white) is red, still opaque
+
+  const auto before = FillPattern();
+  canvas_.SelectPen(Rgb{200, 30, 90});
   canvas_.SelectBrush(Rgb{90, 90, 250});
   const std::vector<Rect> rects{{2, 2, 9, 7}, {5, 0, 6, 12}, {0, 4, 16, 5}, {8, 9, 10, 11}, {-4, -4, 30, 30}};
-  for (int pass = 0; pass < 2; ++pass) {
-    for (const Rect& r : rects) canvas_.Rectangle(r.left, r.top, r.right, r.bottom);
-    EXPECT_EQ(Unchanged(before), pass == 1);
+  for (const bool lines : {true, false}) {
+    for (int pass = 0; pass < 2; ++pass) {
+      if (lines) {
+        canvas_.MoveTo(1, 11);
+        canvas_.LineTo(14, 0);
+        canvas_.LineTo(3, 5);
+        canvas_.LineTo(15, 9);
+      } else {
+        for (const Rect& r : rects) canvas_.Rectangle(r.left, r.top, r.right, r.bottom);
+      }
+      EXPECT_EQ(Unchanged(before), pass == 1) << (lines ? "lines" : "rectangles");
+    }
   }
 }
 
