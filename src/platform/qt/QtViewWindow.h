@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "platform/Message.h"
-#include "platform/Resources.h"
+#include "platform/WindowSpec.h"
 #include "platform/WindowPort.h"
 #include "platform/qt/MessageRouter.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/Geometry.h"
-#include "platform/Resources.h"
+#include "platform/WindowSpec.h"
 
 namespace vocara {
 
