@@ -204,25 +204,6 @@ void ShapeNotesCommand(App& app, int view) {
   ShapeChosenNotes(app, shape);
 }
 
-void NudgeCommand(App& app, int, CommandId command) {
-  switch (command) {
-    case CommandId::NoteSemitoneUp:
-      ShiftChosenNotes(app, 100);
-      break;
-    case CommandId::NoteSemitoneDown:
-      ShiftChosenNotes(app, -100);
-      break;
-    case CommandId::NoteCentUp:
-      ShiftChosenNotes(app, 1);
-      break;
-    case CommandId::NoteCentDown:
-      ShiftChosenNotes(app, -1);
-      break;
-    default:
-      break;
-  }
-}
-
 }  // namespace
 
 double NoteDragCents(double centre, double raw, bool free) {
@@ -333,14 +314,35 @@ platform::DialogTemplate ShapeNotesDialogTemplate() {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::SelectAllNotes, [](App& app, int, CommandId) { SelectAllNotes(app); }, 0, true, NoToolbar,
-     [](const App& app, CommandId) { return NoteModeUsable(app); }},
-    {CommandId::NoteSemitoneUp, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::NoteSemitoneDown, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::NoteCentUp, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::NoteCentDown, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::ShapeNotes, [](App& app, int view, CommandId) { ShapeNotesCommand(app, view); }, 0, true,
-     NoToolbar, ChosenUsable},
+    {.id = CommandId::SelectAllNotes,
+     .label = "Select All Notes",
+     .key = Accelerator('A', true),
+     .handler = [](App& app, int, CommandId) { SelectAllNotes(app); },
+     .gate = [](const App& app, CommandId) { return NoteModeUsable(app); }},
+    {.id = CommandId::NoteSemitoneUp,
+     .label = "Notes U&p a Semitone",
+     .key = WindowKey(platform::key::PageUp, In(SasView)),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, 100); },
+     .gate = ChosenUsable},
+    {.id = CommandId::NoteSemitoneDown,
+     .label = "Notes Do&wn a Semitone",
+     .key = WindowKey(platform::key::PageDown, In(SasView)),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -100); },
+     .gate = ChosenUsable},
+    {.id = CommandId::NoteCentUp,
+     .label = "Notes Up a &Cent",
+     .key = Accelerator(platform::key::PageUp, true),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, 1); },
+     .gate = ChosenUsable},
+    {.id = CommandId::NoteCentDown,
+     .label = "Notes Down a Cent",
+     .key = Accelerator(platform::key::PageDown, true),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -1); },
+     .gate = ChosenUsable},
+    {.id = CommandId::ShapeNotes,
+     .label = "S&hape Notes...",
+     .handler = [](App& app, int view, CommandId) { ShapeNotesCommand(app, view); },
+     .gate = ChosenUsable},
 };
 
 }  // namespace

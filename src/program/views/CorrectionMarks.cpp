@@ -140,8 +140,10 @@ void ToggleShowNotes(App& app) {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::ShowNotes, [](App& app, int, CommandId) { ToggleShowNotes(app); }, 0, true, NoToolbar,
-     [](const App& app, CommandId) { return ShowNotesUsable(app); }},
+    {.id = CommandId::ShowNotes,
+     .label = "Show &Notes",
+     .handler = [](App& app, int, CommandId) { ToggleShowNotes(app); },
+     .gate = [](const App& app, CommandId) { return ShowNotesUsable(app); }},
 };
 
 }  // namespace

@@ -26,7 +26,7 @@ void FftViewHorizontalScrollUpdate(App& app);
 // totalPixels, dataWidth and the bar. The scale is limited so that totalPixels stays below 2^31.
 void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize);
 
-// Commands 177 (zoom in), 178 (zoom out), 179 (one column per bin): the scale of the axis.
+// Frequency Zoom In, Zoom Out and Scale = 1 (one column per bin): the scale of the axis.
 void FftViewFrequencyScaleCommand(App& app, int command);
 
 }  // namespace vocara

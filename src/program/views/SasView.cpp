@@ -168,24 +168,50 @@ void PitchScale(App& app, int, CommandId command) { SasViewPitchScaleCommand(app
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor.
-    {CommandId::SyncToSas,
-     [](App& app, int, CommandId) {
-       SyncWavToSas(app);
-       FollowCursor(app);
-     },
-     WavOpen | SasOpen | WavSasMatch, true, OnToolbar(WavView)},
-    {CommandId::SetRulerOrigin, [](App& app, int, CommandId) { SetRulerOrigin(app); }, SasOpen, true},
-    {CommandId::SyncToWav, [](App& app, int, CommandId) { SyncSasToWav(app); },
-     WavOpen | SasOpen | WavSasMatch, true, OnToolbar(SasView)},
-    {CommandId::PitchStretch, PitchScale, SasOpen, false, OnToolbar(SasView)},
-    {CommandId::PitchSqueeze, PitchScale, SasOpen, false, OnToolbar(SasView)},
+    {.id = CommandId::SyncToSas,
+     .label = "Sync to SAS",
+     .key = Accelerator('S'),
+     .tooltip = "Synchronise WAV Position with SAS",
+     .image = 35,
+     .handler =
+         [](App& app, int, CommandId) {
+           SyncWavToSas(app);
+           FollowCursor(app);
+         },
+     .required = WavOpen | SasOpen | WavSasMatch},
+    {.id = CommandId::SetRulerOrigin,
+     .label = "Set Ruler &Origin",
+     .key = Accelerator('O'),
+     .handler = [](App& app, int, CommandId) { SetRulerOrigin(app); },
+     .required = SasOpen},
+    {.id = CommandId::SyncToWav,
+     .label = "Sync to &WAV",
+     .key = Accelerator('W'),
+     .tooltip = "Synchronise SAS Position with WAV",
+     .image = 36,
+     .handler = [](App& app, int, CommandId) { SyncSasToWav(app); },
+     .required = WavOpen | SasOpen | WavSasMatch},
+    {.id = CommandId::PitchStretch,
+     .key = WindowKey(platform::key::Up, In(SasView)),
+     .tooltip = "Pitch Stretch",
+     .image = 8,
+     .handler = PitchScale,
+     .required = SasOpen},
+    {.id = CommandId::PitchSqueeze,
+     .key = WindowKey(platform::key::Down, In(SasView)),
+     .tooltip = "Pitch Sqeeze",
+     .image = 9,
+     .handler = PitchScale,
+     .required = SasOpen},
     // View / SAS.
-    {CommandId::ShowSas,
-     [](App& app, int, CommandId) {
-       app.ports.windows.Show(SasView, platform::ShowCommand::Restore);
-       app.ports.windows.BringToTop(SasView);
-     },
-     SasOpen, true},
+    {.id = CommandId::ShowSas,
+     .label = "SAS",
+     .handler =
+         [](App& app, int, CommandId) {
+           app.ports.windows.Show(SasView, platform::ShowCommand::Restore);
+           app.ports.windows.BringToTop(SasView);
+         },
+     .required = SasOpen},
 };
 
 }  // namespace

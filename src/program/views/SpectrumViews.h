@@ -21,11 +21,10 @@ struct WindowStates;
 // The bin under the FFT cursor, (firstPixel + cursorX) / pixelsPerBin, within 0 .. N / 2.
 std::int32_t FftCursorBin(const WindowStates& windows);
 
-// Commands 157-167 (sizes), 169-176 (window functions), 177-179 (frequency scale) and 181
-// (View / FFT): the toolbar's check marks, the axis laid out anew with the frequency under the
-// cursor kept at the cursor's column, the selected bins scaled with the size, the spectrum at
-// the WAV cursor, and the window shown on top. A size command also makes the WAV range the
-// analysed span.
+// The FFT sizes, the window functions, the frequency scale commands and View / FFT: the toolbar's check
+// marks, the axis laid out anew with the frequency under the cursor kept at the cursor's column, the selected
+// bins scaled with the size, the spectrum at the WAV cursor, and the window shown on top. A size command also
+// makes the WAV range the analysed span.
 void RefreshSpectrumView(App& app, int command);
 
 // After the WAV cursor moved (arrow keys, a click in the WAV window): a visible FFT window
@@ -39,7 +38,7 @@ void FollowCursor(App& app);
 // recording's readouts.
 void SpectraFollowRecording(App& app);
 
-// Command 168 (View / MFT): the MFT window shown on top with the note strengths at the WAV
+// View / MFT: the MFT window shown on top with the note strengths at the WAV
 // cursor.
 void ShowNoteSpectrumView(App& app);
 
