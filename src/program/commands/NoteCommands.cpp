@@ -12,6 +12,7 @@
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/NoteShift.h"
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/SasRangeOps.h"
 #include "engine/sas/ScaleSnap.h"
 #include "program/commands/SasFileOperation.h"
 #include "program/shell/App.h"
@@ -117,6 +118,18 @@ void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
         }
         return SasShiftNotes(app.sas, std::move(shifts), scale.retuneMs, sink);
       });
+}
+
+// Delete Notes: what was done to the notes undone, each frame's target pitch back to the pitch
+// sung there (time correction and amplitudes kept), as Global Clear does over the whole file.
+void DeleteChosenNotes(App& app) {
+  ChangeChosenNotes(app, [&app](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+    for (const NoteReport& note : notes)
+      if (!SasApplyRange(app.sas, note.firstFrame, note.endFrame, SasRangeOps::Transpose, SasRangeParams{},
+                         sink))
+        return false;
+    return true;
+  });
 }
 
 void ChooseSpan(std::vector<NoteSpan>& chosen, NoteSpan span) {
@@ -338,6 +351,11 @@ constexpr CommandEntry Entries[] = {
      .label = "Notes Down a Cent",
      .key = Accelerator(platform::key::PageDown, true),
      .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -1); },
+     .gate = ChosenUsable},
+    {.id = CommandId::DeleteNotes,
+     .label = "Dele&te Notes",
+     .key = WindowKey(platform::key::Delete, In(SasView)),
+     .handler = [](App& app, int, CommandId) { DeleteChosenNotes(app); },
      .gate = ChosenUsable},
     {.id = CommandId::ShapeNotes,
      .label = "S&hape Notes...",

@@ -120,6 +120,8 @@ enum class CommandId : int {
   // WAV File / Formant Shift...: the voice's envelope moved at the same notes, kept in the
   // preferences file beside Keep Formants.
   FormantShift = 204,
+  // Del in Note mode: the chosen notes' target pitches back to the pitch sung.
+  DeleteNotes = 205,
   End,  // one past the last command
 };
 

@@ -92,6 +92,7 @@ std::vector<PopupPlaces> MenuPlaces() {
         Cmd(C::NoteSemitoneDown),
         Cmd(C::NoteCentUp),
         Cmd(C::NoteCentDown),
+        Cmd(C::DeleteNotes),
         Cmd(C::ShapeNotes),
         Sep(),
         Cmd(C::FollowGuide)}},
@@ -159,6 +160,8 @@ std::string KeyName(const CommandKey& key) {
       return name + "PgUp";
     case k::PageDown:
       return name + "PgDn";
+    case k::Delete:
+      return name + "Del";
     default:
       return name + static_cast<char>(key.code);
   }
