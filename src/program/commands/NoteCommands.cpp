@@ -183,7 +183,9 @@ class ShapeProcedure final : public platform::DialogProcedure {
   std::string centreLabel_;
 };
 
-bool NoteModeUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == NoteEdit; }
+bool NoteModeUsable(const App& app) {
+  return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == EditMode::Note;
+}
 
 bool ChosenUsable(const App& app, CommandId) { return NoteModeUsable(app) && !app.chosenNotes.empty(); }
 
@@ -294,7 +296,7 @@ void ChooseNotesInColumns(App& app, int left, int right) {
 }
 
 bool NotesChosenToPlay(const WindowStates& windows) {
-  return windows.editMode == NoteEdit && !windows.chosenNotes.empty();
+  return windows.editMode == EditMode::Note && !windows.chosenNotes.empty();
 }
 
 std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::uint32_t sampleCount) {

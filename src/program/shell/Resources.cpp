@@ -35,18 +35,14 @@ Place Cmd(CommandId id) { return {Place::Kind::Command, id}; }
 Place Check(CommandId id, bool checked) { return {Place::Kind::Check, id, checked}; }
 Place Sep() { return {Place::Kind::Separator}; }
 
-// The edit modes by number: 0 Normal .. 5 Erase, 6 Note.
-constexpr std::array<CommandId, EditModeCount> EditModes{
-    C::NormalMode, C::SetTimeLinkMode, C::DeleteTimeLinkMode, C::InRangeMode, C::FreehandMode,
-    C::EraseMode,  C::NoteMode};
 // The mode items and buttons release each other; the core marks the current mode's.
 constexpr int EditModeGroup = 1;
 
 Place EditModeMenu() {
   Place menu{Place::Kind::Submenu};
   menu.label = "Edit &Mode";
-  for (const CommandId mode : EditModes)
-    menu.items.push_back({Place::Kind::Check, mode, mode == C::NormalMode, EditModeGroup});
+  for (const EditModeRow& mode : EditModes)
+    menu.items.push_back({Place::Kind::Check, mode.command, mode.mode == EditMode::Normal, EditModeGroup});
   return menu;
 }
 
@@ -128,7 +124,7 @@ std::vector<Place> ToolbarPlaces(int view) {
               Sep(),
               button(C::SyncToSas)};
     case SasView:
-      for (const CommandId mode : EditModes) places.push_back(button(mode, EditModeGroup));
+      for (const EditModeRow& mode : EditModes) places.push_back(button(mode.command, EditModeGroup));
       places.insert(places.end(),
                     {Sep(), button(C::PitchStretch), button(C::PitchSqueeze), Sep(), button(C::SyncToWav)});
       return places;
@@ -258,13 +254,8 @@ void PlaceCommands(CommandTable& table) {
                  [&](CommandId id) { record(id).toolbar = static_cast<std::uint8_t>(view); });
 }
 
-int EditModeCommand(int mode) {
-  return Id(EditModes[static_cast<std::size_t>(std::clamp(mode, 0, EditModeCount - 1))]);
-}
-
-std::string EditModeName(int mode) {
-  std::string name(
-      EntryOf(EditModes[static_cast<std::size_t>(std::clamp(mode, 0, EditModeCount - 1))]).label);
+std::string EditModeName(EditMode mode) {
+  std::string name(EntryOf(EditModeOf(mode).command).label);
   std::erase(name, '&');
   return name;
 }

@@ -11,6 +11,7 @@
 #include "base/Geometry.h"
 #include "platform/WindowSpec.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/EditMode.h"
 
 namespace vocara {
 
@@ -26,12 +27,8 @@ std::vector<platform::Accelerator> AcceleratorTable();
 // entry is a fault of the program (std::logic_error).
 void PlaceCommands(CommandTable& table);
 
-// The edit modes by number: 0 Normal .. 5 Erase, 6 Note.
-inline constexpr int EditModeCount = 7;
-// The command that selects a mode (its menu item and toolbar button).
-int EditModeCommand(int mode);
 // A mode's name as the SAS status strip shows it: its menu label without the access key.
-std::string EditModeName(int mode);
+std::string EditModeName(EditMode mode);
 
 // Solid one-pixel pens and solid brushes, created once at start.
 inline constexpr std::array<platform::Rgb, 7> PenTable{{
