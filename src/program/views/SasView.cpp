@@ -114,10 +114,9 @@ void SasViewShowSungPitches(App& app) {
   app.redraw |= SasLowerBandRedraw;
 }
 
-void SasViewPitchScaleCommand(App& app, int command) {
+void SasViewPitchScale(App& app, bool stretch) {
   double& scale = app.sasView.pitchScale;
-  const double changed = command == Id(CommandId::PitchStretch) ? std::min(scale * 2.0, 1.0)
-                                                                : std::max(scale * 0.5, MinimumPitchScale);
+  const double changed = stretch ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
   app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
@@ -164,7 +163,8 @@ void SetRulerOrigin(App& app) {
 
 namespace {
 
-void PitchScale(App& app, int, CommandId command) { SasViewPitchScaleCommand(app, Id(command)); }
+void PitchStretch(App& app, int, CommandId) { SasViewPitchScale(app, true); }
+void PitchSqueeze(App& app, int, CommandId) { SasViewPitchScale(app, false); }
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor.
@@ -195,13 +195,13 @@ constexpr CommandEntry Entries[] = {
      .key = WindowKey(platform::key::Up, In(SasView)),
      .tooltip = "Pitch Stretch",
      .image = 8,
-     .handler = PitchScale,
+     .handler = PitchStretch,
      .required = SasOpen},
     {.id = CommandId::PitchSqueeze,
      .key = WindowKey(platform::key::Down, In(SasView)),
      .tooltip = "Pitch Sqeeze",
      .image = 9,
-     .handler = PitchScale,
+     .handler = PitchSqueeze,
      .required = SasOpen},
     // View / SAS.
     {.id = CommandId::ShowSas,

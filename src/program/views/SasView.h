@@ -51,8 +51,9 @@ void SasViewSetDataWidth(App& app);
 // range it was analysed over instead.
 void SasViewShowSungPitches(App& app);
 
-// Pitch Stretch and Pitch Sqeeze.
-void SasViewPitchScaleCommand(App& app, int command);
+// Pitch Stretch (twice the rows per cent, at most 1) and Pitch Sqeeze (half, at least the
+// smallest scale).
+void SasViewPitchScale(App& app, bool stretch);
 
 // Sync to SAS: the WAV cursor to the SAS cursor's frame, and the WAV view to the SAS time
 // scale around it.
