@@ -52,7 +52,7 @@ void FftRangeKey(App& app, bool right) {
   }
   SetFftRangeFlag(app);
   // The spectrum is measured again over the new range by the size command, through its gate.
-  RunCommand(app, FftView, spectrum.fftSizeCommand);
+  RunCommand(app, FftView, Id(FftSizeCommand(spectrum.fftSize)));
 }
 
 namespace {

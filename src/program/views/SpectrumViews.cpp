@@ -100,6 +100,12 @@ std::int32_t FftCursorBin(const WindowStates& windows) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(bin, 0, windows.spectrum.fftSize / 2));
 }
 
+CommandId FftSizeCommand(std::uint32_t size) {
+  std::size_t step = 0;
+  while (step + 1 < SizeCommands.size() && (MinFftSize << step) < size) ++step;
+  return SizeCommands[step];
+}
+
 void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   SpectrumState& spectrum = app.spectrum;
   platform::WindowPort& windows = app.ports.windows;
@@ -108,11 +114,10 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   const bool sizeCommand = change.sizeStep >= 0 && change.sizeStep < static_cast<int>(SizeCommands.size());
   if (sizeCommand) {
     newSize = MinFftSize << change.sizeStep;
-    spectrum.fftSizeCommand = Id(SizeCommands[static_cast<std::size_t>(change.sizeStep)]);
   } else if (change.windowKind >= 0 && change.windowKind < static_cast<int>(WindowCommands.size())) {
     spectrum.windowKind = change.windowKind;
   }
-  windows.SetButtonChecked(FftView, spectrum.fftSizeCommand, true);
+  windows.SetButtonChecked(FftView, Id(FftSizeCommand(newSize)), true);
   windows.SetButtonChecked(
       FftView, Id(WindowCommands[static_cast<std::size_t>(std::clamp(spectrum.windowKind, 0, 7))]), true);
 

@@ -21,6 +21,9 @@ struct WindowStates;
 // The bin under the FFT cursor, (firstPixel + cursorX) / pixelsPerBin, within 0 .. N / 2.
 std::int32_t FftCursorBin(const WindowStates& windows);
 
+// The size button of a transform of `size` points.
+CommandId FftSizeCommand(std::uint32_t size);
+
 // What an FFT size, window function or frequency scale command changes; nothing for View / FFT.
 struct SpectrumChange {
   int sizeStep = -1;    // a new size, 1024 << sizeStep samples
