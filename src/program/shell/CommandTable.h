@@ -21,7 +21,7 @@ namespace vocara {
 
 struct App;
 
-inline constexpr int FirstCommand = Id(CommandId::OpenWav);  // 100
+inline constexpr int FirstCommand = Id(CommandId::OpenWav);
 inline constexpr int LastCommand = Id(CommandId::End) - 1;
 inline constexpr int CommandCount = LastCommand - FirstCommand + 1;
 
