@@ -16,6 +16,7 @@ inline constexpr int Left = 0x25;
 inline constexpr int Up = 0x26;
 inline constexpr int Right = 0x27;
 inline constexpr int Down = 0x28;
+inline constexpr int Delete = 0x2E;
 inline constexpr int F1 = 0x70;  // F1..F12 are F1 + 0..11
 
 }  // namespace vocara::platform::key

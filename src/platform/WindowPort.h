@@ -6,7 +6,7 @@
 
 #include "base/Geometry.h"
 #include "platform/Message.h"
-#include "platform/Resources.h"
+#include "platform/WindowSpec.h"
 
 namespace vocara::platform {
 

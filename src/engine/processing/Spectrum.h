@@ -30,7 +30,6 @@ struct SpectrumState {
   SpectrumState();
 
   std::uint32_t fftSize = MinFftSize;   // N, a power of two MinFftSize .. MaxFftSize
-  int fftSizeCommand = 157;             // 157 + log2(N / 1024)
   int windowKind = 0;                   // 0 .. 7, see WindowAmplitude
   std::vector<double> windowTable;      // N values in use
   std::vector<double> transformBuffer;  // windowed samples, then the packed transform

@@ -18,11 +18,17 @@ namespace vocara {
 
 struct SasDocument;
 
-// One note to shift: its frames first <= i < end and the cents added to their target pitches.
-struct NoteShift {
+// One note's frames first <= i < end: a note chosen, shaped or reset as a whole.
+struct NoteSpan {
   std::uint32_t first = 0;
   std::uint32_t end = 0;
+  friend bool operator==(const NoteSpan&, const NoteSpan&) = default;
+};
+
+// One note to shift: its frames and the cents added to their target pitches.
+struct NoteShift : NoteSpan {
   double cents = 0;
+  friend bool operator==(const NoteShift&, const NoteShift&) = default;
 };
 
 // The offset of every frame of one voiced run (frames runFirst <= i < runFirst + offsets.size()):

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "platform/Message.h"
-#include "platform/Resources.h"
 #include "platform/WindowPort.h"
+#include "platform/WindowSpec.h"
 #include "platform/qt/MessageRouter.h"
 
 class QAction;

@@ -63,6 +63,8 @@ int VirtualKey(int qtKey) {
       return key::Right;
     case Qt::Key_Down:
       return key::Down;
+    case Qt::Key_Delete:
+      return key::Delete;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
       // Reported rather than left to Qt, so that focus never wanders to the toolbar buttons.

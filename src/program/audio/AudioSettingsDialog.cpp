@@ -227,8 +227,10 @@ namespace {
 
 constexpr CommandEntry Entries[] = {
     // View / Audio Device Settings: modal, owned by the commanding window.
-    {CommandId::AudioDeviceSettings, [](App& app, int view, CommandId) { RunAudioSettingsDialog(app, view); },
-     Ready, true},
+    {.id = CommandId::AudioDeviceSettings,
+     .label = "&Audio Device Settings...",
+     .handler = [](App& app, int view, CommandId) { RunAudioSettingsDialog(app, view); },
+     .required = Ready},
 };
 
 }  // namespace

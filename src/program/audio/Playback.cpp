@@ -356,18 +356,38 @@ std::string RecordRefusal(const App& app, CommandId) {
 }
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::Record, [](App& app, int, CommandId) { RecordCommand(app); }, RecordAvailable, true,
-     OnToolbar(WavView), nullptr, RecordRefusal},
+    {.id = CommandId::Record,
+     .label = "&Record",
+     .tooltip = "Record",
+     .image = 2,
+     .handler = [](App& app, int, CommandId) { RecordCommand(app); },
+     .required = RecordAvailable,
+     .refusal = RecordRefusal},
     // WAV File / Play: from the cursor to the end.
-    {CommandId::Play,
-     [](App& app, int, CommandId) { PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount); },
-     WavOpen | PlayAvailable, true, OnToolbar(WavView), nullptr, PlayRefusal},
-    {CommandId::Stop, [](App& app, int, CommandId) { StopCommand(app); }, StopAvailable, true,
-     OnToolbar(WavView)},
+    {.id = CommandId::Play,
+     .label = "&Play",
+     .key = Accelerator('P'),
+     .tooltip = "Play",
+     .image = 0,
+     .handler = [](App& app, int,
+                   CommandId) { PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount); },
+     .required = WavOpen | PlayAvailable,
+     .refusal = PlayRefusal},
+    {.id = CommandId::Stop,
+     .label = "Stop",
+     .key = Unnamed(WindowKey(platform::key::Return, In(WavView) | In(SasView) | In(FftView) | In(MftView))),
+     .tooltip = "Stop",
+     .image = 1,
+     .handler = [](App& app, int, CommandId) { StopCommand(app); },
+     .required = StopAvailable},
     // WAV Range / Play.
-    {CommandId::PlayRange,
-     [](App& app, int, CommandId) { PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight); },
-     WavOpen | WavRangeSelected | PlayAvailable, true, NoToolbar, nullptr, PlayRefusal},
+    {.id = CommandId::PlayRange,
+     .label = "&Play",
+     .key = Accelerator(platform::key::F1 + 6),
+     .handler = [](App& app, int,
+                   CommandId) { PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight); },
+     .required = WavOpen | WavRangeSelected | PlayAvailable,
+     .refusal = PlayRefusal},
 };
 
 }  // namespace

@@ -66,7 +66,10 @@ namespace {
 
 constexpr CommandEntry Entries[] = {
     // SAS File / Build: a new SAS file from the open recording, in busy mode.
-    {CommandId::BuildSas, [](App& app, int, CommandId) { SasBuildCommand(app); }, WavOpen, true},
+    {.id = CommandId::BuildSas,
+     .label = "&Build",
+     .handler = [](App& app, int, CommandId) { SasBuildCommand(app); },
+     .required = WavOpen},
 };
 
 }  // namespace

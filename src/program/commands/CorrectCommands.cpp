@@ -201,14 +201,26 @@ void SetFormantShift(App& app, int view) {
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Correct: the whole recording into a file the user names.
-    {CommandId::Correct, [](App& app, int, CommandId) { CorrectCommand(app); },
-     WavOpen | SasOpen | WavSasMatch, true},
+    {.id = CommandId::Correct,
+     .label = "&Correct",
+     .handler = [](App& app, int, CommandId) { CorrectCommand(app); },
+     .required = WavOpen | SasOpen | WavSasMatch},
     // WAV Range / Play Corrected: the range rendered unless the temporary file is current.
-    {CommandId::PlayCorrected, [](App& app, int, CommandId) { PlayCorrectedCommand(app); }, 0, true,
-     NoToolbar, PlayCorrectedUsable, PlayCorrectedRefusal},
+    {.id = CommandId::PlayCorrected,
+     .label = "Play &Corrected",
+     .key = Accelerator(platform::key::F1 + 7),
+     .handler = [](App& app, int, CommandId) { PlayCorrectedCommand(app); },
+     .gate = PlayCorrectedUsable,
+     .refusal = PlayCorrectedRefusal},
     // WAV File / Keep Formants: a preference, so usable with nothing open.
-    {CommandId::KeepFormants, [](App& app, int, CommandId) { ToggleKeepFormants(app); }, Ready, true},
-    {CommandId::FormantShift, [](App& app, int view, CommandId) { SetFormantShift(app, view); }, Ready, true},
+    {.id = CommandId::KeepFormants,
+     .label = "&Keep Formants",
+     .handler = [](App& app, int, CommandId) { ToggleKeepFormants(app); },
+     .required = Ready},
+    {.id = CommandId::FormantShift,
+     .label = "Formant S&hift...",
+     .handler = [](App& app, int view, CommandId) { SetFormantShift(app, view); },
+     .required = Ready},
 };
 
 }  // namespace

@@ -30,16 +30,16 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // are kept when app.preferences.keepFormants is set or app.preferences.formantShift moves them.
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
 
-// Command 105: busy; pending SAS edits written back; the whole recording in save mode.
+// Correct: busy; pending SAS edits written back; the whole recording in save mode.
 void CorrectCommand(App& app);
 
-// Command 117: pending SAS edits written back (the temporary file is then stale); a current
+// Play Corrected: pending SAS edits written back (the temporary file is then stale); a current
 // temporary file is played again as it is; otherwise the WAV range is rendered in play mode
 // (busy), played when the render finished, and measured for the correction report while it
 // plays (still busy; Esc stops the measurement, not the sound).
 void PlayCorrectedCommand(App& app);
 
-// Command 203, WAV File / Keep Formants: turns the choice over and shows it as the item's check
+// WAV File / Keep Formants: turns the choice over and shows it as the item's check
 // mark. A temporary file rendered the other way is stale, so the next Play Corrected renders
 // anew. The choice is written to the preferences file for the next start; a write that fails
 // changes nothing for this run (the choice is no reason to stop the user's work).

@@ -162,10 +162,14 @@ void FollowGuide(App& app, int view) {
 bool FollowUsable(const App& app, CommandId) { return SasUsable(app) && !app.sas.readOnly; }
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::ExportNotesMidi, [](App& app, int view, CommandId) { ExportNotesMidi(app, view); }, 0, true,
-     NoToolbar, [](const App& app, CommandId) { return SasUsable(app); }},
-    {CommandId::FollowGuide, [](App& app, int view, CommandId) { FollowGuide(app, view); }, 0, true,
-     NoToolbar, FollowUsable},
+    {.id = CommandId::ExportNotesMidi,
+     .label = "Export Notes as M&IDI...",
+     .handler = [](App& app, int view, CommandId) { ExportNotesMidi(app, view); },
+     .gate = [](const App& app, CommandId) { return SasUsable(app); }},
+    {.id = CommandId::FollowGuide,
+     .label = "Follow Gu&ide...",
+     .handler = [](App& app, int view, CommandId) { FollowGuide(app, view); },
+     .gate = FollowUsable},
 };
 
 }  // namespace

@@ -201,30 +201,6 @@ void RepairOctaveJumps(App& app) {
 
 }  // namespace
 
-bool InTuneCommandUsable(const App& app, int command) {
-  if (!IsInTuneCommand(command) || (app.flags & Busy) || !(app.flags & SasOpen) || app.sas.readOnly)
-    return false;
-  if (command == Id(CommandId::SnapToScale)) return true;
-  return app.Has(WavOpen | SasOpen | WavSasMatch);
-}
-
-void InTuneCommand(App& app, int view, int command) {
-  if (!InTuneCommandUsable(app, command)) return;
-  switch (command) {
-    case Id(CommandId::SnapToScale):
-      SnapToScale(app, view);
-      break;
-    case Id(CommandId::Reanalyse):
-      ReanalyseRange(app, view);
-      break;
-    case Id(CommandId::RepairOctaveJumps):
-      RepairOctaveJumps(app);
-      break;
-    default:
-      break;
-  }
-}
-
 platform::DialogTemplate SnapDialogTemplate() {
   platform::DialogTemplate dialog;
   dialog.title = "Snap to Scale";
@@ -320,13 +296,28 @@ void ClearCorrectionReport(App& app) {
 
 namespace {
 
-bool InTuneUsable(const App& app, CommandId command) { return InTuneCommandUsable(app, Id(command)); }
-void RunInTune(App& app, int view, CommandId command) { InTuneCommand(app, view, Id(command)); }
+// Never while busy; Snap needs an open SAS that may be written; Re-analyse and Repair also need
+// the recording it was built from (WAV and SAS open and matching), since they measure it again.
+bool SnapGate(const App& app, CommandId) {
+  return !(app.flags & Busy) && (app.flags & SasOpen) && !app.sas.readOnly;
+}
+bool MeasuringGate(const App& app, CommandId command) {
+  return SnapGate(app, command) && app.Has(WavOpen | SasOpen | WavSasMatch);
+}
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::SnapToScale, RunInTune, 0, true, NoToolbar, InTuneUsable},
-    {CommandId::Reanalyse, RunInTune, 0, true, NoToolbar, InTuneUsable},
-    {CommandId::RepairOctaveJumps, RunInTune, 0, true, NoToolbar, InTuneUsable},
+    {.id = CommandId::SnapToScale,
+     .label = "Snap to &Scale...",
+     .handler = [](App& app, int view, CommandId) { SnapToScale(app, view); },
+     .gate = SnapGate},
+    {.id = CommandId::Reanalyse,
+     .label = "Re-analyse Ra&nge...",
+     .handler = [](App& app, int view, CommandId) { ReanalyseRange(app, view); },
+     .gate = MeasuringGate},
+    {.id = CommandId::RepairOctaveJumps,
+     .label = "Repair &Octave Jumps",
+     .handler = [](App& app, int, CommandId) { RepairOctaveJumps(app); },
+     .gate = MeasuringGate},
 };
 
 }  // namespace

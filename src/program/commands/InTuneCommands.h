@@ -1,8 +1,9 @@
 // The "in tune" commands of the S&AS Range menu and the correction report in the program:
-// Snap to Scale (189) with its dialog, Re-analyse Range (190) with its note range dialog, Repair
-// Octave Jumps (191), and the measurement of a corrected file that the SAS window shows as marks.
-// The work itself is in the engine (ScaleSnap, Reanalysis, CorrectionReport); here are the
-// dialogs, the gate, busy mode and progress, the one undo action per run and the redraw.
+// Snap to Scale with its dialog, Re-analyse Range with its note range dialog, Repair Octave
+// Jumps, each on the SAS range (frames left <= i < right) or on the whole file when no range is
+// selected, each run one undo action; and the measurement of a corrected file that the SAS window shows as
+// marks. The work itself is in the engine (ScaleSnap, Reanalysis, CorrectionReport); here are the dialogs,
+// the gate, busy mode and progress, the one undo action per run and the redraw.
 #pragma once
 
 #include <cstdint>
@@ -17,19 +18,6 @@
 namespace vocara {
 
 struct App;
-
-inline bool IsInTuneCommand(int command) {
-  return command >= Id(CommandId::SnapToScale) && command <= Id(CommandId::RepairOctaveJumps);
-}
-
-// The gate: never while busy; Snap needs an open SAS that may be written; Re-analyse and Repair
-// also need the recording it was built from (WAV and SAS open and matching), since they measure
-// it again. A read-only SAS greys all three.
-bool InTuneCommandUsable(const App& app, int command);
-
-// Commands 189 to 191 on the SAS range (frames left <= i < right), or on the whole file when no
-// range is selected; each run is one undo action. Refused by the gate.
-void InTuneCommand(App& app, int view, int command);
 
 // The Snap to Scale dialog: key, scale, custom pitch classes, reference, pitch centre, drift and
 // retune time. OK reads the fields into `params`, clamped (a custom set that does not parse keeps
@@ -51,7 +39,10 @@ void MeasureCorrection(App& app, const std::string& output, std::uint32_t start,
 // Forgets the report and its marks (the SAS closed or replaced).
 void ClearCorrectionReport(App& app);
 
-// The commands this module carries out, for the command table.
+// The commands this module carries out, for the command table. Never usable while busy; Snap
+// needs an open SAS that may be written; Re-analyse and Repair also need the recording it was
+// built from (WAV and SAS open and matching), since they measure it again. A read-only SAS
+// greys all three.
 std::span<const CommandEntry> InTuneCommandEntries();
 
 }  // namespace vocara

@@ -62,13 +62,19 @@ namespace {
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Remove Noise: a denoised copy of the whole recording, in busy mode.
-    {CommandId::RemoveNoise, [](App& app, int, CommandId) { RemoveNoiseCommand(app); },
-     WavOpen | NoiseSampleReady, true},
+    {.id = CommandId::RemoveNoise,
+     .label = "&Remove Noise",
+     .handler = [](App& app, int, CommandId) { RemoveNoiseCommand(app); },
+     .required = WavOpen | NoiseSampleReady},
     // WAV Range / Noise= and Noise+.
-    {CommandId::NoiseSample, [](App& app, int, CommandId) { CaptureNoiseCommand(app, true); },
-     WavOpen | WavRangeSelected | RangeHoldsNoiseLength, true},
-    {CommandId::AddNoiseSample, [](App& app, int, CommandId) { CaptureNoiseCommand(app, false); },
-     WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady, true},
+    {.id = CommandId::NoiseSample,
+     .label = "&Noise=",
+     .handler = [](App& app, int, CommandId) { CaptureNoiseCommand(app, true); },
+     .required = WavOpen | WavRangeSelected | RangeHoldsNoiseLength},
+    {.id = CommandId::AddNoiseSample,
+     .label = "N&oise+",
+     .handler = [](App& app, int, CommandId) { CaptureNoiseCommand(app, false); },
+     .required = WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady},
 };
 
 }  // namespace

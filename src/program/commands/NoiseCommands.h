@@ -16,7 +16,7 @@ struct App;
 // profile is ready and the commands follow.
 void CaptureNoiseCommand(App& app, bool reset);
 
-// Command 104, in busy mode: "Save denoised" asks for the name (cancel does nothing; the open
+// Remove Noise, in busy mode: "Save denoised" asks for the name (cancel does nothing; the open
 // WAV is refused), the WAV view shows the whole file with its cursor as progress display, and
 // Esc stops the run, leaving no file.
 void RemoveNoiseCommand(App& app);

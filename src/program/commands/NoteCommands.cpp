@@ -12,6 +12,7 @@
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/NoteShift.h"
 #include "engine/sas/SasDocument.h"
+#include "engine/sas/SasRangeOps.h"
 #include "engine/sas/ScaleSnap.h"
 #include "program/commands/SasFileOperation.h"
 #include "program/shell/App.h"
@@ -119,6 +120,18 @@ void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
       });
 }
 
+// Delete Notes: what was done to the notes undone, each frame's target pitch back to the pitch
+// sung there (time correction and amplitudes kept), as Global Clear does over the whole file.
+void DeleteChosenNotes(App& app) {
+  ChangeChosenNotes(app, [&app](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+    for (const NoteReport& note : notes)
+      if (!SasApplyRange(app.sas, note.firstFrame, note.endFrame, SasRangeOps::Transpose, SasRangeParams{},
+                         sink))
+        return false;
+    return true;
+  });
+}
+
 void ChooseSpan(std::vector<NoteSpan>& chosen, NoteSpan span) {
   std::erase_if(chosen, [&](const NoteSpan& s) { return Overlaps(s, span.first, span.end); });
   chosen.insert(std::upper_bound(chosen.begin(), chosen.end(), span,
@@ -170,7 +183,9 @@ class ShapeProcedure final : public platform::DialogProcedure {
   std::string centreLabel_;
 };
 
-bool NoteModeUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == NoteEdit; }
+bool NoteModeUsable(const App& app) {
+  return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == EditMode::Note;
+}
 
 bool ChosenUsable(const App& app, CommandId) { return NoteModeUsable(app) && !app.chosenNotes.empty(); }
 
@@ -202,25 +217,6 @@ void ShapeNotesCommand(App& app, int view) {
   if (!procedure.accepted) return;
   app.noteShape = shape;
   ShapeChosenNotes(app, shape);
-}
-
-void NudgeCommand(App& app, int, CommandId command) {
-  switch (command) {
-    case CommandId::NoteSemitoneUp:
-      ShiftChosenNotes(app, 100);
-      break;
-    case CommandId::NoteSemitoneDown:
-      ShiftChosenNotes(app, -100);
-      break;
-    case CommandId::NoteCentUp:
-      ShiftChosenNotes(app, 1);
-      break;
-    case CommandId::NoteCentDown:
-      ShiftChosenNotes(app, -1);
-      break;
-    default:
-      break;
-  }
 }
 
 }  // namespace
@@ -300,7 +296,7 @@ void ChooseNotesInColumns(App& app, int left, int right) {
 }
 
 bool NotesChosenToPlay(const WindowStates& windows) {
-  return windows.editMode == NoteEdit && !windows.chosenNotes.empty();
+  return windows.editMode == EditMode::Note && !windows.chosenNotes.empty();
 }
 
 std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::uint32_t sampleCount) {
@@ -333,14 +329,40 @@ platform::DialogTemplate ShapeNotesDialogTemplate() {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::SelectAllNotes, [](App& app, int, CommandId) { SelectAllNotes(app); }, 0, true, NoToolbar,
-     [](const App& app, CommandId) { return NoteModeUsable(app); }},
-    {CommandId::NoteSemitoneUp, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::NoteSemitoneDown, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::NoteCentUp, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::NoteCentDown, NudgeCommand, 0, true, NoToolbar, ChosenUsable},
-    {CommandId::ShapeNotes, [](App& app, int view, CommandId) { ShapeNotesCommand(app, view); }, 0, true,
-     NoToolbar, ChosenUsable},
+    {.id = CommandId::SelectAllNotes,
+     .label = "Select All Notes",
+     .key = Accelerator('A', true),
+     .handler = [](App& app, int, CommandId) { SelectAllNotes(app); },
+     .gate = [](const App& app, CommandId) { return NoteModeUsable(app); }},
+    {.id = CommandId::NoteSemitoneUp,
+     .label = "Notes U&p a Semitone",
+     .key = WindowKey(platform::key::PageUp, In(SasView)),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, 100); },
+     .gate = ChosenUsable},
+    {.id = CommandId::NoteSemitoneDown,
+     .label = "Notes Do&wn a Semitone",
+     .key = WindowKey(platform::key::PageDown, In(SasView)),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -100); },
+     .gate = ChosenUsable},
+    {.id = CommandId::NoteCentUp,
+     .label = "Notes Up a &Cent",
+     .key = Accelerator(platform::key::PageUp, true),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, 1); },
+     .gate = ChosenUsable},
+    {.id = CommandId::NoteCentDown,
+     .label = "Notes Down a Cent",
+     .key = Accelerator(platform::key::PageDown, true),
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -1); },
+     .gate = ChosenUsable},
+    {.id = CommandId::DeleteNotes,
+     .label = "Dele&te Notes",
+     .key = WindowKey(platform::key::Delete, In(SasView)),
+     .handler = [](App& app, int, CommandId) { DeleteChosenNotes(app); },
+     .gate = ChosenUsable},
+    {.id = CommandId::ShapeNotes,
+     .label = "S&hape Notes...",
+     .handler = [](App& app, int view, CommandId) { ShapeNotesCommand(app, view); },
+     .gate = ChosenUsable},
 };
 
 }  // namespace

@@ -39,8 +39,10 @@ void DetectNoteRangeFromRecording(App& app) {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::DetectNoteRange, [](App& app, int, CommandId) { DetectNoteRangeFromRecording(app); }, 0, true,
-     NoToolbar, [](const App& app, CommandId) { return DetectNoteRangeUsable(app); }},
+    {.id = CommandId::DetectNoteRange,
+     .label = "&Detect Note Range",
+     .handler = [](App& app, int, CommandId) { DetectNoteRangeFromRecording(app); },
+     .gate = [](const App& app, CommandId) { return DetectNoteRangeUsable(app); }},
 };
 
 }  // namespace

@@ -15,7 +15,7 @@ struct App;
 // The gate: a recording open and not busy.
 bool DetectNoteRangeUsable(const App& app);
 
-// Command 192: the range sung in the recording in busy mode (Esc stops it and changes nothing),
+// Detect Note Range: the range sung in the recording in busy mode (Esc stops it and changes nothing),
 // then set as the MFT window's L and R keys set it (instrument User Defined, the MFT redrawn, an
 // open Settings dialog refreshed). A recording without notes leaves the range as it was and
 // says so. Refused by the gate.

@@ -53,9 +53,16 @@ void ExportPulseShapeCommand(App& app) {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::AddPulseShape, [](App& app, int, CommandId) { AddPulseCommand(app); }, WavOpen, true},
-    {CommandId::ExportPulseShape, [](App& app, int, CommandId) { ExportPulseShapeCommand(app); },
-     WavOpen | PulseShapeReady, true},
+    {.id = CommandId::AddPulseShape,
+     .label = "Shape+",
+     .key = Accelerator(platform::key::F1 + 8),
+     .handler = [](App& app, int, CommandId) { AddPulseCommand(app); },
+     .required = WavOpen},
+    {.id = CommandId::ExportPulseShape,
+     .label = "Export Shape",
+     .key = Accelerator(platform::key::F1 + 9),
+     .handler = [](App& app, int, CommandId) { ExportPulseShapeCommand(app); },
+     .required = WavOpen | PulseShapeReady},
 };
 
 }  // namespace

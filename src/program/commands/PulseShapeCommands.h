@@ -11,10 +11,10 @@ namespace vocara {
 
 struct App;
 
-// Command 118. A cursor too near either end adds nothing and changes no state.
+// Shape+. A cursor too near either end adds nothing and changes no state.
 void AddPulseCommand(App& app);
 
-// Command 119. A shape without form (all elements equal) exports nothing and stays. Otherwise
+// Export Shape. A shape without form (all elements equal) exports nothing and stays. Otherwise
 // "Save Pulse Shape" asks for the name: a cancelled dialog discards the shape, a written file
 // clears it for the next one. A file that cannot be created or written says so and keeps the
 // raw sums for another try, so that the user's additions are not lost with nothing saved.

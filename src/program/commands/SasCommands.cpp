@@ -162,15 +162,23 @@ void SasClose(App& app) {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::OpenSas, [](App& app, int, CommandId) { SasOpenCommand(app, nullptr); }, Ready, true},
-    {CommandId::CloseSas,
-     [](App& app, int, CommandId) {
-       SasClose(app);
-       app.ports.windows.Show(SasView, platform::ShowCommand::Hide);
-       UpdateCommandStates(app);
-     },
-     SasOpen, true},
-    {CommandId::SaveSasAs, [](App& app, int, CommandId) { SasSaveAs(app); }, SasOpen, true},
+    {.id = CommandId::OpenSas,
+     .label = "O&pen",
+     .handler = [](App& app, int, CommandId) { SasOpenCommand(app, nullptr); },
+     .required = Ready},
+    {.id = CommandId::CloseSas,
+     .label = "C&lose",
+     .handler =
+         [](App& app, int, CommandId) {
+           SasClose(app);
+           app.ports.windows.Show(SasView, platform::ShowCommand::Hide);
+           UpdateCommandStates(app);
+         },
+     .required = SasOpen},
+    {.id = CommandId::SaveSasAs,
+     .label = "Save &As",
+     .handler = [](App& app, int, CommandId) { SasSaveAs(app); },
+     .required = SasOpen},
 };
 
 }  // namespace

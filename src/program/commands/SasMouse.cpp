@@ -51,16 +51,6 @@ constexpr int SplitterReach = 2;     // rows either side of the splitter that ta
 constexpr int SplitterMargin = 100;  // the splitter stays this far from the client's top and bottom
 constexpr int NoteColumns = 88;
 
-enum EditMode {
-  Normal = 0,
-  SetLink = 1,
-  DeleteLink = 2,
-  InRange = 3,
-  Freehand = 4,
-  Erase = 5,
-  Note = NoteEdit
-};
-
 constexpr std::uint32_t SpanStates = DragFreeAmplitude | DragFreePitch | DragEraseAmplitude | DragErasePitch |
                                      DragLineAmplitude | DragLinePitch;
 constexpr std::uint32_t FreehandStates =
@@ -114,17 +104,13 @@ void ReadFollowingFrame(App& app) {
 
 bool SasEditable(App& app) { return app.Has(SasOpen) && SasEditAllowed(app); }
 
-// The cursor of an edit mode: the cursor table's slot of the same number for the first six,
-// Note's own for Note.
-CursorShape ModeCursor(int mode) { return mode == Note ? CursorShape::Note : static_cast<CursorShape>(mode); }
-
 void ShowCursorShape(App& app, int view, const Message& message) {
   CursorShape shape = CursorShape::Arrow;
   if (app.mouse.state & DragSplitter) {
     shape = SplitterCursor;
   } else if (view == SasView && !message.ctrl) {
     const bool overSplitter = app.mouse.state == 0 && NearSplitter(app, message.pos.y);
-    shape = overSplitter ? SplitterCursor : ModeCursor(app.editMode);
+    shape = overSplitter ? SplitterCursor : EditModeOf(app.editMode).cursor;
   }
   app.ports.windows.SetCursor(shape);
 }
@@ -226,24 +212,24 @@ std::uint32_t SasPressState(App& app, const Message& message) {
   const bool upper = y < SplitterRow(app);
   const int plotTop = app.geometry[SasView].plotTop;
   switch (app.editMode) {
-    case SetLink:
+    case EditMode::SetTimeLink:
       // Clicks on the status strip or the ruler set a link; the plot moves the cursor.
       if (y >= plotTop) return DragCursor;
       SetTimeLink(app, x);
       return 0;
-    case DeleteLink:
+    case EditMode::DeleteTimeLink:
       if (y >= plotTop - 2 && y < SasAmplitudeBottom(app) + 3) DeleteTimeLink(app, x, y);
       return 0;
-    case InRange:
+    case EditMode::InRange:
       return InRangeState(app, x, upper);
-    case Freehand:
+    case EditMode::Freehand:
       if (!SasEditable(app)) return DragCursor;
       if (upper) return DragCursor | (shift ? DragLineAmplitude : DragFreeAmplitude);
       return DragCursor | (shift ? DragLinePitch : DragFreePitch);
-    case Erase:
+    case EditMode::Erase:
       if (!SasEditable(app)) return DragCursor;
       return DragCursor | (upper ? DragEraseAmplitude : DragErasePitch);
-    case Note:
+    case EditMode::Note:
       if (upper || !app.Has(SasOpen)) return DragCursor;
       return NotePress(app, message);
     default:
@@ -505,7 +491,7 @@ void EndBand(App& app, int view) {
         app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
       }
       // In Note mode the band also chooses the notes it touches.
-      if (app.editMode == Note) ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
+      if (app.editMode == EditMode::Note) ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
       UpdateCommandStates(app);
       break;
     }
@@ -574,9 +560,9 @@ void ShowEditMode(App& app) {
   platform::WindowPort& windows = app.ports.windows;
   // Every mode's button and item is set, not only the old and the new one: a click the window
   // system took as a toggle is undone by the same call.
-  for (int mode = 0; mode < EditModeCount; ++mode) {
-    windows.SetButtonChecked(SasView, EditModeCommand(mode), mode == app.editMode);
-    windows.SetMenuItemChecked(EditModeCommand(mode), mode == app.editMode);
+  for (const EditModeRow& row : EditModes) {
+    windows.SetButtonChecked(SasView, Id(row.command), row.mode == app.editMode);
+    windows.SetMenuItemChecked(Id(row.command), row.mode == app.editMode);
   }
   if (app.Has(SasOpen)) RepaintStatusValues(app, SasView);
 }
@@ -604,25 +590,39 @@ namespace {
 // The edit modes; each has its cursor in the cursor table. Note mode draws the pitch pane its
 // own way, so entering or leaving it draws the pane again.
 void SetEditMode(App& app, int, CommandId command) {
-  const int mode = command == CommandId::NoteMode ? Note : Id(command) - Id(CommandId::NormalMode);
-  if ((mode == Note) != (app.editMode == Note)) {
+  const EditModeRow& mode = EditModeOf(command);
+  if ((mode.mode == EditMode::Note) != (app.editMode == EditMode::Note)) {
     app.redraw |= SasLowerBandRedraw;
     app.ports.windows.Invalidate(SasView, nullptr);
   }
-  app.editMode = mode;
-  app.ports.windows.SetCursor(ModeCursor(mode));
+  app.editMode = mode.mode;
+  app.ports.windows.SetCursor(mode.cursor);
   ShowEditMode(app);
   UpdateCommandStates(app);
 }
 
+// A mode's menu item (in the Edit Mode radio group), key and toolbar button.
+constexpr CommandEntry ModeEntry(CommandId id, std::string_view label, CommandKey key,
+                                 std::string_view tooltip, int image) {
+  return {.id = id,
+          .label = label,
+          .key = key,
+          .tooltip = tooltip,
+          .image = image,
+          .handler = SetEditMode,
+          .required = SasOpen};
+}
+
 constexpr CommandEntry Entries[] = {
-    {CommandId::NormalMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
-    {CommandId::SetTimeLinkMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
-    {CommandId::DeleteTimeLinkMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
-    {CommandId::InRangeMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
-    {CommandId::FreehandMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
-    {CommandId::EraseMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
-    {CommandId::NoteMode, SetEditMode, SasOpen, true, OnToolbar(SasView)},
+    ModeEntry(CommandId::NormalMode, "&Normal", Accelerator(platform::key::Escape), "Pointer", 11),
+    ModeEntry(CommandId::SetTimeLinkMode, "Set &Time Link", Accelerator(platform::key::F1), "Set Time Link",
+              12),
+    ModeEntry(CommandId::DeleteTimeLinkMode, "&Delete Time Link", Accelerator(platform::key::F1 + 1),
+              "Delete Time Link", 13),
+    ModeEntry(CommandId::InRangeMode, "&In Range", Accelerator(platform::key::F1 + 2), "Range Edit", 14),
+    ModeEntry(CommandId::FreehandMode, "&Freehand", Accelerator(platform::key::F1 + 3), "Free Hand Edit", 15),
+    ModeEntry(CommandId::EraseMode, "&Erase", Accelerator(platform::key::F1 + 4), "Erase Correction", 16),
+    ModeEntry(CommandId::NoteMode, "No&te", Accelerator(platform::key::F1 + 5), "Note Edit", 43),
 };
 
 }  // namespace

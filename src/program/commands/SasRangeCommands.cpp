@@ -127,82 +127,108 @@ unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params) {
   return procedure.ops;
 }
 
-void SasRangeCommand(App& app, int view, int command) {
-  SasDocument& sas = app.sas;
-  SasRange& range = sas.range;
-  const int cursor = app.geometry[SasView].drawnCursorX;
-  switch (static_cast<CommandId>(command)) {
-    case CommandId::SasRangeFind:  // Find: the sounding note around the SAS cursor
-      range = SasFindRange(sas, app.geometry[SasView].cursorX, app.settings.selectThreshold);
-      RangeChanged(app);
-      break;
-    case CommandId::SasRangeSetLeft:  // Set Left
-      range.left = sas.firstFrame + cursor;
-      if (range.right < range.left) range.right = range.left;
-      RangeChanged(app);
-      break;
-    case CommandId::SasRangeSetRight:  // Set Right
-      range.right = sas.firstFrame + cursor;
-      if (range.right < range.left) range.left = range.right;
-      RangeChanged(app);
-      break;
-    case CommandId::SasRangeSelectAll:  // Select All
-      range.left = 0;
-      range.right = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
-      RangeChanged(app);
-      break;
-    case CommandId::TimeCorrectDisable:
-    case CommandId::TimeCorrectEnable: {  // Time Correct Disable / Enable: every frame of the range, through
-                                          // the file
-      const auto first = static_cast<std::uint32_t>(std::max(range.left, 0));
-      const auto end = static_cast<std::uint32_t>(std::max(range.right, 0));
-      RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-        return DoneOrFailed(
-            SasSetTimeCorrection(sas, first, end, command == Id(CommandId::TimeCorrectDisable), sink));
-      });
-      break;
-    }
-    case CommandId::GlobalEdit: {  // Global Edit
-      if (!SasEditAllowed(app)) break;
-      const unsigned ops = RunSasRangeDialog(app, view, app.sasRangeParams);
-      if (ops == 0) break;
-      ApplyRange(app, static_cast<std::uint32_t>(std::max(range.left, 0)),
-                 static_cast<std::uint32_t>(std::max(range.right, 0)), ops, true);
-      break;
-    }
-    case CommandId::Silence:  // Silence: the whole file below the live silence threshold
-      if (!SasEditAllowed(app)) break;
-      app.sasRangeParams.silenceBelow = app.settings.silenceThreshold;
-      ApplyRange(app, 0, ShownFrames(app), SasRangeOps::Silence, true);
-      break;
-    case CommandId::GlobalClear:  // Global Clear: the analysed values back; unwritten page edits are dropped
-      if (!SasEditAllowed(app)) break;
-      app.sasRangeParams = SasRangeParams{};
-      ApplyRange(app, 0, ShownFrames(app),
-                 SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
-                     SasRangeOps::RemoveLinks,
-                 false);
-      break;
-    default:
-      break;
-  }
-}
-
 namespace {
 
-void RangeCommand(App& app, int view, CommandId command) { SasRangeCommand(app, view, Id(command)); }
+std::uint32_t RangeLeft(const App& app) {
+  return static_cast<std::uint32_t>(std::max(app.sas.range.left, 0));
+}
+std::uint32_t RangeRight(const App& app) {
+  return static_cast<std::uint32_t>(std::max(app.sas.range.right, 0));
+}
+
+// Find: the sounding note around the SAS cursor.
+void FindRange(App& app, int, CommandId) {
+  app.sas.range = SasFindRange(app.sas, app.geometry[SasView].cursorX, app.settings.selectThreshold);
+  RangeChanged(app);
+}
+
+void SetLeft(App& app, int, CommandId) {
+  SasRange& range = app.sas.range;
+  range.left = app.sas.firstFrame + app.geometry[SasView].drawnCursorX;
+  if (range.right < range.left) range.right = range.left;
+  RangeChanged(app);
+}
+
+void SetRight(App& app, int, CommandId) {
+  SasRange& range = app.sas.range;
+  range.right = app.sas.firstFrame + app.geometry[SasView].drawnCursorX;
+  if (range.right < range.left) range.left = range.right;
+  RangeChanged(app);
+}
+
+void SelectAll(App& app, int, CommandId) {
+  app.sas.range.left = 0;
+  app.sas.range.right = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+  RangeChanged(app);
+}
+
+// Time Correct Disable / Enable: every frame of the range, through the file.
+void SetTimeCorrection(App& app, bool disable) {
+  const std::uint32_t first = RangeLeft(app);
+  const std::uint32_t end = RangeRight(app);
+  RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    return DoneOrFailed(SasSetTimeCorrection(app.sas, first, end, disable, sink));
+  });
+}
+
+void GlobalEdit(App& app, int view, CommandId) {
+  if (!SasEditAllowed(app)) return;
+  const unsigned ops = RunSasRangeDialog(app, view, app.sasRangeParams);
+  if (ops != 0) ApplyRange(app, RangeLeft(app), RangeRight(app), ops, true);
+}
+
+// Silence: the whole file below the live silence threshold.
+void Silence(App& app, int, CommandId) {
+  if (!SasEditAllowed(app)) return;
+  app.sasRangeParams.silenceBelow = app.settings.silenceThreshold;
+  ApplyRange(app, 0, ShownFrames(app), SasRangeOps::Silence, true);
+}
+
+// Global Clear: the analysed values back; unwritten page edits are dropped.
+void GlobalClear(App& app, int, CommandId) {
+  if (!SasEditAllowed(app)) return;
+  app.sasRangeParams = SasRangeParams{};
+  ApplyRange(app, 0, ShownFrames(app),
+             SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
+                 SasRangeOps::RemoveLinks,
+             false);
+}
 
 // SAS File / Silence and Global Clear, and the S&AS Range menu.
 constexpr CommandEntry Entries[] = {
-    {CommandId::Silence, RangeCommand, SasOpen, true},
-    {CommandId::GlobalClear, RangeCommand, SasOpen, true},
-    {CommandId::SasRangeFind, RangeCommand, SasOpen, true},
-    {CommandId::SasRangeSetLeft, RangeCommand, SasOpen, true},
-    {CommandId::SasRangeSetRight, RangeCommand, SasOpen, true},
-    {CommandId::SasRangeSelectAll, RangeCommand, SasOpen, true},
-    {CommandId::TimeCorrectDisable, RangeCommand, SasOpen, true},
-    {CommandId::TimeCorrectEnable, RangeCommand, SasOpen, true},
-    {CommandId::GlobalEdit, RangeCommand, SasOpen, true},
+    {.id = CommandId::Silence, .label = "&Silence", .handler = Silence, .required = SasOpen},
+    {.id = CommandId::GlobalClear, .label = "Global &Clear", .handler = GlobalClear, .required = SasOpen},
+    {.id = CommandId::SasRangeFind,
+     .label = "&Find",
+     .key = WindowKey('F', In(SasView)),
+     .handler = FindRange,
+     .required = SasOpen},
+    {.id = CommandId::SasRangeSetLeft,
+     .label = "Set &Left",
+     .key = WindowKey('L', In(SasView)),
+     .handler = SetLeft,
+     .required = SasOpen},
+    {.id = CommandId::SasRangeSetRight,
+     .label = "Set &Right",
+     .key = WindowKey('R', In(SasView)),
+     .handler = SetRight,
+     .required = SasOpen},
+    {.id = CommandId::SasRangeSelectAll,
+     .label = "Select &All",
+     .key = Unnamed(Accelerator('A')),
+     .handler = SelectAll,
+     .required = SasOpen},
+    {.id = CommandId::TimeCorrectDisable,
+     .label = "Time Correct &Disable",
+     .key = Accelerator('D'),
+     .handler = [](App& app, int, CommandId) { SetTimeCorrection(app, true); },
+     .required = SasOpen},
+    {.id = CommandId::TimeCorrectEnable,
+     .label = "Time Correct &Enable",
+     .key = Accelerator('E'),
+     .handler = [](App& app, int, CommandId) { SetTimeCorrection(app, false); },
+     .required = SasOpen},
+    {.id = CommandId::GlobalEdit, .label = "&Global Edit", .handler = GlobalEdit, .required = SasOpen},
 };
 
 }  // namespace

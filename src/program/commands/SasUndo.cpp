@@ -172,8 +172,19 @@ bool UndoUsable(const App& app, CommandId command) {
 
 // The journal keeps the Undo and Redo items itself (UpdateUndoStates), as each action changes it.
 constexpr CommandEntry Entries[] = {
-    {CommandId::Undo, [](App& app, int, CommandId) { SasUndoCommand(app); }, 0, false, NoToolbar, UndoUsable},
-    {CommandId::Redo, [](App& app, int, CommandId) { SasRedoCommand(app); }, 0, false, NoToolbar, UndoUsable},
+    {.id = CommandId::Undo,
+     .label = "&Undo",
+     .key = Accelerator('Z', true),
+     .handler = [](App& app, int, CommandId) { SasUndoCommand(app); },
+     .gate = UndoUsable,
+     .ownMenuState = true},
+    {.id = CommandId::Redo,
+     .label = "Re&do",
+     .key = Accelerator('Y', true),
+     .otherKey = Accelerator('Z', true, true),
+     .handler = [](App& app, int, CommandId) { SasRedoCommand(app); },
+     .gate = UndoUsable,
+     .ownMenuState = true},
 };
 
 }  // namespace

@@ -35,7 +35,7 @@ void SasEditEnd(App& app);
 // operation reported them, and the links before; the links after are the document's.
 void SasRecordFileAction(App& app, SasUndoAction action);
 
-// Commands 187 and 188 (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
+// Undo and Redo (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
 void SasUndoCommand(App& app);
 void SasRedoCommand(App& app);
 // Greys or enables the two items as the journal says.

@@ -348,8 +348,12 @@ namespace {
 
 constexpr CommandEntry Entries[] = {
     // View / General Settings: modal, owned by the commanding window.
-    {CommandId::GeneralSettings, [](App& app, int view, CommandId) { RunSettingsDialog(app, view); }, Ready,
-     true, OnToolbar(MftView)},
+    {.id = CommandId::GeneralSettings,
+     .label = "&General Settings...",
+     .tooltip = "Settings",
+     .image = 36,
+     .handler = [](App& app, int view, CommandId) { RunSettingsDialog(app, view); },
+     .required = Ready},
 };
 
 }  // namespace

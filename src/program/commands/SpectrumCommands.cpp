@@ -52,7 +52,7 @@ void FftRangeKey(App& app, bool right) {
   }
   SetFftRangeFlag(app);
   // The spectrum is measured again over the new range by the size command, through its gate.
-  RunCommand(app, FftView, spectrum.fftSizeCommand);
+  RunCommand(app, FftView, Id(FftSizeCommand(spectrum.fftSize)));
 }
 
 namespace {
@@ -109,11 +109,20 @@ void SavePeaks(App& app) {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::FindAndSavePeaks, [](App& app, int, CommandId) { SavePeaks(app); }, WavOpen, false,
-     OnToolbar(FftView)},
+    {.id = CommandId::FindAndSavePeaks,
+     .tooltip = "Find and save peaks",
+     .image = 42,
+     .handler = [](App& app, int, CommandId) { SavePeaks(app); },
+     .required = WavOpen},
     // T and U in the FFT window: mark the peak under the cursor, clear the marks.
-    {CommandId::MarkPeak, [](App& app, int, CommandId) { MarkPeakCommand(app); }, WavOpen},
-    {CommandId::UnmarkPeak, [](App& app, int, CommandId) { ClearMarkedPeaks(app); }, WavOpen},
+    {.id = CommandId::MarkPeak,
+     .key = WindowKey('T', In(FftView)),
+     .handler = [](App& app, int, CommandId) { MarkPeakCommand(app); },
+     .required = WavOpen},
+    {.id = CommandId::UnmarkPeak,
+     .key = WindowKey('U', In(FftView)),
+     .handler = [](App& app, int, CommandId) { ClearMarkedPeaks(app); },
+     .required = WavOpen},
 };
 
 }  // namespace

@@ -24,8 +24,8 @@ void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote);
 // readout leaves the clipboard as it is.
 void CopyStatusValue(App& app);
 
-// Commands 183 (T: mark the peak under the cursor), 184 (U: clear the marks) and 182 (find
-// and save peaks into a text file the user names).
+// Mark Peak (T: mark the peak under the cursor), Unmark Peak (U: clear the marks) and Find and Save Peaks
+// (find and save peaks into a text file the user names).
 void MarkPeakCommand(App& app);
 void ClearMarkedPeaks(App& app);
 void SavePeaks(App& app);

@@ -238,8 +238,12 @@ namespace {
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Generate: the modeless Wave Synthesis dialog, or it to the top.
-    {CommandId::Generate, [](App& app, int view, CommandId) { OpenSynthesisDialog(app, view); }, Ready, true,
-     OnToolbar(WavView)},
+    {.id = CommandId::Generate,
+     .label = "&Generate",
+     .tooltip = "Generate",
+     .image = 3,
+     .handler = [](App& app, int view, CommandId) { OpenSynthesisDialog(app, view); },
+     .required = Ready},
 };
 
 }  // namespace

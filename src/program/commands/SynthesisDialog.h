@@ -28,7 +28,7 @@ inline constexpr const char* GeneratedTempName = "GeneratedTemp.wav";
 // The layout of the dialog in dialog units.
 platform::DialogTemplate SynthesisDialogTemplate();
 
-// Command 102: creates the dialog owned by `ownerView` when it is closed, otherwise brings it
+// Generate: creates the dialog owned by `ownerView` when it is closed, otherwise brings it
 // to the top.
 void OpenSynthesisDialog(App& app, int ownerView);
 

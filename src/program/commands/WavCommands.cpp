@@ -296,26 +296,42 @@ void SetRangeRight(App& app, int, CommandId) {
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Open: the current file is closed even when the dialog is then cancelled.
-    {CommandId::OpenWav,
-     [](App& app, int, CommandId) {
-       WavClose(app, false);
-       app.ports.windows.Invalidate(WavView, nullptr);
-       WavOpenCommand(app, nullptr);
-     },
-     Ready, true},
-    {CommandId::CloseWav,
-     [](App& app, int, CommandId) {
-       WavClose(app, true);
-       app.ports.windows.Invalidate(WavView, nullptr);
-       UpdateCommandStates(app);
-     },
-     WavOpen, true},
-    {CommandId::SetRangeLeft, SetRangeLeft, WavOpen, true},
-    {CommandId::SetRangeRight, SetRangeRight, WavOpen, true},
-    {CommandId::SaveRange, [](App& app, int, CommandId) { SaveRangeAsWav(app); }, WavOpen | WavRangeSelected,
-     true},
-    {CommandId::ExportRangeAsText, [](App& app, int, CommandId) { ExportRangeAsText(app); },
-     WavOpen | WavRangeSelected, true},
+    {.id = CommandId::OpenWav,
+     .label = "&Open",
+     .handler =
+         [](App& app, int, CommandId) {
+           WavClose(app, false);
+           app.ports.windows.Invalidate(WavView, nullptr);
+           WavOpenCommand(app, nullptr);
+         },
+     .required = Ready},
+    {.id = CommandId::CloseWav,
+     .label = "C&lose",
+     .handler =
+         [](App& app, int, CommandId) {
+           WavClose(app, true);
+           app.ports.windows.Invalidate(WavView, nullptr);
+           UpdateCommandStates(app);
+         },
+     .required = WavOpen},
+    {.id = CommandId::SetRangeLeft,
+     .label = "Set &Left",
+     .key = WindowKey('L', In(WavView)),
+     .handler = SetRangeLeft,
+     .required = WavOpen},
+    {.id = CommandId::SetRangeRight,
+     .label = "Set &Right",
+     .key = WindowKey('R', In(WavView)),
+     .handler = SetRangeRight,
+     .required = WavOpen},
+    {.id = CommandId::SaveRange,
+     .label = "Save As",
+     .handler = [](App& app, int, CommandId) { SaveRangeAsWav(app); },
+     .required = WavOpen | WavRangeSelected},
+    {.id = CommandId::ExportRangeAsText,
+     .label = "Export As Text",
+     .handler = [](App& app, int, CommandId) { ExportRangeAsText(app); },
+     .required = WavOpen | WavRangeSelected},
 };
 
 }  // namespace

@@ -31,6 +31,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
+#include "program/shell/Resources.h"
 #include "program/shell/WavRange.h"
 #include "program/views/CorrectionMarks.h"
 #include "program/views/Render.h"
@@ -80,49 +81,58 @@ void OpenUserGuide(App& app) {
 
 constexpr CommandEntry Entries[] = {
     // Exit: a close request to the commanding window.
-    {CommandId::Exit,
-     [](App& app, int view, CommandId) {
-       platform::Message close;
-       close.kind = platform::MessageKind::Close;
-       WindowProcedure(app, view, close);
-     },
-     Ready, true},
+    {.id = CommandId::Exit,
+     .label = "E&xit",
+     .handler =
+         [](App& app, int view, CommandId) {
+           platform::Message close;
+           close.kind = platform::MessageKind::Close;
+           WindowProcedure(app, view, close);
+         },
+     .required = Ready},
     // Help Topics: whatever viewer the desktop associates with the guide.
-    {CommandId::HelpTopics, [](App& app, int, CommandId) { OpenUserGuide(app); }, Ready, true},
-    {CommandId::About,
-     [](App& app, int view, CommandId) {
-       AboutProcedure procedure;
-       app.ports.dialogs.RunModal(view, AboutTemplate(), procedure);
-     },
-     Ready, true},
+    {.id = CommandId::HelpTopics,
+     .label = "Help Topics",
+     .handler = [](App& app, int, CommandId) { OpenUserGuide(app); },
+     .required = Ready},
+    {.id = CommandId::About,
+     .label = "&About Vocara...",
+     .handler =
+         [](App& app, int view, CommandId) {
+           AboutProcedure procedure;
+           app.ports.dialogs.RunModal(view, AboutTemplate(), procedure);
+         },
+     .required = Ready},
 };
 
 }  // namespace
 
 CommandTable MakeCommandTable() {
-  return CommandTableOf({WavCommandEntries(),
-                         SynthesisCommandEntries(),
-                         NoiseCommandEntries(),
-                         CorrectCommandEntries(),
-                         PlaybackCommandEntries(),
-                         AudioSettingsCommandEntries(),
-                         PulseShapeCommandEntries(),
-                         BuildCommandEntries(),
-                         SasCommandEntries(),
-                         SasRangeCommandEntries(),
-                         SasUndoCommandEntries(),
-                         InTuneCommandEntries(),
-                         NoteRangeCommandEntries(),
-                         SasMouseCommandEntries(),
-                         SettingsCommandEntries(),
-                         SpectrumCommandEntries(),
-                         WavViewCommandEntries(),
-                         SasViewCommandEntries(),
-                         SpectrumViewCommandEntries(),
-                         CorrectionMarksCommandEntries(),
-                         NoteCommandEntries(),
-                         GuideCommandEntries(),
-                         Entries});
+  CommandTable table = CommandTableOf({WavCommandEntries(),
+                                       SynthesisCommandEntries(),
+                                       NoiseCommandEntries(),
+                                       CorrectCommandEntries(),
+                                       PlaybackCommandEntries(),
+                                       AudioSettingsCommandEntries(),
+                                       PulseShapeCommandEntries(),
+                                       BuildCommandEntries(),
+                                       SasCommandEntries(),
+                                       SasRangeCommandEntries(),
+                                       SasUndoCommandEntries(),
+                                       InTuneCommandEntries(),
+                                       NoteRangeCommandEntries(),
+                                       SasMouseCommandEntries(),
+                                       SettingsCommandEntries(),
+                                       SpectrumCommandEntries(),
+                                       WavViewCommandEntries(),
+                                       SasViewCommandEntries(),
+                                       SpectrumViewCommandEntries(),
+                                       CorrectionMarksCommandEntries(),
+                                       NoteCommandEntries(),
+                                       GuideCommandEntries(),
+                                       Entries});
+  PlaceCommands(table);
+  return table;
 }
 
 std::intptr_t HandleCommand(App& app, int view, int command) {
@@ -138,25 +148,6 @@ std::intptr_t HandleCommand(App& app, int view, int command) {
 
 void HandleKey(App& app, int view, int key) {
   namespace k = platform::key;
-  // Commands per key and window (WAV, SAS, FFT, MFT); None where the key means nothing there.
-  constexpr CommandId None{};
-  struct KeyCommands {
-    int key;
-    CommandId commands[ViewCount];
-  };
-  using C = CommandId;
-  static constexpr KeyCommands Table[] = {
-      {k::Return, {C::Stop, C::Stop, C::Stop, C::Stop}},
-      {k::PageUp, {C::TimeStretch, C::NoteSemitoneUp, C::FrequencyZoomIn, None}},
-      {k::PageDown, {C::TimeSqueeze, C::NoteSemitoneDown, C::FrequencyZoomOut, None}},
-      {k::Up, {C::ValueStretch, C::PitchStretch, None, None}},
-      {k::Down, {C::ValueSqueeze, C::PitchSqueeze, None, None}},
-      {'F', {C::ShowFft, C::SasRangeFind, None, None}},
-      {'L', {C::SetRangeLeft, C::SasRangeSetLeft, None, None}},
-      {'R', {C::SetRangeRight, C::SasRangeSetRight, None, None}},
-      {'T', {None, None, C::MarkPeak, None}},
-      {'U', {None, None, C::UnmarkPeak, None}},
-  };
   if (key == k::Escape) {
     app.flags |= AbortRequested;
     return;
@@ -195,11 +186,14 @@ void HandleKey(App& app, int view, int key) {
     WindowProcedure(app, FftView, scroll);
     return;
   }
-  for (const KeyCommands& entry : Table) {
-    if (entry.key == key) {
-      const CommandId command = entry.commands[view];
-      if (command != None) SendCommand(app, view, Id(command));
-      return;
+  // The command the key means in this window, as its entry names the key.
+  for (const CommandRecord& record : app.commands) {
+    if (record.entry == nullptr) continue;
+    for (const CommandKey& bound : {record.entry->key, record.entry->otherKey}) {
+      if (bound.code == key && (bound.windows & In(view)) != 0) {
+        SendCommand(app, view, record.id);
+        return;
+      }
     }
   }
 }

@@ -1,6 +1,7 @@
-// The program's commands by name. The values are the ids the menus, toolbars, accelerators and
-// string table carry (100 .. 186), and ours above them; the command table, the gates and every
-// handler speak of commands through these names only.
+// The program's commands by name. The values are the ids the menus, toolbars and accelerators
+// carry (100 .. 186, and ours above them); the command table, the gates, the layout of menus and
+// toolbars and every handler speak of commands through these names only. A new command takes
+// the next value before End.
 #pragma once
 
 namespace vocara {
@@ -119,6 +120,9 @@ enum class CommandId : int {
   // WAV File / Formant Shift...: the voice's envelope moved at the same notes, kept in the
   // preferences file beside Keep Formants.
   FormantShift = 204,
+  // Del in Note mode: the chosen notes' target pitches back to the pitch sung.
+  DeleteNotes = 205,
+  End,  // one past the last command
 };
 
 constexpr int Id(CommandId command) { return static_cast<int>(command); }

@@ -15,6 +15,12 @@ bool Usable(const App& app, const CommandRecord& record) {
   return (record.required & app.flags) == record.required && !(app.flags & Busy);
 }
 
+// Whether two keys would send their commands from one key press.
+bool Clash(const CommandKey& a, const CommandKey& b) {
+  if (a.code == 0 || a.code != b.code || a.ctrl != b.ctrl || a.shift != b.shift) return false;
+  return a.windows == 0 || b.windows == 0 || (a.windows & b.windows) != 0;
+}
+
 }  // namespace
 
 CommandTable CommandTableOf(std::initializer_list<std::span<const CommandEntry>> modules) {
@@ -26,12 +32,24 @@ CommandTable CommandTableOf(std::initializer_list<std::span<const CommandEntry>>
         throw std::logic_error("command " + std::to_string(id) + " outside the table or given twice");
       table[static_cast<std::size_t>(id - FirstCommand)] = {static_cast<std::uint16_t>(id),
                                                             entry.required,
-                                                            entry.menu,
-                                                            entry.toolbar,
+                                                            false,
+                                                            NoToolbar,
                                                             entry.handler,
                                                             entry.gate,
                                                             false,
-                                                            entry.refusal};
+                                                            entry.refusal,
+                                                            &entry};
+    }
+  }
+  // A key that would mean two commands in one window is a fault of the program.
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    for (std::size_t j = i + 1; j < table.size(); ++j) {
+      if (table[i].entry == nullptr || table[j].entry == nullptr) continue;
+      for (const CommandKey& a : {table[i].entry->key, table[i].entry->otherKey})
+        for (const CommandKey& b : {table[j].entry->key, table[j].entry->otherKey})
+          if (Clash(a, b))
+            throw std::logic_error("commands " + std::to_string(table[i].id) + " and " +
+                                   std::to_string(table[j].id) + " share a key");
     }
   }
   return table;
@@ -41,6 +59,17 @@ const CommandRecord* FindCommand(const CommandTable& table, int id) {
   if (id < FirstCommand || id > LastCommand) return nullptr;
   const CommandRecord& record = table[static_cast<std::size_t>(id - FirstCommand)];
   return record.id == 0 ? nullptr : &record;
+}
+
+const CommandTable& ProgramCommands() {
+  static const CommandTable table = MakeCommandTable();
+  return table;
+}
+
+const CommandEntry& EntryOf(CommandId command) {
+  const CommandRecord* record = FindCommand(ProgramCommands(), Id(command));
+  if (record == nullptr) throw std::logic_error("command " + std::to_string(Id(command)) + " has no entry");
+  return *record->entry;
 }
 
 bool RunCommand(App& app, int view, int command) {

@@ -1,5 +1,6 @@
-// The program's resources: the menu bar, the toolbars with their tooltips (the string
-// table), the accelerator table and the drawing colours.
+// The program's resources: the menu bar and the toolbars, laid out by command id with what each
+// command's entry says of it (label, key, tooltip, image), the accelerator table the entries'
+// keys make, and the drawing colours.
 #pragma once
 
 #include <array>
@@ -8,23 +9,26 @@
 #include <vector>
 
 #include "base/Geometry.h"
-#include "platform/Resources.h"
+#include "platform/WindowSpec.h"
+#include "program/shell/CommandTable.h"
+#include "program/shell/EditMode.h"
 
 namespace vocara {
 
 std::vector<platform::MenuPopup> MainMenu();
 // Buttons of a window's toolbar in order, separators included, in their start states.
 std::vector<platform::ToolbarButton> ToolbarOf(int view);
-// The string-table entry for a command id; empty when there is none.
+// The tooltip of a command's toolbar button; empty when there is none.
 std::string_view TooltipText(int command);
+// Every accelerator of the commands' entries.
 std::vector<platform::Accelerator> AcceleratorTable();
+// Marks the records of the commands the menu bar and the toolbars hold, which the table keeps
+// enabled or greyed there (an entry that keeps its menu item itself aside). A place without an
+// entry is a fault of the program (std::logic_error).
+void PlaceCommands(CommandTable& table);
 
-// The edit modes by number: 0 Normal .. 5 Erase, 6 Note.
-inline constexpr int EditModeCount = 7;
-// The command that selects a mode (its menu item and toolbar button).
-int EditModeCommand(int mode);
 // A mode's name as the SAS status strip shows it: its menu label without the access key.
-std::string EditModeName(int mode);
+std::string EditModeName(EditMode mode);
 
 // Solid one-pixel pens and solid brushes, created once at start.
 inline constexpr std::array<platform::Rgb, 7> PenTable{{

@@ -11,11 +11,13 @@
 #include "base/WindowTable.h"
 #include "engine/processing/CorrectionReport.h"
 #include "engine/processing/Spectrum.h"
+#include "engine/sas/NoteShift.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/SampleAccess.h"
 #include "platform/Message.h"
 #include "platform/Platform.h"
 #include "program/raster/RasterCanvas.h"
+#include "program/shell/EditMode.h"
 #include "program/shell/StatusFields.h"
 #include "program/shell/ViewGeometry.h"
 
@@ -108,17 +110,6 @@ struct MouseDrag {
   bool noteMoved = false;
 };
 
-// A note chosen in Note mode: its frames first <= i < end of the SAS as the page's listing gave
-// them (a note cut by the page's edge is chosen as a whole when it is changed).
-struct NoteSpan {
-  std::uint32_t first = 0;
-  std::uint32_t end = 0;
-  friend bool operator==(const NoteSpan&, const NoteSpan&) = default;
-};
-
-// The edit modes by number; the first six are the SAS window's from the start, Note the seventh.
-enum EditModeNumber : int { NormalEdit = 0, NoteEdit = 6 };
-
 // Metrics measured once at start and shared by layout and drawing.
 struct LayoutMetrics {
   double sx = 1.0;  // logical pixels per inch across / 96
@@ -141,9 +132,10 @@ struct WindowStates {
   std::array<RasterImage, ViewCount> images;
   // How each window is shown again when busy mode ends.
   std::array<platform::ShowCommand, ViewCount> busyShow{};
-  int editMode = 0;  // 0 Normal .. 5 Erase, 6 Note
-  // The notes chosen in Note mode, sorted by frame and apart; kept while the SAS stays open,
-  // also when scrolled off the page.
+  EditMode editMode = EditMode::Normal;
+  // The notes chosen in Note mode, sorted by frame and apart, as the page's listing gave them (a
+  // note cut by the page's edge is changed as a whole); kept while the SAS stays open, also when
+  // scrolled off the page.
   std::vector<NoteSpan> chosenNotes;
   view::WavView wavView;
   view::SasView sasView;

@@ -114,12 +114,13 @@ void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, in
 void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows) {
   // Note mode draws the notes as bars of its own (NoteLayer).
-  if (!app.showNotes || app.correctionReportShown || app.pageNotesStale || app.editMode == NoteEdit) return;
+  if (!app.showNotes || app.correctionReportShown || app.pageNotesStale || app.editMode == EditMode::Note)
+    return;
   DrawPitchMarks(app, canvas, first, end, columns, rows, app.pageNotes.notes, NoteMarkColour, SungNoteMark);
 }
 
 void RefreshPageNotes(App& app) {
-  const bool shown = (app.showNotes && !app.correctionReportShown) || app.editMode == NoteEdit;
+  const bool shown = (app.showNotes && !app.correctionReportShown) || app.editMode == EditMode::Note;
   if (!app.pageNotesStale || !shown || app.Has(Busy)) return;
   app.pageNotesStale = false;
   SasDocument& sas = app.sas;
@@ -140,8 +141,10 @@ void ToggleShowNotes(App& app) {
 namespace {
 
 constexpr CommandEntry Entries[] = {
-    {CommandId::ShowNotes, [](App& app, int, CommandId) { ToggleShowNotes(app); }, 0, true, NoToolbar,
-     [](const App& app, CommandId) { return ShowNotesUsable(app); }},
+    {.id = CommandId::ShowNotes,
+     .label = "Show &Notes",
+     .handler = [](App& app, int, CommandId) { ToggleShowNotes(app); },
+     .gate = [](const App& app, CommandId) { return ShowNotesUsable(app); }},
 };
 
 }  // namespace

@@ -22,7 +22,7 @@ inline constexpr platform::Rgb CorrectionMarkColour{204, 0, 204};
 inline constexpr platform::Rgb NoteMarkColour{0, 90, 110};
 
 // View / Show Notes: a check item (on at start, for the run of the program). Like Detect Note
-// Range it lies above the command table's 100..186 and has its own gate.
+// Range it has its own gate.
 
 // The pitch pane's rows: a pitch p stands trunc(p x scale - base) rows above `bottom`, as its
 // bars do; a mark that would fall outside top < row < bottom is left out.
@@ -51,7 +51,7 @@ void RefreshPageNotes(App& app);
 
 // The gate of Show Notes: a SAS open and not busy.
 bool ShowNotesUsable(const App& app);
-// Command 193: turns the marks of the notes as sung on or off and redraws the pitch pane.
+// View / Show Notes: turns the marks of the notes as sung on or off and redraws the pitch pane.
 void ToggleShowNotes(App& app);
 
 // The commands this module carries out, for the command table.

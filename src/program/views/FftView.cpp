@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "program/shell/App.h"
-#include "program/shell/CommandId.h"
 #include "program/views/Scrolling.h"
 
 namespace vocara {
@@ -53,12 +52,9 @@ void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::
   FftViewHorizontalScrollUpdate(app);
 }
 
-void FftViewFrequencyScaleCommand(App& app, int command) {
+void FftViewZoom(App& app, double factor) {
   const std::uint32_t size = app.spectrum.fftSize;
-  const double current = app.fftView.pixelsPerBin;
-  const double scale = command == Id(CommandId::FrequencyZoomIn)    ? current * 2.0
-                       : command == Id(CommandId::FrequencyZoomOut) ? current * 0.5
-                                                                    : 1.0;
+  const double scale = factor > 0 ? app.fftView.pixelsPerBin * factor : 1.0;
   FftViewSetScale(app, scale, size, size);
   app.ports.windows.Invalidate(FftView, nullptr);
 }

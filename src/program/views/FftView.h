@@ -26,7 +26,8 @@ void FftViewHorizontalScrollUpdate(App& app);
 // totalPixels, dataWidth and the bar. The scale is limited so that totalPixels stays below 2^31.
 void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize);
 
-// Commands 177 (zoom in), 178 (zoom out), 179 (one column per bin): the scale of the axis.
-void FftViewFrequencyScaleCommand(App& app, int command);
+// The scale of the axis times `factor` (Frequency Zoom In 2, Zoom Out 0.5), or with a factor of
+// 0 one column per bin (Frequency Scale = 1).
+void FftViewZoom(App& app, double factor);
 
 }  // namespace vocara

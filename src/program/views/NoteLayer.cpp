@@ -145,7 +145,7 @@ PitchRows SasPitchRows(const App& app) {
 }
 
 void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int columns, const PitchRows& rows) {
-  if (app.editMode != NoteEdit || app.pageNotesStale) return;
+  if (app.editMode != EditMode::Note || app.pageNotesStale) return;
   columns = std::clamp(std::min(columns, app.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{std::max(first, 0), std::min(end, columns), rows.top, rows.bottom};
   if (clip.first >= clip.end) return;

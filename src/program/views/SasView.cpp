@@ -114,10 +114,9 @@ void SasViewShowSungPitches(App& app) {
   app.redraw |= SasLowerBandRedraw;
 }
 
-void SasViewPitchScaleCommand(App& app, int command) {
+void SasViewPitchScale(App& app, bool stretch) {
   double& scale = app.sasView.pitchScale;
-  const double changed = command == Id(CommandId::PitchStretch) ? std::min(scale * 2.0, 1.0)
-                                                                : std::max(scale * 0.5, MinimumPitchScale);
+  const double changed = stretch ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
   app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
@@ -164,28 +163,55 @@ void SetRulerOrigin(App& app) {
 
 namespace {
 
-void PitchScale(App& app, int, CommandId command) { SasViewPitchScaleCommand(app, Id(command)); }
+void PitchStretch(App& app, int, CommandId) { SasViewPitchScale(app, true); }
+void PitchSqueeze(App& app, int, CommandId) { SasViewPitchScale(app, false); }
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor.
-    {CommandId::SyncToSas,
-     [](App& app, int, CommandId) {
-       SyncWavToSas(app);
-       FollowCursor(app);
-     },
-     WavOpen | SasOpen | WavSasMatch, true, OnToolbar(WavView)},
-    {CommandId::SetRulerOrigin, [](App& app, int, CommandId) { SetRulerOrigin(app); }, SasOpen, true},
-    {CommandId::SyncToWav, [](App& app, int, CommandId) { SyncSasToWav(app); },
-     WavOpen | SasOpen | WavSasMatch, true, OnToolbar(SasView)},
-    {CommandId::PitchStretch, PitchScale, SasOpen, false, OnToolbar(SasView)},
-    {CommandId::PitchSqueeze, PitchScale, SasOpen, false, OnToolbar(SasView)},
+    {.id = CommandId::SyncToSas,
+     .label = "Sync to SAS",
+     .key = Accelerator('S'),
+     .tooltip = "Synchronise WAV Position with SAS",
+     .image = 35,
+     .handler =
+         [](App& app, int, CommandId) {
+           SyncWavToSas(app);
+           FollowCursor(app);
+         },
+     .required = WavOpen | SasOpen | WavSasMatch},
+    {.id = CommandId::SetRulerOrigin,
+     .label = "Set Ruler &Origin",
+     .key = Accelerator('O'),
+     .handler = [](App& app, int, CommandId) { SetRulerOrigin(app); },
+     .required = SasOpen},
+    {.id = CommandId::SyncToWav,
+     .label = "Sync to &WAV",
+     .key = Accelerator('W'),
+     .tooltip = "Synchronise SAS Position with WAV",
+     .image = 36,
+     .handler = [](App& app, int, CommandId) { SyncSasToWav(app); },
+     .required = WavOpen | SasOpen | WavSasMatch},
+    {.id = CommandId::PitchStretch,
+     .key = WindowKey(platform::key::Up, In(SasView)),
+     .tooltip = "Pitch Stretch",
+     .image = 8,
+     .handler = PitchStretch,
+     .required = SasOpen},
+    {.id = CommandId::PitchSqueeze,
+     .key = WindowKey(platform::key::Down, In(SasView)),
+     .tooltip = "Pitch Sqeeze",
+     .image = 9,
+     .handler = PitchSqueeze,
+     .required = SasOpen},
     // View / SAS.
-    {CommandId::ShowSas,
-     [](App& app, int, CommandId) {
-       app.ports.windows.Show(SasView, platform::ShowCommand::Restore);
-       app.ports.windows.BringToTop(SasView);
-     },
-     SasOpen, true},
+    {.id = CommandId::ShowSas,
+     .label = "SAS",
+     .handler =
+         [](App& app, int, CommandId) {
+           app.ports.windows.Show(SasView, platform::ShowCommand::Restore);
+           app.ports.windows.BringToTop(SasView);
+         },
+     .required = SasOpen},
 };
 
 }  // namespace

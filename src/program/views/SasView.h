@@ -51,15 +51,16 @@ void SasViewSetDataWidth(App& app);
 // range it was analysed over instead.
 void SasViewShowSungPitches(App& app);
 
-// Commands 151 (Pitch Stretch) and 152 (Pitch Sqeeze).
-void SasViewPitchScaleCommand(App& app, int command);
+// Pitch Stretch (twice the rows per cent, at most 1) and Pitch Sqeeze (half, at least the
+// smallest scale).
+void SasViewPitchScale(App& app, bool stretch);
 
-// Command 108: the WAV cursor to the SAS cursor's frame, and the WAV view to the SAS time
+// Sync to SAS: the WAV cursor to the SAS cursor's frame, and the WAV view to the SAS time
 // scale around it.
 void SyncWavToSas(App& app);
-// Command 127: the SAS page around the WAV cursor, with the SAS cursor on it.
+// Sync to WAV: the SAS page around the WAV cursor, with the SAS cursor on it.
 void SyncSasToWav(App& app);
-// Command 126: the ruler origin to the SAS cursor's sample position; the ruler is redrawn.
+// Set Ruler Origin: the ruler origin to the SAS cursor's sample position; the ruler is redrawn.
 void SetRulerOrigin(App& app);
 
 // The commands this module carries out, for the command table.

@@ -1,6 +1,7 @@
 #include "program/views/SpectrumViews.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <span>
@@ -22,13 +23,13 @@
 namespace vocara {
 namespace {
 
-constexpr int FirstSizeCommand = Id(CommandId::FftSize1k);
-constexpr int LastSizeCommand = Id(CommandId::FftSize1M);
-constexpr int FirstWindowCommand = Id(CommandId::FftWindow1);
-constexpr int LastWindowCommand = Id(CommandId::FftWindow8);
-constexpr int FirstScaleCommand = Id(CommandId::FrequencyZoomIn);
-constexpr int LastScaleCommand = Id(CommandId::FrequencyScaleOne);
-constexpr int FftCommand = Id(CommandId::ShowFft);
+using C = CommandId;
+// The FFT toolbar's two button groups: size k is 1024 << k samples, window function k the kind k.
+constexpr std::array<CommandId, 11> SizeCommands{
+    C::FftSize1k,  C::FftSize2k,   C::FftSize4k,   C::FftSize8k,   C::FftSize16k, C::FftSize32k,
+    C::FftSize64k, C::FftSize128k, C::FftSize256k, C::FftSize512k, C::FftSize1M};
+constexpr std::array<CommandId, 8> WindowCommands{C::FftWindow1, C::FftWindow2, C::FftWindow3, C::FftWindow4,
+                                                  C::FftWindow5, C::FftWindow6, C::FftWindow7, C::FftWindow8};
 constexpr int KeyCount = 88;
 constexpr std::size_t MaxClipboardText = 259;
 
@@ -99,28 +100,34 @@ std::int32_t FftCursorBin(const WindowStates& windows) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(bin, 0, windows.spectrum.fftSize / 2));
 }
 
-void RefreshSpectrumView(App& app, int command) {
+CommandId FftSizeCommand(std::uint32_t size) {
+  std::size_t step = 0;
+  while (step + 1 < SizeCommands.size() && (MinFftSize << step) < size) ++step;
+  return SizeCommands[step];
+}
+
+void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   SpectrumState& spectrum = app.spectrum;
   platform::WindowPort& windows = app.ports.windows;
   const std::uint32_t oldSize = spectrum.fftSize;
   std::uint32_t newSize = oldSize;
-  const bool sizeCommand = command >= FirstSizeCommand && command <= LastSizeCommand;
+  const bool sizeCommand = change.sizeStep >= 0 && change.sizeStep < static_cast<int>(SizeCommands.size());
   if (sizeCommand) {
-    newSize = MinFftSize << (command - FirstSizeCommand);
-    spectrum.fftSizeCommand = command;
-  } else if (command >= FirstWindowCommand && command <= LastWindowCommand) {
-    spectrum.windowKind = command - FirstWindowCommand;
+    newSize = MinFftSize << change.sizeStep;
+  } else if (change.windowKind >= 0 && change.windowKind < static_cast<int>(WindowCommands.size())) {
+    spectrum.windowKind = change.windowKind;
   }
-  windows.SetButtonChecked(FftView, spectrum.fftSizeCommand, true);
-  windows.SetButtonChecked(FftView, FirstWindowCommand + spectrum.windowKind, true);
+  windows.SetButtonChecked(FftView, Id(FftSizeCommand(newSize)), true);
+  windows.SetButtonChecked(
+      FftView, Id(WindowCommands[static_cast<std::size_t>(std::clamp(spectrum.windowKind, 0, 7))]), true);
 
   // The selected bins stand for the same frequencies at the new size.
   const double ratio = static_cast<double>(newSize) / oldSize;
   spectrum.fftSelStart = static_cast<std::int32_t>(spectrum.fftSelStart * ratio);
   spectrum.fftSelEnd = static_cast<std::int32_t>(spectrum.fftSelEnd * ratio);
   SetFftRangeFlag(app);
-  if (command >= FirstScaleCommand && command <= LastScaleCommand) {
-    FftViewFrequencyScaleCommand(app, command);
+  if (change.zoom >= 0) {
+    FftViewZoom(app, change.zoom);
   } else {
     FftViewSetScale(app, app.fftView.pixelsPerBin / ratio, oldSize, newSize);
   }
@@ -158,7 +165,7 @@ void SpectraFollowRecording(App& app) {
   // The cursor sample follows the cursor column at the new file's scale; until the status strip
   // is next painted it would still be the previous file's.
   UpdateStatusValues(app, WavView);
-  if (Visible(app, FftView)) RefreshSpectrumView(app, FftCommand);
+  if (Visible(app, FftView)) RefreshSpectrumView(app, {});
   if (Visible(app, MftView)) RefreshNoteSpectrum(app);
 }
 
@@ -196,35 +203,62 @@ void SetFftRangeFromBand(App& app) {
 
 namespace {
 
-void Refresh(App& app, int, CommandId command) { RefreshSpectrumView(app, Id(command)); }
+void Refresh(App& app, int, CommandId) { RefreshSpectrumView(app, {}); }
+template <int Step>
+void SetSize(App& app, int, CommandId) {
+  RefreshSpectrumView(app, {.sizeStep = Step});
+}
+template <int Kind>
+void SetWindow(App& app, int, CommandId) {
+  RefreshSpectrumView(app, {.windowKind = Kind});
+}
+void ZoomIn(App& app, int, CommandId) { RefreshSpectrumView(app, {.zoom = 2.0}); }
+void ZoomOut(App& app, int, CommandId) { RefreshSpectrumView(app, {.zoom = 0.5}); }
+void OneColumnPerBin(App& app, int, CommandId) { RefreshSpectrumView(app, {.zoom = 0}); }
+
+// A button of the FFT toolbar: the spectrum refreshed with its size, window function or scale.
+constexpr CommandEntry FftButton(CommandId id, std::string_view tooltip, int image, CommandHandler handler,
+                                 CommandKey key = {}) {
+  return {.id = id, .key = key, .tooltip = tooltip, .image = image, .handler = handler, .required = WavOpen};
+}
 
 // The FFT sizes, window functions and frequency scale (the FFT toolbar), and View / FFT and MFT.
 constexpr CommandEntry Entries[] = {
-    {CommandId::FftSize1k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize2k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize4k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize8k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize16k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize32k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize64k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize128k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize256k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize512k, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftSize1M, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow1, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow2, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow3, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow4, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow5, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow6, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow7, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FftWindow8, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FrequencyZoomIn, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FrequencyZoomOut, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::FrequencyScaleOne, Refresh, WavOpen, false, OnToolbar(FftView)},
-    {CommandId::SpectrumRefresh, nullptr, WavOpen},  // gated like the spectrum, no action of its own
-    {CommandId::ShowFft, Refresh, WavOpen, true},
-    {CommandId::ShowMft, [](App& app, int, CommandId) { ShowNoteSpectrumView(app); }, WavOpen, true},
+    FftButton(CommandId::FftSize1k, "1024 samples", 17, SetSize<0>),
+    FftButton(CommandId::FftSize2k, "2048 samples", 18, SetSize<1>),
+    FftButton(CommandId::FftSize4k, "4096 samples", 19, SetSize<2>),
+    FftButton(CommandId::FftSize8k, "8192 samples", 20, SetSize<3>),
+    FftButton(CommandId::FftSize16k, "16384 samples", 21, SetSize<4>),
+    FftButton(CommandId::FftSize32k, "32768 samples", 22, SetSize<5>),
+    FftButton(CommandId::FftSize64k, "65536 samples", 23, SetSize<6>),
+    FftButton(CommandId::FftSize128k, "131072 samples", 24, SetSize<7>),
+    FftButton(CommandId::FftSize256k, "262144 samples", 25, SetSize<8>),
+    FftButton(CommandId::FftSize512k, "524288 samples", 26, SetSize<9>),
+    FftButton(CommandId::FftSize1M, "1048576 samples", 27, SetSize<10>),
+    FftButton(CommandId::FftWindow1, "Square Window", 28, SetWindow<0>),
+    FftButton(CommandId::FftWindow2, "Triangular Bartlett Window", 29, SetWindow<1>),
+    FftButton(CommandId::FftWindow3, "Parabolic Welch Window", 30, SetWindow<2>),
+    FftButton(CommandId::FftWindow4, "Parzen Window", 31, SetWindow<3>),
+    FftButton(CommandId::FftWindow5, "Lanczos Window", 32, SetWindow<4>),
+    FftButton(CommandId::FftWindow6, "Cosine bell Hann Window", 33, SetWindow<5>),
+    FftButton(CommandId::FftWindow7, "Hamming Window", 34, SetWindow<6>),
+    FftButton(CommandId::FftWindow8, "Blackman Window", 35, SetWindow<7>),
+    FftButton(CommandId::FrequencyZoomIn, "Frequency Zoom In", 4, ZoomIn,
+              WindowKey(platform::key::PageUp, In(FftView))),
+    FftButton(CommandId::FrequencyZoomOut, "Frequency Zoom Out", 5, ZoomOut,
+              WindowKey(platform::key::PageDown, In(FftView))),
+    FftButton(CommandId::FrequencyScaleOne, "Frequency Scale = 1", 6, OneColumnPerBin),
+    {.id = CommandId::SpectrumRefresh, .required = WavOpen},  // gated like the spectrum, no action of its own
+    {.id = CommandId::ShowFft,
+     .label = "&FFT",
+     .key = WindowKey('F', In(WavView)),
+     .handler = Refresh,
+     .required = WavOpen},
+    {.id = CommandId::ShowMft,
+     .label = "&MFT",
+     .key = Accelerator('M'),
+     .handler = [](App& app, int, CommandId) { ShowNoteSpectrumView(app); },
+     .required = WavOpen},
 };
 
 }  // namespace

@@ -21,12 +21,20 @@ struct WindowStates;
 // The bin under the FFT cursor, (firstPixel + cursorX) / pixelsPerBin, within 0 .. N / 2.
 std::int32_t FftCursorBin(const WindowStates& windows);
 
-// Commands 157-167 (sizes), 169-176 (window functions), 177-179 (frequency scale) and 181
-// (View / FFT): the toolbar's check marks, the axis laid out anew with the frequency under the
-// cursor kept at the cursor's column, the selected bins scaled with the size, the spectrum at
-// the WAV cursor, and the window shown on top. A size command also makes the WAV range the
-// analysed span.
-void RefreshSpectrumView(App& app, int command);
+// The size button of a transform of `size` points.
+CommandId FftSizeCommand(std::uint32_t size);
+
+// What an FFT size, window function or frequency scale command changes; nothing for View / FFT.
+struct SpectrumChange {
+  int sizeStep = -1;    // a new size, 1024 << sizeStep samples
+  int windowKind = -1;  // a new window function
+  double zoom = -1;     // the frequency scale times zoom, 0 for one column per bin; < 0 kept
+};
+// The change made, then the toolbar's check marks, the axis laid out anew with the frequency
+// under the cursor kept at the cursor's column, the selected bins scaled with the size, the
+// spectrum at the WAV cursor, and the window shown on top. A new size also makes the WAV range
+// the analysed span.
+void RefreshSpectrumView(App& app, const SpectrumChange& change);
 
 // After the WAV cursor moved (arrow keys, a click in the WAV window): a visible FFT window
 // computes the spectrum there and the WAV range becomes the analysed span; a visible MFT
@@ -39,7 +47,7 @@ void FollowCursor(App& app);
 // recording's readouts.
 void SpectraFollowRecording(App& app);
 
-// Command 168 (View / MFT): the MFT window shown on top with the note strengths at the WAV
+// View / MFT: the MFT window shown on top with the note strengths at the WAV
 // cursor.
 void ShowNoteSpectrumView(App& app);
 

@@ -192,78 +192,136 @@ void WavViewResetScrollBars(App& app) {
   windows.SetScrollInfo(WavView, ScrollBar::Vertical, platform::ScrollInfo{0, 10000, 10001, 0}, true);
 }
 
-void WavViewScaleCommand(App& app, int command) {
-  view::WavView& view = app.wavView;
-  WavDocument& wav = app.wav;
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
-  // All divisions here are unsigned integer divisions; width - 1 and width are kept at least 1.
-  const std::uint32_t fitAllScale = wav.sampleCount / (width > 1 ? width - 1 : 1);
-  switch (static_cast<CommandId>(command)) {
-    case CommandId::TimeScaleOnePerFrame:  // 1 point per frame
-      WavViewRecentre(app, 1);
-      break;
-    case CommandId::TimeScaleFitAll:  // fit all, centred on the middle of the file
-      wav.cursor = wav.sampleCount / 2;
-      WavViewRecentre(app, fitAllScale);
-      break;
-    case CommandId::TimeScaleFitSelection:  // fit selection, centred on its middle
-      wav.cursor = static_cast<std::uint32_t>((std::uint64_t{wav.rangeLeft} + wav.rangeRight) / 2);
-      WavViewRecentre(app, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
-      break;
-    case CommandId::TimeSqueeze:  // squeeze: twice as many samples per column, never beyond the fit-all scale
-      WavViewRecentre(app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                               2 * std::uint64_t{view.samplesPerPixel}, fitAllScale)));
-      break;
-    case CommandId::TimeStretch: {  // stretch: half as many; at one sample per column there is nothing to
-                                    // stretch
-      const std::uint32_t half = view.samplesPerPixel >> 1;
-      if (half == 0) return;
-      WavViewRecentre(app, half);
-      break;
-    }
-    case CommandId::TimeScaleOfSas:  // the SAS frame length: one frame per column, as the SAS window shows it
-      WavViewRecentre(app, app.sas.header.frameLength);
-      break;
-    case CommandId::ShowAll:  // show all
-      WavViewScaleCommand(app, Id(CommandId::TimeScaleFitAll));
-      WavViewScaleCommand(app, Id(CommandId::ValueFit));
-      break;
-    case CommandId::ValueScaleLargest:
-    case CommandId::ValueFit:
-    case CommandId::ValueSqueeze:
-    case CommandId::ValueStretch:
-      if (command == Id(CommandId::ValueScaleLargest)) view.valueScale = WavMaximumValueScale(app);
-      if (command == Id(CommandId::ValueFit)) WavViewValueFit(app);
-      if (command == Id(CommandId::ValueSqueeze)) view.valueScale *= 0.5;
-      if (command == Id(CommandId::ValueStretch)) view.valueScale *= 2.0;
-      WavViewVerticalScrollUpdate(app);
-      app.ports.windows.Invalidate(WavView, nullptr);
-      break;
-    default:
-      break;
-  }
-}
-
 namespace {
 
-void ScaleCommand(App& app, int, CommandId command) { WavViewScaleCommand(app, Id(command)); }
+// All divisions here are unsigned integer divisions; width - 1 and width are kept at least 1.
+std::uint32_t FitAllScale(const App& app) {
+  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
+  return app.wav.sampleCount / (width > 1 ? width - 1 : 1);
+}
+
+void ValueScaleChanged(App& app) {
+  WavViewVerticalScrollUpdate(app);
+  app.ports.windows.Invalidate(WavView, nullptr);
+}
+
+void OnePointPerFrame(App& app, int, CommandId) { WavViewRecentre(app, 1); }
+
+// Fit all, centred on the middle of the file.
+void FitAll(App& app, int, CommandId) {
+  app.wav.cursor = app.wav.sampleCount / 2;
+  WavViewRecentre(app, FitAllScale(app));
+}
+
+// Fit the selection, centred on its middle.
+void FitSelection(App& app, int, CommandId) {
+  WavDocument& wav = app.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
+  wav.cursor = static_cast<std::uint32_t>((std::uint64_t{wav.rangeLeft} + wav.rangeRight) / 2);
+  WavViewRecentre(app, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
+}
+
+// Twice as many samples per column, never beyond the fit-all scale.
+void TimeSqueeze(App& app, int, CommandId) {
+  WavViewRecentre(app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                           2 * std::uint64_t{app.wavView.samplesPerPixel}, FitAllScale(app))));
+}
+
+// Half as many; at one sample per column there is nothing to stretch.
+void TimeStretch(App& app, int, CommandId) {
+  const std::uint32_t half = app.wavView.samplesPerPixel >> 1;
+  if (half != 0) WavViewRecentre(app, half);
+}
+
+// The SAS frame length: one frame per column, as the SAS window shows it.
+void TimeScaleOfSas(App& app, int, CommandId) { WavViewRecentre(app, app.sas.header.frameLength); }
+
+void ValueScaleLargest(App& app, int, CommandId) {
+  app.wavView.valueScale = WavMaximumValueScale(app);
+  ValueScaleChanged(app);
+}
+
+void ValueFit(App& app, int, CommandId) {
+  WavViewValueFit(app);
+  ValueScaleChanged(app);
+}
+
+void ValueSqueeze(App& app, int, CommandId) {
+  app.wavView.valueScale *= 0.5;
+  ValueScaleChanged(app);
+}
+
+void ValueStretch(App& app, int, CommandId) {
+  app.wavView.valueScale *= 2.0;
+  ValueScaleChanged(app);
+}
+
+void ShowAll(App& app, int view, CommandId command) {
+  FitAll(app, view, command);
+  ValueFit(app, view, command);
+}
 
 // The time and value scales of the WAV window.
 constexpr CommandEntry Entries[] = {
-    {CommandId::TimeScaleOnePerFrame, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::TimeScaleFitAll, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::TimeScaleFitSelection, ScaleCommand, WavOpen | WavRangeSelected, false, OnToolbar(WavView)},
-    {CommandId::TimeSqueeze, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::TimeStretch, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::TimeScaleOfSas, ScaleCommand, WavOpen | SasOpen | WavSasMatch, false, OnToolbar(WavView)},
-    {CommandId::ValueScaleLargest, ScaleCommand, WavOpen},
-    {CommandId::ValueFit, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::ValueSqueeze, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::ValueStretch, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
-    {CommandId::ShowAll, ScaleCommand, WavOpen, false, OnToolbar(WavView)},
+    {.id = CommandId::TimeScaleOnePerFrame,
+     .tooltip = "Set Time Scale = 1 Point per Frame",
+     .image = 6,
+     .handler = OnePointPerFrame,
+     .required = WavOpen},
+    {.id = CommandId::TimeScaleFitAll,
+     .tooltip = "Set Time Scale to Fit All",
+     .image = 7,
+     .handler = FitAll,
+     .required = WavOpen},
+    {.id = CommandId::TimeScaleFitSelection,
+     .tooltip = "Set Time Scale to Fit Selection",
+     .image = 33,
+     .handler = FitSelection,
+     .required = WavOpen | WavRangeSelected},
+    {.id = CommandId::TimeSqueeze,
+     .key = WindowKey(platform::key::PageDown, In(WavView)),
+     .tooltip = "Time Squeeze",
+     .image = 5,
+     .handler = TimeSqueeze,
+     .required = WavOpen},
+    {.id = CommandId::TimeStretch,
+     .key = WindowKey(platform::key::PageUp, In(WavView)),
+     .tooltip = "Time Stretch",
+     .image = 4,
+     .handler = TimeStretch,
+     .required = WavOpen},
+    {.id = CommandId::TimeScaleOfSas,
+     .tooltip = "Set Time Scale = Time Scale in SAS",
+     .image = 34,
+     .handler = TimeScaleOfSas,
+     .required = WavOpen | SasOpen | WavSasMatch},
+    {.id = CommandId::ValueScaleLargest, .handler = ValueScaleLargest, .required = WavOpen},
+    {.id = CommandId::ValueFit,
+     .tooltip = "Value Fit to Window",
+     .image = 10,
+     .handler = ValueFit,
+     .required = WavOpen},
+    {.id = CommandId::ValueSqueeze,
+     .key = WindowKey(platform::key::Down, In(WavView)),
+     .tooltip = "Value Squeeze",
+     .image = 9,
+     .handler = ValueSqueeze,
+     .required = WavOpen},
+    {.id = CommandId::ValueStretch,
+     .key = WindowKey(platform::key::Up, In(WavView)),
+     .tooltip = "Value Stretch",
+     .image = 8,
+     .handler = ValueStretch,
+     .required = WavOpen},
+    {.id = CommandId::ShowAll, .tooltip = "Show All", .image = 37, .handler = ShowAll, .required = WavOpen},
 };
 
 }  // namespace
+
+void WavViewScaleCommand(App& app, int command) {
+  for (const CommandEntry& entry : Entries)
+    if (Id(entry.id) == command) entry.handler(app, WavView, entry.id);
+}
 
 std::span<const CommandEntry> WavViewCommandEntries() { return Entries; }
 

@@ -60,7 +60,7 @@ void WavViewFitWholeFile(App& app);
 // without a file.
 void WavViewResetScrollBars(App& app);
 
-// Commands 141-146 and 153 (time scale) and 147-150 (value scale).
+// A time or value scale command of the WAV window, as its entry carries it out.
 void WavViewScaleCommand(App& app, int command);
 
 // The commands this module carries out, for the command table.

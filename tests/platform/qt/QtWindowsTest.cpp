@@ -261,6 +261,7 @@ TEST_F(QtWindowsTest, KeysArriveAsVirtualKeyCodesOrAsTheirAcceleratorsCommand) {
       {Qt::Key_Right, Qt::NoModifier, {{down, key::Right}}},
       {Qt::Key_Return, Qt::NoModifier, {{down, key::Return}}},
       {Qt::Key_PageDown, Qt::NoModifier, {{down, key::PageDown}}},
+      {Qt::Key_Delete, Qt::NoModifier, {{down, key::Delete}}},
       {Qt::Key_F2, Qt::NoModifier, {{down, key::F1 + 1}}},
       {Qt::Key_Control, Qt::NoModifier, {{down, key::Control}}},
   };

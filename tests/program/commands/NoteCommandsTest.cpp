@@ -3,7 +3,7 @@
 // ramps, its centre onto a semitone; Shape Notes with vibrato 0 flattens only that note; two
 // undos give the file back byte for byte; F8 renders the chosen notes' span anew. Then the ways
 // of choosing (Shift, Ctrl band, Ctrl+A, a click beside the notes), the nudge keys, Alt's free
-// drag, a drag that ends where it began, and a read-only SAS.
+// drag, a drag that ends where it began, Del, and a read-only SAS.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -288,6 +288,37 @@ TEST_F(NoteCommandsTest, NudgesAltDragAndDragsThatChangeNothing) {
   // Four nudges and a drag: five undos give the file back.
   for (int k = 0; k < 5; ++k) Command(SasView, Id(CommandId::Undo));
   EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";
+}
+
+// Del in Note mode: the chosen note's targets back to the pitch sung while another moved note
+// stays, as one undo step; with nothing chosen the item is greyed and the key does nothing.
+TEST_F(NoteCommandsTest, DeleteNotesPutsTheChosenNotesBackToThePitchSung) {
+  OpenInNoteMode();
+  const auto enabled = [&] { return fake.windows.menuEnabled[Id(CommandId::DeleteNotes)]; };
+  EXPECT_FALSE(enabled());
+  Drag(OnNote(3), SemitoneRows(2));
+  RepaintSas();
+  Drag(OnNote(1), SemitoneRows(-1));  // chosen alone now
+  EXPECT_TRUE(enabled());
+  const std::string moved = ReadFile(sasPath);
+  const NoteSpan deleted = SpanOf(1);
+  const NoteSpan kept = SpanOf(3);
+  Key(SasView, platform::key::Delete);
+  const std::vector<SasFrame> after = ReadSasFrames(sasPath);
+  for (std::uint32_t f = deleted.first; f < deleted.end; ++f)
+    EXPECT_EQ(Target(after[f]), after[f].sourcePitch) << f;
+  const SasFrame& middle = after[(kept.first + kept.end) / 2];
+  EXPECT_NEAR(Target(middle) - middle.sourcePitch, 200, 60);
+  Command(SasView, Id(CommandId::Undo));
+  EXPECT_TRUE(ReadFile(sasPath) == moved) << "one undo gives the moved notes back";
+
+  RepaintSas();
+  const platform::Point beside{OnNote(2).x, OnNote(2).y + SemitoneRows(5)};
+  Mouse(MessageKind::LeftDown, SasView, beside);
+  Mouse(MessageKind::LeftUp, SasView, beside);
+  EXPECT_FALSE(enabled());
+  Key(SasView, platform::key::Delete);
+  EXPECT_TRUE(ReadFile(sasPath) == moved);
 }
 
 // Shape Notes with the centre ticked: the chosen note goes that share of the way from where it

@@ -152,11 +152,11 @@ TEST_F(WindowProcedureTest, RightClickInTheSasWindowPopsUpTheEditModeMenu) {
 
 TEST_F(WindowProcedureTest, EditModeCommandsSetTheModeAndItsCursor) {
   Command(SasView, 129);  // disabled without a SAS file
-  EXPECT_EQ(app.editMode, 0);
+  EXPECT_EQ(app.editMode, EditMode::Normal);
   app.flags |= SasOpen;
   UpdateCommandStates(app);
   Command(WavView, 132);
-  EXPECT_EQ(app.editMode, 4);
+  EXPECT_EQ(app.editMode, EditMode::Freehand);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Mode4);
   Command(WavView, 128);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Arrow);

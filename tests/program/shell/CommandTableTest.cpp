@@ -7,7 +7,6 @@
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/Resources.h"
 #include "support/AppFixture.h"
 
 namespace vocara::test {
@@ -21,67 +20,28 @@ std::set<int> EnabledCommands(const App& app) {
   return ids;
 }
 
-void CollectMenuCommands(const std::vector<platform::MenuItem>& items, std::set<int>& ids,
-                         std::set<std::pair<int, int>>* images = nullptr) {
-  for (const platform::MenuItem& item : items) {
-    if (item.kind == platform::MenuItem::Kind::Command) ids.insert(item.command);
-    if (item.kind == platform::MenuItem::Kind::Command && item.image >= 0 && images)
-      images->insert({item.command, item.image});
-    if (item.kind == platform::MenuItem::Kind::Submenu) CollectMenuCommands(item.items, ids, images);
-  }
-}
-
-// A menu item with an image shows its command's toolbar image: the seven edit modes.
-TEST(CommandTable, MenuImagesAreTheirCommandsToolbarImages) {
-  std::set<int> ids;
-  std::set<std::pair<int, int>> images;
-  for (const platform::MenuPopup& popup : MainMenu()) CollectMenuCommands(popup.items, ids, &images);
-  std::set<std::pair<int, int>> buttons;
-  for (const platform::ToolbarButton& b : ToolbarOf(SasView))
-    if (!b.separator && ((b.command >= Id(CommandId::NormalMode) && b.command <= Id(CommandId::EraseMode)) ||
-                         b.command == Id(CommandId::NoteMode)))
-      buttons.insert({b.command, b.image});
-  EXPECT_EQ(images.size(), 7u);
-  EXPECT_EQ(images, buttons);
-}
-
-// Every id from 100 to 204 has its entry from the module that owns it: a handler (only the
-// spectrum refresh id has none), a gate, and the menu item and button the resources give it.
-TEST(CommandTable, EveryCommandHasItsEntryAndAgreesWithMenuAndToolbars) {
+// Every id up to the sentinel is carried by some module, so no menu item, button or key is left
+// without its command; a module claiming another's id, an id outside the table, or a key two
+// commands would share in one window are refused when the table is made.
+TEST(CommandTable, EveryIdHasOneEntryAndEveryKeyOneCommand) {
   const CommandTable table = MakeCommandTable();
-  std::set<int> menu;
-  for (const platform::MenuPopup& popup : MainMenu()) CollectMenuCommands(popup.items, menu);
-  for (int i = 0; i < CommandCount; ++i) {
-    const CommandRecord& r = table[static_cast<std::size_t>(i)];
-    EXPECT_EQ(r.id, FirstCommand + i);
-    EXPECT_FALSE(r.enabled);
-    EXPECT_TRUE(r.required != 0 || r.gate != nullptr) << r.id;
-    EXPECT_EQ(r.handler == nullptr, r.id == Id(CommandId::SpectrumRefresh)) << r.id;
-    // Undo and Redo keep their menu items themselves, as each action changes the journal.
-    const bool ownMenu = r.id == Id(CommandId::Undo) || r.id == Id(CommandId::Redo);
-    EXPECT_EQ(r.menu || ownMenu, menu.count(r.id) == 1) << r.id;
-    for (int view = 0; view < ViewCount; ++view) {
-      bool onToolbar = false;
-      for (const platform::ToolbarButton& b : ToolbarOf(view)) onToolbar |= !b.separator && b.command == r.id;
-      EXPECT_EQ(onToolbar, r.toolbar == view) << r.id << " on toolbar " << view;
-    }
-  }
-  EXPECT_EQ(FindCommand(table, FirstCommand - 1), nullptr);
-  EXPECT_EQ(FindCommand(table, LastCommand + 1), nullptr);
-  // Two modules claiming one id, or an id outside the table, are refused when the table is made.
-  const CommandEntry twice[] = {{CommandId::Play, nullptr, Ready}, {CommandId::Play, nullptr, Ready}};
+  for (int id = FirstCommand; id < Id(CommandId::End); ++id) EXPECT_NE(FindCommand(table, id), nullptr) << id;
+  EXPECT_EQ(FindCommand(table, Id(CommandId::End)), nullptr);
+  const CommandEntry twice[] = {{.id = CommandId::Play}, {.id = CommandId::Play}};
   EXPECT_THROW(CommandTableOf({twice}), std::logic_error);
-  const CommandEntry outside[] = {{static_cast<CommandId>(LastCommand + 1), nullptr, Ready}};
+  const CommandEntry outside[] = {{.id = CommandId::End}};
   EXPECT_THROW(CommandTableOf({outside}), std::logic_error);
-}
-
-TEST(CommandTable, RequiredMasksOfCompoundCommands) {
-  const CommandTable table = MakeCommandTable();
-  EXPECT_EQ(FindCommand(table, 115)->required,
-            WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady);
-  EXPECT_EQ(FindCommand(table, 101)->required, RecordAvailable);
-  EXPECT_EQ(FindCommand(table, 107)->required, StopAvailable);
-  EXPECT_EQ(FindCommand(table, 180)->required, WavOpen);
+  const CommandEntry sameWindow[] = {
+      {.id = CommandId::Play, .key = WindowKey('Q', In(WavView) | In(SasView))},
+      {.id = CommandId::Stop, .key = WindowKey('Q', In(SasView))}};
+  EXPECT_THROW(CommandTableOf({sameWindow}), std::logic_error);
+  const CommandEntry accelerator[] = {{.id = CommandId::Play, .key = Accelerator('Q')},
+                                      {.id = CommandId::Stop, .key = WindowKey('Q', In(FftView))}};
+  EXPECT_THROW(CommandTableOf({accelerator}), std::logic_error);
+  const CommandEntry apart[] = {{.id = CommandId::Play, .key = WindowKey('Q', In(WavView))},
+                                {.id = CommandId::Stop, .key = WindowKey('Q', In(SasView))},
+                                {.id = CommandId::Record, .key = Accelerator('Q', true)}};
+  EXPECT_NO_THROW(CommandTableOf({apart}));
 }
 
 using CommandStates = AppTest;

@@ -83,10 +83,10 @@ TEST_P(GeometrySweepTest, EveryPathStaysInsideTheArraysAndTheExtent) {
   Exercise(SasView);
   EXPECT_LE(static_cast<std::uint32_t>(app.sas.firstFrame), c.count);
   for (int row : {0, app.metrics.toolbarHeight + app.upperPaneHeight}) Wheel(SasView, {10, row}, -120);
-  for (int command : {151, 151, 151, 152, 152, 152, 152}) SasViewPitchScaleCommand(app, command);
+  for (bool stretch : {true, true, true, false, false, false, false}) SasViewPitchScale(app, stretch);
   Paint(SasView);
 
-  for (int i = 0; i < 40; ++i) FftViewFrequencyScaleCommand(app, 177);  // far beyond any use
+  for (int i = 0; i < 40; ++i) FftViewZoom(app, 2.0);  // far beyond any use
   EXPECT_LE(app.fftView.totalPixels, static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()));
   Exercise(FftView);
   Paint(FftView);

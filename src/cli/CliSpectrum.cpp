@@ -1,4 +1,4 @@
-#include "cli/SpectrumCommands.h"
+#include "cli/CliSpectrum.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "cli/InTuneCommands.h"
+#include "cli/CliInTune.h"
 
 #include <algorithm>
 #include <cmath>
