@@ -166,27 +166,6 @@ TEST(OutputSafetyTest, EveryWriterKeepsThePreviousFileWhenItCannotWriteTheWholeN
   EXPECT_EQ(RunCliAsUser({"report", in.wav, in.sas}).exitCode, 0);
 }
 
-// A link is written through to the file it names, and the replaced file keeps its permission bits.
-TEST(OutputSafetyTest, ALinkIsFollowedAndTheReplacementKeepsThePermissions) {
-  TempDir dir;
-  const Inputs in(dir, 20000);
-  const std::string mine = WriteFile(dir.File("mine"), Previous);
-  fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  const std::string link = dir.File("link");
-  const std::string dangling = dir.File("dangling");
-  fs::create_symlink("mine", link);
-  fs::create_symlink("not-yet", dangling);
-  std::string err;
-  for (const std::string& target : {link, dangling}) {
-    ASSERT_EQ(RunInProcess(Writers[0].args(in, target), &err), 0) << err;
-    EXPECT_TRUE(fs::is_symlink(target)) << target;
-  }
-  EXPECT_NE(ReadFile(mine), Previous);
-  EXPECT_TRUE(fs::is_regular_file(dir.File("not-yet")));
-  EXPECT_EQ(fs::status(mine).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-}
-
 // The writers that run long enough to be stopped part way: the changes in place, build and correct.
 bool Stoppable(const Writer& writer) {
   return writer.inPlace || std::string_view(writer.name) == "build" ||
