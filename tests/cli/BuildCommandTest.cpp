@@ -17,6 +17,7 @@
 #include "support/Recordings.h"
 #include "support/SasFiles.h"
 #include "support/SettingsFiles.h"
+#include "support/SoundFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -26,11 +27,8 @@ namespace {
 class BuildCommandTest : public CliFixture {
  protected:
   void SetUp() override {
-    std::vector<std::int32_t> tone(12000);
-    for (std::size_t i = 0; i < tone.size(); ++i)
-      tone[i] =
-          static_cast<std::int32_t>(std::lround(20000 * std::sin(2 * 3.141592653589793 * 440.0 * i / 22050)));
-    wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2, 22050), Samples(2, tone)));
+    wav = WriteFile(dir.File("a.wav"),
+                    CanonicalWav(Format(2, 22050), Samples(2, Sine16(440, 22050, 12000 / 22050.0))));
   }
   int Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"build", wav, sas});

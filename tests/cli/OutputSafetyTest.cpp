@@ -29,6 +29,7 @@
 #include "engine/wav/WavDocument.h"
 #include "support/ChildProcess.h"
 #include "support/SasFiles.h"
+#include "support/SoundFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -39,19 +40,13 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view Previous = "the previous file, kept whatever happens";
 
-std::vector<std::int32_t> Tone(std::size_t count, std::uint32_t rate) {
-  std::vector<std::int32_t> values(count);
-  for (std::size_t i = 0; i < count; ++i)
-    values[i] =
-        static_cast<std::int32_t>(std::lround(12000 * std::sin(2 * 3.141592653589793 * 220.0 * i / rate)));
-  return values;
-}
-
 // A recording and a SAS that fits it (fresh frames of 1000 samples, frames 5 to 7 an octave up as
 // repair finds them), for correct and the changes in place.
 struct Inputs {
   Inputs(const TempDir& dir, std::size_t samples, std::uint32_t rate = 22050) {
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, rate), Samples(2, Tone(samples, rate))));
+    wav = WriteFile(dir.File("in.wav"),
+                    CanonicalWav(Format(2, rate), Samples(2, Sine16(220, static_cast<int>(rate),
+                                                                    static_cast<double>(samples) / rate))));
     WavDocument document;
     EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
     const std::size_t frames = samples / 1000;
