@@ -79,16 +79,6 @@ TEST_P(ScanAcrossPiecesTest, MatchesAPlainSumMinimumAndMaximum) {
 
 INSTANTIATE_TEST_SUITE_P(EveryWidth, ScanAcrossPiecesTest, ::testing::Values(2u, 3u, 4u));
 
-TEST_F(SampleAccessTest, TheLastOverviewBlockIsCutAtTheEndOfTheData) {
-  std::vector<std::int32_t> stored(65536 * 2 + 2, 0);
-  stored.back() = -5;
-  Open(2, stored);
-  ASSERT_EQ(wav.overviewFactor, 3u);
-  ASSERT_EQ(wav.overviewLength, 43692u);
-  EXPECT_EQ(wav.overview[43690], (SamplePair{0, 0}));
-  EXPECT_EQ(wav.overview[43691], (SamplePair{-5 * 65536, -5 * 65536}));  // one sample only
-}
-
 // A scan from an inner sample reads only its blocks and writes no pair beyond them; blocks past
 // the data have no samples, and no blocks give the empty extremes.
 TEST_F(SampleAccessTest, ScanFromAnInnerSampleReadsOnlyItsBlocks) {

@@ -204,14 +204,19 @@ TEST_F(WavOpenTest, AcceptedFilesGiveTheirDataOffsetSamplesAndChecksum) {
   EXPECT_DOUBLE_EQ(wav.amplitudeScale, 100.0 / 16777216.0);
 }
 
+// At most 65536 overview entries; the last block is cut at the end of the data (here its one
+// sample, the only one not silent).
 TEST_F(WavOpenTest, OverviewHasAtMost65536Entries) {
   struct Case {
     std::uint32_t samples, factor, length;
   };
-  for (const Case c : {Case{65536, 1, 65536}, Case{65537, 2, 32769}, Case{131073, 3, 43691}}) {
-    ASSERT_EQ(Open(CanonicalWav(Format(2), std::string(2 * c.samples, '\0'))), MessageId::None);
-    EXPECT_EQ(wav.overviewFactor, c.factor) << c.samples;
-    EXPECT_EQ(wav.overviewLength, c.length) << c.samples;
+  for (const Case c : {Case{65536, 1, 65536}, Case{65537, 2, 32769}, Case{131074, 3, 43692}}) {
+    ASSERT_EQ(Open(CanonicalWav(Format(2), std::string(2 * c.samples - 2, '\0') + Samples(2, {-5}))),
+              MessageId::None);
+    EXPECT_EQ(std::tuple(wav.overviewFactor, wav.overviewLength), std::tuple(c.factor, c.length))
+        << c.samples;
+    EXPECT_EQ(wav.overview[c.length - 2], (SamplePair{0, 0})) << c.samples;
+    EXPECT_EQ(wav.overview[c.length - 1], (SamplePair{-5 * 65536, -5 * 65536})) << c.samples;
     wav.file.Close();
   }
 }
