@@ -83,6 +83,13 @@ TEST(OutputFileTest, ALinkIsFollowedAndTheReplacementKeepsThePermissions) {
   EXPECT_TRUE(fs::is_symlink(dir.File("link.sas")));
   EXPECT_EQ(ReadFile(real), "new");
   EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
+  // A link to a file not there yet makes that file.
+  fs::create_symlink("not-yet.sas", dir.File("dangling.sas"));
+  OutputFile made;
+  ASSERT_EQ(made.Begin(dir.File("dangling.sas")), MessageId::None);
+  ASSERT_TRUE(WriteAll(made, "made") && made.Commit());
+  EXPECT_TRUE(fs::is_symlink(dir.File("dangling.sas")));
+  EXPECT_EQ(ReadFile(dir.File("not-yet.sas")), "made");
 }
 
 TEST(OutputFileTest, TemporariesOfEndedProcessesAreRemovedAndPendingOnesOnRequest) {

@@ -129,17 +129,6 @@ TEST_F(SettingsFileTest, AMissingShortOrBadFileIsReplacedWithBuiltInValues) {
   }
 }
 
-TEST_F(SettingsFileTest, ValidFileIsTakenUnchanged) {
-  WindowLayout layout = WindowLayout::Defaults();
-  layout.rects[WavView] = {300, 100, 1500, 700};
-  WriteFile(file_, SettingsFileBytes(Distinctive(), layout));
-  const SettingsLoadResult result = Load();
-  EXPECT_TRUE(result.accepted);
-  EXPECT_EQ(result.settings, Distinctive());
-  EXPECT_EQ(result.layout, layout);
-  EXPECT_EQ(ReadFile(file_), SettingsFileBytes(Distinctive(), layout));
-}
-
 // A record from a file is limited as the dialog limits a typed value; a field that is no number
 // gets its built-in value, and is never written nor taken from the settings file at start.
 TEST_F(SettingsFileTest, FieldsOutsideTheDialogAreLimitedAndNoNumberIsNeverKept) {

@@ -105,21 +105,15 @@ TEST_F(InTuneCommandsTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextA
 }
 
 // A file of the rendering's length that is not one (noise, the rendering played backwards) is
-// refused, naming it; every genuine rendering (either render, time correction on or off, a range)
-// is reported.
+// refused, naming it; a genuine rendering is reported with the options it was made with (that
+// every render, time correction on or off and a range measure: CorrectionReportTest).
 TEST_F(InTuneCommandsTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLength) {
   const std::string sas = Sing({{57, 20, 0.7}, {60, -30, 0.7}, {64, 25, 0.7}, {69, -35, 0.7}});
   ASSERT_EQ(Run({"snap", sas, "--key", "A", "--scale", "custom:0,3,7"}), cli::ExitSuccess) << err.str();
   const std::string corrected = dir.File("out.wav");
-  for (const char* formants : {"shift", "keep"}) {
-    for (const char* timeCorrection : {"on", "off"}) {
-      ASSERT_EQ(
-          Run({"correct", wav, sas, corrected, "--formants", formants, "--time-correction", timeCorrection}),
-          cli::ExitSuccess);
-      EXPECT_EQ(Run({"report", wav, sas, corrected, "--time-correction", timeCorrection}), cli::ExitSuccess)
-          << formants << timeCorrection << err.str();
-    }
-  }
+  ASSERT_EQ(Run({"correct", wav, sas, corrected, "--formants", "keep", "--time-correction", "off"}),
+            cli::ExitSuccess);
+  EXPECT_EQ(Run({"report", wav, sas, corrected, "--time-correction", "off"}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"correct", wav, sas, corrected, "--range", "20000:110000"}), cli::ExitSuccess);
   EXPECT_EQ(Run({"report", wav, sas, corrected, "--range", "20000:110000"}), cli::ExitSuccess) << err.str();
 

@@ -29,6 +29,7 @@
 #include "engine/wav/WavDocument.h"
 #include "support/ChildProcess.h"
 #include "support/SasFiles.h"
+#include "support/SoundFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -39,19 +40,13 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view Previous = "the previous file, kept whatever happens";
 
-std::vector<std::int32_t> Tone(std::size_t count, std::uint32_t rate) {
-  std::vector<std::int32_t> values(count);
-  for (std::size_t i = 0; i < count; ++i)
-    values[i] =
-        static_cast<std::int32_t>(std::lround(12000 * std::sin(2 * 3.141592653589793 * 220.0 * i / rate)));
-  return values;
-}
-
 // A recording and a SAS that fits it (fresh frames of 1000 samples, frames 5 to 7 an octave up as
 // repair finds them), for correct and the changes in place.
 struct Inputs {
   Inputs(const TempDir& dir, std::size_t samples, std::uint32_t rate = 22050) {
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, rate), Samples(2, Tone(samples, rate))));
+    wav = WriteFile(dir.File("in.wav"),
+                    CanonicalWav(Format(2, rate), Samples(2, Sine16(220, static_cast<int>(rate),
+                                                                    static_cast<double>(samples) / rate))));
     WavDocument document;
     EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
     const std::size_t frames = samples / 1000;
@@ -164,27 +159,6 @@ TEST(OutputSafetyTest, EveryWriterKeepsThePreviousFileWhenItCannotWriteTheWholeN
   EXPECT_EQ(RunCliAsUser({"info", secret}).output,
             "Invalid File Handle\nvocara-cli: " + secret + ": Permission denied\n");
   EXPECT_EQ(RunCliAsUser({"report", in.wav, in.sas}).exitCode, 0);
-}
-
-// A link is written through to the file it names, and the replaced file keeps its permission bits.
-TEST(OutputSafetyTest, ALinkIsFollowedAndTheReplacementKeepsThePermissions) {
-  TempDir dir;
-  const Inputs in(dir, 20000);
-  const std::string mine = WriteFile(dir.File("mine"), Previous);
-  fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  const std::string link = dir.File("link");
-  const std::string dangling = dir.File("dangling");
-  fs::create_symlink("mine", link);
-  fs::create_symlink("not-yet", dangling);
-  std::string err;
-  for (const std::string& target : {link, dangling}) {
-    ASSERT_EQ(RunInProcess(Writers[0].args(in, target), &err), 0) << err;
-    EXPECT_TRUE(fs::is_symlink(target)) << target;
-  }
-  EXPECT_NE(ReadFile(mine), Previous);
-  EXPECT_TRUE(fs::is_regular_file(dir.File("not-yet")));
-  EXPECT_EQ(fs::status(mine).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 // The writers that run long enough to be stopped part way: the changes in place, build and correct.

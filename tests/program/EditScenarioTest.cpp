@@ -16,6 +16,7 @@
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
 #include "program/views/ViewFixture.h"
+#include "support/SoundFiles.h"
 
 namespace vocara::test {
 namespace {
@@ -39,11 +40,8 @@ class EditScenarioTest : public ViewTest {
 };
 
 TEST_F(EditScenarioTest, MouseEditsThenCorrectChangeTheRecordingWhereTheEditsAre) {
-  std::vector<std::int32_t> tone(2 * Rate);
-  for (std::size_t i = 0; i < tone.size(); ++i)
-    tone[i] =
-        static_cast<std::int32_t>(std::lround(12000 * std::sin(2 * 3.141592653589793 * 220.0 * i / Rate)));
-  const std::string wav = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, Rate), Samples(2, tone)));
+  const std::string wav =
+      WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, Rate), Samples(2, Sine16(220, Rate, 2))));
   const std::string sas = dir.File("take.sas");
   {
     WavDocument document;

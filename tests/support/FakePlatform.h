@@ -33,7 +33,6 @@ struct FakeWindow {
   std::map<platform::ScrollBar, platform::Rect> controls;
   std::map<int, bool> buttonEnabled;  // by command
   std::map<int, bool> buttonChecked;
-  int broughtToTop = 0;
 };
 
 class FakeWindows final : public platform::WindowPort {
@@ -58,7 +57,7 @@ class FakeWindows final : public platform::WindowPort {
   bool CreateWindow(const platform::WindowSpec& spec) override;
   void Show(int view, platform::ShowCommand command) override;
   platform::ShowState GetShowState(int view) const override { return views[view].state; }
-  void BringToTop(int view) override { ++views[view].broughtToTop; }
+  void BringToTop(int) override {}
   void SetTitle(int view, const std::string& title) override { views[view].title = title; }
   void Destroy(int view) override;
   platform::Rect GetClientRect(int view) const override;
@@ -127,7 +126,7 @@ class FakeDialog final : public platform::DialogHandle {
   void AddItem(int id, const std::string& text) override { items[id].push_back(text); }
   int GetSelection(int id) const override;
   void SetSelection(int id, int index) override { selections[id] = index; }
-  void SetEnabled(int id, bool enabled) override { enabledControls[id] = enabled; }
+  void SetEnabled(int, bool) override {}
   bool IsVisible() const override { return !ended; }
   void BringToTop() override {}
   void End(int value) override {
@@ -140,7 +139,6 @@ class FakeDialog final : public platform::DialogHandle {
   std::map<int, bool> checks;
   std::map<int, std::vector<std::string>> items;
   std::map<int, int> selections;
-  std::map<int, bool> enabledControls;
   bool ended = false;
   int result = 0;
 };

@@ -79,43 +79,21 @@ TEST_P(ScanAcrossPiecesTest, MatchesAPlainSumMinimumAndMaximum) {
 
 INSTANTIATE_TEST_SUITE_P(EveryWidth, ScanAcrossPiecesTest, ::testing::Values(2u, 3u, 4u));
 
-TEST_F(SampleAccessTest, TheLastOverviewBlockIsCutAtTheEndOfTheData) {
-  std::vector<std::int32_t> stored(65536 * 2 + 2, 0);
-  stored.back() = -5;
-  Open(2, stored);
-  ASSERT_EQ(wav.overviewFactor, 3u);
-  ASSERT_EQ(wav.overviewLength, 43692u);
-  EXPECT_EQ(wav.overview[43690], (SamplePair{0, 0}));
-  EXPECT_EQ(wav.overview[43691], (SamplePair{-5 * 65536, -5 * 65536}));  // one sample only
-}
-
+// A scan from an inner sample reads only its blocks and writes no pair beyond them; blocks past
+// the data have no samples, and no blocks give the empty extremes.
 TEST_F(SampleAccessTest, ScanFromAnInnerSampleReadsOnlyItsBlocks) {
   Open(2, {9, 9, 1, -2, 3, -4, 5, 9, 9});
   std::vector<SamplePair> pairs(4, SamplePair{7, 7});
   const ScanResult result = WavScanBlocks(wav, 2, 2, 2, pairs);
-  EXPECT_EQ(pairs[0], (SamplePair{-2 << 16, 1 << 16}));
-  EXPECT_EQ(pairs[1], (SamplePair{-4 << 16, 3 << 16}));
-  EXPECT_EQ(pairs[2], (SamplePair{7, 7}));  // nothing beyond blockCount is written
-  EXPECT_EQ(result.checksum, static_cast<std::uint32_t>((1 - 2 + 3 - 4) * 65536));
-  EXPECT_EQ(result.dataMin, -4.0 * 65536);
-  EXPECT_EQ(result.dataMax, 3.0 * 65536);
-}
-
-TEST_F(SampleAccessTest, NoBlocksGiveTheEmptyExtremes) {
-  Open(2, {1, 2});
-  std::vector<SamplePair> pairs(1);
-  const ScanResult result = WavScanBlocks(wav, 0, 1, 0, pairs);
-  EXPECT_EQ(result.checksum, 0u);
-  EXPECT_EQ(result.dataMax, -2147483648.0);
-  EXPECT_EQ(result.dataMin, 2147483647.0);
-}
-
-TEST_F(SampleAccessTest, BlocksPastTheDataHaveNoSamples) {
-  Open(2, {1, 2, 3});
-  std::vector<SamplePair> pairs(3);
-  WavScanBlocks(wav, 0, 2, 3, pairs);
-  EXPECT_EQ(pairs[1], (SamplePair{3 << 16, 3 << 16}));
-  EXPECT_EQ(pairs[2], (SamplePair{Int32Max, Int32Min}));
+  EXPECT_EQ(pairs, (std::vector<SamplePair>{{-2 << 16, 1 << 16}, {-4 << 16, 3 << 16}, {7, 7}, {7, 7}}));
+  EXPECT_EQ(std::tuple(result.checksum, result.dataMin, result.dataMax),
+            std::tuple(static_cast<std::uint32_t>((1 - 2 + 3 - 4) * 65536), -4.0 * 65536, 3.0 * 65536));
+  WavScanBlocks(wav, 6, 2, 3, pairs);
+  EXPECT_EQ(std::vector(pairs.begin(), pairs.begin() + 3),
+            (std::vector<SamplePair>{{5 << 16, 9 << 16}, {9 << 16, 9 << 16}, {Int32Max, Int32Min}}));
+  const ScanResult none = WavScanBlocks(wav, 0, 1, 0, pairs);
+  EXPECT_EQ(std::tuple(none.checksum, none.dataMin, none.dataMax),
+            std::tuple(0u, 2147483647.0, -2147483648.0));
 }
 
 class WindowTest : public SampleAccessTest {

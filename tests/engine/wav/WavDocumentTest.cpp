@@ -147,18 +147,6 @@ TEST_F(WavOpenTest, ARefusedFileLeavesNoDescriptorOpen) {
   EXPECT_EQ(OpenDescriptors(), before + 1);  // the document keeps the accepted file open
 }
 
-TEST_F(WavOpenTest, BoundariesThatAreAccepted) {
-  // RIFF size equal to the file size - 8.
-  EXPECT_EQ(Open(RiffFile(Chunk("fmt ", FormatBody(Format(2))) + Chunk("data", FourSamples), 44)),
-            MessageId::None);
-  wav.file.Close();
-  // Block align and bits are checked apart: 24 significant bits in 4-byte samples.
-  FormatFields padded = Format(4);
-  padded.bitsPerSample = 24;
-  EXPECT_EQ(Open(CanonicalWav(padded, FourSamples)), MessageId::None);
-  EXPECT_DOUBLE_EQ(wav.amplitudeScale, 100.0 / 16777216.0);
-}
-
 // Rates no recorder delivers are refused with the low-rate message: the frame length and the
 // analysis buffers grow with the rate a header claims.
 TEST_F(WavOpenTest, RatesFromTheMinimumToTheFastestRecorderOpen) {
@@ -177,50 +165,58 @@ TEST_F(WavOpenTest, RatesFromTheMinimumToTheFastestRecorderOpen) {
   }
 }
 
-TEST_F(WavOpenTest, A44ByteFileWithEmptyDataOpensWithAnEmptyOverview) {
-  ASSERT_EQ(Open(CanonicalWav(Format(2), "")), MessageId::None);
-  EXPECT_EQ(wav.sampleCount, 0u);
-  EXPECT_EQ(wav.overviewFactor, 1u);
-  EXPECT_EQ(wav.overviewLength, 0u);
-  EXPECT_EQ(wav.checksum, 0u);
+// Files that open: where the data starts, the whole samples counted and summed (a partial one at
+// the end neither), the format as read; a longer format chunk is skipped and kept as 16 bytes.
+TEST_F(WavOpenTest, AcceptedFilesGiveTheirDataOffsetSamplesAndChecksum) {
+  FormatFields odd = Format(2);
+  odd.bytesPerSecond = 12345;  // not checked, kept as read
+  FormatFields padded = Format(4);
+  padded.bitsPerSample = 24;  // block align and bits are checked apart
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::uint32_t dataOffset, samples, checksum;
+    FormatFields fields;
+  } cases[] = {
+      {"RIFF size = file size - 8",
+       RiffFile(Chunk("fmt ", FormatBody(Format(2))) + Chunk("data", FourSamples), 44), 44, 4, 0, Format(2)},
+      {"empty data", CanonicalWav(Format(2), ""), 44, 0, 0, Format(2)},
+      {"an odd chunk before fmt, a LIST between",
+       RiffFile(Chunk("junk", "odd") + Chunk("fmt ", FormatBody(Format(3, 44100))) +
+                Chunk("LIST", "INFOISFT") + Chunk("data", Samples(3, {0x123456, -1}))),
+       12 + 11 + 24 + 16 + 8, 2, 0x12345600u + 0xFFFFFF00u, Format(3, 44100)},
+      {"a longer format chunk",
+       RiffFile(Chunk("fmt ", FormatBody(odd, Le16(0))) + Chunk("data", FourSamples)), 46, 4, 0, odd},
+      {"a partial sample at the end", CanonicalWav(Format(3), Samples(3, {1, 2}) + "\x7F\x7F"), 44, 2, 0x300,
+       Format(3)},
+      {"24 bits in 4 bytes", CanonicalWav(padded, FourSamples), 44, 2, 0xFFFF0001u + 0xFFFE0002u, padded},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Open(c.bytes), MessageId::None);
+    EXPECT_EQ(
+        std::tuple(wav.dataOffset, wav.sampleCount, wav.checksum, wav.overviewFactor, wav.overviewLength),
+        std::tuple(c.dataOffset, c.samples, c.checksum, 1u, c.samples));
+    EXPECT_EQ(std::tuple(wav.header.fields, wav.header.format.size, wav.header.data.size),
+              std::tuple(c.fields, 16u, static_cast<std::uint32_t>(c.bytes.size() - c.dataOffset)));
+    wav.file.Close();
+  }
+  EXPECT_DOUBLE_EQ(wav.amplitudeScale, 100.0 / 16777216.0);
 }
 
-TEST_F(WavOpenTest, ChunksBeforeAndBetweenAreSkippedWithoutPadBytes) {
-  // An odd-sized chunk before "fmt " and a LIST chunk between "fmt " and "data".
-  const std::string chunks = Chunk("junk", "odd") + Chunk("fmt ", FormatBody(Format(3, 44100))) +
-                             Chunk("LIST", "INFOISFT") + Chunk("data", Samples(3, {0x123456, -1}));
-  ASSERT_EQ(Open(RiffFile(chunks)), MessageId::None);
-  EXPECT_EQ(wav.dataOffset, 12u + 11 + 24 + 16 + 8);
-  EXPECT_EQ(wav.sampleCount, 2u);
-  EXPECT_EQ(wav.checksum, 0x12345600u + 0xFFFFFF00u);
-  EXPECT_EQ(wav.header.fields.sampleRate, 44100u);
-}
-
-TEST_F(WavOpenTest, ALongerFormatChunkIsSkippedAndStoredAsSixteenBytes) {
-  FormatFields f = Format(2);
-  f.bytesPerSecond = 12345;  // not checked, kept as read
-  ASSERT_EQ(Open(RiffFile(Chunk("fmt ", FormatBody(f, Le16(0))) + Chunk("data", FourSamples))),
-            MessageId::None);
-  EXPECT_EQ(wav.dataOffset, 46u);
-  EXPECT_EQ(wav.header.format.size, 16u);
-  EXPECT_EQ(wav.header.fields, f);
-  EXPECT_EQ(wav.header.data.size, 8u);
-}
-
-TEST_F(WavOpenTest, APartialSampleAtTheEndIsNotCounted) {
-  ASSERT_EQ(Open(CanonicalWav(Format(3), Samples(3, {1, 2}) + "\x7F\x7F")), MessageId::None);
-  EXPECT_EQ(wav.sampleCount, 2u);
-  EXPECT_EQ(wav.checksum, 0x300u);  // the two bytes of the partial sample are not summed
-}
-
+// At most 65536 overview entries; the last block is cut at the end of the data (here its one
+// sample, the only one not silent).
 TEST_F(WavOpenTest, OverviewHasAtMost65536Entries) {
   struct Case {
     std::uint32_t samples, factor, length;
   };
-  for (const Case c : {Case{65536, 1, 65536}, Case{65537, 2, 32769}, Case{131073, 3, 43691}}) {
-    ASSERT_EQ(Open(CanonicalWav(Format(2), std::string(2 * c.samples, '\0'))), MessageId::None);
-    EXPECT_EQ(wav.overviewFactor, c.factor) << c.samples;
-    EXPECT_EQ(wav.overviewLength, c.length) << c.samples;
+  for (const Case c : {Case{65536, 1, 65536}, Case{65537, 2, 32769}, Case{131074, 3, 43692}}) {
+    ASSERT_EQ(Open(CanonicalWav(Format(2), std::string(2 * c.samples - 2, '\0') + Samples(2, {-5}))),
+              MessageId::None);
+    EXPECT_EQ(std::tuple(wav.overviewFactor, wav.overviewLength), std::tuple(c.factor, c.length))
+        << c.samples;
+    EXPECT_EQ(wav.overview[c.length - 2], (SamplePair{0, 0})) << c.samples;
+    EXPECT_EQ(wav.overview[c.length - 1], (SamplePair{-5 * 65536, -5 * 65536})) << c.samples;
     wav.file.Close();
   }
 }

@@ -365,34 +365,5 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
   EXPECT_EQ(LastMessage().text, "Invalid File Handle");
 }
 
-// A full disk, and a user who may write into the folder but not the file (the rename would go
-// through, yet the file is not the user's to replace): the message, and the previous file kept.
-TEST_F(WavCommandsTest, SaveAsOntoAFullDiskOrAFileTheUserMayNotWriteKeepsThePreviousFile) {
-  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
-  OpenFromDialog(MakeWav("take.wav", 5000));
-  SelectWavRange(0, 5000);
-  const auto saveRange = [&](const std::string& out) {
-    return [&, out](int& exitCode) {
-      fake.desktop.fileAnswers.push_back(out);
-      Command(WavView, 112);
-      exitCode = fake.desktop.messages.size() == 1 ? 0 : 1;
-      return fake.desktop.messages.empty() ? std::string() : LastMessage().text;
-    };
-  };
-  const std::string full = WriteFile(dir.File("range.wav"), "previous");
-  const std::string theirs = WriteFile(dir.File("theirs.wav"), "previous");
-  std::filesystem::permissions(theirs, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
-  for (const auto& [out, child] : {std::pair(full, RunWithFileSizeLimit(4000, saveRange(full))),
-                                   std::pair(theirs, RunAsUser(saveRange(theirs)))}) {
-    SCOPED_TRACE(out);
-    EXPECT_EQ(child.exitCode, 0);
-    EXPECT_EQ(child.output, "Invalid File Handle");
-    EXPECT_EQ(ReadFile(out), "previous");
-    EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
-  }
-}
-
 }  // namespace
 }  // namespace vocara::test
