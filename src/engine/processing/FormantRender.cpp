@@ -552,7 +552,7 @@ class FormantSink {
     double* misfit = misfit_.data();
     for (std::size_t k = 1; k <= fitted; ++k) {
       const auto [ar, ai] = AtTurn(order, turns_[k - 1].real(), turns_[k - 1].imag());
-      misfit[k] = 0.5 * std::log(power[k - 1] * std::max(ar * ar + ai * ai, 1e-30) / level);
+      misfit[k] = std::sqrt(power[k - 1] * std::max(ar * ar + ai * ai, 1e-30) / level);
     }
     misfit[fitted + 1] = misfit[fitted];
     // Bin m at the model's angle m x perBin and the envelope's harmonic number m x perHarmonic
@@ -572,7 +572,7 @@ class FormantSink {
       const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
       const auto k = std::min(static_cast<std::size_t>(u), fitted);
       const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
-      const double envelope = std::sqrt(level / std::max(ar * ar + ai * ai, 1e-30)) * std::exp(off);
+      const double envelope = std::sqrt(level / std::max(ar * ar + ai * ai, 1e-30)) * off;
       wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
     }
     return true;
@@ -590,7 +590,7 @@ class FormantSink {
   // harmonics' power (0: no model).
   static constexpr int MaxOrder = 16;
   static constexpr int FirstRounds = 8;
-  static constexpr int NextRounds = 2;
+  static constexpr int NextRounds = 1;
   using Poly = std::array<double, MaxOrder + 1>;
   double FitAllPole(const double* power, std::size_t count, double step, int order) {
     std::complex<double>* turns = turns_.data();
@@ -773,7 +773,7 @@ class FormantSink {
   std::vector<double> harmonics_;
   std::vector<double> wanted_;     // the spectrum each bin is brought to
   std::vector<double> resonance_;  // the harmonics' powers with the pulse taken out
-  std::vector<double> misfit_;     // the model's misfit at each harmonic (log of the ratio)
+  std::vector<double> misfit_;     // the model's misfit at each harmonic (the amplitudes' ratio)
   std::vector<std::complex<double>> turns_;
   std::vector<double> analysis_;
   std::vector<double> pulse_;
