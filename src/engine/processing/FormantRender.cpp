@@ -1,12 +1,15 @@
 #include "engine/processing/FormantRender.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <limits>
 #include <numbers>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/processing/Fft.h"
@@ -47,12 +50,20 @@ class FormantSink {
         spectrum_(TransformLength(frameLength - 1)),
         magnitudes_(spectrum_.size() / 2 + 1),
         harmonics_(spectrum_.size() / 2 + 2),
+        wanted_(spectrum_.size() / 2 + 1),
+        resonance_(spectrum_.size() / 2 + 2),
+        misfit_(spectrum_.size() / 2 + 2),
+        turns_(spectrum_.size() / 2 + 2),
+        analysis_(4 * spectrum_.size()),
+        pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
         progress_(progress) {
-    for (std::size_t n = 8; n <= spectrum_.size(); n *= 2) {
+    for (std::size_t n = 8; n <= analysis_.size(); n *= 2) {
       PrepareFft(1, static_cast<std::uint32_t>(n));
       PrepareFft(-1, static_cast<std::uint32_t>(n));
     }
+    for (std::size_t i = 0; i < pulse_.size(); ++i)
+      pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
     reshaped_.samples.resize(2 * std::size_t{frameLength});
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
@@ -256,8 +267,8 @@ class FormantSink {
     const double moved = std::abs(std::log2(ratio)) * 1200.0;
     const double reshaping = std::max(std::clamp((moved - 100.0) / 200.0, 0.0, 1.0), shiftAmount_);
     const auto lag = static_cast<std::size_t>(std::lround(spacing));
-    const bool again =
-        reshaping > 0 && epoch == reshaped_.epoch && reshaping == reshaped_.amount && half == reshaped_.half;
+    const bool again = reshaping > 0 && epoch == reshaped_.epoch && reshaping == reshaped_.amount &&
+                       half == reshaped_.half && ratio == reshaped_.ratio;
     if (again) {
       width = reshaped_.width;
       Lay(t, spacing, gain, ratio, reshaped_, lag);
@@ -297,12 +308,13 @@ class FormantSink {
     grain.epoch = reshaping > 0 ? epoch : std::numeric_limits<std::uint64_t>::max();
     grain.amount = reshaping;
     grain.half = half;
+    grain.ratio = ratio;
     grain.centre = half - 1;
     grain.power = power;
     grain.weights = weights;
     grain.lag = 0;
     grain.reshaped = reshaping > 0 && PeriodAt(epoch).voiced;
-    if (grain.reshaped) grain.centre = Reshape(half, width, PeriodAt(epoch).exact, reshaping);
+    if (grain.reshaped) grain.centre = Reshape(half, width, PeriodAt(epoch).exact, ratio, reshaping);
     std::swap(grain_, grain.samples);
     grain.width = width;
     Lay(t, spacing, gain, ratio, grain, lag);
@@ -317,6 +329,7 @@ class FormantSink {
     std::uint64_t epoch = std::numeric_limits<std::uint64_t>::max();  // none: not kept
     double amount = 0.0;
     std::int64_t half = 0;
+    double ratio = 1.0;
     bool reshaped = false;
     double power = 0.0;  // the input's power under the window, and the window's sum
     double weights = 0.0;
@@ -379,14 +392,14 @@ class FormantSink {
   // one harmonic away) but between them only a mix of the two neighbours, whose phases decide
   // whether the spectrum sags or bulges there; at a new pitch the output's harmonics fall
   // there, and a resonance between two source harmonics reads as if it lay on one of them.
-  // The envelope is drawn through the harmonics' amplitudes (a cubic through every four,
-  // which rises to a peak between two where the resonance lies), read `envelopeScale_` times
-  // lower in frequency for a formant shift, and the grain's spectrum is brought to it by a
-  // zero-phase gain per bin, limited to +-18 dB where the grain has next to nothing; `amount`
-  // brings the gain in (1: fully). The result is longer than the grain: it is tapered off
-  // over half a period more on either side (less where the frame or the transform is short) and replaces it
-  // in grain_ and width. Returns the new index of the epoch.
-  std::int64_t Reshape(std::int64_t half, std::size_t& width, double period, double amount) {
+  // The envelope wanted at each bin comes from ModelEnvelope where the harmonics lie densely
+  // enough for a model of the resonances, from DrawEnvelope elsewhere; it is read
+  // `envelopeScale_` times lower in frequency for a formant shift, and the grain's spectrum is
+  // brought to it by a zero-phase gain per bin, limited to +-18 dB where the grain has next to
+  // nothing; `amount` brings the gain in (1: fully). The result is longer than the grain: it is
+  // tapered off over half a period more on either side (less where the frame or the transform
+  // is short) and replaces it in grain_ and width. Returns the new index of the epoch.
+  std::int64_t Reshape(std::int64_t half, std::size_t& width, double period, double ratio, double amount) {
     const auto h = static_cast<std::size_t>(half);
     const std::size_t n = TransformLength(static_cast<std::uint32_t>(h));
     const std::size_t mask = n - 1;
@@ -410,31 +423,16 @@ class FormantSink {
     mag[bins] = std::abs(b[1]);
     for (std::size_t m = 1; m <= magTop && m < bins; ++m)
       mag[m] = std::sqrt(b[2 * m] * b[2 * m] + b[2 * m + 1] * b[2 * m + 1]);
-    // Each harmonic's amplitude: the grain's spectrum at its frequency, read between bins.
-    double* a = harmonics_.data();
-    double loudest = 0;
-    for (std::size_t k = 1; k <= count; ++k) {
-      const double at = static_cast<double>(k) * spacing;
-      const auto i = static_cast<std::size_t>(at);
-      const double f = at - static_cast<double>(i);
-      a[k] = mag[i] + (mag[i + 1] - mag[i]) * f;
-      loudest = std::max(loudest, a[k]);
+    double least = 0.0;
+    const bool modelled = ModelEnvelope(half, width, period, ratio, n, count, top, least);
+    if (!modelled) {
+      polyOrder_ = -1;
+      if (!DrawEnvelope(spacing, count, top, least)) return half - 1;
     }
-    if (!(loudest > 0)) return half - 1;
-    a[0] = a[1];
-    a[count + 1] = a[count];
-    const double least = loudest * 1e-4;
-    const double perBin = 1.0 / (spacing * envelopeScale_);
+    const double* wanted = wanted_.data();
     constexpr double MostGain = 8.0;
     for (std::size_t m = 0; m < top; ++m) {
-      // The envelope at harmonic number u (fractional), flat below the first and above the last.
-      const double u = std::clamp(static_cast<double>(m) * perBin, 1.0, static_cast<double>(count));
-      const auto k = std::min(static_cast<std::size_t>(u), count - 1);
-      const double t = u - static_cast<double>(k);
-      const double p0 = a[k - 1], p1 = a[k], p2 = a[k + 1], p3 = a[k + 2];
-      const double envelope =
-          p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
-      double gain = std::max(envelope, least) / std::max(mag[m], least / MostGain);
+      double gain = wanted[m] / std::max(mag[m], least / MostGain);
       gain = std::clamp(gain, 1 / MostGain, MostGain);
       const double ease = static_cast<double>(m) > easeFrom ? (static_cast<double>(top) - m) / easeOver : 1.0;
       gain = 1 + amount * ease * (gain - 1);
@@ -456,6 +454,279 @@ class FormantSink {
       grain_[j] = w * norm * b[(j + n - (reach - 1)) & mask];
     }
     return static_cast<std::int64_t>(reach) - 1;
+  }
+
+  // The envelope drawn through the harmonics' amplitudes as the grain's transform gives them
+  // (read between its bins): a cubic through every four, which rises to a peak between two
+  // where the resonance lies, flat below the first and above the last. Leaves it for the bins
+  // below `top` in wanted_, and in `least` the floor under it; false where the grain is silent.
+  bool DrawEnvelope(double spacing, std::size_t count, std::size_t top, double& least) {
+    const double* mag = magnitudes_.data();
+    double* a = harmonics_.data();
+    double loudest = 0;
+    for (std::size_t k = 1; k <= count; ++k) {
+      const double at = static_cast<double>(k) * spacing;
+      const auto i = static_cast<std::size_t>(at);
+      const double f = at - static_cast<double>(i);
+      a[k] = mag[i] + (mag[i + 1] - mag[i]) * f;
+      loudest = std::max(loudest, a[k]);
+    }
+    if (!(loudest > 0)) return false;
+    a[0] = a[1];
+    a[count + 1] = a[count];
+    least = loudest * 1e-4;
+    const double perBin = 1.0 / (spacing * envelopeScale_);
+    for (std::size_t m = 0; m < top; ++m) {
+      // The envelope at harmonic number u (fractional), flat below the first and above the last.
+      const double u = std::clamp(static_cast<double>(m) * perBin, 1.0, static_cast<double>(count));
+      const auto k = std::min(static_cast<std::size_t>(u), count - 1);
+      const double t = u - static_cast<double>(k);
+      const double p0 = a[k - 1], p1 = a[k], p2 = a[k + 1], p3 = a[k + 2];
+      const double envelope =
+          p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+      wanted_[m] = std::max(envelope, least);
+    }
+    return true;
+  }
+
+  // The envelope as a voice makes it: a glottal pulse (see PulseSpectrum) through the
+  // resonances of the tract. The pulse belongs to the harmonics' numbers and moves with the
+  // pitch; the resonances keep their frequencies. Each harmonic's amplitude, with the pulse's
+  // taken out, is what the resonances give it; an all-pole model of them (FitAllPole) carries
+  // the resonances between the harmonics, and its misfit at each harmonic, drawn straight from
+  // one to the next, is put back so that the envelope meets every harmonic. The pulse is put
+  // back at the output's harmonic numbers (`ratio` output periods per source period). The
+  // model is only as good as the harmonics that pin it down: with fewer than DenseHarmonics of
+  // them under 8 kHz (a voice above 125 Hz) the resonances fall between too few of them, and
+  // the envelope is drawn instead (false).
+  static constexpr std::size_t DenseHarmonics = 64;
+  bool ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
+                     std::size_t count, std::size_t top, double& least) {
+    const double spacing = static_cast<double>(n) / period;
+    // The model spans 0 .. 8 kHz (the band reshaped) as 0 .. pi, every harmonic in it a point.
+    const double band = std::min(8000.0, sampleRate_ / 2.0);
+    const double step = std::numbers::pi * sampleRate_ / (period * band);
+    const auto fitted = std::min(count, static_cast<std::size_t>(std::numbers::pi / step));
+    const std::size_t length = std::max<std::size_t>(16, std::bit_ceil(4 * (count + 2)));
+    if (fitted < DenseHarmonics || length > analysis_.size()) return false;
+    // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
+    // transform it would take in its neighbours too, so the grain is laid again (cubic
+    // interpolation) over a transform exactly two periods long, where the harmonics fall on
+    // every second bin and the window hides each from the others.
+    const auto h = static_cast<std::size_t>(half);
+    double* c = analysis_.data();
+    const double along = 2 * period / static_cast<double>(length);
+    const double first = static_cast<double>(h - 1) - period;
+    const auto sample = [&](std::int64_t i) {
+      return i >= 0 && i < static_cast<std::int64_t>(width) ? grain_[static_cast<std::size_t>(i)] : 0.0;
+    };
+    for (std::size_t j = 0; j < length; ++j) {
+      const double at = first + along * static_cast<double>(j);
+      const double whole = std::floor(at);
+      const auto i = static_cast<std::int64_t>(whole);
+      const double t = at - whole;
+      const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
+      c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+    }
+    RealFft(1, static_cast<std::uint32_t>(length), std::span<double>(c, length));
+    double* a = harmonics_.data();
+    double loudest = 0;
+    for (std::size_t k = 1; k <= fitted; ++k) {
+      const std::size_t bin = 2 * k;
+      a[k] = along * std::sqrt(c[2 * bin] * c[2 * bin] + c[2 * bin + 1] * c[2 * bin + 1]);
+      loudest = std::max(loudest, a[k]);
+    }
+    if (!(loudest > 0)) return false;
+    least = loudest * 1e-4;
+    double* power = resonance_.data();
+    for (std::size_t k = 1; k <= fitted; ++k) {
+      const double v = std::max(a[k], least) / Pulse(static_cast<double>(k));
+      power[k - 1] = v * v;
+    }
+    const int order = static_cast<int>(std::min<std::size_t>(MaxOrder, fitted - 1));
+    const double level = FitAllPole(power, fitted, step, order);
+    if (!(level > 0)) {
+      polyOrder_ = -1;
+      return false;
+    }
+    double* misfit = misfit_.data();
+    for (std::size_t k = 1; k <= fitted; ++k) {
+      const auto [ar, ai] = AtTurn(order, turns_[k - 1].real(), turns_[k - 1].imag());
+      misfit[k] = std::sqrt(power[k - 1] * std::max(ar * ar + ai * ai, 1e-30) / level);
+    }
+    misfit[fitted + 1] = misfit[fitted];
+    // Bin m at the model's angle m x perBin and the envelope's harmonic number m x perHarmonic
+    // (both read lower for a formant shift), and the output's harmonic number m x perTarget.
+    const double perBin = std::numbers::pi * sampleRate_ / (static_cast<double>(n) * band * envelopeScale_);
+    const double perHarmonic = 1.0 / (spacing * envelopeScale_);
+    const double perTarget = ratio / spacing;
+    const double turnRe = std::cos(perBin);
+    const double turnIm = -std::sin(perBin);
+    double zr = 1.0;
+    double zi = 0.0;
+    for (std::size_t m = 0; m < top; ++m) {
+      const auto [ar, ai] = AtTurn(order, zr, zi);
+      const double next = zr * turnRe - zi * turnIm;
+      zi = zr * turnIm + zi * turnRe;
+      zr = next;
+      const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
+      const auto k = std::min(static_cast<std::size_t>(u), fitted);
+      const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
+      const double envelope = std::sqrt(level / std::max(ar * ar + ai * ai, 1e-30)) * off;
+      wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
+    }
+    return true;
+  }
+
+  // The resonances' envelope as an all-pole model fitted to their powers at the harmonics
+  // (count of them, `step` radians apart from the first): the model of the given order whose
+  // spectrum meets those powers best on the ratio's measure (Itakura-Saito), found by
+  // iterating towards it (discrete all-pole modelling). A voice's tract is such a model, and
+  // unlike a curve through the harmonics it can put a resonance between two of them. The
+  // voice changes slowly from one period to the next, so each grain goes on from the last
+  // grain's model with a few rounds; the first starts from the linear prediction of the
+  // harmonics' correlations. Leaves the polynomial A, scaled so that 1/|A|^2 is the model's
+  // spectrum, in poly_ and returns the level that spectrum is scaled by to carry the
+  // harmonics' power (0: no model).
+  static constexpr int MaxOrder = 16;
+  static constexpr int FirstRounds = 8;
+  static constexpr int NextRounds = 1;
+  using Poly = std::array<double, MaxOrder + 1>;
+  double FitAllPole(const double* power, std::size_t count, double step, int order) {
+    std::complex<double>* turns = turns_.data();
+    const std::complex<double> turn(std::cos(step), -std::sin(step));
+    turns[0] = turn;
+    for (std::size_t k = 1; k < count; ++k) turns[k] = turns[k - 1] * turn;
+    Poly r{};
+    for (std::size_t k = 0; k < count; ++k) {
+      const double c1 = turns[k].real();
+      double before = 1.0;
+      double c = c1;
+      r[0] += power[k];
+      for (int i = 1; i <= order; ++i) {
+        r[i] += power[k] * c;
+        const double next = 2 * c1 * c - before;
+        before = c;
+        c = next;
+      }
+    }
+    r[0] *= 1 + 1e-9;
+    Poly target{};
+    Poly solved{};
+    int rounds = NextRounds;
+    if (order != polyOrder_) {
+      target[0] = 1.0;
+      if (!SolveToeplitz(r, target, order, solved) || !(solved[0] > 0)) return 0.0;
+      const double gain = 1 / std::sqrt(solved[0]);
+      for (int i = 0; i <= order; ++i) poly_[i] = solved[i] * gain;
+      polyOrder_ = order;
+      rounds = FirstRounds;
+    }
+    for (int round = 0; round < rounds; ++round) {
+      // The model's impulse response as the harmonics see it: 1/A sampled at them.
+      target.fill(0.0);
+      for (std::size_t k = 0; k < count; ++k) {
+        const double tr = turns[k].real();
+        const double ti = turns[k].imag();
+        const auto [ar, ai] = AtTurn(order, tr, ti);
+        const double norm = std::max(ar * ar + ai * ai, 1e-30);
+        double re = ar / norm;
+        double im = -ai / norm;
+        for (int i = 0; i <= order; ++i) {
+          target[i] += re;
+          const double next = re * tr - im * ti;
+          im = re * ti + im * tr;
+          re = next;
+        }
+      }
+      for (int i = 0; i <= order; ++i) target[i] /= static_cast<double>(count);
+      if (!SolveToeplitz(r, target, order, solved)) break;
+      poly_ = solved;
+    }
+    double made = 0.0;
+    double wanted = 0.0;
+    for (std::size_t k = 0; k < count; ++k) {
+      const auto [ar, ai] = AtTurn(order, turns[k].real(), turns[k].imag());
+      made += 1.0 / std::max(ar * ar + ai * ai, 1e-30);
+      wanted += power[k];
+    }
+    return made > 0 && std::isfinite(made) ? wanted / made : 0.0;
+  }
+
+  // The model's polynomial A at the point (re, im) of the unit circle (e^-iw), by Horner.
+  std::pair<double, double> AtTurn(int order, double re, double im) const {
+    double sr = poly_[order];
+    double si = 0.0;
+    for (int j = order - 1; j >= 0; --j) {
+      const double next = sr * re - si * im + poly_[j];
+      si = sr * im + si * re;
+      sr = next;
+    }
+    return {sr, si};
+  }
+
+  // Solves the symmetric Toeplitz system of the correlations r for the right side `target`
+  // (order + 1 unknowns) by elimination; false where it is singular.
+  static bool SolveToeplitz(const Poly& r, const Poly& target, int order, Poly& x) {
+    const int n = order + 1;
+    std::array<std::array<double, MaxOrder + 2>, MaxOrder + 1> m{};
+    for (int i = 0; i < n; ++i) {
+      for (int j = 0; j < n; ++j) m[i][j] = r[static_cast<std::size_t>(std::abs(i - j))];
+      m[i][n] = target[i];
+    }
+    for (int col = 0; col < n; ++col) {
+      int pivot = col;
+      for (int i = col + 1; i < n; ++i)
+        if (std::abs(m[i][col]) > std::abs(m[pivot][col])) pivot = i;
+      if (!(std::abs(m[pivot][col]) > 0)) return false;
+      std::swap(m[col], m[pivot]);
+      for (int i = col + 1; i < n; ++i) {
+        const double f = m[i][col] / m[col][col];
+        for (int j = col; j <= n; ++j) m[i][j] -= f * m[col][j];
+      }
+    }
+    for (int i = n - 1; i >= 0; --i) {
+      double v = m[i][n];
+      for (int j = i + 1; j < n; ++j) v -= m[i][j] * x[j];
+      x[i] = v / m[i][i];
+    }
+    return true;
+  }
+
+  // The pulse table: the glottal pulse's spectrum at every PulseSteps-th of a harmonic up to
+  // harmonic PulseReach; past it the spectrum falls as the corner at the closing makes it.
+  static constexpr std::size_t PulseSteps = 16;
+  static constexpr std::size_t PulseReach = 64;
+  double Pulse(double harmonic) const {
+    const double at = harmonic * PulseSteps;
+    if (at >= static_cast<double>(pulse_.size() - 1))
+      return pulse_.back() * static_cast<double>(PulseReach) / harmonic;
+    const auto i = static_cast<std::size_t>(at);
+    return pulse_[i] + (pulse_[i + 1] - pulse_[i]) * (at - static_cast<double>(i));
+  }
+
+  // The magnitude of the glottal pulse (the derivative of its flow) at `harmonic`, a multiple
+  // of the voice's fundamental: the flow opens over 40 % of the period along half a cosine and
+  // closes over 16 % along a quarter, the same share of every period whatever its length, so
+  // its spectrum belongs to the harmonics' numbers rather than their frequencies. Integrated
+  // exactly as a sum of exponentials.
+  static double PulseSpectrum(double harmonic) {
+    using Complex = std::complex<double>;
+    constexpr double Pi = std::numbers::pi;
+    const double w = 2 * Pi * harmonic;
+    // The integral of e^(i k p) over a <= p <= b.
+    const auto wave = [](double k, double a, double b) {
+      if (std::abs(k) < 1e-9) return Complex(b - a);
+      return (std::exp(Complex(0, k * b)) - std::exp(Complex(0, k * a))) / Complex(0, k);
+    };
+    // The integral of cos(alpha p + beta) e^(-i w p) over a <= p <= b.
+    const auto cosine = [&](double alpha, double beta, double a, double b) {
+      return 0.5 * (std::exp(Complex(0, beta)) * wave(alpha - w, a, b) +
+                    std::exp(Complex(0, -beta)) * wave(-alpha - w, a, b));
+    };
+    const Complex flow = 0.5 * wave(-w, 0, 0.4) - 0.5 * cosine(Pi / 0.4, 0, 0, 0.4) +
+                         cosine(Pi / 0.32, -Pi * 0.4 / 0.32, 0.4, 0.56);
+    return std::max(std::abs(Complex(0, w) * flow), 1e-3);
   }
 
   // Positions no later grain can reach: before the next mark less the longest half-window.
@@ -500,7 +771,15 @@ class FormantSink {
   std::vector<double> spectrum_;
   std::vector<double> magnitudes_;
   std::vector<double> harmonics_;
-  Grain reshaped_;  // the last grain laid
+  std::vector<double> wanted_;     // the spectrum each bin is brought to
+  std::vector<double> resonance_;  // the harmonics' powers with the pulse taken out
+  std::vector<double> misfit_;     // the model's misfit at each harmonic (the amplitudes' ratio)
+  std::vector<std::complex<double>> turns_;
+  std::vector<double> analysis_;
+  std::vector<double> pulse_;
+  Poly poly_{};         // the last modelled grain's all-pole model of the resonances
+  int polyOrder_ = -1;  // its order (-1: none, the next model starts afresh)
+  Grain reshaped_;      // the last grain laid
   double smoothedScale_ = 1.0;
   bool firstScale_ = true;
   std::vector<std::int32_t> out_;

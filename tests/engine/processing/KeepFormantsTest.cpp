@@ -1,8 +1,9 @@
 // The render that keeps the formants, on sung vowels analysed by Build: shifted by +-400 cents,
-// F1 to F3 stay within 3 % of the input's (the resampling render moves them by the pitch ratio,
-// which the same measure sees), the pitch lands within 5 cents of the target, the level within
-// 0.5 dB, the length is the resampling render's, and where the voice starts and stops nothing
-// jumps further than the voice itself moves from one sample to the next.
+// F1 to F3 stay within 3 % of the same vowel's sung at the target pitch (not of the input's:
+// the measure reads the same vowel up to 6 % apart at two pitches a major third apart; the
+// resampling render moves them by the pitch ratio, which the same measure sees), the pitch lands within 5
+// cents of the target, the level within 0.5 dB, the length is the resampling render's, and where the voice
+// starts and stops nothing jumps further than the voice itself moves from one sample to the next.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -113,10 +114,13 @@ TEST_F(KeepFormantsTest, FormantsStayWhereTheyWereAt400Cents) {
     ASSERT_EQ(keep.size(), shift.size()) << "the same walk, the same length";
     const std::array<double, 3> before = MeasuredFormants(input, Rate, From(), To());
     const std::array<double, 3> kept = MeasuredFormants(keep, Rate, From(), To());
+    const std::array<double, 3> direct =
+        MeasuredFormants(SungVowel(c.vowel, c.f0 * std::exp2(c.cents / 1200.0), 30, Seconds, Rate, Silence),
+                         Rate, From(), To());
     const std::array<double, 3> moved = MeasuredFormants(shift, Rate, From(), To());
     for (std::size_t f = 0; f < 3; ++f) {
       SCOPED_TRACE(f + 1);
-      EXPECT_NEAR(kept[f] / before[f], 1.0, 0.03) << before[f] << " -> " << kept[f];
+      EXPECT_NEAR(kept[f] / direct[f], 1.0, 0.03) << direct[f] << " -> " << kept[f];
     }
     EXPECT_GT(std::abs(moved[0] / before[0] - 1), 0.15) << "the resampling render moves F1: " << moved[0];
     EXPECT_NEAR(20 * std::log10(Rms(keep, From(), To()) / Rms(input, From(), To())), 0.0, 0.5);
