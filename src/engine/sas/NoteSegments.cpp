@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <numbers>
 #include <numeric>
 
 #include "engine/sas/SasDocument.h"
@@ -138,14 +140,20 @@ double Median(std::span<const double> x, std::size_t first, std::size_t end, std
 // The held part of a note: from the first to the last frame whose light-smoothed pitch lies
 // within the held band of the note's level (the whole note when none does), less `trim` frames
 // at either end where that leaves a held part twice the least: next to a glide the smoothing
-// (and the analysis window before it) already carries some of the glide.
+// (and the analysis window before it) already carries some of the glide. Next to a note whose
+// level lies within twice the band (a legato step, a B sung sharp into a C sung flat) the band on
+// that side is a quarter of the step: the frames of the move between the two levels are in
+// neither note as held.
 Stretch HeldPart(std::span<const double> touch, std::size_t first, std::size_t end, double level,
-                 std::size_t trim, std::size_t least) {
+                 std::size_t trim, std::size_t least, double stepBefore, double stepAfter) {
+  const auto band = [](double step) { return step < 2 * HeldBandCents ? step / 4 : HeldBandCents; };
+  const double bandBefore = band(stepBefore);
+  const double bandAfter = band(stepAfter);
   std::size_t a = first;
-  while (a < end && std::abs(touch[a] - level) > HeldBandCents) ++a;
+  while (a < end && std::abs(touch[a] - level) > bandBefore) ++a;
   if (a == end) return {first, end, level};
   std::size_t b = end;
-  while (std::abs(touch[b - 1] - level) > HeldBandCents) --b;
+  while (b > a + 1 && std::abs(touch[b - 1] - level) > bandAfter) --b;
   if (b - a >= 2 * (least + trim)) {
     a += trim;
     b -= trim;
@@ -433,8 +441,12 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     }
   }
   const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
-  for (const Stretch& note : notes) {
-    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held);
+  for (std::size_t k = 0; k < notes.size(); ++k) {
+    const Stretch& note = notes[k];
+    const double none = std::numeric_limits<double>::infinity();
+    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held,
+                                  k > 0 ? std::abs(note.level - notes[k - 1].level) : none,
+                                  k + 1 < notes.size() ? std::abs(notes[k + 1].level - note.level) : none);
     segments.push_back({u32(note.first), u32(note.end), u32(part.first), u32(part.end)});
   }
 }
@@ -522,6 +534,7 @@ FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::siz
   const double reach = std::max(Hysteresis, deepest / 3);
   std::size_t up = n;
   std::size_t lastUp = n;
+  std::size_t ups = 0;
   bool below = false;
   for (std::size_t i = 0; i < n; ++i) {
     if (!(pitch[first + i] > 0) || std::abs(pitch[first + i] - slow[i]) >= Slip) continue;
@@ -532,10 +545,114 @@ FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::siz
       below = false;
       if (up == n) up = i;
       lastUp = i;
+      ++ups;
     }
   }
-  if (up == n || lastUp <= up) return {first, end};
-  return {first + up, first + lastUp};
+  if (up == n || lastUp <= up) return {first, end, 0};
+  return {first + up, first + lastUp, ups - 1};
+}
+
+namespace {
+
+constexpr double CentreReachCents = 150;  // a frame further from the median is a slip
+
+// The frames of span with a pitch, copied to the front of scratch and their weights after
+// them (at scratch[span length]): how many.
+std::size_t Pitched(std::span<const double> pitch, std::span<const double> weights, const FrameSpan& span,
+                    std::span<double> scratch) {
+  const std::size_t length = span.end - span.first;
+  std::size_t count = 0;
+  for (std::size_t i = span.first; i < span.end; ++i) {
+    if (!(pitch[i] > 0)) continue;
+    scratch[count] = pitch[i];
+    scratch[length + count] = weights[i];
+    ++count;
+  }
+  return count;
+}
+
+// A line and one sine of the span's period fitted to its pitches within the reach of `median`:
+// the line at the span's middle, and the sine's amplitude. NaN for the centre when the fit has
+// too few frames to stand on.
+struct CycleFit {
+  double centre = std::numeric_limits<double>::quiet_NaN();
+  double swing = 0;
+};
+
+CycleFit FitCycles(std::span<const double> pitch, const FrameSpan& span, double median) {
+  CycleFit fit;
+  if (span.cycles == 0 || span.end <= span.first) return fit;
+  const double middle = 0.5 * static_cast<double>(span.first + span.end - 1);
+  const double omega =
+      2 * std::numbers::pi * static_cast<double>(span.cycles) / static_cast<double>(span.end - span.first);
+  std::array<std::array<double, 5>, 4> m{};  // normal equations, the right-hand side last
+  std::size_t used = 0;
+  for (std::size_t i = span.first; i < span.end; ++i) {
+    const double p = pitch[i];
+    if (!(p > 0) || !(std::abs(p - median) <= CentreReachCents)) continue;
+    const double t = static_cast<double>(i) - middle;
+    const std::array<double, 4> x{1.0, t, std::sin(omega * t), std::cos(omega * t)};
+    for (std::size_t r = 0; r < 4; ++r) {
+      for (std::size_t c = 0; c < 4; ++c) m[r][c] += x[r] * x[c];
+      m[r][4] += x[r] * (p - median);
+    }
+    ++used;
+  }
+  if (used < 8) return fit;
+  // Gauss-Jordan with partial pivoting.
+  for (std::size_t c = 0; c < 4; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t r = c + 1; r < 4; ++r)
+      if (std::abs(m[r][c]) > std::abs(m[pivot][c])) pivot = r;
+    if (!(std::abs(m[pivot][c]) > 1e-9)) return fit;
+    std::swap(m[c], m[pivot]);
+    for (std::size_t r = 0; r < 4; ++r) {
+      if (r == c) continue;
+      const double f = m[r][c] / m[c][c];
+      for (std::size_t k = c; k < 5; ++k) m[r][k] -= f * m[c][k];
+    }
+  }
+  fit.centre = median + m[0][4] / m[0][0];
+  fit.swing = std::hypot(m[2][4] / m[2][2], m[3][4] / m[3][3]);
+  return fit;
+}
+
+}  // namespace
+
+FrameSpan CentreCycles(std::span<const double> pitch, std::span<const double> weights, std::size_t first,
+                       std::size_t end, int half, double frameRate, std::span<double> scratch,
+                       std::span<std::uint32_t> order) {
+  constexpr double SlowestHz = 3;
+  constexpr double FastestHz = 10;
+  end = std::min(end, pitch.size());
+  first = std::min(first, end);
+  const FrameSpan held{first, end, 0};
+  const FrameSpan whole = WholeCycles(pitch, first, end, half, scratch);
+  if (whole.cycles == 0 || !(frameRate > 0)) return held;
+  const double rate =
+      frameRate * static_cast<double>(whole.cycles) / static_cast<double>(whole.end - whole.first);
+  if (rate < SlowestHz || rate > FastestHz) return held;
+  const std::size_t count = Pitched(pitch, weights, whole, scratch);
+  const std::size_t length = whole.end - whole.first;
+  const double median = WeightedMedian(scratch.first(count), scratch.subspan(length, count), order);
+  return FitCycles(pitch, whole, median).swing >= MinCentreSwingCents ? whole : held;
+}
+
+double SpanCentre(std::span<const double> pitch, std::span<const double> weights, const FrameSpan& span,
+                  std::span<double> scratch, std::span<std::uint32_t> order) {
+  FrameSpan within = span;
+  within.end = std::min(within.end, pitch.size());
+  within.first = std::min(within.first, within.end);
+  const std::size_t count = Pitched(pitch, weights, within, scratch);
+  if (count == 0) return 0;
+  const std::size_t length = within.end - within.first;
+  const std::span<const double> values = scratch.first(count);
+  const std::span<const double> valueWeights = scratch.subspan(length, count);
+  if (within.cycles > 0) {
+    const CycleFit fit = FitCycles(pitch, within, WeightedMedian(values, valueWeights, order));
+    if (std::isfinite(fit.centre)) return fit.centre;
+  }
+  return NoteCentre(values, valueWeights, order);
 }
 
 double VibratoDepth(std::span<const double> pitch, int half, std::span<double> scratch) {

@@ -176,5 +176,34 @@ TEST(NoteSegmentsTest, WideningToWholeRunsFindsTheRunsAroundAStretch) {
   }
 }
 
+// A note's centre is where it is held: a vibrato setting in late is measured over its own whole
+// cycles, frames lost at its crests do not pull the centre down, and a plain note's wobble and
+// drift are taken over the whole held part rather than a few frames between its random crossings.
+TEST(NoteSegmentsTest, ACentreIsWhereTheNoteIsHeld) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> wobble(-4, 4);
+  const int half = NoteLowPassHalfWidth(Rate);
+  for (const bool vibrato : {true, false}) {
+    std::vector<double> pitch;
+    for (double t = 0; t < 1.5; t += 1 / Rate) {
+      const double swing =
+          t < 0.5 ? 0 : 45 * std::min(1.0, (t - 0.5) / 0.15) * std::sin(2 * std::numbers::pi * 5 * t);
+      const double crest = std::sin(2 * std::numbers::pi * 5 * t);
+      pitch.push_back(vibrato && t > 0.8 && crest > 0.93
+                          ? 0
+                          : 3400 + (vibrato ? swing : wobble(random) + 10 * (t - 0.75)));
+    }
+    const std::vector<double> weights(pitch.size(), 1.0);
+    std::vector<double> scratch(2 * pitch.size());
+    std::vector<std::uint32_t> order(pitch.size());
+    const FrameSpan span = CentreCycles(pitch, weights, 0, pitch.size(), half, Rate, scratch, order);
+    EXPECT_EQ(span.cycles > 0, vibrato);
+    if (!vibrato) {
+      EXPECT_EQ(span.end - span.first, pitch.size());
+    }
+    EXPECT_NEAR(SpanCentre(pitch, weights, span, scratch, order), 3400, 0.5) << vibrato;
+  }
+}
+
 }  // namespace
 }  // namespace vocara::test
