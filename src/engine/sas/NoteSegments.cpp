@@ -179,6 +179,43 @@ void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents
   }
 }
 
+void FoldOctaveJumps(std::span<const double> pitch, double frameRate, std::span<double> out) {
+  constexpr double Octave = 1200;
+  constexpr double Tolerance = 100;            // cents either way of an octave, or of the note
+  constexpr std::size_t TransitionFrames = 2;  // frames whose window holds both sides of a jump
+  const std::size_t n = pitch.size();
+  std::copy(pitch.begin(), pitch.end(), out.begin());
+  const auto longest = static_cast<std::size_t>(std::max(1.0, std::floor(OctaveJumpSeconds * frameRate)));
+  const auto octaveOff = [&](double cents, double from) {
+    return std::abs(std::abs(cents - from) - Octave) <= Tolerance;
+  };
+  std::size_t j = 1;
+  while (j < n) {
+    std::size_t r = j;  // the frame sung before the jump
+    for (std::size_t t = 0; t <= TransitionFrames && t < j; ++t)
+      if (pitch[j - 1 - t] > 0 && octaveOff(pitch[j], pitch[j - 1 - t])) {
+        r = j - 1 - t;
+        break;
+      }
+    if (r == j) {
+      ++j;
+      continue;
+    }
+    const double before = pitch[r];
+    std::size_t k = j + 1;
+    while (k < n && octaveOff(pitch[k], before)) ++k;
+    std::size_t m = k;  // back on the note
+    while (m < n && m - k <= TransitionFrames && !(std::abs(pitch[m] - before) <= Tolerance)) ++m;
+    if (m < n && m - k <= TransitionFrames && k - j <= longest) {
+      for (std::size_t i = r + 1; i < m; ++i)
+        if (octaveOff(pitch[i], before)) out[i] = pitch[i] + (pitch[i] < before ? Octave : -Octave);
+      j = m + 1;
+    } else {
+      j = k;
+    }
+  }
+}
+
 double SasFrameRate(const SasHeader& header) {
   if (header.frameLength == 0 || header.sampleRate == 0) return 0;
   return static_cast<double>(header.sampleRate) / static_cast<double>(header.frameLength);
@@ -219,11 +256,13 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::size_t maxBack = frames(MaxGlideSeconds, 1);
   const std::size_t trim = frames(HeldTrimSeconds, 0);
 
-  // The pitch with the detector's slips taken out (a few frames of a held note read a few
-  // semitones off, an overtone's leakage at a quick change), then lightly smoothed as sung:
-  // vibrato, glides and steps stay. The note low-pass runs over the same pitch.
-  ReplaceSlips(pitch, SpikeReach, SpikeCents, s);
+  // The pitch with the detector's octave jumps folded back and its slips taken out (a few frames
+  // of a held note read a few semitones off, an overtone's leakage at a quick change), then
+  // lightly smoothed as sung: vibrato, glides and steps stay. The note low-pass runs over the
+  // same pitch.
   std::vector<double> touch(n);
+  FoldOctaveJumps(pitch, rate, touch);
+  ReplaceSlips(touch, SpikeReach, SpikeCents, s);
   MovingAverage(s, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
   NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
 

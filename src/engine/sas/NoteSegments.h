@@ -29,7 +29,9 @@
 // shorter than 75 ms (a consonant's voiced edge, a catch in a breath) holds no note and gives
 // no segment. A note repeated after a breath or an unvoiced
 // consonant lies in another voiced run and so is another note. Vibrato up to +-100 cents at 4 to
-// 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note.
+// 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note. Frames the
+// detector read an octave off for a moment (FoldOctaveJumps) count at the note around them, so
+// that they neither split it nor make a note of their own an octave away.
 //
 // A note as held (steadyFirst .. steadyEnd) leaves out the scoop into it, the glide or fall out of
 // it and, next to a note a legato step away, the move between the two levels; next to another
@@ -73,6 +75,15 @@ bool VoicedFrame(const SasFrame& frame, double silenceLevel);
 // MaxSlipReach) takes that median; a held level, a step, a glide and a swing stay as they are.
 inline constexpr std::size_t MaxSlipReach = 4;
 void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents, std::span<double> out);
+
+// pitch with the detector's octave jumps folded back, into out (pitch.size() values, not pitch
+// itself): where frames a weak fundamental or a range set too high made the detector read an
+// octave off (1200 cents within 100 of the frame sung before, at most OctaveJumpSeconds of them,
+// up to two frames between whose window saw both) and the pitch then comes back within 100 cents
+// of that frame, those frames move by whole octaves onto the note around them, as Repair Octave
+// Jumps measures them again. A note held longer, or one that does not come back, was sung there.
+inline constexpr double OctaveJumpSeconds = 0.250;
+void FoldOctaveJumps(std::span<const double> pitch, double frameRate, std::span<double> out);
 
 // The frames of the note low-pass at a frame rate: half the 150 ms moving average, at least 1.
 int NoteLowPassHalfWidth(double frameRate);

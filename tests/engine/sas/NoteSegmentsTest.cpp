@@ -129,6 +129,7 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
        {{E4 + 740, 0.3, 0, NAN, 0}, {E4 + 760, 0.5, 0, NAN, 0}, {E4 + 500, 0.6, 0.06, NAN, 0}}},
       {"... and down", {{E4 + 760, 0.4, 0, NAN, 0}, {E4 + 740, 0.8, 0, NAN, 0}}},
       {"a 120 ms portamento of a fourth", {{C4 - 700, 0.6, 0, NAN, 0}, {C4 - 220, 0.9, 0.12, NAN, 30}}},
+      {"an octave sung and held", {{C4, 0.5}, {C4 + 1200, 0.5, 0.03}, {C4, 0.5, 0.03}}},
   };
   for (const Case& c : cases) {
     const Track track = Make(c.pieces);
@@ -145,6 +146,13 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
       EXPECT_GE((notes[k].steadyFirst - notes[k].first) / Rate, c.scoop) << c.name << ", note " << k;
     }
   }
+  // 200 ms of a held note the detector read an octave up, or down, are that note.
+  for (const double octave : {1200.0, -1200.0})
+    for (const double depth : {0.0, 30.0}) {
+      Track slip = Make({{C4, 0.8, 0, NAN, depth}});
+      for (auto i = std::lround(0.3 * Rate); i < std::lround(0.5 * Rate); ++i) slip.pitch[i] += octave;
+      EXPECT_EQ(Notes(slip.pitch).size(), 1u) << octave << " " << depth;
+    }
 }
 
 // A page's notes read only the runs around the page, and exactly those a walk over the whole
