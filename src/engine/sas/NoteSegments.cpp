@@ -35,6 +35,9 @@ constexpr double FallSeconds = 0.250;          // a fall at a phrase's end lasts
 constexpr double FallCents = 30;               // ... and falls at least this far
 constexpr double StillCents = 5;               // a pitch this close to its level holds still
 constexpr long LongGlideNotes = 3;
+constexpr double PassingCents = 30;            // a passing hold in a quick run stays inside this range ...
+constexpr double PassingReachSeconds = 0.100;  // ... with the pitch this long before and after a jump away,
+constexpr double PassingHeardSeconds = 0.080;  // ... where the detector hears a note over this long or longer
 
 // The note a level is nearest to (100 cents a semitone).
 long NoteOf(double cents) { return std::lround(cents / 100); }
@@ -308,6 +311,39 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     } else {
       ++a;
     }
+  }
+  // Passing holds: a quick run sung low reaches the detector over so long a span (16.8 periods,
+  // 128 ms at C3) that its 120 ms notes hold no flat level, only a slower stretch between two
+  // moves the same way. Such a stretch, the pitch a jump below it before and a jump above it
+  // after (or the other way), is a note; a vibrato's crest, where the pitch comes back, is not.
+  {
+    const std::size_t span = held;
+    const std::size_t reach = frames(PassingReachSeconds, 2);
+    const auto taken = [&](std::size_t a, std::size_t b) {
+      const auto overlaps = [&](const Stretch& x) { return x.first < b && a < x.end; };
+      return std::any_of(flats.begin(), flats.end(), overlaps) ||
+             std::any_of(cores.begin(), cores.end(), overlaps);
+    };
+    const std::size_t found = flats.size();
+    for (std::size_t a = reach; a + span + reach <= n;) {
+      const std::size_t b = a + span;
+      const auto [lo, hi] = std::minmax_element(touch.begin() + a, touch.begin() + b);
+      const double level = (*lo + *hi) / 2;
+      const double before = touch[a - reach];
+      const double after = touch[b + reach - 1];
+      const bool passing = (level - before >= JumpCents && after - level >= JumpCents) ||
+                           (before - level >= JumpCents && level - after >= JumpCents);
+      const double heard = DetectorSpanPeriods / (27.5 * std::exp2(level / 1200));
+      if (*hi - *lo <= PassingCents && passing && heard >= PassingHeardSeconds && !taken(a, b)) {
+        flats.push_back({a, b, level});
+        a = b;
+      } else {
+        ++a;
+      }
+    }
+    if (flats.size() > found)
+      std::sort(flats.begin(), flats.end(),
+                [](const Stretch& x, const Stretch& y) { return x.first < y.first; });
   }
   // Frames that hold a level one way or the other, counted from the start.
   std::vector<std::size_t> heldBefore(n + 1, 0);

@@ -20,6 +20,10 @@
 // short notes of a fast run hold flat instead: the lightly smoothed pitch (20 ms) stays inside 15
 // cents for 70 ms or more (a vibrato crest does not); two such holds, or one and a steady
 // low-pass, 50 cents or more apart are two notes, changing where the glide between them begins.
+// Sung low, where the detector hears a note over 80 ms or more (below about G#3), a quick run's
+// notes hold no flat level, only a slower stretch between two moves the same way: one that stays
+// inside 30 cents for a held part, the pitch a jump below it 100 ms before and a jump above it
+// 100 ms after (or the other way), is held as a flat hold is; a vibrato's crest comes back.
 // A stretch between changes that holds no level of its own (a scoop, a fall, a long glide)
 // belongs to the note after it, the last one to the note before it; neighbours whose median
 // pitches lie within 25 cents and nearest the same semitone are one note. Two held levels 12

@@ -130,6 +130,11 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
       {"... and down", {{E4 + 760, 0.4, 0, NAN, 0}, {E4 + 740, 0.8, 0, NAN, 0}}},
       {"a 120 ms portamento of a fourth", {{C4 - 700, 0.6, 0, NAN, 0}, {C4 - 220, 0.9, 0.12, NAN, 30}}},
       {"an octave sung and held", {{C4, 0.5}, {C4 + 1200, 0.5, 0.03}, {C4, 0.5, 0.03}}},
+      {"120 ms notes of a run sung low, as the detector smears them",
+       {{C4 - 1300, 0.6, 0, NAN, 0},
+        {C4 - 1200, 0.12, 0.08, NAN, 0},
+        {C4 - 1100, 0.12, 0.08, NAN, 0},
+        {C4 - 1000, 0.6, 0.08, NAN, 0}}},
   };
   for (const Case& c : cases) {
     const Track track = Make(c.pieces);
