@@ -327,8 +327,8 @@ namespace {
 
 // The working memory of one voiced run, reused from run to run.
 struct RunWork {
-  std::vector<double> source, target, weight, smoothed, scratch, out, outWeight, values, valueWeights,
-      vibrato, cycles, expectTarget, expectSource;
+  std::vector<double> source, target, weight, smoothed, scratch, out, outWeight, vibrato, cycles,
+      expectTarget, expectSource;
   std::vector<std::uint32_t> order;
   std::vector<NoteSegment> segments;
   std::vector<SasFrame> output;  // the corrected file's frames over the run
@@ -571,10 +571,6 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
         SplitNotes(std::span<const double>(work.source.data(), n), frameRate, work.smoothed, work.scratch,
                    work.segments);
         const std::span<const double> weight(work.weight.data(), n);
-        const auto median = [&](const std::vector<double>& values, std::size_t a, std::size_t b) {
-          return NoteCentre(std::span<const double>(values).subspan(a, b - a), weight.subspan(a, b - a),
-                            work.order);
-        };
         for (const NoteSegment& segment : work.segments) {
           // Relative to the run, limited to the range.
           const std::size_t a = std::max<std::size_t>(segment.first, inFirst - runFirst);
@@ -605,9 +601,10 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
           const std::size_t cb = held ? heldEnd : b;
           if (work.cycles.size() < 2 * n) work.cycles.resize(2 * n);
           const FrameSpan whole =
-              held ? WholeCycles(work.source, ca, cb, half, work.cycles) : FrameSpan{ca, cb};
-          const double target = median(work.target, whole.first, whole.end);
-          const double centre = median(work.source, whole.first, whole.end);
+              held ? CentreCycles(work.source, weight, ca, cb, half, frameRate, work.cycles, work.order)
+                   : FrameSpan{ca, cb};
+          const double target = SpanCentre(work.target, weight, whole, work.cycles, work.order);
+          const double centre = SpanCentre(work.source, weight, whole, work.cycles, work.order);
           note.note = std::clamp(static_cast<int>(std::lround((corrected ? target : centre) / 100)), 0,
                                  NoteCount - 1);
           note.targetCents = target - note.note * 100.0;
@@ -634,8 +631,6 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
             const std::size_t ohb = std::clamp(outAt(heldEnd), oha, ob);
             work.out.assign(ob - oa, 0.0);
             work.outWeight.assign(ob - oa, 0.0);
-            work.valueWeights.clear();
-            work.values.clear();
             // What the render put at each output frame of the note: the target and the take's
             // pitch of the take's frame that landed there.
             work.expectTarget.assign(ob - oa, 0.0);
@@ -666,22 +661,20 @@ bool Measure(SasDocument& sas, WavDocument* corrected, const ReportRequest& requ
               work.outWeight[i - oa] = frame.Amplitude();
             }
             if (work.cycles.size() < 2 * (ob - oa)) work.cycles.resize(2 * (ob - oa));
-            const FrameSpan outWhole = WholeCycles(work.out, oha - oa, ohb - oa, half, work.cycles);
+            if (work.order.size() < ob - oa) work.order.resize(ob - oa);
+            const FrameSpan outWhole = CentreCycles(work.out, work.outWeight, oha - oa, ohb - oa, half,
+                                                    frameRate, work.cycles, work.order);
             std::size_t heldPitches = 0;
             for (std::size_t i = oha - oa; i < ohb - oa; ++i) heldPitches += work.out[i] > 0;
-            for (std::size_t i = outWhole.first; i < outWhole.end; ++i) {
-              if (!(work.out[i] > 0)) continue;
-              work.values.push_back(work.out[i]);
-              work.valueWeights.push_back(work.outWeight[i]);
-            }
+            std::size_t wholePitches = 0;
+            for (std::size_t i = outWhole.first; i < outWhole.end; ++i) wholePitches += work.out[i] > 0;
             // Too few of the held frames measured (most of the note read where the render cannot
             // have put it), or a centre that is neither the target's nor the take's own: no
             // figure, rather than a wrong one.
             double achieved = 0;
             if (heldPitches >= std::max<std::size_t>({minFrames, 1, (ohb - oha + 1) / 2}) &&
-                !work.values.empty()) {
-              if (work.order.size() < work.values.size()) work.order.resize(work.values.size());
-              achieved = NoteCentre(work.values, work.valueWeights, work.order);
+                wholePitches > 0) {
+              achieved = SpanCentre(work.out, work.outWeight, outWhole, work.cycles, work.order);
               note.achieved = Explained(achieved, target, centre);
             }
             if (note.achieved) {

@@ -12,7 +12,9 @@
 // fundamental where the first read an overtone. A reading counts only where it can be what the
 // render put there: within RenderedPitchCents of the target or of the take's own pitch.
 //
-// Centres: NoteCentre over whole vibrato cycles of the held part (WholeCycles), before and after.
+// Centres: SpanCentre over CentreCycles of the held part (a vibrato's whole cycles with the swing
+// fitted out, so that frames the analysis lost at a crest do not lean it; a plain note's whole
+// held part), the same measure on the take, its targets and the corrected file.
 //
 // Vibrato: half the mean peak-to-trough swing of the held part's pitch where it oscillates (the
 // longest chain of turns half a period of 3 to 10 Hz apart), up and down swings in pairs so a
@@ -52,7 +54,7 @@ struct NoteReport {
   bool partial = false;      // the range cut the note: the figures are of the part inside it
   int note = 0;              // 0 = A0 .. 87 = C8 (limited to those): nearest the target centre,
                              // or the source centre in a listing
-  double targetCents = 0;    // target centre (NoteCentre over whole cycles of the held part) minus the note
+  double targetCents = 0;    // target centre (SpanCentre over CentreCycles of the held part) minus the note
   double centreCents = 0;    // source centre minus the note
   double driftCents = 0;     // low-passed source pitch at the held part's end minus at its start
   bool achieved = false;     // whether the corrected file's pitch could be measured over the note

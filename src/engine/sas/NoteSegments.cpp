@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <numbers>
 #include <numeric>
 
 #include "engine/sas/SasDocument.h"
@@ -33,6 +35,9 @@ constexpr double FallSeconds = 0.250;          // a fall at a phrase's end lasts
 constexpr double FallCents = 30;               // ... and falls at least this far
 constexpr double StillCents = 5;               // a pitch this close to its level holds still
 constexpr long LongGlideNotes = 3;
+constexpr double PassingCents = 30;            // a passing hold in a quick run stays inside this range ...
+constexpr double PassingReachSeconds = 0.100;  // ... with the pitch this long before and after a jump away,
+constexpr double PassingHeardSeconds = 0.080;  // ... where the detector hears a note over this long or longer
 
 // The note a level is nearest to (100 cents a semitone).
 long NoteOf(double cents) { return std::lround(cents / 100); }
@@ -138,14 +143,20 @@ double Median(std::span<const double> x, std::size_t first, std::size_t end, std
 // The held part of a note: from the first to the last frame whose light-smoothed pitch lies
 // within the held band of the note's level (the whole note when none does), less `trim` frames
 // at either end where that leaves a held part twice the least: next to a glide the smoothing
-// (and the analysis window before it) already carries some of the glide.
+// (and the analysis window before it) already carries some of the glide. Next to a note whose
+// level lies within twice the band (a legato step, a B sung sharp into a C sung flat) the band on
+// that side is a quarter of the step: the frames of the move between the two levels are in
+// neither note as held.
 Stretch HeldPart(std::span<const double> touch, std::size_t first, std::size_t end, double level,
-                 std::size_t trim, std::size_t least) {
+                 std::size_t trim, std::size_t least, double stepBefore, double stepAfter) {
+  const auto band = [](double step) { return step < 2 * HeldBandCents ? step / 4 : HeldBandCents; };
+  const double bandBefore = band(stepBefore);
+  const double bandAfter = band(stepAfter);
   std::size_t a = first;
-  while (a < end && std::abs(touch[a] - level) > HeldBandCents) ++a;
+  while (a < end && std::abs(touch[a] - level) > bandBefore) ++a;
   if (a == end) return {first, end, level};
   std::size_t b = end;
-  while (std::abs(touch[b - 1] - level) > HeldBandCents) --b;
+  while (b > a + 1 && std::abs(touch[b - 1] - level) > bandAfter) --b;
   if (b - a >= 2 * (least + trim)) {
     a += trim;
     b -= trim;
@@ -168,6 +179,43 @@ void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents
     std::nth_element(around.begin(), around.begin() + count / 2, around.begin() + count);
     const double median = around[static_cast<std::size_t>(count / 2)];
     out[i] = std::abs(pitch[i] - median) > cents ? median : pitch[i];
+  }
+}
+
+void FoldOctaveJumps(std::span<const double> pitch, double frameRate, std::span<double> out) {
+  constexpr double Octave = 1200;
+  constexpr double Tolerance = 100;            // cents either way of an octave, or of the note
+  constexpr std::size_t TransitionFrames = 2;  // frames whose window holds both sides of a jump
+  const std::size_t n = pitch.size();
+  std::copy(pitch.begin(), pitch.end(), out.begin());
+  const auto longest = static_cast<std::size_t>(std::max(1.0, std::floor(OctaveJumpSeconds * frameRate)));
+  const auto octaveOff = [&](double cents, double from) {
+    return std::abs(std::abs(cents - from) - Octave) <= Tolerance;
+  };
+  std::size_t j = 1;
+  while (j < n) {
+    std::size_t r = j;  // the frame sung before the jump
+    for (std::size_t t = 0; t <= TransitionFrames && t < j; ++t)
+      if (pitch[j - 1 - t] > 0 && octaveOff(pitch[j], pitch[j - 1 - t])) {
+        r = j - 1 - t;
+        break;
+      }
+    if (r == j) {
+      ++j;
+      continue;
+    }
+    const double before = pitch[r];
+    std::size_t k = j + 1;
+    while (k < n && octaveOff(pitch[k], before)) ++k;
+    std::size_t m = k;  // back on the note
+    while (m < n && m - k <= TransitionFrames && !(std::abs(pitch[m] - before) <= Tolerance)) ++m;
+    if (m < n && m - k <= TransitionFrames && k - j <= longest) {
+      for (std::size_t i = r + 1; i < m; ++i)
+        if (octaveOff(pitch[i], before)) out[i] = pitch[i] + (pitch[i] < before ? Octave : -Octave);
+      j = m + 1;
+    } else {
+      j = k;
+    }
   }
 }
 
@@ -211,11 +259,13 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
   const std::size_t maxBack = frames(MaxGlideSeconds, 1);
   const std::size_t trim = frames(HeldTrimSeconds, 0);
 
-  // The pitch with the detector's slips taken out (a few frames of a held note read a few
-  // semitones off, an overtone's leakage at a quick change), then lightly smoothed as sung:
-  // vibrato, glides and steps stay. The note low-pass runs over the same pitch.
-  ReplaceSlips(pitch, SpikeReach, SpikeCents, s);
+  // The pitch with the detector's octave jumps folded back and its slips taken out (a few frames
+  // of a held note read a few semitones off, an overtone's leakage at a quick change), then
+  // lightly smoothed as sung: vibrato, glides and steps stay. The note low-pass runs over the
+  // same pitch.
   std::vector<double> touch(n);
+  FoldOctaveJumps(pitch, rate, touch);
+  ReplaceSlips(touch, SpikeReach, SpikeCents, s);
   MovingAverage(s, static_cast<int>(frames(TouchSeconds / 2, 0)), touch);
   NoteLowPass(s, NoteLowPassHalfWidth(frameRate), scratch);
 
@@ -261,6 +311,39 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     } else {
       ++a;
     }
+  }
+  // Passing holds: a quick run sung low reaches the detector over so long a span (16.8 periods,
+  // 128 ms at C3) that its 120 ms notes hold no flat level, only a slower stretch between two
+  // moves the same way. Such a stretch, the pitch a jump below it before and a jump above it
+  // after (or the other way), is a note; a vibrato's crest, where the pitch comes back, is not.
+  {
+    const std::size_t span = held;
+    const std::size_t reach = frames(PassingReachSeconds, 2);
+    const auto taken = [&](std::size_t a, std::size_t b) {
+      const auto overlaps = [&](const Stretch& x) { return x.first < b && a < x.end; };
+      return std::any_of(flats.begin(), flats.end(), overlaps) ||
+             std::any_of(cores.begin(), cores.end(), overlaps);
+    };
+    const std::size_t found = flats.size();
+    for (std::size_t a = reach; a + span + reach <= n;) {
+      const std::size_t b = a + span;
+      const auto [lo, hi] = std::minmax_element(touch.begin() + a, touch.begin() + b);
+      const double level = (*lo + *hi) / 2;
+      const double before = touch[a - reach];
+      const double after = touch[b + reach - 1];
+      const bool passing = (level - before >= JumpCents && after - level >= JumpCents) ||
+                           (before - level >= JumpCents && level - after >= JumpCents);
+      const double heard = DetectorSpanPeriods / (27.5 * std::exp2(level / 1200));
+      if (*hi - *lo <= PassingCents && passing && heard >= PassingHeardSeconds && !taken(a, b)) {
+        flats.push_back({a, b, level});
+        a = b;
+      } else {
+        ++a;
+      }
+    }
+    if (flats.size() > found)
+      std::sort(flats.begin(), flats.end(),
+                [](const Stretch& x, const Stretch& y) { return x.first < y.first; });
   }
   // Frames that hold a level one way or the other, counted from the start.
   std::vector<std::size_t> heldBefore(n + 1, 0);
@@ -433,8 +516,12 @@ void SplitNotes(std::span<const double> pitch, double frameRate, std::span<doubl
     }
   }
   const auto u32 = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
-  for (const Stretch& note : notes) {
-    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held);
+  for (std::size_t k = 0; k < notes.size(); ++k) {
+    const Stretch& note = notes[k];
+    const double none = std::numeric_limits<double>::infinity();
+    const Stretch part = HeldPart(touch, note.first, note.end, note.level, trim, held,
+                                  k > 0 ? std::abs(note.level - notes[k - 1].level) : none,
+                                  k + 1 < notes.size() ? std::abs(notes[k + 1].level - note.level) : none);
     segments.push_back({u32(note.first), u32(note.end), u32(part.first), u32(part.end)});
   }
 }
@@ -522,6 +609,7 @@ FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::siz
   const double reach = std::max(Hysteresis, deepest / 3);
   std::size_t up = n;
   std::size_t lastUp = n;
+  std::size_t ups = 0;
   bool below = false;
   for (std::size_t i = 0; i < n; ++i) {
     if (!(pitch[first + i] > 0) || std::abs(pitch[first + i] - slow[i]) >= Slip) continue;
@@ -532,10 +620,114 @@ FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::siz
       below = false;
       if (up == n) up = i;
       lastUp = i;
+      ++ups;
     }
   }
-  if (up == n || lastUp <= up) return {first, end};
-  return {first + up, first + lastUp};
+  if (up == n || lastUp <= up) return {first, end, 0};
+  return {first + up, first + lastUp, ups - 1};
+}
+
+namespace {
+
+constexpr double CentreReachCents = 150;  // a frame further from the median is a slip
+
+// The frames of span with a pitch, copied to the front of scratch and their weights after
+// them (at scratch[span length]): how many.
+std::size_t Pitched(std::span<const double> pitch, std::span<const double> weights, const FrameSpan& span,
+                    std::span<double> scratch) {
+  const std::size_t length = span.end - span.first;
+  std::size_t count = 0;
+  for (std::size_t i = span.first; i < span.end; ++i) {
+    if (!(pitch[i] > 0)) continue;
+    scratch[count] = pitch[i];
+    scratch[length + count] = weights[i];
+    ++count;
+  }
+  return count;
+}
+
+// A line and one sine of the span's period fitted to its pitches within the reach of `median`:
+// the line at the span's middle, and the sine's amplitude. NaN for the centre when the fit has
+// too few frames to stand on.
+struct CycleFit {
+  double centre = std::numeric_limits<double>::quiet_NaN();
+  double swing = 0;
+};
+
+CycleFit FitCycles(std::span<const double> pitch, const FrameSpan& span, double median) {
+  CycleFit fit;
+  if (span.cycles == 0 || span.end <= span.first) return fit;
+  const double middle = 0.5 * static_cast<double>(span.first + span.end - 1);
+  const double omega =
+      2 * std::numbers::pi * static_cast<double>(span.cycles) / static_cast<double>(span.end - span.first);
+  std::array<std::array<double, 5>, 4> m{};  // normal equations, the right-hand side last
+  std::size_t used = 0;
+  for (std::size_t i = span.first; i < span.end; ++i) {
+    const double p = pitch[i];
+    if (!(p > 0) || !(std::abs(p - median) <= CentreReachCents)) continue;
+    const double t = static_cast<double>(i) - middle;
+    const std::array<double, 4> x{1.0, t, std::sin(omega * t), std::cos(omega * t)};
+    for (std::size_t r = 0; r < 4; ++r) {
+      for (std::size_t c = 0; c < 4; ++c) m[r][c] += x[r] * x[c];
+      m[r][4] += x[r] * (p - median);
+    }
+    ++used;
+  }
+  if (used < 8) return fit;
+  // Gauss-Jordan with partial pivoting.
+  for (std::size_t c = 0; c < 4; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t r = c + 1; r < 4; ++r)
+      if (std::abs(m[r][c]) > std::abs(m[pivot][c])) pivot = r;
+    if (!(std::abs(m[pivot][c]) > 1e-9)) return fit;
+    std::swap(m[c], m[pivot]);
+    for (std::size_t r = 0; r < 4; ++r) {
+      if (r == c) continue;
+      const double f = m[r][c] / m[c][c];
+      for (std::size_t k = c; k < 5; ++k) m[r][k] -= f * m[c][k];
+    }
+  }
+  fit.centre = median + m[0][4] / m[0][0];
+  fit.swing = std::hypot(m[2][4] / m[2][2], m[3][4] / m[3][3]);
+  return fit;
+}
+
+}  // namespace
+
+FrameSpan CentreCycles(std::span<const double> pitch, std::span<const double> weights, std::size_t first,
+                       std::size_t end, int half, double frameRate, std::span<double> scratch,
+                       std::span<std::uint32_t> order) {
+  constexpr double SlowestHz = 3;
+  constexpr double FastestHz = 10;
+  end = std::min(end, pitch.size());
+  first = std::min(first, end);
+  const FrameSpan held{first, end, 0};
+  const FrameSpan whole = WholeCycles(pitch, first, end, half, scratch);
+  if (whole.cycles == 0 || !(frameRate > 0)) return held;
+  const double rate =
+      frameRate * static_cast<double>(whole.cycles) / static_cast<double>(whole.end - whole.first);
+  if (rate < SlowestHz || rate > FastestHz) return held;
+  const std::size_t count = Pitched(pitch, weights, whole, scratch);
+  const std::size_t length = whole.end - whole.first;
+  const double median = WeightedMedian(scratch.first(count), scratch.subspan(length, count), order);
+  return FitCycles(pitch, whole, median).swing >= MinCentreSwingCents ? whole : held;
+}
+
+double SpanCentre(std::span<const double> pitch, std::span<const double> weights, const FrameSpan& span,
+                  std::span<double> scratch, std::span<std::uint32_t> order) {
+  FrameSpan within = span;
+  within.end = std::min(within.end, pitch.size());
+  within.first = std::min(within.first, within.end);
+  const std::size_t count = Pitched(pitch, weights, within, scratch);
+  if (count == 0) return 0;
+  const std::size_t length = within.end - within.first;
+  const std::span<const double> values = scratch.first(count);
+  const std::span<const double> valueWeights = scratch.subspan(length, count);
+  if (within.cycles > 0) {
+    const CycleFit fit = FitCycles(pitch, within, WeightedMedian(values, valueWeights, order));
+    if (std::isfinite(fit.centre)) return fit.centre;
+  }
+  return NoteCentre(values, valueWeights, order);
 }
 
 double VibratoDepth(std::span<const double> pitch, int half, std::span<double> scratch) {

@@ -20,6 +20,10 @@
 // short notes of a fast run hold flat instead: the lightly smoothed pitch (20 ms) stays inside 15
 // cents for 70 ms or more (a vibrato crest does not); two such holds, or one and a steady
 // low-pass, 50 cents or more apart are two notes, changing where the glide between them begins.
+// Sung low, where the detector hears a note over 80 ms or more (below about G#3), a quick run's
+// notes hold no flat level, only a slower stretch between two moves the same way: one that stays
+// inside 30 cents for a held part, the pitch a jump below it 100 ms before and a jump above it
+// 100 ms after (or the other way), is held as a flat hold is; a vibrato's crest comes back.
 // A stretch between changes that holds no level of its own (a scoop, a fall, a long glide)
 // belongs to the note after it, the last one to the note before it; neighbours whose median
 // pitches lie within 25 cents and nearest the same semitone are one note. Two held levels 12
@@ -29,7 +33,18 @@
 // shorter than 75 ms (a consonant's voiced edge, a catch in a breath) holds no note and gives
 // no segment. A note repeated after a breath or an unvoiced
 // consonant lies in another voiced run and so is another note. Vibrato up to +-100 cents at 4 to
-// 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note.
+// 8 Hz, a slow drift, a scoop into a note and a fall after it stay inside the note. Frames the
+// detector read an octave off for a moment (FoldOctaveJumps) count at the note around them, so
+// that they neither split it nor make a note of their own an octave away.
+//
+// A note as held (steadyFirst .. steadyEnd) leaves out the scoop into it, the glide or fall out of
+// it and, next to a note a legato step away, the move between the two levels; next to another
+// note the frames the detector still hears the change in are left out too (CentreSpan). Its
+// centre is taken over that held part alone, the same way on the pitch sung, on the targets and
+// on a corrected file: over the whole cycles of its vibrato, the line through them with the swing
+// fitted out (a vibrato setting in late is measured over its own cycles; a frame the analysis lost
+// at a crest does not lean it), or, for a note held without vibrato, the mean of the whole held
+// part (CentreCycles, SpanCentre).
 #pragma once
 
 #include <cstddef>
@@ -64,6 +79,15 @@ bool VoicedFrame(const SasFrame& frame, double silenceLevel);
 // MaxSlipReach) takes that median; a held level, a step, a glide and a swing stay as they are.
 inline constexpr std::size_t MaxSlipReach = 4;
 void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents, std::span<double> out);
+
+// pitch with the detector's octave jumps folded back, into out (pitch.size() values, not pitch
+// itself): where frames a weak fundamental or a range set too high made the detector read an
+// octave off (1200 cents within 100 of the frame sung before, at most OctaveJumpSeconds of them,
+// up to two frames between whose window saw both) and the pitch then comes back within 100 cents
+// of that frame, those frames move by whole octaves onto the note around them, as Repair Octave
+// Jumps measures them again. A note held longer, or one that does not come back, was sung there.
+inline constexpr double OctaveJumpSeconds = 0.250;
+void FoldOctaveJumps(std::span<const double> pitch, double frameRate, std::span<double> out);
 
 // The frames of the note low-pass at a frame rate: half the 150 ms moving average, at least 1.
 int NoteLowPassHalfWidth(double frameRate);
@@ -109,16 +133,40 @@ double NoteCentre(std::span<const double> values, std::span<const double> weight
 
 // The part of a note's held frames first <= i < end whose pitch a centre is taken over: from
 // the first to the last upward crossing of the pitch through its note low-pass (run over the
-// held part alone), so that it spans whole vibrato cycles. A median over a cycle and a half
-// (and a mean) leans towards the extra half by up to a third of the depth, which would put a note with
-// vibrato off the scale by several cents. The held part itself when it holds no whole cycle.
-// Frames without a pitch (0) neither cross nor count. scratch must hold 2 x (end - first).
+// held part alone), so that it spans whole vibrato cycles (`cycles` of them). A median over a
+// cycle and a half (and a mean) leans towards the extra half by up to a third of the depth, which
+// would put a note with vibrato off the scale by several cents. The held part itself, with no
+// cycles, when it holds no whole cycle. Frames without a pitch (0) neither cross nor count.
+// scratch must hold 2 x (end - first).
 struct FrameSpan {
   std::size_t first = 0;
   std::size_t end = 0;
+  std::size_t cycles = 0;
 };
 FrameSpan WholeCycles(std::span<const double> pitch, std::size_t first, std::size_t end, int half,
                       std::span<double> scratch);
+
+// What a note's centre is taken over, before and after correction alike: the whole cycles of its
+// held part first <= i < end (WholeCycles) where it sings a vibrato there (3 to 10 cycles a
+// second, swinging at least +-MinCentreSwingCents about its line); otherwise the whole held part
+// (cycles 0): the wobble of a plain held note crosses its low-pass at random, and a few of its
+// frames would say less than all of them. scratch as for WholeCycles, order for WeightedMedian.
+inline constexpr double MinCentreSwingCents = 5;
+FrameSpan CentreCycles(std::span<const double> pitch, std::span<const double> weights, std::size_t first,
+                       std::size_t end, int half, double frameRate, std::span<double> scratch,
+                       std::span<std::uint32_t> order);
+
+// A note's centre over a span of CentreCycles (pitch, weights: the same frames it was found on,
+// or the targets of those frames; 0 where there is no pitch). Without cycles NoteCentre of the
+// frames with a pitch. Over whole cycles the line through the pitches with the swing at their
+// rate taken out (a least-squares fit of a line and one sine of the span's period) at the span's
+// middle: a plain mean over whole cycles is the same where every frame has a pitch, but where the
+// analysis lost a few frames (most often at a crest, where a low voice's partials cross its
+// formants) the mean leans to the other side of the swing by several cents, the fit does not.
+// Frames more than 150 cents from the weighted median (a slip) do not count. scratch must hold 2 x
+// (span.end - span.first) values, order as many.
+double SpanCentre(std::span<const double> pitch, std::span<const double> weights, const FrameSpan& span,
+                  std::span<double> scratch, std::span<std::uint32_t> order);
 
 // The frames of a held part a note's centre is taken over: next to another note in the run the
 // detector still hears the glide between them for about half its span at the note's pitch (16.8

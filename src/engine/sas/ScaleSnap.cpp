@@ -163,11 +163,10 @@ void SnapRun(std::span<SasFrame> run, const ScaleSnapParams& params, const SnapC
     // scale; so would the extra half of a cycle and a half.
     const bool held = segment.steadyEnd > segment.steadyFirst;
     const FrameSpan centred = CentreSpan(segment, n, context.frameRate, pitch);
-    const FrameSpan span = held ? WholeCycles(pitch, centred.first, centred.end, half, work.scratch)
+    const FrameSpan span = held ? CentreCycles(pitch, weight, centred.first, centred.end, half,
+                                               context.frameRate, work.scratch, work.order)
                                 : FrameSpan{segment.first, segment.end};
-    const std::size_t count = span.end - span.first;
-    const double centre =
-        NoteCentre(pitch.subspan(span.first, count), weight.subspan(span.first, count), work.order);
+    const double centre = SpanCentre(pitch, weight, span, work.scratch, work.order);
     const double offset = centreShare * (NearestScalePitch(centre, params) - centre);
     const std::span<double> drift = correction.subspan(segment.first, length);
     for (std::size_t i = 0; i < length; ++i) drift[i] = pitch[segment.first + i] - centre;

@@ -1,8 +1,8 @@
 // Snap to Scale: every sung note moved to the nearest note of a scale the way a careful editor
 // does it by hand, by its pitch centre, keeping the vibrato and the glides as they were sung.
 //
-// For each note segment (NoteSegments) of the range: its pitch centre (NoteCentre of
-// sourcePitch over whole vibrato cycles of the note as held), the nearest note of the scale to that centre,
+// For each note segment (NoteSegments) of the range: its pitch centre (SpanCentre of
+// sourcePitch over CentreCycles of the note as held), the nearest note of the scale to that centre,
 // and the offset between them. Each frame's target pitch becomes
 //     sourcePitch + centre% x offset - drift% x (sourcePitch - centre, note low-passed)
 // so the note's centre moves onto the scale by the chosen share and its slow drift around the

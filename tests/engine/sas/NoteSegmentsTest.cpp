@@ -129,6 +129,12 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
        {{E4 + 740, 0.3, 0, NAN, 0}, {E4 + 760, 0.5, 0, NAN, 0}, {E4 + 500, 0.6, 0.06, NAN, 0}}},
       {"... and down", {{E4 + 760, 0.4, 0, NAN, 0}, {E4 + 740, 0.8, 0, NAN, 0}}},
       {"a 120 ms portamento of a fourth", {{C4 - 700, 0.6, 0, NAN, 0}, {C4 - 220, 0.9, 0.12, NAN, 30}}},
+      {"an octave sung and held", {{C4, 0.5}, {C4 + 1200, 0.5, 0.03}, {C4, 0.5, 0.03}}},
+      {"120 ms notes of a run sung low, as the detector smears them",
+       {{C4 - 1300, 0.6, 0, NAN, 0},
+        {C4 - 1200, 0.12, 0.08, NAN, 0},
+        {C4 - 1100, 0.12, 0.08, NAN, 0},
+        {C4 - 1000, 0.6, 0.08, NAN, 0}}},
   };
   for (const Case& c : cases) {
     const Track track = Make(c.pieces);
@@ -145,6 +151,13 @@ TEST(NoteSegmentsTest, NotesBeginWhereTheSingerMovesToAnotherLevel) {
       EXPECT_GE((notes[k].steadyFirst - notes[k].first) / Rate, c.scoop) << c.name << ", note " << k;
     }
   }
+  // 200 ms of a held note the detector read an octave up, or down, are that note.
+  for (const double octave : {1200.0, -1200.0})
+    for (const double depth : {0.0, 30.0}) {
+      Track slip = Make({{C4, 0.8, 0, NAN, depth}});
+      for (auto i = std::lround(0.3 * Rate); i < std::lround(0.5 * Rate); ++i) slip.pitch[i] += octave;
+      EXPECT_EQ(Notes(slip.pitch).size(), 1u) << octave << " " << depth;
+    }
 }
 
 // A page's notes read only the runs around the page, and exactly those a walk over the whole
@@ -173,6 +186,35 @@ TEST(NoteSegmentsTest, WideningToWholeRunsFindsTheRunsAroundAStretch) {
     ASSERT_TRUE(WidenToWholeRuns(document, first, end, silence));
     EXPECT_EQ(first, c.wantFirst) << c.first << ":" << c.end;
     EXPECT_EQ(end, c.wantEnd) << c.first << ":" << c.end;
+  }
+}
+
+// A note's centre is where it is held: a vibrato setting in late is measured over its own whole
+// cycles, frames lost at its crests do not pull the centre down, and a plain note's wobble and
+// drift are taken over the whole held part rather than a few frames between its random crossings.
+TEST(NoteSegmentsTest, ACentreIsWhereTheNoteIsHeld) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> wobble(-4, 4);
+  const int half = NoteLowPassHalfWidth(Rate);
+  for (const bool vibrato : {true, false}) {
+    std::vector<double> pitch;
+    for (double t = 0; t < 1.5; t += 1 / Rate) {
+      const double swing =
+          t < 0.5 ? 0 : 45 * std::min(1.0, (t - 0.5) / 0.15) * std::sin(2 * std::numbers::pi * 5 * t);
+      const double crest = std::sin(2 * std::numbers::pi * 5 * t);
+      pitch.push_back(vibrato && t > 0.8 && crest > 0.93
+                          ? 0
+                          : 3400 + (vibrato ? swing : wobble(random) + 10 * (t - 0.75)));
+    }
+    const std::vector<double> weights(pitch.size(), 1.0);
+    std::vector<double> scratch(2 * pitch.size());
+    std::vector<std::uint32_t> order(pitch.size());
+    const FrameSpan span = CentreCycles(pitch, weights, 0, pitch.size(), half, Rate, scratch, order);
+    EXPECT_EQ(span.cycles > 0, vibrato);
+    if (!vibrato) {
+      EXPECT_EQ(span.end - span.first, pitch.size());
+    }
+    EXPECT_NEAR(SpanCentre(pitch, weights, span, scratch, order), 3400, 0.5) << vibrato;
   }
 }
 
