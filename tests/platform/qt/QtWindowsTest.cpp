@@ -404,26 +404,13 @@ TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
             std::tuple(MessageKind::Command, 106));
 }
 
-TEST_F(QtWindowsTest, ACheckItemShowsTheCheckMarkTheCoreSets) {
-  WindowSpec withCheck = MenuWindowSpec();
-  MenuItem check{Kind::Command, "Show &Notes", "", 193, false, {}};
-  check.checkable = true;
-  check.checked = true;
-  withCheck.menu[1].items.push_back(check);
-  QAction* item = Make(withCheck)->MenuAction(193);
-  ASSERT_NE(item, nullptr);
-  EXPECT_TRUE(item->isChecked());
-  item->trigger();  // reported; the mark changes only when the core says so
-  ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].command, 193);
-  EXPECT_TRUE(item->isChecked());
-  windows.SetMenuItemChecked(193, false);
-  EXPECT_FALSE(item->isChecked());
-}
-
-// Choosing a radio item leaves the marks as the core set them; the marked one hides its image.
-TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
+// Choosing a check or radio item leaves the marks as the core set them; the marked radio item
+// hides its image.
+TEST_F(QtWindowsTest, CheckAndRadioItemsShowTheMarkTheCoreSets) {
   WindowSpec radio = MenuWindowSpec();
+  MenuItem check{Kind::Command, "Show &Notes", "", 193, false, {}};
+  std::tie(check.checkable, check.checked) = std::tuple(true, true);
+  radio.menu[1].items.push_back(check);
   for (MenuItem& mode : radio.menu[0].items[3].items)
     std::tie(mode.checkable, mode.checkGroup, mode.greyed) = std::tuple(true, 1, false);
   radio.menu[0].items[3].items[0].checked = true;
@@ -439,6 +426,11 @@ TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
   windows.SetMenuItemChecked(129, true);
   link->trigger();
   EXPECT_EQ(std::tuple(marks(), sink.messages.size()), std::tuple(std::pair(false, true), 3u));
+  QAction* item = window->MenuAction(193);
+  item->trigger();
+  EXPECT_EQ(std::tuple(sink.messages.back().command, item->isChecked()), std::tuple(193, true));
+  windows.SetMenuItemChecked(193, false);
+  EXPECT_FALSE(item->isChecked());
   const auto greenShown = [&, menu = window->EditModeMenu()] {
     menu->popup(QPoint(10, 10));
     QTest::qWait(50);

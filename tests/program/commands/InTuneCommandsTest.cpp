@@ -1,6 +1,6 @@
 // Snap to Scale, Re-analyse Range, Repair Octave Jumps and the correction report in the running
-// program, on a sung phrase analysed by the real Build: the menu and its gate, the dialogs, the
-// work limited to the range as one undo action, and the marks after Correct and Play Corrected.
+// program, on a sung phrase analysed by the real Build: the gates, the dialogs, the work limited
+// to the range as one undo action, and the marks after Correct and Play Corrected.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -312,14 +312,11 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   ASSERT_TRUE(app.correctionReportShown);
   ASSERT_EQ(app.correctionReport.notes.size(), 3u);
   EXPECT_NEAR(app.correctionReport.meanAbsError, 0, 10);  // nothing edited: sung as it was
+  // How the marks are drawn is CorrectionMarksTest's; here that the SAS window shows them.
   Resize(SasView, 640, 600);
   app.sasView.lower.position = 87 - 51;  // the pitch pane centred on C5
+  fake.text.drawn.clear();
   Paint(SasView);
-  const RasterImage& image = app.images[SasView];
-  int marked = 0;
-  for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) marked += image.Pixel(x, y) == CorrectionMarkColour.Pixel();
-  EXPECT_GT(marked, static_cast<int>(NoteFrames(2).second - NoteFrames(0).first) / 2);
   EXPECT_TRUE(std::any_of(fake.text.drawn.begin(), fake.text.drawn.end(),
                           [](const DrawnText& text) { return text.colour == CorrectionMarkColour; }));
 
