@@ -197,16 +197,18 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
 TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   OpenBoth();
   const std::string original = ReadFile(sasPath);
-  fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
   int pumps = 0;
   onPump = [&] {
     if (++pumps == 3) app.flags |= AbortRequested;
   };
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetSelection(101, 20);  // another note range, so every frame would change
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
-  Command(SasView, Id(CommandId::Reanalyse));
+  const auto reanalyse = [this] {
+    fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      dialog.SetSelection(101, 20);  // another note range, so every frame would change
+      procedure.OnCommand(dialog, platform::DialogOk);
+    });
+    Command(SasView, Id(CommandId::Reanalyse));
+  };
+  reanalyse();
   const int stoppedAt = pumps;
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
@@ -217,11 +219,7 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   // Run to its end, the same operation reports far more often and changes the file.
   pumps = 0;
   onPump = [&] { ++pumps; };
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetSelection(101, 20);
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
-  Command(SasView, Id(CommandId::Reanalyse));
+  reanalyse();
   EXPECT_GT(pumps, stoppedAt + 2);
   SasWriteBack(app);
   EXPECT_NE(ReadFile(sasPath), original);

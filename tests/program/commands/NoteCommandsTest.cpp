@@ -102,6 +102,10 @@ class NoteCommandsTest : public AppTest {
     }
     Mouse(MessageKind::LeftUp, SasView, {from.x, from.y - rows});
   }
+  void Click(platform::Point at, bool shift = false) {
+    Mouse(MessageKind::LeftDown, SasView, at, false, shift);
+    Mouse(MessageKind::LeftUp, SasView, at, false, shift);
+  }
   // Hands both buffers back, which ends a playback shorter than one buffer.
   void PlayOut() {
     for (int buffer = 0; buffer < 2; ++buffer) {
@@ -187,13 +191,10 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
 
 TEST_F(NoteCommandsTest, ChoosingNotes) {
   OpenInNoteMode();
-  Mouse(MessageKind::LeftDown, SasView, OnNote(1));
-  Mouse(MessageKind::LeftUp, SasView, OnNote(1));
-  Mouse(MessageKind::LeftDown, SasView, OnNote(3), false, true);  // Shift adds
-  Mouse(MessageKind::LeftUp, SasView, OnNote(3), false, true);
+  Click(OnNote(1));
+  Click(OnNote(3), true);  // Shift adds
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(1), SpanOf(3)}));
-  Mouse(MessageKind::LeftDown, SasView, OnNote(1), false, true);  // and takes away
-  Mouse(MessageKind::LeftUp, SasView, OnNote(1), false, true);
+  Click(OnNote(1), true);  // and takes away
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(3)}));
 
   // The chosen note is drawn in the highlight colour, the others not.
@@ -221,8 +222,7 @@ TEST_F(NoteCommandsTest, ChoosingNotes) {
   EXPECT_EQ(app.chosenNotes.size(), Melody.size());
 
   // A click beside every note takes the choice away; the nudge commands grey.
-  Mouse(MessageKind::LeftDown, SasView, {OnNote(2).x, SasPitchRows(app).top + 3});
-  Mouse(MessageKind::LeftUp, SasView, {OnNote(2).x, SasPitchRows(app).top + 3});
+  Click({OnNote(2).x, SasPitchRows(app).top + 3});
   EXPECT_TRUE(app.chosenNotes.empty());
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::NoteSemitoneUp)]);
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
@@ -291,8 +291,7 @@ TEST_F(NoteCommandsTest, DeleteNotesPutsTheChosenNotesBackToThePitchSung) {
 
   RepaintSas();
   const platform::Point beside{OnNote(2).x, OnNote(2).y + SemitoneRows(5)};
-  Mouse(MessageKind::LeftDown, SasView, beside);
-  Mouse(MessageKind::LeftUp, SasView, beside);
+  Click(beside);
   EXPECT_FALSE(enabled());
   Key(SasView, platform::key::Delete);
   EXPECT_TRUE(ReadFile(sasPath) == moved);
@@ -306,8 +305,7 @@ TEST_F(NoteCommandsTest, ShapeMovesTheCentreTowardTheLastScale) {
   app.snapParams.key = 2;  // D major, which holds G4 (the fourth note, sung 35 cents flat)
   const NoteReport fourth = app.pageNotes.notes[3];
   const double sung = fourth.note * 100.0 + fourth.centreCents;
-  Mouse(MessageKind::LeftDown, SasView, OnNote(3));
-  Mouse(MessageKind::LeftUp, SasView, OnNote(3));
+  Click(OnNote(3));
   std::string label;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     label = dialog.GetText(101);
@@ -338,8 +336,7 @@ TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
   ASSERT_EQ(app.pageNotes.notes.size(), 3u);
   EXPECT_TRUE(app.pageNotes.notes[2].partial || app.pageNotes.notes[2].endFrame < third.endFrame);
   const std::vector<SasFrame> before = ReadSasFrames(sasPath);
-  Mouse(MessageKind::LeftDown, SasView, OnNote(2));
-  Mouse(MessageKind::LeftUp, SasView, OnNote(2));
+  Click(OnNote(2));
   Key(SasView, platform::key::PageUp);
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{{third.firstFrame, third.endFrame}}));
   std::vector<SasFrame> after = ReadSasFrames(sasPath);
