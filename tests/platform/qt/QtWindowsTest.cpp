@@ -361,21 +361,18 @@ TEST_F(QtWindowsTest, SecondPressOfADoubleClickIsOneMorePress) {
                       press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(canvas, &event);
   };
-  // Delivered with the second press,
-  send(QEvent::MouseButtonPress);
-  send(QEvent::MouseButtonRelease);
-  send(QEvent::MouseButtonPress);
-  send(QEvent::MouseButtonDblClick);
-  send(QEvent::MouseButtonRelease);
-  EXPECT_EQ(sink.OfKind(MessageKind::LeftDown).size(), 2u);
-  // or in its place.
-  sink.Clear();
-  send(QEvent::MouseButtonPress);
-  send(QEvent::MouseButtonRelease);
-  send(QEvent::MouseButtonDblClick);
-  send(QEvent::MouseButtonRelease);
-  EXPECT_EQ(sink.OfKind(MessageKind::LeftDown).size(), 2u);
-  EXPECT_EQ(sink.OfKind(MessageKind::LeftUp).size(), 2u);
+  using E = QEvent;
+  // Delivered with the second press, or in its place.
+  for (const std::vector<E::Type>& events :
+       {std::vector{E::MouseButtonPress, E::MouseButtonRelease, E::MouseButtonPress, E::MouseButtonDblClick,
+                    E::MouseButtonRelease},
+        std::vector{E::MouseButtonPress, E::MouseButtonRelease, E::MouseButtonDblClick,
+                    E::MouseButtonRelease}}) {
+    sink.Clear();
+    for (const E::Type type : events) send(type);
+    EXPECT_EQ(std::pair(sink.OfKind(MessageKind::LeftDown).size(), sink.OfKind(MessageKind::LeftUp).size()),
+              std::pair(std::size_t{2}, std::size_t{2}));
+  }
 }
 
 // ---------------------------------------------------------------------------------------

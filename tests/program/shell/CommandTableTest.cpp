@@ -84,17 +84,6 @@ TEST_F(CommandStates, SecondUpdateTouchesNothingButRedrawsTheMenuBar) {
   EXPECT_EQ(fake.windows.menuRedraws, redraws + 1);
 }
 
-TEST_F(CommandStates, NoiseCaptureNeedsTheRangeToHoldTheNoiseLength) {
-  ASSERT_TRUE(ProgramStart(app, ""));
-  app.flags |= WavOpen | WavRangeSelected;
-  UpdateCommandStates(app);
-  EXPECT_FALSE(FindCommand(app.commands, 114)->enabled);
-  app.flags |= RangeHoldsNoiseLength;
-  UpdateCommandStates(app);
-  EXPECT_TRUE(FindCommand(app.commands, 114)->enabled);
-  EXPECT_TRUE(fake.windows.menuEnabled[114]);
-}
-
 TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {
   ASSERT_TRUE(ProgramStart(app, ""));
   const std::set<int> started = EnabledCommands(app);
