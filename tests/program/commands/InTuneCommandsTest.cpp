@@ -27,32 +27,27 @@
 #include "program/views/CorrectionMarks.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
+#include "support/Recordings.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
 
-constexpr std::uint32_t Rate = 22050;
-// Notes in cents above A0 and seconds: A4 30 cents sharp, C5 40 cents flat, E5 20 cents sharp.
+constexpr std::uint32_t Rate = 48000;
+// Notes in cents above A0 and seconds: A4 30 cents sharp, C5 40 cents flat, D#5 20 cents sharp.
 constexpr double Notes[][2] = {{4830, 0.6}, {5060, 0.6}, {5420, 0.6}};
 
-// The phrase as a singer gives it: three harmonics, a 5.5 Hz vibrato of +-25 cents, a tenth of a
-// second of silence at either end.
+// The phrase as a singer gives it, with a vibrato of +-25 cents and a tenth of a second of
+// silence at either end.
 std::vector<std::int32_t> SungPhrase() {
-  std::vector<std::int32_t> samples(Rate / 10, 0);
-  double phase = 0;
+  std::vector<SungNote> notes{{0, 0, 0.1}};
   for (const auto& [cents, seconds] : Notes) {
-    for (std::uint32_t i = 0; i < seconds * Rate; ++i) {
-      const double t = static_cast<double>(samples.size()) / Rate;
-      phase += 27.5 * std::exp2((cents + 25 * std::sin(2 * M_PI * 5.5 * t)) / 1200) / Rate;
-      const double x =
-          std::sin(2 * M_PI * phase) + 0.5 * std::sin(4 * M_PI * phase) + 0.25 * std::sin(6 * M_PI * phase);
-      samples.push_back(static_cast<std::int32_t>(std::lround(9000 * x)));
-    }
+    const double semitones = std::round(cents / 100);
+    notes.push_back({21 + static_cast<int>(semitones), cents - 100 * semitones, seconds, 0.0});
   }
-  samples.resize(samples.size() + Rate / 10, 0);
-  return samples;
+  notes.push_back({0, 0, 0.1});
+  return SungMelody(notes, {.vibratoCents = 25});
 }
 
 class InTuneMenuTest : public AppTest {
@@ -320,8 +315,7 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
     if (!calls.empty() && calls.back() == "play") calls.push_back("measuring while playing");
   };
   app.flags |= PlayAvailable;
-  app.wav.rangeRight = app.wav.sampleCount;
-  WavRangeChanged(app);
+  SelectWavRange(0, app.wav.sampleCount);
   Command(WavView, 117);
   EXPECT_EQ(calls, (std::vector<std::string>{"play", "measuring while playing"}));
   EXPECT_EQ(app.correctionReport.notes.size(), 3u);

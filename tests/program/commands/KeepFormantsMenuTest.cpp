@@ -156,14 +156,6 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
     Command(WavView, Id(CommandId::Correct));
     return ReadFile(dir.File(name));
   }
-  void PlayOut() {
-    for (int buffer = 0; buffer < 2; ++buffer) {
-      platform::Message done = Msg(platform::MessageKind::WaveOutDone);
-      done.device = fake.audio.openOutput;
-      done.buffer = buffer;
-      sink.Dispatch(WavView, done);
-    }
-  }
 };
 
 TEST_F(KeepFormantsRenderTest, CorrectRendersWithTheChoice) {
@@ -179,14 +171,13 @@ TEST_F(KeepFormantsRenderTest, CorrectRendersWithTheChoice) {
 TEST_F(KeepFormantsRenderTest, PlayCorrectedRendersAnewAfterAToggle) {
   const std::uint32_t left = 2000;
   const std::uint32_t right = app.wav.sampleCount - 2000;
-  app.wav.rangeLeft = left;
-  app.wav.rangeRight = right;
-  WavRangeChanged(app);
+  SelectWavRange(left, right);
   const std::string temporary = RenderedFile("CorrectedTemp.wav");
   Command(WavView, Id(CommandId::PlayCorrected));
   ASSERT_TRUE(app.Has(CorrectedTempCurrent));
   EXPECT_TRUE(SameBytes(ReadFile(temporary), EngineRender(Formants::Shift, CorrectMode::Play, left, right)));
-  PlayOut();
+  OutputDone(0);
+  OutputDone(1);  // both buffers back: the playback ends
 
   Command(WavView, KeepFormants);
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));

@@ -70,12 +70,11 @@ class NoteCommandsTest : public AppTest {
     RepaintSas();
     ASSERT_EQ(app.pageNotes.notes.size(), Melody.size());
   }
-  void HScrollTop() {
+  void HScroll(platform::ScrollCode code) {
     platform::Message scroll = Msg(MessageKind::HScroll);
     scroll.bar = platform::ScrollBar::Horizontal;
-    scroll.scrollCode = platform::ScrollCode::ThumbPosition;
+    scroll.scrollCode = code;
     sink.Dispatch(SasView, scroll);
-    RepaintSas();
   }
   void RepaintSas() {
     app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
@@ -106,15 +105,7 @@ class NoteCommandsTest : public AppTest {
     Mouse(MessageKind::LeftDown, SasView, at, false, shift);
     Mouse(MessageKind::LeftUp, SasView, at, false, shift);
   }
-  // Hands both buffers back, which ends a playback shorter than one buffer.
-  void PlayOut() {
-    for (int buffer = 0; buffer < 2; ++buffer) {
-      platform::Message done = Msg(MessageKind::WaveOutDone);
-      done.device = fake.audio.openOutput;
-      done.buffer = buffer;
-      sink.Dispatch(WavView, done);
-    }
-  }
+
   NoteSpan SpanOf(std::size_t k) const {
     return {app.pageNotes.notes.at(k).firstFrame, app.pageNotes.notes.at(k).endFrame};
   }
@@ -155,13 +146,11 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   EXPECT_EQ(std::pair(app.correctedStart, app.correctedEnd), span);
   ASSERT_TRUE(app.Has(CorrectedTempCurrent));
   const std::string firstRender = ReadFile(app.correctedPath);
-  PlayOut();
+  OutputDone(0);
+  OutputDone(1);  // both buffers back: the playback ends
 
   // Vibrato 0 %: the note is flattened (that only it changes is NoteShiftTest's), and F8 renders anew.
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetText(104, "0");
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
+  OkNextDialog({{104, "0"}});
   Command(SasView, Id(CommandId::ShapeNotes));
   const std::vector<SasFrame> shaped = ReadSasFrames(sasPath);
   // Over the middle half of the held part, away from the fades at the note's edges, the swing
@@ -345,12 +334,8 @@ TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
 
   // A narrower window scrolled on: the chosen note is off the page and still moves.
   Resize(SasView, 150 + ScrollControlWidth, 900);
-  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.sas.pageFirst) < third.endFrame; ++page) {
-    platform::Message scroll = Msg(MessageKind::HScroll);
-    scroll.bar = platform::ScrollBar::Horizontal;
-    scroll.scrollCode = platform::ScrollCode::PageDown;
-    sink.Dispatch(SasView, scroll);
-  }
+  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.sas.pageFirst) < third.endFrame; ++page)
+    HScroll(platform::ScrollCode::PageDown);
   ASSERT_GE(static_cast<std::uint32_t>(app.sas.pageFirst), third.endFrame);
   Command(SasView, Id(CommandId::NoteCentDown));
   const std::vector<SasFrame> nudged = ReadSasFrames(sasPath);
@@ -359,7 +344,8 @@ TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
   // Back on a page of the whole take, a drag released far above the window: the highest target
   // at most.
   Resize(SasView, 1200 + ScrollControlWidth, 900);
-  HScrollTop();
+  HScroll(platform::ScrollCode::ThumbPosition);
+  RepaintSas();
   Drag(OnNote(2), 5000);
   after = ReadSasFrames(sasPath);
   EXPECT_EQ(Target(after[middle]), HighestTargetPitch);
