@@ -132,11 +132,9 @@ TEST_F(QtWindowsTest, ScrollActionsAreReportedAndTheSliderStaysAtTheCorePosition
     sink.Clear();
     bar->triggerAction(action);
     ASSERT_EQ(sink.messages.size(), 2u);
-    EXPECT_EQ(sink.messages[0].kind, MessageKind::VScroll);
-    EXPECT_EQ(sink.messages[0].bar, ScrollBar::Vertical);
-    EXPECT_EQ(sink.messages[0].scrollCode, code);
-    EXPECT_EQ(sink.messages[1].scrollCode, ScrollCode::EndScroll);
-    EXPECT_EQ(bar->value(), 40);
+    EXPECT_EQ(std::tuple(sink.messages[0].kind, sink.messages[0].bar, sink.messages[0].scrollCode,
+                         sink.messages[1].scrollCode, bar->value()),
+              std::tuple(MessageKind::VScroll, ScrollBar::Vertical, code, ScrollCode::EndScroll, 40));
   }
   EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical), (ScrollInfo{0, 100, 10, 40}));
 
@@ -161,14 +159,13 @@ TEST_F(QtWindowsTest, ThumbDragReportsTrackingThenPositionAndEnd) {
   bar->setSliderPosition(75);
   bar->setSliderDown(false);
 
-  ASSERT_EQ(sink.messages.size(), 4u);
-  EXPECT_EQ(sink.messages[0].scrollCode, ScrollCode::ThumbTrack);
-  EXPECT_EQ(sink.messages[0].scrollPos, 70);
-  EXPECT_EQ(sink.messages[1].scrollCode, ScrollCode::ThumbTrack);
-  EXPECT_EQ(sink.messages[1].scrollPos, 75);
-  EXPECT_EQ(sink.messages[2].scrollCode, ScrollCode::ThumbPosition);
-  EXPECT_EQ(sink.messages[2].scrollPos, 75);
-  EXPECT_EQ(sink.messages[3].scrollCode, ScrollCode::EndScroll);
+  std::vector<std::pair<ScrollCode, int>> sent;
+  for (const Message& m : sink.messages)
+    sent.emplace_back(m.scrollCode, m.scrollCode == ScrollCode::EndScroll ? 0 : m.scrollPos);
+  EXPECT_EQ(sent, (std::vector<std::pair<ScrollCode, int>>{{ScrollCode::ThumbTrack, 70},
+                                                           {ScrollCode::ThumbTrack, 75},
+                                                           {ScrollCode::ThumbPosition, 75},
+                                                           {ScrollCode::EndScroll, 0}}));
   // The core did not move the bar, so the thumb goes back.
   EXPECT_EQ(bar->value(), 40);
 }
@@ -187,10 +184,9 @@ TEST_F(QtWindowsTest, ScrollValuesAreClampedAsClassicBarsClampThemAndAnIdleBarIs
   EXPECT_FALSE(bar->isEnabled());
   EXPECT_TRUE(bar->isVisible());
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 50, 10}, true);
-  EXPECT_TRUE(bar->isEnabled());
-  EXPECT_EQ(bar->maximum(), 51);  // the largest position is max - page + 1
-  EXPECT_EQ(bar->pageStep(), 50);
-  EXPECT_EQ(bar->value(), 10);
+  // The largest position is max - page + 1.
+  EXPECT_EQ(std::tuple(bar->isEnabled(), bar->maximum(), bar->pageStep(), bar->value()),
+            std::tuple(true, 51, 50, 10));
 
   Make(PaneWindowSpec());
   windows.SetScrollInfo(1, ScrollBar::Vertical, ScrollInfo{0, 50, 10, 5}, true);
@@ -205,17 +201,14 @@ TEST_F(QtWindowsTest, PaneControlsArePlacedInClientCoordinatesAndReportThemselve
   windows.SetScrollInfo(1, ScrollBar::SasLower, ScrollInfo{0, 98, 12, 87}, true);
   auto* lower = window->findChild<QScrollBar*>(QStringLiteral("sasLower"));
   ASSERT_NE(lower, nullptr);
-  EXPECT_EQ(lower->parentWidget(), window->Client());
-  EXPECT_EQ(lower->geometry(), QRect(600, top + 100, 16, 100));
-  EXPECT_TRUE(lower->isVisible());
+  EXPECT_EQ(std::tuple(lower->parentWidget(), lower->geometry(), lower->isVisible()),
+            std::tuple(window->Client(), QRect(600, top + 100, 16, 100), true));
 
   lower->triggerAction(QAbstractSlider::SliderSingleStepSub);
-
   ASSERT_FALSE(sink.messages.empty());
-  EXPECT_EQ(sink.messages[0].kind, MessageKind::VScroll);
-  EXPECT_EQ(sink.messages[0].bar, ScrollBar::SasLower);
-  EXPECT_EQ(sink.messages[0].scrollCode, ScrollCode::LineUp);
-  EXPECT_EQ(lower->value(), 87);
+  EXPECT_EQ(
+      std::tuple(sink.messages[0].kind, sink.messages[0].bar, sink.messages[0].scrollCode, lower->value()),
+      std::tuple(MessageKind::VScroll, ScrollBar::SasLower, ScrollCode::LineUp, 87));
 }
 
 TEST_F(QtWindowsTest, WheelAddsUpToWholeNotches) {
@@ -234,10 +227,9 @@ TEST_F(QtWindowsTest, WheelAddsUpToWholeNotches) {
 
   const std::vector<Message> wheels = sink.OfKind(MessageKind::Wheel);
   ASSERT_EQ(wheels.size(), 2u);
-  EXPECT_EQ(wheels[0].wheelDelta, 120);
   const QPoint screen = bar->mapToGlobal(QPoint(5, 5));
-  EXPECT_EQ(wheels[0].pos, (Point{screen.x(), screen.y()}));
-  EXPECT_EQ(wheels[1].wheelDelta, -120);
+  EXPECT_EQ(std::tuple(wheels[0].wheelDelta, wheels[0].pos, wheels[1].wheelDelta),
+            std::tuple(120, (Point{screen.x(), screen.y()}), -120));
   EXPECT_TRUE(sink.OfKind(MessageKind::VScroll).empty());
 }
 
@@ -324,9 +316,8 @@ TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWit
   ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Paint).empty(); }));
   QTest::qWait(20);
   QImage shown = window->Canvas()->grab().toImage();
-  EXPECT_EQ(shown.pixel(5, 0), 0xffff0000u);
-  EXPECT_EQ(shown.pixel(5, 1), 0xff336699u);
-  EXPECT_EQ(shown.pixel(40, 0), 0xff336699u);
+  EXPECT_EQ(std::tuple(shown.pixel(5, 0), shown.pixel(5, 1), shown.pixel(40, 0)),
+            std::tuple(0xffff0000u, 0xff336699u, 0xff336699u));
 
   // A black pen in the NOT-XOR mode inverts what it covers.
   sink.Clear();
@@ -338,10 +329,8 @@ TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWit
   windows.Present(0, Rect{20, top + 10, 40, top + 20});
   ASSERT_TRUE(WaitFor([&] { return window->Canvas()->grab().toImage().pixel(25, 15) == 0xffcc9966u; }));
   shown = window->Canvas()->grab().toImage();
-  EXPECT_EQ(shown.pixel(20, 10), 0xffcc9966u);
-  EXPECT_EQ(shown.pixel(39, 19), 0xffcc9966u);
-  EXPECT_EQ(shown.pixel(40, 19), 0xff336699u);
-  EXPECT_EQ(shown.pixel(25, 9), 0xff336699u);
+  EXPECT_EQ(std::tuple(shown.pixel(20, 10), shown.pixel(39, 19), shown.pixel(40, 19), shown.pixel(25, 9)),
+            std::tuple(0xffcc9966u, 0xffcc9966u, 0xff336699u, 0xff336699u));
   EXPECT_TRUE(sink.OfKind(MessageKind::Paint).empty());
 }
 
@@ -354,17 +343,13 @@ TEST_F(QtWindowsTest, MousePositionsAreClientCoordinatesCountedFromTheToolbarTop
   QTest::mouseClick(window->Canvas(), Qt::LeftButton, Qt::ControlModifier, QPoint(30, 12));
   QTest::mouseClick(window->Canvas(), Qt::RightButton, Qt::NoModifier, QPoint(31, 13));
 
-  const std::vector<Message> downs = sink.OfKind(MessageKind::LeftDown);
-  const std::vector<Message> ups = sink.OfKind(MessageKind::LeftUp);
-  const std::vector<Message> rights = sink.OfKind(MessageKind::RightDown);
-  ASSERT_EQ(downs.size(), 1u);
-  ASSERT_EQ(ups.size(), 1u);
-  ASSERT_EQ(rights.size(), 1u);
-  EXPECT_EQ(downs[0].pos, (Point{30, 12 + top}));
-  EXPECT_TRUE(downs[0].ctrl);
-  EXPECT_FALSE(downs[0].shift);
-  EXPECT_EQ(ups[0].pos, (Point{30, 12 + top}));
-  EXPECT_EQ(rights[0].pos, (Point{31, 13 + top}));
+  std::vector<std::tuple<MessageKind, Point, bool, bool>> sent;
+  for (const Message& m : sink.messages)
+    if (m.kind != MessageKind::MouseMove) sent.emplace_back(m.kind, m.pos, m.ctrl, m.shift);
+  EXPECT_EQ(sent, (std::vector<std::tuple<MessageKind, Point, bool, bool>>{
+                      {MessageKind::LeftDown, {30, 12 + top}, true, false},
+                      {MessageKind::LeftUp, {30, 12 + top}, true, false},
+                      {MessageKind::RightDown, {31, 13 + top}, false, false}}));
 }
 
 TEST_F(QtWindowsTest, SecondPressOfADoubleClickIsOneMorePress) {
@@ -376,21 +361,18 @@ TEST_F(QtWindowsTest, SecondPressOfADoubleClickIsOneMorePress) {
                       press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(canvas, &event);
   };
-  // Delivered with the second press,
-  send(QEvent::MouseButtonPress);
-  send(QEvent::MouseButtonRelease);
-  send(QEvent::MouseButtonPress);
-  send(QEvent::MouseButtonDblClick);
-  send(QEvent::MouseButtonRelease);
-  EXPECT_EQ(sink.OfKind(MessageKind::LeftDown).size(), 2u);
-  // or in its place.
-  sink.Clear();
-  send(QEvent::MouseButtonPress);
-  send(QEvent::MouseButtonRelease);
-  send(QEvent::MouseButtonDblClick);
-  send(QEvent::MouseButtonRelease);
-  EXPECT_EQ(sink.OfKind(MessageKind::LeftDown).size(), 2u);
-  EXPECT_EQ(sink.OfKind(MessageKind::LeftUp).size(), 2u);
+  using E = QEvent;
+  // Delivered with the second press, or in its place.
+  for (const std::vector<E::Type>& events :
+       {std::vector{E::MouseButtonPress, E::MouseButtonRelease, E::MouseButtonPress, E::MouseButtonDblClick,
+                    E::MouseButtonRelease},
+        std::vector{E::MouseButtonPress, E::MouseButtonRelease, E::MouseButtonDblClick,
+                    E::MouseButtonRelease}}) {
+    sink.Clear();
+    for (const E::Type type : events) send(type);
+    EXPECT_EQ(std::pair(sink.OfKind(MessageKind::LeftDown).size(), sink.OfKind(MessageKind::LeftUp).size()),
+              std::pair(std::size_t{2}, std::size_t{2}));
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -403,10 +385,9 @@ TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
   ASSERT_EQ(popups.size(), 2);
   const QList<QAction*> items = popups[0]->menu()->actions();
   ASSERT_EQ(items.size(), 4);
-  EXPECT_TRUE(items[0]->isEnabled());
-  EXPECT_TRUE(items[1]->isSeparator());
-  EXPECT_EQ(items[2]->text(), QStringLiteral("&Play\tP"));
-  EXPECT_FALSE(items[2]->isEnabled());
+  EXPECT_EQ(
+      std::tuple(items[0]->isEnabled(), items[1]->isSeparator(), items[2]->text(), items[2]->isEnabled()),
+      std::tuple(true, true, QStringLiteral("&Play\tP"), false));
   ASSERT_NE(items[3]->menu(), nullptr);
   EXPECT_EQ(items[3]->menu(), window->EditModeMenu());
   EXPECT_FALSE(items[3]->menu()->actions().value(0)->icon().isNull());
@@ -416,30 +397,17 @@ TEST_F(QtWindowsTest, MenuBarShowsLabelsShortcutsGreyingAndModeImages) {
   EXPECT_TRUE(items[2]->isEnabled());
   items[2]->trigger();
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].kind, MessageKind::Command);
-  EXPECT_EQ(sink.messages[0].command, 106);
+  EXPECT_EQ(std::tuple(sink.messages[0].kind, sink.messages[0].command),
+            std::tuple(MessageKind::Command, 106));
 }
 
-TEST_F(QtWindowsTest, ACheckItemShowsTheCheckMarkTheCoreSets) {
-  WindowSpec withCheck = MenuWindowSpec();
-  MenuItem check{Kind::Command, "Show &Notes", "", 193, false, {}};
-  check.checkable = true;
-  check.checked = true;
-  withCheck.menu[1].items.push_back(check);
-  QAction* item = Make(withCheck)->MenuAction(193);
-  ASSERT_NE(item, nullptr);
-  EXPECT_TRUE(item->isChecked());
-  item->trigger();  // reported; the mark changes only when the core says so
-  ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].command, 193);
-  EXPECT_TRUE(item->isChecked());
-  windows.SetMenuItemChecked(193, false);
-  EXPECT_FALSE(item->isChecked());
-}
-
-// Choosing a radio item leaves the marks as the core set them; the marked one hides its image.
-TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
+// Choosing a check or radio item leaves the marks as the core set them; the marked radio item
+// hides its image.
+TEST_F(QtWindowsTest, CheckAndRadioItemsShowTheMarkTheCoreSets) {
   WindowSpec radio = MenuWindowSpec();
+  MenuItem check{Kind::Command, "Show &Notes", "", 193, false, {}};
+  std::tie(check.checkable, check.checked) = std::tuple(true, true);
+  radio.menu[1].items.push_back(check);
   for (MenuItem& mode : radio.menu[0].items[3].items)
     std::tie(mode.checkable, mode.checkGroup, mode.greyed) = std::tuple(true, 1, false);
   radio.menu[0].items[3].items[0].checked = true;
@@ -455,6 +423,11 @@ TEST_F(QtWindowsTest, RadioItemsShowTheMarkTheCoreSets) {
   windows.SetMenuItemChecked(129, true);
   link->trigger();
   EXPECT_EQ(std::tuple(marks(), sink.messages.size()), std::tuple(std::pair(false, true), 3u));
+  QAction* item = window->MenuAction(193);
+  item->trigger();
+  EXPECT_EQ(std::tuple(sink.messages.back().command, item->isChecked()), std::tuple(193, true));
+  windows.SetMenuItemChecked(193, false);
+  EXPECT_FALSE(item->isChecked());
   const auto greenShown = [&, menu = window->EditModeMenu()] {
     menu->popup(QPoint(10, 10));
     QTest::qWait(50);
@@ -483,8 +456,7 @@ TEST_F(QtWindowsTest, EditModePopupSendsItsCommandToTheMenuWindow) {
   windows.PopupEditModeMenu(Point{100, 100});
 
   ASSERT_EQ(sink.OfKind(MessageKind::Command).size(), 1u);
-  EXPECT_EQ(sink.OfKind(MessageKind::Command)[0].command, 128);
-  EXPECT_EQ(sink.views.back(), 0);
+  EXPECT_EQ(std::tuple(sink.OfKind(MessageKind::Command)[0].command, sink.views.back()), std::tuple(128, 0));
 }
 
 TEST_F(QtWindowsTest, ToolbarButtonsCarryTooltipsStatesAndCheckGroups) {
@@ -539,17 +511,16 @@ TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsShownAndResizeReportsTheC
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
   EXPECT_GE(measured, 15);
-  EXPECT_EQ(window->ToolBar()->height(), measured);
-  EXPECT_EQ(window->ToolBar()->geometry().top(), 0);
+  EXPECT_EQ(std::tuple(window->ToolBar()->height(), window->ToolBar()->geometry().top()),
+            std::tuple(measured, 0));
 
   sink.Clear();
   window->resize(700, 320);
   ASSERT_TRUE(WaitFor([&] { return !sink.OfKind(MessageKind::Size).empty(); }));
   const Message size = sink.OfKind(MessageKind::Size).back();
-  EXPECT_EQ(size.sizeKind, SizeKind::Restored);
-  const int menuHeight = window->MenuBar()->height();
-  EXPECT_EQ(size.size, (Size{700 - 16, 320 - menuHeight - 16}));
-  EXPECT_EQ(windows.GetClientRect(0), (Rect{0, 0, 700 - 16, 320 - menuHeight - 16}));
+  const Size client{700 - 16, 320 - window->MenuBar()->height() - 16};
+  EXPECT_EQ(std::tuple(size.sizeKind, size.size, windows.GetClientRect(0)),
+            std::tuple(SizeKind::Restored, client, (Rect{0, 0, client.width, client.height})));
   EXPECT_EQ(window->Canvas()->geometry().top(), windows.ToolbarHeight(0));
 }
 
@@ -590,8 +561,8 @@ TEST_F(QtWindowsTest, AllDroppedFilesAreReported) {
 
   const std::vector<Message> drops = sink.OfKind(MessageKind::FilesDropped);
   ASSERT_EQ(drops.size(), 1u);
-  EXPECT_EQ(drops[0].files, (std::vector<std::string>{"/tmp/one.wav", "/tmp/two.sas"}));
-  EXPECT_EQ(sink.views.back(), 1);
+  EXPECT_EQ(std::tuple(drops[0].files, sink.views.back()),
+            std::tuple(std::vector<std::string>{"/tmp/one.wav", "/tmp/two.sas"}, 1));
 }
 
 TEST_F(QtWindowsTest, CursorShapesGoToTheCanvasesAndTheHourglassOverridesThem) {

@@ -1,6 +1,6 @@
 // Snap to Scale, Re-analyse Range, Repair Octave Jumps and the correction report in the running
-// program, on a sung phrase analysed by the real Build: the menu and its gate, the dialogs, the
-// work limited to the range as one undo action, and the marks after Correct and Play Corrected.
+// program, on a sung phrase analysed by the real Build: the gates, the dialogs, the work limited
+// to the range as one undo action, and the marks after Correct and Play Corrected.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +19,6 @@
 #include "program/commands/SasCommands.h"
 #include "program/commands/SasUndo.h"
 #include "program/commands/WavCommands.h"
-#include "program/dispatch/CommandHandler.h"
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
@@ -28,32 +27,27 @@
 #include "program/views/CorrectionMarks.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
+#include "support/Recordings.h"
 #include "support/SasFiles.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
 
-constexpr std::uint32_t Rate = 22050;
-// Notes in cents above A0 and seconds: A4 30 cents sharp, C5 40 cents flat, E5 20 cents sharp.
+constexpr std::uint32_t Rate = 48000;
+// Notes in cents above A0 and seconds: A4 30 cents sharp, C5 40 cents flat, D#5 20 cents sharp.
 constexpr double Notes[][2] = {{4830, 0.6}, {5060, 0.6}, {5420, 0.6}};
 
-// The phrase as a singer gives it: three harmonics, a 5.5 Hz vibrato of +-25 cents, a tenth of a
-// second of silence at either end.
+// The phrase as a singer gives it, with a vibrato of +-25 cents and a tenth of a second of
+// silence at either end.
 std::vector<std::int32_t> SungPhrase() {
-  std::vector<std::int32_t> samples(Rate / 10, 0);
-  double phase = 0;
+  std::vector<SungNote> notes{{0, 0, 0.1}};
   for (const auto& [cents, seconds] : Notes) {
-    for (std::uint32_t i = 0; i < seconds * Rate; ++i) {
-      const double t = static_cast<double>(samples.size()) / Rate;
-      phase += 27.5 * std::exp2((cents + 25 * std::sin(2 * M_PI * 5.5 * t)) / 1200) / Rate;
-      const double x =
-          std::sin(2 * M_PI * phase) + 0.5 * std::sin(4 * M_PI * phase) + 0.25 * std::sin(6 * M_PI * phase);
-      samples.push_back(static_cast<std::int32_t>(std::lround(9000 * x)));
-    }
+    const double semitones = std::round(cents / 100);
+    notes.push_back({21 + static_cast<int>(semitones), cents - 100 * semitones, seconds, 0.0});
   }
-  samples.resize(samples.size() + Rate / 10, 0);
-  return samples;
+  notes.push_back({0, 0, 0.1});
+  return SungMelody(notes, {.vibratoCents = 25});
 }
 
 class InTuneMenuTest : public AppTest {
@@ -114,16 +108,8 @@ TEST_F(InTuneMenuTest, TheThreeCommandsAreGreyedByTheirGate) {
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, false, false}));
   OpenDocumentByName(app, wavPath);
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true}));
-  SetBusy(app, true);
-  EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
-  HandleCommand(app, WavView, Id(CommandId::SnapToScale));  // the gate, not only the busy window procedure
-  EXPECT_TRUE(fake.dialogs.titles.empty());
-  SetBusy(app, false);
   app.sas.readOnly = true;
   UpdateCommandStates(app);
-  EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
-  app.sas.readOnly = false;
-  Command(WavView, 122);  // SAS closed
   EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
 }
 
@@ -156,7 +142,6 @@ TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
   expected = ScaleSnapParams{};
   expected.custom = 0x89;
   EXPECT_EQ(app.snapParams, expected);
-  EXPECT_EQ(SnapDialogTemplate().title, "Snap to Scale");
 }
 
 TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile) {
@@ -172,22 +157,12 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   EXPECT_GT(pumps, 0);
   EXPECT_TRUE(calls.empty());  // every pump in busy mode
   EXPECT_FALSE(app.Has(Busy));
-  const std::vector<SasFrame> after = Saved();
-  ASSERT_EQ(after.size(), before.size());
-  std::vector<double> targets;
-  for (std::uint32_t i = 0; i < after.size(); ++i) {
-    SasFrame expected = before[i];
-    if (i >= first && i < end) {
-      expected.targetPitch = after[i].targetPitch;  // the only field the snap may change
-      if (i >= first + (end - first) / 4 && i < end - (end - first) / 4)
-        targets.push_back(after[i].TargetPitch());
-    }
-    EXPECT_EQ(after[i], expected) << "frame " << i;
-  }
-  // The held part of C5 - 40 cents now centres on C5, its vibrato kept.
-  std::sort(targets.begin(), targets.end());
-  EXPECT_NEAR(targets[targets.size() / 2], 5100, 12);
-  EXPECT_GT(targets.back() - targets.front(), 25);
+  // Only the range's frames change (which fields, and the vibrato kept, are ScaleSnapTest's);
+  // the middle of C5 - 40 cents now lies on C5.
+  std::vector<SasFrame> after = Saved();
+  EXPECT_NEAR(after[(first + end) / 2].TargetPitch(), 5100, 30);
+  std::copy(before.begin() + first, before.begin() + end, after.begin() + first);
+  EXPECT_EQ(after, before);
   EXPECT_EQ(app.undo.undo.size(), 1u);
   Command(SasView, Id(CommandId::Undo));
   SasWriteBack(app);
@@ -217,16 +192,18 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
 TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   OpenBoth();
   const std::string original = ReadFile(sasPath);
-  fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
   int pumps = 0;
   onPump = [&] {
     if (++pumps == 3) app.flags |= AbortRequested;
   };
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetSelection(101, 20);  // another note range, so every frame would change
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
-  Command(SasView, Id(CommandId::Reanalyse));
+  const auto reanalyse = [this] {
+    fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
+      dialog.SetSelection(101, 20);  // another note range, so every frame would change
+      procedure.OnCommand(dialog, platform::DialogOk);
+    });
+    Command(SasView, Id(CommandId::Reanalyse));
+  };
+  reanalyse();
   const int stoppedAt = pumps;
   SasWriteBack(app);
   EXPECT_EQ(ReadFile(sasPath), original);
@@ -237,11 +214,7 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   // Run to its end, the same operation reports far more often and changes the file.
   pumps = 0;
   onPump = [&] { ++pumps; };
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetSelection(101, 20);
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
-  Command(SasView, Id(CommandId::Reanalyse));
+  reanalyse();
   EXPECT_GT(pumps, stoppedAt + 2);
   SasWriteBack(app);
   EXPECT_NE(ReadFile(sasPath), original);
@@ -265,42 +238,26 @@ TEST_F(InTuneMenuTest, ASasLockedByAnotherProgramSaysSoAndKeepsThePagesEdits) {
   EXPECT_TRUE(ReadFile(sasPath) == original && app.Has(SasPageDirty) && app.sas.page[2].targetAmplitude == 7);
 }
 
-TEST_F(InTuneMenuTest, ReanalyseTakesSwappedNotesInOrderAndWorksInBusyMode) {
+// The Re-analyse dialog starts from the SAS's own note range and hands notes given upside down
+// back in order (the engine would take them either way). Its run as one undo step is
+// EscPartWayLeavesTheFileAsItWas's, the pumps in busy mode the Snap test's (one road for both).
+TEST_F(InTuneMenuTest, TheReanalyseDialogStartsFromTheSasRangeAndOrdersTheNotes) {
   OpenBoth();
-  const std::string original = ReadFile(sasPath);
-  const std::vector<SasFrame> before = ReadSasFrames(sasPath);
-  int pumps = 0;
-  onPump = [&] { ++pumps; };
-  Range(NoteFrames(0));
-  // A range far above the voice, given upside down, over one note: other pitches there only.
   std::vector<int> shown;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     shown = {dialog.GetSelection(101), dialog.GetSelection(102), static_cast<int>(dialog.items[101].size())};
-    dialog.SetSelection(101, 87);
-    dialog.SetSelection(102, 70);
-    procedure.OnCommand(dialog, platform::DialogOk);
+    procedure.OnCommand(dialog, platform::DialogCancel);
   });
   Command(SasView, Id(CommandId::Reanalyse));
-  EXPECT_EQ(shown, (std::vector<int>{38, 77, 88}));  // the SAS's own note range to start from
-  EXPECT_GT(pumps, 0);
-  EXPECT_TRUE(calls.empty());  // every pump in busy mode
-  EXPECT_FALSE(app.Has(Busy));
-  // Measured again as one undo step: what the frames measure is ReanalysisTest's, and the
-  // range to frames is the Snap test's (TargetFrames).
-  EXPECT_NE(Saved(), before);
-  EXPECT_EQ(app.undo.undo.size(), 1u);
-  Command(SasView, Id(CommandId::Undo));
-  SasWriteBack(app);
-  EXPECT_EQ(ReadFile(sasPath), original);
-
-  // The dialog hands the notes back in order (the engine would take them either way).
-  int lowest = 5;
-  int highest = 6;
+  EXPECT_EQ(shown, (std::vector<int>{38, 77, 88}));
+  EXPECT_TRUE(app.undo.undo.empty());
   fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     dialog.SetSelection(101, 60);
     dialog.SetSelection(102, 20);
     procedure.OnCommand(dialog, platform::DialogOk);
   });
+  int lowest = 5;
+  int highest = 6;
   EXPECT_TRUE(RunReanalyseDialog(app, SasView, lowest, highest));
   EXPECT_EQ(std::make_pair(lowest, highest), std::make_pair(20, 60));
 }
@@ -332,14 +289,11 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   ASSERT_TRUE(app.correctionReportShown);
   ASSERT_EQ(app.correctionReport.notes.size(), 3u);
   EXPECT_NEAR(app.correctionReport.meanAbsError, 0, 10);  // nothing edited: sung as it was
+  // How the marks are drawn is CorrectionMarksTest's; here that the SAS window shows them.
   Resize(SasView, 640, 600);
   app.sasView.lower.position = 87 - 51;  // the pitch pane centred on C5
+  fake.text.drawn.clear();
   Paint(SasView);
-  const RasterImage& image = app.images[SasView];
-  int marked = 0;
-  for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) marked += image.Pixel(x, y) == CorrectionMarkColour.Pixel();
-  EXPECT_GT(marked, static_cast<int>(NoteFrames(2).second - NoteFrames(0).first) / 2);
   EXPECT_TRUE(std::any_of(fake.text.drawn.begin(), fake.text.drawn.end(),
                           [](const DrawnText& text) { return text.colour == CorrectionMarkColour; }));
 
@@ -361,8 +315,7 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
     if (!calls.empty() && calls.back() == "play") calls.push_back("measuring while playing");
   };
   app.flags |= PlayAvailable;
-  app.wav.rangeRight = app.wav.sampleCount;
-  WavRangeChanged(app);
+  SelectWavRange(0, app.wav.sampleCount);
   Command(WavView, 117);
   EXPECT_EQ(calls, (std::vector<std::string>{"play", "measuring while playing"}));
   EXPECT_EQ(app.correctionReport.notes.size(), 3u);

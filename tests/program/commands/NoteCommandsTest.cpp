@@ -70,12 +70,11 @@ class NoteCommandsTest : public AppTest {
     RepaintSas();
     ASSERT_EQ(app.pageNotes.notes.size(), Melody.size());
   }
-  void HScrollTop() {
+  void HScroll(platform::ScrollCode code) {
     platform::Message scroll = Msg(MessageKind::HScroll);
     scroll.bar = platform::ScrollBar::Horizontal;
-    scroll.scrollCode = platform::ScrollCode::ThumbPosition;
+    scroll.scrollCode = code;
     sink.Dispatch(SasView, scroll);
-    RepaintSas();
   }
   void RepaintSas() {
     app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
@@ -102,26 +101,15 @@ class NoteCommandsTest : public AppTest {
     }
     Mouse(MessageKind::LeftUp, SasView, {from.x, from.y - rows});
   }
-  // Hands both buffers back, which ends a playback shorter than one buffer.
-  void PlayOut() {
-    for (int buffer = 0; buffer < 2; ++buffer) {
-      platform::Message done = Msg(MessageKind::WaveOutDone);
-      done.device = fake.audio.openOutput;
-      done.buffer = buffer;
-      sink.Dispatch(WavView, done);
-    }
+  void Click(platform::Point at, bool shift = false) {
+    Mouse(MessageKind::LeftDown, SasView, at, false, shift);
+    Mouse(MessageKind::LeftUp, SasView, at, false, shift);
   }
+
   NoteSpan SpanOf(std::size_t k) const {
     return {app.pageNotes.notes.at(k).firstFrame, app.pageNotes.notes.at(k).endFrame};
   }
   CorrectionReport Listing() { return ListedNotes(sasPath); }
-  // The frames whose records differ between two readings of the file.
-  static std::vector<std::uint32_t> Changed(const std::vector<SasFrame>& a, const std::vector<SasFrame>& b) {
-    std::vector<std::uint32_t> changed;
-    for (std::uint32_t i = 0; i < std::min(a.size(), b.size()); ++i)
-      if (!(a[i] == b[i])) changed.push_back(i);
-    return changed;
-  }
   // Half the 40 ms retune on either side of a note, and a frame for the rounding.
   std::uint32_t Ramp() const {
     return static_cast<std::uint32_t>(std::lround(0.04 * SasFrameRate(app.sas.header)) / 2 + 1);
@@ -137,28 +125,16 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   OpenInNoteMode();
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Note);
   const NoteReport third = app.pageNotes.notes[2];
-  const std::vector<SasFrame> before = ReadSasFrames(sasPath);
 
-  // Click the third note and drag it up two semitone rows.
+  // Click the third note and drag it up two semitone rows: its centre onto F#4, the others as
+  // they were (which frames a move changes is NoteShiftTest's).
   Drag(OnNote(2), SemitoneRows(2));
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
   const std::vector<SasFrame> dragged = ReadSasFrames(sasPath);
-  const std::vector<std::uint32_t> changed = Changed(before, dragged);
-  ASSERT_FALSE(changed.empty());
-  EXPECT_GE(changed.front() + Ramp(), third.firstFrame);
-  EXPECT_LT(changed.back(), third.endFrame + Ramp());
-  // The held part moved by one offset, its centre onto a semitone two above the sung one's.
-  const std::uint32_t from = third.heldFirst + Ramp();
-  const std::uint32_t to = third.heldEnd - Ramp();
-  ASSERT_LT(from, to);
-  const double offset = Target(dragged[from]) - Target(before[from]);
-  for (std::uint32_t i = from; i < to; ++i) {
-    if (!(before[i].targetPitch & TimeCorrectionOffBit)) {
-      EXPECT_EQ(Target(dragged[i]) - Target(before[i]), offset) << i;
-    }
-  }
-  const NoteReport moved = Listing().notes.at(2);
-  EXPECT_NEAR(moved.note * 100.0 + moved.targetCents, 4500, 1);  // E4 sung 40 cents flat, up to F#4
+  const CorrectionReport listed = Listing();
+  EXPECT_NEAR(listed.notes.at(2).note * 100.0 + listed.notes.at(2).targetCents, 4500, 1);
+  for (const std::size_t k : {1u, 3u})
+    EXPECT_NEAR(listed.notes.at(k).targetCents, listed.notes.at(k).centreCents, 0.5);
 
   // F8 with the note chosen: its span rendered and played, without a WAV range.
   std::filesystem::current_path(dir.Path());
@@ -170,19 +146,13 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   EXPECT_EQ(std::pair(app.correctedStart, app.correctedEnd), span);
   ASSERT_TRUE(app.Has(CorrectedTempCurrent));
   const std::string firstRender = ReadFile(app.correctedPath);
-  PlayOut();
+  OutputDone(0);
+  OutputDone(1);  // both buffers back: the playback ends
 
-  // Vibrato 0 %: only that note is flattened, and F8 renders anew.
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetText(104, "0");
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
+  // Vibrato 0 %: the note is flattened (that only it changes is NoteShiftTest's), and F8 renders anew.
+  OkNextDialog({{104, "0"}});
   Command(SasView, Id(CommandId::ShapeNotes));
   const std::vector<SasFrame> shaped = ReadSasFrames(sasPath);
-  const std::vector<std::uint32_t> flattened = Changed(dragged, shaped);
-  ASSERT_FALSE(flattened.empty());
-  EXPECT_GE(flattened.front(), third.firstFrame);
-  EXPECT_LT(flattened.back(), third.endFrame);
   // Over the middle half of the held part, away from the fades at the note's edges, the swing
   // is a fraction of the one sung.
   const auto swing = [&](const std::vector<SasFrame>& frames) {
@@ -210,13 +180,10 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
 
 TEST_F(NoteCommandsTest, ChoosingNotes) {
   OpenInNoteMode();
-  Mouse(MessageKind::LeftDown, SasView, OnNote(1));
-  Mouse(MessageKind::LeftUp, SasView, OnNote(1));
-  Mouse(MessageKind::LeftDown, SasView, OnNote(3), false, true);  // Shift adds
-  Mouse(MessageKind::LeftUp, SasView, OnNote(3), false, true);
+  Click(OnNote(1));
+  Click(OnNote(3), true);  // Shift adds
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(1), SpanOf(3)}));
-  Mouse(MessageKind::LeftDown, SasView, OnNote(1), false, true);  // and takes away
-  Mouse(MessageKind::LeftUp, SasView, OnNote(1), false, true);
+  Click(OnNote(1), true);  // and takes away
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(3)}));
 
   // The chosen note is drawn in the highlight colour, the others not.
@@ -244,8 +211,7 @@ TEST_F(NoteCommandsTest, ChoosingNotes) {
   EXPECT_EQ(app.chosenNotes.size(), Melody.size());
 
   // A click beside every note takes the choice away; the nudge commands grey.
-  Mouse(MessageKind::LeftDown, SasView, {OnNote(2).x, SasPitchRows(app).top + 3});
-  Mouse(MessageKind::LeftUp, SasView, {OnNote(2).x, SasPitchRows(app).top + 3});
+  Click({OnNote(2).x, SasPitchRows(app).top + 3});
   EXPECT_TRUE(app.chosenNotes.empty());
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::NoteSemitoneUp)]);
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
@@ -314,8 +280,7 @@ TEST_F(NoteCommandsTest, DeleteNotesPutsTheChosenNotesBackToThePitchSung) {
 
   RepaintSas();
   const platform::Point beside{OnNote(2).x, OnNote(2).y + SemitoneRows(5)};
-  Mouse(MessageKind::LeftDown, SasView, beside);
-  Mouse(MessageKind::LeftUp, SasView, beside);
+  Click(beside);
   EXPECT_FALSE(enabled());
   Key(SasView, platform::key::Delete);
   EXPECT_TRUE(ReadFile(sasPath) == moved);
@@ -329,8 +294,7 @@ TEST_F(NoteCommandsTest, ShapeMovesTheCentreTowardTheLastScale) {
   app.snapParams.key = 2;  // D major, which holds G4 (the fourth note, sung 35 cents flat)
   const NoteReport fourth = app.pageNotes.notes[3];
   const double sung = fourth.note * 100.0 + fourth.centreCents;
-  Mouse(MessageKind::LeftDown, SasView, OnNote(3));
-  Mouse(MessageKind::LeftUp, SasView, OnNote(3));
+  Click(OnNote(3));
   std::string label;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     label = dialog.GetText(101);
@@ -361,38 +325,31 @@ TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
   ASSERT_EQ(app.pageNotes.notes.size(), 3u);
   EXPECT_TRUE(app.pageNotes.notes[2].partial || app.pageNotes.notes[2].endFrame < third.endFrame);
   const std::vector<SasFrame> before = ReadSasFrames(sasPath);
-  Mouse(MessageKind::LeftDown, SasView, OnNote(2));
-  Mouse(MessageKind::LeftUp, SasView, OnNote(2));
+  Click(OnNote(2));
   Key(SasView, platform::key::PageUp);
   EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{{third.firstFrame, third.endFrame}}));
   std::vector<SasFrame> after = ReadSasFrames(sasPath);
-  for (std::uint32_t i = third.heldFirst + Ramp(); i < third.heldEnd - Ramp(); ++i)
-    EXPECT_EQ(Target(after[i]) - Target(before[i]), 100) << i;
+  const std::uint32_t offPage = third.heldEnd - Ramp() - 1;  // past the page's end
+  EXPECT_EQ(Target(after[offPage]) - Target(before[offPage]), 100);
 
   // A narrower window scrolled on: the chosen note is off the page and still moves.
   Resize(SasView, 150 + ScrollControlWidth, 900);
-  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.sas.pageFirst) < third.endFrame; ++page) {
-    platform::Message scroll = Msg(MessageKind::HScroll);
-    scroll.bar = platform::ScrollBar::Horizontal;
-    scroll.scrollCode = platform::ScrollCode::PageDown;
-    sink.Dispatch(SasView, scroll);
-  }
+  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.sas.pageFirst) < third.endFrame; ++page)
+    HScroll(platform::ScrollCode::PageDown);
   ASSERT_GE(static_cast<std::uint32_t>(app.sas.pageFirst), third.endFrame);
   Command(SasView, Id(CommandId::NoteCentDown));
   const std::vector<SasFrame> nudged = ReadSasFrames(sasPath);
   EXPECT_EQ(Target(nudged[middle]) - Target(after[middle]), -1);
-  EXPECT_EQ(Changed(after, nudged).back() < third.endFrame + Ramp(), true);
 
   // Back on a page of the whole take, a drag released far above the window: the highest target
   // at most.
   Resize(SasView, 1200 + ScrollControlWidth, 900);
-  HScrollTop();
+  HScroll(platform::ScrollCode::ThumbPosition);
+  RepaintSas();
   Drag(OnNote(2), 5000);
   after = ReadSasFrames(sasPath);
   EXPECT_EQ(Target(after[middle]), HighestTargetPitch);
-  for (std::uint32_t i = 0; i < after.size(); ++i) {
-    EXPECT_LE(Target(after[i]), HighestTargetPitch);
-  }
+  EXPECT_TRUE(std::ranges::all_of(after, [](const SasFrame& f) { return Target(f) <= HighestTargetPitch; }));
 }
 
 TEST_F(NoteCommandsTest, AReadOnlySasRefusesTheMoveAndKeepsTheFile) {

@@ -466,19 +466,16 @@ TEST_F(SasMouseTest, EditedColumnsAreDrawnAsAFullRepaintDrawsThem) {
   }
 }
 
-TEST_F(SasMouseTest, AWholeDragAndEachLinkEditAreOneUndoStep) {
+// A link set by the mouse is one undo step; moving the cursor is none (a whole drag as one step
+// is HeldDragTest's).
+TEST_F(SasMouseTest, ALinkEditIsOneUndoStep) {
   Open(Frames(5000));
-  Mode(4);
-  Drag(SasView, {{10, UpperRow}, {20, 100}, {40, 150}});
   Mode(1);
-  Click({30, 100});  // moving the cursor is no edit
+  Click({30, 100});
   Click({60, 40});
   ASSERT_EQ(app.sas.links.size(), 3u);
   Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(app.sas.links.size(), 2u);
-  EXPECT_NE(Page(30).targetAmplitude, 2000u);
-  Command(SasView, Id(CommandId::Undo));
-  for (int k = 10; k <= 40; ++k) EXPECT_EQ(Page(k).targetAmplitude, 2000u) << k;
 }
 
 TEST_F(SasMouseTest, AReadOnlyFileTakesNoEditsAndSaysSoOnce) {
