@@ -236,7 +236,7 @@ int NoteCommand(const std::vector<std::string>& args, std::ostream& err, UsageRe
     if (!wanted) continue;
     // --to puts the note's target centre on the note; --move moves it by the cents.
     const double cents = to ? *to * 100.0 - (note.note * 100.0 + note.targetCents) : numbers[0].value;
-    chosen.push_back({note.firstFrame, note.endFrame, cents});
+    chosen.push_back({{note.firstFrame, note.endFrame}, cents});
   }
   if (chosen.empty()) {
     err << "vocara-cli: no note ";

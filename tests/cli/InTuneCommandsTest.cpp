@@ -200,7 +200,7 @@ TEST_F(InTuneCommandsTest, NoteMovesAndShapesOneNoteAsTheEngineDoes) {
     ASSERT_EQ(Run(args), cli::ExitSuccess) << err.str();
     SasDocument document;
     ASSERT_EQ(SasOpenDocument(document, WriteFile(byEngine, ReadFile(sung))), MessageId::None);
-    const std::vector<NoteShift> note = {{third.firstFrame, third.endFrame, c.cents}};
+    const std::vector<NoteShift> note = {{{third.firstFrame, third.endFrame}, c.cents}};
     ASSERT_TRUE(c.vibrato == 100 || SasShapeNotes(document, note, c.drift, c.vibrato));
     ASSERT_TRUE(SasShiftNotes(document, note, c.retune));
     SasCloseDocument(document);

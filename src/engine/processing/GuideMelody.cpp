@@ -377,10 +377,10 @@ bool SasFollowGuide(SasDocument& sas, const std::vector<MidiNote>& melody, std::
     const NoteReport& note = sung[i];
     const double asSung = note.note * 100.0 + note.centreCents;
     const double guide = (melody[pairOf[i]].key - 21) * 100.0;
-    spans.push_back({note.firstFrame, note.endFrame, 0});
+    spans.push_back({{note.firstFrame, note.endFrame}, 0});
     if (std::isfinite(asSung))
-      shifts.push_back(
-          {note.firstFrame, note.endFrame, asSung + p.centre / 100 * (guide - asSung) - TargetCentre(note)});
+      shifts.push_back({{note.firstFrame, note.endFrame},
+                        asSung + p.centre / 100 * (guide - asSung) - TargetCentre(note)});
   }
   const double rangeStart = first * secondsPerFrame;
   const double rangeEnd = end * secondsPerFrame;

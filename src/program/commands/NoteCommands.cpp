@@ -84,7 +84,7 @@ void ChangeChosenNotes(App& app, const NoteChange& change) {
 
 std::vector<NoteShift> ShiftsOf(const std::vector<NoteReport>& notes, double cents) {
   std::vector<NoteShift> shifts;
-  for (const NoteReport& note : notes) shifts.push_back({note.firstFrame, note.endFrame, cents});
+  for (const NoteReport& note : notes) shifts.push_back({{note.firstFrame, note.endFrame}, cents});
   return shifts;
 }
 
@@ -114,7 +114,7 @@ void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
           const double sung = note.note * 100.0 + note.centreCents;
           if (!std::isfinite(sung)) continue;
           const double wanted = sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
-          shifts.push_back({note.firstFrame, note.endFrame, wanted - TargetCentreOf(note)});
+          shifts.push_back({{note.firstFrame, note.endFrame}, wanted - TargetCentreOf(note)});
         }
         return SasShiftNotes(app.sas, std::move(shifts), scale.retuneMs, sink);
       });

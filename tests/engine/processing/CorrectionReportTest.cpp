@@ -276,7 +276,7 @@ TEST_F(CorrectionReportTakeTest, EveryFigureIsWhatAnIndependentAnalysisHears) {
         Case{low, 0, true, true}, Case{low, 0, false, false}}) {
     SCOPED_TRACE(testing::Message() << notes[0].key << " moved " << move << ", range found " << findRange);
     Take(notes, {}, true, findRange);
-    ASSERT_TRUE(SasShiftNotes(sas, {{0, sas.header.frameCount, move}}, 0));
+    ASSERT_TRUE(SasShiftNotes(sas, {{{0, sas.header.frameCount}, move}}, 0));
     const CorrectionReport report = Report(true);
     ASSERT_EQ(report.notes.size(), notes.size());
     const std::vector<std::int32_t> heard = test::ReadImportedWav(dir.File("on.wav")).samples;
