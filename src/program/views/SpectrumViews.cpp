@@ -31,7 +31,6 @@ constexpr std::array<CommandId, 11> SizeCommands{
 constexpr std::array<CommandId, 8> WindowCommands{C::FftWindow1, C::FftWindow2, C::FftWindow3, C::FftWindow4,
                                                   C::FftWindow5, C::FftWindow6, C::FftWindow7, C::FftWindow8};
 constexpr int KeyCount = 88;
-constexpr std::size_t MaxClipboardText = 259;
 
 bool Visible(const App& app, int view) {
   return app.ports.windows.GetShowState(view) != platform::ShowState::Hidden;
