@@ -28,21 +28,21 @@ TEST(NoteShiftTest, OffsetsRampInsideTheRunAndStepAtItsEdges) {
     std::vector<double> expected;  // frames 100 .. 113 of the run
   };
   const std::vector<Case> cases = {
-      {"no ramp: a plain step", {{105, 110, 50}}, 0, {0, 0, 0, 0, 0, 50, 50, 50, 50, 50, 0, 0, 0, 0}},
+      {"no ramp: a plain step", {{{105, 110}, 50}}, 0, {0, 0, 0, 0, 0, 50, 50, 50, 50, 50, 0, 0, 0, 0}},
       {"a ramp of 4 frames centred on each boundary",
-       {{105, 110, 50}},
+       {{{105, 110}, 50}},
        4,
        {0, 0, 0, 6.25, 18.75, 31.25, 43.75, 50, 43.75, 31.25, 18.75, 6.25, 0, 0}},
       {"a note from before the run to inside it: no ramp at the run's start",
-       {{90, 103, -20}},
+       {{{90, 103}, -20}},
        4,
        {-20, -17.5, -12.5, -7.5, -2.5, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
       {"two neighbours shifted alike: one stretch",
-       {{104, 108, 10}, {108, 114, 10}},
+       {{{104, 108}, 10}, {{108, 114}, 10}},
        2,
        {0, 0, 0, 2.5, 7.5, 10, 10, 10, 10, 10, 10, 10, 10, 10}},
       {"two neighbours shifted apart: a ramp between them",
-       {{100, 107, 100}, {107, 114, -100}},
+       {{{100, 107}, 100}, {{107, 114}, -100}},
        2,
        {100, 100, 100, 100, 100, 100, 50, -50, -100, -100, -100, -100, -100, -100}},
   };
@@ -76,7 +76,7 @@ TEST(NoteShiftTest, ThroughTheFileOnlyTheNotesAndTheirRampsChange) {
     told.push_back(index);
   };
   // +200 over frames 10 .. 39, broken by frame 30; +100 over 45 .. 49, which ends at frame 50.
-  ASSERT_TRUE(SasShiftNotes(document, {{45, 50, 100}, {10, 40, 200}}, 40, sink));  // 40 ms: 4 frames
+  ASSERT_TRUE(SasShiftNotes(document, {{{45, 50}, 100}, {{10, 40}, 200}}, 40, sink));  // 40 ms: 4 frames
   const std::vector<SasFrame> after = ReadSasFrames(path);
   std::vector<int> expected(80, 4000);
   const int up[] = {4025, 4075, 4125, 4175};
@@ -101,17 +101,17 @@ TEST(NoteShiftTest, ThroughTheFileOnlyTheNotesAndTheirRampsChange) {
   EXPECT_EQ(told, changed);
 
   // Targets stay within 0 .. C8.
-  ASSERT_TRUE(SasShiftNotes(document, {{60, 70, 9000}, {70, 80, -9000}}, 0));
+  ASSERT_TRUE(SasShiftNotes(document, {{{60, 70}, 9000}, {{70, 80}, -9000}}, 0));
   const std::vector<SasFrame> limited = ReadSasFrames(path);
   EXPECT_EQ(limited[65].targetPitch, HighestTargetPitch);
   EXPECT_EQ(limited[75].targetPitch, 0);
 
   // Overlapping notes, and a file open for reading only, change nothing.
   const std::string before = ReadFile(path);
-  EXPECT_FALSE(SasShiftNotes(document, {{0, 20, 50}, {10, 30, 50}}, 40));
+  EXPECT_FALSE(SasShiftNotes(document, {{{0, 20}, 50}, {{10, 30}, 50}}, 40));
   SasCloseDocument(document);
   ASSERT_EQ(SasOpenDocument(document, path, SasAccess::ReadOnly), MessageId::None);
-  EXPECT_FALSE(SasShiftNotes(document, {{0, 20, 50}}, 40));
+  EXPECT_FALSE(SasShiftNotes(document, {{{0, 20}, 50}}, 40));
   EXPECT_EQ(ReadFile(path), before);
 }
 
@@ -135,12 +135,12 @@ TEST(NoteShiftTest, ShapingANoteScalesItsVibratoWhereItStandsAndLeavesTheOthers)
   const std::vector<SasFrame> snapped = ReadSasFrames(path);
 
   // Drift 0 and vibrato 100 keep a snapped note as it is, within a cent or two.
-  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 100));
+  ASSERT_TRUE(SasShapeNotes(document, {{{0, 100}, 0}}, 0, 100));
   const std::vector<SasFrame> kept = ReadSasFrames(path);
   for (std::size_t i = 0; i < 200; ++i) EXPECT_NEAR(kept[i].targetPitch, snapped[i].targetPitch, 2) << i;
 
   // Vibrato 0 flattens the first note around C4, where the snap put it; the second stays.
-  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 0));
+  ASSERT_TRUE(SasShapeNotes(document, {{{0, 100}, 0}}, 0, 0));
   std::vector<SasFrame> flat = ReadSasFrames(path);
   // Its edges meet the neighbours as before: the flattening fades in and out there.
   EXPECT_NEAR(flat[0].targetPitch, snapped[0].targetPitch, 2);
@@ -152,14 +152,14 @@ TEST(NoteShiftTest, ShapingANoteScalesItsVibratoWhereItStandsAndLeavesTheOthers)
   for (const double target : held) EXPECT_NEAR(target, 3900, 6);
   for (std::size_t i = 100; i < 200; ++i) EXPECT_EQ(flat[i], snapped[i]) << i;
   // Shaping again to as sung gives the vibrato back: the shapes do not add up.
-  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 100));
+  ASSERT_TRUE(SasShapeNotes(document, {{{0, 100}, 0}}, 0, 100));
   const std::vector<SasFrame> back = ReadSasFrames(path);
   for (std::size_t i = 15; i < 85; ++i) EXPECT_NEAR(back[i].targetPitch, snapped[i].targetPitch, 3) << i;
-  ASSERT_TRUE(SasShapeNotes(document, {{0, 100, 0}}, 0, 0));
+  ASSERT_TRUE(SasShapeNotes(document, {{{0, 100}, 0}}, 0, 0));
   flat = ReadSasFrames(path);
 
   // Twice the vibrato on the second note.
-  ASSERT_TRUE(SasShapeNotes(document, {{100, 200, 0}}, 0, 200));
+  ASSERT_TRUE(SasShapeNotes(document, {{{100, 200}, 0}}, 0, 200));
   const std::vector<SasFrame> deep = ReadSasFrames(path);
   std::vector<double> second;
   for (std::size_t i = 115; i < 185; ++i) second.push_back(deep[i].targetPitch);
