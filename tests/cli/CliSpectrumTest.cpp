@@ -19,7 +19,7 @@
 namespace vocara::test {
 namespace {
 
-class SpectrumCommandsTest : public CliFixture {
+class CliSpectrumTest : public CliFixture {
  protected:
   // 4096 samples of a 16-bit tone lying on bin 10 of 1024 (430.66 Hz, A4 - 37 cents) at 44100 Hz, a quarter
   // of full scale.
@@ -41,7 +41,7 @@ class SpectrumCommandsTest : public CliFixture {
   std::string txt = dir.File("p.txt");
 };
 
-TEST_F(SpectrumCommandsTest, SpectrumPrintsOneLinePerBin) {
+TEST_F(CliSpectrumTest, SpectrumPrintsOneLinePerBin) {
   ASSERT_EQ(Run({"spectrum", wav, "--at", "2048"}), 0) << err.str();
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 513u);
@@ -53,7 +53,7 @@ TEST_F(SpectrumCommandsTest, SpectrumPrintsOneLinePerBin) {
   EXPECT_EQ(Lines().size(), 2049u);
 }
 
-TEST_F(SpectrumCommandsTest, PeaksWritesThePeakFile) {
+TEST_F(CliSpectrumTest, PeaksWritesThePeakFile) {
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048"}), 0) << err.str();
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
   // Above the silence threshold nothing qualifies, but a marked peak is written all the same
@@ -67,7 +67,7 @@ TEST_F(SpectrumCommandsTest, PeaksWritesThePeakFile) {
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
 }
 
-TEST_F(SpectrumCommandsTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {
+TEST_F(CliSpectrumTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {
   ASSERT_EQ(Run({"notes", wav, "--at", "2048", "--lowest", "C4", "--highest", "50"}), 0) << err.str();
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 90u);

@@ -31,14 +31,14 @@ const std::vector<SungNote> Melody{{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}
                                    {69, 20, 0.7}, {72, 40, 0.7},  {67, 35, 0.7},  {64, -20, 0.7},
                                    {62, 45, 0.7}, {60, 35, 0.9}};
 
-class InTuneCommandsTest : public CliFixture {
+class CliInTuneTest : public CliFixture {
  protected:
   std::string wav = dir.File("sung.wav");
 };
 
 // What the snap does to a take is the engine's (ScaleSnapTest; the sung road in SungTakesRoadTest);
 // here each option reaches it: the file snap writes is the engine's snap with those values.
-TEST_F(InTuneCommandsTest, SnapWritesTheEnginesSnapForItsOptions) {
+TEST_F(CliInTuneTest, SnapWritesTheEnginesSnapForItsOptions) {
   const std::string sung = Sing(Melody);
   const auto with = [](int key, ScaleKind scale, std::uint16_t custom, double reference, double centre,
                        double drift, double retune) {
@@ -75,7 +75,7 @@ TEST_F(InTuneCommandsTest, SnapWritesTheEnginesSnapForItsOptions) {
 
 // report prints the engine's report as text or JSON: without a rendering the take's notes as
 // sung (the range's cut ones marked), with one what the rendering did to them.
-TEST_F(InTuneCommandsTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextAndJson) {
+TEST_F(CliInTuneTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextAndJson) {
   const std::string sas = Sing({{60, 30, 0.7}, {64, -25, 0.7}});
   SasDocument document;
   ASSERT_EQ(SasOpenDocument(document, sas, SasAccess::ReadOnly), MessageId::None);
@@ -107,7 +107,7 @@ TEST_F(InTuneCommandsTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextA
 // A file of the rendering's length that is not one (noise, the rendering played backwards) is
 // refused, naming it; a genuine rendering is reported with the options it was made with (that
 // every render, time correction on or off and a range measure: CorrectionReportTest).
-TEST_F(InTuneCommandsTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLength) {
+TEST_F(CliInTuneTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLength) {
   const std::string sas = Sing({{57, 20, 0.7}, {60, -30, 0.7}, {64, 25, 0.7}, {69, -35, 0.7}});
   ASSERT_EQ(Run({"snap", sas, "--key", "A", "--scale", "custom:0,3,7"}), cli::ExitSuccess) << err.str();
   const std::string corrected = dir.File("out.wav");
@@ -139,7 +139,7 @@ TEST_F(InTuneCommandsTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLen
 
 // What the repair and the re-analysis measure is the engine's (ReanalysisTest); here the
 // arguments, the words printed and the file changed in place.
-TEST_F(InTuneCommandsTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {
+TEST_F(CliInTuneTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {
   // G4 held for 2 s; for 120 ms in the middle its fundamental drops to a tenth.
   SungOptions breathy;
   breathy.weakFrom = 1.0;
@@ -157,7 +157,7 @@ TEST_F(InTuneCommandsTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {
   EXPECT_EQ(out.str(), "repaired 0 frames in 0 jumps\n");
 }
 
-TEST_F(InTuneCommandsTest, ReanalyseTakesNotesByNameOrNumberAndChangesOnlyTheRange) {
+TEST_F(CliInTuneTest, ReanalyseTakesNotesByNameOrNumberAndChangesOnlyTheRange) {
   const std::string sas = Sing({{60, 30, 0.5}, {67, -25, 0.5}});
   const std::string built = ReadFile(sas);
   // B3 .. D7 is the Build's own range.
@@ -178,7 +178,7 @@ TEST_F(InTuneCommandsTest, ReanalyseTakesNotesByNameOrNumberAndChangesOnlyTheRan
 // note: the third note of the melody (E4 sung 40 cents flat) put on F4, or moved and reshaped,
 // through the command line is the engine's shift (and shape) of that note, byte for byte (what
 // they do to the frames: NoteShiftTest). No note at a frame changes nothing.
-TEST_F(InTuneCommandsTest, NoteMovesAndShapesOneNoteAsTheEngineDoes) {
+TEST_F(CliInTuneTest, NoteMovesAndShapesOneNoteAsTheEngineDoes) {
   const std::string sung = Sing(Melody);
   const CorrectionReport listing = ListedNotes(sung);
   ASSERT_EQ(listing.notes.size(), Melody.size());
