@@ -184,39 +184,20 @@ void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents
 
 void FoldOctaveJumps(std::span<const double> pitch, double frameRate, std::span<double> out) {
   constexpr double Octave = 1200;
-  constexpr double Tolerance = 100;            // cents either way of an octave, or of the note
-  constexpr std::size_t TransitionFrames = 2;  // frames whose window holds both sides of a jump
-  const std::size_t n = pitch.size();
+  constexpr double Tolerance = 100;  // cents either way of an octave, or of the note
   std::copy(pitch.begin(), pitch.end(), out.begin());
   const auto longest = static_cast<std::size_t>(std::max(1.0, std::floor(OctaveJumpSeconds * frameRate)));
-  const auto octaveOff = [&](double cents, double from) {
-    return std::abs(std::abs(cents - from) - Octave) <= Tolerance;
+  const auto octaveOff = [](double from, double to) {
+    return from > 0 && std::abs(std::abs(to - from) - Octave) <= Tolerance;
   };
-  std::size_t j = 1;
-  while (j < n) {
-    std::size_t r = j;  // the frame sung before the jump
-    for (std::size_t t = 0; t <= TransitionFrames && t < j; ++t)
-      if (pitch[j - 1 - t] > 0 && octaveOff(pitch[j], pitch[j - 1 - t])) {
-        r = j - 1 - t;
-        break;
-      }
-    if (r == j) {
-      ++j;
-      continue;
-    }
-    const double before = pitch[r];
-    std::size_t k = j + 1;
-    while (k < n && octaveOff(pitch[k], before)) ++k;
-    std::size_t m = k;  // back on the note
-    while (m < n && m - k <= TransitionFrames && !(std::abs(pitch[m] - before) <= Tolerance)) ++m;
-    if (m < n && m - k <= TransitionFrames && k - j <= longest) {
-      for (std::size_t i = r + 1; i < m; ++i)
-        if (octaveOff(pitch[i], before)) out[i] = pitch[i] + (pitch[i] < before ? Octave : -Octave);
-      j = m + 1;
-    } else {
-      j = k;
-    }
-  }
+  ForEachPitchJump(
+      pitch.size(), [&](std::size_t i) { return pitch[i]; }, longest, Tolerance, octaveOff,
+      [&](std::size_t r, std::size_t m) {
+        const double before = pitch[r];
+        for (std::size_t i = r + 1; i < m; ++i)
+          if (octaveOff(before, pitch[i])) out[i] = pitch[i] + (pitch[i] < before ? Octave : -Octave);
+        return true;
+      });
 }
 
 double SasFrameRate(const SasHeader& header) {

@@ -47,6 +47,7 @@
 // part (CentreCycles, SpanCentre).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -88,6 +89,42 @@ void ReplaceSlips(std::span<const double> pitch, std::size_t reach, double cents
 // Jumps measures them again. A note held longer, or one that does not come back, was sung there.
 inline constexpr double OctaveJumpSeconds = 0.250;
 void FoldOctaveJumps(std::span<const double> pitch, double frameRate, std::span<double> out);
+
+// The detector's brief jumps in n frames of pitch(i), as Repair Octave Jumps and the note model
+// both find them: a frame j that `jumped(from, to)` from one of the frame before it or the
+// TransitionFrames before that (whose window saw both sides) starts a jump from that frame r; the
+// frames after j that also jumped from it are the jump; if it lasts at most `longest` frames and
+// the pitch comes back within `backCents` of frame r within TransitionFrames after it, at frame m,
+// `found(r, m)` is told (frames r + 1 .. m - 1 jumped) and says whether to look on.
+inline constexpr std::size_t JumpTransitionFrames = 2;
+template <typename Pitch, typename Jumped, typename Found>
+void ForEachPitchJump(std::size_t n, Pitch pitch, std::size_t longest, double backCents, Jumped jumped,
+                      Found found) {
+  std::size_t j = 1;
+  while (j < n) {
+    std::size_t r = j;
+    for (std::size_t t = 0; t <= JumpTransitionFrames && t < j; ++t)
+      if (jumped(pitch(j - 1 - t), pitch(j))) {
+        r = j - 1 - t;
+        break;
+      }
+    if (r == j) {
+      ++j;
+      continue;
+    }
+    const double before = pitch(r);
+    std::size_t k = j + 1;
+    while (k < n && jumped(before, pitch(k))) ++k;
+    std::size_t m = k;
+    while (m < n && m - k <= JumpTransitionFrames && std::abs(pitch(m) - before) > backCents) ++m;
+    if (m < n && m - k <= JumpTransitionFrames && k - j <= longest) {
+      if (!found(r, m)) return;
+      j = m + 1;
+    } else {
+      j = k;
+    }
+  }
+}
 
 // The frames of the note low-pass at a frame rate: half the 150 ms moving average, at least 1.
 int NoteLowPassHalfWidth(double frameRate);

@@ -15,11 +15,10 @@ namespace vocara {
 
 namespace {
 
-constexpr double JumpTolerance = 100;        // cents either way of an octave or a fifth
-constexpr double JumpSeconds = 0.250;        // longer runs are taken as sung
-constexpr int RepairHalfRange = 1;           // notes either side of the neighbours' note
-constexpr double RepairReach = 150;          // cents from the neighbours' note a repaired frame may lie
-constexpr std::size_t TransitionFrames = 2;  // frames whose window holds both sides of a jump
+constexpr double JumpTolerance = 100;  // cents either way of an octave or a fifth
+constexpr double JumpSeconds = 0.250;  // longer runs are taken as sung
+constexpr int RepairHalfRange = 1;     // notes either side of the neighbours' note
+constexpr double RepairReach = 150;    // cents from the neighbours' note a repaired frame may lie
 
 bool Continue(const ProgressCallback& progress, std::uint64_t done, std::uint64_t total) {
   return !progress || progress(done, total);
@@ -130,37 +129,17 @@ bool FindPitchJumps(SasDocument& sas, std::uint32_t first, std::uint32_t end, st
   const auto longest =
       static_cast<std::size_t>(std::max(1.0, std::floor(JumpSeconds * SasFrameRate(sas.header))));
   const auto visit = [&](std::uint32_t runFirst, std::span<SasFrame> run) {
+    if (jumps.size() >= limit) return true;
     const auto pitch = [&](std::size_t i) { return static_cast<double>(run[i].sourcePitch); };
-    std::size_t j = 1;
-    while (j < run.size() && jumps.size() < limit) {
-      // The frame sung before the jump, with up to TransitionFrames between them whose window
-      // saw both the note and the jump.
-      std::size_t r = j;
-      for (std::size_t t = 0; t <= TransitionFrames && t < j; ++t) {
-        if (JumpInterval(pitch(j) - pitch(j - 1 - t))) {
-          r = j - 1 - t;
-          break;
-        }
-      }
-      if (r == j) {
-        ++j;
-        continue;
-      }
-      const double before = pitch(r);
-      std::size_t k = j + 1;
-      while (k < run.size() && JumpInterval(pitch(k) - before)) ++k;
-      // Back near the note within TransitionFrames of the jump's end.
-      std::size_t m = k;
-      while (m < run.size() && m - k <= TransitionFrames && std::abs(pitch(m) - before) > JumpTolerance) ++m;
-      if (m < run.size() && m - k <= TransitionFrames && k - j <= longest) {
-        const int note = std::clamp(static_cast<int>(std::lround((before + pitch(m)) / 200)), 0, 87);
-        jumps.push_back(
-            {runFirst + static_cast<std::uint32_t>(r + 1), runFirst + static_cast<std::uint32_t>(m), note});
-        j = m + 1;
-      } else {
-        j = k;
-      }
-    }
+    ForEachPitchJump(
+        run.size(), pitch, longest, JumpTolerance,
+        [](double from, double to) { return JumpInterval(to - from); },
+        [&](std::size_t r, std::size_t m) {
+          const int note = std::clamp(static_cast<int>(std::lround((pitch(r) + pitch(m)) / 200)), 0, 87);
+          jumps.push_back(
+              {runFirst + static_cast<std::uint32_t>(r + 1), runFirst + static_cast<std::uint32_t>(m), note});
+          return jumps.size() < limit;
+        });
     return true;
   };
   return ForEachVoicedRun(sas, first, end, SilenceLevel(sas.header.settings.silenceThreshold), visit);
