@@ -31,7 +31,7 @@ bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNo
 platform::DialogTemplate ReanalyseDialogTemplate();
 
 // Measures the corrected file `output` (the render of input samples start <= i < end) against the
-// open SAS into app.correctionReport, with the progress pacer (Esc stops it; the WAV cursor stays
+// open SAS into app.session.correctionReport, with the progress pacer (Esc stops it; the WAV cursor stays
 // where the render left it). The marks show only after a whole measurement; a failed or stopped
 // one leaves none. Redraws the SAS window.
 void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end);

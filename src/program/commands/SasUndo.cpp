@@ -10,7 +10,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 
@@ -19,7 +19,7 @@ namespace vocara {
 namespace {
 
 void Push(App& app, SasUndoAction action) {
-  SasUndoJournal& journal = app.undo;
+  SasUndoJournal& journal = app.session.undo;
   const std::size_t size = action.Bytes();
   journal.redo.clear();
   if (size > SasUndoBudget) {
@@ -40,24 +40,24 @@ void Push(App& app, SasUndoAction action) {
 // the page read again.
 bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames,
            const std::vector<TimeLink>& links) {
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   if (app.flags & SasPageDirty) return false;  // the write-back failed and said so
-  SasDocument& sas = app.sas;
+  SasDocument& sas = app.session.sas;
   const SasHeader headerNow = sas.header;
   const std::vector<TimeLink> linksNow = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false, app.sasLockWait);
+  const MessageId refused = change.Begin(sas, false, app.session.lockWait);
   bool done = refused == MessageId::None && SasWriteFrames(sas, frames);
   if (done) {
     sas.links = links;
-    SasReadPage(app);  // from the copy: the records just written
-    done = SasWriteRecords(sas, app.settings) && change.Commit();
+    SasReadPage(app.session);  // from the copy: the records just written
+    done = SasWriteRecords(sas, app.config.settings) && change.Commit();
   }
   if (!done) {
     change.Abandon();
     sas.header = headerNow;
     sas.links = linksNow;
-    SasReadPage(app);
+    SasReadPage(app.session);
     ShowErrorMessage(app.ports.desktop,
                      refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
     return false;
@@ -77,8 +77,8 @@ std::size_t SasUndoAction::Bytes() const {
 }
 
 void SasEditBegin(App& app) {
-  SasUndoJournal& journal = app.undo;
-  const SasDocument& sas = app.sas;
+  SasUndoJournal& journal = app.session.undo;
+  const SasDocument& sas = app.session.sas;
   journal.open = true;
   journal.pageFirst = sas.pageFirst;
   journal.pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
@@ -87,10 +87,10 @@ void SasEditBegin(App& app) {
 }
 
 void SasEditEnd(App& app) {
-  SasUndoJournal& journal = app.undo;
+  SasUndoJournal& journal = app.session.undo;
   if (!journal.open) return;
   journal.open = false;
-  const SasDocument& sas = app.sas;
+  const SasDocument& sas = app.session.sas;
   SasUndoAction action;
   // A page that moved under the action (it cannot while the mouse is held) records nothing.
   if (sas.pageFirst == journal.pageFirst && sas.pageCount == journal.pageCount) {
@@ -113,7 +113,7 @@ void SasEditEnd(App& app) {
 }
 
 void SasRecordFileAction(App& app, SasUndoAction action) {
-  action.linksAfter = app.sas.links;
+  action.linksAfter = app.session.sas.links;
   if (action.Empty()) return;
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   Push(app, std::move(action));
@@ -121,8 +121,8 @@ void SasRecordFileAction(App& app, SasUndoAction action) {
 }
 
 void SasUndoCommand(App& app) {
-  SasUndoJournal& journal = app.undo;
-  if (journal.undo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app)) return;
+  SasUndoJournal& journal = app.session.undo;
+  if (journal.undo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app.session)) return;
   SasUndoAction action = std::move(journal.undo.back());
   journal.undo.pop_back();
   journal.bytes -= action.Bytes();
@@ -136,8 +136,8 @@ void SasUndoCommand(App& app) {
 }
 
 void SasRedoCommand(App& app) {
-  SasUndoJournal& journal = app.undo;
-  if (journal.redo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app)) return;
+  SasUndoJournal& journal = app.session.undo;
+  if (journal.redo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app.session)) return;
   SasUndoAction action = std::move(journal.redo.back());
   journal.redo.pop_back();
   if (Apply(app, action.after, action.linksAfter)) {
@@ -151,22 +151,23 @@ void SasRedoCommand(App& app) {
 
 void UpdateUndoStates(App& app) {
   const bool sasOpen = (app.flags & SasOpen) != 0;
-  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !app.undo.undo.empty());
-  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !app.undo.redo.empty());
+  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !app.session.undo.undo.empty());
+  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !app.session.undo.redo.empty());
 }
 
 void SasUndoClear(App& app) {
-  app.undo.undo.clear();
-  app.undo.redo.clear();
-  app.undo.bytes = 0;
-  app.undo.open = false;
+  app.session.undo.undo.clear();
+  app.session.undo.redo.clear();
+  app.session.undo.bytes = 0;
+  app.session.undo.open = false;
   UpdateUndoStates(app);
 }
 
 namespace {
 
 bool UndoUsable(const App& app, CommandId command) {
-  const std::deque<SasUndoAction>& actions = command == CommandId::Undo ? app.undo.undo : app.undo.redo;
+  const std::deque<SasUndoAction>& actions =
+      command == CommandId::Undo ? app.session.undo.undo : app.session.undo.redo;
   return (app.flags & SasOpen) && !actions.empty();
 }
 

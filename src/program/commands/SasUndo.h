@@ -19,7 +19,7 @@
 #include "engine/sas/SasRecords.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/Documents.h"
+#include "program/shell/SasSession.h"
 
 namespace vocara {
 

@@ -73,8 +73,8 @@ platform::DialogTemplate AboutTemplate() {
 // be opened by hand.
 void OpenUserGuide(App& app) {
   platform::DesktopPort& desktop = app.ports.desktop;
-  if (desktop.OpenWithViewer(app.files.helpFile)) return;
-  desktop.ShowMessage("No viewer could open the user guide:\n" + app.files.helpFile,
+  if (desktop.OpenWithViewer(app.config.files.helpFile)) return;
+  desktop.ShowMessage("No viewer could open the user guide:\n" + app.config.files.helpFile,
                       platform::MessageIcon::Error, platform::MessageButtons::Ok,
                       platform::MessageAnswer::Ok);
 }

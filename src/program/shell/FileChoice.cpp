@@ -30,7 +30,7 @@ std::optional<std::string> ChooseFileToOpen(App& app, const std::string* path,
   if (path != nullptr) {
     name = *path;
   } else {
-    request.initialName = app.fileDialogName;
+    request.initialName = app.dialogs.fileDialogName;
     request.fileMustExist = true;
     request.pathMustExist = true;
     request.hideReadOnly = true;
@@ -38,7 +38,7 @@ std::optional<std::string> ChooseFileToOpen(App& app, const std::string* path,
     if (!chosen) return std::nullopt;
     name = std::move(*chosen);
   }
-  app.fileDialogName = name;
+  app.dialogs.fileDialogName = name;
   return name;
 }
 

@@ -29,7 +29,7 @@ PitchRows SasPitchRows(const App& app);
 void DrawNoteLayer(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows);
 
-// The index in app.pageNotes of the note whose bar (target or sung centre) lies within reach
+// The index in app.session.pageNotes of the note whose bar (target or sung centre) lies within reach
 // of the point (x, y) of the SAS window; -1 for none.
 int NoteAtPoint(const App& app, int x, int y);
 

@@ -7,7 +7,7 @@
 
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 #include "program/views/WavView.h"
@@ -29,21 +29,21 @@ struct HorizontalBar {
 HorizontalBar HorizontalBarOf(App& app, int view) {
   switch (view) {
     case WavView:
-      return {&app.wavView.track, 10000};
+      return {&app.windows.wavView.track, 10000};
     case SasView:
-      return {&app.sasView.track, 10000};
+      return {&app.windows.sasView.track, 10000};
     case FftView:
-      return {&app.fftView.track, 32768};
+      return {&app.windows.fftView.track, 32768};
     default:
       return {nullptr, 0};
   }
 }
 
 ScrollBarState* VerticalBarOf(App& app, int view, ScrollBar bar) {
-  if (view == WavView && bar == ScrollBar::Vertical) return &app.wavView.vertical;
-  if (view == FftView && bar == ScrollBar::Vertical) return &app.fftView.vertical;
-  if (view == SasView && bar == ScrollBar::SasUpper) return &app.sasView.upper;
-  if (view == SasView && bar == ScrollBar::SasLower) return &app.sasView.lower;
+  if (view == WavView && bar == ScrollBar::Vertical) return &app.windows.wavView.vertical;
+  if (view == FftView && bar == ScrollBar::Vertical) return &app.windows.fftView.vertical;
+  if (view == SasView && bar == ScrollBar::SasUpper) return &app.windows.sasView.upper;
+  if (view == SasView && bar == ScrollBar::SasLower) return &app.windows.sasView.lower;
   return nullptr;
 }
 
@@ -61,7 +61,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   // The SAS page fraction follows from the width and the frame count alone; one that no longer
   // matches them means the frames changed (a SAS was opened or closed) without the update, so
   // the track is taken from the document first.
-  if (view == SasView && app.sasView.track.page != SasViewPageFraction(app))
+  if (view == SasView && app.windows.sasView.track.page != SasViewPageFraction(app))
     SasViewHorizontalScrollUpdate(app);
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   ScrollTrack& track = *bar.track;
@@ -94,31 +94,31 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   if (position < 0.0) position = 0.0;
   track.position = position;
 
-  const int width = ViewWidth(app, view);
+  const int width = ViewWidth(app.windows, view);
   switch (view) {
     case WavView: {
-      view::WavView& wavView = app.wavView;
+      view::WavView& wavView = app.windows.wavView;
       wavView.firstSample = static_cast<std::uint32_t>(FirstItem(
-          app.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
+          app.docs.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
       WavViewEnvelopePass(app);
       break;
     }
     case SasView: {
       // The page is about to be replaced: pending edits go to the file first.
       const bool open = app.Has(SasOpen);
-      if (open) SasWriteBack(app);
+      if (open) SasWriteBack(app.session);
       // firstFrame is a signed 32-bit frame index; a count beyond that stops at its largest.
-      app.sas.firstFrame = static_cast<std::int32_t>(
-          std::min<std::int64_t>(FirstItem(app.sas.shownFrameCount, width, position, atEnd),
+      app.session.sas.firstFrame = static_cast<std::int32_t>(
+          std::min<std::int64_t>(FirstItem(app.session.sas.shownFrameCount, width, position, atEnd),
                                  std::numeric_limits<std::int32_t>::max()));
-      if (open) SasReadPage(app);
+      if (open) SasReadPage(app.session);
       SasViewSetDataWidth(app);
       app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       break;
     }
     default:
-      app.fftView.firstPixel =
-          static_cast<std::int32_t>(FirstItem(app.fftView.totalPixels, width, position, atEnd));
+      app.windows.fftView.firstPixel =
+          static_cast<std::int32_t>(FirstItem(app.windows.fftView.totalPixels, width, position, atEnd));
       break;
   }
   RepaintStatusValues(app, view);
@@ -152,19 +152,19 @@ void VerticalScroll(App& app, int view, const Message& message) {
   }
   state->position = std::clamp(position, 0, std::max(state->max - state->page + 1, 0));
 
-  const ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
-  const int right = app.clientRect[static_cast<std::size_t>(view)].right;
+  const ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+  const int right = app.windows.clientRect[static_cast<std::size_t>(view)].right;
   platform::WindowPort& windows = app.ports.windows;
   if (view == WavView) {
-    app.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
+    app.windows.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
   }
   platform::Rect plot{0, geometry.plotTop, right, geometry.plotBottom};
   if (message.bar == ScrollBar::SasUpper) {
     app.redraw |= SasUpperBandRedraw;
-    plot.bottom = SasAmplitudeBottom(app);
+    plot.bottom = SasAmplitudeBottom(app.windows);
   } else if (message.bar == ScrollBar::SasLower) {
     app.redraw |= SasLowerBandRedraw;
-    plot.top = SasPitchTop(app);
+    plot.top = SasPitchTop(app.windows);
   }
   windows.Invalidate(view, &plot);
   SetVerticalBar(app, view, message.bar, *state);
@@ -206,8 +206,9 @@ void HandleWheel(App& app, int view, platform::Point screen, int delta) {
   if (view == SasView) {
     const platform::Point origin = app.ports.windows.ClientToScreen(SasView, {0, 0});
     const int row = screen.y - origin.y;
-    message.bar =
-        row >= app.metrics.toolbarHeight + app.upperPaneHeight ? ScrollBar::SasLower : ScrollBar::SasUpper;
+    message.bar = row >= app.windows.metrics.toolbarHeight + app.windows.upperPaneHeight
+                      ? ScrollBar::SasLower
+                      : ScrollBar::SasUpper;
   }
   VerticalScroll(app, view, message);
 }
