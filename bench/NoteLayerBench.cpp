@@ -75,7 +75,7 @@ void BM_NoteLayer(benchmark::State& state) {
     return;
   }
   App& app = program.app;
-  const vocara::PitchRows rows = vocara::SasPitchRows(app);
+  const vocara::PitchRows rows = vocara::SasPitchRows(app.windows);
   vocara::RasterCanvas canvas(app.windows.images[vocara::SasView], app.ports.text);
   for (auto _ : state) {
     vocara::DrawNoteLayer(app, canvas, 0, Columns, Columns, rows);
@@ -93,7 +93,7 @@ void BM_NoteDragMove(benchmark::State& state) {
   App& app = program.app;
   // The press on the middle of the fourth note's bar.
   const vocara::NoteReport& note = app.session.pageNotes.notes[3];
-  const vocara::PitchRows rows = vocara::SasPitchRows(app);
+  const vocara::PitchRows rows = vocara::SasPitchRows(app.windows);
   const int x = static_cast<int>((note.firstFrame + note.endFrame) / 2 - app.session.sas.pageFirst);
   const double centre = note.note * 100.0 + note.targetCents;
   const int y = rows.bottom - static_cast<int>(std::trunc(centre * rows.scale - rows.base));

@@ -35,9 +35,9 @@ void ReportLostBuffers(App& app, const char* prefix, int prefixSize) {
 
 // Takes a returned buffer in the alternating order: one that is not the expected one counts
 // as lost and is taken as the one to refill.
-void CheckOrder(App& app, int& expected, int buffer) {
+void CheckOrder(Devices& devices, int& expected, int buffer) {
   if (buffer != expected) {
-    ++app.devices.lostBuffers;
+    ++devices.lostBuffers;
     expected ^= 1;
   }
 }
@@ -74,9 +74,9 @@ void EndPlayback(App& app, bool report = true) {
   if (report) ReportLostBuffers(app, LostOutputPrefix, sizeof LostOutputPrefix);
 }
 
-std::uint32_t RecordingRate(const App& app) {
+std::uint32_t RecordingRate(const Devices& devices) {
   return static_cast<std::uint32_t>(AudioRates[static_cast<std::size_t>(
-      std::clamp<std::int32_t>(app.devices.audioChoice.inRate, 0, AudioRates.size() - 1))]);
+      std::clamp<std::int32_t>(devices.audioChoice.inRate, 0, AudioRates.size() - 1))]);
 }
 
 bool WriteRecordingHeader(RecordingState& record) {
@@ -186,7 +186,7 @@ void OnOutputDone(App& app, const platform::Message& message) {
   PlaybackState& play = app.devices.playback;
   if (message.device != play.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongOutputHandle);
   if (!play.deviceOpen) return;
-  CheckOrder(app, play.expected, message.buffer);
+  CheckOrder(app.devices, play.expected, message.buffer);
   play.queued = std::max(play.queued - 1, 0);
   if (!(app.flags & Playing)) {
     // Playing out the last buffers; the stream closes when the device holds none.
@@ -236,7 +236,7 @@ bool RecordStart(App& app, const std::string& path) {
   // Always integer PCM, also when the device was opened with the extensible format.
   const auto align =
       static_cast<std::uint16_t>(std::clamp<int>(app.devices.audioChoice.inSampleSize, 0, 2) + 2);
-  const std::uint32_t rate = RecordingRate(app);
+  const std::uint32_t rate = RecordingRate(app.devices);
   record.header = WavHeader::MonoPcm(rate, align, 0);
   app.docs.wav.header.fields.sampleRate = rate;  // the time axis of the live display
   WriteRecordingHeader(record);
@@ -256,7 +256,7 @@ void OnInputData(App& app, const platform::Message& message) {
   RecordingState& record = app.devices.recording;
   if (message.device != record.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongInputHandle);
   if (!record.deviceOpen) return;
-  CheckOrder(app, record.expected, message.buffer);
+  CheckOrder(app.devices, record.expected, message.buffer);
   if (!(app.flags & Recording)) return;
 
   const auto index = static_cast<std::size_t>(record.expected);

@@ -33,7 +33,7 @@ platform::FileDialogRequest SaveCorrectedRequest() {
 }
 
 // Pending SAS edits go to the file first: the render reads the frames from the file.
-void WriteBackSas(App& app) { SasWriteBack(app.session); }
+void WriteBackSas(SasSession& session) { SasWriteBack(session); }
 
 void PlayCorrectedFile(App& app) { PlayFile(app, app.docs.correctedPath, 0, 0, app.docs.correctedStart); }
 
@@ -56,7 +56,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   const bool play = (app.flags & CorrectForPlayback) != 0;
   std::string output;
   if (play) {
-    const std::optional<std::string> temporary = TemporaryRenderPath(app, CorrectedTempName);
+    const std::optional<std::string> temporary = TemporaryRenderPath(app.docs, CorrectedTempName);
     if (!temporary) {
       app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
       ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
@@ -108,21 +108,21 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
 
 void CorrectCommand(App& app) {
   SetBusy(app, true);
-  if (app.flags & SasPageDirty) WriteBackSas(app);
+  if (app.flags & SasPageDirty) WriteBackSas(app.session);
   CorrectRange(app, 0, app.docs.wav.sampleCount);
   SetBusy(app, false);
 }
 
 void PlayCorrectedCommand(App& app) {
   if (app.flags & SasPageDirty) {
-    WriteBackSas(app);
+    WriteBackSas(app.session);
     app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   }
   // In Note mode with notes chosen, their span; otherwise the WAV range.
   std::uint32_t start = app.docs.wav.rangeLeft;
   std::uint32_t end = app.docs.wav.rangeRight;
   if (NotesChosenToPlay(app.windows, app.session))
-    std::tie(start, end) = ChosenNotesSamples(app, app.docs.wav.sampleCount);
+    std::tie(start, end) = ChosenNotesSamples(app.session, app.docs.wav.sampleCount);
   if (start >= end) return;
   if ((app.flags & CorrectedTempCurrent) && app.docs.correctedStart == start &&
       app.docs.correctedEnd == end) {

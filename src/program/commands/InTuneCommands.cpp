@@ -264,7 +264,7 @@ bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNo
 }
 
 void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end) {
-  ClearCorrectionReport(app);
+  ClearCorrectionReport(app.session);
   WavDocument corrected;
   if (WavOpenDocument(corrected, output).message == MessageId::None) {
     ReportRequest request;
@@ -290,9 +290,9 @@ void MeasureCorrection(App& app, const std::string& output, std::uint32_t start,
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 
-void ClearCorrectionReport(App& app) {
-  app.session.correctionReport = CorrectionReport{};
-  app.session.correctionReportShown = false;
+void ClearCorrectionReport(SasSession& session) {
+  session.correctionReport = CorrectionReport{};
+  session.correctionReportShown = false;
 }
 
 namespace {

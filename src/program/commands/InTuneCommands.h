@@ -18,6 +18,7 @@
 namespace vocara {
 
 struct App;
+struct SasSession;
 
 // The Snap to Scale dialog: key, scale, custom pitch classes, reference, pitch centre, drift and
 // retune time. OK reads the fields into `params`, clamped (a custom set that does not parse keeps
@@ -37,7 +38,7 @@ platform::DialogTemplate ReanalyseDialogTemplate();
 void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end);
 
 // Forgets the report and its marks (the SAS closed or replaced).
-void ClearCorrectionReport(App& app);
+void ClearCorrectionReport(SasSession& session);
 
 // The commands this module carries out, for the command table. Never usable while busy; Snap
 // needs an open SAS that may be written; Re-analyse and Repair also need the recording it was

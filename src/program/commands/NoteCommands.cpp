@@ -302,13 +302,14 @@ bool NotesChosenToPlay(const WindowStates& windows, const SasSession& session) {
   return windows.editMode == EditMode::Note && !session.chosenNotes.empty();
 }
 
-std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::uint32_t sampleCount) {
-  if (app.session.chosenNotes.empty()) return {0, 0};
-  const std::uint64_t frameLength = app.session.sas.header.frameLength;
+std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const SasSession& session,
+                                                           std::uint32_t sampleCount) {
+  if (session.chosenNotes.empty()) return {0, 0};
+  const std::uint64_t frameLength = session.sas.header.frameLength;
   const auto sample = [&](std::uint32_t frame) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(frame * frameLength, sampleCount));
   };
-  return {sample(app.session.chosenNotes.front().first), sample(app.session.chosenNotes.back().end)};
+  return {sample(session.chosenNotes.front().first), sample(session.chosenNotes.back().end)};
 }
 
 platform::DialogTemplate ShapeNotesDialogTemplate() {

@@ -139,9 +139,9 @@ void SasClose(App& app) {
   SasWriteBack(app.session);
   SasCloseDocument(app.session.sas);
   app.session.readOnlyShown = false;
-  SasUndoClear(app);
+  SasUndoClear(app.session);
   // The marks measured a render of this SAS.
-  ClearCorrectionReport(app);
+  ClearCorrectionReport(app.session);
   app.session.pageNotes = CorrectionReport{};
   app.session.pageNotesStale = true;
   app.session.chosenNotes.clear();

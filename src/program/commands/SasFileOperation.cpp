@@ -84,7 +84,7 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
                      refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
 
   if (collector.Overflow()) {
-    SasUndoClear(app);
+    SasUndoClear(app.session);
   } else {
     auto& changes = collector.Changes();
     if (sas.pageFirst == pageFirst) {
@@ -107,7 +107,7 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
       action.after.emplace_back(index, change.second);
     }
     action.linksBefore = linksBefore;
-    SasRecordFileAction(app, std::move(action));
+    SasRecordFileAction(app.session, std::move(action));
   }
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;

@@ -58,20 +58,22 @@ constexpr std::uint32_t FreehandStates =
 constexpr std::uint32_t LineStates = DragLineAmplitude | DragLinePitch;
 constexpr std::uint32_t AmplitudeStates = DragFreeAmplitude | DragLineAmplitude | DragEraseAmplitude;
 
-int SplitterRow(const App& app) { return app.windows.metrics.toolbarHeight + app.windows.upperPaneHeight; }
+int SplitterRow(const WindowStates& windows) {
+  return windows.metrics.toolbarHeight + windows.upperPaneHeight;
+}
 
-bool NearSplitter(const App& app, int y) { return std::abs(y - SplitterRow(app)) <= SplitterReach; }
+bool NearSplitter(const App& app, int y) { return std::abs(y - SplitterRow(app.windows)) <= SplitterReach; }
 
-int ClientHeight(const App& app) { return app.windows.clientRect[SasView].bottom; }
+int ClientHeight(const WindowStates& windows) { return windows.clientRect[SasView].bottom; }
 
 int SplitterLimited(const App& app, int y) {
-  return std::min(std::max(y, SplitterMargin), ClientHeight(app) - SplitterMargin);
+  return std::min(std::max(y, SplitterMargin), ClientHeight(app.windows) - SplitterMargin);
 }
 
 // The columns that hold a frame of the page: within the page, the records the last read
 // loaded and the frames the file has from firstFrame on.
-int EditableColumns(const App& app) {
-  const SasDocument& sas = app.session.sas;
+int EditableColumns(const SasSession& session) {
+  const SasDocument& sas = session.sas;
   const std::int64_t frames = std::int64_t{sas.shownFrameCount} - sas.firstFrame;
   const std::int64_t columns = std::min({std::int64_t{sas.pageLength}, std::int64_t{sas.pageCount}, frames});
   return static_cast<int>(std::clamp<std::int64_t>(columns, 0, MaxSasPageLength));
@@ -83,16 +85,15 @@ int DataWidth(App& app, int view) {
 }
 
 // The frame after page column k: the next page record, or behind the page the file's.
-const SasFrame* FollowingFrame(const App& app, int column) {
-  if (column + 1 < app.session.sas.pageCount)
-    return &app.session.sas.page[static_cast<std::size_t>(column + 1)];
-  return app.session.mouse.hasFollowing ? &app.session.mouse.following : nullptr;
+const SasFrame* FollowingFrame(const SasSession& session, int column) {
+  if (column + 1 < session.sas.pageCount) return &session.sas.page[static_cast<std::size_t>(column + 1)];
+  return session.mouse.hasFollowing ? &session.mouse.following : nullptr;
 }
 
 // The file's frame behind the last page record, read (never written) at the press.
-void ReadFollowingFrame(App& app) {
-  MouseDrag& drag = app.session.mouse;
-  SasDocument& sas = app.session.sas;
+void ReadFollowingFrame(SasSession& session) {
+  MouseDrag& drag = session.mouse;
+  SasDocument& sas = session.sas;
   drag.hasFollowing = false;
   const std::int64_t index = std::int64_t{sas.pageFirst} + sas.pageCount;
   if (!sas.file.IsOpen() || index < 0 || index >= std::int64_t{sas.header.frameCount}) return;
@@ -128,9 +129,9 @@ void DrawSplitterLine(App& app, int row) {
 }
 
 // Before a move changes the columns of `span`: their records as they are drawn.
-void NoteShownColumns(App& app, ColumnSpan span) {
-  std::copy(app.session.sas.page.begin() + span.first, app.session.sas.page.begin() + span.last + 1,
-            app.session.mouse.shown.begin() + span.first);
+void NoteShownColumns(SasSession& session, ColumnSpan span) {
+  std::copy(session.sas.page.begin() + span.first, session.sas.page.begin() + span.last + 1,
+            session.mouse.shown.begin() + span.first);
 }
 
 // The columns an edit changed are drawn again; the status values follow when the cursor's
@@ -152,7 +153,7 @@ void SetTimeLink(App& app, int x) {
     return;
   }
   // Both ends on frames of the page: a click right of the last frame pins nothing.
-  const int columns = EditableColumns(app);
+  const int columns = EditableColumns(app.session);
   const int cursor = app.windows.geometry[SasView].cursorX;
   if (x < 0 || x >= columns || cursor < 0 || cursor >= columns) return;
   const std::uint64_t frameLength = sas.header.frameLength;
@@ -162,13 +163,13 @@ void SetTimeLink(App& app, int x) {
   if (source > std::numeric_limits<std::uint32_t>::max() ||
       target > std::numeric_limits<std::uint32_t>::max())
     return;
-  SasEditBegin(app);
+  SasEditBegin(app.session);
   if (InsertTimeLink(sas.links, static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)) ==
       LinkInsertion::Inserted) {
     DrawTimeLink(app, TimeLink{static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)});
     app.flags |= SasPageDirty;
   }
-  SasEditEnd(app);
+  SasEditEnd(app.session);
 }
 
 void DeleteTimeLink(App& app, int x, int y) {
@@ -177,16 +178,16 @@ void DeleteTimeLink(App& app, int x, int y) {
   LinkPlot plot;
   plot.frameLength = sas.header.frameLength;
   plot.firstFrame = sas.firstFrame;
-  plot.columns = EditableColumns(app);
+  plot.columns = EditableColumns(app.session);
   plot.top = app.windows.geometry[SasView].plotTop;
   plot.bottom = SasAmplitudeBottom(app.windows);
   const int hit = TimeLinkAt(sas.links, plot, x, y);
   if (hit < 0 || !SasEditAllowed(app.session)) return;
-  SasEditBegin(app);
+  SasEditBegin(app.session);
   DrawTimeLink(app, sas.links[static_cast<std::size_t>(hit)]);  // drawn again: erased
   sas.links.erase(sas.links.begin() + hit);
   app.flags |= SasPageDirty;
-  SasEditEnd(app);
+  SasEditEnd(app.session);
 }
 
 // In Range: the press must lie strictly inside the SAS range; the columns of the range on the
@@ -198,7 +199,7 @@ std::uint32_t InRangeState(App& app, int x, bool upper) {
   const std::int64_t right = std::int64_t{sas.range.right} - sas.firstFrame;
   if (!(left < x && x < right)) return DragCursor;
   const std::int64_t a = std::max<std::int64_t>(left, 0);
-  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(app)});
+  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(app.session)});
   if (a >= b || !SasEditable(app)) return DragCursor;
   drag.rangeFirst = static_cast<int>(a);
   drag.rangeEnd = static_cast<int>(b);
@@ -210,7 +211,7 @@ std::uint32_t SasPressState(App& app, const Message& message) {
   const int x = message.pos.x;
   const int y = message.pos.y;
   const bool shift = message.shift;
-  const bool upper = y < SplitterRow(app);
+  const bool upper = y < SplitterRow(app.windows);
   const int plotTop = app.windows.geometry[SasView].plotTop;
   switch (app.windows.editMode) {
     case EditMode::SetTimeLink:
@@ -244,7 +245,7 @@ void BeginRangeEdit(App& app, int x, int y, bool shift) {
   const int n = drag.rangeEnd - drag.rangeFirst;
   drag.shape = std::clamp((x - a) * 3 / n, 0, 2);
   if (drag.state & DragRangeAmplitude) {
-    ReadFollowingFrame(app);
+    ReadFollowingFrame(app.session);
     return;
   }
   if (shift) drag.shape += 3;
@@ -297,13 +298,13 @@ void Press(App& app, int view, const Message& message) {
   }
   if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app, x, y, message.shift);
   if (state & FreehandStates) {
-    const int column = std::clamp(x, 0, std::max(EditableColumns(app) - 1, 0));
+    const int column = std::clamp(x, 0, std::max(EditableColumns(app.session) - 1, 0));
     drag.span = {column, column};
     std::copy_n(app.session.sas.page.begin(), app.session.sas.pageCount, drag.backup.begin());
-    ReadFollowingFrame(app);
+    ReadFollowingFrame(app.session);
   }
   if (state & DragEditBits) {
-    SasEditBegin(app);
+    SasEditBegin(app.session);
     drag.editing = true;
   }
 }
@@ -323,7 +324,7 @@ void MoveBand(App& app, int view, int x) {
 void EditSpan(App& app, Point current) {
   MouseDrag& drag = app.session.mouse;
   const std::uint32_t state = drag.state;
-  const int columns = EditableColumns(app);
+  const int columns = EditableColumns(app.session);
   if (columns <= 0) return;
   Point from{std::clamp(drag.last.x, 0, columns - 1), drag.last.y};
   Point to{std::clamp(current.x, 0, columns - 1), current.y};
@@ -335,7 +336,7 @@ void EditSpan(App& app, Point current) {
   if (freehand) visit = {std::min(a, drag.span.first), std::min(std::max(b, drag.span.last), columns - 1)};
   const bool line = (state & LineStates) != 0;
   const bool amplitude = (state & AmplitudeStates) != 0;
-  NoteShownColumns(app, visit);
+  NoteShownColumns(app.session, visit);
 
   SasDocument& sas = app.session.sas;
   const auto rowAt = [&](int k) {
@@ -352,7 +353,7 @@ void EditSpan(App& app, Point current) {
       SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
       if (k >= a && k <= b) {
         const double wanted = static_cast<double>(bottom - rowAt(k)) / scale;
-        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(app, k));
+        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(app.session, k));
       } else if (line) {
         frame.targetAmplitude = drag.backup[static_cast<std::size_t>(k)].targetAmplitude;
       }
@@ -393,9 +394,9 @@ void ScaleRange(App& app, int y) {
   const int a = drag.rangeFirst;
   const int n = drag.rangeEnd - drag.rangeFirst;
   const double factor = std::exp((drag.last.y - y) * 0.01);
-  NoteShownColumns(app, {a, drag.rangeEnd - 1});
+  NoteShownColumns(app.session, {a, drag.rangeEnd - 1});
   ScaleRangeAmplitudes(std::span<SasFrame>(app.session.sas.page.data() + a, static_cast<std::size_t>(n)),
-                       FollowingFrame(app, drag.rangeEnd - 1), drag.shape, factor);
+                       FollowingFrame(app.session, drag.rangeEnd - 1), drag.shape, factor);
   ShowEditedColumns(app, {a, drag.rangeEnd - 1}, true);
 }
 
@@ -404,7 +405,7 @@ void ScaleRange(App& app, int y) {
 void ShiftRange(App& app, int y) {
   MouseDrag& drag = app.session.mouse;
   const double steps = std::trunc((y - drag.pressY) / app.windows.sasView.pitchScale);
-  NoteShownColumns(app, {drag.rangeFirst, drag.rangeEnd - 1});
+  NoteShownColumns(app.session, {drag.rangeFirst, drag.rangeEnd - 1});
   for (int k = drag.rangeFirst; k < drag.rangeEnd; ++k) {
     const auto column = static_cast<std::size_t>(k);
     SasFrame& frame = app.session.sas.page[column];
@@ -509,7 +510,8 @@ void EndBand(App& app, int view) {
       ChooseLowestNote(app.config.settings, noteAt(left));
       ChooseHighestNote(app.config.settings, noteAt(right));
       RefreshNoteSpectrum(app);
-      if (app.dialogs.settingsDialog != nullptr) FillSettingsControls(app, *app.dialogs.settingsDialog);
+      if (app.dialogs.settingsDialog != nullptr)
+        FillSettingsControls(app.config, *app.dialogs.settingsDialog);
       break;
     }
   }
@@ -521,7 +523,7 @@ void EndSplitter(App& app) {
   sasView.splitterDragging = false;
   app.windows.upperPaneHeight = sasView.splitterRow - app.windows.metrics.toolbarHeight;
   app.windows.lowerPaneHeight =
-      ClientHeight(app) - app.windows.metrics.toolbarHeight - app.windows.upperPaneHeight;
+      ClientHeight(app.windows) - app.windows.metrics.toolbarHeight - app.windows.upperPaneHeight;
   PlaceSasPaneControls(app);
   app.ports.windows.Invalidate(SasView, nullptr);
 }
@@ -543,7 +545,7 @@ void Release(App& app, bool shift) {
   if (state & DragSplitter) EndSplitter(app);
   if (drag.editing) {
     drag.editing = false;
-    SasEditEnd(app);
+    SasEditEnd(app.session);
   }
   drag.state = 0;
   app.ports.windows.ReleaseMouse();

@@ -78,11 +78,11 @@ class SasRangeProcedure final : public platform::DialogProcedure {
   SasRangeParams& params_;
 };
 
-std::uint32_t ShownFrames(const App& app) { return app.session.sas.shownFrameCount; }
+std::uint32_t ShownFrames(const SasSession& session) { return session.sas.shownFrameCount; }
 
 void RangeChanged(App& app) {
   SasRange& range = app.session.sas.range;
-  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
   range.right = std::clamp(range.right, 0, shown);
   range.left = std::clamp(range.left, 0, range.right);
   if (range.right > range.left) {
@@ -129,11 +129,11 @@ unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params) {
 
 namespace {
 
-std::uint32_t RangeLeft(const App& app) {
-  return static_cast<std::uint32_t>(std::max(app.session.sas.range.left, 0));
+std::uint32_t RangeLeft(const SasSession& session) {
+  return static_cast<std::uint32_t>(std::max(session.sas.range.left, 0));
 }
-std::uint32_t RangeRight(const App& app) {
-  return static_cast<std::uint32_t>(std::max(app.session.sas.range.right, 0));
+std::uint32_t RangeRight(const SasSession& session) {
+  return static_cast<std::uint32_t>(std::max(session.sas.range.right, 0));
 }
 
 // Find: the sounding note around the SAS cursor.
@@ -160,14 +160,14 @@ void SetRight(App& app, int, CommandId) {
 void SelectAll(App& app, int, CommandId) {
   app.session.sas.range.left = 0;
   app.session.sas.range.right =
-      static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+      static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
   RangeChanged(app);
 }
 
 // Time Correct Disable / Enable: every frame of the range, through the file.
 void SetTimeCorrection(App& app, bool disable) {
-  const std::uint32_t first = RangeLeft(app);
-  const std::uint32_t end = RangeRight(app);
+  const std::uint32_t first = RangeLeft(app.session);
+  const std::uint32_t end = RangeRight(app.session);
   RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
     return DoneOrFailed(SasSetTimeCorrection(app.session.sas, first, end, disable, sink));
   });
@@ -176,21 +176,21 @@ void SetTimeCorrection(App& app, bool disable) {
 void GlobalEdit(App& app, int view, CommandId) {
   if (!SasEditAllowed(app.session)) return;
   const unsigned ops = RunSasRangeDialog(app, view, app.dialogs.sasRangeParams);
-  if (ops != 0) ApplyRange(app, RangeLeft(app), RangeRight(app), ops, true);
+  if (ops != 0) ApplyRange(app, RangeLeft(app.session), RangeRight(app.session), ops, true);
 }
 
 // Silence: the whole file below the live silence threshold.
 void Silence(App& app, int, CommandId) {
   if (!SasEditAllowed(app.session)) return;
   app.dialogs.sasRangeParams.silenceBelow = app.config.settings.silenceThreshold;
-  ApplyRange(app, 0, ShownFrames(app), SasRangeOps::Silence, true);
+  ApplyRange(app, 0, ShownFrames(app.session), SasRangeOps::Silence, true);
 }
 
 // Global Clear: the analysed values back; unwritten page edits are dropped.
 void GlobalClear(App& app, int, CommandId) {
   if (!SasEditAllowed(app.session)) return;
   app.dialogs.sasRangeParams = SasRangeParams{};
-  ApplyRange(app, 0, ShownFrames(app),
+  ApplyRange(app, 0, ShownFrames(app.session),
              SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
                  SasRangeOps::RemoveLinks,
              false);

@@ -18,8 +18,8 @@ namespace vocara {
 
 namespace {
 
-void Push(App& app, SasUndoAction action) {
-  SasUndoJournal& journal = app.session.undo;
+void Push(SasSession& session, SasUndoAction action) {
+  SasUndoJournal& journal = session.undo;
   const std::size_t size = action.Bytes();
   journal.redo.clear();
   if (size > SasUndoBudget) {
@@ -76,9 +76,9 @@ std::size_t SasUndoAction::Bytes() const {
          (linksBefore.size() + linksAfter.size()) * sizeof(TimeLink) + sizeof(SasUndoAction);
 }
 
-void SasEditBegin(App& app) {
-  SasUndoJournal& journal = app.session.undo;
-  const SasDocument& sas = app.session.sas;
+void SasEditBegin(SasSession& session) {
+  SasUndoJournal& journal = session.undo;
+  const SasDocument& sas = session.sas;
   journal.open = true;
   journal.pageFirst = sas.pageFirst;
   journal.pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
@@ -86,11 +86,11 @@ void SasEditBegin(App& app) {
   journal.linksBefore = sas.links;
 }
 
-void SasEditEnd(App& app) {
-  SasUndoJournal& journal = app.session.undo;
+void SasEditEnd(SasSession& session) {
+  SasUndoJournal& journal = session.undo;
   if (!journal.open) return;
   journal.open = false;
-  const SasDocument& sas = app.session.sas;
+  const SasDocument& sas = session.sas;
   SasUndoAction action;
   // A page that moved under the action (it cannot while the mouse is held) records nothing.
   if (sas.pageFirst == journal.pageFirst && sas.pageCount == journal.pageCount) {
@@ -107,17 +107,17 @@ void SasEditEnd(App& app) {
   action.linksAfter = sas.links;
   journal.pageBefore.clear();
   if (action.Empty()) return;
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  Push(app, std::move(action));
-  UpdateUndoStates(app);
+  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  Push(session, std::move(action));
+  UpdateUndoStates(session);
 }
 
-void SasRecordFileAction(App& app, SasUndoAction action) {
-  action.linksAfter = app.session.sas.links;
+void SasRecordFileAction(SasSession& session, SasUndoAction action) {
+  action.linksAfter = session.sas.links;
   if (action.Empty()) return;
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  Push(app, std::move(action));
-  UpdateUndoStates(app);
+  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  Push(session, std::move(action));
+  UpdateUndoStates(session);
 }
 
 void SasUndoCommand(App& app) {
@@ -132,7 +132,7 @@ void SasUndoCommand(App& app) {
     journal.undo.push_back(std::move(action));
     journal.bytes += journal.undo.back().Bytes();
   }
-  UpdateUndoStates(app);
+  UpdateUndoStates(app.session);
 }
 
 void SasRedoCommand(App& app) {
@@ -146,21 +146,21 @@ void SasRedoCommand(App& app) {
   } else {
     journal.redo.push_back(std::move(action));
   }
-  UpdateUndoStates(app);
+  UpdateUndoStates(app.session);
 }
 
-void UpdateUndoStates(App& app) {
-  const bool sasOpen = (app.flags & SasOpen) != 0;
-  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !app.session.undo.undo.empty());
-  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !app.session.undo.redo.empty());
+void UpdateUndoStates(SasSession& session) {
+  const bool sasOpen = (session.flags & SasOpen) != 0;
+  session.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !session.undo.undo.empty());
+  session.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !session.undo.redo.empty());
 }
 
-void SasUndoClear(App& app) {
-  app.session.undo.undo.clear();
-  app.session.undo.redo.clear();
-  app.session.undo.bytes = 0;
-  app.session.undo.open = false;
-  UpdateUndoStates(app);
+void SasUndoClear(SasSession& session) {
+  session.undo.undo.clear();
+  session.undo.redo.clear();
+  session.undo.bytes = 0;
+  session.undo.open = false;
+  UpdateUndoStates(session);
 }
 
 namespace {

@@ -130,7 +130,7 @@ class SettingsProcedure final : public platform::DialogProcedure {
       dialog.ClearItems(list);
       for (const std::string_view name : NoteNames) dialog.AddItem(list, std::string(name));
     }
-    FillSettingsControls(app_, dialog);
+    FillSettingsControls(app_.config, dialog);
   }
 
   void OnCommand(DialogHandle& dialog, int command) override {
@@ -145,7 +145,7 @@ class SettingsProcedure final : public platform::DialogProcedure {
         break;
       case id::Default:
         app_.config.settings = app_.config.loadedSettings;
-        FillSettingsControls(app_, dialog);
+        FillSettingsControls(app_.config, dialog);
         break;
       case id::Save:
         // The dialog stays open and Cancel still returns to the values at opening.
@@ -281,8 +281,8 @@ platform::DialogTemplate SettingsDialogTemplate() {
   return dialog;
 }
 
-void FillSettingsControls(App& app, DialogHandle& dialog) {
-  const GeneralSettings& s = app.config.settings;
+void FillSettingsControls(Configuration& config, DialogHandle& dialog) {
+  const GeneralSettings& s = config.settings;
   dialog.SetSelection(id::Instrument, s.instrument);
   SelectNotes(dialog, s);
   WriteField(dialog, id::ChunkPeriods, s.chunkPeriods, settings_field::ChunkPeriods);

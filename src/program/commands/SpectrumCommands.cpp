@@ -20,10 +20,10 @@ namespace {
 
 constexpr std::size_t MaxClipboardText = 259;
 
-platform::FileDialogRequest SavePeaksRequest(const App& app) {
+platform::FileDialogRequest SavePeaksRequest(const DialogMemory& dialogs) {
   platform::FileDialogRequest request =
       SaveRequest("Save peaks as ASCII file", {TextFileFilter}, "txt", true);
-  request.initialName = app.dialogs.fileDialogName;
+  request.initialName = dialogs.fileDialogName;
   return request;
 }
 
@@ -63,7 +63,7 @@ void AnalysedNoteRangeChanged(App& app) {
   MeasureNotes(app);
   app.ports.windows.Invalidate(MftView, nullptr);
   if (app.dialogs.settingsDialog != nullptr && app.dialogs.settingsDialog->IsVisible())
-    FillSettingsControls(app, *app.dialogs.settingsDialog);
+    FillSettingsControls(app.config, *app.dialogs.settingsDialog);
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ void ClearMarkedPeaks(App& app) {
 }
 
 void SavePeaks(App& app) {
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app));
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app.dialogs));
   if (!name) return;
   app.dialogs.fileDialogName = *name;
   ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));

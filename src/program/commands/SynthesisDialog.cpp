@@ -82,7 +82,7 @@ struct Builder {
 // Writes the temporary file into the folder of temporary renders; returns its path, or nothing
 // after showing why it failed.
 std::optional<std::string> WriteTemporaryWave(App& app) {
-  const std::optional<std::string> path = TemporaryRenderPath(app, GeneratedTempName);
+  const std::optional<std::string> path = TemporaryRenderPath(app.docs, GeneratedTempName);
   const MessageId written =
       path ? GenerateWaveFile(app.dialogs.synthesis.parameters, *path) : MessageId::InvalidFileHandle;
   if (written != MessageId::None) {

@@ -56,8 +56,8 @@ void Quit(App& app) {
 
 // Before a logout: the page's edits go to the file now. Not in the middle of an operation (it
 // works on a copy of its own, which lands whole or not at all) nor under a drag.
-void SaveSession(App& app) {
-  if ((app.flags & SasOpen) && !(app.flags & Busy) && !MouseDragHeld(app.session)) SasWriteBack(app.session);
+void SaveSession(SasSession& session) {
+  if ((session.flags & SasOpen) && !(session.flags & Busy) && !MouseDragHeld(session)) SasWriteBack(session);
 }
 
 void Size(App& app, int view, const Message& message) {
@@ -109,7 +109,7 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       Quit(app);
       return 0;
     case MessageKind::SaveSession:
-      SaveSession(app);
+      SaveSession(app.session);
       return 0;
     case MessageKind::KeyDown:
       HandleKey(app, view, message.key);

@@ -13,14 +13,13 @@ App::~App() {
   std::filesystem::remove_all(docs.renderFolder.path, ignored);
 }
 
-std::optional<std::string> TemporaryRenderPath(App& app, const char* name) {
+std::optional<std::string> TemporaryRenderPath(OpenDocuments& docs, const char* name) {
   std::error_code error;
-  if (app.docs.renderFolder.path.empty() ||
-      !std::filesystem::is_directory(app.docs.renderFolder.path, error)) {
-    app.docs.renderFolder = ChooseRenderFolder();
+  if (docs.renderFolder.path.empty() || !std::filesystem::is_directory(docs.renderFolder.path, error)) {
+    docs.renderFolder = ChooseRenderFolder();
   }
-  if (app.docs.renderFolder.path.empty()) return std::nullopt;
-  return (app.docs.renderFolder.path / name).string();
+  if (docs.renderFolder.path.empty()) return std::nullopt;
+  return (docs.renderFolder.path / name).string();
 }
 
 }  // namespace vocara

@@ -62,7 +62,7 @@ struct App {
   std::uint32_t redraw = 0;  // RedrawRequest bits
   Configuration config;
   OpenDocuments docs;
-  SasSession session{flags, ports.desktop, config.settings};
+  SasSession session{flags, ports.desktop, ports.windows, config.settings};
   WindowStates windows;
   Devices devices;
   DialogMemory dialogs;
@@ -77,6 +77,6 @@ struct App {
 
 // Where the temporary render `name` goes: in app.docs.renderFolder, which is chosen (ChooseRenderFolder)
 // at the first call and again when it has gone. Nothing when no folder could be had.
-std::optional<std::string> TemporaryRenderPath(App& app, const char* name);
+std::optional<std::string> TemporaryRenderPath(OpenDocuments& docs, const char* name);
 
 }  // namespace vocara

@@ -50,10 +50,11 @@ struct SasUndoJournal {
 
 struct SasSession {
   // The session reports through the program's state word (SasOpen, SasPageDirty,
-  // SasRangeSelected, CorrectedTempCurrent) and the desktop's message boxes, and writes the
-  // header with the live settings.
-  SasSession(std::uint32_t& stateWord, platform::DesktopPort& messages, const GeneralSettings& live)
-      : flags(stateWord), desktop(messages), settings(live) {}
+  // SasRangeSelected, CorrectedTempCurrent), the desktop's message boxes and the Undo and Redo
+  // menu items, and writes the header with the live settings.
+  SasSession(std::uint32_t& stateWord, platform::DesktopPort& messages, platform::WindowPort& menus,
+             const GeneralSettings& live)
+      : flags(stateWord), desktop(messages), windows(menus), settings(live) {}
   SasSession(const SasSession&) = delete;
   SasSession& operator=(const SasSession&) = delete;
 
@@ -85,6 +86,7 @@ struct SasSession {
 
   std::uint32_t& flags;
   platform::DesktopPort& desktop;
+  platform::WindowPort& windows;
   const GeneralSettings& settings;
 };
 

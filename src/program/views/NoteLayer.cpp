@@ -96,10 +96,10 @@ void FilledBar(Canvas& canvas, const Bar& bar, const Clip& clip, Rgb fill, Rgb e
 }
 
 // The page's notes that reach columns first .. end - 1, as a span of app.session.pageNotes.
-std::span<const NoteReport> NotesOver(const App& app, int first, int end) {
-  const std::span<const NoteReport> notes = app.session.pageNotes.notes;
-  const std::int64_t from = std::int64_t{app.session.sas.firstFrame} + first;
-  const std::int64_t to = std::int64_t{app.session.sas.firstFrame} + end;
+std::span<const NoteReport> NotesOver(const SasSession& session, int first, int end) {
+  const std::span<const NoteReport> notes = session.pageNotes.notes;
+  const std::int64_t from = std::int64_t{session.sas.firstFrame} + first;
+  const std::int64_t to = std::int64_t{session.sas.firstFrame} + end;
   const auto begin = std::partition_point(
       notes.begin(), notes.end(), [from](const NoteReport& n) { return std::int64_t{n.endFrame} <= from; });
   const auto stop = std::partition_point(
@@ -108,16 +108,16 @@ std::span<const NoteReport> NotesOver(const App& app, int first, int end) {
 }
 
 // The note's columns on the page, not clipped to any repaint.
-Bar BarOf(const App& app, const NoteReport& note, int columns) {
-  const std::int64_t page = app.session.sas.firstFrame;
+Bar BarOf(const SasSession& session, const NoteReport& note, int columns) {
+  const std::int64_t page = session.sas.firstFrame;
   Bar bar;
   bar.x0 = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{note.firstFrame} - page, -1, columns + 1));
   bar.x1 = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{note.endFrame} - page, -1, columns + 1));
   return bar;
 }
 
-bool Chosen(const App& app, const NoteReport& note) {
-  const auto& chosen = app.session.chosenNotes;
+bool Chosen(const SasSession& session, const NoteReport& note) {
+  const auto& chosen = session.chosenNotes;
   // The first chosen note that ends after the note starts.
   const auto it = std::partition_point(chosen.begin(), chosen.end(),
                                        [&](const NoteSpan& s) { return s.end <= note.firstFrame; });
@@ -128,9 +128,9 @@ void DrawOutlines(const App& app, Canvas& canvas, double cents, const Clip& clip
                   const PitchRows& rows) {
   canvas.SetRasterMode(platform::RasterMode::NotXor);
   canvas.SelectPen(Rgb{0, 0, 0});
-  for (const NoteReport& note : NotesOver(app, clip.first, clip.end)) {
-    if (!Chosen(app, note)) continue;
-    Bar bar = BarOf(app, note, columns);
+  for (const NoteReport& note : NotesOver(app.session, clip.first, clip.end)) {
+    if (!Chosen(app.session, note)) continue;
+    Bar bar = BarOf(app.session, note, columns);
     if (RowOf(rows, TargetCentre(note) + cents, bar.row)) BarEdge(canvas, bar, clip);
   }
   canvas.SetRasterMode(platform::RasterMode::Copy);
@@ -138,10 +138,10 @@ void DrawOutlines(const App& app, Canvas& canvas, double cents, const Clip& clip
 
 }  // namespace
 
-PitchRows SasPitchRows(const App& app) {
-  const int top = SasPitchTop(app.windows);
-  const int bottom = app.windows.geometry[SasView].plotBottom;
-  return {top, bottom, app.windows.sasView.pitchScale, SasPitchBase(app.windows, top, bottom)};
+PitchRows SasPitchRows(const WindowStates& windows) {
+  const int top = SasPitchTop(windows);
+  const int bottom = windows.geometry[SasView].plotBottom;
+  return {top, bottom, windows.sasView.pitchScale, SasPitchBase(windows, top, bottom)};
 }
 
 void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int columns, const PitchRows& rows) {
@@ -151,9 +151,9 @@ void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int colum
   if (clip.first >= clip.end) return;
   const int labelHeight = std::max(app.windows.metrics.statusHeight - 3, 1);
   canvas.SetRasterMode(platform::RasterMode::Copy);
-  for (const NoteReport& note : NotesOver(app, clip.first, clip.end)) {
-    Bar bar = BarOf(app, note, columns);
-    const bool chosen = Chosen(app, note);
+  for (const NoteReport& note : NotesOver(app.session, clip.first, clip.end)) {
+    Bar bar = BarOf(app.session, note, columns);
+    const bool chosen = Chosen(app.session, note);
     const Rgb fill = chosen ? ChosenNoteFill : NoteBarFill;
     const Rgb edge = chosen ? ChosenNoteEdge : NoteMarkColour;
     const bool moved = TargetMoved(note);
@@ -187,9 +187,9 @@ void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int colum
 
 int NoteAtPoint(const App& app, int x, int y) {
   if (app.session.pageNotesStale || app.session.sas.pageCount <= 0) return -1;
-  const PitchRows rows = SasPitchRows(app);
+  const PitchRows rows = SasPitchRows(app.windows);
   if (y <= rows.top || y >= rows.bottom || x < 0 || x >= app.session.sas.pageCount) return -1;
-  const std::span<const NoteReport> over = NotesOver(app, x, x + 1);
+  const std::span<const NoteReport> over = NotesOver(app.session, x, x + 1);
   if (over.empty()) return -1;
   const NoteReport& note = over.front();
   const int reach = std::max(ReachRows, static_cast<int>(ReachCents * rows.scale));
@@ -202,22 +202,22 @@ int NoteAtPoint(const App& app, int x, int y) {
 
 bool PageNoteChosen(const App& app, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= app.session.pageNotes.notes.size()) return false;
-  return Chosen(app, app.session.pageNotes.notes[static_cast<std::size_t>(index)]);
+  return Chosen(app.session, app.session.pageNotes.notes[static_cast<std::size_t>(index)]);
 }
 
 void ToggleNoteOutlines(App& app, double cents) {
-  const PitchRows rows = SasPitchRows(app);
+  const PitchRows rows = SasPitchRows(app.windows);
   const int columns =
-      std::clamp(std::min(PlotColumns(app, SasView), app.session.sas.pageCount), 0, SasPageCapacity);
+      std::clamp(std::min(PlotColumns(app.windows, SasView), app.session.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{0, columns, rows.top, rows.bottom};
   RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
   DrawOutlines(app, canvas, cents, clip, columns, rows);
   // Only the rows the outlines can reach are shown again.
   int low = rows.bottom;
   int high = rows.top;
-  for (const NoteReport& note : NotesOver(app, 0, columns)) {
+  for (const NoteReport& note : NotesOver(app.session, 0, columns)) {
     int row = 0;
-    if (!Chosen(app, note) || !RowOf(rows, TargetCentre(note) + cents, row)) continue;
+    if (!Chosen(app.session, note) || !RowOf(rows, TargetCentre(note) + cents, row)) continue;
     low = std::min(low, row - BarHalfHeight);
     high = std::max(high, row + BarHalfHeight + 1);
   }

@@ -15,13 +15,14 @@
 namespace vocara {
 
 struct App;
+struct WindowStates;
 
 inline constexpr platform::Rgb NoteBarFill{170, 215, 225};
 inline constexpr platform::Rgb ChosenNoteFill{255, 190, 80};
 inline constexpr platform::Rgb ChosenNoteEdge{150, 75, 0};
 
 // The pitch pane's rows as the pane draws them now.
-PitchRows SasPitchRows(const App& app);
+PitchRows SasPitchRows(const WindowStates& windows);
 
 // The layer over columns first .. end - 1 of the `columns` the plot shows, clipped to them: a
 // repaint of a few columns draws the same pixels as one of the whole pane. Nothing outside Note

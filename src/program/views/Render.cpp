@@ -142,9 +142,9 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
   }
   // Over the grid, so that a mark on a semitone line stays visible; one of the two draws.
   const PitchRows rows{top, bottom, scale, base};
-  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
-  DrawNoteMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
-  DrawNoteLayer(app, canvas, first, columns, PlotColumns(app, SasView), rows);
+  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawNoteMarks(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawNoteLayer(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
@@ -184,17 +184,17 @@ void DrawCursorLine(platform::Canvas& canvas, int x, int top, int bottom) {
 }
 
 // The row strip of the status fields, with the lines over and under it.
-platform::Rect StatusStrip(const App& app, int view) {
-  const int top = app.windows.metrics.toolbarHeight;
-  return {0, top, app.windows.clientRect[static_cast<std::size_t>(view)].right,
-          top + app.windows.metrics.statusHeight + 1};
+platform::Rect StatusStrip(const WindowStates& windows, int view) {
+  const int top = windows.metrics.toolbarHeight;
+  return {0, top, windows.clientRect[static_cast<std::size_t>(view)].right,
+          top + windows.metrics.statusHeight + 1};
 }
 
 }  // namespace
 
-int PlotColumns(const App& app, int view) {
-  const int dataWidth = app.windows.geometry[static_cast<std::size_t>(view)].dataWidth;
-  return std::clamp(std::min(dataWidth, ViewWidth(app.windows, view)), 0, MaxPlotColumns);
+int PlotColumns(const WindowStates& windows, int view) {
+  const int dataWidth = windows.geometry[static_cast<std::size_t>(view)].dataWidth;
+  return std::clamp(std::min(dataWidth, ViewWidth(windows, view)), 0, MaxPlotColumns);
 }
 
 void PaintWindow(App& app, int view, const platform::Rect& rect) {
@@ -221,7 +221,7 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
 void PaintPlot(App& app, platform::Canvas& canvas, int view) {
   ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   if (view == SasView) SasViewSetDataWidth(app);
-  const int columns = PlotColumns(app, view);
+  const int columns = PlotColumns(app.windows, view);
   Band band{geometry.plotTop, geometry.plotBottom};
 
   if (view == SasView && app.windows.sasView.splitterDragging) {
@@ -284,7 +284,7 @@ void MoveCursor(App& app, int view) {
   geometry.drawnCursorX = geometry.cursorX;
 
   PaintStatus(app, canvas, view, false);
-  windows.Present(view, StatusStrip(app, view));
+  windows.Present(view, StatusStrip(app.windows, view));
 }
 
 void MoveProgressCursor(App& app, std::uint64_t position) {
@@ -308,14 +308,14 @@ void CursorStep(App& app, int view, int step) {
 void RepaintStatusValues(App& app, int view) {
   RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
   PaintStatus(app, canvas, view, false);
-  app.ports.windows.Present(view, StatusStrip(app, view));
+  app.ports.windows.Present(view, StatusStrip(app.windows, view));
 }
 
 void ShowStatusNotice(App& app, int view, std::string text) {
   if (view < 0 || view >= ViewCount) return;
   app.windows.status.notices[static_cast<std::size_t>(view)] = std::move(text);
   // Painted with the next Paint, as a paint of the strip's region always is.
-  const platform::Rect strip = StatusStrip(app, view);
+  const platform::Rect strip = StatusStrip(app.windows, view);
   app.ports.windows.Invalidate(view, &strip);
 }
 
@@ -338,7 +338,7 @@ int SasPitchBase(const WindowStates& windows, int top, int bottom) {
 
 void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before) {
   SasViewSetDataWidth(app);
-  end = std::min({end, PlotColumns(app, SasView), first + static_cast<int>(before.size())});
+  end = std::min({end, PlotColumns(app.windows, SasView), first + static_cast<int>(before.size())});
   const ViewGeometry& geometry = app.windows.geometry[SasView];
   const int top = amplitude ? geometry.plotTop : SasPitchTop(app.windows);
   const int bottom = amplitude ? SasAmplitudeBottom(app.windows) : geometry.plotBottom;

@@ -26,24 +26,24 @@ struct HorizontalBar {
   int max;
 };
 
-HorizontalBar HorizontalBarOf(App& app, int view) {
+HorizontalBar HorizontalBarOf(WindowStates& windows, int view) {
   switch (view) {
     case WavView:
-      return {&app.windows.wavView.track, 10000};
+      return {&windows.wavView.track, 10000};
     case SasView:
-      return {&app.windows.sasView.track, 10000};
+      return {&windows.sasView.track, 10000};
     case FftView:
-      return {&app.windows.fftView.track, 32768};
+      return {&windows.fftView.track, 32768};
     default:
       return {nullptr, 0};
   }
 }
 
-ScrollBarState* VerticalBarOf(App& app, int view, ScrollBar bar) {
-  if (view == WavView && bar == ScrollBar::Vertical) return &app.windows.wavView.vertical;
-  if (view == FftView && bar == ScrollBar::Vertical) return &app.windows.fftView.vertical;
-  if (view == SasView && bar == ScrollBar::SasUpper) return &app.windows.sasView.upper;
-  if (view == SasView && bar == ScrollBar::SasLower) return &app.windows.sasView.lower;
+ScrollBarState* VerticalBarOf(WindowStates& windows, int view, ScrollBar bar) {
+  if (view == WavView && bar == ScrollBar::Vertical) return &windows.wavView.vertical;
+  if (view == FftView && bar == ScrollBar::Vertical) return &windows.fftView.vertical;
+  if (view == SasView && bar == ScrollBar::SasUpper) return &windows.sasView.upper;
+  if (view == SasView && bar == ScrollBar::SasLower) return &windows.sasView.lower;
   return nullptr;
 }
 
@@ -56,7 +56,7 @@ std::int64_t FirstItem(double count, double itemsPerWindow, double fraction, boo
 }
 
 void HorizontalScroll(App& app, int view, const Message& message) {
-  const HorizontalBar bar = HorizontalBarOf(app, view);
+  const HorizontalBar bar = HorizontalBarOf(app.windows, view);
   if (bar.track == nullptr) return;
   // The SAS page fraction follows from the width and the frame count alone; one that no longer
   // matches them means the frames changed (a SAS was opened or closed) without the update, so
@@ -127,7 +127,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
 }
 
 void VerticalScroll(App& app, int view, const Message& message) {
-  ScrollBarState* state = VerticalBarOf(app, view, message.bar);
+  ScrollBarState* state = VerticalBarOf(app.windows, view, message.bar);
   if (state == nullptr) return;
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   int position = state->position;

@@ -83,7 +83,7 @@ class NoteCommandsTest : public AppTest {
   // The point on the middle of the held part of note k, on its target bar.
   platform::Point OnNote(std::size_t k) {
     const NoteReport& note = app.session.pageNotes.notes.at(k);
-    const PitchRows rows = SasPitchRows(app);
+    const PitchRows rows = SasPitchRows(app.windows);
     const double centre = note.note * 100.0 + note.targetCents;
     const int x = static_cast<int>((note.heldFirst + note.heldEnd) / 2 - app.session.sas.pageFirst);
     return {x, rows.bottom - static_cast<int>(std::trunc(centre * rows.scale - rows.base))};
@@ -141,7 +141,7 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   EXPECT_FALSE(app.Has(WavRangeSelected));
   EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
   Command(SasView, Id(CommandId::PlayCorrected));
-  const auto span = ChosenNotesSamples(app, app.docs.wav.sampleCount);
+  const auto span = ChosenNotesSamples(app.session, app.docs.wav.sampleCount);
   EXPECT_EQ(span.first, third.firstFrame * app.session.sas.header.frameLength);
   EXPECT_EQ(std::pair(app.docs.correctedStart, app.docs.correctedEnd), span);
   ASSERT_TRUE(app.Has(CorrectedTempCurrent));
@@ -211,7 +211,7 @@ TEST_F(NoteCommandsTest, ChoosingNotes) {
   EXPECT_EQ(app.session.chosenNotes.size(), Melody.size());
 
   // A click beside every note takes the choice away; the nudge commands grey.
-  Click({OnNote(2).x, SasPitchRows(app).top + 3});
+  Click({OnNote(2).x, SasPitchRows(app.windows).top + 3});
   EXPECT_TRUE(app.session.chosenNotes.empty());
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::NoteSemitoneUp)]);
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);

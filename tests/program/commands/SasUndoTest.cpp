@@ -34,16 +34,16 @@ class SasUndoTest : public AppTest {
   }
   // A mouse-like action: the page edited in memory between the two brackets.
   void EditPage(int column, std::uint16_t pitch) {
-    SasEditBegin(app);
+    SasEditBegin(app.session);
     app.session.sas.page[static_cast<std::size_t>(column)].targetPitch = pitch;
     app.flags |= SasPageDirty;
-    SasEditEnd(app);
+    SasEditEnd(app.session);
   }
   void AddLink(TimeLink link) {
-    SasEditBegin(app);
+    SasEditBegin(app.session);
     app.session.sas.links.insert(app.session.sas.links.begin() + 1, link);
     app.flags |= SasPageDirty;
-    SasEditEnd(app);
+    SasEditEnd(app.session);
   }
   // The file as the user would see it after saving: pending edits written back.
   std::vector<SasFrame> Saved() {
@@ -100,8 +100,8 @@ TEST_F(SasUndoTest, UndoReachesFramesWrittenBackAndScrolledOffThePage) {
 
 TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNothing) {
   app.flags |= CorrectedTempCurrent;
-  SasEditBegin(app);
-  SasEditEnd(app);
+  SasEditBegin(app.session);
+  SasEditEnd(app.session);
   EXPECT_TRUE(app.Has(CorrectedTempCurrent) && app.session.undo.undo.empty());
   EditPage(1, 1);
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
@@ -120,7 +120,7 @@ TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
   huge.before.resize(SasUndoBudget / sizeof(huge.before[0]) + 1);
   huge.after = huge.before;
   EditPage(1, 1);
-  SasRecordFileAction(app, huge);  // larger than the budget: nothing before it can be undone either
+  SasRecordFileAction(app.session, huge);  // larger than the budget: nothing before it can be undone either
   EXPECT_EQ(std::tuple(app.session.undo.undo.size(), app.session.undo.bytes), std::tuple(0u, 0u));
 }
 
