@@ -45,15 +45,15 @@ void CheckOrder(Devices& devices, int& expected, int buffer) {
 // Reads `bytes` of the play file at playPos into buffer `index` and queues it. A file that
 // ends early (it changed or vanished under the program) queues what it still gave, and
 // playback ends with that buffer.
-void QueueNext(App& app, int index, std::size_t bytes) {
-  PlaybackState& play = app.devices.playback;
+void QueueNext(Devices& devices, platform::Platform& ports, int index, std::size_t bytes) {
+  PlaybackState& play = devices.playback;
   std::uint8_t* data = play.buffers->data[static_cast<std::size_t>(index)].data();
   std::size_t got = 0;
   if (bytes > 0 && play.file.Seek(play.dataOffset + std::uint64_t{play.blockAlign} * play.playPos)) {
     got = play.file.Read(data, bytes);
   }
   got -= got % play.blockAlign;
-  app.ports.audio.QueueOutput(play.device, index, data, got);
+  ports.audio.QueueOutput(play.device, index, data, got);
   ++play.queued;
   play.playPos =
       got < bytes ? play.playEnd : play.playPos + static_cast<std::uint32_t>(bytes / play.blockAlign);
@@ -177,7 +177,8 @@ bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint3
   app.devices.lostBuffers = 0;
   for (int index = 0; index < 2; ++index) {
     const std::uint64_t left = std::uint64_t{blockAlign} * (play.playEnd - play.playPos);
-    QueueNext(app, index, static_cast<std::size_t>(std::min<std::uint64_t>(AudioBufferBytes, left)));
+    QueueNext(app.devices, app.ports, index,
+              static_cast<std::size_t>(std::min<std::uint64_t>(AudioBufferBytes, left)));
   }
   return true;
 }
@@ -200,12 +201,12 @@ void OnOutputDone(App& app, const platform::Message& message) {
   }
   const std::uint64_t remaining = std::uint64_t{play.blockAlign} * (play.playEnd - play.playPos);
   if (remaining > AudioBufferBytes) {
-    QueueNext(app, play.expected, AudioBufferBytes);
+    QueueNext(app.devices, app.ports, play.expected, AudioBufferBytes);
     play.expected ^= 1;
     return;
   }
   Clear(app, Playing);
-  if (remaining > 0) QueueNext(app, play.expected, static_cast<std::size_t>(remaining));
+  if (remaining > 0) QueueNext(app.devices, app.ports, play.expected, static_cast<std::size_t>(remaining));
   play.expected ^= 1;  // the other buffer, if any, comes back next
   play.file.Close();
   if (play.stopped || play.queued == 0) {

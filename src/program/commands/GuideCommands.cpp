@@ -122,7 +122,8 @@ void FollowGuide(App& app, int view) {
   request.title = "Open Guide MIDI File";
   request.filters = {MidiFileFilter, AllFilesFilter};
   request.defaultExtension = "mid";
-  const std::optional<std::string> path = ChooseFileToOpen(app, nullptr, std::move(request));
+  const std::optional<std::string> path =
+      ChooseFileToOpen(app.dialogs, app.ports, nullptr, std::move(request));
   if (!path) return;
   GuideDialogValues values = app.dialogs.guide;
   GuideProcedure procedure(values);

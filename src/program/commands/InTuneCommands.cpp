@@ -166,7 +166,7 @@ bool RunBusy(App& app,
 }
 
 void SnapToScale(App& app, int view) {
-  if (!SasEditAllowed(app.session) || !RunSnapDialog(app, view, app.dialogs.snapParams)) return;
+  if (!SasEditAllowed(app.session) || !RunSnapDialog(app.ports, view, app.dialogs.snapParams)) return;
   const auto [first, end] = SasRangeOrWholeFile(app.session);
   RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
     return SasSnapToScale(app.session.sas, first, end, app.dialogs.snapParams, sink, progress);
@@ -177,7 +177,7 @@ void ReanalyseRange(App& app, int view) {
   if (!SasEditAllowed(app.session)) return;
   int lowest = app.session.sas.header.settings.lowestNote;
   int highest = app.session.sas.header.settings.highestNote;
-  if (!RunReanalyseDialog(app, view, lowest, highest)) return;
+  if (!RunReanalyseDialog(app.ports, view, lowest, highest)) return;
   const auto [first, end] = SasRangeOrWholeFile(app.session);
   RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
     return SasReanalyse(app.docs.wav, app.session.sas, first, end, lowest, highest, sink, progress);
@@ -235,9 +235,9 @@ platform::DialogTemplate SnapDialogTemplate() {
   return dialog;
 }
 
-bool RunSnapDialog(App& app, int ownerView, ScaleSnapParams& params) {
+bool RunSnapDialog(platform::Platform& ports, int ownerView, ScaleSnapParams& params) {
   SnapProcedure procedure(params);
-  app.ports.dialogs.RunModal(ownerView, SnapDialogTemplate(), procedure);
+  ports.dialogs.RunModal(ownerView, SnapDialogTemplate(), procedure);
   return procedure.accepted;
 }
 
@@ -257,9 +257,9 @@ platform::DialogTemplate ReanalyseDialogTemplate() {
   return dialog;
 }
 
-bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNote) {
+bool RunReanalyseDialog(platform::Platform& ports, int ownerView, int& lowestNote, int& highestNote) {
   ReanalyseProcedure procedure(lowestNote, highestNote);
-  app.ports.dialogs.RunModal(ownerView, ReanalyseDialogTemplate(), procedure);
+  ports.dialogs.RunModal(ownerView, ReanalyseDialogTemplate(), procedure);
   return procedure.accepted;
 }
 

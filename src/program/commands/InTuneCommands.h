@@ -12,6 +12,7 @@
 
 #include "engine/sas/ScaleSnap.h"
 #include "platform/DialogPort.h"
+#include "platform/Platform.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 
@@ -23,12 +24,12 @@ struct SasSession;
 // The Snap to Scale dialog: key, scale, custom pitch classes, reference, pitch centre, drift and
 // retune time. OK reads the fields into `params`, clamped (a custom set that does not parse keeps
 // the previous one) and returns true; Cancel keeps `params`. Default shows ScaleSnapParams{}.
-bool RunSnapDialog(App& app, int ownerView, ScaleSnapParams& params);
+bool RunSnapDialog(platform::Platform& ports, int ownerView, ScaleSnapParams& params);
 platform::DialogTemplate SnapDialogTemplate();
 
 // The Re-analyse Range dialog: the lowest and highest note of the analysis (indices into
 // NoteNames), shown with the values given. OK returns true with the two in order.
-bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNote);
+bool RunReanalyseDialog(platform::Platform& ports, int ownerView, int& lowestNote, int& highestNote);
 platform::DialogTemplate ReanalyseDialogTemplate();
 
 // Measures the corrected file `output` (the render of input samples start <= i < end) against the

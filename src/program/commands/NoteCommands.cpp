@@ -235,7 +235,7 @@ double NoteDragCents(double centre, double raw, bool free) {
 
 std::uint32_t NotePress(App& app, const platform::Message& message) {
   RefreshPageNotes(app);
-  const int index = NoteAtPoint(app, message.pos.x, message.pos.y);
+  const int index = NoteAtPoint(app.windows, app.session, message.pos.x, message.pos.y);
   std::vector<NoteSpan>& chosen = app.session.chosenNotes;
   if (index < 0) {
     if (!message.shift && !chosen.empty()) {
@@ -246,7 +246,7 @@ std::uint32_t NotePress(App& app, const platform::Message& message) {
   }
   const NoteReport& note = app.session.pageNotes.notes[static_cast<std::size_t>(index)];
   const NoteSpan span{note.firstFrame, note.endFrame};
-  const bool wasChosen = PageNoteChosen(app, index);
+  const bool wasChosen = PageNoteChosen(app.session, index);
   if (message.shift && wasChosen) {
     std::erase_if(chosen, [&](const NoteSpan& s) { return Overlaps(s, span.first, span.end); });
     RedrawNotes(app);

@@ -76,7 +76,8 @@ void SasOpenCommand(App& app, const std::string* path) {
   request.title = "Open SAS File";
   request.filters = {SasFileFilter};
   request.defaultExtension = "SAS";
-  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  const std::optional<std::string> chosen =
+      ChooseFileToOpen(app.dialogs, app.ports, path, std::move(request));
   if (!chosen) return;
   const std::string& name = *chosen;
   // Byte for byte: the same file under another spelling is opened afresh.
@@ -128,7 +129,7 @@ void SasSaveAs(App& app) {
       app.session.sas.firstFrame = firstFrame;
       app.windows.sasView.lower = pitchPane.lower;
       app.windows.sasView.pitchScale = pitchPane.pitchScale;
-      SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
+      SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
       SasReadPage(app.session);
       SasViewHorizontalScrollUpdate(app);
     }

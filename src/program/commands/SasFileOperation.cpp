@@ -78,7 +78,7 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
     collector.Forget();
   }
   SasReadPage(app.session);
-  SasViewSetDataWidth(app);
+  SasViewSetDataWidth(app.windows, app.session);
   if (!done && end != FileOperationEnd::Stopped)
     ShowErrorMessage(app.ports.desktop,
                      refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);

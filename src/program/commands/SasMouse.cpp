@@ -62,12 +62,14 @@ int SplitterRow(const WindowStates& windows) {
   return windows.metrics.toolbarHeight + windows.upperPaneHeight;
 }
 
-bool NearSplitter(const App& app, int y) { return std::abs(y - SplitterRow(app.windows)) <= SplitterReach; }
+bool NearSplitter(const WindowStates& windows, int y) {
+  return std::abs(y - SplitterRow(windows)) <= SplitterReach;
+}
 
 int ClientHeight(const WindowStates& windows) { return windows.clientRect[SasView].bottom; }
 
-int SplitterLimited(const App& app, int y) {
-  return std::min(std::max(y, SplitterMargin), ClientHeight(app.windows) - SplitterMargin);
+int SplitterLimited(const WindowStates& windows, int y) {
+  return std::min(std::max(y, SplitterMargin), ClientHeight(windows) - SplitterMargin);
 }
 
 // The columns that hold a frame of the page: within the page, the records the last read
@@ -80,7 +82,7 @@ int EditableColumns(const SasSession& session) {
 }
 
 int DataWidth(App& app, int view) {
-  if (view == SasView) SasViewSetDataWidth(app);
+  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
   return app.windows.geometry[static_cast<std::size_t>(view)].dataWidth;
 }
 
@@ -111,7 +113,7 @@ void ShowCursorShape(App& app, int view, const Message& message) {
   if (app.session.mouse.state & DragSplitter) {
     shape = SplitterCursor;
   } else if (view == SasView && !message.ctrl) {
-    const bool overSplitter = app.session.mouse.state == 0 && NearSplitter(app, message.pos.y);
+    const bool overSplitter = app.session.mouse.state == 0 && NearSplitter(app.windows, message.pos.y);
     shape = overSplitter ? SplitterCursor : EditModeOf(app.windows.editMode).cursor;
   }
   app.ports.windows.SetCursor(shape);
@@ -239,18 +241,18 @@ std::uint32_t SasPressState(App& app, const Message& message) {
   }
 }
 
-void BeginRangeEdit(App& app, int x, int y, bool shift) {
-  MouseDrag& drag = app.session.mouse;
+void BeginRangeEdit(SasSession& session, int x, int y, bool shift) {
+  MouseDrag& drag = session.mouse;
   const int a = drag.rangeFirst;
   const int n = drag.rangeEnd - drag.rangeFirst;
   drag.shape = std::clamp((x - a) * 3 / n, 0, 2);
   if (drag.state & DragRangeAmplitude) {
-    ReadFollowingFrame(app.session);
+    ReadFollowingFrame(session);
     return;
   }
   if (shift) drag.shape += 3;
   drag.pressY = y;
-  std::copy_n(app.session.sas.page.begin() + a, n, drag.backup.begin() + a);
+  std::copy_n(session.sas.page.begin() + a, n, drag.backup.begin() + a);
   RangePitchWeights(drag.shape, std::span<double>(drag.weights.data(), static_cast<std::size_t>(n)));
 }
 
@@ -273,7 +275,7 @@ void Press(App& app, int view, const Message& message) {
     if (x < DataWidth(app, view)) state = DragBand;
   } else if (view != SasView) {
     state = DragCursor;
-  } else if (NearSplitter(app, y)) {
+  } else if (NearSplitter(app.windows, y)) {
     state = DragSplitter;
   } else {
     state = SasPressState(app, message);
@@ -293,10 +295,10 @@ void Press(App& app, int view, const Message& message) {
   }
   if (state & DragSplitter) {
     app.windows.sasView.splitterDragging = true;
-    app.windows.sasView.splitterRow = SplitterLimited(app, y);
+    app.windows.sasView.splitterRow = SplitterLimited(app.windows, y);
     DrawSplitterLine(app, app.windows.sasView.splitterRow);
   }
-  if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app, x, y, message.shift);
+  if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app.session, x, y, message.shift);
   if (state & FreehandStates) {
     const int column = std::clamp(x, 0, std::max(EditableColumns(app.session) - 1, 0));
     drag.span = {column, column};
@@ -431,7 +433,7 @@ void Move(App& app, int view, const Message& message) {
   if (state & (DragFreeAmplitude | DragLineAmplitude))
     current.y = std::min(current.y, SasAmplitudeBottom(app.windows));
   if (state & DragSplitter) {
-    current.y = SplitterLimited(app, current.y);
+    current.y = SplitterLimited(app.windows, current.y);
     if (current.y != app.windows.sasView.splitterRow) {
       DrawSplitterLine(app, app.windows.sasView.splitterRow);
       DrawSplitterLine(app, current.y);
@@ -457,7 +459,7 @@ void CentrePitchOnCursor(App& app, bool shift) {
   ScrollBarState& lower = app.windows.sasView.lower;
   if (NoteCount - 1 - note == lower.position) return;
   lower.position = NoteCount - 1 - note;
-  SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, lower);
+  SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, lower);
 }
 
 void EndBand(App& app, int view) {

@@ -121,9 +121,9 @@ platform::DialogTemplate SasRangeDialogTemplate() {
   return dialog;
 }
 
-unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params) {
+unsigned RunSasRangeDialog(platform::Platform& ports, int ownerView, SasRangeParams& params) {
   SasRangeProcedure procedure(params);
-  app.ports.dialogs.RunModal(ownerView, SasRangeDialogTemplate(), procedure);
+  ports.dialogs.RunModal(ownerView, SasRangeDialogTemplate(), procedure);
   return procedure.ops;
 }
 
@@ -175,7 +175,7 @@ void SetTimeCorrection(App& app, bool disable) {
 
 void GlobalEdit(App& app, int view, CommandId) {
   if (!SasEditAllowed(app.session)) return;
-  const unsigned ops = RunSasRangeDialog(app, view, app.dialogs.sasRangeParams);
+  const unsigned ops = RunSasRangeDialog(app.ports, view, app.dialogs.sasRangeParams);
   if (ops != 0) ApplyRange(app, RangeLeft(app.session), RangeRight(app.session), ops, true);
 }
 

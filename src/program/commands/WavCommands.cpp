@@ -33,10 +33,11 @@ constexpr std::size_t MaxPathLength = 259;
 void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
 
 // A save dialog that starts with an empty name; the chosen name stays in the shared buffer.
-std::optional<std::string> AskSaveName(App& app, const FileDialogRequest& request) {
-  app.dialogs.fileDialogName.clear();
-  std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
-  if (name) app.dialogs.fileDialogName = *name;
+std::optional<std::string> AskSaveName(DialogMemory& dialogs, platform::Platform& ports,
+                                       const FileDialogRequest& request) {
+  dialogs.fileDialogName.clear();
+  std::optional<std::string> name = ports.desktop.GetSaveFileName(request);
+  if (name) dialogs.fileDialogName = *name;
   return name;
 }
 
@@ -198,7 +199,8 @@ void WavOpenCommand(App& app, const std::string* path) {
   // Every kind of file the opener takes or offers to convert, then the opener's own kind.
   request.filters = {SoundFilesFilter(), WavFileFilter, AllFilesFilter};
   request.defaultExtension = "WAV";
-  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  const std::optional<std::string> chosen =
+      ChooseFileToOpen(app.dialogs, app.ports, path, std::move(request));
   if (!chosen) return;
   const std::string& name = *chosen;
 
@@ -258,8 +260,8 @@ void WavClose(App& app, bool fullReset) {
 }
 
 void SaveRangeAsWav(App& app) {
-  const std::optional<std::string> name =
-      AskSaveName(app, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
+  const std::optional<std::string> name = AskSaveName(
+      app.dialogs, app.ports, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
   if (!name) return;
   ShowErrorMessage(app.ports.desktop,
                    WriteRangeAsWav(app.docs.wav, *name, app.docs.wav.rangeLeft, app.docs.wav.rangeRight));
@@ -267,7 +269,8 @@ void SaveRangeAsWav(App& app) {
 
 void ExportRangeAsText(App& app) {
   const std::optional<std::string> name =
-      AskSaveName(app, SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
+      AskSaveName(app.dialogs, app.ports,
+                  SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
   if (!name) return;
   ShowErrorMessage(app.ports.desktop,
                    WriteRangeAsText(app.docs.wav, *name, app.docs.wav.rangeLeft, app.docs.wav.rangeRight));

@@ -37,8 +37,8 @@ platform::WindowSpec SpecOf(int view) {
   return spec;
 }
 
-void SetInitialScrollBars(App& app) {
-  platform::WindowPort& w = app.ports.windows;
+void SetInitialScrollBars(platform::Platform& ports) {
+  platform::WindowPort& w = ports.windows;
   w.SetScrollInfo(WavView, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
   w.SetScrollInfo(WavView, ScrollBar::Vertical, ScrollInfo{0, 10000, 10001, 0}, true);
   w.SetScrollInfo(SasView, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
@@ -103,7 +103,7 @@ bool StartUp(App& app) {
   app.windows.upperPaneHeight = (sas.bottom - app.windows.metrics.toolbarHeight) / 2;
   app.windows.lowerPaneHeight = app.windows.upperPaneHeight;
   PlaceSasPaneControls(app);
-  SetInitialScrollBars(app);
+  SetInitialScrollBars(app.ports);
   windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
   ShowEditMode(app);
   windows.Show(WavView, platform::ShowCommand::Restore);

@@ -56,10 +56,10 @@ bool SungNoteMark(const NoteReport& note, PitchMark& mark, Label& label) {
   return true;
 }
 
-void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                    const PitchRows& rows, std::span<const NoteReport> notes, platform::Rgb colour,
-                    MarkOfNote markOf) {
-  const SasDocument& sas = app.session.sas;
+void DrawPitchMarks(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                    int first, int end, int columns, const PitchRows& rows, std::span<const NoteReport> notes,
+                    platform::Rgb colour, MarkOfNote markOf) {
+  const SasDocument& sas = session.sas;
   columns = std::clamp(std::min(columns, sas.pageCount), 0, SasPageCapacity);
   end = std::min(end, columns);
   first = std::max(first, 0);
@@ -68,7 +68,7 @@ void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end
   const std::int64_t from = pageStart + first;
   const std::int64_t to = pageStart + end;
   const int height = rows.bottom - rows.top;
-  const int labelHeight = std::max(app.windows.metrics.statusHeight - 3, 1);
+  const int labelHeight = std::max(windows.metrics.statusHeight - 3, 1);
 
   // The notes come in frame order and do not overlap: skip those that end before the columns.
   auto note = std::partition_point(notes.begin(), notes.end(),
@@ -94,7 +94,7 @@ void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end
     const auto left = static_cast<int>(std::max<std::int64_t>(mark.first - pageStart, 0));
     const auto right = static_cast<int>(std::min<std::int64_t>(mark.end - pageStart, columns));
     if (mark.labelLength <= 0) continue;
-    const bool fits = (right - left) >= mark.labelLength * LabelCharWidth * app.windows.metrics.sx &&
+    const bool fits = (right - left) >= mark.labelLength * LabelCharWidth * windows.metrics.sx &&
                       row - labelHeight > rows.top;
     if (fits)
       canvas.TextOut(left + 1, row - labelHeight,
@@ -107,8 +107,8 @@ void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end
 void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                          const PitchRows& rows) {
   if (!app.session.correctionReportShown) return;
-  DrawPitchMarks(app, canvas, first, end, columns, rows, app.session.correctionReport.notes,
-                 CorrectionMarkColour, CorrectionMark);
+  DrawPitchMarks(app.windows, app.session, canvas, first, end, columns, rows,
+                 app.session.correctionReport.notes, CorrectionMarkColour, CorrectionMark);
 }
 
 void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
@@ -117,8 +117,8 @@ void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end,
   if (!app.windows.showNotes || app.session.correctionReportShown || app.session.pageNotesStale ||
       app.windows.editMode == EditMode::Note)
     return;
-  DrawPitchMarks(app, canvas, first, end, columns, rows, app.session.pageNotes.notes, NoteMarkColour,
-                 SungNoteMark);
+  DrawPitchMarks(app.windows, app.session, canvas, first, end, columns, rows, app.session.pageNotes.notes,
+                 NoteMarkColour, SungNoteMark);
 }
 
 void RefreshPageNotes(App& app) {

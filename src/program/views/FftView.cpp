@@ -30,7 +30,7 @@ void FftViewHorizontalScrollUpdate(App& app) {
   view.track.position = total > 0 ? static_cast<double>(view.firstPixel) / total : 0.0;
   view.track.page = total > 0 ? static_cast<double>(width) / total : 1.0;
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app, FftView, view.track, HorizontalBarMax);
+  SetHorizontalBar(app.ports, FftView, view.track, HorizontalBarMax);
 }
 
 void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize) {

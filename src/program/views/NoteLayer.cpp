@@ -124,13 +124,13 @@ bool Chosen(const SasSession& session, const NoteReport& note) {
   return it != chosen.end() && it->first < note.endFrame;
 }
 
-void DrawOutlines(const App& app, Canvas& canvas, double cents, const Clip& clip, int columns,
+void DrawOutlines(const SasSession& session, Canvas& canvas, double cents, const Clip& clip, int columns,
                   const PitchRows& rows) {
   canvas.SetRasterMode(platform::RasterMode::NotXor);
   canvas.SelectPen(Rgb{0, 0, 0});
-  for (const NoteReport& note : NotesOver(app.session, clip.first, clip.end)) {
-    if (!Chosen(app.session, note)) continue;
-    Bar bar = BarOf(app.session, note, columns);
+  for (const NoteReport& note : NotesOver(session, clip.first, clip.end)) {
+    if (!Chosen(session, note)) continue;
+    Bar bar = BarOf(session, note, columns);
     if (RowOf(rows, TargetCentre(note) + cents, bar.row)) BarEdge(canvas, bar, clip);
   }
   canvas.SetRasterMode(platform::RasterMode::Copy);
@@ -182,14 +182,14 @@ void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int colum
     }
   }
   if ((app.session.mouse.state & DragNote) && app.session.mouse.noteMoved)
-    DrawOutlines(app, canvas, app.session.mouse.noteCents, clip, columns, rows);
+    DrawOutlines(app.session, canvas, app.session.mouse.noteCents, clip, columns, rows);
 }
 
-int NoteAtPoint(const App& app, int x, int y) {
-  if (app.session.pageNotesStale || app.session.sas.pageCount <= 0) return -1;
-  const PitchRows rows = SasPitchRows(app.windows);
-  if (y <= rows.top || y >= rows.bottom || x < 0 || x >= app.session.sas.pageCount) return -1;
-  const std::span<const NoteReport> over = NotesOver(app.session, x, x + 1);
+int NoteAtPoint(const WindowStates& windows, const SasSession& session, int x, int y) {
+  if (session.pageNotesStale || session.sas.pageCount <= 0) return -1;
+  const PitchRows rows = SasPitchRows(windows);
+  if (y <= rows.top || y >= rows.bottom || x < 0 || x >= session.sas.pageCount) return -1;
+  const std::span<const NoteReport> over = NotesOver(session, x, x + 1);
   if (over.empty()) return -1;
   const NoteReport& note = over.front();
   const int reach = std::max(ReachRows, static_cast<int>(ReachCents * rows.scale));
@@ -197,12 +197,12 @@ int NoteAtPoint(const App& app, int x, int y) {
   const bool near = (RowOf(rows, TargetCentre(note), row) && std::abs(row - y) <= reach) ||
                     (RowOf(rows, SungCentre(note), row) && std::abs(row - y) <= reach);
   if (!near) return -1;
-  return static_cast<int>(&note - app.session.pageNotes.notes.data());
+  return static_cast<int>(&note - session.pageNotes.notes.data());
 }
 
-bool PageNoteChosen(const App& app, int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= app.session.pageNotes.notes.size()) return false;
-  return Chosen(app.session, app.session.pageNotes.notes[static_cast<std::size_t>(index)]);
+bool PageNoteChosen(const SasSession& session, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= session.pageNotes.notes.size()) return false;
+  return Chosen(session, session.pageNotes.notes[static_cast<std::size_t>(index)]);
 }
 
 void ToggleNoteOutlines(App& app, double cents) {
@@ -211,7 +211,7 @@ void ToggleNoteOutlines(App& app, double cents) {
       std::clamp(std::min(PlotColumns(app.windows, SasView), app.session.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{0, columns, rows.top, rows.bottom};
   RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
-  DrawOutlines(app, canvas, cents, clip, columns, rows);
+  DrawOutlines(app.session, canvas, cents, clip, columns, rows);
   // Only the rows the outlines can reach are shown again.
   int low = rows.bottom;
   int high = rows.top;

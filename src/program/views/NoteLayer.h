@@ -15,6 +15,7 @@
 namespace vocara {
 
 struct App;
+struct SasSession;
 struct WindowStates;
 
 inline constexpr platform::Rgb NoteBarFill{170, 215, 225};
@@ -32,10 +33,10 @@ void DrawNoteLayer(const App& app, platform::Canvas& canvas, int first, int end,
 
 // The index in app.session.pageNotes of the note whose bar (target or sung centre) lies within reach
 // of the point (x, y) of the SAS window; -1 for none.
-int NoteAtPoint(const App& app, int x, int y);
+int NoteAtPoint(const WindowStates& windows, const SasSession& session, int x, int y);
 
 // Whether the page's note at `index` is chosen (it overlaps a chosen note's frames).
-bool PageNoteChosen(const App& app, int index);
+bool PageNoteChosen(const SasSession& session, int index);
 
 // The drag's outlines: the chosen notes on the page drawn at their target centre plus `cents` in
 // the inverting mode and shown at once; drawing them again at the same cents removes them.

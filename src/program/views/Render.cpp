@@ -88,11 +88,12 @@ void PaintWavPlot(App& app, platform::Canvas& canvas, int columns) {
 int ClampColumn(std::int64_t column) { return static_cast<int>(std::clamp(column, -FarColumn, FarColumn)); }
 
 // The links that reach columns first .. columns (all of them from column 0).
-void PaintTimeLinks(App& app, platform::Canvas& canvas, int first, int columns, int paneBottom) {
-  const SasDocument& sas = app.session.sas;
+void PaintTimeLinks(WindowStates& windows, SasSession& session, platform::Canvas& canvas, int first,
+                    int columns, int paneBottom) {
+  const SasDocument& sas = session.sas;
   const std::uint32_t frameLength = sas.header.frameLength;
   if (frameLength == 0) return;
-  const int top = app.windows.geometry[SasView].plotTop;
+  const int top = windows.geometry[SasView].plotTop;
   canvas.SetRasterMode(RasterMode::NotXor);
   canvas.SelectPen(Blue);
   for (const TimeLink& link : sas.links) {
@@ -117,7 +118,7 @@ void PaintAmplitudePane(App& app, platform::Canvas& canvas, int first, int colum
     DrawColumnBar(canvas, x, geometry.plotTop, bottom, static_cast<int>(frame.Amplitude() * scale),
                   static_cast<int>(frame.targetAmplitude * scale));
   }
-  PaintTimeLinks(app, canvas, first, columns, bottom);
+  PaintTimeLinks(app.windows, app.session, canvas, first, columns, bottom);
 }
 
 void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, int bottom) {
@@ -220,7 +221,7 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
 
 void PaintPlot(App& app, platform::Canvas& canvas, int view) {
   ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
-  if (view == SasView) SasViewSetDataWidth(app);
+  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
   const int columns = PlotColumns(app.windows, view);
   Band band{geometry.plotTop, geometry.plotBottom};
 
@@ -233,7 +234,7 @@ void PaintPlot(App& app, platform::Canvas& canvas, int view) {
   if (view == WavView) PaintWavPlot(app, canvas, columns);
   if (view == SasView) band = PaintSasPlot(app, canvas, columns);
   if (view == FftView) PaintFftPlot(app, canvas, columns);
-  if (view == MftView) PaintMftPlot(app, canvas);
+  if (view == MftView) PaintMftPlot(app.windows, app.config, canvas);
 
   if (geometry.rangeDragging) {
     geometry.selLeftX = geometry.dragAnchorX;
@@ -268,7 +269,7 @@ void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int fir
 
 void MoveCursor(App& app, int view) {
   ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
-  if (view == SasView) SasViewSetDataWidth(app);
+  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
   const int width = ViewWidth(app.windows, view);
   geometry.cursorX = std::max(std::min(std::min(geometry.cursorX, geometry.dataWidth), width - 1), 0);
 
@@ -337,7 +338,7 @@ int SasPitchBase(const WindowStates& windows, int top, int bottom) {
 }
 
 void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before) {
-  SasViewSetDataWidth(app);
+  SasViewSetDataWidth(app.windows, app.session);
   end = std::min({end, PlotColumns(app.windows, SasView), first + static_cast<int>(before.size())});
   const ViewGeometry& geometry = app.windows.geometry[SasView];
   const int top = amplitude ? geometry.plotTop : SasPitchTop(app.windows);

@@ -52,19 +52,18 @@ SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lowe
   return split;
 }
 
-void SasViewSetDataWidth(App& app) {
+void SasViewSetDataWidth(WindowStates& windows, SasSession& session) {
   // The frames from firstFrame on, as far as the page holds them: a page read that came up
   // short leaves nothing behind its records to draw.
   const std::int64_t frames = std::min<std::int64_t>(
-      static_cast<std::int64_t>(app.session.sas.shownFrameCount) - app.session.sas.firstFrame,
-      app.session.sas.pageCount);
-  app.windows.geometry[SasView].dataWidth =
+      static_cast<std::int64_t>(session.sas.shownFrameCount) - session.sas.firstFrame, session.sas.pageCount);
+  windows.geometry[SasView].dataWidth =
       static_cast<int>(std::clamp<std::int64_t>(frames, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
-double SasViewPageFraction(const App& app) {
-  const double count = app.session.sas.shownFrameCount;
-  return count > 0 ? ViewWidth(app.windows, SasView) / count : 1.0;
+double SasViewPageFraction(const WindowStates& windows, const SasSession& session) {
+  const double count = session.sas.shownFrameCount;
+  return count > 0 ? ViewWidth(windows, SasView) / count : 1.0;
 }
 
 void SasViewHorizontalScrollUpdate(App& app) {
@@ -75,10 +74,10 @@ void SasViewHorizontalScrollUpdate(App& app) {
   sas.firstFrame = static_cast<std::int32_t>(
       std::max<std::int64_t>(std::min<std::int64_t>(sas.firstFrame, count - width), 0));
   view.track.position = count > 0 ? static_cast<double>(sas.firstFrame) / count : 0.0;
-  view.track.page = SasViewPageFraction(app);
+  view.track.page = SasViewPageFraction(app.windows, app.session);
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app, SasView, view.track, HorizontalBarMax);
-  SasViewSetDataWidth(app);
+  SetHorizontalBar(app.ports, SasView, view.track, HorizontalBarMax);
+  SasViewSetDataWidth(app.windows, app.session);
 }
 
 void SasViewResetScrollBar(App& app) {
@@ -112,7 +111,7 @@ void SasViewShowSungPitches(App& app) {
     const int highest = std::max(analysed.lowestNote, analysed.highestNote);
     show((lowest + highest + 1) / 2, lowest * 100.0, highest * 100.0);
   }
-  SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, view.lower);
+  SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, view.lower);
   app.redraw |= SasLowerBandRedraw;
 }
 

@@ -61,7 +61,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   // The SAS page fraction follows from the width and the frame count alone; one that no longer
   // matches them means the frames changed (a SAS was opened or closed) without the update, so
   // the track is taken from the document first.
-  if (view == SasView && app.windows.sasView.track.page != SasViewPageFraction(app))
+  if (view == SasView && app.windows.sasView.track.page != SasViewPageFraction(app.windows, app.session))
     SasViewHorizontalScrollUpdate(app);
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   ScrollTrack& track = *bar.track;
@@ -112,7 +112,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
           std::min<std::int64_t>(FirstItem(app.session.sas.shownFrameCount, width, position, atEnd),
                                  std::numeric_limits<std::int32_t>::max()));
       if (open) SasReadPage(app.session);
-      SasViewSetDataWidth(app);
+      SasViewSetDataWidth(app.windows, app.session);
       app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       break;
     }
@@ -123,7 +123,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   }
   RepaintStatusValues(app, view);
   InvalidateBelowStatus(app, view);
-  SetHorizontalBar(app, view, track, bar.max);
+  SetHorizontalBar(app.ports, view, track, bar.max);
 }
 
 void VerticalScroll(App& app, int view, const Message& message) {
@@ -167,26 +167,26 @@ void VerticalScroll(App& app, int view, const Message& message) {
     plot.top = SasPitchTop(app.windows);
   }
   windows.Invalidate(view, &plot);
-  SetVerticalBar(app, view, message.bar, *state);
+  SetVerticalBar(app.ports, view, message.bar, *state);
   if (view == SasView) RepaintStatusValues(app, view);
 }
 
 }  // namespace
 
-void SetHorizontalBar(App& app, int view, const ScrollTrack& track, int max) {
+void SetHorizontalBar(platform::Platform& ports, int view, const ScrollTrack& track, int max) {
   const double top = max;
   const double position = std::clamp(std::trunc(track.position * max), 0.0, top);
   // A window wider than a short extent has a page fraction above 1; the bar takes at most
   // max + 1, which shows it disabled.
   const double page = std::clamp(std::trunc(track.page * max + 1), 0.0, top + 1);
-  app.ports.windows.SetScrollInfo(
+  ports.windows.SetScrollInfo(
       view, ScrollBar::Horizontal,
       platform::ScrollInfo{0, max, static_cast<int>(page), static_cast<int>(position)}, true);
 }
 
-void SetVerticalBar(App& app, int view, ScrollBar bar, const ScrollBarState& state) {
-  app.ports.windows.SetScrollInfo(view, bar, platform::ScrollInfo{0, state.max, state.page, state.position},
-                                  true);
+void SetVerticalBar(platform::Platform& ports, int view, ScrollBar bar, const ScrollBarState& state) {
+  ports.windows.SetScrollInfo(view, bar, platform::ScrollInfo{0, state.max, state.page, state.position},
+                              true);
 }
 
 void HandleScroll(App& app, int view, const Message& message) {

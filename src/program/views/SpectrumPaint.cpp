@@ -111,16 +111,16 @@ void PaintFftPlot(App& app, platform::Canvas& canvas, int columns) {
   }
 }
 
-void PaintMftPlot(App& app, platform::Canvas& canvas) {
-  ViewGeometry& geometry = app.windows.geometry[MftView];
-  const GeneralSettings& settings = app.config.settings;
-  const int width = ViewWidth(app.windows, MftView);
+void PaintMftPlot(WindowStates& windows, Configuration& config, platform::Canvas& canvas) {
+  ViewGeometry& geometry = windows.geometry[MftView];
+  const GeneralSettings& settings = config.settings;
+  const int width = ViewWidth(windows, MftView);
   geometry.selLeftX = settings.lowestNote * (width + 1) / KeyCount;
   geometry.selRightX = (settings.highestNote + 1) * (width + 1) / KeyCount;
 
-  const NoteSpectrum& notes = app.windows.notes.spectrum;
+  const NoteSpectrum& notes = windows.notes.spectrum;
   const double column = (width + 1) * KeyWidth;
-  const double strongest = notes.At(app.windows.notes.strongest);
+  const double strongest = notes.At(windows.notes.strongest);
   const double rowsPerStrength = strongest > 0.0 ? (geometry.plotBottom - geometry.plotTop) / strongest : 0.0;
   canvas.SetRasterMode(platform::RasterMode::Copy);
   canvas.SelectPen(PenTable[3]);

@@ -32,13 +32,13 @@ constexpr std::array<CommandId, 8> WindowCommands{C::FftWindow1, C::FftWindow2, 
                                                   C::FftWindow5, C::FftWindow6, C::FftWindow7, C::FftWindow8};
 constexpr int KeyCount = 88;
 
-bool Visible(const App& app, int view) {
-  return app.ports.windows.GetShowState(view) != platform::ShowState::Hidden;
+bool Visible(const platform::Platform& ports, int view) {
+  return ports.windows.GetShowState(view) != platform::ShowState::Hidden;
 }
 
 // The window shown as it was, unless hidden or minimised; then in its normal size.
-void ShowOnTop(App& app, int view) {
-  platform::WindowPort& windows = app.ports.windows;
+void ShowOnTop(platform::Platform& ports, int view) {
+  platform::WindowPort& windows = ports.windows;
   const platform::ShowState state = windows.GetShowState(view);
   if (state == platform::ShowState::Hidden || state == platform::ShowState::Minimised)
     windows.Show(view, platform::ShowCommand::Restore);
@@ -133,7 +133,7 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   spectrum.fftSize = newSize;
   ComputeSpectrum(spectrum, app.docs.wav, app.docs.wav.cursor);
   windows.Invalidate(FftView, nullptr);
-  ShowOnTop(app, FftView);
+  ShowOnTop(app.ports, FftView);
 
   if (sizeCommand) {
     RangeToAnalysedSpan(app);
@@ -143,13 +143,13 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
 
 void FollowCursor(App& app) {
   if (!app.Has(WavOpen)) return;
-  if (Visible(app, FftView)) {
+  if (Visible(app.ports, FftView)) {
     ComputeSpectrum(app.windows.spectrum, app.docs.wav, app.docs.wav.cursor);
     RangeToAnalysedSpan(app);
     app.ports.windows.Invalidate(WavView, nullptr);
     app.ports.windows.Invalidate(FftView, nullptr);
   }
-  if (Visible(app, MftView)) RefreshNoteSpectrum(app);
+  if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
 }
 
 void SpectraFollowRecording(App& app) {
@@ -164,8 +164,8 @@ void SpectraFollowRecording(App& app) {
   // The cursor sample follows the cursor column at the new file's scale; until the status strip
   // is next painted it would still be the previous file's.
   UpdateStatusValues(app, WavView);
-  if (Visible(app, FftView)) RefreshSpectrumView(app, {});
-  if (Visible(app, MftView)) RefreshNoteSpectrum(app);
+  if (Visible(app.ports, FftView)) RefreshSpectrumView(app, {});
+  if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
 }
 
 void ShowNoteSpectrumView(App& app) {

@@ -66,7 +66,7 @@ void ResizeView(App& app, int view) {
       SasViewHorizontalScrollUpdate(app);
       if (sasOpen) {
         SasReadPage(app.session);
-        SasViewSetDataWidth(app);
+        SasViewSetDataWidth(app.windows, app.session);
       }
       break;
     }

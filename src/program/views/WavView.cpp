@@ -27,9 +27,9 @@ std::int32_t SaturateToInt32(double value) {
   return static_cast<std::int32_t>(value);
 }
 
-void FillFromOverview(App& app, int width) {
-  view::WavView& view = app.windows.wavView;
-  const WavDocument& wav = app.docs.wav;
+void FillFromOverview(WindowStates& windows, OpenDocuments& docs, int width) {
+  view::WavView& view = windows.wavView;
+  const WavDocument& wav = docs.wav;
   const std::uint64_t factor = std::max<std::uint32_t>(wav.overviewFactor, 1);
   const std::uint64_t entries = std::min<std::size_t>(wav.overviewLength, wav.overview.size());
   const std::uint64_t spp = view.samplesPerPixel;
@@ -96,7 +96,7 @@ void WavViewEnvelopePass(App& app) {
     view.envelopeMin = scanned.dataMin;
     view.envelopeMax = scanned.dataMax;
   } else {
-    FillFromOverview(app, width);
+    FillFromOverview(app.windows, app.docs, width);
   }
 }
 
@@ -107,7 +107,7 @@ void WavViewHorizontalScrollUpdate(App& app) {
   view.track.position = count > 0 ? view.firstSample / count : 0.0;
   view.track.page = count > 0 ? static_cast<double>(width) * view.samplesPerPixel / count : 1.0;
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app, WavView, view.track, HorizontalBarMax);
+  SetHorizontalBar(app.ports, WavView, view.track, HorizontalBarMax);
 }
 
 void WavViewVerticalScrollUpdate(App& app) {
@@ -127,7 +127,7 @@ void WavViewVerticalScrollUpdate(App& app) {
   const double position = (view.valueOffset * PerFullRange + 0.5) * VerticalBarMax - bar.page / 2;
   const double last = VerticalBarMax - bar.page + 1;
   bar.position = static_cast<int>(std::clamp(position, 0.0, last));
-  SetVerticalBar(app, WavView, ScrollBar::Vertical, bar);
+  SetVerticalBar(app.ports, WavView, ScrollBar::Vertical, bar);
   // The bar has 10000 steps for the whole 32-bit range, 429497 units each: at a large scale a
   // step is hundreds of rows, so an offset taken back from the bar would put a fitted signal
   // (or silence) far off the middle. The offset therefore follows the bar only where the bar
@@ -135,15 +135,15 @@ void WavViewVerticalScrollUpdate(App& app) {
   if (position < 0.0 || position > last) view.valueOffset = WavOffsetOfBar(bar.page, bar.position);
 }
 
-void WavViewValueFit(App& app) {
-  view::WavView& view = app.windows.wavView;
-  const ViewGeometry& geometry = app.windows.geometry[WavView];
+void WavViewValueFit(WindowStates& windows, OpenDocuments& docs) {
+  view::WavView& view = windows.wavView;
+  const ViewGeometry& geometry = windows.geometry[WavView];
   // Silence (minimum = maximum) takes the largest scale; so does a pass that found no sample
   // at all (minimum above maximum), which would otherwise give a negative scale.
   if (view.envelopeMax > view.envelopeMin) {
     view.valueScale = (geometry.plotBottom - geometry.plotTop - 4) / (view.envelopeMax - view.envelopeMin);
   } else {
-    view.valueScale = WavMaximumValueScale(app.docs);
+    view.valueScale = WavMaximumValueScale(docs);
   }
   view.valueOffset = SaturateToInt32(std::trunc(-(view.envelopeMin + view.envelopeMax) * 0.5));
 }
@@ -178,7 +178,7 @@ void WavViewFitWholeFile(App& app) {
   view.firstSample = 0;
   WavViewEnvelopePass(app);
   WavViewHorizontalScrollUpdate(app);
-  WavViewValueFit(app);
+  WavViewValueFit(app.windows, app.docs);
   WavViewVerticalScrollUpdate(app);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
@@ -195,9 +195,9 @@ void WavViewResetScrollBars(App& app) {
 namespace {
 
 // All divisions here are unsigned integer divisions; width - 1 and width are kept at least 1.
-std::uint32_t FitAllScale(const App& app) {
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app.windows, WavView));
-  return app.docs.wav.sampleCount / (width > 1 ? width - 1 : 1);
+std::uint32_t FitAllScale(const WindowStates& windows, const OpenDocuments& docs) {
+  const auto width = static_cast<std::uint32_t>(ViewWidth(windows, WavView));
+  return docs.wav.sampleCount / (width > 1 ? width - 1 : 1);
 }
 
 void ValueScaleChanged(App& app) {
@@ -210,7 +210,7 @@ void OnePointPerFrame(App& app, int, CommandId) { WavViewRecentre(app, 1); }
 // Fit all, centred on the middle of the file.
 void FitAll(App& app, int, CommandId) {
   app.docs.wav.cursor = app.docs.wav.sampleCount / 2;
-  WavViewRecentre(app, FitAllScale(app));
+  WavViewRecentre(app, FitAllScale(app.windows, app.docs));
 }
 
 // Fit the selection, centred on its middle.
@@ -223,8 +223,9 @@ void FitSelection(App& app, int, CommandId) {
 
 // Twice as many samples per column, never beyond the fit-all scale.
 void TimeSqueeze(App& app, int, CommandId) {
-  WavViewRecentre(app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                           2 * std::uint64_t{app.windows.wavView.samplesPerPixel}, FitAllScale(app))));
+  WavViewRecentre(
+      app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
+               2 * std::uint64_t{app.windows.wavView.samplesPerPixel}, FitAllScale(app.windows, app.docs))));
 }
 
 // Half as many; at one sample per column there is nothing to stretch.
@@ -242,7 +243,7 @@ void ValueScaleLargest(App& app, int, CommandId) {
 }
 
 void ValueFit(App& app, int, CommandId) {
-  WavViewValueFit(app);
+  WavViewValueFit(app.windows, app.docs);
   ValueScaleChanged(app);
 }
 

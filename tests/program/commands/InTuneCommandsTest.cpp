@@ -260,7 +260,7 @@ TEST_F(InTuneMenuTest, TheReanalyseDialogStartsFromTheSasRangeAndOrdersTheNotes)
   });
   int lowest = 5;
   int highest = 6;
-  EXPECT_TRUE(RunReanalyseDialog(app, SasView, lowest, highest));
+  EXPECT_TRUE(RunReanalyseDialog(app.ports, SasView, lowest, highest));
   EXPECT_EQ(std::make_pair(lowest, highest), std::make_pair(20, 60));
 }
 

@@ -62,7 +62,7 @@ class ViewTest : public AppTest {
   void ShowPitchPaneFromA0() {
     app.windows.sasView.lower = view::SasView{}.lower;
     app.windows.sasView.pitchScale = view::SasView{}.pitchScale;
-    SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
+    SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
   }
 
   void Scroll(int view, platform::MessageKind kind, platform::ScrollCode code, int position = 0,
