@@ -78,7 +78,7 @@ void BM_NoteLayer(benchmark::State& state) {
   const vocara::PitchRows rows = vocara::SasPitchRows(app.windows);
   vocara::RasterCanvas canvas(app.windows.images[vocara::SasView], app.ports.text);
   for (auto _ : state) {
-    vocara::DrawNoteLayer(app, canvas, 0, Columns, Columns, rows);
+    vocara::DrawNoteLayer(app.windows, app.session, canvas, 0, Columns, Columns, rows);
     benchmark::ClobberMemory();
   }
 }

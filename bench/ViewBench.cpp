@@ -102,7 +102,7 @@ void EnvelopeAndRepaint(benchmark::State& state, std::uint32_t samplesPerPixel) 
   for (auto _ : state) {
     first = (first + app.docs.wav.sampleCount / 7 + 12345) % (app.docs.wav.sampleCount - span);
     app.windows.wavView.firstSample = static_cast<std::uint32_t>(first);
-    vocara::WavViewEnvelopePass(app);
+    vocara::WavViewEnvelopePass(app.windows, app.docs);
     vocara::PaintWindow(app, vocara::WavView, client);
     benchmark::DoNotOptimize(app.windows.images[vocara::WavView].Pixels().data());
   }

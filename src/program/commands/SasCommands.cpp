@@ -94,7 +94,7 @@ void SasOpenCommand(App& app, const std::string* path) {
     sas.pageLength = std::clamp(app.windows.clientRect[SasView].right, 0, MaxSasPageLength);
     SasReadPage(app.session);
     windows.SetTitle(SasView, SasTitle(app.session));
-    SasViewHorizontalScrollUpdate(app);
+    SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
     SasViewShowSungPitches(app);
     windows.Show(SasView, platform::ShowCommand::Restore);
     windows.Invalidate(SasView, nullptr);
@@ -131,7 +131,7 @@ void SasSaveAs(App& app) {
       app.windows.sasView.pitchScale = pitchPane.pitchScale;
       SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
       SasReadPage(app.session);
-      SasViewHorizontalScrollUpdate(app);
+      SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
     }
   }
 }

@@ -81,9 +81,9 @@ int EditableColumns(const SasSession& session) {
   return static_cast<int>(std::clamp<std::int64_t>(columns, 0, MaxSasPageLength));
 }
 
-int DataWidth(App& app, int view) {
-  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
-  return app.windows.geometry[static_cast<std::size_t>(view)].dataWidth;
+int DataWidth(WindowStates& windows, SasSession& session, int view) {
+  if (view == SasView) SasViewSetDataWidth(windows, session);
+  return windows.geometry[static_cast<std::size_t>(view)].dataWidth;
 }
 
 // The frame after page column k: the next page record, or behind the page the file's.
@@ -272,7 +272,7 @@ void Press(App& app, int view, const Message& message) {
 
   std::uint32_t state = 0;
   if (message.ctrl) {
-    if (x < DataWidth(app, view)) state = DragBand;
+    if (x < DataWidth(app.windows, app.session, view)) state = DragBand;
   } else if (view != SasView) {
     state = DragCursor;
   } else if (NearSplitter(app.windows, y)) {
@@ -315,7 +315,8 @@ void MoveBand(App& app, int view, int x) {
   ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   const int before = geometry.dragCurrentX;
   const int width = ViewWidth(app.windows, view);
-  geometry.dragCurrentX = std::max(std::min(std::min(x, DataWidth(app, view)), width - 1), 0);
+  geometry.dragCurrentX =
+      std::max(std::min(std::min(x, DataWidth(app.windows, app.session, view)), width - 1), 0);
   // The band's edge columns on either side of the change, over the whole plot.
   const platform::Rect changed{std::min(before, geometry.dragCurrentX) - 1, geometry.plotTop,
                                std::max(before, geometry.dragCurrentX) + 1, geometry.plotBottom};

@@ -28,11 +28,12 @@ platform::FileDialogRequest SavePeaksRequest(const DialogMemory& dialogs) {
 }
 
 // The peak list into `name`, whole or not at all.
-MessageId WritePeakFile(App& app, const std::string& name) {
-  const std::string text = PeakListText(app.windows.spectrum, app.docs.wav.header.fields.sampleRate,
-                                        app.config.settings.silenceThreshold);
+MessageId WritePeakFile(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+                        const std::string& name) {
+  const std::string text =
+      PeakListText(windows.spectrum, docs.wav.header.fields.sampleRate, config.settings.silenceThreshold);
   OutputFile output;
-  if (const MessageId refused = output.Begin(name, {app.docs.wav.path}); refused != MessageId::None)
+  if (const MessageId refused = output.Begin(name, {docs.wav.path}); refused != MessageId::None)
     return refused;
   return output.Finish(text.empty() || output.File().Write(text.data(), text.size()));
 }
@@ -104,7 +105,7 @@ void SavePeaks(App& app) {
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app.dialogs));
   if (!name) return;
   app.dialogs.fileDialogName = *name;
-  ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));
+  ShowErrorMessage(app.ports.desktop, WritePeakFile(app.windows, app.docs, app.config, *name));
 }
 
 namespace {

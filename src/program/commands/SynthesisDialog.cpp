@@ -81,12 +81,13 @@ struct Builder {
 
 // Writes the temporary file into the folder of temporary renders; returns its path, or nothing
 // after showing why it failed.
-std::optional<std::string> WriteTemporaryWave(App& app) {
-  const std::optional<std::string> path = TemporaryRenderPath(app.docs, GeneratedTempName);
+std::optional<std::string> WriteTemporaryWave(OpenDocuments& docs, DialogMemory& dialogs,
+                                              platform::Platform& ports) {
+  const std::optional<std::string> path = TemporaryRenderPath(docs, GeneratedTempName);
   const MessageId written =
-      path ? GenerateWaveFile(app.dialogs.synthesis.parameters, *path) : MessageId::InvalidFileHandle;
+      path ? GenerateWaveFile(dialogs.synthesis.parameters, *path) : MessageId::InvalidFileHandle;
   if (written != MessageId::None) {
-    ShowErrorMessage(app.ports.desktop, written);
+    ShowErrorMessage(ports.desktop, written);
     return std::nullopt;
   }
   return path;
@@ -224,7 +225,7 @@ void GenerateWave(App& app) {
   // The open file may be the one about to be replaced.
   WavClose(app, false);
   if (app.flags & GenerateToTemp) {
-    path = WriteTemporaryWave(app);
+    path = WriteTemporaryWave(app.docs, app.dialogs, app.ports);
     if (!path) return;
   } else if (const MessageId written = GenerateWaveFile(app.dialogs.synthesis.parameters, *path);
              written != MessageId::None) {

@@ -259,21 +259,18 @@ void WavClose(App& app, bool fullReset) {
   windows.Show(MftView, platform::ShowCommand::Hide);
 }
 
-void SaveRangeAsWav(App& app) {
-  const std::optional<std::string> name = AskSaveName(
-      app.dialogs, app.ports, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
+void SaveRangeAsWav(OpenDocuments& docs, DialogMemory& dialogs, platform::Platform& ports) {
+  const std::optional<std::string> name =
+      AskSaveName(dialogs, ports, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
   if (!name) return;
-  ShowErrorMessage(app.ports.desktop,
-                   WriteRangeAsWav(app.docs.wav, *name, app.docs.wav.rangeLeft, app.docs.wav.rangeRight));
+  ShowErrorMessage(ports.desktop, WriteRangeAsWav(docs.wav, *name, docs.wav.rangeLeft, docs.wav.rangeRight));
 }
 
-void ExportRangeAsText(App& app) {
-  const std::optional<std::string> name =
-      AskSaveName(app.dialogs, app.ports,
-                  SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
+void ExportRangeAsText(OpenDocuments& docs, DialogMemory& dialogs, platform::Platform& ports) {
+  const std::optional<std::string> name = AskSaveName(
+      dialogs, ports, SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
   if (!name) return;
-  ShowErrorMessage(app.ports.desktop,
-                   WriteRangeAsText(app.docs.wav, *name, app.docs.wav.rangeLeft, app.docs.wav.rangeRight));
+  ShowErrorMessage(ports.desktop, WriteRangeAsText(docs.wav, *name, docs.wav.rangeLeft, docs.wav.rangeRight));
 }
 
 namespace {
@@ -331,11 +328,11 @@ constexpr CommandEntry Entries[] = {
      .required = WavOpen},
     {.id = CommandId::SaveRange,
      .label = "Save As",
-     .handler = [](App& app, int, CommandId) { SaveRangeAsWav(app); },
+     .handler = [](App& app, int, CommandId) { SaveRangeAsWav(app.docs, app.dialogs, app.ports); },
      .required = WavOpen | WavRangeSelected},
     {.id = CommandId::ExportRangeAsText,
      .label = "Export As Text",
-     .handler = [](App& app, int, CommandId) { ExportRangeAsText(app); },
+     .handler = [](App& app, int, CommandId) { ExportRangeAsText(app.docs, app.dialogs, app.ports); },
      .required = WavOpen | WavRangeSelected},
 };
 

@@ -7,11 +7,14 @@
 #include <string>
 
 #include "platform/DesktopPort.h"
+#include "platform/Platform.h"
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
 
 struct App;
+struct DialogMemory;
+struct OpenDocuments;
 
 // Opens and validates `name`. A refusal shows its message and leaves no WAV open; when the
 // opener refuses the file's contents (format, channels, bits, rate, chunk layout; not a file
@@ -41,8 +44,8 @@ void WavOpenCommand(App& app, const std::string* path);
 void WavClose(App& app, bool fullReset);
 
 // WAV Range / Save As and Export As Text: the save dialog, then the file.
-void SaveRangeAsWav(App& app);
-void ExportRangeAsText(App& app);
+void SaveRangeAsWav(OpenDocuments& docs, DialogMemory& dialogs, platform::Platform& ports);
+void ExportRangeAsText(OpenDocuments& docs, DialogMemory& dialogs, platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> WavCommandEntries();

@@ -29,10 +29,11 @@ struct TickSeries {
   bool labels;
 };
 
-void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, int baseline, int width) {
-  const double frameLength = app.session.sas.header.frameLength;
-  const double first = app.session.sas.firstFrame;
-  const double origin = app.config.settings.rulerOrigin;
+void DrawSeries(WindowStates& windows, SasSession& session, Configuration& config, platform::Canvas& canvas,
+                const TickSeries& series, int baseline, int width) {
+  const double frameLength = session.sas.header.frameLength;
+  const double first = session.sas.firstFrame;
+  const double origin = config.settings.rulerOrigin;
   const double step = series.step;
   // A SAS without a sample rate or frame length has no time axis to mark.
   if (!(step > 0.0) || !(frameLength > 0.0) || !std::isfinite(step)) return;
@@ -54,7 +55,7 @@ void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, in
     }
     return;
   }
-  const int textTop = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
+  const int textTop = windows.metrics.toolbarHeight + windows.metrics.statusHeight;
   const auto firstK = static_cast<std::int64_t>(firstTick);
   const auto lastK = static_cast<std::int64_t>(lastTick);
   for (std::int64_t k = firstK; k <= lastK; ++k) {
@@ -62,9 +63,8 @@ void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, in
     canvas.MoveTo(x, baseline);
     canvas.LineTo(x, baseline - series.height);
     if (series.labels) {
-      canvas.TextOut(
-          x + 1, textTop,
-          FormatNumber(static_cast<double>(app.config.settings.originBar + k), 0, MaxLabelText, true));
+      canvas.TextOut(x + 1, textTop,
+                     FormatNumber(static_cast<double>(config.settings.originBar + k), 0, MaxLabelText, true));
     }
   }
 }
@@ -88,10 +88,10 @@ void DrawBarRuler(App& app, platform::Canvas& canvas) {
   const double beat = app.session.sas.header.sampleRate * 240.0 / settings.tempo / settings.beatUnit;
   const double division = beat / settings.divisions;
   const int plotWidth = ViewWidth(app.windows, SasView);
-  DrawSeries(app, canvas, {beat, 9, false}, baseline, plotWidth);
-  DrawSeries(app, canvas, {division, 4, false}, baseline, plotWidth);
-  DrawSeries(app, canvas, {division * settings.divisions * settings.beatsPerBar, 14, true}, baseline,
-             plotWidth);
+  DrawSeries(app.windows, app.session, app.config, canvas, {beat, 9, false}, baseline, plotWidth);
+  DrawSeries(app.windows, app.session, app.config, canvas, {division, 4, false}, baseline, plotWidth);
+  DrawSeries(app.windows, app.session, app.config, canvas,
+             {division * settings.divisions * settings.beatsPerBar, 14, true}, baseline, plotWidth);
 }
 
 void RedrawBarRuler(App& app) {

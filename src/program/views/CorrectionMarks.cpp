@@ -104,21 +104,21 @@ void DrawPitchMarks(const WindowStates& windows, const SasSession& session, plat
 
 }  // namespace
 
-void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                         const PitchRows& rows) {
-  if (!app.session.correctionReportShown) return;
-  DrawPitchMarks(app.windows, app.session, canvas, first, end, columns, rows,
-                 app.session.correctionReport.notes, CorrectionMarkColour, CorrectionMark);
+void DrawCorrectionMarks(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                         int first, int end, int columns, const PitchRows& rows) {
+  if (!session.correctionReportShown) return;
+  DrawPitchMarks(windows, session, canvas, first, end, columns, rows, session.correctionReport.notes,
+                 CorrectionMarkColour, CorrectionMark);
 }
 
-void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                   const PitchRows& rows) {
+void DrawNoteMarks(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                   int first, int end, int columns, const PitchRows& rows) {
   // Note mode draws the notes as bars of its own (NoteLayer).
-  if (!app.windows.showNotes || app.session.correctionReportShown || app.session.pageNotesStale ||
-      app.windows.editMode == EditMode::Note)
+  if (!windows.showNotes || session.correctionReportShown || session.pageNotesStale ||
+      windows.editMode == EditMode::Note)
     return;
-  DrawPitchMarks(app.windows, app.session, canvas, first, end, columns, rows, app.session.pageNotes.notes,
-                 NoteMarkColour, SungNoteMark);
+  DrawPitchMarks(windows, session, canvas, first, end, columns, rows, session.pageNotes.notes, NoteMarkColour,
+                 SungNoteMark);
 }
 
 void RefreshPageNotes(App& app) {

@@ -14,6 +14,8 @@
 namespace vocara {
 
 struct App;
+struct SasSession;
+struct WindowStates;
 
 // The colour of the correction marks: apart from the bars' olive, blue and black and the grid's
 // red and yellow.
@@ -37,12 +39,12 @@ struct PitchRows {
 // its line's columns of the whole plot, so a repaint of a few columns draws the same pixels of
 // it as a repaint of the whole pane. Only frames on the page are marked. Both allocate nothing.
 // The correction marks: nothing without a shown report.
-void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                         const PitchRows& rows);
+void DrawCorrectionMarks(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                         int first, int end, int columns, const PitchRows& rows);
 // The notes as sung: nothing while Show Notes is off, a correction report is shown, Note mode
 // shows the notes its own way or the page's notes have not been listed since the page was read.
-void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                   const PitchRows& rows);
+void DrawNoteMarks(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                   int first, int end, int columns, const PitchRows& rows);
 
 // Lists the notes of the page shown into app.session.pageNotes (ListNotes over the page's frames) when
 // they are stale and would be drawn (as marks, or in Note mode as its bars). Not while busy: the operation

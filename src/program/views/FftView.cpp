@@ -21,16 +21,16 @@ double FftAmplitudeScale(const WindowStates& windows) {
          AmplitudePerPlotRow;
 }
 
-void FftViewHorizontalScrollUpdate(App& app) {
-  view::FftView& view = app.windows.fftView;
+void FftViewHorizontalScrollUpdate(WindowStates& windows, platform::Platform& ports) {
+  view::FftView& view = windows.fftView;
   const std::int64_t total = view.totalPixels;
-  const int width = ViewWidth(app.windows, FftView);
+  const int width = ViewWidth(windows, FftView);
   view.firstPixel = static_cast<std::int32_t>(
       std::max<std::int64_t>(std::min<std::int64_t>(view.firstPixel, total - width), 0));
   view.track.position = total > 0 ? static_cast<double>(view.firstPixel) / total : 0.0;
   view.track.page = total > 0 ? static_cast<double>(width) / total : 1.0;
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app.ports, FftView, view.track, HorizontalBarMax);
+  SetHorizontalBar(ports, FftView, view.track, HorizontalBarMax);
 }
 
 void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize) {
@@ -49,7 +49,7 @@ void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::
   view.pixelsPerBin = static_cast<std::int32_t>(scale);
   view.totalPixels = static_cast<std::uint32_t>(bins * view.pixelsPerBin);
   app.windows.geometry[FftView].dataWidth = static_cast<int>(view.totalPixels - 1);
-  FftViewHorizontalScrollUpdate(app);
+  FftViewHorizontalScrollUpdate(app.windows, app.ports);
 }
 
 void FftViewZoom(App& app, double factor) {

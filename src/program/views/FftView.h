@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "platform/Platform.h"
 #include "program/shell/ViewGeometry.h"
 #include "program/shell/ViewState.h"
 
@@ -19,7 +20,7 @@ double FftAmplitudeScale(const WindowStates& windows);
 
 // After every change of pixelsPerBin, first pixel or size: limits firstPixel, sets the bar and
 // its fractions.
-void FftViewHorizontalScrollUpdate(App& app);
+void FftViewHorizontalScrollUpdate(WindowStates& windows, platform::Platform& ports);
 
 // Lays the axis out anew for `pixelsPerBin` (at least 1, truncated) and a transform of newSize
 // points after oldSize, keeping the frequency under the cursor at the cursor's column; sets

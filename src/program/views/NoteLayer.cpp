@@ -144,16 +144,17 @@ PitchRows SasPitchRows(const WindowStates& windows) {
   return {top, bottom, windows.sasView.pitchScale, SasPitchBase(windows, top, bottom)};
 }
 
-void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int columns, const PitchRows& rows) {
-  if (app.windows.editMode != EditMode::Note || app.session.pageNotesStale) return;
-  columns = std::clamp(std::min(columns, app.session.sas.pageCount), 0, SasPageCapacity);
+void DrawNoteLayer(const WindowStates& windows, const SasSession& session, Canvas& canvas, int first, int end,
+                   int columns, const PitchRows& rows) {
+  if (windows.editMode != EditMode::Note || session.pageNotesStale) return;
+  columns = std::clamp(std::min(columns, session.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{std::max(first, 0), std::min(end, columns), rows.top, rows.bottom};
   if (clip.first >= clip.end) return;
-  const int labelHeight = std::max(app.windows.metrics.statusHeight - 3, 1);
+  const int labelHeight = std::max(windows.metrics.statusHeight - 3, 1);
   canvas.SetRasterMode(platform::RasterMode::Copy);
-  for (const NoteReport& note : NotesOver(app.session, clip.first, clip.end)) {
-    Bar bar = BarOf(app.session, note, columns);
-    const bool chosen = Chosen(app.session, note);
+  for (const NoteReport& note : NotesOver(session, clip.first, clip.end)) {
+    Bar bar = BarOf(session, note, columns);
+    const bool chosen = Chosen(session, note);
     const Rgb fill = chosen ? ChosenNoteFill : NoteBarFill;
     const Rgb edge = chosen ? ChosenNoteEdge : NoteMarkColour;
     const bool moved = TargetMoved(note);
@@ -176,13 +177,13 @@ void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int colum
     const int left = std::max(bar.x0, 0);
     const int right = std::min(bar.x1, columns);
     const int labelTop = bar.row - BarHalfHeight - labelHeight;
-    if ((right - left) >= length * LabelCharWidth * app.windows.metrics.sx && labelTop > rows.top) {
+    if ((right - left) >= length * LabelCharWidth * windows.metrics.sx && labelTop > rows.top) {
       canvas.SetTextColour(edge);
       canvas.TextOut(left + 1, labelTop, std::string_view(text, static_cast<std::size_t>(length)));
     }
   }
-  if ((app.session.mouse.state & DragNote) && app.session.mouse.noteMoved)
-    DrawOutlines(app.session, canvas, app.session.mouse.noteCents, clip, columns, rows);
+  if ((session.mouse.state & DragNote) && session.mouse.noteMoved)
+    DrawOutlines(session, canvas, session.mouse.noteCents, clip, columns, rows);
 }
 
 int NoteAtPoint(const WindowStates& windows, const SasSession& session, int x, int y) {

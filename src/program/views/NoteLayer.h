@@ -28,8 +28,8 @@ PitchRows SasPitchRows(const WindowStates& windows);
 // The layer over columns first .. end - 1 of the `columns` the plot shows, clipped to them: a
 // repaint of a few columns draws the same pixels as one of the whole pane. Nothing outside Note
 // mode or while the page's notes are not listed. Allocates nothing.
-void DrawNoteLayer(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                   const PitchRows& rows);
+void DrawNoteLayer(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                   int first, int end, int columns, const PitchRows& rows);
 
 // The index in app.session.pageNotes of the note whose bar (target or sung centre) lies within reach
 // of the point (x, y) of the SAS window; -1 for none.

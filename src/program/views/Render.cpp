@@ -109,16 +109,17 @@ void PaintTimeLinks(WindowStates& windows, SasSession& session, platform::Canvas
   canvas.SetRasterMode(RasterMode::Copy);
 }
 
-void PaintAmplitudePane(App& app, platform::Canvas& canvas, int first, int columns) {
-  const ViewGeometry& geometry = app.windows.geometry[SasView];
-  const int bottom = SasAmplitudeBottom(app.windows);
-  const double scale = SasAmplitudeScale(app.windows);
+void PaintAmplitudePane(WindowStates& windows, SasSession& session, platform::Canvas& canvas, int first,
+                        int columns) {
+  const ViewGeometry& geometry = windows.geometry[SasView];
+  const int bottom = SasAmplitudeBottom(windows);
+  const double scale = SasAmplitudeScale(windows);
   for (int x = first; x < columns; ++x) {
-    const SasFrame& frame = app.session.sas.page[static_cast<std::size_t>(x)];
+    const SasFrame& frame = session.sas.page[static_cast<std::size_t>(x)];
     DrawColumnBar(canvas, x, geometry.plotTop, bottom, static_cast<int>(frame.Amplitude() * scale),
                   static_cast<int>(frame.targetAmplitude * scale));
   }
-  PaintTimeLinks(app.windows, app.session, canvas, first, columns, bottom);
+  PaintTimeLinks(windows, session, canvas, first, columns, bottom);
 }
 
 void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, int bottom) {
@@ -143,9 +144,10 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
   }
   // Over the grid, so that a mark on a semitone line stays visible; one of the two draws.
   const PitchRows rows{top, bottom, scale, base};
-  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
-  DrawNoteMarks(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
-  DrawNoteLayer(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawCorrectionMarks(app.windows, app.session, canvas, first, columns, PlotColumns(app.windows, SasView),
+                      rows);
+  DrawNoteMarks(app.windows, app.session, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawNoteLayer(app.windows, app.session, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
@@ -166,7 +168,7 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
   const bool upper = (app.redraw & SasUpperBandRedraw) != 0;
   const bool lower = (app.redraw & SasLowerBandRedraw) != 0;
   if (upper) {
-    PaintAmplitudePane(app, canvas, 0, columns);
+    PaintAmplitudePane(app.windows, app.session, canvas, 0, columns);
     band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app.windows);
   }
   if (lower) {
@@ -365,7 +367,7 @@ void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<co
     const platform::Rect rect{x, bottom - high + 1, x + 1, bottom - low + 1};
     canvas.SetClip(rect);
     if (amplitude) {
-      PaintAmplitudePane(app, canvas, x, x + 1);
+      PaintAmplitudePane(app.windows, app.session, canvas, x, x + 1);
     } else {
       PaintPitchPane(app, canvas, x, x + 1, bottom);
     }

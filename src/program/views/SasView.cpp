@@ -66,18 +66,18 @@ double SasViewPageFraction(const WindowStates& windows, const SasSession& sessio
   return count > 0 ? ViewWidth(windows, SasView) / count : 1.0;
 }
 
-void SasViewHorizontalScrollUpdate(App& app) {
-  SasDocument& sas = app.session.sas;
-  view::SasView& view = app.windows.sasView;
+void SasViewHorizontalScrollUpdate(WindowStates& windows, SasSession& session, platform::Platform& ports) {
+  SasDocument& sas = session.sas;
+  view::SasView& view = windows.sasView;
   const std::int64_t count = sas.shownFrameCount;
-  const int width = ViewWidth(app.windows, SasView);
+  const int width = ViewWidth(windows, SasView);
   sas.firstFrame = static_cast<std::int32_t>(
       std::max<std::int64_t>(std::min<std::int64_t>(sas.firstFrame, count - width), 0));
   view.track.position = count > 0 ? static_cast<double>(sas.firstFrame) / count : 0.0;
-  view.track.page = SasViewPageFraction(app.windows, app.session);
+  view.track.page = SasViewPageFraction(windows, session);
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app.ports, SasView, view.track, HorizontalBarMax);
-  SasViewSetDataWidth(app.windows, app.session);
+  SetHorizontalBar(ports, SasView, view.track, HorizontalBarMax);
+  SasViewSetDataWidth(windows, session);
 }
 
 void SasViewResetScrollBar(App& app) {
@@ -143,7 +143,7 @@ void SyncSasToWav(App& app) {
   const std::int64_t first = cursorFrame - app.windows.clientRect[SasView].right / 2;
   sas.firstFrame = static_cast<std::int32_t>(std::clamp<std::int64_t>(
       first, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-  SasViewHorizontalScrollUpdate(app);
+  SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
   // Kept as a signed 16-bit value on purpose, as every cursor column is.
   const auto column = static_cast<std::int16_t>(cursorFrame - sas.firstFrame);
   ViewGeometry& geometry = app.windows.geometry[SasView];

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/Platform.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/ViewGeometry.h"
 #include "program/shell/ViewState.h"
@@ -36,7 +37,7 @@ SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lowe
 
 // After every change of firstFrame, frame count or width: limits firstFrame to the frames,
 // sets the bar and its fractions and the data width. Also what opening a SAS runs.
-void SasViewHorizontalScrollUpdate(App& app);
+void SasViewHorizontalScrollUpdate(WindowStates& windows, SasSession& session, platform::Platform& ports);
 // The part of the frames the window shows: width / frame count, 1 without frames.
 double SasViewPageFraction(const WindowStates& windows, const SasSession& session);
 // The horizontal bar and its fractions back to their state without a file.

@@ -62,7 +62,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   // matches them means the frames changed (a SAS was opened or closed) without the update, so
   // the track is taken from the document first.
   if (view == SasView && app.windows.sasView.track.page != SasViewPageFraction(app.windows, app.session))
-    SasViewHorizontalScrollUpdate(app);
+    SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   ScrollTrack& track = *bar.track;
   double position = track.position;
@@ -100,7 +100,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
       view::WavView& wavView = app.windows.wavView;
       wavView.firstSample = static_cast<std::uint32_t>(FirstItem(
           app.docs.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
-      WavViewEnvelopePass(app);
+      WavViewEnvelopePass(app.windows, app.docs);
       break;
     }
     case SasView: {

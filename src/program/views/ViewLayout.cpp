@@ -63,7 +63,7 @@ void ResizeView(App& app, int view) {
       app.windows.upperPaneHeight = split.upper;
       app.windows.lowerPaneHeight = split.lower;
       PlaceSasPaneControls(app);
-      SasViewHorizontalScrollUpdate(app);
+      SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
       if (sasOpen) {
         SasReadPage(app.session);
         SasViewSetDataWidth(app.windows, app.session);
@@ -71,13 +71,13 @@ void ResizeView(App& app, int view) {
       break;
     }
     case FftView:
-      FftViewHorizontalScrollUpdate(app);
+      FftViewHorizontalScrollUpdate(app.windows, app.ports);
       break;
     case WavView:
       if (app.Has(WavOpen)) {
-        WavViewEnvelopePass(app);
-        WavViewVerticalScrollUpdate(app);
-        WavViewHorizontalScrollUpdate(app);
+        WavViewEnvelopePass(app.windows, app.docs);
+        WavViewVerticalScrollUpdate(app.windows, app.docs, app.ports);
+        WavViewHorizontalScrollUpdate(app.windows, app.docs, app.ports);
       }
       break;
     default:

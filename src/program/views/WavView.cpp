@@ -75,10 +75,10 @@ double WavMinimumValueScale(const WindowStates& windows) {
 
 double WavMaximumValueScale(const OpenDocuments& open) { return open.wav.amplitudeScale; }
 
-void WavViewEnvelopePass(App& app) {
-  view::WavView& view = app.windows.wavView;
-  WavDocument& wav = app.docs.wav;
-  const int width = ViewWidth(app.windows, WavView);
+void WavViewEnvelopePass(WindowStates& windows, OpenDocuments& docs) {
+  view::WavView& view = windows.wavView;
+  WavDocument& wav = docs.wav;
+  const int width = ViewWidth(windows, WavView);
   view.samplesPerPixel = std::max<std::uint32_t>(view.samplesPerPixel, 1);
   const std::uint32_t spp = view.samplesPerPixel;
 
@@ -87,7 +87,7 @@ void WavViewEnvelopePass(App& app) {
   const std::uint32_t columns = (wav.sampleCount - view.firstSample) / spp;
   // A file of more than 2^31 columns (2^32 - 1 samples at 1 per column) saturates; drawing
   // takes at most 1280 of them anyway.
-  app.windows.geometry[WavView].dataWidth =
+  windows.geometry[WavView].dataWidth =
       static_cast<int>(std::min<std::uint32_t>(columns, std::numeric_limits<std::int32_t>::max()));
 
   if (spp < wav.overviewFactor && wav.file.IsOpen()) {
@@ -96,24 +96,24 @@ void WavViewEnvelopePass(App& app) {
     view.envelopeMin = scanned.dataMin;
     view.envelopeMax = scanned.dataMax;
   } else {
-    FillFromOverview(app.windows, app.docs, width);
+    FillFromOverview(windows, docs, width);
   }
 }
 
-void WavViewHorizontalScrollUpdate(App& app) {
-  view::WavView& view = app.windows.wavView;
-  const double count = app.docs.wav.sampleCount;
-  const int width = ViewWidth(app.windows, WavView);
+void WavViewHorizontalScrollUpdate(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  view::WavView& view = windows.wavView;
+  const double count = docs.wav.sampleCount;
+  const int width = ViewWidth(windows, WavView);
   view.track.position = count > 0 ? view.firstSample / count : 0.0;
   view.track.page = count > 0 ? static_cast<double>(width) * view.samplesPerPixel / count : 1.0;
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app.ports, WavView, view.track, HorizontalBarMax);
+  SetHorizontalBar(ports, WavView, view.track, HorizontalBarMax);
 }
 
-void WavViewVerticalScrollUpdate(App& app) {
-  view::WavView& view = app.windows.wavView;
-  const double minimum = WavMinimumValueScale(app.windows);
-  view.valueScale = std::max(std::min(view.valueScale, WavMaximumValueScale(app.docs)), minimum);
+void WavViewVerticalScrollUpdate(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  view::WavView& view = windows.wavView;
+  const double minimum = WavMinimumValueScale(windows);
+  view.valueScale = std::max(std::min(view.valueScale, WavMaximumValueScale(docs)), minimum);
 
   // 10000 x minimum / scale lies in (0, 10000] for a usable plot; a plot of fewer than 4 rows
   // (or a scale of 0 before any file) gives no sensible ratio and shows the whole range.
@@ -127,7 +127,7 @@ void WavViewVerticalScrollUpdate(App& app) {
   const double position = (view.valueOffset * PerFullRange + 0.5) * VerticalBarMax - bar.page / 2;
   const double last = VerticalBarMax - bar.page + 1;
   bar.position = static_cast<int>(std::clamp(position, 0.0, last));
-  SetVerticalBar(app.ports, WavView, ScrollBar::Vertical, bar);
+  SetVerticalBar(ports, WavView, ScrollBar::Vertical, bar);
   // The bar has 10000 steps for the whole 32-bit range, 429497 units each: at a large scale a
   // step is hundreds of rows, so an offset taken back from the bar would put a fitted signal
   // (or silence) far off the middle. The offset therefore follows the bar only where the bar
@@ -164,8 +164,8 @@ void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
   ViewGeometry& geometry = app.windows.geometry[WavView];
   geometry.cursorX = column;
   geometry.drawnCursorX = column;
-  WavViewEnvelopePass(app);
-  WavViewHorizontalScrollUpdate(app);
+  WavViewEnvelopePass(app.windows, app.docs);
+  WavViewHorizontalScrollUpdate(app.windows, app.docs, app.ports);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
 
@@ -176,10 +176,10 @@ void WavViewFitWholeFile(App& app) {
   const auto columns = static_cast<std::uint32_t>(std::max(width - 1, 1));
   view.samplesPerPixel = std::max<std::uint32_t>(app.docs.wav.sampleCount / columns, 1);
   view.firstSample = 0;
-  WavViewEnvelopePass(app);
-  WavViewHorizontalScrollUpdate(app);
+  WavViewEnvelopePass(app.windows, app.docs);
+  WavViewHorizontalScrollUpdate(app.windows, app.docs, app.ports);
   WavViewValueFit(app.windows, app.docs);
-  WavViewVerticalScrollUpdate(app);
+  WavViewVerticalScrollUpdate(app.windows, app.docs, app.ports);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
 
@@ -201,7 +201,7 @@ std::uint32_t FitAllScale(const WindowStates& windows, const OpenDocuments& docs
 }
 
 void ValueScaleChanged(App& app) {
-  WavViewVerticalScrollUpdate(app);
+  WavViewVerticalScrollUpdate(app.windows, app.docs, app.ports);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
 

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "engine/wav/SampleAccess.h"
+#include "platform/Platform.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/ViewGeometry.h"
 #include "program/shell/ViewState.h"
@@ -38,12 +39,12 @@ double WavMaximumValueScale(const OpenDocuments& open);
 
 // After every change of firstSample, samplesPerPixel or width: limits firstSample so that the
 // last column is full where the file allows, sets dataWidth and fills the envelope.
-void WavViewEnvelopePass(App& app);
+void WavViewEnvelopePass(WindowStates& windows, OpenDocuments& docs);
 // After every change of scale, first sample or size: the horizontal bar and its fractions.
-void WavViewHorizontalScrollUpdate(App& app);
+void WavViewHorizontalScrollUpdate(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports);
 // After every change of valueScale, after resizing and opening: clamps the scale, sets the
 // vertical bar from scale and offset, and rounds the offset to the bar's resolution.
-void WavViewVerticalScrollUpdate(App& app);
+void WavViewVerticalScrollUpdate(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports);
 // The scale that fits the envelope extremes into the plot, centred; silence (or no data)
 // takes the largest scale.
 void WavViewValueFit(WindowStates& windows, OpenDocuments& docs);

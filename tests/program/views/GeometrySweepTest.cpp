@@ -79,7 +79,7 @@ TEST_P(GeometrySweepTest, EveryPathStaysInsideTheArraysAndTheExtent) {
   EXPECT_EQ(app.windows.wavView.valueOffset, std::numeric_limits<std::int32_t>::max());
   Paint(WavView);
 
-  SasViewHorizontalScrollUpdate(app);
+  SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
   Exercise(SasView);
   EXPECT_LE(static_cast<std::uint32_t>(app.session.sas.firstFrame), c.count);
   for (int row : {0, app.windows.metrics.toolbarHeight + app.windows.upperPaneHeight})

@@ -43,7 +43,7 @@ TEST_F(WavViewTest, EnvelopeFromTheFileAndFromTheOverviewHoldTheColumnExtremes) 
   for (std::uint32_t spp : {1u, 3u, 4u, 8u}) {
     app.windows.wavView.samplesPerPixel = spp;
     app.windows.wavView.firstSample = 120000;
-    WavViewEnvelopePass(app);
+    WavViewEnvelopePass(app.windows, app.docs);
     ExpectEnvelopeMatchesTheSamples(200000);
   }
 }
