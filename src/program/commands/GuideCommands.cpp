@@ -151,7 +151,7 @@ void FollowGuide(App& app, int view) {
   GuideOutcome outcome;
   // The write-back first brings the silence threshold in force into the file's settings copy.
   app.flags |= SasPageDirty;
-  const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+  const bool done = RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
     return DoneOrFailed(SasFollowGuide(app.session.sas, melody, first, end, values.params, outcome, sink));
   });
   if (done) {

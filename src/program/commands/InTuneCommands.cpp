@@ -156,7 +156,7 @@ bool RunBusy(App& app,
   {
     ProgressPacer pacer(app, true);
     const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.session.sas.header.frameLength);
-    done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+    done = RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
       if (operation(sink, progress)) return FileOperationEnd::Done;
       return (app.flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
     });
@@ -286,7 +286,7 @@ void MeasureCorrection(App& app, const std::string& output, std::uint32_t start,
       app.session.correctionReport = CorrectionReport{};
     }
   }
-  app.redraw |= SasLowerBandRedraw;
+  app.windows.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 

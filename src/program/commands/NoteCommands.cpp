@@ -37,7 +37,7 @@ double TargetCentreOf(const NoteReport& note) {
 }
 
 void RedrawNotes(App& app) {
-  app.redraw |= SasLowerBandRedraw;
+  app.windows.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
   UpdateCommandStates(app);
 }
@@ -69,7 +69,7 @@ void ChangeChosenNotes(App& app, const NoteChange& change) {
   // settings copy, which the engine finds the notes with.
   app.flags |= SasPageDirty;
   std::vector<NoteSpan> whole;
-  const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+  const bool done = RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
     // The take's notes as sung, over the whole file: a note is changed as a whole wherever the
     // page cut it.
     CorrectionReport listing;

@@ -51,22 +51,23 @@ class ChangeCollector {
 
 }  // namespace
 
-bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& operation) {
-  if (!SasEditAllowed(app.session)) return false;
-  SasDocument& sas = app.session.sas;
+bool RunFileOperation(WindowStates& windows, SasSession& session, bool writeBackFirst,
+                      const SasFileOperation& operation) {
+  if (!SasEditAllowed(session)) return false;
+  SasDocument& sas = session.sas;
   const std::int32_t pageFirst = sas.pageFirst;
   const std::int32_t pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
   const std::vector<SasFrame> pageBefore(sas.page.begin(), sas.page.begin() + pageCount);
   const std::vector<TimeLink> linksBefore = sas.links;
   if (writeBackFirst) {
-    SasWriteBack(app.session);
-    if (app.flags & SasPageDirty) return false;  // the write-back failed and said so; nothing is lost
+    SasWriteBack(session);
+    if (session.flags & SasPageDirty) return false;  // the write-back failed and said so; nothing is lost
   }
   ChangeCollector collector;
   const SasHeader headerAtStart = sas.header;
   const std::vector<TimeLink> linksAtStart = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false, app.session.lockWait);
+  const MessageId refused = change.Begin(sas, false, session.lockWait);
   const FileOperationEnd end =
       refused == MessageId::None ? operation(collector.Sink()) : FileOperationEnd::Failed;
   const bool done = end == FileOperationEnd::Done && change.Commit();
@@ -77,14 +78,13 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
     sas.links = linksAtStart;
     collector.Forget();
   }
-  SasReadPage(app.session);
-  SasViewSetDataWidth(app.windows, app.session);
+  SasReadPage(session);
+  SasViewSetDataWidth(windows, session);
   if (!done && end != FileOperationEnd::Stopped)
-    ShowErrorMessage(app.ports.desktop,
-                     refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
+    ShowErrorMessage(session.desktop, refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
 
   if (collector.Overflow()) {
-    SasUndoClear(app.session);
+    SasUndoClear(session);
   } else {
     auto& changes = collector.Changes();
     if (sas.pageFirst == pageFirst) {
@@ -107,11 +107,11 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
       action.after.emplace_back(index, change.second);
     }
     action.linksBefore = linksBefore;
-    SasRecordFileAction(app.session, std::move(action));
+    SasRecordFileAction(session, std::move(action));
   }
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
-  app.ports.windows.Invalidate(SasView, nullptr);
+  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  session.windows.Invalidate(SasView, nullptr);
   return done;
 }
 

@@ -12,7 +12,8 @@
 
 namespace vocara {
 
-struct App;
+struct SasSession;
+struct WindowStates;
 
 // How an operation ended: run to its end, stopped by the user, or failed (the user is then told
 // "Invalid File Handle").
@@ -31,6 +32,7 @@ inline FileOperationEnd DoneOrFailed(bool done) {
 // them as its "before", so edits the operation drops come back with an undo; an action over the
 // journal's budget empties the journal instead. Afterwards the corrected temporary file is stale
 // and both panes are redrawn. True when the file now holds the operation's change.
-bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& operation);
+bool RunFileOperation(WindowStates& windows, SasSession& session, bool writeBackFirst,
+                      const SasFileOperation& operation);
 
 }  // namespace vocara

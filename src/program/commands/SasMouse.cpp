@@ -538,7 +538,7 @@ void Release(App& app, bool shift) {
   if (state & (DragCursor | DragEditBits)) {
     if (view == SasView) {
       CentrePitchOnCursor(app, shift);
-      app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+      app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       app.ports.windows.Invalidate(SasView, &app.windows.clientRect[SasView]);
     } else if (view == WavView) {
       FollowCursor(app);
@@ -598,7 +598,7 @@ namespace {
 void SetEditMode(App& app, int, CommandId command) {
   const EditModeRow& mode = EditModeOf(command);
   if ((mode.mode == EditMode::Note) != (app.windows.editMode == EditMode::Note)) {
-    app.redraw |= SasLowerBandRedraw;
+    app.windows.redraw |= SasLowerBandRedraw;
     app.ports.windows.Invalidate(SasView, nullptr);
   }
   app.windows.editMode = mode.mode;

@@ -95,7 +95,7 @@ void RangeChanged(App& app) {
 }
 
 void ApplyRange(App& app, std::uint32_t first, std::uint32_t end, unsigned ops, bool writeBackFirst) {
-  RunFileOperation(app, writeBackFirst, [&](const FrameChangeSink& sink) {
+  RunFileOperation(app.windows, app.session, writeBackFirst, [&](const FrameChangeSink& sink) {
     return DoneOrFailed(SasApplyRange(app.session.sas, first, end, ops, app.dialogs.sasRangeParams, sink));
   });
 }
@@ -168,7 +168,7 @@ void SelectAll(App& app, int, CommandId) {
 void SetTimeCorrection(App& app, bool disable) {
   const std::uint32_t first = RangeLeft(app.session);
   const std::uint32_t end = RangeRight(app.session);
-  RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
+  RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
     return DoneOrFailed(SasSetTimeCorrection(app.session.sas, first, end, disable, sink));
   });
 }

@@ -63,7 +63,7 @@ bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& fram
     return false;
   }
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   SasViewSetDataWidth(app.windows, app.session);
   app.ports.windows.Invalidate(SasView, nullptr);
   return true;

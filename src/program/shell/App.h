@@ -47,7 +47,7 @@ struct Configuration {
 // The program's state is a set of records by concern: the configuration, what is open (the
 // recording and its companions, and the open SAS as one session), each window's view state, the
 // devices and what the dialogs keep; besides them the ports, the state word (document and
-// operation state) and the redraw requests apart from it. A module takes the records it works
+// operation state). A module takes the records it works
 // on (a const OpenDocuments&, the SasSession, WindowStates&); App is only the owner of them all.
 struct App {
   explicit App(platform::Platform& ports);
@@ -58,8 +58,7 @@ struct App {
   bool Has(std::uint32_t bits) const { return (flags & bits) == bits; }
 
   platform::Platform& ports;
-  std::uint32_t flags = 0;   // AppFlag bits
-  std::uint32_t redraw = 0;  // RedrawRequest bits
+  std::uint32_t flags = 0;  // AppFlag bits
   Configuration config;
   OpenDocuments docs;
   SasSession session{flags, ports.desktop, ports.windows, config.settings};

@@ -36,7 +36,7 @@ enum AppFlag : std::uint32_t {
 };
 
 // What the next paint of the SAS window redraws besides what the region asks for: the
-// amplitude pane's band and cursor, the pitch pane's (App::redraw).
+// amplitude pane's band and cursor, the pitch pane's (WindowStates::redraw).
 enum RedrawRequest : std::uint32_t {
   SasUpperBandRedraw = 0x1,
   SasLowerBandRedraw = 0x2,

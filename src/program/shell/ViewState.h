@@ -82,6 +82,9 @@ struct WindowStates {
   // How each window is shown again when busy mode ends.
   std::array<platform::ShowCommand, ViewCount> busyShow{};
   EditMode editMode = EditMode::Normal;
+  // What the next paint of the SAS window redraws besides what the region asks for
+  // (RedrawRequest bits), apart from the state word.
+  std::uint32_t redraw = 0;
   view::WavView wavView;
   view::SasView sasView;
   view::FftView fftView;

@@ -71,10 +71,11 @@ void DrawSeries(WindowStates& windows, SasSession& session, Configuration& confi
 
 }  // namespace
 
-void DrawBarRuler(App& app, platform::Canvas& canvas) {
-  const int top = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
-  const int baseline = top + app.windows.metrics.rulerHeight;
-  const int width = app.windows.clientRect[SasView].right;
+void DrawBarRuler(WindowStates& windows, SasSession& session, Configuration& config,
+                  platform::Canvas& canvas) {
+  const int top = windows.metrics.toolbarHeight + windows.metrics.statusHeight;
+  const int baseline = top + windows.metrics.rulerHeight;
+  const int width = windows.clientRect[SasView].right;
   canvas.SetRasterMode(platform::RasterMode::Copy);
   // The fill starts one row down, keeping the black line under the status strip.
   canvas.FillRect({0, top + 1, width, baseline}, WindowColour);
@@ -83,20 +84,20 @@ void DrawBarRuler(App& app, platform::Canvas& canvas) {
   canvas.LineTo(width, baseline);
   canvas.SetTextColour(PenTable[3]);
 
-  const GeneralSettings& settings = app.config.settings;
+  const GeneralSettings& settings = config.settings;
   // The settings rules keep tempo, beat unit, divisions and beats per bar at least 1.
-  const double beat = app.session.sas.header.sampleRate * 240.0 / settings.tempo / settings.beatUnit;
+  const double beat = session.sas.header.sampleRate * 240.0 / settings.tempo / settings.beatUnit;
   const double division = beat / settings.divisions;
-  const int plotWidth = ViewWidth(app.windows, SasView);
-  DrawSeries(app.windows, app.session, app.config, canvas, {beat, 9, false}, baseline, plotWidth);
-  DrawSeries(app.windows, app.session, app.config, canvas, {division, 4, false}, baseline, plotWidth);
-  DrawSeries(app.windows, app.session, app.config, canvas,
+  const int plotWidth = ViewWidth(windows, SasView);
+  DrawSeries(windows, session, config, canvas, {beat, 9, false}, baseline, plotWidth);
+  DrawSeries(windows, session, config, canvas, {division, 4, false}, baseline, plotWidth);
+  DrawSeries(windows, session, config, canvas,
              {division * settings.divisions * settings.beatsPerBar, 14, true}, baseline, plotWidth);
 }
 
 void RedrawBarRuler(App& app) {
   RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
-  DrawBarRuler(app, canvas);
+  DrawBarRuler(app.windows, app.session, app.config, canvas);
   const int top = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
   app.ports.windows.Present(
       SasView, {0, top, app.windows.clientRect[SasView].right, top + app.windows.metrics.rulerHeight + 1});

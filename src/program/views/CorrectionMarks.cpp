@@ -138,7 +138,7 @@ void ToggleShowNotes(App& app) {
   if (!ShowNotesUsable(app)) return;
   app.windows.showNotes = !app.windows.showNotes;
   app.ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), app.windows.showNotes);
-  app.redraw |= SasLowerBandRedraw;
+  app.windows.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 

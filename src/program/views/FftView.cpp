@@ -33,14 +33,15 @@ void FftViewHorizontalScrollUpdate(WindowStates& windows, platform::Platform& po
   SetHorizontalBar(ports, FftView, view.track, HorizontalBarMax);
 }
 
-void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize) {
-  view::FftView& view = app.windows.fftView;
+void FftViewSetScale(WindowStates& windows, platform::Platform& ports, double pixelsPerBin,
+                     std::uint32_t oldSize, std::uint32_t newSize) {
+  view::FftView& view = windows.fftView;
   const std::int64_t bins = std::int64_t{newSize} / 2 + 1;
   // Zooming in doubles without end; the axis stops where totalPixels would leave 31 bits.
   const double largest = std::floor(static_cast<double>(std::numeric_limits<std::int32_t>::max()) / bins);
   const double scale = std::min(std::max(pixelsPerBin, 1.0), largest);
   const double ratio = oldSize > 0 ? static_cast<double>(newSize) / oldSize : 1.0;
-  const int cursorX = app.windows.geometry[FftView].cursorX;
+  const int cursorX = windows.geometry[FftView].cursorX;
   const double first = std::trunc((cursorX + static_cast<double>(view.firstPixel)) * ratio * scale /
                                       std::max(view.pixelsPerBin, 1) -
                                   cursorX);
@@ -48,14 +49,14 @@ void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::
       std::clamp(first, 0.0, static_cast<double>(std::numeric_limits<std::int32_t>::max())));
   view.pixelsPerBin = static_cast<std::int32_t>(scale);
   view.totalPixels = static_cast<std::uint32_t>(bins * view.pixelsPerBin);
-  app.windows.geometry[FftView].dataWidth = static_cast<int>(view.totalPixels - 1);
-  FftViewHorizontalScrollUpdate(app.windows, app.ports);
+  windows.geometry[FftView].dataWidth = static_cast<int>(view.totalPixels - 1);
+  FftViewHorizontalScrollUpdate(windows, ports);
 }
 
 void FftViewZoom(App& app, double factor) {
   const std::uint32_t size = app.windows.spectrum.fftSize;
   const double scale = factor > 0 ? app.windows.fftView.pixelsPerBin * factor : 1.0;
-  FftViewSetScale(app, scale, size, size);
+  FftViewSetScale(app.windows, app.ports, scale, size, size);
   app.ports.windows.Invalidate(FftView, nullptr);
 }
 

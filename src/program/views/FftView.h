@@ -25,7 +25,8 @@ void FftViewHorizontalScrollUpdate(WindowStates& windows, platform::Platform& po
 // Lays the axis out anew for `pixelsPerBin` (at least 1, truncated) and a transform of newSize
 // points after oldSize, keeping the frequency under the cursor at the cursor's column; sets
 // totalPixels, dataWidth and the bar. The scale is limited so that totalPixels stays below 2^31.
-void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize);
+void FftViewSetScale(WindowStates& windows, platform::Platform& ports, double pixelsPerBin,
+                     std::uint32_t oldSize, std::uint32_t newSize);
 
 // The scale of the axis times `factor` (Frequency Zoom In 2, Zoom Out 0.5), or with a factor of
 // 0 one column per bin (Frequency Scale = 1).

@@ -122,13 +122,14 @@ void PaintAmplitudePane(WindowStates& windows, SasSession& session, platform::Ca
   PaintTimeLinks(windows, session, canvas, first, columns, bottom);
 }
 
-void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, int bottom) {
-  const int top = SasPitchTop(app.windows);
+void PaintPitchPane(WindowStates& windows, SasSession& session, platform::Canvas& canvas, int first,
+                    int columns, int bottom) {
+  const int top = SasPitchTop(windows);
   const int centre = (top + bottom) / 2;
-  const double scale = app.windows.sasView.pitchScale;
-  const int base = SasPitchBase(app.windows, top, bottom);
+  const double scale = windows.sasView.pitchScale;
+  const int base = SasPitchBase(windows, top, bottom);
   for (int x = first; x < columns; ++x) {
-    const SasFrame& frame = app.session.sas.page[static_cast<std::size_t>(x)];
+    const SasFrame& frame = session.sas.page[static_cast<std::size_t>(x)];
     DrawColumnBar(canvas, x, top, bottom, static_cast<int>(frame.sourcePitch * scale - base),
                   static_cast<int>(frame.TargetPitch() * scale - base));
     if (frame.TimeCorrectionOff()) canvas.SetPixel(x, top - 2, Black);
@@ -144,16 +145,15 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
   }
   // Over the grid, so that a mark on a semitone line stays visible; one of the two draws.
   const PitchRows rows{top, bottom, scale, base};
-  DrawCorrectionMarks(app.windows, app.session, canvas, first, columns, PlotColumns(app.windows, SasView),
-                      rows);
-  DrawNoteMarks(app.windows, app.session, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
-  DrawNoteLayer(app.windows, app.session, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawCorrectionMarks(windows, session, canvas, first, columns, PlotColumns(windows, SasView), rows);
+  DrawNoteMarks(windows, session, canvas, first, columns, PlotColumns(windows, SasView), rows);
+  DrawNoteLayer(windows, session, canvas, first, columns, PlotColumns(windows, SasView), rows);
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
   ViewGeometry& geometry = app.windows.geometry[SasView];
   Band band{geometry.plotTop, geometry.plotBottom};
-  DrawBarRuler(app, canvas);
+  DrawBarRuler(app.windows, app.session, app.config, canvas);
 
   if (app.flags & SasRangeSelected) {
     const std::int64_t left = std::int64_t{app.session.sas.range.left} - app.session.sas.firstFrame;
@@ -165,18 +165,18 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
     geometry.selRightX = 0;
   }
 
-  const bool upper = (app.redraw & SasUpperBandRedraw) != 0;
-  const bool lower = (app.redraw & SasLowerBandRedraw) != 0;
+  const bool upper = (app.windows.redraw & SasUpperBandRedraw) != 0;
+  const bool lower = (app.windows.redraw & SasLowerBandRedraw) != 0;
   if (upper) {
     PaintAmplitudePane(app.windows, app.session, canvas, 0, columns);
     band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app.windows);
   }
   if (lower) {
     RefreshPageNotes(app);
-    PaintPitchPane(app, canvas, 0, columns, band.bottom);
+    PaintPitchPane(app.windows, app.session, canvas, 0, columns, band.bottom);
     band.top = upper ? geometry.plotTop : SasPitchTop(app.windows);
   }
-  app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  app.windows.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   return band;
 }
 
@@ -207,11 +207,11 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
     // cleared below, so it is drawn again as well.
     const ViewGeometry& geometry = app.windows.geometry[SasView];
     if (rect.top < SasAmplitudeBottom(app.windows) && rect.bottom > geometry.plotTop)
-      app.redraw |= SasUpperBandRedraw;
+      app.windows.redraw |= SasUpperBandRedraw;
     if (rect.bottom > SasPitchTop(app.windows) && rect.top < geometry.plotBottom)
-      app.redraw |= SasLowerBandRedraw;
-    if (!(app.redraw & (SasUpperBandRedraw | SasLowerBandRedraw))) {
-      app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+      app.windows.redraw |= SasLowerBandRedraw;
+    if (!(app.windows.redraw & (SasUpperBandRedraw | SasLowerBandRedraw))) {
+      app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
     }
   }
   RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
@@ -369,7 +369,7 @@ void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<co
     if (amplitude) {
       PaintAmplitudePane(app.windows, app.session, canvas, x, x + 1);
     } else {
-      PaintPitchPane(app, canvas, x, x + 1, bottom);
+      PaintPitchPane(app.windows, app.session, canvas, x, x + 1, bottom);
     }
     // Band and cursor line as a paint of both panes draws them.
     canvas.SetRasterMode(RasterMode::NotXor);
@@ -407,7 +407,7 @@ void InvalidateBelowStatus(App& app, int view) {
   const platform::Rect& client = app.windows.clientRect[static_cast<std::size_t>(view)];
   const platform::Rect below{0, app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight,
                              client.right, client.bottom};
-  if (view == SasView) app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  if (view == SasView) app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   app.ports.windows.Invalidate(view, &below);
 }
 

@@ -19,6 +19,8 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
+struct SasSession;
 struct WindowStates;
 
 // The paint handler: fills the region with the window colour, then the status strip and the
@@ -40,7 +42,8 @@ void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int fir
 
 // The SAS window's bar ruler: beats, divisions and bars with their numbers (negative before the
 // origin bar).
-void DrawBarRuler(App& app, platform::Canvas& canvas);
+void DrawBarRuler(WindowStates& windows, SasSession& session, Configuration& config,
+                  platform::Canvas& canvas);
 // Draws the ruler straight into the SAS window and shows it.
 void RedrawBarRuler(App& app);
 

@@ -112,7 +112,7 @@ void SasViewShowSungPitches(App& app) {
     show((lowest + highest + 1) / 2, lowest * 100.0, highest * 100.0);
   }
   SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, view.lower);
-  app.redraw |= SasLowerBandRedraw;
+  app.windows.redraw |= SasLowerBandRedraw;
 }
 
 void SasViewPitchScale(App& app, bool stretch) {
@@ -120,7 +120,7 @@ void SasViewPitchScale(App& app, bool stretch) {
   const double changed = stretch ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
-  app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 

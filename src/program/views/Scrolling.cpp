@@ -113,7 +113,7 @@ void HorizontalScroll(App& app, int view, const Message& message) {
                                  std::numeric_limits<std::int32_t>::max()));
       if (open) SasReadPage(app.session);
       SasViewSetDataWidth(app.windows, app.session);
-      app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+      app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       break;
     }
     default:
@@ -160,10 +160,10 @@ void VerticalScroll(App& app, int view, const Message& message) {
   }
   platform::Rect plot{0, geometry.plotTop, right, geometry.plotBottom};
   if (message.bar == ScrollBar::SasUpper) {
-    app.redraw |= SasUpperBandRedraw;
+    app.windows.redraw |= SasUpperBandRedraw;
     plot.bottom = SasAmplitudeBottom(app.windows);
   } else if (message.bar == ScrollBar::SasLower) {
-    app.redraw |= SasLowerBandRedraw;
+    app.windows.redraw |= SasLowerBandRedraw;
     plot.top = SasPitchTop(app.windows);
   }
   windows.Invalidate(view, &plot);

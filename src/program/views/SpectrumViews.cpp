@@ -128,7 +128,7 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   if (change.zoom >= 0) {
     FftViewZoom(app, change.zoom);
   } else {
-    FftViewSetScale(app, app.windows.fftView.pixelsPerBin / ratio, oldSize, newSize);
+    FftViewSetScale(app.windows, app.ports, app.windows.fftView.pixelsPerBin / ratio, oldSize, newSize);
   }
   spectrum.fftSize = newSize;
   ComputeSpectrum(spectrum, app.docs.wav, app.docs.wav.cursor);

@@ -77,7 +77,7 @@ class NoteCommandsTest : public AppTest {
     sink.Dispatch(SasView, scroll);
   }
   void RepaintSas() {
-    app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+    app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
     Paint(SasView);
   }
   // The point on the middle of the held part of note k, on its target bar.

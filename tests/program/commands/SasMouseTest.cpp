@@ -396,12 +396,12 @@ TEST_F(SasMouseTest, TheModeIsShownByItsButtonItsMenuItemAndTheStatusStrip) {
 TEST_F(SasMouseTest, ReleasingCentresThePitchPaneOnTheCursorsNoteAndRepaints) {
   Open(Frames(5000));
   Page(200).targetPitch = 3049;
-  app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  app.windows.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   Click({200, UpperRow});  // source 1200 cents: note 12
   EXPECT_EQ(std::tuple(app.windows.geometry[SasView].cursorX, app.windows.sasView.lower.position,
                        Bar(SasView, platform::ScrollBar::SasLower).pos),
             std::tuple(200, 87 - 12, 87 - 12));
-  EXPECT_TRUE(app.redraw == (SasUpperBandRedraw | SasLowerBandRedraw));
+  EXPECT_TRUE(app.windows.redraw == (SasUpperBandRedraw | SasLowerBandRedraw));
   EXPECT_EQ(fake.windows.views[SasView].invalidated.back(), (platform::Rect{0, 26, 624, 600}));
   Drag(SasView, {{200, UpperRow}}, false, true);  // with Shift the target's note, 30
   EXPECT_EQ(app.windows.sasView.lower.position, 87 - 30);

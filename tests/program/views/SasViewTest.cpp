@@ -67,13 +67,13 @@ TEST_F(SasViewTest, TheWheelOverTheLowerPaneMovesTheCentreNoteBySemitones) {
   OpenSas(100);
   Resize(SasView, 640, 600);
   const int boundary = 26 + app.windows.upperPaneHeight;  // the first row of the lower pane
-  app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  app.windows.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   Wheel(SasView, {50, boundary}, 120);
   // Note 87 - 86 = 1 on the centre row.
   EXPECT_EQ(std::tuple(app.windows.sasView.lower.position, Bar(SasView, ScrollBar::SasLower)),
             std::tuple(86, platform::ScrollInfo{0, 98, 12, 86}));
   // Only the pitch pane is repainted.
-  EXPECT_EQ(app.redraw & (SasUpperBandRedraw | SasLowerBandRedraw), SasLowerBandRedraw);
+  EXPECT_EQ(app.windows.redraw & (SasUpperBandRedraw | SasLowerBandRedraw), SasLowerBandRedraw);
   EXPECT_EQ(fake.windows.views[SasView].invalidated.back(),
             (platform::Rect{0, SasPitchTop(app.windows), 624, app.windows.geometry[SasView].plotBottom}));
   Wheel(SasView, {50, boundary}, -120);
