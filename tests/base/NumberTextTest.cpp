@@ -2,8 +2,6 @@
 
 #include <array>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "base/NumberText.h"
 

@@ -3,14 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <filesystem>
 #include <future>
 #include <limits>
 #include <tuple>
-#include <vector>
 
 #include "base/Settings.h"
 #include "support/SettingsFiles.h"

@@ -4,8 +4,6 @@
 // re-analyse change the file in place and say what they did.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "CliRun.h"
-#include "base/MessageId.h"
 #include "base/Settings.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"

@@ -2,7 +2,6 @@
 // calls themselves), the Settings dialog's clamps, the refusals and the usage errors.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 

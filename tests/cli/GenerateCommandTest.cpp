@@ -2,7 +2,6 @@
 // normalised parameters, the defaults, the refusals and the usage errors.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 

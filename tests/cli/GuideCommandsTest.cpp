@@ -16,7 +16,6 @@
 #include "engine/processing/CorrectionReport.h"
 #include "engine/sas/SasDocument.h"
 #include "support/Recordings.h"
-#include "support/SasFiles.h"
 #include "support/TakeNotes.h"
 #include "support/WavFiles.h"
 

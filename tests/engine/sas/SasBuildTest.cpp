@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <ostream>
 #include <string>
 #include <vector>

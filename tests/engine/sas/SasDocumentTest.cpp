@@ -2,7 +2,6 @@
 // rule), the accepted boundaries, the fit test, paging, write-back and the copy of Save As.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <ostream>

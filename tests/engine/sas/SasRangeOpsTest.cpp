@@ -4,7 +4,6 @@
 // reported changes and their undo through SasWriteFrames, and Find on the page.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>

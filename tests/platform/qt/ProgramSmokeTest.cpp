@@ -13,7 +13,6 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
