@@ -8,7 +8,7 @@
 namespace vocara {
 namespace {
 
-TEST(FormatNumberTest, FixedDecimalsRoundedAndTrimmed) {
+TEST(FormatNumberTest, FixedDecimalsRoundedTrimmedCutAndSaturated) {
   EXPECT_EQ(FormatNumber(1.0, 2, 25, true), "1");
   EXPECT_EQ(FormatNumber(20.5, 2, 25, true), "20.5");
   EXPECT_EQ(FormatNumber(-0.125, 2, 25, true), "-0.13");
@@ -18,16 +18,10 @@ TEST(FormatNumberTest, FixedDecimalsRoundedAndTrimmed) {
   EXPECT_EQ(FormatNumber(-25.0, 3, 25, true), "-25");
   EXPECT_EQ(FormatNumber(0.003, 3, 25, true), "0.003");
   EXPECT_EQ(FormatNumber(0.0, 3, 25, true), "0");
-}
-
-TEST(FormatNumberTest, CutToMaxLenLosesTheHighestDigits) {
   EXPECT_EQ(FormatNumber(12345.0, 0, 3, true), "345");
   EXPECT_EQ(FormatNumber(1.5, 2, 3, false), ".50");  // the point stays in its counted column
   EXPECT_EQ(FormatNumber(-7.0, 0, 1, true), "-");
   EXPECT_EQ(FormatNumber(7.0, 0, -4, true), "");
-}
-
-TEST(FormatNumberTest, NaNIsNegativeZeroAndHugeValuesSaturate) {
   EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN(), 2, 25, false), "-0.00");
   EXPECT_EQ(FormatNumber(1e30, 0, 25, true), "18446744073709551615");
 }

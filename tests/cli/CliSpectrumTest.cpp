@@ -6,6 +6,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CliRun.h"
@@ -70,12 +71,9 @@ TEST_F(CliSpectrumTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 90u);
   // Computed from B3, one below the lowest note, to the highest; 0 elsewhere.
-  EXPECT_EQ(lines[37], "A#3\t0.000000");
-  EXPECT_EQ(lines[38], "B3\t11723522.302279");
-  EXPECT_EQ(lines[48], "A4\t435702063.374760");
-  EXPECT_EQ(lines[51], "C5\t0.000000");
-  EXPECT_EQ(lines[88], "detected=A4");
-  EXPECT_EQ(lines[89], "fine=-35.6");
+  EXPECT_EQ(std::tuple(lines[37], lines[38], lines[48], lines[51], lines[88], lines[89]),
+            std::tuple("A#3\t0.000000", "B3\t11723522.302279", "A4\t435702063.374760", "C5\t0.000000",
+                       "detected=A4", "fine=-35.6"));
 }
 
 }  // namespace

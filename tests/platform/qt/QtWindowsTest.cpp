@@ -115,7 +115,7 @@ class QtWindowsTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------
 // Scroll bars: the core owns the position
 
-TEST_F(QtWindowsTest, ScrollActionsAreReportedAndTheSliderStaysAtTheCorePosition) {
+TEST_F(QtWindowsTest, ScrollActionsAndThumbDragsAreReportedAndTheSliderStaysAtTheCorePosition) {
   ViewWindow* window = Make(MenuWindowSpec());
   windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 10, 40}, true);
   auto* bar = window->findChild<QScrollBar*>(QStringLiteral("vscroll"));
@@ -147,18 +147,16 @@ TEST_F(QtWindowsTest, ScrollActionsAreReportedAndTheSliderStaysAtTheCorePosition
   bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(bar->value(), 52);
   EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical).pos, 52);
-}
 
-TEST_F(QtWindowsTest, ThumbDragReportsTrackingThenPositionAndEnd) {
-  ViewWindow* window = Make(MenuWindowSpec());
+  // A thumb drag reports tracking, then the position and the end.
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 10, 40}, true);
-  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
-
+  bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
+  sink.onMessage = nullptr;
+  sink.Clear();
   bar->setSliderDown(true);
   bar->setSliderPosition(70);
   bar->setSliderPosition(75);
   bar->setSliderDown(false);
-
   std::vector<std::pair<ScrollCode, int>> sent;
   for (const Message& m : sink.messages)
     sent.emplace_back(m.scrollCode, m.scrollCode == ScrollCode::EndScroll ? 0 : m.scrollPos);
@@ -278,7 +276,7 @@ TEST_F(QtWindowsTest, KeysArriveAsVirtualKeyCodesOrAsTheirAcceleratorsCommand) {
 // ---------------------------------------------------------------------------------------
 // Painting and the image
 
-TEST_F(QtWindowsTest, ShowingPaintsAllOfTheWindowAndInvalidateOnePaintOfTheRectangle) {
+TEST_F(QtWindowsTest, ShowingPaintsTheWindowInvalidateTheRectangleAndWhatTheCoreDrawsIsShown) {
   ViewWindow* window = Make(MenuWindowSpec());
   sink.Clear();
   window->show();
@@ -297,14 +295,11 @@ TEST_F(QtWindowsTest, ShowingPaintsAllOfTheWindowAndInvalidateOnePaintOfTheRecta
   const std::vector<Message> paints = sink.OfKind(MessageKind::Paint);
   ASSERT_EQ(paints.size(), 1u);
   EXPECT_EQ(paints[0].rect, area);
-}
 
-// What the core draws while painting is shown below the toolbar; Present shows pixels it
-// changed outside a paint, as its rubber bands do, without asking for one.
-TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWithoutAPaint) {
-  ViewWindow* window = Shown(MenuWindowSpec());
+  // What the core draws while painting is shown below the toolbar; Present shows pixels it
+  // changed outside a paint, as its rubber bands do, without asking for one.
   AttachImage(0, 0xff336699u);
-  const int top = windows.ToolbarHeight(0);
+  sink.Clear();
   sink.onMessage = [&](int, const Message& message) {
     if (message.kind == MessageKind::Paint) {
       for (int x = 0; x < 30; ++x) {
@@ -337,7 +332,7 @@ TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWit
 // ---------------------------------------------------------------------------------------
 // Mouse
 
-TEST_F(QtWindowsTest, MousePositionsAreClientCoordinatesCountedFromTheToolbarTop) {
+TEST_F(QtWindowsTest, MousePositionsCountFromTheToolbarTopAndADoubleClickIsTwoPresses) {
   ViewWindow* window = Shown(MenuWindowSpec());
   const int top = windows.ToolbarHeight(0);
   QTest::mouseClick(window->Canvas(), Qt::LeftButton, Qt::ControlModifier, QPoint(30, 12));
@@ -350,10 +345,8 @@ TEST_F(QtWindowsTest, MousePositionsAreClientCoordinatesCountedFromTheToolbarTop
                       {MessageKind::LeftDown, {30, 12 + top}, true, false},
                       {MessageKind::LeftUp, {30, 12 + top}, true, false},
                       {MessageKind::RightDown, {31, 13 + top}, false, false}}));
-}
 
-TEST_F(QtWindowsTest, SecondPressOfADoubleClickIsOneMorePress) {
-  ViewWindow* window = Shown(MenuWindowSpec());
+  // The second press of a double click is one more press.
   QWidget* canvas = window->Canvas();
   const auto send = [&](QEvent::Type type) {
     const bool press = type != QEvent::MouseButtonRelease;
