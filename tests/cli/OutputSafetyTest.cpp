@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "CliRun.h"
@@ -144,8 +145,7 @@ TEST(OutputSafetyTest, EveryWriterKeepsThePreviousFileWhenItCannotWriteTheWholeN
         << writer.name;
     EXPECT_EQ(ReadFile(inLocked), previous) << writer.name;
   }
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null") && fs::is_character_file("/dev/full"));
   EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
 
   // An input the user may not read is named; one the user may only read is enough.
@@ -305,9 +305,8 @@ TEST_F(ChangeInPlaceTest, AStaleJournalIsNeverAppliedToAnotherFile) {
   leaveJournal();
   std::string said;
   ASSERT_EQ(RunInProcess({"info", work}, &said), 0);
-  EXPECT_EQ(said, "");
-  EXPECT_EQ(ReadFile(work).substr(136 + 1600, 800), std::string(800, '\0'));
-  EXPECT_FALSE(fs::exists(JournalPath(work)));
+  EXPECT_EQ(std::tuple(said, ReadFile(work).substr(136 + 1600, 800), fs::exists(JournalPath(work))),
+            std::tuple("", std::string(800, '\0'), false));
 }
 
 TEST_F(ChangeInPlaceTest, AWholeFileWriterWaitsForAChangeInProgress) {
@@ -345,8 +344,7 @@ TEST_F(ChangeInPlaceTest, AFullStandardOutputDoesNotTurnALandedChangeIntoAFailur
   const int pid = StartProcess("/bin/sh", {"-c", std::string(VOCARA_CLI_PATH) + " repair " + in.wav + " " +
                                                      work + " > /dev/full 2> " + err});
   const int status = WaitForProcess(pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(ReadFile(work), After("repair"));
   EXPECT_NE(ReadFile(err).find("could not write to standard output"), std::string::npos);
 }

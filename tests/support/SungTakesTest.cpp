@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
 #include "support/PitchTrack.h"
 #include "support/SungTakes.h"
-#include "support/WavFiles.h"
 
 namespace vocara::test {
 namespace {
@@ -88,18 +85,6 @@ TEST(SungTakes, ScoringNamesMisnamedSplitAndPhantomNotes) {
   EXPECT_NEAR(score.onsetF, 2.0 * take.notes.size() / (2 * take.notes.size() + 2), 1e-12);
   ASSERT_EQ(score.problems.size(), 3u);
   EXPECT_EQ(score.problems[0], "note 3 (D4 at 2.280 s) found as D5");
-}
-
-// Writes every take and its notes to /tmp/takes for listening (--gtest_also_run_disabled_tests).
-TEST(SungTakes, DISABLED_WriteTakes) {
-  std::filesystem::create_directories("/tmp/takes");
-  for (const Take& take : Takes()) {
-    WriteFile("/tmp/takes/" + take.name + ".wav", CanonicalWav(Format(2), Samples(2, take.samples)));
-    std::ofstream notes("/tmp/takes/" + take.name + ".txt");
-    for (const TakeNote& n : take.notes)
-      notes << n.onset << ' ' << n.offset << ' ' << MidiName(n.midi) << ' ' << n.cents << ' ' << n.heldFrom
-            << ' ' << n.heldTo << '\n';
-  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "program/commands/WavCommands.h"
@@ -195,11 +196,10 @@ TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
   fake.pump.step = std::chrono::milliseconds(10);  // every block pumps
   fake.pump.onPump = [this] { app.flags |= AbortRequested; };
   Command(WavView, 100);
-  EXPECT_EQ(fake.desktop.messages.size(), 3u);  // the questions only, no error
-  EXPECT_FALSE(app.Has(WavOpen));
-  EXPECT_FALSE(app.Has(Busy));
-  EXPECT_FALSE(std::filesystem::exists(copy));
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  // The questions only, no error.
+  EXPECT_EQ(std::tuple(fake.desktop.messages.size(), app.Has(WavOpen), app.Has(Busy),
+                       std::filesystem::exists(copy), TemporaryFileCount(dir.Path().string())),
+            std::tuple(3u, false, false, false, 0));
 }
 
 TEST_F(WavCommandsTest, CloseResetsTheDocumentAndTheView) {
@@ -250,9 +250,8 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(Fields(LastMessage()), std::tuple("WAV and SAS files does not fit.\nContinue?",
                                               MessageIcon::Question, MessageButtons::YesNo));
-  EXPECT_EQ(LastMessage().defaultAnswer, MessageAnswer::No);
-  EXPECT_FALSE(app.Has(WavOpen));
-  EXPECT_FALSE(app.wav.file.IsOpen());
+  EXPECT_EQ(std::tuple(LastMessage().defaultAnswer, app.Has(WavOpen), app.wav.file.IsOpen()),
+            std::tuple(MessageAnswer::No, false, false));
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);
   OpenFromDialog(MakeWav("take.wav", 10));
