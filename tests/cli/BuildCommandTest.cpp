@@ -51,12 +51,9 @@ class BuildCommandTest : public CliFixture {
 // makes it user defined, a highest note below the lowest pulls the lowest down to it (and the
 // other way round), and numbers are clamped to their ranges.
 TEST_F(BuildCommandTest, OptionsSetTheSettingsAsTheDialogDoes) {
-  GeneralSettings stored;
-  stored.instrument = 22;  // "Flute Bass"
-  stored.lowestNote = 27;
-  stored.highestNote = 60;
-  stored.chunkPeriods = 2.5;
-  stored.tempo = 90.0;
+  // Instrument 22 is "Flute Bass".
+  const GeneralSettings stored{
+      .instrument = 22, .lowestNote = 27, .highestNote = 60, .chunkPeriods = 2.5, .tempo = 90.0};
   const std::string file = SettingsFile(stored);
   const auto with = [](int instrument, int lowest, int highest, double chunk = 1, double threshold = 20,
                        GeneralSettings settings = {}) {

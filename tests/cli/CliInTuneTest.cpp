@@ -139,11 +139,7 @@ TEST_F(CliInTuneTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLength) 
 // arguments, the words printed and the file changed in place.
 TEST_F(CliInTuneTest, RepairChangesTheFileInPlaceAndSaysWhatItRepaired) {
   // G4 held for 2 s; for 120 ms in the middle its fundamental drops to a tenth.
-  SungOptions breathy;
-  breathy.weakFrom = 1.0;
-  breathy.weakTo = 1.12;
-  breathy.fundamental = 0.1;
-  const std::string sas = Sing({{67, 0, 2.0}}, breathy);
+  const std::string sas = Sing({{67, 0, 2.0}}, {.weakFrom = 1.0, .weakTo = 1.12, .fundamental = 0.1});
   const std::vector<SasFrame> built = ReadSasFrames(sas);
   ASSERT_EQ(Run({"repair", wav, sas}), cli::ExitSuccess) << err.str();
   const std::vector<SasFrame> repaired = ReadSasFrames(sas);

@@ -57,9 +57,8 @@ TEST_F(CliSpectrumTest, PeaksWritesThePeakFile) {
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
   // Above the silence threshold nothing qualifies, but a marked peak is written all the same
   // (which bins can be marked: SpectrumTest).
-  GeneralSettings settings;
-  settings.silenceThreshold = 30.0;
-  const std::string ini = WriteFile(dir.File("s.ini"), SettingsFileBytes(settings, WindowLayout::Defaults()));
+  const std::string ini =
+      WriteFile(dir.File("s.ini"), SettingsFileBytes({.silenceThreshold = 30.0}, WindowLayout::Defaults()));
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini}), 0) << err.str();
   EXPECT_EQ(ReadFile(txt), "");
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "10"}), 0);

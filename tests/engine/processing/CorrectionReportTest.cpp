@@ -163,10 +163,7 @@ TEST_F(CorrectionReportTakeTest, VibratoIsTheSungOneBeforeAndAfterHoweverTheRend
                         Case{"shallow and fast, snapped, time correction on", 15, 6.5, true, true},
                         Case{"slow, snapped, time correction off", 40, 4.5, true, false}}) {
     SCOPED_TRACE(c.name);
-    SungOptions options;
-    options.vibratoCents = c.depth;
-    options.vibratoHz = c.hz;
-    Take(Phrase, options, c.snap);
+    Take(Phrase, {.vibratoHz = c.hz, .vibratoCents = c.depth}, c.snap);
     const CorrectionReport report = Report(c.timeCorrection);
     ASSERT_EQ(report.notes.size(), Phrase.size());
     for (std::size_t k = 0; k < Phrase.size(); ++k) {
@@ -233,9 +230,7 @@ TEST_F(CorrectionReportTakeTest, ARangeMarksTheNotesItCutsAndATooShortPartHasNoF
 
 // Without a corrected file: the take's notes as sung.
 TEST_F(CorrectionReportTakeTest, TheListingGivesEachNoteAsSung) {
-  SungOptions options;
-  options.vibratoHz = 5;
-  Take(Phrase, options, false);
+  Take(Phrase, {.vibratoHz = 5}, false);
   CorrectionReport report;
   ASSERT_TRUE(ListNotes(sas, {0, wav.sampleCount, false}, report));
   EXPECT_FALSE(report.corrected);

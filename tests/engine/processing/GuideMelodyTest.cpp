@@ -150,8 +150,7 @@ TEST_F(GuideMelodyTest, TimingLinksMoveTheLateNoteAndKeepTheOthers) {
   Write({{0, 0}, inside, outside, {Frames * Hop, Frames * Hop}});
   std::vector<MidiNote> melody = InTime();
   melody[2].start += 0.060;
-  GuideParams params;
-  params.timing = 50;
+  GuideParams params{.timing = 50};
   const GuideOutcome outcome = Follow(melody, params, 210);
   // The first note starts at 0, where the end link is.
   EXPECT_EQ(std::pair(outcome.timed, outcome.untimed), std::pair(3, 1));
@@ -199,9 +198,7 @@ TEST_F(GuideMelodyTest, ALongGuideNoteTakesEveryPartOfASplitNote) {
   std::vector<MidiNote> melody = InTime();
   melody = {melody[0], melody[1], Guide(sung.notes[2].startSeconds + 0.05, sung.notes[4].startSeconds, 63),
             Guide(sung.notes[4].startSeconds, sung.notes[4].startSeconds + sung.notes[4].lengthSeconds, 65)};
-  GuideParams params;
-  params.timing = 100;
-  const GuideOutcome outcome = Follow(melody, params);
+  const GuideOutcome outcome = Follow(melody, {.timing = 100});
   EXPECT_TRUE(outcome.paired == 5 && outcome.unpairedSung.empty()) << outcome.paired;
   const CorrectionReport after = Listing();
   EXPECT_NEAR(after.notes[2].note * 100 + after.notes[2].targetCents, 4200, 1.5);

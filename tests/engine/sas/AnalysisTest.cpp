@@ -37,11 +37,7 @@ std::vector<double> ToneWindow(std::uint32_t w, double rate,
 }
 
 GeneralSettings Range(int lowest, int highest, double threshold = 20.0) {
-  GeneralSettings s;
-  s.lowestNote = lowest;
-  s.highestNote = highest;
-  s.baseNoteThreshold = threshold;
-  return s;
+  return {.lowestNote = lowest, .highestNote = highest, .baseNoteThreshold = threshold};
 }
 
 TEST(AnalysisLengthsTest, WindowAndHopFollowTheLowestNoteAndTheChunk) {

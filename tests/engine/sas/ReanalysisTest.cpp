@@ -194,11 +194,7 @@ TEST(FindPitchJumpsTest, FindsShortRunsAnOctaveOrAFifthAwayThatComeBack) {
 // G4 held for 2 s whose fundamental drops to a tenth for 120 ms every second: the Build reads those
 // stretches an octave up. The user has drawn the target flat, 40 cents above G4.
 TEST_F(ReanalysisTest, RepairTakesBackTheFramesAWeakFundamentalSentAnOctaveUp) {
-  SungOptions breathy;
-  breathy.weakFrom = 0.5;
-  breathy.weakTo = 0.62;
-  breathy.weakEvery = 1.0;
-  breathy.fundamental = 0.1;
+  const SungOptions breathy{.weakFrom = 0.5, .weakTo = 0.62, .fundamental = 0.1, .weakEvery = 1.0};
   Build({{67, 0, 2.0}}, breathy, [](std::size_t, SasFrame& f) { f.targetPitch = 4640; });
   const auto octaveAway = [](const std::vector<SasFrame>& frames) {  // or a fifth
     int away = 0;

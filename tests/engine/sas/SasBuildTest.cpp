@@ -23,13 +23,11 @@ namespace vocara::test {
 namespace {
 
 GeneralSettings Settings(int lowest, int highest, double chunk = 1.0, double threshold = 20.0) {
-  GeneralSettings s;
-  s.instrument = 0;
-  s.lowestNote = lowest;
-  s.highestNote = highest;
-  s.chunkPeriods = chunk;
-  s.baseNoteThreshold = threshold;
-  return s;
+  return {.instrument = 0,
+          .lowestNote = lowest,
+          .highestNote = highest,
+          .chunkPeriods = chunk,
+          .baseNoteThreshold = threshold};
 }
 
 class SasBuildTest : public ::testing::Test {

@@ -54,13 +54,8 @@ TEST(ScaleSnapTest, NearestScaleNoteFollowsKeyScaleAndReference) {
   p.reference = 415;  // a semitone low: every note 100.9 cents down
   EXPECT_NEAR(NearestScalePitch(3900, p), 3900 + 1200 * std::log2(415.0 / 440.0) + 100, 1e-9);
   // Out-of-range values come back limited.
-  ScaleSnapParams wild;
-  wild.centre = 300;
-  wild.drift = -5;
-  wild.reference = NAN;
-  wild.retuneMs = 1e9;
-  wild.key = 40;
-  const ScaleSnapParams clamped = ClampScaleSnapParams(wild);
+  const ScaleSnapParams clamped =
+      ClampScaleSnapParams({.key = 40, .reference = NAN, .centre = 300, .drift = -5, .retuneMs = 1e9});
   EXPECT_EQ(std::tuple(clamped.centre, clamped.drift, clamped.reference, clamped.retuneMs, clamped.key),
             std::tuple(100.0, 0.0, DefaultReference, MaxRetuneMs, 11));
 }
@@ -91,8 +86,7 @@ std::vector<SasFrame> Frames(const std::vector<double>& pitch) {
 TEST(ScaleSnapTest, SnapMovesTheCentreKeepsVibratoAndRampsBetweenNotes) {
   const std::vector<double> pitch = Sung({3930, 4070}, 0.8, 30);  // C4 +30, D4 -30
   std::vector<SasFrame> run = Frames(pitch);
-  ScaleSnapParams p;
-  p.retuneMs = 100;  // 10 frames
+  ScaleSnapParams p{.retuneMs = 100};  // 10 frames
   SnapWork work;
   SnapRun(run, p, {Rate, 0}, work);
   // Inside each note the correction is one value, the note's offset (its median lies within the
@@ -136,9 +130,7 @@ TEST(ScaleSnapTest, VibratoShareScalesTheSwingAroundTheCentre) {
   SnapWork work;
   const auto snapped = [&](double vibrato) {
     std::vector<SasFrame> run = Frames(pitch);
-    ScaleSnapParams p;
-    p.vibrato = vibrato;
-    SnapRun(run, p, {Rate, 0}, work);
+    SnapRun(run, {.vibrato = vibrato}, {Rate, 0}, work);
     std::vector<double> target;
     for (std::size_t i = 30; i < 170; ++i) target.push_back(run[i].targetPitch);  // the held middle
     return target;

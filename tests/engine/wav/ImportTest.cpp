@@ -313,9 +313,7 @@ TEST(ImportSalvageTest, KeepsTheWholeSamplesThatAreThereAndCountsNaN) {
   EXPECT_EQ(ImportCutShort(cut)->announcedFrames, 120000u);
   EXPECT_FALSE(ImportCutShort(WriteFile(dir.File("whole.wav"), whole)));
 
-  ImportOptions salvage;
-  salvage.salvage = true;
-  const ImportResult kept = ImportToWav(cut, output, salvage, {});
+  const ImportResult kept = ImportToWav(cut, output, {.salvage = true}, {});
   ASSERT_EQ(kept.result, LongOperationResult::Done) << ImportFailureText(kept);
   ASSERT_TRUE(kept.cut);
   EXPECT_EQ(std::pair(kept.cut->KeptSeconds(), kept.cut->AnnouncedSeconds()), std::pair(2.345, 3.0));

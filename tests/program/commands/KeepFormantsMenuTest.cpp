@@ -133,13 +133,8 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
 
   // What the engine renders of start .. end with the formants as asked.
   std::string EngineRender(Formants formants, CorrectMode mode, std::uint32_t start, std::uint32_t end) {
-    CorrectRequest request;
-    request.start = start;
-    request.end = end;
-    request.timeCorrection = app.settings.timeCorrection != 0;
-    request.mode = mode;
-    request.keepWhenCancelled = mode == CorrectMode::Play;
-    request.formants = formants;
+    const CorrectRequest request{
+        start, end, app.settings.timeCorrection != 0, mode, mode == CorrectMode::Play, formants};
     const std::string out = dir.File("engine.wav");
     EXPECT_EQ(Correct(app.wav, app.sas, request, out, nullptr).result, LongOperationResult::Done);
     return ReadFile(out);
