@@ -46,8 +46,7 @@ TEST(OutputFileTest, TheTargetChangesOnlyOnCommitAndAbandonKeepsThePreviousFile)
     ASSERT_EQ(output.Begin(target), MessageId::None);
     WriteAll(output, "half");
   }
-  EXPECT_EQ(ReadFile(target), "previous");
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  EXPECT_EQ(std::tuple(ReadFile(target), TemporaryFileCount(dir.Path().string())), std::tuple("previous", 0));
 
   OutputFile output;
   ASSERT_EQ(output.Begin(target), MessageId::None);
@@ -66,8 +65,7 @@ TEST(OutputFileTest, DevicesPipesAndFoldersAreRefusedAndLeftAlone) {
     EXPECT_EQ(output.Begin(target), MessageId::NotARegularFile) << target;
     EXPECT_FALSE(output.IsOpen());
   }
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(std::tuple(fs::is_fifo(fifo), fs::is_character_file("/dev/null")), std::tuple(true, true));
   OutputFile output;
   EXPECT_EQ(output.Begin(dir.File("no/such/folder/out.wav")), MessageId::InvalidFileHandle);
 }
@@ -188,8 +186,7 @@ TEST(FileJournalTest, ADamagedJournalIsSetAsideAndTheFileLeftAsItIs) {
     EXPECT_EQ(RecoverFileChanges(path, file, &where), JournalRecovery::Discarded);
     EXPECT_EQ(std::pair(where, ReadFile(where).size()), std::pair(JournalPath(path) + suffix, bytes.size()));
   }
-  EXPECT_EQ(ReadFile(path), "untouched");
-  EXPECT_FALSE(fs::exists(JournalPath(path)));
+  EXPECT_EQ(std::tuple(ReadFile(path), fs::exists(JournalPath(path))), std::tuple("untouched", false));
 }
 
 TEST(OutputFileTest, AWriterWaitsForTheTargetsLockAndKeepsOwnerAndLinks) {

@@ -174,8 +174,7 @@ TEST(ProgramFilesTest, SettingsBesideAWritableProgramElseInTheUserConfig) {
   fs::create_directories(root / "bin");
   const std::string program = (root / "bin" / "vocara").string();
   ProgramFiles files = ChooseProgramFiles(program, (root / "config").string(), "");
-  EXPECT_EQ(files.settingsFile, program + ".INI");
-  EXPECT_EQ(files.helpFile, program + ".pdf");
+  EXPECT_EQ(std::tuple(files.settingsFile, files.helpFile), std::tuple(program + ".INI", program + ".pdf"));
   EXPECT_TRUE(fs::is_empty(root / "bin")) << "the write probe must be removed";
 
   // A folder that cannot take files; running as root ignores read-only permissions.

@@ -85,8 +85,7 @@ TEST(StandardMidiFileTest, FormatOneWithATempoChangeAndRunningStatus) {
       1, 3, 480,
       {Chunk("MTrk", tempoTrack), Chunk("XFIH", {1, 2, 3}), Chunk("MTrk", melody), Chunk("MTrk", other)}));
   ASSERT_EQ(read.problem, "");
-  EXPECT_EQ(read.format, 1);
-  EXPECT_EQ(read.tracks, 3);
+  EXPECT_EQ(std::tuple(read.format, read.tracks), std::tuple(1, 3));
   ASSERT_EQ(read.notes.size(), 4u);
   const struct {
     double start, end;

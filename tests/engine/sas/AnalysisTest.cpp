@@ -45,8 +45,7 @@ TEST(AnalysisLengthsTest, WindowAndHopFollowTheLowestNoteAndTheChunk) {
   EXPECT_EQ(AnalysisFrameLength(3275, 1.0), 194u);    // one period of the tone below B3
   // A0 at 192 kHz with five periods per chunk: a hop near 38000 samples.
   const std::uint32_t w = AnalysisWindowLength(0, 192000);
-  EXPECT_EQ(w, 128041u);
-  EXPECT_EQ(AnalysisFrameLength(w, 5.0), 38068u);
+  EXPECT_EQ(std::tuple(w, AnalysisFrameLength(w, 5.0)), std::tuple(128041u, 38068u));
   // An octave up halves the window (to within the truncation).
   EXPECT_NEAR(AnalysisWindowLength(50, 44100), 3275.0 / 2, 1.0);
 }
@@ -134,8 +133,7 @@ TEST(DetectNoteTest, WithOneNoteTheUpperNeighbourCountsAsZero) {
   // A tone on the note below beats the note: nothing is detected.
   NoteSpectrum below;
   DetectNote(below, ToneWindow(w, rate, {{NoteFrequency(4700), 1e9}}), rate, Range(48, 48));
-  EXPECT_EQ(below.detected, 0);
-  EXPECT_EQ(below.strongest, 47);
+  EXPECT_EQ(std::tuple(below.detected, below.strongest), std::tuple(0, 47));
 }
 
 TEST(DetectNoteTest, TheLowestNoteAboveTheThresholdWinsNotTheStrongest) {
@@ -146,8 +144,7 @@ TEST(DetectNoteTest, TheLowestNoteAboveTheThresholdWinsNotTheStrongest) {
   const std::vector<double> window = ToneWindow(w, rate, {{440.0, 1e8}, {880.0, 1e9}});
   NoteSpectrum spectrum;
   DetectNote(spectrum, window, rate, Range(flute.lowestNote, flute.highestNote, 5.0));
-  EXPECT_EQ(spectrum.detected, 48);
-  EXPECT_EQ(spectrum.strongest, 60);
+  EXPECT_EQ(std::tuple(spectrum.detected, spectrum.strongest), std::tuple(48, 60));
   DetectNote(spectrum, window, rate, Range(flute.lowestNote, flute.highestNote, 20.0));
   EXPECT_EQ(spectrum.detected, 60);
 }
@@ -168,10 +165,8 @@ TEST(FineOffsetTest, TheQuadraticReachesItsLimitsAtTheOuterQuarterTones) {
 }
 
 TEST(FramePitchTest, TruncatesTowardZeroAndNeverGoesBelowZero) {
-  EXPECT_EQ(FramePitch(48, 12.7), 4812);
-  EXPECT_EQ(FramePitch(48, -0.40385277), 4799);
-  EXPECT_EQ(FramePitch(0, -0.5), 0);
-  EXPECT_EQ(FramePitch(0, -98.0), 0);
+  EXPECT_EQ(std::tuple(FramePitch(48, 12.7), FramePitch(48, -0.40385277)), std::tuple(4812, 4799));
+  EXPECT_EQ(std::tuple(FramePitch(0, -0.5), FramePitch(0, -98.0)), std::tuple(0, 0));
   EXPECT_EQ(FramePitch(87, 96.2), 8796);  // above C8 by almost a semitone
 }
 

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "QtTestSupport.h"
@@ -74,10 +75,8 @@ class ProgramSmokeTest : public ::testing::Test, protected QtProgram {
 TEST_F(ProgramSmokeTest, StartUpShowsOnlyTheWavWindowWithItsMenuAndToolbars) {
   ASSERT_TRUE(ProgramStart(app, ""));
   for (int view = 0; view < 4; ++view) ASSERT_NE(Window(view), nullptr) << view;
-  EXPECT_TRUE(Window(0)->isVisible());
-  EXPECT_FALSE(Window(1)->isVisible());
-  EXPECT_FALSE(Window(2)->isVisible());
-  EXPECT_FALSE(Window(3)->isVisible());
+  EXPECT_EQ(std::tuple(Window(0)->isVisible(), Window(1)->isVisible()), std::tuple(true, false));
+  EXPECT_EQ(std::tuple(Window(2)->isVisible(), Window(3)->isVisible()), std::tuple(false, false));
   EXPECT_EQ(Window(0)->windowTitle(), QStringLiteral("WAV"));
   EXPECT_EQ(Window(3)->windowTitle(), QStringLiteral("MFT"));
   EXPECT_TRUE(std::filesystem::exists(dir.File("vocara.INI")));

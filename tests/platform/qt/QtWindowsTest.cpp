@@ -145,8 +145,7 @@ TEST_F(QtWindowsTest, ScrollActionsAndThumbDragsAreReportedAndTheSliderStaysAtTh
     }
   };
   bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(bar->value(), 52);
-  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical).pos, 52);
+  EXPECT_EQ(std::tuple(bar->value(), windows.GetScrollInfo(0, ScrollBar::Vertical).pos), std::tuple(52, 52));
 
   // A thumb drag reports tracking, then the position and the end.
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 10, 40}, true);
@@ -179,8 +178,7 @@ TEST_F(QtWindowsTest, ScrollValuesAreClampedAsClassicBarsClampThemAndAnIdleBarIs
 
   auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
-  EXPECT_FALSE(bar->isEnabled());
-  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(std::tuple(bar->isEnabled(), bar->isVisible()), std::tuple(false, true));
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 50, 10}, true);
   // The largest position is max - page + 1.
   EXPECT_EQ(std::tuple(bar->isEnabled(), bar->maximum(), bar->pageStep(), bar->value()),
@@ -462,8 +460,7 @@ TEST_F(QtWindowsTest, ToolbarButtonsCarryTooltipsStatesAndCheckGroups) {
 
   QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].command, 158);
-  EXPECT_TRUE(window->Button(158)->isChecked());
+  EXPECT_EQ(std::tuple(sink.messages[0].command, window->Button(158)->isChecked()), std::tuple(158, true));
   QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
   EXPECT_TRUE(window->Button(158)->isChecked()) << "a pressed button stays pressed";
 
@@ -492,8 +489,7 @@ TEST_F(QtWindowsTest, CloseBoxIsReportedAndTheCoreDecides) {
   };
   window->close();
   ASSERT_EQ(sink.OfKind(MessageKind::Destroy).size(), 1u);
-  EXPECT_EQ(windows.Window(0), nullptr);
-  EXPECT_EQ(windows.GetShowState(0), ShowState::Hidden);
+  EXPECT_EQ(std::tuple(windows.Window(0), windows.GetShowState(0)), std::tuple(nullptr, ShowState::Hidden));
 }
 
 // The toolbar's height measured at creation is the one shown; a resize reports the client size

@@ -42,8 +42,7 @@ class WavCommandsTest : public AppTest {
   }
   // Every field the flags and the document keep of a WAV, as the commands leave them.
   void ExpectNoWav() {
-    EXPECT_FALSE(app.Has(WavOpen));
-    EXPECT_FALSE(app.wav.file.IsOpen());
+    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.file.IsOpen()), std::tuple(false, false));
     EXPECT_EQ(fake.windows.views[WavView].title, "WAV");  // titles change only on success
     EXPECT_FALSE(Enabled(103));
   }
@@ -255,8 +254,7 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);
   OpenFromDialog(MakeWav("take.wav", 10));
-  EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_FALSE(app.Has(WavSasMatch));
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.Has(WavSasMatch)), std::tuple(true, false));
 }
 
 // Set Left (110) moves the right end one column on; Set Right (111) left of the range moves both
@@ -312,16 +310,13 @@ TEST_F(WavCommandsTest, RangeFlagRules) {
   app.noise.length = 512;
   app.flags |= CorrectedTempCurrent;
   SelectWavRange(100, 612);
-  EXPECT_TRUE(app.Has(NoiseSampleReady));
-  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+  EXPECT_EQ(std::tuple(app.Has(NoiseSampleReady), app.Has(CorrectedTempCurrent)), std::tuple(true, false));
   EXPECT_TRUE(Enabled(104));  // Remove Noise
   SelectWavRange(100, 611);
-  EXPECT_FALSE(app.Has(NoiseSampleReady));
-  EXPECT_FALSE(Enabled(104));
+  EXPECT_EQ(std::tuple(app.Has(NoiseSampleReady), Enabled(104)), std::tuple(false, false));
 
   SelectWavRange(300, 300);
-  EXPECT_FALSE(app.Has(WavRangeSelected));
-  EXPECT_EQ(app.wav.rangeRms, 0.0);
+  EXPECT_EQ(std::tuple(app.Has(WavRangeSelected), app.wav.rangeRms), std::tuple(false, 0.0));
 }
 
 // Save As writes the range to the file chosen in a dialog with an empty name, never onto the open
@@ -342,8 +337,7 @@ TEST_F(WavCommandsTest, SaveAsWritesTheRangeButNotOntoTheOpenFile) {
   Command(WavView, 112);
   EXPECT_EQ(Fields(LastMessage()),
             std::tuple("Opened file can not be overwritten", MessageIcon::Error, MessageButtons::Ok));
-  EXPECT_EQ(ReadFile(path), original);
-  EXPECT_TRUE(app.Has(WavOpen));
+  EXPECT_EQ(std::tuple(ReadFile(path), app.Has(WavOpen)), std::tuple(original, true));
 }
 
 TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/processing/Spectrum.h"
@@ -175,8 +176,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
     EXPECT_LT(Centre - cursor, app.wavView.samplesPerPixel);
     EXPECT_GT(app.wavView.samplesPerPixel, 100u);
     Paint(WavView);
-    EXPECT_EQ(app.wav.cursor, cursor);
-    EXPECT_EQ(app.spectrum.spectrum, spectrumOf(cursor));
+    EXPECT_EQ(std::tuple(app.wav.cursor, app.spectrum.spectrum), std::tuple(cursor, spectrumOf(cursor)));
     EXPECT_EQ(app.notes.spectrum.strength, notesOf(cursor));
   }
 
@@ -188,8 +188,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
   ExpectNoSpectra();
   Paint(FftView);
   Paint(MftView);
-  EXPECT_EQ(Fields(27, 33), Texts(7));
-  EXPECT_EQ(Fields(38, 39), Texts(2));
+  EXPECT_EQ(std::tuple(Fields(27, 33), Fields(38, 39)), std::tuple(Texts(7), Texts(2)));
 
   OpenDocumentByName(app, other);
   Command(WavView, 103);  // Close
