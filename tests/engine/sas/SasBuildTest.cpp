@@ -156,7 +156,6 @@ TEST_F(SasBuildTest, TheFileHoldsHeaderFramesAndTheTwoLinks) {
   }
 }
 
-// Silence gives empty frames; a recording shorter than one hop no frames, only the two links.
 TEST_F(SasBuildTest, SilenceGivesEmptyFramesAndARecordingShorterThanOneHopNone) {
   const std::uint32_t h = AnalysisFrameLength(AnalysisWindowLength(38, 22050), 1.0);
   for (const auto& [count, value] : {std::pair{8000u, 0}, std::pair{h - 1, 1000}}) {

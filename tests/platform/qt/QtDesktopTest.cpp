@@ -77,8 +77,6 @@ TEST(QtDesktopTest, OpenDialogListsWavFilesOfBothCasesAndReturnsTheChoice) {
   EXPECT_EQ(*chosen, dir.File("TAKE2.WAV"));
 }
 
-// The save dialog appends the default extension only to a bare name, and asks before overwriting
-// a file only when told.
 TEST(QtDesktopTest, SaveDialogAppendsTheExtensionToABareNameAndAsksBeforeOverwritingWhenTold) {
   vocara::test::TempDir dir;
   Touch(dir.File("old.wav"));

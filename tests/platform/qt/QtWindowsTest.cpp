@@ -492,8 +492,6 @@ TEST_F(QtWindowsTest, CloseBoxIsReportedAndTheCoreDecides) {
   EXPECT_EQ(std::tuple(windows.Window(0), windows.GetShowState(0)), std::tuple(nullptr, ShowState::Hidden));
 }
 
-// The toolbar's height measured at creation is the one shown; a resize reports the client size
-// the core sees, the canvas below the toolbar.
 TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsShownAndResizeReportsTheClientSize) {
   ViewWindow* window = Make(MenuWindowSpec());
   const int measured = windows.ToolbarHeight(0);

@@ -36,7 +36,6 @@ WaveFormatRecord Record(std::uint16_t tag, std::uint32_t rate, std::uint32_t byt
   return record;
 }
 
-// The default choice is plain PCM at 48 kHz and 16 bits; extensible records carry the channel mask.
 TEST(AudioFormatRecordTest, DefaultChoiceIsPlainPcmAt48kHz16BitsAndExtensibleRecordsCarryTheMask) {
   // 96000 bytes per second, the extension not announced, front left.
   const WaveFormatRecord expected = Record(1, 48000, 96000, 2, 16, 0, 16, 1);

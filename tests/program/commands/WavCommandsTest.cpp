@@ -49,7 +49,6 @@ class WavCommandsTest : public AppTest {
   auto Range() const { return std::tuple(app.wav.rangeLeft, app.wav.rangeRight); }
 };
 
-// Open asks with its dialog, then shows the file's path and enables the WAV commands.
 TEST_F(WavCommandsTest, OpenAsksWithItsDialogShowsThePathAndEnablesTheWavCommands) {
   app.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
   const std::string path = MakeWav("take.wav", 3000);
