@@ -50,8 +50,8 @@ struct Program {
   // Stop, then both buffers back: the stream closes.
   void StopPlayback() {
     Send(MessageKind::Command, 0, 107);
-    Send(MessageKind::WaveOutDone, app.playback.expected);
-    if (app.playback.deviceOpen) Send(MessageKind::WaveOutDone, app.playback.expected);
+    Send(MessageKind::WaveOutDone, app.devices.playback.expected);
+    if (app.devices.playback.deviceOpen) Send(MessageKind::WaveOutDone, app.devices.playback.expected);
   }
   vocara::test::FakePlatform fake;
   vocara::App app;
@@ -89,7 +89,7 @@ void BM_OutputRefill(benchmark::State& state) {
       program.Send(MessageKind::Command, 0, 106);
       state.ResumeTiming();
     }
-    program.Send(MessageKind::WaveOutDone, app.playback.expected);
+    program.Send(MessageKind::WaveOutDone, app.devices.playback.expected);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * vocara::AudioBufferBytes));
 }
@@ -113,7 +113,7 @@ void BM_InputAppend(benchmark::State& state) {
       vocara::RecordStart(app, path);
       state.ResumeTiming();
     }
-    program.Send(MessageKind::WaveInData, app.recording.expected);
+    program.Send(MessageKind::WaveInData, app.devices.recording.expected);
     ++appended;
   }
   vocara::CloseAudio(app);

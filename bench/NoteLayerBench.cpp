@@ -57,14 +57,14 @@ std::string SasFile() {
 // Note mode on, the page's notes listed and every note chosen.
 struct Program : vocara::bench::SasWindowProgram {
   Program() : SasWindowProgram(SasFile()) {
-    app.sasView.lower.position = vocara::NoteCount - 1 - 44;
+    app.windows.sasView.lower.position = vocara::NoteCount - 1 - 44;
     Command(vocara::Id(vocara::CommandId::NoteMode));
     vocara::RefreshPageNotes(app);
     Command(vocara::Id(vocara::CommandId::SelectAllNotes));
   }
   bool Ready() const {
-    return app.Has(vocara::SasOpen) && app.sas.pageCount == Columns && app.pageNotes.notes.size() > 15 &&
-           !app.chosenNotes.empty();
+    return app.Has(vocara::SasOpen) && app.session.sas.pageCount == Columns &&
+           app.session.pageNotes.notes.size() > 15 && !app.session.chosenNotes.empty();
   }
 };
 
@@ -75,8 +75,8 @@ void BM_NoteLayer(benchmark::State& state) {
     return;
   }
   App& app = program.app;
-  const vocara::PitchRows rows = vocara::SasPitchRows(app);
-  vocara::RasterCanvas canvas(app.images[vocara::SasView], app.ports.text);
+  const vocara::PitchRows rows = vocara::SasPitchRows(app.windows);
+  vocara::RasterCanvas canvas(app.windows.images[vocara::SasView], app.ports.text);
   for (auto _ : state) {
     vocara::DrawNoteLayer(app, canvas, 0, Columns, Columns, rows);
     benchmark::ClobberMemory();
@@ -92,17 +92,17 @@ void BM_NoteDragMove(benchmark::State& state) {
   }
   App& app = program.app;
   // The press on the middle of the fourth note's bar.
-  const vocara::NoteReport& note = app.pageNotes.notes[3];
-  const vocara::PitchRows rows = vocara::SasPitchRows(app);
-  const int x = static_cast<int>((note.firstFrame + note.endFrame) / 2 - app.sas.pageFirst);
+  const vocara::NoteReport& note = app.session.pageNotes.notes[3];
+  const vocara::PitchRows rows = vocara::SasPitchRows(app.windows);
+  const int x = static_cast<int>((note.firstFrame + note.endFrame) / 2 - app.session.sas.pageFirst);
   const double centre = note.note * 100.0 + note.targetCents;
   const int y = rows.bottom - static_cast<int>(std::trunc(centre * rows.scale - rows.base));
   program.Mouse(MessageKind::LeftDown, x, y);
-  if (!(app.mouse.state & vocara::DragNote)) {
+  if (!(app.session.mouse.state & vocara::DragNote)) {
     state.SkipWithError("the press did not take the note");
     return;
   }
-  const int semitone = static_cast<int>(std::lround(100 * app.sasView.pitchScale));
+  const int semitone = static_cast<int>(std::lround(100 * app.windows.sasView.pitchScale));
   int step = 0;
   for (auto _ : state) {
     ++step;
@@ -110,7 +110,7 @@ void BM_NoteDragMove(benchmark::State& state) {
     program.Mouse(MessageKind::MouseMove, x, step % 2 != 0 ? y - semitone : y + semitone);
     program.Forget();
   }
-  app.mouse.noteMoved = false;  // released without moving anything
+  app.session.mouse.noteMoved = false;  // released without moving anything
   program.Mouse(MessageKind::LeftUp, x, y);
 }
 BENCHMARK(BM_NoteDragMove)->Unit(benchmark::kMicrosecond);

@@ -103,10 +103,10 @@ void BM_BuildPerFrameInterface(benchmark::State& state) {
   vocara::WavViewFitWholeFile(app);
   for (auto _ : state) {
     const auto result =
-        vocara::SasBuildFile(app.wav, app.settings, Sas(), [&app](std::uint64_t position, auto) {
+        vocara::SasBuildFile(app.docs.wav, app.config.settings, Sas(), [&app](std::uint64_t position, auto) {
           app.ports.pump.PumpOneMessage();
-          app.geometry[vocara::WavView].cursorX =
-              static_cast<std::int16_t>(position / app.wavView.samplesPerPixel);
+          app.windows.geometry[vocara::WavView].cursorX =
+              static_cast<std::int16_t>(position / app.windows.wavView.samplesPerPixel);
           vocara::MoveCursor(app, vocara::WavView);
           return true;
         });

@@ -48,15 +48,16 @@ struct Program : vocara::bench::SasWindowProgram {
   Program() : SasWindowProgram(SasFile()) {}
   // The rows of the two panes' middles.
   int Row(bool pitch) const {
-    const int top = app.metrics.toolbarHeight;
-    return pitch ? top + app.upperPaneHeight + app.lowerPaneHeight / 2 : top + app.upperPaneHeight / 2;
+    const int top = app.windows.metrics.toolbarHeight;
+    return pitch ? top + app.windows.upperPaneHeight + app.windows.lowerPaneHeight / 2
+                 : top + app.windows.upperPaneHeight / 2;
   }
 };
 
 // Each move crosses the whole page from the last one's edge, at another row.
 void BM_Freehand(benchmark::State& state) {
   Program program;
-  if (!program.app.Has(vocara::SasOpen) || program.app.sas.pageCount != Columns) {
+  if (!program.app.Has(vocara::SasOpen) || program.app.session.sas.pageCount != Columns) {
     state.SkipWithError("the SAS did not open at full width");
     return;
   }
@@ -71,19 +72,19 @@ void BM_Freehand(benchmark::State& state) {
     program.Forget();
   }
   program.Mouse(MessageKind::LeftUp, 0, row);
-  benchmark::DoNotOptimize(program.app.sas.page.data());
+  benchmark::DoNotOptimize(program.app.session.sas.page.data());
 }
 BENCHMARK(BM_Freehand)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The range covers every frame; the mouse goes up and down by 10 rows.
 void BM_InRange(benchmark::State& state) {
   Program program;
-  if (!program.app.Has(vocara::SasOpen) || program.app.sas.pageCount != Columns) {
+  if (!program.app.Has(vocara::SasOpen) || program.app.session.sas.pageCount != Columns) {
     state.SkipWithError("the SAS did not open at full width");
     return;
   }
   App& app = program.app;
-  app.sas.range = {0, static_cast<std::int32_t>(Frames)};
+  app.session.sas.range = {0, static_cast<std::int32_t>(Frames)};
   app.flags |= vocara::SasRangeSelected;
   const int row = program.Row(state.range(0) != 0);
   program.Command(131);
@@ -95,7 +96,7 @@ void BM_InRange(benchmark::State& state) {
     program.Forget();
   }
   program.Mouse(MessageKind::LeftUp, Columns / 2, row);
-  benchmark::DoNotOptimize(app.sas.page.data());
+  benchmark::DoNotOptimize(app.session.sas.page.data());
 }
 BENCHMARK(BM_InRange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 

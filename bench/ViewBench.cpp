@@ -94,17 +94,17 @@ void EnvelopeAndRepaint(benchmark::State& state, std::uint32_t samplesPerPixel) 
     state.SkipWithError("the recording did not open");
     return;
   }
-  const std::uint32_t spp = samplesPerPixel != 0 ? samplesPerPixel : app.wav.overviewFactor;
-  app.wavView.samplesPerPixel = spp;
+  const std::uint32_t spp = samplesPerPixel != 0 ? samplesPerPixel : app.docs.wav.overviewFactor;
+  app.windows.wavView.samplesPerPixel = spp;
   const vocara::platform::Rect client = program.fake.windows.GetClientRect(vocara::WavView);
   const std::uint64_t span = std::uint64_t{spp} * 1280;
   std::uint64_t first = 0;
   for (auto _ : state) {
-    first = (first + app.wav.sampleCount / 7 + 12345) % (app.wav.sampleCount - span);
-    app.wavView.firstSample = static_cast<std::uint32_t>(first);
+    first = (first + app.docs.wav.sampleCount / 7 + 12345) % (app.docs.wav.sampleCount - span);
+    app.windows.wavView.firstSample = static_cast<std::uint32_t>(first);
     vocara::WavViewEnvelopePass(app);
     vocara::PaintWindow(app, vocara::WavView, client);
-    benchmark::DoNotOptimize(app.images[vocara::WavView].Pixels().data());
+    benchmark::DoNotOptimize(app.windows.images[vocara::WavView].Pixels().data());
   }
   state.counters["spp"] = spp;
 }
@@ -115,7 +115,7 @@ BENCHMARK(BM_WavOverview)->Unit(benchmark::kMillisecond)->UseRealTime();
 // From 1 sample per column up to the last scale that still reads the file (overviewFactor - 1
 // is 8191 for 1 GiB of 16-bit samples).
 void BM_WavZoom(benchmark::State& state) {
-  const std::uint32_t factor = WavProgram().app.wav.overviewFactor;
+  const std::uint32_t factor = WavProgram().app.docs.wav.overviewFactor;
   EnvelopeAndRepaint(state, std::min(static_cast<std::uint32_t>(state.range(0)), factor - 1));
 }
 BENCHMARK(BM_WavZoom)
@@ -130,7 +130,7 @@ BENCHMARK(BM_WavZoom)
 void BM_SasRepaint(benchmark::State& state) {
   Program program;
   App& app = program.app;
-  vocara::SasDocument& sas = app.sas;
+  vocara::SasDocument& sas = app.session.sas;
   sas.header.frameLength = 256;
   sas.header.sampleRate = 48000;
   sas.shownFrameCount = 200000;
@@ -146,13 +146,13 @@ void BM_SasRepaint(benchmark::State& state) {
   }
   for (std::uint32_t i = 0; i < 200; ++i)
     sas.links.push_back({i * 256 * 1000, i * 256 * 1000 + (i % 5) * 256});
-  app.sasView.pitchScale = 0.5;
+  app.windows.sasView.pitchScale = 0.5;
   app.flags |= vocara::SasOpen | vocara::SasRangeSelected;
   sas.range = {5100, 5600};
   const vocara::platform::Rect client = program.fake.windows.GetClientRect(vocara::SasView);
   for (auto _ : state) {
     vocara::PaintWindow(app, vocara::SasView, client);
-    benchmark::DoNotOptimize(app.images[vocara::SasView].Pixels().data());
+    benchmark::DoNotOptimize(app.windows.images[vocara::SasView].Pixels().data());
   }
 }
 BENCHMARK(BM_SasRepaint)->Unit(benchmark::kMillisecond)->UseRealTime();

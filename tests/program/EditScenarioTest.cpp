@@ -64,8 +64,8 @@ TEST_F(EditScenarioTest, MouseEditsThenCorrectChangeTheRecordingWhereTheEditsAre
   Command(SasView, 131);  // In Range: columns 300 .. 340 selected, the pitch pane dragged down
   Drag({300, 150}, {340, 150}, true);
   Drag({320, PitchRow}, {320, PitchRow + 40});
-  ASSERT_EQ(app.sas.range.left, 300);
-  ASSERT_EQ(app.sas.range.right, 340);
+  ASSERT_EQ(app.session.sas.range.left, 300);
+  ASSERT_EQ(app.session.sas.range.right, 340);
 
   const std::string out = dir.File("corrected.wav");
   fake.desktop.fileAnswers.push_back(out);

@@ -46,7 +46,7 @@ class AppTest : public ::testing::Test {
   AppTest() : app(fake.ports), sink(app) {
     fake.desktop.programPath = dir.File("vocara");
     fake.desktop.configDirectory = dir.File("config");
-    app.installedGuide = dir.File("installed/vocara.pdf");  // never a guide installed on this machine
+    app.config.installedGuide = dir.File("installed/vocara.pdf");  // never a guide installed on this machine
     // Temporary renders go to dir/cache/vocara, never into the cache of whoever runs the tests.
     environment.Set("XDG_CACHE_HOME", dir.File("cache"));
     fake.windows.sink = &sink;
@@ -126,8 +126,8 @@ class AppTest : public ::testing::Test {
   }
   // The WAV range set as a drag or the range commands set it.
   void SelectWavRange(std::uint32_t left, std::uint32_t right) {
-    app.wav.rangeLeft = left;
-    app.wav.rangeRight = right;
+    app.docs.wav.rangeLeft = left;
+    app.docs.wav.rangeRight = right;
     WavRangeChanged(app);
   }
   bool Enabled(int command) const { return FindCommand(app.commands, command)->enabled; }

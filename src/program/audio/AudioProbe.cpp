@@ -28,19 +28,21 @@ std::size_t Clamped(Index index, const std::array<const char*, N>&) {
 // Greyed sound commands say why in their tooltips, and the WAV window's status strip says it
 // while it has nothing else to say.
 void ExplainDevices(App& app, std::string_view output, std::string_view input) {
-  if (app.outputProblem == output && app.inputProblem == input) return;
-  app.outputProblem = output;
-  app.inputProblem = input;
+  if (app.devices.outputProblem == output && app.devices.inputProblem == input) return;
+  app.devices.outputProblem = output;
+  app.devices.inputProblem = input;
   platform::WindowPort& windows = app.ports.windows;
   for (const CommandId command : {CommandId::Play, CommandId::PlayRange, CommandId::PlayCorrected})
-    windows.SetCommandNote(Id(command), app.outputProblem);
-  windows.SetCommandNote(Id(CommandId::Record), app.inputProblem);
+    windows.SetCommandNote(Id(command), app.devices.outputProblem);
+  windows.SetCommandNote(Id(CommandId::Record), app.devices.inputProblem);
   // Stop has something to end as long as one direction works.
-  windows.SetCommandNote(Id(CommandId::Stop), app.inputProblem.empty() ? "" : app.outputProblem);
+  windows.SetCommandNote(Id(CommandId::Stop),
+                         app.devices.inputProblem.empty() ? "" : app.devices.outputProblem);
   // Said once in the WAV strip (a refusal said before no longer holds), then after its fields
   // where there is room.
-  ShowStatusNotice(app, WavView,
-                   std::string(app.outputProblem.empty() ? app.inputProblem : app.outputProblem));
+  ShowStatusNotice(
+      app, WavView,
+      std::string(app.devices.outputProblem.empty() ? app.devices.inputProblem : app.devices.outputProblem));
 }
 
 }  // namespace
@@ -86,8 +88,8 @@ AudioProbeResult AudioProbe(App& app, const AudioDeviceChoice& choice) {
   const auto set = [&app](std::uint32_t bit, bool on) {
     app.flags = on ? (app.flags | bit) : (app.flags & ~bit);
   };
-  if (!app.recording.deviceOpen) set(RecordAvailable, result.record);
-  if (!app.playback.deviceOpen) set(PlayAvailable, result.play);
+  if (!app.devices.recording.deviceOpen) set(RecordAvailable, result.record);
+  if (!app.devices.playback.deviceOpen) set(PlayAvailable, result.play);
   UpdateCommandStates(app);
   ExplainDevices(app,
                  outputs.empty() ? "No audio output device"

@@ -112,7 +112,7 @@ class AudioSettingsProcedure final : public platform::DialogProcedure {
   explicit AudioSettingsProcedure(App& app) : app_(app) {}
 
   void OnInit(DialogHandle& dialog) override {
-    const AudioDeviceChoice& c = app_.audioChoice;
+    const AudioDeviceChoice& c = app_.devices.audioChoice;
     platform::AudioPort& audio = app_.ports.audio;
     FillDevices(dialog, id::InputDevice, audio.InputDevices(), c.inDevice);
     FillList(dialog, id::InputRate, AudioRateTexts, c.inRate);
@@ -129,22 +129,22 @@ class AudioSettingsProcedure final : public platform::DialogProcedure {
   void OnCommand(DialogHandle& dialog, int command) override {
     switch (command) {
       case id::Ok: {
-        const AudioProbeResult probe = AudioProbe(app_, app_.audioChoice);
+        const AudioProbeResult probe = AudioProbe(app_, app_.devices.audioChoice);
         // The input is checked first: with both refused only its message is shown.
         if (!probe.record) {
           ShowErrorMessage(app_.ports.desktop, MessageId::NotSupportedInputFormat);
         } else if (!probe.play) {
           ShowErrorMessage(app_.ports.desktop, MessageId::NotSupportedOutputFormat);
         } else {
-          app_.audioChoiceSaved = app_.audioChoice;
+          app_.devices.audioChoiceSaved = app_.devices.audioChoice;
           dialog.End(platform::DialogOk);
         }
         break;
       }
       case id::Cancel:
         // The lists changed the live choice as they went; the flags must follow it back.
-        app_.audioChoice = app_.audioChoiceSaved;
-        AudioProbe(app_, app_.audioChoice);
+        app_.devices.audioChoice = app_.devices.audioChoiceSaved;
+        AudioProbe(app_, app_.devices.audioChoice);
         dialog.End(platform::DialogCancel);
         break;
       default:
@@ -155,7 +155,7 @@ class AudioSettingsProcedure final : public platform::DialogProcedure {
   void OnSelectionChange(DialogHandle& dialog, int list) override {
     const int selection = dialog.GetSelection(list);
     if (selection < 0) return;
-    AudioDeviceChoice& c = app_.audioChoice;
+    AudioDeviceChoice& c = app_.devices.audioChoice;
     const auto narrow = static_cast<std::uint16_t>(selection);
     switch (list) {
       case id::InputDevice:

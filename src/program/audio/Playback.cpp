@@ -29,14 +29,15 @@ constexpr std::uint64_t LargestDataSize = 0xFFFFFFFFull - 36;
 void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
 
 void ReportLostBuffers(App& app, const char* prefix, int prefixSize) {
-  if (app.lostBuffers > 0) ShowWarning(app.ports.desktop, app.warnings, prefix, prefixSize, app.lostBuffers);
+  if (app.devices.lostBuffers > 0)
+    ShowWarning(app.ports.desktop, app.warnings, prefix, prefixSize, app.devices.lostBuffers);
 }
 
 // Takes a returned buffer in the alternating order: one that is not the expected one counts
 // as lost and is taken as the one to refill.
-void CheckOrder(App& app, int& expected, int buffer) {
+void CheckOrder(Devices& devices, int& expected, int buffer) {
   if (buffer != expected) {
-    ++app.lostBuffers;
+    ++devices.lostBuffers;
     expected ^= 1;
   }
 }
@@ -44,15 +45,15 @@ void CheckOrder(App& app, int& expected, int buffer) {
 // Reads `bytes` of the play file at playPos into buffer `index` and queues it. A file that
 // ends early (it changed or vanished under the program) queues what it still gave, and
 // playback ends with that buffer.
-void QueueNext(App& app, int index, std::size_t bytes) {
-  PlaybackState& play = app.playback;
+void QueueNext(Devices& devices, platform::Platform& ports, int index, std::size_t bytes) {
+  PlaybackState& play = devices.playback;
   std::uint8_t* data = play.buffers->data[static_cast<std::size_t>(index)].data();
   std::size_t got = 0;
   if (bytes > 0 && play.file.Seek(play.dataOffset + std::uint64_t{play.blockAlign} * play.playPos)) {
     got = play.file.Read(data, bytes);
   }
   got -= got % play.blockAlign;
-  app.ports.audio.QueueOutput(play.device, index, data, got);
+  ports.audio.QueueOutput(play.device, index, data, got);
   ++play.queued;
   play.playPos =
       got < bytes ? play.playEnd : play.playPos + static_cast<std::uint32_t>(bytes / play.blockAlign);
@@ -60,7 +61,7 @@ void QueueNext(App& app, int index, std::size_t bytes) {
 
 // The stream is closed and the program can play again.
 void EndPlayback(App& app, bool report = true) {
-  PlaybackState& play = app.playback;
+  PlaybackState& play = app.devices.playback;
   platform::AudioPort& audio = app.ports.audio;
   audio.ResetOutput(play.device);
   audio.CloseOutput(play.device);
@@ -73,9 +74,9 @@ void EndPlayback(App& app, bool report = true) {
   if (report) ReportLostBuffers(app, LostOutputPrefix, sizeof LostOutputPrefix);
 }
 
-std::uint32_t RecordingRate(const App& app) {
+std::uint32_t RecordingRate(const Devices& devices) {
   return static_cast<std::uint32_t>(AudioRates[static_cast<std::size_t>(
-      std::clamp<std::int32_t>(app.audioChoice.inRate, 0, AudioRates.size() - 1))]);
+      std::clamp<std::int32_t>(devices.audioChoice.inRate, 0, AudioRates.size() - 1))]);
 }
 
 bool WriteRecordingHeader(RecordingState& record) {
@@ -85,7 +86,7 @@ bool WriteRecordingHeader(RecordingState& record) {
 
 // Closes the file as a whole WAV of what was written, and the device.
 void FinishRecording(App& app) {
-  RecordingState& record = app.recording;
+  RecordingState& record = app.devices.recording;
   Clear(app, Recording | StopAvailable);
   record.header.SetDataSize(record.header.data.size);
   WriteRecordingHeader(record);
@@ -95,7 +96,7 @@ void FinishRecording(App& app) {
   audio.ResetInput(record.device);
   audio.CloseInput(record.device);
   record.deviceOpen = false;
-  app.wavView.firstSample = 0;
+  app.windows.wavView.firstSample = 0;
 }
 
 void EndRecording(App& app, MessageId problem) {
@@ -103,7 +104,7 @@ void EndRecording(App& app, MessageId problem) {
   // An end the user did not ask for leaves recording possible again.
   app.flags |= RecordAvailable;
   ShowErrorMessage(app.ports.desktop, problem);
-  WavOpenCommand(app, &app.recording.path);
+  WavOpenCommand(app, &app.devices.recording.path);
   UpdateCommandStates(app);
   ReportLostBuffers(app, LostInputPrefix, sizeof LostInputPrefix);
 }
@@ -111,17 +112,17 @@ void EndRecording(App& app, MessageId problem) {
 // The recording's first 1280 samples of this buffer as one-sample columns at the view's
 // left edge, left-aligned like every value the view draws.
 void ShowRecordedBuffer(App& app, const std::uint8_t* data, std::size_t bytes) {
-  const unsigned align = app.recording.header.fields.blockAlign;
-  app.wavView.firstSample = app.recording.header.data.size / align;
+  const unsigned align = app.devices.recording.header.fields.blockAlign;
+  app.windows.wavView.firstSample = app.devices.recording.header.data.size / align;
   const std::size_t samples = std::min<std::size_t>(bytes / align, MaxPlotColumns);
   for (std::size_t i = 0; i < samples; ++i) {
     std::uint32_t value = 0;
     for (unsigned b = 0; b < align; ++b) value |= std::uint32_t{data[i * align + b]} << (8 * (b + 4 - align));
     const auto sample = static_cast<std::int32_t>(value);
-    app.wavView.envelope[i] = {sample, sample};
+    app.windows.wavView.envelope[i] = {sample, sample};
   }
-  const ViewGeometry& geometry = app.geometry[WavView];
-  const platform::Rect plot{0, geometry.plotTop, ViewWidth(app, WavView), geometry.plotBottom};
+  const ViewGeometry& geometry = app.windows.geometry[WavView];
+  const platform::Rect plot{0, geometry.plotTop, ViewWidth(app.windows, WavView), geometry.plotBottom};
   app.ports.windows.Invalidate(WavView, &plot);
 }
 
@@ -135,7 +136,7 @@ bool ExistsAsOtherThanFile(const std::string& path) {
 
 bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint32_t last,
               std::uint32_t positionBase) {
-  PlaybackState& play = app.playback;
+  PlaybackState& play = app.devices.playback;
   // Never a second stream while the last one still plays out.
   if (play.deviceOpen) EndPlayback(app);
   if (first > last) return false;
@@ -150,8 +151,8 @@ bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint3
   if (std::uint64_t{blockAlign} * first >= dataSize || std::uint64_t{blockAlign} * last > dataSize)
     return false;
 
-  const platform::AudioHandle device =
-      app.ports.audio.OpenOutput(app.audioChoice.outDevice, OutputFormatRecord(app.audioChoice), WavView);
+  const platform::AudioHandle device = app.ports.audio.OpenOutput(
+      app.devices.audioChoice.outDevice, OutputFormatRecord(app.devices.audioChoice), WavView);
   if (device == 0) {
     ShowErrorMessage(app.ports.desktop, MessageId::NotSupportedOutputFormat);
     return false;
@@ -173,19 +174,20 @@ bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint3
   app.flags |= Playing | StopAvailable;
   UpdateCommandStates(app);
   play.expected = 0;
-  app.lostBuffers = 0;
+  app.devices.lostBuffers = 0;
   for (int index = 0; index < 2; ++index) {
     const std::uint64_t left = std::uint64_t{blockAlign} * (play.playEnd - play.playPos);
-    QueueNext(app, index, static_cast<std::size_t>(std::min<std::uint64_t>(AudioBufferBytes, left)));
+    QueueNext(app.devices, app.ports, index,
+              static_cast<std::size_t>(std::min<std::uint64_t>(AudioBufferBytes, left)));
   }
   return true;
 }
 
 void OnOutputDone(App& app, const platform::Message& message) {
-  PlaybackState& play = app.playback;
+  PlaybackState& play = app.devices.playback;
   if (message.device != play.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongOutputHandle);
   if (!play.deviceOpen) return;
-  CheckOrder(app, play.expected, message.buffer);
+  CheckOrder(app.devices, play.expected, message.buffer);
   play.queued = std::max(play.queued - 1, 0);
   if (!(app.flags & Playing)) {
     // Playing out the last buffers; the stream closes when the device holds none.
@@ -199,12 +201,12 @@ void OnOutputDone(App& app, const platform::Message& message) {
   }
   const std::uint64_t remaining = std::uint64_t{play.blockAlign} * (play.playEnd - play.playPos);
   if (remaining > AudioBufferBytes) {
-    QueueNext(app, play.expected, AudioBufferBytes);
+    QueueNext(app.devices, app.ports, play.expected, AudioBufferBytes);
     play.expected ^= 1;
     return;
   }
   Clear(app, Playing);
-  if (remaining > 0) QueueNext(app, play.expected, static_cast<std::size_t>(remaining));
+  if (remaining > 0) QueueNext(app.devices, app.ports, play.expected, static_cast<std::size_t>(remaining));
   play.expected ^= 1;  // the other buffer, if any, comes back next
   play.file.Close();
   if (play.stopped || play.queued == 0) {
@@ -215,11 +217,11 @@ void OnOutputDone(App& app, const platform::Message& message) {
 }
 
 bool RecordStart(App& app, const std::string& path) {
-  RecordingState& record = app.recording;
+  RecordingState& record = app.devices.recording;
   FileHandle file = FileHandle::Create(path);
   if (!file.IsOpen()) return false;
-  const platform::AudioHandle device =
-      app.ports.audio.OpenInput(app.audioChoice.inDevice, InputFormatRecord(app.audioChoice), WavView);
+  const platform::AudioHandle device = app.ports.audio.OpenInput(
+      app.devices.audioChoice.inDevice, InputFormatRecord(app.devices.audioChoice), WavView);
   if (device == 0) {
     ShowErrorMessage(app.ports.desktop, MessageId::NotSupportedInputFormat);
     return false;  // the empty file stays, as the user named it
@@ -233,10 +235,11 @@ bool RecordStart(App& app, const std::string& path) {
   UpdateCommandStates(app);
 
   // Always integer PCM, also when the device was opened with the extensible format.
-  const auto align = static_cast<std::uint16_t>(std::clamp<int>(app.audioChoice.inSampleSize, 0, 2) + 2);
-  const std::uint32_t rate = RecordingRate(app);
+  const auto align =
+      static_cast<std::uint16_t>(std::clamp<int>(app.devices.audioChoice.inSampleSize, 0, 2) + 2);
+  const std::uint32_t rate = RecordingRate(app.devices);
   record.header = WavHeader::MonoPcm(rate, align, 0);
-  app.wav.header.fields.sampleRate = rate;  // the time axis of the live display
+  app.docs.wav.header.fields.sampleRate = rate;  // the time axis of the live display
   WriteRecordingHeader(record);
 
   if (!record.buffers) record.buffers = std::make_unique<AudioBufferPair>();
@@ -245,16 +248,16 @@ bool RecordStart(App& app, const std::string& path) {
                                AudioBufferBytes);
   }
   record.expected = 0;
-  app.lostBuffers = 0;
+  app.devices.lostBuffers = 0;
   app.ports.audio.StartInput(device);
   return true;
 }
 
 void OnInputData(App& app, const platform::Message& message) {
-  RecordingState& record = app.recording;
+  RecordingState& record = app.devices.recording;
   if (message.device != record.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongInputHandle);
   if (!record.deviceOpen) return;
-  CheckOrder(app, record.expected, message.buffer);
+  CheckOrder(app.devices, record.expected, message.buffer);
   if (!(app.flags & Recording)) return;
 
   const auto index = static_cast<std::size_t>(record.expected);
@@ -290,16 +293,16 @@ void OnInputData(App& app, const platform::Message& message) {
 }
 
 void RecordCommand(App& app) {
-  app.fileDialogName = "Temp.wav";
+  app.dialogs.fileDialogName = "Temp.wav";
   // A recording replaces its file from the first byte: an existing one is only replaced when
   // the user says so, and the open recording never.
   platform::FileDialogRequest request =
       SaveRequest("Save recorded WAV file", {WavFileFilter, AllFilesFilter}, "WAV", true);
-  request.initialName = app.fileDialogName;
+  request.initialName = app.dialogs.fileDialogName;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return;
-  app.fileDialogName = *name;
-  if ((app.flags & WavOpen) && SameFile(*name, app.wav.path)) {
+  app.dialogs.fileDialogName = *name;
+  if ((app.flags & WavOpen) && SameFile(*name, app.docs.wav.path)) {
     ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
@@ -312,7 +315,7 @@ void RecordCommand(App& app) {
 }
 
 void StopCommand(App& app) {
-  PlaybackState& play = app.playback;
+  PlaybackState& play = app.devices.playback;
   if (app.flags & Playing) {
     play.playPos = play.playEnd;
     play.stopped = true;
@@ -324,35 +327,38 @@ void StopCommand(App& app) {
 
 void FollowPlayback(App& app) {
   if (!(app.flags & Playing)) return;
-  const auto columns = static_cast<std::uint32_t>(std::max(ViewWidth(app, WavView) - 1, 1));
-  if (app.wavView.samplesPerPixel != app.wav.sampleCount / columns) WavViewFitWholeFile(app);
-  const std::uint32_t position = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-      std::uint64_t{app.playback.positionBase} + app.playback.playPos, app.wav.sampleCount));
-  app.wav.cursor = position;
-  app.geometry[WavView].cursorX =
-      static_cast<std::int16_t>(position / std::max(app.wavView.samplesPerPixel, 1u));
+  const auto columns = static_cast<std::uint32_t>(std::max(ViewWidth(app.windows, WavView) - 1, 1));
+  if (app.windows.wavView.samplesPerPixel != app.docs.wav.sampleCount / columns) WavViewFitWholeFile(app);
+  const std::uint32_t position = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(std::uint64_t{app.devices.playback.positionBase} + app.devices.playback.playPos,
+                              app.docs.wav.sampleCount));
+  app.docs.wav.cursor = position;
+  app.windows.geometry[WavView].cursorX =
+      static_cast<std::int16_t>(position / std::max(app.windows.wavView.samplesPerPixel, 1u));
   MoveCursor(app, WavView);
 }
 
 void CloseAudio(App& app) {
-  if (app.recording.deviceOpen) {
+  if (app.devices.recording.deviceOpen) {
     if (app.flags & Recording) {
       FinishRecording(app);
     } else {
-      app.ports.audio.ResetInput(app.recording.device);
-      app.ports.audio.CloseInput(app.recording.device);
-      app.recording.deviceOpen = false;
+      app.ports.audio.ResetInput(app.devices.recording.device);
+      app.ports.audio.CloseInput(app.devices.recording.device);
+      app.devices.recording.deviceOpen = false;
     }
   }
-  if (app.playback.deviceOpen) EndPlayback(app, false);
+  if (app.devices.playback.deviceOpen) EndPlayback(app, false);
 }
 
-std::string PlayRefusal(const App& app, CommandId) { return app.Has(PlayAvailable) ? "" : app.outputProblem; }
+std::string PlayRefusal(const App& app, CommandId) {
+  return app.Has(PlayAvailable) ? "" : app.devices.outputProblem;
+}
 
 namespace {
 
 std::string RecordRefusal(const App& app, CommandId) {
-  return app.Has(RecordAvailable) ? "" : app.inputProblem;
+  return app.Has(RecordAvailable) ? "" : app.devices.inputProblem;
 }
 
 constexpr CommandEntry Entries[] = {
@@ -369,8 +375,10 @@ constexpr CommandEntry Entries[] = {
      .key = Accelerator('P'),
      .tooltip = "Play",
      .image = 0,
-     .handler = [](App& app, int,
-                   CommandId) { PlayFile(app, app.wav.path, app.wav.cursor, app.wav.sampleCount); },
+     .handler =
+         [](App& app, int, CommandId) {
+           PlayFile(app, app.docs.wav.path, app.docs.wav.cursor, app.docs.wav.sampleCount);
+         },
      .required = WavOpen | PlayAvailable,
      .refusal = PlayRefusal},
     {.id = CommandId::Stop,
@@ -384,8 +392,10 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::PlayRange,
      .label = "&Play",
      .key = Accelerator(platform::key::F1 + 6),
-     .handler = [](App& app, int,
-                   CommandId) { PlayFile(app, app.wav.path, app.wav.rangeLeft, app.wav.rangeRight); },
+     .handler =
+         [](App& app, int, CommandId) {
+           PlayFile(app, app.docs.wav.path, app.docs.wav.rangeLeft, app.docs.wav.rangeRight);
+         },
      .required = WavOpen | WavRangeSelected | PlayAvailable,
      .refusal = PlayRefusal},
 };

@@ -25,11 +25,11 @@ namespace {
 // The file built, or nothing when the Build was declined, cancelled or failed.
 std::optional<std::string> BuildFromDialog(App& app) {
   platform::FileDialogRequest request = SaveRequest("Build SAS as...", {SasFileFilter}, "SAS", true, false);
-  request.initialName = app.fileDialogName;
+  request.initialName = app.dialogs.fileDialogName;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return std::nullopt;
-  app.fileDialogName = *name;
-  if (!app.sas.path.empty() && SameFile(*name, app.sas.path)) {
+  app.dialogs.fileDialogName = *name;
+  if (!app.session.sas.path.empty() && SameFile(*name, app.session.sas.path)) {
     ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return std::nullopt;
   }
@@ -39,7 +39,7 @@ std::optional<std::string> BuildFromDialog(App& app) {
   SasBuildResult built;
   {
     ProgressPacer pacer(app, true);
-    built = SasBuildFile(app.wav, app.settings, *name, pacer.Callback());
+    built = SasBuildFile(app.docs.wav, app.config.settings, *name, pacer.Callback());
   }
   ShowErrorMessage(app.ports.desktop, built.message);
   if (built.result != LongOperationResult::Done || built.message != MessageId::None) return std::nullopt;

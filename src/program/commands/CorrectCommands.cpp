@@ -21,7 +21,7 @@
 #include "program/shell/DialogFields.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/WavView.h"
 
@@ -33,14 +33,14 @@ platform::FileDialogRequest SaveCorrectedRequest() {
 }
 
 // Pending SAS edits go to the file first: the render reads the frames from the file.
-void WriteBackSas(App& app) { SasWriteBack(app); }
+void WriteBackSas(SasSession& session) { SasWriteBack(session); }
 
-void PlayCorrectedFile(App& app) { PlayFile(app, app.correctedPath, 0, 0, app.correctedStart); }
+void PlayCorrectedFile(App& app) { PlayFile(app, app.docs.correctedPath, 0, 0, app.docs.correctedStart); }
 
 // WAV Range / Play Corrected plays the WAV range, or in Note mode the chosen notes' span.
 bool PlayCorrectedUsable(const App& app, CommandId) {
   return !app.Has(Busy) && app.Has(WavOpen | SasOpen | WavSasMatch | PlayAvailable) &&
-         (app.Has(WavRangeSelected) || NotesChosenToPlay(app));
+         (app.Has(WavRangeSelected) || NotesChosenToPlay(app.windows, app.session));
 }
 
 // F8 pressed when there is nothing to play corrected.
@@ -56,7 +56,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   const bool play = (app.flags & CorrectForPlayback) != 0;
   std::string output;
   if (play) {
-    const std::optional<std::string> temporary = TemporaryRenderPath(app, CorrectedTempName);
+    const std::optional<std::string> temporary = TemporaryRenderPath(app.docs, CorrectedTempName);
     if (!temporary) {
       app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
       ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
@@ -64,11 +64,11 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
     }
     output = *temporary;
   } else {
-    app.fileDialogName.clear();
+    app.dialogs.fileDialogName.clear();
     const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveCorrectedRequest());
     if (!name) return;
-    app.fileDialogName = *name;
-    if (SameFile(*name, app.wav.path)) {
+    app.dialogs.fileDialogName = *name;
+    if (SameFile(*name, app.docs.wav.path)) {
       ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
       return;
     }
@@ -79,26 +79,26 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   CorrectRequest request;
   request.start = start;
   request.end = end;
-  request.timeCorrection = app.settings.timeCorrection != 0;
+  request.timeCorrection = app.config.settings.timeCorrection != 0;
   request.mode = play ? CorrectMode::Play : CorrectMode::Save;
   request.keepWhenCancelled = play;
-  request.formants = app.preferences.keepFormants ? Formants::Keep : Formants::Shift;
-  request.formantShift = app.preferences.formantShift;
-  if (app.preferences.formantShift != 0) request.formants = Formants::Keep;
+  request.formants = app.config.preferences.keepFormants ? Formants::Keep : Formants::Shift;
+  request.formantShift = app.config.preferences.formantShift;
+  if (app.config.preferences.formantShift != 0) request.formants = Formants::Keep;
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   CorrectResult result;
   {
     ProgressPacer pacer(app, !play);
-    result = Correct(app.wav, app.sas, request, output, pacer.Callback());
+    result = Correct(app.docs.wav, app.session.sas, request, output, pacer.Callback());
   }
 
   // A render that stops early or fails must not leave the next Correct in play mode.
   app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
   ShowErrorMessage(app.ports.desktop, result.message);
   if (play && result.message == MessageId::None) {
-    app.correctedPath = output;
-    app.correctedStart = start;
-    app.correctedEnd = end;
+    app.docs.correctedPath = output;
+    app.docs.correctedStart = start;
+    app.docs.correctedEnd = end;
   }
   if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
   // The saved file is measured at once; Play Corrected measures its file once it plays.
@@ -108,22 +108,24 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
 
 void CorrectCommand(App& app) {
   SetBusy(app, true);
-  if (app.flags & SasPageDirty) WriteBackSas(app);
-  CorrectRange(app, 0, app.wav.sampleCount);
+  if (app.flags & SasPageDirty) WriteBackSas(app.session);
+  CorrectRange(app, 0, app.docs.wav.sampleCount);
   SetBusy(app, false);
 }
 
 void PlayCorrectedCommand(App& app) {
   if (app.flags & SasPageDirty) {
-    WriteBackSas(app);
+    WriteBackSas(app.session);
     app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   }
   // In Note mode with notes chosen, their span; otherwise the WAV range.
-  std::uint32_t start = app.wav.rangeLeft;
-  std::uint32_t end = app.wav.rangeRight;
-  if (NotesChosenToPlay(app)) std::tie(start, end) = ChosenNotesSamples(app, app.wav.sampleCount);
+  std::uint32_t start = app.docs.wav.rangeLeft;
+  std::uint32_t end = app.docs.wav.rangeRight;
+  if (NotesChosenToPlay(app.windows, app.session))
+    std::tie(start, end) = ChosenNotesSamples(app.session, app.docs.wav.sampleCount);
   if (start >= end) return;
-  if ((app.flags & CorrectedTempCurrent) && app.correctedStart == start && app.correctedEnd == end) {
+  if ((app.flags & CorrectedTempCurrent) && app.docs.correctedStart == start &&
+      app.docs.correctedEnd == end) {
     PlayCorrectedFile(app);
     return;
   }
@@ -133,16 +135,16 @@ void PlayCorrectedCommand(App& app) {
   if (app.flags & CorrectedTempCurrent) {
     // The sound starts first; its buffers come back through the messages the measurement pumps.
     PlayCorrectedFile(app);
-    MeasureCorrection(app, app.correctedPath, start, end);
+    MeasureCorrection(app, app.docs.correctedPath, start, end);
   }
   SetBusy(app, false);
 }
 
 void ToggleKeepFormants(App& app) {
-  app.preferences.keepFormants = !app.preferences.keepFormants;
-  app.ports.windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.preferences.keepFormants);
+  app.config.preferences.keepFormants = !app.config.preferences.keepFormants;
+  app.ports.windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  SavePreferences(app.preferencesFile, app.preferences);
+  SavePreferences(app.config.preferencesFile, app.config.preferences);
 }
 
 namespace {
@@ -190,13 +192,13 @@ platform::DialogTemplate FormantShiftDialogTemplate() {
 // WAV File / Formant Shift...: a preference, as Keep Formants is; a shift other than 0 renders
 // with the formants kept, the envelope moved by the shift.
 void SetFormantShift(App& app, int view) {
-  int cents = app.preferences.formantShift;
+  int cents = app.config.preferences.formantShift;
   FormantShiftProcedure procedure(cents);
   app.ports.dialogs.RunModal(view, FormantShiftDialogTemplate(), procedure);
-  if (!procedure.accepted || cents == app.preferences.formantShift) return;
-  app.preferences.formantShift = cents;
+  if (!procedure.accepted || cents == app.config.preferences.formantShift) return;
+  app.config.preferences.formantShift = cents;
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  SavePreferences(app.preferencesFile, app.preferences);
+  SavePreferences(app.config.preferencesFile, app.config.preferences);
 }
 
 constexpr CommandEntry Entries[] = {

@@ -23,11 +23,11 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // WAV view to the whole file; the WAV cursor follows the render as its progress display.
 // Every frame pumps one message, and AbortRequested (cleared at the start) stops the render:
 // the save-mode file is deleted, the play-mode file kept but not marked current. A finished
-// play-mode render stores the file as app.correctedPath and sets CorrectedTempCurrent.
+// play-mode render stores the file as app.docs.correctedPath and sets CorrectedTempCurrent.
 // CorrectForPlayback is cleared however the render ends. A save-mode file rendered whole is then
 // measured against the SAS for the correction report (MeasureCorrection). Play mode without a
 // folder for the temporary file says "Invalid File Handle" and renders nothing. The formants
-// are kept when app.preferences.keepFormants is set or app.preferences.formantShift moves them.
+// are kept when app.config.preferences.keepFormants is set or app.config.preferences.formantShift moves them.
 void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
 
 // Correct: busy; pending SAS edits written back; the whole recording in save mode.

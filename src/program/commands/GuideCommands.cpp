@@ -22,7 +22,7 @@
 #include "program/shell/DialogFields.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 
 namespace vocara {
@@ -76,9 +76,9 @@ void ExportNotesMidi(App& app, int view) {
   if (!SasUsable(app)) return;
   // The notes as the targets stand now, the page's edits included; a take without notes is
   // told so before a name is asked for in vain.
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   std::vector<MidiOutNote> notes;
-  if (!TakeNotesAsMidi(app.sas, 0, app.sas.header.frameCount, notes)) {
+  if (!TakeNotesAsMidi(app.session.sas, 0, app.session.sas.header.frameCount, notes)) {
     ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
     return;
   }
@@ -89,7 +89,7 @@ void ExportNotesMidi(App& app, int view) {
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(
       SaveRequest("Export Notes as MIDI", {MidiFileFilter, AllFilesFilter}, "mid", true));
   if (!name) return;
-  if (SameFile(*name, app.sas.path)) {
+  if (SameFile(*name, app.session.sas.path)) {
     ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
@@ -117,18 +117,19 @@ std::string OutcomeText(const GuideOutcome& outcome) {
 }
 
 void FollowGuide(App& app, int view) {
-  if (!SasUsable(app) || !SasEditAllowed(app)) return;
+  if (!SasUsable(app) || !SasEditAllowed(app.session)) return;
   platform::FileDialogRequest request;
   request.title = "Open Guide MIDI File";
   request.filters = {MidiFileFilter, AllFilesFilter};
   request.defaultExtension = "mid";
-  const std::optional<std::string> path = ChooseFileToOpen(app, nullptr, std::move(request));
+  const std::optional<std::string> path =
+      ChooseFileToOpen(app.dialogs, app.ports, nullptr, std::move(request));
   if (!path) return;
-  GuideDialogValues values = app.guide;
+  GuideDialogValues values = app.dialogs.guide;
   GuideProcedure procedure(values);
   app.ports.dialogs.RunModal(view, FollowGuideDialogTemplate(), procedure);
   if (!procedure.accepted) return;
-  app.guide = values;
+  app.dialogs.guide = values;
 
   const MidiFileRead guide = ReadStandardMidiFile(*path);
   if (!guide.problem.empty()) {
@@ -146,12 +147,12 @@ void FollowGuide(App& app, int view) {
     ShowErrorText(app.ports.desktop, *path + ": no notes on that track and channel");
     return;
   }
-  const auto [first, end] = SasRangeOrWholeFile(app);
+  const auto [first, end] = SasRangeOrWholeFile(app.session);
   GuideOutcome outcome;
   // The write-back first brings the silence threshold in force into the file's settings copy.
   app.flags |= SasPageDirty;
   const bool done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasFollowGuide(app.sas, melody, first, end, values.params, outcome, sink));
+    return DoneOrFailed(SasFollowGuide(app.session.sas, melody, first, end, values.params, outcome, sink));
   });
   if (done) {
     app.ports.desktop.ShowMessage(OutcomeText(outcome), platform::MessageIcon::Information,
@@ -159,7 +160,7 @@ void FollowGuide(App& app, int view) {
   }
 }
 
-bool FollowUsable(const App& app, CommandId) { return SasUsable(app) && !app.sas.readOnly; }
+bool FollowUsable(const App& app, CommandId) { return SasUsable(app) && !app.session.sas.readOnly; }
 
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::ExportNotesMidi,

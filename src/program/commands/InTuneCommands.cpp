@@ -20,7 +20,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 
 namespace vocara {
 namespace {
@@ -155,7 +155,7 @@ bool RunBusy(App& app,
   bool done = false;
   {
     ProgressPacer pacer(app, true);
-    const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.sas.header.frameLength);
+    const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.session.sas.header.frameLength);
     done = RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
       if (operation(sink, progress)) return FileOperationEnd::Done;
       return (app.flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
@@ -166,30 +166,30 @@ bool RunBusy(App& app,
 }
 
 void SnapToScale(App& app, int view) {
-  if (!SasEditAllowed(app) || !RunSnapDialog(app, view, app.snapParams)) return;
-  const auto [first, end] = SasRangeOrWholeFile(app);
+  if (!SasEditAllowed(app.session) || !RunSnapDialog(app.ports, view, app.dialogs.snapParams)) return;
+  const auto [first, end] = SasRangeOrWholeFile(app.session);
   RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasSnapToScale(app.sas, first, end, app.snapParams, sink, progress);
+    return SasSnapToScale(app.session.sas, first, end, app.dialogs.snapParams, sink, progress);
   });
 }
 
 void ReanalyseRange(App& app, int view) {
-  if (!SasEditAllowed(app)) return;
-  int lowest = app.sas.header.settings.lowestNote;
-  int highest = app.sas.header.settings.highestNote;
-  if (!RunReanalyseDialog(app, view, lowest, highest)) return;
-  const auto [first, end] = SasRangeOrWholeFile(app);
+  if (!SasEditAllowed(app.session)) return;
+  int lowest = app.session.sas.header.settings.lowestNote;
+  int highest = app.session.sas.header.settings.highestNote;
+  if (!RunReanalyseDialog(app.ports, view, lowest, highest)) return;
+  const auto [first, end] = SasRangeOrWholeFile(app.session);
   RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasReanalyse(app.wav, app.sas, first, end, lowest, highest, sink, progress);
+    return SasReanalyse(app.docs.wav, app.session.sas, first, end, lowest, highest, sink, progress);
   });
 }
 
 void RepairOctaveJumps(App& app) {
-  if (!SasEditAllowed(app)) return;
-  const auto [first, end] = SasRangeOrWholeFile(app);
+  if (!SasEditAllowed(app.session)) return;
+  const auto [first, end] = SasRangeOrWholeFile(app.session);
   std::uint32_t repaired = 0;
   const bool done = RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasRepairOctaveJumps(app.wav, app.sas, first, end, sink, &repaired, progress);
+    return SasRepairOctaveJumps(app.docs.wav, app.session.sas, first, end, sink, &repaired, progress);
   });
   // Without a word, a repair that found nothing would look like one that did not run.
   if (done) {
@@ -235,9 +235,9 @@ platform::DialogTemplate SnapDialogTemplate() {
   return dialog;
 }
 
-bool RunSnapDialog(App& app, int ownerView, ScaleSnapParams& params) {
+bool RunSnapDialog(platform::Platform& ports, int ownerView, ScaleSnapParams& params) {
   SnapProcedure procedure(params);
-  app.ports.dialogs.RunModal(ownerView, SnapDialogTemplate(), procedure);
+  ports.dialogs.RunModal(ownerView, SnapDialogTemplate(), procedure);
   return procedure.accepted;
 }
 
@@ -257,41 +257,42 @@ platform::DialogTemplate ReanalyseDialogTemplate() {
   return dialog;
 }
 
-bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNote) {
+bool RunReanalyseDialog(platform::Platform& ports, int ownerView, int& lowestNote, int& highestNote) {
   ReanalyseProcedure procedure(lowestNote, highestNote);
-  app.ports.dialogs.RunModal(ownerView, ReanalyseDialogTemplate(), procedure);
+  ports.dialogs.RunModal(ownerView, ReanalyseDialogTemplate(), procedure);
   return procedure.accepted;
 }
 
 void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end) {
-  ClearCorrectionReport(app);
+  ClearCorrectionReport(app.session);
   WavDocument corrected;
   if (WavOpenDocument(corrected, output).message == MessageId::None) {
     ReportRequest request;
     request.start = start;
     request.end = end;
-    request.timeCorrection = app.settings.timeCorrection != 0;
+    request.timeCorrection = app.config.settings.timeCorrection != 0;
     bool measured = false;
     {
       // The cursor line stays at the end of the render it just followed.
       ProgressPacer pacer(app, false);
-      measured = MakeCorrectionReport(app.sas, corrected, request, app.correctionReport, pacer.Callback());
+      measured = MakeCorrectionReport(app.session.sas, corrected, request, app.session.correctionReport,
+                                      pacer.Callback());
     }
     corrected.file.Close();
     // Esc or a failed read: no marks rather than some of them.
     if (measured) {
-      app.correctionReportShown = true;
+      app.session.correctionReportShown = true;
     } else {
-      app.correctionReport = CorrectionReport{};
+      app.session.correctionReport = CorrectionReport{};
     }
   }
   app.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 
-void ClearCorrectionReport(App& app) {
-  app.correctionReport = CorrectionReport{};
-  app.correctionReportShown = false;
+void ClearCorrectionReport(SasSession& session) {
+  session.correctionReport = CorrectionReport{};
+  session.correctionReportShown = false;
 }
 
 namespace {
@@ -299,7 +300,7 @@ namespace {
 // Never while busy; Snap needs an open SAS that may be written; Re-analyse and Repair also need
 // the recording it was built from (WAV and SAS open and matching), since they measure it again.
 bool SnapGate(const App& app, CommandId) {
-  return !(app.flags & Busy) && (app.flags & SasOpen) && !app.sas.readOnly;
+  return !(app.flags & Busy) && (app.flags & SasOpen) && !app.session.sas.readOnly;
 }
 bool MeasuringGate(const App& app, CommandId command) {
   return SnapGate(app, command) && app.Has(WavOpen | SasOpen | WavSasMatch);

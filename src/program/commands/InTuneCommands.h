@@ -12,32 +12,34 @@
 
 #include "engine/sas/ScaleSnap.h"
 #include "platform/DialogPort.h"
+#include "platform/Platform.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
 
 struct App;
+struct SasSession;
 
 // The Snap to Scale dialog: key, scale, custom pitch classes, reference, pitch centre, drift and
 // retune time. OK reads the fields into `params`, clamped (a custom set that does not parse keeps
 // the previous one) and returns true; Cancel keeps `params`. Default shows ScaleSnapParams{}.
-bool RunSnapDialog(App& app, int ownerView, ScaleSnapParams& params);
+bool RunSnapDialog(platform::Platform& ports, int ownerView, ScaleSnapParams& params);
 platform::DialogTemplate SnapDialogTemplate();
 
 // The Re-analyse Range dialog: the lowest and highest note of the analysis (indices into
 // NoteNames), shown with the values given. OK returns true with the two in order.
-bool RunReanalyseDialog(App& app, int ownerView, int& lowestNote, int& highestNote);
+bool RunReanalyseDialog(platform::Platform& ports, int ownerView, int& lowestNote, int& highestNote);
 platform::DialogTemplate ReanalyseDialogTemplate();
 
 // Measures the corrected file `output` (the render of input samples start <= i < end) against the
-// open SAS into app.correctionReport, with the progress pacer (Esc stops it; the WAV cursor stays
+// open SAS into app.session.correctionReport, with the progress pacer (Esc stops it; the WAV cursor stays
 // where the render left it). The marks show only after a whole measurement; a failed or stopped
 // one leaves none. Redraws the SAS window.
 void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end);
 
 // Forgets the report and its marks (the SAS closed or replaced).
-void ClearCorrectionReport(App& app);
+void ClearCorrectionReport(SasSession& session);
 
 // The commands this module carries out, for the command table. Never usable while busy; Snap
 // needs an open SAS that may be written; Re-analyse and Repair also need the recording it was

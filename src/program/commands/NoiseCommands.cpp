@@ -22,22 +22,22 @@ platform::FileDialogRequest SaveDenoisedRequest() {
 }
 
 void RemoveNoiseIntoChosenFile(App& app) {
-  app.fileDialogName.clear();
+  app.dialogs.fileDialogName.clear();
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveDenoisedRequest());
   if (!name) return;
-  app.fileDialogName = *name;
+  app.dialogs.fileDialogName = *name;
   // Refused before the view changes; the engine refuses it again by the same identity.
-  if (SameFile(*name, app.wav.path)) {
+  if (SameFile(*name, app.docs.wav.path)) {
     ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
   WavViewFitWholeFile(app);
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
-  const NoiseRemovalSettings settings{app.settings.whiteNoise, app.settings.noiseGain};
+  const NoiseRemovalSettings settings{app.config.settings.whiteNoise, app.config.settings.noiseGain};
   NoiseRemovalResult result;
   {
     ProgressPacer pacer(app, true);
-    result = RemoveNoise(app.wav, app.noise, settings, *name, pacer.Callback());
+    result = RemoveNoise(app.docs.wav, app.docs.noise, settings, *name, pacer.Callback());
   }
   ShowErrorMessage(app.ports.desktop, result.message);
 }
@@ -45,9 +45,10 @@ void RemoveNoiseIntoChosenFile(App& app) {
 }  // namespace
 
 void CaptureNoiseCommand(App& app, bool reset) {
-  WavDocument& wav = app.wav;
-  const std::uint32_t length = reset ? NoiseLengthFor(app.settings.noiseLength) : app.noise.length;
-  CaptureNoise(app.noise, wav, wav.rangeLeft, wav.rangeRight, length, reset);
+  WavDocument& wav = app.docs.wav;
+  const std::uint32_t length =
+      reset ? NoiseLengthFor(app.config.settings.noiseLength) : app.docs.noise.length;
+  CaptureNoise(app.docs.noise, wav, wav.rangeLeft, wav.rangeRight, length, reset);
   app.flags |= NoiseSampleReady;
   UpdateCommandStates(app);
 }

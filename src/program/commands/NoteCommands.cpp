@@ -19,7 +19,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/CorrectionMarks.h"
 #include "program/views/NoteLayer.h"
 
@@ -64,7 +64,7 @@ using NoteChange = std::function<bool(const std::vector<NoteReport>& notes, cons
 // over the whole take after the page's edits are written back, and changed whole. Afterwards
 // the choice holds those whole notes.
 void ChangeChosenNotes(App& app, const NoteChange& change) {
-  if (app.chosenNotes.empty() || !SasEditAllowed(app)) return;
+  if (app.session.chosenNotes.empty() || !SasEditAllowed(app.session)) return;
   // The write-back that runs first also brings the silence threshold in force into the file's
   // settings copy, which the engine finds the notes with.
   app.flags |= SasPageDirty;
@@ -73,12 +73,13 @@ void ChangeChosenNotes(App& app, const NoteChange& change) {
     // The take's notes as sung, over the whole file: a note is changed as a whole wherever the
     // page cut it.
     CorrectionReport listing;
-    if (!ListNotesOfFrames(app.sas, 0, app.sas.header.frameCount, listing)) return FileOperationEnd::Failed;
-    const std::vector<NoteReport> notes = ChosenWhole(listing, app.chosenNotes);
+    if (!ListNotesOfFrames(app.session.sas, 0, app.session.sas.header.frameCount, listing))
+      return FileOperationEnd::Failed;
+    const std::vector<NoteReport> notes = ChosenWhole(listing, app.session.chosenNotes);
     for (const NoteReport& note : notes) whole.push_back({note.firstFrame, note.endFrame});
     return DoneOrFailed(change(notes, sink));
   });
-  if (done && !whole.empty()) app.chosenNotes = std::move(whole);
+  if (done && !whole.empty()) app.session.chosenNotes = std::move(whole);
   UpdateCommandStates(app);
 }
 
@@ -90,10 +91,10 @@ std::vector<NoteShift> ShiftsOf(const std::vector<NoteReport>& notes, double cen
 
 void ShiftChosenNotes(App& app, double cents) {
   if (cents == 0) return;
-  const double retune = app.snapParams.retuneMs;
+  const double retune = app.dialogs.snapParams.retuneMs;
   ChangeChosenNotes(app,
                     [&app, cents, retune](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
-                      return SasShiftNotes(app.sas, ShiftsOf(notes, cents), retune, sink);
+                      return SasShiftNotes(app.session.sas, ShiftsOf(notes, cents), retune, sink);
                     });
 }
 
@@ -101,12 +102,12 @@ void ShiftChosenNotes(App& app, double cents) {
 // each note's target centre moved the share toward the nearest note of the scale from its
 // centre as sung (0: as sung).
 void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
-  const ScaleSnapParams scale = app.snapParams;
+  const ScaleSnapParams scale = app.dialogs.snapParams;
   ChangeChosenNotes(
       app, [&app, shape, scale](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
         std::vector<NoteShift> spans = ShiftsOf(notes, 0);
         if ((shape.drift != 0 || shape.vibrato != 100) &&
-            !SasShapeNotes(app.sas, spans, shape.drift, shape.vibrato, sink))
+            !SasShapeNotes(app.session.sas, spans, shape.drift, shape.vibrato, sink))
           return false;
         if (!shape.moveCentre) return true;
         std::vector<NoteShift> shifts;
@@ -116,7 +117,7 @@ void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
           const double wanted = sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
           shifts.push_back({{note.firstFrame, note.endFrame}, wanted - TargetCentreOf(note)});
         }
-        return SasShiftNotes(app.sas, std::move(shifts), scale.retuneMs, sink);
+        return SasShiftNotes(app.session.sas, std::move(shifts), scale.retuneMs, sink);
       });
 }
 
@@ -125,8 +126,8 @@ void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
 void DeleteChosenNotes(App& app) {
   ChangeChosenNotes(app, [&app](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
     for (const NoteReport& note : notes)
-      if (!SasApplyRange(app.sas, note.firstFrame, note.endFrame, SasRangeOps::Transpose, SasRangeParams{},
-                         sink))
+      if (!SasApplyRange(app.session.sas, note.firstFrame, note.endFrame, SasRangeOps::Transpose,
+                         SasRangeParams{}, sink))
         return false;
     return true;
   });
@@ -184,30 +185,32 @@ class ShapeProcedure final : public platform::DialogProcedure {
 };
 
 bool NoteModeUsable(const App& app) {
-  return app.Has(SasOpen) && !app.Has(Busy) && app.editMode == EditMode::Note;
+  return app.Has(SasOpen) && !app.Has(Busy) && app.windows.editMode == EditMode::Note;
 }
 
-bool ChosenUsable(const App& app, CommandId) { return NoteModeUsable(app) && !app.chosenNotes.empty(); }
+bool ChosenUsable(const App& app, CommandId) {
+  return NoteModeUsable(app) && !app.session.chosenNotes.empty();
+}
 
 void SelectAllNotes(App& app) {
   CorrectionReport listing;
-  if (!ListNotesOfFrames(app.sas, 0, app.sas.header.frameCount, listing)) return;
-  const SasRange& range = app.sas.range;
+  if (!ListNotesOfFrames(app.session.sas, 0, app.session.sas.header.frameCount, listing)) return;
+  const SasRange& range = app.session.sas.range;
   const bool ranged = app.Has(SasRangeSelected) && range.right > range.left && range.left >= 0;
-  app.chosenNotes.clear();
+  app.session.chosenNotes.clear();
   for (const NoteReport& note : listing.notes) {
     if (ranged && !Overlaps({note.firstFrame, note.endFrame}, static_cast<std::uint32_t>(range.left),
                             static_cast<std::uint32_t>(range.right)))
       continue;
-    app.chosenNotes.push_back({note.firstFrame, note.endFrame});
+    app.session.chosenNotes.push_back({note.firstFrame, note.endFrame});
   }
   RedrawNotes(app);
 }
 
 void ShapeNotesCommand(App& app, int view) {
-  NoteShapeParams shape = app.noteShape;
+  NoteShapeParams shape = app.dialogs.noteShape;
   // The scale the centre goes to is the last Snap to Scale's, named where the user chooses it.
-  const ScaleSnapParams& scale = app.snapParams;
+  const ScaleSnapParams& scale = app.dialogs.snapParams;
   const std::string scaleName =
       scale.scale == ScaleKind::Chromatic
           ? std::string("semitones")
@@ -215,7 +218,7 @@ void ShapeNotesCommand(App& app, int view) {
   ShapeProcedure procedure(shape, "Pitch centre to " + scaleName + " (%)");
   app.ports.dialogs.RunModal(view, ShapeNotesDialogTemplate(), procedure);
   if (!procedure.accepted) return;
-  app.noteShape = shape;
+  app.dialogs.noteShape = shape;
   ShapeChosenNotes(app, shape);
 }
 
@@ -232,8 +235,8 @@ double NoteDragCents(double centre, double raw, bool free) {
 
 std::uint32_t NotePress(App& app, const platform::Message& message) {
   RefreshPageNotes(app);
-  const int index = NoteAtPoint(app, message.pos.x, message.pos.y);
-  std::vector<NoteSpan>& chosen = app.chosenNotes;
+  const int index = NoteAtPoint(app.windows, app.session, message.pos.x, message.pos.y);
+  std::vector<NoteSpan>& chosen = app.session.chosenNotes;
   if (index < 0) {
     if (!message.shift && !chosen.empty()) {
       chosen.clear();
@@ -241,9 +244,9 @@ std::uint32_t NotePress(App& app, const platform::Message& message) {
     }
     return DragCursor;
   }
-  const NoteReport& note = app.pageNotes.notes[static_cast<std::size_t>(index)];
+  const NoteReport& note = app.session.pageNotes.notes[static_cast<std::size_t>(index)];
   const NoteSpan span{note.firstFrame, note.endFrame};
-  const bool wasChosen = PageNoteChosen(app, index);
+  const bool wasChosen = PageNoteChosen(app.session, index);
   if (message.shift && wasChosen) {
     std::erase_if(chosen, [&](const NoteSpan& s) { return Overlaps(s, span.first, span.end); });
     RedrawNotes(app);
@@ -255,7 +258,7 @@ std::uint32_t NotePress(App& app, const platform::Message& message) {
     chosen.assign(1, span);
   }
   RedrawNotes(app);
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   drag.pressY = message.pos.y;
   drag.noteCentre = TargetCentreOf(note);
   drag.noteCents = 0;
@@ -264,8 +267,8 @@ std::uint32_t NotePress(App& app, const platform::Message& message) {
 }
 
 void NoteDragMove(App& app, const platform::Message& message) {
-  MouseDrag& drag = app.mouse;
-  const double scale = app.sasView.pitchScale;
+  MouseDrag& drag = app.session.mouse;
+  const double scale = app.windows.sasView.pitchScale;
   if (!(scale > 0)) return;
   const double cents = NoteDragCents(drag.noteCentre, (drag.pressY - message.pos.y) / scale, message.alt);
   if (drag.noteMoved && cents == drag.noteCents) return;
@@ -276,7 +279,7 @@ void NoteDragMove(App& app, const platform::Message& message) {
 }
 
 void NoteDragEnd(App& app) {
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   const bool moved = drag.noteMoved && drag.noteCents != 0;
   // From here on no paint draws the outlines again.
   drag.noteMoved = false;
@@ -285,27 +288,28 @@ void NoteDragEnd(App& app) {
 }
 
 void ChooseNotesInColumns(App& app, int left, int right) {
-  const std::int64_t first = std::int64_t{app.sas.firstFrame} + left;
-  const std::int64_t end = std::int64_t{app.sas.firstFrame} + right;
-  app.chosenNotes.clear();
-  for (const NoteReport& note : app.pageNotes.notes) {
+  const std::int64_t first = std::int64_t{app.session.sas.firstFrame} + left;
+  const std::int64_t end = std::int64_t{app.session.sas.firstFrame} + right;
+  app.session.chosenNotes.clear();
+  for (const NoteReport& note : app.session.pageNotes.notes) {
     if (std::int64_t{note.firstFrame} < end && first < std::int64_t{note.endFrame})
-      app.chosenNotes.push_back({note.firstFrame, note.endFrame});
+      app.session.chosenNotes.push_back({note.firstFrame, note.endFrame});
   }
   RedrawNotes(app);
 }
 
-bool NotesChosenToPlay(const WindowStates& windows) {
-  return windows.editMode == EditMode::Note && !windows.chosenNotes.empty();
+bool NotesChosenToPlay(const WindowStates& windows, const SasSession& session) {
+  return windows.editMode == EditMode::Note && !session.chosenNotes.empty();
 }
 
-std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::uint32_t sampleCount) {
-  if (app.chosenNotes.empty()) return {0, 0};
-  const std::uint64_t frameLength = app.sas.header.frameLength;
+std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const SasSession& session,
+                                                           std::uint32_t sampleCount) {
+  if (session.chosenNotes.empty()) return {0, 0};
+  const std::uint64_t frameLength = session.sas.header.frameLength;
   const auto sample = [&](std::uint32_t frame) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(frame * frameLength, sampleCount));
   };
-  return {sample(app.chosenNotes.front().first), sample(app.chosenNotes.back().end)};
+  return {sample(session.chosenNotes.front().first), sample(session.chosenNotes.back().end)};
 }
 
 platform::DialogTemplate ShapeNotesDialogTemplate() {

@@ -20,6 +20,7 @@
 namespace vocara {
 
 struct App;
+struct SasSession;
 struct WindowStates;
 
 // The shift a vertical drag of `raw` cents gives a note whose target centre is `centre` (cents
@@ -40,9 +41,10 @@ void NoteDragEnd(App& app);
 void ChooseNotesInColumns(App& app, int left, int right);
 
 // Whether F8 plays the chosen notes: Note mode with notes chosen.
-bool NotesChosenToPlay(const WindowStates& windows);
+bool NotesChosenToPlay(const WindowStates& windows, const SasSession& session);
 // The samples first <= i < end the chosen notes span, within the recording of `sampleCount`.
-std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const App& app, std::uint32_t sampleCount);
+std::pair<std::uint32_t, std::uint32_t> ChosenNotesSamples(const SasSession& session,
+                                                           std::uint32_t sampleCount);
 
 // The Shape Notes dialog: move the pitch centre (a check box) by a share (%) toward the nearest
 // note of the last Snap to Scale's key and scale, drift (%) and vibrato (%).

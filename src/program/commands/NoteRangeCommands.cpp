@@ -23,7 +23,7 @@ void DetectNoteRangeFromRecording(App& app) {
   {
     // The progress counts frames looked at, not samples: the cursor line stays where it is.
     ProgressPacer pacer(app, false);
-    range = DetectNoteRange(app.wav, app.settings, pacer.Callback());
+    range = DetectNoteRange(app.docs.wav, app.config.settings, pacer.Callback());
   }
   SetBusy(app, false);
   if (range.result != LongOperationResult::Done) return;

@@ -18,7 +18,7 @@ platform::FileDialogRequest SavePulseShapeRequest() {
 }
 
 void DiscardPulseShape(App& app) {
-  app.pulseShape = PulseShape{};
+  app.docs.pulseShape = PulseShape{};
   app.flags &= ~static_cast<std::uint32_t>(PulseShapeReady);
   UpdateCommandStates(app);
 }
@@ -26,23 +26,23 @@ void DiscardPulseShape(App& app) {
 }  // namespace
 
 void AddPulseCommand(App& app) {
-  if (!AddPulse(app.pulseShape, app.wav, app.wav.cursor)) return;
+  if (!AddPulse(app.docs.pulseShape, app.docs.wav, app.docs.wav.cursor)) return;
   app.flags |= PulseShapeReady;
   UpdateCommandStates(app);
 }
 
 void ExportPulseShapeCommand(App& app) {
   // A copy is normalised: the raw sums stay for more additions after a failed write.
-  PulseShape normalised = app.pulseShape;
+  PulseShape normalised = app.docs.pulseShape;
   if (!NormalisePulseShape(normalised)) return;
-  app.fileDialogName.clear();
+  app.dialogs.fileDialogName.clear();
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePulseShapeRequest());
   if (!name) {
     DiscardPulseShape(app);
     return;
   }
-  app.fileDialogName = *name;
-  const MessageId written = WritePulseShape(app.wav, normalised, *name);
+  app.dialogs.fileDialogName = *name;
+  const MessageId written = WritePulseShape(app.docs.wav, normalised, *name);
   if (written != MessageId::None) {
     ShowErrorMessage(app.ports.desktop, written);
     return;

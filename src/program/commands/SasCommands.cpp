@@ -15,7 +15,7 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/FileChoice.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/SasView.h"
 #include "program/views/Scrolling.h"
 
@@ -36,10 +36,10 @@ void SasOpenFile(App& app, const std::string& path) {
   platform::DesktopPort& desktop = app.ports.desktop;
   // A longer name cannot be held, and a shortened one would name another file.
   MessageId refused =
-      path.size() > MaxPathLength ? MessageId::InvalidFileHandle : SasOpenDocument(app.sas, path);
+      path.size() > MaxPathLength ? MessageId::InvalidFileHandle : SasOpenDocument(app.session.sas, path);
   // A file the user may read but not write is opened to be looked at, rendered and copied.
   if (refused == MessageId::InvalidFileHandle && path.size() <= MaxPathLength)
-    refused = SasOpenDocument(app.sas, path, SasAccess::ReadOnly);
+    refused = SasOpenDocument(app.session.sas, path, SasAccess::ReadOnly);
   if (refused != MessageId::None) {
     ShowErrorMessage(desktop, refused);
     // A file that did not even open changes nothing; a refused one was opened and closed.
@@ -48,24 +48,24 @@ void SasOpenFile(App& app, const std::string& path) {
   }
   // A journal of an unfinished change that was not written for this file was kept aside, not
   // applied: the user hears where it went.
-  if (!app.sas.setAsideJournal.empty())
+  if (!app.session.sas.setAsideJournal.empty())
     desktop.ShowMessage(
         "A journal of unfinished changes beside this file was not written for it and was not "
         "applied. It was set aside as " +
-            app.sas.setAsideJournal,
+            app.session.sas.setAsideJournal,
         platform::MessageIcon::Warning, platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
   // Opening a SAS restores the settings it was built with; a declined file gives them back.
-  const GeneralSettings before = app.settings;
-  app.settings = app.sas.header.settings;
+  const GeneralSettings before = app.config.settings;
+  app.config.settings = app.session.sas.header.settings;
   app.flags |= SasOpen;
-  app.chosenNotes.clear();
+  app.session.chosenNotes.clear();
 
   if (app.flags & WavOpen) {
-    if (SasFitsWav(app.sas.header, app.wav)) {
+    if (SasFitsWav(app.session.sas.header, app.docs.wav)) {
       app.flags |= WavSasMatch;
     } else if (!AskKeepUnfittingFile(desktop)) {
-      app.sas.file.Close();
-      app.settings = before;
+      app.session.sas.file.Close();
+      app.config.settings = before;
       Clear(app, SasOpen);
     }
   }
@@ -76,23 +76,24 @@ void SasOpenCommand(App& app, const std::string* path) {
   request.title = "Open SAS File";
   request.filters = {SasFileFilter};
   request.defaultExtension = "SAS";
-  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  const std::optional<std::string> chosen =
+      ChooseFileToOpen(app.dialogs, app.ports, path, std::move(request));
   if (!chosen) return;
   const std::string& name = *chosen;
   // Byte for byte: the same file under another spelling is opened afresh.
-  if (name == app.sas.path) return;
+  if (name == app.session.sas.path) return;
 
   SasClose(app);
-  SasDocument& sas = app.sas;
+  SasDocument& sas = app.session.sas;
   sas.path = name;
   SasOpenFile(app, name);
 
   platform::WindowPort& windows = app.ports.windows;
   if (app.flags & SasOpen) {
     sas.shownFrameCount = sas.header.frameCount;
-    sas.pageLength = std::clamp(app.clientRect[SasView].right, 0, MaxSasPageLength);
-    SasReadPage(app);
-    windows.SetTitle(SasView, SasTitle(app));
+    sas.pageLength = std::clamp(app.windows.clientRect[SasView].right, 0, MaxSasPageLength);
+    SasReadPage(app.session);
+    windows.SetTitle(SasView, SasTitle(app.session));
     SasViewHorizontalScrollUpdate(app);
     SasViewShowSungPitches(app);
     windows.Show(SasView, platform::ShowCommand::Restore);
@@ -104,50 +105,50 @@ void SasOpenCommand(App& app, const std::string* path) {
   UpdateCommandStates(app);
 }
 
-std::string SasTitle(const OpenDocuments& open) {
-  return open.sas.readOnly ? open.sas.path + " (read-only)" : open.sas.path;
+std::string SasTitle(const SasSession& session) {
+  return session.sas.readOnly ? session.sas.path + " (read-only)" : session.sas.path;
 }
 
 void SasSaveAs(App& app) {
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   FileDialogRequest request = SaveRequest("Save SAS File As", {SasFileFilter}, "SAS", true, false);
-  request.initialName = app.fileDialogName;
+  request.initialName = app.dialogs.fileDialogName;
   const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
   if (!name) return;
-  app.fileDialogName = *name;
-  const MessageId copied = SasCopyFile(app.sas, *name);
+  app.dialogs.fileDialogName = *name;
+  const MessageId copied = SasCopyFile(app.session.sas, *name);
   ShowErrorMessage(app.ports.desktop, copied);
   // The copy of a read-only file is the one the user goes on editing, at the same place.
-  if (copied == MessageId::None && app.sas.readOnly) {
-    const std::int32_t firstFrame = app.sas.firstFrame;
-    const GeneralSettings live = app.settings;
-    const view::SasView pitchPane = app.sasView;
+  if (copied == MessageId::None && app.session.sas.readOnly) {
+    const std::int32_t firstFrame = app.session.sas.firstFrame;
+    const GeneralSettings live = app.config.settings;
+    const view::SasView pitchPane = app.windows.sasView;
     SasOpenCommand(app, &*name);
-    app.settings = live;
+    app.config.settings = live;
     if (app.flags & SasOpen) {
-      app.sas.firstFrame = firstFrame;
-      app.sasView.lower = pitchPane.lower;
-      app.sasView.pitchScale = pitchPane.pitchScale;
-      SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.sasView.lower);
-      SasReadPage(app);
+      app.session.sas.firstFrame = firstFrame;
+      app.windows.sasView.lower = pitchPane.lower;
+      app.windows.sasView.pitchScale = pitchPane.pitchScale;
+      SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
+      SasReadPage(app.session);
       SasViewHorizontalScrollUpdate(app);
     }
   }
 }
 
 void SasClose(App& app) {
-  SasWriteBack(app);
-  SasCloseDocument(app.sas);
-  app.sasReadOnlyShown = false;
-  SasUndoClear(app);
+  SasWriteBack(app.session);
+  SasCloseDocument(app.session.sas);
+  app.session.readOnlyShown = false;
+  SasUndoClear(app.session);
   // The marks measured a render of this SAS.
-  ClearCorrectionReport(app);
-  app.pageNotes = CorrectionReport{};
-  app.pageNotesStale = true;
-  app.chosenNotes.clear();
+  ClearCorrectionReport(app.session);
+  app.session.pageNotes = CorrectionReport{};
+  app.session.pageNotesStale = true;
+  app.session.chosenNotes.clear();
   // Edits a failed write-back could not save end with the file.
   Clear(app, SasCloseClears | SasPageDirty);
-  ViewGeometry& geometry = app.geometry[SasView];
+  ViewGeometry& geometry = app.windows.geometry[SasView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
   geometry.dragAnchorX = 0;

@@ -11,7 +11,7 @@
 namespace vocara {
 
 struct App;
-struct OpenDocuments;
+struct SasSession;
 
 // Opens and validates `path` (SasOpenDocument), for reading and writing, or for reading only
 // when the file cannot be written (SasDocument::readOnly). A refusal shows its message and
@@ -27,7 +27,7 @@ void SasOpenFile(App& app, const std::string& path);
 void SasOpenCommand(App& app, const std::string* path);
 
 // The SAS window's title: the file's name, with " (read-only)" for a file opened for reading.
-std::string SasTitle(const OpenDocuments& open);
+std::string SasTitle(const SasSession& session);
 
 // Writes back, then "Save SAS File As" asks for a name and the open file is copied there. The
 // open file itself is refused; the document stays on its own file, except a read-only one:

@@ -14,7 +14,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/SasView.h"
 
 namespace vocara {
@@ -52,21 +52,21 @@ class ChangeCollector {
 }  // namespace
 
 bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& operation) {
-  if (!SasEditAllowed(app)) return false;
-  SasDocument& sas = app.sas;
+  if (!SasEditAllowed(app.session)) return false;
+  SasDocument& sas = app.session.sas;
   const std::int32_t pageFirst = sas.pageFirst;
   const std::int32_t pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
   const std::vector<SasFrame> pageBefore(sas.page.begin(), sas.page.begin() + pageCount);
   const std::vector<TimeLink> linksBefore = sas.links;
   if (writeBackFirst) {
-    SasWriteBack(app);
+    SasWriteBack(app.session);
     if (app.flags & SasPageDirty) return false;  // the write-back failed and said so; nothing is lost
   }
   ChangeCollector collector;
   const SasHeader headerAtStart = sas.header;
   const std::vector<TimeLink> linksAtStart = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false, app.sasLockWait);
+  const MessageId refused = change.Begin(sas, false, app.session.lockWait);
   const FileOperationEnd end =
       refused == MessageId::None ? operation(collector.Sink()) : FileOperationEnd::Failed;
   const bool done = end == FileOperationEnd::Done && change.Commit();
@@ -77,14 +77,14 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
     sas.links = linksAtStart;
     collector.Forget();
   }
-  SasReadPage(app);
-  SasViewSetDataWidth(app);
+  SasReadPage(app.session);
+  SasViewSetDataWidth(app.windows, app.session);
   if (!done && end != FileOperationEnd::Stopped)
     ShowErrorMessage(app.ports.desktop,
                      refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
 
   if (collector.Overflow()) {
-    SasUndoClear(app);
+    SasUndoClear(app.session);
   } else {
     auto& changes = collector.Changes();
     if (sas.pageFirst == pageFirst) {
@@ -107,7 +107,7 @@ bool RunFileOperation(App& app, bool writeBackFirst, const SasFileOperation& ope
       action.after.emplace_back(index, change.second);
     }
     action.linksBefore = linksBefore;
-    SasRecordFileAction(app, std::move(action));
+    SasRecordFileAction(app.session, std::move(action));
   }
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;

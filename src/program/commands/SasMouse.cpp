@@ -29,7 +29,7 @@
 #include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
 #include "program/shell/Resources.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/shell/WavRange.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
@@ -58,40 +58,44 @@ constexpr std::uint32_t FreehandStates =
 constexpr std::uint32_t LineStates = DragLineAmplitude | DragLinePitch;
 constexpr std::uint32_t AmplitudeStates = DragFreeAmplitude | DragLineAmplitude | DragEraseAmplitude;
 
-int SplitterRow(const App& app) { return app.metrics.toolbarHeight + app.upperPaneHeight; }
+int SplitterRow(const WindowStates& windows) {
+  return windows.metrics.toolbarHeight + windows.upperPaneHeight;
+}
 
-bool NearSplitter(const App& app, int y) { return std::abs(y - SplitterRow(app)) <= SplitterReach; }
+bool NearSplitter(const WindowStates& windows, int y) {
+  return std::abs(y - SplitterRow(windows)) <= SplitterReach;
+}
 
-int ClientHeight(const App& app) { return app.clientRect[SasView].bottom; }
+int ClientHeight(const WindowStates& windows) { return windows.clientRect[SasView].bottom; }
 
-int SplitterLimited(const App& app, int y) {
-  return std::min(std::max(y, SplitterMargin), ClientHeight(app) - SplitterMargin);
+int SplitterLimited(const WindowStates& windows, int y) {
+  return std::min(std::max(y, SplitterMargin), ClientHeight(windows) - SplitterMargin);
 }
 
 // The columns that hold a frame of the page: within the page, the records the last read
 // loaded and the frames the file has from firstFrame on.
-int EditableColumns(const App& app) {
-  const SasDocument& sas = app.sas;
+int EditableColumns(const SasSession& session) {
+  const SasDocument& sas = session.sas;
   const std::int64_t frames = std::int64_t{sas.shownFrameCount} - sas.firstFrame;
   const std::int64_t columns = std::min({std::int64_t{sas.pageLength}, std::int64_t{sas.pageCount}, frames});
   return static_cast<int>(std::clamp<std::int64_t>(columns, 0, MaxSasPageLength));
 }
 
 int DataWidth(App& app, int view) {
-  if (view == SasView) SasViewSetDataWidth(app);
-  return app.geometry[static_cast<std::size_t>(view)].dataWidth;
+  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
+  return app.windows.geometry[static_cast<std::size_t>(view)].dataWidth;
 }
 
 // The frame after page column k: the next page record, or behind the page the file's.
-const SasFrame* FollowingFrame(const App& app, int column) {
-  if (column + 1 < app.sas.pageCount) return &app.sas.page[static_cast<std::size_t>(column + 1)];
-  return app.mouse.hasFollowing ? &app.mouse.following : nullptr;
+const SasFrame* FollowingFrame(const SasSession& session, int column) {
+  if (column + 1 < session.sas.pageCount) return &session.sas.page[static_cast<std::size_t>(column + 1)];
+  return session.mouse.hasFollowing ? &session.mouse.following : nullptr;
 }
 
 // The file's frame behind the last page record, read (never written) at the press.
-void ReadFollowingFrame(App& app) {
-  MouseDrag& drag = app.mouse;
-  SasDocument& sas = app.sas;
+void ReadFollowingFrame(SasSession& session) {
+  MouseDrag& drag = session.mouse;
+  SasDocument& sas = session.sas;
   drag.hasFollowing = false;
   const std::int64_t index = std::int64_t{sas.pageFirst} + sas.pageCount;
   if (!sas.file.IsOpen() || index < 0 || index >= std::int64_t{sas.header.frameCount}) return;
@@ -102,22 +106,22 @@ void ReadFollowingFrame(App& app) {
   drag.hasFollowing = true;
 }
 
-bool SasEditable(App& app) { return app.Has(SasOpen) && SasEditAllowed(app); }
+bool SasEditable(App& app) { return app.Has(SasOpen) && SasEditAllowed(app.session); }
 
 void ShowCursorShape(App& app, int view, const Message& message) {
   CursorShape shape = CursorShape::Arrow;
-  if (app.mouse.state & DragSplitter) {
+  if (app.session.mouse.state & DragSplitter) {
     shape = SplitterCursor;
   } else if (view == SasView && !message.ctrl) {
-    const bool overSplitter = app.mouse.state == 0 && NearSplitter(app, message.pos.y);
-    shape = overSplitter ? SplitterCursor : EditModeOf(app.editMode).cursor;
+    const bool overSplitter = app.session.mouse.state == 0 && NearSplitter(app.windows, message.pos.y);
+    shape = overSplitter ? SplitterCursor : EditModeOf(app.windows.editMode).cursor;
   }
   app.ports.windows.SetCursor(shape);
 }
 
 void DrawSplitterLine(App& app, int row) {
-  const int right = app.clientRect[SasView].right;
-  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  const int right = app.windows.clientRect[SasView].right;
+  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
   canvas.SetRasterMode(platform::RasterMode::NotXor);
   canvas.SelectPen(PenTable[3]);
   canvas.MoveTo(0, row);
@@ -127,32 +131,32 @@ void DrawSplitterLine(App& app, int row) {
 }
 
 // Before a move changes the columns of `span`: their records as they are drawn.
-void NoteShownColumns(App& app, ColumnSpan span) {
-  std::copy(app.sas.page.begin() + span.first, app.sas.page.begin() + span.last + 1,
-            app.mouse.shown.begin() + span.first);
+void NoteShownColumns(SasSession& session, ColumnSpan span) {
+  std::copy(session.sas.page.begin() + span.first, session.sas.page.begin() + span.last + 1,
+            session.mouse.shown.begin() + span.first);
 }
 
 // The columns an edit changed are drawn again; the status values follow when the cursor's
 // frame is among them.
 void ShowEditedColumns(App& app, ColumnSpan span, bool amplitude) {
   app.flags |= SasPageDirty;
-  const std::span<const SasFrame> before(app.mouse.shown.data() + span.first,
+  const std::span<const SasFrame> before(app.session.mouse.shown.data() + span.first,
                                          static_cast<std::size_t>(span.last - span.first + 1));
   RedrawSasColumns(app, span.first, span.last + 1, amplitude, before);
-  const int cursor = app.geometry[SasView].drawnCursorX;
+  const int cursor = app.windows.geometry[SasView].drawnCursorX;
   if (cursor >= span.first && cursor <= span.last) RepaintStatusValues(app, SasView);
 }
 
 void SetTimeLink(App& app, int x) {
   if (!SasEditable(app)) return;
-  SasDocument& sas = app.sas;
+  SasDocument& sas = app.session.sas;
   if (sas.links.size() >= MaxTimeLinks) {
     ShowErrorMessage(app.ports.desktop, MessageId::TooManyTimeLinks);
     return;
   }
   // Both ends on frames of the page: a click right of the last frame pins nothing.
-  const int columns = EditableColumns(app);
-  const int cursor = app.geometry[SasView].cursorX;
+  const int columns = EditableColumns(app.session);
+  const int cursor = app.windows.geometry[SasView].cursorX;
   if (x < 0 || x >= columns || cursor < 0 || cursor >= columns) return;
   const std::uint64_t frameLength = sas.header.frameLength;
   const auto first = static_cast<std::uint64_t>(sas.firstFrame);
@@ -161,43 +165,43 @@ void SetTimeLink(App& app, int x) {
   if (source > std::numeric_limits<std::uint32_t>::max() ||
       target > std::numeric_limits<std::uint32_t>::max())
     return;
-  SasEditBegin(app);
+  SasEditBegin(app.session);
   if (InsertTimeLink(sas.links, static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)) ==
       LinkInsertion::Inserted) {
     DrawTimeLink(app, TimeLink{static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)});
     app.flags |= SasPageDirty;
   }
-  SasEditEnd(app);
+  SasEditEnd(app.session);
 }
 
 void DeleteTimeLink(App& app, int x, int y) {
   if (!app.Has(SasOpen)) return;
-  SasDocument& sas = app.sas;
+  SasDocument& sas = app.session.sas;
   LinkPlot plot;
   plot.frameLength = sas.header.frameLength;
   plot.firstFrame = sas.firstFrame;
-  plot.columns = EditableColumns(app);
-  plot.top = app.geometry[SasView].plotTop;
-  plot.bottom = SasAmplitudeBottom(app);
+  plot.columns = EditableColumns(app.session);
+  plot.top = app.windows.geometry[SasView].plotTop;
+  plot.bottom = SasAmplitudeBottom(app.windows);
   const int hit = TimeLinkAt(sas.links, plot, x, y);
-  if (hit < 0 || !SasEditAllowed(app)) return;
-  SasEditBegin(app);
+  if (hit < 0 || !SasEditAllowed(app.session)) return;
+  SasEditBegin(app.session);
   DrawTimeLink(app, sas.links[static_cast<std::size_t>(hit)]);  // drawn again: erased
   sas.links.erase(sas.links.begin() + hit);
   app.flags |= SasPageDirty;
-  SasEditEnd(app);
+  SasEditEnd(app.session);
 }
 
 // In Range: the press must lie strictly inside the SAS range; the columns of the range on the
 // page are edited.
 std::uint32_t InRangeState(App& app, int x, bool upper) {
-  MouseDrag& drag = app.mouse;
-  const SasDocument& sas = app.sas;
+  MouseDrag& drag = app.session.mouse;
+  const SasDocument& sas = app.session.sas;
   const std::int64_t left = std::int64_t{sas.range.left} - sas.firstFrame;
   const std::int64_t right = std::int64_t{sas.range.right} - sas.firstFrame;
   if (!(left < x && x < right)) return DragCursor;
   const std::int64_t a = std::max<std::int64_t>(left, 0);
-  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(app)});
+  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(app.session)});
   if (a >= b || !SasEditable(app)) return DragCursor;
   drag.rangeFirst = static_cast<int>(a);
   drag.rangeEnd = static_cast<int>(b);
@@ -209,16 +213,16 @@ std::uint32_t SasPressState(App& app, const Message& message) {
   const int x = message.pos.x;
   const int y = message.pos.y;
   const bool shift = message.shift;
-  const bool upper = y < SplitterRow(app);
-  const int plotTop = app.geometry[SasView].plotTop;
-  switch (app.editMode) {
+  const bool upper = y < SplitterRow(app.windows);
+  const int plotTop = app.windows.geometry[SasView].plotTop;
+  switch (app.windows.editMode) {
     case EditMode::SetTimeLink:
       // Clicks on the status strip or the ruler set a link; the plot moves the cursor.
       if (y >= plotTop) return DragCursor;
       SetTimeLink(app, x);
       return 0;
     case EditMode::DeleteTimeLink:
-      if (y >= plotTop - 2 && y < SasAmplitudeBottom(app) + 3) DeleteTimeLink(app, x, y);
+      if (y >= plotTop - 2 && y < SasAmplitudeBottom(app.windows) + 3) DeleteTimeLink(app, x, y);
       return 0;
     case EditMode::InRange:
       return InRangeState(app, x, upper);
@@ -237,29 +241,29 @@ std::uint32_t SasPressState(App& app, const Message& message) {
   }
 }
 
-void BeginRangeEdit(App& app, int x, int y, bool shift) {
-  MouseDrag& drag = app.mouse;
+void BeginRangeEdit(SasSession& session, int x, int y, bool shift) {
+  MouseDrag& drag = session.mouse;
   const int a = drag.rangeFirst;
   const int n = drag.rangeEnd - drag.rangeFirst;
   drag.shape = std::clamp((x - a) * 3 / n, 0, 2);
   if (drag.state & DragRangeAmplitude) {
-    ReadFollowingFrame(app);
+    ReadFollowingFrame(session);
     return;
   }
   if (shift) drag.shape += 3;
   drag.pressY = y;
-  std::copy_n(app.sas.page.begin() + a, n, drag.backup.begin() + a);
+  std::copy_n(session.sas.page.begin() + a, n, drag.backup.begin() + a);
   RangePitchWeights(drag.shape, std::span<double>(drag.weights.data(), static_cast<std::size_t>(n)));
 }
 
 void Release(App& app, bool shift);
 
 void Press(App& app, int view, const Message& message) {
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   // A press while a drag is held (its release went elsewhere) ends that drag first.
   if (drag.state != 0) Release(app, false);
   platform::WindowPort& windows = app.ports.windows;
-  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   const int x = message.pos.x;
   const int y = message.pos.y;
   drag.view = view;
@@ -271,7 +275,7 @@ void Press(App& app, int view, const Message& message) {
     if (x < DataWidth(app, view)) state = DragBand;
   } else if (view != SasView) {
     state = DragCursor;
-  } else if (NearSplitter(app, y)) {
+  } else if (NearSplitter(app.windows, y)) {
     state = DragSplitter;
   } else {
     state = SasPressState(app, message);
@@ -290,27 +294,27 @@ void Press(App& app, int view, const Message& message) {
     MoveCursor(app, view);
   }
   if (state & DragSplitter) {
-    app.sasView.splitterDragging = true;
-    app.sasView.splitterRow = SplitterLimited(app, y);
-    DrawSplitterLine(app, app.sasView.splitterRow);
+    app.windows.sasView.splitterDragging = true;
+    app.windows.sasView.splitterRow = SplitterLimited(app.windows, y);
+    DrawSplitterLine(app, app.windows.sasView.splitterRow);
   }
-  if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app, x, y, message.shift);
+  if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app.session, x, y, message.shift);
   if (state & FreehandStates) {
-    const int column = std::clamp(x, 0, std::max(EditableColumns(app) - 1, 0));
+    const int column = std::clamp(x, 0, std::max(EditableColumns(app.session) - 1, 0));
     drag.span = {column, column};
-    std::copy_n(app.sas.page.begin(), app.sas.pageCount, drag.backup.begin());
-    ReadFollowingFrame(app);
+    std::copy_n(app.session.sas.page.begin(), app.session.sas.pageCount, drag.backup.begin());
+    ReadFollowingFrame(app.session);
   }
   if (state & DragEditBits) {
-    SasEditBegin(app);
+    SasEditBegin(app.session);
     drag.editing = true;
   }
 }
 
 void MoveBand(App& app, int view, int x) {
-  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   const int before = geometry.dragCurrentX;
-  const int width = ViewWidth(app, view);
+  const int width = ViewWidth(app.windows, view);
   geometry.dragCurrentX = std::max(std::min(std::min(x, DataWidth(app, view)), width - 1), 0);
   // The band's edge columns on either side of the change, over the whole plot.
   const platform::Rect changed{std::min(before, geometry.dragCurrentX) - 1, geometry.plotTop,
@@ -320,9 +324,9 @@ void MoveBand(App& app, int view, int x) {
 
 // Freehand and erase: the columns between the last point and this one.
 void EditSpan(App& app, Point current) {
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   const std::uint32_t state = drag.state;
-  const int columns = EditableColumns(app);
+  const int columns = EditableColumns(app.session);
   if (columns <= 0) return;
   Point from{std::clamp(drag.last.x, 0, columns - 1), drag.last.y};
   Point to{std::clamp(current.x, 0, columns - 1), current.y};
@@ -334,33 +338,33 @@ void EditSpan(App& app, Point current) {
   if (freehand) visit = {std::min(a, drag.span.first), std::min(std::max(b, drag.span.last), columns - 1)};
   const bool line = (state & LineStates) != 0;
   const bool amplitude = (state & AmplitudeStates) != 0;
-  NoteShownColumns(app, visit);
+  NoteShownColumns(app.session, visit);
 
-  SasDocument& sas = app.sas;
+  SasDocument& sas = app.session.sas;
   const auto rowAt = [&](int k) {
     if (a == b) return std::int64_t{to.y};
     return std::int64_t{from.y} + (std::int64_t{to.y} - from.y) * (k - a) / (b - a);
   };
   if (state & (DragFreeAmplitude | DragLineAmplitude)) {
-    const int bottom = SasAmplitudeBottom(app);
+    const int bottom = SasAmplitudeBottom(app.windows);
     // No negative amplitude: the press may lie on a row below the plot.
     from.y = std::min(from.y, bottom);
-    const double scale = SasAmplitudeScale(app);
+    const double scale = SasAmplitudeScale(app.windows);
     if (!(scale > 0.0)) return;
     for (int k = visit.first; k <= visit.last; ++k) {
       SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
       if (k >= a && k <= b) {
         const double wanted = static_cast<double>(bottom - rowAt(k)) / scale;
-        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(app, k));
+        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(app.session, k));
       } else if (line) {
         frame.targetAmplitude = drag.backup[static_cast<std::size_t>(k)].targetAmplitude;
       }
     }
   } else if (state & (DragFreePitch | DragLinePitch)) {
-    const int bottom = app.geometry[SasView].plotBottom;
-    const double scale = app.sasView.pitchScale;
+    const int bottom = app.windows.geometry[SasView].plotBottom;
+    const double scale = app.windows.sasView.pitchScale;
     // The row of pitch 0, where the pitch pane draws it.
-    const double zeroRow = bottom + SasPitchBase(app, SasPitchTop(app), bottom);
+    const double zeroRow = bottom + SasPitchBase(app.windows, SasPitchTop(app.windows), bottom);
     for (int k = visit.first; k <= visit.last; ++k) {
       SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
       if (k >= a && k <= b) {
@@ -387,26 +391,26 @@ void EditSpan(App& app, Point current) {
 
 // In Range, amplitude: each move scales by e per 100 rows upward, on top of the last move.
 void ScaleRange(App& app, int y) {
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   if (y == drag.last.y) return;
   const int a = drag.rangeFirst;
   const int n = drag.rangeEnd - drag.rangeFirst;
   const double factor = std::exp((drag.last.y - y) * 0.01);
-  NoteShownColumns(app, {a, drag.rangeEnd - 1});
-  ScaleRangeAmplitudes(std::span<SasFrame>(app.sas.page.data() + a, static_cast<std::size_t>(n)),
-                       FollowingFrame(app, drag.rangeEnd - 1), drag.shape, factor);
+  NoteShownColumns(app.session, {a, drag.rangeEnd - 1});
+  ScaleRangeAmplitudes(std::span<SasFrame>(app.session.sas.page.data() + a, static_cast<std::size_t>(n)),
+                       FollowingFrame(app.session, drag.rangeEnd - 1), drag.shape, factor);
   ShowEditedColumns(app, {a, drag.rangeEnd - 1}, true);
 }
 
 // In Range, pitch: the shift is measured from the press, so the press row gives the pitches
 // of the press back.
 void ShiftRange(App& app, int y) {
-  MouseDrag& drag = app.mouse;
-  const double steps = std::trunc((y - drag.pressY) / app.sasView.pitchScale);
-  NoteShownColumns(app, {drag.rangeFirst, drag.rangeEnd - 1});
+  MouseDrag& drag = app.session.mouse;
+  const double steps = std::trunc((y - drag.pressY) / app.windows.sasView.pitchScale);
+  NoteShownColumns(app.session, {drag.rangeFirst, drag.rangeEnd - 1});
   for (int k = drag.rangeFirst; k < drag.rangeEnd; ++k) {
     const auto column = static_cast<std::size_t>(k);
-    SasFrame& frame = app.sas.page[column];
+    SasFrame& frame = app.session.sas.page[column];
     const double pressed = drag.backup[column].targetPitch & TargetPitchMask;
     frame.targetPitch = PitchKeepingTimeCorrection(
         frame.targetPitch, pressed - steps * drag.weights[static_cast<std::size_t>(k - drag.rangeFirst)]);
@@ -416,24 +420,24 @@ void ShiftRange(App& app, int y) {
 
 void Move(App& app, int view, const Message& message) {
   ShowCursorShape(app, view, message);
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   const std::uint32_t state = drag.state;
   if (state == 0 || view != drag.view) return;
   Point current = message.pos;
   if (state & DragCursor) {
-    app.geometry[static_cast<std::size_t>(view)].cursorX = current.x;
+    app.windows.geometry[static_cast<std::size_t>(view)].cursorX = current.x;
     MoveCursor(app, view);
   }
   if (state & DragBand) MoveBand(app, view, current.x);
   // No negative amplitude: rows below the amplitude plot count as its bottom row.
   if (state & (DragFreeAmplitude | DragLineAmplitude))
-    current.y = std::min(current.y, SasAmplitudeBottom(app));
+    current.y = std::min(current.y, SasAmplitudeBottom(app.windows));
   if (state & DragSplitter) {
-    current.y = SplitterLimited(app, current.y);
-    if (current.y != app.sasView.splitterRow) {
-      DrawSplitterLine(app, app.sasView.splitterRow);
+    current.y = SplitterLimited(app.windows, current.y);
+    if (current.y != app.windows.sasView.splitterRow) {
+      DrawSplitterLine(app, app.windows.sasView.splitterRow);
       DrawSplitterLine(app, current.y);
-      app.sasView.splitterRow = current.y;
+      app.windows.sasView.splitterRow = current.y;
     }
   }
   if (state & SpanStates) EditSpan(app, current);
@@ -447,19 +451,19 @@ void Move(App& app, int view, const Message& message) {
 // The pitch plot centred on the note of the cursor's frame: its analysed pitch, or with Shift
 // its target pitch.
 void CentrePitchOnCursor(App& app, bool shift) {
-  const int cursor = app.geometry[SasView].cursorX;
-  if (!app.Has(SasOpen) || cursor < 0 || cursor >= app.sas.pageCount) return;
-  const SasFrame& frame = app.sas.page[static_cast<std::size_t>(cursor)];
+  const int cursor = app.windows.geometry[SasView].cursorX;
+  if (!app.Has(SasOpen) || cursor < 0 || cursor >= app.session.sas.pageCount) return;
+  const SasFrame& frame = app.session.sas.page[static_cast<std::size_t>(cursor)];
   const int pitch = shift ? frame.TargetPitch() : frame.sourcePitch;
   const int note = std::clamp((pitch + 50) / 100, 0, NoteColumns - 1);
-  ScrollBarState& lower = app.sasView.lower;
+  ScrollBarState& lower = app.windows.sasView.lower;
   if (NoteCount - 1 - note == lower.position) return;
   lower.position = NoteCount - 1 - note;
-  SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, lower);
+  SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, lower);
 }
 
 void EndBand(App& app, int view) {
-  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   geometry.rangeDragging = false;
   geometry.selLeftX = std::min(geometry.dragAnchorX, geometry.dragCurrentX);
   geometry.selRightX = std::max(geometry.dragAnchorX, geometry.dragCurrentX);
@@ -467,9 +471,9 @@ void EndBand(App& app, int view) {
   const auto right = static_cast<std::int64_t>(geometry.selRightX);
   switch (view) {
     case WavView: {
-      WavDocument& wav = app.wav;
-      const std::int64_t spp = app.wavView.samplesPerPixel;
-      const std::int64_t first = app.wavView.firstSample;
+      WavDocument& wav = app.docs.wav;
+      const std::int64_t spp = app.windows.wavView.samplesPerPixel;
+      const std::int64_t first = app.windows.wavView.firstSample;
       constexpr std::int64_t Largest = std::numeric_limits<std::uint32_t>::max();
       wav.rangeLeft = static_cast<std::uint32_t>(std::clamp<std::int64_t>(left * spp + first, 0, Largest));
       wav.rangeRight = static_cast<std::uint32_t>(
@@ -479,7 +483,7 @@ void EndBand(App& app, int view) {
       break;
     }
     case SasView: {
-      SasDocument& sas = app.sas;
+      SasDocument& sas = app.session.sas;
       const std::int64_t shown = sas.shownFrameCount;
       constexpr std::int64_t Largest = std::numeric_limits<std::int32_t>::max();
       sas.range.left = static_cast<std::int32_t>(std::clamp<std::int64_t>(left + sas.firstFrame, 0, Largest));
@@ -491,7 +495,8 @@ void EndBand(App& app, int view) {
         app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
       }
       // In Note mode the band also chooses the notes it touches.
-      if (app.editMode == EditMode::Note) ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
+      if (app.windows.editMode == EditMode::Note)
+        ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
       UpdateCommandStates(app);
       break;
     }
@@ -500,14 +505,15 @@ void EndBand(App& app, int view) {
       break;
     default: {
       // The MFT band chooses the note range the analysis searches: User Defined.
-      const std::int64_t width = app.clientRect[MftView].right + 1;
+      const std::int64_t width = app.windows.clientRect[MftView].right + 1;
       const auto noteAt = [width](std::int64_t x) {
         return static_cast<int>(std::clamp<std::int64_t>(x * NoteColumns / width, 0, NoteCount - 1));
       };
-      ChooseLowestNote(app.settings, noteAt(left));
-      ChooseHighestNote(app.settings, noteAt(right));
+      ChooseLowestNote(app.config.settings, noteAt(left));
+      ChooseHighestNote(app.config.settings, noteAt(right));
       RefreshNoteSpectrum(app);
-      if (app.settingsDialog != nullptr) FillSettingsControls(app, *app.settingsDialog);
+      if (app.dialogs.settingsDialog != nullptr)
+        FillSettingsControls(app.config, *app.dialogs.settingsDialog);
       break;
     }
   }
@@ -515,23 +521,24 @@ void EndBand(App& app, int view) {
 }
 
 void EndSplitter(App& app) {
-  view::SasView& sasView = app.sasView;
+  view::SasView& sasView = app.windows.sasView;
   sasView.splitterDragging = false;
-  app.upperPaneHeight = sasView.splitterRow - app.metrics.toolbarHeight;
-  app.lowerPaneHeight = ClientHeight(app) - app.metrics.toolbarHeight - app.upperPaneHeight;
+  app.windows.upperPaneHeight = sasView.splitterRow - app.windows.metrics.toolbarHeight;
+  app.windows.lowerPaneHeight =
+      ClientHeight(app.windows) - app.windows.metrics.toolbarHeight - app.windows.upperPaneHeight;
   PlaceSasPaneControls(app);
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 
 void Release(App& app, bool shift) {
-  MouseDrag& drag = app.mouse;
+  MouseDrag& drag = app.session.mouse;
   const std::uint32_t state = drag.state;
   const int view = drag.view;
   if (state & (DragCursor | DragEditBits)) {
     if (view == SasView) {
       CentrePitchOnCursor(app, shift);
       app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
-      app.ports.windows.Invalidate(SasView, &app.clientRect[SasView]);
+      app.ports.windows.Invalidate(SasView, &app.windows.clientRect[SasView]);
     } else if (view == WavView) {
       FollowCursor(app);
     }
@@ -540,7 +547,7 @@ void Release(App& app, bool shift) {
   if (state & DragSplitter) EndSplitter(app);
   if (drag.editing) {
     drag.editing = false;
-    SasEditEnd(app);
+    SasEditEnd(app.session);
   }
   drag.state = 0;
   app.ports.windows.ReleaseMouse();
@@ -550,10 +557,8 @@ void Release(App& app, bool shift) {
 
 }  // namespace
 
-bool MouseDragHeld(const WindowStates& windows) { return windows.mouse.state != 0; }
-
 void EndMouseDrag(App& app) {
-  if (MouseDragHeld(app)) Release(app, false);
+  if (MouseDragHeld(app.session)) Release(app, false);
 }
 
 void ShowEditMode(App& app) {
@@ -561,8 +566,8 @@ void ShowEditMode(App& app) {
   // Every mode's button and item is set, not only the old and the new one: a click the window
   // system took as a toggle is undone by the same call.
   for (const EditModeRow& row : EditModes) {
-    windows.SetButtonChecked(SasView, Id(row.command), row.mode == app.editMode);
-    windows.SetMenuItemChecked(Id(row.command), row.mode == app.editMode);
+    windows.SetButtonChecked(SasView, Id(row.command), row.mode == app.windows.editMode);
+    windows.SetMenuItemChecked(Id(row.command), row.mode == app.windows.editMode);
   }
   if (app.Has(SasOpen)) RepaintStatusValues(app, SasView);
 }
@@ -591,11 +596,11 @@ namespace {
 // own way, so entering or leaving it draws the pane again.
 void SetEditMode(App& app, int, CommandId command) {
   const EditModeRow& mode = EditModeOf(command);
-  if ((mode.mode == EditMode::Note) != (app.editMode == EditMode::Note)) {
+  if ((mode.mode == EditMode::Note) != (app.windows.editMode == EditMode::Note)) {
     app.redraw |= SasLowerBandRedraw;
     app.ports.windows.Invalidate(SasView, nullptr);
   }
-  app.editMode = mode.mode;
+  app.windows.editMode = mode.mode;
   app.ports.windows.SetCursor(mode.cursor);
   ShowEditMode(app);
   UpdateCommandStates(app);

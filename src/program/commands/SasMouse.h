@@ -25,7 +25,6 @@ struct WindowStates;
 
 // True from the press that started a drag in any window to its release. Meanwhile the window
 // procedure refuses whatever could write back, read again or move the SAS page under the drag.
-bool MouseDragHeld(const WindowStates& windows);
 
 // Ends a held drag as its release would (the edit recorded, the capture released); the later
 // release finds nothing held. For what cannot be refused, like a window resized under the drag.

@@ -12,7 +12,7 @@
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/DialogFields.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 
@@ -78,11 +78,11 @@ class SasRangeProcedure final : public platform::DialogProcedure {
   SasRangeParams& params_;
 };
 
-std::uint32_t ShownFrames(const App& app) { return app.sas.shownFrameCount; }
+std::uint32_t ShownFrames(const SasSession& session) { return session.sas.shownFrameCount; }
 
 void RangeChanged(App& app) {
-  SasRange& range = app.sas.range;
-  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+  SasRange& range = app.session.sas.range;
+  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
   range.right = std::clamp(range.right, 0, shown);
   range.left = std::clamp(range.left, 0, range.right);
   if (range.right > range.left) {
@@ -96,7 +96,7 @@ void RangeChanged(App& app) {
 
 void ApplyRange(App& app, std::uint32_t first, std::uint32_t end, unsigned ops, bool writeBackFirst) {
   RunFileOperation(app, writeBackFirst, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasApplyRange(app.sas, first, end, ops, app.sasRangeParams, sink));
+    return DoneOrFailed(SasApplyRange(app.session.sas, first, end, ops, app.dialogs.sasRangeParams, sink));
   });
 }
 
@@ -121,74 +121,76 @@ platform::DialogTemplate SasRangeDialogTemplate() {
   return dialog;
 }
 
-unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params) {
+unsigned RunSasRangeDialog(platform::Platform& ports, int ownerView, SasRangeParams& params) {
   SasRangeProcedure procedure(params);
-  app.ports.dialogs.RunModal(ownerView, SasRangeDialogTemplate(), procedure);
+  ports.dialogs.RunModal(ownerView, SasRangeDialogTemplate(), procedure);
   return procedure.ops;
 }
 
 namespace {
 
-std::uint32_t RangeLeft(const App& app) {
-  return static_cast<std::uint32_t>(std::max(app.sas.range.left, 0));
+std::uint32_t RangeLeft(const SasSession& session) {
+  return static_cast<std::uint32_t>(std::max(session.sas.range.left, 0));
 }
-std::uint32_t RangeRight(const App& app) {
-  return static_cast<std::uint32_t>(std::max(app.sas.range.right, 0));
+std::uint32_t RangeRight(const SasSession& session) {
+  return static_cast<std::uint32_t>(std::max(session.sas.range.right, 0));
 }
 
 // Find: the sounding note around the SAS cursor.
 void FindRange(App& app, int, CommandId) {
-  app.sas.range = SasFindRange(app.sas, app.geometry[SasView].cursorX, app.settings.selectThreshold);
+  app.session.sas.range = SasFindRange(app.session.sas, app.windows.geometry[SasView].cursorX,
+                                       app.config.settings.selectThreshold);
   RangeChanged(app);
 }
 
 void SetLeft(App& app, int, CommandId) {
-  SasRange& range = app.sas.range;
-  range.left = app.sas.firstFrame + app.geometry[SasView].drawnCursorX;
+  SasRange& range = app.session.sas.range;
+  range.left = app.session.sas.firstFrame + app.windows.geometry[SasView].drawnCursorX;
   if (range.right < range.left) range.right = range.left;
   RangeChanged(app);
 }
 
 void SetRight(App& app, int, CommandId) {
-  SasRange& range = app.sas.range;
-  range.right = app.sas.firstFrame + app.geometry[SasView].drawnCursorX;
+  SasRange& range = app.session.sas.range;
+  range.right = app.session.sas.firstFrame + app.windows.geometry[SasView].drawnCursorX;
   if (range.right < range.left) range.left = range.right;
   RangeChanged(app);
 }
 
 void SelectAll(App& app, int, CommandId) {
-  app.sas.range.left = 0;
-  app.sas.range.right = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app), INT32_MAX));
+  app.session.sas.range.left = 0;
+  app.session.sas.range.right =
+      static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
   RangeChanged(app);
 }
 
 // Time Correct Disable / Enable: every frame of the range, through the file.
 void SetTimeCorrection(App& app, bool disable) {
-  const std::uint32_t first = RangeLeft(app);
-  const std::uint32_t end = RangeRight(app);
+  const std::uint32_t first = RangeLeft(app.session);
+  const std::uint32_t end = RangeRight(app.session);
   RunFileOperation(app, true, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasSetTimeCorrection(app.sas, first, end, disable, sink));
+    return DoneOrFailed(SasSetTimeCorrection(app.session.sas, first, end, disable, sink));
   });
 }
 
 void GlobalEdit(App& app, int view, CommandId) {
-  if (!SasEditAllowed(app)) return;
-  const unsigned ops = RunSasRangeDialog(app, view, app.sasRangeParams);
-  if (ops != 0) ApplyRange(app, RangeLeft(app), RangeRight(app), ops, true);
+  if (!SasEditAllowed(app.session)) return;
+  const unsigned ops = RunSasRangeDialog(app.ports, view, app.dialogs.sasRangeParams);
+  if (ops != 0) ApplyRange(app, RangeLeft(app.session), RangeRight(app.session), ops, true);
 }
 
 // Silence: the whole file below the live silence threshold.
 void Silence(App& app, int, CommandId) {
-  if (!SasEditAllowed(app)) return;
-  app.sasRangeParams.silenceBelow = app.settings.silenceThreshold;
-  ApplyRange(app, 0, ShownFrames(app), SasRangeOps::Silence, true);
+  if (!SasEditAllowed(app.session)) return;
+  app.dialogs.sasRangeParams.silenceBelow = app.config.settings.silenceThreshold;
+  ApplyRange(app, 0, ShownFrames(app.session), SasRangeOps::Silence, true);
 }
 
 // Global Clear: the analysed values back; unwritten page edits are dropped.
 void GlobalClear(App& app, int, CommandId) {
-  if (!SasEditAllowed(app)) return;
-  app.sasRangeParams = SasRangeParams{};
-  ApplyRange(app, 0, ShownFrames(app),
+  if (!SasEditAllowed(app.session)) return;
+  app.dialogs.sasRangeParams = SasRangeParams{};
+  ApplyRange(app, 0, ShownFrames(app.session),
              SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
                  SasRangeOps::RemoveLinks,
              false);

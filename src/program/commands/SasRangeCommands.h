@@ -9,6 +9,7 @@
 
 #include "engine/sas/SasRangeOps.h"
 #include "platform/DialogPort.h"
+#include "platform/Platform.h"
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
@@ -18,7 +19,7 @@ struct App;
 // The "Change SAS range" dialog (template 3): five values and six check boxes. OK reads and
 // clamps the fields into `params` and returns the ticked operations (SasRangeOps bits); Cancel
 // returns 0 and keeps `params`.
-unsigned RunSasRangeDialog(App& app, int ownerView, SasRangeParams& params);
+unsigned RunSasRangeDialog(platform::Platform& ports, int ownerView, SasRangeParams& params);
 platform::DialogTemplate SasRangeDialogTemplate();
 
 // The commands this module carries out, for the command table.

@@ -10,7 +10,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/MessageBoxes.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 
@@ -18,8 +18,8 @@ namespace vocara {
 
 namespace {
 
-void Push(App& app, SasUndoAction action) {
-  SasUndoJournal& journal = app.undo;
+void Push(SasSession& session, SasUndoAction action) {
+  SasUndoJournal& journal = session.undo;
   const std::size_t size = action.Bytes();
   journal.redo.clear();
   if (size > SasUndoBudget) {
@@ -40,31 +40,31 @@ void Push(App& app, SasUndoAction action) {
 // the page read again.
 bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames,
            const std::vector<TimeLink>& links) {
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   if (app.flags & SasPageDirty) return false;  // the write-back failed and said so
-  SasDocument& sas = app.sas;
+  SasDocument& sas = app.session.sas;
   const SasHeader headerNow = sas.header;
   const std::vector<TimeLink> linksNow = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false, app.sasLockWait);
+  const MessageId refused = change.Begin(sas, false, app.session.lockWait);
   bool done = refused == MessageId::None && SasWriteFrames(sas, frames);
   if (done) {
     sas.links = links;
-    SasReadPage(app);  // from the copy: the records just written
-    done = SasWriteRecords(sas, app.settings) && change.Commit();
+    SasReadPage(app.session);  // from the copy: the records just written
+    done = SasWriteRecords(sas, app.config.settings) && change.Commit();
   }
   if (!done) {
     change.Abandon();
     sas.header = headerNow;
     sas.links = linksNow;
-    SasReadPage(app);
+    SasReadPage(app.session);
     ShowErrorMessage(app.ports.desktop,
                      refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
     return false;
   }
   app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
   app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
-  SasViewSetDataWidth(app);
+  SasViewSetDataWidth(app.windows, app.session);
   app.ports.windows.Invalidate(SasView, nullptr);
   return true;
 }
@@ -76,9 +76,9 @@ std::size_t SasUndoAction::Bytes() const {
          (linksBefore.size() + linksAfter.size()) * sizeof(TimeLink) + sizeof(SasUndoAction);
 }
 
-void SasEditBegin(App& app) {
-  SasUndoJournal& journal = app.undo;
-  const SasDocument& sas = app.sas;
+void SasEditBegin(SasSession& session) {
+  SasUndoJournal& journal = session.undo;
+  const SasDocument& sas = session.sas;
   journal.open = true;
   journal.pageFirst = sas.pageFirst;
   journal.pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
@@ -86,11 +86,11 @@ void SasEditBegin(App& app) {
   journal.linksBefore = sas.links;
 }
 
-void SasEditEnd(App& app) {
-  SasUndoJournal& journal = app.undo;
+void SasEditEnd(SasSession& session) {
+  SasUndoJournal& journal = session.undo;
   if (!journal.open) return;
   journal.open = false;
-  const SasDocument& sas = app.sas;
+  const SasDocument& sas = session.sas;
   SasUndoAction action;
   // A page that moved under the action (it cannot while the mouse is held) records nothing.
   if (sas.pageFirst == journal.pageFirst && sas.pageCount == journal.pageCount) {
@@ -107,22 +107,22 @@ void SasEditEnd(App& app) {
   action.linksAfter = sas.links;
   journal.pageBefore.clear();
   if (action.Empty()) return;
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  Push(app, std::move(action));
-  UpdateUndoStates(app);
+  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  Push(session, std::move(action));
+  UpdateUndoStates(session);
 }
 
-void SasRecordFileAction(App& app, SasUndoAction action) {
-  action.linksAfter = app.sas.links;
+void SasRecordFileAction(SasSession& session, SasUndoAction action) {
+  action.linksAfter = session.sas.links;
   if (action.Empty()) return;
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  Push(app, std::move(action));
-  UpdateUndoStates(app);
+  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  Push(session, std::move(action));
+  UpdateUndoStates(session);
 }
 
 void SasUndoCommand(App& app) {
-  SasUndoJournal& journal = app.undo;
-  if (journal.undo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app)) return;
+  SasUndoJournal& journal = app.session.undo;
+  if (journal.undo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app.session)) return;
   SasUndoAction action = std::move(journal.undo.back());
   journal.undo.pop_back();
   journal.bytes -= action.Bytes();
@@ -132,12 +132,12 @@ void SasUndoCommand(App& app) {
     journal.undo.push_back(std::move(action));
     journal.bytes += journal.undo.back().Bytes();
   }
-  UpdateUndoStates(app);
+  UpdateUndoStates(app.session);
 }
 
 void SasRedoCommand(App& app) {
-  SasUndoJournal& journal = app.undo;
-  if (journal.redo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app)) return;
+  SasUndoJournal& journal = app.session.undo;
+  if (journal.redo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app.session)) return;
   SasUndoAction action = std::move(journal.redo.back());
   journal.redo.pop_back();
   if (Apply(app, action.after, action.linksAfter)) {
@@ -146,27 +146,28 @@ void SasRedoCommand(App& app) {
   } else {
     journal.redo.push_back(std::move(action));
   }
-  UpdateUndoStates(app);
+  UpdateUndoStates(app.session);
 }
 
-void UpdateUndoStates(App& app) {
-  const bool sasOpen = (app.flags & SasOpen) != 0;
-  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !app.undo.undo.empty());
-  app.ports.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !app.undo.redo.empty());
+void UpdateUndoStates(SasSession& session) {
+  const bool sasOpen = (session.flags & SasOpen) != 0;
+  session.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !session.undo.undo.empty());
+  session.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !session.undo.redo.empty());
 }
 
-void SasUndoClear(App& app) {
-  app.undo.undo.clear();
-  app.undo.redo.clear();
-  app.undo.bytes = 0;
-  app.undo.open = false;
-  UpdateUndoStates(app);
+void SasUndoClear(SasSession& session) {
+  session.undo.undo.clear();
+  session.undo.redo.clear();
+  session.undo.bytes = 0;
+  session.undo.open = false;
+  UpdateUndoStates(session);
 }
 
 namespace {
 
 bool UndoUsable(const App& app, CommandId command) {
-  const std::deque<SasUndoAction>& actions = command == CommandId::Undo ? app.undo.undo : app.undo.redo;
+  const std::deque<SasUndoAction>& actions =
+      command == CommandId::Undo ? app.session.undo.undo : app.session.undo.redo;
   return (app.flags & SasOpen) && !actions.empty();
 }
 

@@ -19,29 +19,29 @@
 #include "engine/sas/SasRecords.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/Documents.h"
+#include "program/shell/SasSession.h"
 
 namespace vocara {
 
 struct App;
 
 // Before an action that changes the page records or the links in memory.
-void SasEditBegin(App& app);
+void SasEditBegin(SasSession& session);
 // After it: records what changed (nothing when nothing did), marks the corrected temporary
 // file stale and updates the Undo and Redo items.
-void SasEditEnd(App& app);
+void SasEditEnd(SasSession& session);
 
 // Records an action done through the file (a range operation): the changed records as the
 // operation reported them, and the links before; the links after are the document's.
-void SasRecordFileAction(App& app, SasUndoAction action);
+void SasRecordFileAction(SasSession& session, SasUndoAction action);
 
 // Undo and Redo (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
 void SasUndoCommand(App& app);
 void SasRedoCommand(App& app);
 // Greys or enables the two items as the journal says.
-void UpdateUndoStates(App& app);
+void UpdateUndoStates(SasSession& session);
 // Empties the journal (a SAS closed or replaced).
-void SasUndoClear(App& app);
+void SasUndoClear(SasSession& session);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SasUndoCommandEntries();

@@ -112,7 +112,7 @@ void CloseSettingsDialog(App& app, DialogHandle& dialog) {
   RefreshNoteSpectrum(app);
   // The bar ruler follows beats, tempo and origin.
   if (app.flags & SasOpen) RedrawBarRuler(app);
-  app.settingsDialog = nullptr;
+  app.dialogs.settingsDialog = nullptr;
   dialog.End(1);
 }
 
@@ -121,8 +121,8 @@ class SettingsProcedure final : public platform::DialogProcedure {
   explicit SettingsProcedure(App& app) : app_(app) {}
 
   void OnInit(DialogHandle& dialog) override {
-    app_.settingsDialog = &dialog;
-    atOpening_ = app_.settings;
+    app_.dialogs.settingsDialog = &dialog;
+    atOpening_ = app_.config.settings;
     dialog.ClearItems(id::Instrument);
     for (const Instrument& instrument : InstrumentTable)
       dialog.AddItem(id::Instrument, std::string(instrument.name));
@@ -130,7 +130,7 @@ class SettingsProcedure final : public platform::DialogProcedure {
       dialog.ClearItems(list);
       for (const std::string_view name : NoteNames) dialog.AddItem(list, std::string(name));
     }
-    FillSettingsControls(app_, dialog);
+    FillSettingsControls(app_.config, dialog);
   }
 
   void OnCommand(DialogHandle& dialog, int command) override {
@@ -140,17 +140,17 @@ class SettingsProcedure final : public platform::DialogProcedure {
         CloseSettingsDialog(app_, dialog);
         break;
       case id::Cancel:
-        app_.settings = atOpening_;
+        app_.config.settings = atOpening_;
         CloseSettingsDialog(app_, dialog);
         break;
       case id::Default:
-        app_.settings = app_.loadedSettings;
-        FillSettingsControls(app_, dialog);
+        app_.config.settings = app_.config.loadedSettings;
+        FillSettingsControls(app_.config, dialog);
         break;
       case id::Save:
         // The dialog stays open and Cancel still returns to the values at opening.
         ReadSettingsControls(app_, dialog);
-        SaveSettingsRecord(app_.files.settingsFile, app_.settings);
+        SaveSettingsRecord(app_.config.files.settingsFile, app_.config.settings);
         break;
       default:
         break;
@@ -159,7 +159,7 @@ class SettingsProcedure final : public platform::DialogProcedure {
 
   void OnSelectionChange(DialogHandle& dialog, int list) override {
     const int selection = dialog.GetSelection(list);
-    GeneralSettings& s = app_.settings;
+    GeneralSettings& s = app_.config.settings;
     switch (list) {
       case id::Instrument: {
         if (selection < 0 || selection >= InstrumentCount) return;
@@ -281,8 +281,8 @@ platform::DialogTemplate SettingsDialogTemplate() {
   return dialog;
 }
 
-void FillSettingsControls(App& app, DialogHandle& dialog) {
-  const GeneralSettings& s = app.settings;
+void FillSettingsControls(Configuration& config, DialogHandle& dialog) {
+  const GeneralSettings& s = config.settings;
   dialog.SetSelection(id::Instrument, s.instrument);
   SelectNotes(dialog, s);
   WriteField(dialog, id::ChunkPeriods, s.chunkPeriods, settings_field::ChunkPeriods);
@@ -302,7 +302,7 @@ void FillSettingsControls(App& app, DialogHandle& dialog) {
 }
 
 void ReadSettingsControls(App& app, DialogHandle& dialog) {
-  GeneralSettings& s = app.settings;
+  GeneralSettings& s = app.config.settings;
   const int instrument = dialog.GetSelection(id::Instrument);
   if (instrument >= 0) s.instrument = instrument;
   const int lowest = dialog.GetSelection(id::LowestNote);
@@ -341,7 +341,7 @@ void RunSettingsDialog(App& app, int ownerView) {
   SettingsProcedure procedure(app);
   app.ports.dialogs.RunModal(ownerView, SettingsDialogTemplate(), procedure);
   // The handle never outlives the dialog, however it ended.
-  app.settingsDialog = nullptr;
+  app.dialogs.settingsDialog = nullptr;
 }
 
 namespace {

@@ -12,6 +12,7 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
 
 // Control ids of the dialog.
 namespace settings_control {
@@ -43,7 +44,7 @@ platform::DialogTemplate SettingsDialogTemplate();
 
 // Writes every control from the live settings. Other windows call it while the dialog is
 // open (App::settingsDialog) after they changed the note range.
-void FillSettingsControls(App& app, platform::DialogHandle& dialog);
+void FillSettingsControls(Configuration& config, platform::DialogHandle& dialog);
 
 // Reads every control into the live settings: numbers are clamped to their ranges, the noise
 // sample length is rounded down to a power of two, and the WAV range is re-evaluated for the

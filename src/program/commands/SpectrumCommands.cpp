@@ -20,19 +20,19 @@ namespace {
 
 constexpr std::size_t MaxClipboardText = 259;
 
-platform::FileDialogRequest SavePeaksRequest(const App& app) {
+platform::FileDialogRequest SavePeaksRequest(const DialogMemory& dialogs) {
   platform::FileDialogRequest request =
       SaveRequest("Save peaks as ASCII file", {TextFileFilter}, "txt", true);
-  request.initialName = app.fileDialogName;
+  request.initialName = dialogs.fileDialogName;
   return request;
 }
 
 // The peak list into `name`, whole or not at all.
 MessageId WritePeakFile(App& app, const std::string& name) {
-  const std::string text =
-      PeakListText(app.spectrum, app.wav.header.fields.sampleRate, app.settings.silenceThreshold);
+  const std::string text = PeakListText(app.windows.spectrum, app.docs.wav.header.fields.sampleRate,
+                                        app.config.settings.silenceThreshold);
   OutputFile output;
-  if (const MessageId refused = output.Begin(name, {app.wav.path}); refused != MessageId::None)
+  if (const MessageId refused = output.Begin(name, {app.docs.wav.path}); refused != MessageId::None)
     return refused;
   return output.Finish(text.empty() || output.File().Write(text.data(), text.size()));
 }
@@ -40,8 +40,8 @@ MessageId WritePeakFile(App& app, const std::string& name) {
 }  // namespace
 
 void FftRangeKey(App& app, bool right) {
-  SpectrumState& spectrum = app.spectrum;
-  const std::int32_t bin = FftCursorBin(app);
+  SpectrumState& spectrum = app.windows.spectrum;
+  const std::int32_t bin = FftCursorBin(app.windows);
   // An end placed on the other side of the other end collapses the range onto it.
   if (right) {
     spectrum.fftSelEnd = bin + 1;
@@ -62,47 +62,48 @@ namespace {
 void AnalysedNoteRangeChanged(App& app) {
   MeasureNotes(app);
   app.ports.windows.Invalidate(MftView, nullptr);
-  if (app.settingsDialog != nullptr && app.settingsDialog->IsVisible())
-    FillSettingsControls(app, *app.settingsDialog);
+  if (app.dialogs.settingsDialog != nullptr && app.dialogs.settingsDialog->IsVisible())
+    FillSettingsControls(app.config, *app.dialogs.settingsDialog);
 }
 
 }  // namespace
 
 void MftNoteKey(App& app, bool highest) {
-  const int key = KeyAtMftCursor(app);
+  const int key = KeyAtMftCursor(app.windows);
   if (highest)
-    ChooseHighestNote(app.settings, key);
+    ChooseHighestNote(app.config.settings, key);
   else
-    ChooseLowestNote(app.settings, key);
+    ChooseLowestNote(app.config.settings, key);
   AnalysedNoteRangeChanged(app);
 }
 
 void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote) {
-  ChooseLowestNote(app.settings, lowestNote);
-  ChooseHighestNote(app.settings, std::max(highestNote, lowestNote));
+  ChooseLowestNote(app.config.settings, lowestNote);
+  ChooseHighestNote(app.config.settings, std::max(highestNote, lowestNote));
   AnalysedNoteRangeChanged(app);
 }
 
 void CopyStatusValue(App& app) {
   UpdateFftValues(app);
-  const std::string& text = app.status.texts[33];
+  const std::string& text = app.windows.status.texts[33];
   if (text.empty()) return;
   app.ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
 }
 
 void MarkPeakCommand(App& app) {
-  if (MarkPeak(app.spectrum, FftCursorBin(app))) app.ports.windows.Invalidate(FftView, nullptr);
+  if (MarkPeak(app.windows.spectrum, FftCursorBin(app.windows)))
+    app.ports.windows.Invalidate(FftView, nullptr);
 }
 
 void ClearMarkedPeaks(App& app) {
-  app.spectrum.markedPeaks.clear();
+  app.windows.spectrum.markedPeaks.clear();
   app.ports.windows.Invalidate(FftView, nullptr);
 }
 
 void SavePeaks(App& app) {
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app));
+  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app.dialogs));
   if (!name) return;
-  app.fileDialogName = *name;
+  app.dialogs.fileDialogName = *name;
   ShowErrorMessage(app.ports.desktop, WritePeakFile(app, *name));
 }
 

@@ -82,9 +82,9 @@ struct Builder {
 // Writes the temporary file into the folder of temporary renders; returns its path, or nothing
 // after showing why it failed.
 std::optional<std::string> WriteTemporaryWave(App& app) {
-  const std::optional<std::string> path = TemporaryRenderPath(app, GeneratedTempName);
+  const std::optional<std::string> path = TemporaryRenderPath(app.docs, GeneratedTempName);
   const MessageId written =
-      path ? GenerateWaveFile(app.synthesis.parameters, *path) : MessageId::InvalidFileHandle;
+      path ? GenerateWaveFile(app.dialogs.synthesis.parameters, *path) : MessageId::InvalidFileHandle;
   if (written != MessageId::None) {
     ShowErrorMessage(app.ports.desktop, written);
     return std::nullopt;
@@ -112,8 +112,8 @@ class SynthesisProcedure final : public platform::DialogProcedure {
   explicit SynthesisProcedure(App& app) : app_(app) {}
 
   void OnInit(DialogHandle& dialog) override {
-    app_.synthesis.dialog = &dialog;
-    WriteFields(app_.synthesis.parameters, dialog);
+    app_.dialogs.synthesis.dialog = &dialog;
+    WriteFields(app_.dialogs.synthesis.parameters, dialog);
     app_.flags |= SynthesisDialogOpen;
   }
 
@@ -129,7 +129,7 @@ class SynthesisProcedure final : public platform::DialogProcedure {
       app_.flags |= GenerateToTemp;
     else
       app_.flags &= ~static_cast<std::uint32_t>(GenerateToTemp);
-    SynthesisParameters& parameters = app_.synthesis.parameters;
+    SynthesisParameters& parameters = app_.dialogs.synthesis.parameters;
     ReadFields(parameters, dialog);
     NormaliseAmplitudes(parameters);
     WriteFields(parameters, dialog);
@@ -141,7 +141,7 @@ class SynthesisProcedure final : public platform::DialogProcedure {
  private:
   void Forget() {
     app_.flags &= ~static_cast<std::uint32_t>(SynthesisDialogOpen);
-    app_.synthesis.dialog = nullptr;
+    app_.dialogs.synthesis.dialog = nullptr;
   }
 
   App& app_;
@@ -199,7 +199,7 @@ platform::DialogTemplate SynthesisDialogTemplate() {
 }
 
 void OpenSynthesisDialog(App& app, int ownerView) {
-  SynthesisSession& session = app.synthesis;
+  SynthesisSession& session = app.dialogs.synthesis;
   if ((app.flags & SynthesisDialogOpen) && session.dialog != nullptr) {
     session.dialog->BringToTop();
     return;
@@ -216,17 +216,17 @@ void OpenSynthesisDialog(App& app, int ownerView) {
 void GenerateWave(App& app) {
   std::optional<std::string> path;
   if (!(app.flags & GenerateToTemp)) {
-    app.fileDialogName.clear();
+    app.dialogs.fileDialogName.clear();
     path = app.ports.desktop.GetSaveFileName(SaveGeneratedRequest());
     if (!path) return;
-    app.fileDialogName = *path;
+    app.dialogs.fileDialogName = *path;
   }
   // The open file may be the one about to be replaced.
   WavClose(app, false);
   if (app.flags & GenerateToTemp) {
     path = WriteTemporaryWave(app);
     if (!path) return;
-  } else if (const MessageId written = GenerateWaveFile(app.synthesis.parameters, *path);
+  } else if (const MessageId written = GenerateWaveFile(app.dialogs.synthesis.parameters, *path);
              written != MessageId::None) {
     ShowErrorMessage(app.ports.desktop, written);
     return;

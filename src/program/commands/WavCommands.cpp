@@ -33,21 +33,22 @@ constexpr std::size_t MaxPathLength = 259;
 void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
 
 // A save dialog that starts with an empty name; the chosen name stays in the shared buffer.
-std::optional<std::string> AskSaveName(App& app, const FileDialogRequest& request) {
-  app.fileDialogName.clear();
-  std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
-  if (name) app.fileDialogName = *name;
+std::optional<std::string> AskSaveName(DialogMemory& dialogs, platform::Platform& ports,
+                                       const FileDialogRequest& request) {
+  dialogs.fileDialogName.clear();
+  std::optional<std::string> name = ports.desktop.GetSaveFileName(request);
+  if (name) dialogs.fileDialogName = *name;
   return name;
 }
 
 // The view follows a new file from its start when the old position lies beyond it.
 void ResetPositions(App& app) {
-  app.wav.cursor = 0;
-  app.wav.rangeLeft = 0;
-  app.wav.rangeRight = 0;
-  app.noise.length = 0;
-  app.wavView.firstSample = 0;
-  ViewGeometry& geometry = app.geometry[WavView];
+  app.docs.wav.cursor = 0;
+  app.docs.wav.rangeLeft = 0;
+  app.docs.wav.rangeRight = 0;
+  app.docs.noise.length = 0;
+  app.windows.wavView.firstSample = 0;
+  ViewGeometry& geometry = app.windows.geometry[WavView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
   geometry.selLeftX = 0;
@@ -94,8 +95,8 @@ std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, Im
   request.initialName = MonoCopyName(input);
   const std::optional<std::string> copy = desktop.GetSaveFileName(request);
   if (!copy) return std::nullopt;
-  app.fileDialogName = *copy;
-  if (!app.sas.path.empty() && SameFile(*copy, app.sas.path)) {
+  app.dialogs.fileDialogName = *copy;
+  if (!app.session.sas.path.empty() && SameFile(*copy, app.session.sas.path)) {
     ShowErrorMessage(desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return std::nullopt;
   }
@@ -131,7 +132,7 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
   platform::DesktopPort& desktop = app.ports.desktop;
   // A longer name cannot be held, and a shortened one would name another file.
   const WavOpenResult opened = name.size() > MaxPathLength ? WavOpenResult{MessageId::InvalidFileHandle}
-                                                           : WavOpenDocument(app.wav, name);
+                                                           : WavOpenDocument(app.docs.wav, name);
   if (opened.message != MessageId::None) {
     // A file that did not even open changes nothing; a refused one was opened and closed.
     if (opened.message != MessageId::InvalidFileHandle) Clear(app, WavOpen);
@@ -155,16 +156,16 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
       OpenFile(app, *copy, false);
     return;
   }
-  if (app.wav.cursor > app.wav.sampleCount) ResetPositions(app);
-  app.wavView.envelopeMin = opened.dataMin;
-  app.wavView.envelopeMax = opened.dataMax;
+  if (app.docs.wav.cursor > app.docs.wav.sampleCount) ResetPositions(app);
+  app.windows.wavView.envelopeMin = opened.dataMin;
+  app.windows.wavView.envelopeMax = opened.dataMax;
   app.flags |= WavOpen;
 
   if (app.flags & SasOpen) {
-    if (app.sas.file.IsOpen() && SasBuiltFromWav(app.sas.header, app.wav)) {
+    if (app.session.sas.file.IsOpen() && SasBuiltFromWav(app.session.sas.header, app.docs.wav)) {
       app.flags |= WavSasMatch;
     } else if (!AskKeepUnfittingFile(desktop)) {
-      app.wav.file.Close();
+      app.docs.wav.file.Close();
       Clear(app, WavOpen);
     }
   }
@@ -198,7 +199,8 @@ void WavOpenCommand(App& app, const std::string* path) {
   // Every kind of file the opener takes or offers to convert, then the opener's own kind.
   request.filters = {SoundFilesFilter(), WavFileFilter, AllFilesFilter};
   request.defaultExtension = "WAV";
-  const std::optional<std::string> chosen = ChooseFileToOpen(app, path, std::move(request));
+  const std::optional<std::string> chosen =
+      ChooseFileToOpen(app.dialogs, app.ports, path, std::move(request));
   if (!chosen) return;
   const std::string& name = *chosen;
 
@@ -206,17 +208,18 @@ void WavOpenCommand(App& app, const std::string* path) {
   WavRangeChanged(app);
   platform::WindowPort& windows = app.ports.windows;
   if (app.flags & WavOpen) {
-    windows.SetTitle(WavView, app.wav.path);
-    windows.SetTitle(FftView, app.wav.path);
-    windows.SetTitle(MftView, app.wav.path);
+    windows.SetTitle(WavView, app.docs.wav.path);
+    windows.SetTitle(FftView, app.docs.wav.path);
+    windows.SetTitle(MftView, app.docs.wav.path);
     WavViewFitWholeFile(app);
     // The cursor keeps its sample: its column moves to it at the new scale (the last column when
     // the fitted view ends before it), so the status strip and the spectra read the same sample.
-    ViewGeometry& geometry = app.geometry[WavView];
-    const std::uint32_t column = (app.wav.cursor - std::min(app.wavView.firstSample, app.wav.cursor)) /
-                                 std::max(app.wavView.samplesPerPixel, 1u);
+    ViewGeometry& geometry = app.windows.geometry[WavView];
+    const std::uint32_t column =
+        (app.docs.wav.cursor - std::min(app.windows.wavView.firstSample, app.docs.wav.cursor)) /
+        std::max(app.windows.wavView.samplesPerPixel, 1u);
     geometry.cursorX = static_cast<int>(
-        std::min(column, static_cast<std::uint32_t>(std::max(ViewWidth(app, WavView) - 1, 0))));
+        std::min(column, static_cast<std::uint32_t>(std::max(ViewWidth(app.windows, WavView) - 1, 0))));
     geometry.drawnCursorX = geometry.cursorX;
   }
   UpdateCommandStates(app);
@@ -224,7 +227,7 @@ void WavOpenCommand(App& app, const std::string* path) {
 }
 
 void WavClose(App& app, bool fullReset) {
-  WavDocument& wav = app.wav;
+  WavDocument& wav = app.docs.wav;
   platform::WindowPort& windows = app.ports.windows;
   wav.file.Close();
   Clear(app, WavCloseClears);
@@ -234,7 +237,7 @@ void WavClose(App& app, bool fullReset) {
   SpectraFollowRecording(app);
   if (!fullReset) return;
 
-  view::WavView& wavView = app.wavView;
+  view::WavView& wavView = app.windows.wavView;
   wavView.envelopeMin = 0.0;
   wavView.envelopeMax = 0.0;
   wav.amplitudeScale = 1.0;
@@ -245,8 +248,8 @@ void WavClose(App& app, bool fullReset) {
   wavView.samplesPerPixel = 1;
   wav.rangeLeft = 0;
   wav.rangeRight = 0;
-  app.noise.length = 0;
-  ViewGeometry& geometry = app.geometry[WavView];
+  app.docs.noise.length = 0;
+  ViewGeometry& geometry = app.windows.geometry[WavView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
   geometry.selLeftX = 0;
@@ -257,27 +260,29 @@ void WavClose(App& app, bool fullReset) {
 }
 
 void SaveRangeAsWav(App& app) {
-  const std::optional<std::string> name =
-      AskSaveName(app, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
+  const std::optional<std::string> name = AskSaveName(
+      app.dialogs, app.ports, SaveRequest("Save range", {WavFileFilter, AllFilesFilter}, "WAV", false));
   if (!name) return;
-  ShowErrorMessage(app.ports.desktop, WriteRangeAsWav(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));
+  ShowErrorMessage(app.ports.desktop,
+                   WriteRangeAsWav(app.docs.wav, *name, app.docs.wav.rangeLeft, app.docs.wav.rangeRight));
 }
 
 void ExportRangeAsText(App& app) {
   const std::optional<std::string> name =
-      AskSaveName(app, SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
+      AskSaveName(app.dialogs, app.ports,
+                  SaveRequest("Save as ASCII file", {TextFileFilter, AllFilesFilter}, "txt", false));
   if (!name) return;
   ShowErrorMessage(app.ports.desktop,
-                   WriteRangeAsText(app.wav, *name, app.wav.rangeLeft, app.wav.rangeRight));
+                   WriteRangeAsText(app.docs.wav, *name, app.docs.wav.rangeLeft, app.docs.wav.rangeRight));
 }
 
 namespace {
 
 void SetRangeLeft(App& app, int, CommandId) {
   // The right end moves one column on even when it lay beyond.
-  WavDocument& wav = app.wav;
+  WavDocument& wav = app.docs.wav;
   const std::uint64_t right =
-      std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.wavView.samplesPerPixel;
+      std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.windows.wavView.samplesPerPixel;
   wav.rangeLeft = wav.cursor;
   wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
   WavRangeChanged(app);
@@ -286,9 +291,9 @@ void SetRangeLeft(App& app, int, CommandId) {
 
 void SetRangeRight(App& app, int, CommandId) {
   // One column from the cursor; the left end follows a cursor before it.
-  WavDocument& wav = app.wav;
+  WavDocument& wav = app.docs.wav;
   if (wav.cursor < wav.rangeLeft) wav.rangeLeft = wav.cursor;
-  const std::uint64_t right = std::uint64_t{wav.cursor} + app.wavView.samplesPerPixel;
+  const std::uint64_t right = std::uint64_t{wav.cursor} + app.windows.wavView.samplesPerPixel;
   wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
   WavRangeChanged(app);
   app.ports.windows.Invalidate(WavView, nullptr);

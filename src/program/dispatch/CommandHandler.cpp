@@ -71,10 +71,10 @@ platform::DialogTemplate AboutTemplate() {
 
 // Without a viewer the user would see nothing at all; the message names the guide so it can
 // be opened by hand.
-void OpenUserGuide(App& app) {
-  platform::DesktopPort& desktop = app.ports.desktop;
-  if (desktop.OpenWithViewer(app.files.helpFile)) return;
-  desktop.ShowMessage("No viewer could open the user guide:\n" + app.files.helpFile,
+void OpenUserGuide(Configuration& config, platform::Platform& ports) {
+  platform::DesktopPort& desktop = ports.desktop;
+  if (desktop.OpenWithViewer(config.files.helpFile)) return;
+  desktop.ShowMessage("No viewer could open the user guide:\n" + config.files.helpFile,
                       platform::MessageIcon::Error, platform::MessageButtons::Ok,
                       platform::MessageAnswer::Ok);
 }
@@ -93,7 +93,7 @@ constexpr CommandEntry Entries[] = {
     // Help Topics: whatever viewer the desktop associates with the guide.
     {.id = CommandId::HelpTopics,
      .label = "Help Topics",
-     .handler = [](App& app, int, CommandId) { OpenUserGuide(app); },
+     .handler = [](App& app, int, CommandId) { OpenUserGuide(app.config, app.ports); },
      .required = Ready},
     {.id = CommandId::About,
      .label = "&About Vocara...",

@@ -37,8 +37,8 @@ platform::WindowSpec SpecOf(int view) {
   return spec;
 }
 
-void SetInitialScrollBars(App& app) {
-  platform::WindowPort& w = app.ports.windows;
+void SetInitialScrollBars(platform::Platform& ports) {
+  platform::WindowPort& w = ports.windows;
   w.SetScrollInfo(WavView, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
   w.SetScrollInfo(WavView, ScrollBar::Vertical, ScrollInfo{0, 10000, 10001, 0}, true);
   w.SetScrollInfo(SasView, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
@@ -57,13 +57,13 @@ bool StartUp(App& app) {
   platform::WindowPort& windows = app.ports.windows;
   const platform::Rect workArea = windows.WorkArea();
   const platform::Size dpi = windows.LogicalDpi();
-  app.metrics.sx = dpi.width / 96.0;
-  app.metrics.sy = dpi.height / 96.0;
+  app.windows.metrics.sx = dpi.width / 96.0;
+  app.windows.metrics.sy = dpi.height / 96.0;
 
-  app.status = DefaultStatusFields();
-  ScaleStatusFields(app.status, app.metrics.sx, app.metrics.sy);
-  app.metrics.statusHeight = static_cast<int>(17 * app.metrics.sy);
-  app.metrics.rulerHeight = static_cast<int>(17 * app.metrics.sy);
+  app.windows.status = DefaultStatusFields();
+  ScaleStatusFields(app.windows.status, app.windows.metrics.sx, app.windows.metrics.sy);
+  app.windows.metrics.statusHeight = static_cast<int>(17 * app.windows.metrics.sy);
+  app.windows.metrics.rulerHeight = static_cast<int>(17 * app.windows.metrics.sy);
 
   // Without a settings file the windows tile this screen, each wide enough for its whole toolbar
   // where the screen allows; a settings file that is taken is used as it is.
@@ -75,35 +75,36 @@ bool StartUp(App& app) {
     toolbarWidths[v] = windows.WidthShowingToolbar(specs[v]);
   }
   const platform::DesktopPort& desktop = app.ports.desktop;
-  app.files = ChooseProgramFiles(desktop.ProgramPath(), desktop.UserConfigDirectory(), app.installedGuide);
+  app.config.files =
+      ChooseProgramFiles(desktop.ProgramPath(), desktop.UserConfigDirectory(), app.config.installedGuide);
   // A settings file named in the environment stands in for the program's own (`make run` starts
   // the demo with one of its own and leaves the program's untouched).
   if (std::string named = desktop.EnvironmentValue(SettingsFileVariable); !named.empty())
-    app.files.settingsFile = std::move(named);
-  const SettingsLoadResult loaded =
-      LoadSettingsFile(app.files.settingsFile, workArea, WindowLayout::FirstStart(workArea, toolbarWidths));
-  app.loadedSettings = loaded.settings;
-  app.layout = loaded.layout;
-  app.settings = app.loadedSettings;
-  app.preferencesFile = PreferencesPath(desktop.UserConfigDirectory());
-  app.preferences = LoadPreferences(app.preferencesFile);
+    app.config.files.settingsFile = std::move(named);
+  const SettingsLoadResult loaded = LoadSettingsFile(app.config.files.settingsFile, workArea,
+                                                     WindowLayout::FirstStart(workArea, toolbarWidths));
+  app.config.loadedSettings = loaded.settings;
+  app.config.layout = loaded.layout;
+  app.config.settings = app.config.loadedSettings;
+  app.config.preferencesFile = PreferencesPath(desktop.UserConfigDirectory());
+  app.config.preferences = LoadPreferences(app.config.preferencesFile);
 
   for (int view = 0; view < ViewCount; ++view) {
     platform::WindowSpec& spec = specs[static_cast<std::size_t>(view)];
-    spec.rect = app.layout.rects[static_cast<std::size_t>(view)];
+    spec.rect = app.config.layout.rects[static_cast<std::size_t>(view)];
     if (!windows.CreateWindow(spec)) return false;
     // All toolbars have the same height; the last one measured is kept.
-    app.metrics.toolbarHeight = windows.ToolbarHeight(view);
+    app.windows.metrics.toolbarHeight = windows.ToolbarHeight(view);
     LayOutClientArea(app, view);
   }
 
-  MoveStatusFieldsDown(app.status, app.metrics.toolbarHeight);
-  const platform::Rect& sas = app.clientRect[SasView];
-  app.upperPaneHeight = (sas.bottom - app.metrics.toolbarHeight) / 2;
-  app.lowerPaneHeight = app.upperPaneHeight;
+  MoveStatusFieldsDown(app.windows.status, app.windows.metrics.toolbarHeight);
+  const platform::Rect& sas = app.windows.clientRect[SasView];
+  app.windows.upperPaneHeight = (sas.bottom - app.windows.metrics.toolbarHeight) / 2;
+  app.windows.lowerPaneHeight = app.windows.upperPaneHeight;
   PlaceSasPaneControls(app);
-  SetInitialScrollBars(app);
-  windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.preferences.keepFormants);
+  SetInitialScrollBars(app.ports);
+  windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
   ShowEditMode(app);
   windows.Show(WavView, platform::ShowCommand::Restore);
   return true;
@@ -119,7 +120,7 @@ std::string CommandLineFileName(std::string_view commandLine) {
 
 bool ProgramStart(App& app, std::string_view commandLine) {
   if (!StartUp(app)) return false;
-  AudioProbe(app, app.audioChoice);
+  AudioProbe(app, app.devices.audioChoice);
   const std::string name = CommandLineFileName(commandLine);
   if (!name.empty()) OpenDocumentByName(app, name);
   app.flags |= Ready;

@@ -9,7 +9,7 @@
 #include "program/dispatch/CommandHandler.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/Scrolling.h"
 #include "program/views/ViewLayout.h"
@@ -27,11 +27,11 @@ constexpr std::size_t MaxPathLength = 259;
 void EndProgram(App& app) {
   if (app.programEnded) return;
   app.programEnded = true;
-  SaveWindowLayout(app.files.settingsFile, app.layout);
-  if (app.flags & SasOpen) SasWriteBack(app);
+  SaveWindowLayout(app.config.files.settingsFile, app.config.layout);
+  if (app.flags & SasOpen) SasWriteBack(app.session);
   CloseAudio(app);
-  app.wav.file.Close();
-  app.sas.file.Close();
+  app.docs.wav.file.Close();
+  app.session.sas.file.Close();
   app.ports.windows.Destroy(WavView);
 }
 
@@ -40,7 +40,7 @@ void Close(App& app, int view) {
     app.ports.windows.Show(view, platform::ShowCommand::Hide);
     return;
   }
-  if ((app.flags & Busy) || MouseDragHeld(app)) return;
+  if ((app.flags & Busy) || MouseDragHeld(app.session)) return;
   EndProgram(app);
 }
 
@@ -51,13 +51,13 @@ void Close(App& app, int view) {
 void Quit(App& app) {
   app.quitRequested = true;
   app.flags |= AbortRequested;
-  if (MouseDragHeld(app)) EndMouseDrag(app);
+  if (MouseDragHeld(app.session)) EndMouseDrag(app);
 }
 
 // Before a logout: the page's edits go to the file now. Not in the middle of an operation (it
 // works on a copy of its own, which lands whole or not at all) nor under a drag.
-void SaveSession(App& app) {
-  if ((app.flags & SasOpen) && !(app.flags & Busy) && !MouseDragHeld(app)) SasWriteBack(app);
+void SaveSession(SasSession& session) {
+  if ((session.flags & SasOpen) && !(session.flags & Busy) && !MouseDragHeld(session)) SasWriteBack(session);
 }
 
 void Size(App& app, int view, const Message& message) {
@@ -65,9 +65,9 @@ void Size(App& app, int view, const Message& message) {
     return;
   // A resize reads the SAS page again and may move it; it cannot be refused, so a drag held in
   // that window ends first and is recorded against the page it edited.
-  if (app.mouse.view == view) EndMouseDrag(app);
+  if (app.session.mouse.view == view) EndMouseDrag(app);
   if (message.sizeKind == platform::SizeKind::Restored) {
-    app.layout.rects[static_cast<std::size_t>(view)] = app.ports.windows.GetScreenRect(view);
+    app.config.layout.rects[static_cast<std::size_t>(view)] = app.ports.windows.GetScreenRect(view);
   }
   ResizeView(app, view);
 }
@@ -75,7 +75,7 @@ void Size(App& app, int view, const Message& message) {
 void Drop(App& app, const Message& message) {
   // A running operation reads the open WAV file, a held drag edits the SAS page: a drop must
   // not replace either underneath.
-  if ((app.flags & Busy) || MouseDragHeld(app)) return;
+  if ((app.flags & Busy) || MouseDragHeld(app.session)) return;
   if (message.files.empty()) return;
   OpenDocumentByName(app, message.files.front());
 }
@@ -86,14 +86,14 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
   // While a drag is held, nothing may write back, read again or move the SAS page it edits (or
   // whose cursor it moves): commands, undo and redo among them, and scrolls are refused until
   // the release, in every window. Keys that mean a command arrive here as commands.
-  const bool held = MouseDragHeld(app);
+  const bool held = MouseDragHeld(app.session);
   switch (message.kind) {
     case MessageKind::Destroy:
       app.ports.pump.PostQuit(0);
       return 0;
     case MessageKind::Move:
       if (windows.GetShowState(view) != platform::ShowState::Minimised) {
-        app.layout.rects[static_cast<std::size_t>(view)] = windows.GetScreenRect(view);
+        app.config.layout.rects[static_cast<std::size_t>(view)] = windows.GetScreenRect(view);
       }
       return 0;
     case MessageKind::Size:
@@ -109,7 +109,7 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       Quit(app);
       return 0;
     case MessageKind::SaveSession:
-      SaveSession(app);
+      SaveSession(app.session);
       return 0;
     case MessageKind::KeyDown:
       HandleKey(app, view, message.key);

@@ -8,18 +8,18 @@ namespace vocara {
 App::App(platform::Platform& platformPorts) : ports(platformPorts), commands(MakeCommandTable()) {}
 
 App::~App() {
-  if (!renderFolder.temporary) return;
+  if (!docs.renderFolder.temporary) return;
   std::error_code ignored;
-  std::filesystem::remove_all(renderFolder.path, ignored);
+  std::filesystem::remove_all(docs.renderFolder.path, ignored);
 }
 
-std::optional<std::string> TemporaryRenderPath(App& app, const char* name) {
+std::optional<std::string> TemporaryRenderPath(OpenDocuments& docs, const char* name) {
   std::error_code error;
-  if (app.renderFolder.path.empty() || !std::filesystem::is_directory(app.renderFolder.path, error)) {
-    app.renderFolder = ChooseRenderFolder();
+  if (docs.renderFolder.path.empty() || !std::filesystem::is_directory(docs.renderFolder.path, error)) {
+    docs.renderFolder = ChooseRenderFolder();
   }
-  if (app.renderFolder.path.empty()) return std::nullopt;
-  return (app.renderFolder.path / name).string();
+  if (docs.renderFolder.path.empty()) return std::nullopt;
+  return (docs.renderFolder.path / name).string();
 }
 
 }  // namespace vocara

@@ -22,6 +22,7 @@
 #include "program/shell/DeviceState.h"
 #include "program/shell/DialogState.h"
 #include "program/shell/Documents.h"
+#include "program/shell/SasSession.h"
 #include "program/shell/ViewState.h"
 #include "program/shell/Warning.h"
 
@@ -43,12 +44,12 @@ struct Configuration {
   std::filesystem::path preferencesFile;
 };
 
-// The program's state is a set of records by concern: the configuration, what is open, each
-// window's view state, the devices and what the dialogs keep; besides them the ports, the state
-// word (document and operation state) and the redraw requests apart from it. App is all of
-// them at once, so a module can take the one record it needs (a const OpenDocuments&, a
-// WindowStates&) and its callers still hand it the App.
-struct App : Configuration, OpenDocuments, WindowStates, Devices, DialogMemory {
+// The program's state is a set of records by concern: the configuration, what is open (the
+// recording and its companions, and the open SAS as one session), each window's view state, the
+// devices and what the dialogs keep; besides them the ports, the state word (document and
+// operation state) and the redraw requests apart from it. A module takes the records it works
+// on (a const OpenDocuments&, the SasSession, WindowStates&); App is only the owner of them all.
+struct App {
   explicit App(platform::Platform& ports);
   ~App();
   App(const App&) = delete;
@@ -59,6 +60,12 @@ struct App : Configuration, OpenDocuments, WindowStates, Devices, DialogMemory {
   platform::Platform& ports;
   std::uint32_t flags = 0;   // AppFlag bits
   std::uint32_t redraw = 0;  // RedrawRequest bits
+  Configuration config;
+  OpenDocuments docs;
+  SasSession session{flags, ports.desktop, ports.windows, config.settings};
+  WindowStates windows;
+  Devices devices;
+  DialogMemory dialogs;
   CommandTable commands;
   WarningSwitch warnings;
   // A quit from outside (platform::MessageKind::Quit) waits for the outermost message to be
@@ -68,8 +75,8 @@ struct App : Configuration, OpenDocuments, WindowStates, Devices, DialogMemory {
   int dispatchDepth = 0;  // window procedure calls in progress, the nested ones counted
 };
 
-// Where the temporary render `name` goes: in app.renderFolder, which is chosen (ChooseRenderFolder)
+// Where the temporary render `name` goes: in app.docs.renderFolder, which is chosen (ChooseRenderFolder)
 // at the first call and again when it has gone. Nothing when no folder could be had.
-std::optional<std::string> TemporaryRenderPath(App& app, const char* name);
+std::optional<std::string> TemporaryRenderPath(OpenDocuments& docs, const char* name);
 
 }  // namespace vocara

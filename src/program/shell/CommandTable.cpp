@@ -106,16 +106,16 @@ void SetBusy(App& app, bool enter) {
     for (int view = 0; view < ViewCount; ++view) {
       switch (windows.GetShowState(view)) {
         case platform::ShowState::Hidden:
-          app.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Hide;
+          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Hide;
           break;
         case platform::ShowState::Normal:
-          app.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Restore;
+          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Restore;
           break;
         case platform::ShowState::Minimised:
-          app.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Minimise;
+          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Minimise;
           break;
         case platform::ShowState::Maximised:
-          app.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Maximise;
+          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Maximise;
           break;
       }
     }
@@ -126,7 +126,7 @@ void SetBusy(App& app, bool enter) {
     windows.SetCursor(platform::CursorShape::Hourglass);
   } else {
     for (int view = ViewCount - 1; view >= 0; --view)
-      windows.Show(view, app.busyShow[static_cast<std::size_t>(view)]);
+      windows.Show(view, app.windows.busyShow[static_cast<std::size_t>(view)]);
     app.flags &= ~static_cast<std::uint32_t>(Busy);
     windows.SetCursor(platform::CursorShape::Arrow);
   }

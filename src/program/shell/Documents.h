@@ -22,48 +22,11 @@
 
 namespace vocara {
 
-// Undo and redo keep each user action as the records it changed, by their index in the file,
-// before and after, and the link table before and after (SasUndo).
-inline constexpr std::size_t SasUndoBudget = std::size_t{64} << 20;
-
-struct SasUndoAction {
-  std::vector<std::pair<std::uint32_t, SasFrame>> before;
-  std::vector<std::pair<std::uint32_t, SasFrame>> after;
-  std::vector<TimeLink> linksBefore;
-  std::vector<TimeLink> linksAfter;
-  std::size_t Bytes() const;
-  bool Empty() const { return before.empty() && linksBefore == linksAfter; }
-};
-
-struct SasUndoJournal {
-  std::deque<SasUndoAction> undo;
-  std::deque<SasUndoAction> redo;
-  std::size_t bytes = 0;
-  // The action in progress: the page and links as SasEditBegin found them.
-  bool open = false;
-  std::int32_t pageFirst = 0;
-  std::int32_t pageCount = 0;
-  std::vector<SasFrame> pageBefore;
-  std::vector<TimeLink> linksBefore;
-};
-
 struct OpenDocuments {
   WavDocument wav;
-  SasDocument sas;
   NoiseProfile noise;
   // The raw sums of every Shape+ since the last export (Pulse Shape menu).
   PulseShape pulseShape;
-  SasUndoJournal undo;
-  // Whether this read-only SAS already said so: the message comes once per document.
-  bool sasReadOnlyShown = false;
-  // How long a write-back or an operation waits while another program (vocara-cli) is changing
-  // the SAS file, the hourglass showing, before it says so and leaves the file to it.
-  std::chrono::milliseconds sasLockWait = SasLockWait;
-  // How in tune the last Correct or Play Corrected came out, note by note; the SAS window marks
-  // the achieved pitches while correctionReportShown is set (a whole measurement of the open
-  // SAS). Cleared with the SAS.
-  CorrectionReport correctionReport;
-  bool correctionReportShown = false;
   // The folder of the temporary renders (TemporaryRenderPath), chosen at the first of them; a
   // private temporary folder is removed with the App.
   RenderFolder renderFolder;

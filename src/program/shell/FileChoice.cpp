@@ -24,21 +24,21 @@ platform::FileDialogRequest SaveRequest(std::string title, std::vector<platform:
   return request;
 }
 
-std::optional<std::string> ChooseFileToOpen(App& app, const std::string* path,
-                                            platform::FileDialogRequest request) {
+std::optional<std::string> ChooseFileToOpen(DialogMemory& dialogs, platform::Platform& ports,
+                                            const std::string* path, platform::FileDialogRequest request) {
   std::string name;
   if (path != nullptr) {
     name = *path;
   } else {
-    request.initialName = app.fileDialogName;
+    request.initialName = dialogs.fileDialogName;
     request.fileMustExist = true;
     request.pathMustExist = true;
     request.hideReadOnly = true;
-    std::optional<std::string> chosen = app.ports.desktop.GetOpenFileName(request);
+    std::optional<std::string> chosen = ports.desktop.GetOpenFileName(request);
     if (!chosen) return std::nullopt;
     name = std::move(*chosen);
   }
-  app.fileDialogName = name;
+  dialogs.fileDialogName = name;
   return name;
 }
 

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "platform/DesktopPort.h"
+#include "platform/Platform.h"
 
 namespace vocara {
 
 struct App;
+struct DialogMemory;
 
 // The filters the file dialogs offer.
 extern const platform::FileFilter WavFileFilter;
@@ -29,7 +31,7 @@ platform::FileDialogRequest SaveRequest(std::string title, std::vector<platform:
 // described by `request` — which must exist, with the read-only box hidden, starting from the
 // name the shared dialog record last held. The chosen name becomes that record's name.
 // Nothing when the dialog is cancelled.
-std::optional<std::string> ChooseFileToOpen(App& app, const std::string* path,
-                                            platform::FileDialogRequest request);
+std::optional<std::string> ChooseFileToOpen(DialogMemory& dialogs, platform::Platform& ports,
+                                            const std::string* path, platform::FileDialogRequest request);
 
 }  // namespace vocara

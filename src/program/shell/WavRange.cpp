@@ -17,7 +17,7 @@ void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
 }  // namespace
 
 void WavRangeChanged(App& app) {
-  WavDocument& wav = app.wav;
+  WavDocument& wav = app.docs.wav;
   // Without a file there is nothing to select; the ends are kept for the next file, which
   // limits them to its own data.
   const bool open = wav.file.IsOpen();
@@ -39,14 +39,14 @@ void WavRangeChanged(App& app) {
   // Noise= captures blocks of the settings' length as the Settings dialog rounds it, so a range
   // that holds that many samples is also one that can keep the captured profile ready.
   const std::uint32_t length = open ? wav.rangeRight - wav.rangeLeft : 0;
-  if (length < NoiseLengthFor(app.settings.noiseLength)) {
+  if (length < NoiseLengthFor(app.config.settings.noiseLength)) {
     Clear(app, RangeHoldsNoiseLength);
   } else {
     app.flags |= RangeHoldsNoiseLength;
   }
 
   // Any range change makes the corrected temporary file stale.
-  const std::uint32_t noise = app.noise.length;
+  const std::uint32_t noise = app.docs.noise.length;
   if (open && noise > 0 && std::uint64_t{wav.rangeLeft} + noise <= wav.rangeRight) {
     app.flags |= NoiseSampleReady;
   } else {

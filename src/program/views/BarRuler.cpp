@@ -30,9 +30,9 @@ struct TickSeries {
 };
 
 void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, int baseline, int width) {
-  const double frameLength = app.sas.header.frameLength;
-  const double first = app.sas.firstFrame;
-  const double origin = app.settings.rulerOrigin;
+  const double frameLength = app.session.sas.header.frameLength;
+  const double first = app.session.sas.firstFrame;
+  const double origin = app.config.settings.rulerOrigin;
   const double step = series.step;
   // A SAS without a sample rate or frame length has no time axis to mark.
   if (!(step > 0.0) || !(frameLength > 0.0) || !std::isfinite(step)) return;
@@ -54,7 +54,7 @@ void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, in
     }
     return;
   }
-  const int textTop = app.metrics.toolbarHeight + app.metrics.statusHeight;
+  const int textTop = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
   const auto firstK = static_cast<std::int64_t>(firstTick);
   const auto lastK = static_cast<std::int64_t>(lastTick);
   for (std::int64_t k = firstK; k <= lastK; ++k) {
@@ -62,8 +62,9 @@ void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, in
     canvas.MoveTo(x, baseline);
     canvas.LineTo(x, baseline - series.height);
     if (series.labels) {
-      canvas.TextOut(x + 1, textTop,
-                     FormatNumber(static_cast<double>(app.settings.originBar + k), 0, MaxLabelText, true));
+      canvas.TextOut(
+          x + 1, textTop,
+          FormatNumber(static_cast<double>(app.config.settings.originBar + k), 0, MaxLabelText, true));
     }
   }
 }
@@ -71,9 +72,9 @@ void DrawSeries(App& app, platform::Canvas& canvas, const TickSeries& series, in
 }  // namespace
 
 void DrawBarRuler(App& app, platform::Canvas& canvas) {
-  const int top = app.metrics.toolbarHeight + app.metrics.statusHeight;
-  const int baseline = top + app.metrics.rulerHeight;
-  const int width = app.clientRect[SasView].right;
+  const int top = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
+  const int baseline = top + app.windows.metrics.rulerHeight;
+  const int width = app.windows.clientRect[SasView].right;
   canvas.SetRasterMode(platform::RasterMode::Copy);
   // The fill starts one row down, keeping the black line under the status strip.
   canvas.FillRect({0, top + 1, width, baseline}, WindowColour);
@@ -82,11 +83,11 @@ void DrawBarRuler(App& app, platform::Canvas& canvas) {
   canvas.LineTo(width, baseline);
   canvas.SetTextColour(PenTable[3]);
 
-  const GeneralSettings& settings = app.settings;
+  const GeneralSettings& settings = app.config.settings;
   // The settings rules keep tempo, beat unit, divisions and beats per bar at least 1.
-  const double beat = app.sas.header.sampleRate * 240.0 / settings.tempo / settings.beatUnit;
+  const double beat = app.session.sas.header.sampleRate * 240.0 / settings.tempo / settings.beatUnit;
   const double division = beat / settings.divisions;
-  const int plotWidth = ViewWidth(app, SasView);
+  const int plotWidth = ViewWidth(app.windows, SasView);
   DrawSeries(app, canvas, {beat, 9, false}, baseline, plotWidth);
   DrawSeries(app, canvas, {division, 4, false}, baseline, plotWidth);
   DrawSeries(app, canvas, {division * settings.divisions * settings.beatsPerBar, 14, true}, baseline,
@@ -94,11 +95,11 @@ void DrawBarRuler(App& app, platform::Canvas& canvas) {
 }
 
 void RedrawBarRuler(App& app) {
-  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
   DrawBarRuler(app, canvas);
-  const int top = app.metrics.toolbarHeight + app.metrics.statusHeight;
-  app.ports.windows.Present(SasView,
-                            {0, top, app.clientRect[SasView].right, top + app.metrics.rulerHeight + 1});
+  const int top = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
+  app.ports.windows.Present(
+      SasView, {0, top, app.windows.clientRect[SasView].right, top + app.windows.metrics.rulerHeight + 1});
 }
 
 }  // namespace vocara

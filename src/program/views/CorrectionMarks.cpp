@@ -56,10 +56,10 @@ bool SungNoteMark(const NoteReport& note, PitchMark& mark, Label& label) {
   return true;
 }
 
-void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
-                    const PitchRows& rows, std::span<const NoteReport> notes, platform::Rgb colour,
-                    MarkOfNote markOf) {
-  const SasDocument& sas = app.sas;
+void DrawPitchMarks(const WindowStates& windows, const SasSession& session, platform::Canvas& canvas,
+                    int first, int end, int columns, const PitchRows& rows, std::span<const NoteReport> notes,
+                    platform::Rgb colour, MarkOfNote markOf) {
+  const SasDocument& sas = session.sas;
   columns = std::clamp(std::min(columns, sas.pageCount), 0, SasPageCapacity);
   end = std::min(end, columns);
   first = std::max(first, 0);
@@ -68,7 +68,7 @@ void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end
   const std::int64_t from = pageStart + first;
   const std::int64_t to = pageStart + end;
   const int height = rows.bottom - rows.top;
-  const int labelHeight = std::max(app.metrics.statusHeight - 3, 1);
+  const int labelHeight = std::max(windows.metrics.statusHeight - 3, 1);
 
   // The notes come in frame order and do not overlap: skip those that end before the columns.
   auto note = std::partition_point(notes.begin(), notes.end(),
@@ -94,8 +94,8 @@ void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end
     const auto left = static_cast<int>(std::max<std::int64_t>(mark.first - pageStart, 0));
     const auto right = static_cast<int>(std::min<std::int64_t>(mark.end - pageStart, columns));
     if (mark.labelLength <= 0) continue;
-    const bool fits =
-        (right - left) >= mark.labelLength * LabelCharWidth * app.metrics.sx && row - labelHeight > rows.top;
+    const bool fits = (right - left) >= mark.labelLength * LabelCharWidth * windows.metrics.sx &&
+                      row - labelHeight > rows.top;
     if (fits)
       canvas.TextOut(left + 1, row - labelHeight,
                      std::string_view(text, static_cast<std::size_t>(mark.labelLength)));
@@ -106,34 +106,38 @@ void DrawPitchMarks(const App& app, platform::Canvas& canvas, int first, int end
 
 void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                          const PitchRows& rows) {
-  if (!app.correctionReportShown) return;
-  DrawPitchMarks(app, canvas, first, end, columns, rows, app.correctionReport.notes, CorrectionMarkColour,
-                 CorrectionMark);
+  if (!app.session.correctionReportShown) return;
+  DrawPitchMarks(app.windows, app.session, canvas, first, end, columns, rows,
+                 app.session.correctionReport.notes, CorrectionMarkColour, CorrectionMark);
 }
 
 void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows) {
   // Note mode draws the notes as bars of its own (NoteLayer).
-  if (!app.showNotes || app.correctionReportShown || app.pageNotesStale || app.editMode == EditMode::Note)
+  if (!app.windows.showNotes || app.session.correctionReportShown || app.session.pageNotesStale ||
+      app.windows.editMode == EditMode::Note)
     return;
-  DrawPitchMarks(app, canvas, first, end, columns, rows, app.pageNotes.notes, NoteMarkColour, SungNoteMark);
+  DrawPitchMarks(app.windows, app.session, canvas, first, end, columns, rows, app.session.pageNotes.notes,
+                 NoteMarkColour, SungNoteMark);
 }
 
 void RefreshPageNotes(App& app) {
-  const bool shown = (app.showNotes && !app.correctionReportShown) || app.editMode == EditMode::Note;
-  if (!app.pageNotesStale || !shown || app.Has(Busy)) return;
-  app.pageNotesStale = false;
-  SasDocument& sas = app.sas;
-  if (!ListNotesOfFrames(sas, sas.pageFirst, std::int64_t{sas.pageFirst} + sas.pageCount, app.pageNotes))
-    app.pageNotes.notes.clear();
+  const bool shown =
+      (app.windows.showNotes && !app.session.correctionReportShown) || app.windows.editMode == EditMode::Note;
+  if (!app.session.pageNotesStale || !shown || app.Has(Busy)) return;
+  app.session.pageNotesStale = false;
+  SasDocument& sas = app.session.sas;
+  if (!ListNotesOfFrames(sas, sas.pageFirst, std::int64_t{sas.pageFirst} + sas.pageCount,
+                         app.session.pageNotes))
+    app.session.pageNotes.notes.clear();
 }
 
 bool ShowNotesUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
 
 void ToggleShowNotes(App& app) {
   if (!ShowNotesUsable(app)) return;
-  app.showNotes = !app.showNotes;
-  app.ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), app.showNotes);
+  app.windows.showNotes = !app.windows.showNotes;
+  app.ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), app.windows.showNotes);
   app.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
 }

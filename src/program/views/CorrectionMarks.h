@@ -44,7 +44,7 @@ void DrawCorrectionMarks(const App& app, platform::Canvas& canvas, int first, in
 void DrawNoteMarks(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows);
 
-// Lists the notes of the page shown into app.pageNotes (ListNotes over the page's frames) when
+// Lists the notes of the page shown into app.session.pageNotes (ListNotes over the page's frames) when
 // they are stale and would be drawn (as marks, or in Note mode as its bars). Not while busy: the operation
 // may be changing the file, and the marks wait for the paint after it. A listing that fails leaves no notes.
 void RefreshPageNotes(App& app);

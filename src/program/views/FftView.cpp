@@ -22,25 +22,25 @@ double FftAmplitudeScale(const WindowStates& windows) {
 }
 
 void FftViewHorizontalScrollUpdate(App& app) {
-  view::FftView& view = app.fftView;
+  view::FftView& view = app.windows.fftView;
   const std::int64_t total = view.totalPixels;
-  const int width = ViewWidth(app, FftView);
+  const int width = ViewWidth(app.windows, FftView);
   view.firstPixel = static_cast<std::int32_t>(
       std::max<std::int64_t>(std::min<std::int64_t>(view.firstPixel, total - width), 0));
   view.track.position = total > 0 ? static_cast<double>(view.firstPixel) / total : 0.0;
   view.track.page = total > 0 ? static_cast<double>(width) / total : 1.0;
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app, FftView, view.track, HorizontalBarMax);
+  SetHorizontalBar(app.ports, FftView, view.track, HorizontalBarMax);
 }
 
 void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::uint32_t newSize) {
-  view::FftView& view = app.fftView;
+  view::FftView& view = app.windows.fftView;
   const std::int64_t bins = std::int64_t{newSize} / 2 + 1;
   // Zooming in doubles without end; the axis stops where totalPixels would leave 31 bits.
   const double largest = std::floor(static_cast<double>(std::numeric_limits<std::int32_t>::max()) / bins);
   const double scale = std::min(std::max(pixelsPerBin, 1.0), largest);
   const double ratio = oldSize > 0 ? static_cast<double>(newSize) / oldSize : 1.0;
-  const int cursorX = app.geometry[FftView].cursorX;
+  const int cursorX = app.windows.geometry[FftView].cursorX;
   const double first = std::trunc((cursorX + static_cast<double>(view.firstPixel)) * ratio * scale /
                                       std::max(view.pixelsPerBin, 1) -
                                   cursorX);
@@ -48,13 +48,13 @@ void FftViewSetScale(App& app, double pixelsPerBin, std::uint32_t oldSize, std::
       std::clamp(first, 0.0, static_cast<double>(std::numeric_limits<std::int32_t>::max())));
   view.pixelsPerBin = static_cast<std::int32_t>(scale);
   view.totalPixels = static_cast<std::uint32_t>(bins * view.pixelsPerBin);
-  app.geometry[FftView].dataWidth = static_cast<int>(view.totalPixels - 1);
+  app.windows.geometry[FftView].dataWidth = static_cast<int>(view.totalPixels - 1);
   FftViewHorizontalScrollUpdate(app);
 }
 
 void FftViewZoom(App& app, double factor) {
-  const std::uint32_t size = app.spectrum.fftSize;
-  const double scale = factor > 0 ? app.fftView.pixelsPerBin * factor : 1.0;
+  const std::uint32_t size = app.windows.spectrum.fftSize;
+  const double scale = factor > 0 ? app.windows.fftView.pixelsPerBin * factor : 1.0;
   FftViewSetScale(app, scale, size, size);
   app.ports.windows.Invalidate(FftView, nullptr);
 }

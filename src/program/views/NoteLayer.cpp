@@ -95,11 +95,11 @@ void FilledBar(Canvas& canvas, const Bar& bar, const Clip& clip, Rgb fill, Rgb e
   BarEdge(canvas, bar, clip);
 }
 
-// The page's notes that reach columns first .. end - 1, as a span of app.pageNotes.
-std::span<const NoteReport> NotesOver(const App& app, int first, int end) {
-  const std::span<const NoteReport> notes = app.pageNotes.notes;
-  const std::int64_t from = std::int64_t{app.sas.firstFrame} + first;
-  const std::int64_t to = std::int64_t{app.sas.firstFrame} + end;
+// The page's notes that reach columns first .. end - 1, as a span of app.session.pageNotes.
+std::span<const NoteReport> NotesOver(const SasSession& session, int first, int end) {
+  const std::span<const NoteReport> notes = session.pageNotes.notes;
+  const std::int64_t from = std::int64_t{session.sas.firstFrame} + first;
+  const std::int64_t to = std::int64_t{session.sas.firstFrame} + end;
   const auto begin = std::partition_point(
       notes.begin(), notes.end(), [from](const NoteReport& n) { return std::int64_t{n.endFrame} <= from; });
   const auto stop = std::partition_point(
@@ -108,29 +108,29 @@ std::span<const NoteReport> NotesOver(const App& app, int first, int end) {
 }
 
 // The note's columns on the page, not clipped to any repaint.
-Bar BarOf(const App& app, const NoteReport& note, int columns) {
-  const std::int64_t page = app.sas.firstFrame;
+Bar BarOf(const SasSession& session, const NoteReport& note, int columns) {
+  const std::int64_t page = session.sas.firstFrame;
   Bar bar;
   bar.x0 = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{note.firstFrame} - page, -1, columns + 1));
   bar.x1 = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{note.endFrame} - page, -1, columns + 1));
   return bar;
 }
 
-bool Chosen(const App& app, const NoteReport& note) {
-  const auto& chosen = app.chosenNotes;
+bool Chosen(const SasSession& session, const NoteReport& note) {
+  const auto& chosen = session.chosenNotes;
   // The first chosen note that ends after the note starts.
   const auto it = std::partition_point(chosen.begin(), chosen.end(),
                                        [&](const NoteSpan& s) { return s.end <= note.firstFrame; });
   return it != chosen.end() && it->first < note.endFrame;
 }
 
-void DrawOutlines(const App& app, Canvas& canvas, double cents, const Clip& clip, int columns,
+void DrawOutlines(const SasSession& session, Canvas& canvas, double cents, const Clip& clip, int columns,
                   const PitchRows& rows) {
   canvas.SetRasterMode(platform::RasterMode::NotXor);
   canvas.SelectPen(Rgb{0, 0, 0});
-  for (const NoteReport& note : NotesOver(app, clip.first, clip.end)) {
-    if (!Chosen(app, note)) continue;
-    Bar bar = BarOf(app, note, columns);
+  for (const NoteReport& note : NotesOver(session, clip.first, clip.end)) {
+    if (!Chosen(session, note)) continue;
+    Bar bar = BarOf(session, note, columns);
     if (RowOf(rows, TargetCentre(note) + cents, bar.row)) BarEdge(canvas, bar, clip);
   }
   canvas.SetRasterMode(platform::RasterMode::Copy);
@@ -138,22 +138,22 @@ void DrawOutlines(const App& app, Canvas& canvas, double cents, const Clip& clip
 
 }  // namespace
 
-PitchRows SasPitchRows(const App& app) {
-  const int top = SasPitchTop(app);
-  const int bottom = app.geometry[SasView].plotBottom;
-  return {top, bottom, app.sasView.pitchScale, SasPitchBase(app, top, bottom)};
+PitchRows SasPitchRows(const WindowStates& windows) {
+  const int top = SasPitchTop(windows);
+  const int bottom = windows.geometry[SasView].plotBottom;
+  return {top, bottom, windows.sasView.pitchScale, SasPitchBase(windows, top, bottom)};
 }
 
 void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int columns, const PitchRows& rows) {
-  if (app.editMode != EditMode::Note || app.pageNotesStale) return;
-  columns = std::clamp(std::min(columns, app.sas.pageCount), 0, SasPageCapacity);
+  if (app.windows.editMode != EditMode::Note || app.session.pageNotesStale) return;
+  columns = std::clamp(std::min(columns, app.session.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{std::max(first, 0), std::min(end, columns), rows.top, rows.bottom};
   if (clip.first >= clip.end) return;
-  const int labelHeight = std::max(app.metrics.statusHeight - 3, 1);
+  const int labelHeight = std::max(app.windows.metrics.statusHeight - 3, 1);
   canvas.SetRasterMode(platform::RasterMode::Copy);
-  for (const NoteReport& note : NotesOver(app, clip.first, clip.end)) {
-    Bar bar = BarOf(app, note, columns);
-    const bool chosen = Chosen(app, note);
+  for (const NoteReport& note : NotesOver(app.session, clip.first, clip.end)) {
+    Bar bar = BarOf(app.session, note, columns);
+    const bool chosen = Chosen(app.session, note);
     const Rgb fill = chosen ? ChosenNoteFill : NoteBarFill;
     const Rgb edge = chosen ? ChosenNoteEdge : NoteMarkColour;
     const bool moved = TargetMoved(note);
@@ -176,20 +176,20 @@ void DrawNoteLayer(const App& app, Canvas& canvas, int first, int end, int colum
     const int left = std::max(bar.x0, 0);
     const int right = std::min(bar.x1, columns);
     const int labelTop = bar.row - BarHalfHeight - labelHeight;
-    if ((right - left) >= length * LabelCharWidth * app.metrics.sx && labelTop > rows.top) {
+    if ((right - left) >= length * LabelCharWidth * app.windows.metrics.sx && labelTop > rows.top) {
       canvas.SetTextColour(edge);
       canvas.TextOut(left + 1, labelTop, std::string_view(text, static_cast<std::size_t>(length)));
     }
   }
-  if ((app.mouse.state & DragNote) && app.mouse.noteMoved)
-    DrawOutlines(app, canvas, app.mouse.noteCents, clip, columns, rows);
+  if ((app.session.mouse.state & DragNote) && app.session.mouse.noteMoved)
+    DrawOutlines(app.session, canvas, app.session.mouse.noteCents, clip, columns, rows);
 }
 
-int NoteAtPoint(const App& app, int x, int y) {
-  if (app.pageNotesStale || app.sas.pageCount <= 0) return -1;
-  const PitchRows rows = SasPitchRows(app);
-  if (y <= rows.top || y >= rows.bottom || x < 0 || x >= app.sas.pageCount) return -1;
-  const std::span<const NoteReport> over = NotesOver(app, x, x + 1);
+int NoteAtPoint(const WindowStates& windows, const SasSession& session, int x, int y) {
+  if (session.pageNotesStale || session.sas.pageCount <= 0) return -1;
+  const PitchRows rows = SasPitchRows(windows);
+  if (y <= rows.top || y >= rows.bottom || x < 0 || x >= session.sas.pageCount) return -1;
+  const std::span<const NoteReport> over = NotesOver(session, x, x + 1);
   if (over.empty()) return -1;
   const NoteReport& note = over.front();
   const int reach = std::max(ReachRows, static_cast<int>(ReachCents * rows.scale));
@@ -197,26 +197,27 @@ int NoteAtPoint(const App& app, int x, int y) {
   const bool near = (RowOf(rows, TargetCentre(note), row) && std::abs(row - y) <= reach) ||
                     (RowOf(rows, SungCentre(note), row) && std::abs(row - y) <= reach);
   if (!near) return -1;
-  return static_cast<int>(&note - app.pageNotes.notes.data());
+  return static_cast<int>(&note - session.pageNotes.notes.data());
 }
 
-bool PageNoteChosen(const App& app, int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= app.pageNotes.notes.size()) return false;
-  return Chosen(app, app.pageNotes.notes[static_cast<std::size_t>(index)]);
+bool PageNoteChosen(const SasSession& session, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= session.pageNotes.notes.size()) return false;
+  return Chosen(session, session.pageNotes.notes[static_cast<std::size_t>(index)]);
 }
 
 void ToggleNoteOutlines(App& app, double cents) {
-  const PitchRows rows = SasPitchRows(app);
-  const int columns = std::clamp(std::min(PlotColumns(app, SasView), app.sas.pageCount), 0, SasPageCapacity);
+  const PitchRows rows = SasPitchRows(app.windows);
+  const int columns =
+      std::clamp(std::min(PlotColumns(app.windows, SasView), app.session.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{0, columns, rows.top, rows.bottom};
-  RasterCanvas canvas(app.images[SasView], app.ports.text);
-  DrawOutlines(app, canvas, cents, clip, columns, rows);
+  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
+  DrawOutlines(app.session, canvas, cents, clip, columns, rows);
   // Only the rows the outlines can reach are shown again.
   int low = rows.bottom;
   int high = rows.top;
-  for (const NoteReport& note : NotesOver(app, 0, columns)) {
+  for (const NoteReport& note : NotesOver(app.session, 0, columns)) {
     int row = 0;
-    if (!Chosen(app, note) || !RowOf(rows, TargetCentre(note) + cents, row)) continue;
+    if (!Chosen(app.session, note) || !RowOf(rows, TargetCentre(note) + cents, row)) continue;
     low = std::min(low, row - BarHalfHeight);
     high = std::max(high, row + BarHalfHeight + 1);
   }

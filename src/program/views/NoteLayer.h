@@ -15,13 +15,15 @@
 namespace vocara {
 
 struct App;
+struct SasSession;
+struct WindowStates;
 
 inline constexpr platform::Rgb NoteBarFill{170, 215, 225};
 inline constexpr platform::Rgb ChosenNoteFill{255, 190, 80};
 inline constexpr platform::Rgb ChosenNoteEdge{150, 75, 0};
 
 // The pitch pane's rows as the pane draws them now.
-PitchRows SasPitchRows(const App& app);
+PitchRows SasPitchRows(const WindowStates& windows);
 
 // The layer over columns first .. end - 1 of the `columns` the plot shows, clipped to them: a
 // repaint of a few columns draws the same pixels as one of the whole pane. Nothing outside Note
@@ -29,12 +31,12 @@ PitchRows SasPitchRows(const App& app);
 void DrawNoteLayer(const App& app, platform::Canvas& canvas, int first, int end, int columns,
                    const PitchRows& rows);
 
-// The index in app.pageNotes of the note whose bar (target or sung centre) lies within reach
+// The index in app.session.pageNotes of the note whose bar (target or sung centre) lies within reach
 // of the point (x, y) of the SAS window; -1 for none.
-int NoteAtPoint(const App& app, int x, int y);
+int NoteAtPoint(const WindowStates& windows, const SasSession& session, int x, int y);
 
 // Whether the page's note at `index` is chosen (it overlaps a chosen note's frames).
-bool PageNoteChosen(const App& app, int index);
+bool PageNoteChosen(const SasSession& session, int index);
 
 // The drag's outlines: the chosen notes on the page drawn at their target centre plus `cents` in
 // the inverting mode and shown at once; drawing them again at the same cents removes them.

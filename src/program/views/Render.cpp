@@ -57,17 +57,17 @@ int SelectionColumn(double column, int columns) {
 }
 
 void PaintWavPlot(App& app, platform::Canvas& canvas, int columns) {
-  view::WavView& view = app.wavView;
-  ViewGeometry& geometry = app.geometry[WavView];
+  view::WavView& view = app.windows.wavView;
+  ViewGeometry& geometry = app.windows.geometry[WavView];
   const double first = view.firstSample;
   const double spp = std::max<std::uint32_t>(view.samplesPerPixel, 1);
-  geometry.selLeftX = SelectionColumn((app.wav.rangeLeft - first) / spp, columns);
-  geometry.selRightX = SelectionColumn((app.wav.rangeRight - first) / spp, columns);
+  geometry.selLeftX = SelectionColumn((app.docs.wav.rangeLeft - first) / spp, columns);
+  geometry.selRightX = SelectionColumn((app.docs.wav.rangeRight - first) / spp, columns);
 
   if (app.flags & Recording) {
     // While recording, the columns fill as the input arrives, at a fixed full-scale scale.
     view.valueScale = (geometry.plotBottom - geometry.plotTop) * 0.5 * 4.656612875245797e-10;
-    columns = ViewWidth(app, WavView);
+    columns = ViewWidth(app.windows, WavView);
   } else if (!(app.flags & WavOpen)) {
     return;  // nothing to show; the envelope may still hold a closed file's columns
   }
@@ -88,11 +88,12 @@ void PaintWavPlot(App& app, platform::Canvas& canvas, int columns) {
 int ClampColumn(std::int64_t column) { return static_cast<int>(std::clamp(column, -FarColumn, FarColumn)); }
 
 // The links that reach columns first .. columns (all of them from column 0).
-void PaintTimeLinks(App& app, platform::Canvas& canvas, int first, int columns, int paneBottom) {
-  const SasDocument& sas = app.sas;
+void PaintTimeLinks(WindowStates& windows, SasSession& session, platform::Canvas& canvas, int first,
+                    int columns, int paneBottom) {
+  const SasDocument& sas = session.sas;
   const std::uint32_t frameLength = sas.header.frameLength;
   if (frameLength == 0) return;
-  const int top = app.geometry[SasView].plotTop;
+  const int top = windows.geometry[SasView].plotTop;
   canvas.SetRasterMode(RasterMode::NotXor);
   canvas.SelectPen(Blue);
   for (const TimeLink& link : sas.links) {
@@ -109,24 +110,24 @@ void PaintTimeLinks(App& app, platform::Canvas& canvas, int first, int columns, 
 }
 
 void PaintAmplitudePane(App& app, platform::Canvas& canvas, int first, int columns) {
-  const ViewGeometry& geometry = app.geometry[SasView];
-  const int bottom = SasAmplitudeBottom(app);
-  const double scale = SasAmplitudeScale(app);
+  const ViewGeometry& geometry = app.windows.geometry[SasView];
+  const int bottom = SasAmplitudeBottom(app.windows);
+  const double scale = SasAmplitudeScale(app.windows);
   for (int x = first; x < columns; ++x) {
-    const SasFrame& frame = app.sas.page[static_cast<std::size_t>(x)];
+    const SasFrame& frame = app.session.sas.page[static_cast<std::size_t>(x)];
     DrawColumnBar(canvas, x, geometry.plotTop, bottom, static_cast<int>(frame.Amplitude() * scale),
                   static_cast<int>(frame.targetAmplitude * scale));
   }
-  PaintTimeLinks(app, canvas, first, columns, bottom);
+  PaintTimeLinks(app.windows, app.session, canvas, first, columns, bottom);
 }
 
 void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, int bottom) {
-  const int top = SasPitchTop(app);
+  const int top = SasPitchTop(app.windows);
   const int centre = (top + bottom) / 2;
-  const double scale = app.sasView.pitchScale;
-  const int base = SasPitchBase(app, top, bottom);
+  const double scale = app.windows.sasView.pitchScale;
+  const int base = SasPitchBase(app.windows, top, bottom);
   for (int x = first; x < columns; ++x) {
-    const SasFrame& frame = app.sas.page[static_cast<std::size_t>(x)];
+    const SasFrame& frame = app.session.sas.page[static_cast<std::size_t>(x)];
     DrawColumnBar(canvas, x, top, bottom, static_cast<int>(frame.sourcePitch * scale - base),
                   static_cast<int>(frame.TargetPitch() * scale - base));
     if (frame.TimeCorrectionOff()) canvas.SetPixel(x, top - 2, Black);
@@ -142,19 +143,19 @@ void PaintPitchPane(App& app, platform::Canvas& canvas, int first, int columns, 
   }
   // Over the grid, so that a mark on a semitone line stays visible; one of the two draws.
   const PitchRows rows{top, bottom, scale, base};
-  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
-  DrawNoteMarks(app, canvas, first, columns, PlotColumns(app, SasView), rows);
-  DrawNoteLayer(app, canvas, first, columns, PlotColumns(app, SasView), rows);
+  DrawCorrectionMarks(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawNoteMarks(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
+  DrawNoteLayer(app, canvas, first, columns, PlotColumns(app.windows, SasView), rows);
 }
 
 Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
-  ViewGeometry& geometry = app.geometry[SasView];
+  ViewGeometry& geometry = app.windows.geometry[SasView];
   Band band{geometry.plotTop, geometry.plotBottom};
   DrawBarRuler(app, canvas);
 
   if (app.flags & SasRangeSelected) {
-    const std::int64_t left = std::int64_t{app.sas.range.left} - app.sas.firstFrame;
-    const std::int64_t right = std::int64_t{app.sas.range.right} - app.sas.firstFrame;
+    const std::int64_t left = std::int64_t{app.session.sas.range.left} - app.session.sas.firstFrame;
+    const std::int64_t right = std::int64_t{app.session.sas.range.right} - app.session.sas.firstFrame;
     geometry.selLeftX = static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0), columns));
     geometry.selRightX = static_cast<int>(std::min<std::int64_t>(columns, std::max<std::int64_t>(right, 0)));
   } else {
@@ -166,12 +167,12 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
   const bool lower = (app.redraw & SasLowerBandRedraw) != 0;
   if (upper) {
     PaintAmplitudePane(app, canvas, 0, columns);
-    band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app);
+    band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app.windows);
   }
   if (lower) {
     RefreshPageNotes(app);
     PaintPitchPane(app, canvas, 0, columns, band.bottom);
-    band.top = upper ? geometry.plotTop : SasPitchTop(app);
+    band.top = upper ? geometry.plotTop : SasPitchTop(app.windows);
   }
   app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   return band;
@@ -184,16 +185,17 @@ void DrawCursorLine(platform::Canvas& canvas, int x, int top, int bottom) {
 }
 
 // The row strip of the status fields, with the lines over and under it.
-platform::Rect StatusStrip(const App& app, int view) {
-  const int top = app.metrics.toolbarHeight;
-  return {0, top, app.clientRect[static_cast<std::size_t>(view)].right, top + app.metrics.statusHeight + 1};
+platform::Rect StatusStrip(const WindowStates& windows, int view) {
+  const int top = windows.metrics.toolbarHeight;
+  return {0, top, windows.clientRect[static_cast<std::size_t>(view)].right,
+          top + windows.metrics.statusHeight + 1};
 }
 
 }  // namespace
 
-int PlotColumns(const App& app, int view) {
-  const int dataWidth = app.geometry[static_cast<std::size_t>(view)].dataWidth;
-  return std::clamp(std::min(dataWidth, ViewWidth(app, view)), 0, MaxPlotColumns);
+int PlotColumns(const WindowStates& windows, int view) {
+  const int dataWidth = windows.geometry[static_cast<std::size_t>(view)].dataWidth;
+  return std::clamp(std::min(dataWidth, ViewWidth(windows, view)), 0, MaxPlotColumns);
 }
 
 void PaintWindow(App& app, int view, const platform::Rect& rect) {
@@ -201,15 +203,16 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
   if (view == SasView) {
     // A region the platform merged may reach into a pane nobody asked for; that pane is
     // cleared below, so it is drawn again as well.
-    const ViewGeometry& geometry = app.geometry[SasView];
-    if (rect.top < SasAmplitudeBottom(app) && rect.bottom > geometry.plotTop)
+    const ViewGeometry& geometry = app.windows.geometry[SasView];
+    if (rect.top < SasAmplitudeBottom(app.windows) && rect.bottom > geometry.plotTop)
       app.redraw |= SasUpperBandRedraw;
-    if (rect.bottom > SasPitchTop(app) && rect.top < geometry.plotBottom) app.redraw |= SasLowerBandRedraw;
+    if (rect.bottom > SasPitchTop(app.windows) && rect.top < geometry.plotBottom)
+      app.redraw |= SasLowerBandRedraw;
     if (!(app.redraw & (SasUpperBandRedraw | SasLowerBandRedraw))) {
       app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
     }
   }
-  RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
+  RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
   canvas.SetClip(rect);
   canvas.FillRect(rect, WindowColour);
   PaintStatus(app, canvas, view, true);
@@ -217,21 +220,21 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
 }
 
 void PaintPlot(App& app, platform::Canvas& canvas, int view) {
-  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
-  if (view == SasView) SasViewSetDataWidth(app);
-  const int columns = PlotColumns(app, view);
+  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
+  const int columns = PlotColumns(app.windows, view);
   Band band{geometry.plotTop, geometry.plotBottom};
 
-  if (view == SasView && app.sasView.splitterDragging) {
+  if (view == SasView && app.windows.sasView.splitterDragging) {
     canvas.SetRasterMode(RasterMode::NotXor);
     canvas.SelectPen(Black);
-    canvas.MoveTo(0, app.sasView.splitterRow);
-    canvas.LineTo(app.clientRect[SasView].right, app.sasView.splitterRow);
+    canvas.MoveTo(0, app.windows.sasView.splitterRow);
+    canvas.LineTo(app.windows.clientRect[SasView].right, app.windows.sasView.splitterRow);
   }
   if (view == WavView) PaintWavPlot(app, canvas, columns);
   if (view == SasView) band = PaintSasPlot(app, canvas, columns);
   if (view == FftView) PaintFftPlot(app, canvas, columns);
-  if (view == MftView) PaintMftPlot(app, canvas);
+  if (view == MftView) PaintMftPlot(app.windows, app.config, canvas);
 
   if (geometry.rangeDragging) {
     geometry.selLeftX = geometry.dragAnchorX;
@@ -265,12 +268,12 @@ void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int fir
 }
 
 void MoveCursor(App& app, int view) {
-  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
-  if (view == SasView) SasViewSetDataWidth(app);
-  const int width = ViewWidth(app, view);
+  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
+  const int width = ViewWidth(app.windows, view);
   geometry.cursorX = std::max(std::min(std::min(geometry.cursorX, geometry.dataWidth), width - 1), 0);
 
-  RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
+  RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
   canvas.SetRasterMode(RasterMode::NotXor);
   DrawCursorLine(canvas, geometry.drawnCursorX, geometry.plotTop, geometry.plotBottom);
   DrawCursorLine(canvas, geometry.cursorX, geometry.plotTop, geometry.plotBottom);
@@ -282,16 +285,16 @@ void MoveCursor(App& app, int view) {
   geometry.drawnCursorX = geometry.cursorX;
 
   PaintStatus(app, canvas, view, false);
-  windows.Present(view, StatusStrip(app, view));
+  windows.Present(view, StatusStrip(app.windows, view));
 }
 
 void MoveProgressCursor(App& app, std::uint64_t position) {
-  ViewGeometry& geometry = app.geometry[WavView];
-  const int column = static_cast<std::int16_t>(position / app.wavView.samplesPerPixel);
+  ViewGeometry& geometry = app.windows.geometry[WavView];
+  const int column = static_cast<std::int16_t>(position / app.windows.wavView.samplesPerPixel);
   // The line and the status values change only with the column: the same column is not drawn
   // again (MoveCursor's limits, so a column past the plot counts as its last one).
   const int limited =
-      std::max(std::min(std::min(column, geometry.dataWidth), ViewWidth(app, WavView) - 1), 0);
+      std::max(std::min(std::min(column, geometry.dataWidth), ViewWidth(app.windows, WavView) - 1), 0);
   if (limited == geometry.drawnCursorX && geometry.cursorX == geometry.drawnCursorX) return;
   geometry.cursorX = column;
   MoveCursor(app, WavView);
@@ -299,27 +302,27 @@ void MoveProgressCursor(App& app, std::uint64_t position) {
 
 void CursorStep(App& app, int view, int step) {
   if (view < 0 || view >= ViewCount) return;
-  app.geometry[static_cast<std::size_t>(view)].cursorX += step;
+  app.windows.geometry[static_cast<std::size_t>(view)].cursorX += step;
   MoveCursor(app, view);
 }
 
 void RepaintStatusValues(App& app, int view) {
-  RasterCanvas canvas(app.images[static_cast<std::size_t>(view)], app.ports.text);
+  RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
   PaintStatus(app, canvas, view, false);
-  app.ports.windows.Present(view, StatusStrip(app, view));
+  app.ports.windows.Present(view, StatusStrip(app.windows, view));
 }
 
 void ShowStatusNotice(App& app, int view, std::string text) {
   if (view < 0 || view >= ViewCount) return;
-  app.status.notices[static_cast<std::size_t>(view)] = std::move(text);
+  app.windows.status.notices[static_cast<std::size_t>(view)] = std::move(text);
   // Painted with the next Paint, as a paint of the strip's region always is.
-  const platform::Rect strip = StatusStrip(app, view);
+  const platform::Rect strip = StatusStrip(app.windows, view);
   app.ports.windows.Invalidate(view, &strip);
 }
 
 void ClearStatusNotices(App& app) {
   for (int view = 0; view < ViewCount; ++view) {
-    if (!app.status.notices[static_cast<std::size_t>(view)].empty()) ShowStatusNotice(app, view, {});
+    if (!app.windows.status.notices[static_cast<std::size_t>(view)].empty()) ShowStatusNotice(app, view, {});
   }
 }
 
@@ -335,27 +338,27 @@ int SasPitchBase(const WindowStates& windows, int top, int bottom) {
 }
 
 void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before) {
-  SasViewSetDataWidth(app);
-  end = std::min({end, PlotColumns(app, SasView), first + static_cast<int>(before.size())});
-  const ViewGeometry& geometry = app.geometry[SasView];
-  const int top = amplitude ? geometry.plotTop : SasPitchTop(app);
-  const int bottom = amplitude ? SasAmplitudeBottom(app) : geometry.plotBottom;
+  SasViewSetDataWidth(app.windows, app.session);
+  end = std::min({end, PlotColumns(app.windows, SasView), first + static_cast<int>(before.size())});
+  const ViewGeometry& geometry = app.windows.geometry[SasView];
+  const int top = amplitude ? geometry.plotTop : SasPitchTop(app.windows);
+  const int bottom = amplitude ? SasAmplitudeBottom(app.windows) : geometry.plotBottom;
   const int height = bottom - top;
-  const double scale = amplitude ? SasAmplitudeScale(app) : app.sasView.pitchScale;
-  const int base = amplitude ? 0 : SasPitchBase(app, top, bottom);
+  const double scale = amplitude ? SasAmplitudeScale(app.windows) : app.windows.sasView.pitchScale;
+  const int base = amplitude ? 0 : SasPitchBase(app.windows, top, bottom);
   // The second value of a column bar, as the pane painters compute it.
   const auto target = [&](const SasFrame& frame) {
     const int value = amplitude ? static_cast<int>(frame.targetAmplitude * scale)
                                 : static_cast<int>(frame.TargetPitch() * scale - base);
     return std::min(height, value);
   };
-  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
   platform::Rect shown{MaxColumns, bottom + 1, 0, top};
   for (int x = std::max(first, 0); x < end; ++x) {
     // With the analysed value unchanged, the bar's colours differ only between the old and the
     // new height of its target: those rows are drawn again, with what lies over them.
     const int was = target(before[static_cast<std::size_t>(x - first)]);
-    const int now = target(app.sas.page[static_cast<std::size_t>(x)]);
+    const int now = target(app.session.sas.page[static_cast<std::size_t>(x)]);
     const int low = std::max(std::min(was, now), 0);
     const int high = std::min(std::max(was, now), height);
     if (low >= high) continue;
@@ -380,28 +383,28 @@ void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<co
 }
 
 void DrawTimeLink(App& app, const TimeLink& link) {
-  const std::uint32_t frameLength = app.sas.header.frameLength;
+  const std::uint32_t frameLength = app.session.sas.header.frameLength;
   if (frameLength == 0) return;
-  const ViewGeometry& geometry = app.geometry[SasView];
-  const int bottom = SasAmplitudeBottom(app);
-  const int source = ClampColumn(std::int64_t{link.source / frameLength} - app.sas.firstFrame);
-  const int target = ClampColumn(std::int64_t{link.target / frameLength} - app.sas.firstFrame);
-  RasterCanvas canvas(app.images[SasView], app.ports.text);
+  const ViewGeometry& geometry = app.windows.geometry[SasView];
+  const int bottom = SasAmplitudeBottom(app.windows);
+  const int source = ClampColumn(std::int64_t{link.source / frameLength} - app.session.sas.firstFrame);
+  const int target = ClampColumn(std::int64_t{link.target / frameLength} - app.session.sas.firstFrame);
+  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
   canvas.SetRasterMode(RasterMode::NotXor);
   canvas.SelectPen(Blue);
   canvas.MoveTo(source, bottom);
   canvas.LineTo(target, geometry.plotTop);
   canvas.SetRasterMode(RasterMode::Copy);
-  const int width = ViewWidth(app, SasView);
+  const int width = ViewWidth(app.windows, SasView);
   const int left = std::clamp(std::min(source, target), 0, width);
   const int right = std::clamp(std::max(source, target) + 1, 0, width);
   if (left < right) app.ports.windows.Present(SasView, {left, geometry.plotTop, right, bottom + 1});
 }
 
 void InvalidateBelowStatus(App& app, int view) {
-  const platform::Rect& client = app.clientRect[static_cast<std::size_t>(view)];
-  const platform::Rect below{0, app.metrics.toolbarHeight + app.metrics.statusHeight, client.right,
-                             client.bottom};
+  const platform::Rect& client = app.windows.clientRect[static_cast<std::size_t>(view)];
+  const platform::Rect below{0, app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight,
+                             client.right, client.bottom};
   if (view == SasView) app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
   app.ports.windows.Invalidate(view, &below);
 }

@@ -56,7 +56,7 @@ void MoveProgressCursor(App& app, std::uint64_t position);
 void CursorStep(App& app, int view, int step);
 
 // A column count the drawing loops may use: the data, the window and the 1281-entry arrays.
-int PlotColumns(const App& app, int view);
+int PlotColumns(const WindowStates& windows, int view);
 
 // Rows per peak-to-peak unit in the SAS amplitude pane (the upper control's scale).
 double SasAmplitudeScale(const WindowStates& windows);

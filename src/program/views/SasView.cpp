@@ -10,7 +10,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/Scrolling.h"
 #include "program/views/SpectrumViews.h"
@@ -52,43 +52,43 @@ SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lowe
   return split;
 }
 
-void SasViewSetDataWidth(App& app) {
+void SasViewSetDataWidth(WindowStates& windows, SasSession& session) {
   // The frames from firstFrame on, as far as the page holds them: a page read that came up
   // short leaves nothing behind its records to draw.
   const std::int64_t frames = std::min<std::int64_t>(
-      static_cast<std::int64_t>(app.sas.shownFrameCount) - app.sas.firstFrame, app.sas.pageCount);
-  app.geometry[SasView].dataWidth =
+      static_cast<std::int64_t>(session.sas.shownFrameCount) - session.sas.firstFrame, session.sas.pageCount);
+  windows.geometry[SasView].dataWidth =
       static_cast<int>(std::clamp<std::int64_t>(frames, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
-double SasViewPageFraction(const App& app) {
-  const double count = app.sas.shownFrameCount;
-  return count > 0 ? ViewWidth(app, SasView) / count : 1.0;
+double SasViewPageFraction(const WindowStates& windows, const SasSession& session) {
+  const double count = session.sas.shownFrameCount;
+  return count > 0 ? ViewWidth(windows, SasView) / count : 1.0;
 }
 
 void SasViewHorizontalScrollUpdate(App& app) {
-  SasDocument& sas = app.sas;
-  view::SasView& view = app.sasView;
+  SasDocument& sas = app.session.sas;
+  view::SasView& view = app.windows.sasView;
   const std::int64_t count = sas.shownFrameCount;
-  const int width = ViewWidth(app, SasView);
+  const int width = ViewWidth(app.windows, SasView);
   sas.firstFrame = static_cast<std::int32_t>(
       std::max<std::int64_t>(std::min<std::int64_t>(sas.firstFrame, count - width), 0));
   view.track.position = count > 0 ? static_cast<double>(sas.firstFrame) / count : 0.0;
-  view.track.page = SasViewPageFraction(app);
+  view.track.page = SasViewPageFraction(app.windows, app.session);
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app, SasView, view.track, HorizontalBarMax);
-  SasViewSetDataWidth(app);
+  SetHorizontalBar(app.ports, SasView, view.track, HorizontalBarMax);
+  SasViewSetDataWidth(app.windows, app.session);
 }
 
 void SasViewResetScrollBar(App& app) {
-  app.sasView.track = view::SasView{}.track;
+  app.windows.sasView.track = view::SasView{}.track;
   app.ports.windows.SetScrollInfo(SasView, platform::ScrollBar::Horizontal,
                                   platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
 }
 
 void SasViewShowSungPitches(App& app) {
-  view::SasView& view = app.sasView;
-  const int rows = app.geometry[SasView].plotBottom - SasPitchTop(app);
+  view::SasView& view = app.windows.sasView;
+  const int rows = app.windows.geometry[SasView].plotBottom - SasPitchTop(app.windows);
   // The pane centres on a whole note, so it must reach as far as the farther of the two ends
   // from that note, with half a semitone to spare beyond each.
   const auto show = [&](int centreNote, double low, double high) {
@@ -99,23 +99,24 @@ void SasViewShowSungPitches(App& app) {
     while (scale > MinimumPitchScale && 2.0 * reach * scale > rows) scale *= 0.5;
     view.pitchScale = scale;
   };
-  const SungPitches sung = MeasureSungPitches(app.sas, SilenceLevel(app.settings.silenceThreshold));
+  const SungPitches sung =
+      MeasureSungPitches(app.session.sas, SilenceLevel(app.config.settings.silenceThreshold));
   if (sung.found) {
     show(static_cast<int>(std::lround((sung.low + sung.high) / 200.0)), sung.low, sung.high);
   } else {
     // Nothing sung: the range the file was analysed over. The stored notes passed the settings
     // check (0 .. 87) but may stand in either order.
-    const GeneralSettings& analysed = app.sas.header.settings;
+    const GeneralSettings& analysed = app.session.sas.header.settings;
     const int lowest = std::min(analysed.lowestNote, analysed.highestNote);
     const int highest = std::max(analysed.lowestNote, analysed.highestNote);
     show((lowest + highest + 1) / 2, lowest * 100.0, highest * 100.0);
   }
-  SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, view.lower);
+  SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, view.lower);
   app.redraw |= SasLowerBandRedraw;
 }
 
 void SasViewPitchScale(App& app, bool stretch) {
-  double& scale = app.sasView.pitchScale;
+  double& scale = app.windows.sasView.pitchScale;
   const double changed = stretch ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
@@ -124,40 +125,40 @@ void SasViewPitchScale(App& app, bool stretch) {
 }
 
 void SyncWavToSas(App& app) {
-  const std::uint32_t frameLength = app.sas.header.frameLength;
-  const std::int64_t frame = std::int64_t{app.sas.firstFrame} + app.geometry[SasView].cursorX;
+  const std::uint32_t frameLength = app.session.sas.header.frameLength;
+  const std::int64_t frame = std::int64_t{app.session.sas.firstFrame} + app.windows.geometry[SasView].cursorX;
   // The SAS cursor never stands past the last frame, which ends within the file; the limit only
   // keeps a damaged pairing from putting the WAV cursor beyond the data.
-  const std::int64_t sample = std::clamp<std::int64_t>(frame * frameLength, 0, app.wav.sampleCount);
-  app.wav.cursor = static_cast<std::uint32_t>(sample);
+  const std::int64_t sample = std::clamp<std::int64_t>(frame * frameLength, 0, app.docs.wav.sampleCount);
+  app.docs.wav.cursor = static_cast<std::uint32_t>(sample);
   WavViewRecentre(app, frameLength);
 }
 
 void SyncSasToWav(App& app) {
-  SasWriteBack(app);
-  SasDocument& sas = app.sas;
+  SasWriteBack(app.session);
+  SasDocument& sas = app.session.sas;
   // An open SAS always has a frame length (a file with 0 is refused); the floor only guards.
   const std::uint32_t frameLength = std::max<std::uint32_t>(sas.header.frameLength, 1);
-  const std::int64_t cursorFrame = app.wav.cursor / frameLength;
-  const std::int64_t first = cursorFrame - app.clientRect[SasView].right / 2;
+  const std::int64_t cursorFrame = app.docs.wav.cursor / frameLength;
+  const std::int64_t first = cursorFrame - app.windows.clientRect[SasView].right / 2;
   sas.firstFrame = static_cast<std::int32_t>(std::clamp<std::int64_t>(
       first, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
   SasViewHorizontalScrollUpdate(app);
   // Kept as a signed 16-bit value on purpose, as every cursor column is.
   const auto column = static_cast<std::int16_t>(cursorFrame - sas.firstFrame);
-  ViewGeometry& geometry = app.geometry[SasView];
+  ViewGeometry& geometry = app.windows.geometry[SasView];
   geometry.cursorX = column;
   geometry.drawnCursorX = column;
-  SasReadPage(app);
+  SasReadPage(app.session);
   RepaintStatusValues(app, SasView);
   InvalidateBelowStatus(app, SasView);
 }
 
 void SetRulerOrigin(App& app) {
-  const std::int64_t frame = std::int64_t{app.geometry[SasView].cursorX} + app.sas.firstFrame;
+  const std::int64_t frame = std::int64_t{app.windows.geometry[SasView].cursorX} + app.session.sas.firstFrame;
   // The origin is a signed 32-bit sample position of at least 0.
-  app.settings.rulerOrigin = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      frame * app.sas.header.frameLength, 0, std::numeric_limits<std::int32_t>::max()));
+  app.config.settings.rulerOrigin = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      frame * app.session.sas.header.frameLength, 0, std::numeric_limits<std::int32_t>::max()));
   RedrawBarRuler(app);
 }
 

@@ -19,6 +19,7 @@
 
 namespace vocara {
 
+struct SasSession;
 struct WindowStates;
 
 // The pane rows of the SAS window.
@@ -37,12 +38,12 @@ SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lowe
 // sets the bar and its fractions and the data width. Also what opening a SAS runs.
 void SasViewHorizontalScrollUpdate(App& app);
 // The part of the frames the window shows: width / frame count, 1 without frames.
-double SasViewPageFraction(const App& app);
+double SasViewPageFraction(const WindowStates& windows, const SasSession& session);
 // The horizontal bar and its fractions back to their state without a file.
 void SasViewResetScrollBar(App& app);
 // dataWidth of the SAS window: the frames from firstFrame on that the page holds. Painting and
 // MoveCursor refresh it, so it follows every page read.
-void SasViewSetDataWidth(App& app);
+void SasViewSetDataWidth(WindowStates& windows, SasSession& session);
 
 // The pitch pane of a SAS just opened: the middle of where the voice goes (the 5th to the 95th
 // percentile of the voiced frames' pitch, so a slip or a breath does not count) on the centre

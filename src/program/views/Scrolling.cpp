@@ -7,7 +7,7 @@
 
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
 #include "program/views/WavView.h"
@@ -26,24 +26,24 @@ struct HorizontalBar {
   int max;
 };
 
-HorizontalBar HorizontalBarOf(App& app, int view) {
+HorizontalBar HorizontalBarOf(WindowStates& windows, int view) {
   switch (view) {
     case WavView:
-      return {&app.wavView.track, 10000};
+      return {&windows.wavView.track, 10000};
     case SasView:
-      return {&app.sasView.track, 10000};
+      return {&windows.sasView.track, 10000};
     case FftView:
-      return {&app.fftView.track, 32768};
+      return {&windows.fftView.track, 32768};
     default:
       return {nullptr, 0};
   }
 }
 
-ScrollBarState* VerticalBarOf(App& app, int view, ScrollBar bar) {
-  if (view == WavView && bar == ScrollBar::Vertical) return &app.wavView.vertical;
-  if (view == FftView && bar == ScrollBar::Vertical) return &app.fftView.vertical;
-  if (view == SasView && bar == ScrollBar::SasUpper) return &app.sasView.upper;
-  if (view == SasView && bar == ScrollBar::SasLower) return &app.sasView.lower;
+ScrollBarState* VerticalBarOf(WindowStates& windows, int view, ScrollBar bar) {
+  if (view == WavView && bar == ScrollBar::Vertical) return &windows.wavView.vertical;
+  if (view == FftView && bar == ScrollBar::Vertical) return &windows.fftView.vertical;
+  if (view == SasView && bar == ScrollBar::SasUpper) return &windows.sasView.upper;
+  if (view == SasView && bar == ScrollBar::SasLower) return &windows.sasView.lower;
   return nullptr;
 }
 
@@ -56,12 +56,12 @@ std::int64_t FirstItem(double count, double itemsPerWindow, double fraction, boo
 }
 
 void HorizontalScroll(App& app, int view, const Message& message) {
-  const HorizontalBar bar = HorizontalBarOf(app, view);
+  const HorizontalBar bar = HorizontalBarOf(app.windows, view);
   if (bar.track == nullptr) return;
   // The SAS page fraction follows from the width and the frame count alone; one that no longer
   // matches them means the frames changed (a SAS was opened or closed) without the update, so
   // the track is taken from the document first.
-  if (view == SasView && app.sasView.track.page != SasViewPageFraction(app))
+  if (view == SasView && app.windows.sasView.track.page != SasViewPageFraction(app.windows, app.session))
     SasViewHorizontalScrollUpdate(app);
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   ScrollTrack& track = *bar.track;
@@ -94,40 +94,40 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   if (position < 0.0) position = 0.0;
   track.position = position;
 
-  const int width = ViewWidth(app, view);
+  const int width = ViewWidth(app.windows, view);
   switch (view) {
     case WavView: {
-      view::WavView& wavView = app.wavView;
+      view::WavView& wavView = app.windows.wavView;
       wavView.firstSample = static_cast<std::uint32_t>(FirstItem(
-          app.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
+          app.docs.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
       WavViewEnvelopePass(app);
       break;
     }
     case SasView: {
       // The page is about to be replaced: pending edits go to the file first.
       const bool open = app.Has(SasOpen);
-      if (open) SasWriteBack(app);
+      if (open) SasWriteBack(app.session);
       // firstFrame is a signed 32-bit frame index; a count beyond that stops at its largest.
-      app.sas.firstFrame = static_cast<std::int32_t>(
-          std::min<std::int64_t>(FirstItem(app.sas.shownFrameCount, width, position, atEnd),
+      app.session.sas.firstFrame = static_cast<std::int32_t>(
+          std::min<std::int64_t>(FirstItem(app.session.sas.shownFrameCount, width, position, atEnd),
                                  std::numeric_limits<std::int32_t>::max()));
-      if (open) SasReadPage(app);
-      SasViewSetDataWidth(app);
+      if (open) SasReadPage(app.session);
+      SasViewSetDataWidth(app.windows, app.session);
       app.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       break;
     }
     default:
-      app.fftView.firstPixel =
-          static_cast<std::int32_t>(FirstItem(app.fftView.totalPixels, width, position, atEnd));
+      app.windows.fftView.firstPixel =
+          static_cast<std::int32_t>(FirstItem(app.windows.fftView.totalPixels, width, position, atEnd));
       break;
   }
   RepaintStatusValues(app, view);
   InvalidateBelowStatus(app, view);
-  SetHorizontalBar(app, view, track, bar.max);
+  SetHorizontalBar(app.ports, view, track, bar.max);
 }
 
 void VerticalScroll(App& app, int view, const Message& message) {
-  ScrollBarState* state = VerticalBarOf(app, view, message.bar);
+  ScrollBarState* state = VerticalBarOf(app.windows, view, message.bar);
   if (state == nullptr) return;
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   int position = state->position;
@@ -152,41 +152,41 @@ void VerticalScroll(App& app, int view, const Message& message) {
   }
   state->position = std::clamp(position, 0, std::max(state->max - state->page + 1, 0));
 
-  const ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
-  const int right = app.clientRect[static_cast<std::size_t>(view)].right;
+  const ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+  const int right = app.windows.clientRect[static_cast<std::size_t>(view)].right;
   platform::WindowPort& windows = app.ports.windows;
   if (view == WavView) {
-    app.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
+    app.windows.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
   }
   platform::Rect plot{0, geometry.plotTop, right, geometry.plotBottom};
   if (message.bar == ScrollBar::SasUpper) {
     app.redraw |= SasUpperBandRedraw;
-    plot.bottom = SasAmplitudeBottom(app);
+    plot.bottom = SasAmplitudeBottom(app.windows);
   } else if (message.bar == ScrollBar::SasLower) {
     app.redraw |= SasLowerBandRedraw;
-    plot.top = SasPitchTop(app);
+    plot.top = SasPitchTop(app.windows);
   }
   windows.Invalidate(view, &plot);
-  SetVerticalBar(app, view, message.bar, *state);
+  SetVerticalBar(app.ports, view, message.bar, *state);
   if (view == SasView) RepaintStatusValues(app, view);
 }
 
 }  // namespace
 
-void SetHorizontalBar(App& app, int view, const ScrollTrack& track, int max) {
+void SetHorizontalBar(platform::Platform& ports, int view, const ScrollTrack& track, int max) {
   const double top = max;
   const double position = std::clamp(std::trunc(track.position * max), 0.0, top);
   // A window wider than a short extent has a page fraction above 1; the bar takes at most
   // max + 1, which shows it disabled.
   const double page = std::clamp(std::trunc(track.page * max + 1), 0.0, top + 1);
-  app.ports.windows.SetScrollInfo(
+  ports.windows.SetScrollInfo(
       view, ScrollBar::Horizontal,
       platform::ScrollInfo{0, max, static_cast<int>(page), static_cast<int>(position)}, true);
 }
 
-void SetVerticalBar(App& app, int view, ScrollBar bar, const ScrollBarState& state) {
-  app.ports.windows.SetScrollInfo(view, bar, platform::ScrollInfo{0, state.max, state.page, state.position},
-                                  true);
+void SetVerticalBar(platform::Platform& ports, int view, ScrollBar bar, const ScrollBarState& state) {
+  ports.windows.SetScrollInfo(view, bar, platform::ScrollInfo{0, state.max, state.page, state.position},
+                              true);
 }
 
 void HandleScroll(App& app, int view, const Message& message) {
@@ -206,8 +206,9 @@ void HandleWheel(App& app, int view, platform::Point screen, int delta) {
   if (view == SasView) {
     const platform::Point origin = app.ports.windows.ClientToScreen(SasView, {0, 0});
     const int row = screen.y - origin.y;
-    message.bar =
-        row >= app.metrics.toolbarHeight + app.upperPaneHeight ? ScrollBar::SasLower : ScrollBar::SasUpper;
+    message.bar = row >= app.windows.metrics.toolbarHeight + app.windows.upperPaneHeight
+                      ? ScrollBar::SasLower
+                      : ScrollBar::SasUpper;
   }
   VerticalScroll(app, view, message);
 }

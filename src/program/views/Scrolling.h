@@ -9,14 +9,16 @@
 #pragma once
 
 #include "platform/Message.h"
+#include "platform/Platform.h"
 #include "program/shell/ViewGeometry.h"
 
 namespace vocara {
 
 // Shows a track on the window's horizontal bar: position x max and page x max + 1 (a page that
 // covers everything gives max + 1 and a disabled bar).
-void SetHorizontalBar(App& app, int view, const ScrollTrack& track, int max);
-void SetVerticalBar(App& app, int view, platform::ScrollBar bar, const ScrollBarState& state);
+void SetHorizontalBar(platform::Platform& ports, int view, const ScrollTrack& track, int max);
+void SetVerticalBar(platform::Platform& ports, int view, platform::ScrollBar bar,
+                    const ScrollBarState& state);
 
 // Horizontal and vertical scroll messages; the window procedure passes them while not busy.
 void HandleScroll(App& app, int view, const platform::Message& message);

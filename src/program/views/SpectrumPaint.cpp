@@ -45,12 +45,12 @@ int SelectionColumn(double column, int columns) {
 }  // namespace
 
 void UpdateFftValues(App& app) {
-  std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  std::array<std::string, StatusFieldCount>& texts = app.windows.status.texts;
   for (int i = 27; i <= 33; ++i) texts[static_cast<std::size_t>(i)].clear();
   if (!app.Has(WavOpen)) return;
-  const SpectrumState& spectrum = app.spectrum;
-  const std::int32_t bin = FftCursorBin(app);
-  const double rate = app.wav.header.fields.sampleRate;
+  const SpectrumState& spectrum = app.windows.spectrum;
+  const std::int32_t bin = FftCursorBin(app.windows);
+  const double rate = app.docs.wav.header.fields.sampleRate;
   const double amplitude = spectrum.spectrum[static_cast<std::size_t>(bin)];
   texts[29] = Number(rate * bin / spectrum.fftSize, 1);
   texts[30] = Number(AmplitudePercent(amplitude), 4);
@@ -65,30 +65,31 @@ void UpdateFftValues(App& app) {
 }
 
 void UpdateMftValues(App& app) {
-  std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  std::array<std::string, StatusFieldCount>& texts = app.windows.status.texts;
   for (int i = 37; i <= 39; ++i) texts[static_cast<std::size_t>(i)].clear();
-  const int width = ViewWidth(app, MftView);
-  const int key = std::clamp((app.geometry[MftView].cursorX + 1) * KeyCount / (width + 1), 0, KeyCount - 1);
+  const int width = ViewWidth(app.windows, MftView);
+  const int key =
+      std::clamp((app.windows.geometry[MftView].cursorX + 1) * KeyCount / (width + 1), 0, KeyCount - 1);
   texts[37].assign(NoteName(key));
-  const GeneralSettings& settings = app.settings;
+  const GeneralSettings& settings = app.config.settings;
   if (key < settings.lowestNote || key > settings.highestNote) return;
-  const NoteSpectrum& notes = app.notes.spectrum;
+  const NoteSpectrum& notes = app.windows.notes.spectrum;
   const double strength = notes.At(key);
-  const double strongest = notes.At(app.notes.strongest);
+  const double strongest = notes.At(app.windows.notes.strongest);
   if (strongest > 0.0) texts[38] = Number(strength * 100.0 / strongest, 2);
-  const std::uint32_t rate = app.wav.header.fields.sampleRate;
+  const std::uint32_t rate = app.docs.wav.header.fields.sampleRate;
   const std::size_t length = app.Has(WavOpen) ? NoteWindowLength(rate, settings) : 0;
-  if (length == 0 || app.noteWindow.size() < length) return;
+  if (length == 0 || app.windows.noteWindow.size() < length) return;
   if (strength > notes.At(key - 1) && strength > notes.At(key + 1)) {
-    const std::span<const double> window(app.noteWindow.data(), length);
-    texts[39] = Number(KeyFinePitch(app.notes, key, window, rate, settings), 1);
+    const std::span<const double> window(app.windows.noteWindow.data(), length);
+    texts[39] = Number(KeyFinePitch(app.windows.notes, key, window, rate, settings), 1);
   }
 }
 
 void PaintFftPlot(App& app, platform::Canvas& canvas, int columns) {
-  ViewGeometry& geometry = app.geometry[FftView];
-  const view::FftView& view = app.fftView;
-  const SpectrumState& spectrum = app.spectrum;
+  ViewGeometry& geometry = app.windows.geometry[FftView];
+  const view::FftView& view = app.windows.fftView;
+  const SpectrumState& spectrum = app.windows.spectrum;
   const std::int64_t perBin = std::max(view.pixelsPerBin, 1);
   if (app.flags & FftRangeSelected) {
     const double first = view.firstPixel;
@@ -98,7 +99,7 @@ void PaintFftPlot(App& app, platform::Canvas& canvas, int columns) {
     geometry.selLeftX = 0;
     geometry.selRightX = 0;
   }
-  const double scale = FftAmplitudeScale(app);
+  const double scale = FftAmplitudeScale(app.windows);
   const double height = geometry.plotBottom - geometry.plotTop;
   const std::int64_t lastBin = spectrum.fftSize / 2;
   for (int x = 0; x < columns; ++x) {
@@ -110,16 +111,16 @@ void PaintFftPlot(App& app, platform::Canvas& canvas, int columns) {
   }
 }
 
-void PaintMftPlot(App& app, platform::Canvas& canvas) {
-  ViewGeometry& geometry = app.geometry[MftView];
-  const GeneralSettings& settings = app.settings;
-  const int width = ViewWidth(app, MftView);
+void PaintMftPlot(WindowStates& windows, Configuration& config, platform::Canvas& canvas) {
+  ViewGeometry& geometry = windows.geometry[MftView];
+  const GeneralSettings& settings = config.settings;
+  const int width = ViewWidth(windows, MftView);
   geometry.selLeftX = settings.lowestNote * (width + 1) / KeyCount;
   geometry.selRightX = (settings.highestNote + 1) * (width + 1) / KeyCount;
 
-  const NoteSpectrum& notes = app.notes.spectrum;
+  const NoteSpectrum& notes = windows.notes.spectrum;
   const double column = (width + 1) * KeyWidth;
-  const double strongest = notes.At(app.notes.strongest);
+  const double strongest = notes.At(windows.notes.strongest);
   const double rowsPerStrength = strongest > 0.0 ? (geometry.plotBottom - geometry.plotTop) / strongest : 0.0;
   canvas.SetRasterMode(platform::RasterMode::Copy);
   canvas.SelectPen(PenTable[3]);

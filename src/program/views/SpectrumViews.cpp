@@ -32,13 +32,13 @@ constexpr std::array<CommandId, 8> WindowCommands{C::FftWindow1, C::FftWindow2, 
                                                   C::FftWindow5, C::FftWindow6, C::FftWindow7, C::FftWindow8};
 constexpr int KeyCount = 88;
 
-bool Visible(const App& app, int view) {
-  return app.ports.windows.GetShowState(view) != platform::ShowState::Hidden;
+bool Visible(const platform::Platform& ports, int view) {
+  return ports.windows.GetShowState(view) != platform::ShowState::Hidden;
 }
 
 // The window shown as it was, unless hidden or minimised; then in its normal size.
-void ShowOnTop(App& app, int view) {
-  platform::WindowPort& windows = app.ports.windows;
+void ShowOnTop(platform::Platform& ports, int view) {
+  platform::WindowPort& windows = ports.windows;
   const platform::ShowState state = windows.GetShowState(view);
   if (state == platform::ShowState::Hidden || state == platform::ShowState::Minimised)
     windows.Show(view, platform::ShowCommand::Restore);
@@ -48,7 +48,7 @@ void ShowOnTop(App& app, int view) {
 }  // namespace
 
 void SetFftRangeFlag(App& app) {
-  if (app.spectrum.fftSelStart < app.spectrum.fftSelEnd) {
+  if (app.windows.spectrum.fftSelStart < app.windows.spectrum.fftSelEnd) {
     app.flags |= FftRangeSelected;
   } else {
     app.flags &= ~static_cast<std::uint32_t>(FftRangeSelected);
@@ -59,8 +59,8 @@ namespace {
 
 // The WAV range becomes the samples the spectrum was computed from.
 void RangeToAnalysedSpan(App& app) {
-  WavDocument& wav = app.wav;
-  const SampleSpan span = AnalysedSpan(app.spectrum.fftSize, wav.cursor, wav.sampleCount);
+  WavDocument& wav = app.docs.wav;
+  const SampleSpan span = AnalysedSpan(app.windows.spectrum.fftSize, wav.cursor, wav.sampleCount);
   wav.rangeLeft = span.left;
   wav.rangeRight = span.right;
   WavRangeChanged(app);
@@ -73,17 +73,17 @@ void RangeToAnalysedSpan(App& app) {
 // another note range allocates.
 void MeasureNotes(App& app) {
   if (!app.Has(WavOpen)) {
-    app.notes = NoteReadout{};
+    app.windows.notes = NoteReadout{};
     return;
   }
-  const std::uint32_t rate = app.wav.header.fields.sampleRate;
-  GeneralSettings widest = app.settings;
+  const std::uint32_t rate = app.docs.wav.header.fields.sampleRate;
+  GeneralSettings widest = app.config.settings;
   widest.lowestNote = 0;
-  const std::size_t length = NoteWindowLength(rate, app.settings);
+  const std::size_t length = NoteWindowLength(rate, app.config.settings);
   const std::size_t largest = std::max<std::size_t>(NoteWindowLength(rate, widest), length);
-  if (app.noteWindow.size() < largest) app.noteWindow.resize(largest);
-  ComputeNoteSpectrum(app.notes, app.wav, app.wav.cursor, app.settings,
-                      std::span<double>(app.noteWindow).first(length));
+  if (app.windows.noteWindow.size() < largest) app.windows.noteWindow.resize(largest);
+  ComputeNoteSpectrum(app.windows.notes, app.docs.wav, app.docs.wav.cursor, app.config.settings,
+                      std::span<double>(app.windows.noteWindow).first(length));
 }
 
 // The key under the MFT cursor as the L and R keys read it.
@@ -106,7 +106,7 @@ CommandId FftSizeCommand(std::uint32_t size) {
 }
 
 void RefreshSpectrumView(App& app, const SpectrumChange& change) {
-  SpectrumState& spectrum = app.spectrum;
+  SpectrumState& spectrum = app.windows.spectrum;
   platform::WindowPort& windows = app.ports.windows;
   const std::uint32_t oldSize = spectrum.fftSize;
   std::uint32_t newSize = oldSize;
@@ -128,12 +128,12 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   if (change.zoom >= 0) {
     FftViewZoom(app, change.zoom);
   } else {
-    FftViewSetScale(app, app.fftView.pixelsPerBin / ratio, oldSize, newSize);
+    FftViewSetScale(app, app.windows.fftView.pixelsPerBin / ratio, oldSize, newSize);
   }
   spectrum.fftSize = newSize;
-  ComputeSpectrum(spectrum, app.wav, app.wav.cursor);
+  ComputeSpectrum(spectrum, app.docs.wav, app.docs.wav.cursor);
   windows.Invalidate(FftView, nullptr);
-  ShowOnTop(app, FftView);
+  ShowOnTop(app.ports, FftView);
 
   if (sizeCommand) {
     RangeToAnalysedSpan(app);
@@ -143,20 +143,20 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
 
 void FollowCursor(App& app) {
   if (!app.Has(WavOpen)) return;
-  if (Visible(app, FftView)) {
-    ComputeSpectrum(app.spectrum, app.wav, app.wav.cursor);
+  if (Visible(app.ports, FftView)) {
+    ComputeSpectrum(app.windows.spectrum, app.docs.wav, app.docs.wav.cursor);
     RangeToAnalysedSpan(app);
     app.ports.windows.Invalidate(WavView, nullptr);
     app.ports.windows.Invalidate(FftView, nullptr);
   }
-  if (Visible(app, MftView)) RefreshNoteSpectrum(app);
+  if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
 }
 
 void SpectraFollowRecording(App& app) {
   platform::WindowPort& windows = app.ports.windows;
   if (!app.Has(WavOpen)) {
-    std::fill(app.spectrum.spectrum.begin(), app.spectrum.spectrum.end(), 0.0);
-    app.notes = NoteReadout{};
+    std::fill(app.windows.spectrum.spectrum.begin(), app.windows.spectrum.spectrum.end(), 0.0);
+    app.windows.notes = NoteReadout{};
     windows.Invalidate(FftView, nullptr);
     windows.Invalidate(MftView, nullptr);
     return;
@@ -164,12 +164,12 @@ void SpectraFollowRecording(App& app) {
   // The cursor sample follows the cursor column at the new file's scale; until the status strip
   // is next painted it would still be the previous file's.
   UpdateStatusValues(app, WavView);
-  if (Visible(app, FftView)) RefreshSpectrumView(app, {});
-  if (Visible(app, MftView)) RefreshNoteSpectrum(app);
+  if (Visible(app.ports, FftView)) RefreshSpectrumView(app, {});
+  if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
 }
 
 void ShowNoteSpectrumView(App& app) {
-  app.geometry[MftView].dataWidth = MaxPlotColumns;
+  app.windows.geometry[MftView].dataWidth = MaxPlotColumns;
   app.ports.windows.Show(MftView, platform::ShowCommand::Restore);
   app.ports.windows.BringToTop(MftView);
   RefreshNoteSpectrum(app);
@@ -179,23 +179,23 @@ void RefreshNoteSpectrum(App& app) {
   MeasureNotes(app);
   if (app.Has(WavOpen)) {
     // The cursor stands in the middle of the detected key's column.
-    ViewGeometry& geometry = app.geometry[MftView];
-    const int width = ViewWidth(app, MftView);
-    geometry.cursorX = static_cast<int>((app.notes.detected + 0.5) * (width + 1) / KeyCount);
+    ViewGeometry& geometry = app.windows.geometry[MftView];
+    const int width = ViewWidth(app.windows, MftView);
+    geometry.cursorX = static_cast<int>((app.windows.notes.detected + 0.5) * (width + 1) / KeyCount);
     geometry.drawnCursorX = geometry.cursorX;
   }
   app.ports.windows.Invalidate(MftView, nullptr);
 }
 
 void SetFftRangeFromBand(App& app) {
-  const ViewGeometry& geometry = app.geometry[FftView];
-  const view::FftView& view = app.fftView;
+  const ViewGeometry& geometry = app.windows.geometry[FftView];
+  const view::FftView& view = app.windows.fftView;
   const std::int64_t perBin = std::max(view.pixelsPerBin, 1);
   const std::int64_t start = (std::int64_t{geometry.selLeftX} + view.firstPixel) / perBin;
   const std::int64_t end = std::min<std::int64_t>(
       view.totalPixels / perBin, (std::int64_t{geometry.selRightX} + view.firstPixel) / perBin);
-  app.spectrum.fftSelStart = static_cast<std::int32_t>(start);
-  app.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
+  app.windows.spectrum.fftSelStart = static_cast<std::int32_t>(start);
+  app.windows.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
   SetFftRangeFlag(app);
   RepaintStatusValues(app, FftView);
 }

@@ -16,6 +16,7 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
 struct WindowStates;
 
 // The bin under the FFT cursor, (firstPixel + cursorX) / pixelsPerBin, within 0 .. N / 2.
@@ -72,7 +73,7 @@ void UpdateMftValues(App& app);
 // per column with the marked peaks capped in blue over `columns` columns; the MFT key
 // strengths as blue bars over the analysed key range.
 void PaintFftPlot(App& app, platform::Canvas& canvas, int columns);
-void PaintMftPlot(App& app, platform::Canvas& canvas);
+void PaintMftPlot(WindowStates& windows, Configuration& config, platform::Canvas& canvas);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SpectrumViewCommandEntries();

@@ -35,15 +35,15 @@ std::size_t ColumnIndex(int cursorX) {
   return static_cast<std::size_t>(std::clamp(cursorX, 0, MaxColumns - 1));
 }
 
-void UpdateWavValues(App& app) {
-  WavDocument& wav = app.wav;
-  const view::WavView& view = app.wavView;
-  const int cursorX = app.geometry[WavView].cursorX;
+void UpdateWavValues(WindowStates& windows, OpenDocuments& docs) {
+  WavDocument& wav = docs.wav;
+  const view::WavView& view = windows.wavView;
+  const int cursorX = windows.geometry[WavView].cursorX;
   // The cursor follows the cursor column; unsigned 32-bit arithmetic as for every sample index.
   wav.cursor = view.samplesPerPixel * static_cast<std::uint32_t>(std::max(cursorX, 0)) + view.firstSample;
   const std::uint32_t rate = wav.header.fields.sampleRate;
   const SamplePair& column = view.envelope[ColumnIndex(cursorX)];
-  std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  std::array<std::string, StatusFieldCount>& texts = windows.status.texts;
   texts[5] = Number(wav.cursor, 0);
   texts[6] = Number(rate > 0 ? static_cast<double>(wav.cursor) / rate : 0.0, 3);
   texts[7] = Number(column.min * FullScalePerUnit, 3);
@@ -51,15 +51,15 @@ void UpdateWavValues(App& app) {
   texts[9] = Number(wav.rangeRms, 3);
 }
 
-void UpdateSasValues(App& app) {
-  const SasDocument& sas = app.sas;
-  const int cursorX = app.geometry[SasView].cursorX;
+void UpdateSasValues(WindowStates& windows, SasSession& session) {
+  const SasDocument& sas = session.sas;
+  const int cursorX = windows.geometry[SasView].cursorX;
   const double sample = static_cast<double>(std::int64_t{sas.firstFrame} + cursorX) * sas.header.frameLength;
   const std::uint32_t rate = sas.header.sampleRate;
   const SasFrame& frame = sas.page[ColumnIndex(cursorX)];
   const NoteReading source = NoteOfPitch(frame.sourcePitch);
   const NoteReading target = NoteOfPitch(frame.TargetPitch());
-  std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  std::array<std::string, StatusFieldCount>& texts = windows.status.texts;
   texts[16] = Number(sample, 0);
   texts[17] = Number(rate > 0 ? sample / rate : 0.0, 3);
   texts[18] = std::string(source.name);
@@ -68,18 +68,19 @@ void UpdateSasValues(App& app) {
   texts[21] = Number(target.cents, 0);
   texts[22] = Number(frame.Amplitude() * FullScalePerRange, 3);
   texts[23] = Number(frame.targetAmplitude * FullScalePerRange, 3);
-  texts[SasModeField] = EditModeName(app.editMode);
+  texts[SasModeField] = EditModeName(windows.editMode);
 }
 
 // Where the strip has room after its fields, the WAV window says which sound device is
 // missing, so that greyed Play and Record explain themselves.
-void PaintDeviceProblem(App& app, platform::Canvas& canvas, const StatusFieldRange& range) {
-  const std::string& problem = app.outputProblem.empty() ? app.inputProblem : app.outputProblem;
-  platform::Rect area = app.status.rects[static_cast<std::size_t>(range.first)];
+void PaintDeviceProblem(WindowStates& windows, Devices& devices, platform::Canvas& canvas,
+                        const StatusFieldRange& range) {
+  const std::string& problem = devices.outputProblem.empty() ? devices.inputProblem : devices.outputProblem;
+  platform::Rect area = windows.status.rects[static_cast<std::size_t>(range.first)];
   for (int i = range.first; i <= range.last; ++i)
-    area.left = std::max(area.left, app.status.rects[static_cast<std::size_t>(i)].right);
+    area.left = std::max(area.left, windows.status.rects[static_cast<std::size_t>(i)].right);
   area.left += area.Height();
-  area.right = app.clientRect[WavView].Width();
+  area.right = windows.clientRect[WavView].Width();
   // Half the strip's height is about a character's width.
   if (area.Width() < static_cast<int>(problem.size()) * area.Height() / 2) return;
   canvas.FillRect(area, StripColour);
@@ -95,22 +96,22 @@ NoteReading NoteOfPitch(int cents) {
 }
 
 void UpdateStatusValues(App& app, int view) {
-  if (view == WavView) UpdateWavValues(app);
-  if (view == SasView) UpdateSasValues(app);
+  if (view == WavView) UpdateWavValues(app.windows, app.docs);
+  if (view == SasView) UpdateSasValues(app.windows, app.session);
   if (view == FftView) UpdateFftValues(app);
   if (view == MftView) UpdateMftValues(app);
 }
 
 void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   // New values (the cursor moved) end a notice: it has been read, and they are what counts now.
-  std::string& notice = app.status.notices[static_cast<std::size_t>(view)];
+  std::string& notice = app.windows.status.notices[static_cast<std::size_t>(view)];
   if (!full && !notice.empty()) {
     notice.clear();
     full = true;
   }
-  const int top = app.metrics.toolbarHeight;
-  const int bottom = top + app.metrics.statusHeight;
-  const int width = app.clientRect[static_cast<std::size_t>(view)].Width();
+  const int top = app.windows.metrics.toolbarHeight;
+  const int bottom = top + app.windows.metrics.statusHeight;
+  const int width = app.windows.clientRect[static_cast<std::size_t>(view)].Width();
   canvas.SetRasterMode(platform::RasterMode::Copy);
   if (full) {
     canvas.FillRect({0, top, width, bottom}, StripColour);
@@ -125,8 +126,9 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   const StatusFieldRange range = StatusFieldsOf(view);
   // A notice has the strip to itself, as the fields leave no room beside them in a window of
   // the usual width.
-  if (const std::string& notice = app.status.notices[static_cast<std::size_t>(view)]; !notice.empty()) {
-    const platform::Rect& first = app.status.rects[static_cast<std::size_t>(range.first)];
+  if (const std::string& notice = app.windows.status.notices[static_cast<std::size_t>(view)];
+      !notice.empty()) {
+    const platform::Rect& first = app.windows.status.rects[static_cast<std::size_t>(range.first)];
     canvas.SetTextColour(TextColour);
     canvas.TextOut(first.left, first.top, notice);
     return;
@@ -134,12 +136,13 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   const auto paintField = [&](int i) {
     const auto f = static_cast<std::size_t>(i);
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
-    canvas.FillRect(app.status.rects[f], StripColour);
-    canvas.TextOut(app.status.rects[f].left, app.status.rects[f].top, app.status.texts[f]);
+    canvas.FillRect(app.windows.status.rects[f], StripColour);
+    canvas.TextOut(app.windows.status.rects[f].left, app.windows.status.rects[f].top,
+                   app.windows.status.texts[f]);
   };
   for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) paintField(i);
   if (view == SasView) paintField(SasModeField);
-  if (view == WavView && full) PaintDeviceProblem(app, canvas, range);
+  if (view == WavView && full) PaintDeviceProblem(app.windows, app.devices, canvas, range);
 }
 
 }  // namespace vocara

@@ -4,7 +4,7 @@
 
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/FftView.h"
 #include "program/views/SasView.h"
 #include "program/views/WavView.h"
@@ -20,17 +20,18 @@ void LayOutClientArea(App& app, int view) {
   const platform::Rect client = app.ports.windows.GetClientRect(view);
   const int width = std::max(client.Width(), 0);
   const int height = std::max(client.Height(), 0);
-  platform::Rect rect{0, app.metrics.toolbarHeight, width, height};
+  platform::Rect rect{0, app.windows.metrics.toolbarHeight, width, height};
   if (view == SasView) rect.right = std::max(width - ScrollControlWidth, 0);
-  app.clientRect[v] = rect;
+  app.windows.clientRect[v] = rect;
 
-  ViewGeometry& geometry = app.geometry[v];
-  geometry.plotTop = rect.top + app.metrics.statusHeight + (view == SasView ? app.metrics.rulerHeight : 0);
+  ViewGeometry& geometry = app.windows.geometry[v];
+  geometry.plotTop =
+      rect.top + app.windows.metrics.statusHeight + (view == SasView ? app.windows.metrics.rulerHeight : 0);
   geometry.plotBottom = height;
   // One page record per plot column.
-  if (view == SasView) app.sas.pageLength = ViewWidth(app, SasView);
+  if (view == SasView) app.session.sas.pageLength = ViewWidth(app.windows, SasView);
 
-  RasterImage& image = app.images[v];
+  RasterImage& image = app.windows.images[v];
   if (image.Width() != width || image.Height() != height) {
     image.Resize(width, height);
     app.ports.windows.AttachImage(view, image.View());
@@ -38,33 +39,34 @@ void LayOutClientArea(App& app, int view) {
 }
 
 void PlaceSasPaneControls(App& app) {
-  const int right = app.clientRect[SasView].right;
-  const int top = app.metrics.toolbarHeight;
+  const int right = app.windows.clientRect[SasView].right;
+  const int top = app.windows.metrics.toolbarHeight;
   platform::WindowPort& windows = app.ports.windows;
   windows.MoveScrollControl(SasView, platform::ScrollBar::SasUpper,
-                            {right, top, right + ScrollControlWidth, top + app.upperPaneHeight});
+                            {right, top, right + ScrollControlWidth, top + app.windows.upperPaneHeight});
   windows.MoveScrollControl(SasView, platform::ScrollBar::SasLower,
-                            {right, top + app.upperPaneHeight, right + ScrollControlWidth,
-                             top + app.upperPaneHeight + app.lowerPaneHeight});
+                            {right, top + app.windows.upperPaneHeight, right + ScrollControlWidth,
+                             top + app.windows.upperPaneHeight + app.windows.lowerPaneHeight});
 }
 
 void ResizeView(App& app, int view) {
   // Write-back goes first: the page it writes is the one the old width loaded.
   const bool sasOpen = view == SasView && app.Has(SasOpen);
-  if (sasOpen) SasWriteBack(app);
+  if (sasOpen) SasWriteBack(app.session);
   LayOutClientArea(app, view);
-  const int width = ViewWidth(app, view);
+  const int width = ViewWidth(app.windows, view);
   switch (view) {
     case SasView: {
-      const SasPaneSplit split = SplitSasPanes(app.clientRect[SasView].bottom, app.metrics.toolbarHeight,
-                                               app.upperPaneHeight, app.lowerPaneHeight);
-      app.upperPaneHeight = split.upper;
-      app.lowerPaneHeight = split.lower;
+      const SasPaneSplit split =
+          SplitSasPanes(app.windows.clientRect[SasView].bottom, app.windows.metrics.toolbarHeight,
+                        app.windows.upperPaneHeight, app.windows.lowerPaneHeight);
+      app.windows.upperPaneHeight = split.upper;
+      app.windows.lowerPaneHeight = split.lower;
       PlaceSasPaneControls(app);
       SasViewHorizontalScrollUpdate(app);
       if (sasOpen) {
-        SasReadPage(app);
-        SasViewSetDataWidth(app);
+        SasReadPage(app.session);
+        SasViewSetDataWidth(app.windows, app.session);
       }
       break;
     }
@@ -81,7 +83,7 @@ void ResizeView(App& app, int view) {
     default:
       break;
   }
-  ViewGeometry& geometry = app.geometry[static_cast<std::size_t>(view)];
+  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   if (geometry.cursorX > width - 1) {
     geometry.cursorX = std::max(width - 1, 0);
     geometry.drawnCursorX = geometry.cursorX;

@@ -27,9 +27,9 @@ std::int32_t SaturateToInt32(double value) {
   return static_cast<std::int32_t>(value);
 }
 
-void FillFromOverview(App& app, int width) {
-  view::WavView& view = app.wavView;
-  const WavDocument& wav = app.wav;
+void FillFromOverview(WindowStates& windows, OpenDocuments& docs, int width) {
+  view::WavView& view = windows.wavView;
+  const WavDocument& wav = docs.wav;
   const std::uint64_t factor = std::max<std::uint32_t>(wav.overviewFactor, 1);
   const std::uint64_t entries = std::min<std::size_t>(wav.overviewLength, wav.overview.size());
   const std::uint64_t spp = view.samplesPerPixel;
@@ -76,9 +76,9 @@ double WavMinimumValueScale(const WindowStates& windows) {
 double WavMaximumValueScale(const OpenDocuments& open) { return open.wav.amplitudeScale; }
 
 void WavViewEnvelopePass(App& app) {
-  view::WavView& view = app.wavView;
-  WavDocument& wav = app.wav;
-  const int width = ViewWidth(app, WavView);
+  view::WavView& view = app.windows.wavView;
+  WavDocument& wav = app.docs.wav;
+  const int width = ViewWidth(app.windows, WavView);
   view.samplesPerPixel = std::max<std::uint32_t>(view.samplesPerPixel, 1);
   const std::uint32_t spp = view.samplesPerPixel;
 
@@ -87,7 +87,7 @@ void WavViewEnvelopePass(App& app) {
   const std::uint32_t columns = (wav.sampleCount - view.firstSample) / spp;
   // A file of more than 2^31 columns (2^32 - 1 samples at 1 per column) saturates; drawing
   // takes at most 1280 of them anyway.
-  app.geometry[WavView].dataWidth =
+  app.windows.geometry[WavView].dataWidth =
       static_cast<int>(std::min<std::uint32_t>(columns, std::numeric_limits<std::int32_t>::max()));
 
   if (spp < wav.overviewFactor && wav.file.IsOpen()) {
@@ -96,24 +96,24 @@ void WavViewEnvelopePass(App& app) {
     view.envelopeMin = scanned.dataMin;
     view.envelopeMax = scanned.dataMax;
   } else {
-    FillFromOverview(app, width);
+    FillFromOverview(app.windows, app.docs, width);
   }
 }
 
 void WavViewHorizontalScrollUpdate(App& app) {
-  view::WavView& view = app.wavView;
-  const double count = app.wav.sampleCount;
-  const int width = ViewWidth(app, WavView);
+  view::WavView& view = app.windows.wavView;
+  const double count = app.docs.wav.sampleCount;
+  const int width = ViewWidth(app.windows, WavView);
   view.track.position = count > 0 ? view.firstSample / count : 0.0;
   view.track.page = count > 0 ? static_cast<double>(width) * view.samplesPerPixel / count : 1.0;
   view.track.line = view.track.page * 0.1;
-  SetHorizontalBar(app, WavView, view.track, HorizontalBarMax);
+  SetHorizontalBar(app.ports, WavView, view.track, HorizontalBarMax);
 }
 
 void WavViewVerticalScrollUpdate(App& app) {
-  view::WavView& view = app.wavView;
-  const double minimum = WavMinimumValueScale(app);
-  view.valueScale = std::max(std::min(view.valueScale, WavMaximumValueScale(app)), minimum);
+  view::WavView& view = app.windows.wavView;
+  const double minimum = WavMinimumValueScale(app.windows);
+  view.valueScale = std::max(std::min(view.valueScale, WavMaximumValueScale(app.docs)), minimum);
 
   // 10000 x minimum / scale lies in (0, 10000] for a usable plot; a plot of fewer than 4 rows
   // (or a scale of 0 before any file) gives no sensible ratio and shows the whole range.
@@ -127,7 +127,7 @@ void WavViewVerticalScrollUpdate(App& app) {
   const double position = (view.valueOffset * PerFullRange + 0.5) * VerticalBarMax - bar.page / 2;
   const double last = VerticalBarMax - bar.page + 1;
   bar.position = static_cast<int>(std::clamp(position, 0.0, last));
-  SetVerticalBar(app, WavView, ScrollBar::Vertical, bar);
+  SetVerticalBar(app.ports, WavView, ScrollBar::Vertical, bar);
   // The bar has 10000 steps for the whole 32-bit range, 429497 units each: at a large scale a
   // step is hundreds of rows, so an offset taken back from the bar would put a fitted signal
   // (or silence) far off the middle. The offset therefore follows the bar only where the bar
@@ -135,23 +135,23 @@ void WavViewVerticalScrollUpdate(App& app) {
   if (position < 0.0 || position > last) view.valueOffset = WavOffsetOfBar(bar.page, bar.position);
 }
 
-void WavViewValueFit(App& app) {
-  view::WavView& view = app.wavView;
-  const ViewGeometry& geometry = app.geometry[WavView];
+void WavViewValueFit(WindowStates& windows, OpenDocuments& docs) {
+  view::WavView& view = windows.wavView;
+  const ViewGeometry& geometry = windows.geometry[WavView];
   // Silence (minimum = maximum) takes the largest scale; so does a pass that found no sample
   // at all (minimum above maximum), which would otherwise give a negative scale.
   if (view.envelopeMax > view.envelopeMin) {
     view.valueScale = (geometry.plotBottom - geometry.plotTop - 4) / (view.envelopeMax - view.envelopeMin);
   } else {
-    view.valueScale = WavMaximumValueScale(app);
+    view.valueScale = WavMaximumValueScale(docs);
   }
   view.valueOffset = SaturateToInt32(std::trunc(-(view.envelopeMin + view.envelopeMax) * 0.5));
 }
 
 void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
-  view::WavView& view = app.wavView;
-  const WavDocument& wav = app.wav;
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
+  view::WavView& view = app.windows.wavView;
+  const WavDocument& wav = app.docs.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(app.windows, WavView));
   const std::uint32_t spp = std::max<std::uint32_t>(samplesPerPixel, 1);
   view.samplesPerPixel = spp;
   double first = static_cast<double>(wav.cursor) - static_cast<double>(width / 2) * spp;
@@ -161,7 +161,7 @@ void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
   // first <= cursor here, so the unsigned difference cannot wrap. The column is kept as a
   // signed 16-bit value on purpose: every window is far narrower.
   const auto column = static_cast<std::int16_t>((wav.cursor - view.firstSample) / spp);
-  ViewGeometry& geometry = app.geometry[WavView];
+  ViewGeometry& geometry = app.windows.geometry[WavView];
   geometry.cursorX = column;
   geometry.drawnCursorX = column;
   WavViewEnvelopePass(app);
@@ -170,21 +170,21 @@ void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
 }
 
 void WavViewFitWholeFile(App& app) {
-  view::WavView& view = app.wavView;
-  const int width = ViewWidth(app, WavView);
+  view::WavView& view = app.windows.wavView;
+  const int width = ViewWidth(app.windows, WavView);
   // The minimum window width keeps width - 1 well above 0; the floor of 1 only guards it.
   const auto columns = static_cast<std::uint32_t>(std::max(width - 1, 1));
-  view.samplesPerPixel = std::max<std::uint32_t>(app.wav.sampleCount / columns, 1);
+  view.samplesPerPixel = std::max<std::uint32_t>(app.docs.wav.sampleCount / columns, 1);
   view.firstSample = 0;
   WavViewEnvelopePass(app);
   WavViewHorizontalScrollUpdate(app);
-  WavViewValueFit(app);
+  WavViewValueFit(app.windows, app.docs);
   WavViewVerticalScrollUpdate(app);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
 
 void WavViewResetScrollBars(App& app) {
-  view::WavView& view = app.wavView;
+  view::WavView& view = app.windows.wavView;
   view.track = view::WavView{}.track;
   view.vertical = view::WavView{}.vertical;
   platform::WindowPort& windows = app.ports.windows;
@@ -195,9 +195,9 @@ void WavViewResetScrollBars(App& app) {
 namespace {
 
 // All divisions here are unsigned integer divisions; width - 1 and width are kept at least 1.
-std::uint32_t FitAllScale(const App& app) {
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
-  return app.wav.sampleCount / (width > 1 ? width - 1 : 1);
+std::uint32_t FitAllScale(const WindowStates& windows, const OpenDocuments& docs) {
+  const auto width = static_cast<std::uint32_t>(ViewWidth(windows, WavView));
+  return docs.wav.sampleCount / (width > 1 ? width - 1 : 1);
 }
 
 void ValueScaleChanged(App& app) {
@@ -209,50 +209,51 @@ void OnePointPerFrame(App& app, int, CommandId) { WavViewRecentre(app, 1); }
 
 // Fit all, centred on the middle of the file.
 void FitAll(App& app, int, CommandId) {
-  app.wav.cursor = app.wav.sampleCount / 2;
-  WavViewRecentre(app, FitAllScale(app));
+  app.docs.wav.cursor = app.docs.wav.sampleCount / 2;
+  WavViewRecentre(app, FitAllScale(app.windows, app.docs));
 }
 
 // Fit the selection, centred on its middle.
 void FitSelection(App& app, int, CommandId) {
-  WavDocument& wav = app.wav;
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app, WavView));
+  WavDocument& wav = app.docs.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(app.windows, WavView));
   wav.cursor = static_cast<std::uint32_t>((std::uint64_t{wav.rangeLeft} + wav.rangeRight) / 2);
   WavViewRecentre(app, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
 }
 
 // Twice as many samples per column, never beyond the fit-all scale.
 void TimeSqueeze(App& app, int, CommandId) {
-  WavViewRecentre(app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                           2 * std::uint64_t{app.wavView.samplesPerPixel}, FitAllScale(app))));
+  WavViewRecentre(
+      app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
+               2 * std::uint64_t{app.windows.wavView.samplesPerPixel}, FitAllScale(app.windows, app.docs))));
 }
 
 // Half as many; at one sample per column there is nothing to stretch.
 void TimeStretch(App& app, int, CommandId) {
-  const std::uint32_t half = app.wavView.samplesPerPixel >> 1;
+  const std::uint32_t half = app.windows.wavView.samplesPerPixel >> 1;
   if (half != 0) WavViewRecentre(app, half);
 }
 
 // The SAS frame length: one frame per column, as the SAS window shows it.
-void TimeScaleOfSas(App& app, int, CommandId) { WavViewRecentre(app, app.sas.header.frameLength); }
+void TimeScaleOfSas(App& app, int, CommandId) { WavViewRecentre(app, app.session.sas.header.frameLength); }
 
 void ValueScaleLargest(App& app, int, CommandId) {
-  app.wavView.valueScale = WavMaximumValueScale(app);
+  app.windows.wavView.valueScale = WavMaximumValueScale(app.docs);
   ValueScaleChanged(app);
 }
 
 void ValueFit(App& app, int, CommandId) {
-  WavViewValueFit(app);
+  WavViewValueFit(app.windows, app.docs);
   ValueScaleChanged(app);
 }
 
 void ValueSqueeze(App& app, int, CommandId) {
-  app.wavView.valueScale *= 0.5;
+  app.windows.wavView.valueScale *= 0.5;
   ValueScaleChanged(app);
 }
 
 void ValueStretch(App& app, int, CommandId) {
-  app.wavView.valueScale *= 2.0;
+  app.windows.wavView.valueScale *= 2.0;
   ValueScaleChanged(app);
 }
 

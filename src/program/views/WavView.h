@@ -46,7 +46,7 @@ void WavViewHorizontalScrollUpdate(App& app);
 void WavViewVerticalScrollUpdate(App& app);
 // The scale that fits the envelope extremes into the plot, centred; silence (or no data)
 // takes the largest scale.
-void WavViewValueFit(App& app);
+void WavViewValueFit(WindowStates& windows, OpenDocuments& docs);
 
 // The last step of every time-scale command: the new scale (at least 1), the view centred on
 // the WAV cursor as far as the file allows, the cursor column, envelope, bar and a redraw.

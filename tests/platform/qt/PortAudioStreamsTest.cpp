@@ -321,8 +321,8 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
   App& app = program.app;
   ASSERT_TRUE(ProgramStart(app, ""));
   app.warnings.on = false;  // a lost buffer must fail the test, not wait in a message box
-  app.audioChoice.outDevice = Output();
-  AudioProbe(app, app.audioChoice);
+  app.devices.audioChoice.outDevice = Output();
+  AudioProbe(app, app.devices.audioChoice);
   const std::vector<std::uint8_t> tone = Tone(3.0, 8000);
   const std::string path = vocara::test::WriteFile(
       program.dir.File("tone.wav"),
@@ -357,7 +357,7 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
   ASSERT_TRUE(ended);
   std::cout << "[ figures  ] 3 s played in " << seconds << " s with " << step << " view changes\n";
   EXPECT_GT(step, 100);
-  EXPECT_EQ(app.lostBuffers, 0);
+  EXPECT_EQ(app.devices.lostBuffers, 0);
   EXPECT_GE(seconds, 1.5);
   EXPECT_LT(seconds, 15.0);
 }
@@ -369,8 +369,8 @@ TEST_F(PortAudioStreamsTest, TheProgramRecordsWholeBuffersAndOpensTheRecording) 
   App& app = program.app;
   ASSERT_TRUE(ProgramStart(app, ""));
   app.warnings.on = false;  // a lost buffer must fail the test, not wait in a message box
-  app.audioChoice.inDevice = Input();
-  AudioProbe(app, app.audioChoice);
+  app.devices.audioChoice.inDevice = Input();
+  AudioProbe(app, app.devices.audioChoice);
   ASSERT_TRUE(app.Has(RecordAvailable));
   const std::string path = program.dir.File("take.wav");
   ASSERT_TRUE(RecordStart(app, path));
@@ -379,7 +379,7 @@ TEST_F(PortAudioStreamsTest, TheProgramRecordsWholeBuffersAndOpensTheRecording) 
   ASSERT_TRUE(QTest::qWaitFor([&] { return !app.Has(Recording); }, 3000));
   program.qt.ClearSink();
   // Two buffers of 1.024 s.
-  EXPECT_EQ(std::tuple(app.lostBuffers, app.Has(WavOpen), app.wav.path, app.wav.sampleCount,
+  EXPECT_EQ(std::tuple(app.devices.lostBuffers, app.Has(WavOpen), app.docs.wav.path, app.docs.wav.sampleCount,
                        std::filesystem::file_size(path)),
             std::tuple(0, true, path, AudioBufferBytes, 44 + 2 * AudioBufferBytes));
 }

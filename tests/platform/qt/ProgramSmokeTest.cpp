@@ -115,8 +115,8 @@ TEST_F(ProgramSmokeTest, StartUpShowsOnlyTheWavWindowWithItsMenuAndToolbars) {
   }
   // A missing sound device is the greyed sound commands' tooltip.
   EXPECT_EQ(Window(0)->Button(106)->toolTip().toStdString(),
-            "Play" + (app.outputProblem.empty() ? "" : "\n" + app.outputProblem));
-  EXPECT_EQ(Window(0)->MenuAction(101)->toolTip().toStdString(), app.inputProblem);
+            "Play" + (app.devices.outputProblem.empty() ? "" : "\n" + app.devices.outputProblem));
+  EXPECT_EQ(Window(0)->MenuAction(101)->toolTip().toStdString(), app.devices.inputProblem);
 }
 
 TEST_F(ProgramSmokeTest, WavWindowShowsTheStatusStripTheCorePaints) {
@@ -166,7 +166,7 @@ TEST_F(ProgramSmokeTest, DialogsOpenCentredOnTheirWindowBelowTheMenuBar) {
 TEST_F(ProgramSmokeTest, SigtermWritesThePageBackAndEndsWithCodeZero) {
   const std::string sas = WriteTake(dir.File("take.sas"));
   ASSERT_TRUE(ProgramStart(app, sas) && app.Has(SasOpen));
-  app.sas.page[5].targetAmplitude = 77;  // what a freehand stroke leaves on the page
+  app.session.sas.page[5].targetAmplitude = 77;  // what a freehand stroke leaves on the page
   app.flags |= SasPageDirty;
   ASSERT_EQ(std::raise(SIGTERM), 0);
   EXPECT_EQ(qt.Run(), 0);

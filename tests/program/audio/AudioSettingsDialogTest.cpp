@@ -50,7 +50,7 @@ class AudioSettingsDialogTest : public AppTest {
 };
 
 TEST_F(AudioSettingsDialogTest, ListsShowTheDevicesAndTablesWithTheChoiceSelected) {
-  app.audioChoice = {1, 7, 2, 1, 1, 2, 0, 1, 0, 1};
+  app.devices.audioChoice = {1, 7, 2, 1, 1, 2, 0, 1, 0, 1};
   Run([](FakeDialog& dialog, platform::DialogProcedure&) {
     using Items = std::vector<std::string>;
     const Items rates{"44100", "48000", "88200", "96000", "176400", "192000", "352800", "384000"};
@@ -113,13 +113,13 @@ TEST_F(AudioSettingsDialogTest, EachListStoresItsSelectionAtOnceAndAnAcceptedOkK
                               {id::OutputRate, 5},   {id::OutputSampleSize, 1}, {id::OutputFormat, 1},
                               {id::OutputChannel, 1}};
     for (const auto& [list, index] : picks) Choose(dialog, procedure, list, index);
-    EXPECT_EQ(Fields(app.audioChoice), (std::array<std::int64_t, 10>{1, 7, 2, 1, 1, 2, 5, 1, 1, 1}));
-    EXPECT_EQ(Fields(app.audioChoiceSaved), Fields(AudioDeviceChoice{})) << "only OK keeps a choice";
+    EXPECT_EQ(Fields(app.devices.audioChoice), (std::array<std::int64_t, 10>{1, 7, 2, 1, 1, 2, 5, 1, 1, 1}));
+    EXPECT_EQ(Fields(app.devices.audioChoiceSaved), Fields(AudioDeviceChoice{})) << "only OK keeps a choice";
     procedure.OnCommand(dialog, id::Ok);
     EXPECT_EQ(std::tuple(dialog.ended, dialog.result), std::tuple(true, platform::DialogOk));
   });
   EXPECT_TRUE(fake.desktop.messages.empty());
-  EXPECT_EQ(Fields(app.audioChoiceSaved), Fields(app.audioChoice));
+  EXPECT_EQ(Fields(app.devices.audioChoiceSaved), Fields(app.devices.audioChoice));
   EXPECT_EQ(fake.audio.outputQueries.back(), AudioFormatRecord(1, 5, 1, 1))
       << "the right-speaker record is what the device was asked about";
   EXPECT_TRUE(app.Has(RecordAvailable | PlayAvailable));
@@ -152,7 +152,7 @@ TEST_F(AudioSettingsDialogTest, RefusedFormatsNameTheInputFirst) {
     Choose(dialog, procedure, id::OutputRate, 7);
     procedure.OnCommand(dialog, id::Ok);
     EXPECT_EQ(std::tuple(MessageTexts().back(), fake.desktop.messages.size(), dialog.ended,
-                         app.audioChoice.outRate, app.Has(RecordAvailable), app.Has(PlayAvailable)),
+                         app.devices.audioChoice.outRate, app.Has(RecordAvailable), app.Has(PlayAvailable)),
               std::tuple("Not supported output format", 2u, false, 7, true, false));
     procedure.OnCommand(dialog, id::Cancel);
   });
@@ -164,14 +164,14 @@ TEST_F(AudioSettingsDialogTest, CancelReturnsToTheLastAcceptedChoiceAndProbesIt)
     Choose(dialog, procedure, id::InputRate, 4);
     procedure.OnCommand(dialog, id::Cancel);
   });
-  EXPECT_EQ(Fields(app.audioChoice), Fields(AudioDeviceChoice{}));
+  EXPECT_EQ(Fields(app.devices.audioChoice), Fields(AudioDeviceChoice{}));
   EXPECT_EQ(fake.audio.inputQueries.back(), InputFormatRecord(AudioDeviceChoice{}));
 
   Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     Choose(dialog, procedure, id::InputRate, 3);
     procedure.OnCommand(dialog, id::Ok);
   });
-  const AudioDeviceChoice accepted = app.audioChoice;
+  const AudioDeviceChoice accepted = app.devices.audioChoice;
 
   // A refused choice disables Record; the close box brings back the accepted one and Record
   // with it.
@@ -183,7 +183,7 @@ TEST_F(AudioSettingsDialogTest, CancelReturnsToTheLastAcceptedChoiceAndProbesIt)
     EXPECT_FALSE(fake.windows.menuEnabled[101]);
     fake.audio.inputFormatSupported = true;
   });
-  EXPECT_EQ(Fields(app.audioChoice), Fields(accepted));
+  EXPECT_EQ(Fields(app.devices.audioChoice), Fields(accepted));
   EXPECT_EQ(fake.audio.inputQueries.back(), InputFormatRecord(accepted));
   EXPECT_EQ(std::tuple(app.Has(RecordAvailable), fake.windows.menuEnabled[101]), std::tuple(true, true));
 }

@@ -85,17 +85,17 @@ TEST_F(PlaybackTest, MissingDevicesSayWhyTheSoundCommandsAreGreyed) {
               expected);
   };
   fake.audio.outputs.clear();
-  AudioProbe(app, app.audioChoice);
+  AudioProbe(app, app.devices.audioChoice);
   notes({"No audio output device", "", ""});
   Command(WavView, 106);
-  EXPECT_EQ(app.status.notices[WavView], "No audio output device");
+  EXPECT_EQ(app.windows.status.notices[WavView], "No audio output device");
   fake.audio.inputs.clear();
-  AudioProbe(app, app.audioChoice);
+  AudioProbe(app, app.devices.audioChoice);
   notes({"No audio output device", "No audio input device", "No audio output device"});
   fake.audio.outputs = {"speakers"};
-  AudioProbe(app, app.audioChoice);
+  AudioProbe(app, app.devices.audioChoice);
   notes({"", "No audio input device", ""});
-  EXPECT_EQ(app.status.notices[WavView], "No audio input device");
+  EXPECT_EQ(app.windows.status.notices[WavView], "No audio input device");
 }
 
 TEST_F(PlaybackTest, BuffersOutOfOrderAreCountedAndReportedOnceUntilSilenced) {
@@ -108,7 +108,7 @@ TEST_F(PlaybackTest, BuffersOutOfOrderAreCountedAndReportedOnceUntilSilenced) {
     OutputDone(0);
     OutputDone(1);
     EXPECT_TRUE(Idle());
-    EXPECT_EQ(app.lostBuffers, 2);
+    EXPECT_EQ(app.devices.lostBuffers, 2);
   }
   // No turned the warning off for the rest of the run.
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
@@ -151,16 +151,16 @@ TEST_F(PlaybackTest, ShortRangesOneSampleAndNothing) {
   OutputDone(1);
   EXPECT_TRUE(Idle());
   fake.audio.outputQueue.clear();
-  app.wav.cursor = 4999;
+  app.docs.wav.cursor = 4999;
   Command(WavView, 106);
   EXPECT_EQ(std::tuple(Lengths(), Played()), std::tuple(std::vector<std::size_t>{2, 0}, data.substr(9998)));
   OutputDone(0);
   OutputDone(1);
 
-  app.wav.cursor = 5000;  // past the data: nothing, silently
+  app.docs.wav.cursor = 5000;  // past the data: nothing, silently
   for (const auto& [path, from, to] :
-       {std::tuple(app.wav.path, 5000u, 5000u), std::tuple(app.wav.path, 10u, 5001u),
-        std::tuple(app.wav.path, 20u, 10u), std::tuple(dir.File("missing.wav"), 0u, 0u)})
+       {std::tuple(app.docs.wav.path, 5000u, 5000u), std::tuple(app.docs.wav.path, 10u, 5001u),
+        std::tuple(app.docs.wav.path, 20u, 10u), std::tuple(dir.File("missing.wav"), 0u, 0u)})
     EXPECT_FALSE(PlayFile(app, path, from, to)) << path << " " << from << ".." << to;
   EXPECT_EQ(std::tuple(fake.audio.outputOpens.size(), Idle(), fake.desktop.messages.size()),
             std::tuple(2u, true, 0u));
@@ -198,18 +198,18 @@ TEST_F(PlaybackTest, ForeignHandlesAreReportedAndAFailingDeviceEndsPlayback) {
 TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
   Open(150000);
   Key(WavView, platform::key::Space);  // nothing plays: nothing happens
-  EXPECT_EQ(app.wav.cursor, 0u);
-  app.wavView.samplesPerPixel = 3;
-  app.wav.cursor = 1000;
+  EXPECT_EQ(app.docs.wav.cursor, 0u);
+  app.windows.wavView.samplesPerPixel = 3;
+  app.docs.wav.cursor = 1000;
   Command(WavView, 106);
   OutputDone(0);
   Key(WavView, platform::key::Space);
   const std::uint32_t position = 1000 + 3 * 49152;
-  const std::uint32_t spp = app.wavView.samplesPerPixel;
+  const std::uint32_t spp = app.windows.wavView.samplesPerPixel;
   // Fitted whole, the cursor standing on its column's first sample.
-  const auto fitted = 150000 / static_cast<std::uint32_t>(ViewWidth(app, WavView) - 1);
-  EXPECT_EQ(std::tuple(app.wav.cursor, app.wavView.firstSample, app.wavView.samplesPerPixel,
-                       app.geometry[WavView].drawnCursorX),
+  const auto fitted = 150000 / static_cast<std::uint32_t>(ViewWidth(app.windows, WavView) - 1);
+  EXPECT_EQ(std::tuple(app.docs.wav.cursor, app.windows.wavView.firstSample,
+                       app.windows.wavView.samplesPerPixel, app.windows.geometry[WavView].drawnCursorX),
             std::tuple(position / spp * spp, 0u, fitted, static_cast<int>(position / fitted)));
 
   // The corrected file's samples stand for the rendered range of the recording.
@@ -218,7 +218,7 @@ TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
   const std::string corrected = WriteFile(dir.File("c.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
   ASSERT_TRUE(PlayFile(app, corrected, 0, 0, 90000));
   Key(WavView, platform::key::Space);
-  EXPECT_EQ(app.geometry[WavView].cursorX, static_cast<int>(90003 / spp));
+  EXPECT_EQ(app.windows.geometry[WavView].cursorX, static_cast<int>(90003 / spp));
 }
 
 class RecordingTest : public PlaybackTest {
@@ -253,9 +253,9 @@ class RecordingTest : public PlaybackTest {
 
 TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
   const std::string take = Open(1000);
-  app.audioChoice.inRate = 3;        // 96000
-  app.audioChoice.inSampleSize = 1;  // 24 bits
-  app.audioChoice.inFormat = 1;      // extensible to the device, plain PCM in the file
+  app.devices.audioChoice.inRate = 3;        // 96000
+  app.devices.audioChoice.inSampleSize = 1;  // 24 bits
+  app.devices.audioChoice.inFormat = 1;      // extensible to the device, plain PCM in the file
   const std::string path = Record("Temp.wav");
   EXPECT_EQ(
       Describe(fake.desktop.fileRequests.at(0)),
@@ -269,11 +269,11 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
 
   Recorded(0, AudioBufferBytes, 1);
   // Left-aligned 24-bit samples.
-  EXPECT_EQ(std::tuple(app.wavView.firstSample, app.wavView.envelope[0].min, app.wavView.envelope[1].min,
-                       app.wavView.envelope[1].max),
+  EXPECT_EQ(std::tuple(app.windows.wavView.firstSample, app.windows.wavView.envelope[0].min,
+                       app.windows.wavView.envelope[1].min, app.windows.wavView.envelope[1].max),
             std::tuple(0u, 0x03020100, 0x06050400, 0x06050400));
   Recorded(1, AudioBufferBytes, 2);
-  EXPECT_EQ(app.wavView.firstSample, AudioBufferBytes / 3);
+  EXPECT_EQ(app.windows.wavView.firstSample, AudioBufferBytes / 3);
   Command(WavView, 107);  // the buffer that comes back next is kept
   EXPECT_TRUE(app.Has(Recording));
   Recorded(0, AudioBufferBytes, 3);
@@ -288,7 +288,7 @@ TEST_F(RecordingTest, ThreeBuffersMakeAWholeFileThatOpens) {
   EXPECT_EQ(file.substr(0, 44), header);
   EXPECT_EQ(file.substr(44),
             Expected(1, AudioBufferBytes) + Expected(2, AudioBufferBytes) + Expected(3, AudioBufferBytes));
-  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path, app.wav.sampleCount),
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.docs.wav.path, app.docs.wav.sampleCount),
             std::tuple(true, path, AudioBufferBytes));
   EXPECT_EQ(ReadFile(take).size(), 44 + 2000u);  // the recording before was not touched
 }
@@ -320,7 +320,7 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
        [this] {
          // Another buffer would not fit a 32-bit size: the recording stops before it wraps.
          // (The file is not opened afterwards: it would be a sparse file of 4 GiB.)
-         app.recording.header.SetDataSize(0xFFFFFFFFu - 36 - AudioBufferBytes / 2);
+         app.devices.recording.header.SetDataSize(0xFFFFFFFFu - 36 - AudioBufferBytes / 2);
          Recorded(1, AudioBufferBytes);
          std::filesystem::remove(dir.File("full.wav"));
        },
@@ -338,7 +338,7 @@ TEST_F(RecordingTest, EarlyEndsKeepAWholeFileOfWhatWasRecorded) {
     EXPECT_EQ(std::tuple(app.Has(Recording), app.Has(RecordAvailable), MessageTexts().at(0)),
               std::tuple(false, true, c.message));
   }
-  EXPECT_EQ(std::tuple(ReadFile(dir.File("gone.wav")).size(), app.wav.sampleCount),  // and opened
+  EXPECT_EQ(std::tuple(ReadFile(dir.File("gone.wav")).size(), app.docs.wav.sampleCount),  // and opened
             std::tuple(44 + AudioBufferBytes + 4000, (AudioBufferBytes + 4000) / 2));
 
   // A full disk: the header says what reached the file, and the program goes on.
@@ -363,7 +363,7 @@ TEST_F(RecordingTest, ProbingTheDevicesLeavesStreamsInUseAlone) {
   Open(150000);
   Command(WavView, 106);
   Record("probe.wav");
-  const AudioProbeResult probe = AudioProbe(app, app.audioChoice);
+  const AudioProbeResult probe = AudioProbe(app, app.devices.audioChoice);
   EXPECT_EQ(std::tuple(probe.record, probe.play, app.Has(RecordAvailable), app.Has(PlayAvailable)),
             std::tuple(true, true, false, false));
   Recorded(0, AudioBufferBytes, 1);

@@ -29,7 +29,7 @@ class SasBuildCommandTest : public AppTest {
     fake.pump.onPump = [this] {
       ++pumps;
       if (!app.Has(Busy)) pumpedWhileIdle = true;
-      cursors.push_back(app.geometry[WavView].cursorX);
+      cursors.push_back(app.windows.geometry[WavView].cursorX);
       if (pumps == escAtPump) Key(WavView, platform::key::Escape);
     };
   }
@@ -47,7 +47,7 @@ class SasBuildCommandTest : public AppTest {
 };
 
 TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
-  app.fileDialogName = "earlier.sas";
+  app.dialogs.fileDialogName = "earlier.sas";
   const std::string target = Choose("take.sas");
   Command(WavView, 120);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
@@ -58,22 +58,22 @@ TEST_F(SasBuildCommandTest, BuildAsksForANameAndWritesTheFileInBusyMode) {
   const SasHeader header = ReadSasHeader(target);
   // Each frame 10 ms apart, and the end.
   EXPECT_EQ(std::tuple(header.settings, header.wavChecksum, pumps),
-            std::tuple(app.settings, app.wav.checksum, static_cast<int>(header.frameCount) + 1));
+            std::tuple(app.config.settings, app.docs.wav.checksum, static_cast<int>(header.frameCount) + 1));
   // Pumped only while busy; then the new file is offered, and opened at the default answer.
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(Fields(LastMessage()),
             std::tuple(std::string("Open take.sas now?"), platform::MessageIcon::Question,
                        platform::MessageButtons::YesNo));
-  EXPECT_EQ(std::tuple(pumpedWhileIdle, app.Has(Busy), app.Has(SasOpen), app.sas.path),
+  EXPECT_EQ(std::tuple(pumpedWhileIdle, app.Has(Busy), app.Has(SasOpen), app.session.sas.path),
             std::tuple(false, false, true, target));
   // The view shows the whole file and the cursor went along with the frames.
-  EXPECT_EQ(app.wavView.samplesPerPixel, 26000u / 639);
+  EXPECT_EQ(app.windows.wavView.samplesPerPixel, 26000u / 639);
   // The last frame's column, kept inside the plot as every cursor line is.
-  const ViewGeometry& geometry = app.geometry[WavView];
+  const ViewGeometry& geometry = app.windows.geometry[WavView];
   const int lastFrameColumn =
-      static_cast<int>((header.frameCount - 1) * header.frameLength / app.wavView.samplesPerPixel);
+      static_cast<int>((header.frameCount - 1) * header.frameLength / app.windows.wavView.samplesPerPixel);
   EXPECT_EQ(std::tuple(geometry.cursorX, geometry.drawnCursorX),
-            std::tuple(std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}),
+            std::tuple(std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app.windows, WavView) - 1}),
                        geometry.cursorX));
   EXPECT_TRUE(std::is_sorted(cursors.begin(), cursors.end()));
 }
@@ -103,16 +103,16 @@ TEST_F(SasBuildCommandTest, MessagesArePumpedByTimeAndTheCursorDrawnOncePerColum
   std::uint32_t repainted = 0;
   fake.pump.onPump = [&] {
     ++pumps;
-    cursors.push_back(app.geometry[WavView].cursorX);
+    cursors.push_back(app.windows.geometry[WavView].cursorX);
     if (pumps != 3) return;
-    platform::PixelView pixels = app.images[WavView].View();
+    platform::PixelView pixels = app.windows.images[WavView].View();
     for (int y = uncovered.top; y < uncovered.bottom; ++y)
       for (int x = uncovered.left; x < uncovered.right; ++x)
         pixels.pixels[y * pixels.stride + x] = 0xff123456;
     platform::Message paint = Msg(platform::MessageKind::Paint);
     paint.rect = uncovered;
     sink.Dispatch(WavView, paint);
-    repainted = app.images[WavView].Pixel(100, 100);
+    repainted = app.windows.images[WavView].Pixel(100, 100);
   };
   OpenWav16(MixedRecording(22050, 300000, 2), 22050, "long.wav");
   const std::string target = Choose("take.sas");
@@ -123,7 +123,7 @@ TEST_F(SasBuildCommandTest, MessagesArePumpedByTimeAndTheCursorDrawnOncePerColum
   EXPECT_TRUE(repainted != 0 && repainted != 0xff123456u);
   // Each cursor move presents the old line, the new line and the status strip.
   const int columns =
-      static_cast<int>((header.frameCount - 1) * header.frameLength / app.wavView.samplesPerPixel);
+      static_cast<int>((header.frameCount - 1) * header.frameLength / app.windows.wavView.samplesPerPixel);
   EXPECT_LE(fake.windows.views[WavView].presented.size(), 3u * static_cast<unsigned>(columns + 1));
   EXPECT_GT(header.frameCount, 3u * static_cast<unsigned>(columns + 1));  // so far fewer draws than frames
   EXPECT_TRUE(std::is_sorted(cursors.begin(), cursors.end()));
@@ -131,7 +131,7 @@ TEST_F(SasBuildCommandTest, MessagesArePumpedByTimeAndTheCursorDrawnOncePerColum
 
 TEST_F(SasBuildCommandTest, TheOpenSasAndAnUncreatableFileAreRefusedWithTheirMessages) {
   const std::string open = WriteFile(Choose("open.sas"), "kept");
-  app.sas.path = open;
+  app.session.sas.path = open;
   Command(WavView, 120);
   EXPECT_EQ(std::tuple(fake.desktop.messages.at(0).icon, fake.desktop.messages.at(0).buttons, ReadFile(open)),
             std::tuple(platform::MessageIcon::Error, platform::MessageButtons::Ok, "kept"));

@@ -30,11 +30,12 @@ class CorrectCommandsTest : public AppTest {
     wavPath = OpenWav16(input);
     // An open, fitting SAS with a fresh analysis (hop 100), so that renders copy the input.
     const std::vector<TimeLink> links = EndLinks(5000);
-    app.sas.header = SasHeaderFor(100, 48000, app.wav.checksum, 50);
-    app.sas.path = WriteSasFile(dir.File("take.sas"), app.sas.header,
-                                std::vector<SasFrame>(50, FreshFrame(4000, -1 << 28, 1 << 28)), links);
-    app.sas.file = FileHandle::OpenForUpdate(app.sas.path);
-    app.sas.links = links;
+    app.session.sas.header = SasHeaderFor(100, 48000, app.docs.wav.checksum, 50);
+    app.session.sas.path =
+        WriteSasFile(dir.File("take.sas"), app.session.sas.header,
+                     std::vector<SasFrame>(50, FreshFrame(4000, -1 << 28, 1 << 28)), links);
+    app.session.sas.file = FileHandle::OpenForUpdate(app.session.sas.path);
+    app.session.sas.links = links;
     fake.audio.outputs = {"speakers"};
     // Whatever plays was rendered from the SAS as the file holds it, pending edits written back.
     fake.audio.onOutputOpen = [this] {
@@ -73,7 +74,7 @@ class CorrectCommandsTest : public AppTest {
 
 TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhileBusy) {
   app.flags |= SasPageDirty;
-  app.fileDialogName = "old.wav";
+  app.dialogs.fileDialogName = "old.wav";
   const std::string out = dir.File("corrected.wav");
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 105);
@@ -92,12 +93,13 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   EXPECT_EQ(std::tuple(app.Has(SasPageDirty), calls.size(), app.Has(Busy)), std::tuple(false, 0u, false));
   // The cursor line followed the render to the last frame, kept inside the plot, and the
   // cursor sample follows its column.
-  const ViewGeometry& geometry = app.geometry[WavView];
-  const int lastFrameColumn = static_cast<int>(4900 / app.wavView.samplesPerPixel);
+  const ViewGeometry& geometry = app.windows.geometry[WavView];
+  const int lastFrameColumn = static_cast<int>(4900 / app.windows.wavView.samplesPerPixel);
   EXPECT_EQ(
-      std::tuple(geometry.cursorX, geometry.drawnCursorX, app.wav.cursor),
-      std::tuple(std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app, WavView) - 1}),
-                 geometry.cursorX, app.wavView.firstSample + app.wavView.samplesPerPixel * geometry.cursorX));
+      std::tuple(geometry.cursorX, geometry.drawnCursorX, app.docs.wav.cursor),
+      std::tuple(std::min({lastFrameColumn, geometry.dataWidth, ViewWidth(app.windows, WavView) - 1}),
+                 geometry.cursorX,
+                 app.windows.wavView.firstSample + app.windows.wavView.samplesPerPixel * geometry.cursorX));
 
   fake.desktop.fileAnswers.push_back(wavPath);  // the open recording is never the target
   Command(WavView, 105);
@@ -107,7 +109,7 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
 
 TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale) {
   PlayRange(1234, 3456);
-  EXPECT_EQ(std::tuple(app.correctedPath, Stored16(RenderedFile("CorrectedTemp.wav")),
+  EXPECT_EQ(std::tuple(app.docs.correctedPath, Stored16(RenderedFile("CorrectedTemp.wav")),
                        ReadFile(dir.File("CorrectedTemp.wav")), app.Has(CorrectedTempCurrent),
                        app.Has(CorrectForPlayback), fake.desktop.fileRequests.size()),
             std::tuple(RenderedFile("CorrectedTemp.wav"),
@@ -116,7 +118,7 @@ TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale)
   // The rendered samples are what plays, from the temporary file's own data.
   const std::string played(reinterpret_cast<const char*>(fake.audio.outputQueue.at(0).bytes.data()),
                            fake.audio.outputQueue.at(0).bytes.size());
-  EXPECT_EQ(std::tuple(played, app.playback.positionBase),
+  EXPECT_EQ(std::tuple(played, app.devices.playback.positionBase),
             std::tuple(ReadFile(RenderedFile("CorrectedTemp.wav")).substr(44), 1234u));
   PlayOut();
   const int rendered = pumps;
@@ -152,10 +154,10 @@ TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnp
 // F8 with nothing chosen to play says so in the strip until the next command.
 TEST_F(CorrectCommandsTest, PlayCorrectedWithNothingChosenSaysSo) {
   Command(WavView, 117);
-  EXPECT_EQ(std::tuple(app.status.notices[WavView], fake.audio.outputOpens.size()),
+  EXPECT_EQ(std::tuple(app.windows.status.notices[WavView], fake.audio.outputOpens.size()),
             std::tuple("No WAV range or notes chosen to play corrected", 0u));
   Command(WavView, 142);
-  EXPECT_EQ(app.status.notices[WavView], "");
+  EXPECT_EQ(app.windows.status.notices[WavView], "");
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TEST_F(GuideMenuTest, NotesGoOutAsMidi) {
   fake.desktop.fileAnswers.push_back(mid);
   Command(SasView, Id(CommandId::ExportNotesMidi));
   EXPECT_TRUE(fake.desktop.messages.empty()) << MessageTexts().front();
-  EXPECT_EQ(app.status.notices[SasView], "5 notes written to take.mid");
+  EXPECT_EQ(app.windows.status.notices[SasView], "5 notes written to take.mid");
   const MidiFileRead read = ReadStandardMidiFile(mid);
   ASSERT_EQ(read.problem, "");
   ASSERT_EQ(read.notes.size(), Melody.size());
@@ -100,7 +100,7 @@ TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {
       MessageTexts()[0],
       "Notes following the guide: 5\nSung notes without a guide note: 0\nGuide notes without a sung note: 0\n"
       "Notes put in time: 5");
-  EXPECT_EQ(app.guide.params.timing, 100);
+  EXPECT_EQ(app.dialogs.guide.params.timing, 100);
   const CorrectionReport after = Listing();
   for (std::size_t n = 0; n < Melody.size(); ++n) {
     const int key = Melody[n].key - (n == 2 ? 1 : 0);
@@ -128,7 +128,7 @@ TEST_F(GuideMenuTest, DamagedGuidesAndReadOnlyFilesChangeNothing) {
             (std::vector<std::string>{damaged + ": format 2 (independent patterns) is not read"}));
   EXPECT_TRUE(ReadFile(sasPath) == original);
 
-  app.sas.readOnly = true;
+  app.session.sas.readOnly = true;
   UpdateCommandStates(app);
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::FollowGuide)]);
   EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::ExportNotesMidi)]);

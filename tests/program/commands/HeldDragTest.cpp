@@ -9,7 +9,7 @@
 #include "engine/sas/SasDocument.h"
 #include "program/commands/SasMouse.h"
 #include "program/commands/SasUndo.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/ViewFixture.h"
 
 namespace vocara::test {
@@ -37,7 +37,8 @@ class HeldDragTest : public ViewTest {
     for (std::uint16_t i = 0; i < 2000; ++i)
       frames.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i), -1000, 1000));
     const std::string path = dir.File("take" + std::to_string(++files) + ".sas");
-    WriteSasFile(path, SasHeaderFor(100, 48000, app.wav.checksum, frames.size()), frames, EndLinks(200000));
+    WriteSasFile(path, SasHeaderFor(100, 48000, app.docs.wav.checksum, frames.size()), frames,
+                 EndLinks(200000));
     OpenDocumentByName(app, path);
     EXPECT_TRUE(app.Has(SasOpen) && app.Has(WavSasMatch));
     return path;
@@ -81,7 +82,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
   } const interlopers[] = {
       {"Sync to WAV",
        [&] {
-         app.wav.cursor = 150000;  // frame 1500: the page would move to 1188
+         app.docs.wav.cursor = 150000;  // frame 1500: the page would move to 1188
          Command(SasView, 127);
        }},
       {"Sync to SAS", [&] { Command(WavView, 108); }},
@@ -115,43 +116,43 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       Mouse(MessageKind::LeftDown, {300, UpperRow});
       Mouse(MessageKind::MouseMove, {320, 100});
       Mouse(MessageKind::LeftUp, {320, 100});
-      ASSERT_EQ(app.undo.undo.size(), 1u);
+      ASSERT_EQ(app.session.undo.undo.size(), 1u);
       if (interloper.name == std::string("Ctrl+Y")) Command(SasView, Id(CommandId::Undo));
-      SasWriteBack(app);
+      SasWriteBack(app.session);
       const std::string before = ReadFile(path);
-      const std::size_t undoDepth = app.undo.undo.size();
+      const std::size_t undoDepth = app.session.undo.undo.size();
       fake.desktop.fileRequests.clear();
       fake.dialogs.titles.clear();
 
-      app.sas.range = {FirstDragged, LastDragged + 1};
+      app.session.sas.range = {FirstDragged, LastDragged + 1};
       app.flags |= SasRangeSelected;
       Command(SasView, 128 + drag.mode);
       Mouse(MessageKind::LeftDown, drag.press, drag.shift);
       Mouse(MessageKind::MouseMove, drag.middle, drag.shift);
-      ASSERT_TRUE(MouseDragHeld(app));
+      ASSERT_TRUE(MouseDragHeld(app.session));
       interloper.act();
       Mouse(MessageKind::MouseMove, drag.release, drag.shift);
       Mouse(MessageKind::LeftUp, drag.release, drag.shift);
 
       // The page stayed where the drag began; no dialog, no end of the program.
-      EXPECT_EQ(
-          std::tuple(app.sas.path, app.Has(WavOpen), app.sas.firstFrame, fake.desktop.fileRequests.size(),
-                     fake.dialogs.titles.size(), fake.pump.quitCode.has_value()),
-          std::tuple(path, true, 0, 0u, 0u, false));
-      SasWriteBack(app);
+      EXPECT_EQ(std::tuple(app.session.sas.path, app.Has(WavOpen), app.session.sas.firstFrame,
+                           fake.desktop.fileRequests.size(), fake.dialogs.titles.size(),
+                           fake.pump.quitCode.has_value()),
+                std::tuple(path, true, 0, 0u, 0u, false));
+      SasWriteBack(app.session);
       const std::string after = ReadFile(path);
       // The drag edited the page, as one action of its own.
-      EXPECT_EQ(std::tuple(after != before, ChangedOutsideDrag(before, after), app.undo.undo.size(),
-                           app.undo.redo.size()),
+      EXPECT_EQ(std::tuple(after != before, ChangedOutsideDrag(before, after), app.session.undo.undo.size(),
+                           app.session.undo.redo.size()),
                 std::tuple(true, std::vector<std::size_t>{}, undoDepth + 1, 0u));
 
       Command(SasView, Id(CommandId::Undo));
-      SasWriteBack(app);
+      SasWriteBack(app.session);
       EXPECT_EQ(ReadFile(path), before);
       // The gate lifts with the release.
-      app.wav.cursor = 150000;
+      app.docs.wav.cursor = 150000;
       Command(SasView, 127);
-      EXPECT_EQ(app.sas.firstFrame, 1500 - 312);
+      EXPECT_EQ(app.session.sas.firstFrame, 1500 - 312);
     }
   }
 }
@@ -159,10 +160,10 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
 TEST_F(HeldDragTest, ADragHeldInTheWavWindowHoldsTheSasPageToo) {
   OpenFittingSas();
   Mouse(MessageKind::LeftDown, {100, 100}, false, WavView);
-  app.wav.cursor = 150000;
+  app.docs.wav.cursor = 150000;
   Command(SasView, 127);
   Mouse(MessageKind::LeftUp, {100, 100}, false, WavView);
-  EXPECT_EQ(std::tuple(app.sas.firstFrame, MouseDragHeld(app)), std::tuple(0, false));
+  EXPECT_EQ(std::tuple(app.session.sas.firstFrame, MouseDragHeld(app.session)), std::tuple(0, false));
 }
 
 TEST_F(HeldDragTest, AResizeUnderAHeldDragEndsItAsOneUndoAction) {
@@ -172,14 +173,14 @@ TEST_F(HeldDragTest, AResizeUnderAHeldDragEndsItAsOneUndoAction) {
   Mouse(MessageKind::LeftDown, {FirstDragged, UpperRow});
   Mouse(MessageKind::MouseMove, {LastDragged, 120});
   Resize(SasView, 400, 600);  // a shorter page
-  EXPECT_FALSE(MouseDragHeld(app));
+  EXPECT_FALSE(MouseDragHeld(app.session));
   Mouse(MessageKind::MouseMove, {300, 120});  // moves after the end edit nothing
   Mouse(MessageKind::LeftUp, {300, 120});
-  SasWriteBack(app);
-  EXPECT_EQ(std::tuple(ChangedOutsideDrag(before, ReadFile(path)), app.undo.undo.size()),
+  SasWriteBack(app.session);
+  EXPECT_EQ(std::tuple(ChangedOutsideDrag(before, ReadFile(path)), app.session.undo.undo.size()),
             std::tuple(std::vector<std::size_t>{}, 1u));
   Command(SasView, Id(CommandId::Undo));
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   EXPECT_EQ(ReadFile(path), before);
 }
 
@@ -200,7 +201,7 @@ TEST_F(HeldDragTest, AQuitFromOutsideEndsTheDragKeepsItsStrokeAndEnds) {
   const bool refused = !fake.pump.quitCode;
   sink.Dispatch(WavView, Msg(MessageKind::Quit));
   EXPECT_TRUE(saved && refused && ReadSasFrames(path)[145] != before[145]);
-  EXPECT_EQ(std::tuple(fake.pump.quitCode, fake.windows.views[WavView].destroyed, MouseDragHeld(app)),
+  EXPECT_EQ(std::tuple(fake.pump.quitCode, fake.windows.views[WavView].destroyed, MouseDragHeld(app.session)),
             std::tuple(std::optional<int>(0), true, false));
 }
 

@@ -23,7 +23,7 @@
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/shell/WavRange.h"
 #include "program/views/CorrectionMarks.h"
 #include "support/AppFixture.h"
@@ -82,7 +82,8 @@ class InTuneMenuTest : public AppTest {
             static_cast<std::uint32_t>((start + Notes[k][1]) * Rate / hop)};
   }
   void Range(std::pair<std::uint32_t, std::uint32_t> frames) {
-    app.sas.range = {static_cast<std::int32_t>(frames.first), static_cast<std::int32_t>(frames.second)};
+    app.session.sas.range = {static_cast<std::int32_t>(frames.first),
+                             static_cast<std::int32_t>(frames.second)};
     app.flags |= SasRangeSelected;
     UpdateCommandStates(app);
   }
@@ -93,7 +94,7 @@ class InTuneMenuTest : public AppTest {
       states.push_back(fake.windows.menuEnabled[id]);
     return states;
   }
-  std::vector<SasFrame> Saved() { return SasWriteBack(app), ReadSasFrames(sasPath); }
+  std::vector<SasFrame> Saved() { return SasWriteBack(app.session), ReadSasFrames(sasPath); }
 
   std::filesystem::path startDirectory = std::filesystem::current_path();
   std::string wavPath;
@@ -109,7 +110,7 @@ TEST_F(InTuneMenuTest, TheThreeCommandsAreGreyedByTheirGate) {
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, false, false}));
   OpenDocumentByName(app, wavPath);
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true}));
-  app.sas.readOnly = true;
+  app.session.sas.readOnly = true;
   UpdateCommandStates(app);
   EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
 }
@@ -129,7 +130,7 @@ TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(shown, (std::vector<std::string>{"B", "Custom", "0,2,4,5,7,9,11", "440", "100", "0", "40"}));
   ScaleSnapParams expected{9, ScaleKind::Custom, 0x89, MaxReference, 100, 0, MaxRetuneMs};
-  EXPECT_EQ(app.snapParams, expected);
+  EXPECT_EQ(app.dialogs.snapParams, expected);
 
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     EXPECT_EQ(dialog.GetText(104), "466");  // kept for the run
@@ -141,7 +142,7 @@ TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
   Command(SasView, Id(CommandId::SnapToScale));
   expected = ScaleSnapParams{};
   expected.custom = 0x89;
-  EXPECT_EQ(app.snapParams, expected);
+  EXPECT_EQ(app.dialogs.snapParams, expected);
 }
 
 TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile) {
@@ -162,27 +163,27 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   std::vector<SasFrame> after = Saved();
   EXPECT_NEAR(after[(first + end) / 2].TargetPitch(), 5100, 30);
   std::copy(before.begin() + first, before.begin() + end, after.begin() + first);
-  EXPECT_EQ(std::tuple(after, app.undo.undo.size()), std::tuple(before, 1u));
+  EXPECT_EQ(std::tuple(after, app.session.undo.undo.size()), std::tuple(before, 1u));
   Command(SasView, Id(CommandId::Undo));
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   EXPECT_EQ(ReadFile(sasPath), original);
 
   // A silence threshold raised in the Settings dialog since the SAS was written counts: above
   // every frame, nothing is a note.
-  app.settings.silenceThreshold = 99;
+  app.config.settings.silenceThreshold = 99;
   OkNextDialog();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
 
   // Esc at the first pump stops the snap before its first note: nothing changes, nothing to
   // undo, no error.
-  app.settings.silenceThreshold = 2;
+  app.config.settings.silenceThreshold = 2;
   onPump = [&] { app.flags |= AbortRequested; };
   OkNextDialog();
-  const std::size_t undoSteps = app.undo.undo.size();
+  const std::size_t undoSteps = app.session.undo.undo.size();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
-  EXPECT_EQ(std::tuple(app.undo.undo.size(), app.Has(Busy)), std::tuple(undoSteps, false));
+  EXPECT_EQ(std::tuple(app.session.undo.undo.size(), app.Has(Busy)), std::tuple(undoSteps, false));
 }
 
 // Esc part way through leaves the file exactly as it was: the frames measured again so far are
@@ -203,37 +204,38 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
   };
   reanalyse();
   const int stoppedAt = pumps;
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   EXPECT_EQ(ReadFile(sasPath), original);
-  EXPECT_EQ(
-      std::tuple(app.undo.undo.size(), fake.desktop.messages.size(), TemporaryFileCount(dir.Path().string())),
-      std::tuple(0u, 0u, 0));
+  EXPECT_EQ(std::tuple(app.session.undo.undo.size(), fake.desktop.messages.size(),
+                       TemporaryFileCount(dir.Path().string())),
+            std::tuple(0u, 0u, 0));
 
   // Run to its end, the same operation reports far more often and changes the file.
   pumps = 0;
   onPump = [&] { ++pumps; };
   reanalyse();
   EXPECT_GT(pumps, stoppedAt + 2);
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   EXPECT_NE(ReadFile(sasPath), original);
-  EXPECT_EQ(app.undo.undo.size(), 1u);
+  EXPECT_EQ(app.session.undo.undo.size(), 1u);
 }
 
 // While vocara-cli holds the SAS's lock, an operation and the write-back before Snap to Scale say
 // so as the command line does, and the file and the page's edits stay as they were.
 TEST_F(InTuneMenuTest, ASasLockedByAnotherProgramSaysSoAndKeepsThePagesEdits) {
   OpenBoth();
-  app.sasLockWait = std::chrono::milliseconds(30);
+  app.session.lockWait = std::chrono::milliseconds(30);
   const std::string original = ReadFile(sasPath);
   FileHandle holder = FileHandle::OpenForReading(sasPath);
   ASSERT_TRUE(holder.Lock(std::chrono::milliseconds(0)));
   Command(SasView, Id(CommandId::TimeCorrectDisable));
-  app.sas.page[2].targetAmplitude = 7;  // drawn, not yet written back
+  app.session.sas.page[2].targetAmplitude = 7;  // drawn, not yet written back
   app.flags |= SasPageDirty;
   OkNextDialog();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(MessageTexts(), std::vector<std::string>(2, std::string(MessageText(MessageId::SasBusy))));
-  EXPECT_TRUE(ReadFile(sasPath) == original && app.Has(SasPageDirty) && app.sas.page[2].targetAmplitude == 7);
+  EXPECT_TRUE(ReadFile(sasPath) == original && app.Has(SasPageDirty) &&
+              app.session.sas.page[2].targetAmplitude == 7);
 }
 
 // The Re-analyse dialog starts from the SAS's own note range and hands notes given upside down
@@ -247,7 +249,8 @@ TEST_F(InTuneMenuTest, TheReanalyseDialogStartsFromTheSasRangeAndOrdersTheNotes)
     procedure.OnCommand(dialog, platform::DialogCancel);
   });
   Command(SasView, Id(CommandId::Reanalyse));
-  EXPECT_EQ(std::tuple(shown, app.undo.undo.empty()), std::tuple((std::vector<int>{38, 77, 88}), true));
+  EXPECT_EQ(std::tuple(shown, app.session.undo.undo.empty()),
+            std::tuple((std::vector<int>{38, 77, 88}), true));
   fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     dialog.SetSelection(101, 60);
     dialog.SetSelection(102, 20);
@@ -255,7 +258,7 @@ TEST_F(InTuneMenuTest, TheReanalyseDialogStartsFromTheSasRangeAndOrdersTheNotes)
   });
   int lowest = 5;
   int highest = 6;
-  EXPECT_TRUE(RunReanalyseDialog(app, SasView, lowest, highest));
+  EXPECT_TRUE(RunReanalyseDialog(app.ports, SasView, lowest, highest));
   EXPECT_EQ(std::make_pair(lowest, highest), std::make_pair(20, 60));
 }
 
@@ -273,7 +276,7 @@ TEST_F(InTuneMenuTest, RepairBringsAnOctaveJumpBackAndSaysHowManyFrames) {
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text, "Frames repaired: 4");  // the frames: ReanalysisTest
   EXPECT_NE(Saved(), frames);
-  EXPECT_EQ(app.undo.undo.size(), 1u);
+  EXPECT_EQ(app.session.undo.undo.size(), 1u);
   Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(Saved(), frames);
 }
@@ -283,12 +286,12 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   const std::string out = dir.File("corrected.wav");
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 105);
-  ASSERT_TRUE(app.correctionReportShown);
-  ASSERT_EQ(app.correctionReport.notes.size(), 3u);
-  EXPECT_NEAR(app.correctionReport.meanAbsError, 0, 10);  // nothing edited: sung as it was
+  ASSERT_TRUE(app.session.correctionReportShown);
+  ASSERT_EQ(app.session.correctionReport.notes.size(), 3u);
+  EXPECT_NEAR(app.session.correctionReport.meanAbsError, 0, 10);  // nothing edited: sung as it was
   // How the marks are drawn is CorrectionMarksTest's; here that the SAS window shows them.
   Resize(SasView, 640, 600);
-  app.sasView.lower.position = 87 - 51;  // the pitch pane centred on C5
+  app.windows.sasView.lower.position = 87 - 51;  // the pitch pane centred on C5
   fake.text.drawn.clear();
   Paint(SasView);
   EXPECT_TRUE(std::any_of(fake.text.drawn.begin(), fake.text.drawn.end(),
@@ -301,8 +304,8 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   std::filesystem::remove(out);
   fake.desktop.fileAnswers.push_back(out);
   Command(WavView, 105);
-  EXPECT_FALSE(app.correctionReportShown);
-  EXPECT_TRUE(app.correctionReport.notes.empty());
+  EXPECT_FALSE(app.session.correctionReportShown);
+  EXPECT_TRUE(app.session.correctionReport.notes.empty());
 
   // Play Corrected: the sound starts, then the measurement pumps its messages.
   std::filesystem::current_path(dir.Path());
@@ -312,12 +315,13 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
     if (!calls.empty() && calls.back() == "play") calls.push_back("measuring while playing");
   };
   app.flags |= PlayAvailable;
-  SelectWavRange(0, app.wav.sampleCount);
+  SelectWavRange(0, app.docs.wav.sampleCount);
   Command(WavView, 117);
   EXPECT_EQ(calls, (std::vector<std::string>{"play", "measuring while playing"}));
-  EXPECT_EQ(std::tuple(app.correctionReport.notes.size(), app.correctionReportShown), std::tuple(3u, true));
+  EXPECT_EQ(std::tuple(app.session.correctionReport.notes.size(), app.session.correctionReportShown),
+            std::tuple(3u, true));
   Command(WavView, 122);  // the marks go with the SAS
-  EXPECT_FALSE(app.correctionReportShown);
+  EXPECT_FALSE(app.session.correctionReportShown);
 }
 
 }  // namespace

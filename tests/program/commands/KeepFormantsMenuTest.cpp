@@ -61,7 +61,7 @@ TEST_F(KeepFormantsMenuTest, ATogglePersistsTheChoiceAndKeepsOtherLines) {
   std::filesystem::remove_all(dir.File("config"));
   WriteFile(dir.File("config"), "a file where the folder would be");
   Command(WavView, KeepFormants);
-  EXPECT_EQ(std::tuple(Checked(), app.preferences.keepFormants, fake.desktop.messages.size()),
+  EXPECT_EQ(std::tuple(Checked(), app.config.preferences.keepFormants, fake.desktop.messages.size()),
             std::tuple(true, true, 0u));
   EXPECT_EQ(ReadFile(dir.File("config")), "a file where the folder would be");
 }
@@ -80,7 +80,7 @@ TEST_F(KeepFormantsMenuTest, StartUpReadsTheChoiceAndAnythingElseMeansShift) {
     App started(platform.ports);
     ASSERT_TRUE(ProgramStart(started, ""));
     const std::string label = c.text != nullptr ? c.text : "no file";
-    EXPECT_EQ(started.preferences.keepFormants, c.keep) << label;
+    EXPECT_EQ(started.config.preferences.keepFormants, c.keep) << label;
     EXPECT_EQ(platform.windows.menuChecked[KeepFormants], c.keep) << label;
     EXPECT_EQ(std::filesystem::exists(PreferencesFile()), c.text != nullptr) << "only a change writes it";
   }
@@ -101,7 +101,7 @@ TEST_F(KeepFormantsMenuTest, TheFormantShiftIsAskedAndKept) {
     Command(WavView, Id(CommandId::FormantShift));
   }
   Command(WavView, Id(CommandId::FormantShift));  // an empty script presses Cancel
-  EXPECT_EQ(std::tuple(shown, app.preferences.formantShift, ReadFile(PreferencesFile())),
+  EXPECT_EQ(std::tuple(shown, app.config.preferences.formantShift, ReadFile(PreferencesFile())),
             std::tuple(std::string("-300"), 1200, std::string("formants=keep\nformantShift=1200\n")));
 }
 
@@ -134,9 +134,10 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
   // What the engine renders of start .. end with the formants as asked.
   std::string EngineRender(Formants formants, CorrectMode mode, std::uint32_t start, std::uint32_t end) {
     const CorrectRequest request{
-        start, end, app.settings.timeCorrection != 0, mode, mode == CorrectMode::Play, formants};
+        start, end, app.config.settings.timeCorrection != 0, mode, mode == CorrectMode::Play, formants};
     const std::string out = dir.File("engine.wav");
-    EXPECT_EQ(Correct(app.wav, app.sas, request, out, nullptr).result, LongOperationResult::Done);
+    EXPECT_EQ(Correct(app.docs.wav, app.session.sas, request, out, nullptr).result,
+              LongOperationResult::Done);
     return ReadFile(out);
   }
   std::string MenuCorrect(const std::string& name) {
@@ -148,17 +149,18 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
 
 TEST_F(KeepFormantsRenderTest, CorrectRendersWithTheChoice) {
   const std::string shifted = MenuCorrect("shift.wav");
-  EXPECT_TRUE(SameBytes(shifted, EngineRender(Formants::Shift, CorrectMode::Save, 0, app.wav.sampleCount)));
+  EXPECT_TRUE(
+      SameBytes(shifted, EngineRender(Formants::Shift, CorrectMode::Save, 0, app.docs.wav.sampleCount)));
   Command(WavView, KeepFormants);
   const std::string kept = MenuCorrect("keep.wav");
-  EXPECT_TRUE(SameBytes(kept, EngineRender(Formants::Keep, CorrectMode::Save, 0, app.wav.sampleCount)));
+  EXPECT_TRUE(SameBytes(kept, EngineRender(Formants::Keep, CorrectMode::Save, 0, app.docs.wav.sampleCount)));
   EXPECT_FALSE(SameBytes(kept, shifted));
   EXPECT_TRUE(fake.desktop.messages.empty()) << MessageTexts().front();
 }
 
 TEST_F(KeepFormantsRenderTest, PlayCorrectedRendersAnewAfterAToggle) {
   const std::uint32_t left = 2000;
-  const std::uint32_t right = app.wav.sampleCount - 2000;
+  const std::uint32_t right = app.docs.wav.sampleCount - 2000;
   SelectWavRange(left, right);
   const std::string temporary = RenderedFile("CorrectedTemp.wav");
   Command(WavView, Id(CommandId::PlayCorrected));

@@ -43,11 +43,12 @@ TEST_F(NoiseCommandsTest, NoiseEqualsTakesTheRoundedLengthWhenTheRangeHoldsIt) {
   } cases[] = {{3000, 2500, 2048}, {1 << 20, 32767, 0}, {1 << 20, 33000, 32768},
                {500, 1000, 0},     {500, 1024, 1024},   {16383, 8192, 8192}};
   for (const Case& c : cases) {
-    app.noise.length = 0;
-    app.settings.noiseLength = c.setting;
+    app.docs.noise.length = 0;
+    app.config.settings.noiseLength = c.setting;
     SelectWavRange(1, 1 + c.range);
     Command(WavView, 114);
-    EXPECT_EQ(std::tuple(app.noise.length, app.Has(NoiseSampleReady)), std::tuple(c.profile, c.profile > 0))
+    EXPECT_EQ(std::tuple(app.docs.noise.length, app.Has(NoiseSampleReady)),
+              std::tuple(c.profile, c.profile > 0))
         << c.setting << " over " << c.range;
   }
 }
@@ -56,7 +57,7 @@ TEST_F(NoiseCommandsTest, RemoveNoiseWritesEverySampleOrAfterEscNothing) {
   SelectWavRange(0, 8192);
   Command(WavView, 114);
   Command(WavView, 115);
-  ASSERT_EQ(app.noise.length, 1024u);
+  ASSERT_EQ(app.docs.noise.length, 1024u);
   const std::string output = dir.File("clean.wav");
   fake.desktop.fileAnswers = {output};
   Command(WavView, 104);

@@ -64,11 +64,11 @@ class NoteCommandsTest : public AppTest {
     OpenDocumentByName(app, sasPath);
     ASSERT_TRUE(app.Has(WavOpen | SasOpen | WavSasMatch));
     Resize(SasView, 1200 + ScrollControlWidth, 900);
-    ASSERT_GE(app.sas.pageCount, static_cast<int>(app.sas.header.frameCount));
-    app.sasView.lower.position = NoteCount - 1 - 43;  // E4
+    ASSERT_GE(app.session.sas.pageCount, static_cast<int>(app.session.sas.header.frameCount));
+    app.windows.sasView.lower.position = NoteCount - 1 - 43;  // E4
     Command(SasView, Id(CommandId::NoteMode));
     RepaintSas();
-    ASSERT_EQ(app.pageNotes.notes.size(), Melody.size());
+    ASSERT_EQ(app.session.pageNotes.notes.size(), Melody.size());
   }
   void HScroll(platform::ScrollCode code) {
     platform::Message scroll = Msg(MessageKind::HScroll);
@@ -82,14 +82,14 @@ class NoteCommandsTest : public AppTest {
   }
   // The point on the middle of the held part of note k, on its target bar.
   platform::Point OnNote(std::size_t k) {
-    const NoteReport& note = app.pageNotes.notes.at(k);
-    const PitchRows rows = SasPitchRows(app);
+    const NoteReport& note = app.session.pageNotes.notes.at(k);
+    const PitchRows rows = SasPitchRows(app.windows);
     const double centre = note.note * 100.0 + note.targetCents;
-    const int x = static_cast<int>((note.heldFirst + note.heldEnd) / 2 - app.sas.pageFirst);
+    const int x = static_cast<int>((note.heldFirst + note.heldEnd) / 2 - app.session.sas.pageFirst);
     return {x, rows.bottom - static_cast<int>(std::trunc(centre * rows.scale - rows.base))};
   }
   int SemitoneRows(int semitones) const {
-    return static_cast<int>(std::lround(semitones * 100 * app.sasView.pitchScale));
+    return static_cast<int>(std::lround(semitones * 100 * app.windows.sasView.pitchScale));
   }
   void Drag(platform::Point from, int rows, bool alt = false) {
     Mouse(MessageKind::LeftDown, SasView, from);
@@ -107,12 +107,12 @@ class NoteCommandsTest : public AppTest {
   }
 
   NoteSpan SpanOf(std::size_t k) const {
-    return {app.pageNotes.notes.at(k).firstFrame, app.pageNotes.notes.at(k).endFrame};
+    return {app.session.pageNotes.notes.at(k).firstFrame, app.session.pageNotes.notes.at(k).endFrame};
   }
   CorrectionReport Listing() { return ListedNotes(sasPath); }
   // Half the 40 ms retune on either side of a note, and a frame for the rounding.
   std::uint32_t Ramp() const {
-    return static_cast<std::uint32_t>(std::lround(0.04 * SasFrameRate(app.sas.header)) / 2 + 1);
+    return static_cast<std::uint32_t>(std::lround(0.04 * SasFrameRate(app.session.sas.header)) / 2 + 1);
   }
 
   std::filesystem::path startDirectory = std::filesystem::current_path();
@@ -124,12 +124,12 @@ class NoteCommandsTest : public AppTest {
 TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   OpenInNoteMode();
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Note);
-  const NoteReport third = app.pageNotes.notes[2];
+  const NoteReport third = app.session.pageNotes.notes[2];
 
   // Click the third note and drag it up two semitone rows: its centre onto F#4, the others as
   // they were (which frames a move changes is NoteShiftTest's).
   Drag(OnNote(2), SemitoneRows(2));
-  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
+  EXPECT_EQ(app.session.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
   const std::vector<SasFrame> dragged = ReadSasFrames(sasPath);
   const CorrectionReport listed = Listing();
   EXPECT_NEAR(listed.notes.at(2).note * 100.0 + listed.notes.at(2).targetCents, 4500, 1);
@@ -141,11 +141,11 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   EXPECT_FALSE(app.Has(WavRangeSelected));
   EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
   Command(SasView, Id(CommandId::PlayCorrected));
-  const auto span = ChosenNotesSamples(app, app.wav.sampleCount);
-  EXPECT_EQ(span.first, third.firstFrame * app.sas.header.frameLength);
-  EXPECT_EQ(std::pair(app.correctedStart, app.correctedEnd), span);
+  const auto span = ChosenNotesSamples(app.session, app.docs.wav.sampleCount);
+  EXPECT_EQ(span.first, third.firstFrame * app.session.sas.header.frameLength);
+  EXPECT_EQ(std::pair(app.docs.correctedStart, app.docs.correctedEnd), span);
   ASSERT_TRUE(app.Has(CorrectedTempCurrent));
-  const std::string firstRender = ReadFile(app.correctedPath);
+  const std::string firstRender = ReadFile(app.docs.correctedPath);
   OutputDone(0);
   OutputDone(1);  // both buffers back: the playback ends
 
@@ -170,7 +170,7 @@ TEST_F(NoteCommandsTest, DragShapeUndoAndPlayOneNote) {
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
   Command(SasView, Id(CommandId::PlayCorrected));
   EXPECT_TRUE(app.Has(CorrectedTempCurrent));
-  EXPECT_TRUE(ReadFile(app.correctedPath) != firstRender) << "rendered anew";
+  EXPECT_TRUE(ReadFile(app.docs.correctedPath) != firstRender) << "rendered anew";
 
   // Two undos: the file as built, byte for byte.
   Command(SasView, Id(CommandId::Undo));
@@ -182,15 +182,15 @@ TEST_F(NoteCommandsTest, ChoosingNotes) {
   OpenInNoteMode();
   Click(OnNote(1));
   Click(OnNote(3), true);  // Shift adds
-  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(1), SpanOf(3)}));
+  EXPECT_EQ(app.session.chosenNotes, (std::vector<NoteSpan>{SpanOf(1), SpanOf(3)}));
   Click(OnNote(1), true);  // and takes away
-  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(3)}));
+  EXPECT_EQ(app.session.chosenNotes, (std::vector<NoteSpan>{SpanOf(3)}));
 
   // The chosen note is drawn in the highlight colour, the others not.
   RepaintSas();
   const auto filled = [&](std::size_t k) {
     const platform::Point at = OnNote(k);
-    return app.images[SasView].Pixel(at.x, at.y);
+    return app.windows.images[SasView].Pixel(at.x, at.y);
   };
   EXPECT_EQ(filled(3), ChosenNoteFill.Pixel());
   EXPECT_EQ(filled(2), NoteBarFill.Pixel());
@@ -201,18 +201,18 @@ TEST_F(NoteCommandsTest, ChoosingNotes) {
   Mouse(MessageKind::LeftDown, SasView, a, true);
   Mouse(MessageKind::MouseMove, SasView, b, true);
   Mouse(MessageKind::LeftUp, SasView, b, true);
-  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(0), SpanOf(1), SpanOf(2)}));
+  EXPECT_EQ(app.session.chosenNotes, (std::vector<NoteSpan>{SpanOf(0), SpanOf(1), SpanOf(2)}));
 
   // Ctrl+A: the notes of the SAS range (the band set it), then with no range every note.
   Command(SasView, Id(CommandId::SelectAllNotes));
-  EXPECT_EQ(app.chosenNotes.size(), 3u);
+  EXPECT_EQ(app.session.chosenNotes.size(), 3u);
   app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
   Command(SasView, Id(CommandId::SelectAllNotes));
-  EXPECT_EQ(app.chosenNotes.size(), Melody.size());
+  EXPECT_EQ(app.session.chosenNotes.size(), Melody.size());
 
   // A click beside every note takes the choice away; the nudge commands grey.
-  Click({OnNote(2).x, SasPitchRows(app).top + 3});
-  EXPECT_TRUE(app.chosenNotes.empty());
+  Click({OnNote(2).x, SasPitchRows(app.windows).top + 3});
+  EXPECT_TRUE(app.session.chosenNotes.empty());
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::NoteSemitoneUp)]);
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::PlayCorrected)]);
 
@@ -224,7 +224,8 @@ TEST_F(NoteCommandsTest, ChoosingNotes) {
 
 TEST_F(NoteCommandsTest, NudgesAltDragAndDragsThatChangeNothing) {
   OpenInNoteMode();
-  const double sung = app.pageNotes.notes[1].note * 100.0 + app.pageNotes.notes[1].targetCents;
+  const double sung =
+      app.session.pageNotes.notes[1].note * 100.0 + app.session.pageNotes.notes[1].targetCents;
   const auto centre = [&] {
     const NoteReport note = Listing().notes.at(1);
     return note.note * 100.0 + note.targetCents;
@@ -245,7 +246,7 @@ TEST_F(NoteCommandsTest, NudgesAltDragAndDragsThatChangeNothing) {
   RepaintSas();
   const double start = centre();
   Drag(OnNote(1), 13, true);
-  EXPECT_NEAR(centre(), start + std::round(13 / app.sasView.pitchScale), 1);
+  EXPECT_NEAR(centre(), start + std::round(13 / app.windows.sasView.pitchScale), 1);
   EXPECT_EQ(NoteDragCents(4260, 52.4, true), 52);
   EXPECT_EQ(NoteDragCents(4260, 52.4, false), 40);
   EXPECT_EQ(NoteDragCents(4260, -60, false), -60);
@@ -291,8 +292,8 @@ TEST_F(NoteCommandsTest, DeleteNotesPutsTheChosenNotesBackToThePitchSung) {
 // note beside it stays.
 TEST_F(NoteCommandsTest, ShapeMovesTheCentreTowardTheLastScale) {
   OpenInNoteMode();
-  app.snapParams.key = 2;  // D major, which holds G4 (the fourth note, sung 35 cents flat)
-  const NoteReport fourth = app.pageNotes.notes[3];
+  app.dialogs.snapParams.key = 2;  // D major, which holds G4 (the fourth note, sung 35 cents flat)
+  const NoteReport fourth = app.session.pageNotes.notes[3];
   const double sung = fourth.note * 100.0 + fourth.centreCents;
   Click(OnNote(3));
   std::string label;
@@ -308,35 +309,37 @@ TEST_F(NoteCommandsTest, ShapeMovesTheCentreTowardTheLastScale) {
   EXPECT_NEAR(listing.notes.at(3).note * 100.0 + listing.notes.at(3).targetCents, sung + (4600 - sung) / 2,
               1);
   EXPECT_NEAR(listing.notes.at(2).targetCents, listing.notes.at(2).centreCents, 0.5);
-  EXPECT_TRUE(app.noteShape.moveCentre);
+  EXPECT_TRUE(app.dialogs.noteShape.moveCentre);
 }
 
 // A note the page's edge cuts is chosen by its visible part and moved whole, also once it is
 // scrolled off the page; a drag released far outside the window keeps the targets in range.
 TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
   OpenInNoteMode();
-  const NoteReport third = app.pageNotes.notes[2];
+  const NoteReport third = app.session.pageNotes.notes[2];
   const std::uint32_t middle = (third.heldFirst + third.heldEnd) / 2;
   // A window whose page ends in the middle of the third note.
   Resize(SasView, static_cast<int>(middle) + ScrollControlWidth, 900);
   RepaintSas();
-  ASSERT_EQ(app.sas.pageFirst, 0);
-  ASSERT_LE(app.sas.pageCount, static_cast<int>(middle) + 1);
-  ASSERT_EQ(app.pageNotes.notes.size(), 3u);
-  EXPECT_TRUE(app.pageNotes.notes[2].partial || app.pageNotes.notes[2].endFrame < third.endFrame);
+  ASSERT_EQ(app.session.sas.pageFirst, 0);
+  ASSERT_LE(app.session.sas.pageCount, static_cast<int>(middle) + 1);
+  ASSERT_EQ(app.session.pageNotes.notes.size(), 3u);
+  EXPECT_TRUE(app.session.pageNotes.notes[2].partial ||
+              app.session.pageNotes.notes[2].endFrame < third.endFrame);
   const std::vector<SasFrame> before = ReadSasFrames(sasPath);
   Click(OnNote(2));
   Key(SasView, platform::key::PageUp);
-  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{{third.firstFrame, third.endFrame}}));
+  EXPECT_EQ(app.session.chosenNotes, (std::vector<NoteSpan>{{third.firstFrame, third.endFrame}}));
   std::vector<SasFrame> after = ReadSasFrames(sasPath);
   const std::uint32_t offPage = third.heldEnd - Ramp() - 1;  // past the page's end
   EXPECT_EQ(Target(after[offPage]) - Target(before[offPage]), 100);
 
   // A narrower window scrolled on: the chosen note is off the page and still moves.
   Resize(SasView, 150 + ScrollControlWidth, 900);
-  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.sas.pageFirst) < third.endFrame; ++page)
+  for (int page = 0; page < 20 && static_cast<std::uint32_t>(app.session.sas.pageFirst) < third.endFrame;
+       ++page)
     HScroll(platform::ScrollCode::PageDown);
-  ASSERT_GE(static_cast<std::uint32_t>(app.sas.pageFirst), third.endFrame);
+  ASSERT_GE(static_cast<std::uint32_t>(app.session.sas.pageFirst), third.endFrame);
   Command(SasView, Id(CommandId::NoteCentDown));
   const std::vector<SasFrame> nudged = ReadSasFrames(sasPath);
   EXPECT_EQ(Target(nudged[middle]) - Target(after[middle]), -1);
@@ -354,10 +357,10 @@ TEST_F(NoteCommandsTest, NotesCutByThePageOrOffItMoveWhole) {
 
 TEST_F(NoteCommandsTest, AReadOnlySasRefusesTheMoveAndKeepsTheFile) {
   OpenInNoteMode();
-  app.sas.readOnly = true;  // as a file the user may not write opens
+  app.session.sas.readOnly = true;  // as a file the user may not write opens
   fake.desktop.messages.clear();
   Drag(OnNote(2), SemitoneRows(2));
-  EXPECT_EQ(app.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
+  EXPECT_EQ(app.session.chosenNotes, (std::vector<NoteSpan>{SpanOf(2)}));
   EXPECT_EQ(MessageTexts().size(), 1u);
   Key(SasView, platform::key::PageUp);
   EXPECT_TRUE(ReadFile(sasPath) == original) << "the file differs from the one built";

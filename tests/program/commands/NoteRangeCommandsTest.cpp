@@ -32,7 +32,7 @@ class NoteRangeCommandTest : public AppTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
-    ASSERT_EQ(app.settings, before);
+    ASSERT_EQ(app.config.settings, before);
     take = WriteFile(
         dir.File("low.wav"),
         CanonicalWav(Format(2, 48000), Samples(2, SungMelody({{45, 0, 1.5}, {48, 0, 1.0}, {52, 0, 1.5}}))));
@@ -63,7 +63,7 @@ TEST_F(NoteRangeCommandTest, TheSungRangeReachesTheSettingsDialogAndTheMft) {
   });
   Command(WavView, 154);
 
-  const GeneralSettings& s = app.settings;
+  const GeneralSettings& s = app.config.settings;
   EXPECT_EQ(std::tuple(busyAtPump, app.Has(Busy), s.instrument),
             std::tuple(true, false, UserDefinedInstrument));
   EXPECT_LE(s.lowestNote, Lowest);
@@ -74,17 +74,17 @@ TEST_F(NoteRangeCommandTest, TheSungRangeReachesTheSettingsDialogAndTheMft) {
   EXPECT_GT(fake.windows.views[MftView].invalidated.size(), invalidated);
   EXPECT_EQ(fake.windows.views[MftView].state, platform::ShowState::Normal) << "shown again after busy mode";
   // The keys of the new range are measured at the cursor: none outside it.
-  EXPECT_EQ(app.notes.spectrum.At(s.highestNote + 2), 0.0);
+  EXPECT_EQ(app.windows.notes.spectrum.At(s.highestNote + 2), 0.0);
   EXPECT_TRUE(fake.desktop.messages.empty());
 }
 
 TEST_F(NoteRangeCommandTest, EscAndARecordingWithoutNotesLeaveTheRange) {
   Command(WavView, Id(CommandId::DetectNoteRange));  // no recording: refused, nothing changes
-  EXPECT_EQ(app.settings, before);
+  EXPECT_EQ(app.config.settings, before);
   OpenDocumentByName(app, take);
   onPump = [&] { Key(WavView, platform::key::Escape); };
   Command(WavView, Id(CommandId::DetectNoteRange));
-  EXPECT_EQ(app.settings, before);
+  EXPECT_EQ(app.config.settings, before);
   EXPECT_TRUE(fake.desktop.messages.empty());
   EXPECT_FALSE(app.Has(Busy));
 
@@ -93,7 +93,7 @@ TEST_F(NoteRangeCommandTest, EscAndARecordingWithoutNotesLeaveTheRange) {
                      WriteFile(dir.File("silence.wav"),
                                CanonicalWav(Format(2, 48000), Samples(2, std::vector<std::int32_t>(48000)))));
   Command(WavView, Id(CommandId::DetectNoteRange));
-  EXPECT_EQ(app.settings, before);
+  EXPECT_EQ(app.config.settings, before);
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text,
             "No notes were found in the recording; the note range stays as it was.");

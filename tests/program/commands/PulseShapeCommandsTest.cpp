@@ -22,13 +22,13 @@ class PulseShapeCommandsTest : public AppTest {
     OpenWav16(samples);
   }
   void ShapeAt(std::uint32_t cursor) {
-    app.wav.cursor = cursor;
+    app.docs.wav.cursor = cursor;
     Command(WavView, 118);
   }
   // What one export of the pulse at `cursor` writes.
   std::string ExpectedText(std::uint32_t cursor) {
     PulseShape shape;
-    AddPulse(shape, app.wav, cursor);
+    AddPulse(shape, app.docs.wav, cursor);
     NormalisePulseShape(shape);
     return PulseShapeText(shape);
   }
@@ -42,14 +42,14 @@ TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
   ShapeAt(100);
   ShapeAt(100);
   const std::string output = dir.File("shape.txt");
-  app.fileDialogName = "left over";
+  app.dialogs.fileDialogName = "left over";
   fake.desktop.fileAnswers = {output};
   Command(WavView, 119);
   EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
             "Save Pulse Shape | Text file (*.txt)=*.txt, All Files (*.*)=*.* | txt |  | pathMustExist "
             "hideReadOnly");
   EXPECT_EQ(ReadFile(output), ExpectedText(100));
-  EXPECT_EQ(std::tuple(app.Has(PulseShapeReady), Enabled(119), app.pulseShape.values[0]),
+  EXPECT_EQ(std::tuple(app.Has(PulseShapeReady), Enabled(119), app.docs.pulseShape.values[0]),
             std::tuple(false, false, 0.0));
 }
 

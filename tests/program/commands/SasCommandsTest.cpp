@@ -10,7 +10,7 @@
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/SasView.h"
 #include "support/AppFixture.h"
 #include "support/ChildProcess.h"
@@ -57,7 +57,7 @@ class SasCommandsTest : public AppTest {
   // No SAS document, its window hidden under the plain title.
   void ExpectNoSas() {
     EXPECT_FALSE(app.Has(SasOpen));
-    EXPECT_FALSE(app.sas.file.IsOpen());
+    EXPECT_FALSE(app.session.sas.file.IsOpen());
     EXPECT_EQ(std::tuple(SasWindow(), fake.windows.views[SasView].title),
               std::tuple(ShowState::Hidden, "SAS"));
   }
@@ -68,17 +68,17 @@ class SasCommandsTest : public AppTest {
 TEST_F(SasCommandsTest, OpeningMakesItsSettingsLiveAndShowsThePageFromFrame0) {
   const std::string path = MakeSas("a.sas", 2000);
   Choose(121, path);
-  EXPECT_EQ(std::tuple(app.Has(SasOpen), fake.desktop.fileRequests.back().title, app.settings.tempo,
-                       fake.windows.views[SasView].title, SasWindow(), app.sas.pageLength,
-                       app.sas.page[0].sourcePitch),
-            std::tuple(true, "Open SAS File", 77.0, path, ShowState::Normal, app.clientRect[SasView].right,
-                       std::uint16_t{1000}));
+  EXPECT_EQ(std::tuple(app.Has(SasOpen), fake.desktop.fileRequests.back().title, app.config.settings.tempo,
+                       fake.windows.views[SasView].title, SasWindow(), app.session.sas.pageLength,
+                       app.session.sas.page[0].sourcePitch),
+            std::tuple(true, "Open SAS File", 77.0, path, ShowState::Normal,
+                       app.windows.clientRect[SasView].right, std::uint16_t{1000}));
   // 624 columns of 2000 frames: a page of 3120 in 10000.
   EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 3121, 0}));
 
-  app.sas.firstFrame = 300;  // choosing the open file again does nothing: no reopen at frame 0
+  app.session.sas.firstFrame = 300;  // choosing the open file again does nothing: no reopen at frame 0
   Choose(121, path);
-  EXPECT_EQ(app.sas.firstFrame, 300);
+  EXPECT_EQ(app.session.sas.firstFrame, 300);
 }
 
 // 65 rows of pitch pane hold 260 cents at the built-in 0.25 pixels per cent.
@@ -101,19 +101,19 @@ TEST_F(SasCommandsTest, OpeningCentresThePitchPaneOnTheAnalysedNoteRange) {
     header.settings.lowestNote = c.lowest;
     header.settings.highestNote = c.highest;
     const std::vector<SasFrame> records(10, FreshFrame(4000, 0, 5));
-    app.sasView.pitchScale = 1.0;
+    app.windows.sasView.pitchScale = 1.0;
     Choose(121, WriteSasFile(dir.File(std::to_string(n++) + ".sas"), header, records, EndLinks(1000)));
-    ASSERT_EQ(app.geometry[SasView].plotBottom - SasPitchTop(app), 65);
-    EXPECT_EQ(app.sasView.lower.position, c.position);
+    ASSERT_EQ(app.windows.geometry[SasView].plotBottom - SasPitchTop(app.windows), 65);
+    EXPECT_EQ(app.windows.sasView.lower.position, c.position);
     EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::SasLower], (ScrollInfo{0, 98, 12, c.position}));
-    EXPECT_EQ(app.sasView.pitchScale, c.scale);
+    EXPECT_EQ(app.windows.sasView.pitchScale, c.scale);
   }
 }
 
 TEST_F(SasCommandsTest, ARefusedFileShowsItsMessageAndHidesTheWindow) {
   Choose(121, MakeSas("good.sas", 3));
   OpenDocumentByName(app, WriteFile(dir.File("bad.sas"), "SAS " + std::string(200, '\0')));  // 0 links
-  EXPECT_EQ(std::tuple(LastText(), app.sas.path), std::tuple("Links corrupted", ""));
+  EXPECT_EQ(std::tuple(LastText(), app.session.sas.path), std::tuple("Links corrupted", ""));
   ExpectNoSas();
 }
 
@@ -122,10 +122,10 @@ TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
   Choose(121, MakeSas("fits.sas", 20, wavChecksum));  // 2050 / 100 = 20
   EXPECT_TRUE(fake.desktop.messages.empty() && app.Has(WavSasMatch));
 
-  app.settings.tempo = 99.0;                          // a live change the declined file must not take away
+  app.config.settings.tempo = 99.0;                   // a live change the declined file must not take away
   Choose(121, MakeSas("long.sas", 21, wavChecksum));  // No is the default answer
-  EXPECT_EQ(std::tuple(app.settings.tempo, LastMessage().text, LastMessage().icon, LastMessage().buttons,
-                       LastMessage().defaultAnswer),
+  EXPECT_EQ(std::tuple(app.config.settings.tempo, LastMessage().text, LastMessage().icon,
+                       LastMessage().buttons, LastMessage().defaultAnswer),
             std::tuple(99.0, "WAV and SAS files does not fit.\nContinue?", platform::MessageIcon::Question,
                        platform::MessageButtons::YesNo, MessageAnswer::No));
   ExpectNoSas();
@@ -142,23 +142,23 @@ TEST_F(SasCommandsTest, TheFitQuestionKeepsOrClosesAnUnfittingSas) {
 TEST_F(SasCommandsTest, CloseWritesBackAndResetsTheWindow) {
   const std::string path = MakeSas("a.sas", 2000);
   Choose(121, path);
-  app.sas.page[2].targetPitch = 4444;
-  app.sas.range = {5, 9};
-  app.geometry[SasView].selRightX = 50;
+  app.session.sas.page[2].targetPitch = 4444;
+  app.session.sas.range = {5, 9};
+  app.windows.geometry[SasView].selRightX = 50;
   app.flags |= SasPageDirty | SasRangeSelected | CorrectedTempCurrent;
   Command(SasView, 122);
   EXPECT_FALSE(app.flags & (SasOpen | SasRangeSelected | CorrectedTempCurrent | SasPageDirty));
   ExpectNoSas();
-  EXPECT_EQ(
-      std::tuple(ReadSasFrames(path)[2].targetPitch, app.sas.range.right, app.geometry[SasView].selRightX),
-      std::tuple(std::uint16_t{4444}, 0, 0));
+  EXPECT_EQ(std::tuple(ReadSasFrames(path)[2].targetPitch, app.session.sas.range.right,
+                       app.windows.geometry[SasView].selRightX),
+            std::tuple(std::uint16_t{4444}, 0, 0));
   EXPECT_EQ(fake.windows.views[SasView].scroll[ScrollBar::Horizontal], (ScrollInfo{0, 10000, 10001, 0}));
 }
 
 TEST_F(SasCommandsTest, SaveAsRefusesTheOpenFileAndCopiesTheEditsOtherwise) {
   const std::string path = MakeSas("a.sas", 20);
   Choose(121, path);
-  app.sas.page[3].targetAmplitude = 1;
+  app.session.sas.page[3].targetAmplitude = 1;
   app.flags |= SasPageDirty;
   Choose(123, path);
   EXPECT_EQ(std::tuple(fake.desktop.fileRequests.back().title, LastText()),
@@ -167,24 +167,25 @@ TEST_F(SasCommandsTest, SaveAsRefusesTheOpenFileAndCopiesTheEditsOtherwise) {
   const std::string copy = dir.File("copy.sas");
   Choose(123, copy);
   // The document stays on its own file.
-  EXPECT_EQ(std::tuple(fake.desktop.messages.size(), ReadSasFrames(copy)[3].targetAmplitude, app.sas.path),
-            std::tuple(1u, 1u, path));
+  EXPECT_EQ(
+      std::tuple(fake.desktop.messages.size(), ReadSasFrames(copy)[3].targetAmplitude, app.session.sas.path),
+      std::tuple(1u, 1u, path));
 
   // The end of the program writes back and closes the file.
-  app.sas.page[0].targetPitch = 2222;
+  app.session.sas.page[0].targetPitch = 2222;
   app.flags |= SasPageDirty;
   sink.Dispatch(WavView, Msg(platform::MessageKind::Close));
-  EXPECT_EQ(std::tuple(app.sas.file.IsOpen(), ReadSasFrames(path)[0].targetPitch),
+  EXPECT_EQ(std::tuple(app.session.sas.file.IsOpen(), ReadSasFrames(path)[0].targetPitch),
             std::tuple(false, std::uint16_t{2222}));
 }
 
 TEST_F(SasCommandsTest, AFailedWriteBackIsReportedAndKeepsTheEditsPending) {
   // The document's file handle swapped for one that cannot write: every write fails.
   const std::string path = MakeSas("a.sas", 20);
-  ASSERT_EQ(SasOpenDocument(app.sas, path), MessageId::None);
-  app.sas.file = FileHandle::OpenForReading(path);
+  ASSERT_EQ(SasOpenDocument(app.session.sas, path), MessageId::None);
+  app.session.sas.file = FileHandle::OpenForReading(path);
   app.flags |= SasOpen | SasPageDirty;
-  SasWriteBack(app);
+  SasWriteBack(app.session);
   EXPECT_EQ(std::tuple(LastText(), app.Has(SasPageDirty)), std::tuple("Invalid File Handle", true));
 }
 
@@ -211,22 +212,23 @@ TEST_F(SasCommandsTest, AReadOnlySasOpensRendersRefusesEditsAndSaveAsEditsACopy)
     note(std::filesystem::exists(dir.File("corrected.wav")), "not rendered");
 
     // An edit is refused, said once, and nothing is written.
-    note(!SasEditAllowed(app) && !SasEditAllowed(app), "edit allowed");
+    note(!SasEditAllowed(app.session) && !SasEditAllowed(app.session), "edit allowed");
     note(fake.desktop.messages.size() == 1 &&
              LastText() == "The SAS file is read-only; use Save As to edit a copy.",
          "no read-only message");
-    app.sas.page[3].targetPitch = 1234;
+    app.session.sas.page[3].targetPitch = 1234;
     app.flags |= SasPageDirty;
-    SasWriteBack(app);
+    SasWriteBack(app.session);
     note(!app.Has(SasPageDirty) && fake.desktop.messages.size() == 1, "write-back");
 
     Choose(123, copy);
-    note(app.sas.path == copy && !app.sas.readOnly && app.Has(WavSasMatch), "not on the copy");
+    note(app.session.sas.path == copy && !app.session.sas.readOnly && app.Has(WavSasMatch),
+         "not on the copy");
     note(fake.windows.views[SasView].title == copy, "copy title");
-    note(SasEditAllowed(app), "copy not editable");
-    app.sas.page[0].targetPitch = 4321;
+    note(SasEditAllowed(app.session), "copy not editable");
+    app.session.sas.page[0].targetPitch = 4321;
     app.flags |= SasPageDirty;
-    SasWriteBack(app);
+    SasWriteBack(app.session);
     exitCode = report.empty() ? 0 : 1;
     return report;
   });

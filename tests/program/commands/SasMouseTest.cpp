@@ -12,7 +12,7 @@
 #include "program/commands/SasMouse.h"
 #include "program/commands/SasUndo.h"
 #include "program/commands/SettingsDialog.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/SasView.h"
 #include "program/views/ViewFixture.h"
 
@@ -67,9 +67,9 @@ class SasMouseTest : public ViewTest {
     if (!hold) Mouse(MessageKind::LeftUp, view, path.back(), ctrl, shift);
   }
   void Click(Point at) { Drag(SasView, {at}); }
-  SasFrame& Page(int column) { return app.sas.page[static_cast<std::size_t>(column)]; }
+  SasFrame& Page(int column) { return app.session.sas.page[static_cast<std::size_t>(column)]; }
   void SelectRange(int left, int right) {
-    app.sas.range = {left, right};
+    app.session.sas.range = {left, right};
     app.flags |= SasRangeSelected;
   }
   int files = 0;
@@ -85,16 +85,17 @@ TEST_F(SasMouseTest, TheThousandthLinkIsSetAndTheNextOneRefusedWithAMessage) {
   Paint(SasView);
   const std::uint32_t before = Pixel(SasView, 2, PlotTop + 10);
   Click({2, 40});  // on the ruler: a vertical link at frame 2
-  ASSERT_EQ(app.sas.links.size(), 1000u);
-  EXPECT_EQ(std::tuple(app.sas.links[1], app.Has(SasPageDirty)), std::tuple(TimeLink{200, 200}, true));
+  ASSERT_EQ(app.session.sas.links.size(), 1000u);
+  EXPECT_EQ(std::tuple(app.session.sas.links[1], app.Has(SasPageDirty)),
+            std::tuple(TimeLink{200, 200}, true));
   EXPECT_NE(Pixel(SasView, 2, PlotTop + 10), before) << "the new link is drawn";
   Click({3, 100});
   Click({3, 40});
-  EXPECT_EQ(app.sas.links.size(), 1000u);
+  EXPECT_EQ(app.session.sas.links.size(), 1000u);
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text, "Too many Time Links");
-  SasWriteBack(app);
-  EXPECT_EQ(ReadSasLinks(app.sas.path).size(), 1000u);
+  SasWriteBack(app.session);
+  EXPECT_EQ(ReadSasLinks(app.session.sas.path).size(), 1000u);
 }
 
 TEST_F(SasMouseTest, ALinkIsSetOnlyBetweenItsNeighboursSourcesAndOnAFrame) {
@@ -113,15 +114,15 @@ TEST_F(SasMouseTest, ALinkIsSetOnlyBetweenItsNeighboursSourcesAndOnAFrame) {
       {250, 0, -1},    // target 0: nothing comes before the first link
   };
   for (const Case& c : cases) {
-    app.sas.links = base;
+    app.session.sas.links = base;
     Click({c.cursor, 100});
     Click({c.click, 40});
     SCOPED_TRACE(testing::Message() << "cursor " << c.cursor << " click " << c.click);
     if (c.insertedAt < 0) {
-      EXPECT_EQ(app.sas.links, base);
+      EXPECT_EQ(app.session.sas.links, base);
     } else {
-      ASSERT_EQ(app.sas.links.size(), 4u);
-      EXPECT_EQ(app.sas.links[static_cast<std::size_t>(c.insertedAt)],
+      ASSERT_EQ(app.session.sas.links.size(), 4u);
+      EXPECT_EQ(app.session.sas.links[static_cast<std::size_t>(c.insertedAt)],
                 (TimeLink{c.cursor * FrameLength, c.click * FrameLength}));
     }
   }
@@ -130,9 +131,9 @@ TEST_F(SasMouseTest, ALinkIsSetOnlyBetweenItsNeighboursSourcesAndOnAFrame) {
   Mode(1);
   Click({10, 100});
   Click({300, 40});
-  EXPECT_EQ(app.sas.links.size(), 2u);
+  EXPECT_EQ(app.session.sas.links.size(), 2u);
   Click({299, 40});
-  EXPECT_EQ(app.sas.links.size(), 3u);
+  EXPECT_EQ(app.session.sas.links.size(), 3u);
 }
 
 TEST_F(SasMouseTest, ALinkIsDeletedWithinThreePixelsMeasuredAcrossItsSegmentButNotAnEndLink) {
@@ -156,12 +157,12 @@ TEST_F(SasMouseTest, ALinkIsDeletedWithinThreePixelsMeasuredAcrossItsSegmentButN
       {{154, middle}, -1},
   };
   for (const Case& c : cases) {
-    app.sas.links = base;
+    app.session.sas.links = base;
     Click(c.click);
     SCOPED_TRACE(testing::Message() << "click " << c.click.x << "," << c.click.y);
     std::vector<TimeLink> expected = base;
     if (c.deleted >= 0) expected.erase(expected.begin() + c.deleted);
-    EXPECT_EQ(app.sas.links, expected);
+    EXPECT_EQ(app.session.sas.links, expected);
   }
 
   // End links are never deleted, nor is a link with no end on the page: seen from frame 1000,
@@ -169,11 +170,11 @@ TEST_F(SasMouseTest, ALinkIsDeletedWithinThreePixelsMeasuredAcrossItsSegmentButN
   Open(Frames(5000), {{0, 0}, {30000, 230000}, {500000, 500000}});
   Mode(2);
   Click({0, 100});  // on the first link
-  EXPECT_EQ(std::tuple(app.sas.links.size(), app.Has(SasPageDirty)), std::tuple(3u, false));
-  app.sas.firstFrame = 1000;
-  SasReadPage(app);
+  EXPECT_EQ(std::tuple(app.session.sas.links.size(), app.Has(SasPageDirty)), std::tuple(3u, false));
+  app.session.sas.firstFrame = 1000;
+  SasReadPage(app.session);
   Click({300, middle});
-  EXPECT_EQ(app.sas.links.size(), 3u);
+  EXPECT_EQ(app.session.sas.links.size(), 3u);
 }
 
 TEST_F(SasMouseTest, InRangeScalingStopsAtTheClipLimitKeepingTheShape) {
@@ -263,8 +264,8 @@ TEST_F(SasMouseTest, FreehandPitchStaysWithin0And8700AndKeepsBit15) {
     EXPECT_EQ(Page(k).TimeCorrectionOff(), k % 2 == 0) << k;
   }
   Mouse(MessageKind::LeftUp, SasView, {70, 30000});
-  SasWriteBack(app);
-  EXPECT_EQ(ReadSasFrames(app.sas.path)[60].targetPitch, 8700 | TimeCorrectionOffBit);
+  SasWriteBack(app.session);
+  EXPECT_EQ(ReadSasFrames(app.session.sas.path)[60].targetPitch, 8700 | TimeCorrectionOffBit);
 }
 
 TEST_F(SasMouseTest, FreehandAmplitudeIsClipLimitedAndNeverNegative) {
@@ -316,8 +317,8 @@ TEST_F(SasMouseTest, DragsPastTheRightEdgeEditOnlyTheFramesOfThePage) {
       EXPECT_EQ(Page(columns), (SasFrame{1, 555, 0, 0, 777}));
       EXPECT_NE(Page(columns - 1), (SasFrame{1, 3, -1000, 1000, 3}));
     }
-    SasWriteBack(app);
-    EXPECT_EQ(ReadSasFrames(app.sas.path).size(), count);
+    SasWriteBack(app.session);
+    EXPECT_EQ(ReadSasFrames(app.session.sas.path).size(), count);
   }
 }
 
@@ -326,21 +327,25 @@ TEST_F(SasMouseTest, TheSplitterMovesInEveryModeAndStays100RowsFromTheEdges) {
   for (int mode = 0; mode < 6; ++mode) {
     Mode(mode);
     for (int offset : {-2, 2}) {
-      app.upperPaneHeight = 300;
-      app.lowerPaneHeight = 274;
+      app.windows.upperPaneHeight = 300;
+      app.windows.lowerPaneHeight = 274;
       Drag(SasView, {{300, SplitterRow + offset}, {300, 20}});
-      EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight), std::tuple(100 - 26, 600 - 100))
+      EXPECT_EQ(std::tuple(app.windows.upperPaneHeight, app.windows.lowerPaneHeight),
+                std::tuple(100 - 26, 600 - 100))
           << mode;
       Drag(SasView, {{300, 100}, {300, 599}});
-      EXPECT_EQ(std::tuple(app.upperPaneHeight, app.lowerPaneHeight), std::tuple(500 - 26, 100)) << mode;
+      EXPECT_EQ(std::tuple(app.windows.upperPaneHeight, app.windows.lowerPaneHeight),
+                std::tuple(500 - 26, 100))
+          << mode;
       EXPECT_EQ(fake.windows.views[SasView].controls[platform::ScrollBar::SasLower],
                 (platform::Rect{624, 500, 640, 600}));
     }
   }
-  app.upperPaneHeight = 300;
+  app.windows.upperPaneHeight = 300;
   Drag(SasView, {{300, SplitterRow + 3}, {300, 20}});  // 3 rows off: an edit (Erase) instead
-  EXPECT_EQ(std::tuple(app.upperPaneHeight, app.sasView.splitterDragging, fake.windows.captured),
-            std::tuple(300, false, -1));
+  EXPECT_EQ(
+      std::tuple(app.windows.upperPaneHeight, app.windows.sasView.splitterDragging, fake.windows.captured),
+      std::tuple(300, false, -1));
 }
 
 TEST_F(SasMouseTest, TheCursorShowsTheSplitterTheModeOrTheArrow) {
@@ -359,7 +364,8 @@ TEST_F(SasMouseTest, TheCursorShowsTheSplitterTheModeOrTheArrow) {
   Mouse(MessageKind::LeftUp, SasView, {10, SplitterRow});
   app.flags |= Busy;
   Mouse(MessageKind::LeftDown, SasView, {10, UpperRow});
-  EXPECT_EQ(std::tuple(fake.windows.LastCursor(), app.mouse.state), std::tuple(CursorShape::Hourglass, 0u));
+  EXPECT_EQ(std::tuple(fake.windows.LastCursor(), app.session.mouse.state),
+            std::tuple(CursorShape::Hourglass, 0u));
 }
 
 // From the start on and after every mode command, a repeated one too.
@@ -376,7 +382,7 @@ TEST_F(SasMouseTest, TheModeIsShownByItsButtonItsMenuItemAndTheStatusStrip) {
   };
   expectShown(0);
   Open(Frames(5000));
-  const platform::Rect field = app.status.rects[SasModeField];  // right of the values
+  const platform::Rect field = app.windows.status.rects[SasModeField];  // right of the values
   for (int mode : {0, 4, 6, 6, 1, 2, 3, 5, 5, 0}) {
     fake.text.drawn.clear();
     Command(SasView, commands[mode]);
@@ -392,41 +398,42 @@ TEST_F(SasMouseTest, ReleasingCentresThePitchPaneOnTheCursorsNoteAndRepaints) {
   Page(200).targetPitch = 3049;
   app.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   Click({200, UpperRow});  // source 1200 cents: note 12
-  EXPECT_EQ(std::tuple(app.geometry[SasView].cursorX, app.sasView.lower.position,
+  EXPECT_EQ(std::tuple(app.windows.geometry[SasView].cursorX, app.windows.sasView.lower.position,
                        Bar(SasView, platform::ScrollBar::SasLower).pos),
             std::tuple(200, 87 - 12, 87 - 12));
   EXPECT_TRUE(app.redraw == (SasUpperBandRedraw | SasLowerBandRedraw));
   EXPECT_EQ(fake.windows.views[SasView].invalidated.back(), (platform::Rect{0, 26, 624, 600}));
   Drag(SasView, {{200, UpperRow}}, false, true);  // with Shift the target's note, 30
-  EXPECT_EQ(app.sasView.lower.position, 87 - 30);
+  EXPECT_EQ(app.windows.sasView.lower.position, 87 - 30);
 }
 
 TEST_F(SasMouseTest, CtrlDragsSelectTheWavAndSasRanges) {
   OpenWav(200000);
-  const std::uint32_t spp = app.wavView.samplesPerPixel;
+  const std::uint32_t spp = app.windows.wavView.samplesPerPixel;
   Drag(WavView, {{300, 100}, {5000, 100}, {100, 100}}, true);
-  EXPECT_EQ(std::tuple(app.geometry[WavView].selLeftX, app.geometry[WavView].selRightX, app.wav.rangeLeft,
-                       app.wav.rangeRight, app.Has(WavRangeSelected)),
+  EXPECT_EQ(std::tuple(app.windows.geometry[WavView].selLeftX, app.windows.geometry[WavView].selRightX,
+                       app.docs.wav.rangeLeft, app.docs.wav.rangeRight, app.Has(WavRangeSelected)),
             std::tuple(100, 300, 100 * spp, 300 * spp, true));
-  EXPECT_EQ(app.status.texts[9], FormatNumber(app.wav.rangeRms, 3, 16, true));
+  EXPECT_EQ(app.windows.status.texts[9], FormatNumber(app.docs.wav.rangeRms, 3, 16, true));
   Drag(WavView, {{400, 100}, {5000, 100}}, true);
-  EXPECT_EQ(app.geometry[WavView].selRightX, 639) << "the band stops at the window's edge";
-  EXPECT_EQ(app.wav.rangeRight, 639 * spp);
+  EXPECT_EQ(app.windows.geometry[WavView].selRightX, 639) << "the band stops at the window's edge";
+  EXPECT_EQ(app.docs.wav.rangeRight, 639 * spp);
 
   Open(Frames(300));
   Drag(SasView, {{10, UpperRow}, {40, UpperRow}}, true);
-  EXPECT_EQ(std::tuple(app.sas.range.left, app.sas.range.right, app.Has(SasRangeSelected)),
+  EXPECT_EQ(std::tuple(app.session.sas.range.left, app.session.sas.range.right, app.Has(SasRangeSelected)),
             std::tuple(10, 40, true));
   Drag(SasView, {{250, UpperRow}, {600, UpperRow}}, true);
-  EXPECT_EQ(app.sas.range.right, 300) << "no further than the frames";
+  EXPECT_EQ(app.session.sas.range.right, 300) << "no further than the frames";
   Drag(SasView, {{50, UpperRow}}, true);
   EXPECT_FALSE(app.Has(SasRangeSelected));
   Drag(SasView, {{310, UpperRow}, {20, UpperRow}}, true);  // right of the frames: no band
-  EXPECT_EQ(std::tuple(app.sas.range.left, app.geometry[SasView].rangeDragging), std::tuple(50, false));
+  EXPECT_EQ(std::tuple(app.session.sas.range.left, app.windows.geometry[SasView].rangeDragging),
+            std::tuple(50, false));
 }
 
 TEST_F(SasMouseTest, AnMftBandSetsAUserDefinedNoteRangeShownInTheOpenSettings) {
-  app.geometry[MftView].dataWidth = 1280;
+  app.windows.geometry[MftView].dataWidth = 1280;
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure&) {
     Drag(MftView, {{100, 100}, {400, 100}}, true);  // 88 notes over 641 columns
     EXPECT_EQ(std::tuple(dialog.selections[settings_control::Instrument],
@@ -435,11 +442,12 @@ TEST_F(SasMouseTest, AnMftBandSetsAUserDefinedNoteRangeShownInTheOpenSettings) {
               std::tuple(0, 100 * 88 / 641, 400 * 88 / 641));
   });
   Command(MftView, 154);
-  app.geometry[FftView].dataWidth = 512;
+  app.windows.geometry[FftView].dataWidth = 512;
   Drag(FftView, {{300, 100}, {20, 100}}, true);
-  EXPECT_EQ(std::tuple(app.geometry[FftView].selLeftX, app.geometry[FftView].selRightX,
-                       app.spectrum.fftSelStart, app.spectrum.fftSelEnd, app.Has(FftRangeSelected)),
-            std::tuple(20, 300, 20, 300, true));
+  EXPECT_EQ(
+      std::tuple(app.windows.geometry[FftView].selLeftX, app.windows.geometry[FftView].selRightX,
+                 app.windows.spectrum.fftSelStart, app.windows.spectrum.fftSelEnd, app.Has(FftRangeSelected)),
+      std::tuple(20, 300, 20, 300, true));
 }
 
 TEST_F(SasMouseTest, EditedColumnsAreDrawnAsAFullRepaintDrawsThem) {
@@ -457,10 +465,10 @@ TEST_F(SasMouseTest, EditedColumnsAreDrawnAsAFullRepaintDrawsThem) {
     Mode(edit.mode);
     Paint(SasView);
     Drag(SasView, edit.path, false, false, true);
-    const std::vector<std::uint32_t> drawn(app.images[SasView].Pixels().begin(),
-                                           app.images[SasView].Pixels().end());
+    const std::vector<std::uint32_t> drawn(app.windows.images[SasView].Pixels().begin(),
+                                           app.windows.images[SasView].Pixels().end());
     Paint(SasView);
-    EXPECT_TRUE(std::ranges::equal(drawn, app.images[SasView].Pixels())) << edit.mode;
+    EXPECT_TRUE(std::ranges::equal(drawn, app.windows.images[SasView].Pixels())) << edit.mode;
     Mouse(MessageKind::LeftUp, SasView, edit.path.back());
   }
 }
@@ -472,20 +480,20 @@ TEST_F(SasMouseTest, ALinkEditIsOneUndoStep) {
   Mode(1);
   Click({30, 100});
   Click({60, 40});
-  ASSERT_EQ(app.sas.links.size(), 3u);
+  ASSERT_EQ(app.session.sas.links.size(), 3u);
   Command(SasView, Id(CommandId::Undo));
-  EXPECT_EQ(app.sas.links.size(), 2u);
+  EXPECT_EQ(app.session.sas.links.size(), 2u);
 }
 
 TEST_F(SasMouseTest, AReadOnlyFileTakesNoEditsAndSaysSoOnce) {
   Open(Frames(5000));
-  app.sas.readOnly = true;
+  app.session.sas.readOnly = true;
   Mode(4);
   Drag(SasView, {{10, UpperRow}, {20, 100}});
   Drag(SasView, {{10, UpperRow}, {20, 100}});
   // The cursor still follows.
-  EXPECT_EQ(std::tuple(Page(15).targetAmplitude, app.geometry[SasView].cursorX, fake.desktop.messages.size(),
-                       app.Has(SasPageDirty)),
+  EXPECT_EQ(std::tuple(Page(15).targetAmplitude, app.windows.geometry[SasView].cursorX,
+                       fake.desktop.messages.size(), app.Has(SasPageDirty)),
             std::tuple(2000u, 20, 1u, false));
 }
 

@@ -12,7 +12,7 @@
 #include "program/dispatch/StartUp.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 
@@ -35,12 +35,12 @@ class SasRangeCommandsTest : public AppTest {
     ASSERT_TRUE(app.Has(SasOpen));
   }
   void Range(std::int32_t left, std::int32_t right) {
-    app.sas.range = {left, right};
+    app.session.sas.range = {left, right};
     app.flags |= SasRangeSelected;
     UpdateCommandStates(app);
   }
   std::vector<SasFrame> Saved() {
-    SasWriteBack(app);
+    SasWriteBack(app.session);
     return ReadSasFrames(path);
   }
 
@@ -49,10 +49,10 @@ class SasRangeCommandsTest : public AppTest {
 };
 
 TEST_F(SasRangeCommandsTest, SetLeftSetRightSelectAllAndFindKeepTheRangeRule) {
-  app.geometry[SasView].drawnCursorX = app.geometry[SasView].cursorX = 150;
+  app.windows.geometry[SasView].drawnCursorX = app.windows.geometry[SasView].cursorX = 150;
   Range(10, 20);
   const auto range = [this] {
-    return std::tuple(app.sas.range.left, app.sas.range.right, app.Has(SasRangeSelected));
+    return std::tuple(app.session.sas.range.left, app.session.sas.range.right, app.Has(SasRangeSelected));
   };
   Command(SasView, 135);  // Set Left past the right end: the right end follows, the range is empty
   EXPECT_EQ(range(), std::tuple(150, 150, false));
@@ -60,7 +60,7 @@ TEST_F(SasRangeCommandsTest, SetLeftSetRightSelectAllAndFindKeepTheRangeRule) {
   EXPECT_EQ(range(), std::tuple(0, 3000, true));  // Select All
   Command(SasView, 134);                          // Find on the loud note around the cursor
   EXPECT_EQ(range(), std::tuple(99, 200, true));
-  app.geometry[SasView].cursorX = 50;  // a quiet frame: empty range
+  app.windows.geometry[SasView].cursorX = 50;  // a quiet frame: empty range
   Command(SasView, 134);
   EXPECT_FALSE(app.Has(SasRangeSelected));
 }
@@ -77,11 +77,11 @@ TEST_F(SasRangeCommandsTest, TheDialogShowsKeepsClampsAndDefaultsItsValues) {
   Range(0, 3000);
   Command(SasView, 140);
   EXPECT_EQ(shown, (std::vector<std::string>{"100", "0", "0", "100", "0"}));
-  EXPECT_EQ(std::tuple(app.sasRangeParams.scaleAmplitude, app.sasRangeParams.transpose,
-                       app.sasRangeParams.disableAbove),
+  EXPECT_EQ(std::tuple(app.dialogs.sasRangeParams.scaleAmplitude, app.dialogs.sasRangeParams.transpose,
+                       app.dialogs.sasRangeParams.disableAbove),
             std::tuple(1000.0, -77, 0.0));
   EXPECT_EQ(Saved(), frames);
-  EXPECT_TRUE(app.undo.undo.empty());
+  EXPECT_TRUE(app.session.undo.undo.empty());
 
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     EXPECT_EQ(dialog.GetText(101), "1000");  // kept for the run
@@ -92,12 +92,12 @@ TEST_F(SasRangeCommandsTest, TheDialogShowsKeepsClampsAndDefaultsItsValues) {
     procedure.OnCommand(dialog, platform::DialogCancel);
   });
   Command(SasView, 140);
-  EXPECT_EQ(app.sasRangeParams, SasRangeParams{});
+  EXPECT_EQ(app.dialogs.sasRangeParams, SasRangeParams{});
   EXPECT_EQ(SasRangeDialogTemplate().title, "Change SAS range");
 }
 
 TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
-  app.sas.page[5].targetAmplitude = 3;  // a page edit not yet written back
+  app.session.sas.page[5].targetAmplitude = 3;  // a page edit not yet written back
   app.flags |= SasPageDirty;
   app.flags |= CorrectedTempCurrent;
   Range(0, 10);
@@ -107,7 +107,7 @@ TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
   // Written back before the operation; frame 10 outside the range; the page read again; Play Corrected
   // renders anew.
   EXPECT_EQ(std::tuple(saved[5].targetAmplitude, saved[9].targetPitch, saved[10].targetPitch,
-                       app.sas.page[9].targetPitch, app.Has(CorrectedTempCurrent)),
+                       app.session.sas.page[9].targetPitch, app.Has(CorrectedTempCurrent)),
             std::tuple(3u, std::uint16_t{1109}, std::uint16_t{1010}, std::uint16_t{1109}, false));
   Command(SasView, Id(CommandId::Undo));
   std::vector<SasFrame> expected = frames;
@@ -116,28 +116,29 @@ TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
 }
 
 TEST_F(SasRangeCommandsTest, GlobalClearDropsUnwrittenEditsAndUndoBringsThemBack) {
-  app.sas.page[7].targetPitch = 4000;
+  app.session.sas.page[7].targetPitch = 4000;
   app.flags |= SasPageDirty;
   Command(SasView, 125);
   EXPECT_EQ(std::tuple(Saved(), ReadSasLinks(path)), std::tuple(frames, EndLinks(300000)));
   Command(SasView, Id(CommandId::Undo));
-  EXPECT_EQ(std::tuple(app.sas.page[7].targetPitch, app.sas.links.size(), ReadSasLinks(path).size()),
+  EXPECT_EQ(std::tuple(app.session.sas.page[7].targetPitch, app.session.sas.links.size(),
+                       ReadSasLinks(path).size()),
             std::tuple(std::uint16_t{4000}, 3u, 3u));
 }
 
 TEST_F(SasRangeCommandsTest, TimeCorrectionAndSilenceReachFramesOffThePage) {
   Range(0, 3000);  // far more frames than the page's columns
   Command(SasView, 138);
-  EXPECT_TRUE((Saved()[2999].targetPitch & 0x8000) && (app.sas.page[0].targetPitch & 0x8000));
+  EXPECT_TRUE((Saved()[2999].targetPitch & 0x8000) && (app.session.sas.page[0].targetPitch & 0x8000));
   Command(SasView, 139);
   EXPECT_EQ(Saved(), frames);
 
-  app.settings.silenceThreshold = 1;
+  app.config.settings.silenceThreshold = 1;
   Command(SasView, 124);
   const std::vector<SasFrame> saved = Saved();
-  EXPECT_EQ(
-      std::tuple(saved[2999].targetAmplitude, saved[150].targetAmplitude, app.sasRangeParams.silenceBelow),
-      std::tuple(0u, frames[150].targetAmplitude, 1));
+  EXPECT_EQ(std::tuple(saved[2999].targetAmplitude, saved[150].targetAmplitude,
+                       app.dialogs.sasRangeParams.silenceBelow),
+            std::tuple(0u, frames[150].targetAmplitude, 1));
   Command(SasView, Id(CommandId::Undo));
   EXPECT_EQ(Saved(), frames);
 }

@@ -12,7 +12,7 @@
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"
 #include "program/shell/Resources.h"
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "support/AppFixture.h"
 #include "support/SasFiles.h"
 
@@ -34,20 +34,20 @@ class SasUndoTest : public AppTest {
   }
   // A mouse-like action: the page edited in memory between the two brackets.
   void EditPage(int column, std::uint16_t pitch) {
-    SasEditBegin(app);
-    app.sas.page[static_cast<std::size_t>(column)].targetPitch = pitch;
+    SasEditBegin(app.session);
+    app.session.sas.page[static_cast<std::size_t>(column)].targetPitch = pitch;
     app.flags |= SasPageDirty;
-    SasEditEnd(app);
+    SasEditEnd(app.session);
   }
   void AddLink(TimeLink link) {
-    SasEditBegin(app);
-    app.sas.links.insert(app.sas.links.begin() + 1, link);
+    SasEditBegin(app.session);
+    app.session.sas.links.insert(app.session.sas.links.begin() + 1, link);
     app.flags |= SasPageDirty;
-    SasEditEnd(app);
+    SasEditEnd(app.session);
   }
   // The file as the user would see it after saving: pending edits written back.
   std::vector<SasFrame> Saved() {
-    SasWriteBack(app);
+    SasWriteBack(app.session);
     return ReadSasFrames(path);
   }
   bool Enabled(int command) { return fake.windows.menuEnabled[command]; }
@@ -66,33 +66,33 @@ TEST_F(SasUndoTest, EditsAndLinksUndoAndRedoOneActionAtATime) {
   EXPECT_EQ(gates(), std::tuple(true, false));
 
   Command(SasView, Id(CommandId::Undo));  // the link
-  EXPECT_EQ(std::tuple(app.sas.links, app.sas.page[3].targetPitch),
+  EXPECT_EQ(std::tuple(app.session.sas.links, app.session.sas.page[3].targetPitch),
             std::tuple(EndLinks(300000), std::uint16_t{4444}));
   Command(SasView, Id(CommandId::Undo));  // the pitch
-  EXPECT_EQ(app.sas.page[3].targetPitch, 1003);
+  EXPECT_EQ(app.session.sas.page[3].targetPitch, 1003);
   EXPECT_EQ(std::tuple(Saved(), ReadSasLinks(path)), std::tuple(original, EndLinks(300000)));
   EXPECT_EQ(gates(), std::tuple(false, true));
 
   Command(SasView, Id(CommandId::Redo));
   Command(SasView, Id(CommandId::Redo));
-  EXPECT_EQ(std::tuple(app.sas.page[3].targetPitch, ReadSasLinks(path)),
+  EXPECT_EQ(std::tuple(app.session.sas.page[3].targetPitch, ReadSasLinks(path)),
             std::tuple(std::uint16_t{4444}, std::vector<TimeLink>{{0, 0}, {1000, 1200}, {300000, 300000}}));
   Command(SasView, Id(CommandId::Redo));  // nothing left to redo: nothing happens
-  EXPECT_EQ(app.sas.links.size(), 3u);
+  EXPECT_EQ(app.session.sas.links.size(), 3u);
 
   // A new edit drops what could be redone.
   Command(SasView, Id(CommandId::Undo));
   EditPage(5, 5555);
-  EXPECT_EQ(std::tuple(Enabled(Id(CommandId::Redo)), app.undo.redo.empty()), std::tuple(false, true));
+  EXPECT_EQ(std::tuple(Enabled(Id(CommandId::Redo)), app.session.undo.redo.empty()), std::tuple(false, true));
 }
 
 TEST_F(SasUndoTest, UndoReachesFramesWrittenBackAndScrolledOffThePage) {
   EditPage(10, 7000);
-  SasWriteBack(app);
-  app.sas.firstFrame = 2000;  // scrolled: the edited frame is no longer on the page
-  SasReadPage(app);
+  SasWriteBack(app.session);
+  app.session.sas.firstFrame = 2000;  // scrolled: the edited frame is no longer on the page
+  SasReadPage(app.session);
   Command(SasView, Id(CommandId::Undo));
-  EXPECT_EQ(app.sas.firstFrame, 2000);
+  EXPECT_EQ(app.session.sas.firstFrame, 2000);
   EXPECT_EQ(Saved(), original);
   Command(SasView, Id(CommandId::Redo));
   EXPECT_EQ(Saved()[10].targetPitch, 7000);
@@ -100,9 +100,9 @@ TEST_F(SasUndoTest, UndoReachesFramesWrittenBackAndScrolledOffThePage) {
 
 TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNothing) {
   app.flags |= CorrectedTempCurrent;
-  SasEditBegin(app);
-  SasEditEnd(app);
-  EXPECT_TRUE(app.Has(CorrectedTempCurrent) && app.undo.undo.empty());
+  SasEditBegin(app.session);
+  SasEditEnd(app.session);
+  EXPECT_TRUE(app.Has(CorrectedTempCurrent) && app.session.undo.undo.empty());
   EditPage(1, 1);
   EXPECT_FALSE(app.Has(CorrectedTempCurrent));
   app.flags |= CorrectedTempCurrent;
@@ -113,15 +113,15 @@ TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNoth
 TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
   EditPage(1, 1);
   SasClose(app);
-  EXPECT_TRUE(app.undo.undo.empty() && !Enabled(Id(CommandId::Undo)));
+  EXPECT_TRUE(app.session.undo.undo.empty() && !Enabled(Id(CommandId::Undo)));
   SasOpenCommand(app, &path);
 
   SasUndoAction huge;
   huge.before.resize(SasUndoBudget / sizeof(huge.before[0]) + 1);
   huge.after = huge.before;
   EditPage(1, 1);
-  SasRecordFileAction(app, huge);  // larger than the budget: nothing before it can be undone either
-  EXPECT_EQ(std::tuple(app.undo.undo.size(), app.undo.bytes), std::tuple(0u, 0u));
+  SasRecordFileAction(app.session, huge);  // larger than the budget: nothing before it can be undone either
+  EXPECT_EQ(std::tuple(app.session.undo.undo.size(), app.session.undo.bytes), std::tuple(0u, 0u));
 }
 
 // Ctrl+Z undoes, Ctrl+Y and Ctrl+Shift+Z redo (that no command runs while busy: WindowProcedureTest).

@@ -35,8 +35,8 @@ class SettingsDialogTest : public AppTest {
     settingsFile = dir.File("vocara.INI");
     WriteFile(settingsFile, SettingsFileBytes(loaded, WindowLayout::Defaults()));
     ASSERT_TRUE(ProgramStart(app, ""));
-    ASSERT_EQ(app.files.settingsFile, settingsFile);
-    ASSERT_EQ(app.settings, loaded);
+    ASSERT_EQ(app.config.files.settingsFile, settingsFile);
+    ASSERT_EQ(app.config.settings, loaded);
   }
 
   // Opens the dialog with command 154 and lets `script` act on it; the host presses Cancel
@@ -45,12 +45,12 @@ class SettingsDialogTest : public AppTest {
     bool ran = false;
     fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
       ran = true;
-      EXPECT_EQ(app.settingsDialog, &dialog) << "other windows refresh the open dialog through it";
+      EXPECT_EQ(app.dialogs.settingsDialog, &dialog) << "other windows refresh the open dialog through it";
       script(dialog, procedure);
     });
     Command(MftView, 154);
     EXPECT_TRUE(ran) << "the dialog did not run";
-    EXPECT_EQ(app.settingsDialog, nullptr);
+    EXPECT_EQ(app.dialogs.settingsDialog, nullptr);
   }
 
   // The live value after typing `text` into a field and pressing OK.
@@ -59,7 +59,7 @@ class SettingsDialogTest : public AppTest {
       dialog.SetText(field, text);
       procedure.OnCommand(dialog, id::Ok);
     });
-    return app.settings;
+    return app.config.settings;
   }
 
   // Instrument 37 is "Piano".
@@ -68,7 +68,7 @@ class SettingsDialogTest : public AppTest {
 };
 
 TEST_F(SettingsDialogTest, OpensWithTheListsAndTheLiveValues) {
-  app.settings.chunkPeriods = 2.5;
+  app.config.settings.chunkPeriods = 2.5;
   Run([](FakeDialog& dialog, platform::DialogProcedure&) {
     ASSERT_EQ(dialog.items[id::Instrument].size(), 69u);
     EXPECT_EQ(std::tuple(dialog.items[id::Instrument][Violin], dialog.items[id::LowestNote].size(),
@@ -102,7 +102,8 @@ TEST_F(SettingsDialogTest, InstrumentThenLowestNoteBecomesUserDefinedKeepingTheH
               std::tuple(UserDefinedInstrument, NoteG7));
     procedure.OnCommand(dialog, id::Ok);
   });
-  EXPECT_EQ(std::tuple(app.settings.instrument, app.settings.lowestNote, app.settings.highestNote),
+  EXPECT_EQ(std::tuple(app.config.settings.instrument, app.config.settings.lowestNote,
+                       app.config.settings.highestNote),
             std::tuple(UserDefinedInstrument, NoteC2, NoteG7));
 }
 
@@ -110,11 +111,13 @@ TEST_F(SettingsDialogTest, ANoteAcrossTheOtherDragsItAlong) {
   Run([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     Choose(dialog, procedure, id::LowestNote, 50);
     Choose(dialog, procedure, id::HighestNote, 40);  // below the lowest: pulls it down
-    EXPECT_EQ(std::tuple(app.settings.lowestNote, dialog.selections[id::LowestNote]), std::tuple(40, 40));
+    EXPECT_EQ(std::tuple(app.config.settings.lowestNote, dialog.selections[id::LowestNote]),
+              std::tuple(40, 40));
     Choose(dialog, procedure, id::LowestNote, 60);  // above the highest: pushes it up
-    EXPECT_EQ(std::tuple(app.settings.highestNote, dialog.selections[id::HighestNote]), std::tuple(60, 60));
+    EXPECT_EQ(std::tuple(app.config.settings.highestNote, dialog.selections[id::HighestNote]),
+              std::tuple(60, 60));
     Choose(dialog, procedure, id::Instrument, UserDefinedInstrument);  // keeps the notes
-    EXPECT_EQ(app.settings.lowestNote, 60);
+    EXPECT_EQ(app.config.settings.lowestNote, 60);
   });
 }
 
@@ -131,13 +134,13 @@ TEST_F(SettingsDialogTest, TypedValuesAreClampedNeverRefused) {
   EXPECT_EQ(AfterOk(id::RulerOrigin, "987654321").rulerOrigin, 987654321);
   EXPECT_EQ(AfterOk(id::ChunkPeriods, "abc").chunkPeriods, 1.0);
   EXPECT_EQ(AfterOk(id::Tempo, "-5").tempo, 1.0);
-  EXPECT_EQ(app.settings.timeCorrection, 1) << "a checked box reads as 1";
+  EXPECT_EQ(app.config.settings.timeCorrection, 1) << "a checked box reads as 1";
   Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     EXPECT_EQ(dialog.texts[id::Tempo], "1") << "the next opening shows the corrected value";
     dialog.SetChecked(id::TimeCorrection, false);
     procedure.OnCommand(dialog, id::Ok);
   });
-  EXPECT_EQ(app.settings.timeCorrection, 0);
+  EXPECT_EQ(app.config.settings.timeCorrection, 0);
 }
 
 TEST_F(SettingsDialogTest, ANewNoiseLengthReevaluatesTheWavRange) {
@@ -157,7 +160,7 @@ TEST_F(SettingsDialogTest, DefaultAfterSaveRestoresTheLoadedValues) {
     procedure.OnCommand(dialog, id::Default);
     EXPECT_FALSE(dialog.ended) << "Save and Default keep the dialog open";
     EXPECT_EQ(dialog.texts[id::Tempo], "96") << "the loaded value, neither the saved nor the built-in one";
-    EXPECT_EQ(app.settings, loaded);
+    EXPECT_EQ(app.config.settings, loaded);
   });
 }
 
@@ -165,8 +168,8 @@ TEST_F(SettingsDialogTest, CancelAfterSaveKeepsTheFileAndRestoresTheOpeningValue
   WindowLayout layout = WindowLayout::Defaults();
   layout.rects[FftView] = {300, 210, 660, 380};
   WriteFile(settingsFile, SettingsFileBytes(loaded, layout));
-  app.settings.tempo = 80.0;  // the live values differ from the loaded ones
-  const GeneralSettings atOpening = app.settings;
+  app.config.settings.tempo = 80.0;  // the live values differ from the loaded ones
+  const GeneralSettings atOpening = app.config.settings;
 
   Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     Choose(dialog, procedure, id::Instrument, Violin);
@@ -174,7 +177,7 @@ TEST_F(SettingsDialogTest, CancelAfterSaveKeepsTheFileAndRestoresTheOpeningValue
     procedure.OnCommand(dialog, id::Save);
     procedure.OnCommand(dialog, id::Cancel);
   });
-  EXPECT_EQ(app.settings, atOpening);
+  EXPECT_EQ(app.config.settings, atOpening);
   GeneralSettings saved = atOpening;
   saved.instrument = Violin;
   saved.lowestNote = NoteG3;
@@ -192,14 +195,14 @@ TEST_F(SettingsDialogTest, SaveCreatesAMissingFileAndSkipsOneThatCannotBeOpened)
   });
   EXPECT_EQ(ReadFile(settingsFile).size(), GeneralSettings::ByteSize);
 
-  app.files.settingsFile = dir.File("no-such-folder/vocara.INI");
+  app.config.files.settingsFile = dir.File("no-such-folder/vocara.INI");
   Run([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     procedure.OnCommand(dialog, id::Save);
     procedure.OnCommand(dialog, id::Ok);
     EXPECT_EQ(dialog.result, 1);
   });
   EXPECT_TRUE(fake.desktop.messages.empty()) << "a failed Save is not reported";
-  EXPECT_FALSE(std::filesystem::exists(app.files.settingsFile));
+  EXPECT_FALSE(std::filesystem::exists(app.config.files.settingsFile));
 }
 
 // --- Closing ---
@@ -213,13 +216,13 @@ TEST_F(SettingsDialogTest, ClosingRefreshesTheNoteSpectrumAndTheSasRuler) {
   EXPECT_TRUE(fake.windows.views[SasView].presented.empty()) << "no SAS, no ruler";
 
   app.flags |= SasOpen;
-  app.sas.header.sampleRate = 48000;
-  app.sas.header.frameLength = 480;
+  app.session.sas.header.sampleRate = 48000;
+  app.session.sas.header.frameLength = 480;
   Run([](FakeDialog&, platform::DialogProcedure&) {});  // the close box: Cancel
   EXPECT_EQ(refreshes(), 2u);
   const std::vector<platform::Rect>& shown = fake.windows.views[SasView].presented;
   ASSERT_EQ(shown.size(), 1u) << "the ruler is drawn straight into the SAS window";
-  EXPECT_EQ(shown[0].top, app.metrics.toolbarHeight + app.metrics.statusHeight);
+  EXPECT_EQ(shown[0].top, app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight);
 }
 
 }  // namespace

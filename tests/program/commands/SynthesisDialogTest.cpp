@@ -36,11 +36,11 @@ class SynthesisDialogTest : public AppTest {
     EXPECT_TRUE(app.Has(SynthesisDialogOpen));
     return *fake.dialogs.modeless.back();
   }
-  void Press(FakeDialog& dialog, int button) { app.synthesis.procedure->OnCommand(dialog, button); }
+  void Press(FakeDialog& dialog, int button) { app.dialogs.synthesis.procedure->OnCommand(dialog, button); }
   // What the generator writes for the parameters the dialog now holds.
   std::string Expected() {
     const std::string path = dir.File("expected.wav");
-    EXPECT_EQ(GenerateWaveFile(app.synthesis.parameters, path), MessageId::None);
+    EXPECT_EQ(GenerateWaveFile(app.dialogs.synthesis.parameters, path), MessageId::None);
     return ReadFile(path);
   }
 
@@ -57,14 +57,14 @@ TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFi
   EXPECT_EQ(std::tuple(dialog.GetText(Field(s::SineAmplitude)), dialog.GetText(Field(s::NoiseAmplitude)),
                        dialog.GetText(Field(s::SineFrequency))),
             std::tuple("66.67", "33.33", "20000"));
-  EXPECT_EQ(std::tuple(app.Has(WavOpen | GenerateToTemp), app.wav.path, app.wav.sampleCount),
+  EXPECT_EQ(std::tuple(app.Has(WavOpen | GenerateToTemp), app.docs.wav.path, app.docs.wav.sampleCount),
             std::tuple(true, RenderedFile(GeneratedTempName), 96000u));
   EXPECT_EQ(ReadFile(RenderedFile(GeneratedTempName)), Expected());
 
   // The open temporary file is closed, replaced and opened again.
   dialog.SetText(Field(s::Duration), "1");
   Press(dialog, id::Generate);
-  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.sampleCount, fake.desktop.messages.size()),
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.docs.wav.sampleCount, fake.desktop.messages.size()),
             std::tuple(true, 48000u, 0u));
   EXPECT_EQ(std::tuple(ReadFile(RenderedFile(GeneratedTempName)), ReadFile(dir.File(GeneratedTempName))),
             std::tuple(Expected(), "the user's own"));
@@ -81,7 +81,7 @@ TEST_F(SynthesisDialogTest, SaveAsAsksForTheNameAndReportsAFailedCreation) {
   EXPECT_EQ(Describe(fake.desktop.fileRequests[0]),
             "Save Generated Wave | Windows Sound File (*.WAV)=*.WAV | WAV |  | pathMustExist overwritePrompt "
             "hideReadOnly");
-  EXPECT_EQ(std::tuple(app.Has(GenerateToTemp), app.wav.path, ReadFile(named),
+  EXPECT_EQ(std::tuple(app.Has(GenerateToTemp), app.docs.wav.path, ReadFile(named),
                        std::filesystem::exists(RenderedFile(GeneratedTempName))),
             std::tuple(false, named, Expected(), false));
   Press(dialog, id::SaveAs);
@@ -103,7 +103,7 @@ TEST_F(SynthesisDialogTest, OpensOnceAndItsParametersSurviveClosingAndButtonsWai
   first.SetText(Field(s::SinePhase + 9), "-45.5");
   Press(first, id::Generate);
   Press(first, platform::DialogCancel);
-  EXPECT_TRUE(first.ended && !app.Has(SynthesisDialogOpen) && app.synthesis.dialog == nullptr);
+  EXPECT_TRUE(first.ended && !app.Has(SynthesisDialogOpen) && app.dialogs.synthesis.dialog == nullptr);
   FakeDialog& second = Open();
   EXPECT_EQ(std::tuple(&second == &first, second.GetText(Field(s::SinePhase + 9))),
             std::tuple(false, "-45.5"));
@@ -114,7 +114,7 @@ TEST_F(SynthesisDialogTest, OpensOnceAndItsParametersSurviveClosingAndButtonsWai
   Press(second, id::Generate);
   Press(second, id::SaveAs);
   EXPECT_EQ(std::tuple(std::filesystem::exists(RenderedFile(GeneratedTempName)),
-                       fake.desktop.fileRequests.size(), app.synthesis.parameters[s::Duration]),
+                       fake.desktop.fileRequests.size(), app.dialogs.synthesis.parameters[s::Duration]),
             std::tuple(false, 0u, 5.0));
 }
 

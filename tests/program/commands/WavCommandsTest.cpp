@@ -42,15 +42,15 @@ class WavCommandsTest : public AppTest {
   }
   // Every field the flags and the document keep of a WAV, as the commands leave them.
   void ExpectNoWav() {
-    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.file.IsOpen()), std::tuple(false, false));
+    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.docs.wav.file.IsOpen()), std::tuple(false, false));
     EXPECT_EQ(fake.windows.views[WavView].title, "WAV");  // titles change only on success
     EXPECT_FALSE(Enabled(103));
   }
-  auto Range() const { return std::tuple(app.wav.rangeLeft, app.wav.rangeRight); }
+  auto Range() const { return std::tuple(app.docs.wav.rangeLeft, app.docs.wav.rangeRight); }
 };
 
 TEST_F(WavCommandsTest, OpenAsksWithItsDialogShowsThePathAndEnablesTheWavCommands) {
-  app.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
+  app.dialogs.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
   const std::string path = MakeWav("take.wav", 3000);
   OpenFromDialog(path);
   ASSERT_EQ(fake.desktop.fileRequests.size(), 1u);
@@ -73,8 +73,8 @@ TEST_F(WavCommandsTest, OpenAsksWithItsDialogShowsThePathAndEnablesTheWavCommand
   EXPECT_EQ(fake.windows.menuEnabled[103], true);
   // Fitted to the whole file: 3000 / 639 = 4 samples per column; the envelope's 641 columns
   // reach sample 2563.
-  EXPECT_EQ(app.wavView.samplesPerPixel, 3000u / 639);
-  EXPECT_EQ(std::tuple(app.wavView.envelopeMin, app.wavView.envelopeMax),
+  EXPECT_EQ(app.windows.wavView.samplesPerPixel, 3000u / 639);
+  EXPECT_EQ(std::tuple(app.windows.wavView.envelopeMin, app.windows.wavView.envelopeMax),
             std::tuple(-1500.0 * 65536, (2563.0 - 1500) * 65536));
 }
 
@@ -127,7 +127,7 @@ TEST_F(WavCommandsTest, ARefusedSoundFileCanBeOpenedAsAMonoCopy) {
   EXPECT_EQ(fake.desktop.fileRequests[0].initialName, dir.File("take.wav"));
   EXPECT_TRUE(fake.desktop.fileRequests[0].overwritePrompt);
   EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_EQ(std::tuple(app.wav.path, fake.windows.views[WavView].title),
+  EXPECT_EQ(std::tuple(app.docs.wav.path, fake.windows.views[WavView].title),
             std::tuple(dir.File("copy.wav"), dir.File("copy.wav")));
   EXPECT_EQ(ReadImportedWav(dir.File("copy.wav")).samples, (std::vector<std::int32_t>{200, -6}));
   EXPECT_FALSE(app.Has(Busy));
@@ -165,8 +165,8 @@ TEST_F(WavCommandsTest, AFileCutShortCanBeSavedAsACopy) {
         << text;
     EXPECT_EQ(std::tuple(LastMessage().icon, LastMessage().buttons),
               std::tuple(MessageIcon::Question, MessageButtons::YesNo));
-    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.wav.path), std::tuple(true, copy));
-    EXPECT_EQ(app.wav.sampleCount, c.kept != 0 ? c.kept : app.wav.sampleCount);
+    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.docs.wav.path), std::tuple(true, copy));
+    EXPECT_EQ(app.docs.wav.sampleCount, c.kept != 0 ? c.kept : app.docs.wav.sampleCount);
   }
 }
 
@@ -202,18 +202,20 @@ TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
 
 TEST_F(WavCommandsTest, CloseResetsTheDocumentAndTheView) {
   OpenFromDialog(MakeWav("take.wav", 3000));
-  app.wav.cursor = 70;
+  app.docs.wav.cursor = 70;
   SelectWavRange(10, 2000);
   fake.windows.Show(FftView, platform::ShowCommand::Restore);
-  app.geometry[WavView].cursorX = 12;
+  app.windows.geometry[WavView].cursorX = 12;
   Command(WavView, 103);
   ExpectNoWav();
   EXPECT_FALSE(app.Has(WavRangeSelected));
   // The cursor survives; the next open checks it.
-  EXPECT_EQ(std::tuple(app.wav.path, app.wav.sampleCount, app.wav.rangeLeft, app.wav.rangeRight,
-                       app.wav.rangeRms, app.wav.amplitudeScale, app.wav.cursor),
-            std::tuple("", 0u, 0u, 0u, 0.0, 1.0, 70u));
-  EXPECT_EQ(std::tuple(app.wavView.samplesPerPixel, app.geometry[WavView].cursorX), std::tuple(1u, 0));
+  EXPECT_EQ(
+      std::tuple(app.docs.wav.path, app.docs.wav.sampleCount, app.docs.wav.rangeLeft, app.docs.wav.rangeRight,
+                 app.docs.wav.rangeRms, app.docs.wav.amplitudeScale, app.docs.wav.cursor),
+      std::tuple("", 0u, 0u, 0u, 0.0, 1.0, 70u));
+  EXPECT_EQ(std::tuple(app.windows.wavView.samplesPerPixel, app.windows.geometry[WavView].cursorX),
+            std::tuple(1u, 0));
   EXPECT_EQ(fake.windows.views[FftView].state, platform::ShowState::Hidden);
   EXPECT_EQ(fake.windows.views[WavView].scroll[platform::ScrollBar::Horizontal],
             (platform::ScrollInfo{0, 10000, 10001, 0}));
@@ -227,17 +229,17 @@ TEST_F(WavCommandsTest, PositionsKeptFromTheLastRecordingAreLimitedToTheNewData)
   } cases[] = {{4000, 3000, 0, 0, 0}, {500, 800, 500, 800, 1000}};
   for (const auto& c : cases) {
     OpenFromDialog(MakeWav("long.wav", 5000));
-    app.wav.cursor = c.cursor;
-    app.noise.length = 256;
+    app.docs.wav.cursor = c.cursor;
+    app.docs.noise.length = 256;
     SelectWavRange(c.left, 4500);
-    app.wavView.firstSample = 2500;
+    app.windows.wavView.firstSample = 2500;
     OpenFromDialog(MakeWav("short.wav", 1000));
     const bool kept = c.keptRight > 0;
     EXPECT_EQ(Range(), std::tuple(c.keptLeft, c.keptRight)) << c.cursor;
-    EXPECT_EQ(std::tuple(app.wav.cursor, app.Has(WavRangeSelected), app.wav.rangeRms > 0.0),
+    EXPECT_EQ(std::tuple(app.docs.wav.cursor, app.Has(WavRangeSelected), app.docs.wav.rangeRms > 0.0),
               std::tuple(c.keptCursor, kept, kept));
     if (!kept) {
-      EXPECT_EQ(std::tuple(app.noise.length, app.wavView.firstSample), std::tuple(0u, 0u));
+      EXPECT_EQ(std::tuple(app.docs.noise.length, app.windows.wavView.firstSample), std::tuple(0u, 0u));
     }
   }
 }
@@ -248,7 +250,7 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(Fields(LastMessage()), std::tuple("WAV and SAS files does not fit.\nContinue?",
                                               MessageIcon::Question, MessageButtons::YesNo));
-  EXPECT_EQ(std::tuple(LastMessage().defaultAnswer, app.Has(WavOpen), app.wav.file.IsOpen()),
+  EXPECT_EQ(std::tuple(LastMessage().defaultAnswer, app.Has(WavOpen), app.docs.wav.file.IsOpen()),
             std::tuple(MessageAnswer::No, false, false));
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);
@@ -259,13 +261,13 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
 // Set Left (110) moves the right end one column on; Set Right (111) left of the range moves both
 // ends; neither goes past the data.
 TEST_F(WavCommandsTest, SetLeftAndSetRightFollowTheCursorWithinTheData) {
-  app.wav.cursor = 5;  // without a file neither does anything
+  app.docs.wav.cursor = 5;  // without a file neither does anything
   Command(WavView, 110);
   Command(WavView, 111);
   EXPECT_EQ(Range(), std::tuple(0u, 0u));
   OpenFromDialog(MakeWav("take.wav", 1000));
-  app.wav.rangeLeft = 100;
-  app.wav.rangeRight = 200;
+  app.docs.wav.rangeLeft = 100;
+  app.docs.wav.rangeRight = 200;
   struct Step {
     std::uint32_t samplesPerPixel, cursor;
     int command;
@@ -284,8 +286,8 @@ TEST_F(WavCommandsTest, SetLeftAndSetRightFollowTheCursorWithinTheData) {
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "command " << step.command << " cursor " << step.cursor);
-    app.wavView.samplesPerPixel = step.samplesPerPixel;
-    app.wav.cursor = step.cursor;
+    app.windows.wavView.samplesPerPixel = step.samplesPerPixel;
+    app.docs.wav.cursor = step.cursor;
     Command(WavView, step.command);
     EXPECT_EQ(Range(), std::tuple(step.left, step.right));
     EXPECT_EQ(app.Has(WavRangeSelected), step.selected);
@@ -295,7 +297,7 @@ TEST_F(WavCommandsTest, SetLeftAndSetRightFollowTheCursorWithinTheData) {
 
 TEST_F(WavCommandsTest, RangeFlagRules) {
   OpenFromDialog(MakeWav("take.wav", 4096));
-  app.settings.noiseLength = 1024;
+  app.config.settings.noiseLength = 1024;
   app.flags |= CorrectedTempCurrent;
   SelectWavRange(100, 1123);
   EXPECT_TRUE(app.Has(WavRangeSelected));
@@ -306,7 +308,7 @@ TEST_F(WavCommandsTest, RangeFlagRules) {
   EXPECT_TRUE(Enabled(114));  // Noise=
   EXPECT_FALSE(app.Has(NoiseSampleReady));
 
-  app.noise.length = 512;
+  app.docs.noise.length = 512;
   app.flags |= CorrectedTempCurrent;
   SelectWavRange(100, 612);
   EXPECT_EQ(std::tuple(app.Has(NoiseSampleReady), app.Has(CorrectedTempCurrent)), std::tuple(true, false));
@@ -315,7 +317,7 @@ TEST_F(WavCommandsTest, RangeFlagRules) {
   EXPECT_EQ(std::tuple(app.Has(NoiseSampleReady), Enabled(104)), std::tuple(false, false));
 
   SelectWavRange(300, 300);
-  EXPECT_EQ(std::tuple(app.Has(WavRangeSelected), app.wav.rangeRms), std::tuple(false, 0.0));
+  EXPECT_EQ(std::tuple(app.Has(WavRangeSelected), app.docs.wav.rangeRms), std::tuple(false, 0.0));
 }
 
 // Save As writes the range to the file chosen in a dialog with an empty name, never onto the open

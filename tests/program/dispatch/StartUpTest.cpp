@@ -43,8 +43,9 @@ TEST_F(StartUpTest, LayoutAtNinetySixDpi) {
   const int tb = fake.windows.toolbarHeight;
   // The status strip under the toolbar, the plots under it (and the SAS ruler), the SAS panes
   // halved beside their scroll bars.
-  EXPECT_EQ(std::tuple(app.metrics.statusHeight, app.status.rects[0], app.clientRect[SasView],
-                       app.geometry[WavView].plotTop, app.geometry[SasView].plotTop, app.upperPaneHeight,
+  EXPECT_EQ(std::tuple(app.windows.metrics.statusHeight, app.windows.status.rects[0],
+                       app.windows.clientRect[SasView], app.windows.geometry[WavView].plotTop,
+                       app.windows.geometry[SasView].plotTop, app.windows.upperPaneHeight,
                        fake.windows.views[WavView].image.width),
             std::tuple(17, platform::Rect{10, 2 + tb, 45, 17 + tb}, platform::Rect{0, tb, 624 - 16, 226},
                        tb + 17, tb + 17 + 17, (226 - tb) / 2, 640));
@@ -60,8 +61,9 @@ TEST_F(StartUpTest, StatusFieldsScaleWithTheScreenResolution) {
   ASSERT_TRUE(StartUp(app));
   const int tb = fake.windows.toolbarHeight;
   // The top 2 × 1.25 truncated.
-  EXPECT_EQ(std::tuple(app.status.rects[0].left, app.status.rects[0].right, app.status.rects[0].top,
-                       app.metrics.statusHeight, app.metrics.rulerHeight),
+  EXPECT_EQ(std::tuple(app.windows.status.rects[0].left, app.windows.status.rects[0].right,
+                       app.windows.status.rects[0].top, app.windows.metrics.statusHeight,
+                       app.windows.metrics.rulerHeight),
             std::tuple(12, 56, 2 + tb, 21, 21));
 }
 
@@ -153,8 +155,8 @@ TEST_F(StartUpTest, TheSettingsFileTheEnvironmentNamesIsUsedAsItIsOnAnyScreen) {
   fake.windows.workArea = {0, 0, 2560, 1440};
   std::fill(std::begin(fake.windows.toolbarWidths), std::end(fake.windows.toolbarWidths), 700);
   ASSERT_TRUE(ProgramStart(app, ""));
-  EXPECT_EQ(std::tuple(app.files.settingsFile, app.settings.instrument, app.loadedSettings.tempo,
-                       app.settings.noiseLength),
+  EXPECT_EQ(std::tuple(app.config.files.settingsFile, app.config.settings.instrument,
+                       app.config.loadedSettings.tempo, app.config.settings.noiseLength),
             std::tuple(named, 63, 90.5, 3000));
   for (int v = 0; v < ViewCount; ++v)
     EXPECT_EQ(fake.windows.views[v].spec.rect, layout.rects[static_cast<std::size_t>(v)]);
@@ -214,7 +216,7 @@ TEST_F(StartUpTest, TheFileNamedByTheWordsOpensAtStart) {
   EXPECT_EQ(alone.options.commandLine, "-take.wav");
   ASSERT_FALSE(words.options.exitCode.has_value()) << words.err.str();
   ASSERT_TRUE(ProgramStart(app, words.options.commandLine));
-  EXPECT_EQ(app.wav.path, path);
+  EXPECT_EQ(app.docs.wav.path, path);
 }
 
 TEST_F(StartUpTest, CommandLineFileIsOpenedBeforeReady) {

@@ -96,12 +96,13 @@ TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
   fake.windows.views[SasView].screenRect = {5, 250, 700, 600};
   sink.Dispatch(SasView, Msg(MessageKind::Move));
   app.flags |= SasOpen | SasPageDirty;
-  app.wav.file = FileHandle::OpenForReading(settings);
+  app.docs.wav.file = FileHandle::OpenForReading(settings);
 
   sink.Dispatch(WavView, Msg(MessageKind::Close));
   // The pending edits were written back.
-  EXPECT_EQ(std::tuple(app.Has(SasPageDirty), app.wav.file.IsOpen(), fake.windows.views[WavView].destroyed),
-            std::tuple(false, false, true));
+  EXPECT_EQ(
+      std::tuple(app.Has(SasPageDirty), app.docs.wav.file.IsOpen(), fake.windows.views[WavView].destroyed),
+      std::tuple(false, false, true));
   EXPECT_EQ(fake.pump.quitCode, 0);
   const std::string after = ReadFile(settings);
   ASSERT_EQ(after.size(), 176u);
@@ -113,29 +114,29 @@ TEST_F(WindowProcedureTest, ClosingTheWavWindowSavesLayoutWritesBackAndQuits) {
 }
 
 TEST_F(WindowProcedureTest, ClosingWithoutASettingsFileCreatesNone) {
-  app.wav.file = FileHandle::OpenForReading(dir.File("vocara.INI"));
+  app.docs.wav.file = FileHandle::OpenForReading(dir.File("vocara.INI"));
   std::filesystem::remove(dir.File("vocara.INI"));
   Command(WavView, 109);  // Exit
   EXPECT_EQ(fake.pump.quitCode, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("vocara.INI")));
-  EXPECT_FALSE(app.wav.file.IsOpen());
+  EXPECT_FALSE(app.docs.wav.file.IsOpen());
 }
 
 TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
-  const platform::Rect stored = app.layout.rects[WavView];
+  const platform::Rect stored = app.config.layout.rects[WavView];
   fake.windows.views[WavView].screenRect = {-32000, -32000, -31840, -31970};
   fake.windows.Show(WavView, platform::ShowCommand::Minimise);
   sink.Dispatch(WavView, Msg(MessageKind::Move));
   platform::Message size = Msg(MessageKind::Size);
   size.sizeKind = platform::SizeKind::Minimised;
   sink.Dispatch(WavView, size);
-  EXPECT_EQ(app.layout.rects[WavView], stored);
+  EXPECT_EQ(app.config.layout.rects[WavView], stored);
 
   fake.windows.Show(WavView, platform::ShowCommand::Restore);
   fake.windows.views[WavView].screenRect = {10, 10, 700, 300};
   Resize(WavView, 680, 240);
-  EXPECT_EQ(app.layout.rects[WavView], (platform::Rect{10, 10, 700, 300}));
-  EXPECT_EQ(std::tuple(app.clientRect[WavView].right, fake.windows.views[WavView].image.height),
+  EXPECT_EQ(app.config.layout.rects[WavView], (platform::Rect{10, 10, 700, 300}));
+  EXPECT_EQ(std::tuple(app.windows.clientRect[WavView].right, fake.windows.views[WavView].image.height),
             std::tuple(680, 240));
 }
 
@@ -150,11 +151,11 @@ TEST_F(WindowProcedureTest, RightClickInTheSasWindowPopsUpTheEditModeMenu) {
 
 TEST_F(WindowProcedureTest, EditModeCommandsSetTheModeAndItsCursor) {
   Command(SasView, 129);  // disabled without a SAS file
-  EXPECT_EQ(app.editMode, EditMode::Normal);
+  EXPECT_EQ(app.windows.editMode, EditMode::Normal);
   app.flags |= SasOpen;
   UpdateCommandStates(app);
   Command(WavView, 132);
-  EXPECT_EQ(app.editMode, EditMode::Freehand);
+  EXPECT_EQ(app.windows.editMode, EditMode::Freehand);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Mode4);
   Command(WavView, 128);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Arrow);
@@ -235,12 +236,12 @@ TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) 
   EXPECT_EQ(fake.text.drawn[1].x, 120);
   EXPECT_EQ(texts(), fields);
   // A window with room after the fields keeps saying it there.
-  app.clientRect[WavView].right = 800;
+  app.windows.clientRect[WavView].right = 800;
   Paint(WavView);
   EXPECT_EQ(fake.text.drawn.back().x, 570 + 15);
   EXPECT_EQ(texts().back(), "No audio output device");
-  const RasterImage& image = app.images[WavView];
-  const int tb = app.metrics.toolbarHeight;
+  const RasterImage& image = app.windows.images[WavView];
+  const int tb = app.windows.metrics.toolbarHeight;
   // A white line over the grey strip, a black line under it, the window colour below.
   EXPECT_EQ(std::tuple(image.Pixel(5, tb), image.Pixel(5, tb + 5), image.Pixel(5, tb + 17),
                        image.Pixel(5, tb + 30)),

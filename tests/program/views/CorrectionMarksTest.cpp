@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "program/shell/SasPage.h"
+#include "program/shell/SasSession.h"
 #include "program/views/CorrectionMarks.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"
@@ -46,7 +46,7 @@ class PitchMarksTest : public ViewTest {
       for (const auto& [first, end] : MarkedColumns(y, colour)) pixels += end - first;
     return pixels;
   }
-  int Centre() { return (SasPitchTop(app) + 600) / 2; }
+  int Centre() { return (SasPitchTop(app.windows) + 600) / 2; }
 };
 
 class CorrectionMarksTest : public PitchMarksTest {
@@ -55,25 +55,25 @@ class CorrectionMarksTest : public PitchMarksTest {
     ViewTest::SetUp();
     OpenSas(3000);
     Resize(SasView, 640, 600);
-    app.sasView.lower.position = 87 - 12;  // note 12 on the pane's centre row
-    app.correctionReport.notes = {
+    app.windows.sasView.lower.position = 87 - 12;  // note 12 on the pane's centre row
+    app.session.correctionReport.notes = {
         Note(100, 200, 12, true, 12),     // on the centre row, labelled
         Note(300, 304, 13, true, -3),     // a semitone (25 rows) higher, too narrow for a label
         Note(400, 450, 12, false, 0),     // nothing found in the corrected file: no mark
         Note(580, 1700, 11, true, -250),  // runs past the page (624 columns)
         Note(2000, 2100, 30, true, 5),    // above the pane
     };
-    app.correctionReportShown = true;
+    app.session.correctionReportShown = true;
   }
 };
 
 using Runs = std::vector<std::pair<int, int>>;
 
 TEST_F(CorrectionMarksTest, EachAchievedNoteIsALineAtItsPitchOverItsFramesOnThePage) {
-  app.correctionReportShown = false;  // a report not (yet) whole shows nothing
+  app.session.correctionReportShown = false;  // a report not (yet) whole shows nothing
   Paint(SasView);
   EXPECT_TRUE(MarkedColumns(Centre()).empty());
-  app.correctionReportShown = true;
+  app.session.correctionReportShown = true;
   Paint(SasView);
   EXPECT_EQ(std::tuple(MarkedColumns(Centre()), MarkedColumns(Centre() - 25), MarkedColumns(Centre() + 25)),
             std::tuple(Runs{{100, 200}}, Runs{{300, 304}}, Runs{{580, 624}}));
@@ -83,8 +83,8 @@ TEST_F(CorrectionMarksTest, EachAchievedNoteIsALineAtItsPitchOverItsFramesOnTheP
 
   // Scrolled on: the marks follow their frames, the label sits at the note's first column shown.
   fake.text.drawn.clear();
-  app.sas.firstFrame = 150;
-  SasReadPage(app);
+  app.session.sas.firstFrame = 150;
+  SasReadPage(app.session);
   Paint(SasView);
   EXPECT_EQ(MarkedColumns(Centre()), (Runs{{1, 50}}));  // column 0: the inverted cursor line
   EXPECT_EQ(MarkedColumns(Centre() + 25), (Runs{{430, 624}}));
@@ -103,21 +103,22 @@ class NoteMarksTest : public PitchMarksTest {
       frames[i] = FreshFrame(static_cast<std::uint16_t>(i < 740 ? 1280 + (i - 700) * 2 : 1380), -1000000000,
                              1000000000);
     OpenSasRecords(SasHeaderFor(100, 48000, 0, frames.size()), frames, EndLinks(300000));
-    Resize(SasView, 640, 600);             // a page of 624 frames
-    app.sasView.lower.position = 87 - 12;  // note 12 (A1) on the pane's centre row
+    Resize(SasView, 640, 600);                     // a page of 624 frames
+    app.windows.sasView.lower.position = 87 - 12;  // note 12 (A1) on the pane's centre row
   }
 };
 
 TEST_F(NoteMarksTest, EachNoteAsSungIsALineAtItsCentreOverItsHeldFramesOfThePageShown) {
   // The held part of a note: inside its frames, after a scoop into it.
   const auto held = [this](std::uint32_t after, std::uint32_t before) {
-    EXPECT_EQ(app.pageNotes.notes.size(), 1u);
-    if (app.pageNotes.notes.size() != 1) return std::pair<int, int>{};
-    const NoteReport& note = app.pageNotes.notes[0];
+    EXPECT_EQ(app.session.pageNotes.notes.size(), 1u);
+    if (app.session.pageNotes.notes.size() != 1) return std::pair<int, int>{};
+    const NoteReport& note = app.session.pageNotes.notes[0];
     EXPECT_GE(note.heldFirst, after);
     EXPECT_LE(note.heldEnd, before);
     EXPECT_LT(note.heldFirst + 100, note.heldEnd);
-    return std::pair<int, int>(note.heldFirst - app.sas.firstFrame, note.heldEnd - app.sas.firstFrame);
+    return std::pair<int, int>(note.heldFirst - app.session.sas.firstFrame,
+                               note.heldEnd - app.session.sas.firstFrame);
   };
   using LabelList = std::vector<std::pair<int, std::string>>;
   Paint(SasView);
@@ -127,14 +128,14 @@ TEST_F(NoteMarksTest, EachNoteAsSungIsALineAtItsCentreOverItsHeldFramesOfThePage
   EXPECT_EQ(Pixels(NoteMarkColour), end - first);
 
   // The listing is kept from paint to paint: a paint does not list the notes again.
-  app.pageNotes.notes.clear();
+  app.session.pageNotes.notes.clear();
   Paint(SasView);
   EXPECT_EQ(Pixels(NoteMarkColour), 0);
 
   // A page read lists them again: only the scooped note is on the page now.
   fake.text.drawn.clear();
-  app.sas.firstFrame = 500;
-  SasReadPage(app);
+  app.session.sas.firstFrame = 500;
+  SasReadPage(app.session);
   Paint(SasView);
   const auto [next, nextEnd] = held(740, 1000);
   EXPECT_EQ(MarkedColumns(Centre() - 45, NoteMarkColour), (Runs{{next, nextEnd}}));  // B1 -20: 45 rows
@@ -155,8 +156,8 @@ TEST_F(NoteMarksTest, ShowNotesTurnsTheMarksOffAndCorrectionMarksTakePrecedence)
 
   Command(WavView, Id(CommandId::ShowNotes));
   EXPECT_TRUE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
-  app.correctionReport.notes = {Note(100, 400, 12, true, -40)};
-  app.correctionReportShown = true;
+  app.session.correctionReport.notes = {Note(100, 400, 12, true, -40)};
+  app.session.correctionReportShown = true;
   Paint(SasView);
   EXPECT_EQ(std::tuple(Pixels(NoteMarkColour), MarkedColumns(Centre())), std::tuple(0, (Runs{{100, 400}})));
 

@@ -26,7 +26,7 @@ struct SweepCase {
 class GeometrySweepTest : public ViewTest, public ::testing::WithParamInterface<SweepCase> {
  protected:
   void SetUpDocuments(std::uint32_t count) {
-    WavDocument& wav = app.wav;
+    WavDocument& wav = app.docs.wav;
     wav.sampleCount = count;
     wav.overviewFactor =
         static_cast<std::uint32_t>(std::max<std::uint64_t>((std::uint64_t{count} + 65535) / 65536, 1));
@@ -36,10 +36,10 @@ class GeometrySweepTest : public ViewTest, public ::testing::WithParamInterface<
     wav.rangeLeft = count / 3;
     wav.rangeRight = count - count / 5;
     wav.cursor = count / 2;
-    app.sas.shownFrameCount = count;
-    app.sas.header.frameLength = 1;
-    app.sas.links = EndLinks(count);
-    app.sas.range = {0, std::numeric_limits<std::int32_t>::max()};
+    app.session.sas.shownFrameCount = count;
+    app.session.sas.header.frameLength = 1;
+    app.session.sas.links = EndLinks(count);
+    app.session.sas.range = {0, std::numeric_limits<std::int32_t>::max()};
     app.flags |= WavOpen | WavRangeSelected | SasRangeSelected;
   }
   // Scrolls every way, pushes the cursor far right and checks what must hold.
@@ -49,8 +49,8 @@ class GeometrySweepTest : public ViewTest, public ::testing::WithParamInterface<
       HScroll(view, code);
     HScroll(view, ScrollCode::ThumbTrack, 65535);
     HScroll(view, ScrollCode::ThumbTrack, 5000);
-    const ViewGeometry& g = app.geometry[static_cast<std::size_t>(view)];
-    app.geometry[static_cast<std::size_t>(view)].cursorX = 100000;
+    const ViewGeometry& g = app.windows.geometry[static_cast<std::size_t>(view)];
+    app.windows.geometry[static_cast<std::size_t>(view)].cursorX = 100000;
     CursorStep(app, view, 1);
     EXPECT_GE(g.cursorX, 0);
     EXPECT_LT(g.cursorX, MaxColumns);
@@ -70,24 +70,26 @@ TEST_P(GeometrySweepTest, EveryPathStaysInsideTheArraysAndTheExtent) {
   WavViewFitWholeFile(app);
   for (int command : {141, 144, 144, 145, 146, 143, 142, 144, 148, 149, 150, 153, 147}) {
     WavViewScaleCommand(app, command);
-    EXPECT_GE(app.wavView.samplesPerPixel, 1u);
-    EXPECT_LE(app.wavView.firstSample, c.count);
+    EXPECT_GE(app.windows.wavView.samplesPerPixel, 1u);
+    EXPECT_LE(app.windows.wavView.firstSample, c.count);
     Exercise(WavView);
   }
   // The largest scale has a page of 1: the bar's far end lies a hair past full scale.
   Scroll(WavView, MessageKind::VScroll, ScrollCode::ThumbTrack, 10000, ScrollBar::Vertical);
-  EXPECT_EQ(app.wavView.valueOffset, std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(app.windows.wavView.valueOffset, std::numeric_limits<std::int32_t>::max());
   Paint(WavView);
 
   SasViewHorizontalScrollUpdate(app);
   Exercise(SasView);
-  EXPECT_LE(static_cast<std::uint32_t>(app.sas.firstFrame), c.count);
-  for (int row : {0, app.metrics.toolbarHeight + app.upperPaneHeight}) Wheel(SasView, {10, row}, -120);
+  EXPECT_LE(static_cast<std::uint32_t>(app.session.sas.firstFrame), c.count);
+  for (int row : {0, app.windows.metrics.toolbarHeight + app.windows.upperPaneHeight})
+    Wheel(SasView, {10, row}, -120);
   for (bool stretch : {true, true, true, false, false, false, false}) SasViewPitchScale(app, stretch);
   Paint(SasView);
 
   for (int i = 0; i < 40; ++i) FftViewZoom(app, 2.0);  // far beyond any use
-  EXPECT_LE(app.fftView.totalPixels, static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()));
+  EXPECT_LE(app.windows.fftView.totalPixels,
+            static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()));
   Exercise(FftView);
   Paint(FftView);
 }

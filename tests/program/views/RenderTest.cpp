@@ -65,16 +65,16 @@ class RenderTest : public ViewTest {
   // line on the middle row and the band stands on white.
   void OpenSilence() {
     OpenWavSamples(std::vector<std::int32_t>(100000, 0));
-    app.wav.cursor = 50000;
+    app.docs.wav.cursor = 50000;
     Command(WavView, 141);
-    ASSERT_EQ(app.wavView.firstSample, 50000u - 320);
+    ASSERT_EQ(app.windows.wavView.firstSample, 50000u - 320);
   }
   void SelectWav(std::uint32_t left, std::uint32_t right) {
-    app.wav.rangeLeft = left;
-    app.wav.rangeRight = right;
+    app.docs.wav.rangeLeft = left;
+    app.docs.wav.rangeRight = right;
     Paint(WavView);
   }
-  int BandRow() const { return app.geometry[WavView].plotTop + 5; }
+  int BandRow() const { return app.windows.geometry[WavView].plotTop + 5; }
   std::vector<std::string> TextsAtRow(int y) const {
     std::vector<std::string> texts;
     for (const DrawnText& t : fake.text.drawn) {
@@ -91,11 +91,11 @@ TEST_F(RenderTest, TheSelectionBandIsClippedToTheColumnsAndAnEmptyRangeDrawsNone
                        Pixel(WavView, 199, BandRow()), Pixel(WavView, 200, BandRow())),
             std::tuple(WhitePixel, GreenPixel, GreenPixel, WhitePixel));
   SelectWav(1000, 99000);  // both ends outside the window
-  EXPECT_EQ(std::tuple(app.geometry[WavView].selLeftX, app.geometry[WavView].selRightX,
+  EXPECT_EQ(std::tuple(app.windows.geometry[WavView].selLeftX, app.windows.geometry[WavView].selRightX,
                        Pixel(WavView, 0, BandRow()), Pixel(WavView, 639, BandRow())),
             std::tuple(0, 640, GreenPixel, GreenPixel));
   SelectWav(49800, 49800);
-  const std::span<const std::uint32_t> pixels = app.images[WavView].Pixels();
+  const std::span<const std::uint32_t> pixels = app.windows.images[WavView].Pixels();
   EXPECT_EQ(std::count(pixels.begin(), pixels.end(), GreenPixel), 0);
 }
 
@@ -104,11 +104,12 @@ TEST_F(RenderTest, TheWaveformJoinsEachColumnsMinimumAndMaximumInBlack) {
   samples[12] = -30000;                        // column 4 holds both extremes
   samples[13] = 30000;
   OpenWavSamples(samples);
-  ASSERT_EQ(app.wavView.samplesPerPixel, 3u);
+  ASSERT_EQ(app.windows.wavView.samplesPerPixel, 3u);
   Paint(WavView);
-  const ViewGeometry& g = app.geometry[WavView];
+  const ViewGeometry& g = app.windows.geometry[WavView];
   const auto row = [&](std::int32_t value) {
-    return WavRowOfValue(value, app.wavView.valueOffset, app.wavView.valueScale, g.plotTop, g.plotBottom);
+    return WavRowOfValue(value, app.windows.wavView.valueOffset, app.windows.wavView.valueScale, g.plotTop,
+                         g.plotBottom);
   };
   const int zero = row(0);
   const int low = row(-30000 * 65536);
@@ -129,16 +130,16 @@ TEST_F(RenderTest, TheCursorLineIsErasedExactlyByItsInvertingRedraw) {
   ClearStatusNotices(app);  // the missing sound device's, which a cursor move would end
   for (int view : {WavView, SasView}) {
     Paint(view);
-    const std::vector<std::uint32_t> before(app.images[view].Pixels().begin(),
-                                            app.images[view].Pixels().end());
-    const std::uint32_t underCursor = Pixel(view, 100, app.geometry[view].plotTop + 1);
-    const int home = app.geometry[view].cursorX;
-    app.geometry[view].cursorX = 100;
+    const std::vector<std::uint32_t> before(app.windows.images[view].Pixels().begin(),
+                                            app.windows.images[view].Pixels().end());
+    const std::uint32_t underCursor = Pixel(view, 100, app.windows.geometry[view].plotTop + 1);
+    const int home = app.windows.geometry[view].cursorX;
+    app.windows.geometry[view].cursorX = 100;
     MoveCursor(app, view);
-    EXPECT_NE(Pixel(view, 100, app.geometry[view].plotTop + 1), underCursor);
-    app.geometry[view].cursorX = home;
+    EXPECT_NE(Pixel(view, 100, app.windows.geometry[view].plotTop + 1), underCursor);
+    app.windows.geometry[view].cursorX = home;
     MoveCursor(app, view);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), app.images[view].Pixels().begin()))
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), app.windows.images[view].Pixels().begin()))
         << "view " << view;
   }
 }
@@ -147,12 +148,13 @@ TEST_F(RenderTest, TimeLinksWithBothEndsOutsideTheColumnsAreNotDrawn) {
   // 624 columns show frames 0..623; links at frames 500 and 628 (both ends), the last at 5000.
   OpenSas(5000, {{0, 0}, {50000, 50000}, {62800, 62800}, {500000, 500000}});
   Paint(SasView);
-  const int top = app.geometry[SasView].plotTop;
-  const int bottom = SasAmplitudeBottom(app);
-  EXPECT_EQ(Runs(app.images[SasView], 628, bottom, top), (RunList{{WhitePixel, bottom - top + 1}}));
+  const int top = app.windows.geometry[SasView].plotTop;
+  const int bottom = SasAmplitudeBottom(app.windows);
+  EXPECT_EQ(Runs(app.windows.images[SasView], 628, bottom, top), (RunList{{WhitePixel, bottom - top + 1}}));
   // Frame 500's link is a blue inverting line over its column bar.
   EXPECT_NE(Pixel(SasView, 500, top + 1), WhitePixel);
-  EXPECT_NE(Runs(app.images[SasView], 500, bottom, top + 1), Runs(app.images[SasView], 501, bottom, top + 1));
+  EXPECT_NE(Runs(app.windows.images[SasView], 500, bottom, top + 1),
+            Runs(app.windows.images[SasView], 501, bottom, top + 1));
 }
 
 TEST_F(RenderTest, PitchBarsReachTheCentreRowAtTheCentreNote) {
@@ -162,9 +164,9 @@ TEST_F(RenderTest, PitchBarsReachTheCentreRowAtTheCentreNote) {
   frames[3].targetPitch |= TimeCorrectionOffBit;
   OpenSasRecords(header, frames, EndLinks(400));
   Resize(SasView, 640, 600);
-  Wheel(SasView, {50, 26 + app.upperPaneHeight}, 120);  // note 1 (A#0) to the centre row
+  Wheel(SasView, {50, 26 + app.windows.upperPaneHeight}, 120);  // note 1 (A#0) to the centre row
   Paint(SasView);
-  const int paneTop = SasPitchTop(app);
+  const int paneTop = SasPitchTop(app.windows);
   const int centre = (paneTop + 600) / 2;
   // 100 cents: up to the centre row, the centre line over it.
   EXPECT_EQ(
@@ -189,11 +191,11 @@ TEST_F(RenderTest, TheBarRulerNumbersBarsFromTheOriginNegativeBeforeIt) {
   // Bar -1 at column 50; bar -2 would stand left of the window and is not drawn.
   EXPECT_EQ(TextsAtRow(labelRow), (std::vector<std::string>{"51:-1", "251:0", "451:1"}));
   const int baseline = 26 + 17 + 17;
-  EXPECT_EQ(Runs(app.images[SasView], 250, baseline, labelRow + 1),
+  EXPECT_EQ(Runs(app.windows.images[SasView], 250, baseline, labelRow + 1),
             (RunList{{BlackPixel, 14}, {WhitePixel, baseline - labelRow - 14}}));  // a bar
-  EXPECT_EQ(Runs(app.images[SasView], 300, baseline, labelRow + 1),
+  EXPECT_EQ(Runs(app.windows.images[SasView], 300, baseline, labelRow + 1),
             (RunList{{BlackPixel, 9}, {WhitePixel, baseline - labelRow - 9}}));  // a beat
-  EXPECT_EQ(Runs(app.images[SasView], 262, baseline, labelRow + 1),
+  EXPECT_EQ(Runs(app.windows.images[SasView], 262, baseline, labelRow + 1),
             (RunList{{BlackPixel, 4}, {WhitePixel, baseline - labelRow - 4}}));  // a division
 }
 
@@ -204,14 +206,14 @@ TEST_F(RenderTest, SasStatusShowsPitch0AsA0AndTheTargetsInBlue) {
   OpenSasRecords(header, frames, EndLinks(480));
   fake.text.drawn.clear();
   Paint(SasView);
-  const std::array<std::string, StatusFieldCount>& texts = app.status.texts;
+  const std::array<std::string, StatusFieldCount>& texts = app.windows.status.texts;
   EXPECT_EQ(texts[18] + " " + texts[19], "A0 0");
   EXPECT_EQ(texts[20] + " " + texts[21], "C8 96");
   EXPECT_EQ(texts[22], "50");  // half the full range, peak to peak
   for (const DrawnText& t : fake.text.drawn) {
-    if (t.y != app.status.rects[16].top) continue;
-    const bool target = t.x == app.status.rects[20].left || t.x == app.status.rects[21].left ||
-                        t.x == app.status.rects[23].left;
+    if (t.y != app.windows.status.rects[16].top) continue;
+    const bool target = t.x == app.windows.status.rects[20].left ||
+                        t.x == app.windows.status.rects[21].left || t.x == app.windows.status.rects[23].left;
     EXPECT_EQ(t.colour, target ? PenTable[2] : PenTable[3]) << t.text;
   }
 }

@@ -42,15 +42,17 @@ class SpectrumViewsTest : public ViewTest {
     }
     wavPath = WriteFile(dir.File("tones.wav"), CanonicalWav(Format(4, Rate), Samples(4, samples)));
     OpenDocumentByName(app, wavPath);
-    app.wav.cursor = Centre;
+    app.docs.wav.cursor = Centre;
     Command(WavView, 141);  // one sample per column, centred on the cursor
     Key(WavView, 'F');
   }
   void CursorAt(int view, int column) {
-    app.geometry[view].cursorX = column;
+    app.windows.geometry[view].cursorX = column;
     MoveCursor(app, view);
   }
-  const std::string& Text(int field) const { return app.status.texts[static_cast<std::size_t>(field)]; }
+  const std::string& Text(int field) const {
+    return app.windows.status.texts[static_cast<std::size_t>(field)];
+  }
   Texts Fields(int first, int last) const {
     Texts texts;
     for (int f = first; f <= last; ++f) texts.push_back(Text(f));
@@ -58,8 +60,8 @@ class SpectrumViewsTest : public ViewTest {
   }
   // Both spectra cleared.
   void ExpectNoSpectra() const {
-    EXPECT_TRUE(std::ranges::all_of(app.spectrum.spectrum, [](double v) { return v == 0.0; }));
-    EXPECT_TRUE(std::ranges::all_of(app.notes.spectrum.strength, [](double v) { return v == 0.0; }));
+    EXPECT_TRUE(std::ranges::all_of(app.windows.spectrum.spectrum, [](double v) { return v == 0.0; }));
+    EXPECT_TRUE(std::ranges::all_of(app.windows.notes.spectrum.strength, [](double v) { return v == 0.0; }));
   }
   std::string wavPath;
 };
@@ -77,7 +79,7 @@ TEST_F(SpectrumViewsTest, ReadoutsDescribeTheToneUnderTheCursorAndCCopiesItsAmpl
   };
   for (const Case& c : cases) {
     CursorAt(FftView, c.bin);
-    if (c.bin == 1) app.status.texts[31].clear();  // bin 1 holds rounding noise: any phase
+    if (c.bin == 1) app.windows.status.texts[31].clear();  // bin 1 holds rounding noise: any phase
     EXPECT_EQ(Fields(27, 33), c.fields) << c.bin;
     Key(WavView, 'C');  // from any window
   }
@@ -94,7 +96,7 @@ TEST_F(SpectrumViewsTest, SizeAndZoomKeepTheCursorFrequencyAndSizesSelectTheAnal
   for (const Step& s : steps) {
     Command(FftView, s.command);
     RepaintStatusValues(app, FftView);
-    EXPECT_EQ(std::tuple(app.fftView.pixelsPerBin, app.fftView.firstPixel, Text(29)),
+    EXPECT_EQ(std::tuple(app.windows.fftView.pixelsPerBin, app.windows.fftView.firstPixel, Text(29)),
               std::tuple(s.pixelsPerBin, s.firstPixel, "4306.6"))
         << s.command;
   }
@@ -102,28 +104,29 @@ TEST_F(SpectrumViewsTest, SizeAndZoomKeepTheCursorFrequencyAndSizesSelectTheAnal
                        fake.windows.views[FftView].buttonChecked[174]),
             std::tuple(true, true));
   Command(FftView, 160);  // 8192 points
-  EXPECT_EQ(std::tuple(app.wav.rangeLeft, app.wav.rangeRight), std::tuple(Centre - 4096, Centre + 4096));
+  EXPECT_EQ(std::tuple(app.docs.wav.rangeLeft, app.docs.wav.rangeRight),
+            std::tuple(Centre - 4096, Centre + 4096));
 }
 
 TEST_F(SpectrumViewsTest, CursorKeysAndSyncMoveTheSpectrumAndTheNotesWithTheWavCursor) {
   OpenTones(TwoTones);
   fake.windows.Show(FftView, platform::ShowCommand::Hide);
   Key(WavView, platform::key::Right);
-  EXPECT_EQ(app.wav.rangeRight, 0u) << "no FFT window to follow";
+  EXPECT_EQ(app.docs.wav.rangeRight, 0u) << "no FFT window to follow";
   Key(WavView, 'F');
   Command(WavView, 168);
-  app.geometry[MftView].cursorX = 0;
+  app.windows.geometry[MftView].cursorX = 0;
   Key(WavView, platform::key::Right);
-  EXPECT_EQ(std::tuple(app.wav.rangeLeft, app.wav.rangeRight),
+  EXPECT_EQ(std::tuple(app.docs.wav.rangeLeft, app.docs.wav.rangeRight),
             std::tuple(Centre + 2 - 512, Centre + 2 + 512));
-  EXPECT_NE(app.geometry[MftView].cursorX, 0) << "the MFT cursor went to the detected key";
+  EXPECT_NE(app.windows.geometry[MftView].cursorX, 0) << "the MFT cursor went to the detected key";
   // Sync to SAS puts the WAV cursor on the SAS cursor's frame (100 samples each).
   app.flags |= SasOpen | WavSasMatch;
-  app.sas.header.frameLength = 100;
-  app.geometry[SasView].cursorX = 50;
+  app.session.sas.header.frameLength = 100;
+  app.windows.geometry[SasView].cursorX = 50;
   UpdateCommandStates(app);
   Command(WavView, 108);
-  EXPECT_EQ(app.wav.rangeLeft, 5000u - 512);
+  EXPECT_EQ(app.docs.wav.rangeLeft, 5000u - 512);
 }
 
 TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesEmptyWindows) {
@@ -140,15 +143,15 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
       WriteFile(dir.File("other.wav"), CanonicalWav(Format(4, Rate), Samples(4, samples)));
   const auto spectrumOf = [&](std::uint32_t cursor) {
     SpectrumState expected;
-    expected.fftSize = app.spectrum.fftSize;
-    expected.windowKind = app.spectrum.windowKind;
-    ComputeSpectrum(expected, app.wav, cursor);
+    expected.fftSize = app.windows.spectrum.fftSize;
+    expected.windowKind = app.windows.spectrum.windowKind;
+    ComputeSpectrum(expected, app.docs.wav, cursor);
     return expected.spectrum;
   };
   const auto notesOf = [&](std::uint32_t cursor) {
     NoteReadout expected;
-    std::vector<double> window(NoteWindowLength(Rate, app.settings));
-    ComputeNoteSpectrum(expected, app.wav, cursor, app.settings, window);
+    std::vector<double> window(NoteWindowLength(Rate, app.config.settings));
+    ComputeNoteSpectrum(expected, app.docs.wav, cursor, app.config.settings, window);
     return expected.spectrum.strength;
   };
   const struct {
@@ -165,19 +168,20 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
   for (const auto& open : opens) {
     SCOPED_TRACE(open.name);
     OpenDocumentByName(app, wavPath);
-    app.wav.cursor = Centre;
+    app.docs.wav.cursor = Centre;
     Command(WavView, 141);
     Command(FftView, 181);
     Command(WavView, 168);
     open.open();
-    ASSERT_EQ(app.wav.path, other);
+    ASSERT_EQ(app.docs.wav.path, other);
     // The cursor keeps its sample, to its column at the new scale, as the WAV window shows it.
-    const std::uint32_t cursor = app.wav.cursor;
-    EXPECT_LT(Centre - cursor, app.wavView.samplesPerPixel);
-    EXPECT_GT(app.wavView.samplesPerPixel, 100u);
+    const std::uint32_t cursor = app.docs.wav.cursor;
+    EXPECT_LT(Centre - cursor, app.windows.wavView.samplesPerPixel);
+    EXPECT_GT(app.windows.wavView.samplesPerPixel, 100u);
     Paint(WavView);
-    EXPECT_EQ(std::tuple(app.wav.cursor, app.spectrum.spectrum), std::tuple(cursor, spectrumOf(cursor)));
-    EXPECT_EQ(app.notes.spectrum.strength, notesOf(cursor));
+    EXPECT_EQ(std::tuple(app.docs.wav.cursor, app.windows.spectrum.spectrum),
+              std::tuple(cursor, spectrumOf(cursor)));
+    EXPECT_EQ(app.windows.notes.spectrum.strength, notesOf(cursor));
   }
 
   // Open, cancelled: no recording, and neither window shows the last one.
@@ -211,12 +215,12 @@ TEST_F(SpectrumViewsTest, TMarksPeaksOnceWhichThePlotCapsAndThePeakFileListsInMa
   for (const Case& c : cases) {
     CursorAt(FftView, c.bin);
     Key(FftView, 'T');
-    EXPECT_EQ(app.spectrum.markedPeaks, c.marks) << c.bin;
+    EXPECT_EQ(app.windows.spectrum.markedPeaks, c.marks) << c.bin;
   }
   Paint(FftView);
   const auto blueRows = [&](int x) {
     int rows = 0;
-    for (int y = app.geometry[FftView].plotTop; y < app.geometry[FftView].plotBottom; ++y)
+    for (int y = app.windows.geometry[FftView].plotTop; y < app.windows.geometry[FftView].plotBottom; ++y)
       rows += Pixel(FftView, x, y) == BluePixel;
     return rows;
   };
@@ -227,7 +231,7 @@ TEST_F(SpectrumViewsTest, TMarksPeaksOnceWhichThePlotCapsAndThePeakFileListsInMa
   Command(FftView, 182);
   EXPECT_EQ(fake.desktop.messages.at(0).text, "Opened file can not be overwritten");
   Key(FftView, 'U');
-  EXPECT_TRUE(app.spectrum.markedPeaks.empty());
+  EXPECT_TRUE(app.windows.spectrum.markedPeaks.empty());
 }
 
 TEST_F(SpectrumViewsTest, LAndRSelectBinsThatScaleWithTheSize) {
@@ -244,23 +248,24 @@ TEST_F(SpectrumViewsTest, LAndRSelectBinsThatScaleWithTheSize) {
   for (const Case& c : cases) {
     CursorAt(FftView, c.bin);
     Key(FftView, c.key);
-    EXPECT_EQ(std::tuple(app.spectrum.fftSelStart, app.spectrum.fftSelEnd, app.Has(FftRangeSelected)),
+    EXPECT_EQ(std::tuple(app.windows.spectrum.fftSelStart, app.windows.spectrum.fftSelEnd,
+                         app.Has(FftRangeSelected)),
               std::tuple(c.start, c.end, c.selected))
         << c.bin;
   }
   RepaintStatusValues(app, FftView);
   EXPECT_EQ(Text(27), "RangeFreq/(Hz)=");
   Command(FftView, 158);
-  EXPECT_EQ(std::tuple(app.spectrum.fftSelStart, app.spectrum.fftSelEnd), std::tuple(42, 82));
+  EXPECT_EQ(std::tuple(app.windows.spectrum.fftSelStart, app.windows.spectrum.fftSelEnd), std::tuple(42, 82));
 }
 
 // An A4 (440 Hz) tone; the analysed keys start above it until L takes them below.
 TEST_F(SpectrumViewsTest, LAndRInTheMftWindowSetTheAnalysedKeysAndMeasureThem) {
   OpenTones({{440.0 * 1024 / Rate, 50, 0}});
-  app.settings.lowestNote = 50;
-  app.settings.highestNote = 60;
+  app.config.settings.lowestNote = 50;
+  app.config.settings.highestNote = 60;
   Command(WavView, 168);
-  EXPECT_EQ(app.notes.spectrum.At(48), 0.0);
+  EXPECT_EQ(app.windows.notes.spectrum.At(48), 0.0);
   struct Case {
     int column;  // 641 columns, 7.28 per key
     int key;
@@ -271,18 +276,19 @@ TEST_F(SpectrumViewsTest, LAndRInTheMftWindowSetTheAnalysedKeysAndMeasureThem) {
       CursorAt(MftView, c.column);
       Key(MftView, c.key);
       // The cursor stays on the chosen key.
-      EXPECT_EQ(std::tuple(app.settings.lowestNote, app.settings.highestNote,
-                           dialog.selections[settings_control::LowestNote],
-                           dialog.selections[settings_control::Instrument], app.geometry[MftView].cursorX),
-                std::tuple(c.lowest, c.highest, c.lowest, 0, c.column))
+      EXPECT_EQ(
+          std::tuple(app.config.settings.lowestNote, app.config.settings.highestNote,
+                     dialog.selections[settings_control::LowestNote],
+                     dialog.selections[settings_control::Instrument], app.windows.geometry[MftView].cursorX),
+          std::tuple(c.lowest, c.highest, c.lowest, 0, c.column))
           << c.column;
       if (c.column == 295) {
-        EXPECT_GT(app.notes.spectrum.At(48), 0.0) << "A4 measured once in range";
+        EXPECT_GT(app.windows.notes.spectrum.At(48), 0.0) << "A4 measured once in range";
       }
     }
   });
   Command(MftView, 154);
-  app.settings = GeneralSettings{};
+  app.config.settings = GeneralSettings{};
   Command(WavView, 168);
   RepaintStatusValues(app, MftView);
   EXPECT_EQ(Fields(37, 38), (Texts{"A4", "100"})) << "the MFT cursor stands on the detected key";

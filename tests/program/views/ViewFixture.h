@@ -59,9 +59,9 @@ class ViewTest : public AppTest {
   // The rows the view tests measure count from the start-up pitch pane, A0 on the centre row at
   // 0.25 pixels per cent, rather than from the stored note range the opener centres on.
   void ShowPitchPaneFromA0() {
-    app.sasView.lower = view::SasView{}.lower;
-    app.sasView.pitchScale = view::SasView{}.pitchScale;
-    SetVerticalBar(app, SasView, platform::ScrollBar::SasLower, app.sasView.lower);
+    app.windows.sasView.lower = view::SasView{}.lower;
+    app.windows.sasView.pitchScale = view::SasView{}.pitchScale;
+    SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, app.windows.sasView.lower);
   }
 
   void Scroll(int view, platform::MessageKind kind, platform::ScrollCode code, int position = 0,
@@ -82,7 +82,7 @@ class ViewTest : public AppTest {
     sink.Dispatch(view, wheel);
   }
   std::uint32_t Pixel(int view, int x, int y) const {
-    return app.images[static_cast<std::size_t>(view)].Pixel(x, y);
+    return app.windows.images[static_cast<std::size_t>(view)].Pixel(x, y);
   }
   platform::ScrollInfo Bar(int view, platform::ScrollBar bar = platform::ScrollBar::Horizontal) {
     return fake.windows.views[view].scroll[bar];
