@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "base/Instruments.h"
 
@@ -8,12 +9,9 @@ namespace vocara {
 namespace {
 
 TEST(NoteNamesTest, FollowThePianoKeyboard) {
-  EXPECT_EQ(NoteName(0), "A0");
-  EXPECT_EQ(NoteName(1), "A#0");
-  EXPECT_EQ(NoteName(3), "C1");
-  EXPECT_EQ(NoteName(48), "A4");
-  EXPECT_EQ(NoteName(87), "C8");
-  EXPECT_TRUE(NoteName(NoteCount).empty());
+  EXPECT_EQ(
+      std::tuple(NoteName(0), NoteName(1), NoteName(3), NoteName(48), NoteName(87), NoteName(NoteCount)),
+      std::tuple("A0", "A#0", "C1", "A4", "C8", ""));
   EXPECT_EQ(std::set<std::string_view>(NoteNames.begin(), NoteNames.end()).size(), NoteNames.size());
 }
 

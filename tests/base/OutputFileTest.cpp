@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/FileJournal.h"
@@ -45,8 +46,7 @@ TEST(OutputFileTest, TheTargetChangesOnlyOnCommitAndAbandonKeepsThePreviousFile)
     ASSERT_EQ(output.Begin(target), MessageId::None);
     WriteAll(output, "half");
   }
-  EXPECT_EQ(ReadFile(target), "previous");
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  EXPECT_EQ(std::tuple(ReadFile(target), TemporaryFileCount(dir.Path().string())), std::tuple("previous", 0));
 
   OutputFile output;
   ASSERT_EQ(output.Begin(target), MessageId::None);
@@ -65,8 +65,7 @@ TEST(OutputFileTest, DevicesPipesAndFoldersAreRefusedAndLeftAlone) {
     EXPECT_EQ(output.Begin(target), MessageId::NotARegularFile) << target;
     EXPECT_FALSE(output.IsOpen());
   }
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(std::tuple(fs::is_fifo(fifo), fs::is_character_file("/dev/null")), std::tuple(true, true));
   OutputFile output;
   EXPECT_EQ(output.Begin(dir.File("no/such/folder/out.wav")), MessageId::InvalidFileHandle);
 }
@@ -80,16 +79,15 @@ TEST(OutputFileTest, ALinkIsFollowedAndTheReplacementKeepsThePermissions) {
   ASSERT_EQ(output.Begin(dir.File("link.sas")), MessageId::None);
   WriteAll(output, "new");
   ASSERT_TRUE(output.Commit());
-  EXPECT_TRUE(fs::is_symlink(dir.File("link.sas")));
-  EXPECT_EQ(ReadFile(real), "new");
-  EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
+  EXPECT_EQ(std::tuple(fs::is_symlink(dir.File("link.sas")), ReadFile(real),
+                       fs::status(real).permissions() & fs::perms::all),
+            std::tuple(true, "new", fs::perms(0640)));
   // A link to a file not there yet makes that file.
   fs::create_symlink("not-yet.sas", dir.File("dangling.sas"));
   OutputFile made;
   ASSERT_EQ(made.Begin(dir.File("dangling.sas")), MessageId::None);
   ASSERT_TRUE(WriteAll(made, "made") && made.Commit());
-  EXPECT_TRUE(fs::is_symlink(dir.File("dangling.sas")));
-  EXPECT_EQ(ReadFile(dir.File("not-yet.sas")), "made");
+  EXPECT_TRUE(fs::is_symlink(dir.File("dangling.sas")) && ReadFile(dir.File("not-yet.sas")) == "made");
 }
 
 TEST(OutputFileTest, TemporariesOfEndedProcessesAreRemovedAndPendingOnesOnRequest) {
@@ -106,10 +104,8 @@ TEST(OutputFileTest, TemporariesOfEndedProcessesAreRemovedAndPendingOnesOnReques
   const std::string notOurs = WriteFile(dir.File(".notes.vocara-" + std::to_string(ended) + ".tmp"), "x");
   OutputFile output;
   ASSERT_EQ(output.Begin(dir.File("out.wav")), MessageId::None);
-  EXPECT_FALSE(fs::exists(stale));
-  EXPECT_FALSE(fs::exists(otherTarget));
-  EXPECT_TRUE(fs::exists(running));
-  EXPECT_TRUE(fs::exists(notOurs));
+  EXPECT_EQ(std::tuple(fs::exists(stale), fs::exists(otherTarget), fs::exists(running), fs::exists(notOurs)),
+            std::tuple(false, false, true, true));
   ASSERT_TRUE(fs::exists(output.TemporaryPath()));
   RemovePendingOutputs();  // what the signal handlers do
   EXPECT_FALSE(fs::exists(output.TemporaryPath()));
@@ -126,9 +122,8 @@ TEST(OutputFileTest, AFullDiskFailsTheWriteOrTheCommitAndLeavesThePreviousFile) 
     exitCode = written && output.Commit() ? 0 : 1;
     return std::string();
   });
-  EXPECT_EQ(child.exitCode, 1);
-  EXPECT_EQ(ReadFile(target), "previous");
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  EXPECT_EQ(std::tuple(child.exitCode, ReadFile(target), TemporaryFileCount(dir.Path().string())),
+            std::tuple(1, "previous", 0));
 }
 
 FileChanges SomeChanges() {
@@ -189,11 +184,9 @@ TEST(FileJournalTest, ADamagedJournalIsSetAsideAndTheFileLeftAsItIs) {
     FileHandle file = FileHandle::OpenForUpdate(path);
     std::string where;
     EXPECT_EQ(RecoverFileChanges(path, file, &where), JournalRecovery::Discarded);
-    EXPECT_EQ(where, JournalPath(path) + suffix);
-    EXPECT_EQ(ReadFile(where).size(), bytes.size());
+    EXPECT_EQ(std::pair(where, ReadFile(where).size()), std::pair(JournalPath(path) + suffix, bytes.size()));
   }
-  EXPECT_EQ(ReadFile(path), "untouched");
-  EXPECT_FALSE(fs::exists(JournalPath(path)));
+  EXPECT_EQ(std::tuple(ReadFile(path), fs::exists(JournalPath(path))), std::tuple("untouched", false));
 }
 
 TEST(OutputFileTest, AWriterWaitsForTheTargetsLockAndKeepsOwnerAndLinks) {
@@ -232,8 +225,7 @@ TEST(OutputFileTest, AWriterWaitsForTheTargetsLockAndKeepsOwnerAndLinks) {
     ASSERT_TRUE(replaced.Commit());
     struct stat status {};
     ASSERT_EQ(::stat(target.c_str(), &status), 0);
-    EXPECT_EQ(status.st_uid, 4321u);
-    EXPECT_EQ(status.st_gid, 4322u);
+    EXPECT_EQ(std::pair(status.st_uid, status.st_gid), std::pair(4321u, 4322u));
   }
 }
 

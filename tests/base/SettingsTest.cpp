@@ -3,14 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <filesystem>
 #include <future>
 #include <limits>
 #include <tuple>
-#include <vector>
 
 #include "base/Settings.h"
 #include "support/SettingsFiles.h"
@@ -36,15 +34,13 @@ GeneralSettings Distinctive() {
 
 TEST(SettingsRecordTest, FieldsSitAtTheirFileOffsetsAndRoundTrip) {
   const auto b = Distinctive().Serialise();
-  EXPECT_EQ(LittleEndianAt(b, 8, 4), 82u);
-  EXPECT_EQ(LittleEndianAt(b, 16, 8), std::bit_cast<std::uint64_t>(2.5));
-  EXPECT_EQ(LittleEndianAt(b, 36, 4), 8u);
-  EXPECT_EQ(LittleEndianAt(b, 48, 8), std::bit_cast<std::uint64_t>(97.5));
-  EXPECT_EQ(LittleEndianAt(b, 56, 4), 44100u);
-  EXPECT_EQ(LittleEndianAt(b, 80, 4), 3000u);
-  EXPECT_EQ(LittleEndianAt(b, 96, 8), std::bit_cast<std::uint64_t>(0.125));
+  const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  const std::tuple<std::size_t, int, std::uint64_t> fields[] = {
+      {8, 4, 82},     {16, 8, bits(2.5)}, {36, 4, 8},           {48, 8, bits(97.5)},
+      {56, 4, 44100}, {80, 4, 3000},      {96, 8, bits(0.125)}, {12, 4, 0},
+      {44, 4, 0},     {84, 4, 0},         {108, 4, 0}};  // padding last
+  for (const auto& [at, size, value] : fields) EXPECT_EQ(LittleEndianAt(b, at, size), value) << at;
   EXPECT_EQ(LittleEndianAt(GeneralSettings{}.Serialise(), 104, 4), 0xffffffffu);  // timeCorrection -1
-  for (const std::size_t padding : {12, 44, 84, 108}) EXPECT_EQ(LittleEndianAt(b, padding, 4), 0u) << padding;
   EXPECT_EQ(GeneralSettings::Parse(b), Distinctive());
 
   WindowLayout layout;
@@ -97,10 +93,9 @@ class SettingsFileTest : public ::testing::Test {
   SettingsLoadResult Load() { return LoadSettingsFile(file_, {0, 0, 1920, 1040}); }
   void ExpectRejectedAndRewritten() {
     const SettingsLoadResult result = Load();
-    EXPECT_FALSE(result.accepted);
-    EXPECT_EQ(result.settings, GeneralSettings{});
-    EXPECT_EQ(result.layout, WindowLayout::Defaults());
-    EXPECT_EQ(ReadFile(file_), SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults()));
+    EXPECT_EQ(std::tuple(result.accepted, result.settings, result.layout, ReadFile(file_)),
+              std::tuple(false, GeneralSettings{}, WindowLayout::Defaults(),
+                         SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults())));
   }
   void WriteAndExpectRejected(const GeneralSettings& settings, const WindowLayout& layout,
                               std::size_t cut = 0) {
@@ -157,9 +152,8 @@ TEST_F(SettingsFileTest, APipeInItsPlaceGivesBuiltInValuesWithoutWaiting) {
   }
   ASSERT_TRUE(returned) << "the load waited on the pipe";
   const SettingsLoadResult result = load.get();
-  EXPECT_FALSE(result.accepted);
-  EXPECT_EQ(result.settings, GeneralSettings{});
-  EXPECT_TRUE(fs::is_fifo(file_));
+  EXPECT_EQ(std::tuple(result.accepted, result.settings, fs::is_fifo(file_)),
+            std::tuple(false, GeneralSettings{}, true));
 }
 
 TEST_F(SettingsFileTest, SavesWriteTheirOwnPartOnly) {
@@ -180,16 +174,14 @@ TEST(ProgramFilesTest, SettingsBesideAWritableProgramElseInTheUserConfig) {
   fs::create_directories(root / "bin");
   const std::string program = (root / "bin" / "vocara").string();
   ProgramFiles files = ChooseProgramFiles(program, (root / "config").string(), "");
-  EXPECT_EQ(files.settingsFile, program + ".INI");
-  EXPECT_EQ(files.helpFile, program + ".pdf");
+  EXPECT_EQ(std::tuple(files.settingsFile, files.helpFile), std::tuple(program + ".INI", program + ".pdf"));
   EXPECT_TRUE(fs::is_empty(root / "bin")) << "the write probe must be removed";
 
   // A folder that cannot take files; running as root ignores read-only permissions.
   const std::string elsewhere = (root / "missing" / "vocara").string();
   files = ChooseProgramFiles(elsewhere, (root / "config").string(), "");
-  EXPECT_EQ(files.settingsFile, (root / "config" / "vocara" / "vocara.INI").string());
-  EXPECT_EQ(files.helpFile, elsewhere + ".pdf");
-  EXPECT_TRUE(fs::is_directory(root / "config" / "vocara"));
+  EXPECT_EQ(std::tuple(files.settingsFile, files.helpFile, fs::is_directory(root / "config" / "vocara")),
+            std::tuple((root / "config" / "vocara" / "vocara.INI").string(), elsewhere + ".pdf", true));
 }
 
 // Help Topics looks beside the program (a build folder), then in ../share/doc/vocara from the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "base/UserFolders.h"
 #include "support/ChildProcess.h"
@@ -61,8 +62,7 @@ TEST_F(RenderFolderTest, TheCacheFolderIsMadeForTheUserAlone) {
 TEST_F(RenderFolderTest, AnUnwritableCacheGivesAPrivateTemporaryFolder) {
   environment.Set("XDG_CACHE_HOME", WriteFile((temp.Path() / "file").string(), "not a folder"));
   RenderFolder folder = ChooseRenderFolder();
-  EXPECT_TRUE(folder.temporary);
-  EXPECT_EQ(folder.path.parent_path(), tmp);
+  EXPECT_EQ(std::tuple(folder.temporary, folder.path.parent_path()), std::tuple(true, tmp));
   EXPECT_TRUE(folder.path.filename().string().starts_with("vocara-"));
   EXPECT_EQ(Mode(folder.path), fs::perms(0700));
   EXPECT_NE(ChooseRenderFolder().path, folder.path) << "each a folder of its own";
@@ -85,8 +85,7 @@ TEST_F(RenderFolderTest, AnUnwritableCacheGivesAPrivateTemporaryFolder) {
   environment.Set("TMPDIR", "tmp");
   folder = ChooseRenderFolder();
   fs::current_path(current);
-  EXPECT_TRUE(folder.temporary);
-  EXPECT_EQ(folder.path.parent_path(), "/tmp");
+  EXPECT_EQ(std::tuple(folder.temporary, folder.path.parent_path()), std::tuple(true, "/tmp"));
   fs::remove_all(folder.path);
 }
 

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CliRun.h"
-#include "base/MessageId.h"
 #include "base/Settings.h"
 #include "support/SettingsFiles.h"
 #include "support/TempDir.h"
@@ -58,9 +57,8 @@ TEST_F(CliSpectrumTest, PeaksWritesThePeakFile) {
   EXPECT_EQ(ReadFile(txt), "430.66\t24.9873\r\n");
   // Above the silence threshold nothing qualifies, but a marked peak is written all the same
   // (which bins can be marked: SpectrumTest).
-  GeneralSettings settings;
-  settings.silenceThreshold = 30.0;
-  const std::string ini = WriteFile(dir.File("s.ini"), SettingsFileBytes(settings, WindowLayout::Defaults()));
+  const std::string ini =
+      WriteFile(dir.File("s.ini"), SettingsFileBytes({.silenceThreshold = 30.0}, WindowLayout::Defaults()));
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini}), 0) << err.str();
   EXPECT_EQ(ReadFile(txt), "");
   ASSERT_EQ(Run({"peaks", wav, txt, "--at", "2048", "--settings", ini, "--mark", "10"}), 0);
@@ -72,12 +70,9 @@ TEST_F(CliSpectrumTest, NotesEndWithTheDetectedNoteAndItsFinePitch) {
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 90u);
   // Computed from B3, one below the lowest note, to the highest; 0 elsewhere.
-  EXPECT_EQ(lines[37], "A#3\t0.000000");
-  EXPECT_EQ(lines[38], "B3\t11723522.302279");
-  EXPECT_EQ(lines[48], "A4\t435702063.374760");
-  EXPECT_EQ(lines[51], "C5\t0.000000");
-  EXPECT_EQ(lines[88], "detected=A4");
-  EXPECT_EQ(lines[89], "fine=-35.6");
+  EXPECT_EQ(std::tuple(lines[37], lines[38], lines[48], lines[51], lines[88], lines[89]),
+            std::tuple("A#3\t0.000000", "B3\t11723522.302279", "A4\t435702063.374760", "C5\t0.000000",
+                       "detected=A4", "fine=-35.6"));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // calls themselves), the Settings dialog's clamps, the refusals and the usage errors.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -66,11 +65,9 @@ TEST_F(DenoiseCommandTest, OptionsReachTheCapturesAndTheRemoval) {
   EXPECT_EQ(ReadFile(output), Expected({{0, 40000}}, 32768, 5.0, 0.0));
 
   // A settings file gives the values the options do not.
-  GeneralSettings settings;
-  settings.noiseLength = 4096;
-  settings.noiseGain = 0.5;
   const std::string file =
-      WriteFile(dir.File("vocara.INI"), SettingsFileBytes(settings, WindowLayout::Defaults()));
+      WriteFile(dir.File("vocara.INI"),
+                SettingsFileBytes({.noiseGain = 0.5, .noiseLength = 4096}, WindowLayout::Defaults()));
   ASSERT_EQ(Run({"--noise", "0:5000", "--settings", file, "--white-noise", "0.02"}), cli::ExitSuccess);
   EXPECT_EQ(ReadFile(output), Expected({{0, 5000}}, 4096, 0.5, 0.02));
 }

@@ -4,8 +4,6 @@
 // changes nothing.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 // normalised parameters, the defaults, the refusals and the usage errors.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,20 +34,15 @@ TEST_F(GenerateCommandTest, WritesWhatTheDialogWrites) {
                  "250,30,-10,25", "--triangle", "99999,10", "--noise", "20"}),
             cli::ExitSuccess)
       << err.str();
+  // The triangle's frequency clamped to 20000 Hz.
+  const std::pair<int, double> fields[] = {
+      {s::Duration, 1.5},        {s::SineFrequency, 440},       {s::SineAmplitude, 80},
+      {s::SinePhase, 90},        {s::SineFrequency + 1, 1000},  {s::SineAmplitude + 1, 40},
+      {s::SquareFrequency, 250}, {s::SquareAmplitude, 30},      {s::SquarePhase, -10},
+      {s::SquareDuty, 25},       {s::TriangleFrequency, 20000}, {s::TriangleAmplitude, 10},
+      {s::NoiseAmplitude, 20}};
   SynthesisParameters p;
-  p[s::Duration] = 1.5;
-  p[s::SineFrequency] = 440;
-  p[s::SineAmplitude] = 80;
-  p[s::SinePhase] = 90;
-  p[s::SineFrequency + 1] = 1000;
-  p[s::SineAmplitude + 1] = 40;
-  p[s::SquareFrequency] = 250;
-  p[s::SquareAmplitude] = 30;
-  p[s::SquarePhase] = -10;
-  p[s::SquareDuty] = 25;
-  p[s::TriangleFrequency] = 20000;
-  p[s::TriangleAmplitude] = 10;
-  p[s::NoiseAmplitude] = 20;
+  for (const auto& [index, value] : fields) p[index] = value;
   NormaliseAmplitudes(p);
   EXPECT_EQ(ReadFile(wavOut), Engine(p));
 

@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <sstream>
-#include <string>
 
 #include "cli/TerminalProgress.h"
 

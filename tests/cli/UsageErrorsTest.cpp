@@ -32,14 +32,10 @@ class UsageErrorsTest : public CliFixture {
     samples = sung.size();
     wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, sung)));
     EXPECT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
-    GeneralSettings corrupt;
-    corrupt.lowestNote = 88;
-    WriteFile(bad, SettingsFileBytes(corrupt, WindowLayout::Defaults()));
+    WriteFile(bad, SettingsFileBytes({.lowestNote = 88}, WindowLayout::Defaults()));
     good = WriteFile(dir.File("good.INI"), SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults()));
     WriteFile(shortFile, SettingsFileBytes(GeneralSettings{}).substr(0, 112));
-    GeneralSettings longer;
-    longer.noiseLength = 8192;
-    WriteFile(long8192, SettingsFileBytes(longer, WindowLayout::Defaults()));
+    WriteFile(long8192, SettingsFileBytes({.noiseLength = 8192}, WindowLayout::Defaults()));
   }
 
   // Every file of the folder with its bytes.

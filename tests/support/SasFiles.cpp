@@ -25,13 +25,8 @@ SasHeader SasHeaderFor(std::uint32_t frameLength, std::uint32_t sampleRate, std:
 }
 
 SasFrame FreshFrame(std::uint16_t pitch, std::int32_t minSample, std::int32_t maxSample) {
-  SasFrame frame;
-  frame.sourcePitch = pitch;
-  frame.targetPitch = pitch;
-  frame.minSample = minSample;
-  frame.maxSample = maxSample;
-  frame.targetAmplitude = static_cast<std::uint32_t>(static_cast<std::int64_t>(maxSample) - minSample);
-  return frame;
+  return {pitch, pitch, minSample, maxSample,
+          static_cast<std::uint32_t>(static_cast<std::int64_t>(maxSample) - minSample)};
 }
 
 std::vector<TimeLink> EndLinks(std::uint32_t sampleCount) { return {{0, 0}, {sampleCount, sampleCount}}; }

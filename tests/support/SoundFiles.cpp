@@ -1,7 +1,6 @@
 #include "support/SoundFiles.h"
 
 #include <cmath>
-#include <cstring>
 #include <span>
 #include <type_traits>
 

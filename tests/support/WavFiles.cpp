@@ -41,12 +41,10 @@ std::string CanonicalWav(const FormatFields& fields, std::string_view data) {
 }
 
 FormatFields Format(std::uint16_t blockAlign, std::uint32_t sampleRate) {
-  FormatFields f;
-  f.sampleRate = sampleRate;
-  f.blockAlign = blockAlign;
-  f.bitsPerSample = static_cast<std::uint16_t>(8 * blockAlign);
-  f.bytesPerSecond = sampleRate * blockAlign;
-  return f;
+  return {.sampleRate = sampleRate,
+          .bytesPerSecond = sampleRate * blockAlign,
+          .blockAlign = blockAlign,
+          .bitsPerSample = static_cast<std::uint16_t>(8 * blockAlign)};
 }
 
 std::string Samples(unsigned blockAlign, const std::vector<std::int32_t>& values) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <new>
+#include <tuple>
 #include <vector>
 
 #include "engine/common/OrderedBlocks.h"
@@ -107,8 +108,7 @@ TEST(OrderedBlocksTest, AStopEndsTheRunWithEveryHelperJoinedAndNothingStagedBeyo
       run.stopAfter = 37;
       EXPECT_FALSE(RunOrderedBlocks(Blocks, Slots, helpers, run.Steps(helpers)));
       // Whatever a helper held, it finished before the run returned.
-      EXPECT_EQ(run.inFlight.load(), 0);
-      EXPECT_EQ(run.faults.load(), 0);
+      EXPECT_EQ(std::tuple(run.inFlight.load(), run.faults.load()), std::tuple(0, 0));
       ASSERT_EQ(run.consumed.size(), 37u);
       for (std::uint64_t j = 0; j < Blocks; ++j) {
         EXPECT_LE(run.transforms[j].load(), 1);
@@ -134,8 +134,7 @@ TEST(OrderedBlocksTest, AThrowingStageEndsTheRunWithEveryHelperJoined) {
       stage(block, slot);
     };
     EXPECT_THROW(RunOrderedBlocks(Blocks, 4, helpers, steps), std::bad_alloc);
-    EXPECT_EQ(run.inFlight.load(), 0);
-    EXPECT_EQ(run.faults.load(), 0);
+    EXPECT_EQ(std::tuple(run.inFlight.load(), run.faults.load()), std::tuple(0, 0));
     EXPECT_EQ(run.consumed.size(), 117u);  // blocks 117 .. 119 were staged, not consumed
   }
 }

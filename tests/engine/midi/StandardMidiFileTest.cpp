@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/midi/StandardMidiFile.h"
@@ -58,13 +59,11 @@ TEST(StandardMidiFileTest, WrittenNotesReadBackAtTheirTicks) {
     SCOPED_TRACE(i);
     EXPECT_NEAR(read.notes[i].start, expected[i].start, 1e-9);
     EXPECT_NEAR(read.notes[i].end, expected[i].end, 1e-9);
-    EXPECT_EQ(read.notes[i].key, expected[i].key);
-    EXPECT_EQ(read.notes[i].velocity, expected[i].velocity);
+    EXPECT_EQ(std::pair(read.notes[i].key, read.notes[i].velocity),
+              std::pair(expected[i].key, expected[i].velocity));
   }
-  EXPECT_EQ(PitchBendValue(0), 8192);
-  EXPECT_EQ(PitchBendValue(-200), 0);
-  EXPECT_EQ(PitchBendValue(250), 16383);
-  EXPECT_EQ(PitchBendValue(100), 12288);
+  EXPECT_EQ(std::tuple(PitchBendValue(0), PitchBendValue(-200), PitchBendValue(250), PitchBendValue(100)),
+            std::tuple(8192, 0, 16383, 12288));
 }
 
 // Track 1 holds the tempo map (120 bpm, then 240 bpm from tick 960), track 2 the melody with
@@ -86,8 +85,7 @@ TEST(StandardMidiFileTest, FormatOneWithATempoChangeAndRunningStatus) {
       1, 3, 480,
       {Chunk("MTrk", tempoTrack), Chunk("XFIH", {1, 2, 3}), Chunk("MTrk", melody), Chunk("MTrk", other)}));
   ASSERT_EQ(read.problem, "");
-  EXPECT_EQ(read.format, 1);
-  EXPECT_EQ(read.tracks, 3);
+  EXPECT_EQ(std::tuple(read.format, read.tracks), std::tuple(1, 3));
   ASSERT_EQ(read.notes.size(), 4u);
   const struct {
     double start, end;
@@ -100,10 +98,9 @@ TEST(StandardMidiFileTest, FormatOneWithATempoChangeAndRunningStatus) {
     SCOPED_TRACE(i);
     EXPECT_NEAR(read.notes[i].start, expected[i].start, 1e-9);
     EXPECT_NEAR(read.notes[i].end, expected[i].end, 1e-9);
-    EXPECT_EQ(read.notes[i].key, expected[i].key);
-    EXPECT_EQ(read.notes[i].velocity, expected[i].velocity);
-    EXPECT_EQ(read.notes[i].channel, expected[i].channel);
-    EXPECT_EQ(read.notes[i].track, expected[i].track);
+    const MidiNote& note = read.notes[i];
+    EXPECT_EQ(std::tuple(note.key, note.velocity, note.channel, note.track),
+              std::tuple(expected[i].key, expected[i].velocity, expected[i].channel, expected[i].track));
   }
 
   // SMPTE: 25 frames of 40 ticks, a millisecond a tick; a note left sounding ends with its track.

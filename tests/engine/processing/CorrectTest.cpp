@@ -116,22 +116,28 @@ TEST_P(CorrectIdentity, AFreshSasRendersTheInputExactly) {
 INSTANTIATE_TEST_SUITE_P(Widths, CorrectIdentity,
                          ::testing::Combine(::testing::Values(2u, 3u, 4u), ::testing::Bool()));
 
-TEST_F(CorrectTest, TheTailBehindTheLastWholeFrameUsesTheLastFrame) {
+// The edges: the tail behind the last whole frame, a start at or past the end, no frames at all.
+TEST_F(CorrectTest, TheTailStartsAtOrPastTheEndAndNoFramesRenderAsTheirFramesSay) {
   // Both frames halve the signal; the 50 samples behind frame 1 must too, not read the link
   // table behind the frames as a frame of gain 1.
   OpenWav(std::vector<std::int32_t>(250, 1000));
   OpenSas(100, std::vector<SasFrame>(2, Edited(FreshFrame(4800, -1 << 26, 1 << 26), 0, 0.5)));
   Render(0, 250, false);
   EXPECT_EQ(Output(), std::vector<std::int32_t>(250, 500));
-}
 
-TEST_F(CorrectTest, StartAtOrPastEndGivesOneSampleOfTheFirstFrame) {
   OpenWav({10, 20, 30, 40, 50, 60, 70, 80, 90, 100});
   OpenSas(4, {Edited(FreshFrame(4800, -8, 8), 0, 3.0), Edited(FreshFrame(4800, -8, 8), 0, 2.0)});
   Render(5, 5, true);
   EXPECT_EQ(Output(), std::vector<std::int32_t>{120});  // input 5 times the gain of frame 1
   Render(9, 3, true);
   EXPECT_EQ(Output(), std::vector<std::int32_t>{200});  // past the last frame: the last frame's gain
+
+  OpenWav(Noise(30, 2));  // shorter than one hop
+  for (std::uint32_t frameLength : {64u, 0xFFFFFFFFu}) {
+    OpenSas(frameLength, {});
+    EXPECT_EQ(Render(0, 30, true).result, LongOperationResult::Done);
+    EXPECT_EQ(Output(), input) << frameLength;
+  }
 }
 
 TEST_F(CorrectTest, AFrameAnOctaveLowerLastsTwiceAsLong) {
@@ -259,15 +265,6 @@ TEST_F(CorrectTest, CancellingLeavesNoSaveFileButKeepsThePlayFile) {
             LongOperationResult::Cancelled);
   EXPECT_EQ(Output(),
             std::vector<std::int32_t>(input.begin(), input.begin() + 201));  // two frames and a sample
-}
-
-TEST_F(CorrectTest, ASasWithoutFramesRendersTheInputUnchanged) {
-  OpenWav(Noise(30, 2));  // shorter than one hop
-  for (std::uint32_t frameLength : {64u, 0xFFFFFFFFu}) {
-    OpenSas(frameLength, {});
-    EXPECT_EQ(Render(0, 30, true).result, LongOperationResult::Done);
-    EXPECT_EQ(Output(), input) << frameLength;
-  }
 }
 
 TEST_F(CorrectTest, FramesLongerThan32768SamplesRender) {

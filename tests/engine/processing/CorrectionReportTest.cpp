@@ -163,10 +163,7 @@ TEST_F(CorrectionReportTakeTest, VibratoIsTheSungOneBeforeAndAfterHoweverTheRend
                         Case{"shallow and fast, snapped, time correction on", 15, 6.5, true, true},
                         Case{"slow, snapped, time correction off", 40, 4.5, true, false}}) {
     SCOPED_TRACE(c.name);
-    SungOptions options;
-    options.vibratoCents = c.depth;
-    options.vibratoHz = c.hz;
-    Take(Phrase, options, c.snap);
+    Take(Phrase, {.vibratoHz = c.hz, .vibratoCents = c.depth}, c.snap);
     const CorrectionReport report = Report(c.timeCorrection);
     ASSERT_EQ(report.notes.size(), Phrase.size());
     for (std::size_t k = 0; k < Phrase.size(); ++k) {
@@ -209,16 +206,12 @@ TEST_F(CorrectionReportTakeTest, ARangeMarksTheNotesItCutsAndATooShortPartHasNoF
   const NoteReport& cutAtStart = report.notes[0];
   const NoteReport& inside = report.notes[1];
   const NoteReport& tooShort = report.notes[2];
-  EXPECT_TRUE(cutAtStart.partial);
-  EXPECT_FALSE(inside.partial);
-  EXPECT_TRUE(tooShort.partial);
-  EXPECT_EQ(inside.firstFrame, whole.notes[1].firstFrame);
+  EXPECT_EQ(std::tuple(cutAtStart.partial, inside.partial, tooShort.partial, inside.firstFrame),
+            std::tuple(true, false, true, whole.notes[1].firstFrame));
   ASSERT_TRUE(cutAtStart.achieved);
   EXPECT_NEAR(cutAtStart.vibratoAfter, Sung(cutAtStart).depth, 0.15 * Sung(cutAtStart).depth);
   EXPECT_NEAR(inside.vibratoAfter, whole.notes[1].vibratoAfter, 0.1 * whole.notes[1].vibratoAfter);
-  EXPECT_FALSE(tooShort.achieved);
-  EXPECT_TRUE(std::isnan(tooShort.vibratoBefore));
-  EXPECT_TRUE(std::isnan(tooShort.vibratoAfter));
+  EXPECT_TRUE(!tooShort.achieved && std::isnan(tooShort.vibratoBefore) && std::isnan(tooShort.vibratoAfter));
   // The note without a figure stays out of the summary.
   EXPECT_DOUBLE_EQ(report.meanAbsError, (std::abs(cutAtStart.errorCents) + std::abs(inside.errorCents)) / 2);
   const std::string text = ReportText(report);
@@ -237,9 +230,7 @@ TEST_F(CorrectionReportTakeTest, ARangeMarksTheNotesItCutsAndATooShortPartHasNoF
 
 // Without a corrected file: the take's notes as sung.
 TEST_F(CorrectionReportTakeTest, TheListingGivesEachNoteAsSung) {
-  SungOptions options;
-  options.vibratoHz = 5;
-  Take(Phrase, options, false);
+  Take(Phrase, {.vibratoHz = 5}, false);
   CorrectionReport report;
   ASSERT_TRUE(ListNotes(sas, {0, wav.sampleCount, false}, report));
   EXPECT_FALSE(report.corrected);

@@ -50,9 +50,7 @@ class FormantEnvelopeTest : public ::testing::Test {
     WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
     WavDocument wav;
     ASSERT_EQ(WavOpenDocument(wav, dir.File("in.wav")).message, MessageId::None);
-    GeneralSettings settings;
-    settings.lowestNote = 19;
-    settings.highestNote = 63;
+    const GeneralSettings settings{.lowestNote = 19, .highestNote = 63};
     ASSERT_EQ(SasBuildFile(wav, settings, dir.File("in.sas"), {}).result, LongOperationResult::Done);
     built = ReadSasFrames(dir.File("in.sas"));
   }
@@ -68,11 +66,8 @@ class FormantEnvelopeTest : public ::testing::Test {
     SasDocument sas;
     EXPECT_EQ(WavOpenDocument(wav, dir.File("in.wav")).message, MessageId::None);
     EXPECT_EQ(SasOpenDocument(sas, dir.File("in.sas")), MessageId::None);
-    CorrectRequest request;
-    request.end = wav.sampleCount;
-    request.timeCorrection = true;
-    request.formants = Formants::Keep;
-    request.formantShift = shift;
+    const CorrectRequest request{
+        .end = wav.sampleCount, .timeCorrection = true, .formants = Formants::Keep, .formantShift = shift};
     EXPECT_EQ(Correct(wav, sas, request, dir.File("keep.wav"), {}).message, MessageId::None);
     return Stored16(dir.File("keep.wav"));
   }

@@ -24,12 +24,7 @@ namespace vocara::test {
 namespace {
 
 // The analysis over the range the vowels are sung in: E2 (82 Hz) to C6.
-GeneralSettings VoiceRange() {
-  GeneralSettings settings;
-  settings.lowestNote = 19;
-  settings.highestNote = 63;
-  return settings;
-}
+GeneralSettings VoiceRange() { return {.lowestNote = 19, .highestNote = 63}; }
 
 constexpr std::uint32_t Rate = 48000;
 constexpr double Seconds = 1.2;
@@ -65,10 +60,7 @@ class KeepFormantsTest : public ::testing::Test {
     WriteSasFile(sasPath, ReadSasHeader(sasPath), frames, ReadSasLinks(sasPath));
     SasDocument sas;
     ASSERT_EQ(SasOpenDocument(sas, sasPath), MessageId::None);
-    CorrectRequest request;
-    request.end = wav.sampleCount;
-    request.timeCorrection = true;
-    request.formants = Formants::Keep;
+    const CorrectRequest request{.end = wav.sampleCount, .timeCorrection = true, .formants = Formants::Keep};
     ASSERT_EQ(Correct(wav, sas, request, dir.File("keep.wav"), {}).message, MessageId::None);
     keep = Stored16(dir.File("keep.wav"));
   }
@@ -79,10 +71,8 @@ class KeepFormantsTest : public ::testing::Test {
     SasDocument sas;
     EXPECT_EQ(WavOpenDocument(wav, dir.File("in.wav")).message, MessageId::None);
     EXPECT_EQ(SasOpenDocument(sas, path), MessageId::None);
-    CorrectRequest request;
-    request.end = wav.sampleCount;
-    request.timeCorrection = timeCorrection;
-    request.formants = Formants::Keep;
+    CorrectRequest request{
+        .end = wav.sampleCount, .timeCorrection = timeCorrection, .formants = Formants::Keep};
     const CorrectResult kept = Correct(wav, sas, request, dir.File("keep.wav"), {});
     request.formants = Formants::Shift;
     const CorrectResult shifted = Correct(wav, sas, request, dir.File("shift.wav"), {});

@@ -163,8 +163,7 @@ TEST_F(NoiseRemovalTest, StoppingOrRefusingLeavesNoFile) {
   CaptureNoise(profile, wav, 0, 50000, 1024, true);
   int calls = 0;
   const auto stopAtThird = [&](std::uint64_t position, std::uint64_t total) {
-    EXPECT_EQ(position, 512u * calls);
-    EXPECT_EQ(total, 50000u);
+    EXPECT_EQ(std::tuple(position, total), std::tuple(512u * calls, 50000u));
     return ++calls < 3;
   };
   EXPECT_EQ(Remove(1.0, 0.0, 2, stopAtThird).result, LongOperationResult::Cancelled);
@@ -177,8 +176,7 @@ TEST_F(NoiseRemovalTest, StoppingOrRefusingLeavesNoFile) {
   std::filesystem::create_symlink(input, output);
   const NoiseRemovalResult same = Remove(1.0);
   EXPECT_EQ(same.message, MessageId::OpenedFileCanNotBeOverwritten);
-  EXPECT_EQ(same.result, LongOperationResult::Failed);
-  EXPECT_EQ(ReadFile(input), before);
+  EXPECT_EQ(std::tuple(same.result, ReadFile(input)), std::tuple(LongOperationResult::Failed, before));
 }
 
 TEST_F(NoiseRemovalTest, ThreadsGiveTheSameBytes) {

@@ -92,9 +92,7 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
     EXPECT_GE(score.onsetF, 0.9);
 
     // Snapped to the notes meant, corrected, and heard again.
-    ScaleSnapParams chromatic;
-    chromatic.scale = ScaleKind::Chromatic;
-    ASSERT_TRUE(SasSnapToScale(sas, 0, sas.header.frameCount, chromatic));
+    ASSERT_TRUE(SasSnapToScale(sas, 0, sas.header.frameCount, {.scale = ScaleKind::Chromatic}));
     const ReportRequest request{0, wav.sampleCount, true};
     const std::string outPath = dir.File(take.name + "-in-tune.wav");
     ASSERT_EQ(Correct(wav, sas, {request.start, request.end, true}, outPath, {}).message, MessageId::None);

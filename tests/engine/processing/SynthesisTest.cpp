@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/processing/Synthesis.h"
@@ -75,18 +76,13 @@ TEST(SynthesisParametersTest, ClampsEachGroupToItsRange) {
   SynthesisParameters p;
   for (double& v : p.values) v = 1e9;
   ClampSynthesisParameters(p);
-  EXPECT_EQ(p[s::Duration], 60.0);
-  EXPECT_EQ(p[s::SineFrequency + 9], 20000.0);
-  EXPECT_EQ(p[s::TriangleFrequency], 20000.0);
-  EXPECT_EQ(p[s::NoiseAmplitude], 100.0);
-  EXPECT_EQ(p[s::TrianglePhase], 360.0);
-  EXPECT_EQ(p[s::SquareDuty], 100.0);
+  EXPECT_EQ(std::tuple(p[s::Duration], p[s::SineFrequency + 9], p[s::TriangleFrequency], p[s::NoiseAmplitude],
+                       p[s::TrianglePhase], p[s::SquareDuty]),
+            std::tuple(60.0, 20000.0, 20000.0, 100.0, 360.0, 100.0));
   for (double& v : p.values) v = -1e9;
   ClampSynthesisParameters(p);
-  EXPECT_EQ(p[s::Duration], 1.0);
-  EXPECT_EQ(p[s::SineAmplitude], 0.0);
-  EXPECT_EQ(p[s::SinePhase + 3], -360.0);
-  EXPECT_EQ(p[s::TriangleDuty], 0.0);
+  EXPECT_EQ(std::tuple(p[s::Duration], p[s::SineAmplitude], p[s::SinePhase + 3], p[s::TriangleDuty]),
+            std::tuple(1.0, 0.0, -360.0, 0.0));
 }
 
 TEST(SynthesisParametersTest, AmplitudesAboveFullScaleAreScaledDownTogether) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/Settings.h"
@@ -36,11 +37,7 @@ std::vector<double> ToneWindow(std::uint32_t w, double rate,
 }
 
 GeneralSettings Range(int lowest, int highest, double threshold = 20.0) {
-  GeneralSettings s;
-  s.lowestNote = lowest;
-  s.highestNote = highest;
-  s.baseNoteThreshold = threshold;
-  return s;
+  return {.lowestNote = lowest, .highestNote = highest, .baseNoteThreshold = threshold};
 }
 
 TEST(AnalysisLengthsTest, WindowAndHopFollowTheLowestNoteAndTheChunk) {
@@ -48,8 +45,7 @@ TEST(AnalysisLengthsTest, WindowAndHopFollowTheLowestNoteAndTheChunk) {
   EXPECT_EQ(AnalysisFrameLength(3275, 1.0), 194u);    // one period of the tone below B3
   // A0 at 192 kHz with five periods per chunk: a hop near 38000 samples.
   const std::uint32_t w = AnalysisWindowLength(0, 192000);
-  EXPECT_EQ(w, 128041u);
-  EXPECT_EQ(AnalysisFrameLength(w, 5.0), 38068u);
+  EXPECT_EQ(std::tuple(w, AnalysisFrameLength(w, 5.0)), std::tuple(128041u, 38068u));
   // An octave up halves the window (to within the truncation).
   EXPECT_NEAR(AnalysisWindowLength(50, 44100), 3275.0 / 2, 1.0);
 }
@@ -76,17 +72,15 @@ class LoadAnalysisWindowTest : public ::testing::Test {
   WavDocument wav;
 };
 
-TEST_F(LoadAnalysisWindowTest, AnOddWindowAtTheEndHoldsZeroFromPositionNOn) {
-  // W = 7: slot k holds position pos - 3 + k; at pos 17 slot 6 is position 20 = N.
-  EXPECT_EQ(Load(17, 8), (std::vector<double>{S(15), S(16), S(17), S(18), S(19), S(20), 0, 0}));
-  EXPECT_EQ(Load(19, 8), (std::vector<double>{S(17), S(18), S(19), S(20), 0, 0, 0, 0}));
-  EXPECT_EQ(Load(40, 8), std::vector<double>(8, 0.0));
-}
-
-TEST_F(LoadAnalysisWindowTest, InsideTheDataEverySlotBelowWHoldsItsSampleAndTheStartIsPadded) {
+// Slot k holds position pos - W / 2 + k: zero before the data, from position N on and in slot W.
+TEST_F(LoadAnalysisWindowTest, EverySlotBelowWHoldsItsSampleAndZeroOutsideTheData) {
   EXPECT_EQ(Load(10, 8), (std::vector<double>{S(8), S(9), S(10), S(11), S(12), S(13), S(14), 0}));
   EXPECT_EQ(Load(10, 7), (std::vector<double>{S(8), S(9), S(10), S(11), S(12), S(13), 0}));  // W = 6
   EXPECT_EQ(Load(0, 8), (std::vector<double>{0, 0, 0, S(1), S(2), S(3), S(4), 0}));          // frame 0
+  // W = 7 at the end: at pos 17 slot 6 is position 20 = N.
+  EXPECT_EQ(Load(17, 8), (std::vector<double>{S(15), S(16), S(17), S(18), S(19), S(20), 0, 0}));
+  EXPECT_EQ(Load(19, 8), (std::vector<double>{S(17), S(18), S(19), S(20), 0, 0, 0, 0}));
+  EXPECT_EQ(Load(40, 8), std::vector<double>(8, 0.0));
 }
 
 // The span L holds about 16.8 periods and is not a whole number of them; the unfinished
@@ -103,19 +97,17 @@ TEST(NoteStrengthTest, APureToneOnItsQuarterToneGivesItsAmplitude) {
   }
 }
 
-TEST(DetectNoteTest, SilenceDetectsNothing) {
-  NoteSpectrum spectrum;
-  DetectNote(spectrum, std::vector<double>(3276, 0.0), 44100, GeneralSettings{});
-  EXPECT_EQ(spectrum.detected, 0);
-  EXPECT_EQ(spectrum.fine, 0.0);
-  EXPECT_EQ(spectrum.strongest, 0);
-  EXPECT_EQ(FramePitch(spectrum.detected, spectrum.fine), 0);
-}
+// At the bottom of the range: silence detects nothing; a tone on note -1 (about 25.96 Hz), below
+// the range, must not let A0 pass as a local maximum; an A0 slightly flat gives pitch 0.
+TEST(DetectNoteTest, SilenceAndTonesAtTheBottomOfTheRange) {
+  NoteSpectrum silence;
+  DetectNote(silence, std::vector<double>(3276, 0.0), 44100, GeneralSettings{});
+  EXPECT_EQ(std::tuple(silence.detected, silence.fine, silence.strongest,
+                       FramePitch(silence.detected, silence.fine)),
+            std::tuple(0, 0.0, 0, 0));
 
-TEST(DetectNoteTest, LowestNoteZeroEvaluatesNoteMinusOneAsTheLowerNeighbour) {
   const std::uint32_t rate = 22050;
   const std::uint32_t w = AnalysisWindowLength(0, rate);
-  // A tone on note -1 (about 25.96 Hz), below the range: A0 must not pass as a local maximum.
   const std::vector<double> window = ToneWindow(w, rate, {{NoteFrequency(-100), 1e9}});
   NoteSpectrum spectrum;
   DetectNote(spectrum, window, rate, Range(0, 3));
@@ -124,16 +116,11 @@ TEST(DetectNoteTest, LowestNoteZeroEvaluatesNoteMinusOneAsTheLowerNeighbour) {
   EXPECT_EQ(spectrum.detected, 0);
   EXPECT_EQ(spectrum.fine, 0.0);     // nothing detected at all
   EXPECT_EQ(spectrum.strongest, 0);  // note -1 was the strongest; stored as 0
-}
 
-TEST(DetectNoteTest, AnA0SlightlyFlatGivesPitchZeroNotANegativeValue) {
-  const std::uint32_t rate = 22050;
-  const std::uint32_t w = AnalysisWindowLength(0, rate);
-  NoteSpectrum spectrum;
-  DetectNote(spectrum, ToneWindow(w, rate, {{NoteFrequency(-20), 1e9}}), rate, Range(0, 3));
-  EXPECT_EQ(spectrum.detected, 0);
-  EXPECT_LT(spectrum.fine, -10.0);
-  EXPECT_EQ(FramePitch(spectrum.detected, spectrum.fine), 0);
+  NoteSpectrum flat;
+  DetectNote(flat, ToneWindow(w, rate, {{NoteFrequency(-20), 1e9}}), rate, Range(0, 3));
+  EXPECT_EQ(std::tuple(flat.detected, flat.fine < -10.0, FramePitch(flat.detected, flat.fine)),
+            std::tuple(0, true, 0));
 }
 
 TEST(DetectNoteTest, WithOneNoteTheUpperNeighbourCountsAsZero) {
@@ -146,8 +133,7 @@ TEST(DetectNoteTest, WithOneNoteTheUpperNeighbourCountsAsZero) {
   // A tone on the note below beats the note: nothing is detected.
   NoteSpectrum below;
   DetectNote(below, ToneWindow(w, rate, {{NoteFrequency(4700), 1e9}}), rate, Range(48, 48));
-  EXPECT_EQ(below.detected, 0);
-  EXPECT_EQ(below.strongest, 47);
+  EXPECT_EQ(std::tuple(below.detected, below.strongest), std::tuple(0, 47));
 }
 
 TEST(DetectNoteTest, TheLowestNoteAboveTheThresholdWinsNotTheStrongest) {
@@ -158,18 +144,15 @@ TEST(DetectNoteTest, TheLowestNoteAboveTheThresholdWinsNotTheStrongest) {
   const std::vector<double> window = ToneWindow(w, rate, {{440.0, 1e8}, {880.0, 1e9}});
   NoteSpectrum spectrum;
   DetectNote(spectrum, window, rate, Range(flute.lowestNote, flute.highestNote, 5.0));
-  EXPECT_EQ(spectrum.detected, 48);
-  EXPECT_EQ(spectrum.strongest, 60);
+  EXPECT_EQ(std::tuple(spectrum.detected, spectrum.strongest), std::tuple(48, 60));
   DetectNote(spectrum, window, rate, Range(flute.lowestNote, flute.highestNote, 20.0));
   EXPECT_EQ(spectrum.detected, 60);
 }
 
-TEST(FineOffsetTest, EqualNeighboursOfTheLargestValueGiveMinusPoint40385277Cents) {
-  EXPECT_EQ(FineOffsetFromValues({0.0, 3.0, 5.0, 3.0, 0.0}), -0.40385277);
-  EXPECT_EQ(FineOffsetFromValues({9.0, 3.0, 5.0, 3.0, 9.0}), -0.40385277);  // a0 and a4 take no part
-}
-
 TEST(FineOffsetTest, TheQuadraticReachesItsLimitsAtTheOuterQuarterTones) {
+  // Equal neighbours of the largest value; a0 and a4 take no part.
+  EXPECT_EQ(FineOffsetFromValues({0.0, 3.0, 5.0, 3.0, 0.0}), -0.40385277);
+  EXPECT_EQ(FineOffsetFromValues({9.0, 3.0, 5.0, 3.0, 9.0}), -0.40385277);
   // Largest at the quarter tone above, the note above strong and the note itself silent:
   // 50 + 46.21134824.
   EXPECT_NEAR(FineOffsetFromValues({0.0, 1.0, 0.0, 3.0, 2.0}), 96.21134824, 1e-9);
@@ -182,10 +165,8 @@ TEST(FineOffsetTest, TheQuadraticReachesItsLimitsAtTheOuterQuarterTones) {
 }
 
 TEST(FramePitchTest, TruncatesTowardZeroAndNeverGoesBelowZero) {
-  EXPECT_EQ(FramePitch(48, 12.7), 4812);
-  EXPECT_EQ(FramePitch(48, -0.40385277), 4799);
-  EXPECT_EQ(FramePitch(0, -0.5), 0);
-  EXPECT_EQ(FramePitch(0, -98.0), 0);
+  EXPECT_EQ(std::tuple(FramePitch(48, 12.7), FramePitch(48, -0.40385277)), std::tuple(4812, 4799));
+  EXPECT_EQ(std::tuple(FramePitch(0, -0.5), FramePitch(0, -98.0)), std::tuple(0, 0));
   EXPECT_EQ(FramePitch(87, 96.2), 8796);  // above C8 by almost a semitone
 }
 

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/Instruments.h"
@@ -57,15 +58,12 @@ TEST(NoteRangeDetectionTest, SungTakesAreCoveredWithinTheMargin) {
     TempDir dir;
     WavDocument wav = OpenRecording(dir, SungMelody(take.notes, take.options));
     const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
-    ASSERT_TRUE(range.found) << take.name;
-    EXPECT_EQ(range.result, LongOperationResult::Done);
+    ASSERT_TRUE(range.found && range.result == LongOperationResult::Done) << take.name;
     // Every sung note inside, and no more than the margin and two semitones to spare.
-    const int lowest = take.lowest - MidiA0;
-    const int highest = take.highest - MidiA0;
-    EXPECT_LE(range.lowestNote, lowest) << take.name;
-    EXPECT_GE(range.lowestNote, lowest - NoteRangeMargin - 2) << take.name;
-    EXPECT_GE(range.highestNote, highest) << take.name;
-    EXPECT_LE(range.highestNote, highest + NoteRangeMargin + 2) << take.name;
+    const int lowest = take.lowest - MidiA0, highest = take.highest - MidiA0;
+    EXPECT_TRUE(range.lowestNote <= lowest && range.lowestNote >= lowest - NoteRangeMargin - 2 &&
+                range.highestNote >= highest && range.highestNote <= highest + NoteRangeMargin + 2)
+        << take.name << ": " << range.lowestNote << " .. " << range.highestNote;
   }
 }
 
@@ -83,8 +81,8 @@ TEST(NoteRangeDetectionTest, RecordingsWithoutATuneGiveNoRange) {
     TempDir dir;
     WavDocument wav = OpenRecording(dir, recording.second);
     const NoteRangeResult range = DetectNoteRange(wav, GeneralSettings{});
-    EXPECT_EQ(range.result, LongOperationResult::Done) << recording.first;
-    EXPECT_FALSE(range.found) << recording.first;
+    EXPECT_EQ(std::pair(range.result, range.found), std::pair(LongOperationResult::Done, false))
+        << recording.first;
   }
 }
 
@@ -103,9 +101,8 @@ TEST(NoteRangeDetectionTest, QuietPartsDoNotCountAndAStopEndsThePass) {
   int calls = 0;
   const NoteRangeResult stopped =
       DetectNoteRange(wav, GeneralSettings{}, [&](std::uint64_t, std::uint64_t) { return ++calls < 10; });
-  EXPECT_EQ(stopped.result, LongOperationResult::Cancelled);
-  EXPECT_FALSE(stopped.found);
-  EXPECT_EQ(calls, 10);
+  EXPECT_EQ(std::tuple(stopped.result, stopped.found, calls),
+            std::tuple(LongOperationResult::Cancelled, false, 10));
 }
 
 // Part of a sung take, [from, to) seconds, read at TakeRate through a Hann-windowed sinc and

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/sas/Analysis.h"
@@ -24,13 +23,11 @@ namespace vocara::test {
 namespace {
 
 GeneralSettings Settings(int lowest, int highest, double chunk = 1.0, double threshold = 20.0) {
-  GeneralSettings s;
-  s.instrument = 0;
-  s.lowestNote = lowest;
-  s.highestNote = highest;
-  s.chunkPeriods = chunk;
-  s.baseNoteThreshold = threshold;
-  return s;
+  return {.instrument = 0,
+          .lowestNote = lowest,
+          .highestNote = highest,
+          .chunkPeriods = chunk,
+          .baseNoteThreshold = threshold};
 }
 
 class SasBuildTest : public ::testing::Test {
@@ -106,9 +103,8 @@ TEST_P(BlockEngineIdentityTest, EveryFrameHasTheReferenceStrengthsToTheLastBit) 
         DetectNote(reference, window, rate, c.settings);
         const NoteSpectrum& spectrum = analyser.Spectrum(lane);
         ASSERT_TRUE(spectrum.strength == reference.strength);
-        ASSERT_EQ(spectrum.detected, reference.detected);
-        ASSERT_EQ(spectrum.fine, reference.fine);
-        ASSERT_EQ(spectrum.strongest, reference.strongest);
+        ASSERT_EQ(std::tuple(spectrum.detected, spectrum.fine, spectrum.strongest),
+                  std::tuple(reference.detected, reference.fine, reference.strongest));
       }
     }
   }
@@ -137,14 +133,9 @@ TEST_F(SasBuildTest, TheFileHoldsHeaderFramesAndTheTwoLinks) {
   const std::uint32_t w = AnalysisWindowLength(30, 22050);
   const std::uint32_t h = AnalysisFrameLength(w, 2.5);
   const SasHeader header = ReadSasHeader(dir.File("out.sas"));
-  EXPECT_EQ(header.magic, SasMagic);
-  EXPECT_EQ(header.frameCount, 26000 / h);
-  EXPECT_EQ(header.linkCount, 2u);
-  EXPECT_EQ(header.frameLength, h);
-  EXPECT_EQ(header.sampleRate, 22050u);
-  EXPECT_EQ(header.wavChecksum, wav.checksum);
-  EXPECT_EQ(header.settings, settings);
-  EXPECT_EQ(result.frameCount, header.frameCount);
+  EXPECT_EQ(std::tuple(header.magic, header.frameCount, header.linkCount, header.frameLength,
+                       header.sampleRate, header.wavChecksum, header.settings, result.frameCount),
+            std::tuple(SasMagic, 26000 / h, 2u, h, 22050u, wav.checksum, settings, 26000 / h));
   EXPECT_EQ(std::filesystem::file_size(dir.File("out.sas")), 136 + 16 * header.frameCount + 16);
   EXPECT_EQ(ReadSasLinks(dir.File("out.sas")), EndLinks(26000));
 
@@ -157,8 +148,7 @@ TEST_F(SasBuildTest, TheFileHoldsHeaderFramesAndTheTwoLinks) {
     lo = std::min(lo, values[p] * 65536);
     hi = std::max(hi, values[p] * 65536);
   }
-  EXPECT_EQ(frames[i].minSample, lo);
-  EXPECT_EQ(frames[i].maxSample, hi);
+  EXPECT_EQ(std::pair(frames[i].minSample, frames[i].maxSample), std::pair(lo, hi));
   for (const SasFrame& frame : frames) {
     EXPECT_EQ(frame.targetPitch, frame.sourcePitch);
     EXPECT_EQ(frame.targetAmplitude,
@@ -166,16 +156,16 @@ TEST_F(SasBuildTest, TheFileHoldsHeaderFramesAndTheTwoLinks) {
   }
 }
 
-// Silence gives empty frames; a recording shorter than one hop no frames, only the two links.
 TEST_F(SasBuildTest, SilenceGivesEmptyFramesAndARecordingShorterThanOneHopNone) {
   const std::uint32_t h = AnalysisFrameLength(AnalysisWindowLength(38, 22050), 1.0);
   for (const auto& [count, value] : {std::pair{8000u, 0}, std::pair{h - 1, 1000}}) {
     Open(MakeWav(std::vector<std::int32_t>(count, value)));
     for (const SasBuildOptions& options : {SasBuildOptions{}, Reference()}) {
       ASSERT_EQ(Build(GeneralSettings{}, "built.sas", options).result, LongOperationResult::Done);
-      EXPECT_EQ(ReadSasFrames(dir.File("built.sas")), std::vector<SasFrame>(count / h)) << count;
-      EXPECT_EQ(ReadSasLinks(dir.File("built.sas")), EndLinks(count)) << count;
-      EXPECT_EQ(std::filesystem::file_size(dir.File("built.sas")), 152u + 16 * (count / h)) << count;
+      EXPECT_EQ(std::tuple(ReadSasFrames(dir.File("built.sas")), ReadSasLinks(dir.File("built.sas")),
+                           std::filesystem::file_size(dir.File("built.sas"))),
+                std::tuple(std::vector<SasFrame>(count / h), EndLinks(count), 152u + 16 * (count / h)))
+          << count;
     }
   }
 }
@@ -191,8 +181,8 @@ TEST_F(SasBuildTest, StoppingBeforeAFrameDeletesTheFile) {
           positions.push_back(position);
           return positions.size() < 40;
         });
-    EXPECT_EQ(result.result, LongOperationResult::Cancelled);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("stopped.sas")));
+    EXPECT_EQ(std::pair(result.result, std::filesystem::exists(dir.File("stopped.sas"))),
+              std::pair(LongOperationResult::Cancelled, false));
     ASSERT_EQ(positions.size(), 40u);
     for (std::size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(positions[i], i * h);
   }

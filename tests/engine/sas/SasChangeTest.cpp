@@ -49,18 +49,15 @@ TEST_F(SasChangeTest, AbandonedNothingChangedCommittedTheDocumentGoesOnWithTheNe
     ASSERT_TRUE(Transpose(sas));
     EXPECT_EQ(ReadFile(path), before);  // the copy changed, not the file
   }                                     // dropped: abandoned
-  EXPECT_EQ(ReadFile(path), before);
-  EXPECT_TRUE(sas.file.IsFileAt(path));
-  EXPECT_FALSE(sas.privateCopy);
+  EXPECT_TRUE(ReadFile(path) == before && sas.file.IsFileAt(path) && !sas.privateCopy);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 
   SasChange change;
   ASSERT_EQ(change.Begin(sas, true), MessageId::None);
   ASSERT_TRUE(Transpose(sas));
   ASSERT_TRUE(change.Commit());
-  EXPECT_NE(ReadFile(path), before);
+  EXPECT_TRUE(ReadFile(path) != before && sas.file.IsFileAt(path));
   EXPECT_EQ(ReadSasFrames(path)[10].targetPitch, ReadSasFrames(path)[10].sourcePitch + 50);
-  EXPECT_TRUE(sas.file.IsFileAt(path));
   struct stat status {};
   ASSERT_EQ(::stat(path.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640u);  // the permissions the user gave the file
@@ -93,8 +90,7 @@ TEST_F(SasChangeTest, OneWriterAtATimeAndTheSecondFollowsAReplacedFile) {
   ASSERT_EQ(second.Begin(other, true, 1000ms), MessageId::None);
   EXPECT_EQ(other.links.size(), 3u);
   second.Abandon();
-  EXPECT_TRUE(other.file.IsFileAt(path));
-  EXPECT_EQ(ReadFile(path), committed);
+  EXPECT_TRUE(other.file.IsFileAt(path) && ReadFile(path) == committed);
 
   // A write-back waits for a change in progress to end, then writes into the file it left.
   ASSERT_EQ(change.Begin(sas, true), MessageId::None);
@@ -123,8 +119,7 @@ TEST_F(SasChangeTest, AHolderOfTheReplacedFileReadsItsPagesFromTheNewOne) {
   ASSERT_TRUE(change.Commit());
   EXPECT_TRUE(SasFollowReplacedFile(holder));
   ASSERT_TRUE(SasReadPageRecords(holder));
-  EXPECT_EQ(holder.page[10].targetPitch, holder.page[10].sourcePitch + 50);
-  EXPECT_TRUE(holder.file.IsFileAt(path));
+  EXPECT_TRUE(holder.page[10].targetPitch == holder.page[10].sourcePitch + 50 && holder.file.IsFileAt(path));
 }
 
 TEST_F(SasChangeTest, AFileThatCannotBeCopiedBesideItselfIsLeftAsItWas) {

@@ -2,11 +2,11 @@
 // rule), the accepted boundaries, the fit test, paging, write-back and the copy of Save As.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/sas/SasDocument.h"
@@ -74,8 +74,7 @@ class SasRefusalTest : public SasDocumentTest, public ::testing::WithParamInterf
 
 TEST_P(SasRefusalTest, GivesItsMessageAndLeavesTheDocumentClosed) {
   EXPECT_EQ(Open(GetParam().bytes), GetParam().expected);
-  EXPECT_FALSE(sas.file.IsOpen());
-  EXPECT_TRUE(sas.links.empty());
+  EXPECT_TRUE(!sas.file.IsOpen() && sas.links.empty());
 }
 
 const std::string Minimal = SoundFile(0);  // 152 bytes
@@ -113,8 +112,7 @@ TEST_F(SasDocumentTest, OpensTheMinimalFileAndAThousandLinks) {
   EXPECT_EQ(SasOpenDocument(sas, dir.File("missing.sas")), MessageId::InvalidFileHandle);
   ASSERT_EQ(Minimal.size(), 152u);
   ASSERT_EQ(Open(Minimal), MessageId::None);
-  EXPECT_EQ(sas.header.frameLength, 100u);
-  EXPECT_EQ(sas.links, EndLinks(0));
+  EXPECT_EQ(std::pair(sas.header.frameLength, sas.links), std::pair(100u, EndLinks(0)));
   sas = {};
   ASSERT_EQ(Open(SasBytes(SasHeaderFor(100, 48000, 0, 0, 1000), {}, std::vector<TimeLink>(1000))),
             MessageId::None);
@@ -130,9 +128,8 @@ TEST_F(SasDocumentTest, FitsAWavByChecksumRateAndFrameCount) {
             MessageId::None);
   SasHeader header = SasHeaderFor(100, 48000, wav.checksum, 10);  // 1050 / 100 = 10
   EXPECT_TRUE(SasFitsWav(header, wav));
-  header.frameCount = 11;  // the partial last hop makes no frame
-  EXPECT_FALSE(SasFitsWav(header, wav));
-  EXPECT_TRUE(SasBuiltFromWav(header, wav));  // the WAV side does not count frames
+  header.frameCount = 11;  // the partial last hop makes no frame; the WAV side does not count frames
+  EXPECT_EQ(std::pair(SasFitsWav(header, wav), SasBuiltFromWav(header, wav)), std::pair(false, true));
   header.sampleRate = 44100;
   EXPECT_FALSE(SasBuiltFromWav(header, wav));
   header = SasHeaderFor(100, 48000, wav.checksum + 1, 10);
@@ -142,17 +139,14 @@ TEST_F(SasDocumentTest, FitsAWavByChecksumRateAndFrameCount) {
 TEST_F(SasDocumentTest, PagingNeverReadsPastTheLastFrameNorBeyondThePage) {
   OpenFrames(3000);
   ASSERT_TRUE(Page(2900, 640));  // scrolled to the end: the last column shows the last frame
-  EXPECT_EQ(sas.firstFrame, 3000 - 640);
-  EXPECT_EQ(sas.page[639].sourcePitch, 1000 + 2999);
-  EXPECT_EQ(sas.page[640], SasFrame{});
+  EXPECT_EQ(std::tuple(sas.firstFrame, sas.page[639].sourcePitch, sas.page[640]),
+            std::tuple(3000 - 640, 1000 + 2999, SasFrame{}));
   ASSERT_TRUE(Page(-5, 640));  // a negative position reads one page from frame 0, not every frame
-  EXPECT_EQ(sas.firstFrame, 0);
-  EXPECT_EQ(sas.pageCount, 640);
+  EXPECT_EQ(std::pair(sas.firstFrame, sas.pageCount), std::pair(0, 640));
   sas = {};
   OpenFrames(100);
   ASSERT_TRUE(Page(50, 640));  // fewer frames than columns
-  EXPECT_EQ(sas.firstFrame, 0);
-  EXPECT_EQ(sas.pageCount, 100);
+  EXPECT_EQ(std::pair(sas.firstFrame, sas.pageCount), std::pair(0, 100));
 }
 
 TEST_F(SasDocumentTest, WriteBackRefreshesOnlyTheRulerEditAndCorrectionSettings) {
@@ -188,9 +182,8 @@ TEST_F(SasDocumentTest, DamagedLinksAndAnAbsurdHopNeverCutFrames) {
   sas.shownFrameCount = 30;
   Page(std::numeric_limits<std::int32_t>::max(), 640);
   ASSERT_TRUE(SasWriteRecords(sas, GeneralSettings{}));
-  EXPECT_EQ(ReadSasFrames(path), NumberedFrames(30));
-  EXPECT_EQ(ReadSasLinks(path), links);
-  EXPECT_EQ(Size(), 136u + 16 * 30 + 8 * 4);
+  EXPECT_EQ(std::tuple(ReadSasFrames(path), ReadSasLinks(path), Size()),
+            std::tuple(NumberedFrames(30), links, 136u + 16 * 30 + 8 * 4));
 }
 
 TEST_F(SasDocumentTest, CopyRefusesTheOpenFileByAnyNameAndReplacesOthers) {
@@ -209,9 +202,8 @@ TEST_F(SasDocumentTest, CopyRefusesTheOpenFileByAnyNameAndReplacesOthers) {
     exitCode = static_cast<int>(SasCopyFile(sas, copy));
     return std::string();
   });
-  EXPECT_EQ(child.exitCode, static_cast<int>(MessageId::OutputWriteFailed));
-  EXPECT_EQ(ReadFile(copy), "an older file");
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  EXPECT_EQ(std::tuple(child.exitCode, ReadFile(copy), TemporaryFileCount(dir.Path().string())),
+            std::tuple(static_cast<int>(MessageId::OutputWriteFailed), "an older file", 0));
 }
 
 // A crash at any point of a write-back (cut here by stopping it after n steps) leaves a file that
@@ -252,9 +244,8 @@ TEST_F(SasDocumentTest, AWriteBackCutAtAnyStepOpensOldOrNew) {
     std::vector<SasFrame> frames = NumberedFrames(20);
     frames[5].targetPitch = 4321;
     frames[14].targetAmplitude = 77;
-    EXPECT_EQ(ReadSasFrames(path), frames);
-    EXPECT_EQ(Size(), 136u + 16 * 20 + 8 * newLinks.size());
-    EXPECT_EQ(ReadSasHeader(path).settings.tempo, 99);
+    EXPECT_EQ(std::tuple(ReadSasFrames(path), Size(), ReadSasHeader(path).settings.tempo),
+              std::tuple(frames, 136u + 16 * 20 + 8 * newLinks.size(), 99.0));
   }
 }
 

@@ -4,12 +4,12 @@
 // reported changes and their undo through SasWriteFrames, and Find on the page.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -157,8 +157,7 @@ TEST_F(SasRangeOpsTest, ThresholdsCompareTheAmplitudeWithAPercentOfFullScaleInTh
       (std::vector{0, 0, 0, 1}));
   // 2^31 is just above 50 % of 4294967295, so the third frame keeps its amplitude.
   const auto silenced = Apply(frames, 0, 4, SasRangeOps::Silence, {100, 0, 0, 100, 50});
-  EXPECT_EQ(silenced[1].targetAmplitude, 0u);
-  EXPECT_EQ(silenced[2].targetAmplitude, 1u << 31);
+  EXPECT_EQ(std::pair(silenced[1].targetAmplitude, silenced[2].targetAmplitude), std::pair(0u, 1u << 31));
 }
 
 TEST_F(SasRangeOpsTest, GlobalClearRestoresTheAnalysisLeavesTwoLinksAndReportsOnlyTheChangedRecords) {
@@ -179,13 +178,12 @@ TEST_F(SasRangeOpsTest, GlobalClearRestoresTheAnalysisLeavesTwoLinksAndReportsOn
   const unsigned clear = SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose |
                          SasRangeOps::EnableTimeCorrection | SasRangeOps::RemoveLinks;
   ASSERT_TRUE(SasApplyRange(sas, 0, 6, clear, {}, Recorder()));
-  EXPECT_EQ(ReadSasFrames(path), analysed);
-  EXPECT_EQ(ReadSasLinks(path), EndLinks(600));
-  EXPECT_EQ(sas.links, EndLinks(600));
-  EXPECT_EQ(ReadSasHeader(path).settings, header.settings);
-  EXPECT_EQ(std::filesystem::file_size(path), SasLinksOffset(6) + 2 * TimeLink::ByteSize);
-  EXPECT_EQ(before, (Changes{{1, edited[1]}, {4, edited[4]}}));
-  EXPECT_EQ(after, (Changes{{1, analysed[1]}, {4, analysed[4]}}));
+  EXPECT_EQ(std::tuple(ReadSasFrames(path), ReadSasLinks(path), sas.links, ReadSasHeader(path).settings,
+                       std::filesystem::file_size(path)),
+            std::tuple(analysed, EndLinks(600), EndLinks(600), header.settings,
+                       SasLinksOffset(6) + 2 * TimeLink::ByteSize));
+  EXPECT_EQ(std::pair(before, after),
+            std::pair(Changes{{1, edited[1]}, {4, edited[4]}}, Changes{{1, analysed[1]}, {4, analysed[4]}}));
 }
 
 TEST_F(SasRangeOpsTest, RemovingLinksTakesEveryInteriorLinkThatReachesIntoTheRange) {
@@ -196,9 +194,8 @@ TEST_F(SasRangeOpsTest, RemovingLinksTakesEveryInteriorLinkThatReachesIntoTheRan
   Open(frames, links);
   ASSERT_TRUE(SasApplyRange(sas, 10, 20, SasRangeOps::RemoveLinks, {}));
   const std::vector<TimeLink> kept{{0, 0}, {300, 400}, {2100, 2600}, {3000, 3000}};
-  EXPECT_EQ(ReadSasLinks(path), kept);
-  EXPECT_EQ(ReadSasHeader(path).linkCount, 4u);
-  EXPECT_EQ(ReadSasFrames(path), frames);
+  EXPECT_EQ(std::tuple(ReadSasLinks(path), ReadSasHeader(path).linkCount, ReadSasFrames(path)),
+            std::tuple(kept, 4u, frames));
   // An empty range still takes the links that touch its one position; the end links stay.
   Open(frames, {{0, 0}, {500, 1000}, {1000, 1200}, {1100, 1300}, {3000, 3000}});
   ASSERT_TRUE(SasApplyRange(sas, 10, 10, SasRangeOps::RemoveLinks, {}));
@@ -243,9 +240,8 @@ TEST_P(SasRangeBlocksTest, EveryRecordIsProcessedOnceWithTheFollowingFrameOfTheF
     }
     ASSERT_EQ(result[i], expected) << i;
   }
-  EXPECT_EQ(after.size(), changed);
-  EXPECT_EQ(ReadSasLinks(path), EndLinks(count * 100));
-  EXPECT_EQ(std::filesystem::file_size(path), SasLinksOffset(count) + 2 * TimeLink::ByteSize);
+  EXPECT_EQ(std::tuple(after.size(), ReadSasLinks(path), std::filesystem::file_size(path)),
+            std::tuple(changed, EndLinks(count * 100), SasLinksOffset(count) + 2 * TimeLink::ByteSize));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranges, SasRangeBlocksTest,
@@ -301,12 +297,10 @@ TEST(SasFindRangeTest, SelectsTheLoudRunAroundTheCursorWithinTheFramesOfThePage)
   for (const Case c : {Case{4, 102, 106}, Case{1, 100, 102}, Case{2, 102, 102}, Case{9, 106, 110},
                        Case{12, 110, 110}, Case{-3, 100, 100}}) {
     const SasRange range = SasFindRange(sas, c.cursor, 2.0);
-    EXPECT_EQ(range.left, c.left) << c.cursor;
-    EXPECT_EQ(range.right, c.right) << c.cursor;
+    EXPECT_EQ(std::pair(range.left, range.right), std::pair(c.left, c.right)) << c.cursor;
   }
   page("LLL", 0, 3);  // a short file: the page holds all of it
-  EXPECT_EQ(SasFindRange(sas, 1, 2.0).right, 3);
-  EXPECT_EQ(SasFindRange(sas, 500, 2.0).left, 3);
+  EXPECT_EQ(std::pair(SasFindRange(sas, 1, 2.0).right, SasFindRange(sas, 500, 2.0).left), std::pair(3, 3));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/wav/RangeExport.h"
@@ -79,10 +80,8 @@ TEST_F(RangeExportTest, TheOpenFileIsNeverATarget) {
 
 TEST(SampleTextTest, RoundsHalfAwayFromZero) {
   // 99.99695% rounds up, 99.99924% down, 99.9998% up to 100 with its zeros trimmed.
-  EXPECT_EQ(SampleText(0x7FFF0000), "99.997");
-  EXPECT_EQ(SampleText(0x7FFFC000), "99.999");
-  EXPECT_EQ(SampleText(0x7FFFF000), "100");
-  EXPECT_EQ(SampleText(-0x7FFFF000), "-100");
+  EXPECT_EQ(std::tuple(SampleText(0x7FFF0000), SampleText(0x7FFFC000)), std::tuple("99.997", "99.999"));
+  EXPECT_EQ(std::tuple(SampleText(0x7FFFF000), SampleText(-0x7FFFF000)), std::tuple("100", "-100"));
   EXPECT_EQ(SampleText(10737), "0");      // 0.0004999...%
   EXPECT_EQ(SampleText(10738), "0.001");  // 0.00050003...%
 }

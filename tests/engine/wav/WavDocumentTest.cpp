@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
-#include <vector>
 
 #include "engine/wav/WavDocument.h"
 #include "support/TempDir.h"

@@ -208,11 +208,9 @@ TEST_F(PortAudioStreamsTest, PlaysASecondInRealTimeAndReturnsBuffersInQueueOrder
   EXPECT_LT(seconds, 5.0);
   EXPECT_GE(between, 0.25);
   for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(delivered_[i].view, 5);
-    EXPECT_EQ(delivered_[i].message.kind, MessageKind::WaveOutDone);
-    EXPECT_EQ(delivered_[i].message.device, handle);
-    EXPECT_EQ(delivered_[i].message.buffer, 7 + static_cast<int>(i));
-    EXPECT_FALSE(delivered_[i].message.deviceFailed);
+    const Message& m = delivered_[i].message;
+    EXPECT_EQ(std::tuple(delivered_[i].view, m.kind, m.device, m.buffer, m.deviceFailed),
+              std::tuple(5, MessageKind::WaveOutDone, handle, 7 + static_cast<int>(i), false));
   }
   devices_->CloseOutput(handle);
 }
@@ -299,8 +297,7 @@ TEST_F(PortAudioStreamsTest, ResetAndCloseEndDeliveryAndStrangeRequestsAreRefuse
 
   // Handles are new each time, also after a close.
   const AudioHandle next = devices_->OpenOutput(Output(), Mono48k, 0);
-  EXPECT_GT(next, closed);
-  EXPECT_GT(closed, input);
+  EXPECT_TRUE(next > closed && closed > input) << next << " " << closed << " " << input;
   // Unknown or mismatched handles are ignored.
   devices_->CloseOutput(12345);
   devices_->CloseInput(output);
@@ -310,9 +307,9 @@ TEST_F(PortAudioStreamsTest, ResetAndCloseEndDeliveryAndStrangeRequestsAreRefuse
   WaveFormatRecord oddRate = Mono48k;
   oddRate[4] = 1;
   oddRate[5] = oddRate[6] = oddRate[7] = 0;
-  EXPECT_EQ(devices_->OpenOutput(Output(), oddRate, 0), 0);
-  EXPECT_EQ(devices_->OpenInput(Input(), oddRate, 0), 0);
-  EXPECT_EQ(devices_->OpenOutput(-1, Mono48k, 0), 0);
+  EXPECT_EQ(std::tuple(devices_->OpenOutput(Output(), oddRate, 0), devices_->OpenInput(Input(), oddRate, 0),
+                       devices_->OpenOutput(-1, Mono48k, 0)),
+            std::tuple(0, 0, 0));
   QTest::qWait(50);
   EXPECT_EQ(delivered_.size(), 1u);
 }
@@ -381,11 +378,10 @@ TEST_F(PortAudioStreamsTest, TheProgramRecordsWholeBuffersAndOpensTheRecording) 
   StopCommand(app);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !app.Has(Recording); }, 3000));
   program.qt.ClearSink();
-  EXPECT_EQ(app.devices.lostBuffers, 0);
-  ASSERT_TRUE(app.Has(WavOpen));
-  EXPECT_EQ(app.docs.wav.path, path);
-  EXPECT_EQ(app.docs.wav.sampleCount, AudioBufferBytes);  // two buffers of 1.024 s
-  EXPECT_EQ(std::filesystem::file_size(path), 44 + 2 * AudioBufferBytes);
+  // Two buffers of 1.024 s.
+  EXPECT_EQ(std::tuple(app.devices.lostBuffers, app.Has(WavOpen), app.docs.wav.path, app.docs.wav.sampleCount,
+                       std::filesystem::file_size(path)),
+            std::tuple(0, true, path, AudioBufferBytes, 44 + 2 * AudioBufferBytes));
 }
 
 // Kills its server, so it gets one of its own.
@@ -403,10 +399,9 @@ TEST_F(PortAudioDeviceLossTest, EveryQueuedBufferComesBackWhenTheServerDies) {
   ASSERT_TRUE(WaitForMessages(2, 4000));
   std::cout << "[ figures  ] buffers back " << Seconds(killed, delivered_[1].at)
             << " s after the server died\n";
-  for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(delivered_[i].message.buffer, 1 + static_cast<int>(i));
-    EXPECT_TRUE(delivered_[i].message.deviceFailed);
-  }
+  for (std::size_t i = 0; i < 2; ++i)
+    EXPECT_EQ(std::pair(delivered_[i].message.buffer, delivered_[i].message.deviceFailed),
+              std::pair(1 + static_cast<int>(i), true));
 }
 
 }  // namespace

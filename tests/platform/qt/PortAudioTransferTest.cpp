@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "platform/qt/AudioTransfer.h"
@@ -47,9 +48,8 @@ TEST(PortAudioTransferTest, PlayedBuffersComeBackInOrderOnceTheDeviceHasSoundedT
   EXPECT_TRUE(transfer.Play(out.data(), 4, 10.6 + 1.0 / 48000, 11.1));
   AudioTransfer::Completion completion;
   ASSERT_TRUE(transfer.TakeCompletion(completion));
-  EXPECT_EQ(completion.buffer, 2);
-  EXPECT_EQ(completion.bytes, 4u);
-  EXPECT_FALSE(completion.deviceFailed);
+  EXPECT_EQ(std::tuple(completion.buffer, completion.bytes, completion.deviceFailed),
+            std::tuple(2, 4u, false));
 }
 
 TEST(PortAudioTransferTest, EmptyBuffersAndHostsWithoutAClockDoNotWait) {
@@ -136,10 +136,9 @@ TEST(PortAudioTransferTest, NoBufferIsLostWhenTheQueuesFillUp) {
   recorder.Record(sound.data(), 3);
   const auto unfinished = recorder.TakeUnfinished();
   ASSERT_EQ(unfinished.size(), 2u);
-  EXPECT_EQ(unfinished[0].buffer, 1);
-  EXPECT_EQ(unfinished[0].bytes, 6u);
-  EXPECT_TRUE(unfinished[0].deviceFailed);
-  EXPECT_EQ(unfinished[1].buffer, 2);
+  EXPECT_EQ(
+      std::tuple(unfinished[0].buffer, unfinished[0].bytes, unfinished[0].deviceFailed, unfinished[1].buffer),
+      std::tuple(1, 6u, true, 2));
   transfer.QueueOutput(21, nullptr, 0);
   transfer.QueueOutput(20, sound.data(), sound.size());
   transfer.Play(out.data(), 2, 0, 0);

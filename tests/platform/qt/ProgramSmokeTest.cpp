@@ -1,5 +1,5 @@
 // The real program on the Qt adapters without a display: start-up builds the four windows
-// as the user sees them, and closing the WAV window ends the message loop.
+// as the user sees them, and SIGTERM ends the message loop.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -13,11 +13,11 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "QtTestSupport.h"
@@ -75,10 +75,8 @@ class ProgramSmokeTest : public ::testing::Test, protected QtProgram {
 TEST_F(ProgramSmokeTest, StartUpShowsOnlyTheWavWindowWithItsMenuAndToolbars) {
   ASSERT_TRUE(ProgramStart(app, ""));
   for (int view = 0; view < 4; ++view) ASSERT_NE(Window(view), nullptr) << view;
-  EXPECT_TRUE(Window(0)->isVisible());
-  EXPECT_FALSE(Window(1)->isVisible());
-  EXPECT_FALSE(Window(2)->isVisible());
-  EXPECT_FALSE(Window(3)->isVisible());
+  EXPECT_EQ(std::tuple(Window(0)->isVisible(), Window(1)->isVisible()), std::tuple(true, false));
+  EXPECT_EQ(std::tuple(Window(2)->isVisible(), Window(3)->isVisible()), std::tuple(false, false));
   EXPECT_EQ(Window(0)->windowTitle(), QStringLiteral("WAV"));
   EXPECT_EQ(Window(3)->windowTitle(), QStringLiteral("MFT"));
   EXPECT_TRUE(std::filesystem::exists(dir.File("vocara.INI")));
@@ -162,14 +160,6 @@ TEST_F(ProgramSmokeTest, DialogsOpenCentredOnTheirWindowBelowTheMenuBar) {
     EXPECT_TRUE(work.contains(dialog));
     EXPECT_TRUE(dialog.left() <= work.left() || std::abs(dialog.center().x() - owner.center().x()) <= 1);
   }
-}
-
-TEST_F(ProgramSmokeTest, ClosingTheWavWindowEndsTheProgramWithCodeZero) {
-  ASSERT_TRUE(ProgramStart(app, ""));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(0)));
-  Window(0)->close();
-  EXPECT_EQ(Window(0), nullptr);
-  EXPECT_EQ(qt.Run(), 0);
 }
 
 // SIGTERM (kill, a shutdown) writes the page's edits back and ends the loop with 0, as Exit does.

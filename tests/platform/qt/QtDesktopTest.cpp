@@ -38,12 +38,10 @@ void Choose(QFileDialog* dialog, const std::string& path) {
 }
 
 FileDialogRequest WavRequest(const std::string& initialName) {
-  FileDialogRequest request;
-  request.title = "Open WAV";
-  request.filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}};
-  request.defaultExtension = "WAV";
-  request.initialName = initialName;
-  return request;
+  return {.title = "Open WAV",
+          .filters = {{"Windows Sound File (*.WAV)", "*.WAV"}, {"All Files (*.*)", "*.*"}},
+          .defaultExtension = "WAV",
+          .initialName = initialName};
 }
 
 TEST(QtDesktopTest, FiltersKeepTheirDescriptionAndSplitThePatterns) {
@@ -79,8 +77,6 @@ TEST(QtDesktopTest, OpenDialogListsWavFilesOfBothCasesAndReturnsTheChoice) {
   EXPECT_EQ(*chosen, dir.File("TAKE2.WAV"));
 }
 
-// The save dialog appends the default extension only to a bare name, and asks before overwriting
-// a file only when told.
 TEST(QtDesktopTest, SaveDialogAppendsTheExtensionToABareNameAndAsksBeforeOverwritingWhenTold) {
   vocara::test::TempDir dir;
   Touch(dir.File("old.wav"));

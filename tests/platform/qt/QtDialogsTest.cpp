@@ -103,8 +103,7 @@ TEST_F(QtDialogsTest, ModalDialogReportsUserActionsAndReturnsTheEndResult) {
   EXPECT_EQ(result, 7);
   EXPECT_EQ(procedure.calls, (std::vector<std::string>{"init", "command 102", "selection 103=2",
                                                        "left button", "command 2", "command 1"}));
-  EXPECT_EQ(typed, "96.5");
-  EXPECT_FALSE(checkedAtOk);
+  EXPECT_EQ(std::tuple(typed, checkedAtOk), std::tuple("96.5", false));
 }
 
 TEST_F(QtDialogsTest, ControlsAreLaidOutInDialogUnits) {

@@ -115,7 +115,7 @@ class QtWindowsTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------
 // Scroll bars: the core owns the position
 
-TEST_F(QtWindowsTest, ScrollActionsAreReportedAndTheSliderStaysAtTheCorePosition) {
+TEST_F(QtWindowsTest, ScrollActionsAndThumbDragsAreReportedAndTheSliderStaysAtTheCorePosition) {
   ViewWindow* window = Make(MenuWindowSpec());
   windows.SetScrollInfo(0, ScrollBar::Vertical, ScrollInfo{0, 100, 10, 40}, true);
   auto* bar = window->findChild<QScrollBar*>(QStringLiteral("vscroll"));
@@ -145,20 +145,17 @@ TEST_F(QtWindowsTest, ScrollActionsAreReportedAndTheSliderStaysAtTheCorePosition
     }
   };
   bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(bar->value(), 52);
-  EXPECT_EQ(windows.GetScrollInfo(0, ScrollBar::Vertical).pos, 52);
-}
+  EXPECT_EQ(std::tuple(bar->value(), windows.GetScrollInfo(0, ScrollBar::Vertical).pos), std::tuple(52, 52));
 
-TEST_F(QtWindowsTest, ThumbDragReportsTrackingThenPositionAndEnd) {
-  ViewWindow* window = Make(MenuWindowSpec());
+  // A thumb drag reports tracking, then the position and the end.
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 10, 40}, true);
-  auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
-
+  bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
+  sink.onMessage = nullptr;
+  sink.Clear();
   bar->setSliderDown(true);
   bar->setSliderPosition(70);
   bar->setSliderPosition(75);
   bar->setSliderDown(false);
-
   std::vector<std::pair<ScrollCode, int>> sent;
   for (const Message& m : sink.messages)
     sent.emplace_back(m.scrollCode, m.scrollCode == ScrollCode::EndScroll ? 0 : m.scrollPos);
@@ -181,8 +178,7 @@ TEST_F(QtWindowsTest, ScrollValuesAreClampedAsClassicBarsClampThemAndAnIdleBarIs
 
   auto* bar = window->findChild<QScrollBar*>(QStringLiteral("hscroll"));
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 10000, 10001, 0}, true);
-  EXPECT_FALSE(bar->isEnabled());
-  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(std::tuple(bar->isEnabled(), bar->isVisible()), std::tuple(false, true));
   windows.SetScrollInfo(0, ScrollBar::Horizontal, ScrollInfo{0, 100, 50, 10}, true);
   // The largest position is max - page + 1.
   EXPECT_EQ(std::tuple(bar->isEnabled(), bar->maximum(), bar->pageStep(), bar->value()),
@@ -278,7 +274,7 @@ TEST_F(QtWindowsTest, KeysArriveAsVirtualKeyCodesOrAsTheirAcceleratorsCommand) {
 // ---------------------------------------------------------------------------------------
 // Painting and the image
 
-TEST_F(QtWindowsTest, ShowingPaintsAllOfTheWindowAndInvalidateOnePaintOfTheRectangle) {
+TEST_F(QtWindowsTest, ShowingPaintsTheWindowInvalidateTheRectangleAndWhatTheCoreDrawsIsShown) {
   ViewWindow* window = Make(MenuWindowSpec());
   sink.Clear();
   window->show();
@@ -297,14 +293,11 @@ TEST_F(QtWindowsTest, ShowingPaintsAllOfTheWindowAndInvalidateOnePaintOfTheRecta
   const std::vector<Message> paints = sink.OfKind(MessageKind::Paint);
   ASSERT_EQ(paints.size(), 1u);
   EXPECT_EQ(paints[0].rect, area);
-}
 
-// What the core draws while painting is shown below the toolbar; Present shows pixels it
-// changed outside a paint, as its rubber bands do, without asking for one.
-TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWithoutAPaint) {
-  ViewWindow* window = Shown(MenuWindowSpec());
+  // What the core draws while painting is shown below the toolbar; Present shows pixels it
+  // changed outside a paint, as its rubber bands do, without asking for one.
   AttachImage(0, 0xff336699u);
-  const int top = windows.ToolbarHeight(0);
+  sink.Clear();
   sink.onMessage = [&](int, const Message& message) {
     if (message.kind == MessageKind::Paint) {
       for (int x = 0; x < 30; ++x) {
@@ -337,7 +330,7 @@ TEST_F(QtWindowsTest, WhatTheCoreDrawsIsShownBelowTheToolbarAndPresentShowsItWit
 // ---------------------------------------------------------------------------------------
 // Mouse
 
-TEST_F(QtWindowsTest, MousePositionsAreClientCoordinatesCountedFromTheToolbarTop) {
+TEST_F(QtWindowsTest, MousePositionsCountFromTheToolbarTopAndADoubleClickIsTwoPresses) {
   ViewWindow* window = Shown(MenuWindowSpec());
   const int top = windows.ToolbarHeight(0);
   QTest::mouseClick(window->Canvas(), Qt::LeftButton, Qt::ControlModifier, QPoint(30, 12));
@@ -350,10 +343,8 @@ TEST_F(QtWindowsTest, MousePositionsAreClientCoordinatesCountedFromTheToolbarTop
                       {MessageKind::LeftDown, {30, 12 + top}, true, false},
                       {MessageKind::LeftUp, {30, 12 + top}, true, false},
                       {MessageKind::RightDown, {31, 13 + top}, false, false}}));
-}
 
-TEST_F(QtWindowsTest, SecondPressOfADoubleClickIsOneMorePress) {
-  ViewWindow* window = Shown(MenuWindowSpec());
+  // The second press of a double click is one more press.
   QWidget* canvas = window->Canvas();
   const auto send = [&](QEvent::Type type) {
     const bool press = type != QEvent::MouseButtonRelease;
@@ -469,8 +460,7 @@ TEST_F(QtWindowsTest, ToolbarButtonsCarryTooltipsStatesAndCheckGroups) {
 
   QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].command, 158);
-  EXPECT_TRUE(window->Button(158)->isChecked());
+  EXPECT_EQ(std::tuple(sink.messages[0].command, window->Button(158)->isChecked()), std::tuple(158, true));
   QTest::mouseClick(toolBar->widgetForAction(window->Button(158)), Qt::LeftButton);
   EXPECT_TRUE(window->Button(158)->isChecked()) << "a pressed button stays pressed";
 
@@ -499,12 +489,9 @@ TEST_F(QtWindowsTest, CloseBoxIsReportedAndTheCoreDecides) {
   };
   window->close();
   ASSERT_EQ(sink.OfKind(MessageKind::Destroy).size(), 1u);
-  EXPECT_EQ(windows.Window(0), nullptr);
-  EXPECT_EQ(windows.GetShowState(0), ShowState::Hidden);
+  EXPECT_EQ(std::tuple(windows.Window(0), windows.GetShowState(0)), std::tuple(nullptr, ShowState::Hidden));
 }
 
-// The toolbar's height measured at creation is the one shown; a resize reports the client size
-// the core sees, the canvas below the toolbar.
 TEST_F(QtWindowsTest, ToolbarHeightMeasuredAtCreationIsShownAndResizeReportsTheClientSize) {
   ViewWindow* window = Make(MenuWindowSpec());
   const int measured = windows.ToolbarHeight(0);

@@ -36,7 +36,6 @@ WaveFormatRecord Record(std::uint16_t tag, std::uint32_t rate, std::uint32_t byt
   return record;
 }
 
-// The default choice is plain PCM at 48 kHz and 16 bits; extensible records carry the channel mask.
 TEST(AudioFormatRecordTest, DefaultChoiceIsPlainPcmAt48kHz16BitsAndExtensibleRecordsCarryTheMask) {
   // 96000 bytes per second, the extension not announced, front left.
   const WaveFormatRecord expected = Record(1, 48000, 96000, 2, 16, 0, 16, 1);
@@ -105,26 +104,20 @@ TEST_F(AudioProbeTest, FlagsFollowTheDevicesAndTheirAnswers) {
 }
 
 TEST_F(AudioProbeTest, ADeviceNumberPastTheListIsUnavailable) {
-  AudioDeviceChoice choice;
-  choice.inDevice = 2;
-  AudioProbe(app, choice);
+  AudioProbe(app, {.inDevice = 2});
   ExpectAvailable(false, true);
-  choice.inDevice = 1;
-  choice.outDevice = -1;
-  AudioProbe(app, choice);
+  AudioProbe(app, {.inDevice = 1, .outDevice = -1});
   ExpectAvailable(true, false);
 }
 
 TEST_F(AudioProbeTest, EachDeviceIsAskedAboutItsOwnDirectionsRecord) {
-  AudioDeviceChoice choice;
-  choice.inDevice = 1;
-  choice.inRate = 3;
-  choice.inFormat = 1;
-  choice.outRate = 7;
-  choice.outSampleSize = 2;
-  choice.outChannel = 1;
-  choice.outFormat = 1;
-  AudioProbe(app, choice);
+  AudioProbe(app, {.inDevice = 1,
+                   .inRate = 3,
+                   .inFormat = 1,
+                   .outRate = 7,
+                   .outSampleSize = 2,
+                   .outFormat = 1,
+                   .outChannel = 1});
   EXPECT_EQ(fake.audio.inputQueries, std::vector<WaveFormatRecord>{AudioFormatRecord(1, 3, 0, 0)});
   EXPECT_EQ(fake.audio.outputQueries, std::vector<WaveFormatRecord>{AudioFormatRecord(1, 7, 2, 1)});
 }

@@ -5,8 +5,6 @@
 // changes nothing.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
 

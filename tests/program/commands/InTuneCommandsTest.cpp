@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/FileHandle.h"
@@ -134,8 +135,7 @@ TEST_F(InTuneMenuTest, TheSnapDialogClampsKeepsAndShowsItsDefaults) {
   fake.dialogs.script.push_back([&](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     EXPECT_EQ(dialog.GetText(104), "466");  // kept for the run
     procedure.OnCommand(dialog, 3);         // Default: shown, not yet taken
-    EXPECT_EQ(dialog.GetSelection(102), 1);
-    EXPECT_EQ(dialog.GetText(104), "440");
+    EXPECT_EQ(std::tuple(dialog.GetSelection(102), dialog.GetText(104)), std::tuple(1, "440"));
     dialog.SetText(103, "12,x");  // no set: the one in force stays
     procedure.OnCommand(dialog, platform::DialogOk);
   });
@@ -163,8 +163,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   std::vector<SasFrame> after = Saved();
   EXPECT_NEAR(after[(first + end) / 2].TargetPitch(), 5100, 30);
   std::copy(before.begin() + first, before.begin() + end, after.begin() + first);
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(app.session.undo.undo.size(), 1u);
+  EXPECT_EQ(std::tuple(after, app.session.undo.undo.size()), std::tuple(before, 1u));
   Command(SasView, Id(CommandId::Undo));
   SasWriteBack(app.session);
   EXPECT_EQ(ReadFile(sasPath), original);
@@ -184,8 +183,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   const std::size_t undoSteps = app.session.undo.undo.size();
   Command(SasView, Id(CommandId::SnapToScale));
   EXPECT_EQ(Saved(), before);
-  EXPECT_EQ(app.session.undo.undo.size(), undoSteps);
-  EXPECT_FALSE(app.Has(Busy));
+  EXPECT_EQ(std::tuple(app.session.undo.undo.size(), app.Has(Busy)), std::tuple(undoSteps, false));
 }
 
 // Esc part way through leaves the file exactly as it was: the frames measured again so far are
@@ -251,8 +249,8 @@ TEST_F(InTuneMenuTest, TheReanalyseDialogStartsFromTheSasRangeAndOrdersTheNotes)
     procedure.OnCommand(dialog, platform::DialogCancel);
   });
   Command(SasView, Id(CommandId::Reanalyse));
-  EXPECT_EQ(shown, (std::vector<int>{38, 77, 88}));
-  EXPECT_TRUE(app.session.undo.undo.empty());
+  EXPECT_EQ(std::tuple(shown, app.session.undo.undo.empty()),
+            std::tuple((std::vector<int>{38, 77, 88}), true));
   fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
     dialog.SetSelection(101, 60);
     dialog.SetSelection(102, 20);
@@ -320,8 +318,8 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   SelectWavRange(0, app.docs.wav.sampleCount);
   Command(WavView, 117);
   EXPECT_EQ(calls, (std::vector<std::string>{"play", "measuring while playing"}));
-  EXPECT_EQ(app.session.correctionReport.notes.size(), 3u);
-  EXPECT_TRUE(app.session.correctionReportShown);
+  EXPECT_EQ(std::tuple(app.session.correctionReport.notes.size(), app.session.correctionReportShown),
+            std::tuple(3u, true));
   Command(WavView, 122);  // the marks go with the SAS
   EXPECT_FALSE(app.session.correctionReportShown);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/NumberText.h"
@@ -169,8 +170,7 @@ TEST_F(SasMouseTest, ALinkIsDeletedWithinThreePixelsMeasuredAcrossItsSegmentButN
   Open(Frames(5000), {{0, 0}, {30000, 230000}, {500000, 500000}});
   Mode(2);
   Click({0, 100});  // on the first link
-  EXPECT_EQ(app.session.sas.links.size(), 3u);
-  EXPECT_FALSE(app.Has(SasPageDirty));
+  EXPECT_EQ(std::tuple(app.session.sas.links.size(), app.Has(SasPageDirty)), std::tuple(3u, false));
   app.session.sas.firstFrame = 1000;
   SasReadPage(app.session);
   Click({300, middle});
@@ -364,8 +364,8 @@ TEST_F(SasMouseTest, TheCursorShowsTheSplitterTheModeOrTheArrow) {
   Mouse(MessageKind::LeftUp, SasView, {10, SplitterRow});
   app.flags |= Busy;
   Mouse(MessageKind::LeftDown, SasView, {10, UpperRow});
-  EXPECT_EQ(fake.windows.LastCursor(), CursorShape::Hourglass);
-  EXPECT_EQ(app.session.mouse.state, 0u);
+  EXPECT_EQ(std::tuple(fake.windows.LastCursor(), app.session.mouse.state),
+            std::tuple(CursorShape::Hourglass, 0u));
 }
 
 // From the start on and after every mode command, a repeated one too.

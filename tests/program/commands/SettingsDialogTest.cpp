@@ -32,10 +32,6 @@ class SettingsDialogTest : public AppTest {
   // Starts with a settings file whose values differ from the built-in ones, so that the values
   // loaded at start can be told apart from the defaults.
   void SetUp() override {
-    loaded.tempo = 96.0;
-    loaded.instrument = 37;  // "Piano"
-    loaded.lowestNote = 0;
-    loaded.highestNote = 87;
     settingsFile = dir.File("vocara.INI");
     WriteFile(settingsFile, SettingsFileBytes(loaded, WindowLayout::Defaults()));
     ASSERT_TRUE(ProgramStart(app, ""));
@@ -66,7 +62,8 @@ class SettingsDialogTest : public AppTest {
     return app.config.settings;
   }
 
-  GeneralSettings loaded;
+  // Instrument 37 is "Piano".
+  const GeneralSettings loaded{.instrument = 37, .lowestNote = 0, .highestNote = 87, .tempo = 96.0};
   std::string settingsFile;
 };
 

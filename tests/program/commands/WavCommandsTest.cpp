@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "program/commands/WavCommands.h"
@@ -41,15 +42,13 @@ class WavCommandsTest : public AppTest {
   }
   // Every field the flags and the document keep of a WAV, as the commands leave them.
   void ExpectNoWav() {
-    EXPECT_FALSE(app.Has(WavOpen));
-    EXPECT_FALSE(app.docs.wav.file.IsOpen());
+    EXPECT_EQ(std::tuple(app.Has(WavOpen), app.docs.wav.file.IsOpen()), std::tuple(false, false));
     EXPECT_EQ(fake.windows.views[WavView].title, "WAV");  // titles change only on success
     EXPECT_FALSE(Enabled(103));
   }
   auto Range() const { return std::tuple(app.docs.wav.rangeLeft, app.docs.wav.rangeRight); }
 };
 
-// Open asks with its dialog, then shows the file's path and enables the WAV commands.
 TEST_F(WavCommandsTest, OpenAsksWithItsDialogShowsThePathAndEnablesTheWavCommands) {
   app.dialogs.fileDialogName = "last.sas";  // the shared name buffer is not cleared for this dialog
   const std::string path = MakeWav("take.wav", 3000);
@@ -195,11 +194,10 @@ TEST_F(WavCommandsTest, NoCancelOrEscWriteNoCopy) {
   fake.pump.step = std::chrono::milliseconds(10);  // every block pumps
   fake.pump.onPump = [this] { app.flags |= AbortRequested; };
   Command(WavView, 100);
-  EXPECT_EQ(fake.desktop.messages.size(), 3u);  // the questions only, no error
-  EXPECT_FALSE(app.Has(WavOpen));
-  EXPECT_FALSE(app.Has(Busy));
-  EXPECT_FALSE(std::filesystem::exists(copy));
-  EXPECT_EQ(TemporaryFileCount(dir.Path().string()), 0);
+  // The questions only, no error.
+  EXPECT_EQ(std::tuple(fake.desktop.messages.size(), app.Has(WavOpen), app.Has(Busy),
+                       std::filesystem::exists(copy), TemporaryFileCount(dir.Path().string())),
+            std::tuple(3u, false, false, false, 0));
 }
 
 TEST_F(WavCommandsTest, CloseResetsTheDocumentAndTheView) {
@@ -252,14 +250,12 @@ TEST_F(WavCommandsTest, AnUnfittingSasAsksAndNoClosesTheWav) {
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(Fields(LastMessage()), std::tuple("WAV and SAS files does not fit.\nContinue?",
                                               MessageIcon::Question, MessageButtons::YesNo));
-  EXPECT_EQ(LastMessage().defaultAnswer, MessageAnswer::No);
-  EXPECT_FALSE(app.Has(WavOpen));
-  EXPECT_FALSE(app.docs.wav.file.IsOpen());
+  EXPECT_EQ(std::tuple(LastMessage().defaultAnswer, app.Has(WavOpen), app.docs.wav.file.IsOpen()),
+            std::tuple(MessageAnswer::No, false, false));
 
   fake.desktop.answers.push_back(MessageAnswer::Yes);
   OpenFromDialog(MakeWav("take.wav", 10));
-  EXPECT_TRUE(app.Has(WavOpen));
-  EXPECT_FALSE(app.Has(WavSasMatch));
+  EXPECT_EQ(std::tuple(app.Has(WavOpen), app.Has(WavSasMatch)), std::tuple(true, false));
 }
 
 // Set Left (110) moves the right end one column on; Set Right (111) left of the range moves both
@@ -315,16 +311,13 @@ TEST_F(WavCommandsTest, RangeFlagRules) {
   app.docs.noise.length = 512;
   app.flags |= CorrectedTempCurrent;
   SelectWavRange(100, 612);
-  EXPECT_TRUE(app.Has(NoiseSampleReady));
-  EXPECT_FALSE(app.Has(CorrectedTempCurrent));
+  EXPECT_EQ(std::tuple(app.Has(NoiseSampleReady), app.Has(CorrectedTempCurrent)), std::tuple(true, false));
   EXPECT_TRUE(Enabled(104));  // Remove Noise
   SelectWavRange(100, 611);
-  EXPECT_FALSE(app.Has(NoiseSampleReady));
-  EXPECT_FALSE(Enabled(104));
+  EXPECT_EQ(std::tuple(app.Has(NoiseSampleReady), Enabled(104)), std::tuple(false, false));
 
   SelectWavRange(300, 300);
-  EXPECT_FALSE(app.Has(WavRangeSelected));
-  EXPECT_EQ(app.docs.wav.rangeRms, 0.0);
+  EXPECT_EQ(std::tuple(app.Has(WavRangeSelected), app.docs.wav.rangeRms), std::tuple(false, 0.0));
 }
 
 // Save As writes the range to the file chosen in a dialog with an empty name, never onto the open
@@ -345,8 +338,7 @@ TEST_F(WavCommandsTest, SaveAsWritesTheRangeButNotOntoTheOpenFile) {
   Command(WavView, 112);
   EXPECT_EQ(Fields(LastMessage()),
             std::tuple("Opened file can not be overwritten", MessageIcon::Error, MessageButtons::Ok));
-  EXPECT_EQ(ReadFile(path), original);
-  EXPECT_TRUE(app.Has(WavOpen));
+  EXPECT_EQ(std::tuple(ReadFile(path), app.Has(WavOpen)), std::tuple(original, true));
 }
 
 TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {

@@ -145,10 +145,7 @@ TEST(FirstStartLayout, TheWindowsTileEveryCommonScreen) {
 // A settings file, here one the environment names, is used as it is on any screen: its values
 // become live and the defaults, its windows open where it says, and it is not rewritten.
 TEST_F(StartUpTest, TheSettingsFileTheEnvironmentNamesIsUsedAsItIsOnAnyScreen) {
-  GeneralSettings stored;
-  stored.instrument = 63;
-  stored.tempo = 90.5;
-  stored.noiseLength = 3000;
+  const GeneralSettings stored{.instrument = 63, .tempo = 90.5, .noiseLength = 3000};
   WindowLayout layout = WindowLayout::Defaults();
   layout.rects[WavView] = {20, 30, 700, 300};
   layout.rects[SasView] = {10, 220, 700, 500};

@@ -134,9 +134,7 @@ TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
 
   fake.windows.Show(WavView, platform::ShowCommand::Restore);
   fake.windows.views[WavView].screenRect = {10, 10, 700, 300};
-  fake.windows.views[WavView].clientSize = {680, 240};
-  size.sizeKind = platform::SizeKind::Restored;
-  sink.Dispatch(WavView, size);
+  Resize(WavView, 680, 240);
   EXPECT_EQ(app.config.layout.rects[WavView], (platform::Rect{10, 10, 700, 300}));
   EXPECT_EQ(std::tuple(app.windows.clientRect[WavView].right, fake.windows.views[WavView].image.height),
             std::tuple(680, 240));

@@ -80,8 +80,7 @@ TEST_F(CommandStates, SecondUpdateTouchesNothingButRedrawsTheMenuBar) {
   const int changes = fake.windows.stateChanges;
   const int redraws = fake.windows.menuRedraws;
   UpdateCommandStates(app);
-  EXPECT_EQ(fake.windows.stateChanges, changes);
-  EXPECT_EQ(fake.windows.menuRedraws, redraws + 1);
+  EXPECT_EQ(std::pair(fake.windows.stateChanges, fake.windows.menuRedraws), std::pair(changes, redraws + 1));
 }
 
 TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {

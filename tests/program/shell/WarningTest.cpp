@@ -24,23 +24,18 @@ std::vector<std::string> Texts(const test::FakeDesktop& desktop) {
   return texts;
 }
 
-TEST(ShowWarningTest, AnsweringNoSilencesLaterWarnings) {
+TEST(ShowWarningTest, YesKeepsThemNoSilencesTheRestAndThePrefixSizeBoundsThePrefix) {
   test::FakeDesktop desktop;
-  desktop.answers = {platform::MessageAnswer::No, platform::MessageAnswer::No};
-  WarningSwitch warnings;
-  ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 7);
-  ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 8);
-  EXPECT_EQ(Texts(desktop), std::vector<std::string>{"Lost Buffers=7"});
-  EXPECT_FALSE(warnings.on);
-}
-
-TEST(ShowWarningTest, AnsweringYesKeepsThemAndThePrefixSizeBoundsThePrefix) {
-  test::FakeDesktop desktop;
-  desktop.answers = {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes};
+  using platform::MessageAnswer;
+  desktop.answers = {MessageAnswer::Yes, MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::No};
   WarningSwitch warnings;
   ShowWarning(desktop, warnings, LostBuffers, 5, -12);
   ShowWarning(desktop, warnings, LostBuffers, 254, 12345);  // room for two characters
-  EXPECT_EQ(Texts(desktop), (std::vector<std::string>{"Lost-12", "Lost Buffers=45"}));
+  EXPECT_TRUE(warnings.on);
+  ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 7);
+  ShowWarning(desktop, warnings, LostBuffers, sizeof LostBuffers, 8);
+  EXPECT_EQ(Texts(desktop), (std::vector<std::string>{"Lost-12", "Lost Buffers=45", "Lost Buffers=7"}));
+  EXPECT_FALSE(warnings.on);
 }
 
 }  // namespace

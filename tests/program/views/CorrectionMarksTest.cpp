@@ -1,6 +1,7 @@
 // The marks in the SAS window's pitch pane (the correction report's, the notes as sung), checked
 // on the pixels and on the texts handed to the text renderer.
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "program/shell/SasSession.h"
@@ -151,16 +152,14 @@ TEST_F(NoteMarksTest, ShowNotesTurnsTheMarksOffAndCorrectionMarksTakePrecedence)
   EXPECT_FALSE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
   fake.text.drawn.clear();
   Paint(SasView);
-  EXPECT_EQ(Pixels(NoteMarkColour), 0);
-  EXPECT_TRUE(Labels(NoteMarkColour).empty());
+  EXPECT_EQ(std::tuple(Pixels(NoteMarkColour), Labels(NoteMarkColour).empty()), std::tuple(0, true));
 
   Command(WavView, Id(CommandId::ShowNotes));
   EXPECT_TRUE(fake.windows.menuChecked[Id(CommandId::ShowNotes)]);
   app.session.correctionReport.notes = {Note(100, 400, 12, true, -40)};
   app.session.correctionReportShown = true;
   Paint(SasView);
-  EXPECT_EQ(Pixels(NoteMarkColour), 0);
-  EXPECT_EQ(MarkedColumns(Centre()), (Runs{{100, 400}}));
+  EXPECT_EQ(std::tuple(Pixels(NoteMarkColour), MarkedColumns(Centre())), std::tuple(0, (Runs{{100, 400}})));
 
   Command(WavView, 122);  // SAS closed: nothing to mark
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::ShowNotes)]);

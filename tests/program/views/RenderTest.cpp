@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
 #include "program/views/Render.h"
 #include "program/views/SasView.h"

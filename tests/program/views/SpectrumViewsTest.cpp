@@ -5,6 +5,7 @@
 #include <functional>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/processing/Spectrum.h"
@@ -178,8 +179,8 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
     EXPECT_LT(Centre - cursor, app.windows.wavView.samplesPerPixel);
     EXPECT_GT(app.windows.wavView.samplesPerPixel, 100u);
     Paint(WavView);
-    EXPECT_EQ(app.docs.wav.cursor, cursor);
-    EXPECT_EQ(app.windows.spectrum.spectrum, spectrumOf(cursor));
+    EXPECT_EQ(std::tuple(app.docs.wav.cursor, app.windows.spectrum.spectrum),
+              std::tuple(cursor, spectrumOf(cursor)));
     EXPECT_EQ(app.windows.notes.spectrum.strength, notesOf(cursor));
   }
 
@@ -191,8 +192,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
   ExpectNoSpectra();
   Paint(FftView);
   Paint(MftView);
-  EXPECT_EQ(Fields(27, 33), Texts(7));
-  EXPECT_EQ(Fields(38, 39), Texts(2));
+  EXPECT_EQ(std::tuple(Fields(27, 33), Fields(38, 39)), std::tuple(Texts(7), Texts(2)));
 
   OpenDocumentByName(app, other);
   Command(WavView, 103);  // Close

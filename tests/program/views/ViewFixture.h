@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Keys.h"
 #include "program/commands/SasCommands.h"
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "program/shell/AppFlags.h"
 #include "program/views/ViewFixture.h"
 #include "program/views/WavView.h"
 
