@@ -58,7 +58,7 @@ struct Message {
   MessageKind kind = MessageKind::Command;
   int command = 0;
   int key = 0;
-  Point pos;
+  Point pos{};
   bool ctrl = false;
   bool shift = false;
   bool alt = false;
@@ -67,9 +67,9 @@ struct Message {
   ScrollCode scrollCode = ScrollCode::EndScroll;
   int scrollPos = 0;
   SizeKind sizeKind = SizeKind::Restored;
-  Size size;
-  Rect rect;
-  std::vector<std::string> files;
+  Size size{};
+  Rect rect{};
+  std::vector<std::string> files{};
   int buffer = 0;
   std::intptr_t device = 0;  // the audio stream's handle
   std::size_t bytes = 0;     // bytes recorded into the buffer

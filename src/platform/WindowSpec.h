@@ -48,14 +48,14 @@ struct Accelerator {
 
 struct WindowSpec {
   int view = 0;
-  std::string title;
-  Rect rect;  // screen rectangle of the whole window
+  std::string title{};
+  Rect rect{};  // screen rectangle of the whole window
   bool horizontalScrollBar = false;
   bool verticalScrollBar = false;
-  bool sasPaneControls = false;  // the two vertical scroll controls of the SAS window
-  std::vector<MenuPopup> menu;   // empty: no menu bar
-  std::vector<ToolbarButton> toolbar;
-  std::vector<Accelerator> accelerators;
+  bool sasPaneControls = false;   // the two vertical scroll controls of the SAS window
+  std::vector<MenuPopup> menu{};  // empty: no menu bar
+  std::vector<ToolbarButton> toolbar{};
+  std::vector<Accelerator> accelerators{};
 };
 
 }  // namespace vocara::platform

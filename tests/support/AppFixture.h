@@ -59,15 +59,9 @@ class AppTest : public ::testing::Test {
     return texts;
   }
 
-  platform::Message Msg(platform::MessageKind kind) {
-    platform::Message m;
-    m.kind = kind;
-    return m;
-  }
+  static platform::Message Msg(platform::MessageKind kind) { return {.kind = kind}; }
   void Command(int view, int id) {
-    platform::Message m = Msg(platform::MessageKind::Command);
-    m.command = id;
-    sink.Dispatch(view, m);
+    sink.Dispatch(view, {.kind = platform::MessageKind::Command, .command = id});
   }
   // The last message box shown (the test asserts there is one first).
   const ShownMessage& LastMessage() const { return fake.desktop.messages.back(); }
@@ -86,34 +80,20 @@ class AppTest : public ::testing::Test {
   }
   void Mouse(platform::MessageKind kind, int view, platform::Point at, bool ctrl = false,
              bool shift = false) {
-    platform::Message m = Msg(kind);
-    m.pos = at;
-    m.ctrl = ctrl;
-    m.shift = shift;
-    sink.Dispatch(view, m);
+    sink.Dispatch(view, {.kind = kind, .pos = at, .ctrl = ctrl, .shift = shift});
   }
   void Drop(int view, std::vector<std::string> files) {
-    platform::Message m = Msg(platform::MessageKind::FilesDropped);
-    m.files = std::move(files);
-    sink.Dispatch(view, m);
+    sink.Dispatch(view, {.kind = platform::MessageKind::FilesDropped, .files = std::move(files)});
   }
   // A restored window resized to a client area of width x height.
   void Resize(int view, int width, int height) {
     fake.windows.views[view].clientSize = {width, height};
-    platform::Message size = Msg(platform::MessageKind::Size);
-    size.sizeKind = platform::SizeKind::Restored;
-    sink.Dispatch(view, size);
+    sink.Dispatch(view, {.kind = platform::MessageKind::Size, .sizeKind = platform::SizeKind::Restored});
   }
   void Paint(int view) {
-    platform::Message paint = Msg(platform::MessageKind::Paint);
-    paint.rect = fake.windows.GetClientRect(view);
-    sink.Dispatch(view, paint);
+    sink.Dispatch(view, {.kind = platform::MessageKind::Paint, .rect = fake.windows.GetClientRect(view)});
   }
-  void Key(int view, int key) {
-    platform::Message m = Msg(platform::MessageKind::KeyDown);
-    m.key = key;
-    sink.Dispatch(view, m);
-  }
+  void Key(int view, int key) { sink.Dispatch(view, {.kind = platform::MessageKind::KeyDown, .key = key}); }
 
   // A 16-bit recording of `samples` at `rate`, written as `name` and opened as WAV File / Open
   // opens it.
@@ -133,11 +113,10 @@ class AppTest : public ::testing::Test {
   bool Enabled(int command) const { return FindCommand(app.commands, command)->enabled; }
   // The output device handing `buffer` back (by default to the stream open last).
   void OutputDone(int buffer, platform::AudioHandle device = 0, bool failed = false) {
-    platform::Message m = Msg(platform::MessageKind::WaveOutDone);
-    m.device = device != 0 ? device : fake.audio.outputOpens.back().handle;
-    m.buffer = buffer;
-    m.deviceFailed = failed;
-    sink.Dispatch(WavView, m);
+    sink.Dispatch(WavView, {.kind = platform::MessageKind::WaveOutDone,
+                            .buffer = buffer,
+                            .device = device != 0 ? device : fake.audio.outputOpens.back().handle,
+                            .deviceFailed = failed});
   }
 
   // The temporary renders' folder of this test, as the program chooses it.

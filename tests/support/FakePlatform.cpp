@@ -48,9 +48,7 @@ void FakeWindows::Destroy(int view) {
   views[view].destroyed = true;
   views[view].state = platform::ShowState::Hidden;
   if (sink != nullptr) {
-    platform::Message message;
-    message.kind = platform::MessageKind::Destroy;
-    sink->Dispatch(view, message);
+    sink->Dispatch(view, {.kind = platform::MessageKind::Destroy});
   }
 }
 

@@ -15,13 +15,11 @@ const std::uint8_t* Bytes(const std::string& text, std::size_t offset) {
 
 SasHeader SasHeaderFor(std::uint32_t frameLength, std::uint32_t sampleRate, std::uint32_t wavChecksum,
                        std::size_t frameCount, std::size_t linkCount) {
-  SasHeader header;
-  header.frameCount = static_cast<std::uint32_t>(frameCount);
-  header.linkCount = static_cast<std::uint32_t>(linkCount);
-  header.frameLength = frameLength;
-  header.sampleRate = sampleRate;
-  header.wavChecksum = wavChecksum;
-  return header;
+  return {.frameCount = static_cast<std::uint32_t>(frameCount),
+          .linkCount = static_cast<std::uint32_t>(linkCount),
+          .frameLength = frameLength,
+          .sampleRate = sampleRate,
+          .wavChecksum = wavChecksum};
 }
 
 SasFrame FreshFrame(std::uint16_t pitch, std::int32_t minSample, std::int32_t maxSample) {

@@ -31,7 +31,7 @@ struct SasHeader {
   std::uint32_t frameLength = 0;  // samples per frame: the analysis hop
   std::uint32_t sampleRate = 0;   // of the analysed WAV file
   std::uint32_t wavChecksum = 0;  // the analysed WAV file's sample checksum
-  GeneralSettings settings;       // in force when built, partly refreshed by write-back
+  GeneralSettings settings{};     // in force when built, partly refreshed by write-back
 
   static constexpr std::size_t FixedSize = 24;
   static constexpr std::size_t ByteSize = FixedSize + GeneralSettings::ByteSize;

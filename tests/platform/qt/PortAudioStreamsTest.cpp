@@ -331,11 +331,7 @@ TEST_F(PortAudioStreamsTest, TheProgramPlaysWithoutLosingBuffersWhileTheViewScro
   ASSERT_TRUE(app.Has(WavOpen | PlayAvailable));
 
   const auto send = [&](MessageKind kind, int command, ScrollCode code) {
-    Message m;
-    m.kind = kind;
-    m.command = command;
-    m.scrollCode = code;
-    program.sink.Dispatch(WavView, m);
+    program.sink.Dispatch(WavView, {.kind = kind, .command = command, .scrollCode = code});
   };
   const auto start = Clock::now();
   send(MessageKind::Command, 106, ScrollCode::EndScroll);

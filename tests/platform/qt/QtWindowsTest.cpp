@@ -33,12 +33,11 @@ namespace {
 using Kind = MenuItem::Kind;
 
 WindowSpec MenuWindowSpec() {
-  WindowSpec spec;
-  spec.view = 0;
-  spec.title = "WAV";
-  spec.rect = Rect{40, 40, 680, 300};
-  spec.horizontalScrollBar = true;
-  spec.verticalScrollBar = true;
+  WindowSpec spec{.view = 0,
+                  .title = "WAV",
+                  .rect = {40, 40, 680, 300},
+                  .horizontalScrollBar = true,
+                  .verticalScrollBar = true};
   spec.menu = {
       {"&File",
        {
@@ -67,14 +66,12 @@ WindowSpec MenuWindowSpec() {
 }
 
 WindowSpec PaneWindowSpec() {
-  WindowSpec spec;
-  spec.view = 1;
-  spec.title = "SAS";
-  spec.rect = Rect{40, 360, 680, 610};
-  spec.horizontalScrollBar = true;
-  spec.sasPaneControls = true;
-  spec.toolbar = {{false, 11, 128, true, 0, "Pointer"}};
-  return spec;
+  return {.view = 1,
+          .title = "SAS",
+          .rect = {40, 360, 680, 610},
+          .horizontalScrollBar = true,
+          .sasPaneControls = true,
+          .toolbar = {{false, 11, 128, true, 0, "Pointer"}}};
 }
 
 class QtWindowsTest : public ::testing::Test {

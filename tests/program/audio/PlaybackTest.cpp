@@ -231,12 +231,11 @@ class RecordingTest : public PlaybackTest {
     ASSERT_TRUE(queued != fake.audio.inputQueue.rend()) << "buffer " << buffer << " not queued";
     for (std::size_t i = 0; seed >= 0 && i < queued->length; ++i)
       queued->inData[i] = static_cast<std::uint8_t>(seed + static_cast<int>(i));
-    platform::Message m = Msg(MessageKind::WaveInData);
-    m.device = fake.audio.inputOpens.back().handle;
-    m.buffer = buffer;
-    m.bytes = bytes;
-    m.deviceFailed = failed;
-    sink.Dispatch(WavView, m);
+    sink.Dispatch(WavView, {.kind = MessageKind::WaveInData,
+                            .buffer = buffer,
+                            .device = fake.audio.inputOpens.back().handle,
+                            .bytes = bytes,
+                            .deviceFailed = failed});
   }
   std::string Expected(std::uint8_t seed, std::size_t bytes) {
     std::string s;

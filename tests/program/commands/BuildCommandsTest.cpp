@@ -109,9 +109,7 @@ TEST_F(SasBuildCommandTest, MessagesArePumpedByTimeAndTheCursorDrawnOncePerColum
     for (int y = uncovered.top; y < uncovered.bottom; ++y)
       for (int x = uncovered.left; x < uncovered.right; ++x)
         pixels.pixels[y * pixels.stride + x] = 0xff123456;
-    platform::Message paint = Msg(platform::MessageKind::Paint);
-    paint.rect = uncovered;
-    sink.Dispatch(WavView, paint);
+    sink.Dispatch(WavView, {.kind = platform::MessageKind::Paint, .rect = uncovered});
     repainted = app.windows.images[WavView].Pixel(100, 100);
   };
   OpenWav16(MixedRecording(22050, 300000, 2), 22050, "long.wav");

@@ -1,7 +1,7 @@
 // WAV File / Keep Formants in the running program on the fake platform: the choice written to the preferences
 // file under the test's own config folder (other lines kept) and read at the next start, a damaged or missing
-// file meaning shift, a failed write still turning the choice over; and Correct and Play Corrected rendering
-// as the engine renders with the choice, Play Corrected anew after a toggle.
+// file meaning shift, a failed write still turning the choice over; and Play Corrected (whose request Correct
+// shares) rendering as the engine renders with the choice, anew after a toggle.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -140,23 +140,7 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
               LongOperationResult::Done);
     return ReadFile(out);
   }
-  std::string MenuCorrect(const std::string& name) {
-    fake.desktop.fileAnswers.push_back(dir.File(name));
-    Command(WavView, Id(CommandId::Correct));
-    return ReadFile(dir.File(name));
-  }
 };
-
-TEST_F(KeepFormantsRenderTest, CorrectRendersWithTheChoice) {
-  const std::string shifted = MenuCorrect("shift.wav");
-  EXPECT_TRUE(
-      SameBytes(shifted, EngineRender(Formants::Shift, CorrectMode::Save, 0, app.docs.wav.sampleCount)));
-  Command(WavView, KeepFormants);
-  const std::string kept = MenuCorrect("keep.wav");
-  EXPECT_TRUE(SameBytes(kept, EngineRender(Formants::Keep, CorrectMode::Save, 0, app.docs.wav.sampleCount)));
-  EXPECT_FALSE(SameBytes(kept, shifted));
-  EXPECT_TRUE(fake.desktop.messages.empty()) << MessageTexts().front();
-}
 
 TEST_F(KeepFormantsRenderTest, PlayCorrectedRendersAnewAfterAToggle) {
   const std::uint32_t left = 2000;
@@ -165,7 +149,8 @@ TEST_F(KeepFormantsRenderTest, PlayCorrectedRendersAnewAfterAToggle) {
   const std::string temporary = RenderedFile("CorrectedTemp.wav");
   Command(WavView, Id(CommandId::PlayCorrected));
   ASSERT_TRUE(app.Has(CorrectedTempCurrent));
-  EXPECT_TRUE(SameBytes(ReadFile(temporary), EngineRender(Formants::Shift, CorrectMode::Play, left, right)));
+  const std::string shifted = ReadFile(temporary);
+  EXPECT_TRUE(SameBytes(shifted, EngineRender(Formants::Shift, CorrectMode::Play, left, right)));
   OutputDone(0);
   OutputDone(1);  // both buffers back: the playback ends
 
@@ -174,7 +159,9 @@ TEST_F(KeepFormantsRenderTest, PlayCorrectedRendersAnewAfterAToggle) {
   std::filesystem::remove(temporary);  // a render writes it again; a replay would find nothing
   Command(WavView, Id(CommandId::PlayCorrected));
   EXPECT_TRUE(app.Has(CorrectedTempCurrent));
-  EXPECT_TRUE(SameBytes(ReadFile(temporary), EngineRender(Formants::Keep, CorrectMode::Play, left, right)));
+  const std::string kept = ReadFile(temporary);
+  EXPECT_TRUE(SameBytes(kept, EngineRender(Formants::Keep, CorrectMode::Play, left, right)));
+  EXPECT_FALSE(SameBytes(kept, shifted));
   EXPECT_EQ(fake.audio.outputOpens.size(), 2u) << "both renders played";
 }
 

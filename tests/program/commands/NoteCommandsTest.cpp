@@ -71,10 +71,8 @@ class NoteCommandsTest : public AppTest {
     ASSERT_EQ(app.session.pageNotes.notes.size(), Melody.size());
   }
   void HScroll(platform::ScrollCode code) {
-    platform::Message scroll = Msg(MessageKind::HScroll);
-    scroll.bar = platform::ScrollBar::Horizontal;
-    scroll.scrollCode = code;
-    sink.Dispatch(SasView, scroll);
+    sink.Dispatch(SasView,
+                  {.kind = MessageKind::HScroll, .bar = platform::ScrollBar::Horizontal, .scrollCode = code});
   }
   void RepaintSas() {
     app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
@@ -94,10 +92,8 @@ class NoteCommandsTest : public AppTest {
   void Drag(platform::Point from, int rows, bool alt = false) {
     Mouse(MessageKind::LeftDown, SasView, from);
     for (int step = 1; step <= 5; ++step) {
-      platform::Message move = Msg(MessageKind::MouseMove);
-      move.pos = {from.x, from.y - rows * step / 5};
-      move.alt = alt;
-      sink.Dispatch(SasView, move);
+      sink.Dispatch(SasView,
+                    {.kind = MessageKind::MouseMove, .pos = {from.x, from.y - rows * step / 5}, .alt = alt});
     }
     Mouse(MessageKind::LeftUp, SasView, {from.x, from.y - rows});
   }

@@ -127,9 +127,7 @@ TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
   fake.windows.views[WavView].screenRect = {-32000, -32000, -31840, -31970};
   fake.windows.Show(WavView, platform::ShowCommand::Minimise);
   sink.Dispatch(WavView, Msg(MessageKind::Move));
-  platform::Message size = Msg(MessageKind::Size);
-  size.sizeKind = platform::SizeKind::Minimised;
-  sink.Dispatch(WavView, size);
+  sink.Dispatch(WavView, {.kind = MessageKind::Size, .sizeKind = platform::SizeKind::Minimised});
   EXPECT_EQ(app.config.layout.rects[WavView], stored);
 
   fake.windows.Show(WavView, platform::ShowCommand::Restore);
@@ -142,8 +140,7 @@ TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
 
 TEST_F(WindowProcedureTest, RightClickInTheSasWindowPopsUpTheEditModeMenu) {
   fake.windows.views[SasView].screenRect = {100, 200, 740, 450};
-  platform::Message click = Msg(MessageKind::RightDown);
-  click.pos = {30, 40};
+  const platform::Message click{.kind = MessageKind::RightDown, .pos = {30, 40}};
   sink.Dispatch(WavView, click);
   sink.Dispatch(SasView, click);
   EXPECT_EQ(fake.windows.popups, (std::vector<platform::Point>{{130, 240}}));

@@ -66,20 +66,15 @@ class ViewTest : public AppTest {
 
   void Scroll(int view, platform::MessageKind kind, platform::ScrollCode code, int position = 0,
               platform::ScrollBar bar = platform::ScrollBar::Horizontal) {
-    platform::Message scroll = Msg(kind);
-    scroll.scrollCode = code;
-    scroll.scrollPos = position;
-    scroll.bar = bar;
-    sink.Dispatch(view, scroll);
+    sink.Dispatch(view, {.kind = kind, .bar = bar, .scrollCode = code, .scrollPos = position});
   }
   void HScroll(int view, platform::ScrollCode code, int position = 0) {
     Scroll(view, platform::MessageKind::HScroll, code, position);
   }
   void Wheel(int view, platform::Point client, int delta) {
-    platform::Message wheel = Msg(platform::MessageKind::Wheel);
-    wheel.pos = fake.windows.ClientToScreen(view, client);
-    wheel.wheelDelta = delta;
-    sink.Dispatch(view, wheel);
+    sink.Dispatch(view, {.kind = platform::MessageKind::Wheel,
+                         .pos = fake.windows.ClientToScreen(view, client),
+                         .wheelDelta = delta});
   }
   std::uint32_t Pixel(int view, int x, int y) const {
     return app.windows.images[static_cast<std::size_t>(view)].Pixel(x, y);
