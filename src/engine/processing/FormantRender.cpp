@@ -45,6 +45,9 @@ class FormantSink {
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
+        trackLead_(std::size_t{frameLength} / 2 + 2),
+        trackLagged_(std::size_t{frameLength} + 2),
+        trackSums_(std::size_t{frameLength} / 2 + 2),
         envelopeScale_(std::exp2(formantShift / 1200.0)),
         shiftAmount_(std::min(1.0, std::abs(formantShift) / 100.0)),
         spectrum_(TransformLength(frameLength - 1)),
@@ -197,13 +200,29 @@ class FormantSink {
       for (std::size_t j = 0; j < n; j += 2) sum += static_cast<double>(a[j]) * static_cast<double>(c[j]);
       return sum;
     };
+    // The coarse shifts all at once: each sum still takes its products in the same order, but
+    // the sums no longer wait on one another. Every second sample of the lagged stretch the
+    // shifts read is taken out as doubles first, so the shifts' sums are neighbours in memory.
+    const std::size_t terms = (n + 1) / 2;
+    const auto shifts = static_cast<std::size_t>(reach) + 1;
+    double* lead = trackLead_.data();
+    double* lagged = trackLagged_.data();
+    double* sums = trackSums_.data();
+    for (std::size_t i = 0; i < terms; ++i) lead[i] = static_cast<double>(a[2 * i]);
+    const std::int32_t* from = b - reach;
+    for (std::size_t i = 0; i + 1 < terms + shifts; ++i) lagged[i] = static_cast<double>(from[2 * i]);
+    std::fill_n(sums, shifts, 0.0);
+    for (std::size_t i = 0; i < terms; ++i) {
+      const double v = lead[i];
+      const double* l = lagged + i;
+      for (std::size_t s = 0; s < shifts; ++s) sums[s] += v * l[s];
+    }
     double best = -std::numeric_limits<double>::infinity();
     std::int64_t bestShift = 0;
-    for (std::int64_t shift = -reach; shift <= reach; shift += 2) {
-      const double sum = correlate(shift);
-      if (sum > best) {
-        best = sum;
-        bestShift = shift;
+    for (std::size_t s = 0; s < shifts; ++s) {
+      if (sums[s] > best) {
+        best = sums[s];
+        bestShift = 2 * static_cast<std::int64_t>(s) - reach;
       }
     }
     const std::int64_t coarse = bestShift;
@@ -766,6 +785,9 @@ class FormantSink {
   std::size_t ringMask_;
   std::vector<double> grain_;
   std::vector<std::int32_t> early_;
+  std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
+  std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
+  std::vector<double> trackSums_;
   double envelopeScale_;  // the formant shift as a frequency ratio
   double shiftAmount_;    // how far the shift brings the reshaping in, 0 .. 1
   std::vector<double> spectrum_;
