@@ -56,7 +56,12 @@ class FormantSink {
         wanted_(spectrum_.size() / 2 + 1),
         resonance_(spectrum_.size() / 2 + 2),
         misfit_(spectrum_.size() / 2 + 2),
-        turns_(spectrum_.size() / 2 + 2),
+        turnRe_(spectrum_.size() / 2 + 2),
+        turnIm_(spectrum_.size() / 2 + 2),
+        atRe_(spectrum_.size() / 2 + 2),
+        atIm_(spectrum_.size() / 2 + 2),
+        pointRe_(spectrum_.size() / 2 + 2),
+        pointIm_(spectrum_.size() / 2 + 2),
         analysis_(4 * spectrum_.size()),
         pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
@@ -569,10 +574,12 @@ class FormantSink {
       return false;
     }
     double* misfit = misfit_.data();
-    for (std::size_t k = 1; k <= fitted; ++k) {
-      const auto [ar, ai] = AtTurn(order, turns_[k - 1].real(), turns_[k - 1].imag());
-      misfit[k] = std::sqrt(power[k - 1] * std::max(ar * ar + ai * ai, 1e-30) / level);
-    }
+    const double* ar = atRe_.data();
+    const double* ai = atIm_.data();
+    AtTurns(order, turnRe_.data(), turnIm_.data(), fitted);
+    for (std::size_t k = 1; k <= fitted; ++k)
+      misfit[k] =
+          std::sqrt(power[k - 1] * std::max(ar[k - 1] * ar[k - 1] + ai[k - 1] * ai[k - 1], 1e-30) / level);
     misfit[fitted + 1] = misfit[fitted];
     // Bin m at the model's angle m x perBin and the envelope's harmonic number m x perHarmonic
     // (both read lower for a formant shift), and the output's harmonic number m x perTarget.
@@ -581,17 +588,24 @@ class FormantSink {
     const double perTarget = ratio / spacing;
     const double turnRe = std::cos(perBin);
     const double turnIm = -std::sin(perBin);
+    // The bins' points first, then the model at all of them.
+    double* pointRe = pointRe_.data();
+    double* pointIm = pointIm_.data();
     double zr = 1.0;
     double zi = 0.0;
     for (std::size_t m = 0; m < top; ++m) {
-      const auto [ar, ai] = AtTurn(order, zr, zi);
+      pointRe[m] = zr;
+      pointIm[m] = zi;
       const double next = zr * turnRe - zi * turnIm;
       zi = zr * turnIm + zi * turnRe;
       zr = next;
+    }
+    AtTurns(order, pointRe, pointIm, top);
+    for (std::size_t m = 0; m < top; ++m) {
       const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
       const auto k = std::min(static_cast<std::size_t>(u), fitted);
       const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
-      const double envelope = std::sqrt(level / std::max(ar * ar + ai * ai, 1e-30)) * off;
+      const double envelope = std::sqrt(level / std::max(ar[m] * ar[m] + ai[m] * ai[m], 1e-30)) * off;
       wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
     }
     return true;
@@ -612,13 +626,20 @@ class FormantSink {
   static constexpr int NextRounds = 1;
   using Poly = std::array<double, MaxOrder + 1>;
   double FitAllPole(const double* power, std::size_t count, double step, int order) {
-    std::complex<double>* turns = turns_.data();
+    double* turnRe = turnRe_.data();
+    double* turnIm = turnIm_.data();
     const std::complex<double> turn(std::cos(step), -std::sin(step));
-    turns[0] = turn;
-    for (std::size_t k = 1; k < count; ++k) turns[k] = turns[k - 1] * turn;
+    std::complex<double> at = turn;
+    for (std::size_t k = 0; k < count; ++k) {
+      turnRe[k] = at.real();
+      turnIm[k] = at.imag();
+      at *= turn;
+    }
+    const double* ar = atRe_.data();
+    const double* ai = atIm_.data();
     Poly r{};
     for (std::size_t k = 0; k < count; ++k) {
-      const double c1 = turns[k].real();
+      const double c1 = turnRe[k];
       double before = 1.0;
       double c = c1;
       r[0] += power[k];
@@ -644,13 +665,13 @@ class FormantSink {
     for (int round = 0; round < rounds; ++round) {
       // The model's impulse response as the harmonics see it: 1/A sampled at them.
       target.fill(0.0);
+      AtTurns(order, turnRe, turnIm, count);
       for (std::size_t k = 0; k < count; ++k) {
-        const double tr = turns[k].real();
-        const double ti = turns[k].imag();
-        const auto [ar, ai] = AtTurn(order, tr, ti);
-        const double norm = std::max(ar * ar + ai * ai, 1e-30);
-        double re = ar / norm;
-        double im = -ai / norm;
+        const double tr = turnRe[k];
+        const double ti = turnIm[k];
+        const double norm = std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
+        double re = ar[k] / norm;
+        double im = -ai[k] / norm;
         for (int i = 0; i <= order; ++i) {
           target[i] += re;
           const double next = re * tr - im * ti;
@@ -664,24 +685,30 @@ class FormantSink {
     }
     double made = 0.0;
     double wanted = 0.0;
+    AtTurns(order, turnRe, turnIm, count);
     for (std::size_t k = 0; k < count; ++k) {
-      const auto [ar, ai] = AtTurn(order, turns[k].real(), turns[k].imag());
-      made += 1.0 / std::max(ar * ar + ai * ai, 1e-30);
+      made += 1.0 / std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
       wanted += power[k];
     }
     return made > 0 && std::isfinite(made) ? wanted / made : 0.0;
   }
 
-  // The model's polynomial A at the point (re, im) of the unit circle (e^-iw), by Horner.
-  std::pair<double, double> AtTurn(int order, double re, double im) const {
-    double sr = poly_[order];
-    double si = 0.0;
+  // The model's polynomial A at `count` points (re, im) of the unit circle (e^-iw), by Horner,
+  // into atRe_ and atIm_: every point takes the same steps as it would alone, but all points
+  // take each step together, so that none waits on the one before.
+  void AtTurns(int order, const double* re, const double* im, std::size_t count) {
+    double* sr = atRe_.data();
+    double* si = atIm_.data();
+    std::fill_n(sr, count, poly_[order]);
+    std::fill_n(si, count, 0.0);
     for (int j = order - 1; j >= 0; --j) {
-      const double next = sr * re - si * im + poly_[j];
-      si = sr * im + si * re;
-      sr = next;
+      const double p = poly_[j];
+      for (std::size_t k = 0; k < count; ++k) {
+        const double next = sr[k] * re[k] - si[k] * im[k] + p;
+        si[k] = sr[k] * im[k] + si[k] * re[k];
+        sr[k] = next;
+      }
     }
-    return {sr, si};
   }
 
   // Solves the symmetric Toeplitz system of the correlations r for the right side `target`
@@ -796,7 +823,12 @@ class FormantSink {
   std::vector<double> wanted_;     // the spectrum each bin is brought to
   std::vector<double> resonance_;  // the harmonics' powers with the pulse taken out
   std::vector<double> misfit_;     // the model's misfit at each harmonic (the amplitudes' ratio)
-  std::vector<std::complex<double>> turns_;
+  std::vector<double> turnRe_;     // the harmonics' points on the unit circle (FitAllPole)
+  std::vector<double> turnIm_;
+  std::vector<double> atRe_;  // the model's polynomial at a run of points (AtTurns)
+  std::vector<double> atIm_;
+  std::vector<double> pointRe_;  // the bins' points on the unit circle (ModelEnvelope)
+  std::vector<double> pointIm_;
   std::vector<double> analysis_;
   std::vector<double> pulse_;
   Poly poly_{};         // the last modelled grain's all-pole model of the resonances
