@@ -45,6 +45,8 @@ class FormantSink {
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
+        hann_(2 * std::size_t{frameLength}),
+        taper_(std::size_t{frameLength} + 1),
         trackLead_(std::size_t{frameLength} / 2 + 2),
         trackLagged_(std::size_t{frameLength} + 2),
         trackSums_(std::size_t{frameLength} / 2 + 2),
@@ -298,8 +300,7 @@ class FormantSink {
       Lay(t, spacing, gain, ratio, reshaped_, lag);
       return;
     }
-    // The grain: the input around the epoch under a Hann window (its cosine turned on by a
-    // rotation rather than computed per sample), read straight from the window.
+    // The grain: the input around the epoch under a Hann window, read straight from the window.
     const auto e = static_cast<std::int64_t>(epoch);
     // Near the recording's start the grain reaches before it, where the input is silence.
     const std::int64_t from = e - half + 1;
@@ -311,22 +312,12 @@ class FormantSink {
         early_[j] = static_cast<std::int32_t>(In(from + static_cast<std::int64_t>(j)));
       x = early_.data();
     }
-    const double step = std::numbers::pi / static_cast<double>(half);
-    const double cosStep = std::cos(step);
-    const double sinStep = std::sin(step);
-    double c = std::cos(step * static_cast<double>(1 - half));
-    double sn = std::sin(step * static_cast<double>(1 - half));
-    double weights = 0.0;
+    const double* hann = HannWindow(half);
     double power = 0.0;
     for (std::size_t j = 0; j < width; ++j) {
-      const double w = 0.5 + 0.5 * c;
       const double v = static_cast<double>(x[j]);
-      grain_[j] = w * v;
-      weights += w;
-      power += w * v * v;
-      const double nextC = c * cosStep - sn * sinStep;
-      sn = sn * cosStep + c * sinStep;
-      c = nextC;
+      grain_[j] = hann[j] * v;
+      power += hann[j] * v * v;
     }
     Grain& grain = reshaped_;
     grain.epoch = reshaping > 0 ? epoch : std::numeric_limits<std::uint64_t>::max();
@@ -335,13 +326,42 @@ class FormantSink {
     grain.ratio = ratio;
     grain.centre = half - 1;
     grain.power = power;
-    grain.weights = weights;
+    grain.weights = hannWeights_;
     grain.lag = 0;
-    grain.reshaped = reshaping > 0 && PeriodAt(epoch).voiced;
-    if (grain.reshaped) grain.centre = Reshape(half, width, PeriodAt(epoch).exact, ratio, reshaping);
+    grain.reshaped = false;
+    if (reshaping > 0) {
+      const Period source = PeriodAt(epoch);
+      grain.reshaped = source.voiced;
+      if (grain.reshaped) grain.centre = Reshape(half, width, source.exact, ratio, reshaping);
+    }
     std::swap(grain_, grain.samples);
     grain.width = width;
     Lay(t, spacing, gain, ratio, grain, lag);
+  }
+
+  // The Hann window two periods of `half` wide (2 half - 1 values, its peak at half - 1), its
+  // cosine turned on by a rotation rather than computed per sample, and its sum in
+  // hannWeights_. Kept for the next grain, which mostly has the same period.
+  const double* HannWindow(std::int64_t half) {
+    if (half != hannHalf_) {
+      const double step = std::numbers::pi / static_cast<double>(half);
+      const double cosStep = std::cos(step);
+      const double sinStep = std::sin(step);
+      double c = std::cos(step * static_cast<double>(1 - half));
+      double sn = std::sin(step * static_cast<double>(1 - half));
+      double weights = 0.0;
+      for (std::size_t j = 0; j + 1 < 2 * static_cast<std::size_t>(half); ++j) {
+        const double w = 0.5 + 0.5 * c;
+        hann_[j] = w;
+        weights += w;
+        const double nextC = c * cosStep - sn * sinStep;
+        sn = sn * cosStep + c * sinStep;
+        c = nextC;
+      }
+      hannHalf_ = half;
+      hannWeights_ = weights;
+    }
+    return hann_.data();
   }
 
   // A grain as laid: its samples (the epoch at `centre`) and what it was made from, kept for
@@ -471,10 +491,17 @@ class FormantSink {
     const double norm = 2.0 / static_cast<double>(n);
     const std::size_t reach = std::max(h, std::min({h + h / 2, n / 2, std::size_t{frameLength_} - 1}));
     width = 2 * reach - 1;
-    const double taper = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
+    if (h != taperHalf_ || reach != taperReach_) {
+      // The taper's weights past the grain, kept for the next grain of the same width.
+      const double taper = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
+      for (std::size_t d = h + 1; d <= reach; ++d)
+        taper_[d - h] = 0.5 + 0.5 * std::cos(taper * static_cast<double>(d - h));
+      taperHalf_ = h;
+      taperReach_ = reach;
+    }
     for (std::size_t j = 0; j < width; ++j) {
       const std::size_t d = j < reach - 1 ? reach - 1 - j : j - (reach - 1);
-      const double w = d <= h ? 1.0 : 0.5 + 0.5 * std::cos(taper * static_cast<double>(d - h));
+      const double w = d <= h ? 1.0 : taper_[d - h];
       grain_[j] = w * norm * b[(j + n - (reach - 1)) & mask];
     }
     return static_cast<std::int64_t>(reach) - 1;
@@ -812,6 +839,12 @@ class FormantSink {
   std::size_t ringMask_;
   std::vector<double> grain_;
   std::vector<std::int32_t> early_;
+  std::vector<double> hann_;  // the last grain's window (HannWindow)
+  std::int64_t hannHalf_ = 0;
+  double hannWeights_ = 0.0;
+  std::vector<double> taper_;  // the last reshaped grain's taper, from its half-width h on
+  std::size_t taperHalf_ = 0;
+  std::size_t taperReach_ = 0;
   std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
   std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
   std::vector<double> trackSums_;
