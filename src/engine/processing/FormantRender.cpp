@@ -394,12 +394,28 @@ class FormantSink {
     // brought in over the first semitone of a change.
     const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
     if (grain.lag != lag) {
+      // The energy and the overlaps are sums over the grain side by side, each in its own
+      // order, so that none waits on another; past a few spacings one after the other.
+      constexpr std::size_t Side = 8;
+      const std::size_t sums = lag > 0 ? (width - 1) / lag + 1 : 0;
       double energy = 0.0;
-      for (std::size_t j = 0; j < width; ++j) energy += g[j] * g[j];
-      for (std::size_t m = lag; m < width; m += lag) {
-        double overlap = 0.0;
-        for (std::size_t j = 0; j + m < width; ++j) overlap += g[j] * g[j + m];
-        energy += 2 * overlap;
+      if (lag > 0 && sums <= Side) {
+        std::array<double, Side> sum{};
+        std::size_t active = sums;
+        for (std::size_t j = 0; j < width; ++j) {
+          while (j + (active - 1) * lag >= width) --active;
+          const double v = g[j];
+          for (std::size_t q = 0; q < active; ++q) sum[q] += v * g[j + q * lag];
+        }
+        energy = sum[0];
+        for (std::size_t q = 1; q < sums; ++q) energy += 2 * sum[q];
+      } else {
+        for (std::size_t j = 0; j < width; ++j) energy += g[j] * g[j];
+        for (std::size_t m = lag; m < width; m += lag) {
+          double overlap = 0.0;
+          for (std::size_t j = 0; j + m < width; ++j) overlap += g[j] * g[j + m];
+          energy += 2 * overlap;
+        }
       }
       grain.energy = energy;
       grain.lag = lag;
@@ -752,7 +768,7 @@ class FormantSink {
       for (int i = col + 1; i < n; ++i)
         if (std::abs(m[i][col]) > std::abs(m[pivot][col])) pivot = i;
       if (!(std::abs(m[pivot][col]) > 0)) return false;
-      std::swap(m[col], m[pivot]);
+      if (pivot != col) std::swap(m[col], m[pivot]);
       for (int i = col + 1; i < n; ++i) {
         const double f = m[i][col] / m[col][col];
         for (int j = col; j <= n; ++j) m[i][j] -= f * m[col][j];
