@@ -394,28 +394,39 @@ class FormantSink {
     // brought in over the first semitone of a change.
     const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
     if (grain.lag != lag) {
-      // The energy and the overlaps are sums over the grain side by side, each in its own
-      // order, so that none waits on another; past a few spacings one after the other.
-      constexpr std::size_t Side = 8;
-      const std::size_t sums = lag > 0 ? (width - 1) / lag + 1 : 0;
+      // The energy and the overlaps are sums over the grain, four at a time side by side, each
+      // in its own order, so that none waits on another.
       double energy = 0.0;
-      if (lag > 0 && sums <= Side) {
-        std::array<double, Side> sum{};
-        std::size_t active = sums;
-        for (std::size_t j = 0; j < width; ++j) {
-          while (j + (active - 1) * lag >= width) --active;
+      for (std::size_t m = 0; m < width; m += 4 * lag) {
+        const auto end = [&](std::size_t q) { return m + q * lag < width ? width - (m + q * lag) : 0; };
+        const std::size_t m1 = m + lag;
+        const std::size_t m2 = m + 2 * lag;
+        const std::size_t m3 = m + 3 * lag;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        std::size_t j = 0;
+        for (; j < end(3); ++j) {
           const double v = g[j];
-          for (std::size_t q = 0; q < active; ++q) sum[q] += v * g[j + q * lag];
+          s0 += v * g[j + m];
+          s1 += v * g[j + m1];
+          s2 += v * g[j + m2];
+          s3 += v * g[j + m3];
         }
-        energy = sum[0];
-        for (std::size_t q = 1; q < sums; ++q) energy += 2 * sum[q];
-      } else {
-        for (std::size_t j = 0; j < width; ++j) energy += g[j] * g[j];
-        for (std::size_t m = lag; m < width; m += lag) {
-          double overlap = 0.0;
-          for (std::size_t j = 0; j + m < width; ++j) overlap += g[j] * g[j + m];
-          energy += 2 * overlap;
+        for (; j < end(2); ++j) {
+          const double v = g[j];
+          s0 += v * g[j + m];
+          s1 += v * g[j + m1];
+          s2 += v * g[j + m2];
         }
+        for (; j < end(1); ++j) {
+          const double v = g[j];
+          s0 += v * g[j + m];
+          s1 += v * g[j + m1];
+        }
+        for (; j < end(0); ++j) s0 += g[j] * g[j + m];
+        energy += m == 0 ? s0 : 2 * s0;
+        if (m1 < width) energy += 2 * s1;
+        if (m2 < width) energy += 2 * s2;
+        if (m3 < width) energy += 2 * s3;
       }
       grain.energy = energy;
       grain.lag = lag;
