@@ -45,6 +45,7 @@ class FormantSink {
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
+        padded_(2 * std::size_t{frameLength} + 2 * GrainPad),
         hann_(2 * std::size_t{frameLength}),
         taper_(std::size_t{frameLength} + 1),
         trackLead_(std::size_t{frameLength} / 2 + 2),
@@ -578,6 +579,7 @@ class FormantSink {
   // them under 8 kHz (a voice above 125 Hz) the resonances fall between too few of them, and
   // the envelope is drawn instead (false).
   static constexpr std::size_t DenseHarmonics = 64;
+  static constexpr std::int64_t GrainPad = 8;
   bool ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
                      std::size_t count, std::size_t top, double& least) {
     const double spacing = static_cast<double>(n) / period;
@@ -595,8 +597,22 @@ class FormantSink {
     double* c = analysis_.data();
     const double along = 2 * period / static_cast<double>(length);
     const double first = static_cast<double>(h - 1) - period;
+    // Read from a copy of the grain with silence on either side where the points reach no
+    // further than that, so that no read needs a bounds check.
+    const auto w = static_cast<std::int64_t>(width);
+    const auto lowest = static_cast<std::int64_t>(std::floor(first)) - 1;
+    const auto highest =
+        static_cast<std::int64_t>(std::floor(first + along * static_cast<double>(length - 1))) + 2;
+    const bool padded = lowest >= -GrainPad && highest < w + GrainPad;
+    if (padded) {
+      std::fill_n(padded_.begin(), GrainPad, 0.0);
+      std::copy_n(grain_.begin(), width, padded_.begin() + GrainPad);
+      std::fill_n(padded_.begin() + GrainPad + w, GrainPad, 0.0);
+    }
+    const double* inside = padded_.data() + GrainPad;
     const auto sample = [&](std::int64_t i) {
-      return i >= 0 && i < static_cast<std::int64_t>(width) ? grain_[static_cast<std::size_t>(i)] : 0.0;
+      if (padded) return inside[i];
+      return i >= 0 && i < w ? grain_[static_cast<std::size_t>(i)] : 0.0;
     };
     for (std::size_t j = 0; j < length; ++j) {
       const double at = first + along * static_cast<double>(j);
@@ -866,7 +882,8 @@ class FormantSink {
   std::size_t ringMask_;
   std::vector<double> grain_;
   std::vector<std::int32_t> early_;
-  std::vector<double> hann_;  // the last grain's window (HannWindow)
+  std::vector<double> padded_;  // the grain between silence (ModelEnvelope)
+  std::vector<double> hann_;    // the last grain's window (HannWindow)
   std::int64_t hannHalf_ = 0;
   double hannWeights_ = 0.0;
   std::vector<double> taper_;  // the last reshaped grain's taper, from its half-width h on
