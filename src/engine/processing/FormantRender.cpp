@@ -645,8 +645,7 @@ class FormantSink {
     }
     double* misfit = misfit_.data();
     const double* ar = atRe_.data();
-    const double* ai = atIm_.data();
-    AtTurns(order, turnRe_.data(), turnIm_.data(), fitted);
+    const double* ai = atIm_.data();  // the model at the harmonics, as the fit left it
     for (std::size_t k = 1; k <= fitted; ++k)
       misfit[k] =
           std::sqrt(power[k - 1] * std::max(ar[k - 1] * ar[k - 1] + ai[k - 1] * ai[k - 1], 1e-30) / level);
@@ -689,8 +688,8 @@ class FormantSink {
   // voice changes slowly from one period to the next, so each grain goes on from the last
   // grain's model with a few rounds; the first starts from the linear prediction of the
   // harmonics' correlations. Leaves the polynomial A, scaled so that 1/|A|^2 is the model's
-  // spectrum, in poly_ and returns the level that spectrum is scaled by to carry the
-  // harmonics' power (0: no model).
+  // spectrum, in poly_ and A at the harmonics in atRe_ and atIm_, and returns the level that
+  // spectrum is scaled by to carry the harmonics' power (0: no model).
   static constexpr int MaxOrder = 16;
   static constexpr int FirstRounds = 8;
   static constexpr int NextRounds = 1;
