@@ -46,8 +46,6 @@ class FormantSink {
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
         padded_(2 * std::size_t{frameLength} + 2 * GrainPad),
-        hann_(2 * std::size_t{frameLength}),
-        taper_(std::size_t{frameLength} + 1),
         trackLead_(std::size_t{frameLength} / 2 + 2),
         trackLagged_(std::size_t{frameLength} + 2),
         trackSums_(std::size_t{frameLength} / 2 + 2),
@@ -76,6 +74,8 @@ class FormantSink {
     for (std::size_t i = 0; i < pulse_.size(); ++i)
       pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
     reshaped_.samples.resize(2 * std::size_t{frameLength});
+    for (Window& window : hann_) window.values.resize(2 * std::size_t{frameLength});
+    for (std::vector<double>& taper : taper_) taper.resize(std::size_t{frameLength} + 1);
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
@@ -313,7 +313,8 @@ class FormantSink {
         early_[j] = static_cast<std::int32_t>(In(from + static_cast<std::int64_t>(j)));
       x = early_.data();
     }
-    const double* hann = HannWindow(half);
+    const Window& window = HannWindow(half);
+    const double* hann = window.values.data();
     double power = 0.0;
     for (std::size_t j = 0; j < width; ++j) {
       const double v = static_cast<double>(x[j]);
@@ -327,7 +328,7 @@ class FormantSink {
     grain.ratio = ratio;
     grain.centre = half - 1;
     grain.power = power;
-    grain.weights = hannWeights_;
+    grain.weights = window.weights;
     grain.lag = 0;
     grain.reshaped = false;
     if (reshaping > 0) {
@@ -340,11 +341,20 @@ class FormantSink {
     Lay(t, spacing, gain, ratio, grain, lag);
   }
 
-  // The Hann window two periods of `half` wide (2 half - 1 values, its peak at half - 1), its
-  // cosine turned on by a rotation rather than computed per sample, and its sum in
-  // hannWeights_. Kept for the next grain, which mostly has the same period.
-  const double* HannWindow(std::int64_t half) {
-    if (half != hannHalf_) {
+  // The Hann window two periods of `half` wide (2 half - 1 values, its peak at half - 1) and
+  // its sum, its cosine turned on by a rotation rather than computed per sample. The last two
+  // are kept: the next grain mostly has the period of one of them (a period between two whole
+  // numbers of samples has epochs alternately on either side).
+  struct Window {
+    std::vector<double> values;
+    std::int64_t half = 0;
+    double weights = 0.0;
+  };
+  const Window& HannWindow(std::int64_t half) {
+    if (hann_[hannLast_].half == half) return hann_[hannLast_];
+    hannLast_ = 1 - hannLast_;
+    Window& window = hann_[hannLast_];
+    if (window.half != half) {
       const double step = std::numbers::pi / static_cast<double>(half);
       const double cosStep = std::cos(step);
       const double sinStep = std::sin(step);
@@ -353,16 +363,16 @@ class FormantSink {
       double weights = 0.0;
       for (std::size_t j = 0; j + 1 < 2 * static_cast<std::size_t>(half); ++j) {
         const double w = 0.5 + 0.5 * c;
-        hann_[j] = w;
+        window.values[j] = w;
         weights += w;
         const double nextC = c * cosStep - sn * sinStep;
         sn = sn * cosStep + c * sinStep;
         c = nextC;
       }
-      hannHalf_ = half;
-      hannWeights_ = weights;
+      window.half = half;
+      window.weights = weights;
     }
-    return hann_.data();
+    return window;
   }
 
   // A grain as laid: its samples (the epoch at `centre`) and what it was made from, kept for
@@ -519,20 +529,29 @@ class FormantSink {
     const double norm = 2.0 / static_cast<double>(n);
     const std::size_t reach = std::max(h, std::min({h + h / 2, n / 2, std::size_t{frameLength_} - 1}));
     width = 2 * reach - 1;
-    if (h != taperHalf_ || reach != taperReach_) {
-      // The taper's weights past the grain, kept for the next grain of the same width.
-      const double taper = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
-      for (std::size_t d = h + 1; d <= reach; ++d)
-        taper_[d - h] = 0.5 + 0.5 * std::cos(taper * static_cast<double>(d - h));
-      taperHalf_ = h;
-      taperReach_ = reach;
-    }
+    const double* taper = Taper(h, reach);
     for (std::size_t j = 0; j < width; ++j) {
       const std::size_t d = j < reach - 1 ? reach - 1 - j : j - (reach - 1);
-      const double w = d <= h ? 1.0 : taper_[d - h];
+      const double w = d <= h ? 1.0 : taper[d - h];
       grain_[j] = w * norm * b[(j + n - (reach - 1)) & mask];
     }
     return static_cast<std::int64_t>(reach) - 1;
+  }
+
+  // A reshaped grain's taper from its half-width h out to `reach`, at d - h for h < d <= reach;
+  // the last two are kept, as the windows are.
+  const double* Taper(std::size_t h, std::size_t reach) {
+    if (taperHalf_[taperLast_] == h && taperReach_[taperLast_] == reach) return taper_[taperLast_].data();
+    taperLast_ = 1 - taperLast_;
+    double* values = taper_[taperLast_].data();
+    if (taperHalf_[taperLast_] != h || taperReach_[taperLast_] != reach) {
+      const double step = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
+      for (std::size_t d = h + 1; d <= reach; ++d)
+        values[d - h] = 0.5 + 0.5 * std::cos(step * static_cast<double>(d - h));
+      taperHalf_[taperLast_] = h;
+      taperReach_[taperLast_] = reach;
+    }
+    return values;
   }
 
   // The envelope drawn through the harmonics' amplitudes as the grain's transform gives them
@@ -882,12 +901,12 @@ class FormantSink {
   std::vector<double> grain_;
   std::vector<std::int32_t> early_;
   std::vector<double> padded_;  // the grain between silence (ModelEnvelope)
-  std::vector<double> hann_;    // the last grain's window (HannWindow)
-  std::int64_t hannHalf_ = 0;
-  double hannWeights_ = 0.0;
-  std::vector<double> taper_;  // the last reshaped grain's taper, from its half-width h on
-  std::size_t taperHalf_ = 0;
-  std::size_t taperReach_ = 0;
+  std::array<Window, 2> hann_;  // the last two grains' windows (HannWindow)
+  std::size_t hannLast_ = 0;
+  std::array<std::vector<double>, 2> taper_;  // the last two reshaped grains' tapers (Taper)
+  std::array<std::size_t, 2> taperHalf_{};
+  std::array<std::size_t, 2> taperReach_{};
+  std::size_t taperLast_ = 0;
   std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
   std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
   std::vector<double> trackSums_;
