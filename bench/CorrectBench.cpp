@@ -56,6 +56,15 @@ std::uint32_t DefaultHop() {
 
 std::string Wav() { return vocara::bench::HarmonicToneWav("vocara-correct-bench.wav"); }
 
+// The hop of an analysis whose range starts at C2, as a low voice needs (the default range,
+// from B3 up, has frames too short to hold its period).
+std::uint32_t LowHop() {
+  vocara::GeneralSettings settings;
+  settings.lowestNote = 15;
+  return vocara::AnalysisFrameLength(vocara::AnalysisWindowLength(settings.lowestNote, Rate),
+                                     settings.chunkPeriods);
+}
+
 // The low voice: 48000/440 Hz (one period in 440 samples, 2385 cents above A0) and its
 // overtones up to the 40th, each 1/h as loud as the fundamental, ten minutes of it.
 constexpr std::uint16_t LowPitch = 2385;
@@ -90,7 +99,7 @@ std::string Sas(const std::string& name, vocara::WavDocument& wav, Target target
   const std::string path = TempFile(name);
   if (std::filesystem::exists(path)) return path;
   vocara::SasHeader header;
-  header.frameLength = DefaultHop();
+  header.frameLength = source == LowPitch ? LowHop() : DefaultHop();
   header.frameCount = Count / header.frameLength;
   header.sampleRate = Rate;
   header.wavChecksum = wav.checksum;
