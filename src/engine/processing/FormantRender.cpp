@@ -610,8 +610,9 @@ class FormantSink {
     if (fitted < DenseHarmonics || length > analysis_.size()) return false;
     // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
     // transform it would take in its neighbours too, so the grain is laid again (cubic
-    // interpolation) over a transform exactly two periods long, where the harmonics fall on
-    // every second bin and the window hides each from the others.
+    // interpolation) over exactly two periods, where the harmonics fall on every second bin of
+    // its transform and the window hides each from the others. Only those bins are read, and the
+    // even bins of a transform are the transform of its two halves added, half as long.
     const auto h = static_cast<std::size_t>(half);
     double* c = analysis_.data();
     const double along = 2 * period / static_cast<double>(length);
@@ -641,12 +642,13 @@ class FormantSink {
       const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
       c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
     }
-    RealFft(1, static_cast<std::uint32_t>(length), std::span<double>(c, length));
+    const std::size_t folded = length / 2;
+    for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
+    RealFft(1, static_cast<std::uint32_t>(folded), std::span<double>(c, folded));
     double* a = harmonics_.data();
     double loudest = 0;
     for (std::size_t k = 1; k <= fitted; ++k) {
-      const std::size_t bin = 2 * k;
-      a[k] = along * std::sqrt(c[2 * bin] * c[2 * bin] + c[2 * bin + 1] * c[2 * bin + 1]);
+      a[k] = along * std::sqrt(c[2 * k] * c[2 * k] + c[2 * k + 1] * c[2 * k + 1]);
       loudest = std::max(loudest, a[k]);
     }
     if (!(loudest > 0)) return false;
