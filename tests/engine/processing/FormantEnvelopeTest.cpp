@@ -45,8 +45,8 @@ double Centre(const std::vector<std::int32_t>& x) {
 class FormantEnvelopeTest : public ::testing::Test {
  protected:
   // The vowel at f0 analysed by Build into in.sas.
-  void Sing(const Vowel& vowel, double f0) {
-    input = SungVowel(vowel, f0, Vibrato, Seconds, Rate, Silence);
+  void Sing(const Vowel& vowel, double f0, double vibrato = Vibrato) {
+    input = SungVowel(vowel, f0, vibrato, Seconds, Rate, Silence);
     WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
     WavDocument wav;
     ASSERT_EQ(WavOpenDocument(wav, dir.File("in.wav")).message, MessageId::None);
@@ -100,7 +100,10 @@ constexpr int Reached[5][20] = {
 };
 // Build hears /a/ at 400 Hz and /o/ at 220 Hz an octave low (a strong second harmonic under
 // F1), so the render lays two cycles a grain and sings an octave low there; a fifth down from
-// 300 and 400 Hz lands 6 to 7 cents high.
+// 300 and 400 Hz reads 6 to 7 cents high. Not from the grains (see the test after this one):
+// the walk drops at most one period a frame, too few at these periods to keep a fifth down on
+// the input's timeline, so the vowel comes out longer and the measure's window holds another
+// stretch of its vibrato. The resampling render reads 4 cents high there for the same reason.
 bool OctaveLow(std::size_t vowel, std::size_t pitch) {
   return (vowel == 0 && pitch == 4) || (vowel == 3 && pitch == 2);
 }
@@ -137,6 +140,17 @@ TEST_F(FormantEnvelopeTest, FormantsOfTheVowelSungAtTheTargetPitch) {
         EXPECT_NEAR(level, 0.0, OctaveLow(vi, pi) ? 2.6 : 0.5);
       }
     }
+  }
+}
+
+// Held without vibrato, a fifth down from a high voice lands on its target within a cent: the
+// grains are laid the target period apart to the fraction of a sample, never a whole number of
+// samples (which would put both cases 2 cents low).
+TEST_F(FormantEnvelopeTest, AFifthDownFromAHighVoiceLandsOnItsTarget) {
+  for (const double f0 : {300.0, 400.0}) {
+    SCOPED_TRACE(f0);
+    Sing(VowelE, f0, 0);
+    EXPECT_NEAR(Centre(Render(-700, 0)) - Centre(input), -700, 1);
   }
 }
 
