@@ -45,6 +45,10 @@ class FormantSink {
         ringMask_(ring_.size() - 1),
         grain_(2 * std::size_t{frameLength}),
         early_(2 * std::size_t{frameLength}),
+        padded_(2 * std::size_t{frameLength} + 2 * GrainPad),
+        trackLead_(std::size_t{frameLength} / 2 + 2),
+        trackLagged_(std::size_t{frameLength} + 2),
+        trackSums_(std::size_t{frameLength} / 2 + 2),
         envelopeScale_(std::exp2(formantShift / 1200.0)),
         shiftAmount_(std::min(1.0, std::abs(formantShift) / 100.0)),
         spectrum_(TransformLength(frameLength - 1)),
@@ -53,7 +57,12 @@ class FormantSink {
         wanted_(spectrum_.size() / 2 + 1),
         resonance_(spectrum_.size() / 2 + 2),
         misfit_(spectrum_.size() / 2 + 2),
-        turns_(spectrum_.size() / 2 + 2),
+        turnRe_(spectrum_.size() / 2 + 2),
+        turnIm_(spectrum_.size() / 2 + 2),
+        atRe_(spectrum_.size() / 2 + 2),
+        atIm_(spectrum_.size() / 2 + 2),
+        pointRe_(spectrum_.size() / 2 + 2),
+        pointIm_(spectrum_.size() / 2 + 2),
         analysis_(4 * spectrum_.size()),
         pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
@@ -65,6 +74,8 @@ class FormantSink {
     for (std::size_t i = 0; i < pulse_.size(); ++i)
       pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
     reshaped_.samples.resize(2 * std::size_t{frameLength});
+    for (Window& window : hann_) window.values.resize(2 * std::size_t{frameLength});
+    for (std::vector<double>& taper : taper_) taper.resize(std::size_t{frameLength} + 1);
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
@@ -197,13 +208,29 @@ class FormantSink {
       for (std::size_t j = 0; j < n; j += 2) sum += static_cast<double>(a[j]) * static_cast<double>(c[j]);
       return sum;
     };
+    // The coarse shifts all at once: each sum still takes its products in the same order, but
+    // the sums no longer wait on one another. Every second sample of the lagged stretch the
+    // shifts read is taken out as doubles first, so the shifts' sums are neighbours in memory.
+    const std::size_t terms = (n + 1) / 2;
+    const auto shifts = static_cast<std::size_t>(reach) + 1;
+    double* lead = trackLead_.data();
+    double* lagged = trackLagged_.data();
+    double* sums = trackSums_.data();
+    for (std::size_t i = 0; i < terms; ++i) lead[i] = static_cast<double>(a[2 * i]);
+    const std::int32_t* from = b - reach;
+    for (std::size_t i = 0; i + 1 < terms + shifts; ++i) lagged[i] = static_cast<double>(from[2 * i]);
+    std::fill_n(sums, shifts, 0.0);
+    for (std::size_t i = 0; i < terms; ++i) {
+      const double v = lead[i];
+      const double* l = lagged + i;
+      for (std::size_t s = 0; s < shifts; ++s) sums[s] += v * l[s];
+    }
     double best = -std::numeric_limits<double>::infinity();
     std::int64_t bestShift = 0;
-    for (std::int64_t shift = -reach; shift <= reach; shift += 2) {
-      const double sum = correlate(shift);
-      if (sum > best) {
-        best = sum;
-        bestShift = shift;
+    for (std::size_t s = 0; s < shifts; ++s) {
+      if (sums[s] > best) {
+        best = sums[s];
+        bestShift = 2 * static_cast<std::int64_t>(s) - reach;
       }
     }
     const std::int64_t coarse = bestShift;
@@ -274,8 +301,7 @@ class FormantSink {
       Lay(t, spacing, gain, ratio, reshaped_, lag);
       return;
     }
-    // The grain: the input around the epoch under a Hann window (its cosine turned on by a
-    // rotation rather than computed per sample), read straight from the window.
+    // The grain: the input around the epoch under a Hann window, read straight from the window.
     const auto e = static_cast<std::int64_t>(epoch);
     // Near the recording's start the grain reaches before it, where the input is silence.
     const std::int64_t from = e - half + 1;
@@ -287,22 +313,13 @@ class FormantSink {
         early_[j] = static_cast<std::int32_t>(In(from + static_cast<std::int64_t>(j)));
       x = early_.data();
     }
-    const double step = std::numbers::pi / static_cast<double>(half);
-    const double cosStep = std::cos(step);
-    const double sinStep = std::sin(step);
-    double c = std::cos(step * static_cast<double>(1 - half));
-    double sn = std::sin(step * static_cast<double>(1 - half));
-    double weights = 0.0;
+    const Window& window = HannWindow(half);
+    const double* hann = window.values.data();
     double power = 0.0;
     for (std::size_t j = 0; j < width; ++j) {
-      const double w = 0.5 + 0.5 * c;
       const double v = static_cast<double>(x[j]);
-      grain_[j] = w * v;
-      weights += w;
-      power += w * v * v;
-      const double nextC = c * cosStep - sn * sinStep;
-      sn = sn * cosStep + c * sinStep;
-      c = nextC;
+      grain_[j] = hann[j] * v;
+      power += hann[j] * v * v;
     }
     Grain& grain = reshaped_;
     grain.epoch = reshaping > 0 ? epoch : std::numeric_limits<std::uint64_t>::max();
@@ -311,13 +328,51 @@ class FormantSink {
     grain.ratio = ratio;
     grain.centre = half - 1;
     grain.power = power;
-    grain.weights = weights;
+    grain.weights = window.weights;
     grain.lag = 0;
-    grain.reshaped = reshaping > 0 && PeriodAt(epoch).voiced;
-    if (grain.reshaped) grain.centre = Reshape(half, width, PeriodAt(epoch).exact, ratio, reshaping);
+    grain.reshaped = false;
+    if (reshaping > 0) {
+      const Period source = PeriodAt(epoch);
+      grain.reshaped = source.voiced;
+      if (grain.reshaped) grain.centre = Reshape(half, width, source.exact, ratio, reshaping);
+    }
     std::swap(grain_, grain.samples);
     grain.width = width;
     Lay(t, spacing, gain, ratio, grain, lag);
+  }
+
+  // The Hann window two periods of `half` wide (2 half - 1 values, its peak at half - 1) and
+  // its sum, its cosine turned on by a rotation rather than computed per sample. The last two
+  // are kept: the next grain mostly has the period of one of them (a period between two whole
+  // numbers of samples has epochs alternately on either side).
+  struct Window {
+    std::vector<double> values;
+    std::int64_t half = 0;
+    double weights = 0.0;
+  };
+  const Window& HannWindow(std::int64_t half) {
+    if (hann_[hannLast_].half == half) return hann_[hannLast_];
+    hannLast_ = 1 - hannLast_;
+    Window& window = hann_[hannLast_];
+    if (window.half != half) {
+      const double step = std::numbers::pi / static_cast<double>(half);
+      const double cosStep = std::cos(step);
+      const double sinStep = std::sin(step);
+      double c = std::cos(step * static_cast<double>(1 - half));
+      double sn = std::sin(step * static_cast<double>(1 - half));
+      double weights = 0.0;
+      for (std::size_t j = 0; j + 1 < 2 * static_cast<std::size_t>(half); ++j) {
+        const double w = 0.5 + 0.5 * c;
+        window.values[j] = w;
+        weights += w;
+        const double nextC = c * cosStep - sn * sinStep;
+        sn = sn * cosStep + c * sinStep;
+        c = nextC;
+      }
+      window.half = half;
+      window.weights = weights;
+    }
+    return window;
   }
 
   // A grain as laid: its samples (the epoch at `centre`) and what it was made from, kept for
@@ -350,12 +405,39 @@ class FormantSink {
     // brought in over the first semitone of a change.
     const double apart = std::min(1.0, std::abs(std::log2(ratio)) * 12.0);
     if (grain.lag != lag) {
+      // The energy and the overlaps are sums over the grain, four at a time side by side, each
+      // in its own order, so that none waits on another.
       double energy = 0.0;
-      for (std::size_t j = 0; j < width; ++j) energy += g[j] * g[j];
-      for (std::size_t m = lag; m < width; m += lag) {
-        double overlap = 0.0;
-        for (std::size_t j = 0; j + m < width; ++j) overlap += g[j] * g[j + m];
-        energy += 2 * overlap;
+      for (std::size_t m = 0; m < width; m += 4 * lag) {
+        const auto end = [&](std::size_t q) { return m + q * lag < width ? width - (m + q * lag) : 0; };
+        const std::size_t m1 = m + lag;
+        const std::size_t m2 = m + 2 * lag;
+        const std::size_t m3 = m + 3 * lag;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        std::size_t j = 0;
+        for (; j < end(3); ++j) {
+          const double v = g[j];
+          s0 += v * g[j + m];
+          s1 += v * g[j + m1];
+          s2 += v * g[j + m2];
+          s3 += v * g[j + m3];
+        }
+        for (; j < end(2); ++j) {
+          const double v = g[j];
+          s0 += v * g[j + m];
+          s1 += v * g[j + m1];
+          s2 += v * g[j + m2];
+        }
+        for (; j < end(1); ++j) {
+          const double v = g[j];
+          s0 += v * g[j + m];
+          s1 += v * g[j + m1];
+        }
+        for (; j < end(0); ++j) s0 += g[j] * g[j + m];
+        energy += m == 0 ? s0 : 2 * s0;
+        if (m1 < width) energy += 2 * s1;
+        if (m2 < width) energy += 2 * s2;
+        if (m3 < width) energy += 2 * s3;
       }
       grain.energy = energy;
       grain.lag = lag;
@@ -447,13 +529,29 @@ class FormantSink {
     const double norm = 2.0 / static_cast<double>(n);
     const std::size_t reach = std::max(h, std::min({h + h / 2, n / 2, std::size_t{frameLength_} - 1}));
     width = 2 * reach - 1;
-    const double taper = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
+    const double* taper = Taper(h, reach);
     for (std::size_t j = 0; j < width; ++j) {
       const std::size_t d = j < reach - 1 ? reach - 1 - j : j - (reach - 1);
-      const double w = d <= h ? 1.0 : 0.5 + 0.5 * std::cos(taper * static_cast<double>(d - h));
+      const double w = d <= h ? 1.0 : taper[d - h];
       grain_[j] = w * norm * b[(j + n - (reach - 1)) & mask];
     }
     return static_cast<std::int64_t>(reach) - 1;
+  }
+
+  // A reshaped grain's taper from its half-width h out to `reach`, at d - h for h < d <= reach;
+  // the last two are kept, as the windows are.
+  const double* Taper(std::size_t h, std::size_t reach) {
+    if (taperHalf_[taperLast_] == h && taperReach_[taperLast_] == reach) return taper_[taperLast_].data();
+    taperLast_ = 1 - taperLast_;
+    double* values = taper_[taperLast_].data();
+    if (taperHalf_[taperLast_] != h || taperReach_[taperLast_] != reach) {
+      const double step = reach > h ? std::numbers::pi / static_cast<double>(reach - h) : 0.0;
+      for (std::size_t d = h + 1; d <= reach; ++d)
+        values[d - h] = 0.5 + 0.5 * std::cos(step * static_cast<double>(d - h));
+      taperHalf_[taperLast_] = h;
+      taperReach_[taperLast_] = reach;
+    }
+    return values;
   }
 
   // The envelope drawn through the harmonics' amplitudes as the grain's transform gives them
@@ -500,6 +598,7 @@ class FormantSink {
   // them under 8 kHz (a voice above 125 Hz) the resonances fall between too few of them, and
   // the envelope is drawn instead (false).
   static constexpr std::size_t DenseHarmonics = 64;
+  static constexpr std::int64_t GrainPad = 8;
   bool ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
                      std::size_t count, std::size_t top, double& least) {
     const double spacing = static_cast<double>(n) / period;
@@ -511,14 +610,29 @@ class FormantSink {
     if (fitted < DenseHarmonics || length > analysis_.size()) return false;
     // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
     // transform it would take in its neighbours too, so the grain is laid again (cubic
-    // interpolation) over a transform exactly two periods long, where the harmonics fall on
-    // every second bin and the window hides each from the others.
+    // interpolation) over exactly two periods, where the harmonics fall on every second bin of
+    // its transform and the window hides each from the others. Only those bins are read, and the
+    // even bins of a transform are the transform of its two halves added, half as long.
     const auto h = static_cast<std::size_t>(half);
     double* c = analysis_.data();
     const double along = 2 * period / static_cast<double>(length);
     const double first = static_cast<double>(h - 1) - period;
+    // Read from a copy of the grain with silence on either side where the points reach no
+    // further than that, so that no read needs a bounds check.
+    const auto w = static_cast<std::int64_t>(width);
+    const auto lowest = static_cast<std::int64_t>(std::floor(first)) - 1;
+    const auto highest =
+        static_cast<std::int64_t>(std::floor(first + along * static_cast<double>(length - 1))) + 2;
+    const bool padded = lowest >= -GrainPad && highest < w + GrainPad;
+    if (padded) {
+      std::fill_n(padded_.begin(), GrainPad, 0.0);
+      std::copy_n(grain_.begin(), width, padded_.begin() + GrainPad);
+      std::fill_n(padded_.begin() + GrainPad + w, GrainPad, 0.0);
+    }
+    const double* inside = padded_.data() + GrainPad;
     const auto sample = [&](std::int64_t i) {
-      return i >= 0 && i < static_cast<std::int64_t>(width) ? grain_[static_cast<std::size_t>(i)] : 0.0;
+      if (padded) return inside[i];
+      return i >= 0 && i < w ? grain_[static_cast<std::size_t>(i)] : 0.0;
     };
     for (std::size_t j = 0; j < length; ++j) {
       const double at = first + along * static_cast<double>(j);
@@ -528,12 +642,13 @@ class FormantSink {
       const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
       c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
     }
-    RealFft(1, static_cast<std::uint32_t>(length), std::span<double>(c, length));
+    const std::size_t folded = length / 2;
+    for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
+    RealFft(1, static_cast<std::uint32_t>(folded), std::span<double>(c, folded));
     double* a = harmonics_.data();
     double loudest = 0;
     for (std::size_t k = 1; k <= fitted; ++k) {
-      const std::size_t bin = 2 * k;
-      a[k] = along * std::sqrt(c[2 * bin] * c[2 * bin] + c[2 * bin + 1] * c[2 * bin + 1]);
+      a[k] = along * std::sqrt(c[2 * k] * c[2 * k] + c[2 * k + 1] * c[2 * k + 1]);
       loudest = std::max(loudest, a[k]);
     }
     if (!(loudest > 0)) return false;
@@ -550,10 +665,11 @@ class FormantSink {
       return false;
     }
     double* misfit = misfit_.data();
-    for (std::size_t k = 1; k <= fitted; ++k) {
-      const auto [ar, ai] = AtTurn(order, turns_[k - 1].real(), turns_[k - 1].imag());
-      misfit[k] = std::sqrt(power[k - 1] * std::max(ar * ar + ai * ai, 1e-30) / level);
-    }
+    const double* ar = atRe_.data();
+    const double* ai = atIm_.data();  // the model at the harmonics, as the fit left it
+    for (std::size_t k = 1; k <= fitted; ++k)
+      misfit[k] =
+          std::sqrt(power[k - 1] * std::max(ar[k - 1] * ar[k - 1] + ai[k - 1] * ai[k - 1], 1e-30) / level);
     misfit[fitted + 1] = misfit[fitted];
     // Bin m at the model's angle m x perBin and the envelope's harmonic number m x perHarmonic
     // (both read lower for a formant shift), and the output's harmonic number m x perTarget.
@@ -562,17 +678,24 @@ class FormantSink {
     const double perTarget = ratio / spacing;
     const double turnRe = std::cos(perBin);
     const double turnIm = -std::sin(perBin);
+    // The bins' points first, then the model at all of them.
+    double* pointRe = pointRe_.data();
+    double* pointIm = pointIm_.data();
     double zr = 1.0;
     double zi = 0.0;
     for (std::size_t m = 0; m < top; ++m) {
-      const auto [ar, ai] = AtTurn(order, zr, zi);
+      pointRe[m] = zr;
+      pointIm[m] = zi;
       const double next = zr * turnRe - zi * turnIm;
       zi = zr * turnIm + zi * turnRe;
       zr = next;
+    }
+    AtTurns(order, pointRe, pointIm, top);
+    for (std::size_t m = 0; m < top; ++m) {
       const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
       const auto k = std::min(static_cast<std::size_t>(u), fitted);
       const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
-      const double envelope = std::sqrt(level / std::max(ar * ar + ai * ai, 1e-30)) * off;
+      const double envelope = std::sqrt(level / std::max(ar[m] * ar[m] + ai[m] * ai[m], 1e-30)) * off;
       wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
     }
     return true;
@@ -586,20 +709,27 @@ class FormantSink {
   // voice changes slowly from one period to the next, so each grain goes on from the last
   // grain's model with a few rounds; the first starts from the linear prediction of the
   // harmonics' correlations. Leaves the polynomial A, scaled so that 1/|A|^2 is the model's
-  // spectrum, in poly_ and returns the level that spectrum is scaled by to carry the
-  // harmonics' power (0: no model).
+  // spectrum, in poly_ and A at the harmonics in atRe_ and atIm_, and returns the level that
+  // spectrum is scaled by to carry the harmonics' power (0: no model).
   static constexpr int MaxOrder = 16;
   static constexpr int FirstRounds = 8;
   static constexpr int NextRounds = 1;
   using Poly = std::array<double, MaxOrder + 1>;
   double FitAllPole(const double* power, std::size_t count, double step, int order) {
-    std::complex<double>* turns = turns_.data();
+    double* turnRe = turnRe_.data();
+    double* turnIm = turnIm_.data();
     const std::complex<double> turn(std::cos(step), -std::sin(step));
-    turns[0] = turn;
-    for (std::size_t k = 1; k < count; ++k) turns[k] = turns[k - 1] * turn;
+    std::complex<double> at = turn;
+    for (std::size_t k = 0; k < count; ++k) {
+      turnRe[k] = at.real();
+      turnIm[k] = at.imag();
+      at *= turn;
+    }
+    const double* ar = atRe_.data();
+    const double* ai = atIm_.data();
     Poly r{};
     for (std::size_t k = 0; k < count; ++k) {
-      const double c1 = turns[k].real();
+      const double c1 = turnRe[k];
       double before = 1.0;
       double c = c1;
       r[0] += power[k];
@@ -625,13 +755,13 @@ class FormantSink {
     for (int round = 0; round < rounds; ++round) {
       // The model's impulse response as the harmonics see it: 1/A sampled at them.
       target.fill(0.0);
+      AtTurns(order, turnRe, turnIm, count);
       for (std::size_t k = 0; k < count; ++k) {
-        const double tr = turns[k].real();
-        const double ti = turns[k].imag();
-        const auto [ar, ai] = AtTurn(order, tr, ti);
-        const double norm = std::max(ar * ar + ai * ai, 1e-30);
-        double re = ar / norm;
-        double im = -ai / norm;
+        const double tr = turnRe[k];
+        const double ti = turnIm[k];
+        const double norm = std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
+        double re = ar[k] / norm;
+        double im = -ai[k] / norm;
         for (int i = 0; i <= order; ++i) {
           target[i] += re;
           const double next = re * tr - im * ti;
@@ -645,24 +775,30 @@ class FormantSink {
     }
     double made = 0.0;
     double wanted = 0.0;
+    AtTurns(order, turnRe, turnIm, count);
     for (std::size_t k = 0; k < count; ++k) {
-      const auto [ar, ai] = AtTurn(order, turns[k].real(), turns[k].imag());
-      made += 1.0 / std::max(ar * ar + ai * ai, 1e-30);
+      made += 1.0 / std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
       wanted += power[k];
     }
     return made > 0 && std::isfinite(made) ? wanted / made : 0.0;
   }
 
-  // The model's polynomial A at the point (re, im) of the unit circle (e^-iw), by Horner.
-  std::pair<double, double> AtTurn(int order, double re, double im) const {
-    double sr = poly_[order];
-    double si = 0.0;
+  // The model's polynomial A at `count` points (re, im) of the unit circle (e^-iw), by Horner,
+  // into atRe_ and atIm_: every point takes the same steps as it would alone, but all points
+  // take each step together, so that none waits on the one before.
+  void AtTurns(int order, const double* re, const double* im, std::size_t count) {
+    double* sr = atRe_.data();
+    double* si = atIm_.data();
+    std::fill_n(sr, count, poly_[order]);
+    std::fill_n(si, count, 0.0);
     for (int j = order - 1; j >= 0; --j) {
-      const double next = sr * re - si * im + poly_[j];
-      si = sr * im + si * re;
-      sr = next;
+      const double p = poly_[j];
+      for (std::size_t k = 0; k < count; ++k) {
+        const double next = sr[k] * re[k] - si[k] * im[k] + p;
+        si[k] = sr[k] * im[k] + si[k] * re[k];
+        sr[k] = next;
+      }
     }
-    return {sr, si};
   }
 
   // Solves the symmetric Toeplitz system of the correlations r for the right side `target`
@@ -679,7 +815,7 @@ class FormantSink {
       for (int i = col + 1; i < n; ++i)
         if (std::abs(m[i][col]) > std::abs(m[pivot][col])) pivot = i;
       if (!(std::abs(m[pivot][col]) > 0)) return false;
-      std::swap(m[col], m[pivot]);
+      if (pivot != col) std::swap(m[col], m[pivot]);
       for (int i = col + 1; i < n; ++i) {
         const double f = m[i][col] / m[col][col];
         for (int j = col; j <= n; ++j) m[i][j] -= f * m[col][j];
@@ -766,6 +902,16 @@ class FormantSink {
   std::size_t ringMask_;
   std::vector<double> grain_;
   std::vector<std::int32_t> early_;
+  std::vector<double> padded_;  // the grain between silence (ModelEnvelope)
+  std::array<Window, 2> hann_;  // the last two grains' windows (HannWindow)
+  std::size_t hannLast_ = 0;
+  std::array<std::vector<double>, 2> taper_;  // the last two reshaped grains' tapers (Taper)
+  std::array<std::size_t, 2> taperHalf_{};
+  std::array<std::size_t, 2> taperReach_{};
+  std::size_t taperLast_ = 0;
+  std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
+  std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
+  std::vector<double> trackSums_;
   double envelopeScale_;  // the formant shift as a frequency ratio
   double shiftAmount_;    // how far the shift brings the reshaping in, 0 .. 1
   std::vector<double> spectrum_;
@@ -774,7 +920,12 @@ class FormantSink {
   std::vector<double> wanted_;     // the spectrum each bin is brought to
   std::vector<double> resonance_;  // the harmonics' powers with the pulse taken out
   std::vector<double> misfit_;     // the model's misfit at each harmonic (the amplitudes' ratio)
-  std::vector<std::complex<double>> turns_;
+  std::vector<double> turnRe_;     // the harmonics' points on the unit circle (FitAllPole)
+  std::vector<double> turnIm_;
+  std::vector<double> atRe_;  // the model's polynomial at a run of points (AtTurns)
+  std::vector<double> atIm_;
+  std::vector<double> pointRe_;  // the bins' points on the unit circle (ModelEnvelope)
+  std::vector<double> pointIm_;
   std::vector<double> analysis_;
   std::vector<double> pulse_;
   Poly poly_{};         // the last modelled grain's all-pole model of the resonances
