@@ -26,14 +26,8 @@ namespace {
 
 class BuildCommandTest : public CliFixture {
  protected:
-  void SetUp() override {
-    wav = WriteFile(dir.File("a.wav"),
-                    CanonicalWav(Format(2, 22050), Samples(2, Sine16(440, 22050, 12000 / 22050.0))));
-  }
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"build", wav, sas});
-    return CliFixture::Run(args);
-  }
+  void SetUp() override { wav = WriteWav16(dir.File("a.wav"), Sine16(440, 22050, 12000 / 22050.0), 22050); }
+  int Run(const std::vector<std::string>& args) { return CliFixture::Run({"build", wav, sas}, args); }
   // The settings the build stored in its file.
   GeneralSettings Built() { return ReadSasHeader(sas).settings; }
   std::string SettingsFile(const GeneralSettings& settings, std::size_t size = SettingsFileSize) {
@@ -101,9 +95,7 @@ TEST_F(BuildCommandTest, InstrumentsListsTheTableWithNoteNames) {
 class AutoRangeTest : public BuildCommandTest {
  protected:
   void SetUp() override {
-    wav = WriteFile(
-        dir.File("low.wav"),
-        CanonicalWav(Format(2, 48000), Samples(2, SungMelody({{45, 0, 2.0}, {48, 0, 1.0}, {52, 0, 2.0}}))));
+    wav = WriteWav16(dir.File("low.wav"), SungMelody({{45, 0, 2.0}, {48, 0, 1.0}, {52, 0, 2.0}}));
   }
   // The note named in the middle of the first sung note (A2, note 24), held for 2 s.
   int FirstNote() {
@@ -143,7 +135,7 @@ TEST_F(AutoRangeTest, NotesAtTheEdgeOfTheRangeAreToldLast) {
   std::vector<std::int32_t> values(48000);
   for (int i = 0; i < 48000; ++i)
     values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 4186.0 * i / 48000));
-  wav = WriteFile(dir.File("top.wav"), CanonicalWav(Format(2, 48000), Samples(2, values)));
+  wav = WriteWav16(dir.File("top.wav"), values);
   ASSERT_EQ(Run({"--instrument", "auto"}), 0) << err.str();
   const std::string last =
       "vocara-cli: notes reach the edge of the range found (C8); the highest may be higher\n";
@@ -151,8 +143,7 @@ TEST_F(AutoRangeTest, NotesAtTheEdgeOfTheRangeAreToldLast) {
 }
 
 TEST_F(AutoRangeTest, ARecordingWithoutNotesIsRefused) {
-  wav = WriteFile(dir.File("silence.wav"),
-                  CanonicalWav(Format(2, 48000), Samples(2, std::vector<std::int32_t>(48000))));
+  wav = WriteWav16(dir.File("silence.wav"), std::vector<std::int32_t>(48000));
   EXPECT_EQ(Run({"--instrument", "auto"}), 1);
   EXPECT_EQ(err.str(), "vocara-cli: no notes found in " + wav +
                            "; choose the range with --instrument, --lowest or --highest\n");

@@ -90,8 +90,6 @@ TEST_F(CliInTuneTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextAndJso
   ASSERT_EQ(Run({"report", wav, sas}), cli::ExitSuccess) << err.str();
   EXPECT_NE(out.str().find("  C4      +"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("  E4      -"), std::string::npos) << out.str();
-  ASSERT_EQ(Run({"report", wav, sas, "--range", "12000:48000"}), cli::ExitSuccess) << err.str();
-  EXPECT_NE(out.str().find("  C4~ "), std::string::npos) << out.str();
 
   ASSERT_EQ(Run({"snap", sas, "--key", "C", "--scale", "custom:0,4,7"}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"correct", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
@@ -119,10 +117,7 @@ TEST_F(CliInTuneTest, ReportRefusesNoiseAndABackwardsRenderingOfTheRightLength) 
   const std::string rendering = ReadFile(corrected);
   std::string backwards = rendering.substr(0, 44);
   for (std::size_t i = rendering.size(); i >= 46; i -= 2) backwards += rendering.substr(i - 2, 2);
-  std::vector<std::int32_t> noise((rendering.size() - 44) / 2);
-  std::uint32_t state = 12345;
-  for (std::int32_t& v : noise)
-    v = static_cast<std::int32_t>((state = state * 1664525 + 1013904223) >> 17) - 16384;
+  const std::vector<std::int32_t> noise = UniformNoise((rendering.size() - 44) / 2, 15, 12345);
   for (const std::string& bytes : {backwards, CanonicalWav(Format(2), Samples(2, noise))}) {
     WriteFile(corrected, bytes);
     EXPECT_EQ(Run({"report", wav, sas, corrected}), cli::ExitFailure);

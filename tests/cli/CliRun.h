@@ -86,6 +86,11 @@ class CliFixture : public ::testing::Test {
     err.str("");
     return cli::RunCli(args, out, err);
   }
+  // `args` after the words a fixture's commands all start with.
+  int Run(std::vector<std::string> first, const std::vector<std::string>& args) {
+    first.insert(first.end(), args.begin(), args.end());
+    return Run(first);
+  }
   // build INPUT into `name` in the folder.
   std::string Build(const std::string& input, const std::string& name) {
     const std::string sas = dir.File(name);
@@ -94,7 +99,7 @@ class CliFixture : public ::testing::Test {
   }
   // The notes sung into sung.wav and built into sung.sas.
   std::string Sing(const std::vector<SungNote>& notes, const SungOptions& options = {}) {
-    WriteFile(dir.File("sung.wav"), CanonicalWav(Format(2), Samples(2, SungMelody(notes, options))));
+    WriteWav16(dir.File("sung.wav"), SungMelody(notes, options));
     return Build(dir.File("sung.wav"), "sung.sas");
   }
 

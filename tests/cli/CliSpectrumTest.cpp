@@ -27,7 +27,7 @@ class CliSpectrumTest : public CliFixture {
     for (std::size_t i = 0; i < tone.size(); ++i)
       tone[i] =
           static_cast<std::int32_t>(std::lround(8192 * std::sin(2 * std::numbers::pi * 10 * i / 1024.0)));
-    wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2, 44100), Samples(2, tone)));
+    wav = WriteWav16(dir.File("a.wav"), tone, 44100);
   }
   std::vector<std::string> Lines() {
     std::vector<std::string> lines;

@@ -23,15 +23,13 @@ TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksumOfAWavOrASas) {
             "format=1\nchannels=1\nrate=44100\nblock_align=3\nbits=24\ndata_offset=56\nsamples=2\n"
             "checksum=0x00000000\n");
   EXPECT_EQ(err.str(), "");
-  WriteFile(wav, CanonicalWav(Format(2), Samples(2, {1})));
+  WriteWav16(wav, {1});
   EXPECT_EQ(Run({"info", wav}), 0);
   EXPECT_NE(out.str().find("checksum=0x00010000\n"), std::string::npos);
 
   // A SAS file, told from a WAV by its first bytes: its counts, hop, rate, checksum and every
   // setting by name, in a fixed order.
-  SasHeader header = SasHeaderFor(1102, 44100, 0xABC, 0, 3);
-  header.settings.tempo = 97.25;
-  header.settings.noiseGain = 0.1;
+  const SasHeader header = SasHeaderFor(1102, 44100, 0xABC, 0, 3, {.tempo = 97.25, .noiseGain = 0.1});
   ASSERT_EQ(Run({"info", WriteSasFile(dir.File("a.sas"), header, {}, {{0, 0}, {1, 1}, {2, 2}})}), 0)
       << err.str();
   EXPECT_EQ(out.str(),
@@ -44,7 +42,7 @@ TEST_F(CliTest, InfoPrintsTheFormatAndTheChecksumOfAWavOrASas) {
 
 // The files' contents are the core's (RangeExportTest); here, that A:B reaches them as [A, B).
 TEST_F(CliTest, SaveRangeAndExportTextWriteSamplesAToB) {
-  const std::string wav = WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, {5, 6, 16384, 8})));
+  const std::string wav = WriteWav16(dir.File("a.wav"), {5, 6, 16384, 8});
   const std::string target = WriteFile(dir.File("b.wav"), std::string(500, 'x'));
   EXPECT_EQ(Run({"save-range", wav, target, "1:3"}), 0);
   EXPECT_EQ(ReadFile(target), CanonicalWav(Format(2), Samples(2, {6, 16384})));

@@ -26,7 +26,7 @@ class CorrectCommandTest : public CliFixture {
       tone.push_back(static_cast<std::int32_t>(9000 * std::sin(2 * std::numbers::pi * 330 * t) +
                                                3000 * std::sin(2 * std::numbers::pi * 660 * t)));
     }
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, tone)));
+    wav = WriteWav16(dir.File("in.wav"), tone);
   }
   // Frames of hop 400 at A3 (a period of 218 samples) moved by `cents`, timeCorrection as stored.
   std::string MakeSas(int cents, std::int32_t timeCorrection, std::uint32_t checksumOffset = 0) {

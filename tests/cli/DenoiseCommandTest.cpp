@@ -18,19 +18,8 @@ namespace {
 
 class DenoiseCommandTest : public CliFixture {
  protected:
-  DenoiseCommandTest() {
-    std::vector<std::int32_t> noise(48000);
-    std::uint32_t state = 12345;
-    for (std::int32_t& v : noise) {
-      state = state * 1664525u + 1013904223u;
-      v = static_cast<std::int32_t>(state >> 20) - 2048;
-    }
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, noise)));
-  }
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"denoise", wav, output});
-    return CliFixture::Run(args);
-  }
+  DenoiseCommandTest() { wav = WriteWav16(dir.File("in.wav"), UniformNoise(48000, 12, 12345)); }
+  int Run(const std::vector<std::string>& args) { return CliFixture::Run({"denoise", wav, output}, args); }
   // What Noise= over the first range, Noise+ over the others and Remove Noise write.
   std::string Expected(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges,
                        std::uint32_t length, double gain, double white) {

@@ -35,10 +35,7 @@ class EditCommandTest : public CliFixture {
     frames[2].targetAmplitude = 5;
     return WriteSasFile(path, header, frames, {{0, 0}, {150, 200}, {320, 330}, {600, 600}});
   }
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"edit", Write(sas)});
-    return CliFixture::Run(args);
-  }
+  int Run(const std::vector<std::string>& args) { return CliFixture::Run({"edit", Write(sas)}, args); }
   // The same change made by the engine on a fresh copy.
   std::string Engine(std::uint32_t first, std::uint32_t end, unsigned ops, const SasRangeParams& params) {
     SasDocument document;
@@ -48,11 +45,7 @@ class EditCommandTest : public CliFixture {
   }
 
   std::string sas = dir.File("in.sas");
-  SasHeader header = [] {
-    SasHeader h = SasHeaderFor(100, 48000, 0x1234, 6, 4);
-    h.settings.silenceThreshold = 50;
-    return h;
-  }();
+  SasHeader header = SasHeaderFor(100, 48000, 0x1234, 6, 4, {.silenceThreshold = 50});
 };
 
 // Each case against the engine's own result on the same file; no operation leaves it as it was.

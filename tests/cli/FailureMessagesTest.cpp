@@ -27,7 +27,7 @@ class FailureMessagesTest : public CliFixture {
  protected:
   // Half a second sung on `key`, as a WAV the program opens.
   std::string Sung(const std::string& name, int key) {
-    return WriteFile(dir.File(name), CanonicalWav(Format(2), Samples(2, SungMelody({{key, 0, 0.5}}))));
+    return WriteWav16(dir.File(name), SungMelody({{key, 0, 0.5}}));
   }
   // Each "{name}" in `text` replaced by the path of that file in the test's folder.
   std::string Fill(std::string text) {
@@ -54,7 +54,7 @@ TEST_F(FailureMessagesTest, EveryFailureGivesTheMessageThenTheFileAndTheReason) 
   WriteFile(dir.File("st32.wav"), CanonicalWav(stereo, Samples(4, {1, 2})));
   WriteSound(dir.File("u8.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 48000, 8, {1, 2});
   WriteSound(dir.File("a.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 48000, 16, {1, 2});
-  WriteFile(dir.File("fast.wav"), CanonicalWav(Format(2, 1000000), Samples(2, {1, 2})));
+  WriteWav16(dir.File("fast.wav"), {1, 2}, 1000000);
   WriteFile(dir.File("cut.sas"), ReadFile(sas).substr(0, 500));
   Sung("other.wav", 62);
   const std::string invalid = "Invalid File Handle\nvocara-cli: ",

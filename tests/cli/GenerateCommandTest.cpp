@@ -17,10 +17,7 @@ namespace s = synthesis;
 
 class GenerateCommandTest : public CliFixture {
  protected:
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), "generate");
-    return CliFixture::Run(args);
-  }
+  int Run(const std::vector<std::string>& args) { return CliFixture::Run({"generate"}, args); }
   std::string Engine(const SynthesisParameters& p) {
     const std::string path = dir.File("engine.wav");
     EXPECT_EQ(GenerateWaveFile(p, path), MessageId::None);

@@ -16,10 +16,7 @@ namespace {
 
 class ImportCommandTest : public CliFixture {
  protected:
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), "import");
-    return CliFixture::Run(args);
-  }
+  int Run(const std::vector<std::string>& args) { return CliFixture::Run({"import"}, args); }
   std::string input = WriteSound(dir.File("in.wav"), SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 44100, 24,
                                  {1, -1, 2, -2, 3, -3, 4, -4});
   std::string output = dir.File("out.wav");

@@ -43,7 +43,7 @@ class MistakesTest : public ::testing::Test {
  protected:
   MistakesTest() {
     fs::permissions(dir.Path(), fs::perms::all);  // for the child that gives up root
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, 22050), Samples(2, std::vector(20000, 1000))));
+    wav = WriteWav16(dir.File("in.wav"), std::vector(20000, 1000), 22050);
     WavDocument document;
     EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
     sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, 22050, document.checksum, 20),

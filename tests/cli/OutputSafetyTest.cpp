@@ -41,9 +41,8 @@ constexpr std::string_view Previous = "the previous file, kept whatever happens"
 // repair finds them), for correct and the changes in place.
 struct Inputs {
   Inputs(const TempDir& dir, std::size_t samples, std::uint32_t rate = 22050) {
-    wav = WriteFile(dir.File("in.wav"),
-                    CanonicalWav(Format(2, rate), Samples(2, Sine16(220, static_cast<int>(rate),
-                                                                    static_cast<double>(samples) / rate))));
+    wav = WriteWav16(dir.File("in.wav"),
+                     Sine16(220, static_cast<int>(rate), static_cast<double>(samples) / rate), rate);
     WavDocument document;
     EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
     const std::size_t frames = samples / 1000;

@@ -20,13 +20,10 @@ class PulseCommandTest : public CliFixture {
     std::vector<std::int32_t> values(300);
     for (std::size_t i = 0; i < values.size(); ++i)
       values[i] = static_cast<std::int32_t>((i * 37) % 101) * 300 - 15000;
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, values)));
+    wav = WriteWav16(dir.File("in.wav"), values);
     silence = WriteFile(dir.File("silence.wav"), CanonicalWav(Format(2), std::string(600, '\0')));
   }
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), "pulse");
-    return CliFixture::Run(args);
-  }
+  int Run(const std::vector<std::string>& args) { return CliFixture::Run({"pulse"}, args); }
 
   std::string wav;
   std::string silence;

@@ -30,7 +30,7 @@ class UsageErrorsTest : public CliFixture {
   UsageErrorsTest() {
     const std::vector<std::int32_t> sung = SungMelody({{60, 0, 1.0}});
     samples = sung.size();
-    wav = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2), Samples(2, sung)));
+    wav = WriteWav16(dir.File("in.wav"), sung);
     EXPECT_EQ(Run({"build", wav, sas}), cli::ExitSuccess) << err.str();
     WriteFile(bad, SettingsFileBytes({.lowestNote = 88}, WindowLayout::Defaults()));
     good = WriteFile(dir.File("good.INI"), SettingsFileBytes(GeneralSettings{}, WindowLayout::Defaults()));

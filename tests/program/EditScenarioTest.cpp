@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/Settings.h"
-#include "engine/sas/SasBuild.h"
-#include "engine/wav/WavDocument.h"
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
@@ -39,14 +36,9 @@ class EditScenarioTest : public ViewTest {
 };
 
 TEST_F(EditScenarioTest, MouseEditsThenCorrectChangeTheRecordingWhereTheEditsAre) {
-  const std::string wav =
-      WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, Rate), Samples(2, Sine16(220, Rate, 2))));
+  const std::string wav = WriteWav16(dir.File("take.wav"), Sine16(220, Rate, 2), Rate);
   const std::string sas = dir.File("take.sas");
-  {
-    WavDocument document;
-    ASSERT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
-    ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sas, {}).result, LongOperationResult::Done);
-  }
+  ASSERT_TRUE(BuildSas(wav, sas));
   OpenDocumentByName(app, wav);
   OpenDocumentByName(app, sas);
   ASSERT_TRUE(app.Has(WavOpen | SasOpen | WavSasMatch));
@@ -68,8 +60,7 @@ TEST_F(EditScenarioTest, MouseEditsThenCorrectChangeTheRecordingWhereTheEditsAre
   ASSERT_EQ(app.session.sas.range.right, 340);
 
   const std::string out = dir.File("corrected.wav");
-  fake.desktop.fileAnswers.push_back(out);
-  Command(WavView, 105);
+  Command(WavView, 105, out);
   ASSERT_TRUE(fake.desktop.messages.empty());
 
   // The file holds exactly the edits: the stroke, the link, the shifted range.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -51,6 +52,8 @@ class AppTest : public ::testing::Test {
     environment.Set("XDG_CACHE_HOME", dir.File("cache"));
     fake.windows.sink = &sink;
   }
+  // A test that works in its folder (Play Corrected's file name is relative) leaves it.
+  ~AppTest() override { std::filesystem::current_path(startDirectory); }
 
   // The texts of the message boxes shown so far, in order.
   std::vector<std::string> MessageTexts() const {
@@ -63,6 +66,11 @@ class AppTest : public ::testing::Test {
   void Command(int view, int id) {
     sink.Dispatch(view, {.kind = platform::MessageKind::Command, .command = id});
   }
+  // A command whose file dialog the user answers with `path`.
+  void Command(int view, int id, const std::string& path) {
+    fake.desktop.fileAnswers.push_back(path);
+    Command(view, id);
+  }
   // The last message box shown (the test asserts there is one first).
   const ShownMessage& LastMessage() const { return fake.desktop.messages.back(); }
   // A selection made in a dialog's list, as the user makes it.
@@ -70,11 +78,14 @@ class AppTest : public ::testing::Test {
     dialog.SetSelection(list, index);
     procedure.OnSelectionChange(dialog, list);
   }
-  // Pressing OK in the next modal dialog, after typing `texts` into its fields and ticking `boxes`.
-  void OkNextDialog(std::vector<std::pair<int, std::string>> texts = {}, std::vector<int> boxes = {}) {
+  // Pressing OK in the next modal dialog, after typing `texts` into its fields, ticking `boxes` and
+  // selecting the (list, index) pairs of `selections`.
+  void OkNextDialog(std::vector<std::pair<int, std::string>> texts = {}, std::vector<int> boxes = {},
+                    std::vector<std::pair<int, int>> selections = {}) {
     fake.dialogs.script.push_back([=](FakeDialog& dialog, platform::DialogProcedure& procedure) {
       for (const auto& [id, text] : texts) dialog.SetText(id, text);
       for (const int box : boxes) dialog.SetChecked(box, true);
+      for (const auto& [list, index] : selections) dialog.SetSelection(list, index);
       procedure.OnCommand(dialog, platform::DialogOk);
     });
   }
@@ -99,7 +110,7 @@ class AppTest : public ::testing::Test {
   // opens it.
   std::string OpenWav16(const std::vector<std::int32_t>& samples, std::uint32_t rate = 48000,
                         const std::string& name = "take.wav") {
-    const std::string path = WriteFile(dir.File(name), CanonicalWav(Format(2, rate), Samples(2, samples)));
+    const std::string path = WriteWav16(dir.File(name), samples, rate);
     WavOpenCommand(app, &path);
     EXPECT_TRUE(app.Has(WavOpen)) << path;
     return path;
@@ -109,6 +120,12 @@ class AppTest : public ::testing::Test {
     app.docs.wav.rangeLeft = left;
     app.docs.wav.rangeRight = right;
     WavRangeChanged(app);
+  }
+  // The SAS range as a Ctrl drag sets it, the commands' states brought up to date.
+  void SelectSasRange(std::int32_t left, std::int32_t right) {
+    app.session.sas.range = {left, right};
+    app.flags |= SasRangeSelected;
+    UpdateCommandStates(app);
   }
   bool Enabled(int command) const { return FindCommand(app.commands, command)->enabled; }
   // The output device handing `buffer` back (by default to the stream open last).
@@ -122,6 +139,7 @@ class AppTest : public ::testing::Test {
   // The temporary renders' folder of this test, as the program chooses it.
   std::string RenderedFile(const std::string& name) const { return dir.File("cache/vocara/" + name); }
 
+  std::filesystem::path startDirectory = std::filesystem::current_path();
   TempDir dir;
   ScopedEnvironment environment;
   FakePlatform fake;

@@ -47,9 +47,7 @@ void FakeWindows::Show(int view, platform::ShowCommand command) {
 void FakeWindows::Destroy(int view) {
   views[view].destroyed = true;
   views[view].state = platform::ShowState::Hidden;
-  if (sink != nullptr) {
-    sink->Dispatch(view, {.kind = platform::MessageKind::Destroy});
-  }
+  if (sink != nullptr) sink->Dispatch(view, {.kind = platform::MessageKind::Destroy});
 }
 
 platform::Rect FakeWindows::GetClientRect(int view) const {

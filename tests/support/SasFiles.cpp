@@ -1,7 +1,11 @@
 #include "support/SasFiles.h"
 
+#include <gtest/gtest.h>
+
 #include <span>
 
+#include "engine/sas/SasBuild.h"
+#include "engine/wav/WavDocument.h"
 #include "support/WavFiles.h"
 
 namespace vocara::test {
@@ -14,12 +18,21 @@ const std::uint8_t* Bytes(const std::string& text, std::size_t offset) {
 }  // namespace
 
 SasHeader SasHeaderFor(std::uint32_t frameLength, std::uint32_t sampleRate, std::uint32_t wavChecksum,
-                       std::size_t frameCount, std::size_t linkCount) {
+                       std::size_t frameCount, std::size_t linkCount, const GeneralSettings& settings) {
   return {.frameCount = static_cast<std::uint32_t>(frameCount),
           .linkCount = static_cast<std::uint32_t>(linkCount),
           .frameLength = frameLength,
           .sampleRate = sampleRate,
-          .wavChecksum = wavChecksum};
+          .wavChecksum = wavChecksum,
+          .settings = settings};
+}
+
+bool BuildSas(const std::string& wavPath, const std::string& sasPath, const GeneralSettings& settings) {
+  WavDocument wav;
+  const MessageId opened = WavOpenDocument(wav, wavPath).message;
+  EXPECT_EQ(opened, MessageId::None) << wavPath;
+  return opened == MessageId::None &&
+         SasBuildFile(wav, settings, sasPath, {}).result == LongOperationResult::Done;
 }
 
 SasFrame FreshFrame(std::uint16_t pitch, std::int32_t minSample, std::int32_t maxSample) {

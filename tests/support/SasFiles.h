@@ -11,9 +11,14 @@
 
 namespace vocara::test {
 
-// A header whose counts match the records and whose settings are the built-in defaults.
+// A header whose counts match the records, its settings the built-in defaults unless given.
 SasHeader SasHeaderFor(std::uint32_t frameLength, std::uint32_t sampleRate, std::uint32_t wavChecksum,
-                       std::size_t frameCount, std::size_t linkCount = 2);
+                       std::size_t frameCount, std::size_t linkCount = 2,
+                       const GeneralSettings& settings = {});
+
+// Writes the SAS the Build makes of the recording at wavPath (over the built-in settings unless
+// given) to sasPath; false, with the step that failed recorded, when it cannot.
+bool BuildSas(const std::string& wavPath, const std::string& sasPath, const GeneralSettings& settings = {});
 
 // A frame as the analysis leaves it: target pitch = source pitch, target amplitude = max - min.
 SasFrame FreshFrame(std::uint16_t pitch, std::int32_t minSample, std::int32_t maxSample);

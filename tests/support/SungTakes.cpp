@@ -501,8 +501,7 @@ NoteScore ScoreNotes(const Take& take, const std::vector<FoundNote>& found, doub
 
 NoteRangeResult BuildTake(const Take& take, const std::string& wavPath, const std::string& sasPath,
                           WavDocument& wav, SasDocument& sas) {
-  WriteFile(wavPath,
-            CanonicalWav(Format(2, static_cast<std::uint32_t>(take.rate)), Samples(2, take.samples)));
+  WriteWav16(wavPath, take.samples, static_cast<std::uint32_t>(take.rate));
   if (WavOpenDocument(wav, wavPath).message != MessageId::None) {
     ADD_FAILURE() << take.name << ": the take does not open";
     return {};

@@ -65,10 +65,22 @@ std::vector<std::int32_t> Stored16(const std::string& path) {
   return values;
 }
 
+std::vector<std::int32_t> UniformNoise(std::size_t count, int bits, std::uint32_t seed) {
+  std::vector<std::int32_t> values(count);
+  for (std::int32_t& v : values)
+    v = static_cast<std::int32_t>(std::int64_t{(seed = seed * 1664525u + 1013904223u) >> (32 - bits)} -
+                                  (std::int64_t{1} << (bits - 1)));
+  return values;
+}
+
 std::string WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
+}
+
+std::string WriteWav16(const std::string& path, const std::vector<std::int32_t>& values, std::uint32_t rate) {
+  return WriteFile(path, CanonicalWav(Format(2, rate), Samples(2, values)));
 }
 
 std::string ReadFile(const std::string& path) {

@@ -34,9 +34,15 @@ FormatFields Format(std::uint16_t blockAlign, std::uint32_t sampleRate = 48000);
 std::string Samples(unsigned blockAlign, const std::vector<std::int32_t>& values);
 // The other way: the 16-bit samples of a canonical WAV file (data right after its 44 bytes of header).
 std::vector<std::int32_t> Stored16(const std::string& path);
+// `count` stored integers of `bits` bits spread over their whole signed range, the same on every
+// platform for a seed: a linear congruential generator's top bits.
+std::vector<std::int32_t> UniformNoise(std::size_t count, int bits, std::uint32_t seed = 1);
 
 // Writes bytes to path (replacing it) and returns path.
 std::string WriteFile(const std::string& path, std::string_view bytes);
+// Writes the canonical 16-bit file of `values` at `rate` to path and returns path.
+std::string WriteWav16(const std::string& path, const std::vector<std::int32_t>& values,
+                       std::uint32_t rate = 48000);
 std::string ReadFile(const std::string& path);
 
 }  // namespace vocara::test

@@ -28,19 +28,6 @@ SasFrame Edited(SasFrame frame, int cents, double gain = 1.0) {
   return frame;
 }
 
-std::vector<std::int32_t> Noise(std::size_t count, unsigned blockAlign) {
-  std::vector<std::int32_t> values(count);
-  std::uint32_t state = 2463534242u;
-  const int unused = 32 - static_cast<int>(8 * blockAlign);
-  for (std::int32_t& v : values) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    v = static_cast<std::int32_t>(state << unused) >> unused;  // the full range of the width
-  }
-  return values;
-}
-
 class CorrectTest : public ::testing::Test {
  protected:
   void OpenWav(const std::vector<std::int32_t>& stored, unsigned blockAlign = 2, std::uint32_t rate = 48000) {
@@ -102,7 +89,7 @@ class CorrectIdentity : public CorrectTest,
 
 TEST_P(CorrectIdentity, AFreshSasRendersTheInputExactly) {
   const auto [blockAlign, timeCorrection] = GetParam();
-  OpenWav(Noise(1000, blockAlign), blockAlign);
+  OpenWav(UniformNoise(1000, 8 * static_cast<int>(blockAlign)), blockAlign);
   std::vector<SasFrame> frames;
   for (int i = 0; i < 15; ++i)
     frames.push_back(FreshFrame(static_cast<std::uint16_t>(3000 + 100 * i), -5, 9));
@@ -132,7 +119,7 @@ TEST_F(CorrectTest, TheTailStartsAtOrPastTheEndAndNoFramesRenderAsTheirFramesSay
   Render(9, 3, true);
   EXPECT_EQ(Output(), std::vector<std::int32_t>{200});  // past the last frame: the last frame's gain
 
-  OpenWav(Noise(30, 2));  // shorter than one hop
+  OpenWav(UniformNoise(30, 16));  // shorter than one hop
   for (std::uint32_t frameLength : {64u, 0xFFFFFFFFu}) {
     OpenSas(frameLength, {});
     EXPECT_EQ(Render(0, 30, true).result, LongOperationResult::Done);
@@ -241,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(LaterAndEarlier, CorrectLinks, ::testing::Values(2000, 
 TEST_F(CorrectTest, NoPeriodIsRepeatedWithinTheFirstPeriod) {
   // At the first frame boundary (sample 50) the links ask for a repeat of a period of 218,
   // which would reach before sample 0; that frame renders unchanged, and the render goes on.
-  OpenWav(Noise(8000, 2));
+  OpenWav(UniformNoise(8000, 16));
   OpenSas(400, FreshFrames(400, 3600), {{0, 0}, {400, 4000}, {8000, 8000}});
   Render(50, 8000, true, CorrectMode::Play);
   const std::vector<std::int32_t> o = Output();
@@ -251,7 +238,7 @@ TEST_F(CorrectTest, NoPeriodIsRepeatedWithinTheFirstPeriod) {
 }
 
 TEST_F(CorrectTest, CancellingLeavesNoSaveFileButKeepsThePlayFile) {
-  OpenWav(Noise(3000, 2));
+  OpenWav(UniformNoise(3000, 16));
   OpenSas(100, FreshFrames(100));
   int calls = 0;
   const auto stopAtThird = [&calls](std::uint64_t, std::uint64_t) { return ++calls % 3 != 0; };
@@ -269,7 +256,7 @@ TEST_F(CorrectTest, CancellingLeavesNoSaveFileButKeepsThePlayFile) {
 
 TEST_F(CorrectTest, FramesLongerThan32768SamplesRender) {
   // A0 at 192000 Hz with a chunk of 5 periods gives a hop of about 38000 samples.
-  OpenWav(Noise(100000, 2), 2, 192000);
+  OpenWav(UniformNoise(100000, 16), 2, 192000);
   OpenSas(38000, FreshFrames(38000, 1200));
   Render(0, 100000, true);
   EXPECT_EQ(Output(), input);
@@ -288,7 +275,7 @@ TEST_F(CorrectTest, FramesLongerThan32768SamplesRender) {
 }
 
 TEST_F(CorrectTest, AFrameLengthNoSettingsGiveIsRefused) {
-  OpenWav(Noise(100000, 2));
+  OpenWav(UniformNoise(100000, 16));
   const std::uint32_t tooLong = LargestFrameLength(48000) + 1;
   OpenSas(tooLong, FreshFrames(tooLong));
   EXPECT_EQ(Render(0, 100000, false).message, MessageId::SasSettingsCorrupted);
@@ -302,7 +289,7 @@ std::vector<SasFrame> StretchedFrames(std::size_t count) {
 }
 
 TEST_F(CorrectTest, AnOutputPastTheLargestWavIsRefusedBeforeAnythingIsWritten) {
-  OpenWav(Noise(8000, 2));
+  OpenWav(UniformNoise(8000, 16));
   std::vector<SasFrame> frames = FreshFrames(400);
   frames[7] = frames[8] = StretchedFrames(1)[0];  // two frames in the middle are enough
   for (const bool timeCorrection : {false, true}) {
@@ -323,7 +310,7 @@ TEST_F(CorrectTest, AnOutputPastTheLargestWavIsRefusedBeforeAnythingIsWritten) {
 // The length found by the walk alone is the length of the file the render writes, over
 // resampling, period drops and repeats, a start inside a frame and an empty range.
 TEST_F(CorrectTest, TheOutputLengthIsFoundWithoutRendering) {
-  OpenWav(Noise(16000, 2));
+  OpenWav(UniformNoise(16000, 16));
   const std::vector<SasFrame> lowered = Lowered();
   std::vector<SasFrame> raised = FreshFrames(400, 3600);
   for (SasFrame& frame : raised) frame = Edited(frame, -700);
@@ -356,7 +343,7 @@ TEST_F(CorrectTest, TheOutputLengthIsFoundWithoutRendering) {
 
 // Only a file with the recording's format and the render's exact length can be its rendering.
 TEST_F(CorrectTest, AFileThatIsNotTheRenderingIsToldApart) {
-  OpenWav(Noise(16000, 2));
+  OpenWav(UniformNoise(16000, 16));
   OpenSas(400, Lowered());
   const ReportRequest request{0, 16000, true};
   ASSERT_EQ(Correct(wav, sas, {0, 16000, true}, out, nullptr).result, LongOperationResult::Done);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "engine/processing/Correct.h"
-#include "engine/sas/SasBuild.h"
 #include "engine/sas/SasDocument.h"
 #include "engine/wav/WavDocument.h"
 #include "support/PitchTrack.h"
@@ -80,11 +79,8 @@ class FormantEnvelopeTest : public ::testing::Test {
   // The vowel at f0 analysed by Build into in.sas.
   void Sing(const Vowel& vowel, double f0, double vibrato = Vibrato) {
     input = SungVowel(vowel, f0, vibrato, Seconds, Rate, Silence);
-    WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
-    WavDocument wav;
-    ASSERT_EQ(WavOpenDocument(wav, dir.File("in.wav")).message, MessageId::None);
-    const GeneralSettings settings{.lowestNote = 19, .highestNote = 63};
-    ASSERT_EQ(SasBuildFile(wav, settings, dir.File("in.sas"), {}).result, LongOperationResult::Done);
+    WriteWav16(dir.File("in.wav"), input, Rate);
+    ASSERT_TRUE(BuildSas(dir.File("in.wav"), dir.File("in.sas"), {.lowestNote = 19, .highestNote = 63}));
     built = ReadSasFrames(dir.File("in.sas"));
   }
   // The sung vowel with its voiced targets `cents` above the source, formants kept and moved by

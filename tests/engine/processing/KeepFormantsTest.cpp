@@ -44,8 +44,7 @@ class KeepFormantsTest : public ::testing::Test {
   // With `later` the frames of the second half move by that many cents instead: a note change.
   void Render(const Vowel& vowel, double f0, int cents, std::optional<int> later = {}) {
     input = SungVowel(vowel, f0, 30, Seconds, Rate, Silence);
-    const std::string wavPath =
-        WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
+    const std::string wavPath = WriteWav16(dir.File("in.wav"), input, Rate);
     sasPath = dir.File("in.sas");
     WavDocument wav;
     ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
@@ -124,7 +123,7 @@ TEST_F(KeepFormantsTest, NoClickWhereTheNoteChanges) {
 // is exactly as long as the resampling render.
 TEST_F(KeepFormantsTest, AnyFramesRenderToTheResamplingLength) {
   input = SungVowel(VowelA, 140, 30, 0.4, Rate, 0.02);
-  const std::string wavPath = WriteFile(dir.File("in.wav"), CanonicalWav(Format(2, Rate), Samples(2, input)));
+  const std::string wavPath = WriteWav16(dir.File("in.wav"), input, Rate);
   WavDocument wav;
   ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
   std::mt19937 random(26);

@@ -29,8 +29,7 @@ namespace {
 constexpr int MidiA0 = 21;  // note index = MIDI key - 21
 
 WavDocument OpenRecording(const TempDir& dir, const std::vector<std::int32_t>& values) {
-  const std::string path =
-      WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, 48000), Samples(2, values)));
+  const std::string path = WriteWav16(dir.File("take.wav"), values);
   WavDocument wav;
   EXPECT_EQ(WavOpenDocument(wav, path).message, MessageId::None);
   return wav;

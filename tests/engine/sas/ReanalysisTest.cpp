@@ -30,7 +30,7 @@ class ReanalysisTest : public ::testing::Test {
   // The take and its SAS as built, the targets then set by `edit` as a user's edits would.
   void Build(const std::vector<SungNote>& notes, const SungOptions& options,
              const std::function<void(std::size_t, SasFrame&)>& edit) {
-    WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, SungMelody(notes, options))));
+    WriteWav16(dir.File("take.wav"), SungMelody(notes, options));
     ASSERT_EQ(WavOpenDocument(wav, dir.File("take.wav")).message, MessageId::None);
     ASSERT_EQ(SasBuildFile(wav, GeneralSettings{}, path, {}).result, LongOperationResult::Done);
     built = ReadSasFrames(path);

@@ -123,9 +123,7 @@ TEST_F(SasDocumentTest, FitsAWavByChecksumRateAndFrameCount) {
   std::vector<std::int32_t> samples(1050);
   for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int32_t>(i % 50) - 20;
   WavDocument wav;
-  ASSERT_EQ(WavOpenDocument(wav, WriteFile(dir.File("a.wav"), CanonicalWav(Format(2), Samples(2, samples))))
-                .message,
-            MessageId::None);
+  ASSERT_EQ(WavOpenDocument(wav, WriteWav16(dir.File("a.wav"), samples)).message, MessageId::None);
   SasHeader header = SasHeaderFor(100, 48000, wav.checksum, 10);  // 1050 / 100 = 10
   EXPECT_TRUE(SasFitsWav(header, wav));
   header.frameCount = 11;  // the partial last hop makes no frame; the WAV side does not count frames

@@ -169,8 +169,7 @@ TEST_F(SasRangeOpsTest, GlobalClearRestoresTheAnalysisLeavesTwoLinksAndReportsOn
   std::vector<SasFrame> edited = analysed;
   edited[1] = Edited(edited[1], 1200 | TimeCorrectionOffBit, 5);
   edited[4].targetAmplitude = 0;
-  SasHeader header = SasHeaderFor(100, 48000, 0x1234, 6, 5);
-  header.settings.tempo = 97;
+  const SasHeader header = SasHeaderFor(100, 48000, 0x1234, 6, 5, {.tempo = 97});
   const std::vector<TimeLink> links{{0, 0}, {100, 150}, {200, 260}, {300, 330}, {600, 600}};
   WriteSasFile(path, header, edited, links);
   ASSERT_EQ(SasOpenDocument(sas, path), MessageId::None);

@@ -192,11 +192,7 @@ void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
 
 // The first half of a second of 16-bit noise written as `format`.
 std::string CutInHalf(const TempDir& d, const std::string& name, int format) {
-  std::vector<std::int32_t> noise;
-  std::uint32_t seed = 1;
-  for (int i = 0; i < 88200; ++i)
-    noise.push_back(static_cast<std::int32_t>((seed = seed * 1664525 + 1013904223) >> 16) - 32768);
-  const std::string whole = WriteSound(d.File("whole"), format, 1, 44100, 16, noise);
+  const std::string whole = WriteSound(d.File("whole"), format, 1, 44100, 16, UniformNoise(88200, 16));
   const std::string bytes = ReadFile(whole);
   std::filesystem::remove(whole);
   return WriteFile(d.File(name), bytes.substr(0, bytes.size() / 2));

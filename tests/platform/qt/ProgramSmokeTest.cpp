@@ -145,10 +145,7 @@ TEST_F(ProgramSmokeTest, DialogsOpenCentredOnTheirWindowBelowTheMenuBar) {
     placed.push_back(dialog->frameGeometry());
     QTest::keyClick(dialog, Qt::Key_Escape);
   });
-  Message command;
-  command.kind = MessageKind::Command;
-  command.command = 154;
-  sink.Dispatch(0, command);
+  sink.Dispatch(0, {.kind = MessageKind::Command, .command = 154});
   auto box = WhenModal<QMessageBox>([&](QMessageBox* message) {
     placed.push_back(message->frameGeometry());
     message->button(QMessageBox::Ok)->click();

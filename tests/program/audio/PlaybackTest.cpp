@@ -215,7 +215,7 @@ TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
   // The corrected file's samples stand for the rendered range of the recording.
   Command(WavView, 107);
   OutputDone(1);
-  const std::string corrected = WriteFile(dir.File("c.wav"), CanonicalWav(Format(2), Samples(2, {1, 2, 3})));
+  const std::string corrected = WriteWav16(dir.File("c.wav"), {1, 2, 3});
   ASSERT_TRUE(PlayFile(app, corrected, 0, 0, 90000));
   Key(WavView, platform::key::Space);
   EXPECT_EQ(app.windows.geometry[WavView].cursorX, static_cast<int>(90003 / spp));
@@ -244,8 +244,7 @@ class RecordingTest : public PlaybackTest {
     return s;
   }
   std::string Record(const std::string& name) {
-    fake.desktop.fileAnswers.push_back(dir.File(name));
-    Command(WavView, 101);
+    Command(WavView, 101, dir.File(name));
     return dir.File(name);
   }
 };

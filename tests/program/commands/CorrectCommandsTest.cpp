@@ -49,7 +49,6 @@ class CorrectCommandsTest : public AppTest {
       if (++pumps == escAtPump) Key(WavView, platform::key::Escape);
     };
   }
-  void TearDown() override { std::filesystem::current_path(startDirectory); }
 
   void PlayRange(std::uint32_t left, std::uint32_t right) {
     // A file of the user's in the current folder under the temporary file's name stays as it is.
@@ -64,7 +63,6 @@ class CorrectCommandsTest : public AppTest {
     ASSERT_TRUE(app.Has(PlayAvailable));
   }
 
-  std::filesystem::path startDirectory = std::filesystem::current_path();
   std::vector<std::int32_t> input;
   std::string wavPath;
   std::vector<std::string> calls;
@@ -76,8 +74,7 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
   app.flags |= SasPageDirty;
   app.dialogs.fileDialogName = "old.wav";
   const std::string out = dir.File("corrected.wav");
-  fake.desktop.fileAnswers.push_back(out);
-  Command(WavView, 105);
+  Command(WavView, 105, out);
   // The shared name buffer is cleared first.
   EXPECT_EQ(Describe(fake.desktop.fileRequests.at(0)),
             "Save corrected WAV file | Windows Sound File (*.WAV)=*.WAV, All Files (*.*)=*.* | WAV |  | "
@@ -101,8 +98,7 @@ TEST_F(CorrectCommandsTest, CorrectWritesBackAsksAndRendersTheWholeRecordingWhil
                  geometry.cursorX,
                  app.windows.wavView.firstSample + app.windows.wavView.samplesPerPixel * geometry.cursorX));
 
-  fake.desktop.fileAnswers.push_back(wavPath);  // the open recording is never the target
-  Command(WavView, 105);
+  Command(WavView, 105, wavPath);  // the open recording is never the target
   EXPECT_EQ(std::tuple(fake.desktop.messages.at(0).text, Stored16(wavPath)),
             std::tuple("Opened file can not be overwritten", input));
 }
@@ -134,8 +130,7 @@ TEST_F(CorrectCommandsTest, PlayCorrectedRendersOnlyWhenTheTemporaryFileIsStale)
 TEST_F(CorrectCommandsTest, EscDeletesTheCorrectedFileButKeepsTheTemporaryOneUnplayed) {
   app.flags |= AbortRequested;  // an Esc from before the command does not count
   escAtPump = 3;
-  fake.desktop.fileAnswers.push_back(dir.File("corrected.wav"));
-  Command(WavView, 105);
+  Command(WavView, 105, dir.File("corrected.wav"));
   // Stopped at the next frame, then the last messages.
   EXPECT_EQ(std::tuple(pumps, std::filesystem::exists(dir.File("corrected.wav"))), std::tuple(4, false));
 

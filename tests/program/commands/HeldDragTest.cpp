@@ -95,11 +95,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       {"Global Clear", [&] { Command(SasView, 125); }},
       {"Ctrl+Z", [&] { Command(SasView, Id(CommandId::Undo)); }},
       {"Ctrl+Y", [&] { Command(SasView, Id(CommandId::Redo)); }},
-      {"SAS Open",
-       [&] {
-         fake.desktop.fileAnswers.push_back(other);
-         Command(SasView, 121);
-       }},
+      {"SAS Open", [&] { Command(SasView, 121, other); }},
       {"SAS Close", [&] { Command(SasView, 122); }},
       {"WAV Close", [&] { Command(WavView, 103); }},
       {"Build", [&] { Command(WavView, 120); }},
@@ -124,8 +120,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       fake.desktop.fileRequests.clear();
       fake.dialogs.titles.clear();
 
-      app.session.sas.range = {FirstDragged, LastDragged + 1};
-      app.flags |= SasRangeSelected;
+      SelectSasRange(FirstDragged, LastDragged + 1);
       Command(SasView, 128 + drag.mode);
       Mouse(MessageKind::LeftDown, drag.press, drag.shift);
       Mouse(MessageKind::MouseMove, drag.middle, drag.shift);

@@ -13,8 +13,6 @@
 
 #include "base/FileHandle.h"
 #include "base/MessageId.h"
-#include "engine/sas/SasBuild.h"
-#include "engine/wav/WavDocument.h"
 #include "platform/Keys.h"
 #include "program/commands/InTuneCommands.h"
 #include "program/commands/SasCommands.h"
@@ -55,11 +53,9 @@ class InTuneMenuTest : public AppTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
-    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2, Rate), Samples(2, SungPhrase())));
+    wavPath = WriteWav16(dir.File("take.wav"), SungPhrase(), Rate);
     sasPath = dir.File("take.sas");
-    WavDocument document;
-    ASSERT_EQ(WavOpenDocument(document, wavPath).message, MessageId::None);
-    ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sasPath, {}).result, LongOperationResult::Done);
+    ASSERT_TRUE(BuildSas(wavPath, sasPath));
     hop = ReadSasHeader(sasPath).frameLength;
     fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
     fake.pump.onPump = [this] {
@@ -67,7 +63,6 @@ class InTuneMenuTest : public AppTest {
       if (onPump) onPump();
     };
   }
-  void TearDown() override { std::filesystem::current_path(startDirectory); }
 
   void OpenBoth() {
     OpenDocumentByName(app, wavPath);
@@ -81,12 +76,6 @@ class InTuneMenuTest : public AppTest {
     return {static_cast<std::uint32_t>(start * Rate / hop),
             static_cast<std::uint32_t>((start + Notes[k][1]) * Rate / hop)};
   }
-  void Range(std::pair<std::uint32_t, std::uint32_t> frames) {
-    app.session.sas.range = {static_cast<std::int32_t>(frames.first),
-                             static_cast<std::int32_t>(frames.second)};
-    app.flags |= SasRangeSelected;
-    UpdateCommandStates(app);
-  }
   std::vector<bool> Enabled() {
     std::vector<bool> states;
     for (const int id :
@@ -96,7 +85,6 @@ class InTuneMenuTest : public AppTest {
   }
   std::vector<SasFrame> Saved() { return SasWriteBack(app.session), ReadSasFrames(sasPath); }
 
-  std::filesystem::path startDirectory = std::filesystem::current_path();
   std::string wavPath;
   std::vector<std::string> calls;
   std::string sasPath;
@@ -150,7 +138,7 @@ TEST_F(InTuneMenuTest, SnapChangesOnlyTheRangesTargetsAndOneUndoRestoresTheFile)
   const std::string original = ReadFile(sasPath);
   const std::vector<SasFrame> before = ReadSasFrames(sasPath);
   const auto [first, end] = NoteFrames(1);
-  Range({first, end});
+  SelectSasRange(static_cast<std::int32_t>(first), static_cast<std::int32_t>(end));
   int pumps = 0;
   onPump = [&] { ++pumps; };
   OkNextDialog();
@@ -196,10 +184,7 @@ TEST_F(InTuneMenuTest, EscPartWayLeavesTheFileAsItWas) {
     if (++pumps == 3) app.flags |= AbortRequested;
   };
   const auto reanalyse = [this] {
-    fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-      dialog.SetSelection(101, 20);  // another note range, so every frame would change
-      procedure.OnCommand(dialog, platform::DialogOk);
-    });
+    OkNextDialog({}, {}, {{101, 20}});  // another note range, so every frame would change
     Command(SasView, Id(CommandId::Reanalyse));
   };
   reanalyse();
@@ -251,11 +236,7 @@ TEST_F(InTuneMenuTest, TheReanalyseDialogStartsFromTheSasRangeAndOrdersTheNotes)
   Command(SasView, Id(CommandId::Reanalyse));
   EXPECT_EQ(std::tuple(shown, app.session.undo.undo.empty()),
             std::tuple((std::vector<int>{38, 77, 88}), true));
-  fake.dialogs.script.push_back([](FakeDialog& dialog, platform::DialogProcedure& procedure) {
-    dialog.SetSelection(101, 60);
-    dialog.SetSelection(102, 20);
-    procedure.OnCommand(dialog, platform::DialogOk);
-  });
+  OkNextDialog({}, {}, {{101, 60}, {102, 20}});
   int lowest = 5;
   int highest = 6;
   EXPECT_TRUE(RunReanalyseDialog(app.ports, SasView, lowest, highest));
@@ -284,8 +265,7 @@ TEST_F(InTuneMenuTest, RepairBringsAnOctaveJumpBackAndSaysHowManyFrames) {
 TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
   OpenBoth();
   const std::string out = dir.File("corrected.wav");
-  fake.desktop.fileAnswers.push_back(out);
-  Command(WavView, 105);
+  Command(WavView, 105, out);
   ASSERT_TRUE(app.session.correctionReportShown);
   ASSERT_EQ(app.session.correctionReport.notes.size(), 3u);
   EXPECT_NEAR(app.session.correctionReport.meanAbsError, 0, 10);  // nothing edited: sung as it was
@@ -302,8 +282,7 @@ TEST_F(InTuneMenuTest, CorrectAndPlayCorrectedMarkWhatTheCorrectedFileSings) {
     if (std::filesystem::exists(out)) Key(WavView, platform::key::Escape);
   };
   std::filesystem::remove(out);
-  fake.desktop.fileAnswers.push_back(out);
-  Command(WavView, 105);
+  Command(WavView, 105, out);
   EXPECT_FALSE(app.session.correctionReportShown);
   EXPECT_TRUE(app.session.correctionReport.notes.empty());
 

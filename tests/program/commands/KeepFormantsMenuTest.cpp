@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "engine/processing/Correct.h"
-#include "engine/sas/SasBuild.h"
-#include "engine/wav/WavDocument.h"
 #include "program/dispatch/StartUp.h"
 #include "program/dispatch/WindowProcedure.h"
 #include "program/shell/AppFlags.h"
@@ -111,14 +109,9 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
-    const std::string wav = WriteFile(
-        dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, SungMelody({{57, 0, 0.4}, {60, 0, 0.4}}))));
+    const std::string wav = WriteWav16(dir.File("take.wav"), SungMelody({{57, 0, 0.4}, {60, 0, 0.4}}));
     const std::string sas = dir.File("take.sas");
-    {
-      WavDocument document;
-      ASSERT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
-      ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sas, {}).result, LongOperationResult::Done);
-    }
+    ASSERT_TRUE(BuildSas(wav, sas));
     std::vector<SasFrame> frames = ReadSasFrames(sas);
     for (SasFrame& frame : frames)
       if (frame.sourcePitch > 0) frame.targetPitch = static_cast<std::uint16_t>(frame.sourcePitch + 300);

@@ -21,11 +21,7 @@ class NoiseCommandsTest : public AppTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramStart(app, ""));
-    std::vector<std::int32_t> samples(Count);
-    std::uint32_t seed = 1;
-    for (std::int32_t& s : samples)
-      s = static_cast<std::int32_t>((seed = seed * 1664525 + 1013904223) >> 20) - 2048;
-    wavPath = OpenWav16(samples);
+    wavPath = OpenWav16(UniformNoise(Count, 12));
   }
   std::ptrdiff_t FilesInDir() const {
     return std::distance(std::filesystem::directory_iterator(dir.Path()), {});
@@ -59,8 +55,7 @@ TEST_F(NoiseCommandsTest, RemoveNoiseWritesEverySampleOrAfterEscNothing) {
   Command(WavView, 115);
   ASSERT_EQ(app.docs.noise.length, 1024u);
   const std::string output = dir.File("clean.wav");
-  fake.desktop.fileAnswers = {output};
-  Command(WavView, 104);
+  Command(WavView, 104, output);
   EXPECT_EQ(std::tuple(fake.desktop.messages.size(), app.Has(Busy)), std::tuple(0u, false));
   WavDocument written;
   ASSERT_EQ(WavOpenDocument(written, output).message, MessageId::None);

@@ -15,9 +15,7 @@
 
 #include "base/Instruments.h"
 #include "engine/processing/CorrectionReport.h"
-#include "engine/sas/SasBuild.h"
 #include "engine/sas/SasDocument.h"
-#include "engine/wav/WavDocument.h"
 #include "platform/Keys.h"
 #include "program/commands/NoteCommands.h"
 #include "program/dispatch/StartUp.h"
@@ -47,15 +45,11 @@ class NoteCommandsTest : public AppTest {
   void SetUp() override {
     fake.audio.outputs = {"speakers"};
     ASSERT_TRUE(ProgramStart(app, ""));
-    wavPath = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, SungMelody(Melody))));
+    wavPath = WriteWav16(dir.File("take.wav"), SungMelody(Melody));
     sasPath = dir.File("take.sas");
-    WavDocument document;
-    ASSERT_EQ(WavOpenDocument(document, wavPath).message, MessageId::None);
-    ASSERT_EQ(SasBuildFile(document, GeneralSettings{}, sasPath, {}).result, LongOperationResult::Done);
-    document.file.Close();
+    ASSERT_TRUE(BuildSas(wavPath, sasPath));
     original = ReadFile(sasPath);
   }
-  void TearDown() override { std::filesystem::current_path(startDirectory); }
 
   // Both files open, the SAS window wide enough for the whole take on one page, the pitch pane
   // centred on E4, Note mode on.
@@ -111,7 +105,6 @@ class NoteCommandsTest : public AppTest {
     return static_cast<std::uint32_t>(std::lround(0.04 * SasFrameRate(app.session.sas.header)) / 2 + 1);
   }
 
-  std::filesystem::path startDirectory = std::filesystem::current_path();
   std::string wavPath;
   std::string sasPath;
   std::string original;

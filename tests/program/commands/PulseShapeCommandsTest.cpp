@@ -43,8 +43,7 @@ TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
   ShapeAt(100);
   const std::string output = dir.File("shape.txt");
   app.dialogs.fileDialogName = "left over";
-  fake.desktop.fileAnswers = {output};
-  Command(WavView, 119);
+  Command(WavView, 119, output);
   EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
             "Save Pulse Shape | Text file (*.txt)=*.txt, All Files (*.*)=*.* | txt |  | pathMustExist "
             "hideReadOnly");
@@ -55,15 +54,13 @@ TEST_F(PulseShapeCommandsTest, ExportWritesOnceThenIsDisabled) {
 
 TEST_F(PulseShapeCommandsTest, FailedWriteKeepsTheShapeAndCancelDiscardsIt) {
   ShapeAt(100);
-  fake.desktop.fileAnswers = {dir.File("no/such/folder.txt")};
-  Command(WavView, 119);
+  Command(WavView, 119, dir.File("no/such/folder.txt"));
   ASSERT_EQ(fake.desktop.messages.size(), 1u);
   EXPECT_EQ(fake.desktop.messages[0].text, "Invalid File Handle");
   EXPECT_TRUE(Enabled(119));
 
   const std::string output = dir.File("retry.txt");
-  fake.desktop.fileAnswers = {output};
-  Command(WavView, 119);
+  Command(WavView, 119, output);
   EXPECT_EQ(ReadFile(output), ExpectedText(100));
 
   ShapeAt(100);

@@ -33,7 +33,7 @@ class SasCommandsTest : public AppTest {
   std::string MakeWav(const std::string& name, std::uint32_t rate = 48000) {
     std::vector<std::int32_t> samples(2050);
     for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int32_t>(i % 300) - 150;
-    const std::string path = WriteFile(dir.File(name), CanonicalWav(Format(2, rate), Samples(2, samples)));
+    const std::string path = WriteWav16(dir.File(name), samples, rate);
     WavDocument probe;
     WavOpenDocument(probe, path);
     wavChecksum = probe.checksum;
@@ -41,17 +41,13 @@ class SasCommandsTest : public AppTest {
   }
   // Hop 100, source pitch 1000 + i, tempo 77 in the settings copy.
   std::string MakeSas(const std::string& name, std::size_t frames, std::uint32_t checksum = 0) {
-    SasHeader header = SasHeaderFor(100, 48000, checksum, frames);
-    header.settings.tempo = 77;
+    const SasHeader header = SasHeaderFor(100, 48000, checksum, frames, 2, {.tempo = 77});
     std::vector<SasFrame> records;
     for (std::size_t i = 0; i < frames; ++i)
       records.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i), 0, 5));
     return WriteSasFile(dir.File(name), header, records, EndLinks(static_cast<std::uint32_t>(frames * 100)));
   }
-  void Choose(int command, const std::string& path) {
-    fake.desktop.fileAnswers.push_back(path);
-    Command(WavView, command);
-  }
+  void Choose(int command, const std::string& path) { Command(WavView, command, path); }
   const std::string& LastText() const { return fake.desktop.messages.back().text; }
   ShowState SasWindow() const { return fake.windows.views[SasView].state; }
   // No SAS document, its window hidden under the plain title.
@@ -97,9 +93,8 @@ TEST_F(SasCommandsTest, OpeningCentresThePitchPaneOnTheAnalysedNoteRange) {
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lowest);
-    SasHeader header = SasHeaderFor(100, 48000, 0, 10);
-    header.settings.lowestNote = c.lowest;
-    header.settings.highestNote = c.highest;
+    const SasHeader header =
+        SasHeaderFor(100, 48000, 0, 10, 2, {.lowestNote = c.lowest, .highestNote = c.highest});
     const std::vector<SasFrame> records(10, FreshFrame(4000, 0, 5));
     app.windows.sasView.pitchScale = 1.0;
     Choose(121, WriteSasFile(dir.File(std::to_string(n++) + ".sas"), header, records, EndLinks(1000)));

@@ -68,10 +68,6 @@ class SasMouseTest : public ViewTest {
   }
   void Click(Point at) { Drag(SasView, {at}); }
   SasFrame& Page(int column) { return app.session.sas.page[static_cast<std::size_t>(column)]; }
-  void SelectRange(int left, int right) {
-    app.session.sas.range = {left, right};
-    app.flags |= SasRangeSelected;
-  }
   int files = 0;
 };
 
@@ -183,7 +179,7 @@ TEST_F(SasMouseTest, InRangeScalingStopsAtTheClipLimitKeepingTheShape) {
   frames[624] = FreshFrame(1624, -Loud, Loud);  // the first frame behind the page
   Open(frames);
   Mode(3);
-  SelectRange(100, 112);
+  SelectSasRange(100, 112);
   const double limit = 2147483647.0 / Loud;  // frame 105 takes no more
   Drag(SasView, {{105, UpperRow}, {105, UpperRow - 100}, {105, UpperRow - 200}});
   EXPECT_NEAR(Page(105).targetAmplitude, 2.0 * Loud * limit, 2.0);
@@ -203,7 +199,7 @@ TEST_F(SasMouseTest, InRangeScalingStopsAtTheClipLimitKeepingTheShape) {
     double left, right;  // gains of the first and last column
   } shapes[] = {{201, f, (f + 11) / 12}, {205, f, f}, {211, 1.0, (11 * f + 1) / 12}};
   for (const Case& c : shapes) {
-    SelectRange(200, 212);
+    SelectSasRange(200, 212);
     for (int k = 200; k < 212; ++k) Page(k).targetAmplitude = 2000;
     Drag(SasView, {{c.x, UpperRow}, {c.x, UpperRow - 20}});
     EXPECT_EQ(Page(200).targetAmplitude, static_cast<std::uint32_t>(2000 * c.left)) << c.x;
@@ -211,7 +207,7 @@ TEST_F(SasMouseTest, InRangeScalingStopsAtTheClipLimitKeepingTheShape) {
   }
 
   // The last column of the page is limited by the next frame of the file.
-  SelectRange(600, 700);
+  SelectSasRange(600, 700);
   Drag(SasView, {{612, UpperRow}, {612, UpperRow - 100}});
   for (int k : {600, 623}) EXPECT_NEAR(Page(k).targetAmplitude, 2000 * limit, 1.0) << k;
 }
@@ -221,7 +217,7 @@ TEST_F(SasMouseTest, InRangePitchIsMeasuredFromThePressAndShapedByTheThirdPresse
   frames[103].targetPitch |= TimeCorrectionOffBit;
   Open(frames);
   Mode(3);
-  SelectRange(100, 112);
+  SelectSasRange(100, 112);
   std::vector<std::uint16_t> pressed;
   for (int k = 99; k <= 112; ++k) pressed.push_back(Page(k).targetPitch);
   Drag(SasView, {{105, LowerRow}, {105, LowerRow - 25}}, false, false, true);  // 100 cents up
@@ -264,8 +260,6 @@ TEST_F(SasMouseTest, FreehandPitchStaysWithin0And8700AndKeepsBit15) {
     EXPECT_EQ(Page(k).TimeCorrectionOff(), k % 2 == 0) << k;
   }
   Mouse(MessageKind::LeftUp, SasView, {70, 30000});
-  SasWriteBack(app.session);
-  EXPECT_EQ(ReadSasFrames(app.session.sas.path)[60].targetPitch, 8700 | TimeCorrectionOffBit);
 }
 
 TEST_F(SasMouseTest, FreehandAmplitudeIsClipLimitedAndNeverNegative) {
@@ -452,7 +446,7 @@ TEST_F(SasMouseTest, AnMftBandSetsAUserDefinedNoteRangeShownInTheOpenSettings) {
 
 TEST_F(SasMouseTest, EditedColumnsAreDrawnAsAFullRepaintDrawsThem) {
   Open(Frames(5000), {{0, 0}, {5000, 14000}, {12000, 15000}, {500000, 500000}});
-  SelectRange(100, 160);
+  SelectSasRange(100, 160);
   struct Edit {
     int mode;
     std::vector<Point> path;

@@ -34,11 +34,6 @@ class SasRangeCommandsTest : public AppTest {
     SasOpenCommand(app, &path);
     ASSERT_TRUE(app.Has(SasOpen));
   }
-  void Range(std::int32_t left, std::int32_t right) {
-    app.session.sas.range = {left, right};
-    app.flags |= SasRangeSelected;
-    UpdateCommandStates(app);
-  }
   std::vector<SasFrame> Saved() {
     SasWriteBack(app.session);
     return ReadSasFrames(path);
@@ -50,7 +45,7 @@ class SasRangeCommandsTest : public AppTest {
 
 TEST_F(SasRangeCommandsTest, SetLeftSetRightSelectAllAndFindKeepTheRangeRule) {
   app.windows.geometry[SasView].drawnCursorX = app.windows.geometry[SasView].cursorX = 150;
-  Range(10, 20);
+  SelectSasRange(10, 20);
   const auto range = [this] {
     return std::tuple(app.session.sas.range.left, app.session.sas.range.right, app.Has(SasRangeSelected));
   };
@@ -74,7 +69,7 @@ TEST_F(SasRangeCommandsTest, TheDialogShowsKeepsClampsAndDefaultsItsValues) {
     dialog.SetText(103, "abc");
     procedure.OnCommand(dialog, platform::DialogOk);  // no box ticked: nothing is applied
   });
-  Range(0, 3000);
+  SelectSasRange(0, 3000);
   Command(SasView, 140);
   EXPECT_EQ(shown, (std::vector<std::string>{"100", "0", "0", "100", "0"}));
   EXPECT_EQ(std::tuple(app.dialogs.sasRangeParams.scaleAmplitude, app.dialogs.sasRangeParams.transpose,
@@ -100,7 +95,7 @@ TEST_F(SasRangeCommandsTest, GlobalEditWritesBackAppliesAndUndoes) {
   app.session.sas.page[5].targetAmplitude = 3;  // a page edit not yet written back
   app.flags |= SasPageDirty;
   app.flags |= CorrectedTempCurrent;
-  Range(0, 10);
+  SelectSasRange(0, 10);
   OkNextDialog({{102, "100"}}, {107});
   Command(SasView, 140);
   const std::vector<SasFrame> saved = Saved();
@@ -127,7 +122,7 @@ TEST_F(SasRangeCommandsTest, GlobalClearDropsUnwrittenEditsAndUndoBringsThemBack
 }
 
 TEST_F(SasRangeCommandsTest, TimeCorrectionAndSilenceReachFramesOffThePage) {
-  Range(0, 3000);  // far more frames than the page's columns
+  SelectSasRange(0, 3000);  // far more frames than the page's columns
   Command(SasView, 138);
   EXPECT_TRUE((Saved()[2999].targetPitch & 0x8000) && (app.session.sas.page[0].targetPitch & 0x8000));
   Command(SasView, 139);

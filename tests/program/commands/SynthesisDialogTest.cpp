@@ -29,7 +29,6 @@ class SynthesisDialogTest : public AppTest {
     std::filesystem::current_path(dir.Path());
     WriteFile(dir.File(GeneratedTempName), "the user's own");
   }
-  void TearDown() override { std::filesystem::current_path(startDirectory); }
 
   FakeDialog& Open() {
     Command(WavView, 102);
@@ -43,8 +42,6 @@ class SynthesisDialogTest : public AppTest {
     EXPECT_EQ(GenerateWaveFile(app.dialogs.synthesis.parameters, path), MessageId::None);
     return ReadFile(path);
   }
-
-  std::filesystem::path startDirectory = std::filesystem::current_path();
 };
 
 TEST_F(SynthesisDialogTest, GenerateNormalisesShowsBackAndReplacesTheTemporaryFile) {

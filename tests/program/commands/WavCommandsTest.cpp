@@ -34,12 +34,9 @@ class WavCommandsTest : public AppTest {
   std::string MakeWav(const std::string& name, int count, std::uint32_t rate = 48000) {
     std::vector<std::int32_t> stored(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) stored[static_cast<std::size_t>(i)] = i - count / 2;
-    return WriteFile(dir.File(name), CanonicalWav(Format(2, rate), Samples(2, stored)));
+    return WriteWav16(dir.File(name), stored, rate);
   }
-  void OpenFromDialog(const std::string& path) {
-    fake.desktop.fileAnswers.push_back(path);
-    Command(WavView, 100);
-  }
+  void OpenFromDialog(const std::string& path) { Command(WavView, 100, path); }
   // Every field the flags and the document keep of a WAV, as the commands leave them.
   void ExpectNoWav() {
     EXPECT_EQ(std::tuple(app.Has(WavOpen), app.docs.wav.file.IsOpen()), std::tuple(false, false));
@@ -345,8 +342,7 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
   OpenFromDialog(MakeWav("take.wav", 4));
   SelectWavRange(0, 4);
   const std::string out = dir.File("values.txt");
-  fake.desktop.fileAnswers.push_back(out);
-  Command(WavView, 113);
+  Command(WavView, 113, out);
   EXPECT_EQ(Describe(fake.desktop.fileRequests.back()),
             "Save as ASCII file | Text file (*.txt)=*.txt, All Files (*.*)=*.* | txt |  | "
             "pathMustExist hideReadOnly");
@@ -354,8 +350,7 @@ TEST_F(WavCommandsTest, ExportAsTextAsksForATextFile) {
 
   Command(WavView, 113);  // cancelled: nothing is written or shown
   EXPECT_TRUE(fake.desktop.messages.empty());
-  fake.desktop.fileAnswers.push_back(dir.File("missing/values.txt"));
-  Command(WavView, 113);
+  Command(WavView, 113, dir.File("missing/values.txt"));
   EXPECT_EQ(LastMessage().text, "Invalid File Handle");
 }
 

@@ -134,12 +134,8 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
   Command(FftView, 159);  // a larger size, which the FFT keeps for the next file
   // B: noise, so that the spectrum tells any two cursor samples apart; fitted whole, hundreds of
   // samples to a column.
-  std::vector<std::int32_t> samples(200000);
-  std::uint32_t noise = 1;
-  for (std::int32_t& sample : samples)
-    sample = static_cast<std::int32_t>(noise = noise * 1664525u + 1013904223u) >> 8;
   const std::string other =
-      WriteFile(dir.File("other.wav"), CanonicalWav(Format(4, Rate), Samples(4, samples)));
+      WriteFile(dir.File("other.wav"), CanonicalWav(Format(4, Rate), Samples(4, UniformNoise(200000, 24))));
   const auto spectrumOf = [&](std::uint32_t cursor) {
     SpectrumState expected;
     expected.fftSize = app.windows.spectrum.fftSize;
@@ -159,8 +155,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
   Command(FftView, 181);
   Command(WavView, 168);
   // WAV File / Open; a drop takes the same road (WindowProcedureTest).
-  fake.desktop.fileAnswers = {other};
-  Command(WavView, 100);
+  Command(WavView, 100, other);
   ASSERT_EQ(app.docs.wav.path, other);
   // The cursor keeps its sample, to its column at the new scale, as the WAV window shows it.
   const std::uint32_t cursor = app.docs.wav.cursor;
@@ -191,8 +186,7 @@ TEST_F(SpectrumViewsTest, AnotherRecordingIsAnalysedAtItsOwnCursorAndNoneLeavesE
 TEST_F(SpectrumViewsTest, TMarksPeaksOnceWhichThePlotCapsAndThePeakFileListsInMarkingOrder) {
   OpenTones(TwoTones);
   const std::string peaks = dir.File("peaks.txt");
-  fake.desktop.fileAnswers = {peaks};
-  Command(FftView, 182);
+  Command(FftView, 182, peaks);
   EXPECT_EQ(ReadFile(peaks), "1464.26\t49.9749\r\n2799.32\t24.9874\r\n")
       << "unmarked: every peak above silence";
   struct Case {

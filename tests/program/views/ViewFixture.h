@@ -32,8 +32,7 @@ class ViewTest : public AppTest {
     OpenWavSamples(samples);
   }
   void OpenWavSamples(const std::vector<std::int32_t>& samples) {
-    const std::string path = WriteFile(dir.File("take.wav"), CanonicalWav(Format(2), Samples(2, samples)));
-    OpenDocumentByName(app, path);
+    OpenDocumentByName(app, WriteWav16(dir.File("take.wav"), samples));
     ASSERT_TRUE(app.Has(WavOpen));
   }
 
@@ -41,9 +40,8 @@ class ViewTest : public AppTest {
   // given links; it fits the open WAV when `checksum` is the WAV's.
   void OpenSas(std::size_t frames, std::vector<TimeLink> links = {}, std::uint32_t checksum = 0) {
     const std::uint32_t frameLength = 100;
-    SasHeader header = SasHeaderFor(frameLength, 48000, checksum, frames);
     if (links.empty()) links = EndLinks(static_cast<std::uint32_t>(frames * frameLength));
-    header.linkCount = static_cast<std::uint32_t>(links.size());
+    const SasHeader header = SasHeaderFor(frameLength, 48000, checksum, frames, links.size());
     std::vector<SasFrame> records;
     for (std::size_t i = 0; i < frames; ++i)
       records.push_back(FreshFrame(static_cast<std::uint16_t>(1000 + i % 5000), -1000, 1000));
