@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -132,9 +130,7 @@ TEST_F(AutoRangeTest, TheSungRangeNamesTheNotesInTheirOctave) {
 }
 
 TEST_F(AutoRangeTest, NotesAtTheEdgeOfTheRangeAreToldLast) {
-  std::vector<std::int32_t> values(48000);
-  for (int i = 0; i < 48000; ++i)
-    values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 4186.0 * i / 48000));
+  const std::vector<std::int32_t> values = Sine16(4186.0, 48000, 1.0, 8000);
   wav = WriteWav16(dir.File("top.wav"), values);
   ASSERT_EQ(Run({"--instrument", "auto"}), 0) << err.str();
   const std::string last =

@@ -59,11 +59,11 @@ std::string ConvertSound(const std::string& from, const std::string& path, int f
   return WriteFrames(path, format, info.channels, info.samplerate, frames);
 }
 
-std::vector<std::int32_t> Sine16(double frequency, int rate, double seconds) {
+std::vector<std::int32_t> Sine16(double frequency, int rate, double seconds, double amplitude) {
   std::vector<std::int32_t> samples(static_cast<std::size_t>(std::lround(rate * seconds)));
   for (std::size_t i = 0; i < samples.size(); ++i)
     samples[i] = static_cast<std::int32_t>(
-        std::lround(16384 * std::sin(2 * M_PI * frequency * static_cast<double>(i) / rate)));
+        std::lround(amplitude * std::sin(2 * M_PI * frequency * static_cast<double>(i) / rate)));
   return samples;
 }
 

@@ -23,8 +23,9 @@ std::string WriteFloatSound(const std::string& path, int format, int channels, i
 // The file at `from` written again as `format` (a FLAC made from a WAV), sample for sample.
 std::string ConvertSound(const std::string& from, const std::string& path, int format);
 
-// A mono sine of `frequency` Hz at half of full scale, `seconds` long, as 16-bit values.
-std::vector<std::int32_t> Sine16(double frequency, int rate, double seconds);
+// A mono sine of `frequency` Hz, `seconds` long, as 16-bit values peaking at `amplitude` (half of
+// full scale unless given).
+std::vector<std::int32_t> Sine16(double frequency, int rate, double seconds, double amplitude = 16384);
 
 // A canonical WAV as the import writes it: its format fields and its samples (sign-extended).
 struct ImportedWav {
