@@ -59,7 +59,7 @@ struct Program : vocara::bench::SasWindowProgram {
   Program() : SasWindowProgram(SasFile()) {
     app.windows.sasView.lower.position = vocara::NoteCount - 1 - 44;
     Command(vocara::Id(vocara::CommandId::NoteMode));
-    vocara::RefreshPageNotes(app);
+    vocara::RefreshPageNotes(app.windows, app.session);
     Command(vocara::Id(vocara::CommandId::SelectAllNotes));
   }
   bool Ready() const {

@@ -140,11 +140,11 @@ void PlayCorrectedCommand(App& app) {
   SetBusy(app, false);
 }
 
-void ToggleKeepFormants(App& app) {
-  app.config.preferences.keepFormants = !app.config.preferences.keepFormants;
-  app.ports.windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  SavePreferences(app.config.preferencesFile, app.config.preferences);
+void ToggleKeepFormants(Configuration& config, std::uint32_t& flags, platform::Platform& ports) {
+  config.preferences.keepFormants = !config.preferences.keepFormants;
+  ports.windows.SetMenuItemChecked(Id(CommandId::KeepFormants), config.preferences.keepFormants);
+  flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  SavePreferences(config.preferencesFile, config.preferences);
 }
 
 namespace {
@@ -191,14 +191,14 @@ platform::DialogTemplate FormantShiftDialogTemplate() {
 
 // WAV File / Formant Shift...: a preference, as Keep Formants is; a shift other than 0 renders
 // with the formants kept, the envelope moved by the shift.
-void SetFormantShift(App& app, int view) {
-  int cents = app.config.preferences.formantShift;
+void SetFormantShift(Configuration& config, std::uint32_t& flags, platform::Platform& ports, int view) {
+  int cents = config.preferences.formantShift;
   FormantShiftProcedure procedure(cents);
-  app.ports.dialogs.RunModal(view, FormantShiftDialogTemplate(), procedure);
-  if (!procedure.accepted || cents == app.config.preferences.formantShift) return;
-  app.config.preferences.formantShift = cents;
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  SavePreferences(app.config.preferencesFile, app.config.preferences);
+  ports.dialogs.RunModal(view, FormantShiftDialogTemplate(), procedure);
+  if (!procedure.accepted || cents == config.preferences.formantShift) return;
+  config.preferences.formantShift = cents;
+  flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  SavePreferences(config.preferencesFile, config.preferences);
 }
 
 constexpr CommandEntry Entries[] = {
@@ -217,11 +217,12 @@ constexpr CommandEntry Entries[] = {
     // WAV File / Keep Formants: a preference, so usable with nothing open.
     {.id = CommandId::KeepFormants,
      .label = "&Keep Formants",
-     .handler = [](App& app, int, CommandId) { ToggleKeepFormants(app); },
+     .handler = [](App& app, int, CommandId) { ToggleKeepFormants(app.config, app.flags, app.ports); },
      .required = Ready},
     {.id = CommandId::FormantShift,
      .label = "Formant S&hift...",
-     .handler = [](App& app, int view, CommandId) { SetFormantShift(app, view); },
+     .handler = [](App& app, int view,
+                   CommandId) { SetFormantShift(app.config, app.flags, app.ports, view); },
      .required = Ready},
 };
 

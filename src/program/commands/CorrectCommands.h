@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/Platform.h"
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
 
 struct App;
+struct Configuration;
 
 // The name of the corrected temporary file in the folder of temporary renders
 // (TemporaryRenderPath: the user's cache folder, never the current folder).
@@ -43,7 +45,7 @@ void PlayCorrectedCommand(App& app);
 // mark. A temporary file rendered the other way is stale, so the next Play Corrected renders
 // anew. The choice is written to the preferences file for the next start; a write that fails
 // changes nothing for this run (the choice is no reason to stop the user's work).
-void ToggleKeepFormants(App& app);
+void ToggleKeepFormants(Configuration& config, std::uint32_t& flags, platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> CorrectCommandEntries();

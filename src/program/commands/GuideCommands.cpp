@@ -70,10 +70,10 @@ class GuideProcedure final : public platform::DialogProcedure {
   GuideDialogValues& values_;
 };
 
-bool SasUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
+bool SasUsable(std::uint32_t flags) { return HasAll(flags, SasOpen) && !HasAll(flags, Busy); }
 
 void ExportNotesMidi(App& app, int view) {
-  if (!SasUsable(app)) return;
+  if (!SasUsable(app.flags)) return;
   // The notes as the targets stand now, the page's edits included; a take without notes is
   // told so before a name is asked for in vain.
   SasWriteBack(app.session);
@@ -117,7 +117,7 @@ std::string OutcomeText(const GuideOutcome& outcome) {
 }
 
 void FollowGuide(App& app, int view) {
-  if (!SasUsable(app) || !SasEditAllowed(app.session)) return;
+  if (!SasUsable(app.flags) || !SasEditAllowed(app.session)) return;
   platform::FileDialogRequest request;
   request.title = "Open Guide MIDI File";
   request.filters = {MidiFileFilter, AllFilesFilter};
@@ -160,13 +160,13 @@ void FollowGuide(App& app, int view) {
   }
 }
 
-bool FollowUsable(const App& app, CommandId) { return SasUsable(app) && !app.session.sas.readOnly; }
+bool FollowUsable(const App& app, CommandId) { return SasUsable(app.flags) && !app.session.sas.readOnly; }
 
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::ExportNotesMidi,
      .label = "Export Notes as M&IDI...",
      .handler = [](App& app, int view, CommandId) { ExportNotesMidi(app, view); },
-     .gate = [](const App& app, CommandId) { return SasUsable(app); }},
+     .gate = [](const App& app, CommandId) { return SasUsable(app.flags); }},
     {.id = CommandId::FollowGuide,
      .label = "Follow Gu&ide...",
      .handler = [](App& app, int view, CommandId) { FollowGuide(app, view); },

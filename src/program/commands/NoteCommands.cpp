@@ -184,12 +184,12 @@ class ShapeProcedure final : public platform::DialogProcedure {
   std::string centreLabel_;
 };
 
-bool NoteModeUsable(const App& app) {
-  return app.Has(SasOpen) && !app.Has(Busy) && app.windows.editMode == EditMode::Note;
+bool NoteModeUsable(const WindowStates& windows, std::uint32_t flags) {
+  return HasAll(flags, SasOpen) && !HasAll(flags, Busy) && windows.editMode == EditMode::Note;
 }
 
 bool ChosenUsable(const App& app, CommandId) {
-  return NoteModeUsable(app) && !app.session.chosenNotes.empty();
+  return NoteModeUsable(app.windows, app.flags) && !app.session.chosenNotes.empty();
 }
 
 void SelectAllNotes(App& app) {
@@ -234,7 +234,7 @@ double NoteDragCents(double centre, double raw, bool free) {
 }
 
 std::uint32_t NotePress(App& app, const platform::Message& message) {
-  RefreshPageNotes(app);
+  RefreshPageNotes(app.windows, app.session);
   const int index = NoteAtPoint(app.windows, app.session, message.pos.x, message.pos.y);
   std::vector<NoteSpan>& chosen = app.session.chosenNotes;
   if (index < 0) {
@@ -337,7 +337,7 @@ constexpr CommandEntry Entries[] = {
      .label = "Select All Notes",
      .key = Accelerator('A', true),
      .handler = [](App& app, int, CommandId) { SelectAllNotes(app); },
-     .gate = [](const App& app, CommandId) { return NoteModeUsable(app); }},
+     .gate = [](const App& app, CommandId) { return NoteModeUsable(app.windows, app.flags); }},
     {.id = CommandId::NoteSemitoneUp,
      .label = "Notes U&p a Semitone",
      .key = WindowKey(platform::key::PageUp, In(SasView)),

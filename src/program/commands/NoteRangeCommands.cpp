@@ -13,10 +13,10 @@
 
 namespace vocara {
 
-bool DetectNoteRangeUsable(const App& app) { return app.Has(WavOpen) && !app.Has(Busy); }
+bool DetectNoteRangeUsable(std::uint32_t flags) { return HasAll(flags, WavOpen) && !HasAll(flags, Busy); }
 
 void DetectNoteRangeFromRecording(App& app) {
-  if (!DetectNoteRangeUsable(app)) return;
+  if (!DetectNoteRangeUsable(app.flags)) return;
   SetBusy(app, true);
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   NoteRangeResult range;
@@ -42,7 +42,7 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::DetectNoteRange,
      .label = "&Detect Note Range",
      .handler = [](App& app, int, CommandId) { DetectNoteRangeFromRecording(app); },
-     .gate = [](const App& app, CommandId) { return DetectNoteRangeUsable(app); }},
+     .gate = [](const App& app, CommandId) { return DetectNoteRangeUsable(app.flags); }},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // hand. The search itself is the engine's DetectNoteRange.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "program/shell/CommandId.h"
@@ -13,7 +14,7 @@ namespace vocara {
 struct App;
 
 // The gate: a recording open and not busy.
-bool DetectNoteRangeUsable(const App& app);
+bool DetectNoteRangeUsable(std::uint32_t flags);
 
 // Detect Note Range: the range sung in the recording in busy mode (Esc stops it and changes nothing),
 // then set as the MFT window's L and R keys set it (instrument User Defined, the MFT redrawn, an

@@ -95,7 +95,7 @@ void SasOpenCommand(App& app, const std::string* path) {
     SasReadPage(app.session);
     windows.SetTitle(SasView, SasTitle(app.session));
     SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
-    SasViewShowSungPitches(app);
+    SasViewShowSungPitches(app.windows, app.session, app.config, app.ports);
     windows.Show(SasView, platform::ShowCommand::Restore);
     windows.Invalidate(SasView, nullptr);
   } else {

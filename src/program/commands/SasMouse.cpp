@@ -106,7 +106,7 @@ void ReadFollowingFrame(SasSession& session) {
   drag.hasFollowing = true;
 }
 
-bool SasEditable(App& app) { return app.Has(SasOpen) && SasEditAllowed(app.session); }
+bool SasEditable(SasSession& session) { return HasAll(session.flags, SasOpen) && SasEditAllowed(session); }
 
 void ShowCursorShape(App& app, int view, const Message& message) {
   CursorShape shape = CursorShape::Arrow;
@@ -148,7 +148,7 @@ void ShowEditedColumns(App& app, ColumnSpan span, bool amplitude) {
 }
 
 void SetTimeLink(App& app, int x) {
-  if (!SasEditable(app)) return;
+  if (!SasEditable(app.session)) return;
   SasDocument& sas = app.session.sas;
   if (sas.links.size() >= MaxTimeLinks) {
     ShowErrorMessage(app.ports.desktop, MessageId::TooManyTimeLinks);
@@ -194,15 +194,15 @@ void DeleteTimeLink(App& app, int x, int y) {
 
 // In Range: the press must lie strictly inside the SAS range; the columns of the range on the
 // page are edited.
-std::uint32_t InRangeState(App& app, int x, bool upper) {
-  MouseDrag& drag = app.session.mouse;
-  const SasDocument& sas = app.session.sas;
+std::uint32_t InRangeState(SasSession& session, int x, bool upper) {
+  MouseDrag& drag = session.mouse;
+  const SasDocument& sas = session.sas;
   const std::int64_t left = std::int64_t{sas.range.left} - sas.firstFrame;
   const std::int64_t right = std::int64_t{sas.range.right} - sas.firstFrame;
   if (!(left < x && x < right)) return DragCursor;
   const std::int64_t a = std::max<std::int64_t>(left, 0);
-  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(app.session)});
-  if (a >= b || !SasEditable(app)) return DragCursor;
+  const std::int64_t b = std::min<std::int64_t>({sas.pageLength, right, EditableColumns(session)});
+  if (a >= b || !SasEditable(session)) return DragCursor;
   drag.rangeFirst = static_cast<int>(a);
   drag.rangeEnd = static_cast<int>(b);
   return DragCursor | (upper ? DragRangeAmplitude : DragRangePitch);
@@ -225,13 +225,13 @@ std::uint32_t SasPressState(App& app, const Message& message) {
       if (y >= plotTop - 2 && y < SasAmplitudeBottom(app.windows) + 3) DeleteTimeLink(app, x, y);
       return 0;
     case EditMode::InRange:
-      return InRangeState(app, x, upper);
+      return InRangeState(app.session, x, upper);
     case EditMode::Freehand:
-      if (!SasEditable(app)) return DragCursor;
+      if (!SasEditable(app.session)) return DragCursor;
       if (upper) return DragCursor | (shift ? DragLineAmplitude : DragFreeAmplitude);
       return DragCursor | (shift ? DragLinePitch : DragFreePitch);
     case EditMode::Erase:
-      if (!SasEditable(app)) return DragCursor;
+      if (!SasEditable(app.session)) return DragCursor;
       return DragCursor | (upper ? DragEraseAmplitude : DragErasePitch);
     case EditMode::Note:
       if (upper || !app.Has(SasOpen)) return DragCursor;
@@ -451,16 +451,16 @@ void Move(App& app, int view, const Message& message) {
 
 // The pitch plot centred on the note of the cursor's frame: its analysed pitch, or with Shift
 // its target pitch.
-void CentrePitchOnCursor(App& app, bool shift) {
-  const int cursor = app.windows.geometry[SasView].cursorX;
-  if (!app.Has(SasOpen) || cursor < 0 || cursor >= app.session.sas.pageCount) return;
-  const SasFrame& frame = app.session.sas.page[static_cast<std::size_t>(cursor)];
+void CentrePitchOnCursor(WindowStates& windows, SasSession& session, platform::Platform& ports, bool shift) {
+  const int cursor = windows.geometry[SasView].cursorX;
+  if (!HasAll(session.flags, SasOpen) || cursor < 0 || cursor >= session.sas.pageCount) return;
+  const SasFrame& frame = session.sas.page[static_cast<std::size_t>(cursor)];
   const int pitch = shift ? frame.TargetPitch() : frame.sourcePitch;
   const int note = std::clamp((pitch + 50) / 100, 0, NoteColumns - 1);
-  ScrollBarState& lower = app.windows.sasView.lower;
+  ScrollBarState& lower = windows.sasView.lower;
   if (NoteCount - 1 - note == lower.position) return;
   lower.position = NoteCount - 1 - note;
-  SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, lower);
+  SetVerticalBar(ports, SasView, platform::ScrollBar::SasLower, lower);
 }
 
 void EndBand(App& app, int view) {
@@ -537,7 +537,7 @@ void Release(App& app, bool shift) {
   const int view = drag.view;
   if (state & (DragCursor | DragEditBits)) {
     if (view == SasView) {
-      CentrePitchOnCursor(app, shift);
+      CentrePitchOnCursor(app.windows, app.session, app.ports, shift);
       app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       app.ports.windows.Invalidate(SasView, &app.windows.clientRect[SasView]);
     } else if (view == WavView) {

@@ -94,9 +94,10 @@ void RangeChanged(App& app) {
   app.ports.windows.Invalidate(SasView, nullptr);
 }
 
-void ApplyRange(App& app, std::uint32_t first, std::uint32_t end, unsigned ops, bool writeBackFirst) {
-  RunFileOperation(app.windows, app.session, writeBackFirst, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasApplyRange(app.session.sas, first, end, ops, app.dialogs.sasRangeParams, sink));
+void ApplyRange(WindowStates& windows, SasSession& session, DialogMemory& dialogs, std::uint32_t first,
+                std::uint32_t end, unsigned ops, bool writeBackFirst) {
+  RunFileOperation(windows, session, writeBackFirst, [&](const FrameChangeSink& sink) {
+    return DoneOrFailed(SasApplyRange(session.sas, first, end, ops, dialogs.sasRangeParams, sink));
   });
 }
 
@@ -165,32 +166,34 @@ void SelectAll(App& app, int, CommandId) {
 }
 
 // Time Correct Disable / Enable: every frame of the range, through the file.
-void SetTimeCorrection(App& app, bool disable) {
-  const std::uint32_t first = RangeLeft(app.session);
-  const std::uint32_t end = RangeRight(app.session);
-  RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasSetTimeCorrection(app.session.sas, first, end, disable, sink));
+void SetTimeCorrection(WindowStates& windows, SasSession& session, bool disable) {
+  const std::uint32_t first = RangeLeft(session);
+  const std::uint32_t end = RangeRight(session);
+  RunFileOperation(windows, session, true, [&](const FrameChangeSink& sink) {
+    return DoneOrFailed(SasSetTimeCorrection(session.sas, first, end, disable, sink));
   });
 }
 
 void GlobalEdit(App& app, int view, CommandId) {
   if (!SasEditAllowed(app.session)) return;
   const unsigned ops = RunSasRangeDialog(app.ports, view, app.dialogs.sasRangeParams);
-  if (ops != 0) ApplyRange(app, RangeLeft(app.session), RangeRight(app.session), ops, true);
+  if (ops != 0)
+    ApplyRange(app.windows, app.session, app.dialogs, RangeLeft(app.session), RangeRight(app.session), ops,
+               true);
 }
 
 // Silence: the whole file below the live silence threshold.
 void Silence(App& app, int, CommandId) {
   if (!SasEditAllowed(app.session)) return;
   app.dialogs.sasRangeParams.silenceBelow = app.config.settings.silenceThreshold;
-  ApplyRange(app, 0, ShownFrames(app.session), SasRangeOps::Silence, true);
+  ApplyRange(app.windows, app.session, app.dialogs, 0, ShownFrames(app.session), SasRangeOps::Silence, true);
 }
 
 // Global Clear: the analysed values back; unwritten page edits are dropped.
 void GlobalClear(App& app, int, CommandId) {
   if (!SasEditAllowed(app.session)) return;
   app.dialogs.sasRangeParams = SasRangeParams{};
-  ApplyRange(app, 0, ShownFrames(app.session),
+  ApplyRange(app.windows, app.session, app.dialogs, 0, ShownFrames(app.session),
              SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
                  SasRangeOps::RemoveLinks,
              false);
@@ -223,12 +226,12 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::TimeCorrectDisable,
      .label = "Time Correct &Disable",
      .key = Accelerator('D'),
-     .handler = [](App& app, int, CommandId) { SetTimeCorrection(app, true); },
+     .handler = [](App& app, int, CommandId) { SetTimeCorrection(app.windows, app.session, true); },
      .required = SasOpen},
     {.id = CommandId::TimeCorrectEnable,
      .label = "Time Correct &Enable",
      .key = Accelerator('E'),
-     .handler = [](App& app, int, CommandId) { SetTimeCorrection(app, false); },
+     .handler = [](App& app, int, CommandId) { SetTimeCorrection(app.windows, app.session, false); },
      .required = SasOpen},
     {.id = CommandId::GlobalEdit, .label = "&Global Edit", .handler = GlobalEdit, .required = SasOpen},
 };

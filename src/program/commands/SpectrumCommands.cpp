@@ -51,7 +51,7 @@ void FftRangeKey(App& app, bool right) {
     spectrum.fftSelStart = bin;
     if (spectrum.fftSelStart >= spectrum.fftSelEnd) spectrum.fftSelEnd = spectrum.fftSelStart;
   }
-  SetFftRangeFlag(app);
+  SetFftRangeFlag(app.windows, app.flags);
   // The spectrum is measured again over the new range by the size command, through its gate.
   RunCommand(app, FftView, Id(FftSizeCommand(spectrum.fftSize)));
 }
@@ -61,7 +61,7 @@ namespace {
 // The keys newly in the range are measured, but the cursor stays on the key the user chose,
 // so that the other end can be set from there.
 void AnalysedNoteRangeChanged(App& app) {
-  MeasureNotes(app);
+  MeasureNotes(app.windows, app.docs, app.config, app.flags);
   app.ports.windows.Invalidate(MftView, nullptr);
   if (app.dialogs.settingsDialog != nullptr && app.dialogs.settingsDialog->IsVisible())
     FillSettingsControls(app.config, *app.dialogs.settingsDialog);
@@ -84,11 +84,12 @@ void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote) {
   AnalysedNoteRangeChanged(app);
 }
 
-void CopyStatusValue(App& app) {
-  UpdateFftValues(app);
-  const std::string& text = app.windows.status.texts[33];
+void CopyStatusValue(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags,
+                     platform::Platform& ports) {
+  UpdateFftValues(windows, docs, flags);
+  const std::string& text = windows.status.texts[33];
   if (text.empty()) return;
-  app.ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
+  ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
 }
 
 void MarkPeakCommand(App& app) {
@@ -101,11 +102,12 @@ void ClearMarkedPeaks(App& app) {
   app.ports.windows.Invalidate(FftView, nullptr);
 }
 
-void SavePeaks(App& app) {
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePeaksRequest(app.dialogs));
+void SavePeaks(WindowStates& windows, OpenDocuments& docs, Configuration& config, DialogMemory& dialogs,
+               platform::Platform& ports) {
+  const std::optional<std::string> name = ports.desktop.GetSaveFileName(SavePeaksRequest(dialogs));
   if (!name) return;
-  app.dialogs.fileDialogName = *name;
-  ShowErrorMessage(app.ports.desktop, WritePeakFile(app.windows, app.docs, app.config, *name));
+  dialogs.fileDialogName = *name;
+  ShowErrorMessage(ports.desktop, WritePeakFile(windows, docs, config, *name));
 }
 
 namespace {
@@ -114,7 +116,8 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::FindAndSavePeaks,
      .tooltip = "Find and save peaks",
      .image = 42,
-     .handler = [](App& app, int, CommandId) { SavePeaks(app); },
+     .handler = [](App& app, int,
+                   CommandId) { SavePeaks(app.windows, app.docs, app.config, app.dialogs, app.ports); },
      .required = WavOpen},
     // T and U in the FFT window: mark the peak under the cursor, clear the marks.
     {.id = CommandId::MarkPeak,

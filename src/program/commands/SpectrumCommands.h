@@ -2,13 +2,19 @@
 // the readout copied, the peaks marked and saved. The windows themselves are SpectrumViews.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
+#include "platform/Platform.h"
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
 
 struct App;
+struct DialogMemory;
+struct Configuration;
+struct OpenDocuments;
+struct WindowStates;
 
 // Keys of the spectrum windows: L (right = false) and R in the FFT window set an end of the
 // selected bins; L and R in the MFT window set the lowest or highest analysed note.
@@ -22,13 +28,15 @@ void SetAnalysedNoteRange(App& app, int lowestNote, int highestNote);
 
 // C in any window: the FFT amplitude readout (status field 33) onto the clipboard; an empty
 // readout leaves the clipboard as it is.
-void CopyStatusValue(App& app);
+void CopyStatusValue(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags,
+                     platform::Platform& ports);
 
 // Mark Peak (T: mark the peak under the cursor), Unmark Peak (U: clear the marks) and Find and Save Peaks
 // (find and save peaks into a text file the user names).
 void MarkPeakCommand(App& app);
 void ClearMarkedPeaks(App& app);
-void SavePeaks(App& app);
+void SavePeaks(WindowStates& windows, OpenDocuments& docs, Configuration& config, DialogMemory& dialogs,
+               platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SpectrumCommandEntries();

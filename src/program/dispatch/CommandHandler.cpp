@@ -166,7 +166,7 @@ void HandleKey(App& app, int view, int key) {
     return;
   }
   if (key == 'C') {
-    CopyStatusValue(app);
+    CopyStatusValue(app.windows, app.docs, app.flags, app.ports);
     return;
   }
   if ((key == 'L' || key == 'R') && view == FftView) {

@@ -55,7 +55,7 @@ struct App {
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
-  bool Has(std::uint32_t bits) const { return (flags & bits) == bits; }
+  bool Has(std::uint32_t bits) const { return HasAll(flags, bits); }
 
   platform::Platform& ports;
   std::uint32_t flags = 0;  // AppFlag bits

@@ -35,6 +35,9 @@ enum AppFlag : std::uint32_t {
   PulseShapeReady = 0x80000000,
 };
 
+// Whether every one of `bits` is set in the state word.
+inline bool HasAll(std::uint32_t flags, std::uint32_t bits) { return (flags & bits) == bits; }
+
 // What the next paint of the SAS window redraws besides what the region asks for: the
 // amplitude pane's band and cursor, the pitch pane's (WindowStates::redraw).
 enum RedrawRequest : std::uint32_t {

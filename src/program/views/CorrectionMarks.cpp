@@ -121,21 +121,20 @@ void DrawNoteMarks(const WindowStates& windows, const SasSession& session, platf
                  SungNoteMark);
 }
 
-void RefreshPageNotes(App& app) {
+void RefreshPageNotes(WindowStates& windows, SasSession& session) {
   const bool shown =
-      (app.windows.showNotes && !app.session.correctionReportShown) || app.windows.editMode == EditMode::Note;
-  if (!app.session.pageNotesStale || !shown || app.Has(Busy)) return;
-  app.session.pageNotesStale = false;
-  SasDocument& sas = app.session.sas;
-  if (!ListNotesOfFrames(sas, sas.pageFirst, std::int64_t{sas.pageFirst} + sas.pageCount,
-                         app.session.pageNotes))
-    app.session.pageNotes.notes.clear();
+      (windows.showNotes && !session.correctionReportShown) || windows.editMode == EditMode::Note;
+  if (!session.pageNotesStale || !shown || HasAll(session.flags, Busy)) return;
+  session.pageNotesStale = false;
+  SasDocument& sas = session.sas;
+  if (!ListNotesOfFrames(sas, sas.pageFirst, std::int64_t{sas.pageFirst} + sas.pageCount, session.pageNotes))
+    session.pageNotes.notes.clear();
 }
 
-bool ShowNotesUsable(const App& app) { return app.Has(SasOpen) && !app.Has(Busy); }
+bool ShowNotesUsable(std::uint32_t flags) { return HasAll(flags, SasOpen) && !HasAll(flags, Busy); }
 
 void ToggleShowNotes(App& app) {
-  if (!ShowNotesUsable(app)) return;
+  if (!ShowNotesUsable(app.flags)) return;
   app.windows.showNotes = !app.windows.showNotes;
   app.ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), app.windows.showNotes);
   app.windows.redraw |= SasLowerBandRedraw;
@@ -148,7 +147,7 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::ShowNotes,
      .label = "Show &Notes",
      .handler = [](App& app, int, CommandId) { ToggleShowNotes(app); },
-     .gate = [](const App& app, CommandId) { return ShowNotesUsable(app); }},
+     .gate = [](const App& app, CommandId) { return ShowNotesUsable(app.flags); }},
 };
 
 }  // namespace

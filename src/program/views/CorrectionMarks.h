@@ -5,6 +5,7 @@
 // A label is drawn when it fits over its line. Drawn after the pane's grid.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "platform/Canvas.h"
@@ -49,10 +50,10 @@ void DrawNoteMarks(const WindowStates& windows, const SasSession& session, platf
 // Lists the notes of the page shown into app.session.pageNotes (ListNotes over the page's frames) when
 // they are stale and would be drawn (as marks, or in Note mode as its bars). Not while busy: the operation
 // may be changing the file, and the marks wait for the paint after it. A listing that fails leaves no notes.
-void RefreshPageNotes(App& app);
+void RefreshPageNotes(WindowStates& windows, SasSession& session);
 
 // The gate of Show Notes: a SAS open and not busy.
-bool ShowNotesUsable(const App& app);
+bool ShowNotesUsable(std::uint32_t flags);
 // View / Show Notes: turns the marks of the notes as sung on or off and redraws the pitch pane.
 void ToggleShowNotes(App& app);
 

@@ -56,19 +56,20 @@ int SelectionColumn(double column, int columns) {
   return static_cast<int>(std::clamp(column, 0.0, static_cast<double>(columns)));
 }
 
-void PaintWavPlot(App& app, platform::Canvas& canvas, int columns) {
-  view::WavView& view = app.windows.wavView;
-  ViewGeometry& geometry = app.windows.geometry[WavView];
+void PaintWavPlot(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags, platform::Canvas& canvas,
+                  int columns) {
+  view::WavView& view = windows.wavView;
+  ViewGeometry& geometry = windows.geometry[WavView];
   const double first = view.firstSample;
   const double spp = std::max<std::uint32_t>(view.samplesPerPixel, 1);
-  geometry.selLeftX = SelectionColumn((app.docs.wav.rangeLeft - first) / spp, columns);
-  geometry.selRightX = SelectionColumn((app.docs.wav.rangeRight - first) / spp, columns);
+  geometry.selLeftX = SelectionColumn((docs.wav.rangeLeft - first) / spp, columns);
+  geometry.selRightX = SelectionColumn((docs.wav.rangeRight - first) / spp, columns);
 
-  if (app.flags & Recording) {
+  if (flags & Recording) {
     // While recording, the columns fill as the input arrives, at a fixed full-scale scale.
     view.valueScale = (geometry.plotBottom - geometry.plotTop) * 0.5 * 4.656612875245797e-10;
-    columns = ViewWidth(app.windows, WavView);
-  } else if (!(app.flags & WavOpen)) {
+    columns = ViewWidth(windows, WavView);
+  } else if (!(flags & WavOpen)) {
     return;  // nothing to show; the envelope may still hold a closed file's columns
   }
 
@@ -150,14 +151,15 @@ void PaintPitchPane(WindowStates& windows, SasSession& session, platform::Canvas
   DrawNoteLayer(windows, session, canvas, first, columns, PlotColumns(windows, SasView), rows);
 }
 
-Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
-  ViewGeometry& geometry = app.windows.geometry[SasView];
+Band PaintSasPlot(WindowStates& windows, SasSession& session, Configuration& config, platform::Canvas& canvas,
+                  int columns) {
+  ViewGeometry& geometry = windows.geometry[SasView];
   Band band{geometry.plotTop, geometry.plotBottom};
-  DrawBarRuler(app.windows, app.session, app.config, canvas);
+  DrawBarRuler(windows, session, config, canvas);
 
-  if (app.flags & SasRangeSelected) {
-    const std::int64_t left = std::int64_t{app.session.sas.range.left} - app.session.sas.firstFrame;
-    const std::int64_t right = std::int64_t{app.session.sas.range.right} - app.session.sas.firstFrame;
+  if (session.flags & SasRangeSelected) {
+    const std::int64_t left = std::int64_t{session.sas.range.left} - session.sas.firstFrame;
+    const std::int64_t right = std::int64_t{session.sas.range.right} - session.sas.firstFrame;
     geometry.selLeftX = static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0), columns));
     geometry.selRightX = static_cast<int>(std::min<std::int64_t>(columns, std::max<std::int64_t>(right, 0)));
   } else {
@@ -165,18 +167,18 @@ Band PaintSasPlot(App& app, platform::Canvas& canvas, int columns) {
     geometry.selRightX = 0;
   }
 
-  const bool upper = (app.windows.redraw & SasUpperBandRedraw) != 0;
-  const bool lower = (app.windows.redraw & SasLowerBandRedraw) != 0;
+  const bool upper = (windows.redraw & SasUpperBandRedraw) != 0;
+  const bool lower = (windows.redraw & SasLowerBandRedraw) != 0;
   if (upper) {
-    PaintAmplitudePane(app.windows, app.session, canvas, 0, columns);
-    band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(app.windows);
+    PaintAmplitudePane(windows, session, canvas, 0, columns);
+    band.bottom = lower ? geometry.plotBottom : SasAmplitudeBottom(windows);
   }
   if (lower) {
-    RefreshPageNotes(app);
-    PaintPitchPane(app.windows, app.session, canvas, 0, columns, band.bottom);
-    band.top = upper ? geometry.plotTop : SasPitchTop(app.windows);
+    RefreshPageNotes(windows, session);
+    PaintPitchPane(windows, session, canvas, 0, columns, band.bottom);
+    band.top = upper ? geometry.plotTop : SasPitchTop(windows);
   }
-  app.windows.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
+  windows.redraw &= ~(SasUpperBandRedraw | SasLowerBandRedraw);
   return band;
 }
 
@@ -217,26 +219,27 @@ void PaintWindow(App& app, int view, const platform::Rect& rect) {
   RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
   canvas.SetClip(rect);
   canvas.FillRect(rect, WindowColour);
-  PaintStatus(app, canvas, view, true);
-  PaintPlot(app, canvas, view);
+  PaintStatus(app.windows, app.session, app.docs, app.config, app.devices, canvas, view, true);
+  PaintPlot(app.windows, app.session, app.docs, app.config, canvas, view);
 }
 
-void PaintPlot(App& app, platform::Canvas& canvas, int view) {
-  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
-  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
-  const int columns = PlotColumns(app.windows, view);
+void PaintPlot(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
+               platform::Canvas& canvas, int view) {
+  ViewGeometry& geometry = windows.geometry[static_cast<std::size_t>(view)];
+  if (view == SasView) SasViewSetDataWidth(windows, session);
+  const int columns = PlotColumns(windows, view);
   Band band{geometry.plotTop, geometry.plotBottom};
 
-  if (view == SasView && app.windows.sasView.splitterDragging) {
+  if (view == SasView && windows.sasView.splitterDragging) {
     canvas.SetRasterMode(RasterMode::NotXor);
     canvas.SelectPen(Black);
-    canvas.MoveTo(0, app.windows.sasView.splitterRow);
-    canvas.LineTo(app.windows.clientRect[SasView].right, app.windows.sasView.splitterRow);
+    canvas.MoveTo(0, windows.sasView.splitterRow);
+    canvas.LineTo(windows.clientRect[SasView].right, windows.sasView.splitterRow);
   }
-  if (view == WavView) PaintWavPlot(app, canvas, columns);
-  if (view == SasView) band = PaintSasPlot(app, canvas, columns);
-  if (view == FftView) PaintFftPlot(app, canvas, columns);
-  if (view == MftView) PaintMftPlot(app.windows, app.config, canvas);
+  if (view == WavView) PaintWavPlot(windows, docs, session.flags, canvas, columns);
+  if (view == SasView) band = PaintSasPlot(windows, session, config, canvas, columns);
+  if (view == FftView) PaintFftPlot(windows, session.flags, canvas, columns);
+  if (view == MftView) PaintMftPlot(windows, config, canvas);
 
   if (geometry.rangeDragging) {
     geometry.selLeftX = geometry.dragAnchorX;
@@ -286,7 +289,7 @@ void MoveCursor(App& app, int view) {
   windows.Present(view, {geometry.cursorX, geometry.plotTop, geometry.cursorX + 1, geometry.plotBottom});
   geometry.drawnCursorX = geometry.cursorX;
 
-  PaintStatus(app, canvas, view, false);
+  PaintStatus(app.windows, app.session, app.docs, app.config, app.devices, canvas, view, false);
   windows.Present(view, StatusStrip(app.windows, view));
 }
 
@@ -310,7 +313,7 @@ void CursorStep(App& app, int view, int step) {
 
 void RepaintStatusValues(App& app, int view) {
   RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
-  PaintStatus(app, canvas, view, false);
+  PaintStatus(app.windows, app.session, app.docs, app.config, app.devices, canvas, view, false);
   app.ports.windows.Present(view, StatusStrip(app.windows, view));
 }
 

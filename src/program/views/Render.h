@@ -19,6 +19,8 @@
 namespace vocara {
 
 struct App;
+struct Devices;
+struct OpenDocuments;
 struct Configuration;
 struct SasSession;
 struct WindowStates;
@@ -30,10 +32,12 @@ void PaintWindow(App& app, int view, const platform::Rect& rect);
 
 // The status strip of a window, or its notice; without full only its value fields (which end a
 // notice). The WAV strip adds a missing sound device after its fields where it has room.
-void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full);
+void PaintStatus(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
+                 Devices& devices, platform::Canvas& canvas, int view, bool full);
 
 // The plot of the window: body, then selection band and cursor line.
-void PaintPlot(App& app, platform::Canvas& canvas, int view);
+void PaintPlot(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
+               platform::Canvas& canvas, int view);
 
 // One column of a two-value bar plot from `bottom` up to `top`: olive for what both values
 // share, then blue for a surplus of the second value or black for a surplus of the first,
@@ -97,6 +101,7 @@ NoteReading NoteOfPitch(int cents);
 
 // The value texts of the WAV (fields 5-9) or SAS (fields 16-23) status strip. Writing the WAV
 // values also moves the WAV cursor to the start of the cursor column.
-void UpdateStatusValues(App& app, int view);
+void UpdateStatusValues(WindowStates& windows, SasSession& session, OpenDocuments& docs,
+                        Configuration& config, int view);
 
 }  // namespace vocara

@@ -86,9 +86,10 @@ void SasViewResetScrollBar(App& app) {
                                   platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
 }
 
-void SasViewShowSungPitches(App& app) {
-  view::SasView& view = app.windows.sasView;
-  const int rows = app.windows.geometry[SasView].plotBottom - SasPitchTop(app.windows);
+void SasViewShowSungPitches(WindowStates& windows, SasSession& session, Configuration& config,
+                            platform::Platform& ports) {
+  view::SasView& view = windows.sasView;
+  const int rows = windows.geometry[SasView].plotBottom - SasPitchTop(windows);
   // The pane centres on a whole note, so it must reach as far as the farther of the two ends
   // from that note, with half a semitone to spare beyond each.
   const auto show = [&](int centreNote, double low, double high) {
@@ -99,20 +100,19 @@ void SasViewShowSungPitches(App& app) {
     while (scale > MinimumPitchScale && 2.0 * reach * scale > rows) scale *= 0.5;
     view.pitchScale = scale;
   };
-  const SungPitches sung =
-      MeasureSungPitches(app.session.sas, SilenceLevel(app.config.settings.silenceThreshold));
+  const SungPitches sung = MeasureSungPitches(session.sas, SilenceLevel(config.settings.silenceThreshold));
   if (sung.found) {
     show(static_cast<int>(std::lround((sung.low + sung.high) / 200.0)), sung.low, sung.high);
   } else {
     // Nothing sung: the range the file was analysed over. The stored notes passed the settings
     // check (0 .. 87) but may stand in either order.
-    const GeneralSettings& analysed = app.session.sas.header.settings;
+    const GeneralSettings& analysed = session.sas.header.settings;
     const int lowest = std::min(analysed.lowestNote, analysed.highestNote);
     const int highest = std::max(analysed.lowestNote, analysed.highestNote);
     show((lowest + highest + 1) / 2, lowest * 100.0, highest * 100.0);
   }
-  SetVerticalBar(app.ports, SasView, platform::ScrollBar::SasLower, view.lower);
-  app.windows.redraw |= SasLowerBandRedraw;
+  SetVerticalBar(ports, SasView, platform::ScrollBar::SasLower, view.lower);
+  windows.redraw |= SasLowerBandRedraw;
 }
 
 void SasViewPitchScale(App& app, bool stretch) {

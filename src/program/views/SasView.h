@@ -20,6 +20,7 @@
 
 namespace vocara {
 
+struct Configuration;
 struct SasSession;
 struct WindowStates;
 
@@ -51,7 +52,8 @@ void SasViewSetDataWidth(WindowStates& windows, SasSession& session);
 // row, at the built-in scale or squeezed as far as the pane needs to hold it, so the melody is in
 // view at first sight whatever range the file was analysed over. A file with nothing voiced shows the
 // range it was analysed over instead.
-void SasViewShowSungPitches(App& app);
+void SasViewShowSungPitches(WindowStates& windows, SasSession& session, Configuration& config,
+                            platform::Platform& ports);
 
 // Pitch Stretch (twice the rows per cent, at most 1) and Pitch Sqeeze (half, at least the
 // smallest scale).

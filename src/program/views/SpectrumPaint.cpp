@@ -44,13 +44,13 @@ int SelectionColumn(double column, int columns) {
 
 }  // namespace
 
-void UpdateFftValues(App& app) {
-  std::array<std::string, StatusFieldCount>& texts = app.windows.status.texts;
+void UpdateFftValues(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags) {
+  std::array<std::string, StatusFieldCount>& texts = windows.status.texts;
   for (int i = 27; i <= 33; ++i) texts[static_cast<std::size_t>(i)].clear();
-  if (!app.Has(WavOpen)) return;
-  const SpectrumState& spectrum = app.windows.spectrum;
-  const std::int32_t bin = FftCursorBin(app.windows);
-  const double rate = app.docs.wav.header.fields.sampleRate;
+  if (!HasAll(flags, WavOpen)) return;
+  const SpectrumState& spectrum = windows.spectrum;
+  const std::int32_t bin = FftCursorBin(windows);
+  const double rate = docs.wav.header.fields.sampleRate;
   const double amplitude = spectrum.spectrum[static_cast<std::size_t>(bin)];
   texts[29] = Number(rate * bin / spectrum.fftSize, 1);
   texts[30] = Number(AmplitudePercent(amplitude), 4);
@@ -64,34 +64,35 @@ void UpdateFftValues(App& app) {
   texts[33] = Number(estimate.amplitude, 4);
 }
 
-void UpdateMftValues(App& app) {
-  std::array<std::string, StatusFieldCount>& texts = app.windows.status.texts;
+void UpdateMftValues(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+                     std::uint32_t& flags) {
+  std::array<std::string, StatusFieldCount>& texts = windows.status.texts;
   for (int i = 37; i <= 39; ++i) texts[static_cast<std::size_t>(i)].clear();
-  const int width = ViewWidth(app.windows, MftView);
+  const int width = ViewWidth(windows, MftView);
   const int key =
-      std::clamp((app.windows.geometry[MftView].cursorX + 1) * KeyCount / (width + 1), 0, KeyCount - 1);
+      std::clamp((windows.geometry[MftView].cursorX + 1) * KeyCount / (width + 1), 0, KeyCount - 1);
   texts[37].assign(NoteName(key));
-  const GeneralSettings& settings = app.config.settings;
+  const GeneralSettings& settings = config.settings;
   if (key < settings.lowestNote || key > settings.highestNote) return;
-  const NoteSpectrum& notes = app.windows.notes.spectrum;
+  const NoteSpectrum& notes = windows.notes.spectrum;
   const double strength = notes.At(key);
-  const double strongest = notes.At(app.windows.notes.strongest);
+  const double strongest = notes.At(windows.notes.strongest);
   if (strongest > 0.0) texts[38] = Number(strength * 100.0 / strongest, 2);
-  const std::uint32_t rate = app.docs.wav.header.fields.sampleRate;
-  const std::size_t length = app.Has(WavOpen) ? NoteWindowLength(rate, settings) : 0;
-  if (length == 0 || app.windows.noteWindow.size() < length) return;
+  const std::uint32_t rate = docs.wav.header.fields.sampleRate;
+  const std::size_t length = HasAll(flags, WavOpen) ? NoteWindowLength(rate, settings) : 0;
+  if (length == 0 || windows.noteWindow.size() < length) return;
   if (strength > notes.At(key - 1) && strength > notes.At(key + 1)) {
-    const std::span<const double> window(app.windows.noteWindow.data(), length);
-    texts[39] = Number(KeyFinePitch(app.windows.notes, key, window, rate, settings), 1);
+    const std::span<const double> window(windows.noteWindow.data(), length);
+    texts[39] = Number(KeyFinePitch(windows.notes, key, window, rate, settings), 1);
   }
 }
 
-void PaintFftPlot(App& app, platform::Canvas& canvas, int columns) {
-  ViewGeometry& geometry = app.windows.geometry[FftView];
-  const view::FftView& view = app.windows.fftView;
-  const SpectrumState& spectrum = app.windows.spectrum;
+void PaintFftPlot(WindowStates& windows, std::uint32_t& flags, platform::Canvas& canvas, int columns) {
+  ViewGeometry& geometry = windows.geometry[FftView];
+  const view::FftView& view = windows.fftView;
+  const SpectrumState& spectrum = windows.spectrum;
   const std::int64_t perBin = std::max(view.pixelsPerBin, 1);
-  if (app.flags & FftRangeSelected) {
+  if (flags & FftRangeSelected) {
     const double first = view.firstPixel;
     geometry.selLeftX = SelectionColumn(static_cast<double>(spectrum.fftSelStart) * perBin - first, columns);
     geometry.selRightX = SelectionColumn(static_cast<double>(spectrum.fftSelEnd) * perBin - first, columns);
@@ -99,7 +100,7 @@ void PaintFftPlot(App& app, platform::Canvas& canvas, int columns) {
     geometry.selLeftX = 0;
     geometry.selRightX = 0;
   }
-  const double scale = FftAmplitudeScale(app.windows);
+  const double scale = FftAmplitudeScale(windows);
   const double height = geometry.plotBottom - geometry.plotTop;
   const std::int64_t lastBin = spectrum.fftSize / 2;
   for (int x = 0; x < columns; ++x) {

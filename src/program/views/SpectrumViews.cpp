@@ -47,11 +47,11 @@ void ShowOnTop(platform::Platform& ports, int view) {
 
 }  // namespace
 
-void SetFftRangeFlag(App& app) {
-  if (app.windows.spectrum.fftSelStart < app.windows.spectrum.fftSelEnd) {
-    app.flags |= FftRangeSelected;
+void SetFftRangeFlag(WindowStates& windows, std::uint32_t& flags) {
+  if (windows.spectrum.fftSelStart < windows.spectrum.fftSelEnd) {
+    flags |= FftRangeSelected;
   } else {
-    app.flags &= ~static_cast<std::uint32_t>(FftRangeSelected);
+    flags &= ~static_cast<std::uint32_t>(FftRangeSelected);
   }
 }
 
@@ -71,19 +71,19 @@ void RangeToAnalysedSpan(App& app) {
 // The note strengths at the WAV cursor, without moving the MFT cursor. The analysis window
 // grows once to what the lowest note needs at the file's rate, so neither a cursor move nor
 // another note range allocates.
-void MeasureNotes(App& app) {
-  if (!app.Has(WavOpen)) {
-    app.windows.notes = NoteReadout{};
+void MeasureNotes(WindowStates& windows, OpenDocuments& docs, Configuration& config, std::uint32_t& flags) {
+  if (!HasAll(flags, WavOpen)) {
+    windows.notes = NoteReadout{};
     return;
   }
-  const std::uint32_t rate = app.docs.wav.header.fields.sampleRate;
-  GeneralSettings widest = app.config.settings;
+  const std::uint32_t rate = docs.wav.header.fields.sampleRate;
+  GeneralSettings widest = config.settings;
   widest.lowestNote = 0;
-  const std::size_t length = NoteWindowLength(rate, app.config.settings);
+  const std::size_t length = NoteWindowLength(rate, config.settings);
   const std::size_t largest = std::max<std::size_t>(NoteWindowLength(rate, widest), length);
-  if (app.windows.noteWindow.size() < largest) app.windows.noteWindow.resize(largest);
-  ComputeNoteSpectrum(app.windows.notes, app.docs.wav, app.docs.wav.cursor, app.config.settings,
-                      std::span<double>(app.windows.noteWindow).first(length));
+  if (windows.noteWindow.size() < largest) windows.noteWindow.resize(largest);
+  ComputeNoteSpectrum(windows.notes, docs.wav, docs.wav.cursor, config.settings,
+                      std::span<double>(windows.noteWindow).first(length));
 }
 
 // The key under the MFT cursor as the L and R keys read it.
@@ -124,7 +124,7 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   const double ratio = static_cast<double>(newSize) / oldSize;
   spectrum.fftSelStart = static_cast<std::int32_t>(spectrum.fftSelStart * ratio);
   spectrum.fftSelEnd = static_cast<std::int32_t>(spectrum.fftSelEnd * ratio);
-  SetFftRangeFlag(app);
+  SetFftRangeFlag(app.windows, app.flags);
   if (change.zoom >= 0) {
     FftViewZoom(app, change.zoom);
   } else {
@@ -163,7 +163,7 @@ void SpectraFollowRecording(App& app) {
   }
   // The cursor sample follows the cursor column at the new file's scale; until the status strip
   // is next painted it would still be the previous file's.
-  UpdateStatusValues(app, WavView);
+  UpdateStatusValues(app.windows, app.session, app.docs, app.config, WavView);
   if (Visible(app.ports, FftView)) RefreshSpectrumView(app, {});
   if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
 }
@@ -176,7 +176,7 @@ void ShowNoteSpectrumView(App& app) {
 }
 
 void RefreshNoteSpectrum(App& app) {
-  MeasureNotes(app);
+  MeasureNotes(app.windows, app.docs, app.config, app.flags);
   if (app.Has(WavOpen)) {
     // The cursor stands in the middle of the detected key's column.
     ViewGeometry& geometry = app.windows.geometry[MftView];
@@ -196,7 +196,7 @@ void SetFftRangeFromBand(App& app) {
       view.totalPixels / perBin, (std::int64_t{geometry.selRightX} + view.firstPixel) / perBin);
   app.windows.spectrum.fftSelStart = static_cast<std::int32_t>(start);
   app.windows.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
-  SetFftRangeFlag(app);
+  SetFftRangeFlag(app.windows, app.flags);
   RepaintStatusValues(app, FftView);
 }
 

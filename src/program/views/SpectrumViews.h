@@ -16,6 +16,7 @@
 namespace vocara {
 
 struct App;
+struct OpenDocuments;
 struct Configuration;
 struct WindowStates;
 
@@ -61,18 +62,18 @@ void SetFftRangeFromBand(App& app);
 
 // The FFT range flag from the FFT selection; the MFT note strengths measured at the WAV cursor;
 // the key under the MFT cursor.
-void SetFftRangeFlag(App& app);
-void MeasureNotes(App& app);
+void SetFftRangeFlag(WindowStates& windows, std::uint32_t& flags);
+void MeasureNotes(WindowStates& windows, OpenDocuments& docs, Configuration& config, std::uint32_t& flags);
 int KeyAtMftCursor(const WindowStates& windows);
 
 // The value texts of the FFT (fields 27-33) and MFT (fields 37-39) status strips.
-void UpdateFftValues(App& app);
-void UpdateMftValues(App& app);
+void UpdateFftValues(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags);
+void UpdateMftValues(WindowStates& windows, OpenDocuments& docs, Configuration& config, std::uint32_t& flags);
 
 // The plot bodies, before the selection band and the cursor line: the FFT spectrum as one bar
 // per column with the marked peaks capped in blue over `columns` columns; the MFT key
 // strengths as blue bars over the analysed key range.
-void PaintFftPlot(App& app, platform::Canvas& canvas, int columns);
+void PaintFftPlot(WindowStates& windows, std::uint32_t& flags, platform::Canvas& canvas, int columns);
 void PaintMftPlot(WindowStates& windows, Configuration& config, platform::Canvas& canvas);
 
 // The commands this module carries out, for the command table.

@@ -95,23 +95,25 @@ NoteReading NoteOfPitch(int cents) {
   return {NoteName(note), cents - 100 * note};
 }
 
-void UpdateStatusValues(App& app, int view) {
-  if (view == WavView) UpdateWavValues(app.windows, app.docs);
-  if (view == SasView) UpdateSasValues(app.windows, app.session);
-  if (view == FftView) UpdateFftValues(app);
-  if (view == MftView) UpdateMftValues(app);
+void UpdateStatusValues(WindowStates& windows, SasSession& session, OpenDocuments& docs,
+                        Configuration& config, int view) {
+  if (view == WavView) UpdateWavValues(windows, docs);
+  if (view == SasView) UpdateSasValues(windows, session);
+  if (view == FftView) UpdateFftValues(windows, docs, session.flags);
+  if (view == MftView) UpdateMftValues(windows, docs, config, session.flags);
 }
 
-void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
+void PaintStatus(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
+                 Devices& devices, platform::Canvas& canvas, int view, bool full) {
   // New values (the cursor moved) end a notice: it has been read, and they are what counts now.
-  std::string& notice = app.windows.status.notices[static_cast<std::size_t>(view)];
+  std::string& notice = windows.status.notices[static_cast<std::size_t>(view)];
   if (!full && !notice.empty()) {
     notice.clear();
     full = true;
   }
-  const int top = app.windows.metrics.toolbarHeight;
-  const int bottom = top + app.windows.metrics.statusHeight;
-  const int width = app.windows.clientRect[static_cast<std::size_t>(view)].Width();
+  const int top = windows.metrics.toolbarHeight;
+  const int bottom = top + windows.metrics.statusHeight;
+  const int width = windows.clientRect[static_cast<std::size_t>(view)].Width();
   canvas.SetRasterMode(platform::RasterMode::Copy);
   if (full) {
     canvas.FillRect({0, top, width, bottom}, StripColour);
@@ -122,13 +124,12 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
     canvas.MoveTo(0, bottom);
     canvas.LineTo(width, bottom);
   }
-  UpdateStatusValues(app, view);
+  UpdateStatusValues(windows, session, docs, config, view);
   const StatusFieldRange range = StatusFieldsOf(view);
   // A notice has the strip to itself, as the fields leave no room beside them in a window of
   // the usual width.
-  if (const std::string& notice = app.windows.status.notices[static_cast<std::size_t>(view)];
-      !notice.empty()) {
-    const platform::Rect& first = app.windows.status.rects[static_cast<std::size_t>(range.first)];
+  if (const std::string& notice = windows.status.notices[static_cast<std::size_t>(view)]; !notice.empty()) {
+    const platform::Rect& first = windows.status.rects[static_cast<std::size_t>(range.first)];
     canvas.SetTextColour(TextColour);
     canvas.TextOut(first.left, first.top, notice);
     return;
@@ -136,13 +137,12 @@ void PaintStatus(App& app, platform::Canvas& canvas, int view, bool full) {
   const auto paintField = [&](int i) {
     const auto f = static_cast<std::size_t>(i);
     canvas.SetTextColour(i == 20 || i == 21 || i == 23 ? TargetColour : TextColour);
-    canvas.FillRect(app.windows.status.rects[f], StripColour);
-    canvas.TextOut(app.windows.status.rects[f].left, app.windows.status.rects[f].top,
-                   app.windows.status.texts[f]);
+    canvas.FillRect(windows.status.rects[f], StripColour);
+    canvas.TextOut(windows.status.rects[f].left, windows.status.rects[f].top, windows.status.texts[f]);
   };
   for (int i = full ? range.first : range.firstValue; i <= range.last; ++i) paintField(i);
   if (view == SasView) paintField(SasModeField);
-  if (view == WavView && full) PaintDeviceProblem(app.windows, app.devices, canvas, range);
+  if (view == WavView && full) PaintDeviceProblem(windows, devices, canvas, range);
 }
 
 }  // namespace vocara

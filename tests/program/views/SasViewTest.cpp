@@ -100,7 +100,8 @@ TEST_F(SasViewTest, OpeningASasShowsTheMelodyWhereItIsSung) {
     Resize(SasView, 640, height);
     SasClose(app);
     OpenSasRecords(header, frames, EndLinks(400000));
-    SasViewShowSungPitches(app);  // as the opener left it, not the fixture's A0
+    SasViewShowSungPitches(app.windows, app.session, app.config,
+                           app.ports);  // as the opener left it, not the fixture's A0
     const int top = SasPitchTop(app.windows), bottom = app.windows.geometry[SasView].plotBottom;
     for (const int cents : melody) {
       const double rise = cents * app.windows.sasView.pitchScale - SasPitchBase(app.windows, top, bottom);
