@@ -18,6 +18,7 @@
 #include "program/shell/WavRange.h"
 #include "support/Environment.h"
 #include "support/FakePlatform.h"
+#include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
 
@@ -126,6 +127,11 @@ class AppTest : public ::testing::Test {
     app.session.sas.range = {left, right};
     app.flags |= SasRangeSelected;
     UpdateCommandStates(app);
+  }
+  // The open SAS file's frames as the user would find them after saving: pending edits written back.
+  std::vector<SasFrame> Saved() {
+    SasWriteBack(app.session);
+    return ReadSasFrames(app.session.sas.path);
   }
   bool Enabled(int command) const { return FindCommand(app.commands, command)->enabled; }
   // The output device handing `buffer` back (by default to the stream open last).

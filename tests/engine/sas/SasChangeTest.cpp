@@ -36,6 +36,10 @@ class SasChangeTest : public ::testing::Test {
   bool Transpose(SasDocument& document) {
     return SasApplyRange(document, 0, 3000, SasRangeOps::Transpose, {100, 50, 0, 100, 0});
   }
+  // The take transposed on a copy that then takes the file's place.
+  bool TransposeCommitted(SasChange& change) {
+    return change.Begin(sas, true) == MessageId::None && Transpose(sas) && change.Commit();
+  }
   TempDir dir;
   std::string path;
   std::string before;
@@ -53,9 +57,7 @@ TEST_F(SasChangeTest, AbandonedNothingChangedCommittedTheDocumentGoesOnWithTheNe
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 
   SasChange change;
-  ASSERT_EQ(change.Begin(sas, true), MessageId::None);
-  ASSERT_TRUE(Transpose(sas));
-  ASSERT_TRUE(change.Commit());
+  ASSERT_TRUE(TransposeCommitted(change));
   EXPECT_TRUE(ReadFile(path) != before && sas.file.IsFileAt(path));
   EXPECT_EQ(ReadSasFrames(path)[10].targetPitch, ReadSasFrames(path)[10].sourcePitch + 50);
   struct stat status {};
@@ -63,9 +65,7 @@ TEST_F(SasChangeTest, AbandonedNothingChangedCommittedTheDocumentGoesOnWithTheNe
   EXPECT_EQ(status.st_mode & 07777, 0640u);  // the permissions the user gave the file
   // The document writes into the new file from now on: a second change sees the first.
   const std::string first = ReadFile(path);
-  ASSERT_EQ(change.Begin(sas, true), MessageId::None);
-  ASSERT_TRUE(Transpose(sas));
-  ASSERT_TRUE(change.Commit());
+  ASSERT_TRUE(TransposeCommitted(change));
   EXPECT_EQ(ReadSasFrames(path)[10].targetPitch, ReadSasFrames(path)[10].sourcePitch + 50);
   EXPECT_EQ(ReadFile(path), first);  // the same transpose from the source again
 }
@@ -114,9 +114,7 @@ TEST_F(SasChangeTest, AHolderOfTheReplacedFileReadsItsPagesFromTheNewOne) {
   holder.pageLength = 100;
   EXPECT_FALSE(SasFollowReplacedFile(holder));  // nothing replaced yet
   SasChange change;
-  ASSERT_EQ(change.Begin(sas, true), MessageId::None);
-  ASSERT_TRUE(Transpose(sas));
-  ASSERT_TRUE(change.Commit());
+  ASSERT_TRUE(TransposeCommitted(change));
   EXPECT_TRUE(SasFollowReplacedFile(holder));
   ASSERT_TRUE(SasReadPageRecords(holder));
   EXPECT_TRUE(holder.page[10].targetPitch == holder.page[10].sourcePitch + 50 && holder.file.IsFileAt(path));

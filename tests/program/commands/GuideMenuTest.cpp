@@ -83,9 +83,8 @@ TEST_F(GuideMenuTest, NotesGoOutAsMidi) {
 
 TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {
   const std::string guide = Guide();
-  fake.desktop.fileAnswers.push_back(guide);
   OkNextDialog({{106, "100"}});
-  Command(SasView, Id(CommandId::FollowGuide));
+  Command(SasView, Id(CommandId::FollowGuide), guide);
   ASSERT_EQ(MessageTexts().size(), 1u);
   EXPECT_EQ(
       MessageTexts()[0],
@@ -108,9 +107,8 @@ TEST_F(GuideMenuTest, FollowingAGuideIsOneUndoAction) {
 TEST_F(GuideMenuTest, DamagedGuidesAndReadOnlyFilesChangeNothing) {
   const std::string damaged =
       WriteFile(dir.File("damaged.mid"), std::string("MThd\0\0\0\6\0\2\0\1\0\140", 14));
-  fake.desktop.fileAnswers.push_back(damaged);
   OkNextDialog({{106, "0"}});
-  Command(SasView, Id(CommandId::FollowGuide));
+  Command(SasView, Id(CommandId::FollowGuide), damaged);
   EXPECT_EQ(MessageTexts(),
             (std::vector<std::string>{damaged + ": format 2 (independent patterns) is not read"}));
   EXPECT_TRUE(ReadFile(sasPath) == original);

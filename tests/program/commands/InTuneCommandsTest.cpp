@@ -83,7 +83,6 @@ class InTuneMenuTest : public AppTest {
       states.push_back(fake.windows.menuEnabled[id]);
     return states;
   }
-  std::vector<SasFrame> Saved() { return SasWriteBack(app.session), ReadSasFrames(sasPath); }
 
   std::string wavPath;
   std::vector<std::string> calls;

@@ -311,8 +311,7 @@ TEST_F(SasMouseTest, DragsPastTheRightEdgeEditOnlyTheFramesOfThePage) {
       EXPECT_EQ(Page(columns), (SasFrame{1, 555, 0, 0, 777}));
       EXPECT_NE(Page(columns - 1), (SasFrame{1, 3, -1000, 1000, 3}));
     }
-    SasWriteBack(app.session);
-    EXPECT_EQ(ReadSasFrames(app.session.sas.path).size(), count);
+    EXPECT_EQ(Saved().size(), count);
   }
 }
 

@@ -34,10 +34,6 @@ class SasRangeCommandsTest : public AppTest {
     SasOpenCommand(app, &path);
     ASSERT_TRUE(app.Has(SasOpen));
   }
-  std::vector<SasFrame> Saved() {
-    SasWriteBack(app.session);
-    return ReadSasFrames(path);
-  }
 
   std::vector<SasFrame> frames;
   std::string path;

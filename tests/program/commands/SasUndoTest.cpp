@@ -45,11 +45,6 @@ class SasUndoTest : public AppTest {
     app.flags |= SasPageDirty;
     SasEditEnd(app.session);
   }
-  // The file as the user would see it after saving: pending edits written back.
-  std::vector<SasFrame> Saved() {
-    SasWriteBack(app.session);
-    return ReadSasFrames(path);
-  }
   bool Enabled(int command) { return fake.windows.menuEnabled[command]; }
 
   std::string path;
