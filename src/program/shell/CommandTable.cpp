@@ -10,8 +10,10 @@
 namespace vocara {
 namespace {
 
+CommandState StateOf(const App& app) { return {app.flags, app.windows, app.session, app.devices}; }
+
 bool Usable(const App& app, const CommandRecord& record) {
-  if (record.gate != nullptr) return record.gate(app, static_cast<CommandId>(record.id));
+  if (record.gate != nullptr) return record.gate(StateOf(app), static_cast<CommandId>(record.id));
   return (record.required & app.flags) == record.required && !(app.flags & Busy);
 }
 
@@ -75,7 +77,8 @@ const CommandEntry& EntryOf(CommandId command) {
 bool RunCommand(App& app, int view, int command) {
   const CommandRecord* record = FindCommand(app.commands, command);
   if (record == nullptr || record->handler == nullptr) return false;
-  if (record->gate != nullptr ? !record->gate(app, static_cast<CommandId>(command)) : !record->enabled)
+  if (record->gate != nullptr ? !record->gate(StateOf(app), static_cast<CommandId>(command))
+                              : !record->enabled)
     return false;
   record->handler(app, view, static_cast<CommandId>(command));
   return true;
@@ -84,7 +87,7 @@ bool RunCommand(App& app, int view, int command) {
 std::string CommandRefusalText(const App& app, int command) {
   const CommandRecord* record = FindCommand(app.commands, command);
   if (record == nullptr || record->refusal == nullptr || app.Has(Busy)) return {};
-  return record->refusal(app, static_cast<CommandId>(command));
+  return record->refusal(StateOf(app), static_cast<CommandId>(command));
 }
 
 void UpdateCommandStates(App& app) {
