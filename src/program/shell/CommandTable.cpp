@@ -12,9 +12,9 @@ namespace {
 
 CommandState StateOf(const App& app) { return {app.flags, app.windows, app.session, app.devices}; }
 
-bool Usable(const App& app, const CommandRecord& record) {
-  if (record.gate != nullptr) return record.gate(StateOf(app), static_cast<CommandId>(record.id));
-  return (record.required & app.flags) == record.required && !(app.flags & Busy);
+bool Usable(const CommandState& state, const CommandRecord& record) {
+  if (record.gate != nullptr) return record.gate(state, static_cast<CommandId>(record.id));
+  return state.Has(record.required) && !state.Has(Busy);
 }
 
 // Whether two keys would send their commands from one key press.
@@ -92,9 +92,10 @@ std::string CommandRefusalText(const App& app, int command) {
 
 void UpdateCommandStates(App& app) {
   platform::WindowPort& windows = app.ports.windows;
+  const CommandState state = StateOf(app);
   for (CommandRecord& record : app.commands) {
     if (record.id == 0) continue;
-    const bool usable = Usable(app, record);
+    const bool usable = Usable(state, record);
     if (usable == record.enabled) continue;
     record.enabled = usable;
     if (record.menu) windows.SetMenuItemEnabled(record.id, usable);
