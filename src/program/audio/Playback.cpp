@@ -351,14 +351,14 @@ void CloseAudio(App& app) {
   if (app.devices.playback.deviceOpen) EndPlayback(app, false);
 }
 
-std::string PlayRefusal(const App& app, CommandId) {
-  return app.Has(PlayAvailable) ? "" : app.devices.outputProblem;
+std::string PlayRefusal(const CommandState& state, CommandId) {
+  return state.Has(PlayAvailable) ? "" : state.devices.outputProblem;
 }
 
 namespace {
 
-std::string RecordRefusal(const App& app, CommandId) {
-  return app.Has(RecordAvailable) ? "" : app.devices.inputProblem;
+std::string RecordRefusal(const CommandState& state, CommandId) {
+  return state.Has(RecordAvailable) ? "" : state.devices.inputProblem;
 }
 
 constexpr CommandEntry Entries[] = {

@@ -57,7 +57,7 @@ void FollowPlayback(App& app);
 void CloseAudio(App& app);
 
 // Why a command that plays did not: the output device's problem, when it has one.
-std::string PlayRefusal(const App& app, CommandId command);
+std::string PlayRefusal(const CommandState& state, CommandId command);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> PlaybackCommandEntries();

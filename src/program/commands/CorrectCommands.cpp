@@ -38,15 +38,15 @@ void WriteBackSas(SasSession& session) { SasWriteBack(session); }
 void PlayCorrectedFile(App& app) { PlayFile(app, app.docs.correctedPath, 0, 0, app.docs.correctedStart); }
 
 // WAV Range / Play Corrected plays the WAV range, or in Note mode the chosen notes' span.
-bool PlayCorrectedUsable(const App& app, CommandId) {
-  return !app.Has(Busy) && app.Has(WavOpen | SasOpen | WavSasMatch | PlayAvailable) &&
-         (app.Has(WavRangeSelected) || NotesChosenToPlay(app.windows, app.session));
+bool PlayCorrectedUsable(const CommandState& state, CommandId) {
+  return !state.Has(Busy) && state.Has(WavOpen | SasOpen | WavSasMatch | PlayAvailable) &&
+         (state.Has(WavRangeSelected) || NotesChosenToPlay(state.windows, state.session));
 }
 
 // F8 pressed when there is nothing to play corrected.
-std::string PlayCorrectedRefusal(const App& app, CommandId command) {
-  if (!app.Has(PlayAvailable)) return PlayRefusal(app, command);
-  if (!app.Has(WavOpen | SasOpen | WavSasMatch)) return "Play Corrected needs a WAV and its SAS open";
+std::string PlayCorrectedRefusal(const CommandState& state, CommandId command) {
+  if (!state.Has(PlayAvailable)) return PlayRefusal(state, command);
+  if (!state.Has(WavOpen | SasOpen | WavSasMatch)) return "Play Corrected needs a WAV and its SAS open";
   return "No WAV range or notes chosen to play corrected";
 }
 

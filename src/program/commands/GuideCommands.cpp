@@ -160,13 +160,15 @@ void FollowGuide(App& app, int view) {
   }
 }
 
-bool FollowUsable(const App& app, CommandId) { return SasUsable(app.flags) && !app.session.sas.readOnly; }
+bool FollowUsable(const CommandState& state, CommandId) {
+  return SasUsable(state.flags) && !state.session.sas.readOnly;
+}
 
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::ExportNotesMidi,
      .label = "Export Notes as M&IDI...",
      .handler = [](App& app, int view, CommandId) { ExportNotesMidi(app, view); },
-     .gate = [](const App& app, CommandId) { return SasUsable(app.flags); }},
+     .gate = [](const CommandState& state, CommandId) { return SasUsable(state.flags); }},
     {.id = CommandId::FollowGuide,
      .label = "Follow Gu&ide...",
      .handler = [](App& app, int view, CommandId) { FollowGuide(app, view); },

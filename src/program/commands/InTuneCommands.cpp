@@ -299,11 +299,11 @@ namespace {
 
 // Never while busy; Snap needs an open SAS that may be written; Re-analyse and Repair also need
 // the recording it was built from (WAV and SAS open and matching), since they measure it again.
-bool SnapGate(const App& app, CommandId) {
-  return !(app.flags & Busy) && (app.flags & SasOpen) && !app.session.sas.readOnly;
+bool SnapGate(const CommandState& state, CommandId) {
+  return !(state.flags & Busy) && (state.flags & SasOpen) && !state.session.sas.readOnly;
 }
-bool MeasuringGate(const App& app, CommandId command) {
-  return SnapGate(app, command) && app.Has(WavOpen | SasOpen | WavSasMatch);
+bool MeasuringGate(const CommandState& state, CommandId command) {
+  return SnapGate(state, command) && state.Has(WavOpen | SasOpen | WavSasMatch);
 }
 
 constexpr CommandEntry Entries[] = {

@@ -188,8 +188,8 @@ bool NoteModeUsable(const WindowStates& windows, std::uint32_t flags) {
   return HasAll(flags, SasOpen) && !HasAll(flags, Busy) && windows.editMode == EditMode::Note;
 }
 
-bool ChosenUsable(const App& app, CommandId) {
-  return NoteModeUsable(app.windows, app.flags) && !app.session.chosenNotes.empty();
+bool ChosenUsable(const CommandState& state, CommandId) {
+  return NoteModeUsable(state.windows, state.flags) && !state.session.chosenNotes.empty();
 }
 
 void SelectAllNotes(App& app) {
@@ -337,7 +337,7 @@ constexpr CommandEntry Entries[] = {
      .label = "Select All Notes",
      .key = Accelerator('A', true),
      .handler = [](App& app, int, CommandId) { SelectAllNotes(app); },
-     .gate = [](const App& app, CommandId) { return NoteModeUsable(app.windows, app.flags); }},
+     .gate = [](const CommandState& state, CommandId) { return NoteModeUsable(state.windows, state.flags); }},
     {.id = CommandId::NoteSemitoneUp,
      .label = "Notes U&p a Semitone",
      .key = WindowKey(platform::key::PageUp, In(SasView)),

@@ -42,7 +42,7 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::DetectNoteRange,
      .label = "&Detect Note Range",
      .handler = [](App& app, int, CommandId) { DetectNoteRangeFromRecording(app); },
-     .gate = [](const App& app, CommandId) { return DetectNoteRangeUsable(app.flags); }},
+     .gate = [](const CommandState& state, CommandId) { return DetectNoteRangeUsable(state.flags); }},
 };
 
 }  // namespace

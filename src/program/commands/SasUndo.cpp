@@ -165,10 +165,10 @@ void SasUndoClear(SasSession& session) {
 
 namespace {
 
-bool UndoUsable(const App& app, CommandId command) {
+bool UndoUsable(const CommandState& state, CommandId command) {
   const std::deque<SasUndoAction>& actions =
-      command == CommandId::Undo ? app.session.undo.undo : app.session.undo.redo;
-  return (app.flags & SasOpen) && !actions.empty();
+      command == CommandId::Undo ? state.session.undo.undo : state.session.undo.redo;
+  return (state.flags & SasOpen) && !actions.empty();
 }
 
 // The journal keeps the Undo and Redo items itself (UpdateUndoStates), as each action changes it.

@@ -10,9 +10,11 @@
 namespace vocara {
 namespace {
 
-bool Usable(const App& app, const CommandRecord& record) {
-  if (record.gate != nullptr) return record.gate(app, static_cast<CommandId>(record.id));
-  return (record.required & app.flags) == record.required && !(app.flags & Busy);
+CommandState StateOf(const App& app) { return {app.flags, app.windows, app.session, app.devices}; }
+
+bool Usable(const CommandState& state, const CommandRecord& record) {
+  if (record.gate != nullptr) return record.gate(state, static_cast<CommandId>(record.id));
+  return state.Has(record.required) && !state.Has(Busy);
 }
 
 // Whether two keys would send their commands from one key press.
@@ -75,7 +77,8 @@ const CommandEntry& EntryOf(CommandId command) {
 bool RunCommand(App& app, int view, int command) {
   const CommandRecord* record = FindCommand(app.commands, command);
   if (record == nullptr || record->handler == nullptr) return false;
-  if (record->gate != nullptr ? !record->gate(app, static_cast<CommandId>(command)) : !record->enabled)
+  if (record->gate != nullptr ? !record->gate(StateOf(app), static_cast<CommandId>(command))
+                              : !record->enabled)
     return false;
   record->handler(app, view, static_cast<CommandId>(command));
   return true;
@@ -84,14 +87,15 @@ bool RunCommand(App& app, int view, int command) {
 std::string CommandRefusalText(const App& app, int command) {
   const CommandRecord* record = FindCommand(app.commands, command);
   if (record == nullptr || record->refusal == nullptr || app.Has(Busy)) return {};
-  return record->refusal(app, static_cast<CommandId>(command));
+  return record->refusal(StateOf(app), static_cast<CommandId>(command));
 }
 
 void UpdateCommandStates(App& app) {
   platform::WindowPort& windows = app.ports.windows;
+  const CommandState state = StateOf(app);
   for (CommandRecord& record : app.commands) {
     if (record.id == 0) continue;
-    const bool usable = Usable(app, record);
+    const bool usable = Usable(state, record);
     if (usable == record.enabled) continue;
     record.enabled = usable;
     if (record.menu) windows.SetMenuItemEnabled(record.id, usable);

@@ -20,6 +20,9 @@
 namespace vocara {
 
 struct App;
+struct Devices;
+struct SasSession;
+struct WindowStates;
 
 inline constexpr int FirstCommand = Id(CommandId::OpenWav);
 inline constexpr int LastCommand = Id(CommandId::End) - 1;
@@ -52,10 +55,20 @@ constexpr CommandKey Unnamed(CommandKey key) {
 
 // Carries out `command` sent from the window `view`.
 using CommandHandler = void (*)(App& app, int view, CommandId command);
+// What a command's usability may depend on: the state word, the windows' state (the edit mode),
+// the open SAS (its chosen notes, its journal, whether it is read-only) and the devices (why
+// one is missing). Gates and refusals read it and nothing else of the program.
+struct CommandState {
+  std::uint32_t flags;
+  const WindowStates& windows;
+  const SasSession& session;
+  const Devices& devices;
+  bool Has(std::uint32_t bits) const { return HasAll(flags, bits); }
+};
 // Whether `command` is usable now, for the commands that are not gated by state bits alone.
-using CommandGate = bool (*)(const App& app, CommandId command);
+using CommandGate = bool (*)(const CommandState& state, CommandId command);
 // Why `command` cannot run now, said when its key is pressed regardless; empty to say nothing.
-using CommandRefusal = std::string (*)(const App& app, CommandId command);
+using CommandRefusal = std::string (*)(const CommandState& state, CommandId command);
 
 // One command as its module contributes it, written with designated initializers. Whether it
 // has a menu item or a toolbar button is the layout's (shell/Resources.cpp); what they show is

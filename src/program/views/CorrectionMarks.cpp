@@ -147,7 +147,7 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::ShowNotes,
      .label = "Show &Notes",
      .handler = [](App& app, int, CommandId) { ToggleShowNotes(app); },
-     .gate = [](const App& app, CommandId) { return ShowNotesUsable(app.flags); }},
+     .gate = [](const CommandState& state, CommandId) { return ShowNotesUsable(state.flags); }},
 };
 
 }  // namespace
