@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "CliRun.h"
-#include "engine/wav/WavDocument.h"
 #include "support/SasFiles.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -30,9 +29,7 @@ class CorrectCommandTest : public CliFixture {
   }
   // Frames of hop 400 at A3 (a period of 218 samples) moved by `cents`, timeCorrection as stored.
   std::string MakeSas(int cents, std::int32_t timeCorrection, std::uint32_t checksumOffset = 0) {
-    WavDocument probe;
-    WavOpenDocument(probe, wav);
-    SasHeader header = SasHeaderFor(400, 48000, probe.checksum + checksumOffset, 120);
+    SasHeader header = SasHeaderFor(400, 48000, WavChecksum(wav) + checksumOffset, 120);
     header.settings.timeCorrection = timeCorrection;
     SasFrame frame = FreshFrame(3600, -1 << 30, 1 << 30);
     frame.targetPitch = static_cast<std::uint16_t>(3600 - cents);
@@ -86,12 +83,10 @@ TEST_F(CorrectCommandTest, TimeCorrectionFollowsTheSasUnlessTheOptionOverrides) 
 // ask): the output would pass the largest WAV. Nothing is written and the reason is given (with
 // time correction on or off: CorrectTest).
 TEST_F(CorrectCommandTest, AnOutputPastTheLargestWavIsRefusedAndTheOldFileKept) {
-  WavDocument probe;
-  WavOpenDocument(probe, wav);
   SasFrame frame = FreshFrame(30000, -1 << 30, 1 << 30);
   frame.targetPitch = 0;
   const std::string sas =
-      WriteSasFile(dir.File("stretched.sas"), SasHeaderFor(400, 48000, probe.checksum, 120),
+      WriteSasFile(dir.File("stretched.sas"), SasHeaderFor(400, 48000, WavChecksum(wav), 120),
                    std::vector<SasFrame>(120, frame), EndLinks(48000));
   WriteFile(output, "the previous file");
   EXPECT_EQ(Run({"correct", wav, sas, output}), cli::ExitFailure);

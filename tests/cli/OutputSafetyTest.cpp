@@ -43,13 +43,11 @@ struct Inputs {
   Inputs(const TempDir& dir, std::size_t samples, std::uint32_t rate = 22050) {
     wav = WriteWav16(dir.File("in.wav"),
                      Sine16(220, static_cast<int>(rate), static_cast<double>(samples) / rate), rate);
-    WavDocument document;
-    EXPECT_EQ(WavOpenDocument(document, wav).message, MessageId::None);
     const std::size_t frames = samples / 1000;
     std::vector<SasFrame> records(frames, FreshFrame(4800, -12000 << 16, 12000 << 16));
     for (std::size_t i = 5; i < 8 && i < frames; ++i)
       records[i] = FreshFrame(6000, -12000 << 16, 12000 << 16);
-    sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, rate, document.checksum, frames), records,
+    sas = WriteSasFile(dir.File("in.sas"), SasHeaderFor(1000, rate, WavChecksum(wav), frames), records,
                        EndLinks(static_cast<std::uint32_t>(samples)));
   }
   std::string wav;

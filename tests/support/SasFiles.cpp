@@ -27,6 +27,12 @@ SasHeader SasHeaderFor(std::uint32_t frameLength, std::uint32_t sampleRate, std:
           .settings = settings};
 }
 
+std::uint32_t WavChecksum(const std::string& wavPath) {
+  WavDocument wav;
+  EXPECT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None) << wavPath;
+  return wav.checksum;
+}
+
 bool BuildSas(const std::string& wavPath, const std::string& sasPath, const GeneralSettings& settings) {
   WavDocument wav;
   const MessageId opened = WavOpenDocument(wav, wavPath).message;

@@ -16,6 +16,9 @@ SasHeader SasHeaderFor(std::uint32_t frameLength, std::uint32_t sampleRate, std:
                        std::size_t frameCount, std::size_t linkCount = 2,
                        const GeneralSettings& settings = {});
 
+// The checksum a SAS made of the recording at wavPath carries, as the WAV opener finds it.
+std::uint32_t WavChecksum(const std::string& wavPath);
+
 // Writes the SAS the Build makes of the recording at wavPath (over the built-in settings unless
 // given) to sasPath; false, with the step that failed recorded, when it cannot.
 bool BuildSas(const std::string& wavPath, const std::string& sasPath, const GeneralSettings& settings = {});

@@ -71,7 +71,7 @@ struct Recorder {
   std::uint64_t stopAfter = 0;  // consume says stop after this many blocks; 0 never
 };
 
-TEST(OrderedBlocksTest, EveryBlockOnceInOrderWithTheSameValuesForAnyThreadCount) {
+TEST(OrderedBlocksTest, EveryBlockOnceInOrderWithTheSameValuesForAnyThreadCountAndNoStepForNoBlocks) {
   constexpr std::uint64_t Blocks = 600;
   std::vector<std::uint64_t> expected;
   for (unsigned helpers : {0u, 1u, 2u, 7u}) {
@@ -90,12 +90,9 @@ TEST(OrderedBlocksTest, EveryBlockOnceInOrderWithTheSameValuesForAnyThreadCount)
       EXPECT_EQ(run.values, expected);
     }
   }
-}
-
-TEST(OrderedBlocksTest, NoBlocksCallsNoStep) {
-  Recorder run(0, 4);
-  EXPECT_TRUE(RunOrderedBlocks(0, 4, 3, run.Steps(3)));
-  EXPECT_TRUE(run.consumed.empty());
+  Recorder none(0, 4);
+  EXPECT_TRUE(RunOrderedBlocks(0, 4, 3, none.Steps(3)));
+  EXPECT_TRUE(none.consumed.empty());
 }
 
 TEST(OrderedBlocksTest, AStopEndsTheRunWithEveryHelperJoinedAndNothingStagedBeyondTheSlots) {

@@ -95,8 +95,7 @@ TEST_P(CorrectIdentity, AFreshSasRendersTheInputExactly) {
     frames.push_back(FreshFrame(static_cast<std::uint16_t>(3000 + 100 * i), -5, 9));
   OpenSas(64, frames);
   const CorrectResult result = Render(0, 1000, timeCorrection);
-  EXPECT_EQ(result.result, LongOperationResult::Done);
-  EXPECT_EQ(result.outputSamples, 1000u);
+  EXPECT_EQ(std::tuple(result.result, result.outputSamples), std::tuple(LongOperationResult::Done, 1000u));
   EXPECT_EQ(ReadFile(out), CanonicalWav(format, Samples(blockAlign, input)));
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/processing/Correct.h"
@@ -153,9 +154,7 @@ TEST(SungTakesRoadTest, EveryTakeIsHeardAsSung) {
   // right, nothing from consonants or breaths, and the report within 3 cents of the tracker on
   // every note. The aim: every onset within 50 ms.
   if (Every > 1) return;  // the counts are of all the takes
-  EXPECT_EQ(misnamed, 0);
-  EXPECT_EQ(phantoms, 0);
-  EXPECT_EQ(disagreed, 0);
+  EXPECT_EQ(std::tuple(misnamed, phantoms, disagreed), std::tuple(0, 0, 0));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "engine/sas/NoteRangeDetection.h"
 #include "engine/wav/WavDocument.h"
 #include "support/Recordings.h"
+#include "support/SoundFiles.h"
 #include "support/SungTakes.h"
 #include "support/TempDir.h"
 #include "support/WavFiles.h"
@@ -167,9 +168,7 @@ TEST(NoteRangeDetectionTest, AnHourOfRepeatedSungPhrasesKeepsTheRareTopAndBottom
 
 TEST(NoteRangeDetectionTest, NotesAtTheEdgesAreTold) {
   // A held C8, the detector's last key; then an A4 held with a C7 heard for two steps only.
-  std::vector<std::int32_t> values(48000);
-  for (int i = 0; i < 48000; ++i)
-    values[i] = static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 4186.0 * i / 48000));
+  std::vector<std::int32_t> values = Sine16(4186.0, 48000, 1.0, 8000);
   TempDir dir;
   WavDocument top = OpenRecording(dir, values);
   NoteRangeResult range = DetectNoteRange(top, GeneralSettings{});

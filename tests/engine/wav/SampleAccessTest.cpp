@@ -130,8 +130,7 @@ TEST_F(WindowTest, HoldsTheSamplesAroundItsPositionAndZerosOutsideTheData) {
 
 TEST_F(SampleAccessTest, RangeRmsInPercentOfFullScale) {
   Open(2, {-32768, 16384, -16384, 32767, 0});
-  EXPECT_EQ(WavRangeRms(wav, 2, 2), 0.0);
-  EXPECT_EQ(WavRangeRms(wav, 3, 2), 0.0);
+  EXPECT_EQ(std::tuple(WavRangeRms(wav, 2, 2), WavRangeRms(wav, 3, 2)), std::tuple(0.0, 0.0));
   EXPECT_DOUBLE_EQ(WavRangeRms(wav, 1, 2), 16384.0 * 65536 * PercentPerUnit);  // one sample: its level
   EXPECT_DOUBLE_EQ(WavRangeRms(wav, 2, 3), 16384.0 * 65536 * PercentPerUnit);
   // A full-scale square wave reads 100 (to the constant's 1/(2^31 - 1)).

@@ -34,9 +34,7 @@ class SasCommandsTest : public AppTest {
     std::vector<std::int32_t> samples(2050);
     for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int32_t>(i % 300) - 150;
     const std::string path = WriteWav16(dir.File(name), samples, rate);
-    WavDocument probe;
-    WavOpenDocument(probe, path);
-    wavChecksum = probe.checksum;
+    wavChecksum = WavChecksum(path);
     return path;
   }
   // Hop 100, source pitch 1000 + i, tempo 77 in the settings copy.

@@ -177,7 +177,7 @@ struct OptionsRun {
   ProgramOptions options;
 };
 
-TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
+TEST(CommandLine, HelpAndVersionAnswerAndAnUnknownOptionIsAUsageError) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, {"-h"}, {"take.wav", "--help", "--bogus"}}) {
     const OptionsRun run(args);
@@ -189,9 +189,6 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
   EXPECT_EQ(version.options.exitCode, 0);
   EXPECT_EQ(version.out.str(),
             "vocara " + std::string(ProgramVersion()) + " (" + std::string(ReleaseDate()) + ")\n");
-}
-
-TEST(CommandLine, AnUnknownOptionIsAUsageError) {
   for (const char* option : {"--bogus", "-x", "-", "--Help"}) {
     const OptionsRun run({"/no/such/take.wav", option});
     EXPECT_EQ(run.options.exitCode, 2) << option;

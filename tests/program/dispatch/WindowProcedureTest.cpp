@@ -138,15 +138,12 @@ TEST_F(WindowProcedureTest, MinimisedMovesAndSizesAreNotStored) {
             std::tuple(680, 240));
 }
 
-TEST_F(WindowProcedureTest, RightClickInTheSasWindowPopsUpTheEditModeMenu) {
+TEST_F(WindowProcedureTest, EditModeCommandsSetTheModeAndItsCursorAndARightClickOnTheSasPopsThemUp) {
   fake.windows.views[SasView].screenRect = {100, 200, 740, 450};
   const platform::Message click{.kind = MessageKind::RightDown, .pos = {30, 40}};
   sink.Dispatch(WavView, click);
   sink.Dispatch(SasView, click);
   EXPECT_EQ(fake.windows.popups, (std::vector<platform::Point>{{130, 240}}));
-}
-
-TEST_F(WindowProcedureTest, EditModeCommandsSetTheModeAndItsCursor) {
   Command(SasView, 129);  // disabled without a SAS file
   EXPECT_EQ(app.windows.editMode, EditMode::Normal);
   app.flags |= SasOpen;
