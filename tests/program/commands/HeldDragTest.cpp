@@ -46,6 +46,11 @@ class HeldDragTest : public ViewTest {
   void Mouse(MessageKind kind, Point at, bool shift = false, int view = SasView) {
     AppTest::Mouse(kind, view, at, false, shift);
   }
+  void Stroke(Point from, Point to) {
+    Mouse(MessageKind::LeftDown, from);
+    Mouse(MessageKind::MouseMove, to);
+    Mouse(MessageKind::LeftUp, to);
+  }
   int files = 0;
 };
 
@@ -109,9 +114,7 @@ TEST_F(HeldDragTest, NothingMovesOrRewritesThePageUnderAHeldEditDrag) {
       const std::string path = OpenFittingSas();
       // Something to undo (columns 300 .. 320), or for Ctrl+Y that edit undone, to redo.
       Command(SasView, 132);
-      Mouse(MessageKind::LeftDown, {300, UpperRow});
-      Mouse(MessageKind::MouseMove, {320, 100});
-      Mouse(MessageKind::LeftUp, {320, 100});
+      Stroke({300, UpperRow}, {320, 100});
       ASSERT_EQ(app.session.undo.undo.size(), 1u);
       if (interloper.name == std::string("Ctrl+Y")) Command(SasView, Id(CommandId::Undo));
       SasWriteBack(app.session);
@@ -185,9 +188,7 @@ TEST_F(HeldDragTest, AQuitFromOutsideEndsTheDragKeepsItsStrokeAndEnds) {
   const std::string path = OpenFittingSas();
   const std::vector<SasFrame> before = ReadSasFrames(path);
   Command(SasView, 132);  // Freehand
-  Mouse(MessageKind::LeftDown, {100, UpperRow});
-  Mouse(MessageKind::MouseMove, {110, 120});
-  Mouse(MessageKind::LeftUp, {110, 120});
+  Stroke({100, UpperRow}, {110, 120});
   sink.Dispatch(WavView, Msg(MessageKind::SaveSession));  // written back, the program going on
   const bool saved = ReadSasFrames(path)[105] != before[105] && !fake.pump.quitCode;
   Mouse(MessageKind::LeftDown, {140, UpperRow});
@@ -206,9 +207,7 @@ TEST_F(HeldDragTest, AQuitStopsARunningOperationAndEndsOnceItReturned) {
   const std::string path = OpenFittingSas();
   const std::vector<SasFrame> before = ReadSasFrames(path);
   Command(SasView, 132);
-  Mouse(MessageKind::LeftDown, {FirstDragged, UpperRow});
-  Mouse(MessageKind::MouseMove, {LastDragged, 120});
-  Mouse(MessageKind::LeftUp, {LastDragged, 120});
+  Stroke({FirstDragged, UpperRow}, {LastDragged, 120});
   fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
   fake.pump.onPump = [&] {
     sink.Dispatch(WavView, Msg(MessageKind::Quit));
