@@ -32,6 +32,24 @@ const std::vector<SungNote> Melody{{60, 30, 0.7}, {62, -25, 0.7}, {64, -40, 0.7}
 class CliInTuneTest : public CliFixture {
  protected:
   std::string wav = dir.File("sung.wav");
+
+  // `command` with `options` run on a copy of the take `sung`, and `engine` on another copy opened
+  // as a document: the command changes the file, and into the engine's bytes.
+  template <typename Engine>
+  void ExpectTheEnginesBytes(const std::string& sung, const char* command,
+                             const std::vector<std::string>& options, Engine engine) {
+    SCOPED_TRACE(::testing::PrintToString(options));
+    const std::string byCli = dir.File("cli.sas"), byEngine = dir.File("engine.sas");
+    std::vector<std::string> args = {command, WriteFile(byCli, ReadFile(sung))};
+    args.insert(args.end(), options.begin(), options.end());
+    ASSERT_EQ(Run(args), cli::ExitSuccess) << err.str();
+    SasDocument document;
+    ASSERT_EQ(SasOpenDocument(document, WriteFile(byEngine, ReadFile(sung))), MessageId::None);
+    ASSERT_TRUE(engine(document));
+    SasCloseDocument(document);
+    EXPECT_TRUE(ReadFile(byCli) != ReadFile(sung));
+    EXPECT_TRUE(ReadFile(byCli) == ReadFile(byEngine));
+  }
 };
 
 // What the snap does to a take is the engine's (ScaleSnapTest; the sung road in SungTakesRoadTest);
@@ -57,17 +75,10 @@ TEST_F(CliInTuneTest, SnapWritesTheEnginesSnapForItsOptions) {
       {{"--key", "A", "--scale", "minor"}, with(9, ScaleKind::NaturalMinor, 0x0ab5, 440, 100, 0, 40)},
       {{"--key", "F#", "--scale", "chromatic"}, with(6, ScaleKind::Chromatic, 0x0ab5, 440, 100, 0, 40)},
   };
-  const std::string byCli = dir.File("cli.sas"), byEngine = dir.File("engine.sas");
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"snap", WriteFile(byCli, ReadFile(sung))};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    ASSERT_EQ(Run(args), cli::ExitSuccess) << err.str();
-    SasDocument document;
-    ASSERT_EQ(SasOpenDocument(document, WriteFile(byEngine, ReadFile(sung))), MessageId::None);
-    ASSERT_TRUE(SasSnapToScale(document, c.first, c.end ? c.end : document.header.frameCount, c.params));
-    SasCloseDocument(document);
-    EXPECT_TRUE(ReadFile(byCli) != ReadFile(sung)) << args[3];
-    EXPECT_TRUE(ReadFile(byCli) == ReadFile(byEngine)) << ::testing::PrintToString(c.options);
+    ExpectTheEnginesBytes(sung, "snap", c.options, [&](SasDocument& document) {
+      return SasSnapToScale(document, c.first, c.end ? c.end : document.header.frameCount, c.params);
+    });
   }
 }
 
@@ -181,19 +192,12 @@ TEST_F(CliInTuneTest, NoteMovesAndShapesOneNoteAsTheEngineDoes) {
       {toF4, 0, 100, 60, {"--at", inside, "--to", "F4", "--retune", "60"}},
       {-30, 20, 0, 40, {"--range", starts, "--move", "-30", "--vibrato", "0", "--drift", "20"}},
   };
-  const std::string byCli = dir.File("cli.sas"), byEngine = dir.File("engine.sas");
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"note", WriteFile(byCli, ReadFile(sung))};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    ASSERT_EQ(Run(args), cli::ExitSuccess) << err.str();
-    SasDocument document;
-    ASSERT_EQ(SasOpenDocument(document, WriteFile(byEngine, ReadFile(sung))), MessageId::None);
-    const std::vector<NoteShift> note = {{{third.firstFrame, third.endFrame}, c.cents}};
-    ASSERT_TRUE(c.vibrato == 100 || SasShapeNotes(document, note, c.drift, c.vibrato));
-    ASSERT_TRUE(SasShiftNotes(document, note, c.retune));
-    SasCloseDocument(document);
-    EXPECT_TRUE(ReadFile(byCli) != ReadFile(sung)) << args[2];
-    EXPECT_TRUE(ReadFile(byCli) == ReadFile(byEngine)) << args[2];
+    ExpectTheEnginesBytes(sung, "note", c.options, [&](SasDocument& document) {
+      const std::vector<NoteShift> note = {{{third.firstFrame, third.endFrame}, c.cents}};
+      return (c.vibrato == 100 || SasShapeNotes(document, note, c.drift, c.vibrato)) &&
+             SasShiftNotes(document, note, c.retune);
+    });
   }
   const std::string kept = ReadFile(sung);
   EXPECT_EQ(Run({"note", sung, "--at", "0", "--move", "10"}), cli::ExitFailure);  // silence before the first
