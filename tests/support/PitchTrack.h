@@ -28,4 +28,9 @@ struct HeldFigures {
 };
 HeldFigures MeasureHeld(const PitchTrack& track, double t0, double t1);
 
+// Three normal equations of a least-squares fit, each row its three coefficients and then its
+// right-hand side, brought to diagonal form in place (Gauss-Jordan): unknown r is then
+// m[r][3] / m[r][r] for each r whose m[r][r] is not 0. False when any of them is 0.
+bool SolveNormalEquations(double (&m)[3][4]);
+
 }  // namespace vocara::test

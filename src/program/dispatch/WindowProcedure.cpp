@@ -51,13 +51,14 @@ void Close(App& app, int view) {
 void Quit(App& app) {
   app.quitRequested = true;
   app.flags |= AbortRequested;
-  if (MouseDragHeld(app.session)) EndMouseDrag(app);
+  EndMouseDrag(app);
 }
 
 // Before a logout: the page's edits go to the file now. Not in the middle of an operation (it
-// works on a copy of its own, which lands whole or not at all) nor under a drag.
+// works on a copy of its own, which lands whole or not at all); under a drag the write-back
+// itself waits for the release.
 void SaveSession(SasSession& session) {
-  if ((session.flags & SasOpen) && !(session.flags & Busy) && !MouseDragHeld(session)) SasWriteBack(session);
+  if ((session.flags & SasOpen) && !(session.flags & Busy)) SasWriteBack(session);
 }
 
 void Size(App& app, int view, const Message& message) {

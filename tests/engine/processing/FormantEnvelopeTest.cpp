@@ -59,13 +59,7 @@ double Centre(const std::vector<std::int32_t>& x) {
         for (int c = 0; c < 4; ++c) m[r][c] += row[r] * row[c];
     }
     const double b[3] = {m[0][3], m[1][3], m[2][3]};
-    for (int c = 0; c < 3; ++c)  // Gauss-Jordan
-      for (int r = 0; r < 3; ++r) {
-        if (r == c || m[c][c] == 0) continue;
-        const double f = m[r][c] / m[c][c];
-        for (int k = 0; k < 4; ++k) m[r][k] -= f * m[c][k];
-      }
-    if (m[0][0] == 0 || m[1][1] == 0 || m[2][2] == 0) continue;
+    if (!SolveNormalEquations(m)) continue;
     // The squares the fit leaves unexplained, but for their sum, which is the same at every rate.
     double residual = 0;
     for (int j = 0; j < 3; ++j) residual -= m[j][3] / m[j][j] * b[j];

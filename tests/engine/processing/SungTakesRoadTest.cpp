@@ -43,12 +43,7 @@ double HeardCentre(const PitchTrack& track, double t0, double t1, const TakeNote
       m[r][3] += x[r] * track.cents[i];
     }
   }
-  for (int c = 0; c < 3; ++c)  // Gauss-Jordan
-    for (int r = 0; r < 3; ++r) {
-      if (r == c || m[c][c] == 0) continue;
-      const double f = m[r][c] / m[c][c];
-      for (int k = 0; k < 4; ++k) m[r][k] -= f * m[c][k];
-    }
+  SolveNormalEquations(m);  // without a swing in the stretch, the centre is still its mean
   return m[0][0] != 0 ? m[0][3] / m[0][0] : NAN;
 }
 
