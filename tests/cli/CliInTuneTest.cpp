@@ -50,36 +50,40 @@ class CliInTuneTest : public CliFixture {
     EXPECT_TRUE(ReadFile(byCli) != ReadFile(sung));
     EXPECT_TRUE(ReadFile(byCli) == ReadFile(byEngine));
   }
+
+  // report with `args` prints `report` as text, and with --json as JSON.
+  void Prints(std::vector<std::string> args, const CorrectionReport& report) {
+    ASSERT_EQ(Run(args), cli::ExitSuccess) << err.str();
+    EXPECT_EQ(out.str(), ReportText(report));
+    args.push_back("--json");
+    ASSERT_EQ(Run(args), cli::ExitSuccess) << err.str();
+    EXPECT_EQ(out.str(), ReportJson(report));
+  }
 };
 
 // What the snap does to a take is the engine's (ScaleSnapTest; the sung road in SungTakesRoadTest);
 // here each option reaches it: the file snap writes is the engine's snap with those values.
 TEST_F(CliInTuneTest, SnapWritesTheEnginesSnapForItsOptions) {
   const std::string sung = Sing(Melody);
-  const auto with = [](int key, ScaleKind scale, std::uint16_t custom, double reference, double centre,
-                       double drift, double retune) {
-    return ScaleSnapParams{key, scale, custom, reference, centre, drift, retune, 100};
-  };
   const struct {
     std::vector<std::string> options;
     ScaleSnapParams params;
     std::uint32_t first = 0, end = 0;  // frames; 0, 0 the whole take
   } cases[] = {
-      {{"--key", "C", "--scale", "major"}, ScaleSnapParams{}},
+      {{"--key", "C", "--scale", "major"}, {}},
       {{"--key", "Bb", "--scale", "harmonic-minor", "--centre", "50", "--drift", "30"},
-       with(10, ScaleKind::HarmonicMinor, 0x0ab5, 440, 50, 30, 40)},
+       {.key = 10, .scale = ScaleKind::HarmonicMinor, .centre = 50, .drift = 30}},
       {{"--key", "d", "--scale", "custom:0,4,7", "--reference", "430", "--retune", "300", "--range", "20:90"},
-       with(2, ScaleKind::Custom, 0x0091, 430, 100, 0, 300),
+       {.key = 2, .scale = ScaleKind::Custom, .custom = 0x0091, .reference = 430, .retuneMs = 300},
        20,
        90},
-      {{"--key", "A", "--scale", "minor"}, with(9, ScaleKind::NaturalMinor, 0x0ab5, 440, 100, 0, 40)},
-      {{"--key", "F#", "--scale", "chromatic"}, with(6, ScaleKind::Chromatic, 0x0ab5, 440, 100, 0, 40)},
+      {{"--key", "A", "--scale", "minor"}, {.key = 9, .scale = ScaleKind::NaturalMinor}},
+      {{"--key", "F#", "--scale", "chromatic"}, {.key = 6, .scale = ScaleKind::Chromatic}},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     ExpectTheEnginesBytes(sung, "snap", c.options, [&](SasDocument& document) {
       return SasSnapToScale(document, c.first, c.end ? c.end : document.header.frameCount, c.params);
     });
-  }
 }
 
 // report prints the engine's report as text or JSON: without a rendering the take's notes as
@@ -92,10 +96,7 @@ TEST_F(CliInTuneTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextAndJso
        {std::tuple{"0:67200", 0u, 67200u}, std::tuple{"12000:48000", 12000u, 48000u}}) {
     CorrectionReport listing;
     ASSERT_TRUE(ListNotes(document, {start, end, false}, listing));
-    ASSERT_EQ(Run({"report", wav, sas, "--range", range}), cli::ExitSuccess) << err.str();
-    EXPECT_EQ(out.str(), ReportText(listing));
-    ASSERT_EQ(Run({"report", wav, sas, "--range", range, "--json"}), cli::ExitSuccess) << err.str();
-    EXPECT_EQ(out.str(), ReportJson(listing));
+    Prints({"report", wav, sas, "--range", range}, listing);
   }
   SasCloseDocument(document);
   ASSERT_EQ(Run({"report", wav, sas}), cli::ExitSuccess) << err.str();
@@ -105,10 +106,7 @@ TEST_F(CliInTuneTest, ReportPrintsTheTakesNotesOrWhatTheRenderingDidAsTextAndJso
   ASSERT_EQ(Run({"snap", sas, "--key", "C", "--scale", "custom:0,4,7"}), cli::ExitSuccess) << err.str();
   ASSERT_EQ(Run({"correct", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
   const CorrectionReport report = RenderingReport(wav, sas, dir.File("out.wav"));
-  ASSERT_EQ(Run({"report", wav, sas, dir.File("out.wav")}), cli::ExitSuccess) << err.str();
-  EXPECT_EQ(out.str(), ReportText(report));
-  ASSERT_EQ(Run({"report", wav, sas, dir.File("out.wav"), "--json"}), cli::ExitSuccess) << err.str();
-  EXPECT_EQ(out.str(), ReportJson(report));
+  Prints({"report", wav, sas, dir.File("out.wav")}, report);
 }
 
 // A file of the rendering's length that is not one (noise, the rendering played backwards) is

@@ -89,13 +89,12 @@ HeldFigures MeasureHeld(const PitchTrack& track, double t0, double t1) {
 }
 
 bool SolveNormalEquations(double (&m)[3][4]) {
-  for (int c = 0; c < 3; ++c) {
+  for (int c = 0; c < 3; ++c)
     for (int r = 0; r < 3; ++r) {
       if (r == c || m[c][c] == 0) continue;
       const double f = m[r][c] / m[c][c];
       for (int k = 0; k < 4; ++k) m[r][k] -= f * m[c][k];
     }
-  }
   return m[0][0] != 0 && m[1][1] != 0 && m[2][2] != 0;
 }
 
