@@ -110,7 +110,7 @@ void BM_InputAppend(benchmark::State& state) {
       state.PauseTiming();
       if (app.Has(vocara::Recording)) vocara::CloseAudio(app);
       app.flags &= ~static_cast<std::uint32_t>(vocara::WavOpen);
-      vocara::RecordStart(app, path);
+      vocara::RecordStart(app.commands, app.docs, app.devices, app.ports, path);
       state.ResumeTiming();
     }
     program.Send(MessageKind::WaveInData, app.devices.recording.expected);

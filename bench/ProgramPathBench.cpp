@@ -107,7 +107,7 @@ void BM_BuildPerFrameInterface(benchmark::State& state) {
           app.ports.pump.PumpOneMessage();
           app.windows.geometry[vocara::WavView].cursorX =
               static_cast<std::int16_t>(position / app.windows.wavView.samplesPerPixel);
-          vocara::MoveCursor(app, vocara::WavView);
+          vocara::MoveCursor(app.screen, vocara::WavView);
           return true;
         });
     benchmark::DoNotOptimize(result.frameCount);

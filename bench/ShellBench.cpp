@@ -15,7 +15,7 @@ void BM_UpdateCommandStatesToggling(benchmark::State& state) {
   app.flags = vocara::Ready;
   for (auto _ : state) {
     app.flags ^= vocara::WavOpen | vocara::SasOpen | vocara::WavSasMatch;
-    vocara::UpdateCommandStates(app);
+    vocara::UpdateCommandStates(app.commands);
   }
 }
 BENCHMARK(BM_UpdateCommandStatesToggling);

@@ -103,7 +103,7 @@ void EnvelopeAndRepaint(benchmark::State& state, std::uint32_t samplesPerPixel) 
     first = (first + app.docs.wav.sampleCount / 7 + 12345) % (app.docs.wav.sampleCount - span);
     app.windows.wavView.firstSample = static_cast<std::uint32_t>(first);
     vocara::WavViewEnvelopePass(app.windows, app.docs);
-    vocara::PaintWindow(app, vocara::WavView, client);
+    vocara::PaintWindow(app.screen, vocara::WavView, client);
     benchmark::DoNotOptimize(app.windows.images[vocara::WavView].Pixels().data());
   }
   state.counters["spp"] = spp;
@@ -151,7 +151,7 @@ void BM_SasRepaint(benchmark::State& state) {
   sas.range = {5100, 5600};
   const vocara::platform::Rect client = program.fake.windows.GetClientRect(vocara::SasView);
   for (auto _ : state) {
-    vocara::PaintWindow(app, vocara::SasView, client);
+    vocara::PaintWindow(app.screen, vocara::SasView, client);
     benchmark::DoNotOptimize(app.windows.images[vocara::SasView].Pixels().data());
   }
 }

@@ -120,20 +120,20 @@ class AppTest : public ::testing::Test {
   void SelectWavRange(std::uint32_t left, std::uint32_t right) {
     app.docs.wav.rangeLeft = left;
     app.docs.wav.rangeRight = right;
-    WavRangeChanged(app);
+    WavRangeChanged(app.commands, app.docs, app.config);
   }
   // The SAS range as a Ctrl drag sets it, the commands' states brought up to date.
   void SelectSasRange(std::int32_t left, std::int32_t right) {
     app.session.sas.range = {left, right};
     app.flags |= SasRangeSelected;
-    UpdateCommandStates(app);
+    UpdateCommandStates(app.commands);
   }
   // The open SAS file's frames as the user would find them after saving: pending edits written back.
   std::vector<SasFrame> Saved() {
     SasWriteBack(app.session);
     return ReadSasFrames(app.session.sas.path);
   }
-  bool Enabled(int command) const { return FindCommand(app.commands, command)->enabled; }
+  bool Enabled(int command) const { return FindCommand(app.commands.table, command)->enabled; }
   // The output device handing `buffer` back (by default to the stream open last).
   void OutputDone(int buffer, platform::AudioHandle device = 0, bool failed = false) {
     sink.Dispatch(WavView, {.kind = platform::MessageKind::WaveOutDone,

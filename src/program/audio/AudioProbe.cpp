@@ -27,22 +27,21 @@ std::size_t Clamped(Index index, const std::array<const char*, N>&) {
 
 // Greyed sound commands say why in their tooltips, and the WAV window's status strip says it
 // while it has nothing else to say.
-void ExplainDevices(App& app, std::string_view output, std::string_view input) {
-  if (app.devices.outputProblem == output && app.devices.inputProblem == input) return;
-  app.devices.outputProblem = output;
-  app.devices.inputProblem = input;
-  platform::WindowPort& windows = app.ports.windows;
+void ExplainDevices(Screen& screen, Devices& devices, platform::Platform& ports, std::string_view output,
+                    std::string_view input) {
+  if (devices.outputProblem == output && devices.inputProblem == input) return;
+  devices.outputProblem = output;
+  devices.inputProblem = input;
+  platform::WindowPort& windows = ports.windows;
   for (const CommandId command : {CommandId::Play, CommandId::PlayRange, CommandId::PlayCorrected})
-    windows.SetCommandNote(Id(command), app.devices.outputProblem);
-  windows.SetCommandNote(Id(CommandId::Record), app.devices.inputProblem);
+    windows.SetCommandNote(Id(command), devices.outputProblem);
+  windows.SetCommandNote(Id(CommandId::Record), devices.inputProblem);
   // Stop has something to end as long as one direction works.
-  windows.SetCommandNote(Id(CommandId::Stop),
-                         app.devices.inputProblem.empty() ? "" : app.devices.outputProblem);
+  windows.SetCommandNote(Id(CommandId::Stop), devices.inputProblem.empty() ? "" : devices.outputProblem);
   // Said once in the WAV strip (a refusal said before no longer holds), then after its fields
   // where there is room.
-  ShowStatusNotice(
-      app, WavView,
-      std::string(app.devices.outputProblem.empty() ? app.devices.inputProblem : app.devices.outputProblem));
+  ShowStatusNotice(screen, WavView,
+                   std::string(devices.outputProblem.empty() ? devices.inputProblem : devices.outputProblem));
 }
 
 }  // namespace
@@ -90,8 +89,8 @@ AudioProbeResult AudioProbe(App& app, const AudioDeviceChoice& choice) {
   };
   if (!app.devices.recording.deviceOpen) set(RecordAvailable, result.record);
   if (!app.devices.playback.deviceOpen) set(PlayAvailable, result.play);
-  UpdateCommandStates(app);
-  ExplainDevices(app,
+  UpdateCommandStates(app.commands);
+  ExplainDevices(app.screen, app.devices, app.ports,
                  outputs.empty() ? "No audio output device"
                  : result.play   ? ""
                                  : MessageText(MessageId::NotSupportedOutputFormat),

@@ -26,11 +26,9 @@ constexpr char LostInputPrefix[] = "Lost Buffers=";
 // The largest data size whose RIFF size (data size + 36) a 32-bit field still holds.
 constexpr std::uint64_t LargestDataSize = 0xFFFFFFFFull - 36;
 
-void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
-
-void ReportLostBuffers(App& app, const char* prefix, int prefixSize) {
-  if (app.devices.lostBuffers > 0)
-    ShowWarning(app.ports.desktop, app.warnings, prefix, prefixSize, app.devices.lostBuffers);
+void ReportLostBuffers(WarningSwitch& warnings, Devices& devices, platform::Platform& ports,
+                       const char* prefix, int prefixSize) {
+  if (devices.lostBuffers > 0) ShowWarning(ports.desktop, warnings, prefix, prefixSize, devices.lostBuffers);
 }
 
 // Takes a returned buffer in the alternating order: one that is not the expected one counts
@@ -60,18 +58,19 @@ void QueueNext(Devices& devices, platform::Platform& ports, int index, std::size
 }
 
 // The stream is closed and the program can play again.
-void EndPlayback(App& app, bool report = true) {
-  PlaybackState& play = app.devices.playback;
-  platform::AudioPort& audio = app.ports.audio;
+void EndPlayback(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports,
+                 bool report = true) {
+  PlaybackState& play = devices.playback;
+  platform::AudioPort& audio = ports.audio;
   audio.ResetOutput(play.device);
   audio.CloseOutput(play.device);
   play.deviceOpen = false;
   play.queued = 0;
   play.file.Close();
-  Clear(app, Playing | StopAvailable);
-  app.flags |= PlayAvailable;
-  UpdateCommandStates(app);
-  if (report) ReportLostBuffers(app, LostOutputPrefix, sizeof LostOutputPrefix);
+  ClearBits(commands.flags, Playing | StopAvailable);
+  commands.flags |= PlayAvailable;
+  UpdateCommandStates(commands);
+  if (report) ReportLostBuffers(warnings, devices, ports, LostOutputPrefix, sizeof LostOutputPrefix);
 }
 
 std::uint32_t RecordingRate(const Devices& devices) {
@@ -85,28 +84,29 @@ bool WriteRecordingHeader(RecordingState& record) {
 }
 
 // Closes the file as a whole WAV of what was written, and the device.
-void FinishRecording(App& app) {
-  RecordingState& record = app.devices.recording;
-  Clear(app, Recording | StopAvailable);
+void FinishRecording(WindowStates& windows, Devices& devices, std::uint32_t& flags,
+                     platform::Platform& ports) {
+  RecordingState& record = devices.recording;
+  ClearBits(flags, Recording | StopAvailable);
   record.header.SetDataSize(record.header.data.size);
   WriteRecordingHeader(record);
   record.file.Truncate(WavHeader::ByteSize + std::uint64_t{record.header.data.size});
   record.file.Close();
-  platform::AudioPort& audio = app.ports.audio;
+  platform::AudioPort& audio = ports.audio;
   audio.ResetInput(record.device);
   audio.CloseInput(record.device);
   record.deviceOpen = false;
-  app.windows.wavView.firstSample = 0;
+  windows.wavView.firstSample = 0;
 }
 
 void EndRecording(App& app, MessageId problem) {
-  FinishRecording(app);
+  FinishRecording(app.windows, app.devices, app.flags, app.ports);
   // An end the user did not ask for leaves recording possible again.
   app.flags |= RecordAvailable;
   ShowErrorMessage(app.ports.desktop, problem);
   WavOpenCommand(app, &app.devices.recording.path);
-  UpdateCommandStates(app);
-  ReportLostBuffers(app, LostInputPrefix, sizeof LostInputPrefix);
+  UpdateCommandStates(app.commands);
+  ReportLostBuffers(app.warnings, app.devices, app.ports, LostInputPrefix, sizeof LostInputPrefix);
 }
 
 // The recording's first 1280 samples of this buffer as one-sample columns at the view's
@@ -134,11 +134,11 @@ bool ExistsAsOtherThanFile(const std::string& path) {
 
 }  // namespace
 
-bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint32_t last,
-              std::uint32_t positionBase) {
-  PlaybackState& play = app.devices.playback;
+bool PlayFile(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports,
+              const std::string& path, std::uint32_t first, std::uint32_t last, std::uint32_t positionBase) {
+  PlaybackState& play = devices.playback;
   // Never a second stream while the last one still plays out.
-  if (play.deviceOpen) EndPlayback(app);
+  if (play.deviceOpen) EndPlayback(commands, warnings, devices, ports);
   if (first > last) return false;
   FileHandle file = FileHandle::OpenForReading(path);
   if (!file.IsOpen()) return false;
@@ -151,10 +151,10 @@ bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint3
   if (std::uint64_t{blockAlign} * first >= dataSize || std::uint64_t{blockAlign} * last > dataSize)
     return false;
 
-  const platform::AudioHandle device = app.ports.audio.OpenOutput(
-      app.devices.audioChoice.outDevice, OutputFormatRecord(app.devices.audioChoice), WavView);
+  const platform::AudioHandle device =
+      ports.audio.OpenOutput(devices.audioChoice.outDevice, OutputFormatRecord(devices.audioChoice), WavView);
   if (device == 0) {
-    ShowErrorMessage(app.ports.desktop, MessageId::NotSupportedOutputFormat);
+    ShowErrorMessage(ports.desktop, MessageId::NotSupportedOutputFormat);
     return false;
   }
   play.file = std::move(file);
@@ -170,29 +170,30 @@ bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint3
   play.stopped = false;
   if (!play.buffers) play.buffers = std::make_unique<AudioBufferPair>();
 
-  Clear(app, PlayAvailable);
-  app.flags |= Playing | StopAvailable;
-  UpdateCommandStates(app);
+  ClearBits(commands.flags, PlayAvailable);
+  commands.flags |= Playing | StopAvailable;
+  UpdateCommandStates(commands);
   play.expected = 0;
-  app.devices.lostBuffers = 0;
+  devices.lostBuffers = 0;
   for (int index = 0; index < 2; ++index) {
     const std::uint64_t left = std::uint64_t{blockAlign} * (play.playEnd - play.playPos);
-    QueueNext(app.devices, app.ports, index,
+    QueueNext(devices, ports, index,
               static_cast<std::size_t>(std::min<std::uint64_t>(AudioBufferBytes, left)));
   }
   return true;
 }
 
-void OnOutputDone(App& app, const platform::Message& message) {
-  PlaybackState& play = app.devices.playback;
-  if (message.device != play.device) ShowErrorMessage(app.ports.desktop, MessageId::WrongOutputHandle);
+void OnOutputDone(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports,
+                  const platform::Message& message) {
+  PlaybackState& play = devices.playback;
+  if (message.device != play.device) ShowErrorMessage(ports.desktop, MessageId::WrongOutputHandle);
   if (!play.deviceOpen) return;
-  CheckOrder(app.devices, play.expected, message.buffer);
+  CheckOrder(devices, play.expected, message.buffer);
   play.queued = std::max(play.queued - 1, 0);
-  if (!(app.flags & Playing)) {
+  if (!(commands.flags & Playing)) {
     // Playing out the last buffers; the stream closes when the device holds none.
     play.expected ^= 1;
-    if (play.queued == 0 || message.deviceFailed) EndPlayback(app);
+    if (play.queued == 0 || message.deviceFailed) EndPlayback(commands, warnings, devices, ports);
     return;
   }
   if (message.deviceFailed) {
@@ -201,55 +202,55 @@ void OnOutputDone(App& app, const platform::Message& message) {
   }
   const std::uint64_t remaining = std::uint64_t{play.blockAlign} * (play.playEnd - play.playPos);
   if (remaining > AudioBufferBytes) {
-    QueueNext(app.devices, app.ports, play.expected, AudioBufferBytes);
+    QueueNext(devices, ports, play.expected, AudioBufferBytes);
     play.expected ^= 1;
     return;
   }
-  Clear(app, Playing);
-  if (remaining > 0) QueueNext(app.devices, app.ports, play.expected, static_cast<std::size_t>(remaining));
+  ClearBits(commands.flags, Playing);
+  if (remaining > 0) QueueNext(devices, ports, play.expected, static_cast<std::size_t>(remaining));
   play.expected ^= 1;  // the other buffer, if any, comes back next
   play.file.Close();
   if (play.stopped || play.queued == 0) {
-    EndPlayback(app);
+    EndPlayback(commands, warnings, devices, ports);
   } else {
-    UpdateCommandStates(app);
+    UpdateCommandStates(commands);
   }
 }
 
-bool RecordStart(App& app, const std::string& path) {
-  RecordingState& record = app.devices.recording;
+bool RecordStart(Commands& commands, OpenDocuments& docs, Devices& devices, platform::Platform& ports,
+                 const std::string& path) {
+  RecordingState& record = devices.recording;
   FileHandle file = FileHandle::Create(path);
   if (!file.IsOpen()) return false;
-  const platform::AudioHandle device = app.ports.audio.OpenInput(
-      app.devices.audioChoice.inDevice, InputFormatRecord(app.devices.audioChoice), WavView);
+  const platform::AudioHandle device =
+      ports.audio.OpenInput(devices.audioChoice.inDevice, InputFormatRecord(devices.audioChoice), WavView);
   if (device == 0) {
-    ShowErrorMessage(app.ports.desktop, MessageId::NotSupportedInputFormat);
+    ShowErrorMessage(ports.desktop, MessageId::NotSupportedInputFormat);
     return false;  // the empty file stays, as the user named it
   }
   record.file = std::move(file);
   record.path = path;
   record.device = device;
   record.deviceOpen = true;
-  Clear(app, RecordAvailable);
-  app.flags |= Recording | StopAvailable;
-  UpdateCommandStates(app);
+  ClearBits(commands.flags, RecordAvailable);
+  commands.flags |= Recording | StopAvailable;
+  UpdateCommandStates(commands);
 
   // Always integer PCM, also when the device was opened with the extensible format.
-  const auto align =
-      static_cast<std::uint16_t>(std::clamp<int>(app.devices.audioChoice.inSampleSize, 0, 2) + 2);
-  const std::uint32_t rate = RecordingRate(app.devices);
+  const auto align = static_cast<std::uint16_t>(std::clamp<int>(devices.audioChoice.inSampleSize, 0, 2) + 2);
+  const std::uint32_t rate = RecordingRate(devices);
   record.header = WavHeader::MonoPcm(rate, align, 0);
-  app.docs.wav.header.fields.sampleRate = rate;  // the time axis of the live display
+  docs.wav.header.fields.sampleRate = rate;  // the time axis of the live display
   WriteRecordingHeader(record);
 
   if (!record.buffers) record.buffers = std::make_unique<AudioBufferPair>();
   for (int index = 0; index < 2; ++index) {
-    app.ports.audio.QueueInput(device, index, record.buffers->data[static_cast<std::size_t>(index)].data(),
-                               AudioBufferBytes);
+    ports.audio.QueueInput(device, index, record.buffers->data[static_cast<std::size_t>(index)].data(),
+                           AudioBufferBytes);
   }
   record.expected = 0;
-  app.devices.lostBuffers = 0;
-  app.ports.audio.StartInput(device);
+  devices.lostBuffers = 0;
+  ports.audio.StartInput(device);
   return true;
 }
 
@@ -311,18 +312,18 @@ void RecordCommand(App& app) {
     return;
   }
   if (app.flags & WavOpen) WavClose(app, true);
-  RecordStart(app, *name);
+  RecordStart(app.commands, app.docs, app.devices, app.ports, *name);
 }
 
-void StopCommand(App& app) {
-  PlaybackState& play = app.devices.playback;
-  if (app.flags & Playing) {
+void StopCommand(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports) {
+  PlaybackState& play = devices.playback;
+  if (commands.flags & Playing) {
     play.playPos = play.playEnd;
     play.stopped = true;
   } else if (play.deviceOpen) {
-    EndPlayback(app);
+    EndPlayback(commands, warnings, devices, ports);
   }
-  if (app.flags & Recording) app.flags |= RecordAvailable;
+  if (commands.flags & Recording) commands.flags |= RecordAvailable;
 }
 
 void FollowPlayback(App& app) {
@@ -335,20 +336,20 @@ void FollowPlayback(App& app) {
   app.docs.wav.cursor = position;
   app.windows.geometry[WavView].cursorX =
       static_cast<std::int16_t>(position / std::max(app.windows.wavView.samplesPerPixel, 1u));
-  MoveCursor(app, WavView);
+  MoveCursor(app.screen, WavView);
 }
 
 void CloseAudio(App& app) {
   if (app.devices.recording.deviceOpen) {
     if (app.flags & Recording) {
-      FinishRecording(app);
+      FinishRecording(app.windows, app.devices, app.flags, app.ports);
     } else {
       app.ports.audio.ResetInput(app.devices.recording.device);
       app.ports.audio.CloseInput(app.devices.recording.device);
       app.devices.recording.deviceOpen = false;
     }
   }
-  if (app.devices.playback.deviceOpen) EndPlayback(app, false);
+  if (app.devices.playback.deviceOpen) EndPlayback(app.commands, app.warnings, app.devices, app.ports, false);
 }
 
 std::string PlayRefusal(const CommandState& state, CommandId) {
@@ -377,7 +378,8 @@ constexpr CommandEntry Entries[] = {
      .image = 0,
      .handler =
          [](App& app, int, CommandId) {
-           PlayFile(app, app.docs.wav.path, app.docs.wav.cursor, app.docs.wav.sampleCount);
+           PlayFile(app.commands, app.warnings, app.devices, app.ports, app.docs.wav.path,
+                    app.docs.wav.cursor, app.docs.wav.sampleCount);
          },
      .required = WavOpen | PlayAvailable,
      .refusal = PlayRefusal},
@@ -386,7 +388,8 @@ constexpr CommandEntry Entries[] = {
      .key = Unnamed(WindowKey(platform::key::Return, In(WavView) | In(SasView) | In(FftView) | In(MftView))),
      .tooltip = "Stop",
      .image = 1,
-     .handler = [](App& app, int, CommandId) { StopCommand(app); },
+     .handler = [](App& app, int,
+                   CommandId) { StopCommand(app.commands, app.warnings, app.devices, app.ports); },
      .required = StopAvailable},
     // WAV Range / Play.
     {.id = CommandId::PlayRange,
@@ -394,7 +397,8 @@ constexpr CommandEntry Entries[] = {
      .key = Accelerator(platform::key::F1 + 6),
      .handler =
          [](App& app, int, CommandId) {
-           PlayFile(app, app.docs.wav.path, app.docs.wav.rangeLeft, app.docs.wav.rangeRight);
+           PlayFile(app.commands, app.warnings, app.devices, app.ports, app.docs.wav.path,
+                    app.docs.wav.rangeLeft, app.docs.wav.rangeRight);
          },
      .required = WavOpen | WavRangeSelected | PlayAvailable,
      .refusal = PlayRefusal},

@@ -20,22 +20,29 @@
 namespace vocara {
 
 struct App;
+struct WarningSwitch;
+struct Devices;
+struct OpenDocuments;
+struct Commands;
 
 // Starts playing samples first <= i < last of the WAV file `path` (last 0: to the end of its
 // data) on the output device and format chosen in the audio settings. `positionBase` is the
 // open recording's sample the file's first sample stands for. False when nothing plays: a
 // missing or invalid file or a range outside its data say nothing, a device that refuses the
 // format says "Not supported output format". A stream still playing out is stopped first.
-bool PlayFile(App& app, const std::string& path, std::uint32_t first, std::uint32_t last,
+bool PlayFile(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports,
+              const std::string& path, std::uint32_t first, std::uint32_t last,
               std::uint32_t positionBase = 0);
 
 // A buffer the output device is done with: refills it, or ends playback.
-void OnOutputDone(App& app, const platform::Message& message);
+void OnOutputDone(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports,
+                  const platform::Message& message);
 
 // Records into `path`, created anew, with the input device and format chosen in the audio
 // settings. False when the file cannot be created (silently) or the device refuses ("Not
 // supported input format"; the empty file stays).
-bool RecordStart(App& app, const std::string& path);
+bool RecordStart(Commands& commands, OpenDocuments& docs, Devices& devices, platform::Platform& ports,
+                 const std::string& path);
 
 // A full input buffer: appended to the file and queued again; ends the recording after a
 // Stop, when the file cannot take more, or when the device stopped.
@@ -47,7 +54,7 @@ void RecordCommand(App& app);
 
 // Stop: playback ends with the buffer that comes back next, or at once when it only plays
 // out; a recording ends with the next buffer, which it keeps.
-void StopCommand(App& app);
+void StopCommand(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports);
 
 // Space: while playing, the WAV cursor jumps to the play position, the view first fitted to
 // the whole file when its scale is another.

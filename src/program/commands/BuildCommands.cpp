@@ -38,7 +38,7 @@ std::optional<std::string> BuildFromDialog(App& app) {
   app.flags &= ~AbortRequested;
   SasBuildResult built;
   {
-    ProgressPacer pacer(app, true);
+    ProgressPacer pacer(app.screen, app.ports.pump, true);
     built = SasBuildFile(app.docs.wav, app.config.settings, *name, pacer.Callback());
   }
   ShowErrorMessage(app.ports.desktop, built.message);
@@ -49,9 +49,9 @@ std::optional<std::string> BuildFromDialog(App& app) {
 }  // namespace
 
 void SasBuildCommand(App& app) {
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   const std::optional<std::string> built = BuildFromDialog(app);
-  SetBusy(app, false);
+  SetBusy(app.commands, false);
   // What one builds one means to edit: the new file is offered at once rather than left to be
   // found again under SAS File / Open.
   if (!built) return;

@@ -35,7 +35,10 @@ platform::FileDialogRequest SaveCorrectedRequest() {
 // Pending SAS edits go to the file first: the render reads the frames from the file.
 void WriteBackSas(SasSession& session) { SasWriteBack(session); }
 
-void PlayCorrectedFile(App& app) { PlayFile(app, app.docs.correctedPath, 0, 0, app.docs.correctedStart); }
+void PlayCorrectedFile(App& app) {
+  PlayFile(app.commands, app.warnings, app.devices, app.ports, app.docs.correctedPath, 0, 0,
+           app.docs.correctedStart);
+}
 
 // WAV Range / Play Corrected plays the WAV range, or in Note mode the chosen notes' span.
 bool PlayCorrectedUsable(const CommandState& state, CommandId) {
@@ -88,7 +91,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   CorrectResult result;
   {
-    ProgressPacer pacer(app, !play);
+    ProgressPacer pacer(app.screen, app.ports.pump, !play);
     result = Correct(app.docs.wav, app.session.sas, request, output, pacer.Callback());
   }
 
@@ -103,14 +106,14 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
   if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
   // The saved file is measured at once; Play Corrected measures its file once it plays.
   if (!play && result.result == LongOperationResult::Done && result.message == MessageId::None)
-    MeasureCorrection(app, output, start, end);
+    MeasureCorrection(app.screen, app.config, app.ports, output, start, end);
 }
 
 void CorrectCommand(App& app) {
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   if (app.flags & SasPageDirty) WriteBackSas(app.session);
   CorrectRange(app, 0, app.docs.wav.sampleCount);
-  SetBusy(app, false);
+  SetBusy(app.commands, false);
 }
 
 void PlayCorrectedCommand(App& app) {
@@ -129,15 +132,15 @@ void PlayCorrectedCommand(App& app) {
     PlayCorrectedFile(app);
     return;
   }
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   app.flags |= CorrectForPlayback;
   CorrectRange(app, start, end);
   if (app.flags & CorrectedTempCurrent) {
     // The sound starts first; its buffers come back through the messages the measurement pumps.
     PlayCorrectedFile(app);
-    MeasureCorrection(app, app.docs.correctedPath, start, end);
+    MeasureCorrection(app.screen, app.config, app.ports, app.docs.correctedPath, start, end);
   }
-  SetBusy(app, false);
+  SetBusy(app.commands, false);
 }
 
 void ToggleKeepFormants(Configuration& config, std::uint32_t& flags, platform::Platform& ports) {

@@ -72,25 +72,25 @@ class GuideProcedure final : public platform::DialogProcedure {
 
 bool SasUsable(std::uint32_t flags) { return HasAll(flags, SasOpen) && !HasAll(flags, Busy); }
 
-void ExportNotesMidi(App& app, int view) {
-  if (!SasUsable(app.flags)) return;
+void ExportNotesMidi(Screen& screen, std::uint32_t& flags, platform::Platform& ports, int view) {
+  if (!SasUsable(flags)) return;
   // The notes as the targets stand now, the page's edits included; a take without notes is
   // told so before a name is asked for in vain.
-  SasWriteBack(app.session);
+  SasWriteBack(screen.session);
   std::vector<MidiOutNote> notes;
-  if (!TakeNotesAsMidi(app.session.sas, 0, app.session.sas.header.frameCount, notes)) {
-    ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+  if (!TakeNotesAsMidi(screen.session.sas, 0, screen.session.sas.header.frameCount, notes)) {
+    ShowErrorMessage(ports.desktop, MessageId::InvalidFileHandle);
     return;
   }
   if (notes.empty()) {
-    ShowErrorText(app.ports.desktop, "The SAS file holds no notes: there is nothing to export.");
+    ShowErrorText(ports.desktop, "The SAS file holds no notes: there is nothing to export.");
     return;
   }
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(
+  const std::optional<std::string> name = ports.desktop.GetSaveFileName(
       SaveRequest("Export Notes as MIDI", {MidiFileFilter, AllFilesFilter}, "mid", true));
   if (!name) return;
-  if (SameFile(*name, app.session.sas.path)) {
-    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+  if (SameFile(*name, screen.session.sas.path)) {
+    ShowErrorMessage(ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
   const std::vector<std::uint8_t> bytes = StandardMidiFileBytes(notes, false);
@@ -98,9 +98,9 @@ void ExportNotesMidi(App& app, int view) {
   MessageId refused = output.Begin(*name);
   if (refused == MessageId::None && !(output.File().Write(bytes.data(), bytes.size()) && output.Commit()))
     refused = MessageId::OutputWriteFailed;
-  ShowErrorMessage(app.ports.desktop, refused);
+  ShowErrorMessage(ports.desktop, refused);
   if (refused == MessageId::None)
-    ShowStatusNotice(app, view,
+    ShowStatusNotice(screen, view,
                      std::to_string(notes.size()) + (notes.size() == 1 ? " note" : " notes") +
                          " written to " + std::filesystem::path(*name).filename().string());
 }
@@ -167,7 +167,8 @@ bool FollowUsable(const CommandState& state, CommandId) {
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::ExportNotesMidi,
      .label = "Export Notes as M&IDI...",
-     .handler = [](App& app, int view, CommandId) { ExportNotesMidi(app, view); },
+     .handler = [](App& app, int view,
+                   CommandId) { ExportNotesMidi(app.screen, app.flags, app.ports, view); },
      .gate = [](const CommandState& state, CommandId) { return SasUsable(state.flags); }},
     {.id = CommandId::FollowGuide,
      .label = "Follow Gu&ide...",

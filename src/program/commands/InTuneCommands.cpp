@@ -147,55 +147,59 @@ ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameL
 // Settings dialog since the SAS was last written: the write-back that runs first refreshes the
 // file's settings copy (which the engine reads) from the live settings. Esc stops it with the
 // file as it was and is no failure. True when it ran to the end.
-bool RunBusy(App& app,
+bool RunBusy(Screen& screen, Commands& commands, platform::Platform& ports,
              const std::function<bool(const FrameChangeSink&, const ProgressCallback&)>& operation) {
-  app.flags |= SasPageDirty;
-  SetBusy(app, true);
-  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  commands.flags |= SasPageDirty;
+  SetBusy(commands, true);
+  commands.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   bool done = false;
   {
-    ProgressPacer pacer(app, true);
-    const ProgressCallback progress = FramesAsSamples(pacer.Callback(), app.session.sas.header.frameLength);
-    done = RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
+    ProgressPacer pacer(screen, ports.pump, true);
+    const ProgressCallback progress =
+        FramesAsSamples(pacer.Callback(), screen.session.sas.header.frameLength);
+    done = RunFileOperation(screen.windows, screen.session, true, [&](const FrameChangeSink& sink) {
       if (operation(sink, progress)) return FileOperationEnd::Done;
-      return (app.flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
+      return (commands.flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
     });
   }
-  SetBusy(app, false);
+  SetBusy(commands, false);
   return done;
 }
 
-void SnapToScale(App& app, int view) {
-  if (!SasEditAllowed(app.session) || !RunSnapDialog(app.ports, view, app.dialogs.snapParams)) return;
-  const auto [first, end] = SasRangeOrWholeFile(app.session);
-  RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasSnapToScale(app.session.sas, first, end, app.dialogs.snapParams, sink, progress);
+void SnapToScale(Screen& screen, Commands& commands, DialogMemory& dialogs, platform::Platform& ports,
+                 int view) {
+  if (!SasEditAllowed(screen.session) || !RunSnapDialog(ports, view, dialogs.snapParams)) return;
+  const auto [first, end] = SasRangeOrWholeFile(screen.session);
+  RunBusy(screen, commands, ports, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
+    return SasSnapToScale(screen.session.sas, first, end, dialogs.snapParams, sink, progress);
   });
 }
 
-void ReanalyseRange(App& app, int view) {
-  if (!SasEditAllowed(app.session)) return;
-  int lowest = app.session.sas.header.settings.lowestNote;
-  int highest = app.session.sas.header.settings.highestNote;
-  if (!RunReanalyseDialog(app.ports, view, lowest, highest)) return;
-  const auto [first, end] = SasRangeOrWholeFile(app.session);
-  RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasReanalyse(app.docs.wav, app.session.sas, first, end, lowest, highest, sink, progress);
+void ReanalyseRange(Screen& screen, Commands& commands, platform::Platform& ports, int view) {
+  if (!SasEditAllowed(screen.session)) return;
+  int lowest = screen.session.sas.header.settings.lowestNote;
+  int highest = screen.session.sas.header.settings.highestNote;
+  if (!RunReanalyseDialog(ports, view, lowest, highest)) return;
+  const auto [first, end] = SasRangeOrWholeFile(screen.session);
+  RunBusy(screen, commands, ports, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
+    return SasReanalyse(screen.docs.wav, screen.session.sas, first, end, lowest, highest, sink, progress);
   });
 }
 
-void RepairOctaveJumps(App& app) {
-  if (!SasEditAllowed(app.session)) return;
-  const auto [first, end] = SasRangeOrWholeFile(app.session);
+void RepairOctaveJumps(Screen& screen, Commands& commands, platform::Platform& ports) {
+  if (!SasEditAllowed(screen.session)) return;
+  const auto [first, end] = SasRangeOrWholeFile(screen.session);
   std::uint32_t repaired = 0;
-  const bool done = RunBusy(app, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasRepairOctaveJumps(app.docs.wav, app.session.sas, first, end, sink, &repaired, progress);
-  });
+  const bool done =
+      RunBusy(screen, commands, ports, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
+        return SasRepairOctaveJumps(screen.docs.wav, screen.session.sas, first, end, sink, &repaired,
+                                    progress);
+      });
   // Without a word, a repair that found nothing would look like one that did not run.
   if (done) {
-    app.ports.desktop.ShowMessage("Frames repaired: " + std::to_string(repaired),
-                                  platform::MessageIcon::Information, platform::MessageButtons::Ok,
-                                  platform::MessageAnswer::Ok);
+    ports.desktop.ShowMessage("Frames repaired: " + std::to_string(repaired),
+                              platform::MessageIcon::Information, platform::MessageButtons::Ok,
+                              platform::MessageAnswer::Ok);
   }
 }
 
@@ -263,31 +267,32 @@ bool RunReanalyseDialog(platform::Platform& ports, int ownerView, int& lowestNot
   return procedure.accepted;
 }
 
-void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end) {
-  ClearCorrectionReport(app.session);
+void MeasureCorrection(Screen& screen, Configuration& config, platform::Platform& ports,
+                       const std::string& output, std::uint32_t start, std::uint32_t end) {
+  ClearCorrectionReport(screen.session);
   WavDocument corrected;
   if (WavOpenDocument(corrected, output).message == MessageId::None) {
     ReportRequest request;
     request.start = start;
     request.end = end;
-    request.timeCorrection = app.config.settings.timeCorrection != 0;
+    request.timeCorrection = config.settings.timeCorrection != 0;
     bool measured = false;
     {
       // The cursor line stays at the end of the render it just followed.
-      ProgressPacer pacer(app, false);
-      measured = MakeCorrectionReport(app.session.sas, corrected, request, app.session.correctionReport,
+      ProgressPacer pacer(screen, ports.pump, false);
+      measured = MakeCorrectionReport(screen.session.sas, corrected, request, screen.session.correctionReport,
                                       pacer.Callback());
     }
     corrected.file.Close();
     // Esc or a failed read: no marks rather than some of them.
     if (measured) {
-      app.session.correctionReportShown = true;
+      screen.session.correctionReportShown = true;
     } else {
-      app.session.correctionReport = CorrectionReport{};
+      screen.session.correctionReport = CorrectionReport{};
     }
   }
-  app.windows.redraw |= SasLowerBandRedraw;
-  app.ports.windows.Invalidate(SasView, nullptr);
+  screen.windows.redraw |= SasLowerBandRedraw;
+  ports.windows.Invalidate(SasView, nullptr);
 }
 
 void ClearCorrectionReport(SasSession& session) {
@@ -309,15 +314,17 @@ bool MeasuringGate(const CommandState& state, CommandId command) {
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::SnapToScale,
      .label = "Snap to &Scale...",
-     .handler = [](App& app, int view, CommandId) { SnapToScale(app, view); },
+     .handler = [](App& app, int view,
+                   CommandId) { SnapToScale(app.screen, app.commands, app.dialogs, app.ports, view); },
      .gate = SnapGate},
     {.id = CommandId::Reanalyse,
      .label = "Re-analyse Ra&nge...",
-     .handler = [](App& app, int view, CommandId) { ReanalyseRange(app, view); },
+     .handler = [](App& app, int view,
+                   CommandId) { ReanalyseRange(app.screen, app.commands, app.ports, view); },
      .gate = MeasuringGate},
     {.id = CommandId::RepairOctaveJumps,
      .label = "Repair &Octave Jumps",
-     .handler = [](App& app, int, CommandId) { RepairOctaveJumps(app); },
+     .handler = [](App& app, int, CommandId) { RepairOctaveJumps(app.screen, app.commands, app.ports); },
      .gate = MeasuringGate},
 };
 

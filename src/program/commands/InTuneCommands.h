@@ -19,6 +19,8 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
+struct Screen;
 struct SasSession;
 
 // The Snap to Scale dialog: key, scale, custom pitch classes, reference, pitch centre, drift and
@@ -36,7 +38,8 @@ platform::DialogTemplate ReanalyseDialogTemplate();
 // open SAS into app.session.correctionReport, with the progress pacer (Esc stops it; the WAV cursor stays
 // where the render left it). The marks show only after a whole measurement; a failed or stopped
 // one leaves none. Redraws the SAS window.
-void MeasureCorrection(App& app, const std::string& output, std::uint32_t start, std::uint32_t end);
+void MeasureCorrection(Screen& screen, Configuration& config, platform::Platform& ports,
+                       const std::string& output, std::uint32_t start, std::uint32_t end);
 
 // Forgets the report and its marks (the SAS closed or replaced).
 void ClearCorrectionReport(SasSession& session);

@@ -36,7 +36,7 @@ void RemoveNoiseIntoChosenFile(App& app) {
   const NoiseRemovalSettings settings{app.config.settings.whiteNoise, app.config.settings.noiseGain};
   NoiseRemovalResult result;
   {
-    ProgressPacer pacer(app, true);
+    ProgressPacer pacer(app.screen, app.ports.pump, true);
     result = RemoveNoise(app.docs.wav, app.docs.noise, settings, *name, pacer.Callback());
   }
   ShowErrorMessage(app.ports.desktop, result.message);
@@ -44,19 +44,18 @@ void RemoveNoiseIntoChosenFile(App& app) {
 
 }  // namespace
 
-void CaptureNoiseCommand(App& app, bool reset) {
-  WavDocument& wav = app.docs.wav;
-  const std::uint32_t length =
-      reset ? NoiseLengthFor(app.config.settings.noiseLength) : app.docs.noise.length;
-  CaptureNoise(app.docs.noise, wav, wav.rangeLeft, wav.rangeRight, length, reset);
-  app.flags |= NoiseSampleReady;
-  UpdateCommandStates(app);
+void CaptureNoiseCommand(Commands& commands, OpenDocuments& docs, Configuration& config, bool reset) {
+  WavDocument& wav = docs.wav;
+  const std::uint32_t length = reset ? NoiseLengthFor(config.settings.noiseLength) : docs.noise.length;
+  CaptureNoise(docs.noise, wav, wav.rangeLeft, wav.rangeRight, length, reset);
+  commands.flags |= NoiseSampleReady;
+  UpdateCommandStates(commands);
 }
 
 void RemoveNoiseCommand(App& app) {
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   RemoveNoiseIntoChosenFile(app);
-  SetBusy(app, false);
+  SetBusy(app.commands, false);
 }
 
 namespace {
@@ -70,11 +69,13 @@ constexpr CommandEntry Entries[] = {
     // WAV Range / Noise= and Noise+.
     {.id = CommandId::NoiseSample,
      .label = "&Noise=",
-     .handler = [](App& app, int, CommandId) { CaptureNoiseCommand(app, true); },
+     .handler = [](App& app, int,
+                   CommandId) { CaptureNoiseCommand(app.commands, app.docs, app.config, true); },
      .required = WavOpen | WavRangeSelected | RangeHoldsNoiseLength},
     {.id = CommandId::AddNoiseSample,
      .label = "N&oise+",
-     .handler = [](App& app, int, CommandId) { CaptureNoiseCommand(app, false); },
+     .handler = [](App& app, int,
+                   CommandId) { CaptureNoiseCommand(app.commands, app.docs, app.config, false); },
      .required = WavOpen | WavRangeSelected | RangeHoldsNoiseLength | NoiseSampleReady},
 };
 

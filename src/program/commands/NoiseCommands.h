@@ -10,11 +10,14 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
+struct OpenDocuments;
+struct Commands;
 
 // Noise= (reset) starts the profile again with the settings' noise length as the Settings
 // dialog rounds it; Noise+ adds the range to the profile at its own length. Either way the
 // profile is ready and the commands follow.
-void CaptureNoiseCommand(App& app, bool reset);
+void CaptureNoiseCommand(Commands& commands, OpenDocuments& docs, Configuration& config, bool reset);
 
 // Remove Noise, in busy mode: "Save denoised" asks for the name (cancel does nothing; the open
 // WAV is refused), the WAV view shows the whole file with its cursor as progress display, and

@@ -39,7 +39,7 @@ double TargetCentreOf(const NoteReport& note) {
 void RedrawNotes(App& app) {
   app.windows.redraw |= SasLowerBandRedraw;
   app.ports.windows.Invalidate(SasView, nullptr);
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
 }
 
 bool Overlaps(const NoteSpan& span, std::uint32_t first, std::uint32_t end) {
@@ -63,24 +63,25 @@ using NoteChange = std::function<bool(const std::vector<NoteReport>& notes, cons
 // One change of the chosen notes through the file, as one undo action: the notes found again
 // over the whole take after the page's edits are written back, and changed whole. Afterwards
 // the choice holds those whole notes.
-void ChangeChosenNotes(App& app, const NoteChange& change) {
-  if (app.session.chosenNotes.empty() || !SasEditAllowed(app.session)) return;
+void ChangeChosenNotes(Commands& commands, WindowStates& windows, SasSession& session,
+                       const NoteChange& change) {
+  if (session.chosenNotes.empty() || !SasEditAllowed(session)) return;
   // The write-back that runs first also brings the silence threshold in force into the file's
   // settings copy, which the engine finds the notes with.
-  app.flags |= SasPageDirty;
+  commands.flags |= SasPageDirty;
   std::vector<NoteSpan> whole;
-  const bool done = RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
+  const bool done = RunFileOperation(windows, session, true, [&](const FrameChangeSink& sink) {
     // The take's notes as sung, over the whole file: a note is changed as a whole wherever the
     // page cut it.
     CorrectionReport listing;
-    if (!ListNotesOfFrames(app.session.sas, 0, app.session.sas.header.frameCount, listing))
+    if (!ListNotesOfFrames(session.sas, 0, session.sas.header.frameCount, listing))
       return FileOperationEnd::Failed;
-    const std::vector<NoteReport> notes = ChosenWhole(listing, app.session.chosenNotes);
+    const std::vector<NoteReport> notes = ChosenWhole(listing, session.chosenNotes);
     for (const NoteReport& note : notes) whole.push_back({note.firstFrame, note.endFrame});
     return DoneOrFailed(change(notes, sink));
   });
-  if (done && !whole.empty()) app.session.chosenNotes = std::move(whole);
-  UpdateCommandStates(app);
+  if (done && !whole.empty()) session.chosenNotes = std::move(whole);
+  UpdateCommandStates(commands);
 }
 
 std::vector<NoteShift> ShiftsOf(const std::vector<NoteReport>& notes, double cents) {
@@ -92,7 +93,7 @@ std::vector<NoteShift> ShiftsOf(const std::vector<NoteReport>& notes, double cen
 void ShiftChosenNotes(App& app, double cents) {
   if (cents == 0) return;
   const double retune = app.dialogs.snapParams.retuneMs;
-  ChangeChosenNotes(app,
+  ChangeChosenNotes(app.commands, app.windows, app.session,
                     [&app, cents, retune](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
                       return SasShiftNotes(app.session.sas, ShiftsOf(notes, cents), retune, sink);
                     });
@@ -103,34 +104,36 @@ void ShiftChosenNotes(App& app, double cents) {
 // centre as sung (0: as sung).
 void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
   const ScaleSnapParams scale = app.dialogs.snapParams;
-  ChangeChosenNotes(
-      app, [&app, shape, scale](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
-        std::vector<NoteShift> spans = ShiftsOf(notes, 0);
-        if ((shape.drift != 0 || shape.vibrato != 100) &&
-            !SasShapeNotes(app.session.sas, spans, shape.drift, shape.vibrato, sink))
-          return false;
-        if (!shape.moveCentre) return true;
-        std::vector<NoteShift> shifts;
-        for (const NoteReport& note : notes) {
-          const double sung = note.note * 100.0 + note.centreCents;
-          if (!std::isfinite(sung)) continue;
-          const double wanted = sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
-          shifts.push_back({{note.firstFrame, note.endFrame}, wanted - TargetCentreOf(note)});
-        }
-        return SasShiftNotes(app.session.sas, std::move(shifts), scale.retuneMs, sink);
-      });
+  ChangeChosenNotes(app.commands, app.windows, app.session,
+                    [&app, shape, scale](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+                      std::vector<NoteShift> spans = ShiftsOf(notes, 0);
+                      if ((shape.drift != 0 || shape.vibrato != 100) &&
+                          !SasShapeNotes(app.session.sas, spans, shape.drift, shape.vibrato, sink))
+                        return false;
+                      if (!shape.moveCentre) return true;
+                      std::vector<NoteShift> shifts;
+                      for (const NoteReport& note : notes) {
+                        const double sung = note.note * 100.0 + note.centreCents;
+                        if (!std::isfinite(sung)) continue;
+                        const double wanted =
+                            sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
+                        shifts.push_back({{note.firstFrame, note.endFrame}, wanted - TargetCentreOf(note)});
+                      }
+                      return SasShiftNotes(app.session.sas, std::move(shifts), scale.retuneMs, sink);
+                    });
 }
 
 // Delete Notes: what was done to the notes undone, each frame's target pitch back to the pitch
 // sung there (time correction and amplitudes kept), as Global Clear does over the whole file.
 void DeleteChosenNotes(App& app) {
-  ChangeChosenNotes(app, [&app](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
-    for (const NoteReport& note : notes)
-      if (!SasApplyRange(app.session.sas, note.firstFrame, note.endFrame, SasRangeOps::Transpose,
-                         SasRangeParams{}, sink))
-        return false;
-    return true;
-  });
+  ChangeChosenNotes(app.commands, app.windows, app.session,
+                    [&app](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+                      for (const NoteReport& note : notes)
+                        if (!SasApplyRange(app.session.sas, note.firstFrame, note.endFrame,
+                                           SasRangeOps::Transpose, SasRangeParams{}, sink))
+                          return false;
+                      return true;
+                    });
 }
 
 void ChooseSpan(std::vector<NoteSpan>& chosen, NoteSpan span) {

@@ -17,15 +17,15 @@ bool DetectNoteRangeUsable(std::uint32_t flags) { return HasAll(flags, WavOpen) 
 
 void DetectNoteRangeFromRecording(App& app) {
   if (!DetectNoteRangeUsable(app.flags)) return;
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   NoteRangeResult range;
   {
     // The progress counts frames looked at, not samples: the cursor line stays where it is.
-    ProgressPacer pacer(app, false);
+    ProgressPacer pacer(app.screen, app.ports.pump, false);
     range = DetectNoteRange(app.docs.wav, app.config.settings, pacer.Callback());
   }
-  SetBusy(app, false);
+  SetBusy(app.commands, false);
   if (range.result != LongOperationResult::Done) return;
   if (!range.found) {
     app.ports.desktop.ShowMessage("No notes were found in the recording; the note range stays as it was.",

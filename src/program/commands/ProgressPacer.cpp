@@ -1,18 +1,19 @@
 #include "program/commands/ProgressPacer.h"
 
-#include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
+#include "program/shell/SasSession.h"
+#include "program/shell/Screen.h"
 #include "program/views/Render.h"
 
 namespace vocara {
 
-ProgressPacer::ProgressPacer(App& app, bool moveCursor)
-    : app_(app), moveCursor_(moveCursor), lastPump_(app.ports.pump.Now()) {}
+ProgressPacer::ProgressPacer(Screen& screen, platform::MessagePump& pump, bool moveCursor)
+    : screen_(screen), pump_(pump), moveCursor_(moveCursor), lastPump_(pump.Now()) {}
 
 ProgressPacer::~ProgressPacer() {
   if (!reported_) return;
-  if (moveCursor_) MoveProgressCursor(app_, position_);
-  app_.ports.pump.PumpOneMessage();
+  if (moveCursor_) MoveProgressCursor(screen_, position_);
+  pump_.PumpOneMessage();
 }
 
 ProgressCallback ProgressPacer::Callback() {
@@ -22,15 +23,15 @@ ProgressCallback ProgressPacer::Callback() {
 bool ProgressPacer::Report(std::uint64_t position) {
   reported_ = true;
   position_ = position;
-  const auto now = app_.ports.pump.Now();
+  const auto now = pump_.Now();
   if (now - lastPump_ >= PumpInterval) {
     lastPump_ = now;
     // The cursor line moves with the pump, so the window shows it when the messages that
     // present it are handled; between pumps nobody could see it move.
-    if (moveCursor_) MoveProgressCursor(app_, position);
-    app_.ports.pump.PumpOneMessage();
+    if (moveCursor_) MoveProgressCursor(screen_, position);
+    pump_.PumpOneMessage();
   }
-  return (app_.flags & AbortRequested) == 0;
+  return (screen_.session.flags & AbortRequested) == 0;
 }
 
 }  // namespace vocara

@@ -17,14 +17,18 @@
 
 namespace vocara {
 
-struct App;
+struct Screen;
+namespace platform {
+class MessagePump;
+}
 
 class ProgressPacer {
  public:
   static constexpr std::chrono::milliseconds PumpInterval{10};
 
-  // moveCursor: whether the WAV cursor line follows the position (not for Play Corrected).
-  ProgressPacer(App& app, bool moveCursor);
+  // moveCursor: whether the WAV cursor line follows the position (not for Play Corrected). Esc
+  // sets AbortRequested in the state word the screen's session reads.
+  ProgressPacer(Screen& screen, platform::MessagePump& pump, bool moveCursor);
   ProgressPacer(const ProgressPacer&) = delete;
   ProgressPacer& operator=(const ProgressPacer&) = delete;
   // Pumps the last messages when the operation reported progress (a refused one did not run).
@@ -36,7 +40,8 @@ class ProgressPacer {
  private:
   bool Report(std::uint64_t position);
 
-  App& app_;
+  Screen& screen_;
+  platform::MessagePump& pump_;
   bool moveCursor_;
   std::chrono::steady_clock::time_point lastPump_;
   bool reported_ = false;

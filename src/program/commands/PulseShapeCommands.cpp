@@ -17,37 +17,38 @@ platform::FileDialogRequest SavePulseShapeRequest() {
   return SaveRequest("Save Pulse Shape", {TextFileFilter, AllFilesFilter}, "txt", false);
 }
 
-void DiscardPulseShape(App& app) {
-  app.docs.pulseShape = PulseShape{};
-  app.flags &= ~static_cast<std::uint32_t>(PulseShapeReady);
-  UpdateCommandStates(app);
+void DiscardPulseShape(Commands& commands, OpenDocuments& docs) {
+  docs.pulseShape = PulseShape{};
+  commands.flags &= ~static_cast<std::uint32_t>(PulseShapeReady);
+  UpdateCommandStates(commands);
 }
 
 }  // namespace
 
-void AddPulseCommand(App& app) {
-  if (!AddPulse(app.docs.pulseShape, app.docs.wav, app.docs.wav.cursor)) return;
-  app.flags |= PulseShapeReady;
-  UpdateCommandStates(app);
+void AddPulseCommand(Commands& commands, OpenDocuments& docs) {
+  if (!AddPulse(docs.pulseShape, docs.wav, docs.wav.cursor)) return;
+  commands.flags |= PulseShapeReady;
+  UpdateCommandStates(commands);
 }
 
-void ExportPulseShapeCommand(App& app) {
+void ExportPulseShapeCommand(Commands& commands, OpenDocuments& docs, DialogMemory& dialogs,
+                             platform::Platform& ports) {
   // A copy is normalised: the raw sums stay for more additions after a failed write.
-  PulseShape normalised = app.docs.pulseShape;
+  PulseShape normalised = docs.pulseShape;
   if (!NormalisePulseShape(normalised)) return;
-  app.dialogs.fileDialogName.clear();
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SavePulseShapeRequest());
+  dialogs.fileDialogName.clear();
+  const std::optional<std::string> name = ports.desktop.GetSaveFileName(SavePulseShapeRequest());
   if (!name) {
-    DiscardPulseShape(app);
+    DiscardPulseShape(commands, docs);
     return;
   }
-  app.dialogs.fileDialogName = *name;
-  const MessageId written = WritePulseShape(app.docs.wav, normalised, *name);
+  dialogs.fileDialogName = *name;
+  const MessageId written = WritePulseShape(docs.wav, normalised, *name);
   if (written != MessageId::None) {
-    ShowErrorMessage(app.ports.desktop, written);
+    ShowErrorMessage(ports.desktop, written);
     return;
   }
-  DiscardPulseShape(app);
+  DiscardPulseShape(commands, docs);
 }
 
 namespace {
@@ -56,12 +57,13 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::AddPulseShape,
      .label = "Shape+",
      .key = Accelerator(platform::key::F1 + 8),
-     .handler = [](App& app, int, CommandId) { AddPulseCommand(app); },
+     .handler = [](App& app, int, CommandId) { AddPulseCommand(app.commands, app.docs); },
      .required = WavOpen},
     {.id = CommandId::ExportPulseShape,
      .label = "Export Shape",
      .key = Accelerator(platform::key::F1 + 9),
-     .handler = [](App& app, int, CommandId) { ExportPulseShapeCommand(app); },
+     .handler = [](App& app, int,
+                   CommandId) { ExportPulseShapeCommand(app.commands, app.docs, app.dialogs, app.ports); },
      .required = WavOpen | PulseShapeReady},
 };
 

@@ -28,45 +28,44 @@ using platform::FileFilter;
 // The longest name the program's path buffers hold.
 constexpr std::size_t MaxPathLength = 259;
 
-void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
-
 }  // namespace
 
-void SasOpenFile(App& app, const std::string& path) {
-  platform::DesktopPort& desktop = app.ports.desktop;
+void SasOpenFile(SasSession& session, OpenDocuments& docs, Configuration& config, platform::Platform& ports,
+                 const std::string& path) {
+  platform::DesktopPort& desktop = ports.desktop;
   // A longer name cannot be held, and a shortened one would name another file.
   MessageId refused =
-      path.size() > MaxPathLength ? MessageId::InvalidFileHandle : SasOpenDocument(app.session.sas, path);
+      path.size() > MaxPathLength ? MessageId::InvalidFileHandle : SasOpenDocument(session.sas, path);
   // A file the user may read but not write is opened to be looked at, rendered and copied.
   if (refused == MessageId::InvalidFileHandle && path.size() <= MaxPathLength)
-    refused = SasOpenDocument(app.session.sas, path, SasAccess::ReadOnly);
+    refused = SasOpenDocument(session.sas, path, SasAccess::ReadOnly);
   if (refused != MessageId::None) {
     ShowErrorMessage(desktop, refused);
     // A file that did not even open changes nothing; a refused one was opened and closed.
-    if (refused != MessageId::InvalidFileHandle) Clear(app, SasOpen);
+    if (refused != MessageId::InvalidFileHandle) ClearBits(session.flags, SasOpen);
     return;
   }
   // A journal of an unfinished change that was not written for this file was kept aside, not
   // applied: the user hears where it went.
-  if (!app.session.sas.setAsideJournal.empty())
+  if (!session.sas.setAsideJournal.empty())
     desktop.ShowMessage(
         "A journal of unfinished changes beside this file was not written for it and was not "
         "applied. It was set aside as " +
-            app.session.sas.setAsideJournal,
+            session.sas.setAsideJournal,
         platform::MessageIcon::Warning, platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
   // Opening a SAS restores the settings it was built with; a declined file gives them back.
-  const GeneralSettings before = app.config.settings;
-  app.config.settings = app.session.sas.header.settings;
-  app.flags |= SasOpen;
-  app.session.chosenNotes.clear();
+  const GeneralSettings before = config.settings;
+  config.settings = session.sas.header.settings;
+  session.flags |= SasOpen;
+  session.chosenNotes.clear();
 
-  if (app.flags & WavOpen) {
-    if (SasFitsWav(app.session.sas.header, app.docs.wav)) {
-      app.flags |= WavSasMatch;
+  if (session.flags & WavOpen) {
+    if (SasFitsWav(session.sas.header, docs.wav)) {
+      session.flags |= WavSasMatch;
     } else if (!AskKeepUnfittingFile(desktop)) {
-      app.session.sas.file.Close();
-      app.config.settings = before;
-      Clear(app, SasOpen);
+      session.sas.file.Close();
+      config.settings = before;
+      ClearBits(session.flags, SasOpen);
     }
   }
 }
@@ -86,7 +85,7 @@ void SasOpenCommand(App& app, const std::string* path) {
   SasClose(app);
   SasDocument& sas = app.session.sas;
   sas.path = name;
-  SasOpenFile(app, name);
+  SasOpenFile(app.session, app.docs, app.config, app.ports, name);
 
   platform::WindowPort& windows = app.ports.windows;
   if (app.flags & SasOpen) {
@@ -102,7 +101,7 @@ void SasOpenCommand(App& app, const std::string* path) {
     sas.path.clear();
     windows.Show(SasView, platform::ShowCommand::Hide);
   }
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
 }
 
 std::string SasTitle(const SasSession& session) {
@@ -147,7 +146,7 @@ void SasClose(App& app) {
   app.session.pageNotesStale = true;
   app.session.chosenNotes.clear();
   // Edits a failed write-back could not save end with the file.
-  Clear(app, SasCloseClears | SasPageDirty);
+  ClearBits(app.flags, SasCloseClears | SasPageDirty);
   ViewGeometry& geometry = app.windows.geometry[SasView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
@@ -173,7 +172,7 @@ constexpr CommandEntry Entries[] = {
          [](App& app, int, CommandId) {
            SasClose(app);
            app.ports.windows.Show(SasView, platform::ShowCommand::Hide);
-           UpdateCommandStates(app);
+           UpdateCommandStates(app.commands);
          },
      .required = SasOpen},
     {.id = CommandId::SaveSasAs,

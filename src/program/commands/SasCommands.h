@@ -11,6 +11,8 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
+struct OpenDocuments;
 struct SasSession;
 
 // Opens and validates `path` (SasOpenDocument), for reading and writing, or for reading only
@@ -18,7 +20,8 @@ struct SasSession;
 // leaves no SAS open. An accepted file's settings copy becomes the live settings and SasOpen is set; with a
 // WAV open, a SAS that fits sets WavSasMatch, otherwise "WAV and SAS files does not fit.\n
 // Continue?" asks and No closes the file again.
-void SasOpenFile(App& app, const std::string& path);
+void SasOpenFile(SasSession& session, OpenDocuments& docs, Configuration& config, platform::Platform& ports,
+                 const std::string& path);
 
 // Without a path the "Open SAS File" dialog asks for one (cancel does nothing); the path of the
 // open SAS does nothing. Otherwise closes the open SAS and opens the new one: on success the

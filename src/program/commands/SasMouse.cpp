@@ -138,25 +138,25 @@ void NoteShownColumns(SasSession& session, ColumnSpan span) {
 
 // The columns an edit changed are drawn again; the status values follow when the cursor's
 // frame is among them.
-void ShowEditedColumns(App& app, ColumnSpan span, bool amplitude) {
-  app.flags |= SasPageDirty;
-  const std::span<const SasFrame> before(app.session.mouse.shown.data() + span.first,
+void ShowEditedColumns(Screen& screen, std::uint32_t& flags, ColumnSpan span, bool amplitude) {
+  flags |= SasPageDirty;
+  const std::span<const SasFrame> before(screen.session.mouse.shown.data() + span.first,
                                          static_cast<std::size_t>(span.last - span.first + 1));
-  RedrawSasColumns(app, span.first, span.last + 1, amplitude, before);
-  const int cursor = app.windows.geometry[SasView].drawnCursorX;
-  if (cursor >= span.first && cursor <= span.last) RepaintStatusValues(app, SasView);
+  RedrawSasColumns(screen, span.first, span.last + 1, amplitude, before);
+  const int cursor = screen.windows.geometry[SasView].drawnCursorX;
+  if (cursor >= span.first && cursor <= span.last) RepaintStatusValues(screen, SasView);
 }
 
-void SetTimeLink(App& app, int x) {
-  if (!SasEditable(app.session)) return;
-  SasDocument& sas = app.session.sas;
+void SetTimeLink(Screen& screen, std::uint32_t& flags, platform::Platform& ports, int x) {
+  if (!SasEditable(screen.session)) return;
+  SasDocument& sas = screen.session.sas;
   if (sas.links.size() >= MaxTimeLinks) {
-    ShowErrorMessage(app.ports.desktop, MessageId::TooManyTimeLinks);
+    ShowErrorMessage(ports.desktop, MessageId::TooManyTimeLinks);
     return;
   }
   // Both ends on frames of the page: a click right of the last frame pins nothing.
-  const int columns = EditableColumns(app.session);
-  const int cursor = app.windows.geometry[SasView].cursorX;
+  const int columns = EditableColumns(screen.session);
+  const int cursor = screen.windows.geometry[SasView].cursorX;
   if (x < 0 || x >= columns || cursor < 0 || cursor >= columns) return;
   const std::uint64_t frameLength = sas.header.frameLength;
   const auto first = static_cast<std::uint64_t>(sas.firstFrame);
@@ -165,31 +165,31 @@ void SetTimeLink(App& app, int x) {
   if (source > std::numeric_limits<std::uint32_t>::max() ||
       target > std::numeric_limits<std::uint32_t>::max())
     return;
-  SasEditBegin(app.session);
+  SasEditBegin(screen.session);
   if (InsertTimeLink(sas.links, static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)) ==
       LinkInsertion::Inserted) {
-    DrawTimeLink(app, TimeLink{static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)});
-    app.flags |= SasPageDirty;
+    DrawTimeLink(screen, TimeLink{static_cast<std::uint32_t>(source), static_cast<std::uint32_t>(target)});
+    flags |= SasPageDirty;
   }
-  SasEditEnd(app.session);
+  SasEditEnd(screen.session);
 }
 
-void DeleteTimeLink(App& app, int x, int y) {
-  if (!app.Has(SasOpen)) return;
-  SasDocument& sas = app.session.sas;
+void DeleteTimeLink(Screen& screen, std::uint32_t& flags, int x, int y) {
+  if (!HasAll(flags, SasOpen)) return;
+  SasDocument& sas = screen.session.sas;
   LinkPlot plot;
   plot.frameLength = sas.header.frameLength;
   plot.firstFrame = sas.firstFrame;
-  plot.columns = EditableColumns(app.session);
-  plot.top = app.windows.geometry[SasView].plotTop;
-  plot.bottom = SasAmplitudeBottom(app.windows);
+  plot.columns = EditableColumns(screen.session);
+  plot.top = screen.windows.geometry[SasView].plotTop;
+  plot.bottom = SasAmplitudeBottom(screen.windows);
   const int hit = TimeLinkAt(sas.links, plot, x, y);
-  if (hit < 0 || !SasEditAllowed(app.session)) return;
-  SasEditBegin(app.session);
-  DrawTimeLink(app, sas.links[static_cast<std::size_t>(hit)]);  // drawn again: erased
+  if (hit < 0 || !SasEditAllowed(screen.session)) return;
+  SasEditBegin(screen.session);
+  DrawTimeLink(screen, sas.links[static_cast<std::size_t>(hit)]);  // drawn again: erased
   sas.links.erase(sas.links.begin() + hit);
-  app.flags |= SasPageDirty;
-  SasEditEnd(app.session);
+  flags |= SasPageDirty;
+  SasEditEnd(screen.session);
 }
 
 // In Range: the press must lie strictly inside the SAS range; the columns of the range on the
@@ -219,10 +219,11 @@ std::uint32_t SasPressState(App& app, const Message& message) {
     case EditMode::SetTimeLink:
       // Clicks on the status strip or the ruler set a link; the plot moves the cursor.
       if (y >= plotTop) return DragCursor;
-      SetTimeLink(app, x);
+      SetTimeLink(app.screen, app.flags, app.ports, x);
       return 0;
     case EditMode::DeleteTimeLink:
-      if (y >= plotTop - 2 && y < SasAmplitudeBottom(app.windows) + 3) DeleteTimeLink(app, x, y);
+      if (y >= plotTop - 2 && y < SasAmplitudeBottom(app.windows) + 3)
+        DeleteTimeLink(app.screen, app.flags, x, y);
       return 0;
     case EditMode::InRange:
       return InRangeState(app.session, x, upper);
@@ -287,11 +288,11 @@ void Press(App& app, int view, const Message& message) {
     geometry.dragAnchorX = x;
     geometry.dragCurrentX = x;
     geometry.rangeDragging = true;
-    InvalidateBelowStatus(app, view);
+    InvalidateBelowStatus(app.screen, view);
   }
   if (state & DragCursor) {
     geometry.cursorX = x;
-    MoveCursor(app, view);
+    MoveCursor(app.screen, view);
   }
   if (state & DragSplitter) {
     app.windows.sasView.splitterDragging = true;
@@ -324,10 +325,10 @@ void MoveBand(App& app, int view, int x) {
 }
 
 // Freehand and erase: the columns between the last point and this one.
-void EditSpan(App& app, Point current) {
-  MouseDrag& drag = app.session.mouse;
+void EditSpan(Screen& screen, std::uint32_t& flags, Point current) {
+  MouseDrag& drag = screen.session.mouse;
   const std::uint32_t state = drag.state;
-  const int columns = EditableColumns(app.session);
+  const int columns = EditableColumns(screen.session);
   if (columns <= 0) return;
   Point from{std::clamp(drag.last.x, 0, columns - 1), drag.last.y};
   Point to{std::clamp(current.x, 0, columns - 1), current.y};
@@ -339,33 +340,33 @@ void EditSpan(App& app, Point current) {
   if (freehand) visit = {std::min(a, drag.span.first), std::min(std::max(b, drag.span.last), columns - 1)};
   const bool line = (state & LineStates) != 0;
   const bool amplitude = (state & AmplitudeStates) != 0;
-  NoteShownColumns(app.session, visit);
+  NoteShownColumns(screen.session, visit);
 
-  SasDocument& sas = app.session.sas;
+  SasDocument& sas = screen.session.sas;
   const auto rowAt = [&](int k) {
     if (a == b) return std::int64_t{to.y};
     return std::int64_t{from.y} + (std::int64_t{to.y} - from.y) * (k - a) / (b - a);
   };
   if (state & (DragFreeAmplitude | DragLineAmplitude)) {
-    const int bottom = SasAmplitudeBottom(app.windows);
+    const int bottom = SasAmplitudeBottom(screen.windows);
     // No negative amplitude: the press may lie on a row below the plot.
     from.y = std::min(from.y, bottom);
-    const double scale = SasAmplitudeScale(app.windows);
+    const double scale = SasAmplitudeScale(screen.windows);
     if (!(scale > 0.0)) return;
     for (int k = visit.first; k <= visit.last; ++k) {
       SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
       if (k >= a && k <= b) {
         const double wanted = static_cast<double>(bottom - rowAt(k)) / scale;
-        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(app.session, k));
+        frame.targetAmplitude = ClippedTargetAmplitude(wanted, frame, FollowingFrame(screen.session, k));
       } else if (line) {
         frame.targetAmplitude = drag.backup[static_cast<std::size_t>(k)].targetAmplitude;
       }
     }
   } else if (state & (DragFreePitch | DragLinePitch)) {
-    const int bottom = app.windows.geometry[SasView].plotBottom;
-    const double scale = app.windows.sasView.pitchScale;
+    const int bottom = screen.windows.geometry[SasView].plotBottom;
+    const double scale = screen.windows.sasView.pitchScale;
     // The row of pitch 0, where the pitch pane draws it.
-    const double zeroRow = bottom + SasPitchBase(app.windows, SasPitchTop(app.windows), bottom);
+    const double zeroRow = bottom + SasPitchBase(screen.windows, SasPitchTop(screen.windows), bottom);
     for (int k = visit.first; k <= visit.last; ++k) {
       SasFrame& frame = sas.page[static_cast<std::size_t>(k)];
       if (k >= a && k <= b) {
@@ -387,36 +388,36 @@ void EditSpan(App& app, Point current) {
     }
   }
   if (freehand) drag.span = {a, b};
-  ShowEditedColumns(app, visit, amplitude);
+  ShowEditedColumns(screen, flags, visit, amplitude);
 }
 
 // In Range, amplitude: each move scales by e per 100 rows upward, on top of the last move.
-void ScaleRange(App& app, int y) {
-  MouseDrag& drag = app.session.mouse;
+void ScaleRange(Screen& screen, std::uint32_t& flags, int y) {
+  MouseDrag& drag = screen.session.mouse;
   if (y == drag.last.y) return;
   const int a = drag.rangeFirst;
   const int n = drag.rangeEnd - drag.rangeFirst;
   const double factor = std::exp((drag.last.y - y) * 0.01);
-  NoteShownColumns(app.session, {a, drag.rangeEnd - 1});
-  ScaleRangeAmplitudes(std::span<SasFrame>(app.session.sas.page.data() + a, static_cast<std::size_t>(n)),
-                       FollowingFrame(app.session, drag.rangeEnd - 1), drag.shape, factor);
-  ShowEditedColumns(app, {a, drag.rangeEnd - 1}, true);
+  NoteShownColumns(screen.session, {a, drag.rangeEnd - 1});
+  ScaleRangeAmplitudes(std::span<SasFrame>(screen.session.sas.page.data() + a, static_cast<std::size_t>(n)),
+                       FollowingFrame(screen.session, drag.rangeEnd - 1), drag.shape, factor);
+  ShowEditedColumns(screen, flags, {a, drag.rangeEnd - 1}, true);
 }
 
 // In Range, pitch: the shift is measured from the press, so the press row gives the pitches
 // of the press back.
-void ShiftRange(App& app, int y) {
-  MouseDrag& drag = app.session.mouse;
-  const double steps = std::trunc((y - drag.pressY) / app.windows.sasView.pitchScale);
-  NoteShownColumns(app.session, {drag.rangeFirst, drag.rangeEnd - 1});
+void ShiftRange(Screen& screen, std::uint32_t& flags, int y) {
+  MouseDrag& drag = screen.session.mouse;
+  const double steps = std::trunc((y - drag.pressY) / screen.windows.sasView.pitchScale);
+  NoteShownColumns(screen.session, {drag.rangeFirst, drag.rangeEnd - 1});
   for (int k = drag.rangeFirst; k < drag.rangeEnd; ++k) {
     const auto column = static_cast<std::size_t>(k);
-    SasFrame& frame = app.session.sas.page[column];
+    SasFrame& frame = screen.session.sas.page[column];
     const double pressed = drag.backup[column].targetPitch & TargetPitchMask;
     frame.targetPitch = PitchKeepingTimeCorrection(
         frame.targetPitch, pressed - steps * drag.weights[static_cast<std::size_t>(k - drag.rangeFirst)]);
   }
-  ShowEditedColumns(app, {drag.rangeFirst, drag.rangeEnd - 1}, false);
+  ShowEditedColumns(screen, flags, {drag.rangeFirst, drag.rangeEnd - 1}, false);
 }
 
 void Move(App& app, int view, const Message& message) {
@@ -427,7 +428,7 @@ void Move(App& app, int view, const Message& message) {
   Point current = message.pos;
   if (state & DragCursor) {
     app.windows.geometry[static_cast<std::size_t>(view)].cursorX = current.x;
-    MoveCursor(app, view);
+    MoveCursor(app.screen, view);
   }
   if (state & DragBand) MoveBand(app, view, current.x);
   // No negative amplitude: rows below the amplitude plot count as its bottom row.
@@ -441,9 +442,9 @@ void Move(App& app, int view, const Message& message) {
       app.windows.sasView.splitterRow = current.y;
     }
   }
-  if (state & SpanStates) EditSpan(app, current);
-  if (state & DragRangeAmplitude) ScaleRange(app, current.y);
-  if (state & DragRangePitch) ShiftRange(app, current.y);
+  if (state & SpanStates) EditSpan(app.screen, app.flags, current);
+  if (state & DragRangeAmplitude) ScaleRange(app.screen, app.flags, current.y);
+  if (state & DragRangePitch) ShiftRange(app.screen, app.flags, current.y);
   if (state & DragNote) NoteDragMove(app, message);
   // The straight-line variants keep the press point: each move draws from there.
   if (!(state & LineStates)) drag.last = current;
@@ -479,8 +480,8 @@ void EndBand(App& app, int view) {
       wav.rangeLeft = static_cast<std::uint32_t>(std::clamp<std::int64_t>(left * spp + first, 0, Largest));
       wav.rangeRight = static_cast<std::uint32_t>(
           std::clamp<std::int64_t>(std::min<std::int64_t>(right * spp + first, wav.sampleCount), 0, Largest));
-      WavRangeChanged(app);
-      RepaintStatusValues(app, WavView);
+      WavRangeChanged(app.commands, app.docs, app.config);
+      RepaintStatusValues(app.screen, WavView);
       break;
     }
     case SasView: {
@@ -498,11 +499,11 @@ void EndBand(App& app, int view) {
       // In Note mode the band also chooses the notes it touches.
       if (app.windows.editMode == EditMode::Note)
         ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
-      UpdateCommandStates(app);
+      UpdateCommandStates(app.commands);
       break;
     }
     case FftView:
-      SetFftRangeFromBand(app);
+      SetFftRangeFromBand(app.screen, app.flags);
       break;
     default: {
       // The MFT band chooses the note range the analysis searches: User Defined.
@@ -518,7 +519,7 @@ void EndBand(App& app, int view) {
       break;
     }
   }
-  InvalidateBelowStatus(app, view);
+  InvalidateBelowStatus(app.screen, view);
 }
 
 void EndSplitter(App& app) {
@@ -562,15 +563,15 @@ void EndMouseDrag(App& app) {
   if (MouseDragHeld(app.session)) Release(app, false);
 }
 
-void ShowEditMode(App& app) {
-  platform::WindowPort& windows = app.ports.windows;
+void ShowEditMode(Screen& screen, std::uint32_t& flags, platform::Platform& ports) {
+  platform::WindowPort& windows = ports.windows;
   // Every mode's button and item is set, not only the old and the new one: a click the window
   // system took as a toggle is undone by the same call.
   for (const EditModeRow& row : EditModes) {
-    windows.SetButtonChecked(SasView, Id(row.command), row.mode == app.windows.editMode);
-    windows.SetMenuItemChecked(Id(row.command), row.mode == app.windows.editMode);
+    windows.SetButtonChecked(SasView, Id(row.command), row.mode == screen.windows.editMode);
+    windows.SetMenuItemChecked(Id(row.command), row.mode == screen.windows.editMode);
   }
-  if (app.Has(SasOpen)) RepaintStatusValues(app, SasView);
+  if (HasAll(flags, SasOpen)) RepaintStatusValues(screen, SasView);
 }
 
 void SasMouse(App& app, int view, const Message& message) {
@@ -603,8 +604,8 @@ void SetEditMode(App& app, int, CommandId command) {
   }
   app.windows.editMode = mode.mode;
   app.ports.windows.SetCursor(mode.cursor);
-  ShowEditMode(app);
-  UpdateCommandStates(app);
+  ShowEditMode(app.screen, app.flags, app.ports);
+  UpdateCommandStates(app.commands);
 }
 
 // A mode's menu item (in the Edit Mode radio group), key and toolbar button.

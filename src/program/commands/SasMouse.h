@@ -21,6 +21,7 @@
 namespace vocara {
 
 struct App;
+struct Screen;
 struct WindowStates;
 
 // True from the press that started a drag in any window to its release. Meanwhile the window
@@ -36,7 +37,7 @@ void SasMouse(App& app, int view, const platform::Message& message);
 
 // Shows the edit mode in its three places: its toolbar button pressed and the others released,
 // the radio mark on its Edit Mode item, its name in the SAS status strip.
-void ShowEditMode(App& app);
+void ShowEditMode(Screen& screen, std::uint32_t& flags, platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SasMouseCommandEntries();

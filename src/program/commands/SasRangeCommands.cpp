@@ -80,18 +80,18 @@ class SasRangeProcedure final : public platform::DialogProcedure {
 
 std::uint32_t ShownFrames(const SasSession& session) { return session.sas.shownFrameCount; }
 
-void RangeChanged(App& app) {
-  SasRange& range = app.session.sas.range;
-  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
+void RangeChanged(Commands& commands, SasSession& session, platform::Platform& ports) {
+  SasRange& range = session.sas.range;
+  const auto shown = static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(session), INT32_MAX));
   range.right = std::clamp(range.right, 0, shown);
   range.left = std::clamp(range.left, 0, range.right);
   if (range.right > range.left) {
-    app.flags |= SasRangeSelected;
+    commands.flags |= SasRangeSelected;
   } else {
-    app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
+    commands.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
   }
-  UpdateCommandStates(app);
-  app.ports.windows.Invalidate(SasView, nullptr);
+  UpdateCommandStates(commands);
+  ports.windows.Invalidate(SasView, nullptr);
 }
 
 void ApplyRange(WindowStates& windows, SasSession& session, DialogMemory& dialogs, std::uint32_t first,
@@ -141,28 +141,28 @@ std::uint32_t RangeRight(const SasSession& session) {
 void FindRange(App& app, int, CommandId) {
   app.session.sas.range = SasFindRange(app.session.sas, app.windows.geometry[SasView].cursorX,
                                        app.config.settings.selectThreshold);
-  RangeChanged(app);
+  RangeChanged(app.commands, app.session, app.ports);
 }
 
 void SetLeft(App& app, int, CommandId) {
   SasRange& range = app.session.sas.range;
   range.left = app.session.sas.firstFrame + app.windows.geometry[SasView].drawnCursorX;
   if (range.right < range.left) range.right = range.left;
-  RangeChanged(app);
+  RangeChanged(app.commands, app.session, app.ports);
 }
 
 void SetRight(App& app, int, CommandId) {
   SasRange& range = app.session.sas.range;
   range.right = app.session.sas.firstFrame + app.windows.geometry[SasView].drawnCursorX;
   if (range.right < range.left) range.left = range.right;
-  RangeChanged(app);
+  RangeChanged(app.commands, app.session, app.ports);
 }
 
 void SelectAll(App& app, int, CommandId) {
   app.session.sas.range.left = 0;
   app.session.sas.range.right =
       static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
-  RangeChanged(app);
+  RangeChanged(app.commands, app.session, app.ports);
 }
 
 // Time Correct Disable / Enable: every frame of the range, through the file.

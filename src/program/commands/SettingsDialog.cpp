@@ -136,7 +136,7 @@ class SettingsProcedure final : public platform::DialogProcedure {
   void OnCommand(DialogHandle& dialog, int command) override {
     switch (command) {
       case id::Ok:
-        ReadSettingsControls(app_, dialog);
+        ReadSettingsControls(app_.commands, app_.docs, app_.config, dialog);
         CloseSettingsDialog(app_, dialog);
         break;
       case id::Cancel:
@@ -149,7 +149,7 @@ class SettingsProcedure final : public platform::DialogProcedure {
         break;
       case id::Save:
         // The dialog stays open and Cancel still returns to the values at opening.
-        ReadSettingsControls(app_, dialog);
+        ReadSettingsControls(app_.commands, app_.docs, app_.config, dialog);
         SaveSettingsRecord(app_.config.files.settingsFile, app_.config.settings);
         break;
       default:
@@ -301,8 +301,9 @@ void FillSettingsControls(Configuration& config, DialogHandle& dialog) {
   dialog.SetChecked(id::TimeCorrection, s.timeCorrection != 0);  // the built-in -1 shows checked
 }
 
-void ReadSettingsControls(App& app, DialogHandle& dialog) {
-  GeneralSettings& s = app.config.settings;
+void ReadSettingsControls(Commands& commands, OpenDocuments& docs, Configuration& config,
+                          DialogHandle& dialog) {
+  GeneralSettings& s = config.settings;
   const int instrument = dialog.GetSelection(id::Instrument);
   if (instrument >= 0) s.instrument = instrument;
   const int lowest = dialog.GetSelection(id::LowestNote);
@@ -334,7 +335,7 @@ void ReadSettingsControls(App& app, DialogHandle& dialog) {
 
   // A new noise sample length changes whether the selected WAV range can serve as a noise
   // sample.
-  WavRangeChanged(app);
+  WavRangeChanged(commands, docs, config);
 }
 
 void RunSettingsDialog(App& app, int ownerView) {

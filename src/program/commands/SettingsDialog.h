@@ -12,6 +12,8 @@
 namespace vocara {
 
 struct App;
+struct Commands;
+struct OpenDocuments;
 struct Configuration;
 
 // Control ids of the dialog.
@@ -49,7 +51,8 @@ void FillSettingsControls(Configuration& config, platform::DialogHandle& dialog)
 // Reads every control into the live settings: numbers are clamped to their ranges, the noise
 // sample length is rounded down to a power of two, and the WAV range is re-evaluated for the
 // new noise sample length. A list without a selection leaves its field unchanged.
-void ReadSettingsControls(App& app, platform::DialogHandle& dialog);
+void ReadSettingsControls(Commands& commands, OpenDocuments& docs, Configuration& config,
+                          platform::DialogHandle& dialog);
 
 // Runs the dialog modally, owned by the window `ownerView`.
 void RunSettingsDialog(App& app, int ownerView);

@@ -30,8 +30,6 @@ using platform::FileFilter;
 // The longest name the program's path buffers hold.
 constexpr std::size_t MaxPathLength = 259;
 
-void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
-
 // A save dialog that starts with an empty name; the chosen name stays in the shared buffer.
 std::optional<std::string> AskSaveName(DialogMemory& dialogs, platform::Platform& ports,
                                        const FileDialogRequest& request) {
@@ -88,15 +86,17 @@ bool AskSaveCutShortCopy(platform::DesktopPort& desktop, std::string_view refusa
 // stop. The copy's name when it was written whole; nothing after a cancelled dialog, Esc or a
 // failure (shown). A file whose end only the reading finds (a FLAC or Ogg stream cut short) is
 // then offered as one cut short, into the copy already named.
-std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, ImportOptions options) {
-  platform::DesktopPort& desktop = app.ports.desktop;
+std::optional<std::string> ImportMonoCopy(Screen& screen, Commands& commands, DialogMemory& dialogs,
+                                          platform::Platform& ports, const std::string& input,
+                                          ImportOptions options) {
+  platform::DesktopPort& desktop = ports.desktop;
   // Asking before replacing: the offered name may be another recording of the user's.
   FileDialogRequest request = SaveRequest("Save mono WAV copy", {WavFileFilter, AllFilesFilter}, "WAV", true);
   request.initialName = MonoCopyName(input);
   const std::optional<std::string> copy = desktop.GetSaveFileName(request);
   if (!copy) return std::nullopt;
-  app.dialogs.fileDialogName = *copy;
-  if (!app.session.sas.path.empty() && SameFile(*copy, app.session.sas.path)) {
+  dialogs.fileDialogName = *copy;
+  if (!screen.session.sas.path.empty() && SameFile(*copy, screen.session.sas.path)) {
     ShowErrorMessage(desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return std::nullopt;
   }
@@ -104,16 +104,16 @@ std::optional<std::string> ImportMonoCopy(App& app, const std::string& input, Im
   // Opening happens outside busy mode except when a busy command opens what it made; that
   // command ends busy mode itself.
   const auto import = [&] {
-    const bool enterBusy = !app.Has(Busy);
-    if (enterBusy) SetBusy(app, true);
-    app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+    const bool enterBusy = !HasAll(commands.flags, Busy);
+    if (enterBusy) SetBusy(commands, true);
+    commands.flags &= ~static_cast<std::uint32_t>(AbortRequested);
     ImportResult result;
     {
       // No recording is open, so the cursor line has nothing to show.
-      ProgressPacer pacer(app, false);
+      ProgressPacer pacer(screen, ports.pump, false);
       result = ImportToWav(input, *copy, options, pacer.Callback());
     }
-    if (enterBusy) SetBusy(app, false);
+    if (enterBusy) SetBusy(commands, false);
     return result;
   };
   ImportResult imported = import();
@@ -135,7 +135,7 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
                                                            : WavOpenDocument(app.docs.wav, name);
   if (opened.message != MessageId::None) {
     // A file that did not even open changes nothing; a refused one was opened and closed.
-    if (opened.message != MessageId::InvalidFileHandle) Clear(app, WavOpen);
+    if (opened.message != MessageId::InvalidFileHandle) ClearBits(app.flags, WavOpen);
     // The opener's rules stay as they are; a file it refuses for its contents that libsndfile
     // reads can become a copy it accepts, and one cut short a copy of what it still holds.
     const bool convertible = offerImport && opened.message != MessageId::InvalidFileHandle;
@@ -152,7 +152,8 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
     if (cut ? !AskSaveCutShortCopy(desktop, MessageText(opened.message), *cut)
             : !AskConvertToMonoCopy(desktop, opened.message, source ? source->summary : std::string()))
       return;
-    if (const std::optional<std::string> copy = ImportMonoCopy(app, name, options))
+    if (const std::optional<std::string> copy =
+            ImportMonoCopy(app.screen, app.commands, app.dialogs, app.ports, name, options))
       OpenFile(app, *copy, false);
     return;
   }
@@ -166,7 +167,7 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
       app.flags |= WavSasMatch;
     } else if (!AskKeepUnfittingFile(desktop)) {
       app.docs.wav.file.Close();
-      Clear(app, WavOpen);
+      ClearBits(app.flags, WavOpen);
     }
   }
 }
@@ -205,7 +206,7 @@ void WavOpenCommand(App& app, const std::string* path) {
   const std::string& name = *chosen;
 
   WavOpenFile(app, name);
-  WavRangeChanged(app);
+  WavRangeChanged(app.commands, app.docs, app.config);
   platform::WindowPort& windows = app.ports.windows;
   if (app.flags & WavOpen) {
     windows.SetTitle(WavView, app.docs.wav.path);
@@ -222,7 +223,7 @@ void WavOpenCommand(App& app, const std::string* path) {
         std::min(column, static_cast<std::uint32_t>(std::max(ViewWidth(app.windows, WavView) - 1, 0))));
     geometry.drawnCursorX = geometry.cursorX;
   }
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   SpectraFollowRecording(app);
 }
 
@@ -230,10 +231,10 @@ void WavClose(App& app, bool fullReset) {
   WavDocument& wav = app.docs.wav;
   platform::WindowPort& windows = app.ports.windows;
   wav.file.Close();
-  Clear(app, WavCloseClears);
+  ClearBits(app.flags, WavCloseClears);
   wav.path.clear();
   windows.SetTitle(WavView, "WAV");
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   SpectraFollowRecording(app);
   if (!fullReset) return;
 
@@ -282,7 +283,7 @@ void SetRangeLeft(App& app, int, CommandId) {
       std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.windows.wavView.samplesPerPixel;
   wav.rangeLeft = wav.cursor;
   wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
-  WavRangeChanged(app);
+  WavRangeChanged(app.commands, app.docs, app.config);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
 
@@ -292,7 +293,7 @@ void SetRangeRight(App& app, int, CommandId) {
   if (wav.cursor < wav.rangeLeft) wav.rangeLeft = wav.cursor;
   const std::uint64_t right = std::uint64_t{wav.cursor} + app.windows.wavView.samplesPerPixel;
   wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
-  WavRangeChanged(app);
+  WavRangeChanged(app.commands, app.docs, app.config);
   app.ports.windows.Invalidate(WavView, nullptr);
 }
 
@@ -313,7 +314,7 @@ constexpr CommandEntry Entries[] = {
          [](App& app, int, CommandId) {
            WavClose(app, true);
            app.ports.windows.Invalidate(WavView, nullptr);
-           UpdateCommandStates(app);
+           UpdateCommandStates(app.commands);
          },
      .required = WavOpen},
     {.id = CommandId::SetRangeLeft,

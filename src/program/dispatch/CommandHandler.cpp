@@ -137,11 +137,11 @@ CommandTable MakeCommandTable() {
 
 std::intptr_t HandleCommand(App& app, int view, int command) {
   // A notice speaks of the last command only.
-  ClearStatusNotices(app);
+  ClearStatusNotices(app.screen);
   // A key still sends a command its greyed menu item would not: say why nothing happens.
   if (!RunCommand(app, view, command)) {
-    if (std::string why = CommandRefusalText(app, command); !why.empty())
-      ShowStatusNotice(app, view, std::move(why));
+    if (std::string why = CommandRefusalText(app.commands, command); !why.empty())
+      ShowStatusNotice(app.screen, view, std::move(why));
   }
   return 0;
 }
@@ -161,7 +161,7 @@ void HandleKey(App& app, int view, int key) {
     return;
   }
   if (key == k::Left || key == k::Right) {
-    CursorStep(app, view, key == k::Left ? -1 : 1);
+    CursorStep(app.screen, view, key == k::Left ? -1 : 1);
     if (view == WavView) FollowCursor(app);
     return;
   }
@@ -187,7 +187,7 @@ void HandleKey(App& app, int view, int key) {
     return;
   }
   // The command the key means in this window, as its entry names the key.
-  for (const CommandRecord& record : app.commands) {
+  for (const CommandRecord& record : app.commands.table) {
     if (record.entry == nullptr) continue;
     for (const CommandKey& bound : {record.entry->key, record.entry->otherKey}) {
       if (bound.code == key && (bound.windows & In(view)) != 0) {

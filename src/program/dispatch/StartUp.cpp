@@ -105,7 +105,7 @@ bool StartUp(App& app) {
   PlaceSasPaneControls(app);
   SetInitialScrollBars(app.ports);
   windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
-  ShowEditMode(app);
+  ShowEditMode(app.screen, app.flags, app.ports);
   windows.Show(WavView, platform::ShowCommand::Restore);
   return true;
 }
@@ -127,7 +127,7 @@ bool ProgramStart(App& app, std::string_view commandLine) {
   for (int view = 0; view < ViewCount; ++view) {
     app.ports.windows.SetSizeLimits(view, WindowTable[static_cast<std::size_t>(view)].minTrack, MaxTrackSize);
   }
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   return true;
 }
 

@@ -101,7 +101,7 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       Size(app, view, message);
       return 0;
     case MessageKind::Paint:
-      PaintWindow(app, view, message.rect);
+      PaintWindow(app.screen, view, message.rect);
       return 0;
     case MessageKind::Close:
       Close(app, view);
@@ -124,7 +124,7 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       return HandleCommand(app, view, message.command);
     case MessageKind::HScroll:
     case MessageKind::VScroll:
-      if (!busy && !held) HandleScroll(app, view, message);
+      if (!busy && !held) HandleScroll(app.screen, app.flags, app.ports, view, message);
       return 0;
     case MessageKind::MouseMove:
     case MessageKind::LeftDown:
@@ -146,7 +146,7 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       Drop(app, message);
       return 0;
     case MessageKind::WaveOutDone:
-      OnOutputDone(app, message);
+      OnOutputDone(app.commands, app.warnings, app.devices, app.ports, message);
       return 0;
     case MessageKind::WaveInData:
       OnInputData(app, message);

@@ -5,7 +5,7 @@
 
 namespace vocara {
 
-App::App(platform::Platform& platformPorts) : ports(platformPorts), commands(MakeCommandTable()) {}
+App::App(platform::Platform& platformPorts) : ports(platformPorts) { commands.table = MakeCommandTable(); }
 
 App::~App() {
   if (!docs.renderFolder.temporary) return;

@@ -23,6 +23,7 @@
 #include "program/shell/DialogState.h"
 #include "program/shell/Documents.h"
 #include "program/shell/SasSession.h"
+#include "program/shell/Screen.h"
 #include "program/shell/ViewState.h"
 #include "program/shell/Warning.h"
 
@@ -65,7 +66,8 @@ struct App {
   WindowStates windows;
   Devices devices;
   DialogMemory dialogs;
-  CommandTable commands;
+  Commands commands{flags, ports.windows, windows, session, devices};
+  Screen screen{ports.windows, ports.text, windows, session, docs, config, devices};
   WarningSwitch warnings;
   // A quit from outside (platform::MessageKind::Quit) waits for the outermost message to be
   // handled and for busy mode to end; the program ends once (programEnded).

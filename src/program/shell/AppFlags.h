@@ -54,4 +54,6 @@ inline constexpr std::uint32_t SasCloseClears =
 static_assert(WavCloseClears == 0x694);
 static_assert(SasCloseClears == 0x4A8);
 
+inline void ClearBits(std::uint32_t& flags, std::uint32_t bits) { flags &= ~bits; }
+
 }  // namespace vocara

@@ -10,8 +10,6 @@
 namespace vocara {
 namespace {
 
-CommandState StateOf(const App& app) { return {app.flags, app.windows, app.session, app.devices}; }
-
 bool Usable(const CommandState& state, const CommandRecord& record) {
   if (record.gate != nullptr) return record.gate(state, static_cast<CommandId>(record.id));
   return state.Has(record.required) && !state.Has(Busy);
@@ -75,25 +73,25 @@ const CommandEntry& EntryOf(CommandId command) {
 }
 
 bool RunCommand(App& app, int view, int command) {
-  const CommandRecord* record = FindCommand(app.commands, command);
+  const CommandRecord* record = FindCommand(app.commands.table, command);
   if (record == nullptr || record->handler == nullptr) return false;
-  if (record->gate != nullptr ? !record->gate(StateOf(app), static_cast<CommandId>(command))
+  if (record->gate != nullptr ? !record->gate(app.commands.State(), static_cast<CommandId>(command))
                               : !record->enabled)
     return false;
   record->handler(app, view, static_cast<CommandId>(command));
   return true;
 }
 
-std::string CommandRefusalText(const App& app, int command) {
-  const CommandRecord* record = FindCommand(app.commands, command);
-  if (record == nullptr || record->refusal == nullptr || app.Has(Busy)) return {};
-  return record->refusal(StateOf(app), static_cast<CommandId>(command));
+std::string CommandRefusalText(const Commands& commands, int command) {
+  const CommandRecord* record = FindCommand(commands.table, command);
+  if (record == nullptr || record->refusal == nullptr || HasAll(commands.flags, Busy)) return {};
+  return record->refusal(commands.State(), static_cast<CommandId>(command));
 }
 
-void UpdateCommandStates(App& app) {
-  platform::WindowPort& windows = app.ports.windows;
-  const CommandState state = StateOf(app);
-  for (CommandRecord& record : app.commands) {
+void UpdateCommandStates(Commands& commands) {
+  platform::WindowPort& windows = commands.windowPort;
+  const CommandState state = commands.State();
+  for (CommandRecord& record : commands.table) {
     if (record.id == 0) continue;
     const bool usable = Usable(state, record);
     if (usable == record.enabled) continue;
@@ -104,37 +102,37 @@ void UpdateCommandStates(App& app) {
   windows.RedrawMenuBar();
 }
 
-void SetBusy(App& app, bool enter) {
-  platform::WindowPort& windows = app.ports.windows;
+void SetBusy(Commands& commands, bool enter) {
+  platform::WindowPort& windows = commands.windowPort;
   if (enter) {
     for (int view = 0; view < ViewCount; ++view) {
       switch (windows.GetShowState(view)) {
         case platform::ShowState::Hidden:
-          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Hide;
+          commands.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Hide;
           break;
         case platform::ShowState::Normal:
-          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Restore;
+          commands.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Restore;
           break;
         case platform::ShowState::Minimised:
-          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Minimise;
+          commands.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Minimise;
           break;
         case platform::ShowState::Maximised:
-          app.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Maximise;
+          commands.windows.busyShow[static_cast<std::size_t>(view)] = platform::ShowCommand::Maximise;
           break;
       }
     }
     windows.Show(SasView, platform::ShowCommand::Hide);
     windows.Show(FftView, platform::ShowCommand::Hide);
     windows.Show(MftView, platform::ShowCommand::Hide);
-    app.flags |= Busy;
+    commands.flags |= Busy;
     windows.SetCursor(platform::CursorShape::Hourglass);
   } else {
     for (int view = ViewCount - 1; view >= 0; --view)
-      windows.Show(view, app.windows.busyShow[static_cast<std::size_t>(view)]);
-    app.flags &= ~static_cast<std::uint32_t>(Busy);
+      windows.Show(view, commands.windows.busyShow[static_cast<std::size_t>(view)]);
+    commands.flags &= ~static_cast<std::uint32_t>(Busy);
     windows.SetCursor(platform::CursorShape::Arrow);
   }
-  UpdateCommandStates(app);
+  UpdateCommandStates(commands);
 }
 
 }  // namespace vocara

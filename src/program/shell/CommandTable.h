@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/Keys.h"
+#include "platform/Platform.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
 
@@ -124,20 +125,41 @@ const CommandEntry& EntryOf(CommandId command);
 // Null for ids outside the table.
 const CommandRecord* FindCommand(const CommandTable& table, int id);
 
+// The commands as the program runs them: the table with what each menu item and button last
+// showed, bound to what the gates read (the state word, the windows' states, the open SAS, the
+// devices) and to the window port that shows the items. A module that changes what a command
+// may do takes this, not the whole program, to bring the menus in line.
+struct Commands {
+  Commands(std::uint32_t& stateWord, platform::WindowPort& port, WindowStates& windowStates,
+           const SasSession& openSas, const Devices& deviceState)
+      : flags(stateWord), windowPort(port), windows(windowStates), session(openSas), devices(deviceState) {}
+  Commands(const Commands&) = delete;
+  Commands& operator=(const Commands&) = delete;
+
+  CommandState State() const { return {flags, windows, session, devices}; }
+
+  CommandTable table{};
+  std::uint32_t& flags;
+  platform::WindowPort& windowPort;
+  WindowStates& windows;  // busy mode keeps how each window was shown there
+  const SasSession& session;
+  const Devices& devices;
+};
+
 // Runs `command` for the window `view` when it has a handler and is usable: a gate of its own
 // is asked now, the others by the state their menu item shows. Unknown ids do nothing. False
 // when the command did not run.
 bool RunCommand(App& app, int view, int command);
 
 // Why `command` did not run, when its entry can tell; empty otherwise.
-std::string CommandRefusalText(const App& app, int command);
+std::string CommandRefusalText(const Commands& commands, int command);
 
 // Brings menu items and toolbar buttons in line with AppFlags and the gates, touching only those
 // whose state changes, then redraws the menu bar.
-void UpdateCommandStates(App& app);
+void UpdateCommandStates(Commands& commands);
 
 // Enter: hide the other windows (remembering how each was shown), hourglass, everything
 // disabled. Leave: show them again as they were, arrow, commands re-enabled.
-void SetBusy(App& app, bool enter);
+void SetBusy(Commands& commands, bool enter);
 
 }  // namespace vocara

@@ -10,14 +10,8 @@
 #include "program/shell/CommandTable.h"
 
 namespace vocara {
-namespace {
-
-void Clear(App& app, std::uint32_t bits) { app.flags &= ~bits; }
-
-}  // namespace
-
-void WavRangeChanged(App& app) {
-  WavDocument& wav = app.docs.wav;
+void WavRangeChanged(Commands& commands, OpenDocuments& docs, Configuration& config) {
+  WavDocument& wav = docs.wav;
   // Without a file there is nothing to select; the ends are kept for the next file, which
   // limits them to its own data.
   const bool open = wav.file.IsOpen();
@@ -29,31 +23,31 @@ void WavRangeChanged(App& app) {
   }
 
   if (!open || wav.rangeRight == wav.rangeLeft) {
-    Clear(app, WavRangeSelected);
+    ClearBits(commands.flags, WavRangeSelected);
     wav.rangeRms = 0.0;
   } else {
     wav.rangeRms = WavRangeRms(wav, wav.rangeLeft, wav.rangeRight);
-    app.flags |= WavRangeSelected;
+    commands.flags |= WavRangeSelected;
   }
 
   // Noise= captures blocks of the settings' length as the Settings dialog rounds it, so a range
   // that holds that many samples is also one that can keep the captured profile ready.
   const std::uint32_t length = open ? wav.rangeRight - wav.rangeLeft : 0;
-  if (length < NoiseLengthFor(app.config.settings.noiseLength)) {
-    Clear(app, RangeHoldsNoiseLength);
+  if (length < NoiseLengthFor(config.settings.noiseLength)) {
+    ClearBits(commands.flags, RangeHoldsNoiseLength);
   } else {
-    app.flags |= RangeHoldsNoiseLength;
+    commands.flags |= RangeHoldsNoiseLength;
   }
 
   // Any range change makes the corrected temporary file stale.
-  const std::uint32_t noise = app.docs.noise.length;
+  const std::uint32_t noise = docs.noise.length;
   if (open && noise > 0 && std::uint64_t{wav.rangeLeft} + noise <= wav.rangeRight) {
-    app.flags |= NoiseSampleReady;
+    commands.flags |= NoiseSampleReady;
   } else {
-    Clear(app, NoiseSampleReady);
+    ClearBits(commands.flags, NoiseSampleReady);
   }
-  Clear(app, CorrectedTempCurrent);
-  UpdateCommandStates(app);
+  ClearBits(commands.flags, CorrectedTempCurrent);
+  UpdateCommandStates(commands);
 }
 
 }  // namespace vocara

@@ -29,8 +29,8 @@ struct TickSeries {
   bool labels;
 };
 
-void DrawSeries(WindowStates& windows, SasSession& session, Configuration& config, platform::Canvas& canvas,
-                const TickSeries& series, int baseline, int width) {
+void DrawSeries(WindowStates& windows, SasSession& session, const Configuration& config,
+                platform::Canvas& canvas, const TickSeries& series, int baseline, int width) {
   const double frameLength = session.sas.header.frameLength;
   const double first = session.sas.firstFrame;
   const double origin = config.settings.rulerOrigin;
@@ -71,7 +71,7 @@ void DrawSeries(WindowStates& windows, SasSession& session, Configuration& confi
 
 }  // namespace
 
-void DrawBarRuler(WindowStates& windows, SasSession& session, Configuration& config,
+void DrawBarRuler(WindowStates& windows, SasSession& session, const Configuration& config,
                   platform::Canvas& canvas) {
   const int top = windows.metrics.toolbarHeight + windows.metrics.statusHeight;
   const int baseline = top + windows.metrics.rulerHeight;

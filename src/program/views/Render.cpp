@@ -21,6 +21,7 @@
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/Resources.h"
+#include "program/shell/Screen.h"
 #include "program/views/CorrectionMarks.h"
 #include "program/views/NoteLayer.h"
 #include "program/views/SasView.h"
@@ -56,8 +57,8 @@ int SelectionColumn(double column, int columns) {
   return static_cast<int>(std::clamp(column, 0.0, static_cast<double>(columns)));
 }
 
-void PaintWavPlot(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags, platform::Canvas& canvas,
-                  int columns) {
+void PaintWavPlot(WindowStates& windows, const OpenDocuments& docs, std::uint32_t flags,
+                  platform::Canvas& canvas, int columns) {
   view::WavView& view = windows.wavView;
   ViewGeometry& geometry = windows.geometry[WavView];
   const double first = view.firstSample;
@@ -151,8 +152,8 @@ void PaintPitchPane(WindowStates& windows, SasSession& session, platform::Canvas
   DrawNoteLayer(windows, session, canvas, first, columns, PlotColumns(windows, SasView), rows);
 }
 
-Band PaintSasPlot(WindowStates& windows, SasSession& session, Configuration& config, platform::Canvas& canvas,
-                  int columns) {
+Band PaintSasPlot(WindowStates& windows, SasSession& session, const Configuration& config,
+                  platform::Canvas& canvas, int columns) {
   ViewGeometry& geometry = windows.geometry[SasView];
   Band band{geometry.plotTop, geometry.plotBottom};
   DrawBarRuler(windows, session, config, canvas);
@@ -202,29 +203,32 @@ int PlotColumns(const WindowStates& windows, int view) {
   return std::clamp(std::min(dataWidth, ViewWidth(windows, view)), 0, MaxPlotColumns);
 }
 
-void PaintWindow(App& app, int view, const platform::Rect& rect) {
+void PaintWindow(Screen& screen, int view, const platform::Rect& rect) {
   if (view < 0 || view >= ViewCount) return;
   if (view == SasView) {
     // A region the platform merged may reach into a pane nobody asked for; that pane is
     // cleared below, so it is drawn again as well.
-    const ViewGeometry& geometry = app.windows.geometry[SasView];
-    if (rect.top < SasAmplitudeBottom(app.windows) && rect.bottom > geometry.plotTop)
-      app.windows.redraw |= SasUpperBandRedraw;
-    if (rect.bottom > SasPitchTop(app.windows) && rect.top < geometry.plotBottom)
-      app.windows.redraw |= SasLowerBandRedraw;
-    if (!(app.windows.redraw & (SasUpperBandRedraw | SasLowerBandRedraw))) {
-      app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+    const ViewGeometry& geometry = screen.windows.geometry[SasView];
+    if (rect.top < SasAmplitudeBottom(screen.windows) && rect.bottom > geometry.plotTop)
+      screen.windows.redraw |= SasUpperBandRedraw;
+    if (rect.bottom > SasPitchTop(screen.windows) && rect.top < geometry.plotBottom)
+      screen.windows.redraw |= SasLowerBandRedraw;
+    if (!(screen.windows.redraw & (SasUpperBandRedraw | SasLowerBandRedraw))) {
+      screen.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
     }
   }
-  RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
+  RasterCanvas canvas(screen.windows.images[static_cast<std::size_t>(view)], screen.text);
   canvas.SetClip(rect);
   canvas.FillRect(rect, WindowColour);
-  PaintStatus(app.windows, app.session, app.docs, app.config, app.devices, canvas, view, true);
-  PaintPlot(app.windows, app.session, app.docs, app.config, canvas, view);
+  PaintStatus(screen, canvas, view, true);
+  PaintPlot(screen, canvas, view);
 }
 
-void PaintPlot(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
-               platform::Canvas& canvas, int view) {
+void PaintPlot(Screen& screen, platform::Canvas& canvas, int view) {
+  WindowStates& windows = screen.windows;
+  SasSession& session = screen.session;
+  const OpenDocuments& docs = screen.docs;
+  const Configuration& config = screen.config;
   ViewGeometry& geometry = windows.geometry[static_cast<std::size_t>(view)];
   if (view == SasView) SasViewSetDataWidth(windows, session);
   const int columns = PlotColumns(windows, view);
@@ -272,62 +276,63 @@ void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int fir
   canvas.LineTo(x, top);
 }
 
-void MoveCursor(App& app, int view) {
-  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
-  if (view == SasView) SasViewSetDataWidth(app.windows, app.session);
-  const int width = ViewWidth(app.windows, view);
+void MoveCursor(Screen& screen, int view) {
+  ViewGeometry& geometry = screen.windows.geometry[static_cast<std::size_t>(view)];
+  if (view == SasView) SasViewSetDataWidth(screen.windows, screen.session);
+  const int width = ViewWidth(screen.windows, view);
   geometry.cursorX = std::max(std::min(std::min(geometry.cursorX, geometry.dataWidth), width - 1), 0);
 
-  RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
+  RasterCanvas canvas(screen.windows.images[static_cast<std::size_t>(view)], screen.text);
   canvas.SetRasterMode(RasterMode::NotXor);
   DrawCursorLine(canvas, geometry.drawnCursorX, geometry.plotTop, geometry.plotBottom);
   DrawCursorLine(canvas, geometry.cursorX, geometry.plotTop, geometry.plotBottom);
   canvas.SetRasterMode(RasterMode::Copy);
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& windows = screen.port;
   windows.Present(view,
                   {geometry.drawnCursorX, geometry.plotTop, geometry.drawnCursorX + 1, geometry.plotBottom});
   windows.Present(view, {geometry.cursorX, geometry.plotTop, geometry.cursorX + 1, geometry.plotBottom});
   geometry.drawnCursorX = geometry.cursorX;
 
-  PaintStatus(app.windows, app.session, app.docs, app.config, app.devices, canvas, view, false);
-  windows.Present(view, StatusStrip(app.windows, view));
+  PaintStatus(screen, canvas, view, false);
+  windows.Present(view, StatusStrip(screen.windows, view));
 }
 
-void MoveProgressCursor(App& app, std::uint64_t position) {
-  ViewGeometry& geometry = app.windows.geometry[WavView];
-  const int column = static_cast<std::int16_t>(position / app.windows.wavView.samplesPerPixel);
+void MoveProgressCursor(Screen& screen, std::uint64_t position) {
+  ViewGeometry& geometry = screen.windows.geometry[WavView];
+  const int column = static_cast<std::int16_t>(position / screen.windows.wavView.samplesPerPixel);
   // The line and the status values change only with the column: the same column is not drawn
   // again (MoveCursor's limits, so a column past the plot counts as its last one).
   const int limited =
-      std::max(std::min(std::min(column, geometry.dataWidth), ViewWidth(app.windows, WavView) - 1), 0);
+      std::max(std::min(std::min(column, geometry.dataWidth), ViewWidth(screen.windows, WavView) - 1), 0);
   if (limited == geometry.drawnCursorX && geometry.cursorX == geometry.drawnCursorX) return;
   geometry.cursorX = column;
-  MoveCursor(app, WavView);
+  MoveCursor(screen, WavView);
 }
 
-void CursorStep(App& app, int view, int step) {
+void CursorStep(Screen& screen, int view, int step) {
   if (view < 0 || view >= ViewCount) return;
-  app.windows.geometry[static_cast<std::size_t>(view)].cursorX += step;
-  MoveCursor(app, view);
+  screen.windows.geometry[static_cast<std::size_t>(view)].cursorX += step;
+  MoveCursor(screen, view);
 }
 
-void RepaintStatusValues(App& app, int view) {
-  RasterCanvas canvas(app.windows.images[static_cast<std::size_t>(view)], app.ports.text);
-  PaintStatus(app.windows, app.session, app.docs, app.config, app.devices, canvas, view, false);
-  app.ports.windows.Present(view, StatusStrip(app.windows, view));
+void RepaintStatusValues(Screen& screen, int view) {
+  RasterCanvas canvas(screen.windows.images[static_cast<std::size_t>(view)], screen.text);
+  PaintStatus(screen, canvas, view, false);
+  screen.port.Present(view, StatusStrip(screen.windows, view));
 }
 
-void ShowStatusNotice(App& app, int view, std::string text) {
+void ShowStatusNotice(Screen& screen, int view, std::string text) {
   if (view < 0 || view >= ViewCount) return;
-  app.windows.status.notices[static_cast<std::size_t>(view)] = std::move(text);
+  screen.windows.status.notices[static_cast<std::size_t>(view)] = std::move(text);
   // Painted with the next Paint, as a paint of the strip's region always is.
-  const platform::Rect strip = StatusStrip(app.windows, view);
-  app.ports.windows.Invalidate(view, &strip);
+  const platform::Rect strip = StatusStrip(screen.windows, view);
+  screen.port.Invalidate(view, &strip);
 }
 
-void ClearStatusNotices(App& app) {
+void ClearStatusNotices(Screen& screen) {
   for (int view = 0; view < ViewCount; ++view) {
-    if (!app.windows.status.notices[static_cast<std::size_t>(view)].empty()) ShowStatusNotice(app, view, {});
+    if (!screen.windows.status.notices[static_cast<std::size_t>(view)].empty())
+      ShowStatusNotice(screen, view, {});
   }
 }
 
@@ -342,37 +347,37 @@ int SasPitchBase(const WindowStates& windows, int top, int bottom) {
   return static_cast<int>(centreNote * 100 * windows.sasView.pitchScale + (centre - bottom));
 }
 
-void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before) {
-  SasViewSetDataWidth(app.windows, app.session);
-  end = std::min({end, PlotColumns(app.windows, SasView), first + static_cast<int>(before.size())});
-  const ViewGeometry& geometry = app.windows.geometry[SasView];
-  const int top = amplitude ? geometry.plotTop : SasPitchTop(app.windows);
-  const int bottom = amplitude ? SasAmplitudeBottom(app.windows) : geometry.plotBottom;
+void RedrawSasColumns(Screen& screen, int first, int end, bool amplitude, std::span<const SasFrame> before) {
+  SasViewSetDataWidth(screen.windows, screen.session);
+  end = std::min({end, PlotColumns(screen.windows, SasView), first + static_cast<int>(before.size())});
+  const ViewGeometry& geometry = screen.windows.geometry[SasView];
+  const int top = amplitude ? geometry.plotTop : SasPitchTop(screen.windows);
+  const int bottom = amplitude ? SasAmplitudeBottom(screen.windows) : geometry.plotBottom;
   const int height = bottom - top;
-  const double scale = amplitude ? SasAmplitudeScale(app.windows) : app.windows.sasView.pitchScale;
-  const int base = amplitude ? 0 : SasPitchBase(app.windows, top, bottom);
+  const double scale = amplitude ? SasAmplitudeScale(screen.windows) : screen.windows.sasView.pitchScale;
+  const int base = amplitude ? 0 : SasPitchBase(screen.windows, top, bottom);
   // The second value of a column bar, as the pane painters compute it.
   const auto target = [&](const SasFrame& frame) {
     const int value = amplitude ? static_cast<int>(frame.targetAmplitude * scale)
                                 : static_cast<int>(frame.TargetPitch() * scale - base);
     return std::min(height, value);
   };
-  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
+  RasterCanvas canvas(screen.windows.images[SasView], screen.text);
   platform::Rect shown{MaxColumns, bottom + 1, 0, top};
   for (int x = std::max(first, 0); x < end; ++x) {
     // With the analysed value unchanged, the bar's colours differ only between the old and the
     // new height of its target: those rows are drawn again, with what lies over them.
     const int was = target(before[static_cast<std::size_t>(x - first)]);
-    const int now = target(app.session.sas.page[static_cast<std::size_t>(x)]);
+    const int now = target(screen.session.sas.page[static_cast<std::size_t>(x)]);
     const int low = std::max(std::min(was, now), 0);
     const int high = std::min(std::max(was, now), height);
     if (low >= high) continue;
     const platform::Rect rect{x, bottom - high + 1, x + 1, bottom - low + 1};
     canvas.SetClip(rect);
     if (amplitude) {
-      PaintAmplitudePane(app.windows, app.session, canvas, x, x + 1);
+      PaintAmplitudePane(screen.windows, screen.session, canvas, x, x + 1);
     } else {
-      PaintPitchPane(app.windows, app.session, canvas, x, x + 1, bottom);
+      PaintPitchPane(screen.windows, screen.session, canvas, x, x + 1, bottom);
     }
     // Band and cursor line as a paint of both panes draws them.
     canvas.SetRasterMode(RasterMode::NotXor);
@@ -384,34 +389,34 @@ void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<co
     shown = {std::min(shown.left, rect.left), std::min(shown.top, rect.top),
              std::max(shown.right, rect.right), std::max(shown.bottom, rect.bottom)};
   }
-  if (!shown.Empty()) app.ports.windows.Present(SasView, shown);
+  if (!shown.Empty()) screen.port.Present(SasView, shown);
 }
 
-void DrawTimeLink(App& app, const TimeLink& link) {
-  const std::uint32_t frameLength = app.session.sas.header.frameLength;
+void DrawTimeLink(Screen& screen, const TimeLink& link) {
+  const std::uint32_t frameLength = screen.session.sas.header.frameLength;
   if (frameLength == 0) return;
-  const ViewGeometry& geometry = app.windows.geometry[SasView];
-  const int bottom = SasAmplitudeBottom(app.windows);
-  const int source = ClampColumn(std::int64_t{link.source / frameLength} - app.session.sas.firstFrame);
-  const int target = ClampColumn(std::int64_t{link.target / frameLength} - app.session.sas.firstFrame);
-  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
+  const ViewGeometry& geometry = screen.windows.geometry[SasView];
+  const int bottom = SasAmplitudeBottom(screen.windows);
+  const int source = ClampColumn(std::int64_t{link.source / frameLength} - screen.session.sas.firstFrame);
+  const int target = ClampColumn(std::int64_t{link.target / frameLength} - screen.session.sas.firstFrame);
+  RasterCanvas canvas(screen.windows.images[SasView], screen.text);
   canvas.SetRasterMode(RasterMode::NotXor);
   canvas.SelectPen(Blue);
   canvas.MoveTo(source, bottom);
   canvas.LineTo(target, geometry.plotTop);
   canvas.SetRasterMode(RasterMode::Copy);
-  const int width = ViewWidth(app.windows, SasView);
+  const int width = ViewWidth(screen.windows, SasView);
   const int left = std::clamp(std::min(source, target), 0, width);
   const int right = std::clamp(std::max(source, target) + 1, 0, width);
-  if (left < right) app.ports.windows.Present(SasView, {left, geometry.plotTop, right, bottom + 1});
+  if (left < right) screen.port.Present(SasView, {left, geometry.plotTop, right, bottom + 1});
 }
 
-void InvalidateBelowStatus(App& app, int view) {
-  const platform::Rect& client = app.windows.clientRect[static_cast<std::size_t>(view)];
-  const platform::Rect below{0, app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight,
+void InvalidateBelowStatus(Screen& screen, int view) {
+  const platform::Rect& client = screen.windows.clientRect[static_cast<std::size_t>(view)];
+  const platform::Rect below{0, screen.windows.metrics.toolbarHeight + screen.windows.metrics.statusHeight,
                              client.right, client.bottom};
-  if (view == SasView) app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
-  app.ports.windows.Invalidate(view, &below);
+  if (view == SasView) screen.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  screen.port.Invalidate(view, &below);
 }
 
 }  // namespace vocara

@@ -19,6 +19,7 @@
 namespace vocara {
 
 struct App;
+struct Screen;
 struct Devices;
 struct OpenDocuments;
 struct Configuration;
@@ -28,16 +29,14 @@ struct WindowStates;
 // The paint handler: fills the region with the window colour, then the status strip and the
 // plot, all clipped to the region. In the SAS window a region that reaches into a pane redraws
 // that pane.
-void PaintWindow(App& app, int view, const platform::Rect& rect);
+void PaintWindow(Screen& screen, int view, const platform::Rect& rect);
 
 // The status strip of a window, or its notice; without full only its value fields (which end a
 // notice). The WAV strip adds a missing sound device after its fields where it has room.
-void PaintStatus(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
-                 Devices& devices, platform::Canvas& canvas, int view, bool full);
+void PaintStatus(Screen& screen, platform::Canvas& canvas, int view, bool full);
 
 // The plot of the window: body, then selection band and cursor line.
-void PaintPlot(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
-               platform::Canvas& canvas, int view);
+void PaintPlot(Screen& screen, platform::Canvas& canvas, int view);
 
 // One column of a two-value bar plot from `bottom` up to `top`: olive for what both values
 // share, then blue for a surplus of the second value or black for a surplus of the first,
@@ -46,7 +45,7 @@ void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int fir
 
 // The SAS window's bar ruler: beats, divisions and bars with their numbers (negative before the
 // origin bar).
-void DrawBarRuler(WindowStates& windows, SasSession& session, Configuration& config,
+void DrawBarRuler(WindowStates& windows, SasSession& session, const Configuration& config,
                   platform::Canvas& canvas);
 // Draws the ruler straight into the SAS window and shows it.
 void RedrawBarRuler(App& app);
@@ -54,13 +53,13 @@ void RedrawBarRuler(App& app);
 // Moves the window's cursor line to its cursorX, first kept within the data and the window,
 // and rewrites the status values, all without a repaint. Long operations call it on the WAV
 // window as their progress display.
-void MoveCursor(App& app, int view);
+void MoveCursor(Screen& screen, int view);
 
 // The progress display of long operations: the WAV cursor line moves to the column of a
 // sample position (a 16-bit column, as every cursor column).
-void MoveProgressCursor(App& app, std::uint64_t position);
+void MoveProgressCursor(Screen& screen, std::uint64_t position);
 // The Left and Right keys: the cursor one column to the left (-1) or right (+1).
-void CursorStep(App& app, int view, int step);
+void CursorStep(Screen& screen, int view, int step);
 
 // A column count the drawing loops may use: the data, the window and the 1281-entry arrays.
 int PlotColumns(const WindowStates& windows, int view);
@@ -77,19 +76,19 @@ int SasPitchBase(const WindowStates& windows, int top, int bottom);
 // they were drawn; only the rows between each column's old and new target bar are drawn again,
 // with what lies over them (time links, pitch grid, selection band, cursor line) as a paint of
 // both panes leaves it. The mouse editing redraws with it the columns it changed.
-void RedrawSasColumns(App& app, int first, int end, bool amplitude, std::span<const SasFrame> before);
+void RedrawSasColumns(Screen& screen, int first, int end, bool amplitude, std::span<const SasFrame> before);
 // Draws one time link across the amplitude plot in the inverting mode and shows it; drawing it
 // again removes it.
-void DrawTimeLink(App& app, const TimeLink& link);
+void DrawTimeLink(Screen& screen, const TimeLink& link);
 
 // Rewrites the status value fields straight into the window and shows them.
-void RepaintStatusValues(App& app, int view);
+void RepaintStatusValues(Screen& screen, int view);
 // Says `text` in the window's status strip in place of its fields (what a command did, or why
 // it did nothing) until the next command, or new values when the cursor moves.
-void ShowStatusNotice(App& app, int view, std::string text);
-void ClearStatusNotices(App& app);
+void ShowStatusNotice(Screen& screen, int view, std::string text);
+void ClearStatusNotices(Screen& screen);
 // Asks for a repaint of everything below the status strip (the SAS window: both panes).
-void InvalidateBelowStatus(App& app, int view);
+void InvalidateBelowStatus(Screen& screen, int view);
 
 // A pitch in cents above A0 as a note and the cents against it: note (p + 50) / 100, limited
 // to "A0" .. "C8".
@@ -102,6 +101,6 @@ NoteReading NoteOfPitch(int cents);
 // The value texts of the WAV (fields 5-9) or SAS (fields 16-23) status strip. Writing the WAV
 // values also moves the WAV cursor to the start of the cursor column.
 void UpdateStatusValues(WindowStates& windows, SasSession& session, OpenDocuments& docs,
-                        Configuration& config, int view);
+                        const Configuration& config, int view);
 
 }  // namespace vocara

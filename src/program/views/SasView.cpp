@@ -134,24 +134,24 @@ void SyncWavToSas(App& app) {
   WavViewRecentre(app, frameLength);
 }
 
-void SyncSasToWav(App& app) {
-  SasWriteBack(app.session);
-  SasDocument& sas = app.session.sas;
+void SyncSasToWav(Screen& screen, platform::Platform& ports) {
+  SasWriteBack(screen.session);
+  SasDocument& sas = screen.session.sas;
   // An open SAS always has a frame length (a file with 0 is refused); the floor only guards.
   const std::uint32_t frameLength = std::max<std::uint32_t>(sas.header.frameLength, 1);
-  const std::int64_t cursorFrame = app.docs.wav.cursor / frameLength;
-  const std::int64_t first = cursorFrame - app.windows.clientRect[SasView].right / 2;
+  const std::int64_t cursorFrame = screen.docs.wav.cursor / frameLength;
+  const std::int64_t first = cursorFrame - screen.windows.clientRect[SasView].right / 2;
   sas.firstFrame = static_cast<std::int32_t>(std::clamp<std::int64_t>(
       first, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-  SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
+  SasViewHorizontalScrollUpdate(screen.windows, screen.session, ports);
   // Kept as a signed 16-bit value on purpose, as every cursor column is.
   const auto column = static_cast<std::int16_t>(cursorFrame - sas.firstFrame);
-  ViewGeometry& geometry = app.windows.geometry[SasView];
+  ViewGeometry& geometry = screen.windows.geometry[SasView];
   geometry.cursorX = column;
   geometry.drawnCursorX = column;
-  SasReadPage(app.session);
-  RepaintStatusValues(app, SasView);
-  InvalidateBelowStatus(app, SasView);
+  SasReadPage(screen.session);
+  RepaintStatusValues(screen, SasView);
+  InvalidateBelowStatus(screen, SasView);
 }
 
 void SetRulerOrigin(App& app) {
@@ -190,7 +190,7 @@ constexpr CommandEntry Entries[] = {
      .key = Accelerator('W'),
      .tooltip = "Synchronise SAS Position with WAV",
      .image = 36,
-     .handler = [](App& app, int, CommandId) { SyncSasToWav(app); },
+     .handler = [](App& app, int, CommandId) { SyncSasToWav(app.screen, app.ports); },
      .required = WavOpen | SasOpen | WavSasMatch},
     {.id = CommandId::PitchStretch,
      .key = WindowKey(platform::key::Up, In(SasView)),

@@ -22,6 +22,7 @@ namespace vocara {
 
 struct Configuration;
 struct SasSession;
+struct Screen;
 struct WindowStates;
 
 // The pane rows of the SAS window.
@@ -63,7 +64,7 @@ void SasViewPitchScale(App& app, bool stretch);
 // scale around it.
 void SyncWavToSas(App& app);
 // Sync to WAV: the SAS page around the WAV cursor, with the SAS cursor on it.
-void SyncSasToWav(App& app);
+void SyncSasToWav(Screen& screen, platform::Platform& ports);
 // Set Ruler Origin: the ruler origin to the SAS cursor's sample position; the ruler is redrawn.
 void SetRulerOrigin(App& app);
 

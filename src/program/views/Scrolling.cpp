@@ -55,14 +55,16 @@ std::int64_t FirstItem(double count, double itemsPerWindow, double fraction, boo
   return static_cast<std::int64_t>(std::clamp(first, 0.0, count));
 }
 
-void HorizontalScroll(App& app, int view, const Message& message) {
-  const HorizontalBar bar = HorizontalBarOf(app.windows, view);
+void HorizontalScroll(Screen& screen, std::uint32_t& flags, platform::Platform& ports, int view,
+                      const Message& message) {
+  const HorizontalBar bar = HorizontalBarOf(screen.windows, view);
   if (bar.track == nullptr) return;
   // The SAS page fraction follows from the width and the frame count alone; one that no longer
   // matches them means the frames changed (a SAS was opened or closed) without the update, so
   // the track is taken from the document first.
-  if (view == SasView && app.windows.sasView.track.page != SasViewPageFraction(app.windows, app.session))
-    SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
+  if (view == SasView &&
+      screen.windows.sasView.track.page != SasViewPageFraction(screen.windows, screen.session))
+    SasViewHorizontalScrollUpdate(screen.windows, screen.session, ports);
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   ScrollTrack& track = *bar.track;
   double position = track.position;
@@ -94,40 +96,41 @@ void HorizontalScroll(App& app, int view, const Message& message) {
   if (position < 0.0) position = 0.0;
   track.position = position;
 
-  const int width = ViewWidth(app.windows, view);
+  const int width = ViewWidth(screen.windows, view);
   switch (view) {
     case WavView: {
-      view::WavView& wavView = app.windows.wavView;
-      wavView.firstSample = static_cast<std::uint32_t>(FirstItem(
-          app.docs.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width, position, atEnd));
-      WavViewEnvelopePass(app.windows, app.docs);
+      view::WavView& wavView = screen.windows.wavView;
+      wavView.firstSample = static_cast<std::uint32_t>(
+          FirstItem(screen.docs.wav.sampleCount, static_cast<double>(wavView.samplesPerPixel) * width,
+                    position, atEnd));
+      WavViewEnvelopePass(screen.windows, screen.docs);
       break;
     }
     case SasView: {
       // The page is about to be replaced: pending edits go to the file first.
-      const bool open = app.Has(SasOpen);
-      if (open) SasWriteBack(app.session);
+      const bool open = HasAll(flags, SasOpen);
+      if (open) SasWriteBack(screen.session);
       // firstFrame is a signed 32-bit frame index; a count beyond that stops at its largest.
-      app.session.sas.firstFrame = static_cast<std::int32_t>(
-          std::min<std::int64_t>(FirstItem(app.session.sas.shownFrameCount, width, position, atEnd),
+      screen.session.sas.firstFrame = static_cast<std::int32_t>(
+          std::min<std::int64_t>(FirstItem(screen.session.sas.shownFrameCount, width, position, atEnd),
                                  std::numeric_limits<std::int32_t>::max()));
-      if (open) SasReadPage(app.session);
-      SasViewSetDataWidth(app.windows, app.session);
-      app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+      if (open) SasReadPage(screen.session);
+      SasViewSetDataWidth(screen.windows, screen.session);
+      screen.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       break;
     }
     default:
-      app.windows.fftView.firstPixel =
-          static_cast<std::int32_t>(FirstItem(app.windows.fftView.totalPixels, width, position, atEnd));
+      screen.windows.fftView.firstPixel =
+          static_cast<std::int32_t>(FirstItem(screen.windows.fftView.totalPixels, width, position, atEnd));
       break;
   }
-  RepaintStatusValues(app, view);
-  InvalidateBelowStatus(app, view);
-  SetHorizontalBar(app.ports, view, track, bar.max);
+  RepaintStatusValues(screen, view);
+  InvalidateBelowStatus(screen, view);
+  SetHorizontalBar(ports, view, track, bar.max);
 }
 
-void VerticalScroll(App& app, int view, const Message& message) {
-  ScrollBarState* state = VerticalBarOf(app.windows, view, message.bar);
+void VerticalScroll(Screen& screen, platform::Platform& ports, int view, const Message& message) {
+  ScrollBarState* state = VerticalBarOf(screen.windows, view, message.bar);
   if (state == nullptr) return;
   if (message.scrollCode == ScrollCode::ThumbPosition || message.scrollCode == ScrollCode::EndScroll) return;
   int position = state->position;
@@ -152,23 +155,23 @@ void VerticalScroll(App& app, int view, const Message& message) {
   }
   state->position = std::clamp(position, 0, std::max(state->max - state->page + 1, 0));
 
-  const ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
-  const int right = app.windows.clientRect[static_cast<std::size_t>(view)].right;
-  platform::WindowPort& windows = app.ports.windows;
+  const ViewGeometry& geometry = screen.windows.geometry[static_cast<std::size_t>(view)];
+  const int right = screen.windows.clientRect[static_cast<std::size_t>(view)].right;
+  platform::WindowPort& windows = ports.windows;
   if (view == WavView) {
-    app.windows.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
+    screen.windows.wavView.valueOffset = WavOffsetOfBar(state->page, state->position);
   }
   platform::Rect plot{0, geometry.plotTop, right, geometry.plotBottom};
   if (message.bar == ScrollBar::SasUpper) {
-    app.windows.redraw |= SasUpperBandRedraw;
-    plot.bottom = SasAmplitudeBottom(app.windows);
+    screen.windows.redraw |= SasUpperBandRedraw;
+    plot.bottom = SasAmplitudeBottom(screen.windows);
   } else if (message.bar == ScrollBar::SasLower) {
-    app.windows.redraw |= SasLowerBandRedraw;
-    plot.top = SasPitchTop(app.windows);
+    screen.windows.redraw |= SasLowerBandRedraw;
+    plot.top = SasPitchTop(screen.windows);
   }
   windows.Invalidate(view, &plot);
-  SetVerticalBar(app.ports, view, message.bar, *state);
-  if (view == SasView) RepaintStatusValues(app, view);
+  SetVerticalBar(ports, view, message.bar, *state);
+  if (view == SasView) RepaintStatusValues(screen, view);
 }
 
 }  // namespace
@@ -189,11 +192,12 @@ void SetVerticalBar(platform::Platform& ports, int view, ScrollBar bar, const Sc
                               true);
 }
 
-void HandleScroll(App& app, int view, const Message& message) {
+void HandleScroll(Screen& screen, std::uint32_t& flags, platform::Platform& ports, int view,
+                  const Message& message) {
   if (message.kind == platform::MessageKind::HScroll) {
-    HorizontalScroll(app, view, message);
+    HorizontalScroll(screen, flags, ports, view, message);
   } else {
-    VerticalScroll(app, view, message);
+    VerticalScroll(screen, ports, view, message);
   }
 }
 
@@ -210,7 +214,7 @@ void HandleWheel(App& app, int view, platform::Point screen, int delta) {
                       ? ScrollBar::SasLower
                       : ScrollBar::SasUpper;
   }
-  VerticalScroll(app, view, message);
+  VerticalScroll(app.screen, app.ports, view, message);
 }
 
 }  // namespace vocara

@@ -8,11 +8,15 @@
 // control each) and the spectrum bars (FFT). The wheel is a vertical line step.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/Message.h"
 #include "platform/Platform.h"
 #include "program/shell/ViewGeometry.h"
 
 namespace vocara {
+
+struct Screen;
 
 // Shows a track on the window's horizontal bar: position x max and page x max + 1 (a page that
 // covers everything gives max + 1 and a disabled bar).
@@ -21,7 +25,8 @@ void SetVerticalBar(platform::Platform& ports, int view, platform::ScrollBar bar
                     const ScrollBarState& state);
 
 // Horizontal and vertical scroll messages; the window procedure passes them while not busy.
-void HandleScroll(App& app, int view, const platform::Message& message);
+void HandleScroll(Screen& screen, std::uint32_t& flags, platform::Platform& ports, int view,
+                  const platform::Message& message);
 // A wheel notch: +120 is a line up, anything else a line down; in the SAS window the pane under
 // the pointer (screen coordinates) takes it. The MFT window has nothing to scroll.
 void HandleWheel(App& app, int view, platform::Point screen, int delta);

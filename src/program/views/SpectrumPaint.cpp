@@ -44,7 +44,7 @@ int SelectionColumn(double column, int columns) {
 
 }  // namespace
 
-void UpdateFftValues(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags) {
+void UpdateFftValues(WindowStates& windows, const OpenDocuments& docs, std::uint32_t& flags) {
   std::array<std::string, StatusFieldCount>& texts = windows.status.texts;
   for (int i = 27; i <= 33; ++i) texts[static_cast<std::size_t>(i)].clear();
   if (!HasAll(flags, WavOpen)) return;
@@ -64,7 +64,7 @@ void UpdateFftValues(WindowStates& windows, OpenDocuments& docs, std::uint32_t& 
   texts[33] = Number(estimate.amplitude, 4);
 }
 
-void UpdateMftValues(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+void UpdateMftValues(WindowStates& windows, const OpenDocuments& docs, const Configuration& config,
                      std::uint32_t& flags) {
   std::array<std::string, StatusFieldCount>& texts = windows.status.texts;
   for (int i = 37; i <= 39; ++i) texts[static_cast<std::size_t>(i)].clear();
@@ -87,7 +87,7 @@ void UpdateMftValues(WindowStates& windows, OpenDocuments& docs, Configuration& 
   }
 }
 
-void PaintFftPlot(WindowStates& windows, std::uint32_t& flags, platform::Canvas& canvas, int columns) {
+void PaintFftPlot(WindowStates& windows, std::uint32_t flags, platform::Canvas& canvas, int columns) {
   ViewGeometry& geometry = windows.geometry[FftView];
   const view::FftView& view = windows.fftView;
   const SpectrumState& spectrum = windows.spectrum;
@@ -112,7 +112,7 @@ void PaintFftPlot(WindowStates& windows, std::uint32_t& flags, platform::Canvas&
   }
 }
 
-void PaintMftPlot(WindowStates& windows, Configuration& config, platform::Canvas& canvas) {
+void PaintMftPlot(WindowStates& windows, const Configuration& config, platform::Canvas& canvas) {
   ViewGeometry& geometry = windows.geometry[MftView];
   const GeneralSettings& settings = config.settings;
   const int width = ViewWidth(windows, MftView);

@@ -58,12 +58,13 @@ void SetFftRangeFlag(WindowStates& windows, std::uint32_t& flags) {
 namespace {
 
 // The WAV range becomes the samples the spectrum was computed from.
-void RangeToAnalysedSpan(App& app) {
-  WavDocument& wav = app.docs.wav;
-  const SampleSpan span = AnalysedSpan(app.windows.spectrum.fftSize, wav.cursor, wav.sampleCount);
+void RangeToAnalysedSpan(Commands& commands, WindowStates& windows, OpenDocuments& docs,
+                         Configuration& config) {
+  WavDocument& wav = docs.wav;
+  const SampleSpan span = AnalysedSpan(windows.spectrum.fftSize, wav.cursor, wav.sampleCount);
   wav.rangeLeft = span.left;
   wav.rangeRight = span.right;
-  WavRangeChanged(app);
+  WavRangeChanged(commands, docs, config);
 }
 
 }  // namespace
@@ -136,7 +137,7 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   ShowOnTop(app.ports, FftView);
 
   if (sizeCommand) {
-    RangeToAnalysedSpan(app);
+    RangeToAnalysedSpan(app.commands, app.windows, app.docs, app.config);
     windows.Invalidate(WavView, nullptr);
   }
 }
@@ -145,7 +146,7 @@ void FollowCursor(App& app) {
   if (!app.Has(WavOpen)) return;
   if (Visible(app.ports, FftView)) {
     ComputeSpectrum(app.windows.spectrum, app.docs.wav, app.docs.wav.cursor);
-    RangeToAnalysedSpan(app);
+    RangeToAnalysedSpan(app.commands, app.windows, app.docs, app.config);
     app.ports.windows.Invalidate(WavView, nullptr);
     app.ports.windows.Invalidate(FftView, nullptr);
   }
@@ -187,17 +188,17 @@ void RefreshNoteSpectrum(App& app) {
   app.ports.windows.Invalidate(MftView, nullptr);
 }
 
-void SetFftRangeFromBand(App& app) {
-  const ViewGeometry& geometry = app.windows.geometry[FftView];
-  const view::FftView& view = app.windows.fftView;
+void SetFftRangeFromBand(Screen& screen, std::uint32_t& flags) {
+  const ViewGeometry& geometry = screen.windows.geometry[FftView];
+  const view::FftView& view = screen.windows.fftView;
   const std::int64_t perBin = std::max(view.pixelsPerBin, 1);
   const std::int64_t start = (std::int64_t{geometry.selLeftX} + view.firstPixel) / perBin;
   const std::int64_t end = std::min<std::int64_t>(
       view.totalPixels / perBin, (std::int64_t{geometry.selRightX} + view.firstPixel) / perBin);
-  app.windows.spectrum.fftSelStart = static_cast<std::int32_t>(start);
-  app.windows.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
-  SetFftRangeFlag(app.windows, app.flags);
-  RepaintStatusValues(app, FftView);
+  screen.windows.spectrum.fftSelStart = static_cast<std::int32_t>(start);
+  screen.windows.spectrum.fftSelEnd = static_cast<std::int32_t>(end);
+  SetFftRangeFlag(screen.windows, flags);
+  RepaintStatusValues(screen, FftView);
 }
 
 namespace {

@@ -16,6 +16,7 @@
 namespace vocara {
 
 struct App;
+struct Screen;
 struct OpenDocuments;
 struct Configuration;
 struct WindowStates;
@@ -58,7 +59,7 @@ void ShowNoteSpectrumView(App& app);
 void RefreshNoteSpectrum(App& app);
 
 // The end of a mouse band in the FFT window: its columns become the selected bins.
-void SetFftRangeFromBand(App& app);
+void SetFftRangeFromBand(Screen& screen, std::uint32_t& flags);
 
 // The FFT range flag from the FFT selection; the MFT note strengths measured at the WAV cursor;
 // the key under the MFT cursor.
@@ -67,14 +68,15 @@ void MeasureNotes(WindowStates& windows, OpenDocuments& docs, Configuration& con
 int KeyAtMftCursor(const WindowStates& windows);
 
 // The value texts of the FFT (fields 27-33) and MFT (fields 37-39) status strips.
-void UpdateFftValues(WindowStates& windows, OpenDocuments& docs, std::uint32_t& flags);
-void UpdateMftValues(WindowStates& windows, OpenDocuments& docs, Configuration& config, std::uint32_t& flags);
+void UpdateFftValues(WindowStates& windows, const OpenDocuments& docs, std::uint32_t& flags);
+void UpdateMftValues(WindowStates& windows, const OpenDocuments& docs, const Configuration& config,
+                     std::uint32_t& flags);
 
 // The plot bodies, before the selection band and the cursor line: the FFT spectrum as one bar
 // per column with the marked peaks capped in blue over `columns` columns; the MFT key
 // strengths as blue bars over the analysed key range.
-void PaintFftPlot(WindowStates& windows, std::uint32_t& flags, platform::Canvas& canvas, int columns);
-void PaintMftPlot(WindowStates& windows, Configuration& config, platform::Canvas& canvas);
+void PaintFftPlot(WindowStates& windows, std::uint32_t flags, platform::Canvas& canvas, int columns);
+void PaintMftPlot(WindowStates& windows, const Configuration& config, platform::Canvas& canvas);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SpectrumViewCommandEntries();

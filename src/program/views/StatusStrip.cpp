@@ -15,6 +15,7 @@
 #include "base/NumberText.h"
 #include "program/shell/App.h"
 #include "program/shell/Resources.h"
+#include "program/shell/Screen.h"
 #include "program/views/Render.h"
 #include "program/views/SpectrumViews.h"
 
@@ -73,7 +74,7 @@ void UpdateSasValues(WindowStates& windows, SasSession& session) {
 
 // Where the strip has room after its fields, the WAV window says which sound device is
 // missing, so that greyed Play and Record explain themselves.
-void PaintDeviceProblem(WindowStates& windows, Devices& devices, platform::Canvas& canvas,
+void PaintDeviceProblem(WindowStates& windows, const Devices& devices, platform::Canvas& canvas,
                         const StatusFieldRange& range) {
   const std::string& problem = devices.outputProblem.empty() ? devices.inputProblem : devices.outputProblem;
   platform::Rect area = windows.status.rects[static_cast<std::size_t>(range.first)];
@@ -96,15 +97,19 @@ NoteReading NoteOfPitch(int cents) {
 }
 
 void UpdateStatusValues(WindowStates& windows, SasSession& session, OpenDocuments& docs,
-                        Configuration& config, int view) {
+                        const Configuration& config, int view) {
   if (view == WavView) UpdateWavValues(windows, docs);
   if (view == SasView) UpdateSasValues(windows, session);
   if (view == FftView) UpdateFftValues(windows, docs, session.flags);
   if (view == MftView) UpdateMftValues(windows, docs, config, session.flags);
 }
 
-void PaintStatus(WindowStates& windows, SasSession& session, OpenDocuments& docs, Configuration& config,
-                 Devices& devices, platform::Canvas& canvas, int view, bool full) {
+void PaintStatus(Screen& screen, platform::Canvas& canvas, int view, bool full) {
+  WindowStates& windows = screen.windows;
+  SasSession& session = screen.session;
+  OpenDocuments& docs = screen.docs;
+  const Configuration& config = screen.config;
+  const Devices& devices = screen.devices;
   // New values (the cursor moved) end a notice: it has been read, and they are what counts now.
   std::string& notice = windows.status.notices[static_cast<std::size_t>(view)];
   if (!full && !notice.empty()) {

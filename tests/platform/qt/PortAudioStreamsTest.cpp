@@ -369,9 +369,9 @@ TEST_F(PortAudioStreamsTest, TheProgramRecordsWholeBuffersAndOpensTheRecording) 
   AudioProbe(app, app.devices.audioChoice);
   ASSERT_TRUE(app.Has(RecordAvailable));
   const std::string path = program.dir.File("take.wav");
-  ASSERT_TRUE(RecordStart(app, path));
+  ASSERT_TRUE(RecordStart(app.commands, app.docs, app.devices, app.ports, path));
   QTest::qWait(2000);
-  StopCommand(app);
+  StopCommand(app.commands, app.warnings, app.devices, app.ports);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !app.Has(Recording); }, 3000));
   program.qt.ClearSink();
   // Two buffers of 1.024 s.

@@ -161,7 +161,8 @@ TEST_F(PlaybackTest, ShortRangesOneSampleAndNothing) {
   for (const auto& [path, from, to] :
        {std::tuple(app.docs.wav.path, 5000u, 5000u), std::tuple(app.docs.wav.path, 10u, 5001u),
         std::tuple(app.docs.wav.path, 20u, 10u), std::tuple(dir.File("missing.wav"), 0u, 0u)})
-    EXPECT_FALSE(PlayFile(app, path, from, to)) << path << " " << from << ".." << to;
+    EXPECT_FALSE(PlayFile(app.commands, app.warnings, app.devices, app.ports, path, from, to))
+        << path << " " << from << ".." << to;
   EXPECT_EQ(std::tuple(fake.audio.outputOpens.size(), Idle(), fake.desktop.messages.size()),
             std::tuple(2u, true, 0u));
 }
@@ -172,7 +173,7 @@ TEST_F(PlaybackTest, FilesPlayTheirOwnSamplesUnchangedAtTheChosenFormat) {
   const std::string path =
       WriteFile(dir.File("list.wav"), RiffFile(Chunk("fmt ", FormatBody(Format(2, 44100))) +
                                                Chunk("LIST", "abcdefgh") + Chunk("data", samples)));
-  ASSERT_TRUE(PlayFile(app, path, 1, 0 + 4));
+  ASSERT_TRUE(PlayFile(app.commands, app.warnings, app.devices, app.ports, path, 1, 0 + 4));
   EXPECT_EQ(std::tuple(Played(), platform::DecodeWaveFormat(fake.audio.outputOpens[0].format).sampleRate),
             std::tuple(samples.substr(2, 6), 48000));
 
@@ -180,7 +181,7 @@ TEST_F(PlaybackTest, FilesPlayTheirOwnSamplesUnchangedAtTheChosenFormat) {
   OutputDone(0);
   OutputDone(1);
   fake.audio.openSucceeds = false;
-  EXPECT_FALSE(PlayFile(app, path, 0, 0));
+  EXPECT_FALSE(PlayFile(app.commands, app.warnings, app.devices, app.ports, path, 0, 0));
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Not supported output format"});
   EXPECT_TRUE(Idle());
 }
@@ -216,7 +217,7 @@ TEST_F(PlaybackTest, SpaceMovesTheCursorToThePlayPositionAfterFittingTheView) {
   Command(WavView, 107);
   OutputDone(1);
   const std::string corrected = WriteWav16(dir.File("c.wav"), {1, 2, 3});
-  ASSERT_TRUE(PlayFile(app, corrected, 0, 0, 90000));
+  ASSERT_TRUE(PlayFile(app.commands, app.warnings, app.devices, app.ports, corrected, 0, 0, 90000));
   Key(WavView, platform::key::Space);
   EXPECT_EQ(app.windows.geometry[WavView].cursorX, static_cast<int>(90003 / spp));
 }

@@ -42,7 +42,7 @@ class CorrectCommandsTest : public AppTest {
       calls.push_back(app.Has(SasPageDirty) ? "play before write-back" : "play");
     };
     app.flags |= SasOpen | WavSasMatch | PlayAvailable;
-    UpdateCommandStates(app);
+    UpdateCommandStates(app.commands);
     fake.pump.step = std::chrono::milliseconds(10);  // every progress report pumps
     fake.pump.onPump = [this] {
       if (!app.Has(Busy)) calls.push_back("pumped while not busy");

@@ -114,7 +114,7 @@ TEST_F(GuideMenuTest, DamagedGuidesAndReadOnlyFilesChangeNothing) {
   EXPECT_TRUE(ReadFile(sasPath) == original);
 
   app.session.sas.readOnly = true;
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   EXPECT_FALSE(fake.windows.menuEnabled[Id(CommandId::FollowGuide)]);
   EXPECT_TRUE(fake.windows.menuEnabled[Id(CommandId::ExportNotesMidi)]);
 }

@@ -98,7 +98,7 @@ TEST_F(InTuneMenuTest, TheThreeCommandsAreGreyedByTheirGate) {
   OpenDocumentByName(app, wavPath);
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true}));
   app.session.sas.readOnly = true;
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false}));
 }
 

@@ -121,7 +121,7 @@ class KeepFormantsRenderTest : public KeepFormantsMenuTest {
     ASSERT_TRUE(app.Has(WavOpen | SasOpen | WavSasMatch));
     fake.audio.outputs = {"speakers"};
     app.flags |= PlayAvailable;
-    UpdateCommandStates(app);
+    UpdateCommandStates(app.commands);
   }
 
   // What the engine renders of start .. end with the formants as asked.

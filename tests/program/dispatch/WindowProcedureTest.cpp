@@ -51,13 +51,13 @@ TEST_F(WindowProcedureTest, DropOpensOnlyTheFirstFileAndNothingWhileBusy) {
   Drop(FftView, {first, second, second});
   EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"File to short"}));  // the SAS opener's
   Drop(WavView, {Write("text.txt", "just text")});
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   Drop(WavView, {second});
   EXPECT_EQ(MessageTexts().size(), 1u);
 }
 
 TEST_F(WindowProcedureTest, BusyRefusesCommandsMouseAndCloseButNotKeys) {
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   fake.windows.cursors.clear();
   Command(WavView, 121);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Hourglass);
@@ -147,7 +147,7 @@ TEST_F(WindowProcedureTest, EditModeCommandsSetTheModeAndItsCursorAndARightClick
   Command(SasView, 129);  // disabled without a SAS file
   EXPECT_EQ(app.windows.editMode, EditMode::Normal);
   app.flags |= SasOpen;
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   Command(WavView, 132);
   EXPECT_EQ(app.windows.editMode, EditMode::Freehand);
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Mode4);
@@ -222,7 +222,7 @@ TEST_F(WindowProcedureTest, PaintDrawsTheGreyStatusStripWithItsLabelsAndValues) 
   texts();
   Paint(WavView);
   EXPECT_EQ(texts(), std::vector<std::string>{"No audio output device"});
-  CursorStep(app, WavView, 1);
+  CursorStep(app.screen, WavView, 1);
   const std::vector<std::string> fields{
       "Frame=", "Time/(s)=", "Min/(arb.u)=", "Max/(arb.u)=", "Vrms/(arb.u)=", "0", "0", "0", "0", "0"};
   EXPECT_EQ(texts(), fields);

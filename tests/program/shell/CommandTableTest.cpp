@@ -14,7 +14,7 @@ namespace {
 
 std::set<int> EnabledCommands(const App& app) {
   std::set<int> ids;
-  for (const CommandRecord& r : app.commands) {
+  for (const CommandRecord& r : app.commands.table) {
     if (r.enabled) ids.insert(r.id);
   }
   return ids;
@@ -76,10 +76,10 @@ TEST_F(CommandStates, StartEnablesTheAlwaysUsableCommandsAndTheDevicesThatTakeTh
 TEST_F(CommandStates, SecondUpdateTouchesNothingButRedrawsTheMenuBar) {
   ASSERT_TRUE(ProgramStart(app, ""));
   app.flags |= WavOpen | SasOpen;
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   const int changes = fake.windows.stateChanges;
   const int redraws = fake.windows.menuRedraws;
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   EXPECT_EQ(std::pair(fake.windows.stateChanges, fake.windows.menuRedraws), std::pair(changes, redraws + 1));
 }
 
@@ -90,7 +90,7 @@ TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {
   fake.windows.Show(SasView, platform::ShowCommand::Maximise);
   fake.windows.shows.clear();
 
-  SetBusy(app, true);
+  SetBusy(app.commands, true);
   EXPECT_TRUE(EnabledCommands(app).empty());
   EXPECT_EQ(
       std::tuple(fake.windows.views[SasView].state, fake.windows.views[FftView].state,
@@ -99,7 +99,7 @@ TEST_F(CommandStates, BusyDisablesEverythingAndRestoresEachWindowAsItWas) {
   EXPECT_EQ(fake.windows.LastCursor(), platform::CursorShape::Hourglass);
 
   fake.windows.shows.clear();
-  SetBusy(app, false);
+  SetBusy(app.commands, false);
   using platform::ShowCommand;
   const std::vector<std::pair<int, ShowCommand>> expected{{MftView, ShowCommand::Hide},
                                                           {FftView, ShowCommand::Minimise},

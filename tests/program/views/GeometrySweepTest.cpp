@@ -51,7 +51,7 @@ class GeometrySweepTest : public ViewTest, public ::testing::WithParamInterface<
     HScroll(view, ScrollCode::ThumbTrack, 5000);
     const ViewGeometry& g = app.windows.geometry[static_cast<std::size_t>(view)];
     app.windows.geometry[static_cast<std::size_t>(view)].cursorX = 100000;
-    CursorStep(app, view, 1);
+    CursorStep(app.screen, view, 1);
     EXPECT_GE(g.cursorX, 0);
     EXPECT_LT(g.cursorX, MaxColumns);
     EXPECT_GE(g.dataWidth, 0);

@@ -127,7 +127,7 @@ TEST_F(RenderTest, TheCursorLineIsErasedExactlyByItsInvertingRedraw) {
   OpenWav(100000);
   fake.desktop.answers.push_back(platform::MessageAnswer::Yes);  // keep the unfitting SAS
   OpenSas(5000);
-  ClearStatusNotices(app);  // the missing sound device's, which a cursor move would end
+  ClearStatusNotices(app.screen);  // the missing sound device's, which a cursor move would end
   for (int view : {WavView, SasView}) {
     Paint(view);
     const std::vector<std::uint32_t> before(app.windows.images[view].Pixels().begin(),
@@ -135,10 +135,10 @@ TEST_F(RenderTest, TheCursorLineIsErasedExactlyByItsInvertingRedraw) {
     const std::uint32_t underCursor = Pixel(view, 100, app.windows.geometry[view].plotTop + 1);
     const int home = app.windows.geometry[view].cursorX;
     app.windows.geometry[view].cursorX = 100;
-    MoveCursor(app, view);
+    MoveCursor(app.screen, view);
     EXPECT_NE(Pixel(view, 100, app.windows.geometry[view].plotTop + 1), underCursor);
     app.windows.geometry[view].cursorX = home;
-    MoveCursor(app, view);
+    MoveCursor(app.screen, view);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), app.windows.images[view].Pixels().begin()))
         << "view " << view;
   }

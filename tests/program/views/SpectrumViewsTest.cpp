@@ -47,7 +47,7 @@ class SpectrumViewsTest : public ViewTest {
   }
   void CursorAt(int view, int column) {
     app.windows.geometry[view].cursorX = column;
-    MoveCursor(app, view);
+    MoveCursor(app.screen, view);
   }
   const std::string& Text(int field) const {
     return app.windows.status.texts[static_cast<std::size_t>(field)];
@@ -94,7 +94,7 @@ TEST_F(SpectrumViewsTest, SizeAndZoomKeepTheCursorFrequencyAndSizesSelectTheAnal
   } steps[] = {{158, 1, 100}, {177, 2, 300}, {162, 1, 3100}, {174, 1, 3100}, {157, 32, 3100}, {179, 1, 0}};
   for (const Step& s : steps) {
     Command(FftView, s.command);
-    RepaintStatusValues(app, FftView);
+    RepaintStatusValues(app.screen, FftView);
     EXPECT_EQ(std::tuple(app.windows.fftView.pixelsPerBin, app.windows.fftView.firstPixel, Text(29)),
               std::tuple(s.pixelsPerBin, s.firstPixel, "4306.6"))
         << s.command;
@@ -123,7 +123,7 @@ TEST_F(SpectrumViewsTest, CursorKeysAndSyncMoveTheSpectrumAndTheNotesWithTheWavC
   app.flags |= SasOpen | WavSasMatch;
   app.session.sas.header.frameLength = 100;
   app.windows.geometry[SasView].cursorX = 50;
-  UpdateCommandStates(app);
+  UpdateCommandStates(app.commands);
   Command(WavView, 108);
   EXPECT_EQ(app.docs.wav.rangeLeft, 5000u - 512);
 }
@@ -234,7 +234,7 @@ TEST_F(SpectrumViewsTest, LAndRSelectBinsThatScaleWithTheSize) {
               std::tuple(c.start, c.end, c.selected))
         << c.bin;
   }
-  RepaintStatusValues(app, FftView);
+  RepaintStatusValues(app.screen, FftView);
   EXPECT_EQ(Text(27), "RangeFreq/(Hz)=");
   Command(FftView, 158);
   EXPECT_EQ(std::tuple(app.windows.spectrum.fftSelStart, app.windows.spectrum.fftSelEnd), std::tuple(42, 82));
@@ -271,7 +271,7 @@ TEST_F(SpectrumViewsTest, LAndRInTheMftWindowSetTheAnalysedKeysAndMeasureThem) {
   Command(MftView, 154);
   app.config.settings = GeneralSettings{};
   Command(WavView, 168);
-  RepaintStatusValues(app, MftView);
+  RepaintStatusValues(app.screen, MftView);
   EXPECT_EQ(Fields(37, 38), (Texts{"A4", "100"})) << "the MFT cursor stands on the detected key";
 }
 
