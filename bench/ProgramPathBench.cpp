@@ -100,7 +100,7 @@ void BM_BuildPerFrameInterface(benchmark::State& state) {
     return;
   }
   vocara::App& app = program.app;
-  vocara::WavViewFitWholeFile(app);
+  vocara::WavViewFitWholeFile(app.windows, app.docs, app.ports);
   for (auto _ : state) {
     const auto result =
         vocara::SasBuildFile(app.docs.wav, app.config.settings, Sas(), [&app](std::uint64_t position, auto) {

@@ -23,7 +23,7 @@ struct SasWindowProgram {
   explicit SasWindowProgram(const std::string& path) {
     ProgramStart(app, "");
     fake.windows.views[SasView].clientSize = {SasColumns + ScrollControlWidth, 1024};
-    ResizeView(app, SasView);
+    ResizeView(app.windows, app.session, app.docs, app.ports, SasView);
     OpenDocumentByName(app, path);
   }
   void Mouse(platform::MessageKind kind, int x, int y) {

@@ -72,7 +72,7 @@ struct Program {
     vocara::ProgramStart(app, "");
     for (int view : {vocara::WavView, vocara::SasView}) {
       fake.windows.views[view].clientSize = {1280, 1024};
-      vocara::ResizeView(app, view);
+      vocara::ResizeView(app.windows, app.session, app.docs, app.ports, view);
     }
   }
 };

@@ -111,19 +111,20 @@ void EndRecording(App& app, MessageId problem) {
 
 // The recording's first 1280 samples of this buffer as one-sample columns at the view's
 // left edge, left-aligned like every value the view draws.
-void ShowRecordedBuffer(App& app, const std::uint8_t* data, std::size_t bytes) {
-  const unsigned align = app.devices.recording.header.fields.blockAlign;
-  app.windows.wavView.firstSample = app.devices.recording.header.data.size / align;
+void ShowRecordedBuffer(WindowStates& windows, Devices& devices, platform::Platform& ports,
+                        const std::uint8_t* data, std::size_t bytes) {
+  const unsigned align = devices.recording.header.fields.blockAlign;
+  windows.wavView.firstSample = devices.recording.header.data.size / align;
   const std::size_t samples = std::min<std::size_t>(bytes / align, MaxPlotColumns);
   for (std::size_t i = 0; i < samples; ++i) {
     std::uint32_t value = 0;
     for (unsigned b = 0; b < align; ++b) value |= std::uint32_t{data[i * align + b]} << (8 * (b + 4 - align));
     const auto sample = static_cast<std::int32_t>(value);
-    app.windows.wavView.envelope[i] = {sample, sample};
+    windows.wavView.envelope[i] = {sample, sample};
   }
-  const ViewGeometry& geometry = app.windows.geometry[WavView];
-  const platform::Rect plot{0, geometry.plotTop, ViewWidth(app.windows, WavView), geometry.plotBottom};
-  app.ports.windows.Invalidate(WavView, &plot);
+  const ViewGeometry& geometry = windows.geometry[WavView];
+  const platform::Rect plot{0, geometry.plotTop, ViewWidth(windows, WavView), geometry.plotBottom};
+  ports.windows.Invalidate(WavView, &plot);
 }
 
 bool ExistsAsOtherThanFile(const std::string& path) {
@@ -275,7 +276,7 @@ void OnInputData(App& app, const platform::Message& message) {
     EndRecording(app, MessageId::RecordingWriteFailed);
     return;
   }
-  ShowRecordedBuffer(app, data, bytes);
+  ShowRecordedBuffer(app.windows, app.devices, app.ports, data, bytes);
   // The header follows every buffer, so that the file on the disk is always a whole WAV of
   // what was recorded, whatever happens to the program.
   record.header.SetDataSize(dataSize + static_cast<std::uint32_t>(bytes));
@@ -326,17 +327,17 @@ void StopCommand(Commands& commands, WarningSwitch& warnings, Devices& devices, 
   if (commands.flags & Recording) commands.flags |= RecordAvailable;
 }
 
-void FollowPlayback(App& app) {
-  if (!(app.flags & Playing)) return;
-  const auto columns = static_cast<std::uint32_t>(std::max(ViewWidth(app.windows, WavView) - 1, 1));
-  if (app.windows.wavView.samplesPerPixel != app.docs.wav.sampleCount / columns) WavViewFitWholeFile(app);
-  const std::uint32_t position = static_cast<std::uint32_t>(
-      std::min<std::uint64_t>(std::uint64_t{app.devices.playback.positionBase} + app.devices.playback.playPos,
-                              app.docs.wav.sampleCount));
-  app.docs.wav.cursor = position;
-  app.windows.geometry[WavView].cursorX =
-      static_cast<std::int16_t>(position / std::max(app.windows.wavView.samplesPerPixel, 1u));
-  MoveCursor(app.screen, WavView);
+void FollowPlayback(Screen& screen, Devices& devices, std::uint32_t& flags, platform::Platform& ports) {
+  if (!(flags & Playing)) return;
+  const auto columns = static_cast<std::uint32_t>(std::max(ViewWidth(screen.windows, WavView) - 1, 1));
+  if (screen.windows.wavView.samplesPerPixel != screen.docs.wav.sampleCount / columns)
+    WavViewFitWholeFile(screen.windows, screen.docs, ports);
+  const std::uint32_t position = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+      std::uint64_t{devices.playback.positionBase} + devices.playback.playPos, screen.docs.wav.sampleCount));
+  screen.docs.wav.cursor = position;
+  screen.windows.geometry[WavView].cursorX =
+      static_cast<std::int16_t>(position / std::max(screen.windows.wavView.samplesPerPixel, 1u));
+  MoveCursor(screen, WavView);
 }
 
 void CloseAudio(App& app) {

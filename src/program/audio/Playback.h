@@ -20,6 +20,7 @@
 namespace vocara {
 
 struct App;
+struct Screen;
 struct WarningSwitch;
 struct Devices;
 struct OpenDocuments;
@@ -58,7 +59,7 @@ void StopCommand(Commands& commands, WarningSwitch& warnings, Devices& devices, 
 
 // Space: while playing, the WAV cursor jumps to the play position, the view first fitted to
 // the whole file when its scale is another.
-void FollowPlayback(App& app);
+void FollowPlayback(Screen& screen, Devices& devices, std::uint32_t& flags, platform::Platform& ports);
 
 // When the program ends: a recording is finished as a whole file, playback stopped.
 void CloseAudio(App& app);

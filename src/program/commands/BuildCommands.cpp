@@ -34,7 +34,7 @@ std::optional<std::string> BuildFromDialog(App& app) {
     return std::nullopt;
   }
 
-  WavViewFitWholeFile(app);
+  WavViewFitWholeFile(app.windows, app.docs, app.ports);
   app.flags &= ~AbortRequested;
   SasBuildResult built;
   {

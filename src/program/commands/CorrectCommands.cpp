@@ -76,7 +76,7 @@ void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
       return;
     }
     output = *name;
-    WavViewFitWholeFile(app);
+    WavViewFitWholeFile(app.windows, app.docs, app.ports);
   }
 
   CorrectRequest request;

@@ -116,24 +116,24 @@ std::string OutcomeText(const GuideOutcome& outcome) {
   return text;
 }
 
-void FollowGuide(App& app, int view) {
-  if (!SasUsable(app.flags) || !SasEditAllowed(app.session)) return;
+void FollowGuide(WindowStates& windows, SasSession& session, DialogMemory& dialogs, platform::Platform& ports,
+                 int view) {
+  if (!SasUsable(session.flags) || !SasEditAllowed(session)) return;
   platform::FileDialogRequest request;
   request.title = "Open Guide MIDI File";
   request.filters = {MidiFileFilter, AllFilesFilter};
   request.defaultExtension = "mid";
-  const std::optional<std::string> path =
-      ChooseFileToOpen(app.dialogs, app.ports, nullptr, std::move(request));
+  const std::optional<std::string> path = ChooseFileToOpen(dialogs, ports, nullptr, std::move(request));
   if (!path) return;
-  GuideDialogValues values = app.dialogs.guide;
+  GuideDialogValues values = dialogs.guide;
   GuideProcedure procedure(values);
-  app.ports.dialogs.RunModal(view, FollowGuideDialogTemplate(), procedure);
+  ports.dialogs.RunModal(view, FollowGuideDialogTemplate(), procedure);
   if (!procedure.accepted) return;
-  app.dialogs.guide = values;
+  dialogs.guide = values;
 
   const MidiFileRead guide = ReadStandardMidiFile(*path);
   if (!guide.problem.empty()) {
-    ShowErrorText(app.ports.desktop, *path + ": " + guide.problem);
+    ShowErrorText(ports.desktop, *path + ": " + guide.problem);
     return;
   }
   std::vector<MidiNote> chosen;
@@ -144,19 +144,19 @@ void FollowGuide(App& app, int view) {
   }
   const std::vector<MidiNote> melody = GuideMelodyLine(std::move(chosen));
   if (melody.empty()) {
-    ShowErrorText(app.ports.desktop, *path + ": no notes on that track and channel");
+    ShowErrorText(ports.desktop, *path + ": no notes on that track and channel");
     return;
   }
-  const auto [first, end] = SasRangeOrWholeFile(app.session);
+  const auto [first, end] = SasRangeOrWholeFile(session);
   GuideOutcome outcome;
   // The write-back first brings the silence threshold in force into the file's settings copy.
-  app.flags |= SasPageDirty;
-  const bool done = RunFileOperation(app.windows, app.session, true, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasFollowGuide(app.session.sas, melody, first, end, values.params, outcome, sink));
+  session.flags |= SasPageDirty;
+  const bool done = RunFileOperation(windows, session, true, [&](const FrameChangeSink& sink) {
+    return DoneOrFailed(SasFollowGuide(session.sas, melody, first, end, values.params, outcome, sink));
   });
   if (done) {
-    app.ports.desktop.ShowMessage(OutcomeText(outcome), platform::MessageIcon::Information,
-                                  platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
+    ports.desktop.ShowMessage(OutcomeText(outcome), platform::MessageIcon::Information,
+                              platform::MessageButtons::Ok, platform::MessageAnswer::Ok);
   }
 }
 
@@ -172,7 +172,8 @@ constexpr CommandEntry Entries[] = {
      .gate = [](const CommandState& state, CommandId) { return SasUsable(state.flags); }},
     {.id = CommandId::FollowGuide,
      .label = "Follow Gu&ide...",
-     .handler = [](App& app, int view, CommandId) { FollowGuide(app, view); },
+     .handler = [](App& app, int view,
+                   CommandId) { FollowGuide(app.windows, app.session, app.dialogs, app.ports, view); },
      .gate = FollowUsable},
 };
 

@@ -31,7 +31,7 @@ void RemoveNoiseIntoChosenFile(App& app) {
     ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
-  WavViewFitWholeFile(app);
+  WavViewFitWholeFile(app.windows, app.docs, app.ports);
   app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
   const NoiseRemovalSettings settings{app.config.settings.whiteNoise, app.config.settings.noiseGain};
   NoiseRemovalResult result;

@@ -36,10 +36,10 @@ double TargetCentreOf(const NoteReport& note) {
   return note.note * 100.0 + (std::isfinite(note.targetCents) ? note.targetCents : note.centreCents);
 }
 
-void RedrawNotes(App& app) {
-  app.windows.redraw |= SasLowerBandRedraw;
-  app.ports.windows.Invalidate(SasView, nullptr);
-  UpdateCommandStates(app.commands);
+void RedrawNotes(Commands& commands, WindowStates& windows, platform::Platform& ports) {
+  windows.redraw |= SasLowerBandRedraw;
+  ports.windows.Invalidate(SasView, nullptr);
+  UpdateCommandStates(commands);
 }
 
 bool Overlaps(const NoteSpan& span, std::uint32_t first, std::uint32_t end) {
@@ -195,19 +195,20 @@ bool ChosenUsable(const CommandState& state, CommandId) {
   return NoteModeUsable(state.windows, state.flags) && !state.session.chosenNotes.empty();
 }
 
-void SelectAllNotes(App& app) {
+void SelectAllNotes(Commands& commands, WindowStates& windows, SasSession& session,
+                    platform::Platform& ports) {
   CorrectionReport listing;
-  if (!ListNotesOfFrames(app.session.sas, 0, app.session.sas.header.frameCount, listing)) return;
-  const SasRange& range = app.session.sas.range;
-  const bool ranged = app.Has(SasRangeSelected) && range.right > range.left && range.left >= 0;
-  app.session.chosenNotes.clear();
+  if (!ListNotesOfFrames(session.sas, 0, session.sas.header.frameCount, listing)) return;
+  const SasRange& range = session.sas.range;
+  const bool ranged = HasAll(commands.flags, SasRangeSelected) && range.right > range.left && range.left >= 0;
+  session.chosenNotes.clear();
   for (const NoteReport& note : listing.notes) {
     if (ranged && !Overlaps({note.firstFrame, note.endFrame}, static_cast<std::uint32_t>(range.left),
                             static_cast<std::uint32_t>(range.right)))
       continue;
-    app.session.chosenNotes.push_back({note.firstFrame, note.endFrame});
+    session.chosenNotes.push_back({note.firstFrame, note.endFrame});
   }
-  RedrawNotes(app);
+  RedrawNotes(commands, windows, ports);
 }
 
 void ShapeNotesCommand(App& app, int view) {
@@ -236,23 +237,24 @@ double NoteDragCents(double centre, double raw, bool free) {
   return std::round((centre + raw) / 100.0) * 100.0 - centre;
 }
 
-std::uint32_t NotePress(App& app, const platform::Message& message) {
-  RefreshPageNotes(app.windows, app.session);
-  const int index = NoteAtPoint(app.windows, app.session, message.pos.x, message.pos.y);
-  std::vector<NoteSpan>& chosen = app.session.chosenNotes;
+std::uint32_t NotePress(Commands& commands, WindowStates& windows, SasSession& session,
+                        platform::Platform& ports, const platform::Message& message) {
+  RefreshPageNotes(windows, session);
+  const int index = NoteAtPoint(windows, session, message.pos.x, message.pos.y);
+  std::vector<NoteSpan>& chosen = session.chosenNotes;
   if (index < 0) {
     if (!message.shift && !chosen.empty()) {
       chosen.clear();
-      RedrawNotes(app);
+      RedrawNotes(commands, windows, ports);
     }
     return DragCursor;
   }
-  const NoteReport& note = app.session.pageNotes.notes[static_cast<std::size_t>(index)];
+  const NoteReport& note = session.pageNotes.notes[static_cast<std::size_t>(index)];
   const NoteSpan span{note.firstFrame, note.endFrame};
-  const bool wasChosen = PageNoteChosen(app.session, index);
+  const bool wasChosen = PageNoteChosen(session, index);
   if (message.shift && wasChosen) {
     std::erase_if(chosen, [&](const NoteSpan& s) { return Overlaps(s, span.first, span.end); });
-    RedrawNotes(app);
+    RedrawNotes(commands, windows, ports);
     return 0;
   }
   if (message.shift) {
@@ -260,8 +262,8 @@ std::uint32_t NotePress(App& app, const platform::Message& message) {
   } else if (!wasChosen) {
     chosen.assign(1, span);
   }
-  RedrawNotes(app);
-  MouseDrag& drag = app.session.mouse;
+  RedrawNotes(commands, windows, ports);
+  MouseDrag& drag = session.mouse;
   drag.pressY = message.pos.y;
   drag.noteCentre = TargetCentreOf(note);
   drag.noteCents = 0;
@@ -269,16 +271,17 @@ std::uint32_t NotePress(App& app, const platform::Message& message) {
   return DragNote;
 }
 
-void NoteDragMove(App& app, const platform::Message& message) {
-  MouseDrag& drag = app.session.mouse;
-  const double scale = app.windows.sasView.pitchScale;
+void NoteDragMove(WindowStates& windows, SasSession& session, platform::Platform& ports,
+                  const platform::Message& message) {
+  MouseDrag& drag = session.mouse;
+  const double scale = windows.sasView.pitchScale;
   if (!(scale > 0)) return;
   const double cents = NoteDragCents(drag.noteCentre, (drag.pressY - message.pos.y) / scale, message.alt);
   if (drag.noteMoved && cents == drag.noteCents) return;
-  if (drag.noteMoved) ToggleNoteOutlines(app, drag.noteCents);
+  if (drag.noteMoved) ToggleNoteOutlines(windows, session, ports, drag.noteCents);
   drag.noteCents = cents;
   drag.noteMoved = true;
-  ToggleNoteOutlines(app, cents);
+  ToggleNoteOutlines(windows, session, ports, cents);
 }
 
 void NoteDragEnd(App& app) {
@@ -286,19 +289,20 @@ void NoteDragEnd(App& app) {
   const bool moved = drag.noteMoved && drag.noteCents != 0;
   // From here on no paint draws the outlines again.
   drag.noteMoved = false;
-  RedrawNotes(app);
+  RedrawNotes(app.commands, app.windows, app.ports);
   if (moved) ShiftChosenNotes(app, drag.noteCents);
 }
 
-void ChooseNotesInColumns(App& app, int left, int right) {
-  const std::int64_t first = std::int64_t{app.session.sas.firstFrame} + left;
-  const std::int64_t end = std::int64_t{app.session.sas.firstFrame} + right;
-  app.session.chosenNotes.clear();
-  for (const NoteReport& note : app.session.pageNotes.notes) {
+void ChooseNotesInColumns(Commands& commands, WindowStates& windows, SasSession& session,
+                          platform::Platform& ports, int left, int right) {
+  const std::int64_t first = std::int64_t{session.sas.firstFrame} + left;
+  const std::int64_t end = std::int64_t{session.sas.firstFrame} + right;
+  session.chosenNotes.clear();
+  for (const NoteReport& note : session.pageNotes.notes) {
     if (std::int64_t{note.firstFrame} < end && first < std::int64_t{note.endFrame})
-      app.session.chosenNotes.push_back({note.firstFrame, note.endFrame});
+      session.chosenNotes.push_back({note.firstFrame, note.endFrame});
   }
-  RedrawNotes(app);
+  RedrawNotes(commands, windows, ports);
 }
 
 bool NotesChosenToPlay(const WindowStates& windows, const SasSession& session) {
@@ -339,7 +343,8 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::SelectAllNotes,
      .label = "Select All Notes",
      .key = Accelerator('A', true),
-     .handler = [](App& app, int, CommandId) { SelectAllNotes(app); },
+     .handler = [](App& app, int,
+                   CommandId) { SelectAllNotes(app.commands, app.windows, app.session, app.ports); },
      .gate = [](const CommandState& state, CommandId) { return NoteModeUsable(state.windows, state.flags); }},
     {.id = CommandId::NoteSemitoneUp,
      .label = "Notes U&p a Semitone",

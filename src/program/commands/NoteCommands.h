@@ -20,6 +20,7 @@
 namespace vocara {
 
 struct App;
+struct Commands;
 struct SasSession;
 struct WindowStates;
 
@@ -31,14 +32,17 @@ double NoteDragCents(double centre, double raw, bool free);
 // A press in the SAS window's pitch pane in Note mode: the note under it chosen (alone, or with
 // Shift added or taken away) and the drag it starts: DragNote on a note, DragCursor elsewhere
 // (which leaves the choice empty unless Shift is held), 0 when Shift took the note away.
-std::uint32_t NotePress(App& app, const platform::Message& message);
+std::uint32_t NotePress(Commands& commands, WindowStates& windows, SasSession& session,
+                        platform::Platform& ports, const platform::Message& message);
 // A move of that drag: the outlines of the chosen notes follow the mouse.
-void NoteDragMove(App& app, const platform::Message& message);
+void NoteDragMove(WindowStates& windows, SasSession& session, platform::Platform& ports,
+                  const platform::Message& message);
 // Its release: the chosen notes moved by the shift the outlines show, as one undo action.
 void NoteDragEnd(App& app);
 
 // After a Ctrl band over columns left .. right - 1 in Note mode: the notes it touches are chosen.
-void ChooseNotesInColumns(App& app, int left, int right);
+void ChooseNotesInColumns(Commands& commands, WindowStates& windows, SasSession& session,
+                          platform::Platform& ports, int left, int right);
 
 // Whether F8 plays the chosen notes: Note mode with notes chosen.
 bool NotesChosenToPlay(const WindowStates& windows, const SasSession& session);

@@ -82,24 +82,24 @@ void SasOpenCommand(App& app, const std::string* path) {
   // Byte for byte: the same file under another spelling is opened afresh.
   if (name == app.session.sas.path) return;
 
-  SasClose(app);
+  SasClose(app.windows, app.session, app.ports);
   SasDocument& sas = app.session.sas;
   sas.path = name;
   SasOpenFile(app.session, app.docs, app.config, app.ports, name);
 
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   if (app.flags & SasOpen) {
     sas.shownFrameCount = sas.header.frameCount;
     sas.pageLength = std::clamp(app.windows.clientRect[SasView].right, 0, MaxSasPageLength);
     SasReadPage(app.session);
-    windows.SetTitle(SasView, SasTitle(app.session));
+    port.SetTitle(SasView, SasTitle(app.session));
     SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
     SasViewShowSungPitches(app.windows, app.session, app.config, app.ports);
-    windows.Show(SasView, platform::ShowCommand::Restore);
-    windows.Invalidate(SasView, nullptr);
+    port.Show(SasView, platform::ShowCommand::Restore);
+    port.Invalidate(SasView, nullptr);
   } else {
     sas.path.clear();
-    windows.Show(SasView, platform::ShowCommand::Hide);
+    port.Show(SasView, platform::ShowCommand::Hide);
   }
   UpdateCommandStates(app.commands);
 }
@@ -135,28 +135,28 @@ void SasSaveAs(App& app) {
   }
 }
 
-void SasClose(App& app) {
-  SasWriteBack(app.session);
-  SasCloseDocument(app.session.sas);
-  app.session.readOnlyShown = false;
-  SasUndoClear(app.session);
+void SasClose(WindowStates& windows, SasSession& session, platform::Platform& ports) {
+  SasWriteBack(session);
+  SasCloseDocument(session.sas);
+  session.readOnlyShown = false;
+  SasUndoClear(session);
   // The marks measured a render of this SAS.
-  ClearCorrectionReport(app.session);
-  app.session.pageNotes = CorrectionReport{};
-  app.session.pageNotesStale = true;
-  app.session.chosenNotes.clear();
+  ClearCorrectionReport(session);
+  session.pageNotes = CorrectionReport{};
+  session.pageNotesStale = true;
+  session.chosenNotes.clear();
   // Edits a failed write-back could not save end with the file.
-  ClearBits(app.flags, SasCloseClears | SasPageDirty);
-  ViewGeometry& geometry = app.windows.geometry[SasView];
+  ClearBits(session.flags, SasCloseClears | SasPageDirty);
+  ViewGeometry& geometry = windows.geometry[SasView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
   geometry.dragAnchorX = 0;
   geometry.dragCurrentX = 0;
   geometry.selLeftX = 0;
   geometry.selRightX = 0;
-  platform::WindowPort& windows = app.ports.windows;
-  windows.SetTitle(SasView, "SAS");
-  SasViewResetScrollBar(app);
+  platform::WindowPort& port = ports.windows;
+  port.SetTitle(SasView, "SAS");
+  SasViewResetScrollBar(windows, ports);
 }
 
 namespace {
@@ -170,7 +170,7 @@ constexpr CommandEntry Entries[] = {
      .label = "C&lose",
      .handler =
          [](App& app, int, CommandId) {
-           SasClose(app);
+           SasClose(app.windows, app.session, app.ports);
            app.ports.windows.Show(SasView, platform::ShowCommand::Hide);
            UpdateCommandStates(app.commands);
          },

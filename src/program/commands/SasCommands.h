@@ -11,6 +11,7 @@
 namespace vocara {
 
 struct App;
+struct WindowStates;
 struct Configuration;
 struct OpenDocuments;
 struct SasSession;
@@ -40,7 +41,7 @@ void SasSaveAs(App& app);
 // Writes back and closes; the SAS bits, position, range, cursor, selection and the correction
 // report go back to their closed state and the window's title and scroll bar are reset. Always
 // safe to call.
-void SasClose(App& app);
+void SasClose(WindowStates& windows, SasSession& session, platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SasCommandEntries();

@@ -108,26 +108,27 @@ void ReadFollowingFrame(SasSession& session) {
 
 bool SasEditable(SasSession& session) { return HasAll(session.flags, SasOpen) && SasEditAllowed(session); }
 
-void ShowCursorShape(App& app, int view, const Message& message) {
+void ShowCursorShape(WindowStates& windows, SasSession& session, platform::Platform& ports, int view,
+                     const Message& message) {
   CursorShape shape = CursorShape::Arrow;
-  if (app.session.mouse.state & DragSplitter) {
+  if (session.mouse.state & DragSplitter) {
     shape = SplitterCursor;
   } else if (view == SasView && !message.ctrl) {
-    const bool overSplitter = app.session.mouse.state == 0 && NearSplitter(app.windows, message.pos.y);
-    shape = overSplitter ? SplitterCursor : EditModeOf(app.windows.editMode).cursor;
+    const bool overSplitter = session.mouse.state == 0 && NearSplitter(windows, message.pos.y);
+    shape = overSplitter ? SplitterCursor : EditModeOf(windows.editMode).cursor;
   }
-  app.ports.windows.SetCursor(shape);
+  ports.windows.SetCursor(shape);
 }
 
-void DrawSplitterLine(App& app, int row) {
-  const int right = app.windows.clientRect[SasView].right;
-  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
+void DrawSplitterLine(WindowStates& windows, platform::Platform& ports, int row) {
+  const int right = windows.clientRect[SasView].right;
+  RasterCanvas canvas(windows.images[SasView], ports.text);
   canvas.SetRasterMode(platform::RasterMode::NotXor);
   canvas.SelectPen(PenTable[3]);
   canvas.MoveTo(0, row);
   canvas.LineTo(right, row);
   canvas.SetRasterMode(platform::RasterMode::Copy);
-  app.ports.windows.Present(SasView, {0, row, right, row + 1});
+  ports.windows.Present(SasView, {0, row, right, row + 1});
 }
 
 // Before a move changes the columns of `span`: their records as they are drawn.
@@ -209,34 +210,35 @@ std::uint32_t InRangeState(SasSession& session, int x, bool upper) {
 }
 
 // The drag a press in the SAS window starts by edit mode; the link modes act at once.
-std::uint32_t SasPressState(App& app, const Message& message) {
+std::uint32_t SasPressState(Screen& screen, Commands& commands, platform::Platform& ports,
+                            const Message& message) {
   const int x = message.pos.x;
   const int y = message.pos.y;
   const bool shift = message.shift;
-  const bool upper = y < SplitterRow(app.windows);
-  const int plotTop = app.windows.geometry[SasView].plotTop;
-  switch (app.windows.editMode) {
+  const bool upper = y < SplitterRow(screen.windows);
+  const int plotTop = screen.windows.geometry[SasView].plotTop;
+  switch (screen.windows.editMode) {
     case EditMode::SetTimeLink:
       // Clicks on the status strip or the ruler set a link; the plot moves the cursor.
       if (y >= plotTop) return DragCursor;
-      SetTimeLink(app.screen, app.flags, app.ports, x);
+      SetTimeLink(screen, commands.flags, ports, x);
       return 0;
     case EditMode::DeleteTimeLink:
-      if (y >= plotTop - 2 && y < SasAmplitudeBottom(app.windows) + 3)
-        DeleteTimeLink(app.screen, app.flags, x, y);
+      if (y >= plotTop - 2 && y < SasAmplitudeBottom(screen.windows) + 3)
+        DeleteTimeLink(screen, commands.flags, x, y);
       return 0;
     case EditMode::InRange:
-      return InRangeState(app.session, x, upper);
+      return InRangeState(screen.session, x, upper);
     case EditMode::Freehand:
-      if (!SasEditable(app.session)) return DragCursor;
+      if (!SasEditable(screen.session)) return DragCursor;
       if (upper) return DragCursor | (shift ? DragLineAmplitude : DragFreeAmplitude);
       return DragCursor | (shift ? DragLinePitch : DragFreePitch);
     case EditMode::Erase:
-      if (!SasEditable(app.session)) return DragCursor;
+      if (!SasEditable(screen.session)) return DragCursor;
       return DragCursor | (upper ? DragEraseAmplitude : DragErasePitch);
     case EditMode::Note:
-      if (upper || !app.Has(SasOpen)) return DragCursor;
-      return NotePress(app, message);
+      if (upper || !HasAll(commands.flags, SasOpen)) return DragCursor;
+      return NotePress(commands, screen.windows, screen.session, ports, message);
     default:
       return DragCursor;
   }
@@ -263,13 +265,13 @@ void Press(App& app, int view, const Message& message) {
   MouseDrag& drag = app.session.mouse;
   // A press while a drag is held (its release went elsewhere) ends that drag first.
   if (drag.state != 0) Release(app, false);
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
   const int x = message.pos.x;
   const int y = message.pos.y;
   drag.view = view;
   drag.editing = false;
-  windows.CaptureMouse(view);
+  port.CaptureMouse(view);
 
   std::uint32_t state = 0;
   if (message.ctrl) {
@@ -279,7 +281,7 @@ void Press(App& app, int view, const Message& message) {
   } else if (NearSplitter(app.windows, y)) {
     state = DragSplitter;
   } else {
-    state = SasPressState(app, message);
+    state = SasPressState(app.screen, app.commands, app.ports, message);
   }
   drag.state = state;
   drag.last = {x, y};
@@ -297,7 +299,7 @@ void Press(App& app, int view, const Message& message) {
   if (state & DragSplitter) {
     app.windows.sasView.splitterDragging = true;
     app.windows.sasView.splitterRow = SplitterLimited(app.windows, y);
-    DrawSplitterLine(app, app.windows.sasView.splitterRow);
+    DrawSplitterLine(app.windows, app.ports, app.windows.sasView.splitterRow);
   }
   if (state & (DragRangeAmplitude | DragRangePitch)) BeginRangeEdit(app.session, x, y, message.shift);
   if (state & FreehandStates) {
@@ -312,16 +314,15 @@ void Press(App& app, int view, const Message& message) {
   }
 }
 
-void MoveBand(App& app, int view, int x) {
-  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+void MoveBand(WindowStates& windows, SasSession& session, platform::Platform& ports, int view, int x) {
+  ViewGeometry& geometry = windows.geometry[static_cast<std::size_t>(view)];
   const int before = geometry.dragCurrentX;
-  const int width = ViewWidth(app.windows, view);
-  geometry.dragCurrentX =
-      std::max(std::min(std::min(x, DataWidth(app.windows, app.session, view)), width - 1), 0);
+  const int width = ViewWidth(windows, view);
+  geometry.dragCurrentX = std::max(std::min(std::min(x, DataWidth(windows, session, view)), width - 1), 0);
   // The band's edge columns on either side of the change, over the whole plot.
   const platform::Rect changed{std::min(before, geometry.dragCurrentX) - 1, geometry.plotTop,
                                std::max(before, geometry.dragCurrentX) + 1, geometry.plotBottom};
-  app.ports.windows.Invalidate(view, &changed);
+  ports.windows.Invalidate(view, &changed);
 }
 
 // Freehand and erase: the columns between the last point and this one.
@@ -420,32 +421,32 @@ void ShiftRange(Screen& screen, std::uint32_t& flags, int y) {
   ShowEditedColumns(screen, flags, {drag.rangeFirst, drag.rangeEnd - 1}, false);
 }
 
-void Move(App& app, int view, const Message& message) {
-  ShowCursorShape(app, view, message);
-  MouseDrag& drag = app.session.mouse;
+void Move(Screen& screen, std::uint32_t& flags, platform::Platform& ports, int view, const Message& message) {
+  ShowCursorShape(screen.windows, screen.session, ports, view, message);
+  MouseDrag& drag = screen.session.mouse;
   const std::uint32_t state = drag.state;
   if (state == 0 || view != drag.view) return;
   Point current = message.pos;
   if (state & DragCursor) {
-    app.windows.geometry[static_cast<std::size_t>(view)].cursorX = current.x;
-    MoveCursor(app.screen, view);
+    screen.windows.geometry[static_cast<std::size_t>(view)].cursorX = current.x;
+    MoveCursor(screen, view);
   }
-  if (state & DragBand) MoveBand(app, view, current.x);
+  if (state & DragBand) MoveBand(screen.windows, screen.session, ports, view, current.x);
   // No negative amplitude: rows below the amplitude plot count as its bottom row.
   if (state & (DragFreeAmplitude | DragLineAmplitude))
-    current.y = std::min(current.y, SasAmplitudeBottom(app.windows));
+    current.y = std::min(current.y, SasAmplitudeBottom(screen.windows));
   if (state & DragSplitter) {
-    current.y = SplitterLimited(app.windows, current.y);
-    if (current.y != app.windows.sasView.splitterRow) {
-      DrawSplitterLine(app, app.windows.sasView.splitterRow);
-      DrawSplitterLine(app, current.y);
-      app.windows.sasView.splitterRow = current.y;
+    current.y = SplitterLimited(screen.windows, current.y);
+    if (current.y != screen.windows.sasView.splitterRow) {
+      DrawSplitterLine(screen.windows, ports, screen.windows.sasView.splitterRow);
+      DrawSplitterLine(screen.windows, ports, current.y);
+      screen.windows.sasView.splitterRow = current.y;
     }
   }
-  if (state & SpanStates) EditSpan(app.screen, app.flags, current);
-  if (state & DragRangeAmplitude) ScaleRange(app.screen, app.flags, current.y);
-  if (state & DragRangePitch) ShiftRange(app.screen, app.flags, current.y);
-  if (state & DragNote) NoteDragMove(app, message);
+  if (state & SpanStates) EditSpan(screen, flags, current);
+  if (state & DragRangeAmplitude) ScaleRange(screen, flags, current.y);
+  if (state & DragRangePitch) ShiftRange(screen, flags, current.y);
+  if (state & DragNote) NoteDragMove(screen.windows, screen.session, ports, message);
   // The straight-line variants keep the press point: each move draws from there.
   if (!(state & LineStates)) drag.last = current;
 }
@@ -498,7 +499,8 @@ void EndBand(App& app, int view) {
       }
       // In Note mode the band also chooses the notes it touches.
       if (app.windows.editMode == EditMode::Note)
-        ChooseNotesInColumns(app, geometry.selLeftX, geometry.selRightX);
+        ChooseNotesInColumns(app.commands, app.windows, app.session, app.ports, geometry.selLeftX,
+                             geometry.selRightX);
       UpdateCommandStates(app.commands);
       break;
     }
@@ -522,14 +524,13 @@ void EndBand(App& app, int view) {
   InvalidateBelowStatus(app.screen, view);
 }
 
-void EndSplitter(App& app) {
-  view::SasView& sasView = app.windows.sasView;
+void EndSplitter(WindowStates& windows, platform::Platform& ports) {
+  view::SasView& sasView = windows.sasView;
   sasView.splitterDragging = false;
-  app.windows.upperPaneHeight = sasView.splitterRow - app.windows.metrics.toolbarHeight;
-  app.windows.lowerPaneHeight =
-      ClientHeight(app.windows) - app.windows.metrics.toolbarHeight - app.windows.upperPaneHeight;
-  PlaceSasPaneControls(app);
-  app.ports.windows.Invalidate(SasView, nullptr);
+  windows.upperPaneHeight = sasView.splitterRow - windows.metrics.toolbarHeight;
+  windows.lowerPaneHeight = ClientHeight(windows) - windows.metrics.toolbarHeight - windows.upperPaneHeight;
+  PlaceSasPaneControls(windows, ports);
+  ports.windows.Invalidate(SasView, nullptr);
 }
 
 void Release(App& app, bool shift) {
@@ -546,7 +547,7 @@ void Release(App& app, bool shift) {
     }
   }
   if (state & DragBand) EndBand(app, view);
-  if (state & DragSplitter) EndSplitter(app);
+  if (state & DragSplitter) EndSplitter(app.windows, app.ports);
   if (drag.editing) {
     drag.editing = false;
     SasEditEnd(app.session);
@@ -581,7 +582,7 @@ void SasMouse(App& app, int view, const Message& message) {
       Press(app, view, message);
       break;
     case MessageKind::MouseMove:
-      Move(app, view, message);
+      Move(app.screen, app.flags, app.ports, view, message);
       break;
     case MessageKind::LeftUp:
       // Also after a press that started no drag: the capture ends.
@@ -596,16 +597,16 @@ namespace {
 
 // The edit modes; each has its cursor in the cursor table. Note mode draws the pitch pane its
 // own way, so entering or leaving it draws the pane again.
-void SetEditMode(App& app, int, CommandId command) {
+void SetEditMode(Screen& screen, Commands& commands, platform::Platform& ports, CommandId command) {
   const EditModeRow& mode = EditModeOf(command);
-  if ((mode.mode == EditMode::Note) != (app.windows.editMode == EditMode::Note)) {
-    app.windows.redraw |= SasLowerBandRedraw;
-    app.ports.windows.Invalidate(SasView, nullptr);
+  if ((mode.mode == EditMode::Note) != (screen.windows.editMode == EditMode::Note)) {
+    screen.windows.redraw |= SasLowerBandRedraw;
+    ports.windows.Invalidate(SasView, nullptr);
   }
-  app.windows.editMode = mode.mode;
-  app.ports.windows.SetCursor(mode.cursor);
-  ShowEditMode(app.screen, app.flags, app.ports);
-  UpdateCommandStates(app.commands);
+  screen.windows.editMode = mode.mode;
+  ports.windows.SetCursor(mode.cursor);
+  ShowEditMode(screen, commands.flags, ports);
+  UpdateCommandStates(commands);
 }
 
 // A mode's menu item (in the Edit Mode radio group), key and toolbar button.
@@ -616,7 +617,8 @@ constexpr CommandEntry ModeEntry(CommandId id, std::string_view label, CommandKe
           .key = key,
           .tooltip = tooltip,
           .image = image,
-          .handler = SetEditMode,
+          .handler = [](App& app, int,
+                        CommandId command) { SetEditMode(app.screen, app.commands, app.ports, command); },
           .required = SasOpen};
 }
 

@@ -144,25 +144,25 @@ void FindRange(App& app, int, CommandId) {
   RangeChanged(app.commands, app.session, app.ports);
 }
 
-void SetLeft(App& app, int, CommandId) {
-  SasRange& range = app.session.sas.range;
-  range.left = app.session.sas.firstFrame + app.windows.geometry[SasView].drawnCursorX;
+void SetLeft(Commands& commands, WindowStates& windows, SasSession& session, platform::Platform& ports) {
+  SasRange& range = session.sas.range;
+  range.left = session.sas.firstFrame + windows.geometry[SasView].drawnCursorX;
   if (range.right < range.left) range.right = range.left;
-  RangeChanged(app.commands, app.session, app.ports);
+  RangeChanged(commands, session, ports);
 }
 
-void SetRight(App& app, int, CommandId) {
-  SasRange& range = app.session.sas.range;
-  range.right = app.session.sas.firstFrame + app.windows.geometry[SasView].drawnCursorX;
+void SetRight(Commands& commands, WindowStates& windows, SasSession& session, platform::Platform& ports) {
+  SasRange& range = session.sas.range;
+  range.right = session.sas.firstFrame + windows.geometry[SasView].drawnCursorX;
   if (range.right < range.left) range.left = range.right;
-  RangeChanged(app.commands, app.session, app.ports);
+  RangeChanged(commands, session, ports);
 }
 
-void SelectAll(App& app, int, CommandId) {
-  app.session.sas.range.left = 0;
-  app.session.sas.range.right =
-      static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(app.session), INT32_MAX));
-  RangeChanged(app.commands, app.session, app.ports);
+void SelectAll(Commands& commands, SasSession& session, platform::Platform& ports) {
+  session.sas.range.left = 0;
+  session.sas.range.right =
+      static_cast<std::int32_t>(std::min<std::uint32_t>(ShownFrames(session), INT32_MAX));
+  RangeChanged(commands, session, ports);
 }
 
 // Time Correct Disable / Enable: every frame of the range, through the file.
@@ -174,12 +174,11 @@ void SetTimeCorrection(WindowStates& windows, SasSession& session, bool disable)
   });
 }
 
-void GlobalEdit(App& app, int view, CommandId) {
-  if (!SasEditAllowed(app.session)) return;
-  const unsigned ops = RunSasRangeDialog(app.ports, view, app.dialogs.sasRangeParams);
-  if (ops != 0)
-    ApplyRange(app.windows, app.session, app.dialogs, RangeLeft(app.session), RangeRight(app.session), ops,
-               true);
+void GlobalEdit(WindowStates& windows, SasSession& session, DialogMemory& dialogs, platform::Platform& ports,
+                int view) {
+  if (!SasEditAllowed(session)) return;
+  const unsigned ops = RunSasRangeDialog(ports, view, dialogs.sasRangeParams);
+  if (ops != 0) ApplyRange(windows, session, dialogs, RangeLeft(session), RangeRight(session), ops, true);
 }
 
 // Silence: the whole file below the live silence threshold.
@@ -190,10 +189,10 @@ void Silence(App& app, int, CommandId) {
 }
 
 // Global Clear: the analysed values back; unwritten page edits are dropped.
-void GlobalClear(App& app, int, CommandId) {
-  if (!SasEditAllowed(app.session)) return;
-  app.dialogs.sasRangeParams = SasRangeParams{};
-  ApplyRange(app.windows, app.session, app.dialogs, 0, ShownFrames(app.session),
+void GlobalClear(WindowStates& windows, SasSession& session, DialogMemory& dialogs) {
+  if (!SasEditAllowed(session)) return;
+  dialogs.sasRangeParams = SasRangeParams{};
+  ApplyRange(windows, session, dialogs, 0, ShownFrames(session),
              SasRangeOps::ScaleAmplitude | SasRangeOps::Transpose | SasRangeOps::EnableTimeCorrection |
                  SasRangeOps::RemoveLinks,
              false);
@@ -202,7 +201,10 @@ void GlobalClear(App& app, int, CommandId) {
 // SAS File / Silence and Global Clear, and the S&AS Range menu.
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::Silence, .label = "&Silence", .handler = Silence, .required = SasOpen},
-    {.id = CommandId::GlobalClear, .label = "Global &Clear", .handler = GlobalClear, .required = SasOpen},
+    {.id = CommandId::GlobalClear,
+     .label = "Global &Clear",
+     .handler = [](App& app, int, CommandId) { GlobalClear(app.windows, app.session, app.dialogs); },
+     .required = SasOpen},
     {.id = CommandId::SasRangeFind,
      .label = "&Find",
      .key = WindowKey('F', In(SasView)),
@@ -211,17 +213,17 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::SasRangeSetLeft,
      .label = "Set &Left",
      .key = WindowKey('L', In(SasView)),
-     .handler = SetLeft,
+     .handler = [](App& app, int, CommandId) { SetLeft(app.commands, app.windows, app.session, app.ports); },
      .required = SasOpen},
     {.id = CommandId::SasRangeSetRight,
      .label = "Set &Right",
      .key = WindowKey('R', In(SasView)),
-     .handler = SetRight,
+     .handler = [](App& app, int, CommandId) { SetRight(app.commands, app.windows, app.session, app.ports); },
      .required = SasOpen},
     {.id = CommandId::SasRangeSelectAll,
      .label = "Select &All",
      .key = Unnamed(Accelerator('A')),
-     .handler = SelectAll,
+     .handler = [](App& app, int, CommandId) { SelectAll(app.commands, app.session, app.ports); },
      .required = SasOpen},
     {.id = CommandId::TimeCorrectDisable,
      .label = "Time Correct &Disable",
@@ -233,7 +235,11 @@ constexpr CommandEntry Entries[] = {
      .key = Accelerator('E'),
      .handler = [](App& app, int, CommandId) { SetTimeCorrection(app.windows, app.session, false); },
      .required = SasOpen},
-    {.id = CommandId::GlobalEdit, .label = "&Global Edit", .handler = GlobalEdit, .required = SasOpen},
+    {.id = CommandId::GlobalEdit,
+     .label = "&Global Edit",
+     .handler = [](App& app, int view,
+                   CommandId) { GlobalEdit(app.windows, app.session, app.dialogs, app.ports, view); },
+     .required = SasOpen},
 };
 
 }  // namespace

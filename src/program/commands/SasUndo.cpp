@@ -38,34 +38,34 @@ void Push(SasSession& session, SasUndoAction action) {
 // Applies one side of an action through the file: pending page edits written back, then the
 // records, the links and the header as one change that lands whole or not at all (SasChange),
 // the page read again.
-bool Apply(App& app, const std::vector<std::pair<std::uint32_t, SasFrame>>& frames,
+bool Apply(WindowStates& windows, SasSession& session, Configuration& config, platform::Platform& ports,
+           const std::vector<std::pair<std::uint32_t, SasFrame>>& frames,
            const std::vector<TimeLink>& links) {
-  SasWriteBack(app.session);
-  if (app.flags & SasPageDirty) return false;  // the write-back failed and said so
-  SasDocument& sas = app.session.sas;
+  SasWriteBack(session);
+  if (session.flags & SasPageDirty) return false;  // the write-back failed and said so
+  SasDocument& sas = session.sas;
   const SasHeader headerNow = sas.header;
   const std::vector<TimeLink> linksNow = sas.links;
   SasChange change;
-  const MessageId refused = change.Begin(sas, false, app.session.lockWait);
+  const MessageId refused = change.Begin(sas, false, session.lockWait);
   bool done = refused == MessageId::None && SasWriteFrames(sas, frames);
   if (done) {
     sas.links = links;
-    SasReadPage(app.session);  // from the copy: the records just written
-    done = SasWriteRecords(sas, app.config.settings) && change.Commit();
+    SasReadPage(session);  // from the copy: the records just written
+    done = SasWriteRecords(sas, config.settings) && change.Commit();
   }
   if (!done) {
     change.Abandon();
     sas.header = headerNow;
     sas.links = linksNow;
-    SasReadPage(app.session);
-    ShowErrorMessage(app.ports.desktop,
-                     refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
+    SasReadPage(session);
+    ShowErrorMessage(ports.desktop, refused == MessageId::SasBusy ? refused : MessageId::InvalidFileHandle);
     return false;
   }
-  app.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
-  SasViewSetDataWidth(app.windows, app.session);
-  app.ports.windows.Invalidate(SasView, nullptr);
+  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
+  windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  SasViewSetDataWidth(windows, session);
+  ports.windows.Invalidate(SasView, nullptr);
   return true;
 }
 
@@ -120,33 +120,35 @@ void SasRecordFileAction(SasSession& session, SasUndoAction action) {
   UpdateUndoStates(session);
 }
 
-void SasUndoCommand(App& app) {
-  SasUndoJournal& journal = app.session.undo;
-  if (journal.undo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app.session)) return;
+void SasUndoCommand(WindowStates& windows, SasSession& session, Configuration& config,
+                    platform::Platform& ports) {
+  SasUndoJournal& journal = session.undo;
+  if (journal.undo.empty() || !(session.flags & SasOpen) || !SasEditAllowed(session)) return;
   SasUndoAction action = std::move(journal.undo.back());
   journal.undo.pop_back();
   journal.bytes -= action.Bytes();
-  if (Apply(app, action.before, action.linksBefore)) {
+  if (Apply(windows, session, config, ports, action.before, action.linksBefore)) {
     journal.redo.push_back(std::move(action));
   } else {
     journal.undo.push_back(std::move(action));
     journal.bytes += journal.undo.back().Bytes();
   }
-  UpdateUndoStates(app.session);
+  UpdateUndoStates(session);
 }
 
-void SasRedoCommand(App& app) {
-  SasUndoJournal& journal = app.session.undo;
-  if (journal.redo.empty() || !(app.flags & SasOpen) || !SasEditAllowed(app.session)) return;
+void SasRedoCommand(WindowStates& windows, SasSession& session, Configuration& config,
+                    platform::Platform& ports) {
+  SasUndoJournal& journal = session.undo;
+  if (journal.redo.empty() || !(session.flags & SasOpen) || !SasEditAllowed(session)) return;
   SasUndoAction action = std::move(journal.redo.back());
   journal.redo.pop_back();
-  if (Apply(app, action.after, action.linksAfter)) {
+  if (Apply(windows, session, config, ports, action.after, action.linksAfter)) {
     journal.bytes += action.Bytes();
     journal.undo.push_back(std::move(action));
   } else {
     journal.redo.push_back(std::move(action));
   }
-  UpdateUndoStates(app.session);
+  UpdateUndoStates(session);
 }
 
 void UpdateUndoStates(SasSession& session) {
@@ -176,14 +178,16 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::Undo,
      .label = "&Undo",
      .key = Accelerator('Z', true),
-     .handler = [](App& app, int, CommandId) { SasUndoCommand(app); },
+     .handler = [](App& app, int,
+                   CommandId) { SasUndoCommand(app.windows, app.session, app.config, app.ports); },
      .gate = UndoUsable,
      .ownMenuState = true},
     {.id = CommandId::Redo,
      .label = "Re&do",
      .key = Accelerator('Y', true),
      .otherKey = Accelerator('Z', true, true),
-     .handler = [](App& app, int, CommandId) { SasRedoCommand(app); },
+     .handler = [](App& app, int,
+                   CommandId) { SasRedoCommand(app.windows, app.session, app.config, app.ports); },
      .gate = UndoUsable,
      .ownMenuState = true},
 };

@@ -24,6 +24,9 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
+struct SasSession;
+struct WindowStates;
 
 // Before an action that changes the page records or the links in memory.
 void SasEditBegin(SasSession& session);
@@ -36,8 +39,10 @@ void SasEditEnd(SasSession& session);
 void SasRecordFileAction(SasSession& session, SasUndoAction action);
 
 // Undo and Redo (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
-void SasUndoCommand(App& app);
-void SasRedoCommand(App& app);
+void SasUndoCommand(WindowStates& windows, SasSession& session, Configuration& config,
+                    platform::Platform& ports);
+void SasRedoCommand(WindowStates& windows, SasSession& session, Configuration& config,
+                    platform::Platform& ports);
 // Greys or enables the two items as the journal says.
 void UpdateUndoStates(SasSession& session);
 // Empties the journal (a SAS closed or replaced).

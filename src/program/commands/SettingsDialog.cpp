@@ -111,7 +111,7 @@ void CloseSettingsDialog(App& app, DialogHandle& dialog) {
   // installs its refresh.
   RefreshNoteSpectrum(app);
   // The bar ruler follows beats, tempo and origin.
-  if (app.flags & SasOpen) RedrawBarRuler(app);
+  if (app.flags & SasOpen) RedrawBarRuler(app.windows, app.session, app.config, app.ports);
   app.dialogs.settingsDialog = nullptr;
   dialog.End(1);
 }

@@ -92,14 +92,13 @@ void CopyStatusValue(WindowStates& windows, OpenDocuments& docs, std::uint32_t& 
   ports.desktop.SetClipboardText(text.substr(0, MaxClipboardText));
 }
 
-void MarkPeakCommand(App& app) {
-  if (MarkPeak(app.windows.spectrum, FftCursorBin(app.windows)))
-    app.ports.windows.Invalidate(FftView, nullptr);
+void MarkPeakCommand(WindowStates& windows, platform::Platform& ports) {
+  if (MarkPeak(windows.spectrum, FftCursorBin(windows))) ports.windows.Invalidate(FftView, nullptr);
 }
 
-void ClearMarkedPeaks(App& app) {
-  app.windows.spectrum.markedPeaks.clear();
-  app.ports.windows.Invalidate(FftView, nullptr);
+void ClearMarkedPeaks(WindowStates& windows, platform::Platform& ports) {
+  windows.spectrum.markedPeaks.clear();
+  ports.windows.Invalidate(FftView, nullptr);
 }
 
 void SavePeaks(WindowStates& windows, OpenDocuments& docs, Configuration& config, DialogMemory& dialogs,
@@ -122,11 +121,11 @@ constexpr CommandEntry Entries[] = {
     // T and U in the FFT window: mark the peak under the cursor, clear the marks.
     {.id = CommandId::MarkPeak,
      .key = WindowKey('T', In(FftView)),
-     .handler = [](App& app, int, CommandId) { MarkPeakCommand(app); },
+     .handler = [](App& app, int, CommandId) { MarkPeakCommand(app.windows, app.ports); },
      .required = WavOpen},
     {.id = CommandId::UnmarkPeak,
      .key = WindowKey('U', In(FftView)),
-     .handler = [](App& app, int, CommandId) { ClearMarkedPeaks(app); },
+     .handler = [](App& app, int, CommandId) { ClearMarkedPeaks(app.windows, app.ports); },
      .required = WavOpen},
 };
 

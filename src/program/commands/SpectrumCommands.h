@@ -33,8 +33,8 @@ void CopyStatusValue(WindowStates& windows, OpenDocuments& docs, std::uint32_t& 
 
 // Mark Peak (T: mark the peak under the cursor), Unmark Peak (U: clear the marks) and Find and Save Peaks
 // (find and save peaks into a text file the user names).
-void MarkPeakCommand(App& app);
-void ClearMarkedPeaks(App& app);
+void MarkPeakCommand(WindowStates& windows, platform::Platform& ports);
+void ClearMarkedPeaks(WindowStates& windows, platform::Platform& ports);
 void SavePeaks(WindowStates& windows, OpenDocuments& docs, Configuration& config, DialogMemory& dialogs,
                platform::Platform& ports);
 

@@ -40,19 +40,19 @@ std::optional<std::string> AskSaveName(DialogMemory& dialogs, platform::Platform
 }
 
 // The view follows a new file from its start when the old position lies beyond it.
-void ResetPositions(App& app) {
-  app.docs.wav.cursor = 0;
-  app.docs.wav.rangeLeft = 0;
-  app.docs.wav.rangeRight = 0;
-  app.docs.noise.length = 0;
-  app.windows.wavView.firstSample = 0;
-  ViewGeometry& geometry = app.windows.geometry[WavView];
+void ResetPositions(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  docs.wav.cursor = 0;
+  docs.wav.rangeLeft = 0;
+  docs.wav.rangeRight = 0;
+  docs.noise.length = 0;
+  windows.wavView.firstSample = 0;
+  ViewGeometry& geometry = windows.geometry[WavView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
   geometry.selLeftX = 0;
   geometry.selRightX = 0;
   geometry.dataWidth = 0;
-  WavViewResetScrollBars(app);
+  WavViewResetScrollBars(windows, ports);
 }
 
 // The name the save dialog offers for the mono copy of `input`: beside it, its stem and
@@ -157,7 +157,7 @@ void OpenFile(App& app, const std::string& name, bool offerImport) {
       OpenFile(app, *copy, false);
     return;
   }
-  if (app.docs.wav.cursor > app.docs.wav.sampleCount) ResetPositions(app);
+  if (app.docs.wav.cursor > app.docs.wav.sampleCount) ResetPositions(app.windows, app.docs, app.ports);
   app.windows.wavView.envelopeMin = opened.dataMin;
   app.windows.wavView.envelopeMax = opened.dataMax;
   app.flags |= WavOpen;
@@ -207,12 +207,12 @@ void WavOpenCommand(App& app, const std::string* path) {
 
   WavOpenFile(app, name);
   WavRangeChanged(app.commands, app.docs, app.config);
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   if (app.flags & WavOpen) {
-    windows.SetTitle(WavView, app.docs.wav.path);
-    windows.SetTitle(FftView, app.docs.wav.path);
-    windows.SetTitle(MftView, app.docs.wav.path);
-    WavViewFitWholeFile(app);
+    port.SetTitle(WavView, app.docs.wav.path);
+    port.SetTitle(FftView, app.docs.wav.path);
+    port.SetTitle(MftView, app.docs.wav.path);
+    WavViewFitWholeFile(app.windows, app.docs, app.ports);
     // The cursor keeps its sample: its column moves to it at the new scale (the last column when
     // the fitted view ends before it), so the status strip and the spectra read the same sample.
     ViewGeometry& geometry = app.windows.geometry[WavView];
@@ -229,11 +229,11 @@ void WavOpenCommand(App& app, const std::string* path) {
 
 void WavClose(App& app, bool fullReset) {
   WavDocument& wav = app.docs.wav;
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   wav.file.Close();
   ClearBits(app.flags, WavCloseClears);
   wav.path.clear();
-  windows.SetTitle(WavView, "WAV");
+  port.SetTitle(WavView, "WAV");
   UpdateCommandStates(app.commands);
   SpectraFollowRecording(app);
   if (!fullReset) return;
@@ -255,9 +255,9 @@ void WavClose(App& app, bool fullReset) {
   geometry.drawnCursorX = 0;
   geometry.selLeftX = 0;
   geometry.selRightX = 0;
-  WavViewResetScrollBars(app);
-  windows.Show(FftView, platform::ShowCommand::Hide);
-  windows.Show(MftView, platform::ShowCommand::Hide);
+  WavViewResetScrollBars(app.windows, app.ports);
+  port.Show(FftView, platform::ShowCommand::Hide);
+  port.Show(MftView, platform::ShowCommand::Hide);
 }
 
 void SaveRangeAsWav(OpenDocuments& docs, DialogMemory& dialogs, platform::Platform& ports) {

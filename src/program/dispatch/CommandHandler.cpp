@@ -157,7 +157,7 @@ void HandleKey(App& app, int view, int key) {
     return;
   }
   if (key == k::Space) {
-    FollowPlayback(app);
+    FollowPlayback(app.screen, app.devices, app.flags, app.ports);
     return;
   }
   if (key == k::Left || key == k::Right) {

@@ -54,9 +54,9 @@ void SetInitialScrollBars(platform::Platform& ports) {
 }  // namespace
 
 bool StartUp(App& app) {
-  platform::WindowPort& windows = app.ports.windows;
-  const platform::Rect workArea = windows.WorkArea();
-  const platform::Size dpi = windows.LogicalDpi();
+  platform::WindowPort& port = app.ports.windows;
+  const platform::Rect workArea = port.WorkArea();
+  const platform::Size dpi = port.LogicalDpi();
   app.windows.metrics.sx = dpi.width / 96.0;
   app.windows.metrics.sy = dpi.height / 96.0;
 
@@ -72,7 +72,7 @@ bool StartUp(App& app) {
   for (int view = 0; view < ViewCount; ++view) {
     const auto v = static_cast<std::size_t>(view);
     specs[v] = SpecOf(view);
-    toolbarWidths[v] = windows.WidthShowingToolbar(specs[v]);
+    toolbarWidths[v] = port.WidthShowingToolbar(specs[v]);
   }
   const platform::DesktopPort& desktop = app.ports.desktop;
   app.config.files =
@@ -92,21 +92,21 @@ bool StartUp(App& app) {
   for (int view = 0; view < ViewCount; ++view) {
     platform::WindowSpec& spec = specs[static_cast<std::size_t>(view)];
     spec.rect = app.config.layout.rects[static_cast<std::size_t>(view)];
-    if (!windows.CreateWindow(spec)) return false;
+    if (!port.CreateWindow(spec)) return false;
     // All toolbars have the same height; the last one measured is kept.
-    app.windows.metrics.toolbarHeight = windows.ToolbarHeight(view);
-    LayOutClientArea(app, view);
+    app.windows.metrics.toolbarHeight = port.ToolbarHeight(view);
+    LayOutClientArea(app.windows, app.session, app.ports, view);
   }
 
   MoveStatusFieldsDown(app.windows.status, app.windows.metrics.toolbarHeight);
   const platform::Rect& sas = app.windows.clientRect[SasView];
   app.windows.upperPaneHeight = (sas.bottom - app.windows.metrics.toolbarHeight) / 2;
   app.windows.lowerPaneHeight = app.windows.upperPaneHeight;
-  PlaceSasPaneControls(app);
+  PlaceSasPaneControls(app.windows, app.ports);
   SetInitialScrollBars(app.ports);
-  windows.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
+  port.SetMenuItemChecked(Id(CommandId::KeepFormants), app.config.preferences.keepFormants);
   ShowEditMode(app.screen, app.flags, app.ports);
-  windows.Show(WavView, platform::ShowCommand::Restore);
+  port.Show(WavView, platform::ShowCommand::Restore);
   return true;
 }
 

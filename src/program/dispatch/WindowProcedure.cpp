@@ -70,7 +70,7 @@ void Size(App& app, int view, const Message& message) {
   if (message.sizeKind == platform::SizeKind::Restored) {
     app.config.layout.rects[static_cast<std::size_t>(view)] = app.ports.windows.GetScreenRect(view);
   }
-  ResizeView(app, view);
+  ResizeView(app.windows, app.session, app.docs, app.ports, view);
 }
 
 void Drop(App& app, const Message& message) {
@@ -82,7 +82,7 @@ void Drop(App& app, const Message& message) {
 }
 
 std::intptr_t Dispatch(App& app, int view, const Message& message) {
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   const bool busy = (app.flags & Busy) != 0;
   // While a drag is held, nothing may write back, read again or move the SAS page it edits (or
   // whose cursor it moves): commands, undo and redo among them, and scrolls are refused until
@@ -93,8 +93,8 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       app.ports.pump.PostQuit(0);
       return 0;
     case MessageKind::Move:
-      if (windows.GetShowState(view) != platform::ShowState::Minimised) {
-        app.config.layout.rects[static_cast<std::size_t>(view)] = windows.GetScreenRect(view);
+      if (port.GetShowState(view) != platform::ShowState::Minimised) {
+        app.config.layout.rects[static_cast<std::size_t>(view)] = port.GetScreenRect(view);
       }
       return 0;
     case MessageKind::Size:
@@ -117,7 +117,7 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
       return 0;
     case MessageKind::Command:
       if (busy) {
-        windows.SetCursor(platform::CursorShape::Hourglass);
+        port.SetCursor(platform::CursorShape::Hourglass);
         return 0;
       }
       if (held) return 0;
@@ -130,13 +130,13 @@ std::intptr_t Dispatch(App& app, int view, const Message& message) {
     case MessageKind::LeftDown:
     case MessageKind::LeftUp:
       if (busy) {
-        windows.SetCursor(platform::CursorShape::Hourglass);
+        port.SetCursor(platform::CursorShape::Hourglass);
         return 0;
       }
       SasMouse(app, view, message);
       return 0;
     case MessageKind::RightDown:
-      if (view == SasView) windows.PopupEditModeMenu(windows.ClientToScreen(SasView, message.pos));
+      if (view == SasView) port.PopupEditModeMenu(port.ClientToScreen(SasView, message.pos));
       return 0;
     case MessageKind::Wheel:
       // The wheel becomes a scroll message, refused like one while busy or a drag is held.

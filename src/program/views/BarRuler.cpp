@@ -95,12 +95,13 @@ void DrawBarRuler(WindowStates& windows, SasSession& session, const Configuratio
              {division * settings.divisions * settings.beatsPerBar, 14, true}, baseline, plotWidth);
 }
 
-void RedrawBarRuler(App& app) {
-  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
-  DrawBarRuler(app.windows, app.session, app.config, canvas);
-  const int top = app.windows.metrics.toolbarHeight + app.windows.metrics.statusHeight;
-  app.ports.windows.Present(
-      SasView, {0, top, app.windows.clientRect[SasView].right, top + app.windows.metrics.rulerHeight + 1});
+void RedrawBarRuler(WindowStates& windows, SasSession& session, const Configuration& config,
+                    platform::Platform& ports) {
+  RasterCanvas canvas(windows.images[SasView], ports.text);
+  DrawBarRuler(windows, session, config, canvas);
+  const int top = windows.metrics.toolbarHeight + windows.metrics.statusHeight;
+  ports.windows.Present(SasView,
+                        {0, top, windows.clientRect[SasView].right, top + windows.metrics.rulerHeight + 1});
 }
 
 }  // namespace vocara

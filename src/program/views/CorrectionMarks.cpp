@@ -133,12 +133,12 @@ void RefreshPageNotes(WindowStates& windows, SasSession& session) {
 
 bool ShowNotesUsable(std::uint32_t flags) { return HasAll(flags, SasOpen) && !HasAll(flags, Busy); }
 
-void ToggleShowNotes(App& app) {
-  if (!ShowNotesUsable(app.flags)) return;
-  app.windows.showNotes = !app.windows.showNotes;
-  app.ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), app.windows.showNotes);
-  app.windows.redraw |= SasLowerBandRedraw;
-  app.ports.windows.Invalidate(SasView, nullptr);
+void ToggleShowNotes(WindowStates& windows, std::uint32_t& flags, platform::Platform& ports) {
+  if (!ShowNotesUsable(flags)) return;
+  windows.showNotes = !windows.showNotes;
+  ports.windows.SetMenuItemChecked(Id(CommandId::ShowNotes), windows.showNotes);
+  windows.redraw |= SasLowerBandRedraw;
+  ports.windows.Invalidate(SasView, nullptr);
 }
 
 namespace {
@@ -146,7 +146,7 @@ namespace {
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::ShowNotes,
      .label = "Show &Notes",
-     .handler = [](App& app, int, CommandId) { ToggleShowNotes(app); },
+     .handler = [](App& app, int, CommandId) { ToggleShowNotes(app.windows, app.flags, app.ports); },
      .gate = [](const CommandState& state, CommandId) { return ShowNotesUsable(state.flags); }},
 };
 

@@ -55,7 +55,7 @@ void RefreshPageNotes(WindowStates& windows, SasSession& session);
 // The gate of Show Notes: a SAS open and not busy.
 bool ShowNotesUsable(std::uint32_t flags);
 // View / Show Notes: turns the marks of the notes as sung on or off and redraws the pitch pane.
-void ToggleShowNotes(App& app);
+void ToggleShowNotes(WindowStates& windows, std::uint32_t& flags, platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> CorrectionMarksCommandEntries();

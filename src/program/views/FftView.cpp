@@ -53,11 +53,11 @@ void FftViewSetScale(WindowStates& windows, platform::Platform& ports, double pi
   FftViewHorizontalScrollUpdate(windows, ports);
 }
 
-void FftViewZoom(App& app, double factor) {
-  const std::uint32_t size = app.windows.spectrum.fftSize;
-  const double scale = factor > 0 ? app.windows.fftView.pixelsPerBin * factor : 1.0;
-  FftViewSetScale(app.windows, app.ports, scale, size, size);
-  app.ports.windows.Invalidate(FftView, nullptr);
+void FftViewZoom(WindowStates& windows, platform::Platform& ports, double factor) {
+  const std::uint32_t size = windows.spectrum.fftSize;
+  const double scale = factor > 0 ? windows.fftView.pixelsPerBin * factor : 1.0;
+  FftViewSetScale(windows, ports, scale, size, size);
+  ports.windows.Invalidate(FftView, nullptr);
 }
 
 }  // namespace vocara

@@ -30,6 +30,6 @@ void FftViewSetScale(WindowStates& windows, platform::Platform& ports, double pi
 
 // The scale of the axis times `factor` (Frequency Zoom In 2, Zoom Out 0.5), or with a factor of
 // 0 one column per bin (Frequency Scale = 1).
-void FftViewZoom(App& app, double factor);
+void FftViewZoom(WindowStates& windows, platform::Platform& ports, double factor);
 
 }  // namespace vocara

@@ -206,23 +206,23 @@ bool PageNoteChosen(const SasSession& session, int index) {
   return Chosen(session, session.pageNotes.notes[static_cast<std::size_t>(index)]);
 }
 
-void ToggleNoteOutlines(App& app, double cents) {
-  const PitchRows rows = SasPitchRows(app.windows);
+void ToggleNoteOutlines(WindowStates& windows, SasSession& session, platform::Platform& ports, double cents) {
+  const PitchRows rows = SasPitchRows(windows);
   const int columns =
-      std::clamp(std::min(PlotColumns(app.windows, SasView), app.session.sas.pageCount), 0, SasPageCapacity);
+      std::clamp(std::min(PlotColumns(windows, SasView), session.sas.pageCount), 0, SasPageCapacity);
   const Clip clip{0, columns, rows.top, rows.bottom};
-  RasterCanvas canvas(app.windows.images[SasView], app.ports.text);
-  DrawOutlines(app.session, canvas, cents, clip, columns, rows);
+  RasterCanvas canvas(windows.images[SasView], ports.text);
+  DrawOutlines(session, canvas, cents, clip, columns, rows);
   // Only the rows the outlines can reach are shown again.
   int low = rows.bottom;
   int high = rows.top;
-  for (const NoteReport& note : NotesOver(app.session, 0, columns)) {
+  for (const NoteReport& note : NotesOver(session, 0, columns)) {
     int row = 0;
-    if (!Chosen(app.session, note) || !RowOf(rows, TargetCentre(note) + cents, row)) continue;
+    if (!Chosen(session, note) || !RowOf(rows, TargetCentre(note) + cents, row)) continue;
     low = std::min(low, row - BarHalfHeight);
     high = std::max(high, row + BarHalfHeight + 1);
   }
-  if (low < high) app.ports.windows.Present(SasView, {0, low, columns, high});
+  if (low < high) ports.windows.Present(SasView, {0, low, columns, high});
 }
 
 }  // namespace vocara

@@ -40,6 +40,6 @@ bool PageNoteChosen(const SasSession& session, int index);
 
 // The drag's outlines: the chosen notes on the page drawn at their target centre plus `cents` in
 // the inverting mode and shown at once; drawing them again at the same cents removes them.
-void ToggleNoteOutlines(App& app, double cents);
+void ToggleNoteOutlines(WindowStates& windows, SasSession& session, platform::Platform& ports, double cents);
 
 }  // namespace vocara

@@ -15,6 +15,7 @@
 
 #include "engine/sas/SasRecords.h"
 #include "platform/Canvas.h"
+#include "platform/Platform.h"
 
 namespace vocara {
 
@@ -48,7 +49,8 @@ void DrawColumnBar(platform::Canvas& canvas, int x, int top, int bottom, int fir
 void DrawBarRuler(WindowStates& windows, SasSession& session, const Configuration& config,
                   platform::Canvas& canvas);
 // Draws the ruler straight into the SAS window and shows it.
-void RedrawBarRuler(App& app);
+void RedrawBarRuler(WindowStates& windows, SasSession& session, const Configuration& config,
+                    platform::Platform& ports);
 
 // Moves the window's cursor line to its cursorX, first kept within the data and the window,
 // and rewrites the status values, all without a repaint. Long operations call it on the WAV

@@ -80,10 +80,10 @@ void SasViewHorizontalScrollUpdate(WindowStates& windows, SasSession& session, p
   SasViewSetDataWidth(windows, session);
 }
 
-void SasViewResetScrollBar(App& app) {
-  app.windows.sasView.track = view::SasView{}.track;
-  app.ports.windows.SetScrollInfo(SasView, platform::ScrollBar::Horizontal,
-                                  platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
+void SasViewResetScrollBar(WindowStates& windows, platform::Platform& ports) {
+  windows.sasView.track = view::SasView{}.track;
+  ports.windows.SetScrollInfo(SasView, platform::ScrollBar::Horizontal,
+                              platform::ScrollInfo{0, HorizontalBarMax, HorizontalBarMax + 1, 0}, true);
 }
 
 void SasViewShowSungPitches(WindowStates& windows, SasSession& session, Configuration& config,
@@ -115,23 +115,24 @@ void SasViewShowSungPitches(WindowStates& windows, SasSession& session, Configur
   windows.redraw |= SasLowerBandRedraw;
 }
 
-void SasViewPitchScale(App& app, bool stretch) {
-  double& scale = app.windows.sasView.pitchScale;
+void SasViewPitchScale(WindowStates& windows, platform::Platform& ports, bool stretch) {
+  double& scale = windows.sasView.pitchScale;
   const double changed = stretch ? std::min(scale * 2.0, 1.0) : std::max(scale * 0.5, MinimumPitchScale);
   if (changed == scale) return;
   scale = changed;
-  app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
-  app.ports.windows.Invalidate(SasView, nullptr);
+  windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
+  ports.windows.Invalidate(SasView, nullptr);
 }
 
-void SyncWavToSas(App& app) {
-  const std::uint32_t frameLength = app.session.sas.header.frameLength;
-  const std::int64_t frame = std::int64_t{app.session.sas.firstFrame} + app.windows.geometry[SasView].cursorX;
+void SyncWavToSas(WindowStates& windows, SasSession& session, OpenDocuments& docs,
+                  platform::Platform& ports) {
+  const std::uint32_t frameLength = session.sas.header.frameLength;
+  const std::int64_t frame = std::int64_t{session.sas.firstFrame} + windows.geometry[SasView].cursorX;
   // The SAS cursor never stands past the last frame, which ends within the file; the limit only
   // keeps a damaged pairing from putting the WAV cursor beyond the data.
-  const std::int64_t sample = std::clamp<std::int64_t>(frame * frameLength, 0, app.docs.wav.sampleCount);
-  app.docs.wav.cursor = static_cast<std::uint32_t>(sample);
-  WavViewRecentre(app, frameLength);
+  const std::int64_t sample = std::clamp<std::int64_t>(frame * frameLength, 0, docs.wav.sampleCount);
+  docs.wav.cursor = static_cast<std::uint32_t>(sample);
+  WavViewRecentre(windows, docs, ports, frameLength);
 }
 
 void SyncSasToWav(Screen& screen, platform::Platform& ports) {
@@ -154,18 +155,23 @@ void SyncSasToWav(Screen& screen, platform::Platform& ports) {
   InvalidateBelowStatus(screen, SasView);
 }
 
-void SetRulerOrigin(App& app) {
-  const std::int64_t frame = std::int64_t{app.windows.geometry[SasView].cursorX} + app.session.sas.firstFrame;
+void SetRulerOrigin(WindowStates& windows, SasSession& session, Configuration& config,
+                    platform::Platform& ports) {
+  const std::int64_t frame = std::int64_t{windows.geometry[SasView].cursorX} + session.sas.firstFrame;
   // The origin is a signed 32-bit sample position of at least 0.
-  app.config.settings.rulerOrigin = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      frame * app.session.sas.header.frameLength, 0, std::numeric_limits<std::int32_t>::max()));
-  RedrawBarRuler(app);
+  config.settings.rulerOrigin = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      frame * session.sas.header.frameLength, 0, std::numeric_limits<std::int32_t>::max()));
+  RedrawBarRuler(windows, session, config, ports);
 }
 
 namespace {
 
-void PitchStretch(App& app, int, CommandId) { SasViewPitchScale(app, true); }
-void PitchSqueeze(App& app, int, CommandId) { SasViewPitchScale(app, false); }
+void PitchStretch(WindowStates& windows, platform::Platform& ports) {
+  SasViewPitchScale(windows, ports, true);
+}
+void PitchSqueeze(WindowStates& windows, platform::Platform& ports) {
+  SasViewPitchScale(windows, ports, false);
+}
 
 constexpr CommandEntry Entries[] = {
     // WAV File / Sync to SAS: the spectrum windows follow the moved WAV cursor.
@@ -176,14 +182,15 @@ constexpr CommandEntry Entries[] = {
      .image = 35,
      .handler =
          [](App& app, int, CommandId) {
-           SyncWavToSas(app);
+           SyncWavToSas(app.windows, app.session, app.docs, app.ports);
            FollowCursor(app);
          },
      .required = WavOpen | SasOpen | WavSasMatch},
     {.id = CommandId::SetRulerOrigin,
      .label = "Set Ruler &Origin",
      .key = Accelerator('O'),
-     .handler = [](App& app, int, CommandId) { SetRulerOrigin(app); },
+     .handler = [](App& app, int,
+                   CommandId) { SetRulerOrigin(app.windows, app.session, app.config, app.ports); },
      .required = SasOpen},
     {.id = CommandId::SyncToWav,
      .label = "Sync to &WAV",
@@ -196,13 +203,13 @@ constexpr CommandEntry Entries[] = {
      .key = WindowKey(platform::key::Up, In(SasView)),
      .tooltip = "Pitch Stretch",
      .image = 8,
-     .handler = PitchStretch,
+     .handler = [](App& app, int, CommandId) { PitchStretch(app.windows, app.ports); },
      .required = SasOpen},
     {.id = CommandId::PitchSqueeze,
      .key = WindowKey(platform::key::Down, In(SasView)),
      .tooltip = "Pitch Sqeeze",
      .image = 9,
-     .handler = PitchSqueeze,
+     .handler = [](App& app, int, CommandId) { PitchSqueeze(app.windows, app.ports); },
      .required = SasOpen},
     // View / SAS.
     {.id = CommandId::ShowSas,

@@ -22,6 +22,7 @@ namespace vocara {
 
 struct Configuration;
 struct SasSession;
+struct OpenDocuments;
 struct Screen;
 struct WindowStates;
 
@@ -43,7 +44,7 @@ void SasViewHorizontalScrollUpdate(WindowStates& windows, SasSession& session, p
 // The part of the frames the window shows: width / frame count, 1 without frames.
 double SasViewPageFraction(const WindowStates& windows, const SasSession& session);
 // The horizontal bar and its fractions back to their state without a file.
-void SasViewResetScrollBar(App& app);
+void SasViewResetScrollBar(WindowStates& windows, platform::Platform& ports);
 // dataWidth of the SAS window: the frames from firstFrame on that the page holds. Painting and
 // MoveCursor refresh it, so it follows every page read.
 void SasViewSetDataWidth(WindowStates& windows, SasSession& session);
@@ -58,15 +59,16 @@ void SasViewShowSungPitches(WindowStates& windows, SasSession& session, Configur
 
 // Pitch Stretch (twice the rows per cent, at most 1) and Pitch Sqeeze (half, at least the
 // smallest scale).
-void SasViewPitchScale(App& app, bool stretch);
+void SasViewPitchScale(WindowStates& windows, platform::Platform& ports, bool stretch);
 
 // Sync to SAS: the WAV cursor to the SAS cursor's frame, and the WAV view to the SAS time
 // scale around it.
-void SyncWavToSas(App& app);
+void SyncWavToSas(WindowStates& windows, SasSession& session, OpenDocuments& docs, platform::Platform& ports);
 // Sync to WAV: the SAS page around the WAV cursor, with the SAS cursor on it.
 void SyncSasToWav(Screen& screen, platform::Platform& ports);
 // Set Ruler Origin: the ruler origin to the SAS cursor's sample position; the ruler is redrawn.
-void SetRulerOrigin(App& app);
+void SetRulerOrigin(WindowStates& windows, SasSession& session, Configuration& config,
+                    platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SasViewCommandEntries();

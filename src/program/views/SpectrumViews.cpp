@@ -108,7 +108,7 @@ CommandId FftSizeCommand(std::uint32_t size) {
 
 void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   SpectrumState& spectrum = app.windows.spectrum;
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   const std::uint32_t oldSize = spectrum.fftSize;
   std::uint32_t newSize = oldSize;
   const bool sizeCommand = change.sizeStep >= 0 && change.sizeStep < static_cast<int>(SizeCommands.size());
@@ -117,8 +117,8 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   } else if (change.windowKind >= 0 && change.windowKind < static_cast<int>(WindowCommands.size())) {
     spectrum.windowKind = change.windowKind;
   }
-  windows.SetButtonChecked(FftView, Id(FftSizeCommand(newSize)), true);
-  windows.SetButtonChecked(
+  port.SetButtonChecked(FftView, Id(FftSizeCommand(newSize)), true);
+  port.SetButtonChecked(
       FftView, Id(WindowCommands[static_cast<std::size_t>(std::clamp(spectrum.windowKind, 0, 7))]), true);
 
   // The selected bins stand for the same frequencies at the new size.
@@ -127,18 +127,18 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   spectrum.fftSelEnd = static_cast<std::int32_t>(spectrum.fftSelEnd * ratio);
   SetFftRangeFlag(app.windows, app.flags);
   if (change.zoom >= 0) {
-    FftViewZoom(app, change.zoom);
+    FftViewZoom(app.windows, app.ports, change.zoom);
   } else {
     FftViewSetScale(app.windows, app.ports, app.windows.fftView.pixelsPerBin / ratio, oldSize, newSize);
   }
   spectrum.fftSize = newSize;
   ComputeSpectrum(spectrum, app.docs.wav, app.docs.wav.cursor);
-  windows.Invalidate(FftView, nullptr);
+  port.Invalidate(FftView, nullptr);
   ShowOnTop(app.ports, FftView);
 
   if (sizeCommand) {
     RangeToAnalysedSpan(app.commands, app.windows, app.docs, app.config);
-    windows.Invalidate(WavView, nullptr);
+    port.Invalidate(WavView, nullptr);
   }
 }
 
@@ -154,12 +154,12 @@ void FollowCursor(App& app) {
 }
 
 void SpectraFollowRecording(App& app) {
-  platform::WindowPort& windows = app.ports.windows;
+  platform::WindowPort& port = app.ports.windows;
   if (!app.Has(WavOpen)) {
     std::fill(app.windows.spectrum.spectrum.begin(), app.windows.spectrum.spectrum.end(), 0.0);
     app.windows.notes = NoteReadout{};
-    windows.Invalidate(FftView, nullptr);
-    windows.Invalidate(MftView, nullptr);
+    port.Invalidate(FftView, nullptr);
+    port.Invalidate(MftView, nullptr);
     return;
   }
   // The cursor sample follows the cursor column at the new file's scale; until the status strip

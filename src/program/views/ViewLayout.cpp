@@ -15,80 +15,81 @@ int ViewWidth(const WindowStates& windows, int view) {
   return std::clamp(windows.clientRect[static_cast<std::size_t>(view)].right, 0, MaxPlotColumns);
 }
 
-void LayOutClientArea(App& app, int view) {
+void LayOutClientArea(WindowStates& windows, SasSession& session, platform::Platform& ports, int view) {
   const auto v = static_cast<std::size_t>(view);
-  const platform::Rect client = app.ports.windows.GetClientRect(view);
+  const platform::Rect client = ports.windows.GetClientRect(view);
   const int width = std::max(client.Width(), 0);
   const int height = std::max(client.Height(), 0);
-  platform::Rect rect{0, app.windows.metrics.toolbarHeight, width, height};
+  platform::Rect rect{0, windows.metrics.toolbarHeight, width, height};
   if (view == SasView) rect.right = std::max(width - ScrollControlWidth, 0);
-  app.windows.clientRect[v] = rect;
+  windows.clientRect[v] = rect;
 
-  ViewGeometry& geometry = app.windows.geometry[v];
+  ViewGeometry& geometry = windows.geometry[v];
   geometry.plotTop =
-      rect.top + app.windows.metrics.statusHeight + (view == SasView ? app.windows.metrics.rulerHeight : 0);
+      rect.top + windows.metrics.statusHeight + (view == SasView ? windows.metrics.rulerHeight : 0);
   geometry.plotBottom = height;
   // One page record per plot column.
-  if (view == SasView) app.session.sas.pageLength = ViewWidth(app.windows, SasView);
+  if (view == SasView) session.sas.pageLength = ViewWidth(windows, SasView);
 
-  RasterImage& image = app.windows.images[v];
+  RasterImage& image = windows.images[v];
   if (image.Width() != width || image.Height() != height) {
     image.Resize(width, height);
-    app.ports.windows.AttachImage(view, image.View());
+    ports.windows.AttachImage(view, image.View());
   }
 }
 
-void PlaceSasPaneControls(App& app) {
-  const int right = app.windows.clientRect[SasView].right;
-  const int top = app.windows.metrics.toolbarHeight;
-  platform::WindowPort& windows = app.ports.windows;
-  windows.MoveScrollControl(SasView, platform::ScrollBar::SasUpper,
-                            {right, top, right + ScrollControlWidth, top + app.windows.upperPaneHeight});
-  windows.MoveScrollControl(SasView, platform::ScrollBar::SasLower,
-                            {right, top + app.windows.upperPaneHeight, right + ScrollControlWidth,
-                             top + app.windows.upperPaneHeight + app.windows.lowerPaneHeight});
+void PlaceSasPaneControls(WindowStates& windows, platform::Platform& ports) {
+  const int right = windows.clientRect[SasView].right;
+  const int top = windows.metrics.toolbarHeight;
+  platform::WindowPort& port = ports.windows;
+  port.MoveScrollControl(SasView, platform::ScrollBar::SasUpper,
+                         {right, top, right + ScrollControlWidth, top + windows.upperPaneHeight});
+  port.MoveScrollControl(SasView, platform::ScrollBar::SasLower,
+                         {right, top + windows.upperPaneHeight, right + ScrollControlWidth,
+                          top + windows.upperPaneHeight + windows.lowerPaneHeight});
 }
 
-void ResizeView(App& app, int view) {
+void ResizeView(WindowStates& windows, SasSession& session, OpenDocuments& docs, platform::Platform& ports,
+                int view) {
   // Write-back goes first: the page it writes is the one the old width loaded.
-  const bool sasOpen = view == SasView && app.Has(SasOpen);
-  if (sasOpen) SasWriteBack(app.session);
-  LayOutClientArea(app, view);
-  const int width = ViewWidth(app.windows, view);
+  const bool sasOpen = view == SasView && HasAll(session.flags, SasOpen);
+  if (sasOpen) SasWriteBack(session);
+  LayOutClientArea(windows, session, ports, view);
+  const int width = ViewWidth(windows, view);
   switch (view) {
     case SasView: {
       const SasPaneSplit split =
-          SplitSasPanes(app.windows.clientRect[SasView].bottom, app.windows.metrics.toolbarHeight,
-                        app.windows.upperPaneHeight, app.windows.lowerPaneHeight);
-      app.windows.upperPaneHeight = split.upper;
-      app.windows.lowerPaneHeight = split.lower;
-      PlaceSasPaneControls(app);
-      SasViewHorizontalScrollUpdate(app.windows, app.session, app.ports);
+          SplitSasPanes(windows.clientRect[SasView].bottom, windows.metrics.toolbarHeight,
+                        windows.upperPaneHeight, windows.lowerPaneHeight);
+      windows.upperPaneHeight = split.upper;
+      windows.lowerPaneHeight = split.lower;
+      PlaceSasPaneControls(windows, ports);
+      SasViewHorizontalScrollUpdate(windows, session, ports);
       if (sasOpen) {
-        SasReadPage(app.session);
-        SasViewSetDataWidth(app.windows, app.session);
+        SasReadPage(session);
+        SasViewSetDataWidth(windows, session);
       }
       break;
     }
     case FftView:
-      FftViewHorizontalScrollUpdate(app.windows, app.ports);
+      FftViewHorizontalScrollUpdate(windows, ports);
       break;
     case WavView:
-      if (app.Has(WavOpen)) {
-        WavViewEnvelopePass(app.windows, app.docs);
-        WavViewVerticalScrollUpdate(app.windows, app.docs, app.ports);
-        WavViewHorizontalScrollUpdate(app.windows, app.docs, app.ports);
+      if (HasAll(session.flags, WavOpen)) {
+        WavViewEnvelopePass(windows, docs);
+        WavViewVerticalScrollUpdate(windows, docs, ports);
+        WavViewHorizontalScrollUpdate(windows, docs, ports);
       }
       break;
     default:
       break;
   }
-  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+  ViewGeometry& geometry = windows.geometry[static_cast<std::size_t>(view)];
   if (geometry.cursorX > width - 1) {
     geometry.cursorX = std::max(width - 1, 0);
     geometry.drawnCursorX = geometry.cursorX;
   }
-  app.ports.windows.Invalidate(view, nullptr);
+  ports.windows.Invalidate(view, nullptr);
 }
 
 }  // namespace vocara

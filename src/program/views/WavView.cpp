@@ -148,10 +148,11 @@ void WavViewValueFit(WindowStates& windows, OpenDocuments& docs) {
   view.valueOffset = SaturateToInt32(std::trunc(-(view.envelopeMin + view.envelopeMax) * 0.5));
 }
 
-void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
-  view::WavView& view = app.windows.wavView;
-  const WavDocument& wav = app.docs.wav;
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app.windows, WavView));
+void WavViewRecentre(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports,
+                     std::uint32_t samplesPerPixel) {
+  view::WavView& view = windows.wavView;
+  const WavDocument& wav = docs.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(windows, WavView));
   const std::uint32_t spp = std::max<std::uint32_t>(samplesPerPixel, 1);
   view.samplesPerPixel = spp;
   double first = static_cast<double>(wav.cursor) - static_cast<double>(width / 2) * spp;
@@ -161,35 +162,35 @@ void WavViewRecentre(App& app, std::uint32_t samplesPerPixel) {
   // first <= cursor here, so the unsigned difference cannot wrap. The column is kept as a
   // signed 16-bit value on purpose: every window is far narrower.
   const auto column = static_cast<std::int16_t>((wav.cursor - view.firstSample) / spp);
-  ViewGeometry& geometry = app.windows.geometry[WavView];
+  ViewGeometry& geometry = windows.geometry[WavView];
   geometry.cursorX = column;
   geometry.drawnCursorX = column;
-  WavViewEnvelopePass(app.windows, app.docs);
-  WavViewHorizontalScrollUpdate(app.windows, app.docs, app.ports);
-  app.ports.windows.Invalidate(WavView, nullptr);
+  WavViewEnvelopePass(windows, docs);
+  WavViewHorizontalScrollUpdate(windows, docs, ports);
+  ports.windows.Invalidate(WavView, nullptr);
 }
 
-void WavViewFitWholeFile(App& app) {
-  view::WavView& view = app.windows.wavView;
-  const int width = ViewWidth(app.windows, WavView);
+void WavViewFitWholeFile(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  view::WavView& view = windows.wavView;
+  const int width = ViewWidth(windows, WavView);
   // The minimum window width keeps width - 1 well above 0; the floor of 1 only guards it.
   const auto columns = static_cast<std::uint32_t>(std::max(width - 1, 1));
-  view.samplesPerPixel = std::max<std::uint32_t>(app.docs.wav.sampleCount / columns, 1);
+  view.samplesPerPixel = std::max<std::uint32_t>(docs.wav.sampleCount / columns, 1);
   view.firstSample = 0;
-  WavViewEnvelopePass(app.windows, app.docs);
-  WavViewHorizontalScrollUpdate(app.windows, app.docs, app.ports);
-  WavViewValueFit(app.windows, app.docs);
-  WavViewVerticalScrollUpdate(app.windows, app.docs, app.ports);
-  app.ports.windows.Invalidate(WavView, nullptr);
+  WavViewEnvelopePass(windows, docs);
+  WavViewHorizontalScrollUpdate(windows, docs, ports);
+  WavViewValueFit(windows, docs);
+  WavViewVerticalScrollUpdate(windows, docs, ports);
+  ports.windows.Invalidate(WavView, nullptr);
 }
 
-void WavViewResetScrollBars(App& app) {
-  view::WavView& view = app.windows.wavView;
+void WavViewResetScrollBars(WindowStates& windows, platform::Platform& ports) {
+  view::WavView& view = windows.wavView;
   view.track = view::WavView{}.track;
   view.vertical = view::WavView{}.vertical;
-  platform::WindowPort& windows = app.ports.windows;
-  windows.SetScrollInfo(WavView, ScrollBar::Horizontal, platform::ScrollInfo{0, 10000, 10001, 0}, true);
-  windows.SetScrollInfo(WavView, ScrollBar::Vertical, platform::ScrollInfo{0, 10000, 10001, 0}, true);
+  platform::WindowPort& port = ports.windows;
+  port.SetScrollInfo(WavView, ScrollBar::Horizontal, platform::ScrollInfo{0, 10000, 10001, 0}, true);
+  port.SetScrollInfo(WavView, ScrollBar::Vertical, platform::ScrollInfo{0, 10000, 10001, 0}, true);
 }
 
 namespace {
@@ -200,66 +201,71 @@ std::uint32_t FitAllScale(const WindowStates& windows, const OpenDocuments& docs
   return docs.wav.sampleCount / (width > 1 ? width - 1 : 1);
 }
 
-void ValueScaleChanged(App& app) {
-  WavViewVerticalScrollUpdate(app.windows, app.docs, app.ports);
-  app.ports.windows.Invalidate(WavView, nullptr);
+void ValueScaleChanged(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  WavViewVerticalScrollUpdate(windows, docs, ports);
+  ports.windows.Invalidate(WavView, nullptr);
 }
 
-void OnePointPerFrame(App& app, int, CommandId) { WavViewRecentre(app, 1); }
+void OnePointPerFrame(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  WavViewRecentre(windows, docs, ports, 1);
+}
 
 // Fit all, centred on the middle of the file.
-void FitAll(App& app, int, CommandId) {
-  app.docs.wav.cursor = app.docs.wav.sampleCount / 2;
-  WavViewRecentre(app, FitAllScale(app.windows, app.docs));
+void FitAll(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  docs.wav.cursor = docs.wav.sampleCount / 2;
+  WavViewRecentre(windows, docs, ports, FitAllScale(windows, docs));
 }
 
 // Fit the selection, centred on its middle.
-void FitSelection(App& app, int, CommandId) {
-  WavDocument& wav = app.docs.wav;
-  const auto width = static_cast<std::uint32_t>(ViewWidth(app.windows, WavView));
+void FitSelection(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  WavDocument& wav = docs.wav;
+  const auto width = static_cast<std::uint32_t>(ViewWidth(windows, WavView));
   wav.cursor = static_cast<std::uint32_t>((std::uint64_t{wav.rangeLeft} + wav.rangeRight) / 2);
-  WavViewRecentre(app, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
+  WavViewRecentre(windows, docs, ports, (wav.rangeRight - wav.rangeLeft) / std::max<std::uint32_t>(width, 1));
 }
 
 // Twice as many samples per column, never beyond the fit-all scale.
-void TimeSqueeze(App& app, int, CommandId) {
-  WavViewRecentre(
-      app, static_cast<std::uint32_t>(std::min<std::uint64_t>(
-               2 * std::uint64_t{app.windows.wavView.samplesPerPixel}, FitAllScale(app.windows, app.docs))));
+void TimeSqueeze(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  WavViewRecentre(windows, docs, ports,
+                  static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                      2 * std::uint64_t{windows.wavView.samplesPerPixel}, FitAllScale(windows, docs))));
 }
 
 // Half as many; at one sample per column there is nothing to stretch.
-void TimeStretch(App& app, int, CommandId) {
-  const std::uint32_t half = app.windows.wavView.samplesPerPixel >> 1;
-  if (half != 0) WavViewRecentre(app, half);
+void TimeStretch(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  const std::uint32_t half = windows.wavView.samplesPerPixel >> 1;
+  if (half != 0) WavViewRecentre(windows, docs, ports, half);
 }
 
 // The SAS frame length: one frame per column, as the SAS window shows it.
-void TimeScaleOfSas(App& app, int, CommandId) { WavViewRecentre(app, app.session.sas.header.frameLength); }
-
-void ValueScaleLargest(App& app, int, CommandId) {
-  app.windows.wavView.valueScale = WavMaximumValueScale(app.docs);
-  ValueScaleChanged(app);
+void TimeScaleOfSas(WindowStates& windows, SasSession& session, OpenDocuments& docs,
+                    platform::Platform& ports) {
+  WavViewRecentre(windows, docs, ports, session.sas.header.frameLength);
 }
 
-void ValueFit(App& app, int, CommandId) {
-  WavViewValueFit(app.windows, app.docs);
-  ValueScaleChanged(app);
+void ValueScaleLargest(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  windows.wavView.valueScale = WavMaximumValueScale(docs);
+  ValueScaleChanged(windows, docs, ports);
 }
 
-void ValueSqueeze(App& app, int, CommandId) {
-  app.windows.wavView.valueScale *= 0.5;
-  ValueScaleChanged(app);
+void ValueFit(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  WavViewValueFit(windows, docs);
+  ValueScaleChanged(windows, docs, ports);
 }
 
-void ValueStretch(App& app, int, CommandId) {
-  app.windows.wavView.valueScale *= 2.0;
-  ValueScaleChanged(app);
+void ValueSqueeze(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  windows.wavView.valueScale *= 0.5;
+  ValueScaleChanged(windows, docs, ports);
 }
 
-void ShowAll(App& app, int view, CommandId command) {
-  FitAll(app, view, command);
-  ValueFit(app, view, command);
+void ValueStretch(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  windows.wavView.valueScale *= 2.0;
+  ValueScaleChanged(windows, docs, ports);
+}
+
+void ShowAll(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports) {
+  FitAll(windows, docs, ports);
+  ValueFit(windows, docs, ports);
 }
 
 // The time and value scales of the WAV window.
@@ -267,62 +273,64 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::TimeScaleOnePerFrame,
      .tooltip = "Set Time Scale = 1 Point per Frame",
      .image = 6,
-     .handler = OnePointPerFrame,
+     .handler = [](App& app, int, CommandId) { OnePointPerFrame(app.windows, app.docs, app.ports); },
      .required = WavOpen},
     {.id = CommandId::TimeScaleFitAll,
      .tooltip = "Set Time Scale to Fit All",
      .image = 7,
-     .handler = FitAll,
+     .handler = [](App& app, int, CommandId) { FitAll(app.windows, app.docs, app.ports); },
      .required = WavOpen},
     {.id = CommandId::TimeScaleFitSelection,
      .tooltip = "Set Time Scale to Fit Selection",
      .image = 33,
-     .handler = FitSelection,
+     .handler = [](App& app, int, CommandId) { FitSelection(app.windows, app.docs, app.ports); },
      .required = WavOpen | WavRangeSelected},
     {.id = CommandId::TimeSqueeze,
      .key = WindowKey(platform::key::PageDown, In(WavView)),
      .tooltip = "Time Squeeze",
      .image = 5,
-     .handler = TimeSqueeze,
+     .handler = [](App& app, int, CommandId) { TimeSqueeze(app.windows, app.docs, app.ports); },
      .required = WavOpen},
     {.id = CommandId::TimeStretch,
      .key = WindowKey(platform::key::PageUp, In(WavView)),
      .tooltip = "Time Stretch",
      .image = 4,
-     .handler = TimeStretch,
+     .handler = [](App& app, int, CommandId) { TimeStretch(app.windows, app.docs, app.ports); },
      .required = WavOpen},
     {.id = CommandId::TimeScaleOfSas,
      .tooltip = "Set Time Scale = Time Scale in SAS",
      .image = 34,
-     .handler = TimeScaleOfSas,
+     .handler = [](App& app, int,
+                   CommandId) { TimeScaleOfSas(app.windows, app.session, app.docs, app.ports); },
      .required = WavOpen | SasOpen | WavSasMatch},
-    {.id = CommandId::ValueScaleLargest, .handler = ValueScaleLargest, .required = WavOpen},
+    {.id = CommandId::ValueScaleLargest,
+     .handler = [](App& app, int, CommandId) { ValueScaleLargest(app.windows, app.docs, app.ports); },
+     .required = WavOpen},
     {.id = CommandId::ValueFit,
      .tooltip = "Value Fit to Window",
      .image = 10,
-     .handler = ValueFit,
+     .handler = [](App& app, int, CommandId) { ValueFit(app.windows, app.docs, app.ports); },
      .required = WavOpen},
     {.id = CommandId::ValueSqueeze,
      .key = WindowKey(platform::key::Down, In(WavView)),
      .tooltip = "Value Squeeze",
      .image = 9,
-     .handler = ValueSqueeze,
+     .handler = [](App& app, int, CommandId) { ValueSqueeze(app.windows, app.docs, app.ports); },
      .required = WavOpen},
     {.id = CommandId::ValueStretch,
      .key = WindowKey(platform::key::Up, In(WavView)),
      .tooltip = "Value Stretch",
      .image = 8,
-     .handler = ValueStretch,
+     .handler = [](App& app, int, CommandId) { ValueStretch(app.windows, app.docs, app.ports); },
      .required = WavOpen},
-    {.id = CommandId::ShowAll, .tooltip = "Show All", .image = 37, .handler = ShowAll, .required = WavOpen},
+    {.id = CommandId::ShowAll,
+     .tooltip = "Show All",
+     .image = 37,
+     .handler = [](App& app, int, CommandId) { ShowAll(app.windows, app.docs, app.ports); },
+     .required = WavOpen},
 };
 
 }  // namespace
-
-void WavViewScaleCommand(App& app, int command) {
-  for (const CommandEntry& entry : Entries)
-    if (Id(entry.id) == command) entry.handler(app, WavView, entry.id);
-}
 
 std::span<const CommandEntry> WavViewCommandEntries() { return Entries; }
 

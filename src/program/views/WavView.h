@@ -51,18 +51,16 @@ void WavViewValueFit(WindowStates& windows, OpenDocuments& docs);
 
 // The last step of every time-scale command: the new scale (at least 1), the view centred on
 // the WAV cursor as far as the file allows, the cursor column, envelope, bar and a redraw.
-void WavViewRecentre(App& app, std::uint32_t samplesPerPixel);
+void WavViewRecentre(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports,
+                     std::uint32_t samplesPerPixel);
 
 // The whole file in the window: samplesPerPixel = max(sampleCount / (width - 1), 1), first
 // sample 0, envelope, bars, value fit and a redraw.
-void WavViewFitWholeFile(App& app);
+void WavViewFitWholeFile(WindowStates& windows, OpenDocuments& docs, platform::Platform& ports);
 
 // Both scroll bars of the WAV window, and the fractions behind them, back to their state
 // without a file.
-void WavViewResetScrollBars(App& app);
-
-// A time or value scale command of the WAV window, as its entry carries it out.
-void WavViewScaleCommand(App& app, int command);
+void WavViewResetScrollBars(WindowStates& windows, platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> WavViewCommandEntries();

@@ -107,7 +107,7 @@ TEST_F(SasUndoTest, AnEditMarksTheCorrectedFileStaleAndNothingChangedRecordsNoth
 
 TEST_F(SasUndoTest, TheJournalBelongsToTheOpenSasAndStaysWithinItsBudget) {
   EditPage(1, 1);
-  SasClose(app);
+  SasClose(app.windows, app.session, app.ports);
   EXPECT_TRUE(app.session.undo.undo.empty() && !Enabled(Id(CommandId::Undo)));
   SasOpenCommand(app, &path);
 

@@ -67,9 +67,10 @@ TEST_P(GeometrySweepTest, EveryPathStaysInsideTheArraysAndTheExtent) {
   SetUpDocuments(c.count);
   for (int view = 0; view < ViewCount; ++view) Resize(view, c.width, c.height);
 
-  WavViewFitWholeFile(app);
+  WavViewFitWholeFile(app.windows, app.docs, app.ports);
   for (int command : {141, 144, 144, 145, 146, 143, 142, 144, 148, 149, 150, 153, 147}) {
-    WavViewScaleCommand(app, command);
+    const auto id = static_cast<CommandId>(command);
+    EntryOf(id).handler(app, WavView, id);
     EXPECT_GE(app.windows.wavView.samplesPerPixel, 1u);
     EXPECT_LE(app.windows.wavView.firstSample, c.count);
     Exercise(WavView);
@@ -84,10 +85,11 @@ TEST_P(GeometrySweepTest, EveryPathStaysInsideTheArraysAndTheExtent) {
   EXPECT_LE(static_cast<std::uint32_t>(app.session.sas.firstFrame), c.count);
   for (int row : {0, app.windows.metrics.toolbarHeight + app.windows.upperPaneHeight})
     Wheel(SasView, {10, row}, -120);
-  for (bool stretch : {true, true, true, false, false, false, false}) SasViewPitchScale(app, stretch);
+  for (bool stretch : {true, true, true, false, false, false, false})
+    SasViewPitchScale(app.windows, app.ports, stretch);
   Paint(SasView);
 
-  for (int i = 0; i < 40; ++i) FftViewZoom(app, 2.0);  // far beyond any use
+  for (int i = 0; i < 40; ++i) FftViewZoom(app.windows, app.ports, 2.0);  // far beyond any use
   EXPECT_LE(app.windows.fftView.totalPixels,
             static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()));
   Exercise(FftView);

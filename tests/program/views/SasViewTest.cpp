@@ -98,7 +98,7 @@ TEST_F(SasViewTest, OpeningASasShowsTheMelodyWhereItIsSung) {
   const SasHeader header = SasHeaderFor(100, 48000, 0, frames.size());  // analysed over B3 to D7
   for (const int height : {400, 700}) {
     Resize(SasView, 640, height);
-    SasClose(app);
+    SasClose(app.windows, app.session, app.ports);
     OpenSasRecords(header, frames, EndLinks(400000));
     SasViewShowSungPitches(app.windows, app.session, app.config,
                            app.ports);  // as the opener left it, not the fixture's A0

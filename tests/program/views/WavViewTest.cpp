@@ -65,7 +65,7 @@ TEST_F(WavViewTest, ScrollingToTheEndLeavesTheLastSampleInTheLastColumn) {
   OpenWav(100000);
   for (std::uint32_t spp : {1u, 8u}) {  // from the file; from 2-sample overview entries
     app.docs.wav.cursor = 0;
-    WavViewRecentre(app, spp);
+    WavViewRecentre(app.windows, app.docs, app.ports, spp);
     for (int i = 0; i < 200; ++i) HScroll(WavView, ScrollCode::PageDown);
     const view::WavView& view = app.windows.wavView;
     // The last column ends with the data.
