@@ -108,7 +108,7 @@ void BM_InputAppend(benchmark::State& state) {
   for (auto _ : state) {
     if (appended % 200 == 0) {
       state.PauseTiming();
-      if (app.Has(vocara::Recording)) vocara::CloseAudio(app);
+      if (app.Has(vocara::Recording)) vocara::CloseAudio(app.commands, app.warnings, app.devices, app.ports);
       app.flags &= ~static_cast<std::uint32_t>(vocara::WavOpen);
       vocara::RecordStart(app.commands, app.docs, app.devices, app.ports, path);
       state.ResumeTiming();
@@ -116,7 +116,7 @@ void BM_InputAppend(benchmark::State& state) {
     program.Send(MessageKind::WaveInData, app.devices.recording.expected);
     ++appended;
   }
-  vocara::CloseAudio(app);
+  vocara::CloseAudio(app.commands, app.warnings, app.devices, app.ports);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * vocara::AudioBufferBytes));
 }
 BENCHMARK(BM_InputAppend)->Unit(benchmark::kMicrosecond);

@@ -312,7 +312,7 @@ void RecordCommand(App& app) {
     ShowErrorMessage(app.ports.desktop, MessageId::NotARegularFile);
     return;
   }
-  if (app.flags & WavOpen) WavClose(app, true);
+  if (app.flags & WavOpen) WavClose(app.commands, app.session, app.docs, app.config, app.ports, true);
   RecordStart(app.commands, app.docs, app.devices, app.ports, *name);
 }
 
@@ -340,17 +340,17 @@ void FollowPlayback(Screen& screen, Devices& devices, std::uint32_t& flags, plat
   MoveCursor(screen, WavView);
 }
 
-void CloseAudio(App& app) {
-  if (app.devices.recording.deviceOpen) {
-    if (app.flags & Recording) {
-      FinishRecording(app.windows, app.devices, app.flags, app.ports);
+void CloseAudio(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports) {
+  if (devices.recording.deviceOpen) {
+    if (commands.flags & Recording) {
+      FinishRecording(commands.windows, devices, commands.flags, ports);
     } else {
-      app.ports.audio.ResetInput(app.devices.recording.device);
-      app.ports.audio.CloseInput(app.devices.recording.device);
-      app.devices.recording.deviceOpen = false;
+      ports.audio.ResetInput(devices.recording.device);
+      ports.audio.CloseInput(devices.recording.device);
+      devices.recording.deviceOpen = false;
     }
   }
-  if (app.devices.playback.deviceOpen) EndPlayback(app.commands, app.warnings, app.devices, app.ports, false);
+  if (devices.playback.deviceOpen) EndPlayback(commands, warnings, devices, ports, false);
 }
 
 std::string PlayRefusal(const CommandState& state, CommandId) {

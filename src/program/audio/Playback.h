@@ -62,7 +62,7 @@ void StopCommand(Commands& commands, WarningSwitch& warnings, Devices& devices, 
 void FollowPlayback(Screen& screen, Devices& devices, std::uint32_t& flags, platform::Platform& ports);
 
 // When the program ends: a recording is finished as a whole file, playback stopped.
-void CloseAudio(App& app);
+void CloseAudio(Commands& commands, WarningSwitch& warnings, Devices& devices, platform::Platform& ports);
 
 // Why a command that plays did not: the output device's problem, when it has one.
 std::string PlayRefusal(const CommandState& state, CommandId command);

@@ -23,25 +23,26 @@ namespace vocara {
 namespace {
 
 // The file built, or nothing when the Build was declined, cancelled or failed.
-std::optional<std::string> BuildFromDialog(App& app) {
+std::optional<std::string> BuildFromDialog(Screen& screen, Configuration& config, DialogMemory& dialogs,
+                                           std::uint32_t& flags, platform::Platform& ports) {
   platform::FileDialogRequest request = SaveRequest("Build SAS as...", {SasFileFilter}, "SAS", true, false);
-  request.initialName = app.dialogs.fileDialogName;
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(request);
+  request.initialName = dialogs.fileDialogName;
+  const std::optional<std::string> name = ports.desktop.GetSaveFileName(request);
   if (!name) return std::nullopt;
-  app.dialogs.fileDialogName = *name;
-  if (!app.session.sas.path.empty() && SameFile(*name, app.session.sas.path)) {
-    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+  dialogs.fileDialogName = *name;
+  if (!screen.session.sas.path.empty() && SameFile(*name, screen.session.sas.path)) {
+    ShowErrorMessage(ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return std::nullopt;
   }
 
-  WavViewFitWholeFile(app.windows, app.docs, app.ports);
-  app.flags &= ~AbortRequested;
+  WavViewFitWholeFile(screen.windows, screen.docs, ports);
+  flags &= ~AbortRequested;
   SasBuildResult built;
   {
-    ProgressPacer pacer(app.screen, app.ports.pump, true);
-    built = SasBuildFile(app.docs.wav, app.config.settings, *name, pacer.Callback());
+    ProgressPacer pacer(screen, ports.pump, true);
+    built = SasBuildFile(screen.docs.wav, config.settings, *name, pacer.Callback());
   }
-  ShowErrorMessage(app.ports.desktop, built.message);
+  ShowErrorMessage(ports.desktop, built.message);
   if (built.result != LongOperationResult::Done || built.message != MessageId::None) return std::nullopt;
   return name;
 }
@@ -50,7 +51,8 @@ std::optional<std::string> BuildFromDialog(App& app) {
 
 void SasBuildCommand(App& app) {
   SetBusy(app.commands, true);
-  const std::optional<std::string> built = BuildFromDialog(app);
+  const std::optional<std::string> built =
+      BuildFromDialog(app.screen, app.config, app.dialogs, app.flags, app.ports);
   SetBusy(app.commands, false);
   // What one builds one means to edit: the new file is offered at once rather than left to be
   // found again under SAS File / Open.

@@ -35,9 +35,9 @@ platform::FileDialogRequest SaveCorrectedRequest() {
 // Pending SAS edits go to the file first: the render reads the frames from the file.
 void WriteBackSas(SasSession& session) { SasWriteBack(session); }
 
-void PlayCorrectedFile(App& app) {
-  PlayFile(app.commands, app.warnings, app.devices, app.ports, app.docs.correctedPath, 0, 0,
-           app.docs.correctedStart);
+void PlayCorrectedFile(Commands& commands, WarningSwitch& warnings, OpenDocuments& docs, Devices& devices,
+                       platform::Platform& ports) {
+  PlayFile(commands, warnings, devices, ports, docs.correctedPath, 0, 0, docs.correctedStart);
 }
 
 // WAV Range / Play Corrected plays the WAV range, or in Note mode the chosen notes' span.
@@ -55,65 +55,67 @@ std::string PlayCorrectedRefusal(const CommandState& state, CommandId command) {
 
 }  // namespace
 
-void CorrectRange(App& app, std::uint32_t start, std::uint32_t end) {
-  const bool play = (app.flags & CorrectForPlayback) != 0;
+void CorrectRange(Screen& screen, Configuration& config, DialogMemory& dialogs, std::uint32_t& flags,
+                  platform::Platform& ports, std::uint32_t start, std::uint32_t end) {
+  const bool play = (flags & CorrectForPlayback) != 0;
   std::string output;
   if (play) {
-    const std::optional<std::string> temporary = TemporaryRenderPath(app.docs, CorrectedTempName);
+    const std::optional<std::string> temporary = TemporaryRenderPath(screen.docs, CorrectedTempName);
     if (!temporary) {
-      app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
-      ShowErrorMessage(app.ports.desktop, MessageId::InvalidFileHandle);
+      flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
+      ShowErrorMessage(ports.desktop, MessageId::InvalidFileHandle);
       return;
     }
     output = *temporary;
   } else {
-    app.dialogs.fileDialogName.clear();
-    const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveCorrectedRequest());
+    dialogs.fileDialogName.clear();
+    const std::optional<std::string> name = ports.desktop.GetSaveFileName(SaveCorrectedRequest());
     if (!name) return;
-    app.dialogs.fileDialogName = *name;
-    if (SameFile(*name, app.docs.wav.path)) {
-      ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+    dialogs.fileDialogName = *name;
+    if (SameFile(*name, screen.docs.wav.path)) {
+      ShowErrorMessage(ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
       return;
     }
     output = *name;
-    WavViewFitWholeFile(app.windows, app.docs, app.ports);
+    WavViewFitWholeFile(screen.windows, screen.docs, ports);
   }
 
   CorrectRequest request;
   request.start = start;
   request.end = end;
-  request.timeCorrection = app.config.settings.timeCorrection != 0;
+  request.timeCorrection = config.settings.timeCorrection != 0;
   request.mode = play ? CorrectMode::Play : CorrectMode::Save;
   request.keepWhenCancelled = play;
-  request.formants = app.config.preferences.keepFormants ? Formants::Keep : Formants::Shift;
-  request.formantShift = app.config.preferences.formantShift;
-  if (app.config.preferences.formantShift != 0) request.formants = Formants::Keep;
-  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  request.formants = config.preferences.keepFormants ? Formants::Keep : Formants::Shift;
+  request.formantShift = config.preferences.formantShift;
+  if (config.preferences.formantShift != 0) request.formants = Formants::Keep;
+  flags &= ~static_cast<std::uint32_t>(AbortRequested);
   CorrectResult result;
   {
-    ProgressPacer pacer(app.screen, app.ports.pump, !play);
-    result = Correct(app.docs.wav, app.session.sas, request, output, pacer.Callback());
+    ProgressPacer pacer(screen, ports.pump, !play);
+    result = Correct(screen.docs.wav, screen.session.sas, request, output, pacer.Callback());
   }
 
   // A render that stops early or fails must not leave the next Correct in play mode.
-  app.flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
-  ShowErrorMessage(app.ports.desktop, result.message);
+  flags &= ~static_cast<std::uint32_t>(CorrectForPlayback);
+  ShowErrorMessage(ports.desktop, result.message);
   if (play && result.message == MessageId::None) {
-    app.docs.correctedPath = output;
-    app.docs.correctedStart = start;
-    app.docs.correctedEnd = end;
+    screen.docs.correctedPath = output;
+    screen.docs.correctedStart = start;
+    screen.docs.correctedEnd = end;
   }
-  if (play && result.result == LongOperationResult::Done) app.flags |= CorrectedTempCurrent;
+  if (play && result.result == LongOperationResult::Done) flags |= CorrectedTempCurrent;
   // The saved file is measured at once; Play Corrected measures its file once it plays.
   if (!play && result.result == LongOperationResult::Done && result.message == MessageId::None)
-    MeasureCorrection(app.screen, app.config, app.ports, output, start, end);
+    MeasureCorrection(screen, config, ports, output, start, end);
 }
 
-void CorrectCommand(App& app) {
-  SetBusy(app.commands, true);
-  if (app.flags & SasPageDirty) WriteBackSas(app.session);
-  CorrectRange(app, 0, app.docs.wav.sampleCount);
-  SetBusy(app.commands, false);
+void CorrectCommand(Screen& screen, Commands& commands, Configuration& config, DialogMemory& dialogs,
+                    platform::Platform& ports) {
+  SetBusy(commands, true);
+  if (commands.flags & SasPageDirty) WriteBackSas(screen.session);
+  CorrectRange(screen, config, dialogs, commands.flags, ports, 0, screen.docs.wav.sampleCount);
+  SetBusy(commands, false);
 }
 
 void PlayCorrectedCommand(App& app) {
@@ -129,15 +131,15 @@ void PlayCorrectedCommand(App& app) {
   if (start >= end) return;
   if ((app.flags & CorrectedTempCurrent) && app.docs.correctedStart == start &&
       app.docs.correctedEnd == end) {
-    PlayCorrectedFile(app);
+    PlayCorrectedFile(app.commands, app.warnings, app.docs, app.devices, app.ports);
     return;
   }
   SetBusy(app.commands, true);
   app.flags |= CorrectForPlayback;
-  CorrectRange(app, start, end);
+  CorrectRange(app.screen, app.config, app.dialogs, app.flags, app.ports, start, end);
   if (app.flags & CorrectedTempCurrent) {
     // The sound starts first; its buffers come back through the messages the measurement pumps.
-    PlayCorrectedFile(app);
+    PlayCorrectedFile(app.commands, app.warnings, app.docs, app.devices, app.ports);
     MeasureCorrection(app.screen, app.config, app.ports, app.docs.correctedPath, start, end);
   }
   SetBusy(app.commands, false);
@@ -208,7 +210,10 @@ constexpr CommandEntry Entries[] = {
     // WAV File / Correct: the whole recording into a file the user names.
     {.id = CommandId::Correct,
      .label = "&Correct",
-     .handler = [](App& app, int, CommandId) { CorrectCommand(app); },
+     .handler =
+         [](App& app, int, CommandId) {
+           CorrectCommand(app.screen, app.commands, app.config, app.dialogs, app.ports);
+         },
      .required = WavOpen | SasOpen | WavSasMatch},
     // WAV Range / Play Corrected: the range rendered unless the temporary file is current.
     {.id = CommandId::PlayCorrected,

@@ -13,6 +13,9 @@
 namespace vocara {
 
 struct App;
+struct Commands;
+struct DialogMemory;
+struct Screen;
 struct Configuration;
 
 // The name of the corrected temporary file in the folder of temporary renders
@@ -30,10 +33,12 @@ inline constexpr const char* CorrectedTempName = "CorrectedTemp.wav";
 // measured against the SAS for the correction report (MeasureCorrection). Play mode without a
 // folder for the temporary file says "Invalid File Handle" and renders nothing. The formants
 // are kept when app.config.preferences.keepFormants is set or app.config.preferences.formantShift moves them.
-void CorrectRange(App& app, std::uint32_t start, std::uint32_t end);
+void CorrectRange(Screen& screen, Configuration& config, DialogMemory& dialogs, std::uint32_t& flags,
+                  platform::Platform& ports, std::uint32_t start, std::uint32_t end);
 
 // Correct: busy; pending SAS edits written back; the whole recording in save mode.
-void CorrectCommand(App& app);
+void CorrectCommand(Screen& screen, Commands& commands, Configuration& config, DialogMemory& dialogs,
+                    platform::Platform& ports);
 
 // Play Corrected: pending SAS edits written back (the temporary file is then stale); a current
 // temporary file is played again as it is; otherwise the WAV range is rendered in play mode

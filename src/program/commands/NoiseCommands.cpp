@@ -21,25 +21,26 @@ platform::FileDialogRequest SaveDenoisedRequest() {
   return SaveRequest("Save denoised", {WavFileFilter, AllFilesFilter}, "", false);
 }
 
-void RemoveNoiseIntoChosenFile(App& app) {
-  app.dialogs.fileDialogName.clear();
-  const std::optional<std::string> name = app.ports.desktop.GetSaveFileName(SaveDenoisedRequest());
+void RemoveNoiseIntoChosenFile(Screen& screen, Configuration& config, DialogMemory& dialogs,
+                               std::uint32_t& flags, platform::Platform& ports) {
+  dialogs.fileDialogName.clear();
+  const std::optional<std::string> name = ports.desktop.GetSaveFileName(SaveDenoisedRequest());
   if (!name) return;
-  app.dialogs.fileDialogName = *name;
+  dialogs.fileDialogName = *name;
   // Refused before the view changes; the engine refuses it again by the same identity.
-  if (SameFile(*name, app.docs.wav.path)) {
-    ShowErrorMessage(app.ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
+  if (SameFile(*name, screen.docs.wav.path)) {
+    ShowErrorMessage(ports.desktop, MessageId::OpenedFileCanNotBeOverwritten);
     return;
   }
-  WavViewFitWholeFile(app.windows, app.docs, app.ports);
-  app.flags &= ~static_cast<std::uint32_t>(AbortRequested);
-  const NoiseRemovalSettings settings{app.config.settings.whiteNoise, app.config.settings.noiseGain};
+  WavViewFitWholeFile(screen.windows, screen.docs, ports);
+  flags &= ~static_cast<std::uint32_t>(AbortRequested);
+  const NoiseRemovalSettings settings{config.settings.whiteNoise, config.settings.noiseGain};
   NoiseRemovalResult result;
   {
-    ProgressPacer pacer(app.screen, app.ports.pump, true);
-    result = RemoveNoise(app.docs.wav, app.docs.noise, settings, *name, pacer.Callback());
+    ProgressPacer pacer(screen, ports.pump, true);
+    result = RemoveNoise(screen.docs.wav, screen.docs.noise, settings, *name, pacer.Callback());
   }
-  ShowErrorMessage(app.ports.desktop, result.message);
+  ShowErrorMessage(ports.desktop, result.message);
 }
 
 }  // namespace
@@ -52,10 +53,11 @@ void CaptureNoiseCommand(Commands& commands, OpenDocuments& docs, Configuration&
   UpdateCommandStates(commands);
 }
 
-void RemoveNoiseCommand(App& app) {
-  SetBusy(app.commands, true);
-  RemoveNoiseIntoChosenFile(app);
-  SetBusy(app.commands, false);
+void RemoveNoiseCommand(Screen& screen, Commands& commands, Configuration& config, DialogMemory& dialogs,
+                        platform::Platform& ports) {
+  SetBusy(commands, true);
+  RemoveNoiseIntoChosenFile(screen, config, dialogs, commands.flags, ports);
+  SetBusy(commands, false);
 }
 
 namespace {
@@ -64,7 +66,10 @@ constexpr CommandEntry Entries[] = {
     // WAV File / Remove Noise: a denoised copy of the whole recording, in busy mode.
     {.id = CommandId::RemoveNoise,
      .label = "&Remove Noise",
-     .handler = [](App& app, int, CommandId) { RemoveNoiseCommand(app); },
+     .handler =
+         [](App& app, int, CommandId) {
+           RemoveNoiseCommand(app.screen, app.commands, app.config, app.dialogs, app.ports);
+         },
      .required = WavOpen | NoiseSampleReady},
     // WAV Range / Noise= and Noise+.
     {.id = CommandId::NoiseSample,

@@ -10,6 +10,8 @@
 namespace vocara {
 
 struct App;
+struct DialogMemory;
+struct Screen;
 struct Configuration;
 struct OpenDocuments;
 struct Commands;
@@ -22,7 +24,8 @@ void CaptureNoiseCommand(Commands& commands, OpenDocuments& docs, Configuration&
 // Remove Noise, in busy mode: "Save denoised" asks for the name (cancel does nothing; the open
 // WAV is refused), the WAV view shows the whole file with its cursor as progress display, and
 // Esc stops the run, leaving no file.
-void RemoveNoiseCommand(App& app);
+void RemoveNoiseCommand(Screen& screen, Commands& commands, Configuration& config, DialogMemory& dialogs,
+                        platform::Platform& ports);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> NoiseCommandEntries();

@@ -465,8 +465,9 @@ void CentrePitchOnCursor(WindowStates& windows, SasSession& session, platform::P
   SetVerticalBar(ports, SasView, platform::ScrollBar::SasLower, lower);
 }
 
-void EndBand(App& app, int view) {
-  ViewGeometry& geometry = app.windows.geometry[static_cast<std::size_t>(view)];
+void EndBand(Screen& screen, Commands& commands, Configuration& config, DialogMemory& dialogs,
+             platform::Platform& ports, int view) {
+  ViewGeometry& geometry = screen.windows.geometry[static_cast<std::size_t>(view)];
   geometry.rangeDragging = false;
   geometry.selLeftX = std::min(geometry.dragAnchorX, geometry.dragCurrentX);
   geometry.selRightX = std::max(geometry.dragAnchorX, geometry.dragCurrentX);
@@ -474,54 +475,53 @@ void EndBand(App& app, int view) {
   const auto right = static_cast<std::int64_t>(geometry.selRightX);
   switch (view) {
     case WavView: {
-      WavDocument& wav = app.docs.wav;
-      const std::int64_t spp = app.windows.wavView.samplesPerPixel;
-      const std::int64_t first = app.windows.wavView.firstSample;
+      WavDocument& wav = screen.docs.wav;
+      const std::int64_t spp = screen.windows.wavView.samplesPerPixel;
+      const std::int64_t first = screen.windows.wavView.firstSample;
       constexpr std::int64_t Largest = std::numeric_limits<std::uint32_t>::max();
       wav.rangeLeft = static_cast<std::uint32_t>(std::clamp<std::int64_t>(left * spp + first, 0, Largest));
       wav.rangeRight = static_cast<std::uint32_t>(
           std::clamp<std::int64_t>(std::min<std::int64_t>(right * spp + first, wav.sampleCount), 0, Largest));
-      WavRangeChanged(app.commands, app.docs, app.config);
-      RepaintStatusValues(app.screen, WavView);
+      WavRangeChanged(commands, screen.docs, config);
+      RepaintStatusValues(screen, WavView);
       break;
     }
     case SasView: {
-      SasDocument& sas = app.session.sas;
+      SasDocument& sas = screen.session.sas;
       const std::int64_t shown = sas.shownFrameCount;
       constexpr std::int64_t Largest = std::numeric_limits<std::int32_t>::max();
       sas.range.left = static_cast<std::int32_t>(std::clamp<std::int64_t>(left + sas.firstFrame, 0, Largest));
       sas.range.right = static_cast<std::int32_t>(
           std::clamp<std::int64_t>(std::min(right + sas.firstFrame, shown), 0, Largest));
       if (sas.range.right > sas.range.left) {
-        app.flags |= SasRangeSelected;
+        commands.flags |= SasRangeSelected;
       } else {
-        app.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
+        commands.flags &= ~static_cast<std::uint32_t>(SasRangeSelected);
       }
       // In Note mode the band also chooses the notes it touches.
-      if (app.windows.editMode == EditMode::Note)
-        ChooseNotesInColumns(app.commands, app.windows, app.session, app.ports, geometry.selLeftX,
+      if (screen.windows.editMode == EditMode::Note)
+        ChooseNotesInColumns(commands, screen.windows, screen.session, ports, geometry.selLeftX,
                              geometry.selRightX);
-      UpdateCommandStates(app.commands);
+      UpdateCommandStates(commands);
       break;
     }
     case FftView:
-      SetFftRangeFromBand(app.screen, app.flags);
+      SetFftRangeFromBand(screen, commands.flags);
       break;
     default: {
       // The MFT band chooses the note range the analysis searches: User Defined.
-      const std::int64_t width = app.windows.clientRect[MftView].right + 1;
+      const std::int64_t width = screen.windows.clientRect[MftView].right + 1;
       const auto noteAt = [width](std::int64_t x) {
         return static_cast<int>(std::clamp<std::int64_t>(x * NoteColumns / width, 0, NoteCount - 1));
       };
-      ChooseLowestNote(app.config.settings, noteAt(left));
-      ChooseHighestNote(app.config.settings, noteAt(right));
-      RefreshNoteSpectrum(app);
-      if (app.dialogs.settingsDialog != nullptr)
-        FillSettingsControls(app.config, *app.dialogs.settingsDialog);
+      ChooseLowestNote(config.settings, noteAt(left));
+      ChooseHighestNote(config.settings, noteAt(right));
+      RefreshNoteSpectrum(screen.windows, screen.docs, config, commands.flags, ports);
+      if (dialogs.settingsDialog != nullptr) FillSettingsControls(config, *dialogs.settingsDialog);
       break;
     }
   }
-  InvalidateBelowStatus(app.screen, view);
+  InvalidateBelowStatus(screen, view);
 }
 
 void EndSplitter(WindowStates& windows, platform::Platform& ports) {
@@ -543,10 +543,10 @@ void Release(App& app, bool shift) {
       app.windows.redraw |= SasUpperBandRedraw | SasLowerBandRedraw;
       app.ports.windows.Invalidate(SasView, &app.windows.clientRect[SasView]);
     } else if (view == WavView) {
-      FollowCursor(app);
+      FollowCursor(app.commands, app.docs, app.config, app.ports);
     }
   }
-  if (state & DragBand) EndBand(app, view);
+  if (state & DragBand) EndBand(app.screen, app.commands, app.config, app.dialogs, app.ports, view);
   if (state & DragSplitter) EndSplitter(app.windows, app.ports);
   if (drag.editing) {
     drag.editing = false;

@@ -138,10 +138,10 @@ std::uint32_t RangeRight(const SasSession& session) {
 }
 
 // Find: the sounding note around the SAS cursor.
-void FindRange(App& app, int, CommandId) {
-  app.session.sas.range = SasFindRange(app.session.sas, app.windows.geometry[SasView].cursorX,
-                                       app.config.settings.selectThreshold);
-  RangeChanged(app.commands, app.session, app.ports);
+void FindRange(Commands& commands, SasSession& session, Configuration& config, platform::Platform& ports) {
+  session.sas.range =
+      SasFindRange(session.sas, commands.windows.geometry[SasView].cursorX, config.settings.selectThreshold);
+  RangeChanged(commands, session, ports);
 }
 
 void SetLeft(Commands& commands, WindowStates& windows, SasSession& session, platform::Platform& ports) {
@@ -208,7 +208,7 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::SasRangeFind,
      .label = "&Find",
      .key = WindowKey('F', In(SasView)),
-     .handler = FindRange,
+     .handler = [](App& app, int, CommandId) { FindRange(app.commands, app.session, app.config, app.ports); },
      .required = SasOpen},
     {.id = CommandId::SasRangeSetLeft,
      .label = "Set &Left",

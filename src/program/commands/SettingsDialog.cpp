@@ -109,7 +109,7 @@ void SelectNotes(DialogHandle& dialog, const GeneralSettings& settings) {
 void CloseSettingsDialog(App& app, DialogHandle& dialog) {
   // The MFT view marks the analysis note range; it is recomputed once the spectrum window
   // installs its refresh.
-  RefreshNoteSpectrum(app);
+  RefreshNoteSpectrum(app.windows, app.docs, app.config, app.flags, app.ports);
   // The bar ruler follows beats, tempo and origin.
   if (app.flags & SasOpen) RedrawBarRuler(app.windows, app.session, app.config, app.ports);
   app.dialogs.settingsDialog = nullptr;

@@ -223,7 +223,7 @@ void GenerateWave(App& app) {
     app.dialogs.fileDialogName = *path;
   }
   // The open file may be the one about to be replaced.
-  WavClose(app, false);
+  WavClose(app.commands, app.session, app.docs, app.config, app.ports, false);
   if (app.flags & GenerateToTemp) {
     path = WriteTemporaryWave(app.docs, app.dialogs, app.ports);
     if (!path) return;

@@ -224,21 +224,22 @@ void WavOpenCommand(App& app, const std::string* path) {
     geometry.drawnCursorX = geometry.cursorX;
   }
   UpdateCommandStates(app.commands);
-  SpectraFollowRecording(app);
+  SpectraFollowRecording(app.commands, app.session, app.docs, app.config, app.ports);
 }
 
-void WavClose(App& app, bool fullReset) {
-  WavDocument& wav = app.docs.wav;
-  platform::WindowPort& port = app.ports.windows;
+void WavClose(Commands& commands, SasSession& session, OpenDocuments& docs, Configuration& config,
+              platform::Platform& ports, bool fullReset) {
+  WavDocument& wav = docs.wav;
+  platform::WindowPort& port = ports.windows;
   wav.file.Close();
-  ClearBits(app.flags, WavCloseClears);
+  ClearBits(commands.flags, WavCloseClears);
   wav.path.clear();
   port.SetTitle(WavView, "WAV");
-  UpdateCommandStates(app.commands);
-  SpectraFollowRecording(app);
+  UpdateCommandStates(commands);
+  SpectraFollowRecording(commands, session, docs, config, ports);
   if (!fullReset) return;
 
-  view::WavView& wavView = app.windows.wavView;
+  view::WavView& wavView = commands.windows.wavView;
   wavView.envelopeMin = 0.0;
   wavView.envelopeMax = 0.0;
   wav.amplitudeScale = 1.0;
@@ -249,13 +250,13 @@ void WavClose(App& app, bool fullReset) {
   wavView.samplesPerPixel = 1;
   wav.rangeLeft = 0;
   wav.rangeRight = 0;
-  app.docs.noise.length = 0;
-  ViewGeometry& geometry = app.windows.geometry[WavView];
+  docs.noise.length = 0;
+  ViewGeometry& geometry = commands.windows.geometry[WavView];
   geometry.cursorX = 0;
   geometry.drawnCursorX = 0;
   geometry.selLeftX = 0;
   geometry.selRightX = 0;
-  WavViewResetScrollBars(app.windows, app.ports);
+  WavViewResetScrollBars(commands.windows, ports);
   port.Show(FftView, platform::ShowCommand::Hide);
   port.Show(MftView, platform::ShowCommand::Hide);
 }
@@ -276,25 +277,26 @@ void ExportRangeAsText(OpenDocuments& docs, DialogMemory& dialogs, platform::Pla
 
 namespace {
 
-void SetRangeLeft(App& app, int, CommandId) {
+void SetRangeLeft(Commands& commands, OpenDocuments& docs, Configuration& config, platform::Platform& ports) {
   // The right end moves one column on even when it lay beyond.
-  WavDocument& wav = app.docs.wav;
+  WavDocument& wav = docs.wav;
   const std::uint64_t right =
-      std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + app.windows.wavView.samplesPerPixel;
+      std::uint64_t{std::max(wav.rangeRight, wav.cursor)} + commands.windows.wavView.samplesPerPixel;
   wav.rangeLeft = wav.cursor;
   wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
-  WavRangeChanged(app.commands, app.docs, app.config);
-  app.ports.windows.Invalidate(WavView, nullptr);
+  WavRangeChanged(commands, docs, config);
+  ports.windows.Invalidate(WavView, nullptr);
 }
 
-void SetRangeRight(App& app, int, CommandId) {
+void SetRangeRight(Commands& commands, OpenDocuments& docs, Configuration& config,
+                   platform::Platform& ports) {
   // One column from the cursor; the left end follows a cursor before it.
-  WavDocument& wav = app.docs.wav;
+  WavDocument& wav = docs.wav;
   if (wav.cursor < wav.rangeLeft) wav.rangeLeft = wav.cursor;
-  const std::uint64_t right = std::uint64_t{wav.cursor} + app.windows.wavView.samplesPerPixel;
+  const std::uint64_t right = std::uint64_t{wav.cursor} + commands.windows.wavView.samplesPerPixel;
   wav.rangeRight = static_cast<std::uint32_t>(std::min<std::uint64_t>(right, wav.sampleCount));
-  WavRangeChanged(app.commands, app.docs, app.config);
-  app.ports.windows.Invalidate(WavView, nullptr);
+  WavRangeChanged(commands, docs, config);
+  ports.windows.Invalidate(WavView, nullptr);
 }
 
 constexpr CommandEntry Entries[] = {
@@ -303,7 +305,7 @@ constexpr CommandEntry Entries[] = {
      .label = "&Open",
      .handler =
          [](App& app, int, CommandId) {
-           WavClose(app, false);
+           WavClose(app.commands, app.session, app.docs, app.config, app.ports, false);
            app.ports.windows.Invalidate(WavView, nullptr);
            WavOpenCommand(app, nullptr);
          },
@@ -312,7 +314,7 @@ constexpr CommandEntry Entries[] = {
      .label = "C&lose",
      .handler =
          [](App& app, int, CommandId) {
-           WavClose(app, true);
+           WavClose(app.commands, app.session, app.docs, app.config, app.ports, true);
            app.ports.windows.Invalidate(WavView, nullptr);
            UpdateCommandStates(app.commands);
          },
@@ -320,12 +322,13 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::SetRangeLeft,
      .label = "Set &Left",
      .key = WindowKey('L', In(WavView)),
-     .handler = SetRangeLeft,
+     .handler = [](App& app, int, CommandId) { SetRangeLeft(app.commands, app.docs, app.config, app.ports); },
      .required = WavOpen},
     {.id = CommandId::SetRangeRight,
      .label = "Set &Right",
      .key = WindowKey('R', In(WavView)),
-     .handler = SetRangeRight,
+     .handler = [](App& app, int,
+                   CommandId) { SetRangeRight(app.commands, app.docs, app.config, app.ports); },
      .required = WavOpen},
     {.id = CommandId::SaveRange,
      .label = "Save As",

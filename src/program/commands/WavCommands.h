@@ -13,6 +13,9 @@
 namespace vocara {
 
 struct App;
+struct Configuration;
+struct SasSession;
+struct Commands;
 struct DialogMemory;
 struct OpenDocuments;
 
@@ -41,7 +44,8 @@ void WavOpenCommand(App& app, const std::string* path);
 
 // Closes the file and clears the WAV bits; fullReset also clears the derived state and the
 // view and hides the FFT and MFT windows.
-void WavClose(App& app, bool fullReset);
+void WavClose(Commands& commands, SasSession& session, OpenDocuments& docs, Configuration& config,
+              platform::Platform& ports, bool fullReset);
 
 // WAV Range / Save As and Export As Text: the save dialog, then the file.
 void SaveRangeAsWav(OpenDocuments& docs, DialogMemory& dialogs, platform::Platform& ports);

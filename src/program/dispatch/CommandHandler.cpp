@@ -162,7 +162,7 @@ void HandleKey(App& app, int view, int key) {
   }
   if (key == k::Left || key == k::Right) {
     CursorStep(app.screen, view, key == k::Left ? -1 : 1);
-    if (view == WavView) FollowCursor(app);
+    if (view == WavView) FollowCursor(app.commands, app.docs, app.config, app.ports);
     return;
   }
   if (key == 'C') {

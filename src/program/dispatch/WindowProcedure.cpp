@@ -29,7 +29,7 @@ void EndProgram(App& app) {
   app.programEnded = true;
   SaveWindowLayout(app.config.files.settingsFile, app.config.layout);
   if (app.flags & SasOpen) SasWriteBack(app.session);
-  CloseAudio(app);
+  CloseAudio(app.commands, app.warnings, app.devices, app.ports);
   app.docs.wav.file.Close();
   app.session.sas.file.Close();
   app.ports.windows.Destroy(WavView);
@@ -185,7 +185,7 @@ void OpenDocumentByName(App& app, const std::string& path) {
   // Another kind of sound file (FLAC, AIFF, Ogg, ...) goes to the WAV opener too, which
   // refuses it and offers the mono copy.
   if (start == "RIFF" || (start != "SAS " && ImportCanRead(path))) {
-    WavClose(app, false);
+    WavClose(app.commands, app.session, app.docs, app.config, app.ports, false);
     WavOpenCommand(app, &path);
   } else if (start == "SAS ") {
     SasOpenCommand(app, &path);

@@ -183,7 +183,7 @@ constexpr CommandEntry Entries[] = {
      .handler =
          [](App& app, int, CommandId) {
            SyncWavToSas(app.windows, app.session, app.docs, app.ports);
-           FollowCursor(app);
+           FollowCursor(app.commands, app.docs, app.config, app.ports);
          },
      .required = WavOpen | SasOpen | WavSasMatch},
     {.id = CommandId::SetRulerOrigin,

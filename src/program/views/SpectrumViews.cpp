@@ -106,9 +106,10 @@ CommandId FftSizeCommand(std::uint32_t size) {
   return SizeCommands[step];
 }
 
-void RefreshSpectrumView(App& app, const SpectrumChange& change) {
-  SpectrumState& spectrum = app.windows.spectrum;
-  platform::WindowPort& port = app.ports.windows;
+void RefreshSpectrumView(Commands& commands, OpenDocuments& docs, Configuration& config,
+                         platform::Platform& ports, const SpectrumChange& change) {
+  SpectrumState& spectrum = commands.windows.spectrum;
+  platform::WindowPort& port = ports.windows;
   const std::uint32_t oldSize = spectrum.fftSize;
   std::uint32_t newSize = oldSize;
   const bool sizeCommand = change.sizeStep >= 0 && change.sizeStep < static_cast<int>(SizeCommands.size());
@@ -125,67 +126,70 @@ void RefreshSpectrumView(App& app, const SpectrumChange& change) {
   const double ratio = static_cast<double>(newSize) / oldSize;
   spectrum.fftSelStart = static_cast<std::int32_t>(spectrum.fftSelStart * ratio);
   spectrum.fftSelEnd = static_cast<std::int32_t>(spectrum.fftSelEnd * ratio);
-  SetFftRangeFlag(app.windows, app.flags);
+  SetFftRangeFlag(commands.windows, commands.flags);
   if (change.zoom >= 0) {
-    FftViewZoom(app.windows, app.ports, change.zoom);
+    FftViewZoom(commands.windows, ports, change.zoom);
   } else {
-    FftViewSetScale(app.windows, app.ports, app.windows.fftView.pixelsPerBin / ratio, oldSize, newSize);
+    FftViewSetScale(commands.windows, ports, commands.windows.fftView.pixelsPerBin / ratio, oldSize, newSize);
   }
   spectrum.fftSize = newSize;
-  ComputeSpectrum(spectrum, app.docs.wav, app.docs.wav.cursor);
+  ComputeSpectrum(spectrum, docs.wav, docs.wav.cursor);
   port.Invalidate(FftView, nullptr);
-  ShowOnTop(app.ports, FftView);
+  ShowOnTop(ports, FftView);
 
   if (sizeCommand) {
-    RangeToAnalysedSpan(app.commands, app.windows, app.docs, app.config);
+    RangeToAnalysedSpan(commands, commands.windows, docs, config);
     port.Invalidate(WavView, nullptr);
   }
 }
 
-void FollowCursor(App& app) {
-  if (!app.Has(WavOpen)) return;
-  if (Visible(app.ports, FftView)) {
-    ComputeSpectrum(app.windows.spectrum, app.docs.wav, app.docs.wav.cursor);
-    RangeToAnalysedSpan(app.commands, app.windows, app.docs, app.config);
-    app.ports.windows.Invalidate(WavView, nullptr);
-    app.ports.windows.Invalidate(FftView, nullptr);
+void FollowCursor(Commands& commands, OpenDocuments& docs, Configuration& config, platform::Platform& ports) {
+  if (!HasAll(commands.flags, WavOpen)) return;
+  if (Visible(ports, FftView)) {
+    ComputeSpectrum(commands.windows.spectrum, docs.wav, docs.wav.cursor);
+    RangeToAnalysedSpan(commands, commands.windows, docs, config);
+    ports.windows.Invalidate(WavView, nullptr);
+    ports.windows.Invalidate(FftView, nullptr);
   }
-  if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
+  if (Visible(ports, MftView)) RefreshNoteSpectrum(commands.windows, docs, config, commands.flags, ports);
 }
 
-void SpectraFollowRecording(App& app) {
-  platform::WindowPort& port = app.ports.windows;
-  if (!app.Has(WavOpen)) {
-    std::fill(app.windows.spectrum.spectrum.begin(), app.windows.spectrum.spectrum.end(), 0.0);
-    app.windows.notes = NoteReadout{};
+void SpectraFollowRecording(Commands& commands, SasSession& session, OpenDocuments& docs,
+                            Configuration& config, platform::Platform& ports) {
+  platform::WindowPort& port = ports.windows;
+  if (!HasAll(commands.flags, WavOpen)) {
+    std::fill(commands.windows.spectrum.spectrum.begin(), commands.windows.spectrum.spectrum.end(), 0.0);
+    commands.windows.notes = NoteReadout{};
     port.Invalidate(FftView, nullptr);
     port.Invalidate(MftView, nullptr);
     return;
   }
   // The cursor sample follows the cursor column at the new file's scale; until the status strip
   // is next painted it would still be the previous file's.
-  UpdateStatusValues(app.windows, app.session, app.docs, app.config, WavView);
-  if (Visible(app.ports, FftView)) RefreshSpectrumView(app, {});
-  if (Visible(app.ports, MftView)) RefreshNoteSpectrum(app);
+  UpdateStatusValues(commands.windows, session, docs, config, WavView);
+  if (Visible(ports, FftView)) RefreshSpectrumView(commands, docs, config, ports, {});
+  if (Visible(ports, MftView)) RefreshNoteSpectrum(commands.windows, docs, config, commands.flags, ports);
 }
 
-void ShowNoteSpectrumView(App& app) {
-  app.windows.geometry[MftView].dataWidth = MaxPlotColumns;
-  app.ports.windows.Show(MftView, platform::ShowCommand::Restore);
-  app.ports.windows.BringToTop(MftView);
-  RefreshNoteSpectrum(app);
+void ShowNoteSpectrumView(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+                          std::uint32_t& flags, platform::Platform& ports) {
+  windows.geometry[MftView].dataWidth = MaxPlotColumns;
+  ports.windows.Show(MftView, platform::ShowCommand::Restore);
+  ports.windows.BringToTop(MftView);
+  RefreshNoteSpectrum(windows, docs, config, flags, ports);
 }
 
-void RefreshNoteSpectrum(App& app) {
-  MeasureNotes(app.windows, app.docs, app.config, app.flags);
-  if (app.Has(WavOpen)) {
+void RefreshNoteSpectrum(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+                         std::uint32_t& flags, platform::Platform& ports) {
+  MeasureNotes(windows, docs, config, flags);
+  if (HasAll(flags, WavOpen)) {
     // The cursor stands in the middle of the detected key's column.
-    ViewGeometry& geometry = app.windows.geometry[MftView];
-    const int width = ViewWidth(app.windows, MftView);
-    geometry.cursorX = static_cast<int>((app.windows.notes.detected + 0.5) * (width + 1) / KeyCount);
+    ViewGeometry& geometry = windows.geometry[MftView];
+    const int width = ViewWidth(windows, MftView);
+    geometry.cursorX = static_cast<int>((windows.notes.detected + 0.5) * (width + 1) / KeyCount);
     geometry.drawnCursorX = geometry.cursorX;
   }
-  app.ports.windows.Invalidate(MftView, nullptr);
+  ports.windows.Invalidate(MftView, nullptr);
 }
 
 void SetFftRangeFromBand(Screen& screen, std::uint32_t& flags) {
@@ -203,18 +207,11 @@ void SetFftRangeFromBand(Screen& screen, std::uint32_t& flags) {
 
 namespace {
 
-void Refresh(App& app, int, CommandId) { RefreshSpectrumView(app, {}); }
-template <int Step>
-void SetSize(App& app, int, CommandId) {
-  RefreshSpectrumView(app, {.sizeStep = Step});
+// The FFT toolbar's buttons: the spectrum refreshed with one change.
+template <SpectrumChange Change>
+void Refreshed(App& app, int, CommandId) {
+  RefreshSpectrumView(app.commands, app.docs, app.config, app.ports, Change);
 }
-template <int Kind>
-void SetWindow(App& app, int, CommandId) {
-  RefreshSpectrumView(app, {.windowKind = Kind});
-}
-void ZoomIn(App& app, int, CommandId) { RefreshSpectrumView(app, {.zoom = 2.0}); }
-void ZoomOut(App& app, int, CommandId) { RefreshSpectrumView(app, {.zoom = 0.5}); }
-void OneColumnPerBin(App& app, int, CommandId) { RefreshSpectrumView(app, {.zoom = 0}); }
 
 // A button of the FFT toolbar: the spectrum refreshed with its size, window function or scale.
 constexpr CommandEntry FftButton(CommandId id, std::string_view tooltip, int image, CommandHandler handler,
@@ -224,40 +221,46 @@ constexpr CommandEntry FftButton(CommandId id, std::string_view tooltip, int ima
 
 // The FFT sizes, window functions and frequency scale (the FFT toolbar), and View / FFT and MFT.
 constexpr CommandEntry Entries[] = {
-    FftButton(CommandId::FftSize1k, "1024 samples", 17, SetSize<0>),
-    FftButton(CommandId::FftSize2k, "2048 samples", 18, SetSize<1>),
-    FftButton(CommandId::FftSize4k, "4096 samples", 19, SetSize<2>),
-    FftButton(CommandId::FftSize8k, "8192 samples", 20, SetSize<3>),
-    FftButton(CommandId::FftSize16k, "16384 samples", 21, SetSize<4>),
-    FftButton(CommandId::FftSize32k, "32768 samples", 22, SetSize<5>),
-    FftButton(CommandId::FftSize64k, "65536 samples", 23, SetSize<6>),
-    FftButton(CommandId::FftSize128k, "131072 samples", 24, SetSize<7>),
-    FftButton(CommandId::FftSize256k, "262144 samples", 25, SetSize<8>),
-    FftButton(CommandId::FftSize512k, "524288 samples", 26, SetSize<9>),
-    FftButton(CommandId::FftSize1M, "1048576 samples", 27, SetSize<10>),
-    FftButton(CommandId::FftWindow1, "Square Window", 28, SetWindow<0>),
-    FftButton(CommandId::FftWindow2, "Triangular Bartlett Window", 29, SetWindow<1>),
-    FftButton(CommandId::FftWindow3, "Parabolic Welch Window", 30, SetWindow<2>),
-    FftButton(CommandId::FftWindow4, "Parzen Window", 31, SetWindow<3>),
-    FftButton(CommandId::FftWindow5, "Lanczos Window", 32, SetWindow<4>),
-    FftButton(CommandId::FftWindow6, "Cosine bell Hann Window", 33, SetWindow<5>),
-    FftButton(CommandId::FftWindow7, "Hamming Window", 34, SetWindow<6>),
-    FftButton(CommandId::FftWindow8, "Blackman Window", 35, SetWindow<7>),
-    FftButton(CommandId::FrequencyZoomIn, "Frequency Zoom In", 4, ZoomIn,
+    FftButton(CommandId::FftSize1k, "1024 samples", 17, Refreshed<SpectrumChange{.sizeStep = 0}>),
+    FftButton(CommandId::FftSize2k, "2048 samples", 18, Refreshed<SpectrumChange{.sizeStep = 1}>),
+    FftButton(CommandId::FftSize4k, "4096 samples", 19, Refreshed<SpectrumChange{.sizeStep = 2}>),
+    FftButton(CommandId::FftSize8k, "8192 samples", 20, Refreshed<SpectrumChange{.sizeStep = 3}>),
+    FftButton(CommandId::FftSize16k, "16384 samples", 21, Refreshed<SpectrumChange{.sizeStep = 4}>),
+    FftButton(CommandId::FftSize32k, "32768 samples", 22, Refreshed<SpectrumChange{.sizeStep = 5}>),
+    FftButton(CommandId::FftSize64k, "65536 samples", 23, Refreshed<SpectrumChange{.sizeStep = 6}>),
+    FftButton(CommandId::FftSize128k, "131072 samples", 24, Refreshed<SpectrumChange{.sizeStep = 7}>),
+    FftButton(CommandId::FftSize256k, "262144 samples", 25, Refreshed<SpectrumChange{.sizeStep = 8}>),
+    FftButton(CommandId::FftSize512k, "524288 samples", 26, Refreshed<SpectrumChange{.sizeStep = 9}>),
+    FftButton(CommandId::FftSize1M, "1048576 samples", 27, Refreshed<SpectrumChange{.sizeStep = 10}>),
+    FftButton(CommandId::FftWindow1, "Square Window", 28, Refreshed<SpectrumChange{.windowKind = 0}>),
+    FftButton(CommandId::FftWindow2, "Triangular Bartlett Window", 29,
+              Refreshed<SpectrumChange{.windowKind = 1}>),
+    FftButton(CommandId::FftWindow3, "Parabolic Welch Window", 30,
+              Refreshed<SpectrumChange{.windowKind = 2}>),
+    FftButton(CommandId::FftWindow4, "Parzen Window", 31, Refreshed<SpectrumChange{.windowKind = 3}>),
+    FftButton(CommandId::FftWindow5, "Lanczos Window", 32, Refreshed<SpectrumChange{.windowKind = 4}>),
+    FftButton(CommandId::FftWindow6, "Cosine bell Hann Window", 33,
+              Refreshed<SpectrumChange{.windowKind = 5}>),
+    FftButton(CommandId::FftWindow7, "Hamming Window", 34, Refreshed<SpectrumChange{.windowKind = 6}>),
+    FftButton(CommandId::FftWindow8, "Blackman Window", 35, Refreshed<SpectrumChange{.windowKind = 7}>),
+    FftButton(CommandId::FrequencyZoomIn, "Frequency Zoom In", 4, Refreshed<SpectrumChange{.zoom = 2.0}>,
               WindowKey(platform::key::PageUp, In(FftView))),
-    FftButton(CommandId::FrequencyZoomOut, "Frequency Zoom Out", 5, ZoomOut,
+    FftButton(CommandId::FrequencyZoomOut, "Frequency Zoom Out", 5, Refreshed<SpectrumChange{.zoom = 0.5}>,
               WindowKey(platform::key::PageDown, In(FftView))),
-    FftButton(CommandId::FrequencyScaleOne, "Frequency Scale = 1", 6, OneColumnPerBin),
+    FftButton(CommandId::FrequencyScaleOne, "Frequency Scale = 1", 6, Refreshed<SpectrumChange{.zoom = 0}>),
     {.id = CommandId::SpectrumRefresh, .required = WavOpen},  // gated like the spectrum, no action of its own
     {.id = CommandId::ShowFft,
      .label = "&FFT",
      .key = WindowKey('F', In(WavView)),
-     .handler = Refresh,
+     .handler = Refreshed<SpectrumChange{}>,
      .required = WavOpen},
     {.id = CommandId::ShowMft,
      .label = "&MFT",
      .key = Accelerator('M'),
-     .handler = [](App& app, int, CommandId) { ShowNoteSpectrumView(app); },
+     .handler =
+         [](App& app, int, CommandId) {
+           ShowNoteSpectrumView(app.windows, app.docs, app.config, app.flags, app.ports);
+         },
      .required = WavOpen},
 };
 

@@ -16,6 +16,8 @@
 namespace vocara {
 
 struct App;
+struct SasSession;
+struct Commands;
 struct Screen;
 struct OpenDocuments;
 struct Configuration;
@@ -37,26 +39,30 @@ struct SpectrumChange {
 // under the cursor kept at the cursor's column, the selected bins scaled with the size, the
 // spectrum at the WAV cursor, and the window shown on top. A new size also makes the WAV range
 // the analysed span.
-void RefreshSpectrumView(App& app, const SpectrumChange& change);
+void RefreshSpectrumView(Commands& commands, OpenDocuments& docs, Configuration& config,
+                         platform::Platform& ports, const SpectrumChange& change);
 
 // After the WAV cursor moved (arrow keys, a click in the WAV window): a visible FFT window
 // computes the spectrum there and the WAV range becomes the analysed span; a visible MFT
 // window measures the note strengths there.
-void FollowCursor(App& app);
+void FollowCursor(Commands& commands, OpenDocuments& docs, Configuration& config, platform::Platform& ports);
 
 // After the recording was opened or closed: with a file, the cursor sample of its own view
 // (which the status strip shows) and the visible FFT and MFT windows analysed there; without
 // one, the spectrum and the note strengths emptied, so neither window keeps another
 // recording's readouts.
-void SpectraFollowRecording(App& app);
+void SpectraFollowRecording(Commands& commands, SasSession& session, OpenDocuments& docs,
+                            Configuration& config, platform::Platform& ports);
 
 // View / MFT: the MFT window shown on top with the note strengths at the WAV
 // cursor.
-void ShowNoteSpectrumView(App& app);
+void ShowNoteSpectrumView(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+                          std::uint32_t& flags, platform::Platform& ports);
 
 // The note strengths at the WAV cursor for the settings' note range; the MFT cursor moves to
 // the detected key and the window is redrawn.
-void RefreshNoteSpectrum(App& app);
+void RefreshNoteSpectrum(WindowStates& windows, OpenDocuments& docs, Configuration& config,
+                         std::uint32_t& flags, platform::Platform& ports);
 
 // The end of a mouse band in the FFT window: its columns become the selected bins.
 void SetFftRangeFromBand(Screen& screen, std::uint32_t& flags);
