@@ -15,7 +15,7 @@
 #include "engine/wav/WavDocument.h"
 #include "program/commands/ProgressPacer.h"
 #include "program/commands/SasCommands.h"
-#include "program/commands/SasFileOperation.h"
+#include "program/shell/SasSession.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"

@@ -6,7 +6,7 @@
 #include "base/NumberText.h"
 #include "engine/sas/SasDocument.h"
 #include "program/commands/SasCommands.h"
-#include "program/commands/SasFileOperation.h"
+#include "program/shell/SasSession.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"

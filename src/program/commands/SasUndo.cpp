@@ -18,23 +18,6 @@ namespace vocara {
 
 namespace {
 
-void Push(SasSession& session, SasUndoAction action) {
-  SasUndoJournal& journal = session.undo;
-  const std::size_t size = action.Bytes();
-  journal.redo.clear();
-  if (size > SasUndoBudget) {
-    journal.undo.clear();
-    journal.bytes = 0;
-    return;
-  }
-  journal.bytes += size;
-  journal.undo.push_back(std::move(action));
-  while (journal.bytes > SasUndoBudget && !journal.undo.empty()) {
-    journal.bytes -= journal.undo.front().Bytes();
-    journal.undo.pop_front();
-  }
-}
-
 // Applies one side of an action through the file: pending page edits written back, then the
 // records, the links and the header as one change that lands whole or not at all (SasChange),
 // the page read again.
@@ -71,55 +54,6 @@ bool Apply(WindowStates& windows, SasSession& session, Configuration& config, pl
 
 }  // namespace
 
-std::size_t SasUndoAction::Bytes() const {
-  return (before.size() + after.size()) * sizeof(std::pair<std::uint32_t, SasFrame>) +
-         (linksBefore.size() + linksAfter.size()) * sizeof(TimeLink) + sizeof(SasUndoAction);
-}
-
-void SasEditBegin(SasSession& session) {
-  SasUndoJournal& journal = session.undo;
-  const SasDocument& sas = session.sas;
-  journal.open = true;
-  journal.pageFirst = sas.pageFirst;
-  journal.pageCount = std::clamp(sas.pageCount, 0, SasPageCapacity);
-  journal.pageBefore.assign(sas.page.begin(), sas.page.begin() + journal.pageCount);
-  journal.linksBefore = sas.links;
-}
-
-void SasEditEnd(SasSession& session) {
-  SasUndoJournal& journal = session.undo;
-  if (!journal.open) return;
-  journal.open = false;
-  const SasDocument& sas = session.sas;
-  SasUndoAction action;
-  // A page that moved under the action (it cannot while the mouse is held) records nothing.
-  if (sas.pageFirst == journal.pageFirst && sas.pageCount == journal.pageCount) {
-    for (std::int32_t k = 0; k < journal.pageCount; ++k) {
-      const SasFrame& was = journal.pageBefore[static_cast<std::size_t>(k)];
-      const SasFrame& now = sas.page[static_cast<std::size_t>(k)];
-      if (was == now) continue;
-      const auto index = static_cast<std::uint32_t>(journal.pageFirst + k);
-      action.before.emplace_back(index, was);
-      action.after.emplace_back(index, now);
-    }
-  }
-  action.linksBefore = std::move(journal.linksBefore);
-  action.linksAfter = sas.links;
-  journal.pageBefore.clear();
-  if (action.Empty()) return;
-  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  Push(session, std::move(action));
-  UpdateUndoStates(session);
-}
-
-void SasRecordFileAction(SasSession& session, SasUndoAction action) {
-  action.linksAfter = session.sas.links;
-  if (action.Empty()) return;
-  session.flags &= ~static_cast<std::uint32_t>(CorrectedTempCurrent);
-  Push(session, std::move(action));
-  UpdateUndoStates(session);
-}
-
 void SasUndoCommand(WindowStates& windows, SasSession& session, Configuration& config,
                     platform::Platform& ports) {
   SasUndoJournal& journal = session.undo;
@@ -148,20 +82,6 @@ void SasRedoCommand(WindowStates& windows, SasSession& session, Configuration& c
   } else {
     journal.redo.push_back(std::move(action));
   }
-  UpdateUndoStates(session);
-}
-
-void UpdateUndoStates(SasSession& session) {
-  const bool sasOpen = (session.flags & SasOpen) != 0;
-  session.windows.SetMenuItemEnabled(Id(CommandId::Undo), sasOpen && !session.undo.undo.empty());
-  session.windows.SetMenuItemEnabled(Id(CommandId::Redo), sasOpen && !session.undo.redo.empty());
-}
-
-void SasUndoClear(SasSession& session) {
-  session.undo.undo.clear();
-  session.undo.redo.clear();
-  session.undo.bytes = 0;
-  session.undo.open = false;
   UpdateUndoStates(session);
 }
 

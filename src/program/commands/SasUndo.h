@@ -28,25 +28,11 @@ struct Configuration;
 struct SasSession;
 struct WindowStates;
 
-// Before an action that changes the page records or the links in memory.
-void SasEditBegin(SasSession& session);
-// After it: records what changed (nothing when nothing did), marks the corrected temporary
-// file stale and updates the Undo and Redo items.
-void SasEditEnd(SasSession& session);
-
-// Records an action done through the file (a range operation): the changed records as the
-// operation reported them, and the links before; the links after are the document's.
-void SasRecordFileAction(SasSession& session, SasUndoAction action);
-
 // Undo and Redo (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z).
 void SasUndoCommand(WindowStates& windows, SasSession& session, Configuration& config,
                     platform::Platform& ports);
 void SasRedoCommand(WindowStates& windows, SasSession& session, Configuration& config,
                     platform::Platform& ports);
-// Greys or enables the two items as the journal says.
-void UpdateUndoStates(SasSession& session);
-// Empties the journal (a SAS closed or replaced).
-void SasUndoClear(SasSession& session);
 
 // The commands this module carries out, for the command table.
 std::span<const CommandEntry> SasUndoCommandEntries();

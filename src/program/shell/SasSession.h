@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,8 @@
 #include "program/shell/MouseDrag.h"
 
 namespace vocara {
+
+struct WindowStates;
 
 // Undo and redo keep each user action as the records it changed, by their index in the file,
 // before and after, and the link table before and after (SasUndo).
@@ -113,5 +116,54 @@ void SasReadPage(SasSession& session);
 // locked for the session's lockWait, with the message that says so (MessageId::SasBusy).
 // Nothing is written while a drag is held: the page is the drag's until its release.
 void SasWriteBack(SasSession& session);
+
+// The undo journal: one user action at a time, within SasUndoBudget bytes (the Undo and Redo
+// commands are SasUndo's).
+//
+// Before an action that changes the page records or the links in memory.
+void SasEditBegin(SasSession& session);
+// After it: records what changed (nothing when nothing did), marks the corrected temporary
+// file stale and updates the Undo and Redo items.
+void SasEditEnd(SasSession& session);
+
+// Records an action done through the file (a range operation): the changed records as the
+// operation reported them, and the links before; the links after are the document's.
+void SasRecordFileAction(SasSession& session, SasUndoAction action);
+
+// Greys or enables the two items as the journal says.
+void UpdateUndoStates(SasSession& session);
+// Empties the journal (a SAS closed or replaced).
+void SasUndoClear(SasSession& session);
+
+// dataWidth of the SAS window: the frames from firstFrame on that the page holds. Painting,
+// MoveCursor and every file operation refresh it, so it follows every page read.
+void SasViewSetDataWidth(WindowStates& windows, SasSession& session);
+
+// A change of the open SAS made through its file rather than through the page (Global Edit,
+// Time Correct Disable/Enable, Silence, Global Clear, Snap to Scale, Re-analyse Range, Repair
+// Octave Jumps), run the one way all of them run: pending page edits written back first
+// (unless the operation means to drop them), the operation on a copy of the file that replaces
+// it only when the operation ran to its end (SasChange), the page read again, one undo action
+// and the redraw. An operation that fails or is stopped (Esc) leaves the file as it was.
+//
+// How an operation ended: run to its end, stopped by the user, or failed (the user is then told
+// "Invalid File Handle").
+enum class FileOperationEnd { Done, Stopped, Failed };
+
+// The operation itself: it reports every record it changes to the sink.
+using SasFileOperation = std::function<FileOperationEnd(const FrameChangeSink& sink)>;
+
+// Done when the operation ran to its end, Failed otherwise.
+inline FileOperationEnd DoneOrFailed(bool done) {
+  return done ? FileOperationEnd::Done : FileOperationEnd::Failed;
+}
+
+// Runs `operation` on the open SAS. Refused (false, nothing run) when the SAS may not be edited
+// or the write-back before it failed. The undo action takes the page and links as the user saw
+// them as its "before", so edits the operation drops come back with an undo; an action over the
+// journal's budget empties the journal instead. Afterwards the corrected temporary file is stale
+// and both panes are redrawn. True when the file now holds the operation's change.
+bool RunFileOperation(WindowStates& windows, SasSession& session, bool writeBackFirst,
+                      const SasFileOperation& operation);
 
 }  // namespace vocara

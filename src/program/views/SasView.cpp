@@ -52,15 +52,6 @@ SasPaneSplit SplitSasPanes(int newHeight, int toolbarHeight, int upper, int lowe
   return split;
 }
 
-void SasViewSetDataWidth(WindowStates& windows, SasSession& session) {
-  // The frames from firstFrame on, as far as the page holds them: a page read that came up
-  // short leaves nothing behind its records to draw.
-  const std::int64_t frames = std::min<std::int64_t>(
-      static_cast<std::int64_t>(session.sas.shownFrameCount) - session.sas.firstFrame, session.sas.pageCount);
-  windows.geometry[SasView].dataWidth =
-      static_cast<int>(std::clamp<std::int64_t>(frames, 0, std::numeric_limits<std::int32_t>::max()));
-}
-
 double SasViewPageFraction(const WindowStates& windows, const SasSession& session) {
   const double count = session.sas.shownFrameCount;
   return count > 0 ? ViewWidth(windows, SasView) / count : 1.0;

@@ -45,9 +45,6 @@ void SasViewHorizontalScrollUpdate(WindowStates& windows, SasSession& session, p
 double SasViewPageFraction(const WindowStates& windows, const SasSession& session);
 // The horizontal bar and its fractions back to their state without a file.
 void SasViewResetScrollBar(WindowStates& windows, platform::Platform& ports);
-// dataWidth of the SAS window: the frames from firstFrame on that the page holds. Painting and
-// MoveCursor refresh it, so it follows every page read.
-void SasViewSetDataWidth(WindowStates& windows, SasSession& session);
 
 // The pitch pane of a SAS just opened: the middle of where the voice goes (the 5th to the 95th
 // percentile of the voiced frames' pitch, so a slip or a breath does not count) on the centre
