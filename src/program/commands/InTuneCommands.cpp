@@ -15,7 +15,6 @@
 #include "engine/wav/WavDocument.h"
 #include "program/commands/ProgressPacer.h"
 #include "program/commands/SasCommands.h"
-#include "program/shell/SasSession.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"

@@ -14,7 +14,6 @@
 #include "engine/sas/SasDocument.h"
 #include "engine/sas/SasRangeOps.h"
 #include "engine/sas/ScaleSnap.h"
-#include "program/shell/SasSession.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandTable.h"

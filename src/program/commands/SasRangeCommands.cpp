@@ -6,7 +6,6 @@
 #include "base/NumberText.h"
 #include "engine/sas/SasDocument.h"
 #include "program/commands/SasCommands.h"
-#include "program/shell/SasSession.h"
 #include "program/shell/App.h"
 #include "program/shell/AppFlags.h"
 #include "program/shell/CommandId.h"
