@@ -150,9 +150,10 @@ void FollowGuide(WindowStates& windows, SasSession& session, DialogMemory& dialo
   GuideOutcome outcome;
   // The write-back first brings the silence threshold in force into the file's settings copy.
   session.flags |= SasPageDirty;
-  const bool done = RunFileOperation(windows, session, true, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasFollowGuide(session.sas, melody, first, end, values.params, outcome, sink));
-  });
+  const bool done =
+      RunFileOperation(windows, session, true, [&](SasDocument& sas, const FrameChangeSink& sink) {
+        return DoneOrFailed(SasFollowGuide(sas, melody, first, end, values.params, outcome, sink));
+      });
   if (done) {
     ports.desktop.ShowMessage(OutcomeText(outcome), platform::MessageIcon::Information,
                               platform::MessageButtons::Ok, platform::MessageAnswer::Ok);

@@ -146,8 +146,9 @@ ProgressCallback FramesAsSamples(ProgressCallback callback, std::uint32_t frameL
 // Settings dialog since the SAS was last written: the write-back that runs first refreshes the
 // file's settings copy (which the engine reads) from the live settings. Esc stops it with the
 // file as it was and is no failure. True when it ran to the end.
-bool RunBusy(Screen& screen, Commands& commands, platform::Platform& ports,
-             const std::function<bool(const FrameChangeSink&, const ProgressCallback&)>& operation) {
+bool RunBusy(
+    Screen& screen, Commands& commands, platform::Platform& ports,
+    const std::function<bool(SasDocument&, const FrameChangeSink&, const ProgressCallback&)>& operation) {
   commands.flags |= SasPageDirty;
   SetBusy(commands, true);
   commands.flags &= ~static_cast<std::uint32_t>(AbortRequested);
@@ -156,10 +157,12 @@ bool RunBusy(Screen& screen, Commands& commands, platform::Platform& ports,
     ProgressPacer pacer(screen, ports.pump, true);
     const ProgressCallback progress =
         FramesAsSamples(pacer.Callback(), screen.session.sas.header.frameLength);
-    done = RunFileOperation(screen.windows, screen.session, true, [&](const FrameChangeSink& sink) {
-      if (operation(sink, progress)) return FileOperationEnd::Done;
-      return (commands.flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
-    });
+    const std::uint32_t& flags = commands.flags;
+    done = RunFileOperation(
+        screen.windows, screen.session, true, [&](SasDocument& sas, const FrameChangeSink& sink) {
+          if (operation(sas, sink, progress)) return FileOperationEnd::Done;
+          return (flags & AbortRequested) != 0 ? FileOperationEnd::Stopped : FileOperationEnd::Failed;
+        });
   }
   SetBusy(commands, false);
   return done;
@@ -167,33 +170,40 @@ bool RunBusy(Screen& screen, Commands& commands, platform::Platform& ports,
 
 void SnapToScale(Screen& screen, Commands& commands, DialogMemory& dialogs, platform::Platform& ports,
                  int view) {
-  if (!SasEditAllowed(screen.session) || !RunSnapDialog(ports, view, dialogs.snapParams)) return;
-  const auto [first, end] = SasRangeOrWholeFile(screen.session);
-  RunBusy(screen, commands, ports, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasSnapToScale(screen.session.sas, first, end, dialogs.snapParams, sink, progress);
-  });
+  const auto range = SasEditRange(screen.session);
+  if (!range || !RunSnapDialog(ports, view, dialogs.snapParams)) return;
+  const auto [first, end] = *range;
+  RunBusy(screen, commands, ports,
+          [&](SasDocument& sas, const FrameChangeSink& sink, const ProgressCallback& progress) {
+            return SasSnapToScale(sas, first, end, dialogs.snapParams, sink, progress);
+          });
 }
 
 void ReanalyseRange(Screen& screen, Commands& commands, platform::Platform& ports, int view) {
-  if (!SasEditAllowed(screen.session)) return;
+  const auto range = SasEditRange(screen.session);
+  if (!range) return;
   int lowest = screen.session.sas.header.settings.lowestNote;
   int highest = screen.session.sas.header.settings.highestNote;
   if (!RunReanalyseDialog(ports, view, lowest, highest)) return;
-  const auto [first, end] = SasRangeOrWholeFile(screen.session);
-  RunBusy(screen, commands, ports, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-    return SasReanalyse(screen.docs.wav, screen.session.sas, first, end, lowest, highest, sink, progress);
-  });
+  const auto [first, end] = *range;
+  WavDocument& wav = screen.docs.wav;
+  RunBusy(screen, commands, ports,
+          [&](SasDocument& sas, const FrameChangeSink& sink, const ProgressCallback& progress) {
+            return SasReanalyse(wav, sas, first, end, lowest, highest, sink, progress);
+          });
 }
 
 void RepairOctaveJumps(Screen& screen, Commands& commands, platform::Platform& ports) {
-  if (!SasEditAllowed(screen.session)) return;
-  const auto [first, end] = SasRangeOrWholeFile(screen.session);
+  const auto range = SasEditRange(screen.session);
+  if (!range) return;
+  const auto [first, end] = *range;
+  WavDocument& wav = screen.docs.wav;
   std::uint32_t repaired = 0;
   const bool done =
-      RunBusy(screen, commands, ports, [&](const FrameChangeSink& sink, const ProgressCallback& progress) {
-        return SasRepairOctaveJumps(screen.docs.wav, screen.session.sas, first, end, sink, &repaired,
-                                    progress);
-      });
+      RunBusy(screen, commands, ports,
+              [&](SasDocument& sas, const FrameChangeSink& sink, const ProgressCallback& progress) {
+                return SasRepairOctaveJumps(wav, sas, first, end, sink, &repaired, progress);
+              });
   // Without a word, a repair that found nothing would look like one that did not run.
   if (done) {
     ports.desktop.ShowMessage("Frames repaired: " + std::to_string(repaired),

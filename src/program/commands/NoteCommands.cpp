@@ -57,7 +57,8 @@ std::vector<NoteReport> ChosenWhole(const CorrectionReport& listing, const std::
   return notes;
 }
 
-using NoteChange = std::function<bool(const std::vector<NoteReport>& notes, const FrameChangeSink& sink)>;
+using NoteChange =
+    std::function<bool(SasDocument& sas, const std::vector<NoteReport>& notes, const FrameChangeSink& sink)>;
 
 // One change of the chosen notes through the file, as one undo action: the notes found again
 // over the whole take after the page's edits are written back, and changed whole. Afterwards
@@ -69,16 +70,17 @@ void ChangeChosenNotes(Commands& commands, WindowStates& windows, SasSession& se
   // settings copy, which the engine finds the notes with.
   commands.flags |= SasPageDirty;
   std::vector<NoteSpan> whole;
-  const bool done = RunFileOperation(windows, session, true, [&](const FrameChangeSink& sink) {
-    // The take's notes as sung, over the whole file: a note is changed as a whole wherever the
-    // page cut it.
-    CorrectionReport listing;
-    if (!ListNotesOfFrames(session.sas, 0, session.sas.header.frameCount, listing))
-      return FileOperationEnd::Failed;
-    const std::vector<NoteReport> notes = ChosenWhole(listing, session.chosenNotes);
-    for (const NoteReport& note : notes) whole.push_back({note.firstFrame, note.endFrame});
-    return DoneOrFailed(change(notes, sink));
-  });
+  const std::vector<NoteSpan>& chosen = session.chosenNotes;
+  const bool done =
+      RunFileOperation(windows, session, true, [&](SasDocument& sas, const FrameChangeSink& sink) {
+        // The take's notes as sung, over the whole file: a note is changed as a whole wherever the
+        // page cut it.
+        CorrectionReport listing;
+        if (!ListNotesOfFrames(sas, 0, sas.header.frameCount, listing)) return FileOperationEnd::Failed;
+        const std::vector<NoteReport> notes = ChosenWhole(listing, chosen);
+        for (const NoteReport& note : notes) whole.push_back({note.firstFrame, note.endFrame});
+        return DoneOrFailed(change(sas, notes, sink));
+      });
   if (done && !whole.empty()) session.chosenNotes = std::move(whole);
   UpdateCommandStates(commands);
 }
@@ -89,47 +91,49 @@ std::vector<NoteShift> ShiftsOf(const std::vector<NoteReport>& notes, double cen
   return shifts;
 }
 
-void ShiftChosenNotes(App& app, double cents) {
+void ShiftChosenNotes(Commands& commands, SasSession& session, DialogMemory& dialogs, double cents) {
   if (cents == 0) return;
-  const double retune = app.dialogs.snapParams.retuneMs;
-  ChangeChosenNotes(app.commands, app.windows, app.session,
-                    [&app, cents, retune](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
-                      return SasShiftNotes(app.session.sas, ShiftsOf(notes, cents), retune, sink);
-                    });
+  const double retune = dialogs.snapParams.retuneMs;
+  ChangeChosenNotes(
+      commands, commands.windows, session,
+      [cents, retune](SasDocument& sas, const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+        return SasShiftNotes(sas, ShiftsOf(notes, cents), retune, sink);
+      });
 }
 
 // Shape Notes: the drift and vibrato reshaped where the notes stand, then with the centre set
 // each note's target centre moved the share toward the nearest note of the scale from its
 // centre as sung (0: as sung).
-void ShapeChosenNotes(App& app, const NoteShapeParams& shape) {
-  const ScaleSnapParams scale = app.dialogs.snapParams;
-  ChangeChosenNotes(app.commands, app.windows, app.session,
-                    [&app, shape, scale](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
-                      std::vector<NoteShift> spans = ShiftsOf(notes, 0);
-                      if ((shape.drift != 0 || shape.vibrato != 100) &&
-                          !SasShapeNotes(app.session.sas, spans, shape.drift, shape.vibrato, sink))
-                        return false;
-                      if (!shape.moveCentre) return true;
-                      std::vector<NoteShift> shifts;
-                      for (const NoteReport& note : notes) {
-                        const double sung = note.note * 100.0 + note.centreCents;
-                        if (!std::isfinite(sung)) continue;
-                        const double wanted =
-                            sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
-                        shifts.push_back({{note.firstFrame, note.endFrame}, wanted - TargetCentreOf(note)});
-                      }
-                      return SasShiftNotes(app.session.sas, std::move(shifts), scale.retuneMs, sink);
-                    });
+void ShapeChosenNotes(Commands& commands, SasSession& session, DialogMemory& dialogs,
+                      const NoteShapeParams& shape) {
+  const ScaleSnapParams scale = dialogs.snapParams;
+  ChangeChosenNotes(
+      commands, commands.windows, session,
+      [shape, scale](SasDocument& sas, const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+        std::vector<NoteShift> spans = ShiftsOf(notes, 0);
+        if ((shape.drift != 0 || shape.vibrato != 100) &&
+            !SasShapeNotes(sas, spans, shape.drift, shape.vibrato, sink))
+          return false;
+        if (!shape.moveCentre) return true;
+        std::vector<NoteShift> shifts;
+        for (const NoteReport& note : notes) {
+          const double sung = note.note * 100.0 + note.centreCents;
+          if (!std::isfinite(sung)) continue;
+          const double wanted = sung + shape.centre / 100.0 * (NearestScalePitch(sung, scale) - sung);
+          shifts.push_back({{note.firstFrame, note.endFrame}, wanted - TargetCentreOf(note)});
+        }
+        return SasShiftNotes(sas, std::move(shifts), scale.retuneMs, sink);
+      });
 }
 
 // Delete Notes: what was done to the notes undone, each frame's target pitch back to the pitch
 // sung there (time correction and amplitudes kept), as Global Clear does over the whole file.
-void DeleteChosenNotes(App& app) {
-  ChangeChosenNotes(app.commands, app.windows, app.session,
-                    [&app](const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
+void DeleteChosenNotes(Commands& commands, SasSession& session) {
+  ChangeChosenNotes(commands, commands.windows, session,
+                    [](SasDocument& sas, const std::vector<NoteReport>& notes, const FrameChangeSink& sink) {
                       for (const NoteReport& note : notes)
-                        if (!SasApplyRange(app.session.sas, note.firstFrame, note.endFrame,
-                                           SasRangeOps::Transpose, SasRangeParams{}, sink))
+                        if (!SasApplyRange(sas, note.firstFrame, note.endFrame, SasRangeOps::Transpose,
+                                           SasRangeParams{}, sink))
                           return false;
                       return true;
                     });
@@ -210,19 +214,20 @@ void SelectAllNotes(Commands& commands, WindowStates& windows, SasSession& sessi
   RedrawNotes(commands, windows, ports);
 }
 
-void ShapeNotesCommand(App& app, int view) {
-  NoteShapeParams shape = app.dialogs.noteShape;
+void ShapeNotesCommand(Commands& commands, SasSession& session, DialogMemory& dialogs,
+                       platform::Platform& ports, int view) {
+  NoteShapeParams shape = dialogs.noteShape;
   // The scale the centre goes to is the last Snap to Scale's, named where the user chooses it.
-  const ScaleSnapParams& scale = app.dialogs.snapParams;
+  const ScaleSnapParams& scale = dialogs.snapParams;
   const std::string scaleName =
       scale.scale == ScaleKind::Chromatic
           ? std::string("semitones")
           : std::string(KeyName(scale.key)) + " " + std::string(ScaleKindLabel(scale.scale));
   ShapeProcedure procedure(shape, "Pitch centre to " + scaleName + " (%)");
-  app.ports.dialogs.RunModal(view, ShapeNotesDialogTemplate(), procedure);
+  ports.dialogs.RunModal(view, ShapeNotesDialogTemplate(), procedure);
   if (!procedure.accepted) return;
-  app.dialogs.noteShape = shape;
-  ShapeChosenNotes(app, shape);
+  dialogs.noteShape = shape;
+  ShapeChosenNotes(commands, session, dialogs, shape);
 }
 
 }  // namespace
@@ -283,13 +288,13 @@ void NoteDragMove(WindowStates& windows, SasSession& session, platform::Platform
   ToggleNoteOutlines(windows, session, ports, cents);
 }
 
-void NoteDragEnd(App& app) {
-  MouseDrag& drag = app.session.mouse;
+void NoteDragEnd(Commands& commands, SasSession& session, DialogMemory& dialogs, platform::Platform& ports) {
+  MouseDrag& drag = session.mouse;
   const bool moved = drag.noteMoved && drag.noteCents != 0;
   // From here on no paint draws the outlines again.
   drag.noteMoved = false;
-  RedrawNotes(app.commands, app.windows, app.ports);
-  if (moved) ShiftChosenNotes(app, drag.noteCents);
+  RedrawNotes(commands, commands.windows, ports);
+  if (moved) ShiftChosenNotes(commands, session, dialogs, drag.noteCents);
 }
 
 void ChooseNotesInColumns(Commands& commands, WindowStates& windows, SasSession& session,
@@ -348,31 +353,35 @@ constexpr CommandEntry Entries[] = {
     {.id = CommandId::NoteSemitoneUp,
      .label = "Notes U&p a Semitone",
      .key = WindowKey(platform::key::PageUp, In(SasView)),
-     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, 100); },
+     .handler = [](App& app, int,
+                   CommandId) { ShiftChosenNotes(app.commands, app.session, app.dialogs, 100); },
      .gate = ChosenUsable},
     {.id = CommandId::NoteSemitoneDown,
      .label = "Notes Do&wn a Semitone",
      .key = WindowKey(platform::key::PageDown, In(SasView)),
-     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -100); },
+     .handler = [](App& app, int,
+                   CommandId) { ShiftChosenNotes(app.commands, app.session, app.dialogs, -100); },
      .gate = ChosenUsable},
     {.id = CommandId::NoteCentUp,
      .label = "Notes Up a &Cent",
      .key = Accelerator(platform::key::PageUp, true),
-     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, 1); },
+     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app.commands, app.session, app.dialogs, 1); },
      .gate = ChosenUsable},
     {.id = CommandId::NoteCentDown,
      .label = "Notes Down a Cent",
      .key = Accelerator(platform::key::PageDown, true),
-     .handler = [](App& app, int, CommandId) { ShiftChosenNotes(app, -1); },
+     .handler = [](App& app, int,
+                   CommandId) { ShiftChosenNotes(app.commands, app.session, app.dialogs, -1); },
      .gate = ChosenUsable},
     {.id = CommandId::DeleteNotes,
      .label = "Dele&te Notes",
      .key = WindowKey(platform::key::Delete, In(SasView)),
-     .handler = [](App& app, int, CommandId) { DeleteChosenNotes(app); },
+     .handler = [](App& app, int, CommandId) { DeleteChosenNotes(app.commands, app.session); },
      .gate = ChosenUsable},
     {.id = CommandId::ShapeNotes,
      .label = "S&hape Notes...",
-     .handler = [](App& app, int view, CommandId) { ShapeNotesCommand(app, view); },
+     .handler = [](App& app, int view,
+                   CommandId) { ShapeNotesCommand(app.commands, app.session, app.dialogs, app.ports, view); },
      .gate = ChosenUsable},
 };
 

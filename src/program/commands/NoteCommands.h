@@ -20,6 +20,7 @@
 namespace vocara {
 
 struct App;
+struct DialogMemory;
 struct Commands;
 struct SasSession;
 struct WindowStates;
@@ -38,7 +39,7 @@ std::uint32_t NotePress(Commands& commands, WindowStates& windows, SasSession& s
 void NoteDragMove(WindowStates& windows, SasSession& session, platform::Platform& ports,
                   const platform::Message& message);
 // Its release: the chosen notes moved by the shift the outlines show, as one undo action.
-void NoteDragEnd(App& app);
+void NoteDragEnd(Commands& commands, SasSession& session, DialogMemory& dialogs, platform::Platform& ports);
 
 // After a Ctrl band over columns left .. right - 1 in Note mode: the notes it touches are chosen.
 void ChooseNotesInColumns(Commands& commands, WindowStates& windows, SasSession& session,

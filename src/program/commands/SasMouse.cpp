@@ -555,7 +555,7 @@ void Release(App& app, bool shift) {
   drag.state = 0;
   app.ports.windows.ReleaseMouse();
   // The notes move through the file once the drag is over, like every other change made there.
-  if (state & DragNote) NoteDragEnd(app);
+  if (state & DragNote) NoteDragEnd(app.commands, app.session, app.dialogs, app.ports);
 }
 
 }  // namespace

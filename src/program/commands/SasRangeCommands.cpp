@@ -95,8 +95,8 @@ void RangeChanged(Commands& commands, SasSession& session, platform::Platform& p
 
 void ApplyRange(WindowStates& windows, SasSession& session, DialogMemory& dialogs, std::uint32_t first,
                 std::uint32_t end, unsigned ops, bool writeBackFirst) {
-  RunFileOperation(windows, session, writeBackFirst, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasApplyRange(session.sas, first, end, ops, dialogs.sasRangeParams, sink));
+  RunFileOperation(windows, session, writeBackFirst, [&](SasDocument& sas, const FrameChangeSink& sink) {
+    return DoneOrFailed(SasApplyRange(sas, first, end, ops, dialogs.sasRangeParams, sink));
   });
 }
 
@@ -168,8 +168,8 @@ void SelectAll(Commands& commands, SasSession& session, platform::Platform& port
 void SetTimeCorrection(WindowStates& windows, SasSession& session, bool disable) {
   const std::uint32_t first = RangeLeft(session);
   const std::uint32_t end = RangeRight(session);
-  RunFileOperation(windows, session, true, [&](const FrameChangeSink& sink) {
-    return DoneOrFailed(SasSetTimeCorrection(session.sas, first, end, disable, sink));
+  RunFileOperation(windows, session, true, [&](SasDocument& sas, const FrameChangeSink& sink) {
+    return DoneOrFailed(SasSetTimeCorrection(sas, first, end, disable, sink));
   });
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,11 @@ bool SasEditAllowed(SasSession& session) {
     ShowErrorMessage(session.desktop, MessageId::SasReadOnly);
   }
   return false;
+}
+
+std::optional<std::pair<std::uint32_t, std::uint32_t>> SasEditRange(SasSession& session) {
+  if (!SasEditAllowed(session)) return std::nullopt;
+  return SasRangeOrWholeFile(session);
 }
 
 void SasReadPage(SasSession& session) {
@@ -212,7 +218,7 @@ bool RunFileOperation(WindowStates& windows, SasSession& session, bool writeBack
   SasChange change;
   const MessageId refused = change.Begin(sas, false, session.lockWait);
   const FileOperationEnd end =
-      refused == MessageId::None ? operation(collector.Sink()) : FileOperationEnd::Failed;
+      refused == MessageId::None ? operation(sas, collector.Sink()) : FileOperationEnd::Failed;
   const bool done = end == FileOperationEnd::Done && change.Commit();
   if (!done) {
     // The file is as it was, and so are the header and links that go back with it.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -105,6 +106,10 @@ std::pair<std::uint32_t, std::uint32_t> SasRangeOrWholeFile(const SasSession& se
 // edits or writes the SAS asks this first.
 bool SasEditAllowed(SasSession& session);
 
+// What an edit of the whole take works on: SasRangeOrWholeFile, or nothing when the SAS may not
+// be changed (SasEditAllowed, which says so).
+std::optional<std::pair<std::uint32_t, std::uint32_t>> SasEditRange(SasSession& session);
+
 // Loads the page from firstFrame (never past the last frame) and clears SasPageDirty without
 // writing: a caller with edits writes them back first. A failed read is reported.
 void SasReadPage(SasSession& session);
@@ -150,8 +155,8 @@ void SasViewSetDataWidth(WindowStates& windows, SasSession& session);
 // "Invalid File Handle").
 enum class FileOperationEnd { Done, Stopped, Failed };
 
-// The operation itself: it reports every record it changes to the sink.
-using SasFileOperation = std::function<FileOperationEnd(const FrameChangeSink& sink)>;
+// The operation itself, over the SAS document: it reports every record it changes to the sink.
+using SasFileOperation = std::function<FileOperationEnd(SasDocument& sas, const FrameChangeSink& sink)>;
 
 // Done when the operation ran to its end, Failed otherwise.
 inline FileOperationEnd DoneOrFailed(bool done) {
