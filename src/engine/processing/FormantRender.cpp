@@ -1,5 +1,7 @@
 #include "engine/processing/FormantRender.h"
 
+#include <fftw3.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -7,16 +9,55 @@
 #include <complex>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <numbers>
 #include <span>
 #include <utility>
 #include <vector>
 
-#include "engine/processing/Fft.h"
 #include "engine/sas/NoteSegments.h"
 
 namespace vocara::render {
 namespace {
+
+// The render's real transforms run on FFTW plans, one forward (real to complex) and one
+// inverse (complex to real) per power-of-two length, made with FFTW_ESTIMATE, so that the same
+// input gives the same output on every run, and kept for the life of the program. FFTW's
+// planner is not safe to call from two threads at once, so the plans are made under a lock
+// when a render starts, never while it runs; executing a plan on other arrays than it was made
+// on is safe from any thread, as long as they are aligned as FFTW allocates them.
+struct RealPlans {
+  fftw_plan forward = nullptr;
+  fftw_plan inverse = nullptr;
+};
+
+RealPlans PlansFor(std::size_t n) {
+  static std::mutex lock;
+  static std::array<RealPlans, 32> made{};
+  const std::lock_guard<std::mutex> held(lock);
+  RealPlans& plans = made[static_cast<std::size_t>(std::countr_zero(n))];
+  if (!plans.forward) {
+    const int length = static_cast<int>(n);
+    double* real = fftw_alloc_real(n);
+    fftw_complex* bins = fftw_alloc_complex(n / 2 + 1);
+    plans.forward = fftw_plan_dft_r2c_1d(length, real, bins, FFTW_ESTIMATE);
+    plans.inverse = fftw_plan_dft_c2r_1d(length, bins, real, FFTW_ESTIMATE);
+    fftw_free(bins);
+    fftw_free(real);
+  }
+  return plans;
+}
+
+// An array in FFTW's own allocation, aligned as its plans expect.
+template <typename T>
+struct FftwFree {
+  void operator()(T* p) const { fftw_free(p); }
+};
+template <typename T>
+using FftwArray = std::unique_ptr<T[], FftwFree<T>>;
+FftwArray<double> RealArray(std::size_t n) { return FftwArray<double>(fftw_alloc_real(n)); }
+FftwArray<fftw_complex> ComplexArray(std::size_t n) { return FftwArray<fftw_complex>(fftw_alloc_complex(n)); }
 
 // The render that keeps the formants: the same walk, so the same output positions, time links
 // and length, but each output position is not resampled from the input. Instead, pitch
@@ -51,26 +92,30 @@ class FormantSink {
         trackSums_(std::size_t{frameLength} / 2 + 2),
         envelopeScale_(std::exp2(formantShift / 1200.0)),
         shiftAmount_(std::min(1.0, std::abs(formantShift) / 100.0)),
-        spectrum_(TransformLength(frameLength - 1)),
-        magnitudes_(spectrum_.size() / 2 + 1),
-        harmonics_(spectrum_.size() / 2 + 2),
-        wanted_(spectrum_.size() / 2 + 1),
-        resonance_(spectrum_.size() / 2 + 2),
-        misfit_(spectrum_.size() / 2 + 2),
-        turnRe_(spectrum_.size() / 2 + 2),
-        turnIm_(spectrum_.size() / 2 + 2),
-        atRe_(spectrum_.size() / 2 + 2),
-        atIm_(spectrum_.size() / 2 + 2),
-        pointRe_(spectrum_.size() / 2 + 2),
-        pointIm_(spectrum_.size() / 2 + 2),
-        analysis_(4 * spectrum_.size()),
+        transformLength_(TransformLength(frameLength - 1)),
+        spectrum_(RealArray(transformLength_)),
+        bins_(ComplexArray(transformLength_ / 2 + 1)),
+        magnitudes_(transformLength_ / 2 + 1),
+        harmonics_(transformLength_ / 2 + 2),
+        wanted_(transformLength_ / 2 + 1),
+        resonance_(transformLength_ / 2 + 2),
+        misfit_(transformLength_ / 2 + 2),
+        turnRe_(transformLength_ / 2 + 2),
+        turnIm_(transformLength_ / 2 + 2),
+        atRe_(transformLength_ / 2 + 2),
+        atIm_(transformLength_ / 2 + 2),
+        pointRe_(transformLength_ / 2 + 2),
+        pointIm_(transformLength_ / 2 + 2),
+        analysisLength_(4 * transformLength_),
+        analysis_(RealArray(analysisLength_)),
+        analysisBins_(ComplexArray(analysisLength_ / 4 + 1)),
         pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
         progress_(progress) {
-    for (std::size_t n = 8; n <= analysis_.size(); n *= 2) {
-      PrepareFft(1, static_cast<std::uint32_t>(n));
-      PrepareFft(-1, static_cast<std::uint32_t>(n));
-    }
+    // Grains are reshaped in transforms of 8 .. transformLength_ values and their harmonics
+    // read from folded ones of 8 .. analysisLength_ / 2.
+    for (std::size_t n = 8; n <= analysisLength_ / 2; n *= 2)
+      plans_[static_cast<std::size_t>(std::countr_zero(n))] = PlansFor(n);
     for (std::size_t i = 0; i < pulse_.size(); ++i)
       pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
     reshaped_.samples.resize(2 * std::size_t{frameLength});
@@ -496,15 +541,14 @@ class FormantSink {
     const std::size_t magTop = std::min(bins, top + static_cast<std::size_t>(3 * spacing) + 2);
     const auto count = static_cast<std::size_t>(static_cast<double>(magTop - 1) / spacing);
     if (count < 2 || h < 2) return half - 1;
-    double* b = spectrum_.data();
+    double* b = spectrum_.get();
+    fftw_complex* x = bins_.get();
+    const RealPlans& plans = plans_[static_cast<std::size_t>(std::countr_zero(n))];
     std::fill_n(b, n, 0.0);
     for (std::size_t j = 0; j < width; ++j) b[(j + n - (h - 1)) & mask] = grain_[j];
-    RealFft(1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
+    fftw_execute_dft_r2c(plans.forward, b, x);
     double* mag = magnitudes_.data();
-    mag[0] = std::abs(b[0]);
-    mag[bins] = std::abs(b[1]);
-    for (std::size_t m = 1; m <= magTop && m < bins; ++m)
-      mag[m] = std::sqrt(b[2 * m] * b[2 * m] + b[2 * m + 1] * b[2 * m + 1]);
+    for (std::size_t m = 0; m <= magTop; ++m) mag[m] = std::sqrt(x[m][0] * x[m][0] + x[m][1] * x[m][1]);
     double least = 0.0;
     const bool modelled = ModelEnvelope(half, width, period, ratio, n, count, top, least);
     if (!modelled) {
@@ -518,15 +562,11 @@ class FormantSink {
       gain = std::clamp(gain, 1 / MostGain, MostGain);
       const double ease = static_cast<double>(m) > easeFrom ? (static_cast<double>(top) - m) / easeOver : 1.0;
       gain = 1 + amount * ease * (gain - 1);
-      if (m == 0) {
-        b[0] *= gain;
-      } else {
-        b[2 * m] *= gain;
-        b[2 * m + 1] *= gain;
-      }
+      x[m][0] *= gain;
+      x[m][1] *= gain;
     }
-    RealFft(-1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
-    const double norm = 2.0 / static_cast<double>(n);
+    fftw_execute_dft_c2r(plans.inverse, x, b);
+    const double norm = 1.0 / static_cast<double>(n);
     const std::size_t reach = std::max(h, std::min({h + h / 2, n / 2, std::size_t{frameLength_} - 1}));
     width = 2 * reach - 1;
     const double* taper = Taper(h, reach);
@@ -607,14 +647,14 @@ class FormantSink {
     const double step = std::numbers::pi * sampleRate_ / (period * band);
     const auto fitted = std::min(count, static_cast<std::size_t>(std::numbers::pi / step));
     const std::size_t length = std::max<std::size_t>(16, std::bit_ceil(4 * (count + 2)));
-    if (fitted < DenseHarmonics || length > analysis_.size()) return false;
+    if (fitted < DenseHarmonics || length > analysisLength_) return false;
     // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
     // transform it would take in its neighbours too, so the grain is laid again (cubic
     // interpolation) over exactly two periods, where the harmonics fall on every second bin of
     // its transform and the window hides each from the others. Only those bins are read, and the
     // even bins of a transform are the transform of its two halves added, half as long.
     const auto h = static_cast<std::size_t>(half);
-    double* c = analysis_.data();
+    double* c = analysis_.get();
     const double along = 2 * period / static_cast<double>(length);
     const double first = static_cast<double>(h - 1) - period;
     // Read from a copy of the grain with silence on either side where the points reach no
@@ -644,11 +684,12 @@ class FormantSink {
     }
     const std::size_t folded = length / 2;
     for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
-    RealFft(1, static_cast<std::uint32_t>(folded), std::span<double>(c, folded));
+    fftw_complex* x = analysisBins_.get();
+    fftw_execute_dft_r2c(plans_[static_cast<std::size_t>(std::countr_zero(folded))].forward, c, x);
     double* a = harmonics_.data();
     double loudest = 0;
     for (std::size_t k = 1; k <= fitted; ++k) {
-      a[k] = along * std::sqrt(c[2 * k] * c[2 * k] + c[2 * k + 1] * c[2 * k + 1]);
+      a[k] = along * std::sqrt(x[k][0] * x[k][0] + x[k][1] * x[k][1]);
       loudest = std::max(loudest, a[k]);
     }
     if (!(loudest > 0)) return false;
@@ -912,9 +953,11 @@ class FormantSink {
   std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
   std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
   std::vector<double> trackSums_;
-  double envelopeScale_;  // the formant shift as a frequency ratio
-  double shiftAmount_;    // how far the shift brings the reshaping in, 0 .. 1
-  std::vector<double> spectrum_;
+  double envelopeScale_;          // the formant shift as a frequency ratio
+  double shiftAmount_;            // how far the shift brings the reshaping in, 0 .. 1
+  std::size_t transformLength_;   // the longest transform a grain is reshaped in
+  FftwArray<double> spectrum_;    // the grain to be reshaped, and the reshaped grain
+  FftwArray<fftw_complex> bins_;  // its transform
   std::vector<double> magnitudes_;
   std::vector<double> harmonics_;
   std::vector<double> wanted_;     // the spectrum each bin is brought to
@@ -926,7 +969,10 @@ class FormantSink {
   std::vector<double> atIm_;
   std::vector<double> pointRe_;  // the bins' points on the unit circle (ModelEnvelope)
   std::vector<double> pointIm_;
-  std::vector<double> analysis_;
+  std::size_t analysisLength_;            // the longest grain laid again for its harmonics
+  FftwArray<double> analysis_;            // (ModelEnvelope), and the transform of its folded
+  FftwArray<fftw_complex> analysisBins_;  // halves
+  std::array<RealPlans, 32> plans_{};     // by the length's power of two
   std::vector<double> pulse_;
   Poly poly_{};         // the last modelled grain's all-pole model of the resonances
   int polyOrder_ = -1;  // its order (-1: none, the next model starts afresh)
