@@ -8,11 +8,13 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <numbers>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -59,6 +61,155 @@ using FftwArray = std::unique_ptr<T[], FftwFree<T>>;
 FftwArray<double> RealArray(std::size_t n) { return FftwArray<double>(fftw_alloc_real(n)); }
 FftwArray<fftw_complex> ComplexArray(std::size_t n) { return FftwArray<fftw_complex>(fftw_alloc_complex(n)); }
 
+// The render's inner loops over runs of points, each point taking the same steps as it would
+// alone while all of them take each step together, so that none waits on another. Built twice,
+// plain and for AVX2 (no fused multiply-add, so both give the same doubles), and the second
+// taken where the processor has it.
+namespace kernels {
+
+// The polynomial p (order + 1 coefficients) at count points (re, im) by Horner, into (sr, si).
+[[gnu::always_inline]] inline void PolynomialAt(const double* p, int order, const double* re,
+                                                const double* im, std::size_t count, double* sr, double* si) {
+  std::fill_n(sr, count, p[order]);
+  std::fill_n(si, count, 0.0);
+  for (int j = order - 1; j >= 0; --j) {
+    const double c = p[j];
+    for (std::size_t k = 0; k < count; ++k) {
+      const double next = sr[k] * re[k] - si[k] * im[k] + c;
+      si[k] = sr[k] * im[k] + si[k] * re[k];
+      sr[k] = next;
+    }
+  }
+}
+
+// The cosine series rho_0 + 2 sum rho_j cos(j w) at count angles given by their cosines, by
+// Clenshaw's recurrence, into out (q: as many values of scratch). The points take up to four
+// steps of the recurrence at a time between memory and registers, and so many points go at
+// once that the steps of one never wait on its last.
+template <int Steps>
+[[gnu::always_inline]] inline void ClenshawSteps(const double* rho, int j, const double* cosine,
+                                                 std::size_t count, double* p, double* q) {
+  for (std::size_t m = 0; m < count; ++m) {
+    const double x = 2 * cosine[m];
+    double b1 = p[m];
+    double b2 = q[m];
+    for (int s = 0; s < Steps; ++s) {
+      const double next = (rho[j - s] - b2) + x * b1;
+      b2 = b1;
+      b1 = next;
+    }
+    p[m] = b1;
+    q[m] = b2;
+  }
+}
+[[gnu::always_inline]] inline void CosineSeriesAt(const double* rho, int order, const double* cosine,
+                                                  std::size_t count, double* out, double* q) {
+  std::fill_n(out, count, 0.0);
+  std::fill_n(q, count, 0.0);
+  int j = order;
+  for (; j >= 4; j -= 4) ClenshawSteps<4>(rho, j, cosine, count, out, q);
+  if (j == 3) ClenshawSteps<3>(rho, j, cosine, count, out, q);
+  if (j == 2) ClenshawSteps<2>(rho, j, cosine, count, out, q);
+  if (j == 1) ClenshawSteps<1>(rho, j, cosine, count, out, q);
+  for (std::size_t m = 0; m < count; ++m) out[m] = rho[0] + (2 * cosine[m] * out[m] - 2 * q[m]);
+}
+
+// sum over k of Re(v_k z_k^i) for i = 0 .. order, with v_k = (re, im) and z_k = (tr, ti), into
+// moments; re and im are turned on in place.
+[[gnu::always_inline]] inline void Moments(double* re, double* im, const double* tr, const double* ti,
+                                           std::size_t count, int order, double* moments) {
+  for (int i = 0; i <= order; ++i) {
+    double sum = 0.0;
+    for (std::size_t k = 0; k < count; ++k) sum += re[k];
+    moments[i] = sum;
+    for (std::size_t k = 0; k < count; ++k) {
+      const double next = re[k] * tr[k] - im[k] * ti[k];
+      im[k] = re[k] * ti[k] + im[k] * tr[k];
+      re[k] = next;
+    }
+  }
+}
+
+// sums[s] = sum over i of lead[i] lagged[i + s] for s < shifts, each in the order of i: sixteen
+// sums at a time held in registers (four vectors of four) over all the terms. The last block
+// reads up to 15 values past lagged[terms + shifts - 2], and those sums are left out.
+using Four = double __attribute__((vector_size(32)));
+constexpr std::size_t LaggedBlock = 16;
+[[gnu::always_inline]] inline void LaggedSums(const double* lead, const double* lagged, std::size_t terms,
+                                              std::size_t shifts, double* sums) {
+  constexpr std::size_t Vectors = LaggedBlock / 4;
+  for (std::size_t s0 = 0; s0 < shifts; s0 += LaggedBlock) {
+    std::array<Four, Vectors> acc{};
+    for (std::size_t i = 0; i < terms; ++i) {
+      const Four v = Four{} + lead[i];
+      const double* l = lagged + i + s0;
+      for (std::size_t q = 0; q < Vectors; ++q) {
+        Four x;
+        std::memcpy(&x, l + 4 * q, sizeof x);
+        acc[q] += v * x;
+      }
+    }
+    std::array<double, LaggedBlock> all;
+    std::memcpy(all.data(), acc.data(), sizeof all);
+    std::copy_n(all.begin(), std::min(LaggedBlock, shifts - s0), sums + s0);
+  }
+}
+
+struct Set {
+  void (*polynomialAt)(const double*, int, const double*, const double*, std::size_t, double*, double*);
+  void (*cosineSeriesAt)(const double*, int, const double*, std::size_t, double*, double*);
+  void (*moments)(double*, double*, const double*, const double*, std::size_t, int, double*);
+  void (*laggedSums)(const double*, const double*, std::size_t, std::size_t, double*);
+};
+
+void PolynomialAtPlain(const double* p, int order, const double* re, const double* im, std::size_t count,
+                       double* sr, double* si) {
+  PolynomialAt(p, order, re, im, count, sr, si);
+}
+void CosineSeriesAtPlain(const double* rho, int order, const double* cosine, std::size_t count, double* out,
+                         double* q) {
+  CosineSeriesAt(rho, order, cosine, count, out, q);
+}
+void MomentsPlain(double* re, double* im, const double* tr, const double* ti, std::size_t count, int order,
+                  double* moments) {
+  Moments(re, im, tr, ti, count, order, moments);
+}
+void LaggedSumsPlain(const double* lead, const double* lagged, std::size_t terms, std::size_t shifts,
+                     double* sums) {
+  LaggedSums(lead, lagged, terms, shifts, sums);
+}
+
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+__attribute__((target("avx2"))) void PolynomialAtAvx2(const double* p, int order, const double* re,
+                                                      const double* im, std::size_t count, double* sr,
+                                                      double* si) {
+  PolynomialAt(p, order, re, im, count, sr, si);
+}
+__attribute__((target("avx2"))) void CosineSeriesAtAvx2(const double* rho, int order, const double* cosine,
+                                                        std::size_t count, double* out, double* q) {
+  CosineSeriesAt(rho, order, cosine, count, out, q);
+}
+__attribute__((target("avx2"))) void MomentsAvx2(double* re, double* im, const double* tr, const double* ti,
+                                                 std::size_t count, int order, double* moments) {
+  Moments(re, im, tr, ti, count, order, moments);
+}
+__attribute__((target("avx2"))) void LaggedSumsAvx2(const double* lead, const double* lagged,
+                                                    std::size_t terms, std::size_t shifts, double* sums) {
+  LaggedSums(lead, lagged, terms, shifts, sums);
+}
+#endif
+
+const Set& Best() {
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+  static constexpr Set Avx2{PolynomialAtAvx2, CosineSeriesAtAvx2, MomentsAvx2, LaggedSumsAvx2};
+  if (__builtin_cpu_supports("avx2")) return Avx2;
+#endif
+  static constexpr Set Plain{PolynomialAtPlain, CosineSeriesAtPlain, MomentsPlain, LaggedSumsPlain};
+  return Plain;
+}
+
+}  // namespace kernels
+
 // The render that keeps the formants: the same walk, so the same output positions, time links
 // and length, but each output position is not resampled from the input. Instead, pitch
 // synchronous overlap-add: the input is marked at its pitch periods (epochs, one source period
@@ -88,7 +239,7 @@ class FormantSink {
         early_(2 * std::size_t{frameLength}),
         padded_(2 * std::size_t{frameLength} + 2 * GrainPad),
         trackLead_(std::size_t{frameLength} / 2 + 2),
-        trackLagged_(std::size_t{frameLength} + 2),
+        trackLagged_(std::size_t{frameLength} + 2 + LaggedPad),
         trackSums_(std::size_t{frameLength} / 2 + 2),
         envelopeScale_(std::exp2(formantShift / 1200.0)),
         shiftAmount_(std::min(1.0, std::abs(formantShift) / 100.0)),
@@ -105,7 +256,7 @@ class FormantSink {
         atRe_(transformLength_ / 2 + 2),
         atIm_(transformLength_ / 2 + 2),
         pointRe_(transformLength_ / 2 + 2),
-        pointIm_(transformLength_ / 2 + 2),
+        scratch_(transformLength_ / 2 + 2),
         analysisLength_(4 * transformLength_),
         analysis_(RealArray(analysisLength_)),
         analysisBins_(ComplexArray(analysisLength_ / 4 + 1)),
@@ -124,6 +275,9 @@ class FormantSink {
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
+
+  // The lagged stretch's room past its end for kernels::LaggedSums' widest block.
+  static constexpr std::size_t LaggedPad = kernels::LaggedBlock;
 
   // The input it keeps at hand: grains and epoch searches reach a few frames around the walk.
   static std::size_t WindowLength(std::uint32_t frameLength) { return 8 * std::size_t{frameLength} + 64; }
@@ -264,12 +418,7 @@ class FormantSink {
     for (std::size_t i = 0; i < terms; ++i) lead[i] = static_cast<double>(a[2 * i]);
     const std::int32_t* from = b - reach;
     for (std::size_t i = 0; i + 1 < terms + shifts; ++i) lagged[i] = static_cast<double>(from[2 * i]);
-    std::fill_n(sums, shifts, 0.0);
-    for (std::size_t i = 0; i < terms; ++i) {
-      const double v = lead[i];
-      const double* l = lagged + i;
-      for (std::size_t s = 0; s < shifts; ++s) sums[s] += v * l[s];
-    }
+    kernels_.laggedSums(lead, lagged, terms, shifts, sums);
     double best = -std::numeric_limits<double>::infinity();
     std::int64_t bestShift = 0;
     for (std::size_t s = 0; s < shifts; ++s) {
@@ -669,18 +818,22 @@ class FormantSink {
       std::copy_n(grain_.begin(), width, padded_.begin() + GrainPad);
       std::fill_n(padded_.begin() + GrainPad + w, GrainPad, 0.0);
     }
-    const double* inside = padded_.data() + GrainPad;
-    const auto sample = [&](std::int64_t i) {
-      if (padded) return inside[i];
-      return i >= 0 && i < w ? grain_[static_cast<std::size_t>(i)] : 0.0;
+    const auto lay = [&](const auto& sample) {
+      for (std::size_t j = 0; j < length; ++j) {
+        const double at = first + along * static_cast<double>(j);
+        const double whole = std::floor(at);
+        const auto i = static_cast<std::int64_t>(whole);
+        const double t = at - whole;
+        const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
+        c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+      }
     };
-    for (std::size_t j = 0; j < length; ++j) {
-      const double at = first + along * static_cast<double>(j);
-      const double whole = std::floor(at);
-      const auto i = static_cast<std::int64_t>(whole);
-      const double t = at - whole;
-      const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
-      c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+    if (padded) {
+      const double* inside = padded_.data() + GrainPad;
+      lay([inside](std::int64_t i) { return inside[i]; });
+    } else {
+      const double* g = grain_.data();
+      lay([g, w](std::int64_t i) { return i >= 0 && i < w ? g[i] : 0.0; });
     }
     const std::size_t folded = length / 2;
     for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
@@ -706,37 +859,37 @@ class FormantSink {
       return false;
     }
     double* misfit = misfit_.data();
-    const double* ar = atRe_.data();
-    const double* ai = atIm_.data();  // the model at the harmonics, as the fit left it
+    const double* fit = atRe_.data();  // |A|^2 at the harmonics, as the fit left it
     for (std::size_t k = 1; k <= fitted; ++k)
-      misfit[k] =
-          std::sqrt(power[k - 1] * std::max(ar[k - 1] * ar[k - 1] + ai[k - 1] * ai[k - 1], 1e-30) / level);
+      misfit[k] = std::sqrt(power[k - 1] * std::max(fit[k - 1], 1e-30) / level);
     misfit[fitted + 1] = misfit[fitted];
     // Bin m at the model's angle m x perBin and the envelope's harmonic number m x perHarmonic
     // (both read lower for a formant shift), and the output's harmonic number m x perTarget.
     const double perBin = std::numbers::pi * sampleRate_ / (static_cast<double>(n) * band * envelopeScale_);
     const double perHarmonic = 1.0 / (spacing * envelopeScale_);
     const double perTarget = ratio / spacing;
+    // Only the model's power is wanted at the bins: |A|^2, a cosine series in the angle with
+    // the polynomial's own correlations as its terms, at the cosines of the bins' angles (turned
+    // on by a rotation).
+    const Poly rho = Correlations(order);
     const double turnRe = std::cos(perBin);
-    const double turnIm = -std::sin(perBin);
-    // The bins' points first, then the model at all of them.
-    double* pointRe = pointRe_.data();
-    double* pointIm = pointIm_.data();
+    const double turnIm = std::sin(perBin);
+    double* cosine = pointRe_.data();
     double zr = 1.0;
     double zi = 0.0;
     for (std::size_t m = 0; m < top; ++m) {
-      pointRe[m] = zr;
-      pointIm[m] = zi;
+      cosine[m] = zr;
       const double next = zr * turnRe - zi * turnIm;
       zi = zr * turnIm + zi * turnRe;
       zr = next;
     }
-    AtTurns(order, pointRe, pointIm, top);
+    double* model = atIm_.data();
+    kernels_.cosineSeriesAt(rho.data(), order, cosine, top, model, scratch_.data());
     for (std::size_t m = 0; m < top; ++m) {
       const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
       const auto k = std::min(static_cast<std::size_t>(u), fitted);
       const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
-      const double envelope = std::sqrt(level / std::max(ar[m] * ar[m] + ai[m] * ai[m], 1e-30)) * off;
+      const double envelope = std::sqrt(level / std::max(model[m], 1e-30)) * off;
       wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
     }
     return true;
@@ -766,8 +919,6 @@ class FormantSink {
       turnIm[k] = at.imag();
       at *= turn;
     }
-    const double* ar = atRe_.data();
-    const double* ai = atIm_.data();
     Poly r{};
     for (std::size_t k = 0; k < count; ++k) {
       const double c1 = turnRe[k];
@@ -793,53 +944,39 @@ class FormantSink {
       polyOrder_ = order;
       rounds = FirstRounds;
     }
+    double* ar = atRe_.data();
+    double* ai = atIm_.data();
     for (int round = 0; round < rounds; ++round) {
       // The model's impulse response as the harmonics see it: 1/A sampled at them.
-      target.fill(0.0);
-      AtTurns(order, turnRe, turnIm, count);
+      kernels_.polynomialAt(poly_.data(), order, turnRe, turnIm, count, ar, ai);
       for (std::size_t k = 0; k < count; ++k) {
-        const double tr = turnRe[k];
-        const double ti = turnIm[k];
         const double norm = std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
-        double re = ar[k] / norm;
-        double im = -ai[k] / norm;
-        for (int i = 0; i <= order; ++i) {
-          target[i] += re;
-          const double next = re * tr - im * ti;
-          im = re * ti + im * tr;
-          re = next;
-        }
+        ar[k] /= norm;
+        ai[k] = -ai[k] / norm;
       }
+      kernels_.moments(ar, ai, turnRe, turnIm, count, order, target.data());
       for (int i = 0; i <= order; ++i) target[i] /= static_cast<double>(count);
       if (!SolveToeplitz(r, target, order, solved)) break;
       poly_ = solved;
     }
+    const Poly rho = Correlations(order);
+    kernels_.cosineSeriesAt(rho.data(), order, turnRe, count, ar, scratch_.data());
     double made = 0.0;
     double wanted = 0.0;
-    AtTurns(order, turnRe, turnIm, count);
     for (std::size_t k = 0; k < count; ++k) {
-      made += 1.0 / std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
+      made += 1.0 / std::max(ar[k], 1e-30);
       wanted += power[k];
     }
     return made > 0 && std::isfinite(made) ? wanted / made : 0.0;
   }
 
-  // The model's polynomial A at `count` points (re, im) of the unit circle (e^-iw), by Horner,
-  // into atRe_ and atIm_: every point takes the same steps as it would alone, but all points
-  // take each step together, so that none waits on the one before.
-  void AtTurns(int order, const double* re, const double* im, std::size_t count) {
-    double* sr = atRe_.data();
-    double* si = atIm_.data();
-    std::fill_n(sr, count, poly_[order]);
-    std::fill_n(si, count, 0.0);
-    for (int j = order - 1; j >= 0; --j) {
-      const double p = poly_[j];
-      for (std::size_t k = 0; k < count; ++k) {
-        const double next = sr[k] * re[k] - si[k] * im[k] + p;
-        si[k] = sr[k] * im[k] + si[k] * re[k];
-        sr[k] = next;
-      }
-    }
+  // The correlations of the model's polynomial, sum a_i a_(i+j) for j = 0 .. order: the terms
+  // of |A|^2 as a cosine series in the angle.
+  Poly Correlations(int order) const {
+    Poly rho{};
+    for (int j = 0; j <= order; ++j)
+      for (int i = 0; i + j <= order; ++i) rho[j] += poly_[i] * poly_[i + j];
+    return rho;
   }
 
   // Solves the symmetric Toeplitz system of the correlations r for the right side `target`
@@ -951,7 +1088,8 @@ class FormantSink {
   std::array<std::size_t, 2> taperReach_{};
   std::size_t taperLast_ = 0;
   std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
-  std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
+  std::vector<double> trackLagged_;  // stretch (with room for the sums' last block to read past
+                                     // it) and the coarse shifts' sums
   std::vector<double> trackSums_;
   double envelopeScale_;          // the formant shift as a frequency ratio
   double shiftAmount_;            // how far the shift brings the reshaping in, 0 .. 1
@@ -965,10 +1103,10 @@ class FormantSink {
   std::vector<double> misfit_;     // the model's misfit at each harmonic (the amplitudes' ratio)
   std::vector<double> turnRe_;     // the harmonics' points on the unit circle (FitAllPole)
   std::vector<double> turnIm_;
-  std::vector<double> atRe_;  // the model's polynomial at a run of points (AtTurns)
+  std::vector<double> atRe_;  // the model at a run of points (FitAllPole, ModelEnvelope)
   std::vector<double> atIm_;
-  std::vector<double> pointRe_;  // the bins' points on the unit circle (ModelEnvelope)
-  std::vector<double> pointIm_;
+  std::vector<double> pointRe_;           // the cosines of the bins' angles (ModelEnvelope)
+  std::vector<double> scratch_;           // the cosine series' second term (kernels::CosineSeriesAt)
   std::size_t analysisLength_;            // the longest grain laid again for its harmonics
   FftwArray<double> analysis_;            // (ModelEnvelope), and the transform of its folded
   FftwArray<fftw_complex> analysisBins_;  // halves
@@ -986,6 +1124,7 @@ class FormantSink {
   std::uint32_t segmentStart_ = 0;
   double scale_ = 1.0;
   const ProgressCallback& progress_;
+  const kernels::Set& kernels_ = kernels::Best();
 };
 
 }  // namespace
