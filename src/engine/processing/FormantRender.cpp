@@ -155,11 +155,26 @@ constexpr std::size_t LaggedBlock = 16;
   }
 }
 
+// The signal x read at first + along j for j < count by cubic (Catmull-Rom) interpolation, into
+// out; x must hold the four samples around every point.
+[[gnu::always_inline]] inline void CubicAt(const double* x, double first, double along, std::size_t count,
+                                           double* out) {
+  for (std::size_t j = 0; j < count; ++j) {
+    const double at = first + along * static_cast<double>(j);
+    const double whole = std::floor(at);
+    const auto i = static_cast<std::int64_t>(whole);
+    const double t = at - whole;
+    const double p0 = x[i - 1], p1 = x[i], p2 = x[i + 1], p3 = x[i + 2];
+    out[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+  }
+}
+
 struct Set {
   void (*polynomialAt)(const double*, int, const double*, const double*, std::size_t, double*, double*);
   void (*cosineSeriesAt)(const double*, int, const double*, std::size_t, double*, double*);
   void (*moments)(double*, double*, const double*, const double*, std::size_t, int, double*);
   void (*laggedSums)(const double*, const double*, std::size_t, std::size_t, double*);
+  void (*cubicAt)(const double*, double, double, std::size_t, double*);
 };
 
 void PolynomialAtPlain(const double* p, int order, const double* re, const double* im, std::size_t count,
@@ -177,6 +192,10 @@ void MomentsPlain(double* re, double* im, const double* tr, const double* ti, st
 void LaggedSumsPlain(const double* lead, const double* lagged, std::size_t terms, std::size_t shifts,
                      double* sums) {
   LaggedSums(lead, lagged, terms, shifts, sums);
+}
+
+void CubicAtPlain(const double* x, double first, double along, std::size_t count, double* out) {
+  CubicAt(x, first, along, count, out);
 }
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
@@ -197,14 +216,19 @@ __attribute__((target("avx2"))) void LaggedSumsAvx2(const double* lead, const do
                                                     std::size_t terms, std::size_t shifts, double* sums) {
   LaggedSums(lead, lagged, terms, shifts, sums);
 }
+__attribute__((target("avx2"))) void CubicAtAvx2(const double* x, double first, double along,
+                                                 std::size_t count, double* out) {
+  CubicAt(x, first, along, count, out);
+}
 #endif
 
 const Set& Best() {
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-  static constexpr Set Avx2{PolynomialAtAvx2, CosineSeriesAtAvx2, MomentsAvx2, LaggedSumsAvx2};
+  static constexpr Set Avx2{PolynomialAtAvx2, CosineSeriesAtAvx2, MomentsAvx2, LaggedSumsAvx2, CubicAtAvx2};
   if (__builtin_cpu_supports("avx2")) return Avx2;
 #endif
-  static constexpr Set Plain{PolynomialAtPlain, CosineSeriesAtPlain, MomentsPlain, LaggedSumsPlain};
+  static constexpr Set Plain{PolynomialAtPlain, CosineSeriesAtPlain, MomentsPlain, LaggedSumsPlain,
+                             CubicAtPlain};
   return Plain;
 }
 
@@ -818,22 +842,19 @@ class FormantSink {
       std::copy_n(grain_.begin(), width, padded_.begin() + GrainPad);
       std::fill_n(padded_.begin() + GrainPad + w, GrainPad, 0.0);
     }
-    const auto lay = [&](const auto& sample) {
+    if (padded) {
+      kernels_.cubicAt(padded_.data() + GrainPad, first, along, length, c);
+    } else {
+      const double* g = grain_.data();
       for (std::size_t j = 0; j < length; ++j) {
         const double at = first + along * static_cast<double>(j);
         const double whole = std::floor(at);
         const auto i = static_cast<std::int64_t>(whole);
         const double t = at - whole;
+        const auto sample = [&](std::int64_t k) { return k >= 0 && k < w ? g[k] : 0.0; };
         const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
         c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
       }
-    };
-    if (padded) {
-      const double* inside = padded_.data() + GrainPad;
-      lay([inside](std::int64_t i) { return inside[i]; });
-    } else {
-      const double* g = grain_.data();
-      lay([g, w](std::int64_t i) { return i >= 0 && i < w ? g[i] : 0.0; });
     }
     const std::size_t folded = length / 2;
     for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
