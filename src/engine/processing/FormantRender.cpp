@@ -723,9 +723,10 @@ class FormantSink {
     double* mag = magnitudes_.data();
     for (std::size_t m = 0; m <= magTop; ++m) mag[m] = std::sqrt(x[m][0] * x[m][0] + x[m][1] * x[m][1]);
     double least = 0.0;
-    const bool modelled = ModelEnvelope(half, width, period, ratio, n, count, top, least);
-    if (!modelled) {
-      polyOrder_ = -1;
+    const Modelled modelled = ModelEnvelope(half, width, period, ratio, n, count, top, least);
+    if (modelled != Modelled::Yes) {
+      // A voice whose model is only set aside keeps it as the next grain's start.
+      if (modelled == Modelled::No) polyOrder_ = -1;
       if (!DrawEnvelope(spacing, count, top, least)) return half - 1;
     }
     const double* wanted = wanted_.data();
@@ -806,21 +807,36 @@ class FormantSink {
   // taken out, is what the resonances give it; an all-pole model of them (FitAllPole) carries
   // the resonances between the harmonics, and its misfit at each harmonic, drawn straight from
   // one to the next, is put back so that the envelope meets every harmonic. The pulse is put
-  // back at the output's harmonic numbers (`ratio` output periods per source period). The
-  // model is only as good as the harmonics that pin it down: with fewer than DenseHarmonics of
-  // them under 8 kHz (a voice above 125 Hz) the resonances fall between too few of them, and
-  // the envelope is drawn instead (false).
+  // back at the output's harmonic numbers (`ratio` output periods per source period).
+  //
+  // The model is only as good as the harmonics that pin it down. With DenseHarmonics of them
+  // under 8 kHz (a voice at or below 125 Hz) it is taken as it comes. With fewer, a resonance
+  // that falls between two harmonics is free to peak as high and as narrow as the model likes,
+  // so its bandwidths are widened by Widening times the fundamental and its envelope is held
+  // flat below the first harmonic (where no harmonic says anything); and it is used only where
+  // its first resonance is low, with harmonics on either side, and the next far above it (a
+  // front vowel: see ResonancesApart). An open or a back vowel has its two lowest resonances
+  // close together with a harmonic or two between them, a shape the harmonics do not decide,
+  // and the model there puts a voice an octave out or its resonances where they are not: the
+  // envelope is drawn through the harmonics instead (Aside). Under SparseHarmonics it is always
+  // drawn (No), as where the fit fails.
+  enum class Modelled { Yes, Aside, No };
   static constexpr std::size_t DenseHarmonics = 64;
+  static constexpr std::size_t SparseHarmonics = 12;
+  static constexpr double Widening = 0.4;
+  static constexpr double LowResonance = 600.0;
+  static constexpr double SeparateResonances = 1100.0;
   static constexpr std::int64_t GrainPad = 8;
-  bool ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
-                     std::size_t count, std::size_t top, double& least) {
+  Modelled ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
+                         std::size_t count, std::size_t top, double& least) {
     const double spacing = static_cast<double>(n) / period;
     // The model spans 0 .. 8 kHz (the band reshaped) as 0 .. pi, every harmonic in it a point.
     const double band = std::min(8000.0, sampleRate_ / 2.0);
     const double step = std::numbers::pi * sampleRate_ / (period * band);
     const auto fitted = std::min(count, static_cast<std::size_t>(std::numbers::pi / step));
     const std::size_t length = std::max<std::size_t>(16, std::bit_ceil(4 * (count + 2)));
-    if (fitted < DenseHarmonics || length > analysisLength_) return false;
+    if (fitted < SparseHarmonics || length > analysisLength_) return Modelled::No;
+    const bool dense = fitted >= DenseHarmonics;
     // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
     // transform it would take in its neighbours too, so the grain is laid again (cubic
     // interpolation) over exactly two periods, where the harmonics fall on every second bin of
@@ -866,7 +882,7 @@ class FormantSink {
       a[k] = along * std::sqrt(x[k][0] * x[k][0] + x[k][1] * x[k][1]);
       loudest = std::max(loudest, a[k]);
     }
-    if (!(loudest > 0)) return false;
+    if (!(loudest > 0)) return Modelled::No;
     least = loudest * 1e-4;
     double* power = resonance_.data();
     for (std::size_t k = 1; k <= fitted; ++k) {
@@ -875,12 +891,20 @@ class FormantSink {
     }
     const int order = static_cast<int>(std::min<std::size_t>(MaxOrder, fitted - 1));
     const double level = FitAllPole(power, fitted, step, order);
-    if (!(level > 0)) {
-      polyOrder_ = -1;
-      return false;
+    if (!(level > 0)) return Modelled::No;
+    // The model the envelope is drawn from: the fit, or for a sparse voice the fit with its
+    // poles drawn in towards the centre (each coefficient a_i times g^i) and so its bandwidths
+    // widened, and then taken again at the harmonics.
+    Poly shape = poly_;
+    if (!dense) {
+      const double g = std::exp(-std::numbers::pi * Widening * sampleRate_ / (period * 2 * band));
+      double gi = 1.0;
+      for (int i = 0; i <= order; ++i, gi *= g) shape[i] *= gi;
+      const Poly rho = Correlations(shape, order);
+      kernels_.cosineSeriesAt(rho.data(), order, turnRe_.data(), fitted, atRe_.data(), scratch_.data());
     }
     double* misfit = misfit_.data();
-    const double* fit = atRe_.data();  // |A|^2 at the harmonics, as the fit left it
+    const double* fit = atRe_.data();  // |A|^2 at the harmonics
     for (std::size_t k = 1; k <= fitted; ++k)
       misfit[k] = std::sqrt(power[k - 1] * std::max(fit[k - 1], 1e-30) / level);
     misfit[fitted + 1] = misfit[fitted];
@@ -892,7 +916,7 @@ class FormantSink {
     // Only the model's power is wanted at the bins: |A|^2, a cosine series in the angle with
     // the polynomial's own correlations as its terms, at the cosines of the bins' angles (turned
     // on by a rotation).
-    const Poly rho = Correlations(order);
+    const Poly rho = Correlations(shape, order);
     const double turnRe = std::cos(perBin);
     const double turnIm = std::sin(perBin);
     double* cosine = pointRe_.data();
@@ -906,14 +930,43 @@ class FormantSink {
     }
     double* model = atIm_.data();
     kernels_.cosineSeriesAt(rho.data(), order, cosine, top, model, scratch_.data());
+    if (!dense) {
+      // The voice's resonances are judged over its last grains, so that the odd grain whose
+      // model joins or splits two of them does not switch it from one envelope to the other.
+      const bool apart = ResonancesApart(model, top, perHarmonic, static_cast<double>(n) * envelopeScale_);
+      trust_ = 0.95 * trust_ + (apart ? 0.05 : 0.0);
+      if (trust_ < 0.7) return Modelled::Aside;
+    }
     for (std::size_t m = 0; m < top; ++m) {
-      const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
-      const auto k = std::min(static_cast<std::size_t>(u), fitted);
-      const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
-      const double envelope = std::sqrt(level / std::max(model[m], 1e-30)) * off;
+      const double u = static_cast<double>(m) * perHarmonic;
+      double envelope = std::sqrt(power[0]);
+      if (dense || u >= 1.0) {
+        const double at = std::clamp(u, 1.0, static_cast<double>(fitted));
+        const auto k = std::min(static_cast<std::size_t>(at), fitted);
+        const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (at - static_cast<double>(k));
+        envelope = std::sqrt(level / std::max(model[m], 1e-30)) * off;
+      }
       wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
     }
-    return true;
+    return Modelled::Yes;
+  }
+
+  // Whether a sparse voice's model can be trusted, from its two lowest resonances (the first
+  // two dips of |A|^2 over the bins below `top`; bin m lies at harmonic m x perHarmonic and, in
+  // the model's own frequencies, at m x sampleRate / binsPerRate): the first low (under
+  // LowResonance Hz) but at least one and a half harmonics up, with harmonics on either side
+  // of it, and the second at least SeparateResonances Hz and three harmonics above it.
+  bool ResonancesApart(const double* model, std::size_t top, double perHarmonic, double binsPerRate) const {
+    std::array<std::size_t, 2> dips{};
+    std::size_t found = 0;
+    for (std::size_t m = 1; m + 1 < top && found < 2; ++m)
+      if (model[m] < model[m - 1] && model[m] <= model[m + 1]) dips[found++] = m;
+    if (found < 2) return false;
+    const double hz = sampleRate_ / binsPerRate;
+    const auto first = static_cast<double>(dips[0]);
+    const auto apart = static_cast<double>(dips[1] - dips[0]);
+    return first * hz < LowResonance && first * perHarmonic >= 1.5 && apart * hz >= SeparateResonances &&
+           apart * perHarmonic >= 3.0;
   }
 
   // The resonances' envelope as an all-pole model fitted to their powers at the harmonics
@@ -924,7 +977,7 @@ class FormantSink {
   // voice changes slowly from one period to the next, so each grain goes on from the last
   // grain's model with a few rounds; the first starts from the linear prediction of the
   // harmonics' correlations. Leaves the polynomial A, scaled so that 1/|A|^2 is the model's
-  // spectrum, in poly_ and A at the harmonics in atRe_ and atIm_, and returns the level that
+  // spectrum, in poly_ and |A|^2 at the harmonics in atRe_, and returns the level that
   // spectrum is scaled by to carry the harmonics' power (0: no model).
   static constexpr int MaxOrder = 16;
   static constexpr int FirstRounds = 8;
@@ -980,7 +1033,7 @@ class FormantSink {
       if (!SolveToeplitz(r, target, order, solved)) break;
       poly_ = solved;
     }
-    const Poly rho = Correlations(order);
+    const Poly rho = Correlations(poly_, order);
     kernels_.cosineSeriesAt(rho.data(), order, turnRe, count, ar, scratch_.data());
     double made = 0.0;
     double wanted = 0.0;
@@ -993,10 +1046,10 @@ class FormantSink {
 
   // The correlations of the model's polynomial, sum a_i a_(i+j) for j = 0 .. order: the terms
   // of |A|^2 as a cosine series in the angle.
-  Poly Correlations(int order) const {
+  static Poly Correlations(const Poly& poly, int order) {
     Poly rho{};
     for (int j = 0; j <= order; ++j)
-      for (int i = 0; i + j <= order; ++i) rho[j] += poly_[i] * poly_[i + j];
+      for (int i = 0; i + j <= order; ++i) rho[j] += poly[i] * poly[i + j];
     return rho;
   }
 
@@ -1135,6 +1188,7 @@ class FormantSink {
   std::vector<double> pulse_;
   Poly poly_{};         // the last modelled grain's all-pole model of the resonances
   int polyOrder_ = -1;  // its order (-1: none, the next model starts afresh)
+  double trust_ = 0.0;  // how far the last sparse voices' models were trusted, 0 .. 1 (ModelEnvelope)
   Grain reshaped_;      // the last grain laid
   double smoothedScale_ = 1.0;
   bool firstScale_ = true;
