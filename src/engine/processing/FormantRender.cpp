@@ -826,6 +826,8 @@ class FormantSink {
   static constexpr double Widening = 0.4;
   static constexpr double LowResonance = 600.0;
   static constexpr double SeparateResonances = 1100.0;
+  static constexpr double TrustToModel = 0.7;
+  static constexpr int JudgeEvery = 4;
   static constexpr std::int64_t GrainPad = 8;
   Modelled ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
                          std::size_t count, std::size_t top, double& least) {
@@ -837,6 +839,11 @@ class FormantSink {
     const std::size_t length = std::max<std::size_t>(16, std::bit_ceil(4 * (count + 2)));
     if (fitted < SparseHarmonics || length > analysisLength_) return Modelled::No;
     const bool dense = fitted >= DenseHarmonics;
+    // While a sparse voice's model is set aside it is judged again every JudgeEvery grains
+    // only: its envelope is drawn all the same, and the fit is most of the work.
+    const bool aside = !dense && trust_ < TrustToModel;
+    if (aside && ++sinceJudged_ < JudgeEvery) return Modelled::Aside;
+    sinceJudged_ = 0;
     // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
     // transform it would take in its neighbours too, so the grain is laid again (cubic
     // interpolation) over exactly two periods, where the harmonics fall on every second bin of
@@ -931,11 +938,13 @@ class FormantSink {
     double* model = atIm_.data();
     kernels_.cosineSeriesAt(rho.data(), order, cosine, top, model, scratch_.data());
     if (!dense) {
-      // The voice's resonances are judged over its last grains, so that the odd grain whose
-      // model joins or splits two of them does not switch it from one envelope to the other.
+      // The voice's resonances are judged over its last grains (the trust falls by a twentieth
+      // a grain), so that the odd grain whose model joins or splits two of them does not
+      // switch it from one envelope to the other.
       const bool apart = ResonancesApart(model, top, perHarmonic, static_cast<double>(n) * envelopeScale_);
-      trust_ = 0.95 * trust_ + (apart ? 0.05 : 0.0);
-      if (trust_ < 0.7) return Modelled::Aside;
+      const double keep = aside ? std::pow(0.95, JudgeEvery) : 0.95;
+      trust_ = keep * trust_ + (apart ? 1 - keep : 0.0);
+      if (trust_ < TrustToModel) return Modelled::Aside;
     }
     for (std::size_t m = 0; m < top; ++m) {
       const double u = static_cast<double>(m) * perHarmonic;
@@ -1186,10 +1195,11 @@ class FormantSink {
   FftwArray<fftw_complex> analysisBins_;  // halves
   std::array<RealPlans, 32> plans_{};     // by the length's power of two
   std::vector<double> pulse_;
-  Poly poly_{};         // the last modelled grain's all-pole model of the resonances
-  int polyOrder_ = -1;  // its order (-1: none, the next model starts afresh)
-  double trust_ = 0.0;  // how far the last sparse voices' models were trusted, 0 .. 1 (ModelEnvelope)
-  Grain reshaped_;      // the last grain laid
+  Poly poly_{};          // the last modelled grain's all-pole model of the resonances
+  int polyOrder_ = -1;   // its order (-1: none, the next model starts afresh)
+  int sinceJudged_ = 0;  // grains since a set-aside model was last judged
+  double trust_ = 0.0;   // how far the last sparse voices' models were trusted, 0 .. 1 (ModelEnvelope)
+  Grain reshaped_;       // the last grain laid
   double smoothedScale_ = 1.0;
   bool firstScale_ = true;
   std::vector<std::int32_t> out_;
