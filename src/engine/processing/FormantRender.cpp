@@ -941,7 +941,8 @@ class FormantSink {
       // The voice's resonances are judged over its last grains (the trust falls by a twentieth
       // a grain), so that the odd grain whose model joins or splits two of them does not
       // switch it from one envelope to the other.
-      const bool apart = ResonancesApart(model, top, perHarmonic, static_cast<double>(n) * envelopeScale_);
+      const bool apart =
+          ResonancesApart(model, top, perHarmonic, static_cast<double>(n) * envelopeScale_, ratio < 1.0);
       const double keep = aside ? std::pow(0.95, JudgeEvery) : 0.95;
       trust_ = keep * trust_ + (apart ? 1 - keep : 0.0);
       if (trust_ < TrustToModel) return Modelled::Aside;
@@ -965,7 +966,8 @@ class FormantSink {
   // the model's own frequencies, at m x sampleRate / binsPerRate): the first low (under
   // LowResonance Hz) but at least one and a half harmonics up, with harmonics on either side
   // of it, and the second at least SeparateResonances Hz and three harmonics above it.
-  bool ResonancesApart(const double* model, std::size_t top, double perHarmonic, double binsPerRate) const {
+  bool ResonancesApart(const double* model, std::size_t top, double perHarmonic, double binsPerRate,
+                       bool raised) const {
     std::array<std::size_t, 2> dips{};
     std::size_t found = 0;
     for (std::size_t m = 1; m + 1 < top && found < 2; ++m)
@@ -974,8 +976,8 @@ class FormantSink {
     const double hz = sampleRate_ / binsPerRate;
     const auto first = static_cast<double>(dips[0]);
     const auto apart = static_cast<double>(dips[1] - dips[0]);
-    return first * hz < LowResonance && first * perHarmonic >= 1.5 && apart * hz >= SeparateResonances &&
-           apart * perHarmonic >= 3.0;
+    return first * hz < LowResonance && first * perHarmonic >= (raised ? 0.9 : 1.5) &&
+           apart * hz >= SeparateResonances && apart * perHarmonic >= 3.0;
   }
 
   // The resonances' envelope as an all-pole model fitted to their powers at the harmonics
