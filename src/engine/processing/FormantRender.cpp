@@ -965,7 +965,9 @@ class FormantSink {
   // two dips of |A|^2 over the bins below `top`; bin m lies at harmonic m x perHarmonic and, in
   // the model's own frequencies, at m x sampleRate / binsPerRate): the first low (under
   // LowResonance Hz) but at least one and a half harmonics up, with harmonics on either side
-  // of it, and the second at least SeparateResonances Hz and three harmonics above it.
+  // of it (for a `raised` voice nine tenths of a harmonic will do: the output's harmonics lie
+  // further apart than the source's, and fewer of them fall where the model is unsure), and
+  // the second at least SeparateResonances Hz and three harmonics above it.
   bool ResonancesApart(const double* model, std::size_t top, double perHarmonic, double binsPerRate,
                        bool raised) const {
     std::array<std::size_t, 2> dips{};
