@@ -281,15 +281,16 @@ class FormantSink {
         atIm_(transformLength_ / 2 + 2),
         pointRe_(transformLength_ / 2 + 2),
         scratch_(transformLength_ / 2 + 2),
-        analysisLength_(4 * transformLength_),
+        analysisLength_(2 * transformLength_),
         analysis_(RealArray(analysisLength_)),
         analysisBins_(ComplexArray(analysisLength_ / 4 + 1)),
         pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
         progress_(progress) {
     // Grains are reshaped in transforms of 8 .. transformLength_ values and their harmonics
-    // read from folded ones of 8 .. analysisLength_ / 2.
-    for (std::size_t n = 8; n <= analysisLength_ / 2; n *= 2)
+    // read from folded ones of 8 .. analysisLength_ / 2, no longer: a grain's period is under
+    // the frame length, and so are four times the harmonics under half of it, plus eight.
+    for (std::size_t n = 8; n <= transformLength_; n *= 2)
       plans_[static_cast<std::size_t>(std::countr_zero(n))] = PlansFor(n);
     for (std::size_t i = 0; i < pulse_.size(); ++i)
       pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
