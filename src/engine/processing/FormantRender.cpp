@@ -14,7 +14,6 @@
 #include <mutex>
 #include <numbers>
 #include <span>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
