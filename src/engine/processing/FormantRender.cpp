@@ -1,22 +1,237 @@
 #include "engine/processing/FormantRender.h"
 
+#include <fftw3.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <numbers>
 #include <span>
 #include <utility>
 #include <vector>
 
-#include "engine/processing/Fft.h"
 #include "engine/sas/NoteSegments.h"
 
 namespace vocara::render {
 namespace {
+
+// The render's real transforms run on FFTW plans, one forward (real to complex) and one
+// inverse (complex to real) per power-of-two length, made with FFTW_ESTIMATE, so that the same
+// input gives the same output on every run, and kept for the life of the program. FFTW's
+// planner is not safe to call from two threads at once, so the plans are made under a lock
+// when a render starts, never while it runs; executing a plan on other arrays than it was made
+// on is safe from any thread, as long as they are aligned as FFTW allocates them.
+struct RealPlans {
+  fftw_plan forward = nullptr;
+  fftw_plan inverse = nullptr;
+};
+
+RealPlans PlansFor(std::size_t n) {
+  static std::mutex lock;
+  static std::array<RealPlans, 32> made{};
+  const std::lock_guard<std::mutex> held(lock);
+  RealPlans& plans = made[static_cast<std::size_t>(std::countr_zero(n))];
+  if (!plans.forward) {
+    const int length = static_cast<int>(n);
+    double* real = fftw_alloc_real(n);
+    fftw_complex* bins = fftw_alloc_complex(n / 2 + 1);
+    plans.forward = fftw_plan_dft_r2c_1d(length, real, bins, FFTW_ESTIMATE);
+    plans.inverse = fftw_plan_dft_c2r_1d(length, bins, real, FFTW_ESTIMATE);
+    fftw_free(bins);
+    fftw_free(real);
+  }
+  return plans;
+}
+
+// An array in FFTW's own allocation, aligned as its plans expect.
+template <typename T>
+struct FftwFree {
+  void operator()(T* p) const { fftw_free(p); }
+};
+template <typename T>
+using FftwArray = std::unique_ptr<T[], FftwFree<T>>;
+FftwArray<double> RealArray(std::size_t n) { return FftwArray<double>(fftw_alloc_real(n)); }
+FftwArray<fftw_complex> ComplexArray(std::size_t n) { return FftwArray<fftw_complex>(fftw_alloc_complex(n)); }
+
+// The render's inner loops over runs of points, each point taking the same steps as it would
+// alone while all of them take each step together, so that none waits on another. Built twice,
+// plain and for AVX2 (no fused multiply-add, so both give the same doubles), and the second
+// taken where the processor has it.
+namespace kernels {
+
+// The polynomial p (order + 1 coefficients) at count points (re, im) by Horner, into (sr, si).
+[[gnu::always_inline]] inline void PolynomialAt(const double* p, int order, const double* re,
+                                                const double* im, std::size_t count, double* sr, double* si) {
+  std::fill_n(sr, count, p[order]);
+  std::fill_n(si, count, 0.0);
+  for (int j = order - 1; j >= 0; --j) {
+    const double c = p[j];
+    for (std::size_t k = 0; k < count; ++k) {
+      const double next = sr[k] * re[k] - si[k] * im[k] + c;
+      si[k] = sr[k] * im[k] + si[k] * re[k];
+      sr[k] = next;
+    }
+  }
+}
+
+// The cosine series rho_0 + 2 sum rho_j cos(j w) at count angles given by their cosines, by
+// Clenshaw's recurrence, into out (q: as many values of scratch). The points take up to four
+// steps of the recurrence at a time between memory and registers, and so many points go at
+// once that the steps of one never wait on its last.
+template <int Steps>
+[[gnu::always_inline]] inline void ClenshawSteps(const double* rho, int j, const double* cosine,
+                                                 std::size_t count, double* p, double* q) {
+  for (std::size_t m = 0; m < count; ++m) {
+    const double x = 2 * cosine[m];
+    double b1 = p[m];
+    double b2 = q[m];
+    for (int s = 0; s < Steps; ++s) {
+      const double next = (rho[j - s] - b2) + x * b1;
+      b2 = b1;
+      b1 = next;
+    }
+    p[m] = b1;
+    q[m] = b2;
+  }
+}
+[[gnu::always_inline]] inline void CosineSeriesAt(const double* rho, int order, const double* cosine,
+                                                  std::size_t count, double* out, double* q) {
+  std::fill_n(out, count, 0.0);
+  std::fill_n(q, count, 0.0);
+  int j = order;
+  for (; j >= 4; j -= 4) ClenshawSteps<4>(rho, j, cosine, count, out, q);
+  if (j == 3) ClenshawSteps<3>(rho, j, cosine, count, out, q);
+  if (j == 2) ClenshawSteps<2>(rho, j, cosine, count, out, q);
+  if (j == 1) ClenshawSteps<1>(rho, j, cosine, count, out, q);
+  for (std::size_t m = 0; m < count; ++m) out[m] = rho[0] + (2 * cosine[m] * out[m] - 2 * q[m]);
+}
+
+// sum over k of Re(v_k z_k^i) for i = 0 .. order, with v_k = (re, im) and z_k = (tr, ti), into
+// moments; re and im are turned on in place.
+[[gnu::always_inline]] inline void Moments(double* re, double* im, const double* tr, const double* ti,
+                                           std::size_t count, int order, double* moments) {
+  for (int i = 0; i <= order; ++i) {
+    double sum = 0.0;
+    for (std::size_t k = 0; k < count; ++k) sum += re[k];
+    moments[i] = sum;
+    for (std::size_t k = 0; k < count; ++k) {
+      const double next = re[k] * tr[k] - im[k] * ti[k];
+      im[k] = re[k] * ti[k] + im[k] * tr[k];
+      re[k] = next;
+    }
+  }
+}
+
+// sums[s] = sum over i of lead[i] lagged[i + s] for s < shifts, each in the order of i: sixteen
+// sums at a time held in registers (four vectors of four) over all the terms. The last block
+// reads up to 15 values past lagged[terms + shifts - 2], and those sums are left out.
+using Four = double __attribute__((vector_size(32)));
+constexpr std::size_t LaggedBlock = 16;
+[[gnu::always_inline]] inline void LaggedSums(const double* lead, const double* lagged, std::size_t terms,
+                                              std::size_t shifts, double* sums) {
+  constexpr std::size_t Vectors = LaggedBlock / 4;
+  for (std::size_t s0 = 0; s0 < shifts; s0 += LaggedBlock) {
+    std::array<Four, Vectors> acc{};
+    for (std::size_t i = 0; i < terms; ++i) {
+      const Four v = Four{} + lead[i];
+      const double* l = lagged + i + s0;
+      for (std::size_t q = 0; q < Vectors; ++q) {
+        Four x;
+        std::memcpy(&x, l + 4 * q, sizeof x);
+        acc[q] += v * x;
+      }
+    }
+    std::array<double, LaggedBlock> all;
+    std::memcpy(all.data(), acc.data(), sizeof all);
+    std::copy_n(all.begin(), std::min(LaggedBlock, shifts - s0), sums + s0);
+  }
+}
+
+// The signal x read at first + along j for j < count by cubic (Catmull-Rom) interpolation, into
+// out; x must hold the four samples around every point.
+[[gnu::always_inline]] inline void CubicAt(const double* x, double first, double along, std::size_t count,
+                                           double* out) {
+  for (std::size_t j = 0; j < count; ++j) {
+    const double at = first + along * static_cast<double>(j);
+    const double whole = std::floor(at);
+    const auto i = static_cast<std::int64_t>(whole);
+    const double t = at - whole;
+    const double p0 = x[i - 1], p1 = x[i], p2 = x[i + 1], p3 = x[i + 2];
+    out[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+  }
+}
+
+struct Set {
+  void (*polynomialAt)(const double*, int, const double*, const double*, std::size_t, double*, double*);
+  void (*cosineSeriesAt)(const double*, int, const double*, std::size_t, double*, double*);
+  void (*moments)(double*, double*, const double*, const double*, std::size_t, int, double*);
+  void (*laggedSums)(const double*, const double*, std::size_t, std::size_t, double*);
+  void (*cubicAt)(const double*, double, double, std::size_t, double*);
+};
+
+void PolynomialAtPlain(const double* p, int order, const double* re, const double* im, std::size_t count,
+                       double* sr, double* si) {
+  PolynomialAt(p, order, re, im, count, sr, si);
+}
+void CosineSeriesAtPlain(const double* rho, int order, const double* cosine, std::size_t count, double* out,
+                         double* q) {
+  CosineSeriesAt(rho, order, cosine, count, out, q);
+}
+void MomentsPlain(double* re, double* im, const double* tr, const double* ti, std::size_t count, int order,
+                  double* moments) {
+  Moments(re, im, tr, ti, count, order, moments);
+}
+void LaggedSumsPlain(const double* lead, const double* lagged, std::size_t terms, std::size_t shifts,
+                     double* sums) {
+  LaggedSums(lead, lagged, terms, shifts, sums);
+}
+
+void CubicAtPlain(const double* x, double first, double along, std::size_t count, double* out) {
+  CubicAt(x, first, along, count, out);
+}
+
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+__attribute__((target("avx2"))) void PolynomialAtAvx2(const double* p, int order, const double* re,
+                                                      const double* im, std::size_t count, double* sr,
+                                                      double* si) {
+  PolynomialAt(p, order, re, im, count, sr, si);
+}
+__attribute__((target("avx2"))) void CosineSeriesAtAvx2(const double* rho, int order, const double* cosine,
+                                                        std::size_t count, double* out, double* q) {
+  CosineSeriesAt(rho, order, cosine, count, out, q);
+}
+__attribute__((target("avx2"))) void MomentsAvx2(double* re, double* im, const double* tr, const double* ti,
+                                                 std::size_t count, int order, double* moments) {
+  Moments(re, im, tr, ti, count, order, moments);
+}
+__attribute__((target("avx2"))) void LaggedSumsAvx2(const double* lead, const double* lagged,
+                                                    std::size_t terms, std::size_t shifts, double* sums) {
+  LaggedSums(lead, lagged, terms, shifts, sums);
+}
+__attribute__((target("avx2"))) void CubicAtAvx2(const double* x, double first, double along,
+                                                 std::size_t count, double* out) {
+  CubicAt(x, first, along, count, out);
+}
+#endif
+
+const Set& Best() {
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+  static constexpr Set Avx2{PolynomialAtAvx2, CosineSeriesAtAvx2, MomentsAvx2, LaggedSumsAvx2, CubicAtAvx2};
+  if (__builtin_cpu_supports("avx2")) return Avx2;
+#endif
+  static constexpr Set Plain{PolynomialAtPlain, CosineSeriesAtPlain, MomentsPlain, LaggedSumsPlain,
+                             CubicAtPlain};
+  return Plain;
+}
+
+}  // namespace kernels
 
 // The render that keeps the formants: the same walk, so the same output positions, time links
 // and length, but each output position is not resampled from the input. Instead, pitch
@@ -47,30 +262,35 @@ class FormantSink {
         early_(2 * std::size_t{frameLength}),
         padded_(2 * std::size_t{frameLength} + 2 * GrainPad),
         trackLead_(std::size_t{frameLength} / 2 + 2),
-        trackLagged_(std::size_t{frameLength} + 2),
+        trackLagged_(std::size_t{frameLength} + 2 + LaggedPad),
         trackSums_(std::size_t{frameLength} / 2 + 2),
         envelopeScale_(std::exp2(formantShift / 1200.0)),
         shiftAmount_(std::min(1.0, std::abs(formantShift) / 100.0)),
-        spectrum_(TransformLength(frameLength - 1)),
-        magnitudes_(spectrum_.size() / 2 + 1),
-        harmonics_(spectrum_.size() / 2 + 2),
-        wanted_(spectrum_.size() / 2 + 1),
-        resonance_(spectrum_.size() / 2 + 2),
-        misfit_(spectrum_.size() / 2 + 2),
-        turnRe_(spectrum_.size() / 2 + 2),
-        turnIm_(spectrum_.size() / 2 + 2),
-        atRe_(spectrum_.size() / 2 + 2),
-        atIm_(spectrum_.size() / 2 + 2),
-        pointRe_(spectrum_.size() / 2 + 2),
-        pointIm_(spectrum_.size() / 2 + 2),
-        analysis_(4 * spectrum_.size()),
+        transformLength_(TransformLength(frameLength - 1)),
+        spectrum_(RealArray(transformLength_)),
+        bins_(ComplexArray(transformLength_ / 2 + 1)),
+        magnitudes_(transformLength_ / 2 + 1),
+        harmonics_(transformLength_ / 2 + 2),
+        wanted_(transformLength_ / 2 + 1),
+        resonance_(transformLength_ / 2 + 2),
+        misfit_(transformLength_ / 2 + 2),
+        turnRe_(transformLength_ / 2 + 2),
+        turnIm_(transformLength_ / 2 + 2),
+        atRe_(transformLength_ / 2 + 2),
+        atIm_(transformLength_ / 2 + 2),
+        pointRe_(transformLength_ / 2 + 2),
+        scratch_(transformLength_ / 2 + 2),
+        analysisLength_(2 * transformLength_),
+        analysis_(RealArray(analysisLength_)),
+        analysisBins_(ComplexArray(analysisLength_ / 4 + 1)),
         pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
         progress_(progress) {
-    for (std::size_t n = 8; n <= analysis_.size(); n *= 2) {
-      PrepareFft(1, static_cast<std::uint32_t>(n));
-      PrepareFft(-1, static_cast<std::uint32_t>(n));
-    }
+    // Grains are reshaped in transforms of 8 .. transformLength_ values and their harmonics
+    // read from folded ones of 8 .. analysisLength_ / 2, no longer: a grain's period is under
+    // the frame length, and so are four times the harmonics under half of it, plus eight.
+    for (std::size_t n = 8; n <= transformLength_; n *= 2)
+      plans_[static_cast<std::size_t>(std::countr_zero(n))] = PlansFor(n);
     for (std::size_t i = 0; i < pulse_.size(); ++i)
       pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
     reshaped_.samples.resize(2 * std::size_t{frameLength});
@@ -79,6 +299,9 @@ class FormantSink {
     // The epochs kept are trimmed at 4096, so the list never grows while the render runs.
     epochs_.reserve(4097);
   }
+
+  // The lagged stretch's room past its end for kernels::LaggedSums' widest block.
+  static constexpr std::size_t LaggedPad = kernels::LaggedBlock;
 
   // The input it keeps at hand: grains and epoch searches reach a few frames around the walk.
   static std::size_t WindowLength(std::uint32_t frameLength) { return 8 * std::size_t{frameLength} + 64; }
@@ -219,12 +442,7 @@ class FormantSink {
     for (std::size_t i = 0; i < terms; ++i) lead[i] = static_cast<double>(a[2 * i]);
     const std::int32_t* from = b - reach;
     for (std::size_t i = 0; i + 1 < terms + shifts; ++i) lagged[i] = static_cast<double>(from[2 * i]);
-    std::fill_n(sums, shifts, 0.0);
-    for (std::size_t i = 0; i < terms; ++i) {
-      const double v = lead[i];
-      const double* l = lagged + i;
-      for (std::size_t s = 0; s < shifts; ++s) sums[s] += v * l[s];
-    }
+    kernels_.laggedSums(lead, lagged, terms, shifts, sums);
     double best = -std::numeric_limits<double>::infinity();
     std::int64_t bestShift = 0;
     for (std::size_t s = 0; s < shifts; ++s) {
@@ -496,19 +714,19 @@ class FormantSink {
     const std::size_t magTop = std::min(bins, top + static_cast<std::size_t>(3 * spacing) + 2);
     const auto count = static_cast<std::size_t>(static_cast<double>(magTop - 1) / spacing);
     if (count < 2 || h < 2) return half - 1;
-    double* b = spectrum_.data();
+    double* b = spectrum_.get();
+    fftw_complex* x = bins_.get();
+    const RealPlans& plans = plans_[static_cast<std::size_t>(std::countr_zero(n))];
     std::fill_n(b, n, 0.0);
     for (std::size_t j = 0; j < width; ++j) b[(j + n - (h - 1)) & mask] = grain_[j];
-    RealFft(1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
+    fftw_execute_dft_r2c(plans.forward, b, x);
     double* mag = magnitudes_.data();
-    mag[0] = std::abs(b[0]);
-    mag[bins] = std::abs(b[1]);
-    for (std::size_t m = 1; m <= magTop && m < bins; ++m)
-      mag[m] = std::sqrt(b[2 * m] * b[2 * m] + b[2 * m + 1] * b[2 * m + 1]);
+    for (std::size_t m = 0; m <= magTop; ++m) mag[m] = std::sqrt(x[m][0] * x[m][0] + x[m][1] * x[m][1]);
     double least = 0.0;
-    const bool modelled = ModelEnvelope(half, width, period, ratio, n, count, top, least);
-    if (!modelled) {
-      polyOrder_ = -1;
+    const Modelled modelled = ModelEnvelope(half, width, period, ratio, n, count, top, least);
+    if (modelled != Modelled::Yes) {
+      // A voice whose model is only set aside keeps it as the next grain's start.
+      if (modelled == Modelled::No) polyOrder_ = -1;
       if (!DrawEnvelope(spacing, count, top, least)) return half - 1;
     }
     const double* wanted = wanted_.data();
@@ -518,15 +736,11 @@ class FormantSink {
       gain = std::clamp(gain, 1 / MostGain, MostGain);
       const double ease = static_cast<double>(m) > easeFrom ? (static_cast<double>(top) - m) / easeOver : 1.0;
       gain = 1 + amount * ease * (gain - 1);
-      if (m == 0) {
-        b[0] *= gain;
-      } else {
-        b[2 * m] *= gain;
-        b[2 * m + 1] *= gain;
-      }
+      x[m][0] *= gain;
+      x[m][1] *= gain;
     }
-    RealFft(-1, static_cast<std::uint32_t>(n), std::span<double>(b, n));
-    const double norm = 2.0 / static_cast<double>(n);
+    fftw_execute_dft_c2r(plans.inverse, x, b);
+    const double norm = 1.0 / static_cast<double>(n);
     const std::size_t reach = std::max(h, std::min({h + h / 2, n / 2, std::size_t{frameLength_} - 1}));
     width = 2 * reach - 1;
     const double* taper = Taper(h, reach);
@@ -593,28 +807,50 @@ class FormantSink {
   // taken out, is what the resonances give it; an all-pole model of them (FitAllPole) carries
   // the resonances between the harmonics, and its misfit at each harmonic, drawn straight from
   // one to the next, is put back so that the envelope meets every harmonic. The pulse is put
-  // back at the output's harmonic numbers (`ratio` output periods per source period). The
-  // model is only as good as the harmonics that pin it down: with fewer than DenseHarmonics of
-  // them under 8 kHz (a voice above 125 Hz) the resonances fall between too few of them, and
-  // the envelope is drawn instead (false).
+  // back at the output's harmonic numbers (`ratio` output periods per source period).
+  //
+  // The model is only as good as the harmonics that pin it down. With DenseHarmonics of them
+  // under 8 kHz (a voice at or below 125 Hz) it is taken as it comes. With fewer, a resonance
+  // that falls between two harmonics is free to peak as high and as narrow as the model likes,
+  // so its bandwidths are widened by Widening times the fundamental and its envelope is held
+  // flat below the first harmonic (where no harmonic says anything); and it is used only where
+  // its first resonance is low, with harmonics on either side, and the next far above it (a
+  // front vowel: see ResonancesApart). An open or a back vowel has its two lowest resonances
+  // close together with a harmonic or two between them, a shape the harmonics do not decide,
+  // and the model there puts a voice an octave out or its resonances where they are not: the
+  // envelope is drawn through the harmonics instead (Aside). Under SparseHarmonics it is always
+  // drawn (No), as where the fit fails.
+  enum class Modelled { Yes, Aside, No };
   static constexpr std::size_t DenseHarmonics = 64;
+  static constexpr std::size_t SparseHarmonics = 12;
+  static constexpr double Widening = 0.4;
+  static constexpr double LowResonance = 600.0;
+  static constexpr double SeparateResonances = 1100.0;
+  static constexpr double TrustToModel = 0.7;
+  static constexpr int JudgeEvery = 4;
   static constexpr std::int64_t GrainPad = 8;
-  bool ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
-                     std::size_t count, std::size_t top, double& least) {
+  Modelled ModelEnvelope(std::int64_t half, std::size_t width, double period, double ratio, std::size_t n,
+                         std::size_t count, std::size_t top, double& least) {
     const double spacing = static_cast<double>(n) / period;
     // The model spans 0 .. 8 kHz (the band reshaped) as 0 .. pi, every harmonic in it a point.
     const double band = std::min(8000.0, sampleRate_ / 2.0);
     const double step = std::numbers::pi * sampleRate_ / (period * band);
     const auto fitted = std::min(count, static_cast<std::size_t>(std::numbers::pi / step));
     const std::size_t length = std::max<std::size_t>(16, std::bit_ceil(4 * (count + 2)));
-    if (fitted < DenseHarmonics || length > analysis_.size()) return false;
+    if (fitted < SparseHarmonics || length > analysisLength_) return Modelled::No;
+    const bool dense = fitted >= DenseHarmonics;
+    // While a sparse voice's model is set aside it is judged again every JudgeEvery grains
+    // only: its envelope is drawn all the same, and the fit is most of the work.
+    const bool aside = !dense && trust_ < TrustToModel;
+    if (aside && ++sinceJudged_ < JudgeEvery) return Modelled::Aside;
+    sinceJudged_ = 0;
     // Each harmonic's amplitude exactly at its frequency: read between the bins of the grain's
     // transform it would take in its neighbours too, so the grain is laid again (cubic
     // interpolation) over exactly two periods, where the harmonics fall on every second bin of
     // its transform and the window hides each from the others. Only those bins are read, and the
     // even bins of a transform are the transform of its two halves added, half as long.
     const auto h = static_cast<std::size_t>(half);
-    double* c = analysis_.data();
+    double* c = analysis_.get();
     const double along = 2 * period / static_cast<double>(length);
     const double first = static_cast<double>(h - 1) - period;
     // Read from a copy of the grain with silence on either side where the points reach no
@@ -629,29 +865,31 @@ class FormantSink {
       std::copy_n(grain_.begin(), width, padded_.begin() + GrainPad);
       std::fill_n(padded_.begin() + GrainPad + w, GrainPad, 0.0);
     }
-    const double* inside = padded_.data() + GrainPad;
-    const auto sample = [&](std::int64_t i) {
-      if (padded) return inside[i];
-      return i >= 0 && i < w ? grain_[static_cast<std::size_t>(i)] : 0.0;
-    };
-    for (std::size_t j = 0; j < length; ++j) {
-      const double at = first + along * static_cast<double>(j);
-      const double whole = std::floor(at);
-      const auto i = static_cast<std::int64_t>(whole);
-      const double t = at - whole;
-      const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
-      c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+    if (padded) {
+      kernels_.cubicAt(padded_.data() + GrainPad, first, along, length, c);
+    } else {
+      const double* g = grain_.data();
+      for (std::size_t j = 0; j < length; ++j) {
+        const double at = first + along * static_cast<double>(j);
+        const double whole = std::floor(at);
+        const auto i = static_cast<std::int64_t>(whole);
+        const double t = at - whole;
+        const auto sample = [&](std::int64_t k) { return k >= 0 && k < w ? g[k] : 0.0; };
+        const double p0 = sample(i - 1), p1 = sample(i), p2 = sample(i + 1), p3 = sample(i + 2);
+        c[j] = p1 + 0.5 * t * (p2 - p0 + t * (2 * p0 - 5 * p1 + 4 * p2 - p3 + t * (3 * (p1 - p2) + p3 - p0)));
+      }
     }
     const std::size_t folded = length / 2;
     for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
-    RealFft(1, static_cast<std::uint32_t>(folded), std::span<double>(c, folded));
+    fftw_complex* x = analysisBins_.get();
+    fftw_execute_dft_r2c(plans_[static_cast<std::size_t>(std::countr_zero(folded))].forward, c, x);
     double* a = harmonics_.data();
     double loudest = 0;
     for (std::size_t k = 1; k <= fitted; ++k) {
-      a[k] = along * std::sqrt(c[2 * k] * c[2 * k] + c[2 * k + 1] * c[2 * k + 1]);
+      a[k] = along * std::sqrt(x[k][0] * x[k][0] + x[k][1] * x[k][1]);
       loudest = std::max(loudest, a[k]);
     }
-    if (!(loudest > 0)) return false;
+    if (!(loudest > 0)) return Modelled::No;
     least = loudest * 1e-4;
     double* power = resonance_.data();
     for (std::size_t k = 1; k <= fitted; ++k) {
@@ -660,45 +898,88 @@ class FormantSink {
     }
     const int order = static_cast<int>(std::min<std::size_t>(MaxOrder, fitted - 1));
     const double level = FitAllPole(power, fitted, step, order);
-    if (!(level > 0)) {
-      polyOrder_ = -1;
-      return false;
+    if (!(level > 0)) return Modelled::No;
+    // The model the envelope is drawn from: the fit, or for a sparse voice the fit with its
+    // poles drawn in towards the centre (each coefficient a_i times g^i) and so its bandwidths
+    // widened, and then taken again at the harmonics.
+    Poly shape = poly_;
+    if (!dense) {
+      const double g = std::exp(-std::numbers::pi * Widening * sampleRate_ / (period * 2 * band));
+      double gi = 1.0;
+      for (int i = 0; i <= order; ++i, gi *= g) shape[i] *= gi;
+      const Poly rho = Correlations(shape, order);
+      kernels_.cosineSeriesAt(rho.data(), order, turnRe_.data(), fitted, atRe_.data(), scratch_.data());
     }
     double* misfit = misfit_.data();
-    const double* ar = atRe_.data();
-    const double* ai = atIm_.data();  // the model at the harmonics, as the fit left it
+    const double* fit = atRe_.data();  // |A|^2 at the harmonics
     for (std::size_t k = 1; k <= fitted; ++k)
-      misfit[k] =
-          std::sqrt(power[k - 1] * std::max(ar[k - 1] * ar[k - 1] + ai[k - 1] * ai[k - 1], 1e-30) / level);
+      misfit[k] = std::sqrt(power[k - 1] * std::max(fit[k - 1], 1e-30) / level);
     misfit[fitted + 1] = misfit[fitted];
     // Bin m at the model's angle m x perBin and the envelope's harmonic number m x perHarmonic
     // (both read lower for a formant shift), and the output's harmonic number m x perTarget.
     const double perBin = std::numbers::pi * sampleRate_ / (static_cast<double>(n) * band * envelopeScale_);
     const double perHarmonic = 1.0 / (spacing * envelopeScale_);
     const double perTarget = ratio / spacing;
+    // Only the model's power is wanted at the bins: |A|^2, a cosine series in the angle with
+    // the polynomial's own correlations as its terms, at the cosines of the bins' angles (turned
+    // on by a rotation).
+    const Poly rho = Correlations(shape, order);
     const double turnRe = std::cos(perBin);
-    const double turnIm = -std::sin(perBin);
-    // The bins' points first, then the model at all of them.
-    double* pointRe = pointRe_.data();
-    double* pointIm = pointIm_.data();
+    const double turnIm = std::sin(perBin);
+    double* cosine = pointRe_.data();
     double zr = 1.0;
     double zi = 0.0;
     for (std::size_t m = 0; m < top; ++m) {
-      pointRe[m] = zr;
-      pointIm[m] = zi;
+      cosine[m] = zr;
       const double next = zr * turnRe - zi * turnIm;
       zi = zr * turnIm + zi * turnRe;
       zr = next;
     }
-    AtTurns(order, pointRe, pointIm, top);
+    double* model = atIm_.data();
+    kernels_.cosineSeriesAt(rho.data(), order, cosine, top, model, scratch_.data());
+    if (!dense) {
+      // The voice's resonances are judged over its last grains (the trust falls by a twentieth
+      // a grain), so that the odd grain whose model joins or splits two of them does not
+      // switch it from one envelope to the other.
+      const bool apart =
+          ResonancesApart(model, top, perHarmonic, static_cast<double>(n) * envelopeScale_, ratio < 1.0);
+      const double keep = aside ? std::pow(0.95, JudgeEvery) : 0.95;
+      trust_ = keep * trust_ + (apart ? 1 - keep : 0.0);
+      if (trust_ < TrustToModel) return Modelled::Aside;
+    }
     for (std::size_t m = 0; m < top; ++m) {
-      const double u = std::clamp(static_cast<double>(m) * perHarmonic, 1.0, static_cast<double>(fitted));
-      const auto k = std::min(static_cast<std::size_t>(u), fitted);
-      const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (u - static_cast<double>(k));
-      const double envelope = std::sqrt(level / std::max(ar[m] * ar[m] + ai[m] * ai[m], 1e-30)) * off;
+      const double u = static_cast<double>(m) * perHarmonic;
+      double envelope = std::sqrt(power[0]);
+      if (dense || u >= 1.0) {
+        const double at = std::clamp(u, 1.0, static_cast<double>(fitted));
+        const auto k = std::min(static_cast<std::size_t>(at), fitted);
+        const double off = misfit[k] + (misfit[k + 1] - misfit[k]) * (at - static_cast<double>(k));
+        envelope = std::sqrt(level / std::max(model[m], 1e-30)) * off;
+      }
       wanted_[m] = std::max(envelope, least) * Pulse(static_cast<double>(m) * perTarget);
     }
-    return true;
+    return Modelled::Yes;
+  }
+
+  // Whether a sparse voice's model can be trusted, from its two lowest resonances (the first
+  // two dips of |A|^2 over the bins below `top`; bin m lies at harmonic m x perHarmonic and, in
+  // the model's own frequencies, at m x sampleRate / binsPerRate): the first low (under
+  // LowResonance Hz) but at least one and a half harmonics up, with harmonics on either side
+  // of it (for a `raised` voice nine tenths of a harmonic will do: the output's harmonics lie
+  // further apart than the source's, and fewer of them fall where the model is unsure), and
+  // the second at least SeparateResonances Hz and three harmonics above it.
+  bool ResonancesApart(const double* model, std::size_t top, double perHarmonic, double binsPerRate,
+                       bool raised) const {
+    std::array<std::size_t, 2> dips{};
+    std::size_t found = 0;
+    for (std::size_t m = 1; m + 1 < top && found < 2; ++m)
+      if (model[m] < model[m - 1] && model[m] <= model[m + 1]) dips[found++] = m;
+    if (found < 2) return false;
+    const double hz = sampleRate_ / binsPerRate;
+    const auto first = static_cast<double>(dips[0]);
+    const auto apart = static_cast<double>(dips[1] - dips[0]);
+    return first * hz < LowResonance && first * perHarmonic >= (raised ? 0.9 : 1.5) &&
+           apart * hz >= SeparateResonances && apart * perHarmonic >= 3.0;
   }
 
   // The resonances' envelope as an all-pole model fitted to their powers at the harmonics
@@ -709,7 +990,7 @@ class FormantSink {
   // voice changes slowly from one period to the next, so each grain goes on from the last
   // grain's model with a few rounds; the first starts from the linear prediction of the
   // harmonics' correlations. Leaves the polynomial A, scaled so that 1/|A|^2 is the model's
-  // spectrum, in poly_ and A at the harmonics in atRe_ and atIm_, and returns the level that
+  // spectrum, in poly_ and |A|^2 at the harmonics in atRe_, and returns the level that
   // spectrum is scaled by to carry the harmonics' power (0: no model).
   static constexpr int MaxOrder = 16;
   static constexpr int FirstRounds = 8;
@@ -725,8 +1006,6 @@ class FormantSink {
       turnIm[k] = at.imag();
       at *= turn;
     }
-    const double* ar = atRe_.data();
-    const double* ai = atIm_.data();
     Poly r{};
     for (std::size_t k = 0; k < count; ++k) {
       const double c1 = turnRe[k];
@@ -752,53 +1031,39 @@ class FormantSink {
       polyOrder_ = order;
       rounds = FirstRounds;
     }
+    double* ar = atRe_.data();
+    double* ai = atIm_.data();
     for (int round = 0; round < rounds; ++round) {
       // The model's impulse response as the harmonics see it: 1/A sampled at them.
-      target.fill(0.0);
-      AtTurns(order, turnRe, turnIm, count);
+      kernels_.polynomialAt(poly_.data(), order, turnRe, turnIm, count, ar, ai);
       for (std::size_t k = 0; k < count; ++k) {
-        const double tr = turnRe[k];
-        const double ti = turnIm[k];
         const double norm = std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
-        double re = ar[k] / norm;
-        double im = -ai[k] / norm;
-        for (int i = 0; i <= order; ++i) {
-          target[i] += re;
-          const double next = re * tr - im * ti;
-          im = re * ti + im * tr;
-          re = next;
-        }
+        ar[k] /= norm;
+        ai[k] = -ai[k] / norm;
       }
+      kernels_.moments(ar, ai, turnRe, turnIm, count, order, target.data());
       for (int i = 0; i <= order; ++i) target[i] /= static_cast<double>(count);
       if (!SolveToeplitz(r, target, order, solved)) break;
       poly_ = solved;
     }
+    const Poly rho = Correlations(poly_, order);
+    kernels_.cosineSeriesAt(rho.data(), order, turnRe, count, ar, scratch_.data());
     double made = 0.0;
     double wanted = 0.0;
-    AtTurns(order, turnRe, turnIm, count);
     for (std::size_t k = 0; k < count; ++k) {
-      made += 1.0 / std::max(ar[k] * ar[k] + ai[k] * ai[k], 1e-30);
+      made += 1.0 / std::max(ar[k], 1e-30);
       wanted += power[k];
     }
     return made > 0 && std::isfinite(made) ? wanted / made : 0.0;
   }
 
-  // The model's polynomial A at `count` points (re, im) of the unit circle (e^-iw), by Horner,
-  // into atRe_ and atIm_: every point takes the same steps as it would alone, but all points
-  // take each step together, so that none waits on the one before.
-  void AtTurns(int order, const double* re, const double* im, std::size_t count) {
-    double* sr = atRe_.data();
-    double* si = atIm_.data();
-    std::fill_n(sr, count, poly_[order]);
-    std::fill_n(si, count, 0.0);
-    for (int j = order - 1; j >= 0; --j) {
-      const double p = poly_[j];
-      for (std::size_t k = 0; k < count; ++k) {
-        const double next = sr[k] * re[k] - si[k] * im[k] + p;
-        si[k] = sr[k] * im[k] + si[k] * re[k];
-        sr[k] = next;
-      }
-    }
+  // The correlations of the model's polynomial, sum a_i a_(i+j) for j = 0 .. order: the terms
+  // of |A|^2 as a cosine series in the angle.
+  static Poly Correlations(const Poly& poly, int order) {
+    Poly rho{};
+    for (int j = 0; j <= order; ++j)
+      for (int i = 0; i + j <= order; ++i) rho[j] += poly[i] * poly[i + j];
+    return rho;
   }
 
   // Solves the symmetric Toeplitz system of the correlations r for the right side `target`
@@ -910,11 +1175,14 @@ class FormantSink {
   std::array<std::size_t, 2> taperReach_{};
   std::size_t taperLast_ = 0;
   std::vector<double> trackLead_;    // Track's every second sample around the epoch, its lagged
-  std::vector<double> trackLagged_;  // stretch and the coarse shifts' sums
+  std::vector<double> trackLagged_;  // stretch (with room for the sums' last block to read past
+                                     // it) and the coarse shifts' sums
   std::vector<double> trackSums_;
-  double envelopeScale_;  // the formant shift as a frequency ratio
-  double shiftAmount_;    // how far the shift brings the reshaping in, 0 .. 1
-  std::vector<double> spectrum_;
+  double envelopeScale_;          // the formant shift as a frequency ratio
+  double shiftAmount_;            // how far the shift brings the reshaping in, 0 .. 1
+  std::size_t transformLength_;   // the longest transform a grain is reshaped in
+  FftwArray<double> spectrum_;    // the grain to be reshaped, and the reshaped grain
+  FftwArray<fftw_complex> bins_;  // its transform
   std::vector<double> magnitudes_;
   std::vector<double> harmonics_;
   std::vector<double> wanted_;     // the spectrum each bin is brought to
@@ -922,15 +1190,20 @@ class FormantSink {
   std::vector<double> misfit_;     // the model's misfit at each harmonic (the amplitudes' ratio)
   std::vector<double> turnRe_;     // the harmonics' points on the unit circle (FitAllPole)
   std::vector<double> turnIm_;
-  std::vector<double> atRe_;  // the model's polynomial at a run of points (AtTurns)
+  std::vector<double> atRe_;  // the model at a run of points (FitAllPole, ModelEnvelope)
   std::vector<double> atIm_;
-  std::vector<double> pointRe_;  // the bins' points on the unit circle (ModelEnvelope)
-  std::vector<double> pointIm_;
-  std::vector<double> analysis_;
+  std::vector<double> pointRe_;           // the cosines of the bins' angles (ModelEnvelope)
+  std::vector<double> scratch_;           // the cosine series' second term (kernels::CosineSeriesAt)
+  std::size_t analysisLength_;            // the longest grain laid again for its harmonics
+  FftwArray<double> analysis_;            // (ModelEnvelope), and the transform of its folded
+  FftwArray<fftw_complex> analysisBins_;  // halves
+  std::array<RealPlans, 32> plans_{};     // by the length's power of two
   std::vector<double> pulse_;
-  Poly poly_{};         // the last modelled grain's all-pole model of the resonances
-  int polyOrder_ = -1;  // its order (-1: none, the next model starts afresh)
-  Grain reshaped_;      // the last grain laid
+  Poly poly_{};          // the last modelled grain's all-pole model of the resonances
+  int polyOrder_ = -1;   // its order (-1: none, the next model starts afresh)
+  int sinceJudged_ = 0;  // grains since a set-aside model was last judged
+  double trust_ = 0.0;   // how far the last sparse voices' models were trusted, 0 .. 1 (ModelEnvelope)
+  Grain reshaped_;       // the last grain laid
   double smoothedScale_ = 1.0;
   bool firstScale_ = true;
   std::vector<std::int32_t> out_;
@@ -940,6 +1213,7 @@ class FormantSink {
   std::uint32_t segmentStart_ = 0;
   double scale_ = 1.0;
   const ProgressCallback& progress_;
+  const kernels::Set& kernels_ = kernels::Best();
 };
 
 }  // namespace

@@ -111,15 +111,19 @@ constexpr int Moves[] = {-700, -400, 400, 700};
 // What the render reaches, cell by cell: the largest error of F1 to F3 in per cent, rows /a/ to
 // /u/, columns 100 .. 400 Hz, each with the moves -700, -400, 400, 700. 0: the measure finds no
 // F3 in one of the two (at 220 Hz and up a 12-pole fit at 11 kHz may lock onto harmonics).
-// At 100 Hz the harmonics pin down a model of the resonances and every cell is within 2 %;
-// where F1 lies near or under the second harmonic, the few harmonics the source has under it
-// do not tell where the resonance peaks, and the errors grow with the pitch.
+// At 100 Hz the harmonics pin down a model of the resonances and every cell is within 2 %; so
+// do they for /e/ from 150 to 300 Hz and /i/ at 150 Hz, whose F1 lies low with harmonics on
+// either side and F2 far above it, and for /e/, /i/ and /u/ (whose model at 400 Hz has F1 and
+// F2 as one) at 400 Hz raised, whose output harmonics lie further apart than the source's.
+// Elsewhere, where F1 lies near or under the second harmonic or close to F2, the few harmonics
+// the source has there do not tell where the resonances peak, and the errors grow with the
+// pitch.
 constexpr int Reached[5][20] = {
     {1, 1, 1, 1, 4, 3, 6, 5, 4, 8, 2, 0, 10, 7, 4, 0, 40, 45, 87, 28},
-    {1, 1, 1, 1, 10, 10, 4, 22, 14, 4, 4, 18, 15, 31, 25, 5, 7, 7, 6, 27},
-    {1, 1, 2, 1, 8, 15, 3, 25, 24, 12, 19, 3, 6, 32, 6, 7, 80, 71, 17, 12},
-    {1, 1, 2, 1, 5, 3, 6, 0, 0, 21, 0, 0, 35, 12, 7, 2, 23, 5, 2, 3},
-    {2, 1, 1, 1, 3, 10, 5, 33, 40, 23, 18, 13, 17, 8, 0, 5, 72, 70, 6, 4},
+    {1, 1, 1, 1, 2, 2, 3, 3, 9, 3, 3, 4, 2, 2, 8, 4, 7, 7, 3, 3},
+    {1, 1, 2, 1, 2, 3, 2, 10, 24, 12, 6, 3, 6, 32, 5, 6, 80, 71, 7, 3},
+    {1, 1, 2, 1, 5, 3, 6, 0, 0, 21, 0, 0, 35, 9, 7, 2, 23, 5, 2, 3},
+    {2, 1, 1, 1, 3, 10, 5, 33, 40, 23, 18, 13, 17, 8, 0, 5, 72, 70, 2, 2},
 };
 // Build hears /a/ at 400 Hz and /o/ at 220 Hz an octave low (a strong second harmonic under
 // F1), so the render lays two cycles a grain and sings an octave low there. A fifth down from 300

@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/processing/Correct.h"
@@ -168,6 +169,31 @@ TEST_F(KeepFormantsTest, ASourcePitchBeyondTheNoteTableRendersToTheResamplingLen
     if (source != 65535) {  // 65535 is -1 as an offset
       EXPECT_GT(length, 4 * input.size());
     }
+  }
+}
+
+// Renders on several threads at once (the transforms' plans are shared, and made by the first
+// render of each length) come out as one render alone does.
+TEST_F(KeepFormantsTest, RendersAtOnceComeOutAsOneAlone) {
+  Render(VowelI, 150, 400);
+  std::vector<std::thread> threads;
+  std::vector<MessageId> messages(3, MessageId::None);
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    threads.emplace_back([&, i] {
+      WavDocument wav;
+      SasDocument sas;
+      if (WavOpenDocument(wav, dir.File("in.wav")).message != MessageId::None ||
+          SasOpenDocument(sas, sasPath, SasAccess::ReadOnly) != MessageId::None)
+        return;
+      const CorrectRequest request{
+          .end = wav.sampleCount, .timeCorrection = true, .formants = Formants::Keep};
+      messages[i] = Correct(wav, sas, request, dir.File("at-once" + std::to_string(i)), {}).message;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    EXPECT_EQ(messages[i], MessageId::None);
+    EXPECT_EQ(Stored16(dir.File("at-once" + std::to_string(i))), keep) << i;
   }
 }
 
