@@ -8,10 +8,15 @@
 # the tracker's own pull towards the harmonics, which grows with the pitch. Then the time each
 # takes on 60 s of the first case's vowel.
 #
+# With --grid, instead: every vowel at F0 150, 220, 300 and 400 Hz moved -700, -400, +400 and
+# +700 cents, the worst of the three formants' changes for Vocara's keep render and Praat's
+# overlap-add, and how many of the 80 are within 3 %.
+#
 # Needs praat and rubberband-cli (Debian packages; not needed to build or test Vocara).
-# Usage: scripts/formant-table.sh [BUILD_DIR]   (default build)
+# Usage: scripts/formant-table.sh [BUILD_DIR] [--grid]   (default build)
 set -euo pipefail
 build=${1:-build}
+grid=${2:-}
 cli="$build/src/cli/vocara-cli"
 for tool in praat rubberband bc; do
   command -v "$tool" >/dev/null || { echo "formant-table: $tool is not installed" >&2; exit 1; }
@@ -119,6 +124,42 @@ change() {
   printf '%+.1f / %+.1f / %+.1f' "$(echo "100 * ($f1 / $r1 - 1)" | bc -l)" \
     "$(echo "100 * ($f2 / $r2 - 1)" | bc -l)" "$(echo "100 * ($f3 / $r3 - 1)" | bc -l)"
 }
+
+# worst REFERENCE FILE: the largest of the three changes, unsigned, in percent.
+worst() {
+  local r1 r2 r3 f1 f2 f3
+  read -r r1 r2 r3 <<<"$1"
+  read -r f1 f2 f3 <<<"$(formants "$2")"
+  echo "$f1 $f2 $f3 $r1 $r2 $r3" | awk '{ m = 0; for (i = 1; i <= 3; i++) { d = 100 * ($i / $(i + 3) - 1);
+    if (d < 0) d = -d; if (d > m) m = d } printf "%.1f", m }'
+}
+
+if [ "$grid" = --grid ]; then
+  keepWithin=0 olaWithin=0
+  echo '| vowel, F0, move | Vocara `--formants keep`, worst % | Praat overlap-add, worst % |'
+  echo '|---|---|---|'
+  for v in a e i o u; do
+    for f0 in 150 220 300 400; do
+      for cents in -700 -400 400 700; do
+        target=$(echo "$f0 * e($cents / 1200 * l(2))" | bc -l)
+        vowel 3 "$f0" "$v" "$work/in.wav"
+        vowel 3 "$target" "$v" "$work/direct.wav"
+        direct=$(formants "$work/direct.wav")
+        vocara "$work/in.wav" "$cents"
+        "$cli" correct "$work/in.wav" "$work/v.sas" "$work/keep.wav" --formants keep >/dev/null
+        overlapAdd "$work/in.wav" "$work/ola.wav" "$cents"
+        keep=$(worst "$direct" "$work/keep.wav")
+        ola=$(worst "$direct" "$work/ola.wav")
+        keepWithin=$((keepWithin + $(echo "$keep <= 3" | bc)))
+        olaWithin=$((olaWithin + $(echo "$ola <= 3" | bc)))
+        printf '| /%s/ %s Hz %+d c | %s | %s |\n' "$v" "$f0" "$cents" "$keep" "$ola"
+      done
+    done
+  done
+  echo
+  echo "Within 3 %: Vocara keep $keepWithin of 80, Praat overlap-add $olaWithin of 80"
+  exit 0
+fi
 
 echo '| vowel, F0, move | direct vowel F1 / F2 / F3 (Hz) | Vocara `--formants keep` | Praat overlap-add | Rubber Band R3 `-F` | Vocara resampling |'
 echo '|---|---|---|---|---|---|'
