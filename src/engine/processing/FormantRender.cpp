@@ -25,9 +25,9 @@ namespace {
 // The render's real transforms run on FFTW plans, one forward (real to complex) and one
 // inverse (complex to real) per power-of-two length, made with FFTW_ESTIMATE, so that the same
 // input gives the same output on every run, and kept for the life of the program. FFTW's
-// planner is not safe to call from two threads at once, so the plans are made under a lock
-// when a render starts, never while it runs; executing a plan on other arrays than it was made
-// on is safe from any thread, as long as they are aligned as FFTW allocates them.
+// planner is not safe to call from two threads at once, so the plans are made under a lock, each
+// length the first time a render needs it; executing a plan on other arrays than it was made on
+// is safe from any thread, as long as they are aligned as FFTW allocates them.
 struct RealPlans {
   fftw_plan forward = nullptr;
   fftw_plan inverse = nullptr;
@@ -286,11 +286,6 @@ class FormantSink {
         pulse_(PulseSteps * PulseReach + 1),
         out_(writer.Capacity()),
         progress_(progress) {
-    // Grains are reshaped in transforms of 8 .. transformLength_ values and their harmonics
-    // read from folded ones of 8 .. analysisLength_ / 2, no longer: a grain's period is under
-    // the frame length, and so are four times the harmonics under half of it, plus eight.
-    for (std::size_t n = 8; n <= transformLength_; n *= 2)
-      plans_[static_cast<std::size_t>(std::countr_zero(n))] = PlansFor(n);
     for (std::size_t i = 0; i < pulse_.size(); ++i)
       pulse_[i] = PulseSpectrum(static_cast<double>(i) / PulseSteps);
     reshaped_.samples.resize(2 * std::size_t{frameLength});
@@ -681,6 +676,17 @@ class FormantSink {
   // The transform a grain of half-width `half` is reshaped in: at least a quarter more than
   // the grain, room for its ringing on either side; what it rings past half the transform
   // would come back round on the other side, so the grain is read no further than that.
+  // The plans of length n (a power of two). Grains are reshaped in transforms of 8 ..
+  // transformLength_ values and their harmonics read from folded ones of 8 .. analysisLength_ / 2,
+  // but a voice meets only the few lengths its periods ask for, and planning the others would
+  // cost a short render more than the render itself: a length is planned the first time a grain
+  // needs it, once in the program's run (PlansFor), and kept here from then on.
+  const RealPlans& Plans(std::size_t n) {
+    RealPlans& plans = plans_[static_cast<std::size_t>(std::countr_zero(n))];
+    if (plans.forward == nullptr) plans = PlansFor(n);
+    return plans;
+  }
+
   static std::size_t TransformLength(std::uint32_t half) {
     return std::max<std::size_t>(8, std::bit_ceil(5 * std::size_t{half} / 2));
   }
@@ -716,7 +722,7 @@ class FormantSink {
     if (count < 2 || h < 2) return half - 1;
     double* b = spectrum_.get();
     fftw_complex* x = bins_.get();
-    const RealPlans& plans = plans_[static_cast<std::size_t>(std::countr_zero(n))];
+    const RealPlans& plans = Plans(n);
     std::fill_n(b, n, 0.0);
     for (std::size_t j = 0; j < width; ++j) b[(j + n - (h - 1)) & mask] = grain_[j];
     fftw_execute_dft_r2c(plans.forward, b, x);
@@ -882,7 +888,7 @@ class FormantSink {
     const std::size_t folded = length / 2;
     for (std::size_t j = 0; j < folded; ++j) c[j] += c[j + folded];
     fftw_complex* x = analysisBins_.get();
-    fftw_execute_dft_r2c(plans_[static_cast<std::size_t>(std::countr_zero(folded))].forward, c, x);
+    fftw_execute_dft_r2c(Plans(folded).forward, c, x);
     double* a = harmonics_.data();
     double loudest = 0;
     for (std::size_t k = 1; k <= fitted; ++k) {
@@ -1197,7 +1203,7 @@ class FormantSink {
   std::size_t analysisLength_;            // the longest grain laid again for its harmonics
   FftwArray<double> analysis_;            // (ModelEnvelope), and the transform of its folded
   FftwArray<fftw_complex> analysisBins_;  // halves
-  std::array<RealPlans, 32> plans_{};     // by the length's power of two
+  std::array<RealPlans, 32> plans_{};     // by the length's power of two; see Plans
   std::vector<double> pulse_;
   Poly poly_{};          // the last modelled grain's all-pole model of the resonances
   int polyOrder_ = -1;   // its order (-1: none, the next model starts afresh)
