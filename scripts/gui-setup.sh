@@ -21,7 +21,7 @@ answer() {
 }
 # open_take: the program started on $WORK/take.wav (its output in $WORK/out.txt), $WORK/take.sas
 # opened through the WAV window's SAS File / Open, the SAS window raised and sized to 1200 x 700
-# and its pitch pane scrolled to the voice. Sets program (its process), sas (the window) and the
+# (its pitch pane opens on the voice). Sets program (its process), sas (the window) and the
 # window's X, Y, WIDTH and HEIGHT.
 open_take() {
   "$BUILD/vocara" "$WORK/take.wav" >"$WORK/out.txt" 2>&1 &
@@ -40,10 +40,7 @@ open_take() {
   xdotool windowsize --sync "$sas" 1200 700 2>/dev/null || xdotool windowsize "$sas" 1200 700
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$sas")"
-  # The pane opens on G5, the middle of the analysed B3 to D7; the wheel over it lowers the
-  # centre note one note per notch, to F4.
-  xdotool mousemove $((X + 200)) $((Y + HEIGHT - 40))
-  xdotool click --repeat 14 --delay 20 5
+  # The pitch pane opens on the notes sung: nothing to scroll.
   sleep 1
 }
 ANSWER=$(declare -f answer open_take)
