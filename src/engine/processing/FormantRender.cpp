@@ -734,6 +734,8 @@ class FormantSink {
       // A voice whose model is only set aside keeps it as the next grain's start.
       if (modelled == Modelled::No) polyOrder_ = -1;
       if (!DrawEnvelope(spacing, count, top, least)) return half - 1;
+      amount *= 1.0 - HeldBack(period, count, ratio);
+      if (amount <= 0) return half - 1;
     }
     const double* wanted = wanted_.data();
     constexpr double MostGain = 8.0;
@@ -805,6 +807,45 @@ class FormantSink {
       wanted_[m] = std::max(envelope, least);
     }
     return true;
+  }
+
+  // How far the envelope drawn through the harmonics (DrawEnvelope) is held back, 0 .. 1 (the
+  // grain then laid as it came). Where a back vowel's two lowest resonances lie within a
+  // harmonic or two of each other, the loudest harmonic may stand far above the next one up,
+  // which the second resonance holds level with the one after it: the harmonics say only that
+  // one resonance lies within a harmonic of the loudest and another somewhere over the next
+  // two. The curve through them makes of the first a peak one harmonic wide, on whose steep
+  // sides the output's harmonics fall, while the grain as it came (two periods under its
+  // window) holds both resonances, smoothed. A loudest harmonic whose neighbours fall away on
+  // and on (a front vowel's first resonance alone, or any lone resonance), or whose neighbour
+  // below is the louder, is drawn as it is. Held back in full where the loudest harmonic below
+  // LowHumps Hz stands Isolated dB above the next one up and the one after that falls no more
+  // than Shoulder dB below it; not at all Ease dB from either. The window's smoothing suits
+  // only output harmonics near the source's: the hold eases out over the HoldEase cents under
+  // HeldWithin, and from a fifth away the drawn envelope does better.
+  static constexpr double LowHumps = 1500.0;
+  static constexpr double Isolated = 12.0;
+  static constexpr double Shoulder = 4.0;
+  static constexpr double Ease = 2.0;
+  static constexpr double HeldWithin = 600.0;
+  static constexpr double HoldEase = 150.0;
+  double HeldBack(double period, std::size_t count, double ratio) const {
+    const double* a = harmonics_.data();
+    const auto within = std::min(count, static_cast<std::size_t>(LowHumps * period / sampleRate_));
+    if (within < 3) return 0.0;
+    std::size_t top = 1;
+    for (std::size_t k = 2; k <= within; ++k)
+      if (a[k] > a[top]) top = k;
+    const std::size_t next = top + 1;
+    if (next + 1 > count || (top > 1 && a[top - 1] > a[next]) || !(a[next] > 0) || !(a[next + 1] > 0))
+      return 0.0;
+    const double above = 20 * std::log10(a[top] / a[next]);
+    const double falls = 20 * std::log10(a[next] / a[next + 1]);
+    const double isolated = std::clamp((above - (Isolated - Ease)) / Ease, 0.0, 1.0);
+    const double shoulder = std::clamp((Shoulder + Ease - falls) / Ease, 0.0, 1.0);
+    const double moved = std::abs(std::log2(ratio)) * 1200.0;
+    const double near = std::clamp((HeldWithin - moved) / HoldEase, 0.0, 1.0);
+    return isolated * shoulder * near;
   }
 
   // The envelope as a voice makes it: a glottal pulse (see PulseSpectrum) through the
