@@ -123,7 +123,7 @@ constexpr int Reached[5][20] = {
     {1, 1, 1, 1, 2, 2, 3, 3, 9, 3, 3, 4, 2, 2, 8, 4, 7, 7, 3, 3},
     {1, 1, 2, 1, 2, 3, 2, 10, 24, 12, 6, 3, 6, 32, 5, 6, 80, 71, 7, 3},
     {1, 1, 2, 1, 5, 3, 6, 0, 0, 21, 0, 0, 35, 9, 7, 2, 23, 5, 2, 3},
-    {2, 1, 1, 1, 3, 10, 5, 33, 40, 23, 18, 13, 17, 8, 0, 5, 72, 70, 2, 2},
+    {2, 1, 1, 1, 3, 10, 5, 33, 40, 23, 18, 13, 17, 5, 0, 5, 72, 70, 2, 2},
 };
 // Build hears /a/ at 400 Hz and /o/ at 220 Hz an octave low (a strong second harmonic under
 // F1), so the render lays two cycles a grain and sings an octave low there. A fifth down from 300
