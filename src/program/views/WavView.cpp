@@ -268,34 +268,42 @@ void ShowAll(WindowStates& windows, OpenDocuments& docs, platform::Platform& por
   ValueFit(windows, docs, ports);
 }
 
+// A command of the WAV window's scales as the table runs it: each works on the window states and
+// the recording, and shows the change through the ports.
+using WavScaleCommand = void (*)(WindowStates&, OpenDocuments&, platform::Platform&);
+template <WavScaleCommand Command>
+void Scaled(App& app, int, CommandId) {
+  Command(app.windows, app.docs, app.ports);
+}
+
 // The time and value scales of the WAV window.
 constexpr CommandEntry Entries[] = {
     {.id = CommandId::TimeScaleOnePerFrame,
      .tooltip = "Set Time Scale = 1 Point per Frame",
      .image = 6,
-     .handler = [](App& app, int, CommandId) { OnePointPerFrame(app.windows, app.docs, app.ports); },
+     .handler = Scaled<OnePointPerFrame>,
      .required = WavOpen},
     {.id = CommandId::TimeScaleFitAll,
      .tooltip = "Set Time Scale to Fit All",
      .image = 7,
-     .handler = [](App& app, int, CommandId) { FitAll(app.windows, app.docs, app.ports); },
+     .handler = Scaled<FitAll>,
      .required = WavOpen},
     {.id = CommandId::TimeScaleFitSelection,
      .tooltip = "Set Time Scale to Fit Selection",
      .image = 33,
-     .handler = [](App& app, int, CommandId) { FitSelection(app.windows, app.docs, app.ports); },
+     .handler = Scaled<FitSelection>,
      .required = WavOpen | WavRangeSelected},
     {.id = CommandId::TimeSqueeze,
      .key = WindowKey(platform::key::PageDown, In(WavView)),
      .tooltip = "Time Squeeze",
      .image = 5,
-     .handler = [](App& app, int, CommandId) { TimeSqueeze(app.windows, app.docs, app.ports); },
+     .handler = Scaled<TimeSqueeze>,
      .required = WavOpen},
     {.id = CommandId::TimeStretch,
      .key = WindowKey(platform::key::PageUp, In(WavView)),
      .tooltip = "Time Stretch",
      .image = 4,
-     .handler = [](App& app, int, CommandId) { TimeStretch(app.windows, app.docs, app.ports); },
+     .handler = Scaled<TimeStretch>,
      .required = WavOpen},
     {.id = CommandId::TimeScaleOfSas,
      .tooltip = "Set Time Scale = Time Scale in SAS",
@@ -303,30 +311,28 @@ constexpr CommandEntry Entries[] = {
      .handler = [](App& app, int,
                    CommandId) { TimeScaleOfSas(app.windows, app.session, app.docs, app.ports); },
      .required = WavOpen | SasOpen | WavSasMatch},
-    {.id = CommandId::ValueScaleLargest,
-     .handler = [](App& app, int, CommandId) { ValueScaleLargest(app.windows, app.docs, app.ports); },
-     .required = WavOpen},
+    {.id = CommandId::ValueScaleLargest, .handler = Scaled<ValueScaleLargest>, .required = WavOpen},
     {.id = CommandId::ValueFit,
      .tooltip = "Value Fit to Window",
      .image = 10,
-     .handler = [](App& app, int, CommandId) { ValueFit(app.windows, app.docs, app.ports); },
+     .handler = Scaled<ValueFit>,
      .required = WavOpen},
     {.id = CommandId::ValueSqueeze,
      .key = WindowKey(platform::key::Down, In(WavView)),
      .tooltip = "Value Squeeze",
      .image = 9,
-     .handler = [](App& app, int, CommandId) { ValueSqueeze(app.windows, app.docs, app.ports); },
+     .handler = Scaled<ValueSqueeze>,
      .required = WavOpen},
     {.id = CommandId::ValueStretch,
      .key = WindowKey(platform::key::Up, In(WavView)),
      .tooltip = "Value Stretch",
      .image = 8,
-     .handler = [](App& app, int, CommandId) { ValueStretch(app.windows, app.docs, app.ports); },
+     .handler = Scaled<ValueStretch>,
      .required = WavOpen},
     {.id = CommandId::ShowAll,
      .tooltip = "Show All",
      .image = 37,
-     .handler = [](App& app, int, CommandId) { ShowAll(app.windows, app.docs, app.ports); },
+     .handler = Scaled<ShowAll>,
      .required = WavOpen},
 };
 
