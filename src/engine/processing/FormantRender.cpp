@@ -387,6 +387,31 @@ class FormantSink {
         const auto here = static_cast<std::int64_t>(e);
         double score = 0.0;
         next = here + Track(here, step, static_cast<std::int64_t>(P / 2), score);
+        // A voice whose second harmonic stands far above its first (a back vowel's low first
+        // resonance on it) may be heard an octave high and still repeat itself closely over
+        // the half cycle the search compares. Compared over a whole period either side, such a
+        // waveform repeats clearly better two source periods on than one, where a voice heard
+        // right repeats equally well at both. Judged over the last epochs too, so that a
+        // single one at a note's edge does not double the grains. The comparison costs more
+        // than the search itself, so a voice that has shown no sign of it lately is compared
+        // every OctaveJudgeEvery epochs only.
+        // (Two periods on, with a period either side, stay within the search's own buffers.)
+        const bool judged = 2 * std::max<std::int64_t>(step, P) < static_cast<std::int64_t>(frameLength_) - 1;
+        if (judged && (octaveHigh_ > OctaveWatch || ++sinceOctaveJudged_ >= OctaveJudgeEvery)) {
+          sinceOctaveJudged_ = 0;
+          double once = 0.0;
+          double twice = 0.0;
+          Track(here, step, static_cast<std::int64_t>(P), once);
+          const std::int64_t reached = Track(here, 2 * step, static_cast<std::int64_t>(P), twice);
+          const double better = twice - once;
+          octaveHigh_ = 0.8 * octaveHigh_ + 0.2 * better;
+          if (better > OctaveHighEpoch && octaveHigh_ > OctaveHighVoice) {
+            score = twice;
+            next = here + reached;
+          }
+        } else if (!judged) {
+          octaveHigh_ = 0.0;
+        }
         // The analysis may have heard the voice an octave or two high (a strong second or
         // fourth harmonic): where one source period on does not repeat the waveform, two,
         // three or four may, and the grains must hold whole cycles of the voice.
@@ -400,6 +425,7 @@ class FormantSink {
           }
         }
       }
+      if (!voiced) octaveHigh_ = 0.0;
       lastVoiced_ = voiced;
       epochs_.push_back(static_cast<std::uint64_t>(next));
       // Only the last frames' epochs are ever asked for again.
@@ -547,7 +573,10 @@ class FormantSink {
     if (reshaping > 0) {
       const Period source = PeriodAt(epoch);
       grain.reshaped = source.voiced;
-      if (grain.reshaped) grain.centre = Reshape(half, width, source.exact, ratio, reshaping);
+      // The grain's period is the epochs' distance: a whole number of source periods where the
+      // analysis heard the voice an octave or two high.
+      const double cycles = std::max(1.0, std::round(static_cast<double>(interval) / source.exact));
+      if (grain.reshaped) grain.centre = Reshape(half, width, source.exact * cycles, ratio, reshaping);
     }
     std::swap(grain_, grain.samples);
     grain.width = width;
@@ -1210,6 +1239,13 @@ class FormantSink {
   bool windowLoaded_ = false;
   std::vector<std::uint64_t> epochs_;
   bool lastVoiced_ = false;
+  // How much better the voice has lately repeated two source periods on than one (EpochsUpTo).
+  double octaveHigh_ = 0.0;
+  static constexpr double OctaveHighEpoch = 0.05;
+  static constexpr double OctaveHighVoice = 0.06;
+  static constexpr double OctaveWatch = 0.01;
+  static constexpr int OctaveJudgeEvery = 4;
+  int sinceOctaveJudged_ = 0;
   std::vector<double> ring_;
   std::size_t ringMask_;
   std::vector<double> grain_;
