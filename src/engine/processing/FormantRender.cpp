@@ -394,10 +394,11 @@ class FormantSink {
         // right repeats equally well at both. Judged over the last epochs too, so that a
         // single one at a note's edge does not double the grains. The comparison costs more
         // than the search itself, so a voice that has shown no sign of it lately is compared
-        // every OctaveJudgeEvery epochs only.
-        // (Two periods on, with a period either side, stay within the search's own buffers.)
-        const bool judged = 2 * std::max<std::int64_t>(step, P) < static_cast<std::int64_t>(frameLength_) - 1;
-        if (judged && (octaveHigh_ > OctaveWatch || ++sinceOctaveJudged_ >= OctaveJudgeEvery)) {
+        // every OctaveJudgeEvery epochs only. Two periods on, with a period either side, must
+        // stay within the search's own buffers: longer periods are not compared.
+        if (2 * std::max<std::int64_t>(step, P) >= static_cast<std::int64_t>(frameLength_) - 1) {
+          octaveHigh_ = 0.0;
+        } else if (octaveHigh_ > OctaveWatch || ++sinceOctaveJudged_ >= OctaveJudgeEvery) {
           sinceOctaveJudged_ = 0;
           double once = 0.0;
           double twice = 0.0;
@@ -409,8 +410,6 @@ class FormantSink {
             score = twice;
             next = here + reached;
           }
-        } else if (!judged) {
-          octaveHigh_ = 0.0;
         }
         // The analysis may have heard the voice an octave or two high (a strong second or
         // fourth harmonic): where one source period on does not repeat the waveform, two,
@@ -573,10 +572,12 @@ class FormantSink {
     if (reshaping > 0) {
       const Period source = PeriodAt(epoch);
       grain.reshaped = source.voiced;
-      // The grain's period is the epochs' distance: a whole number of source periods where the
-      // analysis heard the voice an octave or two high.
-      const double cycles = std::max(1.0, std::round(static_cast<double>(interval) / source.exact));
-      if (grain.reshaped) grain.centre = Reshape(half, width, source.exact * cycles, ratio, reshaping);
+      if (grain.reshaped) {
+        // The grain's period is the epochs' distance: a whole number of source periods where
+        // the analysis heard the voice an octave or two high.
+        const double cycles = std::max(1.0, std::round(static_cast<double>(interval) / source.exact));
+        grain.centre = Reshape(half, width, source.exact * cycles, ratio, reshaping);
+      }
     }
     std::swap(grain_, grain.samples);
     grain.width = width;
@@ -1239,12 +1240,13 @@ class FormantSink {
   bool windowLoaded_ = false;
   std::vector<std::uint64_t> epochs_;
   bool lastVoiced_ = false;
-  // How much better the voice has lately repeated two source periods on than one (EpochsUpTo).
-  double octaveHigh_ = 0.0;
+  // How much better the voice has lately repeated two source periods on than one, and the
+  // epochs since that was last compared (EpochsUpTo).
   static constexpr double OctaveHighEpoch = 0.05;
   static constexpr double OctaveHighVoice = 0.06;
   static constexpr double OctaveWatch = 0.01;
   static constexpr int OctaveJudgeEvery = 4;
+  double octaveHigh_ = 0.0;
   int sinceOctaveJudged_ = 0;
   std::vector<double> ring_;
   std::size_t ringMask_;
