@@ -19,12 +19,14 @@ namespace vocara {
 // std::fseek and std::ftell take a long; 64-bit offsets need it to be 64 bits wide.
 static_assert(sizeof(long) >= 8, "file offsets are 64-bit");
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : file_(std::exchange(other.file_, nullptr)), buffer_(std::move(other.buffer_)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
     Close();
     file_ = std::exchange(other.file_, nullptr);
+    buffer_ = std::move(other.buffer_);
   }
   return *this;
 }
@@ -97,6 +99,7 @@ FileHandle FileHandle::CreateNew(const std::string& path, unsigned permissions, 
 
 void FileHandle::Close() {
   if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
+  buffer_.reset();
 }
 
 std::uint64_t FileHandle::Size() {
@@ -120,6 +123,12 @@ bool FileHandle::Seek(std::uint64_t offset) {
 std::size_t FileHandle::Read(void* destination, std::size_t bytes) {
   if (file_ == nullptr || bytes == 0) return 0;
   return std::fread(destination, 1, bytes, file_);
+}
+
+void FileHandle::BufferWrites(std::size_t bytes) {
+  if (file_ == nullptr) return;
+  auto buffer = std::make_unique<char[]>(bytes);
+  if (std::setvbuf(file_, buffer.get(), _IOFBF, bytes) == 0) buffer_ = std::move(buffer);
 }
 
 int TakeWriteError() { return std::exchange(lastWriteError, 0); }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -60,6 +61,9 @@ class FileHandle {
   // Reads up to `bytes`; fewer only at the end of the file or on an error.
   std::size_t Read(void* destination, std::size_t bytes);
   bool Write(const void* source, std::size_t bytes);
+  // Collects writes in a buffer of `bytes` before handing them to the system; to be asked for
+  // before the first read or write.
+  void BufferWrites(std::size_t bytes);
   // Hands written bytes to the system, so that other readers of the file see them.
   bool Flush();
   // Ends the file at `size` bytes, after flushing what was written.
@@ -96,6 +100,7 @@ class FileHandle {
  private:
   explicit FileHandle(std::FILE* file) : file_(file) {}
   std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
 };
 
 // The system's error number of the last Write, Flush, Truncate or Sync of this thread that

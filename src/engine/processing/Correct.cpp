@@ -31,6 +31,10 @@ using namespace render;
 
 namespace {
 
+// The rendered samples reach the system in pieces this large: a few large writes cost far less
+// than one a frame, and each leaves at most two of the file's pages partly written.
+constexpr std::size_t OutputBufferBytes = std::size_t{1} << 20;
+
 // The walk with no samples: only the output length.
 struct CountingSink {
   void First(std::uint32_t, double) {}
@@ -237,6 +241,7 @@ CorrectResult Correct(WavDocument& wav, SasDocument& sas, const CorrectRequest& 
     return result;
   }
   FileHandle& file = target.File();
+  file.BufferWrites(OutputBufferBytes);
   file.Seek(WavHeader::ByteSize);  // the header is written last
 
   const unsigned blockAlign = wav.BlockAlign();

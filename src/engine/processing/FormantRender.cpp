@@ -695,11 +695,20 @@ class FormantSink {
     const double measured = grain.reshaped ? std::max(apart, shiftAmount_) : apart;
     const double level =
         gain * std::pow(std::sqrt(ratio), 1.0 - measured) * std::pow(smoothedScale_, measured);
+    // What falls before the written output is gone; the rest is added in at most two runs,
+    // split where the ring wraps round.
     const std::int64_t firstAt = static_cast<std::int64_t>(t) - grain.centre;
-    for (std::size_t j = 0; j < width; ++j) {
-      const std::int64_t at = firstAt + static_cast<std::int64_t>(j);
-      if (at < static_cast<std::int64_t>(written_)) continue;
-      ring_[static_cast<std::size_t>(at) & ringMask_] += level * g[j];
+    const auto written = static_cast<std::int64_t>(written_);
+    std::size_t j = firstAt < written ? static_cast<std::size_t>(std::min<std::int64_t>(
+                                            written - firstAt, static_cast<std::int64_t>(width)))
+                                      : 0;
+    while (j < width) {
+      const std::size_t at = static_cast<std::size_t>(firstAt + static_cast<std::int64_t>(j)) & ringMask_;
+      const std::size_t run = std::min(width - j, ringMask_ + 1 - at);
+      double* out = ring_.data() + at;
+      const double* in = g + j;
+      for (std::size_t i = 0; i < run; ++i) out[i] += level * in[i];
+      j += run;
     }
   }
 
