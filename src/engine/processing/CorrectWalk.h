@@ -25,6 +25,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -219,6 +220,10 @@ WalkEnd Walk(FrameStream& frames, std::span<const TimeLink> links, const WalkPar
   std::uint32_t inPos = start;
   double x = start;
   double xPrev = x;
+  // A frame whose offset does not change towards the next (a transposed take, an unvoiced or
+  // uncorrected stretch) has one ratio for all its samples: it is computed once.
+  double ratioCents = std::numeric_limits<double>::quiet_NaN();
+  double ratio = 1.0;
   std::uint64_t outPos = std::uint64_t{start} + 1;
   std::uint32_t k = 0;
   std::uint32_t L = 0;
@@ -273,7 +278,10 @@ WalkEnd Walk(FrameStream& frames, std::span<const TimeLink> links, const WalkPar
     // for offsets and frame lengths that valid settings give.
     const auto slope = static_cast<std::int32_t>(static_cast<std::uint32_t>(dDelta) * k);
     const double c = dF + static_cast<double>(slope) / L;
-    const double ratio = std::exp(c * CentsToExponent);
+    if (!(c == ratioCents)) {
+      ratioCents = c;
+      ratio = std::exp(c * CentsToExponent);
+    }
     xPrev = x;
     x += ratio;
     ++k;
