@@ -383,6 +383,14 @@ class FormantSink {
             next = here + std::max<std::int64_t>(1, j);
           }
         }
+        // A pulse right after the last epoch takes its place rather than leaving a grain a few
+        // samples wide between them, which laid again and again sounds as a click. The last
+        // epoch is a frame ahead of every grain laid so far, so none has used it yet.
+        if (next - here < static_cast<std::int64_t>(P) / 4) {
+          epochs_.back() = static_cast<std::uint64_t>(next);
+          lastVoiced_ = true;
+          continue;
+        }
       } else if (voiced) {
         const auto here = static_cast<std::int64_t>(e);
         double score = 0.0;
@@ -413,12 +421,15 @@ class FormantSink {
         }
         // The analysis may have heard the voice an octave or two high (a strong second or
         // fourth harmonic): where one source period on does not repeat the waveform, two,
-        // three or four may, and the grains must hold whole cycles of the voice.
+        // three or four may, and the grains must hold whole cycles of the voice. Only a true
+        // repeat counts: where the voice stops, one period on repeats nothing and neither does
+        // any longer step, however they compare, and a grain stretched over the last cycles
+        // and the silence after them would sound the voice on past its end.
         for (std::int64_t times = 2; times <= 4 && score < 0.8; ++times) {
           if (step * times >= static_cast<std::int64_t>(frameLength_) - 1) break;
           double longer = 0.0;
           const std::int64_t reached = Track(here, step * times, static_cast<std::int64_t>(P / 2), longer);
-          if (longer > score + 0.1) {
+          if (longer > score + 0.1 && longer >= LongerRepeats) {
             score = longer;
             next = here + reached;
           }
@@ -487,7 +498,8 @@ class FormantSink {
       eb += static_cast<double>(b[bestShift + static_cast<std::int64_t>(j)]) *
             static_cast<double>(b[bestShift + static_cast<std::int64_t>(j)]);
     }
-    score = ea > 0 && eb > 0 ? best / std::sqrt(ea * eb) : 1.0;
+    // Silence repeats silence; a voice repeats nothing in silence, where it has stopped.
+    score = ea > 0 && eb > 0 ? best / std::sqrt(ea * eb) : (ea > 0 || eb > 0 ? 0.0 : 1.0);
     return std::max<std::int64_t>(1, lag + bestShift);
   }
 
@@ -559,6 +571,12 @@ class FormantSink {
       grain_[j] = hann[j] * v;
       power += hann[j] * v * v;
     }
+    // What the grain gives laid at its own interval: its energy and its overlap with itself
+    // one interval on, per sample.
+    double repeated = 0.0;
+    for (std::size_t j = 0; j < width; ++j) repeated += grain_[j] * grain_[j];
+    for (std::size_t j = 0; j + static_cast<std::size_t>(half) < width; ++j)
+      repeated += 2 * grain_[j] * grain_[j + static_cast<std::size_t>(half)];
     Grain& grain = reshaped_;
     grain.epoch = reshaping > 0 ? epoch : std::numeric_limits<std::uint64_t>::max();
     grain.amount = reshaping;
@@ -567,6 +585,7 @@ class FormantSink {
     grain.centre = half - 1;
     grain.power = power;
     grain.weights = window.weights;
+    grain.repeated = repeated / static_cast<double>(half);
     grain.lag = 0;
     grain.reshaped = false;
     if (reshaping > 0) {
@@ -631,7 +650,8 @@ class FormantSink {
     bool reshaped = false;
     double power = 0.0;  // the input's power under the window, and the window's sum
     double weights = 0.0;
-    std::size_t lag = 0;  // the spacing `energy` is for (0: none yet)
+    double repeated = 0.0;  // the power the grain as cut gives laid at its own interval
+    std::size_t lag = 0;    // the spacing `energy` is for (0: none yet)
     double energy = 0.0;
   };
 
@@ -685,7 +705,13 @@ class FormantSink {
       grain.energy = energy;
       grain.lag = lag;
     }
-    const double wanted = grain.power / grain.weights;
+    // The input's power as the window weighs it is what grains laid at their own interval
+    // rebuild where the voice repeats itself. Where it starts or stops under the grain's edge,
+    // that weighing says far more than the grain holds, and the level would leap for this
+    // grain and, smoothed, the next ones: a click where the voice begins or ends. So it is
+    // taken as no more than NotRepeating times what the grain gives laid at its own interval,
+    // which a voice that repeats (1) or noise (4/3 under a Hann window) stays within.
+    const double wanted = std::min(grain.power / grain.weights, NotRepeating * grain.repeated);
     const double made = grain.energy / spacing;
     const double scale = made > wanted * 1e-6 && wanted > 0 ? std::sqrt(wanted / made) : std::sqrt(ratio);
     smoothedScale_ = firstScale_ ? scale : 0.6 * smoothedScale_ + 0.4 * scale;
@@ -1255,6 +1281,10 @@ class FormantSink {
   static constexpr double OctaveHighVoice = 0.06;
   static constexpr double OctaveWatch = 0.01;
   static constexpr int OctaveJudgeEvery = 4;
+  // How well a step of two to four periods must repeat the waveform to be taken at all.
+  static constexpr double LongerRepeats = 0.6;
+  // How far the input's power under a grain may stand above what the grain rebuilds (Lay).
+  static constexpr double NotRepeating = 1.5;
   double octaveHigh_ = 0.0;
   int sinceOctaveJudged_ = 0;
   std::vector<double> ring_;

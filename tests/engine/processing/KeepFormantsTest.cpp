@@ -45,11 +45,14 @@ class KeepFormantsTest : public ::testing::Test {
   // With `later` the frames of the second half move by that many cents instead: a note change.
   void Render(const Vowel& vowel, double f0, int cents, std::optional<int> later = {}) {
     input = SungVowel(vowel, f0, 30, Seconds, Rate, Silence);
+    RenderInput(cents, later);
+  }
+  void RenderInput(int cents, std::optional<int> later = {}) {
     const std::string wavPath = WriteWav16(dir.File("in.wav"), input, Rate);
     sasPath = dir.File("in.sas");
     WavDocument wav;
     ASSERT_EQ(WavOpenDocument(wav, wavPath).message, MessageId::None);
-    ASSERT_EQ(SasBuildFile(wav, VoiceRange(), sasPath, {}).result, LongOperationResult::Done);
+    ASSERT_EQ(SasBuildFile(wav, range, sasPath, {}).result, LongOperationResult::Done);
     std::vector<SasFrame> frames = ReadSasFrames(sasPath);
     for (std::size_t i = 0; i < frames.size(); ++i) {
       SasFrame& frame = frames[i];
@@ -85,6 +88,7 @@ class KeepFormantsTest : public ::testing::Test {
   std::size_t To() const { return static_cast<std::size_t>((Silence + 3 * Seconds / 4) * Rate); }
 
   TempDir dir;
+  GeneralSettings range = VoiceRange();
   std::vector<std::int32_t> input;
   std::vector<std::int32_t> keep;
   std::string sasPath;
@@ -101,6 +105,38 @@ TEST_F(KeepFormantsTest, NoClickWhereTheVoiceStartsAndStops) {
   EXPECT_EQ(LargestStep(keep, 0, edge(Silence - 0.03)), 0);
   EXPECT_TRUE(std::equal(keep.end() - edge(0.05), keep.end(), input.end() - edge(0.05)));
   EXPECT_LE(LargestStep(keep, edge(Silence + Seconds - 0.1), edge(Silence + Seconds + 0.05)), largest);
+}
+
+// Two phrases of a bright voice starting and stopping at full strength, a second apart, over
+// a recording's faint noise or none, moved up and down: where each starts and ends it is no
+// louder than where it is held, and nothing of it sounds on past its end.
+TEST_F(KeepFormantsTest, AVoiceStartingAtFullStrengthStartsNoLouder) {
+  const auto at = [](double seconds) { return static_cast<std::ptrdiff_t>(seconds * Rate); };
+  const auto peak = [&](double from, double to) {
+    const auto louder = [](std::int32_t a, std::int32_t b) { return std::abs(a) < std::abs(b); };
+    return std::abs(*std::max_element(keep.begin() + at(from), keep.begin() + at(to), louder));
+  };
+  range.lowestNote = 15;  // C2
+  for (const int noisy : {0, 1}) {
+    for (const int cents : {400, -400}) {
+      SCOPED_TRACE(testing::Message() << cents << " c, noise " << noisy);
+      std::minstd_rand noise(7);
+      input.assign(at(2.8), 0);
+      for (std::size_t i = 0; i < input.size(); ++i) {
+        const bool sung = (i >= at(0.1) && i < at(1.0)) || (i >= at(2.0) && i < at(2.6));
+        input[i] = noisy * static_cast<std::int32_t>(noise() % 3 + noise() % 3 - 2) +
+                   (sung ? static_cast<std::int32_t>(9800 * (2 * std::fmod(220.0 * i / Rate, 1.0) - 1)) : 0);
+      }
+      RenderInput(cents);
+      ASSERT_GE(keep.size(), input.size() - at(0.05));
+      for (const auto& [from, to] : {std::pair(0.1, 1.0), std::pair(2.0, 2.6)}) {
+        const double held = peak(from + 0.1, to - 0.1);
+        EXPECT_LE(peak(from - 0.02, from + 0.03), 1.25 * held) << from;
+        EXPECT_LE(peak(to - 0.03, to), 1.25 * held) << to;
+        EXPECT_LE(peak(to + 0.02, to + 0.1), 100) << to;
+      }
+    }
+  }
 }
 
 // A note change in the middle of the vowel: the targets jump by 300 cents from one frame to
