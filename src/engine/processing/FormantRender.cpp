@@ -724,10 +724,8 @@ class FormantSink {
     // What falls before the written output is gone; the rest is added in at most two runs,
     // split where the ring wraps round.
     const std::int64_t firstAt = static_cast<std::int64_t>(t) - grain.centre;
-    const auto written = static_cast<std::int64_t>(written_);
-    std::size_t j = firstAt < written ? static_cast<std::size_t>(std::min<std::int64_t>(
-                                            written - firstAt, static_cast<std::int64_t>(width)))
-                                      : 0;
+    auto j = static_cast<std::size_t>(std::clamp<std::int64_t>(static_cast<std::int64_t>(written_) - firstAt,
+                                                               0, static_cast<std::int64_t>(width)));
     while (j < width) {
       const std::size_t at = static_cast<std::size_t>(firstAt + static_cast<std::int64_t>(j)) & ringMask_;
       const std::size_t run = std::min(width - j, ringMask_ + 1 - at);

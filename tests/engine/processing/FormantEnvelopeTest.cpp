@@ -135,7 +135,7 @@ constexpr int Reached[6][20] = {
 // and 400 Hz comes out longer than the input: the walk drops at most one period a frame, too few
 // at these periods to keep a fifth down on the input's timeline; the centre of the vibrato is
 // on its note all the same.
-bool OctaveLow(std::size_t vowel, std::size_t pitch) {
+bool HeardOctaveHigh(std::size_t vowel, std::size_t pitch) {
   return (vowel == 0 && pitch == 4) || (vowel == 3 && pitch == 2) || (vowel == 5 && pitch >= 3);
 }
 
@@ -163,11 +163,11 @@ TEST_F(FormantEnvelopeTest, FormantsOfTheVowelSungAtTheTargetPitch) {
         if (const int reached = Reached[vi][4 * pi + mi]; reached > 0) {
           EXPECT_LE(worst, reached);
         }
-        if (!OctaveLow(vi, pi)) {
+        if (!HeardOctaveHigh(vi, pi)) {
           EXPECT_NEAR(pitch, 0, 5);
         }
         // The level holds, within a little more where the voice was heard an octave high.
-        EXPECT_NEAR(level, 0.0, OctaveLow(vi, pi) ? 0.8 : 0.5);
+        EXPECT_NEAR(level, 0.0, HeardOctaveHigh(vi, pi) ? 0.8 : 0.5);
       }
     }
   }
